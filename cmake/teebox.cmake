@@ -1,0 +1,60 @@
+# Helpers shared by every folder of the build.
+
+find_package(GTest REQUIRED)
+find_package(Threads REQUIRED)
+
+# teebox_add_test(NAME SOURCES a.cpp ... LIBS lib ...)
+# One GoogleTest program, its tests registered with ctest one by one.
+function(teebox_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE TEEBOX_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;WINAPI_HOST=headless")
+endfunction()
+
+# teebox_add_fuzzer(NAME SOURCES a.cpp ... LIBS lib ... CORPUS dir)
+# A parser's fuzz entry point (LLVMFuzzerTestOneInput). With TEEBOX_FUZZ it is a libFuzzer program;
+# otherwise it is built with a small driver that replays the corpus, and that replay is a ctest test.
+function(teebox_add_fuzzer name)
+  cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(TEEBOX_FUZZ)
+    add_executable(${name} ${F_SOURCES})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    add_executable(${name} ${F_SOURCES} ${PROJECT_SOURCE_DIR}/tests/fuzz/replay_main.cpp)
+  endif()
+  target_link_libraries(${name} PRIVATE ${F_LIBS} Threads::Threads)
+  set_property(GLOBAL APPEND PROPERTY TEEBOX_FUZZERS "${name}|${F_CORPUS}")
+  if(NOT TEEBOX_FUZZ)
+    add_test(NAME ${name}.replay COMMAND ${name} ${F_CORPUS})
+  endif()
+endfunction()
+
+# teebox_add_bench(NAME SOURCES a.cpp ... LIBS lib ...)
+# A Google Benchmark program; ctest runs it once, briefly, so that it keeps building and running.
+function(teebox_add_bench name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark Threads::Threads)
+  add_test(NAME ${name}.smoke COMMAND ${name} --benchmark_min_time=0.001)
+  set_tests_properties(${name}.smoke PROPERTIES LABELS bench
+    ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;WINAPI_HOST=headless")
+endfunction()
+
+include(GoogleTest)
+
+# Adds every immediate sub-folder of the current folder that has a CMakeLists.txt.
+macro(teebox_add_subfolders)
+  file(GLOB _teebox_children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT _teebox_children)
+  foreach(_child ${_teebox_children})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${_child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_child}/CMakeLists.txt)
+      add_subdirectory(${_child})
+    endif()
+  endforeach()
+endmacro()

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang and libFuzzer and runs each for a few seconds from its corpus.
+# Usage: scripts/fuzz.sh [seconds per target]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-20}
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+list=build/fuzz/fuzzers.txt
+[ -s "$list" ] || { echo "fuzz: no fuzz targets yet"; exit 0; }
+while IFS='|' read -r name corpus; do
+  [ -n "$name" ] || continue
+  work=$(mktemp -d)
+  [ -n "$corpus" ] && [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
+  echo "fuzz: $name for ${seconds}s"
+  build/fuzz/bin/"$name" -max_total_time="$seconds" -print_final_stats=0 "$work" 2>&1 | tail -n 3
+  rm -rf "$work"
+done < "$list"

@@ -1,0 +1,37 @@
+// The multimedia part of the stand-in platform: the timer services (wave and MCI arrive with the sound code).
+#pragma once
+
+#include "windows.h"
+
+using MMRESULT = UINT;
+#define MMSYSERR_NOERROR 0
+#define MMSYSERR_ERROR 1
+#define MMSYSERR_NOMEM 7
+#define MMSYSERR_INVALPARAM 11
+#define TIMERR_NOERROR 0
+#define TIMERR_NOCANDO 97
+#define TIMERR_STRUCT 129
+
+struct TIMECAPS {
+  UINT wPeriodMin;
+  UINT wPeriodMax;
+};
+using LPTIMECAPS = TIMECAPS*;
+
+using LPTIMECALLBACK = void (*)(UINT timerId, UINT message, DWORD_PTR user, DWORD_PTR reserved1,
+                                DWORD_PTR reserved2);
+#define TIME_ONESHOT 0x0000
+#define TIME_PERIODIC 0x0001
+#define TIME_CALLBACK_FUNCTION 0x0000
+
+DWORD timeGetTime();
+MMRESULT timeGetDevCaps(LPTIMECAPS caps, UINT size);
+MMRESULT timeBeginPeriod(UINT period);
+MMRESULT timeEndPeriod(UINT period);
+// Returns the timer's id, or 0 when it cannot be set. Each timer fires on a thread of its own.
+MMRESULT timeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags);
+MMRESULT timeKillEvent(UINT timerId);
+
+#if __has_include("winapi_wave.h")
+#include "winapi_wave.h"
+#endif

@@ -1,0 +1,71 @@
+// Test interface of the stand-in platform: a virtual clock, replaceable hooks for the calls that would end
+// the process or wait for a person, and injected failures. Production code never includes this header.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "windows.h"
+
+namespace winapi::testing {
+
+// ---- the clock ----------------------------------------------------------------------------------------
+// GetTickCount, timeGetTime, Sleep, SleepEx, waits with time-outs and the multimedia timer all read one
+// clock. With the virtual clock on, time stands still until a test advances it.
+void UseVirtualClock(bool on, uint32_t startMs = 0);
+bool VirtualClockOn();
+// Moves the virtual clock forward, firing every multimedia timer that falls due on the way, in time order,
+// and returns when their callbacks have run.
+void AdvanceClock(uint32_t ms);
+uint32_t ClockNow();
+
+// ---- process exit ------------------------------------------------------------------------------------------
+// ExitProcess and the library's orderly exit go through this hook. A test installs one that throws
+// ExitCalled (or records the code and throws its own exception); the default ends the process.
+struct ExitCalled {
+  unsigned code;
+};
+using ExitHook = std::function<void(unsigned code)>;
+void SetExitHook(ExitHook hook);  // an empty hook restores the default
+// Calls the hook; if it returns, ends the process with the code.
+[[noreturn]] void CallExit(unsigned code);
+
+// ---- message boxes -------------------------------------------------------------------------------------------
+// Answers MessageBoxA without a person. The default hook answers with the first button of the box's style.
+using MessageBoxHook = std::function<int(HWND owner, const std::string& text, const std::string& caption, UINT type)>;
+void SetMessageBoxHook(MessageBoxHook hook);  // an empty hook restores the default
+struct MessageBoxRecord {
+  std::string text;
+  std::string caption;
+  UINT type;
+};
+// Every box shown since the last call, oldest first.
+std::vector<MessageBoxRecord> TakeMessageBoxes();
+
+// ---- debug output ---------------------------------------------------------------------------------------------
+// Text sent with OutputDebugStringA since the last call.
+std::string TakeDebugOutput();
+
+// ---- injected failures ----------------------------------------------------------------------------------------
+// Makes the next `times` calls of the named platform function fail with `error` (as GetLastError reports it,
+// or as the function's own result code where it returns one). Names are the functions' own: "CreateThread",
+// "timeSetEvent", "timeGetDevCaps", "timeBeginPeriod", "VirtualAlloc", ...
+void FailCall(const std::string& function, uint32_t error, int times = 1);
+void ClearFailures();
+// Used by the stand-in: whether the named call should fail now, and with which error.
+bool ShouldFail(const char* function, uint32_t* error = nullptr);
+
+// ---- processor ---------------------------------------------------------------------------------------------------
+// Replaces what CPUID and the time-stamp counter report, for tests of processor identification and speed.
+struct CpuidLeaf {
+  uint32_t eax, ebx, ecx, edx;
+};
+void SetCpuidHook(std::function<bool(uint32_t leaf, CpuidLeaf* out)> hook);  // false: leaf not answered
+void SetTimestampHook(std::function<uint64_t()> hook);
+
+// Restores every hook, clears failures and turns the virtual clock off.
+void Reset();
+
+}  // namespace winapi::testing

@@ -54,8 +54,11 @@ std::string TakeDebugOutput();
 // "timeSetEvent", "timeGetDevCaps", "timeBeginPeriod", "VirtualAlloc", ...
 void FailCall(const std::string& function, uint32_t error, int times = 1);
 void ClearFailures();
+// `times` below 0 makes every call fail until ClearFailures; 0 cancels the named failure.
 // Used by the stand-in: whether the named call should fail now, and with which error.
 bool ShouldFail(const char* function, uint32_t* error = nullptr);
+// How many injected failures of the named call are still pending (-1: every call).
+int PendingFailures(const std::string& function);
 
 // ---- processor ---------------------------------------------------------------------------------------------------
 // Replaces what CPUID and the time-stamp counter report, for tests of processor identification and speed.
@@ -68,4 +71,22 @@ void SetTimestampHook(std::function<uint64_t()> hook);
 // Restores every hook, clears failures and turns the virtual clock off.
 void Reset();
 
+}  // namespace winapi::testing
+
+// ---- files and drives ------------------------------------------------------------------------------------------
+// Drive letters start from the WINAPI_DRIVE_* environment (see winapi/README.md); tests remap them here.
+// File calls also honour FailCall with their own names ("CreateFileA", "ReadFile", "WriteFile", ...).
+namespace winapi::testing {
+// Maps a drive letter onto a host folder (an empty folder removes the drive) with a volume label.
+void MapDrive(char letter, const std::string& folder, const std::string& label = "");
+// Chooses the CD-ROM drive letter (0: none) and its disc's label; SetCdPresent takes the disc out or puts it in.
+void SetCdDrive(char letter, const std::string& label);
+void SetCdPresent(bool present);
+// Limits the free space of a drive: writes that would grow files past it fail with ERROR_DISK_FULL after
+// writing what fits; -1 returns to the host's real free space.
+void SetDiskFreeBytes(char letter, int64_t bytes);
+// The Windows path GetModuleFileNameA reports for the program (empty: derived from the executable).
+void SetModuleFileName(const std::string& windowsPath);
+// Back to the configuration of the environment (Reset calls it).
+void ResetFiles();
 }  // namespace winapi::testing

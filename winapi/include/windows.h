@@ -315,6 +315,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 int ShowCursor(BOOL show);
 
 // Further parts of the stand-in, each declared beside its implementation.
+#include "winapi_cpu.h"
 #if __has_include("winapi_user.h")
 #include "winapi_user.h"
 #endif

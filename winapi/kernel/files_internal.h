@@ -1,0 +1,36 @@
+// Shared state of the stand-in's file and path code (files*.cpp, paths*.cpp).
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "windows.h"
+
+namespace winapi::files {
+
+struct Resolved {
+  char drive = 0;          // 'A'..'Z'
+  std::string windows;     // full Windows path, "C:\DIR\NAME"
+  std::string host;        // the host path it maps to
+  bool exists = false;
+  bool isDir = false;
+  bool readOnlyDrive = false;  // the CD drive
+};
+
+// Normalises a Windows path against the current directory into "X:\A\B" form. 0 or an error code.
+DWORD FullPath(const char* name, std::string* out);
+// Maps a Windows path onto the host. Every component but the last must exist (matched without regard to case);
+// the last may be missing (exists = false). Returns 0 or an error code; a CD drive without a disc shows the
+// critical-error box unless the error mode suppresses it.
+DWORD Resolve(const char* name, Resolved* out);
+// Splits a full Windows path into its folder (with trailing "\") and last component.
+void SplitLast(const std::string& full, std::string* folder, std::string* last);
+
+// Disk-full emulation: how many of `growth` new bytes the drive takes (all of them when no limit is set).
+uint64_t ReserveDiskSpace(char drive, uint64_t growth);
+DWORD ErrnoToError(int error, DWORD fallback);
+// Case-insensitive wildcard match with the platform's rules ("*.*" matches all; "x." means no extension).
+bool WildcardMatch(const std::string& pattern, const std::string& name);
+
+}  // namespace winapi::files

@@ -28,7 +28,9 @@ struct DecoderTables {
   }
 };
 
-int16_t ToSample(double y) {
+}  // namespace
+
+int16_t SampleFromLevel(double y) {
   double v = y * 32768.0;
   if (v >= 32767.0) return 32767;
   if (v <= -32768.0) return -32768;
@@ -36,11 +38,19 @@ int16_t ToSample(double y) {
   return static_cast<int16_t>(v);
 }
 
-bool AllFinite(const double* v, int n) {
+namespace {
+
+// True when every value is finite and no larger than limit.
+bool Bounded(const double* v, int n, double limit) {
   for (int i = 0; i < n; ++i)
-    if (!std::isfinite(v[i])) return false;
+    if (!(std::fabs(v[i]) <= limit)) return false;
   return true;
 }
+
+// Speech never drives the filter far past full scale (1.0); a damaged message whose pitch gains keep
+// amplifying the past can, and is cut off rather than left to overflow or to ring into the next message.
+constexpr double kRunawayLevel = 1e6;
+constexpr double kCarryOverLevel = 2.0;
 
 }  // namespace
 
@@ -53,6 +63,7 @@ uint32_t DecodeFrames(const uint8_t* input, uint32_t length, uint8_t* output, ui
   BuildEnergyTable(energy);
   double history[kHistorySamples] = {};
   DecoderState& st = g_state;
+  if (!Bounded(st.synth, kOrder, kCarryOverLevel)) std::fill(std::begin(st.synth), std::end(st.synth), 0.0);
 
   uint32_t frames = std::min(length / kFrameBytes, capacity / kFramePcmBytes);
   uint8_t* out = output;
@@ -71,20 +82,19 @@ uint32_t DecodeFrames(const uint8_t* input, uint32_t length, uint8_t* output, ui
       QuantisedGains<double> gains = DequantiseGains(sp, filter.level, tables.gain, tables.pitch);
       double excitation[kSubframeSamples];
       BuildExcitation(sp, gains, history, excitation);
-      // A hostile run of pitch gains above 1 can grow without bound; start afresh instead of spreading NaN.
-      if (!AllFinite(history, kHistorySamples)) std::fill(std::begin(history), std::end(history), 0.0);
+      if (!Bounded(history, kHistorySamples, kRunawayLevel)) std::fill(std::begin(history), std::end(history), 0.0);
 
       for (int n = 0; n < kSubframeSamples; ++n) {
         double y = excitation[n];
         for (int i = 0; i < kOrder; ++i) y += filter.p[i] * st.synth[i];
         for (int i = kOrder - 1; i > 0; --i) st.synth[i] = st.synth[i - 1];
         st.synth[0] = y;
-        int16_t sample = ToSample(y);
+        int16_t sample = SampleFromLevel(y);
         out[0] = static_cast<uint8_t>(sample);
         out[1] = static_cast<uint8_t>(static_cast<uint16_t>(sample) >> 8);
         out += 2;
       }
-      if (!AllFinite(st.synth, kOrder)) std::fill(std::begin(st.synth), std::end(st.synth), 0.0);
+      if (!Bounded(st.synth, kOrder, kRunawayLevel)) std::fill(std::begin(st.synth), std::end(st.synth), 0.0);
       st.subframe = (st.subframe + 1) % kSubframes;
     }
     std::copy(std::begin(lar), std::end(lar), st.prevLar);

@@ -20,6 +20,16 @@ bool VirtualClockOn();
 // and returns when their callbacks have run.
 void AdvanceClock(uint32_t ms);
 uint32_t ClockNow();
+// On the virtual clock nobody may be there to advance time, so a wait with a time-out does it itself: it
+// blocks in real time for up to this grace (default 200 ms, or WINAPI_VIRTUAL_WAIT_GRACE_MS) so that other
+// threads can signal it, then advances the clock towards its deadline, firing timers on the way, and ends
+// as soon as it is satisfied or the deadline is reached. 0 makes single-threaded tests run at full speed.
+void SetVirtualWaitGrace(uint32_t ms);
+
+// ---- waits -------------------------------------------------------------------------------------------------
+// How many waits are blocked on the object now (0 for an invalid handle). Lets a test know that another
+// thread has reached its wait before it signals, without sleeping.
+size_t BlockedWaits(HANDLE object);
 
 // ---- process exit ------------------------------------------------------------------------------------------
 // ExitProcess and the library's orderly exit go through this hook. A test installs one that throws

@@ -1,0 +1,159 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "golf/player.h"
+
+enum GameMode : uint16_t {
+  kModeStroke = 0,
+  kModePractice = 1,
+  kModeTournament = 2,
+  kModeSkins = 3,
+  kModeShootout = 4,
+  kModeNone = 5,
+  kModeNetTournament = 6,
+  kModeMatchPlay = 7,
+  kModeFourBall = 8,
+  kModeFoursome = 9,
+  kModeDrivingRange = 10,
+};
+constexpr int kModeCount = 11;
+constexpr uint16_t kGameStateFormat = 26;
+
+// The round's common state, carried whole from game to game by the mode factory (265 words).
+struct GameStateBlock {
+  uint16_t lead = 1;
+  uint16_t firstHole = 0;
+  uint16_t holeCount = 9;
+  uint16_t word3 = 0;
+  uint16_t teeSet = 0;
+  uint16_t round = 0;
+  uint16_t hole = 0;
+  uint16_t currentPlayer = 0;
+  uint32_t word8 = 0;
+  uint16_t playOrder[2][4] = {{0, 1, 2, 3}, {0, 1, 2, 3}};
+  uint32_t rest[256] = {};
+};
+static_assert(sizeof(GameStateBlock) == 265 * 4);
+
+// The game's view object; its first word is the hole's random seed.
+struct TGameView {
+  uint32_t seed = 0;
+  uint32_t words[7] = {};
+};
+
+// Shared words that a new game clears.
+extern uint32_t ShotClockStateWord;
+extern uint32_t TurnWord;
+
+// The base of every game mode: one exists at a time, the current game.
+class TGame {
+ public:
+  uint16_t stateFormat = kGameStateFormat;
+  GameStateBlock state;
+  std::unique_ptr<TPlayerList> players;
+  std::unique_ptr<TGameView> view;
+  uint16_t mode = kModeStroke;
+  uint32_t roundRunning = 0;
+  uint32_t gameOver = 0;
+  uint32_t ending = 0;
+  uint32_t networked = 0;
+  uint32_t localPlayer = 0;
+  std::string courseName;
+  std::string gameName;
+  uint32_t holeWord = 0;    // set by the round, cleared when a hole starts
+  uint32_t secondWord = 0;
+  uint32_t options = 0;
+  uint32_t word40 = 40;
+  uint32_t playerCounters[4] = {};
+
+  explicit TGame(uint16_t gameMode);
+  virtual ~TGame();
+  TGame(const TGame&) = delete;
+  TGame& operator=(const TGame&) = delete;
+
+  // Clamps the current golfer slot to the golfers taking part and makes it the active golfer.
+  virtual void AfterPlayersSetUp();
+  virtual int GetNextHole(uint16_t* round, uint16_t* hole);
+  virtual void ResetState();
+  virtual uint32_t GetSaveSize() const;  // the mode's object size
+  virtual int IsPeerConnected() const { return networked ? 0 : 1; }
+
+  virtual void SetNetworkGame(uint32_t on);
+  virtual uint32_t IsNetworkGame() const { return networked; }
+  virtual void IncPlayerCounter(int slot);
+  virtual uint32_t GetPlayerCounter(int slot) const;
+
+  // Option word: bit 0 shot clock, bit 4 Fast Play; bits 8-31 six 4-bit fields (wind, gusts, fairways,
+  // rough, greens, computer skill).
+  virtual uint32_t TestOptions(uint32_t mask) const { return options & mask; }
+  virtual void SetOptions(uint32_t mask, bool on);
+  virtual bool IsShotClockOn() const { return (options & 0x1) != 0; }
+  virtual void SetShotClock(bool on) { SetOptions(0x1, on); }
+  virtual bool IsFastPlay() const { return (options & 0x10) != 0; }
+  virtual void SetFastPlay(bool on) { SetOptions(0x10, on); }
+  uint32_t GetOptionField(int field) const;
+  void SetOptionField(int field, uint32_t value);
+  uint32_t GetProSkill() const { return GetOptionField(5); }
+
+  // Hole-loading queries.
+  virtual bool ShowsAllTeeSets() const { return false; }
+  virtual bool ShowsCrowdAndScenery() const { return true; }
+  // Whether the golfers' levels also preset the further option bytes (in a network game).
+  virtual bool AppliesLevelPresets() const { return networked != 0; }
+
+  TPlayerList* GetPlayerList() const { return players.get(); }
+  bool IsLocalTurn() const;
+  TPlayer* GetLocalPlayer() const;
+  int GetPlayerIndex(const playerInfo_s* golfer) const;  // 0..3, or 4 when absent
+  void SetCurrentPlayer(int slot);
+  void ResetPlayOrder();
+};
+
+#define TEEBOX_DECLARE_MODE(Name, Base)                 \
+  class Name : public Base {                            \
+   public:                                              \
+    explicit Name(uint16_t m) : Base(m) {}              \
+    uint32_t GetSaveSize() const override;              \
+  };
+
+TEEBOX_DECLARE_MODE(TStrokeGame, TGame)
+TEEBOX_DECLARE_MODE(TTournamentGame, TGame)
+TEEBOX_DECLARE_MODE(TSkinsGame, TGame)
+TEEBOX_DECLARE_MODE(TShootoutGame, TGame)
+TEEBOX_DECLARE_MODE(CINetTournamentGame, TStrokeGame)
+TEEBOX_DECLARE_MODE(TMatchPlayGame, TGame)
+TEEBOX_DECLARE_MODE(TFourBallGame, TMatchPlayGame)
+TEEBOX_DECLARE_MODE(TFoursomeGame, TFourBallGame)
+
+class TPracticeGame : public TGame {
+ public:
+  explicit TPracticeGame(uint16_t m) : TGame(m) {}
+  uint32_t GetSaveSize() const override;
+  bool ShowsAllTeeSets() const override { return true; }
+};
+
+class TDrivingRangeGame : public TGame {
+ public:
+  explicit TDrivingRangeGame(uint16_t m) : TGame(m) {}
+  uint32_t GetSaveSize() const override;
+  bool ShowsAllTeeSets() const override { return true; }
+  bool ShowsCrowdAndScenery() const override { return false; }
+};
+
+#undef TEEBOX_DECLARE_MODE
+
+// The current game, or null.
+TGame* CurrentGame();
+
+// Replaces the current game by one of the mode, carrying the common state over. Mode 5 and numbers
+// outside the table leave no game. When the new game cannot be made, the old one stays current.
+// Returns 1 when a current game exists afterwards.
+int CreateGame(int mode);
+
+// Ends the current game (program shutdown, end of a round).
+void DeleteCurrentGame();
+
+// Test hook: the next n game constructions fail as when memory runs out.
+void FailNextGameAllocations(int n);

@@ -31,6 +31,12 @@ void SetVirtualWaitGrace(uint32_t ms);
 // thread has reached its wait before it signals, without sleeping.
 size_t BlockedWaits(HANDLE object);
 
+// ---- multimedia timers ---------------------------------------------------------------------------------------
+// Timers set with timeSetEvent and not yet killed (one-shot timers leave once they have fired).
+size_t ActiveMultimediaTimers();
+// timeBeginPeriod requests not yet matched by timeEndPeriod. Reset kills every timer and clears these.
+int OpenTimerPeriods();
+
 // ---- process exit ------------------------------------------------------------------------------------------
 // ExitProcess and the library's orderly exit go through this hook. A test installs one that throws
 // ExitCalled (or records the code and throws its own exception); the default ends the process.
@@ -99,4 +105,76 @@ void SetDiskFreeBytes(char letter, int64_t bytes);
 void SetModuleFileName(const std::string& windowsPath);
 // Back to the configuration of the environment (Reset calls it).
 void ResetFiles();
+}  // namespace winapi::testing
+
+// ---- windows, input and the host --------------------------------------------------------------------------------
+// Under tests the host is headless: frames shown by DirectDraw are kept here, and the window system's events
+// are made with these calls (keys: keybd_event).
+namespace winapi::testing {
+struct HostFrameData {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;  // 0x00RRGGBB, rows packed
+  uint64_t serial = 0;           // frames shown so far
+};
+// The last frame shown; false when none was shown since the last Reset.
+bool HostFrame(HostFrameData* frame);
+uint64_t HostFrameCount();
+// The window the host shows (null when none is bound) and whether it is an SDL2 window.
+HWND HostWindow();
+bool HostUsesSdl();
+// The user switches to another program and back, closes or minimises the shown window, or uses the mouse
+// (client coordinates; button 0 moves, 1 left, 2 right, 3 middle).
+void HostSetActive(bool active);
+void HostCloseWindow();
+void HostMinimizeWindow(bool minimized);
+void HostMouse(int x, int y, int button, bool down);
+// What GetKeyboardType reports (type 4, subtype 0 by default).
+void SetKeyboardType(int type, int subtype);
+}  // namespace winapi::testing
+
+// ---- the fake display driver (DirectDraw) -------------------------------------------------------------------------
+// Surface calls also honour FailCall with these names: "DirectDrawCreate", "SetCooperativeLevel",
+// "SetDisplayMode", "CreateSurface", "Lock", "Flip", "Blt", "Restore" (the error is the HRESULT to return).
+namespace winapi::testing {
+struct FakeDisplayMode {
+  uint32_t width;
+  uint32_t height;
+  uint32_t bits;  // 8, 15 (5-5-5 as 16 bits), 16 (5-6-5), 24 or 32
+  uint32_t refresh = 0;
+};
+struct FakeDisplay {
+  std::vector<FakeDisplayMode> modes;  // in the order they are enumerated
+  uint32_t desktopWidth = 1024;
+  uint32_t desktopHeight = 768;
+  uint32_t desktopBits = 16;
+  uint32_t videoMemory = 8u << 20;  // bytes for surfaces in video memory, the primary included
+  bool hardware = true;             // false: only the emulation-only driver can be created
+  // Capability words of the hardware driver and of the emulation (DDCAPS_*, DDCKEYCAPS_*, DDFXCAPS_*,
+  // DDPCAPS_*, DDSCAPS_*); the defaults describe a card that blits, stretches, colour-keys and flips.
+  uint32_t halCaps;
+  uint32_t halColorKeyCaps;
+  uint32_t halFxCaps;
+  uint32_t halPaletteCaps;
+  uint32_t halSurfaceCaps;
+  uint32_t helCaps;
+  uint32_t helColorKeyCaps;
+  uint32_t helFxCaps;
+  uint32_t helPaletteCaps;
+  uint32_t helSurfaceCaps;
+};
+FakeDisplay DefaultFakeDisplay();
+// Takes effect for DirectDraw objects created afterwards.
+void SetFakeDisplay(const FakeDisplay& display);
+// Every surface in video memory is lost now (as after another program took the display).
+void LoseDisplaySurfaces();
+// SetDisplayMode(width, height, bits) sets a larger mode instead, as some drivers do.
+void SubstituteDisplayMode(uint32_t width, uint32_t height, uint32_t bits, uint32_t actualWidth,
+                           uint32_t actualHeight);
+// SetDisplayMode of this mode fails (DDERR_UNSUPPORTEDMODE), though the mode is listed.
+void RefuseDisplayMode(uint32_t width, uint32_t height, uint32_t bits);
+// SetDisplayMode answers DDERR_NOEXCLUSIVEMODE while this is on.
+void SetNoExclusiveMode(bool on);
+// The display mode in force now (the desktop when no program set one).
+FakeDisplayMode CurrentDisplayMode();
 }  // namespace winapi::testing

@@ -28,8 +28,11 @@ DWORD timeGetTime();
 MMRESULT timeGetDevCaps(LPTIMECAPS caps, UINT size);
 MMRESULT timeBeginPeriod(UINT period);
 MMRESULT timeEndPeriod(UINT period);
-// Returns the timer's id, or 0 when it cannot be set. Each timer fires on a thread of its own.
+// Returns the timer's id, or 0 when it cannot be set (no callback, a delay outside 1..1000000 ms). Callbacks run
+// on the stand-in's timer thread, never the caller's; they read the same clock as timeGetTime.
 MMRESULT timeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags);
+// TIMERR_NOCANDO for an unknown or spent id. A callback of the timer that is running now completes before
+// this returns, unless the call comes from a timer callback itself.
 MMRESULT timeKillEvent(UINT timerId);
 
 #if __has_include("winapi_wave.h")

@@ -172,6 +172,7 @@ TEST_F(KernelBasics, ExitGoesThroughTheHook) {
 }
 
 TEST_F(KernelBasics, ExitWithoutAHookEndsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the timer thread may already run
   EXPECT_EXIT(ExitProcess(4), ::testing::ExitedWithCode(4), "");
 }
 
@@ -218,6 +219,20 @@ TEST_F(KernelBasics, ShowCursorCountsAndResets) {
   EXPECT_EQ(ShowCursor(TRUE), -1);
   winapi::testing::Reset();
   EXPECT_EQ(ShowCursor(TRUE), 1);
+}
+
+TEST_F(KernelBasics, CalendarTimeIsPlausible) {
+  SYSTEMTIME local{}, utc{};
+  GetLocalTime(&local);
+  GetSystemTime(&utc);
+  for (const SYSTEMTIME& t : {local, utc}) {
+    EXPECT_GE(t.wYear, 2024);
+    EXPECT_TRUE(t.wMonth >= 1 && t.wMonth <= 12);
+    EXPECT_TRUE(t.wDay >= 1 && t.wDay <= 31);
+    EXPECT_LE(t.wDayOfWeek, 6);
+    EXPECT_LE(t.wHour, 23);
+    EXPECT_LE(t.wMilliseconds, 999);
+  }
 }
 
 TEST_F(KernelBasics, CpuidHookReplacesTheProcessor) {

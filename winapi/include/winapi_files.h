@@ -140,6 +140,10 @@ BOOL DeleteFileA(LPCSTR name);
 BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES security);
 BOOL RemoveDirectoryA(LPCSTR name);
 BOOL MoveFileA(LPCSTR existing, LPCSTR newName);
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_COPY_ALLOWED 0x00000002
+// With MOVEFILE_REPLACE_EXISTING an existing target is replaced in one step (never half-written).
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
 // Copies through a temporary file beside the target and renames it into place, so a failure never leaves a
 // half-written target.
 BOOL CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists);

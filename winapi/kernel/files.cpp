@@ -522,7 +522,9 @@ BOOL DeleteFileA(LPCSTR name) {
   return TRUE;
 }
 
-BOOL MoveFileA(LPCSTR existing, LPCSTR newName) {
+BOOL MoveFileA(LPCSTR existing, LPCSTR newName) { return MoveFileExA(existing, newName, MOVEFILE_COPY_ALLOWED); }
+
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
   if (Injected("MoveFileA")) return FALSE;
   Resolved from, to;
   if (DWORD err = winapi::files::Resolve(existing, &from)) {
@@ -538,7 +540,7 @@ BOOL MoveFileA(LPCSTR existing, LPCSTR newName) {
     return FALSE;
   }
   // Renaming to a name that differs only in case is allowed; anything else already there is not.
-  if (to.exists && to.host != from.host) {
+  if (to.exists && to.host != from.host && (!(flags & MOVEFILE_REPLACE_EXISTING) || to.isDir)) {
     SetLastError(ERROR_ALREADY_EXISTS);
     return FALSE;
   }
@@ -546,11 +548,12 @@ BOOL MoveFileA(LPCSTR existing, LPCSTR newName) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  std::string target = to.exists ? to.host.substr(0, to.host.rfind('/') + 1) +
+  bool sameFile = to.exists && to.host == from.host;
+  std::string target = sameFile ? to.host.substr(0, to.host.rfind('/') + 1) +
                                         to.windows.substr(to.windows.rfind('\\') + 1)
                                   : to.host;
   if (rename(from.host.c_str(), target.c_str()) == 0) return TRUE;
-  if (errno != EXDEV || from.isDir) {
+  if (errno != EXDEV || from.isDir || !(flags & MOVEFILE_COPY_ALLOWED)) {
     SetLastError(ErrnoToError(errno, ERROR_ACCESS_DENIED));
     return FALSE;
   }

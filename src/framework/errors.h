@@ -1,0 +1,53 @@
+// The framework's error codes and their texts, the error box, and a measure of disk activity.
+#pragma once
+
+#include <cstdint>
+
+#include "windows.h"
+
+enum FrameworkError : int {
+  ERR_NONE = 0,
+  ERR_UNKNOWN = 1,
+  ERR_MEMORYFULL = 2,
+  ERR_FREEBLOCK = 3,
+  ERR_BADHANDLE = 4,
+  ERR_RESFILENOTFOUND = 5,
+  ERR_RESNOTFOUND = 6,
+  ERR_FILENOTFOUND = 7,
+  ERR_VOLUMENOTFOUND = 8,
+  ERR_VOLUMENOTINIT = 9,
+  ERR_DISKFULL = 10,
+  ERR_DUPLICATENAME = 11,
+  ERR_DEPTHNOTSUPPORTED = 12,
+  ERR_PIXMAPPURGED = 13,
+  ERR_USERABORT = 27,
+  ERR_READ = 28,
+  ERR_WRITE = 29,
+  ERR_SEEK = 30,
+};
+constexpr int ERR_CODECOUNT = 31;
+
+// The product title, the caption of every box.
+inline constexpr const char* kProductTitle = "Zarvo Velmarth 99";
+
+// The text of a code; codes outside the table give the text of code 1.
+const char* ErrorText(int code);
+int Win32ErrorToCode(DWORD systemError);
+
+// Shows the text of `code` (0 shows nothing). A fatal box ends the process with exit code 1.
+void ShowErrorBox(int code, bool fatal);
+void ShowErrorText(const char* text, bool fatal);
+[[noreturn]] void FatalErrorBox(int code);
+
+// What the box needs of the window layer: the library's main window, the queue window and the routine that
+// lets go of the screen before a box is shown. Set by the window set-up; null windows are skipped.
+void SetErrorBoxWindows(HWND mainWindow, HWND queueWindow);
+void SetAppDeactivateHook(void (*hook)());
+
+// Disk activity from the system's file-system counters, sampled at most once a second.
+void SampleDiskActivity();
+int DiskIsBusy();
+uint32_t DiskActivityRate();
+// Waits while the disk is busy, at most `seconds` (0: no limit). `update` runs on each pass (the sound update).
+void WaitForDiskIdle(float seconds);
+void SetDiskWaitUpdateHook(void (*hook)());

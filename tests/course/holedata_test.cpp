@@ -1,0 +1,338 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "course/holedata.h"
+#include "course/services.h"
+#include "course/terrain.h"
+#include "holewriter.h"
+
+namespace {
+
+using holewriter::HoleDescription;
+
+struct FakeGame : HoleLoadGame {
+  int tee = 0;
+  bool allTees = false;
+  bool crowd = true;
+  int SelectedTeeSet() const override { return tee; }
+  void SetSelectedTeeSet(int t) override { tee = t; }
+  bool ShowsAllTeeSets() const override { return allTees; }
+  bool ShowsCrowdAndScenery() const override { return crowd; }
+};
+
+std::string g_archiveDuringLoad;
+int recordArchive() {
+  g_archiveDuringLoad = course_svc::CurrentArchive();
+  return 0;
+}
+
+class HoleDataTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = testing::TempDir() + "/hole_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    base = dir + "/HOLE02";
+    std::ofstream(base + ".viv").put('\0');
+    SetHoleLoadGame(&game);
+    HoleObjectTable().clear();
+    course_svc::Set3DHardware(false);
+    SetCourseWaterSurface(255);
+    SetTerrainPreprocessSteps(nullptr, nullptr);
+  }
+  void TearDown() override {
+    SetHoleLoadGame(nullptr);
+    course_svc::SetMessageShower(nullptr);
+    course_svc::Set3DHardware(false);
+    SetTerrainPreprocessSteps(nullptr, nullptr);
+    HoleObjectTable().clear();
+    FreeHoleTerrain();
+  }
+  int load(const HoleDescription& h) {
+    EXPECT_TRUE(holewriter::WriteHole(h, base));
+    return LoadHoleData(base + ".hnf");
+  }
+  void defineObject(uint8_t code, uint8_t footprint) {
+    if (HoleObjectTable().size() <= code) HoleObjectTable().resize(code + 1u);
+    HoleObjectTable()[code] = HoleObject{{1, 0}, {footprint, 0}};
+  }
+  uint8_t code(uint32_t c, uint32_t r) { return TerrainCell(static_cast<size_t>(r) * CurrentTerrain().width + c)[3]; }
+
+  FakeGame game;
+  std::string dir, base;
+};
+
+TEST_F(HoleDataTest, LoadsAHoleIntoTheGrid) {
+  HoleDescription h = holewriter::FlatHole(16, 12, 1);
+  h.heights[h.index(3, 4)] = 2.5f;
+  h.surfaces[h.index(5, 6)] = 0x70;
+  ASSERT_EQ(load(h), kHoleOk);
+  const TerrainGrid& g = CurrentTerrain();
+  EXPECT_EQ(g.width, 16u);
+  EXPECT_EQ(g.depth, 12u);
+  EXPECT_EQ(CurrentHoleRecord().width, 16u);
+  EXPECT_FALSE(g.floatHeights);
+  Vector3 p;
+  EXPECT_FLOAT_EQ(GridPointToWorld(3, 4, &p)->z, 2.5f);
+  EXPECT_EQ(GetGridCellSurface(5, 6), 0x70);
+  EXPECT_EQ(g.levelCells[0].size(), 8u * 6u * 4u);
+  EXPECT_EQ(g.levelCells[2].size(), 2u * 2u * 4u);
+}
+
+TEST_F(HoleDataTest, ResultCodes) {
+  EXPECT_EQ(LoadHoleData(base), kHoleNoExtension);
+  EXPECT_EQ(LoadHoleData(dir + "/x.d/HOLE02"), kHoleNoExtension);
+  HoleDescription h = holewriter::FlatHole(16, 16);
+  ASSERT_TRUE(holewriter::WriteHole(h, base));
+  std::ofstream(base + ".MIS", std::ios::binary | std::ios::in | std::ios::out).write("VEX96 HOLE V2.0 ", 16);
+  EXPECT_EQ(LoadHoleData(base + ".hnf"), kHoleBadMagic);
+  for (const char* ext : {".MIS", ".QZH", ".QF1", ".QF2", ".QF4", ".QF8", ".QMD", ".QMT", ".QMB", ".QM2"}) {
+    ASSERT_TRUE(holewriter::WriteHole(h, base));
+    ASSERT_EQ(LoadHoleData(base + ".hnf"), kHoleOk);
+    std::filesystem::remove(base + ext);
+    EXPECT_EQ(LoadHoleData(base + ".hnf"), kHoleFileError) << ext;
+  }
+}
+
+TEST_F(HoleDataTest, DamagedFilesAreRefused) {
+  struct Case { const char* what; uint32_t width, depth; const char* shorten; size_t keep; };
+  const Case cases[] = {
+      {"zero width", 0, 8, nullptr, 0},          {"huge grid", 9000, 9000, nullptr, 0},
+      {"larger than its files", 16, 16, nullptr, 0},
+      {"short header", 8, 8, ".MIS", 40},         {"short heights", 8, 8, ".QZH", 8 * 8 * 4 - 1},
+      {"short cells", 8, 8, ".QF1", 100},         {"short level", 8, 8, ".QF4", 4},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(holewriter::WriteHole(holewriter::FlatHole(8, 8), base));
+    // The header's size is patched: the other files stay those of an 8 x 8 hole.
+    const uint8_t size[8] = {uint8_t(c.width), uint8_t(c.width >> 8), 0, 0, uint8_t(c.depth), uint8_t(c.depth >> 8), 0, 0};
+    std::fstream mis(base + ".MIS", std::ios::binary | std::ios::in | std::ios::out);
+    mis.seekp(16);
+    mis.write(reinterpret_cast<const char*>(size), sizeof size);
+    mis.close();
+    if (c.shorten) std::filesystem::resize_file(base + c.shorten, c.keep);
+    EXPECT_EQ(LoadHoleData(base + ".hnf"), kHoleFileError) << c.what;
+  }
+}
+
+TEST_F(HoleDataTest, EveryWayOutRestoresThePreviousArchive) {
+  const std::string previous = dir + "/COURSE.viv";
+  std::ofstream(previous).put('\0');
+  ASSERT_TRUE(course_svc::OpenArchive(previous));
+  SetTerrainPreprocessSteps(recordArchive, nullptr);
+  HoleDescription h = holewriter::FlatHole(8, 8);
+  ASSERT_EQ(load(h), kHoleOk);
+  EXPECT_EQ(g_archiveDuringLoad, base + ".viv");
+  EXPECT_EQ(course_svc::CurrentArchive(), previous);
+  for (const char* ext : {".MIS", ".QF2", ".QM2"}) {
+    ASSERT_TRUE(holewriter::WriteHole(h, base));
+    std::filesystem::remove(base + ext);
+    EXPECT_EQ(LoadHoleData(base + ".hnf"), kHoleFileError);
+    EXPECT_EQ(course_svc::CurrentArchive(), previous) << ext;
+  }
+  course_svc::CloseArchive();
+}
+
+TEST_F(HoleDataTest, FinalStepGivesTheResult) {
+  SetTerrainPreprocessSteps(nullptr, [] { return 9; });
+  EXPECT_EQ(load(holewriter::FlatHole(8, 8)), 9);
+}
+
+TEST_F(HoleDataTest, TeeSetCounts) {
+  struct Case { int version; uint32_t tees[4]; uint32_t expect; };
+  const Case cases[] = {{11, {5, 9, 0, 0}, 2}, {11, {0, 0, 0, 0}, 0}, {11, {0, 0, 7, 0}, 3},
+                        {12, {1, 0, 0, 4}, 4}, {11, {300, 2, 0, 0}, 2}};
+  for (const Case& c : cases) {
+    HoleDescription h = holewriter::FlatHole(10, 10);
+    h.version = c.version;
+    std::memcpy(h.teeStart, c.tees, sizeof h.teeStart);
+    ASSERT_EQ(load(h), kHoleOk);
+    EXPECT_EQ(CurrentHoleRecord().teeSetCount, c.expect) << c.tees[0] << c.tees[1] << c.tees[2] << c.tees[3];
+  }
+  EXPECT_EQ(CurrentHoleRecord().teeStart[0], 0u);  // a cell past the grid counts as absent
+  // Markers in the cells raise the count when the header has none.
+  HoleDescription h = holewriter::FlatHole(10, 10);
+  h.codes[h.index(4, 1)] = 81;
+  h.codes[h.index(6, 1)] = 81;  // slot 1 taken: goes to the next free slot
+  ASSERT_EQ(load(h), kHoleOk);
+  EXPECT_EQ(CurrentHoleRecord().teeStart[1], h.index(4, 1));
+  EXPECT_EQ(CurrentHoleRecord().teeStart[2], h.index(6, 1));
+  EXPECT_EQ(CurrentHoleRecord().teeSetCount, 3u);
+}
+
+TEST_F(HoleDataTest, SelectedTeeSetIsKeptInRange) {
+  HoleDescription h = holewriter::FlatHole(17, 10);
+  h.teeStart[0] = 3;
+  h.teeStart[1] = 5;
+  game.tee = 3;
+  ASSERT_EQ(load(h), kHoleOk);
+  EXPECT_EQ(game.tee, 17 % 2);
+  game.tee = 3;  // no tee sets at all: no division, the choice stays
+  ASSERT_EQ(load(holewriter::FlatHole(17, 10)), kHoleOk);
+  EXPECT_EQ(game.tee, 3);
+}
+
+TEST_F(HoleDataTest, OldFormatNoticeIsShownOnce) {
+  int shown = 0;
+  bool busyWhileShown = true, suppressedWhileShown = true;
+  course_svc::SetMessageShower([&](const std::string& text) {
+    ++shown;
+    EXPECT_EQ(text, "Hole data needs to be reprocessed.  Press OK to continue loading the data");
+    busyWhileShown = course_svc::MouseIsBusy();
+    suppressedWhileShown = course_svc::DialogsSuppressed;
+    return 1;
+  });
+  course_svc::DialogsSuppressed = true;
+  HoleDescription h = holewriter::FlatHole(8, 8);
+  h.version = 10;
+  EXPECT_EQ(load(h), kHoleOk);
+  EXPECT_EQ(shown, 1);
+  EXPECT_FALSE(busyWhileShown);
+  EXPECT_FALSE(suppressedWhileShown);
+  EXPECT_TRUE(course_svc::MouseIsBusy());
+  EXPECT_TRUE(course_svc::DialogsSuppressed);
+  course_svc::DialogsSuppressed = false;
+  h.version = 11;
+  EXPECT_EQ(load(h), kHoleOk);
+  h.version = 12;
+  EXPECT_EQ(load(h), kHoleOk);
+  EXPECT_EQ(shown, 1);
+}
+
+TEST_F(HoleDataTest, LinksAreStampedAndClippedAtTheEdge) {
+  defineObject(9, 1);  // radius 2
+  HoleDescription h = holewriter::FlatHole(8, 8);
+  h.codes[h.index(0, 0)] = 9;
+  h.codes[h.index(2, 1)] = 33;  // an object code without an object: kept, never overwritten
+  ASSERT_EQ(load(h), kHoleOk);
+  EXPECT_EQ(code(0, 0), 9);
+  EXPECT_EQ(code(1, 0), 136);
+  EXPECT_EQ(code(2, 0), 136);
+  EXPECT_EQ(code(0, 1), 130);
+  EXPECT_EQ(code(1, 1), 138);
+  EXPECT_EQ(code(0, 2), 130);
+  EXPECT_EQ(code(2, 1), 33);
+  EXPECT_EQ(code(2, 2), 0);  // outside the disc
+  EXPECT_EQ(code(3, 0), 0);
+  for (uint32_t c : {1u, 2u}) EXPECT_EQ(ResolveCellLink(static_cast<int32_t>(c)), 0);
+  EXPECT_EQ(ResolveCellLink(9), 0);
+  EXPECT_EQ(HoleObjectCodeBound(), 34u);
+}
+
+TEST_F(HoleDataTest, LinkCodesPointToTheCentre) {
+  defineObject(12, 0);  // radius 1
+  HoleDescription h = holewriter::FlatHole(8, 8);
+  h.codes[h.index(4, 4)] = 12;
+  h.codes[h.index(6, 4)] = 12;  // overlapping discs: the first object in cell order wins
+  ASSERT_EQ(load(h), kHoleOk);
+  EXPECT_EQ(code(3, 3), 0);  // diagonal corners lie outside a disc of radius 1
+  EXPECT_EQ(code(4, 3), 129);
+  EXPECT_EQ(code(3, 4), 132);
+  EXPECT_EQ(code(5, 4), 136);
+  EXPECT_EQ(code(4, 5), 130);
+  EXPECT_EQ(ResolveCellLink(static_cast<int32_t>(h.index(5, 4))), static_cast<int32_t>(h.index(4, 4)));
+  EXPECT_EQ(code(7, 4), 136);
+  EXPECT_EQ(code(6, 3), 129);
+}
+
+TEST_F(HoleDataTest, MarkersAreHarvested) {
+  defineObject(80, 0);
+  defineObject(84, 0);
+  HoleDescription h = holewriter::FlatHole(40, 10);
+  h.codes[h.index(1, 1)] = 84;
+  h.codes[h.index(3, 1)] = 80;
+  h.codes[h.index(5, 1)] = 81;
+  h.codes[h.index(1, 3)] = 71;
+  h.codes[h.index(3, 3)] = 71;   // slot 1 taken: first free slot
+  h.codes[h.index(5, 3)] = 115;  // slot 6
+  for (uint32_t c = 0; c < 5; ++c) h.codes[h.index(10 + c, 5)] = 120;  // one too many
+  ASSERT_EQ(load(h), kHoleOk);
+  const HoleRecord& r = CurrentHoleRecord();
+  EXPECT_EQ(r.pins[1], h.index(1, 1));
+  EXPECT_EQ(code(1, 1), 84);
+  EXPECT_EQ(code(2, 1), 136);  // the pin is stamped as an object
+  EXPECT_EQ(r.crowd[1], h.index(1, 3));
+  EXPECT_EQ(r.crowd[0], h.index(3, 3));
+  EXPECT_EQ(r.crowd[6], h.index(5, 3));
+  EXPECT_EQ(code(1, 3), 0);
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(r.marker120[k], h.index(10 + k, 5));
+  EXPECT_EQ(code(14, 5), 0);
+  // Tee set 0 is selected and shown; tee set 1's cell is cleared afterwards.
+  EXPECT_EQ(code(3, 1), 80);
+  EXPECT_EQ(code(4, 1), 136);
+  EXPECT_EQ(code(5, 1), 0);
+  EXPECT_EQ(r.teeSetCount, 2u);
+
+  // Without crowd and scenery the marker codes stay in the cells; with all tee sets shown every tee is 80.
+  game.crowd = false;
+  game.allTees = true;
+  ASSERT_EQ(load(h), kHoleOk);
+  EXPECT_EQ(code(1, 3), 71);
+  EXPECT_EQ(CurrentHoleRecord().crowd[1], 0u);
+  EXPECT_EQ(code(5, 1), 80);
+}
+
+TEST_F(HoleDataTest, WaterLevelOnlyWithHardware) {
+  HoleDescription h = holewriter::FlatHole(8, 8, 1);
+  h.heights.assign(64, 10.0f);
+  h.surfaces[h.index(1, 1)] = 0x50;
+  h.heights[h.index(1, 1)] = -1.0f;
+  h.surfaces[h.index(2, 1)] = 0x30;
+  h.heights[h.index(2, 1)] = -3.0f;
+  ASSERT_EQ(load(h), kHoleOk);
+  EXPECT_FALSE(CurrentTerrain().floatHeights);
+  EXPECT_EQ(CurrentTerrain().heights[h.index(0, 0)], 10u << 16);
+  EXPECT_EQ(HoleWaterLevel(), 0.0f);
+
+  course_svc::Set3DHardware(true);
+  ASSERT_EQ(load(h), kHoleOk);
+  EXPECT_TRUE(CurrentTerrain().floatHeights);
+  EXPECT_FLOAT_EQ(TerrainVertexHeight(h.index(0, 0)), 10.0f);
+  EXPECT_FLOAT_EQ(HoleWaterLevel(), -1.0f * 2.0f);  // (high + low) / 2, doubled
+  EXPECT_FALSE(HoleLowLandBelowWater());
+  SetCourseWaterSurface(3);  // the course's "Water" surface counts too
+  ASSERT_EQ(load(h), kHoleOk);
+  EXPECT_FLOAT_EQ(HoleWaterLevel(), (-1.0f - 3.0f) * 0.5f * 2.0f);
+  h.heights[h.index(1, 1)] = 0.0f;
+  h.heights[h.index(2, 1)] = 0.0f;
+  ASSERT_EQ(load(h), kHoleOk);
+  EXPECT_FLOAT_EQ(HoleWaterLevel(), 0.1f);
+  h.heights[h.index(5, 5)] = -6.0f;
+  ASSERT_EQ(load(h), kHoleOk);
+  EXPECT_TRUE(HoleLowLandBelowWater());
+}
+
+TEST_F(HoleDataTest, DetailTilesRefineTheSurface) {
+  HoleDescription h = holewriter::FlatHole(8, 8, 1);
+  bool top[256], corner[256];
+  for (int k = 0; k < 256; ++k) {
+    top[k] = k < 128;
+    corner[k] = k == 0;
+  }
+  h.maskPairs.push_back({holewriter::AddRunMask(h, top), holewriter::AddRunMask(h, corner)});
+  h.detailTiles.push_back({3, 4, 0});
+  h.tiles[h.index(2, 2)] = 1;
+  ASSERT_EQ(load(h), kHoleOk);
+  const TerrainGrid& g = CurrentTerrain();
+  const float x = g.originX - 2.0f, y = 2.0f - g.originY;
+  EXPECT_EQ(GetTerrainSurface(x, y), 0x40);
+  EXPECT_EQ(GetTerrainSurface(x - 0.5f, y + 0.2f), 0x30);
+  EXPECT_EQ(GetTerrainSurface(x - 0.5f, y + 0.8f), 0x10);
+}
+
+TEST(HoleWriter, DemoHoleLoads) {
+  const std::string base = testing::TempDir() + "/DEMO01";
+  ASSERT_TRUE(holewriter::WriteHole(holewriter::DemoHole(64, 128, 7), base));
+  course_svc::Set3DHardware(true);
+  EXPECT_EQ(LoadHoleData(base + ".hnf"), kHoleOk);
+  EXPECT_EQ(CurrentHoleRecord().teeSetCount, 4u);
+  EXPECT_NE(HoleWaterLevel(), 0.0f);
+  course_svc::Set3DHardware(false);
+  FreeHoleTerrain();
+}
+
+}  // namespace

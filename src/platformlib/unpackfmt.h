@@ -22,6 +22,10 @@ inline bool knownpackcode(uint8_t code) {
   return code == 0x10 || code == 0x30 || code == 0x32 || code == 0x34 || code == 0x46 || code == 0x4A;
 }
 
+// Blocks reached only by their address are given an extent that reaches the top of the address space:
+// their own data must say where they end, and the unpackers then read no further ahead than they must.
+inline bool extentontrust(size_t n) { return n > (size_t{1} << 48); }
+
 // Reads the header of a block of `n` bytes; false when it is not a known pack code or is cut short.
 inline bool readpackheader(const uint8_t* b, size_t n, PackHeader* h) {
   if (n < 2) return false;

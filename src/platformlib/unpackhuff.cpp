@@ -11,12 +11,15 @@ namespace {
 
 class BitIn {
  public:
-  BitIn(const uint8_t* p, size_t n, size_t pos) : p_(p), n_(n), pos_(pos) {}
+  // `exact`: the block's extent is known, so whole words may be read ahead up to it. Otherwise the extent
+  // is taken on trust and bytes are read only as the bits asked for need them (two bytes ahead at most).
+  BitIn(const uint8_t* p, size_t n, size_t pos, bool exact) : p_(p), n_(n), pos_(pos), exact_(exact) {}
 
-  // Keeps at least 57 bits in the buffer; past the end of the block it reads zeros, which `overrun` reports.
-  void refill() {
-    if (bits_ > 56) return;
-    if (pos_ + 8 <= n_) {
+  // Makes at least `need` (at most 32) bits available; past the end of the block it reads zeros, which
+  // `overrun` reports.
+  void refill(int need) {
+    if (bits_ >= need) return;
+    if (exact_ && pos_ + 8 <= n_) {
       uint64_t v;
       std::memcpy(&v, p_ + pos_, 8);
       buf_ |= __builtin_bswap64(v) >> bits_;
@@ -24,7 +27,7 @@ class BitIn {
       bits_ |= 56;
       return;
     }
-    while (bits_ <= 56) {
+    while (bits_ < need) {
       const uint64_t b = pos_ < n_ ? p_[pos_] : 0;
       ++pos_;
       buf_ |= b << (56 - bits_);
@@ -37,7 +40,7 @@ class BitIn {
     bits_ -= k;
   }
   uint32_t get(int k) {
-    refill();
+    refill(k);
     const uint32_t v = peek(k);
     skip(k);
     return v;
@@ -45,11 +48,15 @@ class BitIn {
   // The number code: 1xx gives 4..7; otherwise z zero bits, then a 1 and z + 2 more bits. 0 when the value
   // would not fit 32 bits.
   uint32_t getnum() {
-    refill();
+    refill(1);
     if (buf_ >> 63) return get(3);
-    const int z = buf_ ? __builtin_clzll(buf_) : 64;
-    if (z > 29) return 0;
-    skip(z);
+    int z = 0;
+    for (;;) {
+      refill(1);
+      if (buf_ >> 63) break;
+      skip(1);
+      if (++z > 29) return 0;
+    }
     return get(z + 3);
   }
   // True when more bits were taken than the block holds.
@@ -60,6 +67,7 @@ class BitIn {
   const uint8_t* p_;
   size_t n_;
   size_t pos_;
+  bool exact_;
   uint64_t buf_ = 0;
   int bits_ = 0;
 };
@@ -129,13 +137,14 @@ struct Decoder {
 
   // One symbol; false when the bits match no code.
   bool decode(BitIn& in, uint8_t* symbol) const {
-    in.refill();
+    in.refill(8);
     const Short s = lut[in.peek(8)];
     if (s.length) {
       in.skip(s.length);
       *symbol = s.symbol;
       return true;
     }
+    in.refill(16);
     const uint32_t bits16 = in.peek(16);
     for (int length = 9; length <= maxlength; ++length) {
       if (count[length] && bits16 < limit[length]) {
@@ -162,7 +171,7 @@ uint32_t huffmanunpack(const uint8_t* in, size_t n, uint8_t* out, size_t outsize
   PackHeader h;
   if (!readpackheader(in, n, &h) || h.size > outsize) return 0;
   if (h.code != 0x30 && h.code != 0x32 && h.code != 0x34) return 0;
-  BitIn bits(in, n, h.dataoffset);
+  BitIn bits(in, n, h.dataoffset, !extentontrust(n));
   const uint8_t escape = static_cast<uint8_t>(bits.get(8));
   Decoder dec;
   if (!dec.read(bits)) return 0;

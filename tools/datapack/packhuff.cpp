@@ -185,6 +185,9 @@ Bytes packhuffman(std::span<const uint8_t> data, uint8_t code, bool withPackedLe
   bits.putnum(4);
   bits.put(1, 1);
   bits.finish();
+  // Room for the decoder's look-ahead past the last code, for readers that do not know the block's extent.
+  out.push_back(0);
+  out.push_back(0);
   setpackedlength(out);
   return out;
 }

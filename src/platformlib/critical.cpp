@@ -1,5 +1,8 @@
 // The pool of critical sections.
+#include <memory>
 #include <mutex>
+#include <new>
+#include <vector>
 
 #include "platformlib/memclass.h"
 #include "platformlib/queue.h"
@@ -21,10 +24,18 @@ PoolEntry* freelist = nullptr;
 int freecount = 0;
 int batchcount = 32;
 
+// Batches are page-sized and live as long as the process. They come from the heap rather than straight
+// from the system so that leak checkers see the sections' own allocations as reachable.
+// Never destroyed: sections may be in use until the very end.
+auto* batches = new std::vector<std::unique_ptr<PoolEntry[]>>;
+
 bool growpool() {
-  size_t size = static_cast<size_t>(batchcount) * sizeof(PoolEntry);
-  auto* entries = static_cast<PoolEntry*>(allocpages(&size));
-  if (!entries) return false;
+  const size_t page = systempagesize();
+  size_t size = (static_cast<size_t>(batchcount) * sizeof(PoolEntry) + page - 1) / page * page;
+  std::unique_ptr<PoolEntry[]> batch(new (std::nothrow) PoolEntry[size / sizeof(PoolEntry)]);
+  if (!batch) return false;
+  PoolEntry* entries = batch.get();
+  batches->push_back(std::move(batch));
   size_t count = size / sizeof(PoolEntry);
   for (size_t i = 0; i < count; ++i) {
     entries[i].signature = kFreeSignature;

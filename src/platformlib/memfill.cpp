@@ -101,8 +101,13 @@ void copymemengine(const void* source, void* destination, int count, int leading
 
 void copymem(const void* source, void* destination, int count) {
   if (count <= 0) return;
-  if (count < 4 || destinationinside(source, destination, count)) {
+  if (destinationinside(source, destination, count)) {
     backwardbytes(source, destination, count);
+    return;
+  }
+  // Short copies go byte by byte forward, which is safe when the destination lies below the source.
+  if (count < 4) {
+    copymemengine(source, destination, count, count);
     return;
   }
   int leading = static_cast<int>((4 - (reinterpret_cast<uintptr_t>(source) & 3)) & 3);

@@ -366,6 +366,11 @@ uint32_t timerschedulestep(uint32_t* acc, uint32_t periodfixed, uint32_t duetime
   return duetime;
 }
 
+uint32_t timerperiod(int ticksper) {
+  if (ticksper <= 0) ticksper = 100;
+  return static_cast<uint32_t>((1000ull * 65536 + static_cast<uint64_t>(ticksper) / 2) / static_cast<uint64_t>(ticksper));
+}
+
 int timerrate() { return rate; }
 int timerrateordefault() {
   int r = rate;
@@ -395,7 +400,7 @@ int inittimer(int wanted) {
   }
   {
     std::lock_guard<std::mutex> guard(timermutex);
-    period = static_cast<uint32_t>((1000ull * 65536 + static_cast<uint64_t>(wanted) / 2) / static_cast<uint64_t>(wanted));
+    period = timerperiod(wanted);
     accumulator = 0;
   }
   libraryticks = 0;

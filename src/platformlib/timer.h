@@ -83,6 +83,8 @@ uint32_t timerslips();        // stalls of more than a second
 uint32_t timerduetime();      // next due time in milliseconds
 // One step of the tick schedule: the 16.16 period added to the accumulator, its whole milliseconds moved to
 // the due time. Returns the new due time.
+// The 16.16 milliseconds per tick at a rate, rounded to nearest so that the average holds.
+uint32_t timerperiod(int rate);
 uint32_t timerschedulestep(uint32_t* accumulator, uint32_t period, uint32_t due);
 void addtimer(TimerCallback callback);
 void removetimer(TimerCallback callback);

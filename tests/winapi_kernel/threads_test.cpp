@@ -339,3 +339,84 @@ TEST_F(KernelThreads, CreateThreadFailureIsInjectable) {
 }
 
 }  // namespace
+
+namespace {
+
+struct Parked {
+  HANDLE event;
+  std::atomic<bool> after{false};
+};
+
+DWORD WaitThenMark(LPVOID p) {
+  auto* s = static_cast<Parked*>(p);
+  WaitForSingleObject(s->event, INFINITE);
+  s->after = true;
+  return 0;
+}
+
+TEST_F(KernelThreads, SuspendedThreadLeavesItsWaitOnlyWhenResumed) {
+  Parked s;
+  s.event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE t = CreateThread(nullptr, 0, WaitThenMark, &s, 0, nullptr);
+  while (winapi::testing::BlockedWaits(s.event) == 0) SwitchToThread();
+  EXPECT_EQ(SuspendThread(t), 0u);
+  SetEvent(s.event);
+  EXPECT_EQ(WaitForSingleObject(t, 30), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_FALSE(s.after.load());
+  EXPECT_EQ(ResumeThread(t), 1u);
+  ASSERT_EQ(WaitForSingleObject(t, kLong), static_cast<DWORD>(WAIT_OBJECT_0));
+  EXPECT_TRUE(s.after.load());
+  CloseHandle(t);
+  CloseHandle(s.event);
+}
+
+TEST_F(KernelThreads, MutexAndSemaphoreExcludeUnderContention) {
+  HANDLE m = CreateMutexA(nullptr, FALSE, nullptr);
+  HANDLE sem = CreateSemaphoreA(nullptr, 2, 2, nullptr);
+  int counter = 0;
+  std::atomic<int> inside{0}, most{0}, failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 6; ++t)
+    threads.emplace_back([&] {
+      for (int i = 0; i < 300; ++i) {
+        if (WaitForSingleObject(m, kLong) != WAIT_OBJECT_0) ++failures;
+        ++counter;
+        ReleaseMutex(m);
+        if (WaitForSingleObject(sem, kLong) != WAIT_OBJECT_0) ++failures;
+        int now = ++inside;
+        for (int seen = most.load(); now > seen && !most.compare_exchange_weak(seen, now);) {
+        }
+        SwitchToThread();
+        --inside;
+        ReleaseSemaphore(sem, 1, nullptr);
+      }
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(counter, 1800);
+  EXPECT_LE(most.load(), 2);
+  CloseHandle(m);
+  CloseHandle(sem);
+}
+
+TEST_F(KernelThreads, WaitForAllTakesEverythingOrNothing) {
+  // Four threads each need two neighbouring mutexes: taking one and waiting for the other would deadlock.
+  HANDLE forks[4];
+  for (auto& f : forks) f = CreateMutexA(nullptr, FALSE, nullptr);
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int p = 0; p < 4; ++p)
+    threads.emplace_back([&, p] {
+      HANDLE pair[2] = {forks[p], forks[(p + 1) % 4]};
+      for (int i = 0; i < 200; ++i) {
+        if (WaitForMultipleObjects(2, pair, TRUE, kLong) != WAIT_OBJECT_0) ++failures;
+        ReleaseMutex(pair[0]);
+        ReleaseMutex(pair[1]);
+      }
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
+  for (auto& f : forks) CloseHandle(f);
+}
+
+}  // namespace

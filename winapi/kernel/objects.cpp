@@ -227,9 +227,9 @@ DWORD WaitForObjects(const std::vector<std::shared_ptr<Waitable>>& objects, bool
   }
   if (!w.done) Unregister(w);
   self->blockedIn = nullptr;
-  if (w.done) return w.result;
-  Checkpoint(lk, *self);  // a terminated thread ends here
-  return WAIT_TIMEOUT;
+  // A thread suspended meanwhile returns from its wait only once resumed; a terminated one ends here.
+  Checkpoint(lk, *self);
+  return w.done ? w.result : WAIT_TIMEOUT;
 }
 
 // ---- events -----------------------------------------------------------------------------------------------------

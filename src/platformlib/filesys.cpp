@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #include "platformlib/bigfile.h"
 #include "platformlib/memclass.h"
@@ -260,7 +261,7 @@ int FILE_init(int handles, int operations) {
     qfree(&gBigs);
     return 0;
   }
-  memset(devices, 0, gDeviceBytes);
+  for (int i = 0; i < FILEDEVICES; ++i) new (&devices[i]) FileDevice();
   memset(gPool, 0, gPoolBytes);
   gOpCount = operations;
   for (int i = 0; i < gOpCount; ++i) qbottom(&gFree, &gPool[i]);

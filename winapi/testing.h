@@ -39,13 +39,14 @@ int OpenTimerPeriods();
 
 // ---- process exit ------------------------------------------------------------------------------------------
 // ExitProcess and the library's orderly exit go through this hook. A test installs one that throws
-// ExitCalled (or records the code and throws its own exception); the default ends the process.
+// ExitCalled (or records the code and throws its own exception). Without a hook, or when it returns,
+// ExitProcess ends the process at once and CallExit ends it through exit() (exit routines run).
 struct ExitCalled {
   unsigned code;
 };
 using ExitHook = std::function<void(unsigned code)>;
 void SetExitHook(ExitHook hook);  // an empty hook restores the default
-// Calls the hook; if it returns, ends the process with the code.
+// The orderly exit: calls the hook; if it returns, exit(code).
 [[noreturn]] void CallExit(unsigned code);
 
 // ---- message boxes -------------------------------------------------------------------------------------------

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -174,6 +176,22 @@ TEST_F(KernelBasics, ExitGoesThroughTheHook) {
 TEST_F(KernelBasics, ExitWithoutAHookEndsTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");  // the timer thread may already run
   EXPECT_EXIT(ExitProcess(4), ::testing::ExitedWithCode(4), "");
+}
+
+TEST_F(KernelBasics, OrderlyExitRunsExitRoutines) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::atexit([] { std::fputs("exit routine ran", stderr); });
+        winapi::testing::CallExit(6);
+      },
+      ::testing::ExitedWithCode(6), "exit routine ran");
+  EXPECT_EXIT(
+      {
+        std::atexit([] { std::fputs("exit routine ran", stderr); });
+        ExitProcess(2);
+      },
+      ::testing::ExitedWithCode(2), "^$");
 }
 
 TEST_F(KernelBasics, MessageBoxDefaultAnswersAreTheFirstButton) {

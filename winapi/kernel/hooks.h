@@ -7,6 +7,11 @@
 
 namespace winapi::internal {
 
+// Calls the test's exit hook, if any (it may throw).
+void RunExitHook(unsigned code);
+// ExitProcess: the exit hook, then the process ends at once (streams flushed, no exit routines).
+[[noreturn]] void ExitImmediately(unsigned code);
+
 // Appends text to the debug capture that winapi::testing::TakeDebugOutput returns.
 void CaptureDebugText(const char* text);
 // Records the box and answers it through the test hook, or with the box's first button.

@@ -38,10 +38,10 @@ int CursorShowCount() { return g_cursorCount.load(); }
 HANDLE GetCurrentProcess() { return kCurrentProcess; }
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
 
-void ExitProcess(UINT exitCode) { winapi::testing::CallExit(exitCode); }
+void ExitProcess(UINT exitCode) { winapi::internal::ExitImmediately(exitCode); }
 
 BOOL TerminateProcess(HANDLE process, UINT exitCode) {
-  if (process == kCurrentProcess) winapi::testing::CallExit(exitCode);
+  if (process == kCurrentProcess) winapi::internal::ExitImmediately(exitCode);
   // Other processes are not ours to end.
   SetLastError(ERROR_INVALID_HANDLE);
   return FALSE;

@@ -57,6 +57,21 @@ bool FailNow(const char* function) {
   return true;
 }
 
+void RunExitHook(unsigned code) {
+  winapi::testing::ExitHook hook;
+  {
+    std::lock_guard guard(g_hookLock);
+    hook = g_exitHook;
+  }
+  if (hook) hook(code);
+}
+
+void ExitImmediately(unsigned code) {
+  RunExitHook(code);
+  std::fflush(nullptr);
+  std::_Exit(static_cast<int>(code));
+}
+
 void SetHostMessageBox(HostMessageBox dialog) { g_hostBox.store(dialog); }
 
 void CaptureDebugText(const char* text) {
@@ -100,14 +115,8 @@ void SetExitHook(ExitHook hook) {
 }
 
 void CallExit(unsigned code) {
-  ExitHook hook;
-  {
-    std::lock_guard guard(internal::g_hookLock);
-    hook = internal::g_exitHook;
-  }
-  if (hook) hook(code);
-  std::fflush(nullptr);
-  std::_Exit(static_cast<int>(code));
+  internal::RunExitHook(code);
+  std::exit(static_cast<int>(code));
 }
 
 void SetMessageBoxHook(MessageBoxHook hook) {

@@ -49,6 +49,17 @@ TEST_F(KernelBasics, VirtualAllocReserveCommitRelease) {
   EXPECT_FALSE(VirtualFree(base, 0, MEM_RELEASE)) << "a region is released once";
 }
 
+TEST_F(KernelBasics, VirtualAllocReservesAtAChosenAddress) {
+  void* first = VirtualAlloc(nullptr, 1 << 20, MEM_RESERVE, PAGE_NOACCESS);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(VirtualAlloc(first, 4096, MEM_RESERVE, PAGE_NOACCESS), nullptr) << "already taken";
+  ASSERT_TRUE(VirtualFree(first, 0, MEM_RELEASE));
+  void* again = VirtualAlloc(first, 1 << 20, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  ASSERT_EQ(again, first);
+  static_cast<char*>(again)[(1 << 20) - 1] = 1;
+  EXPECT_TRUE(VirtualFree(again, 0, MEM_RELEASE));
+}
+
 TEST_F(KernelBasics, VirtualAllocCommitOutsideAReservationFails) {
   int local = 0;
   EXPECT_EQ(VirtualAlloc(&local, 4, MEM_COMMIT, PAGE_READWRITE), nullptr);
@@ -229,6 +240,14 @@ TEST_F(KernelBasics, DebugOutputIsCaptured) {
   EXPECT_EQ(winapi::testing::TakeDebugOutput(), "one two\n");
   EXPECT_EQ(winapi::testing::TakeDebugOutput(), "");
   DebugBreak();  // no debugger: nothing happens
+
+  ::testing::internal::CaptureStderr();
+  OutputDebugStringA("quiet");
+  setenv("WINAPI_DEBUG_OUTPUT", "1", 1);
+  OutputDebugStringA("loud");
+  unsetenv("WINAPI_DEBUG_OUTPUT");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "loud");
+  EXPECT_EQ(winapi::testing::TakeDebugOutput(), "quietloud");
 }
 
 TEST_F(KernelBasics, ShowCursorCountsAndResets) {

@@ -82,6 +82,10 @@ TEST_F(KernelThreads, InvalidHandlesFail) {
   EXPECT_FALSE(CloseHandle(bogus));
   EXPECT_FALSE(CloseHandle(nullptr));
   EXPECT_EQ(ResumeThread(nullptr), static_cast<DWORD>(-1));
+  EXPECT_EQ(GetThreadPriority(bogus), THREAD_PRIORITY_ERROR_RETURN);
+  DWORD code = 0;
+  EXPECT_FALSE(GetExitCodeThread(bogus, &code));
+  EXPECT_FALSE(TerminateThread(bogus, 1));
   HANDLE e = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   EXPECT_TRUE(CloseHandle(e));
   EXPECT_FALSE(CloseHandle(e)) << "a handle closes once";

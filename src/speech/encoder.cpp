@@ -44,7 +44,16 @@ struct Tables {
   int larSize[kOrder];
   float pitch[8];
   float gain[kGainRows][3];
+  int pulseCount[3][255];  // pulses of each codebook inside the subframe at each shift
   Tables() {
+    for (int b = 0; b < 3; ++b)
+      for (int j = 0; j < 255; ++j) {
+        pulseCount[b][j] = 0;
+        for (int i = 0; i < kPulses; ++i) {
+          int pos = kPulsePositions[b][i] - j;
+          pulseCount[b][j] += pos >= 0 && pos < kSubframeSamples;
+        }
+      }
     for (int j = 0; j < 32; ++j) lowPass[j] = lowPass[kFirTaps - 1 - j] = static_cast<float>(kLowPassHalf[j]) / 32768.0f;
     for (int i = 0; i < kOrder; ++i) {
       larSize[i] = 1 << kLarBits[i];
@@ -88,11 +97,12 @@ void Prefilter(EncoderState& st, const Tables& t, const uint8_t* src, int n, flo
     st.hpOut[2] = st.hpOut[1], st.hpOut[1] = st.hpOut[0], st.hpOut[0] = y;
     work[kFirTaps - 1 + i] = y;
   }
-  for (int i = 0; i < n; ++i) {
-    const float* newest = work + kFirTaps - 1 + i;
-    float acc = 0;
-    for (int j = 0; j < kFirTaps; ++j) acc += t.lowPass[j] * newest[-j];
-    out[i] = acc;
+  // Tap by tap over all outputs: each output still sums its taps in order, and the samples run in parallel.
+  for (int i = 0; i < n; ++i) out[i] = 0;
+  for (int j = 0; j < kFirTaps; ++j) {
+    const float tap = t.lowPass[j];
+    const float* x = work + kFirTaps - 1 - j;
+    for (int i = 0; i < n; ++i) out[i] += tap * x[i];
   }
   std::memcpy(st.fir, work + n, sizeof st.fir);
 }
@@ -131,12 +141,9 @@ void AnalyseFrame(const float* b, const Tables& t, SpeechFrameParams& params, co
   }();
   float xw[kFrameSamples];
   for (int n = 0; n < kFrameSamples; ++n) xw[n] = x[n] * window[n];
-  float r[kOrder + 1];
-  for (int i = 0; i <= kOrder; ++i) {
-    float acc = 0;
-    for (int n = i; n < kFrameSamples; ++n) acc += xw[n] * xw[n - i];
-    r[i] = acc;
-  }
+  float r[kOrder + 1] = {};
+  for (int n = 0; n < kFrameSamples; ++n)
+    for (int i = 0; i <= std::min(n, kOrder); ++i) r[i] += xw[n] * xw[n - i];
   float k[kOrder] = {};
   if (r[0] > 0) {
     float r0 = r[0];
@@ -184,10 +191,22 @@ float Dot(const float* a, const float* b, int n) {
 
 // d[n] = sum over m >= n of target[m] h[m - n].
 void BackwardFilter(const float* target, const float* h, float* d) {
-  for (int n = 0; n < kSubframeSamples; ++n) {
-    float acc = 0;
-    for (int m = n; m < kSubframeSamples; ++m) acc += target[m] * h[m - n];
-    d[n] = acc;
+  for (int n = 0; n < kSubframeSamples; ++n) d[n] = 0;
+  for (int m = 0; m < kSubframeSamples; ++m) {
+    const float tm = target[m];
+    for (int n = 0; n <= m; ++n) d[n] += tm * h[m - n];
+  }
+}
+
+// Zero-state response of 1/A(z/0.8) to a pulse codevector: signed copies of the impulse response.
+void PulseResponse(int b, unsigned shift, const float* h, float* y) {
+  for (int n = 0; n < kSubframeSamples; ++n) y[n] = 0;
+  if (shift >= 255) return;
+  for (int i = 0; i < kPulses; ++i) {
+    int pos = kPulsePositions[b][i] - static_cast<int>(shift);
+    if (pos < 0 || pos >= kSubframeSamples) continue;
+    const float sign = static_cast<float>(kPulseSigns[i]);
+    for (int n = pos; n < kSubframeSamples; ++n) y[n] += sign * h[n - pos];
   }
 }
 
@@ -297,24 +316,23 @@ void EncodeSubframe(EncoderState& st, CallState& cs, const Tables& t, const floa
   float gains[3];
   for (int b = 0; b < 3; ++b) {
     BackwardFilter(target, h, d);
+    // Correlations of all 255 shifts, pulse by pulse: each pulse meets the window for at most 52 shifts.
+    // Every shift still sums its pulses in template order.
+    float corr[255] = {};
+    for (int i = 0; i < kPulses; ++i) {
+      const int pos = kPulsePositions[b][i];
+      const float sign = static_cast<float>(kPulseSigns[i]);
+      for (int j = std::max(0, pos - (kSubframeSamples - 1)); j <= std::min(254, pos); ++j) corr[j] += sign * d[pos - j];
+    }
+    const int* count = t.pulseCount[b];
     int best = 0;
-    float bestCorr = 0, bestValue = -1;
-    for (int j = 0; j < 255; ++j) {
-      float c = 0;
-      int count = 0;
-      for (int i = 0; i < kPulses; ++i) {
-        int pos = kPulsePositions[b][i] - j;
-        if (pos < 0) continue;
-        if (pos >= kSubframeSamples) break;
-        c += static_cast<float>(kPulseSigns[i]) * d[pos];
-        ++count;
-      }
-      float value = count ? c * c / static_cast<float>(count) : 0.0f;
-      if (j == 0 || value > bestValue) best = j, bestValue = value, bestCorr = c;
+    float bestCorr = corr[0], bestValue = corr[0] * corr[0] / static_cast<float>(count[0]);
+    for (int j = 1; j < 255; ++j) {
+      float value = count[j] ? corr[j] * corr[j] / static_cast<float>(count[j]) : 0.0f;
+      if (value > bestValue) best = j, bestValue = value, bestCorr = corr[j];
     }
     out.code[b] = bestCorr == 0.0f ? 255u : static_cast<uint32_t>(best);
-    PulseVector(b, out.code[b], v);
-    ZeroStateSynthesis(v, y, pw);
+    PulseResponse(b, out.code[b], h, y);
     gains[b] = Gain(target, y);
     for (int n = 0; n < kSubframeSamples; ++n) target[n] -= gains[b] * y[n];
   }

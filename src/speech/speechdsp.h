@@ -129,16 +129,17 @@ void AdaptiveVector(const T history[kHistorySamples], unsigned t, T v[kSubframeS
     for (int n = 0; n < kSubframeSamples; ++n) v[n] = 0;
     return;
   }
-  auto integerLag = [&](int lag, int n) {
-    int back = lag * (n / lag + 1) - n;  // 1..lag samples into the past
-    return history[kHistorySamples - back];
+  // The past repeated with period lag: the first lag samples come from the history, the rest repeat them.
+  auto integerLag = [&](int lag, T* out) {
+    for (int n = 0; n < kSubframeSamples; ++n) out[n] = n < lag ? history[kHistorySamples - lag + n] : out[n - lag];
   };
   int halves = 38 + static_cast<int>(t);
   int lag = halves / 2;
-  if (halves % 2 == 0) {
-    for (int n = 0; n < kSubframeSamples; ++n) v[n] = integerLag(lag, n);
-  } else {
-    for (int n = 0; n < kSubframeSamples; ++n) v[n] = (integerLag(lag, n) + integerLag(lag + 1, n)) * T(0.5);
+  integerLag(lag, v);
+  if (halves % 2 != 0) {
+    T next[kSubframeSamples];
+    integerLag(lag + 1, next);
+    for (int n = 0; n < kSubframeSamples; ++n) v[n] = (v[n] + next[n]) * T(0.5);
   }
 }
 

@@ -17,14 +17,20 @@
 
 namespace {
 
-std::mutex g_cpuLock;
-std::function<bool(uint32_t, winapi::testing::CpuidLeaf*)> g_cpuidHook;
-std::function<uint64_t()> g_tscHook;
+struct CpuHooks {
+  std::mutex lock;
+  std::function<bool(uint32_t, winapi::testing::CpuidLeaf*)> cpuid;
+  std::function<uint64_t()> tsc;
+};
+CpuHooks& C() {
+  static CpuHooks* hooks = new CpuHooks;  // never destroyed, like the rest of the stand-in's state
+  return *hooks;
+}
 
 void ResetCpuHooks() {
-  std::lock_guard guard(g_cpuLock);
-  g_cpuidHook = nullptr;
-  g_tscHook = nullptr;
+  std::lock_guard guard(C().lock);
+  C().cpuid = nullptr;
+  C().tsc = nullptr;
 }
 
 void RegisterReset() {
@@ -55,14 +61,14 @@ namespace winapi::testing {
 
 void SetCpuidHook(std::function<bool(uint32_t leaf, CpuidLeaf* out)> hook) {
   RegisterReset();
-  std::lock_guard guard(g_cpuLock);
-  g_cpuidHook = std::move(hook);
+  std::lock_guard guard(C().lock);
+  C().cpuid = std::move(hook);
 }
 
 void SetTimestampHook(std::function<uint64_t()> hook) {
   RegisterReset();
-  std::lock_guard guard(g_cpuLock);
-  g_tscHook = std::move(hook);
+  std::lock_guard guard(C().lock);
+  C().tsc = std::move(hook);
 }
 
 }  // namespace winapi::testing
@@ -72,8 +78,8 @@ namespace {
 bool Query(uint32_t leaf, uint32_t out[4]) {
   std::function<bool(uint32_t, winapi::testing::CpuidLeaf*)> hook;
   {
-    std::lock_guard guard(g_cpuLock);
-    hook = g_cpuidHook;
+    std::lock_guard guard(C().lock);
+    hook = C().cpuid;
   }
   std::memset(out, 0, 4 * sizeof(uint32_t));
   if (hook) {
@@ -102,8 +108,8 @@ void Cpuid(uint32_t leaf, uint32_t out[4]) {
 uint64_t ReadTimeStampCounter() {
   std::function<uint64_t()> hook;
   {
-    std::lock_guard guard(g_cpuLock);
-    hook = g_tscHook;
+    std::lock_guard guard(C().lock);
+    hook = C().tsc;
   }
   if (hook) return hook();
 #ifdef WINAPI_HAVE_X86

@@ -20,8 +20,15 @@ namespace {
 constexpr uintptr_t kGranularity = 64 * 1024;
 
 // Reserved regions by base address, so that MEM_RELEASE knows the size and commits stay inside a region.
-std::mutex g_regionLock;
-std::map<uintptr_t, size_t> g_regions;
+// Never destroyed: memory may be released while the process exits.
+struct Regions {
+  std::mutex lock;
+  std::map<uintptr_t, size_t> map;
+};
+Regions& R() {
+  static Regions* regions = new Regions;
+  return *regions;
+}
 
 size_t PageSize() {
   static const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
@@ -40,10 +47,10 @@ bool ProtectionFlags(DWORD protect, int* prot) {
 
 // The region that contains [address, address + size), or end().
 std::map<uintptr_t, size_t>::iterator RegionOf(uintptr_t address, size_t size) {
-  auto it = g_regions.upper_bound(address);
-  if (it == g_regions.begin()) return g_regions.end();
+  auto it = R().map.upper_bound(address);
+  if (it == R().map.begin()) return R().map.end();
   --it;
-  if (address + size > it->first + it->second || address + size < address) return g_regions.end();
+  if (address + size > it->first + it->second || address + size < address) return R().map.end();
   return it;
 }
 
@@ -83,7 +90,7 @@ LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DWORD pro
   }
   const size_t page = PageSize();
   uintptr_t start = reinterpret_cast<uintptr_t>(address);
-  std::lock_guard guard(g_regionLock);
+  std::lock_guard guard(R().lock);
 
   // Committing without an address reserves as well, as on the platform.
   if ((allocationType & MEM_RESERVE) || !start) {
@@ -109,14 +116,14 @@ LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DWORD pro
       SetLastError(start ? ERROR_INVALID_ADDRESS : ERROR_NOT_ENOUGH_MEMORY);
       return nullptr;
     }
-    g_regions[reinterpret_cast<uintptr_t>(p)] = length;
+    R().map[reinterpret_cast<uintptr_t>(p)] = length;
     return p;
   }
 
   // Commit inside a reserved region.
   uintptr_t first = start & ~(page - 1);
   uintptr_t last = (start + size + page - 1) & ~(page - 1);
-  if (last < first || RegionOf(first, last - first) == g_regions.end()) {
+  if (last < first || RegionOf(first, last - first) == R().map.end()) {
     SetLastError(ERROR_INVALID_ADDRESS);
     return nullptr;
   }
@@ -129,22 +136,22 @@ LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DWORD pro
 
 BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD freeType) {
   uintptr_t start = reinterpret_cast<uintptr_t>(address);
-  std::lock_guard guard(g_regionLock);
+  std::lock_guard guard(R().lock);
   if (freeType == MEM_RELEASE) {
-    auto it = g_regions.find(start);
-    if (size != 0 || it == g_regions.end()) {
-      SetLastError(it == g_regions.end() ? ERROR_INVALID_ADDRESS : ERROR_INVALID_PARAMETER);
+    auto it = R().map.find(start);
+    if (size != 0 || it == R().map.end()) {
+      SetLastError(it == R().map.end() ? ERROR_INVALID_ADDRESS : ERROR_INVALID_PARAMETER);
       return FALSE;
     }
     munmap(address, it->second);
-    g_regions.erase(it);
+    R().map.erase(it);
     return TRUE;
   }
   if (freeType == MEM_DECOMMIT) {
     const size_t page = PageSize();
     uintptr_t first = start & ~(page - 1);
     auto it = RegionOf(first, 1);
-    if (it == g_regions.end()) {
+    if (it == R().map.end()) {
       SetLastError(ERROR_INVALID_ADDRESS);
       return FALSE;
     }

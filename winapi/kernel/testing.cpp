@@ -15,31 +15,39 @@ namespace winapi::internal {
 namespace {
 
 std::mutex& ResetLock() {
-  static std::mutex lock;
-  return lock;
+  static auto* lock = new std::mutex;
+  return *lock;
 }
 std::vector<void (*)()>& ResetHandlers() {
-  static std::vector<void (*)()> handlers;
-  return handlers;
+  static auto* handlers = new std::vector<void (*)()>;
+  return *handlers;
 }
 
 struct Failure {
   uint32_t error;
   int remaining;  // < 0: every call
 };
-std::mutex g_failLock;
-std::map<std::string, Failure, std::less<>> g_failures;
-
-std::mutex g_hookLock;
-winapi::testing::ExitHook g_exitHook;
-winapi::testing::MessageBoxHook g_boxHook;
-std::vector<winapi::testing::MessageBoxRecord> g_boxes;
-std::atomic<HostMessageBox> g_hostBox{nullptr};
 
 // Long runs must not grow the capture without bound: the oldest text goes first.
 constexpr size_t kDebugCaptureLimit = 1 << 20;
-std::mutex g_debugLock;
-std::string g_debugText;
+
+// Never destroyed: threads of the stand-in may still call in while the process exits.
+struct Hooks {
+  std::mutex failLock;
+  std::map<std::string, Failure, std::less<>> failures;
+  std::mutex hookLock;
+  winapi::testing::ExitHook exitHook;
+  winapi::testing::MessageBoxHook boxHook;
+  std::vector<winapi::testing::MessageBoxRecord> boxes;
+  std::atomic<HostMessageBox> hostBox{nullptr};
+  std::mutex debugLock;
+  std::string debugText;
+};
+
+Hooks& H() {
+  static Hooks* hooks = new Hooks;
+  return *hooks;
+}
 
 }  // namespace
 
@@ -60,8 +68,8 @@ bool FailNow(const char* function) {
 void RunExitHook(unsigned code) {
   winapi::testing::ExitHook hook;
   {
-    std::lock_guard guard(g_hookLock);
-    hook = g_exitHook;
+    std::lock_guard guard(H().hookLock);
+    hook = H().exitHook;
   }
   if (hook) hook(code);
 }
@@ -72,23 +80,23 @@ void ExitImmediately(unsigned code) {
   std::_Exit(static_cast<int>(code));
 }
 
-void SetHostMessageBox(HostMessageBox dialog) { g_hostBox.store(dialog); }
+void SetHostMessageBox(HostMessageBox dialog) { H().hostBox.store(dialog); }
 
 void CaptureDebugText(const char* text) {
-  std::lock_guard guard(g_debugLock);
-  g_debugText += text;
-  if (g_debugText.size() > kDebugCaptureLimit) g_debugText.erase(0, g_debugText.size() - kDebugCaptureLimit);
+  std::lock_guard guard(H().debugLock);
+  H().debugText += text;
+  if (H().debugText.size() > kDebugCaptureLimit) H().debugText.erase(0, H().debugText.size() - kDebugCaptureLimit);
 }
 
 int AnswerMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
   winapi::testing::MessageBoxHook hook;
   {
-    std::lock_guard guard(g_hookLock);
-    g_boxes.push_back({text, caption, type});
-    hook = g_boxHook;
+    std::lock_guard guard(H().hookLock);
+    H().boxes.push_back({text, caption, type});
+    hook = H().boxHook;
   }
   if (hook) return hook(owner, text, caption, type);
-  if (HostMessageBox dialog = g_hostBox.load()) {
+  if (HostMessageBox dialog = H().hostBox.load()) {
     int answer = dialog(owner, text.c_str(), caption.c_str(), type);
     if (answer != 0) return answer;
   }
@@ -110,8 +118,8 @@ int DefaultMessageBoxAnswer(UINT type) {
 namespace winapi::testing {
 
 void SetExitHook(ExitHook hook) {
-  std::lock_guard guard(internal::g_hookLock);
-  internal::g_exitHook = std::move(hook);
+  std::lock_guard guard(internal::H().hookLock);
+  internal::H().exitHook = std::move(hook);
 }
 
 void CallExit(unsigned code) {
@@ -120,48 +128,48 @@ void CallExit(unsigned code) {
 }
 
 void SetMessageBoxHook(MessageBoxHook hook) {
-  std::lock_guard guard(internal::g_hookLock);
-  internal::g_boxHook = std::move(hook);
+  std::lock_guard guard(internal::H().hookLock);
+  internal::H().boxHook = std::move(hook);
 }
 
 std::vector<MessageBoxRecord> TakeMessageBoxes() {
-  std::lock_guard guard(internal::g_hookLock);
-  return std::exchange(internal::g_boxes, {});
+  std::lock_guard guard(internal::H().hookLock);
+  return std::exchange(internal::H().boxes, {});
 }
 
 std::string TakeDebugOutput() {
-  std::lock_guard guard(internal::g_debugLock);
-  return std::exchange(internal::g_debugText, {});
+  std::lock_guard guard(internal::H().debugLock);
+  return std::exchange(internal::H().debugText, {});
 }
 
 void FailCall(const std::string& function, uint32_t error, int times) {
-  std::lock_guard guard(internal::g_failLock);
+  std::lock_guard guard(internal::H().failLock);
   if (times == 0) {
-    internal::g_failures.erase(function);
+    internal::H().failures.erase(function);
     return;
   }
-  internal::g_failures[function] = {error, times};
+  internal::H().failures[function] = {error, times};
 }
 
 void ClearFailures() {
-  std::lock_guard guard(internal::g_failLock);
-  internal::g_failures.clear();
+  std::lock_guard guard(internal::H().failLock);
+  internal::H().failures.clear();
 }
 
 bool ShouldFail(const char* function, uint32_t* error) {
-  std::lock_guard guard(internal::g_failLock);
-  if (internal::g_failures.empty()) return false;
-  auto it = internal::g_failures.find(std::string_view(function));
-  if (it == internal::g_failures.end()) return false;
+  std::lock_guard guard(internal::H().failLock);
+  if (internal::H().failures.empty()) return false;
+  auto it = internal::H().failures.find(std::string_view(function));
+  if (it == internal::H().failures.end()) return false;
   if (error) *error = it->second.error;
-  if (it->second.remaining > 0 && --it->second.remaining == 0) internal::g_failures.erase(it);
+  if (it->second.remaining > 0 && --it->second.remaining == 0) internal::H().failures.erase(it);
   return true;
 }
 
 int PendingFailures(const std::string& function) {
-  std::lock_guard guard(internal::g_failLock);
-  auto it = internal::g_failures.find(function);
-  return it == internal::g_failures.end() ? 0 : it->second.remaining;
+  std::lock_guard guard(internal::H().failLock);
+  auto it = internal::H().failures.find(function);
+  return it == internal::H().failures.end() ? 0 : it->second.remaining;
 }
 
 void Reset() {

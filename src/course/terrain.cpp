@@ -95,6 +95,17 @@ inline const uint8_t* cellDetailTile(const TerrainGrid& g, const uint8_t* cell) 
   return &g.detailTiles[offset];
 }
 
+// Whether the run mask marks sub-cell `index`, as MarkTableByRunMask would.
+inline bool runMaskCovers(const uint8_t* mask, size_t maskBytes, size_t index) {
+  size_t p = 0;
+  for (size_t at = 0; at < maskBytes && p < 256; ++at) {
+    const uint8_t run = mask[at];
+    p += std::min<size_t>(run & 0x7F, 256 - p);
+    if (index < p) return (run & 0x80) != 0;
+  }
+  return false;
+}
+
 }  // namespace
 
 TerrainGrid& CurrentTerrain() { return g_terrain; }
@@ -224,13 +235,14 @@ uint8_t GetTerrainSurface(float x, float y) {
   const size_t runBytes = g.runMasks.size();
   if (primaryOffset >= runBytes) return coarse;
 
-  uint8_t table[256];
-  std::memset(table, coarse, sizeof table);
-  MarkTableByRunMask(table, &g.runMasks[primaryOffset], runBytes - primaryOffset, primary);
+  // Only one sub-cell is asked for: walk the runs to it rather than filling the whole table.
+  uint8_t result = coarse;
+  if (runMaskCovers(&g.runMasks[primaryOffset], runBytes - primaryOffset, index)) result = primary;
   const uint8_t secondary = static_cast<uint8_t>(tile[1] << 4);
-  if (secondary != 0 && secondaryOffset < runBytes)
-    MarkTableByRunMask(table, &g.runMasks[secondaryOffset], runBytes - secondaryOffset, secondary);
-  return table[index];
+  if (secondary != 0 && secondaryOffset < runBytes &&
+      runMaskCovers(&g.runMasks[secondaryOffset], runBytes - secondaryOffset, index))
+    result = secondary;
+  return result;
 }
 
 uint8_t GetCellSurface(float x, float y) {

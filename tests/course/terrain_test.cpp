@@ -220,6 +220,34 @@ TEST(RunMask, MarksRunsAndKeepsLowNibbles) {
   EXPECT_EQ(table[255], 0xA7);
 }
 
+TEST(RunMask, SurfaceQueryAgreesWithTheMarkedTable) {
+  ASSERT_TRUE(InitTerrainGrid(2, 2));
+  TerrainGrid& g = CurrentTerrain();
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<uint8_t>(seed >> 16);
+  };
+  for (int trial = 0; trial < 40; ++trial) {
+    g.runMasks.clear();
+    for (int k = 0; k < 24; ++k) g.runMasks.push_back(next());  // random runs, zero lengths included
+    const uint32_t secondOffset = next() % 24;
+    g.maskPairs = {0, 0, 0, 0, static_cast<uint8_t>(secondOffset), 0, 0, 0};
+    g.detailTiles = {5, 9, 0, 0, 0, 0, 0, 0};
+    setCell(0, 0, 1, 0x20, 0);
+    uint8_t table[256];
+    std::memset(table, 0x20, sizeof table);
+    MarkTableByRunMask(table, g.runMasks.data(), g.runMasks.size(), 0x50);
+    MarkTableByRunMask(table, g.runMasks.data() + secondOffset, g.runMasks.size() - secondOffset, 0x90);
+    for (int sy = 0; sy < 16; ++sy)
+      for (int sx = 0; sx < 16; ++sx) {
+        const float x = wx(sx / 15.0f * 0.999f), y = wy(sy / 15.0f * 0.999f);
+        ASSERT_EQ(GetTerrainSurface(x, y), table[sx + 16 * sy]) << trial << " " << sx << "," << sy;
+      }
+  }
+  FreeHoleTerrain();
+}
+
 TEST(CellLinks, CodesPointToTheirNeighbours) {
   ASSERT_TRUE(InitTerrainGrid(5, 5));
   struct Case { uint8_t code; int32_t expect; };

@@ -19,9 +19,8 @@ void put16(std::vector<uint8_t>& out, uint16_t v) {
 uint32_t levelSize(uint32_t n, uint32_t step) { return n == 0 ? 0 : (n - 1) / step + 1; }
 
 std::vector<uint8_t> encodeHeader(const HoleDescription& h) {
-  std::vector<uint8_t> out;
   const char* magic = h.version == 10 ? "VAVODU HOLE V1.0" : h.version == 12 ? "VAVODU HOLE V1.2" : "VAVODU HOLE V1.1";
-  out.insert(out.end(), magic, magic + 16);
+  std::vector<uint8_t> out(reinterpret_cast<const uint8_t*>(magic), reinterpret_cast<const uint8_t*>(magic) + 16);
   put32(out, h.width);
   put32(out, h.depth);
   put32(out, h.objectBound);

@@ -69,6 +69,7 @@ int maskslot(int n) {
 bool halopen = false;
 bool halexitregistered = false;
 bool fxexitregistered = false;
+int fxexitregistrations = 0;
 VortelLock* heldlock = nullptr;
 WindowDesc* lockedwindow = nullptr;
 
@@ -210,6 +211,8 @@ int setvorteldriver(const char* name) {
   return VORTEL_opendll(chosen.c_str());
 }
 
+int vortelexitregistrations() { return fxexitregistrations; }
+
 int halisopen() { return halopen ? 1 : 0; }
 
 int openhal(int mode) {
@@ -325,6 +328,7 @@ int fxinitgraphics(int32_t width, int32_t height, int32_t depth) {
     if (!openhal((s.options & 1) ? 0 : 1)) return 0;
     if (!fxexitregistered) {  // once, however often graphics are opened
       fxexitregistered = true;
+      ++fxexitregistrations;
       std::atexit(fxclosegraphics);
     }
     abortdisplayhook = fxabortdisplay;

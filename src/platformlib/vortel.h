@@ -138,5 +138,8 @@ int32_t vortelmodefor(int32_t width, int32_t height);
 // Window depth of a lock record's pixel-format code.
 int vortelformatdepth(int32_t format);
 
+// How often the exit routine that closes graphics has been registered (once at most).
+int vortelexitregistrations();
+
 // Saved current-window copy that fxinitgraphics removes (the window code keeps it).
 extern WindowDesc* savedcurrentwindow;

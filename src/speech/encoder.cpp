@@ -328,7 +328,10 @@ void EncodeSubframe(EncoderState& st, CallState& cs, const Tables& t, const floa
     int best = 0;
     float bestCorr = corr[0], bestValue = corr[0] * corr[0] / static_cast<float>(count[0]);
     for (int j = 1; j < 255; ++j) {
-      float value = count[j] ? corr[j] * corr[j] / static_cast<float>(count[j]) : 0.0f;
+      // Dividing by a count of at least one never raises the square: skip the division when it cannot win.
+      float square = corr[j] * corr[j];
+      if (!(square > bestValue) || count[j] == 0) continue;
+      float value = square / static_cast<float>(count[j]);
       if (value > bestValue) best = j, bestValue = value, bestCorr = corr[j];
     }
     out.code[b] = bestCorr == 0.0f ? 255u : static_cast<uint32_t>(best);

@@ -15,28 +15,27 @@ void BuildEnergyTable(T e[kEnergyLevels]) {
   for (int i = 1; i < kEnergyLevels; ++i) e[i] = std::pow(T(10), T(i - 66) / T(10));
 }
 
+// Odd, piecewise-linear map: identity up to 0.675, then two straight pieces that join at knee.
+template <typename T>
+T ThreePieces(T x, T knee, T slope2, T offset2, T slope3, T offset3) {
+  T a = std::fabs(x), y;
+  if (a <= T(0.675))
+    y = a;
+  else if (a < knee)
+    y = slope2 * a + offset2;
+  else
+    y = slope3 * a + offset3;
+  return x < 0 ? -y : y;
+}
+
 template <typename T>
 T ReflectionToLar(T k) {
-  T a = std::fabs(k), l;
-  if (a <= T(0.675))
-    l = a;
-  else if (a < T(0.95))
-    l = T(2) * a - T(0.675);
-  else
-    l = T(8) * a - T(6.375);
-  return k < 0 ? -l : l;
+  return ThreePieces(k, T(0.95), T(2), T(-0.675), T(8), T(-6.375));
 }
 
 template <typename T>
 T LarToReflection(T lar) {
-  T a = std::fabs(lar), k;
-  if (a <= T(0.675))
-    k = a;
-  else if (a < T(1.225))
-    k = T(0.5) * a + T(0.3375);
-  else
-    k = T(0.125) * a + T(0.796875);
-  return lar < 0 ? -k : k;
+  return ThreePieces(lar, T(1.225), T(0.5), T(0.3375), T(0.125), T(0.796875));
 }
 
 // Reflection coefficients k[0..9] (k1..k10) to predictor coefficients p[0..9] (p1..p10).

@@ -1,0 +1,61 @@
+// Small shared services of the framework: rectangles, strings, the save-and-load step, file copying,
+// quiet archive look-ups and 16-bit pixel operations for the software display path.
+#pragma once
+
+#include <cstdint>
+
+#include "windows.h"
+
+struct MARect {
+  int32_t left, top, right, bottom;  // right and bottom exclusive
+};
+
+void SetRectWH(MARect* rect, int32_t left, int32_t top, int32_t width, int32_t height);
+void MakeRect(MARect* rect, int16_t left, int16_t top, int16_t right, int16_t bottom);
+void UnionRect(MARect* a, const MARect* b);
+// An empty overlap leaves right < left or bottom < top.
+void IntersectRect(MARect* a, const MARect* b);
+bool PointInRect(const MARect* rect, int32_t x, int32_t y);
+
+int StringCompareNoCase(const char* a, const char* b);
+int StringCompare(const char* a, const char* b);
+void StringToUpperAll(char* s);
+
+// Modes of SerializeBlock: the target is a file handle for 0, 1 and 4 and the address of a buffer cursor
+// (uint8_t**) for 2 and 3.
+enum SerializeMode { SERIAL_READFILE = 0, SERIAL_WRITEFILE = 1, SERIAL_PUT = 2, SERIAL_GET = 3, SERIAL_SKIP = 4 };
+int SerializeBlock(int mode, void* target, void* data, uint32_t count);
+void BufferPut(uint8_t** cursor, const void* data, uint32_t count);
+void BufferGet(uint8_t** cursor, void* data, uint32_t count);
+
+// Copies source to a new destination (it must not exist) through a temporary file, so a failure never
+// leaves a partial destination. 1 on success, 0 otherwise.
+int FileCopy(const char* destination, const char* source);
+
+// Archive look-ups that give null instead of aborting.
+void* LocateEntryQuiet(const void* archive, const char* name);
+uint32_t UnpackWithAbortSetting(const void* source, void* destination, int abort);
+
+// ---- 16-bit images: `pitch` is the row width in pixels -----------------------------------------------------
+struct Image16 {
+  uint16_t* pixels;
+  int32_t width, height, pitch;
+};
+struct Image8 {
+  const uint8_t* pixels;
+  int32_t width, height, pitch;
+};
+void CopyRows16(const Image16& destination, int32_t dx, int32_t dy, const Image16& source, const MARect& from);
+void SetBit15ByShape16(const Image16& destination, const MARect& to, const Image8& shape, const MARect& from,
+                       bool set);
+void BlitTransparent16(const Image16& destination, const Image16& sprite, int32_t x, int32_t y);
+void FillMask16(const Image16& destination, const Image8& mask, int32_t x, int32_t y, uint16_t colour);
+void SetBit15ByMask16(const Image16& destination, const Image8& mask, int32_t x, int32_t y, bool set);
+void MarkRect16(const Image16& destination, const MARect& rect, bool set);
+void DrawCircle16(const Image16& destination, int32_t cx, int32_t cy, int32_t radius, uint16_t colour);
+void BlitRectZTest16(const Image16& destination, const Image16& source, const uint16_t* depth, const MARect& rect,
+                     uint16_t minimum);
+// Channels divided by 2, 4 or 8: three 8-bit channels (0xRRGGBB), or four with `fourChannels`.
+uint32_t ScaleColourHalf(uint32_t pixel, bool fourChannels);
+uint32_t ScaleColourQuarter(uint32_t pixel, bool fourChannels);
+uint32_t ScaleColourEighth(uint32_t pixel, bool fourChannels);

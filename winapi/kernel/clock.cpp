@@ -3,6 +3,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -44,6 +45,7 @@ struct State {
   pthread_t dispatcher{};
   std::mutex advanceLock;  // one advance at a time
   std::vector<void (*)()> listeners;
+  std::vector<std::condition_variable*> waits;  // blocked timed waits, woken when virtual time moves
   std::atomic<uint32_t> grace{0xFFFFFFFF};
 };
 
@@ -63,6 +65,8 @@ void NotifyListeners() {
   {
     std::lock_guard guard(S().m);
     listeners = S().listeners;
+    // Without the waits' own locks a wake-up can be missed; it then costs at most the rest of the grace.
+    for (auto* cv : S().waits) cv->notify_all();
   }
   for (auto* listener : listeners) listener();
 }
@@ -245,6 +249,55 @@ void AddTimeListener(void (*listener)()) {
   for (auto* existing : S().listeners)
     if (existing == listener) return;
   S().listeners.push_back(listener);
+}
+
+bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& cv, uint32_t milliseconds,
+             const std::function<bool()>& ready) {
+  if (ready()) return true;
+  if (milliseconds == 0) return false;
+  if (milliseconds == 0xFFFFFFFF) {
+    while (!ready()) cv.wait(lock);
+    return true;
+  }
+  State& s = S();
+  {
+    std::lock_guard guard(s.m);
+    s.waits.push_back(&cv);
+  }
+  using Steady = std::chrono::steady_clock;
+  const auto realStart = Steady::now();
+  const auto realDeadline = realStart + std::chrono::milliseconds(milliseconds);
+  const uint64_t virtualDeadline = Now() + milliseconds;
+  while (!ready()) {
+    if (!IsVirtual()) {
+      if (Steady::now() >= realDeadline) break;
+      cv.wait_until(lock, realDeadline);
+      continue;
+    }
+    if (Now() >= virtualDeadline) break;
+    auto graceEnd = realStart + std::chrono::milliseconds(VirtualWaitGraceMs());
+    if (Steady::now() < graceEnd) {
+      cv.wait_until(lock, graceEnd);
+      continue;
+    }
+    // Nobody acted within the grace: this wait makes the virtual time pass, up to its deadline.
+    lock.unlock();
+    uint64_t now = Now();
+    if (OnDispatchThread()) {
+      MoveTo(virtualDeadline);
+    } else if (now < virtualDeadline) {
+      Advance(virtualDeadline - now, [&] {
+        std::lock_guard guard(*lock.mutex());
+        return ready();
+      });
+    }
+    lock.lock();
+  }
+  {
+    std::lock_guard guard(s.m);
+    s.waits.erase(std::find(s.waits.begin(), s.waits.end(), &cv));
+  }
+  return ready();
 }
 
 uint32_t VirtualWaitGraceMs() {

@@ -7,8 +7,10 @@
 // to the dispatch thread in turn and waits until it has returned.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 
 namespace winapi::clock {
 
@@ -36,6 +38,14 @@ void MoveTo(uint64_t ms);
 
 // Called without locks held each time virtual time moves, so that blocked waits can re-check their deadlines.
 void AddTimeListener(void (*listener)());
+
+// The clock's rules for every wait with a time-out, for waits built on a condition variable (the kernel's
+// objects, message queues): blocks on `cv` until `ready()` (asked with `lock` held) or until `milliseconds`
+// (INFINITE: no limit) have passed on the stand-in's clock. On the virtual clock it first blocks in real time
+// for the grace below, then advances the clock towards its deadline, running timers on the way and stopping
+// as soon as `ready()` holds. Whoever makes `ready()` true notifies `cv`. Returns ready().
+bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& cv, uint32_t milliseconds,
+             const std::function<bool()>& ready);
 
 // How long a timed wait on the virtual clock blocks in real time, waiting for another thread, before it makes
 // the virtual time pass itself (WINAPI_VIRTUAL_WAIT_GRACE_MS, default 200).

@@ -2,7 +2,6 @@
 #include "winapi/kernel/objects.h"
 
 #include <algorithm>
-#include <chrono>
 #include <deque>
 #include <map>
 #include <string>
@@ -64,7 +63,6 @@ bool SlotOf(HANDLE handle, size_t* slot) {
 // ---- shared wait state ----------------------------------------------------------------------------------------
 struct Sync {
   std::mutex lock;
-  std::list<Waiter*> blocked;  // every blocked wait, for clock changes
   std::unordered_set<class MutexObject*> mutexes;
 };
 
@@ -95,17 +93,10 @@ bool TryComplete(Waiter& w) {
 
 void Register(Waiter& w) {
   for (Waitable* o : w.objects) o->waiters.push_back(&w);
-  Y().blocked.push_back(&w);
 }
 
 void Unregister(Waiter& w) {
   for (Waitable* o : w.objects) o->waiters.remove(&w);
-  Y().blocked.remove(&w);
-}
-
-void WakeBlockedWaits() {
-  std::lock_guard guard(Y().lock);
-  for (Waiter* w : Y().blocked) w->cv.notify_all();
 }
 
 }  // namespace
@@ -179,8 +170,6 @@ void Satisfy(Waitable& object) {
 }
 
 DWORD WaitForObjects(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAll, DWORD milliseconds) {
-  static const bool listening = (clock::AddTimeListener(WakeBlockedWaits), true);
-  (void)listening;
   auto self = CurrentThread();
   std::unique_lock lk(SyncLock());
   Checkpoint(lk, *self);
@@ -193,38 +182,7 @@ DWORD WaitForObjects(const std::vector<std::shared_ptr<Waitable>>& objects, bool
 
   Register(w);
   self->blockedIn = &w;
-  using Steady = std::chrono::steady_clock;
-  const auto realStart = Steady::now();
-  const bool timed = milliseconds != INFINITE;
-  const uint64_t virtualDeadline = clock::Now() + milliseconds;
-  while (!w.done && !self->terminateRequested) {
-    if (!timed) {
-      w.cv.wait(lk);
-    } else if (clock::IsVirtual()) {
-      if (clock::Now() >= virtualDeadline) break;
-      auto graceEnd = realStart + std::chrono::milliseconds(clock::VirtualWaitGraceMs());
-      if (Steady::now() < graceEnd) {
-        w.cv.wait_until(lk, graceEnd);
-        continue;
-      }
-      // Nobody signalled within the grace: this wait makes the virtual time pass, up to its deadline.
-      lk.unlock();
-      uint64_t now = clock::Now();
-      if (clock::OnDispatchThread()) {
-        clock::MoveTo(virtualDeadline);
-      } else if (now < virtualDeadline) {
-        clock::Advance(virtualDeadline - now, [&] {
-          std::lock_guard guard(SyncLock());
-          return w.done || self->terminateRequested;
-        });
-      }
-      lk.lock();
-    } else {
-      auto realDeadline = realStart + std::chrono::milliseconds(milliseconds);
-      if (Steady::now() >= realDeadline) break;
-      w.cv.wait_until(lk, realDeadline);
-    }
-  }
+  clock::WaitFor(lk, w.cv, milliseconds, [&] { return w.done || self->terminateRequested; });
   if (!w.done) Unregister(w);
   self->blockedIn = nullptr;
   // A thread suspended meanwhile returns from its wait only once resumed; a terminated one ends here.

@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   game.tee = 1;
   SetHoleLoadGame(&game);
   HoleObjectTable().assign(130, HoleObject{{1, 0}, {1, 2}});
-  course_svc::DialogsSuppressed = true;
+  course_svc::SetMessageShower([](const std::string&) { return 1; });
 
   if (LoadHoleData(base + ".hnf") == kHoleOk) {
     const TerrainGrid& g = CurrentTerrain();

@@ -214,3 +214,32 @@ TEST_F(FilesTest, CdDriveIsReadOnlyAndCanBeEmpty) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FilesTest, CloseHandleClosesFilesAndMappings) {
+  HostFile("c/c.bin", "abc");
+  HANDLE h = Open("C:\\c.bin", GENERIC_READ, OPEN_EXISTING, 0);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  HANDLE m = CreateFileMappingA(h, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  ASSERT_NE(m, nullptr);
+  EXPECT_TRUE(CloseHandle(m));
+  EXPECT_TRUE(CloseHandle(h));
+  EXPECT_FALSE(CloseHandle(h));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  // Closed, so an exclusive open works again.
+  h = Open("C:\\c.bin", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, 0);
+  EXPECT_NE(h, INVALID_HANDLE_VALUE);
+  CloseHandle(h);
+}
+
+TEST_F(FilesTest, MoveFileExReplacesInOneStep) {
+  HostFile("c/new.cfg", "new");
+  HostFile("c/old.cfg", "old");
+  EXPECT_FALSE(MoveFileExA("C:\\new.cfg", "C:\\old.cfg", 0));
+  EXPECT_TRUE(MoveFileExA("C:\\new.cfg", "C:\\OLD.CFG", MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(HostRead("c/old.cfg"), "new");
+  EXPECT_FALSE(HostExists("c/new.cfg"));
+}
+
+}  // namespace

@@ -1,0 +1,38 @@
+// Windows paths from data files and the line reader over arbitrary bytes: mapping must never crash or leave
+// the drive's folder.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "framework/bigfileio.h"
+#include "windows.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool mapped = [] {
+    setenv("WINAPI_DRIVE_C", "/tmp", 1);
+    return true;
+  }();
+  (void)mapped;
+  std::string path(reinterpret_cast<const char*>(data), size);
+  path = path.substr(0, path.find('\0'));
+  char full[MAX_PATH];
+  char* part = nullptr;
+  DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, &part);
+  if (n > 0 && n < sizeof full && (full[1] != ':' || full[2] != '\\')) abort();
+  char host[4096];
+  DWORD error = 0;
+  if (winapi::internal::MapPathToHost(path.c_str(), host, sizeof host, &error) &&
+      std::string(host).rfind("/tmp", 0) != 0)
+    abort();
+  WIN32_FIND_DATAA find;
+  HANDLE h = FindFirstFileA(path.c_str(), &find);
+  if (h != INVALID_HANDLE_VALUE) FindClose(h);
+  TextFileReader* reader = TextFileFromMemory(reinterpret_cast<const char*>(data), static_cast<uint32_t>(size));
+  size_t total = 0;
+  while (char* line = TextFileNextLine(reader)) total += strlen(line) + 1;
+  (void)total;
+  TextFileClose(reader);
+  return 0;
+}

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "mmsystem.h"
@@ -221,6 +222,26 @@ TEST_F(Timers, SleepInsideACallbackMovesTheClockWithoutDeadlock) {
 
 void CALLBACK SetEventCallback(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
   SetEvent(reinterpret_cast<HANDLE>(user));
+}
+
+struct Staller {
+  Log log;
+  bool stalled = false;
+};
+
+void CALLBACK StallOnce(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
+  auto* s = reinterpret_cast<Staller*>(user);
+  s->log.Add("tick");
+  if (!std::exchange(s->stalled, true)) Sleep(2000);
+}
+
+TEST_F(Timers, PeriodicTimerSkipsTicksMissedInALongStall) {
+  winapi::testing::UseVirtualClock(true, 0);
+  Staller s;
+  timeSetEvent(10, 1, StallOnce, reinterpret_cast<DWORD_PTR>(&s), TIME_PERIODIC);
+  winapi::testing::AdvanceClock(2030);
+  std::vector<std::pair<std::string, DWORD>> expected = {{"tick", 10}, {"tick", 2020}, {"tick", 2030}};
+  EXPECT_EQ(s.log.entries, expected) << "no burst of the two hundred ticks missed";
 }
 
 TEST_F(Timers, TimedWaitOnTheVirtualClockAdvancesToItsDeadlineOrItsSignal) {

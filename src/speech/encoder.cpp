@@ -167,20 +167,24 @@ void AnalyseFrame(const float* b, const Tables& t, SpeechFrameParams& params, co
   params.energy = static_cast<uint32_t>(QuantiseEnergy(e, energy));
 }
 
-// y = x filtered by the all-pole 1/A(z/0.8) with memory mem (newest first), which is advanced.
-void WeightedSynthesis(const float* x, float* y, const float pw[kOrder], float mem[kOrder]) {
+// y = x filtered by the all-pole filter with coefficients a (1/A(z/0.8) here) and memory mem (newest first),
+// which is advanced. The oldest terms are summed first, so that only the newest output's term waits for the
+// sample before: the samples overlap in the processor instead of queuing behind one long chain of additions.
+void AllPole(const float* x, float* y, const float a[kOrder], float mem[kOrder]) {
+  float buf[kOrder + kSubframeSamples];
+  for (int i = 0; i < kOrder; ++i) buf[kOrder - 1 - i] = mem[i];
   for (int n = 0; n < kSubframeSamples; ++n) {
     float acc = x[n];
-    for (int i = 0; i < kOrder; ++i) acc += pw[i] * mem[i];
-    for (int i = kOrder - 1; i > 0; --i) mem[i] = mem[i - 1];
-    mem[0] = acc;
+    for (int i = kOrder - 1; i >= 0; --i) acc += a[i] * buf[n + kOrder - 1 - i];
+    buf[n + kOrder] = acc;
     y[n] = acc;
   }
+  for (int i = 0; i < kOrder; ++i) mem[i] = buf[kOrder + kSubframeSamples - 1 - i];
 }
 
 void ZeroStateSynthesis(const float* x, float* y, const float pw[kOrder]) {
   float mem[kOrder] = {};
-  WeightedSynthesis(x, y, pw, mem);
+  AllPole(x, y, pw, mem);
 }
 
 float Dot(const float* a, const float* b, int n) {
@@ -252,16 +256,13 @@ void EncodeSubframe(EncoderState& st, CallState& cs, const Tables& t, const floa
   for (int i = 0; i < kOrder; ++i) pw[i] = cs.weightPow[i] * filter.p[i];
 
   // Open-loop path: perceptually weighted speech, then smoothed into the lag-search history.
-  float weighted[kSubframeSamples];
+  float residual[kSubframeSamples], weighted[kSubframeSamples];
   for (int n = 0; n < kSubframeSamples; ++n) {
     float r = speech[n];
     for (int i = 0; i < kOrder; ++i) r -= filter.p[i] * speech[n - 1 - i];
-    float w = r;
-    for (int i = 0; i < kOrder; ++i) w += pw[i] * st.weightMem[i];
-    for (int i = kOrder - 1; i > 0; --i) st.weightMem[i] = st.weightMem[i - 1];
-    st.weightMem[0] = w;
-    weighted[n] = w;
+    residual[n] = r;
   }
+  AllPole(residual, weighted, pw, st.weightMem);
   std::memmove(cs.weighted, cs.weighted + kSubframeSamples, sizeof(float) * (kWeightedHistory - kSubframeSamples));
   float* smoothed = cs.weighted + kWeightedHistory - kSubframeSamples;
   float ext[kSmoothTaps - 1 + kSubframeSamples];
@@ -279,7 +280,7 @@ void EncodeSubframe(EncoderState& st, CallState& cs, const Tables& t, const floa
   float target[kSubframeSamples], zeros[kSubframeSamples] = {}, ring[kSubframeSamples];
   float mem[kOrder];
   std::memcpy(mem, st.synthMem, sizeof mem);
-  WeightedSynthesis(zeros, ring, pw, mem);
+  AllPole(zeros, ring, pw, mem);
   for (int n = 0; n < kSubframeSamples; ++n) target[n] = weighted[n] - ring[n];
   float impulse[kSubframeSamples] = {1.0f}, h[kSubframeSamples];
   ZeroStateSynthesis(impulse, h, pw);
@@ -361,7 +362,7 @@ void EncodeSubframe(EncoderState& st, CallState& cs, const Tables& t, const floa
   QuantisedGains<float> q = DequantiseGains(out, filter.level, table, t.pitch);
   float excitation[kSubframeSamples];
   BuildExcitation(out, q, cs.excitation, excitation);
-  WeightedSynthesis(excitation, y, pw, st.synthMem);
+  AllPole(excitation, y, pw, st.synthMem);
 }
 
 }  // namespace

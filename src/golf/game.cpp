@@ -89,6 +89,26 @@ void TGame::ResetState() {
   ResetPlayOrder();
 }
 
+void TGame::UpdateRoundStatistics() {
+  if (mode == kModePractice || mode == kModeDrivingRange || state.holeCount != 18 || !players) return;
+  const int round = state.round;
+  if (round >= kRounds) return;
+  for (int slot = 0; slot < TPlayerList::kSlots; ++slot) {
+    TPlayer* p = players->GetPlayer(slot);
+    if (!p || !(p->flags & kGolferTakesPart) || (p->flags & kGolferNoFile)) continue;
+    uint32_t total = 0;
+    for (int hole = 0; hole < kHoles; ++hole) {
+      uint32_t strokes = 0;
+      if (p->GetHoleScore(round, hole, &strokes, nullptr) != kRecordOk) return;
+      total += strokes & ~kScoreMarker;
+    }
+    p->SetStatistic(kStatRoundsPlayed, p->GetStatistic(kStatRoundsPlayed) + 1);
+    p->SetStatistic(kStatTotalStrokes, p->GetStatistic(kStatTotalStrokes) + total);
+    const uint32_t best = p->GetStatistic(kStatBestRound);
+    if (best == 0 || total < best) p->SetStatistic(kStatBestRound, total);
+  }
+}
+
 uint32_t TGame::GetSaveSize() const { return kModeBytes[kModeStroke]; }
 uint32_t TStrokeGame::GetSaveSize() const { return kModeBytes[kModeStroke]; }
 uint32_t TPracticeGame::GetSaveSize() const { return kModeBytes[kModePractice]; }

@@ -21,6 +21,11 @@ enum GameMode : uint16_t {
 constexpr int kModeCount = 11;
 constexpr uint16_t kGameStateFormat = 26;
 
+// Golfer statistics kept by the game (indexes into the golfer record's statistics table).
+constexpr int kStatRoundsPlayed = 0;
+constexpr int kStatTotalStrokes = 1;
+constexpr int kStatBestRound = 2;
+
 // The round's common state, carried whole from game to game by the mode factory (265 words).
 struct GameStateBlock {
   uint16_t lead = 1;
@@ -67,6 +72,7 @@ class TGame {
   uint32_t options = 0;
   uint32_t word40 = 40;
   uint32_t playerCounters[4] = {};
+  uint32_t connectionState = 0;  // the network connection's state word while networked
 
   explicit TGame(uint16_t gameMode);
   virtual ~TGame();
@@ -78,7 +84,12 @@ class TGame {
   virtual int GetNextHole(uint16_t* round, uint16_t* hole);
   virtual void ResetState();
   virtual uint32_t GetSaveSize() const;  // the mode's object size
-  virtual int IsPeerConnected() const { return networked ? 0 : 1; }
+  virtual int IsPeerConnected() const { return networked ? static_cast<int>(connectionState) : 1; }
+  // After a complete 18-hole round (not practice or the driving range): each golfer with a golfer file
+  // counts one more round, adds its strokes and keeps its best round.
+  virtual void UpdateRoundStatistics();
+  uint32_t GetSecondWord() const { return secondWord; }
+  void SetSecondWord(uint32_t v) { secondWord = v; }
 
   virtual void SetNetworkGame(uint32_t on);
   virtual uint32_t IsNetworkGame() const { return networked; }

@@ -205,3 +205,40 @@ TEST(PlayerList, GolferFilesOfTakingPartGolfers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GameTest, RoundStatistics) {
+  ASSERT_EQ(CreateGame(0), 1);
+  TGame* g = CurrentGame();
+  g->state.holeCount = 18;
+  g->state.round = 1;
+  TPlayerList* list = g->GetPlayerList();
+  TPlayer* filed = list->GetPlayer(0);
+  filed->flags = kGolferTakesPart;
+  TPlayer* builtin = list->GetPlayer(1);
+  builtin->flags = kGolferTakesPart | kGolferNoFile;
+  for (int hole = 0; hole < 18; ++hole) {
+    filed->SetHoleScore(1, hole, hole == 3 ? (5 | kScoreMarker) : 4, 2);
+    builtin->SetHoleScore(1, hole, 4, 2);
+  }
+  g->UpdateRoundStatistics();
+  EXPECT_EQ(filed->GetStatistic(kStatRoundsPlayed), 1u);
+  EXPECT_EQ(filed->GetStatistic(kStatTotalStrokes), 73u);
+  EXPECT_EQ(filed->GetStatistic(kStatBestRound), 73u);
+  EXPECT_EQ(builtin->GetStatistic(kStatRoundsPlayed), 0u);
+  for (int hole = 0; hole < 18; ++hole) filed->SetHoleScore(1, hole, 5, 2);
+  g->UpdateRoundStatistics();
+  EXPECT_EQ(filed->GetStatistic(kStatRoundsPlayed), 2u);
+  EXPECT_EQ(filed->GetStatistic(kStatTotalStrokes), 73u + 90u);
+  EXPECT_EQ(filed->GetStatistic(kStatBestRound), 73u);
+  g->state.holeCount = 9;  // not a full round
+  g->UpdateRoundStatistics();
+  EXPECT_EQ(filed->GetStatistic(kStatRoundsPlayed), 2u);
+  ASSERT_EQ(CreateGame(1), 1);  // practice never counts
+  CurrentGame()->state.holeCount = 18;
+  CurrentGame()->UpdateRoundStatistics();
+  EXPECT_EQ(CurrentGame()->GetPlayerList()->GetPlayer(0)->GetStatistic(kStatRoundsPlayed), 2u);
+}
+
+}  // namespace

@@ -69,9 +69,11 @@ SpeechQuality MeasureSpeechQuality(const std::vector<int16_t>& original, const s
     for (size_t i = s; i < s + 256; ++i) energy += ref[i] * ref[i];
     if (energy / 256 < 100.0) continue;
     auto a = PowerSpectrum(&ref[s]), b = PowerSpectrum(&out[s]);
+    // Bins more than 50 dB under the frame's strongest are noise in both signals: hold them at that floor.
+    double floor = *std::max_element(a.begin(), a.end()) * 1e-5 + 1e-9;
     double acc = 0;
     for (size_t k = 0; k < a.size(); ++k) {
-      double d = 10 * std::log10((a[k] + 1.0) / (b[k] + 1.0));
+      double d = 10 * std::log10(std::max(a[k], floor) / std::max(b[k], floor));
       acc += d * d;
     }
     lsd += std::sqrt(acc / a.size());

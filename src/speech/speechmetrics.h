@@ -10,7 +10,7 @@ namespace speech {
 struct SpeechQuality {
   int delay = 0;                // samples by which the decoded signal lags the original
   double segmentalSnrDb = 0;    // mean over 20 ms segments, each limited to -10..35 dB
-  double spectralDistanceDb = 0;  // RMS log-spectral difference, mean over active frames
+  double spectralDistanceDb = 0;  // RMS log-spectral difference (floor 50 dB under the peak), mean over active frames
 };
 
 // Compares decoded against original, trying delays 0..maxDelay.

@@ -19,7 +19,7 @@ namespace speech {
 namespace {
 
 constexpr double kSegSnrFloor = 5.4;
-constexpr double kSpectralDistanceCeiling = 13.5;
+constexpr double kSpectralDistanceCeiling = 9.5;
 
 const std::string kFixtures = std::string(TEEBOX_SOURCE_DIR) + "/tests/fixtures/speech/";
 

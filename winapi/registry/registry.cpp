@@ -372,18 +372,30 @@ bool validnames(const std::vector<std::string>& parts) {
   return true;
 }
 
+// Locks the store, loads it on first use and finds the key behind a handle; `status` tells whether the key
+// can be used.
+struct Access {
+  explicit Access(HKEY key) : s(store()), lock(s.mutex) {
+    ensureloaded(s);
+    k = resolve(s, key);
+    status = !k ? ERROR_INVALID_HANDLE : k->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
+  }
+  Store& s;
+  std::lock_guard<std::mutex> lock;
+  std::shared_ptr<Key> k;
+  LONG status;
+};
+
 }  // namespace
 
 LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY result,
                      LPDWORD disposition) {
   if (!result) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
-  Store& s = store();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  ensureloaded(s);
-  const auto base = resolve(s, key);
-  if (!base) return ERROR_INVALID_HANDLE;
-  if (base->deleted) return ERROR_KEY_DELETED;
+  Access a(key);
+  if (a.status != ERROR_SUCCESS) return a.status;
+  Store& s = a.s;
+  const auto& base = a.k;
   const auto parts = components(subKey);
   if (!validnames(parts)) return ERROR_INVALID_PARAMETER;
   if (base->dynamic && !parts.empty()) return ERROR_ACCESS_DENIED;
@@ -398,29 +410,23 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
   if (!result) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
-  Store& s = store();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  ensureloaded(s);
-  auto k = resolve(s, key);
-  if (!k) return ERROR_INVALID_HANDLE;
-  if (k->deleted) return ERROR_KEY_DELETED;
+  Access a(key);
+  if (a.status != ERROR_SUCCESS) return a.status;
+  auto k = a.k;
   for (const std::string& part : components(subKey)) {
     auto it = k->children.find(lowered(part));
     if (it == k->children.end()) return ERROR_FILE_NOT_FOUND;
     k = it->second;
   }
-  *result = newhandle(s, k);
+  *result = newhandle(a.s, k);
   return ERROR_SUCCESS;
 }
 
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD dataSize) {
   if (data && !dataSize) return ERROR_INVALID_PARAMETER;
-  Store& s = store();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  ensureloaded(s);
-  const auto k = resolve(s, key);
-  if (!k) return ERROR_INVALID_HANDLE;
-  if (k->deleted) return ERROR_KEY_DELETED;
+  Access a(key);
+  if (a.status != ERROR_SUCCESS) return a.status;
+  const auto& k = a.k;
   const Value* v = k->find(valueName ? valueName : "");
   if (!v) return ERROR_FILE_NOT_FOUND;
   if (type) *type = v->type;
@@ -439,12 +445,9 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE 
 
 LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD dataSize) {
   if (!data && dataSize) return ERROR_INVALID_PARAMETER;
-  Store& s = store();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  ensureloaded(s);
-  const auto k = resolve(s, key);
-  if (!k) return ERROR_INVALID_HANDLE;
-  if (k->deleted) return ERROR_KEY_DELETED;
+  Access a(key);
+  if (a.status != ERROR_SUCCESS) return a.status;
+  const auto& k = a.k;
   if (k->dynamic) return ERROR_ACCESS_DENIED;
   const std::string name = valueName ? valueName : "";
   Value* v = k->find(name);
@@ -454,22 +457,19 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* d
   }
   v->type = type;
   v->data.assign(data, data + dataSize);
-  s.dirty = true;
+  a.s.dirty = true;
   return ERROR_SUCCESS;
 }
 
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
-  Store& s = store();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  ensureloaded(s);
-  const auto k = resolve(s, key);
-  if (!k) return ERROR_INVALID_HANDLE;
-  if (k->deleted) return ERROR_KEY_DELETED;
+  Access a(key);
+  if (a.status != ERROR_SUCCESS) return a.status;
+  const auto& k = a.k;
   const std::string want = lowered(valueName ? valueName : "");
   for (auto it = k->values.begin(); it != k->values.end(); ++it) {
     if (lowered(it->name) == want) {
       k->values.erase(it);
-      s.dirty = true;
+      a.s.dirty = true;
       return ERROR_SUCCESS;
     }
   }
@@ -484,12 +484,9 @@ void markdeleted(Key& k) {
 }  // namespace
 
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
-  Store& s = store();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  ensureloaded(s);
-  auto k = resolve(s, key);
-  if (!k) return ERROR_INVALID_HANDLE;
-  if (k->deleted) return ERROR_KEY_DELETED;
+  Access a(key);
+  if (a.status != ERROR_SUCCESS) return a.status;
+  auto k = a.k;
   const auto parts = components(subKey);
   if (parts.empty()) return ERROR_INVALID_PARAMETER;  // a key is deleted from its parent
   for (size_t i = 0; i + 1 < parts.size(); ++i) {
@@ -501,7 +498,7 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
   if (it == k->children.end()) return ERROR_FILE_NOT_FOUND;
   markdeleted(*it->second);
   k->children.erase(it);
-  s.dirty = true;
+  a.s.dirty = true;
   return ERROR_SUCCESS;
 }
 

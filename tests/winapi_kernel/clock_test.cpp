@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -78,6 +79,22 @@ TEST_F(Clock, SwitchingClocksKeepsTheTimeLeft) {
   DWORD before = GetTickCount();
   winapi::testing::AdvanceClock(100000);
   EXPECT_LT(GetTickCount() - before, 100000u);
+}
+
+TEST_F(Clock, AForkedChildRunsTimersOnItsOwnThread) {
+  GTEST_FLAG_SET(death_test_style, "fast");  // fork without exec: the parent's timer thread is not there
+  winapi::testing::UseVirtualClock(true, 0);
+  std::atomic<int> ran{0};
+  winapi::clock::Schedule(5, [&] { ++ran; });
+  winapi::testing::AdvanceClock(10);  // the dispatch thread runs in the parent
+  ASSERT_EQ(ran.load(), 1);
+  EXPECT_EXIT(
+      {
+        winapi::clock::Schedule(20, [&] { ran = 7; });
+        winapi::testing::AdvanceClock(20);
+        std::exit(ran.load());
+      },
+      ::testing::ExitedWithCode(7), "");
 }
 
 }  // namespace

@@ -117,8 +117,22 @@ void* DispatchMain(void*) {
   return nullptr;
 }
 
+// A forked child (a death test) has no dispatch thread: it starts its own on first use.
+void BeforeFork() { S().m.lock(); }
+void AfterForkInParent() { S().m.unlock(); }
+void AfterForkInChild() {
+  State& s = S();
+  s.started = false;
+  s.running = 0;
+  s.jobPending = false;
+  s.job = nullptr;
+  s.m.unlock();
+}
+
 // With s.m held.
 void EnsureStarted(State& s) {
+  static const bool forkSafe = (pthread_atfork(BeforeFork, AfterForkInParent, AfterForkInChild), true);
+  (void)forkSafe;
   if (s.started) return;
   pthread_attr_t attr;
   pthread_attr_init(&attr);

@@ -419,28 +419,43 @@ int unlockfilehandle(FileHandle handle) {
 }
 
 // ---- checked entry points ------------------------------------------------------------------------------------
-int openhandle(const char* name, FileHandle* out, uint32_t* word, int32_t* size) {
-  checknotlocked("openhandle");
+namespace {
+
+// Opens for one of the checked entry points and reads the size; aborts (under abortonerror) with the entry
+// point's own texts.
+bool OpenChecked(const char* name, uint32_t flags, const char* function, const char* openFailed,
+                 FileHandle* out, uint32_t* word, int32_t* size) {
+  checknotlocked(function);
   *out = 0;
   *word = 0;
   *size = 0;
-  if (!openfile(name, OPENF_READ | OPENF_SHAREREAD | OPENF_SEQUENTIAL, 0, out)) {
+  const char* shown = name ? name : "";
+  if (!openfile(name, flags, 0, out)) {
     if (abortonerror) {
-      ABORTCONTEXT(kFileIo, "openhandlea");
-      abortmessage("openhandlea - OPEN FAILED ON `%s`\n", name ? name : "");
+      ABORTCONTEXT(kFileIo, function);
+      abortmessage(openFailed, shown);
     }
-    return 0;
+    return false;
   }
   if (!fileinfo(*out, nullptr, nullptr, size, nullptr)) {
     closefile(*out);
     *out = 0;
     if (abortonerror) {
-      ABORTCONTEXT(kFileIo, "openhandlea");
-      abortmessage("openhandlea - INFO FAILED ON `%s`\n", name ? name : "");
+      ABORTCONTEXT(kFileIo, function);
+      abortmessage("%s - INFO FAILED ON `%s`\n", function, shown);
     }
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
+}
+
+}  // namespace
+
+int openhandle(const char* name, FileHandle* out, uint32_t* word, int32_t* size) {
+  return OpenChecked(name, OPENF_READ | OPENF_SHAREREAD | OPENF_SEQUENTIAL, "openhandlea",
+                     "openhandlea - OPEN FAILED ON `%s`\n", out, word, size)
+             ? 1
+             : 0;
 }
 
 int openhandlew(const char* name, FileHandle* out, uint32_t* word, int32_t* size) {
@@ -455,26 +470,9 @@ int openhandlew(const char* name, FileHandle* out, uint32_t* word, int32_t* size
 }
 
 void* openmaphandle(const char* name, FileHandle* out, uint32_t* word, int32_t* size) {
-  checknotlocked("openmaphandle");
-  *out = 0;
-  *word = 0;
-  *size = 0;
-  if (!openfile(name, OPENF_READ | OPENF_SHAREREAD | OPENF_MAP, 0, out)) {
-    if (abortonerror) {
-      ABORTCONTEXT(kFileIo, "openmaphandlea");
-      abortmessage("openmaphandlea -- FAILED TO OPEN FILE `%s`\n", name ? name : "");
-    }
+  if (!OpenChecked(name, OPENF_READ | OPENF_SHAREREAD | OPENF_MAP, "openmaphandlea",
+                   "openmaphandlea -- FAILED TO OPEN FILE `%s`\n", out, word, size))
     return nullptr;
-  }
-  if (!fileinfo(*out, nullptr, nullptr, size, nullptr)) {
-    closefile(*out);
-    *out = 0;
-    if (abortonerror) {
-      ABORTCONTEXT(kFileIo, "openmaphandlea");
-      abortmessage("openmaphandlea - INFO FAILED ON `%s`\n", name ? name : "");
-    }
-    return nullptr;
-  }
   return filemapaddress(*out);
 }
 

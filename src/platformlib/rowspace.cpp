@@ -35,6 +35,11 @@ void initrow() {
     abortmessage("initrow - INSUFFICIENT ROW TABLE SPACE (%d)\nMUST BE AT LEAST 204.\n", rowspacesize);
     return;
   }
+  // A row space whose memory went away with the memory system is forgotten, not written to.
+  if (space && findmemblock(space) != space) {
+    space = nullptr;
+    spacewords = 0;
+  }
   if (space && spacewords != rowspacesize) removerowspace();
   if (!space) {
     space = static_cast<int32_t*>(reservememadr("rowtbl", rowspacesize * 4, 0));

@@ -219,6 +219,22 @@ void pageflip() {
   if (section) leavecritical(section);
 }
 
+void copyrow8to16transparent(uint16_t* destination, const uint8_t* source, int count, const uint32_t* table) {
+  int i = 0;
+  while (i < count) {
+    // Two opaque pixels on an aligned destination go as one 32-bit store.
+    if (i + 1 < count && (reinterpret_cast<uintptr_t>(destination + i) & 3) == 0 && source[i] != 255 &&
+        source[i + 1] != 255) {
+      const uint32_t pair = (table[source[i]] & 0xFFFF) | (table[source[i + 1]] << 16);
+      std::memcpy(destination + i, &pair, 4);
+      i += 2;
+      continue;
+    }
+    if (source[i] != 255) destination[i] = static_cast<uint16_t>(table[source[i]]);
+    ++i;
+  }
+}
+
 int checkwindowfield(const WindowDesc* window, int64_t value, const char* name, int64_t min, int64_t max,
                      int hexadecimal) {
   if (value >= min && value <= max) return 1;

@@ -24,5 +24,9 @@ void copyvideowindow(WindowDesc* source, int32_t x, int32_t y, int32_t width, in
 void fillvideowindow(WindowDesc* window, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colour);
 void pageflip();
 
+// Converts 8-bit palette indices to 16-bit pixels through a 256-entry table (low 16 bits used); source
+// bytes of 255 are transparent and leave the destination pixel as it is.
+void copyrow8to16transparent(uint16_t* destination, const uint8_t* source, int count, const uint32_t* table);
+
 int checkwindowfield(const WindowDesc* window, int64_t value, const char* name, int64_t min, int64_t max, int hexadecimal);
 int checkwindow(const WindowDesc* window);

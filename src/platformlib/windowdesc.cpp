@@ -19,13 +19,34 @@ int32_t windowallocfailures = 0;
 
 namespace {
 
-WindowDesc* scratchwindow = nullptr;
-
 // Column offsets use the depth rounded up to even (15 counts as 16, 0 as 8); 1-bit rows pack 8 a byte.
 int columnstep(int depth) {
   if (depth == 0) return 8;
   if (depth == 1) return 1;
   return (depth + 1) & ~1;
+}
+
+// Where drawing goes while a surface cannot be locked: 8 x 8 pixels in the display's depth, kept outside the
+// library's memory so that it never dangles.
+WindowDesc scratchwindow() {
+  static uint8_t pixels[8 * 8 * 4];
+  static int32_t rows[8], cols[8];
+  int depth = gfxstate().depth ? gfxstate().depth : 8;
+  if (!depthshapetype(depth)) depth = 8;
+  WindowDesc w{};
+  w.signature = kWindowSignature;
+  w.width = w.height = w.maxx = w.maxy = 8;
+  w.depth = static_cast<uint8_t>(depth);
+  w.shapetype = depthshapetype(depth);
+  w.rowbytes = windowrowbytes(8, depth);
+  for (int i = 0; i < 8; ++i) {
+    rows[i] = i * w.rowbytes;
+    cols[i] = (i * columnstep(depth)) >> 3;
+  }
+  w.pixels = pixels;
+  w.rows = rows;
+  w.cols = cols;
+  return w;
 }
 
 }  // namespace
@@ -185,14 +206,7 @@ int setwindow(WindowDesc* window) {
   }
   if (!checkwindow(window)) return 0;
   if (!lockforwindow(window)) {
-    if (!scratchwindow) {
-      AbortQuiet quiet;
-      scratchwindow = createwindowadr(8, 8, 0);
-    }
-    if (scratchwindow)
-      CurrentWindow = *scratchwindow;
-    else
-      CurrentWindow = WindowDesc{};  // no scratch window: nothing is inside the clip
+    CurrentWindow = scratchwindow();
     return 0;
   }
   CurrentWindow = *window;

@@ -233,3 +233,44 @@ TEST_F(VideoWindows, ScaledCopy) {
   EXPECT_EQ(d->bits[d->pitch + 1], 5);
   EXPECT_EQ(d->bits[2], 0);
 }
+
+TEST(Rows, TransparentEightToSixteenSkipsIndex255) {
+  uint32_t table[256];
+  for (uint32_t i = 0; i < 256; ++i) table[i] = 0xABCD0000u | (i * 257);
+  const uint8_t source[7] = {1, 2, 255, 3, 255, 255, 4};
+  for (int offset : {0, 1}) {  // aligned and unaligned destinations
+    alignas(4) uint16_t row[9];
+    std::fill(row, row + 9, 0x7777);
+    copyrow8to16transparent(row + offset, source, 7, table);
+    const std::vector<uint16_t> got(row + offset, row + offset + 7);
+    EXPECT_EQ(got, (std::vector<uint16_t>{257, 514, 0x7777, 771, 0x7777, 0x7777, 1028})) << offset;
+    EXPECT_EQ(row[offset + 7], 0x7777);
+  }
+}
+
+TEST_F(Windows, SurfaceGuardAndDisplayWindow) {
+  EXPECT_EQ(surfaceguard(), 1);  // memory window: nothing to do
+  gfxstate().modex = 1;
+  EXPECT_EQ(displaywindow(), 0);
+  EXPECT_TRUE(AbortedWith("displaywindow - DOES NOT WORK IN THIS DISPLAY MODE (isdisplaymodex()=1)\n"));
+  gfxstate().modex = 0;
+  static int relocks = 0;
+  gfxhooks().relocksurface = [] {
+    ++relocks;
+    return 1;
+  };
+  gfxstate().depth = 16;
+  void* surface = gfxhooks().makesurface(32, 16, 16, 0);
+  GfxMemSurface* s = gfxmemsurface(surface);
+  makevideowindow(32, 16, s->pitch, 16, -1, nullptr, surface);
+  ASSERT_EQ(displaywindow(), 1);
+  EXPECT_EQ(CurrentWindow.pixels, s->bits);
+  EXPECT_EQ(gfxstate().surfacelocked, 1);
+  EXPECT_EQ(surfaceguard(), 1);
+  EXPECT_EQ(relocks, 1);
+  releasewindow();
+  EXPECT_EQ(gfxstate().surfacelocked, 0);
+  EXPECT_EQ(CurrentWindow.depth, 16);  // a released window keeps the display's depth
+  removevideowindow(&DisplayWindow);
+  gfxhooks().releasesurface(surface);
+}

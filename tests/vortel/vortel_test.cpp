@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gfx/gfxfixture.h"
@@ -297,4 +298,78 @@ TEST(Modules, DecoratedNamesAndMissingFiles) {
   EXPECT_EQ(LoadLibraryA("no-such-module"), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
   EXPECT_NE(GetModuleHandleA(nullptr), nullptr);
+}
+
+TEST_F(Loader, AbortsWhileGraphicsRunThroughTheModule) {
+  Recorder rec("recordmodule");
+  ASSERT_EQ(setvorteldriver("!recordmodule"), 1);
+  ASSERT_EQ(inithal(), 1);
+  ASSERT_EQ(fxinitgraphics(0, 0, 16), 1);
+  EXPECT_EQ(abortdisplayhook, fxabortdisplay);
+
+  // From another thread: the display is held and the window minimised, graphics stay up.
+  static int minimised = 0;
+  gfxhooks().minimisemainwindow = [] { ++minimised; };
+  gfxhooks().ismainwindowthread = [] { return 0; };
+  CRITICAL_SECTION* held = nullptr;
+  std::thread other([&] {
+    held = fxabortdisplay();
+    if (held) leavecritical(held);
+  });
+  other.join();
+  EXPECT_EQ(held, gfxdisplaysection());
+  EXPECT_EQ(minimised, 1);
+  EXPECT_EQ(gfxstate().graphicsinit, 1);
+
+  // On the main window's thread it closes graphics, so the message box is not hidden.
+  gfxhooks().ismainwindowthread = [] { return 1; };
+  rec.control("reset", 0);
+  EXPECT_EQ(fxabortdisplay(), nullptr);
+  EXPECT_EQ(gfxstate().graphicsinit, 0);
+  EXPECT_EQ(rec.Calls(), (std::vector<std::string>{"restore"}));
+  EXPECT_EQ(abortdisplayhook, nullptr);
+}
+
+TEST_F(Loader, RefusedLockDrawsNowhere) {
+  Recorder rec("recordmodule");
+  ASSERT_EQ(setvorteldriver("!recordmodule"), 1);
+  ASSERT_EQ(inithal(), 1);
+  ASSERT_EQ(fxinitgraphics(0, 0, 16), 1);
+  rec.control("refuse:lockwindow", 1);
+  EXPECT_EQ(setwindow(&DisplayWindow), 0);
+  EXPECT_EQ(CurrentWindow.width, 8);  // the scratch window
+  writepixel(1, 1, 0xFFFF);
+  rec.control("refuse:lockwindow", 0);
+  EXPECT_EQ(rec.pixel(1, 1), 0);
+  releasewindow();
+}
+
+TEST_F(Loader, ModuleSurfacesAndVideoWindowsAsDisplayWindows) {
+  gfxstate().depth = 16;
+  void* surface = gfxhooks().makesurface(40, 30, 16, 0);
+  WindowDesc w{};
+  fxmakedisplaywindow(255, surface, &w);
+  EXPECT_EQ(w.page, kVideoWindowPage);
+  EXPECT_EQ(w.width, 40);
+  EXPECT_EQ(w.rowbytes, gfxmemsurface(surface)->pitch);
+  EXPECT_EQ(checkwindow(&w), 1);
+  WindowDesc untouched{};
+  fxmakedisplaywindow(0, surface, &untouched);
+  EXPECT_EQ(untouched.signature, 0u);
+  removevideowindow(&w);
+  gfxhooks().releasesurface(surface);
+  struct Case {
+    int32_t format;
+    int depth;
+  };
+  for (const Case& c : std::vector<Case>{{2, 8}, {3, 15}, {4, 16}, {5, 24}, {6, 32}, {11, 15}, {0, 16}, {99, 16}})
+    EXPECT_EQ(vortelformatdepth(c.format), c.depth) << c.format;
+}
+
+TEST_F(Loader, InitGraphicsNeedsTheMemorySystem) {
+  exitmem();
+  EXPECT_EQ(fxinitgraphics(0, 0, 0), 0);
+  initmem();
+  initrow();
+  EXPECT_TRUE(AbortedWith("initgraphics - INITMEM REQUIRED BEFORE INITGRAPHICS\n"));
 }

@@ -60,6 +60,20 @@ FileObject* FileFrom(HANDLE h) {
   return it == gFiles.end() ? nullptr : *it;
 }
 
+// The open file behind a handle when it allows `access` and no failure is injected for `function`.
+FileObject* Usable(HANDLE h, DWORD access, const char* function) {
+  FileObject* f = FileFrom(h);
+  if (f == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  if ((f->access & access) != access) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  return Injected(function) ? nullptr : f;
+}
+
 // The platform refuses an open whose access or sharing clashes with an open handle of the same file.
 bool ShareClash(const struct stat& st, DWORD access, DWORD share) {
   for (FileObject* f : gFiles) {
@@ -225,16 +239,8 @@ HANDLE CreateFileA(LPCSTR name, DWORD desiredAccess, DWORD shareMode, LPSECURITY
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED) {
   if (read) *read = 0;
-  FileObject* f = FileFrom(file);
-  if (f == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!(f->access & GENERIC_READ)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  if (Injected("ReadFile")) return FALSE;
+  FileObject* f = Usable(file, GENERIC_READ, "ReadFile");
+  if (f == nullptr) return FALSE;
   DWORD done = 0;
   while (done < count) {
     ssize_t n = ::read(f->fd, static_cast<char*>(buffer) + done, count - done);
@@ -253,16 +259,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPE
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED) {
   if (written) *written = 0;
-  FileObject* f = FileFrom(file);
-  if (f == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!(f->access & GENERIC_WRITE)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  if (Injected("WriteFile")) return FALSE;
+  FileObject* f = Usable(file, GENERIC_WRITE, "WriteFile");
+  if (f == nullptr) return FALSE;
   struct stat st;
   off_t pos = lseek(f->fd, 0, SEEK_CUR);
   uint64_t size = fstat(f->fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
@@ -319,16 +317,8 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD metho
 }
 
 BOOL SetEndOfFile(HANDLE file) {
-  FileObject* f = FileFrom(file);
-  if (f == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!(f->access & GENERIC_WRITE)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  if (Injected("SetEndOfFile")) return FALSE;
+  FileObject* f = Usable(file, GENERIC_WRITE, "SetEndOfFile");
+  if (f == nullptr) return FALSE;
   off_t pos = lseek(f->fd, 0, SEEK_CUR);
   struct stat st;
   if (fstat(f->fd, &st) == 0 && pos > st.st_size &&

@@ -132,6 +132,19 @@ TEST_F(Timers, VirtualClockFiresInDueOrder) {
   EXPECT_EQ(count.QuadPart / (frequency.QuadPart / 1000), 1130) << "the counter follows the same clock";
 }
 
+TEST_F(Timers, TickCountWrapsAndTimersCarryOn) {
+  winapi::testing::UseVirtualClock(true, 0xFFFFFFF0u);
+  Log log;
+  Named a{&log, "A"};
+  timeSetEvent(32, 1, Record, reinterpret_cast<DWORD_PTR>(&a), TIME_ONESHOT);
+  DWORD start = GetTickCount();
+  winapi::testing::AdvanceClock(40);
+  EXPECT_EQ(GetTickCount(), 0x18u);
+  EXPECT_EQ(GetTickCount() - start, 40u);
+  std::vector<std::pair<std::string, DWORD>> expected = {{"A", 0x10}};
+  EXPECT_EQ(log.entries, expected);
+}
+
 struct Rearm {
   Log log;
   int left = 5;

@@ -245,6 +245,23 @@ TEST(PackCodes, EveryTruncationIsRejected) {
   }
 }
 
+TEST(PackCodes, RegisteredExtentBoundsTheAddressOnlyEntryPoints) {
+  packtest::AbortCapture capture;
+  const Bytes data = inputs()[8].data;  // text
+  for (uint8_t code : CODES) {
+    const Bytes block = datapack::pack(code, data);
+    for (size_t cut : {size_t{6}, block.size() / 2, block.size() - 3}) {
+      // The cut block lies in a buffer of its own size: a read past the cut would be caught.
+      const Bytes part(block.begin(), block.begin() + static_cast<ptrdiff_t>(cut));
+      registerbigfile(part.data(), part.size());
+      Bytes out(data.size());
+      EXPECT_EQ(decompress(part.data(), out.data()), 0u) << int(code) << " cut at " << cut;
+      unregisterbigfile(part.data());
+    }
+  }
+  EXPECT_TRUE(capture.messages().empty());
+}
+
 TEST(PackCodes, StatedSizeMustMatchTheData) {
   const Bytes data = text("a few words, a few words, a few more words");
   for (uint8_t code : CODES) {

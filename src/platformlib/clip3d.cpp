@@ -183,9 +183,7 @@ int rasterclippoly(const VortelVertex** vertices, const uint8_t* codes, uint8_t 
   static WorkList a, b;
   a.count = 3;
   for (int i = 0; i < 3; ++i) {
-    const uint32_t specular = slots[i].specular;
     slots[i] = *vertices[i];
-    slots[i].specular = specular;  // the work slots carry specular 0
     slots[i].u *= slots[i].q;
     slots[i].v *= slots[i].q;
     a.slot[i] = i;

@@ -132,6 +132,9 @@ TEST_F(Clip3d, VertexBehindTheEyeIsCutAtTheNearLimit) {
       EXPECT_FLOAT_EQ(out.y, 25.0f);
     }
     EXPECT_GE(out.q, 0.0f);
+    if (out.q == 0.5f) {
+      EXPECT_EQ(out.specular, 0x12345678u);  // copied vertices keep theirs
+    }
   }
   EXPECT_EQ(onnear, 3);  // fan (n1, a, b), (n1, b, n2)
   // Blue extrapolated past the ends (t of -0.5 and 1.5) would be -127: clamped to 0, other channels untouched.

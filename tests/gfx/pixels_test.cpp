@@ -193,3 +193,42 @@ TEST_F(Pixels, UnsupportedDepthAborts) {
   readpixel(0, 0);
   EXPECT_TRUE(AbortedWith("readpixel - INVALID CURRENTWINDOW. BPP 1\n"));
 }
+
+namespace {
+struct PaletteHandOver {
+  int calls = 0, first = -1, count = -1;
+  int keep = 1;  // 0: the window's palette is fixed
+};
+PaletteHandOver& HandOver() {
+  static PaletteHandOver h;
+  return h;
+}
+}  // namespace
+
+TEST_F(Pixels, PaletteChangesReachAnEightBitDisplay) {
+  HandOver() = PaletteHandOver{};
+  gfxhooks().setwinpalette = [](WindowDesc*, int first, int count, const uint32_t* entries, uint32_t* held) {
+    ++HandOver().calls;
+    HandOver().first = first;
+    HandOver().count = count;
+    for (int i = 0; i < count; ++i) held[i] = entries[i] | 0x00010101;  // the display rounds colours its way
+    return HandOver().keep;
+  };
+  const uint8_t triples[6] = {0x10, 0x20, 0x30, 0x40, 0x50, 0x60};
+  DisplayWindow.depth = 8;
+  setpalette(20, 2, triples);
+  EXPECT_EQ(HandOver().calls, 0);  // graphics not started
+  gfxstate().graphicsstate = 7;
+  setpalette(20, 2, triples);
+  EXPECT_EQ(HandOver().calls, 1);
+  EXPECT_EQ(HandOver().first, 20);
+  EXPECT_EQ(HandOver().count, 2);
+  EXPECT_EQ(CurrentPalette[21], 0xFF415161u);  // what the display holds comes back
+  HandOver().keep = 0;
+  setpalette(20, 2, triples);
+  EXPECT_EQ(CurrentPalette[21], 0xFF405060u);
+  DisplayWindow.depth = 16;
+  setpalette(20, 2, triples);
+  EXPECT_EQ(HandOver().calls, 2);
+  DisplayWindow = WindowDesc{};
+}

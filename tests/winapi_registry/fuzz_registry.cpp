@@ -14,14 +14,15 @@
 
 namespace {
 
-const std::string& folder() {
-  static const std::string dir = [] {
-    char pattern[] = "/tmp/teebox-fuzz-registry-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (!made) std::abort();
-    std::atexit([] { std::filesystem::remove_all(folder()); });
-    return std::string(made);
+// The scratch folder, removed at exit (kept in a plain array, which outlives every exit routine).
+const char* folder() {
+  static char dir[] = "/tmp/teebox-fuzz-registry-XXXXXX";
+  static const bool made = [] {
+    if (!mkdtemp(dir)) std::abort();
+    std::atexit([] { std::filesystem::remove_all(dir); });
+    return true;
   }();
+  (void)made;
   return dir;
 }
 
@@ -46,7 +47,7 @@ std::string rewrite(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string path = folder() + "/registry.txt";
+  const std::string path = std::string(folder()) + "/registry.txt";
   {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (size) out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -1,0 +1,99 @@
+// Shared state of the windows-and-messages stand-in: the window table, the per-thread queues, and the entry
+// points through which the host (SDL2 or headless) and the DirectDraw stand-in feed it.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "windows.h"
+
+namespace winapi::user {
+
+// One lock guards every window and queue. Window procedures and hooks are never called while it is held.
+std::recursive_mutex& Lock();
+
+struct WindowClass {
+  std::string name;
+  UINT style = 0;
+  WNDPROC proc = nullptr;
+  HINSTANCE instance = nullptr;
+  HICON icon = nullptr;
+  HCURSOR cursor = nullptr;
+  HBRUSH background = nullptr;
+  int windows = 0;  // live windows of the class
+  ATOM atom = 0;
+};
+
+struct Window {
+  HWND handle = nullptr;
+  std::shared_ptr<WindowClass> cls;
+  std::string title;
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  RECT rect{};  // outer rectangle: screen coordinates, or the parent's client coordinates for a child
+  HWND parent = nullptr;
+  DWORD thread = 0;
+  WNDPROC proc = nullptr;
+  LONG_PTR userData = 0;
+  LONG_PTR id = 0;
+  HINSTANCE instance = nullptr;
+  bool visible = false;
+  bool iconic = false;
+  bool needsPaint = false;
+  bool needsErase = false;
+  bool destroying = false;
+};
+
+// Looks a window up; null for an unknown or destroyed handle. Call with the lock held.
+Window* FindWindowRecord(HWND window);
+// Client rectangle size and the client origin on the screen.
+bool ClientGeometry(HWND window, int* width, int* height, POINT* origin);
+HWND ActiveWindow();
+
+// Delivers a message the system generates: a direct call on the window's own thread, otherwise queued as a
+// sent message that the sender does not wait for (so the system never blocks on a busy window thread).
+void Notify(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Wakes a thread blocked in GetMessageA, WaitMessage or MsgWaitForMultipleObjects.
+void WakeThread(DWORD thread);
+
+// ---- input from the host or from keybd_event ----------------------------------------------------------------
+void InputKey(BYTE virtualKey, BYTE scanCode, bool extended, bool up, bool repeat);
+// Mouse position and buttons in the client coordinates of `window`; button: 0 none (move), 1 left, 2 right,
+// 3 middle.
+void InputMouse(HWND window, int x, int y, int button, bool down);
+// The application gained or lost the user's focus (host window focus); sends WM_ACTIVATEAPP and WM_ACTIVATE.
+void SetApplicationActive(bool active);
+bool ApplicationActive();
+// The host window was closed, minimised or restored by the user.
+void HostClose(HWND window);
+void HostMinimize(HWND window, bool minimized);
+
+// Queues an input message for the window's thread (used by InputKey/InputMouse).
+void QueueInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD wakeBits);
+// Runs the keyboard hooks for a key message about to be retrieved; true when a hook swallowed it.
+bool RunKeyboardHooks(bool remove, WPARAM virtualKey, LPARAM flags);
+// Shift state bits, as a key message saw it when it was made.
+constexpr BYTE kModShift = 1, kModControl = 2, kModAlt = 4, kModCaps = 8;
+BYTE CurrentModifiers();
+// The character a key press makes with that shift state (0 for none). Alt combinations give the character
+// as without Alt.
+WORD CharacterForKey(UINT virtualKey, BYTE modifiers);
+// Current modifier flags for mouse messages (MK_SHIFT, MK_CONTROL and the buttons).
+WPARAM MouseKeyFlags();
+void SetCursorScreenPos(int x, int y);
+
+// Screen size as the display currently has it (the desktop, or the full-screen mode that DirectDraw set).
+void SetScreenSize(int width, int height, int bits);
+void GetScreenSize(int* width, int* height, int* bits);
+
+// Resets of the parts, run from winapi::testing::Reset().
+void ResetWindows();
+void ResetQueues();
+void ResetInput();
+
+}  // namespace winapi::user

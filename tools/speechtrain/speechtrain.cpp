@@ -105,6 +105,18 @@ Table Seed(const std::vector<Vec>& data) {
 }
 
 // Gains past the table's top can only be coded as the top: train on what can be represented.
+// The table the first pass encodes with, so that training does not depend on the table built in: the two
+// fixed rows, a grid of 5 x 5 x 5 levels, and the top corner.
+Table StartTable() {
+  Table t = {Vec{0.12352f, 0.103207f, 0.092634f}, Vec{0.307778f, 0.24682f, 0.22187f}};
+  const float levels[] = {0.1f, 0.3f, 0.8f, 2.0f, 5.0f};
+  for (float a : levels)
+    for (float b : levels)
+      for (float c : levels) t.push_back(Vec{a, b, c});
+  t.push_back(Vec{kMaxGain, kMaxGain, kMaxGain});
+  return t;
+}
+
 void Collect(const float relative[3], void* context) {
   Vec v;
   for (int i = 0; i < 3; ++i) v[i] = std::min(relative[i], kMaxGain);
@@ -135,17 +147,15 @@ int main(int argc, char** argv) {
     }
   std::printf("%zu clips\n", clips.size());
 
-  Table table;
+  Table table = StartTable(), encodeWith = table;
   std::vector<float> flat(speech::kGainRows * 3);
   for (int pass = 0; pass < 4; ++pass) {
     std::vector<Vec> data;
     speech::ResetEncoder();
     speech::SetEncoderGainObserver(Collect, &data);
-    if (!table.empty()) {
-      for (int r = 0; r < speech::kGainRows; ++r)
-        for (int b = 0; b < 3; ++b) flat[r * 3 + b] = table[r][b];
-      speech::SetEncoderGainTable(reinterpret_cast<const float(*)[3]>(flat.data()));
-    }
+    for (int r = 0; r < speech::kGainRows; ++r)
+      for (int b = 0; b < 3; ++b) flat[r * 3 + b] = encodeWith[r][b];
+    speech::SetEncoderGainTable(reinterpret_cast<const float(*)[3]>(flat.data()));
     std::vector<uint8_t> out;
     for (const auto& c : clips) {
       out.resize(speech::EncodedCapacity(static_cast<uint32_t>(c.size())));
@@ -160,8 +170,9 @@ int main(int argc, char** argv) {
                   x[x.size() * 5 / 100], x[x.size() / 4], x[x.size() / 2], x[x.size() * 3 / 4],
                   x[x.size() * 95 / 100], x[x.size() * 99 / 100]);
     }
-    if (table.empty()) table = Seed(data);
+    if (pass == 0) table = Seed(data);
     double d = Lloyd(table, data);
+    encodeWith = table;
     std::printf("pass %d: %zu vectors, mean squared error %.5f\n", pass, data.size(), d);
   }
   speech::SetEncoderGainTable(nullptr);

@@ -178,8 +178,8 @@ int CreateGame(int mode) {
     DeleteCurrentGame();
     return 0;
   }
-  std::unique_ptr<TGame> fresh = makeGame(mode);
-  if (!fresh || !fresh->players || !fresh->players->valid() || !fresh->view) return g_current ? 1 : 0;
+  std::unique_ptr<TGame> fresh = MakeGameObject(mode);
+  if (!fresh) return g_current ? 1 : 0;
   TGame* old = g_current.get();
   if (old) {
     fresh->stateFormat = old->stateFormat;
@@ -190,9 +190,20 @@ int CreateGame(int mode) {
     fresh->networked = old->networked;
     fresh->gameName = old->gameName;
   }
-  g_current = std::move(fresh);  // deletes the old game
-  g_current->players->Refresh(g_current->state.currentPlayer);
+  ReplaceCurrentGame(std::move(fresh));
   return 1;
+}
+
+std::unique_ptr<TGame> MakeGameObject(int mode) {
+  SetHoleLoadGame(&g_holeQueries);
+  std::unique_ptr<TGame> game = makeGame(mode);
+  if (!game || !game->players || !game->players->valid() || !game->view) return nullptr;
+  return game;
+}
+
+void ReplaceCurrentGame(std::unique_ptr<TGame> game) {
+  g_current = std::move(game);  // deletes the old game
+  if (g_current) g_current->players->Refresh(g_current->state.currentPlayer);
 }
 
 void DeleteCurrentGame() { g_current.reset(); }

@@ -114,6 +114,13 @@ class TGame {
   // Whether the golfers' levels also preset the further option bytes (in a network game).
   virtual bool AppliesLevelPresets() const { return networked != 0; }
 
+  // The saved game: SaveToStream writes the format word (26) and the mode, then the state; LoadFromStream
+  // reads the state that follows them into this game, which is left as it was when the data is damaged.
+  virtual bool SaveToStream(golf_svc::SerialStream* stream) const;
+  virtual bool LoadFromStream(golf_svc::SerialStream* stream);
+  bool SaveToFile(std::FILE* f) const;
+  bool LoadFromFile(std::FILE* f);
+
   TPlayerList* GetPlayerList() const { return players.get(); }
   bool IsLocalTurn() const;
   TPlayer* GetLocalPlayer() const;
@@ -162,6 +169,16 @@ TGame* CurrentGame();
 // outside the table leave no game. When the new game cannot be made, the old one stays current.
 // Returns 1 when a current game exists afterwards.
 int CreateGame(int mode);
+
+// Reads a saved game from a stream: checks the format word, creates the game of the stored mode and lets it
+// read its state. 0 loaded; 5 an older or unknown format; 2 damaged data (the current game is then
+// unchanged) or no memory.
+int LoadGameFromStream(golf_svc::SerialStream* stream);
+
+// A complete game object of the mode that is not yet current (null for mode 5, numbers outside the
+// table, or when memory runs out), and the step that makes one current, deleting the old.
+std::unique_ptr<TGame> MakeGameObject(int mode);
+void ReplaceCurrentGame(std::unique_ptr<TGame> game);
 
 // Ends the current game (program shutdown, end of a round).
 void DeleteCurrentGame();

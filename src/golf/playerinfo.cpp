@@ -238,13 +238,17 @@ bool playerInfo_s::writeTagged(int modeA, int modeB, SerialStream* s) {
   return b.ok();
 }
 
-bool playerInfo_s::readTagged(int mode, SerialStream* s) {
+bool playerInfo_s::readTagged(int mode, SerialStream* s, bool* ended) {
   const uint8_t clubBefore = currentClub;
   Mover m(mode, s);
   while (true) {
     uint16_t tag = 0, size = 0;
     m.u16(tag);
-    if (!m.ok() || tag == kEndTag) break;
+    if (!m.ok()) break;
+    if (tag == kEndTag) {
+      if (ended) *ended = true;
+      break;
+    }
     m.u16(size);
     if (!m.ok()) break;
     if (tag > kLastTag) {
@@ -268,12 +272,13 @@ bool playerInfo_s::readTagged(int mode, SerialStream* s) {
   return true;
 }
 
-bool playerInfo_s::Transfer(int modeA, int modeB, SerialStream* stream) {
+bool playerInfo_s::Transfer(int modeA, int modeB, SerialStream* stream, bool* ended) {
+  if (ended) *ended = false;
   Mover head(modeA, stream);
   head.u32(flags);
   if (!head.ok()) return false;
   if (!(flags & kGolferTaggedForm)) return transferFixed(modeA, stream);
-  if (isReadMode(modeA)) return readTagged(modeA, stream);
+  if (isReadMode(modeA)) return readTagged(modeA, stream, ended);
   return writeTagged(modeA, modeB, stream);
 }
 

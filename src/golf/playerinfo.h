@@ -98,7 +98,8 @@ struct playerInfo_s : playerInfoFields {
   void Reset();
 
   // Moves the record through the stream: modeA for the flag word and the leading tags, modeB for the rest.
-  bool Transfer(int modeA, int modeB, golf_svc::SerialStream* stream);
+  // A tagged read that meets the end of the stream stops there; `ended` tells whether the end tag was read.
+  bool Transfer(int modeA, int modeB, golf_svc::SerialStream* stream, bool* ended = nullptr);
   bool LoadFromFile(std::FILE* f);   // reset, then read
   bool SaveToFile(std::FILE* f);     // always the tagged form
   bool WriteToStream(golf_svc::SerialStream* stream);
@@ -132,7 +133,7 @@ struct playerInfo_s : playerInfoFields {
  private:
   bool transferFixed(int mode, golf_svc::SerialStream* s);
   bool writeTagged(int modeA, int modeB, golf_svc::SerialStream* s);
-  bool readTagged(int mode, golf_svc::SerialStream* s);
+  bool readTagged(int mode, golf_svc::SerialStream* s, bool* ended);
   StatTable* statTable();
   ScoreTable* scoreTable();
 };

@@ -1,0 +1,187 @@
+// The game's state as it is saved to a file or sent to the other machines of a network game.
+#include <algorithm>
+#include <iterator>
+#include <new>
+
+#include "golf/game.h"
+
+using golf_svc::SerialStream;
+
+namespace {
+
+constexpr size_t kMaxText = 255;
+
+// Little-endian fields through one stream direction; the first failure sticks.
+class Io {
+ public:
+  Io(int mode, SerialStream* s) : mode_(mode), s_(s) {}
+  bool ok() const { return ok_; }
+  bool reading() const { return mode_ == golf_svc::kReadFile || mode_ == golf_svc::kReadMemory; }
+  int mode() const { return mode_; }
+  SerialStream* stream() const { return s_; }
+  void fail() { ok_ = false; }
+
+  void bytes(void* p, uint32_t n) {
+    if (ok_) ok_ = golf_svc::SerializeBlock(mode_, s_, p, n) == 1;
+  }
+  void u8(uint8_t& v) { bytes(&v, 1); }
+  void u16(uint16_t& v) {
+    uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
+    bytes(b, 2);
+    if (ok_ && reading()) v = static_cast<uint16_t>(b[0] | (b[1] << 8));
+  }
+  void u32(uint32_t& v) {
+    uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+                    static_cast<uint8_t>(v >> 24)};
+    bytes(b, 4);
+    if (ok_ && reading())
+      v = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
+          (static_cast<uint32_t>(b[3]) << 24);
+  }
+  void text(std::string& t) {
+    uint16_t n = static_cast<uint16_t>(std::min(t.size(), kMaxText));
+    u16(n);
+    if (!ok_) return;
+    if (n > kMaxText) return fail();
+    if (reading()) t.assign(n, '\0');
+    if (n) bytes(t.data(), n);
+  }
+
+ private:
+  int mode_;
+  SerialStream* s_;
+  bool ok_ = true;
+};
+
+void moveState(Io& io, GameStateBlock& b) {
+  for (uint16_t* w : {&b.lead, &b.firstHole, &b.holeCount, &b.word3, &b.teeSet, &b.round, &b.hole, &b.currentPlayer})
+    io.u16(*w);
+  io.u32(b.word8);
+  for (auto& order : b.playOrder)
+    for (uint16_t& o : order) io.u16(o);
+  for (uint32_t& w : b.rest) io.u32(w);
+}
+
+struct Scalars {
+  uint32_t roundRunning, gameOver, ending, networked, localPlayer, holeWord, secondWord, options, word40;
+  uint32_t counters[4];
+  std::string courseName, gameName;
+};
+
+void moveScalars(Io& io, Scalars& v) {
+  for (uint32_t* w : {&v.roundRunning, &v.gameOver, &v.ending, &v.networked, &v.localPlayer, &v.holeWord,
+                      &v.secondWord, &v.options, &v.word40})
+    io.u32(*w);
+  for (uint32_t& c : v.counters) io.u32(c);
+  io.text(v.courseName);
+  io.text(v.gameName);
+}
+
+}  // namespace
+
+bool TGame::SaveToStream(SerialStream* stream) const {
+  const int mode = stream->file ? golf_svc::kWriteFile : golf_svc::kWriteMemory;
+  Io io(mode, stream);
+  uint32_t format = stateFormat;
+  uint16_t m = this->mode;
+  io.u32(format);
+  io.u16(m);
+  GameStateBlock block = state;
+  moveState(io, block);
+  Scalars v{roundRunning, gameOver, ending, networked, localPlayer, holeWord, secondWord, options, word40,
+            {playerCounters[0], playerCounters[1], playerCounters[2], playerCounters[3]}, courseName, gameName};
+  moveScalars(io, v);
+  for (int slot = 0; slot < TPlayerList::kSlots && io.ok(); ++slot) {
+    TPlayer* p = players ? players->GetPlayer(slot) : nullptr;
+    TPlayer empty;
+    TPlayer& golfer = p ? *p : empty;
+    uint8_t computer = golfer.IsComputer() ? 1 : 0;
+    io.u8(computer);
+    io.u16(golfer.perHoleCounter);
+    io.u32(golfer.carriedWord1);
+    io.u32(golfer.carriedWord2);
+    if (!io.ok()) break;
+    // Written through a copy: the stored form is always the tagged one, the golfer keeps its flags.
+    playerInfo_s record(golfer);
+    record.flags |= kGolferTaggedForm;
+    if (!record.Transfer(mode, mode, stream)) io.fail();
+  }
+  return io.ok();
+}
+
+bool TGame::LoadFromStream(SerialStream* stream) {
+  const int mode = stream->file ? golf_svc::kReadFile : golf_svc::kReadMemory;
+  Io io(mode, stream);
+  GameStateBlock block;
+  moveState(io, block);
+  Scalars v{};
+  moveScalars(io, v);
+  std::unique_ptr<TPlayerList> list(new (std::nothrow) TPlayerList);
+  if (!io.ok() || !list || !list->valid()) return false;
+  for (int slot = 0; slot < TPlayerList::kSlots; ++slot) {
+    uint8_t computer = 0;
+    uint16_t perHole = 0;
+    uint32_t carried1 = 0, carried2 = 0;
+    io.u8(computer);
+    io.u16(perHole);
+    io.u32(carried1);
+    io.u32(carried2);
+    if (!io.ok() || computer > 1) return false;
+    if (computer && list->SetComputer(slot, true) != kRecordOk) return false;
+    TPlayer* p = list->GetPlayer(slot);
+    p->Reset();
+    bool ended = false;
+    if (!p->Transfer(mode, mode, stream, &ended) || !ended || !(p->flags & kGolferTaggedForm)) return false;
+    p->perHoleCounter = perHole;
+    p->carriedWord1 = carried1;
+    p->carriedWord2 = carried2;
+  }
+  if (block.currentPlayer >= TPlayerList::kSlots || v.localPlayer >= TPlayerList::kSlots) return false;
+  for (const auto& order : block.playOrder)
+    for (uint16_t o : order)
+      if (o >= TPlayerList::kSlots) return false;
+
+  const bool activeHere = players && players->SlotOf(ActiveGolferRecord) < TPlayerList::kSlots;
+  state = block;
+  roundRunning = v.roundRunning;
+  gameOver = v.gameOver;
+  ending = v.ending;
+  networked = v.networked;
+  localPlayer = v.localPlayer;
+  holeWord = v.holeWord;
+  secondWord = v.secondWord;
+  options = v.options;
+  word40 = v.word40;
+  std::copy(std::begin(v.counters), std::end(v.counters), playerCounters);
+  courseName = std::move(v.courseName);
+  gameName = std::move(v.gameName);
+  players = std::move(list);
+  if (activeHere) players->Refresh(state.currentPlayer);
+  return true;
+}
+
+bool TGame::SaveToFile(std::FILE* f) const {
+  SerialStream s = SerialStream::OverFile(f);
+  return f && SaveToStream(&s);
+}
+
+bool TGame::LoadFromFile(std::FILE* f) {
+  SerialStream s = SerialStream::OverFile(f);
+  return f && LoadFromStream(&s);
+}
+
+int LoadGameFromStream(SerialStream* stream) {
+  const int mode = stream->file ? golf_svc::kReadFile : golf_svc::kReadMemory;
+  Io io(mode, stream);
+  uint32_t format = 0;
+  uint16_t gameMode = 0;
+  io.u32(format);
+  if (!io.ok() || format != kGameStateFormat) return 5;
+  io.u16(gameMode);
+  if (!io.ok() || gameMode >= kModeCount || gameMode == kModeNone) return 2;
+  // The stored game is read into a game of its own before it replaces the current one.
+  std::unique_ptr<TGame> game = MakeGameObject(gameMode);
+  if (!game || !game->LoadFromStream(stream)) return 2;
+  ReplaceCurrentGame(std::move(game));
+  return 0;
+}

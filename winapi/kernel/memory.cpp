@@ -11,10 +11,6 @@
 
 #include "winapi/kernel/internal.h"
 
-#ifndef ERROR_INVALID_ADDRESS
-#define ERROR_INVALID_ADDRESS 487L
-#endif
-
 namespace {
 
 constexpr uintptr_t kGranularity = 64 * 1024;

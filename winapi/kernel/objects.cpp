@@ -12,13 +12,6 @@
 #include "winapi/kernel/internal.h"
 #include "winapi/testing.h"
 
-#ifndef ERROR_NOT_OWNER
-#define ERROR_NOT_OWNER 288L
-#endif
-#ifndef ERROR_TOO_MANY_POSTS
-#define ERROR_TOO_MANY_POSTS 298L
-#endif
-
 namespace winapi::kernel {
 
 struct Waiter {

@@ -65,18 +65,17 @@ void BufferGet(uint8_t** cursor, void* data, uint32_t count) {
   *cursor += count;
 }
 
-int SerializeBlock(int mode, void* target, void* data, uint32_t count) {
+int SerializeBlock(int mode, SerialTarget* target, void* data, uint32_t count) {
   DWORD moved = 0;
+  bool memory = mode == SERIAL_PUT || mode == SERIAL_GET;
+  if (memory && (target->cursor == nullptr || static_cast<size_t>(target->end - target->cursor) < count)) return 0;
   switch (mode) {
-    case SERIAL_READFILE:
-      return ReadFile(static_cast<HANDLE>(target), data, count, &moved, nullptr) && moved == count ? 1 : 0;
-    case SERIAL_WRITEFILE:
-      return WriteFile(static_cast<HANDLE>(target), data, count, &moved, nullptr) && moved == count ? 1 : 0;
-    case SERIAL_PUT: BufferPut(static_cast<uint8_t**>(target), data, count); return 1;
-    case SERIAL_GET: BufferGet(static_cast<uint8_t**>(target), data, count); return 1;
+    case SERIAL_READFILE: return ReadFile(target->file, data, count, &moved, nullptr) && moved == count ? 1 : 0;
+    case SERIAL_WRITEFILE: return WriteFile(target->file, data, count, &moved, nullptr) && moved == count ? 1 : 0;
+    case SERIAL_PUT: BufferPut(&target->cursor, data, count); return 1;
+    case SERIAL_GET: BufferGet(&target->cursor, data, count); return 1;
     case SERIAL_SKIP:
-      return SetFilePointer(static_cast<HANDLE>(target), static_cast<LONG>(count), nullptr, FILE_CURRENT) !=
-                     INVALID_SET_FILE_POINTER
+      return SetFilePointer(target->file, static_cast<LONG>(count), nullptr, FILE_CURRENT) != INVALID_SET_FILE_POINTER
                  ? 1
                  : 0;
     default: return 0;

@@ -21,10 +21,21 @@ int StringCompareNoCase(const char* a, const char* b);
 int StringCompare(const char* a, const char* b);
 void StringToUpperAll(char* s);
 
-// Modes of SerializeBlock: the target is a file handle for 0, 1 and 4 and the address of a buffer cursor
-// (uint8_t**) for 2 and 3.
+// The save-and-load step that golfer records and saved files go through, field by field: a file, or a
+// memory buffer whose cursor advances. Memory transfers never pass the buffer's end (they fail instead).
 enum SerializeMode { SERIAL_READFILE = 0, SERIAL_WRITEFILE = 1, SERIAL_PUT = 2, SERIAL_GET = 3, SERIAL_SKIP = 4 };
-int SerializeBlock(int mode, void* target, void* data, uint32_t count);
+struct SerialTarget {
+  HANDLE file = nullptr;      // modes 0, 1 and 4
+  uint8_t* cursor = nullptr;  // modes 2 and 3: the next byte
+  uint8_t* end = nullptr;     // one past the buffer's last byte
+  static SerialTarget OverFile(HANDLE h) { return SerialTarget{h, nullptr, nullptr}; }
+  static SerialTarget OverMemory(void* data, size_t size) {
+    auto* p = static_cast<uint8_t*>(data);
+    return SerialTarget{nullptr, p, p + size};
+  }
+};
+// 1 when the whole count moved, else 0 (also for unknown modes).
+int SerializeBlock(int mode, SerialTarget* target, void* data, uint32_t count);
 void BufferPut(uint8_t** cursor, const void* data, uint32_t count);
 void BufferGet(uint8_t** cursor, void* data, uint32_t count);
 

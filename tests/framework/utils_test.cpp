@@ -44,24 +44,29 @@ using UtilsFileTest = DriveTest;
 TEST_F(UtilsFileTest, SerializeFilesAndBuffers) {
   HANDLE h = CreateFileA("C:\\s.bin", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  SerialTarget file = SerialTarget::OverFile(h);
   uint32_t value = 0x01020304, back = 0;
-  EXPECT_EQ(SerializeBlock(SERIAL_WRITEFILE, h, &value, 4), 1);
-  EXPECT_EQ(SerializeBlock(SERIAL_WRITEFILE, h, &value, 4), 1);
+  EXPECT_EQ(SerializeBlock(SERIAL_WRITEFILE, &file, &value, 4), 1);
+  EXPECT_EQ(SerializeBlock(SERIAL_WRITEFILE, &file, &value, 4), 1);
   SetFilePointer(h, 0, nullptr, FILE_BEGIN);
-  EXPECT_EQ(SerializeBlock(SERIAL_SKIP, h, nullptr, 4), 1);
-  EXPECT_EQ(SerializeBlock(SERIAL_READFILE, h, &back, 4), 1);
+  EXPECT_EQ(SerializeBlock(SERIAL_SKIP, &file, nullptr, 4), 1);
+  EXPECT_EQ(SerializeBlock(SERIAL_READFILE, &file, &back, 4), 1);
   EXPECT_EQ(back, value);
-  EXPECT_EQ(SerializeBlock(SERIAL_READFILE, h, &back, 4), 0);  // at the end of the file
+  EXPECT_EQ(SerializeBlock(SERIAL_READFILE, &file, &back, 4), 0);  // at the end of the file
   CloseHandle(h);
-  uint8_t buffer[8];
-  uint8_t* cursor = buffer;
-  EXPECT_EQ(SerializeBlock(SERIAL_PUT, &cursor, &value, 4), 1);
-  EXPECT_EQ(cursor, buffer + 4);
-  cursor = buffer;
+  uint8_t buffer[6];
+  SerialTarget memory = SerialTarget::OverMemory(buffer, sizeof buffer);
+  EXPECT_EQ(SerializeBlock(SERIAL_PUT, &memory, &value, 4), 1);
+  EXPECT_EQ(memory.cursor, buffer + 4);
+  // Only two bytes are left: the transfer fails and moves nothing.
+  EXPECT_EQ(SerializeBlock(SERIAL_PUT, &memory, &value, 4), 0);
+  EXPECT_EQ(memory.cursor, buffer + 4);
+  memory = SerialTarget::OverMemory(buffer, sizeof buffer);
   back = 0;
-  EXPECT_EQ(SerializeBlock(SERIAL_GET, &cursor, &back, 4), 1);
+  EXPECT_EQ(SerializeBlock(SERIAL_GET, &memory, &back, 4), 1);
   EXPECT_EQ(back, value);
-  EXPECT_EQ(SerializeBlock(9, &cursor, &back, 4), 0);
+  EXPECT_EQ(SerializeBlock(SERIAL_GET, &memory, &back, 4), 0);
+  EXPECT_EQ(SerializeBlock(9, &memory, &back, 4), 0);
 }
 
 TEST_F(UtilsFileTest, FileCopyMakesNewFilesOnly) {

@@ -250,6 +250,16 @@ TEST_F(KernelBasics, DebugOutputIsCaptured) {
   EXPECT_EQ(winapi::testing::TakeDebugOutput(), "quietloud");
 }
 
+TEST_F(KernelBasics, DebugCaptureKeepsTheLatestMegabyte) {
+  std::string line(1000, 'x');
+  line.back() = '\n';
+  for (int i = 0; i < 1500; ++i) OutputDebugStringA(line.c_str());
+  OutputDebugStringA("last");
+  std::string captured = winapi::testing::TakeDebugOutput();
+  EXPECT_EQ(captured.size(), size_t{1} << 20);
+  EXPECT_EQ(captured.substr(captured.size() - 5), "\nlast");
+}
+
 TEST_F(KernelBasics, ShowCursorCountsAndResets) {
   EXPECT_EQ(ShowCursor(FALSE), -1);
   EXPECT_EQ(ShowCursor(FALSE), -2);

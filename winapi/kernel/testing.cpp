@@ -28,8 +28,9 @@ struct Failure {
   int remaining;  // < 0: every call
 };
 
-// Long runs must not grow the capture without bound: the oldest text goes first.
+// Long runs must not grow the records without bound: the oldest go first.
 constexpr size_t kDebugCaptureLimit = 1 << 20;
+constexpr size_t kBoxRecordLimit = 1000;
 
 // Never destroyed: threads of the stand-in may still call in while the process exits.
 struct Hooks {
@@ -92,6 +93,7 @@ int AnswerMessageBox(HWND owner, const std::string& text, const std::string& cap
   winapi::testing::MessageBoxHook hook;
   {
     std::lock_guard guard(H().hookLock);
+    if (H().boxes.size() >= kBoxRecordLimit) H().boxes.erase(H().boxes.begin());
     H().boxes.push_back({text, caption, type});
     hook = H().boxHook;
   }

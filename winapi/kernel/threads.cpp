@@ -5,8 +5,6 @@
 #include <sched.h>
 #include <unistd.h>
 
-#include <algorithm>
-
 #include "winapi/kernel/clock.h"
 #include "winapi/kernel/internal.h"
 #include "winapi/kernel/objects.h"

@@ -85,7 +85,11 @@ void TGame::ResetState() {
   state.hole = 0;
   state.currentPlayer = 0;
   TurnWord = 0;
-  if (players) players->Reset();
+  if (players) {
+    const bool activeHere = players->SlotOf(ActiveGolferRecord) < TPlayerList::kSlots;
+    players->Reset();
+    if (activeHere) SetCurrentPlayer(0);
+  }
   ResetPlayOrder();
 }
 

@@ -58,11 +58,14 @@ int TPlayerList::CopyFrom(const TPlayerList& other) {
 }
 
 void TPlayerList::Reset() {
+  const int active = SlotOf(ActiveGolferRecord);
   for (auto& s : slots_) {
     auto fresh = makePlayer(false);
     if (fresh) s = std::move(fresh);
     else if (s) s->Reset();
   }
+  // The active golfer record never points at a golfer that is gone.
+  if (active < kSlots) ActiveGolferRecord = slots_[active].get();
 }
 
 void TPlayerList::Refresh(int currentSlot) const {

@@ -242,3 +242,23 @@ TEST_F(GameTest, RoundStatistics) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GameTest, ResetStateKeepsTheActiveGolferValid) {
+  ASSERT_EQ(CreateGame(0), 1);
+  TGame* g = CurrentGame();
+  g->GetPlayerList()->SetComputer(1, true);
+  g->SetCurrentPlayer(1);
+  g->state.round = 3;
+  g->state.playOrder[0][0] = 2;
+  g->ResetState();
+  EXPECT_EQ(g->state.round, 0);
+  EXPECT_EQ(g->state.playOrder[0][0], 0);
+  EXPECT_EQ(g->state.currentPlayer, 0);
+  ASSERT_EQ(ActiveGolferRecord, g->GetPlayerList()->GetPlayer(0));
+  EXPECT_EQ(ActiveGolferRecord->flags, 0u);
+  EXPECT_FALSE(g->GetPlayerList()->GetPlayer(1)->IsComputer());
+}
+
+}  // namespace

@@ -265,3 +265,32 @@ uint32_t ScaleColourHalf(uint32_t pixel, bool four) { return (pixel >> 1) & (fou
 uint32_t ScaleColourQuarter(uint32_t pixel, bool four) { return (pixel >> 2) & (four ? 0x3F3F3F3Fu : 0x003F3F3Fu); }
 
 uint32_t ScaleColourEighth(uint32_t pixel, bool four) { return (pixel >> 3) & (four ? 0x1F1F1F1Fu : 0x001F1F1Fu); }
+
+// ---- graphics preferences ----------------------------------------------------------------------------------------
+namespace {
+
+constexpr int32_t kGraphicsDefaults[GRAPHICSPREFCOUNT] = {3, 0, 1, 0, 0, 1};
+PreferenceGetter gGetPreference = nullptr;
+PreferenceSetter gSetPreference = nullptr;
+
+}  // namespace
+
+int32_t GraphicsPreferences[GRAPHICSPREFCOUNT] = {3, 0, 1, 0, 0, 1};
+
+void SetPreferenceAccess(PreferenceGetter get, PreferenceSetter set) {
+  gGetPreference = get;
+  gSetPreference = set;
+}
+
+void LoadGraphicsPreferences() {
+  for (int i = 0; i < GRAPHICSPREFCOUNT; ++i) {
+    int32_t value = kGraphicsDefaults[i];
+    if (gGetPreference == nullptr || gGetPreference(i + 1, &value) != 0) value = kGraphicsDefaults[i];
+    GraphicsPreferences[i] = value;
+  }
+}
+
+void SaveGraphicsPreferences() {
+  if (gSetPreference == nullptr) return;
+  for (int i = 0; i < GRAPHICSPREFCOUNT; ++i) gSetPreference(i + 1, GraphicsPreferences[i]);
+}

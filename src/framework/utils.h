@@ -70,3 +70,15 @@ void BlitRectZTest16(const Image16& destination, const Image16& source, const ui
 uint32_t ScaleColourHalf(uint32_t pixel, bool fourChannels);
 uint32_t ScaleColourQuarter(uint32_t pixel, bool fourChannels);
 uint32_t ScaleColourEighth(uint32_t pixel, bool fourChannels);
+
+// ---- graphics preferences --------------------------------------------------------------------------------------
+// The six values behind the 3D options: the detail setting, then five switches; preference ids 1 to 6.
+constexpr int GRAPHICSPREFCOUNT = 6;
+extern int32_t GraphicsPreferences[GRAPHICSPREFCOUNT];
+// The preference store's calls (0 when read or written), installed by the game at start-up.
+using PreferenceGetter = int (*)(int id, int32_t* value);
+using PreferenceSetter = int (*)(int id, int32_t value);
+void SetPreferenceAccess(PreferenceGetter get, PreferenceSetter set);
+// Reads ids 1 to 6, keeping the default of each id that is absent (3, 0, 1, 0, 0, 1).
+void LoadGraphicsPreferences();
+void SaveGraphicsPreferences();

@@ -123,3 +123,43 @@ TEST(UtilsPixelsTest, OperationsClipToTheImage) {
 }
 
 }  // namespace
+
+namespace {
+
+int32_t gStore[8];
+bool gPresent[8];
+
+TEST(UtilsPreferencesTest, AbsentIdsKeepTheirDefaults) {
+  for (int i = 0; i < 8; ++i) gPresent[i] = false;
+  gStore[2] = 1;
+  gPresent[2] = true;
+  gStore[4] = 7;
+  gPresent[4] = true;
+  SetPreferenceAccess(
+      [](int id, int32_t* value) {
+        if (id < 0 || id >= 8 || !gPresent[id]) return 1;
+        *value = gStore[id];
+        return 0;
+      },
+      [](int id, int32_t value) {
+        gStore[id] = value;
+        gPresent[id] = true;
+        return 0;
+      });
+  GraphicsPreferences[0] = 99;
+  LoadGraphicsPreferences();
+  EXPECT_EQ(GraphicsPreferences[0], 3);
+  EXPECT_EQ(GraphicsPreferences[1], 1);
+  EXPECT_EQ(GraphicsPreferences[2], 1);
+  EXPECT_EQ(GraphicsPreferences[3], 7);
+  EXPECT_EQ(GraphicsPreferences[5], 1);
+  GraphicsPreferences[0] = 2;
+  SaveGraphicsPreferences();
+  EXPECT_EQ(gStore[1], 2);
+  EXPECT_TRUE(gPresent[6]);
+  SetPreferenceAccess(nullptr, nullptr);
+  LoadGraphicsPreferences();
+  EXPECT_EQ(GraphicsPreferences[0], 3);
+}
+
+}  // namespace

@@ -28,18 +28,6 @@ struct DecoderTables {
   }
 };
 
-}  // namespace
-
-int16_t SampleFromLevel(double y) {
-  double v = y * 32768.0;
-  if (v >= 32767.0) return 32767;
-  if (v <= -32768.0) return -32768;
-  if (!(v == v)) return 0;
-  return static_cast<int16_t>(v);
-}
-
-namespace {
-
 // True when every value is finite and no larger than limit.
 bool Bounded(const double* v, int n, double limit) {
   for (int i = 0; i < n; ++i)
@@ -53,6 +41,14 @@ constexpr double kRunawayLevel = 1e6;
 constexpr double kCarryOverLevel = 2.0;
 
 }  // namespace
+
+int16_t SampleFromLevel(double y) {
+  double v = y * 32768.0;
+  if (v >= 32767.0) return 32767;
+  if (v <= -32768.0) return -32768;
+  if (!(v == v)) return 0;
+  return static_cast<int16_t>(v);
+}
 
 void ResetDecoder() { g_state = DecoderState{}; }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platformlib/linewalk.h"
 #include "platformlib/pixels.h"
 #include "platformlib/windowdesc.h"
 
@@ -218,32 +219,5 @@ int clipline(int32_t* x1, int32_t* y1, int32_t* x2, int32_t* y2) {
 
 void drawlinexor(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t value) {
   if (!clipline(&x1, &y1, &x2, &y2)) return;
-  const int32_t sx = x2 >= x1 ? 1 : -1;
-  const int32_t sy = y2 >= y1 ? 1 : -1;
-  const int32_t ax = 2 * std::abs(x2 - x1);
-  const int32_t ay = 2 * std::abs(y2 - y1);
-  int32_t x = x1, y = y1;
-  if (ax > ay) {
-    int32_t e = ay - ax / 2;
-    while (x != x2) {
-      xorpixel(x, y, value);
-      if (e >= 0) {
-        y += sy;
-        e -= ax;
-      }
-      x += sx;
-      e += ay;
-    }
-  } else {
-    int32_t e = ax - ay / 2;
-    while (y != y2) {
-      xorpixel(x, y, value);
-      if (e >= 0) {
-        x += sx;
-        e -= ay;
-      }
-      y += sy;
-      e += ax;
-    }
-  }
+  walkline(x1, y1, x2, y2, [value](int32_t x, int32_t y) { xorpixel(x, y, value); });
 }

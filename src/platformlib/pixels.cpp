@@ -6,6 +6,7 @@
 
 #include "platformlib/fixtrig.h"
 #include "platformlib/gfxdisplay.h"
+#include "platformlib/linewalk.h"
 #include "platformlib/memclass.h"
 #include "platformlib/windowdesc.h"
 
@@ -254,32 +255,7 @@ void fillrect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t valu
 void drawline(int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t value) {
   if (!clipline(&x0, &y0, &x1, &y1)) return;
   const WindowDesc& w = CurrentWindow;
-  const int32_t dx = 2 * std::abs(x1 - x0), dy = 2 * std::abs(y1 - y0);
-  const int32_t sx = x1 >= x0 ? 1 : -1, sy = y1 >= y0 ? 1 : -1;
-  int32_t x = x0, y = y0;
-  if (dy < dx) {
-    int32_t e = dy - dx / 2;
-    while (x != x1) {
-      putpixel(w, x, y, value);
-      if (e >= 0) {
-        y += sy;
-        e -= dx;
-      }
-      e += dy;
-      x += sx;
-    }
-  } else {
-    int32_t e = dx - dy / 2;
-    while (y != y1) {
-      putpixel(w, x, y, value);
-      if (e >= 0) {
-        x += sx;
-        e -= dy;
-      }
-      e += dx;
-      y += sy;
-    }
-  }
+  walkline(x0, y0, x1, y1, [&w, value](int32_t x, int32_t y) { putpixel(w, x, y, value); });
 }
 
 namespace {

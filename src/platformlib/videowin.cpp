@@ -28,17 +28,8 @@ void twovideowindows(const char* function, const char* text) {
 void initvideowindow(WindowDesc* window, int32_t width, int32_t height, int32_t rowbytes, int depth, uint8_t* pixels,
                      void* surface) {
   if (depth == 0) depth = gfxstate().depth ? gfxstate().depth : 8;
-  std::memset(window, 0, sizeof(WindowDesc));
-  window->signature = kWindowSignature;
+  initwindowfields(window, width, height, depth, rowbytes, pixels);
   window->page = kVideoWindowPage;
-  window->width = width;
-  window->height = height;
-  window->maxx = width;
-  window->maxy = height;
-  window->rowbytes = rowbytes;
-  window->depth = static_cast<uint8_t>(depth);
-  window->shapetype = depthshapetype(depth);
-  window->pixels = pixels;
   window->surface = surface;
   window->rows = makerow(0, rowbytes, 0, height);
   window->cols = makecolumntable(depth, width);

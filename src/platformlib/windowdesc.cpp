@@ -33,17 +33,12 @@ WindowDesc scratchwindow() {
   static int32_t rows[8], cols[8];
   int depth = gfxstate().depth ? gfxstate().depth : 8;
   if (!depthshapetype(depth)) depth = 8;
-  WindowDesc w{};
-  w.signature = kWindowSignature;
-  w.width = w.height = w.maxx = w.maxy = 8;
-  w.depth = static_cast<uint8_t>(depth);
-  w.shapetype = depthshapetype(depth);
-  w.rowbytes = windowrowbytes(8, depth);
+  WindowDesc w;
+  initwindowfields(&w, 8, 8, depth, windowrowbytes(8, depth), pixels);
   for (int i = 0; i < 8; ++i) {
     rows[i] = i * w.rowbytes;
     cols[i] = (i * columnstep(depth)) >> 3;
   }
-  w.pixels = pixels;
   w.rows = rows;
   w.cols = cols;
   return w;
@@ -67,6 +62,19 @@ uint8_t depthshapetype(int depth) {
 int32_t windowrowbytes(int32_t width, int depth) {
   const int bits = depth == 15 ? 16 : depth;
   return static_cast<int32_t>((static_cast<int64_t>(width) * bits + 7) / 8);
+}
+
+void initwindowfields(WindowDesc* window, int32_t width, int32_t height, int depth, int32_t rowbytes, uint8_t* pixels) {
+  *window = WindowDesc{};
+  window->signature = kWindowSignature;
+  window->width = width;
+  window->height = height;
+  window->maxx = width;
+  window->maxy = height;
+  window->depth = static_cast<uint8_t>(depth);
+  window->shapetype = depthshapetype(depth);
+  window->rowbytes = rowbytes;
+  window->pixels = pixels;
 }
 
 int32_t* makecolumntable(int depth, int32_t width) { return makerow(0, columnstep(depth), 3, width); }
@@ -116,16 +124,8 @@ WindowDesc* createwindowadra(int32_t width, int32_t height, int depth, int abort
   header[5] = static_cast<uint8_t>(width >> 8);
   header[6] = static_cast<uint8_t>(height);
   header[7] = static_cast<uint8_t>(height >> 8);
-  w->signature = kWindowSignature;
-  w->width = width;
-  w->height = height;
-  w->maxx = width;
-  w->maxy = height;
-  w->depth = static_cast<uint8_t>(depth);
-  w->shapetype = type;
+  initwindowfields(w, width, height, depth, rowbytes, header + kShapeHeaderBytes);
   w->shape = header;
-  w->pixels = header + kShapeHeaderBytes;
-  w->rowbytes = rowbytes;
   if (!rowspaceready()) {
     purgememadr(block);
     if (abortflag) {

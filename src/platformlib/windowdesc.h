@@ -38,6 +38,10 @@ uint8_t depthshapetype(int depth);
 // Bytes of one row: the width's bits rounded up to whole bytes (15-bit counts as 16).
 int32_t windowrowbytes(int32_t width, int depth);
 
+// Clears a descriptor and fills what every window has: signature, size, full clip, depth and shape type,
+// row bytes and first pixel.
+void initwindowfields(WindowDesc* window, int32_t width, int32_t height, int depth, int32_t rowbytes, uint8_t* pixels);
+
 WindowDesc* createwindowadra(int32_t width, int32_t height, int depth, int abortflag);
 WindowDesc* createwindowadr(int32_t width, int32_t height, int depth);
 WindowDesc* trycreatewindowadr(int32_t width, int32_t height, int depth);

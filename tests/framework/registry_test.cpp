@@ -85,6 +85,9 @@ TEST_F(RegistryTest, LogGoesToLogPathOrTheProgramFolder) {
   EXPECT_EQ(log.back(), '\n');
   HostFile("c/Logs/keep", "");
   RegistryMgr("", true).WriteValue("LogPath", "C:\\Logs");
+  char logPath[64];
+  ASSERT_EQ(RegistryMgr(nullptr, false).ReadString("LogPath", logPath, sizeof logPath), 1);  // the same key
+  EXPECT_STREQ(logPath, "C:\\Logs");
   WriteLogLine("third");
   EXPECT_EQ(HostRead("c/Logs/ZQLog.Log").rfind("third:  Date: ", 0), 0u);
 }

@@ -213,6 +213,14 @@ TEST_F(Registry, BadHandlesAndArguments) {
   EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
   EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "a", 0, nullptr, 0, 0, nullptr, nullptr, nullptr), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, ""), ERROR_INVALID_PARAMETER);
+  // A key name that would break its line in the file, or is too long, is refused.
+  HKEY bad = nullptr;
+  EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "two\\nlines", 0, nullptr, 0, 0, nullptr, &bad, nullptr), ERROR_SUCCESS);
+  RegCloseKey(bad);
+  EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "two\nlines", 0, nullptr, 0, 0, nullptr, &bad, nullptr),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, std::string(256, 'k').c_str(), 0, nullptr, 0, 0, nullptr, &bad, nullptr),
+            ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegSetValueExA(HKEY_LOCAL_MACHINE, "v", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
 }
 

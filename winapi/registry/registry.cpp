@@ -366,9 +366,13 @@ HKEY newhandle(Store& s, const std::shared_ptr<Key>& k) {
   return reinterpret_cast<HKEY>(h);
 }
 
+// Key names are written bare, one key to a line: no control characters, no more than 255 characters.
 bool validnames(const std::vector<std::string>& parts) {
-  for (const auto& p : parts)
+  for (const auto& p : parts) {
     if (p.size() > MAXKEYNAME) return false;
+    for (char c : p)
+      if (static_cast<unsigned char>(c) < 0x20) return false;
+  }
   return true;
 }
 

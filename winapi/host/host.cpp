@@ -124,6 +124,10 @@ void DestroySdlWindow() {
   s.window = nullptr;
   s.textureWidth = s.textureHeight = 0;
   s.cursorShown = -1;
+  if (SDL_WasInit(SDL_INIT_VIDEO)) {
+    winapi::internal::SetHostMessageBox(nullptr);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
 }
 
 // On the owner thread. Falls back to headless when SDL cannot make a window.

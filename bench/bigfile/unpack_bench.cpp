@@ -64,6 +64,21 @@ BENCHMARK(BM_Unpack)->Name("unpack_huffman_0x34")->Arg(0x34);
 BENCHMARK(BM_Unpack)->Name("unpack_pair_0x46")->Arg(0x46);
 BENCHMARK(BM_Unpack)->Name("unpack_run_0x4A")->Arg(0x4A);
 
+// Name lookup walks the directory in place: the cost of finding the last of 2000 entries.
+void BM_LookupLast(benchmark::State& state) {
+  const int form = static_cast<int>(state.range(0));
+  std::vector<datapack::BigEntry> entries;
+  for (int i = 0; i < 2000; ++i) entries.push_back({"HOLE" + std::to_string(i) + ".SHP", Bytes(16, 1)});
+  const Bytes big = datapack::writebigfile(form, entries);
+  for (auto _ : state) {
+    uint32_t offset = 0, size = 0;
+    benchmark::DoNotOptimize(findbigentryn(big.data(), big.size(), "hole1999.shp", 0, &offset, &size));
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * 2000);  // entries passed
+}
+BENCHMARK(BM_LookupLast)->Name("lookup_last_of_2000_form1")->Arg(1);
+BENCHMARK(BM_LookupLast)->Name("lookup_last_of_2000_form2")->Arg(2);
+
 #if TEEBOX_HAVE_ZLIB
 void BM_Inflate(benchmark::State& state) {
   const Bytes& data = sample();

@@ -60,8 +60,8 @@ class BitIn {
     return get(z + 3);
   }
   // True when more bits were taken than the block holds.
-  bool overrun() const { return pos_ * 8 > n_ * 8 + static_cast<size_t>(bits_); }
-  bool farpast() const { return pos_ > n_ + 16; }
+  bool overrun() const { return pos_ > n_ && (pos_ - n_) * 8 > static_cast<size_t>(bits_); }
+  bool farpast() const { return pos_ > n_ && pos_ - n_ > 16; }
 
  private:
   const uint8_t* p_;

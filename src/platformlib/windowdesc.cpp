@@ -274,7 +274,8 @@ ZoneEraseRoutine eraseroutine = clearclipblack;
 int32_t erasesdue = 0;
 bool exitregistered = false;
 
-constexpr Zone kEverything{0, 0, INT32_MAX, INT32_MAX};
+// What a frame becomes when it has more zones than the lists hold.
+constexpr Zone kEverything{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
 
 bool notready(const char* function, const char* text) {
   if (zoneblock) return false;

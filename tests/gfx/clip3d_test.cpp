@@ -290,3 +290,38 @@ TEST_F(Clip3d, BatchedMeshSubmitsInChunks) {
   EXPECT_EQ(Calls()[1].indices.size(), 3u * 666);
   EXPECT_EQ(Calls()[2].indices.size(), 3u * (699 - 666));
 }
+
+TEST_F(Clip3d, RandomTrianglesComeOutInsideTheVolume) {
+  uint32_t seed = 12345;
+  auto next = [&seed](float lo, float hi) {
+    seed = seed * 1664525u + 1013904223u;
+    return lo + (hi - lo) * static_cast<float>(seed >> 8) / 16777216.0f;
+  };
+  rastersetviewport(10, 20, 300, 200, 1.0f, 0.0004f);
+  int clipped = 0;
+  for (int n = 0; n < 3000; ++n) {
+    VortelVertex v[3];
+    for (VortelVertex& p : v) {
+      float q = next(-1.0f, 1.2f);
+      if (std::fabs(q) < 0.01f) q = 0.5f;
+      p = V(next(-400, 700), next(-300, 500), q, static_cast<uint32_t>(seed), next(0, 1), next(0, 1));
+    }
+    const VortelVertex* ptrs[3] = {&v[0], &v[1], &v[2]};
+    const uint8_t codes[3] = {Code(v[0]), Code(v[1]), Code(v[2])};
+    if (codes[0] & codes[1] & codes[2]) continue;
+    Calls().clear();
+    rastertri(ptrs, codes);
+    for (const Call& call : Calls()) {
+      if (call.op == "drawtrimesh") ++clipped;
+      for (const VortelVertex& out : call.vertices) {
+        ASSERT_GE(out.x, 10.0f - 0.01f) << n;
+        ASSERT_LE(out.x, 310.0f + 0.01f) << n;
+        ASSERT_GE(out.y, 20.0f - 0.01f) << n;
+        ASSERT_LE(out.y, 220.0f + 0.01f) << n;
+        ASSERT_GT(out.q, 0.0f) << n;
+        ASSERT_LE(out.q, 1.0f) << n;
+      }
+    }
+  }
+  EXPECT_GT(clipped, 500);
+}

@@ -205,3 +205,33 @@ TEST_F(Zones, FlipCopiesMergedZonesFromTheBackPageToTheDisplay) {
   gfxhooks().releasesurface(front);
   gfxhooks().releasesurface(back);
 }
+
+TEST_F(Zones, RandomFramesAreCoveredWithinCapacity) {
+  uint32_t seed = 99;
+  auto next = [&seed](int n) {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<int>((seed >> 8) % static_cast<uint32_t>(n));
+  };
+  zoneinit(12, RecordErase);
+  Settle();
+  std::vector<Zone> previous;
+  for (int frame = 0; frame < 200; ++frame) {
+    std::vector<Zone> drawn;
+    const int count = next(16);  // sometimes more than the capacity
+    for (int i = 0; i < count; ++i) {
+      const int x = next(50) - 5, y = next(50) - 5, w = 1 + next(20), h = 1 + next(20);
+      zoneaddrect(x, y, w, h);
+      drawn.push_back({x, y, x + w - 1, y + h - 1});
+    }
+    ASSERT_LE(zonecount(), 12);
+    const Zone* merged = nullptr;
+    const int n = zonemerge(&merged);
+    ASSERT_LE(n, 12);
+    const auto cells = Cover(merged, n);
+    for (const std::vector<Zone>* list : {&previous, &drawn})
+      for (const Zone& z : *list)
+        for (const auto& c : Cover(&z, 1)) ASSERT_TRUE(cells.count(c)) << "frame " << frame;
+    zoneflip();
+    previous = drawn;
+  }
+}

@@ -134,23 +134,43 @@ bool RenderVisible(host::Frame* frame) {
   frame->pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
   const Format& format = primary->PixelFormat();
   const DWORD bytes = format.BytesPerPixel();
-  const PALETTEENTRY* palette = primary->AttachedPalette() ? primary->AttachedPalette()->Entries() : nullptr;
+  // One table lookup a pixel for 8 and 16 bits; the common 24/32-bit layout needs none.
+  static thread_local std::vector<uint32_t> table;
+  static thread_local DWORD tableRed = 0, tableGreen = 0, tableBlue = 0;
+  const bool direct = bytes >= 3 && format.red == 0xFF0000 && format.green == 0xFF00 && format.blue == 0xFF;
+  if (format.Palettized()) {
+    table.assign(256, 0);
+    const PALETTEENTRY* palette = primary->AttachedPalette() ? primary->AttachedPalette()->Entries() : nullptr;
+    for (uint32_t i = 0; i < 256; ++i) {
+      const PALETTEENTRY e = palette ? palette[i] : PALETTEENTRY{BYTE(i), BYTE(i), BYTE(i), 0};
+      table[i] = (static_cast<uint32_t>(e.peRed) << 16) | (static_cast<uint32_t>(e.peGreen) << 8) | e.peBlue;
+    }
+    tableRed = tableGreen = tableBlue = 0;
+  } else if (bytes == 2 && (table.size() != 65536 || tableRed != format.red || tableGreen != format.green ||
+                            tableBlue != format.blue)) {
+    table.resize(65536);
+    for (uint32_t v = 0; v < 65536; ++v)
+      table[v] = (Expand(v, format.red) << 16) | (Expand(v, format.green) << 8) | Expand(v, format.blue);
+    tableRed = format.red;
+    tableGreen = format.green;
+    tableBlue = format.blue;
+  }
+  const bool lookup = format.Palettized() || bytes == 2;
   for (int y = 0; y < height; ++y) {
     const int sy = y0 + y;
     if (sy < 0 || sy >= static_cast<int>(primary->Height())) continue;
     const uint8_t* row = primary->Pixels() + static_cast<ptrdiff_t>(sy) * primary->Pitch();
-    for (int x = 0; x < width; ++x) {
-      const int sx = x0 + x;
-      if (sx < 0 || sx >= static_cast<int>(primary->Width())) continue;
-      const uint32_t value = ReadPixel(row + static_cast<size_t>(sx) * bytes, bytes);
-      uint32_t rgb;
-      if (format.Palettized()) {
-        const PALETTEENTRY e = palette ? palette[value & 0xFF] : PALETTEENTRY{BYTE(value), BYTE(value), BYTE(value), 0};
-        rgb = (static_cast<uint32_t>(e.peRed) << 16) | (static_cast<uint32_t>(e.peGreen) << 8) | e.peBlue;
-      } else {
-        rgb = (Expand(value, format.red) << 16) | (Expand(value, format.green) << 8) | Expand(value, format.blue);
-      }
-      frame->pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = rgb;
+    uint32_t* out = frame->pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+    const int from = std::max(0, -x0);
+    const int to = std::min(width, static_cast<int>(primary->Width()) - x0);
+    for (int x = from; x < to; ++x) {
+      const uint32_t value = ReadPixel(row + static_cast<size_t>(x0 + x) * bytes, bytes);
+      if (lookup)
+        out[x] = table[value & (bytes == 1 ? 0xFF : 0xFFFF)];
+      else if (direct)
+        out[x] = value & 0xFFFFFF;
+      else
+        out[x] = (Expand(value, format.red) << 16) | (Expand(value, format.green) << 8) | Expand(value, format.blue);
     }
   }
   return true;

@@ -32,8 +32,9 @@ struct State {
   bool sdl = false;  // decided when a window is bound
   std::function<bool(Frame*)> source;
   Frame last;
-  uint64_t frames = 0;
-  bool frameDirty = false;
+  uint64_t frames = 0;      // changes of the picture so far
+  bool stale = false;       // headless: `last` is rendered when someone asks for it
+  bool frameDirty = false;  // SDL: the window's thread renders and shows at its next pump
   bool windowDirty = false;
   bool warpPending = false;
   int warpX = 0;
@@ -72,7 +73,7 @@ bool WantSdl() {
 void Capture(Frame&& frame) {
   std::lock_guard lock(H().lock);
   H().last = std::move(frame);
-  H().frames++;
+  H().stale = false;
 }
 
 bool Render(Frame* frame) {
@@ -357,17 +358,15 @@ void FrameChanged() {
   DWORD owner = 0;
   {
     std::lock_guard lock(H().lock);
+    H().frames++;
     if (H().sdl && H().bound) {
       H().frameDirty = true;
       owner = H().owner;
+    } else {
+      H().stale = true;  // rendered only when a test looks, so drawing costs no conversion
     }
   }
-  if (owner) {
-    user::WakeThread(owner);
-    return;
-  }
-  Frame frame;
-  if (Render(&frame)) Capture(std::move(frame));
+  if (owner) user::WakeThread(owner);
 }
 
 void WarpCursor(int clientX, int clientY) {
@@ -408,6 +407,7 @@ void ResetHost() {
   std::lock_guard lock(H().lock);
   H().last = Frame{};
   H().frames = 0;
+  H().stale = false;
 }
 
 }  // namespace winapi::host
@@ -415,8 +415,17 @@ void ResetHost() {
 namespace winapi::testing {
 
 bool HostFrame(HostFrameData* frame) {
+  bool stale;
+  {
+    std::lock_guard lock(host::H().lock);
+    stale = host::H().stale;
+  }
+  if (stale) {
+    host::Frame rendered;
+    if (host::Render(&rendered)) host::Capture(std::move(rendered));
+  }
   std::lock_guard lock(host::H().lock);
-  if (!host::H().frames) return false;
+  if (!host::H().frames || host::H().last.pixels.empty()) return false;
   if (frame) {
     frame->width = host::H().last.width;
     frame->height = host::H().last.height;

@@ -12,53 +12,7 @@ namespace {
 
 bool isReadMode(int mode) { return mode == golf_svc::kReadFile || mode == golf_svc::kReadMemory; }
 
-// Moves little-endian fields through the stream in one mode; the first failure sticks.
-class Mover {
- public:
-  Mover(int mode, SerialStream* s) : mode_(mode), s_(s) {}
-  bool ok() const { return ok_; }
-  bool reading() const { return isReadMode(mode_); }
-
-  void bytes(void* p, uint32_t n) {
-    if (ok_) ok_ = SerializeBlock(mode_, s_, p, n) == 1;
-  }
-  void u8(uint8_t& v) { bytes(&v, 1); }
-  void u16(uint16_t& v) {
-    uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
-    bytes(b, 2);
-    if (ok_ && reading()) v = static_cast<uint16_t>(b[0] | (b[1] << 8));
-  }
-  void u32(uint32_t& v) {
-    uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-                    static_cast<uint8_t>(v >> 24)};
-    bytes(b, 4);
-    if (ok_ && reading())
-      v = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
-          (static_cast<uint32_t>(b[3]) << 24);
-  }
-  void u32s(uint32_t* v, size_t n) {
-    for (size_t i = 0; i < n; ++i) u32(v[i]);
-  }
-  // Skips n stored bytes: a file seeks, a memory stream reads past them.
-  void skip(uint32_t n) {
-    if (!ok_) return;
-    if (mode_ == golf_svc::kReadFile) {
-      ok_ = SerializeBlock(golf_svc::kSkipFile, s_, nullptr, n) == 1;
-      return;
-    }
-    uint8_t scratch[256];
-    while (ok_ && n) {
-      const uint32_t part = n < sizeof scratch ? n : static_cast<uint32_t>(sizeof scratch);
-      bytes(scratch, part);
-      n -= part;
-    }
-  }
-
- private:
-  int mode_;
-  SerialStream* s_;
-  bool ok_ = true;
-};
+using Mover = golf_svc::FieldMover;
 
 // Stored width of each tag's field.
 constexpr uint16_t kTagBytes[] = {4, 12, 4, 16, 16, 8, 8, 108, 720, 4, 2, 1, 1, 1, 1, 1, 1, 1, 1,

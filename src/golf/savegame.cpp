@@ -11,46 +11,18 @@ namespace {
 
 constexpr size_t kMaxText = 255;
 
-// Little-endian fields through one stream direction; the first failure sticks.
-class Io {
+// The game's fields, with texts of at most 255 bytes.
+class Io : public golf_svc::FieldMover {
  public:
-  Io(int mode, SerialStream* s) : mode_(mode), s_(s) {}
-  bool ok() const { return ok_; }
-  bool reading() const { return mode_ == golf_svc::kReadFile || mode_ == golf_svc::kReadMemory; }
-  int mode() const { return mode_; }
-  SerialStream* stream() const { return s_; }
-  void fail() { ok_ = false; }
-
-  void bytes(void* p, uint32_t n) {
-    if (ok_) ok_ = golf_svc::SerializeBlock(mode_, s_, p, n) == 1;
-  }
-  void u8(uint8_t& v) { bytes(&v, 1); }
-  void u16(uint16_t& v) {
-    uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
-    bytes(b, 2);
-    if (ok_ && reading()) v = static_cast<uint16_t>(b[0] | (b[1] << 8));
-  }
-  void u32(uint32_t& v) {
-    uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-                    static_cast<uint8_t>(v >> 24)};
-    bytes(b, 4);
-    if (ok_ && reading())
-      v = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
-          (static_cast<uint32_t>(b[3]) << 24);
-  }
+  using FieldMover::FieldMover;
   void text(std::string& t) {
     uint16_t n = static_cast<uint16_t>(std::min(t.size(), kMaxText));
     u16(n);
-    if (!ok_) return;
+    if (!ok()) return;
     if (n > kMaxText) return fail();
     if (reading()) t.assign(n, '\0');
     if (n) bytes(t.data(), n);
   }
-
- private:
-  int mode_;
-  SerialStream* s_;
-  bool ok_ = true;
 };
 
 void moveState(Io& io, GameStateBlock& b) {

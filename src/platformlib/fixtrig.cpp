@@ -193,6 +193,8 @@ int cliplinerect(int32_t* px1, int32_t* py1, int32_t* px2, int32_t* py2, int32_t
     y2 = y1 + (y2 - y1) * (maxx - x1) / (x2 - x1);
     x2 = maxx - 1;
   }
+  // Cut to the columns, the line may now pass wholly above or below: the row cut would then extrapolate.
+  if ((y1 < miny && y2 < miny) || (y1 >= maxy && y2 >= maxy)) return 0;
   if (y1 > y2) {
     std::swap(x1, x2);
     std::swap(y1, y2);
@@ -209,7 +211,8 @@ int cliplinerect(int32_t* px1, int32_t* py1, int32_t* px2, int32_t* py2, int32_t
   *py1 = static_cast<int32_t>(y1);
   *px2 = static_cast<int32_t>(x2);
   *py2 = static_cast<int32_t>(y2);
-  return inside(x1, y1) ? 1 : 0;
+  // Both ends must be inside: the line is walked without further clip tests.
+  return inside(x1, y1) && inside(x2, y2) ? 1 : 0;
 }
 
 int clipline(int32_t* x1, int32_t* y1, int32_t* x2, int32_t* y2) {

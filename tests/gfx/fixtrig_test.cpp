@@ -167,3 +167,12 @@ TEST_F(XorLine, SecondEndPointIsNotDrawn) {
   drawlinexor(5, 2, 5, 2, 0xFF);  // one point draws nothing
   EXPECT_EQ(readpixel(5, 2), 0u);
 }
+
+TEST(ClipLine, ALineThatMissesAfterTheColumnCutIsRejected) {
+  // Cut to the one column x = 14 the line lies wholly above the rows 7..24; cutting it to the rows would
+  // have moved one end down to row 7 and left the other at row -9, outside the window.
+  int32_t x1 = 6, y1 = -22, x2 = 28, y2 = 11;
+  EXPECT_EQ(cliplinerect(&x1, &y1, &x2, &y2, 14, 7, 15, 25), 0);
+  x1 = 41, y1 = 27, x2 = 2, y2 = -28;
+  EXPECT_EQ(cliplinerect(&x1, &y1, &x2, &y2, 18, 15, 32, 30), 0);
+}

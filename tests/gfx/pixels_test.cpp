@@ -232,3 +232,38 @@ TEST_F(Pixels, PaletteChangesReachAnEightBitDisplay) {
   EXPECT_EQ(HandOver().calls, 2);
   DisplayWindow = WindowDesc{};
 }
+
+TEST_F(Pixels, RandomLinesStayInsideTheClip) {
+  uint32_t seed = 4711;
+  auto next = [&seed](int lo, int hi) {
+    seed = seed * 1664525u + 1013904223u;
+    return lo + static_cast<int>((seed >> 8) % static_cast<uint32_t>(hi - lo + 1));
+  };
+  for (int depth : {8, 16, 32}) {
+    WindowDesc* w = Current(40, 30, depth);
+    const size_t bytes = static_cast<size_t>(w->rowbytes) * 30;
+    for (int n = 0; n < 2000; ++n) {
+      w->minx = next(0, 20);
+      w->miny = next(0, 15);
+      w->maxx = next(w->minx + 1, 40);
+      w->maxy = next(w->miny + 1, 30);
+      ASSERT_EQ(setwindow(w), 1);
+      std::memset(w->pixels, 0, bytes);
+      const int big = n % 3 == 0 ? 100000 : 60;
+      drawline(next(-big, big), next(-big, big), next(-big, big), next(-big, big), 0xFFFFFFFF);
+      for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) {
+          const bool inside = x >= w->minx && x < w->maxx && y >= w->miny && y < w->maxy;
+          if (inside) continue;
+          const WindowDesc saved = CurrentWindow;
+          CurrentWindow.minx = CurrentWindow.miny = 0;
+          CurrentWindow.maxx = 40;
+          CurrentWindow.maxy = 30;
+          const uint32_t p = readpixel(x, y);
+          CurrentWindow = saved;
+          ASSERT_EQ(p, 0u) << "depth " << depth << " line " << n << " at " << x << "," << y;
+        }
+    }
+    EXPECT_NE(validatemem(0), 0);
+  }
+}

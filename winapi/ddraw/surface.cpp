@@ -371,9 +371,32 @@ HRESULT Surface::BltCommon(RECT dest, Surface* source, RECT srect, bool hasSourc
   std::vector<uint8_t> copy;
   const uint8_t* srcBase = source->Pixels();
   LONG srcPitch = source->pitch_;
-  if (source == this) {
+  if (source == this && Intersect(srect, dest).right > Intersect(srect, dest).left &&
+      Intersect(srect, dest).bottom > Intersect(srect, dest).top) {
     copy.assign(source->Pixels(), source->Pixels() + static_cast<size_t>(pitch_) * height_);
     srcBase = copy.data();
+  }
+  // Same size and no effects: row copies (or a plain keyed loop), no sampling.
+  const bool plain = turns == 0 && !(effects & (DDBLTFX_MIRRORLEFTRIGHT | DDBLTFX_MIRRORUPDOWN)) &&
+                     width == srcWidth && height == srcHeight;
+  if (plain) {
+    const LONG count = visible.right - visible.left;
+    for (LONG y = visible.top; y < visible.bottom; ++y) {
+      const uint8_t* from = srcBase + static_cast<ptrdiff_t>(srect.top + (y - dest.top)) * srcPitch +
+                            static_cast<size_t>(srect.left + (visible.left - dest.left)) * bytes;
+      uint8_t* to = Pixels() + static_cast<ptrdiff_t>(y) * pitch_ + static_cast<size_t>(visible.left) * bytes;
+      if (!sourceKey && !destinationKey) {
+        std::memmove(to, from, static_cast<size_t>(count) * bytes);
+        continue;
+      }
+      for (LONG i = 0; i < count; ++i, from += bytes, to += bytes) {
+        const uint32_t value = Read(from, bytes);
+        if (sourceKey && InKey(value, *sourceKey)) continue;
+        if (destinationKey && !InKey(Read(to, bytes), *destinationKey)) continue;
+        Write(to, bytes, value);
+      }
+    }
+    return DD_OK;
   }
   const LONG preWidth = (turns & 1) ? height : width;
   const LONG preHeight = (turns & 1) ? width : height;

@@ -1,4 +1,5 @@
 // File handles of the stand-in: open modes, transfers, sharing, mapping, copy and move, injected faults.
+#include <algorithm>
 #include <cstring>
 
 #include "drive_fixture.h"
@@ -240,6 +241,61 @@ TEST_F(FilesTest, MoveFileExReplacesInOneStep) {
   EXPECT_TRUE(MoveFileExA("C:\\new.cfg", "C:\\OLD.CFG", MOVEFILE_REPLACE_EXISTING));
   EXPECT_EQ(HostRead("c/old.cfg"), "new");
   EXPECT_FALSE(HostExists("c/new.cfg"));
+}
+
+}  // namespace
+
+namespace {
+
+struct FakePort {
+  std::string sent;
+  bool closed = false;
+};
+FakePort gPort;
+
+const winapi::internal::DeviceFileOps kPortOps = {
+    [](void*, void* buffer, DWORD count, DWORD* done) {
+      *done = std::min<DWORD>(count, 2);
+      memcpy(buffer, "OK", *done);
+      return TRUE;
+    },
+    [](void* device, const void* buffer, DWORD count, DWORD* done) {
+      static_cast<FakePort*>(device)->sent.append(static_cast<const char*>(buffer), count);
+      *done = count;
+      return TRUE;
+    },
+    [](void* device) { static_cast<FakePort*>(device)->closed = true; },
+};
+
+TEST_F(FilesTest, SerialPortNamesGoToTheDevicePart) {
+  EXPECT_EQ(Open("COM2", GENERIC_READ, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  gPort = FakePort{};
+  winapi::internal::SetDeviceOpener([](const char* name, DWORD, DWORD, const winapi::internal::DeviceFileOps** ops,
+                                       DWORD* error) -> void* {
+    if (strcmp(name, "COM2") != 0) {
+      *error = ERROR_ACCESS_DENIED;
+      return nullptr;
+    }
+    *ops = &kPortOps;
+    return &gPort;
+  });
+  EXPECT_EQ(Open("\\\\.\\com1", GENERIC_READ, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  HANDLE h = Open("com2:", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, 0);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(winapi::internal::DeviceOfHandle(h), &gPort);
+  DWORD n = 0;
+  EXPECT_TRUE(WriteFile(h, "ATZ\r", 4, &n, nullptr));
+  EXPECT_EQ(n, 4u);
+  char reply[8] = {};
+  EXPECT_TRUE(ReadFile(h, reply, sizeof reply, &n, nullptr));
+  EXPECT_STREQ(reply, "OK");
+  EXPECT_EQ(gPort.sent, "ATZ\r");
+  EXPECT_TRUE(CloseHandle(h));
+  EXPECT_TRUE(gPort.closed);
+  EXPECT_EQ(winapi::internal::DeviceOfHandle(h), nullptr);
+  winapi::internal::SetDeviceOpener(nullptr);
 }
 
 }  // namespace

@@ -206,6 +206,19 @@ int _access(const char* path, int mode);
 namespace winapi::internal {
 // Closes a file or file-mapping handle; false when the handle is not one of those (CloseHandle tries it).
 bool CloseFileHandle(HANDLE handle);
+// Device names ("COM1".."COM9", also written "\\.\COM1" or "COM1:") are opened by the part that emulates the
+// device: CreateFileA hands them to the opener it registered, and ReadFile, WriteFile and CloseHandle on the
+// handle go to the device's operations. Without an opener such names are not found.
+struct DeviceFileOps {
+  BOOL (*read)(void* device, void* buffer, DWORD count, DWORD* done);
+  BOOL (*write)(void* device, const void* buffer, DWORD count, DWORD* done);
+  void (*close)(void* device);
+};
+// Returns the device (null with *error set when it cannot be opened) and its operations.
+using DeviceOpener = void* (*)(const char* name, DWORD access, DWORD flags, const DeviceFileOps** ops, DWORD* error);
+void SetDeviceOpener(DeviceOpener opener);
+// The device behind a handle that CreateFileA gave for a device name; null for any other handle.
+void* DeviceOfHandle(HANDLE handle);
 // The host path a Windows path maps to (empty with an error code when the drive or a folder is missing).
 bool MapPathToHost(const char* windowsPath, char* hostPath, size_t hostPathSize, DWORD* error);
 }  // namespace winapi::internal

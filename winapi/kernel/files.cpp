@@ -141,6 +141,8 @@ DWORD CopyHostFile(const std::string& src, const std::string& dst, char dstDrive
 HANDLE CreateFileA(LPCSTR name, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES,
                    DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE) {
   if (Injected("CreateFileA")) return INVALID_HANDLE_VALUE;
+  if (std::string device; winapi::files::IsDeviceName(name, &device))
+    return winapi::files::OpenDevice(device, desiredAccess, flagsAndAttributes);
   if (creationDisposition < CREATE_NEW || creationDisposition > TRUNCATE_EXISTING) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
@@ -239,6 +241,11 @@ HANDLE CreateFileA(LPCSTR name, DWORD desiredAccess, DWORD shareMode, LPSECURITY
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED) {
   if (read) *read = 0;
+  DWORD moved = 0;
+  if (BOOL result; winapi::files::DeviceRead(file, buffer, count, &moved, &result)) {
+    if (read) *read = moved;
+    return result;
+  }
   FileObject* f = Usable(file, GENERIC_READ, "ReadFile");
   if (f == nullptr) return FALSE;
   DWORD done = 0;
@@ -259,6 +266,11 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPE
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED) {
   if (written) *written = 0;
+  DWORD moved = 0;
+  if (BOOL result; winapi::files::DeviceWrite(file, buffer, count, &moved, &result)) {
+    if (written) *written = moved;
+    return result;
+  }
   FileObject* f = Usable(file, GENERIC_WRITE, "WriteFile");
   if (f == nullptr) return FALSE;
   struct stat st;
@@ -465,6 +477,7 @@ BOOL UnmapViewOfFile(LPCVOID address) {
 }
 
 bool winapi::internal::CloseFileHandle(HANDLE handle) {
+  if (winapi::files::DeviceClose(handle)) return true;
   std::lock_guard<std::mutex> guard(gLock);
   if (auto it = gFiles.find(static_cast<FileObject*>(handle)); it != gFiles.end()) {
     FileObject* f = *it;

@@ -33,4 +33,12 @@ DWORD ErrnoToError(int error, DWORD fallback);
 // Case-insensitive wildcard match with the platform's rules ("*.*" matches all; "x." means no extension).
 bool WildcardMatch(const std::string& pattern, const std::string& name);
 
+// Device handles (files_devices.cpp). IsDeviceName also gives the canonical name ("COM1").
+bool IsDeviceName(const char* name, std::string* canonical);
+HANDLE OpenDevice(const std::string& canonical, DWORD access, DWORD flags);
+// Each returns false when the handle is not a device's; otherwise the call's result is in *result.
+bool DeviceRead(HANDLE h, void* buffer, DWORD count, DWORD* done, BOOL* result);
+bool DeviceWrite(HANDLE h, const void* buffer, DWORD count, DWORD* done, BOOL* result);
+bool DeviceClose(HANDLE h);
+
 }  // namespace winapi::files

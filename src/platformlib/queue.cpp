@@ -370,7 +370,7 @@ int tickdeadlinereached() { return static_cast<int32_t>(gettick() - deadline.loa
 void waittickdeadline() {
   while (!tickdeadlinereached()) {
     runsystemtasks();
-    threadsleep(1);
+    timerwaitstep();
   }
 }
 
@@ -378,7 +378,7 @@ void waitticks(uint32_t ticks) {
   const uint32_t start = gettick();
   while (gettick() - start < ticks) {
     runsystemtasks();
-    threadsleep(1);
+    timerwaitstep();
   }
 }
 

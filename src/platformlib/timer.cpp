@@ -87,6 +87,8 @@ std::atomic<uint32_t> count182{0};
 uint32_t accumulator182 = 0;
 uint32_t last182time = 0;
 std::atomic<uint32_t> slips{0};
+std::atomic<uint32_t> wakessent{0};     // ticks the multimedia callback handed to the timer thread
+std::atomic<uint32_t> wakescounted{0};  // how many of them the timer thread has taken
 HANDLE timerevent = nullptr;
 ThreadRecord timerthreadrecord{};
 
@@ -125,7 +127,10 @@ void scheduleandwake() {
       timeEndPeriod(1);
     }
   }
-  if (holdcount == 0 && timerevent) SetEvent(timerevent);
+  if (holdcount == 0 && timerevent) {
+    ++wakessent;
+    SetEvent(timerevent);
+  }
   if (audioevent) SetEvent(audioevent);
   wakesecondarytimer();
 }
@@ -143,6 +148,7 @@ void timerthread() {
   }
   for (;;) {
     WaitForSingleObject(event, INFINITE);
+    const uint32_t sent = wakessent;
     if (!rate) break;
     ++libraryticks;
     ++waitcount;
@@ -158,6 +164,7 @@ void timerthread() {
     }
     for (TimerCallback callback : calls)
       if (callback) callback();
+    wakescounted = sent;
   }
 }
 
@@ -290,6 +297,16 @@ int isthread(const ThreadRecord* record) {
 }
 
 void threadsleep(uint32_t milliseconds) { SleepEx(milliseconds, TRUE); }
+
+void timerwaitstep() {
+  // A virtual clock moves only by sleeping; it is held back while the timer thread still has a tick to count,
+  // so that waits in ticks see the same ticks as real time would.
+  if (winapi::testing::VirtualClockOn() && rate && wakescounted != wakessent) {
+    std::this_thread::yield();
+    return;
+  }
+  threadsleep(1);
+}
 
 void sleepticks(uint32_t ticks) {
   threadsleep(static_cast<uint32_t>(static_cast<uint64_t>(ticks) * 1000 / timerrateordefault()));
@@ -449,16 +466,17 @@ int inittimer(int wanted) {
     --holdcount;
   }
 
-  // Wait for the first tick. On a virtual clock each sleep moves time on; the real-time bound then keeps the
-  // wait from giving up before the timer thread has had a chance to run.
+  // Wait for the first tick. On a virtual clock each sleep moves time on, and the limit is counted in real
+  // time so that the wait never gives up before the timer thread has had a chance to run.
   const uint32_t start = timeGetTime();
   const auto realstart = std::chrono::steady_clock::now();
   const auto limit = static_cast<uint32_t>(wanted) * 5;
   const uint32_t firstdue = due;
   while (waitcount == 0) {
-    if (timeGetTime() - start >= limit &&
-        std::chrono::steady_clock::now() - realstart >= std::chrono::milliseconds(limit))
-      break;
+    const bool timeup = winapi::testing::VirtualClockOn()
+                            ? std::chrono::steady_clock::now() - realstart >= std::chrono::milliseconds(limit)
+                            : timeGetTime() - start >= limit;
+    if (timeup) break;
     // A virtual clock is moved only until the timer has fired once, so no further tick is left pending.
     if (!winapi::testing::VirtualClockOn())
       Sleep(0);

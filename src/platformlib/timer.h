@@ -42,6 +42,8 @@ int createthreadarg(void (*function)(void*), void* argument, uint32_t stacksize,
 int setthreadpriority(ThreadRecord* record, int level);  // null: the main thread; THREAD_SELF: the caller
 int isthread(const ThreadRecord* record);                // null: the main thread; THREAD_SELF: always 1
 void threadsleep(uint32_t milliseconds);
+// One round of a library busy-wait: a short sleep.
+void timerwaitstep();
 void sleepticks(uint32_t ticks);
 uintptr_t swapthreadslot(uintptr_t value);
 [[noreturn]] void exitprogram();

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -129,20 +130,39 @@ void countcall() { ++callbackcalls; }
 template <int N>
 void slotcall() {}
 
+std::mutex seenmutex;
+std::vector<uint32_t> seenticks;
+void recordtick() {
+  std::lock_guard<std::mutex> guard(seenmutex);
+  seenticks.push_back(gettimerticks());
+}
+std::vector<uint32_t> SeenTicks() {
+  std::lock_guard<std::mutex> guard(seenmutex);
+  return seenticks;
+}
+
 TEST_F(TimerTest, TicksAndCallbacksFollowTheClock) {
   ASSERT_EQ(inittimer(100), 100);
-  callbackcalls = 0;
-  addtimer(countcall);
-  addtimer(countcall);  // already listed: no second slot
+  seenticks.clear();
+  addtimer(recordtick);
+  addtimer(recordtick);  // already listed: no second slot
   const uint32_t ticks = gettimerticks(), waitcount = gettick();
   for (int i = 0; i < 5; ++i) StepTick();
   EXPECT_EQ(gettimerticks() - ticks, 5u);
   EXPECT_EQ(gettick() - waitcount, 5u);
-  EXPECT_TRUE(Eventually([] { return callbackcalls.load() == 5; })) << callbackcalls;
-  removetimer(countcall);
+  // Each tick calls the callback once, in tick order (the first tick may have been counted before it was added).
+  std::vector<uint32_t> expected{ticks + 1, ticks + 2, ticks + 3, ticks + 4, ticks + 5};
+  ASSERT_TRUE(Eventually([&] { return SeenTicks().size() >= 5 && SeenTicks().back() == ticks + 5; }));
+  std::vector<uint32_t> seen = SeenTicks();
+  if (seen.size() == 6) {
+    EXPECT_EQ(seen.front(), ticks);
+    seen.erase(seen.begin());
+  }
+  EXPECT_EQ(seen, expected);
+  removetimer(recordtick);
   StepTick();
   StepTick();
-  EXPECT_EQ(callbackcalls, 5);
+  EXPECT_EQ(SeenTicks().back(), ticks + 5);
   EXPECT_EQ(timerslips(), 0u);
 }
 
@@ -173,13 +193,16 @@ TEST_F(TimerTest, DueTimesKeepTheAverageRateAtSixty) {
 
 TEST_F(TimerTest, AbortEmptiesTheTimerSlots) {
   ASSERT_EQ(inittimer(100), 100);
-  callbackcalls = 0;
-  addtimer(countcall);
+  seenticks.clear();
+  addtimer(recordtick);
+  StepTick();
+  const uint32_t before = gettimerticks();
+  ASSERT_TRUE(Eventually([&] { return !SeenTicks().empty() && SeenTicks().back() == before; }));
   auto abort = CatchAbort([] { abortmessage("stop\n"); });
   EXPECT_TRUE(abort.ended);
   StepTick();
   StepTick();
-  EXPECT_EQ(callbackcalls, 0);
+  EXPECT_EQ(SeenTicks().back(), before);
 }
 
 std::atomic<int> taskruns{0};

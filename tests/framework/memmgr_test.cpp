@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "platformlib/memclass.h"
 #include "winapi/testing.h"
 
 namespace {
@@ -105,6 +106,15 @@ TEST_F(MemTest, CopyFillAndClear) {
   EXPECT_EQ(buffer[3], 'x');
   MemTouchPages(buffer, 100);  // below a page: nothing happens
   MemTouchHandle(0);
+}
+
+TEST_F(MemTest, InitStartsTheLibraryMemoryForAtLeast800By600) {
+  exitmem();
+  MemInit(640, 480);
+  ASSERT_TRUE(memstarted());
+  EXPECT_GE(largestmem(0), 800 * 600 * 16 - 4096);
+  EXPECT_EQ(MemAllocHandle(4, 0), 1);
+  exitmem();
 }
 
 TEST(MemOperatorNewTest, OutOfMemoryEndsWithTheMemoryFullBox) {

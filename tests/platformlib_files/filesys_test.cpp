@@ -192,6 +192,36 @@ TEST_F(FileSysTest, MisuseAborts) {
   EXPECT_NE(gAbortText.find("FILE_callbackop - UNKNOWN FILEOP."), std::string::npos);
   EXPECT_EQ(FILE_waitop(0), FILEOP_UNKNOWN);
   EXPECT_EQ(FILE_opstate(0x7FFFFFE3), FILEOP_UNKNOWN);
+  EXPECT_EQ(FILE_atomic([](int, void*) { return 1; }, 40, 0, nullptr), 0);
+  EXPECT_NE(gAbortText.find("FILE_atomic - CALLED WITH ILLEGAL FILE DEVICE (40)."), std::string::npos);
+  // A delete may not be cancelled; it is flagged all the same once the abort returns.
+  HostFile("c/victim.txt", "x");
+  uint32_t id = 0;
+  FILE_atomic(
+      [](int, void* argument) {
+        auto* out = static_cast<uint32_t*>(argument);
+        *out = FILE_delete("C:\\victim.txt", 10, 0);
+        FILE_cancelop(*out);
+        return 1;
+      },
+      kDeviceC, 0, &id);
+  EXPECT_NE(gAbortText.find("FILE_cancel - MAY NOT CANCEL DELETE OPERATION."), std::string::npos);
+  EXPECT_EQ(FILE_waitop(id), FILEOP_CANCELLEDSTATE);
+  FILE_completeop(id);
+  EXPECT_TRUE(HostExists("c/victim.txt"));
+}
+
+TEST(FileSysUninitialisedTest, CallsBeforeInitAbort) {
+  gAbortText.clear();
+  abortfilterhook = [](const char* text) {
+    gAbortText += text;
+    return 0;
+  };
+  EXPECT_EQ(FILE_allocateop(FILEOP_NOP, 1, 0, 3), nullptr);
+  EXPECT_NE(gAbortText.find("FILE_allocateop - FILE SYSTEM NOT INITIALIZED, CALL FILE_init()."), std::string::npos);
+  EXPECT_EQ(FILE_atomic([](int, void*) { return 1; }, 3, 0, nullptr), 0);
+  EXPECT_NE(gAbortText.find("FILE_atomic - FILE SYSTEM NOT INITIALIZED"), std::string::npos);
+  abortfilterhook = nullptr;
 }
 
 TEST_F(FileSysTest, CallbackOnACompletedOperationRunsAtOnce) {

@@ -11,8 +11,9 @@ function(teebox_add_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE TEEBOX_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  # Tests never touch the person's own registry file or drives.
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;WINAPI_HOST=headless")
+    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;WINAPI_HOST=headless;WINAPI_REGISTRY=${CMAKE_CURRENT_BINARY_DIR}/${name}.registry.txt")
 endfunction()
 
 # teebox_add_fuzzer(NAME SOURCES a.cpp ... LIBS lib ... CORPUS dir)

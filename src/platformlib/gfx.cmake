@@ -6,6 +6,7 @@ add_library(platformlib_gfx STATIC
   ${CMAKE_CURRENT_LIST_DIR}/gfxdisplay.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pixels.cpp
   ${CMAKE_CURRENT_LIST_DIR}/rowspace.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/videoout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/videowin.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vortel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/windowdesc.cpp)

@@ -154,12 +154,43 @@ int memsetddraw(void* object) {
   return 1;
 }
 void memnotify(int) {}
+uint32_t memvideocaps() { return 0; }
+void* memyuy2(int32_t width, int32_t height, int) { return memmake(width, height, 16, 0); }
+int memlost(void*) { return 0; }
+int memrestore(void*) { return 0; }
+int memtofront(void*, const GfxRect*, const GfxRect*) { return 0; }
+int memoverlay(void*, const GfxRect*, const GfxRect*, uint32_t) { return 0; }
+void memtoscreen(int32_t*, int32_t*) {}
 
 void installdefaults() {
-  hooks = GfxDisplayHooks{memlock,     memunlock,        memrelock,   memblit,       memstretch,
-                          memfill,     memmake,          memrelease,  memdescribe,   mempresent,
-                          memsetwinpalette, memopenmain, memclosemain, memmainhandle, memismainthread,
-                          memminimise, memsethandler,    memgethandler, memsetddraw, memnotify};
+  hooks = GfxDisplayHooks{};
+  hooks.locksurface = memlock;
+  hooks.unlocksurface = memunlock;
+  hooks.relocksurface = memrelock;
+  hooks.blit = memblit;
+  hooks.stretchblit = memstretch;
+  hooks.fill = memfill;
+  hooks.makesurface = memmake;
+  hooks.releasesurface = memrelease;
+  hooks.describesurface = memdescribe;
+  hooks.present = mempresent;
+  hooks.setwinpalette = memsetwinpalette;
+  hooks.videocaps = memvideocaps;
+  hooks.makeyuy2surface = memyuy2;
+  hooks.surfacelost = memlost;
+  hooks.restoresurface = memrestore;
+  hooks.blittofront = memtofront;
+  hooks.showoverlay = memoverlay;
+  hooks.clienttoscreen = memtoscreen;
+  hooks.openmainwindow = memopenmain;
+  hooks.closemainwindow = memclosemain;
+  hooks.getmainwindowhandle = memmainhandle;
+  hooks.ismainwindowthread = memismainthread;
+  hooks.minimisemainwindow = memminimise;
+  hooks.setmessagehandler = memsethandler;
+  hooks.getmessagehandler = memgethandler;
+  hooks.setddraw = memsetddraw;
+  hooks.notifydisplaychange = memnotify;
 }
 
 struct Init {

@@ -27,6 +27,20 @@ struct GfxDisplayState {
 // Blit flag: the source's colour key is transparent.
 constexpr uint32_t kBlitTransparent = 0x10;
 
+struct GfxRect {
+  int32_t left, top, right, bottom;
+};
+
+// What the display hardware offers for movie output (videocaps).
+constexpr uint32_t kCapsOverlayFourcc = 0x1;
+constexpr uint32_t kCapsOverlayStretch = 0x2;
+constexpr uint32_t kCapsBltFourcc = 0x4;
+constexpr uint32_t kCapsBltStretch = 0x8;
+// Results of the movie-output surface operations besides 0 (success).
+constexpr int kVideoSurfaceLost = 1;
+constexpr int kVideoWrongMode = 2;
+constexpr int kVideoFailed = 3;
+
 struct GfxDisplayHooks {
   // Surfaces. A surface is an opaque handle; lock gives the first pixel and the pitch.
   int (*locksurface)(void* surface, uint8_t** pixels, int32_t* pitch);  // 1 locked
@@ -44,6 +58,15 @@ struct GfxDisplayHooks {
   void (*present)();
   // 1 when the display kept the entries and `held` has what it now holds (no fixed palette).
   int (*setwinpalette)(WindowDesc* window, int first, int count, const uint32_t* entries, uint32_t* held);
+  // Movie output: capabilities, a YUY2 surface (overlay or off-screen plain, in video memory), lost-surface
+  // handling, and showing it on the front surface by blit or as an overlay keyed on a destination colour.
+  uint32_t (*videocaps)();
+  void* (*makeyuy2surface)(int32_t width, int32_t height, int overlay);
+  int (*surfacelost)(void* surface);      // 1 when lost
+  int (*restoresurface)(void* surface);   // 0 or kVideoWrongMode / kVideoFailed
+  int (*blittofront)(void* surface, const GfxRect* source, const GfxRect* destination);  // 0, kVideoSurfaceLost, kVideoFailed
+  int (*showoverlay)(void* surface, const GfxRect* source, const GfxRect* destination, uint32_t colourkey);
+  void (*clienttoscreen)(int32_t* x, int32_t* y);
   // The main window.
   int (*openmainwindow)(int32_t width, int32_t height, int flag);
   void (*closemainwindow)();

@@ -329,6 +329,7 @@ namespace winapi::files {
 namespace {
 
 struct DriveState {
+  char letter = 0;
   bool configured = false;
   bool cd = false;
   bool present = false;
@@ -342,6 +343,7 @@ DriveState StateOf(char letter) {
   std::lock_guard<std::recursive_mutex> guard(gLock);
   Config& c = Cfg();
   DriveState s;
+  s.letter = letter;
   s.errorMode = c.errorMode;
   if (letter < 'A' || letter > 'Z') return s;
   const auto& d = c.drives[letter - 'A'];
@@ -361,6 +363,21 @@ char RootDrive(LPCSTR root) {
   std::string full;
   if (FullPath(root == nullptr ? "." : root, &full) != 0) return 0;
   return full[0];
+}
+
+// The state of the drive a root names, when it is configured and holds its disc; otherwise sets the error.
+bool ReadyDrive(LPCSTR root, DWORD unconfiguredError, DriveState* s) {
+  char letter = RootDrive(root);
+  *s = StateOf(letter);
+  if (!s->configured) {
+    SetLastError(unconfiguredError);
+    return false;
+  }
+  if (!s->present) {
+    SetLastError(s->cd ? NotReady(letter, s->errorMode) : ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  return true;
 }
 
 bool CopyOut(const std::string& text, LPSTR buffer, DWORD size) {
@@ -512,16 +529,8 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
 
 BOOL GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
                        LPDWORD totalClusters) {
-  char letter = winapi::files::RootDrive(root);
-  winapi::files::DriveState s = winapi::files::StateOf(letter);
-  if (!s.configured) {
-    SetLastError(ERROR_INVALID_DRIVE);
-    return FALSE;
-  }
-  if (!s.present) {
-    SetLastError(s.cd ? winapi::files::NotReady(letter, s.errorMode) : ERROR_PATH_NOT_FOUND);
-    return FALSE;
-  }
+  winapi::files::DriveState s;
+  if (!winapi::files::ReadyDrive(root, ERROR_INVALID_DRIVE, &s)) return FALSE;
   uint32_t injected = 0;
   if (winapi::testing::ShouldFail("GetDiskFreeSpaceA", &injected)) {
     SetLastError(injected);
@@ -563,16 +572,8 @@ DWORD GetLogicalDrives() {
 BOOL GetVolumeInformationA(LPCSTR root, LPSTR volumeName, DWORD volumeNameSize, LPDWORD serialNumber,
                            LPDWORD maximumComponentLength, LPDWORD fileSystemFlags, LPSTR fileSystemName,
                            DWORD fileSystemNameSize) {
-  char letter = winapi::files::RootDrive(root);
-  winapi::files::DriveState s = winapi::files::StateOf(letter);
-  if (!s.configured) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return FALSE;
-  }
-  if (!s.present) {
-    SetLastError(s.cd ? winapi::files::NotReady(letter, s.errorMode) : ERROR_PATH_NOT_FOUND);
-    return FALSE;
-  }
+  winapi::files::DriveState s;
+  if (!winapi::files::ReadyDrive(root, ERROR_PATH_NOT_FOUND, &s)) return FALSE;
   std::string label = s.label.substr(0, 11);
   const char* fs = s.cd ? "CDFS" : "FAT32";
   if ((volumeName && !winapi::files::CopyOut(label, volumeName, volumeNameSize)) ||
@@ -581,7 +582,7 @@ BOOL GetVolumeInformationA(LPCSTR root, LPSTR volumeName, DWORD volumeNameSize, 
     return FALSE;
   }
   if (serialNumber) {
-    uint32_t h = 2166136261u ^ static_cast<uint32_t>(letter);
+    uint32_t h = 2166136261u ^ static_cast<uint32_t>(s.letter);
     for (char ch : label) h = (h ^ static_cast<unsigned char>(ch)) * 16777619u;
     *serialNumber = h;
   }

@@ -378,3 +378,25 @@ TEST_F(MessagesTest, ForwardingATranslatedKeyGivesOneCharacter) {
 }
 
 }  // namespace
+
+namespace {
+
+class VirtualWaitTest : public UserTest {};
+
+TEST_F(VirtualWaitTest, AThreadWaitingForItsTimerMakesVirtualTimePass) {
+  winapi::testing::UseVirtualClock(true, 0);
+  winapi::testing::SetVirtualWaitGrace(1);
+  HWND window = Make();
+  Drain();
+  SetTimer(window, 3, 250, nullptr);
+  MSG msg;
+  ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));
+  EXPECT_EQ(winapi::testing::ClockNow(), 250u);
+  KillTimer(window, 3);
+  // A timed wait for input ends at its deadline on the virtual clock.
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 1000, QS_KEY), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(winapi::testing::ClockNow(), 1250u);
+}
+
+}  // namespace

@@ -87,6 +87,9 @@ void RegisterReset() {
   (void)registered;
 }
 
+// Registered at start-up, so that a test's Reset covers this part even before its first use.
+const bool gResetRegistered = (RegisterReset(), true);
+
 // A colour channel scaled to 8 bits.
 uint32_t Expand(uint32_t value, uint32_t mask) {
   if (!mask) return 0;

@@ -267,6 +267,18 @@ void ResetInput() {
   s.lastClickValid = false;
 }
 
+void ResetInputDevices() {
+  ResetInput();
+  std::lock_guard lock(Lock());
+  InputState& s = I();
+  std::memset(s.keys, 0, sizeof s.keys);
+  s.cursor = POINT{};
+  s.shape = nullptr;
+  s.hooks.clear();
+  s.keyboardType = 4;
+  s.keyboardSubtype = 0;
+}
+
 }  // namespace winapi::user
 
 namespace winapi::testing {

@@ -319,6 +319,43 @@ void WaitSlice(Queue& queue, std::unique_lock<std::recursive_mutex>& lock, uint6
   queue.wake.wait_for(lock, std::chrono::milliseconds(slice), [&] { return queue.wakeCount != mark; });
 }
 
+// Under the virtual clock a thread that waits for its own timer (or a time-out) makes the time pass itself once
+// nobody else has acted for the clock's grace period, as the platform's timed waits do. `untilMs` is the wait's
+// own deadline on the clock, or 0 for none. Returns true when it moved the clock.
+class VirtualPatience {
+ public:
+  VirtualPatience() : start_(std::chrono::steady_clock::now()) {}
+  bool Pass(Queue& queue, uint64_t untilMs, bool withTimers = true) {
+    if (!winapi::clock::IsVirtual()) return false;
+    if (std::chrono::steady_clock::now() - start_ < std::chrono::milliseconds(winapi::clock::VirtualWaitGraceMs()))
+      return false;
+    uint64_t target = untilMs;
+    {
+      std::lock_guard lock(Lock());
+      const uint64_t now = winapi::clock::Now();
+      for (const Timer& timer : queue.timers) {
+        if (!withTimers) break;
+        const int32_t left = static_cast<int32_t>(timer.due - static_cast<DWORD>(now));
+        const uint64_t due = now + static_cast<uint64_t>(std::max(left, 0));
+        if (!target || due < target) target = due;
+      }
+    }
+    const uint64_t now = winapi::clock::Now();
+    if (!target) return false;
+    if (target > now) {
+      if (winapi::clock::OnDispatchThread())
+        winapi::clock::MoveTo(target);
+      else
+        winapi::clock::Advance(target - now);
+    }
+    start_ = std::chrono::steady_clock::now();
+    return true;
+  }
+
+ private:
+  std::chrono::steady_clock::time_point start_;
+};
+
 bool ValidFilter(HWND filter) {
   if (filter == nullptr || filter == reinterpret_cast<HWND>(-1)) return true;
   std::lock_guard lock(Lock());
@@ -545,6 +582,7 @@ BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
     return -1;
   }
   Queue& queue = CurrentQueue();
+  VirtualPatience patience;
   for (;;) {
     if (host::IsHostThread()) host::Pump();
     uint64_t mark;
@@ -553,6 +591,7 @@ BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
       mark = queue.wakeCount;
     }
     if (PeekInternal(queue, msg, window, filterMin, filterMax, PM_REMOVE)) return msg->message != WM_QUIT;
+    if (patience.Pass(queue, 0)) continue;
     std::unique_lock lock(Lock());
     WaitSlice(queue, lock, mark, INFINITE);
   }
@@ -560,11 +599,16 @@ BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
 
 BOOL WaitMessage() {
   Queue& queue = CurrentQueue();
+  VirtualPatience patience;
   for (;;) {
     if (host::IsHostThread()) host::Pump();
     ServeSent(queue);
+    {
+      std::unique_lock lock(Lock());
+      if (HasNew(queue, QS_ALLINPUT & ~QS_SENDMESSAGE)) return TRUE;
+    }
+    if (patience.Pass(queue, 0)) continue;
     std::unique_lock lock(Lock());
-    if (HasNew(queue, QS_ALLINPUT & ~QS_SENDMESSAGE)) return TRUE;
     WaitSlice(queue, lock, queue.wakeCount, INFINITE);
   }
 }
@@ -577,14 +621,21 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
   }
   Queue& queue = CurrentQueue();
   const DWORD start = GetTickCount();
+  const uint64_t deadline = milliseconds == INFINITE ? 0 : winapi::clock::Now() + milliseconds;
+  VirtualPatience patience;
   for (;;) {
     if (host::IsHostThread()) host::Pump();
     if (count) {
       const DWORD result = WaitForMultipleObjects(count, handles, waitAll, 0);
       if (result != WAIT_TIMEOUT) return result;
     }
+    {
+      std::unique_lock lock(Lock());
+      if (HasNew(queue, wakeMask)) return WAIT_OBJECT_0 + count;
+      if (milliseconds != INFINITE && GetTickCount() - start >= milliseconds) return WAIT_TIMEOUT;
+    }
+    if (patience.Pass(queue, deadline, (wakeMask & QS_TIMER) != 0)) continue;
     std::unique_lock lock(Lock());
-    if (HasNew(queue, wakeMask)) return WAIT_OBJECT_0 + count;
     const DWORD elapsed = GetTickCount() - start;
     if (milliseconds != INFINITE && elapsed >= milliseconds) return WAIT_TIMEOUT;
     // Objects are polled, so the slice is short while any are watched.

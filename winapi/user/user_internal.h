@@ -94,6 +94,7 @@ void GetScreenSize(int* width, int* height, int* bits);
 // Resets of the parts, run from winapi::testing::Reset().
 void ResetWindows();
 void ResetQueues();
-void ResetInput();
+void ResetInput();          // keys and buttons come up
+void ResetInputDevices();   // and toggles, cursor, hooks and keyboard type return to their start
 
 }  // namespace winapi::user

@@ -51,12 +51,15 @@ void RegisterReset() {
   static const bool registered = (winapi::internal::OnReset([] {
                                     ResetWindows();
                                     ResetQueues();
-                                    ResetInput();
+                                    ResetInputDevices();
                                     host::ResetHost();
                                   }),
                                   true);
   (void)registered;
 }
+
+// Registered at start-up, so that a test's Reset covers this part even before its first use.
+const bool gResetRegistered = (RegisterReset(), true);
 
 bool IsAtom(LPCSTR name) { return reinterpret_cast<uintptr_t>(name) < 0x10000; }
 

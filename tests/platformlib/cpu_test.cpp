@@ -135,6 +135,17 @@ TEST_F(CpuTest, SpeedFromTheTimestampCounter) {
   EXPECT_EQ(cpuspeed, 267000000u);
 }
 
+TEST_F(CpuTest, SpeedFromACountingLoopWithoutTheCounter) {
+  winapi::testing::UseVirtualClock(true, 0);
+  Answer({{0, Vendor("GenuineIntel", 1)}, {1, Features(6, 5, 0, kMmx)}});
+  identifycpu();
+  ASSERT_EQ(cputsc, 0);
+  ASSERT_EQ(inittimer(100), 100);
+  const uint32_t hz = getcpuspeed();
+  EXPECT_GT(hz, 0u);
+  EXPECT_EQ(hz % 1000000, 0u);
+}
+
 TEST(CpuTimer, ElapsedWeighsNegativeDifferencesEightfold) {
   EXPECT_FLOAT_EQ(timerelapsed(10, 4, 0.5f), 3.0f);
   EXPECT_FLOAT_EQ(timerelapsed(4, 10, 0.5f), 24.0f);

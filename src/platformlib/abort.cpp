@@ -44,6 +44,12 @@ void appendf(char* text, const char* format, ...) {
   va_end(args);
 }
 
+// An absent format gives an empty text.
+void formattext(char (&text)[kTextSize], const char* format, va_list args) {
+  text[0] = 0;
+  if (format) std::vsnprintf(text, kTextSize, format, args);
+}
+
 // Clears the re-entry flag and leaves the display's section however the abort ends (a test's exit hook
 // may throw instead of ending the process).
 class AbortScope {
@@ -60,13 +66,10 @@ class AbortScope {
 void debugmessage(const int* levelpointer, int level, const char* format, ...) {
   if (levelpointer && level > *levelpointer) return;
   char text[kTextSize];
-  text[0] = 0;
-  if (format) {
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-  }
+  va_list args;
+  va_start(args, format);
+  formattext(text, format, args);
+  va_end(args);
   switch (debugoutputmode) {
     case 1:
       OutputDebugStringA(text);
@@ -88,13 +91,10 @@ void abortmessage(const char* format, ...) {
   AbortScope scope;
 
   char text[kTextSize];
-  text[0] = 0;
-  if (format) {
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-  }
+  va_list args;
+  va_start(args, format);
+  formattext(text, format, args);
+  va_end(args);
   if (abortfilterhook && abortfilterhook(text) == 0) return;
 
   if (abortlocationflag) {

@@ -53,6 +53,16 @@ void* fetched(QueueHead* queue, void* node, const char* function) {
   return node;
 }
 
+int setupqueue(QueueHead* queue, QueueKeyFunction key, uintptr_t user, CRITICAL_SECTION* section, uint32_t flags) {
+  queue->count = 0;
+  queue->flags = flags;
+  queue->first = queue->last = nullptr;
+  queue->key = key ? key : keyisaddress;
+  queue->user = user;
+  queue->section = section;
+  return 1;
+}
+
 }  // namespace
 
 QueueKey keyisaddress(const void* node, uintptr_t) { return reinterpret_cast<QueueKey>(node); }
@@ -67,13 +77,7 @@ int qinit(QueueHead* queue, QueueKeyFunction key, uintptr_t user) {
     }
     return 0;
   }
-  queue->count = 0;
-  queue->flags = QUEUE_OWNSSECTION;
-  queue->first = queue->last = nullptr;
-  queue->key = key ? key : keyisaddress;
-  queue->user = user;
-  queue->section = section;
-  return 1;
+  return setupqueue(queue, key, user, section, QUEUE_OWNSSECTION);
 }
 
 int qinitpeer(QueueHead* queue, QueueKeyFunction key, uintptr_t user, QueueHead* peer) {
@@ -85,13 +89,7 @@ int qinitpeer(QueueHead* queue, QueueKeyFunction key, uintptr_t user, QueueHead*
     }
     return 0;
   }
-  queue->count = 0;
-  queue->flags = 0;
-  queue->first = queue->last = nullptr;
-  queue->key = key ? key : keyisaddress;
-  queue->user = user;
-  queue->section = peer->section;
-  return 1;
+  return setupqueue(queue, key, user, peer->section, 0);
 }
 
 void qfree(QueueHead* queue) {

@@ -109,6 +109,23 @@ TEST_F(MemClassTest, AbortWhileAbortingReturnsAtOnce) {
   EXPECT_EQ(abortinprogress, 0);
 }
 
+TEST_F(MemClassTest, AbortOnAnotherThreadAlsoEndsWithFailure) {
+  unsigned code = 0;
+  std::thread other([&] {
+    try {
+      abortmessage("from a worker\n");
+    } catch (const winapi::testing::ExitCalled& exit) {
+      code = exit.code;
+    }
+  });
+  other.join();
+  EXPECT_EQ(code, ABORTEXITCODE);
+  EXPECT_NE(code, 0u);
+  auto boxes = winapi::testing::TakeMessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "from a worker\n");
+}
+
 TEST_F(MemClassTest, HooksRunInOrderAndDisplaySectionIsLeft) {
   static std::string order;
   static CRITICAL_SECTION section;

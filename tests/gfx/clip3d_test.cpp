@@ -325,3 +325,52 @@ TEST_F(Clip3d, RandomTrianglesComeOutInsideTheVolume) {
   }
   EXPECT_GT(clipped, 500);
 }
+
+TEST_F(Clip3d, MeshFormsSkipWhatLiesOutsideOneBoundary) {
+  std::vector<VortelVertex> v = {V(10, 10, 0.5f), V(90, 10, 0.5f), V(90, 90, 0.5f), V(10, 90, 0.5f),
+                                 V(-10, 10, 0.5f), V(-20, 50, 0.5f), V(-30, 90, 0.5f), V(-40, 10, 0.5f)};
+  std::vector<uint8_t> codes;
+  for (const VortelVertex& p : v) codes.push_back(Code(p));
+  const uint32_t pairs[] = {0, 1, 4, 5, 0, 5};
+  rasterlinemesh(3, v.data(), pairs, codes.data());
+  ASSERT_EQ(Calls().size(), 2u);  // the line between two left-outside vertices is skipped
+  EXPECT_EQ(Calls()[0].pointers, (std::vector<const VortelVertex*>{&v[0], &v[1]}));
+  EXPECT_EQ(Calls()[1].vertices[1].x, 0.0f);
+  Calls().clear();
+  const uint32_t triples[] = {0, 1, 2, 4, 5, 6, 0, 2, 5};
+  rastertrimesh(3, v.data(), triples, codes.data());
+  ASSERT_EQ(Calls().size(), 2u);
+  EXPECT_EQ(Calls()[0].op, "drawtri");
+  EXPECT_EQ(Calls()[1].op, "drawtrimesh");
+  Calls().clear();
+  const uint32_t quads[] = {0, 1, 2, 3, 4, 5, 6, 7};
+  rasterquadmesh(2, v.data(), quads, codes.data());
+  ASSERT_EQ(Calls().size(), 1u);
+  EXPECT_EQ(Calls()[0].op, "drawquad");
+  Calls().clear();
+  rasterquadclip(&v[0], &v[1], &v[2], &v[5]);
+  ASSERT_EQ(Calls().size(), 2u);  // (0, 1, 2) drawn as it is, (0, 2, 5) clipped
+  EXPECT_EQ(Calls()[0].op, "drawtri");
+  EXPECT_EQ(Calls()[1].op, "drawtrimesh");
+}
+
+TEST_F(Clip3d, BatchedQuadsFlushBeforeAClipOnlyAfterFourTriangles) {
+  std::vector<VortelVertex> v;
+  std::vector<uint32_t> quads;
+  for (uint32_t q = 0; q < 4; ++q) {
+    v.push_back(V(10, 10, 0.5f));
+    v.push_back(V(20, 10, 0.5f));
+    v.push_back(V(20, 20, 0.5f));
+    v.push_back(V(10, 20, 0.5f));
+    for (uint32_t k = 0; k < 4; ++k) quads.push_back(4 * q + k);
+  }
+  v[4 * 3 + 3].x = -30;  // the last quad's second triangle needs clipping
+  std::vector<uint8_t> codes;
+  for (const VortelVertex& p : v) codes.push_back(Code(p));
+  rasterquadmeshbatch(4, v.data(), quads.data(), codes.data());
+  // Quads 0..2 and the first triangle of quad 3 are pending (7 triangles, more than 4): they go first.
+  ASSERT_EQ(Calls().size(), 2u);
+  EXPECT_EQ(Calls()[0].indices.size(), 3u * 7);
+  EXPECT_EQ(Calls()[0].pointers[0], v.data());
+  EXPECT_EQ(Calls()[1].pointers[0], rasterworkslots());
+}

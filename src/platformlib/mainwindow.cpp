@@ -29,6 +29,7 @@ int defaultdebuggerpresent() { return IsDebuggerPresent() ? 1 : 0; }
 }  // namespace
 
 int (*debuggerpresent)() = defaultdebuggerpresent;
+void (*userbreak)() = DebugBreak;
 
 namespace {
 
@@ -597,7 +598,6 @@ namespace {
 uint8_t scanof(LPARAM second) { return static_cast<uint8_t>((static_cast<uint32_t>(second) >> 16) & 0x7F); }
 uint8_t extendedof(LPARAM second) { return static_cast<uint8_t>((static_cast<uint32_t>(second) >> 24) & 1); }
 int repeatof(LPARAM second) { return std::min<int>(LOWORD(static_cast<uint32_t>(second)), KEYRINGSIZE); }
-void librarydebugbreak() { DebugBreak(); }
 
 }  // namespace
 
@@ -616,7 +616,7 @@ int lib_keydown(WinDisplay* display, HWND window, UINT message, WPARAM first, LP
   if (scan == 0x45 && keystates[0x38]) {
     WINLOG(1, "User break key\n");
     // Only a build under a debugger stops here; otherwise the break would end the program.
-    if (debuggerpresent()) librarydebugbreak();
+    if (debuggerpresent()) userbreak();
   }
   const int repeat = repeatof(second);
   if (keytracking) {
@@ -835,4 +835,5 @@ void resetmainwindowstate() {
   for (auto& k : keystates) k = 0;
   keyringclear();
   debuggerpresent = defaultdebuggerpresent;
+  userbreak = DebugBreak;
 }

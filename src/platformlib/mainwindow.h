@@ -111,6 +111,7 @@ CRITICAL_SECTION* handlersection();
 
 // Whether a debugger is attached; the Alt+Pause break key only breaks into one that is. Replaceable for tests.
 extern int (*debuggerpresent)();
+extern void (*userbreak)();
 
 // Forgets the window state between tests (no window may be open).
 void resetmainwindowstate();

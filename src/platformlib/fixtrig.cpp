@@ -143,33 +143,40 @@ int32_t fixcos(int32_t angle) {
   return c;
 }
 
-int32_t fixatan2(int32_t dx, int32_t dy) {
+namespace {
+
+// The vector's smaller over its larger magnitude as a 32-bit fraction, and whether |dx| is the larger.
+struct VectorRatio {
+  bool equal;
+  bool swapped;
+  uint32_t r;
+};
+VectorRatio vectorratio(int32_t dx, int32_t dy) {
   const uint32_t ax = magnitude(dx);
   const uint32_t ay = magnitude(dy);
+  if (ax == ay) return {true, false, 0};
+  const bool swapped = ax > ay;
+  return {false, swapped, swapped ? ratio32(ay, ax) : ratio32(ax, ay)};
+}
+
+}  // namespace
+
+int32_t fixatan2(int32_t dx, int32_t dy) {
+  const VectorRatio v = vectorratio(dx, dy);
   int32_t base = 0x2000;
-  bool swapped = false;
-  if (ax != ay) {
-    swapped = ax > ay;
-    const uint32_t r = swapped ? ratio32(ay, ax) : ratio32(ax, ay);
-    const uint32_t k = r >> 24;
-    const int64_t t = (r >> 8) & 0xFFFF;
+  if (!v.equal) {
+    const uint32_t k = v.r >> 24;
+    const int64_t t = (v.r >> 8) & 0xFFFF;
     base = kArcTan[k] + static_cast<int32_t>(((kArcTan[k + 1] - kArcTan[k]) * t) >> 16);
   }
-  return foldangle(base, dx < 0, dy < 0, swapped, 0x4000);
+  return foldangle(base, dx < 0, dy < 0, v.swapped, 0x4000);
 }
 
 int32_t fixatan2coarse(int32_t dx, int32_t dy) {
-  const uint32_t ax = magnitude(dx);
-  const uint32_t ay = magnitude(dy);
+  const VectorRatio v = vectorratio(dx, dy);
   int32_t base = 0x80;
-  bool swapped = false;
-  if (ax != ay) {
-    swapped = ax > ay;
-    const uint32_t r = swapped ? ratio32(ay, ax) : ratio32(ax, ay);
-    const uint32_t k = static_cast<uint32_t>((static_cast<uint64_t>(r) + (1u << 23)) >> 24);
-    base = kArcTanCoarse[k];
-  }
-  return foldangle(base, dx < 0, dy < 0, swapped, 0x100);
+  if (!v.equal) base = kArcTanCoarse[(static_cast<uint64_t>(v.r) + (1u << 23)) >> 24];
+  return foldangle(base, dx < 0, dy < 0, v.swapped, 0x100);
 }
 
 int cliplinerect(int32_t* px1, int32_t* py1, int32_t* px2, int32_t* py2, int32_t minx, int32_t miny, int32_t maxx,
@@ -181,32 +188,25 @@ int cliplinerect(int32_t* px1, int32_t* py1, int32_t* px2, int32_t* py2, int32_t
   if ((x1 >= maxx && x2 >= maxx) || (x1 < minx && x2 < minx) || (y1 >= maxy && y2 >= maxy) ||
       (y1 < miny && y2 < miny))
     return 0;
-  if (x1 > x2) {
-    std::swap(x1, x2);
-    std::swap(y1, y2);
-  }
-  if (x1 < minx && x1 != x2) {
-    y1 += (y2 - y1) * (minx - x1) / (x2 - x1);
-    x1 = minx;
-  }
-  if (x2 >= maxx && x1 != x2) {
-    y2 = y1 + (y2 - y1) * (maxx - x1) / (x2 - x1);
-    x2 = maxx - 1;
-  }
+  // Orders the ends along axis a and cuts the line to lo <= a < hi (b follows).
+  const auto cut = [](int64_t& a1, int64_t& b1, int64_t& a2, int64_t& b2, int64_t lo, int64_t hi) {
+    if (a1 > a2) {
+      std::swap(a1, a2);
+      std::swap(b1, b2);
+    }
+    if (a1 < lo && a1 != a2) {
+      b1 += (b2 - b1) * (lo - a1) / (a2 - a1);
+      a1 = lo;
+    }
+    if (a2 >= hi && a1 != a2) {
+      b2 = b1 + (b2 - b1) * (hi - a1) / (a2 - a1);
+      a2 = hi - 1;
+    }
+  };
+  cut(x1, y1, x2, y2, minx, maxx);
   // Cut to the columns, the line may now pass wholly above or below: the row cut would then extrapolate.
   if ((y1 < miny && y2 < miny) || (y1 >= maxy && y2 >= maxy)) return 0;
-  if (y1 > y2) {
-    std::swap(x1, x2);
-    std::swap(y1, y2);
-  }
-  if (y1 < miny && y1 != y2) {
-    x1 += (x2 - x1) * (miny - y1) / (y2 - y1);
-    y1 = miny;
-  }
-  if (y2 >= maxy && y1 != y2) {
-    x2 = x1 + (maxy - y1) * (x2 - x1) / (y2 - y1);
-    y2 = maxy - 1;
-  }
+  cut(y1, x1, y2, x2, miny, maxy);
   *px1 = static_cast<int32_t>(x1);
   *py1 = static_cast<int32_t>(y1);
   *px2 = static_cast<int32_t>(x2);

@@ -4,10 +4,12 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <chrono>
 #include <vector>
 
 #include "gfx/gfxfixture.h"
 #include "platformlib/pixels.h"
+#include "platformlib/timer.h"
 #include "platformlib/videowin.h"
 #include "platformlib/vortel.h"
 #include "winapi/testing.h"
@@ -372,4 +374,35 @@ TEST_F(Loader, InitGraphicsNeedsTheMemorySystem) {
   initmem();
   initrow();
   EXPECT_TRUE(AbortedWith("initgraphics - INITMEM REQUIRED BEFORE INITGRAPHICS\n"));
+}
+
+namespace {
+// Moves the virtual clock until the library timer has counted another tick.
+bool NextTick() {
+  const uint32_t ticks = gettimerticks();
+  for (int i = 0; i < 2000 && gettimerticks() == ticks; ++i) {
+    winapi::testing::AdvanceClock(1);
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  return gettimerticks() != ticks;
+}
+}  // namespace
+
+TEST_F(Loader, IdleRunsAsASystemTaskWhileGraphicsAreOpen) {
+  winapi::testing::UseVirtualClock(true, 1000);
+  ASSERT_EQ(inittimer(100), 100);
+  Recorder rec("recordmodule");
+  ASSERT_EQ(setvorteldriver("!recordmodule"), 1);
+  ASSERT_EQ(openhal(0), 1);
+  rec.control("reset", 0);
+  ASSERT_TRUE(NextTick());
+  rec.service(0, 0, 0);  // the module runs the library's due tasks
+  EXPECT_EQ(rec.Calls(), (std::vector<std::string>{"idle"}));
+  closehal(0);
+  rec.control("reset", 0);
+  ASSERT_TRUE(NextTick());
+  runsystemtasks(0);
+  EXPECT_TRUE(rec.Calls().empty());
+  stoptimer();
+  winapi::testing::UseVirtualClock(false);
 }

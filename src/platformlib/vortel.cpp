@@ -53,12 +53,23 @@ constexpr size_t kEntryOffsets[kVortelEntries] = {
 };
 
 // Entries the library calls without testing them first: a module without one of them is refused.
-constexpr int kRequired[] = {2, 3, 5, 9, 12, 16, 18, 19, 22, 24, 25, 28};
+constexpr size_t kRequired[] = {
+    offsetof(VortelDriver, init),       offsetof(VortelDriver, restore),      offsetof(VortelDriver, setvideomode),
+    offsetof(VortelDriver, window),     offsetof(VortelDriver, pageflip),     offsetof(VortelDriver, setstate),
+    offsetof(VortelDriver, lockwindow), offsetof(VortelDriver, unlockwindow), offsetof(VortelDriver, drawquad),
+    offsetof(VortelDriver, drawtri),    offsetof(VortelDriver, drawtrimesh),  offsetof(VortelDriver, drawline),
+};
 
-bool entrypresent(const VortelDriver& d, int i) {
+bool entrypresent(const VortelDriver& d, size_t offset) {
   FARPROC p = nullptr;
-  std::memcpy(&p, reinterpret_cast<const char*>(&d) + kEntryOffsets[i], sizeof p);
+  std::memcpy(&p, reinterpret_cast<const char*>(&d) + offset, sizeof p);
   return p != nullptr;
+}
+
+const char* entryname(size_t offset) {
+  for (int i = 0; i < kVortelEntries; ++i)
+    if (kEntryOffsets[i] == offset) return VortelEntryNames[i];
+  return "?";
 }
 
 int maskslot(int n) {
@@ -172,9 +183,9 @@ int VORTEL_opendll(const char* name) {
     FARPROC p = GetProcAddress(module, VortelEntryNames[i]);
     std::memcpy(reinterpret_cast<char*>(&bound) + kEntryOffsets[i], &p, sizeof p);
   }
-  for (int i : kRequired) {
-    if (entrypresent(bound, i)) continue;
-    std::printf("VORTEL_opendll - MODULE %s HAS NO ENTRY %s.\nTHE MODULE IS NOT USED.\n", name, VortelEntryNames[i]);
+  for (size_t offset : kRequired) {
+    if (entrypresent(bound, offset)) continue;
+    std::printf("VORTEL_opendll - MODULE %s HAS NO ENTRY %s.\nTHE MODULE IS NOT USED.\n", name, entryname(offset));
     std::fflush(stdout);
     FreeLibrary(module);
     return 0;

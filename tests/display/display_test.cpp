@@ -145,7 +145,9 @@ TEST_F(WinDisplayTest, TwoPagesWithoutAFlippingPrimary) {
     displayoptions = DISPLAY_FULLSCREEN;
     initgraphics(640, 480, 16);
     ASSERT_EQ(graphicsstate, 7);
-    if (c.backmemory == DDSCAPS_VIDEOMEMORY) EXPECT_EQ(windisplay().surfacepages, 2) << "a flipping chain when it fits";
+    if (c.backmemory == DDSCAPS_VIDEOMEMORY) {
+      EXPECT_EQ(windisplay().surfacepages, 2) << "a flipping chain when it fits";
+    }
     // Reconfigure with the flipping primaries refused.
     windisplay().surfacepages = 2;
     winapi::testing::FailCall("CreateSurface", static_cast<uint32_t>(DDERR_NOFLIPHW), 3);

@@ -273,6 +273,7 @@ Zone* building = nullptr;
 ZoneEraseRoutine eraseroutine = clearclipblack;
 int32_t erasesdue = 0;
 bool exitregistered = false;
+bool frameoverflowed = false;  // this frame's zones no longer fit: one zone covers everything
 
 // What a frame becomes when it has more zones than the lists hold.
 constexpr Zone kEverything{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
@@ -373,6 +374,7 @@ void zonefree() {
 
 void zonereset() {
   countthis = countprev = countmerge = 0;
+  frameoverflowed = false;
   if (zoneblock) {
     listthis = zoneblock;
     listprev = zoneblock + zonecapacity;
@@ -386,11 +388,12 @@ void zonesetdraw(ZoneEraseRoutine erase) { eraseroutine = erase ? erase : clearc
 
 void zonenew() {
   if (notready("zonenew", "zonenew - ZONE MANAGER NOT INITIALIZED.  MUST CALL zoneinit().\n")) return;
-  if (countthis >= zonecapacity) {
-    // Full: the frame becomes one zone over everything, and later zones fold into it.
+  if (frameoverflowed || countthis >= zonecapacity) {
+    // Full: the frame becomes one zone over everything, and later zones of the frame fold into it.
     listthis[0] = kEverything;
     countthis = 1;
     building = &listthis[0];
+    frameoverflowed = true;
     return;
   }
   listthis[countthis] = Zone{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
@@ -471,6 +474,7 @@ void zoneflip() {
   countprev = countthis;
   countthis = 0;
   building = nullptr;
+  frameoverflowed = false;
 }
 
 int32_t zonecount() { return countthis; }

@@ -259,6 +259,42 @@ TEST_F(SurfaceTest, EightBitFramesGoThroughThePalette) {
   EXPECT_EQ(sixteen->SetPalette(palette), DDERR_NOTPALETTIZED);
 }
 
+TEST_F(SurfaceTest, FramesOfEveryRgbDepthBecomeHostColours) {
+  winapi::testing::FakeDisplay display = winapi::testing::DefaultFakeDisplay();
+  display.modes = {{320, 200, 15, 0}, {320, 200, 16, 0}, {320, 200, 24, 0}, {320, 200, 32, 0}};
+  winapi::testing::SetFakeDisplay(display);
+  struct Case {
+    DWORD bits;
+    DWORD fill;
+    uint32_t expected;
+  };
+  const Case cases[] = {
+      {15, 0x7C00, 0xFF0000}, {15, 0x0010, 0x000084}, {16, 0x07E0, 0x00FF00},
+      {16, 0x8410, 0x848284}, {24, 0x123456, 0x123456}, {32, 0xFF654321, 0x654321},
+  };
+  ASSERT_EQ(dd_->SetCooperativeLevel(window_, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bits);
+    ASSERT_EQ(dd_->SetDisplayMode(320, 200, c.bits, 0, 0), DD_OK);
+    DDSURFACEDESC desc = Desc(DDSCAPS_PRIMARYSURFACE);
+    IDirectDrawSurface* primary = nullptr;
+    ASSERT_EQ(dd_->CreateSurface(&desc, &primary, nullptr), DD_OK);
+    DDPIXELFORMAT format{};
+    format.dwSize = sizeof format;
+    primary->GetPixelFormat(&format);
+    EXPECT_EQ(format.dwRGBBitCount, c.bits == 15 ? 16u : c.bits);
+    DDBLTFX fx{};
+    fx.dwSize = sizeof fx;
+    fx.dwFillColor = c.fill;
+    ASSERT_EQ(primary->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx), DD_OK);
+    winapi::testing::HostFrameData frame;
+    ASSERT_TRUE(winapi::testing::HostFrame(&frame));
+    EXPECT_EQ(frame.width, 320);
+    EXPECT_EQ(frame.pixels[320 * 200 - 1], c.expected);
+    primary->Release();
+  }
+}
+
 TEST_F(SurfaceTest, WindowedFramesShowTheClientAreaAndBlitsAreClipped) {
   ASSERT_EQ(dd_->SetCooperativeLevel(window_, DDSCL_NORMAL), DD_OK);
   DDSURFACEDESC desc = Desc(DDSCAPS_PRIMARYSURFACE);

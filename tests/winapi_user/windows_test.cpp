@@ -191,6 +191,34 @@ TEST_F(WindowsTest, ScreenSaverSettingsAndTheirNotice) {
   EXPECT_FALSE(SystemParametersInfoA(0x9999, 0, &power, 0));
 }
 
+TEST_F(WindowsTest, WindowLongsHoldStylesUserDataAndTheClassBytes) {
+  WNDCLASSA cls{};
+  cls.lpfnWndProc = RecordingProc;
+  cls.lpszClassName = "ExtraBytesClass";
+  cls.cbWndExtra = 8;
+  RegisterClassA(&cls);
+  HWND window = CreateWindowExA(0, "ExtraBytesClass", "x", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
+  made_.push_back(window);
+  EXPECT_EQ(GetWindowLongA(window, 4), 0);
+  EXPECT_EQ(SetWindowLongA(window, 4, -7), 0);
+  EXPECT_EQ(GetWindowLongA(window, 4), -7);
+  EXPECT_EQ(GetWindowLongA(window, 0), 0);
+  SetLastError(0);
+  EXPECT_EQ(GetWindowLongA(window, 6), 0);  // past the class's bytes
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_INDEX));
+  SetWindowLongA(window, GWL_USERDATA, 1234);
+  EXPECT_EQ(GetWindowLongA(window, GWL_USERDATA), 1234);
+  EXPECT_FALSE(GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE);
+  ShowWindow(window, SW_SHOWNA);
+  EXPECT_TRUE(GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE);
+  // A new procedure takes over the window.
+  SetWindowLongA(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+                   return message == WM_USER ? 99 : 0;
+                 }));
+  EXPECT_EQ(SendMessageA(window, WM_USER, 0, 0), 99);
+  ValidateRect(window, nullptr);
+}
+
 TEST_F(WindowsTest, StockObjectsAndResourcesAreStableHandles) {
   EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), LoadCursorA(nullptr, IDC_ARROW));
   EXPECT_NE(LoadCursorA(nullptr, IDC_ARROW), nullptr);

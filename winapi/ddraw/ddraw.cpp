@@ -547,12 +547,16 @@ HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bits, DWORD 
     std::lock_guard lock(Lock());
     if (D().exclusive != this || D().noExclusive || !user::ApplicationActive()) return DDERR_NOEXCLUSIVEMODE;
     const auto& modes = D().config.modes;
-    // A 16-bit request takes the listed 16-bit mode, whichever of 5-6-5 and 5-5-5 it is.
-    auto it = std::find_if(modes.begin(), modes.end(), [&](const FakeDisplayMode& m) {
-      const DWORD listed = m.bits == 15 ? 16 : m.bits;
-      return m.width == width && m.height == height && (listed == bits || m.bits == bits) &&
-             (refreshRate == 0 || m.refresh == 0 || m.refresh == refreshRate);
-    });
+    // A 16-bit request takes the listed 16-bit mode, whichever of 5-6-5 and 5-5-5 it is; an exact depth first.
+    auto find = [&](bool exact) {
+      return std::find_if(modes.begin(), modes.end(), [&](const FakeDisplayMode& m) {
+        const DWORD listed = m.bits == 15 ? 16 : m.bits;
+        return m.width == width && m.height == height && (exact ? m.bits == bits : listed == bits) &&
+               (refreshRate == 0 || m.refresh == 0 || m.refresh == refreshRate);
+      });
+    };
+    auto it = find(true);
+    if (it == modes.end()) it = find(false);
     if (it == modes.end()) return DDERR_INVALIDMODE;
     for (const auto& [w, h, b] : D().refused)
       if (w == width && h == height && b == bits) return DDERR_UNSUPPORTEDMODE;

@@ -430,6 +430,7 @@ using LPCREATESTRUCTA = CREATESTRUCTA*;
 #define ERROR_CLASS_DOES_NOT_EXIST 1411L
 #define ERROR_CLASS_HAS_WINDOWS 1412L
 #define ERROR_INVALID_THREAD_ID 1444L
+#define ERROR_INVALID_INDEX 1413L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
 #define ERROR_ACCESS_DENIED_WINDOW 5L
 
@@ -458,6 +459,7 @@ BOOL SetWindowTextA(HWND window, LPCSTR text);
 int GetWindowTextA(HWND window, LPSTR text, int maxCount);
 HWND FindWindowA(LPCSTR className, LPCSTR windowName);
 int GetClassNameA(HWND window, LPSTR className, int maxCount);
+// Index 0 and up reads the class's window bytes (cbWndExtra) as 32-bit values.
 LONG_PTR GetWindowLongA(HWND window, int index);
 LONG_PTR SetWindowLongA(HWND window, int index, LONG_PTR value);
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);

@@ -25,6 +25,7 @@ struct WindowClass {
   HICON icon = nullptr;
   HCURSOR cursor = nullptr;
   HBRUSH background = nullptr;
+  int windowExtra = 0;  // bytes of GetWindowLongA storage per window
   int windows = 0;  // live windows of the class
   ATOM atom = 0;
 };
@@ -42,6 +43,7 @@ struct Window {
   LONG_PTR userData = 0;
   LONG_PTR id = 0;
   HINSTANCE instance = nullptr;
+  std::vector<uint8_t> extra;  // the class's window bytes
   bool visible = false;
   bool iconic = false;
   bool needsPaint = false;

@@ -334,6 +334,7 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
   cls->icon = windowClass->hIcon;
   cls->cursor = windowClass->hCursor;
   cls->background = windowClass->hbrBackground;
+  cls->windowExtra = std::clamp(windowClass->cbWndExtra, 0, 1024);
   cls->atom = S().nextAtom++;
   if (S().nextAtom == 0) S().nextAtom = 0xC000;
   S().classes[cls->name] = cls;
@@ -391,6 +392,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     w->proc = cls->proc;
     w->instance = instance;
     w->id = reinterpret_cast<LONG_PTR>(menu);
+    w->extra.assign(static_cast<size_t>(cls->windowExtra), 0);
     cls->windows++;
     S().windows[reinterpret_cast<uintptr_t>(handle)] = std::move(w);
   }
@@ -710,6 +712,15 @@ LONG_PTR GetWindowLongA(HWND window, int index) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
+  if (index >= 0) {  // the class's window bytes: a 32-bit value, as the platform stores it
+    if (static_cast<size_t>(index) + 4 > w->extra.size()) {
+      SetError(ERROR_INVALID_INDEX);
+      return 0;
+    }
+    int32_t value;
+    std::memcpy(&value, w->extra.data() + index, 4);
+    return value;
+  }
   switch (index) {
     case GWL_STYLE:
       return static_cast<LONG_PTR>(w->style | (w->visible ? WS_VISIBLE : 0) | (w->iconic ? WS_MINIMIZE : 0));
@@ -739,6 +750,12 @@ LONG_PTR SetWindowLongA(HWND window, int index, LONG_PTR value) {
     return 0;
   }
   const LONG_PTR old = GetWindowLongA(window, index);
+  if (index >= 0) {
+    if (static_cast<size_t>(index) + 4 > w->extra.size()) return 0;
+    const int32_t narrow = static_cast<int32_t>(value);
+    std::memcpy(w->extra.data() + index, &narrow, 4);
+    return old;
+  }
   switch (index) {
     case GWL_STYLE:
       w->style = static_cast<DWORD>(value) & ~(WS_VISIBLE | WS_MINIMIZE);

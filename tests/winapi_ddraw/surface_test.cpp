@@ -126,6 +126,38 @@ TEST_F(SurfaceTest, MirrorsAndQuarterTurns) {
   EXPECT_EQ(Blt(same, nullptr, source, nullptr, DDBLT_ROTATIONANGLE, &fx), DDERR_UNSUPPORTED);
 }
 
+TEST_F(SurfaceTest, Yuy2PicturesBlitIntoRgbColours) {
+  DDSURFACEDESC desc = Desc(DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY, 2, 1);
+  desc.dwFlags |= DDSD_PIXELFORMAT;
+  desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+  desc.ddpfPixelFormat.dwFlags = DDPF_FOURCC;
+  desc.ddpfPixelFormat.dwFourCC = MAKEFOURCC('Y', 'U', 'Y', '2');
+  IDirectDrawSurface* yuv = nullptr;
+  ASSERT_EQ(dd_->CreateSurface(&desc, &yuv, nullptr), DD_OK);
+  surfaces_.push_back(yuv);
+  DDSURFACEDESC lock{};
+  lock.dwSize = sizeof lock;
+  ASSERT_EQ(yuv->Lock(nullptr, &lock, DDLOCK_WAIT, nullptr), DD_OK);
+  const uint8_t pair[4] = {235, 128, 16, 128};  // white, then black, no colour
+  std::memcpy(lock.lpSurface, pair, 4);
+  yuv->Unlock(nullptr);
+  DDSURFACEDESC rgbDesc = Desc(DDSCAPS_OFFSCREENPLAIN, 4, 2);  // the desktop's 5-6-5
+  IDirectDrawSurface* rgb = nullptr;
+  ASSERT_EQ(dd_->CreateSurface(&rgbDesc, &rgb, nullptr), DD_OK);
+  surfaces_.push_back(rgb);
+  ASSERT_EQ(rgb->Blt(nullptr, yuv, nullptr, DDBLT_WAIT, nullptr), DD_OK);  // doubled in both directions
+  ASSERT_EQ(rgb->Lock(nullptr, &lock, DDLOCK_WAIT, nullptr), DD_OK);
+  const auto* row = static_cast<const uint16_t*>(lock.lpSurface);
+  EXPECT_EQ(row[0], 0xFFFF);
+  EXPECT_EQ(row[1], 0xFFFF);
+  EXPECT_EQ(row[2], 0x0000);
+  EXPECT_EQ(row[3], 0x0000);
+  rgb->Unlock(nullptr);
+  EXPECT_EQ(yuv->Blt(nullptr, rgb, nullptr, DDBLT_WAIT, nullptr), DDERR_INVALIDPIXELFORMAT);
+  IDirectDrawSurface* eight = Make8(2, 2);
+  EXPECT_EQ(eight->Blt(nullptr, yuv, nullptr, DDBLT_WAIT, nullptr), DDERR_INVALIDPIXELFORMAT);
+}
+
 TEST_F(SurfaceTest, OverlappingBlitWithinOneSurface) {
   IDirectDrawSurface* s = Make8(4, 1, {1, 2, 3, 4});
   RECT from{0, 0, 3, 1};

@@ -45,6 +45,30 @@ bool Inside(const RECT& r, DWORD width, DWORD height) {
          r.right <= static_cast<LONG>(width) && r.bottom <= static_cast<LONG>(height);
 }
 
+// Places an 8-bit channel into a colour mask.
+uint32_t Pack(uint32_t channel, uint32_t mask) {
+  if (!mask) return 0;
+  int shift = 0;
+  while (!((mask >> shift) & 1)) ++shift;
+  int width = 0;
+  while (shift + width < 32 && ((mask >> (shift + width)) & 1)) ++width;
+  return ((width >= 8 ? channel << (width - 8) : channel >> (8 - width)) << shift) & mask;
+}
+
+// Pixel x of a YUY2 row (Y0 U Y1 V for each pair) in an RGB format, with the video range of BT.601.
+uint32_t FromYuy2(const uint8_t* row, LONG x, const Format& format) {
+  const uint8_t* pair = row + static_cast<size_t>(x & ~1L) * 2;
+  const int y = (x & 1) ? pair[2] : pair[0];
+  const int c = y - 16;
+  const int d = pair[1] - 128;
+  const int e = pair[3] - 128;
+  auto clamp = [](int v) { return static_cast<uint32_t>(std::clamp((v + 128) >> 8, 0, 255)); };
+  const uint32_t r = clamp(298 * c + 409 * e);
+  const uint32_t g = clamp(298 * c - 100 * d - 208 * e);
+  const uint32_t b = clamp(298 * c + 516 * d);
+  return Pack(r, format.red) | Pack(g, format.green) | Pack(b, format.blue);
+}
+
 HRESULT Injected(const char* call) {
   uint32_t error = 0;
   if (testing::ShouldFail(call, &error)) return static_cast<HRESULT>(error ? error : static_cast<uint32_t>(DDERR_GENERIC));
@@ -334,7 +358,11 @@ HRESULT Surface::BltCommon(RECT dest, Surface* source, RECT srect, bool hasSourc
     return DD_OK;
   }
   if (!hasSource || !source) return DDERR_INVALIDPARAMS;
-  if (source->format_.bits != format_.bits || source->format_.bits == 4) return DDERR_INVALIDPIXELFORMAT;
+  // YUY2 pictures are turned into the destination's colours (the movie output's blit); otherwise depths match.
+  const bool yuy2 = (source->format_.flags & DDPF_FOURCC) != 0;
+  if (format_.flags & DDPF_FOURCC) return DDERR_INVALIDPIXELFORMAT;
+  if (yuy2 && (format_.Palettized() || !format_.red)) return DDERR_INVALIDPIXELFORMAT;
+  if (!yuy2 && (source->format_.bits != format_.bits || source->format_.bits == 4)) return DDERR_INVALIDPIXELFORMAT;
   if (!Inside(srect, source->width_, source->height_)) return DDERR_INVALIDRECT;
 
   DWORD effects = (flags & DDBLT_DDFX) && fx ? fx->dwDDFX : 0;
@@ -377,7 +405,7 @@ HRESULT Surface::BltCommon(RECT dest, Surface* source, RECT srect, bool hasSourc
     srcBase = copy.data();
   }
   // Same size and no effects: row copies (or a plain keyed loop), no sampling.
-  const bool plain = turns == 0 && !(effects & (DDBLTFX_MIRRORLEFTRIGHT | DDBLTFX_MIRRORUPDOWN)) &&
+  const bool plain = !yuy2 && turns == 0 && !(effects & (DDBLTFX_MIRRORLEFTRIGHT | DDBLTFX_MIRRORUPDOWN)) &&
                      width == srcWidth && height == srcHeight;
   if (plain) {
     const LONG count = visible.right - visible.left;
@@ -429,7 +457,8 @@ HRESULT Surface::BltCommon(RECT dest, Surface* source, RECT srect, bool hasSourc
       if (effects & DDBLTFX_MIRRORUPDOWN) py = preHeight - 1 - py;
       const LONG sx = srect.left + static_cast<LONG>((2 * static_cast<int64_t>(px) + 1) * srcWidth / (2 * preWidth));
       const LONG sy = srect.top + static_cast<LONG>((2 * static_cast<int64_t>(py) + 1) * srcHeight / (2 * preHeight));
-      const uint32_t value = Read(srcBase + static_cast<ptrdiff_t>(sy) * srcPitch + static_cast<size_t>(sx) * bytes, bytes);
+      const uint32_t value = yuy2 ? FromYuy2(srcBase + static_cast<ptrdiff_t>(sy) * srcPitch, sx, format_)
+                                  : Read(srcBase + static_cast<ptrdiff_t>(sy) * srcPitch + static_cast<size_t>(sx) * bytes, bytes);
       if (sourceKey && InKey(value, *sourceKey)) continue;
       uint8_t* target = row + static_cast<size_t>(x) * bytes;
       if (destinationKey && !InKey(Read(target, bytes), *destinationKey)) continue;

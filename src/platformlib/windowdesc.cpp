@@ -290,9 +290,10 @@ bool emptyzone(const Zone& z) { return z.x1 > z.x2 || z.y1 > z.y2; }
 // When the merge list is full it becomes the bounding rectangle of everything, so nothing is ever lost.
 bool mergeoverflowed = false;
 
-void mergeinsert(const Zone& r) {
+// The parts of R cut around E overlap nothing before E (R did not), so their search goes on after E.
+void mergeinsert(const Zone& r, int32_t from = 0) {
   if (emptyzone(r) || mergeoverflowed) return;
-  for (int32_t i = 0; i < countmerge; ++i) {
+  for (int32_t i = from; i < countmerge; ++i) {
     const Zone& e = listmerge[i];
     const int32_t ix1 = std::max(r.x1, e.x1), iy1 = std::max(r.y1, e.y1);
     const int32_t ix2 = std::min(r.x2, e.x2), iy2 = std::min(r.y2, e.y2);
@@ -304,10 +305,10 @@ void mergeinsert(const Zone& r) {
     const Zone below{r.x1, std::max(r.y1, clampi(int64_t{ecopy.y2} + 1)), r.x2, r.y2};
     const Zone left{r.x1, r.y1, std::min(r.x2, clampi(int64_t{ecopy.x1} - 1)), r.y2};
     const Zone right{std::max(r.x1, clampi(int64_t{ecopy.x2} + 1)), r.y1, r.x2, r.y2};
-    if (ecopy.y1 > r.y1) mergeinsert(above);
-    if (ecopy.y2 < r.y2) mergeinsert(below);
-    if (ecopy.x1 > r.x1) mergeinsert(left);
-    if (ecopy.x2 < r.x2) mergeinsert(right);
+    if (ecopy.y1 > r.y1) mergeinsert(above, i + 1);
+    if (ecopy.y2 < r.y2) mergeinsert(below, i + 1);
+    if (ecopy.x1 > r.x1) mergeinsert(left, i + 1);
+    if (ecopy.x2 < r.x2) mergeinsert(right, i + 1);
     return;
   }
   if (countmerge >= zonecapacity) {

@@ -80,6 +80,7 @@ uint32_t accumulator = 0;  // fraction of a millisecond, 16.16
 std::atomic<uint32_t> due{0};
 UINT eventid = 0;
 UINT resolution = 0;
+std::atomic<bool> periodbegun{false};  // timeBeginPeriod is balanced by exactly one timeEndPeriod
 std::atomic<int> holdcount{0};
 std::atomic<uint32_t> libraryticks{0};
 std::atomic<uint32_t> waitcount{0};
@@ -124,7 +125,7 @@ void scheduleandwake() {
     eventid = timeSetEvent(static_cast<UINT>(delay), 1, timercallback, 0, TIME_ONESHOT);
     if (!eventid) {
       setrate(0);
-      timeEndPeriod(1);
+      if (periodbegun.exchange(false)) timeEndPeriod(1);
     }
   }
   if (holdcount == 0 && timerevent) {
@@ -449,7 +450,8 @@ int inittimer(int wanted) {
     timerabort("inittimer - FAILED TO CREATE TIMER THREAD.\n");
     return 0;
   }
-  if (timeBeginPeriod(1) != TIMERR_NOERROR) {
+  periodbegun = timeBeginPeriod(1) == TIMERR_NOERROR;
+  if (!periodbegun) {
     stoptimer();
     timerabort("inittimer - FAILED TO INITIALIZE MULTIMEDIA TIMER.\n");
     return 0;
@@ -502,7 +504,7 @@ void stoptimer() {
     eventid = 0;
   }
   if (id) timeKillEvent(id);
-  timeEndPeriod(1);
+  if (periodbegun.exchange(false)) timeEndPeriod(1);
   {
     std::lock_guard<std::mutex> guard(timermutex);
     if (timerevent) SetEvent(timerevent);

@@ -123,12 +123,37 @@ class Surface final : public IDirectDrawSurface3 {
   DWORD displayBits_;               // display depth the surface was made in (primary surfaces)
 };
 
-class Palette final : public IDirectDrawPalette {
+// Reference counting and QueryInterface of the small objects (one interface each).
+template <typename Derived, typename Interface>
+class Counted : public Interface {
  public:
+  HRESULT QueryInterface(REFIID iid, LPVOID* object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (!(iid == Derived::Iid())) return E_NOINTERFACE;
+    AddRef();
+    *object = static_cast<Interface*>(this);
+    return S_OK;
+  }
+  ULONG AddRef() override {
+    std::lock_guard lock(Lock());
+    return ++refs_;
+  }
+  ULONG Release() override {
+    std::lock_guard lock(Lock());
+    const ULONG left = --refs_;
+    if (!left) delete static_cast<Derived*>(this);
+    return left;
+  }
+
+ private:
+  ULONG refs_ = 1;
+};
+
+class Palette final : public Counted<Palette, IDirectDrawPalette> {
+ public:
+  static const GUID& Iid() { return IID_IDirectDrawPalette; }
   Palette(DWORD caps, const PALETTEENTRY* entries);
-  HRESULT QueryInterface(REFIID iid, LPVOID* object) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
   HRESULT GetCaps(LPDWORD caps) override;
   HRESULT GetEntries(DWORD flags, DWORD base, DWORD count, LPPALETTEENTRY entries) override;
   HRESULT SetEntries(DWORD flags, DWORD start, DWORD count, LPPALETTEENTRY entries) override;
@@ -136,22 +161,18 @@ class Palette final : public IDirectDrawPalette {
   const PALETTEENTRY* Entries() const { return entries_; }
 
  private:
-  ULONG refs_ = 1;
   DWORD caps_;
   PALETTEENTRY entries_[256] = {};
 };
 
-class Clipper final : public IDirectDrawClipper {
+class Clipper final : public Counted<Clipper, IDirectDrawClipper> {
  public:
-  HRESULT QueryInterface(REFIID iid, LPVOID* object) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
+  static const GUID& Iid() { return IID_IDirectDrawClipper; }
   HRESULT SetHWnd(DWORD flags, HWND window) override;
   HRESULT GetHWnd(HWND* window) override;
   HWND Window() const { return window_; }
 
  private:
-  ULONG refs_ = 1;
   HWND window_ = nullptr;
 };
 

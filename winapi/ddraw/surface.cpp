@@ -707,27 +707,6 @@ Palette::Palette(DWORD caps, const PALETTEENTRY* entries) : caps_(caps) {
   std::memcpy(entries_, entries, sizeof(PALETTEENTRY) * Size());
 }
 
-HRESULT Palette::QueryInterface(REFIID iid, LPVOID* object) {
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  if (iid != IID_IDirectDrawPalette) return E_NOINTERFACE;
-  AddRef();
-  *object = static_cast<IDirectDrawPalette*>(this);
-  return S_OK;
-}
-
-ULONG Palette::AddRef() {
-  std::lock_guard lock(ddraw::Lock());
-  return ++refs_;
-}
-
-ULONG Palette::Release() {
-  std::lock_guard lock(ddraw::Lock());
-  const ULONG left = --refs_;
-  if (!left) delete this;
-  return left;
-}
-
 HRESULT Palette::GetCaps(LPDWORD caps) {
   if (!caps) return DDERR_INVALIDPARAMS;
   *caps = caps_;
@@ -754,27 +733,6 @@ HRESULT Palette::SetEntries(DWORD, DWORD start, DWORD count, LPPALETTEENTRY entr
 }
 
 // ---- clippers ----------------------------------------------------------------------------------------------------
-
-HRESULT Clipper::QueryInterface(REFIID iid, LPVOID* object) {
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  if (iid != IID_IDirectDrawClipper) return E_NOINTERFACE;
-  AddRef();
-  *object = static_cast<IDirectDrawClipper*>(this);
-  return S_OK;
-}
-
-ULONG Clipper::AddRef() {
-  std::lock_guard lock(ddraw::Lock());
-  return ++refs_;
-}
-
-ULONG Clipper::Release() {
-  std::lock_guard lock(ddraw::Lock());
-  const ULONG left = --refs_;
-  if (!left) delete this;
-  return left;
-}
 
 HRESULT Clipper::SetHWnd(DWORD, HWND window) {
   if (window && !IsWindow(window)) return DDERR_INVALIDPARAMS;

@@ -472,6 +472,14 @@ struct IDirectDrawSurface : IUnknown {
 
  protected:
   ~IDirectDrawSurface() = default;
+  // The attached surface as the newer interface that the caller holds (every surface has all of them).
+  template <typename Newer>
+  HRESULT AttachedAs(LPDDSCAPS caps, Newer** surface) {
+    LPDIRECTDRAWSURFACE found = nullptr;
+    const HRESULT result = GetAttachedSurface(caps, &found);
+    if (surface) *surface = static_cast<Newer*>(found);
+    return result;
+  }
 };
 
 struct IDirectDrawSurface2 : IDirectDrawSurface {
@@ -479,12 +487,7 @@ struct IDirectDrawSurface2 : IDirectDrawSurface {
   virtual HRESULT PageLock(DWORD flags) = 0;
   virtual HRESULT PageUnlock(DWORD flags) = 0;
   using IDirectDrawSurface::GetAttachedSurface;
-  HRESULT GetAttachedSurface(LPDDSCAPS caps, LPDIRECTDRAWSURFACE2* surface) {
-    LPDIRECTDRAWSURFACE found = nullptr;
-    HRESULT result = GetAttachedSurface(caps, &found);
-    if (surface) *surface = static_cast<LPDIRECTDRAWSURFACE2>(found);
-    return result;
-  }
+  HRESULT GetAttachedSurface(LPDDSCAPS caps, LPDIRECTDRAWSURFACE2* surface) { return AttachedAs(caps, surface); }
 
  protected:
   ~IDirectDrawSurface2() = default;
@@ -495,12 +498,7 @@ struct IDirectDrawSurface3 : IDirectDrawSurface2 {
   // pitch and pixel format); the caller keeps ownership of the memory.
   virtual HRESULT SetSurfaceDesc(LPDDSURFACEDESC desc, DWORD flags) = 0;
   using IDirectDrawSurface::GetAttachedSurface;
-  HRESULT GetAttachedSurface(LPDDSCAPS caps, LPDIRECTDRAWSURFACE3* surface) {
-    LPDIRECTDRAWSURFACE found = nullptr;
-    HRESULT result = GetAttachedSurface(caps, &found);
-    if (surface) *surface = static_cast<LPDIRECTDRAWSURFACE3>(found);
-    return result;
-  }
+  HRESULT GetAttachedSurface(LPDDSCAPS caps, LPDIRECTDRAWSURFACE3* surface) { return AttachedAs(caps, surface); }
 
  protected:
   ~IDirectDrawSurface3() = default;

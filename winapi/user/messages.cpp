@@ -398,6 +398,29 @@ bool PostTo(const std::shared_ptr<Queue>& queue, HWND window, UINT message, WPAR
   return true;
 }
 
+BOOL PostOrFail(const std::shared_ptr<Queue>& queue, DWORD error, HWND window, UINT message, WPARAM wParam,
+                LPARAM lParam) {
+  if (!queue) {
+    SetLastError(error);
+    return FALSE;
+  }
+  return PostTo(queue, window, message, wParam, lParam);
+}
+
+// Queues a message sent to another thread's window; `sender` waits for it unless null. Call with the lock.
+std::shared_ptr<Sent> QueueSent(Queue& target, HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                std::shared_ptr<Queue> sender) {
+  auto sent = std::make_shared<Sent>();
+  sent->window = window;
+  sent->message = message;
+  sent->wParam = wParam;
+  sent->lParam = lParam;
+  sent->sender = std::move(sender);
+  target.sent.push_back(sent);
+  Bump(target);
+  return sent;
+}
+
 std::shared_ptr<Queue> WindowQueue(HWND window) {
   Window* record = FindWindowRecord(window);
   if (!record) return nullptr;
@@ -474,11 +497,7 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     std::lock_guard lock(Lock());
     queue = WindowQueue(window);
   }
-  if (!queue) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
-  return PostTo(queue, window, message, wParam, lParam);
+  return PostOrFail(queue, ERROR_INVALID_WINDOW_HANDLE, window, message, wParam, lParam);
 }
 
 BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -488,11 +507,7 @@ BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
     std::lock_guard lock(Lock());
     queue = QueueOf(threadId);
   }
-  if (!queue) {
-    SetLastError(ERROR_INVALID_THREAD_ID);
-    return FALSE;
-  }
-  return PostTo(queue, nullptr, message, wParam, lParam);
+  return PostOrFail(queue, ERROR_INVALID_THREAD_ID, nullptr, message, wParam, lParam);
 }
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -501,7 +516,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   Queue& self = CurrentQueue();
-  auto sent = std::make_shared<Sent>();
+  std::shared_ptr<Sent> sent;
   {
     std::lock_guard lock(Lock());
     Window* record = FindWindowRecord(window);
@@ -512,15 +527,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (record->thread != self.thread) {
       auto target = QueueOf(record->thread);
       if (!target) return 0;
-      sent->window = window;
-      sent->message = message;
-      sent->wParam = wParam;
-      sent->lParam = lParam;
-      sent->sender = tQueue.queue;
-      target->sent.push_back(sent);
-      Bump(*target);
-    } else {
-      sent.reset();
+      sent = QueueSent(*target, window, message, wParam, lParam, tQueue.queue);
     }
   }
   if (!sent) return CallWindowProcedure(window, message, wParam, lParam);
@@ -543,7 +550,6 @@ BOOL SendNotifyMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return TRUE;
   }
   Queue& self = CurrentQueue();
-  bool direct = false;
   {
     std::lock_guard lock(Lock());
     Window* record = FindWindowRecord(window);
@@ -551,21 +557,14 @@ BOOL SendNotifyMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
       return FALSE;
     }
-    if (record->thread == self.thread) {
-      direct = true;
-    } else {
+    if (record->thread != self.thread) {
       auto target = QueueOf(record->thread);
       if (!target) return FALSE;
-      auto sent = std::make_shared<Sent>();
-      sent->window = window;
-      sent->message = message;
-      sent->wParam = wParam;
-      sent->lParam = lParam;
-      target->sent.push_back(sent);
-      Bump(*target);
+      QueueSent(*target, window, message, wParam, lParam, nullptr);
+      return TRUE;
     }
   }
-  if (direct) CallWindowProcedure(window, message, wParam, lParam);
+  CallWindowProcedure(window, message, wParam, lParam);
   return TRUE;
 }
 

@@ -985,47 +985,33 @@ int GetSystemMetrics(int index) {
 }
 
 BOOL SystemParametersInfoA(UINT action, UINT uiParam, PVOID pvParam, UINT winIni) {
-  BOOL* setting = nullptr;
-  bool set = false;
+  struct Setting {
+    UINT get;
+    UINT set;
+    BOOL State::*value;
+  };
+  static const Setting kSettings[] = {
+      {SPI_GETSCREENSAVEACTIVE, SPI_SETSCREENSAVEACTIVE, &State::screenSaverActive},
+      {SPI_GETPOWEROFFACTIVE, SPI_SETPOWEROFFACTIVE, &State::powerOffActive},
+      {SPI_GETLOWPOWERACTIVE, SPI_SETLOWPOWERACTIVE, &State::lowPowerActive},
+  };
   {
     std::lock_guard lock(Lock());
-    switch (action) {
-      case SPI_GETSCREENSAVEACTIVE:
-        setting = &S().screenSaverActive;
-        break;
-      case SPI_SETSCREENSAVEACTIVE:
-        setting = &S().screenSaverActive;
-        set = true;
-        break;
-      case SPI_GETPOWEROFFACTIVE:
-        setting = &S().powerOffActive;
-        break;
-      case SPI_SETPOWEROFFACTIVE:
-        setting = &S().powerOffActive;
-        set = true;
-        break;
-      case SPI_GETLOWPOWERACTIVE:
-        setting = &S().lowPowerActive;
-        break;
-      case SPI_SETLOWPOWERACTIVE:
-        setting = &S().lowPowerActive;
-        set = true;
-        break;
-      default:
-        SetError(ERROR_INVALID_PARAMETER);
-        return FALSE;
+    const Setting* setting = nullptr;
+    for (const Setting& s : kSettings)
+      if (s.get == action || s.set == action) setting = &s;
+    if (!setting || (action == setting->get && !pvParam)) {
+      SetError(ERROR_INVALID_PARAMETER);
+      return FALSE;
     }
-    if (!set) {
-      if (!pvParam) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-      }
-      *static_cast<BOOL*>(pvParam) = *setting;
+    BOOL& value = S().*(setting->value);
+    if (action == setting->get) {
+      *static_cast<BOOL*>(pvParam) = value;
       return TRUE;
     }
-    const BOOL value = uiParam ? TRUE : FALSE;
-    if (*setting == value) return TRUE;
-    *setting = value;
+    const BOOL wanted = uiParam ? TRUE : FALSE;
+    if (value == wanted) return TRUE;
+    value = wanted;
   }
   if (winIni & SPIF_SENDWININICHANGE) PostMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, action, 0);
   return TRUE;

@@ -69,6 +69,25 @@ uint32_t FromYuy2(const uint8_t* row, LONG x, const Format& format) {
   return Pack(r, format.red) | Pack(g, format.green) | Pack(b, format.blue);
 }
 
+// Gives the caller a reference to an object the surface holds.
+template <typename Object, typename Interface>
+HRESULT Handed(Object* held, Interface** out, HRESULT none) {
+  if (!out) return DDERR_INVALIDPARAMS;
+  std::lock_guard lock(Lock());
+  *out = held;
+  if (!held) return none;
+  held->AddRef();
+  return DD_OK;
+}
+
+// Replaces an object the surface holds, keeping the references right.
+template <typename Object>
+void Hold(Object*& held, Object* given) {
+  if (given) given->AddRef();
+  if (held) held->Release();
+  held = given;
+}
+
 HRESULT Injected(const char* call) {
   uint32_t error = 0;
   if (testing::ShouldFail(call, &error)) return static_cast<HRESULT>(error ? error : static_cast<uint32_t>(DDERR_GENERIC));
@@ -501,22 +520,13 @@ HRESULT Surface::GetCaps(LPDDSCAPS caps) {
   return DD_OK;
 }
 
-HRESULT Surface::GetClipper(LPDIRECTDRAWCLIPPER* clipper) {
-  if (!clipper) return DDERR_INVALIDPARAMS;
-  std::lock_guard lock(ddraw::Lock());
-  *clipper = clipper_;
-  if (!clipper_) return DDERR_NOCLIPPERATTACHED;
-  clipper_->AddRef();
-  return DD_OK;
-}
+HRESULT Surface::GetClipper(LPDIRECTDRAWCLIPPER* clipper) { return Handed(clipper_, clipper, DDERR_NOCLIPPERATTACHED); }
 
 HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER clipper) {
   std::lock_guard lock(ddraw::Lock());
   auto* ours = clipper ? dynamic_cast<Clipper*>(clipper) : nullptr;
   if (clipper && !ours) return DDERR_INVALIDOBJECT;
-  if (ours) ours->AddRef();
-  if (clipper_) clipper_->Release();
-  clipper_ = ours;
+  Hold(clipper_, ours);
   return DD_OK;
 }
 
@@ -556,14 +566,7 @@ HRESULT Surface::SetColorKey(DWORD flags, LPDDCOLORKEY key) {
   return DDERR_INVALIDPARAMS;
 }
 
-HRESULT Surface::GetPalette(LPDIRECTDRAWPALETTE* palette) {
-  if (!palette) return DDERR_INVALIDPARAMS;
-  std::lock_guard lock(ddraw::Lock());
-  *palette = palette_;
-  if (!palette_) return DDERR_NOPALETTEATTACHED;
-  palette_->AddRef();
-  return DD_OK;
-}
+HRESULT Surface::GetPalette(LPDIRECTDRAWPALETTE* palette) { return Handed(palette_, palette, DDERR_NOPALETTEATTACHED); }
 
 HRESULT Surface::SetPalette(LPDIRECTDRAWPALETTE palette) {
   {
@@ -572,9 +575,7 @@ HRESULT Surface::SetPalette(LPDIRECTDRAWPALETTE palette) {
     if (palette && !ours) return DDERR_INVALIDOBJECT;
     if (ours && !format_.Palettized()) return DDERR_NOTPALETTIZED;
     if (lost_) return DDERR_SURFACELOST;
-    if (ours) ours->AddRef();
-    if (palette_) palette_->Release();
-    palette_ = ours;
+    Hold(palette_, ours);
   }
   Changed();
   return DD_OK;

@@ -639,21 +639,18 @@ BOOL GetWindowRect(HWND window, LPRECT rect) {
   return TRUE;
 }
 
-BOOL ClientToScreen(HWND window, LPPOINT point) {
+// Moves a point by the client origin, `sign` 1 towards the screen and -1 back.
+static BOOL ShiftByClientOrigin(HWND window, LPPOINT point, LONG sign) {
   POINT origin{};
   if (!point || !ClientGeometry(window, nullptr, nullptr, &origin)) return FALSE;
-  point->x += origin.x;
-  point->y += origin.y;
+  point->x += sign * origin.x;
+  point->y += sign * origin.y;
   return TRUE;
 }
 
-BOOL ScreenToClient(HWND window, LPPOINT point) {
-  POINT origin{};
-  if (!point || !ClientGeometry(window, nullptr, nullptr, &origin)) return FALSE;
-  point->x -= origin.x;
-  point->y -= origin.y;
-  return TRUE;
-}
+BOOL ClientToScreen(HWND window, LPPOINT point) { return ShiftByClientOrigin(window, point, 1); }
+
+BOOL ScreenToClient(HWND window, LPPOINT point) { return ShiftByClientOrigin(window, point, -1); }
 
 BOOL SetWindowTextA(HWND window, LPCSTR text) {
   {

@@ -61,7 +61,7 @@ WinDisplay& D() { return windisplay(); }
 bool onmainthread() { return isthread(nullptr) != 0; }
 
 void abortsend() {
-  ABORTCONTEXT("win\\ddinit.c", "sendddrawrequest");
+  ABORTCONTEXT("displaymode.cpp", "sendddrawrequest");
   abortmessage("initgraphics - FAILED TO SEND MESSAGE TO WINDOW THREAD.\n");
 }
 
@@ -80,7 +80,7 @@ const uint8_t (&defaultpalette)[256][3] = paletteinit.rgb;
 
 int preinitgraphics() {
   if (!memstarted()) {
-    ABORTCONTEXT("win\\ddinit.c", "preinitgraphics");
+    ABORTCONTEXT("displaymode.cpp", "preinitgraphics");
     abortmessage("initgraphics - INITMEM REQUIRED BEFORE INITGRAPHICS\n");
     return 0;
   }

@@ -151,6 +151,8 @@ int windowsexittask() {
   WINLOG(1, "System task forcing exit.\n");
   releasewindow();
   removesystemtask(windowsexittask);
+  // The display goes back while the platform is whole; the exit routines then find nothing left to undo.
+  restoregraphics();
   exitprogram();
 }
 
@@ -359,7 +361,7 @@ HWND openmainwindow(int32_t width, int32_t height, int fullscreen) {
     wc.lpszClassName = windowstate.classname;
     if (!RegisterClassA(&wc)) {
       windowstate.classcount = 0;
-      ABORTCONTEXT("win\\winmain.c", "openmainwindow");
+      ABORTCONTEXT("mainwindow.cpp", "openmainwindow");
       abortmessage("initgraphics - FAILED WINDOWS CALL REGISTERCLASS (%d)", static_cast<int>(GetLastError()));
       return nullptr;
     }
@@ -416,7 +418,7 @@ void closemainwindow() {
   if (window) {
     WINLOG(1, "[WIND] closemainwindow\n");
     if (audiofocus.load()) {
-      ABORTCONTEXT("win\\winmain.c", "closemainwindow");
+      ABORTCONTEXT("mainwindow.cpp", "closemainwindow");
       abortmessage("closemainwindow - YOU MUST SHUT DOWN AUDIO FIRST.  CALL SNDrestore()\n");
     }
     if (savedscreensaver) SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_SENDWININICHANGE);

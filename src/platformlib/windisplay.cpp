@@ -434,7 +434,7 @@ int configwindisplay(WinDisplay* d) {
   d = displayrecord(d);
   DDLOG(1, "[DDRAW] configwindisplay\n");
   if (d->locked) {
-    ABORTCONTEXT("win\\ddraw.c", "configwindisplay");
+    ABORTCONTEXT("windisplay.cpp", "configwindisplay");
     abortmessage("initgraphics - CONFIG DISPLAY WHILE SURFACE LOCKED, PLEASE REPORT.\n");
     return 0;
   }
@@ -624,7 +624,7 @@ IDirectDrawSurface* makesurface(int backbuffers, const DDPIXELFORMAT* format, DW
                                 int32_t height) {
   WinDisplay* d = &display;
   if (format) {
-    ABORTCONTEXT("win\\ddraw.c", "makesurface");
+    ABORTCONTEXT("windisplay.cpp", "makesurface");
     abortmessage("makesurface - ALTERNATIVE TEXTURE FORMATS NOT YET SUPPORTED.\n");
     return nullptr;
   }
@@ -703,7 +703,7 @@ void storewinpalette(int first, int count, const uint32_t* colours) {
 int setwinpalette() {
   WinDisplay* d = &display;
   if (d->locked) {
-    ABORTCONTEXT("win\\ddraw.c", "setwinpalette");
+    ABORTCONTEXT("windisplay.cpp", "setwinpalette");
     abortmessage("setwinpalette - SURFACE MAY NOT BE LOCKED DURING SETPALETTE.\n");
     return 0;
   }

@@ -93,6 +93,7 @@ TEST_F(MainWindowTest, QuitEndsTheProgramOnTheMainThread) {
   uint32_t exittick = 0;
   try {
     for (int i = 0; i < 5000; ++i) {
+      ASSERT_EQ(getmainwindowhandle(), window) << "WM_QUIT does not end the window's loop by itself";
       runsystemtasks();
       Sleep(1);
     }
@@ -105,7 +106,7 @@ TEST_F(MainWindowTest, QuitEndsTheProgramOnTheMainThread) {
   EXPECT_EQ(code, 0u);
   EXPECT_EQ(exitthread, mainthread.threadid);
   EXPECT_GE(exittick - start, 10u) << "the exit task first runs ten ticks after the quit message";
-  EXPECT_EQ(getmainwindowhandle(), window) << "WM_QUIT does not end the window's loop by itself";
+  EXPECT_EQ(getmainwindowhandle(), nullptr) << "the exit task puts the display back before the program ends";
 }
 
 TEST_F(MainWindowTest, ReopeningWithOnlyTheFullScreenFlagChangedKeepsTheThread) {
@@ -177,6 +178,38 @@ TEST_F(MainWindowTest, ExtendedKeysGetTheirBiosCodes) {
                         {VK_F10, 0x4400},  {VK_F11, 0x8700},  {VK_F12, 0x8800},     {'A', 0}};
   for (const Case& c : cases) EXPECT_EQ(vkextendedkey(WM_KEYDOWN, c.vk), c.code) << c.vk;
   EXPECT_EQ(vkextendedkey(WM_KEYUP, VK_HOME), 0);
+}
+
+}  // namespace
+
+namespace {
+
+std::string lastabort;
+int cancelabort(const char* text) {
+  lastabort = text;
+  return 0;
+}
+
+TEST_F(MainWindowTest, ClosingWithAudioStillUpIsMisuse) {
+  HWND window = openmainwindow(320, 200, 0);
+  ASSERT_NE(window, nullptr);
+  setaudiofocushandler([](int) {});
+  lastabort.clear();
+  abortfilterhook = cancelabort;
+  closemainwindow();
+  abortfilterhook = nullptr;
+  EXPECT_NE(lastabort.find("YOU MUST SHUT DOWN AUDIO FIRST"), std::string::npos) << lastabort;
+  setaudiofocushandler(nullptr);
+}
+
+TEST_F(MainWindowTest, DisplayRequestWithoutAWindowIsMisuse) {
+  lastabort.clear();
+  abortfilterhook = cancelabort;
+  const char* text = sendddrawrequest(WM_LIBSETMODE, 0);
+  abortfilterhook = nullptr;
+  EXPECT_NE(lastabort.find("FAILED TO SEND MESSAGE TO WINDOW THREAD"), std::string::npos) << lastabort;
+  EXPECT_NE(text, nullptr);
+  EXPECT_EQ(grfop_pending.load(), 0) << "nothing stays pending";
 }
 
 }  // namespace

@@ -385,6 +385,7 @@ TEST_F(MemClassTest, DebugMessageFiltersByLevel) {
   debugmessage(nullptr, 9, "always\n");
   EXPECT_EQ(winapi::testing::TakeDebugOutput(), "[INIT] shown 2\nalways\n");
   static std::string written;
+  written.clear();
   debugoutputmode = 3;
   debugwritehook = [](const char* text) { written += text; };
   debugmessage(nullptr, 0, "screen");

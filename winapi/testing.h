@@ -132,6 +132,9 @@ void HostMinimizeWindow(bool minimized);
 void HostMouse(int x, int y, int button, bool down);
 // What GetKeyboardType reports (type 4, subtype 0 by default).
 void SetKeyboardType(int type, int subtype);
+// SetForegroundWindow calls made while the application was in the background (they do not take the focus
+// back from the program the user switched to).
+uint32_t ForegroundRequestsWhileInactive();
 }  // namespace winapi::testing
 
 // ---- the fake display driver (DirectDraw) -------------------------------------------------------------------------

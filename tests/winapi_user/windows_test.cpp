@@ -162,6 +162,10 @@ TEST_F(WindowsTest, TheHostWindowHearsOfFocusAndClosing) {
   EXPECT_EQ(all[0].message, static_cast<UINT>(WM_ACTIVATEAPP));
   EXPECT_EQ(all[0].wParam, static_cast<WPARAM>(FALSE));
   EXPECT_EQ(Kinds(all).back(), static_cast<UINT>(WM_ACTIVATE));
+  // The program asks to come back to the front: noted, but the user stays where they are.
+  EXPECT_TRUE(SetForegroundWindow(window));
+  EXPECT_EQ(winapi::testing::ForegroundRequestsWhileInactive(), 1u);
+  EXPECT_TRUE(Recorder::Get().Take(WM_ACTIVATEAPP).empty());
   winapi::testing::HostSetActive(true);
   EXPECT_EQ(Recorder::Get().Take(WM_ACTIVATEAPP).at(0).wParam, static_cast<WPARAM>(TRUE));
   winapi::testing::HostCloseWindow();  // WM_CLOSE; the default procedure destroys the window

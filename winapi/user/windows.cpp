@@ -40,6 +40,7 @@ struct State {
   BOOL screenSaverActive = TRUE;
   BOOL powerOffActive = TRUE;
   BOOL lowPowerActive = TRUE;
+  uint32_t foregroundRequests = 0;  // SetForegroundWindow calls while the application was in the background
 };
 
 State& S() {
@@ -306,12 +307,20 @@ void HostMinimize(HWND window, bool minimized) {
 void ResetWindows() {
   std::lock_guard lock(Lock());
   S().appActive = true;
+  S().foregroundRequests = 0;
   S().screenSaverActive = TRUE;
   S().powerOffActive = TRUE;
   S().lowPowerActive = TRUE;
 }
 
 }  // namespace winapi::user
+
+namespace winapi::testing {
+uint32_t ForegroundRequestsWhileInactive() {
+  std::lock_guard lock(winapi::user::Lock());
+  return winapi::user::S().foregroundRequests;
+}
+}  // namespace winapi::testing
 
 using namespace winapi::user;
 
@@ -795,6 +804,8 @@ BOOL SetForegroundWindow(HWND window) {
     if (!w) return FALSE;
     while (w->parent) w = FindWindowRecord(w->parent);
     window = w->handle;
+    // While the user works in another program the request is noted, not forced: the player can switch away.
+    if (!S().appActive) S().foregroundRequests++;
   }
   Activate(window);
   return TRUE;

@@ -213,3 +213,31 @@ TEST_F(MainWindowTest, DisplayRequestWithoutAWindowIsMisuse) {
 }
 
 }  // namespace
+
+namespace {
+
+int keepkey(WPARAM, LPARAM) { return 0; }
+
+TEST_F(MainWindowTest, KeyboardHookSwallowsSystemKeys) {
+  HWND window = openmainwindow(320, 200, 0);
+  ASSERT_NE(window, nullptr);
+  setkeyhook(1, nullptr);
+  const LPARAM alt = static_cast<LPARAM>(1u << 29);
+  struct Case {
+    WPARAM vk;
+    LPARAM flags;
+    bool swallowed;
+  };
+  const Case cases[] = {{VK_LWIN, 0, true},   {VK_SNAPSHOT, 0, true}, {VK_ESCAPE, 0, false},
+                        {VK_TAB, alt, true},  {VK_ESCAPE, alt, true}, {VK_SPACE, alt, false},
+                        {'A', 0, false},      {VK_TAB, 0, false}};
+  for (const Case& c : cases) EXPECT_EQ(keyhookproc(0, c.vk, c.flags) == 1, c.swallowed) << c.vk;
+  // With the callback keeping the key, nothing is swallowed.
+  setkeyhook(1, keepkey);
+  EXPECT_NE(keyhookproc(0, VK_LWIN, 0), 1);
+  // Without filtering of system keys, Alt combinations pass.
+  setkeyhook(0, nullptr);
+  EXPECT_NE(keyhookproc(0, VK_TAB, alt), 1);
+}
+
+}  // namespace

@@ -267,7 +267,9 @@ void BallLaunch(BallState* b, int autoClub, int realSwing, int, float power) {
   const float a = static_cast<float>(c.angle);
   float angle = (a + (trajectory * p * a / 50.0f) * surfaceF) * 0.8f * kDegToRad * ShotMeter.shotFactorB;
   if (angle > kSteepLow && angle < kSteepHigh) angle = kSteepLow;
-  const float spin = ClubSpinRate(club, shotType) * std::min(p, 1.2f) * spinF;
+  // A putt leaves the face rolling: its spin is the natural roll of its speed.
+  const float spin = club == 20 ? -speed * std::cos(angle) / (2.0f * kPi * kBallRadius)
+                                : ClubSpinRate(club, shotType) * std::min(p, 1.2f) * spinF;
   BallLaunchVector(b, toAim, speed, angle, spin, curve);
 }
 

@@ -158,6 +158,44 @@ TEST_F(SurfaceTest, Yuy2PicturesBlitIntoRgbColours) {
   EXPECT_EQ(eight->Blt(nullptr, yuv, nullptr, DDBLT_WAIT, nullptr), DDERR_INVALIDPIXELFORMAT);
 }
 
+// Random rectangles, effects and keys: a blit writes inside its destination rectangle or, when refused, nowhere.
+TEST_F(SurfaceTest, BlitsNeverWriteOutsideTheirRectangle) {
+  IDirectDrawSurface* source = Make8(5, 4, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20});
+  IDirectDrawSurface* dest = Make8(9, 7);
+  DDCOLORKEY key{3, 5};
+  source->SetColorKey(DDCKEY_SRCBLT | DDCKEY_COLORSPACE, &key);
+  uint32_t seed = 12345;
+  auto next = [&](int range) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<LONG>((seed >> 16) % static_cast<uint32_t>(range));
+  };
+  const DWORD effects[] = {0, DDBLTFX_MIRRORLEFTRIGHT, DDBLTFX_MIRRORUPDOWN, DDBLTFX_ROTATE90, DDBLTFX_ROTATE180,
+                           DDBLTFX_ROTATE270};
+  int done = 0;
+  for (int round = 0; round < 1500; ++round) {
+    Put(dest, Pixels(9 * 7, 0xEE));
+    RECT to{next(12) - 2, next(10) - 2, 0, 0};
+    to.right = to.left + next(11) - 1;
+    to.bottom = to.top + next(9) - 1;
+    RECT from{next(7) - 1, next(6) - 1, 0, 0};
+    from.right = from.left + next(7);
+    from.bottom = from.top + next(6);
+    DDBLTFX fx = Effects(effects[next(6)]);
+    const DWORD flags = DDBLT_DDFX | (next(2) ? DDBLT_KEYSRC : 0);
+    const HRESULT result = Blt(dest, &to, source, next(4) ? &from : nullptr, flags, &fx);
+    const Pixels after = Get(dest);
+    for (LONG y = 0; y < 7; ++y)
+      for (LONG x = 0; x < 9; ++x) {
+        const bool inside = result == DD_OK && x >= to.left && x < to.right && y >= to.top && y < to.bottom;
+        if (!inside) {
+          ASSERT_EQ(after[static_cast<size_t>(y * 9 + x)], 0xEE) << "round " << round << " at " << x << "," << y;
+        }
+      }
+    if (result == DD_OK) ++done;
+  }
+  EXPECT_GT(done, 50);  // enough rounds did blit
+}
+
 TEST_F(SurfaceTest, OverlappingBlitWithinOneSurface) {
   IDirectDrawSurface* s = Make8(4, 1, {1, 2, 3, 4});
   RECT from{0, 0, 3, 1};

@@ -98,6 +98,10 @@ TEST_F(InputTest, AltMakesSystemKeys) {
 
 TEST_F(InputTest, KeyStateFollowsInputWithoutPumping) {
   EXPECT_FALSE(GetKeyState(VK_SPACE) & 0x8000);
+  // A posted key message is a message, not a key: the key state does not change.
+  PostMessageA(window_, WM_KEYDOWN, VK_SPACE, 1 | (0x39 << 16));
+  EXPECT_FALSE(GetKeyState(VK_SPACE) & 0x8000);
+  Drain();
   Press(VK_SPACE);
   EXPECT_TRUE(GetKeyState(VK_SPACE) & 0x8000);
   EXPECT_EQ(GetAsyncKeyState(VK_SPACE) & 0x8001, 0x8001);

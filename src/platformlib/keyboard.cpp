@@ -63,14 +63,16 @@ uint16_t decode(uint8_t value) {
 // stays in the ring.
 uint32_t nextkey(bool take) {
   KeyRingEntry e{};
-  while (keyringpeek(0, &e)) {
+  uint32_t serial = 0;
+  while (keyringfront(&e, &serial)) {
+    // Translated outside the ring's lock: a translation may end the program.
     uint16_t code = e.code;
     if (!code) code = scantochar(e.scan);
     if (!code) {
-      keyringdrop(0);
+      keyringdropfront(serial);
       continue;
     }
-    if (take) keyringdrop(0);
+    if (take && !keyringdropfront(serial)) continue;  // the ring overflowed meanwhile and lost it
     return (static_cast<uint32_t>(e.scan) << 16) | code;
   }
   return 0;

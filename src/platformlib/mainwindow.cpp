@@ -58,6 +58,7 @@ bool cursorhidden = false;  // window thread only
 // The key ring.
 KeyRingEntry ring[KEYRINGSIZE];
 int ringhead = 0, ringcount = 0;
+uint32_t ringserial = 0;  // counts entries that left the front of the ring
 CRITICAL_SECTION* ringcs = nullptr;
 std::once_flag ringonce;
 
@@ -755,6 +756,7 @@ void keyringcreate() {
   std::call_once(ringonce, [] { ringcs = getcriticalsection(); });
   entercritical(ringcs);
   ringhead = ringcount = 0;
+  ++ringserial;
   leavecritical(ringcs);
 }
 
@@ -765,6 +767,7 @@ void keyringput(uint8_t flags, uint8_t scan, uint16_t code, int repeat) {
     if (ringcount == KEYRINGSIZE) {  // full: the oldest key goes
       ringhead = (ringhead + 1) % KEYRINGSIZE;
       --ringcount;
+      ++ringserial;
     }
     ring[(ringhead + ringcount) % KEYRINGSIZE] = KeyRingEntry{flags, scan, code};
     ++ringcount;
@@ -781,15 +784,27 @@ bool keyringpeek(int index, KeyRingEntry* entry) {
   return ok;
 }
 
-void keyringdrop(int index) {
-  if (!ringcs) return;
+bool keyringfront(KeyRingEntry* entry, uint32_t* serial) {
+  if (!ringcs) return false;
   entercritical(ringcs);
-  if (index >= 0 && index < ringcount) {
-    for (int i = index; i > 0; --i) ring[(ringhead + i) % KEYRINGSIZE] = ring[(ringhead + i - 1) % KEYRINGSIZE];
+  const bool ok = ringcount > 0;
+  if (ok) *entry = ring[ringhead];
+  *serial = ringserial;
+  leavecritical(ringcs);
+  return ok;
+}
+
+bool keyringdropfront(uint32_t serial) {
+  if (!ringcs) return false;
+  entercritical(ringcs);
+  const bool same = serial == ringserial && ringcount > 0;
+  if (same) {
     ringhead = (ringhead + 1) % KEYRINGSIZE;
     --ringcount;
+    ++ringserial;
   }
   leavecritical(ringcs);
+  return same;
 }
 
 bool keyringtake(KeyRingEntry* entry) {
@@ -800,6 +815,7 @@ bool keyringtake(KeyRingEntry* entry) {
     if (entry) *entry = ring[ringhead];
     ringhead = (ringhead + 1) % KEYRINGSIZE;
     --ringcount;
+    ++ringserial;
   }
   leavecritical(ringcs);
   return ok;
@@ -817,6 +833,7 @@ void keyringclear() {
   if (!ringcs) return;
   entercritical(ringcs);
   ringhead = ringcount = 0;
+  ++ringserial;
   leavecritical(ringcs);
 }
 

@@ -97,7 +97,10 @@ void keyringput(uint8_t flags, uint8_t scan, uint16_t code, int repeat);
 // Takes (or only looks at) the oldest entry; false when the ring is empty.
 bool keyringtake(KeyRingEntry* entry);
 bool keyringpeek(int index, KeyRingEntry* entry);
-void keyringdrop(int index);
+// The front entry and a serial that changes whenever the front entry leaves; the drop takes the front entry
+// only when the serial still matches (the window thread may have dropped it meanwhile).
+bool keyringfront(KeyRingEntry* entry, uint32_t* serial);
+bool keyringdropfront(uint32_t serial);
 int keyringcount();
 void keyringclear();
 extern std::atomic<uint8_t> keystates[128];

@@ -93,6 +93,7 @@ inline MemBlock* memblockof(const void* payload) {
 }
 
 // ---- fill and copy ------------------------------------------------------------------------------------------------
+// Every count is in bytes; fillmem32 repeats the 32-bit pattern over `count` bytes.
 void fillmem32(void* address, int count, uint32_t pattern);
 void clearmem(void* address, int count);
 void fillmem(void* address, int count, int byte);

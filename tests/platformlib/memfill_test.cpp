@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platformlib/memclass.h"
@@ -65,6 +66,24 @@ TEST(MemFill, PixelRowsCopyByDepth) {
     c.copy(destination, source, c.pixels);
     for (int i = 0; i < 64; ++i) ASSERT_EQ(destination[i], i < c.bytes ? source[i] : 0) << c.bytes << " at " << i;
   }
+}
+
+TEST(MemoryStatus, DumpPrintsTheFiguresOnlyWhenAsked) {
+  memoryreportflag = 0;
+  ::testing::internal::CaptureStdout();
+  const size_t total = memorystatusdump();
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(total, getphysicalmemory());
+  EXPECT_GT(total, 0u);
+  memoryreportflag = 1;
+  ::testing::internal::CaptureStdout();
+  memorystatusdump();
+  const std::string text = ::testing::internal::GetCapturedStdout();
+  memoryreportflag = 0;
+  for (const char* label : {"memoryload ", "total phys ", "avail phys ", "total page ", "avail page ",
+                            "total virt ", "avail virt "})
+    EXPECT_NE(text.find(label), std::string::npos) << label;
+  EXPECT_LE(getunlockedmemory(), total);
 }
 
 }  // namespace

@@ -156,6 +156,18 @@ TEST_F(QueueTest, IterateWhileOtherThreadsChangeTheQueue) {
   EXPECT_EQ(qlength(&queue_), 64);
 }
 
+TEST_F(QueueTest, FetchOfANodeOutsideTheQueueIsReported) {
+  Item a{nullptr, 0, 1}, outside{nullptr, 0, 8}, beyond{nullptr, 0, 9};
+  qbottom(&queue_, &a);
+  outside.next = &beyond;
+  auto abort = CatchAbort([&] { qfetchnext(&queue_, &outside, 1); });
+  EXPECT_TRUE(abort.ended);
+  EXPECT_EQ(abort.text.rfind("qfetchnext - FOUND ELEMENT THAT COULD NOT BE REMOVED!", 0), 0u) << abort.text;
+  abortonerror = 0;
+  EXPECT_EQ(qfetchnext(&queue_, &outside, 1), nullptr);
+  EXPECT_EQ(qlength(&queue_), 1);
+}
+
 TEST_F(QueueTest, PeerQueuesShareOneSection) {
   QueueHead peer{};
   ASSERT_EQ(qinitpeer(&peer, nullptr, 0, &queue_), 1);

@@ -422,9 +422,6 @@ void closemainwindow() {
       ABORTCONTEXT("mainwindow.cpp", "closemainwindow");
       abortmessage("closemainwindow - YOU MUST SHUT DOWN AUDIO FIRST.  CALL SNDrestore()\n");
     }
-    if (savedscreensaver) SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_SENDWININICHANGE);
-    if (savedpoweroff) SystemParametersInfoA(SPI_SETPOWEROFFACTIVE, TRUE, nullptr, SPIF_SENDWININICHANGE);
-    savedscreensaver = savedpoweroff = FALSE;
     WINLOG(1, "[WIND] stopping main window thread\n");
     PostMessageA(window, WM_LIBSTOPTHREAD, 0, 0);
     spinwait([] { return windowstate.window.load() == nullptr; });
@@ -433,6 +430,10 @@ void closemainwindow() {
       CloseHandle(windowstate.thread.handle);
       windowstate.thread = ThreadRecord{};
     }
+    // Restored once the window has gone: its settings-change handler would switch them off again.
+    if (savedscreensaver) SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_SENDWININICHANGE);
+    if (savedpoweroff) SystemParametersInfoA(SPI_SETPOWEROFFACTIVE, TRUE, nullptr, SPIF_SENDWININICHANGE);
+    savedscreensaver = savedpoweroff = FALSE;
     WINLOG(1, "[WIND] main window has closed\n");
   }
   if (windowstate.classcount > 0 && --windowstate.classcount == 0)

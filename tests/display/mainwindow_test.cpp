@@ -241,3 +241,38 @@ TEST_F(MainWindowTest, KeyboardHookSwallowsSystemKeys) {
 }
 
 }  // namespace
+
+namespace {
+
+BOOL screensaveractive() {
+  BOOL on = FALSE;
+  SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &on, 0);
+  return on;
+}
+
+TEST_F(MainWindowTest, FullScreenHoldsOffTheScreenSaverUntilClosed) {
+  SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, 0);
+  SystemParametersInfoA(SPI_SETPOWEROFFACTIVE, TRUE, nullptr, 0);
+  HWND window = openmainwindow(640, 480, 1);
+  ASSERT_NE(window, nullptr);
+  EXPECT_FALSE(screensaveractive());
+  // Full screen swallows system commands such as the screen saver's, but not the window commands.
+  EXPECT_EQ(SendMessageA(window, WM_SYSCOMMAND, SC_SCREENSAVE, 0), 0);
+  closemainwindow();
+  EXPECT_TRUE(screensaveractive());
+  BOOL power = FALSE;
+  SystemParametersInfoA(SPI_GETPOWEROFFACTIVE, 0, &power, 0);
+  EXPECT_TRUE(power);
+}
+
+TEST_F(MainWindowTest, WindowedOpenLeavesTheScreenSaverAlone) {
+  SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, 0);
+  ASSERT_NE(openmainwindow(640, 480, 0), nullptr);
+  EXPECT_TRUE(screensaveractive());
+  int32_t w = 0, h = 0;
+  getclientsize(&w, &h);
+  EXPECT_EQ(w, 640);
+  EXPECT_EQ(h, 480);
+}
+
+}  // namespace

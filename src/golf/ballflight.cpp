@@ -35,6 +35,7 @@ struct Cup {
 } g_cup;
 
 uint8_t g_extraWater[2] = {0xFF, 0xFF};
+Vector3 g_wind{};
 BallReplaySink g_sink;
 
 enum ContactKind : uint8_t { kContactBounce = 1, kContactRoll = 2, kContactWater = 3, kContactOut = 4 };
@@ -202,7 +203,16 @@ void roll(BallState* b, float dt, float groundHeight, const Vector3& n, uint8_t 
   if ((slow && slopeHolds) || tooLong || b->flightTime >= kBallMaxShotSeconds) stopBall(b, surface);
 }
 
+bool finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
 void groundContact(BallState* b, float dt) {
+  if (!finite(b->position) || !finite(b->velocity)) {
+    // Damaged motion (from a bad record): the ball ends where it last was, out of play.
+    b->position = finite(b->positionStep) ? b->positionStep : b->startPosition;
+    b->Flag(kBallFlagOutOfBounds) = 1;
+    stopBall(b, kSurfaceOutside);
+    return;
+  }
   const float h = GetTerrainHeight(b->position.x, b->position.y);
   const uint8_t surface = GetTerrainSurface(b->position.x, b->position.y);
   b->lie = static_cast<uint8_t>(surface >> 4);
@@ -239,6 +249,14 @@ void groundContact(BallState* b, float dt) {
 }
 
 }  // namespace
+
+void BallSetWind(int speedWord, uint16_t heading) {
+  const float speed = static_cast<float>(std::clamp(speedWord, 0, 30)) * (1760.0f / 3600.0f);
+  const float r = static_cast<float>(heading) * (2.0f * std::numbers::pi_v<float> / 65536.0f);
+  g_wind = speed > 0.0f ? Vector3{std::sin(r) * speed, std::cos(r) * speed, 0.0f} : Vector3{};
+}
+
+Vector3 BallWind() { return g_wind; }
 
 void BallSetCup(const Vector3& pin) { g_cup = Cup{true, pin}; }
 void BallClearCup() { g_cup = Cup{}; }
@@ -310,7 +328,12 @@ BallEventRecord BallStep(BallState* b, float dt) {
   const Vector3 u = unit(cross(b->spin, b->velocity));
   const float speed = length(b->velocity);
   Vector3 a = b->gravity;
-  a = sub(a, scale(b->velocity, kInvBallMass * b->spinDecayFactor * speed));
+  if (isZero(g_wind)) {
+    a = sub(a, scale(b->velocity, kInvBallMass * b->spinDecayFactor * speed));
+  } else {
+    const Vector3 air = sub(b->velocity, g_wind);  // the drag works on the motion through the air
+    a = sub(a, scale(air, kInvBallMass * b->spinDecayFactor * length(air)));
+  }
   a = add(a, scale(w, kInvBallMass * b->aeroFactor));
   a = add(a, scale(u, kInvBallMass * lift * speed * speed));
 

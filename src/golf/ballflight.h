@@ -25,6 +25,11 @@ BallEventRecord BallStep(BallState* b, float dt);
 void BallSetCup(const Vector3& pin);
 void BallClearCup();
 
+// The wind of the hole, which the air drag works against: a speed word (0..30, miles per hour) and the
+// 16-bit heading it blows toward (0 along +y, 0x4000 along +x). Zero is still air.
+void BallSetWind(int speedWord, uint16_t heading);
+Vector3 BallWind();
+
 // Surface codes that count as water besides class 5 (a course's extra codes; 0xFF for none).
 void BallSetExtraWaterCodes(uint8_t first, uint8_t second);
 bool BallIsWaterSurface(uint8_t surfaceByte);

@@ -195,6 +195,26 @@ TEST_F(FlatFairway, BackspinLiftsAndSideSpinCurves) {
   EXPECT_LT(drawn.position.x, -5.0f);  // a positive curve draws to the left of the line
 }
 
+TEST_F(FlatFairway, WindCarriesTheBall) {
+  struct Case {
+    int speed;
+    uint16_t heading;
+  } cases[] = {{0, 0}, {20, 0x8000}, {20, 0}, {20, 0x4000}};
+  Flight f[4];
+  BallState b[4];
+  for (int i = 0; i < 4; ++i) {
+    BallSetWind(cases[i].speed, cases[i].heading);
+    launchMeasured(b[i], kTee, 60.0f, 14.0f, 5000.0f);
+    f[i] = run(b[i], kTee);
+  }
+  BallSetWind(0, 0);
+  EXPECT_EQ(BallWind().x, 0.0f);
+  EXPECT_LT(f[1].carry, f[0].carry - 10.0f);  // into the wind
+  EXPECT_GT(f[2].carry, f[0].carry + 10.0f);  // down wind
+  EXPECT_GT(b[3].position.x, 5.0f);           // pushed across
+  EXPECT_NEAR(b[0].position.x, 0.0f, 1e-3f);
+}
+
 struct Shot {
   const char* name;
   float yps, degrees, rpm, extraZ;
@@ -269,6 +289,20 @@ TEST_F(Ground, WaterStopsTheBallAndIsReported) {
   run(extra, kTee);
   BallSetExtraWaterCodes(0xFF, 0xFF);
   EXPECT_EQ(extra.Flag(kBallFlagWater), 1);
+}
+
+TEST_F(Ground, DamagedMotionEndsTheShot) {
+  const float bad[] = {NAN, INFINITY, -INFINITY, 1e38f};
+  for (float x : bad) {
+    BallState b;
+    launchMeasured(b, kTee, 40.0f, 20.0f, 5000.0f);
+    BallStep(&b, 0.02f);
+    b.velocity.y = x;
+    b.spin.x = x;
+    run(b, kTee);
+    EXPECT_FALSE(BallIsMoving(&b)) << x;
+    EXPECT_TRUE(std::isfinite(b.position.x) && std::isfinite(b.position.y) && std::isfinite(b.position.z)) << x;
+  }
 }
 
 TEST_F(Ground, LeavingTheGroundIsOutOfBounds) {

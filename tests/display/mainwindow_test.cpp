@@ -276,3 +276,23 @@ TEST_F(MainWindowTest, WindowedOpenLeavesTheScreenSaverAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, FullScreenWindowTakesTheForegroundBack) {
+  HWND window = openmainwindow(640, 480, 1);
+  ASSERT_NE(window, nullptr);
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = "intruder";
+  ASSERT_NE(RegisterClassA(&wc), 0);
+  HWND other = CreateWindowExA(0, "intruder", "intruder", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                               nullptr, nullptr, nullptr);
+  ASSERT_NE(other, nullptr);
+  SetForegroundWindow(other);
+  EXPECT_TRUE(waitfor([&] { return GetForegroundWindow() == window && mainwindowactive(); }));
+  DestroyWindow(other);
+  UnregisterClassA("intruder", nullptr);
+}
+
+}  // namespace

@@ -124,6 +124,12 @@ TEST_F(CpuTest, SpeedNeedsTheTimer) {
   EXPECT_EQ(getcpuspeed(), 0u);
 }
 
+TEST_F(CpuTest, CounterMeasureNeedsTheTimer) {
+  auto abort = CatchAbort([] { timerdts(); });
+  EXPECT_TRUE(abort.ended);
+  EXPECT_EQ(abort.text.rfind("getcpuspeed - INITTIMER REQUIRED TO DETERMINE CLOCK RATE\n", 0), 0u);
+}
+
 TEST_F(CpuTest, SpeedFromTheTimestampCounter) {
   winapi::testing::UseVirtualClock(true, 0);
   Answer({{0, Vendor("GenuineIntel", 1)}, {1, Features(6, 5, 0, kMmx | kTsc)}});

@@ -191,6 +191,19 @@ TEST_F(TimerTest, DueTimesAdvanceSixteenSeventeenSeventeenAtSixty) {
   EXPECT_EQ(steps, (std::vector<uint32_t>{16, 17, 17, 16, 17, 17}));
 }
 
+TEST_F(TimerTest, EighteenPointTwoCountFollowsElapsedTime) {
+  ASSERT_EQ(inittimer(100), 100);
+  const uint32_t before = get182count();
+  const uint32_t start = winapi::testing::ClockNow();
+  for (int i = 0; i < 100; ++i) StepTick();
+  const uint32_t elapsed = winapi::testing::ClockNow() - start;
+  const uint32_t counted = get182count() - before;
+  // 1193 / 65536 per millisecond: about 18.2 a second.
+  EXPECT_GE(elapsed, 990u);
+  EXPECT_LE(counted, (elapsed + 10) * 1193 / 65536 + 1);
+  EXPECT_GE(counted + 1, (elapsed - 10) * 1193 / 65536);
+}
+
 TEST_F(TimerTest, AbortEmptiesTheTimerSlots) {
   ASSERT_EQ(inittimer(100), 100);
   seenticks.clear();

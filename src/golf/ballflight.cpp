@@ -219,6 +219,7 @@ void groundContact(BallState* b, float dt) {
   const bool rolling = b->Flag(kBallFlagRolling) != 0;
 
   if (!rolling && b->position.z > h) {
+    b->Flag(kBallFlagGrounded) = 0;
     if (BallIsWaterSurface(surface)) b->Flag(kBallFlagOverWater) = 1;
     b->nearestContact = std::min(b->nearestContact, b->position.z - h);
     if (b->flightTime >= kBallMaxShotSeconds) {
@@ -238,6 +239,7 @@ void groundContact(BallState* b, float dt) {
 
   b->position.z = h;
   b->nearestContact = 0.0f;
+  b->Flag(kBallFlagGrounded) = 1;
   if (dot(b->velocity, n) < 0.0f) {
     bounce(b, n, surface);
   } else {

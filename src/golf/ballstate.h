@@ -11,7 +11,7 @@
 // Flags (the byte after the lie byte is flag 1). Numbers that other code reads are fixed here.
 enum BallFlag : int {
   kBallFlagContact = 2,      // cleared when a flight starts and when the ball is placed
-  kBallFlagGrounded = 3,     // on the ground or at rest
+  kBallFlagGrounded = 3,     // on the ground or at rest; cleared while the ball is in the air
   kBallFlagPlaced = 4,       // placed at rest
   kBallFlagAirborne = 6,     // 0 while the ball flies with lift and spin decay
   kBallFlagWater = 7,        // came to rest in water

@@ -316,6 +316,23 @@ TEST_F(Ground, LeavingTheGroundIsOutOfBounds) {
   EXPECT_GE(b.position.z, kHeightOutside);
 }
 
+TEST_F(Ground, GroundFlagClearsInTheAirAndSetsAtTheLanding) {
+  BallState b;
+  launchMeasured(b, kTee, 40.0f, 25.0f, 6000.0f);
+  EXPECT_EQ(b.Flag(kBallFlagGrounded), 1);
+  BallStep(&b, kBallStepSeconds);
+  EXPECT_EQ(b.Flag(kBallFlagGrounded), 0);
+  int steps = 1;
+  while (!b.Flag(kBallFlagGrounded) && steps < 10000) {
+    EXPECT_FALSE(BallFirstContact(&b));
+    BallStep(&b, kBallStepSeconds);
+    ++steps;
+  }
+  EXPECT_TRUE(BallFirstContact(&b));
+  EXPECT_EQ(b.Flag(kBallFlagStepCount), 1);
+  EXPECT_NEAR(b.position.z, 0.0f, 1e-6f);
+}
+
 TEST_F(Ground, StepListHoldsOneEntryPerContactUpToTwenty) {
   SurfaceTable[1].c0 = 1.0f;  // a lively floor: many bounces
   SurfaceTable[1].c1 = 0.0f;

@@ -15,9 +15,6 @@
 #include "winapi/testing.h"
 #include "windows.h"
 
-// SDL keeps a little storage per thread that calls it and never frees that of threads it did not start.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2\n"; }
-
 namespace {
 
 std::mutex gLock;

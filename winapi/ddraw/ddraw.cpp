@@ -44,10 +44,11 @@ struct Display {
 };
 
 Display& D() {
-  static Display display = [] {
-    Display d;
-    d.config = testing::DefaultFakeDisplay();
-    d.current = FakeDisplayMode{d.config.desktopWidth, d.config.desktopHeight, d.config.desktopBits, 60};
+  // Never destroyed: the host's window thread may still render while the program exits.
+  static Display& display = *[] {
+    auto* d = new Display;
+    d->config = testing::DefaultFakeDisplay();
+    d->current = FakeDisplayMode{d->config.desktopWidth, d->config.desktopHeight, d->config.desktopBits, 60};
     return d;
   }();
   return display;
@@ -208,7 +209,7 @@ void FillCaps(DDCAPS* caps, DWORD general, DWORD colorKey, DWORD fx, DWORD palet
 }  // namespace
 
 std::recursive_mutex& Lock() {
-  static std::recursive_mutex lock;
+  static std::recursive_mutex& lock = *new std::recursive_mutex;  // never destroyed
   return lock;
 }
 

@@ -21,6 +21,12 @@ namespace winapi::user {
 HCURSOR CurrentCursorShape();
 }
 
+// SDL keeps some storage (per thread, and in the libraries it loads) until the process ends; leak checks of
+// programs that show a window would report it. A program's own suppressions replace these.
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
+  return "leak:libSDL2\nleak:libdbus\nleak:libX11\n";
+}
+
 namespace winapi::host {
 
 namespace {
@@ -50,7 +56,7 @@ struct State {
 };
 
 State& H() {
-  static State state;
+  static State& state = *new State;  // never destroyed: the window's thread may outlive exit
   return state;
 }
 

@@ -38,7 +38,7 @@ struct InputState {
 };
 
 InputState& I() {
-  static InputState state;
+  static InputState& state = *new InputState;  // never destroyed: threads may call in during exit
   return state;
 }
 

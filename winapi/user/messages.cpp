@@ -14,7 +14,7 @@ namespace host = winapi::host;
 namespace winapi::user {
 
 std::recursive_mutex& Lock() {
-  static std::recursive_mutex lock;
+  static std::recursive_mutex& lock = *new std::recursive_mutex;  // never destroyed, like all of this part's state
   return lock;
 }
 
@@ -80,7 +80,7 @@ uint64_t gSerial = 0;
 UINT_PTR gNextThreadTimer = 1;
 
 std::unordered_map<DWORD, std::shared_ptr<Queue>>& Queues() {
-  static std::unordered_map<DWORD, std::shared_ptr<Queue>> queues;
+  static auto& queues = *new std::unordered_map<DWORD, std::shared_ptr<Queue>>;
   return queues;
 }
 

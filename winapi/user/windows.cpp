@@ -44,7 +44,7 @@ struct State {
 };
 
 State& S() {
-  static State state;
+  static State& state = *new State;  // never destroyed: exit routines and other threads may still call in
   return state;
 }
 

@@ -1,0 +1,111 @@
+// Polygon filling and affine texture mapping: coverage rule, rejection, clipping, non-monotone outlines and
+// the texture span modes.
+#include "platformlib/polygon.h"
+#include "shapefixture.h"
+
+namespace {
+
+class PolygonTest : public ShapeTest {
+ protected:
+  int Count(int width, int height, uint32_t value) {
+    int n = 0;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) n += Px(x, y) == value;
+    return n;
+  }
+};
+
+TEST_F(PolygonTest, SquareFillsItsTopLeftColumnsAndRows) {
+  Window(32, 32, 8, 0);
+  const PolyPoint square[] = {{10, 10}, {20, 10}, {20, 20}, {10, 20}};
+  EXPECT_EQ(fillpolygon(7, 4, square), 1);
+  EXPECT_EQ(Count(32, 32, 7), 100);
+  EXPECT_EQ(Px(10, 10), 7u);
+  EXPECT_EQ(Px(19, 19), 7u);
+  EXPECT_EQ(Px(20, 19), 0u);
+  EXPECT_EQ(Px(19, 20), 0u);
+  Golden("poly_square");
+}
+
+TEST_F(PolygonTest, RejectedAndFlatPolygonsDrawNothing) {
+  Window(32, 32, 16, 0);
+  const PolyPoint left[] = {{-20, 5}, {-10, 5}, {-15, 15}};
+  EXPECT_EQ(fillpolygon(1, 3, left), 0);
+  const PolyPoint flat[] = {{2, 5}, {12, 5}, {20, 5}};
+  fillpolygon(1, 3, flat);
+  EXPECT_EQ(fillpolygonv(1, 2, 0, 0, 5, 5), 0);
+  std::vector<PolyPoint> many(61, PolyPoint{1, 1});
+  EXPECT_EQ(fillpolygon(1, 61, many.data()), 0);
+  EXPECT_EQ(Count(32, 32, 0), 32 * 32);
+}
+
+TEST_F(PolygonTest, TriangleAcrossTheLeftClipEdgeStartsAtTheClip) {
+  Window(32, 32, 8, 0);
+  setclip(8, 0, 32, 32);
+  EXPECT_EQ(fillpolygonv(3, 3, -4, 4, 24, 16, -4, 28), 1);
+  resetclip();
+  for (int y = 0; y < 32; ++y) EXPECT_EQ(Px(7, y), 0u) << y;
+  // The side along the clip line is straight: every row that reaches past it starts at column 8.
+  for (int y = 10; y < 23; ++y) EXPECT_EQ(Px(8, y), 3u) << y;
+  EXPECT_EQ(Px(8, 8), 0u);
+  EXPECT_EQ(Px(8, 24), 0u);
+  Golden("poly_clipleft");
+}
+
+TEST_F(PolygonTest, BowTieStopsAsNotMonotone) {
+  Window(24, 24, 8, 0);
+  EXPECT_EQ(fillpolygonv(5, 4, 2, 2, 20, 20, 20, 2, 2, 20), -1);
+  Golden("poly_bowtie");
+}
+
+TEST_F(PolygonTest, ShadeSpansHalveThePixels) {
+  Window(8, 8, 16, 0xFFFF);
+  const PolyPoint p[] = {{0, 0}, {4, 0}, {4, 4}, {0, 4}};
+  EXPECT_EQ(drawpolygon(0, 4, p, 0, 1), 1);
+  EXPECT_EQ(Px(1, 1), 0x7BEFu);
+  EXPECT_EQ(Px(5, 5), 0xFFFFu);
+}
+
+TEST_F(PolygonTest, ReversedWindingAndTallEdgesFillTheSame) {
+  Window(16, 1100, 8, 0);
+  const PolyPoint cw[] = {{1, 0}, {9, 0}, {9, 1100}, {1, 1100}};
+  const PolyPoint ccw[] = {{1, 1100}, {9, 1100}, {9, 0}, {1, 0}};
+  EXPECT_EQ(fillpolygon(2, 4, cw), 1);
+  EXPECT_EQ(Count(16, 1100, 2), 8 * 1100);
+  fillrect(0, 0, 16, 1100, 0);
+  EXPECT_EQ(fillpolygon(2, 4, ccw), 1);
+  EXPECT_EQ(Count(16, 1100, 2), 8 * 1100);
+}
+
+TEST_F(PolygonTest, AxisAlignedTextureMapReproducesTheShape) {
+  Window(16, 12, 16, 0);
+  const uint8_t* shape = Shape(MakeImage(0x78, 8, 6, [](int x, int y) { return 0x0841 * (x + 1) + 0x20 * y; }));
+  const PolyPoint corners[] = {{3, 2}, {10, 2}, {10, 7}, {3, 7}};
+  drawshapepoly(shape, corners, 0, 0);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 7; ++x) EXPECT_EQ(Px(3 + x, 2 + y), shaperead16(shape + 16 + 2 * (y * 8 + x))) << x << "," << y;
+  EXPECT_EQ(Px(10, 2), 0u);
+  Golden("texmap_copy");
+}
+
+TEST_F(PolygonTest, TransparentTexelsAndWideTextures) {
+  Window(300, 4, 8, 9);
+  // Rows of 256 bytes use the general row table.
+  const uint8_t* shape = Shape(MakeImage(0x7B, 256, 3, [](int x, int y) { return x == 5 ? 255 : (x + y) & 0xFE; }));
+  const PolyPoint corners[] = {{0, 0}, {255, 0}, {255, 2}, {0, 2}};
+  const PolyPoint texture[] = {{0, 0}, {255 << 16, 0}, {255 << 16, 2 << 16}, {0, 2 << 16}};
+  EXPECT_EQ(drawlinpoly(shape, 4, corners, texture, 0, 1), 1);
+  EXPECT_EQ(Px(5, 0), 9u);
+  EXPECT_EQ(Px(200, 1), 200u);
+  EXPECT_EQ(Px(4, 1), 4u);
+}
+
+TEST_F(PolygonTest, FoldedQuadStopsPartWay) {
+  Window(32, 32, 8, 0);
+  const uint8_t* shape = Shape(MakeImage(0x7B, 4, 4, [](int x, int) { return x + 1; }));
+  const PolyPoint corners[] = {{2, 2}, {28, 28}, {28, 2}, {2, 28}};
+  const PolyPoint texture[] = {{0, 0}, {3 << 16, 0}, {3 << 16, 3 << 16}, {0, 3 << 16}};
+  EXPECT_EQ(drawlinpoly(shape, 4, corners, texture, 0, 0), -1);
+}
+
+}  // namespace

@@ -14,9 +14,6 @@ const float kInvRollRadius = 1.0f / (kBallRadius * 0.8f * std::numbers::pi_v<flo
 
 namespace {
 
-constexpr float kAirDensity = 1.2f / (1.09f * 1.09f * 1.09f);  // kg per cubic yard
-constexpr float kHalfRhoArea = kAirDensity * 0.5f * kBallArea;
-constexpr float kNoContact = 100000.0f;
 
 void setFlag(BallState* b, int n, uint8_t v) { b->Flag(n) = v; }
 

@@ -43,17 +43,29 @@ struct BallStepEntry {
 };
 static_assert(sizeof(BallStepEntry) == 32, "step-list entries are 32 bytes");
 
+// Module values computed once.
+constexpr float kBallMass = 0.04593f;
+constexpr float kBallRadius = 0.02333f;
+constexpr float kBallArea = 0.00171f;
+constexpr float kGravityZ = -10.7247f;
+extern const float kInvBallMass;
+extern const float kInvRollRadius;
+constexpr float kAirDensity = 1.2f / (1.09f * 1.09f * 1.09f);  // kg per cubic yard
+constexpr float kHalfRhoArea = kAirDensity * 0.5f * kBallArea;
+constexpr float kNoContact = 100000.0f;
+
+// A new record is a reset one.
 struct BallState {
   uint8_t lie = 0;                      // surface class under the ball, 0..15
-  uint8_t flags[kBallFlagCount] = {};   // flag n is flags[n - 1]
-  Vector3 gravity{};
-  float airDensity = 0.0f;
+  uint8_t flags[kBallFlagCount] = {0, 0, 1};  // flag n is flags[n - 1]; flag 3 set
+  Vector3 gravity{0.0f, 0.0f, kGravityZ};
+  float airDensity = kAirDensity;
   float liftCoefficient = 0.0f;
   float liftFactor = 0.0f;
-  float spinDecayFactor = 0.0f;
-  float aeroFactor = 0.0f;
+  float spinDecayFactor = kHalfRhoArea * 0.1f;
+  float aeroFactor = kHalfRhoArea * 7.5f;
   float flightTime = 0.0f;
-  float nearestContact = 0.0f;
+  float nearestContact = kNoContact;
   uint32_t nearestContactWord = 0;
   Vector3 position{};
   Vector3 positionPrev{};
@@ -87,13 +99,6 @@ struct BallEventRecord {
   uint8_t bytes[kBallEventBytes] = {};
 };
 
-// Module values computed once.
-constexpr float kBallMass = 0.04593f;
-constexpr float kBallRadius = 0.02333f;
-constexpr float kBallArea = 0.00171f;
-constexpr float kGravityZ = -10.7247f;
-extern const float kInvBallMass;
-extern const float kInvRollRadius;
 
 float BallLiftCoefficient(float spinRate);
 void BallStateReset(BallState* b);

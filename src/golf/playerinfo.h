@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "golf/ballstate.h"
 #include "golf/serialize.h"
 
 // The golfer record: identity, bag, per-club settings, play and view options, the score table of five
@@ -76,6 +77,8 @@ struct playerInfoFields {
   uint32_t wordK = 0;
   uint32_t wordL = 0;
   uint32_t shotType = 0;
+  BallState ball;            // the golfer's ball
+  BallState ballBeforeShot;  // put back by a rehit or a mulligan
 };
 
 struct playerInfo_s : playerInfoFields {

@@ -1,15 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "ground.h"
 #include "golf/ballflight.h"
 #include "golf/ballstate.h"
 #include "golf/launch.h"
+#include "golf/playerinfo.h"
 
 namespace {
 
-constexpr float kHalfRhoArea = 1.2f / (1.09f * 1.09f * 1.09f) * 0.5f * 0.00171f;
+constexpr float kExpectedHalfRhoArea = 1.2f / (1.09f * 1.09f * 1.09f) * 0.5f * 0.00171f;
 
 bool same(const Vector3& a, const Vector3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 
@@ -40,8 +42,30 @@ TEST_F(BallStateTest, ResetGivesRestingBallWithEmptyStepList) {
   for (int n = 1; n <= kBallFlagCount; ++n) EXPECT_EQ(b.Flag(n), n == kBallFlagGrounded ? 1 : 0) << "flag " << n;
   EXPECT_FLOAT_EQ(b.nearestContact, 100000.0f);
   EXPECT_FLOAT_EQ(b.airDensity, 1.2f / (1.09f * 1.09f * 1.09f));
-  EXPECT_FLOAT_EQ(b.spinDecayFactor, kHalfRhoArea * 0.1f);
-  EXPECT_FLOAT_EQ(b.aeroFactor, kHalfRhoArea * 7.5f);
+  EXPECT_FLOAT_EQ(b.spinDecayFactor, kExpectedHalfRhoArea * 0.1f);
+  EXPECT_FLOAT_EQ(b.aeroFactor, kExpectedHalfRhoArea * 7.5f);
+}
+
+// A new record, and the ball of a new or reset golfer record, is a reset ball.
+TEST_F(BallStateTest, NewRecordIsAResetOne) {
+  playerInfo_s golfer;
+  golfer.ball.position = Vector3{5, 5, 5};
+  golfer.ball.Flag(kBallFlagMoving) = 1;
+  playerInfo_s copy(golfer);
+  EXPECT_TRUE(same(copy.ball.position, Vector3{5, 5, 5}));
+  golfer.Reset();
+  BallState fresh;
+  for (const BallState* n : {&fresh, &golfer.ball, &golfer.ballBeforeShot}) {
+    const BallEventRecord a = BallGetEventRecord(n), r = BallGetEventRecord(&b);
+    EXPECT_EQ(0, std::memcmp(a.bytes, r.bytes, sizeof a.bytes));
+    EXPECT_TRUE(same(n->gravity, b.gravity));
+    EXPECT_TRUE(same(n->position, Vector3{}));
+    EXPECT_EQ(n->airDensity, b.airDensity);
+    EXPECT_EQ(n->spinDecayFactor, b.spinDecayFactor);
+    EXPECT_EQ(n->aeroFactor, b.aeroFactor);
+    EXPECT_EQ(n->nearestContact, b.nearestContact);
+    for (const auto& e : n->stepList) EXPECT_EQ(e.key, -1);
+  }
 }
 
 TEST(BallLift, CoefficientFromSpinRate) {
@@ -61,7 +85,7 @@ TEST_F(BallStateTest, SetSpinChangesLiftFactorAndSetVelocityDoesNot) {
   const Vector3 s{0.0f, 16.67f, 0.0f};
   EXPECT_TRUE(same(BallSetSpin(&b, s), Vector3{}));
   EXPECT_NEAR(b.liftCoefficient, 0.055f, 1e-6f);
-  EXPECT_FLOAT_EQ(b.liftFactor, kHalfRhoArea * b.liftCoefficient);
+  EXPECT_FLOAT_EQ(b.liftFactor, kExpectedHalfRhoArea * b.liftCoefficient);
   const float lift = b.liftFactor;
   EXPECT_TRUE(same(BallSetVelocity(&b, Vector3{0, 50, 10}), Vector3{}));
   EXPECT_EQ(b.liftFactor, lift);

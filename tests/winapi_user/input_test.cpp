@@ -266,6 +266,23 @@ TEST_F(MouseTest, QuickSecondClickIsADoubleClick) {
   winapi::testing::HostMouse(6, 5, 1, false);
 }
 
+TEST_F(MouseTest, MsgWaitTellsMovesFromButtons) {
+  winapi::testing::HostMouse(3, 4, 0, false);
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_MOUSEBUTTON), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_MOUSEMOVE), WAIT_OBJECT_0);
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_KEY), static_cast<DWORD>(WAIT_TIMEOUT));
+  MouseMessages();  // looked at: no longer new
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT), static_cast<DWORD>(WAIT_TIMEOUT));
+  winapi::testing::HostMouse(3, 4, 2, true);
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_MOUSEBUTTON), WAIT_OBJECT_0);
+  winapi::testing::HostMouse(3, 4, 2, false);
+  std::vector<MSG> got = MouseMessages();
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].message, static_cast<UINT>(WM_RBUTTONDOWN));
+  EXPECT_EQ(got[0].wParam, static_cast<WPARAM>(MK_RBUTTON));
+  EXPECT_EQ(got[1].message, static_cast<UINT>(WM_RBUTTONUP));
+}
+
 TEST_F(MouseTest, SetCursorPosMovesTheCursorAndTellsTheWindow) {
   ASSERT_TRUE(SetCursorPos(40 + 50, 30 + 60));
   POINT cursor{};

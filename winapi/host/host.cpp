@@ -1,6 +1,7 @@
 // The host: a headless frame store, or an SDL2 window on the thread that owns the shown window.
 #include "winapi/host/host.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +63,13 @@ State& H() {
 
 // The thread that pumps the SDL window, 0 when headless.
 std::atomic<DWORD> gPumpThread{0};
+
+// Whole-number enlargement of the shown picture (WINAPI_SCALE, 1 to 4), for small display modes on big screens.
+int Scale() {
+  const char* text = std::getenv("WINAPI_SCALE");
+  const int scale = text ? std::atoi(text) : 1;
+  return std::clamp(scale, 1, 4);
+}
 
 bool WantSdl() {
 #ifdef WINAPI_HAVE_SDL2
@@ -150,9 +158,13 @@ bool EnsureSdlWindow(HWND bound) {
   user::ClientGeometry(bound, &width, &height, nullptr);
   char title[256] = {};
   GetWindowTextA(bound, title, sizeof title);
-  s.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, std::max(width, 64),
-                              std::max(height, 48), SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+  width = std::max(width, 64);
+  height = std::max(height, 48);
+  s.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width * Scale(), height * Scale(),
+                              SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
   if (s.window) s.renderer = SDL_CreateRenderer(s.window, -1, 0);
+  // Mouse positions arrive in client pixels whatever size the window has on the screen.
+  if (s.renderer) SDL_RenderSetLogicalSize(s.renderer, width, height);
   if (!s.window || !s.renderer) {
     std::fprintf(stderr, "host: cannot open a window (%s); running headless\n", SDL_GetError());
     DestroySdlWindow();
@@ -174,7 +186,7 @@ void PresentSdl(const Frame& frame) {
     s.textureWidth = frame.width;
     s.textureHeight = frame.height;
     SDL_RenderSetLogicalSize(s.renderer, frame.width, frame.height);
-    SDL_SetWindowSize(s.window, frame.width, frame.height);
+    SDL_SetWindowSize(s.window, frame.width * Scale(), frame.height * Scale());
   }
   if (!s.texture) return;
   SDL_UpdateTexture(s.texture, nullptr, frame.pixels.data(), frame.width * 4);

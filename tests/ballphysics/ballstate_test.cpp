@@ -76,7 +76,7 @@ TEST(BallLift, CoefficientFromSpinRate) {
       {50.0f, ((50.0f - 16.67f) * 0.00086f + 0.05f) * 1.1f},
   };
   for (const Case& c : cases) EXPECT_NEAR(BallLiftCoefficient(c.rate), c.expected, 1e-6f) << c.rate;
-  // The two pieces meet at 16.67.
+  // The two branches of the curve meet at 16.67.
   EXPECT_NEAR(BallLiftCoefficient(16.669f), 0.055f, 2e-5f);
   EXPECT_NEAR(BallLiftCoefficient(16.67f), 0.055f, 1e-6f);
 }

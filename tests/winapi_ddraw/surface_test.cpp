@@ -196,6 +196,55 @@ TEST_F(SurfaceTest, BlitsNeverWriteOutsideTheirRectangle) {
   EXPECT_GT(done, 50);  // enough rounds did blit
 }
 
+TEST_F(SurfaceTest, OverlaysShowThroughThePrimarysKey) {
+  DDSURFACEDESC desc = Desc(DDSCAPS_OVERLAY | DDSCAPS_VIDEOMEMORY, 2, 1);
+  desc.dwFlags |= DDSD_PIXELFORMAT;
+  desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+  desc.ddpfPixelFormat.dwFlags = DDPF_FOURCC;
+  desc.ddpfPixelFormat.dwFourCC = MAKEFOURCC('Y', 'U', 'Y', '2');
+  IDirectDrawSurface* overlay = nullptr;
+  EXPECT_EQ(dd_->CreateSurface(&desc, &overlay, nullptr), DDERR_NOOVERLAYHW);  // the default card has none
+  dd_->Release();
+  dd_ = nullptr;
+  winapi::testing::FakeDisplay display = winapi::testing::DefaultFakeDisplay();
+  display.halCaps |= DDCAPS_OVERLAY;
+  winapi::testing::SetFakeDisplay(display);
+  Open();
+  FullScreen(640, 480, 16);
+  DDSURFACEDESC primaryDesc = Desc(DDSCAPS_PRIMARYSURFACE);
+  IDirectDrawSurface* primary = nullptr;
+  ASSERT_EQ(dd_->CreateSurface(&primaryDesc, &primary, nullptr), DD_OK);
+  surfaces_.push_back(primary);
+  ASSERT_EQ(dd_->CreateSurface(&desc, &overlay, nullptr), DD_OK);
+  surfaces_.push_back(overlay);
+  DDSURFACEDESC lock{};
+  lock.dwSize = sizeof lock;
+  ASSERT_EQ(overlay->Lock(nullptr, &lock, DDLOCK_WAIT, nullptr), DD_OK);
+  const uint8_t pair[4] = {235, 128, 16, 128};  // white, black
+  std::memcpy(lock.lpSurface, pair, 4);
+  overlay->Unlock(nullptr);
+  DDBLTFX fx{};
+  fx.dwSize = sizeof fx;
+  fx.dwFillColor = 1;  // the key colour, where the overlay may show
+  RECT area{10, 10, 14, 12};
+  ASSERT_EQ(primary->Blt(&area, nullptr, nullptr, DDBLT_COLORFILL, &fx), DD_OK);
+  DDCOLORKEY key{1, 1};
+  primary->SetColorKey(DDCKEY_DESTBLT, &key);
+  RECT shown{8, 10, 16, 12};  // wider than the keyed area
+  EXPECT_EQ(primary->UpdateOverlay(nullptr, primary, &shown, DDOVER_SHOW, nullptr), DDERR_NOTAOVERLAYSURFACE);
+  ASSERT_EQ(overlay->UpdateOverlay(nullptr, primary, &shown, DDOVER_SHOW | DDOVER_KEYDEST, nullptr), DD_OK);
+  winapi::testing::HostFrameData frame;
+  ASSERT_TRUE(winapi::testing::HostFrame(&frame));
+  auto at = [&](int x, int y) { return frame.pixels[static_cast<size_t>(y) * 640 + static_cast<size_t>(x)]; };
+  EXPECT_EQ(at(9, 10), 0u);          // outside the key: the primary's black
+  EXPECT_EQ(at(10, 10), 0xFFFFFFu);  // the overlay's left half is white
+  EXPECT_EQ(at(13, 11), 0u);         // its right half is black
+  EXPECT_EQ(at(14, 10), 0u);
+  ASSERT_EQ(overlay->UpdateOverlay(nullptr, primary, nullptr, DDOVER_HIDE, nullptr), DD_OK);
+  ASSERT_TRUE(winapi::testing::HostFrame(&frame));
+  EXPECT_EQ(at(10, 10), 0x000008u);  // the key colour itself, blue 1 of 31
+}
+
 TEST_F(SurfaceTest, OverlappingBlitWithinOneSurface) {
   IDirectDrawSurface* s = Make8(4, 1, {1, 2, 3, 4});
   RECT from{0, 0, 3, 1};

@@ -91,15 +91,7 @@ void RegisterReset() {
 // Registered at start-up, so that a test's Reset covers this part even before its first use.
 const bool gResetRegistered = (RegisterReset(), true);
 
-// A colour channel scaled to 8 bits.
-uint32_t Expand(uint32_t value, uint32_t mask) {
-  if (!mask) return 0;
-  int shift = 0;
-  while (!((mask >> shift) & 1)) ++shift;
-  const uint32_t max = mask >> shift;
-  const uint32_t v = (value & mask) >> shift;
-  return static_cast<uint32_t>((static_cast<uint64_t>(v) * 255 + max / 2) / max);
-}
+uint32_t Expand(uint32_t value, uint32_t mask) { return ExpandChannel(value, mask); }
 
 uint32_t ReadPixel(const uint8_t* p, DWORD bytes) {
   switch (bytes) {
@@ -175,6 +167,32 @@ bool RenderVisible(host::Frame* frame) {
         out[x] = value & 0xFFFFFF;
       else
         out[x] = (Expand(value, format.red) << 16) | (Expand(value, format.green) << 8) | Expand(value, format.blue);
+    }
+  }
+  // Overlays shown over the primary, where its pixels match their key.
+  for (Surface* surface : D().surfaces) {
+    const Surface::Overlay& o = surface->overlay;
+    if (!o.shown || surface->Lost()) continue;
+    const LONG dw = o.dest.right - o.dest.left;
+    const LONG dh = o.dest.bottom - o.dest.top;
+    const LONG sw = o.source.right - o.source.left;
+    const LONG sh = o.source.bottom - o.source.top;
+    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) continue;
+    for (LONG py = std::max<LONG>(o.dest.top, y0); py < std::min<LONG>(o.dest.bottom, y0 + height); ++py) {
+      if (py < 0 || py >= static_cast<LONG>(primary->Height())) continue;
+      const uint8_t* row = primary->Pixels() + static_cast<ptrdiff_t>(py) * primary->Pitch();
+      for (LONG px = std::max<LONG>(o.dest.left, x0); px < std::min<LONG>(o.dest.right, x0 + width); ++px) {
+        if (px < 0 || px >= static_cast<LONG>(primary->Width())) continue;
+        if (o.keyed) {
+          const uint32_t under = ReadPixel(row + static_cast<size_t>(px) * bytes, bytes);
+          if (under < o.key.dwColorSpaceLowValue || under > std::max(o.key.dwColorSpaceLowValue, o.key.dwColorSpaceHighValue))
+            continue;
+        }
+        const LONG sx = o.source.left + static_cast<LONG>((2 * int64_t{px - o.dest.left} + 1) * sw / (2 * dw));
+        const LONG sy = o.source.top + static_cast<LONG>((2 * int64_t{py - o.dest.top} + 1) * sh / (2 * dh));
+        frame->pixels[static_cast<size_t>(py - y0) * static_cast<size_t>(width) + static_cast<size_t>(px - x0)] =
+            surface->ColourAt(sx, sy);
+      }
     }
   }
   return true;
@@ -388,7 +406,7 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* sur
     if (result == DD_OK) *surface = primary;
     return result;
   }
-  if (caps & DDSCAPS_OVERLAY) return DDERR_NOOVERLAYHW;
+  if ((caps & DDSCAPS_OVERLAY) && (emulation_ || !(D().config.halCaps & DDCAPS_OVERLAY))) return DDERR_NOOVERLAYHW;
   if ((desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT)) return DDERR_INVALIDPARAMS;
   const DWORD width = desc->dwWidth;
   const DWORD height = desc->dwHeight;

@@ -35,6 +35,16 @@ class DirectDraw;
 class Palette;
 class Clipper;
 
+// A colour channel under `mask` scaled to 8 bits.
+inline uint32_t ExpandChannel(uint32_t value, uint32_t mask) {
+  if (!mask) return 0;
+  int shift = 0;
+  while (!((mask >> shift) & 1)) ++shift;
+  const uint32_t max = mask >> shift;
+  const uint32_t v = (value & mask) >> shift;
+  return static_cast<uint32_t>((static_cast<uint64_t>(v) * 255 + max / 2) / max);
+}
+
 class Surface final : public IDirectDrawSurface3 {
  public:
   Surface(DirectDraw* owner, DWORD width, DWORD height, const Format& format, DWORD caps, bool videoMemory);
@@ -85,6 +95,17 @@ class Surface final : public IDirectDrawSurface3 {
   bool IsPrimary() const { return (caps_ & DDSCAPS_PRIMARYSURFACE) != 0; }
   void MarkLost() { lost_ = true; }
   void Orphan() { owner_ = nullptr; }
+  // The colour of a pixel as 0x00RRGGBB (palettes, masks and YUY2 applied).
+  uint32_t ColourAt(LONG x, LONG y);
+  // An overlay shown over the primary: where from and where to, and the primary's key it shows through.
+  struct Overlay {
+    bool shown = false;
+    RECT source{};
+    RECT dest{};
+    bool keyed = false;
+    DDCOLORKEY key{};
+  };
+  Overlay overlay;
   // Colour keys: valid when the flag is set.
   bool hasSourceKey = false;
   DDCOLORKEY sourceKey{};

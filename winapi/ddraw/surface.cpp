@@ -667,7 +667,60 @@ HRESULT Surface::Restore() {
   return DD_OK;
 }
 
-HRESULT Surface::UpdateOverlay(LPRECT, LPDIRECTDRAWSURFACE, LPRECT, DWORD, LPDDOVERLAYFX) { return DDERR_NOOVERLAYHW; }
+HRESULT Surface::UpdateOverlay(LPRECT sourceRect, LPDIRECTDRAWSURFACE dest, LPRECT destRect, DWORD flags,
+                               LPDDOVERLAYFX fx) {
+  {
+    std::lock_guard lock(ddraw::Lock());
+    if (!(caps_ & DDSCAPS_OVERLAY)) return DDERR_NOTAOVERLAYSURFACE;
+    if (flags & DDOVER_HIDE) {
+      overlay.shown = false;
+    } else {
+      Surface* target = AsSurface(dest);
+      if (!target || !target->IsPrimary()) return DDERR_INVALIDPARAMS;
+      if (HRESULT r = CheckUsable(false)) return r;
+      const RECT source = sourceRect ? *sourceRect : RECT{0, 0, static_cast<LONG>(width_), static_cast<LONG>(height_)};
+      if (!Inside(source, width_, height_)) return DDERR_INVALIDRECT;
+      const RECT to = destRect ? *destRect
+                               : RECT{0, 0, static_cast<LONG>(target->width_), static_cast<LONG>(target->height_)};
+      if (to.right < to.left || to.bottom < to.top) return DDERR_INVALIDRECT;
+      Overlay shown;
+      shown.shown = (flags & DDOVER_SHOW) != 0 || overlay.shown;
+      shown.source = source;
+      shown.dest = to;
+      if ((flags & DDOVER_KEYDESTOVERRIDE) && fx) {
+        shown.keyed = true;
+        shown.key = fx->dckDestColorkey;
+      } else if (flags & DDOVER_KEYDEST) {
+        if (!target->hasDestKey) return DDERR_NOCOLORKEY;
+        shown.keyed = true;
+        shown.key = target->destKey;
+      }
+      overlay = shown;
+    }
+  }
+  ShowFrame();
+  return DD_OK;
+}
+
+uint32_t Surface::ColourAt(LONG x, LONG y) {
+  const uint8_t* row = Pixels() + static_cast<ptrdiff_t>(y) * pitch_;
+  if (format_.flags & DDPF_FOURCC) {
+    Format rgb;
+    rgb.red = 0xFF0000;
+    rgb.green = 0x00FF00;
+    rgb.blue = 0x0000FF;
+    return FromYuy2(row, x, rgb);
+  }
+  const DWORD bytes = format_.BytesPerPixel();
+  const uint32_t value = Read(row + static_cast<size_t>(x) * bytes, bytes);
+  if (format_.Palettized()) {
+    const PALETTEENTRY* entries = palette_ ? palette_->Entries() : nullptr;
+    const PALETTEENTRY e = entries ? entries[value & 0xFF] : PALETTEENTRY{BYTE(value), BYTE(value), BYTE(value), 0};
+    return (static_cast<uint32_t>(e.peRed) << 16) | (static_cast<uint32_t>(e.peGreen) << 8) | e.peBlue;
+  }
+  return (ExpandChannel(value, format_.red) << 16) | (ExpandChannel(value, format_.green) << 8) |
+         ExpandChannel(value, format_.blue);
+}
 
 HRESULT Surface::GetDDInterface(LPVOID* directDraw) {
   if (!directDraw) return DDERR_INVALIDPARAMS;

@@ -282,6 +282,14 @@ namespace {
 TEST_F(MainWindowTest, FullScreenWindowTakesTheForegroundBack) {
   HWND window = openmainwindow(640, 480, 1);
   ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(waitfor([&] { return GetActiveWindow() == window && mainwindowactive(); }));
+  // Counts the losses of activation: a message already queued may bring the window back before a poll of
+  // the active flag would notice.
+  static std::atomic<int> losses;
+  losses = 0;
+  setaudiofocushandler([](int active) {
+    if (!active) ++losses;
+  });
   WNDCLASSA wc{};
   wc.lpfnWndProc = DefWindowProcA;
   wc.lpszClassName = "intruder";
@@ -290,7 +298,10 @@ TEST_F(MainWindowTest, FullScreenWindowTakesTheForegroundBack) {
                                nullptr, nullptr, nullptr);
   ASSERT_NE(other, nullptr);
   SetForegroundWindow(other);
+  ASSERT_TRUE(waitfor([] { return losses.load() > 0; }));
+  PostMessageA(window, WM_NULL, 0, 0);  // the window thread looks after each message it takes
   EXPECT_TRUE(waitfor([&] { return GetForegroundWindow() == window && mainwindowactive(); }));
+  setaudiofocushandler(nullptr);
   DestroyWindow(other);
   UnregisterClassA("intruder", nullptr);
 }

@@ -1,0 +1,83 @@
+// The drawing code reaches the display through its seam: windows, fills, page flips and the palette.
+#include "display/displayfixture.h"
+#include "platformlib/pixels.h"
+#include "platformlib/videowin.h"
+#include "platformlib/windowdesc.h"
+
+namespace {
+
+using SeamTest = DisplayTest;
+
+uint32_t framepixel(int x, int y) {
+  winapi::testing::HostFrameData frame;
+  if (!winapi::testing::HostFrame(&frame) || x >= frame.width || y >= frame.height) return 0xDEAD;
+  return frame.pixels[static_cast<size_t>(y) * frame.width + x] & 0xFFFFFF;
+}
+
+TEST_F(SeamTest, DrawnFrameReachesTheScreen) {
+  for (const uint8_t options : {uint8_t(DISPLAY_FULLSCREEN | DISPLAY_BLITTING | DISPLAY_NOFLIP),
+                                uint8_t(DISPLAY_FULLSCREEN), uint8_t(DISPLAY_BLITTING | DISPLAY_NOFLIP)}) {
+    usemodes({{640, 480, 16}});
+    displayoptions = options;
+    initgraphics(640, 480, 16);
+    ASSERT_EQ(graphicsstate, 7) << int(options);
+    WindowDesc* target = getsecondpage()->signature == kWindowSignature ? getsecondpage() : getdisplaywindow();
+    ASSERT_EQ(setwindow(target), 1);
+    fillrect(0, 0, 640, 480, rgbpixel(0xFF0000FFu));
+    fillrect(10, 20, 5, 5, rgbpixel(0xFFFF0000u));
+    pageflip();
+    EXPECT_EQ(framepixel(300, 300), 0x0000FFu) << int(options);
+    EXPECT_EQ(framepixel(12, 22), 0xFF0000u) << int(options);
+    EXPECT_EQ(framepixel(9, 22), 0x0000FFu) << int(options);
+    EXPECT_FALSE(surfacelocked());
+    restoregraphics();
+  }
+}
+
+TEST_F(SeamTest, PaletteGoesToTheDevice) {
+  usemodes({{640, 480, 8}});
+  initgraphics(640, 480, 8);
+  ASSERT_EQ(graphicsstate, 7);
+  ASSERT_NE(windisplay().palette, nullptr);
+  PALETTEENTRY e{};
+  windisplay().palette->GetEntries(0, 6, 1, &e);
+  EXPECT_EQ(e.peRed, 168);
+  EXPECT_EQ(e.peGreen, 84);
+  EXPECT_EQ(e.peBlue, 0) << "the default palette's brown";
+  const uint8_t rgb[3] = {10, 20, 30};
+  setpalette(200, 1, rgb);
+  windisplay().palette->GetEntries(0, 200, 1, &e);
+  EXPECT_EQ(e.peRed, 10);
+  EXPECT_EQ(e.peGreen, 20);
+  EXPECT_EQ(e.peBlue, 30);
+}
+
+TEST_F(SeamTest, MovedWindowMovesTheDisplayOrigin) {
+  displayoptions = DISPLAY_BLITTING | DISPLAY_NOFLIP;
+  initgraphics(320, 200, 16);
+  ASSERT_EQ(graphicsstate, 7);
+  placemainwindow(100, 50, 320, 200);
+  EXPECT_EQ(windisplay().winx, 100);
+  EXPECT_EQ(windisplay().winy, 50);
+  EXPECT_EQ(mainwindowstate().x, 100);
+  ASSERT_EQ(setwindow(getsecondpage()), 1);
+  fillrect(0, 0, 320, 200, rgbpixel(0xFF00FF00u));
+  pageflip();
+  EXPECT_EQ(framepixel(0, 0), 0x00FF00u) << "the client area shows the display from its first pixel";
+}
+
+TEST_F(SeamTest, VideoWindowsBlitThroughDirectDraw) {
+  usemodes({{640, 480, 16}});
+  initgraphics(640, 480, 16);
+  ASSERT_EQ(graphicsstate, 7);
+  WindowDesc* sprite = videowindowdefadr(32, 32, 0, 0);
+  ASSERT_NE(sprite, nullptr);
+  fillvideowindow(sprite, 0, 0, 32, 32, rgbpixel(0xFFFFFFFFu));
+  WindowDesc* display = getdisplaywindow();
+  movevideowindow(sprite, display, 100, 100, 0);
+  EXPECT_EQ(framepixel(110, 110), 0xFFFFFFu);
+  EXPECT_EQ(framepixel(99, 99), 0u);
+  removevideowindow(sprite);
+}
+
+}  // namespace

@@ -87,6 +87,34 @@ TEST_F(SurfaceTest, SourceColourKeysLeaveTheDestinationShowing) {
   ASSERT_EQ(dest->BltFast(2, 0, source, &column, DDBLTFAST_SRCCOLORKEY), DD_OK);
   EXPECT_EQ(Get(dest), (Pixels{2, 2, 5, 2, 2, 2}));
   EXPECT_EQ(dest->BltFast(2, 1, source, &column, DDBLTFAST_NOCOLORKEY), DDERR_INVALIDRECT);
+  // 16-bit pixels, and a destination key that lets the copy in only where the destination is 0xAAAA.
+  DDSURFACEDESC desc = Desc(DDSCAPS_OFFSCREENPLAIN, 3, 1);
+  IDirectDrawSurface* wide[2] = {};
+  for (auto*& s : wide) {
+    ASSERT_EQ(dd_->CreateSurface(&desc, &s, nullptr), DD_OK);
+    surfaces_.push_back(s);
+  }
+  auto put16 = [](IDirectDrawSurface* s, std::vector<uint16_t> pixels) {
+    DDSURFACEDESC lock{};
+    lock.dwSize = sizeof lock;
+    ASSERT_EQ(s->Lock(nullptr, &lock, DDLOCK_WAIT, nullptr), DD_OK);
+    std::memcpy(lock.lpSurface, pixels.data(), pixels.size() * 2);
+    s->Unlock(nullptr);
+  };
+  put16(wide[0], {0x0000, 0x1234, 0x5678});
+  put16(wide[1], {0xAAAA, 0xAAAA, 0xBBBB});
+  wide[0]->SetColorKey(DDCKEY_SRCBLT, &key);
+  DDCOLORKEY destKey{0xAAAA, 0xAAAA};
+  wide[1]->SetColorKey(DDCKEY_DESTBLT, &destKey);
+  ASSERT_EQ(wide[1]->Blt(nullptr, wide[0], nullptr, DDBLT_WAIT | DDBLT_KEYSRC | DDBLT_KEYDEST, nullptr), DD_OK);
+  DDSURFACEDESC lock{};
+  lock.dwSize = sizeof lock;
+  ASSERT_EQ(wide[1]->Lock(nullptr, &lock, DDLOCK_WAIT, nullptr), DD_OK);
+  const auto* got = static_cast<const uint16_t*>(lock.lpSurface);
+  EXPECT_EQ(got[0], 0xAAAA);  // source key
+  EXPECT_EQ(got[1], 0x1234);
+  EXPECT_EQ(got[2], 0xBBBB);  // destination key
+  wide[1]->Unlock(nullptr);
 }
 
 TEST_F(SurfaceTest, StretchingPicksNearestPixels) {

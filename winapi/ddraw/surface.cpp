@@ -33,6 +33,26 @@ bool InKey(uint32_t value, const DDCOLORKEY& key) {
   return value >= key.dwColorSpaceLowValue && value <= std::max(key.dwColorSpaceLowValue, key.dwColorSpaceHighValue);
 }
 
+// One row of a same-size keyed copy, pixels of type Pixel (rows need not be aligned).
+template <typename Pixel>
+void KeyedRow(const uint8_t* from, uint8_t* to, LONG count, const DDCOLORKEY* sourceKey, const DDCOLORKEY* destKey) {
+  const uint32_t sLow = sourceKey ? sourceKey->dwColorSpaceLowValue : 1;
+  const uint32_t sHigh = sourceKey ? std::max(sLow, sourceKey->dwColorSpaceHighValue) : 0;
+  const uint32_t dLow = destKey ? destKey->dwColorSpaceLowValue : 0;
+  const uint32_t dHigh = destKey ? std::max(dLow, destKey->dwColorSpaceHighValue) : ~0u;
+  for (LONG i = 0; i < count; ++i, from += sizeof(Pixel), to += sizeof(Pixel)) {
+    Pixel value;
+    std::memcpy(&value, from, sizeof value);
+    if (value >= sLow && value <= sHigh) continue;
+    if (destKey) {
+      Pixel under;
+      std::memcpy(&under, to, sizeof under);
+      if (under < dLow || under > dHigh) continue;
+    }
+    std::memcpy(to, &value, sizeof value);
+  }
+}
+
 RECT Intersect(const RECT& a, const RECT& b) {
   RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
   if (r.right < r.left) r.right = r.left;
@@ -436,11 +456,24 @@ HRESULT Surface::BltCommon(RECT dest, Surface* source, RECT srect, bool hasSourc
         std::memmove(to, from, static_cast<size_t>(count) * bytes);
         continue;
       }
-      for (LONG i = 0; i < count; ++i, from += bytes, to += bytes) {
-        const uint32_t value = Read(from, bytes);
-        if (sourceKey && InKey(value, *sourceKey)) continue;
-        if (destinationKey && !InKey(Read(to, bytes), *destinationKey)) continue;
-        Write(to, bytes, value);
+      switch (bytes) {
+        case 1:
+          KeyedRow<uint8_t>(from, to, count, sourceKey, destinationKey);
+          break;
+        case 2:
+          KeyedRow<uint16_t>(from, to, count, sourceKey, destinationKey);
+          break;
+        case 4:
+          KeyedRow<uint32_t>(from, to, count, sourceKey, destinationKey);
+          break;
+        default:
+          for (LONG i = 0; i < count; ++i, from += bytes, to += bytes) {
+            const uint32_t value = Read(from, bytes);
+            if (sourceKey && InKey(value, *sourceKey)) continue;
+            if (destinationKey && !InKey(Read(to, bytes), *destinationKey)) continue;
+            Write(to, bytes, value);
+          }
+          break;
       }
     }
     return DD_OK;

@@ -81,3 +81,43 @@ TEST_F(SeamTest, VideoWindowsBlitThroughDirectDraw) {
 }
 
 }  // namespace
+
+namespace {
+
+int32_t boxx = -1, boxy = -1, boxw = -1, boxh = -1;
+uint32_t boxpixel = 0;
+void recordbox(const char*, int32_t x, int32_t y, int32_t width, int32_t height) {
+  boxx = x;
+  boxy = y;
+  boxw = width;
+  boxh = height;
+  fillrect(x, y, width, height, rgbpixel(0xFFFF0000u));
+  boxpixel = readpixel(x + 1, y + 1);
+}
+
+TEST_F(SeamTest, PauseBoxIsDrawnAndTheScreenPutBack) {
+  usemodes({{640, 480, 16}});
+  initgraphics(640, 480, 16);
+  ASSERT_EQ(graphicsstate, 7);
+  ASSERT_EQ(displaywindow(), 1);
+  fillrect(0, 0, 640, 480, rgbpixel(0xFF0000FFu));
+  releasewindow();
+  const auto defaultdraw = promptboxdraw;
+  promptboxdraw = recordbox;
+  installhotkeys();
+  keyringcreate();
+  keyringput(0, 0x19, 16, 1);  // Ctrl+P
+  keyringput(0, 0x31, 'x', 1);
+  EXPECT_EQ(getkeyhot(), 0u);
+  promptboxdraw = defaultdraw;
+  EXPECT_EQ(boxx, 320 - 144);
+  EXPECT_EQ(boxy, 240 - 8);
+  EXPECT_EQ(boxw, 288);
+  EXPECT_EQ(boxh, 24);
+  EXPECT_EQ(boxpixel, rgbpixel(0xFFFF0000u)) << "the box went to the display";
+  ASSERT_EQ(displaywindow(), 1);
+  EXPECT_EQ(readpixel(boxx + 1, boxy + 1), rgbpixel(0xFF0000FFu)) << "what was under the box is back";
+  releasewindow();
+}
+
+}  // namespace

@@ -299,8 +299,11 @@ TEST_F(MainWindowTest, FullScreenWindowTakesTheForegroundBack) {
   ASSERT_NE(other, nullptr);
   SetForegroundWindow(other);
   ASSERT_TRUE(waitfor([] { return losses.load() > 0; }));
-  PostMessageA(window, WM_NULL, 0, 0);  // the window thread looks after each message it takes
-  EXPECT_TRUE(waitfor([&] { return GetForegroundWindow() == window && mainwindowactive(); }));
+  // The window thread looks again after each message it takes; keep giving it messages.
+  EXPECT_TRUE(waitfor([&] {
+    PostMessageA(window, WM_NULL, 0, 0);
+    return GetForegroundWindow() == window && mainwindowactive();
+  }));
   setaudiofocushandler(nullptr);
   DestroyWindow(other);
   UnregisterClassA("intruder", nullptr);

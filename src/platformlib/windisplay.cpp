@@ -779,7 +779,7 @@ int blitsurfacefx(IDirectDrawSurface* destination, RECT* destrect, IDirectDrawSu
   RECT* dp = nullptr;
   if (destrect) {
     dst = *destrect;
-    if (!d->fullscreen || d->originx || d->originy) offsetclientrect(d, destination, &dst);
+    offsetclientrect(d, destination, &dst);
     dp = &dst;
   }
   if (sourcerect) {

@@ -328,8 +328,8 @@ int drawlinpoly(const uint8_t* texture, int count, const PolyPoint* points, cons
   std::vector<int32_t> rowtable(static_cast<size_t>(th));
   for (int32_t j = 0; j < th; ++j) rowtable[j] = j * rowbytes;
   const uint8_t* pixels = texture + 16;
-  auto texel = [&](int32_t u, int32_t v) {
-    return pixels + rowtable[std::clamp(v >> 16, 0, th - 1)] + std::clamp(u >> 16, 0, tw - 1) * bytes;
+  auto texel = [&](int64_t u, int64_t v) {
+    return pixels + rowtable[std::clamp<int64_t>(v >> 16, 0, th - 1)] + std::clamp<int64_t>(u >> 16, 0, tw - 1) * bytes;
   };
 
   const int result = walk(n, top, list[onerow ? 0 : top].y, orientation, [&](int32_t y, const EdgeRecord& a, const EdgeRecord& b) {
@@ -340,9 +340,9 @@ int drawlinpoly(const uint8_t* texture, int count, const PolyPoint* points, cons
     if (onerow && span == 0) span = 1;
     if (span <= 0 || y < w.miny || y >= w.maxy) return;
     const double rc = reciprocal(span);
-    const int32_t du = static_cast<int32_t>(std::lround((r->u - l->u) * rc));
-    const int32_t dv = static_cast<int32_t>(std::lround((r->v - l->v) * rc));
-    int32_t u = static_cast<int32_t>(l->u), v = static_cast<int32_t>(l->v);
+    const int64_t du = std::llround((r->u - l->u) * rc);
+    const int64_t dv = std::llround((r->v - l->v) * rc);
+    int64_t u = static_cast<int64_t>(l->u), v = static_cast<int64_t>(l->v);  // wide: no step overflows
     int32_t x = floorfix(l->x);
     if (x < w.minx) {  // rounding at the clip line only
       u += du * (w.minx - x), v += dv * (w.minx - x), span -= w.minx - x, x = w.minx;
@@ -367,7 +367,7 @@ int drawlinpoly(const uint8_t* texture, int count, const PolyPoint* points, cons
         }
       } else if (bytes == 2) {
         if (mode == 3 && depth == 16) {
-          const int32_t tu = std::clamp(u >> 16, 0, tw - 1), tv = std::clamp(v >> 16, 0, th - 1);
+          const int64_t tu = std::clamp<int64_t>(u >> 16, 0, tw - 1), tv = std::clamp<int64_t>(v >> 16, 0, th - 1);
           const uint8_t* b = texel(u + (tu < tw - 1 ? 65536 : 0), v);
           const uint8_t* c = texel(u, v + (tv < th - 1 ? 65536 : 0));
           const uint8_t* e = texel(u + (tu < tw - 1 ? 65536 : 0), v + (tv < th - 1 ? 65536 : 0));
@@ -375,7 +375,7 @@ int drawlinpoly(const uint8_t* texture, int count, const PolyPoint* points, cons
           uint8_t block[16];
           for (int k = 0; k < 4; ++k) shapewrite32(block + 4 * k, q[k]);
           // a, b side by side; c, d on the next "row" of the 2 x 2 block
-          const uint32_t k = argbfilter(((u >> 13) & 7) + 8 * ((v >> 13) & 7), block, 8);
+          const uint32_t k = argbfilter(static_cast<int>(((u >> 13) & 7) + 8 * ((v >> 13) & 7)), block, 8);
           st16(d, blendover565(k, ld16(d)));
         } else {
           const uint16_t c = ld16(t);
@@ -401,6 +401,7 @@ int drawlinpolyv(const uint8_t* texture, int count, const PolyPoint* const* poin
 }
 
 void drawshapepoly(const uint8_t* shape, const PolyPoint* corners, int orientation, int mode) {
+  if (shapewidth(shape) > 32767 || shapeheight(shape) > 32767) return;  // beyond 16.16 texture coordinates
   const int32_t w = shapewidth(shape) * 65536 - 1, h = shapeheight(shape) * 65536 - 1;
   const PolyPoint texture[4] = {{0, 0}, {w, 0}, {w, h}, {0, h}};
   drawlinpoly(shape, 4, corners, texture, orientation, mode);

@@ -18,6 +18,8 @@ int32_t rowtablecount = 0;    // rows filled
 // Limits of the shape being sampled, so that a neighbour is never read outside it.
 int32_t samplewidth = 0, sampleheight = 0;
 uint32_t spanpalette[256];
+// Sampled shapes are addressed in 16.16 pixels: wider or taller ones cannot be.
+constexpr int32_t kMaxSampled = 32767;
 
 inline uint32_t ld32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
 
@@ -59,9 +61,9 @@ bool clipspan(int32_t& u, int32_t& v, int32_t du, int32_t dv, int32_t& x, int32_
   const WindowDesc& w = CurrentWindow;
   if (y < w.miny || y >= w.maxy || !w.pixels) return false;
   if (x < w.minx) {
-    const int32_t skip = w.minx - x;
-    u += du * skip;
-    v += dv * skip;
+    const int64_t skip = w.minx - x;
+    u = static_cast<int32_t>(u + du * skip);
+    v = static_cast<int32_t>(v + dv * skip);
     count -= skip;
     x = w.minx;
   }
@@ -97,8 +99,11 @@ void filteredspan(const uint8_t* shape, int32_t u, int32_t v, int32_t du, int32_
   const int32_t maxu = samplewidth - 1, maxv = std::min(sampleheight, kShapeRowTable) - 1;
   if (maxu < 0 || maxv < 0) return;
   uint8_t* row = w.pixels + w.rows[y];
-  for (int32_t i = 0; i < count; ++i, u += du, v += dv, ++x) {
-    const int32_t tu = std::clamp(u >> 16, 0, maxu), tv = std::clamp(v >> 16, 0, maxv);
+  int64_t uu = u, vv = v;  // wide, so that no step overflows
+  for (int32_t i = 0; i < count; ++i, uu += du, vv += dv, ++x) {
+    u = static_cast<int32_t>(uu & 0xFFFFFFFF), v = static_cast<int32_t>(vv & 0xFFFFFFFF);
+    const int32_t tu = static_cast<int32_t>(std::clamp<int64_t>(uu >> 16, 0, maxu));
+    const int32_t tv = static_cast<int32_t>(std::clamp<int64_t>(vv >> 16, 0, maxv));
     const uint8_t* t = pixels + shaperowtable[tv] + tu * kBytes;
     const int index = ((u >> 13) & 7) + 8 * ((v >> 13) & 7);
     const int32_t right = tu < maxu ? kBytes : 0, down = tv < maxv ? rowbytes : 0;
@@ -321,11 +326,12 @@ void drawshapequad(const uint8_t* shape, const int32_t* src, const int32_t* dst)
   for (int32_t y = y0; y <= y1; ++y) {
     int32_t width = rx[y] - lx[y] + 1;
     if (width <= 0 || lx[y] >= w.maxx || rx[y] < w.minx) continue;
-    const int32_t du = (ru[y] - lu[y]) / width, dv = (rv[y] - lv[y]) / width;
+    const int32_t du = static_cast<int32_t>((static_cast<int64_t>(ru[y]) - lu[y]) / width);
+    const int32_t dv = static_cast<int32_t>((static_cast<int64_t>(rv[y]) - lv[y]) / width);
     int32_t u = lu[y], v = lv[y], x = lx[y];
     if (x < w.minx) {
-      u += du * (w.minx - x);
-      v += dv * (w.minx - x);
+      u = static_cast<int32_t>(u + static_cast<int64_t>(du) * (w.minx - x));
+      v = static_cast<int32_t>(v + static_cast<int64_t>(dv) * (w.minx - x));
       width -= w.minx - x;
       x = w.minx;
     }
@@ -339,6 +345,7 @@ void drawshapequad(const uint8_t* shape, const int32_t* src, const int32_t* dst)
 }
 
 void drawshapequadfull(const uint8_t* shape, const int32_t* dst) {
+  if (shapewidth(shape) > kMaxSampled || shapeheight(shape) > kMaxSampled) return;  // beyond 16.16 coordinates
   const int32_t w = (shapewidth(shape) - 1) * 65536, h = (shapeheight(shape) - 1) * 65536;
   const int32_t src[8] = {0, 0, w, 0, w, h, 0, h};
   drawshapequad(shape, src, dst);
@@ -346,7 +353,7 @@ void drawshapequadfull(const uint8_t* shape, const int32_t* dst) {
 
 void drawshapescaledargb(const uint8_t* shape, int32_t x, int32_t y, int32_t width, int32_t height) {
   const int32_t sw = shapewidth(shape), sh = shapeheight(shape);
-  if (sw <= 0 || sh <= 0) return;
+  if (sw <= 0 || sh <= 0 || sw > kMaxSampled || sh > kMaxSampled) return;
   const int64_t scale = (static_cast<int64_t>(width) * 65536) / sw;
   if (std::llabs(scale) <= 655) return;
   uint8_t* converted = nullptr;
@@ -368,13 +375,13 @@ void drawshapescaledargb(const uint8_t* shape, int32_t x, int32_t y, int32_t wid
   int32_t u = static_cast<int32_t>(ustart), v = static_cast<int32_t>(std::min(vstart, std::max(vstart, vend)));
   const WindowDesc& win = CurrentWindow;
   if (x < win.minx) {
-    u += du * (win.minx - x);
+    u = static_cast<int32_t>(u + static_cast<int64_t>(du) * (win.minx - x));
     w -= win.minx - x;
     x = win.minx;
   }
   if (x + w > win.maxx) w = win.maxx - x;
   if (y < win.miny) {
-    v += dv * (win.miny - y);
+    v = static_cast<int32_t>(v + static_cast<int64_t>(dv) * (win.miny - y));
     h -= win.miny - y;
     y = win.miny;
   }

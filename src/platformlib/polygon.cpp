@@ -198,6 +198,15 @@ int walk(int count, int top, int32_t y, int orientation, Row row) {
 }
 
 void fillspan(uint8_t* p, int32_t n, uint32_t colour, int kind, int depth) {
+  if (kind == 0 && depth == 8) {
+    std::memset(p, static_cast<int>(colour & 0xFF), static_cast<size_t>(n));
+    return;
+  }
+  if (kind == 0 && (depth == 15 || depth == 16)) {
+    const uint16_t v = static_cast<uint16_t>(colour);
+    for (int32_t i = 0; i < n; ++i) std::memcpy(p + 2 * i, &v, 2);
+    return;
+  }
   for (int32_t i = 0; i < n; ++i) {
     switch (depth) {
       case 8: p[i] = kind ? darkenbytes[p[i]] : static_cast<uint8_t>(colour); break;

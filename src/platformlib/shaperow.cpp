@@ -71,6 +71,21 @@ bool clipspan(int32_t& u, int32_t& v, int32_t du, int32_t dv, int32_t& x, int32_
   return count > 0;
 }
 
+// The blend of a premultiplied colour over a 32-bit colour (blendpixel's rule on windows of 24 and 32 bits).
+inline uint32_t blendargb(uint32_t k, uint32_t dest) {
+  const uint32_t a = k >> 24;
+  if (a == 255) return k;
+  if (!a) return dest;
+  const uint32_t da = dest >> 24;
+  const uint32_t f = 65536 - a * 257;
+  uint32_t out = (255 - (255 - a) * (255 - da) / 255) << 24;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const uint32_t ch = ((((dest >> shift) & 0xFF) * f + 32768) >> 16) + ((k >> shift) & 0xFF);
+    out |= std::min<uint32_t>(ch, 255) << shift;
+  }
+  return out;
+}
+
 void putfiltered(uint8_t* p, int32_t x, int32_t y, uint32_t k) {
   switch (CurrentWindow.depth) {
     case 16: {
@@ -86,6 +101,16 @@ void putfiltered(uint8_t* p, int32_t x, int32_t y, uint32_t k) {
       break;
     }
     case 8: blendpixel8(p, k); break;
+    case 32:
+      if (CurrentWindow.page == 0) {  // memory window: the blendpixel rule in place
+        uint32_t d;
+        std::memcpy(&d, p, 4);
+        d = blendargb(k, d);
+        std::memcpy(p, &d, 4);
+        break;
+      }
+      blendpixel(x, y, k);
+      break;
     default: blendpixel(x, y, k); break;
   }
 }
@@ -259,15 +284,7 @@ void blendpixel(int32_t x, int32_t y, uint32_t k) {
     return;
   }
   if (!a) return;
-  const uint32_t dest = getargb(readpixel(x, y));
-  const uint32_t da = dest >> 24;
-  const uint32_t f = 65536 - a * 257;
-  uint32_t out = (255 - (255 - a) * (255 - da) / 255) << 24;
-  for (int shift = 0; shift <= 16; shift += 8) {
-    const uint32_t ch = ((((dest >> shift) & 0xFF) * f + 32768) >> 16) + ((k >> shift) & 0xFF);
-    out |= std::min<uint32_t>(ch, 255) << shift;
-  }
-  writepixel(x, y, rgbpixel(out));
+  writepixel(x, y, rgbpixel(blendargb(k, getargb(readpixel(x, y)))));
 }
 
 void drawshapequad(const uint8_t* shape, const int32_t* src, const int32_t* dst) {

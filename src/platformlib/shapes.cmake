@@ -11,3 +11,10 @@ if(NOT TARGET platformlib_shapes)
   target_include_directories(platformlib_shapes PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(platformlib_shapes PUBLIC platformlib_gfx platformlib_files platformlib)
 endif()
+
+# Text start-up for the keyboard's prompt box (needs the display unit).
+if(NOT TARGET platformlib_prompt AND TARGET platformlib_display)
+  add_library(platformlib_prompt STATIC ${CMAKE_CURRENT_LIST_DIR}/promptface.cpp)
+  target_include_directories(platformlib_prompt PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(platformlib_prompt PUBLIC platformlib_shapes platformlib_display)
+endif()

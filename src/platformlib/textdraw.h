@@ -68,8 +68,11 @@ void savetextstate(TextState* buffer);
 void restoretextstate(const TextState* buffer);
 void inittextdraw();
 void freetextdraw();
-// Clears the text state once and registers the release of the work buffer at exit.
+// Clears the text state and registers (once) the release of the work buffer at exit.
 void inittextstate();
+// Library start-up of text: inittextstate once, and the keyboard's prompt box drawn through drawpromptface
+// (in platformlib_prompt, which links the display unit).
+void inittext();
 
 uint32_t nextchar(const uint8_t** cursor);
 uint32_t nextcharjis(const uint8_t** cursor);

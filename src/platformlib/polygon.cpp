@@ -29,11 +29,6 @@ ClipPoint clipbuffers[4][kClipPoints];
 bool reciprocalsbuilt = false;
 const uint8_t* const* remaptables = nullptr;
 
-inline uint16_t ld16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline void st16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
 
 // 1/n from the table, or computed where the table ends (edges and spans longer than 1023).
 inline double reciprocal(int32_t n) {
@@ -210,8 +205,8 @@ void fillspan(uint8_t* p, int32_t n, uint32_t colour, int kind, int depth) {
   for (int32_t i = 0; i < n; ++i) {
     switch (depth) {
       case 8: p[i] = kind ? darkenbytes[p[i]] : static_cast<uint8_t>(colour); break;
-      case 15: st16(p + 2 * i, kind ? (ld16(p + 2 * i) >> 1) & 0x3DEF : colour); break;
-      case 16: st16(p + 2 * i, kind ? (ld16(p + 2 * i) >> 1) & 0x7BEF : colour); break;
+      case 15: shapewrite16(p + 2 * i, kind ? (shaperead16(p + 2 * i) >> 1) & 0x3DEF : colour); break;
+      case 16: shapewrite16(p + 2 * i, kind ? (shaperead16(p + 2 * i) >> 1) & 0x7BEF : colour); break;
       case 32: {
         uint32_t v;
         std::memcpy(&v, p + 4 * i, 4);
@@ -380,15 +375,15 @@ int drawlinpoly(const uint8_t* texture, int count, const PolyPoint* points, cons
           const uint8_t* b = texel(u + (tu < tw - 1 ? 65536 : 0), v);
           const uint8_t* c = texel(u, v + (tv < th - 1 ? 65536 : 0));
           const uint8_t* e = texel(u + (tu < tw - 1 ? 65536 : 0), v + (tv < th - 1 ? 65536 : 0));
-          uint32_t q[4] = {argbfrom565(ld16(t)), argbfrom565(ld16(b)), argbfrom565(ld16(c)), argbfrom565(ld16(e))};
+          uint32_t q[4] = {argbfrom565(shaperead16(t)), argbfrom565(shaperead16(b)), argbfrom565(shaperead16(c)), argbfrom565(shaperead16(e))};
           uint8_t block[16];
           for (int k = 0; k < 4; ++k) shapewrite32(block + 4 * k, q[k]);
           // a, b side by side; c, d on the next "row" of the 2 x 2 block
           const uint32_t k = argbfilter(static_cast<int>(((u >> 13) & 7) + 8 * ((v >> 13) & 7)), block, 8);
-          st16(d, blendover565(k, ld16(d)));
+          shapewrite16(d, blendover565(k, shaperead16(d)));
         } else {
-          const uint16_t c = ld16(t);
-          if (mode == 0 || mode == 4 || c) st16(d, c);
+          const uint16_t c = shaperead16(t);
+          if (mode == 0 || mode == 4 || c) shapewrite16(d, c);
         }
       } else {
         bool zero = true;

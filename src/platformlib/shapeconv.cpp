@@ -6,6 +6,7 @@
 #include "platformlib/memclass.h"
 #include "platformlib/pixels.h"
 #include "platformlib/shapes.h"
+#include "platformlib/windowdesc.h"
 
 namespace {
 
@@ -22,18 +23,6 @@ const uint32_t* convpalette = CurrentPalette;
 uint32_t worktable32[256];
 uint16_t worktable16[256];
 
-inline uint16_t ld16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline void st16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline uint32_t ld32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
-inline void st32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
 
 void copy4(const uint8_t* s, uint8_t* d, int n) { std::memcpy(d, s, static_cast<size_t>((n + 1) / 2)); }
 void copy8(const uint8_t* s, uint8_t* d, int n) { std::memcpy(d, s, static_cast<size_t>(n)); }
@@ -51,10 +40,10 @@ void c8to4(const uint8_t* s, uint8_t* d, int n) {
   }
 }
 void c4to16(const uint8_t* s, uint8_t* d, int n) {
-  for (int i = 0; i < n; ++i) st16(d + 2 * i, worktable16[(i & 1) ? (s[i >> 1] >> 4) : (s[i >> 1] & 15)]);
+  for (int i = 0; i < n; ++i) shapewrite16(d + 2 * i, worktable16[(i & 1) ? (s[i >> 1] >> 4) : (s[i >> 1] & 15)]);
 }
 void c8to16(const uint8_t* s, uint8_t* d, int n) {
-  for (int i = 0; i < n; ++i) st16(d + 2 * i, worktable16[s[i]]);
+  for (int i = 0; i < n; ++i) shapewrite16(d + 2 * i, worktable16[s[i]]);
 }
 void c8to24(const uint8_t* s, uint8_t* d, int n) {
   for (int i = 0; i < n; ++i) {
@@ -65,35 +54,35 @@ void c8to24(const uint8_t* s, uint8_t* d, int n) {
   }
 }
 void c8to32(const uint8_t* s, uint8_t* d, int n) {
-  for (int i = 0; i < n; ++i) st32(d + 4 * i, convpalette[s[i]]);
+  for (int i = 0; i < n; ++i) shapewrite32(d + 4 * i, convpalette[s[i]]);
 }
 void c15to16(const uint8_t* s, uint8_t* d, int n) {
   for (int i = 0; i < n; ++i) {
-    const uint32_t p = ld16(s + 2 * i);
-    st16(d + 2 * i, ((p & 0x7FE0) << 1) | (p & 0x1F));
+    const uint32_t p = shaperead16(s + 2 * i);
+    shapewrite16(d + 2 * i, ((p & 0x7FE0) << 1) | (p & 0x1F));
   }
 }
 void c16to15(const uint8_t* s, uint8_t* d, int n) {
   for (int i = 0; i < n; ++i) {
-    const uint32_t p = ld16(s + 2 * i);
-    st16(d + 2 * i, ((p & 0xFFC0) >> 1) | (p & 0x1F));
+    const uint32_t p = shaperead16(s + 2 * i);
+    shapewrite16(d + 2 * i, ((p & 0xFFC0) >> 1) | (p & 0x1F));
   }
 }
 void cswap15(const uint8_t* s, uint8_t* d, int n) {
   for (int i = 0; i < n; ++i) {
-    const uint32_t p = ld16(s + 2 * i);
-    st16(d + 2 * i, (p & 0x83E0) | ((p & 0x1F) << 10) | ((p >> 10) & 0x1F));
+    const uint32_t p = shaperead16(s + 2 * i);
+    shapewrite16(d + 2 * i, (p & 0x83E0) | ((p & 0x1F) << 10) | ((p >> 10) & 0x1F));
   }
 }
 void c15to32(const uint8_t* s, uint8_t* d, int n) {
-  for (int i = 0; i < n; ++i) st32(d + 4 * i, argbfrom555(ld16(s + 2 * i)));
+  for (int i = 0; i < n; ++i) shapewrite32(d + 4 * i, argbfrom555(shaperead16(s + 2 * i)));
 }
 void c16to32(const uint8_t* s, uint8_t* d, int n) {
-  for (int i = 0; i < n; ++i) st32(d + 4 * i, argbfrom565(ld16(s + 2 * i)));
+  for (int i = 0; i < n; ++i) shapewrite32(d + 4 * i, argbfrom565(shaperead16(s + 2 * i)));
 }
 void c16to24(const uint8_t* s, uint8_t* d, int n) {
   for (int i = 0; i < n; ++i) {
-    const uint32_t p = ld16(s + 2 * i);
+    const uint32_t p = shaperead16(s + 2 * i);
     d[3 * i] = static_cast<uint8_t>((p & 31) << 3);
     d[3 * i + 1] = static_cast<uint8_t>(((p >> 5) & 63) << 2);
     d[3 * i + 2] = static_cast<uint8_t>(((p >> 11) & 31) << 3);
@@ -101,13 +90,13 @@ void c16to24(const uint8_t* s, uint8_t* d, int n) {
 }
 void c16to4444(const uint8_t* s, uint8_t* d, int n) {
   for (int i = 0; i < n; ++i) {
-    const uint32_t p = ld16(s + 2 * i);
-    st16(d + 2 * i, p == 0 ? 0 : 0xF000 | (((p >> 12) & 15) << 8) | (((p >> 7) & 15) << 4) | ((p >> 1) & 15));
+    const uint32_t p = shaperead16(s + 2 * i);
+    shapewrite16(d + 2 * i, p == 0 ? 0 : 0xF000 | (((p >> 12) & 15) << 8) | (((p >> 7) & 15) << 4) | ((p >> 1) & 15));
   }
 }
 void c16to8(const uint8_t* s, uint8_t* d, int n) {
   for (int i = 0; i < n; ++i) {
-    const uint32_t p = ld16(s + 2 * i);
+    const uint32_t p = shaperead16(s + 2 * i);
     const uint32_t r5 = (p >> 11) & 31, g6 = (p >> 5) & 63, b5 = p & 31;
     if (InverseColourTable)
       d[i] = InverseColourTable[(r5 << 10) | ((g6 >> 1) << 5) | b5];
@@ -117,7 +106,7 @@ void c16to8(const uint8_t* s, uint8_t* d, int n) {
 }
 void c24to32(const uint8_t* s, uint8_t* d, int n) {
   for (int i = 0; i < n; ++i)
-    st32(d + 4 * i, 0xFF000000u | (s[3 * i + 2] << 16) | (s[3 * i + 1] << 8) | s[3 * i]);
+    shapewrite32(d + 4 * i, 0xFF000000u | (s[3 * i + 2] << 16) | (s[3 * i + 1] << 8) | s[3 * i]);
 }
 void c32to24(const uint8_t* s, uint8_t* d, int n) {
   for (int i = 0; i < n; ++i) {
@@ -127,22 +116,22 @@ void c32to24(const uint8_t* s, uint8_t* d, int n) {
   }
 }
 void c32to4444(const uint8_t* s, uint8_t* d, int n) {
-  for (int i = 0; i < n; ++i) st16(d + 2 * i, argbto4444(ld32(s + 4 * i)));
+  for (int i = 0; i < n; ++i) shapewrite16(d + 2 * i, argbto4444(shaperead32(s + 4 * i)));
 }
 void c4444to32(const uint8_t* s, uint8_t* d, int n) {
-  for (int i = 0; i < n; ++i) st32(d + 4 * i, argbfrom4444(ld16(s + 2 * i)));
+  for (int i = 0; i < n; ++i) shapewrite32(d + 4 * i, argbfrom4444(shaperead16(s + 2 * i)));
 }
 void c32to16a(const uint8_t* s, uint8_t* d, int n) {
-  for (int i = 0; i < n; ++i) st16(d + 2 * i, argbto565(ld32(s + 4 * i), 1));
+  for (int i = 0; i < n; ++i) shapewrite16(d + 2 * i, argbto565(shaperead32(s + 4 * i), 1));
 }
 void c32to16p(const uint8_t* s, uint8_t* d, int n) {
-  for (int i = 0; i < n; ++i) st16(d + 2 * i, argbto565(ld32(s + 4 * i), 0));
+  for (int i = 0; i < n; ++i) shapewrite16(d + 2 * i, argbto565(shaperead32(s + 4 * i), 0));
 }
 void c32to15a(const uint8_t* s, uint8_t* d, int n) {
-  for (int i = 0; i < n; ++i) st16(d + 2 * i, argbto555(ld32(s + 4 * i), 1));
+  for (int i = 0; i < n; ++i) shapewrite16(d + 2 * i, argbto555(shaperead32(s + 4 * i), 1));
 }
 void c32to15p(const uint8_t* s, uint8_t* d, int n) {
-  for (int i = 0; i < n; ++i) st16(d + 2 * i, argbto555(ld32(s + 4 * i), 0));
+  for (int i = 0; i < n; ++i) shapewrite16(d + 2 * i, argbto555(shaperead32(s + 4 * i), 0));
 }
 
 // The row rule of one step from a source index to a step type.
@@ -206,7 +195,7 @@ const uint32_t* clut32(const uint8_t* record, uint32_t* buffer, const char* func
   int count = shapewidth(record);
   if (count > 256) count = 256;  // the tables hold 256 entries
   if (type == 0x2A) {  // copied rather than used in place: records need not be aligned
-    for (int i = 0; i < count; ++i) buffer[i] = ld32(e + 4 * i);
+    for (int i = 0; i < count; ++i) buffer[i] = shaperead32(e + 4 * i);
     return buffer;
   }
   switch (type) {
@@ -230,20 +219,20 @@ const uint32_t* clut32(const uint8_t* record, uint32_t* buffer, const char* func
         c |= i == 255 ? 0 : 0xFF000000u;
         break;
       }
-      case 0x29: c = argbfrom565(ld16(e + 2 * i)); break;
-      case 0x2D: c = argbfrom555(ld16(e + 2 * i)); break;
+      case 0x29: c = argbfrom565(shaperead16(e + 2 * i)); break;
+      case 0x2D: c = argbfrom555(shaperead16(e + 2 * i)); break;
       case 0x2C: {
-        const uint32_t v = ld32(e + 4 * i);
+        const uint32_t v = shaperead32(e + 4 * i);
         c = (v & 0xFF000000u) | (argbfrom565(v & 0xFFFF) & 0xFFFFFF);
         break;
       }
       case 0x2E: {
-        const uint32_t v = ld32(e + 4 * i);
+        const uint32_t v = shaperead32(e + 4 * i);
         c = (v & 0xFF000000u) | (argbfrom555(v & 0xFFFF) & 0xFFFFFF);
         break;
       }
       case 0x23: {
-        const uint32_t p = ld16(e + 2 * i);
+        const uint32_t p = shaperead16(e + 2 * i);
         c = argbfrom555((p & 0x83E0) | ((p & 0x1F) << 10) | ((p >> 10) & 0x1F));
         break;
       }
@@ -353,7 +342,7 @@ const uint16_t* getclut16ptr(const uint8_t* shape, uint16_t* buffer) {
   int count = shapewidth(record);
   if (count > 256) count = 256;
   if (type == 0x29) {
-    for (int i = 0; i < count; ++i) buffer[i] = ld16(e + 2 * i);
+    for (int i = 0; i < count; ++i) buffer[i] = shaperead16(e + 2 * i);
     return buffer;
   }
   switch (type) {
@@ -366,13 +355,13 @@ const uint16_t* getclut16ptr(const uint8_t* shape, uint16_t* buffer) {
     }
     case 0x2C:
       buffer[255] = 0;
-      for (int i = 0; i < count; ++i) buffer[i] = ld16(e + 4 * i);
+      for (int i = 0; i < count; ++i) buffer[i] = shaperead16(e + 4 * i);
       return buffer;
     case 0x2E: case 0x2D: {
       const int step = type == 0x2E ? 4 : 2;
       buffer[255] = 0;
       for (int i = 0; i < count; ++i) {
-        const uint32_t p = ld16(e + step * i);
+        const uint32_t p = shaperead16(e + step * i);
         buffer[i] = static_cast<uint16_t>(((p & 0x7FE0) << 1) | (p & 0x1F));
       }
       return buffer;
@@ -380,7 +369,7 @@ const uint16_t* getclut16ptr(const uint8_t* shape, uint16_t* buffer) {
     case 0x23:
       buffer[255] = 0;
       for (int i = 0; i < 256; ++i) {
-        uint32_t p = ld16(e + 2 * i);
+        uint32_t p = shaperead16(e + 2 * i);
         p = (p & 0x83E0) | ((p & 0x1F) << 10) | ((p >> 10) & 0x1F);
         buffer[i] = static_cast<uint16_t>(((p & 0x7FE0) << 1) | (p & 0x1F));
       }
@@ -403,7 +392,7 @@ const uint32_t* getclut16aptr(const uint8_t* shape, uint32_t* buffer) {
   }
   if (record[0] == 0x2C) {
     const int count = shapewidth(record) > 256 ? 256 : shapewidth(record);
-    for (int i = 0; i < count; ++i) buffer[i] = ld32(record + 16 + 4 * i);
+    for (int i = 0; i < count; ++i) buffer[i] = shaperead32(record + 16 + 4 * i);
     return buffer;
   }
   uint32_t colours[256];
@@ -500,15 +489,5 @@ uint8_t* convertshapetypex(const uint8_t* shape, uint8_t target, int usecurrentp
 uint8_t* convertshapetype(const uint8_t* shape, uint8_t target) { return convertshapetypex(shape, target, 0, 1); }
 
 uint8_t* convertshapedepth(const uint8_t* shape, int depth) {
-  uint8_t type = 0;
-  switch (depth) {
-    case 4: type = 0x7A; break;
-    case 8: type = 0x7B; break;
-    case 15: type = 0x7E; break;
-    case 16: type = 0x78; break;
-    case 24: type = 0x7F; break;
-    case 32: type = 0x7D; break;
-    default: break;
-  }
-  return convertshapetypex(shape, type, 0, 1);
+  return convertshapetypex(shape, depth == 1 ? 0 : depthshapetype(depth), 0, 1);
 }

@@ -29,18 +29,6 @@ RowRoutine depthroutine = nullptr;
 std::vector<uint8_t> scratchrow;  // sized from the row before each draw, so a converted row always fits
 uint32_t table16a[256];
 
-inline uint16_t ld16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline void st16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline uint32_t ld32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
-inline void st32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
 
 // Plain copies. Every copy strategy of the original reduces to an exact byte copy; memcpy is the fastest here.
 void plain4(const uint8_t* s, uint8_t* d, int n) { std::memcpy(d, s, static_cast<size_t>(n / 2)); }
@@ -70,8 +58,8 @@ void skip8(const uint8_t* s, uint8_t* d, int n) {
 }
 void skip16(const uint8_t* s, uint8_t* d, int n) {
   for (int i = 0; i < n; ++i) {
-    const uint16_t v = ld16(s + 2 * i);
-    if (v) st16(d + 2 * i, v);
+    const uint16_t v = shaperead16(s + 2 * i);
+    if (v) shapewrite16(d + 2 * i, v);
   }
 }
 void skip24(const uint8_t* s, uint8_t* d, int n) {
@@ -117,7 +105,7 @@ namespace {
 
 void alpha8(const uint8_t* s, uint8_t* d, int n) {
   for (int i = 0; i < n; ++i) {
-    const uint32_t c = ld32(s + 4 * i);
+    const uint32_t c = shaperead32(s + 4 * i);
     const uint32_t a = c >> 24;
     if (!a) continue;
     const uint32_t dc = getargb(d[i]);
@@ -129,14 +117,14 @@ void alpha8(const uint8_t* s, uint8_t* d, int n) {
   }
 }
 void alpha15(const uint8_t* s, uint8_t* d, int n) {
-  for (int i = 0; i < n; ++i) st16(d + 2 * i, blendover555(ld32(s + 4 * i), ld16(d + 2 * i)));
+  for (int i = 0; i < n; ++i) shapewrite16(d + 2 * i, blendover555(shaperead32(s + 4 * i), shaperead16(d + 2 * i)));
 }
 void alpha16(const uint8_t* s, uint8_t* d, int n) {
-  for (int i = 0; i < n; ++i) st16(d + 2 * i, blendover565(ld32(s + 4 * i), ld16(d + 2 * i)));
+  for (int i = 0; i < n; ++i) shapewrite16(d + 2 * i, blendover565(shaperead32(s + 4 * i), shaperead16(d + 2 * i)));
 }
 void alpha24(const uint8_t* s, uint8_t* d, int n) {
   for (int i = 0; i < n; ++i) {
-    const uint32_t c = ld32(s + 4 * i);
+    const uint32_t c = shaperead32(s + 4 * i);
     const uint32_t a = c >> 24;
     if (!a) continue;
     const uint32_t k = 255 - a;
@@ -145,19 +133,19 @@ void alpha24(const uint8_t* s, uint8_t* d, int n) {
 }
 void alpha32(const uint8_t* s, uint8_t* d, int n) {
   for (int i = 0; i < n; ++i) {
-    const uint32_t c = ld32(s + 4 * i);
+    const uint32_t c = shaperead32(s + 4 * i);
     const uint32_t a = c >> 24;
     if (!a) continue;
-    const uint32_t dc = ld32(d + 4 * i);
+    const uint32_t dc = shaperead32(d + 4 * i);
     const uint32_t da = dc >> 24;
     if (!da) {
-      st32(d + 4 * i, c);
+      shapewrite32(d + 4 * i, c);
       continue;
     }
     const uint32_t k = 255 - a;
     uint32_t out = (255 - ((k * (255 - da)) >> 8)) << 24;
     for (int j = 0; j < 3; ++j) out |= blendch((c >> (8 * j)) & 0xFF, (dc >> (8 * j)) & 0xFF, k) << (8 * j);
-    st32(d + 4 * i, out);
+    shapewrite32(d + 4 * i, out);
   }
 }
 void nothing(const uint8_t*, uint8_t*, int) {}
@@ -165,7 +153,7 @@ void nothing(const uint8_t*, uint8_t*, int) {}
 // 8-bit shapes on 16-bit windows: palette entries with alpha from getclut16aptr.
 void transrow8to16(const uint8_t* s, uint8_t* d, int n) {
   for (int i = 0; i < n; ++i)
-    if (s[i] != 0xFF) st16(d + 2 * i, table16a[s[i]] & 0xFFFF);
+    if (s[i] != 0xFF) shapewrite16(d + 2 * i, table16a[s[i]] & 0xFFFF);
 }
 void alpharow8to16(const uint8_t* s, uint8_t* d, int n) {
   for (int i = 0; i < n; ++i) {
@@ -174,13 +162,13 @@ void alpharow8to16(const uint8_t* s, uint8_t* d, int n) {
     if (a < 0x10) continue;
     const uint32_t p = e & 0xFFFF;
     if (a >= 0xFC) {
-      st16(d + 2 * i, p);
+      shapewrite16(d + 2 * i, p);
       continue;
     }
     // The entry's colour as premultiplied 8-bit channels.
     const uint32_t c = (a << 24) | (((((p >> 11) & 31) << 3) * a / 255) << 16) | (((((p >> 5) & 63) << 2) * a / 255) << 8) |
                        (((p & 31) << 3) * a / 255);
-    st16(d + 2 * i, blendover565(c, ld16(d + 2 * i)));
+    shapewrite16(d + 2 * i, blendover565(c, shaperead16(d + 2 * i)));
   }
 }
 

@@ -6,6 +6,7 @@
 #include "platformlib/gfxdisplay.h"
 #include "platformlib/memclass.h"
 #include "platformlib/shapes.h"
+#include "platformlib/windowdesc.h"
 
 int32_t shapeallocfailures = 0;
 
@@ -205,17 +206,7 @@ uint8_t* createshapeadr(int32_t width, int32_t height, int depth, uint32_t memcl
     }
     return nullptr;
   }
-  uint8_t type = 0;
-  switch (depth) {
-    case 1: type = 0x79; break;
-    case 4: type = 0x7A; break;
-    case 8: type = 0x7B; break;
-    case 15: type = 0x7E; break;
-    case 16: type = 0x78; break;
-    case 24: type = 0x7F; break;
-    case 32: type = 0x7D; break;
-    default: break;
-  }
+  const uint8_t type = depthshapetype(depth);
   if (!type) {
     if (abortonerror) {
       ABORTCONTEXT("cmn\\creates", "createshapeadr");

@@ -21,7 +21,6 @@ uint32_t spanpalette[256];
 // Sampled shapes are addressed in 16.16 pixels: wider or taller ones cannot be.
 constexpr int32_t kMaxSampled = 32767;
 
-inline uint32_t ld32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
 
 // Filter weights of a, b, c, d in eighths by (u fraction) + 8 x (v fraction).
 constexpr uint8_t kWeights[64][4] = {
@@ -134,7 +133,7 @@ void filteredspan(const uint8_t* shape, int32_t u, int32_t v, int32_t du, int32_
     const int32_t right = tu < maxu ? kBytes : 0, down = tv < maxv ? rowbytes : 0;
     uint32_t a, b, c, d;
     if constexpr (kBytes == 4) {
-      a = ld32(t), b = ld32(t + right), c = ld32(t + down), d = ld32(t + down + right);
+      a = shaperead32(t), b = shaperead32(t + right), c = shaperead32(t + down), d = shaperead32(t + down + right);
     } else {
       a = spanpalette[t[0]], b = spanpalette[t[right]], c = spanpalette[t[down]], d = spanpalette[t[down + right]];
     }
@@ -230,7 +229,7 @@ void buildfixedtablemax(int32_t* table, int32_t y, int32_t start, int32_t end, i
 }
 
 uint32_t argbfilter(int index, const uint8_t* texel, int32_t rowbytes) {
-  return filter4(index & 63, ld32(texel), ld32(texel + 4), ld32(texel + rowbytes), ld32(texel + rowbytes + 4));
+  return filter4(index & 63, shaperead32(texel), shaperead32(texel + 4), shaperead32(texel + rowbytes), shaperead32(texel + rowbytes + 4));
 }
 
 uint32_t clutfilter(int index, const uint8_t* texel, int32_t rowbytes, const uint32_t* palette) {

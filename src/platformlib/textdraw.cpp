@@ -23,8 +23,6 @@ constexpr int kMaxChars = 256;
 // The box grown by the measuring blitter.
 int32_t boxminx, boxminy, boxmaxx, boxmaxy;
 
-inline uint16_t ld16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t ld32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
 
 int imagebits(const uint8_t* image) { return shapetypedepth(image[0]) == 4 ? 4 : 1; }
 
@@ -91,11 +89,11 @@ bool refusejis() {
 
 GlyphEntry readglyph(const uint8_t* e) {
   GlyphEntry g;
-  g.code = ld16(e);
+  g.code = shaperead16(e);
   g.width = e[2];
   g.height = e[3];
-  g.x = ld16(e + 4);
-  g.y = ld16(e + 6);
+  g.x = shaperead16(e + 4);
+  g.y = shaperead16(e + 6);
   g.advance = static_cast<int8_t>(e[8]);
   g.xoffset = static_cast<int8_t>(e[9]);
   g.yoffset = static_cast<int8_t>(e[10]);
@@ -110,9 +108,9 @@ int checkfontfile(const void* font, size_t length, const char** error) {
   const auto* f = static_cast<const uint8_t*>(font);
   if (!f || length < 34) return fail("file shorter than its header");
   if (std::memcmp(f, "FNT", 3) != 0) return fail("no font signature");
-  const uint32_t count = ld16(f + 10);
-  const uint32_t table = ld32(f + 20);
-  const uint32_t image = ld32(f + 28);
+  const uint32_t count = shaperead16(f + 10);
+  const uint32_t table = shaperead32(f + 20);
+  const uint32_t image = shaperead32(f + 28);
   if (table > length || (length - table) / kGlyphEntryBytes < count) return fail("glyph table outside the file");
   if (image > length || length - image < 16) return fail("glyph image outside the file");
   const uint8_t* shape = f + image;
@@ -154,14 +152,14 @@ void setfont(const void* fontaddress) {
   t.above = static_cast<int8_t>(f[18]);
   t.below = static_cast<int8_t>(f[19]);
   t.lineheight = t.above + t.below;
-  t.glyphcount = ld16(f + 10);
-  t.glyphs = f + ld32(f + 20);
-  t.image = f + ld32(f + 28);
+  t.glyphcount = shaperead16(f + 10);
+  t.glyphs = f + shaperead32(f + 20);
+  t.image = f + shaperead32(f + 28);
   t.fontlevel = 100;
   t.blend = 1;
   t.bits = imagebits(t.image);
   t.rowbytes = (t.bits * shapewidth(t.image) + 7) / 8;
-  t.reader = ((f[14] & 3) == 2 || t.glyphcount > 255 || ld16(f + 32) > 255) ? nextcharjis : nextchar;
+  t.reader = ((f[14] & 3) == 2 || t.glyphcount > 255 || shaperead16(f + 32) > 255) ? nextcharjis : nextchar;
   t.foreground = t.background = 0;
   std::memset(t.ramp, 0, sizeof t.ramp);
   inittextdraw();
@@ -255,7 +253,7 @@ const uint8_t* findglyph(uint32_t code) {
   uint32_t n = static_cast<uint32_t>(textstate.glyphcount);
   while (n) {
     const uint8_t* middle = base + (n / 2) * kGlyphEntryBytes;
-    const uint32_t c = ld16(middle);
+    const uint32_t c = shaperead16(middle);
     if (c == code) return middle;
     if (code > c) {
       base = middle + kGlyphEntryBytes;
@@ -274,7 +272,7 @@ const uint8_t* getcharacter(uint32_t code) {
   }
   if (code >= 32 && code - 32 < static_cast<uint32_t>(textstate.glyphcount)) {
     const uint8_t* e = textstate.glyphs + (code - 32) * kGlyphEntryBytes;
-    if (ld16(e) == code) return e;
+    if (shaperead16(e) == code) return e;
   }
   return findglyph(code);
 }

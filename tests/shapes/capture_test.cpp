@@ -10,16 +10,7 @@ class CaptureTest : public DriveTest {
  protected:
   void SetUp() override {
     DriveTest::SetUp();
-    if (!memstarted()) initmem();
-    gfxresetdisplay();
-    rowspacesize = 14336;
-    initrow();
-    ShapeAborts().clear();
-    abortfilterhook = [](const char* text) {
-      ShapeAborts().push_back(text);
-      return 0;
-    };
-    abortonerror = 1;
+    StartDrawing();
     ASSERT_EQ(initfiles(0), 1);
   }
   void TearDown() override {
@@ -36,11 +27,7 @@ class CaptureTest : public DriveTest {
     fillrect(0, 0, width, height, fill);
     return w;
   }
-  bool Aborted(const std::string& part) const {
-    for (const std::string& t : ShapeAborts())
-      if (t.find(part) != std::string::npos) return true;
-    return false;
-  }
+  bool Aborted(const std::string& part) const { return AbortedWith(part); }
   static uint32_t U16(const std::string& s, size_t at) {
     return static_cast<uint8_t>(s[at]) | (static_cast<uint8_t>(s[at + 1]) << 8);
   }

@@ -26,20 +26,31 @@ inline std::vector<std::string>& ShapeAborts() {
   return texts;
 }
 
+// Memory, the row space and a memory-backed display; aborts are recorded and cancelled.
+inline void StartDrawing() {
+  if (!memstarted()) initmem();
+  gfxresetdisplay();
+  rowspacesize = 14336;
+  initrow();
+  ShapeAborts().clear();
+  abortfilterhook = [](const char* text) {
+    ShapeAborts().push_back(text);
+    return 0;
+  };
+  abortonerror = 1;
+  releasewindow();
+}
+
+inline bool AbortedWith(const std::string& part) {
+  for (const std::string& t : ShapeAborts())
+    if (t.find(part) != std::string::npos) return true;
+  return false;
+}
+
 class ShapeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!memstarted()) initmem();
-    gfxresetdisplay();
-    rowspacesize = 14336;
-    initrow();
-    ShapeAborts().clear();
-    abortfilterhook = [](const char* text) {
-      ShapeAborts().push_back(text);
-      return 0;
-    };
-    abortonerror = 1;
-    releasewindow();
+    StartDrawing();
     std::memcpy(savedpalette_, CurrentPalette, sizeof savedpalette_);
     for (int i = 0; i < 256; ++i) CurrentPalette[i] = 0xFF000000u | (i << 16) | ((255 - i) << 8) | ((i * 7) & 0xFF);
   }
@@ -70,11 +81,7 @@ class ShapeTest : public ::testing::Test {
   void Own(void* block) {
     if (block) blocks_.push_back(block);
   }
-  bool Aborted(const std::string& part) const {
-    for (const std::string& t : ShapeAborts())
-      if (t.find(part) != std::string::npos) return true;
-    return false;
-  }
+  bool Aborted(const std::string& part) const { return AbortedWith(part); }
   uint32_t Px(int x, int y) { return readpixel(x, y); }
 
   // The current window as a TGA picture: 8-bit windows colour-mapped through CurrentPalette, other depths

@@ -108,4 +108,47 @@ TEST_F(PolygonTest, FoldedQuadStopsPartWay) {
   EXPECT_EQ(drawlinpoly(shape, 4, corners, texture, 0, 0), -1);
 }
 
+TEST_F(PolygonTest, EightBitSpanModes) {
+  const uint8_t saveddarken = darkenbytes[9], savedremap5 = IndexRemap[5], savedremap6 = IndexRemap[6];
+  darkenbytes[9] = 4;
+  IndexRemap[5] = 77;
+  IndexRemap[6] = 254;  // remapped values are tested for 255 and 254
+  uint8_t table[256];
+  for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(255 - i);
+  const uint8_t* tables[256] = {};
+  tables[6] = table;
+  setremaptables(tables);
+  // Texels 5, 254, 255, 6 in the four columns.
+  const uint8_t* shape = Shape(MakeImage(0x7B, 4, 1, [](int x, int) { return std::vector<int>{5, 254, 255, 6}[x]; }));
+  const PolyPoint corners[] = {{0, 0}, {4, 0}, {4, 1}, {0, 1}};
+  const PolyPoint texture[] = {{0, 0}, {4 << 16, 0}, {4 << 16, 1 << 16}, {0, 1 << 16}};
+  struct Case { int mode; std::vector<uint32_t> row; } cases[] = {
+      {0, {5, 254, 255, 6}}, {1, {5, 254, 9, 6}}, {2, {5, 4, 9, 6}},     {4, {77, 254, 255, 254}},
+      {5, {77, 254, 9, 254}}, {6, {77, 4, 9, 4}}, {7, {5, 254, 255, 246}},
+  };
+  for (const Case& c : cases) {
+    Window(4, 1, 8, 9);
+    EXPECT_EQ(drawlinpoly(shape, 4, corners, texture, 0, c.mode), 1) << c.mode;
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(Px(x, 0), c.row[x]) << "mode " << c.mode << " column " << x;
+  }
+  setremaptables(nullptr);
+  darkenbytes[9] = saveddarken;
+  IndexRemap[5] = savedremap5;
+  IndexRemap[6] = savedremap6;
+}
+
+TEST_F(PolygonTest, SixteenBitTransparentAndFilteredModes) {
+  const uint8_t* shape = Shape(MakeImage(0x78, 2, 1, [](int x, int) { return x ? 0 : 0xF800; }));
+  const PolyPoint corners[] = {{0, 0}, {2, 0}, {2, 1}, {0, 1}};
+  const PolyPoint texture[] = {{0, 0}, {2 << 16, 0}, {2 << 16, 1 << 16}, {0, 1 << 16}};
+  Window(2, 1, 16, 0x001F);
+  drawlinpoly(shape, 4, corners, texture, 0, 1);
+  EXPECT_EQ(Px(0, 0), 0xF800u);
+  EXPECT_EQ(Px(1, 0), 0x001Fu);  // texel 0 is a hole
+  Window(2, 1, 16, 0x001F);
+  drawlinpoly(shape, 4, corners, texture, 0, 3);
+  EXPECT_EQ(Px(0, 0), 0xF800u);  // an opaque texel at a whole position
+  EXPECT_EQ(Px(1, 0), 0x001Fu);
+}
+
 }  // namespace

@@ -171,4 +171,31 @@ TEST_F(ShapeDrawTest, WindowFromShapeDrawsIntoTheShape) {
   EXPECT_EQ(shaperead16(target + 16), 0u);
 }
 
+TEST_F(ShapeDrawTest, InvalidShapeTypeIsReportedAndDrawsNothing) {
+  Window(4, 4, 16, 0x1111);
+  Image image = MakeImage(0x78, 2, 2, [](int, int) { return 0xFFFF; });
+  uint8_t* shape = Shape(image);
+  shape[0] = 0x7C;
+  drawshape(shape, 0, 0);
+  drawshapetrans(shape, 0, 0);
+  drawshapealpha(shape, 0, 0);
+  EXPECT_TRUE(Aborted("movdfl - INVALID SHAPE TYPE ($7c)"));
+  EXPECT_EQ(Px(0, 0), 0x1111u);
+}
+
+TEST_F(ShapeDrawTest, FourBitShapesSkipNibbleZeroWhenTransparent) {
+  const uint8_t* shape = Shape(MakeImage(0x7A, 4, 1, [](int x, int) { return x == 1 ? 0 : x + 1; }));
+  Window(4, 1, 4, 7);
+  drawshapetrans(shape, 0, 0);
+  EXPECT_EQ(Px(0, 0), 1u);
+  EXPECT_EQ(Px(1, 0), 7u);
+  EXPECT_EQ(Px(3, 0), 4u);
+  Window(4, 1, 16, 0x1234);  // entry 0 of the palette is made transparent for the draw
+  const uint32_t saved = CurrentPalette[0];
+  drawshapetrans(shape, 0, 0);
+  EXPECT_EQ(CurrentPalette[0], saved);
+  EXPECT_EQ(Px(1, 0), 0x1234u);
+  EXPECT_EQ(Px(0, 0), argbto565(CurrentPalette[1], 1));
+}
+
 }  // namespace

@@ -91,6 +91,7 @@ int checkshapefile(const void* file, size_t length, const char** error) {
     const uint8_t* shape = base + offset;
     const uint8_t type = shape[0];
     if (!typedepthtable(type)) return fail("shape of an invalid type");
+    if ((type & kShapePacked) && !getunpacksizen(shape + 16, bound - offset - 16)) return fail("packed shape data unreadable");
     if (!(type & kShapePacked)) {
       const int64_t bytes = static_cast<int64_t>(shapeheight(shape)) * rowbytesfor(type, shapewidth(shape));
       if (bytes > static_cast<int64_t>(bound - offset - 16)) return fail("shape pixels run past the end of the file");

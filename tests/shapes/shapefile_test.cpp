@@ -129,4 +129,25 @@ TEST_F(ShapeFileTest, CheckOfALoadedFileFindsEachFault) {
   }
 }
 
+TEST_F(ShapeFileTest, PackedShapesAreMeasuredFromTheirPackedBlock) {
+  Image image = MakeImage(0x78, 9, 5, [](int x, int y) { return x * 100 + y; });
+  image.pack = 0x10;
+  image.records = {Clut{0x29, {0xF800}}};
+  const std::vector<uint8_t> file = shapetools::shapefile({{"PACK", image}});
+  uint8_t* f = Block(file);
+  ASSERT_EQ(checkshapefile(f, file.size()), 1);
+  uint8_t* shape = findshape(f, "PACK");
+  EXPECT_EQ(shape[0], 0xF8);
+  EXPECT_EQ(shapesize(shape), 16 + 9 * 5 * 2);
+  ASSERT_NE(getshapeclut(shape), nullptr);  // the chain leads past the packed block
+  EXPECT_EQ(shaperowbytes(shape), 18);
+  EXPECT_TRUE(Aborted("shaperowbytes - PACKED SHAPES NOT SUPPORTED. PACKTYPE f8"));
+  shape[16] = 0x77;  // no pack code
+  const char* error = nullptr;
+  EXPECT_EQ(checkshapefile(f, file.size(), &error), 0);
+  EXPECT_STREQ(error, "packed shape data unreadable");
+  EXPECT_EQ(shapesize(shape), 0);
+  EXPECT_TRUE(Aborted("shapesize - UNABLE TO DETERMINE SIZE OF PACKED SHAPE DATA"));
+}
+
 }  // namespace

@@ -1,5 +1,7 @@
 #include "shapewriter.h"
 
+#include "datapack/datapack.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -90,6 +92,14 @@ std::vector<uint8_t> shapebytes(const Image& image) {
         default: break;
       }
     }
+  if (image.pack) {
+    const std::vector<uint8_t> rows(out.begin() + 16, out.begin() + 16 + static_cast<long>(pixelbytes));
+    std::vector<uint8_t> packed = datapack::pack(image.pack, rows);
+    while (packed.size() % 4) packed.push_back(0);
+    out.resize(16);
+    out.insert(out.end(), packed.begin(), packed.end());
+    out[0] = static_cast<uint8_t>(image.type | 0x80);
+  }
   size_t previous = 0;
   for (const Clut& clut : image.records) {
     const size_t at = out.size();

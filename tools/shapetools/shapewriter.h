@@ -26,6 +26,7 @@ struct Image {
   // colour as 0xRRGGBB, or 0xAARRGGBB.
   std::vector<uint32_t> pixels;
   std::vector<Clut> records;  // attached after the pixels, chained in order
+  uint8_t pack = 0;  // a pack code (0x10, 0x30, 0x32, 0x34, 0x46, 0x4A): rows stored packed, bit 7 of the type set
 };
 
 int32_t rowbytes(uint8_t type, int32_t width);

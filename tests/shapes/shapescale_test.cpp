@@ -11,6 +11,7 @@ TEST_F(ShapeScaleTest, DoublingAndMirroring) {
   const uint8_t* shape = Shape(MakeImage(0x7B, 10, 10, [](int x, int y) { return 10 * y + x; }));
   drawshapescaled(shape, 0, 0, 20, 10);
   for (int x = 0; x < 20; ++x) EXPECT_EQ(Px(x, 3), 30u + x / 2) << x;
+  Golden("scaled_x2");
   fillrect(0, 0, 20, 10, 0);
   drawshapescaledex(shape, 0, 0, -10, 10);
   for (int x = 0; x < 10; ++x) EXPECT_EQ(Px(x, 3), 30u + 9 - x) << x;

@@ -271,6 +271,31 @@ TEST_F(TextTest, CheckOfALoadedFontFindsEachFault) {
   }
 }
 
+TEST_F(TextTest, GlyphBitOrderIsTheFontsOwn) {
+  // 1-bit glyphs: bit 7 is the leftmost pixel; 4-bit glyphs: the high nibble is the left pixel.
+  for (int bits : {1, 4}) {
+    Font font;
+    font.bits = bits;
+    Glyph g;
+    g.code = 'K';
+    g.width = 2;
+    g.height = 1;
+    g.advance = 2;
+    g.pixels = {static_cast<uint8_t>(bits == 1 ? 1 : 12), 0};
+    font.glyphs = {g};
+    std::vector<uint8_t> bytes = shapetools::fontfile(font);
+    const uint32_t image = shaperead32(bytes.data() + 28);
+    EXPECT_EQ(bytes[image + 16], bits == 1 ? 0x80 : 0xC0) << bits;
+    Window(4, 1, 8, 0);
+    setfont(Block(bytes));
+    textcolour(9, 0);
+    settextblend(0);
+    fortextxy("K", 0, 0);
+    EXPECT_NE(Px(0, 0), 0u) << bits;
+    EXPECT_EQ(Px(1, 0), 0u) << bits;
+  }
+}
+
 TEST_F(TextTest, SaveAndRestoreKeepThePen) {
   Window(8, 8, 8);
   Load(Simple(1));

@@ -25,6 +25,12 @@ TEST_F(ShapeFileTest, RowBytesFollowEachTypeFamily) {
   }
 }
 
+TEST_F(ShapeFileTest, FourBitShapesKeepTheLeftPixelInTheLowNibble) {
+  const std::vector<uint8_t> bytes = shapetools::shapebytes(MakeImage(0x7A, 3, 1, [](int x, int) { return x + 5; }));
+  EXPECT_EQ(bytes[16], 0x65);
+  EXPECT_EQ(bytes[17], 0x07);
+}
+
 TEST_F(ShapeFileTest, SizeOfAShapeWithoutRowsIsZero) {
   uint8_t* empty = Shape(Tiny(0x7B, 7, 0));
   EXPECT_EQ(shapesize(empty), 0);

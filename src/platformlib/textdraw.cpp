@@ -129,6 +129,7 @@ int checkfontfile(const void* font, size_t length, const char** error) {
 
 void inittextstate() {
   static bool registered = false;
+  freetextdraw();  // a work buffer from before is given back, never dropped
   std::memset(&textstate, 0, sizeof textstate);
   if (!registered) {
     registered = true;

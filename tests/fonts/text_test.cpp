@@ -296,6 +296,18 @@ TEST_F(TextTest, GlyphBitOrderIsTheFontsOwn) {
   }
 }
 
+TEST_F(TextTest, ClearingTheStateGivesTheWorkBufferBack) {
+  Window(4, 4, 16);
+  const uint8_t* font = Load(Simple(4));
+  const int before = largestmem(0);
+  for (int i = 0; i < 50; ++i) {
+    inittextstate();
+    setfont(font);
+  }
+  EXPECT_EQ(largestmem(0), before);
+  EXPECT_NE(textstate.work, nullptr);
+}
+
 TEST_F(TextTest, SaveAndRestoreKeepThePen) {
   Window(8, 8, 8);
   Load(Simple(1));

@@ -35,24 +35,43 @@ constexpr uint8_t kWeights[64][4] = {
 };
 
 // One texel weighted in eighths, byte lane by byte lane with shifts and masks (no carries between lanes).
-inline uint32_t eighths(uint32_t t, int w) {
-  const uint32_t h1 = (t >> 1) & 0x7F7F7F7Fu, h2 = (t >> 2) & 0x3F3F3F3Fu, h3 = (t >> 3) & 0x1F1F1F1Fu;
+// Each weight as masks over the terms t, t >> 1, t >> 2, t >> 3 and a subtracted t >> 3 (7/8 = t - t/8), so
+// that the filter runs without branches.
+struct WeightMasks {
+  uint32_t full, half, quarter, eighth, less;
+};
+constexpr WeightMasks masksfor(int w) {
+  const uint32_t on = 0xFFFFFFFFu;
   switch (w) {
-    case 8: return t;
-    case 7: return t - h3;
-    case 6: return h1 + h2;
-    case 5: return h1 + h3;
-    case 4: return h1;
-    case 3: return h2 + h3;
-    case 2: return h2;
-    case 1: return h3;
-    default: return 0;
+    case 8: return {on, 0, 0, 0, 0};
+    case 7: return {on, 0, 0, 0, on};
+    case 6: return {0, on, on, 0, 0};
+    case 5: return {0, on, 0, on, 0};
+    case 4: return {0, on, 0, 0, 0};
+    case 3: return {0, 0, on, on, 0};
+    case 2: return {0, 0, on, 0, 0};
+    case 1: return {0, 0, 0, on, 0};
+    default: return {0, 0, 0, 0, 0};
   }
+}
+struct FilterMasks {
+  WeightMasks m[64][4];
+  constexpr FilterMasks() : m() {
+    for (int i = 0; i < 64; ++i)
+      for (int k = 0; k < 4; ++k) m[i][k] = masksfor(kWeights[i][k]);
+  }
+};
+constexpr FilterMasks kFilterMasks;
+
+// One texel weighted in eighths, byte lane by byte lane with shifts and masks (no carries between lanes).
+inline uint32_t eighths(uint32_t t, const WeightMasks& m) {
+  const uint32_t h1 = (t >> 1) & 0x7F7F7F7Fu, h2 = (t >> 2) & 0x3F3F3F3Fu, h3 = (t >> 3) & 0x1F1F1F1Fu;
+  return (t & m.full) + (h1 & m.half) + (h2 & m.quarter) + (h3 & m.eighth) - (h3 & m.less);
 }
 
 inline uint32_t filter4(int index, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-  const uint8_t* w = kWeights[index];
-  return eighths(a, w[0]) + eighths(b, w[1]) + eighths(c, w[2]) + eighths(d, w[3]);
+  const WeightMasks* m = kFilterMasks.m[index];
+  return eighths(a, m[0]) + eighths(b, m[1]) + eighths(c, m[2]) + eighths(d, m[3]);
 }
 
 // Pixels of the span clipped to the current window; false when nothing is left.
@@ -114,9 +133,9 @@ void putfiltered(uint8_t* p, int32_t x, int32_t y, uint32_t k) {
   }
 }
 
-template <int kBytes>
-void filteredspan(const uint8_t* shape, int32_t u, int32_t v, int32_t du, int32_t dv, int32_t x, int32_t y, int32_t count) {
-  if (!clipspan(u, v, du, dv, x, y, count)) return;
+template <int kBytes, typename Put>
+void filteredloop(const uint8_t* shape, int32_t u, int32_t v, int32_t du, int32_t dv, int32_t x, int32_t y, int32_t count,
+                  Put put) {
   const WindowDesc& w = CurrentWindow;
   const uint8_t* pixels = shape + 16;
   const int32_t rowbytes = shaperowbytes(shape);
@@ -125,11 +144,10 @@ void filteredspan(const uint8_t* shape, int32_t u, int32_t v, int32_t du, int32_
   uint8_t* row = w.pixels + w.rows[y];
   int64_t uu = u, vv = v;  // wide, so that no step overflows
   for (int32_t i = 0; i < count; ++i, uu += du, vv += dv, ++x) {
-    u = static_cast<int32_t>(uu & 0xFFFFFFFF), v = static_cast<int32_t>(vv & 0xFFFFFFFF);
     const int32_t tu = static_cast<int32_t>(std::clamp<int64_t>(uu >> 16, 0, maxu));
     const int32_t tv = static_cast<int32_t>(std::clamp<int64_t>(vv >> 16, 0, maxv));
     const uint8_t* t = pixels + shaperowtable[tv] + tu * kBytes;
-    const int index = ((u >> 13) & 7) + 8 * ((v >> 13) & 7);
+    const int index = static_cast<int>(((uu >> 13) & 7) + 8 * ((vv >> 13) & 7));
     const int32_t right = tu < maxu ? kBytes : 0, down = tv < maxv ? rowbytes : 0;
     uint32_t a, b, c, d;
     if constexpr (kBytes == 4) {
@@ -137,7 +155,28 @@ void filteredspan(const uint8_t* shape, int32_t u, int32_t v, int32_t du, int32_
     } else {
       a = spanpalette[t[0]], b = spanpalette[t[right]], c = spanpalette[t[down]], d = spanpalette[t[down + right]];
     }
-    putfiltered(row + w.cols[x], x, y, filter4(index, a, b, c, d));
+    put(row + w.cols[x], x, filter4(index, a, b, c, d));
+  }
+}
+
+template <int kBytes>
+void filteredspan(const uint8_t* shape, int32_t u, int32_t v, int32_t du, int32_t dv, int32_t x, int32_t y, int32_t count) {
+  if (!clipspan(u, v, du, dv, x, y, count)) return;
+  const WindowDesc& w = CurrentWindow;
+  // The window's depth is chosen once a span, not once a pixel.
+  if (w.depth == 16) {
+    filteredloop<kBytes>(shape, u, v, du, dv, x, y, count, [](uint8_t* p, int32_t, uint32_t k) {
+      shapewrite16(p, blendover565(k, shaperead16(p)));
+    });
+  } else if (w.depth == 32 && w.page == 0) {
+    filteredloop<kBytes>(shape, u, v, du, dv, x, y, count, [](uint8_t* p, int32_t, uint32_t k) {
+      uint32_t d;
+      std::memcpy(&d, p, 4);
+      d = blendargb(k, d);
+      std::memcpy(p, &d, 4);
+    });
+  } else {
+    filteredloop<kBytes>(shape, u, v, du, dv, x, y, count, [y](uint8_t* p, int32_t px, uint32_t k) { putfiltered(p, px, y, k); });
   }
 }
 

@@ -1,0 +1,94 @@
+#include "framework/neighbours.h"
+
+#include <cstring>
+
+#include "framework/bigfileio.h"
+#include "platformlib/memclass.h"
+#include "platformlib/shapes.h"
+#include "platformlib/windowdesc.h"
+
+MemHandle SharedUnpackCache = 0;
+MemHandle SharedUnpackCacheSecond = 0;
+
+namespace {
+FrameworkNeighbours& Installed() {
+  static FrameworkNeighbours neighbours;
+  return neighbours;
+}
+
+void ReleaseImagePixels(ObjectImage* image) {
+  if (image->window) removewindow(image->window);
+  if (image->shape) purgememadr(image->shape);
+  image->window = nullptr;
+  image->shape = nullptr;
+  image->width = image->height = 0;
+}
+}  // namespace
+
+FrameworkNeighbours& Neighbours() { return Installed(); }
+void ResetNeighbours() { Installed() = FrameworkNeighbours{}; }
+
+bool NeighbourGameExists() { return Installed().gameExists && Installed().gameExists(); }
+bool NeighbourGamePaused() { return Installed().gamePaused && Installed().gamePaused(); }
+void NeighbourSessionSend(uint32_t receiver, uint32_t code, uint32_t second) {
+  if (Installed().sessionSend) Installed().sessionSend(receiver, code, second);
+}
+bool NeighbourVoiceExists() { return Installed().voiceExists && Installed().voiceExists(); }
+void NeighbourVoiceStoreReceived(const uint8_t* message, uint32_t length, int32_t count) {
+  if (Installed().voiceStoreReceived) Installed().voiceStoreReceived(message, length, count);
+}
+
+MemHandle LoadShapeFile(PathRecord* folder, const char* name) {
+  if (Installed().loadShapeFile) return Installed().loadShapeFile(folder, name);
+  HANDLE file = BigFileOpenEntry(folder, name);
+  if (!file) return 0;
+  const uint32_t size = BigFileSize(file);
+  MemHandle handle = size ? MemAllocHandle(size, 0) : 0;
+  void* data = handle ? MemLock(handle) : nullptr;
+  const bool read = data && BigFileRead(file, data, size) == 0;
+  BigFileClose(file);
+  if (handle) {
+    if (data) MemUnlock(handle);
+    if (!read) {
+      MemFreeHandle(handle);
+      handle = 0;
+    }
+  }
+  return handle;
+}
+
+ObjectImage* CreateObjectImage(int32_t width, int32_t height, int32_t depth) {
+  if (Installed().createObjectImage) return Installed().createObjectImage(width, height, depth);
+  auto* image = new ObjectImage;
+  image->depth = depth;
+  if ((width > 0 && height > 0) && !ResizeObjectImage(image, width, height)) {
+    delete image;
+    return nullptr;
+  }
+  return image;
+}
+
+void FreeObjectImage(ObjectImage* image) {
+  if (!image) return;
+  if (Installed().freeObjectImage) return Installed().freeObjectImage(image);
+  ReleaseImagePixels(image);
+  delete image;
+}
+
+bool ResizeObjectImage(ObjectImage* image, int32_t width, int32_t height) {
+  if (!image || width <= 0 || height <= 0) return false;
+  if (image->shape && image->width == width && image->height == height) return true;
+  ReleaseImagePixels(image);
+  AbortQuiet quiet;
+  image->shape = createshapeadr(width, height, image->depth, 0);
+  if (!image->shape) return false;
+  std::memset(shapepixels(image->shape), 0, static_cast<size_t>(shaperowbytes(image->shape)) * height);
+  image->window = windowfromshape(image->shape, 0);
+  if (!image->window) {
+    ReleaseImagePixels(image);
+    return false;
+  }
+  image->width = width;
+  image->height = height;
+  return true;
+}

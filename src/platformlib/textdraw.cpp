@@ -78,9 +78,9 @@ void textformat(char* buffer, const char* format, va_list args) {
   std::vsnprintf(buffer, kMaxChars, format, args);  // bounded: long results are cut, never overrun
 }
 
-bool refusejis() {
+bool refusejis(const char* file, const char* function) {
   if (!jisfont()) return false;
-  ABORTCONTEXT("font\\textcen.c", "centerftext");
+  ABORTCONTEXT(file, function);
   abortmessage("text function - THIS FUNCTION DOES NOT SUPPORT JIS STRINGS.\n");
   return true;
 }
@@ -399,7 +399,7 @@ void fortextboxxy(const char* string, int32_t x, int32_t y) {
 }
 
 void movftxy(int32_t x, int32_t y, const char* format, ...) {
-  if (refusejis()) return;
+  if (refusejis("font\\textmovf.c", "movftxy")) return;
   char buffer[kMaxChars];
   va_list args;
   va_start(args, format);
@@ -417,7 +417,7 @@ void centertext(const char* string, int32_t y) {
 }
 
 void centerftext(int32_t y, const char* format, ...) {
-  if (refusejis()) return;
+  if (refusejis("font\\textcen.c", "centerftext")) return;
   char buffer[kMaxChars];
   va_list args;
   va_start(args, format);

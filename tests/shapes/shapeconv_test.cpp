@@ -130,6 +130,19 @@ TEST_F(ShapeConvTest, SwappedFifteenBitTableAlwaysHas256Entries) {
   purgememadr(out);
 }
 
+TEST_F(ShapeConvTest, PaletteEntryFormats) {
+  const uint32_t colours[2] = {0xFFFF8000, 0x00010204};
+  uint8_t six[6], eight[6], back8[6], back6[6];
+  argbtotriples6(2, colours, six);
+  EXPECT_EQ(std::vector<uint8_t>(six, six + 6), (std::vector<uint8_t>{63, 32, 0, 0, 0, 1}));
+  argbtotriples8(2, colours, eight);
+  EXPECT_EQ(std::vector<uint8_t>(eight, eight + 6), (std::vector<uint8_t>{255, 128, 0, 1, 2, 4}));
+  triples6to8(2, six, back8);
+  EXPECT_EQ(std::vector<uint8_t>(back8, back8 + 6), (std::vector<uint8_t>{255, 130, 0, 0, 0, 4}));
+  triples8to6(2, eight, back6);
+  EXPECT_EQ(std::vector<uint8_t>(back6, back6 + 6), (std::vector<uint8_t>{63, 32, 0, 0, 0, 1}));
+}
+
 TEST_F(ShapeConvTest, InvalidTypesAreReported) {
   Image image = MakeImage(0x79, 8, 1, [](int, int) { return 1; });
   EXPECT_EQ(convertshapetypex(Shape(image), 0x7B, 0, 1), nullptr);

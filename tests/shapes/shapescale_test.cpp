@@ -50,6 +50,23 @@ TEST_F(ShapeScaleTest, Value255IsAHoleOnlyForTheTransparentForm) {
   EXPECT_EQ(Px(3, 0), 255u);
 }
 
+TEST_F(ShapeScaleTest, PalettesAndOtherTypesReachTheWindowsFormat) {
+  shapetools::Image image = MakeImage(0x7B, 2, 1, [](int x, int) { return x ? 255 : 1; });
+  std::vector<uint32_t> entries(256, 0xFFFF);
+  entries[1] = 0xF81F;  // 5-6-5 magenta
+  image.records = {shapetools::Clut{0x29, entries}};
+  const uint8_t* shape = Shape(image);
+  Window(4, 1, 15, 0x0123);
+  drawshapescaled(shape, 0, 0, 4, 1);
+  EXPECT_EQ(Px(0, 0), 0x7C1Fu);  // the 5-6-5 entry made 5-5-5
+  EXPECT_EQ(Px(3, 0), 0x0123u);  // 255 is a hole
+  Window(4, 1, 16, 0);
+  const uint8_t* wide = Shape(MakeImage(0x7D, 2, 1, [](int x, int) { return x ? 0xFF0000FFu : 0xFFFF0000u; }));
+  drawshapescaledex(wide, 0, 0, 4, 1);  // converted to the window's type for the draw
+  EXPECT_EQ(Px(1, 0), 0xF800u);
+  EXPECT_EQ(Px(2, 0), 0x001Fu);
+}
+
 TEST_F(ShapeScaleTest, CentredFormsMeasureTheCentreFromTheFarEdgeWhenMirrored) {
   Window(40, 10, 8, 0);
   shapetools::Image image = MakeImage(0x7B, 4, 2, [](int x, int) { return x + 1; });

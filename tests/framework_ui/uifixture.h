@@ -1,0 +1,107 @@
+// Shared set-up of the user-interface tests: memory, the row space, a memory-backed 16-bit display of a
+// small screen, the display manager on it, the virtual clock and fresh input state.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "framework/displaymgr.h"
+#include "framework/fontmgr.h"
+#include "framework/inputstate.h"
+#include "framework/mousepointer.h"
+#include "framework/uienv.h"
+#include "platformlib/gfxdisplay.h"
+#include "platformlib/memclass.h"
+#include "platformlib/rowspace.h"
+#include "platformlib/textdraw.h"
+#include "platformlib/windowdesc.h"
+#include "winapi/testing.h"
+
+inline std::vector<std::string>& UiAborts() {
+  static std::vector<std::string> texts;
+  return texts;
+}
+
+class UiTest : public ::testing::Test {
+ protected:
+  static constexpr int32_t kWidth = 160, kHeight = 120;
+
+  void SetUp() override {
+    winapi::testing::Reset();
+    winapi::testing::UseVirtualClock(true, 10000);
+    winapi::testing::SetVirtualWaitGrace(0);
+    if (!memstarted()) initmem();
+    gfxresetdisplay();
+    rowspacesize = 14336;
+    initrow();
+    UiAborts().clear();
+    abortfilterhook = [](const char* text) {
+      UiAborts().push_back(text);
+      return 0;
+    };
+    releasewindow();
+    UiEnv() = UiEnvironment{};
+    UiEnv().screenWidth = kWidth;
+    UiEnv().screenHeight = kHeight;
+    InputReset();
+    InputUpdateClock();
+    display_ = createwindowadra(kWidth, kHeight, 16, 1);
+    ASSERT_NE(display_, nullptr);
+    DisplayWindow = *display_;
+    if (openManager_) {
+      ASSERT_EQ(DisplayManagerInit(MARect{0, 0, kWidth, kHeight}, 16), 1);
+    }
+    winapi::testing::TakeDebugOutput();
+    winapi::testing::TakeMessageBoxes();
+  }
+  void TearDown() override {
+    MouseShutdown();
+    FontResetState();
+    DisplayManagerClose();
+    releasewindow();
+    DisplayWindow = WindowDesc{};
+    removewindow(display_);
+    for (WindowDesc* w : made_) removewindow(w);
+    abortfilterhook = nullptr;
+    SetFileToHandleLoader(nullptr);
+    SetShellAnimFactory(nullptr);
+    SetShadowFrameDrawer(nullptr);
+    winapi::testing::Reset();
+  }
+
+  static uint16_t Pixel(const WindowDesc* w, int32_t x, int32_t y) {
+    const uint8_t* p = w->pixels + y * w->rowbytes + x * 2;
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+  }
+  static void SetPixel(WindowDesc* w, int32_t x, int32_t y, uint16_t v) {
+    uint8_t* p = w->pixels + y * w->rowbytes + x * 2;
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+  }
+  static void Fill(WindowDesc* w, uint16_t v) {
+    for (int32_t y = 0; y < w->height; ++y)
+      for (int32_t x = 0; x < w->width; ++x) SetPixel(w, x, y, v);
+  }
+  static int CountNot(const WindowDesc* w, uint16_t v) {
+    int n = 0;
+    for (int32_t y = 0; y < w->height; ++y)
+      for (int32_t x = 0; x < w->width; ++x) n += Pixel(w, x, y) != v;
+    return n;
+  }
+  WindowDesc* Back() { return DrawnImage()->window; }
+  WindowDesc* Display() { return DisplayImage()->window; }
+  WindowDesc* Make(int32_t width, int32_t height, int depth) {
+    WindowDesc* w = createwindowadra(width, height, depth, 1);
+    if (w) made_.push_back(w);
+    return w;
+  }
+
+  bool openManager_ = true;
+  WindowDesc* display_ = nullptr;
+
+ private:
+  std::vector<WindowDesc*> made_;
+};

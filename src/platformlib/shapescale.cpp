@@ -136,42 +136,23 @@ int32_t scaledcentre(int32_t centre, int32_t shapesize, int32_t target) {
   return static_cast<int32_t>((2 * c * t + shapesize) / (2 * shapesize));
 }
 
+void centreddraw(const uint8_t* shape, int32_t x, int32_t y, int32_t width, int32_t height, bool transparent) {
+  scaledraw(shape, x - scaledcentre(shapecentrex(shape), shapewidth(shape), width),
+            y - scaledcentre(shapecentrey(shape), shapeheight(shape), height), width, height, transparent);
+}
+
 }  // namespace
 
-void drawshapescaled(const uint8_t* shape, int32_t x, int32_t y, int32_t width, int32_t height) {
-  scaledraw(shape, x, y, width, height, true);
-}
-void drawshapescaledcentred(const uint8_t* shape, int32_t x, int32_t y, int32_t width, int32_t height) {
-  scaledraw(shape, x - scaledcentre(shapecentrex(shape), shapewidth(shape), width),
-            y - scaledcentre(shapecentrey(shape), shapeheight(shape), height), width, height, true);
-}
-void drawshapescaledpos(const uint8_t* shape, int32_t width, int32_t height) {
-  scaledraw(shape, shapeposx(shape), shapeposy(shape), width, height, true);
-}
-void drawshapescaledrev(int32_t width, int32_t height, const uint8_t* shape, int32_t x, int32_t y) {
-  drawshapescaled(shape, x, y, width, height);
-}
-void drawshapescaledcentredrev(int32_t width, int32_t height, const uint8_t* shape, int32_t x, int32_t y) {
-  drawshapescaledcentred(shape, x, y, width, height);
-}
-void drawshapescaledposrev(int32_t width, int32_t height, const uint8_t* shape) { drawshapescaledpos(shape, width, height); }
-
-void drawshapescaledex(const uint8_t* shape, int32_t x, int32_t y, int32_t width, int32_t height) {
-  scaledraw(shape, x, y, width, height, false);
-}
-void drawshapescaledexcentred(const uint8_t* shape, int32_t x, int32_t y, int32_t width, int32_t height) {
-  scaledraw(shape, x - scaledcentre(shapecentrex(shape), shapewidth(shape), width),
-            y - scaledcentre(shapecentrey(shape), shapeheight(shape), height), width, height, false);
-}
-void drawshapescaledexpos(const uint8_t* shape, int32_t width, int32_t height) {
-  scaledraw(shape, shapeposx(shape), shapeposy(shape), width, height, false);
-}
-void drawshapescaledexrev(int32_t width, int32_t height, const uint8_t* shape, int32_t x, int32_t y) {
-  drawshapescaledex(shape, x, y, width, height);
-}
-void drawshapescaledexcentredrev(int32_t width, int32_t height, const uint8_t* shape, int32_t x, int32_t y) {
-  drawshapescaledexcentred(shape, x, y, width, height);
-}
-void drawshapescaledexposrev(int32_t width, int32_t height, const uint8_t* shape) {
-  drawshapescaledexpos(shape, width, height);
-}
+// The transparent family (holes) and the copying family (ex) in their six forms each.
+void drawshapescaled(const uint8_t* s, int32_t x, int32_t y, int32_t w, int32_t h) { scaledraw(s, x, y, w, h, true); }
+void drawshapescaledcentred(const uint8_t* s, int32_t x, int32_t y, int32_t w, int32_t h) { centreddraw(s, x, y, w, h, true); }
+void drawshapescaledpos(const uint8_t* s, int32_t w, int32_t h) { scaledraw(s, shapeposx(s), shapeposy(s), w, h, true); }
+void drawshapescaledrev(int32_t w, int32_t h, const uint8_t* s, int32_t x, int32_t y) { scaledraw(s, x, y, w, h, true); }
+void drawshapescaledcentredrev(int32_t w, int32_t h, const uint8_t* s, int32_t x, int32_t y) { centreddraw(s, x, y, w, h, true); }
+void drawshapescaledposrev(int32_t w, int32_t h, const uint8_t* s) { drawshapescaledpos(s, w, h); }
+void drawshapescaledex(const uint8_t* s, int32_t x, int32_t y, int32_t w, int32_t h) { scaledraw(s, x, y, w, h, false); }
+void drawshapescaledexcentred(const uint8_t* s, int32_t x, int32_t y, int32_t w, int32_t h) { centreddraw(s, x, y, w, h, false); }
+void drawshapescaledexpos(const uint8_t* s, int32_t w, int32_t h) { scaledraw(s, shapeposx(s), shapeposy(s), w, h, false); }
+void drawshapescaledexrev(int32_t w, int32_t h, const uint8_t* s, int32_t x, int32_t y) { scaledraw(s, x, y, w, h, false); }
+void drawshapescaledexcentredrev(int32_t w, int32_t h, const uint8_t* s, int32_t x, int32_t y) { centreddraw(s, x, y, w, h, false); }
+void drawshapescaledexposrev(int32_t w, int32_t h, const uint8_t* s) { drawshapescaledexpos(s, w, h); }

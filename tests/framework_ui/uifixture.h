@@ -50,6 +50,7 @@ class UiTest : public ::testing::Test {
     InputUpdateClock();
     display_ = createwindowadra(kWidth, kHeight, 16, 1);
     ASSERT_NE(display_, nullptr);
+    Fill(display_, 0);  // new windows keep what their memory held
     DisplayWindow = *display_;
     if (openManager_) {
       ASSERT_EQ(DisplayManagerInit(MARect{0, 0, kWidth, kHeight}, 16), 1);

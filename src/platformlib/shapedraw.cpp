@@ -360,7 +360,7 @@ void fillrectalpha(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t
   WindowDesc* window = createwindowadr(width, height, 32);
   restorecurrentwindow(&saved);
   if (!window) return;
-  fillmem32(window->pixels, width * height, colour);
+  fillmem32(window->pixels, width * height * 4, colour);  // a byte count: four per 32-bit pixel
   drawshapealpha(window->shape, x, y);
   removewindow(window);
 }

@@ -147,7 +147,9 @@ TEST_F(ShapeDrawTest, FillRectAlphaBlendsAndClipHelpersClamp) {
   Window(4, 4, 32, 0xFF000000);
   fillrectalpha(1, 1, 2, 2, 0x80400000);
   EXPECT_EQ(Px(0, 0), 0xFF000000u);
-  EXPECT_EQ(Px(1, 1) & 0xFFFFFF, 0x400000u);
+  // Every pixel of the rectangle is blended, not just the first row's start.
+  for (auto [x, y] : {std::pair{1, 1}, {2, 1}, {1, 2}, {2, 2}}) EXPECT_EQ(Px(x, y) & 0xFFFFFF, 0x400000u) << x << "," << y;
+  EXPECT_EQ(Px(3, 3), 0xFF000000u);
   setclip(-5, 2, 99, 3);
   EXPECT_EQ(CurrentWindow.minx, 0);
   EXPECT_EQ(CurrentWindow.maxx, 4);

@@ -154,6 +154,7 @@ int32_t FontDrawTextCount(int32_t x, int32_t y, const char* string, int32_t coun
   WindowDesc saved;
   savecurrentwindow(&saved);
   if (setwindow(text.destination->window)) {
+    textcolour(text.colour, text.background);  // pixel values are the destination's
     if (text.shadow) {
       textcolour(text.background, text.background);
       fortextxy(s.c_str(), x + text.shadow, y + text.shadow);

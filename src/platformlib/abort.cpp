@@ -5,7 +5,6 @@
 
 #include "platformlib/memclass.h"
 #include "platformlib/timer.h"
-#include "winapi/testing.h"
 
 thread_local const char* abortfile = nullptr;
 thread_local const char* abortfunction = nullptr;
@@ -124,6 +123,6 @@ void abortmessage(const char* format, ...) {
     scope.held = nullptr;
   }
   // An abort is a failure: the process never ends with a success code here.
-  if (isthread(nullptr)) winapi::testing::CallExit(ABORTEXITCODE);
+  if (isthread(nullptr)) winapi::ExitOrderly(ABORTEXITCODE);
   ExitProcess(ABORTEXITCODE);
 }

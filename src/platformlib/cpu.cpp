@@ -8,7 +8,6 @@
 #include "platformlib/memclass.h"
 #include "platformlib/queue.h"
 #include "platformlib/timer.h"
-#include "winapi/testing.h"
 #include "winapi_cpu.h"
 
 int cpupentium = 0;
@@ -137,7 +136,7 @@ uint32_t loopcount(uint32_t ticks) {
     if ((count & 0xFFFF) == 0) {
       runsystemtasks();
       // A virtual clock stands still unless the wait lets it move.
-      if (winapi::testing::VirtualClockOn()) timerwaitstep();
+      if (winapi::ClockIsVirtual()) timerwaitstep();
     }
   }
   (void)sink;

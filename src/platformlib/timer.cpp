@@ -12,7 +12,6 @@
 #include "mmsystem.h"
 #include "platformlib/memclass.h"
 #include "platformlib/queue.h"
-#include "winapi/testing.h"
 
 MainThreadRecord mainthread{};
 int (*surfacelockedhook)() = nullptr;
@@ -302,7 +301,7 @@ void threadsleep(uint32_t milliseconds) { SleepEx(milliseconds, TRUE); }
 void timerwaitstep() {
   // A virtual clock moves only by sleeping; it is held back while the timer thread still has a tick to count,
   // so that waits in ticks see the same ticks as real time would.
-  if (winapi::testing::VirtualClockOn() && rate && wakescounted != wakessent) {
+  if (winapi::ClockIsVirtual() && rate && wakescounted != wakessent) {
     std::this_thread::yield();
     return;
   }
@@ -320,7 +319,7 @@ uintptr_t swapthreadslot(uintptr_t value) {
 }
 
 void exitprogram() {
-  if (isthread(nullptr)) winapi::testing::CallExit(0);
+  if (isthread(nullptr)) winapi::ExitOrderly(0);
   ExitProcess(0);
 }
 
@@ -475,12 +474,12 @@ int inittimer(int wanted) {
   const auto limit = static_cast<uint32_t>(wanted) * 5;
   const uint32_t firstdue = due;
   while (waitcount == 0) {
-    const bool timeup = winapi::testing::VirtualClockOn()
+    const bool timeup = winapi::ClockIsVirtual()
                             ? std::chrono::steady_clock::now() - realstart >= std::chrono::milliseconds(limit)
                             : timeGetTime() - start >= limit;
     if (timeup) break;
     // A virtual clock is moved only until the timer has fired once, so no further tick is left pending.
-    if (!winapi::testing::VirtualClockOn())
+    if (!winapi::ClockIsVirtual())
       Sleep(0);
     else if (due == firstdue && rate)
       Sleep(1);

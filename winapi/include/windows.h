@@ -317,6 +317,13 @@ BOOL IsDebuggerPresent();
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 int ShowCursor(BOOL show);
 
+namespace winapi {
+// The run-time's orderly exit (exit routines run), through the exit hook of winapi/testing.h.
+[[noreturn]] void ExitOrderly(unsigned code);
+// Whether the shared clock is virtual: it moves only when a test advances it or a thread sleeps.
+bool ClockIsVirtual();
+}  // namespace winapi
+
 // Further parts of the stand-in, each declared beside its implementation.
 #include "winapi_cpu.h"
 #if __has_include("winapi_user.h")

@@ -366,3 +366,5 @@ void SetVirtualWaitGrace(uint32_t ms) {
 }
 
 }  // namespace winapi::testing
+
+bool winapi::ClockIsVirtual() { return winapi::clock::IsVirtual(); }

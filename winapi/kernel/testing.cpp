@@ -117,6 +117,11 @@ int DefaultMessageBoxAnswer(UINT type) {
 
 }  // namespace winapi::internal
 
+void winapi::ExitOrderly(unsigned code) {
+  internal::RunExitHook(code);
+  std::exit(static_cast<int>(code));
+}
+
 namespace winapi::testing {
 
 void SetExitHook(ExitHook hook) {
@@ -124,10 +129,7 @@ void SetExitHook(ExitHook hook) {
   internal::H().exitHook = std::move(hook);
 }
 
-void CallExit(unsigned code) {
-  internal::RunExitHook(code);
-  std::exit(static_cast<int>(code));
-}
+void CallExit(unsigned code) { winapi::ExitOrderly(code); }
 
 void SetMessageBoxHook(MessageBoxHook hook) {
   std::lock_guard guard(internal::H().hookLock);

@@ -97,6 +97,22 @@ int32_t ScaledOffset(int32_t hot, int32_t size, int32_t scaledSize) {
   return size ? static_cast<int32_t>(static_cast<int64_t>(hot) * scaledSize / size) : 0;
 }
 
+// Where a graphic drawn at width x height with its hot spot scaled in proportion lands, cut by the clip.
+// False when nothing would be drawn (not loaded, empty, or wholly outside).
+bool PlaceScaled(const GraphicRecord* g, const WindowDesc* target, int32_t x, int32_t y, int32_t width,
+                 int32_t height, const GfxRect* clip, int32_t* left, int32_t* top, GfxRect* area) {
+  if (!g || !target || g->type != 1 || width <= 0 || height <= 0 || g->width <= 0 || g->height <= 0) return false;
+  *left = x - ScaledOffset(g->hotx, g->width, width);
+  *top = y - ScaledOffset(g->hoty, g->height, height);
+  return Intersect(target, GfxRect{*left, *top, *left + width, *top + height}, clip, area);
+}
+
+// The blended draws' size: width rounded, height truncated (16.16 scale).
+void ScaleSize(const GraphicRecord* g, int32_t scale, int32_t* width, int32_t* height) {
+  *width = static_cast<int32_t>((static_cast<int64_t>(g->width) * scale + 0x8000) >> 16);
+  *height = static_cast<int32_t>((static_cast<int64_t>(g->height) * scale) >> 16);
+}
+
 // Makes every pixel of a 32-bit image that is not 0 opaque (level 255), or `colour` when silhouetting.
 void OpaqueImage(ObjectImage* image, bool silhouette, uint32_t colour) {
   uint8_t* pixels = shapepixels(image->shape);
@@ -115,12 +131,9 @@ void OpaqueImage(ObjectImage* image, bool silhouette, uint32_t colour) {
 int BlendThrough(GraphicRecord* g, ObjectImage* image, WindowDesc* target, int32_t x, int32_t y, int32_t width,
                  int32_t height, GfxRect* covered, const GfxRect* clip, bool silhouette, uint32_t colour) {
   if (covered) *covered = Nothing();
-  if (!g || !target || g->type != 1 || width <= 0 || height <= 0 || g->width <= 0 || g->height <= 0)
-    return ERR_NONE;
-  const int32_t left = x - ScaledOffset(g->hotx, g->width, width);
-  const int32_t top = y - ScaledOffset(g->hoty, g->height, height);
+  int32_t left, top;
   GfxRect area;
-  if (!Intersect(target, GfxRect{left, top, left + width, top + height}, clip, &area)) return ERR_NONE;
+  if (!PlaceScaled(g, target, x, y, width, height, clip, &left, &top, &area)) return ERR_NONE;
   if (!image || !ResizeObjectImage(image, width, height)) return ERR_BADHANDLE;
   setwindow(image->window);
   clearclip(0);
@@ -182,12 +195,9 @@ void GfxDrawScaled(GraphicRecord* g, WindowDesc* target, const GfxRect& destinat
 int GfxDrawScaledClipped(GraphicRecord* g, WindowDesc* target, GfxRect* covered, int32_t width, int32_t height,
                          int32_t x, int32_t y, const GfxRect* clip) {
   if (covered) *covered = Nothing();
-  if (!g || !target || g->type != 1 || width <= 0 || height <= 0 || g->width <= 0 || g->height <= 0)
-    return ERR_NONE;
-  const int32_t left = x - ScaledOffset(g->hotx, g->width, width);
-  const int32_t top = y - ScaledOffset(g->hoty, g->height, height);
+  int32_t left, top;
   GfxRect area;
-  if (!Intersect(target, GfxRect{left, top, left + width, top + height}, clip, &area)) return ERR_NONE;
+  if (!PlaceScaled(g, target, x, y, width, height, clip, &left, &top, &area)) return ERR_NONE;
   setwindowclip(target, area.left, area.top, area.right, area.bottom);
   const int status = GfxDraw(g, target, left, top, width, height, true);
   resetwindowclip(target);
@@ -199,8 +209,8 @@ int GfxDrawBlended(GraphicRecord* g, WindowDesc* target, int32_t x, int32_t y, i
                    const GfxRect* clip) {
   if (covered) *covered = Nothing();
   if (!g || scale <= 0) return ERR_NONE;
-  const int32_t w = static_cast<int32_t>((static_cast<int64_t>(g->width) * scale + 0x8000) >> 16);
-  const int32_t h = static_cast<int32_t>((static_cast<int64_t>(g->height) * scale) >> 16);
+  int32_t w, h;
+  ScaleSize(g, scale, &w, &h);
   return BlendThrough(g, Scratch(), target, x, y, w, h, covered, clip, false, 0);
 }
 
@@ -208,8 +218,8 @@ int GfxDrawSilhouette(GraphicRecord* g, WindowDesc* target, int32_t x, int32_t y
                       GfxRect* covered, const GfxRect* clip) {
   if (covered) *covered = Nothing();
   if (!g || scale <= 0) return ERR_NONE;
-  const int32_t w = static_cast<int32_t>((static_cast<int64_t>(g->width) * scale + 0x8000) >> 16);
-  const int32_t h = static_cast<int32_t>((static_cast<int64_t>(g->height) * scale) >> 16);
+  int32_t w, h;
+  ScaleSize(g, scale, &w, &h);
   return BlendThrough(g, Scratch(), target, x, y, w, h, covered, clip, true, colour);
 }
 

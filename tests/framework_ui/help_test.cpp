@@ -88,6 +88,18 @@ TEST_F(HelpTest, DefaultsAndTheSharedFontBySize) {
   EXPECT_EQ(Asked(), (std::vector<std::string>{"Hal8b.ffn", "Hal12b.ffn"}));
 }
 
+TEST_F(HelpTest, OwnFontStyleNeverFreesTheSharedFont) {
+  THelpTextMixin keeper(0);
+  {
+    THelpTextMixin owner(kHelpOwnFont);
+    EXPECT_EQ(owner.font, keeper.font);
+  }
+  EXPECT_GT(MemHandleSize(keeper.font), 0u);
+  keeper.text = "Hi";
+  THelpTextMixin::ShowHelpText(&keeper, element_, 1);
+  EXPECT_EQ(THelpTextMixin::BoxOwner(), &keeper);
+}
+
 TEST_F(HelpTest, WithNoDelayTheBoxComesOnTheFirstPass) {
   THelpTextMixin help(0);
   help.text = "Hi";

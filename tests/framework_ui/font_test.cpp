@@ -241,7 +241,9 @@ TEST_F(FontTest, WrappingBreaksAtSpacesAndLineEnds) {
       rows += any;
     }
     EXPECT_EQ(rows, c.lines) << c.text;
-    if (c.boxWidth >= 10) EXPECT_LE(Columns().second, box.right) << c.text;
+    if (c.boxWidth >= 10) {
+      EXPECT_LE(Columns().second, box.right) << c.text;
+    }
   }
 }
 

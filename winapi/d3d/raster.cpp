@@ -1,0 +1,367 @@
+// Edge functions on a 1/16-pixel grid with the top-left rule, so triangles that share an edge cover each pixel
+// once; attributes are planes in screen space, texture coordinates divided by rhw for perspective.
+#include "winapi/d3d/raster.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace winapi::d3d {
+namespace {
+
+constexpr int kSub = 16;  // sub-pixel steps
+
+struct Pixel {
+  float z, q, uq, vq;
+  float r, g, b, a;
+  float sr, sg, sb, fog;
+};
+
+inline int Clamp255(float v) {
+  if (!(v > 0.0f)) return 0;
+  if (v >= 255.0f) return 255;
+  return static_cast<int>(v + 0.5f);
+}
+
+inline bool Compare(int func, uint32_t value, uint32_t ref) {
+  switch (func) {
+    case D3DCMP_NEVER: return false;
+    case D3DCMP_LESS: return value < ref;
+    case D3DCMP_EQUAL: return value == ref;
+    case D3DCMP_LESSEQUAL: return value <= ref;
+    case D3DCMP_GREATER: return value > ref;
+    case D3DCMP_NOTEQUAL: return value != ref;
+    case D3DCMP_GREATEREQUAL: return value >= ref;
+    default: return true;
+  }
+}
+
+inline uint32_t ReadTarget(const RasterTarget& t, int x, int y) {
+  const uint8_t* row = t.pixels + static_cast<ptrdiff_t>(y) * t.pitch;
+  if (t.format == TargetFormat::Xrgb8888) return reinterpret_cast<const uint32_t*>(row)[x] | 0xFF000000u;
+  const uint32_t p = reinterpret_cast<const uint16_t*>(row)[x];
+  uint32_t r, g, b;
+  if (t.format == TargetFormat::Rgb565) {
+    r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
+    r = (r << 3) | (r >> 2), g = (g << 2) | (g >> 4), b = (b << 3) | (b >> 2);
+  } else {
+    r = (p >> 10) & 31, g = (p >> 5) & 31, b = p & 31;
+    r = (r << 3) | (r >> 2), g = (g << 3) | (g >> 2), b = (b << 3) | (b >> 2);
+  }
+  return 0xFF000000u | (r << 16) | (g << 8) | b;
+}
+
+inline void WriteTarget(const RasterTarget& t, int x, int y, int r, int g, int b) {
+  uint8_t* row = t.pixels + static_cast<ptrdiff_t>(y) * t.pitch;
+  switch (t.format) {
+    case TargetFormat::Xrgb8888:
+      reinterpret_cast<uint32_t*>(row)[x] = (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) |
+                                            static_cast<uint32_t>(b);
+      break;
+    case TargetFormat::Rgb565:
+      reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+      break;
+    case TargetFormat::Rgb555:
+      reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
+      break;
+  }
+}
+
+inline uint32_t ReadDepth(const RasterDepth& d, int x, int y) {
+  const uint8_t* row = d.pixels + static_cast<ptrdiff_t>(y) * d.pitch;
+  switch (d.bits) {
+    case 16: return reinterpret_cast<const uint16_t*>(row)[x];
+    case 24: {
+      const uint8_t* p = row + x * 3;
+      return p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16);
+    }
+    default: return reinterpret_cast<const uint32_t*>(row)[x];
+  }
+}
+
+inline void WriteDepth(const RasterDepth& d, int x, int y, uint32_t z) {
+  uint8_t* row = d.pixels + static_cast<ptrdiff_t>(y) * d.pitch;
+  switch (d.bits) {
+    case 16: reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(z); break;
+    case 24: {
+      uint8_t* p = row + x * 3;
+      p[0] = static_cast<uint8_t>(z), p[1] = static_cast<uint8_t>(z >> 8), p[2] = static_cast<uint8_t>(z >> 16);
+      break;
+    }
+    default: reinterpret_cast<uint32_t*>(row)[x] = z; break;
+  }
+}
+
+inline uint32_t DepthValue(float z, uint32_t max) {
+  if (!(z > 0.0f)) return 0;
+  if (z >= 1.0f) return max;
+  return static_cast<uint32_t>(static_cast<double>(z) * max + 0.5);
+}
+
+inline int WrapOrClamp(int i, int size, bool wrap) {
+  if (wrap) {
+    i %= size;
+    return i < 0 ? i + size : i;
+  }
+  return i < 0 ? 0 : (i >= size ? size - 1 : i);
+}
+
+inline float Tame(float f) { return std::isfinite(f) ? std::clamp(f, -65536.0f, 65536.0f) : 0.0f; }
+
+uint32_t Sample(const TextureImage& t, float u, float v, bool bilinear, bool wrap) {
+  u = Tame(u), v = Tame(v);
+  if (!bilinear) {
+    const int x = WrapOrClamp(static_cast<int>(std::floor(u * static_cast<float>(t.width))), t.width, wrap);
+    const int y = WrapOrClamp(static_cast<int>(std::floor(v * static_cast<float>(t.height))), t.height, wrap);
+    return t.texels[static_cast<size_t>(y) * static_cast<size_t>(t.width) + static_cast<size_t>(x)];
+  }
+  const float fu = u * static_cast<float>(t.width) - 0.5f;
+  const float fv = v * static_cast<float>(t.height) - 0.5f;
+  const float bu = std::floor(fu), bv = std::floor(fv);
+  const int wu = static_cast<int>((fu - bu) * 256.0f), wv = static_cast<int>((fv - bv) * 256.0f);
+  const int x0 = WrapOrClamp(static_cast<int>(bu), t.width, wrap), x1 = WrapOrClamp(static_cast<int>(bu) + 1, t.width, wrap);
+  const int y0 = WrapOrClamp(static_cast<int>(bv), t.height, wrap), y1 = WrapOrClamp(static_cast<int>(bv) + 1, t.height, wrap);
+  const size_t w = static_cast<size_t>(t.width);
+  const uint32_t c00 = t.texels[y0 * w + x0], c10 = t.texels[y0 * w + x1];
+  const uint32_t c01 = t.texels[y1 * w + x0], c11 = t.texels[y1 * w + x1];
+  uint32_t out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const int a = (c00 >> shift) & 255, b = (c10 >> shift) & 255, c = (c01 >> shift) & 255, d = (c11 >> shift) & 255;
+    const int top = a * (256 - wu) + b * wu, bottom = c * (256 - wu) + d * wu;
+    const int value = (top * (256 - wv) + bottom * wv + 32768) >> 16;
+    out |= static_cast<uint32_t>(value) << shift;
+  }
+  return out;
+}
+
+inline int BlendFactor(int factor, int channel, int srcC, int srcA, int dstC, int dstA) {
+  (void)channel;
+  switch (factor) {
+    case D3DBLEND_ZERO: return 0;
+    case D3DBLEND_ONE: return 255;
+    case D3DBLEND_SRCCOLOR: return srcC;
+    case D3DBLEND_INVSRCCOLOR: return 255 - srcC;
+    case D3DBLEND_SRCALPHA: return srcA;
+    case D3DBLEND_INVSRCALPHA: return 255 - srcA;
+    case D3DBLEND_DESTALPHA: return dstA;
+    case D3DBLEND_INVDESTALPHA: return 255 - dstA;
+    case D3DBLEND_DESTCOLOR: return dstC;
+    case D3DBLEND_INVDESTCOLOR: return 255 - dstC;
+    case D3DBLEND_SRCALPHASAT: return std::min(srcA, 255 - dstA);
+    default: return 255;
+  }
+}
+
+// Everything after coverage: depth, texture, colour, fog, alpha test, blending.
+inline void Shade(const RasterTarget& t, const RasterDepth& d, const RasterState& s, uint32_t zmax, int x, int y,
+                  const Pixel& p) {
+  uint32_t zv = 0;
+  const bool useDepth = d.pixels && (s.zTest || s.zWrite);
+  if (useDepth) {
+    zv = DepthValue(p.z, zmax);
+    if (s.zTest && !Compare(s.zFunc, zv, ReadDepth(d, x, y))) return;
+  }
+  int r = Clamp255(p.r), g = Clamp255(p.g), b = Clamp255(p.b), a = Clamp255(p.a);
+  if (s.texture) {
+    float u = p.uq, v = p.vq;
+    if (s.perspective && p.q != 0.0f) u /= p.q, v /= p.q;
+    const uint32_t tex = Sample(*s.texture, u, v, s.bilinear, s.wrap);
+    const int ta = static_cast<int>(tex >> 24), tr = (tex >> 16) & 255, tg = (tex >> 8) & 255, tb = tex & 255;
+    switch (s.textureBlend) {
+      case D3DTBLEND_DECAL:
+      case D3DTBLEND_COPY:
+        r = tr, g = tg, b = tb, a = ta;
+        break;
+      case D3DTBLEND_DECALALPHA:
+        r = (tr * ta + r * (255 - ta) + 127) / 255, g = (tg * ta + g * (255 - ta) + 127) / 255;
+        b = (tb * ta + b * (255 - ta) + 127) / 255;
+        break;
+      case D3DTBLEND_MODULATEALPHA:
+        r = (tr * r + 127) / 255, g = (tg * g + 127) / 255, b = (tb * b + 127) / 255, a = (ta * a + 127) / 255;
+        break;
+      case D3DTBLEND_ADD:
+        r = std::min(255, tr + r), g = std::min(255, tg + g), b = std::min(255, tb + b);
+        break;
+      default:  // modulate: alpha from the texture when it has one
+        r = (tr * r + 127) / 255, g = (tg * g + 127) / 255, b = (tb * b + 127) / 255;
+        if (s.texture->hasAlpha) a = ta;
+        break;
+    }
+  }
+  if (s.specular) {
+    r = std::min(255, r + Clamp255(p.sr)), g = std::min(255, g + Clamp255(p.sg)), b = std::min(255, b + Clamp255(p.sb));
+  }
+  if (s.fog) {
+    const int f = Clamp255(p.fog);
+    const int fr = (s.fogColour >> 16) & 255, fg = (s.fogColour >> 8) & 255, fb = s.fogColour & 255;
+    r = (r * f + fr * (255 - f) + 127) / 255, g = (g * f + fg * (255 - f) + 127) / 255;
+    b = (b * f + fb * (255 - f) + 127) / 255;
+  }
+  if (s.alphaTest && !Compare(s.alphaFunc, static_cast<uint32_t>(a), s.alphaRef & 255)) return;
+  if (s.alphaBlend) {
+    const uint32_t dst = ReadTarget(t, x, y);
+    const int dr = (dst >> 16) & 255, dg = (dst >> 8) & 255, db = dst & 255, da = 255;
+    auto mix = [&](int sc, int dc) {
+      const int v = sc * BlendFactor(s.srcBlend, 0, sc, a, dc, da) + dc * BlendFactor(s.destBlend, 0, sc, a, dc, da);
+      return std::min(255, (v + 127) / 255);
+    };
+    r = mix(r, dr), g = mix(g, dg), b = mix(b, db);
+  }
+  WriteTarget(t, x, y, r, g, b);
+  if (useDepth && s.zWrite) WriteDepth(d, x, y, zv);
+}
+
+void Attributes(const D3DTLVERTEX& v, Pixel* p) {
+  p->z = v.sz;
+  p->q = v.rhw;
+  p->uq = v.tu * v.rhw;
+  p->vq = v.tv * v.rhw;
+  p->a = static_cast<float>(v.color >> 24);
+  p->r = static_cast<float>((v.color >> 16) & 255);
+  p->g = static_cast<float>((v.color >> 8) & 255);
+  p->b = static_cast<float>(v.color & 255);
+  p->fog = static_cast<float>(v.specular >> 24);
+  p->sr = static_cast<float>((v.specular >> 16) & 255);
+  p->sg = static_cast<float>((v.specular >> 8) & 255);
+  p->sb = static_cast<float>(v.specular & 255);
+}
+
+constexpr int kAttrs = sizeof(Pixel) / sizeof(float);
+float* F(Pixel& p) { return reinterpret_cast<float*>(&p); }
+
+}  // namespace
+
+uint32_t DepthMax(int32_t bits) { return bits >= 32 ? 0xFFFFFFFFu : ((1u << bits) - 1); }
+
+void DrawTriangle(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const D3DTLVERTEX& va,
+                  const D3DTLVERTEX& vb, const D3DTLVERTEX& vc) {
+  const D3DTLVERTEX* v[3] = {&va, &vb, &vc};
+  for (const D3DTLVERTEX* p : v)
+    if (!std::isfinite(p->sx) || !std::isfinite(p->sy) || std::fabs(p->sx) > 1e6f || std::fabs(p->sy) > 1e6f) return;
+  if (s.fill == D3DFILL_WIREFRAME) {
+    DrawLine(t, d, s, va, vb), DrawLine(t, d, s, vb, vc), DrawLine(t, d, s, vc, va);
+    return;
+  }
+  if (s.fill == D3DFILL_POINT) {
+    DrawPoint(t, d, s, va), DrawPoint(t, d, s, vb), DrawPoint(t, d, s, vc);
+    return;
+  }
+  int64_t X[3], Y[3];
+  for (int i = 0; i < 3; ++i) {
+    X[i] = std::llround(static_cast<double>(v[i]->sx) * kSub);
+    Y[i] = std::llround(static_cast<double>(v[i]->sy) * kSub);
+  }
+  int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+  if (area == 0) return;
+  // Positive area: clockwise on the screen (y grows downwards).
+  if ((s.cull == D3DCULL_CW && area > 0) || (s.cull == D3DCULL_CCW && area < 0)) return;
+  int order[3] = {0, 1, 2};
+  if (area < 0) std::swap(order[1], order[2]), area = -area;
+  int64_t ox[3], oy[3];
+  for (int i = 0; i < 3; ++i) ox[i] = X[order[i]], oy[i] = Y[order[i]];
+
+  int64_t minX = std::min({ox[0], ox[1], ox[2]}), maxX = std::max({ox[0], ox[1], ox[2]});
+  int64_t minY = std::min({oy[0], oy[1], oy[2]}), maxY = std::max({oy[0], oy[1], oy[2]});
+  int64_t x0 = std::max<int64_t>(0, (minX + kSub - 1) / kSub - (minX < 0 ? 1 : 0));
+  int64_t y0 = std::max<int64_t>(0, (minY + kSub - 1) / kSub - (minY < 0 ? 1 : 0));
+  int64_t x1 = std::min<int64_t>(t.width - 1, maxX / kSub);
+  int64_t y1 = std::min<int64_t>(t.height - 1, maxY / kSub);
+  if (x0 > x1 || y0 > y1) return;
+
+  // Edge i runs from vertex i to vertex i+1; inside is E > 0, or E == 0 on a top or left edge.
+  int64_t A[3], B[3], C[3], bias[3];
+  for (int i = 0; i < 3; ++i) {
+    const int j = (i + 1) % 3;
+    A[i] = oy[i] - oy[j];
+    B[i] = ox[j] - ox[i];
+    C[i] = -(A[i] * ox[i] + B[i] * oy[i]);
+    bias[i] = (A[i] > 0 || (A[i] == 0 && B[i] > 0)) ? 0 : -1;
+  }
+
+  // Attribute planes, from the snapped positions.
+  Pixel at[3];
+  for (int i = 0; i < 3; ++i) Attributes(*v[i], &at[i]);
+  if (!s.gouraud) {
+    for (int i = 1; i < 3; ++i) {
+      at[i].r = at[0].r, at[i].g = at[0].g, at[i].b = at[0].b, at[i].a = at[0].a;
+      at[i].sr = at[0].sr, at[i].sg = at[0].sg, at[i].sb = at[0].sb;
+    }
+  }
+  const double fx0 = static_cast<double>(X[0]) / kSub, fy0 = static_cast<double>(Y[0]) / kSub;
+  const double dx1 = static_cast<double>(X[1] - X[0]) / kSub, dy1 = static_cast<double>(Y[1] - Y[0]) / kSub;
+  const double dx2 = static_cast<double>(X[2] - X[0]) / kSub, dy2 = static_cast<double>(Y[2] - Y[0]) / kSub;
+  const double det = dx1 * dy2 - dx2 * dy1;
+  float ddx[kAttrs], ddy[kAttrs], base[kAttrs];
+  for (int k = 0; k < kAttrs; ++k) {
+    const double f0 = F(at[0])[k], f1 = F(at[1])[k] - f0, f2 = F(at[2])[k] - f0;
+    const double gx = (f1 * dy2 - f2 * dy1) / det, gy = (f2 * dx1 - f1 * dx2) / det;
+    ddx[k] = static_cast<float>(gx), ddy[k] = static_cast<float>(gy);
+    base[k] = static_cast<float>(f0 - gx * fx0 - gy * fy0);
+  }
+  const uint32_t zmax = d.pixels ? DepthMax(d.bits) : 0;
+  for (int64_t y = y0; y <= y1; ++y) {
+    const int64_t py = y * kSub;
+    int64_t e[3];
+    for (int i = 0; i < 3; ++i) e[i] = A[i] * (x0 * kSub) + B[i] * py + C[i] + bias[i];
+    const int64_t step[3] = {A[0] * kSub, A[1] * kSub, A[2] * kSub};
+    Pixel p;
+    bool started = false;
+    for (int64_t x = x0; x <= x1; ++x) {
+      if ((e[0] | e[1] | e[2]) >= 0) {
+        if (!started) {
+          for (int k = 0; k < kAttrs; ++k)
+            F(p)[k] = base[k] + ddx[k] * static_cast<float>(x) + ddy[k] * static_cast<float>(y);
+          started = true;
+        }
+        Shade(t, d, s, zmax, static_cast<int>(x), static_cast<int>(y), p);
+        for (int k = 0; k < kAttrs; ++k) F(p)[k] += ddx[k];
+      } else if (started) {
+        break;  // a triangle's row is one span
+      }
+      e[0] += step[0], e[1] += step[1], e[2] += step[2];
+    }
+  }
+}
+
+void DrawLine(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const D3DTLVERTEX& a,
+              const D3DTLVERTEX& b) {
+  if (!std::isfinite(a.sx) || !std::isfinite(a.sy) || !std::isfinite(b.sx) || !std::isfinite(b.sy)) return;
+  const float dx = b.sx - a.sx, dy = b.sy - a.sy;
+  const float len = std::max(std::fabs(dx), std::fabs(dy));
+  if (len > 1e5f) return;
+  const int steps = static_cast<int>(len + 0.5f);
+  Pixel pa, pb;
+  Attributes(a, &pa), Attributes(b, &pb);
+  if (!s.gouraud) pb.r = pa.r, pb.g = pa.g, pb.b = pa.b, pb.a = pa.a;
+  const uint32_t zmax = d.pixels ? DepthMax(d.bits) : 0;
+  for (int i = 0; i < std::max(steps, 1); ++i) {  // the last pixel belongs to the next line
+    const float f = steps ? static_cast<float>(i) / static_cast<float>(steps) : 0.0f;
+    const int x = static_cast<int>(std::floor(a.sx + dx * f + 0.5f)), y = static_cast<int>(std::floor(a.sy + dy * f + 0.5f));
+    if (x < 0 || y < 0 || x >= t.width || y >= t.height) continue;
+    Pixel p;
+    for (int k = 0; k < kAttrs; ++k) F(p)[k] = F(pa)[k] + (F(pb)[k] - F(pa)[k]) * f;
+    Shade(t, d, s, zmax, x, y, p);
+  }
+}
+
+void DrawPoint(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const D3DTLVERTEX& a) {
+  if (!std::isfinite(a.sx) || !std::isfinite(a.sy) || std::fabs(a.sx) > 1e6f || std::fabs(a.sy) > 1e6f) return;
+  const int x = static_cast<int>(std::floor(a.sx + 0.5f)), y = static_cast<int>(std::floor(a.sy + 0.5f));
+  if (x < 0 || y < 0 || x >= t.width || y >= t.height) return;
+  Pixel p;
+  Attributes(a, &p);
+  Shade(t, d, s, d.pixels ? DepthMax(d.bits) : 0, x, y, p);
+}
+
+void ClearRect(const RasterTarget& t, const RasterDepth* d, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+               uint32_t colour, float z) {
+  x1 = std::max(0, x1), y1 = std::max(0, y1), x2 = std::min(t.width, x2), y2 = std::min(t.height, y2);
+  const int r = (colour >> 16) & 255, g = (colour >> 8) & 255, b = colour & 255;
+  const uint32_t zv = d && d->pixels ? DepthValue(z, DepthMax(d->bits)) : 0;
+  for (int32_t y = y1; y < y2; ++y)
+    for (int32_t x = x1; x < x2; ++x) {
+      if (t.pixels) WriteTarget(t, x, y, r, g, b);
+      if (d && d->pixels) WriteDepth(*d, x, y, zv);
+    }
+}
+
+}  // namespace winapi::d3d

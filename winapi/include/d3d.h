@@ -1,0 +1,294 @@
+// The 3D interfaces of the stand-in platform: a software device for transformed-and-lit vertices over
+// DirectDraw surfaces. IDirect3D2 is reached from a DirectDraw object and IDirect3DTexture2 from a texture
+// surface, both by QueryInterface, once winapi::d3d::Install() has run.
+#pragma once
+
+#include "ddraw.h"
+
+// Identifiers live in the header so that modules need no symbol of the platform to ask for them.
+inline constexpr GUID IID_IDirect3D2{0x6aae1ec1, 0x662a, 0x11d0, {0x88, 0x9d, 0x00, 0xaa, 0x00, 0xbb, 0xb7, 0x6a}};
+inline constexpr GUID IID_IDirect3DTexture2{0x93281502, 0x8cf8, 0x11d0, {0x89, 0xab, 0x00, 0xa0, 0xc9, 0x05, 0x41, 0x29}};
+inline constexpr GUID IID_IDirect3DHALDevice{0x84e63de0, 0x46aa, 0x11cf, {0x81, 0x6f, 0x00, 0x00, 0xc0, 0x20, 0x15, 0x6e}};
+inline constexpr GUID IID_IDirect3DRampDevice{0xf2086b20, 0x259f, 0x11cf, {0xa3, 0x1a, 0x00, 0xaa, 0x00, 0xb9, 0x33, 0x56}};
+inline constexpr GUID IID_IDirect3DRGBDevice{0xa4665c60, 0x2673, 0x11cf, {0xa3, 0x1a, 0x00, 0xaa, 0x00, 0xb9, 0x33, 0x56}};
+inline constexpr GUID IID_IDirect3DMMXDevice{0x881949a1, 0xd6f3, 0x11d0, {0x89, 0xab, 0x00, 0xa0, 0xc9, 0x05, 0x41, 0x29}};
+using REFCLSID = const GUID&;
+
+using D3DVALUE = float;
+using D3DCOLOR = DWORD;
+using D3DTEXTUREHANDLE = DWORD;
+using D3DMATERIALHANDLE = DWORD;
+
+#define D3D_OK DD_OK
+#define MAKE_D3DHRESULT(code) MAKE_DDHRESULT(code)
+#define D3DERR_INVALID_DEVICE MAKE_D3DHRESULT(705)
+#define D3DERR_INITFAILED MAKE_D3DHRESULT(706)
+#define D3DERR_SCENE_IN_SCENE MAKE_D3DHRESULT(770)
+#define D3DERR_SCENE_NOT_IN_SCENE MAKE_D3DHRESULT(771)
+#define D3DERR_SCENE_END_FAILED MAKE_D3DHRESULT(772)
+#define D3DERR_TEXTURE_LOAD_FAILED MAKE_D3DHRESULT(731)
+#define D3DERR_VIEWPORTHASNODEVICE MAKE_D3DHRESULT(785)
+#define D3DERR_NOVIEWPORTS MAKE_D3DHRESULT(786)
+#define D3DERR_INVALIDPRIMITIVETYPE MAKE_D3DHRESULT(752)
+#define D3DERR_INVALIDVERTEXTYPE MAKE_D3DHRESULT(753)
+#define D3DERR_ZBUFF_NEEDS_SYSTEMMEMORY MAKE_D3DHRESULT(771 + 10)
+
+// The transformed-and-lit vertex (32 bytes).
+struct D3DTLVERTEX {
+  D3DVALUE sx, sy, sz, rhw;
+  D3DCOLOR color;
+  D3DCOLOR specular;
+  D3DVALUE tu, tv;
+};
+static_assert(sizeof(D3DTLVERTEX) == 32, "D3DTLVERTEX is 32 bytes");
+using LPD3DTLVERTEX = D3DTLVERTEX*;
+
+enum D3DPRIMITIVETYPE { D3DPT_POINTLIST = 1, D3DPT_LINELIST = 2, D3DPT_LINESTRIP = 3, D3DPT_TRIANGLELIST = 4,
+                        D3DPT_TRIANGLESTRIP = 5, D3DPT_TRIANGLEFAN = 6 };
+enum D3DVERTEXTYPE { D3DVT_VERTEX = 1, D3DVT_LVERTEX = 2, D3DVT_TLVERTEX = 3 };
+
+#define D3DDP_WAIT 0x00000001
+#define D3DDP_DONOTCLIP 0x00000004
+#define D3DDP_DONOTUPDATEEXTENTS 0x00000008
+
+enum D3DRENDERSTATETYPE {
+  D3DRENDERSTATE_TEXTUREHANDLE = 1,
+  D3DRENDERSTATE_ANTIALIAS = 2,
+  D3DRENDERSTATE_TEXTUREADDRESS = 3,
+  D3DRENDERSTATE_TEXTUREPERSPECTIVE = 4,
+  D3DRENDERSTATE_WRAPU = 5,
+  D3DRENDERSTATE_WRAPV = 6,
+  D3DRENDERSTATE_ZENABLE = 7,
+  D3DRENDERSTATE_FILLMODE = 8,
+  D3DRENDERSTATE_SHADEMODE = 9,
+  D3DRENDERSTATE_ZWRITEENABLE = 14,
+  D3DRENDERSTATE_ALPHATESTENABLE = 15,
+  D3DRENDERSTATE_TEXTUREMAG = 17,
+  D3DRENDERSTATE_TEXTUREMIN = 18,
+  D3DRENDERSTATE_SRCBLEND = 19,
+  D3DRENDERSTATE_DESTBLEND = 20,
+  D3DRENDERSTATE_TEXTUREMAPBLEND = 21,
+  D3DRENDERSTATE_CULLMODE = 22,
+  D3DRENDERSTATE_ZFUNC = 23,
+  D3DRENDERSTATE_ALPHAREF = 24,
+  D3DRENDERSTATE_ALPHAFUNC = 25,
+  D3DRENDERSTATE_DITHERENABLE = 26,
+  D3DRENDERSTATE_ALPHABLENDENABLE = 27,
+  D3DRENDERSTATE_FOGENABLE = 28,
+  D3DRENDERSTATE_SPECULARENABLE = 29,
+  D3DRENDERSTATE_ZVISIBLE = 30,
+  D3DRENDERSTATE_STIPPLEDALPHA = 33,
+  D3DRENDERSTATE_FOGCOLOR = 34,
+  D3DRENDERSTATE_FOGTABLEMODE = 35,
+  D3DRENDERSTATE_FOGTABLESTART = 36,
+  D3DRENDERSTATE_FOGTABLEEND = 37,
+  D3DRENDERSTATE_FOGTABLEDENSITY = 38,
+  D3DRENDERSTATE_COLORKEYENABLE = 41,
+};
+
+enum D3DCMPFUNC { D3DCMP_NEVER = 1, D3DCMP_LESS, D3DCMP_EQUAL, D3DCMP_LESSEQUAL, D3DCMP_GREATER, D3DCMP_NOTEQUAL,
+                  D3DCMP_GREATEREQUAL, D3DCMP_ALWAYS };
+enum D3DBLEND { D3DBLEND_ZERO = 1, D3DBLEND_ONE, D3DBLEND_SRCCOLOR, D3DBLEND_INVSRCCOLOR, D3DBLEND_SRCALPHA,
+                D3DBLEND_INVSRCALPHA, D3DBLEND_DESTALPHA, D3DBLEND_INVDESTALPHA, D3DBLEND_DESTCOLOR,
+                D3DBLEND_INVDESTCOLOR, D3DBLEND_SRCALPHASAT };
+enum D3DTEXTUREFILTER { D3DFILTER_NEAREST = 1, D3DFILTER_LINEAR = 2 };
+enum D3DTEXTUREBLEND { D3DTBLEND_DECAL = 1, D3DTBLEND_MODULATE = 2, D3DTBLEND_DECALALPHA = 3,
+                       D3DTBLEND_MODULATEALPHA = 4, D3DTBLEND_COPY = 6, D3DTBLEND_ADD = 7 };
+enum D3DTEXTUREADDRESS { D3DTADDRESS_WRAP = 1, D3DTADDRESS_MIRROR = 2, D3DTADDRESS_CLAMP = 3 };
+enum D3DCULL { D3DCULL_NONE = 1, D3DCULL_CW = 2, D3DCULL_CCW = 3 };
+enum D3DSHADEMODE { D3DSHADE_FLAT = 1, D3DSHADE_GOURAUD = 2, D3DSHADE_PHONG = 3 };
+enum D3DFILLMODE { D3DFILL_POINT = 1, D3DFILL_WIREFRAME = 2, D3DFILL_SOLID = 3 };
+enum D3DFOGMODE { D3DFOG_NONE = 0, D3DFOG_EXP = 1, D3DFOG_EXP2 = 2, D3DFOG_LINEAR = 3 };
+enum D3DANTIALIASMODE { D3DANTIALIAS_NONE = 0, D3DANTIALIAS_SORTDEPENDENT = 1, D3DANTIALIAS_SORTINDEPENDENT = 2 };
+
+// Capabilities of a primitive kind (what the device can do for triangles or lines).
+struct D3DPRIMCAPS {
+  DWORD dwSize;
+  DWORD dwMiscCaps;
+  DWORD dwRasterCaps;
+  DWORD dwZCmpCaps;
+  DWORD dwSrcBlendCaps;
+  DWORD dwDestBlendCaps;
+  DWORD dwAlphaCmpCaps;
+  DWORD dwShadeCaps;
+  DWORD dwTextureCaps;
+  DWORD dwTextureFilterCaps;
+  DWORD dwTextureBlendCaps;
+  DWORD dwTextureAddressCaps;
+  DWORD dwStippleWidth;
+  DWORD dwStippleHeight;
+};
+#define D3DPRASTERCAPS_DITHER 0x00000001
+#define D3DPRASTERCAPS_ZTEST 0x00000010
+#define D3DPRASTERCAPS_FOGVERTEX 0x00000080
+#define D3DPRASTERCAPS_FOGTABLE 0x00000100
+#define D3DPRASTERCAPS_ANTIALIASSORTDEPENDENT 0x00000400
+#define D3DPRASTERCAPS_ANTIALIASSORTINDEPENDENT 0x00000800
+#define D3DPSHADECAPS_COLORGOURAUDRGB 0x00000008
+#define D3DPSHADECAPS_COLORPHONGRGB 0x00000020
+#define D3DPSHADECAPS_SPECULARGOURAUDRGB 0x00000200
+#define D3DPSHADECAPS_SPECULARPHONGRGB 0x00000800
+#define D3DPSHADECAPS_ALPHAFLATBLEND 0x00001000
+#define D3DPSHADECAPS_ALPHAGOURAUDBLEND 0x00004000
+#define D3DPSHADECAPS_ALPHAPHONGBLEND 0x00010000
+#define D3DPSHADECAPS_FOGGOURAUD 0x00080000
+#define D3DPTEXTURECAPS_PERSPECTIVE 0x00000001
+#define D3DPTEXTURECAPS_ALPHA 0x00000004
+#define D3DPTEXTUREFILTERCAPS_NEAREST 0x00000001
+#define D3DPTEXTUREFILTERCAPS_LINEAR 0x00000002
+#define D3DPTBLENDCAPS_DECAL 0x00000001
+#define D3DPTBLENDCAPS_MODULATE 0x00000002
+#define D3DPTBLENDCAPS_DECALALPHA 0x00000004
+#define D3DPTBLENDCAPS_MODULATEALPHA 0x00000008
+#define D3DPTADDRESSCAPS_WRAP 0x00000001
+#define D3DPTADDRESSCAPS_CLAMP 0x00000004
+#define D3DPBLENDCAPS_ZERO 0x00000001
+#define D3DPBLENDCAPS_ONE 0x00000002
+#define D3DPBLENDCAPS_SRCCOLOR 0x00000004
+#define D3DPBLENDCAPS_INVSRCCOLOR 0x00000008
+#define D3DPBLENDCAPS_SRCALPHA 0x00000010
+#define D3DPBLENDCAPS_INVSRCALPHA 0x00000020
+#define D3DPBLENDCAPS_DESTALPHA 0x00000040
+#define D3DPBLENDCAPS_INVDESTALPHA 0x00000080
+#define D3DPBLENDCAPS_DESTCOLOR 0x00000100
+#define D3DPBLENDCAPS_INVDESTCOLOR 0x00000200
+#define D3DPCMPCAPS_ALL 0x000000ff
+
+#define D3DCOLOR_MONO 1
+#define D3DCOLOR_RGB 2
+
+#define D3DDD_COLORMODEL 0x00000001
+#define D3DDD_DEVCAPS 0x00000002
+#define D3DDD_TRICAPS 0x00000010
+#define D3DDD_DEVICERENDERBITDEPTH 0x00000080
+#define D3DDD_DEVICEZBUFFERBITDEPTH 0x00000100
+
+// What a device can do. Bit depths are DDBD_* masks.
+struct D3DDEVICEDESC {
+  DWORD dwSize;
+  DWORD dwFlags;
+  DWORD dcmColorModel;  // 0 when this description (hardware or emulation) does not apply
+  DWORD dwDevCaps;
+  D3DPRIMCAPS dpcLineCaps;
+  D3DPRIMCAPS dpcTriCaps;
+  DWORD dwDeviceRenderBitDepth;
+  DWORD dwDeviceZBufferBitDepth;
+  DWORD dwMaxBufferSize;
+  DWORD dwMaxVertexCount;
+  DWORD dwMinTextureWidth, dwMinTextureHeight;
+  DWORD dwMaxTextureWidth, dwMaxTextureHeight;
+};
+using LPD3DDEVICEDESC = D3DDEVICEDESC*;
+#define DDBD_8 0x00000800
+#define DDBD_16 0x00000400
+#define DDBD_24 0x00000200
+#define DDBD_32 0x00000100
+
+struct D3DVIEWPORT2 {
+  DWORD dwSize;
+  DWORD dwX, dwY;
+  DWORD dwWidth, dwHeight;
+  D3DVALUE dvClipX, dvClipY, dvClipWidth, dvClipHeight;
+  D3DVALUE dvMinZ, dvMaxZ;
+};
+using LPD3DVIEWPORT2 = D3DVIEWPORT2*;
+
+struct D3DRECT {
+  LONG x1, y1, x2, y2;
+};
+using LPD3DRECT = D3DRECT*;
+#define D3DCLEAR_TARGET 0x00000001
+#define D3DCLEAR_ZBUFFER 0x00000002
+
+struct D3DCOLORVALUE {
+  D3DVALUE r, g, b, a;
+};
+struct D3DMATERIAL {
+  DWORD dwSize;
+  D3DCOLORVALUE diffuse;
+  D3DCOLORVALUE ambient;
+  D3DCOLORVALUE specular;
+  D3DCOLORVALUE emissive;
+  D3DVALUE power;
+  D3DTEXTUREHANDLE hTexture;
+  DWORD dwRampSize;
+};
+using LPD3DMATERIAL = D3DMATERIAL*;
+
+using LPD3DENUMTEXTUREFORMATSCALLBACK = HRESULT (*)(LPDDSURFACEDESC format, LPVOID context);
+using LPD3DENUMDEVICESCALLBACK = HRESULT (*)(GUID* guid, LPSTR description, LPSTR name, LPD3DDEVICEDESC hardware,
+                                             LPD3DDEVICEDESC emulation, LPVOID context);
+#define D3DENUMRET_CANCEL DDENUMRET_CANCEL
+#define D3DENUMRET_OK DDENUMRET_OK
+
+struct IDirect3DDevice2;
+struct IDirect3DViewport2;
+
+struct IDirect3DMaterial2 : IUnknown {
+  virtual HRESULT SetMaterial(LPD3DMATERIAL material) = 0;
+  virtual HRESULT GetMaterial(LPD3DMATERIAL material) = 0;
+  virtual HRESULT GetHandle(IDirect3DDevice2* device, D3DMATERIALHANDLE* handle) = 0;
+
+ protected:
+  ~IDirect3DMaterial2() = default;
+};
+
+struct IDirect3DTexture2 : IUnknown {
+  virtual HRESULT GetHandle(IDirect3DDevice2* device, D3DTEXTUREHANDLE* handle) = 0;
+  virtual HRESULT PaletteChanged(DWORD start, DWORD count) = 0;
+  virtual HRESULT Load(IDirect3DTexture2* source) = 0;
+
+ protected:
+  ~IDirect3DTexture2() = default;
+};
+
+struct IDirect3DViewport2 : IUnknown {
+  virtual HRESULT SetViewport2(LPD3DVIEWPORT2 viewport) = 0;
+  virtual HRESULT GetViewport2(LPD3DVIEWPORT2 viewport) = 0;
+  virtual HRESULT SetBackground(D3DMATERIALHANDLE material) = 0;
+  virtual HRESULT Clear(DWORD count, LPD3DRECT rects, DWORD flags) = 0;
+
+ protected:
+  ~IDirect3DViewport2() = default;
+};
+
+struct IDirect3DDevice2 : IUnknown {
+  virtual HRESULT GetCaps(LPD3DDEVICEDESC hardware, LPD3DDEVICEDESC emulation) = 0;
+  virtual HRESULT EnumTextureFormats(LPD3DENUMTEXTUREFORMATSCALLBACK callback, LPVOID context) = 0;
+  virtual HRESULT AddViewport(IDirect3DViewport2* viewport) = 0;
+  virtual HRESULT DeleteViewport(IDirect3DViewport2* viewport) = 0;
+  virtual HRESULT SetCurrentViewport(IDirect3DViewport2* viewport) = 0;
+  virtual HRESULT BeginScene() = 0;
+  virtual HRESULT EndScene() = 0;
+  virtual HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) = 0;
+  virtual HRESULT GetRenderState(D3DRENDERSTATETYPE state, LPDWORD value) = 0;
+  virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, D3DVERTEXTYPE vertexType, LPVOID vertices, DWORD count,
+                                DWORD flags) = 0;
+  virtual HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, D3DVERTEXTYPE vertexType, LPVOID vertices,
+                                       DWORD vertexCount, LPWORD indices, DWORD indexCount, DWORD flags) = 0;
+
+ protected:
+  ~IDirect3DDevice2() = default;
+};
+
+struct IDirect3D2 : IUnknown {
+  virtual HRESULT EnumDevices(LPD3DENUMDEVICESCALLBACK callback, LPVOID context) = 0;
+  virtual HRESULT CreateMaterial(IDirect3DMaterial2** material, IUnknown* outer) = 0;
+  virtual HRESULT CreateViewport(IDirect3DViewport2** viewport, IUnknown* outer) = 0;
+  // type: the HAL, ramp, RGB or MMX device identifier; target: a surface made with DDSCAPS_3DDEVICE.
+  virtual HRESULT CreateDevice(REFCLSID type, LPDIRECTDRAWSURFACE target, IDirect3DDevice2** device) = 0;
+
+ protected:
+  ~IDirect3D2() = default;
+};
+
+using LPDIRECT3D2 = IDirect3D2*;
+using LPDIRECT3DDEVICE2 = IDirect3DDevice2*;
+using LPDIRECT3DVIEWPORT2 = IDirect3DViewport2*;
+using LPDIRECT3DMATERIAL2 = IDirect3DMaterial2*;
+using LPDIRECT3DTEXTURE2 = IDirect3DTexture2*;
+
+namespace winapi::d3d {
+// Lets DirectDraw objects and surfaces answer the 3D interfaces. Safe to call more than once.
+void Install();
+}  // namespace winapi::d3d

@@ -265,24 +265,68 @@ TEST_F(GfxTest, PackedDrawsReuseTheSharedCache) {
   EXPECT_EQ(MemLiveHandles(), live + 1);
 }
 
+TEST_F(GfxTest, CacheMustHoldTheHeaderAsWellAsPixelsAndPalette) {
+  shapetools::Image picture = Picture8(8, 8, 0x10);
+  picture.records.push_back(shapetools::Clut{0x2A, std::vector<uint32_t>(4, 0xFF000000u)});
+  File("p.shp", {{"grfx", picture}});
+  ASSERT_EQ(GfxLoad(&record_, &folder_, "p.shp", 0, 0), ERR_NONE);
+  ASSERT_EQ(GfxLock(&record_), ERR_NONE);
+  const size_t extent = MemHandleSize(record_.lockedHandle);
+  const size_t exact = 16 + 64 + 16 + 16;  // header, pixels, palette record of four entries
+  for (size_t size : {exact - 16, exact}) {
+    SCOPED_TRACE(size);
+    MemHandle given = MemAllocHandle(size, 0);
+    MemHandle cache = given;
+    ASSERT_EQ(GfxUnpackToCache(record_.shape, extent, &cache, 0), ERR_NONE);
+    EXPECT_EQ(cache == given, size == exact);
+    auto* out = static_cast<uint8_t*>(MemLock(cache));
+    EXPECT_EQ(out[0], 0x7B);
+    EXPECT_EQ(shapenext(out), 16 + 64);
+    EXPECT_EQ(out[16 + 64], 0x2A);
+    MemUnlock(cache);
+    if (cache != given) MemFreeHandle(cache);
+    MemFreeHandle(given);
+  }
+  GfxUnlock(&record_);
+}
+
 TEST_F(GfxTest, DamagedPackedPixelsAreNotDrawn) {
   File("p.shp", {{"grfx", Picture8(16, 16, 0x10)}});
-  std::string bytes = HostRead("c/DATA/p.shp");
-  // Shrink nothing but spoil the packed stream behind its header.
-  for (size_t i = bytes.size() - 20; i < bytes.size(); ++i) bytes[i] = '\xFF';
-  HostFile("c/DATA/p.shp", bytes);
-  const int status = GfxLoad(&record_, &folder_, "p.shp", 0, 0);
-  if (status != ERR_NONE) return;  // refused at load: fine too
-  WindowDesc* w = Window(20, 20, 8);
-  const int live = MemLiveHandles();
-  GfxRect covered{};
-  const int drawn = GfxDrawClipped(&record_, w, 2, 1, &covered, nullptr);
-  if (drawn != 0) {
-    EXPECT_EQ(drawn, ERR_BADHANDLE);
+  const std::string good = HostRead("c/DATA/p.shp");
+  const size_t block = shaperead32(reinterpret_cast<const uint8_t*>(good.data()) + 16 + 4) + 16;
+  struct Case {
+    const char* what;
+    std::function<void(std::string&)> spoil;
+  } cases[] = {
+      // An unpacked size smaller than the rows the header promises.
+      {"short size", [&](std::string& b) { b[block + 2] = 0, b[block + 3] = 0, b[block + 4] = 10; }},
+      // An unpacked size larger than what the stream yields.
+      {"long size", [&](std::string& b) { b[block + 2] = 0x01, b[block + 3] = 0, b[block + 4] = 0; }},
+  };
+  int tried = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string bytes = good;
+    c.spoil(bytes);
+    HostFile("c/DATA/p.shp", bytes);
+    GfxFree(&record_);
+    const int status = GfxLoad(&record_, &folder_, "p.shp", 0, 0);
+    if (status != ERR_NONE) continue;  // refused by the file check: nothing to draw
+    ++tried;
+    WindowDesc* w = Window(20, 20, 8);
+    const int live = MemLiveHandles();
+    GfxRect covered{};
+    EXPECT_EQ(GfxDrawClipped(&record_, w, 2, 1, &covered, nullptr), ERR_BADHANDLE);
     EXPECT_EQ(Painted(w), 0);
     EXPECT_EQ(covered.left, -1);
+    EXPECT_EQ(GfxUnpack(&record_, 0), ERR_BADHANDLE);
+    EXPECT_EQ(MemLiveHandles(), live);
+    // Unpacking at load refuses it as well.
+    GraphicRecord now{};
+    EXPECT_NE(GfxLoad(&now, &folder_, "p.shp", kGfxUnpackNow, 0), ERR_NONE);
+    EXPECT_EQ(now.pixelHandle, 0);
   }
-  EXPECT_EQ(MemLiveHandles(), live);
+  EXPECT_GT(tried, 0);
 }
 
 TEST_F(GfxTest, BlendedDrawsThroughTheScratchImage) {

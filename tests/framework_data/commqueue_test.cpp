@@ -346,4 +346,51 @@ TEST_F(CommTest, PumpDefersWhilePausedAndDeliversInOrderOnResume) {
   EXPECT_EQ(CommDeferredQueue, nullptr);
 }
 
+TEST_F(CommTest, PumpPutsRedeliveredMessagesFirst) {
+  CommState = 6;
+  gamePaused = true;
+  CommStopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE thread = CreateThread(nullptr, 0, CommMessagePumpThread, nullptr, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  while (!CommThreadRunning || !CommDeferredQueue) Sleep(1);
+  const DWORD id = CommThreadId;
+  const UINT kinds[] = {WM_COMM_MESSAGE, WM_COMM_MESSAGE, WM_COMM_REDELIVER};
+  for (uint32_t i = 0; i < 3; ++i) {
+    ASSERT_TRUE(PostThreadMessageA(id, kinds[i], 20, reinterpret_cast<LPARAM>(Make(60 + i, 0x708))));
+    while (GuardedQueueCount(CommDeferredQueue) < static_cast<int>(i + 1)) Sleep(1);
+  }
+  gamePaused = false;
+  std::vector<MSG> posts;
+  while (posts.size() < 3) {
+    for (MSG m : Posts()) posts.push_back(m);
+    Sleep(1);
+  }
+  EXPECT_EQ(posts[0].lParam, 62);
+  EXPECT_EQ(posts[1].lParam, 60);
+  EXPECT_EQ(posts[2].lParam, 61);
+  SetEvent(CommStopEvent);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  CloseHandle(CommStopEvent);
+  CommStopEvent = nullptr;
+}
+
+TEST_F(CommTest, PumpFreesWhatIsStillDeferredWhenItStops) {
+  CommState = 6;
+  gamePaused = true;
+  CommStopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE thread = CreateThread(nullptr, 0, CommMessagePumpThread, nullptr, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  while (!CommThreadRunning || !CommDeferredQueue) Sleep(1);
+  ASSERT_TRUE(PostThreadMessageA(CommThreadId, WM_COMM_MESSAGE, 20, reinterpret_cast<LPARAM>(Make(5, 0x705))));
+  while (GuardedQueueCount(CommDeferredQueue) < 1) Sleep(1);
+  SetEvent(CommStopEvent);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  CloseHandle(CommStopEvent);
+  CommStopEvent = nullptr;
+  EXPECT_EQ(CommDeferredQueue, nullptr);
+  EXPECT_TRUE(Posts().empty());  // the sanitizer's leak check shows the message was freed
+}
+
 }  // namespace

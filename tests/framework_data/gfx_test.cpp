@@ -162,6 +162,23 @@ TEST_F(GfxTest, MissingDamagedOrWithoutPicture) {
   EXPECT_EQ(MemLiveHandles(), live);
 }
 
+TEST_F(GfxTest, PackedPictureOfUnknownExtentIsError12) {
+  File("p.shp", {{"aaaa", Picture8(2, 2)}, {"grfx", Picture8(4, 4, 0x4A)}});
+  std::string bytes = HostRead("c/DATA/p.shp");
+  auto* base = reinterpret_cast<uint8_t*>(bytes.data());
+  const int32_t first = static_cast<int32_t>(shaperead32(base + 16 + 4));
+  const int32_t picture = static_cast<int32_t>(shaperead32(base + 16 + 8 + 4));
+  // The packed picture links back to the other shape: its data has no bound the loader can tell.
+  shapesetnext(base + picture, first - picture);
+  HostFile("c/DATA/p.shp", bytes);
+  winapi::testing::TakeMessageBoxes();
+  const int live = MemLiveHandles();
+  EXPECT_EQ(GfxLoad(&record_, &folder_, "p.shp", 0, 0), ERR_DEPTHNOTSUPPORTED);
+  EXPECT_EQ(record_.pixelHandle, 0);
+  EXPECT_EQ(MemLiveHandles(), live);
+  EXPECT_EQ(winapi::testing::TakeMessageBoxes().size(), 1u);
+}
+
 TEST_F(GfxTest, PackedPictureUnpacksWithPaletteDirectlyBehind) {
   shapetools::Image picture = Picture8(8, 5, 0x10);
   picture.records.push_back(shapetools::Clut{0x2A, std::vector<uint32_t>(16, 0xFF102030u)});

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "framework/errors.h"
-#include "shapewriter.h"
 #include "uifixture.h"
 
 namespace {
@@ -22,32 +21,11 @@ std::vector<std::string>& Asked() {
 MemHandle FromMemory(const char*, const char* name, uint32_t) {
   Asked().push_back(name);
   auto it = Files().find(name);
-  if (it == Files().end()) return 0;
-  const MemHandle h = MemAllocHandle(it->second.size(), 0);
-  std::memcpy(MemLock(h), it->second.data(), it->second.size());
-  MemUnlock(h);
-  return h;
-}
-
-shapetools::Glyph Block(uint16_t code, int width, int advance) {
-  shapetools::Glyph g;
-  g.code = code;
-  g.width = width;
-  g.height = 6;
-  g.advance = static_cast<int8_t>(advance);
-  g.pixels.assign(static_cast<size_t>(width) * 6, code == ' ' ? 0 : 1);
-  return g;
+  return it == Files().end() ? 0 : HandleWith(it->second);
 }
 
 // 'W' is 10 wide, 'a' 5, 'A' 8, a space 4; lines are 8 high.
-std::vector<uint8_t> TestFont() {
-  shapetools::Font font;
-  font.bits = 1;
-  font.above = 6;
-  font.below = 2;
-  font.glyphs = {Block(' ', 1, 4), Block('W', 10, 10), Block('a', 5, 5), Block('A', 8, 8)};
-  return shapetools::fontfile(font);
-}
+std::vector<uint8_t> TestFont() { return SolidFont({{' ', 1, 4}, {'W', 10, 10}, {'a', 5, 5}, {'A', 8, 8}}); }
 
 }  // namespace
 

@@ -6,7 +6,6 @@
 
 #include "framework/errors.h"
 #include "framework/handlergroup.h"
-#include "shapewriter.h"
 #include "uifixture.h"
 
 namespace {
@@ -16,31 +15,11 @@ std::vector<std::string>& Asked() {
   return asked;
 }
 
-std::vector<uint8_t> HelpFont() {
-  shapetools::Font font;
-  font.bits = 1;
-  font.above = 6;
-  font.below = 2;
-  for (uint16_t code : {uint16_t{'H'}, uint16_t{'i'}}) {
-    shapetools::Glyph g;
-    g.code = code;
-    g.width = 5;
-    g.height = 6;
-    g.advance = 6;
-    g.pixels.assign(30, 1);
-    font.glyphs.push_back(g);
-  }
-  return shapetools::fontfile(font);
-}
-
 MemHandle LoadHelp(const char*, const char* name, uint32_t) {
   Asked().push_back(name);
   if (std::string(name) == "missing.ffn") return 0;
-  static const std::vector<uint8_t> bytes = HelpFont();
-  const MemHandle h = MemAllocHandle(bytes.size(), 0);
-  std::memcpy(MemLock(h), bytes.data(), bytes.size());
-  MemUnlock(h);
-  return h;
+  static const std::vector<uint8_t> bytes = SolidFont({{'H', 5, 6}, {'i', 5, 6}});
+  return HandleWith(bytes);
 }
 
 int frames = 0;

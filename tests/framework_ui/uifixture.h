@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,11 +19,40 @@
 #include "platformlib/rowspace.h"
 #include "platformlib/textdraw.h"
 #include "platformlib/windowdesc.h"
+#include "shapewriter.h"
 #include "winapi/testing.h"
 
 inline std::vector<std::string>& UiAborts() {
   static std::vector<std::string> texts;
   return texts;
+}
+
+// A 1-bit font of solid glyphs 6 high, lines 8 high: (code, width, advance) each; spaces stay blank.
+inline std::vector<uint8_t> SolidFont(const std::vector<std::array<int, 3>>& glyphs) {
+  shapetools::Font font;
+  font.bits = 1;
+  font.above = 6;
+  font.below = 2;
+  for (const auto& [code, width, advance] : glyphs) {
+    shapetools::Glyph g;
+    g.code = static_cast<uint16_t>(code);
+    g.width = width;
+    g.height = 6;
+    g.advance = static_cast<int8_t>(advance);
+    g.pixels.assign(static_cast<size_t>(width) * 6, code == ' ' ? 0 : 1);
+    font.glyphs.push_back(g);
+  }
+  return shapetools::fontfile(font);
+}
+
+// A new movable handle holding the bytes, as the game's file loader gives them.
+inline MemHandle HandleWith(const std::vector<uint8_t>& bytes) {
+  const MemHandle h = MemAllocHandle(bytes.size(), 0);
+  if (h) {
+    std::memcpy(MemLock(h), bytes.data(), bytes.size());
+    MemUnlock(h);
+  }
+  return h;
 }
 
 class UiTest : public ::testing::Test {

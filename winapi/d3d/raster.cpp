@@ -210,11 +210,12 @@ inline void Shade(const RasterTarget& t, const RasterDepth& d, const RasterState
   if (useDepth && s.zWrite) WriteDepth(d, x, y, zv);
 }
 
-void Attributes(const D3DTLVERTEX& v, Pixel* p) {
+// Without perspective the texture coordinates are interpolated as they are.
+void Attributes(const D3DTLVERTEX& v, Pixel* p, bool perspective) {
   p->z = v.sz;
   p->q = v.rhw;
-  p->uq = v.tu * v.rhw;
-  p->vq = v.tv * v.rhw;
+  p->uq = perspective ? v.tu * v.rhw : v.tu;
+  p->vq = perspective ? v.tv * v.rhw : v.tv;
   p->a = static_cast<float>(v.color >> 24);
   p->r = static_cast<float>((v.color >> 16) & 255);
   p->g = static_cast<float>((v.color >> 8) & 255);
@@ -279,7 +280,7 @@ void DrawTriangle(const RasterTarget& t, const RasterDepth& d, const RasterState
 
   // Attribute planes, from the snapped positions.
   Pixel at[3];
-  for (int i = 0; i < 3; ++i) Attributes(*v[i], &at[i]);
+  for (int i = 0; i < 3; ++i) Attributes(*v[i], &at[i], s.perspective);
   if (!s.gouraud) {
     for (int i = 1; i < 3; ++i) {
       at[i].r = at[0].r, at[i].g = at[0].g, at[i].b = at[0].b, at[i].a = at[0].a;
@@ -330,7 +331,7 @@ void DrawLine(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
   if (len > 1e5f) return;
   const int steps = static_cast<int>(len + 0.5f);
   Pixel pa, pb;
-  Attributes(a, &pa), Attributes(b, &pb);
+  Attributes(a, &pa, s.perspective), Attributes(b, &pb, s.perspective);
   if (!s.gouraud) pb.r = pa.r, pb.g = pa.g, pb.b = pa.b, pb.a = pa.a;
   const uint32_t zmax = d.pixels ? DepthMax(d.bits) : 0;
   for (int i = 0; i < std::max(steps, 1); ++i) {  // the last pixel belongs to the next line
@@ -348,7 +349,7 @@ void DrawPoint(const RasterTarget& t, const RasterDepth& d, const RasterState& s
   const int x = static_cast<int>(std::floor(a.sx + 0.5f)), y = static_cast<int>(std::floor(a.sy + 0.5f));
   if (x < 0 || y < 0 || x >= t.width || y >= t.height) return;
   Pixel p;
-  Attributes(a, &p);
+  Attributes(a, &p, s.perspective);
   Shade(t, d, s, d.pixels ? DepthMax(d.bits) : 0, x, y, p);
 }
 

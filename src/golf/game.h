@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "course/vector3.h"
 #include "golf/player.h"
 
 enum GameMode : uint16_t {
@@ -73,6 +74,13 @@ class TGame {
   uint32_t word40 = 40;
   uint32_t playerCounters[4] = {};
   uint32_t connectionState = 0;  // the network connection's state word while networked
+  uint32_t networkState = 0;     // set by the modes: 1 local, 2 networked (stroke play)
+  uint32_t modeWords[2] = {};    // two words the modes set
+  // The loaded hole: where the selected tee and the pin are.
+  Vector3 teePosition{};
+  Vector3 pinPosition{};
+  uint32_t finishing = 0;          // the last hole has been played; the final results follow
+  uint32_t finalResultsShown = 0;  // the final results were shown for this game
 
   explicit TGame(uint16_t gameMode);
   virtual ~TGame();
@@ -121,6 +129,45 @@ class TGame {
   bool SaveToFile(std::FILE* f) const;
   bool LoadFromFile(std::FILE* f);
 
+  // The round (golfmsg.cpp, gameflow.cpp). HandleMessage takes the golf message (0x700, id, argument) and
+  // the timer message (0x113, timer id).
+  virtual void HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+  virtual void ShowHoleStatus();
+  virtual void ShowHoleResults() {}
+  virtual void ShowFinalResults() {}
+  virtual void ContinuePlay() {}
+  virtual void StartHole();
+  virtual void OnShotFinished();
+  virtual void LogGameEnd() {}
+  virtual std::string GetScoreText(int slot);
+  // 1 with the winner's slot written when the hole is decided; a trial changes no flag.
+  virtual int GetHoleWinner(uint16_t* winner, bool trial = false);
+  virtual void UpdateHoleScores() {}
+  virtual int AdvanceHole();
+  virtual void ReleaseHole();
+  virtual void PlaceGolferAtBall();
+  virtual bool IsHoleComplete();
+  virtual int LoadHole();
+  virtual void StoreGolfers() {}
+  virtual void SetUpRound() {}
+  virtual void SetUpPlayers();
+  virtual int MinimumPlayers() const { return 1; }
+  // Shot-clock violations of a golfer so far (1..5 once counted).
+  virtual int CountViolation(int slot);
+  // Where the current golfer should aim: the pin.
+  virtual Vector3 GetTargetPoint() const { return pinPosition; }
+
+  // Ends the hole: scores, results, then the next hole (0x705) or the end of the round (0x714).
+  void EndOfHole();
+  // The next hole (0x705) or, when the round is over, the final results and 0x714.
+  void GoToNextHole();
+  // Whether the shots being played count on the hole's score (not those of a shoot-off).
+  virtual bool CountsStrokes() const { return true; }
+  void ShowFinalResultsOnce();
+  // Chooses who plays next on the hole; false when nobody is left to play it.
+  bool ChooseNextPlayer();
+  int violations[4] = {};
+
   TPlayerList* GetPlayerList() const { return players.get(); }
   bool IsLocalTurn() const;
   TPlayer* GetLocalPlayer() const;
@@ -136,14 +183,69 @@ class TGame {
     uint32_t GetSaveSize() const override;              \
   };
 
-TEEBOX_DECLARE_MODE(TStrokeGame, TGame)
 TEEBOX_DECLARE_MODE(TTournamentGame, TGame)
 TEEBOX_DECLARE_MODE(TSkinsGame, TGame)
-TEEBOX_DECLARE_MODE(TShootoutGame, TGame)
-TEEBOX_DECLARE_MODE(CINetTournamentGame, TStrokeGame)
 TEEBOX_DECLARE_MODE(TMatchPlayGame, TGame)
 TEEBOX_DECLARE_MODE(TFourBallGame, TMatchPlayGame)
 TEEBOX_DECLARE_MODE(TFoursomeGame, TFourBallGame)
+
+// Stroke play: every golfer plays every hole; the score card after each hole and at the end.
+class TStrokeGame : public TGame {
+ public:
+  explicit TStrokeGame(uint16_t m);
+  uint32_t GetSaveSize() const override;
+  void ShowHoleResults() override;
+  void ShowFinalResults() override;
+  int GetNextHole(uint16_t* round, uint16_t* hole) override;
+  int GetHoleWinner(uint16_t* winner, bool trial = false) override;
+  void SetNetworkGame(uint32_t on) override;
+};
+
+class CINetTournamentGame : public TStrokeGame {
+ public:
+  explicit CINetTournamentGame(uint16_t m) : TStrokeGame(m) {}
+  uint32_t GetSaveSize() const override;
+};
+
+// The shootout: after each hole the golfer with the most strokes is out; ties are settled by a shoot-off
+// from a spot near the hole, the ball farthest from the hole going out.
+class TShootoutGame : public TGame {
+ public:
+  uint32_t shootoffRunning = 0;
+  std::unique_ptr<TPlayerList> shootoffList;
+  uint16_t shootoffCounter = 0;
+  uint16_t firstHoleWord = 1;
+  TPlayer* lastEliminated = nullptr;
+  Vector3 shootoffSpot{};
+  uint32_t shootoffAcks = 0;  // machines that acknowledged the shoot-off (bit per slot)
+
+  explicit TShootoutGame(uint16_t m);
+  uint32_t GetSaveSize() const override;
+  void HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+  void ShowHoleStatus() override;
+  void ShowHoleResults() override;
+  void ContinuePlay() override;
+  void OnShotFinished() override;
+  std::string GetScoreText(int slot) override;
+  int GetNextHole(uint16_t* round, uint16_t* hole) override;
+  int GetHoleWinner(uint16_t* winner, bool trial = false) override;
+  void UpdateHoleScores() override;
+  int AdvanceHole() override;
+  bool IsHoleComplete() override;
+  void SetUpRound() override;
+  void SetUpPlayers() override;
+  void ResetState() override;
+  // In a network game the starting hole is drawn at random.
+  void ChooseStartingHole();
+  bool CountsStrokes() const override { return !shootoffRunning; }
+  // Picks a spot near the pin (terrain queries) for a shoot-off.
+  Vector3 ChooseShootoffSpot();
+  void PlaceShootoffGolfers(const Vector3& spot);
+  void Eliminate(int slot);
+
+ private:
+  void settleShootoff();
+};
 
 class TPracticeGame : public TGame {
  public:

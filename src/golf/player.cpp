@@ -13,6 +13,14 @@ int TPlayer::CopyFromPlayer(const TPlayer& other) {
   perHoleCounter = other.perHoleCounter;
   carriedWord1 = other.carriedWord1;
   carriedWord2 = other.carriedWord2;
+  // A golfer carried into another game keeps its place on the hole and its machine.
+  holedOut = other.holedOut;
+  shootoffDone = other.shootoffDone;
+  stance = other.stance;
+  machineId = other.machineId;
+  windCondition = other.windCondition;
+  fairwayCondition = other.fairwayCondition;
+  greenCondition = other.greenCondition;
   return result;
 }
 

@@ -1,0 +1,241 @@
+// The round as the base game runs it: holes, turns, shots and their scoring.
+#include "golf/gameflow.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "course/holedata.h"
+#include "course/terrain.h"
+#include "golf/ballflight.h"
+#include "golf/golfmsg.h"
+#include "golf/launch.h"
+
+namespace {
+
+Vector3 cellCentre(uint32_t cell) {
+  const TerrainGrid& g = CurrentTerrain();
+  Vector3 p{};
+  if (g.width == 0) return p;
+  GridCellCentreToWorld(static_cast<int32_t>(cell % g.width), static_cast<int32_t>(cell / g.width), &p);
+  return p;
+}
+
+}  // namespace
+
+void PlaceBallAt(TPlayer* p, const Vector3& at) {
+  BallStateReset(&p->ball);
+  BallPlaceAt(&p->ball, at);
+  BallUpdateGround(&p->ball);
+  p->ballBeforeShot = p->ball;
+  p->UpdateStance();
+}
+
+void TGame::ShowHoleStatus() { PostGolfMessage(kGolfShowGolfer); }
+
+void TGame::StartHole() {
+  roundRunning = 1;
+  finishing = 0;
+  finalResultsShown = 0;
+  GolfState.firstShotOfGame = 1;
+  for (int s = 0; s < TPlayerList::kSlots; ++s) {
+    TPlayer* p = players->GetPlayer(s);
+    if (!p) continue;
+    // The game's course conditions: wind, fairways, greens.
+    p->windCondition = static_cast<uint8_t>(GetOptionField(0));
+    p->fairwayCondition = static_cast<uint8_t>(GetOptionField(2));
+    p->greenCondition = static_cast<uint8_t>(GetOptionField(4));
+  }
+  PostGolfMessage(kGolfHoleStart);
+}
+
+void TGame::SetUpPlayers() {
+  for (int s = 0; s < TPlayerList::kSlots; ++s) {
+    const TPlayer* p = players->GetPlayer(s);
+    if (p && (p->flags & kGolferTakesPart)) {
+      state.currentPlayer = static_cast<uint16_t>(s);
+      break;
+    }
+  }
+  AfterPlayersSetUp();
+}
+
+int TGame::LoadHole() {
+  const std::string file = GolfSvc().holeFile ? GolfSvc().holeFile(state.round, state.hole) : std::string();
+  if (file.empty()) return kHoleFileError;
+  const int result = LoadHoleData(file);
+  if (result != kHoleOk) return result;
+  const HoleRecord& r = CurrentHoleRecord();
+  uint32_t tee = r.teeStart[state.teeSet % 4];
+  for (int k = 0; tee == 0 && k < 4; ++k) tee = r.teeStart[k];
+  uint32_t pin = 0;
+  for (int k = 0; pin == 0 && k < 4; ++k) pin = r.pins[k];
+  teePosition = cellCentre(tee);
+  pinPosition = pin ? cellCentre(pin) : teePosition;
+  BallSetCup(pinPosition);
+  for (int s = 0; s < TPlayerList::kSlots; ++s)
+    if (TPlayer* p = players->GetPlayer(s)) PlaceBallAt(p, teePosition);
+  return kHoleOk;
+}
+
+void TGame::ReleaseHole() {
+  if (GolfSvc().releaseHoleScene) GolfSvc().releaseHoleScene();
+  BallClearCup();
+}
+
+void TGame::PlaceGolferAtBall() {
+  if (TPlayer* p = players->GetPlayer(state.currentPlayer)) {
+    ActiveGolferRecord = p;
+    p->UpdateStance();
+  }
+}
+
+bool TGame::IsHoleComplete() { return players->AllHoledOut(); }
+
+bool TGame::ChooseNextPlayer() {
+  const int slot = players->ChooseNextPlayer(state.playOrder[0], pinPosition, state.round, state.hole);
+  if (slot >= TPlayerList::kSlots) return false;
+  SetCurrentPlayer(slot);
+  return true;
+}
+
+int TGame::AdvanceHole() {
+  // The first golfer of the new hole is the first active one in the play order.
+  for (uint16_t slot : state.playOrder[0]) {
+    const TPlayer* p = players->GetPlayer(slot);
+    if (p && (p->flags & kGolferTakesPart) && !(p->flags & kGolferOut)) {
+      SetCurrentPlayer(slot);
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int TGame::GetHoleWinner(uint16_t* winner, bool) {
+  uint32_t best = 1000000;
+  int win = 4;
+  bool open = false;
+  for (int s = 0; s < TPlayerList::kSlots; ++s) {
+    TPlayer* p = players->GetPlayer(s);
+    if (!p || !(p->flags & kGolferTakesPart)) continue;
+    uint32_t strokes = 0;
+    p->GetHoleScore(state.round, state.hole, &strokes, nullptr);
+    strokes &= ~kScoreMarker;
+    if (!p->holedOut) open = true;
+    if (strokes < best || (strokes == best && p->holedOut)) {
+      best = strokes;
+      win = s;
+    }
+  }
+  if (win == 4 || open || !players->GetPlayer(win)->holedOut) return 0;
+  if (winner) *winner = static_cast<uint16_t>(win);
+  return 1;
+}
+
+std::string TGame::GetScoreText(int slot) {
+  TPlayer* p = players->GetPlayer(slot);
+  if (!p) return std::string();
+  int32_t toPar = 0;
+  for (int h = state.firstHole; h <= state.hole && h < kHoles; ++h) {
+    uint32_t strokes = 0;
+    p->GetHoleScore(state.round, h, &strokes, nullptr);
+    strokes &= ~kScoreMarker;
+    if (strokes == 0) continue;
+    const int par = GolfSvc().holePar ? GolfSvc().holePar(h) : 4;
+    toPar += static_cast<int32_t>(strokes) - par;
+  }
+  char text[16];
+  std::snprintf(text, sizeof text, toPar > 0 ? "(+%d)" : "(%d)", toPar);
+  return text;
+}
+
+int TGame::CountViolation(int slot) {
+  if (slot < 0 || slot >= 4) return 0;
+  return violations[slot] < 5 ? ++violations[slot] : 5;
+}
+
+void TGame::OnShotFinished() {
+  if (IsHoleComplete() || !ChooseNextPlayer()) {
+    EndOfHole();
+    return;
+  }
+  PostGolfMessage(kGolfNextShot);
+}
+
+void TGame::ShowFinalResultsOnce() {
+  if (finalResultsShown) return;
+  finalResultsShown = 1;
+  ShowFinalResults();
+}
+
+void TGame::EndOfHole() {
+  UpdateHoleScores();
+  ShowHoleResults();
+  GoToNextHole();
+}
+
+void TGame::GoToNextHole() {
+  const int round = state.round, hole = state.hole;
+  uint16_t nextRound = 0, nextHole = 0;
+  if (GetNextHole(&nextRound, &nextHole)) {
+    players->OrderForNextHole(state.playOrder[0], round, hole);
+    state.round = nextRound;
+    state.hole = nextHole;
+    AdvanceHole();
+    PostGolfMessage(kGolfHoleStart);
+  } else {
+    ShowFinalResultsOnce();
+    PostGolfMessage(kGolfRoundOver);
+  }
+}
+
+int PlayCurrentShot(float power, float curve, float trajectory) {
+  TGame* g = CurrentGame();
+  if (!g) return 0;
+  TPlayer* p = g->players->GetPlayer(g->state.currentPlayer);
+  if (!p) return 0;
+  ActiveGolferRecord = p;
+  p->ballBeforeShot = p->ball;
+  p->CheckCourseConditions();
+  if (g->networked && GolfSvc().sendBlock) {
+    ShotSetUpBlock b;
+    b.golfer = g->state.currentPlayer;
+    b.wind = p->windCondition;
+    b.fairway = p->fairwayCondition;
+    b.green = p->greenCondition;
+    b.club = p->currentClub;
+    b.shotType = p->shotType;
+    b.position = p->ball.position;
+    b.power = power;
+    b.curve = curve;
+    b.trajectory = trajectory;
+    GolfSvc().sendBlock(-1, kGolfRemoteSettings, &b, sizeof b);
+  }
+  ShotMeter.finalPower = power;
+  ShotMeter.finalCurve = curve;
+  ShotMeter.trajectory = trajectory;
+  ShotMeter.shotFactorA = ShotMeter.shotFactorB = 1.0f;
+  BallLaunch(&p->ball, 0, 1, 0, power);
+  BallFlightStart(&p->ball);
+  BallRunShot(&p->ball, kBallStepSeconds, false);
+  CountShot(*g, p);
+  PostGolfMessage(kGolfBallStopped);
+  return 1;
+}
+
+void CountShot(TGame& g, TPlayer* p) {
+  const bool putt = p->currentClub == kPutter;
+  const bool counts = g.CountsStrokes();
+  if (counts) p->AddHoleScore(g.state.round, g.state.hole, 1, putt ? 1 : 0);
+  const bool lost = p->ball.Flag(kBallFlagWater) || p->ball.Flag(kBallFlagOutOfBounds);
+  if (lost) {
+    // Stroke and distance: a penalty stroke, and the next shot from where this one was played.
+    if (counts) p->AddHoleScore(g.state.round, g.state.hole, 1, 0);
+    const Vector3 from = p->ballBeforeShot.position;
+    BallStateReset(&p->ball);
+    BallPlaceAt(&p->ball, from);
+    BallUpdateGround(&p->ball);
+  }
+  if (p->ball.Flag(kBallFlagHoled)) p->holedOut = 1;
+  else if (counts && p->ReachedStrokeLimit(g.mode, g.state.round, g.state.hole)) p->holedOut = 1;
+  p->UpdateStance();
+}

@@ -1,0 +1,13 @@
+#pragma once
+#include "golf/game.h"
+
+// Plays the current golfer's shot toward ShotAimPoint with the swing's power, curve and trajectory: the ball
+// flies and rolls to rest, the stroke is counted and 0x71c is posted. 0 when there is no game or golfer.
+int PlayCurrentShot(float power, float curve, float trajectory);
+
+// Counts a finished shot: one stroke (a putt with the putter), a penalty stroke and the previous spot after
+// water or out of bounds, holed out when the ball dropped or the stroke limit is reached.
+void CountShot(TGame& game, TPlayer* golfer);
+
+// Puts the golfer's ball at rest on the point (its lie from the terrain) and the golfer at it.
+void PlaceBallAt(TPlayer* golfer, const Vector3& point);

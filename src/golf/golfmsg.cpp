@@ -1,0 +1,656 @@
+// The golf message handler of the game object and the handshake that keeps networked machines in step.
+#include "golf/golfmsg.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "golf/game.h"
+#include "golf/services.h"
+
+HandshakeSettings GolfHandshake;
+GolfHandlerState GolfState;
+HWND GolfMainWindow = nullptr;
+
+namespace {
+
+GolfServices g_services;
+
+constexpr uint32_t kGolferGone = 0x80;
+
+// Blocks keep their byte count in front of the data.
+struct BlockHeader {
+  size_t bytes;
+  size_t pad;
+};
+
+void debugLine(const char* text) { OutputDebugStringA(text); }
+
+void showMessage(const std::string& text, uint32_t ms) {
+  if (g_services.showMessage) g_services.showMessage(text, ms);
+}
+
+void send(int machine, uint32_t id, uint32_t argument) {
+  if (g_services.send) g_services.send(machine, id, argument);
+}
+
+bool blockCarrying(uint32_t id) {
+  switch (id) {
+    case kGolfChat: case kGolfRemoteSettings: case kGolfRemoteReplay: case kGolfAck: case kGolfPassBlock:
+    case kGolfPosition: case kGolfRemoteSetUp: case kGolfRemoteBall: case kGolfRemoteRest:
+    case kGolfRemoteResult: case kGolfPassPoll: case kGolfPollAnswer:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A golfer whose machine must acknowledge the synchronised steps.
+bool inHandshake(const TPlayer* p) { return p && (p->flags & kGolferTakesPart) && !(p->flags & kGolferGone); }
+
+// The block as a record of T, or null when it is too short to hold one.
+template <class T>
+const T* blockAs(intptr_t arg) {
+  void* b = reinterpret_cast<void*>(arg);
+  return b && GolfBlockSize(b) >= sizeof(T) ? static_cast<const T*>(b) : nullptr;
+}
+
+void killHandshakeTimer() {
+  if (GolfState.handshakeTimer && GolfMainWindow) KillTimer(GolfMainWindow, kHandshakeTimerId);
+  GolfState.handshakeTimer = 0;
+}
+
+void killPollTimer() {
+  if (GolfState.pollTimer && GolfMainWindow) KillTimer(GolfMainWindow, kPollTimerId);
+  GolfState.pollTimer = 0;
+  GolfState.polling = 0;
+}
+
+void startWaiting() {
+  GolfState.polling = 1;
+  GolfState.pollCount = 0;
+}
+
+void stopPolling() {
+  GolfState.polling = 0;
+  GolfState.pollCount = 0;
+}
+
+}  // namespace
+
+GolfServices& GolfSvc() { return g_services; }
+
+uint32_t GetGolfStatus() { return GolfState.status; }
+
+void ResetGolfHandler() {
+  killHandshakeTimer();
+  killPollTimer();
+  GolfState = GolfHandlerState{};
+}
+
+void PostGolfMessage(uint32_t id, intptr_t argument) {
+  if (GolfMainWindow) PostMessageA(GolfMainWindow, kGolfWindowMessage, id, argument);
+  else if (blockCarrying(id)) GolfBlockFree(reinterpret_cast<void*>(argument));
+}
+
+void SendGolfMessage(uint32_t id, intptr_t argument) {
+  if (TGame* g = CurrentGame()) g->HandleMessage(kGolfWindowMessage, id, argument);
+  else if (blockCarrying(id)) GolfBlockFree(reinterpret_cast<void*>(argument));
+}
+
+void* GolfBlockAlloc(size_t bytes) {
+  auto* h = static_cast<BlockHeader*>(std::calloc(1, sizeof(BlockHeader) + bytes));
+  if (!h) return nullptr;
+  h->bytes = bytes;
+  return h + 1;
+}
+
+void GolfBlockFree(void* block) {
+  if (block) std::free(static_cast<BlockHeader*>(block) - 1);
+}
+
+size_t GolfBlockSize(const void* block) { return block ? (static_cast<const BlockHeader*>(block) - 1)->bytes : 0; }
+
+intptr_t MakeAckBlock(uint32_t golfer, uint32_t status) {
+  auto* b = static_cast<AckBlock*>(GolfBlockAlloc(sizeof(AckBlock)));
+  if (b) *b = AckBlock{golfer, status};
+  return reinterpret_cast<intptr_t>(b);
+}
+
+intptr_t MakePositionBlock(uint32_t golfer, const Vector3& position, uint8_t holed) {
+  auto* b = static_cast<PositionBlock*>(GolfBlockAlloc(sizeof(PositionBlock)));
+  if (b) *b = PositionBlock{golfer, position, holed};
+  return reinterpret_cast<intptr_t>(b);
+}
+
+intptr_t MakeTextBlock(const std::string& text) {
+  auto* b = static_cast<char*>(GolfBlockAlloc(text.size() + 1));
+  if (b) std::memcpy(b, text.c_str(), text.size() + 1);
+  return reinterpret_cast<intptr_t>(b);
+}
+
+namespace {
+
+// The handler proper; a friend-free helper over the game's public state.
+class Handler {
+ public:
+  explicit Handler(TGame& g) : g_(g) {}
+
+  void golf(uint32_t id, intptr_t arg);
+  void timer(uintptr_t id);
+
+ private:
+  TGame& g_;
+
+  bool net() const { return g_.networked != 0; }
+  bool localTurn() const { return g_.IsLocalTurn(); }
+  TPlayer* player(uint32_t slot) const { return g_.players ? g_.players->GetPlayer(static_cast<int>(slot)) : nullptr; }
+  TPlayer* current() const { return player(g_.state.currentPlayer); }
+  void setStatus(uint32_t id) { GolfState.status = id; }
+  int turnMachine() const {
+    const TPlayer* p = current();
+    return p ? static_cast<int>(p->machineId) : -1;
+  }
+
+  void syncStep(uint32_t id);
+  void waitStep(uint32_t id);
+  void acknowledge(intptr_t arg);
+  void stepComplete(uint32_t id);
+  bool allAcked() const;
+  void handshakeTick();
+  void pollTick();
+  void positionCheck(intptr_t arg);
+  void golferLeaves(uint32_t slot);
+  void violation(uint32_t slot);
+  void holeStart();
+  void loadHole();
+  void remote(uint32_t id, intptr_t arg, bool stopPoll, bool clearShot);
+  void remoteSettings(intptr_t arg);
+  void endOfGame(intptr_t arg);
+  void lostCommunication(const char* text) { showMessage(text, 5000); }
+};
+
+void Handler::syncStep(uint32_t id) {
+  if (id == kGolfBeforeShot || id == kGolfBallStopped)
+    for (int s = 0; s < TPlayerList::kSlots; ++s)
+      if (TPlayer* p = player(s)) p->ackStatus = 0;
+  GolfState.awaited = id;
+  if (TPlayer* me = player(g_.localPlayer)) me->ackStatus = id;
+  send(-1, id, 0);
+  GolfState.allAcknowledged = 0;
+  for (int s = 0; s < TPlayerList::kSlots; ++s)
+    if (TPlayer* p = player(s); inHandshake(p)) p->retries = 0;
+  if (GolfMainWindow) GolfState.handshakeTimer = SetTimer(GolfMainWindow, kHandshakeTimerId, GolfHandshake.periodMs, nullptr);
+  // Nobody else left to wait for.
+  if (allAcked()) stepComplete(id);
+}
+
+void Handler::waitStep(uint32_t id) {
+  startWaiting();
+  // This machine takes the step: it tells the machine whose turn it is.
+  if (TPlayer* me = player(g_.localPlayer)) me->ackStatus = id;
+  send(turnMachine(), kGolfAck, id);
+}
+
+bool Handler::allAcked() const {
+  for (int s = 0; s < TPlayerList::kSlots; ++s) {
+    const TPlayer* p = player(s);
+    if (inHandshake(p) && p->ackStatus != GolfState.awaited) return false;
+  }
+  return true;
+}
+
+void Handler::stepComplete(uint32_t id) {
+  GolfState.allAcknowledged = 1;
+  killHandshakeTimer();
+  switch (id) {
+    case kGolfLoadHole:
+      send(-1, kGolfShotSetUp, 0);
+      PostGolfMessage(kGolfShotSetUp);
+      break;
+    case kGolfBeforeShot: PostGolfMessage(kGolfReady); break;
+    case kGolfBallStopped: PostGolfMessage(kGolfSendPosition); break;
+    case kGolfAfterStatus:
+      send(-1, kGolfContinue, 0);
+      PostGolfMessage(kGolfContinue);
+      break;
+    default: break;
+  }
+}
+
+void Handler::acknowledge(intptr_t arg) {
+  const AckBlock* a = blockAs<AckBlock>(arg);
+  if (a && !GolfState.allAcknowledged) {
+    TPlayer* p = player(a->golfer);
+    if (p && a->status != GolfState.awaited) {
+      p->retries = 0;
+    } else if (p) {
+      p->ackStatus = a->status;
+      if (allAcked()) stepComplete(GolfState.awaited);
+    }
+  }
+  GolfBlockFree(reinterpret_cast<void*>(arg));
+}
+
+void Handler::handshakeTick() {
+  if (GolfState.handshakesStopped) return;
+  if (GolfState.allAcknowledged) {
+    killHandshakeTimer();
+    return;
+  }
+  for (int s = 0; s < TPlayerList::kSlots; ++s) {
+    TPlayer* p = player(s);
+    if (!inHandshake(p) || p->ackStatus == GolfState.awaited) continue;
+    if (++p->retries < GolfHandshake.retryLimit) {
+      send(static_cast<int>(p->machineId), GolfState.awaited, 0);
+      continue;
+    }
+    killHandshakeTimer();
+    lostCommunication(g_.players->CountTakingPart() > 2 ? "You have lost communication with your opponent(s)!"
+                                                        : "You have lost communication with your opponent!");
+    PostGolfMessage(kGolfDropped, s);
+    return;
+  }
+}
+
+void Handler::pollTick() {
+  if (!net() || localTurn() || !GolfState.polling) return;
+  if (++GolfState.pollCount >= GolfHandshake.pollLimit) {
+    GolfState.polling = 0;
+    lostCommunication("Communication with current player has been lost.");
+    PostGolfMessage(kGolfEndGame, 0);
+    return;
+  }
+  send(turnMachine(), kGolfPassPoll, 0);
+}
+
+void Handler::positionCheck(intptr_t arg) {
+  const PositionBlock* b = blockAs<PositionBlock>(arg);
+  TPlayer* p = current();
+  if (b && p && b->golfer != g_.localPlayer) {
+    const Vector3& here = p->ball.position;
+    const bool holed = p->ball.Flag(kBallFlagHoled) != 0;
+    if (here.x != b->position.x || here.y != b->position.y || here.z != b->position.z ||
+        holed != (b->holed != 0)) {
+      setStatus(kGolfPosition);
+      char line[256];
+      std::snprintf(line, sizeof line,
+                    "Position mismatch: Local: x: %f  y: %f  z: %f, Remote: x: %f  y: %f  z: %f\n",
+                    static_cast<double>(here.x), static_cast<double>(here.y), static_cast<double>(here.z),
+                    static_cast<double>(b->position.x), static_cast<double>(b->position.y),
+                    static_cast<double>(b->position.z));
+      debugLine(line);
+      BallSetPosition(&p->ball, b->position);
+      p->ball.Flag(kBallFlagHoled) = b->holed ? 1 : 0;
+      p->holedOut = b->holed ? 1 : p->holedOut;
+    }
+  }
+  GolfBlockFree(reinterpret_cast<void*>(arg));
+  PostGolfMessage(kGolfShotFinished);
+  stopPolling();
+}
+
+void Handler::golferLeaves(uint32_t slot) {
+  if (!net()) {
+    PostGolfMessage(kGolfEndGame, 0);
+    return;
+  }
+  TPlayer* p = player(slot);
+  if (!p || (p->flags & kGolferGone)) return;
+  p->flags |= kGolferGone;
+  const bool wasCurrent = slot == g_.state.currentPlayer;
+  // Strokes so far stand as the golfer's score on the hole.
+  p->holedOut = 1;
+  int remaining = 0;
+  for (int s = 0; s < TPlayerList::kSlots; ++s) remaining += inHandshake(player(s)) ? 1 : 0;
+  if (remaining < g_.MinimumPlayers() || remaining < 1) {
+    GolfState.handshakesStopped = 1;
+    SendGolfMessage(kGolfEndGame, 1);
+    return;
+  }
+  showMessage(std::string(p->name, strnlen(p->name, sizeof p->name)) + " has left the game", 5000);
+  if (localTurn() && !GolfState.allAcknowledged) {
+    for (int s = 0; s < TPlayerList::kSlots; ++s)
+      if (TPlayer* q = player(s); inHandshake(q) && q->ackStatus != GolfState.awaited && s != static_cast<int>(g_.localPlayer))
+        send(static_cast<int>(q->machineId), GolfState.awaited, 0);
+    const uint32_t st = GolfState.status;
+    if (st == kGolfBeforeShot || st == kGolfBallStopped || st == kGolfAfterStatus)
+      PostGolfMessage(kGolfAck, MakeAckBlock(slot, st));
+  }
+  if (wasCurrent) {
+    if (g_.IsHoleComplete() || !g_.ChooseNextPlayer()) g_.EndOfHole();
+    else PostGolfMessage(kGolfNextShot);
+  }
+}
+
+void Handler::violation(uint32_t slot) {
+  TPlayer* p = player(slot);
+  if (!p) return;
+  const int count = g_.CountViolation(static_cast<int>(slot));
+  static const char* const kTexts[5] = {
+      " exceeded the time limit for this shot. This is a warning.",
+      " exceeded the time limit for this shot. This is the second warning.",
+      " exceeded the time limit for this shot for the third time: one stroke penalty.",
+      " exceeded the time limit for this shot for the fourth time: one stroke penalty.",
+      " exceeded the time limit for this shot for the fifth time and is disqualified.",
+  };
+  if (count < 1 || count > 5) return;
+  if (count == 3 || count == 4) p->AddHoleScore(g_.state.round, g_.state.hole, 1, 0);
+  showMessage(std::string(p->name, strnlen(p->name, sizeof p->name)) + kTexts[count - 1], 10000);
+}
+
+void Handler::holeStart() {
+  setStatus(kGolfHoleStart);
+  if (net() && g_services.setCourseName) g_services.setCourseName(g_.courseName);
+  GolfState.dropMarker = 0;
+  GolfState.handshakesStopped = 0;
+  if (!net()) {
+    g_.view->seed = static_cast<uint32_t>(golf_svc::Random15() % 65536);
+  } else if (localTurn()) {
+    g_.view->seed = static_cast<uint32_t>(golf_svc::Random15() % 65536);
+    send(-1, kGolfSeed, g_.view->seed);
+  }
+  if (TPlayer* me = player(g_.localPlayer); me && g_services.localMachineId) me->machineId = g_services.localMachineId();
+  for (int s = 0; s < TPlayerList::kSlots; ++s)
+    if (TPlayer* p = player(s)) p->ClearHoleState();
+  g_.holeWord = 0;
+  if (net() && GolfMainWindow) GolfState.pollTimer = SetTimer(GolfMainWindow, kPollTimerId, GolfHandshake.pollPeriodMs, nullptr);
+  PostGolfMessage(kGolfPlayersSetUp);
+}
+
+void Handler::loadHole() {
+  setStatus(kGolfLoadHole);
+  GolfState.busy = 1;
+  if (g_.mode == kModeNetTournament) {
+    uint32_t sum = 0;
+    for (unsigned char c : g_.courseName) sum += c;
+    g_.state.teeSet = static_cast<uint16_t>(sum % 4);
+  }
+  const uint32_t me = g_services.localMachineId ? g_services.localMachineId() : 0;
+  if (g_.LoadHole() == 0) {
+    g_.SetUpRound();
+    if (!net()) PostGolfMessage(kGolfShotSetUp);
+    else if (localTurn()) syncStep(kGolfLoadHole);
+    else waitStep(kGolfLoadHole);
+  } else if (!net()) {
+    PostGolfMessage(kGolfLoadFailed, me);
+  } else {
+    send(-1, kGolfLoadFailed, me);
+    PostGolfMessage(kGolfLoadFailed, me);
+  }
+}
+
+void Handler::remote(uint32_t id, intptr_t arg, bool stopPoll, bool clearShot) {
+  if (stopPoll) stopPolling();
+  if (g_services.remoteHandler) g_services.remoteHandler(id, reinterpret_cast<void*>(arg));
+  GolfBlockFree(reinterpret_cast<void*>(arg));
+  if (clearShot) GolfState.shotInProgress = 0;
+}
+
+void Handler::remoteSettings(intptr_t arg) {
+  const ShotSetUpBlock* b = blockAs<ShotSetUpBlock>(arg);
+  TPlayer* p = current();
+  if (b && p && !localTurn()) {
+    setStatus(kGolfRemoteSettings);
+    p->windCondition = b->wind;
+    p->fairwayCondition = b->fairway;
+    p->greenCondition = b->green;
+    if (b->club <= kPutter) p->SetClub(b->club);
+    p->SetShotType(b->shotType);
+    BallSetPosition(&p->ball, b->position);
+    p->ball.velocity = b->direction;
+    p->ball.spin = b->spin;
+    startWaiting();
+  }
+  GolfBlockFree(reinterpret_cast<void*>(arg));
+}
+
+void Handler::endOfGame(intptr_t arg) {
+  GolfState.busy = 0;
+  ActiveGolferRecord = nullptr;
+  if (GolfState.endGuard) return;
+  GolfState.endGuard = 1;
+  setStatus(kGolfEndGame);
+  killHandshakeTimer();
+  const bool running = g_.roundRunning != 0;
+  if (running) {
+    // The peers are told; this machine does not wait for them, so a silent peer cannot hold it.
+    if (arg == 0 && net()) {
+      if (g_services.busyCursor) g_services.busyCursor();
+      send(-1, kGolfEndGame, 1);
+    }
+    g_.ReleaseHole();
+    if (g_services.closeComm) g_services.closeComm();
+    if (GolfMainWindow) {
+      MSG m;
+      while (PeekMessageA(&m, GolfMainWindow, kGolfWindowMessage, kGolfWindowMessage, PM_REMOVE))
+        if (blockCarrying(static_cast<uint32_t>(m.wParam))) GolfBlockFree(reinterpret_cast<void*>(m.lParam));
+    }
+  }
+  killPollTimer();
+  GolfState.endGuard = 0;
+  if (running) {
+    g_.roundRunning = 0;
+    if (g_services.returnToFrontEnd) g_services.returnToFrontEnd();
+  }
+}
+
+void Handler::timer(uintptr_t id) {
+  if (id == kHandshakeTimerId) handshakeTick();
+  else if (id == kPollTimerId) pollTick();
+}
+
+void Handler::golf(uint32_t id, intptr_t arg) {
+  switch (id) {
+    case kGolfEndRequest:
+      GolfState.busy = 0;
+      if (GolfState.replacingGame) return;
+      if (net()) showMessage("The game has been ended.", 5000);
+      endOfGame(0);
+      return;
+    case kGolfLeave: golferLeaves(static_cast<uint32_t>(arg)); return;
+    case kGolfChat: {
+      void* b = reinterpret_cast<void*>(arg);
+      if (b && g_services.chatLine) {
+        const size_t n = GolfBlockSize(b);
+        g_services.chatLine(std::string(static_cast<const char*>(b), strnlen(static_cast<const char*>(b), n)));
+      }
+      GolfBlockFree(b);
+      return;
+    }
+    case kGolfHoleStart: holeStart(); return;
+    case kGolfPlayersSetUp:
+      setStatus(id);
+      g_.AfterPlayersSetUp();
+      PostGolfMessage(kGolfLoadHole);
+      return;
+    case kGolfLoadHole: loadHole(); return;
+    case kGolfShotSetUp: {
+      setStatus(id);
+      g_.PlaceGolferAtBall();
+      bool fresh = g_.state.round == 0 && g_.state.hole == g_.state.firstHole;
+      for (int s = 0; fresh && s < TPlayerList::kSlots; ++s) {
+        TPlayer* p = player(s);
+        uint32_t strokes = 0;
+        if (p && (p->flags & kGolferTakesPart) && p->GetHoleScore(g_.state.round, g_.state.hole, &strokes, nullptr) == kRecordOk && strokes)
+          fresh = false;
+      }
+      if (fresh && GolfState.firstShotOfGame) {
+        GolfState.firstShotOfGame = 0;
+        g_.ShowHoleStatus();
+      } else {
+        PostGolfMessage(kGolfShowGolfer);
+      }
+      return;
+    }
+    case kGolfLoadFailed:
+      setStatus(id);
+      g_.ReleaseHole();
+      // Without a hole the round cannot go on.
+      endOfGame(1);
+      return;
+    case kGolfBeforeShot:
+      setStatus(id);
+      if (!net()) PostGolfMessage(kGolfReady);
+      else if (localTurn()) syncStep(id);
+      else waitStep(id);
+      return;
+    case kGolfShowGolfer: setStatus(id); PostGolfMessage(kGolfBeforeShot); return;
+    case kGolfReady: setStatus(id); PostGolfMessage(kGolfShotBegins); return;
+    case kGolfShotBegins: {
+      setStatus(id);
+      if (g_services.restartShotClock) g_services.restartShotClock();
+      TPlayer* p = current();
+      if (!p || !localTurn()) return;
+      GolfState.shotInProgress = 1;
+      if (p->IsComputer()) p->TakeTurn();
+      else if (g_services.personShot) g_services.personShot();
+      return;
+    }
+    case kGolfQuit: PostGolfMessage(kGolfEndGame, 0); return;
+    case kGolfRemoteSettings: remoteSettings(arg); return;
+    case kGolfStatusLine: {
+      char line[64];
+      std::snprintf(line, sizeof line, "Current Status: %u\n", GolfState.status);
+      debugLine(line);
+      return;
+    }
+    case kGolfRemoteReplay: remote(id, arg, true, true); return;
+    case kGolfShotFinished: g_.OnShotFinished(); return;
+    case kGolfNextShot:
+      setStatus(id);
+      if (GolfState.awaited == kGolfPosition && !GolfState.allAcknowledged) {
+        GolfState.allAcknowledged = 1;
+        killHandshakeTimer();
+      }
+      PostGolfMessage(kGolfShotSetUp);
+      return;
+    case kGolfRoundOver:
+      setStatus(id);
+      if (net() && g_services.commType && g_services.commType() == 0) g_.LogGameEnd();
+      g_.StoreGolfers();
+      PostGolfMessage(kGolfEndGame, 1);
+      return;
+    case kGolfEndGame: endOfGame(arg); return;
+    case kGolfAck: acknowledge(arg); return;
+    case kGolfPassBlock:
+    case kGolfPassPoll: {
+      void* b = reinterpret_cast<void*>(arg);
+      if (b && g_services.sendBlock) {
+        const int to = id == kGolfPassBlock && g_.players->CountActivePlayers() > 1 ? turnMachine() : -1;
+        g_services.sendBlock(to, id, b, GolfBlockSize(b));
+      }
+      GolfBlockFree(b);
+      return;
+    }
+    case kGolfPosition: positionCheck(arg); return;
+    case kGolfBallStopped:
+      setStatus(id);
+      if (!net()) {
+        GolfState.shotInProgress = 0;
+        PostGolfMessage(kGolfShotFinished);
+      } else if (localTurn()) {
+        syncStep(id);
+      } else {
+        waitStep(id);
+      }
+      return;
+    case kGolfRemoteSetUp: remote(id, arg, false, false); return;
+    case kGolfRemoteBall: remote(id, arg, true, false); return;
+    case kGolfRemoteRest: remote(id, arg, true, true); return;
+    case kGolfRemoteResult: remote(id, arg, true, true); return;
+    case kGolfSendPosition:
+      setStatus(id);
+      if (localTurn()) {
+        if (TPlayer* p = current(); p && net() && g_services.sendPosition)
+          g_services.sendPosition(-1, PositionBlock{g_.state.currentPlayer, p->ball.position,
+                                                    static_cast<uint8_t>(p->ball.Flag(kBallFlagHoled) ? 1 : 0)});
+        PostGolfMessage(kGolfShotFinished);
+      }
+      return;
+    case kGolfClockViolation: violation(static_cast<uint32_t>(arg)); return;
+    case kGolfAfterStatus:
+      setStatus(id);
+      if (!net()) PostGolfMessage(kGolfContinue);
+      else if (localTurn()) syncStep(id);
+      else waitStep(id);
+      return;
+    case kGolfContinue: g_.ContinuePlay(); return;
+    case kGolfSeed: g_.view->seed = static_cast<uint32_t>(arg); return;
+    case kGolfDropped: {
+      const uint32_t slot = static_cast<uint32_t>(arg);
+      if (net() && slot == g_.localPlayer) return;
+      if (g_services.dropPeer)
+        if (TPlayer* p = player(slot)) g_services.dropPeer(p->machineId);
+      golferLeaves(slot);
+      return;
+    }
+    case kGolfLeaveHole: {
+      setStatus(id);
+      TPlayer* p = current();
+      if (p) p->holedOut = 1;  // the strokes so far stand
+      if (g_.players->HasNoActivePlayer()) {
+        g_.ReleaseHole();
+        g_.roundRunning = 0;
+        if (g_services.returnToFrontEnd) g_services.returnToFrontEnd();
+      } else if (g_.IsHoleComplete() || !g_.ChooseNextPlayer()) {
+        g_.EndOfHole();
+      } else {
+        PostGolfMessage(kGolfNextShot);
+      }
+      return;
+    }
+    case kGolfPollAnswer:
+      GolfState.pollCount = 0;
+      GolfBlockFree(reinterpret_cast<void*>(arg));
+      return;
+    case kGolfConceded: {
+      stopPolling();
+      const uint32_t slot = static_cast<uint32_t>(arg);
+      if (TPlayer* p = player(slot)) {
+        std::string who(p->name, strnlen(p->name, sizeof p->name));
+        const bool team = g_.mode == kModeFoursome;
+        TPlayer* partner = team ? player(slot ^ 2) : nullptr;
+        if (partner)
+          showMessage(who + " & " + std::string(partner->name, strnlen(partner->name, sizeof partner->name)) +
+                          " have conceded.", 5000);
+        else
+          showMessage(who + " has conceded.", 5000);
+      }
+      if (g_services.remoteHandler) g_services.remoteHandler(id, nullptr);
+      return;
+    }
+    default: {
+      char line[64];
+      std::snprintf(line, sizeof line, "Unknown Golf Message: %u\n", id);
+      debugLine(line);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+void TGame::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  const uint32_t id = static_cast<uint32_t>(wParam);
+  if (message == kGolfWindowMessage) {
+    const bool allowed = ending ? id == kGolfRemoteResult : roundRunning != 0;
+    if (!allowed) {
+      // A message that is not handled still gives its block back.
+      if (blockCarrying(id)) GolfBlockFree(reinterpret_cast<void*>(lParam));
+      return;
+    }
+    if (ending) {
+      GolfBlockFree(reinterpret_cast<void*>(lParam));
+      ReleaseHole();
+      roundRunning = 0;
+      DeleteCurrentGame();  // this object is gone now
+      return;
+    }
+    Handler(*this).golf(id, lParam);
+  } else if (message == WM_TIMER) {
+    if (ending || !roundRunning) return;
+    Handler(*this).timer(wParam);
+  }
+}

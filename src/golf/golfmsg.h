@@ -1,0 +1,159 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "course/vector3.h"
+#include "windows.h"
+
+// Golf messages: window message 0x700 to the main window, the golf id in wParam and its argument in lParam.
+// The same ids are the packet types between machines.
+constexpr UINT kGolfWindowMessage = 0x700;
+
+enum GolfId : uint32_t {
+  kGolfEndRequest = 0x701,
+  kGolfLeave = 0x702,
+  kGolfChat = 0x703,
+  kGolfHoleStart = 0x705,
+  kGolfPlayersSetUp = 0x706,
+  kGolfLoadHole = 0x707,
+  kGolfShotSetUp = 0x708,
+  kGolfLoadFailed = 0x709,
+  kGolfBeforeShot = 0x70a,
+  kGolfShowGolfer = 0x70b,
+  kGolfReady = 0x70c,
+  kGolfShotBegins = 0x70d,
+  kGolfQuit = 0x70e,
+  kGolfRemoteSettings = 0x70f,
+  kGolfStatusLine = 0x710,
+  kGolfRemoteReplay = 0x711,
+  kGolfShotFinished = 0x712,
+  kGolfNextShot = 0x713,
+  kGolfRoundOver = 0x714,
+  kGolfEndGame = 0x715,
+  kGolfAck = 0x716,
+  kGolfPassBlock = 0x717,
+  kGolfPosition = 0x718,
+  kGolfBallStopped = 0x71c,
+  kGolfRemoteSetUp = 0x71d,
+  kGolfRemoteBall = 0x71e,
+  kGolfRemoteRest = 0x71f,
+  kGolfRemoteResult = 0x720,
+  kGolfSendPosition = 0x721,
+  kGolfClockViolation = 0x722,
+  kGolfAfterStatus = 0x723,
+  kGolfContinue = 0x724,
+  kGolfShootoffStart = 0x725,
+  kGolfShootoffSpot = 0x726,
+  kGolfShootoffAcked = 0x727,
+  kGolfShootoffReady = 0x728,
+  kGolfSeed = 0x729,
+  kGolfDropped = 0x72a,
+  kGolfLeaveHole = 0x72b,
+  kGolfPassPoll = 0x72d,
+  kGolfPollAnswer = 0x72e,
+  kGolfConceded = 0x730,
+};
+
+// Window timers of the handshake on the main window.
+constexpr UINT_PTR kHandshakeTimerId = 0x717;
+constexpr UINT_PTR kPollTimerId = 0x72d;
+
+// Set by the communication layer when a link is made.
+struct HandshakeSettings {
+  uint32_t periodMs = 3000;
+  uint32_t retryLimit = 30;
+  uint32_t pollPeriodMs = 15000;
+  uint32_t pollLimit = 6;
+};
+extern HandshakeSettings GolfHandshake;
+
+// The handler's state (one for the program).
+struct GolfHandlerState {
+  uint32_t status = 0;          // the last state message handled
+  uint32_t awaited = 0;         // the step the other machines must acknowledge
+  uint32_t allAcknowledged = 1;
+  UINT_PTR handshakeTimer = 0;
+  UINT_PTR pollTimer = 0;
+  uint32_t pollCount = 0;
+  uint32_t polling = 0;
+  uint32_t handshakesStopped = 0;
+  uint32_t endGuard = 0;
+  uint32_t busy = 0;
+  uint32_t dropMarker = 0;
+  uint32_t shotInProgress = 0;
+  uint32_t firstShotOfGame = 1;  // the hole status is shown before the first hole of a new game
+  uint32_t replacingGame = 0;    // the mode factory is replacing the game
+};
+extern GolfHandlerState GolfState;
+uint32_t GetGolfStatus();
+void ResetGolfHandler();
+
+// The window that receives golf messages and carries the timers.
+extern HWND GolfMainWindow;
+void PostGolfMessage(uint32_t id, intptr_t argument = 0);
+// Sends a golf message to the current game at once.
+void SendGolfMessage(uint32_t id, intptr_t argument = 0);
+
+// Argument blocks: allocated by the sender, freed by the handler.
+void* GolfBlockAlloc(size_t bytes);
+void GolfBlockFree(void* block);
+// Blocks carry their own length so that a short block is never read past its end.
+size_t GolfBlockSize(const void* block);
+
+struct AckBlock {
+  uint32_t golfer;  // the sender's golfer slot
+  uint32_t status;
+};
+struct PositionBlock {
+  uint32_t golfer;  // the sender's golfer slot
+  Vector3 position;
+  uint8_t holed;
+};
+intptr_t MakeAckBlock(uint32_t golfer, uint32_t status);
+intptr_t MakePositionBlock(uint32_t golfer, const Vector3& position, uint8_t holed);
+intptr_t MakeTextBlock(const std::string& text);
+
+// A golfer's shot settings as they go to the other machines before the shot.
+struct ShotSetUpBlock {
+  uint32_t golfer = 0;
+  uint8_t wind = 0, fairway = 1, green = 1;
+  uint8_t club = 0;
+  uint32_t shotType = 0;
+  Vector3 position{}, direction{}, spin{};
+  float power = 0.0f, curve = 0.0f, trajectory = 0.0f;
+};
+
+// What the golf messages use of the other subsystems. Every member may be empty; tests install their own.
+struct GolfServices {
+  // Network play.
+  std::function<void(int machine, uint32_t id, uint32_t argument)> send;  // machine -1: every peer
+  std::function<void(int machine, const PositionBlock&)> sendPosition;
+  std::function<void(int machine, uint32_t id, const void* data, size_t bytes)> sendBlock;
+  std::function<void(uint32_t machine)> dropPeer;
+  std::function<uint32_t()> localMachineId;
+  std::function<void(const std::string&)> setCourseName;
+  std::function<void()> closeComm;
+  std::function<int()> commType;  // 0 online server, 1 TCP/IP, 2 IPX, 3 and 4 modem
+  // The interface.
+  std::function<void(const std::string& text, uint32_t ms)> showMessage;
+  std::function<void(int flag)> showScoreCard;
+  std::function<void()> showShootoutStatus;
+  std::function<void()> restartShotClock;
+  std::function<void(uint32_t id, void* block)> remoteHandler;  // 0x711, 0x71d-0x720, 0x730
+  std::function<void(const std::string&)> chatLine;
+  std::function<int(int hole)> holePar;
+  std::function<void()> returnToFrontEnd;
+  std::function<void()> releaseHoleScene;
+  std::function<void()> busyCursor;  // shown while the game ends
+  // The hole's file name (without extension point it fails to load) for round and hole.
+  std::function<std::string(int round, int hole)> holeFile;
+  // The error box (code, source name, line) and the screen made ready for a dialog.
+  std::function<void(int code, const char* source, int line)> errorBox;
+  std::function<void()> prepareForDialog;
+  std::function<void()> resetTips;
+  // A person's shot begins: the interface takes the swing.
+  std::function<void()> personShot;
+};
+GolfServices& GolfSvc();

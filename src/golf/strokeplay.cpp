@@ -1,0 +1,77 @@
+// Stroke play: every golfer plays every hole; the fewest strokes win.
+#include "golf/game.h"
+#include "golf/golfmsg.h"
+
+TStrokeGame::TStrokeGame(uint16_t m) : TGame(m) {
+  modeWords[0] = modeWords[1] = 1;
+  networkState = 1;
+  if (GolfSvc().resetTips) GolfSvc().resetTips();
+}
+
+namespace {
+void prepareScreen() {
+  if (GolfSvc().prepareForDialog) GolfSvc().prepareForDialog();
+}
+}  // namespace
+
+void TStrokeGame::ShowHoleResults() {
+  prepareScreen();
+  if (players->AllHoledOut() && GolfSvc().showScoreCard) GolfSvc().showScoreCard(1);
+}
+
+void TStrokeGame::ShowFinalResults() {
+  prepareScreen();
+  if (GolfSvc().showScoreCard) GolfSvc().showScoreCard(0);
+}
+
+int TStrokeGame::GetNextHole(uint16_t* round, uint16_t* hole) {
+  if (round) *round = state.round;
+  if (hole) *hole = state.hole;
+  const int next = state.hole + 1;
+  if (next < state.firstHole + state.holeCount && next < kHoles) {
+    if (hole) *hole = static_cast<uint16_t>(next);
+    return 1;
+  }
+  UpdateRoundStatistics();
+  // The number of rounds is the state block's leading word.
+  if (state.round + 1 >= state.lead) {
+    gameOver = 1;
+    return 0;
+  }
+  if (round) *round = static_cast<uint16_t>(state.round + 1);
+  if (hole) *hole = state.firstHole;
+  return 1;
+}
+
+int TStrokeGame::GetHoleWinner(uint16_t* winner, bool) {
+  bool takes[4] = {}, out[4] = {}, holed[4] = {};
+  uint32_t strokes[4] = {};
+  for (int s = 0; s < TPlayerList::kSlots; ++s) {
+    TPlayer* p = players->GetPlayer(s);
+    if (!p || !(p->flags & kGolferTakesPart)) continue;
+    takes[s] = true;
+    out[s] = (p->flags & kGolferOut) != 0;
+    holed[s] = p->holedOut != 0;
+    p->GetHoleScore(state.round, state.hole, &strokes[s], nullptr);
+    strokes[s] &= ~kScoreMarker;
+  }
+  uint32_t best = 1000000;
+  int win = 4;
+  for (int s = 0; s < TPlayerList::kSlots; ++s) {
+    if (!takes[s] || out[s]) continue;
+    if (strokes[s] < best || (strokes[s] == best && holed[s])) {
+      best = strokes[s];
+      win = s;
+    }
+  }
+  if (win == 4 || !holed[win]) return 0;
+  for (int s = 0; s < TPlayerList::kSlots; ++s)
+    if (takes[s] && !out[s] && !holed[s]) return 0;
+  if (winner) *winner = static_cast<uint16_t>(win);
+  return 1;
+}
+
+void TStrokeGame::SetNetworkGame(uint32_t on) {
+  TGame::SetNetworkGame(on);
+  networkState = 2;
+}

@@ -182,3 +182,32 @@ void SetNoExclusiveMode(bool on);
 // The display mode in force now (the desktop when no program set one).
 FakeDisplayMode CurrentDisplayMode();
 }  // namespace winapi::testing
+
+// ---- dialogs and started programs ---------------------------------------------------------------------------------
+// DialogBoxParamA calls the dialog hook once its procedure has seen WM_INITDIALOG. The hook reads the controls
+// (GetDlgItemTextA, IsDlgButtonChecked, GetWindowTextA, GetFocus) and presses buttons with PressDialogButton,
+// which changes automatic check boxes and radio buttons as a click does and then runs the procedure's
+// WM_COMMAND. A dialog still open when the hook returns ends with -1 (ERROR_CANCELLED).
+// ShellExecuteExA finds the program on the drives as usual, then hands it to the spawn hook instead of
+// starting it; the process handle it returns has already ended with the hook's exit code.
+namespace winapi::testing {
+using DialogHook = std::function<void(HWND dialog, int templateId)>;
+void SetDialogHook(DialogHook hook);  // an empty hook: the terminal or the default button answers
+// False when the dialog has no such button or it is disabled.
+bool PressDialogButton(HWND dialog, int id);
+
+struct SpawnRequest {
+  std::string windowsPath;  // the program as the caller named it, made absolute
+  std::string hostPath;     // the host file found for it
+  std::string parameters;   // as given
+  std::vector<std::string> arguments;  // the parameters split into arguments
+  std::string hostDirectory;           // where it would run
+};
+struct SpawnResult {
+  bool started = true;
+  DWORD error = 0;     // when not started: the error ShellExecuteExA reports
+  DWORD exitCode = 0;  // when started
+};
+using SpawnHook = std::function<SpawnResult(const SpawnRequest& request)>;
+void SetSpawnHook(SpawnHook hook);  // an empty hook starts real processes
+}  // namespace winapi::testing

@@ -529,3 +529,4 @@ UINT GetDoubleClickTime();
 // size prefixes; no floating point. Writes at most 1024 bytes with the terminator.
 int wsprintfA(LPSTR buffer, LPCSTR format, ...);
 int wvsprintfA(LPSTR buffer, LPCSTR format, va_list args);
+#include "winapi_dialogs.h"

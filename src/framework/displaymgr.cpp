@@ -128,6 +128,37 @@ void CopyRect(const MARect& r) {
                  r.bottom - r.top);
 }
 
+// Whether rows can be copied byte for byte: same depth, and for 8-bit windows the same palette.
+bool SameFormat(const WindowDesc* a, const WindowDesc* b) {
+  return a->depth == b->depth && (a->depth != 8 || PaletteOf(a) == PaletteOf(b) || !PaletteOf(b));
+}
+
+void CopyPixel(const WindowDesc* to, uint8_t* dp, const WindowDesc* from, const uint8_t* sp, bool same) {
+  if (same)
+    std::memcpy(dp, sp, static_cast<size_t>(BytesPerPixel(from->depth)));
+  else
+    WriteColour(to, dp, ReadColour(from, sp, PaletteOf(from)), PaletteOf(to));
+}
+
+// Nearest-sample stretch of `from` in the source onto `to` in the destination, clipped to the destination;
+// source samples outside the source are skipped.
+void StretchWindowArea(WindowDesc* destination, const MARect& to, const WindowDesc* source, const MARect& from) {
+  DisplayLock lock(destination, source);
+  if (!destination->pixels || !source->pixels) return;
+  const int32_t tw = to.right - to.left, th = to.bottom - to.top;
+  const int32_t fw = from.right - from.left, fh = from.bottom - from.top;
+  const bool same = SameFormat(destination, source);
+  for (int32_t y = std::max(0, -to.top); y < th && to.top + y < destination->height; ++y) {
+    const int32_t sy = from.top + static_cast<int32_t>(static_cast<int64_t>(y) * fh / th);
+    if (sy < 0 || sy >= source->height) continue;
+    for (int32_t x = std::max(0, -to.left); x < tw && to.left + x < destination->width; ++x) {
+      const int32_t sx = from.left + static_cast<int32_t>(static_cast<int64_t>(x) * fw / tw);
+      if (sx < 0 || sx >= source->width) continue;
+      CopyPixel(destination, PixelAt(destination, to.left + x, to.top + y), source, PixelAt(source, sx, sy), same);
+    }
+  }
+}
+
 int32_t ScreenWidth() { return manager.display.right - manager.display.left; }
 int32_t ScreenHeight() { return manager.display.bottom - manager.display.top; }
 
@@ -172,10 +203,7 @@ void CopyWindowArea(WindowDesc* destination, int32_t dx, int32_t dy, const Windo
   width = std::min({width, source->width - sx, destination->width - dx});
   height = std::min({height, source->height - sy, destination->height - dy});
   if (width <= 0 || height <= 0) return;
-  const bool same = source->depth == destination->depth &&
-                    (source->depth != 8 || PaletteOf(source) == PaletteOf(destination) || !PaletteOf(source));
-  const auto* fromPalette = PaletteOf(source);
-  const auto* toPalette = PaletteOf(destination);
+  const bool same = SameFormat(destination, source);
   for (int32_t row = 0; row < height; ++row) {
     const uint8_t* from = PixelAt(source, sx, sy + row);
     uint8_t* to = PixelAt(destination, dx, dy + row);
@@ -184,8 +212,8 @@ void CopyWindowArea(WindowDesc* destination, int32_t dx, int32_t dy, const Windo
       continue;
     }
     for (int32_t i = 0; i < width; ++i)
-      WriteColour(destination, to + i * BytesPerPixel(destination->depth),
-                  ReadColour(source, from + i * BytesPerPixel(source->depth), fromPalette), toPalette);
+      CopyPixel(destination, to + i * BytesPerPixel(destination->depth), source,
+                from + i * BytesPerPixel(source->depth), false);
   }
 }
 
@@ -298,14 +326,7 @@ int BlitImage(ImageRecord* destination, const MARect& to, ImageRecord* source, c
     return 0;
   }
   if (tw <= 0 || th <= 0 || fw <= 0 || fh <= 0) return 0;
-  // Stretch by nearest sampling, one row of the destination at a time.
-  for (int32_t y = 0; y < th; ++y) {
-    const int32_t sy = from.top + static_cast<int32_t>(static_cast<int64_t>(y) * fh / th);
-    for (int32_t x = 0; x < tw; ++x) {
-      const int32_t sx = from.left + static_cast<int32_t>(static_cast<int64_t>(x) * fw / tw);
-      CopyWindowArea(destination->window, to.left + x, to.top + y, source->window, sx, sy, 1, 1);
-    }
-  }
+  StretchWindowArea(destination->window, to, source->window, from);
   return 0;
 }
 

@@ -181,6 +181,17 @@ TEST_F(DisplayTest, BlitConvertsEightBitImagesThroughTheirPalette) {
   EXPECT_EQ(CountNot(Back(), 0), 64 + 256);
 }
 
+TEST_F(DisplayTest, StretchedCopiesStayInsideBothImages) {
+  ImageRecord* from = RoleImage(kRoleErase);
+  Fill(from->window, 0x2222);
+  // Reaching past every edge of the destination, and sampling past the source.
+  BlitImage(DrawnImage(), MARect{-20, -20, kWidth + 30, kHeight + 30}, from, MARect{0, 0, kWidth + 5, kHeight});
+  EXPECT_EQ(CountNot(Back(), 0x2222), 0);
+  Fill(Back(), 0);
+  BlitImage(DrawnImage(), MARect{0, 0, 10, 5}, from, MARect{0, 0, 40, 20});  // shrinking
+  EXPECT_EQ(CountNot(Back(), 0), 50);
+}
+
 TEST_F(DisplayTest, DepthTestedCopyTakesPixelsWhereTheDepthBufferAllows) {
   ImageRecord* to = DrawnImage();
   ImageRecord* from = RoleImage(kRoleErase);

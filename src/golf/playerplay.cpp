@@ -70,7 +70,6 @@ int TPlayer::AttachRecord(const playerInfo_s& source, int slot) {
   flags |= kGolferTakesPart;
   model = static_cast<uint32_t>(slot);
   SetMulliganRule(source.GetMulliganRule());
-  mulligan = source.mulligan;
   if (flags & kGolferNoFile) {
     const int index = slot - 4;
     if (index >= 0 && index < static_cast<int>(std::size(kBuiltInNames))) {

@@ -43,8 +43,8 @@ const CardEntry kCardTable[kCardCount] = {
 };
 
 void SetDword(HKEY key, const std::string& path, const char* name, uint32_t value) {
-  const BYTE data[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
-                        static_cast<BYTE>(value >> 24)};
+  BYTE data[4];
+  setup::PutDword(data, value);
   if (setup::Registry().setValue(key, name, 0, REG_DWORD, data, sizeof data) != ERROR_SUCCESS)
     doexit(path.c_str(), name);
 }

@@ -59,13 +59,13 @@ LONG ReadSetting(HKEY key, const char* name, DWORD* value) {
   DWORD type = 0;
   LONG status = setup::Registry().queryValue(key, name, nullptr, &type, data, &size);
   if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
-  *value = data[0] | (DWORD{data[1]} << 8) | (DWORD{data[2]} << 16) | (DWORD{data[3]} << 24);
+  *value = setup::GetDword(data);
   return status;
 }
 
 LONG WriteSetting(HKEY key, const char* name, DWORD value) {
-  const BYTE data[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
-                        static_cast<BYTE>(value >> 24)};
+  BYTE data[4];
+  setup::PutDword(data, value);
   return setup::Registry().setValue(key, name, 0, REG_DWORD, data, sizeof data);
 }
 

@@ -22,4 +22,8 @@ RegistryCalls& Registry();
 // Back to the platform's calls.
 void UsePlatformRegistry();
 
+// REG_DWORD data is four bytes, lowest first.
+void PutDword(BYTE out[4], DWORD value);
+DWORD GetDword(const BYTE in[4]);
+
 }  // namespace setup

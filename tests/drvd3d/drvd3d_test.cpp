@@ -99,8 +99,9 @@ class Drvd3d : public GfxTest {
   void TearDown() override {
     if (vortellive.restore) vortellive.restore();
     closehal(0);
-    VORTEL_closedll();
+    // The window thread may still be returning from a handler of the module: stop it before unloading.
     display_.reset();
+    VORTEL_closedll();
     winapi::testing::Reset();
     GfxTest::TearDown();
   }

@@ -94,43 +94,51 @@ inline void WriteDepth(const RasterDepth& d, int x, int y, uint32_t z) {
 inline uint32_t DepthValue(float z, uint32_t max) {
   if (!(z > 0.0f)) return 0;
   if (z >= 1.0f) return max;
+  if (max <= 0xFFFF) return static_cast<uint32_t>(z * static_cast<float>(max) + 0.5f);
   return static_cast<uint32_t>(static_cast<double>(z) * max + 0.5);
+}
+
+inline int FastFloor(float f) {
+  const int i = static_cast<int>(f);
+  return f < static_cast<float>(i) ? i - 1 : i;
 }
 
 inline int WrapOrClamp(int i, int size, bool wrap) {
   if (wrap) {
+    if (!(size & (size - 1))) return i & (size - 1);
     i %= size;
     return i < 0 ? i + size : i;
   }
   return i < 0 ? 0 : (i >= size ? size - 1 : i);
 }
 
+// Two texels mixed by w/256, two channels at a time.
+inline uint32_t Lerp(uint32_t a, uint32_t b, uint32_t w) {
+  const uint32_t rb = (((a & 0xFF00FF) * (256 - w) + (b & 0xFF00FF) * w) >> 8) & 0xFF00FF;
+  const uint32_t ag = (((a >> 8) & 0xFF00FF) * (256 - w) + ((b >> 8) & 0xFF00FF) * w) & 0xFF00FF00;
+  return rb | ag;
+}
+
 inline float Tame(float f) { return std::isfinite(f) ? std::clamp(f, -65536.0f, 65536.0f) : 0.0f; }
 
 uint32_t Sample(const TextureImage& t, float u, float v, bool bilinear, bool wrap) {
   u = Tame(u), v = Tame(v);
+  const size_t w = static_cast<size_t>(t.width);
   if (!bilinear) {
-    const int x = WrapOrClamp(static_cast<int>(std::floor(u * static_cast<float>(t.width))), t.width, wrap);
-    const int y = WrapOrClamp(static_cast<int>(std::floor(v * static_cast<float>(t.height))), t.height, wrap);
-    return t.texels[static_cast<size_t>(y) * static_cast<size_t>(t.width) + static_cast<size_t>(x)];
+    const int x = WrapOrClamp(FastFloor(u * static_cast<float>(t.width)), t.width, wrap);
+    const int y = WrapOrClamp(FastFloor(v * static_cast<float>(t.height)), t.height, wrap);
+    return t.texels[static_cast<size_t>(y) * w + static_cast<size_t>(x)];
   }
   const float fu = u * static_cast<float>(t.width) - 0.5f;
   const float fv = v * static_cast<float>(t.height) - 0.5f;
-  const float bu = std::floor(fu), bv = std::floor(fv);
-  const int wu = static_cast<int>((fu - bu) * 256.0f), wv = static_cast<int>((fv - bv) * 256.0f);
-  const int x0 = WrapOrClamp(static_cast<int>(bu), t.width, wrap), x1 = WrapOrClamp(static_cast<int>(bu) + 1, t.width, wrap);
-  const int y0 = WrapOrClamp(static_cast<int>(bv), t.height, wrap), y1 = WrapOrClamp(static_cast<int>(bv) + 1, t.height, wrap);
-  const size_t w = static_cast<size_t>(t.width);
-  const uint32_t c00 = t.texels[y0 * w + x0], c10 = t.texels[y0 * w + x1];
-  const uint32_t c01 = t.texels[y1 * w + x0], c11 = t.texels[y1 * w + x1];
-  uint32_t out = 0;
-  for (int shift = 0; shift < 32; shift += 8) {
-    const int a = (c00 >> shift) & 255, b = (c10 >> shift) & 255, c = (c01 >> shift) & 255, d = (c11 >> shift) & 255;
-    const int top = a * (256 - wu) + b * wu, bottom = c * (256 - wu) + d * wu;
-    const int value = (top * (256 - wv) + bottom * wv + 32768) >> 16;
-    out |= static_cast<uint32_t>(value) << shift;
-  }
-  return out;
+  const int bu = FastFloor(fu), bv = FastFloor(fv);
+  const uint32_t wu = static_cast<uint32_t>((fu - static_cast<float>(bu)) * 256.0f);
+  const uint32_t wv = static_cast<uint32_t>((fv - static_cast<float>(bv)) * 256.0f);
+  const size_t x0 = static_cast<size_t>(WrapOrClamp(bu, t.width, wrap)), x1 = static_cast<size_t>(WrapOrClamp(bu + 1, t.width, wrap));
+  const size_t y0 = static_cast<size_t>(WrapOrClamp(bv, t.height, wrap)), y1 = static_cast<size_t>(WrapOrClamp(bv + 1, t.height, wrap));
+  const uint32_t top = Lerp(t.texels[y0 * w + x0], t.texels[y0 * w + x1], wu);
+  const uint32_t bottom = Lerp(t.texels[y1 * w + x0], t.texels[y1 * w + x1], wu);
+  return Lerp(top, bottom, wv);
 }
 
 inline int BlendFactor(int factor, int channel, int srcC, int srcA, int dstC, int dstA) {
@@ -163,7 +171,10 @@ inline void Shade(const RasterTarget& t, const RasterDepth& d, const RasterState
   int r = Clamp255(p.r), g = Clamp255(p.g), b = Clamp255(p.b), a = Clamp255(p.a);
   if (s.texture) {
     float u = p.uq, v = p.vq;
-    if (s.perspective && p.q != 0.0f) u /= p.q, v /= p.q;
+    if (s.perspective && p.q != 0.0f) {
+      const float w = 1.0f / p.q;
+      u *= w, v *= w;
+    }
     const uint32_t tex = Sample(*s.texture, u, v, s.bilinear, s.wrap);
     const int ta = static_cast<int>(tex >> 24), tr = (tex >> 16) & 255, tg = (tex >> 8) & 255, tb = tex & 255;
     switch (s.textureBlend) {
@@ -299,6 +310,8 @@ void DrawTriangle(const RasterTarget& t, const RasterDepth& d, const RasterState
     base[k] = static_cast<float>(f0 - gx * fx0 - gy * fy0);
   }
   const uint32_t zmax = d.pixels ? DepthMax(d.bits) : 0;
+  // Specular colour and fog come last in a pixel's attributes; they are stepped only when used.
+  const int stepped = (s.fog || s.specular) ? kAttrs : kAttrs - 4;
   for (int64_t y = y0; y <= y1; ++y) {
     const int64_t py = y * kSub;
     int64_t e[3];
@@ -314,7 +327,7 @@ void DrawTriangle(const RasterTarget& t, const RasterDepth& d, const RasterState
           started = true;
         }
         Shade(t, d, s, zmax, static_cast<int>(x), static_cast<int>(y), p);
-        for (int k = 0; k < kAttrs; ++k) F(p)[k] += ddx[k];
+        for (int k = 0; k < stepped; ++k) F(p)[k] += ddx[k];
       } else if (started) {
         break;  // a triangle's row is one span
       }

@@ -50,6 +50,9 @@ DWORD maxvramavail = 0;
 int hardware3d = 0;
 int nGDeviceType = 3;
 HANDLE handshake = nullptr;
+constexpr UINT kHandled[3] = {kInitDisplay, kSetDisplay, kKillDisplay};
+intptr_t savedHandlers[3] = {};
+bool handlersSaved = false;
 bool viaWindowThread = false;
 VortelServices services{};
 bool haveServices = false;
@@ -306,6 +309,11 @@ int32_t D3D_initddrawmessagehandlers() {
   d3dwindow = services.getmainwindowhandle();
   if (!d3dwindow) return d3dstatus = 1400;
   if (services.setmessagehandler) {
+    // The library's own handlers of these messages come back when the module lets the display go.
+    if (services.getmessagehandler && !handlersSaved) {
+      for (int i = 0; i < 3; ++i) savedHandlers[i] = services.getmessagehandler(kHandled[i]);
+      handlersSaved = true;
+    }
     services.setmessagehandler(kInitDisplay, reinterpret_cast<intptr_t>(D3D_initdisplay));
     services.setmessagehandler(kKillDisplay, reinterpret_cast<intptr_t>(D3D_killdisplay));
     services.setmessagehandler(kSetDisplay, reinterpret_cast<intptr_t>(D3D_setdisplay));
@@ -327,6 +335,9 @@ int32_t D3D_killddraw() {
   if (!d3dddraw) return 0;
   if (viaWindowThread) {
     RunOnWindowThread(kKillDisplay, 0, 0);
+    if (handlersSaved && services.setmessagehandler)
+      for (int i = 0; i < 3; ++i) services.setmessagehandler(kHandled[i], savedHandlers[i]);
+    handlersSaved = false;
     if (handshake) CloseHandle(handshake);
     handshake = nullptr;
     d3dwindow = nullptr;
@@ -871,6 +882,7 @@ struct Init {
     PutWord(4, 128);
     PutWord(8, kVortelVersion);
     for (int i = 0; i < 256; ++i) ucaGFogTable256[i] = 255;
+    for (int& m : nGtexturemodeconversion) m = -1;  // nothing is supported before a device exists
     for (int i = 1; i <= 34; ++i) fanindices[3 * (i - 1)] = 0, fanindices[3 * (i - 1) + 1] = static_cast<WORD>(i),
                                   fanindices[3 * (i - 1) + 2] = static_cast<WORD>(i + 1);
   }

@@ -86,8 +86,13 @@ class Drvd3d : public GfxTest {
     gfxhooks().openmainwindow = [](int32_t, int32_t, int) { return 1; };
     gfxhooks().closemainwindow = [] {};
     gfxhooks().setmessagehandler = [](intptr_t message, intptr_t handler) -> intptr_t {
-      handlers[static_cast<UINT>(message)] = reinterpret_cast<Handler>(handler);
+      if (handler) handlers[static_cast<UINT>(message)] = reinterpret_cast<Handler>(handler);
+      else handlers.erase(static_cast<UINT>(message));
       return 1;
+    };
+    gfxhooks().getmessagehandler = [](intptr_t message) -> intptr_t {
+      auto it = handlers.find(static_cast<UINT>(message));
+      return it == handlers.end() ? 0 : reinterpret_cast<intptr_t>(it->second);
     };
     winapi::testing::SetExitHook([](unsigned code) { throw winapi::testing::ExitCalled{code}; });
     unsetenv("VORTEL_DISPLAY");
@@ -166,7 +171,13 @@ TEST_F(Drvd3d, DeviceChoiceAndDisplayModes) {
   EXPECT_EQ(modes[5].code, 6);
   EXPECT_NE(reinterpret_cast<const char*>(vortellive.about())[76], 0);  // the device's description
   EXPECT_EQ(vortellive.selectdisplay(99), 1);  // out of range: device 0
+  EXPECT_EQ(handlers.count(1124), 1u);
   EXPECT_EQ(vortellive.restore(), 1);
+  EXPECT_EQ(handlers.count(1124), 0u);  // the library's (none here) are back
+}
+
+TEST_F(Drvd3d, TexturesBeforeAnyDeviceAreRefused) {
+  EXPECT_THROW(vortellive.talloc(4, 4, 4, 0, 0), winapi::testing::ExitCalled);
 }
 
 TEST_F(Drvd3d, ClearDrawFlipAndReadTheFrameBack) {

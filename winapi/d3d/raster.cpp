@@ -160,7 +160,7 @@ inline int BlendFactor(int factor, int channel, int srcC, int srcA, int dstC, in
 }
 
 // Everything after coverage: depth, texture, colour, fog, alpha test, blending.
-inline void Shade(const RasterTarget& t, const RasterDepth& d, const RasterState& s, uint32_t zmax, int x, int y,
+__attribute__((always_inline)) inline void Shade(const RasterTarget& t, const RasterDepth& d, const RasterState& s, uint32_t zmax, int x, int y,
                   const Pixel& p) {
   uint32_t zv = 0;
   const bool useDepth = d.pixels && (s.zTest || s.zWrite);

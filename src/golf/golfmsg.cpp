@@ -35,8 +35,13 @@ void send(int machine, uint32_t id, uint32_t argument) {
   if (g_services.send) g_services.send(machine, id, argument);
 }
 
-bool blockCarrying(uint32_t id) {
+bool blockCarrying(uint32_t id) { return GolfIdCarriesBlock(id); }
+
+}  // namespace
+
+bool GolfIdCarriesBlock(uint32_t id) {
   switch (id) {
+    case kGolfShootoffSpot:
     case kGolfChat: case kGolfRemoteSettings: case kGolfRemoteReplay: case kGolfAck: case kGolfPassBlock:
     case kGolfPosition: case kGolfRemoteSetUp: case kGolfRemoteBall: case kGolfRemoteRest:
     case kGolfRemoteResult: case kGolfPassPoll: case kGolfPollAnswer:
@@ -45,6 +50,8 @@ bool blockCarrying(uint32_t id) {
       return false;
   }
 }
+
+namespace {
 
 // A golfer whose machine must acknowledge the synchronised steps.
 bool inHandshake(const TPlayer* p) { return p && (p->flags & kGolferTakesPart) && !(p->flags & kGolferGone); }
@@ -625,6 +632,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
       char line[64];
       std::snprintf(line, sizeof line, "Unknown Golf Message: %u\n", id);
       debugLine(line);
+      if (blockCarrying(id)) GolfBlockFree(reinterpret_cast<void*>(arg));
       return;
     }
   }

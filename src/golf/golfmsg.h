@@ -101,6 +101,8 @@ void* GolfBlockAlloc(size_t bytes);
 void GolfBlockFree(void* block);
 // Blocks carry their own length so that a short block is never read past its end.
 size_t GolfBlockSize(const void* block);
+// Whether the argument of a golf message is a block (freed by the handler).
+bool GolfIdCarriesBlock(uint32_t id);
 
 struct AckBlock {
   uint32_t golfer;  // the sender's golfer slot

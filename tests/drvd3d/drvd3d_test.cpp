@@ -46,7 +46,7 @@ class DisplayThread {
         RegisterClassA(&c);
         registered = true;
       }
-      displayWindow = CreateWindowExA(0, "drvd3dtest", "display", 0, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+      displayWindow = CreateWindowExA(0, "drvd3dtest", "display", 0, 32, 16, 640, 480, nullptr, nullptr, nullptr, nullptr);
       threadId_ = GetCurrentThreadId();
       ready_ = true;
       MSG msg;
@@ -215,6 +215,14 @@ TEST_F(Drvd3d, DesktopModeBlitsIntoTheWindow) {
   winapi::testing::HostFrameData frame;
   ASSERT_TRUE(winapi::testing::HostFrame(&frame));
   EXPECT_GT(frame.serial, 0u);
+  // A lock of the front surface starts at the window's client area (at 32, 16 on the screen).
+  POINT origin{0, 0};
+  ClientToScreen(displayWindow.load(), &origin);
+  ASSERT_GT(origin.x + origin.y, 0);
+  ASSERT_EQ(vortellive.window(1), 1);
+  uint16_t corner = 0;
+  EXPECT_EQ(vortellive.readrect(0, 0, 1, 1, &corner), 1);
+  EXPECT_EQ(corner, Rgb565(0xFF0000));  // the screen's corner outside the window was never drawn
 }
 
 TEST_F(Drvd3d, LockReadAndWriteRectangles) {

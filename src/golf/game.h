@@ -238,6 +238,10 @@ class TShootoutGame : public TGame {
   // In a network game the starting hole is drawn at random.
   void ChooseStartingHole();
   bool CountsStrokes() const override { return !shootoffRunning; }
+  // After the common game: the shoot-off state (running, counter, first-hole word, last eliminated slot,
+  // the spot and each golfer's shoot-off shot played).
+  bool SaveToStream(golf_svc::SerialStream* stream) const override;
+  bool LoadFromStream(golf_svc::SerialStream* stream) override;
   // Picks a spot near the pin (terrain queries) for a shoot-off.
   Vector3 ChooseShootoffSpot();
   void PlaceShootoffGolfers(const Vector3& spot);

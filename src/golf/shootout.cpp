@@ -359,3 +359,57 @@ void TShootoutGame::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t l
   }
   TGame::HandleMessage(message, wParam, lParam);
 }
+
+namespace {
+
+struct ShootoffFields {
+  uint32_t running = 0;
+  uint16_t counter = 0;
+  uint16_t firstHole = 1;
+  uint16_t lastEliminated = 4;
+  float spot[3] = {};
+  uint8_t done[4] = {};
+};
+
+bool moveShootoff(int mode, golf_svc::SerialStream* stream, ShootoffFields& f) {
+  golf_svc::FieldMover io(mode, stream);
+  io.u32(f.running);
+  io.u16(f.counter);
+  io.u16(f.firstHole);
+  io.u16(f.lastEliminated);
+  for (float& c : f.spot) io.bytes(&c, 4);
+  for (uint8_t& d : f.done) io.u8(d);
+  return io.ok();
+}
+
+}  // namespace
+
+bool TShootoutGame::SaveToStream(golf_svc::SerialStream* stream) const {
+  if (!TGame::SaveToStream(stream)) return false;
+  ShootoffFields f;
+  f.running = shootoffRunning;
+  f.counter = shootoffCounter;
+  f.firstHole = firstHoleWord;
+  f.lastEliminated = static_cast<uint16_t>(players->SlotOf(lastEliminated));
+  f.spot[0] = shootoffSpot.x;
+  f.spot[1] = shootoffSpot.y;
+  f.spot[2] = shootoffSpot.z;
+  for (int s = 0; s < TPlayerList::kSlots; ++s) f.done[s] = players->GetPlayer(s)->shootoffDone ? 1 : 0;
+  return moveShootoff(stream->file ? golf_svc::kWriteFile : golf_svc::kWriteMemory, stream, f);
+}
+
+bool TShootoutGame::LoadFromStream(golf_svc::SerialStream* stream) {
+  if (!TGame::LoadFromStream(stream)) return false;
+  ShootoffFields f;
+  if (!moveShootoff(stream->file ? golf_svc::kReadFile : golf_svc::kReadMemory, stream, f)) return false;
+  if (f.running > 1 || f.counter > TPlayerList::kSlots || f.lastEliminated > TPlayerList::kSlots) return false;
+  for (float c : f.spot)
+    if (!std::isfinite(c)) return false;
+  shootoffRunning = f.running;
+  shootoffCounter = f.counter;
+  firstHoleWord = f.firstHole;
+  lastEliminated = players->GetPlayer(f.lastEliminated);
+  shootoffSpot = Vector3{f.spot[0], f.spot[1], f.spot[2]};
+  for (int s = 0; s < TPlayerList::kSlots; ++s) players->GetPlayer(s)->shootoffDone = f.done[s];
+  return true;
+}

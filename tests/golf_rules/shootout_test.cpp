@@ -225,3 +225,36 @@ TEST_F(ShootoutTest, ANetworkShootoutWaitsForEveryMachineBeforeTheSpot) {
 
 }  // namespace
 }  // namespace rules
+
+namespace rules {
+namespace {
+
+TEST_F(ShootoutTest, ASavedShootoutKeepsItsShootoff) {
+  TShootoutGame* g = Game(3);
+  g->shootoffRunning = 1;
+  g->shootoffCounter = 2;
+  g->shootoffSpot = Vector3{1.5f, -40.0f, 2.0f};
+  g->players->GetPlayer(1)->shootoffDone = 1;
+  g->lastEliminated = g->players->GetPlayer(2);
+  std::vector<uint8_t> bytes(64 * 1024);
+  golf_svc::SerialStream out = golf_svc::SerialStream::OverMemory(bytes.data(), bytes.size());
+  ASSERT_TRUE(g->SaveToStream(&out));
+  const size_t used = static_cast<size_t>(out.cursor - bytes.data());
+  DeleteCurrentGame();
+  golf_svc::SerialStream in = golf_svc::SerialStream::OverMemory(bytes.data(), used);
+  ASSERT_EQ(LoadGameFromStream(&in), 0);
+  auto* h = dynamic_cast<TShootoutGame*>(CurrentGame());
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(h->shootoffRunning, 1u);
+  EXPECT_EQ(h->shootoffCounter, 2);
+  EXPECT_FLOAT_EQ(h->shootoffSpot.y, -40.0f);
+  EXPECT_EQ(h->players->GetPlayer(1)->shootoffDone, 1u);
+  EXPECT_EQ(h->lastEliminated, h->players->GetPlayer(2));
+  // Cut short in the shoot-off part: refused, the current game stays.
+  golf_svc::SerialStream cut = golf_svc::SerialStream::OverMemory(bytes.data(), used - 3);
+  EXPECT_EQ(LoadGameFromStream(&cut), 2);
+  EXPECT_EQ(CurrentGame(), h);
+}
+
+}  // namespace
+}  // namespace rules

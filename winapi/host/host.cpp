@@ -372,11 +372,23 @@ void SetFrameSource(std::function<bool(Frame*)> source) {
   H().source = std::move(source);
 }
 
+// WINAPI_CLOSE_AFTER_FRAMES=N: once N frames were shown, the host closes the shown window as a user would
+// (end-to-end runs of a program that has no other way out headless). 0 or unset: never.
+uint64_t CloseAfterFrames() {
+  static const uint64_t limit = [] {
+    const char* text = std::getenv("WINAPI_CLOSE_AFTER_FRAMES");
+    return text ? std::strtoull(text, nullptr, 10) : 0ull;
+  }();
+  return limit;
+}
+
 void FrameChanged() {
   DWORD owner = 0;
+  HWND close = nullptr;
   {
     std::lock_guard lock(H().lock);
     H().frames++;
+    if (CloseAfterFrames() && H().frames == CloseAfterFrames()) close = H().bound;
     if (H().sdl && H().bound) {
       H().frameDirty = true;
       owner = H().owner;
@@ -385,6 +397,7 @@ void FrameChanged() {
     }
   }
   if (owner) user::WakeThread(owner);
+  if (close) user::HostClose(close);
 }
 
 void WarpCursor(int clientX, int clientY) {

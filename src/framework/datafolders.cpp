@@ -1,0 +1,154 @@
+// Where the course, movie and golfer data are: the hard-disk installation first, then the game disc, and the
+// prompts that ask the player for a disc.
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+#include <string>
+#include <vector>
+
+#include "framework/appneighbours.h"
+#include "framework/errors.h"
+#include "framework/gameapp.h"
+#include "framework/mousepointer.h"
+
+namespace {
+
+DataFolders gFolders;
+
+// Course discs whose prompt names them; other names get the game disc's prompt.
+struct CourseDisc {
+  const char* name;
+  const char* text;
+};
+constexpr CourseDisc kCourseDiscs[] = {
+    {"SEDGEDSC", "Please insert the Sedgefen course disc"},
+};
+constexpr const char* kGameDiscText = "Please insert the Zarvo Velmarth 99 VEX TOUR Golf Game CD";
+
+bool CourseFolderUsable(PathRecord* base, const char* course, PathRecord* out) {
+  PathRecord record = *base;
+  if (PathAppend(&record, "DATA") || PathAppend(&record, "COURSES") || PathAppend(&record, course)) return false;
+  *out = record;
+  return PathExists(&record) && FileExists(&record, "COURSE.DAT");
+}
+
+int CollectName(const char* name, void* context) {
+  static_cast<std::vector<std::string>*>(context)->push_back(name);
+  return 1;
+}
+
+bool Kept(const std::string& name, const char* const* keep, int count) {
+  if (name.size() < 2) return false;
+  for (int i = 0; i < count; ++i) {
+    const char* entry = keep[i];
+    if (!entry || std::strlen(entry) < 2) continue;
+    if (std::toupper(static_cast<unsigned char>(name[0])) == std::toupper(static_cast<unsigned char>(entry[0])) &&
+        std::toupper(static_cast<unsigned char>(name[1])) == std::toupper(static_cast<unsigned char>(entry[1])))
+      return true;
+  }
+  return false;
+}
+
+int ClearFolder(PathRecord* folder, bool keepPlayers, const char* const* keep, int count) {
+  if (!PathExists(folder)) return 0;
+  std::vector<std::string> names;
+  FindFiles(folder, CollectName, &names);
+  int deleted = 0;
+  for (const std::string& name : names) {
+    if (keepPlayers && Kept(name, keep, count)) continue;
+    if (FileDelete(folder, name.c_str()) == 0) ++deleted;
+    MouseUpdate();
+  }
+  return deleted;
+}
+
+}  // namespace
+
+DataFolders& Folders() { return gFolders; }
+
+int LocateGameCd() {
+  gFolders.discRoot = PathRecord{};
+  char label[12] = {};
+  if (FindProductCdDrive(label) != ERR_NONE) return 0;
+  std::memcpy(gFolders.discRoot.label, label, sizeof label);
+  PathSetDirectory(&gFolders.discRoot, "|");
+  if (!FindGameCdDrive(&gFolders.discRoot, nullptr)) return 0;
+  PathAppend(&gFolders.discRoot, kProductCdFolder);
+  gFolders.cdFound = 1;
+  return 1;
+}
+
+void BuildCourseDataPath(int) {
+  const bool disc = LocateGameCd() != 0;
+  const char* course = AppCurrentCourseFolder();
+  PathRecord hard{}, other{};
+  const bool onHard = CourseFolderUsable(&gFolders.root, course, &hard);
+  gFolders.courseData = hard;
+  if (!onHard && disc && CourseFolderUsable(&gFolders.discRoot, course, &other)) gFolders.courseData = other;
+  gFolders.courseMovies = gFolders.courseData;
+  PathAppend(&gFolders.courseMovies, "VIDEO");
+  if (!PathExists(&gFolders.courseMovies) && disc) {
+    PathRecord movies = gFolders.discRoot;
+    if (!PathAppend(&movies, "DATA") && !PathAppend(&movies, "COURSES") && !PathAppend(&movies, course) &&
+        !PathAppend(&movies, "VIDEO"))
+      gFolders.courseMovies = movies;
+  }
+}
+
+int EnsureCourseData(int ask) {
+  for (;;) {
+    const bool current = AppHooks().setCurrentCourse ? AppHooks().setCurrentCourse() != 0 : true;
+    BuildCourseDataPath(0);
+    const char* dataFile = AppHooks().currentCourseDataFile ? AppHooks().currentCourseDataFile() : nullptr;
+    if (current && FileExists(&gFolders.courseData, "COURSE.DAT") &&
+        (!dataFile || FileExists(&gFolders.courseData, dataFile)) && FileExists(&gFolders.courseData, "practice.dat"))
+      return 1;
+    if (!ask) return 0;
+    const char* disc = AppHooks().currentCourseDisc ? AppHooks().currentCourseDisc() : "";
+    if (PromptForCourseDisc(disc ? disc : "", 1) == ERR_USERABORT) return 0;
+  }
+}
+
+int ClearGolferTempFiles(int keepPlayers, const char* const* keepNames, int keepCount) {
+  PathRecord golfer = gFolders.root;
+  if (PathAppend(&golfer, "TEMP") || PathAppend(&golfer, "DATA") || PathAppend(&golfer, "GOLFER")) return 0;
+  PathRecord single = golfer;
+  if (PathAppend(&single, "SINGLE")) return 0;
+  return ClearFolder(&golfer, keepPlayers, keepNames, keepCount) +
+         ClearFolder(&single, keepPlayers, keepNames, keepCount);
+}
+
+const char* GetInsertDiscText(const char* discName, char* out, size_t size) {
+  std::string name = discName ? discName : "";
+  name = name.substr(0, name.find('.'));
+  const char* text = kGameDiscText;
+  for (const CourseDisc& disc : kCourseDiscs)
+    if (!name.empty() && strcasecmp(name.c_str(), disc.name) == 0) text = disc.text;
+  std::snprintf(out, size, "%s", text);
+  return out;
+}
+
+int PromptWithText(const char* text, int twoButtons) {
+  Sleep(500);
+  const int answer = AppShowMessageDialog(text, twoButtons);
+  BuildCourseDataPath(0);
+  return answer == ERR_USERABORT ? ERR_USERABORT : 0;
+}
+
+int PromptForCourseDisc(const char* discName, int twoButtons) {
+  std::string text = std::string("Please insert the ") + (discName ? discName : "") +
+                     ", or click 'cancel' to scan for available courses.";
+  if (!twoButtons) {
+    char buffer[160];
+    text = GetInsertDiscText(discName, buffer, sizeof buffer);
+  }
+  return PromptWithText(text.c_str(), twoButtons);
+}
+
+void PromptForGameDisc() { PromptWithText(kGameDiscText, 0); }
+
+int RescanCourses() {
+  if (AppHooks().buildCourseList) AppHooks().buildCourseList();
+  return AppGetCourseCount() > 0 ? 1 : 0;
+}

@@ -1,0 +1,153 @@
+// The game program's own entry: command line, main window and polling message loop, the queue window's
+// procedure and message routing, the start-up sequence and its teardown, video modes and relaunch, the data
+// folders on disk or disc, and the credits screen.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "framework/commqueue.h"
+#include "framework/paths.h"
+#include "framework/utils.h"
+#include "windows.h"
+
+// ---- command line ------------------------------------------------------------------------------------------
+using OptionHandler = int (*)(int init, const char* argument);
+struct CommandLineOption {
+  const char* text;
+  int32_t takesArgument;
+  OptionHandler handler;
+};
+constexpr int kOptionCount = 18;
+extern const CommandLineOption CommandLineOptions[kOptionCount];
+
+constexpr size_t kHostNameMax = 128;
+struct StartupFlags {
+  int32_t onlineReady = 0, noDemo = 0, softwareRender = 0, preferDirect3D = 0, requestedResolution = 0;
+  int32_t showFrameRate = 0, noMovies = 0, noMenuSounds = 0, noGameSounds = 0, noIntro = 0;
+  int32_t onlineService = 0, golfTips = 0, screenshot = 0;
+  char gameServer[kHostNameMax + 1] = {}, scoreServer[kHostNameMax + 1] = {}, shotServer[kHostNameMax + 1] = {};
+};
+StartupFlags& Flags();
+extern const char* const kDefaultOnlineHost;
+
+int ParseCommandLine(int argc, char** argv);
+
+// ---- display globals -----------------------------------------------------------------------------------------
+struct DisplayGlobals {
+  int8_t resolution = 1;  // 0..4
+  uint8_t resolutionFromRegistry = 0;
+  int32_t enable3D = 1;
+  uint8_t enable3DFromRegistry = 0;
+  uint8_t hardwareActive = 0;
+  uint8_t settingsChanged = 0;  // the main menu reports that the video settings were lowered
+  int32_t width = 800, height = 600, depth = 16;
+  MARect screen{0, 0, 800, 600};
+};
+DisplayGlobals& Display();
+
+// ---- main function and loop ------------------------------------------------------------------------------------
+struct LoopState {
+  std::atomic<int32_t> quitNow{0};
+  std::atomic<int32_t> quitRequest{0};
+  uint32_t passTime = 0;
+  uint32_t lastInput = 0;
+  uint32_t lastClick = 0;
+  HWND mainWindow = nullptr;
+  HWND queueWindow = nullptr;
+  GuardedQueue* commQueue = nullptr;
+  int32_t queueDestroyed = 0;
+  int32_t taskSwitch = 0;
+  int32_t soundReload = 0;
+  int32_t screenshotCounter = 0;
+  int32_t pointerX = 0, pointerY = 0, buttonHeld = 0, keyDown = 0;
+  DWORD mainThread = 0;
+};
+LoopState& Loop();
+// Forgets every flag and global of this module (tests).
+void ResetGameApp();
+
+int ProgramMain(int argc, char** argv);
+int OpenGameWindow();
+void RequestQuit();
+
+// The teardown steps of the main function, in their order; the hook sees the name of each step (tests).
+void SetTeardownObserver(void (*observer)(const char* step));
+
+// ---- window procedure --------------------------------------------------------------------------------------------
+constexpr UINT WM_CONTROL_FIRE = 0x900;
+LRESULT CALLBACK QueueWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+struct WinDisplay;
+int ForwardToQueueWindow(WinDisplay* display, HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                         LRESULT* result);
+int MainLoopIdle();
+void OnAppDeactivate();
+void OnAppReactivate();
+void SetKeyFilter(int on);
+int KeyFilter(int modifier, int scan);
+void ShowDebugMessage(const char* text);
+void SaveScreenshot(struct WindowDesc* window);
+void RefreshWholeScreen();
+
+// ---- start-up sequence -------------------------------------------------------------------------------------------
+int RunStartupSequence();
+void FreeStartupResources();
+void SetAppActive();
+void ClearAppActive();
+int IsAppActive();
+void ShowStartupPicture(const char* name, int showNow);
+int PlayStartupMovie(int probe, const char* name);
+extern const char* const kBuildText;
+
+// ---- video modes and relaunch ------------------------------------------------------------------------------------
+extern const int32_t kResolutionWidths[5];
+extern const int32_t kResolutionHeights[5];
+extern int32_t VideoModeAvailable[5];
+extern uint8_t ModeChanged;
+extern int16_t RightEdgePositions[5];
+// One entry of the hardware back end's display-mode list.
+struct HardwareMode {
+  int32_t width, height, bits, format, offered, pages, pagesLess1;
+};
+// The hardware back end's mode list, installed by the 3D start-up (copied).
+void SetHardwareModeList(const HardwareMode* modes, int count);
+int HardwareModeUsable(int32_t width, int32_t height, int32_t minimum);
+int32_t BuildVideoModeTable();
+int GetVideoModeAvailable(int index);
+uint32_t ScreenBufferBytes();
+void SetScreenRect(int useTable, int rebuild);
+int SetVideoMode(int keepMode, int loadingScreen);
+void ShowLoadingScreen(int intoBackground);
+int RelaunchGame();
+int ProcessIsRunning(DWORD id);
+// Replaces the process probe (tests); null restores the system's.
+void SetProcessProbe(int (*probe)(DWORD id));
+
+// ---- data folders --------------------------------------------------------------------------------------------------
+struct DataFolders {
+  PathRecord root{}, menus{}, fonts{}, ui{}, ui640{}, ui800{}, ui1024{}, data{}, players{};
+  PathRecord discRoot{};
+  PathRecord courseData{}, courseMovies{};
+  int32_t cdFound = 0;
+};
+DataFolders& Folders();
+int LocateGameCd();
+void BuildCourseDataPath(int unused);
+int EnsureCourseData(int ask);
+int ClearGolferTempFiles(int keepPlayers, const char* const* keepNames = nullptr, int keepCount = 0);
+int PromptForCourseDisc(const char* discName, int twoButtons);
+void PromptForGameDisc();
+int PromptWithText(const char* text, int twoButtons);
+const char* GetInsertDiscText(const char* discName, char* out, size_t size);
+int RescanCourses();
+
+// ---- credits -------------------------------------------------------------------------------------------------------
+constexpr int kCreditsCount = 191;
+struct CreditsEntry {
+  const char* text;
+  uint16_t style;  // 0xFFEA heading, 0xFFFF name
+};
+extern CreditsEntry CreditsTable[kCreditsCount];
+void BuildCreditsTable();
+// Shows the screen; returns the number of frames drawn.
+int RunCreditsScreen();

@@ -1,0 +1,203 @@
+// The start-up sequence between display set-up and the message loop (data folders, courses, intro screens,
+// tour card, first game object, front end), its once-only teardown, and the game's active flag.
+#include <cstdio>
+#include <cstring>
+
+#include "framework/appneighbours.h"
+#include "framework/displaymgr.h"
+#include "framework/errors.h"
+#include "framework/fontmgr.h"
+#include "framework/gameapp.h"
+#include "framework/inputstate.h"
+#include "framework/mousepointer.h"
+#include "framework/registry.h"
+#include "framework/tourcard.h"
+#include "framework/uienv.h"
+#include "mmsystem.h"
+#include "platformlib/displaymode.h"
+
+namespace {
+
+int32_t gActive = 0;
+int32_t gFreed = 0;
+uint8_t gSeeds[2] = {};
+
+// The folder records below the root, in their fixed order; each must exist.
+int BuildFolderRecords() {
+  DataFolders& f = Folders();
+  struct Step {
+    PathRecord* record;
+    const char* a;
+    const char* b;
+  } steps[] = {{&f.menus, "DATA", "MENUS"}, {&f.fonts, "DATA", "FONTS"}, {&f.ui, "DATA", "UI"},
+               {&f.ui640, "DATA", "UI640"}, {&f.ui800, "DATA", "UI800"}, {&f.ui1024, "DATA", "UI800"}};
+  for (const Step& step : steps) {
+    *step.record = f.root;
+    if (PathAppend(step.record, step.a) || PathAppend(step.record, step.b) || !PathExists(step.record)) {
+      // Say which folder is missing; the box only says that files are.
+      char line[MAX_PATH + 32];
+      std::snprintf(line, sizeof line, "Missing folder %s%s", step.record->drive, step.record->directory);
+      WriteLogLine(line);
+      std::fprintf(stderr, "teebox: %s\n", line);
+      return ERR_FILENOTFOUND;
+    }
+  }
+  f.data = f.root;
+  if (PathAppend(&f.data, "DATA")) return ERR_FILENOTFOUND;
+  const int made = DirCreate(&f.root, "Players");
+  if (made && made != ERR_DUPLICATENAME) return made == ERR_VOLUMENOTFOUND ? ERR_VOLUMENOTFOUND : made;
+  f.players = f.root;
+  if (PathAppend(&f.players, "Players")) return ERR_FILENOTFOUND;
+  return 0;
+}
+
+void WaitUntil(uint32_t start, uint32_t ms) {
+  while (timeGetTime() - start < ms) Sleep(0);
+}
+
+void DrawTitle() {
+  ShowStartupPicture("title.dct", 0);
+  MemHandle font = 0;
+  char fonts[MAX_PATH];
+  if (!PathJoin(&Folders().fonts, nullptr, fonts, sizeof fonts)) return;
+  if (FontLoad(&font, fonts, "vavodu14.ffn", 0) != 0 || !font) return;
+  const DisplayGlobals& d = Display();
+  FontSelect(font, DrawnImage(), kAlignRight, 0xFFFFFFFF, 0, 0, 0);
+  const int32_t y = d.height - FontHeight();
+  if (TourCardPresent) {
+    char text[64];
+    std::snprintf(text, sizeof text, "Internet TOUR Edition: %s", kBuildText);
+    FontDrawText(d.width - 60, y, text);
+  } else {
+    FontDrawText(d.width - 10, y, kBuildText);
+  }
+  AddDirtyRect(d.screen);
+  UpdateScreen();
+  FontFree(&font);
+}
+
+}  // namespace
+
+const char* const kBuildText = "19980807";
+
+void SetAppActive() {
+  gActive = 1;
+  UiEnv().appActive = 1;
+}
+void ClearAppActive() {
+  gActive = 0;
+  UiEnv().appActive = 0;
+}
+int IsAppActive() { return gActive; }
+
+void ShowStartupPicture(const char* name, int showNow) {
+  if (AppHooks().loadDctBackground) AppHooks().loadDctBackground(&Folders().menus, name);
+  if (showNow && DisplayMgr().open) {
+    const MARect& screen = Display().screen;
+    BlitImage(DrawnImage(), screen, RoleImage(kRoleErase), screen);
+    AddDirtyRect(screen);
+  }
+}
+
+int PlayStartupMovie(int probe, const char* name) {
+  // No movie player: the movies are skipped as with "/NOMOVIES".
+  if (probe == -1 || Flags().noMovies || !AppHooks().playMovie) return 0;
+  return AppHooks().playMovie(name);
+}
+
+int RunStartupSequence() {
+  gFreed = 0;
+  MouseShutdown();
+  SetKeyFilter(0);
+  if (AppHooks().initGolferRoster) AppHooks().initGolferRoster();
+  const uint32_t now = timeGetTime();
+  gSeeds[0] = gSeeds[1] = static_cast<uint8_t>(now >> 4);
+
+  DataFolders& f = Folders();
+  if (PathSetToProgramDir(&f.root) && LocateGameCd()) f.root = f.discRoot;
+  int status = BuildFolderRecords();
+  if (status) ShowErrorText("Files missing, please reinstall!", true);
+  UiEnv().fontFolder = f.fonts.directory;
+
+  if (AppHooks().createCourseList) status = AppHooks().createCourseList();
+  if (status == 0) {
+    if (AppHooks().buildCourseList) AppHooks().buildCourseList();
+    if (AppGetCourseCount() == 0) ShowErrorText("No courses found, please insert CD!", true);
+  }
+
+  if (AppHooks().initPreferencesFile) AppHooks().initPreferencesFile();
+  if (AppHooks().startSound) AppHooks().startSound();
+  ClearGolferTempFiles(0);
+
+  const DisplayGlobals& d = Display();
+  if (!Flags().noIntro && PlayStartupMovie(1, "zqslogo.mad")) {
+    initgraphics(640, 480, d.depth);
+    if (PlayStartupMovie(0, "zqslogo.mad")) PlayStartupMovie(0, "intro.mad");
+    initgraphics(d.width, d.height, d.depth);
+  }
+
+  LoadTourCard(&f.data);
+
+  uint32_t titleTime = timeGetTime();
+  if (!Flags().noIntro) {
+    DrawTitle();
+    titleTime = timeGetTime();
+  }
+
+  int loaded = 0;
+  AppCreateGame(0);
+  Sleep(0);
+  if (AppHooks().loadGameFile) {
+    loaded = AppHooks().loadGameFile(&f.root, "LastGame.dat");
+    if (loaded != 0) {
+      if (AppHooks().deleteGame) AppHooks().deleteGame();
+      AppCreateGame(0);
+    }
+  }
+  Sleep(0);
+  if (AppHooks().setDefaultCourse) AppHooks().setDefaultCourse();
+
+  if (!Flags().noIntro) {
+    WaitUntil(titleTime, 2000);
+    ShowStartupPicture("legal.dct", 1);
+  }
+
+  const uint32_t noted = timeGetTime();
+  if (status == 0) {
+    MouseInit();
+    status = AppStartFrontEnd(0);
+  }
+
+  if (!Flags().noIntro) {
+    WaitUntil(noted, 2000);
+    while (timeGetTime() - noted < 4000 && !PollKeyMessages()) Sleep(0);
+  }
+
+  if (loaded == 5) {
+    AppShowMessageDialog("Cannot open saved game, file format changed.", 0);
+    if (AppHooks().redrawFrontEnd) AppHooks().redrawFrontEnd();
+  }
+
+  ShowErrorBox(status, true);
+  if (!(AppHooks().inDemoState && AppHooks().inDemoState())) SetKeyFilter(1);
+  FlushInput();
+  return status;
+}
+
+void FreeStartupResources() {
+  if (gFreed) return;
+  const AppNeighbours& hooks = AppHooks();
+  const bool round = AppRoundInProgress() != 0;
+  const bool written = hooks.gameFileWritten && hooks.gameFileWritten();
+  if (!written && !round && hooks.savePreferencesFile) hooks.savePreferencesFile();
+  SetKeyFilter(0);
+  if (round && hooks.endRoundAndSave) hooks.endRoundAndSave(&Folders().root);
+  FontFreeStandardSet();
+  if (hooks.freeCourseList) hooks.freeCourseList();
+  if (hooks.closeCommLayer) hooks.closeCommLayer();
+  MouseShutdown();
+  DisplayManagerClose();
+  if (hooks.deleteGame) hooks.deleteGame();
+  if (hooks.stopSound) hooks.stopSound();
+  gFreed = 1;
+}

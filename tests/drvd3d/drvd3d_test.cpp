@@ -176,6 +176,23 @@ TEST_F(Drvd3d, DeviceChoiceAndDisplayModes) {
   EXPECT_EQ(handlers.count(1124), 0u);  // the library's (none here) are back
 }
 
+TEST_F(Drvd3d, AboutChoosesTheCardOnceTheWindowIsKnown) {
+  setenv("VORTEL_DISPLAY", "5", 1);  // past the list: device 0
+  ASSERT_EQ(openhal(1), 1);
+  EXPECT_GE(vortellive.init(), 1);
+  vortellive.about();
+  EXPECT_NE(reinterpret_cast<const char*>(vortellive.about())[76], 0);
+  EXPECT_GE(AboutWord(60), 3);
+  EXPECT_NE(AboutWord(116) & 3, 0);  // texture memory could be queried
+  EXPECT_EQ(vortellive.setvideomode(2, 2, 0), 1);  // 800 x 600
+  ASSERT_EQ(vortellive.window(2), 1);
+  VortelLock* lock = vortellive.lockwindow();
+  ASSERT_NE(lock, nullptr);
+  EXPECT_EQ(lock->width, 800);
+  vortellive.unlockwindow(lock);
+  unsetenv("VORTEL_DISPLAY");
+}
+
 TEST_F(Drvd3d, TexturesBeforeAnyDeviceAreRefused) {
   EXPECT_THROW(vortellive.talloc(4, 4, 4, 0, 0), winapi::testing::ExitCalled);
 }

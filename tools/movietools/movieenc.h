@@ -1,0 +1,25 @@
+// The movie encoder: RGB frames to coded pictures and .mad files, the counterpart of the platform library's
+// movie decoder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace movietools {
+
+// One picture of width x height (multiples of 16) from 24-bit RGB pixels (3 bytes each, rows packed):
+// the frame chunk's data (quality word and coded words).
+std::vector<uint8_t> encodepicture(const uint8_t* rgb, int width, int height, int quality);
+
+// A .mad file: header chunk, one frame chunk per picture, end chunk.
+std::vector<uint8_t> encodemovie(const std::vector<std::vector<uint8_t>>& rgbframes, int width, int height,
+                                 int quality, uint32_t rate);
+
+// A chunk: id, whole size, data.
+void appendchunk(std::vector<uint8_t>& out, uint32_t id, const std::vector<uint8_t>& data);
+
+// The colour conversion the decoder inverts, for tests: 8-bit RGB of a 7-bit YUV sample.
+void yuvtorgb(int y7, int cb7, int cr7, uint8_t rgb[3]);
+
+}  // namespace movietools

@@ -322,6 +322,37 @@ TEST(Raster, HostileVerticesAreIgnoredOrClipped) {
   EXPECT_EQ(c.At(7, 7), 0xFF0000u);
 }
 
+TEST(Raster, GoldenDepthBlendCullAndSharedEdge) {
+  // A red square sloping away to the right and a green triangle at half depth cut by it at x = 8.
+  Canvas z(16, 16);
+  RasterState s = Plain();
+  s.zTest = s.zWrite = true;
+  DrawTriangle(z.target, z.z, s, V(0, 0, 0xFFFF0000, 0.0f), V(16, 0, 0xFFFF0000, 1.0f), V(16, 16, 0xFFFF0000, 1.0f));
+  DrawTriangle(z.target, z.z, s, V(0, 0, 0xFFFF0000, 0.0f), V(16, 16, 0xFFFF0000, 1.0f), V(0, 16, 0xFFFF0000, 0.0f));
+  DrawTriangle(z.target, z.z, s, V(2, 2, 0xFF00FF00, 0.5f), V(14, 2, 0xFF00FF00, 0.5f), V(8, 14, 0xFF00FF00, 0.5f));
+  EXPECT_EQ(z.At(6, 4), 0xFF0000u);
+  EXPECT_EQ(z.At(10, 4), 0x00FF00u);
+  d3dtest::ExpectGolden(z.Picture(), "ztest", 0);
+  // Half-transparent blue over red, and a counter-clockwise triangle that back-face culling drops.
+  Canvas b(16, 16);
+  RasterState t = Plain();
+  DrawTriangle(b.target, b.z, t, V(0, 0, 0xFFFF0000), V(16, 0, 0xFFFF0000), V(0, 16, 0xFFFF0000));
+  t.alphaBlend = true;
+  DrawTriangle(b.target, b.z, t, V(4, 4, 0x800000FF), V(16, 4, 0x800000FF), V(4, 16, 0x800000FF));
+  t.cull = D3DCULL_CCW;
+  DrawTriangle(b.target, b.z, t, V(8, 8, 0xFFFFFFFF), V(8, 16, 0xFFFFFFFF), V(16, 8, 0xFFFFFFFF));
+  d3dtest::ExpectGolden(b.Picture(), "blend", 0);
+  // Two triangles of one quad, added into black: one count a pixel along the shared diagonal.
+  Canvas e(16, 16, TargetFormat::Xrgb8888);
+  RasterState a = Plain();
+  a.alphaBlend = true;
+  a.srcBlend = a.destBlend = D3DBLEND_ONE;
+  DrawTriangle(e.target, e.z, a, V(1.5f, 2.25f, 0xFF808080), V(14.5f, 1.75f, 0xFF808080), V(13.25f, 14.5f, 0xFF808080));
+  DrawTriangle(e.target, e.z, a, V(1.5f, 2.25f, 0xFF808080), V(13.25f, 14.5f, 0xFF808080), V(2.75f, 13.5f, 0xFF808080));
+  for (uint32_t pixel : e.Picture().rgb) EXPECT_TRUE(pixel == 0 || pixel == 0x808080) << std::hex << pixel;
+  d3dtest::ExpectGolden(e.Picture(), "shared", 0);
+}
+
 TEST(Raster, ClearFillsColourAndDepthInsideTheTarget) {
   Canvas c(8, 8);
   ClearRect(c.target, &c.z, -4, 2, 100, 4, 0x00FF00, 0.0f);

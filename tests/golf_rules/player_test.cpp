@@ -1,4 +1,6 @@
 // The golfer in play: attaching a record, view options, stance, animation counts and course conditions.
+#include "ballphysics/ground.h"
+#include "golf/launch.h"
 #include "rules_fixture.h"
 
 namespace rules {
@@ -105,6 +107,59 @@ TEST_F(PlayerTest, ChangingTheModeKeepsTheGolfersPlaceOnTheHole) {
   EXPECT_EQ(q->holedOut, 1u);
   EXPECT_EQ(q->machineId, 5u);
   EXPECT_FLOAT_EQ(q->stance.y, 4.0f);
+}
+
+}  // namespace
+}  // namespace rules
+
+namespace rules {
+namespace {
+
+TEST_F(PlayerTest, ANetworkShotSendsItsSettingsAndTheOtherMachineTakesThemOver) {
+  ASSERT_TRUE(balltest::makeGround(60, 200, 0x10));
+  TGame* g = MakeGame(kModeStroke, 2);
+  g->SetNetworkGame(1);
+  g->localPlayer = 0;
+  g->roundRunning = 1;
+  g->SetCurrentPlayer(0);
+  TPlayer* p = g->players->GetPlayer(0);
+  PlaceBallAt(p, Vector3{0.0f, -80.0f, 0.0f});
+  p->windCondition = 7;
+  p->SetClub(9);
+  std::vector<uint8_t> block;
+  uint32_t blockId = 0;
+  GolfSvc().sendBlock = [&](int machine, uint32_t id, const void* data, size_t n) {
+    EXPECT_EQ(machine, -1);
+    blockId = id;
+    block.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + n);
+  };
+  ShotAimPoint = Vector3{0.0f, 40.0f, 0.0f};
+  ASSERT_EQ(PlayCurrentShot(0.8f, 0.0f, 0.0f), 1);
+  EXPECT_EQ(blockId, 0x70fu);
+  ASSERT_EQ(block.size(), sizeof(ShotSetUpBlock));
+  ShotSetUpBlock settings;
+  std::memcpy(&settings, block.data(), sizeof settings);
+  EXPECT_EQ(settings.wind, 0);  // repaired before it went out
+  EXPECT_EQ(settings.club, 9);
+  EXPECT_FLOAT_EQ(settings.position.y, -80.0f);
+  EXPECT_EQ(Strokes(g, 0, 0, 0), 1u);
+  EXPECT_GT(p->ball.position.y, -40.0f);
+  Pump();
+  // On a machine whose turn it is not, the settings are taken over; on the turn machine they are ignored.
+  auto* copy = static_cast<ShotSetUpBlock*>(GolfBlockAlloc(sizeof(ShotSetUpBlock)));
+  *copy = settings;
+  copy->club = 4;
+  SendGolfMessage(kGolfRemoteSettings, reinterpret_cast<intptr_t>(copy));
+  EXPECT_EQ(p->currentClub, 9);
+  g->SetCurrentPlayer(1);
+  copy = static_cast<ShotSetUpBlock*>(GolfBlockAlloc(sizeof(ShotSetUpBlock)));
+  *copy = settings;
+  copy->club = 4;
+  SendGolfMessage(kGolfRemoteSettings, reinterpret_cast<intptr_t>(copy));
+  EXPECT_EQ(g->players->GetPlayer(1)->currentClub, 4);
+  EXPECT_FLOAT_EQ(g->players->GetPlayer(1)->ball.position.y, -80.0f);
+  EXPECT_EQ(GetGolfStatus(), 0x70fu);
+  EXPECT_EQ(GolfState.polling, 1u);
 }
 
 }  // namespace

@@ -1,0 +1,61 @@
+// The computer golfer's decision: a long tee shot (aim search over candidates) and a putt (compensated aim).
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <string>
+
+#include "course/holedata.h"
+#include "golf/aigolfer.h"
+#include "golf/game.h"
+#include "golf/gameflow.h"
+#include "golf/golfmsg.h"
+#include "golf/services.h"
+#include "holewriter.h"
+
+namespace {
+
+// A game of one computer golfer on a demonstration hole of the given depth, its ball at `from`.
+TGame* ready(uint32_t depth) {
+  const std::string base =
+      (std::filesystem::temp_directory_path() / ("bench_golf_rules_" + std::to_string(depth))).string();
+  holewriter::WriteHole(holewriter::DemoHole(48, depth, 11), base);
+  GolfSvc().holeFile = [base](int, int) { return base + ".hnf"; };
+  CreateGame(kModeStroke);
+  TGame* g = CurrentGame();
+  g->players->SetComputer(0, true);
+  TPlayer* p = g->players->GetPlayer(0);
+  p->flags |= kGolferTakesPart;
+  p->bag = 0x1FFFFF;
+  g->SetOptionField(5, 4);
+  g->LoadHole();
+  g->SetCurrentPlayer(0);
+  return g;
+}
+
+void decide(benchmark::State& state, TGame* g) {
+  if (!g) return;
+  golf_svc::SeedRandom15(1);
+  for (auto _ : state) {
+    AimRecord aim;
+    ResetAimRecord(&aim);
+    aim.stage = 2;
+    ComputerGolferPlay(&aim);
+    benchmark::DoNotOptimize(aim.power);
+  }
+  DeleteCurrentGame();
+}
+
+void BM_DecideLongTeeShot(benchmark::State& state) { decide(state, ready(400)); }
+BENCHMARK(BM_DecideLongTeeShot)->Unit(benchmark::kMillisecond);
+
+void BM_DecidePutt(benchmark::State& state) {
+  TGame* g = ready(170);
+  TPlayer* p = g->players->GetPlayer(0);
+  PlaceBallAt(p, Vector3{g->pinPosition.x + 3.0f, g->pinPosition.y - 6.0f, 0.0f});
+  decide(state, g);
+}
+BENCHMARK(BM_DecidePutt)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -66,7 +66,6 @@ int RunCreditsScreen() {
   for (const CreditsEntry& entry : CreditsTable) total += entry.text ? lineHeight : kBlankSpacing;
   const int32_t areaHeight = kCreditsArea.bottom - kCreditsArea.top;
 
-  FlushInput();
   int frames = 0;
   uint32_t offset = 0;
   const uint32_t start = timeGetTime();

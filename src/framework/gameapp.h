@@ -69,6 +69,11 @@ void ResetGameApp();
 
 int ProgramMain(int argc, char** argv);
 int OpenGameWindow();
+// Steps of the window set-up and the teardown, on their own for tests.
+int DoubleStartGuard();    // 1: the last start was less than 5 s ago (else the start time is noted)
+int AnotherCopyRunning();  // 1: a window with the game's title that is not a shell folder exists
+void StepDownResolution();
+void TeardownProgram();
 void RequestQuit();
 
 // The teardown steps of the main function, in their order; the hook sees the name of each step (tests).

@@ -148,6 +148,48 @@ int ParseCommandLine(int argc, char** argv) {
   return 1;
 }
 
+int DoubleStartGuard() {
+  int32_t launched = 0;
+  if (AppGetPreference(kPrefLaunchTime, &launched)) launched = 0;
+  const uint32_t now = timeGetTime();
+  const uint32_t last = static_cast<uint32_t>(launched);
+  if (now > last && now - last < 5000) return 1;
+  AppSetPreference(kPrefLaunchTime, static_cast<int32_t>(now));
+  return 0;
+}
+
+int AnotherCopyRunning() {
+  HWND other = FindWindowA(nullptr, kProductTitle);
+  if (!other) return 0;
+  // A shell folder window may carry the game's title.
+  char className[51] = {};
+  GetClassNameA(other, className, 50);
+  return std::strcmp(className, "CabinetWClass") != 0 ? 1 : 0;
+}
+
+void StepDownResolution() {
+  while (gDisplay.resolution > 0 && !GetVideoModeAvailable(gDisplay.resolution)) {
+    --gDisplay.resolution;
+    if (gDisplay.resolutionFromRegistry) gDisplay.settingsChanged = 1;
+  }
+}
+
+void TeardownProgram() {
+  NoteTeardown("FreeStartupResources");
+  FreeStartupResources();
+  NoteTeardown("MemShutdown1");
+  MemDebugNoOp();
+  NoteTeardown("AnimationCache");
+  NoteTeardown("DisplayManagerClose");
+  DisplayManagerClose();
+  NoteTeardown("MemShutdown2");
+  MemDebugNoOp();
+  if (gDisplay.hardwareActive) {
+    NoteTeardown("VORTEL_restore");
+    RestoreHardware();
+  }
+}
+
 int OpenGameWindow() {
   gDisplay.width = 800;
   gDisplay.height = 600;
@@ -156,22 +198,12 @@ int OpenGameWindow() {
   SetKeyFilter(0);
   MemInit(gDisplay.width, gDisplay.height);
 
-  // A second start within five seconds of the last one ends silently.
-  int32_t launched = 0;
-  if (AppGetPreference(kPrefLaunchTime, &launched)) launched = 0;
-  const uint32_t now = timeGetTime();
-  if (now > static_cast<uint32_t>(launched) && now - static_cast<uint32_t>(launched) < 5000) exitprogram();
-  AppSetPreference(kPrefLaunchTime, static_cast<int32_t>(now));
-
+  if (DoubleStartGuard()) exitprogram();
   HINSTANCE instance = GetModuleHandleA("VODOVU.EXE");
-  if (HWND other = FindWindowA(nullptr, kProductTitle)) {
-    char className[51] = {};
-    GetClassNameA(other, className, 50);
-    if (std::strcmp(className, "CabinetWClass") != 0) {
-      MessageBoxA(nullptr, "Only one Zarvo Velmarth 99 VEX TOUR Golf game can run at a time.", "SORRY",
-                  MB_ICONHAND | MB_SYSTEMMODAL | MB_SETFOREGROUND);
-      exitprogram();
-    }
+  if (AnotherCopyRunning()) {
+    MessageBoxA(nullptr, "Only one Zarvo Velmarth 99 VEX TOUR Golf game can run at a time.", "SORRY",
+                MB_ICONHAND | MB_SYSTEMMODAL | MB_SETFOREGROUND);
+    exitprogram();
   }
 
   initmainthread();
@@ -220,10 +252,7 @@ int OpenGameWindow() {
 
   displayoptions = DISPLAY_BLITTING | DISPLAY_NOFLIP;
   BuildVideoModeTable();
-  while (gDisplay.resolution > 0 && !GetVideoModeAvailable(gDisplay.resolution)) {
-    --gDisplay.resolution;
-    if (gDisplay.resolutionFromRegistry) gDisplay.settingsChanged = 1;
-  }
+  StepDownResolution();
   AppSetPreference(kPref3DEnable, gDisplay.hardwareActive);
   AppSetPreference(kPrefResolution, gDisplay.resolution);
   SetScreenRect(1, 0);
@@ -336,19 +365,7 @@ int ProgramMain(int argc, char** argv) {
     if (gLoop.quitRequest && !gLoop.queueDestroyed) MainLoopIdle();
   }
 
-  NoteTeardown("FreeStartupResources");
-  FreeStartupResources();
-  NoteTeardown("MemShutdown1");
-  MemDebugNoOp();
-  NoteTeardown("AnimationCache");
-  NoteTeardown("DisplayManagerClose");
-  DisplayManagerClose();
-  NoteTeardown("MemShutdown2");
-  MemDebugNoOp();
-  if (gDisplay.hardwareActive) {
-    NoteTeardown("VORTEL_restore");
-    RestoreHardware();
-  }
+  TeardownProgram();
   WriteLogLine("Game ended");
   return exitCode;
 }

@@ -301,11 +301,11 @@ void DrawTriangle(const RasterTarget& t, const RasterDepth& d, const RasterState
   const double fx0 = static_cast<double>(X[0]) / kSub, fy0 = static_cast<double>(Y[0]) / kSub;
   const double dx1 = static_cast<double>(X[1] - X[0]) / kSub, dy1 = static_cast<double>(Y[1] - Y[0]) / kSub;
   const double dx2 = static_cast<double>(X[2] - X[0]) / kSub, dy2 = static_cast<double>(Y[2] - Y[0]) / kSub;
-  const double det = dx1 * dy2 - dx2 * dy1;
+  const double inv = 1.0 / (dx1 * dy2 - dx2 * dy1);
   float ddx[kAttrs], ddy[kAttrs], base[kAttrs];
   for (int k = 0; k < kAttrs; ++k) {
     const double f0 = F(at[0])[k], f1 = F(at[1])[k] - f0, f2 = F(at[2])[k] - f0;
-    const double gx = (f1 * dy2 - f2 * dy1) / det, gy = (f2 * dx1 - f1 * dx2) / det;
+    const double gx = (f1 * dy2 - f2 * dy1) * inv, gy = (f2 * dx1 - f1 * dx2) * inv;
     ddx[k] = static_cast<float>(gx), ddy[k] = static_cast<float>(gy);
     base[k] = static_cast<float>(f0 - gx * fx0 - gy * fy0);
   }

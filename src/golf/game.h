@@ -152,6 +152,8 @@ class TGame {
   virtual void SetUpRound() {}
   virtual void SetUpPlayers();
   virtual int MinimumPlayers() const { return 1; }
+  // Picks the first hole of a new game (the shootout draws one in a network game).
+  virtual void ChooseStartingHole() {}
   // Shot-clock violations of a golfer so far (1..5 once counted).
   virtual int CountViolation(int slot);
   // Where the current golfer should aim: the pin.
@@ -236,7 +238,7 @@ class TShootoutGame : public TGame {
   void SetUpPlayers() override;
   void ResetState() override;
   // In a network game the starting hole is drawn at random.
-  void ChooseStartingHole();
+  void ChooseStartingHole() override;
   bool CountsStrokes() const override { return !shootoffRunning; }
   // After the common game: the shoot-off state (running, counter, first-hole word, last eliminated slot,
   // the spot and each golfer's shoot-off shot played).

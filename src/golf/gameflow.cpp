@@ -37,6 +37,7 @@ void TGame::StartHole() {
   finishing = 0;
   finalResultsShown = 0;
   GolfState.firstShotOfGame = 1;
+  ChooseStartingHole();
   for (int s = 0; s < TPlayerList::kSlots; ++s) {
     TPlayer* p = players->GetPlayer(s);
     if (!p) continue;

@@ -224,3 +224,70 @@ TEST_F(MessagesTest, TheLastGolferLeavingANetGameEndsItAtOnce) {
 
 }  // namespace
 }  // namespace rules
+
+namespace rules {
+namespace {
+
+class FlowTest : public RulesTest {};
+
+TEST_F(FlowTest, SimpleLinksOfTheChain) {
+  struct Case {
+    uint32_t id;
+    intptr_t arg;
+    std::vector<uint32_t> next;
+  };
+  const Case cases[] = {
+      {0x70b, 0, {0x70b, 0x70a, 0x70c, 0x70d}},
+      {0x71c, 0, {0x71c, 0x712}},
+      {0x723, 0, {0x723, 0x724}},
+      {0x70e, 0, {0x70e, 0x715}},
+  };
+  for (const Case& c : cases) {
+    DeleteCurrentGame();
+    ResetGolfHandler();
+    TGame* g = MakeGame(kModeStroke, 2);
+    g->roundRunning = 1;
+    g->pinPosition = Vector3{0.0f, 100.0f, 0.0f};
+    PostGolfMessage(c.id, c.arg);
+    Pump(c.next.size());
+    EXPECT_EQ(TakeDispatched(), c.next) << std::hex << c.id;
+    Pump();
+    TakeDispatched();
+  }
+  EXPECT_EQ(frontEnd, 1);  // from 0x70e
+}
+
+TEST_F(FlowTest, AGolferLeavingTheHoleHandsTheTurnOn) {
+  TGame* g = MakeGame(kModeStroke, 2);
+  g->roundRunning = 1;
+  g->pinPosition = Vector3{0.0f, 100.0f, 0.0f};
+  g->SetCurrentPlayer(0);
+  SetStrokes(g, 0, 3, false);
+  SetStrokes(g, 1, 2, false);
+  g->players->GetPlayer(1)->ball.position = Vector3{0.0f, 90.0f, 0.0f};
+  SendGolfMessage(kGolfLeaveHole);
+  EXPECT_EQ(g->players->GetPlayer(0)->holedOut, 1u);
+  EXPECT_EQ(Strokes(g, 0, 0, 0), 3u);
+  EXPECT_EQ(g->state.currentPlayer, 1);
+  Pump(1);
+  EXPECT_EQ(TakeDispatched(), std::vector<uint32_t>{0x713});
+}
+
+TEST_F(FlowTest, TheHoleSeedIsDrawnLocallyOrSentByTheTurnMachine) {
+  TGame* g = MakeGame(kModeStroke, 1);
+  g->roundRunning = 1;
+  SendGolfMessage(kGolfHoleStart);
+  EXPECT_LT(g->view->seed, 65536u);
+  EXPECT_TRUE(sent.empty());
+  g->SetNetworkGame(1);
+  SendGolfMessage(kGolfHoleStart);
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent[0].id, 0x729u);
+  EXPECT_EQ(sent[0].argument, g->view->seed);
+  EXPECT_EQ(g->players->GetPlayer(0)->machineId, 1u);
+  SendGolfMessage(kGolfSeed, 4321);
+  EXPECT_EQ(g->view->seed, 4321u);
+}
+
+}  // namespace
+}  // namespace rules

@@ -258,3 +258,31 @@ TEST_F(ShootoutTest, ASavedShootoutKeepsItsShootoff) {
 
 }  // namespace
 }  // namespace rules
+
+namespace rules {
+namespace {
+
+TEST_F(ShootoutTest, ANetworkShootoutStartsAtARandomHoleThatLeavesRoomForTheRound) {
+  for (uint32_t seed = 1; seed < 30; ++seed) {
+    golf_svc::SeedRandom15(seed);
+    TShootoutGame* g = Game(2);
+    g->state.holeCount = 9;
+    g->SetNetworkGame(1);
+    g->ChooseStartingHole();
+    EXPECT_LE(g->state.firstHole, 9) << seed;
+    EXPECT_EQ(g->state.hole, g->state.firstHole);
+  }
+  TShootoutGame* full = Game(2);
+  full->state.holeCount = 18;
+  full->SetNetworkGame(1);
+  full->ChooseStartingHole();
+  EXPECT_EQ(full->state.firstHole, 0);
+  // A local game keeps the hole it was given.
+  TShootoutGame* local = Game(2);
+  local->state.firstHole = local->state.hole = 4;
+  local->ChooseStartingHole();
+  EXPECT_EQ(local->state.firstHole, 4);
+}
+
+}  // namespace
+}  // namespace rules

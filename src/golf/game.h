@@ -251,6 +251,7 @@ class TShootoutGame : public TGame {
 
  private:
   void settleShootoff();
+  bool choosesShootoffSpot() const;
 };
 
 class TPracticeGame : public TGame {

@@ -33,6 +33,8 @@ void PlaceBallAt(TPlayer* p, const Vector3& at) {
 void TGame::ShowHoleStatus() { PostGolfMessage(kGolfShowGolfer); }
 
 void TGame::StartHole() {
+  // A new round: nothing of an earlier game's handshakes or timers carries over.
+  ResetGolfHandler();
   roundRunning = 1;
   finishing = 0;
   finalResultsShown = 0;

@@ -286,6 +286,16 @@ void TShootoutGame::OnShotFinished() {
   }
 }
 
+bool TShootoutGame::choosesShootoffSpot() const {
+  if (state.currentPlayer < TPlayerList::kSlots) return IsLocalTurn();
+  // Between turns the machine of the first golfer still in the game chooses.
+  for (int s = 0; s < TPlayerList::kSlots; ++s) {
+    const TPlayer* p = players->GetPlayer(s);
+    if (p && (p->flags & kGolferTakesPart) && !(p->flags & kGolferGone)) return static_cast<uint32_t>(s) == localPlayer;
+  }
+  return false;
+}
+
 void TShootoutGame::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   const uint32_t id = static_cast<uint32_t>(wParam);
   if (message != kGolfWindowMessage || ending || !roundRunning) {
@@ -322,7 +332,7 @@ void TShootoutGame::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t l
       if (!networked) {
         PlaceShootoffGolfers(ChooseShootoffSpot());
         PostGolfMessage(kGolfShootoffReady);
-      } else if (IsLocalTurn() || state.currentPlayer >= TPlayerList::kSlots) {
+      } else if (choosesShootoffSpot()) {
         if (GolfSvc().send) GolfSvc().send(-1, kGolfShootoffStart, 0);
         shootoffAcks = 1u << localPlayer;
         GolfState.allAcknowledged = 0;

@@ -286,3 +286,25 @@ TEST_F(ShootoutTest, ANetworkShootoutStartsAtARandomHoleThatLeavesRoomForTheRoun
 
 }  // namespace
 }  // namespace rules
+
+namespace rules {
+namespace {
+
+TEST_F(ShootoutTest, BetweenTurnsOnlyTheFirstGolfersMachineStartsTheShootoff) {
+  for (uint32_t local : {0u, 1u}) {
+    TShootoutGame* g = Game(2);
+    g->SetNetworkGame(1);
+    g->localPlayer = local;
+    g->roundRunning = 1;
+    g->state.currentPlayer = 12;
+    sent.clear();
+    SendGolfMessage(kGolfShootoffStart);
+    ASSERT_EQ(sent.size(), 1u) << local;
+    EXPECT_EQ(sent[0].id, local == 0 ? 0x725u : 0x716u) << local;
+    EXPECT_EQ(GolfState.handshakeTimer != 0, local == 0) << local;
+    ResetGolfHandler();
+  }
+}
+
+}  // namespace
+}  // namespace rules

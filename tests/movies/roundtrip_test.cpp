@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "moviefixture.h"
+
+namespace {
+
+std::vector<PixelPair> DecodeCoded(const std::vector<uint8_t>& coded, int width, int height) {
+  std::vector<PixelPair> frame(static_cast<size_t>(width / 2) * height, 0xDEADBEEF);
+  EXPECT_EQ(moviedecodeframe(coded.data(), coded.size(), frame.data(), width, height), 0);
+  return frame;
+}
+
+TEST(MovieRoundTrip, PictureSurvivesWithinPsnr) {
+  struct Case {
+    int width, height, quality;
+    double psnr;
+  } cases[] = {{64, 48, 1, 34.0}, {32, 32, 4, 30.0}, {320, 240, 2, 32.0}, {16, 16, 12, 24.0}};
+  for (const Case& c : cases) {
+    const std::vector<uint8_t> rgb = TestPicture(c.width, c.height, c.quality);
+    const std::vector<uint8_t> coded = movietools::encodepicture(rgb.data(), c.width, c.height, c.quality);
+    const std::vector<PixelPair> frame = DecodeCoded(coded, c.width, c.height);
+    EXPECT_GT(Psnr(rgb, PairsToRgb(frame, c.width, c.height)), c.psnr) << c.width << "x" << c.height << " q" << c.quality;
+  }
+}
+
+TEST(MovieRoundTrip, NoisyPictureUsesEscapesAndLongCodes) {
+  std::mt19937 random(3);
+  const int width = 48, height = 32;
+  std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+  for (auto& b : rgb) b = static_cast<uint8_t>(random());
+  const std::vector<uint8_t> coded = movietools::encodepicture(rgb.data(), width, height, 1);
+  const std::vector<PixelPair> frame = DecodeCoded(coded, width, height);
+  // The finest detail of noise is lost; the mean luminance of each 8 x 8 block survives.
+  double error = 0;
+  for (int by = 0; by < height; by += 8)
+    for (int bx = 0; bx < width; bx += 8) {
+      double source = 0, decoded = 0;
+      for (int y = by; y < by + 8; ++y)
+        for (int x = bx; x < bx + 8; ++x) {
+          const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+          source += 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2];
+          const PixelPair pair = frame[static_cast<size_t>(y) * (width / 2) + x / 2];
+          decoded += 2.0 * static_cast<double>((x & 1) ? (pair >> 16) & 0xFF : pair >> 24);
+        }
+      error = std::max(error, std::fabs(source - decoded) / 64);
+    }
+  EXPECT_LT(error, 3.0);
+}
+
+TEST(MovieRoundTrip, MacroblocksLandInRasterOrder) {
+  // A flat colour per macroblock: each 16 x 16 area of the decoded frame must hold its own colour.
+  const int width = 64, height = 48;
+  std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const int m = (y / 16) * 4 + x / 16;
+      uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+      p[0] = static_cast<uint8_t>(m * 20);
+      p[1] = static_cast<uint8_t>(250 - m * 20);
+      p[2] = static_cast<uint8_t>((m * 77) & 0xFF);
+    }
+  const std::vector<PixelPair> frame = DecodeCoded(movietools::encodepicture(rgb.data(), width, height, 2), width, height);
+  const std::vector<uint8_t> back = PairsToRgb(frame, width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      for (int k = 0; k < 3; ++k) {
+        const size_t i = (static_cast<size_t>(y) * width + x) * 3 + k;
+        ASSERT_NEAR(back[i], rgb[i], 6) << x << "," << y;
+      }
+}
+
+TEST(MovieRoundTrip, DcOnlyBlocksAreFilledFlat) {
+  // A flat grey picture codes every block as its DC value alone.
+  const int width = 16, height = 16;
+  std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3, 100);
+  const std::vector<uint8_t> coded = movietools::encodepicture(rgb.data(), width, height, 3);
+  std::vector<uint16_t> words(6 * 65 + 1);
+  const int64_t count = dctbegin(coded.data() + 4, coded.size() - 4, words.data(), words.size());
+  ASSERT_EQ(count, 6 * 2 + 1);
+  for (int b = 0; b < 6; ++b) EXPECT_EQ(words[2 * b + 1], kDctEndWord);
+  const std::vector<PixelPair> frame = DecodeCoded(coded, width, height);
+  for (PixelPair p : frame) EXPECT_EQ(p, frame[0]);
+  EXPECT_EQ(frame[0] >> 24, 50u);
+}
+
+TEST(MovieDamage, TruncatedOrCorruptDataIsRefused) {
+  const int width = 32, height = 32;
+  const std::vector<uint8_t> rgb = TestPicture(width, height);
+  const std::vector<uint8_t> coded = movietools::encodepicture(rgb.data(), width, height, 2);
+  std::vector<PixelPair> frame(static_cast<size_t>(width / 2) * height);
+  for (size_t cut : {size_t{0}, size_t{3}, size_t{4}, size_t{10}, coded.size() / 2, coded.size() - 2}) {
+    // Exact-size copies so that the sanitizer sees any read past the end.
+    std::vector<uint8_t> part(coded.begin(), coded.begin() + static_cast<long>(cut));
+    EXPECT_EQ(moviedecodeframe(part.data(), part.size(), frame.data(), width, height), -1) << cut;
+  }
+  std::vector<uint8_t> wrongsize = coded;
+  EXPECT_EQ(moviedecodeframe(wrongsize.data(), wrongsize.size(), frame.data(), 30, 32), -1);
+  wrongsize[0] = 0x10;
+  wrongsize[1] = 0x01;  // quality 272
+  EXPECT_EQ(moviedecodeframe(wrongsize.data(), wrongsize.size(), frame.data(), width, height), -1);
+  // Words that end the picture early: fewer macroblocks than the frame holds.
+  const uint16_t early[] = {0x7FC0};  // DC 0x1FF
+  std::vector<uint16_t> words(16);
+  EXPECT_EQ(dctdecodeblock(early, 1, words.data(), words.size()), 1);
+  EXPECT_EQ(dctdecodepicture(words.data(), 1, frame.data(), width, height), -1);
+  // Output list too small.
+  std::vector<uint16_t> small(5);
+  std::vector<uint16_t> input(coded.size() / 2 - 2);
+  for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<uint16_t>(coded[4 + 2 * i] | coded[5 + 2 * i] << 8);
+  EXPECT_EQ(dctdecodeblock(input.data(), input.size(), small.data(), small.size()), -1);
+}
+
+TEST(MovieDamage, EscapeCannotForgeTheEndWordAndUnknownCodesFail) {
+  // DC 0, escape, 16 bits 0xFE00: refused.
+  // 10 zero bits, then "000001" -> bits 10..15 = 000001 -> word0 = 0x0001; next 16 bits 0xFE00.
+  const uint16_t forged2[] = {0x0001, 0xFE00, 0x7FC0};
+  std::vector<uint16_t> words(64);
+  EXPECT_EQ(dctdecodeblock(forged2, 3, words.data(), words.size()), -1);
+  // 10 zero bits then thirteen zeros: no such code.
+  const uint16_t unknown[] = {0x0000, 0x0000, 0x0000};
+  EXPECT_EQ(dctdecodeblock(unknown, 3, words.data(), words.size()), -1);
+}
+
+}  // namespace

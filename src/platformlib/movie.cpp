@@ -278,8 +278,9 @@ int64_t dctbegin(const uint8_t* data, size_t bytes, uint16_t* words, size_t capa
 }
 
 // ---- colour rows ---------------------------------------------------------------------------------------------------
-// A packed sum holds red, green and blue in three 10-bit fields, each biased by 128 so that it never goes
-// negative; the saturating tables clip each field to 0..127 and shift it into the window's pixel format.
+// A packed sum holds red, green and blue in three 10-bit fields. Each colour-difference entry carries a bias of
+// 128 in every field so that no field goes negative or carries into the next; the saturating tables remove
+// the bias of 256, clip each field to 0..127 and shift it into the window's pixel format.
 namespace {
 
 int colourdepth = 0;
@@ -288,7 +289,7 @@ uint16_t satred[1024], satgreen[1024], satblue[1024];
 const PixelPair* videoframe = nullptr;
 
 uint32_t packfields(int r, int g, int b) {
-  return static_cast<uint32_t>(r & 1023) | static_cast<uint32_t>(g & 1023) << 10 | static_cast<uint32_t>(b & 1023) << 20;
+  return static_cast<uint32_t>(r) | static_cast<uint32_t>(g) << 10 | static_cast<uint32_t>(b) << 20;
 }
 
 inline uint32_t topixel(uint32_t sum) { return satred[sum & 1023] | satgreen[(sum >> 10) & 1023] | satblue[sum >> 20]; }
@@ -300,6 +301,9 @@ inline uint32_t pairpixels(PixelPair p) {
   return left | right << 16;
 }
 
+// What lies right of a row's last pair: its own colour and right pixel, so the edge is held.
+inline PixelPair lastpair(PixelPair p) { return (p & 0x00FFFFFF) | (p & 0x00FF0000) << 8; }
+
 inline uint32_t avgbytes(uint32_t a, uint32_t b) { return ((a & 0xFEFEFEFE) >> 1) + ((b & 0xFEFEFEFE) >> 1) + (a & b & 0x01010101); }
 
 }  // namespace
@@ -308,13 +312,13 @@ void buildvideocolourtables(int depth) {
   colourdepth = depth;
   for (int i = 0; i < 128; ++i) {
     const double v = (i - 64) + 0.5;
-    lumtable[i] = packfields(128 + i, 128 + i, 128 + i);
-    // Cb: green and blue; Cr: red and green.  The fields add as signed 10-bit values.
-    cd1table[i] = packfields(0, static_cast<int>(std::lround(v * -0.3441)), static_cast<int>(std::lround(v * 1.772)));
-    cd2table[i] = packfields(static_cast<int>(std::lround(v * 1.402)), static_cast<int>(std::lround(v * -0.7141)), 0);
+    lumtable[i] = packfields(i, i, i);
+    // Cb adds to green and blue, Cr to red and green.
+    cd1table[i] = packfields(128, 128 + static_cast<int>(std::lround(v * -0.3441)), 128 + static_cast<int>(std::lround(v * 1.772)));
+    cd2table[i] = packfields(128 + static_cast<int>(std::lround(v * 1.402)), 128 + static_cast<int>(std::lround(v * -0.7141)), 128);
   }
   for (int f = 0; f < 1024; ++f) {
-    const uint32_t s = static_cast<uint32_t>(std::clamp(f - 128, 0, 127));
+    const uint32_t s = static_cast<uint32_t>(std::clamp(f - 256, 0, 127));
     if (depth == 15) {
       satred[f] = static_cast<uint16_t>((s >> 2) << 10);
       satgreen[f] = static_cast<uint16_t>((s >> 2) << 5);
@@ -343,7 +347,7 @@ void yuvrowdouble(const PixelPair* pairs, uint32_t* output, int32_t count) {
 void yuvwiden(const PixelPair* pairs, PixelPair* output, int32_t count) {
   for (int32_t i = 0; i < count; ++i) {
     const PixelPair p = pairs[i];
-    const PixelPair n = i + 1 < count ? pairs[i + 1] : p;
+    const PixelPair n = i + 1 < count ? pairs[i + 1] : lastpair(p);
     const uint32_t l = p >> 24, r = (p >> 16) & 0xFF, nl = n >> 24;
     output[2 * i] = (p & 0xFFFF) | ((l + r) >> 1) << 16 | l << 24;
     const uint32_t chroma = avgbytes(p & 0xFFFF, n & 0xFFFF);
@@ -357,7 +361,7 @@ void yuvwidenavg(const PixelPair* rowa, const PixelPair* rowb, PixelPair* output
   for (int32_t i = 0; i < count; ++i) mean[i] = avgbytes(rowa[i], rowb[i]);
   for (int32_t i = 0; i < count; ++i) {
     const PixelPair p = mean[i];
-    const PixelPair n = i + 1 < count ? mean[i + 1] : p;
+    const PixelPair n = i + 1 < count ? mean[i + 1] : lastpair(p);
     const uint32_t l = p >> 24, r = (p >> 16) & 0xFF, nl = n >> 24;
     // Writing pairs 2i and 2i + 1 only overwrites averaged pairs already read.
     output[2 * i] = (p & 0xFFFF) | ((l + r) >> 1) << 16 | l << 24;

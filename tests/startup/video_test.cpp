@@ -1,0 +1,163 @@
+// Resolutions the display or the hardware back end can show, the step-down, relaunch, and the teardown order.
+#include <string>
+#include <vector>
+
+#include "framework/errors.h"
+#include "startup_fixture.h"
+
+namespace {
+
+using VideoTest = StartupTest;
+
+TEST_F(VideoTest, HardwareModeListDecidesUsableResolutions) {
+  Display().hardwareActive = 1;
+  const HardwareMode modes[] = {
+      {640, 480, 16, 3, 1, 3, 2},   {800, 600, 15, 4, 1, 3, 2},     // 15 bits count as 16
+      {1024, 768, 16, 11, 1, 2, 1},                                // too few pages
+      {1280, 1024, 32, 3, 1, 3, 2},                                // wrong depth
+      {1600, 1200, 16, 5, 1, 3, 2},                                // wrong pixel format
+  };
+  SetHardwareModeList(modes, 5);
+  EXPECT_EQ(BuildVideoModeTable(), 1024000);
+  EXPECT_EQ(std::vector<int32_t>(VideoModeAvailable, VideoModeAvailable + 5), (std::vector<int32_t>{1, 1, 0, 0, 0}));
+  // A back end that offers one resolution only still gets 640 x 480.
+  SetHardwareModeList(modes + 1, 1);
+  BuildVideoModeTable();
+  EXPECT_EQ(std::vector<int32_t>(VideoModeAvailable, VideoModeAvailable + 5), (std::vector<int32_t>{2, 1, 0, 0, 0}));
+  SetHardwareModeList(nullptr, 0);
+  BuildVideoModeTable();
+  EXPECT_EQ(VideoModeAvailable[0], 2);
+}
+
+TEST_F(VideoTest, StepDownToTheBestAvailableResolution) {
+  const struct {
+    int8_t start;
+    uint8_t fromRegistry;
+    std::vector<int32_t> available;
+    int8_t expected;
+    uint8_t changed;
+  } cases[] = {
+      {4, 1, {1, 1, 0, 0, 0}, 1, 1}, {4, 0, {1, 1, 0, 0, 0}, 1, 0}, {2, 1, {1, 1, 1, 0, 0}, 2, 0},
+      {3, 1, {0, 0, 0, 0, 0}, 0, 1}, {0, 1, {0, 0, 0, 0, 0}, 0, 0},
+  };
+  for (const auto& c : cases) {
+    Display().resolution = c.start;
+    Display().resolutionFromRegistry = c.fromRegistry;
+    Display().settingsChanged = 0;
+    for (int i = 0; i < 5; ++i) VideoModeAvailable[i] = c.available[i];
+    StepDownResolution();
+    EXPECT_EQ(Display().resolution, c.expected) << int(c.start);
+    EXPECT_EQ(Display().settingsChanged, c.changed) << int(c.start);
+  }
+}
+
+TEST_F(VideoTest, ScreenSizesAndBufferBytes) {
+  const uint32_t bytes[5] = {614400, 960000, 1572864, 2621440, 3840000};
+  for (int8_t i = 0; i < 5; ++i) {
+    Display().resolution = i;
+    EXPECT_EQ(ScreenBufferBytes(), bytes[i]);
+    SetScreenRect(1, 0);
+    EXPECT_EQ(Display().width, kResolutionWidths[i]);
+    EXPECT_EQ(Display().screen.bottom, kResolutionHeights[i]);
+  }
+  Display().resolution = 5;
+  EXPECT_EQ(ScreenBufferBytes(), 0u);
+  // "/RES" replaces the index; the width change is noted.
+  Display().resolution = 0;
+  SetScreenRect(1, 0);
+  ModeChanged = 0;
+  Flags().requestedResolution = 2;
+  SetScreenRect(1, 0);
+  EXPECT_EQ(Display().width, 1024);
+  EXPECT_EQ(ModeChanged, 1);
+}
+
+TEST_F(VideoTest, RelaunchStartsAWaitingCopyAndQuits) {
+  HostFile("c/teebox.exe", "#!/bin/sh\n");
+  std::filesystem::permissions(root_ + "/c/teebox.exe", std::filesystem::perms::owner_all);
+  static std::vector<winapi::testing::SpawnRequest>* requests;
+  std::vector<winapi::testing::SpawnRequest> seen;
+  requests = &seen;
+  winapi::testing::SetSpawnHook([](const winapi::testing::SpawnRequest& r) {
+    requests->push_back(r);
+    return winapi::testing::SpawnResult{};
+  });
+  EXPECT_NE(RelaunchGame(), 0) << GetLastError();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].parameters, "/NOINTRO /WAITFORPROCESS " + std::to_string(GetCurrentProcessId()));
+  EXPECT_EQ(Loop().quitRequest.load(), 1);
+  // A copy that cannot be started leaves the game running.
+  Loop().quitRequest = 0;
+  winapi::testing::SetSpawnHook([](const winapi::testing::SpawnRequest&) {
+    winapi::testing::SpawnResult result;
+    result.started = false;
+    result.error = ERROR_ACCESS_DENIED;
+    return result;
+  });
+  EXPECT_EQ(RelaunchGame(), 0);
+  EXPECT_EQ(Loop().quitRequest.load(), 0);
+}
+
+std::vector<std::string>* steps = nullptr;
+
+TEST_F(VideoTest, TeardownRunsInItsOrderAndFreesOnce) {
+  std::vector<std::string> seen;
+  steps = &seen;
+  SetTeardownObserver([](const char* step) { steps->push_back(step); });
+  static int freed, saved;
+  freed = saved = 0;
+  AppHooks().deleteGame = [] { ++freed; };
+  AppHooks().savePreferencesFile = [] { ++saved; };
+  Display().hardwareActive = 1;
+  TeardownProgram();
+  EXPECT_EQ(seen, (std::vector<std::string>{"FreeStartupResources", "MemShutdown1", "AnimationCache",
+                                            "DisplayManagerClose", "MemShutdown2", "VORTEL_restore"}));
+  EXPECT_EQ(freed, 1);
+  EXPECT_EQ(saved, 1);
+  TeardownProgram();
+  EXPECT_EQ(freed, 1);
+}
+
+TEST_F(VideoTest, RoundInProgressIsSavedNotThePreferences) {
+  static int saved, ended;
+  saved = ended = 0;
+  AppHooks().roundInProgress = [] { return 1; };
+  AppHooks().savePreferencesFile = [] { ++saved; };
+  AppHooks().endRoundAndSave = [](PathRecord*) { ++ended; };
+  FreeStartupResources();
+  EXPECT_EQ(saved, 0);
+  EXPECT_EQ(ended, 1);
+}
+
+TEST_F(VideoTest, SecondStartWithinFiveSeconds) {
+  EXPECT_EQ(DoubleStartGuard(), 0);  // no time stored
+  winapi::testing::AdvanceClock(4999);
+  EXPECT_EQ(DoubleStartGuard(), 1);
+  winapi::testing::AdvanceClock(1);
+  EXPECT_EQ(DoubleStartGuard(), 0);
+  // A stored time in the future (the clock restarted) does not block.
+  AppSetPreference(kPrefLaunchTime, static_cast<int32_t>(GetTickCount() + 100));
+  EXPECT_EQ(DoubleStartGuard(), 0);
+}
+
+TEST_F(VideoTest, SingleInstanceCheck) {
+  EXPECT_EQ(AnotherCopyRunning(), 0);
+  WNDCLASSA c{};
+  c.lpfnWndProc = DefWindowProcA;
+  c.lpszClassName = "CabinetWClass";
+  RegisterClassA(&c);
+  HWND folder = CreateWindowExA(0, "CabinetWClass", kProductTitle, 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(AnotherCopyRunning(), 0);  // a shell folder with the game's title
+  DestroyWindow(folder);
+  c.lpszClassName = "QWindow";
+  RegisterClassA(&c);
+  HWND other = CreateWindowExA(0, "QWindow", kProductTitle, 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_EQ(AnotherCopyRunning(), 1);
+  // Renamed, the queue window no longer counts.
+  SetWindowTextA(other, "VEXQW");
+  EXPECT_EQ(AnotherCopyRunning(), 0);
+  DestroyWindow(other);
+}
+
+}  // namespace

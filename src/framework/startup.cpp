@@ -52,7 +52,7 @@ int BuildFolderRecords() {
 }
 
 void WaitUntil(uint32_t start, uint32_t ms) {
-  while (timeGetTime() - start < ms) Sleep(0);
+  while (timeGetTime() - start < ms) Sleep(1);
 }
 
 void DrawTitle() {
@@ -131,9 +131,10 @@ int RunStartupSequence() {
 
   const DisplayGlobals& d = Display();
   if (!Flags().noIntro && PlayStartupMovie(1, "zqslogo.mad")) {
-    initgraphics(640, 480, d.depth);
+    const bool display = graphicsstate == 7;
+    if (display) initgraphics(640, 480, d.depth);
     if (PlayStartupMovie(0, "zqslogo.mad")) PlayStartupMovie(0, "intro.mad");
-    initgraphics(d.width, d.height, d.depth);
+    if (display) initgraphics(d.width, d.height, d.depth);
   }
 
   LoadTourCard(&f.data);
@@ -170,7 +171,7 @@ int RunStartupSequence() {
 
   if (!Flags().noIntro) {
     WaitUntil(noted, 2000);
-    while (timeGetTime() - noted < 4000 && !PollKeyMessages()) Sleep(0);
+    while (timeGetTime() - noted < 4000 && !PollKeyMessages()) Sleep(1);
   }
 
   if (loaded == 5) {

@@ -1,0 +1,83 @@
+// The `teebox` program run headless from end to end: with a small installation it opens its window, shows
+// frames until the host closes the window, and ends with 0 and its log; without data it says what is missing.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#ifdef TEEBOX_PROGRAM
+
+namespace {
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/teebox_program_XXXXXX";
+    root_ = mkdtemp(pattern);
+  }
+  void TearDown() override { std::filesystem::remove_all(root_); }
+
+  void Install() {
+    for (const char* f : {"MENUS", "FONTS", "UI", "UI640", "UI800", "COURSES/SEDGEFEN"})
+      std::filesystem::create_directories(root_ + "/DATA/" + f);
+    std::ofstream(root_ + "/DATA/COURSES/SEDGEFEN/COURSE.DAT") << "x";
+  }
+
+  // Runs the program with the arguments; returns its exit status (-1 when it did not end normally).
+  int Run(const std::vector<std::string>& arguments) {
+    const pid_t child = fork();
+    if (child == 0) {
+      const std::string err = root_ + "/stderr.txt";
+      freopen(err.c_str(), "w", stderr);
+      setenv("WINAPI_HOST", "headless", 1);
+      setenv("SDL_VIDEODRIVER", "dummy", 1);
+      setenv("SDL_AUDIODRIVER", "dummy", 1);
+      setenv("WINAPI_DRIVE_C", root_.c_str(), 1);
+      setenv("WINAPI_MODULE_FILE", "C:\\teebox.exe", 1);
+      setenv("WINAPI_REGISTRY", (root_ + "/registry.txt").c_str(), 1);
+      setenv("WINAPI_CLOSE_AFTER_FRAMES", "30", 1);
+      chdir(root_.c_str());
+      std::vector<char*> argv{const_cast<char*>(TEEBOX_PROGRAM)};
+      for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(TEEBOX_PROGRAM, argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string Read(const std::string& name) {
+    std::ifstream in(root_ + "/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::string root_;
+};
+
+TEST_F(ProgramTest, RunsHeadlessUntilTheWindowIsClosed) {
+  Install();
+  ASSERT_EQ(Run({"/NOINTRO", "/bogus"}), 0) << Read("stderr.txt");
+  const std::string log = Read("ZQLog.Log");
+  EXPECT_NE(log.find("Game started"), std::string::npos);
+  EXPECT_NE(log.find("Game ended"), std::string::npos);
+  const std::string registry = Read("registry.txt");
+  // The start got through: the fail-safe flag is back to 0.
+  EXPECT_NE(registry.find("\"Launching (Fail-safe)\"=dword:00000000"), std::string::npos) << registry;
+  EXPECT_TRUE(std::filesystem::is_directory(root_ + "/Players"));
+}
+
+TEST_F(ProgramTest, WithoutDataItSaysWhatIsMissing) {
+  EXPECT_EQ(Run({"/NOINTRO"}), 1);
+  const std::string err = Read("stderr.txt");
+  EXPECT_NE(err.find("Files missing, please reinstall!"), std::string::npos) << err;
+  EXPECT_NE(err.find("Missing folder"), std::string::npos) << err;
+}
+
+}  // namespace
+
+#endif

@@ -191,13 +191,30 @@ void TGame::GoToNextHole() {
   }
 }
 
+namespace {
+
+// The shot itself: the same inputs give the same ball on every machine.
+void runShot(TGame& g, TPlayer* p, const Vector3& aim, float power, float curve, float trajectory) {
+  ActiveGolferRecord = p;
+  p->ballBeforeShot = p->ball;
+  ShotAimPoint = aim;
+  ShotMeter.finalPower = power;
+  ShotMeter.finalCurve = curve;
+  ShotMeter.trajectory = trajectory;
+  ShotMeter.shotFactorA = ShotMeter.shotFactorB = 1.0f;
+  BallLaunch(&p->ball, 0, 1, 0, power);
+  BallFlightStart(&p->ball);
+  BallRunShot(&p->ball, kBallStepSeconds, false);
+  CountShot(g, p);
+}
+
+}  // namespace
+
 int PlayCurrentShot(float power, float curve, float trajectory) {
   TGame* g = CurrentGame();
   if (!g) return 0;
   TPlayer* p = g->players->GetPlayer(g->state.currentPlayer);
   if (!p) return 0;
-  ActiveGolferRecord = p;
-  p->ballBeforeShot = p->ball;
   p->CheckCourseConditions();
   if (g->networked && GolfSvc().sendBlock) {
     ShotSetUpBlock b;
@@ -211,17 +228,30 @@ int PlayCurrentShot(float power, float curve, float trajectory) {
     b.power = power;
     b.curve = curve;
     b.trajectory = trajectory;
+    b.aim = ShotAimPoint;
     GolfSvc().sendBlock(-1, kGolfRemoteSettings, &b, sizeof b);
   }
-  ShotMeter.finalPower = power;
-  ShotMeter.finalCurve = curve;
-  ShotMeter.trajectory = trajectory;
-  ShotMeter.shotFactorA = ShotMeter.shotFactorB = 1.0f;
-  BallLaunch(&p->ball, 0, 1, 0, power);
-  BallFlightStart(&p->ball);
-  BallRunShot(&p->ball, kBallStepSeconds, false);
-  CountShot(*g, p);
+  runShot(*g, p, ShotAimPoint, power, curve, trajectory);
   PostGolfMessage(kGolfBallStopped);
+  return 1;
+}
+
+int ReplayRemoteShot(const ShotSetUpBlock& b) {
+  TGame* g = CurrentGame();
+  if (!g || b.golfer != g->state.currentPlayer) return 0;
+  TPlayer* p = g->players->GetPlayer(static_cast<int>(b.golfer));
+  if (!p || b.club > kPutter) return 0;
+  for (float v : {b.position.x, b.position.y, b.position.z, b.aim.x, b.aim.y, b.aim.z, b.power, b.curve, b.trajectory})
+    if (!std::isfinite(v)) return 0;
+  p->windCondition = b.wind;
+  p->fairwayCondition = b.fairway;
+  p->greenCondition = b.green;
+  p->CheckCourseConditions();
+  p->SetClub(b.club);
+  p->SetShotType(b.shotType);
+  const Vector3& at = p->ball.position;
+  if (at.x != b.position.x || at.y != b.position.y || at.z != b.position.z) PlaceBallAt(p, b.position);
+  runShot(*g, p, b.aim, b.power, b.curve, b.trajectory);
   return 1;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "golf/game.h"
+#include "golf/golfmsg.h"
 
 // Plays the current golfer's shot toward ShotAimPoint with the swing's power, curve and trajectory: the ball
 // flies and rolls to rest, the stroke is counted and 0x71c is posted. 0 when there is no game or golfer.
@@ -11,3 +12,7 @@ void CountShot(TGame& game, TPlayer* golfer);
 
 // Puts the golfer's ball at rest on the point (its lie from the terrain) and the golfer at it.
 void PlaceBallAt(TPlayer* golfer, const Vector3& point);
+
+// Plays a shot of the current golfer that another machine sent (its settings, club, ball and swing), so
+// that this machine's ball and score follow. 0 when the settings are not for the current golfer or damaged.
+int ReplayRemoteShot(const ShotSetUpBlock& settings);

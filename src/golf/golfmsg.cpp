@@ -7,6 +7,7 @@
 #include <new>
 
 #include "golf/game.h"
+#include "golf/gameflow.h"
 #include "golf/services.h"
 
 HandshakeSettings GolfHandshake;
@@ -397,17 +398,9 @@ void Handler::remote(uint32_t id, intptr_t arg, bool stopPoll, bool clearShot) {
 
 void Handler::remoteSettings(intptr_t arg) {
   const ShotSetUpBlock* b = blockAs<ShotSetUpBlock>(arg);
-  TPlayer* p = current();
-  if (b && p && !localTurn()) {
+  if (b && !localTurn()) {
     setStatus(kGolfRemoteSettings);
-    p->windCondition = b->wind;
-    p->fairwayCondition = b->fairway;
-    p->greenCondition = b->green;
-    if (b->club <= kPutter) p->SetClub(b->club);
-    p->SetShotType(b->shotType);
-    BallSetPosition(&p->ball, b->position);
-    p->ball.velocity = b->direction;
-    p->ball.spin = b->spin;
+    ReplayRemoteShot(*b);
     startWaiting();
   }
   GolfBlockFree(reinterpret_cast<void*>(arg));

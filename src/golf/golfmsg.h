@@ -125,6 +125,7 @@ struct ShotSetUpBlock {
   uint32_t shotType = 0;
   Vector3 position{}, direction{}, spin{};
   float power = 0.0f, curve = 0.0f, trajectory = 0.0f;
+  Vector3 aim{};
 };
 
 // What the golf messages use of the other subsystems. Every member may be empty; tests install their own.

@@ -115,7 +115,7 @@ TEST_F(PlayerTest, ChangingTheModeKeepsTheGolfersPlaceOnTheHole) {
 namespace rules {
 namespace {
 
-TEST_F(PlayerTest, ANetworkShotSendsItsSettingsAndTheOtherMachineTakesThemOver) {
+TEST_F(PlayerTest, ANetworkShotIsPlayedAlikeOnTheOtherMachine) {
   ASSERT_TRUE(balltest::makeGround(60, 200, 0x10));
   TGame* g = MakeGame(kModeStroke, 2);
   g->SetNetworkGame(1);
@@ -134,7 +134,7 @@ TEST_F(PlayerTest, ANetworkShotSendsItsSettingsAndTheOtherMachineTakesThemOver) 
     block.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + n);
   };
   ShotAimPoint = Vector3{0.0f, 40.0f, 0.0f};
-  ASSERT_EQ(PlayCurrentShot(0.8f, 0.0f, 0.0f), 1);
+  ASSERT_EQ(PlayCurrentShot(0.8f, 12.0f, 0.0f), 1);
   EXPECT_EQ(blockId, 0x70fu);
   ASSERT_EQ(block.size(), sizeof(ShotSetUpBlock));
   ShotSetUpBlock settings;
@@ -145,21 +145,47 @@ TEST_F(PlayerTest, ANetworkShotSendsItsSettingsAndTheOtherMachineTakesThemOver) 
   EXPECT_EQ(Strokes(g, 0, 0, 0), 1u);
   EXPECT_GT(p->ball.position.y, -40.0f);
   Pump();
-  // On a machine whose turn it is not, the settings are taken over; on the turn machine they are ignored.
-  auto* copy = static_cast<ShotSetUpBlock*>(GolfBlockAlloc(sizeof(ShotSetUpBlock)));
-  *copy = settings;
-  copy->club = 4;
-  SendGolfMessage(kGolfRemoteSettings, reinterpret_cast<intptr_t>(copy));
-  EXPECT_EQ(p->currentClub, 9);
-  g->SetCurrentPlayer(1);
-  copy = static_cast<ShotSetUpBlock*>(GolfBlockAlloc(sizeof(ShotSetUpBlock)));
-  *copy = settings;
-  copy->club = 4;
-  SendGolfMessage(kGolfRemoteSettings, reinterpret_cast<intptr_t>(copy));
-  EXPECT_EQ(g->players->GetPlayer(1)->currentClub, 4);
-  EXPECT_FLOAT_EQ(g->players->GetPlayer(1)->ball.position.y, -80.0f);
+  const Vector3 landed = p->ball.position;
+
+  // Another machine, where golfer 1 is local: the same shot gives the same ball and score.
+  auto deliver = [&](const ShotSetUpBlock& b) {
+    auto* copy = static_cast<ShotSetUpBlock*>(GolfBlockAlloc(sizeof(ShotSetUpBlock)));
+    *copy = b;
+    SendGolfMessage(kGolfRemoteSettings, reinterpret_cast<intptr_t>(copy));
+  };
+  DeleteCurrentGame();
+  ResetGolfHandler();
+  TGame* other = MakeGame(kModeStroke, 2);
+  other->SetNetworkGame(1);
+  other->localPlayer = 1;
+  other->roundRunning = 1;
+  other->SetCurrentPlayer(0);
+  TPlayer* remote = other->players->GetPlayer(0);
+  PlaceBallAt(remote, Vector3{0.0f, -80.0f, 0.0f});
+  ShotSetUpBlock damaged = settings;
+  damaged.club = 30;
+  deliver(damaged);
+  EXPECT_EQ(Strokes(other, 0, 0, 0), 0u);
+  damaged = settings;
+  damaged.golfer = 1;  // not the golfer whose turn it is
+  deliver(damaged);
+  EXPECT_EQ(Strokes(other, 0, 0, 0), 0u);
+  ShotAimPoint = Vector3{50.0f, 50.0f, 0.0f};  // the sent aim counts, not this machine's
+  deliver(settings);
   EXPECT_EQ(GetGolfStatus(), 0x70fu);
   EXPECT_EQ(GolfState.polling, 1u);
+  EXPECT_EQ(remote->currentClub, 9);
+  EXPECT_EQ(remote->ball.position.x, landed.x);
+  EXPECT_EQ(remote->ball.position.y, landed.y);
+  EXPECT_EQ(remote->ball.position.z, landed.z);
+  EXPECT_EQ(Strokes(other, 0, 0, 0), 1u);
+  // The turn machine's check finds no difference.
+  SendGolfMessage(kGolfPosition, MakePositionBlock(0, landed, 0));
+  EXPECT_EQ(winapi::testing::TakeDebugOutput().find("Position mismatch"), std::string::npos);
+  // On the machine whose turn it is, settings from elsewhere are ignored.
+  other->localPlayer = 0;
+  deliver(settings);
+  EXPECT_EQ(Strokes(other, 0, 0, 0), 1u);
 }
 
 }  // namespace

@@ -93,17 +93,17 @@ void TGame::ResetState() {
   ResetPlayOrder();
 }
 
-void TGame::UpdateRoundStatistics() {
-  if (mode == kModePractice || mode == kModeDrivingRange || state.holeCount != 18 || !players) return;
+int TGame::UpdateRoundStatistics() {
+  if (mode == kModePractice || mode == kModeDrivingRange || state.holeCount != 18 || !players) return kRecordOk;
   const int round = state.round;
-  if (round >= kRounds) return;
+  if (round >= kRounds) return kRecordOk;
   for (int slot = 0; slot < TPlayerList::kSlots; ++slot) {
     TPlayer* p = players->GetPlayer(slot);
     if (!p || !(p->flags & kGolferTakesPart) || (p->flags & kGolferNoFile)) continue;
     uint32_t total = 0;
     for (int hole = 0; hole < kHoles; ++hole) {
       uint32_t strokes = 0;
-      if (p->GetHoleScore(round, hole, &strokes, nullptr) != kRecordOk) return;
+      if (const int r = p->GetHoleScore(round, hole, &strokes, nullptr); r != kRecordOk) return r;
       total += strokes & ~kScoreMarker;
     }
     p->SetStatistic(kStatRoundsPlayed, p->GetStatistic(kStatRoundsPlayed) + 1);
@@ -111,6 +111,7 @@ void TGame::UpdateRoundStatistics() {
     const uint32_t best = p->GetStatistic(kStatBestRound);
     if (best == 0 || total < best) p->SetStatistic(kStatBestRound, total);
   }
+  return kRecordOk;
 }
 
 uint32_t TGame::GetSaveSize() const { return kModeBytes[kModeStroke]; }

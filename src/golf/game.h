@@ -94,8 +94,8 @@ class TGame {
   virtual uint32_t GetSaveSize() const;  // the mode's object size
   virtual int IsPeerConnected() const { return networked ? static_cast<int>(connectionState) : 1; }
   // After a complete 18-hole round (not practice or the driving range): each golfer with a golfer file
-  // counts one more round, adds its strokes and keeps its best round.
-  virtual void UpdateRoundStatistics();
+  // counts one more round, adds its strokes and keeps its best round. kRecordOk, or the table error.
+  virtual int UpdateRoundStatistics();
   uint32_t GetSecondWord() const { return secondWord; }
   void SetSecondWord(uint32_t v) { secondWord = v; }
 

@@ -32,7 +32,8 @@ int TStrokeGame::GetNextHole(uint16_t* round, uint16_t* hole) {
     if (hole) *hole = static_cast<uint16_t>(next);
     return 1;
   }
-  UpdateRoundStatistics();
+  if (const int error = UpdateRoundStatistics(); error != 0 && GolfSvc().errorBox)
+    GolfSvc().errorBox(error, "sources\\gamecode\\stroke", 183);
   // The number of rounds is the state block's leading word.
   if (state.round + 1 >= state.lead) {
     gameOver = 1;

@@ -58,6 +58,10 @@ struct AppNeighbours {
   const char* (*currentCourseDataFile)() = nullptr;
   const char* (*currentCourseDisc)() = nullptr;  // disc name from the course's catalogue entry
   int (*sceneActive)() = nullptr;                // the game shows its 3D scene (key filter)
+  // The golfers of the game's four player slots that are in play (at most `max`), and the fallback to
+  // substitute animations.
+  int (*golfersInPlay)(struct GolferInPlay* out, int max) = nullptr;
+  void (*assignGolferModels)() = nullptr;
 
   // Sound and communication.
   void (*startSound)() = nullptr;

@@ -11,6 +11,7 @@
 #include "framework/errors.h"
 #include "framework/gameapp.h"
 #include "framework/mousepointer.h"
+#include "framework/utils.h"
 
 namespace {
 
@@ -151,4 +152,102 @@ void PromptForGameDisc() { PromptWithText(kGameDiscText, 0); }
 int RescanCourses() {
   if (AppHooks().buildCourseList) AppHooks().buildCourseList();
   return AppGetCourseCount() > 0 ? 1 : 0;
+}
+
+namespace {
+
+bool GolferFolder(const PathRecord& base, bool temp, int column, PathRecord* out) {
+  PathRecord record = base;
+  if (temp && PathAppend(&record, "TEMP")) return false;
+  if (PathAppend(&record, "DATA") || PathAppend(&record, "GOLFER")) return false;
+  if (column == 1 && PathAppend(&record, "SINGLE")) return false;
+  *out = record;
+  return true;
+}
+
+// Every file of the model is in the golfer folders below `base`.
+bool GolferDataAt(const PathRecord& base, bool temp, const GolferModelFiles& model) {
+  for (int column = 0; column < 2; ++column) {
+    PathRecord folder{};
+    if (!GolferFolder(base, temp, column, &folder)) return false;
+    for (const auto& row : model.names)
+      if (row[column][0] && !FileExists(&folder, row[column])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int CopyGolferFiles(PathRecord* from, PathRecord* to, const GolferModelFiles& model, int copy, int column) {
+  for (const auto& row : model.names) {
+    char name[75];
+    std::snprintf(name, sizeof name, "%.73s", row[column & 1]);
+    if (!name[0]) continue;
+    if (!copy) {
+      FileDelete(to, name);
+    } else if (!FileExists(to, name)) {
+      char source[MAX_PATH], destination[MAX_PATH];
+      if (!PathJoin(from, name, source, sizeof source) || !PathJoin(to, name, destination, sizeof destination))
+        return 0;
+      if (!FileCopy(destination, source)) return 0;
+    }
+    MouseUpdate();
+  }
+  return 1;
+}
+
+int MakeGolferTempFolders() {
+  PathRecord record = gFolders.root;
+  for (const char* name : {"TEMP", "DATA", "GOLFER", "SINGLE"}) {
+    const int made = DirCreate(&record, name);
+    if (made && made != ERR_DUPLICATENAME) return made;
+    if (PathAppend(&record, name)) return ERR_FILENOTFOUND;
+  }
+  return 0;
+}
+
+int PrepareOneGolferData(const GolferInPlay& golfer) {
+  if (!golfer.model) return 1;
+  for (;;) {
+    if (GolferDataAt(gFolders.root, false, *golfer.model) || GolferDataAt(gFolders.root, true, *golfer.model))
+      return 1;
+    LocateGameCd();
+    if (gFolders.cdFound && GolferDataAt(gFolders.discRoot, false, *golfer.model)) {
+      bool copied = true;
+      for (int column = 0; column < 2 && copied; ++column) {
+        PathRecord from{}, to{};
+        copied = GolferFolder(gFolders.discRoot, false, column, &from) && GolferFolder(gFolders.root, true, column, &to) &&
+                 CopyGolferFiles(&from, &to, *golfer.model, 1, column);
+      }
+      if (copied) return 1;
+    }
+    const std::string quoted = std::string("Golfer \"") + (golfer.name ? golfer.name : "") + "\"";
+    if (PromptWithText((quoted + " was not found on the hard drive. Please insert the game CD.").c_str(), 1) ==
+        ERR_USERABORT) {
+      PromptWithText((quoted + " was not found on the hard drive. Substitute animations will be used. To see the "
+                               "missing animations, you'll need to re-install them.")
+                         .c_str(),
+                     0);
+      if (AppHooks().assignGolferModels) AppHooks().assignGolferModels();
+      return 0;
+    }
+  }
+}
+
+int PrepareGolferData() {
+  MouseBusyOn();
+  GolferInPlay golfers[4] = {};
+  const int count = AppHooks().golfersInPlay ? AppHooks().golfersInPlay(golfers, 4) : 0;
+  const char* keep[4] = {};
+  for (int i = 0; i < count && i < 4; ++i) keep[i] = golfers[i].dataName;
+  ClearGolferTempFiles(1, keep, count < 4 ? count : 4);
+  MakeGolferTempFolders();
+  int all = 1;
+  for (int i = 0; i < count && i < 4; ++i)
+    if (!PrepareOneGolferData(golfers[i])) {
+      all = 0;
+      break;  // the models were reassigned for every golfer
+    }
+  MouseBusyOff();
+  return all;
 }

@@ -146,6 +146,24 @@ int PromptWithText(const char* text, int twoButtons);
 const char* GetInsertDiscText(const char* discName, char* out, size_t size);
 int RescanCourses();
 
+// A golfer model's animation files: 24 rows of two names (an empty name is skipped). The first name of a row
+// lives in the golfer folder "DATA\GOLFER", the second in its "SINGLE" folder.
+struct GolferModelFiles {
+  char names[24][2][74];
+};
+struct GolferInPlay {
+  const char* name;      // shown in the prompts
+  const char* dataName;  // its first two characters name the golfer's files
+  const GolferModelFiles* model;
+};
+// Copies (or with `copy` 0 deletes from `to`) the model's files of one column; an existing copy is no failure.
+int CopyGolferFiles(PathRecord* from, PathRecord* to, const GolferModelFiles& model, int copy, int column);
+int MakeGolferTempFolders();
+// Makes each golfer's animation data reachable (root, its TEMP copy, or copied from the disc); 1 when every
+// golfer was found, 0 when the player chose substitute animations.
+int PrepareGolferData();
+int PrepareOneGolferData(const GolferInPlay& golfer);
+
 // ---- credits -------------------------------------------------------------------------------------------------------
 constexpr int kCreditsCount = 191;
 struct CreditsEntry {

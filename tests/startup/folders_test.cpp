@@ -133,3 +133,55 @@ TEST_F(FoldersTest, GolferCopiesInTempAreCleared) {
 }
 
 }  // namespace
+
+namespace {
+
+GolferModelFiles TwoFileModel() {
+  GolferModelFiles model{};
+  std::snprintf(model.names[0][0], sizeof model.names[0][0], "ABSWING.ANM");
+  std::snprintf(model.names[5][1], sizeof model.names[5][1], "ABPOSE.ANM");
+  return model;
+}
+
+TEST_F(FoldersTest, GolferOnlyOnTheDiscIsCopiedIntoTemp) {
+  static GolferModelFiles model = TwoFileModel();
+  HostFile("cd/QV99/DATA/GOLFER/ABSWING.ANM", "swing");
+  HostFile("cd/QV99/DATA/GOLFER/SINGLE/ABPOSE.ANM", "pose");
+  HostFile("c/TEMP/DATA/GOLFER/QQOLD.ANM", "old");  // another golfer's copy goes
+  AppHooks().golfersInPlay = [](GolferInPlay* out, int) {
+    out[0] = {"Abby", "AB01", &model};
+    return 1;
+  };
+  EXPECT_EQ(PrepareGolferData(), 1);
+  EXPECT_EQ(HostRead("c/TEMP/DATA/GOLFER/ABSWING.ANM"), "swing");
+  EXPECT_EQ(HostRead("c/TEMP/DATA/GOLFER/SINGLE/ABPOSE.ANM"), "pose");
+  EXPECT_FALSE(HostExists("c/TEMP/DATA/GOLFER/QQOLD.ANM"));
+  EXPECT_TRUE(shown.empty());
+  // Its copies stay for the next game; deleting them goes by the model.
+  EXPECT_EQ(PrepareGolferData(), 1);
+  PathRecord temp = Folders().root;
+  PathAppend(&temp, "|TEMP|DATA|GOLFER");
+  EXPECT_EQ(CopyGolferFiles(nullptr, &temp, model, 0, 0), 1);
+  EXPECT_FALSE(HostExists("c/TEMP/DATA/GOLFER/ABSWING.ANM"));
+}
+
+TEST_F(FoldersTest, MissingGolferGetsSubstituteAnimations) {
+  static GolferModelFiles model = TwoFileModel();
+  static int reassigned;
+  reassigned = 0;
+  AppHooks().golfersInPlay = [](GolferInPlay* out, int) {
+    out[0] = {"Abby", "AB01", &model};
+    return 1;
+  };
+  AppHooks().assignGolferModels = [] { ++reassigned; };
+  answer = ERR_USERABORT;
+  EXPECT_EQ(PrepareGolferData(), 0);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0], "Golfer \"Abby\" was not found on the hard drive. Please insert the game CD.");
+  EXPECT_EQ(shown[1],
+            "Golfer \"Abby\" was not found on the hard drive. Substitute animations will be used. To see the missing "
+            "animations, you'll need to re-install them.");
+  EXPECT_EQ(reassigned, 1);
+}
+
+}  // namespace

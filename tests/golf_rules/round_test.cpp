@@ -44,6 +44,28 @@ TEST_F(RoundTest, TwoComputerGolfersPlayAStrokeRoundToTheEnd) {
   EXPECT_LE(shots, static_cast<long>(total));
 }
 
+TEST_F(RoundTest, AFullRoundCountsInTheGolfersStatistics) {
+  UseHole(40, 150, 4);
+  golf_svc::SeedRandom15(11);
+  TGame* g = MakeGame(kModeStroke, 2, true);
+  g->state.holeCount = 18;
+  g->players->GetPlayer(1)->flags |= kGolferNoFile;  // a built-in golfer keeps no statistics
+  PlayOut(g);
+  ASSERT_EQ(frontEnd, 1);
+  EXPECT_EQ(scoreCards.size(), 19u);
+  uint32_t total = 0;
+  for (int hole = 0; hole < 18; ++hole) {
+    const uint32_t strokes = Strokes(g, 0, 0, hole);
+    EXPECT_GE(strokes, 1u) << hole;
+    total += strokes;
+  }
+  TPlayer* p = g->players->GetPlayer(0);
+  EXPECT_EQ(p->GetStatistic(kStatRoundsPlayed), 1u);
+  EXPECT_EQ(p->GetStatistic(kStatTotalStrokes), total);
+  EXPECT_EQ(p->GetStatistic(kStatBestRound), total);
+  EXPECT_EQ(g->players->GetPlayer(1)->GetStatistic(kStatRoundsPlayed), 0u);
+}
+
 TEST_F(RoundTest, TheSameSeedPlaysTheSameRound) {
   UseHole(48, 200, 9);
   uint32_t scores[2][2][2] = {};

@@ -28,6 +28,7 @@ constexpr RetryRule kRules[5] = {
     {4.0f, 1.0f, 1, 0.01f}, {5.0f, 3.0f, 0, 0.0f},
 };
 constexpr int kMaxAttempts = 25;
+constexpr float kPuttBeyond = 0.4f;  // yards
 
 std::unique_ptr<AimRecord> g_saved;
 
@@ -53,9 +54,11 @@ float searchDistance(const playerInfo_s* g, int club, int shotType) {
   return d;
 }
 
-// Power that brings the predicted finish of a straight shot toward `aim` to the aim's distance.
+// Power that brings the predicted finish of a straight shot toward `aim` to the aim's distance (a putt a
+// little past it, so that it reaches the cup).
 float solvePower(const BallState& ball, const Vector3& aim) {
-  const float want = groundDistance(ball.position, aim);
+  const bool putt = ActiveGolferRecord && ActiveGolferRecord->currentClub == kPutter;
+  const float want = groundDistance(ball.position, aim) + (putt ? kPuttBeyond : 0.0f);
   const Vector3 dir = unit(Vector3{aim.x - ball.position.x, aim.y - ball.position.y, 0.0f});
   ShotAimPoint = aim;
   float lo = 0.02f, hi = 1.0f;

@@ -14,6 +14,13 @@
 
 namespace {
 
+// The hole files a benchmark wrote, removed when it ends.
+void removeHoleFiles() {
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(std::filesystem::temp_directory_path(), ec))
+    if (e.path().filename().string().rfind("bench_golf_rules_", 0) == 0) std::filesystem::remove(e.path(), ec);
+}
+
 // A game of one computer golfer on a demonstration hole of the given depth, its ball at `from`.
 TGame* ready(uint32_t depth) {
   const std::string base =
@@ -43,6 +50,7 @@ void decide(benchmark::State& state, TGame* g) {
     benchmark::DoNotOptimize(aim.power);
   }
   DeleteCurrentGame();
+  removeHoleFiles();
 }
 
 void BM_DecideLongTeeShot(benchmark::State& state) { decide(state, ready(400)); }

@@ -14,6 +14,7 @@
 #include "mmsystem.h"
 #include "platformlib/cpu.h"
 #include "platformlib/displaymode.h"
+#include "platformlib/filehandle.h"
 #include "platformlib/keyboard.h"
 #include "platformlib/mainwindow.h"
 #include "platformlib/pixels.h"
@@ -207,6 +208,7 @@ int OpenGameWindow() {
   }
 
   initmainthread();
+  initfiles(0);
   inittimer(120);
   identifycpu();
   getcpuspeed();

@@ -1,6 +1,7 @@
 // The hidden queue window of the main thread: the forwarder that the library's window thread calls, the
 // routing of input, golf, timer, control and comm messages, the idle step, and losing and regaining the screen.
 #include <cstdio>
+#include <vector>
 
 #include "framework/appneighbours.h"
 #include "framework/displaymgr.h"
@@ -290,10 +291,13 @@ void SaveScreenshot(WindowDesc* window) {
   }
   char path[MAX_PATH];
   if (!PathJoin(&program, name, path, sizeof path)) return;
-  if (setwindow(window)) {
-    savescreenshot(path);
-    releasewindow();
-  }
+  // Captured here and written with the quiet save: a screenshot that cannot be written must not end the game.
+  if (!setwindow(window)) return;
+  const int32_t size = captureimagesize();
+  std::vector<uint8_t> block(size > 0 ? static_cast<size_t>(size) : 0);
+  if (!block.empty()) captureimage(block.data());
+  releasewindow();
+  if (!block.empty()) trysavefileadr(path, block.data(), size);
   ++loop.screenshotCounter;
 }
 

@@ -206,3 +206,36 @@ TEST_F(RoutingTest, EscapeEndsTheProgramWithoutAFrontEnd) {
 }
 
 }  // namespace
+
+#include "framework/memmgr.h"
+#include "platformlib/filehandle.h"
+#include "platformlib/rowspace.h"
+#include "platformlib/windowdesc.h"
+
+namespace {
+
+TEST_F(RoutingTest, ScreenshotSkipsTakenNumbersAndNeedsItsOption) {
+  MemInit(800, 600);
+  initfiles(0);
+  if (!rowspaceready()) initrow();
+  WindowDesc* window = createwindowadr(16, 8, 16);
+  ASSERT_NE(window, nullptr);
+  SaveScreenshot(window);
+  EXPECT_FALSE(HostExists("c/screen0.tga"));
+  Flags().screenshot = 1;
+  HostFile("c/screen0.tga", "taken");
+  HostFile("c/screen1.tga", "taken");
+  SaveScreenshot(window);
+  EXPECT_EQ(HostRead("c/screen0.tga"), "taken");
+  ASSERT_TRUE(HostExists("c/screen2.tga"));
+  EXPECT_GT(HostRead("c/screen2.tga").size(), 16u * 8u * 2u);
+  EXPECT_EQ(Loop().screenshotCounter, 3);
+  // A screenshot that cannot be written is skipped; the game goes on.
+  winapi::testing::FailCall("CreateFileA", ERROR_ACCESS_DENIED, -1);
+  SaveScreenshot(window);
+  winapi::testing::ClearFailures();
+  EXPECT_FALSE(HostExists("c/screen3.tga"));
+  removewindow(window);
+}
+
+}  // namespace

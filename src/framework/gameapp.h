@@ -74,6 +74,8 @@ int DoubleStartGuard();    // 1: the last start was less than 5 s ago (else the 
 int AnotherCopyRunning();  // 1: a window with the game's title that is not a shell folder exists
 void StepDownResolution();
 void TeardownProgram();
+// The polling loop; the WM_QUIT code when it ended on WM_QUIT, else 0.
+int RunMessageLoop();
 void RequestQuit();
 
 // The teardown steps of the main function, in their order; the hook sees the name of each step (tests).

@@ -306,6 +306,42 @@ int OpenGameWindow() {
   return 1;
 }
 
+int RunMessageLoop() {
+  MSG message{};
+  gLoop.lastInput = timeGetTime();
+  // The exit code: the WM_QUIT code when the loop ended on one, else 0 (not the wParam of whatever message
+  // happened to come last).
+  int exitCode = 0;
+  while (!gLoop.quitNow && !gLoop.quitRequest.load()) {
+    gLoop.passTime = timeGetTime();
+    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        exitCode = static_cast<int>(message.wParam);
+        break;
+      }
+      if (!message.hwnd) message.hwnd = gLoop.queueWindow;
+      if (message.message == WM_KEYDOWN && message.wParam >= 0x60 && message.wParam <= 0x69) {
+        // A key-down posted on from the display window may bring its character already; translating it
+        // again would type the digit twice.
+        MSG queued{};
+        const bool charQueued = PeekMessageA(&queued, nullptr, WM_CHAR, WM_CHAR, PM_NOREMOVE) &&
+                                queued.wParam == static_cast<WPARAM>('0' + (message.wParam - 0x60));
+        if (!charQueued) TranslateMessage(&message);
+      }
+      DispatchMessageA(&message);
+    } else {
+      MainLoopIdle();
+      // The loop polls; a short yield keeps an idle game from taking a whole processor.
+      Sleep(0);
+    }
+    MemDebugNoOp();
+    // A quit request seen by the idle step tears the queue window down; run it before leaving.
+    if (gLoop.quitRequest && !gLoop.queueDestroyed) MainLoopIdle();
+  }
+
+  return exitCode;
+}
+
 int ProgramMain(int argc, char** argv) {
   int32_t value = 0;
   if (!AppGetPreference(kPrefLaunching, &value) && value != 0) {
@@ -341,32 +377,7 @@ int ProgramMain(int argc, char** argv) {
   char text[48];
   std::snprintf(text, sizeof text, "StartTime = %ld\r\n", static_cast<long>(timeGetTime()));
   OutputDebugStringA(text);
-  MSG message{};
-  gLoop.lastInput = timeGetTime();
-  // The exit code: the WM_QUIT code when the loop ended on one, else 0 (not the wParam of whatever message
-  // happened to come last).
-  int exitCode = 0;
-  while (!gLoop.quitNow && !gLoop.quitRequest.load()) {
-    gLoop.passTime = timeGetTime();
-    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) {
-        exitCode = static_cast<int>(message.wParam);
-        break;
-      }
-      if (!message.hwnd) message.hwnd = gLoop.queueWindow;
-      if (message.message == WM_KEYDOWN && message.wParam >= 0x60 && message.wParam <= 0x69)
-        TranslateMessage(&message);
-      DispatchMessageA(&message);
-    } else {
-      MainLoopIdle();
-      // The loop polls; a short yield keeps an idle game from taking a whole processor.
-      Sleep(0);
-    }
-    MemDebugNoOp();
-    // A quit request seen by the idle step tears the queue window down; run it before leaving.
-    if (gLoop.quitRequest && !gLoop.queueDestroyed) MainLoopIdle();
-  }
-
+  const int exitCode = RunMessageLoop();
   TeardownProgram();
   WriteLogLine("Game ended");
   return exitCode;

@@ -239,3 +239,48 @@ TEST_F(RoutingTest, ScreenshotSkipsTakenNumbersAndNeedsItsOption) {
 }
 
 }  // namespace
+
+namespace {
+
+HWND QueueWindow() {
+  static const bool registered = [] {
+    WNDCLASSA c{};
+    c.lpfnWndProc = QueueWindowProc;
+    c.lpszClassName = "StartupTestQueue";
+    return RegisterClassA(&c) != 0;
+  }();
+  if (!registered) return nullptr;
+  return CreateWindowExA(0, "StartupTestQueue", "VEXQW", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+}
+
+TEST_F(RoutingTest, LoopTranslatesOnlyKeypadDigitsAndEndsWithTheQuitCode) {
+  Loop().queueWindow = QueueWindow();
+  ASSERT_NE(Loop().queueWindow, nullptr);
+  const DWORD thread = GetCurrentThreadId();
+  // Thread messages without a window go to the queue window.
+  PostThreadMessageA(thread, WM_KEYDOWN, VK_NUMPAD7, 0);
+  PostThreadMessageA(thread, WM_KEYDOWN, VK_F2, 0x3C0001);  // a key that makes no character
+  PostThreadMessageA(thread, WM_GOLF, 0x701, 4);
+  PostQuitMessage(5);
+  EXPECT_EQ(RunMessageLoop(), 5);
+  EXPECT_EQ(record.keys, std::vector<uint32_t>{'7'});
+  ASSERT_EQ(record.game.size(), 1u);
+  EXPECT_EQ(record.game[0][1], 0x701);
+  MSG left{};
+  while (PeekMessageA(&left, nullptr, 0, 0, PM_REMOVE)) {
+  }
+  DestroyWindow(Loop().queueWindow);
+}
+
+TEST_F(RoutingTest, LoopEndsOnTheQuitRequestWithZero) {
+  Loop().queueWindow = QueueWindow();
+  ASSERT_NE(Loop().queueWindow, nullptr);
+  // The last message taken is Escape's key-up; the exit code is still 0.
+  PostMessageA(Loop().queueWindow, WM_KEYUP, VK_ESCAPE, 0);
+  AppHooks().onKeyUp = nullptr;
+  EXPECT_EQ(RunMessageLoop(), 0);
+  EXPECT_EQ(Loop().queueDestroyed, 1);
+  EXPECT_FALSE(IsWindow(Loop().queueWindow));
+}
+
+}  // namespace

@@ -22,8 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   STREAM_setfilter(stream, 2, 0xF0, 0x30, (mode & 0x20) ? kTapAbort : kTapDiscard);
   STREAM_setfilter(stream, 3, 0, 0, 1);
   const int32_t endid = (mode & 0x40) ? 0x454E44 : 0x7F;
-  STREAM_queuemem(stream, file.data(), static_cast<uint32_t>(file.size()), endid);
-  if (mode & 0x80) STREAM_queuemem(stream, file.data(), static_cast<uint32_t>(file.size() / 2), endid);
+  // A length of 0 means "walk to the end chunk", which trusts the block: only real lengths here.
+  if (!file.empty()) STREAM_queuemem(stream, file.data(), static_cast<uint32_t>(file.size()), endid);
+  if ((mode & 0x80) && file.size() >= 2) STREAM_queuemem(stream, file.data(), static_cast<uint32_t>(file.size() / 2), endid);
   for (int round = 0; round < 100000; ++round) {
     bool ended = true;
     for (int t = 1; t <= 2; ++t) {

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <unordered_set>
 
 #include "golf/game.h"
 #include "golf/gameflow.h"
@@ -107,18 +109,45 @@ void SendGolfMessage(uint32_t id, intptr_t argument) {
   else if (blockCarrying(id)) GolfBlockFree(reinterpret_cast<void*>(argument));
 }
 
+namespace {
+
+// Live blocks. An argument that is not one (a golfer id, or memory of another owner) is never read or freed.
+std::mutex g_blockMutex;
+std::unordered_set<const void*>& liveBlocks() {
+  static std::unordered_set<const void*> blocks;
+  return blocks;
+}
+
+}  // namespace
+
 void* GolfBlockAlloc(size_t bytes) {
   auto* h = static_cast<BlockHeader*>(std::calloc(1, sizeof(BlockHeader) + bytes));
   if (!h) return nullptr;
   h->bytes = bytes;
+  std::lock_guard lock(g_blockMutex);
+  liveBlocks().insert(h + 1);
   return h + 1;
 }
 
 void GolfBlockFree(void* block) {
-  if (block) std::free(static_cast<BlockHeader*>(block) - 1);
+  if (!block) return;
+  {
+    std::lock_guard lock(g_blockMutex);
+    if (liveBlocks().erase(block) == 0) return;
+  }
+  std::free(static_cast<BlockHeader*>(block) - 1);
 }
 
-size_t GolfBlockSize(const void* block) { return block ? (static_cast<const BlockHeader*>(block) - 1)->bytes : 0; }
+size_t GolfBlockSize(const void* block) {
+  if (!block) return 0;
+  std::lock_guard lock(g_blockMutex);
+  return liveBlocks().count(block) ? (static_cast<const BlockHeader*>(block) - 1)->bytes : 0;
+}
+
+size_t GolfBlocksLive() {
+  std::lock_guard lock(g_blockMutex);
+  return liveBlocks().size();
+}
 
 intptr_t MakeAckBlock(uint32_t golfer, uint32_t status) {
   auto* b = static_cast<AckBlock*>(GolfBlockAlloc(sizeof(AckBlock)));

@@ -99,8 +99,10 @@ void SendGolfMessage(uint32_t id, intptr_t argument = 0);
 // Argument blocks: allocated by the sender, freed by the handler.
 void* GolfBlockAlloc(size_t bytes);
 void GolfBlockFree(void* block);
-// Blocks carry their own length so that a short block is never read past its end.
+// Blocks carry their own length so that a short block is never read past its end. Only live blocks are read
+// or freed: any other argument value counts as no block (size 0) and freeing it does nothing.
 size_t GolfBlockSize(const void* block);
+size_t GolfBlocksLive();
 // Whether the argument of a golf message is a block (freed by the handler).
 bool GolfIdCarriesBlock(uint32_t id);
 

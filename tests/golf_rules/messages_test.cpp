@@ -291,3 +291,25 @@ TEST_F(FlowTest, TheHoleSeedIsDrawnLocallyOrSentByTheTurnMachine) {
 
 }  // namespace
 }  // namespace rules
+
+namespace rules {
+namespace {
+
+TEST_F(FlowTest, ArgumentsThatAreNotBlocksAreNeitherReadNorFreed) {
+  TGame* g = MakeGame(kModeStroke, 2);
+  g->roundRunning = 1;
+  std::vector<uintptr_t> seen;
+  GolfSvc().remoteHandler = [&](uint32_t, void* b) { seen.push_back(reinterpret_cast<uintptr_t>(b)); };
+  GolfSvc().chatLine = [](const std::string& t) { EXPECT_TRUE(t.empty()); };
+  int other = 0;
+  for (uint32_t id : {0x703u, 0x70fu, 0x711u, 0x716u, 0x718u, 0x71du, 0x71eu, 0x71fu, 0x720u, 0x72eu})
+    SendGolfMessage(id, 2);
+  SendGolfMessage(kGolfPosition, reinterpret_cast<intptr_t>(&other));
+  EXPECT_EQ(seen.size(), 5u);
+  EXPECT_EQ(GolfBlockSize(&other), 0u);
+  GolfBlockFree(&other);  // not a block: nothing happens
+  EXPECT_EQ(GolfBlocksLive(), 0u);
+}
+
+}  // namespace
+}  // namespace rules

@@ -93,6 +93,8 @@ class RulesTest : public ::testing::Test {
     while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
       if (m.message == kGolfWindowMessage && m.lParam) GolfBlockFree(reinterpret_cast<void*>(m.lParam));
     }
+    // Every block handed to the game was given back.
+    EXPECT_EQ(GolfBlocksLive(), 0u);
     winapi::testing::Reset();
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);

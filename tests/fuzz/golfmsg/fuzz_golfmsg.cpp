@@ -58,5 +58,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   DeleteCurrentGame();
   ResetGolfHandler();
+  if (GolfBlocksLive() != 0) std::abort();  // every block was given back
   return 0;
 }

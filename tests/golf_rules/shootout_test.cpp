@@ -308,3 +308,30 @@ TEST_F(ShootoutTest, BetweenTurnsOnlyTheFirstGolfersMachineStartsTheShootoff) {
 
 }  // namespace
 }  // namespace rules
+
+namespace rules {
+namespace {
+
+TEST_F(ShootoutTest, ASpotFromTheChoosingMachinePlacesTheGolfers) {
+  ASSERT_TRUE(balltest::makeGround(120, 120, 0x10));
+  TShootoutGame* g = Game(2);
+  g->SetNetworkGame(1);
+  g->localPlayer = 1;
+  g->roundRunning = 1;
+  g->state.currentPlayer = 0;
+  auto* spot = static_cast<Vector3*>(GolfBlockAlloc(sizeof(Vector3)));
+  *spot = Vector3{10.0f, -20.0f, 0.0f};
+  SendGolfMessage(kGolfShootoffSpot, reinterpret_cast<intptr_t>(spot));
+  for (int s = 0; s < 2; ++s) {
+    EXPECT_FLOAT_EQ(g->players->GetPlayer(s)->ball.position.x, 10.0f);
+    EXPECT_FLOAT_EQ(g->players->GetPlayer(s)->ball.position.y, -20.0f);
+  }
+  Pump(1);
+  EXPECT_EQ(TakeDispatched(), std::vector<uint32_t>{0x728});
+  // A block too short for a spot places nobody.
+  SendGolfMessage(kGolfShootoffSpot, reinterpret_cast<intptr_t>(GolfBlockAlloc(5)));
+  EXPECT_FLOAT_EQ(g->players->GetPlayer(0)->ball.position.x, 10.0f);
+}
+
+}  // namespace
+}  // namespace rules

@@ -95,6 +95,11 @@ int KeyFilter(int modifier, int scan);
 void ShowDebugMessage(const char* text);
 void SaveScreenshot(struct WindowDesc* window);
 void RefreshWholeScreen();
+// Opens the display manager on the queue window again; the "Could not load DirectX drivers" box and 0 when
+// it cannot.
+int ReopenDisplayManager(const MARect& rect, int depth);
+void GetQueueWindowSize(int32_t* width, int32_t* height);
+void AddDirtyRectWH(int32_t left, int32_t top, int32_t width, int32_t height);
 
 // ---- start-up sequence -------------------------------------------------------------------------------------------
 int RunStartupSequence();

@@ -305,3 +305,21 @@ void RefreshWholeScreen() {
   AddDirtyRect(Display().screen);
   UpdateScreen();
 }
+
+int ReopenDisplayManager(const MARect& rect, int depth) {
+  if (DisplayManagerInit(rect, depth)) return 1;
+  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+  MessageBoxA(Loop().queueWindow, "Could not load DirectX drivers", "VEX TOUR error", 0);
+  return 0;
+}
+
+void GetQueueWindowSize(int32_t* width, int32_t* height) {
+  RECT client{};
+  if (!Loop().queueWindow || !GetClientRect(Loop().queueWindow, &client)) client = RECT{};
+  if (width) *width = client.right - client.left;
+  if (height) *height = client.bottom - client.top;
+}
+
+void AddDirtyRectWH(int32_t left, int32_t top, int32_t width, int32_t height) {
+  AddDirtyRect(MARect{left, top, left + width, top + height});
+}

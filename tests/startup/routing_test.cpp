@@ -284,3 +284,22 @@ TEST_F(RoutingTest, LoopEndsOnTheQuitRequestWithZero) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RoutingTest, DisplayManagerThatCannotReopenSaysSo) {
+  winapi::testing::TakeMessageBoxes();
+  // No display: the display manager cannot open.
+  MemInit(800, 600);
+  EXPECT_EQ(ReopenDisplayManager(MARect{0, 0, 800, 600}, 16), 0);
+  const auto boxes = winapi::testing::TakeMessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Could not load DirectX drivers");
+  EXPECT_EQ(boxes[0].caption, "VEX TOUR error");
+  int32_t width = -1, height = -1;
+  GetQueueWindowSize(&width, &height);
+  EXPECT_EQ(width, 0);
+  EXPECT_EQ(height, 0);
+}
+
+}  // namespace

@@ -23,7 +23,7 @@ constexpr int kScanAlt = 0x38, kScanTab = 0x0F, kScanLeftWindows = 0x5B;
 int HookKeyFilter(WPARAM virtualKey, LPARAM flags) {
   (void)virtualKey;
   const int scan = static_cast<int>((flags >> 16) & 0xFF);
-  const int modifier = (GetAsyncKeyState(VK_MENU) & 0x8000) ? kScanAlt : 0;
+  const int modifier = ((static_cast<uint32_t>(flags) >> 29) & 1) ? kScanAlt : 0;
   return KeyFilter(modifier, scan);
 }
 
@@ -249,6 +249,12 @@ void OnAppReactivate() {
   loop.taskSwitch = 0;
   MouseShutdown();
   MouseInit();
+  const DisplayGlobals& d = Display();
+  if (d.hardwareActive) {
+    initgraphics(d.width, d.height, d.depth);
+    if (DisplayMgr().open) DisplayManagerClose();
+    ReopenDisplayManager(d.screen, d.depth);
+  }
   if (DisplayMgr().open) RefreshWholeScreen();
   FlushInput();
   if (AppRoundInProgress() && AppHooks().setRoundPaused) AppHooks().setRoundPaused(0);
@@ -261,7 +267,8 @@ void OnAppReactivate() {
   SetKeyFilter(1);
 }
 
-void SetKeyFilter(int on) { setkeyhook(0, on ? HookKeyFilter : nullptr); }
+// The library asks the filter about the system keys too (Alt+Tab, Alt+Esc), so that a task switch is noted.
+void SetKeyFilter(int on) { setkeyhook(1, on ? HookKeyFilter : nullptr); }
 
 int KeyFilter(int modifier, int scan) {
   if (Display().hardwareActive && AppHooks().sceneActive && AppHooks().sceneActive()) return 1;

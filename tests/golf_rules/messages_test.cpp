@@ -148,6 +148,19 @@ TEST_F(MessagesTest, TheOtherMachinesPollAndEndTheGameWhenTheTurnMachineIsSilent
   EXPECT_EQ(GolfState.pollTimer, 0u);
 }
 
+TEST_F(MessagesTest, TheMachineWhoseTurnItIsNeverPolls) {
+  TGame* g = NetGame(0);
+  g->roundRunning = 0;
+  UseHole(40, 120);
+  g->StartHole();
+  Pump();
+  GolfState.polling = 1;
+  for (int i = 0; i < 8; ++i) Advance(15000);
+  EXPECT_EQ(SentCount(2, 0x72d), 0);
+  EXPECT_EQ(frontEnd, 0);
+  EXPECT_NE(GolfState.pollTimer, 0u);
+}
+
 TEST_F(MessagesTest, APositionFromTheTurnMachineOverridesADifferentLocalBall) {
   TGame* g = NetGame(1);
   TPlayer* p = g->players->GetPlayer(1);

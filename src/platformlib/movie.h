@@ -75,3 +75,30 @@ struct MovieHeader {
 int movieparseheader(const uint8_t* data, size_t bytes, MovieHeader* header);
 // Decodes a frame chunk's data into width / 2 x height pixel pairs: 0, or -1 for damaged data.
 int moviedecodeframe(const uint8_t* data, size_t bytes, PixelPair* frame, int32_t width, int32_t height);
+
+// ---- frames of the streamed shape movies ------------------------------------------------------------------------
+// A frame chunk's data: width, height (16-bit, multiples of 16), quality (16-bit), a reserved word, then 16-bit
+// little-endian words of bits. Each macroblock (raster order) holds six blocks (Cb, Cr, luminance top-left,
+// top-right, bottom-left, bottom-right), each led by a 2-bit mode: 0 coded, 1 one constant (8-bit signed
+// sample), 2 copied from the previous frame (2-bit read pattern, 8-bit signed bias), 3 unchanged.
+constexpr int kFrameBlockCoded = 0, kFrameBlockConstant = 1, kFrameBlockCopy = 2, kFrameBlockSame = 3;
+// Read patterns of a copied block: straight, averaged with the sample to the right, with the sample below.
+constexpr int kCopyStraight = 0, kCopyHalfRight = 1, kCopyHalfDown = 2;
+
+// The first-level code table (512 entries) and the two long-code tables (256 entries each).
+const uint32_t* moviecodetables(int which);
+// Starts a frame's bit reader on words (count of them) and builds the dequantisation table for quality.
+void dctframebegin(const uint16_t* words, size_t count, int32_t quality);
+const int32_t* movieframequant();
+// The next block into the coefficient block: 1 for a DC-only block, else one more than the last coefficient's
+// scan position; -1 when the block is damaged or the data ends.
+int moviedecodeblock();
+// Eight words from 16 samples of the first plane and 8 of the two planes at plane2 and plane2 + 256.
+void moviepackpixels(const uint8_t* first, const uint8_t* plane2, uint32_t* output);
+// Decodes a frame chunk's data into destination (width / 2 pairs a row) against the previous frame's samples,
+// which the decoder keeps (a new size starts from grey). 0, or -1 for damaged data or a size other than the
+// chunk's; a damaged frame leaves the destination partly drawn.
+int dctframedecode(PixelPair* destination, const uint8_t* data, size_t bytes, int32_t width, int32_t height);
+// The decoder's sample planes of the last frame: luminance (width x height) then Cb and Cr (width/2 x height/2).
+const uint8_t* movieframeplanes();
+void movieframereset();

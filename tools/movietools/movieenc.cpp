@@ -31,9 +31,8 @@ struct BitWriter {
 
 double scale(int k) { return k ? std::sqrt(2.0) * std::cos(k * M_PI / 16) : 1.0; }
 
-// Samples of one 8 x 8 block (signed, in the 7-bit domain) to code words.
-void encodeblock(const double* samples, const int32_t* quant, BitWriter& out) {
-  double coefficient[64];  // index u * 8 + v: u horizontal, v vertical frequency
+// The orthonormal DCT of one 8 x 8 block; index u * 8 + v, u the horizontal and v the vertical frequency.
+void forwarddct(const double* samples, double* coefficient) {
   for (int u = 0; u < 8; ++u)
     for (int v = 0; v < 8; ++v) {
       double sum = 0;
@@ -43,8 +42,10 @@ void encodeblock(const double* samples, const int32_t* quant, BitWriter& out) {
       const double cu = u ? 1.0 : std::sqrt(0.5), cv = v ? 1.0 : std::sqrt(0.5);
       coefficient[u * 8 + v] = 0.25 * cu * cv * sum;
     }
-  const int dc = std::clamp(static_cast<int>(std::lround(coefficient[0])), -512, kDctEndDc - 1);
-  out.put(static_cast<uint32_t>(dc) & 0x3FF, 10);
+}
+
+// The AC coefficients' codes in scan order and the end code; escape holds run and level as the decoder reads them.
+void putcoefficients(const double* coefficient, const int32_t* quant, BitWriter& out, bool framestyle) {
   int run = 0;
   for (int p = 1; p < 64; ++p) {
     const int index = kDctScan[p];
@@ -62,11 +63,20 @@ void encodeblock(const double* samples, const int32_t* quant, BitWriter& out) {
       out.put(level < 0 ? 1 : 0, 1);
     } else {
       out.put(1, 6);  // escape
-      out.put(static_cast<uint32_t>(run * 1024 + (level & 0x3FF)), 16);
+      out.put(framestyle ? static_cast<uint32_t>((level & 0x3FF) << 6 | run) : static_cast<uint32_t>(run * 1024 + (level & 0x3FF)), 16);
     }
     run = 0;
   }
   out.put(2, 2);  // end of block
+}
+
+// Samples of one 8 x 8 block (signed, in the 7-bit domain) to code words.
+void encodeblock(const double* samples, const int32_t* quant, BitWriter& out) {
+  double coefficient[64];
+  forwarddct(samples, coefficient);
+  const int dc = std::clamp(static_cast<int>(std::lround(coefficient[0])), -512, kDctEndDc - 1);
+  out.put(static_cast<uint32_t>(dc) & 0x3FF, 10);
+  putcoefficients(coefficient, quant, out, false);
 }
 
 void put32(std::vector<uint8_t>& out, uint32_t v) {
@@ -141,6 +151,98 @@ std::vector<uint8_t> encodemovie(const std::vector<std::vector<uint8_t>>& rgbfra
   }
   appendchunk(out, kMadEndId, {});
   return out;
+}
+
+std::vector<uint8_t> encodeshapeframe(const uint8_t* rgb, int width, int height, int quality, const uint8_t* previous) {
+  dctsetquality(quality);
+  int32_t quant[64];
+  std::memcpy(quant, dctquanttable(), sizeof quant);
+  // Target samples, 0..127: luminance, then Cb, then Cr at half size, as the decoder keeps them.
+  const size_t lumas = static_cast<size_t>(width) * height, chromas = lumas / 4;
+  std::vector<int> target(lumas + 2 * chromas);
+  std::vector<double> cb(lumas), cr(lumas);
+  for (size_t i = 0; i < lumas; ++i) {
+    const double r = rgb[3 * i], g = rgb[3 * i + 1], b = rgb[3 * i + 2];
+    const double y = 0.299 * r + 0.587 * g + 0.114 * b;
+    target[i] = std::clamp(static_cast<int>(std::lround(y / 2)), 0, 127);
+    cb[i] = (b - y) / 1.772;
+    cr[i] = (r - y) / 1.402;
+  }
+  for (int y = 0; y < height / 2; ++y)
+    for (int x = 0; x < width / 2; ++x) {
+      const size_t i = static_cast<size_t>(2 * y) * width + 2 * x;
+      const double mb = (cb[i] + cb[i + 1] + cb[i + width] + cb[i + width + 1]) / 4;
+      const double mr = (cr[i] + cr[i + 1] + cr[i + width] + cr[i + width + 1]) / 4;
+      target[lumas + static_cast<size_t>(y) * (width / 2) + x] = std::clamp(static_cast<int>(std::floor(mb / 2)) + 64, 0, 127);
+      target[lumas + chromas + static_cast<size_t>(y) * (width / 2) + x] = std::clamp(static_cast<int>(std::floor(mr / 2)) + 64, 0, 127);
+    }
+  BitWriter out;
+  for (int my = 0; my < height; my += 16)
+    for (int mx = 0; mx < width; mx += 16)
+      for (int b = 0; b < 6; ++b) {
+        const size_t base = b == 0 ? lumas : b == 1 ? lumas + chromas : 0;
+        const int stride = b < 2 ? width / 2 : width, planeheight = b < 2 ? height / 2 : height;
+        const int bx = b < 2 ? mx / 2 : mx + ((b - 2) & 1) * 8, by = b < 2 ? my / 2 : my + ((b - 2) >> 1) * 8;
+        int block[64];
+        double mean = 0;
+        for (int r = 0; r < 8; ++r)
+          for (int k = 0; k < 8; ++k) mean += block[r * 8 + k] = target[base + static_cast<size_t>(by + r) * stride + bx + k];
+        mean /= 64;
+        if (previous) {
+          // The previous frame, read in each pattern with the bias that fits best.
+          int bestpattern = -1, bestbias = 0, besterror = 3;
+          for (int pattern = 0; pattern < 3; ++pattern) {
+            int predicted[64];
+            double diff = 0;
+            for (int r = 0; r < 8; ++r)
+              for (int k = 0; k < 8; ++k) {
+                const int x = bx + k, y = by + r;
+                const int x2 = std::min(x + (pattern == 1), stride - 1), y2 = std::min(y + (pattern == 2), planeheight - 1);
+                const int a = previous[base + static_cast<size_t>(y) * stride + x], c = previous[base + static_cast<size_t>(y2) * stride + x2];
+                predicted[r * 8 + k] = (a + c + 1) >> 1;
+                diff += block[r * 8 + k] - predicted[r * 8 + k];
+              }
+            const int bias = std::clamp(static_cast<int>(std::lround(diff / 64)), -128, 127);
+            int error = 0;
+            for (int i = 0; i < 64; ++i) error = std::max(error, std::abs(std::clamp(predicted[i] + bias, 0, 127) - block[i]));
+            if (error < besterror) besterror = error, bestpattern = pattern, bestbias = bias;
+          }
+          if (bestpattern == 0 && bestbias == 0) {
+            out.put(kFrameBlockSame, 2);
+            continue;
+          }
+          if (bestpattern >= 0) {
+            out.put(kFrameBlockCopy, 2);
+            out.put(static_cast<uint32_t>(bestpattern), 2);
+            out.put(static_cast<uint32_t>(bestbias) & 0xFF, 8);
+            continue;
+          }
+        }
+        const int constant = static_cast<int>(std::lround(mean));
+        if (std::all_of(block, block + 64, [&](int v) { return std::abs(v - constant) <= 1; })) {
+          out.put(kFrameBlockConstant, 2);
+          out.put(static_cast<uint32_t>(constant - 64) & 0xFF, 8);
+          continue;
+        }
+        out.put(kFrameBlockCoded, 2);
+        double samples[64], coefficient[64];
+        for (int i = 0; i < 64; ++i) samples[i] = block[i] - 64 + 0.5;  // rows keep bits 16-23: round here
+        forwarddct(samples, coefficient);
+        // The DC value is twice the mean sample in this form.
+        out.put(static_cast<uint32_t>(std::clamp(static_cast<int>(std::lround(coefficient[0] / 4)), -128, 127)) & 0xFF, 8);
+        putcoefficients(coefficient, quant, out, true);
+      }
+  out.flush();
+  std::vector<uint8_t> data;
+  for (int v : {width, height, quality, 0}) {
+    data.push_back(static_cast<uint8_t>(v));
+    data.push_back(static_cast<uint8_t>(v >> 8));
+  }
+  for (uint16_t w : out.words) {
+    data.push_back(static_cast<uint8_t>(w));
+    data.push_back(static_cast<uint8_t>(w >> 8));
+  }
+  return data;
 }
 
 void yuvtorgb(int y7, int cb7, int cr7, uint8_t rgb[3]) {

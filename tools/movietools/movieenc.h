@@ -19,6 +19,10 @@ std::vector<uint8_t> encodemovie(const std::vector<std::vector<uint8_t>>& rgbfra
 // A chunk: id, whole size, data.
 void appendchunk(std::vector<uint8_t>& out, uint32_t id, const std::vector<uint8_t>& data);
 
+// A frame of a streamed shape movie; previous is the decoder's sample planes of the frame before (null for
+// none), so that blocks can be copied or kept.
+std::vector<uint8_t> encodeshapeframe(const uint8_t* rgb, int width, int height, int quality, const uint8_t* previous);
+
 // The colour conversion the decoder inverts, for tests: 8-bit RGB of a 7-bit YUV sample.
 void yuvtorgb(int y7, int cb7, int cr7, uint8_t rgb[3]);
 

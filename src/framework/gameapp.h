@@ -73,6 +73,8 @@ int OpenGameWindow();
 int DoubleStartGuard();    // 1: the last start was less than 5 s ago (else the start time is noted)
 int AnotherCopyRunning();  // 1: a window with the game's title that is not a shell folder exists
 void StepDownResolution();
+// The fail-safe flag, the 3D setting and the resolution from the preferences.
+void ReadStartupPreferences();
 void TeardownProgram();
 // The polling loop; the WM_QUIT code when it ended on WM_QUIT, else 0.
 int RunMessageLoop();

@@ -306,6 +306,35 @@ int OpenGameWindow() {
   return 1;
 }
 
+void ReadStartupPreferences() {
+  int32_t value = 0;
+  if (!AppGetPreference(kPrefLaunching, &value) && value != 0) {
+    // The previous start died before the front end opened: start plain.
+    AppSetPreference(kPref3DEnable, 0);
+    gDisplay.resolution = 0;
+    AppSetPreference(kPrefResolution, 0);
+  } else {
+    AppSetPreference(kPrefLaunching, 1);
+  }
+  if (!AppGetPreference(kPref3DEnable, &value)) {
+    gDisplay.enable3D = value;
+    gDisplay.enable3DFromRegistry = 1;
+  } else {
+    gDisplay.enable3DFromRegistry = 0;
+    gDisplay.enable3D = 1;
+  }
+  if (AppGetPreference(kPrefResolution, &value)) {
+    gDisplay.resolutionFromRegistry = 0;
+  } else if (value >= 0 && value <= 4) {
+    gDisplay.resolution = static_cast<int8_t>(value);
+    gDisplay.resolutionFromRegistry = 1;
+  } else {
+    gDisplay.resolution = 1;
+    gDisplay.resolutionFromRegistry = 0;
+  }
+
+}
+
 int RunMessageLoop() {
   MSG message{};
   gLoop.lastInput = timeGetTime();
@@ -343,32 +372,7 @@ int RunMessageLoop() {
 }
 
 int ProgramMain(int argc, char** argv) {
-  int32_t value = 0;
-  if (!AppGetPreference(kPrefLaunching, &value) && value != 0) {
-    // The previous start died before the front end opened: start plain.
-    AppSetPreference(kPref3DEnable, 0);
-    gDisplay.resolution = 0;
-    AppSetPreference(kPrefResolution, 0);
-  } else {
-    AppSetPreference(kPrefLaunching, 1);
-  }
-  if (!AppGetPreference(kPref3DEnable, &value)) {
-    gDisplay.enable3D = value;
-    gDisplay.enable3DFromRegistry = 1;
-  } else {
-    gDisplay.enable3DFromRegistry = 0;
-    gDisplay.enable3D = 1;
-  }
-  if (AppGetPreference(kPrefResolution, &value)) {
-    gDisplay.resolutionFromRegistry = 0;
-  } else if (value >= 0 && value <= 4) {
-    gDisplay.resolution = static_cast<int8_t>(value);
-    gDisplay.resolutionFromRegistry = 1;
-  } else {
-    gDisplay.resolution = 1;
-    gDisplay.resolutionFromRegistry = 0;
-  }
-
+  ReadStartupPreferences();
   if (!ParseCommandLine(argc, argv)) return 0;
   if (!OpenGameWindow()) return 0;
   if (AppHooks().beginPlay) AppHooks().beginPlay(0);

@@ -70,11 +70,6 @@ TEST_F(FoldersTest, EnsureCourseDataPromptsUntilTheDiscIsThere) {
   EXPECT_EQ(EnsureCourseData(0), 0);
   EXPECT_EQ(shown.size(), 1u);  // not asked
   // The player "inserts" the disc while the prompt is up.
-  answer = 0;
-  AppHooks().showMessageDialog = [](const char* text, int) {
-    prompts->push_back(text);
-    return answer;
-  };
   static std::string* rootPath;
   rootPath = &root_;
   AppHooks().showMessageDialog = [](const char* text, int) {

@@ -161,3 +161,40 @@ TEST_F(VideoTest, SingleInstanceCheck) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(VideoTest, FailSafePreferencesAtStart) {
+  struct Case {
+    int32_t launching, enable3D, resolution;  // -1: absent
+    int8_t expectResolution;
+    uint8_t expectFromRegistry;
+    int32_t expectEnable3D;
+    uint8_t expect3DFromRegistry;
+  };
+  const Case cases[] = {
+      {-1, -1, -1, 1, 0, 1, 0},  // first start: defaults
+      {0, 1, 3, 3, 1, 1, 1},     // the last start got through
+      {1, 1, 3, 0, 1, 0, 1},     // it did not: 3D off, 640 x 480
+      {0, 0, 7, 1, 0, 0, 1},     // a stored index outside the table
+      {0, 1, -5, 1, 0, 1, 1},    // a negative index
+  };
+  for (const Case& c : cases) {
+    winapi::registry::UseFile(root_ + "/registry" + std::to_string(&c - cases) + ".txt");
+    ResetGameApp();
+    if (c.launching >= 0) AppSetPreference(kPrefLaunching, c.launching);
+    if (c.enable3D >= 0) AppSetPreference(kPref3DEnable, c.enable3D);
+    if (c.resolution != -1) AppSetPreference(kPrefResolution, c.resolution);
+    ReadStartupPreferences();
+    const int index = static_cast<int>(&c - cases);
+    EXPECT_EQ(Display().resolution, c.expectResolution) << index;
+    EXPECT_EQ(Display().resolutionFromRegistry, c.expectFromRegistry) << index;
+    EXPECT_EQ(Display().enable3D, c.expectEnable3D) << index;
+    EXPECT_EQ(Display().enable3DFromRegistry, c.expect3DFromRegistry) << index;
+    int32_t launching = -1;
+    EXPECT_EQ(AppGetPreference(kPrefLaunching, &launching), 0);
+    EXPECT_EQ(launching, c.launching > 0 ? c.launching : 1) << index;
+  }
+}
+
+}  // namespace

@@ -10,6 +10,18 @@
 #include "platformlib/videoout.h"
 #include "platformlib/windowdesc.h"
 
+const uint8_t kDctIntraMatrix[64] = {8,  16, 19, 22, 26, 27, 29, 34, 16, 16, 22, 24, 27, 29, 34, 37,
+                                     19, 22, 26, 27, 29, 34, 34, 38, 22, 22, 26, 27, 29, 34, 37, 40,
+                                     22, 26, 27, 29, 32, 35, 40, 48, 26, 27, 29, 32, 35, 40, 48, 58,
+                                     26, 27, 29, 34, 38, 46, 56, 69, 27, 29, 35, 38, 46, 56, 69, 83};
+
+int64_t dctprescale(int index) {
+  const int u = index >> 3, v = index & 7;
+  const double au = u ? std::sqrt(2.0) * std::cos(u * M_PI / 16) : 1.0;
+  const double av = v ? std::sqrt(2.0) * std::cos(v * M_PI / 16) : 1.0;
+  return std::llround(8192.0 / (au * av));
+}
+
 const uint8_t kDctScan[64] = {0,  8,  1,  2,  9,  16, 24, 17, 10, 3,  4,  11, 18, 25, 32, 40,
                               33, 26, 19, 12, 5,  6,  13, 20, 27, 34, 41, 48, 56, 49, 42, 35,
                               28, 21, 14, 7,  15, 22, 29, 36, 43, 50, 57, 58, 51, 44, 37, 30,
@@ -25,11 +37,6 @@ uint8_t clamptable[256];
 bool tablesbuilt = false;
 int32_t quanttable[64];
 int32_t coefficients[64];
-
-const uint8_t kIntraMatrix[64] = {8,  16, 19, 22, 26, 27, 29, 34, 16, 16, 22, 24, 27, 29, 34, 37,
-                                  19, 22, 26, 27, 29, 34, 34, 38, 22, 22, 26, 27, 29, 34, 37, 40,
-                                  22, 26, 27, 29, 32, 35, 40, 48, 26, 27, 29, 32, 35, 40, 48, 58,
-                                  26, 27, 29, 34, 38, 46, 56, 69, 27, 29, 35, 38, 46, 56, 69, 83};
 
 int32_t signextend10(uint32_t v) { return static_cast<int32_t>((v & 0x3FF) ^ 0x200) - 0x200; }
 
@@ -148,11 +155,7 @@ int32_t* dctcoefficients() { return coefficients; }
 void dctsetquality(int32_t quality) {
   quanttable[0] = 8192;
   for (int i = 1; i < 64; ++i) {
-    const int u = i >> 3, v = i & 7;
-    const double au = u ? std::sqrt(2.0) * std::cos(u * M_PI / 16) : 1.0;
-    const double av = v ? std::sqrt(2.0) * std::cos(v * M_PI / 16) : 1.0;
-    const int64_t prescale = std::llround(8192.0 / (au * av));
-    const int64_t product = static_cast<int64_t>(kIntraMatrix[i]) * quality * prescale * 4096;
+    const int64_t product = static_cast<int64_t>(kDctIntraMatrix[i]) * quality * dctprescale(i) * 4096;
     const int64_t entry = (product + 0x8000) >> 16;
     quanttable[i] = static_cast<int32_t>(std::clamp<int64_t>(entry, INT32_MIN, INT32_MAX));
   }
@@ -345,13 +348,13 @@ void yuvrowdouble(const PixelPair* pairs, uint32_t* output, int32_t count) {
 }
 
 void yuvwiden(const PixelPair* pairs, PixelPair* output, int32_t count) {
+  // Writing pairs 2i and 2i + 1 only overwrites input pairs already read when widening in place.
   for (int32_t i = 0; i < count; ++i) {
     const PixelPair p = pairs[i];
     const PixelPair n = i + 1 < count ? pairs[i + 1] : lastpair(p);
     const uint32_t l = p >> 24, r = (p >> 16) & 0xFF, nl = n >> 24;
     output[2 * i] = (p & 0xFFFF) | ((l + r) >> 1) << 16 | l << 24;
-    const uint32_t chroma = avgbytes(p & 0xFFFF, n & 0xFFFF);
-    output[2 * i + 1] = chroma | ((r + nl) >> 1) << 16 | r << 24;
+    output[2 * i + 1] = avgbytes(p & 0xFFFF, n & 0xFFFF) | ((r + nl) >> 1) << 16 | r << 24;
   }
 }
 
@@ -359,14 +362,7 @@ void yuvwidenavg(const PixelPair* rowa, const PixelPair* rowb, PixelPair* output
   // Averaged pairs are built in place in the second half of the output before widening into the whole.
   PixelPair* mean = output + count;
   for (int32_t i = 0; i < count; ++i) mean[i] = avgbytes(rowa[i], rowb[i]);
-  for (int32_t i = 0; i < count; ++i) {
-    const PixelPair p = mean[i];
-    const PixelPair n = i + 1 < count ? mean[i + 1] : lastpair(p);
-    const uint32_t l = p >> 24, r = (p >> 16) & 0xFF, nl = n >> 24;
-    // Writing pairs 2i and 2i + 1 only overwrites averaged pairs already read.
-    output[2 * i] = (p & 0xFFFF) | ((l + r) >> 1) << 16 | l << 24;
-    output[2 * i + 1] = avgbytes(p & 0xFFFF, n & 0xFFFF) | ((r + nl) >> 1) << 16 | r << 24;
-  }
+  yuvwiden(mean, output, count);
 }
 
 void clamppack8(const int32_t* values, uint32_t* output, int32_t count) {

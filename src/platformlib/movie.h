@@ -23,6 +23,9 @@ const uint8_t* dctclamptable(); // 256 entries, indexed by the sample's byte
 void dctsetquality(int32_t quality);
 const int32_t* dctquanttable();  // 64 entries, raster order
 extern const uint8_t kDctScan[64];  // transposed zigzag order
+extern const uint8_t kDctIntraMatrix[64];  // the default intra quantiser matrix, raster order
+// The scaled transform's prescale of a coefficient: round(8192 / (a(u) a(v))), a(0) = 1, a(k) = sqrt(2) cos(k pi/16).
+int64_t dctprescale(int index);
 
 // Decodes the coefficient codes of a sequence of blocks. The input holds inwords 16-bit words (most
 // significant bit first); at most outcapacity words are written. Returns the words written, or -1 when the

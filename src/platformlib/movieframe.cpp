@@ -14,11 +14,6 @@ uint32_t firstlevel[512], longfirst[256], longsecond[256];
 bool framebuilt = false;
 int32_t framequant[64];
 
-const uint8_t kIntraMatrix[64] = {8,  16, 19, 22, 26, 27, 29, 34, 16, 16, 22, 24, 27, 29, 34, 37,
-                                  19, 22, 26, 27, 29, 34, 34, 38, 22, 22, 26, 27, 29, 34, 37, 40,
-                                  22, 26, 27, 29, 32, 35, 40, 48, 26, 27, 29, 32, 35, 40, 48, 58,
-                                  26, 27, 29, 34, 38, 46, 56, 69, 27, 29, 35, 38, 46, 56, 69, 83};
-
 uint32_t packentry(int level, int run, int length) {
   return static_cast<uint32_t>(level & 0x3FF) << 22 | static_cast<uint32_t>(run & 0x3F) << 16 | static_cast<uint32_t>(length);
 }
@@ -102,12 +97,9 @@ void dctframebegin(const uint16_t* words, size_t count, int32_t quality) {
   bits.count = count;
   bits.refill();
   for (int i = 0; i < 64; ++i) {
-    const int u = i >> 3, v = i & 7;
-    const double au = u ? std::sqrt(2.0) * std::cos(u * M_PI / 16) : 1.0;
-    const double av = v ? std::sqrt(2.0) * std::cos(v * M_PI / 16) : 1.0;
-    const int64_t scale = std::llround(8192.0 / (au * av));
-    const int64_t product = i == 0 ? static_cast<int64_t>(kIntraMatrix[0]) * 32768 * scale
-                                   : static_cast<int64_t>(kIntraMatrix[i]) * quality * 4096 * scale;
+    const int64_t scale = dctprescale(i);
+    const int64_t product = i == 0 ? static_cast<int64_t>(kDctIntraMatrix[0]) * 32768 * scale
+                                   : static_cast<int64_t>(kDctIntraMatrix[i]) * quality * 4096 * scale;
     framequant[i] = static_cast<int32_t>(std::clamp<int64_t>((product + 0x8000) >> 16, INT32_MIN, INT32_MAX));
   }
 }

@@ -236,6 +236,7 @@ void dctfillblock(int32_t* block, int stride) {
 }
 
 void dctpackrow(const int32_t* luminance, const int32_t* cd1, const int32_t* cd2, PixelPair* output) {
+  dctbuildtables();
   auto sample = [](int32_t v) { return static_cast<uint32_t>(clamptable[(static_cast<uint32_t>(v) >> 16) & 0xFF]); };
   for (int i = 0; i < 8; ++i)
     output[i] = sample(cd1[i]) | sample(cd2[i]) << 8 | sample(luminance[2 * i + 1]) << 16 |

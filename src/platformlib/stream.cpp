@@ -4,6 +4,7 @@
 #include "platformlib/stream.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
@@ -19,7 +20,7 @@ constexpr int kMaxStreams = 64;
 // File operations carry a 32-bit user word; it names the stream by its slot here.
 std::mutex slotlock;
 StreamRecord* slots[kMaxStreams];
-uint32_t requestserial = 0;
+std::atomic<uint32_t> requestserial{0};
 
 struct Lock {
   StreamRecord* s;
@@ -105,9 +106,9 @@ ChunkStreamRequest* takerequest(StreamRecord* s) {
   if (!r) return nullptr;
   s->freelist = r->next;
   const uint32_t slot = static_cast<uint32_t>(r - s->requests);
-  requestserial += 256;
-  if ((requestserial | slot) == 0 || requestserial == 0) requestserial += 256;
-  const uint32_t id = requestserial | slot;
+  uint32_t serial = requestserial += 256;
+  if (serial == 0) serial = requestserial += 256;  // ids are never 0
+  const uint32_t id = serial | slot;
   std::memset(r, 0, sizeof *r);
   r->id = id;
   r->state = STREAMREQ_QUEUED;
@@ -191,16 +192,19 @@ void parsechunks(StreamRecord* s) {
 // Room for the next read; moves unrouted data to the buffer start when the end is near.
 uint32_t freeroom(StreamRecord* s) {
   // Past released chunks and wraps; an empty buffer starts again at its beginning.
+  // The active request's first chunk moves along with the consumer, so that it never points at reused space.
   while (s->consumer != s->routed) {
     const int32_t id = readid(s->consumer);
+    uint8_t* const was = s->consumer;
     if (id == kChunkWrap) s->consumer = s->bufferstart;
     else if (id == kChunkReleased) s->consumer += readsize(s->consumer) & kSizeMask;
     else break;
+    if (s->current && s->current->bufferstart == was) s->current->bufferstart = s->consumer;
   }
   if (s->consumer == s->routed) {
     // Nothing is held: the unrouted rest moves to the start and the whole buffer is free again.
     const size_t unrouted = static_cast<size_t>(s->readend - s->routed);
-    if (s->current && s->current->bufferstart == s->routed) s->current->bufferstart = s->bufferstart;
+    if (s->current) s->current->bufferstart = s->bufferstart;
     std::memmove(s->bufferstart, s->routed, unrouted);
     s->consumer = s->routed = s->bufferstart;
     s->readend = s->bufferstart + unrouted;

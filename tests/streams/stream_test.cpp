@@ -303,6 +303,36 @@ TEST_F(StreamTest, CancelAndKill) {
   EXPECT_TRUE(gAbortText.empty()) << gAbortText;
 }
 
+TEST_F(StreamTest, CancelAfterTheBufferWrappedDropsOnlyWhatIsHeld) {
+  ASSERT_NE(Make(), nullptr);
+  StandardFilters();
+  std::vector<Chunk> chunks;
+  for (int i = 0; i < 80; ++i) chunks.push_back({0x100 + i, Payload(i, 1200 + 111 * static_cast<size_t>(i % 7))});
+  chunks.push_back({kEnd, {}});
+  const std::vector<uint8_t> file = ChunkFile(chunks);
+  const uint32_t id = STREAM_queuemem(stream_, file.data(), static_cast<uint32_t>(file.size()), kEnd);
+  // Take about half, going round the buffer more than once, and keep two chunks held.
+  std::vector<ChunkHeader*> held;
+  for (int i = 0; i < 40; ++i) {
+    ChunkHeader* c = STREAM_get(stream_);
+    ASSERT_NE(c, nullptr) << i;
+    ChunkHeader h;
+    std::memcpy(&h, c, sizeof h);
+    ASSERT_EQ(h.id, 0x100 + i);
+    if (i >= 38) held.push_back(c);
+    else STREAM_release(stream_, c);
+  }
+  EXPECT_EQ(STREAM_requeststate(stream_, id), STREAMREQ_ACTIVE);
+  STREAM_cancelrequest(stream_, id);
+  EXPECT_EQ(STREAM_bufferusage(stream_), 0u);
+  EXPECT_EQ(STREAM_get(stream_), nullptr);
+  EXPECT_EQ(STREAM_state(stream_), STREAM_IDLE);
+  EXPECT_TRUE(gAbortText.empty()) << gAbortText;
+  // The held chunks were given back with the request.
+  STREAM_release(stream_, held[0]);
+  EXPECT_EQ(gAbortText, "STREAM_release - chunk has already been released\n");
+}
+
 TEST_F(StreamTest, FilesFromDiskOneAfterAnother) {
   ASSERT_NE(Make(0x8000), nullptr);
   StandardFilters();

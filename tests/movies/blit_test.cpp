@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "moviefixture.h"
+#include "platformlib/gfxdisplay.h"
 #include "platformlib/videoout.h"
 
 namespace {
@@ -179,6 +181,39 @@ TEST_F(MovieBlit, DoubleSizeStopsAtTheBottomOfTheClip) {
   EXPECT_NE(w.Pixel(0, 4), 0xEEEE);
   for (int y = 5; y < 24; ++y)
     for (int x = 0; x < 80; ++x) ASSERT_EQ(w.Pixel(x, y), 0xEEEE) << x << "," << y;
+}
+
+int gGuardCalls = 0;
+int GuardRefuses() {
+  ++gGuardCalls;
+  return 0;
+}
+
+TEST(MovieBlitGuard, LargeDoubleSizeAsksTheSurfaceGuardBeforeTheRowsBetween) {
+  const int width = 320, height = 240;
+  std::vector<PixelPair> frame(static_cast<size_t>(width / 2) * height, Pair(60, 60, 64, 64));
+  setvideoframe(frame.data());
+  int (*const oldlock)(WindowDesc*) = lockwindowhook;
+  int (*const oldrelock)() = gfxhooks().relocksurface;
+  lockwindowhook = nullptr;
+  gfxhooks().relocksurface = GuardRefuses;
+  for (int mode : {1, 2, 3}) {
+    for (const auto& [w, h, calls] : {std::tuple{width, height, 1}, std::tuple{width, 64, 0}}) {
+      TestWindow window(640, 480, 16);
+      int dummy = 0;
+      CurrentWindow.surface = &dummy;  // a display surface: the guard matters
+      gGuardCalls = 0;
+      EXPECT_EQ(blitvideoframe(0, 0, w, h, mode), 0);
+      // Mode 1 leaves the rows between alone and never asks; a small frame does not either.
+      EXPECT_EQ(gGuardCalls, mode == 1 ? 0 : calls) << mode << " " << h;
+      EXPECT_NE(window.Pixel(0, 0), 0xEEEE);
+      // The guard said no: the rows between stay undrawn. Otherwise they are drawn.
+      EXPECT_EQ(window.Pixel(0, 1) == 0xEEEE, mode == 1 || calls == 1) << mode << " " << h;
+    }
+  }
+  gfxhooks().relocksurface = oldrelock;
+  lockwindowhook = oldlock;
+  setvideoframe(nullptr);
 }
 
 TEST_F(MovieBlit, MovieOutputHookDrawsTheFrame) {

@@ -60,15 +60,11 @@ struct BitReader {
   const uint16_t* words;
   size_t count;
   size_t bit = 0;
-  uint32_t peek(int n) const {
-    uint32_t v = 0;
-    for (int i = 0; i < n; ++i) {
-      const size_t b = bit + static_cast<size_t>(i);
-      const size_t w = b >> 4;
-      const uint32_t one = w < count ? (words[w] >> (15 - (b & 15))) & 1u : 0u;
-      v = (v << 1) | one;
-    }
-    return v;
+  uint32_t peek(int n) const {  // n <= 16
+    const size_t w = bit >> 4;
+    const uint32_t hi = w < count ? words[w] : 0u, lo = w + 1 < count ? words[w + 1] : 0u;
+    const uint32_t window = (hi << 16 | lo) << (bit & 15);
+    return window >> (32 - n);
   }
   void drop(int n) { bit += static_cast<size_t>(n); }
   bool overrun() const { return bit > count * 16; }

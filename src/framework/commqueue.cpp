@@ -13,6 +13,7 @@ volatile int32_t CommThreadRunning = 0;
 volatile DWORD CommThreadId = 0;
 HANDLE CommStopEvent = nullptr;
 GuardedQueue* CommDeferredQueue = nullptr;
+CommGolfArguments CommPeerArguments;
 
 namespace {
 
@@ -42,6 +43,17 @@ void Debug(const char* format, uint32_t value) {
 
 bool Post(uint32_t id, uintptr_t argument) {
   return PostMessageA(CommQueueWindow, WM_GOLF, id, static_cast<LPARAM>(argument)) != FALSE;
+}
+
+// A golf message for a peer's message: the game's argument made from the body when it has a maker, else
+// `plain`. True when the message's memory went to the receiver.
+bool PostFromPeer(uint32_t id, uint32_t sender, uint8_t* message, uint32_t length, uintptr_t plain) {
+  const CommGolfArguments& arguments = CommPeerArguments;
+  if (!arguments.make) return Post(id, plain) && plain == reinterpret_cast<uintptr_t>(message);
+  const intptr_t argument = arguments.make(id, sender, message + kCommArgumentA, length - kCommArgumentA);
+  if (!Post(id, static_cast<uintptr_t>(argument)) && arguments.release)
+    arguments.release(reinterpret_cast<void*>(argument));
+  return false;
 }
 
 bool Queue(uintptr_t first, uintptr_t second, uintptr_t third) {
@@ -93,7 +105,7 @@ bool DispatchUser(uint32_t sender, uint32_t code, uint8_t* message, uint32_t len
   switch (code) {
     case 0x703:
     case 0x70F:
-      return postMode ? Post(code, address) : Queue(code, address, 0);
+      return postMode ? PostFromPeer(code, sender, message, length, address) : Queue(code, address, 0);
     case 0x704:
     case 0x71B:
     case 0x140A:
@@ -112,10 +124,9 @@ bool DispatchUser(uint32_t sender, uint32_t code, uint8_t* message, uint32_t len
       return false;
     case 0x70D: case 0x711: case 0x71D: case 0x71E: case 0x71F: case 0x720:
     case 0x724: case 0x725: case 0x72D: case 0x72E: case 0x730:
-      Post(code, sender);
-      return false;
+      return PostFromPeer(code, sender, message, length, sender);
     case 0x716: case 0x717: case 0x718: case 0x722: case 0x726: case 0x72C:
-      return Post(code, address);
+      return PostFromPeer(code, sender, message, length, address);
     case 0x719:
       if (NeighbourVoiceExists()) NeighbourVoiceStoreReceived(message, length, CommVoiceCount++);
       return false;

@@ -53,6 +53,16 @@ extern GuardedQueue* CommQueue;
 // Number of voice messages received so far.
 extern int32_t CommVoiceCount;
 
+// The game installs how a peer's message becomes the argument of the golf message posted for it: `make` gets the
+// golf id, the sender id and the body after the code, and gives the argument (0 when none could be made);
+// `release` gives back an argument that could not be posted. Once installed, the dispatcher frees the comm
+// message itself. Without them the message's address (or the sender id) is posted and the receiver owns it.
+struct CommGolfArguments {
+  intptr_t (*make)(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes) = nullptr;
+  void (*release)(void* argument) = nullptr;
+};
+extern CommGolfArguments CommPeerArguments;
+
 void DispatchCommMessage(uint32_t length, uint8_t* message, int redeliver);
 
 // The comm thread: its running flag, thread id, stop event (owned by the communication layer) and the

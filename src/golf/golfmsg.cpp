@@ -169,6 +169,145 @@ intptr_t MakeTextBlock(const std::string& text) {
 
 namespace {
 
+// Reads a peer's body field by field; a read past the end marks it short and gives 0.
+class BodyReader {
+ public:
+  BodyReader(const uint8_t* body, size_t bytes) : p_(body), left_(body ? bytes : 0) {}
+  bool ok() const { return ok_; }
+  uint8_t u8() {
+    if (left_ < 1) return fail();
+    --left_;
+    return *p_++;
+  }
+  uint32_t u32() {
+    if (left_ < 4) return fail();
+    const uint32_t v = p_[0] | (p_[1] << 8) | (p_[2] << 16) | (static_cast<uint32_t>(p_[3]) << 24);
+    p_ += 4;
+    left_ -= 4;
+    return v;
+  }
+  float f32() {
+    const uint32_t bits = u32();
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+  }
+  Vector3 vec() {
+    const float x = f32(), y = f32();
+    return Vector3{x, y, f32()};
+  }
+
+ private:
+  uint8_t fail() {
+    ok_ = false;
+    left_ = 0;
+    return 0;
+  }
+  const uint8_t* p_;
+  size_t left_;
+  bool ok_ = true;
+};
+
+void putU32(uint8_t*& out, uint32_t v) {
+  for (int k = 0; k < 4; ++k) *out++ = static_cast<uint8_t>(v >> (8 * k));
+}
+void putF32(uint8_t*& out, float v) {
+  uint32_t bits;
+  std::memcpy(&bits, &v, sizeof bits);
+  putU32(out, bits);
+}
+void putVec(uint8_t*& out, const Vector3& v) {
+  putF32(out, v.x);
+  putF32(out, v.y);
+  putF32(out, v.z);
+}
+
+// The slot of the golfer played on machine `sender`, or kSlots.
+uint32_t slotOfMachine(uint32_t sender) {
+  TGame* g = CurrentGame();
+  for (int s = 0; g && g->players && s < TPlayerList::kSlots; ++s)
+    if (const TPlayer* p = g->players->GetPlayer(s); p && p->machineId == sender) return static_cast<uint32_t>(s);
+  return TPlayerList::kSlots;
+}
+
+template <class T>
+intptr_t blockOf(const T& record) {
+  auto* b = static_cast<T*>(GolfBlockAlloc(sizeof(T)));
+  if (b) *b = record;
+  return reinterpret_cast<intptr_t>(b);
+}
+
+}  // namespace
+
+void WriteShotSetUp(const ShotSetUpBlock& b, uint8_t out[kShotSetUpWireBytes]) {
+  uint8_t* p = out;
+  putU32(p, b.golfer);
+  *p++ = b.wind;
+  *p++ = b.fairway;
+  *p++ = b.green;
+  *p++ = b.club;
+  putU32(p, b.shotType);
+  putVec(p, b.position);
+  putVec(p, b.direction);
+  putVec(p, b.spin);
+  putF32(p, b.power);
+  putF32(p, b.curve);
+  putF32(p, b.trajectory);
+  putVec(p, b.aim);
+}
+
+intptr_t GolfArgumentFromPeer(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes) {
+  BodyReader r(body, bytes);
+  switch (id) {
+    case kGolfAck: {
+      const uint32_t slot = slotOfMachine(sender);
+      const uint32_t status = r.u32();
+      return r.ok() && slot < TPlayerList::kSlots ? MakeAckBlock(slot, status) : 0;
+    }
+    case kGolfPosition: {
+      PositionBlock b{};
+      b.golfer = r.u32();
+      b.position = r.vec();
+      b.holed = r.u8();
+      return r.ok() ? blockOf(b) : 0;
+    }
+    case kGolfRemoteSettings: {
+      ShotSetUpBlock b;
+      b.golfer = r.u32();
+      b.wind = r.u8();
+      b.fairway = r.u8();
+      b.green = r.u8();
+      b.club = r.u8();
+      b.shotType = r.u32();
+      b.position = r.vec();
+      b.direction = r.vec();
+      b.spin = r.vec();
+      b.power = r.f32();
+      b.curve = r.f32();
+      b.trajectory = r.f32();
+      b.aim = r.vec();
+      return r.ok() ? blockOf(b) : 0;
+    }
+    case kGolfChat: {
+      const char* text = reinterpret_cast<const char*>(body);
+      return MakeTextBlock(body ? std::string(text, strnlen(text, bytes)) : std::string());
+    }
+    case kGolfConceded: return slotOfMachine(sender);
+    case kGolfClockViolation: {
+      const uint32_t slot = r.u32();
+      return r.ok() ? slot : slotOfMachine(sender);
+    }
+    default:
+      break;
+  }
+  if (!GolfIdCarriesBlock(id)) return sender;
+  void* copy = GolfBlockAlloc(bytes);
+  if (copy && body && bytes) std::memcpy(copy, body, bytes);
+  return reinterpret_cast<intptr_t>(copy);
+}
+
+namespace {
+
 // The handler proper; a friend-free helper over the game's public state.
 class Handler {
  public:

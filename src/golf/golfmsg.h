@@ -130,6 +130,18 @@ struct ShotSetUpBlock {
   Vector3 aim{};
 };
 
+// The argument of a golf message from another machine, made from the body that followed its id in the peer's
+// message (`sender` is the peer's machine id). Records are read field by field, little-endian: an
+// acknowledgement is the acknowledged status, for the sender's golfer; a position is golfer, x, y, z, holed
+// byte; shot settings are `ShotSetUpBlock`'s fields in order (floats as IEEE bits); chat is text. A concession
+// (0x730) names the sender's golfer, a shot-clock violation (0x722) the golfer in the body's first word; other
+// block-carrying ids get a copy of the body; any other id keeps the sender id. A block is 0 when the body is
+// too short for its record or the sender plays no golfer.
+intptr_t GolfArgumentFromPeer(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes);
+// Shot settings as they go to the other machines (72 bytes), read back by GolfArgumentFromPeer.
+constexpr size_t kShotSetUpWireBytes = 72;
+void WriteShotSetUp(const ShotSetUpBlock& b, uint8_t out[kShotSetUpWireBytes]);
+
 // What the golf messages use of the other subsystems. Every member may be empty; tests install their own.
 struct GolfServices {
   // Network play.

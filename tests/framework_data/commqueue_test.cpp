@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -65,6 +66,7 @@ class CommTest : public ::testing::Test {
     DestroyWindow(CommQueueWindow);
     CommQueueWindow = nullptr;
     CommState = 0;
+    CommPeerArguments = CommGolfArguments{};
     ResetNeighbours();
   }
   // Addresses handed on by the dispatcher belong to the receiver: here, the test.
@@ -148,6 +150,68 @@ TEST_F(CommTest, DeliveryTable) {
     handed_.clear();
   }
   EXPECT_EQ(winapi::testing::TakeDebugOutput(), "");
+}
+
+// What the game's maker was asked for, and the arguments it made that are still alive.
+struct Made {
+  uint32_t id, sender;
+  std::vector<uint8_t> body;
+};
+std::vector<Made> made;
+std::vector<std::unique_ptr<uint32_t>> argumentsAlive;
+
+intptr_t StubMake(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes) {
+  made.push_back({id, sender, std::vector<uint8_t>(body, body + bytes)});
+  argumentsAlive.push_back(std::make_unique<uint32_t>(id));
+  return reinterpret_cast<intptr_t>(argumentsAlive.back().get());
+}
+void StubRelease(void* argument) {
+  std::erase_if(argumentsAlive, [&](const std::unique_ptr<uint32_t>& a) { return a.get() == argument; });
+}
+
+TEST_F(CommTest, WithTheGamesMakerPeersGolfMessagesCarryItsArgumentAndTheMessageIsFreed) {
+  made.clear();
+  argumentsAlive.clear();
+  CommPeerArguments.make = StubMake;
+  CommPeerArguments.release = StubRelease;
+  CommState = 6;
+  // The rows that hand over the message or the sender id; each message is freed here (the sanitizer checks).
+  const uint32_t codes[] = {0x703, 0x70F, 0x716, 0x717, 0x718, 0x722, 0x726, 0x72C,
+                            0x70D, 0x711, 0x71D, 0x71E, 0x71F, 0x720, 0x724, 0x725, 0x72D, 0x72E, 0x730};
+  for (uint32_t code : codes) DispatchCommMessage(24, Make(9, code, 0x1234, 0x5678, 24), 0);
+  std::vector<MSG> posts = Posts();
+  ASSERT_EQ(posts.size(), std::size(codes));
+  ASSERT_EQ(made.size(), std::size(codes));
+  for (size_t i = 0; i < posts.size(); ++i) {
+    SCOPED_TRACE(testing::Message() << "code 0x" << std::hex << codes[i]);
+    EXPECT_EQ(posts[i].wParam, codes[i]);
+    EXPECT_EQ(posts[i].lParam, reinterpret_cast<intptr_t>(argumentsAlive[i].get()));
+    EXPECT_EQ(made[i].sender, 9u);
+    // The body after the code: argument A first.
+    ASSERT_EQ(made[i].body.size(), 12u);
+    EXPECT_EQ(made[i].body[0], 0x34);
+    EXPECT_EQ(made[i].body[4], 0x78);
+  }
+  // Queue mode still hands the message itself to the network screens; other rows are untouched.
+  CommState = 3;
+  uint8_t* m = Make(9, 0x703);
+  DispatchCommMessage(20, m, 0);
+  std::vector<MSG> queued = Queued();
+  ASSERT_EQ(queued.size(), 1u);
+  EXPECT_EQ(queued[0].lParam, reinterpret_cast<intptr_t>(m));
+  CommMessageFree(m);
+  CommState = 6;
+  DispatchCommMessage(20, Make(9, 0x729, 31), 0);
+  posts = Posts();
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(posts[0].lParam, 31);
+  EXPECT_EQ(made.size(), std::size(codes));
+  // An argument that cannot be posted is given back.
+  argumentsAlive.clear();
+  DestroyWindow(CommQueueWindow);
+  DispatchCommMessage(20, Make(9, 0x716, 0x70a), 0);
+  EXPECT_EQ(made.size(), std::size(codes) + 1);
+  EXPECT_TRUE(argumentsAlive.empty());
 }
 
 TEST_F(CommTest, DroppedAnsweredAndUnexpected) {

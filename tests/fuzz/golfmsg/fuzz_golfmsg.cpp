@@ -1,5 +1,5 @@
-// Golf messages from other machines fuzz entry: the input is a run of messages (id, argument or block) handed
-// to a networked game of two golfers. Nothing may crash, leak a block or read past one.
+// Golf messages from other machines fuzz entry: the input is a run of messages (id, argument, block or a peer's
+// body) handed to a networked game of two golfers. Nothing may crash, leak a block or read past one.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -42,7 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     at += 2;
     const size_t take = n < size - at ? n : size - at;
     intptr_t arg = 0;
-    if (GolfIdCarriesBlock(id)) {
+    if (data[at - 2] & 0x80) {
+      // As it came from machine 2 (or 3, who plays no golfer).
+      arg = GolfArgumentFromPeer(id, 2 + (data[at - 2] >> 6 & 1), data + at, take);
+    } else if (GolfIdCarriesBlock(id)) {
       void* b = GolfBlockAlloc(take);
       if (take) std::memcpy(b, data + at, take);
       arg = reinterpret_cast<intptr_t>(b);

@@ -1,23 +1,17 @@
 // Golf messages from other machines, end to end: a comm message as the communication layer delivers it goes to
-// the queue window, through the comm dispatcher, back to the window as a golf message and into the game.
+// the program's queue window, through the comm dispatcher, back to the window as a golf message and into the
+// game.
 #include <memory>
 
 #include "ballphysics/ground.h"
+#include "framework/appneighbours.h"
 #include "framework/commqueue.h"
+#include "framework/gameapp.h"
 #include "framework/neighbours.h"
 #include "rules_fixture.h"
 
 namespace rules {
 namespace {
-
-// The queue window: comm messages to the dispatcher, golf and timer messages to the game.
-LRESULT CALLBACK QueueProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_COMM_MESSAGE) {
-    DispatchCommMessage(static_cast<uint32_t>(wParam), reinterpret_cast<uint8_t*>(lParam), 0);
-    return 0;
-  }
-  return GolfWindowProc(window, message, wParam, lParam);
-}
 
 struct Answer {
   uint32_t receiver, code, second;
@@ -31,7 +25,7 @@ class PeerTest : public RulesTest {
     RulesTest::SetUp();
     DestroyWindow(GolfMainWindow);
     WNDCLASSA cls{};
-    cls.lpfnWndProc = QueueProc;
+    cls.lpfnWndProc = QueueWindowProc;
     cls.lpszClassName = "PeerQueue";
     RegisterClassA(&cls);
     GolfMainWindow = CreateWindowExA(0, "PeerQueue", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
@@ -41,6 +35,12 @@ class PeerTest : public RulesTest {
     // What the game program installs.
     CommPeerArguments.make = GolfArgumentFromPeer;
     CommPeerArguments.release = GolfBlockFree;
+    ResetAppNeighbours();
+    AppHooks().gameExists = [] { return CurrentGame() ? 1 : 0; };
+    AppHooks().gameHandleMessage = [](uint32_t message, uintptr_t wParam, intptr_t lParam) {
+      if (message == kGolfWindowMessage) Dispatched().push_back(static_cast<uint32_t>(wParam));
+      if (TGame* game = CurrentGame()) game->HandleMessage(message, wParam, lParam);
+    };
     ResetNeighbours();
     answers.clear();
     paused = false;
@@ -50,6 +50,7 @@ class PeerTest : public RulesTest {
   }
   void TearDown() override {
     RulesTest::TearDown();
+    ResetAppNeighbours();
     CommPeerArguments = CommGolfArguments{};
     CommState = 0;
     CommQueueWindow = nullptr;

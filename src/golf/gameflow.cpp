@@ -229,7 +229,10 @@ int PlayCurrentShot(float power, float curve, float trajectory) {
     b.curve = curve;
     b.trajectory = trajectory;
     b.aim = ShotAimPoint;
-    GolfSvc().sendBlock(-1, kGolfRemoteSettings, &b, sizeof b);
+    // Written field by field, so every machine reads the same record whatever its byte order and padding.
+    uint8_t wire[kShotSetUpWireBytes];
+    WriteShotSetUp(b, wire);
+    GolfSvc().sendBlock(-1, kGolfRemoteSettings, wire, sizeof wire);
   }
   runShot(*g, p, ShotAimPoint, power, curve, trajectory);
   PostGolfMessage(kGolfBallStopped);

@@ -136,9 +136,12 @@ TEST_F(PlayerTest, ANetworkShotIsPlayedAlikeOnTheOtherMachine) {
   ShotAimPoint = Vector3{0.0f, 40.0f, 0.0f};
   ASSERT_EQ(PlayCurrentShot(0.8f, 12.0f, 0.0f), 1);
   EXPECT_EQ(blockId, 0x70fu);
-  ASSERT_EQ(block.size(), sizeof(ShotSetUpBlock));
+  ASSERT_EQ(block.size(), kShotSetUpWireBytes);
+  void* received = reinterpret_cast<void*>(GolfArgumentFromPeer(kGolfRemoteSettings, 0, block.data(), block.size()));
+  ASSERT_NE(received, nullptr);
   ShotSetUpBlock settings;
-  std::memcpy(&settings, block.data(), sizeof settings);
+  std::memcpy(&settings, received, sizeof settings);
+  GolfBlockFree(received);
   EXPECT_EQ(settings.wind, 0);  // repaired before it went out
   EXPECT_EQ(settings.club, 9);
   EXPECT_FLOAT_EQ(settings.position.y, -80.0f);

@@ -1,52 +1,11 @@
 #include "course/angle.h"
 
+#include "platformlib/fixtrig.h"
+
 #include <cmath>
 #include <cstdlib>
 
-namespace {
-
-struct AtanTable {
-  int32_t v[257];
-  AtanTable() {
-    const double unitsPerRadian = 65536.0 / (2.0 * 3.14159265358979323846);
-    for (int i = 0; i <= 256; ++i) v[i] = static_cast<int32_t>(std::lround(std::atan(i / 256.0) * unitsPerRadian));
-  }
-};
-
-const AtanTable& atanTable() {
-  static const AtanTable table;
-  return table;
-}
-
-}  // namespace
-
-int32_t FixAtan2(int32_t dx, int32_t dy) {
-  const bool xNeg = dx < 0, yNeg = dy < 0;
-  const uint32_t ax = xNeg ? 0u - static_cast<uint32_t>(dx) : static_cast<uint32_t>(dx);
-  const uint32_t ay = yNeg ? 0u - static_cast<uint32_t>(dy) : static_cast<uint32_t>(dy);
-  int32_t base;
-  bool swapped = false;
-  if (ax == ay) {
-    base = 0x2000;
-  } else {
-    uint32_t small = ay, large = ax;
-    if (ax > ay) {
-      swapped = true;
-    } else {
-      small = ax;
-      large = ay;
-    }
-    const uint64_t r = (static_cast<uint64_t>(small) << 32) / large;
-    const uint32_t k = static_cast<uint32_t>(r >> 24);
-    const int64_t t = static_cast<int64_t>((r >> 8) & 0xFFFF);
-    const int32_t* tab = atanTable().v;
-    base = tab[k] + static_cast<int32_t>(((tab[k + 1] - tab[k]) * t) >> 16);
-  }
-  if (!xNeg && !yNeg) return swapped ? 0x4000 - base : base;
-  if (!xNeg && yNeg) return swapped ? 0x4000 + base : 0x8000 - base;
-  if (xNeg && !yNeg) return swapped ? base - 0x4000 : -base;
-  return swapped ? -0x4000 - base : base - 0x8000;
-}
+int32_t FixAtan2(int32_t dx, int32_t dy) { return fixatan2(dx, dy); }
 
 void ScaleForAngle(float& x, float& y) {
   const float a = std::fabs(x), b = std::fabs(y);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platformlib/mainwindow.h"
 #include "windows.h"
 
 const char* const GlideEntryNames[kGlideEntries] = {
@@ -110,6 +111,10 @@ GlideLfbInfo lfb{};
 VortelLock lockrecord{};
 int32_t currentbuffer = 1;
 uint8_t fogtable[64]{};
+HANDLE handshake = nullptr;
+int32_t handlerresult = 0;
+constexpr UINT kModeMessage = 1125;
+constexpr DWORD kHandshakeWait = 10000;
 
 // Values the interface stores for the back end.
 intptr_t setting3 = 0, openmode = 0, setting103 = 0, setting107 = 0;
@@ -259,6 +264,14 @@ int32_t fog(intptr_t mode) {
 
 int32_t settexture(intptr_t texture);
 
+void makehandshake() {
+  if (handlerservice && !handshake) handshake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+}
+void closehandshake() {
+  if (handshake) CloseHandle(handshake);
+  handshake = nullptr;
+}
+
 // --- the 34 operations ---
 
 intptr_t about() {
@@ -340,6 +353,7 @@ intptr_t restore() {
   if (active) {
     if (windowopen) setvideomode(0, 0, 0);
     handlerservice = nullptr;
+    closehandshake();
     GL(GlideShutdown);
     freetextures();
     release();
@@ -353,9 +367,8 @@ int32_t selectdisplay(int32_t card) {
   return 1;
 }
 
-int32_t setvideomode(int32_t mode, int32_t /*second*/, int32_t /*third*/) {
-  if (windowservice) mainwindow = windowservice();
-  if (mainwindow) SetForegroundWindow(mainwindow);
+// Closes any Glide window and opens one for the mode (0 only closes).
+int32_t openwindow(int32_t mode) {
   if (windowopen) {
     GL(SstWinClose);
     windowopen = false;
@@ -367,6 +380,33 @@ int32_t setvideomode(int32_t mode, int32_t /*second*/, int32_t /*third*/) {
   windowopen = true;
   currentbuffer = 1;
   return 1;
+}
+
+// Runs on the main window's thread: Glide wants its window opened there.
+int modehandler(WinDisplay*, HWND, UINT, WPARAM first, LPARAM, LRESULT* result) {
+  handlerresult = openwindow(static_cast<int32_t>(first));
+  if (result) *result = handlerresult;
+  if (handshake) SetEvent(handshake);
+  return 1;
+}
+
+int32_t setvideomode(int32_t mode, int32_t second, int32_t third) {
+  if (windowservice) mainwindow = windowservice();
+  if (mainwindow) SetForegroundWindow(mainwindow);
+  // On the window's own thread a posted message could never be answered while we wait: open directly.
+  const bool onwindowthread = mainwindow && GetWindowThreadProcessId(mainwindow, nullptr) == GetCurrentThreadId();
+  if (!handlerservice || !handshake || !mainwindow || onwindowthread) return openwindow(mode);
+  handlerservice(kModeMessage, reinterpret_cast<intptr_t>(&modehandler));
+  for (int round = 0; round < 2; ++round) {
+    handlerresult = 0;
+    ResetEvent(handshake);
+    if (!PostMessageA(mainwindow, kModeMessage, static_cast<WPARAM>(mode), static_cast<LPARAM>(third) * 256 + second))
+      return 0;
+    // A window thread that never answers must not hang the game for good.
+    if (WaitForSingleObject(handshake, kHandshakeWait) != WAIT_OBJECT_0) return 0;
+    if (windowopen || mode <= 0 || setting3 != 0) break;
+  }
+  return handlerresult;
 }
 
 intptr_t talloc(int32_t width, int32_t height, int32_t format, intptr_t /*palette*/, intptr_t miplevels) {
@@ -478,6 +518,7 @@ intptr_t setstate(int32_t state, intptr_t value) {
       handlerservice = services ? services->setmessagehandler : nullptr;
       lockservice = services ? services->hallock : nullptr;
       messageservice = services ? services->halmessage : nullptr;
+      makehandshake();
       return 1;
     }
     case 21:
@@ -487,7 +528,10 @@ intptr_t setstate(int32_t state, intptr_t value) {
     case 102: GL(DepthBiasLevel, static_cast<int32_t>(value)); return 1;
     case 25: mainwindow = reinterpret_cast<HWND>(value); return 1;
     case 26: messageservice = reinterpret_cast<intptr_t (*)(int32_t, const char*)>(value); return 1;
-    case 27: handlerservice = reinterpret_cast<intptr_t (*)(intptr_t, intptr_t)>(value); return 1;
+    case 27:
+      handlerservice = reinterpret_cast<intptr_t (*)(intptr_t, intptr_t)>(value);
+      makehandshake();
+      return 1;
     case 28: lockservice = reinterpret_cast<intptr_t (*)(intptr_t)>(value); return 1;
     case 101: GL(GammaCorrectionValue, static_cast<float>(value) / 100.0f); return 1;
     case 103: setting103 = value; return 1;
@@ -729,6 +773,8 @@ void glidereset() {
   handlerservice = nullptr;
   lockservice = nullptr;
   messageservice = nullptr;
+  closehandshake();
+  setting3 = 0;
 }
 
 bool glidewindowopen() { return windowopen; }

@@ -2,10 +2,13 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platformlib/glide.h"
+#include "platformlib/mainwindow.h"
 #include "platformlib/vortel.h"
 #include "winapi/testing.h"
 
@@ -423,6 +426,62 @@ TEST_F(GlideTest, LockAndRectangles) {
   EXPECT_EQ(d.writerect(-1, 5, 16, 8, buffer), 0);
   EXPECT_EQ(d.readrect(4, 5, 16, 8, nullptr), 0);
   EXPECT_EQ(trace(), "");
+}
+
+// A main window on a thread of its own, whose procedure runs the handler registered for a message.
+std::atomic<intptr_t> registered{0};
+std::atomic<UINT> registeredmessage{0};
+std::atomic<int> handled{0};
+HWND windowhandle = nullptr;
+HWND WindowService() { return windowhandle; }
+intptr_t HandlerService(intptr_t message, intptr_t handler) {
+  registeredmessage = static_cast<UINT>(message);
+  registered = handler;
+  return 1;
+}
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM first, LPARAM second) {
+  if (message == registeredmessage && registered) {
+    ++handled;
+    LRESULT result = 0;
+    reinterpret_cast<WinMessageHandler>(registered.load())(nullptr, window, message, first, second, &result);
+    return result;
+  }
+  return DefWindowProcA(window, message, first, second);
+}
+
+TEST_F(GlideTest, ModeIsSetOnTheWindowThread) {
+  open();
+  ASSERT_EQ(d.setvideomode(0, 0, 0), 1);
+  std::atomic<HWND> made{nullptr};
+  std::thread owner([&] {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = WindowProc;
+    wc.lpszClassName = "glidetestwindow";
+    RegisterClassA(&wc);
+    made = CreateWindowExA(0, "glidetestwindow", "glide", 0, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  });
+  while (!made) std::this_thread::yield();
+  windowhandle = made;
+  VortelServices services = vortelservices;
+  services.getmainwindowhandle = WindowService;
+  services.setmessagehandler = HandlerService;
+  ASSERT_EQ(d.setstate(19, reinterpret_cast<intptr_t>(&services)), 1);
+  clear();
+  EXPECT_EQ(d.setvideomode(2, 2, 1), 1);
+  EXPECT_EQ(registeredmessage.load(), 1125u);
+  EXPECT_EQ(handled.load(), 1);
+  EXPECT_TRUE(glidewindowopen());
+  EXPECT_EQ(trace(), "grSstWinOpen 8 0 0 0 2 1\n");
+  // A mode that cannot open is asked for twice, then reported.
+  EXPECT_EQ(d.setvideomode(17, 2, 1), 0);
+  EXPECT_EQ(handled.load(), 3);
+  EXPECT_FALSE(glidewindowopen());
+  d.setstate(19, 0);
+  PostMessageA(windowhandle, WM_QUIT, 0, 0);
+  owner.join();
+  windowhandle = nullptr;
 }
 
 }  // namespace

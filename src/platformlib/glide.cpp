@@ -310,7 +310,8 @@ intptr_t is() {
     GlideHwConfig boards{};
     gl.SstQueryBoards(&boards);
     if (boards.boards > 0) {
-      gl.GlideInit();
+      // While the back end runs, Glide stays started: asking for the score must not shut it down.
+      if (!active) gl.GlideInit();
       GlideHwConfig config{};
       if (gl.SstQueryHardware(&config)) {
         char version[80] = {};
@@ -318,7 +319,7 @@ intptr_t is() {
         version[sizeof version - 1] = 0;
         score = glideversionscore(version);
       }
-      GL(GlideShutdown);
+      if (!active) GL(GlideShutdown);
     }
   }
   if (!active) release();

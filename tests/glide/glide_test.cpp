@@ -203,6 +203,15 @@ TEST_F(GlideTest, OpenModeAndRestore) {
   EXPECT_EQ(trace(), "");
 }
 
+TEST_F(GlideTest, ScoreWhileRunningLeavesGlideStarted) {
+  open();
+  EXPECT_EQ(d.is(), 100);
+  EXPECT_EQ(trace(), "grSstQueryBoards\ngrSstQueryHardware\ngrGlideGetVersion\n");
+  VortelVertex v[3]{};
+  d.drawtri(&v[0], &v[1], &v[2]);
+  EXPECT_EQ(trace(), "grDrawTriangle (0,0) (0,0) (0,0)\n");
+}
+
 TEST_F(GlideTest, InitFailsWithoutBoard) {
   setup(1, 0, 4, 0, "2.43");
   clear();

@@ -461,6 +461,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM first, LPARAM seco
 TEST_F(GlideTest, ModeIsSetOnTheWindowThread) {
   open();
   ASSERT_EQ(d.setvideomode(0, 0, 0), 1);
+  handled = 0;
+  registered = 0;
+  registeredmessage = 0;
   std::atomic<HWND> made{nullptr};
   std::thread owner([&] {
     WNDCLASSA wc{};

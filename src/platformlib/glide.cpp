@@ -124,7 +124,7 @@ intptr_t (*handlerservice)(intptr_t, intptr_t) = nullptr;
 intptr_t (*lockservice)(intptr_t) = nullptr;
 intptr_t (*messageservice)(int32_t, const char*) = nullptr;
 
-// Calls a Glide entry when it is bound; R is the result otherwise.
+// Calls a Glide entry when it is bound; true when it was.
 #define GL(fn, ...) (gl.fn ? (gl.fn(__VA_ARGS__), true) : false)
 
 void unbind() {
@@ -678,8 +678,6 @@ int32_t drawpointmesh(int32_t count, const VortelVertex* v, const uint32_t* inde
   return 1;
 }
 
-int32_t settextureentry(intptr_t texture) { return settexture(texture); }
-
 }  // namespace
 
 VortelDriver glidedriver() {
@@ -702,7 +700,7 @@ VortelDriver glidedriver() {
   d.sync = sync;
   d.clip = clip;
   d.setstate = setstate;
-  d.settexture = settextureentry;
+  d.settexture = settexture;
   d.lockwindow = lockwindow;
   d.unlockwindow = unlockwindow;
   d.readrect = readrect;

@@ -264,7 +264,11 @@ void mainwindowthread() {
     }
     if (windowstate.fullscreen) {
       if (!windowstate.active && !IsIconic(window)) {
-        SetForegroundWindow(window);
+        if (GetForegroundWindow() == window)
+          // A deactivation delivered after the window had already taken the foreground back is stale.
+          SendMessageA(window, WM_ACTIVATE, WA_ACTIVE, 0);
+        else
+          SetForegroundWindow(window);
       } else if (windowstate.active && !surfacelocked() && !cursorhidden) {
         ShowCursor(FALSE);
         cursorhidden = true;

@@ -277,8 +277,11 @@ void DispatchCommMessage(uint32_t length, uint8_t* message, int redeliver) {
 }
 
 DWORD CommMessagePump() {
-  CommThreadRunning = 1;
+  // The thread's message queue exists before the thread makes itself known, so a first post cannot fail.
+  MSG probe{};
+  PeekMessageA(&probe, nullptr, 0, 0, PM_NOREMOVE);
   CommThreadId = GetCurrentThreadId();
+  CommThreadRunning = 1;
   auto* deferred = new (std::nothrow) GuardedQueue;
   if (deferred) CommDeferredQueue = GuardedQueueCreate(deferred);
   auto wait = [] {

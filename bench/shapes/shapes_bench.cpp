@@ -172,6 +172,25 @@ void BM_TextureSpans16(benchmark::State& state) {
 }
 BENCHMARK(BM_TextureSpans16)->Arg(0)->Arg(3);
 
+// Many small textured quads: the per-polygon set-up (row table of the texture) weighs here.
+void BM_SmallTexturePolys(benchmark::State& state) {
+  const int depth = static_cast<int>(state.range(0));
+  Window(depth);
+  static uint8_t* s8 = Shape(0x7B, 64, 64, [](int x, int y) { return static_cast<uint32_t>((x * 3 + y) & 0xFE); });
+  static uint8_t* s16 = Shape(0x78, 64, 64, [](int x, int y) { return static_cast<uint32_t>(x * 3 + y + 1); });
+  uint8_t* s = depth == 8 ? s8 : s16;
+  int polys = 0;
+  for (auto _ : state)
+    for (int y = 0; y + 16 <= kH; y += 16)
+      for (int x = 0; x + 16 <= kW; x += 16) {
+        const PolyPoint quad[] = {{x, y}, {x + 16, y + 1}, {x + 15, y + 16}, {x, y + 15}};
+        drawshapepoly(s, quad, 0, 0);
+        ++polys;
+      }
+  state.counters["polys/s"] = benchmark::Counter(polys, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_SmallTexturePolys)->Arg(8)->Arg(16);
+
 void BM_Text(benchmark::State& state) {
   const int bits = static_cast<int>(state.range(0));
   Window(16);

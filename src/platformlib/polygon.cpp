@@ -2,6 +2,7 @@
 #include "platformlib/polygon.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
@@ -28,6 +29,38 @@ EdgeRecord edges[kEdgeRecords];
 ClipPoint clipbuffers[4][kClipPoints];
 bool reciprocalsbuilt = false;
 const uint8_t* const* remaptables = nullptr;
+
+// The row-table space: the shift tables from word 0, the general table behind them. Directory entry s gives
+// the position of the table for rows of 2^s bytes: 0 not built yet, -1 none (256 and 512 bytes use the
+// general table).
+int32_t rowtablespace[kRowTableSpace];
+int32_t rowtabledirectory[10] = {0, 0, 0, 0, 0, 0, 0, 0, -1, -1};
+int32_t shiftwords = 0;
+int32_t generalrowbytes = 0;  // the general table's row length and entry count (0: not built)
+int32_t generalcount = 0;
+
+void buildshifttables() {
+  int32_t used = 0, excess = 0;
+  for (int s = 0; s < 10; ++s) {
+    if (rowtabledirectory[s] != 0) continue;
+    const int32_t entries = 4 * (1 << s) + 2;
+    if (used + 1 + entries + 1 > kShiftTableWords) {  // keep room for the terminating word
+      rowtabledirectory[s] = -1;
+      excess += 1 + entries;
+      continue;
+    }
+    rowtablespace[used] = 0;
+    for (int32_t j = 0; j < entries; ++j) rowtablespace[used + 1 + j] = j << s;
+    rowtabledirectory[s] = used + 1;
+    used += 1 + entries;
+  }
+  rowtablespace[used++] = 0;
+  if (excess) {
+    ABORTCONTEXT("win\\linpoly.c", "initlinpoly");
+    abortmessage("linpoly - LIBRARY ERROR, ROWTABLESPACE NEEDS TO BE LARGER (NEED %d MORE).\n", static_cast<int>(excess));
+  }
+  shiftwords = used;
+}
 
 
 // 1/n from the table, or computed where the table ends (edges and spans longer than 1023).
@@ -224,12 +257,36 @@ ClipPoint toclip(const PolyPoint& p, const PolyPoint* t) { return ClipPoint{p.x,
 }  // namespace
 
 void initlinpoly() {
+  if (!shiftwords) buildshifttables();
   if (!reciprocalsbuilt) {
     reciprocaltable[0] = 1.0f;
     for (int n = 1; n < 1024; ++n) reciprocaltable[n] = static_cast<float>(1.0L / n);
     reciprocalsbuilt = true;
   }
   edgetable = edges;
+}
+
+int32_t linpolyshiftwords() { return shiftwords; }
+
+const int32_t* linpolyrowtable(int32_t rowbytes, int32_t height) {
+  if (rowbytes <= 0 || height < 0 || height + 1 > kGeneralTableWords) return nullptr;
+  int32_t* table = rowtablespace + kShiftTableWords;
+  if (generalrowbytes != rowbytes || generalcount < height + 1) {
+    for (int32_t j = 0; j <= height; ++j) table[j] = j * rowbytes;
+    generalrowbytes = rowbytes;
+    generalcount = height + 1;
+  }
+  return table;
+}
+
+const int32_t* linpolytexture(const uint8_t* texture) {
+  if (!shiftwords) initlinpoly();
+  const int32_t rowbytes = shaperowbytes(texture), height = shapeheight(texture);
+  if (rowbytes > 0 && (rowbytes & (rowbytes - 1)) == 0 && height <= 4 * rowbytes) {
+    const int s = std::countr_zero(static_cast<uint32_t>(rowbytes));
+    if (s < 10 && rowtabledirectory[s] > 0) return rowtablespace + rowtabledirectory[s];
+  }
+  return linpolyrowtable(rowbytes, height);
 }
 
 void setremaptables(const uint8_t* const* tables) { remaptables = tables; }
@@ -327,10 +384,15 @@ int drawlinpoly(const uint8_t* texture, int count, const PolyPoint* points, cons
     if (converted) purgememadr(converted);
     return 0;
   }
-  // Row offsets of the texture (the general table; every row inside the texture).
-  const int32_t rowbytes = shaperowbytes(texture);
-  std::vector<int32_t> rowtable(static_cast<size_t>(th));
-  for (int32_t j = 0; j < th; ++j) rowtable[j] = j * rowbytes;
+  // Row offsets of the texture from the row-table space; a texture too tall for it has its own table.
+  const int32_t* rowtable = linpolytexture(texture);
+  std::vector<int32_t> tall;
+  if (!rowtable) {
+    const int32_t rowbytes = shaperowbytes(texture);
+    tall.resize(static_cast<size_t>(th));
+    for (int32_t j = 0; j < th; ++j) tall[j] = j * rowbytes;
+    rowtable = tall.data();
+  }
   const uint8_t* pixels = texture + 16;
   auto texel = [&](int64_t u, int64_t v) {
     return pixels + rowtable[std::clamp<int64_t>(v >> 16, 0, th - 1)] + std::clamp<int64_t>(u >> 16, 0, tw - 1) * bytes;

@@ -26,6 +26,21 @@ extern EdgeRecord* edgetable;  // 64 records once initlinpoly has run
 
 void initlinpoly();
 
+// Row-offset tables of textures, kept in one fixed space instead of a table per polygon: shift tables for the
+// power-of-two row lengths of 1 to 128 bytes (built once), then a general table built for the texture in use.
+constexpr int kRowTableSpace = 2326;  // 32-bit words
+constexpr int kShiftTableWords = 1046;
+constexpr int kGeneralTableWords = kRowTableSpace - kShiftTableWords;
+// The general table: entry j is j x rowbytes for j from 0 to `height`. It is rebuilt only when the row length
+// changes or more entries are asked for; null when `height` + 1 entries do not fit the space.
+const int32_t* linpolyrowtable(int32_t rowbytes, int32_t height);
+// The table for a texture: the shift table of its row length (entry j = j x rowbytes for j below
+// 4 x rowbytes + 2) when there is one and the texture is no taller than 4 row lengths, else the general table
+// (null when the texture is too tall for it).
+const int32_t* linpolytexture(const uint8_t* texture);
+// Words the shift tables take in the space (for checks).
+int32_t linpolyshiftwords();
+
 // colour: a pixel value of the current window's depth; span kind 0 fills, 1 darkens by half.
 int drawpolygon(uint32_t colour, int count, const PolyPoint* points, int orientation, int spankind);
 int drawpolygonp(uint32_t colour, int count, const PolyPoint* const* points, int orientation, int spankind);

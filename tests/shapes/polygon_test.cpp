@@ -100,6 +100,62 @@ TEST_F(PolygonTest, TransparentTexelsAndWideTextures) {
   EXPECT_EQ(Px(4, 1), 4u);
 }
 
+TEST_F(PolygonTest, RowTablesComeFromTheFixedSpace) {
+  initlinpoly();
+  // Eight shift tables (1 to 128 bytes) of 4 x length + 2 entries, each behind a 0 word, and a closing word.
+  EXPECT_EQ(linpolyshiftwords(), 8 * 3 + 4 * 255 + 1);
+  EXPECT_LE(linpolyshiftwords(), kShiftTableWords);
+  struct Case {
+    uint8_t type;
+    int width, height;
+    bool shift;  // a shift table, else the general table
+  } cases[] = {
+      {0x7B, 1, 4, true},     {0x7B, 64, 256, true},  {0x78, 64, 10, true},    {0x7B, 128, 512, true},
+      {0x7B, 64, 257, false}, {0x7B, 256, 3, false},  {0x78, 256, 40, false},  {0x7B, 100, 7, false},
+      {0x7F, 5, 9, false},    {0x7B, 3, 1279, false},
+  };
+  const int32_t* general = nullptr;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << int(c.type) << std::dec << " " << c.width << "x" << c.height);
+    const uint8_t* shape = Shape(MakeImage(c.type, c.width, c.height, [](int, int) { return 1; }));
+    const int32_t rowbytes = shaperowbytes(shape);
+    const int32_t* table = linpolytexture(shape);
+    ASSERT_NE(table, nullptr);
+    const int32_t entries = c.shift ? 4 * rowbytes + 2 : c.height + 1;
+    for (int32_t j = 0; j < entries; ++j) ASSERT_EQ(table[j], j * rowbytes) << j;
+    if (c.shift) {
+      EXPECT_EQ(table[-1], 0);
+      EXPECT_EQ(linpolytexture(shape), table);
+    } else {
+      if (general) {
+        EXPECT_EQ(table, general);  // one general table, rebuilt in place
+      }
+      general = table;
+    }
+  }
+  // Reused for the same row length and no more rows; rebuilt for more rows.
+  const int32_t* t = linpolyrowtable(300, 5);
+  ASSERT_EQ(t, general);
+  EXPECT_EQ(t[5], 1500);
+  EXPECT_EQ(linpolyrowtable(300, 2)[5], 1500);
+  EXPECT_EQ(linpolyrowtable(300, 9)[9], 2700);
+  // Taller than the space holds: no table.
+  EXPECT_EQ(linpolyrowtable(3, kGeneralTableWords), nullptr);
+  EXPECT_NE(linpolyrowtable(3, kGeneralTableWords - 1), nullptr);
+}
+
+TEST_F(PolygonTest, TextureTallerThanTheRowSpaceStillMaps) {
+  Window(4, 4, 8, 0);
+  const uint8_t* shape = Shape(MakeImage(0x7B, 3, 1400, [](int x, int y) { return (y * 3 + x) % 251; }));
+  ASSERT_EQ(linpolytexture(shape), nullptr);
+  const PolyPoint corners[] = {{0, 0}, {3, 0}, {3, 2}, {0, 2}};
+  const PolyPoint texture[] = {{0, 1390 << 16}, {3 << 16, 1390 << 16}, {3 << 16, 1392 << 16}, {0, 1392 << 16}};
+  EXPECT_EQ(drawlinpoly(shape, 4, corners, texture, 0, 0), 1);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(Px(x, y), static_cast<uint32_t>(((1390 + y) * 3 + x) % 251)) << x << "," << y;
+  EXPECT_EQ(Px(3, 0), 0u);
+}
+
 TEST_F(PolygonTest, FoldedQuadStopsPartWay) {
   Window(32, 32, 8, 0);
   const uint8_t* shape = Shape(MakeImage(0x7B, 4, 4, [](int x, int) { return x + 1; }));

@@ -262,12 +262,6 @@ void buildsteptable(const uint8_t* record, bool usecurrent, int entries, uint8_t
   }
 }
 
-int32_t steprowbytes(uint8_t type, int32_t width) {
-  const int depth = shapetypedepth(type);
-  const int bits = depth == 15 ? 16 : depth;
-  return static_cast<int32_t>((static_cast<int64_t>(width) * bits + 7) / 8);
-}
-
 }  // namespace
 
 uint32_t argbfrom565(uint32_t p) {
@@ -453,7 +447,7 @@ uint8_t* convertshapetypex(const uint8_t* shape, uint8_t target, int usecurrentp
       usecurrent = false;
     }
     const int32_t srow = shaperowbytes(current);
-    const int32_t drow = steprowbytes(step, width);
+    const int32_t drow = shapetyperowbytes(step, width);
     const int64_t bytes = static_cast<int64_t>(height) * drow + 20;
     char name[32];
     std::snprintf(name, sizeof name, "%dto%d", sdepth, ddepth);

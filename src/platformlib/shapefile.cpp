@@ -32,15 +32,6 @@ int typedepthtable(uint8_t code) {
   }
 }
 
-int32_t rowbytesfor(uint8_t type, int32_t width) {
-  const int depth = typedepthtable(type);
-  const int bits = depth == 15 ? 16 : depth;
-  const uint8_t code = type & 0x7F;
-  if (code == 0x7B) return width;
-  if (code >= 0x40 && code <= 0x4F) return static_cast<int32_t>((static_cast<int64_t>(width) * bits + 15) / 16 * 2);
-  return static_cast<int32_t>((static_cast<int64_t>(width) * bits + 7) / 8);
-}
-
 // Bytes taken by a palette record's entries.
 int64_t clutentrybytes(const uint8_t* record) {
   const int32_t count = shapewidth(record);
@@ -55,6 +46,16 @@ int64_t clutentrybytes(const uint8_t* record) {
 }  // namespace
 
 int shapetypedepth(uint8_t type) { return typedepthtable(type); }
+
+int32_t shapetyperowbytes(uint8_t type, int32_t width) {
+  const uint8_t code = type & 0x7F;
+  const int depth = typedepthtable(code);
+  const int64_t bits = depth == 15 ? 16 : depth;
+  if (code == 0x7B) return width;
+  // The 0x40 family keeps its rows on 16-bit boundaries.
+  if (code >= 0x40 && code <= 0x4F) return static_cast<int32_t>((width * bits + 15) / 16 * 2);
+  return static_cast<int32_t>((width * bits + 7) / 8);
+}
 
 bool iscluttype(uint8_t type) {
   switch (type) {
@@ -93,7 +94,7 @@ int checkshapefile(const void* file, size_t length, const char** error) {
     if (!typedepthtable(type)) return fail("shape of an invalid type");
     if ((type & kShapePacked) && !getunpacksizen(shape + 16, bound - offset - 16)) return fail("packed shape data unreadable");
     if (!(type & kShapePacked)) {
-      const int64_t bytes = static_cast<int64_t>(shapeheight(shape)) * rowbytesfor(type, shapewidth(shape));
+      const int64_t bytes = static_cast<int64_t>(shapeheight(shape)) * shapetyperowbytes(type, shapewidth(shape));
       if (bytes > static_cast<int64_t>(bound - offset - 16)) return fail("shape pixels run past the end of the file");
     }
     // The record chain: every record inside the file, palettes with all their entries, no loops.
@@ -176,7 +177,7 @@ int32_t shaperowbytes(const uint8_t* shape) {
     ABORTCONTEXT("cmn\\shpbytes", "shaperowbytes");
     abortmessage("shaperowbytes - PACKED SHAPES NOT SUPPORTED. PACKTYPE %02x\n", shape[0]);
   }
-  return rowbytesfor(shape[0] & 0x7F, shapewidth(shape));
+  return shapetyperowbytes(shape[0], shapewidth(shape));
 }
 
 int32_t shapesize(const uint8_t* shape) {
@@ -192,7 +193,7 @@ int32_t shapesize(const uint8_t* shape) {
     }
     return static_cast<int32_t>(size) + 16;
   }
-  const int64_t bytes = static_cast<int64_t>(shapeheight(shape)) * rowbytesfor(shape[0], shapewidth(shape));
+  const int64_t bytes = static_cast<int64_t>(shapeheight(shape)) * shapetyperowbytes(shape[0], shapewidth(shape));
   return bytes ? static_cast<int32_t>(bytes + 16) : 0;
 }
 
@@ -216,8 +217,7 @@ uint8_t* createshapeadr(int32_t width, int32_t height, int depth, uint32_t memcl
     }
     return nullptr;
   }
-  const int bits = depth == 15 ? 16 : depth;
-  const int64_t rowbytes = (static_cast<int64_t>(width) * bits + 7) / 8;
+  const int64_t rowbytes = shapetyperowbytes(type, width);
   const int bytes = static_cast<int>(16 + rowbytes * height);
   char name[48];
   std::snprintf(name, sizeof name, "SHP%dx%dx%d", width, height, requested);

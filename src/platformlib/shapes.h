@@ -42,6 +42,10 @@ inline const uint8_t* shapepixels(const uint8_t* s) { return s + kShapeHeader; }
 
 // Bits per pixel of a type code (low seven bits; 0 = invalid).
 int shapetypedepth(uint8_t type);
+// Bytes in a row of `width` pixels of a type (packed bit ignored): 8-bit 0x7B rows are the width; the
+// 0x40-0x4F family pads rows to 16 bits; every other type takes whole bytes (15-bit pixels count 16 bits).
+// Every shape, converted ones included, is laid out by this one rule.
+int32_t shapetyperowbytes(uint8_t type, int32_t width);
 uint8_t depthcluttype(int entrydepth);
 bool iscluttype(uint8_t type);
 

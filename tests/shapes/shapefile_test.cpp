@@ -25,6 +25,51 @@ TEST_F(ShapeFileTest, RowBytesFollowEachTypeFamily) {
   }
 }
 
+// Every type code, for widths 1, 3, 5 and 17: the one row rule that shapes, shape files, created shapes and
+// converted shapes all follow. Codes not listed have no depth and no rows.
+TEST_F(ShapeFileTest, RowBytesOverEveryTypeCode) {
+  struct Row { uint8_t type; int32_t bytes[4]; } table[] = {
+      {0x79, {1, 1, 1, 3}},   {0x44, {2, 2, 2, 4}},     // 1 bit
+      {0x7A, {1, 2, 3, 9}},   {0x40, {2, 2, 4, 10}},    // 4 bits
+      {0x7B, {1, 3, 5, 17}},  {0x41, {2, 4, 6, 18}},    // 8 bits
+      {0x7E, {2, 6, 10, 34}}, {0x42, {2, 6, 10, 34}},   // 15 bits count 16
+      {0x78, {2, 6, 10, 34}}, {0x6D, {2, 6, 10, 34}},   // 16 bits
+      {0x7F, {3, 9, 15, 51}}, {0x43, {4, 10, 16, 52}},  // 24 bits
+      {0x7D, {4, 12, 20, 68}},                          // 32 bits
+      {0x22, {3, 9, 15, 51}}, {0x24, {3, 9, 15, 51}},   {0x29, {2, 6, 10, 34}}, {0x2D, {2, 6, 10, 34}},
+      {0x2A, {4, 12, 20, 68}}, {0x2C, {4, 12, 20, 68}}, {0x2E, {4, 12, 20, 68}},
+  };
+  const int32_t widths[4] = {1, 3, 5, 17};
+  for (int code = 0; code < 0x80; ++code) {
+    const int32_t* expected = nullptr;
+    for (const Row& r : table)
+      if (r.type == code) expected = r.bytes;
+    for (int i = 0; i < 4; ++i) {
+      const int32_t want = expected ? expected[i] : 0;
+      SCOPED_TRACE(testing::Message() << "type 0x" << std::hex << code << std::dec << " width " << widths[i]);
+      EXPECT_EQ(shapetyperowbytes(static_cast<uint8_t>(code), widths[i]), want);
+      EXPECT_EQ(shapetyperowbytes(static_cast<uint8_t>(code | kShapePacked), widths[i]), want);
+      uint8_t header[16] = {};
+      header[0] = static_cast<uint8_t>(code);
+      shapewrite16(header + 4, static_cast<uint32_t>(widths[i]));
+      EXPECT_EQ(shaperowbytes(header), want);
+    }
+  }
+}
+
+// A converted shape is laid out by the same rule: its end check sits right behind height x row bytes.
+TEST_F(ShapeFileTest, ConvertedShapesUseTheSameRowRule) {
+  const uint8_t* source = Shape(MakeImage(0x7B, 5, 3, [](int x, int y) { return x + 4 * y + 1; }));
+  for (uint8_t target : {0x7A, 0x7B, 0x7E, 0x78, 0x7F, 0x7D, 0x6D, 0x42}) {
+    SCOPED_TRACE(testing::Message() << std::hex << int(target));
+    uint8_t* out = convertshapetype(source, target);
+    ASSERT_NE(out, nullptr);
+    Own(out);
+    ASSERT_EQ(out[0], target);
+    EXPECT_EQ(std::memcmp(out + 16 + 3 * shaperowbytes(out), "CSHP", 4), 0);
+  }
+}
+
 TEST_F(ShapeFileTest, FourBitShapesKeepTheLeftPixelInTheLowNibble) {
   const std::vector<uint8_t> bytes = shapetools::shapebytes(MakeImage(0x7A, 3, 1, [](int x, int) { return x + 5; }));
   EXPECT_EQ(bytes[16], 0x65);

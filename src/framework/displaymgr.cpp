@@ -45,14 +45,8 @@ uint32_t ReadColour(const WindowDesc* w, const uint8_t* p, const uint8_t (*palet
       if (palette) return 0xFF000000u | palette[*p][0] << 16 | palette[*p][1] << 8 | palette[*p][2];
       return CurrentPalette[*p] | 0xFF000000u;
     }
-    case 15: {
-      const uint32_t v = p[0] | p[1] << 8;
-      return 0xFF000000u | ((v >> 10) & 31) << 19 | ((v >> 5) & 31) << 11 | (v & 31) << 3;
-    }
-    case 16: {
-      const uint32_t v = p[0] | p[1] << 8;
-      return 0xFF000000u | ((v >> 11) & 31) << 19 | ((v >> 5) & 63) << 10 | (v & 31) << 3;
-    }
+    case 15: return argbfrom555(p[0] | p[1] << 8);
+    case 16: return argbfrom565(p[0] | p[1] << 8);
     case 24: return 0xFF000000u | p[2] << 16 | p[1] << 8 | p[0];
     default: return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16 | p[3] << 24);
   }
@@ -75,13 +69,9 @@ void WriteColour(const WindowDesc* w, uint8_t* p, uint32_t c, const uint8_t (*pa
   const uint32_t r = (c >> 16) & 255, g = (c >> 8) & 255, b = c & 255;
   switch (w->depth) {
     case 8: *p = static_cast<uint8_t>(NearestIndex(c, palette)); break;
-    case 15: {
-      const uint32_t v = (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
-      p[0] = static_cast<uint8_t>(v), p[1] = static_cast<uint8_t>(v >> 8);
-      break;
-    }
+    case 15:
     case 16: {
-      const uint32_t v = (r >> 3) << 11 | (g >> 2) << 5 | b >> 3;
+      const uint32_t v = w->depth == 15 ? argbto555(c, 0) : argbto565(c, 0);
       p[0] = static_cast<uint8_t>(v), p[1] = static_cast<uint8_t>(v >> 8);
       break;
     }

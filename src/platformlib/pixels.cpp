@@ -134,6 +134,26 @@ void xorpixel(int32_t x, int32_t y, uint32_t value) {
   }
 }
 
+uint32_t argbfrom565(uint32_t p) {
+  if (p == 0) return 0;
+  return 0xFF000000u | (((p >> 11) & 31) << 19) | (((p >> 5) & 63) << 10) | ((p & 31) << 3);
+}
+uint32_t argbfrom555(uint32_t p) {
+  if (p == 0) return 0;
+  return 0xFF000000u | (((p >> 10) & 31) << 19) | (((p >> 5) & 31) << 11) | ((p & 31) << 3);
+}
+uint32_t argbto565(uint32_t c, int alphamode) {
+  const uint32_t v = (((c >> 16) & 0xFF) >> 3) << 11 | (((c >> 8) & 0xFF) >> 2) << 5 | ((c & 0xFF) >> 3);
+  if (!alphamode) return v;
+  if ((c >> 24) < 0x40) return 0;
+  return v ? v : 1;
+}
+uint32_t argbto555(uint32_t c, int alphamode) {
+  const uint32_t v = 0x8000 | (((c >> 16) & 0xFF) >> 3) << 10 | (((c >> 8) & 0xFF) >> 3) << 5 | ((c & 0xFF) >> 3);
+  if (alphamode) return (c >> 24) < 0x40 ? 0 : v;
+  return c == 0 ? 0 : v;
+}
+
 uint32_t getargb(uint32_t value) {
   const int depth = CurrentWindow.depth;
   switch (depth) {
@@ -153,8 +173,7 @@ uint32_t getargb(uint32_t value) {
                      depth, static_cast<int>(value), value);
         return 0;
       }
-      return (value ? 0xFF000000u : 0u) | (((value >> 11) & 31) << 19) | (((value >> 5) & 63) << 10) |
-             ((value & 31) << 3);
+      return argbfrom565(value);
     case 24:
     case 32: return value;
     default:
@@ -171,13 +190,12 @@ uint32_t getargb(uint32_t value) {
 
 uint32_t rgbpixel(uint32_t colour) {
   const int depth = CurrentWindow.depth;
-  const uint32_t r = (colour >> 16) & 0xFF, g = (colour >> 8) & 0xFF, b = colour & 0xFF;
   if (depth <= 8) {
     if (InverseColourTable) return InverseColourTable[inverseindex(colour)];
     return static_cast<uint32_t>(nearestcolour(colour));
   }
-  if (depth == 15) return colour == 0 ? 0 : 0x8000 + (r >> 3) * 1024 + (g >> 3) * 32 + (b >> 3);
-  if (depth == 16) return (r >> 3) * 2048 + (g >> 2) * 32 + (b >> 3);
+  if (depth == 15) return argbto555(colour, 0);
+  if (depth == 16) return argbto565(colour, 0);
   if (depth >= 24) return colour;
   return 0;
 }

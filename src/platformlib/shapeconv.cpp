@@ -264,25 +264,6 @@ void buildsteptable(const uint8_t* record, bool usecurrent, int entries, uint8_t
 
 }  // namespace
 
-uint32_t argbfrom565(uint32_t p) {
-  if (p == 0) return 0;
-  return 0xFF000000u | (((p >> 11) & 31) << 19) | (((p >> 5) & 63) << 10) | ((p & 31) << 3);
-}
-uint32_t argbfrom555(uint32_t p) {
-  if (p == 0) return 0;
-  return 0xFF000000u | (((p >> 10) & 31) << 19) | (((p >> 5) & 31) << 11) | ((p & 31) << 3);
-}
-uint32_t argbto565(uint32_t c, int alphamode) {
-  const uint32_t v = (((c >> 16) & 0xFF) >> 3) << 11 | (((c >> 8) & 0xFF) >> 2) << 5 | ((c & 0xFF) >> 3);
-  if (!alphamode) return v;
-  if ((c >> 24) < 0x40) return 0;
-  return v ? v : 1;
-}
-uint32_t argbto555(uint32_t c, int alphamode) {
-  const uint32_t v = 0x8000 | (((c >> 16) & 0xFF) >> 3) << 10 | (((c >> 8) & 0xFF) >> 3) << 5 | ((c & 0xFF) >> 3);
-  if (alphamode) return (c >> 24) < 0x40 ? 0 : v;
-  return c == 0 ? 0 : v;
-}
 uint32_t argbto4444(uint32_t c) {
   return ((c >> 28) << 12) | (((c >> 20) & 15) << 8) | (((c >> 12) & 15) << 4) | ((c >> 4) & 15);
 }

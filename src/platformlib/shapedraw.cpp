@@ -88,17 +88,13 @@ uint32_t blendover565(uint32_t c, uint32_t dest) {
 uint32_t blendover555(uint32_t c, uint32_t dest) {
   const uint32_t a = c >> 24;
   if (a < 0x10) return dest;
-  uint32_t r, g, b;
-  if (a >= 0xFC) {
-    r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
-  } else {
-    const uint32_t k = 255 - a;
-    r = blendch((c >> 16) & 0xFF, ((dest >> 10) & 31) << 3, k);
-    g = blendch((c >> 8) & 0xFF, ((dest >> 5) & 31) << 3, k);
-    b = blendch(c & 0xFF, (dest & 31) << 3, k);
-  }
-  const uint32_t v = ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
-  return v ? (v | 0x8000) : 0;
+  if (a >= 0xFC) return argbto555(c, 0);
+  const uint32_t k = 255 - a;
+  const uint32_t r = blendch((c >> 16) & 0xFF, ((dest >> 10) & 31) << 3, k);
+  const uint32_t g = blendch((c >> 8) & 0xFF, ((dest >> 5) & 31) << 3, k);
+  const uint32_t b = blendch(c & 0xFF, (dest & 31) << 3, k);
+  // The blend is opaque: black keeps bit 15 and is not taken for the colour key.
+  return argbto555(0xFF000000u | (r << 16) | (g << 8) | b, 0);
 }
 
 namespace {

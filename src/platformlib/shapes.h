@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platformlib/pixels.h"
+
 struct WindowDesc;
 
 // ---- header fields ----------------------------------------------------------------------------------------------------
@@ -78,11 +80,7 @@ const uint32_t* getclutptr(const uint8_t* shape, uint32_t* buffer);
 const uint16_t* getclut16ptr(const uint8_t* shape, uint16_t* buffer);
 const uint32_t* getclut16aptr(const uint8_t* shape, uint32_t* buffer);
 
-// Single-colour rules shared with the drawing code.
-uint32_t argbfrom565(uint32_t p);  // 0 stays 0 (the colour key)
-uint32_t argbfrom555(uint32_t p);
-uint32_t argbto565(uint32_t c, int alphamode);
-uint32_t argbto555(uint32_t c, int alphamode);
+// Single-colour rules shared with the drawing code (the 15- and 16-bit ones are in pixels.h).
 uint32_t argbto4444(uint32_t c);
 uint32_t argbfrom4444(uint32_t p);
 

@@ -2,6 +2,8 @@
 // changed, transitions on the clock, palettes and depth-tested copies.
 #include "uifixture.h"
 
+#include <cstring>
+
 #include "mmsystem.h"
 
 class DisplayTest : public UiTest {
@@ -179,6 +181,30 @@ TEST_F(DisplayTest, BlitConvertsEightBitImagesThroughTheirPalette) {
   // A larger destination stretches.
   EXPECT_EQ(BlitImage(DrawnImage(), MARect{20, 20, 36, 36}, &source, MARect{0, 0, 8, 8}), 0);
   EXPECT_EQ(CountNot(Back(), 0), 64 + 256);
+}
+
+TEST_F(DisplayTest, CopiesBetweenDepthsKeepTheColourKeyAndOpaqueBlack) {
+  WindowDesc* from16 = Make(4, 1, 16);
+  const uint16_t pixels[4] = {0, 0x0001, 0xFFFF, 0xF800};
+  for (int32_t x = 0; x < 4; ++x) SetPixel(from16, x, 0, pixels[x]);
+  WindowDesc* to15 = Make(4, 1, 15);
+  CopyWindowArea(to15, 0, 0, from16, 0, 0, 4, 1);
+  const uint16_t want15[4] = {0, 0x8001, 0xFFFF, 0xFC00};  // every colour but the key carries bit 15
+  for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(Pixel(to15, x, 0), want15[x]) << x;
+  WindowDesc* to32 = Make(4, 1, 32);
+  CopyWindowArea(to32, 0, 0, from16, 0, 0, 4, 1);
+  const uint32_t want32[4] = {0, 0xFF000008, 0xFFF8FCF8, 0xFFF80000};  // the key stays transparent black
+  for (int32_t x = 0; x < 4; ++x) {
+    uint32_t v;
+    std::memcpy(&v, to32->pixels + 4 * x, 4);
+    EXPECT_EQ(v, want32[x]) << x;
+  }
+  // And back: opaque black from 15 bits becomes the 16-bit black, which is the key.
+  SetPixel(to15, 1, 0, 0x8000);
+  CopyWindowArea(from16, 0, 0, to15, 0, 0, 4, 1);
+  EXPECT_EQ(Pixel(from16, 0, 0), 0);
+  EXPECT_EQ(Pixel(from16, 1, 0), 0);
+  EXPECT_EQ(Pixel(from16, 2, 0), 0xFFDF);
 }
 
 TEST_F(DisplayTest, StretchedCopiesStayInsideBothImages) {

@@ -40,6 +40,50 @@ TEST_F(ShapeConvTest, ColourRulesOfSingleSteps) {
         << std::hex << int(c.from) << " " << c.pixel << " -> " << int(c.to) << " alpha " << c.alpha;
 }
 
+// Colour 0 and black the same way everywhere a 15- or 16-bit pixel meets a colour value: the single-colour
+// rules, the window's pixel conversions, the conversion steps and the blends.
+TEST_F(ShapeConvTest, ColourZeroAndBlackAgreeAcrossTheLibrary) {
+  struct ToPixel { uint32_t colour; uint32_t p555, p565; } topixel[] = {
+      {0, 0, 0},                  // the colour key
+      {0xFF000000, 0x8000, 0},    // opaque black is a colour on 15 bits
+      {0x00000008, 0x8001, 1},    // a colour with no alpha is still not the key in plain mode
+      {0xFFFFFFFF, 0xFFFF, 0xFFFF},
+  };
+  for (const ToPixel& c : topixel) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.colour);
+    EXPECT_EQ(argbto555(c.colour, 0), c.p555);
+    EXPECT_EQ(argbto565(c.colour, 0), c.p565);
+    Window(1, 1, 15);
+    EXPECT_EQ(rgbpixel(c.colour), c.p555);
+    Window(1, 1, 16);
+    EXPECT_EQ(rgbpixel(c.colour), c.p565);
+    EXPECT_EQ(One(0x7D, c.colour, 0x78, 0), c.p565);
+    EXPECT_EQ(One(0x7D, c.colour, 0x7E, 0), c.p555);
+  }
+  struct ToColour { uint32_t pixel; uint32_t from555, from565; } tocolour[] = {
+      {0, 0, 0},  // the key reads as transparent black
+      {0x8000, 0xFF000000, 0xFF800000},  // the opacity bit on 15 bits, red on 16
+      {0x0001, 0xFF000008, 0xFF000008},
+  };
+  for (const ToColour& c : tocolour) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.pixel);
+    EXPECT_EQ(argbfrom555(c.pixel), c.from555);
+    EXPECT_EQ(argbfrom565(c.pixel), c.from565);
+    Window(1, 1, 16);
+    EXPECT_EQ(getargb(c.pixel), c.from565);
+    EXPECT_EQ(One(0x78, c.pixel, 0x7D, 1), c.from565);
+    EXPECT_EQ(One(0x7E, c.pixel, 0x7D, 1), c.from555);
+  }
+  Window(1, 1, 15);
+  EXPECT_EQ(getargb(0), 0u);
+  // Opaque and half-covering black laid over a 15-bit pixel give a black that keeps bit 15.
+  EXPECT_EQ(blendover555(0xFF000000, 0x7FFF), 0x8000u);
+  EXPECT_EQ(blendover555(0x80000000, 0x0000), 0x8000u);
+  EXPECT_EQ(blendover555(0x80000000, 0xFFFF), 0x8000u | (15 << 10) | (15 << 5) | 15);
+  EXPECT_EQ(blendover555(0x08FFFFFF, 0x1234), 0x1234u);  // nearly transparent: untouched
+  EXPECT_EQ(blendover565(0xFF000000, 0xFFFF), 0u);
+}
+
 TEST_F(ShapeConvTest, ThirtyTwoBitsReachEightBitsThroughSixteenAndLeaveTheSourceAlone) {
   Image image = MakeImage(0x7D, 4, 2, [](int x, int y) { return 0xFF000000u | (x * 60) << 16 | (y * 200) << 8; });
   uint8_t* source = Shape(image);

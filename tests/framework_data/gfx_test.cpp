@@ -6,6 +6,7 @@
 #include "framework/errors.h"
 #include "framework/neighbours.h"
 #include "shapes/shapefixture.h"
+#include "testwindows.h"
 #include "winapi_files/drive_fixture.h"
 
 namespace {
@@ -52,8 +53,7 @@ class GfxTest : public DriveTest {
     GfxFree(&record_);
     if (SharedUnpackCache) MemFreeHandle(SharedUnpackCache);
     SharedUnpackCache = 0;
-    releasewindow();
-    for (WindowDesc* w : windows_) removewindow(w);
+    windows_.RemoveAll();
     GfxFreeScratch();
     abortfilterhook = nullptr;
     DriveTest::TearDown();
@@ -64,29 +64,12 @@ class GfxTest : public DriveTest {
       if (shapes[i].first == "!pal") bytes[shaperead32(bytes.data() + 16 + 8 * i + 4)] = 0x24;
     HostFile(std::string("c/DATA/") + name, std::string(bytes.begin(), bytes.end()));
   }
-  WindowDesc* Window(int w, int h, int depth) {
-    WindowDesc* window = createwindowadra(w, h, depth, 1);
-    windows_.push_back(window);
-    setwindow(window);
-    fillrect(0, 0, w, h, 0);
-    releasewindow();
-    return window;
-  }
-  uint32_t Px(WindowDesc* w, int x, int y) {
-    setwindow(w);
-    uint32_t v = readpixel(x, y);
-    releasewindow();
-    return v;
-  }
-  int Painted(WindowDesc* w) {
-    int n = 0;
-    for (int y = 0; y < w->height; ++y)
-      for (int x = 0; x < w->width; ++x) n += Px(w, x, y) != 0;
-    return n;
-  }
+  WindowDesc* Window(int w, int h, int depth) { return windows_.Make(w, h, depth); }
+  static uint32_t Px(WindowDesc* w, int x, int y) { return TestWindows::Px(w, x, y); }
+  static int Painted(WindowDesc* w) { return TestWindows::Painted(w); }
   PathRecord folder_;
   GraphicRecord record_{};
-  std::vector<WindowDesc*> windows_;
+  TestWindows windows_;
 };
 
 TEST_F(GfxTest, LoadsPictureWithPaletteBehindIt) {

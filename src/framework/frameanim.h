@@ -23,7 +23,7 @@ constexpr int kAnimNotAPicture = 18;
 constexpr int32_t kAnimCacheSpare = 1056;
 
 struct AnimSettings {
-  WindowDesc* target = nullptr;  // the window drawn into
+  WindowDesc* target = nullptr;  // the window drawn into (none: AnimDraw draws nothing)
   int32_t x = 0, y = 0;          // where the frame's hot spot goes
   int32_t scale = kAnimFullSize;
   int32_t mode = 0;              // 0 drawn as it is; otherwise blended through the scratch images

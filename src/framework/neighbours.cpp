@@ -40,6 +40,10 @@ void NeighbourVoiceStoreReceived(const uint8_t* message, uint32_t length, int32_
 
 MemHandle LoadShapeFile(PathRecord* folder, const char* name) {
   if (Installed().loadShapeFile) return Installed().loadShapeFile(folder, name);
+  return ReadEntryToHandle(folder, name);
+}
+
+MemHandle ReadEntryToHandle(PathRecord* folder, const char* name) {
   HANDLE file = BigFileOpenEntry(folder, name);
   if (!file) return 0;
   const uint32_t size = BigFileSize(file);
@@ -59,6 +63,10 @@ MemHandle LoadShapeFile(PathRecord* folder, const char* name) {
 
 ObjectImage* CreateObjectImage(int32_t width, int32_t height, int32_t depth) {
   if (Installed().createObjectImage) return Installed().createObjectImage(width, height, depth);
+  return NewObjectImage(width, height, depth);
+}
+
+ObjectImage* NewObjectImage(int32_t width, int32_t height, int32_t depth) {
   auto* image = new ObjectImage;
   image->depth = depth;
   if ((width > 0 && height > 0) && !ResizeObjectImage(image, width, height)) {
@@ -71,6 +79,11 @@ ObjectImage* CreateObjectImage(int32_t width, int32_t height, int32_t depth) {
 void FreeObjectImage(ObjectImage* image) {
   if (!image) return;
   if (Installed().freeObjectImage) return Installed().freeObjectImage(image);
+  DeleteObjectImage(image);
+}
+
+void DeleteObjectImage(ObjectImage* image) {
+  if (!image) return;
   ReleaseImagePixels(image);
   delete image;
 }

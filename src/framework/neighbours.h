@@ -51,6 +51,11 @@ MemHandle LoadShapeFile(PathRecord* folder, const char* name);
 // `depth` 16 or 32; width and height 0 make an empty image that draws resize (ResizeObjectImage).
 ObjectImage* CreateObjectImage(int32_t width, int32_t height, int32_t depth);
 void FreeObjectImage(ObjectImage* image);
+// Plain memory images and the whole entry of a file read through the archive-or-disk access (0 when it cannot
+// be read): what the null scene gives.
+ObjectImage* NewObjectImage(int32_t width, int32_t height, int32_t depth);
+void DeleteObjectImage(ObjectImage* image);
+MemHandle ReadEntryToHandle(PathRecord* folder, const char* name);
 // Gives the image a new size (its pixels are cleared); false when memory runs out.
 bool ResizeObjectImage(ObjectImage* image, int32_t width, int32_t height);
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "course/holedata.h"
-#include "course/services.h"
 #include "course/terrain.h"
+#include "framework/services.h"
 #include "holewriter.h"
 
 namespace {
@@ -92,11 +92,11 @@ void BM_LoadHoleData(benchmark::State& state) {
   for (int n = 0; n < 2000; ++n) h.codes[nextRandom(s) % h.codes.size()] = static_cast<uint8_t>(1 + n % 60);
   holewriter::WriteHole(h, base);
   HoleObjectTable().assign(128, HoleObject{{1, 0}, {2, 1}});
-  course_svc::Set3DHardware(state.range(0) != 0);
+  Facts().hardwareDisplay = state.range(0) != 0;
   for (auto _ : state) {
     if (LoadHoleData(base + ".hnf") != kHoleOk) state.SkipWithError("load failed");
   }
-  course_svc::Set3DHardware(false);
+  Facts().hardwareDisplay = 0;
   FreeHoleTerrain();
 }
 BENCHMARK(BM_LoadHoleData)->Arg(0)->Arg(1)->ArgName("hardware")->Unit(benchmark::kMillisecond);

@@ -5,6 +5,7 @@
 
 #include "framework/errors.h"
 #include "framework/neighbours.h"
+#include "framework/services.h"
 #include "shapes/shapefixture.h"
 #include "testwindows.h"
 
@@ -66,7 +67,7 @@ class FrameAnimTest : public ::testing::Test {
  protected:
   void SetUp() override {
     StartDrawing();
-    ResetNeighbours();
+    ResetServices();
     SharedUnpackCache = 0;
   }
   void TearDown() override {

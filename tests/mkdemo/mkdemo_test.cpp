@@ -17,6 +17,7 @@
 #include "course/terrain.h"
 #include "demo.h"
 #include "holes.h"
+#include "platformlib/bigfile.h"
 #include "winapi/testing.h"
 
 namespace fs = std::filesystem;
@@ -103,6 +104,26 @@ TEST_F(MkdemoTest, AFailedRunLeavesThePreviousInstallation) {
   EXPECT_EQ(ReadFile(folder + "/DATA/mark.txt"), "previous");
   for (const auto& e : fs::directory_iterator(folder))
     EXPECT_EQ(e.path().filename().string().find(".mkdemo-tmp"), std::string::npos);
+}
+
+TEST_F(MkdemoTest, ArchivesHoldTheSameFilesAsTheLooseForm) {
+  mkdemo::DemoOptions loose, packed;
+  loose.holes = packed.holes = 2;
+  packed.archives = true;
+  const std::string a = Make("loose", loose) + "/DATA/COURSES/", b = Make("packed", packed) + "/DATA/COURSES/";
+  for (const char* hole : {"SEDGEFEN/HOLE01", "SEDGEFEN/HOLE02", "RANGE/HOLE01"}) {
+    SCOPED_TRACE(hole);
+    const std::string big = ReadFile(b + hole + ".viv");
+    ASSERT_EQ(typeofbigfilen(big.data(), big.size()), 2);
+    EXPECT_EQ(bigentrycount(big.data()), 10u);
+    const std::string base = fs::path(hole).filename().string();
+    for (const char* ext : {".MIS", ".QZH", ".QF1", ".QF2", ".QF4", ".QF8", ".QMD", ".QMT", ".QMB", ".QM2"}) {
+      uint32_t offset = 0, size = 0;
+      ASSERT_NE(findbigentryn(big.data(), big.size(), (base + ext).c_str(), 0, &offset, &size), nullptr) << ext;
+      EXPECT_TRUE(big.substr(offset, size) == ReadFile(a + hole + ext)) << ext;
+      EXPECT_FALSE(fs::exists(b + hole + ext)) << ext;
+    }
+  }
 }
 
 uint8_t SurfaceAt(uint32_t cell) { return TerrainCell(cell)[2] & 0xF0; }

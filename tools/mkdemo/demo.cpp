@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "course/catalogue.h"
+#include "datapack/datapack.h"
 #include "holes.h"
 #include "holewriter.h"
 #include "psffont.h"
@@ -90,8 +91,14 @@ std::string holeName(int number) {
   return name;
 }
 
-void writeHole(const fs::path& folder, int number, const holewriter::HoleDescription& hole) {
-  for (const holewriter::HoleFile& f : holewriter::EncodeHole(hole)) writeBytes(folder / (holeName(number) + f.extension), f.bytes);
+void writeHole(const fs::path& folder, int number, const holewriter::HoleDescription& hole, bool archive) {
+  const std::string name = holeName(number);
+  std::vector<datapack::BigEntry> entries;
+  for (holewriter::HoleFile& f : holewriter::EncodeHole(hole)) {
+    if (archive) entries.push_back({name + f.extension, std::move(f.bytes)});
+    else writeBytes(folder / (name + f.extension), f.bytes);
+  }
+  if (archive) writeBytes(folder / (name + ".viv"), datapack::writebigfile(2, entries));
 }
 
 // Holes ranked by length against the usual length of their par: the longest plays as stroke index 1.
@@ -114,7 +121,7 @@ std::string oneDecimal(double v) {
   return text;
 }
 
-void writeSedgefen(const fs::path& courses, int holes) {
+void writeSedgefen(const fs::path& courses, int holes, bool archives) {
   const fs::path folder = courses / "SEDGEFEN";
   fs::create_directories(folder);
   CourseFile course;
@@ -131,7 +138,7 @@ void writeSedgefen(const fs::path& courses, int holes) {
   int par = 0, total[4] = {};
   for (int h = 0; h < holes; ++h) {
     const GeneratedHole hole = GenerateHole(plans[static_cast<size_t>(h)]);
-    writeHole(folder, h + 1, hole.terrain);
+    writeHole(folder, h + 1, hole.terrain, archives);
     par += plans[static_cast<size_t>(h)].par;
     card += "hole " + std::to_string(h + 1) + " " + std::to_string(plans[static_cast<size_t>(h)].par) + " " +
             std::to_string(index[static_cast<size_t>(h)]);
@@ -148,7 +155,7 @@ void writeSedgefen(const fs::path& courses, int holes) {
   writeText(folder / "SCRCARD.ASC", card);
 }
 
-void writeRange(const fs::path& courses) {
+void writeRange(const fs::path& courses, bool archives) {
   const fs::path folder = courses / "RANGE";
   fs::create_directories(folder);
   CourseFile course;
@@ -158,15 +165,15 @@ void writeRange(const fs::path& courses) {
   course.holes = 1;
   writeText(folder / "COURSE.DAT", FormatCourseFile(course));
   writeText(folder / "practice.dat", "PRACTICE 1\nhole 1\n");
-  writeHole(folder, 1, GenerateRange().terrain);
+  writeHole(folder, 1, GenerateRange().terrain, archives);
 }
 
 void writeData(const fs::path& data, const DemoOptions& options) {
   for (const char* f : {"MENUS", "FONTS", "UI", "UI640", "UI800", "GOLFER/SINGLE", "COURSES"})
     fs::create_directories(data / f);
   writeFonts(data / "FONTS", options.fontFolder);
-  writeSedgefen(data / "COURSES", options.holes);
-  writeRange(data / "COURSES");
+  writeSedgefen(data / "COURSES", options.holes, options.archives);
+  writeRange(data / "COURSES", options.archives);
 }
 
 // Temporary folders of runs that died; a live run's folder is left to it.

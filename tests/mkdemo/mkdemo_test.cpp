@@ -202,24 +202,36 @@ TEST_F(MkdemoTest, TheCatalogueListsSedgefenAndTheRange) {
 }
 
 #ifdef TEEBOX_PROGRAM
-TEST_F(MkdemoTest, TheProgramStartsOnAFreshInstallation) {
-  const std::string folder = Make("game");
+// Runs the program headless on the installation; its exit status, or -1 when it did not end normally.
+int RunProgram(const std::string& folder, const std::string& scratch, const char* option) {
   const pid_t child = fork();
   if (child == 0) {
-    std::freopen((root_ + "/stderr.txt").c_str(), "w", stderr);
+    std::freopen((scratch + "/stderr.txt").c_str(), "w", stderr);
     setenv("WINAPI_HOST", "headless", 1);
     setenv("WINAPI_DRIVE_C", folder.c_str(), 1);
     setenv("WINAPI_MODULE_FILE", "C:\\teebox.exe", 1);
-    setenv("WINAPI_REGISTRY", (root_ + "/registry.txt").c_str(), 1);
+    setenv("WINAPI_REGISTRY", (scratch + "/registry.txt").c_str(), 1);
     setenv("WINAPI_CLOSE_AFTER_FRAMES", "30", 1);
     if (chdir(folder.c_str()) != 0) _exit(126);
-    execl(TEEBOX_PROGRAM, TEEBOX_PROGRAM, "/NOINTRO", static_cast<char*>(nullptr));
+    execl(TEEBOX_PROGRAM, TEEBOX_PROGRAM, option, static_cast<char*>(nullptr));
     _exit(127);
   }
   int status = 0;
   waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << ReadFile(root_ + "/stderr.txt");
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(MkdemoTest, TheProgramStartsOnAFreshInstallation) {
+  const std::string folder = Make("game");
+  EXPECT_EQ(RunProgram(folder, root_, "/NOINTRO"), 0) << ReadFile(root_ + "/stderr.txt");
+  EXPECT_NE(ReadFile(folder + "/ZQLog.Log").find("Game started"), std::string::npos);
+}
+
+// The title screen draws the build text in the demo's "vavodu14.ffn". Disabled until the title screen selects
+// its white as a pixel of the display's depth (it passes 0xFFFFFFFF, which the 16-bit text colour refuses).
+TEST_F(MkdemoTest, DISABLED_TheProgramShowsItsTitleScreenWithTheDemoFonts) {
+  const std::string folder = Make("game");
+  EXPECT_EQ(RunProgram(folder, root_, "/bogus"), 0) << ReadFile(root_ + "/stderr.txt");
   EXPECT_NE(ReadFile(folder + "/ZQLog.Log").find("Game started"), std::string::npos);
 }
 #endif

@@ -18,6 +18,7 @@
 #include "demo.h"
 #include "holes.h"
 #include "platformlib/bigfile.h"
+#include "platformlib/shapes.h"
 #include "winapi/testing.h"
 
 namespace fs = std::filesystem;
@@ -65,13 +66,24 @@ TEST_F(MkdemoTest, TwoRunsGiveByteIdenticalTrees) {
     EXPECT_TRUE(it->second == bytes) << path << " differs";
   }
   // What the start-up checks, the fonts it loads, both course folders; no temporary folder is left.
-  for (const char* path : {"DATA/MENUS", "DATA/FONTS/vavodu14.ffn", "DATA/FONTS/HAL8b.ffn", "DATA/UI", "DATA/UI640",
+  for (const char* path : {"DATA/MENUS/load.fsh", "DATA/FONTS/vavodu14.ffn", "DATA/FONTS/HAL8b.ffn", "DATA/UI", "DATA/UI640",
                            "DATA/UI800", "DATA/GOLFER/SINGLE", "Players", "DATA/COURSES/SEDGEFEN/COURSE.DAT",
                            "DATA/COURSES/SEDGEFEN/HOLE18.MIS", "DATA/COURSES/SEDGEFEN/SCRCARD.ASC",
                            "DATA/COURSES/SEDGEFEN/practice.dat", "DATA/COURSES/RANGE/COURSE.DAT",
                            "DATA/COURSES/RANGE/HOLE01.QZH"})
     EXPECT_TRUE(a.count(path)) << path;
   for (const auto& [path, bytes] : a) EXPECT_EQ(path.find(".mkdemo-tmp"), std::string::npos) << path;
+}
+
+TEST_F(MkdemoTest, TheLoadingPictureIsASoundShapeFile) {
+  mkdemo::DemoOptions fewer;
+  fewer.holes = 1;
+  const std::string file = ReadFile(Make("game", fewer) + "/DATA/MENUS/load.fsh");
+  const char* error = nullptr;
+  ASSERT_EQ(checkshapefile(file.data(), file.size(), &error), 1) << error;
+  const uint8_t* picture = findshape(file.data(), "grfx");
+  ASSERT_NE(picture, nullptr);
+  EXPECT_EQ(shapetypedepth(picture[0]), 16);
 }
 
 TEST_F(MkdemoTest, ARunReplacesDataAndKeepsThePlayersFiles) {

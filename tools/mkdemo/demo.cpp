@@ -85,6 +85,39 @@ void writeFonts(const fs::path& fonts, const std::string& source) {
   }
 }
 
+uint16_t rgb565(uint32_t r, uint32_t g, uint32_t b) { return static_cast<uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3)); }
+
+// The picture shown while the display changes mode ("load.fsh" in MENUS): "Loading..." in the Terminus face,
+// doubled, on a green panel with a light frame.
+void writeLoadingPicture(const fs::path& menus, const std::string& source) {
+  shapetools::Font font;
+  std::string error;
+  const std::string file = (fs::path(source) / terminusFile(16, true)).string();
+  if (!shapetools::convertpsf(shapetools::readpsffile(file), 1, 1, font, error)) throw Failure{file + ": " + error};
+  shapetools::Image picture;
+  picture.type = 0x78;
+  picture.width = 320;
+  picture.height = 96;
+  picture.pixels.assign(320 * 96, rgb565(24, 72, 36));
+  for (int32_t y = 0; y < picture.height; ++y)
+    for (int32_t x = 0; x < picture.width; ++x)
+      if (x < 4 || y < 4 || x >= picture.width - 4 || y >= picture.height - 4)
+        picture.pixels[static_cast<size_t>(y * picture.width + x)] = rgb565(200, 220, 180);
+  const std::string text = "Loading...";
+  int32_t pen = (picture.width - static_cast<int32_t>(text.size()) * 16) / 2;
+  for (char ch : text) {
+    for (const shapetools::Glyph& g : font.glyphs) {
+      if (g.code != static_cast<uint8_t>(ch)) continue;
+      for (int32_t y = 0; y < g.height * 2; ++y)
+        for (int32_t x = 0; x < g.width * 2; ++x)
+          if (g.pixels[static_cast<size_t>((y / 2) * g.width + x / 2)])
+            picture.pixels[static_cast<size_t>((32 + y) * picture.width + pen + x)] = rgb565(250, 250, 235);
+      pen += g.advance * 2;
+    }
+  }
+  writeBytes(menus / "load.fsh", shapetools::shapefile({{"grfx", picture}}));
+}
+
 std::string holeName(int number) {
   char name[16];
   std::snprintf(name, sizeof name, "HOLE%02d", number);
@@ -172,6 +205,7 @@ void writeData(const fs::path& data, const DemoOptions& options) {
   for (const char* f : {"MENUS", "FONTS", "UI", "UI640", "UI800", "GOLFER/SINGLE", "COURSES"})
     fs::create_directories(data / f);
   writeFonts(data / "FONTS", options.fontFolder);
+  writeLoadingPicture(data / "MENUS", options.fontFolder);
   writeSedgefen(data / "COURSES", options.holes, options.archives);
   writeRange(data / "COURSES", options.archives);
 }

@@ -9,6 +9,7 @@ packages=(
   libsdl2-dev
   libspeex-dev libgsm1-dev
   zlib1g-dev
+  console-setup-linux  # Terminus console fonts, converted by mkdemo for the demo installation
 )
 packages+=("$@")
 

@@ -8,132 +8,10 @@
 // smoothed 4-bit glyphs from a larger bitmap font.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "shapewriter.h"
-
-namespace {
-
-struct Psf {
-  int width = 0, height = 0, bytesperrow = 0;
-  std::vector<std::vector<uint8_t>> glyphs;
-  std::map<uint32_t, int> unicode;  // code point -> glyph
-};
-
-std::vector<uint8_t> readall(const std::string& path) {
-  if (path.size() > 3 && path.compare(path.size() - 3, 3, ".gz") == 0) {
-    const std::string command = "gzip -dc '" + path + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return {};
-    std::vector<uint8_t> out;
-    uint8_t buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.insert(out.end(), buffer, buffer + n);
-    pclose(pipe);
-    return out;
-  }
-  return shapetools::readfile(path);
-}
-
-uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
-
-// One UTF-8 sequence; returns the code point and advances, or 0xFFFFFFFF on a malformed byte.
-uint32_t utf8(const std::vector<uint8_t>& d, size_t& at) {
-  const uint8_t b = d[at++];
-  int extra = 0;
-  uint32_t c = 0;
-  if (b < 0x80) return b;
-  if ((b & 0xE0) == 0xC0) extra = 1, c = b & 0x1F;
-  else if ((b & 0xF0) == 0xE0) extra = 2, c = b & 0x0F;
-  else if ((b & 0xF8) == 0xF0) extra = 3, c = b & 0x07;
-  else return 0xFFFFFFFF;
-  while (extra-- > 0 && at < d.size()) c = (c << 6) | (d[at++] & 0x3F);
-  return c;
-}
-
-bool parsepsf(const std::vector<uint8_t>& d, Psf& font, std::string& error) {
-  size_t glyphsat = 0, count = 0, charsize = 0;
-  bool hastable = false, psf2 = false;
-  if (d.size() >= 32 && le32(d.data()) == 0x864AB572u) {
-    psf2 = true;
-    const uint32_t headersize = le32(d.data() + 8), flags = le32(d.data() + 12);
-    count = le32(d.data() + 16);
-    charsize = le32(d.data() + 20);
-    font.height = static_cast<int>(le32(d.data() + 24));
-    font.width = static_cast<int>(le32(d.data() + 28));
-    glyphsat = headersize;
-    hastable = flags & 1;
-  } else if (d.size() >= 4 && d[0] == 0x36 && d[1] == 0x04) {
-    count = (d[2] & 1) ? 512 : 256;
-    hastable = d[2] & 2;
-    charsize = d[3];
-    font.height = d[3];
-    font.width = 8;
-    glyphsat = 4;
-  } else {
-    error = "not a PSF font";
-    return false;
-  }
-  if (font.width <= 0 || font.width > 64 || font.height <= 0 || font.height > 64 || count == 0 || count > 65536) {
-    error = "unsupported glyph size or count";
-    return false;
-  }
-  font.bytesperrow = (font.width + 7) / 8;
-  if (charsize < static_cast<size_t>(font.bytesperrow * font.height) || glyphsat + count * charsize > d.size()) {
-    error = "glyph data past the end of the file";
-    return false;
-  }
-  for (size_t i = 0; i < count; ++i)
-    font.glyphs.emplace_back(d.begin() + static_cast<long>(glyphsat + i * charsize),
-                             d.begin() + static_cast<long>(glyphsat + (i + 1) * charsize));
-  if (!hastable) {
-    for (size_t i = 0; i < count && i < 256; ++i) font.unicode[static_cast<uint32_t>(i)] = static_cast<int>(i);
-    return true;
-  }
-  size_t at = glyphsat + count * charsize;
-  for (size_t g = 0; g < count && at < d.size(); ++g) {
-    bool sequence = false;
-    while (at < d.size()) {
-      if (psf2) {
-        const uint8_t b = d[at];
-        if (b == 0xFF) { ++at; break; }
-        if (b == 0xFE) { ++at; sequence = true; continue; }
-        const uint32_t c = utf8(d, at);
-        if (!sequence && c != 0xFFFFFFFF && !font.unicode.count(c)) font.unicode[c] = static_cast<int>(g);
-      } else {
-        if (at + 1 >= d.size()) { at = d.size(); break; }
-        const uint32_t c = d[at] | (d[at + 1] << 8);
-        at += 2;
-        if (c == 0xFFFF) break;
-        if (c == 0xFFFE) { sequence = true; continue; }
-        if (!sequence && !font.unicode.count(c)) font.unicode[c] = static_cast<int>(g);
-      }
-    }
-  }
-  return true;
-}
-
-bool bit(const Psf& font, int glyph, int x, int y) {
-  if (x < 0 || y < 0 || x >= font.width || y >= font.height) return false;
-  return font.glyphs[glyph][static_cast<size_t>(y) * font.bytesperrow + (x >> 3)] & (0x80 >> (x & 7));
-}
-
-// The base line: one below the lowest set row of 'x' (or of 'H'), else three quarters down.
-int baseline(const Psf& font) {
-  for (uint32_t probe : {'x', 'H'}) {
-    auto it = font.unicode.find(probe);
-    if (it == font.unicode.end()) continue;
-    for (int y = font.height - 1; y >= 0; --y)
-      for (int x = 0; x < font.width; ++x)
-        if (bit(font, it->second, x, y)) return y + 1;
-  }
-  return font.height * 3 / 4;
-}
-
-}  // namespace
+#include "psffont.h"
 
 int main(int argc, char** argv) {
   int bits = 1, shrink = 1;
@@ -148,44 +26,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: fontconv [--bits 1|4] [--shrink N] input.psf[.gz] output.ffn\n");
     return 2;
   }
-  Psf psf;
-  std::string error;
-  const std::vector<uint8_t> data = readall(paths[0]);
-  if (data.empty() || !parsepsf(data, psf, error)) {
-    std::fprintf(stderr, "fontconv: %s: %s\n", paths[0].c_str(), error.empty() ? "cannot read" : error.c_str());
-    return 1;
-  }
-  const int base = baseline(psf);
   shapetools::Font font;
-  font.bits = bits;
-  font.above = static_cast<int8_t>((base + shrink - 1) / shrink);
-  font.below = static_cast<int8_t>((psf.height + shrink - 1) / shrink - font.above);
-  const int gw = (psf.width + shrink - 1) / shrink, gh = (psf.height + shrink - 1) / shrink;
-  for (uint32_t code = 32; code < 256; ++code) {
-    if (code > 126 && code < 160) continue;
-    auto it = psf.unicode.find(code);
-    if (it == psf.unicode.end()) continue;
-    shapetools::Glyph g;
-    g.code = static_cast<uint16_t>(code);
-    g.width = gw;
-    g.height = gh;
-    g.advance = static_cast<int8_t>(gw);
-    g.yoffset = static_cast<int8_t>(-font.above);  // the pen stands on the base line
-    g.pixels.resize(static_cast<size_t>(gw) * gh);
-    for (int y = 0; y < gh; ++y)
-      for (int x = 0; x < gw; ++x) {
-        int set = 0;
-        for (int j = 0; j < shrink; ++j)
-          for (int i = 0; i < shrink; ++i) set += bit(psf, it->second, x * shrink + i, y * shrink + j);
-        g.pixels[static_cast<size_t>(y) * gw + x] =
-            bits == 1 ? static_cast<uint8_t>(set ? 1 : 0) : static_cast<uint8_t>((set * 15 + shrink * shrink / 2) / (shrink * shrink));
-      }
-    font.glyphs.push_back(std::move(g));
+  std::string error;
+  if (!shapetools::convertpsf(shapetools::readpsffile(paths[0]), bits, shrink, font, error)) {
+    std::fprintf(stderr, "fontconv: %s: %s\n", paths[0].c_str(), error.c_str());
+    return 1;
   }
   if (!shapetools::writefile(paths[1], shapetools::fontfile(font))) {
     std::fprintf(stderr, "fontconv: cannot write %s\n", paths[1].c_str());
     return 1;
   }
+  const int gw = font.glyphs.empty() ? 0 : font.glyphs[0].width, gh = font.glyphs.empty() ? 0 : font.glyphs[0].height;
   std::printf("%s: %zu glyphs, %dx%d, %d bit%s\n", paths[1].c_str(), font.glyphs.size(), gw, gh, bits, bits == 1 ? "" : "s");
   return 0;
 }

@@ -1,0 +1,62 @@
+// A computer golfer plays the 18 holes of the generated SEDGEFEN with the real ball physics: every hole is
+// finished in a sane number of strokes and no ball ever lies below the ground.
+#include <cstdio>
+#include <string>
+
+#include "course/terrain.h"
+#include "demo.h"
+#include "golf_rules/rules_fixture.h"
+#include "holes.h"
+
+namespace rules {
+namespace {
+
+class SedgefenRoundTest : public RulesTest {};
+
+TEST_F(SedgefenRoundTest, AComputerGolferPlaysTheEighteenHoles) {
+  std::string error;
+  ASSERT_TRUE(mkdemo::MakeDemoInstallation(dir.string(), {}, error)) << error;
+  const std::string course = (dir / "DATA" / "COURSES" / "SEDGEFEN").string();
+  const auto& plans = mkdemo::SedgefenPlans();
+  GolfSvc().holeFile = [course](int, int hole) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/HOLE%02d.hnf", hole + 1);
+    return course + name;
+  };
+  GolfSvc().holePar = [&plans](int hole) { return hole >= 0 && hole < 18 ? plans[static_cast<size_t>(hole)].par : 4; };
+  golf_svc::SeedRandom15(2026);
+  TGame* g = MakeGame(kModeStroke, 1, true);
+  g->SetOptionField(5, 3u);
+  g->state.firstHole = 0;
+  g->state.holeCount = 18;
+  g->StartHole();
+  TPlayer* p = g->players->GetPlayer(0);
+  int below = 0, samples = 0;
+  for (int i = 0; i < 400000 && frontEnd == 0; ++i) {
+    if (Pump(1) == 0) break;
+    const Vector3& b = p->ball.position;
+    const uint8_t lie = GetTerrainSurface(b.x, b.y) & 0xF0;
+    if (lie == 0x50 || lie == 0x90) continue;
+    ++samples;
+    if (b.z < GetTerrainHeight(b.x, b.y) - 0.05f) ++below;
+  }
+  ASSERT_EQ(frontEnd, 1);
+  EXPECT_EQ(below, 0);
+  EXPECT_GT(samples, 200);  // the ball was looked at after every step of the round
+  std::string card = "hole  par  strokes\n";
+  uint32_t total = 0;
+  for (int hole = 0; hole < 18; ++hole) {
+    const uint32_t strokes = Strokes(g, 0, 0, hole);
+    EXPECT_GE(strokes, 2u) << "hole " << hole + 1;
+    EXPECT_LE(strokes, 12u) << "hole " << hole + 1;
+    total += strokes;
+    char line[64];
+    std::snprintf(line, sizeof line, "%4d %4d %8u\n", hole + 1, plans[static_cast<size_t>(hole)].par, strokes);
+    card += line;
+  }
+  card += "total  72 " + std::to_string(total) + "\n";
+  std::printf("%s", card.c_str());
+}
+
+}  // namespace
+}  // namespace rules

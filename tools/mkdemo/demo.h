@@ -1,0 +1,21 @@
+// The demo installation: every file the game reads, made by our own generators.
+#pragma once
+
+#include <string>
+
+namespace mkdemo {
+
+struct DemoOptions {
+  std::string fontFolder = "/usr/share/consolefonts";  // Debian's console-setup-linux fonts
+  int holes = 18;  // holes of SEDGEFEN written (fewer make quicker tests)
+  // Each hole's ten files as one archive "HOLEnn.viv" (entries named "HOLEnn.MIS" ...) instead of loose files.
+  bool archives = false;
+};
+
+// Writes the installation below `folder`: everything generated lies in its DATA folder, which is built in a
+// temporary folder and swapped into place in one step, so an interrupted run leaves the previous DATA (or
+// none) and never half of one. Other entries of `folder` (players, saved games, the log) are left alone.
+// False with a reason in `error`.
+bool MakeDemoInstallation(const std::string& folder, const DemoOptions& options, std::string& error);
+
+}  // namespace mkdemo

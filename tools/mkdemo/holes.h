@@ -1,0 +1,45 @@
+// The demo courses' holes: terrain from seeded noise with tees, fairway, rough, bunkers, water, green and pins.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "holewriter.h"
+
+namespace mkdemo {
+
+enum class Water { None, Side, FrontOfGreen, Creek, BesideGreen };
+
+// One hole as designed: par, length from the back tee to the centre of the green along the line of play
+// (yards, one grid cell a yard), the lateral shift of the dogleg, water and the number of bunkers.
+struct HolePlan {
+  int par = 4;
+  int length = 380;
+  int dogleg = 0;
+  Water water = Water::None;
+  int bunkers = 2;
+  uint32_t seed = 1;
+};
+
+// A generated hole and what the score card says of it.
+struct GeneratedHole {
+  holewriter::HoleDescription terrain;
+  int yards[4] = {};  // tee sets 0-3 (tournament, blue, white, red) to the centre of the green
+};
+
+// Surface classes (the high nibble of a cell's surface byte).
+enum Surface : uint8_t {
+  kFairway = 1, kSand = 2, kRough = 3, kHeavyRough = 4, kWaterSurface = 5, kTee = 6, kGreen = 7,
+  kBunker = 8, kOutOfBounds = 9, kFringe = 11,
+};
+
+// Object codes written into the cells: trees and bushes (the course's object table gives them shapes).
+constexpr uint8_t kFirstTreeCode = 1, kTreeKinds = 6, kFirstBushCode = 7, kBushKinds = 3;
+
+GeneratedHole GenerateHole(const HolePlan& plan);
+GeneratedHole GenerateRange();
+
+// The eighteen holes of SEDGEFEN.
+const std::vector<HolePlan>& SedgefenPlans();
+
+}  // namespace mkdemo

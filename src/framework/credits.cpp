@@ -8,6 +8,7 @@
 #include "framework/mousepointer.h"
 #include "framework/services.h"
 #include "mmsystem.h"
+#include "platformlib/pixels.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ int RunCreditsScreen() {
   char fonts[MAX_PATH];
   if (!PathJoin(&Folders().fonts, nullptr, fonts, sizeof fonts) || FontLoad(&font, fonts, "vavodu14.ffn", 0) != 0)
     font = 0;
-  const int32_t lineHeight = font ? (FontSelect(font, DrawnImage(), kAlignCentre, kNameColour, 0, 0, 0), FontHeight() + 4)
+  const int32_t lineHeight = font ? (FontSelect(font, DrawnImage(), kAlignCentre, rgbpixel(kNameColour), 0, 0, 0), FontHeight() + 4)
                                   : 18;
   int32_t total = 0;
   for (const CreditsEntry& entry : CreditsTable) total += entry.text ? lineHeight : kBlankSpacing;
@@ -76,7 +77,7 @@ int RunCreditsScreen() {
       for (const CreditsEntry& entry : CreditsTable) {
         const int32_t step = entry.text ? lineHeight : kBlankSpacing;
         if (entry.text && font && y >= kCreditsArea.top && y + lineHeight <= kCreditsArea.bottom) {
-          FontSelect(font, DrawnImage(), kAlignCentre, entry.style == kHeading ? kHeadingColour : kNameColour, 0, 0,
+          FontSelect(font, DrawnImage(), kAlignCentre, rgbpixel(entry.style == kHeading ? kHeadingColour : kNameColour), 0, 0,
                      entry.style == kHeading ? 1 : 0);
           FontDrawText(kColumns[1] - 20, y, entry.text);
         }

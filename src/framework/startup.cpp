@@ -14,6 +14,7 @@
 #include "framework/tourcard.h"
 #include "mmsystem.h"
 #include "platformlib/displaymode.h"
+#include "platformlib/pixels.h"
 
 namespace {
 
@@ -61,7 +62,8 @@ void DrawTitle() {
   if (!PathJoin(&Folders().fonts, nullptr, fonts, sizeof fonts)) return;
   if (FontLoad(&font, fonts, "vavodu14.ffn", 0) != 0 || !font) return;
   const DisplayGlobals& d = Display();
-  FontSelect(font, DrawnImage(), kAlignRight, 0xFFFFFFFF, 0, 0, 0);
+  // The font takes a pixel of the display, not a colour value.
+  FontSelect(font, DrawnImage(), kAlignRight, rgbpixel(0xFFFFFFFF), 0, 0, 0);
   const int32_t y = d.height - FontHeight();
   if (TourCardPresent) {
     char text[64];

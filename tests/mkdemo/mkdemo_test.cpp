@@ -239,9 +239,8 @@ TEST_F(MkdemoTest, TheProgramStartsOnAFreshInstallation) {
   EXPECT_NE(ReadFile(folder + "/ZQLog.Log").find("Game started"), std::string::npos);
 }
 
-// The title screen draws the build text in the demo's "vavodu14.ffn". Disabled until the title screen selects
-// its white as a pixel of the display's depth (it passes 0xFFFFFFFF, which the 16-bit text colour refuses).
-TEST_F(MkdemoTest, DISABLED_TheProgramShowsItsTitleScreenWithTheDemoFonts) {
+// The title screen draws the build text in the demo's "vavodu14.ffn" (its white is a pixel of the display's depth).
+TEST_F(MkdemoTest, TheProgramShowsItsTitleScreenWithTheDemoFonts) {
   const std::string folder = Make("game");
   EXPECT_EQ(RunProgram(folder, root_, "/bogus"), 0) << ReadFile(root_ + "/stderr.txt");
   EXPECT_NE(ReadFile(folder + "/ZQLog.Log").find("Game started"), std::string::npos);

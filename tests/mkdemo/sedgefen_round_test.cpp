@@ -18,13 +18,13 @@ TEST_F(SedgefenRoundTest, AComputerGolferPlaysTheEighteenHoles) {
   ASSERT_TRUE(mkdemo::MakeDemoInstallation(dir.string(), {}, error)) << error;
   const std::string course = (dir / "DATA" / "COURSES" / "SEDGEFEN").string();
   const auto& plans = mkdemo::SedgefenPlans();
-  GolfSvc().holeFile = [course](int, int hole) {
+  fakes.holeFile = [course](int, int hole) {
     char name[32];
     std::snprintf(name, sizeof name, "/HOLE%02d.hnf", hole + 1);
     return course + name;
   };
-  GolfSvc().holePar = [&plans](int hole) { return hole >= 0 && hole < 18 ? plans[static_cast<size_t>(hole)].par : 4; };
-  golf_svc::SeedRandom15(2026);
+  fakes.holePar = [&plans](int hole) { return hole >= 0 && hole < 18 ? plans[static_cast<size_t>(hole)].par : 4; };
+  Svc().scene->SeedRandom15(2026);
   TGame* g = MakeGame(kModeStroke, 1, true);
   g->SetOptionField(5, 3u);
   g->state.firstHole = 0;

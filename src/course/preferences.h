@@ -7,19 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "framework/services.h"  // numbers 0, 7, 9 and 10: the start-up's own
+
 // ---- numbered preferences (registry) -----------------------------------------------------------------------
 constexpr int kPreferenceCount = 11;
-constexpr int kPref3DEnableFlag = 0;
 constexpr int kPrefDriverEnumeration = 1;
 constexpr int kPrefFogDensity = 2;
 constexpr int kPrefObjectTextureDepth = 3;
 constexpr int kPrefObjectDetail = 4;
 constexpr int kPrefTerrainDetail = 5;
 constexpr int kPrefAnimateWater = 6;
-constexpr int kPrefScreenResolution = 7;
 constexpr int kPrefSwingSensitivity = 8;
-constexpr int kPrefLaunchTime = 9;
-constexpr int kPrefLaunchingFailSafe = 10;
 
 // 0 when read; 1 for a bad number, no variable, a missing value or one that is not a 32-bit number (the
 // caller then keeps its default).

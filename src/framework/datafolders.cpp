@@ -167,7 +167,7 @@ int CourseCount() {
 }
 
 int RescanCourses() {
-  Svc().catalogue->BuildCourseList();
+  Svc().catalogue->BuildCourseList(gFolders.root, gFolders.cdFound ? &gFolders.discRoot : nullptr);
   return CourseCount() > 0 ? 1 : 0;
 }
 

@@ -183,7 +183,8 @@ class PreferencesProvider : public Provider {
  public:
   virtual int Get(int id, int32_t* value);
   virtual int Set(int id, int32_t value);
-  virtual void InitFile() {}
+  // The preferences file lives in the installation's root folder.
+  virtual void InitFile(const PathRecord& /*root*/) {}
   virtual void SaveFile() {}
 };
 
@@ -192,7 +193,8 @@ class CourseCatalogueProvider : public Provider {
  public:
   virtual void InitGolferRoster() {}
   virtual int CreateCourseList() { return 0; }  // 0 on success, else an error code
-  virtual void BuildCourseList() {}
+  // Scans the courses below the installation's root, then below the game disc's root (null: no disc).
+  virtual void BuildCourseList(const PathRecord& /*root*/, const PathRecord* /*disc*/) {}
   virtual int CourseCount() { return -1; }  // -1 without a catalogue: the framework counts course folders
   virtual void FreeCourseList() {}
   virtual void SetDefaultCourse() {}

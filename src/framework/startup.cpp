@@ -122,11 +122,11 @@ int RunStartupSequence() {
 
   if (status == 0) status = Svc().catalogue->CreateCourseList();
   if (status == 0) {
-    Svc().catalogue->BuildCourseList();
+    Svc().catalogue->BuildCourseList(f.root, f.cdFound ? &f.discRoot : nullptr);
     if (CourseCount() == 0) ShowErrorText("No courses found, please insert CD!", true);
   }
 
-  Svc().preferences->InitFile();
+  Svc().preferences->InitFile(f.root);
   Svc().sound->StartSound();
   ClearGolferTempFiles(0);
 

@@ -25,7 +25,7 @@ class ProgramTest : public ::testing::Test {
   void Install() {
     for (const char* f : {"MENUS", "FONTS", "UI", "UI640", "UI800", "COURSES/SEDGEFEN"})
       std::filesystem::create_directories(root_ + "/DATA/" + f);
-    std::ofstream(root_ + "/DATA/COURSES/SEDGEFEN/COURSE.DAT") << "x";
+    std::ofstream(root_ + "/DATA/COURSES/SEDGEFEN/COURSE.DAT") << "COURSE 1\nfolder SEDGEFEN\ntitle Sedgefen\n";
   }
 
   // Runs the program with the arguments; returns its exit status (-1 when it did not end normally).
@@ -64,10 +64,11 @@ TEST_F(ProgramTest, RunsHeadlessUntilTheWindowIsClosed) {
   ASSERT_EQ(Run({"/NOINTRO", "/bogus"}), 0) << Read("stderr.txt");
   const std::string log = Read("ZQLog.Log");
   EXPECT_NE(log.find("Game started"), std::string::npos);
-  // After the start the providers are listed: the game is golf's, the rest are null for now.
+  // After the start the providers are listed: the layers that exist install theirs, the rest are null.
   EXPECT_NE(log.find("Service game: golf:"), std::string::npos) << log;
+  EXPECT_NE(log.find("Service course catalogue: course catalogue:"), std::string::npos) << log;
+  EXPECT_NE(log.find("Service preferences: course preferences:"), std::string::npos) << log;
   EXPECT_NE(log.find("Service scene: null:"), std::string::npos) << log;
-  EXPECT_NE(log.find("Service course catalogue: null:"), std::string::npos) << log;
   EXPECT_LT(log.find("Game started"), log.find("Service game: golf:"));
   EXPECT_NE(log.find("Game ended"), std::string::npos);
   const std::string registry = Read("registry.txt");

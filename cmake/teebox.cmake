@@ -3,6 +3,18 @@
 find_package(GTest REQUIRED)
 find_package(Threads REQUIRED)
 
+# SDL2, looked for once for every folder: TEEBOX_HAVE_SDL2 tells, PkgConfig::SDL2 links it.
+set(TEEBOX_HAVE_SDL2 OFF)
+if(TEEBOX_SDL2)
+  find_package(PkgConfig QUIET)
+  if(PkgConfig_FOUND)
+    pkg_check_modules(SDL2 QUIET IMPORTED_TARGET GLOBAL sdl2)
+  endif()
+  if(SDL2_FOUND)
+    set(TEEBOX_HAVE_SDL2 ON)
+  endif()
+endif()
+
 # teebox_add_test(NAME SOURCES a.cpp ... LIBS lib ...)
 # One GoogleTest program, its tests registered with ctest one by one.
 function(teebox_add_test name)

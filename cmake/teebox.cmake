@@ -61,6 +61,16 @@ endfunction()
 
 include(GoogleTest)
 
+# teebox_export_to_modules(TARGET)
+# A program that loads render modules carries the whole stand-in platform and exports to the modules exactly the
+# platform's symbols they bind (src/teebox/modules.exports), not everything it holds.
+function(teebox_export_to_modules target)
+  set(_list ${PROJECT_SOURCE_DIR}/src/teebox/modules.exports)
+  target_link_options(${target} PRIVATE "LINKER:--whole-archive" "$<TARGET_FILE:winapi>" "LINKER:--no-whole-archive"
+    "LINKER:--dynamic-list=${_list}")
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${_list})
+endfunction()
+
 # Adds every immediate sub-folder of the current folder that has a CMakeLists.txt.
 macro(teebox_add_subfolders)
   file(GLOB _teebox_children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)

@@ -6,18 +6,32 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 timings=()
-# stage NAME COMMAND...: runs the command and notes its time.
+# Processor seconds (user and system) of the finished child processes so far, into $cpu_now. `times` runs in
+# this shell: in a subshell it would not see them.
+times_file=$(mktemp)
+child_cpu() {
+  times >"$times_file"
+  cpu_now=$(awk 'NR == 2 { split($1, u, "m"); split($2, s, "m"); printf "%d", u[1] * 60 + u[2] + s[1] * 60 + s[2] }' "$times_file")
+}
+# stage NAME COMMAND...: runs the command and notes its time (and the processor time it used, which tells what
+# it would take on fewer cores).
 stage() {
-  local name=$1 began=$SECONDS
+  local name=$1 began=$SECONDS cpu
+  child_cpu
+  cpu=$cpu_now
   shift
   echo "== $name"
   "$@"
   local took=$((SECONDS - began))
-  timings+=("$(printf '%-12s %4d s' "$name" "$took")")
+  child_cpu
+  cpu=$((cpu_now - cpu))
+  timings+=("$(printf '%-11s %5d s   (processor %5d s)' "$name" "$took" "$cpu")")
   echo "== $name took ${took}s"
 }
 summary() {
-  echo "== stage times"
+  rm -f "$times_file"
+  [ ${#timings[@]} -gt 0 ] || return 0
+  echo "== stage times ($(nproc) cores)"
   printf '   %s\n' "${timings[@]}"
 }
 trap summary EXIT

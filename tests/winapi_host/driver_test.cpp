@@ -1,14 +1,11 @@
 // The host's display driver table: which driver a run gets, and the fall-back when a window cannot be opened.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <optional>
 #include <string>
-#include <thread>
 
-#include "ddraw.h"
+#include "host_fixture.h"
 #include "winapi/host/driver.h"
 #include "winapi/testing.h"
 #include "windows.h"
@@ -98,64 +95,19 @@ TEST(DisplayDrivers, ChoiceByNameThenByScreen) {
   EXPECT_EQ(ChooseDisplayDriver("sdl", headless), headless);
 }
 
-template <typename Predicate>
-bool WaitFor(Predicate predicate) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (std::chrono::steady_clock::now() < end) {
-    if (predicate()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return false;
-}
-
 // A window asked to show through SDL where SDL video cannot start: the host says so, runs headless, and the
 // pictures drawn go on reaching the frame store.
 TEST(DisplayDrivers, FailedOpenFallsBackToHeadless) {
   ScopedEnv host("WINAPI_HOST", "sdl");
   ScopedEnv video("SDL_VIDEODRIVER", "nonesuch");
   winapi::testing::Reset();
-  WNDCLASSA cls{};
-  cls.lpfnWndProc = DefWindowProcA;
-  cls.lpszClassName = "FallbackHostClass";
-  RegisterClassA(&cls);
-  std::atomic<HWND> window{nullptr};
-  std::atomic<DWORD> threadId{0};
-  std::thread thread([&] {
-    HWND made = CreateWindowExA(0, "FallbackHostClass", "fallback", WS_POPUP | WS_VISIBLE, 0, 0, 32, 24, nullptr,
-                                nullptr, nullptr, nullptr);
-    threadId = GetCurrentThreadId();
-    window = made;
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-    DestroyWindow(made);
-  });
-  ASSERT_TRUE(WaitFor([&] { return window.load() != nullptr; }));
-  EXPECT_EQ(winapi::testing::HostWindow(), window.load());
-  EXPECT_TRUE(WaitFor([] { return !winapi::testing::HostUsesSdl(); }));
-
-  IDirectDraw* dd = nullptr;
-  ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
-  ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
-  DDSURFACEDESC desc{};
-  desc.dwSize = sizeof desc;
-  desc.dwFlags = DDSD_CAPS;
-  desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-  IDirectDrawSurface* primary = nullptr;
-  ASSERT_EQ(dd->CreateSurface(&desc, &primary, nullptr), DD_OK);
-  DDBLTFX fx{};
-  fx.dwSize = sizeof fx;
-  fx.dwFillColor = 0x001F;
-  RECT client{0, 0, 32, 24};
-  ASSERT_EQ(primary->Blt(&client, nullptr, nullptr, DDBLT_COLORFILL, &fx), DD_OK);
-  winapi::testing::HostFrameData frame;
-  EXPECT_TRUE(
-      WaitFor([&] { return winapi::testing::HostFrame(&frame) && !frame.pixels.empty() && frame.pixels[0] == 0xFF; }));
-  EXPECT_EQ(frame.width, 32);
-  primary->Release();
-  dd->Release();
-
-  PostThreadMessageA(threadId, WM_QUIT, 0, 0);
-  thread.join();
+  {
+    WindowThread shown("FallbackHostClass", DefWindowProcA, 32, 24);
+    ASSERT_NE(shown.window(), nullptr);
+    EXPECT_EQ(winapi::testing::HostWindow(), shown.window());
+    EXPECT_TRUE(WaitFor([] { return !winapi::testing::HostUsesSdl(); }));
+    EXPECT_TRUE(BlueFrameReachesTheHost(shown.window(), 32, 24));
+  }
   winapi::testing::Reset();
 }
 

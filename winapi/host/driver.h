@@ -10,20 +10,20 @@
 namespace winapi::host {
 
 struct DisplayDriver {
-  const char* name;  // the WINAPI_HOST value that asks for it
+  const char* name = nullptr;  // the WINAPI_HOST value that asks for it
   // Chosen without being asked by name only when this answers true (a screen to show on is there).
-  bool (*available)();
+  bool (*available)() = nullptr;
   // Null for a driver that only keeps frames in memory: it has no window and nothing to pump. Otherwise, on the
   // owner thread: make the window for `bound`; false lets the host fall back to the next driver.
-  bool (*open)(HWND bound);
-  void (*close)();
+  bool (*open)(HWND bound) = nullptr;
+  void (*close)() = nullptr;
   // The shown window's title, visibility or minimised state changed.
-  void (*windowChanged)(HWND bound);
-  void (*showCursor)(bool shown);
-  void (*warpCursor)(int clientX, int clientY);
+  void (*windowChanged)(HWND bound) = nullptr;
+  void (*showCursor)(bool shown) = nullptr;
+  void (*warpCursor)(int clientX, int clientY) = nullptr;
   // Turns the window system's events into input for `bound`; true when the picture must be drawn again.
-  bool (*pumpEvents)(HWND bound);
-  void (*showFrame)(const Frame& frame);
+  bool (*pumpEvents)(HWND bound) = nullptr;
+  void (*showFrame)(const Frame& frame) = nullptr;
 };
 
 extern const DisplayDriver kHeadlessDisplay;

@@ -20,17 +20,7 @@ HCURSOR CurrentCursorShape();
 namespace winapi::host {
 
 // Headless: frames stay in memory, rendered when a test asks for them; there is no window to serve.
-const DisplayDriver kHeadlessDisplay{
-    .name = "headless",
-    .available = [] { return true; },
-    .open = nullptr,
-    .close = nullptr,
-    .windowChanged = nullptr,
-    .showCursor = nullptr,
-    .warpCursor = nullptr,
-    .pumpEvents = nullptr,
-    .showFrame = nullptr,
-};
+const DisplayDriver kHeadlessDisplay{.name = "headless", .available = [] { return true; }};
 
 std::span<const DisplayDriver* const> DisplayDrivers() {
   static const DisplayDriver* const drivers[] = {

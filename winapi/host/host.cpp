@@ -54,7 +54,7 @@ struct State {
   HWND bound = nullptr;
   DWORD owner = 0;
   const DisplayDriver* driver = &kHeadlessDisplay;  // decided when a window is bound
-  bool opened = false;                              // the driver's window exists (owner thread only)
+  bool opened = false;                              // the driver's window exists
   int cursorShown = -1;                             // as last told to the driver (owner thread only)
   std::function<bool(Frame*)> source;
   Frame last;
@@ -100,6 +100,7 @@ void PumpWindow() {
   State& s = H();
   HWND bound;
   const DisplayDriver* driver;
+  bool opened;
   bool windowDirty;
   bool frameDirty;
   bool warp;
@@ -109,9 +110,10 @@ void PumpWindow() {
     std::lock_guard lock(s.lock);
     bound = s.bound;
     driver = s.driver;
+    opened = s.opened;
     if (!bound || !s.Windowed()) return;
   }
-  if (!s.opened) {
+  if (!opened) {
     if (!driver->open(bound)) {
       // The next driver in the table takes over; frames go on from where they are.
       const DisplayDriver* next = ChooseDisplayDriver(nullptr, driver);
@@ -123,9 +125,9 @@ void PumpWindow() {
       }
       return;
     }
+    std::lock_guard lock(s.lock);
     s.opened = true;
     s.cursorShown = -1;
-    std::lock_guard lock(s.lock);
     s.windowDirty = true;
   }
   {

@@ -22,7 +22,10 @@ if [ "$what" != run ] || [ ! -f "$list" ]; then cmake --preset fuzz >/dev/null; 
 targets=$(cut -d'|' -f1 "$list" | grep -v '^$' || true)
 [ -n "$targets" ] || { echo "fuzz: no fuzz targets yet"; exit 0; }
 count=$(wc -w <<<"$targets")
-[ -z "$each" ] || budget=$((each * count))
+if [ -n "$each" ]; then
+  budget=$((each * count))
+  [ "$each" -ge "$minimum" ] || minimum=$each
+fi
 
 if [ "$what" != run ]; then
   # Only the fuzz programs and what they link, not the whole test build a second time.

@@ -3,6 +3,18 @@
 find_package(GTest REQUIRED)
 find_package(Threads REQUIRED)
 
+# SDL2, looked for once for every folder: TEEBOX_HAVE_SDL2 tells, PkgConfig::SDL2 links it.
+set(TEEBOX_HAVE_SDL2 OFF)
+if(TEEBOX_SDL2)
+  find_package(PkgConfig QUIET)
+  if(PkgConfig_FOUND)
+    pkg_check_modules(SDL2 QUIET IMPORTED_TARGET GLOBAL sdl2)
+  endif()
+  if(SDL2_FOUND)
+    set(TEEBOX_HAVE_SDL2 ON)
+  endif()
+endif()
+
 # teebox_add_test(NAME SOURCES a.cpp ... LIBS lib ...)
 # One GoogleTest program, its tests registered with ctest one by one.
 function(teebox_add_test name)
@@ -48,6 +60,16 @@ function(teebox_add_bench name)
 endfunction()
 
 include(GoogleTest)
+
+# teebox_export_to_modules(TARGET)
+# A program that loads render modules carries the whole stand-in platform and exports to the modules exactly the
+# platform's symbols they bind (src/teebox/modules.exports), not everything it holds.
+function(teebox_export_to_modules target)
+  set(_list ${PROJECT_SOURCE_DIR}/src/teebox/modules.exports)
+  target_link_options(${target} PRIVATE "LINKER:--whole-archive" "$<TARGET_FILE:winapi>" "LINKER:--no-whole-archive"
+    "LINKER:--dynamic-list=${_list}")
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${_list})
+endfunction()
 
 # Adds every immediate sub-folder of the current folder that has a CMakeLists.txt.
 macro(teebox_add_subfolders)

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the game need, when any is missing.
 # Usage: scripts/deps.sh [extra packages...]
+# When another install holds the package manager's lock, waits for it (TEEBOX_APT_WAIT seconds, default 600)
+# instead of failing.
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config binutils ccache
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsdl2-dev
   libspeex-dev libgsm1-dev
@@ -23,5 +25,33 @@ echo "Installing missing packages: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+wait_limit=${TEEBOX_APT_WAIT:-600}
+deadline=$((SECONDS + wait_limit))
+
+# Runs apt-get; while it fails because another process holds a lock of the package manager, waits and tries
+# again until the deadline. apt-get itself waits for the dpkg lock (DPkg::Lock::Timeout); the retry also covers
+# the lock of the package lists, which that option does not.
+apt_waiting() {
+  local log status
+  log=$(mktemp)
+  while :; do
+    status=0
+    $sudo apt-get -o DPkg::Lock::Timeout=60 "$@" 2>"$log" || status=$?
+    cat "$log" >&2
+    [ "$status" -eq 0 ] && { rm -f "$log"; return 0; }
+    if ! grep -qiE "could not get lock|unable to acquire|lock.*(held|is held)|resource temporarily unavailable" "$log"; then
+      rm -f "$log"
+      return "$status"
+    fi
+    if [ "$SECONDS" -ge "$deadline" ]; then
+      echo "deps: the package manager is still locked by another install after ${wait_limit}s; giving up" >&2
+      rm -f "$log"
+      return "$status"
+    fi
+    echo "deps: another install holds the package manager's lock; waiting (up to $((deadline - SECONDS))s more)" >&2
+    sleep 5
+  done
+}
+
+apt_waiting update -qq
+apt_waiting install -y -qq --no-install-recommends "${missing[@]}"

@@ -115,8 +115,8 @@ int SetVideoMode(int keepMode, int loadingScreen) {
     return 0;
   }
   if (!keepMode && d.hardwareActive && vortellive.setvideomode) {
-    const int mode = d.width == 800 ? 2 : d.width == 1024 ? 13 : 1;
-    if (!vortellive.setvideomode(mode, 2, 1)) {
+    // The back end's own mode number for each size (1280 and 1600 wide are modes of their own).
+    if (!vortellive.setvideomode(vortelmodefor(d.width, d.height), 2, 1)) {
       if (d.resolution <= 0) return 1;
       --d.resolution;
       SetScreenRect(1, 0);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "platformlib/memclass.h"
 #include "platformlib/queue.h"
@@ -58,7 +59,7 @@ FileHandle TakeEntry() {
   FileHandle handle = 0;
   for (int i = 0; i < gCount; ++i) {
     if (!gTable[i].inuse) {
-      memset(&gTable[i], 0, sizeof gTable[i]);
+      new (&gTable[i]) FileHandleEntry{};
       gTable[i].inuse = 1;
       handle = ~i;
       break;
@@ -130,7 +131,7 @@ int initfiles(int count) {
   gTableBytes = sizeof(FileHandleEntry) * static_cast<size_t>(count);
   gTable = static_cast<FileHandleEntry*>(allocpages(&gTableBytes));
   if (gTable == nullptr) return 0;
-  memset(gTable, 0, gTableBytes);
+  for (int i = 0; i < count; ++i) new (&gTable[i]) FileHandleEntry{};
   gCount = count;
   gTableSection = getcriticalsection();
   return 1;
@@ -399,9 +400,7 @@ int filehandledevice(FileHandle handle) {
 int stoptransfer(FileHandle handle) {
   FileHandleEntry* e = Entry(handle);
   if (e == nullptr) return 0;
-  int old = e->transfer;
-  e->transfer = 0;
-  return old;
+  return e->transfer.exchange(0);
 }
 
 int lockfilehandle(FileHandle handle) {

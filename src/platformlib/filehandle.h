@@ -2,6 +2,7 @@
 // like files. Handle values are the complement of a table index, so valid handles are negative.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -28,11 +29,11 @@ using FileHandle = int32_t;
 struct FileHandleEntry {
   uint8_t inuse;
   uint8_t device;
-  volatile uint8_t transfer;  // cleared from outside to stop a read between pieces
-  HANDLE system;              // INVALID_HANDLE_VALUE for a memory handle
+  std::atomic<uint8_t> transfer;  // cleared from another thread to stop a read between pieces
+  HANDLE system;                  // INVALID_HANDLE_VALUE for a memory handle
   uint32_t flags;
   uint32_t unit;
-  HANDLE mapping;             // INVALID_HANDLE_VALUE for a memory handle, null when not mapped
+  HANDLE mapping;                 // INVALID_HANDLE_VALUE for a memory handle, null when not mapped
   uint8_t* mapped;
   int32_t position;
   int32_t size;

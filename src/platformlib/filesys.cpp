@@ -1,6 +1,7 @@
 // The asynchronous file system: per-device worker threads over the library's file handles.
 #include "platformlib/filesys.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -20,7 +21,7 @@ size_t gPoolBytes = 0;
 int gOpCount = 0;
 QueueHead gFree{};
 QueueHead gBigs{};
-volatile int gStop = 0;
+std::atomic<int> gStop{0};
 int32_t gNextBigId = -1;
 std::mutex gStartLock;
 

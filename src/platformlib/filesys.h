@@ -2,6 +2,7 @@
 // by one worker thread per device, and polled, waited for or called back.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "platformlib/filehandle.h"
@@ -72,7 +73,7 @@ struct BigFileRecord {
 };
 
 struct FileDevice {
-  volatile int running;
+  std::atomic<int> running;  // the device thread is in its loop
   FileOp* current;
   QueueHead pending;
   QueueHead completed;
@@ -80,7 +81,7 @@ struct FileDevice {
   HANDLE done;
   CRITICAL_SECTION* section;
   uint32_t serial;
-  volatile uint32_t level;
+  std::atomic<uint32_t> level;  // operations above this priority wait (FILE_atomic lowers it)
   ThreadRecord thread;
 };
 

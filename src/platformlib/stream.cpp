@@ -712,7 +712,7 @@ void STREAM_destroy(STREAM_HANDLE handle) {
 
 int32_t STREAM_state(STREAM_HANDLE handle) {
   StreamRecord* s = check(handle, "STREAM_state");
-  return s ? s->state : STREAM_IDLE;
+  return s ? s->state.load() : STREAM_IDLE;
 }
 
 int STREAM_isendofstream(STREAM_HANDLE tap) {

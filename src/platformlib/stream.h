@@ -2,6 +2,7 @@
 // caller's memory and routed by their ids to taps, one for each consumer.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -70,7 +71,7 @@ struct StreamRecord {
   int32_t tapcount;
   uint8_t* bufferstart;
   uint8_t* bufferend;
-  volatile int32_t state;
+  std::atomic<int32_t> state;  // read without the lock by STREAM_state
   int32_t readpriority, hungrypriority;
   uint32_t refill;
   int32_t hungry;

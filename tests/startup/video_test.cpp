@@ -3,6 +3,9 @@
 #include <vector>
 
 #include "framework/errors.h"
+#include "platformlib/displaymode.h"
+#include "platformlib/memclass.h"
+#include "platformlib/vortel.h"
 #include "startup_fixture.h"
 
 namespace {
@@ -70,6 +73,49 @@ TEST_F(VideoTest, ScreenSizesAndBufferBytes) {
   SetScreenRect(1, 0);
   EXPECT_EQ(Display().width, 1024);
   EXPECT_EQ(ModeChanged, 1);
+}
+
+// Each of the five resolutions reaches the hardware back end as its own mode number, and the display is then
+// opened at that size.
+std::vector<int32_t> gModesAsked;
+std::vector<int32_t> gGraphicsWidths;
+
+int32_t RecordVideoMode(int32_t mode, int32_t, int32_t) {
+  gModesAsked.push_back(mode);
+  return 1;
+}
+
+// Notes the size and opens the stand-in's display (its fake driver lists all five sizes at 16 bits).
+int RecordGraphics(int32_t width, int32_t height, int32_t depth) {
+  gGraphicsWidths.push_back(width);
+  initgraphicsreplacement = nullptr;
+  initgraphics(width, height, depth);
+  initgraphicsreplacement = RecordGraphics;
+  return 1;
+}
+
+TEST_F(VideoTest, EachResolutionReachesTheBackEndAsItsOwnMode) {
+  if (!memstarted()) initmem();
+  gModesAsked.clear();
+  gGraphicsWidths.clear();
+  const VortelDriver saved = vortellive;
+  auto* const savedInit = initgraphicsreplacement;
+  vortellive.setvideomode = RecordVideoMode;
+  initgraphicsreplacement = RecordGraphics;
+  Display().hardwareActive = 1;
+  for (int8_t i = 0; i < 5; ++i) {
+    Display().resolution = i;
+    SetScreenRect(1, 0);
+    ModeChanged = 1;
+    EXPECT_EQ(SetVideoMode(0, 0), 0) << kResolutionWidths[i];
+    EXPECT_EQ(graphicsstate, 7) << kResolutionWidths[i];
+  }
+  restoregraphics();
+  vortellive = saved;
+  initgraphicsreplacement = savedInit;
+  Display().hardwareActive = 0;
+  EXPECT_EQ(gModesAsked, (std::vector<int32_t>{1, 2, 13, 14, 15}));
+  EXPECT_EQ(gGraphicsWidths, (std::vector<int32_t>{640, 800, 1024, 1280, 1600}));
 }
 
 TEST_F(VideoTest, RelaunchStartsAWaitingCopyAndQuits) {

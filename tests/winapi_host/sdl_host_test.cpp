@@ -4,14 +4,13 @@
 
 #include <SDL.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "ddraw.h"
+#include "host_fixture.h"
 #include "winapi/testing.h"
 #include "windows.h"
 
@@ -26,16 +25,6 @@ LRESULT HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     gSeen.push_back(MSG{window, message, wParam, lParam, 0, {}});
   }
   return DefWindowProcA(window, message, wParam, lParam);
-}
-
-template <typename Predicate>
-bool WaitFor(Predicate predicate) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (std::chrono::steady_clock::now() < end) {
-    if (predicate()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return false;
 }
 
 bool Seen(UINT message, WPARAM wParam) {
@@ -58,33 +47,17 @@ class SdlHostTest : public ::testing::Test {
     setenv("WINAPI_HOST", "sdl", 1);
     if (!std::getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "dummy", 1);
     winapi::testing::Reset();
-    WNDCLASSA cls{};
-    cls.lpfnWndProc = HostProc;
-    cls.lpszClassName = "SdlHostClass";
-    RegisterClassA(&cls);
-    thread_ = std::thread([this] {
-      HWND window = CreateWindowExA(0, "SdlHostClass", "host test", WS_POPUP | WS_VISIBLE, 0, 0, 64, 48, nullptr,
-                                    nullptr, nullptr, nullptr);
-      threadId_ = GetCurrentThreadId();
-      window_ = window;
-      MSG msg;
-      while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-      }
-      DestroyWindow(window);
-    });
-    ASSERT_TRUE(WaitFor([this] { return window_ != nullptr; }));
+    shown_ = std::make_unique<WindowThread>("SdlHostClass", HostProc, 64, 48);
+    window_ = shown_->window();
+    ASSERT_NE(window_, nullptr);
   }
   void TearDown() override {
-    PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
-    thread_.join();
+    shown_.reset();
     unsetenv("WINAPI_HOST");
     winapi::testing::Reset();
   }
-  std::thread thread_;
-  std::atomic<HWND> window_{nullptr};
-  std::atomic<DWORD> threadId_{0};
+  std::unique_ptr<WindowThread> shown_;
+  HWND window_ = nullptr;
 };
 
 TEST_F(SdlHostTest, EventsBecomeMessagesAndFramesReachTheWindow) {
@@ -122,25 +95,7 @@ TEST_F(SdlHostTest, EventsBecomeMessagesAndFramesReachTheWindow) {
   ASSERT_TRUE(WaitFor([] { return Seen(WM_ACTIVATEAPP, TRUE); }));
 
   // A windowed DirectDraw picture, drawn on this thread, is shown by the window's thread.
-  IDirectDraw* dd = nullptr;
-  ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
-  ASSERT_EQ(dd->SetCooperativeLevel(window_, DDSCL_NORMAL), DD_OK);
-  DDSURFACEDESC desc{};
-  desc.dwSize = sizeof desc;
-  desc.dwFlags = DDSD_CAPS;
-  desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-  IDirectDrawSurface* primary = nullptr;
-  ASSERT_EQ(dd->CreateSurface(&desc, &primary, nullptr), DD_OK);
-  DDBLTFX fx{};
-  fx.dwSize = sizeof fx;
-  fx.dwFillColor = 0x001F;
-  RECT client{0, 0, 64, 48};
-  ASSERT_EQ(primary->Blt(&client, nullptr, nullptr, DDBLT_COLORFILL, &fx), DD_OK);
-  winapi::testing::HostFrameData frame;
-  ASSERT_TRUE(WaitFor([&] { return winapi::testing::HostFrame(&frame) && !frame.pixels.empty() && frame.pixels[0] == 0xFF; }));
-  EXPECT_EQ(frame.width, 64);
-  primary->Release();
-  dd->Release();
+  EXPECT_TRUE(BlueFrameReachesTheHost(window_, 64, 48));
 
   SDL_Event close{};
   close.type = SDL_WINDOWEVENT;

@@ -7,6 +7,7 @@
 
 #include "course/services.h"
 #include "course/terrain.h"
+#include "framework/bigfileio.h"
 
 namespace {
 
@@ -188,7 +189,7 @@ void computeWaterLevel() {
 
 // Loads a file that must hold at least `need` bytes (need 0: any size) into `out`.
 bool loadBlock(const std::string& path, size_t need, std::vector<uint8_t>& out) {
-  if (!course_svc::ReadWholeFile(path, out)) return false;
+  if (!BigFileLoadBytes(nullptr, path.c_str(), out)) return false;
   if (out.size() < need) {
     out.clear();
     return false;
@@ -211,18 +212,24 @@ bool loadHeights(const std::string& path) {
   return true;
 }
 
-// Closes the hole's archive on every way out of the load.
+// Makes the hole's archive current when there is one on disk (its files are read loose otherwise) and gives the
+// previous archive back on every way out of the load.
 class ArchiveScope {
  public:
-  explicit ArchiveScope(const std::string& path) : open_(course_svc::OpenArchive(path)) {}
+  explicit ArchiveScope(const std::string& path) {
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    // A failed open has still moved the current archive aside; closing brings it back.
+    const bool hadArchive = BigFileCurrentArchive() != nullptr;
+    open_ = BigFileOpenArchive(nullptr, path.c_str(), nullptr) == 0 || hadArchive;
+  }
   ~ArchiveScope() { close(); }
   void close() {
-    if (open_) course_svc::CloseArchive();
+    if (open_) BigFileCloseArchive();
     open_ = false;
   }
 
  private:
-  bool open_;
+  bool open_ = false;
 };
 
 }  // namespace
@@ -271,7 +278,7 @@ int LoadHoleData(const std::string& fileName) {
     int result;
     {
       std::vector<uint8_t> mis;
-      if (!course_svc::ReadWholeFile(base + ".MIS", mis)) return kHoleFileError;
+      if (!BigFileLoadBytes(nullptr, (base + ".MIS").c_str(), mis)) return kHoleFileError;
       if (CheckHoleDataMagic(mis.data(), mis.size())) result = ReadHoleHeaderV1(mis.data(), mis.size());
       else if (IsHoleDataV12(mis.data(), mis.size())) result = ReadHoleHeaderV12(mis.data(), mis.size());
       else result = kHoleBadMagic;

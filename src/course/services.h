@@ -9,17 +9,6 @@
 // dialog-suppression flag and the modal message box.
 namespace course_svc {
 
-// Makes the archive at path current, saving the previous current archive (one level). False when it
-// cannot be opened; nothing changes then.
-bool OpenArchive(const std::string& path);
-// Restores the archive that was current before the last successful OpenArchive.
-void CloseArchive();
-// The current archive's path, "" when none.
-const std::string& CurrentArchive();
-
-// Reads a whole file: the current archive's entry of the bare name first, else the path on disk.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
-
 bool Has3DHardware();
 void Set3DHardware(bool on);
 

@@ -107,9 +107,11 @@ int FileCopy(const char* destination, const char* source) {
     }
   }
   CloseHandle(in);
+  // On the disk before it takes the destination's name, so a crash never leaves a torn copy behind that name.
+  ok = ok && FlushFileBuffers(out);
   CloseHandle(out);
   // The rename refuses a destination that appeared meanwhile, as creating a new file would.
-  if (ok && MoveFileA(temp.c_str(), destination)) return 1;
+  if (ok && MoveFileExA(temp.c_str(), destination, MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) return 1;
   DeleteFileA(temp.c_str());
   return 0;
 }

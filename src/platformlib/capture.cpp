@@ -71,30 +71,18 @@ void captureimage(uint8_t* buffer) {
 }
 
 int32_t savefileadr(const char* name, const void* address, int32_t count) {
-  const std::string temporary = std::string(name) + "~";
-  FileHandle handle = 0;
-  uint32_t word = 0;
-  int32_t size = 0;
-  if (!openhandlew(temporary.c_str(), &handle, &word, &size)) {
+  const uint32_t size = static_cast<uint32_t>(count > 0 ? count : 0);
+  const DWORD error = winapi::SaveFileWhole(name, address, size);
+  if (error != 0) {
     if (abortonerror) {
       ABORTCONTEXT("cmn\\savefile.c", "savefileadr");
-      abortmessage("savefileadr - OPEN FAILED FOR FILE '%s'\n", name);
+      const bool writing = error == ERROR_DISK_FULL || error == ERROR_WRITE_FAULT;
+      abortmessage(writing ? "savefileadr - WRITE FAILED FOR FILE '%s'\n" : "savefileadr - OPEN FAILED FOR FILE '%s'\n",
+                   name);
     }
     return 0;
   }
-  const uint32_t written = count > 0 ? writehandle(handle, address, static_cast<uint32_t>(count)) : 0;
-  libclosehandle(handle);
-  // A short write is a failure too: the target is left as it was.
-  if (written != static_cast<uint32_t>(count > 0 ? count : 0) ||
-      !MoveFileExA(temporary.c_str(), name, MOVEFILE_REPLACE_EXISTING)) {
-    DeleteFileA(temporary.c_str());
-    if (abortonerror) {
-      ABORTCONTEXT("cmn\\savefile.c", "savefileadr");
-      abortmessage("savefileadr - WRITE FAILED FOR FILE '%s'\n", name);
-    }
-    return 0;
-  }
-  return static_cast<int32_t>(written);
+  return static_cast<int32_t>(size);
 }
 
 int32_t trysavefileadr(const char* name, const void* address, int32_t count) {

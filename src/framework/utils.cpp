@@ -56,16 +56,17 @@ void StringToUpperAll(char* s) {
 }
 
 void BufferPut(uint8_t** cursor, const void* data, uint32_t count) {
-  memcpy(*cursor, data, count);
+  if (count != 0) memcpy(*cursor, data, count);
   *cursor += count;
 }
 
 void BufferGet(uint8_t** cursor, void* data, uint32_t count) {
-  memcpy(data, *cursor, count);
+  if (count != 0) memcpy(data, *cursor, count);
   *cursor += count;
 }
 
 int SerializeBlock(int mode, SerialTarget* target, void* data, uint32_t count) {
+  if (target == nullptr) return 0;
   DWORD moved = 0;
   bool memory = mode == SERIAL_PUT || mode == SERIAL_GET;
   if (memory && (target->cursor == nullptr || static_cast<size_t>(target->end - target->cursor) < count)) return 0;

@@ -3,14 +3,12 @@
 #include <cstring>
 #include <new>
 
-using golf_svc::SerialStream;
-using golf_svc::SerializeBlock;
 
 playerInfo_s* ActiveGolferRecord = nullptr;
 
 namespace {
 
-bool isReadMode(int mode) { return mode == golf_svc::kReadFile || mode == golf_svc::kReadMemory; }
+bool isReadMode(int mode) { return mode == SERIAL_READFILE || mode == SERIAL_GET; }
 
 using Mover = golf_svc::FieldMover;
 
@@ -71,7 +69,7 @@ playerInfo_s::ScoreTable* playerInfo_s::scoreTable() {
   return scores.get();
 }
 
-bool playerInfo_s::transferFixed(int mode, SerialStream* s) {
+bool playerInfo_s::transferFixed(int mode, SerialTarget* s) {
   Mover m(mode, s);
   const bool reading = m.reading();
   StatTable zeroStats{};
@@ -172,7 +170,7 @@ void moveTag(playerInfo_s& r, Mover& m, int tag, playerInfo_s::StatTable* st, pl
 
 }  // namespace
 
-bool playerInfo_s::writeTagged(int modeA, int modeB, SerialStream* s) {
+bool playerInfo_s::writeTagged(int modeA, int modeB, SerialTarget* s) {
   StatTable zeroStats{};
   ScoreTable zeroScores{};
   StatTable* st = statistics ? statistics.get() : &zeroStats;
@@ -192,7 +190,7 @@ bool playerInfo_s::writeTagged(int modeA, int modeB, SerialStream* s) {
   return b.ok();
 }
 
-bool playerInfo_s::readTagged(int mode, SerialStream* s, bool* ended) {
+bool playerInfo_s::readTagged(int mode, SerialTarget* s, bool* ended) {
   const uint8_t clubBefore = currentClub;
   Mover m(mode, s);
   while (true) {
@@ -226,7 +224,7 @@ bool playerInfo_s::readTagged(int mode, SerialStream* s, bool* ended) {
   return true;
 }
 
-bool playerInfo_s::Transfer(int modeA, int modeB, SerialStream* stream, bool* ended) {
+bool playerInfo_s::Transfer(int modeA, int modeB, SerialTarget* stream, bool* ended) {
   if (ended) *ended = false;
   Mover head(modeA, stream);
   head.u32(flags);
@@ -236,25 +234,25 @@ bool playerInfo_s::Transfer(int modeA, int modeB, SerialStream* stream, bool* en
   return writeTagged(modeA, modeB, stream);
 }
 
-bool playerInfo_s::LoadFromFile(std::FILE* f) {
+bool playerInfo_s::LoadFromFile(HANDLE f) {
   Reset();
-  SerialStream s = SerialStream::OverFile(f);
-  return Transfer(golf_svc::kReadFile, golf_svc::kReadFile, &s);
+  SerialTarget s = SerialTarget::OverFile(f);
+  return Transfer(SERIAL_READFILE, SERIAL_READFILE, &s);
 }
 
-bool playerInfo_s::SaveToFile(std::FILE* f) {
+bool playerInfo_s::SaveToFile(HANDLE f) {
   flags |= kGolferTaggedForm;
-  SerialStream s = SerialStream::OverFile(f);
-  return Transfer(golf_svc::kWriteFile, golf_svc::kWriteFile, &s);
+  SerialTarget s = SerialTarget::OverFile(f);
+  return Transfer(SERIAL_WRITEFILE, SERIAL_WRITEFILE, &s);
 }
 
-bool playerInfo_s::WriteToStream(SerialStream* stream) {
-  return Transfer(golf_svc::kWriteMemory, golf_svc::kWriteMemory, stream);
+bool playerInfo_s::WriteToStream(SerialTarget* stream) {
+  return Transfer(SERIAL_PUT, SERIAL_PUT, stream);
 }
 
-bool playerInfo_s::ReadFromStream(SerialStream* stream) {
+bool playerInfo_s::ReadFromStream(SerialTarget* stream) {
   Reset();
-  return Transfer(golf_svc::kReadMemory, golf_svc::kReadMemory, stream);
+  return Transfer(SERIAL_GET, SERIAL_GET, stream);
 }
 
 namespace {

@@ -80,6 +80,8 @@ class RulesTest : public ::testing::Test {
           ("golf_rules_" + std::to_string(::getpid()) + "_" +
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir);
+    // The game names hole files by Windows paths: drive T is this test's folder.
+    winapi::testing::MapDrive('T', dir.string());
   }
 
   void TearDown() override {
@@ -122,7 +124,7 @@ class RulesTest : public ::testing::Test {
     const holewriter::HoleDescription h = holewriter::DemoHole(width, depth, seed);
     const std::string base = (dir / "HOLE01").string();
     ASSERT_TRUE(holewriter::WriteHole(h, base));
-    GolfSvc().holeFile = [base](int, int) { return base + ".hnf"; };
+    GolfSvc().holeFile = [](int, int) { return std::string("T:\\HOLE01.hnf"); };
   }
 
   // A game of the mode with golfers in the given slots (computer golfers where asked), all clubs in the bag.

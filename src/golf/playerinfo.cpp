@@ -1,4 +1,5 @@
 #include "golf/playerinfo.h"
+#include "platformlib/byteorder.h"
 
 #include <cstring>
 #include <new>
@@ -405,13 +406,12 @@ int PrevClubInBag(const playerInfo_s* record, int club) {
 
 bool HasTaggedLead(const uint8_t* data, size_t size) {
   if (size < kTaggedLeadBytes) return false;
-  const uint32_t flags = static_cast<uint32_t>(data[0]) | (static_cast<uint32_t>(data[1]) << 8) |
-                         (static_cast<uint32_t>(data[2]) << 16) | (static_cast<uint32_t>(data[3]) << 24);
+  const uint32_t flags = ReadLE32(data);
   if (!(flags & kGolferTaggedForm)) return false;
   size_t at = 4;
   for (int tag = 0; tag <= kLastLeadingTag; ++tag) {
-    const uint16_t t = static_cast<uint16_t>(data[at] | (data[at + 1] << 8));
-    const uint16_t n = static_cast<uint16_t>(data[at + 2] | (data[at + 3] << 8));
+    const uint16_t t = ReadLE16(data + at);
+    const uint16_t n = ReadLE16(data + at + 2);
     if (t != tag || n != kTagBytes[tag]) return false;
     at += 4u + n;
   }

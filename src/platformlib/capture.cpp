@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "platformlib/filehandle.h"
+#include "platformlib/byteorder.h"
 #include "platformlib/memclass.h"
 #include "platformlib/pixels.h"
 #include "platformlib/windowdesc.h"
@@ -14,10 +14,6 @@ namespace {
 
 int storeddepth(int depth) { return (depth + 7) / 8 * 8; }
 
-void put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
 
 }  // namespace
 
@@ -44,12 +40,12 @@ void captureimage(uint8_t* buffer) {
   std::memset(buffer, 0, 18);
   buffer[1] = depth == 8 ? 1 : 0;
   buffer[2] = depth == 8 ? 1 : 2;
-  put16(buffer + 5, depth == 8 ? 256 : 0);
+  WriteLE16(buffer + 5, depth == 8 ? 256 : 0);
   buffer[7] = depth == 8 ? 24 : 0;
-  put16(buffer + 8, static_cast<uint32_t>(w.minx));
-  put16(buffer + 10, static_cast<uint32_t>(w.height - w.maxy));
-  put16(buffer + 12, static_cast<uint32_t>(width));
-  put16(buffer + 14, static_cast<uint32_t>(height));
+  WriteLE16(buffer + 8, static_cast<uint32_t>(w.minx));
+  WriteLE16(buffer + 10, static_cast<uint32_t>(w.height - w.maxy));
+  WriteLE16(buffer + 12, static_cast<uint32_t>(width));
+  WriteLE16(buffer + 14, static_cast<uint32_t>(height));
   buffer[16] = static_cast<uint8_t>(depth);
   buffer[17] = 0x20;
   uint8_t* pixels = buffer + 18;
@@ -65,8 +61,8 @@ void captureimage(uint8_t* buffer) {
   if (w.depth == 16)
     for (int64_t i = 0; i < static_cast<int64_t>(width) * height; ++i) {
       uint8_t* p = pixels + 2 * i;
-      const uint32_t v = p[0] | (p[1] << 8);
-      put16(p, ((v & 0xFFC0) >> 1) | (v & 0x1F));
+      const uint32_t v = ReadLE16(p);
+      WriteLE16(p, ((v & 0xFFC0) >> 1) | (v & 0x1F));
     }
 }
 

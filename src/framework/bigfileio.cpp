@@ -28,13 +28,6 @@ uint8_t* gEntryEnd = nullptr;
 uint32_t gEntrySize = 0;
 void (*gPointerHook)() = nullptr;
 
-const char* LastComponent(const char* path) {
-  const char* last = path;
-  for (const char* p = path; *p != 0; ++p)
-    if (*p == '\\' || *p == '/' || *p == ':') last = p + 1;
-  return last;
-}
-
 void Animate() {
   if (gPointerHook != nullptr) gPointerHook();
 }
@@ -47,6 +40,14 @@ void Release(ArchiveSlot& slot) {
     if (error != 0) ShowErrorBox(error, false);
   }
   slot = ArchiveSlot{};
+}
+
+// The name after a path's last separator: the name an archive entry has.
+const char* LastComponent(const char* path) {
+  const char* last = path;
+  for (const char* p = path; *p != 0; ++p)
+    if (*p == '\\' || *p == '/' || *p == ':') last = p + 1;
+  return last;
 }
 
 // Looks a name up in the current archive without aborting; the entry's bytes when found.

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "course/holedata.h"
+#include "framework/services.h"
 #include "golf/aigolfer.h"
 #include "golf/game.h"
 #include "golf/gameflow.h"
 #include "golf/golfmsg.h"
-#include "golf/services.h"
 #include "holewriter.h"
 
 namespace {
@@ -21,12 +21,21 @@ void removeHoleFiles() {
     if (e.path().filename().string().rfind("bench_golf_rules_", 0) == 0) std::filesystem::remove(e.path(), ec);
 }
 
+// The demonstration hole stands for every hole of the round.
+class BenchHoles : public CourseCatalogueProvider {
+ public:
+  std::string base;
+  std::string HoleFile(int, int) override { return base + ".hnf"; }
+};
+BenchHoles holes;
+
 // A game of one computer golfer on a demonstration hole of the given depth, its ball at `from`.
 TGame* ready(uint32_t depth) {
   const std::string base =
       (std::filesystem::temp_directory_path() / ("bench_golf_rules_" + std::to_string(depth))).string();
   holewriter::WriteHole(holewriter::DemoHole(48, depth, 11), base);
-  GolfSvc().holeFile = [base](int, int) { return base + ".hnf"; };
+  holes.base = base;
+  Svc().catalogue = &holes;
   CreateGame(kModeStroke);
   TGame* g = CurrentGame();
   g->players->SetComputer(0, true);
@@ -41,7 +50,7 @@ TGame* ready(uint32_t depth) {
 
 void decide(benchmark::State& state, TGame* g) {
   if (!g) return;
-  golf_svc::SeedRandom15(1);
+  Svc().scene->SeedRandom15(1);
   for (auto _ : state) {
     AimRecord aim;
     ResetAimRecord(&aim);

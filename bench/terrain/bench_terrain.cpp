@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "course/holedata.h"
-#include "course/services.h"
 #include "course/terrain.h"
+#include "framework/services.h"
 #include "holewriter.h"
 #include "winapi/testing.h"
 
@@ -95,11 +95,11 @@ void BM_LoadHoleData(benchmark::State& state) {
   // The game reads hole files through the stand-in's drives.
   winapi::testing::MapDrive('T', dir);
   HoleObjectTable().assign(128, HoleObject{{1, 0}, {2, 1}});
-  course_svc::Set3DHardware(state.range(0) != 0);
+  Facts().hardwareDisplay = state.range(0) != 0;
   for (auto _ : state) {
     if (LoadHoleData("T:\\HOLE01.hnf") != kHoleOk) state.SkipWithError("load failed");
   }
-  course_svc::Set3DHardware(false);
+  Facts().hardwareDisplay = 0;
   FreeHoleTerrain();
 }
 BENCHMARK(BM_LoadHoleData)->Arg(0)->Arg(1)->ArgName("hardware")->Unit(benchmark::kMillisecond);

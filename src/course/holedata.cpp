@@ -5,9 +5,9 @@
 #include <cstring>
 #include <new>
 
-#include "course/services.h"
 #include "course/terrain.h"
 #include "framework/bigfileio.h"
+#include "framework/services.h"
 #include "platformlib/byteorder.h"
 
 namespace {
@@ -198,7 +198,7 @@ bool loadHeights(const std::string& path) {
   const size_t count = g.cellCount();
   std::vector<uint8_t> bytes;
   if (!loadBlock(path, count * 4, bytes)) return false;
-  const bool hardware = course_svc::Has3DHardware();
+  const bool hardware = (Facts().hardwareDisplay != 0);
   g.floatHeights = hardware;
   for (size_t i = 0; i < count; ++i) {
     const uint32_t raw = ReadLE32(&bytes[i * 4]);
@@ -247,12 +247,13 @@ bool CheckHoleDataMagic(const uint8_t* data, size_t size) {
   if (!data || size < kMagicBytes) return false;
   if (std::memcmp(data, kMagicV11, kMagicBytes) == 0) return true;
   if (std::memcmp(data, kMagicV10, kMagicBytes) != 0) return false;
-  course_svc::MouseSetBusy(false);
-  const bool suppressed = course_svc::DialogsSuppressed;
-  course_svc::DialogsSuppressed = false;
-  course_svc::ShowMessageDialog(kNotice);
-  course_svc::DialogsSuppressed = suppressed;
-  course_svc::MouseSetBusy(true);
+  FrontEndProvider& frontEnd = *Svc().frontEnd;
+  frontEnd.SetBusy(false);
+  const bool suppressed = frontEnd.DialogsSuppressed();
+  frontEnd.SuppressDialogs(false);
+  frontEnd.ShowNotice(kNotice);
+  frontEnd.SuppressDialogs(suppressed);
+  frontEnd.SetBusy(true);
   return true;
 }
 
@@ -289,7 +290,7 @@ int LoadHoleData(const std::string& fileName) {
     cells = {};
     harvestMarkers();
     if (g_firstStep) g_firstStep();
-    if (course_svc::Has3DHardware()) computeWaterLevel();
+    if ((Facts().hardwareDisplay != 0)) computeWaterLevel();
     else g_waterLevel = 0.0f, g_lowLand = false;
 
     static const char* const kLevelFiles[3] = {".QF2", ".QF4", ".QF8"};

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/errors.h"
+#include "framework/services.h"
 #include "framework/utils.h"
 #include "platformlib/bigfile.h"
 #include "platformlib/memclass.h"
@@ -26,11 +27,7 @@ uint8_t* gReadPosition = nullptr;
 uint8_t* gEntryStart = nullptr;
 uint8_t* gEntryEnd = nullptr;
 uint32_t gEntrySize = 0;
-void (*gPointerHook)() = nullptr;
-
-void Animate() {
-  if (gPointerHook != nullptr) gPointerHook();
-}
+void Animate() { Svc().frontEnd->AnimatePointer(); }
 
 void Release(ArchiveSlot& slot) {
   if (slot.archive == nullptr) return;
@@ -63,8 +60,6 @@ bool FindInArchive(const char* name, uint8_t** data, uint32_t* size) {
 }
 
 }  // namespace
-
-void SetPointerAnimationHook(void (*hook)()) { gPointerHook = hook; }
 
 const uint8_t* BigFileCurrentArchive() { return gCurrent.archive; }
 

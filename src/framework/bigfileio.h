@@ -58,5 +58,3 @@ void TextFileClose(TextFileReader* reader);
 // Lines read from text held in memory (the reader does not own the text).
 TextFileReader* TextFileFromMemory(const char* text, uint32_t size);
 
-// Called on every open, read and line: the framework's busy-pointer animation.
-void SetPointerAnimationHook(void (*hook)());

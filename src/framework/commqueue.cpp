@@ -3,18 +3,17 @@
 #include <cstdio>
 #include <new>
 
-#include "framework/neighbours.h"
+#include "framework/services.h"
 #include "platformlib/byteorder.h"
 
-volatile int32_t CommState = 0;
+std::atomic<int32_t> CommState{0};
 HWND CommQueueWindow = nullptr;
 GuardedQueue* CommQueue = nullptr;
 int32_t CommVoiceCount = 0;
-volatile int32_t CommThreadRunning = 0;
-volatile DWORD CommThreadId = 0;
+std::atomic<int32_t> CommThreadRunning{0};
+std::atomic<DWORD> CommThreadId{0};
 HANDLE CommStopEvent = nullptr;
 GuardedQueue* CommDeferredQueue = nullptr;
-CommGolfArguments CommPeerArguments;
 
 namespace {
 
@@ -46,15 +45,17 @@ bool Post(uint32_t id, uintptr_t argument) {
   return PostMessageA(CommQueueWindow, WM_GOLF, id, static_cast<LPARAM>(argument)) != FALSE;
 }
 
-// A golf message for a peer's message: the game's argument made from the body when it has a maker, else
-// `plain`. True when the message's memory went to the receiver.
+// A golf message for a peer's message: the game's argument made from the body (the null game gives `plain`).
+// True when the message's memory went to the receiver.
 bool PostFromPeer(uint32_t id, uint32_t sender, uint8_t* message, uint32_t length, uintptr_t plain) {
-  const CommGolfArguments& arguments = CommPeerArguments;
-  if (!arguments.make) return Post(id, plain) && plain == reinterpret_cast<uintptr_t>(message);
-  const intptr_t argument = arguments.make(id, sender, message + kCommArgumentA, length - kCommArgumentA);
-  if (!Post(id, static_cast<uintptr_t>(argument)) && arguments.release)
-    arguments.release(reinterpret_cast<void*>(argument));
-  return false;
+  GameProvider& game = *Svc().game;
+  const intptr_t argument = game.PeerArgument(id, sender, message + kCommArgumentA, length - kCommArgumentA,
+                                              static_cast<intptr_t>(plain));
+  if (!Post(id, static_cast<uintptr_t>(argument))) {
+    game.ReleasePeerArgument(argument);
+    return false;
+  }
+  return static_cast<uintptr_t>(argument) == reinterpret_cast<uintptr_t>(message);
 }
 
 bool Queue(uintptr_t first, uintptr_t second, uintptr_t third) {
@@ -129,7 +130,7 @@ bool DispatchUser(uint32_t sender, uint32_t code, uint8_t* message, uint32_t len
     case 0x716: case 0x717: case 0x718: case 0x722: case 0x726: case 0x72C:
       return PostFromPeer(code, sender, message, length, address);
     case 0x719:
-      if (NeighbourVoiceExists()) NeighbourVoiceStoreReceived(message, length, CommVoiceCount++);
+      if (Svc().network->VoiceExists()) Svc().network->VoiceStoreReceived(message, length, CommVoiceCount++);
       return false;
     case 0x71A:
       Queue(0x71A, sender, 0);
@@ -139,7 +140,7 @@ bool DispatchUser(uint32_t sender, uint32_t code, uint8_t* message, uint32_t len
       Post(code, Word(message, length, kCommArgumentA));
       return false;
     case 0x1407:
-      NeighbourSessionSend(sender, 0x1408, 0);
+      Svc().network->SessionSend(sender, 0x1408, 0);
       return false;
     case 0x1411:
       Queue(0x1411, Word(message, length, kCommArgumentA), 0);
@@ -247,9 +248,9 @@ void DispatchCommMessage(uint32_t length, uint8_t* message, int redeliver) {
   }
   const uint32_t sender = Word(message, length, kCommSenderOffset);
   const uint32_t code = Word(message, length, kCommCodeOffset);
-  if (NeighbourGameExists() && NeighbourGamePaused()) {
-    if (code == 0x717) NeighbourSessionSend(sender, 0x716, 0x72F);
-    if (code == 0x72D) NeighbourSessionSend(sender, 0x72E, 0);
+  if (Svc().game->GameExists() && Svc().game->GamePaused()) {
+    if (code == 0x717) Svc().network->SessionSend(sender, 0x716, 0x72F);
+    if (code == 0x72D) Svc().network->SessionSend(sender, 0x72E, 0);
     if (!CommDeferredQueue) {
       // Without the comm thread nothing would ever hand it back.
       CommMessageFree(message);
@@ -305,7 +306,7 @@ DWORD CommMessagePump() {
   };
   for (;;) {
     MSG taken{};
-    if (CommDeferredQueue && NeighbourGameExists() && !NeighbourGamePaused() &&
+    if (CommDeferredQueue && Svc().game->GameExists() && !Svc().game->GamePaused() &&
         GuardedQueuePop(CommDeferredQueue, &taken)) {
       MSG pending{};
       if (PeekMessageA(&pending, reinterpret_cast<HWND>(-1), WM_COMM_REDELIVER, WM_COMM_REDELIVER, PM_REMOVE)) {

@@ -3,6 +3,7 @@
 // a comm-queue entry or a direct answer, and the comm-message thread's pump.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "windows.h"
@@ -46,29 +47,22 @@ uint8_t* CommMessageAlloc(uint32_t length);
 void CommMessageFree(uint8_t* message);
 
 // Comm state: 0 no session, 2..5 comm-queue mode, 6 golf messages are posted.
-extern volatile int32_t CommState;
+extern std::atomic<int32_t> CommState;
 // The queue window that receives the golf messages, and the comm queue read by the network screens.
 extern HWND CommQueueWindow;
 extern GuardedQueue* CommQueue;
 // Number of voice messages received so far.
 extern int32_t CommVoiceCount;
 
-// The game installs how a peer's message becomes the argument of the golf message posted for it: `make` gets the
-// golf id, the sender id and the body after the code, and gives the argument (0 when none could be made);
-// `release` gives back an argument that could not be posted. Once installed, the dispatcher frees the comm
-// message itself. Without them the message's address (or the sender id) is posted and the receiver owns it.
-struct CommGolfArguments {
-  intptr_t (*make)(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes) = nullptr;
-  void (*release)(void* argument) = nullptr;
-};
-extern CommGolfArguments CommPeerArguments;
-
+// A peer's message becomes the argument of the golf message posted for it through the game provider
+// (Svc().game->PeerArgument). Unless that argument is the message's own address (the null game's choice for
+// some ids), the dispatcher frees the comm message itself; an argument that cannot be posted is given back.
 void DispatchCommMessage(uint32_t length, uint8_t* message, int redeliver);
 
 // The comm thread: its running flag, thread id, stop event (owned by the communication layer) and the
 // queue of messages deferred while the game is paused.
-extern volatile int32_t CommThreadRunning;
-extern volatile DWORD CommThreadId;
+extern std::atomic<int32_t> CommThreadRunning;
+extern std::atomic<DWORD> CommThreadId;
 extern HANDLE CommStopEvent;
 extern GuardedQueue* CommDeferredQueue;
 DWORD CommMessagePump();

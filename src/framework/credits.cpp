@@ -1,12 +1,12 @@
 // The credits screen: the people who made the game scroll up over a background until a key or a button.
 #include <cstring>
 
-#include "framework/appneighbours.h"
 #include "framework/displaymgr.h"
 #include "framework/fontmgr.h"
 #include "framework/gameapp.h"
 #include "framework/inputstate.h"
 #include "framework/mousepointer.h"
+#include "framework/services.h"
 #include "mmsystem.h"
 
 namespace {
@@ -51,7 +51,7 @@ void BuildCreditsTable() {
 int RunCreditsScreen() {
   if (!gBuilt) BuildCreditsTable();
   MouseHide();
-  if (AppHooks().loadDctBackground) AppHooks().loadDctBackground(&Folders().menus, "bgcredit.dct");
+  Svc().frontEnd->LoadDctBackground(&Folders().menus, "bgcredit.dct");
   const bool display = DisplayMgr().open != 0;
   const MARect& screen = Display().screen;
   if (display) BlitImage(DrawnImage(), screen, RoleImage(kRoleErase), screen);

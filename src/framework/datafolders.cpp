@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "framework/appneighbours.h"
 #include "framework/errors.h"
 #include "framework/gameapp.h"
 #include "framework/mousepointer.h"
+#include "framework/services.h"
 #include "framework/utils.h"
 
 namespace {
@@ -64,6 +64,13 @@ int ClearFolder(PathRecord* folder, bool keepPlayers, const char* const* keep, i
   return deleted;
 }
 
+int CountCourseFolder(const char* name, void* context) {
+  PathRecord course = gFolders.root;
+  if (PathAppend(&course, "DATA") || PathAppend(&course, "COURSES") || PathAppend(&course, name)) return 1;
+  if (FileExists(&course, "COURSE.DAT")) ++*static_cast<int*>(context);
+  return 1;
+}
+
 }  // namespace
 
 DataFolders& Folders() { return gFolders; }
@@ -82,7 +89,7 @@ int LocateGameCd() {
 
 void BuildCourseDataPath(int) {
   const bool disc = LocateGameCd() != 0;
-  const char* course = AppCurrentCourseFolder();
+  const char* course = Svc().game->CurrentCourseFolder();
   PathRecord hard{}, other{};
   const bool onHard = CourseFolderUsable(&gFolders.root, course, &hard);
   gFolders.courseData = hard;
@@ -99,14 +106,14 @@ void BuildCourseDataPath(int) {
 
 int EnsureCourseData(int ask) {
   for (;;) {
-    const bool current = AppHooks().setCurrentCourse ? AppHooks().setCurrentCourse() != 0 : true;
+    const bool current = Svc().catalogue->SetCurrentCourse();
     BuildCourseDataPath(0);
-    const char* dataFile = AppHooks().currentCourseDataFile ? AppHooks().currentCourseDataFile() : nullptr;
+    const char* dataFile = Svc().catalogue->CurrentCourseDataFile();
     if (current && FileExists(&gFolders.courseData, "COURSE.DAT") &&
         (!dataFile || FileExists(&gFolders.courseData, dataFile)) && FileExists(&gFolders.courseData, "practice.dat"))
       return 1;
     if (!ask) return 0;
-    const char* disc = AppHooks().currentCourseDisc ? AppHooks().currentCourseDisc() : "";
+    const char* disc = Svc().catalogue->CurrentCourseDisc();
     if (PromptForCourseDisc(disc ? disc : "", 1) == ERR_USERABORT) return 0;
   }
 }
@@ -132,7 +139,7 @@ const char* GetInsertDiscText(const char* discName, char* out, size_t size) {
 
 int PromptWithText(const char* text, int twoButtons) {
   Sleep(500);
-  const int answer = AppShowMessageDialog(text, twoButtons);
+  const int answer = Svc().frontEnd->ShowMessageDialog(text, twoButtons);
   BuildCourseDataPath(0);
   return answer == ERR_USERABORT ? ERR_USERABORT : 0;
 }
@@ -149,9 +156,19 @@ int PromptForCourseDisc(const char* discName, int twoButtons) {
 
 void PromptForGameDisc() { PromptWithText(kGameDiscText, 0); }
 
+int CourseCount() {
+  const int listed = Svc().catalogue->CourseCount();
+  if (listed >= 0) return listed;
+  PathRecord courses = gFolders.root;
+  if (PathAppend(&courses, "DATA") || PathAppend(&courses, "COURSES") || !PathExists(&courses)) return 0;
+  int count = 0;
+  FindSubdirectories(&courses, CountCourseFolder, &count);
+  return count;
+}
+
 int RescanCourses() {
-  if (AppHooks().buildCourseList) AppHooks().buildCourseList();
-  return AppGetCourseCount() > 0 ? 1 : 0;
+  Svc().catalogue->BuildCourseList();
+  return CourseCount() > 0 ? 1 : 0;
 }
 
 namespace {
@@ -228,7 +245,7 @@ int PrepareOneGolferData(const GolferInPlay& golfer) {
                                "missing animations, you'll need to re-install them.")
                          .c_str(),
                      0);
-      if (AppHooks().assignGolferModels) AppHooks().assignGolferModels();
+      Svc().scene->AssignGolferModels();
       return 0;
     }
   }
@@ -237,7 +254,7 @@ int PrepareOneGolferData(const GolferInPlay& golfer) {
 int PrepareGolferData() {
   MouseBusyOn();
   GolferInPlay golfers[4] = {};
-  const int count = AppHooks().golfersInPlay ? AppHooks().golfersInPlay(golfers, 4) : 0;
+  const int count = Svc().game->GolfersInPlay(golfers, 4);
   const char* keep[4] = {};
   for (int i = 0; i < count && i < 4; ++i) keep[i] = golfers[i].dataName;
   ClearGolferTempFiles(1, keep, count < 4 ? count : 4);

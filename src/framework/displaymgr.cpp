@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "framework/mousepointer.h"
-#include "framework/uienv.h"
+#include "framework/services.h"
 #include "platformlib/pixels.h"
 #include "platformlib/windowdesc.h"
 #include "windows.h"
@@ -265,7 +265,7 @@ void DisplayManagerClose() {
 }
 
 void AddDirtyRect(const MARect& rect) {
-  const UiEnvironment& env = UiEnv();
+  const SharedFacts& env = Facts();
   if (!manager.tracking || !manager.open || env.hardwareDisplay || !env.appActive) return;
   ++manager.dirtyCount;
   const int32_t left = std::max(rect.left - 1, 0), top = std::max(rect.top - 1, 0);
@@ -289,7 +289,7 @@ void UpdateScreen() {
   MouseSetBusy(0);
   MouseDraw();
   ImageRecord* back = DrawnImage();
-  if (manager.dirty && UiEnv().appActive && back && back->window) {
+  if (manager.dirty && Facts().appActive && back && back->window) {
     setwindow(back->window);
     if (manager.transition) {
       RunTransition(manager.transition);

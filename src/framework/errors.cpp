@@ -1,6 +1,8 @@
 // Error texts, the error box and the disk-activity measure.
 #include "framework/errors.h"
 
+#include "framework/services.h"
+
 #include "windows.h"
 
 namespace {
@@ -41,8 +43,6 @@ const char* const kTexts[ERR_CODECOUNT] = {
 
 HWND gMainWindow = nullptr;
 HWND gQueueWindow = nullptr;
-void (*gDeactivate)() = nullptr;
-void (*gDiskWaitUpdate)() = nullptr;
 
 struct DiskActivity {
   bool sampled = false;
@@ -53,7 +53,7 @@ struct DiskActivity {
 DiskActivity gDisk;
 
 void Show(const char* text, bool fatal, HWND minimise) {
-  if (!fatal && gDeactivate != nullptr) gDeactivate();
+  if (!fatal) Svc().frontEnd->PrepareForDialog();
   UINT style = fatal ? (MB_ICONEXCLAMATION | MB_SETFOREGROUND) : (MB_ICONHAND | MB_SETFOREGROUND);
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
   if (minimise != nullptr) ShowWindow(minimise, SW_MINIMIZE);
@@ -110,8 +110,6 @@ void SetErrorBoxWindows(HWND mainWindow, HWND queueWindow) {
   gQueueWindow = queueWindow;
 }
 
-void SetAppDeactivateHook(void (*hook)()) { gDeactivate = hook; }
-
 void SampleDiskActivity() {
   uint32_t now = GetTickCount();
   if (gDisk.sampled && now - gDisk.lastTime <= 1000) return;
@@ -140,13 +138,11 @@ int DiskIsBusy() { return gDisk.rate > 4 ? 1 : 0; }
 
 uint32_t DiskActivityRate() { return gDisk.rate; }
 
-void SetDiskWaitUpdateHook(void (*hook)()) { gDiskWaitUpdate = hook; }
-
 void WaitForDiskIdle(float seconds) {
   uint32_t start = GetTickCount();
   for (;;) {
     uint32_t now = GetTickCount();
-    if (gDiskWaitUpdate != nullptr) gDiskWaitUpdate();
+    Svc().sound->Update();
     Sleep(0);
     if (seconds != 0.0f && static_cast<float>(now - start) > seconds * 1000.0f) return;
     SampleDiskActivity();

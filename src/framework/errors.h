@@ -39,15 +39,13 @@ void ShowErrorBox(int code, bool fatal);
 void ShowErrorText(const char* text, bool fatal);
 [[noreturn]] void FatalErrorBox(int code);
 
-// What the box needs of the window layer: the library's main window, the queue window and the routine that
-// lets go of the screen before a box is shown. Set by the window set-up; null windows are skipped.
+// What the box needs of the window layer: the library's main window and the queue window. Set by the window
+// set-up; null windows are skipped. Before a box that is not fatal, the front end makes the screen ready for it.
 void SetErrorBoxWindows(HWND mainWindow, HWND queueWindow);
-void SetAppDeactivateHook(void (*hook)());
 
 // Disk activity from the system's file-system counters, sampled at most once a second.
 void SampleDiskActivity();
 int DiskIsBusy();
 uint32_t DiskActivityRate();
-// Waits while the disk is busy, at most `seconds` (0: no limit). `update` runs on each pass (the sound update).
+// Waits while the disk is busy, at most `seconds` (0: no limit); the sound is updated on each pass.
 void WaitForDiskIdle(float seconds);
-void SetDiskWaitUpdateHook(void (*hook)());

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "framework/inputstate.h"
-#include "framework/uienv.h"
+#include "framework/services.h"
 #include "windows.h"
 
 namespace {
@@ -14,8 +14,8 @@ namespace {
 void WholeScreen(MA_EventHandler* element) {
   element->left = 0;
   element->top = 0;
-  element->right = UiEnv().screenWidth;
-  element->bottom = UiEnv().screenHeight;
+  element->right = Facts().screenWidth;
+  element->bottom = Facts().screenHeight;
 }
 
 void ReleaseSlot(void* slot) {

@@ -6,7 +6,7 @@
 
 #include "framework/displaymgr.h"
 #include "framework/errors.h"
-#include "framework/uienv.h"
+#include "framework/services.h"
 #include "platformlib/textdraw.h"
 #include "platformlib/windowdesc.h"
 
@@ -58,7 +58,7 @@ void FontResetState() {
 
 int FontLoad(MemHandle* handle, const char* folder, const char* name, uint32_t flags) {
   if (!handle) return ERR_FILENOTFOUND;
-  *handle = LoadFileToHandle(folder, name, flags);
+  *handle = Svc().frontEnd->LoadFileToHandle(folder, name, flags);
   if (!*handle) return ERR_FILENOTFOUND;
   // A damaged font would be read past its end by every draw: refuse it here.
   const void* bytes = MemLock(*handle);
@@ -113,7 +113,7 @@ const char* StandardFontName(int32_t sizeSetting, int which) {
 int FontLoadStandardSet(const char* folder) {
   for (int i = 0; i < 3; ++i) {
     if (StandardFonts[i]) continue;
-    if (FontLoad(&StandardFonts[i], folder, StandardFontName(UiEnv().sizeSetting, i), 0) != ERR_NONE) {
+    if (FontLoad(&StandardFonts[i], folder, StandardFontName(Facts().sizeSetting, i), 0) != ERR_NONE) {
       ShowErrorBox(ERR_FILENOTFOUND, false);  // sources\fonts\fnp_main, line 134
       return 1;
     }

@@ -62,6 +62,7 @@ struct LoopState {
   int32_t screenshotCounter = 0;
   int32_t pointerX = 0, pointerY = 0, buttonHeld = 0, keyDown = 0;
   DWORD mainThread = 0;
+  uint32_t lastEmptyFrame = 0;  // when the empty screen was last shown (no interface drawing)
 };
 LoopState& Loop();
 // Forgets every flag and global of this module (tests).
@@ -154,6 +155,8 @@ void PromptForGameDisc();
 int PromptWithText(const char* text, int twoButtons);
 const char* GetInsertDiscText(const char* discName, char* out, size_t size);
 int RescanCourses();
+// The catalogue's course count; without a catalogue, the folders below DATA\COURSES that hold a COURSE.DAT.
+int CourseCount();
 
 // A golfer model's animation files: 24 rows of two names (an empty name is skipped). The first name of a row
 // lives in the golfer folder "DATA\GOLFER", the second in its "SINGLE" folder.

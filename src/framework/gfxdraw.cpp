@@ -5,6 +5,7 @@
 #include "framework/errors.h"
 #include "framework/gfxrecord.h"
 #include "framework/neighbours.h"
+#include "framework/services.h"
 #include "platformlib/shapes.h"
 #include "platformlib/windowdesc.h"
 
@@ -227,24 +228,26 @@ int GfxDrawBlendedScaled(GraphicRecord* g, WindowDesc* target, int32_t x, int32_
                          GfxRect* covered, const GfxRect* clip) {
   if (covered) *covered = Nothing();
   if (width <= 0 || height <= 0) return ERR_NONE;
-  ObjectImage* image = CreateObjectImage(0, 0, 32);
+  SceneProvider& scene = *Svc().scene;
+  ObjectImage* image = scene.CreateObjectImage(0, 0, 32);
   if (!image) return ERR_MEMORYFULL;
   const int status = BlendThrough(g, image, target, x, y, width, height, covered, clip, false, 0);
-  FreeObjectImage(image);
+  scene.FreeObjectImage(image);
   return status;
 }
 
 int GfxInitScratch() {
-  if (!scratch[0]) scratch[0] = CreateObjectImage(0, 0, 32);
-  const FrameworkNeighbours& n = Neighbours();
-  const bool skipSecond = n.softwareRenderer && n.softwareMode == 4 && n.softwareCount <= 0;
-  if (!skipSecond && !scratch[1]) scratch[1] = CreateObjectImage(0, 0, 32);
+  SceneProvider& scene = *Svc().scene;
+  if (!scratch[0]) scratch[0] = scene.CreateObjectImage(0, 0, 32);
+  const SoftwareRenderState n = scene.SoftwareRender();
+  const bool skipSecond = n.renderer && n.mode == 4 && n.count <= 0;
+  if (!skipSecond && !scratch[1]) scratch[1] = scene.CreateObjectImage(0, 0, 32);
   return scratch[0] ? 1 : 0;
 }
 
 void GfxFreeScratch() {
   for (ObjectImage*& image : scratch) {
-    FreeObjectImage(image);
+    if (image) Svc().scene->FreeObjectImage(image);
     image = nullptr;
   }
 }

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "framework/errors.h"
-#include "framework/neighbours.h"
+#include "framework/services.h"
 #include "platformlib/bigfile.h"
 #include "platformlib/byteorder.h"
 #include "platformlib/memclass.h"
@@ -103,7 +103,7 @@ int GfxUnpackToCache(const uint8_t* shape, size_t extent, MemHandle* cache, uint
 
 int GfxLoad(GraphicRecord* record, PathRecord* folder, const char* name, uint32_t flags, uint16_t memflags) {
   *record = GraphicRecord{};
-  const MemHandle file = LoadShapeFile(folder, name);
+  const MemHandle file = Svc().scene->LoadShapeFile(folder, name);
   if (!file) return ERR_FILENOTFOUND;
   auto* base = static_cast<uint8_t*>(MemLock(file));
   if (!base) {

@@ -7,7 +7,7 @@
 #include "framework/fontmgr.h"
 #include "framework/inputstate.h"
 #include "framework/mousepointer.h"
-#include "framework/uienv.h"
+#include "framework/services.h"
 #include "platformlib/pixels.h"
 #include "platformlib/windowdesc.h"
 
@@ -68,21 +68,21 @@ const char* HelpFontName(int32_t sizeSetting) { return sizeSetting <= 2 ? "Hal8b
 
 MemHandle LoadHelpFont(const char* name) {
   MemHandle font = 0;
-  if (FontLoad(&font, UiEnv().fontFolder, name, 0) != ERR_NONE) ShowErrorBox(ERR_FILENOTFOUND, false);
+  if (FontLoad(&font, Facts().fontFolder, name, 0) != ERR_NONE) ShowErrorBox(ERR_FILENOTFOUND, false);
   return font;
 }
 
 }  // namespace
 
 THelpTextMixin::THelpTextMixin(uint32_t style_) {
-  const int32_t size = UiEnv().sizeSetting;
+  const int32_t size = Facts().sizeSetting;
   if (!sharedFont || size != sharedFontSize) {
     FontFree(&sharedFont);
     sharedFont = LoadHelpFont(HelpFontName(size));
     sharedFontSize = size;
   }
-  x = UiEnv().screenWidth - 8;
-  y = UiEnv().screenHeight - 1;
+  x = Facts().screenWidth - 8;
+  y = Facts().screenHeight - 1;
   textColour = kWhite565;
   backgroundColour = kBlack565;
   font = sharedFont;
@@ -129,7 +129,7 @@ void THelpTextMixin::ShowHelpText(THelpTextMixin* mixin, const MARect& rect, int
   const int32_t bottom = mixin->y == -1 ? rect.top : mixin->y;
   if (mixin->alignment == 1) ax -= width / 2;
   if (mixin->alignment == 4) ax -= width;
-  const int32_t screenWidth = UiEnv().screenWidth;
+  const int32_t screenWidth = Facts().screenWidth;
   const int32_t right = std::min(ax + width, screenWidth);
   MARect r{right - width, bottom - height - 5, right, 0};
   if (r.top < 0) r.top = py + height - 25;
@@ -139,7 +139,10 @@ void THelpTextMixin::ShowHelpText(THelpTextMixin* mixin, const MARect& rect, int
   WindowDesc* saved = trycreatewindowadr(area.right - area.left, area.bottom - area.top, 16);
   if (!saved) return;
   CopyWindowArea(saved, 0, 0, back->window, area.left, area.top, saved->width, saved->height);
-  if (mixin->style & kHelpFramed) DrawShadowFrame(r, 3, back);
+  if (mixin->style & kHelpFramed) {
+    const MARect framed = Svc().frontEnd->DrawShadowFrame(r, 3, back->window);
+    if (framed.right > framed.left && framed.bottom > framed.top) AddDirtyRect(framed);
+  }
   if (mixin->style & kHelpFilled) {
     WindowDesc current;
     savecurrentwindow(&current);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "framework/uienv.h"
+#include "framework/services.h"
 #include "mmsystem.h"
 #include "windows.h"
 
@@ -20,7 +20,7 @@ struct TimedState {
 constexpr uint32_t kClickGuardMs = 250;
 
 bool Remove(MSG* msg, UINT first, UINT last) {
-  return PeekMessageA(msg, UiEnv().mainWindow, first, last, PM_REMOVE | PM_NOYIELD) != FALSE;
+  return PeekMessageA(msg, Facts().mainWindow, first, last, PM_REMOVE | PM_NOYIELD) != FALSE;
 }
 
 // Time comparisons survive the wrap of the millisecond clock.
@@ -38,7 +38,7 @@ void InputReset() {
 }
 
 void MouseClampToScreen() {
-  const UiEnvironment& env = UiEnv();
+  const SharedFacts& env = Facts();
   if (!env.appActive) return;
   const int32_t maxX = env.screenWidth - 3, maxY = env.screenHeight - 3;
   bool moved = false;

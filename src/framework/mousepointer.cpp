@@ -2,7 +2,7 @@
 
 #include "framework/displaymgr.h"
 #include "framework/inputstate.h"
-#include "framework/uienv.h"
+#include "framework/services.h"
 #include "platformlib/windowdesc.h"
 #include "windows.h"
 
@@ -47,9 +47,10 @@ void MouseInit() {
   if (pointer.initialised) return;
   ShowCursor(FALSE);
   SetCursor(nullptr);
-  pointer.arrow = MakeShellAnim("mouseptr.fsh", nullptr, 1, 15, 0, 0);
-  pointer.wait = MakeShellAnim("animwait.fsh", nullptr, 1, 7, 0, 1);
-  pointer.wait2 = pointer.wait ? MakeShellAnim(nullptr, pointer.wait, 1, 7, 0, 0) : nullptr;
+  FrontEndProvider& frontEnd = *Svc().frontEnd;
+  pointer.arrow = frontEnd.MakeShellAnim("mouseptr.fsh", nullptr, 1, 15, 0, 0);
+  pointer.wait = frontEnd.MakeShellAnim("animwait.fsh", nullptr, 1, 7, 0, 1);
+  pointer.wait2 = pointer.wait ? frontEnd.MakeShellAnim(nullptr, pointer.wait, 1, 7, 0, 0) : nullptr;
   pointer.current = pointer.arrow;
   if (pointer.current) pointer.current->Start();
   const int depth = getdisplaywindow()->depth ? getdisplaywindow()->depth : 16;
@@ -147,7 +148,7 @@ void MouseErase() {
 }
 
 void MouseUpdate() {
-  if (!(pointer.bits & kBusy) || UiEnv().hardwareDisplay) return;
+  if (!(pointer.bits & kBusy) || Facts().hardwareDisplay) return;
   MouseGetPosition(nullptr, nullptr);
   InputUpdateClock();
   WindowDesc saved;

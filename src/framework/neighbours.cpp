@@ -11,11 +11,6 @@ MemHandle SharedUnpackCache = 0;
 MemHandle SharedUnpackCacheSecond = 0;
 
 namespace {
-FrameworkNeighbours& Installed() {
-  static FrameworkNeighbours neighbours;
-  return neighbours;
-}
-
 void ReleaseImagePixels(ObjectImage* image) {
   if (image->window) removewindow(image->window);
   if (image->shape) purgememadr(image->shape);
@@ -25,21 +20,7 @@ void ReleaseImagePixels(ObjectImage* image) {
 }
 }  // namespace
 
-FrameworkNeighbours& Neighbours() { return Installed(); }
-void ResetNeighbours() { Installed() = FrameworkNeighbours{}; }
-
-bool NeighbourGameExists() { return Installed().gameExists && Installed().gameExists(); }
-bool NeighbourGamePaused() { return Installed().gamePaused && Installed().gamePaused(); }
-void NeighbourSessionSend(uint32_t receiver, uint32_t code, uint32_t second) {
-  if (Installed().sessionSend) Installed().sessionSend(receiver, code, second);
-}
-bool NeighbourVoiceExists() { return Installed().voiceExists && Installed().voiceExists(); }
-void NeighbourVoiceStoreReceived(const uint8_t* message, uint32_t length, int32_t count) {
-  if (Installed().voiceStoreReceived) Installed().voiceStoreReceived(message, length, count);
-}
-
-MemHandle LoadShapeFile(PathRecord* folder, const char* name) {
-  if (Installed().loadShapeFile) return Installed().loadShapeFile(folder, name);
+MemHandle ReadEntryToHandle(PathRecord* folder, const char* name) {
   HANDLE file = BigFileOpenEntry(folder, name);
   if (!file) return 0;
   const uint32_t size = BigFileSize(file);
@@ -57,8 +38,7 @@ MemHandle LoadShapeFile(PathRecord* folder, const char* name) {
   return handle;
 }
 
-ObjectImage* CreateObjectImage(int32_t width, int32_t height, int32_t depth) {
-  if (Installed().createObjectImage) return Installed().createObjectImage(width, height, depth);
+ObjectImage* NewObjectImage(int32_t width, int32_t height, int32_t depth) {
   auto* image = new ObjectImage;
   image->depth = depth;
   if ((width > 0 && height > 0) && !ResizeObjectImage(image, width, height)) {
@@ -68,9 +48,8 @@ ObjectImage* CreateObjectImage(int32_t width, int32_t height, int32_t depth) {
   return image;
 }
 
-void FreeObjectImage(ObjectImage* image) {
+void DeleteObjectImage(ObjectImage* image) {
   if (!image) return;
-  if (Installed().freeObjectImage) return Installed().freeObjectImage(image);
   ReleaseImagePixels(image);
   delete image;
 }

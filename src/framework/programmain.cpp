@@ -5,12 +5,12 @@
 #include <cstring>
 #include <strings.h>
 
-#include "framework/appneighbours.h"
 #include "framework/displaymgr.h"
 #include "framework/errors.h"
 #include "framework/gameapp.h"
 #include "framework/memmgr.h"
 #include "framework/registry.h"
+#include "framework/services.h"
 #include "mmsystem.h"
 #include "platformlib/cpu.h"
 #include "platformlib/displaymode.h"
@@ -129,6 +129,8 @@ void ResetGameApp() {
   gLoop.queueDestroyed = gLoop.taskSwitch = gLoop.soundReload = gLoop.screenshotCounter = 0;
   gLoop.pointerX = gLoop.pointerY = gLoop.buttonHeld = gLoop.keyDown = 0;
   gLoop.mainThread = 0;
+  gLoop.lastEmptyFrame = 0;
+  Facts() = SharedFacts{};
 }
 
 int ParseCommandLine(int argc, char** argv) {
@@ -151,11 +153,11 @@ int ParseCommandLine(int argc, char** argv) {
 
 int DoubleStartGuard() {
   int32_t launched = 0;
-  if (AppGetPreference(kPrefLaunchTime, &launched)) launched = 0;
+  if (Svc().preferences->Get(kPrefLaunchTime, &launched)) launched = 0;
   const uint32_t now = timeGetTime();
   const uint32_t last = static_cast<uint32_t>(launched);
   if (now > last && now - last < 5000) return 1;
-  AppSetPreference(kPrefLaunchTime, static_cast<int32_t>(now));
+  Svc().preferences->Set(kPrefLaunchTime, static_cast<int32_t>(now));
   return 0;
 }
 
@@ -239,15 +241,16 @@ int OpenGameWindow() {
   ShowWindow(gLoop.queueWindow, SW_HIDE);
   SetWindowTextA(gLoop.queueWindow, "VEXQW");
   CommQueueWindow = gLoop.queueWindow;
+  Facts().queueWindow = gLoop.queueWindow;
 
   if (!gFlags.softwareRender) gFlags.softwareRender = gDisplay.enable3D == 0;
-  const int hardware =
-      AppHooks().startRenderSystem ? AppHooks().startRenderSystem(gFlags.softwareRender, gFlags.preferDirect3D) : 0;
+  const int hardware = Svc().scene->StartRenderSystem(gFlags.softwareRender, gFlags.preferDirect3D);
   gDisplay.hardwareActive = hardware ? 1 : 0;
+  Facts().hardwareDisplay = gDisplay.hardwareActive;
   if (hardware) {
     gFlags.softwareRender = 0;
     if (!gDisplay.enable3DFromRegistry) {
-      AppSetPreference(kPref3DEnable, gDisplay.hardwareActive);
+      Svc().preferences->Set(kPref3DEnable, gDisplay.hardwareActive);
       gDisplay.enable3DFromRegistry = 1;
     }
   }
@@ -255,8 +258,8 @@ int OpenGameWindow() {
   displayoptions = DISPLAY_BLITTING | DISPLAY_NOFLIP;
   BuildVideoModeTable();
   StepDownResolution();
-  AppSetPreference(kPref3DEnable, gDisplay.hardwareActive);
-  AppSetPreference(kPrefResolution, gDisplay.resolution);
+  Svc().preferences->Set(kPref3DEnable, gDisplay.hardwareActive);
+  Svc().preferences->Set(kPrefResolution, gDisplay.resolution);
   SetScreenRect(1, 0);
 
   // The mode list came from a default display; the game's own opens afresh at its size.
@@ -308,22 +311,22 @@ int OpenGameWindow() {
 
 void ReadStartupPreferences() {
   int32_t value = 0;
-  if (!AppGetPreference(kPrefLaunching, &value) && value != 0) {
+  if (!Svc().preferences->Get(kPrefLaunching, &value) && value != 0) {
     // The previous start died before the front end opened: start plain.
-    AppSetPreference(kPref3DEnable, 0);
+    Svc().preferences->Set(kPref3DEnable, 0);
     gDisplay.resolution = 0;
-    AppSetPreference(kPrefResolution, 0);
+    Svc().preferences->Set(kPrefResolution, 0);
   } else {
-    AppSetPreference(kPrefLaunching, 1);
+    Svc().preferences->Set(kPrefLaunching, 1);
   }
-  if (!AppGetPreference(kPref3DEnable, &value)) {
+  if (!Svc().preferences->Get(kPref3DEnable, &value)) {
     gDisplay.enable3D = value;
     gDisplay.enable3DFromRegistry = 1;
   } else {
     gDisplay.enable3DFromRegistry = 0;
     gDisplay.enable3D = 1;
   }
-  if (AppGetPreference(kPrefResolution, &value)) {
+  if (Svc().preferences->Get(kPrefResolution, &value)) {
     gDisplay.resolutionFromRegistry = 0;
   } else if (value >= 0 && value <= 4) {
     gDisplay.resolution = static_cast<int8_t>(value);
@@ -375,8 +378,9 @@ int ProgramMain(int argc, char** argv) {
   ReadStartupPreferences();
   if (!ParseCommandLine(argc, argv)) return 0;
   if (!OpenGameWindow()) return 0;
-  if (AppHooks().beginPlay) AppHooks().beginPlay(0);
+  Svc().frontEnd->BeginPlay(0);
   WriteLogLine("Game started");
+  LogServices();
 
   char text[48];
   std::snprintf(text, sizeof text, "StartTime = %ld\r\n", static_cast<long>(timeGetTime()));

@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <vector>
 
-#include "framework/appneighbours.h"
 #include "framework/displaymgr.h"
 #include "framework/errors.h"
 #include "framework/gameapp.h"
 #include "framework/inputstate.h"
 #include "framework/mousepointer.h"
-#include "framework/uienv.h"
+#include "framework/services.h"
+#include "mmsystem.h"
 #include "platformlib/capture.h"
 #include "platformlib/displaymode.h"
 #include "platformlib/mainwindow.h"
@@ -54,7 +54,7 @@ void ButtonDown(UINT message, WPARAM wParam, LPARAM lParam) {
   SetPointer(lParam);
   loop.buttonHeld = 1;
   Input().buttonHeld = 1;
-  if (AppHooks().onPointerPress) AppHooks().onPointerPress(loop.pointerX, loop.pointerY, flags);
+  Svc().round->OnPointerPress(loop.pointerX, loop.pointerY, flags);
 }
 
 void ButtonUp(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -64,17 +64,31 @@ void ButtonUp(UINT message, WPARAM wParam, LPARAM lParam) {
   SetPointer(lParam);
   Loop().buttonHeld = 0;
   Input().buttonHeld = 0;
-  if (AppHooks().onPointerRelease) AppHooks().onPointerRelease(Loop().pointerX, Loop().pointerY, right ? 1 : 0);
+  Svc().round->OnPointerRelease(Loop().pointerX, Loop().pointerY, right ? 1 : 0);
 }
 
-void KeyPress(uint32_t code) {
-  if (AppHooks().onKeyPress) AppHooks().onKeyPress(code);
+void KeyPress(uint32_t code) { Svc().round->OnKeyPress(code); }
+
+void KeyUp(uint32_t code) {
+  // Without an interface to take it, Escape ends the program.
+  if (!Svc().round->OnKeyUp(code) && code == VK_ESCAPE) RequestQuit();
+}
+
+void Idle() {
+  if (Svc().round->OnIdle()) return;
+  // Without an interface the empty screen is shown about 25 times a second.
+  LoopState& loop = Loop();
+  const uint32_t now = timeGetTime();
+  if (now - loop.lastEmptyFrame < 40) return;
+  loop.lastEmptyFrame = now;
+  if (DisplayMgr().open) AddDirtyRect(Display().screen);
 }
 
 // The game object is freed just before the queue window goes; timer and golf messages still queued then are
 // dropped.
 void ToGame(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (AppHooks().gameHandleMessage && AppGameExists()) AppHooks().gameHandleMessage(message, wParam, lParam);
+  GameProvider& game = *Svc().game;
+  if (game.GameExists()) game.HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace
@@ -137,7 +151,7 @@ LRESULT CALLBACK QueueWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_KEYUP:
       NoteInput();
       loop.keyDown = 0;
-      AppOnKeyUp(static_cast<uint32_t>(wParam));
+      KeyUp(static_cast<uint32_t>(wParam));
       break;
     case WM_CHAR:
       NoteInput();
@@ -156,7 +170,7 @@ LRESULT CALLBACK QueueWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         if (message == WM_SYSKEYDOWN) {
           KeyPress(code);
         } else {
-          AppOnKeyUp(code);
+          KeyUp(code);
         }
         return 0;
       }
@@ -190,7 +204,7 @@ LRESULT CALLBACK QueueWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case 0x800:
       return 1;
     case WM_CONTROL_FIRE:
-      if (AppHooks().dispatchControlFire) AppHooks().dispatchControlFire(wParam, lParam);
+      Svc().frontEnd->DispatchControlFire(wParam, lParam);
       return 0;
     case WM_COMM_MESSAGE:
       DispatchCommMessage(static_cast<uint32_t>(wParam), reinterpret_cast<uint8_t*>(lParam), 0);
@@ -205,7 +219,7 @@ int MainLoopIdle() {
   LoopState& loop = Loop();
   if (!IsAppActive() || loop.taskSwitch) return 0;
   if (loop.quitRequest && !loop.queueDestroyed) {
-    if (AppHooks().closeCommLayer) AppHooks().closeCommLayer();
+    Svc().network->CloseComm();
     FreeStartupResources();
     if (loop.commQueue) {
       if (CommQueue == loop.commQueue) CommQueue = nullptr;
@@ -218,7 +232,7 @@ int MainLoopIdle() {
     return 0;
   }
   SampleDiskActivity();
-  AppOnIdle();
+  Idle();
   if (DisplayMgr().open) UpdateScreen();
   return 0;
 }
@@ -230,11 +244,11 @@ void OnAppDeactivate() {
   SetKeyFilter(0);
   HoldTimedCallback(1);
   MouseShutdown();
-  if (AppRoundInProgress() && AppHooks().setRoundPaused) AppHooks().setRoundPaused(1);
+  if (Svc().game->RoundInProgress()) Svc().game->SetRoundPaused(true);
   if (Display().hardwareActive && vortellive.window) vortellive.window(0);
   releasewindow();
-  if (AppHooks().setVoiceSuspended) AppHooks().setVoiceSuspended(1);
-  if (AppHooks().stopSound) AppHooks().stopSound();
+  Svc().network->SetVoiceSuspended(true);
+  Svc().sound->StopSound();
   ClearAppActive();
   SetKeyFilter(1);
 }
@@ -257,12 +271,12 @@ void OnAppReactivate() {
   }
   if (DisplayMgr().open) RefreshWholeScreen();
   FlushInput();
-  if (AppRoundInProgress() && AppHooks().setRoundPaused) AppHooks().setRoundPaused(0);
+  if (Svc().game->RoundInProgress()) Svc().game->SetRoundPaused(false);
   loop.soundReload = 1;
   releasewindow();
-  if (AppHooks().reloadSounds) AppHooks().reloadSounds();
+  Svc().sound->ReloadSounds();
   loop.soundReload = 0;
-  if (AppHooks().setVoiceSuspended) AppHooks().setVoiceSuspended(0);
+  Svc().network->SetVoiceSuspended(false);
   HoldTimedCallback(0);
   SetKeyFilter(1);
 }
@@ -271,7 +285,7 @@ void OnAppReactivate() {
 void SetKeyFilter(int on) { setkeyhook(1, on ? HookKeyFilter : nullptr); }
 
 int KeyFilter(int modifier, int scan) {
-  if (Display().hardwareActive && AppHooks().sceneActive && AppHooks().sceneActive()) return 1;
+  if (Display().hardwareActive && Svc().scene->SceneActive()) return 1;
   if (modifier == kScanAlt && scan == kScanTab) {
     Loop().taskSwitch = 1;
     return 0;

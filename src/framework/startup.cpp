@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "framework/appneighbours.h"
 #include "framework/displaymgr.h"
 #include "framework/errors.h"
 #include "framework/fontmgr.h"
@@ -11,8 +10,8 @@
 #include "framework/inputstate.h"
 #include "framework/mousepointer.h"
 #include "framework/registry.h"
+#include "framework/services.h"
 #include "framework/tourcard.h"
-#include "framework/uienv.h"
 #include "mmsystem.h"
 #include "platformlib/displaymode.h"
 
@@ -82,16 +81,16 @@ const char* const kBuildText = "19980807";
 
 void SetAppActive() {
   gActive = 1;
-  UiEnv().appActive = 1;
+  Facts().appActive = 1;
 }
 void ClearAppActive() {
   gActive = 0;
-  UiEnv().appActive = 0;
+  Facts().appActive = 0;
 }
 int IsAppActive() { return gActive; }
 
 void ShowStartupPicture(const char* name, int showNow) {
-  if (AppHooks().loadDctBackground) AppHooks().loadDctBackground(&Folders().menus, name);
+  Svc().frontEnd->LoadDctBackground(&Folders().menus, name);
   if (showNow && DisplayMgr().open) {
     const MARect& screen = Display().screen;
     BlitImage(DrawnImage(), screen, RoleImage(kRoleErase), screen);
@@ -101,15 +100,15 @@ void ShowStartupPicture(const char* name, int showNow) {
 
 int PlayStartupMovie(int probe, const char* name) {
   // No movie player: the movies are skipped as with "/NOMOVIES".
-  if (probe == -1 || Flags().noMovies || !AppHooks().playMovie) return 0;
-  return AppHooks().playMovie(name);
+  if (probe == -1 || Flags().noMovies) return 0;
+  return Svc().scene->PlayMovie(name);
 }
 
 int RunStartupSequence() {
   gFreed = 0;
   MouseShutdown();
   SetKeyFilter(0);
-  if (AppHooks().initGolferRoster) AppHooks().initGolferRoster();
+  Svc().catalogue->InitGolferRoster();
   const uint32_t now = timeGetTime();
   gSeeds[0] = gSeeds[1] = static_cast<uint8_t>(now >> 4);
 
@@ -117,16 +116,16 @@ int RunStartupSequence() {
   if (PathSetToProgramDir(&f.root) && LocateGameCd()) f.root = f.discRoot;
   int status = BuildFolderRecords();
   if (status) ShowErrorText("Files missing, please reinstall!", true);
-  UiEnv().fontFolder = f.fonts.directory;
+  Facts().fontFolder = f.fonts.directory;
 
-  if (AppHooks().createCourseList) status = AppHooks().createCourseList();
+  if (status == 0) status = Svc().catalogue->CreateCourseList();
   if (status == 0) {
-    if (AppHooks().buildCourseList) AppHooks().buildCourseList();
-    if (AppGetCourseCount() == 0) ShowErrorText("No courses found, please insert CD!", true);
+    Svc().catalogue->BuildCourseList();
+    if (CourseCount() == 0) ShowErrorText("No courses found, please insert CD!", true);
   }
 
-  if (AppHooks().initPreferencesFile) AppHooks().initPreferencesFile();
-  if (AppHooks().startSound) AppHooks().startSound();
+  Svc().preferences->InitFile();
+  Svc().sound->StartSound();
   ClearGolferTempFiles(0);
 
   const DisplayGlobals& d = Display();
@@ -146,17 +145,16 @@ int RunStartupSequence() {
   }
 
   int loaded = 0;
-  AppCreateGame(0);
+  GameProvider& game = *Svc().game;
+  game.CreateGame(0);
   Sleep(0);
-  if (AppHooks().loadGameFile) {
-    loaded = AppHooks().loadGameFile(&f.root, "LastGame.dat");
-    if (loaded != 0) {
-      if (AppHooks().deleteGame) AppHooks().deleteGame();
-      AppCreateGame(0);
-    }
+  loaded = game.LoadGameFile(&f.root, "LastGame.dat");
+  if (loaded != 0) {
+    game.DeleteGame();
+    game.CreateGame(0);
   }
   Sleep(0);
-  if (AppHooks().setDefaultCourse) AppHooks().setDefaultCourse();
+  Svc().catalogue->SetDefaultCourse();
 
   if (!Flags().noIntro) {
     WaitUntil(titleTime, 2000);
@@ -166,7 +164,7 @@ int RunStartupSequence() {
   const uint32_t noted = timeGetTime();
   if (status == 0) {
     MouseInit();
-    status = AppStartFrontEnd(0);
+    status = Svc().frontEnd->StartFrontEnd(0);
   }
 
   if (!Flags().noIntro) {
@@ -175,30 +173,29 @@ int RunStartupSequence() {
   }
 
   if (loaded == 5) {
-    AppShowMessageDialog("Cannot open saved game, file format changed.", 0);
-    if (AppHooks().redrawFrontEnd) AppHooks().redrawFrontEnd();
+    Svc().frontEnd->ShowMessageDialog("Cannot open saved game, file format changed.", 0);
+    Svc().frontEnd->RedrawFrontEnd();
   }
 
   ShowErrorBox(status, true);
-  if (!(AppHooks().inDemoState && AppHooks().inDemoState())) SetKeyFilter(1);
+  if (!Svc().frontEnd->InDemoState()) SetKeyFilter(1);
   FlushInput();
   return status;
 }
 
 void FreeStartupResources() {
   if (gFreed) return;
-  const AppNeighbours& hooks = AppHooks();
-  const bool round = AppRoundInProgress() != 0;
-  const bool written = hooks.gameFileWritten && hooks.gameFileWritten();
-  if (!written && !round && hooks.savePreferencesFile) hooks.savePreferencesFile();
+  const Services& s = Svc();
+  const bool round = s.game->RoundInProgress();
+  if (!s.game->GameFileWritten() && !round) s.preferences->SaveFile();
   SetKeyFilter(0);
-  if (round && hooks.endRoundAndSave) hooks.endRoundAndSave(&Folders().root);
+  if (round) s.game->EndRoundAndSave(&Folders().root);
   FontFreeStandardSet();
-  if (hooks.freeCourseList) hooks.freeCourseList();
-  if (hooks.closeCommLayer) hooks.closeCommLayer();
+  s.catalogue->FreeCourseList();
+  s.network->CloseComm();
   MouseShutdown();
   DisplayManagerClose();
-  if (hooks.deleteGame) hooks.deleteGame();
-  if (hooks.stopSound) hooks.stopSound();
+  s.game->DeleteGame();
+  s.sound->StopSound();
   gFreed = 1;
 }

@@ -5,12 +5,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "framework/appneighbours.h"
 #include "framework/displaymgr.h"
 #include "framework/gameapp.h"
 #include "framework/gfxrecord.h"
 #include "framework/mousepointer.h"
-#include "framework/uienv.h"
+#include "framework/services.h"
 #include "platformlib/displaymode.h"
 #include "platformlib/vortel.h"
 #include "platformlib/windowdesc.h"
@@ -94,9 +93,9 @@ void SetScreenRect(int useTable, int rebuild) {
   d.screen = {0, 0, d.width, d.height};
   if (d.width != gPreviousWidth) ModeChanged = 1;
   gPreviousWidth = d.width;
-  UiEnv().screenWidth = d.width;
-  UiEnv().screenHeight = d.height;
-  UiEnv().sizeSetting = d.resolution;
+  Facts().screenWidth = d.width;
+  Facts().screenHeight = d.height;
+  Facts().sizeSetting = d.resolution;
   const bool changed = d.width != oldWidth || d.height != oldHeight;
   if ((changed || rebuild) && DisplayMgr().open) {
     DisplayManagerClose();

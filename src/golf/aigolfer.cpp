@@ -7,13 +7,13 @@
 #include <memory>
 
 #include "course/terrain.h"
+#include "framework/services.h"
 #include "golf/ballmath.h"
 #include "golf/game.h"
 #include "golf/gameflow.h"
 #include "golf/golfmsg.h"
 #include "golf/launch.h"
 #include "golf/predict.h"
-#include "golf/services.h"
 
 using namespace ballmath;
 
@@ -131,7 +131,7 @@ void compensatedAim(AimRecord* aim, const BallState& ball) {
              kShares, 1);
 }
 
-float randomUnit() { return static_cast<float>(golf_svc::Random15() % 2001 - 1000) / 1000.0f; }
+float randomUnit() { return static_cast<float>(Svc().scene->Random15() % 2001 - 1000) / 1000.0f; }
 
 }  // namespace
 
@@ -196,7 +196,7 @@ void ComputerGolferPlay(AimRecord* aim) {
   // 3. The choice starts clear.
   aim->club = kNoClub;
   aim->shotType = 1;
-  aim->par = GolfSvc().holePar ? GolfSvc().holePar(game->state.hole) : 4;
+  aim->par = Svc().catalogue->HolePar(game->state.hole);
   aim->strokes = GetCurrentHoleStrokes();
   aim->start = g->ball.position;
   aim->lie = static_cast<uint8_t>((g->ball.lie & 0x0F) << 4);

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "course/holedata.h"
-#include "golf/services.h"
+#include "framework/services.h"
 
 uint32_t ShotClockStateWord = 0;
 uint32_t TurnWord = 0;
@@ -58,7 +58,7 @@ std::unique_ptr<TGame> makeGame(int mode) {
 
 TGame::TGame(uint16_t gameMode) : mode(gameMode) {
   TurnWord = 0;
-  state.teeSet = static_cast<uint16_t>(golf_svc::Random15() % 4);
+  state.teeSet = static_cast<uint16_t>(Svc().scene->Random15() % 4);
   players.reset(new (std::nothrow) TPlayerList);
   view.reset(new (std::nothrow) TGameView);
   options = 0;

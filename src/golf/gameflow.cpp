@@ -6,6 +6,7 @@
 
 #include "course/holedata.h"
 #include "course/terrain.h"
+#include "framework/services.h"
 #include "golf/ballflight.h"
 #include "golf/golfmsg.h"
 #include "golf/launch.h"
@@ -63,7 +64,7 @@ void TGame::SetUpPlayers() {
 }
 
 int TGame::LoadHole() {
-  const std::string file = GolfSvc().holeFile ? GolfSvc().holeFile(state.round, state.hole) : std::string();
+  const std::string file = Svc().catalogue->HoleFile(state.round, state.hole);
   if (file.empty()) return kHoleFileError;
   const int result = LoadHoleData(file);
   if (result != kHoleOk) return result;
@@ -81,7 +82,7 @@ int TGame::LoadHole() {
 }
 
 void TGame::ReleaseHole() {
-  if (GolfSvc().releaseHoleScene) GolfSvc().releaseHoleScene();
+  Svc().scene->ReleaseHoleScene();
   BallClearCup();
 }
 
@@ -143,7 +144,7 @@ std::string TGame::GetScoreText(int slot) {
     p->GetHoleScore(state.round, h, &strokes, nullptr);
     strokes &= ~kScoreMarker;
     if (strokes == 0) continue;
-    const int par = GolfSvc().holePar ? GolfSvc().holePar(h) : 4;
+    const int par = Svc().catalogue->HolePar(h);
     toPar += static_cast<int32_t>(strokes) - par;
   }
   char text[16];
@@ -216,7 +217,7 @@ int PlayCurrentShot(float power, float curve, float trajectory) {
   TPlayer* p = g->players->GetPlayer(g->state.currentPlayer);
   if (!p) return 0;
   p->CheckCourseConditions();
-  if (g->networked && GolfSvc().sendBlock) {
+  if (g->networked) {
     ShotSetUpBlock b;
     b.golfer = g->state.currentPlayer;
     b.wind = p->windCondition;
@@ -232,7 +233,7 @@ int PlayCurrentShot(float power, float curve, float trajectory) {
     // Written field by field, so every machine reads the same record whatever its byte order and padding.
     uint8_t wire[kShotSetUpWireBytes];
     WriteShotSetUp(b, wire);
-    GolfSvc().sendBlock(-1, kGolfRemoteSettings, wire, sizeof wire);
+    Svc().network->SendBlock(-1, kGolfRemoteSettings, wire, sizeof wire);
   }
   runShot(*g, p, ShotAimPoint, power, curve, trajectory);
   PostGolfMessage(kGolfBallStopped);

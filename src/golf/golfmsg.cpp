@@ -10,15 +10,13 @@
 
 #include "golf/game.h"
 #include "golf/gameflow.h"
-#include "golf/services.h"
+#include "framework/services.h"
 
 HandshakeSettings GolfHandshake;
 GolfHandlerState GolfState;
 HWND GolfMainWindow = nullptr;
 
 namespace {
-
-GolfServices g_services;
 
 constexpr uint32_t kGolferGone = 0x80;
 
@@ -30,13 +28,9 @@ struct BlockHeader {
 
 void debugLine(const char* text) { OutputDebugStringA(text); }
 
-void showMessage(const std::string& text, uint32_t ms) {
-  if (g_services.showMessage) g_services.showMessage(text, ms);
-}
+void showMessage(const std::string& text, uint32_t ms) { Svc().round->ShowMessage(text, ms); }
 
-void send(int machine, uint32_t id, uint32_t argument) {
-  if (g_services.send) g_services.send(machine, id, argument);
-}
+void send(int machine, uint32_t id, uint32_t argument) { Svc().network->Send(machine, id, argument); }
 
 bool blockCarrying(uint32_t id) { return GolfIdCarriesBlock(id); }
 
@@ -88,8 +82,6 @@ void stopPolling() {
 }
 
 }  // namespace
-
-GolfServices& GolfSvc() { return g_services; }
 
 uint32_t GetGolfStatus() { return GolfState.status; }
 
@@ -518,16 +510,16 @@ void Handler::violation(uint32_t slot) {
 
 void Handler::holeStart() {
   setStatus(kGolfHoleStart);
-  if (net() && g_services.setCourseName) g_services.setCourseName(g_.courseName);
+  if (net()) Svc().network->SetCourseName(g_.courseName);
   GolfState.dropMarker = 0;
   GolfState.handshakesStopped = 0;
   if (!net()) {
-    g_.view->seed = static_cast<uint32_t>(golf_svc::Random15() % 65536);
+    g_.view->seed = static_cast<uint32_t>(Svc().scene->Random15() % 65536);
   } else if (localTurn()) {
-    g_.view->seed = static_cast<uint32_t>(golf_svc::Random15() % 65536);
+    g_.view->seed = static_cast<uint32_t>(Svc().scene->Random15() % 65536);
     send(-1, kGolfSeed, g_.view->seed);
   }
-  if (TPlayer* me = player(g_.localPlayer); me && g_services.localMachineId) me->machineId = g_services.localMachineId();
+  if (TPlayer* me = player(g_.localPlayer)) me->machineId = Svc().network->LocalMachineId();
   for (int s = 0; s < TPlayerList::kSlots; ++s)
     if (TPlayer* p = player(s)) p->ClearHoleState();
   g_.holeWord = 0;
@@ -543,7 +535,7 @@ void Handler::loadHole() {
     for (unsigned char c : g_.courseName) sum += c;
     g_.state.teeSet = static_cast<uint16_t>(sum % 4);
   }
-  const uint32_t me = g_services.localMachineId ? g_services.localMachineId() : 0;
+  const uint32_t me = Svc().network->LocalMachineId();
   if (g_.LoadHole() == 0) {
     g_.SetUpRound();
     if (!net()) PostGolfMessage(kGolfShotSetUp);
@@ -559,7 +551,7 @@ void Handler::loadHole() {
 
 void Handler::remote(uint32_t id, intptr_t arg, bool stopPoll, bool clearShot) {
   if (stopPoll) stopPolling();
-  if (g_services.remoteHandler) g_services.remoteHandler(id, reinterpret_cast<void*>(arg));
+  Svc().round->RemoteMessage(id, reinterpret_cast<void*>(arg));
   GolfBlockFree(reinterpret_cast<void*>(arg));
   if (clearShot) GolfState.shotInProgress = 0;
 }
@@ -585,11 +577,11 @@ void Handler::endOfGame(intptr_t arg) {
   if (running) {
     // The peers are told; this machine does not wait for them, so a silent peer cannot hold it.
     if (arg == 0 && net()) {
-      if (g_services.busyCursor) g_services.busyCursor();
+      Svc().frontEnd->SetBusy(true);
       send(-1, kGolfEndGame, 1);
     }
     g_.ReleaseHole();
-    if (g_services.closeComm) g_services.closeComm();
+    Svc().network->CloseComm();
     if (GolfMainWindow) {
       MSG m;
       while (PeekMessageA(&m, GolfMainWindow, kGolfWindowMessage, kGolfWindowMessage, PM_REMOVE))
@@ -600,7 +592,7 @@ void Handler::endOfGame(intptr_t arg) {
   GolfState.endGuard = 0;
   if (running) {
     g_.roundRunning = 0;
-    if (g_services.returnToFrontEnd) g_services.returnToFrontEnd();
+    Svc().frontEnd->ReturnToFrontEnd();
   }
 }
 
@@ -620,9 +612,9 @@ void Handler::golf(uint32_t id, intptr_t arg) {
     case kGolfLeave: golferLeaves(static_cast<uint32_t>(arg)); return;
     case kGolfChat: {
       void* b = reinterpret_cast<void*>(arg);
-      if (b && g_services.chatLine) {
+      if (b) {
         const size_t n = GolfBlockSize(b);
-        g_services.chatLine(std::string(static_cast<const char*>(b), strnlen(static_cast<const char*>(b), n)));
+        Svc().round->ChatLine(std::string(static_cast<const char*>(b), strnlen(static_cast<const char*>(b), n)));
       }
       GolfBlockFree(b);
       return;
@@ -668,12 +660,12 @@ void Handler::golf(uint32_t id, intptr_t arg) {
     case kGolfReady: setStatus(id); PostGolfMessage(kGolfShotBegins); return;
     case kGolfShotBegins: {
       setStatus(id);
-      if (g_services.restartShotClock) g_services.restartShotClock();
+      Svc().round->RestartShotClock();
       TPlayer* p = current();
       if (!p || !localTurn()) return;
       GolfState.shotInProgress = 1;
       if (p->IsComputer()) p->TakeTurn();
-      else if (g_services.personShot) g_services.personShot();
+      else Svc().round->PersonShot();
       return;
     }
     case kGolfQuit: PostGolfMessage(kGolfEndGame, 0); return;
@@ -696,7 +688,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
       return;
     case kGolfRoundOver:
       setStatus(id);
-      if (net() && g_services.commType && g_services.commType() == 0) g_.LogGameEnd();
+      if (net() && Svc().network->CommType() == 0) g_.LogGameEnd();
       g_.StoreGolfers();
       PostGolfMessage(kGolfEndGame, 1);
       return;
@@ -705,9 +697,9 @@ void Handler::golf(uint32_t id, intptr_t arg) {
     case kGolfPassBlock:
     case kGolfPassPoll: {
       void* b = reinterpret_cast<void*>(arg);
-      if (b && g_services.sendBlock) {
+      if (b) {
         const int to = id == kGolfPassBlock && g_.players->CountActivePlayers() > 1 ? turnMachine() : -1;
-        g_services.sendBlock(to, id, b, GolfBlockSize(b));
+        Svc().network->SendBlock(to, id, b, GolfBlockSize(b));
       }
       GolfBlockFree(b);
       return;
@@ -731,8 +723,8 @@ void Handler::golf(uint32_t id, intptr_t arg) {
     case kGolfSendPosition:
       setStatus(id);
       if (localTurn()) {
-        if (TPlayer* p = current(); p && net() && g_services.sendPosition)
-          g_services.sendPosition(-1, PositionBlock{g_.state.currentPlayer, p->ball.position,
+        if (TPlayer* p = current(); p && net())
+          Svc().network->SendPosition(-1, PositionBlock{g_.state.currentPlayer, p->ball.position,
                                                     static_cast<uint8_t>(p->ball.Flag(kBallFlagHoled) ? 1 : 0)});
         PostGolfMessage(kGolfShotFinished);
       }
@@ -749,8 +741,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
     case kGolfDropped: {
       const uint32_t slot = static_cast<uint32_t>(arg);
       if (net() && slot == g_.localPlayer) return;
-      if (g_services.dropPeer)
-        if (TPlayer* p = player(slot)) g_services.dropPeer(p->machineId);
+      if (TPlayer* p = player(slot)) Svc().network->DropPeer(p->machineId);
       golferLeaves(slot);
       return;
     }
@@ -761,7 +752,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
       if (g_.players->HasNoActivePlayer()) {
         g_.ReleaseHole();
         g_.roundRunning = 0;
-        if (g_services.returnToFrontEnd) g_services.returnToFrontEnd();
+        Svc().frontEnd->ReturnToFrontEnd();
       } else if (g_.IsHoleComplete() || !g_.ChooseNextPlayer()) {
         g_.EndOfHole();
       } else {
@@ -786,7 +777,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
         else
           showMessage(who + " has conceded.", 5000);
       }
-      if (g_services.remoteHandler) g_services.remoteHandler(id, nullptr);
+      Svc().round->RemoteMessage(id, nullptr);
       return;
     }
     default: {

@@ -1,6 +1,5 @@
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -141,36 +140,3 @@ intptr_t GolfArgumentFromPeer(uint32_t id, uint32_t sender, const uint8_t* body,
 // Shot settings as they go to the other machines (72 bytes), read back by GolfArgumentFromPeer.
 constexpr size_t kShotSetUpWireBytes = 72;
 void WriteShotSetUp(const ShotSetUpBlock& b, uint8_t out[kShotSetUpWireBytes]);
-
-// What the golf messages use of the other subsystems. Every member may be empty; tests install their own.
-struct GolfServices {
-  // Network play.
-  std::function<void(int machine, uint32_t id, uint32_t argument)> send;  // machine -1: every peer
-  std::function<void(int machine, const PositionBlock&)> sendPosition;
-  std::function<void(int machine, uint32_t id, const void* data, size_t bytes)> sendBlock;
-  std::function<void(uint32_t machine)> dropPeer;
-  std::function<uint32_t()> localMachineId;
-  std::function<void(const std::string&)> setCourseName;
-  std::function<void()> closeComm;
-  std::function<int()> commType;  // 0 online server, 1 TCP/IP, 2 IPX, 3 and 4 modem
-  // The interface.
-  std::function<void(const std::string& text, uint32_t ms)> showMessage;
-  std::function<void(int flag)> showScoreCard;
-  std::function<void()> showShootoutStatus;
-  std::function<void()> restartShotClock;
-  std::function<void(uint32_t id, void* block)> remoteHandler;  // 0x711, 0x71d-0x720, 0x730
-  std::function<void(const std::string&)> chatLine;
-  std::function<int(int hole)> holePar;
-  std::function<void()> returnToFrontEnd;
-  std::function<void()> releaseHoleScene;
-  std::function<void()> busyCursor;  // shown while the game ends
-  // The hole's file name (without extension point it fails to load) for round and hole.
-  std::function<std::string(int round, int hole)> holeFile;
-  // The error box (code, source name, line) and the screen made ready for a dialog.
-  std::function<void(int code, const char* source, int line)> errorBox;
-  std::function<void()> prepareForDialog;
-  std::function<void()> resetTips;
-  // A person's shot begins: the interface takes the swing.
-  std::function<void()> personShot;
-};
-GolfServices& GolfSvc();

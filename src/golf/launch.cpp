@@ -4,9 +4,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "framework/services.h"
 #include "golf/ballmath.h"
 #include "golf/playerinfo.h"
-#include "golf/services.h"
 
 using namespace ballmath;
 
@@ -128,9 +128,9 @@ void SetRandom31Source(Random31Source source) { g_random31 = source; }
 
 uint32_t Random31() {
   if (g_random31) return g_random31() & 0x7FFFFFFFu;
-  const uint32_t hi = static_cast<uint32_t>(golf_svc::Random15());
-  const uint32_t mid = static_cast<uint32_t>(golf_svc::Random15());
-  const uint32_t lo = static_cast<uint32_t>(golf_svc::Random15());
+  const uint32_t hi = static_cast<uint32_t>(Svc().scene->Random15());
+  const uint32_t mid = static_cast<uint32_t>(Svc().scene->Random15());
+  const uint32_t lo = static_cast<uint32_t>(Svc().scene->Random15());
   return ((hi << 16) ^ (mid << 1) ^ lo) & 0x7FFFFFFFu;
 }
 

@@ -4,8 +4,8 @@
 #include <iterator>
 #include <new>
 
+#include "framework/services.h"
 #include "golf/golferfile.h"
-#include "golf/services.h"
 
 int TPlayer::CopyFromPlayer(const TPlayer& other) {
   if (this == &other) return kRecordOk;
@@ -117,7 +117,7 @@ int TPlayerList::FindFreeSlot(int mode) const {
   for (int i = 0; i < kSlots; ++i)
     if (slots_[i] && !(slots_[i]->flags & kGolferTakesPart)) free[n++] = i;
   if (n == 0) return -1;
-  if (mode == 1) return free[golf_svc::Random15() % n];
+  if (mode == 1) return free[Svc().scene->Random15() % n];
   return free[0];
 }
 

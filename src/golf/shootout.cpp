@@ -5,11 +5,11 @@
 #include <new>
 
 #include "course/terrain.h"
+#include "framework/services.h"
 #include "golf/game.h"
 #include "golf/gameflow.h"
 #include "golf/golfmsg.h"
 #include "golf/launch.h"
-#include "golf/services.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ void TShootoutGame::ResetState() {
 void TShootoutGame::ShowHoleStatus() { PostGolfMessage(kGolfShowGolfer); }
 
 void TShootoutGame::ShowHoleResults() {
-  if (GolfSvc().showShootoutStatus) GolfSvc().showShootoutStatus();
+  Svc().round->ShowShootoutStatus();
 }
 
 void TShootoutGame::ContinuePlay() { PostGolfMessage(kGolfLeave); }
@@ -74,7 +74,7 @@ void TShootoutGame::ChooseStartingHole() {
   if (!networked) return;
   const int holes = std::min<int>(std::max<int>(state.holeCount, 1), kHoles);
   state.round = 0;
-  state.firstHole = static_cast<uint16_t>(golf_svc::Random15() % (kHoles - (holes - 1)));
+  state.firstHole = static_cast<uint16_t>(Svc().scene->Random15() % (kHoles - (holes - 1)));
   state.hole = state.firstHole;
 }
 
@@ -134,7 +134,7 @@ int TShootoutGame::GetHoleWinner(uint16_t* winner, bool trial) {
   state.currentPlayer = 12;
   if (players->IsFlag5ClearForAll()) {
     // The draw picks among the tied golfers only.
-    const int pick = tied[golf_svc::Random15() % tiedCount];
+    const int pick = tied[Svc().scene->Random15() % tiedCount];
     for (int s = 0; s < TPlayerList::kSlots; ++s) {
       TPlayer* p = players->GetPlayer(s);
       if (p && (p->flags & kGolferFlag9)) p->flags &= ~kSittingOut;
@@ -175,9 +175,9 @@ Vector3 TShootoutGame::ChooseShootoffSpot() {
   Vector3 kept = pin;
   int keptRank = 99;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const uint16_t angle = static_cast<uint16_t>((golf_svc::Random15() << 1) ^ golf_svc::Random15());
+    const uint16_t angle = static_cast<uint16_t>((Svc().scene->Random15() << 1) ^ Svc().scene->Random15());
     float distance;
-    if (attempt <= 35) distance = 40.0f + static_cast<float>(golf_svc::Random15() % 20);
+    if (attempt <= 35) distance = 40.0f + static_cast<float>(Svc().scene->Random15() % 20);
     else if (attempt <= 50) distance = 50.0f;
     else if (attempt <= 80) distance = 20.0f;
     else distance = 5.0f;
@@ -333,18 +333,18 @@ void TShootoutGame::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t l
         PlaceShootoffGolfers(ChooseShootoffSpot());
         PostGolfMessage(kGolfShootoffReady);
       } else if (choosesShootoffSpot()) {
-        if (GolfSvc().send) GolfSvc().send(-1, kGolfShootoffStart, 0);
+        Svc().network->Send(-1, kGolfShootoffStart, 0);
         shootoffAcks = 1u << localPlayer;
         GolfState.allAcknowledged = 0;
         if (GolfMainWindow)
           GolfState.handshakeTimer = SetTimer(GolfMainWindow, kHandshakeTimerId, GolfHandshake.periodMs, nullptr);
-      } else if (GolfSvc().send) {
-        GolfSvc().send(-1, kGolfAck, kGolfShootoffStart);
+      } else {
+        Svc().network->Send(-1, kGolfAck, kGolfShootoffStart);
       }
       return;
     case kGolfShootoffAcked: {
       const Vector3 spot = ChooseShootoffSpot();
-      if (GolfSvc().sendBlock) GolfSvc().sendBlock(-1, kGolfShootoffSpot, &spot, sizeof spot);
+      Svc().network->SendBlock(-1, kGolfShootoffSpot, &spot, sizeof spot);
       PlaceShootoffGolfers(spot);
       PostGolfMessage(kGolfShootoffReady);
       return;

@@ -1,27 +1,28 @@
 // Stroke play: every golfer plays every hole; the fewest strokes win.
+#include "framework/services.h"
 #include "golf/game.h"
 #include "golf/golfmsg.h"
 
 TStrokeGame::TStrokeGame(uint16_t m) : TGame(m) {
   modeWords[0] = modeWords[1] = 1;
   networkState = 1;
-  if (GolfSvc().resetTips) GolfSvc().resetTips();
+  Svc().round->ResetTips();
 }
 
 namespace {
 void prepareScreen() {
-  if (GolfSvc().prepareForDialog) GolfSvc().prepareForDialog();
+  Svc().frontEnd->PrepareForDialog();
 }
 }  // namespace
 
 void TStrokeGame::ShowHoleResults() {
   prepareScreen();
-  if (players->AllHoledOut() && GolfSvc().showScoreCard) GolfSvc().showScoreCard(1);
+  if (players->AllHoledOut()) Svc().round->ShowScoreCard(1);
 }
 
 void TStrokeGame::ShowFinalResults() {
   prepareScreen();
-  if (GolfSvc().showScoreCard) GolfSvc().showScoreCard(0);
+  Svc().round->ShowScoreCard(0);
 }
 
 int TStrokeGame::GetNextHole(uint16_t* round, uint16_t* hole) {
@@ -32,8 +33,8 @@ int TStrokeGame::GetNextHole(uint16_t* round, uint16_t* hole) {
     if (hole) *hole = static_cast<uint16_t>(next);
     return 1;
   }
-  if (const int error = UpdateRoundStatistics(); error != 0 && GolfSvc().errorBox)
-    GolfSvc().errorBox(error, "sources\\gamecode\\stroke", 183);
+  if (const int error = UpdateRoundStatistics(); error != 0)
+    Svc().frontEnd->ErrorBox(error, "sources\\gamecode\\stroke", 183);
   // The number of rounds is the state block's leading word.
   if (state.round + 1 >= state.lead) {
     gameOver = 1;

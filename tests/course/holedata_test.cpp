@@ -5,13 +5,14 @@
 #include <functional>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "course/holedata.h"
-#include "course/services.h"
 #include "course/terrain.h"
 #include "datapack/datapack.h"
 #include "framework/bigfileio.h"
+#include "framework/services.h"
 #include "holewriter.h"
 #include "winapi_files/drive_fixture.h"
 
@@ -35,6 +36,16 @@ int recordArchive() {
   return 0;
 }
 
+// A front end whose notices the test answers; busy pointer and suppression as the null front end keeps them.
+class NoticeFrontEnd : public FrontEndProvider {
+ public:
+  std::function<int(const std::string&)> shower;
+  int ShowNotice(const std::string& text) override {
+    if (DialogsSuppressed()) return 1;
+    return shower ? shower(text) : 1;
+  }
+};
+
 // An archive of the given entries, written to a host file.
 void WriteArchive(const std::string& hostPath, const std::vector<datapack::BigEntry>& entries) {
   const datapack::Bytes big = datapack::writebigfile(2, entries);
@@ -52,6 +63,8 @@ std::vector<datapack::BigEntry> HoleEntries(const holewriter::HoleDescription& h
 // Hole files live on drive C: `base` is the name the game uses, `host` where the files are.
 class HoleDataTest : public DriveTest {
  protected:
+  NoticeFrontEnd frontEnd;
+
   void SetUp() override {
     DriveTest::SetUp();
     dir = root_ + "/c/Course";
@@ -62,14 +75,17 @@ class HoleDataTest : public DriveTest {
     WriteArchive(host + ".viv", {{"README.TXT", {'h', 'i'}}});
     SetHoleLoadGame(&game);
     HoleObjectTable().clear();
-    course_svc::Set3DHardware(false);
+    Services providers;
+    providers.frontEnd = &frontEnd;
+    InstallServices(providers);
+    Facts().hardwareDisplay = 0;
     SetCourseWaterSurface(255);
     SetTerrainPreprocessSteps(nullptr, nullptr);
   }
   void TearDown() override {
     SetHoleLoadGame(nullptr);
-    course_svc::SetMessageShower(nullptr);
-    course_svc::Set3DHardware(false);
+    ResetServices();
+    Facts().hardwareDisplay = 0;
     SetTerrainPreprocessSteps(nullptr, nullptr);
     HoleObjectTable().clear();
     FreeHoleTerrain();
@@ -262,23 +278,23 @@ TEST_F(HoleDataTest, SelectedTeeSetIsKeptInRange) {
 TEST_F(HoleDataTest, OldFormatNoticeIsShownOnce) {
   int shown = 0;
   bool busyWhileShown = true, suppressedWhileShown = true;
-  course_svc::SetMessageShower([&](const std::string& text) {
+  frontEnd.shower = [&](const std::string& text) {
     ++shown;
     EXPECT_EQ(text, "Hole data needs to be reprocessed.  Press OK to continue loading the data");
-    busyWhileShown = course_svc::MouseIsBusy();
-    suppressedWhileShown = course_svc::DialogsSuppressed;
+    busyWhileShown = frontEnd.IsBusy();
+    suppressedWhileShown = frontEnd.DialogsSuppressed();
     return 1;
-  });
-  course_svc::DialogsSuppressed = true;
+  };
+  frontEnd.SuppressDialogs(true);
   HoleDescription h = holewriter::FlatHole(8, 8);
   h.version = 10;
   EXPECT_EQ(load(h), kHoleOk);
   EXPECT_EQ(shown, 1);
   EXPECT_FALSE(busyWhileShown);
   EXPECT_FALSE(suppressedWhileShown);
-  EXPECT_TRUE(course_svc::MouseIsBusy());
-  EXPECT_TRUE(course_svc::DialogsSuppressed);
-  course_svc::DialogsSuppressed = false;
+  EXPECT_TRUE(frontEnd.IsBusy());
+  EXPECT_TRUE(frontEnd.DialogsSuppressed());
+  frontEnd.SuppressDialogs(false);
   h.version = 11;
   EXPECT_EQ(load(h), kHoleOk);
   h.version = 12;
@@ -371,7 +387,7 @@ TEST_F(HoleDataTest, WaterLevelOnlyWithHardware) {
   EXPECT_EQ(CurrentTerrain().heights[h.index(0, 0)], 10u << 16);
   EXPECT_EQ(HoleWaterLevel(), 0.0f);
 
-  course_svc::Set3DHardware(true);
+  Facts().hardwareDisplay = 1;
   ASSERT_EQ(load(h), kHoleOk);
   EXPECT_TRUE(CurrentTerrain().floatHeights);
   EXPECT_FLOAT_EQ(TerrainVertexHeight(h.index(0, 0)), 10.0f);
@@ -409,11 +425,11 @@ TEST_F(HoleDataTest, DetailTilesRefineTheSurface) {
 
 TEST_F(HoleDataTest, DemoHoleLoads) {
   ASSERT_TRUE(holewriter::WriteHole(holewriter::DemoHole(64, 128, 7), dir + "/DEMO01"));
-  course_svc::Set3DHardware(true);
+  Facts().hardwareDisplay = 1;
   EXPECT_EQ(LoadHoleData("C:\\Course\\DEMO01.hnf"), kHoleOk);
   EXPECT_EQ(CurrentHoleRecord().teeSetCount, 4u);
   EXPECT_NE(HoleWaterLevel(), 0.0f);
-  course_svc::Set3DHardware(false);
+  Facts().hardwareDisplay = 0;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "framework/services.h"
 #include "winapi/testing.h"
 
 namespace {
@@ -20,20 +21,32 @@ TEST(ErrorsTest, SystemErrorsMapToCodes) {
   EXPECT_STREQ(ErrorText(31), "An Unknown Error Has Occured");
 }
 
+int gDeactivations = 0;
+
+// Counts the times the screen is made ready for a dialog.
+class CountingFrontEnd : public FrontEndProvider {
+ public:
+  void PrepareForDialog() override { ++gDeactivations; }
+};
+
 class ErrorBoxTest : public ::testing::Test {
  protected:
   void SetUp() override {
     winapi::testing::Reset();
     winapi::testing::SetExitHook([](unsigned code) { throw winapi::testing::ExitCalled{code}; });
     winapi::testing::TakeMessageBoxes();
+    Services providers;
+    providers.frontEnd = &frontEnd_;
+    InstallServices(providers);
   }
   void TearDown() override {
-    SetAppDeactivateHook(nullptr);
+    ResetServices();
     winapi::testing::Reset();
   }
-};
 
-int gDeactivations = 0;
+ private:
+  CountingFrontEnd frontEnd_;
+};
 
 TEST_F(ErrorBoxTest, CodeZeroAndNullTextShowNothing) {
   ShowErrorBox(0, true);
@@ -43,7 +56,6 @@ TEST_F(ErrorBoxTest, CodeZeroAndNullTextShowNothing) {
 
 TEST_F(ErrorBoxTest, RecoverableBoxDeactivatesAndReturns) {
   gDeactivations = 0;
-  SetAppDeactivateHook([] { ++gDeactivations; });
   ShowErrorBox(10, false);
   auto boxes = winapi::testing::TakeMessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
@@ -55,7 +67,6 @@ TEST_F(ErrorBoxTest, RecoverableBoxDeactivatesAndReturns) {
 
 TEST_F(ErrorBoxTest, FatalBoxEndsWithNonZeroCode) {
   gDeactivations = 0;
-  SetAppDeactivateHook([] { ++gDeactivations; });
   try {
     ShowErrorText("The data files are damaged.", true);
     FAIL() << "a fatal box returned";

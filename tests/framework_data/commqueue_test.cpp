@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "framework/neighbours.h"
+#include "framework/services.h"
 #include "winapi/testing.h"
 
 namespace {
@@ -26,6 +26,31 @@ std::vector<std::vector<uint8_t>> voices;
 
 LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
+intptr_t StubMake(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes);
+void StubRelease(void* argument);
+
+// The game as the dispatcher sees it; once `makes` is set it makes the arguments of peers' messages.
+class FakeGame : public GameProvider {
+ public:
+  bool makes = false;
+  bool GameExists() override { return gameExists; }
+  bool GamePaused() override { return gamePaused.load(); }
+  intptr_t PeerArgument(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes, intptr_t plain) override {
+    return makes ? StubMake(id, sender, body, bytes) : plain;
+  }
+  void ReleasePeerArgument(intptr_t argument) override {
+    if (makes) StubRelease(reinterpret_cast<void*>(argument));
+  }
+};
+
+// The session's sends and the voice messages stored.
+class FakeNetwork : public NetworkProvider {
+ public:
+  void SessionSend(uint32_t r, uint32_t c, uint32_t s) override { sent.push_back({r, c, s}); }
+  bool VoiceExists() override { return true; }
+  void VoiceStoreReceived(const uint8_t* m, uint32_t n, int32_t) override { voices.emplace_back(m, m + n); }
+};
+
 uint8_t* Make(uint32_t sender, uint32_t code, uint32_t a = 0, uint32_t b = 0, uint32_t length = 20) {
   uint8_t* m = CommMessageAlloc(length);
   const uint32_t words[5] = {sender, 0x55, code, a, b};
@@ -38,16 +63,14 @@ class CommTest : public ::testing::Test {
  protected:
   void SetUp() override {
     winapi::testing::Reset();
-    ResetNeighbours();
     gameExists = true;
     gamePaused = false;
     sent.clear();
     voices.clear();
-    Neighbours().gameExists = [] { return gameExists; };
-    Neighbours().gamePaused = [] { return gamePaused.load(); };
-    Neighbours().sessionSend = [](uint32_t r, uint32_t c, uint32_t s) { sent.push_back({r, c, s}); };
-    Neighbours().voiceExists = [] { return true; };
-    Neighbours().voiceStoreReceived = [](const uint8_t* m, uint32_t n, int32_t) { voices.emplace_back(m, m + n); };
+    Services providers;
+    providers.game = &game_;
+    providers.network = &network_;
+    InstallServices(providers);
     WNDCLASSA wc{};
     wc.lpfnWndProc = Proc;
     wc.lpszClassName = "CommTestQueue";
@@ -66,9 +89,12 @@ class CommTest : public ::testing::Test {
     DestroyWindow(CommQueueWindow);
     CommQueueWindow = nullptr;
     CommState = 0;
-    CommPeerArguments = CommGolfArguments{};
-    ResetNeighbours();
+    ResetServices();
   }
+
+  FakeGame game_;
+  FakeNetwork network_;
+
   // Addresses handed on by the dispatcher belong to the receiver: here, the test.
   void FreeIfMessage(uintptr_t a, intptr_t b) {
     for (uint8_t* m : handed_)
@@ -172,8 +198,7 @@ void StubRelease(void* argument) {
 TEST_F(CommTest, WithTheGamesMakerPeersGolfMessagesCarryItsArgumentAndTheMessageIsFreed) {
   made.clear();
   argumentsAlive.clear();
-  CommPeerArguments.make = StubMake;
-  CommPeerArguments.release = StubRelease;
+  game_.makes = true;
   CommState = 6;
   // The rows that hand over the message or the sender id; each message is freed here (the sanitizer checks).
   const uint32_t codes[] = {0x703, 0x70F, 0x716, 0x717, 0x718, 0x722, 0x726, 0x72C,

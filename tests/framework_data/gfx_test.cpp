@@ -5,6 +5,7 @@
 
 #include "framework/errors.h"
 #include "framework/neighbours.h"
+#include "framework/services.h"
 #include "shapes/shapefixture.h"
 #include "winapi_files/drive_fixture.h"
 
@@ -40,7 +41,7 @@ class GfxTest : public DriveTest {
     DriveTest::SetUp();
     StartDrawing();
     winapi::testing::TakeMessageBoxes();
-    ResetNeighbours();
+    ResetServices();
     folder_ = PathRecord{};
     std::snprintf(folder_.label, sizeof folder_.label, "HARDDISK");
     std::snprintf(folder_.drive, sizeof folder_.drive, "c:");
@@ -386,27 +387,33 @@ TEST_F(GfxTest, BlendedDrawsThroughTheScratchImage) {
   EXPECT_EQ(covered.left, -1);
 }
 
-TEST_F(GfxTest, SecondScratchImageSkippedForTheSoftwareRenderer) {
-  Neighbours().freeObjectImage = [](ObjectImage* image) { delete image; };
-  Neighbours().softwareRenderer = 1;
-  Neighbours().softwareMode = 4;
-  Neighbours().softwareCount = 0;
-  static int made;
-  made = 0;
-  Neighbours().createObjectImage = [](int32_t, int32_t, int32_t depth) {
+// A scene with a software renderer in a chosen state, counting the object images it makes.
+class SoftwareScene : public SceneProvider {
+ public:
+  SoftwareRenderState state{1, 4, 0};
+  int made = 0;
+  ObjectImage* CreateObjectImage(int32_t, int32_t, int32_t depth) override {
     ++made;
     auto* image = new ObjectImage;
     image->depth = depth;
     return image;
-  };
+  }
+  void FreeObjectImage(ObjectImage* image) override { delete image; }
+  SoftwareRenderState SoftwareRender() override { return state; }
+};
+
+TEST_F(GfxTest, SecondScratchImageSkippedForTheSoftwareRenderer) {
+  SoftwareScene scene;
+  Services providers;
+  providers.scene = &scene;
+  ScopedServices installed(providers);
   EXPECT_EQ(GfxInitScratch(), 1);
-  EXPECT_EQ(made, 1);
+  EXPECT_EQ(scene.made, 1);
   GfxFreeScratch();
-  Neighbours().softwareCount = 5;
+  scene.state.count = 5;
   EXPECT_EQ(GfxInitScratch(), 1);
-  EXPECT_EQ(made, 3);
+  EXPECT_EQ(scene.made, 3);
   GfxFreeScratch();
-  ResetNeighbours();
 }
 
 }  // namespace

@@ -78,8 +78,8 @@ TEST_F(DisplayTest, NothingIsTrackedWhileOffInTheBackgroundOrOnHardware) {
   for (int which = 0; which < 3; ++which) {
     ClearDirtyRects();
     EnableDirtyRects();
-    UiEnv().appActive = which != 1;
-    UiEnv().hardwareDisplay = which == 2;
+    Facts().appActive = which != 1;
+    Facts().hardwareDisplay = which == 2;
     if (which == 0) DisableDirtyRects();
     AddDirtyRect(MARect{10, 10, 20, 20});
     EXPECT_EQ(zonecount(), 0) << which;

@@ -36,7 +36,7 @@ class FontTest : public UiTest {
     Files().clear();
     Asked().clear();
     Files()["test.ffn"] = TestFont();
-    SetFileToHandleLoader(FromMemory);
+    frontEnd_.loader = FromMemory;
     ASSERT_EQ(FontLoad(&font_, "fonts", "test.ffn", 0), 0);
     FontSelect(font_, DrawnImage(), kAlignLeft, 0xFFFF, 0x0001, 0, 0);
   }
@@ -168,7 +168,7 @@ TEST_F(FontTest, StandardSetFollowsTheScreenSize) {
       Files()[expected[size][which]] = TestFont();
       EXPECT_STREQ(StandardFontName(size, which), expected[size][which]);
     }
-  UiEnv().sizeSetting = 3;
+  Facts().sizeSetting = 3;
   Asked().clear();
   EXPECT_EQ(FontLoadStandardSet("fonts"), 0);
   EXPECT_EQ(Asked(), (std::vector<std::string>{"vex3d-14.ffn", "HAL12b.ffn", "trek72.ffn"}));
@@ -179,7 +179,7 @@ TEST_F(FontTest, StandardSetFollowsTheScreenSize) {
 }
 
 TEST_F(FontTest, StandardSetReportsTheFirstMissingFont) {
-  UiEnv().sizeSetting = 0;
+  Facts().sizeSetting = 0;
   Files()["vex3d-13.ffn"] = TestFont();
   winapi::testing::TakeMessageBoxes();
   EXPECT_EQ(FontLoadStandardSet("fonts"), 1);

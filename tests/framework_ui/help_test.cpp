@@ -24,7 +24,7 @@ MemHandle LoadHelp(const char*, const char* name, uint32_t) {
 
 int frames = 0;
 MARect framed{};
-void RecordFrame(const MARect& rect, int32_t width, ImageRecord*) {
+void RecordFrame(const MARect& rect, int32_t width, WindowDesc*) {
   ++frames;
   framed = rect;
   EXPECT_EQ(width, 3);
@@ -38,7 +38,7 @@ class HelpTest : public UiTest {
     UiTest::SetUp();
     ClearDirtyRects();
     Asked().clear();
-    SetFileToHandleLoader(LoadHelp);
+    frontEnd_.loader = LoadHelp;
     Fill(Back(), 0x0101);
     Input().pointerX = 50;
     Input().pointerY = 60;
@@ -62,7 +62,7 @@ TEST_F(HelpTest, DefaultsAndTheSharedFontBySize) {
   THelpTextMixin b(0);
   EXPECT_EQ(Asked(), (std::vector<std::string>{"Hal8b.ffn"}));  // loaded once for all
   EXPECT_EQ(b.font, a.font);
-  UiEnv().sizeSetting = 3;
+  Facts().sizeSetting = 3;
   THelpTextMixin c(0);
   EXPECT_EQ(Asked(), (std::vector<std::string>{"Hal8b.ffn", "Hal12b.ffn"}));
 }
@@ -167,7 +167,7 @@ TEST_F(HelpTest, AnotherElementDoesNotTakeAwayTheBox) {
 }
 
 TEST_F(HelpTest, FramedBoxSavesRoomForTheFrame) {
-  SetShadowFrameDrawer(RecordFrame);
+  frontEnd_.shadowDrawer = RecordFrame;
   frames = 0;
   THelpTextMixin help(kHelpFramed);
   help.text = "Hi";

@@ -54,7 +54,7 @@ TEST_F(InputTest, AMovedPointerCountsAsInputAndAStillOneDoesNot) {
 }
 
 TEST_F(InputTest, ClampIsLeftAloneWhileTheGameIsInTheBackground) {
-  UiEnv().appActive = 0;
+  Facts().appActive = 0;
   Input().pointerX = kWidth - 1;
   MouseClampToScreen();
   EXPECT_EQ(Input().pointerX, kWidth - 1);

@@ -47,7 +47,7 @@ class PointerTest : public UiTest {
     UiTest::SetUp();
     ClearDirtyRects();
     AnimLog().clear();
-    SetShellAnimFactory(MakeBlocks);
+    frontEnd_.animFactory = MakeBlocks;
     MouseInit();
     Input().pointerX = 30;
     Input().pointerY = 40;
@@ -142,7 +142,7 @@ TEST_F(PointerTest, WaitAnimationMovesOnTheDisplayDuringLongWork) {
   EXPECT_EQ(Count(Display(), kWait), 16);
   EXPECT_EQ(Pixel(Display(), 30, 40), 0x0022);  // the old place is restored
   EXPECT_EQ(Pixel(Display(), 60, 40), kWait);
-  UiEnv().hardwareDisplay = 1;
+  Facts().hardwareDisplay = 1;
   SetCursorPos(90, 40);
   MouseUpdate();
   EXPECT_EQ(Pixel(Display(), 60, 40), kWait);  // not on the hardware path

@@ -13,7 +13,7 @@
 #include "framework/fontmgr.h"
 #include "framework/inputstate.h"
 #include "framework/mousepointer.h"
-#include "framework/uienv.h"
+#include "framework/services.h"
 #include "platformlib/gfxdisplay.h"
 #include "platformlib/memclass.h"
 #include "platformlib/rowspace.h"
@@ -26,6 +26,28 @@ inline std::vector<std::string>& UiAborts() {
   static std::vector<std::string> texts;
   return texts;
 }
+
+// A front end whose file loader, shell animations and shadow frame a test may replace; what it leaves alone is
+// the null front end's.
+class UiFrontEnd : public FrontEndProvider {
+ public:
+  MemHandle (*loader)(const char* folder, const char* name, uint32_t flags) = nullptr;
+  ShellAnim* (*animFactory)(const char* file, ShellAnim* frames, int a, int b, int c, int d) = nullptr;
+  void (*shadowDrawer)(const MARect& rect, int32_t width, WindowDesc* target) = nullptr;
+
+  MemHandle LoadFileToHandle(const char* folder, const char* name, uint32_t flags) override {
+    return loader ? loader(folder, name, flags) : FrontEndProvider::LoadFileToHandle(folder, name, flags);
+  }
+  ShellAnim* MakeShellAnim(const char* file, ShellAnim* frames, int a, int b, int c, int d) override {
+    if (!animFactory) return FrontEndProvider::MakeShellAnim(file, frames, a, b, c, d);
+    return animFactory(file, frames, a, b, c, d);
+  }
+  MARect DrawShadowFrame(const MARect& rect, int32_t width, WindowDesc* target) override {
+    if (!shadowDrawer) return FrontEndProvider::DrawShadowFrame(rect, width, target);
+    shadowDrawer(rect, width, target);
+    return MARect{0, 0, 0, 0};
+  }
+};
 
 // A 1-bit font of solid glyphs 6 high, lines 8 high: (code, width, advance) each; spaces stay blank.
 inline std::vector<uint8_t> SolidFont(const std::vector<std::array<int, 3>>& glyphs) {
@@ -73,9 +95,12 @@ class UiTest : public ::testing::Test {
       return 0;
     };
     releasewindow();
-    UiEnv() = UiEnvironment{};
-    UiEnv().screenWidth = kWidth;
-    UiEnv().screenHeight = kHeight;
+    Services providers;
+    providers.frontEnd = &frontEnd_;
+    InstallServices(providers);
+    Facts() = SharedFacts{};
+    Facts().screenWidth = kWidth;
+    Facts().screenHeight = kHeight;
     InputReset();
     InputUpdateClock();
     display_ = createwindowadra(kWidth, kHeight, 16, 1);
@@ -97,9 +122,7 @@ class UiTest : public ::testing::Test {
     removewindow(display_);
     for (WindowDesc* w : made_) removewindow(w);
     abortfilterhook = nullptr;
-    SetFileToHandleLoader(nullptr);
-    SetShellAnimFactory(nullptr);
-    SetShadowFrameDrawer(nullptr);
+    ResetServices();
     winapi::testing::Reset();
   }
 
@@ -132,6 +155,7 @@ class UiTest : public ::testing::Test {
 
   bool openManager_ = true;
   WindowDesc* display_ = nullptr;
+  UiFrontEnd frontEnd_;
 
  private:
   std::vector<WindowDesc*> made_;

@@ -133,7 +133,7 @@ class DemoHoleTest : public ComputerGolferTest {
 TEST_F(DemoHoleTest, TheTeeShotFindsTheFairwayOrTheGreen) {
   // A short hole within reach of the tee, and long ones that need a second shot.
   for (auto [seed, depth] : {std::pair{3u, 170u}, std::pair{7u, 170u}, std::pair{11u, 360u}, std::pair{5u, 400u}}) {
-    golf_svc::SeedRandom15(seed);
+    Svc().scene->SeedRandom15(seed);
     TGame* g = LoadDemo(4, seed, depth);
     TPlayer* p = g->players->GetPlayer(0);
     p->TakeTurn();
@@ -149,7 +149,7 @@ TEST_F(DemoHoleTest, TheTeeShotFindsTheFairwayOrTheGreen) {
 TEST_F(DemoHoleTest, TheChoiceIsTheSameForTheSameSeed) {
   AimRecord first, second;
   for (AimRecord* aim : {&first, &second}) {
-    golf_svc::SeedRandom15(99);
+    Svc().scene->SeedRandom15(99);
     LoadDemo(2, 5);
     ResetAimRecord(aim);
     aim->stage = 2;

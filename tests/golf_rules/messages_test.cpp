@@ -41,7 +41,7 @@ TEST_F(MessagesTest, AHoleStartsAsTheChainOfMessagesUpToTheShot) {
 }
 
 TEST_F(MessagesTest, AHoleThatFailsToLoadEndsTheGame) {
-  GolfSvc().holeFile = [](int, int) { return std::string("T:\\MISSING.hnf"); };
+  fakes.holeFile = [](int, int) { return std::string("T:\\MISSING.hnf"); };
   TGame* g = MakeGame(kModeStroke, 1);
   g->StartHole();
   Pump();
@@ -61,7 +61,7 @@ TEST_F(MessagesTest, NothingIsHandledOutsideARoundAndBlocksAreStillFreed) {
   EXPECT_EQ(GetGolfStatus(), 0u);
   g->roundRunning = 1;
   std::string chat;
-  GolfSvc().chatLine = [&](const std::string& t) { chat = t; };
+  fakes.chatLine = [&](const std::string& t) { chat = t; };
   SendGolfMessage(kGolfChat, MakeTextBlock("hello"));
   EXPECT_EQ(chat, "hello");
 }
@@ -312,8 +312,8 @@ TEST_F(FlowTest, ArgumentsThatAreNotBlocksAreNeitherReadNorFreed) {
   TGame* g = MakeGame(kModeStroke, 2);
   g->roundRunning = 1;
   std::vector<uintptr_t> seen;
-  GolfSvc().remoteHandler = [&](uint32_t, void* b) { seen.push_back(reinterpret_cast<uintptr_t>(b)); };
-  GolfSvc().chatLine = [](const std::string& t) { EXPECT_TRUE(t.empty()); };
+  fakes.remoteHandler = [&](uint32_t, void* b) { seen.push_back(reinterpret_cast<uintptr_t>(b)); };
+  fakes.chatLine = [](const std::string& t) { EXPECT_TRUE(t.empty()); };
   int other = 0;
   for (uint32_t id : {0x703u, 0x70fu, 0x711u, 0x716u, 0x718u, 0x71du, 0x71eu, 0x71fu, 0x720u, 0x72eu})
     SendGolfMessage(id, 2);

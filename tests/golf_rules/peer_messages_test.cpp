@@ -4,10 +4,10 @@
 #include <memory>
 
 #include "ballphysics/ground.h"
-#include "framework/appneighbours.h"
 #include "framework/commqueue.h"
 #include "framework/gameapp.h"
-#include "framework/neighbours.h"
+#include "framework/services.h"
+#include "golf/install.h"
 #include "rules_fixture.h"
 
 namespace rules {
@@ -18,6 +18,27 @@ struct Answer {
 };
 std::vector<Answer> answers;
 bool paused = false;
+
+// The golf layer's game provider as the program installs it, with the golf messages it handles noted and a
+// switch for the paused game.
+class NotingGame : public GameProvider {
+ public:
+  explicit NotingGame(GameProvider* golf) : golf_(golf) {}
+  const char* Name() const override { return "noting golf"; }
+  bool GameExists() override { return golf_->GameExists(); }
+  bool GamePaused() override { return paused; }
+  void HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+    if (message == kGolfWindowMessage) Dispatched().push_back(static_cast<uint32_t>(wParam));
+    golf_->HandleMessage(message, wParam, lParam);
+  }
+  intptr_t PeerArgument(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes, intptr_t plain) override {
+    return golf_->PeerArgument(id, sender, body, bytes, plain);
+  }
+  void ReleasePeerArgument(intptr_t argument) override { golf_->ReleasePeerArgument(argument); }
+
+ private:
+  GameProvider* golf_;
+};
 
 class PeerTest : public RulesTest {
  protected:
@@ -33,29 +54,22 @@ class PeerTest : public RulesTest {
     CommQueueWindow = GolfMainWindow;
     CommState = 6;
     // What the game program installs.
-    CommPeerArguments.make = GolfArgumentFromPeer;
-    CommPeerArguments.release = GolfBlockFree;
-    ResetAppNeighbours();
-    AppHooks().gameExists = [] { return CurrentGame() ? 1 : 0; };
-    AppHooks().gameHandleMessage = [](uint32_t message, uintptr_t wParam, intptr_t lParam) {
-      if (message == kGolfWindowMessage) Dispatched().push_back(static_cast<uint32_t>(wParam));
-      if (TGame* game = CurrentGame()) game->HandleMessage(message, wParam, lParam);
-    };
-    ResetNeighbours();
+    InstallGolfServices();
+    game_ = std::make_unique<NotingGame>(Svc().game);
+    Services providers = fakes.Installed();
+    providers.game = game_.get();
+    InstallServices(providers);
     answers.clear();
     paused = false;
-    Neighbours().gameExists = [] { return CurrentGame() != nullptr; };
-    Neighbours().gamePaused = [] { return paused; };
-    Neighbours().sessionSend = [](uint32_t r, uint32_t c, uint32_t s) { answers.push_back({r, c, s}); };
+    fakes.sessionSend = [](uint32_t r, uint32_t c, uint32_t s) { answers.push_back({r, c, s}); };
   }
   void TearDown() override {
     RulesTest::TearDown();
-    ResetAppNeighbours();
-    CommPeerArguments = CommGolfArguments{};
     CommState = 0;
     CommQueueWindow = nullptr;
-    ResetNeighbours();
   }
+
+  std::unique_ptr<NotingGame> game_;
 
   // A networked stroke game: slot 0 on this machine (1), slot 1 on machine 2.
   TGame* NetGame(int local, int current) {
@@ -182,8 +196,8 @@ TEST_F(PeerTest, ChatAndConcessionsNameWhatTheirSenderSent) {
   NetGame(0, 1);
   std::vector<std::string> chat;
   std::vector<std::pair<uint32_t, bool>> remoteCalls;
-  GolfSvc().chatLine = [&](const std::string& t) { chat.push_back(t); };
-  GolfSvc().remoteHandler = [&](uint32_t id, void* block) { remoteCalls.emplace_back(id, block != nullptr); };
+  fakes.chatLine = [&](const std::string& t) { chat.push_back(t); };
+  fakes.remoteHandler = [&](uint32_t id, void* block) { remoteCalls.emplace_back(id, block != nullptr); };
   Deliver(2, 0x703, {'f', 'o', 'r', 'e'});  // the text needs no terminator
   Deliver(2, 0x730, {});
   Pump();

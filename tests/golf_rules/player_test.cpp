@@ -128,7 +128,7 @@ TEST_F(PlayerTest, ANetworkShotIsPlayedAlikeOnTheOtherMachine) {
   p->SetClub(9);
   std::vector<uint8_t> block;
   uint32_t blockId = 0;
-  GolfSvc().sendBlock = [&](int machine, uint32_t id, const void* data, size_t n) {
+  fakes.sendBlock = [&](int machine, uint32_t id, const void* data, size_t n) {
     EXPECT_EQ(machine, -1);
     blockId = id;
     block.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + n);

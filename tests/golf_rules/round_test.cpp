@@ -17,7 +17,7 @@ class RoundTest : public RulesTest {
 
 TEST_F(RoundTest, TwoComputerGolfersPlayAStrokeRoundToTheEnd) {
   UseHole(48, 200, 9);
-  golf_svc::SeedRandom15(42);
+  Svc().scene->SeedRandom15(42);
   TGame* g = MakeGame(kModeStroke, 2, true);
   g->state.firstHole = 0;
   g->state.holeCount = 2;
@@ -46,7 +46,7 @@ TEST_F(RoundTest, TwoComputerGolfersPlayAStrokeRoundToTheEnd) {
 
 TEST_F(RoundTest, AFullRoundCountsInTheGolfersStatistics) {
   UseHole(40, 150, 4);
-  golf_svc::SeedRandom15(11);
+  Svc().scene->SeedRandom15(11);
   TGame* g = MakeGame(kModeStroke, 2, true);
   g->state.holeCount = 18;
   g->players->GetPlayer(1)->flags |= kGolferNoFile;  // a built-in golfer keeps no statistics
@@ -73,7 +73,7 @@ TEST_F(RoundTest, TheSameSeedPlaysTheSameRound) {
     DeleteCurrentGame();
     ResetGolfHandler();
     frontEnd = 0;
-    golf_svc::SeedRandom15(7);
+    Svc().scene->SeedRandom15(7);
     TGame* g = MakeGame(kModeStroke, 2, true);
     g->state.holeCount = 2;
     PlayOut(g);
@@ -87,7 +87,7 @@ TEST_F(RoundTest, TheSameSeedPlaysTheSameRound) {
 
 TEST_F(RoundTest, AShootoutOfThreeComputerGolfersEndsWithOneLeftOrTheHolesRunOut) {
   UseHole(48, 200, 9);
-  golf_svc::SeedRandom15(5);
+  Svc().scene->SeedRandom15(5);
   TGame* g = MakeGame(kModeShootout, 3, true);
   g->state.holeCount = 3;
   PlayOut(g);

@@ -14,7 +14,7 @@
 #include "golf/game.h"
 #include "golf/gameflow.h"
 #include "golf/golfmsg.h"
-#include "golf/services.h"
+#include "golf_fakes.h"
 #include "holewriter.h"
 #include "winapi/testing.h"
 #include "windows.h"
@@ -50,6 +50,7 @@ class RulesTest : public ::testing::Test {
   std::vector<uint32_t> dropped;
   int shootoutStatus = 0, frontEnd = 0, personShots = 0, commClosed = 0;
   std::filesystem::path dir;
+  GolfFakes fakes;
 
   void SetUp() override {
     winapi::testing::Reset();
@@ -63,9 +64,9 @@ class RulesTest : public ::testing::Test {
     Dispatched().clear();
     ResetGolfHandler();
     GolfHandshake = HandshakeSettings{};
-    golf_svc::SeedRandom15(1234);
-    GolfServices& s = GolfSvc();
-    s = GolfServices{};
+    Svc().scene->SeedRandom15(1234);
+    GolfFakes& s = fakes;
+    InstallServices(fakes.Installed());
     s.send = [this](int m, uint32_t id, uint32_t a) { sent.push_back({m, id, a}); };
     s.showMessage = [this](const std::string& t, uint32_t ms) { messages.emplace_back(t, ms); };
     s.showScoreCard = [this](int f) { scoreCards.push_back(f); };
@@ -88,7 +89,7 @@ class RulesTest : public ::testing::Test {
     Pump();
     DeleteCurrentGame();
     ResetGolfHandler();
-    GolfSvc() = GolfServices{};
+    ResetServices();
     DestroyWindow(GolfMainWindow);
     GolfMainWindow = nullptr;
     MSG m;
@@ -124,7 +125,7 @@ class RulesTest : public ::testing::Test {
     const holewriter::HoleDescription h = holewriter::DemoHole(width, depth, seed);
     const std::string base = (dir / "HOLE01").string();
     ASSERT_TRUE(holewriter::WriteHole(h, base));
-    GolfSvc().holeFile = [](int, int) { return std::string("T:\\HOLE01.hnf"); };
+    fakes.holeFile = [](int, int) { return std::string("T:\\HOLE01.hnf"); };
   }
 
   // A game of the mode with golfers in the given slots (computer golfers where asked), all clubs in the bag.

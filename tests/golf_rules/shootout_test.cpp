@@ -74,7 +74,7 @@ TEST_F(ShootoutTest, OneGolferStillToHoleOutGoesOutOnlyWhenAlreadyBehindEveryone
 
 TEST_F(ShootoutTest, ATieAmongComputerOnlyGolfersIsDrawnAmongTheTied) {
   for (uint32_t seed = 1; seed < 40; ++seed) {
-    golf_svc::SeedRandom15(seed);
+    Svc().scene->SeedRandom15(seed);
     TShootoutGame* g = Game(4);
     Hole(g, {3, 6, 4, 6});
     uint16_t out = 9;
@@ -173,7 +173,7 @@ TEST_F(ShootoutTest, TheSpotAvoidsWaterAndTheGroundOutsideTheHole) {
   for (int32_t j = 28; j <= 32; ++j)
     for (int32_t i = 28; i <= 32; ++i) balltest::setSurface(i, j, 0x30);
   for (uint32_t seed = 1; seed < 20; ++seed) {
-    golf_svc::SeedRandom15(seed);
+    Svc().scene->SeedRandom15(seed);
     const Vector3 spot = g->ChooseShootoffSpot();
     const uint8_t surface = GetTerrainSurface(spot.x, spot.y);
     EXPECT_NE(surface & 0xF0, kSurfaceWater) << seed;
@@ -184,7 +184,7 @@ TEST_F(ShootoutTest, TheSpotAvoidsWaterAndTheGroundOutsideTheHole) {
 TEST_F(ShootoutTest, TheGameEndsWhenTheNextHoleWouldPassTheLastOrOneGolferIsLeft) {
   TShootoutGame* g = Game(3);
   int finals = 0;
-  GolfSvc().showScoreCard = [&](int) { ++finals; };
+  fakes.showScoreCard = [&](int) { ++finals; };
   g->state.firstHole = 0;
   g->state.holeCount = 3;
   g->state.hole = 1;
@@ -211,7 +211,7 @@ TEST_F(ShootoutTest, ANetworkShootoutWaitsForEveryMachineBeforeTheSpot) {
   g->roundRunning = 1;
   g->state.currentPlayer = 0;
   std::vector<uint32_t> blocks;
-  GolfSvc().sendBlock = [&](int, uint32_t id, const void*, size_t) { blocks.push_back(id); };
+  fakes.sendBlock = [&](int, uint32_t id, const void*, size_t) { blocks.push_back(id); };
   SendGolfMessage(kGolfShootoffStart);
   EXPECT_EQ(GetGolfStatus(), 0x725u);
   EXPECT_NE(GolfState.handshakeTimer, 0u);
@@ -264,7 +264,7 @@ namespace {
 
 TEST_F(ShootoutTest, ANetworkShootoutStartsAtARandomHoleThatLeavesRoomForTheRound) {
   for (uint32_t seed = 1; seed < 30; ++seed) {
-    golf_svc::SeedRandom15(seed);
+    Svc().scene->SeedRandom15(seed);
     TShootoutGame* g = Game(2);
     g->state.holeCount = 9;
     g->SetNetworkGame(1);

@@ -75,7 +75,7 @@ TEST_F(StrokeTest, TheHoleWinnerNeedsEveryGolferHoledOut) {
 TEST_F(StrokeTest, TheScoreCardAfterAHoleWaitsForEveryGolferTheFinalCardAlwaysShows) {
   TGame* g = MakeGame(kModeStroke, 2);
   int prepared = 0;
-  GolfSvc().prepareForDialog = [&] { ++prepared; };
+  fakes.prepareForDialog = [&] { ++prepared; };
   SetStrokes(g, 0, 4, true);
   SetStrokes(g, 1, 3, false);
   g->ShowHoleResults();
@@ -89,7 +89,7 @@ TEST_F(StrokeTest, TheScoreCardAfterAHoleWaitsForEveryGolferTheFinalCardAlwaysSh
 
 TEST_F(StrokeTest, ConstructionAndNetworkState) {
   int tips = 0;
-  GolfSvc().resetTips = [&] { ++tips; };
+  fakes.resetTips = [&] { ++tips; };
   TGame* g = MakeGame(kModeStroke, 1);
   EXPECT_EQ(tips, 1);
   EXPECT_EQ(g->mode, kModeStroke);

@@ -18,8 +18,8 @@ class FoldersTest : public StartupTest {
     prompts = &shown;
     answer = 0;
     ASSERT_EQ(PathSetToProgramDir(&Folders().root), 0);
-    AppHooks().currentCourseFolder = [] { return "SEDGEFEN"; };
-    AppHooks().showMessageDialog = [](const char* text, int) {
+    fakes_.currentCourseFolder = [] { return "SEDGEFEN"; };
+    fakes_.showMessageDialog = [](const char* text, int) {
       prompts->push_back(text);
       return answer;
     };
@@ -62,7 +62,7 @@ TEST_F(FoldersTest, HardDiskCourseWithoutCourseFileFallsBackToTheDisc) {
 }
 
 TEST_F(FoldersTest, EnsureCourseDataPromptsUntilTheDiscIsThere) {
-  AppHooks().currentCourseDisc = [] { return "SEDGEDSC.CD"; };
+  fakes_.currentCourseDisc = [] { return "SEDGEDSC.CD"; };
   answer = ERR_USERABORT;
   EXPECT_EQ(EnsureCourseData(1), 0);
   ASSERT_EQ(shown.size(), 1u);
@@ -72,7 +72,7 @@ TEST_F(FoldersTest, EnsureCourseDataPromptsUntilTheDiscIsThere) {
   // The player "inserts" the disc while the prompt is up.
   static std::string* rootPath;
   rootPath = &root_;
-  AppHooks().showMessageDialog = [](const char* text, int) {
+  fakes_.showMessageDialog = [](const char* text, int) {
     prompts->push_back(text);
     const std::string course = *rootPath + "/cd/QV99/DATA/COURSES/SEDGEFEN";
     std::filesystem::create_directories(course);
@@ -100,7 +100,7 @@ TEST_F(FoldersTest, InsertDiscTexts) {
 }
 
 TEST_F(FoldersTest, PromptAnsweredThroughTheMessageBox) {
-  AppHooks().showMessageDialog = nullptr;
+  fakes_.showMessageDialog = nullptr;
   winapi::testing::SetMessageBoxHook([](HWND, const std::string&, const std::string&, UINT) { return IDCANCEL; });
   EXPECT_EQ(PromptForCourseDisc("X", 1), ERR_USERABORT);
   winapi::testing::SetMessageBoxHook([](HWND, const std::string&, const std::string&, UINT) { return IDOK; });
@@ -143,7 +143,7 @@ TEST_F(FoldersTest, GolferOnlyOnTheDiscIsCopiedIntoTemp) {
   HostFile("cd/QV99/DATA/GOLFER/ABSWING.ANM", "swing");
   HostFile("cd/QV99/DATA/GOLFER/SINGLE/ABPOSE.ANM", "pose");
   HostFile("c/TEMP/DATA/GOLFER/QQOLD.ANM", "old");  // another golfer's copy goes
-  AppHooks().golfersInPlay = [](GolferInPlay* out, int) {
+  fakes_.golfersInPlay = [](GolferInPlay* out, int) {
     out[0] = {"Abby", "AB01", &model};
     return 1;
   };
@@ -164,11 +164,11 @@ TEST_F(FoldersTest, MissingGolferGetsSubstituteAnimations) {
   static GolferModelFiles model = TwoFileModel();
   static int reassigned;
   reassigned = 0;
-  AppHooks().golfersInPlay = [](GolferInPlay* out, int) {
+  fakes_.golfersInPlay = [](GolferInPlay* out, int) {
     out[0] = {"Abby", "AB01", &model};
     return 1;
   };
-  AppHooks().assignGolferModels = [] { ++reassigned; };
+  fakes_.assignGolferModels = [] { ++reassigned; };
   answer = ERR_USERABORT;
   EXPECT_EQ(PrepareGolferData(), 0);
   ASSERT_EQ(shown.size(), 2u);

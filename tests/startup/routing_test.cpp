@@ -32,7 +32,7 @@ class RoutingTest : public StartupTest {
     StartupTest::SetUp();
     seen = &record;
     gameExists = 1;
-    AppNeighbours& h = AppHooks();
+    AppFakes& h = fakes_;
     h.onKeyPress = [](uint32_t code) { seen->keys.push_back(code); };
     h.onKeyUp = [](uint32_t code) { seen->keyUps.push_back(code); };
     h.onPointerPress = [](int32_t x, int32_t y, uint32_t f) { seen->presses.push_back({x, y, f}); };
@@ -139,8 +139,8 @@ TEST_F(RoutingTest, ControlClicksAndOtherMessages) {
 
 TEST_F(RoutingTest, CommMessagesGoToTheDispatcher) {
   // A paused game defers the message: it lands in the deferred queue.
-  Neighbours().gameExists = [] { return true; };
-  Neighbours().gamePaused = [] { return true; };
+  fakes_.gameExists = [] { return true; };
+  fakes_.gamePaused = [] { return true; };
   GuardedQueue deferred;
   CommDeferredQueue = GuardedQueueCreate(&deferred);
   uint8_t* message = CommMessageAlloc(16);
@@ -177,15 +177,15 @@ TEST_F(RoutingTest, KeyFilterSwallowsTheWindowsKeyAndNotesAltTab) {
   EXPECT_EQ(KeyFilter(0x38, 0x0F), 0);
   EXPECT_EQ(Loop().taskSwitch, 1);
   Display().hardwareActive = 1;
-  AppHooks().sceneActive = [] { return 1; };
+  fakes_.sceneActive = [] { return 1; };
   EXPECT_EQ(KeyFilter(0, 0x1E), 1);
 }
 
 TEST_F(RoutingTest, QuitRequestTearsTheQueueWindowDownOnce) {
   static int closes, frees;
   closes = frees = 0;
-  AppHooks().closeCommLayer = [] { ++closes; };
-  AppHooks().deleteGame = [] { ++frees; };
+  fakes_.closeCommLayer = [] { ++closes; };
+  fakes_.deleteGame = [] { ++frees; };
   Loop().queueWindow = PlainWindow();
   ASSERT_NE(Loop().queueWindow, nullptr);
   RequestQuit();
@@ -200,7 +200,7 @@ TEST_F(RoutingTest, QuitRequestTearsTheQueueWindowDownOnce) {
 }
 
 TEST_F(RoutingTest, EscapeEndsTheProgramWithoutAFrontEnd) {
-  AppHooks().onKeyUp = nullptr;
+  fakes_.onKeyUp = nullptr;
   Send(WM_KEYUP, VK_ESCAPE);
   EXPECT_EQ(Loop().quitRequest.load(), 1);
 }
@@ -277,7 +277,7 @@ TEST_F(RoutingTest, LoopEndsOnTheQuitRequestWithZero) {
   ASSERT_NE(Loop().queueWindow, nullptr);
   // The last message taken is Escape's key-up; the exit code is still 0.
   PostMessageA(Loop().queueWindow, WM_KEYUP, VK_ESCAPE, 0);
-  AppHooks().onKeyUp = nullptr;
+  fakes_.onKeyUp = nullptr;
   EXPECT_EQ(RunMessageLoop(), 0);
   EXPECT_EQ(Loop().queueDestroyed, 1);
   EXPECT_FALSE(IsWindow(Loop().queueWindow));

@@ -22,7 +22,7 @@ class SequenceTest : public StartupTest {
     calls = &record;
     loadResult = 0;
     winapi::testing::SetExitHook([](unsigned code) { throw winapi::testing::ExitCalled{code}; });
-    AppNeighbours& h = AppHooks();
+    AppFakes& h = fakes_;
     h.createGame = [](int) { return ++calls->games, 1; };
     h.deleteGame = [] { ++calls->deletes; };
     h.loadGameFile = [](PathRecord*, const char* name) {
@@ -113,7 +113,7 @@ TEST_F(SequenceTest, MoviesAreSkippedWithoutAPlayer) {
   static std::vector<std::string>* played;
   std::vector<std::string> names;
   played = &names;
-  AppHooks().playMovie = [](const char* name) { return played->push_back(name), 1; };
+  fakes_.playMovie = [](const char* name) { return played->push_back(name), 1; };
   Install();
   Flags().noIntro = 0;
   EXPECT_EQ(Run(), 0);

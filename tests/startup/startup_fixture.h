@@ -1,12 +1,12 @@
 // Drives C (hard disk) and D (CD) in a fresh temporary folder, a registry file of the test's own, the virtual
-// clock, and every start-up global and neighbour hook back to its default.
+// clock, every start-up global back to its default, and fakes installed for the providers.
 #pragma once
 
 #include <filesystem>
 
-#include "framework/appneighbours.h"
+#include "app_fakes.h"
 #include "framework/gameapp.h"
-#include "framework/neighbours.h"
+#include "framework/services.h"
 #include "winapi/testing.h"
 #include "winapi_files/drive_fixture.h"
 
@@ -19,16 +19,16 @@ class StartupTest : public DriveTest {
     winapi::testing::SetVirtualWaitGrace(0);
     winapi::testing::SetModuleFileName("C:\\teebox.exe");
     ResetGameApp();
-    ResetAppNeighbours();
-    ResetNeighbours();
+    InstallServices(fakes_.Installed());
     Folders() = DataFolders{};
   }
   void TearDown() override {
-    ResetAppNeighbours();
-    ResetNeighbours();
+    ResetServices();
     SetProcessProbe(nullptr);
     SetTeardownObserver(nullptr);
     DriveTest::TearDown();
   }
+  AppFakes fakes_;
+
   void Folder(const std::string& relative) { std::filesystem::create_directories(root_ + "/" + relative); }
 };

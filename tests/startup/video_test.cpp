@@ -106,8 +106,8 @@ TEST_F(VideoTest, TeardownRunsInItsOrderAndFreesOnce) {
   SetTeardownObserver([](const char* step) { steps->push_back(step); });
   static int freed, saved;
   freed = saved = 0;
-  AppHooks().deleteGame = [] { ++freed; };
-  AppHooks().savePreferencesFile = [] { ++saved; };
+  fakes_.deleteGame = [] { ++freed; };
+  fakes_.savePreferencesFile = [] { ++saved; };
   Display().hardwareActive = 1;
   TeardownProgram();
   EXPECT_EQ(seen, (std::vector<std::string>{"FreeStartupResources", "MemShutdown1", "AnimationCache",
@@ -121,9 +121,9 @@ TEST_F(VideoTest, TeardownRunsInItsOrderAndFreesOnce) {
 TEST_F(VideoTest, RoundInProgressIsSavedNotThePreferences) {
   static int saved, ended;
   saved = ended = 0;
-  AppHooks().roundInProgress = [] { return 1; };
-  AppHooks().savePreferencesFile = [] { ++saved; };
-  AppHooks().endRoundAndSave = [](PathRecord*) { ++ended; };
+  fakes_.roundInProgress = [] { return 1; };
+  fakes_.savePreferencesFile = [] { ++saved; };
+  fakes_.endRoundAndSave = [](PathRecord*) { ++ended; };
   FreeStartupResources();
   EXPECT_EQ(saved, 0);
   EXPECT_EQ(ended, 1);
@@ -136,7 +136,7 @@ TEST_F(VideoTest, SecondStartWithinFiveSeconds) {
   winapi::testing::AdvanceClock(1);
   EXPECT_EQ(DoubleStartGuard(), 0);
   // A stored time in the future (the clock restarted) does not block.
-  AppSetPreference(kPrefLaunchTime, static_cast<int32_t>(GetTickCount() + 100));
+  Svc().preferences->Set(kPrefLaunchTime, static_cast<int32_t>(GetTickCount() + 100));
   EXPECT_EQ(DoubleStartGuard(), 0);
 }
 
@@ -182,9 +182,9 @@ TEST_F(VideoTest, FailSafePreferencesAtStart) {
   for (const Case& c : cases) {
     winapi::registry::UseFile(root_ + "/registry" + std::to_string(&c - cases) + ".txt");
     ResetGameApp();
-    if (c.launching >= 0) AppSetPreference(kPrefLaunching, c.launching);
-    if (c.enable3D >= 0) AppSetPreference(kPref3DEnable, c.enable3D);
-    if (c.resolution != -1) AppSetPreference(kPrefResolution, c.resolution);
+    if (c.launching >= 0) Svc().preferences->Set(kPrefLaunching, c.launching);
+    if (c.enable3D >= 0) Svc().preferences->Set(kPref3DEnable, c.enable3D);
+    if (c.resolution != -1) Svc().preferences->Set(kPrefResolution, c.resolution);
     ReadStartupPreferences();
     const int index = static_cast<int>(&c - cases);
     EXPECT_EQ(Display().resolution, c.expectResolution) << index;
@@ -192,7 +192,7 @@ TEST_F(VideoTest, FailSafePreferencesAtStart) {
     EXPECT_EQ(Display().enable3D, c.expectEnable3D) << index;
     EXPECT_EQ(Display().enable3DFromRegistry, c.expect3DFromRegistry) << index;
     int32_t launching = -1;
-    EXPECT_EQ(AppGetPreference(kPrefLaunching, &launching), 0);
+    EXPECT_EQ(Svc().preferences->Get(kPrefLaunching, &launching), 0);
     EXPECT_EQ(launching, c.launching > 0 ? c.launching : 1) << index;
   }
 }

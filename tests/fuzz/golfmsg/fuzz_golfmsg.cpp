@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "framework/services.h"
 #include "golf/game.h"
 #include "golf/golfmsg.h"
 
@@ -30,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   GolfMainWindow = nullptr;  // posted messages are dropped (their blocks freed)
   ResetGolfHandler();
-  GolfSvc() = GolfServices{};
+  ResetServices();
   DeleteCurrentGame();
   const int mode = data[0] & 1 ? kModeShootout : kModeStroke;
   TGame* g = makeGame(mode);

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "framework/gfxrecord.h"
-#include "framework/neighbours.h"
+#include "framework/services.h"
 #include "platformlib/gfxdisplay.h"
 #include "platformlib/memclass.h"
 #include "platformlib/rowspace.h"
@@ -15,14 +15,19 @@ namespace {
 const uint8_t* input;
 size_t inputSize;
 
-MemHandle FromInput(PathRecord*, const char*) {
-  if (!inputSize) return 0;
-  MemHandle h = MemAllocHandle(inputSize, 0);
-  if (!h) return 0;
-  std::memcpy(MemLock(h), input, inputSize);
-  MemUnlock(h);
-  return h;
-}
+// A scene whose shape files are the fuzzer's input.
+class InputScene : public SceneProvider {
+ public:
+  MemHandle LoadShapeFile(PathRecord*, const char*) override {
+    if (!inputSize) return 0;
+    MemHandle h = MemAllocHandle(inputSize, 0);
+    if (!h) return 0;
+    std::memcpy(MemLock(h), input, inputSize);
+    MemUnlock(h);
+    return h;
+  }
+};
+InputScene scene;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -39,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   input = data;
   inputSize = size;
-  Neighbours().loadShapeFile = FromInput;
+  Svc().scene = &scene;
   GraphicRecord record{};
   if (GfxLoad(&record, nullptr, "fuzz.shp", 0, 0) == 0 && record.width <= 256 && record.height <= 256) {
     record.transparent = size & 1;

@@ -10,11 +10,17 @@
 #include <string>
 
 #include "course/holedata.h"
-#include "course/services.h"
 #include "course/terrain.h"
+#include "framework/services.h"
 #include "winapi/testing.h"
 
 namespace {
+
+// Notices are answered at once, without a word on the console.
+class QuietFrontEnd : public FrontEndProvider {
+ public:
+  int ShowNotice(const std::string&) override { return 1; }
+};
 
 struct Game : HoleLoadGame {
   int tee = 1;
@@ -58,13 +64,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     at += len;
   }
-  course_svc::Set3DHardware(flags & 1);
+  Facts().hardwareDisplay = flags & 1;
   game.all = flags & 2;
   game.crowd = !(flags & 4);
   game.tee = 1;
   SetHoleLoadGame(&game);
   HoleObjectTable().assign(130, HoleObject{{1, 0}, {1, 2}});
-  course_svc::SetMessageShower([](const std::string&) { return 1; });
+  static QuietFrontEnd quiet;
+  Svc().frontEnd = &quiet;
 
   if (LoadHoleData("T:\\H.hnf") == kHoleOk) {
     const TerrainGrid& g = CurrentTerrain();

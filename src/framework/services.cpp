@@ -1,0 +1,222 @@
+#include "framework/services.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "framework/bigfileio.h"
+#include "framework/errors.h"
+#include "framework/neighbours.h"
+#include "framework/registry.h"
+#include "platformlib/pixels.h"
+#include "platformlib/windowdesc.h"
+
+namespace {
+
+struct PreferenceName {
+  int id;
+  const char* key;
+  const char* value;
+};
+constexpr PreferenceName kPreferenceNames[] = {
+    {kPref3DEnable, "Graphics", "3D Enable Flag"},
+    {kPrefResolution, "Graphics", "Game Screen Resolution"},
+    {kPrefLaunchTime, "Start", "Launch Time"},
+    {kPrefLaunching, "Start", "Launching (Fail-safe)"},
+};
+
+const PreferenceName* FindPreference(int id) {
+  for (const auto& name : kPreferenceNames)
+    if (name.id == id) return &name;
+  return nullptr;
+}
+
+// Reads a disk file whole through the platform's files, so drive letters and
+// case-blind names apply.
+MemHandle LoadDiskFile(const char* folder, const char* name) {
+  if (!name || !*name) return 0;
+  std::string path = folder ? folder : "";
+  if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
+  path += name;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  const DWORD size = GetFileSize(file, nullptr);
+  MemHandle handle = 0;
+  if (size != INVALID_FILE_SIZE && size > 0 && size < (256u << 20)) handle = MemAllocHandle(size, 0);
+  bool ok = false;
+  if (handle) {
+    void* bytes = MemLock(handle);
+    DWORD got = 0;
+    ok = bytes && ReadFile(file, bytes, size, &got, nullptr) && got == size;
+    if (bytes) MemUnlock(handle);
+  }
+  CloseHandle(file);
+  if (!ok && handle) {
+    MemFreeHandle(handle);
+    handle = 0;
+  }
+  return handle;
+}
+
+// Stand-in pointer: a small white arrow with a black edge, its tip at the
+// position.
+class BuiltInArrow : public ShellAnim {
+ public:
+  void Start() override { running_ = true; }
+  void Stop(int) override { running_ = false; }
+  void SetPosition(int32_t x, int32_t y) override {
+    x_ = x;
+    if (y != -1) y_ = y;
+  }
+  void Draw() override {
+    const uint32_t white = rgbpixel(0xFFFFFFFF), black = rgbpixel(0xFF000000);
+    for (int32_t row = 0; row < 12; ++row) {
+      fillrect(x_, y_ + row, row / 2 + 1, 1, black);
+      if (row > 1 && row < 11) fillrect(x_ + 1, y_ + row, row / 2 - 1 > 0 ? row / 2 - 1 : 0, 1, white);
+    }
+  }
+
+ private:
+  bool running_ = false;
+  int32_t x_ = 0, y_ = 0;
+};
+
+GameProvider gNullGame;
+SceneProvider gNullScene;
+RoundInterfaceProvider gNullRound;
+FrontEndProvider gNullFrontEnd;
+SoundProvider gNullSound;
+NetworkProvider gNullNetwork;
+PreferencesProvider gNullPreferences;
+CourseCatalogueProvider gNullCatalogue;
+
+Services gInstalled;
+SharedFacts gFacts;
+
+}  // namespace
+
+int GameProvider::CreateGame(int) { return 1; }
+
+intptr_t GameProvider::PeerArgument(uint32_t, uint32_t, const uint8_t*, size_t, intptr_t plain) { return plain; }
+
+MemHandle SceneProvider::LoadShapeFile(PathRecord* folder, const char* name) { return ReadEntryToHandle(folder, name); }
+
+ObjectImage* SceneProvider::CreateObjectImage(int32_t width, int32_t height, int32_t depth) {
+  return NewObjectImage(width, height, depth);
+}
+
+void SceneProvider::FreeObjectImage(ObjectImage* image) { DeleteObjectImage(image); }
+
+int SceneProvider::Random15() {
+  random_ = random_ * 1103515245u + 12345u;
+  return static_cast<int>((random_ >> 16) & 0x7FFF);
+}
+
+int FrontEndProvider::StartFrontEnd(int) {
+  // The front end marks a start that got through.
+  Svc().preferences->Set(kPrefLaunching, 0);
+  return 0;
+}
+
+int FrontEndProvider::ShowMessageDialog(const char* text, int twoButtons) {
+  const int answer = MessageBoxA(Facts().queueWindow, text, kProductTitle, twoButtons ? MB_OKCANCEL : MB_OK);
+  return answer == IDCANCEL ? 27 : 0;
+}
+
+int FrontEndProvider::ShowNotice(const std::string& text) {
+  if (DialogsSuppressed()) return 1;
+  std::fprintf(stderr, "%s\n", text.c_str());
+  return 1;
+}
+
+MemHandle FrontEndProvider::LoadFileToHandle(const char* folder, const char* name, uint32_t) {
+  return LoadDiskFile(folder, name);
+}
+
+ShellAnim* FrontEndProvider::MakeShellAnim(const char*, ShellAnim*, int, int, int, int) { return new BuiltInArrow; }
+
+MARect FrontEndProvider::DrawShadowFrame(const MARect& rect, int32_t width, WindowDesc* target) {
+  if (!target) return MARect{0, 0, 0, 0};
+  WindowDesc saved;
+  savecurrentwindow(&saved);
+  if (setwindow(target)) {
+    const uint32_t black = rgbpixel(0xFF000000);
+    const int32_t w = rect.right - rect.left, h = rect.bottom - rect.top;
+    fillrect(rect.left - width, rect.top - width, w + 2 * width, width, black);
+    fillrect(rect.left - width, rect.bottom, w + 2 * width, width, black);
+    fillrect(rect.left - width, rect.top, width, h, black);
+    fillrect(rect.right, rect.top, width, h, black);
+  }
+  restorecurrentwindow(&saved);
+  return MARect{rect.left - width, rect.top - width, rect.right + width, rect.bottom + width};
+}
+
+// The start-up's own preferences live in the registry until the preference
+// store takes over.
+int PreferencesProvider::Get(int id, int32_t* value) {
+  const PreferenceName* name = FindPreference(id);
+  if (!name) return 1;
+  RegistryMgr key(name->key, false);
+  DWORD read = 0;
+  if (!key.IsOpen() || !key.ReadValue(name->value, &read, sizeof read)) return 1;
+  *value = static_cast<int32_t>(read);
+  return 0;
+}
+
+int PreferencesProvider::Set(int id, int32_t value) {
+  const PreferenceName* name = FindPreference(id);
+  if (!name) return 1;
+  RegistryMgr key(name->key, true);
+  return key.IsOpen() && key.WriteValue(name->value, static_cast<DWORD>(value)) ? 0 : 1;
+}
+
+Services::Services()
+    : game(&gNullGame),
+      scene(&gNullScene),
+      round(&gNullRound),
+      frontEnd(&gNullFrontEnd),
+      sound(&gNullSound),
+      network(&gNullNetwork),
+      preferences(&gNullPreferences),
+      catalogue(&gNullCatalogue) {}
+
+Services& Svc() { return gInstalled; }
+
+void InstallServices(const Services& providers) {
+  const Services nulls;
+  gInstalled.game = providers.game ? providers.game : nulls.game;
+  gInstalled.scene = providers.scene ? providers.scene : nulls.scene;
+  gInstalled.round = providers.round ? providers.round : nulls.round;
+  gInstalled.frontEnd = providers.frontEnd ? providers.frontEnd : nulls.frontEnd;
+  gInstalled.sound = providers.sound ? providers.sound : nulls.sound;
+  gInstalled.network = providers.network ? providers.network : nulls.network;
+  gInstalled.preferences = providers.preferences ? providers.preferences : nulls.preferences;
+  gInstalled.catalogue = providers.catalogue ? providers.catalogue : nulls.catalogue;
+}
+
+void ResetServices() {
+  InstallServices(Services{});
+  gNullFrontEnd.SuppressDialogs(false);
+  gNullFrontEnd.SetBusy(false);
+}
+
+ScopedServices::ScopedServices(const Services& providers) : saved_(gInstalled) { InstallServices(providers); }
+ScopedServices::~ScopedServices() { InstallServices(saved_); }
+
+void LogServices() {
+  const Services& s = Svc();
+  const struct {
+    const char* role;
+    const Provider* provider;
+  } rows[] = {
+      {"game", s.game},   {"scene", s.scene},     {"round interface", s.round},   {"front end", s.frontEnd},
+      {"sound", s.sound}, {"network", s.network}, {"preferences", s.preferences}, {"course catalogue", s.catalogue},
+  };
+  for (const auto& row : rows) {
+    char line[96];
+    std::snprintf(line, sizeof line, "Service %s: %s", row.role, row.provider->Name());
+    WriteLogLine(line);
+  }
+}
+
+SharedFacts& Facts() { return gFacts; }

@@ -188,7 +188,9 @@ MemHandle BigFileLoadToHandle(PathRecord* record, const char* name, uint16_t fla
   MemHandle handle = 0;
   void* locked = nullptr;
   bool ok = BigFileReadWhole(record, name, [&](uint32_t size) -> void* {
-    handle = MemAllocHandle(size != 0 ? size : 1, flags);
+    // An empty file is no data: no block is made for it.
+    if (size == 0) return nullptr;
+    handle = MemAllocHandle(size, flags);
     locked = handle != 0 ? MemLock(handle) : nullptr;
     return locked;
   });

@@ -34,7 +34,7 @@ void BigFileClose(HANDLE handle);
 bool BigFileReadWhole(PathRecord* record, const char* name, const std::function<void*(uint32_t size)>& place);
 // BigFileReadWhole into a byte vector (empty on failure).
 bool BigFileLoadBytes(PathRecord* record, const char* name, std::vector<uint8_t>& out);
-// BigFileReadWhole into a new movable block of the memory manager; 0 when the file cannot be read.
+// BigFileReadWhole into a new movable block of the memory manager; 0 when the file cannot be read or is empty.
 MemHandle BigFileLoadToHandle(PathRecord* record, const char* name, uint16_t flags);
 
 void* BigFileLoad(PathRecord* record, const char* name, void* buffer, uint16_t flags, uint32_t* size);

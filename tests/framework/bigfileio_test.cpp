@@ -96,7 +96,7 @@ TEST_F(BigFileIoTest, TheOneWholeFileLoaderTakesRecordsOrFullPaths) {
     EXPECT_EQ(BigFileLoadBytes(c.record, c.name, bytes), c.found) << c.name;
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), c.content) << c.name;
     MemHandle handle = BigFileLoadToHandle(c.record, c.name, 0);
-    EXPECT_EQ(handle != 0, c.found) << c.name;
+    EXPECT_EQ(handle != 0, c.found && !c.content.empty()) << c.name;  // an empty file makes no block
     if (handle != 0) {
       EXPECT_EQ(std::string(static_cast<char*>(MemLock(handle)), c.content.size()), c.content) << c.name;
       MemUnlock(handle);

@@ -1,7 +1,6 @@
 #include "framework/services.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "framework/bigfileio.h"
@@ -31,8 +30,7 @@ const PreferenceName* FindPreference(int id) {
   return nullptr;
 }
 
-// Reads a disk file whole through the platform's files, so drive letters and
-// case-blind names apply.
+// Reads a disk file whole through the platform's files, so drive letters and case-blind names apply.
 MemHandle LoadDiskFile(const char* folder, const char* name) {
   if (!name || !*name) return 0;
   std::string path = folder ? folder : "";
@@ -58,8 +56,7 @@ MemHandle LoadDiskFile(const char* folder, const char* name) {
   return handle;
 }
 
-// Stand-in pointer: a small white arrow with a black edge, its tip at the
-// position.
+// Stand-in pointer: a small white arrow with a black edge, its tip at the position.
 class BuiltInArrow : public ShellAnim {
  public:
   void Start() override { running_ = true; }
@@ -81,17 +78,22 @@ class BuiltInArrow : public ShellAnim {
   int32_t x_ = 0, y_ = 0;
 };
 
-GameProvider gNullGame;
-SceneProvider gNullScene;
-RoundInterfaceProvider gNullRound;
-FrontEndProvider gNullFrontEnd;
-SoundProvider gNullSound;
-NetworkProvider gNullNetwork;
-PreferencesProvider gNullPreferences;
-CourseCatalogueProvider gNullCatalogue;
-
-Services gInstalled;
-SharedFacts gFacts;
+// The null providers, shared so that their state (the random seed, the busy and suppression flags) is the
+// framework's own; made on first use, so that no start-up order matters.
+struct NullProviders {
+  GameProvider game;
+  SceneProvider scene;
+  RoundInterfaceProvider round;
+  FrontEndProvider frontEnd;
+  SoundProvider sound;
+  NetworkProvider network;
+  PreferencesProvider preferences;
+  CourseCatalogueProvider catalogue;
+};
+NullProviders& Nulls() {
+  static NullProviders nulls;
+  return nulls;
+}
 
 }  // namespace
 
@@ -151,8 +153,7 @@ MARect FrontEndProvider::DrawShadowFrame(const MARect& rect, int32_t width, Wind
   return MARect{rect.left - width, rect.top - width, rect.right + width, rect.bottom + width};
 }
 
-// The start-up's own preferences live in the registry until the preference
-// store takes over.
+// The start-up's own preferences live in the registry until the preference store takes over.
 int PreferencesProvider::Get(int id, int32_t* value) {
   const PreferenceName* name = FindPreference(id);
   if (!name) return 1;
@@ -171,36 +172,40 @@ int PreferencesProvider::Set(int id, int32_t value) {
 }
 
 Services::Services()
-    : game(&gNullGame),
-      scene(&gNullScene),
-      round(&gNullRound),
-      frontEnd(&gNullFrontEnd),
-      sound(&gNullSound),
-      network(&gNullNetwork),
-      preferences(&gNullPreferences),
-      catalogue(&gNullCatalogue) {}
+    : game(&Nulls().game),
+      scene(&Nulls().scene),
+      round(&Nulls().round),
+      frontEnd(&Nulls().frontEnd),
+      sound(&Nulls().sound),
+      network(&Nulls().network),
+      preferences(&Nulls().preferences),
+      catalogue(&Nulls().catalogue) {}
 
-Services& Svc() { return gInstalled; }
+Services& Svc() {
+  static Services installed;
+  return installed;
+}
 
 void InstallServices(const Services& providers) {
   const Services nulls;
-  gInstalled.game = providers.game ? providers.game : nulls.game;
-  gInstalled.scene = providers.scene ? providers.scene : nulls.scene;
-  gInstalled.round = providers.round ? providers.round : nulls.round;
-  gInstalled.frontEnd = providers.frontEnd ? providers.frontEnd : nulls.frontEnd;
-  gInstalled.sound = providers.sound ? providers.sound : nulls.sound;
-  gInstalled.network = providers.network ? providers.network : nulls.network;
-  gInstalled.preferences = providers.preferences ? providers.preferences : nulls.preferences;
-  gInstalled.catalogue = providers.catalogue ? providers.catalogue : nulls.catalogue;
+  Services& installed = Svc();
+  installed.game = providers.game ? providers.game : nulls.game;
+  installed.scene = providers.scene ? providers.scene : nulls.scene;
+  installed.round = providers.round ? providers.round : nulls.round;
+  installed.frontEnd = providers.frontEnd ? providers.frontEnd : nulls.frontEnd;
+  installed.sound = providers.sound ? providers.sound : nulls.sound;
+  installed.network = providers.network ? providers.network : nulls.network;
+  installed.preferences = providers.preferences ? providers.preferences : nulls.preferences;
+  installed.catalogue = providers.catalogue ? providers.catalogue : nulls.catalogue;
 }
 
 void ResetServices() {
   InstallServices(Services{});
-  gNullFrontEnd.SuppressDialogs(false);
-  gNullFrontEnd.SetBusy(false);
+  Nulls().frontEnd.SuppressDialogs(false);
+  Nulls().frontEnd.SetBusy(false);
 }
 
-ScopedServices::ScopedServices(const Services& providers) : saved_(gInstalled) { InstallServices(providers); }
+ScopedServices::ScopedServices(const Services& providers) : saved_(Svc()) { InstallServices(providers); }
 ScopedServices::~ScopedServices() { InstallServices(saved_); }
 
 void LogServices() {
@@ -219,4 +224,7 @@ void LogServices() {
   }
 }
 
-SharedFacts& Facts() { return gFacts; }
+SharedFacts& Facts() {
+  static SharedFacts facts;
+  return facts;
+}

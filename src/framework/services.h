@@ -1,11 +1,8 @@
-// The one seam through which a lower layer calls a higher one: one small
-// interface per provider, each with a null implementation that keeps the
-// framework's own minimal behaviour, all held by one `Services` object whose
-// members are never null. Each layer installs its real providers through one
-// install function in its own folder (called in order by the program's entry
-// point); tests build a `Services` of fakes. The facts several layers read
-// (screen size, active flag, ...) live in `Facts()` below. See
-// docs/services.md.
+// The one seam through which a lower layer calls a higher one: one small interface per provider, each with a null
+// implementation that keeps the framework's own minimal behaviour, all held by one `Services` object whose members are
+// never null. Each layer installs its real providers through one install function in its own folder (called in order by
+// the program's entry point); tests build a `Services` of fakes. The facts several layers read (screen size, active
+// flag, ...) live in `Facts()` below. See docs/services.md.
 #pragma once
 
 #include <cstddef>
@@ -45,9 +42,8 @@ class GameProvider : public Provider {
   virtual const char* CurrentCourseFolder() { return ""; }                            // never null
   // The golfers of the game's player slots that are in play, at most `max`.
   virtual int GolfersInPlay(GolferInPlay* /*out*/, int /*max*/) { return 0; }
-  // The argument of the golf message posted for a peer's message: `body`
-  // follows the message's code, `plain` is what goes without the game's records
-  // (the message's own address or the sender id).
+  // The argument of the golf message posted for a peer's message: `body` follows the message's code, `plain` is what
+  // goes without the game's records (the message's own address or the sender id).
   virtual intptr_t PeerArgument(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes, intptr_t plain);
   // Gives back an argument made by PeerArgument that could not be posted.
   virtual void ReleasePeerArgument(intptr_t /*argument*/) {}
@@ -60,8 +56,7 @@ struct SoftwareRenderState {
   int32_t count = 0;
 };
 
-// The 3D scene: render start-up, movies, object images, golfer models and the
-// scene's random numbers.
+// The 3D scene: render start-up, movies, object images, golfer models and the scene's random numbers.
 class SceneProvider : public Provider {
  public:
   virtual int StartRenderSystem(int /*software*/, int /*preferDirect3D*/) { return 0; }  // 1 when hardware came up
@@ -69,11 +64,9 @@ class SceneProvider : public Provider {
   virtual int PlayMovie(const char* /*name*/) { return 0; }  // 1 when played to its end
   virtual void AssignGolferModels() {}                       // the fallback to substitute animations
   virtual void ReleaseHoleScene() {}
-  // A whole shape file in a memory handle, 0 when it cannot be read (null:
-  // through the archive-or-disk access).
+  // A whole shape file in a memory handle, 0 when it cannot be read (null: through the archive-or-disk access).
   virtual MemHandle LoadShapeFile(PathRecord* folder, const char* name);
-  // `depth` 16 or 32; width and height 0 make an empty image that draws resize
-  // (null: plain memory images).
+  // `depth` 16 or 32; width and height 0 make an empty image that draws resize (null: plain memory images).
   virtual ObjectImage* CreateObjectImage(int32_t width, int32_t height, int32_t depth);
   virtual void FreeObjectImage(ObjectImage* image);
   virtual SoftwareRenderState SoftwareRender() { return {}; }
@@ -88,9 +81,8 @@ class SceneProvider : public Provider {
 // The in-round interface.
 class RoundInterfaceProvider : public Provider {
  public:
-  // Input routers. OnKeyUp is true when the interface took the key (else Escape
-  // ends the program); OnIdle is true when it drew the pass (else the framework
-  // refreshes the empty screen).
+  // Input routers. OnKeyUp is true when the interface took the key (else Escape ends the program); OnIdle is true when
+  // it drew the pass (else the framework refreshes the empty screen).
   virtual void OnKeyPress(uint32_t /*code*/) {}
   virtual bool OnKeyUp(uint32_t /*code*/) { return false; }
   virtual void OnPointerPress(int32_t /*x*/, int32_t /*y*/, uint32_t /*flags*/) {}
@@ -116,8 +108,7 @@ class ShellAnim {
   virtual void Draw() = 0;                             // into the current drawing window
 };
 
-// The front end: menus, dialogs, the busy pointer and what the framework's UI
-// borrows from it.
+// The front end: menus, dialogs, the busy pointer and what the framework's UI borrows from it.
 class FrontEndProvider : public Provider {
  public:
   virtual int StartFrontEnd(int how);  // 0 when it opened
@@ -125,8 +116,7 @@ class FrontEndProvider : public Provider {
   virtual void DispatchControlFire(uintptr_t /*wParam*/, intptr_t /*lParam*/) {}
   // A modal message with one or two buttons; 0 confirmed, 27 cancelled.
   virtual int ShowMessageDialog(const char* text, int twoButtons);
-  // A modal notice with one OK button, not shown while dialogs are suppressed;
-  // the button chosen (1).
+  // A modal notice with one OK button, not shown while dialogs are suppressed; the button chosen (1).
   virtual int ShowNotice(const std::string& text);
   virtual bool DialogsSuppressed() { return suppressed_; }
   virtual void SuppressDialogs(bool on) { suppressed_ = on; }
@@ -136,22 +126,18 @@ class FrontEndProvider : public Provider {
   virtual bool InDemoState() { return false; }
   virtual void LoadDctBackground(PathRecord* /*folder*/, const char* /*name*/) {}
   virtual void ReturnToFrontEnd() {}
-  // The error box of a game routine (code, source name, line) and the screen
-  // made ready for a dialog.
+  // The error box of a game routine (code, source name, line) and the screen made ready for a dialog.
   virtual void ErrorBox(int /*code*/, const char* /*source*/, int /*line*/) {}
   virtual void PrepareForDialog() {}
-  // Runs on every open, read and line of the framework's file reading: the
-  // busy-pointer animation.
+  // Runs on every open, read and line of the framework's file reading: the busy-pointer animation.
   virtual void AnimatePointer() {}
-  // A whole file into a new movable handle; 0 when it cannot be found or read
-  // (null: read from disk).
+  // A whole file into a new movable handle; 0 when it cannot be found or read (null: read from disk).
   virtual MemHandle LoadFileToHandle(const char* folder, const char* name, uint32_t flags);
-  // The animation of a shape file in the front-end archive, or one over the
-  // frames another animation owns (file null, `frames` that animation). Null on
-  // failure (null provider: a plain built-in arrow).
+  // The animation of a shape file in the front-end archive, or one over the frames another animation owns (file null,
+  // `frames` that animation). Null on failure (null provider: a plain built-in arrow).
   virtual ShellAnim* MakeShellAnim(const char* file, ShellAnim* frames, int a, int b, int c, int d);
-  // The darkened frame round a rectangle in `target`; gives the area drawn,
-  // which the caller marks for the screen (null provider: a plain black frame).
+  // The darkened frame round a rectangle in `target`; gives the area drawn, which the caller marks for the screen (null
+  // provider: a plain black frame).
   virtual MARect DrawShadowFrame(const MARect& rect, int32_t width, WindowDesc* target);
 
  private:
@@ -192,8 +178,7 @@ constexpr int kPrefResolution = 7;
 constexpr int kPrefLaunchTime = 9;
 constexpr int kPrefLaunching = 10;
 
-// The preference store: 0 when read or written (null: the start-up's own values
-// in the registry).
+// The preference store: 0 when read or written (null: the start-up's own values in the registry).
 class PreferencesProvider : public Provider {
  public:
   virtual int Get(int id, int32_t* value);
@@ -211,7 +196,7 @@ class CourseCatalogueProvider : public Provider {
   virtual int CourseCount() { return -1; }  // -1 without a catalogue: the framework counts course folders
   virtual void FreeCourseList() {}
   virtual void SetDefaultCourse() {}
-  virtual bool SetCurrentCourse() { return true; }                 // true when the current course could be made current
+  virtual bool SetCurrentCourse() { return true; }  // true when the current course could be made current
   virtual const char* CurrentCourseDataFile() { return nullptr; }  // null: none beyond COURSE.DAT
   virtual const char* CurrentCourseDisc() { return ""; }           // disc name from the catalogue entry
   virtual int HolePar(int /*hole*/) { return 4; }
@@ -234,16 +219,14 @@ struct Services {
   Services();
 };
 
-// The installed set. Layers' install functions set their own members; tests
-// install a whole set of fakes.
+// The installed set. Layers' install functions set their own members; tests install a whole set of fakes.
 Services& Svc();
 // Installs the whole set; a member left null gets the null provider.
 void InstallServices(const Services& providers);
 // Puts the null providers back (tests).
 void ResetServices();
 
-// Installs `providers` for a scope and puts the previous ones back after it
-// (tests).
+// Installs `providers` for a scope and puts the previous ones back after it (tests).
 class ScopedServices {
  public:
   explicit ScopedServices(const Services& providers);
@@ -264,8 +247,7 @@ struct SharedFacts {
   int32_t sizeSetting = 0;      // 0 = 640 x 480 ... 4 = 1600 x 1200
   int32_t appActive = 1;        // the application has the screen
   int32_t hardwareDisplay = 0;  // the display runs through a hardware render module (3D hardware)
-  HWND mainWindow = nullptr;    // window whose input the polling routines remove
-                                // (null: any of the thread)
+  HWND mainWindow = nullptr;    // window whose input the polling routines remove (null: any of the thread)
   HWND queueWindow = nullptr;   // owner of the framework's own message boxes
   const char* fontFolder = "";  // where the standard and help fonts are read from
 };

@@ -64,6 +64,11 @@ TEST_F(ProgramTest, RunsHeadlessUntilTheWindowIsClosed) {
   ASSERT_EQ(Run({"/NOINTRO", "/bogus"}), 0) << Read("stderr.txt");
   const std::string log = Read("ZQLog.Log");
   EXPECT_NE(log.find("Game started"), std::string::npos);
+  // After the start the providers are listed: the game is golf's, the rest are null for now.
+  EXPECT_NE(log.find("Service game: golf:"), std::string::npos) << log;
+  EXPECT_NE(log.find("Service scene: null:"), std::string::npos) << log;
+  EXPECT_NE(log.find("Service course catalogue: null:"), std::string::npos) << log;
+  EXPECT_LT(log.find("Game started"), log.find("Service game: golf:"));
   EXPECT_NE(log.find("Game ended"), std::string::npos);
   const std::string registry = Read("registry.txt");
   // The start got through: the fail-safe flag is back to 0.

@@ -5,9 +5,10 @@
 #include <cstring>
 #include <new>
 
-#include "course/services.h"
 #include "course/terrain.h"
+#include "framework/bigfileio.h"
 #include "framework/services.h"
+#include "platformlib/byteorder.h"
 
 namespace {
 
@@ -31,31 +32,26 @@ bool g_lowLand = false;
 TerrainPreprocessStep g_firstStep = nullptr;
 TerrainPreprocessStep g_finalStep = nullptr;
 
-uint32_t u32At(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-
 int selectedTeeSet() { return g_game ? g_game->SelectedTeeSet() : 0; }
 bool showsAllTeeSets() { return g_game && g_game->ShowsAllTeeSets(); }
 bool showsCrowd() { return !g_game || g_game->ShowsCrowdAndScenery(); }
 
 // A cell index from the header: one outside the grid counts as absent.
 uint32_t headerCell(const uint8_t* p) {
-  const uint32_t cell = u32At(p);
+  const uint32_t cell = ReadLE32(p);
   return cell < CurrentTerrain().cellCount() ? cell : 0;
 }
 
 int readHeader(const uint8_t* data, size_t size, bool v12) {
   if (size < (v12 ? kHeaderV12Bytes : kHeaderV1Bytes)) return kHoleFileError;
-  const uint32_t width = u32At(data + 16), depth = u32At(data + 20);
+  const uint32_t width = ReadLE32(data + 16), depth = ReadLE32(data + 20);
   if (!InitTerrainGrid(width, depth)) return kHoleFileError;
   HoleRecord& r = g_record;
   // The record serves every hole: nothing of the previous hole may linger in it.
   r = HoleRecord{};
   r.width = width;
   r.depth = depth;
-  g_objectBound = u32At(data + 24);
+  g_objectBound = ReadLE32(data + 24);
   const int tees = v12 ? 4 : 3;
   size_t at = 28;
   for (int k = 0; k < tees; ++k, at += 4) r.teeStart[k] = headerCell(data + at);
@@ -189,7 +185,7 @@ void computeWaterLevel() {
 
 // Loads a file that must hold at least `need` bytes (need 0: any size) into `out`.
 bool loadBlock(const std::string& path, size_t need, std::vector<uint8_t>& out) {
-  if (!course_svc::ReadWholeFile(path, out)) return false;
+  if (!BigFileLoadBytes(nullptr, path.c_str(), out)) return false;
   if (out.size() < need) {
     out.clear();
     return false;
@@ -205,25 +201,31 @@ bool loadHeights(const std::string& path) {
   const bool hardware = (Facts().hardwareDisplay != 0);
   g.floatHeights = hardware;
   for (size_t i = 0; i < count; ++i) {
-    const uint32_t raw = u32At(&bytes[i * 4]);
+    const uint32_t raw = ReadLE32(&bytes[i * 4]);
     g.heights[i] = hardware ? std::bit_cast<uint32_t>(static_cast<float>(static_cast<int32_t>(raw)) * 1.52587890625e-05f)
                             : raw;
   }
   return true;
 }
 
-// Closes the hole's archive on every way out of the load.
+// Makes the hole's archive current when there is one on disk (its files are read loose otherwise) and gives the
+// previous archive back on every way out of the load.
 class ArchiveScope {
  public:
-  explicit ArchiveScope(const std::string& path) : open_(course_svc::OpenArchive(path)) {}
+  explicit ArchiveScope(const std::string& path) {
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    // A failed open has still moved the current archive aside; closing brings it back.
+    const bool hadArchive = BigFileCurrentArchive() != nullptr;
+    open_ = BigFileOpenArchive(nullptr, path.c_str(), nullptr) == 0 || hadArchive;
+  }
   ~ArchiveScope() { close(); }
   void close() {
-    if (open_) course_svc::CloseArchive();
+    if (open_) BigFileCloseArchive();
     open_ = false;
   }
 
  private:
-  bool open_;
+  bool open_ = false;
 };
 
 }  // namespace
@@ -273,7 +275,7 @@ int LoadHoleData(const std::string& fileName) {
     int result;
     {
       std::vector<uint8_t> mis;
-      if (!course_svc::ReadWholeFile(base + ".MIS", mis)) return kHoleFileError;
+      if (!BigFileLoadBytes(nullptr, (base + ".MIS").c_str(), mis)) return kHoleFileError;
       if (CheckHoleDataMagic(mis.data(), mis.size())) result = ReadHoleHeaderV1(mis.data(), mis.size());
       else if (IsHoleDataV12(mis.data(), mis.size())) result = ReadHoleHeaderV12(mis.data(), mis.size());
       else result = kHoleBadMagic;

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "course/angle.h"
+#include "platformlib/byteorder.h"
 
 namespace {
 
@@ -79,12 +80,7 @@ inline Vector3 planeNormal(const Vector3& p0, const Vector3& p1, const Vector3& 
   return Vector3{v.y * u.z - v.z * u.y, v.z * u.x - v.x * u.z, v.x * u.y - v.y * u.x};
 }
 
-inline uint16_t cellTile(const uint8_t* c) { return static_cast<uint16_t>(c[0] | (c[1] << 8)); }
-
-inline uint32_t readU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
+inline uint16_t cellTile(const uint8_t* c) { return ReadLE16(c); }
 
 // The detail tile of a cell, or null when it has none or its number lies beyond the tile table.
 inline const uint8_t* cellDetailTile(const TerrainGrid& g, const uint8_t* cell) {
@@ -230,8 +226,8 @@ uint8_t GetTerrainSurface(float x, float y) {
 
   const size_t pair = static_cast<size_t>(tile[2] | (tile[3] << 8)) * kMaskPairBytes;
   if (pair + kMaskPairBytes > g.maskPairs.size()) return coarse;
-  const uint32_t primaryOffset = readU32(&g.maskPairs[pair]);
-  const uint32_t secondaryOffset = readU32(&g.maskPairs[pair + 4]);
+  const uint32_t primaryOffset = ReadLE32(&g.maskPairs[pair]);
+  const uint32_t secondaryOffset = ReadLE32(&g.maskPairs[pair + 4]);
   const size_t runBytes = g.runMasks.size();
   if (primaryOffset >= runBytes) return coarse;
 

@@ -2,6 +2,7 @@
 #include "framework/bigfileio.h"
 
 #include <algorithm>
+#include <new>
 #include <cstring>
 #include <string>
 
@@ -36,6 +37,14 @@ void Release(ArchiveSlot& slot) {
     if (error != 0) ShowErrorBox(error, false);
   }
   slot = ArchiveSlot{};
+}
+
+// The name after a path's last separator: the name an archive entry has.
+const char* LastComponent(const char* path) {
+  const char* last = path;
+  for (const char* p = path; *p != 0; ++p)
+    if (*p == '\\' || *p == '/' || *p == ':') last = p + 1;
+  return last;
 }
 
 // Looks a name up in the current archive without aborting; the entry's bytes when found.
@@ -81,9 +90,10 @@ void BigFileCloseArchive() {
 
 HANDLE BigFileOpenEntry(PathRecord* record, const char* name) {
   Animate();
+  if (name == nullptr) return nullptr;
   uint8_t* data = nullptr;
   uint32_t size = 0;
-  if (FindInArchive(name, &data, &size)) {
+  if (FindInArchive(record != nullptr ? name : LastComponent(name), &data, &size)) {
     gReadPosition = gEntryStart = data;
     gEntryEnd = data + size;
     gEntrySize = size;
@@ -91,6 +101,11 @@ HANDLE BigFileOpenEntry(PathRecord* record, const char* name) {
     return kArchiveEntryHandle;
   }
   HANDLE h = nullptr;
+  if (record == nullptr) {
+    h = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? nullptr : h;
+  }
   if (FileOpen(record, name, 0, &h) != 0) return nullptr;
   return h;
 }
@@ -139,29 +154,72 @@ void BigFileClose(HANDLE handle) {
   }
 }
 
-void* BigFileLoad(PathRecord* record, const char* name, void* buffer, uint16_t flags, uint32_t* size) {
+bool BigFileReadWhole(PathRecord* record, const char* name, const std::function<void*(uint32_t size)>& place) {
   HANDLE h = BigFileOpenEntry(record, name);
-  if (h == nullptr) {
-    ShowErrorBox(ERR_FILENOTFOUND, false);
-    return nullptr;
-  }
-  uint32_t length = BigFileSize(h);
-  void* data = buffer;
-  if (data == nullptr) {
-    data = MemAlloc(length, flags, "sources\\van\\bigfile.cpp", __LINE__);
-    if (data == nullptr) {
-      BigFileClose(h);
-      return nullptr;
-    }
-  }
-  int error = BigFileRead(h, data, length);
+  if (h == nullptr) return false;
+  // A disk file larger than a 32-bit size cannot be held whole.
+  DWORD high = 0;
+  uint32_t length = h == kArchiveEntryHandle ? gEntrySize : GetFileSize(h, &high);
+  bool ok = high == 0 && (h == kArchiveEntryHandle || length != INVALID_FILE_SIZE);
+  void* data = ok ? place(length) : nullptr;
+  ok = data != nullptr && BigFileRead(h, data, length) == 0;
   BigFileClose(h);
-  if (error != 0) {
-    if (buffer == nullptr) MemFree(data);
+  return ok;
+}
+
+bool BigFileLoadBytes(PathRecord* record, const char* name, std::vector<uint8_t>& out) {
+  out.clear();
+  bool ok = false;
+  try {
+    // Room for one byte more, so that an empty file still has a place to be read into.
+    ok = BigFileReadWhole(record, name, [&out](uint32_t size) -> void* {
+      out.resize(size + size_t{1});
+      return out.data();
+    });
+  } catch (const std::bad_alloc&) {
+    ok = false;
+  }
+  if (ok) out.pop_back();
+  else out.clear();
+  return ok;
+}
+
+MemHandle BigFileLoadToHandle(PathRecord* record, const char* name, uint16_t flags) {
+  MemHandle handle = 0;
+  void* locked = nullptr;
+  bool ok = BigFileReadWhole(record, name, [&](uint32_t size) -> void* {
+    // An empty file is no data: no block is made for it.
+    if (size == 0) return nullptr;
+    handle = MemAllocHandle(size, flags);
+    locked = handle != 0 ? MemLock(handle) : nullptr;
+    return locked;
+  });
+  if (locked != nullptr) MemUnlock(handle);
+  if (!ok && handle != 0) {
+    MemFreeHandle(handle);
+    handle = 0;
+  }
+  return handle;
+}
+
+void* BigFileLoad(PathRecord* record, const char* name, void* buffer, uint16_t flags, uint32_t* size) {
+  uint32_t length = 0;
+  bool found = false;
+  void* allocated = nullptr;
+  bool ok = BigFileReadWhole(record, name, [&](uint32_t bytes) -> void* {
+    found = true;
+    length = bytes;
+    if (buffer != nullptr) return buffer;
+    return allocated = MemAlloc(bytes, flags, "sources\\van\\bigfile.cpp", __LINE__);
+  });
+  if (!ok) {
+    if (allocated != nullptr) MemFree(allocated);
+    // A file that is nowhere is reported; a failed allocation or a short read gives null quietly.
+    if (!found) ShowErrorBox(ERR_FILENOTFOUND, false);
     return nullptr;
   }
   if (size != nullptr) *size = length;
-  return data;
+  return buffer != nullptr ? buffer : allocated;
 }
 
 void* BigFileLoadUnpacked(PathRecord* record, const char* name, void* buffer, uint16_t flags, uint32_t* size) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "framework/memmgr.h"
 #include "framework/paths.h"
@@ -15,7 +17,8 @@ int BigFileOpenArchive(PathRecord* record, const char* name, void* buffer);
 void BigFileCloseArchive();
 const uint8_t* BigFileCurrentArchive();
 
-// kArchiveEntryHandle, a disk handle, or null when neither holds the name.
+// kArchiveEntryHandle, a disk handle, or null when neither holds the name. With a null record `name` is a full
+// path for the stand-in's files ("C:\GAME\DATA\HOLE02.MIS") and the archive is asked for its last component.
 HANDLE BigFileOpenEntry(PathRecord* record, const char* name);
 // 0 when all `count` bytes came, else 28 (a read never passes the end of an archive entry).
 int BigFileRead(HANDLE handle, void* buffer, uint32_t count);
@@ -24,6 +27,15 @@ int BigFileReadLong(HANDLE handle, void* buffer);
 int BigFileSeek(HANDLE handle, int32_t offset, int origin);
 uint32_t BigFileSize(HANDLE handle);
 void BigFileClose(HANDLE handle);
+
+// The game's one whole-file read: the current archive's entry of the name, else the disk file (record and name as
+// for BigFileOpenEntry), read whole into the memory that `place(size)` gives. False when the file is not found,
+// `place` gives null, or a read comes short; nothing is reported.
+bool BigFileReadWhole(PathRecord* record, const char* name, const std::function<void*(uint32_t size)>& place);
+// BigFileReadWhole into a byte vector (empty on failure).
+bool BigFileLoadBytes(PathRecord* record, const char* name, std::vector<uint8_t>& out);
+// BigFileReadWhole into a new movable block of the memory manager; 0 when the file cannot be read or is empty.
+MemHandle BigFileLoadToHandle(PathRecord* record, const char* name, uint16_t flags);
 
 void* BigFileLoad(PathRecord* record, const char* name, void* buffer, uint16_t flags, uint32_t* size);
 void* BigFileLoadUnpacked(PathRecord* record, const char* name, void* buffer, uint16_t flags, uint32_t* size);

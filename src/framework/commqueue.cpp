@@ -4,6 +4,7 @@
 #include <new>
 
 #include "framework/services.h"
+#include "platformlib/byteorder.h"
 
 std::atomic<int32_t> CommState{0};
 HWND CommQueueWindow = nullptr;
@@ -31,7 +32,7 @@ uint32_t Word(const uint8_t* message, uint32_t length, uint32_t offset) {
   // Words past the end of a short message read as 0 rather than past its memory.
   if (offset + 4 > length) return 0;
   const uint8_t* p = message + offset;
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  return ReadLE32(p);
 }
 
 void Debug(const char* format, uint32_t value) {

@@ -5,6 +5,7 @@
 #include "framework/errors.h"
 #include "framework/services.h"
 #include "platformlib/bigfile.h"
+#include "platformlib/byteorder.h"
 #include "platformlib/memclass.h"
 #include "platformlib/shapes.h"
 
@@ -12,7 +13,6 @@ int32_t GfxUnpackAllocations = 0;
 
 namespace {
 
-uint32_t Read24(const uint8_t* p) { return (p[0] << 16) | (p[1] << 8) | p[2]; }
 
 // Bytes of one stored row of an unpacked shape.
 int64_t PixelBytes(const uint8_t* shape) {
@@ -34,7 +34,7 @@ size_t PackedPictureBytes(const uint8_t* shape, size_t rest) {
   if (rest < kShapeHeader + 5) return 0;
   // Blocks that carry their own packed length.
   if (block[1] == PACK_MARK && (block[0] & 1) && (block[0] & 0xFE) != PACK_RUN) {
-    const size_t bytes = kShapeHeader + Read24(block + 2);
+    const size_t bytes = kShapeHeader + ReadBE24(block + 2);
     return bytes <= rest ? bytes : 0;
   }
   const int32_t next = shapenext(shape);

@@ -20,23 +20,7 @@ void ReleaseImagePixels(ObjectImage* image) {
 }
 }  // namespace
 
-MemHandle ReadEntryToHandle(PathRecord* folder, const char* name) {
-  HANDLE file = BigFileOpenEntry(folder, name);
-  if (!file) return 0;
-  const uint32_t size = BigFileSize(file);
-  MemHandle handle = size ? MemAllocHandle(size, 0) : 0;
-  void* data = handle ? MemLock(handle) : nullptr;
-  const bool read = data && BigFileRead(file, data, size) == 0;
-  BigFileClose(file);
-  if (handle) {
-    if (data) MemUnlock(handle);
-    if (!read) {
-      MemFreeHandle(handle);
-      handle = 0;
-    }
-  }
-  return handle;
-}
+MemHandle ReadEntryToHandle(PathRecord* folder, const char* name) { return BigFileLoadToHandle(folder, name, 0); }
 
 ObjectImage* NewObjectImage(int32_t width, int32_t height, int32_t depth) {
   auto* image = new ObjectImage;

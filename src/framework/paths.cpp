@@ -193,16 +193,12 @@ int FileSaveWhole(PathRecord* record, const char* name, const void* data, DWORD 
   if (!FindGameCdDrive(record, nullptr)) return ERR_VOLUMENOTFOUND;
   char path[MAX_PATH];
   if (!PathJoin(record, name, path, sizeof path)) return ERR_FILENOTFOUND;
-  std::string temp = std::string(path) + ".$$$";
-  HANDLE h = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return Win32ErrorToCode(GetLastError());
-  DWORD written = 0;
-  BOOL ok = WriteFile(h, data, size, &written, nullptr) && written == size;
-  DWORD error = ok ? 0 : GetLastError();
-  CloseHandle(h);
-  if (ok && MoveFileExA(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING)) return ERR_NONE;
-  if (ok) error = GetLastError();
-  DeleteFileA(temp.c_str());
+  return FileSaveWholePath(path, data, size);
+}
+
+int FileSaveWholePath(const char* path, const void* data, DWORD size) {
+  DWORD error = winapi::SaveFileWhole(path, data, size);
+  if (error == 0) return ERR_NONE;
   int code = Win32ErrorToCode(error);
   return code == ERR_NONE || code == ERR_UNKNOWN ? ERR_WRITE : code;
 }

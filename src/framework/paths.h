@@ -43,9 +43,12 @@ int FileSize(HANDLE handle, DWORD* out);
 DWORD FileRead(HANDLE handle, void* buffer, DWORD count);
 DWORD FileWrite(HANDLE handle, const void* buffer, DWORD count);
 DWORD FileSeek(HANDLE handle, LONG offset, DWORD origin);
-// Writes a whole file through a temporary file that replaces the target only when everything was written.
-// 0, or the error code of the failure (the old file, if any, is left as it was).
+// The game's one whole-file save: a temporary file beside the target, flushed to the disk and renamed over the
+// target, the folder flushed after, so that a crash at any moment leaves the old content or the new one (never a
+// torn or empty file). 0, or the error code of the failure (the old file, if any, is then as it was).
 int FileSaveWhole(PathRecord* record, const char* name, const void* data, DWORD size);
+// The same for a full Windows path ("C:\GAME\GOLFERS\ANNA.amt").
+int FileSaveWholePath(const char* path, const void* data, DWORD size);
 
 int GetCurrentVolumeLabel(char* label);
 int FindGameCdDrive(PathRecord* record, const char* folder);

@@ -30,30 +30,14 @@ const PreferenceName* FindPreference(int id) {
   return nullptr;
 }
 
-// Reads a disk file whole through the platform's files, so drive letters and case-blind names apply.
+// Reads a file whole through the one loader: the current archive's entry, else the disk file by its Windows path
+// (drive letters and case-blind names apply).
 MemHandle LoadDiskFile(const char* folder, const char* name) {
   if (!name || !*name) return 0;
   std::string path = folder ? folder : "";
   if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
   path += name;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
-  const DWORD size = GetFileSize(file, nullptr);
-  MemHandle handle = 0;
-  if (size != INVALID_FILE_SIZE && size > 0 && size < (256u << 20)) handle = MemAllocHandle(size, 0);
-  bool ok = false;
-  if (handle) {
-    void* bytes = MemLock(handle);
-    DWORD got = 0;
-    ok = bytes && ReadFile(file, bytes, size, &got, nullptr) && got == size;
-    if (bytes) MemUnlock(handle);
-  }
-  CloseHandle(file);
-  if (!ok && handle) {
-    MemFreeHandle(handle);
-    handle = 0;
-  }
-  return handle;
+  return BigFileLoadToHandle(nullptr, path.c_str(), 0);
 }
 
 // Stand-in pointer: a small white arrow with a black edge, its tip at the position.

@@ -56,16 +56,17 @@ void StringToUpperAll(char* s) {
 }
 
 void BufferPut(uint8_t** cursor, const void* data, uint32_t count) {
-  memcpy(*cursor, data, count);
+  if (count != 0) memcpy(*cursor, data, count);
   *cursor += count;
 }
 
 void BufferGet(uint8_t** cursor, void* data, uint32_t count) {
-  memcpy(data, *cursor, count);
+  if (count != 0) memcpy(data, *cursor, count);
   *cursor += count;
 }
 
 int SerializeBlock(int mode, SerialTarget* target, void* data, uint32_t count) {
+  if (target == nullptr) return 0;
   DWORD moved = 0;
   bool memory = mode == SERIAL_PUT || mode == SERIAL_GET;
   if (memory && (target->cursor == nullptr || static_cast<size_t>(target->end - target->cursor) < count)) return 0;
@@ -107,9 +108,11 @@ int FileCopy(const char* destination, const char* source) {
     }
   }
   CloseHandle(in);
+  // On the disk before it takes the destination's name, so a crash never leaves a torn copy behind that name.
+  ok = ok && FlushFileBuffers(out);
   CloseHandle(out);
   // The rename refuses a destination that appeared meanwhile, as creating a new file would.
-  if (ok && MoveFileA(temp.c_str(), destination)) return 1;
+  if (ok && MoveFileExA(temp.c_str(), destination, MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) return 1;
   DeleteFileA(temp.c_str());
   return 0;
 }

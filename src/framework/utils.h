@@ -33,6 +33,8 @@ struct SerialTarget {
     auto* p = static_cast<uint8_t*>(data);
     return SerialTarget{nullptr, p, p + size};
   }
+  // For reading only (SERIAL_GET never writes through the cursor).
+  static SerialTarget OverMemory(const void* data, size_t size) { return OverMemory(const_cast<void*>(data), size); }
 };
 // 1 when the whole count moved, else 0 (also for unknown modes).
 int SerializeBlock(int mode, SerialTarget* target, void* data, uint32_t count);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "course/vector3.h"
+#include "framework/paths.h"
 #include "golf/player.h"
 
 enum GameMode : uint16_t {
@@ -124,10 +125,10 @@ class TGame {
 
   // The saved game: SaveToStream writes the format word (26) and the mode, then the state; LoadFromStream
   // reads the state that follows them into this game, which is left as it was when the data is damaged.
-  virtual bool SaveToStream(golf_svc::SerialStream* stream) const;
-  virtual bool LoadFromStream(golf_svc::SerialStream* stream);
-  bool SaveToFile(std::FILE* f) const;
-  bool LoadFromFile(std::FILE* f);
+  virtual bool SaveToStream(SerialTarget* stream) const;
+  virtual bool LoadFromStream(SerialTarget* stream);
+  bool SaveToFile(HANDLE f) const;
+  bool LoadFromFile(HANDLE f);
 
   // The round (golfmsg.cpp, gameflow.cpp). HandleMessage takes the golf message (0x700, id, argument) and
   // the timer message (0x113, timer id).
@@ -242,8 +243,8 @@ class TShootoutGame : public TGame {
   bool CountsStrokes() const override { return !shootoffRunning; }
   // After the common game: the shoot-off state (running, counter, first-hole word, last eliminated slot,
   // the spot and each golfer's shoot-off shot played).
-  bool SaveToStream(golf_svc::SerialStream* stream) const override;
-  bool LoadFromStream(golf_svc::SerialStream* stream) override;
+  bool SaveToStream(SerialTarget* stream) const override;
+  bool LoadFromStream(SerialTarget* stream) override;
   // Picks a spot near the pin (terrain queries) for a shoot-off.
   Vector3 ChooseShootoffSpot();
   void PlaceShootoffGolfers(const Vector3& spot);
@@ -282,7 +283,14 @@ int CreateGame(int mode);
 // Reads a saved game from a stream: checks the format word, creates the game of the stored mode and lets it
 // read its state. 0 loaded; 5 an older or unknown format; 2 damaged data (the current game is then
 // unchanged) or no memory.
-int LoadGameFromStream(golf_svc::SerialStream* stream);
+int LoadGameFromStream(SerialTarget* stream);
+// The saved-game file ("LastGame.dat" in the game's folder), read through the framework's one whole-file loader:
+// 0 when loaded (the stored game replaces the current one), 5 when its format is older, 7 when it cannot be
+// read, 2 when it is damaged (the current game stays).
+int LoadGameFile(PathRecord* folder, const char* name);
+// Writes the current game whole through the framework's one whole-file save; 0, or the framework's error code
+// (the old file is then as it was). A crash during the save leaves the old file or the new one.
+int SaveGameFile(PathRecord* folder, const char* name);
 
 // A complete game object of the mode that is not yet current (null for mode 5, numbers outside the
 // table, or when memory runs out), and the step that makes one current, deleting the old.

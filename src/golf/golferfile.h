@@ -3,7 +3,8 @@
 
 #include "golf/playerinfo.h"
 
-// Golfer files: one record per file, "<name>.amt" in the golfer folder.
+// Golfer files: one record per file, "<name>.amt" in the golfer folder (a Windows path such as "C:\GAME\GOLFERS",
+// read through the framework's one whole-file loader and written through its one whole-file save).
 
 constexpr int kGolferFileOk = 0;
 constexpr int kGolferFileCannotOpen = 2;
@@ -15,7 +16,7 @@ constexpr int kGolferFileDamaged = 5;
 std::string GolferFilePath(const std::string& folder, const char* name);
 
 int LoadGolferFile(const std::string& folder, const char* name, playerInfo_s& record);
-// Writes the whole record in the tagged form through a temporary file.
+// Writes the whole record in the tagged form; a crash during the save leaves the old file or the new one.
 int SaveGolferFile(const std::string& folder, playerInfo_s& record);
 // Rewrites the later tags of an existing golfer file; refuses a file not in the tagged form.
 int UpdateGolferFile(const std::string& folder, playerInfo_s& record);

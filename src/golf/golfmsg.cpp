@@ -11,6 +11,7 @@
 #include "golf/game.h"
 #include "golf/gameflow.h"
 #include "framework/services.h"
+#include "platformlib/byteorder.h"
 
 HandshakeSettings GolfHandshake;
 GolfHandlerState GolfState;
@@ -173,7 +174,7 @@ class BodyReader {
   }
   uint32_t u32() {
     if (left_ < 4) return fail();
-    const uint32_t v = p_[0] | (p_[1] << 8) | (p_[2] << 16) | (static_cast<uint32_t>(p_[3]) << 24);
+    const uint32_t v = ReadLE32(p_);
     p_ += 4;
     left_ -= 4;
     return v;

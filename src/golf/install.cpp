@@ -26,6 +26,20 @@ class GolfGame : public GameProvider {
     return GolfArgumentFromPeer(id, sender, body, bytes);
   }
   void ReleasePeerArgument(intptr_t argument) override { GolfBlockFree(reinterpret_cast<void*>(argument)); }
+  // The saved game is read and written whole through the framework's file layer.
+  int LoadGameFile(PathRecord* root, const char* name) override { return ::LoadGameFile(root, name); }
+  void EndRoundAndSave(PathRecord* root) override {
+    TGame* game = CurrentGame();
+    if (game == nullptr || root == nullptr) return;
+    game->roundRunning = 0;
+    char players[MAX_PATH];
+    if (PathJoin(root, "Players", players, sizeof players)) game->players->SaveGolferFiles(players);
+    written_ = ::SaveGameFile(root, "LastGame.dat") == 0;
+  }
+  bool GameFileWritten() override { return written_; }
+
+ private:
+  bool written_ = false;
 };
 
 GolfGame gGame;

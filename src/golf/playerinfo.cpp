@@ -1,16 +1,15 @@
 #include "golf/playerinfo.h"
+#include "platformlib/byteorder.h"
 
 #include <cstring>
 #include <new>
 
-using golf_svc::SerialStream;
-using golf_svc::SerializeBlock;
 
 playerInfo_s* ActiveGolferRecord = nullptr;
 
 namespace {
 
-bool isReadMode(int mode) { return mode == golf_svc::kReadFile || mode == golf_svc::kReadMemory; }
+bool isReadMode(int mode) { return mode == SERIAL_READFILE || mode == SERIAL_GET; }
 
 using Mover = golf_svc::FieldMover;
 
@@ -71,7 +70,7 @@ playerInfo_s::ScoreTable* playerInfo_s::scoreTable() {
   return scores.get();
 }
 
-bool playerInfo_s::transferFixed(int mode, SerialStream* s) {
+bool playerInfo_s::transferFixed(int mode, SerialTarget* s) {
   Mover m(mode, s);
   const bool reading = m.reading();
   StatTable zeroStats{};
@@ -172,7 +171,7 @@ void moveTag(playerInfo_s& r, Mover& m, int tag, playerInfo_s::StatTable* st, pl
 
 }  // namespace
 
-bool playerInfo_s::writeTagged(int modeA, int modeB, SerialStream* s) {
+bool playerInfo_s::writeTagged(int modeA, int modeB, SerialTarget* s) {
   StatTable zeroStats{};
   ScoreTable zeroScores{};
   StatTable* st = statistics ? statistics.get() : &zeroStats;
@@ -192,7 +191,7 @@ bool playerInfo_s::writeTagged(int modeA, int modeB, SerialStream* s) {
   return b.ok();
 }
 
-bool playerInfo_s::readTagged(int mode, SerialStream* s, bool* ended) {
+bool playerInfo_s::readTagged(int mode, SerialTarget* s, bool* ended) {
   const uint8_t clubBefore = currentClub;
   Mover m(mode, s);
   while (true) {
@@ -226,7 +225,7 @@ bool playerInfo_s::readTagged(int mode, SerialStream* s, bool* ended) {
   return true;
 }
 
-bool playerInfo_s::Transfer(int modeA, int modeB, SerialStream* stream, bool* ended) {
+bool playerInfo_s::Transfer(int modeA, int modeB, SerialTarget* stream, bool* ended) {
   if (ended) *ended = false;
   Mover head(modeA, stream);
   head.u32(flags);
@@ -236,25 +235,25 @@ bool playerInfo_s::Transfer(int modeA, int modeB, SerialStream* stream, bool* en
   return writeTagged(modeA, modeB, stream);
 }
 
-bool playerInfo_s::LoadFromFile(std::FILE* f) {
+bool playerInfo_s::LoadFromFile(HANDLE f) {
   Reset();
-  SerialStream s = SerialStream::OverFile(f);
-  return Transfer(golf_svc::kReadFile, golf_svc::kReadFile, &s);
+  SerialTarget s = SerialTarget::OverFile(f);
+  return Transfer(SERIAL_READFILE, SERIAL_READFILE, &s);
 }
 
-bool playerInfo_s::SaveToFile(std::FILE* f) {
+bool playerInfo_s::SaveToFile(HANDLE f) {
   flags |= kGolferTaggedForm;
-  SerialStream s = SerialStream::OverFile(f);
-  return Transfer(golf_svc::kWriteFile, golf_svc::kWriteFile, &s);
+  SerialTarget s = SerialTarget::OverFile(f);
+  return Transfer(SERIAL_WRITEFILE, SERIAL_WRITEFILE, &s);
 }
 
-bool playerInfo_s::WriteToStream(SerialStream* stream) {
-  return Transfer(golf_svc::kWriteMemory, golf_svc::kWriteMemory, stream);
+bool playerInfo_s::WriteToStream(SerialTarget* stream) {
+  return Transfer(SERIAL_PUT, SERIAL_PUT, stream);
 }
 
-bool playerInfo_s::ReadFromStream(SerialStream* stream) {
+bool playerInfo_s::ReadFromStream(SerialTarget* stream) {
   Reset();
-  return Transfer(golf_svc::kReadMemory, golf_svc::kReadMemory, stream);
+  return Transfer(SERIAL_GET, SERIAL_GET, stream);
 }
 
 namespace {
@@ -407,13 +406,12 @@ int PrevClubInBag(const playerInfo_s* record, int club) {
 
 bool HasTaggedLead(const uint8_t* data, size_t size) {
   if (size < kTaggedLeadBytes) return false;
-  const uint32_t flags = static_cast<uint32_t>(data[0]) | (static_cast<uint32_t>(data[1]) << 8) |
-                         (static_cast<uint32_t>(data[2]) << 16) | (static_cast<uint32_t>(data[3]) << 24);
+  const uint32_t flags = ReadLE32(data);
   if (!(flags & kGolferTaggedForm)) return false;
   size_t at = 4;
   for (int tag = 0; tag <= kLastLeadingTag; ++tag) {
-    const uint16_t t = static_cast<uint16_t>(data[at] | (data[at + 1] << 8));
-    const uint16_t n = static_cast<uint16_t>(data[at + 2] | (data[at + 3] << 8));
+    const uint16_t t = ReadLE16(data + at);
+    const uint16_t n = ReadLE16(data + at + 2);
     if (t != tag || n != kTagBytes[tag]) return false;
     at += 4u + n;
   }

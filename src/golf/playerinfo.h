@@ -102,11 +102,11 @@ struct playerInfo_s : playerInfoFields {
 
   // Moves the record through the stream: modeA for the flag word and the leading tags, modeB for the rest.
   // A tagged read that meets the end of the stream stops there; `ended` tells whether the end tag was read.
-  bool Transfer(int modeA, int modeB, golf_svc::SerialStream* stream, bool* ended = nullptr);
-  bool LoadFromFile(std::FILE* f);   // reset, then read
-  bool SaveToFile(std::FILE* f);     // always the tagged form
-  bool WriteToStream(golf_svc::SerialStream* stream);
-  bool ReadFromStream(golf_svc::SerialStream* stream);  // reset, then read
+  bool Transfer(int modeA, int modeB, SerialTarget* stream, bool* ended = nullptr);
+  bool LoadFromFile(HANDLE f);   // reset, then read
+  bool SaveToFile(HANDLE f);     // always the tagged form
+  bool WriteToStream(SerialTarget* stream);
+  bool ReadFromStream(SerialTarget* stream);  // reset, then read
 
   // Score table of (round, hole); results kRecordOk, kRecordNoMemory or kRecordNoTable (bad index).
   int GetHoleScore(int round, int hole, uint32_t* strokes, uint32_t* putts);
@@ -134,9 +134,9 @@ struct playerInfo_s : playerInfoFields {
   void SetLevel(int newLevel);
 
  private:
-  bool transferFixed(int mode, golf_svc::SerialStream* s);
-  bool writeTagged(int modeA, int modeB, golf_svc::SerialStream* s);
-  bool readTagged(int mode, golf_svc::SerialStream* s, bool* ended);
+  bool transferFixed(int mode, SerialTarget* s);
+  bool writeTagged(int modeA, int modeB, SerialTarget* s);
+  bool readTagged(int mode, SerialTarget* s, bool* ended);
   StatTable* statTable();
   ScoreTable* scoreTable();
 };

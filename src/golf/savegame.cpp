@@ -2,10 +2,13 @@
 #include <algorithm>
 #include <iterator>
 #include <new>
+#include <vector>
 
+#include "framework/bigfileio.h"
+#include "framework/errors.h"
+#include "framework/paths.h"
 #include "golf/game.h"
 
-using golf_svc::SerialStream;
 
 namespace {
 
@@ -51,8 +54,8 @@ void moveScalars(Io& io, Scalars& v) {
 
 }  // namespace
 
-bool TGame::SaveToStream(SerialStream* stream) const {
-  const int mode = stream->file ? golf_svc::kWriteFile : golf_svc::kWriteMemory;
+bool TGame::SaveToStream(SerialTarget* stream) const {
+  const int mode = stream->file ? SERIAL_WRITEFILE : SERIAL_PUT;
   Io io(mode, stream);
   uint32_t format = stateFormat;
   uint16_t m = this->mode;
@@ -81,8 +84,8 @@ bool TGame::SaveToStream(SerialStream* stream) const {
   return io.ok();
 }
 
-bool TGame::LoadFromStream(SerialStream* stream) {
-  const int mode = stream->file ? golf_svc::kReadFile : golf_svc::kReadMemory;
+bool TGame::LoadFromStream(SerialTarget* stream) {
+  const int mode = stream->file ? SERIAL_READFILE : SERIAL_GET;
   Io io(mode, stream);
   GameStateBlock block;
   moveState(io, block);
@@ -132,18 +135,18 @@ bool TGame::LoadFromStream(SerialStream* stream) {
   return true;
 }
 
-bool TGame::SaveToFile(std::FILE* f) const {
-  SerialStream s = SerialStream::OverFile(f);
+bool TGame::SaveToFile(HANDLE f) const {
+  SerialTarget s = SerialTarget::OverFile(f);
   return f && SaveToStream(&s);
 }
 
-bool TGame::LoadFromFile(std::FILE* f) {
-  SerialStream s = SerialStream::OverFile(f);
+bool TGame::LoadFromFile(HANDLE f) {
+  SerialTarget s = SerialTarget::OverFile(f);
   return f && LoadFromStream(&s);
 }
 
-int LoadGameFromStream(SerialStream* stream) {
-  const int mode = stream->file ? golf_svc::kReadFile : golf_svc::kReadMemory;
+int LoadGameFromStream(SerialTarget* stream) {
+  const int mode = stream->file ? SERIAL_READFILE : SERIAL_GET;
   Io io(mode, stream);
   uint32_t format = 0;
   uint16_t gameMode = 0;
@@ -156,4 +159,31 @@ int LoadGameFromStream(SerialStream* stream) {
   if (!game || !game->LoadFromStream(stream)) return 2;
   ReplaceCurrentGame(std::move(game));
   return 0;
+}
+
+int LoadGameFile(PathRecord* folder, const char* name) {
+  std::vector<uint8_t> bytes;
+  if (folder == nullptr || !BigFileLoadBytes(folder, name, bytes)) return ERR_FILENOTFOUND;
+  SerialTarget s = SerialTarget::OverMemory(bytes.data(), bytes.size());
+  return LoadGameFromStream(&s);
+}
+
+int SaveGameFile(PathRecord* folder, const char* name) {
+  TGame* game = CurrentGame();
+  if (folder == nullptr || game == nullptr) return ERR_UNKNOWN;
+  // The stored size follows the golfers' records; the buffer grows until the whole game fits.
+  std::vector<uint8_t> bytes;
+  for (size_t room = 16384; room <= (size_t{1} << 24); room *= 2) {
+    try {
+      bytes.assign(room, 0);
+    } catch (const std::bad_alloc&) {
+      return ERR_MEMORYFULL;
+    }
+    SerialTarget s = SerialTarget::OverMemory(bytes.data(), bytes.size());
+    if (game->SaveToStream(&s)) {
+      bytes.resize(static_cast<size_t>(s.cursor - bytes.data()));
+      return FileSaveWhole(folder, name, bytes.data(), static_cast<DWORD>(bytes.size()));
+    }
+  }
+  return ERR_WRITE;
 }

@@ -381,7 +381,7 @@ struct ShootoffFields {
   uint8_t done[4] = {};
 };
 
-bool moveShootoff(int mode, golf_svc::SerialStream* stream, ShootoffFields& f) {
+bool moveShootoff(int mode, SerialTarget* stream, ShootoffFields& f) {
   golf_svc::FieldMover io(mode, stream);
   io.u32(f.running);
   io.u16(f.counter);
@@ -394,7 +394,7 @@ bool moveShootoff(int mode, golf_svc::SerialStream* stream, ShootoffFields& f) {
 
 }  // namespace
 
-bool TShootoutGame::SaveToStream(golf_svc::SerialStream* stream) const {
+bool TShootoutGame::SaveToStream(SerialTarget* stream) const {
   if (!TGame::SaveToStream(stream)) return false;
   ShootoffFields f;
   f.running = shootoffRunning;
@@ -405,13 +405,13 @@ bool TShootoutGame::SaveToStream(golf_svc::SerialStream* stream) const {
   f.spot[1] = shootoffSpot.y;
   f.spot[2] = shootoffSpot.z;
   for (int s = 0; s < TPlayerList::kSlots; ++s) f.done[s] = players->GetPlayer(s)->shootoffDone ? 1 : 0;
-  return moveShootoff(stream->file ? golf_svc::kWriteFile : golf_svc::kWriteMemory, stream, f);
+  return moveShootoff(stream->file ? SERIAL_WRITEFILE : SERIAL_PUT, stream, f);
 }
 
-bool TShootoutGame::LoadFromStream(golf_svc::SerialStream* stream) {
+bool TShootoutGame::LoadFromStream(SerialTarget* stream) {
   if (!TGame::LoadFromStream(stream)) return false;
   ShootoffFields f;
-  if (!moveShootoff(stream->file ? golf_svc::kReadFile : golf_svc::kReadMemory, stream, f)) return false;
+  if (!moveShootoff(stream->file ? SERIAL_READFILE : SERIAL_GET, stream, f)) return false;
   if (f.running > 1 || f.counter > TPlayerList::kSlots || f.lastEliminated > TPlayerList::kSlots) return false;
   for (float c : f.spot)
     if (!std::isfinite(c)) return false;

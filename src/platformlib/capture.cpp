@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "platformlib/filehandle.h"
+#include "platformlib/byteorder.h"
 #include "platformlib/memclass.h"
 #include "platformlib/pixels.h"
 #include "platformlib/windowdesc.h"
@@ -14,10 +14,6 @@ namespace {
 
 int storeddepth(int depth) { return (depth + 7) / 8 * 8; }
 
-void put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
 
 }  // namespace
 
@@ -44,12 +40,12 @@ void captureimage(uint8_t* buffer) {
   std::memset(buffer, 0, 18);
   buffer[1] = depth == 8 ? 1 : 0;
   buffer[2] = depth == 8 ? 1 : 2;
-  put16(buffer + 5, depth == 8 ? 256 : 0);
+  WriteLE16(buffer + 5, depth == 8 ? 256 : 0);
   buffer[7] = depth == 8 ? 24 : 0;
-  put16(buffer + 8, static_cast<uint32_t>(w.minx));
-  put16(buffer + 10, static_cast<uint32_t>(w.height - w.maxy));
-  put16(buffer + 12, static_cast<uint32_t>(width));
-  put16(buffer + 14, static_cast<uint32_t>(height));
+  WriteLE16(buffer + 8, static_cast<uint32_t>(w.minx));
+  WriteLE16(buffer + 10, static_cast<uint32_t>(w.height - w.maxy));
+  WriteLE16(buffer + 12, static_cast<uint32_t>(width));
+  WriteLE16(buffer + 14, static_cast<uint32_t>(height));
   buffer[16] = static_cast<uint8_t>(depth);
   buffer[17] = 0x20;
   uint8_t* pixels = buffer + 18;
@@ -65,36 +61,24 @@ void captureimage(uint8_t* buffer) {
   if (w.depth == 16)
     for (int64_t i = 0; i < static_cast<int64_t>(width) * height; ++i) {
       uint8_t* p = pixels + 2 * i;
-      const uint32_t v = p[0] | (p[1] << 8);
-      put16(p, ((v & 0xFFC0) >> 1) | (v & 0x1F));
+      const uint32_t v = ReadLE16(p);
+      WriteLE16(p, ((v & 0xFFC0) >> 1) | (v & 0x1F));
     }
 }
 
 int32_t savefileadr(const char* name, const void* address, int32_t count) {
-  const std::string temporary = std::string(name) + "~";
-  FileHandle handle = 0;
-  uint32_t word = 0;
-  int32_t size = 0;
-  if (!openhandlew(temporary.c_str(), &handle, &word, &size)) {
+  const uint32_t size = static_cast<uint32_t>(count > 0 ? count : 0);
+  const DWORD error = winapi::SaveFileWhole(name, address, size);
+  if (error != 0) {
     if (abortonerror) {
       ABORTCONTEXT("cmn\\savefile.c", "savefileadr");
-      abortmessage("savefileadr - OPEN FAILED FOR FILE '%s'\n", name);
+      const bool writing = error == ERROR_DISK_FULL || error == ERROR_WRITE_FAULT;
+      abortmessage(writing ? "savefileadr - WRITE FAILED FOR FILE '%s'\n" : "savefileadr - OPEN FAILED FOR FILE '%s'\n",
+                   name);
     }
     return 0;
   }
-  const uint32_t written = count > 0 ? writehandle(handle, address, static_cast<uint32_t>(count)) : 0;
-  libclosehandle(handle);
-  // A short write is a failure too: the target is left as it was.
-  if (written != static_cast<uint32_t>(count > 0 ? count : 0) ||
-      !MoveFileExA(temporary.c_str(), name, MOVEFILE_REPLACE_EXISTING)) {
-    DeleteFileA(temporary.c_str());
-    if (abortonerror) {
-      ABORTCONTEXT("cmn\\savefile.c", "savefileadr");
-      abortmessage("savefileadr - WRITE FAILED FOR FILE '%s'\n", name);
-    }
-    return 0;
-  }
-  return static_cast<int32_t>(written);
+  return static_cast<int32_t>(size);
 }
 
 int32_t trysavefileadr(const char* name, const void* address, int32_t count) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platformlib/byteorder.h"
 #include "platformlib/videoout.h"
 #include "platformlib/windowdesc.h"
 
@@ -460,21 +461,18 @@ void blithook(const uint8_t* frame, int32_t x, int32_t y, int32_t width, int32_t
 
 void moviesetblithook() { blitvideoframehook = blithook; }
 
-namespace {
-uint32_t readle32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
-}  // namespace
 
 int movieparseheader(const uint8_t* data, size_t bytes, MovieHeader* header) {
   if (!data || !header || bytes < 16) return -1;
-  const int32_t width = static_cast<int32_t>(readle32(data)), height = static_cast<int32_t>(readle32(data + 4));
+  const int32_t width = static_cast<int32_t>(ReadLE32(data)), height = static_cast<int32_t>(ReadLE32(data + 4));
   if (width <= 0 || height <= 0 || width % 16 || height % 16 || width > 4096 || height > 4096) return -1;
-  *header = {width, height, readle32(data + 8), readle32(data + 12)};
+  *header = {width, height, ReadLE32(data + 8), ReadLE32(data + 12)};
   return 0;
 }
 
 int moviedecodeframe(const uint8_t* data, size_t bytes, PixelPair* frame, int32_t width, int32_t height) {
   if (!data || bytes < 4 || width <= 0 || height <= 0 || width % 16 || height % 16) return -1;
-  const uint32_t quality = readle32(data);
+  const uint32_t quality = ReadLE32(data);
   if (quality > 255) return -1;
   dctsetquality(static_cast<int32_t>(quality));
   // Every block holds at most 65 words; one end word follows the last.

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include "platformlib/byteorder.h"
 
 #include "platformlib/pixels.h"
 
@@ -14,17 +15,10 @@ struct WindowDesc;
 constexpr int kShapeHeader = 16;
 constexpr uint8_t kShapePacked = 0x80;
 
-inline uint16_t shaperead16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t shaperead32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-inline void shapewrite16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void shapewrite32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
+inline uint16_t shaperead16(const uint8_t* p) { return ReadLE16(p); }
+inline uint32_t shaperead32(const uint8_t* p) { return ReadLE32(p); }
+inline void shapewrite16(uint8_t* p, uint32_t v) { WriteLE16(p, v); }
+inline void shapewrite32(uint8_t* p, uint32_t v) { WriteLE32(p, v); }
 inline int32_t shapewidth(const uint8_t* s) { return shaperead16(s + 4); }
 inline int32_t shapeheight(const uint8_t* s) { return shaperead16(s + 6); }
 inline int32_t shapecentrex(const uint8_t* s) { return static_cast<int16_t>(shaperead16(s + 8)); }

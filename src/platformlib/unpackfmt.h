@@ -3,14 +3,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include "platformlib/byteorder.h"
 
 namespace unpackfmt {
 
-inline uint32_t be16(const uint8_t* p) { return (uint32_t{p[0]} << 8) | p[1]; }
-inline uint32_t be24(const uint8_t* p) { return (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2]; }
-inline uint32_t be32(const uint8_t* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
+inline uint32_t be16(const uint8_t* p) { return ReadBE16(p); }
+inline uint32_t be24(const uint8_t* p) { return ReadBE24(p); }
+inline uint32_t be32(const uint8_t* p) { return ReadBE32(p); }
 
 struct PackHeader {
   uint8_t code;     // the code proper (bit 0 cleared)

@@ -1,16 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
 
 #include "course/holedata.h"
-#include "course/services.h"
 #include "course/terrain.h"
+#include "datapack/datapack.h"
+#include "framework/bigfileio.h"
 #include "framework/services.h"
 #include "holewriter.h"
+#include "winapi_files/drive_fixture.h"
 
 namespace {
 
@@ -26,9 +30,9 @@ struct FakeGame : HoleLoadGame {
   bool ShowsCrowdAndScenery() const override { return crowd; }
 };
 
-std::string g_archiveDuringLoad;
+const uint8_t* g_archiveDuringLoad = nullptr;
 int recordArchive() {
-  g_archiveDuringLoad = course_svc::CurrentArchive();
+  g_archiveDuringLoad = BigFileCurrentArchive();
   return 0;
 }
 
@@ -42,16 +46,33 @@ class NoticeFrontEnd : public FrontEndProvider {
   }
 };
 
-class HoleDataTest : public ::testing::Test {
+// An archive of the given entries, written to a host file.
+void WriteArchive(const std::string& hostPath, const std::vector<datapack::BigEntry>& entries) {
+  const datapack::Bytes big = datapack::writebigfile(2, entries);
+  std::ofstream(hostPath, std::ios::binary).write(reinterpret_cast<const char*>(big.data()),
+                                                  static_cast<std::streamsize>(big.size()));
+}
+
+// The hole's files as archive entries named base + extension.
+std::vector<datapack::BigEntry> HoleEntries(const holewriter::HoleDescription& h, const std::string& name) {
+  std::vector<datapack::BigEntry> entries;
+  for (const holewriter::HoleFile& f : holewriter::EncodeHole(h)) entries.push_back({name + f.extension, f.bytes});
+  return entries;
+}
+
+// Hole files live on drive C: `base` is the name the game uses, `host` where the files are.
+class HoleDataTest : public DriveTest {
  protected:
   NoticeFrontEnd frontEnd;
 
   void SetUp() override {
-    dir = testing::TempDir() + "/hole_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::filesystem::remove_all(dir);
+    DriveTest::SetUp();
+    dir = root_ + "/c/Course";
     std::filesystem::create_directories(dir);
-    base = dir + "/HOLE02";
-    std::ofstream(base + ".viv").put('\0');
+    host = dir + "/HOLE02";
+    base = "C:\\Course\\HOLE02";
+    // The hole's own archive is there but holds none of its files: they come from the folder.
+    WriteArchive(host + ".viv", {{"README.TXT", {'h', 'i'}}});
     SetHoleLoadGame(&game);
     HoleObjectTable().clear();
     Services providers;
@@ -68,9 +89,11 @@ class HoleDataTest : public ::testing::Test {
     SetTerrainPreprocessSteps(nullptr, nullptr);
     HoleObjectTable().clear();
     FreeHoleTerrain();
+    while (BigFileCurrentArchive() != nullptr) BigFileCloseArchive();
+    DriveTest::TearDown();
   }
   int load(const HoleDescription& h) {
-    EXPECT_TRUE(holewriter::WriteHole(h, base));
+    EXPECT_TRUE(holewriter::WriteHole(h, host));
     return LoadHoleData(base + ".hnf");
   }
   void defineObject(uint8_t code, uint8_t footprint) {
@@ -80,7 +103,7 @@ class HoleDataTest : public ::testing::Test {
   uint8_t code(uint32_t c, uint32_t r) { return TerrainCell(static_cast<size_t>(r) * CurrentTerrain().width + c)[3]; }
 
   FakeGame game;
-  std::string dir, base;
+  std::string dir, host, base;
 };
 
 TEST_F(HoleDataTest, LoadsAHoleIntoTheGrid) {
@@ -102,15 +125,15 @@ TEST_F(HoleDataTest, LoadsAHoleIntoTheGrid) {
 
 TEST_F(HoleDataTest, ResultCodes) {
   EXPECT_EQ(LoadHoleData(base), kHoleNoExtension);
-  EXPECT_EQ(LoadHoleData(dir + "/x.d/HOLE02"), kHoleNoExtension);
+  EXPECT_EQ(LoadHoleData("C:\\Course\\x.d\\HOLE02"), kHoleNoExtension);
   HoleDescription h = holewriter::FlatHole(16, 16);
-  ASSERT_TRUE(holewriter::WriteHole(h, base));
-  std::ofstream(base + ".MIS", std::ios::binary | std::ios::in | std::ios::out).write("VEX96 HOLE V2.0 ", 16);
+  ASSERT_TRUE(holewriter::WriteHole(h, host));
+  std::ofstream(host + ".MIS", std::ios::binary | std::ios::in | std::ios::out).write("VEX96 HOLE V2.0 ", 16);
   EXPECT_EQ(LoadHoleData(base + ".hnf"), kHoleBadMagic);
   for (const char* ext : {".MIS", ".QZH", ".QF1", ".QF2", ".QF4", ".QF8", ".QMD", ".QMT", ".QMB", ".QM2"}) {
-    ASSERT_TRUE(holewriter::WriteHole(h, base));
+    ASSERT_TRUE(holewriter::WriteHole(h, host));
     ASSERT_EQ(LoadHoleData(base + ".hnf"), kHoleOk);
-    std::filesystem::remove(base + ext);
+    std::filesystem::remove(host + ext);
     EXPECT_EQ(LoadHoleData(base + ".hnf"), kHoleFileError) << ext;
   }
 }
@@ -124,34 +147,93 @@ TEST_F(HoleDataTest, DamagedFilesAreRefused) {
       {"short cells", 8, 8, ".QF1", 100},         {"short level", 8, 8, ".QF4", 4},
   };
   for (const Case& c : cases) {
-    ASSERT_TRUE(holewriter::WriteHole(holewriter::FlatHole(8, 8), base));
+    ASSERT_TRUE(holewriter::WriteHole(holewriter::FlatHole(8, 8), host));
     // The header's size is patched: the other files stay those of an 8 x 8 hole.
     const uint8_t size[8] = {uint8_t(c.width), uint8_t(c.width >> 8), 0, 0, uint8_t(c.depth), uint8_t(c.depth >> 8), 0, 0};
-    std::fstream mis(base + ".MIS", std::ios::binary | std::ios::in | std::ios::out);
+    std::fstream mis(host + ".MIS", std::ios::binary | std::ios::in | std::ios::out);
     mis.seekp(16);
     mis.write(reinterpret_cast<const char*>(size), sizeof size);
     mis.close();
-    if (c.shorten) std::filesystem::resize_file(base + c.shorten, c.keep);
+    if (c.shorten) std::filesystem::resize_file(host + c.shorten, c.keep);
     EXPECT_EQ(LoadHoleData(base + ".hnf"), kHoleFileError) << c.what;
   }
 }
 
 TEST_F(HoleDataTest, EveryWayOutRestoresThePreviousArchive) {
-  const std::string previous = dir + "/COURSE.viv";
-  std::ofstream(previous).put('\0');
-  ASSERT_TRUE(course_svc::OpenArchive(previous));
+  WriteArchive(dir + "/COURSE.viv", {{"COURSE.DAT", {1, 2, 3}}});
+  ASSERT_EQ(BigFileOpenArchive(nullptr, "C:\\Course\\COURSE.viv", nullptr), 0);
+  const uint8_t* previous = BigFileCurrentArchive();
   SetTerrainPreprocessSteps(recordArchive, nullptr);
   HoleDescription h = holewriter::FlatHole(8, 8);
   ASSERT_EQ(load(h), kHoleOk);
-  EXPECT_EQ(g_archiveDuringLoad, base + ".viv");
-  EXPECT_EQ(course_svc::CurrentArchive(), previous);
+  EXPECT_NE(g_archiveDuringLoad, nullptr);
+  EXPECT_NE(g_archiveDuringLoad, previous);
+  EXPECT_EQ(BigFileCurrentArchive(), previous);
   for (const char* ext : {".MIS", ".QF2", ".QM2"}) {
-    ASSERT_TRUE(holewriter::WriteHole(h, base));
-    std::filesystem::remove(base + ext);
+    ASSERT_TRUE(holewriter::WriteHole(h, host));
+    std::filesystem::remove(host + ext);
     EXPECT_EQ(LoadHoleData(base + ".hnf"), kHoleFileError);
-    EXPECT_EQ(course_svc::CurrentArchive(), previous) << ext;
+    EXPECT_EQ(BigFileCurrentArchive(), previous) << ext;
   }
-  course_svc::CloseArchive();
+  // Without an archive of its own the hole is read loose, and the course's archive stays current throughout.
+  std::filesystem::remove(host + ".viv");
+  ASSERT_TRUE(holewriter::WriteHole(h, host));
+  ASSERT_EQ(LoadHoleData(base + ".hnf"), kHoleOk);
+  EXPECT_EQ(g_archiveDuringLoad, previous);
+  EXPECT_EQ(BigFileCurrentArchive(), previous);
+  BigFileCloseArchive();
+}
+
+// The program names hole files by their Windows paths; the files may be packed in the hole's archive, in the
+// course's archive made current around the load, or lie loose in a folder whose names differ in letter case.
+TEST_F(HoleDataTest, LoadsFromArchivesAndFromMixedCaseFolders) {
+  HoleDescription h = holewriter::FlatHole(12, 10);
+  h.heights[h.index(3, 4)] = 1.5f;
+  h.surfaces[h.index(5, 6)] = 0x60;
+  const auto expectHole = [&](const char* where) {
+    EXPECT_EQ(CurrentTerrain().width, 12u) << where;
+    Vector3 p;
+    EXPECT_FLOAT_EQ(GridPointToWorld(3, 4, &p)->z, 1.5f) << where;
+    EXPECT_EQ(GetGridCellSurface(5, 6), 0x60) << where;
+  };
+  struct Case {
+    const char* where;
+    std::function<void()> place;  // puts the hole's files somewhere
+    const char* name;             // what the game asks for
+    bool courseArchive;           // the course's archive is current around the load
+  };
+  const Case cases[] = {
+      {"the hole's archive", [&] { WriteArchive(dir + "/HOLE07.viv", HoleEntries(h, "HOLE07")); },
+       "C:\\Course\\HOLE07.hnf", false},
+      {"the course's archive", [&] { WriteArchive(dir + "/COURSE.viv", HoleEntries(h, "HOLE08")); },
+       "C:\\Course\\HOLE08.hnf", true},
+      {"a mixed-case folder",
+       [&] {
+         std::filesystem::create_directories(root_ + "/c/Data/Courses/SedgeFen");
+         for (const holewriter::HoleFile& f : holewriter::EncodeHole(h)) {
+           std::string ext = f.extension;
+           // Alternate the case of the extensions as a copied installation might have them.
+           for (size_t i = 0; i < ext.size(); i += 2) ext[i] = static_cast<char>(std::tolower(ext[i]));
+           std::ofstream(root_ + "/c/Data/Courses/SedgeFen/hole09" + ext, std::ios::binary)
+               .write(reinterpret_cast<const char*>(f.bytes.data()), static_cast<std::streamsize>(f.bytes.size()));
+         }
+       },
+       "c:\\DATA\\COURSES\\SEDGEFEN\\HOLE09.hnf", false},
+  };
+  for (const Case& c : cases) {
+    FreeHoleTerrain();
+    c.place();
+    if (c.courseArchive) {
+      ASSERT_EQ(BigFileOpenArchive(nullptr, "C:\\Course\\COURSE.viv", nullptr), 0) << c.where;
+    }
+    ASSERT_EQ(LoadHoleData(c.name), kHoleOk) << c.where;
+    expectHole(c.where);
+    if (c.courseArchive) BigFileCloseArchive();
+    EXPECT_EQ(BigFileCurrentArchive(), nullptr) << c.where;
+  }
+  // Nothing of those holes is on the disk of drive C's folder but the archives and the mixed-case copy.
+  EXPECT_FALSE(HostExists("c/Course/HOLE07.MIS"));
+  EXPECT_FALSE(HostExists("c/Course/HOLE08.MIS"));
 }
 
 TEST_F(HoleDataTest, FinalStepGivesTheResult) {
@@ -341,15 +423,13 @@ TEST_F(HoleDataTest, DetailTilesRefineTheSurface) {
   EXPECT_EQ(GetTerrainSurface(x - 0.5f, y + 0.8f), 0x10);
 }
 
-TEST(HoleWriter, DemoHoleLoads) {
-  const std::string base = testing::TempDir() + "/DEMO01";
-  ASSERT_TRUE(holewriter::WriteHole(holewriter::DemoHole(64, 128, 7), base));
+TEST_F(HoleDataTest, DemoHoleLoads) {
+  ASSERT_TRUE(holewriter::WriteHole(holewriter::DemoHole(64, 128, 7), dir + "/DEMO01"));
   Facts().hardwareDisplay = 1;
-  EXPECT_EQ(LoadHoleData(base + ".hnf"), kHoleOk);
+  EXPECT_EQ(LoadHoleData("C:\\Course\\DEMO01.hnf"), kHoleOk);
   EXPECT_EQ(CurrentHoleRecord().teeSetCount, 4u);
   EXPECT_NE(HoleWaterLevel(), 0.0f);
   Facts().hardwareDisplay = 0;
-  FreeHoleTerrain();
 }
 
 }  // namespace

@@ -68,6 +68,47 @@ TEST_F(BigFileIoTest, EntriesComeFromTheArchiveAndOtherNamesFromDisk) {
   EXPECT_EQ(boxes[0].text, "file was not found");
 }
 
+TEST_F(BigFileIoTest, TheOneWholeFileLoaderTakesRecordsOrFullPaths) {
+  Archive("a.big", {{"inside.dat", Text("from the archive")}});
+  HostFile("c/Data/Golfers/Ada.amt", "from disk");
+  HostFile("c/Data/empty.dat", "");
+  ASSERT_EQ(BigFileOpenArchive(&record_, "a.big", nullptr), 0);
+  PathRecord golfers = record_;
+  PathAppend(&golfers, "GOLFERS");
+  struct Case {
+    PathRecord* record;
+    const char* name;
+    bool found;
+    std::string content;
+  };
+  const Case cases[] = {
+      {&record_, "INSIDE.DAT", true, "from the archive"},
+      {nullptr, "C:\\ELSEWHERE\\inside.dat", true, "from the archive"},  // the archive is asked for the last name
+      {&golfers, "ada.AMT", true, "from disk"},
+      {nullptr, "c:\\data\\golfers\\ADA.amt", true, "from disk"},
+      {&record_, "empty.dat", true, ""},
+      {&record_, "nowhere.dat", false, ""},
+      {nullptr, "C:\\Data\\nowhere.dat", false, ""},
+      {nullptr, "C:\\Nofolder\\x.dat", false, ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bytes{1, 2, 3};
+    EXPECT_EQ(BigFileLoadBytes(c.record, c.name, bytes), c.found) << c.name;
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), c.content) << c.name;
+    MemHandle handle = BigFileLoadToHandle(c.record, c.name, 0);
+    EXPECT_EQ(handle != 0, c.found && !c.content.empty()) << c.name;  // an empty file makes no block
+    if (handle != 0) {
+      EXPECT_EQ(std::string(static_cast<char*>(MemLock(handle)), c.content.size()), c.content) << c.name;
+      MemUnlock(handle);
+      MemFreeHandle(handle);
+    }
+  }
+  // The loader itself reports nothing; BigFileLoad alone shows the missing file.
+  EXPECT_TRUE(winapi::testing::TakeMessageBoxes().empty());
+  // The placing call learns the size first; when it gives no room, nothing is read.
+  EXPECT_FALSE(BigFileReadWhole(&record_, "inside.dat", [](uint32_t) -> void* { return nullptr; }));
+}
+
 TEST_F(BigFileIoTest, OneSavedLevelOfArchives) {
   Archive("a.big", {{"which", Text("A")}});
   Archive("b.big", {{"which", Text("B")}});

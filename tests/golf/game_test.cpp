@@ -5,6 +5,7 @@
 #include <typeinfo>
 
 #include "golf/game.h"
+#include "winapi_files/drive_fixture.h"
 
 namespace {
 
@@ -183,10 +184,11 @@ TEST(PlayerList, SlotsAndCounts) {
   EXPECT_TRUE(list.HasNoActivePlayer());
 }
 
-TEST(PlayerList, GolferFilesOfTakingPartGolfers) {
-  const std::string folder = testing::TempDir() + "/playerlist_files";
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
+using PlayerListFiles = DriveTest;
+
+TEST_F(PlayerListFiles, GolferFilesOfTakingPartGolfers) {
+  std::filesystem::create_directories(root_ + "/c/Golfers");
+  const std::string folder = "C:\\GOLFERS";
   TPlayerList list;
   TPlayer* a = list.GetPlayer(0);
   std::strcpy(a->name, "Cal");
@@ -196,8 +198,8 @@ TEST(PlayerList, GolferFilesOfTakingPartGolfers) {
   std::strcpy(b->name, "Builtin");
   b->flags = kGolferTakesPart | kGolferNoFile;
   EXPECT_EQ(list.SaveGolferFiles(folder), 0);
-  EXPECT_TRUE(std::filesystem::exists(folder + "/Cal.amt"));
-  EXPECT_FALSE(std::filesystem::exists(folder + "/Builtin.amt"));
+  EXPECT_TRUE(HostExists("c/Golfers/Cal.amt"));
+  EXPECT_FALSE(HostExists("c/Golfers/Builtin.amt"));
   a->bag = 0;
   EXPECT_EQ(list.ReloadGolferFiles(folder), 0);
   EXPECT_EQ(a->bag, 0x1234u);

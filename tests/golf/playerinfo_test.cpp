@@ -8,10 +8,11 @@
 
 #include "golf/golferfile.h"
 #include "golf/playerinfo.h"
+#include "winapi/testing.h"
+#include "winapi_files/drive_fixture.h"
 
 namespace {
 
-using golf_svc::SerialStream;
 
 playerInfo_s sampleGolfer() {
   playerInfo_s r;
@@ -80,14 +81,14 @@ void expectCommonFields(const playerInfo_s& a, const playerInfo_s& b) {
 
 std::vector<uint8_t> writeToMemory(playerInfo_s& r) {
   std::vector<uint8_t> buf(2048);
-  SerialStream s = SerialStream::OverMemory(buf.data(), buf.size());
+  SerialTarget s = SerialTarget::OverMemory(buf.data(), buf.size());
   EXPECT_TRUE(r.WriteToStream(&s));
   buf.resize(static_cast<size_t>(s.cursor - buf.data()));
   return buf;
 }
 
 bool readFromMemory(playerInfo_s& r, const std::vector<uint8_t>& bytes) {
-  SerialStream s = SerialStream::OverMemory(bytes.data(), bytes.size());
+  SerialTarget s = SerialTarget::OverMemory(bytes.data(), bytes.size());
   return r.ReadFromStream(&s);
 }
 
@@ -175,11 +176,13 @@ TEST(GolferRecord, UnknownTagIsSkipped) {
   const std::string path = testing::TempDir() + "/unknown_tag.amt";
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(extra.data()),
                                               static_cast<std::streamsize>(extra.size()));
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  ASSERT_NE(f, nullptr);
+  winapi::testing::MapDrive('T', testing::TempDir());
+  HANDLE f = CreateFileA("T:\\unknown_tag.amt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
   playerInfo_s c;
   EXPECT_TRUE(c.LoadFromFile(f));
-  std::fclose(f);
+  CloseHandle(f);
+  winapi::testing::Reset();
   expectCommonFields(a, c);
 }
 
@@ -202,8 +205,8 @@ TEST(GolferRecord, ClubPastThePutterKeepsThePreviousClub) {
   bytes[tagOffset(bytes, 13) + 4] = 21;
   playerInfo_s target;
   target.currentClub = 9;
-  SerialStream s = SerialStream::OverMemory(bytes.data(), bytes.size());
-  ASSERT_TRUE(target.Transfer(golf_svc::kReadMemory, golf_svc::kReadMemory, &s));
+  SerialTarget s = SerialTarget::OverMemory(bytes.data(), bytes.size());
+  ASSERT_TRUE(target.Transfer(SERIAL_GET, SERIAL_GET, &s));
   EXPECT_EQ(target.currentClub, 9);
   // The fixed form refuses it too.
   playerInfo_s f = sampleGolfer();
@@ -211,8 +214,8 @@ TEST(GolferRecord, ClubPastThePutterKeepsThePreviousClub) {
   fixed[906] = 40;
   playerInfo_s fixedTarget;
   fixedTarget.currentClub = 3;
-  s = SerialStream::OverMemory(fixed.data(), fixed.size());
-  ASSERT_TRUE(fixedTarget.Transfer(golf_svc::kReadMemory, golf_svc::kReadMemory, &s));
+  s = SerialTarget::OverMemory(fixed.data(), fixed.size());
+  ASSERT_TRUE(fixedTarget.Transfer(SERIAL_GET, SERIAL_GET, &s));
   EXPECT_EQ(fixedTarget.currentClub, 3);
 }
 
@@ -241,10 +244,12 @@ TEST(GolferRecord, SaveAlwaysWritesTheTaggedForm) {
   ASSERT_TRUE(readFromMemory(loaded, fixed));
   EXPECT_FALSE(loaded.flags & kGolferTaggedForm);
   const std::string path = testing::TempDir() + "/save_tagged.amt";
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
+  winapi::testing::MapDrive('T', testing::TempDir());
+  HANDLE f = CreateFileA("T:\\save_tagged.amt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
   ASSERT_TRUE(loaded.SaveToFile(f));
-  std::fclose(f);
+  CloseHandle(f);
+  winapi::testing::Reset();
   std::ifstream in(path, std::ios::binary);
   const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_EQ(bytes.size(), kTaggedRecordBytes);
@@ -357,14 +362,15 @@ TEST(GolferRecord, TablesAndDeepCopies) {
   }
 }
 
-class GolferFiles : public ::testing::Test {
+// The golfer folder is C:\Golfers of the program; `host` is where its files are.
+class GolferFiles : public DriveTest {
  protected:
   void SetUp() override {
-    folder = testing::TempDir() + "/golfers_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
+    DriveTest::SetUp();
+    host = root_ + "/c/Golfers";
+    std::filesystem::create_directories(host);
   }
-  std::string folder;
+  std::string folder = "C:\\Golfers", host;
 };
 
 TEST_F(GolferFiles, NamesStayInsideTheFolder) {
@@ -373,11 +379,12 @@ TEST_F(GolferFiles, NamesStayInsideTheFolder) {
   char unterminated[16];
   std::memset(unterminated, 'a', sizeof unterminated);
   EXPECT_EQ(GolferFilePath(folder, unterminated), "");
-  EXPECT_EQ(GolferFilePath(folder, "Ada Hill"), folder + "/Ada Hill.amt");
+  EXPECT_EQ(GolferFilePath(folder, "Ada Hill"), "C:\\Golfers\\Ada Hill.amt");
+  EXPECT_EQ(GolferFilePath("C:\\Golfers\\", "Ada"), "C:\\Golfers\\Ada.amt");
   playerInfo_s r = sampleGolfer();
   std::strcpy(r.name, "../x");
   EXPECT_EQ(SaveGolferFile(folder, r), kGolferFileBadName);
-  EXPECT_FALSE(std::filesystem::exists(folder + "/../x.amt"));
+  EXPECT_FALSE(HostExists("c/x.amt"));
 }
 
 TEST_F(GolferFiles, SaveLoadAndUpdate) {
@@ -398,13 +405,16 @@ TEST_F(GolferFiles, SaveLoadAndUpdate) {
   ASSERT_EQ(LoadGolferFile(folder, "Ada", back), kGolferFileOk);
   EXPECT_EQ(back.wordL, 999u);
   EXPECT_EQ(back.model, 17u);
-  EXPECT_FALSE(std::filesystem::exists(folder + "/Ada.amt.tmp"));
+  // Nothing but the golfer's file is left in the folder.
+  size_t names = 0;
+  for (const auto& e : std::filesystem::directory_iterator(host)) names += e.is_regular_file();
+  EXPECT_EQ(names, 1u);
 }
 
 TEST_F(GolferFiles, UpdateRefusesAFixedFormFile) {
   playerInfo_s r = sampleGolfer();
   const std::vector<uint8_t> fixed = writeToMemory(r);
-  const std::string path = folder + "/Ada.amt";
+  const std::string path = host + "/Ada.amt";
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(fixed.data()),
                                               static_cast<std::streamsize>(fixed.size()));
   EXPECT_EQ(UpdateGolferFile(folder, r), kGolferFileDamaged);

@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "golf/game.h"
+#include "winapi/testing.h"
 
 namespace {
 
-using golf_svc::SerialStream;
 
 class SaveGameTest : public ::testing::Test {
  protected:
@@ -40,14 +40,14 @@ class SaveGameTest : public ::testing::Test {
 
   static std::vector<uint8_t> save() {
     std::vector<uint8_t> buf(16384);
-    SerialStream s = SerialStream::OverMemory(buf.data(), buf.size());
+    SerialTarget s = SerialTarget::OverMemory(buf.data(), buf.size());
     EXPECT_TRUE(CurrentGame()->SaveToStream(&s));
     buf.resize(static_cast<size_t>(s.cursor - buf.data()));
     return buf;
   }
 
   static int load(const std::vector<uint8_t>& bytes) {
-    SerialStream s = SerialStream::OverMemory(bytes.data(), bytes.size());
+    SerialTarget s = SerialTarget::OverMemory(bytes.data(), bytes.size());
     return LoadGameFromStream(&s);
   }
 };
@@ -80,18 +80,33 @@ TEST_F(SaveGameTest, RoundTripThroughMemoryAndFile) {
   EXPECT_EQ(ActiveGolferRecord, g->GetPlayerList()->GetPlayer(3));
   EXPECT_EQ(save(), bytes);
 
-  const std::string path = testing::TempDir() + "/game0001.dat";
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
+  // Through a file handle, field by field.
+  winapi::testing::MapDrive('T', testing::TempDir(), "TEMPDISK");
+  HANDLE f = CreateFileA("T:\\game0001.dat", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
   ASSERT_TRUE(g->SaveToFile(f));
-  std::fclose(f);
+  CloseHandle(f);
   ASSERT_EQ(CreateGame(kModeSkins), 1);
-  f = std::fopen(path.c_str(), "rb");
-  SerialStream s = SerialStream::OverFile(f);
+  f = CreateFileA("T:\\game0001.dat", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  SerialTarget s = SerialTarget::OverFile(f);
   EXPECT_EQ(LoadGameFromStream(&s), 0);
-  std::fclose(f);
+  CloseHandle(f);
   EXPECT_EQ(CurrentGame()->mode, kModeFourBall);
   EXPECT_EQ(save(), bytes);
+
+  // And as the program saves and resumes it: the whole file at once.
+  PathRecord folder{};
+  std::strcpy(folder.label, "TEMPDISK");
+  std::strcpy(folder.drive, "t:");
+  PathSetDirectory(&folder, "|");
+  ASSERT_EQ(SaveGameFile(&folder, "LastGame.dat"), 0);
+  ASSERT_EQ(CreateGame(kModeSkins), 1);
+  EXPECT_EQ(LoadGameFile(&folder, "LASTGAME.DAT"), 0);
+  EXPECT_EQ(CurrentGame()->mode, kModeFourBall);
+  EXPECT_EQ(save(), bytes);
+  EXPECT_EQ(LoadGameFile(&folder, "NoGame.dat"), 7);
+  EXPECT_EQ(CurrentGame()->mode, kModeFourBall);
+  winapi::testing::Reset();
 }
 
 TEST_F(SaveGameTest, DamagedDataLeavesTheCurrentGame) {

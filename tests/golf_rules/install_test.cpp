@@ -1,6 +1,10 @@
 // The golf layer's install function: the game provider answers from the current game.
 #include "golf/install.h"
 
+#include <cstring>
+#include <filesystem>
+
+#include "framework/paths.h"
 #include "framework/services.h"
 #include "rules_fixture.h"
 
@@ -33,6 +37,30 @@ TEST_F(RulesTest, GolfInstallsTheGameProvider) {
   EXPECT_EQ(GolfBlocksLive(), 0u);
   game.DeleteGame();
   EXPECT_FALSE(game.GameExists());
+}
+
+TEST_F(RulesTest, TheGameProviderSavesAndResumesTheLastGame) {
+  InstallGolfServices();
+  GameProvider& game = *Svc().game;
+  std::filesystem::create_directories(dir / "Players");
+  winapi::testing::MapDrive('T', dir.string(), "TEMPDISK");
+  PathRecord root{};
+  std::strcpy(root.label, "TEMPDISK");
+  std::strcpy(root.drive, "t:");
+  PathSetDirectory(&root, "|");
+  EXPECT_EQ(game.LoadGameFile(&root, "LastGame.dat"), 7);  // none yet
+  TGame* g = MakeGame(kModeMatchPlay, 2);
+  g->roundRunning = 1;
+  g->gameName = "Evening round";
+  game.EndRoundAndSave(&root);
+  EXPECT_TRUE(game.GameFileWritten());
+  EXPECT_FALSE(game.RoundInProgress());
+  EXPECT_TRUE(std::filesystem::exists(dir / "LastGame.dat"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "Players" / "Golfer 1.amt"));
+  ASSERT_EQ(game.CreateGame(kModeStroke), 1);
+  EXPECT_EQ(game.LoadGameFile(&root, "LASTGAME.DAT"), 0);
+  EXPECT_EQ(CurrentGame()->mode, kModeMatchPlay);
+  EXPECT_EQ(CurrentGame()->gameName, "Evening round");
 }
 
 }  // namespace

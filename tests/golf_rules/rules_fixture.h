@@ -81,6 +81,8 @@ class RulesTest : public ::testing::Test {
           ("golf_rules_" + std::to_string(::getpid()) + "_" +
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir);
+    // The game names hole files by Windows paths: drive T is this test's folder.
+    winapi::testing::MapDrive('T', dir.string());
   }
 
   void TearDown() override {
@@ -123,7 +125,7 @@ class RulesTest : public ::testing::Test {
     const holewriter::HoleDescription h = holewriter::DemoHole(width, depth, seed);
     const std::string base = (dir / "HOLE01").string();
     ASSERT_TRUE(holewriter::WriteHole(h, base));
-    fakes.holeFile = [base](int, int) { return base + ".hnf"; };
+    fakes.holeFile = [](int, int) { return std::string("T:\\HOLE01.hnf"); };
   }
 
   // A game of the mode with golfers in the given slots (computer golfers where asked), all clubs in the bag.

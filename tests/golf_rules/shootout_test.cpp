@@ -237,11 +237,11 @@ TEST_F(ShootoutTest, ASavedShootoutKeepsItsShootoff) {
   g->players->GetPlayer(1)->shootoffDone = 1;
   g->lastEliminated = g->players->GetPlayer(2);
   std::vector<uint8_t> bytes(64 * 1024);
-  golf_svc::SerialStream out = golf_svc::SerialStream::OverMemory(bytes.data(), bytes.size());
+  SerialTarget out = SerialTarget::OverMemory(bytes.data(), bytes.size());
   ASSERT_TRUE(g->SaveToStream(&out));
   const size_t used = static_cast<size_t>(out.cursor - bytes.data());
   DeleteCurrentGame();
-  golf_svc::SerialStream in = golf_svc::SerialStream::OverMemory(bytes.data(), used);
+  SerialTarget in = SerialTarget::OverMemory(bytes.data(), used);
   ASSERT_EQ(LoadGameFromStream(&in), 0);
   auto* h = dynamic_cast<TShootoutGame*>(CurrentGame());
   ASSERT_NE(h, nullptr);
@@ -251,7 +251,7 @@ TEST_F(ShootoutTest, ASavedShootoutKeepsItsShootoff) {
   EXPECT_EQ(h->players->GetPlayer(1)->shootoffDone, 1u);
   EXPECT_EQ(h->lastEliminated, h->players->GetPlayer(2));
   // Cut short in the shoot-off part: refused, the current game stays.
-  golf_svc::SerialStream cut = golf_svc::SerialStream::OverMemory(bytes.data(), used - 3);
+  SerialTarget cut = SerialTarget::OverMemory(bytes.data(), used - 3);
   EXPECT_EQ(LoadGameFromStream(&cut), 2);
   EXPECT_EQ(CurrentGame(), h);
 }

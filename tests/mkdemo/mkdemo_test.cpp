@@ -142,14 +142,15 @@ uint8_t SurfaceAt(uint32_t cell) { return TerrainCell(cell)[2] & 0xF0; }
 
 TEST_F(MkdemoTest, EveryHoleLoadsWithTeesPinsAndItsHazards) {
   const std::string folder = Make("game");
-  const std::string sedgefen = folder + "/DATA/COURSES/SEDGEFEN/";
+  // The game reads its holes by the installation's paths, as drive C.
+  winapi::testing::MapDrive('C', folder);
   const auto& plans = mkdemo::SedgefenPlans();
   ASSERT_EQ(plans.size(), 18u);
   int par = 0;
   for (int h = 1; h <= 19; ++h) {
     char name[32];
     std::snprintf(name, sizeof name, "HOLE%02d.hnf", h == 19 ? 1 : h);
-    const std::string path = (h == 19 ? folder + "/DATA/COURSES/RANGE/" : sedgefen) + name;
+    const std::string path = std::string(h == 19 ? "C:\\DATA\\COURSES\\RANGE\\" : "C:\\DATA\\COURSES\\SEDGEFEN\\") + name;
     SCOPED_TRACE(path);
     ASSERT_EQ(LoadHoleData(path), kHoleOk);
     const HoleRecord& r = CurrentHoleRecord();
@@ -188,7 +189,7 @@ TEST_F(MkdemoTest, EveryHoleLoadsWithTeesPinsAndItsHazards) {
   }
   EXPECT_EQ(par, 72);
   // The practice hole carries every surface the first scene needs.
-  ASSERT_EQ(LoadHoleData(sedgefen + "HOLE02.hnf"), kHoleOk);
+  ASSERT_EQ(LoadHoleData("C:\\DATA\\COURSES\\SEDGEFEN\\HOLE02.hnf"), kHoleOk);
   std::map<int, int> surfaces;
   for (size_t i = 0; i < CurrentTerrain().cellCount(); ++i) ++surfaces[TerrainCell(i)[2] >> 4];
   for (int s : {1, 2, 3, 4, 5, 6, 7, 8, 9, 11}) EXPECT_GT(surfaces[s], 0) << "surface " << s;

@@ -7,6 +7,7 @@
 #include "demo.h"
 #include "golf_rules/rules_fixture.h"
 #include "holes.h"
+#include "winapi/testing.h"
 
 namespace rules {
 namespace {
@@ -16,11 +17,13 @@ class SedgefenRoundTest : public RulesTest {};
 TEST_F(SedgefenRoundTest, AComputerGolferPlaysTheEighteenHoles) {
   std::string error;
   ASSERT_TRUE(mkdemo::MakeDemoInstallation(dir.string(), {}, error)) << error;
-  const std::string course = (dir / "DATA" / "COURSES" / "SEDGEFEN").string();
+  // The game reads its holes by the installation's paths, as drive C.
+  winapi::testing::MapDrive('C', dir.string());
+  const std::string course = "C:\\DATA\\COURSES\\SEDGEFEN";
   const auto& plans = mkdemo::SedgefenPlans();
   fakes.holeFile = [course](int, int hole) {
     char name[32];
-    std::snprintf(name, sizeof name, "/HOLE%02d.hnf", hole + 1);
+    std::snprintf(name, sizeof name, "\\HOLE%02d.hnf", hole + 1);
     return course + name;
   };
   fakes.holePar = [&plans](int hole) { return hole >= 0 && hole < 18 ? plans[static_cast<size_t>(hole)].par : 4; };

@@ -1,6 +1,7 @@
 // File handles of the stand-in: open modes, transfers, sharing, mapping, copy and move, injected faults.
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "drive_fixture.h"
 
@@ -192,6 +193,44 @@ TEST_F(FilesTest, CopyAndMove) {
   EXPECT_FALSE(HostExists("c/src.txt"));
   EXPECT_TRUE(MoveFileA("C:\\src.txt", "C:\\moved.txt"));
   EXPECT_EQ(HostRead("c/moved.txt"), "source");
+}
+
+TEST_F(FilesTest, WholeFileSavesReplaceTheTargetOrLeaveIt) {
+  HostFile("c/Golfers/anna.amt", "old");
+  // The existing file is found without regard to case and keeps its name.
+  EXPECT_EQ(winapi::SaveFileWhole("C:\\GOLFERS\\ANNA.AMT", "new", 3), 0u);
+  EXPECT_EQ(HostRead("c/Golfers/anna.amt"), "new");
+  EXPECT_EQ(winapi::SaveFileWhole("C:\\golfers\\empty.dat", "", 0), 0u);
+  EXPECT_TRUE(HostExists("c/Golfers/empty.dat"));
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+    const char* name;
+    DWORD error;
+  };
+  const Case cases[] = {
+      {"create fails", [] { winapi::testing::FailCall("CreateFileA", ERROR_ACCESS_DENIED); }, "C:\\Golfers\\anna.amt",
+       ERROR_ACCESS_DENIED},
+      {"write fails", [] { winapi::testing::FailCall("WriteFile", ERROR_WRITE_FAULT); }, "C:\\Golfers\\anna.amt",
+       ERROR_WRITE_FAULT},
+      {"flush fails", [] { winapi::testing::FailCall("FlushFileBuffers", ERROR_WRITE_FAULT); },
+       "C:\\Golfers\\anna.amt", ERROR_WRITE_FAULT},
+      {"rename fails", [] { winapi::testing::FailCall("MoveFileA", ERROR_SHARING_VIOLATION); },
+       "C:\\Golfers\\anna.amt", ERROR_SHARING_VIOLATION},
+      {"disk full", [] { winapi::testing::SetDiskFreeBytes('C', 10); }, "C:\\Golfers\\anna.amt", ERROR_DISK_FULL},
+      {"no such folder", [] {}, "C:\\Nowhere\\anna.amt", ERROR_PATH_NOT_FOUND},
+      {"read-only disc", [] {}, "D:\\anna.amt", ERROR_ACCESS_DENIED},
+  };
+  const std::string longer(64, 'x');
+  for (const Case& c : cases) {
+    c.arrange();
+    EXPECT_EQ(winapi::SaveFileWhole(c.name, longer.data(), longer.size()), c.error) << c.what;
+    winapi::testing::SetDiskFreeBytes('C', -1);
+    EXPECT_EQ(HostRead("c/Golfers/anna.amt"), "new") << c.what;
+    size_t names = 0;
+    for (const auto& e : std::filesystem::directory_iterator(root_ + "/c/Golfers")) names += e.is_regular_file();
+    EXPECT_EQ(names, 2u) << c.what << ": no temporary file is left behind";
+  }
 }
 
 TEST_F(FilesTest, CdDriveIsReadOnlyAndCanBeEmpty) {

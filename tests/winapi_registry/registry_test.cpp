@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "winapi/testing.h"
 #include "windows.h"
 
 namespace fs = std::filesystem;
@@ -171,14 +172,17 @@ TEST_F(Registry, FileIsReplacedWholeOrNotAtAll) {
   for (const auto& e : fs::directory_iterator(fs::path(file).parent_path())) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
 
-  // With the temporary file's name taken by a folder the write fails, and the old file stays as it was.
-  const fs::path blocker = file + ".tmp" + std::to_string(getpid());
-  fs::create_directories(blocker);
+  // A write, a flush to the disk or the rename that fails leaves the old file as it was, and nothing beside it.
   ASSERT_EQ(RegSetValueExA(key, "Value", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v2), 4), ERROR_SUCCESS);
-  EXPECT_EQ(RegFlushKey(key), ERROR_CANTWRITE);
-  EXPECT_EQ(contents(), before);
+  for (const char* call : {"CreateFileA", "WriteFile", "FlushFileBuffers", "MoveFileA"}) {
+    winapi::testing::FailCall(call, ERROR_DISK_FULL, 1);
+    EXPECT_EQ(RegFlushKey(key), ERROR_CANTWRITE) << call;
+    EXPECT_EQ(contents(), before) << call;
+    files = 0;
+    for (const auto& e : fs::directory_iterator(fs::path(file).parent_path())) files += e.is_regular_file();
+    EXPECT_EQ(files, 1) << call;
+  }
   // Once the way is clear the pending change is written.
-  fs::remove(blocker);
   EXPECT_EQ(RegFlushKey(key), ERROR_SUCCESS);
   EXPECT_NE(contents().find("dword:00000002"), std::string::npos);
   RegCloseKey(key);

@@ -142,7 +142,9 @@ BOOL RemoveDirectoryA(LPCSTR name);
 BOOL MoveFileA(LPCSTR existing, LPCSTR newName);
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
 #define MOVEFILE_COPY_ALLOWED 0x00000002
-// With MOVEFILE_REPLACE_EXISTING an existing target is replaced in one step (never half-written).
+#define MOVEFILE_WRITE_THROUGH 0x00000008
+// With MOVEFILE_REPLACE_EXISTING an existing target is replaced in one step (never half-written); with
+// MOVEFILE_WRITE_THROUGH the call returns once the move is on the disk (the target's folder is flushed).
 BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
 // Copies through a temporary file beside the target and renames it into place, so a failure never leaves a
 // half-written target.
@@ -201,6 +203,18 @@ using LPOFSTRUCT = OFSTRUCT*;
 HFILE OpenFile(LPCSTR name, LPOFSTRUCT record, UINT style);
 // The run-time library's existence test, on Windows paths (mode 0 exists, 2 write, 4 read, 6 both).
 int _access(const char* path, int mode);
+
+// ---- whole-file saves ---------------------------------------------------------------------------------------
+namespace winapi {
+// Replaces the file `name` (a Windows path) with `size` bytes so that a crash at any moment leaves the old content
+// or the new one, never a mix or an empty file: a new temporary file beside the target is written, flushed to the
+// disk, renamed over the target, and the folder is flushed. 0, or the error code; the target is then as it was.
+// Injected failures of "CreateFileA", "WriteFile", "FlushFileBuffers" and "MoveFileA" and a drive's free-space
+// limit apply.
+DWORD SaveFileWhole(const char* name, const void* data, size_t size);
+// The same for a file named by its host path (the registry's file lives outside the drives).
+DWORD SaveHostFileWhole(const char* hostPath, const void* data, size_t size);
+}  // namespace winapi
 
 // ---- for the other parts of the stand-in ------------------------------------------------------------------
 namespace winapi::internal {

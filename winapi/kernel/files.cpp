@@ -365,7 +365,10 @@ BOOL FlushFileBuffers(HANDLE file) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  return fsync(f->fd) == 0 ? TRUE : FALSE;
+  if (Injected("FlushFileBuffers")) return FALSE;
+  if (fsync(f->fd) == 0) return TRUE;
+  SetLastError(ErrnoToError(errno, ERROR_WRITE_FAULT));
+  return FALSE;
 }
 
 HANDLE CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWORD maximumSizeHigh,
@@ -555,7 +558,10 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
   std::string target = sameFile ? to.host.substr(0, to.host.rfind('/') + 1) +
                                         to.windows.substr(to.windows.rfind('\\') + 1)
                                   : to.host;
-  if (rename(from.host.c_str(), target.c_str()) == 0) return TRUE;
+  if (rename(from.host.c_str(), target.c_str()) == 0) {
+    if (flags & MOVEFILE_WRITE_THROUGH) winapi::files::SyncFolder(target);
+    return TRUE;
+  }
   if (errno != EXDEV || from.isDir || !(flags & MOVEFILE_COPY_ALLOWED)) {
     SetLastError(ErrnoToError(errno, ERROR_ACCESS_DENIED));
     return FALSE;
@@ -565,6 +571,7 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     return FALSE;
   }
   unlink(from.host.c_str());
+  if (flags & MOVEFILE_WRITE_THROUGH) winapi::files::SyncFolder(target);
   return TRUE;
 }
 

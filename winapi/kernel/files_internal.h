@@ -33,6 +33,12 @@ DWORD ErrnoToError(int error, DWORD fallback);
 // Case-insensitive wildcard match with the platform's rules ("*.*" matches all; "x." means no extension).
 bool WildcardMatch(const std::string& pattern, const std::string& name);
 
+// Writes a whole host file through a flushed temporary file renamed over it, then flushes the folder; the
+// drive's free-space limit applies (drive 0: none). 0, or the error (the target is then as it was).
+DWORD ReplaceHostFile(const std::string& host, char drive, const void* data, size_t size);
+// Flushes the folder that holds `host`, so that a rename into it survives a crash.
+void SyncFolder(const std::string& host);
+
 // Device handles (files_devices.cpp). IsDeviceName also gives the canonical name ("COM1").
 bool IsDeviceName(const char* name, std::string* canonical);
 HANDLE OpenDevice(const std::string& canonical, DWORD access, DWORD flags);

@@ -330,17 +330,7 @@ bool save(Store& s) {
   std::error_code ec;
   const std::filesystem::path target(s.path);
   if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
-  const std::string temp = s.path + ".tmp" + std::to_string(getpid());
-  FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  ok = std::fflush(f) == 0 && ok;
-  ok = fsync(fileno(f)) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok || std::rename(temp.c_str(), s.path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
+  if (winapi::SaveHostFileWhole(s.path.c_str(), text.data(), text.size()) != 0) return false;
   s.dirty = false;
   return true;
 }

@@ -12,6 +12,7 @@
 #include "course/holedata.h"
 #include "course/terrain.h"
 #include "framework/services.h"
+#include "winapi/testing.h"
 
 namespace {
 
@@ -34,6 +35,8 @@ const std::string& folder() {
   static const std::string dir = [] {
     std::string d = (std::filesystem::temp_directory_path() / ("teebox_fuzz_hole_" + std::to_string(getpid()))).string();
     std::filesystem::create_directories(d);
+    // The loader reads through the stand-in's drives.
+    winapi::testing::MapDrive('T', d);
     return d;
   }();
   return dir;
@@ -70,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static QuietFrontEnd quiet;
   Svc().frontEnd = &quiet;
 
-  if (LoadHoleData(base + ".hnf") == kHoleOk) {
+  if (LoadHoleData("T:\\H.hnf") == kHoleOk) {
     const TerrainGrid& g = CurrentTerrain();
     for (size_t i = 0; i < g.cellCount(); i += 1 + g.cellCount() / 64) ResolveCellLink(static_cast<int32_t>(i));
     for (float u = -1.0f; u < static_cast<float>(g.width) + 1.0f; u += 0.37f) {

@@ -9,7 +9,7 @@
 namespace {
 std::vector<uint8_t> saveCurrent() {
   std::vector<uint8_t> buf(16384);
-  golf_svc::SerialStream s = golf_svc::SerialStream::OverMemory(buf.data(), buf.size());
+  SerialTarget s = SerialTarget::OverMemory(buf.data(), buf.size());
   if (!CurrentGame()->SaveToStream(&s)) std::abort();
   buf.resize(static_cast<size_t>(s.cursor - buf.data()));
   return buf;
@@ -17,10 +17,10 @@ std::vector<uint8_t> saveCurrent() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  golf_svc::SerialStream in = golf_svc::SerialStream::OverMemory(data, size);
+  SerialTarget in = SerialTarget::OverMemory(data, size);
   if (LoadGameFromStream(&in) == 0) {
     const std::vector<uint8_t> once = saveCurrent();
-    golf_svc::SerialStream again = golf_svc::SerialStream::OverMemory(once.data(), once.size());
+    SerialTarget again = SerialTarget::OverMemory(once.data(), once.size());
     if (LoadGameFromStream(&again) != 0 || saveCurrent() != once) std::abort();
   }
   DeleteCurrentGame();

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "framework/registry.h"
+#include "winapi_files.h"
 
 namespace {
 
@@ -153,16 +154,8 @@ int InitPreferencesFile() {
 
 int SavePreferencesFile() {
   g_problem.clear();
-  const std::string path = filePath(kPreferencesFileName), temporary = path + ".tmp";
   const std::vector<uint8_t> bytes = EncodePreferencesFile(g_block);
-  HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return refuse("cannot be written");
-  DWORD written = 0;
-  const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  const BOOL closed = CloseHandle(file);
-  if (!ok || !closed || written != bytes.size() || !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    DeleteFileA(temporary.c_str());
+  if (winapi::SaveFileWhole(filePath(kPreferencesFileName).c_str(), bytes.data(), bytes.size()) != 0)
     return refuse("cannot be written; the previous file is kept");
-  }
   return 0;
 }

@@ -195,6 +195,7 @@ void FreeStartupResources() {
   FontFreeStandardSet();
   s.catalogue->FreeCourseList();
   s.network->CloseComm();
+  s.frontEnd->CloseFrontEnd();
   MouseShutdown();
   DisplayManagerClose();
   s.game->DeleteGame();

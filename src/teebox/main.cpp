@@ -2,10 +2,12 @@
 // everything happens in the game's main function.
 #include "course/install.h"
 #include "framework/gameapp.h"
+#include "frontend/install.h"
 #include "golf/install.h"
 
 int main(int argc, char** argv) {
   InstallCourseServices();
   InstallGolfServices();
+  InstallFrontEndServices();
   return ProgramMain(argc, argv);
 }

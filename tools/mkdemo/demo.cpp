@@ -18,6 +18,7 @@
 #include "holes.h"
 #include "holewriter.h"
 #include "psffont.h"
+#include "menus.h"
 #include "shapewriter.h"
 
 namespace fs = std::filesystem;
@@ -206,6 +207,7 @@ void writeData(const fs::path& data, const DemoOptions& options) {
     fs::create_directories(data / f);
   writeFonts(data / "FONTS", options.fontFolder);
   writeLoadingPicture(data / "MENUS", options.fontFolder);
+  WriteMenus(data, options.fontFolder);
   writeSedgefen(data / "COURSES", options.holes, options.archives);
   writeRange(data / "COURSES", options.archives);
 }
@@ -246,6 +248,8 @@ bool MakeDemoInstallation(const std::string& folderName, const DemoOptions& opti
   } catch (const Failure& f) {
     error = f.what;
   } catch (const fs::filesystem_error& e) {
+    error = e.what();
+  } catch (const std::runtime_error& e) {
     error = e.what();
   }
   if (error.empty()) return true;

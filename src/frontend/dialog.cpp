@@ -177,6 +177,7 @@ int CDialogADV::RunModalLoop() {
 namespace {
 
 float gButtonScale = 1.0f;
+std::string gLastMessage;
 
 void EndWithIdentifier(TGenericControlADV* control) {
   if (CDialogADV* dialog = control->Owner<CDialogADV>()) dialog->EndModal(control->id);
@@ -195,6 +196,8 @@ MemHandle DialogPicture(const char* name) {
 
 }  // namespace
 
+const std::string& LastMessageText() { return gLastMessage; }
+
 CModalDialogADV::CModalDialogADV(const char* text_, int set, int defaultResult, int32_t w, int32_t h,
                                  const char* fontFile, MemHandle picture_)
     : CDialogADV(0, 0, w ? w : (DialogSizeIndex() <= 2 ? 522 : 730), h ? h : (DialogSizeIndex() <= 2 ? 333 : 466),
@@ -202,6 +205,7 @@ CModalDialogADV::CModalDialogADV(const char* text_, int set, int defaultResult, 
                  fontFile ? fontFile : (DialogSizeIndex() <= 2 ? "hal13i.ffn" : "hal18i.ffn")),
       text(text_ ? text_ : ""),
       buttonSet(set) {
+  gLastMessage = text;
   x = (Facts().screenWidth - width) / 2;
   y = (Facts().screenHeight - height) / 2;
   gButtonScale = static_cast<float>(height) / 333.0f;

@@ -82,6 +82,9 @@ int ShowTextInputDialog(const char* prompt, char* buffer, int32_t size, const ch
 using ConfirmAction = void (*)();
 void ShowConfirmDialog(const char* text, ConfirmAction yes, ConfirmAction no);
 
+// The text of the message box shown last (tests and the log).
+const std::string& LastMessageText();
+
 // Screen-size index of the dialogs (0..4) and the fonts folder.
 int DialogSizeIndex();
 MemHandle LoadFrontEndFont(const char* name);

@@ -13,6 +13,8 @@ extern TMainMenuADV* MainMenuScreen;
 extern TGenericControlADV* TeeOffButton;
 extern int32_t QuitAfterGame;
 extern int32_t DemoRound;
+// The start-up opens the main menu rather than the practice hole (the menu demonstration program).
+extern int32_t StartInMainMenu;
 
 int StartFrontEnd();
 void ShowMainMenu();

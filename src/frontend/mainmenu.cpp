@@ -16,6 +16,7 @@ TMainMenuADV* MainMenuScreen = nullptr;
 TGenericControlADV* TeeOffButton = nullptr;
 int32_t QuitAfterGame = 0;
 int32_t DemoRound = 0;
+int32_t StartInMainMenu = 0;
 
 namespace {
 
@@ -148,6 +149,10 @@ void RedrawMainMenu() {
 }
 
 void BeginPlay(TGenericControlADV* control) {
+  if (!control && StartInMainMenu) {
+    ShowMainMenu();
+    return;
+  }
   TGame* game = CurrentGame();
   if (!game) {
     Svc().game->CreateGame(kModeStroke);

@@ -1,0 +1,228 @@
+// The front end as the program runs it: the installed providers, the demo installation's art and fonts, an
+// 800 x 600 display, and mouse and keys sent through the program's window procedure.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "course/catalogue.h"
+#include "course/install.h"
+#include "demo.h"
+#include "framework/displaymgr.h"
+#include "framework/gameapp.h"
+#include "framework/inputstate.h"
+#include "framework/services.h"
+#include "frontend/frontend.h"
+#include "frontend/install.h"
+#include "golf/game.h"
+#include "golf/install.h"
+#include "platformlib/memclass.h"
+#include "platformlib/rowspace.h"
+#include "platformlib/windowdesc.h"
+#include "winapi/testing.h"
+
+namespace {
+
+constexpr int kW = 800, kH = 600;
+
+std::string& Installation() {
+  static std::string folder;
+  if (folder.empty()) {
+    char pattern[] = "/tmp/teebox_frontend_XXXXXX";
+    folder = mkdtemp(pattern);
+    mkdemo::DemoOptions options;
+    options.holes = 2;
+    std::string error;
+    if (!mkdemo::MakeDemoInstallation(folder, options, error)) folder = "!" + error;
+  }
+  return folder;
+}
+
+}  // namespace
+
+class ScreensTest : public ::testing::Test {
+ protected:
+  static void TearDownTestSuite() {
+    if (Installation()[0] != '!') std::filesystem::remove_all(Installation());
+  }
+  void SetUp() override {
+    ASSERT_NE(Installation()[0], '!') << Installation();
+    winapi::testing::Reset();
+    winapi::testing::UseVirtualClock(true, 10000);
+    winapi::testing::SetVirtualWaitGrace(0);
+    winapi::testing::MapDrive('C', Installation());
+    if (!memstarted()) initmem();
+    rowspacesize = 65536;
+    initrow();
+    ResetServices();
+    ResetGameApp();
+    InstallCourseServices();
+    InstallGolfServices();
+    InstallFrontEndServices();
+    Facts() = SharedFacts{};
+    Facts().screenWidth = kW;
+    Facts().screenHeight = kH;
+    Facts().fontFolder = "C:\\DATA\\FONTS";
+    DataFolders& f = Folders();
+    f = DataFolders{};
+    PathSetDirectory(&f.root, "\\");
+    std::strcpy(f.root.drive, "c:");
+    f.menus = f.root;
+    PathAppend(&f.menus, "DATA");
+    f.ui800 = f.menus;
+    f.players = f.root;
+    PathAppend(&f.players, "Players");
+    PathAppend(&f.menus, "MENUS");
+    PathAppend(&f.ui800, "UI800");
+    f.ui640 = f.ui1024 = f.ui800;
+    Facts().sizeSetting = 1;
+    SetCourseListRoots("C:\\", "");
+    CreateCourseList();
+    BuildCourseList();
+    InputReset();
+    display_ = createwindowadra(kW, kH, 16, 1);
+    ASSERT_NE(display_, nullptr);
+    DisplayWindow = *display_;
+    ASSERT_EQ(DisplayManagerInit(MARect{0, 0, kW, kH}, 16), 1);
+    SetAppActive();
+    // The queue window the golf and fire messages go to.
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "FrontEndTestQueue";
+    RegisterClassA(&wc);
+    window_ = CreateWindowExA(0, "FrontEndTestQueue", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    Facts().queueWindow = window_;
+    Loop().queueWindow = window_;
+    ASSERT_EQ(Svc().game->CreateGame(kModeStroke), 1);
+    CurrentGame()->courseName = "SEDGEFEN";
+    CurrentScreen = nullptr;
+    Drain();
+  }
+  void TearDown() override {
+    Svc().frontEnd->CloseFrontEnd();
+    DeleteCurrentGame();
+    FreeCourseList();
+    DisplayManagerClose();
+    releasewindow();
+    removewindow(display_);
+    ResetServices();
+    Drain();
+    DestroyWindow(window_);
+  }
+  void Drain() {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+    }
+  }
+  // The main loop's passes: queued messages through the window procedure (golf messages kept aside), then idle.
+  void Pump(int passes = 3) {
+    for (int i = 0; i < passes; ++i) {
+      MSG m;
+      while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        if (m.message == 0x700) {
+          golf_.push_back(static_cast<uint32_t>(m.wParam));
+          continue;
+        }
+        // A dialog a fire opens reads the answers queued for it.
+        if (m.message == WM_CONTROL_FIRE) {
+          for (char c : answers_) PostMessageA(nullptr, WM_CHAR, static_cast<WPARAM>(c), 0);
+          answers_.clear();
+        }
+        QueueWindowProc(nullptr, m.message, m.wParam, m.lParam);
+      }
+      MainLoopIdle();
+    }
+  }
+  void Click(int x, int y) {
+    SetCursorPos(x, y);
+    Pump(1);
+    QueueWindowProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    Pump(1);
+    QueueWindowProc(nullptr, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  }
+  void Key(char c) { QueueWindowProc(nullptr, WM_CHAR, static_cast<WPARAM>(static_cast<uint8_t>(c)), 0); }
+  void TakePart(int slot, const char* name) {
+    TPlayer* p = CurrentGame()->players->GetPlayer(slot);
+    p->flags |= kGolferTakesPart;
+    std::snprintf(p->name, sizeof p->name, "%s", name);
+  }
+  // Answers the next dialog with a key: posted now, read by the dialog's loop.
+  void Answer(char c) { answers_.push_back(c); }
+  WindowDesc* display_ = nullptr;
+  HWND window_ = nullptr;
+  std::string answers_;
+  std::vector<uint32_t> golf_;
+};
+
+TEST_F(ScreensTest, MainMenuShowsItsButtons) {
+  ShowMainMenu();
+  ASSERT_NE(MainMenuScreen, nullptr);
+  EXPECT_EQ(CurrentScreen, MainMenuScreen);
+  ASSERT_NE(TeeOffButton, nullptr);
+  MARect r{};
+  TeeOffButton->GetRect(&r);
+  // The button took the rectangle of its picture.
+  EXPECT_LT(r.right - r.left, kW);
+  EXPECT_GT(r.right - r.left, 0);
+}
+
+TEST_F(ScreensTest, TeeOffStartsTheGameOfTheScreensAndPostsItsFirstGolfMessage) {
+  TakePart(0, "Ada");
+  ShowMainMenu();
+  MARect r{};
+  TeeOffButton->GetRect(&r);
+  Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  Pump(4);
+  EXPECT_EQ(CurrentScreen, nullptr);
+  ASSERT_NE(CurrentGame(), nullptr);
+  EXPECT_EQ(CurrentGame()->mode, kModeStroke);
+  EXPECT_EQ(CurrentGame()->courseName, "SEDGEFEN");
+  EXPECT_EQ(CurrentGame()->roundRunning, 1u);
+  ASSERT_FALSE(golf_.empty());
+  // The round's end lands in the main menu.
+  Svc().frontEnd->ReturnToFrontEnd();
+  EXPECT_NE(MainMenuScreen, nullptr);
+}
+
+TEST_F(ScreensTest, GolferCountNoticesKeepTheMainMenu) {
+  struct Case {
+    int mode, golfers;
+    const char* notice;
+  } cases[] = {{kModeSkins, 1, "You need at least 2 players for a Skins Game."},
+               {kModeMatchPlay, 1, "You need at least 2 players for match play."},
+               {kModeMatchPlay, 3, "You can only have two players for match play."},
+               {kModeStroke, 0, "You need to have at least 1 player in the Selected Golfers list."}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.notice);
+    ASSERT_EQ(Svc().game->CreateGame(k.mode), 1);
+    for (int s = 0; s < 4; ++s) CurrentGame()->players->GetPlayer(s)->flags &= ~kGolferTakesPart;
+    for (int s = 0; s < k.golfers; ++s) TakePart(s, "Golfer");
+    ShowMainMenu();
+    MARect r{};
+    TeeOffButton->GetRect(&r);
+    Answer(13);
+    Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    Pump(4);
+    EXPECT_EQ(LastMessageText(), k.notice);
+    EXPECT_NE(MainMenuScreen, nullptr);
+    EXPECT_TRUE(golf_.empty());
+    Drain();
+  }
+}
+
+TEST_F(ScreensTest, EscapeAsksAreYouSure) {
+  ShowMainMenu();
+  Pump(1);
+  Answer(27);  // "No"
+  Key(27);
+  Pump(4);
+  EXPECT_EQ(LastMessageText(), "Are you sure?");
+  EXPECT_EQ(Loop().quitRequest.load(), 0);
+  EXPECT_NE(MainMenuScreen, nullptr);
+  Answer(13);  // "Yes"
+  Key('q');
+  Pump(4);
+  EXPECT_EQ(Loop().quitRequest.load(), 1);
+  EXPECT_EQ(CurrentScreen, nullptr);
+}

@@ -21,6 +21,7 @@
 #include "platformlib/rowspace.h"
 #include "platformlib/windowdesc.h"
 #include "winapi/testing.h"
+#include "winapi_d3d/golden.h"
 
 namespace {
 
@@ -37,6 +38,29 @@ std::string& Installation() {
     if (!mkdemo::MakeDemoInstallation(folder, options, error)) folder = "!" + error;
   }
   return folder;
+}
+
+// The drawn buffer at a quarter of its size (each pixel the mean of a 4 x 4 block), as a golden picture.
+d3dtest::Picture Shrunk() {
+  ImageRecord* drawn = DrawnImage();
+  d3dtest::Picture p;
+  if (!drawn || !drawn->window) return p;
+  WindowDesc* w = drawn->window;
+  p.width = kW / 4;
+  p.height = kH / 4;
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x) {
+      uint32_t r = 0, g = 0, b = 0;
+      for (int dy = 0; dy < 4; ++dy)
+        for (int dx = 0; dx < 4; ++dx) {
+          const uint16_t px = reinterpret_cast<const uint16_t*>(w->pixels + (4 * y + dy) * w->rowbytes)[4 * x + dx];
+          r += ((px >> 11) & 31) * 255 / 31;
+          g += ((px >> 5) & 63) * 255 / 63;
+          b += (px & 31) * 255 / 31;
+        }
+      p.rgb.push_back((r / 16) << 16 | (g / 16) << 8 | (b / 16));
+    }
+  return p;
 }
 
 }  // namespace
@@ -165,6 +189,29 @@ TEST_F(ScreensTest, MainMenuShowsItsButtons) {
   // The button took the rectangle of its picture.
   EXPECT_LT(r.right - r.left, kW);
   EXPECT_GT(r.right - r.left, 0);
+}
+
+TEST_F(ScreensTest, GoldenMainMenuMessageBoxesAndTextInput) {
+  TakePart(0, "Ada");
+  TakePart(1, "Brook");
+  ShowMainMenu();
+  SetCursorPos(10, 590);  // away from every button
+  Pump(2);
+  d3dtest::ExpectGolden(Shrunk(), "mainmenu", 2, "frontend");
+  for (int set = 1; set <= 4; ++set) {
+    {
+      CModalDialogADV box("A question for the player,\nover two lines.", set, 1, 0, 0, nullptr, 0);
+      box.SetTitle("Title");
+      box.DrawAll(0);
+      d3dtest::ExpectGolden(Shrunk(), "msgbox" + std::to_string(set), 2, "frontend");
+    }
+    // The box puts back what was under it.
+    CurrentScreen->EraseAll(0);
+    CurrentScreen->DrawAll(0);
+  }
+  CTextInputDialogADV input("Name of the golfer:", 16, "Ada", nullptr);
+  input.DrawAll(0);
+  d3dtest::ExpectGolden(Shrunk(), "textinput", 2, "frontend");
 }
 
 TEST_F(ScreensTest, TeeOffStartsTheGameOfTheScreensAndPostsItsFirstGolfMessage) {

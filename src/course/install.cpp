@@ -4,6 +4,7 @@
 
 #include "course/catalogue.h"
 #include "course/preferences.h"
+#include "course/roster.h"
 #include "framework/paths.h"
 #include "framework/services.h"
 
@@ -37,6 +38,7 @@ class CourseCatalogue : public CourseCatalogueProvider {
     ::BuildCourseList();
   }
   int CourseCount() override { return GetCourseCount(); }
+  void InitGolferRoster() override { ::InitGolferRoster(); }
   void FreeCourseList() override { ::FreeCourseList(); }
 };
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "course/catalogue.h"
 #include "course/install.h"
@@ -15,6 +16,8 @@
 #include "framework/services.h"
 #include "frontend/frontend.h"
 #include "frontend/install.h"
+#include "frontend/screens.h"
+#include "golf/golferfile.h"
 #include "golf/game.h"
 #include "golf/install.h"
 #include "platformlib/memclass.h"
@@ -101,6 +104,17 @@ class ScreensTest : public ::testing::Test {
     PathAppend(&f.ui800, "UI800");
     f.ui640 = f.ui1024 = f.ui800;
     Facts().sizeSetting = 1;
+    // A second course and a user golfer beside the demo's.
+    std::filesystem::create_directories(Installation() + "/DATA/COURSES/MARSHDALE");
+    std::ofstream(Installation() + "/DATA/COURSES/MARSHDALE/COURSE.DAT") << "COURSE 1\nfolder MARSHDALE\ntitle Marshdale^Heath\n";
+    std::ofstream(Installation() + "/DATA/COURSES/MARSHDALE/practice.dat") << "Windy heath holes.\n";
+    std::filesystem::create_directories(Installation() + "/Players");
+    {
+      playerInfo_s golfer;
+      std::snprintf(golfer.name, sizeof golfer.name, "Wren");
+      golfer.model = 2;
+      SaveGolferFile("C:\\Players", golfer);
+    }
     SetCourseListRoots("C:\\", "");
     CreateCourseList();
     BuildCourseList();
@@ -272,4 +286,96 @@ TEST_F(ScreensTest, EscapeAsksAreYouSure) {
   Pump(4);
   EXPECT_EQ(Loop().quitRequest.load(), 1);
   EXPECT_EQ(CurrentScreen, nullptr);
+}
+
+TEST_F(ScreensTest, CoursesScreenPicksAnotherCourseAndKeepsItOnMainMenu) {
+  ShowMainMenu();
+  ShowCoursesScreen(nullptr);
+  ASSERT_NE(CoursesScreen, nullptr);
+  TListBoxADV* list = CoursesScreen->list;
+  const ListEntry* marsh = list->Find("Marshdale");
+  ASSERT_NE(marsh, nullptr);  // the long name cut at '^'
+  const int row = list->RowOf(marsh);
+  Click(list->left + 40, list->top + row * list->RowHeight() + 3);
+  Pump(2);
+  EXPECT_EQ(CurrentGame()->courseName, "MARSHDALE");
+  EXPECT_EQ(CourseBlurb(), "Windy heath holes.");
+  Key('m');
+  Pump(4);
+  EXPECT_NE(MainMenuScreen, nullptr);
+  EXPECT_EQ(CurrentGame()->courseName, "MARSHDALE");
+  // Cancel puts the course back.
+  ShowCoursesScreen(nullptr);
+  list = CoursesScreen->list;
+  const int sedge = list->RowOf(list->Find("Sedgefen"));
+  Click(list->left + 40, list->top + sedge * list->RowHeight() + 3);
+  Pump(2);
+  EXPECT_EQ(CurrentGame()->courseName, "SEDGEFEN");
+  Key(27);
+  Pump(4);
+  EXPECT_EQ(CurrentGame()->courseName, "MARSHDALE");
+}
+
+TEST_F(ScreensTest, GolfersScreenAddsRemovesAndWritesThePlayerList) {
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  TGolfersScreenADV* s = GolfersScreen;
+  ASSERT_NE(s, nullptr);
+  ASSERT_NE(s->users->Find("Wren"), nullptr);
+  ASSERT_GE(s->pros->Size(), 20);
+  const auto pick = [&](TListBoxADV* list, const std::string& name, bool twice) {
+    const int row = list->RowOf(list->Find(name));
+    ASSERT_GE(row, 0) << name;
+    list->Select(row, false);  // scrolled into view
+    const int visible = row - list->TopRow();
+    const int y = list->top + visible * list->RowHeight() + 3;
+    Click(list->left + 60, y);
+    Pump(1);
+    if (twice) {
+      QueueWindowProc(nullptr, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(list->left + 60, y));
+      QueueWindowProc(nullptr, WM_LBUTTONUP, 0, MAKELPARAM(list->left + 60, y));
+    }
+    Pump(3);
+  };
+  const std::string pro = s->pros->At(3)->text;
+  pick(s->pros, pro, true);  // a double click adds
+  pick(s->users, "Wren", false);
+  MARect r{};
+  s->addButton->GetRect(&r);
+  Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  Pump(4);
+  ASSERT_EQ(s->selected->Size(), 2);
+  EXPECT_FALSE(s->pros->Find(pro)->enabled);
+  EXPECT_FALSE(s->users->Find("Wren")->enabled);
+  // Removing gives the golfer back to its list.
+  pick(s->selected, pro, true);
+  EXPECT_EQ(s->selected->Size(), 1);
+  EXPECT_TRUE(s->pros->Find(pro)->enabled);
+  pick(s->pros, pro, true);
+  ASSERT_EQ(s->selected->Size(), 2);
+  Key('m');
+  Pump(4);
+  EXPECT_NE(MainMenuScreen, nullptr);
+  TPlayerList& players = *CurrentGame()->players;
+  EXPECT_STREQ(players.GetPlayer(0)->name, "Wren");
+  EXPECT_STREQ(players.GetPlayer(1)->name, pro.c_str());
+  EXPECT_TRUE(players.GetPlayer(1)->flags & kGolferTakesPart);
+  EXPECT_FALSE(players.GetPlayer(2)->flags & kGolferTakesPart);
+}
+
+TEST_F(ScreensTest, ListKeysSkipDisabledEntries) {
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  TListBoxADV* list = GolfersScreen->pros;
+  list->At(1)->enabled = false;
+  list->At(2)->enabled = false;
+  list->Select(0, false);
+  CurrentScreen->SetCurrentHandler(list);
+  list->SetFocus(1);
+  QueueWindowProc(nullptr, WM_KEYDOWN, VK_DOWN, 0);
+  EXPECT_EQ(list->RowOf(list->Current()), 3);
+  QueueWindowProc(nullptr, WM_KEYDOWN, VK_UP, 0);
+  EXPECT_EQ(list->RowOf(list->Current()), 0);
+  QueueWindowProc(nullptr, WM_KEYDOWN, VK_UP, 0);
+  EXPECT_EQ(list->RowOf(list->Current()), 0);
 }

@@ -13,7 +13,8 @@ extern TMainMenuADV* MainMenuScreen;
 extern TGenericControlADV* TeeOffButton;
 extern int32_t QuitAfterGame;
 extern int32_t DemoRound;
-// The start-up opens the main menu rather than the practice hole (the menu demonstration program).
+// The start-up opens the main menu rather than the practice hole (the menu demonstration program): 1 the main
+// menu, 2 the golfers screen over it, 3 the courses screen.
 extern int32_t StartInMainMenu;
 
 int StartFrontEnd();

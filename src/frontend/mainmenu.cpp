@@ -151,6 +151,8 @@ void RedrawMainMenu() {
 void BeginPlay(TGenericControlADV* control) {
   if (!control && StartInMainMenu) {
     ShowMainMenu();
+    if (StartInMainMenu == 2) ShowGolfersScreen(nullptr);
+    if (StartInMainMenu == 3) ShowCoursesScreen(nullptr);
     return;
   }
   TGame* game = CurrentGame();

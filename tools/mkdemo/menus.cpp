@@ -90,7 +90,12 @@ class Canvas {
 };
 
 // A background of 800 x 600: a sky-to-grass gradient, a title bar and a framed panel.
-std::vector<uint8_t> Background(const shapetools::Font& font, const std::string& caption, Rgb tint) {
+struct Panel {
+  int l, t, r, b;
+};
+
+std::vector<uint8_t> Background(const shapetools::Font& font, const std::string& caption, Rgb tint,
+                                const std::vector<Panel>& panels) {
   Canvas c(800, 600, {0, 0, 0});
   for (int y = 0; y < 600; ++y)
     for (int x = 0; x < 800; ++x) {
@@ -100,9 +105,11 @@ std::vector<uint8_t> Background(const shapetools::Font& font, const std::string&
     }
   c.Box(0, 40, 800, 100, {16, 40, 70});
   c.Frame(0, 40, 800, 100, 2, {180, 200, 230});
-  c.Text(font, caption, 20, 690 - 600 + 450 + 22 - 450, 2, {230, 230, 240});
-  c.Box(120, 140, 510, 320, {20, 36, 60});
-  c.Frame(120, 140, 510, 320, 3, {150, 170, 200});
+  c.Text(font, caption, 20, 112, 2, {230, 230, 240});
+  for (const Panel& p : panels) {
+    c.Box(p.l, p.t, p.r, p.b, {20, 36, 60});
+    c.Frame(p.l, p.t, p.r, p.b, 3, {150, 170, 200});
+  }
   return movietools::encodedct(c.Rgb24().data(), 800, 600, 12);
 }
 
@@ -169,9 +176,11 @@ void WriteMenus(const fs::path& data, const std::string& fontFolder) {
   if (!shapetools::convertpsf(shapetools::readpsffile(file), 1, 1, font, error))
     throw std::runtime_error(file + ": " + error);
   std::vector<datapack::BigEntry> menus;
-  menus.push_back({"bgmain.dct", Background(font, "CLUBHOUSE", {40, 90, 160})});
-  menus.push_back({"bgcourse.dct", Background(font, "COURSES", {60, 120, 90})});
-  menus.push_back({"bggolfer.dct", Background(font, "GOLFERS", {90, 70, 140})});
+  menus.push_back({"bgmain.dct", Background(font, "CLUBHOUSE", {40, 90, 160}, {{120, 150, 510, 320}})});
+  menus.push_back({"bgcourse.dct", Background(font, "", {60, 120, 90}, {{440, 128, 770, 272}, {140, 130, 400, 290}, {140, 292, 400, 528}})});
+  menus.push_back({"bggolfer.dct", Background(font, "", {90, 70, 140},
+                                              {{266, 140, 470, 272}, {266, 322, 470, 456}, {486, 140, 700, 250},
+                                               {60, 180, 240, 500}})});
   menus.push_back({"vex.fsh", Vex()});
   menus.push_back({"blueswat.fsh", Plain(64, 32, {30, 60, 140}, {90, 130, 210})});
   menus.push_back({"teeoff.fsh", Button(font, "TEE OFF", 150, 48, {30, 120, 50})});
@@ -182,12 +191,11 @@ void WriteMenus(const fs::path& data, const std::string& fontFolder) {
   menus.push_back({"btnok.fsh", Button(font, "OK", 80, 32, {40, 110, 60})});
   menus.push_back({"btncance.fsh", Button(font, "CANCEL", 80, 32, {130, 50, 40})});
   menus.push_back({"confirm.fsh", Plain(300, 160, {20, 40, 80}, {160, 180, 220})});
-  for (const char* n : {"butdelet.fsh", "golfrs-b.fsh", "golfrs-c.fsh", "golfrs-e.fsh", "addbanim.fsh", "rembanim.fsh",
-                        "butprofl.fsh", "butsetup.fsh"}) {
-    std::string caption = n;
-    caption = caption.substr(0, caption.find('.'));
-    menus.push_back({n, Button(font, caption, 48, 32, {60, 60, 120})});
-  }
+  const std::pair<const char*, const char*> small[] = {{"butdelet.fsh", "DEL"}, {"golfrs-b.fsh", "SET"}, {"golfrs-c.fsh", "SET"},
+                                                       {"golfrs-e.fsh", "SET"}, {"addbanim.fsh", ">>"},  {"rembanim.fsh", "<<"},
+                                                       {"butprofl.fsh", "INFO"}, {"butsetup.fsh", "NEW"}, {"plus.fsh", "+"},
+                                                       {"minus.fsh", "-"}};
+  for (const auto& [n, caption] : small) menus.push_back({n, Button(font, caption, 44, 32, {60, 60, 120})});
   fs::create_directories(data / "MENUS");
   writeBytesTo(data / "MENUS" / "menus.viv", datapack::writebigfile(2, menus));
   for (const char* size : {"UI640", "UI800"}) {

@@ -12,6 +12,7 @@
 #include "mmsystem.h"
 #include "platformlib/capture.h"
 #include "platformlib/displaymode.h"
+#include "platformlib/gfxdisplay.h"
 #include "platformlib/mainwindow.h"
 #include "platformlib/vortel.h"
 #include "platformlib/windowdesc.h"
@@ -245,10 +246,13 @@ void OnAppDeactivate() {
   HoldTimedCallback(1);
   MouseShutdown();
   if (Svc().game->RoundInProgress()) Svc().game->SetRoundPaused(true);
-  if (Display().hardwareActive && vortellive.window) vortellive.window(0);
+  const bool hardware = Display().hardwareActive != 0;
+  if (hardware && vortellive.window) vortellive.window(0);
   releasewindow();
   Svc().network->SetVoiceSuspended(true);
-  Svc().sound->StopSound();
+  // A back end that holds the display lock is in the middle of a frame; the sound waits for the next loss.
+  if (!(hardware && gfxstate().surfacelocked)) Svc().sound->StopSound();
+  if (hardware && Svc().scene->Is3dfx() && vortellive.setstate) vortellive.setstate(108, 1);
   ClearAppActive();
   SetKeyFilter(1);
 }
@@ -265,9 +269,16 @@ void OnAppReactivate() {
   MouseInit();
   const DisplayGlobals& d = Display();
   if (d.hardwareActive) {
-    initgraphics(d.width, d.height, d.depth);
+    SwitchDisplay(d.width, d.height, d.depth);
     if (DisplayMgr().open) DisplayManagerClose();
     ReopenDisplayManager(d.screen, d.depth);
+    SceneProvider& scene = *Svc().scene;
+    if (scene.TextureCacheActive()) {
+      scene.ResetTextureCache();
+      ReloadTexturesAfterModeChange(0);
+    }
+    scene.SetDefaultRenderStates();
+    if (scene.Is3dfx() && vortellive.setstate) vortellive.setstate(108, 0);
   }
   if (DisplayMgr().open) RefreshWholeScreen();
   FlushInput();

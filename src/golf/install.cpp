@@ -1,10 +1,47 @@
 #include "golf/install.h"
 
+#include <cstdio>
+#include <string>
+#include <system_error>
+#include <filesystem>
+
+#include "framework/paths.h"
+#include "framework/registry.h"
 #include "framework/services.h"
+#include "golf/aigolfer.h"
 #include "golf/game.h"
 #include "golf/golfmsg.h"
+#include "golf/serialize.h"
+#include "winapi_files.h"
 
 namespace {
+
+// The host file of a name in a folder record (golf's files are host files); empty when the folder's drive is
+// not there.
+std::string HostPath(const PathRecord* folder, const char* name) {
+  char windowsPath[MAX_PATH];
+  char host[4096];
+  if (!PathJoin(folder, name, windowsPath, sizeof windowsPath)) return {};
+  DWORD error = 0;
+  if (!winapi::internal::MapPathToHost(windowsPath, host, sizeof host, &error)) return {};
+  return host;
+}
+
+// Writes the game beside the file and moves it into place, so that a failed write leaves the last one whole.
+bool WriteGameFile(const TGame& game, const std::string& path) {
+  const std::string temp = path + ".tmp";
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (!f) return false;
+  bool ok = game.SaveToFile(f);
+  ok = std::fclose(f) == 0 && ok;
+  std::error_code ec;
+  if (ok) std::filesystem::rename(temp, path, ec);
+  if (!ok || ec) {
+    std::filesystem::remove(temp, ec);
+    return false;
+  }
+  return true;
+}
 
 class GolfGame : public GameProvider {
  public:
@@ -14,18 +51,55 @@ class GolfGame : public GameProvider {
     GolfMainWindow = Facts().queueWindow;
     return ::CreateGame(mode);
   }
-  void DeleteGame() override { DeleteCurrentGame(); }
+  void DeleteGame() override {
+    if (TGame* game = CurrentGame())
+      if (game->players) game->players->ReleaseAllTables();
+    DeleteCurrentGame();
+  }
   bool GameExists() override { return CurrentGame() != nullptr; }
+  bool GamePaused() override { return CurrentGame() && CurrentGame()->paused != 0; }
   void HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
     if (TGame* game = CurrentGame()) game->HandleMessage(message, wParam, lParam);
   }
   bool RoundInProgress() override { return CurrentGame() && CurrentGame()->roundRunning; }
+  void SetRoundPaused(bool paused) override {
+    if (TGame* game = CurrentGame()) game->paused = paused ? 1 : 0;
+  }
+  // The round ends (its hole released, nothing running), the golfers keep their files and the game is written
+  // to "LastGame.dat" in the root folder, from where the next start resumes it.
+  void EndRoundAndSave(PathRecord* root) override {
+    TGame* game = CurrentGame();
+    if (!game || !root) return;
+    game->ReleaseHole();
+    game->roundRunning = 0;
+    game->paused = 0;
+    PathRecord players = *root;
+    if (game->players && PathAppend(&players, "Players") == 0) {
+      const std::string folder = HostPath(&players, nullptr);
+      if (!folder.empty()) game->players->SaveGolferFiles(folder);
+    }
+    const std::string path = HostPath(root, "LastGame.dat");
+    game->gameFileWritten = !path.empty() && WriteGameFile(*game, path) ? 1 : 0;
+    if (!game->gameFileWritten) WriteLogLine("Could not write LastGame.dat");
+  }
+  bool GameFileWritten() override { return CurrentGame() && CurrentGame()->gameFileWritten; }
+  int LoadGameFile(PathRecord* root, const char* name) override {
+    const std::string path = root && name ? HostPath(root, name) : std::string();
+    std::FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
+    if (!f) return 7;  // file was not found
+    golf_svc::SerialStream stream = golf_svc::SerialStream::OverFile(f);
+    const int result = LoadGameFromStream(&stream);
+    std::fclose(f);
+    if (result == 0) GolfMainWindow = Facts().queueWindow;
+    return result;
+  }
   const char* CurrentCourseFolder() override { return CurrentGame() ? CurrentGame()->courseName.c_str() : ""; }
   // Messages from other machines reach the golf handler as the records it reads.
   intptr_t PeerArgument(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes, intptr_t) override {
     return GolfArgumentFromPeer(id, sender, body, bytes);
   }
   void ReleasePeerArgument(intptr_t argument) override { GolfBlockFree(reinterpret_cast<void*>(argument)); }
+  void FreeComputerGolferTables() override { ComputerGolferFreeTables(); }
 };
 
 GolfGame gGame;

@@ -1,0 +1,5 @@
+#include "teebox/providers.h"
+
+#include "golf/install.h"
+
+void InstallProviders() { InstallGolfServices(); }

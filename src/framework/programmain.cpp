@@ -234,6 +234,9 @@ int OpenGameWindow() {
   static GuardedQueue commQueue;
   gLoop.commQueue = GuardedQueueCreate(&commQueue);
   CommQueue = gLoop.commQueue;
+  // Messages that reach the queue window while the game is paused wait here (also without a comm thread).
+  static GuardedQueue deferredQueue;
+  if (!CommDeferredQueue) CommDeferredQueue = GuardedQueueCreate(&deferredQueue);
   gLoop.queueWindow =
       CreateWindowExA(0, "QWindow", kProductTitle, 0, 10000, 10000, 10, 10, nullptr, nullptr, instance, nullptr);
   if (!gLoop.queueWindow) {

@@ -2,8 +2,7 @@
 
 #include <cstdio>
 #include <string>
-#include <system_error>
-#include <filesystem>
+#include <vector>
 
 #include "framework/paths.h"
 #include "framework/registry.h"
@@ -12,6 +11,7 @@
 #include "golf/game.h"
 #include "golf/golfmsg.h"
 #include "golf/serialize.h"
+#include "platformlib/capture.h"
 #include "winapi_files.h"
 
 namespace {
@@ -27,20 +27,18 @@ std::string HostPath(const PathRecord* folder, const char* name) {
   return host;
 }
 
-// Writes the game beside the file and moves it into place, so that a failed write leaves the last one whole.
-bool WriteGameFile(const TGame& game, const std::string& path) {
-  const std::string temp = path + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) return false;
-  bool ok = game.SaveToFile(f);
-  ok = std::fclose(f) == 0 && ok;
-  std::error_code ec;
-  if (ok) std::filesystem::rename(temp, path, ec);
-  if (!ok || ec) {
-    std::filesystem::remove(temp, ec);
-    return false;
+// Writes the game whole through the library's file save (the file appears whole or not at all).
+bool WriteGameFile(const TGame& game, const PathRecord* folder, const char* name) {
+  char path[MAX_PATH];
+  if (!PathJoin(folder, name, path, sizeof path)) return false;
+  for (size_t size = 64 << 10; size <= (8u << 20); size *= 2) {
+    std::vector<uint8_t> bytes(size);
+    golf_svc::SerialStream stream = golf_svc::SerialStream::OverMemory(bytes.data(), bytes.size());
+    if (!game.SaveToStream(&stream)) continue;  // too small for this game
+    const auto used = static_cast<int32_t>(stream.cursor - bytes.data());
+    return trysavefileadr(path, bytes.data(), used) == used;
   }
-  return true;
+  return false;
 }
 
 class GolfGame : public GameProvider {
@@ -78,8 +76,7 @@ class GolfGame : public GameProvider {
       const std::string folder = HostPath(&players, nullptr);
       if (!folder.empty()) game->players->SaveGolferFiles(folder);
     }
-    const std::string path = HostPath(root, "LastGame.dat");
-    game->gameFileWritten = !path.empty() && WriteGameFile(*game, path) ? 1 : 0;
+    game->gameFileWritten = WriteGameFile(*game, root, "LastGame.dat") ? 1 : 0;
     if (!game->gameFileWritten) WriteLogLine("Could not write LastGame.dat");
   }
   bool GameFileWritten() override { return CurrentGame() && CurrentGame()->gameFileWritten; }

@@ -18,6 +18,7 @@
 
 #include "framework/commqueue.h"
 #include "framework/displaymgr.h"
+#include "framework/errors.h"
 #include "framework/gameapp.h"
 #include "framework/gfxrecord.h"
 #include "framework/services.h"
@@ -78,7 +79,6 @@ class RunningProgram {
       char name[] = "teebox", intro[] = "/NOINTRO";
       char* argv[] = {name, intro, nullptr};
       exitCode_ = ProgramMain(2, argv);
-      ended_ = true;
     });
   }
   ~RunningProgram() {
@@ -98,7 +98,6 @@ class RunningProgram {
  private:
   std::thread thread_;
   std::atomic<int> exitCode_{-1};
-  std::atomic<bool> ended_{false};
 };
 
 void Key(BYTE key, BYTE scan, bool down) { keybd_event(key, scan, down ? 0 : KEYEVENTF_KEYUP, 0); }
@@ -264,6 +263,22 @@ TEST_F(RunningProgramTest, PausesDefersResumesSavesAndResumesTheLastGame) {
     Key('A', 0x1E, true);
     Key('A', 0x1E, false);
     ASSERT_TRUE(OnProgramThread([] {}));
+
+    // A box that is not fatal takes the screen from the game (the round waits) and gives it back after.
+    ASSERT_TRUE(OnProgramThread([] {
+      winapi::testing::TakeMessageBoxes();
+      ShowErrorBox(ERR_DISKFULL, false);
+      EXPECT_FALSE(IsAppActive());
+      EXPECT_TRUE(Svc().game->GamePaused());
+      const auto boxes = winapi::testing::TakeMessageBoxes();
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_EQ(boxes[0].text, "disk was full");
+    }));
+    ASSERT_TRUE(WaitFor([] {
+      bool back = false;
+      OnProgramThread([&] { back = IsAppActive() && !Svc().game->GamePaused(); });
+      return back;
+    }));
 
     // (c) The user closes the game mid-hole: the round ends and is written to "LastGame.dat".
     EXPECT_EQ(program.Close(), 0);

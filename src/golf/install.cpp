@@ -55,7 +55,12 @@ class GolfGame : public GameProvider {
     DeleteCurrentGame();
   }
   bool GameExists() override { return CurrentGame() != nullptr; }
-  bool GamePaused() override { return CurrentGame() && CurrentGame()->paused != 0; }
+  // Only a running round is paused: a round that ended while the game was away must not hold every later
+  // message from other machines back.
+  bool GamePaused() override {
+    const TGame* game = CurrentGame();
+    return game && game->paused != 0 && game->roundRunning;
+  }
   void HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
     if (TGame* game = CurrentGame()) game->HandleMessage(message, wParam, lParam);
   }

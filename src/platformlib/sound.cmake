@@ -1,0 +1,10 @@
+# The sound system: the software mixer (kernels, resamplers, sample sources, reverb and the block loop).
+add_library(platformlib_sound STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/sndc9.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sndcodec.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sndkernels.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sndmixer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sndresample.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sndreverb.cpp)
+target_include_directories(platformlib_sound PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(platformlib_sound PUBLIC platformlib_gfx platformlib)

@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsdl2-dev
+  libopenal-dev
   libspeex-dev libgsm1-dev
   zlib1g-dev
 )

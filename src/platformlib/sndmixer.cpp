@@ -290,10 +290,10 @@ int iSNDmixstart(int channel, int format, int compression, int playtype, const v
     offset = 3;
   else
     return sndfail(-14, "iSNDmixstart", "iSNDmixstart - UNSUPPORTED PLAY TYPE.\n");
+  // A buffer-callback voice with nothing to call back is refused quietly: patches from files can ask for one.
+  if (playtype == 2 && !sndbuffercallback) return -14;
   const CodecInit init = codectable[base + offset];
-  // A buffer-callback voice with no callback to call is refused rather than left to read nothing.
-  if (!init || (playtype == 2 && !sndbuffercallback))
-    return sndfail(-14, "iSNDmixstart", "iSNDmixstart - CODEC NOT INITED.\n");
+  if (!init) return sndfail(-14, "iSNDmixstart", "iSNDmixstart - CODEC NOT INITED.\n");
   const MixInstall install = mixfunctable.mixing[fmt];
   if (!install) return sndfail(-14, "iSNDmixstart", "iSNDmixstart - MIXING FUNCTION NOT INITED.\n");
   const ResampleInstall resinstall = mixfunctable.resample[fmt * 2 + (quality > 25 ? 1 : 0)];

@@ -1,5 +1,6 @@
 # The sound system: the software mixer (kernels, resamplers, sample sources, reverb and the block loop).
 add_library(platformlib_sound STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/sndbank.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sndc9.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sndcodec.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sndkernels.cpp

@@ -127,8 +127,7 @@ TEST_F(Mixer, RefusedVoices) {
                  Case{SNDFMT_S16, 9, 1, -1, -7, "iSNDmixstart - MALFORMED SAMPLE.\n"},
                  Case{SNDFMT_M16, 5, 1, -1, -15, "iSNDmixstart - UNSUPPORTED COMPRESSION TYPE.\n"},
                  Case{SNDFMT_M16, 0, 4, -1, -14, "iSNDmixstart - UNSUPPORTED PLAY TYPE.\n"},
-                 Case{SNDFMT_M16, 9, 1, 20, -14, "iSNDmixstart - CODEC NOT INITED.\n"},
-                 Case{SNDFMT_M16, 0, 2, -1, -14, "iSNDmixstart - CODEC NOT INITED.\n"}}) {
+                 Case{SNDFMT_M16, 9, 1, 20, -14, "iSNDmixstart - CODEC NOT INITED.\n"}}) {
     const platformtest::Abort a = platformtest::CatchAbort([&] {
       iSNDmixstart(2, c.format, c.compression, c.playtype, data, sizeof data, 64, 0, c.loopend, 64, 64, 0x10000, 0,
                    0);
@@ -144,6 +143,16 @@ TEST_F(Mixer, RefusedVoices) {
     abortfilterhook = nullptr;
     EXPECT_FALSE(iSNDmixactive(2));
   }
+}
+
+TEST_F(Mixer, BufferCallbackVoiceWithoutACallbackIsRefused) {
+  Start(0);
+  const int16_t data[64] = {};
+  ASSERT_EQ(sndbuffercallback, nullptr);
+  const platformtest::Abort a = platformtest::CatchAbort(
+      [&] { EXPECT_EQ(iSNDmixstart(2, SNDFMT_M16, 0, 2, data, sizeof data, 0, -1, -1, 64, 64, 0x10000, 0, 0), -14); });
+  EXPECT_FALSE(a.ended);
+  EXPECT_FALSE(iSNDmixactive(2));
 }
 
 TEST_F(Mixer, ModesAndRates) {

@@ -6,6 +6,7 @@ add_library(platformlib_sound STATIC
   ${CMAKE_CURRENT_LIST_DIR}/sndkernels.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sndmixer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sndresample.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/sndreverb.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/sndreverb.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sndvoice.cpp)
 target_include_directories(platformlib_sound PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(platformlib_sound PUBLIC platformlib_gfx platformlib)

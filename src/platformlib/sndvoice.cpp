@@ -746,6 +746,11 @@ int SNDgetvol(int handle) {
   return control("SNDgetvol", handle, -14, [](int channel) { return static_cast<int>(voices[channel].finalvolume); });
 }
 
+void iSNDredetunevoices() {
+  for (int c = 0; c < MIXCHANNELS; ++c)
+    if (voices[c].state == kPlaying && voices[c].handle >= 0) platformdetune(c);
+}
+
 VoiceView sndvoiceview(int channel) {
   const Voice& v = voices[channel & 15];
   return VoiceView{v.handle,    v.state,      v.priority,  v.pan,       v.finalvolume, v.group,    v.leader,

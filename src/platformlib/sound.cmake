@@ -10,3 +10,10 @@ add_library(platformlib_sound STATIC
   ${CMAKE_CURRENT_LIST_DIR}/sndvoice.cpp)
 target_include_directories(platformlib_sound PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(platformlib_sound PUBLIC platformlib_gfx platformlib)
+
+# Start-up and the driver module's binding: they need the main window.
+if(TARGET platformlib_display)
+  add_library(platformlib_sounddriver STATIC ${CMAKE_CURRENT_LIST_DIR}/snddriver.cpp)
+  target_include_directories(platformlib_sounddriver PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(platformlib_sounddriver PUBLIC platformlib_sound platformlib_display)
+endif()

@@ -10,6 +10,8 @@
 int sndinitialised = 0;
 void (*sndstopbankvoiceshook)(int bank, int index) = nullptr;
 int (*sndbankhook)(int bank) = nullptr;
+uint32_t (*sndcreatehwbufferhook)(int, int, int, int32_t, int32_t, int32_t, const uint8_t*) = nullptr;
+void (*sndremovehwbufferhook)(uint32_t) = nullptr;
 
 namespace {
 
@@ -302,8 +304,16 @@ int iSNDresolvetaggedpatch(uint8_t* patch, size_t bytes, const uint8_t* block, s
   if (samples.empty()) return -1;
   for (const Pending& p : samples) {
     wrbe32(p.sample.dataslot, p.offset);
-    // No module makes hardware 3D buffers here: a voice that wants one plays in software.
-    if (p.sample.method == 2 && p.sample.hwslot) wrbe32(p.sample.hwslot, 0);
+    if (p.sample.method == 2 && p.sample.hwslot) {
+      // A voice whose buffer could not be made plays in software.
+      const uint32_t buffer = sndcreatehwbufferhook
+                                  ? sndcreatehwbufferhook(p.sample.channels, p.sample.representation, p.sample.rate,
+                                                          p.sample.length, p.sample.loopstart, p.sample.loopend,
+                                                          block + p.offset)
+                                  : 0;
+      wrbe32(p.sample.hwslot, buffer);
+      if (buffer && p.sample.methodbyte) *p.sample.methodbyte = 3;
+    }
   }
   patch[3] |= kResolved;
   return 8;
@@ -318,7 +328,10 @@ void iSNDunresolvetaggedpatch(uint8_t* patch, size_t bytes) {
     if (item.kind == TagKind::End || item.kind == TagKind::Broken) break;
     if (item.kind != TagKind::SampleBlock) continue;
     SampleValues s;
-    if (readsampletags(cursor, end, &s) && s.method == 3 && s.methodbyte) *s.methodbyte = 2;
+    if (readsampletags(cursor, end, &s) && s.method == 3 && s.methodbyte) {
+      *s.methodbyte = 2;
+      if (s.hwslot && sndremovehwbufferhook) sndremovehwbufferhook(static_cast<uint32_t>(readbeint(s.hwslot, 4)));
+    }
   }
   patch[3] &= static_cast<uint8_t>(~kResolved);
 }

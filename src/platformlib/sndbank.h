@@ -30,6 +30,12 @@ extern void (*sndstopbankvoiceshook)(int bank, int index);
 // Set by the bank layer at its first bank: removes banks at shut-down (-1: all).
 extern int (*sndbankhook)(int bank);
 
+// Set by the driver binding: makes a hardware 3D buffer for a sample and gives its 32-bit index (0: none), and
+// frees one.
+extern uint32_t (*sndcreatehwbufferhook)(int channels, int representation, int rate, int32_t length,
+                                         int32_t loopstart, int32_t loopend, const uint8_t* data);
+extern void (*sndremovehwbufferhook)(uint32_t buffer);
+
 struct PatchRecord {
   uint8_t* patch;
   size_t bytes;           // from the patch to the end of its block

@@ -139,6 +139,43 @@ void stopthreadandfocus() {
 
 void restoreatexit() { SNDrestore(); }
 
+// Hardware 3D buffers live in the module; patches hold their 32-bit index in this table (plus one).
+std::vector<void*> hwbuffers;
+
+uint32_t createhwbuffer(int channels, int representation, int rate, int32_t length, int32_t loopstart,
+                        int32_t loopend, const uint8_t* data) {
+  if (!module.create3dbuf) return 0;
+  void* buffer = module.create3dbuf(channels, representation, rate, length, loopstart, loopend, data);
+  if (!buffer) return 0;
+  for (size_t i = 0; i < hwbuffers.size(); ++i)
+    if (!hwbuffers[i]) {
+      hwbuffers[i] = buffer;
+      return static_cast<uint32_t>(i + 1);
+    }
+  hwbuffers.push_back(buffer);
+  return static_cast<uint32_t>(hwbuffers.size());
+}
+
+void removehwbuffer(uint32_t index) {
+  if (index == 0 || index > hwbuffers.size() || !hwbuffers[index - 1]) return;
+  if (module.removebuf) module.removebuf(hwbuffers[index - 1]);
+  hwbuffers[index - 1] = nullptr;
+}
+
+int play3d(uint32_t index, int channel, int looped, int rate, int volume, int azimuth, int elevation) {
+  if (index == 0 || index > hwbuffers.size() || !hwbuffers[index - 1] || !module.play3d) return -1;
+  return module.play3d(hwbuffers[index - 1], channel, looped, rate, volume, azimuth, elevation);
+}
+
+void bindhardware(bool bound) {
+  sndcreatehwbufferhook = bound ? createhwbuffer : nullptr;
+  sndremovehwbufferhook = bound ? removehwbuffer : nullptr;
+  sndhardware = bound ? SndHardware{play3d, [](int c, int v) { return module.vol(c, v); },
+                                    [](int c, int r) { return module.rate(c, r); },
+                                    [](int c) { return module.stopbuf(c); }}
+                      : SndHardware{};
+}
+
 int iSNDmessageinit(WinDisplay*, HWND window, UINT, WPARAM first, LPARAM, LRESULT*) {
   if (first == 0) {
     if (!window) {
@@ -287,10 +324,13 @@ int iSNDloaddll() {
                    bind("_iSNDdirectpos3d@12", &module.pos3d) && bind("_iSNDdirectvol@8", &module.vol) &&
                    bind("_iSNDdirectrate@8", &module.rate) && bind("_iSNDdirectstopbuf@4", &module.stopbuf);
   if (!all) return fail(-1, "iSNDloaddll - COULDN'T FIND NEEDED FUNCTION.\n");
+  bindhardware(true);
   return 0;
 }
 
 int iSNDunloaddll() {
+  bindhardware(false);
+  hwbuffers.clear();
   if (modulehandle) FreeLibrary(modulehandle);
   modulehandle = nullptr;
   module = Module{};

@@ -15,6 +15,7 @@ int sndinserver = 0;
 int sndmastervolume = 127;
 int sndvoicecount = 0;
 int sndreverblevel = 0;
+SndHardware sndhardware{};
 
 namespace {
 
@@ -168,16 +169,26 @@ void softwarevolumes(int channel, int volume, int pan) {
 }
 
 void platformvol(int channel) {
+  if (platform[channel].method == kHard3D) {
+    if (sndhardware.vol) sndhardware.vol(channel, voices[channel].finalvolume);
+    return;
+  }
   softwarevolumes(channel, voices[channel].finalvolume, voices[channel].pan);
   iSNDmixsetvolume(channel, platform[channel].left, platform[channel].right);
 }
 
 void platformdetune(int channel) {
+  if (platform[channel].method == kHard3D) {
+    if (sndhardware.rate)
+      sndhardware.rate(channel, static_cast<int>(std::lround(platform[channel].rate *
+                                                              iSNDcentstoratio(voices[channel].finalpitch))));
+    return;
+  }
   iSNDmixsetstep(channel, iSNDcalcrate(platform[channel].rate, mixoutputrate(), voices[channel].finalpitch));
 }
 
 int platformplay(const PatchRecord& record, uint8_t* sampleblock, int playtype, int channel, int pan, int volume,
-                 int pitch, int effectsend, uint16_t azimuth, int16_t, bool panned) {
+                 int pitch, int effectsend, uint16_t azimuth, int16_t elevation, bool panned) {
   SampleValues s;
   if (!readsampletags(sampleblock, record.patch + record.bytes, &s) || !s.dataslot)
     return sndfail(-7, "iSNDplatformplay", "iSNDplatformplay - UNSUPPORTED SAMPLE FORMAT.\n");
@@ -188,7 +199,17 @@ int platformplay(const PatchRecord& record, uint8_t* sampleblock, int playtype, 
                       static_cast<uint32_t>(std::max(s.length, 0))};
   if ((s.bits != 8 && s.bits != 16) || (s.channels != 1 && s.channels != 2))
     return sndfail(-7, "iSNDplatformplay", "iSNDplatformplay - UNSUPPORTED SAMPLE FORMAT.\n");
-  if (c.method == kHard3D) c.method = kSoft3D;  // no module buffers: play it in software
+  if (c.method == kHard3D) {
+    const uint32_t buffer = s.hwslot ? static_cast<uint32_t>(readbeint(s.hwslot, 4)) : 0;
+    const uint16_t az = panned ? static_cast<uint16_t>((pan - 64) * 256) : azimuth;
+    const int r = buffer && sndhardware.play3d
+                      ? sndhardware.play3d(buffer, channel, s.loopend > 0 ? 1 : 0,
+                                           static_cast<int>(std::lround(c.rate * iSNDcentstoratio(pitch))), volume, az,
+                                           panned ? 0 : elevation)
+                      : -1;
+    if (r >= 0) return 0;
+    c.method = kPlain;  // the module could not: play it in software
+  }
   if (c.method == kSurround && s.channels != 1)
     return sndfail(-7, "iSNDplatformplay", "iSNDplatformplay - DOLBY PRO-LOGIC SOUNDS MUST BE MONO.\n");
   if (c.method > kSoft3D)
@@ -204,6 +225,11 @@ int platformplay(const PatchRecord& record, uint8_t* sampleblock, int playtype, 
 }
 
 void stopchannel(int channel) {
+  if (platform[channel].method == kHard3D) {
+    if (sndhardware.stopbuf) sndhardware.stopbuf(channel);
+    if (voices[channel].state != kFree) iSNDfreechan(channel);
+    return;
+  }
   if (iSNDmixstop(channel) < 0 && voices[channel].state != kFree) iSNDfreechan(channel);
 }
 
@@ -754,5 +780,6 @@ void iSNDredetunevoices() {
 VoiceView sndvoiceview(int channel) {
   const Voice& v = voices[channel & 15];
   return VoiceView{v.handle,    v.state,      v.priority,  v.pan,       v.finalvolume, v.group,    v.leader,
-                   v.playtype,  v.bank,       v.patchindex, v.basepitch, v.finalpitch,  v.volume, v.envlevel};
+                   v.playtype,  v.bank,       v.patchindex, v.basepitch, v.finalpitch,  v.volume, v.envlevel,
+                   platform[channel & 15].method};
 }

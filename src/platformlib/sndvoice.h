@@ -57,11 +57,21 @@ void iSNDredetunevoices();
 // Voices back to free, the handle serial and the group counter to their start (start-up and tests).
 void iSNDresetvoices();
 
+// The module's hardware 3D voices, set by the driver binding; all empty without a module.
+struct SndHardware {
+  int (*play3d)(uint32_t buffer, int channel, int looped, int rate, int volume, int azimuth, int elevation);
+  int (*vol)(int channel, int volume);
+  int (*rate)(int channel, int rate);
+  int (*stopbuf)(int channel);
+};
+extern SndHardware sndhardware;
+
 // What a test or the start-up can read of a voice.
 struct VoiceView {
   int32_t handle;
   int state, priority, pan, finalvolume, group, leader, playtype, bank, patch;
   int basepitch, finalpitch;
   int32_t volume, envelopelevel;
+  int method;  // 0 plain, 1 surround, 2 software 3D, 3 hardware 3D
 };
 VoiceView sndvoiceview(int channel);

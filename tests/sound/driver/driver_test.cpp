@@ -214,6 +214,55 @@ TEST_F(Driver, PlaysThroughTheMixCallback) {
   EXPECT_EQ(w.bytes[3] & 1, 0);
 }
 
+TEST_F(Driver, HardwareVoicesAndTheirFallBack) {
+  auto sethardware = Proc<void (*)(int, int)>(recorder, "rec_sethardware");
+  ASSERT_NE(sethardware, nullptr);
+  ASSERT_EQ(SNDinit(0x0808, 0), 0);
+  std::vector<uint8_t> bank(static_cast<size_t>(SNDbankmemsize(4)));
+  const int id = SNDbankcreate(4, bank.data());
+  std::deque<soundtest::PatchWriter> patches;
+  auto addpatch = [&]() {
+    soundtest::PatchWriter& w = patches.emplace_back();
+    w.Sample(16, 1, 11025, 100);
+    w.Tag(0x92, 2, 1).Tag(0x93, 0).Data(std::vector<uint8_t>(200, 1));
+    int index = -1;
+    EXPECT_EQ(SNDbankaddpat(id, &index, w.bytes.data(), w.bytes.size()), 8);
+    return index;
+  };
+  SNDPLAYOPTS o;
+  SNDplaysetdef(&o);
+  o.bank = static_cast<int8_t>(id);
+  for (int play : {-1, 0}) {
+    sethardware(1, play);
+    calls();
+    o.patch = addpatch();
+    EXPECT_EQ(calls(), std::string("create3dbuf 1 0;rate 11025 length 100;"));
+    const int h = SNDplay(&o);
+    ASSERT_GE(h, 0);
+    const int channel = h & 31;
+    EXPECT_EQ(calls(), "play3d " + std::to_string(channel) + " 0;at 11025 127;");
+    if (play < 0) {
+      // The module refused the hardware voice: it plays on the mixer.
+      EXPECT_EQ(sndvoiceview(channel).method, 0);
+      EXPECT_TRUE(iSNDmixactive(channel));
+      SNDstop(h);
+      EXPECT_EQ(calls(), std::string(""));
+    } else {
+      EXPECT_EQ(sndvoiceview(channel).method, 3);
+      EXPECT_FALSE(iSNDmixactive(channel));
+      EXPECT_EQ(SNDvol(h, 64), 0);
+      EXPECT_EQ(calls(), "vol " + std::to_string(channel) + " 64;");
+      EXPECT_EQ(SNDstop(h), 0);
+      EXPECT_EQ(calls(), "stopbuf " + std::to_string(channel) + ";");
+      EXPECT_EQ(SNDdone(h), 1);
+    }
+    EXPECT_EQ(SNDbankremovepat(id, o.patch), 0);
+    EXPECT_EQ(calls(), std::string("removebuf;"));
+  }
+  sethardware(0, 0);
+  EXPECT_EQ(SNDrestore(), 0);  // while the bank's memory is still here
+}
+
 TEST_F(Driver, PositionVector) {
   ASSERT_EQ(SNDcaps(0), (0x0F | 0x3F00) | 0x10000);
   float v[3];

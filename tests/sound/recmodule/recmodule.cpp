@@ -18,6 +18,8 @@ using Convert = int (*)(const void*, int, int, int, int, int, void*, int, int);
 std::mutex lock;
 std::string calls;
 int version = 0x00100001, caps = 0x0F | 0x3F00, startresult = 0;
+int makebuffers = 0, playresult = -1;
+int buffers[4];
 std::atomic<int> serves{0};
 Mix mix = nullptr;
 Channel freechan = nullptr;
@@ -34,6 +36,7 @@ void record(const char* format, int a = 0, int b = 0) {
 }  // namespace
 
 EXPORT void rec_setup(int v, int c, int s) { version = v, caps = c, startresult = s; }
+EXPORT void rec_sethardware(int make, int play) { makebuffers = make, playresult = play; }
 EXPORT const char* rec_calls() {
   static std::string copy;
   std::lock_guard<std::mutex> guard(lock);
@@ -72,12 +75,33 @@ EXPORT int iSNDdirectserve() {
 EXPORT int iSNDdirectrecordstart(int, int, int, int) { return 0; }
 EXPORT int iSNDdirectrecordpacket(void*) { return -1; }
 EXPORT int iSNDdirectrecordstop() { return 0; }
-EXPORT void* iSNDdirectcreate3dbuf(int, int, int, int, int, int, const void*) { return nullptr; }
-EXPORT int iSNDdirectremovebuf(void*) { return 0; }
-EXPORT int iSNDdirectplay3d(void*, int, int, int, int, int, int) { return -1; }
+EXPORT void* iSNDdirectcreate3dbuf(int channels, int representation, int rate, int length, int, int, const void*) {
+  record("create3dbuf %d %d", channels, representation);
+  record("rate %d length %d", rate, length);
+  return makebuffers ? &buffers[makebuffers & 3] : nullptr;
+}
+EXPORT int iSNDdirectremovebuf(void*) {
+  record("removebuf");
+  return 0;
+}
+EXPORT int iSNDdirectplay3d(void*, int channel, int looped, int rate, int volume, int, int) {
+  record("play3d %d %d", channel, looped);
+  record("at %d %d", rate, volume);
+  return playresult;
+}
 EXPORT int iSNDdirectpos3d(int, int, int) { return 0; }
-EXPORT int iSNDdirectvol(int, int) { return 0; }
+EXPORT int iSNDdirectvol(int channel, int volume) {
+  record("vol %d %d", channel, volume);
+  return 0;
+}
 #ifndef RECORDER_PARTIAL
-EXPORT int iSNDdirectrate(int, int) { return 0; }
+EXPORT int iSNDdirectrate(int channel, int rate) {
+  record("rate %d %d", channel, rate);
+  return 0;
+}
 #endif
-EXPORT int iSNDdirectstopbuf(int) { return 0; }
+EXPORT int iSNDdirectstopbuf(int channel) {
+  record("stopbuf %d", channel);
+  freechan(channel);  // the hardware voice has ended
+  return 0;
+}

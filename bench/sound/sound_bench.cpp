@@ -44,8 +44,8 @@ double Pitch(int v) { return std::pow(2.0, 3.0 * v / 1200.0); }
 
 void Counters(benchmark::State& state) {
   const double voicesamples = static_cast<double>(state.iterations()) * kFrames * kVoices;
-  state.counters["ns_per_voice_sample"] =
-      benchmark::Counter(voicesamples * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["time_per_voice_sample"] =
+      benchmark::Counter(voicesamples, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   // Seconds of audio per second of CPU, times the voices.
   state.counters["realtime_voices_per_core"] = benchmark::Counter(
       static_cast<double>(state.iterations()) * kFrames / kOutputRate * kVoices, benchmark::Counter::kIsRate);

@@ -90,6 +90,8 @@ extern void (*sndreleaselockhook)();
 int mixformatindex(int format);
 
 // ---- kernels ----------------------------------------------------------------------------------------------------
+// 1: the 16-bit MMX-path kernels run their scalar loops instead of the packed SSE2 ones (tests compare them).
+extern int mixscalaronly;
 void mixm8install(MixObject* object, MixKernel* kernelslot, MixVolumeSetter* setterslot);
 void mixs8install(MixObject* object, MixKernel* kernelslot, MixVolumeSetter* setterslot);
 void mixm16install(MixObject* object, MixKernel* kernelslot, MixVolumeSetter* setterslot);

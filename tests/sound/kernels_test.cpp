@@ -170,3 +170,27 @@ TEST(MixTables, PathsFillTheirColumns) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MixKernels, PackedAndScalarAgreeBitForBit) {
+  std::vector<int16_t> source(2 * 203);
+  uint32_t r = 7;
+  for (int16_t& v : source) v = static_cast<int16_t>((r = r * 1103515245u + 12345u) >> 16);
+  source[0] = 32767, source[1] = -32768;
+  for (MixInstall install : {mixm16install, mixs16install}) {
+    for (auto [left, right] : {std::pair{127, 127}, std::pair{0, 64}, std::pair{-127, 127}, std::pair{33, 101}}) {
+      std::vector<int16_t> packed(2 * 203), scalar(2 * 203);
+      for (size_t i = 0; i < packed.size(); ++i) packed[i] = scalar[i] = static_cast<int16_t>(i * 331 - 30000);
+      for (int pass = 0; pass < 2; ++pass) {
+        mixscalaronly = pass;
+        Kernel k(install, left, right);
+        k.Mix(203, source.data(), pass ? scalar.data() : packed.data());
+      }
+      mixscalaronly = 0;
+      EXPECT_EQ(packed, scalar) << left << "," << right;
+    }
+  }
+}
+
+}  // namespace

@@ -11,6 +11,8 @@
 
 MixBufferCallback sndbuffercallback = nullptr;
 
+CodecInit codectable[28];
+
 namespace {
 
 float bytefloattable[256];
@@ -332,39 +334,29 @@ int initc9(int, void* state, const uint8_t* data, size_t databytes, int32_t leng
   return static_cast<int>(sizeof(C9State) + c9statesize());
 }
 
+template <bool Float, int Base>
+void fillpcm() {
+  codectable[Base] = initpcmoneshot<Float, Base>;
+  codectable[Base + 1] = initpcmlooped<Float, Base>;
+  codectable[Base + 2] = initcallback<Float, Base>;
+}
+
+// Packet-player voices (offset 3) wait for the packet player; compression 9 never loops.
+template <bool Float>
+void fillcodecs() {
+  for (CodecInit& entry : codectable) entry = nullptr;
+  fillpcm<Float, 0>();
+  fillpcm<Float, 4>();
+  fillpcm<Float, 8>();
+  fillpcm<Float, 12>();
+  codectable[16] = initadpcm7<Float, 1, false>, codectable[17] = initadpcm7<Float, 1, true>;
+  codectable[20] = initadpcm7<Float, 2, false>, codectable[21] = initadpcm7<Float, 2, true>;
+  codectable[24] = initc9<Float>;
+}
+
 }  // namespace
 
-CodecInit codectable[28];
-
-void mixfillcodecs(int mmx) {
-  for (CodecInit& entry : codectable) entry = nullptr;
-  // Packet-player voices (offset 3) wait for the packet player.
-  if (mmx) {
-    codectable[0] = initpcmoneshot<false, 0>, codectable[1] = initpcmlooped<false, 0>;
-    codectable[2] = initcallback<false, 0>;
-    codectable[4] = initpcmoneshot<false, 4>, codectable[5] = initpcmlooped<false, 4>;
-    codectable[6] = initcallback<false, 4>;
-    codectable[8] = initpcmoneshot<false, 8>, codectable[9] = initpcmlooped<false, 8>;
-    codectable[10] = initcallback<false, 8>;
-    codectable[12] = initpcmoneshot<false, 12>, codectable[13] = initpcmlooped<false, 12>;
-    codectable[14] = initcallback<false, 12>;
-    codectable[16] = initadpcm7<false, 1, false>, codectable[17] = initadpcm7<false, 1, true>;
-    codectable[20] = initadpcm7<false, 2, false>, codectable[21] = initadpcm7<false, 2, true>;
-    codectable[24] = initc9<false>;
-  } else {
-    codectable[0] = initpcmoneshot<true, 0>, codectable[1] = initpcmlooped<true, 0>;
-    codectable[2] = initcallback<true, 0>;
-    codectable[4] = initpcmoneshot<true, 4>, codectable[5] = initpcmlooped<true, 4>;
-    codectable[6] = initcallback<true, 4>;
-    codectable[8] = initpcmoneshot<true, 8>, codectable[9] = initpcmlooped<true, 8>;
-    codectable[10] = initcallback<true, 8>;
-    codectable[12] = initpcmoneshot<true, 12>, codectable[13] = initpcmlooped<true, 12>;
-    codectable[14] = initcallback<true, 12>;
-    codectable[16] = initadpcm7<true, 1, false>, codectable[17] = initadpcm7<true, 1, true>;
-    codectable[20] = initadpcm7<true, 2, false>, codectable[21] = initadpcm7<true, 2, true>;
-    codectable[24] = initc9<true>;
-  }
-}
+void mixfillcodecs(int mmx) { mmx ? fillcodecs<false>() : fillcodecs<true>(); }
 
 // ---- compression-7 block decoders --------------------------------------------------------------------------------------
 

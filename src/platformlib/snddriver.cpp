@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -62,26 +63,30 @@ std::atomic<int> requestdone{0};
 bool threadstarted = false, focusinstalled = false, exitregistered = false;
 void (*servercallback)() = nullptr;
 
-void abortmessagewrapper(const char* format, ...) {
+std::string formatted(const char* format, va_list args) {
   char text[512];
+  std::vsnprintf(text, sizeof text, format, args);
+  return text;
+}
+
+void abortmessagewrapper(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  const std::string text = formatted(format, args);
   va_end(args);
   iSNDreleaseaudiofully();
   abortfile = "win\\sdriver";
   abortfunction = "abortmessagewrapper";
   abortline = 0;
-  abortmessage("%s", text);
+  abortmessage("%s", text.c_str());
 }
 
 void iSNDdlldebugprint(const char* format, ...) {
-  char text[512];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  const std::string text = formatted(format, args);
   va_end(args);
-  debugmessage(nullptr, 0, "%s", text);
+  debugmessage(nullptr, 0, "%s", text.c_str());
 }
 
 void iSNDdllprint(const char* format, ...) {

@@ -13,6 +13,7 @@
 #include "platformlib/sndmix.h"
 #include "platformlib/sndvoice.h"
 #include "platformlib/timer.h"
+#include "platformlib/fixture.h"
 #include "sound/patchwriter.h"
 #include "winapi/testing.h"
 #include "windows.h"
@@ -28,25 +29,6 @@ F Proc(HMODULE module, const char* name) {
   F f = nullptr;
   if (p) std::memcpy(&f, &p, sizeof f);
   return f;
-}
-
-struct Caught {
-  bool ended = false;
-  std::string text;
-};
-
-template <typename Action>
-Caught CatchAbort(Action action) {
-  Caught c;
-  winapi::testing::TakeMessageBoxes();
-  try {
-    action();
-  } catch (const winapi::testing::ExitCalled&) {
-    c.ended = true;
-  }
-  auto boxes = winapi::testing::TakeMessageBoxes();
-  if (!boxes.empty()) c.text = boxes.front().text;
-  return c;
 }
 
 class Driver : public ::testing::Test {
@@ -135,7 +117,7 @@ TEST_F(Driver, RateEightThousandIsRefusedAtStart) {
 
 TEST_F(Driver, VersionMismatch) {
   setup(0x00100002, 0x0F | 0x3F00, 0);
-  const Caught c = CatchAbort([] { SNDinit(0x0808, 0); });
+  const platformtest::Abort c = platformtest::CatchAbort([] { SNDinit(0x0808, 0); });
   EXPECT_TRUE(c.ended);
   EXPECT_NE(c.text.find("iSNDloaddll - TOLVARSND.DLL VERSION MISMATCH. REQUIRED 16.1, FOUND 16.2.\n"),
             std::string::npos)
@@ -153,7 +135,7 @@ TEST_F(Driver, MissingExportsAndModule) {
   EXPECT_EQ(iSNDloaddll(), -1);
   abortfilterhook = nullptr;
   sndmodulename = "soundrecorder_partial.dll";
-  const Caught c = CatchAbort([] { iSNDloaddll(); });
+  const platformtest::Abort c = platformtest::CatchAbort([] { iSNDloaddll(); });
   EXPECT_NE(c.text.find("iSNDloaddll - COULDN'T FIND NEEDED FUNCTION.\n"), std::string::npos) << c.text;
   sndmodulename = "soundrecorder.dll";
 }

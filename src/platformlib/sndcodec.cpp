@@ -188,6 +188,55 @@ int initcallback(int, void* state, const uint8_t* data, size_t, int32_t, int32_t
   return sizeof(CallbackState);
 }
 
+// Packets from the packet player; finished packets are handed back at the start of the next read, when the
+// mixer no longer reads from them.
+struct PacketState {
+  const uint8_t* buffer;
+  int32_t length;  // frames
+  int32_t position;
+  int slot;
+  int finished;  // packets used up since the last hand-back
+  Format fmt;
+};
+
+template <bool Float>
+int readpacket(void* state, int frames, void* destination) {
+  PacketState* s = static_cast<PacketState*>(state);
+  if (s->finished) {
+    sndpacketconsumed(s->slot, s->finished);
+    s->finished = 0;
+  }
+  int done = 0;
+  while (done < frames) {
+    if (!s->buffer || s->position >= s->length) {
+      if (s->buffer) ++s->finished;
+      int32_t bytes = 0;
+      s->buffer = sndpacketnext(s->slot, &bytes);
+      s->length = bytes / s->fmt.framebytes();
+      s->position = 0;
+      if (!s->buffer) break;
+      continue;
+    }
+    const int count = std::min(frames - done, s->length - s->position);
+    copyframes<Float>(s->buffer, s->position, count, s->fmt, destination, done);
+    done += count;
+    s->position += count;
+  }
+  if (done > 0) silence<Float>(destination, done, frames - done, s->fmt);
+  return done;
+}
+
+template <bool Float, int Base>
+int initpacket(int voice, void* state, const uint8_t*, size_t, int32_t, int32_t, int32_t, CodecRead* read,
+               CodecPosition* position) {
+  PacketState* s = new (state) PacketState{};
+  s->slot = findpacketslot(voice);
+  s->fmt = formatof(Base);
+  *read = readpacket<Float>;
+  *position = nullptr;
+  return sizeof(PacketState);
+}
+
 // ---- compression 7 --------------------------------------------------------------------------------------------------
 
 template <bool Float>
@@ -339,9 +388,10 @@ void fillpcm() {
   codectable[Base] = initpcmoneshot<Float, Base>;
   codectable[Base + 1] = initpcmlooped<Float, Base>;
   codectable[Base + 2] = initcallback<Float, Base>;
+  codectable[Base + 3] = initpacket<Float, Base>;
 }
 
-// Packet-player voices (offset 3) wait for the packet player; compression 9 never loops.
+// Compressed packets and buffers wait for the stream layer; compression 9 never loops.
 template <bool Float>
 void fillcodecs() {
   for (CodecInit& entry : codectable) entry = nullptr;

@@ -62,6 +62,12 @@ using CodecInit = int (*)(int voice, void* state, const uint8_t* data, size_t da
                           int32_t loopstart, int32_t loopend, CodecRead* readslot, CodecPosition* positionslot);
 constexpr size_t CODECSTATEBYTES = 6144;
 
+// The packet player's side of the packet codec: the player slot playing on a mixer channel (-1: none), the next
+// queued packet after those handed out, and giving back the oldest `count` packets handed out.
+int findpacketslot(int voice);
+const uint8_t* sndpacketnext(int slot, int32_t* bytes);
+void sndpacketconsumed(int slot, int count);
+
 // ---- the function table ---------------------------------------------------------------------------------------
 using MixOutput = void (*)(int frames, void* accumulator, void* device);
 using MixClear = void (*)(void* buffer, int words);

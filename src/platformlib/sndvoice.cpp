@@ -540,6 +540,50 @@ int playtaggedtimbre(const PatchRecord& record, const ZoneValues& z, int key, in
 
 }  // namespace
 
+int iSNDstartpacketvoice(const uint8_t zone[12], const SampleValues& s, const SNDPLAYOPTS* o, int32_t* voiceslot) {
+  if (checkplayopts(o) < 0) return -8;
+  if (s.representation != 0 && s.representation != 2)
+    return sndfail(-15, "iSNDplatformpacketplay", "iSNDplatformpacketplay - UNSUPPORTED SAMPLE REPRESENTATION.\n");
+  if ((s.bits != 8 && s.bits != 16) || (s.channels != 1 && s.channels != 2))
+    return sndfail(-7, "iSNDplatformpacketplay", "iSNDplatformpacketplay - UNSUPPORTED SAMPLE FORMAT.\n");
+  const int mask = static_cast<int>(zone[0] | (zone[1] << 8) | (zone[2] << 16) | (uint32_t{zone[3]} << 24));
+  const int channel = iSNDallocchan(mask, 1, zone[6]);
+  if (channel < 0) return channel;
+  Voice& v = voices[channel];
+  v.basepitch = static_cast<int16_t>(clampint(static_cast<int16_t>(zone[4] | (zone[5] << 8)), -8191, 8191));
+  v.timbrevolume = static_cast<int8_t>(zone[7]);
+  v.timbrepan = zone[8];
+  v.effectsend = zone[9];
+  v.bendrange = static_cast<uint16_t>(zone[10] * 100);
+  v.volume = o->volume * 65536;
+  v.bend = o->bend;
+  v.effectlevel = o->fxlevel0;
+  v.panspread = 1;
+  v.requestpan = o->pan;
+  v.envelope = kBuiltinEnvelope;
+  v.envpoints = 1;
+  v.envlevel = 127 * 65536;
+  v.envticks = 0x7FFFFFFF;
+  v.playtype = 0;
+  v.pan = static_cast<uint8_t>(voicepan(v, o->pan));
+  calcvoicepitch(channel);
+  calcvoicevol(channel);
+  PlatformChannel& c = platform[channel];
+  c = PlatformChannel{static_cast<uint16_t>(clampint(s.rate, 1, 65535)), static_cast<uint8_t>(s.bits),
+                      static_cast<uint8_t>(s.channels), static_cast<uint8_t>(s.representation), kPlain, 1, 0, 0, 0, 0};
+  softwarevolumes(channel, v.finalvolume, v.pan);
+  *voiceslot = v.handle;
+  const int format = s.bits == 8 ? (s.channels == 1 ? SNDFMT_M8 : SNDFMT_S8) : (s.channels == 1 ? SNDFMT_M16 : SNDFMT_S16);
+  const int send = v.effectsend * o->fxlevel0 * sndreverblevel / 16129;
+  const int r = iSNDmixstart(channel, format, 0, 0, nullptr, 0, 0, -1, -1, c.left, c.right,
+                             iSNDcalcrate(c.rate, mixoutputrate(), v.finalpitch), s.quality, send);
+  if (r < 0) {
+    iSNDfreechan(channel);
+    return r;
+  }
+  return v.handle;
+}
+
 int iSNDplaytaggedpatch(const PatchRecord& record, const SNDPLAYOPTS* o) {
   if (!record.patch) return -8;
   if (static_cast<int8_t>(o->velocity) < 0)

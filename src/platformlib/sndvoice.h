@@ -66,6 +66,11 @@ struct SndHardware {
 };
 extern SndHardware sndhardware;
 
+// Starts a packet-player voice from a 12-byte zone record and a sample header; the handle goes to *voiceslot
+// before the mixer channel starts (its codec looks the player up by it).
+int iSNDstartpacketvoice(const uint8_t zone[12], const SampleValues& sample, const SNDPLAYOPTS* o,
+                         int32_t* voiceslot);
+
 // What a test or the start-up can read of a voice.
 struct VoiceView {
   int32_t handle;

@@ -5,6 +5,7 @@ add_library(platformlib_sound STATIC
   ${CMAKE_CURRENT_LIST_DIR}/sndcodec.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sndkernels.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sndmixer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sndpacket.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sndresample.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sndreverb.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sndvoice.cpp)

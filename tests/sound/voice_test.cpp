@@ -5,6 +5,7 @@
 #include "patchwriter.h"
 #include "platformlib/cpu.h"
 #include "platformlib/memclass.h"
+#include "platformlib/sndpacket.h"
 #include "platformlib/sndvoice.h"
 #include "soundfixture.h"
 
@@ -295,6 +296,50 @@ TEST_F(Voices, PitchArithmetic) {
   EXPECT_EQ(iSNDcentstoratio(-20000), iSNDcentstoratio(-8191));
   EXPECT_EQ(iSNDcalcrate(11025, 22050, 0), 32768u);
   EXPECT_EQ(iSNDcalcrate(22050, 22050, 1200), 131072u);
+}
+
+std::vector<int32_t> handedback;
+
+TEST_F(Voices, PacketPlayerFeedsItsVoice) {
+  handedback.clear();
+  std::vector<uint8_t> memory(static_cast<size_t>(SNDPKTPLAY_memsize(4)));
+  const int player = SNDPKTPLAY_create(memory.data(), memory.size(), [](int, int32_t id) { handedback.push_back(id); });
+  ASSERT_GE(player, 0);
+  PatchWriter header;
+  header.Sample(16, 1, 22050, 0).Mark(0xFE);
+  const uint8_t zone[12] = {0xFF, 0xFF, 0, 0, 0, 0, 50, 127, 64, 0, 0, 0};
+  SNDPLAYOPTS o;
+  SNDplaysetdef(&o);
+  const std::vector<uint8_t> first = Constant(100, 10000), second = Constant(100, 20000);
+  SNDPACKET a{0, 200, 0, first.data()}, b{0, 200, 0, second.data()};
+  const platformtest::Abort early = platformtest::CatchAbort([&] { SNDPKTPLAY_submit(player, &a); });
+  EXPECT_NE(early.text.find("SNDPKTPLAY_submit - DO NOT SUBMIT PACKETS BEFORE STARTING.\n"), std::string::npos);
+
+  const int h = SNDPKTPLAY_start(player, header.bytes.data() + 5, header.bytes.size() - 5, zone, &o);
+  ASSERT_GE(h, 0);
+  for (int16_t v : Mix(64)) ASSERT_EQ(v, 0);  // nothing queued: the voice waits
+  EXPECT_EQ(SNDdone(h), 0);
+  EXPECT_EQ(SNDPKTPLAY_submit(player, &a), 0);
+  EXPECT_EQ(SNDPKTPLAY_submit(player, &b), 1);
+  EXPECT_EQ(b.id, 1);
+  SNDPACKET c{0, 200, 0, first.data()}, d = c;
+  EXPECT_EQ(SNDPKTPLAY_submit(player, &c), 2);
+  EXPECT_EQ(SNDPKTPLAY_submit(player, &d), -13);  // one slot stays free
+  const int16_t low = 2 * ((32512 * 10000) >> 16), high = 2 * ((32512 * 20000) >> 16);
+  std::vector<int16_t> out = Mix(150);
+  EXPECT_EQ(out[2 * 99], low);
+  EXPECT_EQ(out[2 * 100], high);
+  EXPECT_TRUE(handedback.empty());
+  out = Mix(100);
+  EXPECT_EQ(handedback, std::vector<int32_t>{0});  // the first packet, once the mixer was past it
+  EXPECT_EQ(out[2 * 49], high);
+  EXPECT_EQ(out[2 * 50], low);
+  EXPECT_EQ(SNDPKTPLAY_queued(player), 2);
+  EXPECT_EQ(SNDPKTPLAY_stop(player), 0);
+  EXPECT_EQ(handedback, (std::vector<int32_t>{0, 1, 2}));
+  EXPECT_EQ(SNDdone(h), 1);
+  EXPECT_EQ(SNDPKTPLAY_stop(player), -16);
+  EXPECT_EQ(SNDPKTPLAY_destroy(player), 0);
 }
 
 }  // namespace

@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "platformlib/cpu.h"
+#include "platformlib/memclass.h"
 #include "platformlib/sndmix.h"
+#include "platformlib/sndvoice.h"
+#include "sound/patchwriter.h"
 
 #ifdef SOUND_BENCH_OPENAL
 #define AL_ALEXT_PROTOTYPES
@@ -110,6 +113,64 @@ void BM_DecodeCompression9(benchmark::State& state) {
   Decode(state, 24, coded, kSampleFrames);
 }
 BENCHMARK(BM_DecodeCompression9)->Unit(benchmark::kMicrosecond);
+
+// The audio thread's work for one tick at 100 Hz with 16 voices playing from a bank (vibrato, tremolo and a slow
+// fade on each): the audio server, then the mix callback for a hundredth of a second.
+void BM_AudioThreadTick(benchmark::State& state) {
+  cpuhasmmx = static_cast<int>(state.range(0));
+  sndinitialised = 1;
+  if (!sndaudiolock) sndaudiolock = getcriticalsection();
+  iSNDresetvoices();
+  iSNDmixinit(0x08 | 0x800, iSNDfreechan);
+  static std::vector<uint8_t> bankmemory(static_cast<size_t>(SNDbankmemsize(1)));
+  cSNDbankremove(-1);
+  const int bank = SNDbankcreate(1, bankmemory.data());
+  const std::vector<int16_t>& sample = Sample();
+  std::vector<uint8_t> data(sample.size() * 2);
+  std::memcpy(data.data(), sample.data(), data.size());
+  static soundtest::PatchWriter patch;
+  patch = soundtest::PatchWriter{};
+  // Vibrato and tremolo tables of 32 bytes sit after the sample data.
+  patch.Tag(33, 32, 1).Tag(34, 20, 2).Tag(30, 32, 1);
+  const size_t vibrato = patch.bytes.size() + 2;
+  patch.Tag(32, 0);
+  const size_t tremolo = patch.bytes.size() + 2;
+  patch.Tag(29, 0);
+  patch.Sample(16, 1, kSourceRate, kSampleFrames, 0, kSampleFrames - 1).Data(data);
+  const size_t tables = patch.bytes.size();
+  for (int i = 0; i < 64; ++i) patch.bytes.push_back(static_cast<uint8_t>(i < 32 ? 54 + (i % 20) : 100 + i % 27));
+  for (auto [tag, at] : {std::pair{vibrato, tables}, std::pair{tremolo, tables + 32}}) {
+    const uint32_t offset = static_cast<uint32_t>(at - tag);
+    for (int b = 0; b < 4; ++b) patch.bytes[tag + b] = static_cast<uint8_t>(offset >> (24 - 8 * b));
+  }
+  int index = -1;
+  if (SNDbankaddpat(bank, &index, patch.bytes.data(), patch.bytes.size()) != 8) {
+    state.SkipWithError("the patch was refused");
+    return;
+  }
+  SNDPLAYOPTS o;
+  SNDplaysetdef(&o);
+  o.bank = static_cast<int8_t>(bank);
+  o.patch = index;
+  for (int v = 0; v < kVoices; ++v) {
+    o.key = static_cast<uint8_t>(50 + v);
+    const int h = SNDplay(&o);
+    SNDautovol(h, 1000000, 20);
+  }
+  std::vector<int16_t> out(2 * (kOutputRate / 100 + 1));
+  for (auto _ : state) {
+    iSNDaudioserver();
+    iSNDdllmix(out.data(), kOutputRate / 100);
+    benchmark::DoNotOptimize(out.data());
+  }
+  // The processor time that the 100 ticks of one second of audio take.
+  state.counters["cpu_time_per_audio_second"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) / 100.0, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  cSNDbankremove(-1);
+  iSNDresetvoices();
+  sndinitialised = 0;
+}
+BENCHMARK(BM_AudioThreadTick)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 #ifdef SOUND_BENCH_OPENAL
 void BM_OpenALSoftLoopback(benchmark::State& state) {

@@ -816,6 +816,23 @@ int SNDgetvol(int handle) {
   return control("SNDgetvol", handle, -14, [](int channel) { return static_cast<int>(voices[channel].finalvolume); });
 }
 
+// Voices playing a patch that leaves its bank stop first: the mixer would read the patch's samples.
+void iSNDstopbankvoices(int bank, int index) {
+  if (!sndinitialised) return;
+  iSNDenteraudio("SNDbankremovepat");
+  for (int c = 0; c < MIXCHANNELS; ++c) {
+    const Voice& v = voices[c];
+    if (v.state != kFree && v.handle >= 0 && v.playtype != 0 && v.bank == static_cast<uint8_t>(bank) &&
+        (index < 0 || v.patchindex == index))
+      stopvoice(c);
+  }
+  iSNDleaveaudio();
+}
+
+namespace {
+const bool kBankHook = (sndstopbankvoiceshook = iSNDstopbankvoices, true);
+}  // namespace
+
 void iSNDredetunevoices() {
   for (int c = 0; c < MIXCHANNELS; ++c)
     if (voices[c].state == kPlaying && voices[c].handle >= 0) platformdetune(c);

@@ -52,6 +52,8 @@ uint32_t iSNDcalcrate(int samplerate, int outputrate, int cents);
 void iSNDpanvolumes(int pan, int volume, int* left, int* right);
 // The sound random generator's next value.
 uint32_t iSNDrandom();
+// Stops the voices playing a bank's patch (index -1: any patch of the bank); the bank layer calls it.
+void iSNDstopbankvoices(int bank, int index);
 // Every playing voice's step again, after the output rate changed.
 void iSNDredetunevoices();
 // Voices back to free, the handle serial and the group counter to their start (start-up and tests).

@@ -92,6 +92,20 @@ TEST_F(Voices, PlayMixStop) {
   EXPECT_EQ(SNDdone(-1), 1);
 }
 
+TEST_F(Voices, RemovingAPatchOrBankStopsItsVoices) {
+  const int a = Add(Tone()), b = Add(Tone());
+  const int ha = Play(a), hb = Play(b);
+  ASSERT_GE(ha, 0);
+  ASSERT_GE(hb, 0);
+  EXPECT_EQ(SNDbankremovepat(bank, a), 0);
+  EXPECT_EQ(SNDdone(ha), 1);
+  EXPECT_EQ(SNDdone(hb), 0);
+  EXPECT_EQ(cSNDbankremove(bank), 0);
+  EXPECT_EQ(SNDdone(hb), 1);
+  const std::vector<int16_t> out = Mix(512);  // past the stop fades: silence
+  for (size_t i = 2 * 127; i < out.size(); ++i) ASSERT_EQ(out[i], 0) << i;
+}
+
 TEST_F(Voices, PlayRefusals) {
   const int index = Add(Tone());
   SNDPLAYOPTS o;

@@ -121,6 +121,11 @@ int SNDPKTPLAY_destroy(int player) {
   return 0;
 }
 
+int SNDPKTPLAY_voice(int player) {
+  PacketPlayer* p = playerof(player);
+  return p ? p->voice : -1;
+}
+
 int SNDPKTPLAY_queued(int player) {
   PacketPlayer* p = playerof(player);
   return p ? p->queued : -8;

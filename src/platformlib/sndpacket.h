@@ -55,3 +55,4 @@ int SNDPKTPLAY_destroy(int player);
 // Hands back every queued packet whose id lies in [first, last].
 int iSNDpacketrelease(int player, int32_t first, int32_t last);
 int SNDPKTPLAY_queued(int player);
+int SNDPKTPLAY_voice(int player);

@@ -18,3 +18,10 @@ if(TARGET platformlib_display)
   target_include_directories(platformlib_sounddriver PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(platformlib_sounddriver PUBLIC platformlib_sound platformlib_display)
 endif()
+
+# Sound streams read their chunks through the library's chunked streams.
+if(TARGET platformlib_stream)
+  add_library(platformlib_soundstream STATIC ${CMAKE_CURRENT_LIST_DIR}/sndstream.cpp)
+  target_include_directories(platformlib_soundstream PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(platformlib_soundstream PUBLIC platformlib_sound platformlib_stream)
+endif()

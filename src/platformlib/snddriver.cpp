@@ -426,6 +426,7 @@ int SNDinit(int mode, int) {
 
 int SNDrestore() {
   if (!sndinitialised) return -10;
+  if (sndstreamshutdownhook) sndstreamshutdownhook();
   for (int c = 0; c < MIXCHANNELS; ++c) {
     const VoiceView v = sndvoiceview(c);
     if (v.state && v.handle >= 0) SNDstop(v.handle);
@@ -471,6 +472,26 @@ int iSNDplatformreinit(int mode) {
   iSNDredetunevoices();
   return SNDobtainhardware();
 }
+
+namespace {
+int recordlength = 0;
+}
+
+int iSNDplatformrecordstart(int length, int second, int third, int representation) {
+  if (representation != 0)
+    return sndfail(-15, "iSNDplatformrecordstart",
+                   "iSNDplatformrecordstart - UNSUPPORTED SAMPLE REPRESENTATION TYPE.\n");
+  if (!module.recordstart) return -1;
+  recordlength = length;
+  return module.recordstart(length, third, 16, second);
+}
+
+int iSNDplatformrecordpacket(void* buffer) {
+  if (!module.recordpacket || module.recordpacket(buffer) < 0) return -1;
+  return 2 * recordlength;
+}
+
+int iSNDplatformrecordstop() { return module.recordstop ? module.recordstop() : -1; }
 
 void audiofocushandler(int active) {
   if (!sndaudiolock) return;

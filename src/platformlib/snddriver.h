@@ -20,6 +20,10 @@ int iSNDplatformreinit(int mode);
 int iSNDloaddll();
 int iSNDunloaddll();
 void audiofocushandler(int active);
+// Recording through the module: 16-bit samples only; a polled packet gives its bytes or -1.
+int iSNDplatformrecordstart(int length, int second, int third, int representation);
+int iSNDplatformrecordpacket(void* buffer);
+int iSNDplatformrecordstop();
 
 // The callbacks handed to the module.
 void iSNDdllmix(void* buffer, int frames);

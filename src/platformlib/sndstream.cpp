@@ -236,7 +236,13 @@ int SNDSTRM_create(const SNDPLAYOPTS* options, int requests, int packets, void* 
   }
   bool first = true;
   for (Record* other : streams) first &= other == nullptr;
-  if (first) addsystemtask(sndstreamservice, 0);
+  if (first) {
+    addsystemtask(sndstreamservice, 0);
+    sndstreamshutdownhook = [] {
+      for (int i = 0; i < SOUNDSTREAMS; ++i)
+        if (streams[i]) SNDSTRM_destroy(i);
+    };
+  }
   streams[id] = s;
   return id;
 }
@@ -338,7 +344,10 @@ int SNDSTRM_destroy(int stream) {
   streams[stream] = nullptr;
   bool none = true;
   for (Record* other : streams) none &= other == nullptr;
-  if (none) removesystemtask(sndstreamservice);
+  if (none) {
+    removesystemtask(sndstreamservice);
+    sndstreamshutdownhook = nullptr;
+  }
   return 0;
 }
 

@@ -16,6 +16,7 @@ int sndmastervolume = 127;
 int sndvoicecount = 0;
 int sndreverblevel = 0;
 SndHardware sndhardware{};
+void (*sndstreamshutdownhook)() = nullptr;
 
 namespace {
 

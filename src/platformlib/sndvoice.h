@@ -36,6 +36,8 @@ extern int sndinserver;
 extern int sndmastervolume;
 extern int sndvoicecount;
 extern int sndreverblevel;
+// Set by the stream layer with its first stream: destroys every sound stream at shut-down.
+extern void (*sndstreamshutdownhook)();
 void iSNDenteraudio(const char* function);
 void iSNDleaveaudio();
 void iSNDreleaseaudiofully();

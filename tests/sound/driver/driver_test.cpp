@@ -245,6 +245,20 @@ TEST_F(Driver, HardwareVoicesAndTheirFallBack) {
   EXPECT_EQ(SNDrestore(), 0);  // while the bank's memory is still here
 }
 
+TEST_F(Driver, RecordingThroughTheModule) {
+  ASSERT_EQ(SNDinit(0x0808, 0), 0);
+  calls();
+  EXPECT_EQ(iSNDplatformrecordstart(320, 7, 9, 0), 0);
+  EXPECT_EQ(calls(), std::string("recordstart 320 9;bits 16 then 7;"));
+  int16_t packet[320];
+  EXPECT_EQ(iSNDplatformrecordpacket(packet), 640);
+  EXPECT_EQ(iSNDplatformrecordpacket(nullptr), -1);
+  EXPECT_EQ(iSNDplatformrecordstop(), 0);
+  EXPECT_EQ(calls(), std::string("recordstop;"));
+  abortfilterhook = [](const char*) { return 0; };
+  EXPECT_EQ(iSNDplatformrecordstart(320, 0, 0, 2), -15);
+}
+
 TEST_F(Driver, PositionVector) {
   ASSERT_EQ(SNDcaps(0), (0x0F | 0x3F00) | 0x10000);
   float v[3];

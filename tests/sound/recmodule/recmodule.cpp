@@ -72,9 +72,16 @@ EXPORT int iSNDdirectserve() {
   ++serves;
   return 0;
 }
-EXPORT int iSNDdirectrecordstart(int, int, int, int) { return 0; }
-EXPORT int iSNDdirectrecordpacket(void*) { return -1; }
-EXPORT int iSNDdirectrecordstop() { return 0; }
+EXPORT int iSNDdirectrecordstart(int length, int a, int bits, int b) {
+  record("recordstart %d %d", length, a);
+  record("bits %d then %d", bits, b);
+  return 0;
+}
+EXPORT int iSNDdirectrecordpacket(void* buffer) { return buffer ? 0 : -1; }
+EXPORT int iSNDdirectrecordstop() {
+  record("recordstop");
+  return 0;
+}
 EXPORT void* iSNDdirectcreate3dbuf(int channels, int representation, int rate, int length, int, int, const void*) {
   record("create3dbuf %d %d", channels, representation);
   record("rate %d length %d", rate, length);

@@ -1,9 +1,6 @@
 // Sound streams: a request of chunks from memory plays through the packet player, with its status on the way.
-#include "patchwriter.h"
-#include "platformlib/cpu.h"
-#include "platformlib/memclass.h"
 #include "platformlib/sndstream.h"
-#include "soundfixture.h"
+#include "voicefixture.h"
 
 namespace {
 
@@ -14,36 +11,9 @@ void Chunk(std::vector<uint8_t>& file, uint32_t id, const std::vector<uint8_t>& 
   file.insert(file.end(), data.begin(), data.end());
 }
 
-std::vector<uint8_t> Constant(int frames, int16_t value) {
-  std::vector<uint8_t> data(static_cast<size_t>(frames) * 2);
-  for (int i = 0; i < frames; ++i) data[2 * i] = static_cast<uint8_t>(value), data[2 * i + 1] = static_cast<uint8_t>(value >> 8);
-  return data;
-}
+using soundtest::Constant;
 
-class Streams : public soundtest::SoundTest {
- protected:
-  void SetUp() override {
-    soundtest::SoundTest::SetUp();
-    sndinitialised = 1;
-    sndaudiolock = getcriticalsection();
-    iSNDresetvoices();
-    cpuhasmmx = 1;
-    ASSERT_EQ(iSNDmixinit(0x08 | 0x800, iSNDfreechan), 0);
-  }
-  void TearDown() override {
-    iSNDmixinit(0x08 | 0x800, nullptr);
-    iSNDresetvoices();
-    freecriticalsection(sndaudiolock);
-    sndaudiolock = nullptr;
-    sndinitialised = 0;
-    soundtest::SoundTest::TearDown();
-  }
-  std::vector<int16_t> Mix(int frames) {
-    std::vector<int16_t> out(static_cast<size_t>(frames) * 2);
-    iSNDdllmix(out.data(), frames);
-    return out;
-  }
-};
+class Streams : public soundtest::VoiceTest {};
 
 TEST_F(Streams, RequestPlaysChunkByChunk) {
   soundtest::PatchWriter tags;

@@ -2,45 +2,22 @@
 #include <deque>
 #include <functional>
 
-#include "patchwriter.h"
-#include "platformlib/cpu.h"
-#include "platformlib/memclass.h"
 #include "platformlib/sndpacket.h"
-#include "platformlib/sndvoice.h"
-#include "soundfixture.h"
+#include "voicefixture.h"
 
 namespace {
 
 using soundtest::PatchWriter;
 
-std::vector<uint8_t> Constant(int frames, int16_t value) {
-  std::vector<uint8_t> data(static_cast<size_t>(frames) * 2);
-  for (int i = 0; i < frames; ++i) data[2 * i] = static_cast<uint8_t>(value), data[2 * i + 1] = static_cast<uint8_t>(value >> 8);
-  return data;
-}
+using soundtest::Constant;
 
-class Voices : public soundtest::SoundTest {
+class Voices : public soundtest::VoiceTest {
  protected:
   void SetUp() override {
-    soundtest::SoundTest::SetUp();
-    sndinitialised = 1;
-    sndaudiolock = getcriticalsection();
-    sndserverticks = 0;
-    iSNDresetvoices();
-    cpuhasmmx = 1;
-    ASSERT_EQ(iSNDmixinit(0x08 | 0x800, iSNDfreechan), 0);
+    soundtest::VoiceTest::SetUp();
     bankmemory.resize(static_cast<size_t>(SNDbankmemsize(32)));
     bank = SNDbankcreate(32, bankmemory.data());
     ASSERT_GE(bank, 0);
-  }
-  void TearDown() override {
-    iSNDmixinit(0x08 | 0x800, nullptr);
-    iSNDresetvoices();
-    cSNDbankremove(-1);
-    freecriticalsection(sndaudiolock);
-    sndaudiolock = nullptr;
-    sndinitialised = 0;
-    soundtest::SoundTest::TearDown();
   }
   int Add(std::vector<uint8_t> patch) {
     std::vector<uint8_t>& kept = patches.emplace_back(std::move(patch));
@@ -57,11 +34,6 @@ class Voices : public soundtest::SoundTest {
     o.key = static_cast<uint8_t>(key);
     o.pan = static_cast<uint8_t>(pan);
     return SNDplay(&o);
-  }
-  std::vector<int16_t> Mix(int frames) {
-    std::vector<int16_t> out(static_cast<size_t>(frames) * 2);
-    iSNDdllmix(out.data(), frames);
-    return out;
   }
   // A one-zone patch of a constant at 22,050 Hz with extra zone tags in front.
   std::vector<uint8_t> Tone(const std::function<void(PatchWriter&)>& zone = nullptr, int frames = 4000) {

@@ -100,13 +100,15 @@ uint32_t getbits(C9Decoder* d, int n) {
   return v;
 }
 
-float spectral(int field, uint32_t index) {
+}  // namespace
+
+float c9spectral(int field, uint32_t index) {
   // Four 6-bit fields over -2..2, eight 5-bit fields over -1..1, in steps of 1/16.
   return field < 4 ? (static_cast<float>(index) - 32.0f) * 0.0625f : (static_cast<float>(index) - 16.0f) * 0.0625f;
 }
 
 // Reflection coefficients from parameters, then the direct-form coefficients by the step-up recursion.
-void tocoefficients(const float* params, float* a) {
+void c9coefficients(const float* params, float* a) {
   float k[kOrder];
   for (int i = 0; i < kOrder; ++i) k[i] = params[i] / std::sqrt(1.0f + params[i] * params[i]);
   float tmp[kOrder];
@@ -116,6 +118,8 @@ void tocoefficients(const float* params, float* a) {
     a[m] = k[m];
   }
 }
+
+namespace {
 
 void readpulses(C9Decoder* d, bool ternary, float* pulses, int count) {
   int i = 0;
@@ -171,7 +175,7 @@ int c9decodeframe(C9Decoder* d, float* out) {
   for (int i = 0; i < kOrder; ++i) {
     const uint32_t index = getbits(d, i < 4 ? 6 : 5);
     if (i == 0) first = index;
-    params[i] = std::clamp(d->mean[i] + spectral(i, index), -4.0f, 4.0f);
+    params[i] = std::clamp(d->mean[i] + c9spectral(i, index), -4.0f, 4.0f);
     d->mean[i] = d->mean[i] * 0.75f + params[i] * 0.25f;
   }
   const bool ternary = static_cast<int>(first) < d->ternarybelow;
@@ -217,7 +221,7 @@ int c9decodeframe(C9Decoder* d, float* out) {
     float p[kOrder], a[kOrder] = {};
     const float t = static_cast<float>(step) * 0.25f;
     for (int i = 0; i < kOrder; ++i) p[i] = d->previous[i] + (params[i] - d->previous[i]) * t;
-    tocoefficients(p, a);
+    c9coefficients(p, a);
     const int end = step < 4 ? n + 12 : C9FRAME;
     for (; n < end; ++n) {
       float y = exc[kHistory + n];

@@ -158,6 +158,12 @@ void c9start(C9Decoder* decoder, const uint8_t* data, size_t bytes);
 int c9decodeframe(C9Decoder* decoder, float* out);
 // The integer path's conversion (the low 16 bits of value + 1.5 x 2^23).
 int16_t c9toint(float value);
+// The decoder's arithmetic that an encoder must follow: a spectral field's value, and the twelve filter
+// coefficients of a parameter set.
+float c9spectral(int field, uint32_t index);
+void c9coefficients(const float* params, float* a);
+constexpr int C9ORDER = 12;
+constexpr int C9SUBFRAME = 108;
 
 // ---- reverb -----------------------------------------------------------------------------------------------------
 int iSNDfxinitreverb(int rate);

@@ -11,6 +11,7 @@
 #include "platformlib/sndbank.h"
 #include "platformlib/sndmix.h"
 #include "platformlib/sndvoice.h"
+#include "sound/voicefixture.h"
 #include "soundtools.h"
 
 namespace {
@@ -84,23 +85,13 @@ TEST(SoundTools, Compression9DecodesClose) {
   }
 }
 
-class Written : public ::testing::Test {
+// The float path, so that a sample at full volume comes out as it went in.
+class Written : public soundtest::VoiceTest {
  protected:
   void SetUp() override {
-    if (!memstarted()) initmem();
-    sndinitialised = 1;
-    sndaudiolock = getcriticalsection();
-    iSNDresetvoices();
+    soundtest::VoiceTest::SetUp();
     cpuhasmmx = 0;
     ASSERT_EQ(iSNDmixinit(0x08 | 0x800, iSNDfreechan), 0);
-  }
-  void TearDown() override {
-    iSNDmixinit(0x08 | 0x800, nullptr);
-    iSNDresetvoices();
-    cSNDbankremove(-1);
-    freecriticalsection(sndaudiolock);
-    sndaudiolock = nullptr;
-    sndinitialised = 0;
   }
 };
 

@@ -372,7 +372,8 @@ int iSNDallocchan(int mask, int count, int priority) {
   handleserial += 32;
   if (handleserial < 0) handleserial = 0;
   const int limit = sndvoicecount > 0 ? std::min(sndvoicecount, MIXCHANNELS) : MIXCHANNELS;
-  int chosen[MIXCHANNELS];
+  count = clampint(count, 1, MIXCHANNELS);
+  int chosen[MIXCHANNELS] = {};
   int found = 0;
   auto taken = [&](int c) { return std::find(chosen, chosen + found, c) != chosen + found; };
   while (found < count) {

@@ -2,16 +2,12 @@
 // installation: WINAPI_DRIVE_C=<folder made by mkdemo> menudemo /NOINTRO [golfers|courses]
 #include <cstring>
 
-#include "course/install.h"
 #include "framework/gameapp.h"
 #include "frontend/frontend.h"
-#include "frontend/install.h"
-#include "golf/install.h"
+#include "teebox/providers.h"
 
 int main(int argc, char** argv) {
-  InstallCourseServices();
-  InstallGolfServices();
-  InstallFrontEndServices();
+  InstallProviders();
   StartInMainMenu = 1;
   // A last argument naming a screen opens it over the main menu.
   if (argc > 1 && std::strcmp(argv[argc - 1], "golfers") == 0) StartInMainMenu = 2;

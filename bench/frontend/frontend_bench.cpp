@@ -105,7 +105,7 @@ void BM_GolfersScreenRedraw(benchmark::State& state) {
     GolfersScreen->DrawAll(0);
     ClearDirtyRects();
   }
-  Svc().frontEnd->CloseFrontEnd();
+  Svc().frontEnd->DeleteCurrentScreen();
   DeleteCurrentGame();
   FreeCourseList();
   DisplayManagerClose();

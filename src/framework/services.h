@@ -160,8 +160,6 @@ class FrontEndProvider : public Provider {
   virtual bool ScreenPointerPress(int32_t /*x*/, int32_t /*y*/, uint32_t /*flags*/) { return false; }
   virtual bool ScreenPointerRelease(int32_t /*x*/, int32_t /*y*/, uint32_t /*button*/) { return false; }
   virtual bool ScreenIdle() { return false; }
-  // The program ends: screens and dialogs go before the display does.
-  virtual void CloseFrontEnd() {}
 
  private:
   bool suppressed_ = false;

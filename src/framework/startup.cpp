@@ -200,7 +200,6 @@ void FreeStartupResources() {
   s.catalogue->FreeShotList();
   s.catalogue->FreeCourseList();
   s.network->CloseComm();
-  s.frontEnd->CloseFrontEnd();
   MouseShutdown();
   DisplayManagerClose();
   s.scene->FreeBreakLineBuffer();

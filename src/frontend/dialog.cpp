@@ -1,7 +1,9 @@
 #include "frontend/dialog.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <map>
 
 #include "framework/bigfileio.h"
 #include "framework/displaymgr.h"
@@ -43,10 +45,28 @@ void RestoreArea(WindowDesc* saved, int32_t x, int32_t y) {
 
 int DialogSizeIndex() { return std::clamp(Facts().sizeSetting, 0, 4); }
 
+namespace {
+// Fonts are loaded once and shared by every screen and dialog; a font that cannot be loaded is reported once.
+std::map<std::string, MemHandle>& FontCache() {
+  static std::map<std::string, MemHandle> fonts;
+  return fonts;
+}
+}  // namespace
+
 MemHandle LoadFrontEndFont(const char* name) {
+  std::string key = name;
+  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  auto found = FontCache().find(key);
+  if (found != FontCache().end()) return found->second;
   MemHandle font = 0;
   if (FontLoad(&font, Facts().fontFolder, name, 0) != ERR_NONE) ShowErrorBox(ERR_FILENOTFOUND, false);
+  FontCache()[key] = font;
   return font;
+}
+
+void FreeFrontEndFonts() {
+  for (auto& [name, font] : FontCache()) FontFree(&font);
+  FontCache().clear();
 }
 
 // ---- dialog base ----------------------------------------------------------------------------------------------
@@ -63,7 +83,6 @@ CDialogADV::~CDialogADV() {
   if (CurrentScreen == this) CurrentScreen = previous_;
   if (panel_) removewindow(panel_);
   if (picture) MemFreeHandle(picture);
-  FontFree(&font);
   if (redrawOnDestroy && CurrentScreen && CurrentScreen != this) {
     CurrentScreen->EraseAll(0);
     CurrentScreen->DrawAll(0);

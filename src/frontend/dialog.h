@@ -87,4 +87,6 @@ const std::string& LastMessageText();
 
 // Screen-size index of the dialogs (0..4) and the fonts folder.
 int DialogSizeIndex();
+// A font of the fonts folder, loaded once and shared (not freed by its users); FreeFrontEndFonts at the end.
 MemHandle LoadFrontEndFont(const char* name);
+void FreeFrontEndFonts();

@@ -54,9 +54,10 @@ class FrontEnd : public FrontEndProvider {
     CurrentScreen->OnPointerUp(static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<uint8_t>(button));
     return true;
   }
-  void CloseFrontEnd() override {
+  void DeleteCurrentScreen() override {
     ReplaceCurrentScreen(nullptr);
     MainMenuScreen = nullptr;
+    FreeFrontEndFonts();
   }
   bool ScreenIdle() override {
     if (!CurrentScreen) return false;

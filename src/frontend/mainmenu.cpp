@@ -45,33 +45,6 @@ std::string PlayersFolder() {
 void NoAction(TGenericControlADV*) {}
 
 constexpr uint32_t kLive = kHandlerShown | kHandlerEnabled;
-
-TTextButtonADV* AddText(TMenuADV* menu, const char* caption, int32_t x, int32_t y, std::initializer_list<uint16_t> keys,
-                        ClickHandler handler, const char* help, int sound) {
-  auto* b = new TTextButtonADV(x, y, caption, menu->fonts[2], reinterpret_cast<uintptr_t>(menu), 0, 1, 0, kKindButton,
-                               kLive, 0, nullptr);
-  b->SetHotKeys(keys);
-  b->SetColors(0xFFE0E0E0, 0xFFAAAAAA, 0xFFFF1010, 0xFFF0F0F0);
-  b->clickHandler = handler;
-  b->SetMenuSound(sound);
-  menu->SetControlHelp(b, help);
-  menu->AddHandler(b);
-  return b;
-}
-
-TGraphicButtonADV* AddPicture(TMenuADV* menu, const char* shape, int32_t x, int32_t y, ClickHandler handler,
-                              const char* help) {
-  auto* b = new TGraphicButtonADV(reinterpret_cast<uintptr_t>(menu), 0, 0, kKindButton, kLive, 0, nullptr);
-  b->SetNormalImageInArchive(MenuArchive(), shape, x, y, 0, 0, 0);
-  b->SetHighlightImageInArchive(MenuArchive(), shape, x, y, 0, 0, 1);
-  b->SetPressedImageInArchive(MenuArchive(), shape, x, y, 0, 0, 2);
-  b->clickHandler = handler;
-  b->SetMenuSound(1);
-  menu->SetControlHelp(b, help);
-  menu->AddHandler(b);
-  return b;
-}
-
 const char* const kModeNames[] = {"Stroke Play", "Practice", "Tournament", "Skins Game", "Shoot-Out", "",
                                   "Internet Tournament", "Match Play", "Four Ball", "Foursomes", "Driving Range"};
 
@@ -172,7 +145,19 @@ void BeginPlay(TGenericControlADV* control) {
   else if (mode == kModeShootout && n < 4) notice = "You need 4 players for a Shoot-Out.";
   else if (n < 1) notice = "You need to have at least 1 player in the Selected Golfers list.";
   if (notice) {
-    Notice(notice);
+    // At start-up nobody waits for an answer: the main menu opens, where the golfers are chosen (when the
+    // installation has the menus).
+    if (!control) {
+      if (FileExists(MenuArchive(), "menus.viv")) ShowMainMenu();
+    } else {
+      Notice(notice);
+    }
+    return;
+  }
+  // The start-up's practice needs its hole: while the catalogue cannot name the hole's file, the game stays as
+  // it is (a resumed game is kept) and the main menu opens when the installation has the menus.
+  if (!control && Svc().catalogue->HoleFile(0, 1).empty()) {
+    if (FileExists(MenuArchive(), "menus.viv")) ShowMainMenu();
     return;
   }
   if (!(mode == kModePractice && !DemoRound)) Svc().sound->FadeMenuSounds();
@@ -229,15 +214,16 @@ void ConfirmQuit(TGenericControlADV*) { ShowConfirmDialog("Are you sure?", QuitG
 
 TMainMenuADV::TMainMenuADV() : TMenuADV("bgmain.dct", "vex.fsh", 80, 80, MenuArchive()) {
   idleDeadline = timeGetTime() + 120000;
-  TeeOffButton = AddPicture(this, "teeoff.fsh", 629, 235, BeginPlay, "Tee off");
-  AddPicture(this, "butgolfr.fsh", 576, 297, ShowGolfersScreen, "Select which golfers will be competing");
-  AddPicture(this, "butcours.fsh", 511, 376, ShowCoursesScreen, "Select which course will be played");
-  AddPicture(this, "butmodes.fsh", 427, 430, NoAction, "Select between 9 modes of play");
-  AddPicture(this, "butnet.fsh", 343, 466, NoAction, "Compete over modem, LAN, or Internet");
-  AddText(this, "Highlights", 260, 63, {'H', 'h'}, NoAction, "Select and view any previously recorded shots", 1);
-  AddText(this, "Options", 380, 63, {'O', 'o'}, NoAction, "Adjust sounds and display settings", 1);
-  AddText(this, "Saved Games", 492, 63, {'V', 'v'}, NoAction, "Resume playing any previously saved game", 1);
-  AddText(this, "Quit", 635, 63, {'Q', 'q', kKeyEscape}, ConfirmQuit, "Exit the game", 2);
+  TeeOffButton = AddPictureButton("teeoff.fsh", 629, 235, BeginPlay, "Tee off", 1);
+  AddPictureButton("butgolfr.fsh", 576, 297, ShowGolfersScreen, "Select which golfers will be competing", 1);
+  AddPictureButton("butcours.fsh", 511, 376, ShowCoursesScreen, "Select which course will be played", 1);
+  AddPictureButton("butmodes.fsh", 427, 430, NoAction, "Select between 9 modes of play", 1);
+  AddPictureButton("butnet.fsh", 343, 466, NoAction, "Compete over modem, LAN, or Internet", 1);
+  constexpr uint32_t kRed = 0xFF1010;
+  AddTextButton("Highlights", 260, 63, {'H', 'h'}, NoAction, "Select and view any previously recorded shots", 1, kRed);
+  AddTextButton("Options", 380, 63, {'O', 'o'}, NoAction, "Adjust sounds and display settings", 1, kRed);
+  AddTextButton("Saved Games", 492, 63, {'V', 'v'}, NoAction, "Resume playing any previously saved game", 1, kRed);
+  AddTextButton("Quit", 635, 63, {'Q', 'q', kKeyEscape}, ConfirmQuit, "Exit the game", 2, kRed);
   for (int i = 0; i < 7; ++i) {
     panel[i] = new TTextButtonADV(140, i == 0 ? 183 : 0, buffers[i], fonts[1], reinterpret_cast<uintptr_t>(this), 0, 1,
                                   0, kKindButton, kLive, 0, nullptr);

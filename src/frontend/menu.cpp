@@ -12,6 +12,7 @@
 #include "framework/inputstate.h"
 #include "framework/services.h"
 #include "frontend/dialog.h"
+#include "frontend/textbutton.h"
 #include "mmsystem.h"
 #include "platformlib/byteorder.h"
 #include "platformlib/movie.h"
@@ -32,6 +33,12 @@ MemHandle LoadFromArchive(PathRecord* folder, const char* archive, const char* n
 }
 
 bool IsMenuFolder(PathRecord* folder) { return folder == MenuArchive(); }
+
+}  // namespace
+
+MemHandle LoadMenuFile(const char* name) { return LoadFromArchive(MenuArchive(), "menus.viv", name); }
+
+namespace {
 
 WindowDesc* RoleWindow(BufferRole role) {
   ImageRecord* r = RoleImage(role);
@@ -280,8 +287,6 @@ TMenuADV::TMenuADV(const char* background, const char* anim, int32_t animX, int3
 TMenuADV::~TMenuADV() {
   THelpTextMixin::HideHelpText();
   delete animation;
-  for (MemHandle& f : fonts) FontFree(&f);
-  for (MemHandle& f : titleFonts) FontFree(&f);
 }
 
 int TMenuADV::OnIdle() {
@@ -313,6 +318,34 @@ void TMenuADV::SetControlHelp(TGenericControlADV* control, const char* text) {
   control->backgroundColour = 0;
   control->font = fonts[0];
   control->alignment = 4;
+}
+
+TTextButtonADV* TMenuADV::AddTextButton(const char* caption, int32_t x, int32_t y, std::initializer_list<uint16_t> keys,
+                                        ClickHandler handler, const char* help, int sound, uint32_t focus) {
+  auto* b = new TTextButtonADV(x, y, caption, fonts[2], reinterpret_cast<uintptr_t>(this), 0, 1, 0, kKindButton,
+                               kHandlerShown | kHandlerEnabled, 0, nullptr);
+  b->SetHotKeys(keys);
+  b->SetColors(0xE0E0E0, 0xAAAAAA, focus, 0xF0F0F0);
+  b->clickHandler = handler;
+  if (sound >= 0) b->SetMenuSound(sound);
+  SetControlHelp(b, help);
+  AddHandler(b);
+  return b;
+}
+
+TGraphicButtonADV* TMenuADV::AddPictureButton(const char* shape, int32_t x, int32_t y, ClickHandler handler,
+                                              const char* help, int sound) {
+  auto* b = new TGraphicButtonADV(reinterpret_cast<uintptr_t>(this), 0, 0, kKindButton, kHandlerShown | kHandlerEnabled, 0,
+                                  nullptr);
+  b->SetNormalImageInArchive(MenuArchive(), shape, x, y, 0, 0, 0);
+  b->SetHighlightImageInArchive(MenuArchive(), shape, x, y, 0, 0, 1);
+  b->SetPressedImageInArchive(MenuArchive(), shape, x, y, 0, 0, 2);
+  b->SetDisabledImageInArchive(MenuArchive(), shape, x, y, 0, 0, 2);
+  b->clickHandler = handler;
+  b->SetMenuSound(sound);
+  SetControlHelp(b, help);
+  AddHandler(b);
+  return b;
 }
 
 void DrawLabel(MemHandle font, MemHandle shadowFont, const char* text, int32_t x, int32_t y, uint32_t colour,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 #include "framework/eventhandler.h"
@@ -76,6 +77,14 @@ class TMenuADV : public TMA_EventHandlerList {
   void DrawAll(int flag) override;
   void EraseAll(int flag) override;
   void SetControlHelp(TGenericControlADV* control, const char* text);
+  // A text button in the screen's button font with its hot keys, colours (the focus colour given), click handler,
+  // help text and menu sound (-1: its own), added to the screen.
+  class TTextButtonADV* AddTextButton(const char* caption, int32_t x, int32_t y, std::initializer_list<uint16_t> keys,
+                                      ClickHandler handler, const char* help, int sound, uint32_t focus);
+  // A graphic button whose shape file holds its normal, highlight and pressed frames (the pressed frame also shows
+  // it disabled), added to the screen.
+  TGraphicButtonADV* AddPictureButton(const char* shape, int32_t x, int32_t y, ClickHandler handler, const char* help,
+                                      int sound);
 
   TShellAnimADV* animation = nullptr;
   MemHandle fonts[5] = {};       // hal10b, hal12b, hal13i, hal18i, hal24i
@@ -85,5 +94,6 @@ class TMenuADV : public TMA_EventHandlerList {
 // A text label with its shadow on the drawn buffer; the caller marks it dirty.
 void DrawLabel(MemHandle font, MemHandle shadowFont, const char* text, int32_t x, int32_t y, uint32_t colour,
                uint32_t shadowColour, MARect* out, bool centre, bool withShadow);
-// The front end's archive: "menus.viv" in the menus folder.
+// The front end's archive: "menus.viv" in the menus folder, and a whole file of it (0 when missing).
 PathRecord* MenuArchive();
+MemHandle LoadMenuFile(const char* name);

@@ -14,24 +14,11 @@
 #include "frontend/screens.h"
 #include "golf/game.h"
 #include "golf/golferfile.h"
+#include "platformlib/shapes.h"
+#include "platformlib/windowdesc.h"
 
 namespace {
 
-constexpr uint32_t kLive = kHandlerShown | kHandlerEnabled;
-
-TTextButtonADV* AddTextButton(TMenuADV* menu, const char* caption, int32_t x, int32_t y,
-                              std::initializer_list<uint16_t> keys, ClickHandler handler, const char* help, int sound,
-                              uint32_t focus) {
-  auto* b = new TTextButtonADV(x, y, caption, menu->fonts[2], reinterpret_cast<uintptr_t>(menu), 0, 1, 0, kKindButton,
-                               kLive, 0, nullptr);
-  b->SetHotKeys(keys);
-  b->SetColors(0xE0E0E0, 0xAAAAAA, focus, 0xF0F0F0);
-  b->clickHandler = handler;
-  if (sound >= 0) b->SetMenuSound(sound);
-  menu->SetControlHelp(b, help);
-  menu->AddHandler(b);
-  return b;
-}
 
 std::string ShortTitle(const char* title) {
   std::string t = title;
@@ -47,9 +34,9 @@ TCoursesADV* CoursesScreen = nullptr;
 TCoursesADV::TCoursesADV() : TMenuADV("bgcourse.dct", "vex.fsh", 80, 80, MenuArchive()) {
   TGame* g = CurrentGame();
   rememberedCourse = g ? g->courseName : "";
-  AddTextButton(this, "Cancel", 296, 63, {'c', kKeyEscape}, OnCancel, "Return to previous screen without saving changes", 2,
+  AddTextButton("Cancel", 296, 63, {'c', kKeyEscape}, OnCancel, "Return to previous screen without saving changes", 2,
                 0x00AA00);
-  AddTextButton(this, "Main Menu", 550, 63, {'m'}, OnMainMenu, "Return to Main Menu, saving changes", 1, 0x00AA00);
+  AddTextButton("Main Menu", 550, 63, {'m'}, OnMainMenu, "Return to Main Menu, saving changes", 1, 0x00AA00);
   list = new TListBoxADV(reinterpret_cast<uintptr_t>(this), 450, 135, 300, 8, fonts[2], 0x1A0);
   list->entryHandler = OnCourseClicked;
   list->SetMenuSound(1);
@@ -135,20 +122,6 @@ int AddGolferFileEntry(const char* file, void* context) {
   return 0;
 }
 
-TGraphicButtonADV* AddPicture(TGolfersScreenADV* s, const char* shape, int32_t x, int32_t y, ClickHandler handler,
-                              const char* help, int sound) {
-  auto* b = new TGraphicButtonADV(reinterpret_cast<uintptr_t>(s), 0, 0, kKindButton, kLive, 0, nullptr);
-  b->SetNormalImageInArchive(MenuArchive(), shape, x, y, 0, 0, 0);
-  b->SetHighlightImageInArchive(MenuArchive(), shape, x, y, 0, 0, 1);
-  b->SetPressedImageInArchive(MenuArchive(), shape, x, y, 0, 0, 2);
-  b->SetDisabledImageInArchive(MenuArchive(), shape, x, y, 0, 0, 2);
-  b->clickHandler = handler;
-  b->SetMenuSound(sound);
-  s->SetControlHelp(b, help);
-  s->AddHandler(b);
-  return b;
-}
-
 }  // namespace
 
 TGolfersScreenADV::TGolfersScreenADV() : TMenuADV("bggolfer.dct", "vex.fsh", 80, 80, MenuArchive()) {
@@ -164,12 +137,12 @@ TGolfersScreenADV::TGolfersScreenADV() : TMenuADV("bggolfer.dct", "vex.fsh", 80,
   users = list(276, 174, 186, 6, 0x1A0, OnListClick, "User created golfers");
   PathRecord players = Folders().players;
   FindFiles(&players, AddGolferFileEntry, users);
-  deleteButton = AddPicture(this, "butdelet.fsh", 317, 288, OnDelete, "Permanently delete the selected golfer", 1);
+  deleteButton = AddPictureButton("butdelet.fsh", 317, 288, OnDelete, "Permanently delete the selected golfer", 1);
   pros = list(276, 357, 186, 6, 0x1A0, OnListClick, "Pro computer controlled golfers");
   for (int s = 4; s < GolferRosterSize() + 4 && s < kRosterSlots; ++s)
     if (const RosterSlot* r = GolferRosterSlot(s); r && r->present) pros->Add(r->name, s);
-  addButton = AddPicture(this, "addbanim.fsh", 462, 171, OnAdd, "Add the selected golfer to the group", 6);
-  removeButton = AddPicture(this, "rembanim.fsh", 466, 211, OnRemove, "Remove the selected golfer from the group", 6);
+  addButton = AddPictureButton("addbanim.fsh", 462, 171, OnAdd, "Add the selected golfer to the group", 6);
+  removeButton = AddPictureButton("rembanim.fsh", 466, 211, OnRemove, "Remove the selected golfer from the group", 6);
   selected = list(515, 176, 175, 4, 0x1A4, OnListClick, "Currently selected players");
   if (TGame* g = CurrentGame())
     for (int s = 0; s < TPlayerList::kSlots; ++s) {
@@ -183,9 +156,9 @@ TGolfersScreenADV::TGolfersScreenADV() : TMenuADV("bggolfer.dct", "vex.fsh", 80,
         }
       selected->Add(p->name, value);
     }
-  AddTextButton(this, "Cancel", 311, 63, {'c', kKeyEscape}, OnCancel, "Return to previous screen without saving changes",
+  AddTextButton("Cancel", 311, 63, {'c', kKeyEscape}, OnCancel, "Return to previous screen without saving changes",
                 -1, 0x005DCE);
-  AddTextButton(this, "Main Menu", 523, 63, {'m'}, OnMainMenu, "Return to Main Menu, saving changes", -1, 0x005DCE);
+  AddTextButton("Main Menu", 523, 63, {'m'}, OnMainMenu, "Return to Main Menu, saving changes", -1, 0x005DCE);
 }
 
 TGolfersScreenADV::~TGolfersScreenADV() {
@@ -220,6 +193,22 @@ void TGolfersScreenADV::DrawAll(int flag) {
   TListBoxADV* from = nullptr;
   ListEntry* shown = CurrentEntry(&from);
   if (!shown) shown = selected->At(0) ? selected->At(0) : users->At(0) ? users->At(0) : pros->At(0);
+  // The shown golfer's picture, scaled to 140 x 230 with its hot spot at (134, 198) of the picture area.
+  const RosterSlot* slot = shown ? GolferRosterSlot(shown->value) : nullptr;
+  if (slot) {
+    const MemHandle h = LoadMenuFile(slot->picture);
+    const uint8_t* file = h ? static_cast<const uint8_t*>(MemLock(h)) : nullptr;
+    const uint8_t* shape = file && checkshapefile(file, MemHandleSize(h)) == 1 ? locateshapenum(file, 0) : nullptr;
+    ImageRecord* drawn = DrawnImage();
+    if (shape && drawn && drawn->window && setwindow(drawn->window)) {
+      drawshapescaled(shape, 150 - 70, 210 + 230 - 230, 140, 230);
+      releasewindow();
+    }
+    if (h) {
+      MemUnlock(h);
+      MemFreeHandle(h);
+    }
+  }
   if (shown)
     DrawLabel(titleFonts[1], titleFonts[1], shown->text.c_str(), 139, 470, 0x005DCE, 0x3F3F3F, nullptr, false, true);
   DrawLabel(titleFonts[2], titleFonts[2], "Golfers", 177, 108, 0x005DCE, 0x3F3F3F, nullptr, false, true);

@@ -38,6 +38,7 @@ class FrontEndTest : public UiTest {
   }
   void TearDown() override {
     Drain();
+    FreeFrontEndFonts();
     UiTest::TearDown();
   }
   // Every queued message of the thread removed; the fire messages among them counted.

@@ -138,7 +138,7 @@ class ScreensTest : public ::testing::Test {
     Drain();
   }
   void TearDown() override {
-    Svc().frontEnd->CloseFrontEnd();
+    Svc().frontEnd->DeleteCurrentScreen();
     DeleteCurrentGame();
     FreeCourseList();
     DisplayManagerClose();
@@ -378,4 +378,21 @@ TEST_F(ScreensTest, ListKeysSkipDisabledEntries) {
   EXPECT_EQ(list->RowOf(list->Current()), 0);
   QueueWindowProc(nullptr, WM_KEYDOWN, VK_UP, 0);
   EXPECT_EQ(list->RowOf(list->Current()), 0);
+}
+
+TEST_F(ScreensTest, AFailedSaveOfTheLastGameKeepsThePreviousFile) {
+  const std::string path = Installation() + "/LastGame.dat";
+  std::ofstream(path) << "previous";
+  winapi::testing::SetDiskFreeBytes('C', 16);
+  ShowMainMenu();
+  ShowCoursesScreen(nullptr);
+  Key('m');  // Main Menu saves the game
+  Pump(4);
+  winapi::testing::SetDiskFreeBytes('C', -1);
+  EXPECT_NE(MainMenuScreen, nullptr);
+  std::ifstream in(path);
+  std::string kept;
+  std::getline(in, kept);
+  EXPECT_EQ(kept, "previous");
+  std::filesystem::remove(path);
 }

@@ -157,6 +157,28 @@ std::vector<uint8_t> Vex() {
   return shapetools::shapefile(frames);
 }
 
+// A golfer's picture: a figure in the colours of the slot, standing on its shadow, the hot spot at its feet.
+std::vector<uint8_t> GolferPicture(int slot) {
+  const Rgb shirt{60 + (slot * 53) % 180, 60 + (slot * 97) % 180, 60 + (slot * 29) % 180};
+  const Rgb trousers{30 + (slot * 41) % 90, 30 + (slot * 17) % 90, 50 + (slot * 71) % 120};
+  Canvas c(70, 115, {0, 0, 0});
+  for (int y = 0; y < 18; ++y)
+    for (int x = 0; x < 18; ++x)
+      if ((x - 9) * (x - 9) + (y - 9) * (y - 9) < 72) c.Set(26 + x, 4 + y, {230, 190, 150});
+  c.Box(22, 24, 48, 62, shirt);
+  c.Box(14, 26, 22, 56, shirt);
+  c.Box(48, 26, 56, 56, shirt);
+  c.Box(24, 62, 34, 106, trousers);
+  c.Box(36, 62, 46, 106, trousers);
+  c.Box(20, 106, 34, 112, {40, 30, 20});
+  c.Box(36, 106, 50, 112, {40, 30, 20});
+  c.Box(55, 20, 57, 100, {200, 200, 210});  // the club
+  shapetools::Image image = c.Shape();
+  image.centrex = 35;
+  image.centrey = 112;
+  return shapetools::shapefile({{"grfx", image}});
+}
+
 std::vector<uint8_t> Plain(int w, int h, Rgb fill, Rgb frame) {
   Canvas c(w, h, fill);
   c.Frame(0, 0, w, h, 3, frame);
@@ -196,6 +218,11 @@ void WriteMenus(const fs::path& data, const std::string& fontFolder) {
                                                        {"butprofl.fsh", "INFO"}, {"butsetup.fsh", "NEW"}, {"plus.fsh", "+"},
                                                        {"minus.fsh", "-"}};
   for (const auto& [n, caption] : small) menus.push_back({n, Button(font, caption, 44, 32, {60, 60, 120})});
+  for (int slot = 0; slot < 26; ++slot) {
+    char name[24];
+    std::snprintf(name, sizeof name, "golfer%02u.fsh", static_cast<unsigned>(slot));
+    menus.push_back({name, GolferPicture(slot)});
+  }
   fs::create_directories(data / "MENUS");
   writeBytesTo(data / "MENUS" / "menus.viv", datapack::writebigfile(2, menus));
   for (const char* size : {"UI640", "UI800"}) {

@@ -228,6 +228,17 @@ TEST_F(ScreensTest, GoldenMainMenuMessageBoxesAndTextInput) {
   d3dtest::ExpectGolden(Shrunk(), "textinput", 2, "frontend");
 }
 
+TEST_F(ScreensTest, GoldenGolfersScreenWithAScrolledList) {
+  TakePart(0, "Wren");
+  ShowGolfersScreen(nullptr);
+  SetCursorPos(10, 590);
+  TListBoxADV* pros = GolfersScreen->pros;
+  pros->Select(12, false);  // scrolled down to show it
+  EXPECT_GT(pros->TopRow(), 0);
+  GolfersScreen->DrawAll(0);
+  d3dtest::ExpectGolden(Shrunk(), "golfers", 2, "frontend");
+}
+
 TEST_F(ScreensTest, TeeOffStartsTheGameOfTheScreensAndPostsItsFirstGolfMessage) {
   TakePart(0, "Ada");
   ShowMainMenu();

@@ -72,6 +72,8 @@ class SceneProvider : public Provider {
   virtual SoftwareRenderState SoftwareRender() { return {}; }
   // A pseudo-random number from 0 to 32767 and its seed.
   virtual int Random15();
+  // A pseudo-random number from 0 to 2^31 - 1 (null: built from three Random15 values).
+  virtual uint32_t Random31();
   virtual void SeedRandom15(uint32_t seed) { random_ = seed; }
 
  private:

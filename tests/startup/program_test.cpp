@@ -68,7 +68,7 @@ TEST_F(ProgramTest, RunsHeadlessUntilTheWindowIsClosed) {
   EXPECT_NE(log.find("Service game: golf:"), std::string::npos) << log;
   EXPECT_NE(log.find("Service course catalogue: course catalogue:"), std::string::npos) << log;
   EXPECT_NE(log.find("Service preferences: course preferences:"), std::string::npos) << log;
-  EXPECT_NE(log.find("Service scene: null:"), std::string::npos) << log;
+  EXPECT_NE(log.find("Service scene: 3D scene:"), std::string::npos) << log;
   EXPECT_LT(log.find("Game started"), log.find("Service game: golf:"));
   EXPECT_NE(log.find("Game ended"), std::string::npos);
   const std::string registry = Read("registry.txt");

@@ -7,6 +7,7 @@
 #include "course/catalogue.h"
 #include "course/courseload.h"
 #include "course/preferences.h"
+#include "course/savedfiles.h"
 #include "framework/paths.h"
 #include "framework/services.h"
 
@@ -24,7 +25,10 @@ class CoursePreferences : public PreferencesProvider {
   const char* Name() const override { return "course preferences"; }
   int Get(int id, int32_t* value) override { return GetPreference(id, value); }
   int Set(int id, int32_t value) override { return SetPreference(id, value); }
+  // The installation's root also holds the saved shots and the saved-game folder.
   void InitFile(const PathRecord& root) override {
+    SetSavedShotFolder(RootPath(root));
+    SetSavedGameFolder(RootPath(root) + (RootPath(root).ends_with("\\") ? "" : "\\") + "SAVEGAME");
     SetPreferencesFolder(RootPath(root));
     InitPreferencesFile();
   }

@@ -28,6 +28,8 @@ class GolfGame : public GameProvider {
   void ReleasePeerArgument(intptr_t argument) override { GolfBlockFree(reinterpret_cast<void*>(argument)); }
   // The saved game is read and written whole through the framework's file layer.
   int LoadGameFile(PathRecord* root, const char* name) override { return ::LoadGameFile(root, name); }
+  int SaveGameState(std::vector<uint8_t>& out) override { return SaveGameBytes(out); }
+  int LoadGameState(const uint8_t* data, size_t size) override { return LoadGameBytes(data, size); }
   void EndRoundAndSave(PathRecord* root) override {
     TGame* game = CurrentGame();
     if (game == nullptr || root == nullptr) return;

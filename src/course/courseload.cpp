@@ -312,6 +312,23 @@ struct Refused {
 
 bool onDisk(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// Whether the archive `big` holds `path` (asked by its last component); with `out` the entry is read into it.
+// The archive that was current before is current again afterwards.
+bool archiveHolds(const std::string& big, const std::string& path, std::vector<uint8_t>* out) {
+  if (!onDisk(big)) return false;
+  const bool had = BigFileCurrentArchive() != nullptr;
+  const bool opened = BigFileOpenArchive(nullptr, big.c_str(), nullptr) == 0;
+  bool holds = false;
+  if (opened) {
+    HANDLE entry = BigFileOpenEntry(nullptr, path.c_str());
+    holds = entry == kArchiveEntryHandle;
+    if (entry) BigFileClose(entry);
+    if (holds && out) holds = BigFileLoadBytes(nullptr, path.c_str(), *out);
+  }
+  if (opened || had) BigFileCloseArchive();
+  return holds;
+}
+
 // A file of the course folder: loose, else from the first of the course's archives that holds it. False when
 // neither has it; an archive that will not open is skipped.
 bool readCourseFile(const std::string& location, const CourseDisk& disk, const std::string& name,
@@ -319,21 +336,8 @@ bool readCourseFile(const std::string& location, const CourseDisk& disk, const s
   const std::string path = location + "\\" + name;
   out.clear();
   if (onDisk(path)) return BigFileLoadBytes(nullptr, path.c_str(), out);
-  for (const std::string& archive : disk.archives) {
-    const std::string big = location + "\\" + archive;
-    if (!onDisk(big)) continue;
-    const bool had = BigFileCurrentArchive() != nullptr;
-    const bool opened = BigFileOpenArchive(nullptr, big.c_str(), nullptr) == 0;
-    bool got = false;
-    if (opened) {
-      HANDLE entry = BigFileOpenEntry(nullptr, path.c_str());
-      const bool inArchive = entry == kArchiveEntryHandle;
-      if (entry) BigFileClose(entry);
-      got = inArchive && BigFileLoadBytes(nullptr, path.c_str(), out);
-    }
-    if (opened || had) BigFileCloseArchive();
-    if (got) return true;
-  }
+  for (const std::string& archive : disk.archives)
+    if (archiveHolds(location + "\\" + archive, path, &out)) return true;
   return false;
 }
 
@@ -533,18 +537,7 @@ std::string CourseArchiveHolding(const std::string& path) {
   if (slash == std::string::npos || strcasecmp(path.substr(0, slash).c_str(), g_course.location.c_str()) != 0) return {};
   for (const std::string& archive : g_course.disk.archives) {
     const std::string big = g_course.location + "\\" + archive;
-    std::vector<uint8_t> probe;
-    if (!onDisk(big)) continue;
-    const bool had = BigFileCurrentArchive() != nullptr;
-    const bool opened = BigFileOpenArchive(nullptr, big.c_str(), nullptr) == 0;
-    bool holds = false;
-    if (opened) {
-      HANDLE entry = BigFileOpenEntry(nullptr, path.c_str());
-      holds = entry == kArchiveEntryHandle;
-      if (entry) BigFileClose(entry);
-    }
-    if (opened || had) BigFileCloseArchive();
-    if (holds) return big;
+    if (archiveHolds(big, path, nullptr)) return big;
   }
   return {};
 }

@@ -2,6 +2,30 @@
 
 #include <cstring>
 
+bool SplitTextLines(const uint8_t* data, size_t size, const std::function<bool(int, const std::string&)>& line,
+                    std::string& error) {
+  size_t at = 0;
+  int number = 0;
+  while (at < size) {
+    ++number;
+    const uint8_t* end = static_cast<const uint8_t*>(std::memchr(data + at, '\n', size - at));
+    auto fail = [&](const char* why) {
+      error = "line " + std::to_string(number) + ": " + why;
+      return false;
+    };
+    if (!end) return fail("not ended by a line break");
+    size_t length = static_cast<size_t>(end - (data + at));
+    if (length > 0 && data[at + length - 1] == '\r') --length;
+    const std::string text(reinterpret_cast<const char*>(data + at), length);
+    at += static_cast<size_t>(end - (data + at)) + 1;
+    for (char ch : text)
+      if (static_cast<unsigned char>(ch) < 0x20 || static_cast<unsigned char>(ch) > 0x7E)
+        return fail("holds a character that is not printable");
+    if (!line(number, text)) return false;
+  }
+  return true;
+}
+
 bool ReadTextLines(const uint8_t* data, size_t size, size_t maxBytes, const char* firstLine,
                    std::vector<TextLine>& out, std::string& error) {
   out.clear();
@@ -14,29 +38,13 @@ bool ReadTextLines(const uint8_t* data, size_t size, size_t maxBytes, const char
     error = "empty";
     return false;
   }
-  size_t at = 0;
-  int number = 0;
-  while (at < size) {
-    ++number;
-    const uint8_t* end = static_cast<const uint8_t*>(std::memchr(data + at, '\n', size - at));
-    auto fail = [&](const std::string& why) {
-      error = "line " + std::to_string(number) + ": " + why;
-      out.clear();
-      return false;
-    };
-    if (!end) return fail("not ended by a line break");
-    size_t length = static_cast<size_t>(end - (data + at));
-    if (length > 0 && data[at + length - 1] == '\r') --length;
-    const std::string line(reinterpret_cast<const char*>(data + at), length);
-    at += static_cast<size_t>(end - (data + at)) + 1;
-    for (char ch : line)
-      if (static_cast<unsigned char>(ch) < 0x20 || static_cast<unsigned char>(ch) > 0x7E)
-        return fail("holds a character that is not printable");
+  const bool read = SplitTextLines(data, size, [&](int number, const std::string& line) {
     if (number == 1) {
-      if (line != firstLine) return fail(std::string("\"") + firstLine + "\" expected");
-      continue;
+      if (line == firstLine) return true;
+      error = "line 1: \"" + std::string(firstLine) + "\" expected";
+      return false;
     }
-    if (line.empty() || line[0] == '#') continue;
+    if (line.empty() || line[0] == '#') return true;
     TextLine parsed;
     parsed.number = number;
     size_t p = 0;
@@ -48,8 +56,10 @@ bool ReadTextLines(const uint8_t* data, size_t size, size_t maxBytes, const char
       p = stop;
     }
     if (!parsed.words.empty()) out.push_back(std::move(parsed));
-  }
-  return true;
+    return true;
+  }, error);
+  if (!read) out.clear();
+  return read;
 }
 
 bool ParseWhole(const std::string& word, int64_t min, int64_t max, int64_t& out) {

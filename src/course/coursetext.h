@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,11 @@ struct TextLine {
   int number = 0;
   std::vector<std::string> words;
 };
+
+// Splits text into lines (LF, or CR LF), each ended and printable, and hands each to `line(number, text)` until it
+// answers false (its own reason then stays in `error`). False with "line N: reason" for a fault of the text.
+bool SplitTextLines(const uint8_t* data, size_t size, const std::function<bool(int, const std::string&)>& line,
+                    std::string& error);
 
 // False with "line N: reason" (or "empty", "longer than N bytes") in `error`.
 bool ReadTextLines(const uint8_t* data, size_t size, size_t maxBytes, const char* firstLine,

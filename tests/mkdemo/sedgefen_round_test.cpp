@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "course/catalogue.h"
+#include "course/courseload.h"
 #include "course/terrain.h"
 #include "demo.h"
 #include "golf_rules/rules_fixture.h"
@@ -19,14 +21,17 @@ TEST_F(SedgefenRoundTest, AComputerGolferPlaysTheEighteenHoles) {
   ASSERT_TRUE(mkdemo::MakeDemoInstallation(dir.string(), {}, error)) << error;
   // The game reads its holes by the installation's paths, as drive C.
   winapi::testing::MapDrive('C', dir.string());
-  const std::string course = "C:\\DATA\\COURSES\\SEDGEFEN";
+  // The round asks the course loader for its holes and pars, as the installed catalogue provider does: the
+  // holes come from their archives with their headers and object-line tables.
+  SetCourseListRoots("C:\\", "");
+  ASSERT_EQ(CreateCourseList(), kCourseListOk);
+  ASSERT_EQ(BuildCourseList(), kCourseListOk);
+  CourseRecord record{};
+  ASSERT_EQ(GetCourseInfo(FindCourseByName("SEDGEFEN"), &record), 0);
+  ASSERT_EQ(LoadCourse(record, &error), kCourseLoadOk) << error;
   const auto& plans = mkdemo::SedgefenPlans();
-  fakes.holeFile = [course](int, int hole) {
-    char name[32];
-    std::snprintf(name, sizeof name, "\\HOLE%02d.hnf", hole + 1);
-    return course + name;
-  };
-  fakes.holePar = [&plans](int hole) { return hole >= 0 && hole < 18 ? plans[static_cast<size_t>(hole)].par : 4; };
+  fakes.holeFile = [](int, int hole) { return CourseHoleFile(hole); };
+  fakes.holePar = [](int hole) { return CoursePar(hole); };
   Svc().scene->SeedRandom15(2026);
   TGame* g = MakeGame(kModeStroke, 1, true);
   g->SetOptionField(5, 3u);
@@ -58,6 +63,10 @@ TEST_F(SedgefenRoundTest, AComputerGolferPlaysTheEighteenHoles) {
     card += line;
   }
   card += "total  72 " + std::to_string(total) + "\n";
+  EXPECT_EQ(CurrentHoleScene().hole, 18);
+  EXPECT_GT(CurrentHoleScene().objectLines[0].entries.size(), 20u);
+  UnloadCourse();
+  FreeCourseList();
   std::printf("%s", card.c_str());
 }
 

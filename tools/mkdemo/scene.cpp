@@ -159,14 +159,18 @@ shapetools::Image horizonPiece(int piece) {
   return image;
 }
 
-// One sky panel: the sky ramp from dark (top) to light, with soft clouds.
+// One sky panel: the sky ramp from dark (top) to light, with soft clouds that thin out towards the horizon.
 shapetools::Image skyPanel(int panel, bool top) {
   shapetools::Image image = blank(128, 64, 0);
   for (int y = 0; y < 64; ++y)
     for (int x = 0; x < 128; ++x) {
-      const int row = top ? y : 64 + y;
-      const double cloud = smooth((panel * 128 + x) % 512, row, 512, 8, top ? 61 : 67);
-      put(image, x, y, cloud > 0.72 ? kCloud : rampIndex(kRampSky, 4 + row * 11 / 128));
+      const int row = top ? y : 64 + y, along = (panel * 128 + x) % 512;
+      const double cloud = 0.6 * smooth(along, row * 3, 512, 8, 61) + 0.4 * smooth(along, row * 3, 512, 16, 67) -
+                           row / 900.0;
+      uint8_t v = rampIndex(kRampSky, 4 + row * 11 / 128);
+      if (cloud > 0.66) v = kCloud;
+      else if (cloud > 0.61) v = rampIndex(kRampSky, 15);
+      put(image, x, y, v);
     }
   return image;
 }

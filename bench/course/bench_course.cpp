@@ -40,7 +40,8 @@ const std::string& Installation() {
 }
 
 void BM_BuildCourseList50(benchmark::State& state) {
-  Installation();
+  winapi::testing::MapDrive('C', Installation());
+  SetCourseListRoots("C:\\", "");
   for (auto _ : state) {
     CreateCourseList();
     BuildCourseList();
@@ -52,7 +53,9 @@ void BM_BuildCourseList50(benchmark::State& state) {
 BENCHMARK(BM_BuildCourseList50)->Unit(benchmark::kMillisecond);
 
 void BM_LoadDemoHole(benchmark::State& state) {
-  const std::string path = Installation() + "/DATA/COURSES/COURSE0/HOLE02.hnf";
+  // The loader takes the game's Windows paths.
+  winapi::testing::MapDrive('C', Installation());
+  const std::string path = "C:\\DATA\\COURSES\\COURSE0\\HOLE02.hnf";
   for (auto _ : state) {
     if (LoadHoleData(path) != kHoleOk) state.SkipWithError("the hole did not load");
     benchmark::DoNotOptimize(CurrentTerrain().cellCount());

@@ -5,6 +5,7 @@
 
 #include "course/catalogue.h"
 #include "course/courseload.h"
+#include "course/install.h"
 #include "course/terrain.h"
 #include "demo.h"
 #include "golf_rules/rules_fixture.h"
@@ -68,6 +69,31 @@ TEST_F(SedgefenRoundTest, AComputerGolferPlaysTheEighteenHoles) {
   UnloadCourse();
   FreeCourseList();
   std::printf("%s", card.c_str());
+}
+
+// The round asks the catalogue provider the program installs for its holes: the game's course is made current
+// on the way and each hole comes from its archive with its scene records.
+TEST_F(SedgefenRoundTest, TheInstalledCatalogueGivesTheRoundItsHoles) {
+  std::string error;
+  ASSERT_TRUE(mkdemo::MakeDemoInstallation(dir.string(), {}, error)) << error;
+  winapi::testing::MapDrive('C', dir.string());
+  SetCourseListRoots("C:\\", "");
+  ASSERT_EQ(CreateCourseList(), kCourseListOk);
+  ASSERT_EQ(BuildCourseList(), kCourseListOk);
+  InstallCourseServices();
+  TGame* g = MakeGame(kModeStroke, 1, true);
+  for (int hole : {0, 1, 17}) {
+    SCOPED_TRACE(hole);
+    g->state.hole = static_cast<uint16_t>(hole);
+    ASSERT_EQ(g->LoadHole(), 0);
+    EXPECT_EQ(CurrentHoleScene().hole, hole + 1);
+    EXPECT_EQ(GetTerrainSurface(g->teePosition.x, g->teePosition.y) & 0xF0, 0x60);
+    EXPECT_EQ(GetTerrainSurface(g->pinPosition.x, g->pinPosition.y) & 0xF0, 0x70);
+    EXPECT_EQ(Svc().catalogue->HolePar(hole), mkdemo::SedgefenPlans()[static_cast<size_t>(hole)].par);
+  }
+  EXPECT_STREQ(CurrentCourse().record.folder, "SEDGEFEN");
+  UnloadCourse();
+  FreeCourseList();
 }
 
 }  // namespace

@@ -271,9 +271,13 @@ int LoadHoleData(const std::string& fileName) {
   const size_t point = fileName.rfind('.');
   if (point == std::string::npos || (slash != std::string::npos && point < slash)) return kHoleNoExtension;
   const std::string base = fileName.substr(0, point);
-  const std::string own = base + ".viv";
-  const std::string courseArchive = CourseArchiveHolding(base + ".MIS");
-  ArchiveScope archive(courseArchive.empty() ? own : courseArchive);
+  // The hole's own archive, else the course archive that holds its files (when they are not loose).
+  std::string archivePath = base + ".viv";
+  if (GetFileAttributesA(archivePath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    const std::string courseArchive = CourseArchiveHolding(base + ".MIS");
+    if (!courseArchive.empty()) archivePath = courseArchive;
+  }
+  ArchiveScope archive(archivePath);
 
   try {
     int result;

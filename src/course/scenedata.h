@@ -83,6 +83,10 @@ struct CourseSceneData {
   // lightTables[L][c]: 5-6-5 colour of palette entry c lit at shade level L (0 darkest, 15 full light).
   std::array<std::array<uint16_t, 256>, kLightLevels> lightTables{};
   std::array<uint32_t, kLightLevels> shadeColours{};  // ARGB vertex colour of each shade level
+  // The table of a light level; levels past the last read the brightest table, below 0 the darkest.
+  const std::array<uint16_t, 256>& LightTable(int level) const {
+    return lightTables[static_cast<size_t>(level < 0 ? 0 : level >= kLightLevels ? kLightLevels - 1 : level)];
+  }
   std::array<TerrainTexture, kTerrainTextures> textures;
   std::vector<ObjectType> objectTypes = std::vector<ObjectType>(kObjectTypes);  // by type
   std::array<HorizonPanel, kHorizonPanels> horizon;

@@ -14,6 +14,8 @@
 #include "course/holedata.h"
 #include "course/install.h"
 #include "course/terrain.h"
+#include "datapack/datapack.h"
+#include "framework/bigfileio.h"
 #include "demo.h"
 #include "framework/services.h"
 #include "holes.h"
@@ -179,6 +181,41 @@ TEST_F(CourseDataTest, AHoleLoadsWithItsHeaderAndObjectLines) {
         }
       }
   }
+}
+
+// Hole files packed in one of the archives DISK.DAT lists load like loose ones.
+TEST_F(CourseDataTest, HolesLoadFromTheCoursesArchives) {
+  const std::string folder = root_ + "/inarchive";
+  fs::copy(root_ + "/loose", folder, fs::copy_options::recursive);
+  const std::string course = folder + "/DATA/COURSES/SEDGEFEN/";
+  std::vector<datapack::BigEntry> entries;
+  for (const char* ext : {".MIS", ".QZH", ".QF1", ".QF2", ".QF4", ".QF8", ".QMD", ".QMT", ".QMB", ".QM2", ".HDR"}) {
+    std::ifstream in(course + "HOLE02" + ext, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    entries.push_back({std::string("HOLE02") + ext, std::vector<uint8_t>(bytes.begin(), bytes.end())});
+    fs::remove(course + "HOLE02" + ext);
+  }
+  const std::vector<uint8_t> big = datapack::writebigfile(2, entries);
+  std::ofstream(course + "BACK9.viv", std::ios::binary).write(reinterpret_cast<const char*>(big.data()),
+                                                              static_cast<std::streamsize>(big.size()));
+  std::ofstream(course + "DISK.DAT", std::ios::binary) << "DISK 1\narchive MISSING.viv\narchive BACK9.viv\n";
+  Use("inarchive");
+  ASSERT_EQ(LoadCourse(Sedgefen()), kCourseLoadOk);
+  ASSERT_EQ(LoadCourseHole(1), kHoleOk);
+  EXPECT_EQ(CurrentHoleScene().hole, 2);
+  EXPECT_EQ(CurrentHoleScene().header.horizonHeight, 2 << 16);
+  EXPECT_EQ(BigFileCurrentArchive(), nullptr) << "no archive is left current";
+  // Without the archive in DISK.DAT the hole is not found.
+  std::ofstream(course + "DISK.DAT", std::ios::binary) << "DISK 1\n";
+  ASSERT_EQ(LoadCourse(Sedgefen()), kCourseLoadOk);
+  EXPECT_EQ(LoadCourseHole(1), kHoleFileError);
+  // A damaged hole header refuses its hole.
+  std::ofstream(course + "HOLE03.HDR", std::ios::binary) << "HOLEHDR 1\nflags 1\nflags 2\n";
+  EXPECT_EQ(LoadCourseHole(2), kHoleFileError);
+  EXPECT_FALSE(CurrentHoleScene().loaded);
+  std::ofstream(course + "HOLE03.HDR", std::ios::binary) << "HOLEHDR 1\nflags 1\n";
+  EXPECT_EQ(LoadCourseHole(2), kHoleOk);
+  EXPECT_TRUE(CurrentHoleScene().loaded);
 }
 
 TEST_F(CourseDataTest, ADamagedCourseFileIsRefusedAndThePreviousCourseStays) {

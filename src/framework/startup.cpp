@@ -15,6 +15,7 @@
 #include "mmsystem.h"
 #include "platformlib/displaymode.h"
 #include "platformlib/pixels.h"
+#include "platformlib/vortel.h"
 
 namespace {
 
@@ -130,14 +131,16 @@ int RunStartupSequence() {
 
   Svc().preferences->InitFile(f.root);
   Svc().sound->StartSound();
+  Svc().sound->LoadGameSounds();
   ClearGolferTempFiles(0);
 
   const DisplayGlobals& d = Display();
   if (!Flags().noIntro && PlayStartupMovie(1, "zqslogo.mad")) {
     const bool display = graphicsstate == 7;
-    if (display) initgraphics(640, 480, d.depth);
+    if (display) SwitchDisplay(640, 480, d.depth);
     if (PlayStartupMovie(0, "zqslogo.mad")) PlayStartupMovie(0, "intro.mad");
-    if (display) initgraphics(d.width, d.height, d.depth);
+    if (display) SwitchDisplay(d.width, d.height, d.depth);
+    if (d.hardwareActive && Svc().scene->Is3dfx() && vortellive.setstate) vortellive.setstate(108, 0);
   }
 
   LoadTourCard(&f.data);
@@ -195,11 +198,16 @@ void FreeStartupResources() {
   SetKeyFilter(0);
   if (round) s.game->EndRoundAndSave(&Folders().root);
   FontFreeStandardSet();
+  s.catalogue->FreeShotList();
   s.catalogue->FreeCourseList();
   s.network->CloseComm();
   MouseShutdown();
   DisplayManagerClose();
+  s.scene->FreeBreakLineBuffer();
   s.game->DeleteGame();
+  s.frontEnd->DeleteCurrentScreen();
+  s.sound->FreeGameSounds();
   s.sound->StopSound();
+  s.game->FreeComputerGolferTables();
   gFreed = 1;
 }

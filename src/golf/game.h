@@ -1,7 +1,9 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "course/vector3.h"
 #include "framework/paths.h"
@@ -82,6 +84,10 @@ class TGame {
   Vector3 pinPosition{};
   uint32_t finishing = 0;          // the last hole has been played; the final results follow
   uint32_t finalResultsShown = 0;  // the final results were shown for this game
+  // Set while the game has lost the screen during a round: messages from other machines wait meanwhile. Read by
+  // the comm thread.
+  std::atomic<uint32_t> paused{0};
+  uint32_t gameFileWritten = 0;  // the game was written to "LastGame.dat" at the end of its round
 
   explicit TGame(uint16_t gameMode);
   virtual ~TGame();
@@ -291,6 +297,10 @@ int LoadGameFile(PathRecord* folder, const char* name);
 // Writes the current game whole through the framework's one whole-file save; 0, or the framework's error code
 // (the old file is then as it was). A crash during the save leaves the old file or the new one.
 int SaveGameFile(PathRecord* folder, const char* name);
+// The current game's saved state as bytes (0, or the framework's error code), and saved bytes read back as
+// LoadGameFromStream does.
+int SaveGameBytes(std::vector<uint8_t>& bytes);
+int LoadGameBytes(const uint8_t* data, size_t size);
 
 // A complete game object of the mode that is not yet current (null for mode 5, numbers outside the
 // table, or when memory runs out), and the step that makes one current, deleting the old.

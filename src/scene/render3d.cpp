@@ -17,7 +17,6 @@
 #include "platformlib/cpu.h"
 #include "platformlib/displaymode.h"
 #include "platformlib/vortel.h"
-#include "scene/texcache.h"
 #include "windows.h"
 
 RenderStart gRenderStart;
@@ -283,8 +282,6 @@ int StartRenderSystem(int software, int direct3D) {
   SetSpeedInfo(getcpuspeed());
   ChooseAutoDetailLevels();
   s.hardwareActive = 1;
-  // The hardware display's mode is set: its texture pools are allocated now, once.
-  SetUpTextureCache(kind == 1 || kind == 7, GraphicsPref(kPrefObjectTextureDepth), GraphicsPref(kPrefTerrainDetail));
   WriteLogLine("Render back end: hardware");
   return 1;
 }

@@ -267,8 +267,9 @@ int StartRenderSystem(int software, int direct3D) {
     return 0;
   }
   inithal();
-  fxinitgraphics(Facts().screenWidth, Facts().screenHeight, 16);
+  // The module sets its mode on the display it was given: choose the display before the mode.
   if (vortellive.selectdisplay) vortellive.selectdisplay(0);
+  fxinitgraphics(Facts().screenWidth, Facts().screenHeight, 16);
   if (kind == 4 && !CheckDirect3DCaps()) {
     fxclosegraphics();
     restorehal();

@@ -9,6 +9,7 @@ packages=(
   cmake ninja-build g++ pkg-config binutils ccache
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsdl2-dev
+  libopenal-dev
   libspeex-dev libgsm1-dev
   zlib1g-dev
   libosmesa6-dev  # Mesa llvmpipe, the like-for-like reference of bench_grid

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -81,8 +82,12 @@ class RunningProgram {
       exitCode_ = ProgramMain(2, argv);
     });
   }
+  // A scenario that stopped early (a failed assertion) still ends the program instead of waiting for it forever.
   ~RunningProgram() {
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable()) {
+      winapi::testing::HostCloseWindow();
+      thread_.join();
+    }
   }
   // The loop runs and has shown a frame.
   bool Started() {
@@ -152,8 +157,18 @@ class RunningProgramTest : public ::testing::Test {
       std::fflush(stdout);
       _exit(::testing::Test::HasFailure() ? 1 : 0);
     }
+    // A child that hangs is ended after a generous limit, so the test fails instead of stalling the run.
     int status = 0;
-    waitpid(child, &status, 0);
+    pid_t done = 0;
+    for (int waited = 0; waited < 240000 && done == 0; waited += 10) {
+      done = waitpid(child, &status, WNOHANG);
+      if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (done == 0) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      ADD_FAILURE() << "the program did not end";
+    }
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
   }
 

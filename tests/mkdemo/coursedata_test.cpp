@@ -108,7 +108,7 @@ TEST_F(CourseDataTest, TheSceneRecordsHoldEverythingTheFirstSceneDraws) {
     ASSERT_NE(clut, nullptr);
     EXPECT_EQ(clut[0], 0x2A);
   }
-  for (int type : {1, 2, 3, 4, 5, 6, 7, 8, 9, kPinObjectType, kFlagObjectType}) {
+  for (int type : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, kPinObjectType, kFlagObjectType}) {
     SCOPED_TRACE(type);
     const ObjectType& o = s.objectTypes[static_cast<size_t>(type)];
     ASSERT_TRUE(o.present);
@@ -117,7 +117,7 @@ TEST_F(CourseDataTest, TheSceneRecordsHoldEverythingTheFirstSceneDraws) {
     EXPECT_EQ(o.image.pixels()[0], 255) << "the corner above the object is transparent";
     EXPECT_EQ(HoleObjectTable()[static_cast<size_t>(type)].shape[0], type);
   }
-  EXPECT_FALSE(s.objectTypes[10].present);
+  EXPECT_FALSE(s.objectTypes[11].present);
   EXPECT_EQ(s.horizonCount, 12);
   EXPECT_EQ(s.horizon[3].surface, 0x50);
   EXPECT_EQ(s.horizon[0].surface, 0x40);
@@ -157,11 +157,13 @@ TEST_F(CourseDataTest, AHoleLoadsWithItsHeaderAndObjectLines) {
   EXPECT_EQ(hole.header.horizonHeight, 2 << 16);
   EXPECT_EQ(hole.header.pinVertex[1], CurrentHoleRecord().pins[0]);
   EXPECT_EQ(hole.coarseDetailTiles.size(), g.detailTiles.size());
-  size_t objects = 0;
+  size_t objects = 0, buildings = 0;
   for (size_t i = 0; i < g.cellCount(); ++i) {
     const uint8_t code = TerrainCell(i)[3];
+    if (code == mkdemo::kBuildingCode) ++buildings;
     if (code != 0 && code < 0x80 && CurrentCourseScene().objectTypes[code].present) ++objects;
   }
+  EXPECT_EQ(buildings, 1u);
   for (int o = 0; o < 8; ++o) {
     SCOPED_TRACE(o);
     const ObjectLineTable& t = hole.objectLines[static_cast<size_t>(o)];

@@ -15,18 +15,24 @@
 namespace rules {
 namespace {
 
-class SedgefenRoundTest : public RulesTest {};
+class SedgefenRoundTest : public RulesTest {
+ protected:
+  // The demo installation as drive C (the game reads its holes by the installation's paths), its courses listed.
+  void Install() {
+    std::string error;
+    ASSERT_TRUE(mkdemo::MakeDemoInstallation(dir.string(), {}, error)) << error;
+    winapi::testing::MapDrive('C', dir.string());
+    SetCourseListRoots("C:\\", "");
+    ASSERT_EQ(CreateCourseList(), kCourseListOk);
+    ASSERT_EQ(BuildCourseList(), kCourseListOk);
+  }
+};
 
 TEST_F(SedgefenRoundTest, AComputerGolferPlaysTheEighteenHoles) {
-  std::string error;
-  ASSERT_TRUE(mkdemo::MakeDemoInstallation(dir.string(), {}, error)) << error;
-  // The game reads its holes by the installation's paths, as drive C.
-  winapi::testing::MapDrive('C', dir.string());
+  ASSERT_NO_FATAL_FAILURE(Install());
   // The round asks the course loader for its holes and pars, as the installed catalogue provider does: the
   // holes come from their archives with their headers and object-line tables.
-  SetCourseListRoots("C:\\", "");
-  ASSERT_EQ(CreateCourseList(), kCourseListOk);
-  ASSERT_EQ(BuildCourseList(), kCourseListOk);
+  std::string error;
   CourseRecord record{};
   ASSERT_EQ(GetCourseInfo(FindCourseByName("SEDGEFEN"), &record), 0);
   ASSERT_EQ(LoadCourse(record, &error), kCourseLoadOk) << error;
@@ -74,12 +80,7 @@ TEST_F(SedgefenRoundTest, AComputerGolferPlaysTheEighteenHoles) {
 // The round asks the catalogue provider the program installs for its holes: the game's course is made current
 // on the way and each hole comes from its archive with its scene records.
 TEST_F(SedgefenRoundTest, TheInstalledCatalogueGivesTheRoundItsHoles) {
-  std::string error;
-  ASSERT_TRUE(mkdemo::MakeDemoInstallation(dir.string(), {}, error)) << error;
-  winapi::testing::MapDrive('C', dir.string());
-  SetCourseListRoots("C:\\", "");
-  ASSERT_EQ(CreateCourseList(), kCourseListOk);
-  ASSERT_EQ(BuildCourseList(), kCourseListOk);
+  ASSERT_NO_FATAL_FAILURE(Install());
   InstallCourseServices();
   TGame* g = MakeGame(kModeStroke, 1, true);
   for (int hole : {0, 1, 17}) {

@@ -132,6 +132,23 @@ shapetools::Image bush(int w, int h, uint32_t seed) {
   return image;
 }
 
+// A hut: walls with a door and a window under a pitched roof.
+shapetools::Image hut() {
+  shapetools::Image image = blank(48, 40, kKey);
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 48; ++x) {
+      const int roofEdge = std::abs(x - 24) * 16 / 24;
+      if (y < 16 && y >= roofEdge && x >= 1 && x < 47) put(image, x, y, rampIndex(kRampPath, 3 + (x < 24 ? 2 : 0)));
+      else if (y >= 16 && x >= 4 && x < 44) {
+        const bool door = x >= 20 && x < 28 && y >= 26, window = x >= 8 && x < 15 && y >= 21 && y < 28;
+        put(image, x, y, door ? rampIndex(kRampBark, 4) : window ? kGrey : rampIndex(kRampBark, 11 + (y % 4 == 0 ? -2 : 0)));
+      }
+    }
+  image.centrex = 24;
+  image.centrey = 39;
+  return image;
+}
+
 // The pin (a white pole) and the waving flag on its pole.
 shapetools::Image pole(bool flag) {
   shapetools::Image image = blank(flag ? 20 : 4, 56, kKey);
@@ -207,7 +224,7 @@ CourseScene MakeCourseScene(int skyKind) {
     hnf += "texture " + std::to_string(t) + " " + entry('t', t) + "\n";
   }
 
-  // Object types: trees 1-6, bushes 7-9, the pin 80 and the flag 92.
+  // Object types: trees 1-6, bushes 7-9, the hut 10, the pin 80 and the flag 92.
   for (int k = 0; k < 6; ++k) {
     const bool conifer = k % 2 == 1;
     const int w = 40 + 8 * (k % 3), h = conifer ? 96 : 80 + 6 * k;
@@ -222,6 +239,8 @@ CourseScene MakeCourseScene(int skyKind) {
     hnf += "object " + std::to_string(k + 7) + " " + entry('o', k + 7) + " - " + std::to_string(2 + k) +
            ".0 0 0 bush" + std::to_string(k + 1) + "\n";
   }
+  shapes.push_back({entry('o', 10), hut()});
+  hnf += "object 10 o010 - 4.0 2 2 hut\n";
   shapes.push_back({"o080", pole(false)});
   hnf += "object 80 o080 - 2.5 0 0 pin\n";
   shapes.push_back({"o092", pole(true)});

@@ -44,6 +44,19 @@ std::string PlayersFolder() {
 
 void NoAction(TGenericControlADV*) {}
 
+// A game past its first hole, or with strokes on its card, is under way.
+bool GameUnderWay(TGame& game) {
+  if (game.state.round > 0 || game.state.hole != game.state.firstHole) return true;
+  for (int s = 0; s < TPlayerList::kSlots; ++s) {
+    TPlayer* p = game.players->GetPlayer(s);
+    uint32_t strokes = 0;
+    if (p && (p->flags & kGolferTakesPart) && p->GetHoleScore(game.state.round, game.state.hole, &strokes, nullptr) == kRecordOk &&
+        strokes)
+      return true;
+  }
+  return false;
+}
+
 constexpr uint32_t kLive = kHandlerShown | kHandlerEnabled;
 const char* const kModeNames[] = {"Stroke Play", "Practice", "Tournament", "Skins Game", "Shoot-Out", "",
                                   "Internet Tournament", "Match Play", "Four Ball", "Foursomes", "Driving Range"};
@@ -154,9 +167,9 @@ void BeginPlay(TGenericControlADV* control) {
     }
     return;
   }
-  // The start-up's practice needs its hole: while the catalogue cannot name the hole's file, the game stays as
-  // it is (a resumed game is kept) and the main menu opens when the installation has the menus.
-  if (!control && Svc().catalogue->HoleFile(0, 1).empty()) {
+  // The start-up's practice needs its hole, and never replaces a resumed game under way: the game then stays as
+  // it is and the main menu opens when the installation has the menus.
+  if (!control && (GameUnderWay(*game) || Svc().catalogue->HoleFile(0, 1).empty())) {
     if (FileExists(MenuArchive(), "menus.viv")) ShowMainMenu();
     return;
   }

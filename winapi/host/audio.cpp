@@ -278,6 +278,15 @@ void AudioClose(int stream) {
 namespace winapi::testing {
 
 void HostAudioCapture(bool on) {
+  static const bool registered = [] {
+    internal::OnReset([] {
+      std::lock_guard guard(host::A().lock);
+      host::A().capture = false;
+      host::A().captured.clear();
+    });
+    return true;
+  }();
+  (void)registered;
   host::Audio& a = host::A();
   std::lock_guard guard(a.lock);
   host::Advance(a);

@@ -5,18 +5,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "platformlib/sndmodule.h"
 #include "winapi/host/audio.h"
 
 #define EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
-using MixCallback = void (*)(void*, int);
-using ChannelCallback = void (*)(int);
-using PrintCallback = void (*)(const char*, ...);
-using ServeCallback = void (*)();
-using PositionCallback = void (*)(int, int, float*);
-using ConvertCallback = int (*)(const void*, int, int, int, int, int, void*, int, int);
+using namespace sndmodule;
 
 constexpr int kVersion = 0x00100001;
 // Every output format; rates 11,025 to 44,100 Hz.
@@ -34,15 +30,6 @@ int rate = 0;
 int frameBytes = 0;
 uint64_t hundredths = 0;  // made since the start
 std::vector<uint8_t> block;
-
-int RateOf(int mode) {
-  if (mode & 0x800) return 22050;
-  if (mode & 0x400) return 16000;
-  if (mode & 0x1000) return 32000;
-  if (mode & 0x2000) return 44100;
-  if (mode & 0x200) return 11025;
-  return 0;
-}
 
 // Frames of hundredth n: the rate need not divide by 100.
 int FramesOf(uint64_t n) {
@@ -66,7 +53,7 @@ EXPORT int iSNDdirectstart(int mode, void*) {
   if (stream) return 0;
   const int channels = mode & (0x08 | 0x02) ? 2 : 1;
   const int bits = mode & 0x08 ? 16 : mode & 0x02 ? 8 : mode & 0x04 ? 16 : 8;
-  rate = RateOf(mode);
+  rate = sndmodule::moderate(mode);
   if (!rate || !(mode & 0x0F)) return -1;
   stream = winapi::host::AudioOpen(rate, channels, bits);
   if (!stream) return -1;

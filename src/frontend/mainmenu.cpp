@@ -95,9 +95,20 @@ int LoadCourseDescription() {
   PathAppend(&folder, record.folder);
   std::vector<uint8_t> bytes;
   if (!BigFileLoadBytes(&folder, "practice.dat", bytes)) return 0;
-  // The text runs to the file's end; nothing is read past it.
-  gBlurb.assign(bytes.begin(), bytes.end());
-  while (!gBlurb.empty() && (gBlurb.back() == '\n' || gBlurb.back() == '\r' || gBlurb.back() == 0)) gBlurb.pop_back();
+  // The blurb is the text of the file's "blurb" lines, one line each; the file is read to its end and no further.
+  std::string line;
+  for (size_t i = 0; i <= bytes.size(); ++i) {
+    const char c = i < bytes.size() ? static_cast<char>(bytes[i]) : '\n';
+    if (c != '\n') {
+      if (c != '\r' && c != 0) line.push_back(c);
+      continue;
+    }
+    if (line.rfind("blurb ", 0) == 0) {
+      if (!gBlurb.empty()) gBlurb += '\n';
+      gBlurb += line.substr(6);
+    }
+    line.clear();
+  }
   return 0;
 }
 

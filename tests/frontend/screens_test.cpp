@@ -107,7 +107,7 @@ class ScreensTest : public ::testing::Test {
     // A second course and a user golfer beside the demo's.
     std::filesystem::create_directories(Installation() + "/DATA/COURSES/MARSHDALE");
     std::ofstream(Installation() + "/DATA/COURSES/MARSHDALE/COURSE.DAT") << "COURSE 1\nfolder MARSHDALE\ntitle Marshdale^Heath\n";
-    std::ofstream(Installation() + "/DATA/COURSES/MARSHDALE/practice.dat") << "Windy heath holes.\n";
+    std::ofstream(Installation() + "/DATA/COURSES/MARSHDALE/practice.dat") << "PRACTICE 1\nhole 1\nblurb Windy heath holes.\nblurb Bring a coat.\n";
     std::filesystem::create_directories(Installation() + "/Players");
     {
       playerInfo_s golfer;
@@ -310,7 +310,7 @@ TEST_F(ScreensTest, CoursesScreenPicksAnotherCourseAndKeepsItOnMainMenu) {
   Click(list->left + 40, list->top + row * list->RowHeight() + 3);
   Pump(2);
   EXPECT_EQ(CurrentGame()->courseName, "MARSHDALE");
-  EXPECT_EQ(CourseBlurb(), "Windy heath holes.");
+  EXPECT_EQ(CourseBlurb(), "Windy heath holes.\nBring a coat.");
   Key('m');
   Pump(4);
   EXPECT_NE(MainMenuScreen, nullptr);

@@ -183,7 +183,9 @@ void writeSedgefen(const fs::path& courses, int holes, bool archives) {
   course.disc = "SEDGEDSC";
   course.holes = holes;
   writeText(folder / "COURSE.DAT", FormatCourseFile(course));
-  writeText(folder / "practice.dat", "PRACTICE 1\nhole 2\n");
+  writeText(folder / "practice.dat",
+            "PRACTICE 1\nhole 2\nblurb Sedgefen winds through the reed beds of a tidal marsh: narrow fairways,\n"
+            "blurb wide water and greens that fall away to the creek.\n");
 
   const std::vector<HolePlan>& plans = SedgefenPlans();
   const std::vector<int> index = strokeIndexes(plans, holes);

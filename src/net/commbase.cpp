@@ -15,11 +15,6 @@ std::atomic<bool> g_stopping{false};
 std::atomic<bool> g_linkFailurePosted{false};
 }  // namespace
 
-HandshakeSettings& Handshake() {
-  static HandshakeSettings settings;
-  return settings;
-}
-
 CCommBase::CCommBase() { GuardedQueueCreate(&queue_); }
 
 CCommBase::~CCommBase() {

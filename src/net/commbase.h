@@ -19,12 +19,6 @@ extern std::atomic<uint32_t> SharedGameWord;
 constexpr UINT kGameDataFromPeer = WM_COMM_MESSAGE;
 constexpr UINT kGameDataLocal = WM_COMM_REDELIVER;
 
-// The round's network handshake settings, written by the comm object's start.
-struct HandshakeSettings {
-  uint32_t timerMs = 3000, retryLimit = 30, pollMs = 15000, pollLimit = 6;
-};
-HandshakeSettings& Handshake();
-
 class CCommBase {
  public:
   CCommBase();

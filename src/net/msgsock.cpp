@@ -69,21 +69,13 @@ void CMsgSock::OnRead(int) {
 }
 
 int CMsgSock::SendMessage(uint32_t type, uint32_t length, const void* body) {
-  uint8_t header[kFrameHeaderSize];
-  WriteLE32(header, length);
-  WriteLE32(header + 4, type);
-  // The socket's lock is re-entrant: a frame sent in two parts is not split by another thread's frame.
-  EnterCriticalSection(&lock_);
-  if (length <= kSingleSendBody) {
-    std::vector<uint8_t> frame(kFrameHeaderSize + length);
-    std::memcpy(frame.data(), header, kFrameHeaderSize);
-    if (length) std::memcpy(frame.data() + kFrameHeaderSize, body, length);
-    Send(frame.data(), static_cast<int>(frame.size()));
-  } else {
-    Send(header, kFrameHeaderSize);
-    Send(body, static_cast<int>(length));
-  }
-  LeaveCriticalSection(&lock_);
+  // Header and body go in one send under the socket's lock, so frames from several threads never interleave
+  // and no frame lock is shared between sockets.
+  std::vector<uint8_t> frame(kFrameHeaderSize + length);
+  WriteLE32(frame.data(), length);
+  WriteLE32(frame.data() + 4, type);
+  if (length) std::memcpy(frame.data() + kFrameHeaderSize, body, length);
+  Send(frame.data(), static_cast<int>(frame.size()));
   return 1;
 }
 

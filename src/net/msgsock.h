@@ -13,7 +13,6 @@ namespace net {
 // header (112,016 bytes) fits; a longer announced length closes the connection.
 constexpr uint32_t kLargestFrameBody = 128 * 1024;
 constexpr uint32_t kFrameHeaderSize = 8;
-constexpr uint32_t kSingleSendBody = 16384;
 
 // Cuts received bytes into frames. Each complete body is a new buffer (CommMessageAlloc) handed to `sink`, which
 // owns it. Feed returns false, and takes nothing more, once a header announces more than kLargestFrameBody.

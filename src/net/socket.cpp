@@ -128,12 +128,15 @@ int CStreamSock::CreateStream(int family, int protocol) {
 }
 
 int CStreamSock::Connect(const void* address) {
-  SelectEvents(kEventRead | kEventConnect | kEventClose);
   std::memcpy(peerAddress_, address, 16);
+  // Connecting before the call: its notification may arrive on the socket window's thread before it returns.
+  const uint8_t before = state_.exchange(kSockConnecting);
+  SelectEvents(kEventRead | kEventConnect | kEventClose);
   if (ws::connect(socket_, static_cast<const ws::sockaddr*>(address), static_cast<int>(addressLength_)) != 0 &&
-      ws::WSAGetLastError() != ws::WSAEWOULDBLOCK)
+      ws::WSAGetLastError() != ws::WSAEWOULDBLOCK) {
+    state_ = before;
     return Fail();
-  state_ = kSockConnecting;
+  }
   return 1;
 }
 
@@ -143,8 +146,11 @@ int CStreamSock::ConnectByName(const char* host, uint16_t port) {
   peer.sin_port = ws::htons(port);
   std::memcpy(peerAddress_, &peer, sizeof peer);
   if (!lookupBuffer_) lookupBuffer_ = new char[ws::MAXGETHOSTSTRUCT];
-  if (!LookupHostAsync(host, lookupBuffer_, ws::MAXGETHOSTSTRUCT, this)) return 0;
-  state_ = kSockConnecting;
+  const uint8_t before = state_.exchange(kSockConnecting);
+  if (!LookupHostAsync(host, lookupBuffer_, ws::MAXGETHOSTSTRUCT, this)) {
+    state_ = before;
+    return 0;
+  }
   return 1;
 }
 

@@ -32,6 +32,13 @@ class CSock {
   virtual void OnHostResolved(int /*error*/) {}
 
   void AddRef() { refs_.fetch_add(1); }
+  // A hold on an object that may be going: false once its last holder has let go.
+  bool TryAddRef() {
+    int n = refs_.load();
+    while (n > 0)
+      if (refs_.compare_exchange_weak(n, n + 1)) return true;
+    return false;
+  }
   void Release();
 
   int Create(int family, int kind, int protocol);

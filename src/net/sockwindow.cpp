@@ -36,10 +36,7 @@ bool g_classRegistered = false;
 CSock* HoldOwner(winsock::SOCKET s) {
   std::lock_guard<std::mutex> lock(g_tableLock);
   for (SocketEntry& e : g_sockets)
-    if (e.used && e.socket == s) {
-      e.owner->AddRef();
-      return e.owner;
-    }
+    if (e.used && e.socket == s) return e.owner->TryAddRef() ? e.owner : nullptr;
   return nullptr;
 }
 

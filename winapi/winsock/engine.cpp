@@ -73,6 +73,7 @@ int ErrorFromErrno(int e) {
 int Fail() { return -ErrorFromErrno(errno); }
 
 struct Sock {
+  int fd = -1;
   int family = 2, type = 1, protocol = 0;
   bool nonblocking = false, broadcast = false, listening = false, connecting = false, connected = false;
   bool bound = false;
@@ -100,6 +101,9 @@ std::map<int, Sock>& Table() {
   return *t;
 }
 uint64_t g_serial = 0;
+// Socket handles are never reused while the program runs, so a notification still on its way never reaches a
+// newer socket that got the same descriptor.
+intptr_t g_nextHandle = 0x100;
 int g_wake = -1;
 bool g_pollerStarted = false;
 int g_startups = 0;
@@ -195,14 +199,14 @@ LPARAM Reply(long event, int error) {
 // close once.
 void PollerLoop() {
   std::vector<pollfd> fds;
-  std::vector<std::pair<int, uint64_t>> who;
+  std::vector<intptr_t> who;
   for (;;) {
     fds.clear();
     who.clear();
     fds.push_back({g_wake, POLLIN, 0});
     {
       std::lock_guard<std::mutex> lock(Lock());
-      for (auto& [fd, s] : Table()) {
+      for (auto& [handle, s] : Table()) {
         if (!s.window || !s.mask || s.closeReported) continue;
         short ev = 0;
         if (s.listening) {
@@ -218,8 +222,8 @@ void PollerLoop() {
           if (s.writeArmed && (s.mask & kWrite)) ev |= POLLOUT;
         }
         if (!ev) continue;
-        fds.push_back({fd, ev, 0});
-        who.emplace_back(fd, s.serial);
+        fds.push_back({s.fd, ev, 0});
+        who.push_back(handle);
       }
     }
     if (::poll(fds.data(), fds.size(), -1) < 0) {
@@ -235,12 +239,12 @@ void PollerLoop() {
       std::lock_guard<std::mutex> lock(Lock());
       for (size_t i = 1; i < fds.size(); ++i) {
         if (!fds[i].revents) continue;
-        const auto it = Table().find(fds[i].fd);
-        if (it == Table().end() || it->second.serial != who[i - 1].second) continue;  // closed meanwhile
+        const auto it = Table().find(who[i - 1]);
+        if (it == Table().end()) continue;  // closed meanwhile
         Sock& s = it->second;
-        const int fd = fds[i].fd;
+        const int fd = s.fd;
         const auto add = [&](long event, int error) {
-          posts.push_back({s.window, s.message, static_cast<WPARAM>(fd), Reply(event, error)});
+          posts.push_back({s.window, s.message, static_cast<WPARAM>(who[i - 1]), Reply(event, error)});
         };
         const short r = fds[i].revents;
         if (s.listening) {
@@ -320,9 +324,15 @@ void StartPollerLocked() {
 template <class F>
 int WithSock(intptr_t s, F f) {
   std::lock_guard<std::mutex> lock(Lock());
-  const auto it = Table().find(static_cast<int>(s));
+  const auto it = Table().find(s);
   if (it == Table().end()) return -10038;
   return f(it->second);
+}
+
+int FdOf(intptr_t s) {
+  std::lock_guard<std::mutex> lock(Lock());
+  const auto it = Table().find(s);
+  return it == Table().end() ? -1 : it->second.fd;
 }
 
 // An unbound socket takes the machine's address before it connects or sends, as a machine's own card would.
@@ -375,18 +385,21 @@ intptr_t Socket(int family, int type, int protocol) {
   s.type = type;
   s.protocol = protocol;
   s.serial = ++g_serial;
-  Table()[fd] = s;
-  return fd;
+  s.fd = fd;
+  const intptr_t handle = g_nextHandle;
+  g_nextHandle += 4;
+  Table()[handle] = s;
+  return handle;
 }
 
 int Close(intptr_t s) {
   {
     std::lock_guard<std::mutex> lock(Lock());
-    const auto it = Table().find(static_cast<int>(s));
+    const auto it = Table().find(s);
     if (it == Table().end()) return -10038;
+    const int fd = it->second.fd;
     Table().erase(it);
-    // The descriptor closes under the lock, so the poller never sees a number reused by a newer socket as this one.
-    ::close(static_cast<int>(s));
+    ::close(fd);
   }
   Wake();
   return 0;
@@ -401,9 +414,9 @@ int Bind(intptr_t s, const Address& address) {
     if (k.type == 2) {
       // Every process of the port hears the broadcasts; each machine binds its own address.
       const int on = 1;
-      ::setsockopt(static_cast<int>(s), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+      ::setsockopt(k.fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     }
-    if (::bind(static_cast<int>(s), reinterpret_cast<sockaddr*>(&r), sizeof r) < 0) return Fail();
+    if (::bind(k.fd, reinterpret_cast<sockaddr*>(&r), sizeof r) < 0) return Fail();
     k.bound = true;
     return 0;
   });
@@ -412,8 +425,8 @@ int Bind(intptr_t s, const Address& address) {
 int Listen(intptr_t s, int backlog) {
   const int result = WithSock(s, [&](Sock& k) {
     if (k.type != 1) return -10045;
-    if (int e = EnsureBound(static_cast<int>(s), k)) return e;
-    if (::listen(static_cast<int>(s), backlog < 1 ? 1 : backlog) < 0) return Fail();
+    if (int e = EnsureBound(k.fd, k)) return e;
+    if (::listen(k.fd, backlog < 1 ? 1 : backlog) < 0) return Fail();
     k.listening = true;
     k.acceptArmed = true;
     return 0;
@@ -425,8 +438,10 @@ int Listen(intptr_t s, int backlog) {
 intptr_t Accept(intptr_t s, Address* peer) {
   int family = 2;
   bool nonblocking = false;
+  int listenFd = -1;
   int result = WithSock(s, [&](Sock& k) {
     if (!k.listening) return -10022;
+    listenFd = k.fd;
     family = k.family;
     nonblocking = k.nonblocking;
     k.acceptArmed = true;
@@ -436,12 +451,12 @@ intptr_t Accept(intptr_t s, Address* peer) {
   if (result < 0) return result;
   sockaddr_in r{};
   socklen_t len = sizeof r;
-  const int fd = ::accept4(static_cast<int>(s), reinterpret_cast<sockaddr*>(&r), &len,
+  const int fd = ::accept4(listenFd, reinterpret_cast<sockaddr*>(&r), &len,
                            SOCK_CLOEXEC | (nonblocking ? SOCK_NONBLOCK : 0));
   if (fd < 0) return Fail();
   if (peer) *peer = Program(r, family);
   std::lock_guard<std::mutex> lock(Lock());
-  const auto it = Table().find(static_cast<int>(s));
+  const auto it = Table().find(s);
   Sock n;
   if (it != Table().end()) {
     // The new socket inherits the listening socket's notification settings.
@@ -458,9 +473,12 @@ intptr_t Accept(intptr_t s, Address* peer) {
   n.acceptArmed = false;
   n.closeReported = false;
   n.serial = ++g_serial;
-  Table()[fd] = n;
+  n.fd = fd;
+  const intptr_t handle = g_nextHandle;
+  g_nextHandle += 4;
+  Table()[handle] = n;
   if (n.window) Wake();
-  return fd;
+  return handle;
 }
 
 int Connect(intptr_t s, const Address& address) {
@@ -470,14 +488,19 @@ int Connect(intptr_t s, const Address& address) {
     if (k.connected) return -10056;
     if (k.connecting) return -10037;
     if (address.ip == kBroadcast || address.broadcast || address.port == 0) return -10049;
-    if (int e = EnsureBound(static_cast<int>(s), k)) return e;
+    if (int e = EnsureBound(k.fd, k)) return e;
     sockaddr_in r = Real(address);
-    if (::connect(static_cast<int>(s), reinterpret_cast<sockaddr*>(&r), sizeof r) < 0) {
+    if (::connect(k.fd, reinterpret_cast<sockaddr*>(&r), sizeof r) < 0) {
       if (errno == EINPROGRESS) {
         k.connecting = true;
         return -10035;
       }
       return Fail();
+    }
+    if (k.nonblocking) {
+      // Made at once: a non-blocking connect still completes through its notification.
+      k.connecting = true;
+      return -10035;
     }
     k.connected = true;
     k.writeArmed = true;
@@ -491,7 +514,7 @@ int Send(intptr_t s, const void* data, int length) {
   if (length < 0) return -10022;
   const int state = WithSock(s, [](Sock& k) { return k.type == 1 && !k.connected && !k.connecting ? -10057 : 0; });
   if (state < 0) return state;
-  const ssize_t n = ::send(static_cast<int>(s), data, static_cast<size_t>(length), MSG_NOSIGNAL);
+  const ssize_t n = ::send(FdOf(s), data, static_cast<size_t>(length), MSG_NOSIGNAL);
   if (n >= 0) return static_cast<int>(n);
   const int error = Fail();
   if (error == -10035) {
@@ -506,7 +529,7 @@ int Send(intptr_t s, const void* data, int length) {
 
 int Recv(intptr_t s, void* buffer, int length, bool peek) {
   if (length < 0) return -10022;
-  const ssize_t n = ::recv(static_cast<int>(s), buffer, static_cast<size_t>(length), peek ? MSG_PEEK : 0);
+  const ssize_t n = ::recv(FdOf(s), buffer, static_cast<size_t>(length), peek ? MSG_PEEK : 0);
   const int error = n < 0 ? Fail() : 0;
   bool notify = false;
   WithSock(s, [&](Sock& k) {
@@ -527,13 +550,13 @@ int SendTo(intptr_t s, const void* data, int length, const Address& to) {
     if (to.family != k.family) return -10047;
     broadcastAllowed = k.broadcast;
     family = k.family;
-    return EnsureBound(static_cast<int>(s), k);
+    return EnsureBound(k.fd, k);
   });
   if (result < 0) return result;
   if (!IsBroadcast(to)) {
     sockaddr_in r = Real(to);
     if ((ntohl(r.sin_addr.s_addr) >> 24) != 127) return -10051;  // nothing leaves loopback
-    const ssize_t n = ::sendto(static_cast<int>(s), data, static_cast<size_t>(length), MSG_NOSIGNAL,
+    const ssize_t n = ::sendto(FdOf(s), data, static_cast<size_t>(length), MSG_NOSIGNAL,
                                reinterpret_cast<sockaddr*>(&r), sizeof r);
     return n < 0 ? Fail() : static_cast<int>(n);
   }
@@ -545,7 +568,7 @@ int SendTo(intptr_t s, const void* data, int length, const Address& to) {
     one.ip = ip;
     one.broadcast = false;
     sockaddr_in r = Real(one);
-    ::sendto(static_cast<int>(s), data, static_cast<size_t>(length), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&r),
+    ::sendto(FdOf(s), data, static_cast<size_t>(length), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&r),
              sizeof r);
   }
   return length;
@@ -561,7 +584,7 @@ int RecvFrom(intptr_t s, void* buffer, int length, Address* from) {
   sockaddr_in r{};
   socklen_t len = sizeof r;
   const ssize_t n =
-      ::recvfrom(static_cast<int>(s), buffer, static_cast<size_t>(length), 0, reinterpret_cast<sockaddr*>(&r), &len);
+      ::recvfrom(FdOf(s), buffer, static_cast<size_t>(length), 0, reinterpret_cast<sockaddr*>(&r), &len);
   const int error = n < 0 ? Fail() : 0;
   WithSock(s, [](Sock& k) {
     k.readArmed = true;
@@ -574,13 +597,13 @@ int RecvFrom(intptr_t s, void* buffer, int length, Address* from) {
 }
 
 int Shutdown(intptr_t s, int how) {
-  if (::shutdown(static_cast<int>(s), how == 0 ? SHUT_RD : how == 1 ? SHUT_WR : SHUT_RDWR) < 0) return Fail();
+  if (::shutdown(FdOf(s), how == 0 ? SHUT_RD : how == 1 ? SHUT_WR : SHUT_RDWR) < 0) return Fail();
   return 0;
 }
 
 int SetOption(intptr_t s, int level, int name, const void* value, int length) {
   if (!value || length < 0) return -10014;
-  const int fd = static_cast<int>(s);
+  const int fd = FdOf(s);
   const auto word = [&]() -> int {
     int v = 0;
     std::memcpy(&v, value, length < 4 ? static_cast<size_t>(length) : 4);
@@ -624,7 +647,7 @@ int SetOption(intptr_t s, int level, int name, const void* value, int length) {
 
 int GetOption(intptr_t s, int level, int name, void* value, int* length) {
   if (!value || !length) return -10014;
-  const int fd = static_cast<int>(s);
+  const int fd = FdOf(s);
   return WithSock(s, [&](Sock& k) {
     const auto putWord = [&](int v) {
       if (*length < 4) return -10014;
@@ -675,7 +698,7 @@ int GetOption(intptr_t s, int level, int name, void* value, int* length) {
 int SetNonBlocking(intptr_t s, bool on) {
   return WithSock(s, [&](Sock& k) {
     if (k.window && !on) return -10022;  // a socket with notifications stays non-blocking
-    const int fd = static_cast<int>(s);
+    const int fd = k.fd;
     const int flags = ::fcntl(fd, F_GETFL);
     if (::fcntl(fd, F_SETFL, on ? flags | O_NONBLOCK : flags & ~O_NONBLOCK) < 0) return Fail();
     k.nonblocking = on;
@@ -685,7 +708,7 @@ int SetNonBlocking(intptr_t s, bool on) {
 
 int Available(intptr_t s) {
   int n = 0;
-  if (::ioctl(static_cast<int>(s), FIONREAD, &n) < 0) return Fail();
+  if (::ioctl(FdOf(s), FIONREAD, &n) < 0) return Fail();
   return n;
 }
 
@@ -694,7 +717,7 @@ int LocalAddress(intptr_t s, Address* out) {
   if (family < 0) return family;
   sockaddr_in r{};
   socklen_t len = sizeof r;
-  if (::getsockname(static_cast<int>(s), reinterpret_cast<sockaddr*>(&r), &len) < 0) return Fail();
+  if (::getsockname(FdOf(s), reinterpret_cast<sockaddr*>(&r), &len) < 0) return Fail();
   *out = Program(r, family);
   return 0;
 }
@@ -704,7 +727,7 @@ int PeerAddress(intptr_t s, Address* out) {
   if (family < 0) return family;
   sockaddr_in r{};
   socklen_t len = sizeof r;
-  if (::getpeername(static_cast<int>(s), reinterpret_cast<sockaddr*>(&r), &len) < 0) return Fail();
+  if (::getpeername(FdOf(s), reinterpret_cast<sockaddr*>(&r), &len) < 0) return Fail();
   *out = Program(r, family);
   return 0;
 }
@@ -714,7 +737,7 @@ int Family(intptr_t s) {
 }
 
 int AsyncSelect(intptr_t s, HWND window, UINT message, long events) {
-  const int fd = static_cast<int>(s);
+  const int fd = FdOf(s);
   const int result = WithSock(s, [&](Sock& k) {
     if (events && !window) return -10022;
     const int flags = ::fcntl(fd, F_GETFL);
@@ -743,7 +766,7 @@ int Poll(const intptr_t* sockets, int count, const int* wanted, int* ready, int 
     short ev = 0;
     if (wanted[i] & 1) ev |= POLLIN;
     if (wanted[i] & 2) ev |= POLLOUT;
-    fds[static_cast<size_t>(i)] = {static_cast<int>(sockets[i]), ev, 0};
+    fds[static_cast<size_t>(i)] = {FdOf(sockets[i]), ev, 0};
   }
   const int n = ::poll(fds.data(), fds.size(), timeoutMs);
   if (n < 0) return Fail();

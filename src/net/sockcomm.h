@@ -120,6 +120,9 @@ class CSockComm : public CCommBase {
   // Sockets the object still holds (tests).
   int SocketCount();
 
+  // A game socket held by this object (not connected); tests feed it frames through OnFrame.
+  CGameMsgSock* NewSocket(bool hostLink);
+
   // From the sockets, on the socket window's thread.
   void OnAccepted(CGameListenSock* listener);
   void OnLinkConnected(CGameMsgSock* s, int error);
@@ -139,7 +142,6 @@ class CSockComm : public CCommBase {
 
   bool OpenListener();
   void CloseListener();
-  CGameMsgSock* NewSocket(bool hostLink);
   int PlaceInSlot(CGameMsgSock* s);  // the slot, or -1 when all are used
   int SlotOf(const CGameMsgSock* s) const;
   CGameMsgSock* SocketOf(uint32_t id) const;

@@ -3,9 +3,11 @@
 #include "course/install.h"
 #include "framework/gameapp.h"
 #include "golf/install.h"
+#include "net/install.h"
 
 int main(int argc, char** argv) {
   InstallCourseServices();
   InstallGolfServices();
+  InstallNetworkServices();
   return ProgramMain(argc, argv);
 }

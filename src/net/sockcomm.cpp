@@ -301,29 +301,20 @@ void CSockComm::SendRemoveGolfer(const GolferEntry& entry) {
   SendToPeers(-1, m, sizeof m);
 }
 
-void CSockComm::SendPlayerReady(uint32_t id) {
+void CSockComm::MarkReady(uint32_t id, bool ready) {
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     for (Slot& slot : slots_)
-      if (slot.used && slot.sock->remote.playerId == id) slot.ready = true;
+      if (slot.used && slot.sock->remote.playerId == id) slot.ready = ready;
   }
   uint8_t m[8];
-  WriteLE32(m, kPlayerReady);
+  WriteLE32(m, ready ? kPlayerReady : kPlayerNotReady);
   WriteLE32(m + 4, id);
   SendToPeers(-1, m, sizeof m);
 }
 
-void CSockComm::SendPlayerNotReady(uint32_t id) {
-  {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    for (Slot& slot : slots_)
-      if (slot.used && slot.sock->remote.playerId == id) slot.ready = false;
-  }
-  uint8_t m[8];
-  WriteLE32(m, kPlayerNotReady);
-  WriteLE32(m + 4, id);
-  SendToPeers(-1, m, sizeof m);
-}
+void CSockComm::SendPlayerReady(uint32_t id) { MarkReady(id, true); }
+void CSockComm::SendPlayerNotReady(uint32_t id) { MarkReady(id, false); }
 
 void CSockComm::SendChatText(const char* text) {
   const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(std::strlen(text)), kChatLimit);

@@ -140,6 +140,7 @@ class CSockComm : public CCommBase {
     CGameMsgSock* sock = nullptr;
   };
 
+  void MarkReady(uint32_t id, bool ready);
   bool OpenListener();
   void CloseListener();
   int PlaceInSlot(CGameMsgSock* s);  // the slot, or -1 when all are used

@@ -35,6 +35,15 @@ const bool g_portMap = [] {
 
 class Sockets : public wstest::WinsockTest {};
 
+// Waits up to ten seconds for a datagram.
+bool Readable(SOCKET s) {
+  winsock::fd_set readers{};
+  readers.fd_count = 1;
+  readers.fd_array[0] = s;
+  winsock::timeval wait{10, 0};
+  return select(0, &readers, nullptr, nullptr, &wait) == 1;
+}
+
 bool Has(const std::vector<Note>& notes, SOCKET s, long event) { return Count(notes, s, event) > 0; }
 
 uint16_t BoundPort(SOCKET s) {
@@ -280,11 +289,7 @@ TEST(WinsockChild, Echo) {
   // Tell the parent we listen: a file it waits for.
   const char* ready = std::getenv("WINAPI_WINSOCK_READY");
   if (FILE* f = std::fopen(ready, "w")) std::fclose(f);
-  winsock::fd_set readers{};
-  readers.fd_count = 1;
-  readers.fd_array[0] = s;
-  winsock::timeval wait{10, 0};
-  ASSERT_EQ(select(0, &readers, nullptr, nullptr, &wait), 1);
+  ASSERT_TRUE(Readable(s));
   char buffer[64];
   char from[16];
   int fromLength = sizeof from;
@@ -335,11 +340,7 @@ TEST_F(SecondMachine, ClassfulBroadcastReachesTheOtherMachineThroughThePortMap) 
   ASSERT_EQ(bind(s, Sa(&any), sizeof any), 0);
   sockaddr_in broadcast = Loopback(kGamePort, 0x7fffffffu);
   ASSERT_EQ(sendto(s, "hello", 5, 0, Sa(&broadcast), sizeof broadcast), 5);
-  winsock::fd_set readers{};
-  readers.fd_count = 1;
-  readers.fd_array[0] = s;
-  winsock::timeval wait{10, 0};
-  ASSERT_EQ(select(0, &readers, nullptr, nullptr, &wait), 1);
+  ASSERT_TRUE(Readable(s));
   char buffer[64];
   sockaddr_in from{};
   int fromLength = sizeof from;
@@ -368,11 +369,7 @@ TEST_F(SecondMachine, IpxBroadcastAndAddresses) {
   std::memset(broadcast.sa_nodenum, 0xff, 6);
   broadcast.sa_socket = htons(kIpxSocket);
   ASSERT_EQ(sendto(s, "ipx", 3, 0, Sa(&broadcast), 14), 3);
-  winsock::fd_set readers{};
-  readers.fd_count = 1;
-  readers.fd_array[0] = s;
-  winsock::timeval wait{10, 0};
-  ASSERT_EQ(select(0, &readers, nullptr, nullptr, &wait), 1);
+  ASSERT_TRUE(Readable(s));
   char buffer[64];
   sockaddr_ipx from{};
   int fromLength = sizeof from;

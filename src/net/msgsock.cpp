@@ -54,18 +54,25 @@ void CMsgSock::Deliver(void* self, uint32_t type, uint8_t* body, uint32_t length
 }
 
 void CMsgSock::OnRead(int) {
-  const int n = Receive(receive_, sizeof receive_);
-  if (n < 0) {
-    if (lastError_ == winsock::WSAECONNRESET) OnClose(winsock::WSAECONNRESET);
-    return;
+  // A notification takes what the socket holds, in reads of the receive buffer's size (a bounded number).
+  for (int reads = 0; reads < 64; ++reads) {
+    const int n = Receive(receive_, sizeof receive_);
+    if (n < 0) {
+      if (lastError_ == winsock::WSAECONNRESET) OnClose(winsock::WSAECONNRESET);
+      return;
+    }
+    if (n == 0) {
+      // Not connected any more (closed here), or the peer closed.
+      if (state_ == kSockConnected) OnClose(winsock::WSAESHUTDOWN);
+      return;
+    }
+    // A peer that announces a frame longer than any game message is not trusted with more.
+    if (!reader_.Feed(receive_, static_cast<size_t>(n), &Deliver, this)) {
+      OnClose(winsock::WSAEMSGSIZE);
+      return;
+    }
+    if (n < static_cast<int>(sizeof receive_) || state_ != kSockConnected) return;
   }
-  if (n == 0) {
-    // Not connected any more (closed here), or the peer closed.
-    if (state_ == kSockConnected) OnClose(winsock::WSAESHUTDOWN);
-    return;
-  }
-  // A peer that announces a frame longer than any game message is not trusted with more.
-  if (!reader_.Feed(receive_, static_cast<size_t>(n), &Deliver, this)) OnClose(winsock::WSAEMSGSIZE);
 }
 
 int CMsgSock::SendMessage(uint32_t type, uint32_t length, const void* body) {

@@ -336,6 +336,7 @@ void CSockComm::SendPeerAddresses() {
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!hostFlag) return;
+    groupConnected_ = false;
     for (int i = kPeerSlots - 1; i >= 0; --i) {
       Slot& slot = slots_[i];
       if (!slot.used || !slot.ready) continue;
@@ -377,8 +378,11 @@ void CSockComm::CheckGroupConnected() {
         any = true;
         all = all && slot.meshComplete;
       }
+    // Once per mesh set-up, whichever thread sees it complete first.
+    if (!any || !all || groupConnected_) return;
+    groupConnected_ = true;
   }
-  if (any && all) Notify(kNotifyGroupConnected, 0);
+  Notify(kNotifyGroupConnected, 0);
 }
 
 // ---- events from the sockets ----------------------------------------------------------------------------------

@@ -163,6 +163,7 @@ class CSockComm : public CCommBase {
   Slot slots_[kPeerSlots];
   Pending pending_[2];
   bool joined_ = false;
+  bool groupConnected_ = false;
   uint32_t nextPlayerId_ = 0;
   std::vector<CGameMsgSock*> sockets_;  // every game socket this object holds
   uint8_t playerList_[4][56] = {};

@@ -761,7 +761,7 @@ void CSockComm::DropPlayer(uint32_t id) {
   if (type_ == 0 && gameStarted) MovePingTarget();
 }
 
-void CSockComm::MovePingTarget() {
+uint32_t CSockComm::FirstPeerIp() {
   uint8_t address[16] = {};
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -773,26 +773,15 @@ void CSockComm::MovePingTarget() {
   }
   uint32_t ip;
   std::memcpy(&ip, address + 4, 4);
-  SetPingTarget(ip);
+  return ip;
 }
+
+void CSockComm::MovePingTarget() { SetPingTarget(FirstPeerIp()); }
 
 void CSockComm::BeginGame() {
   CloseListener();
   gameStarted = 1;
-  if (type_ == 0) {
-    uint8_t address[16] = {};
-    {
-      std::lock_guard<std::recursive_mutex> lock(mutex_);
-      for (const Slot& slot : slots_)
-        if (slot.used) {
-          slot.sock->GetPeerAddress(address);
-          break;
-        }
-    }
-    uint32_t ip;
-    std::memcpy(&ip, address + 4, 4);
-    StartPing(ip);
-  }
+  if (type_ == 0) StartPing(FirstPeerIp());
   EndSessionManager();
 }
 

@@ -153,6 +153,7 @@ class CSockComm : public CCommBase {
   void OnControl(CGameMsgSock* s, uint8_t* body, uint32_t length);
   void CheckGroupConnected();
   void MovePingTarget();
+  uint32_t FirstPeerIp();  // network order; 0 when no peer is connected
 
   uint32_t family_;
   int type_;

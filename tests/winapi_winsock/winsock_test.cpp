@@ -35,6 +35,19 @@ const bool g_portMap = [] {
 
 class Sockets : public wstest::WinsockTest {};
 
+// The answer of an asynchronous look-up (about five seconds at most).
+std::vector<MSG> LookUpReplies(HWND window) {
+  std::vector<MSG> replies;
+  for (int i = 0; i < 5000 && replies.empty(); ++i) {
+    MSG msg;
+    if (PeekMessageA(&msg, window, wstest::kSocketMessage, wstest::kSocketMessage, PM_REMOVE))
+      replies.push_back(msg);
+    else
+      Sleep(1);
+  }
+  return replies;
+}
+
 // Waits up to ten seconds for a datagram.
 bool Readable(SOCKET s) {
   winsock::fd_set readers{};
@@ -213,14 +226,7 @@ TEST_F(Sockets, HostNamesAndLookUps) {
   alignas(hostent) char buffer[MAXGETHOSTSTRUCT];
   HANDLE known = WSAAsyncGetHostByName(window_, wstest::kSocketMessage, "teebox-4", buffer, sizeof buffer);
   ASSERT_NE(known, nullptr);
-  std::vector<MSG> replies;
-  for (int i = 0; i < 5000 && replies.empty(); ++i) {
-    MSG msg;
-    if (PeekMessageA(&msg, window_, wstest::kSocketMessage, wstest::kSocketMessage, PM_REMOVE))
-      replies.push_back(msg);
-    else
-      Sleep(1);
-  }
+  std::vector<MSG> replies = LookUpReplies(window_);
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_EQ(reinterpret_cast<HANDLE>(replies[0].wParam), known);
   EXPECT_EQ(WSAGETASYNCERROR(replies[0].lParam), 0);
@@ -230,14 +236,7 @@ TEST_F(Sockets, HostNamesAndLookUps) {
   EXPECT_EQ(ntohl(a), 0x7f000004u);
 
   HANDLE unknown = WSAAsyncGetHostByName(window_, wstest::kSocketMessage, "nowhere", buffer, sizeof buffer);
-  replies.clear();
-  for (int i = 0; i < 5000 && replies.empty(); ++i) {
-    MSG msg;
-    if (PeekMessageA(&msg, window_, wstest::kSocketMessage, wstest::kSocketMessage, PM_REMOVE))
-      replies.push_back(msg);
-    else
-      Sleep(1);
-  }
+  replies = LookUpReplies(window_);
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_EQ(reinterpret_cast<HANDLE>(replies[0].wParam), unknown);
   EXPECT_EQ(WSAGETASYNCERROR(replies[0].lParam), WSAHOST_NOT_FOUND);

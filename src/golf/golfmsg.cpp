@@ -286,6 +286,8 @@ intptr_t GolfArgumentFromPeer(uint32_t id, uint32_t sender, const uint8_t* body,
       return MakeTextBlock(body ? std::string(text, strnlen(text, bytes)) : std::string());
     }
     case kGolfConceded: return slotOfMachine(sender);
+    // A lost connection names the machine; the handler takes its golfer's slot.
+    case kGolfLeave: return slotOfMachine(sender);
     case kGolfClockViolation: {
       const uint32_t slot = r.u32();
       return r.ok() ? slot : slotOfMachine(sender);

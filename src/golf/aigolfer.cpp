@@ -54,23 +54,41 @@ float searchDistance(const playerInfo_s* g, int club, int shotType) {
   return d;
 }
 
-// Power that brings the predicted finish of a straight shot toward `aim` to the aim's distance (a putt a
-// little past it, so that it reaches the cup).
+// Power that brings the predicted finish of a straight shot toward `aim` to the aim's distance. A putt
+// toward the hole is struck at the middle of the powers that hole it (a holed ball is a success, not a short
+// one); when none is found, at the power that dies a little past the hole.
 float solvePower(const BallState& ball, const Vector3& aim) {
   const bool putt = ActiveGolferRecord && ActiveGolferRecord->currentClub == kPutter;
   const float want = groundDistance(ball.position, aim) + (putt ? kPuttBeyond : 0.0f);
   const Vector3 dir = unit(Vector3{aim.x - ball.position.x, aim.y - ball.position.y, 0.0f});
   ShotAimPoint = aim;
-  float lo = 0.02f, hi = 1.0f;
-  for (int i = 0; i < 9; ++i) {
-    const float mid = 0.5f * (lo + hi);
-    PredictShot(mid, 0.0f, 0.0f, &ball);
+  // 0 short, 1 holed, 2 long enough.
+  auto outcome = [&](float power) {
+    PredictShot(power, 0.0f, 0.0f, &ball);
+    if (putt && ShotPrediction.holed) return 1;
     const Vector3 f = ShotPrediction.finalPosition;
     const float along = (f.x - ball.position.x) * dir.x + (f.y - ball.position.y) * dir.y;
-    if (along < want) lo = mid;
+    return along < want ? 0 : 2;
+  };
+  float lo = 0.02f, hi = 1.0f;
+  float holedAt = -1.0f;
+  for (int i = 0; i < 9; ++i) {
+    const float mid = 0.5f * (lo + hi);
+    const int r = outcome(mid);
+    if (r == 1 && holedAt < 0.0f) holedAt = mid;
+    if (r == 0) lo = mid;
     else hi = mid;
   }
-  return 0.5f * (lo + hi);
+  if (!putt || holedAt < 0.0f) return 0.5f * (lo + hi);
+  // The weakest holing power is near hi; the strongest lies between holedAt and 1.
+  const float weakest = hi;
+  float a = std::max(holedAt, weakest), b = 1.0f;
+  for (int i = 0; i < 9; ++i) {
+    const float mid = 0.5f * (a + b);
+    if (outcome(mid) == 1) a = mid;
+    else b = mid;
+  }
+  return 0.5f * (weakest + a);
 }
 
 bool hazardFinish() {

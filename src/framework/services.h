@@ -170,6 +170,8 @@ class NetworkProvider : public Provider {
   virtual bool VoiceExists() { return false; }
   virtual void VoiceStoreReceived(const uint8_t* /*message*/, uint32_t /*length*/, int32_t /*count*/) {}
   virtual void SetVoiceSuspended(bool /*suspended*/) {}
+  // The online tournament's card of a hole for the score server.
+  virtual void ReportTournamentHole(const std::string& /*golfer*/, int /*round*/, int /*hole*/, int /*strokes*/) {}
 };
 
 // Preference ids used by the start-up.
@@ -202,6 +204,7 @@ class CourseCatalogueProvider : public Provider {
   virtual const char* CurrentCourseDataFile() { return nullptr; }  // null: none beyond COURSE.DAT
   virtual const char* CurrentCourseDisc() { return ""; }           // disc name from the catalogue entry
   virtual int HolePar(int /*hole*/) { return 4; }
+  virtual int HoleStrokeIndex(int hole) { return hole + 1; }  // 1 the hardest hole
   // The hole's file name for round and hole; "" when unknown.
   virtual std::string HoleFile(int /*round*/, int /*hole*/) { return {}; }
 };

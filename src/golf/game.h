@@ -28,6 +28,10 @@ constexpr int kStatRoundsPlayed = 0;
 constexpr int kStatTotalStrokes = 1;
 constexpr int kStatBestRound = 2;
 
+// The golfer record's handicap (word A), 0..18; flag 0x80: the handicap is not used.
+constexpr uint32_t kGolferNoHandicap = 0x80;
+int GolferHandicap(const playerInfo_s& golfer);
+
 // The round's common state, carried whole from game to game by the mode factory (265 words).
 struct GameStateBlock {
   uint16_t lead = 1;
@@ -168,8 +172,24 @@ class TGame {
   virtual bool CountsStrokes() const { return true; }
   void ShowFinalResultsOnce();
   // Chooses who plays next on the hole; false when nobody is left to play it.
-  bool ChooseNextPlayer();
+  virtual bool ChooseNextPlayer();
   int violations[4] = {};
+
+  // Handicaps: whether the mode gives handicap strokes (not practice, the tournaments or the range), whether
+  // the golfer receives one on the hole (handicap not below the hole's stroke index), and the hole's strokes
+  // less that stroke (0 unplayed; a flagged score counts as 99).
+  virtual bool UsesHandicaps() const;
+  virtual bool HasHandicapStroke(int slot, int hole) const;
+  int NetHoleScore(int slot, int round, int hole) const;
+  // The golfer's strokes less the holes' pars over the holes of a range that were played; 0, or the table
+  // error. Net when asked (handicap strokes taken off).
+  int GetScoreToPar(int slot, int round, int firstHole, int holeCount, int32_t* out, bool net = false) const;
+  // With the current golfer holing out with one more stroke, would the hole be won? The try is undone.
+  bool WouldHoleOutWinHole();
+  // The golfer's last shot is played again from where it was played, its strokes taken off the card: a
+  // mulligan when the golfer's rule allows one (spent then), always in practice.
+  bool TakeMulligan(int slot);
+  bool UndoLastShot(int slot);
 
   TPlayerList* GetPlayerList() const { return players.get(); }
   bool IsLocalTurn() const;
@@ -178,19 +198,6 @@ class TGame {
   void SetCurrentPlayer(int slot);
   void ResetPlayOrder();
 };
-
-#define TEEBOX_DECLARE_MODE(Name, Base)                 \
-  class Name : public Base {                            \
-   public:                                              \
-    explicit Name(uint16_t m) : Base(m) {}              \
-    uint32_t GetSaveSize() const override;              \
-  };
-
-TEEBOX_DECLARE_MODE(TTournamentGame, TGame)
-TEEBOX_DECLARE_MODE(TSkinsGame, TGame)
-TEEBOX_DECLARE_MODE(TMatchPlayGame, TGame)
-TEEBOX_DECLARE_MODE(TFourBallGame, TMatchPlayGame)
-TEEBOX_DECLARE_MODE(TFoursomeGame, TFourBallGame)
 
 // Stroke play: every golfer plays every hole; the score card after each hole and at the end.
 class TStrokeGame : public TGame {
@@ -202,12 +209,6 @@ class TStrokeGame : public TGame {
   int GetNextHole(uint16_t* round, uint16_t* hole) override;
   int GetHoleWinner(uint16_t* winner, bool trial = false) override;
   void SetNetworkGame(uint32_t on) override;
-};
-
-class CINetTournamentGame : public TStrokeGame {
- public:
-  explicit CINetTournamentGame(uint16_t m) : TStrokeGame(m) {}
-  uint32_t GetSaveSize() const override;
 };
 
 // The shootout: after each hole the golfer with the most strokes is out; ties are settled by a shoot-off
@@ -255,22 +256,7 @@ class TShootoutGame : public TGame {
   bool choosesShootoffSpot() const;
 };
 
-class TPracticeGame : public TGame {
- public:
-  explicit TPracticeGame(uint16_t m) : TGame(m) {}
-  uint32_t GetSaveSize() const override;
-  bool ShowsAllTeeSets() const override { return true; }
-};
-
-class TDrivingRangeGame : public TGame {
- public:
-  explicit TDrivingRangeGame(uint16_t m) : TGame(m) {}
-  uint32_t GetSaveSize() const override;
-  bool ShowsAllTeeSets() const override { return true; }
-  bool ShowsCrowdAndScenery() const override { return false; }
-};
-
-#undef TEEBOX_DECLARE_MODE
+#include "golf/modes.h"
 
 // The current game, or null.
 TGame* CurrentGame();

@@ -111,6 +111,7 @@ int TGame::UpdateRoundStatistics() {
     const uint32_t best = p->GetStatistic(kStatBestRound);
     if (best == 0 || total < best) p->SetStatistic(kStatBestRound, total);
   }
+  roundsCounted |= 1u << round;
   return kRecordOk;
 }
 

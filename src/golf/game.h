@@ -23,10 +23,28 @@ enum GameMode : uint16_t {
 constexpr int kModeCount = 11;
 constexpr uint16_t kGameStateFormat = 26;
 
-// Golfer statistics kept by the game (indexes into the golfer record's statistics table).
-constexpr int kStatRoundsPlayed = 0;
-constexpr int kStatTotalStrokes = 1;
-constexpr int kStatBestRound = 2;
+// Golfer statistics kept by the game (indexes into the golfer record's statistics table, as the statistics
+// page reads them).
+constexpr int kStatLongestDrive = 0;
+constexpr int kStatFairwaysHit = 1;
+constexpr int kStatFairwayChances = 2;
+constexpr int kStatDrivingYards = 3;
+constexpr int kStatDrivesMeasured = 4;
+constexpr int kStatHolesPlayed = 5;
+constexpr int kStatGreensInRegulation = 6;
+constexpr int kStatPuttsOnGreensHit = 7;
+constexpr int kStatTotalStrokes = 8;
+constexpr int kStatRoundsPlayed = 9;
+constexpr int kStatBestRound = 16;
+constexpr int kStatParBreakers = 17;
+constexpr int kStatParSaves = 18;
+constexpr int kStatHolesInOne = 19;
+constexpr int kStatEagles = 20;
+constexpr int kStatBirdies = 21;
+constexpr int kStatTournamentWins = 22;
+constexpr int kStatTournamentEarnings = 23;
+constexpr int kStatSkinsWins = 25;
+constexpr int kStatSkinsEarnings = 26;
 
 // The golfer record's handicap (word A), 0..18; flag 0x80: the handicap is not used.
 constexpr uint32_t kGolferNoHandicap = 0x80;
@@ -143,7 +161,9 @@ class TGame {
   virtual void ContinuePlay() {}
   virtual void StartHole();
   virtual void OnShotFinished();
-  virtual void LogGameEnd() {}
+  // The statistics lines that open and close a game in the log file.
+  virtual void LogGameStart();
+  virtual void LogGameEnd();
   virtual std::string GetScoreText(int slot);
   // 1 with the winner's slot written when the hole is decided; a trial changes no flag.
   virtual int GetHoleWinner(uint16_t* winner, bool trial = false);
@@ -153,7 +173,15 @@ class TGame {
   virtual void PlaceGolferAtBall();
   virtual bool IsHoleComplete();
   virtual int LoadHole();
-  virtual void StoreGolfers() {}
+  // At game over: each golfer with a golfer file adds the game to its statistics (every hole played, the
+  // complete 18-hole rounds not yet counted, the drives, the mode's wins) and its file is saved whole into
+  // `golferFolder` when one is set. Returns the number of files that could not be saved.
+  virtual void StoreGolfers();
+  int StoreGolferStatistics();
+  // The mode's own statistics of a golfer (wins and earnings).
+  virtual void AddModeStatistics(TPlayer* /*golfer*/, int /*slot*/) {}
+  std::string golferFolder;    // Windows path of the golfer files ("" keeps them unsaved)
+  uint32_t roundsCounted = 0;  // bit per round already in the statistics
   virtual void SetUpRound() {}
   virtual void SetUpPlayers();
   virtual int MinimumPlayers() const { return 1; }

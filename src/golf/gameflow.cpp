@@ -205,7 +205,8 @@ void runShot(TGame& g, TPlayer* p, const Vector3& aim, float power, float curve,
   ShotMeter.shotFactorA = ShotMeter.shotFactorB = 1.0f;
   BallLaunch(&p->ball, 0, 1, 0, power);
   BallFlightStart(&p->ball);
-  BallRunShot(&p->ball, kBallStepSeconds, false);
+  // The live shot is recorded for the replay after it.
+  BallRunShot(&p->ball, kBallStepSeconds, true);
   CountShot(g, p);
 }
 
@@ -262,6 +263,9 @@ int ReplayRemoteShot(const ShotSetUpBlock& b) {
 void CountShot(TGame& g, TPlayer* p) {
   const bool putt = p->currentClub == kPutter;
   const bool counts = g.CountsStrokes();
+  uint32_t before = 0;
+  p->GetHoleScore(g.state.round, g.state.hole, &before, nullptr);
+  RecordTeeShot(g, p, before & ~kScoreMarker);
   if (counts) p->AddHoleScore(g.state.round, g.state.hole, 1, putt ? 1 : 0);
   const bool lost = p->ball.Flag(kBallFlagWater) || p->ball.Flag(kBallFlagOutOfBounds);
   if (lost) {

@@ -112,6 +112,7 @@ class TSkinsGame : public TGame {
   void ShowFinalResults() override;
   void ResetState() override;
   int MinimumPlayers() const override { return 2; }
+  void AddModeStatistics(TPlayer* golfer, int slot) override;
 };
 
 // The tournament: stroke play over its rounds against a field of computer entrants whose scores are made
@@ -157,6 +158,7 @@ class TTournamentGame : public TStrokeGame {
   void UpdateHoleScores() override;
   int GetNextHole(uint16_t* round, uint16_t* hole) override;
   std::string GetScoreText(int slot) override;
+  void AddModeStatistics(TPlayer* golfer, int slot) override;
 
  private:
   int lastScoredHole_ = -1;

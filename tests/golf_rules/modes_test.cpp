@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "golf/ballflight.h"
+#include "golf/golferfile.h"
 #include "golf/modes.h"
 #include "rules_fixture.h"
 
@@ -438,6 +440,76 @@ TEST_F(ModesTest, TheOnlineTournamentReportsEachHole) {
   EXPECT_EQ(reporter.strokes, (std::vector<int>{static_cast<int>(Strokes(g, 0, 0, 0)), static_cast<int>(Strokes(g, 0, 0, 1))}));
   DeleteCurrentGame();
   Svc().network = fakes.Installed().network;
+}
+
+TEST_F(ModesTest, StatisticsAreWrittenAtGameOverAndReadBackFromTheGolferFile) {
+  UseHole(40, 150, 4);
+  std::filesystem::create_directories(dir / "Players");
+  Svc().scene->SeedRandom15(12);
+  auto* g = static_cast<TSkinsGame*>(MakeGame(kModeSkins, 2, true));
+  g->state.holeCount = 18;
+  g->golferFolder = "T:\\Players";
+  g->players->GetPlayer(1)->flags |= kGolferNoFile;
+  PlayOut(g, 2000);
+  ASSERT_EQ(frontEnd, 1);
+  playerInfo_s back;
+  ASSERT_EQ(LoadGolferFile("T:\\Players", "Golfer 1", back), kGolferFileOk);
+  EXPECT_FALSE(std::filesystem::exists(dir / "Players" / "Golfer 2.amt"));
+  uint32_t total = 0, gir = 0, girPutts = 0, birdies = 0, saves = 0;
+  TPlayer* p = g->players->GetPlayer(0);
+  for (int h = 0; h < 18; ++h) {
+    uint32_t strokes = 0, putts = 0;
+    p->GetHoleScore(0, h, &strokes, &putts);
+    total += strokes;
+    const bool hit = static_cast<int>(strokes - putts) <= 2;
+    gir += hit ? 1 : 0;
+    girPutts += hit ? putts : 0;
+    birdies += strokes == 3 ? 1 : 0;
+    saves += !hit && strokes <= 4 ? 1 : 0;
+  }
+  EXPECT_EQ(back.GetStatistic(kStatRoundsPlayed), 1u);
+  EXPECT_EQ(back.GetStatistic(kStatTotalStrokes), total);
+  EXPECT_EQ(back.GetStatistic(kStatBestRound), total);
+  EXPECT_EQ(back.GetStatistic(kStatHolesPlayed), 18u);
+  EXPECT_EQ(back.GetStatistic(kStatGreensInRegulation), gir);
+  EXPECT_EQ(back.GetStatistic(kStatPuttsOnGreensHit), girPutts);
+  EXPECT_EQ(back.GetStatistic(kStatBirdies), birdies);
+  EXPECT_EQ(back.GetStatistic(kStatParSaves), saves);
+  EXPECT_EQ(back.GetStatistic(kStatSkinsWins), g->skinsWon[0]);
+  EXPECT_EQ(back.GetStatistic(kStatSkinsEarnings), g->moneyWon[0]);
+  // Every hole is a par 4: eighteen tee shots, measured unless lost, the longest among them.
+  EXPECT_EQ(back.GetStatistic(kStatFairwayChances), 18u);
+  EXPECT_LE(back.GetStatistic(kStatFairwaysHit), back.GetStatistic(kStatDrivesMeasured));
+  EXPECT_GE(back.GetStatistic(kStatDrivesMeasured), 15u);
+  EXPECT_GT(back.GetStatistic(kStatLongestDrive), 100u);
+  EXPECT_LE(back.GetStatistic(kStatLongestDrive) * back.GetStatistic(kStatDrivesMeasured),
+            back.GetStatistic(kStatDrivingYards) * 2);
+  EXPECT_GE(back.GetStatistic(kStatLongestDrive) * back.GetStatistic(kStatDrivesMeasured),
+            back.GetStatistic(kStatDrivingYards));
+}
+
+TEST_F(ModesTest, ALiveShotIsRecordedForTheReplay) {
+  static std::vector<Vector3> frames;
+  static int starts = 0, stops = 0;
+  frames.clear();
+  starts = stops = 0;
+  BallReplaySink sink;
+  sink.startRecording = [](uint32_t) { ++starts; };
+  sink.appendFrame = [](uint32_t, const Vector3* at, const BallEventRecord*, const Vector3*) { frames.push_back(*at); };
+  sink.stopRecording = [](uint32_t) { ++stops; };
+  BallSetReplaySink(sink);
+  UseHole(48, 200, 9);
+  TGame* g = MakeGame(kModeStroke, 1, true);
+  ASSERT_EQ(g->LoadHole(), 0);
+  g->SetCurrentPlayer(0);
+  TPlayer* p = g->players->GetPlayer(0);
+  p->TakeTurn();
+  BallSetReplaySink(BallReplaySink{});
+  EXPECT_EQ(starts, 1);
+  EXPECT_EQ(stops, 1);
+  ASSERT_GT(frames.size(), 10u);
+  EXPECT_EQ(frames.back().x, p->ball.position.x);
+  EXPECT_EQ(frames.back().y, p->ball.position.y);
 }
 
 }  // namespace

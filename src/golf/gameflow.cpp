@@ -41,6 +41,7 @@ void TGame::StartHole() {
   finalResultsShown = 0;
   GolfState.firstShotOfGame = 1;
   ChooseStartingHole();
+  if (networked && Svc().network->CommType() == 0) LogGameStart();
   for (int s = 0; s < TPlayerList::kSlots; ++s) {
     TPlayer* p = players->GetPlayer(s);
     if (!p) continue;

@@ -32,10 +32,11 @@ extern ShotMeterValues ShotMeter;
 
 // The club figures that the launch needs (one row per club and shot-type set).
 struct ClubLaunchData {
-  int reach = 0;      // yards at full power
-  int angle = 0;      // base launch angle, degrees
-  float speed = 0.0f; // base launch speed, yd/s
-  int group = 0;      // added to the prediction's risk
+  int reach = 0;       // yards carried at full power
+  float angle = 0.0f;  // launch angle, degrees
+  float speed = 0.0f;  // base launch speed, yd/s
+  int group = 0;       // added to the prediction's risk
+  int spin = 0;        // backspin of a full shot, rpm (0: from the angle)
 };
 // Club 0..20 for a shot type (4, 5 and 6 have their own sets; the rest use set 0). The club table of the
 // in-round interface may install itself in place of the built-in figures.

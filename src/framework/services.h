@@ -126,6 +126,7 @@ class FrontEndProvider : public Provider {
   virtual bool InDemoState() { return false; }
   virtual void LoadDctBackground(PathRecord* /*folder*/, const char* /*name*/) {}
   virtual void ReturnToFrontEnd() {}
+  virtual void ShowHighlightsScreen() {}  // a highlight replay has ended
   // The error box of a game routine (code, source name, line) and the screen made ready for a dialog.
   virtual void ErrorBox(int /*code*/, const char* /*source*/, int /*line*/) {}
   virtual void PrepareForDialog() {}

@@ -8,6 +8,7 @@
 
 #include "course/terrain.h"
 #include "framework/services.h"
+#include "golf/ballflight.h"
 #include "golf/ballmath.h"
 #include "golf/game.h"
 #include "golf/gameflow.h"
@@ -112,12 +113,22 @@ void searchAims(AimRecord* aim, const BallState& ball, float reach, const float*
   const Vector3 dir = unit(Vector3{aim->target.x - start.x, aim->target.y - start.y, 0.0f});
   const Vector3 side{dir.y, -dir.x, 0.0f};
   const float base = std::min(toTarget, reach);
+  // In a wind the line is moved across by the drift of a straight shot, so the candidates lie around where
+  // the ball would come down.
+  float drift = 0.0f;
+  const Vector3 wind = BallWind();
+  if (wind.x != 0.0f || wind.y != 0.0f) {
+    const Vector3 c{start.x + dir.x * base, start.y + dir.y * base, 0.0f};
+    PredictShot(solvePower(ball, c), 0.0f, 0.0f, &ball);
+    const Vector3 f = ShotPrediction.finalPosition;
+    drift = (f.x - start.x) * side.x + (f.y - start.y) * side.y;
+  }
   float best = 1e30f;
   for (int d = 0; d < shareCount; ++d)
     for (int o = 0; o < offsetCount; ++o) {
       const float along = base * shares[d];
-      const Vector3 c{start.x + dir.x * along + side.x * offsets[o], start.y + dir.y * along + side.y * offsets[o],
-                      0.0f};
+      const float across = offsets[o] - drift;
+      const Vector3 c{start.x + dir.x * along + side.x * across, start.y + dir.y * along + side.y * across, 0.0f};
       const float power = solvePower(ball, c);
       PredictShot(power, 0.0f, 0.0f, &ball);
       const float score = finishScore(aim->target);

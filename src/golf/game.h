@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "course/vector3.h"
 #include "framework/paths.h"
@@ -21,6 +22,7 @@ enum GameMode : uint16_t {
   kModeDrivingRange = 10,
 };
 constexpr int kModeCount = 11;
+constexpr uint16_t kModeHighlights = 11;  // the highlight game: never made by CreateGame
 constexpr uint16_t kGameStateFormat = 26;
 
 // Golfer statistics kept by the game (indexes into the golfer record's statistics table, as the statistics
@@ -72,6 +74,23 @@ struct TGameView {
   uint32_t words[7] = {};
 };
 
+// A shot kept for the highlights: the golfer's settings that the flight reads, the ball as it was launched,
+// the hole, the cup and the wind; and where it came to rest.
+struct SavedShot {
+  uint16_t round = 0;
+  uint16_t hole = 0;
+  std::string holeFile;
+  playerInfoFields golfer;
+  BallState launched;
+  Vector3 pin{};
+  int windSpeed = 0;
+  uint16_t windHeading = 0;
+  Vector3 rest{};
+};
+// The saved shots (the most recent 20).
+std::vector<SavedShot>& HighlightShots();
+constexpr size_t kHighlightLimit = 20;
+
 // Shared words that a new game clears.
 extern uint32_t ShotClockStateWord;
 extern uint32_t TurnWord;
@@ -102,6 +121,7 @@ class TGame {
   // The loaded hole: where the selected tee and the pin are.
   Vector3 teePosition{};
   Vector3 pinPosition{};
+  std::string holeFile;  // the loaded hole's file
   uint32_t finishing = 0;          // the last hole has been played; the final results follow
   uint32_t finalResultsShown = 0;  // the final results were shown for this game
 
@@ -181,6 +201,17 @@ class TGame {
   // The mode's own statistics of a golfer (wins and earnings).
   virtual void AddModeStatistics(TPlayer* /*golfer*/, int /*slot*/) {}
   std::string golferFolder;    // Windows path of the golfer files ("" keeps them unsaved)
+  // The last shot played here, as launched, for the highlights; SaveLastShot keeps it (false when shots
+  // may not be saved, or none was played).
+  SavedShot lastShot;
+  bool hasLastShot = false;
+  virtual bool ShotsMayBeSaved() const { return networked == 0; }
+  // The hole's wind, drawn when the hole loads from the hole's seed (the same on every machine) and the
+  // wind option (0 none, 1 light: up to 8 mph, 2 strong: 8 to 20 mph), and given to the ball.
+  int windSpeed = 0;
+  uint16_t windHeading = 0;
+  virtual void SetupWind();
+  bool SaveLastShot();
   uint32_t roundsCounted = 0;  // bit per round already in the statistics
   virtual void SetUpRound() {}
   virtual void SetUpPlayers();

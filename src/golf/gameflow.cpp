@@ -77,14 +77,30 @@ int TGame::LoadHole() {
   teePosition = cellCentre(tee);
   pinPosition = pin ? cellCentre(pin) : teePosition;
   BallSetCup(pinPosition);
+  SetupWind();
+  holeFile = file;
   for (int s = 0; s < TPlayerList::kSlots; ++s)
     if (TPlayer* p = players->GetPlayer(s)) PlaceBallAt(p, teePosition);
   return kHoleOk;
 }
 
+void TGame::SetupWind() {
+  uint32_t x = view ? view->seed : 0;
+  x ^= (static_cast<uint32_t>(state.round) * 18u + state.hole + 1u) * 2654435761u;
+  x ^= x >> 15;
+  x *= 2246822519u;
+  x ^= x >> 13;
+  const uint32_t setting = GetOptionField(0);
+  const uint32_t draw = x % 1000u;
+  windSpeed = setting == 0 ? 0 : setting == 1 ? static_cast<int>(draw % 9u) : 8 + static_cast<int>(draw % 13u);
+  windHeading = static_cast<uint16_t>(x >> 16);
+  BallSetWind(windSpeed, windHeading);
+}
+
 void TGame::ReleaseHole() {
   Svc().scene->ReleaseHoleScene();
   BallClearCup();
+  BallSetWind(0, 0);
 }
 
 void TGame::PlaceGolferAtBall() {
@@ -205,9 +221,21 @@ void runShot(TGame& g, TPlayer* p, const Vector3& aim, float power, float curve,
   ShotMeter.trajectory = trajectory;
   ShotMeter.shotFactorA = ShotMeter.shotFactorB = 1.0f;
   BallLaunch(&p->ball, 0, 1, 0, power);
+  // Kept as launched for the highlights.
+  SavedShot& kept = g.lastShot;
+  kept.round = g.state.round;
+  kept.hole = g.state.hole;
+  kept.holeFile = g.holeFile;
+  kept.golfer = *p;
+  kept.launched = p->ball;
+  kept.pin = g.pinPosition;
+  kept.windSpeed = g.windSpeed;
+  kept.windHeading = g.windHeading;
   BallFlightStart(&p->ball);
   // The live shot is recorded for the replay after it.
   BallRunShot(&p->ball, kBallStepSeconds, true);
+  kept.rest = p->ball.position;
+  g.hasLastShot = true;
   CountShot(g, p);
 }
 

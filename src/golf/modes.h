@@ -239,3 +239,22 @@ class TDrivingRangeGame : public TGame {
   int GetNextHole(uint16_t* round, uint16_t* hole) override;
   std::string GetScoreText(int slot) override;
 };
+
+// The highlight game: plays saved shots back, each on its hole with its cup and wind, from the ball as it
+// was launched, so it comes to rest where it did live (bit for bit). At the end the front end shows the
+// highlights screen.
+class THighlightGame : public TGame {
+ public:
+  std::vector<SavedShot> shots;
+  std::vector<Vector3> rests;  // where each came to rest in the playback
+
+  THighlightGame() : TGame(kModeHighlights) {}
+  uint32_t GetSaveSize() const override { return 0; }
+  bool ShotsMayBeSaved() const override { return false; }
+  // Plays shot i (its hole loaded when it is not the current one); false when it cannot be.
+  bool PlayShot(size_t i);
+  void StartHole() override;
+
+ private:
+  std::string loadedHole_;
+};

@@ -512,5 +512,55 @@ TEST_F(ModesTest, ALiveShotIsRecordedForTheReplay) {
   EXPECT_EQ(frames.back().y, p->ball.position.y);
 }
 
+TEST_F(ModesTest, SavedShotsPlayBackToWhereTheyCameToRest) {
+  UseHole(48, 260, 9);
+  Svc().scene->SeedRandom15(21);
+  HighlightShots().clear();
+  TGame* g = MakeGame(kModeStroke, 1, true);
+  g->SetOptionField(0, 2);  // strong wind
+  g->view->seed = 77;
+  ASSERT_EQ(g->LoadHole(), 0);
+  EXPECT_GE(g->windSpeed, 8);
+  EXPECT_FALSE(g->SaveLastShot());  // nothing played yet
+  TPlayer* p = g->players->GetPlayer(0);
+  std::vector<Vector3> live;
+  for (int shot = 0; shot < 4 && !p->holedOut; ++shot) {
+    g->SetCurrentPlayer(0);
+    p->TakeTurn();
+    ASSERT_TRUE(g->SaveLastShot());
+    live.push_back(p->ball.Flag(kBallFlagWater) || p->ball.Flag(kBallFlagOutOfBounds) ? g->lastShot.rest
+                                                                                       : p->ball.position);
+  }
+  ASSERT_GE(live.size(), 2u);
+  ASSERT_EQ(HighlightShots().size(), live.size());
+  int highlightScreens = 0;
+  struct FrontEnd : FrontEndProvider {
+    int* count;
+    void ShowHighlightsScreen() override { ++*count; }
+  } frontEndFake;
+  frontEndFake.count = &highlightScreens;
+  FrontEndProvider* keep = Svc().frontEnd;
+  Svc().frontEnd = &frontEndFake;
+  DeleteCurrentGame();
+  // Another hole loaded in between: the playback loads the shot's own.
+  ASSERT_TRUE(holewriter::WriteHole(holewriter::DemoHole(40, 150, 4), (dir / "OTHER").string()));
+  ASSERT_EQ(LoadHoleData("T:\\OTHER.hnf"), kHoleOk);
+  THighlightGame h;
+  h.shots = HighlightShots();
+  h.StartHole();
+  Svc().frontEnd = keep;
+  EXPECT_EQ(highlightScreens, 1);
+  ASSERT_EQ(h.rests.size(), live.size());
+  for (size_t i = 0; i < live.size(); ++i) {
+    EXPECT_EQ(std::memcmp(&h.rests[i], &live[i], sizeof(Vector3)), 0) << i;
+  }
+  // A network game keeps no highlights.
+  TGame* net = MakeGame(kModeStroke, 1, true);
+  net->hasLastShot = true;
+  net->networked = 1;
+  EXPECT_FALSE(net->SaveLastShot());
+  HighlightShots().clear();
+}
+
 }  // namespace
 }  // namespace rules

@@ -9,6 +9,7 @@ packages=(
   cmake ninja-build g++ pkg-config binutils ccache
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsdl2-dev
+  libopenal-dev
   libspeex-dev libgsm1-dev
   zlib1g-dev
   console-setup-linux  # Terminus console fonts, converted by mkdemo for the demo installation

@@ -284,8 +284,11 @@ DWORD CommMessagePump() {
   PeekMessageA(&probe, nullptr, 0, 0, PM_NOREMOVE);
   CommThreadId = GetCurrentThreadId();
   CommThreadRunning = 1;
-  auto* deferred = new (std::nothrow) GuardedQueue;
-  if (deferred) CommDeferredQueue = GuardedQueueCreate(deferred);
+  GuardedQueue* own = nullptr;
+  if (!CommDeferredQueue) {
+    own = new (std::nothrow) GuardedQueue;
+    if (own) CommDeferredQueue = GuardedQueueCreate(own);
+  }
   auto wait = [] {
     if (CommStopEvent) return WaitForSingleObject(CommStopEvent, 50) == WAIT_OBJECT_0;
     Sleep(50);
@@ -324,12 +327,11 @@ DWORD CommMessagePump() {
     }
     if (wait()) break;
   }
-  if (CommDeferredQueue) {
+  if (own && CommDeferredQueue == own) {
     // Messages still waiting are owned here; free them with the queue.
-    MSG left{};
-    while (GuardedQueuePop(CommDeferredQueue, &left)) CommMessageFree(reinterpret_cast<uint8_t*>(left.lParam));
-    GuardedQueueDestroy(CommDeferredQueue);
-    delete CommDeferredQueue;
+    DiscardDeferredCommMessages(own);
+    GuardedQueueDestroy(own);
+    delete own;
     CommDeferredQueue = nullptr;
   }
   CommThreadRunning = 0;
@@ -338,3 +340,17 @@ DWORD CommMessagePump() {
 }
 
 DWORD WINAPI CommMessagePumpThread(LPVOID) { return CommMessagePump(); }
+
+void DeliverDeferredCommMessages() {
+  if (!CommDeferredQueue || CommThreadRunning) return;
+  GameProvider& game = *Svc().game;
+  MSG taken{};
+  while (game.GameExists() && !game.GamePaused() && GuardedQueuePop(CommDeferredQueue, &taken))
+    DispatchCommMessage(static_cast<uint32_t>(taken.wParam), reinterpret_cast<uint8_t*>(taken.lParam), 0);
+}
+
+void DiscardDeferredCommMessages(GuardedQueue* queue) {
+  if (!queue) return;
+  MSG left{};
+  while (GuardedQueuePop(queue, &left)) CommMessageFree(reinterpret_cast<uint8_t*>(left.lParam));
+}

@@ -60,10 +60,17 @@ extern int32_t CommVoiceCount;
 void DispatchCommMessage(uint32_t length, uint8_t* message, int redeliver);
 
 // The comm thread: its running flag, thread id, stop event (owned by the communication layer) and the
-// queue of messages deferred while the game is paused.
+// queue of messages deferred while the game is paused. The window set-up makes the deferred queue for the
+// messages that reach the queue window; a comm thread started later uses that one (and makes its own only
+// when there is none).
 extern std::atomic<int32_t> CommThreadRunning;
 extern std::atomic<DWORD> CommThreadId;
 extern HANDLE CommStopEvent;
 extern GuardedQueue* CommDeferredQueue;
 DWORD CommMessagePump();
 DWORD WINAPI CommMessagePumpThread(LPVOID);
+// Without a comm thread, the main thread hands the deferred messages on, in their order, once a game exists and
+// is not paused (the idle step calls it).
+void DeliverDeferredCommMessages();
+// Frees the messages still deferred (shutdown).
+void DiscardDeferredCommMessages(GuardedQueue* queue);

@@ -43,6 +43,7 @@ const char* const kTexts[ERR_CODECOUNT] = {
 
 HWND gMainWindow = nullptr;
 HWND gQueueWindow = nullptr;
+void (*gLeaveScreen)() = nullptr;
 
 struct DiskActivity {
   bool sampled = false;
@@ -53,7 +54,7 @@ struct DiskActivity {
 DiskActivity gDisk;
 
 void Show(const char* text, bool fatal, HWND minimise) {
-  if (!fatal) Svc().frontEnd->PrepareForDialog();
+  if (!fatal && gLeaveScreen) gLeaveScreen();
   UINT style = fatal ? (MB_ICONEXCLAMATION | MB_SETFOREGROUND) : (MB_ICONHAND | MB_SETFOREGROUND);
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
   if (minimise != nullptr) ShowWindow(minimise, SW_MINIMIZE);
@@ -105,9 +106,10 @@ void FatalErrorBox(int code) {
   ExitProcess(1);
 }
 
-void SetErrorBoxWindows(HWND mainWindow, HWND queueWindow) {
+void SetErrorBoxOwner(HWND mainWindow, HWND queueWindow, void (*leaveScreen)()) {
   gMainWindow = mainWindow;
   gQueueWindow = queueWindow;
+  gLeaveScreen = leaveScreen;
 }
 
 void SampleDiskActivity() {

@@ -39,9 +39,10 @@ void ShowErrorBox(int code, bool fatal);
 void ShowErrorText(const char* text, bool fatal);
 [[noreturn]] void FatalErrorBox(int code);
 
-// What the box needs of the window layer: the library's main window and the queue window. Set by the window
-// set-up; null windows are skipped. Before a box that is not fatal, the front end makes the screen ready for it.
-void SetErrorBoxWindows(HWND mainWindow, HWND queueWindow);
+// The box belongs to the queue window: the window set-up hands over the library's main window, the queue window
+// and the game's routine that leaves the screen, which runs before a box that is not fatal (null windows are
+// skipped). After that box the queue window is shown again, and its next paint gives the game the screen back.
+void SetErrorBoxOwner(HWND mainWindow, HWND queueWindow, void (*leaveScreen)());
 
 // Disk activity from the system's file-system counters, sampled at most once a second.
 void SampleDiskActivity();

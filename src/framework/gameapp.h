@@ -4,7 +4,9 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "framework/commqueue.h"
 #include "framework/paths.h"
@@ -124,15 +126,19 @@ extern int16_t RightEdgePositions[5];
 struct HardwareMode {
   int32_t width, height, bits, format, offered, pages, pagesLess1;
 };
-// The hardware back end's mode list, installed by the 3D start-up (copied).
-void SetHardwareModeList(const HardwareMode* modes, int count);
-int HardwareModeUsable(int32_t width, int32_t height, int32_t minimum);
+// The display modes a render back end's about record lists (empty for a null record).
+std::vector<HardwareMode> ReadHardwareModes(const void* about);
+int HardwareModeUsable(int32_t width, int32_t height, int32_t minimum, const void* about);
 int32_t BuildVideoModeTable();
 int GetVideoModeAvailable(int index);
 uint32_t ScreenBufferBytes();
 void SetScreenRect(int useTable, int rebuild);
 int SetVideoMode(int keepMode, int loadingScreen);
 void ShowLoadingScreen(int intoBackground);
+// Another entry of the display's mode set-up; and, after a mode change with the hardware back end, the packed
+// object textures and the texture cache loaded again.
+void SwitchDisplay(int32_t width, int32_t height, int32_t depth);
+void ReloadTexturesAfterModeChange(int unused);
 int RelaunchGame();
 int ProcessIsRunning(DWORD id);
 // Replaces the process probe (tests); null restores the system's.
@@ -186,3 +192,9 @@ extern CreditsEntry CreditsTable[kCreditsCount];
 void BuildCreditsTable();
 // Shows the screen; returns the number of frames drawn.
 int RunCreditsScreen();
+
+// ---- built-in font ---------------------------------------------------------------------------------------------------
+// The program's own bitmap font (8 x 16, Latin-1), current from the window set-up on, so that the library's prompt
+// boxes draw their text before any font file is read.
+const void* BuiltInFont();
+size_t BuiltInFontSize();

@@ -5,6 +5,7 @@
 #include "framework/errors.h"
 #include "framework/gfxrecord.h"
 #include "framework/neighbours.h"
+#include "framework/registry.h"
 #include "framework/services.h"
 #include "platformlib/shapes.h"
 #include "platformlib/windowdesc.h"
@@ -12,6 +13,7 @@
 namespace {
 
 ObjectImage* scratch[2] = {nullptr, nullptr};
+bool scratchMissingLogged = false;
 
 bool ArgbPalette(const uint8_t* palette) {
   return palette && (palette[0] == 0x2A || palette[0] == 0x2C || palette[0] == 0x2E);
@@ -135,7 +137,13 @@ int BlendThrough(GraphicRecord* g, ObjectImage* image, WindowDesc* target, int32
   int32_t left, top;
   GfxRect area;
   if (!PlaceScaled(g, target, x, y, width, height, clip, &left, &top, &area)) return ERR_NONE;
-  if (!image || !ResizeObjectImage(image, width, height)) return ERR_BADHANDLE;
+  if (!image) {
+    // Every blended draw would fail the same way; say so once instead of silently drawing nothing.
+    if (!scratchMissingLogged) WriteLogLine("Blended drawing skipped: no scratch image");
+    scratchMissingLogged = true;
+    return ERR_BADHANDLE;
+  }
+  if (!ResizeObjectImage(image, width, height)) return ERR_BADHANDLE;
   setwindow(image->window);
   clearclip(0);
   releasewindow();
@@ -250,6 +258,7 @@ void GfxFreeScratch() {
     if (image) Svc().scene->FreeObjectImage(image);
     image = nullptr;
   }
+  scratchMissingLogged = false;
 }
 
 void GfxFontHook4(void*, int32_t, int32_t, int32_t) {}

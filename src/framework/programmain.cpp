@@ -8,6 +8,7 @@
 #include "framework/displaymgr.h"
 #include "framework/errors.h"
 #include "framework/gameapp.h"
+#include "framework/gfxrecord.h"
 #include "framework/memmgr.h"
 #include "framework/registry.h"
 #include "framework/services.h"
@@ -183,6 +184,7 @@ void TeardownProgram() {
   NoteTeardown("MemShutdown1");
   MemDebugNoOp();
   NoteTeardown("AnimationCache");
+  GfxFreeScratch();
   NoteTeardown("DisplayManagerClose");
   DisplayManagerClose();
   NoteTeardown("MemShutdown2");
@@ -232,6 +234,9 @@ int OpenGameWindow() {
   static GuardedQueue commQueue;
   gLoop.commQueue = GuardedQueueCreate(&commQueue);
   CommQueue = gLoop.commQueue;
+  // Messages that reach the queue window while the game is paused wait here (also without a comm thread).
+  static GuardedQueue deferredQueue;
+  if (!CommDeferredQueue) CommDeferredQueue = GuardedQueueCreate(&deferredQueue);
   gLoop.queueWindow =
       CreateWindowExA(0, "QWindow", kProductTitle, 0, 10000, 10000, 10, 10, nullptr, nullptr, instance, nullptr);
   if (!gLoop.queueWindow) {
@@ -275,6 +280,8 @@ int OpenGameWindow() {
   uint8_t palette[256 * 3];
   std::memcpy(palette, defaultpalette, sizeof palette);
   setpalette(0, 256, palette);
+  // Set before the first prompt box (Ctrl+P, Ctrl+X) can be shown, so that its text is drawn.
+  setfont(BuiltInFont());
   textcolour(rgbpixel(0xFF000000), rgbpixel(0xFFFFFFFF));
   if (!mousestate().initialised) initmouse();
   numlockoff();
@@ -286,6 +293,8 @@ int OpenGameWindow() {
 
   gLoop.mainWindow = getmainwindowhandle();
   if (gLoop.mainWindow) SetWindowTextA(gLoop.mainWindow, kProductTitle);
+  Facts().mainWindow = gLoop.mainWindow;
+  SetErrorBoxOwner(gLoop.mainWindow, gLoop.queueWindow, OnAppDeactivate);
   static const UINT kForwarded[] = {WM_ACTIVATE,    WM_NCACTIVATE,    WM_PAINT,     WM_MOUSEMOVE,   WM_LBUTTONDBLCLK,
                                     WM_LBUTTONDOWN, WM_RBUTTONDOWN,   WM_RBUTTONDBLCLK, WM_LBUTTONUP, WM_RBUTTONUP,
                                     WM_SYSKEYUP,    WM_SYSKEYDOWN,    WM_KEYUP,     WM_KEYDOWN,     WM_SYSCOMMAND,
@@ -305,7 +314,14 @@ int OpenGameWindow() {
     exitprogram();
   }
   AddDirtyRect(gDisplay.screen);
+  GfxInitScratch();
   SetKeyFilter(1);
+  SceneProvider& scene = *Svc().scene;
+  scene.InitDepthBands();
+  if (gDisplay.hardwareActive)
+    scene.InitStaticRenderBuffers();
+  else
+    scene.InitRenderPointerTables();
   return 1;
 }
 

@@ -12,6 +12,8 @@
 #include "mmsystem.h"
 #include "platformlib/capture.h"
 #include "platformlib/displaymode.h"
+#include "platformlib/gfxdisplay.h"
+#include "platformlib/keyboard.h"
 #include "platformlib/mainwindow.h"
 #include "platformlib/vortel.h"
 #include "platformlib/windowdesc.h"
@@ -93,8 +95,15 @@ void ToGame(UINT message, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-int ForwardToQueueWindow(WinDisplay*, HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+int ForwardToQueueWindow(WinDisplay* display, HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                         LRESULT* result) {
   PostMessageA(Loop().queueWindow, message, wParam, lParam);
+  if (message == WM_CHAR) {
+    // The library's key ring gets the character too, so that its hot keys (Ctrl+P, Ctrl+X) run when the idle
+    // step reads the ring, and a prompt box they show can read its answer.
+    LRESULT ignored = 0;
+    lib_char(display, window, message, wParam, lParam, &ignored);
+  }
   if ((message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) && wParam == VK_F4) {
     *result = 0;
     return 1;
@@ -226,12 +235,17 @@ int MainLoopIdle() {
       GuardedQueueDestroy(loop.commQueue);
       loop.commQueue = nullptr;
     }
+    if (!CommThreadRunning) DiscardDeferredCommMessages(CommDeferredQueue);
     loop.queueDestroyed = 1;
     if (CommQueueWindow == loop.queueWindow) CommQueueWindow = nullptr;
     DestroyWindow(loop.queueWindow);
     return 0;
   }
   SampleDiskActivity();
+  // The library's hot keys run here; other keys reach the routers as messages.
+  while (getkeyhot()) {
+  }
+  DeliverDeferredCommMessages();
   Idle();
   if (DisplayMgr().open) UpdateScreen();
   return 0;
@@ -241,14 +255,19 @@ void OnAppDeactivate() {
   LoopState& loop = Loop();
   loop.taskSwitch = 1;
   if (!IsAppActive()) return;
+  // Whether a back end holds the display lock, before this thread lets go of its window.
+  const bool hardware = Display().hardwareActive != 0;
+  const bool backEndLocked = hardware && gfxstate().surfacelocked;
   SetKeyFilter(0);
   HoldTimedCallback(1);
   MouseShutdown();
   if (Svc().game->RoundInProgress()) Svc().game->SetRoundPaused(true);
-  if (Display().hardwareActive && vortellive.window) vortellive.window(0);
+  if (hardware && vortellive.window) vortellive.window(0);
   releasewindow();
   Svc().network->SetVoiceSuspended(true);
-  Svc().sound->StopSound();
+  // A back end that holds the display lock is in the middle of a frame; the sound waits for the next loss.
+  if (!backEndLocked) Svc().sound->StopSound();
+  if (hardware && Svc().scene->Is3dfx() && vortellive.setstate) vortellive.setstate(108, 1);
   ClearAppActive();
   SetKeyFilter(1);
 }
@@ -265,9 +284,16 @@ void OnAppReactivate() {
   MouseInit();
   const DisplayGlobals& d = Display();
   if (d.hardwareActive) {
-    initgraphics(d.width, d.height, d.depth);
+    SwitchDisplay(d.width, d.height, d.depth);
     if (DisplayMgr().open) DisplayManagerClose();
     ReopenDisplayManager(d.screen, d.depth);
+    SceneProvider& scene = *Svc().scene;
+    if (scene.TextureCacheActive()) {
+      scene.ResetTextureCache();
+      ReloadTexturesAfterModeChange(0);
+    }
+    scene.SetDefaultRenderStates();
+    if (scene.Is3dfx() && vortellive.setstate) vortellive.setstate(108, 0);
   }
   if (DisplayMgr().open) RefreshWholeScreen();
   FlushInput();

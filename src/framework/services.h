@@ -47,6 +47,7 @@ class GameProvider : public Provider {
   virtual intptr_t PeerArgument(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes, intptr_t plain);
   // Gives back an argument made by PeerArgument that could not be posted.
   virtual void ReleasePeerArgument(intptr_t /*argument*/) {}
+  virtual void FreeComputerGolferTables() {}  // at shutdown
 };
 
 // The software renderer's state as the graphic records' scratch images read it.
@@ -60,6 +61,18 @@ struct SoftwareRenderState {
 class SceneProvider : public Provider {
  public:
   virtual int StartRenderSystem(int /*software*/, int /*preferDirect3D*/) { return 0; }  // 1 when hardware came up
+  virtual bool Is3dfx() { return false; }  // the back end that came up is the 3dfx one
+  // Set-up once the window is open: depth bands, then the hardware back end's static buffers or the software
+  // renderer's row and span pointer tables.
+  virtual void InitDepthBands() {}
+  virtual void InitStaticRenderBuffers() {}
+  virtual void InitRenderPointerTables() {}
+  // After the display was given back or its mode changed (hardware back end).
+  virtual void SetDefaultRenderStates() {}
+  virtual bool TextureCacheActive() { return false; }
+  virtual void ResetTextureCache() {}
+  virtual void ReloadPackedTextures() {}
+  virtual void FreeBreakLineBuffer() {}  // at shutdown
   virtual bool SceneActive() { return false; }               // the game shows its 3D scene (key filter)
   virtual int PlayMovie(const char* /*name*/) { return 0; }  // 1 when played to its end
   virtual void AssignGolferModels() {}                       // the fallback to substitute animations
@@ -130,6 +143,7 @@ class FrontEndProvider : public Provider {
   // The error box of a game routine (code, source name, line) and the screen made ready for a dialog.
   virtual void ErrorBox(int /*code*/, const char* /*source*/, int /*line*/) {}
   virtual void PrepareForDialog() {}
+  virtual void DeleteCurrentScreen() {}  // at shutdown
   // Runs on every open, read and line of the framework's file reading: the busy-pointer animation.
   virtual void AnimatePointer() {}
   // A whole file into a new movable handle; 0 when it cannot be found or read (null: read from disk).
@@ -150,8 +164,10 @@ class FrontEndProvider : public Provider {
 class SoundProvider : public Provider {
  public:
   virtual void StartSound() {}
+  virtual void LoadGameSounds() {}
+  virtual void FreeGameSounds() {}
   virtual void StopSound() {}
-  virtual void ReloadSounds() {}
+  virtual void ReloadSounds() {}  // on regaining the screen: running again, every sound reloaded
   virtual void Update() {}  // runs on each pass of a wait for the disk
 };
 
@@ -200,6 +216,7 @@ class CourseCatalogueProvider : public Provider {
   virtual void BuildCourseList(const PathRecord& /*root*/, const PathRecord* /*disc*/) {}
   virtual int CourseCount() { return -1; }  // -1 without a catalogue: the framework counts course folders
   virtual void FreeCourseList() {}
+  virtual void FreeShotList() {}  // the saved shots, at shutdown
   virtual void SetDefaultCourse() {}
   virtual bool SetCurrentCourse() { return true; }  // true when the current course could be made current
   virtual const char* CurrentCourseDataFile() { return nullptr; }  // null: none beyond COURSE.DAT

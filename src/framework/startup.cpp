@@ -15,6 +15,7 @@
 #include "mmsystem.h"
 #include "platformlib/displaymode.h"
 #include "platformlib/pixels.h"
+#include "platformlib/vortel.h"
 
 namespace {
 
@@ -113,6 +114,7 @@ int RunStartupSequence() {
   Svc().catalogue->InitGolferRoster();
   const uint32_t now = timeGetTime();
   gSeeds[0] = gSeeds[1] = static_cast<uint8_t>(now >> 4);
+  Svc().scene->SeedRandom15(static_cast<uint32_t>(gSeeds[0]) | static_cast<uint32_t>(gSeeds[1]) << 8);
 
   DataFolders& f = Folders();
   if (PathSetToProgramDir(&f.root) && LocateGameCd()) f.root = f.discRoot;
@@ -128,14 +130,16 @@ int RunStartupSequence() {
 
   Svc().preferences->InitFile(f.root);
   Svc().sound->StartSound();
+  Svc().sound->LoadGameSounds();
   ClearGolferTempFiles(0);
 
   const DisplayGlobals& d = Display();
   if (!Flags().noIntro && PlayStartupMovie(1, "zqslogo.mad")) {
     const bool display = graphicsstate == 7;
-    if (display) initgraphics(640, 480, d.depth);
+    if (display) SwitchDisplay(640, 480, d.depth);
     if (PlayStartupMovie(0, "zqslogo.mad")) PlayStartupMovie(0, "intro.mad");
-    if (display) initgraphics(d.width, d.height, d.depth);
+    if (display) SwitchDisplay(d.width, d.height, d.depth);
+    if (d.hardwareActive && Svc().scene->Is3dfx() && vortellive.setstate) vortellive.setstate(108, 0);
   }
 
   LoadTourCard(&f.data);
@@ -193,11 +197,16 @@ void FreeStartupResources() {
   SetKeyFilter(0);
   if (round) s.game->EndRoundAndSave(&Folders().root);
   FontFreeStandardSet();
+  s.catalogue->FreeShotList();
   s.catalogue->FreeCourseList();
   s.network->CloseComm();
   MouseShutdown();
   DisplayManagerClose();
+  s.scene->FreeBreakLineBuffer();
   s.game->DeleteGame();
+  s.frontEnd->DeleteCurrentScreen();
+  s.sound->FreeGameSounds();
   s.sound->StopSound();
+  s.game->FreeComputerGolferTables();
   gFreed = 1;
 }

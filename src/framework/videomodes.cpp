@@ -1,6 +1,8 @@
 // The five resolutions, which of them the display or the hardware back end can show, the screen size,
 // switching modes while the game runs, the loading picture, and restarting the program.
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <csignal>
 #include <cstdio>
 #include <vector>
@@ -11,12 +13,12 @@
 #include "framework/mousepointer.h"
 #include "framework/services.h"
 #include "platformlib/displaymode.h"
+#include "platformlib/glide.h"
 #include "platformlib/vortel.h"
 #include "platformlib/windowdesc.h"
 
 namespace {
 
-std::vector<HardwareMode> gHardwareModes;
 int32_t gPreviousWidth = 0;
 int (*gProcessProbe)(DWORD) = nullptr;
 
@@ -33,12 +35,34 @@ int32_t VideoModeAvailable[5] = {};
 uint8_t ModeChanged = 0;
 int16_t RightEdgePositions[5] = {};
 
-void SetHardwareModeList(const HardwareMode* modes, int count) {
-  gHardwareModes.assign(modes, modes + (count > 0 ? count : 0));
+std::vector<HardwareMode> ReadHardwareModes(const void* about) {
+  std::vector<HardwareMode> modes;
+  if (!about) return modes;
+  auto entry = [](const int32_t* w) { return HardwareMode{w[0], w[1], w[2], w[3], w[4], w[5], w[6]}; };
+  const auto* record = static_cast<const GlideAbout*>(about);
+  if (record->tag == kGlideTag) {
+    // The built-in back end keeps its list (entries 1..count) in the record itself.
+    const int count = std::min<int32_t>(record->modecount, kGlideModes);
+    for (int i = 1; i <= count; ++i) modes.push_back(entry(&record->modes[i].width));
+    return modes;
+  }
+  // A loaded module's record holds the count (word 15); the list's 32-bit address word cannot hold a 64-bit
+  // one, so the module hands the list out through its extra export.
+  int32_t count = 0;
+  std::memcpy(&count, static_cast<const uint8_t*>(about) + 60, 4);
+  using ListsFn = const void* (*)(int32_t which);
+  const FARPROC export_ = vortellive.module ? GetProcAddress(vortellive.module, "drvd3d_lists") : nullptr;
+  const auto lists = export_ ? reinterpret_cast<ListsFn>(reinterpret_cast<void*>(export_)) : nullptr;
+  const auto* list = lists ? static_cast<const int32_t*>(lists(2)) : nullptr;
+  if (!list) return modes;
+  constexpr int kModuleListEntries = 30;
+  count = std::min(count, kModuleListEntries - 1);
+  for (int i = 1; i <= count; ++i) modes.push_back(entry(list + 10 * i));
+  return modes;
 }
 
-int HardwareModeUsable(int32_t width, int32_t height, int32_t minimum) {
-  for (const HardwareMode& mode : gHardwareModes) {
+int HardwareModeUsable(int32_t width, int32_t height, int32_t minimum, const void* about) {
+  for (const HardwareMode& mode : ReadHardwareModes(about)) {
     if (mode.width != width || mode.height != height) continue;
     if (mode.bits != 16 && mode.bits != 15) continue;
     if (mode.pagesLess1 < minimum) continue;
@@ -50,9 +74,10 @@ int HardwareModeUsable(int32_t width, int32_t height, int32_t minimum) {
 int32_t BuildVideoModeTable() {
   for (int32_t& entry : VideoModeAvailable) entry = 0;
   if (Display().hardwareActive) {
+    const void* about = vortellive.about ? reinterpret_cast<const void*>(vortellive.about()) : nullptr;
     int usable = 0;
     for (int i = 0; i < 5; ++i) {
-      VideoModeAvailable[i] = HardwareModeUsable(kResolutionWidths[i], kResolutionHeights[i], 2);
+      VideoModeAvailable[i] = HardwareModeUsable(kResolutionWidths[i], kResolutionHeights[i], 2, about);
       usable += VideoModeAvailable[i];
     }
     if (usable <= 1) VideoModeAvailable[0] = 2;
@@ -112,6 +137,7 @@ int SetVideoMode(int keepMode, int loadingScreen) {
       clearclip(0);
       releasewindow();
     }
+    if (d.hardwareActive) Svc().scene->SetDefaultRenderStates();
     return 0;
   }
   if (!keepMode && d.hardwareActive && vortellive.setvideomode) {
@@ -123,7 +149,7 @@ int SetVideoMode(int keepMode, int loadingScreen) {
       return SetVideoMode(keepMode, 2);
     }
   }
-  initgraphics(d.width, d.height, 16);
+  SwitchDisplay(d.width, d.height, 16);
   if (displaywindow()) {
     clearclip(0);
     releasewindow();
@@ -132,7 +158,14 @@ int SetVideoMode(int keepMode, int loadingScreen) {
   ModeChanged = 0;
   MouseShutdown();
   MouseInit();
+  if (d.hardwareActive) Svc().scene->SetDefaultRenderStates();
   return 0;
+}
+
+void SwitchDisplay(int32_t width, int32_t height, int32_t depth) { initgraphics(width, height, depth); }
+
+void ReloadTexturesAfterModeChange(int) {
+  if (Display().hardwareActive) Svc().scene->ReloadPackedTextures();
 }
 
 void ShowLoadingScreen(int intoBackground) {

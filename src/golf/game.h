@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -124,6 +125,10 @@ class TGame {
   std::string holeFile;  // the loaded hole's file
   uint32_t finishing = 0;          // the last hole has been played; the final results follow
   uint32_t finalResultsShown = 0;  // the final results were shown for this game
+  // Set while the game has lost the screen during a round: messages from other machines wait meanwhile. Read by
+  // the comm thread.
+  std::atomic<uint32_t> paused{0};
+  uint32_t gameFileWritten = 0;  // the game was written to "LastGame.dat" at the end of its round
 
   explicit TGame(uint16_t gameMode);
   virtual ~TGame();

@@ -1,6 +1,9 @@
 #include "golf/install.h"
 
+#include "framework/paths.h"
+#include "framework/registry.h"
 #include "framework/services.h"
+#include "golf/aigolfer.h"
 #include "golf/game.h"
 #include "golf/golfmsg.h"
 
@@ -14,32 +17,52 @@ class GolfGame : public GameProvider {
     GolfMainWindow = Facts().queueWindow;
     return ::CreateGame(mode);
   }
-  void DeleteGame() override { DeleteCurrentGame(); }
+  void DeleteGame() override {
+    if (TGame* game = CurrentGame())
+      if (game->players) game->players->ReleaseAllTables();
+    DeleteCurrentGame();
+  }
   bool GameExists() override { return CurrentGame() != nullptr; }
+  // Only a running round is paused: a round that ended while the game was away must not hold every later
+  // message from other machines back.
+  bool GamePaused() override {
+    const TGame* game = CurrentGame();
+    return game && game->paused != 0 && game->roundRunning;
+  }
   void HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
     if (TGame* game = CurrentGame()) game->HandleMessage(message, wParam, lParam);
   }
   bool RoundInProgress() override { return CurrentGame() && CurrentGame()->roundRunning; }
+  void SetRoundPaused(bool paused) override {
+    if (TGame* game = CurrentGame()) game->paused = paused ? 1 : 0;
+  }
+  // The round ends (its hole released, nothing running), the golfers keep their files and the game is written
+  // to "LastGame.dat" in the root folder, from where the next start resumes it.
+  void EndRoundAndSave(PathRecord* root) override {
+    TGame* game = CurrentGame();
+    if (!game || !root) return;
+    game->ReleaseHole();
+    game->roundRunning = 0;
+    game->paused = 0;
+    char players[MAX_PATH];
+    if (game->players && PathJoin(root, "Players", players, sizeof players)) game->players->SaveGolferFiles(players);
+    game->gameFileWritten = ::SaveGameFile(root, "LastGame.dat") == 0 ? 1 : 0;
+    if (!game->gameFileWritten) WriteLogLine("Could not write LastGame.dat");
+  }
+  bool GameFileWritten() override { return CurrentGame() && CurrentGame()->gameFileWritten; }
+  int LoadGameFile(PathRecord* root, const char* name) override {
+    if (!root || !name) return 7;  // file was not found
+    const int result = ::LoadGameFile(root, name);
+    if (result == 0) GolfMainWindow = Facts().queueWindow;
+    return result;
+  }
   const char* CurrentCourseFolder() override { return CurrentGame() ? CurrentGame()->courseName.c_str() : ""; }
   // Messages from other machines reach the golf handler as the records it reads.
   intptr_t PeerArgument(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes, intptr_t) override {
     return GolfArgumentFromPeer(id, sender, body, bytes);
   }
   void ReleasePeerArgument(intptr_t argument) override { GolfBlockFree(reinterpret_cast<void*>(argument)); }
-  // The saved game is read and written whole through the framework's file layer.
-  int LoadGameFile(PathRecord* root, const char* name) override { return ::LoadGameFile(root, name); }
-  void EndRoundAndSave(PathRecord* root) override {
-    TGame* game = CurrentGame();
-    if (game == nullptr || root == nullptr) return;
-    game->roundRunning = 0;
-    char players[MAX_PATH];
-    if (PathJoin(root, "Players", players, sizeof players)) game->players->SaveGolferFiles(players);
-    written_ = ::SaveGameFile(root, "LastGame.dat") == 0;
-  }
-  bool GameFileWritten() override { return written_; }
-
- private:
-  bool written_ = false;
+  void FreeComputerGolferTables() override { ComputerGolferFreeTables(); }
 };
 
 GolfGame gGame;

@@ -8,10 +8,8 @@
 #include "platformlib/pixels.h"
 #include "platformlib/windowdesc.h"
 
-namespace {
-
 // Entry i = sin(i x 90 degrees / 256) x 65536, rounded down (four entries one lower, as the game has them).
-const int32_t kQuarterSine[257] = {
+const int32_t quartersine[257] = {
     0, 402, 804, 1206, 1608, 2010, 2412, 2814, 3215, 3617, 4018, 4420,
     4821, 5222, 5622, 6023, 6423, 6823, 7223, 7623, 8022, 8421, 8819, 9218,
     9616, 10013, 10410, 10807, 11204, 11600, 11995, 12390, 12785, 13179, 13573, 13966,
@@ -35,6 +33,8 @@ const int32_t kQuarterSine[257] = {
     65220, 65258, 65294, 65327, 65358, 65386, 65412, 65436, 65457, 65475, 65491, 65505,
     65516, 65524, 65531, 65534, 65536,
 };
+namespace {
+
 const int32_t kArcTan[257] = {
     0, 41, 81, 122, 163, 204, 244, 285, 326, 367, 407, 448,
     489, 529, 570, 610, 651, 692, 732, 773, 813, 854, 894, 935,
@@ -85,7 +85,7 @@ constexpr int64_t kTwoPiScaled = 411774;
 int32_t tablesine(int32_t step) {
   const int32_t q = (step >> 8) & 3;
   const int32_t j = step & 255;
-  const int32_t v = (q & 1) ? kQuarterSine[256 - j] : kQuarterSine[j];
+  const int32_t v = (q & 1) ? quartersine[256 - j] : quartersine[j];
   return q >= 2 ? -v : v;
 }
 

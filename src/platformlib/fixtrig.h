@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+// sin(i x 90 degrees / 256) x 65536 for i = 0..256; the sound library's pan law reads it directly.
+extern const int32_t quartersine[257];
+
 int32_t fixsin(int32_t angle);
 int32_t fixcos(int32_t angle);
 void fixsincos(int32_t angle, int32_t* sine, int32_t* cosine);

@@ -1,11 +1,9 @@
-// The game program: each layer installs its providers into the service seam, in order from the lowest, then
-// everything happens in the game's main function.
-#include "course/install.h"
+// The game program: each layer installs its providers into the service seam, then everything happens in the
+// game's main function.
 #include "framework/gameapp.h"
-#include "golf/install.h"
+#include "teebox/providers.h"
 
 int main(int argc, char** argv) {
-  InstallCourseServices();
-  InstallGolfServices();
+  InstallProviders();
   return ProgramMain(argc, argv);
 }

@@ -23,11 +23,8 @@ TEST(ErrorsTest, SystemErrorsMapToCodes) {
 
 int gDeactivations = 0;
 
-// Counts the times the screen is made ready for a dialog.
-class CountingFrontEnd : public FrontEndProvider {
- public:
-  void PrepareForDialog() override { ++gDeactivations; }
-};
+// Counts the times the game leaves the screen for a box.
+void CountDeactivation() { ++gDeactivations; }
 
 class ErrorBoxTest : public ::testing::Test {
  protected:
@@ -35,17 +32,12 @@ class ErrorBoxTest : public ::testing::Test {
     winapi::testing::Reset();
     winapi::testing::SetExitHook([](unsigned code) { throw winapi::testing::ExitCalled{code}; });
     winapi::testing::TakeMessageBoxes();
-    Services providers;
-    providers.frontEnd = &frontEnd_;
-    InstallServices(providers);
+    SetErrorBoxOwner(nullptr, nullptr, CountDeactivation);
   }
   void TearDown() override {
-    ResetServices();
+    SetErrorBoxOwner(nullptr, nullptr, nullptr);
     winapi::testing::Reset();
   }
-
- private:
-  CountingFrontEnd frontEnd_;
 };
 
 TEST_F(ErrorBoxTest, CodeZeroAndNullTextShowNothing) {

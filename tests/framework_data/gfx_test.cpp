@@ -330,6 +330,37 @@ TEST_F(GfxTest, DamagedPackedPixelsAreNotDrawn) {
   EXPECT_GT(tried, 0);
 }
 
+// A scene that cannot make object images.
+class NoImages : public SceneProvider {
+ public:
+  ObjectImage* CreateObjectImage(int32_t, int32_t, int32_t) override { return nullptr; }
+};
+
+TEST_F(GfxTest, MissingScratchImageIsReportedOnceAndDrawsNothing) {
+  HostFile("c/Game/teebox.exe", "");
+  winapi::testing::SetModuleFileName("C:\\Game\\teebox.exe");
+  NoImages scene;
+  Services providers;
+  providers.scene = &scene;
+  ScopedServices scoped(providers);
+  EXPECT_EQ(GfxInitScratch(), 0);
+  shapetools::Image picture;
+  picture.type = 0x7D;
+  picture.width = picture.height = 4;
+  for (int i = 0; i < 16; ++i) picture.pixels.push_back(0xFF00FF00u);
+  File("p.shp", {{"grfx", picture}});
+  ASSERT_EQ(GfxLoad(&record_, &folder_, "p.shp", 0, 0), ERR_NONE);
+  record_.hotx = record_.hoty = 0;
+  WindowDesc* w = Window(16, 16, 32);
+  GfxRect covered{};
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(GfxDrawBlended(&record_, w, 2, 2, 0x10000, &covered, nullptr), ERR_BADHANDLE);
+  EXPECT_EQ(Painted(w), 0);
+  const std::string log = HostRead("c/Game/ZQLog.Log");
+  const size_t first = log.find("Blended drawing skipped: no scratch image");
+  ASSERT_NE(first, std::string::npos) << log;
+  EXPECT_EQ(log.find("Blended drawing skipped", first + 1), std::string::npos) << log;
+}
+
 TEST_F(GfxTest, BlendedDrawsThroughTheScratchImage) {
   ASSERT_EQ(GfxInitScratch(), 1);
   shapetools::Image picture;

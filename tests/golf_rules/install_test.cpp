@@ -1,11 +1,14 @@
 // The golf layer's install function: the game provider answers from the current game.
 #include "golf/install.h"
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "framework/paths.h"
 #include "framework/services.h"
+#include "platformlib/filehandle.h"
 #include "rules_fixture.h"
 
 namespace rules {
@@ -61,6 +64,50 @@ TEST_F(RulesTest, TheGameProviderSavesAndResumesTheLastGame) {
   EXPECT_EQ(game.LoadGameFile(&root, "LASTGAME.DAT"), 0);
   EXPECT_EQ(CurrentGame()->mode, kModeMatchPlay);
   EXPECT_EQ(CurrentGame()->gameName, "Evening round");
+}
+
+TEST_F(RulesTest, OnlyARunningRoundIsPausedAndItsLastGameIsResumed) {
+  InstallGolfServices();
+  GameProvider& game = *Svc().game;
+  initfiles(0);  // the program's window set-up starts the library's file handles
+  winapi::testing::MapDrive('C', dir.string());
+  std::filesystem::create_directories(dir / "Players");
+  PathRecord root{};
+  std::snprintf(root.drive, sizeof root.drive, "c:");
+  ASSERT_EQ(PathSetDirectory(&root, "|"), 0);
+  // No file yet: nothing to resume.
+  EXPECT_NE(game.LoadGameFile(&root, "LastGame.dat"), 0);
+
+  TGame* g = MakeGame(kModeStroke, 2, true);
+  g->state.hole = 4;
+  SetStrokes(g, 0, 5, false);
+  g->roundRunning = 1;
+  game.SetRoundPaused(true);
+  EXPECT_TRUE(game.GamePaused());
+  // The round ended while the game was away: not paused any more.
+  g->roundRunning = 0;
+  EXPECT_FALSE(game.GamePaused());
+  g->roundRunning = 1;
+  EXPECT_TRUE(game.GamePaused());
+
+  EXPECT_FALSE(game.GameFileWritten());
+  game.EndRoundAndSave(&root);
+  EXPECT_TRUE(game.GameFileWritten());
+  EXPECT_FALSE(game.RoundInProgress());
+  EXPECT_FALSE(game.GamePaused());
+  EXPECT_TRUE(std::filesystem::exists(dir / "Players" / "Golfer 1.amt"));
+
+  game.DeleteGame();
+  ASSERT_EQ(game.LoadGameFile(&root, "LastGame.dat"), 0);
+  ASSERT_NE(CurrentGame(), nullptr);
+  EXPECT_EQ(CurrentGame()->state.hole, 4);
+  EXPECT_EQ(Strokes(CurrentGame(), 0, 0, 4), 5u);
+  EXPECT_TRUE(CurrentGame()->players->GetPlayer(1)->IsComputer());
+
+  // A file of an older format says so (5), and the current game stays.
+  std::ofstream(dir / "Old.dat", std::ios::binary).write("\x19\0\0\0\0\0", 6);
+  EXPECT_EQ(game.LoadGameFile(&root, "Old.dat"), 5);
+  EXPECT_EQ(CurrentGame()->state.hole, 4);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "framework/errors.h"
 #include "platformlib/displaymode.h"
+#include "platformlib/glide.h"
 #include "platformlib/memclass.h"
 #include "platformlib/vortel.h"
 #include "startup_fixture.h"
@@ -12,24 +13,40 @@ namespace {
 
 using VideoTest = StartupTest;
 
+// The built-in back end's about record with the given modes as entries 1..n.
+GlideAbout gAbout;
+intptr_t AboutRecord() { return reinterpret_cast<intptr_t>(&gAbout); }
+void ListModes(const std::vector<GlideModeEntry>& modes) {
+  gAbout = GlideAbout{};
+  gAbout.tag = kGlideTag;
+  gAbout.version = 104;
+  gAbout.modecount = static_cast<int32_t>(modes.size());
+  for (size_t i = 0; i < modes.size(); ++i) gAbout.modes[i + 1] = modes[i];
+}
+
 TEST_F(VideoTest, HardwareModeListDecidesUsableResolutions) {
   Display().hardwareActive = 1;
-  const HardwareMode modes[] = {
-      {640, 480, 16, 3, 1, 3, 2},   {800, 600, 15, 4, 1, 3, 2},     // 15 bits count as 16
-      {1024, 768, 16, 11, 1, 2, 1},                                // too few pages
-      {1280, 1024, 32, 3, 1, 3, 2},                                // wrong depth
-      {1600, 1200, 16, 5, 1, 3, 2},                                // wrong pixel format
+  const VortelDriver saved = vortellive;
+  vortellive.about = AboutRecord;
+  const std::vector<GlideModeEntry> modes = {
+      {640, 480, 16, 3, 1, 3, 2, {}},   {800, 600, 15, 4, 1, 3, 2, {}},  // 15 bits count as 16
+      {1024, 768, 16, 11, 1, 2, 1, {}},                                // too few pages
+      {1280, 1024, 32, 3, 1, 3, 2, {}},                                // wrong depth
+      {1600, 1200, 16, 5, 1, 3, 2, {}},                                // wrong pixel format
   };
-  SetHardwareModeList(modes, 5);
+  ListModes(modes);
   EXPECT_EQ(BuildVideoModeTable(), 1024000);
   EXPECT_EQ(std::vector<int32_t>(VideoModeAvailable, VideoModeAvailable + 5), (std::vector<int32_t>{1, 1, 0, 0, 0}));
   // A back end that offers one resolution only still gets 640 x 480.
-  SetHardwareModeList(modes + 1, 1);
+  ListModes({modes[1]});
   BuildVideoModeTable();
   EXPECT_EQ(std::vector<int32_t>(VideoModeAvailable, VideoModeAvailable + 5), (std::vector<int32_t>{2, 1, 0, 0, 0}));
-  SetHardwareModeList(nullptr, 0);
+  // No about record at all: nothing is listed, 640 x 480 stays usable.
+  vortellive.about = nullptr;
   BuildVideoModeTable();
-  EXPECT_EQ(VideoModeAvailable[0], 2);
+  EXPECT_EQ(std::vector<int32_t>(VideoModeAvailable, VideoModeAvailable + 5), (std::vector<int32_t>{2, 0, 0, 0, 0}));
+  EXPECT_TRUE(ReadHardwareModes(nullptr).empty());
+  vortellive = saved;
 }
 
 TEST_F(VideoTest, StepDownToTheBestAvailableResolution) {

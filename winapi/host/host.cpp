@@ -83,7 +83,6 @@ const DisplayDriver* WantedDriver() { return ChooseDisplayDriver(std::getenv("WI
 void Capture(Frame&& frame) {
   std::lock_guard lock(H().lock);
   H().last = std::move(frame);
-  H().stale = false;
 }
 
 bool Render(Frame* frame) {
@@ -289,12 +288,19 @@ namespace winapi::testing {
 bool HostFrame(HostFrameData* frame) {
   bool stale;
   {
+    // Cleared before rendering: a frame shown while this one renders marks it stale again instead of being lost.
     std::lock_guard lock(host::H().lock);
     stale = host::H().stale;
+    host::H().stale = false;
   }
   if (stale) {
     host::Frame rendered;
-    if (host::Render(&rendered)) host::Capture(std::move(rendered));
+    if (host::Render(&rendered)) {
+      host::Capture(std::move(rendered));
+    } else {
+      std::lock_guard lock(host::H().lock);
+      host::H().stale = true;
+    }
   }
   std::lock_guard lock(host::H().lock);
   if (!host::H().frames || host::H().last.pixels.empty()) return false;

@@ -1,0 +1,10 @@
+#include "teebox/providers.h"
+
+#include "course/install.h"
+#include "golf/install.h"
+
+// From the lowest layer up, so that a higher layer may replace what a lower one installed.
+void InstallProviders() {
+  InstallCourseServices();
+  InstallGolfServices();
+}

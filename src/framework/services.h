@@ -62,6 +62,7 @@ class SceneProvider : public Provider {
  public:
   virtual int StartRenderSystem(int /*software*/, int /*preferDirect3D*/) { return 0; }  // 1 when hardware came up
   virtual bool Is3dfx() { return false; }  // the back end that came up is the 3dfx one
+  virtual void PrepareHole(uint32_t /*seed*/) {}  // the hole's seed and textures, before its first shot
   // Set-up once the window is open: depth bands, then the hardware back end's static buffers or the software
   // renderer's row and span pointer tables.
   virtual void InitDepthBands() {}
@@ -94,6 +95,9 @@ class SceneProvider : public Provider {
 // The in-round interface.
 class RoundInterfaceProvider : public Provider {
  public:
+  virtual void SetHoleScreen(int /*gameMode*/) {}  // a hole has loaded: the round's screen for the mode
+  virtual void UpdateInterface() {}                // the golfer to play is shown (0x70b)
+  virtual void ShowTip() {}                        // after a shot's result (0x720)
   // Input routers. OnKeyUp is true when the interface took the key (else Escape ends the program); OnIdle is true when
   // it drew the pass (else the framework refreshes the empty screen).
   virtual void OnKeyPress(uint32_t /*code*/) {}
@@ -163,6 +167,7 @@ class FrontEndProvider : public Provider {
 // The game's sound layer.
 class SoundProvider : public Provider {
  public:
+  virtual void PreShotCommentary() {}  // a turn's shot begins (0x70d)
   virtual void StartSound() {}
   virtual void LoadGameSounds() {}
   virtual void FreeGameSounds() {}

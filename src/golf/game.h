@@ -255,6 +255,14 @@ class TGame {
   bool TakeMulligan(int slot);
   bool UndoLastShot(int slot);
 
+  // The camera's side and back offsets kept for this machine's golfer; 1,000,000 in both means "random".
+  float GetCameraValueA() const { return cameraSide; }
+  float GetCameraValueB() const { return cameraBack; }
+  void SetCameraValueA(float v) { cameraSide = v; }
+  void SetCameraValueB(float v) { cameraBack = v; }
+  float cameraSide = 1000000.0f;
+  float cameraBack = 1000000.0f;
+
   TPlayerList* GetPlayerList() const { return players.get(); }
   bool IsLocalTurn() const;
   TPlayer* GetLocalPlayer() const;

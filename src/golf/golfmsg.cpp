@@ -538,6 +538,7 @@ void Handler::loadHole() {
   }
   const uint32_t me = Svc().network->LocalMachineId();
   if (g_.LoadHole() == 0) {
+    Svc().round->SetHoleScreen(g_.mode);
     g_.SetUpRound();
     if (!net()) PostGolfMessage(kGolfShotSetUp);
     else if (localTurn()) syncStep(kGolfLoadHole);
@@ -630,13 +631,15 @@ void Handler::golf(uint32_t id, intptr_t arg) {
     case kGolfShotSetUp: {
       setStatus(id);
       g_.PlaceGolferAtBall();
-      bool fresh = g_.state.round == 0 && g_.state.hole == g_.state.firstHole;
-      for (int s = 0; fresh && s < TPlayerList::kSlots; ++s) {
+      bool untouched = true;  // nobody has played the hole yet
+      for (int s = 0; untouched && s < TPlayerList::kSlots; ++s) {
         TPlayer* p = player(s);
         uint32_t strokes = 0;
         if (p && (p->flags & kGolferTakesPart) && p->GetHoleScore(g_.state.round, g_.state.hole, &strokes, nullptr) == kRecordOk && strokes)
-          fresh = false;
+          untouched = false;
       }
+      if (untouched) Svc().scene->PrepareHole(g_.view->seed);
+      const bool fresh = untouched && g_.state.round == 0 && g_.state.hole == g_.state.firstHole;
       if (fresh && GolfState.firstShotOfGame) {
         GolfState.firstShotOfGame = 0;
         g_.ShowHoleStatus();
@@ -657,7 +660,11 @@ void Handler::golf(uint32_t id, intptr_t arg) {
       else if (localTurn()) syncStep(id);
       else waitStep(id);
       return;
-    case kGolfShowGolfer: setStatus(id); PostGolfMessage(kGolfBeforeShot); return;
+    case kGolfShowGolfer:
+      setStatus(id);
+      Svc().round->UpdateInterface();
+      PostGolfMessage(kGolfBeforeShot);
+      return;
     case kGolfReady: setStatus(id); PostGolfMessage(kGolfShotBegins); return;
     case kGolfShotBegins: {
       setStatus(id);
@@ -665,6 +672,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
       TPlayer* p = current();
       if (!p || !localTurn()) return;
       GolfState.shotInProgress = 1;
+      Svc().sound->PreShotCommentary();
       if (p->IsComputer()) p->TakeTurn();
       else Svc().round->PersonShot();
       return;
@@ -720,7 +728,10 @@ void Handler::golf(uint32_t id, intptr_t arg) {
     case kGolfRemoteSetUp: remote(id, arg, false, false); return;
     case kGolfRemoteBall: remote(id, arg, true, false); return;
     case kGolfRemoteRest: remote(id, arg, true, true); return;
-    case kGolfRemoteResult: remote(id, arg, true, true); return;
+    case kGolfRemoteResult:
+      remote(id, arg, true, true);
+      Svc().round->ShowTip();
+      return;
     case kGolfSendPosition:
       setStatus(id);
       if (localTurn()) {

@@ -310,3 +310,25 @@ float NormalizeAngle(float radians) {
   if (r >= turn) r -= turn;
   return r;
 }
+
+ClubLaunchData GetClubRecord(int club, int shotType, bool unscaled) {
+  ClubLaunchData c = GetClubLaunchData(club, shotType);
+  const playerInfo_s* g = ActiveGolferRecord;
+  if (!unscaled && g && club >= 0 && club <= 20)
+    c.reach = static_cast<int>(static_cast<int64_t>(c.reach) * g->GetClubPercent(club) / 100);
+  return c;
+}
+
+int ScaleClubDistance(int distance, int shaft) {
+  switch (shaft) {
+    case 1: return static_cast<int>(static_cast<float>(distance) * 0.9f);
+    case 2: return static_cast<int>(static_cast<float>(distance) * 0.8f);
+    default: return distance;
+  }
+}
+
+int RoundYardage(int yards) {
+  static constexpr int kCorrection[10] = {0, -1, -2, 2, 1, 0, -1, -2, 2, 1};
+  const int digit = ((yards % 10) + 10) % 10;
+  return yards + kCorrection[digit];
+}

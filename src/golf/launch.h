@@ -96,3 +96,11 @@ float NormalizeAngle(float radians);
 using Random31Source = uint32_t (*)();
 void SetRandom31Source(Random31Source source);
 uint32_t Random31();
+
+// The club's record for the shot type; its reach scaled by the active golfer's percentage for the club
+// unless unscaled is set.
+ClubLaunchData GetClubRecord(int club, int shotType, bool unscaled);
+// A distance for the shaft: 0 stiff as it is, 1 regular x 0.9, 2 flex x 0.8 (truncated); others unchanged.
+int ScaleClubDistance(int distance, int shaft);
+// A yardage rounded to the nearest multiple of 5 (a last digit of 3 or 8 rounds up).
+int RoundYardage(int yards);

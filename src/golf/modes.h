@@ -20,6 +20,8 @@ class TMatchPlayGame : public TGame {
 
   explicit TMatchPlayGame(uint16_t m) : TGame(m) {}
   uint32_t GetSaveSize() const override;
+  bool SaveToStream(SerialTarget* stream) const override;
+  bool LoadFromStream(SerialTarget* stream) override;
 
   // Sides: in singles the first golfer taking part against the next one; the team forms pair slots 0 and 1
   // against 2 and 3.
@@ -72,6 +74,8 @@ class TFoursomeGame : public TFourBallGame {
 
   explicit TFoursomeGame(uint16_t m) : TFourBallGame(m) {}
   uint32_t GetSaveSize() const override;
+  bool SaveToStream(SerialTarget* stream) const override;
+  bool LoadFromStream(SerialTarget* stream) override;
   bool HasHandicapStroke(int slot, int hole) const override;
   // Who of the side drives on a hole.
   int TeeShotPlayer(int side, int hole) const;
@@ -95,6 +99,8 @@ class TSkinsGame : public TGame {
 
   explicit TSkinsGame(uint16_t m);
   uint32_t GetSaveSize() const override;
+  bool SaveToStream(SerialTarget* stream) const override;
+  bool LoadFromStream(SerialTarget* stream) override;
   // The money value of a hole's skin (more on the closing holes).
   static uint32_t HoleValue(int hole);
   // The money and the number of skins at stake on the current hole.
@@ -140,6 +146,8 @@ class TTournamentGame : public TStrokeGame {
 
   explicit TTournamentGame(uint16_t m);
   uint32_t GetSaveSize() const override;
+  bool SaveToStream(SerialTarget* stream) const override;
+  bool LoadFromStream(SerialTarget* stream) override;
   bool UsesHandicaps() const override { return false; }
   std::string EntrantName(int entrant) const;
   int FieldSize() const;
@@ -183,6 +191,8 @@ class CINetTournamentGame : public TStrokeGame {
 
   explicit CINetTournamentGame(uint16_t m) : TStrokeGame(m) {}
   uint32_t GetSaveSize() const override;
+  bool SaveToStream(SerialTarget* stream) const override;
+  bool LoadFromStream(SerialTarget* stream) override;
   bool UsesHandicaps() const override { return false; }
   bool IsReportingEnabled() const { return reporting != 0; }
   uint32_t GetReportLevel() const { return reportLevel; }
@@ -198,6 +208,8 @@ class TPracticeGame : public TGame {
 
   explicit TPracticeGame(uint16_t m) : TGame(m) {}
   uint32_t GetSaveSize() const override;
+  bool SaveToStream(SerialTarget* stream) const override;
+  bool LoadFromStream(SerialTarget* stream) override;
   bool ShowsAllTeeSets() const override { return true; }
   bool UsesHandicaps() const override { return false; }
   void SetHoleMask(uint32_t mask) { holeMask = mask & 0x3FFFF; }
@@ -224,6 +236,8 @@ class TDrivingRangeGame : public TGame {
 
   explicit TDrivingRangeGame(uint16_t m) : TGame(m) {}
   uint32_t GetSaveSize() const override;
+  bool SaveToStream(SerialTarget* stream) const override;
+  bool LoadFromStream(SerialTarget* stream) override;
   bool ShowsAllTeeSets() const override { return true; }
   bool ShowsCrowdAndScenery() const override { return false; }
   bool UsesHandicaps() const override { return false; }

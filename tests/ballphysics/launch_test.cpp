@@ -246,3 +246,18 @@ TEST_F(Predict, WaterInPlayRaisesTheRisk) {
 }
 
 }  // namespace
+
+TEST(ClubCaptions, ShaftScalingRoundingAndTheClubRecord) {
+  struct Case { int distance, shaft, expect; } shafts[] = {{185, 1, 166}, {185, 2, 148}, {185, 3, 185}, {185, 0, 185}};
+  for (const Case& c : shafts) EXPECT_EQ(ScaleClubDistance(c.distance, c.shaft), c.expect) << c.shaft;
+  struct Round { int in, out; } rounds[] = {{150, 150}, {151, 150}, {152, 150}, {153, 155}, {154, 155},
+                                           {156, 155}, {158, 160}, {159, 160}, {0, 0}};
+  for (const Round& r : rounds) EXPECT_EQ(RoundYardage(r.in), r.out) << r.in;
+  playerInfo_s golfer;
+  golfer.clubs[0].percent = 90;
+  ActiveGolferRecord = &golfer;
+  EXPECT_EQ(GetClubRecord(0, 0, false).reach, 225);
+  EXPECT_EQ(GetClubRecord(0, 0, true).reach, 250);
+  ActiveGolferRecord = nullptr;
+  EXPECT_EQ(GetClubRecord(0, 0, false).reach, 250);
+}

@@ -562,5 +562,152 @@ TEST_F(ModesTest, SavedShotsPlayBackToWhereTheyCameToRest) {
   HighlightShots().clear();
 }
 
+std::vector<uint8_t> SaveCurrent() {
+  std::vector<uint8_t> buf(65536);
+  SerialTarget s = SerialTarget::OverMemory(buf.data(), buf.size());
+  EXPECT_TRUE(CurrentGame()->SaveToStream(&s));
+  buf.resize(static_cast<size_t>(s.cursor - buf.data()));
+  return buf;
+}
+
+int LoadBytes(const std::vector<uint8_t>& bytes) {
+  SerialTarget s = SerialTarget::OverMemory(bytes.data(), bytes.size());
+  return LoadGameFromStream(&s);
+}
+
+// Each mode's own state comes back from a saved game; cut short, the saved game is refused and the current
+// game stays.
+TEST_F(ModesTest, SavedGamesKeepEachModesState) {
+  struct Case {
+    int mode;
+    void (*set)(TGame*);
+    bool (*same)(TGame*);
+  } cases[] = {
+      {kModeMatchPlay,
+       [](TGame* g) {
+         auto* m = static_cast<TMatchPlayGame*>(g);
+         m->holeResults[0][0] = TMatchPlayGame::kWonBySide1;
+         m->holeResults[0][1] = TMatchPlayGame::kHalved;
+         m->holesWon[1] = 1;
+         m->holesPlayed = 2;
+       },
+       [](TGame* g) {
+         auto* m = static_cast<TMatchPlayGame*>(g);
+         return m->holeResults[0][0] == TMatchPlayGame::kWonBySide1 && m->holesWon[1] == 1 && m->holesPlayed == 2 &&
+                m->holeConcededBy == -1;
+       }},
+      {kModeFoursome,
+       [](TGame* g) {
+         auto* m = static_cast<TFoursomeGame*>(g);
+         m->holesWon[0] = 1;
+         m->holesPlayed = 1;
+         m->nextToPlay[1] = 3;
+       },
+       [](TGame* g) {
+         auto* m = static_cast<TFoursomeGame*>(g);
+         return m->holesWon[0] == 1 && m->nextToPlay[1] == 3 && m->nextToPlay[0] == 0;
+       }},
+      {kModeSkins,
+       [](TGame* g) {
+         auto* k = static_cast<TSkinsGame*>(g);
+         k->holeWinner[0] = TSkinsGame::kCarried;
+         k->holeWinner[1] = 2;
+         k->skinsWon[2] = 2;
+         k->moneyWon[2] = 40000;
+         k->holesPlayed = 2;
+       },
+       [](TGame* g) {
+         auto* k = static_cast<TSkinsGame*>(g);
+         return k->holeWinner[0] == TSkinsGame::kCarried && k->holeWinner[1] == 2 && k->skinsWon[2] == 2 &&
+                k->moneyWon[2] == 40000u && k->holeWinner[2] == TSkinsGame::kNotPlayed;
+       }},
+      {kModeTournament,
+       [](TGame* g) {
+         auto* t = static_cast<TTournamentGame*>(g);
+         t->fieldScores[3][0][0] = 5;
+         t->present[7] = false;
+         t->cutMade = 1;
+         t->cutAfterRound = 1;
+       },
+       [](TGame* g) {
+         auto* t = static_cast<TTournamentGame*>(g);
+         return t->fieldScores[3][0][0] == 5 && !t->present[7] && t->present[8] && t->cutMade == 1 &&
+                t->cutAfterRound == 1;
+       }},
+      {kModePractice, [](TGame* g) { static_cast<TPracticeGame*>(g)->SetHoleMask(0x24); },
+       [](TGame* g) { return static_cast<TPracticeGame*>(g)->holeMask == 0x24u; }},
+      {kModeDrivingRange,
+       [](TGame* g) {
+         auto* r = static_cast<TDrivingRangeGame*>(g);
+         r->facility = 2;
+         r->SetRangeTarget(7);
+       },
+       [](TGame* g) {
+         auto* r = static_cast<TDrivingRangeGame*>(g);
+         return r->facility == 2u && r->rangeTarget == 7;
+       }},
+      {kModeNetTournament, [](TGame* g) { static_cast<CINetTournamentGame*>(g)->reportLevel = 3; },
+       [](TGame* g) { return static_cast<CINetTournamentGame*>(g)->reportLevel == 3u; }},
+  };
+  for (const Case& c : cases) {
+    DeleteCurrentGame();
+    TGame* g = MakeGame(c.mode, 4);
+    c.set(g);
+    const std::vector<uint8_t> bytes = SaveCurrent();
+    DeleteCurrentGame();
+    ASSERT_EQ(LoadBytes(bytes), 0) << c.mode;
+    ASSERT_NE(CurrentGame(), nullptr);
+    EXPECT_EQ(CurrentGame()->mode, c.mode);
+    EXPECT_TRUE(c.same(CurrentGame())) << c.mode;
+    TGame* before = CurrentGame();
+    EXPECT_EQ(LoadBytes(std::vector<uint8_t>(bytes.begin(), bytes.end() - 3)), 2) << c.mode;
+    EXPECT_EQ(CurrentGame(), before) << c.mode;
+  }
+  // A damaged match record (a hole result that cannot be) is refused.
+  DeleteCurrentGame();
+  MakeGame(kModeMatchPlay, 2);
+  std::vector<uint8_t> bytes = SaveCurrent();
+  bytes[bytes.size() - 6 - kRounds * kHoles] = 9;
+  EXPECT_EQ(LoadBytes(bytes), 2);
+}
+
+// The round reaches the other layers through the providers: the screen when a hole loads, the scene's hole
+// seed before its first shot, the interface before each shot, the commentary as it begins.
+TEST_F(ModesTest, TheRoundCallsTheOtherLayersThroughTheProviders) {
+  struct Round : RoundInterfaceProvider {
+    std::vector<int> screens;
+    int updates = 0;
+    void SetHoleScreen(int mode) override { screens.push_back(mode); }
+    void UpdateInterface() override { ++updates; }
+  } round;
+  struct Scene : SceneProvider {
+    std::vector<uint32_t> seeds;
+    void PrepareHole(uint32_t seed) override { seeds.push_back(seed); }
+  } scene;
+  struct Sound : SoundProvider {
+    int comments = 0;
+    void PreShotCommentary() override { ++comments; }
+  } sound;
+  Svc().round = &round;
+  Svc().scene = &scene;
+  Svc().sound = &sound;
+  UseHole(48, 200, 9);
+  TGame* g = MakeGame(kModeSkins, 2, true);
+  g->state.holeCount = 2;
+  PlayOut(g);
+  ASSERT_EQ(frontEnd, 1);
+  EXPECT_EQ(round.screens, (std::vector<int>{kModeSkins, kModeSkins}));
+  // Each hole draws its seed when it starts.
+  ASSERT_EQ(scene.seeds.size(), 2u);
+  EXPECT_EQ(scene.seeds.back(), g->view->seed);
+  const std::vector<uint32_t> ids = TakeDispatched();
+  const long shots = std::count(ids.begin(), ids.end(), static_cast<uint32_t>(kGolfShotBegins));
+  EXPECT_GE(shots, 6);
+  EXPECT_EQ(sound.comments, shots);
+  EXPECT_EQ(round.updates, shots);
+  DeleteCurrentGame();
+  InstallServices(fakes.Installed());
+}
+
 }  // namespace
 }  // namespace rules

@@ -138,6 +138,9 @@ class TGame {
   // Clamps the current golfer slot to the golfers taking part and makes it the active golfer.
   virtual void AfterPlayersSetUp();
   virtual int GetNextHole(uint16_t* round, uint16_t* hole);
+  // Writes the current round and the next hole of the round's range; false (the current hole written) when
+  // the round's holes are done.
+  bool NextHoleOfRound(uint16_t* round, uint16_t* hole) const;
   virtual void ResetState();
   virtual uint32_t GetSaveSize() const;  // the mode's object size
   virtual int IsPeerConnected() const { return networked ? static_cast<int>(connectionState) : 1; }

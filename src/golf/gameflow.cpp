@@ -119,6 +119,15 @@ bool TGame::ChooseNextPlayer() {
   return true;
 }
 
+bool TGame::NextHoleOfRound(uint16_t* round, uint16_t* hole) const {
+  if (round) *round = state.round;
+  if (hole) *hole = state.hole;
+  const int next = state.hole + 1;
+  if (next >= state.firstHole + state.holeCount || next >= kHoles) return false;
+  if (hole) *hole = static_cast<uint16_t>(next);
+  return true;
+}
+
 int TGame::AdvanceHole() {
   // The first golfer of the new hole is the first active one in the play order.
   for (uint16_t slot : state.playOrder[0]) {

@@ -146,13 +146,9 @@ void TMatchPlayGame::UpdateHoleScores() {
 }
 
 int TMatchPlayGame::GetNextHole(uint16_t* round, uint16_t* hole) {
-  if (round) *round = state.round;
+  const bool more = NextHoleOfRound(round, hole);
+  if (more && !IsMatchOver()) return 1;
   if (hole) *hole = state.hole;
-  const int next = state.hole + 1;
-  if (!IsMatchOver() && next < state.firstHole + state.holeCount && next < kHoles) {
-    if (hole) *hole = static_cast<uint16_t>(next);
-    return 1;
-  }
   gameOver = 1;
   return 0;
 }

@@ -91,13 +91,7 @@ void TSkinsGame::UpdateHoleScores() {
 }
 
 int TSkinsGame::GetNextHole(uint16_t* round, uint16_t* hole) {
-  if (round) *round = state.round;
-  if (hole) *hole = state.hole;
-  const int next = state.hole + 1;
-  if (next < state.firstHole + state.holeCount && next < kHoles) {
-    if (hole) *hole = static_cast<uint16_t>(next);
-    return 1;
-  }
+  if (NextHoleOfRound(round, hole)) return 1;
   gameOver = 1;
   return 0;
 }

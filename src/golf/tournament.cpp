@@ -169,13 +169,7 @@ void TTournamentGame::UpdateHoleScores() {
 }
 
 int TTournamentGame::GetNextHole(uint16_t* round, uint16_t* hole) {
-  if (round) *round = state.round;
-  if (hole) *hole = state.hole;
-  const int next = state.hole + 1;
-  if (next < state.firstHole + state.holeCount && next < kHoles) {
-    if (hole) *hole = static_cast<uint16_t>(next);
-    return 1;
-  }
+  if (NextHoleOfRound(round, hole)) return 1;
   if (const int error = UpdateRoundStatistics(); error != 0)
     Svc().frontEnd->ErrorBox(error, "sources\\gamecode\\tourney", 1);
   FillMissingScores();

@@ -31,18 +31,8 @@ class SedgefenRoundTest : public RulesTest {
 };
 
 TEST_F(SedgefenRoundTest, AComputerGolferPlaysTheEighteenHoles) {
-  std::string error;
-  ASSERT_TRUE(mkdemo::MakeDemoInstallation(dir.string(), {}, error)) << error;
-  // The game reads its holes by the installation's paths, as drive C.
-  winapi::testing::MapDrive('C', dir.string());
-  const std::string course = "C:\\DATA\\COURSES\\SEDGEFEN";
+  UseSedgefen();
   const auto& plans = mkdemo::SedgefenPlans();
-  fakes.holeFile = [course](int, int hole) {
-    char name[32];
-    std::snprintf(name, sizeof name, "\\HOLE%02d.hnf", hole + 1);
-    return course + name;
-  };
-  fakes.holePar = [&plans](int hole) { return hole >= 0 && hole < 18 ? plans[static_cast<size_t>(hole)].par : 4; };
   Svc().scene->SeedRandom15(2026);
   TGame* g = MakeGame(kModeStroke, 1, true);
   g->SetOptionField(5, 3u);

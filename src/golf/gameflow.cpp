@@ -10,6 +10,7 @@
 #include "golf/ballflight.h"
 #include "golf/golfmsg.h"
 #include "golf/launch.h"
+#include "golf/overhead.h"
 
 namespace {
 
@@ -229,6 +230,8 @@ void runShot(TGame& g, TPlayer* p, const Vector3& aim, float power, float curve,
   ShotMeter.finalCurve = curve;
   ShotMeter.trajectory = trajectory;
   ShotMeter.shotFactorA = ShotMeter.shotFactorB = 1.0f;
+  uint32_t strokesBefore = 0;
+  p->GetHoleScore(g.state.round, g.state.hole, &strokesBefore, nullptr);
   BallLaunch(&p->ball, 0, 1, 0, power);
   // Kept as launched for the highlights.
   SavedShot& kept = g.lastShot;
@@ -245,6 +248,7 @@ void runShot(TGame& g, TPlayer* p, const Vector3& aim, float power, float curve,
   BallRunShot(&p->ball, kBallStepSeconds, true);
   kept.rest = p->ball.position;
   g.hasLastShot = true;
+  CollisionListFromShot(kept.launched, p->ball, p->currentClub, (strokesBefore & ~kScoreMarker) == 0);
   CountShot(g, p);
 }
 

@@ -6,6 +6,7 @@
 #include "golf/ballflight.h"
 #include "golf/golferfile.h"
 #include "golf/modes.h"
+#include "golf/overhead.h"
 #include "rules_fixture.h"
 
 namespace rules {
@@ -707,6 +708,47 @@ TEST_F(ModesTest, TheRoundCallsTheOtherLayersThroughTheProviders) {
   EXPECT_EQ(round.updates, shots);
   DeleteCurrentGame();
   InstallServices(fakes.Installed());
+}
+
+TEST_F(ModesTest, ShotsListTheirDivotAndContactsAndTheOverheadMarksTheBalls) {
+  UseHole(48, 260, 9);
+  Svc().scene->SeedRandom15(31);
+  TGame* g = MakeGame(kModeStroke, 2, true);
+  g->SetOptionField(0, 0);
+  ASSERT_EQ(g->LoadHole(), 0);
+  g->SetCurrentPlayer(0);
+  TPlayer* p = g->players->GetPlayer(0);
+  p->TakeTurn();
+  // From the tee: no divot; the contacts are the ball's.
+  ASSERT_FALSE(CollisionList().empty());
+  EXPECT_EQ(CollisionList().front().value, p->ball.stepList[0].kind);
+  EXPECT_EQ(CollisionList().front().at.y, p->ball.stepList[0].position.y);
+  // From the fairway (put there): the divot first, where the ball lay.
+  PlaceBallAt(p, Vector3{g->teePosition.x, g->teePosition.y + 120.0f, 0.0f});
+  ASSERT_EQ(p->ball.lie & 0x0F, 1);
+  const Vector3 from = p->ball.position;
+  g->SetCurrentPlayer(0);
+  p->TakeTurn();
+  // The divot, then the ball's contacts (none for a chip that runs from the face).
+  ASSERT_EQ(CollisionList().size(), 1u + std::min<size_t>(p->ball.Flag(kBallFlagStepCount), 19));
+  EXPECT_EQ(CollisionList().front().value, 0);
+  EXPECT_EQ(CollisionList().front().at.y, from.y);
+  EXPECT_LE(CollisionList().size(), kCollisionListSize);
+  for (int k = 0; k < 30; ++k) CollisionListAdd(0.0f, 0.0f, 0.0f, 1);
+  EXPECT_EQ(CollisionList().size(), kCollisionListSize);
+
+  TOverhead overhead(96, 520);
+  int32_t tx = 0, ty = 0, px = 0, py = 0;
+  ASSERT_TRUE(overhead.Project(g->teePosition, &tx, &ty));
+  ASSERT_TRUE(overhead.Project(g->pinPosition, &px, &py));
+  EXPECT_LT(py, ty);  // the pin is up the picture from the tee
+  EXPECT_FALSE(overhead.Project(Vector3{1000.0f, 0.0f, 0.0f}, &px, &py));
+  const auto marks = overhead.Marks(*g);
+  ASSERT_EQ(marks.size(), 3u);  // two balls and the pin
+  EXPECT_EQ(marks[0].slot, 0);
+  EXPECT_EQ(marks[2].slot, 4);
+  p->holedOut = 1;
+  EXPECT_EQ(overhead.Marks(*g).size(), 2u);
 }
 
 }  // namespace

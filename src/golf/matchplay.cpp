@@ -185,6 +185,50 @@ void TMatchPlayGame::ResetState() {
   holeConcededBy = matchConcededBy = -1;
 }
 
+// Four-ball in stroke form.
+
+bool TFourBallGame::IsHoleComplete() {
+  return strokeForm ? TGame::IsHoleComplete() : TMatchPlayGame::IsHoleComplete();
+}
+
+void TFourBallGame::UpdateHoleScores() {
+  if (!strokeForm) {
+    TMatchPlayGame::UpdateHoleScores();
+    return;
+  }
+  if (state.round >= kRounds || state.hole >= kHoles || holeResults[state.round][state.hole] != kUnplayed) return;
+  int best[2] = {kNoScore, kNoScore};
+  for (int s = 0; s < TPlayerList::kSlots; ++s) {
+    const int net = takesPart(s) ? NetHoleScore(s, state.round, state.hole) : 0;
+    if (net > 0) best[SideOf(s)] = std::min(best[SideOf(s)], net);
+  }
+  if (best[0] == kNoScore || best[1] == kNoScore) return;
+  const int par = Svc().catalogue->HolePar(state.hole);
+  for (int side = 0; side < 2; ++side) sideTotals[side] += best[side] - par;
+  holeResults[state.round][state.hole] = best[0] < best[1] ? kWonBySide0 : best[1] < best[0] ? kWonBySide1 : kHalved;
+  ++holesPlayed;
+}
+
+int TFourBallGame::GetNextHole(uint16_t* round, uint16_t* hole) {
+  if (!strokeForm) return TMatchPlayGame::GetNextHole(round, hole);
+  if (NextHoleOfRound(round, hole)) return 1;
+  gameOver = 1;
+  return 0;
+}
+
+std::string TFourBallGame::GetScoreText(int slot) {
+  if (!strokeForm) return TMatchPlayGame::GetScoreText(slot);
+  const int32_t toPar = sideTotals[SideOf(slot) & 1];
+  char text[16];
+  if (toPar == 0) std::snprintf(text, sizeof text, "(E)");
+  else std::snprintf(text, sizeof text, toPar > 0 ? "(+%d)" : "(%d)", toPar);
+  return text;
+}
+
+int TFourBallGame::StrokeLeader() const {
+  return sideTotals[0] < sideTotals[1] ? 0 : sideTotals[1] < sideTotals[0] ? 1 : -1;
+}
+
 // Foursomes.
 
 bool TFoursomeGame::HasHandicapStroke(int slot, int hole) const {

@@ -57,13 +57,26 @@ class TMatchPlayGame : public TGame {
 };
 
 // Four-ball: two sides of two, the better ball of each side counts.
+// In stroke form (`strokeForm`) every golfer holes out, the side's better net ball counts on each hole and
+// the lower total wins; the match texts then give the side's better-ball total to par.
 class TFourBallGame : public TMatchPlayGame {
  public:
+  uint32_t strokeForm = 0;
+  int32_t sideTotals[2] = {};  // better-ball net strokes to par, stroke form
+
   explicit TFourBallGame(uint16_t m) : TMatchPlayGame(m) {}
   uint32_t GetSaveSize() const override;
+  bool SaveToStream(SerialTarget* stream) const override;
+  bool LoadFromStream(SerialTarget* stream) override;
   int SideOf(int slot) const override { return slot / 2; }
   int PartnerOf(int slot) const override { return slot ^ 1; }
   int MinimumPlayers() const override { return 4; }
+  bool IsHoleComplete() override;
+  void UpdateHoleScores() override;
+  int GetNextHole(uint16_t* round, uint16_t* hole) override;
+  std::string GetScoreText(int slot) override;
+  // Stroke form: the side with the lower total (-1 level).
+  int StrokeLeader() const;
 };
 
 // Foursomes: each side plays one ball, the partners striking it in turn; one partner drives on the odd

@@ -19,14 +19,20 @@ struct MatchRecord {
   uint16_t played = 0;
   uint8_t holeConceded = 0xFF, matchConceded = 0xFF;
   uint16_t next[2] = {};
-  void move(FieldMover& io, bool foursome) {
+  uint32_t strokeForm = 0, totals[2] = {};
+  // kind 0 singles, 1 four-ball (its form and the sides' totals), 2 foursomes (and the partners next to play)
+  void move(FieldMover& io, int kind) {
     for (auto& r : results) io.bytes(r, kHoles);
     io.u16(won[0]);
     io.u16(won[1]);
     io.u16(played);
     io.u8(holeConceded);
     io.u8(matchConceded);
-    if (foursome) {
+    if (kind >= 1) {
+      io.u32(strokeForm);
+      io.u32s(totals, 2);
+    }
+    if (kind == 2) {
       io.u16(next[0]);
       io.u16(next[1]);
     }
@@ -37,7 +43,7 @@ struct MatchRecord {
         if (h > TMatchPlayGame::kHalved) return false;
     const auto side = [](uint8_t v) { return v == 0xFF || v <= 1; };
     return won[0] + won[1] <= played && played <= kRounds * kHoles && side(holeConceded) && side(matchConceded) &&
-           next[0] < 4 && next[1] < 4;
+           next[0] < 4 && next[1] < 4 && strokeForm <= 1;
   }
 };
 
@@ -61,10 +67,10 @@ void apply(TMatchPlayGame& g, const MatchRecord& r) {
   g.matchConcededBy = static_cast<int8_t>(r.matchConceded);
 }
 
-bool readMatch(TMatchPlayGame& g, SerialTarget* s, bool foursome, MatchRecord* out) {
+bool readMatch(TMatchPlayGame& g, SerialTarget* s, int kind, MatchRecord* out) {
   MatchRecord r;
   FieldMover io(readMode(s), s);
-  r.move(io, foursome);
+  r.move(io, kind);
   if (!io.ok() || !r.valid()) return false;
   *out = r;
   (void)g;
@@ -77,14 +83,35 @@ bool TMatchPlayGame::SaveToStream(SerialTarget* s) const {
   if (!TGame::SaveToStream(s)) return false;
   MatchRecord r = recordOf(*this);
   FieldMover io(writeMode(s), s);
-  r.move(io, false);
+  r.move(io, 0);
   return io.ok();
 }
 
 bool TMatchPlayGame::LoadFromStream(SerialTarget* s) {
   MatchRecord r;
-  if (!TGame::LoadFromStream(s) || !readMatch(*this, s, false, &r)) return false;
+  if (!TGame::LoadFromStream(s) || !readMatch(*this, s, 0, &r)) return false;
   apply(*this, r);
+  return true;
+}
+
+bool TFourBallGame::SaveToStream(SerialTarget* s) const {
+  if (!TGame::SaveToStream(s)) return false;
+  MatchRecord r = recordOf(*this);
+  r.strokeForm = strokeForm;
+  r.totals[0] = static_cast<uint32_t>(sideTotals[0]);
+  r.totals[1] = static_cast<uint32_t>(sideTotals[1]);
+  FieldMover io(writeMode(s), s);
+  r.move(io, 1);
+  return io.ok();
+}
+
+bool TFourBallGame::LoadFromStream(SerialTarget* s) {
+  MatchRecord r;
+  if (!TGame::LoadFromStream(s) || !readMatch(*this, s, 1, &r)) return false;
+  apply(*this, r);
+  strokeForm = r.strokeForm;
+  sideTotals[0] = static_cast<int32_t>(r.totals[0]);
+  sideTotals[1] = static_cast<int32_t>(r.totals[1]);
   return true;
 }
 
@@ -93,15 +120,21 @@ bool TFoursomeGame::SaveToStream(SerialTarget* s) const {
   MatchRecord r = recordOf(*this);
   r.next[0] = nextToPlay[0];
   r.next[1] = nextToPlay[1];
+  r.strokeForm = strokeForm;
+  r.totals[0] = static_cast<uint32_t>(sideTotals[0]);
+  r.totals[1] = static_cast<uint32_t>(sideTotals[1]);
   FieldMover io(writeMode(s), s);
-  r.move(io, true);
+  r.move(io, 2);
   return io.ok();
 }
 
 bool TFoursomeGame::LoadFromStream(SerialTarget* s) {
   MatchRecord r;
-  if (!TGame::LoadFromStream(s) || !readMatch(*this, s, true, &r)) return false;
+  if (!TGame::LoadFromStream(s) || !readMatch(*this, s, 2, &r)) return false;
   apply(*this, r);
+  strokeForm = r.strokeForm;
+  sideTotals[0] = static_cast<int32_t>(r.totals[0]);
+  sideTotals[1] = static_cast<int32_t>(r.totals[1]);
   nextToPlay[0] = r.next[0];
   nextToPlay[1] = r.next[1];
   return true;

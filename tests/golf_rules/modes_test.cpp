@@ -159,6 +159,28 @@ TEST_F(ModesTest, FourBallCountsTheBetterBallOfEachSide) {
   EXPECT_EQ(g->ResultText(), "HALVED");
 }
 
+TEST_F(ModesTest, FourBallInStrokeFormAddsTheBetterBalls) {
+  auto* g = static_cast<TFourBallGame*>(MakeGame(kModeFourBall, 4));
+  g->strokeForm = 1;
+  g->state.holeCount = 3;
+  // Side 0's better balls 3, 4, 4 (par 4 each: -1); side 1's 4, 3, 5 (0). Nobody's lead ends it early.
+  ASSERT_TRUE(ScoreHole(g, {3, 6, 4, 7}));
+  ASSERT_TRUE(ScoreHole(g, {4, 5, 3, 3}));
+  // Before everyone has holed the hole is not over, even when one side cannot be caught.
+  SetStrokes(g, 0, 2, true);
+  SetStrokes(g, 1, 1, false);
+  SetStrokes(g, 2, 5, true);
+  SetStrokes(g, 3, 5, true);
+  EXPECT_FALSE(g->IsHoleComplete());
+  EXPECT_FALSE(ScoreHole(g, {4, 4, 5, 6}));
+  EXPECT_EQ(g->sideTotals[0], -1);
+  EXPECT_EQ(g->sideTotals[1], 0);
+  EXPECT_EQ(g->StrokeLeader(), 0);
+  EXPECT_EQ(g->GetScoreText(1), "(-1)");
+  EXPECT_EQ(g->GetScoreText(3), "(E)");
+  EXPECT_EQ(g->holesPlayed, 3);
+}
+
 struct SkinsCase {
   std::vector<std::vector<uint32_t>> holes;
   std::vector<uint32_t> skins;
@@ -596,6 +618,16 @@ TEST_F(ModesTest, SavedGamesKeepEachModesState) {
          auto* m = static_cast<TMatchPlayGame*>(g);
          return m->holeResults[0][0] == TMatchPlayGame::kWonBySide1 && m->holesWon[1] == 1 && m->holesPlayed == 2 &&
                 m->holeConcededBy == -1;
+       }},
+      {kModeFourBall,
+       [](TGame* g) {
+         auto* m = static_cast<TFourBallGame*>(g);
+         m->strokeForm = 1;
+         m->sideTotals[1] = -3;
+       },
+       [](TGame* g) {
+         auto* m = static_cast<TFourBallGame*>(g);
+         return m->strokeForm == 1u && m->sideTotals[1] == -3 && m->sideTotals[0] == 0;
        }},
       {kModeFoursome,
        [](TGame* g) {

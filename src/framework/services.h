@@ -37,6 +37,7 @@ class GameProvider : public Provider {
   virtual bool RoundInProgress() { return false; }
   virtual void SetRoundPaused(bool /*paused*/) {}
   virtual void EndRoundAndSave(PathRecord* /*root*/) {}  // ends the round, saves golfers and "LastGame.dat"
+  virtual void SetInstallRoot(const PathRecord& /*root*/) {}  // golfer files live in its "Players" folder
   virtual bool GameFileWritten() { return false; }
   virtual int LoadGameFile(PathRecord* /*root*/, const char* /*name*/) { return 0; }  // 0 loaded, 5 older format
   virtual const char* CurrentCourseFolder() { return ""; }                            // never null

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the release configuration and starts the most complete program there is.
+# Installs what is missing, builds the release configuration, makes the demo installation when it is missing or
+# older than its generator, and starts the game on it in a window. Arguments go to the game (e.g. /NOINTRO).
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -7,17 +8,15 @@ scripts/deps.sh
 cmake --preset release
 cmake --build --preset release
 
-bin=build/release/bin
-demo=build/release/demo
-# The game runs on a demo installation made by our own data generator, once there is one.
-if [ -x "$bin/mkdemo" ]; then
+bin="$PWD/build/release/bin"
+demo="$PWD/build/release/demo"
+# mkdemo writes the whole DATA folder and swaps it in at once; players, saved games and the log stay.
+if [ ! -d "$demo/DATA" ] || [ "$bin/mkdemo" -nt "$demo/DATA" ]; then
   "$bin/mkdemo" "$demo"
-fi
-if [ -x "$bin/teebox" ] && [ -d "$demo" ]; then
-  WINAPI_DRIVE_C="$PWD/$demo" exec "$bin/teebox" "$@"
+  touch "$demo/DATA"
 fi
 
-echo "The game program builds and starts, but there is no demo data to play on yet, so it would only report"
-echo "missing files. Running platformdemo instead: the platform library's processor check, timer and memory"
-echo "classes on this machine. (displaydemo in $bin shows the display in a window.)"
-exec "$bin/platformdemo" "$@"
+cd "$demo"
+export WINAPI_DRIVE_C="$demo"
+export WINAPI_MODULE_FILE='C:\teebox.exe'
+exec "$bin/teebox" "$@"

@@ -12,6 +12,7 @@ packages=(
   libopenal-dev
   libspeex-dev libgsm1-dev
   zlib1g-dev
+  libosmesa6-dev  # Mesa llvmpipe, the like-for-like reference of bench_grid
   console-setup-linux  # Terminus console fonts, converted by mkdemo for the demo installation
 )
 packages+=("$@")

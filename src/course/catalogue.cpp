@@ -1,5 +1,7 @@
 #include "course/catalogue.h"
 
+#include "course/coursetext.h"
+
 #include <windows.h>
 
 #include <cstddef>
@@ -156,27 +158,14 @@ bool ParseCourseFile(const uint8_t* data, size_t size, CourseFile& out, std::str
   CourseFile c;
   bool seen[6] = {};
   static const char* const kKeys[6] = {"folder", "title", "disc", "data", "kind", "holes"};
-  size_t at = 0;
   int lineNumber = 0;
   auto fail = [&](const std::string& why) {
     error = "line " + std::to_string(lineNumber) + ": " + why;
     return false;
   };
-  while (at < size) {
-    ++lineNumber;
-    const uint8_t* end = static_cast<const uint8_t*>(std::memchr(data + at, '\n', size - at));
-    if (!end) return fail("not ended by a line break");
-    size_t length = static_cast<size_t>(end - (data + at));
-    if (length > 0 && data[at + length - 1] == '\r') --length;
-    const std::string line(reinterpret_cast<const char*>(data + at), length);
-    at += static_cast<size_t>(end - (data + at)) + 1;
-    for (char ch : line)
-      if (static_cast<unsigned char>(ch) < 0x20 || static_cast<unsigned char>(ch) > 0x7E)
-        return fail("holds a character that is not printable");
-    if (lineNumber == 1) {
-      if (line != kMagicLine) return fail("not a course file (\"COURSE 1\" expected)");
-      continue;
-    }
+  const bool read = SplitTextLines(data, size, [&](int number, const std::string& line) {
+    lineNumber = number;
+    if (lineNumber == 1) return line == kMagicLine || fail("not a course file (\"COURSE 1\" expected)");
     const size_t space = line.find(' ');
     const std::string key = line.substr(0, space);
     const std::string value = space == std::string::npos ? std::string() : line.substr(space + 1);
@@ -213,7 +202,9 @@ bool ParseCourseFile(const uint8_t* data, size_t size, CourseFile& out, std::str
         c.holes = std::stoi(value);
         break;
     }
-  }
+    return true;
+  }, error);
+  if (!read) return false;
   if (lineNumber == 0) {
     error = "empty";
     return false;

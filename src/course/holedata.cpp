@@ -1,5 +1,7 @@
 #include "course/holedata.h"
 
+#include "course/courseload.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -269,7 +271,13 @@ int LoadHoleData(const std::string& fileName) {
   const size_t point = fileName.rfind('.');
   if (point == std::string::npos || (slash != std::string::npos && point < slash)) return kHoleNoExtension;
   const std::string base = fileName.substr(0, point);
-  ArchiveScope archive(base + ".viv");
+  // The hole's own archive, else the course archive that holds its files (when they are not loose).
+  std::string archivePath = base + ".viv";
+  if (GetFileAttributesA(archivePath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    const std::string courseArchive = CourseArchiveHolding(base + ".MIS");
+    if (!courseArchive.empty()) archivePath = courseArchive;
+  }
+  ArchiveScope archive(archivePath);
 
   try {
     int result;
@@ -315,6 +323,8 @@ int LoadHoleData(const std::string& fileName) {
     if (!loadBlock(base + ".QMT", 0, g.maskPairs)) return kHoleFileError;
     if (!loadBlock(base + ".QMB", 0, g.runMasks)) return kHoleFileError;
     if (!loadBlock(base + ".QM2", 0, g.rendererBlock)) return kHoleFileError;
+    const int scene = LoadHoleSceneData(base);
+    if (scene != kHoleOk) return scene;
   } catch (const std::bad_alloc&) {
     return kHoleFileError;
   }

@@ -1,5 +1,7 @@
 #include "course/preferences.h"
 
+#include "course/savedfiles.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -29,14 +31,6 @@ std::string g_problem;
 
 std::string keyPath(int index) { return std::string(kProductKey) + "\\" + kNames[index].section; }
 
-uint32_t crc32(const uint8_t* data, size_t size) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (size_t i = 0; i < size; ++i) {
-    crc ^= data[i];
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
 
 void put32(std::vector<uint8_t>& out, uint32_t v) {
   for (int k = 0; k < 4; ++k) out.push_back(static_cast<uint8_t>(v >> (8 * k)));
@@ -104,7 +98,7 @@ std::vector<uint8_t> EncodePreferencesFile(const PreferencesBlock& block) {
   std::vector<uint8_t> out(kMagic, kMagic + 4);
   put32(out, sizeof block.bytes);
   out.insert(out.end(), block.bytes, block.bytes + sizeof block.bytes);
-  put32(out, crc32(block.bytes, sizeof block.bytes));
+  put32(out, Crc32(block.bytes, sizeof block.bytes));
   return out;
 }
 
@@ -121,7 +115,7 @@ bool DecodePreferencesFile(const uint8_t* data, size_t size, PreferencesBlock& o
     error = size < kPreferencesFileBytes ? "truncated" : "longer than 36 bytes";
     return false;
   }
-  if (get32(data + 32) != crc32(data + 8, 24)) {
+  if (get32(data + 32) != Crc32(data + 8, 24)) {
     error = "checksum does not match";
     return false;
   }

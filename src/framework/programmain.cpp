@@ -249,7 +249,9 @@ int OpenGameWindow() {
   Facts().queueWindow = gLoop.queueWindow;
 
   if (!gFlags.softwareRender) gFlags.softwareRender = gDisplay.enable3D == 0;
-  const int hardware = Svc().scene->StartRenderSystem(gFlags.softwareRender, gFlags.preferDirect3D);
+  // 1 also when software was asked for; only without that request does it mean a hardware back end is up.
+  const int started = Svc().scene->StartRenderSystem(gFlags.softwareRender, gFlags.preferDirect3D);
+  const int hardware = started && !gFlags.softwareRender;
   gDisplay.hardwareActive = hardware ? 1 : 0;
   Facts().hardwareDisplay = gDisplay.hardwareActive;
   if (hardware) {

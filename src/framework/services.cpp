@@ -98,6 +98,13 @@ int SceneProvider::Random15() {
   return static_cast<int>((random_ >> 16) & 0x7FFF);
 }
 
+uint32_t SceneProvider::Random31() {
+  const uint32_t hi = static_cast<uint32_t>(Random15());
+  const uint32_t mid = static_cast<uint32_t>(Random15());
+  const uint32_t lo = static_cast<uint32_t>(Random15());
+  return ((hi << 16) ^ (mid << 1) ^ lo) & 0x7FFFFFFFu;
+}
+
 int FrontEndProvider::StartFrontEnd(int) {
   // The front end marks a start that got through.
   Svc().preferences->Set(kPrefLaunching, 0);

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "framework/memmgr.h"
 #include "framework/utils.h"
@@ -41,6 +42,10 @@ class GameProvider : public Provider {
   virtual bool GameFileWritten() { return false; }
   virtual int LoadGameFile(PathRecord* /*root*/, const char* /*name*/) { return 0; }  // 0 loaded, 5 older format
   virtual const char* CurrentCourseFolder() { return ""; }                            // never null
+  // The current game's saved state as bytes (0, else an error code: no game) and a saved state made current
+  // (0 loaded, 5 older format, 2 damaged: the current game stays). The saved-game files hold these bytes.
+  virtual int SaveGameState(std::vector<uint8_t>& /*out*/) { return 1; }
+  virtual int LoadGameState(const uint8_t* /*data*/, size_t /*size*/) { return 2; }
   // The golfers of the game's player slots that are in play, at most `max`.
   virtual int GolfersInPlay(GolferInPlay* /*out*/, int /*max*/) { return 0; }
   // The argument of the golf message posted for a peer's message: `body` follows the message's code, `plain` is what
@@ -87,6 +92,8 @@ class SceneProvider : public Provider {
   virtual SoftwareRenderState SoftwareRender() { return {}; }
   // A pseudo-random number from 0 to 32767 and its seed.
   virtual int Random15();
+  // A pseudo-random number from 0 to 2^31 - 1 (null: built from three Random15 values).
+  virtual uint32_t Random31();
   virtual void SeedRandom15(uint32_t seed) { random_ = seed; }
 
  private:

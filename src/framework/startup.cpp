@@ -114,7 +114,8 @@ int RunStartupSequence() {
   Svc().catalogue->InitGolferRoster();
   const uint32_t now = timeGetTime();
   gSeeds[0] = gSeeds[1] = static_cast<uint8_t>(now >> 4);
-  Svc().scene->SeedRandom15(static_cast<uint32_t>(gSeeds[0]) | static_cast<uint32_t>(gSeeds[1]) << 8);
+  // The shared random generator: up index from one clock reading, down index from a second.
+  Svc().scene->SeedRandom15(((now >> 4) & 0xFFu) | (((timeGetTime() >> 4) & 0xFFu) << 8));
 
   DataFolders& f = Folders();
   if (PathSetToProgramDir(&f.root) && LocateGameCd()) f.root = f.discRoot;

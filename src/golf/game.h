@@ -352,6 +352,10 @@ int LoadGameFile(PathRecord* folder, const char* name);
 // Writes the current game whole through the framework's one whole-file save; 0, or the framework's error code
 // (the old file is then as it was). A crash during the save leaves the old file or the new one.
 int SaveGameFile(PathRecord* folder, const char* name);
+// The current game's saved state as bytes (0, or the framework's error code), and saved bytes read back as
+// LoadGameFromStream does.
+int SaveGameBytes(std::vector<uint8_t>& bytes);
+int LoadGameBytes(const uint8_t* data, size_t size);
 
 // A complete game object of the mode that is not yet current (null for mode 5, numbers outside the
 // table, or when memory runs out), and the step that makes one current, deleting the old.

@@ -73,6 +73,13 @@ class GolfGame : public GameProvider {
     return GolfArgumentFromPeer(id, sender, body, bytes);
   }
   void ReleasePeerArgument(intptr_t argument) override { GolfBlockFree(reinterpret_cast<void*>(argument)); }
+  // The saved-game files of the course layer hold the game's state as bytes.
+  int SaveGameState(std::vector<uint8_t>& out) override { return SaveGameBytes(out); }
+  int LoadGameState(const uint8_t* data, size_t size) override {
+    const int result = LoadGameBytes(data, size);
+    if (result == 0) GolfMainWindow = Facts().queueWindow;
+    return result;
+  }
   void FreeComputerGolferTables() override { ComputerGolferFreeTables(); }
 
  private:

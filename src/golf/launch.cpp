@@ -153,10 +153,7 @@ void SetRandom31Source(Random31Source source) { g_random31 = source; }
 
 uint32_t Random31() {
   if (g_random31) return g_random31() & 0x7FFFFFFFu;
-  const uint32_t hi = static_cast<uint32_t>(Svc().scene->Random15());
-  const uint32_t mid = static_cast<uint32_t>(Svc().scene->Random15());
-  const uint32_t lo = static_cast<uint32_t>(Svc().scene->Random15());
-  return ((hi << 16) ^ (mid << 1) ^ lo) & 0x7FFFFFFFu;
+  return Svc().scene->Random31() & 0x7FFFFFFFu;
 }
 
 void BallClubLaunchParams(uint8_t surfaceCode, uint8_t lieDetail, int club, float power, float* curve,

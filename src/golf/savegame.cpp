@@ -164,15 +164,13 @@ int LoadGameFromStream(SerialTarget* stream) {
 int LoadGameFile(PathRecord* folder, const char* name) {
   std::vector<uint8_t> bytes;
   if (folder == nullptr || !BigFileLoadBytes(folder, name, bytes)) return ERR_FILENOTFOUND;
-  SerialTarget s = SerialTarget::OverMemory(bytes.data(), bytes.size());
-  return LoadGameFromStream(&s);
+  return LoadGameBytes(bytes.data(), bytes.size());
 }
 
-int SaveGameFile(PathRecord* folder, const char* name) {
+int SaveGameBytes(std::vector<uint8_t>& bytes) {
   TGame* game = CurrentGame();
-  if (folder == nullptr || game == nullptr) return ERR_UNKNOWN;
+  if (game == nullptr) return ERR_UNKNOWN;
   // The stored size follows the golfers' records; the buffer grows until the whole game fits.
-  std::vector<uint8_t> bytes;
   for (size_t room = 16384; room <= (size_t{1} << 24); room *= 2) {
     try {
       bytes.assign(room, 0);
@@ -182,8 +180,20 @@ int SaveGameFile(PathRecord* folder, const char* name) {
     SerialTarget s = SerialTarget::OverMemory(bytes.data(), bytes.size());
     if (game->SaveToStream(&s)) {
       bytes.resize(static_cast<size_t>(s.cursor - bytes.data()));
-      return FileSaveWhole(folder, name, bytes.data(), static_cast<DWORD>(bytes.size()));
+      return ERR_NONE;
     }
   }
   return ERR_WRITE;
+}
+
+int LoadGameBytes(const uint8_t* data, size_t size) {
+  SerialTarget s = SerialTarget::OverMemory(data, size);
+  return LoadGameFromStream(&s);
+}
+
+int SaveGameFile(PathRecord* folder, const char* name) {
+  if (folder == nullptr) return ERR_UNKNOWN;
+  std::vector<uint8_t> bytes;
+  const int made = SaveGameBytes(bytes);
+  return made != ERR_NONE ? made : FileSaveWhole(folder, name, bytes.data(), static_cast<DWORD>(bytes.size()));
 }

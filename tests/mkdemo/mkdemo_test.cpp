@@ -68,9 +68,11 @@ TEST_F(MkdemoTest, TwoRunsGiveByteIdenticalTrees) {
   // What the start-up checks, the fonts it loads, both course folders; no temporary folder is left.
   for (const char* path : {"DATA/MENUS/load.fsh", "DATA/FONTS/vavodu14.ffn", "DATA/FONTS/HAL8b.ffn", "DATA/UI", "DATA/UI640",
                            "DATA/UI800", "DATA/GOLFER/SINGLE", "Players", "DATA/COURSES/SEDGEFEN/COURSE.DAT",
-                           "DATA/COURSES/SEDGEFEN/HOLE18.MIS", "DATA/COURSES/SEDGEFEN/SCRCARD.ASC",
+                           "DATA/COURSES/SEDGEFEN/HOLE18.viv", "DATA/COURSES/SEDGEFEN/SCRCARD.ASC",
                            "DATA/COURSES/SEDGEFEN/practice.dat", "DATA/COURSES/RANGE/COURSE.DAT",
-                           "DATA/COURSES/RANGE/HOLE01.QZH"})
+                           "DATA/COURSES/RANGE/HOLE01.viv",
+                           "DATA/COURSES/SEDGEFEN/SEDGEFEN.viv", "DATA/COURSES/SEDGEFEN/DISK.DAT",
+                           "DATA/COURSES/SEDGEFEN/course.hnf", "DATA/COURSES/SEDGEFEN/gallery.inf"})
     EXPECT_TRUE(a.count(path)) << path;
   for (const auto& [path, bytes] : a) EXPECT_EQ(path.find(".mkdemo-tmp"), std::string::npos) << path;
 }
@@ -97,8 +99,8 @@ TEST_F(MkdemoTest, ARunReplacesDataAndKeepsThePlayersFiles) {
   EXPECT_EQ(ReadFile(folder + "/Players/Ann.amt"), "golfer");
   EXPECT_EQ(ReadFile(folder + "/LastGame.dat"), "game");
   EXPECT_FALSE(fs::exists(folder + "/DATA/COURSES/SEDGEFEN/stale.txt"));
-  EXPECT_TRUE(fs::exists(folder + "/DATA/COURSES/SEDGEFEN/HOLE03.MIS"));
-  EXPECT_FALSE(fs::exists(folder + "/DATA/COURSES/SEDGEFEN/HOLE04.MIS"));
+  EXPECT_TRUE(fs::exists(folder + "/DATA/COURSES/SEDGEFEN/HOLE03.viv"));
+  EXPECT_FALSE(fs::exists(folder + "/DATA/COURSES/SEDGEFEN/HOLE04.viv"));
   for (const auto& e : fs::directory_iterator(folder))
     EXPECT_EQ(e.path().filename().string().find(".mkdemo-tmp"), std::string::npos);
 }
@@ -121,15 +123,15 @@ TEST_F(MkdemoTest, AFailedRunLeavesThePreviousInstallation) {
 TEST_F(MkdemoTest, ArchivesHoldTheSameFilesAsTheLooseForm) {
   mkdemo::DemoOptions loose, packed;
   loose.holes = packed.holes = 2;
-  packed.archives = true;
+  loose.archives = false;
   const std::string a = Make("loose", loose) + "/DATA/COURSES/", b = Make("packed", packed) + "/DATA/COURSES/";
   for (const char* hole : {"SEDGEFEN/HOLE01", "SEDGEFEN/HOLE02", "RANGE/HOLE01"}) {
     SCOPED_TRACE(hole);
     const std::string big = ReadFile(b + hole + ".viv");
     ASSERT_EQ(typeofbigfilen(big.data(), big.size()), 2);
-    EXPECT_EQ(bigentrycount(big.data()), 10u);
+    EXPECT_EQ(bigentrycount(big.data()), 11u);
     const std::string base = fs::path(hole).filename().string();
-    for (const char* ext : {".MIS", ".QZH", ".QF1", ".QF2", ".QF4", ".QF8", ".QMD", ".QMT", ".QMB", ".QM2"}) {
+    for (const char* ext : {".MIS", ".QZH", ".QF1", ".QF2", ".QF4", ".QF8", ".QMD", ".QMT", ".QMB", ".QM2", ".HDR"}) {
       uint32_t offset = 0, size = 0;
       ASSERT_NE(findbigentryn(big.data(), big.size(), (base + ext).c_str(), 0, &offset, &size), nullptr) << ext;
       EXPECT_TRUE(big.substr(offset, size) == ReadFile(a + hole + ext)) << ext;

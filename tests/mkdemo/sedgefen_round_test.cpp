@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <string>
 
+#include "course/catalogue.h"
+#include "course/courseload.h"
+#include "course/install.h"
 #include "course/terrain.h"
 #include "demo.h"
 #include "golf/modes.h"
@@ -15,24 +18,28 @@ namespace {
 
 class SedgefenRoundTest : public RulesTest {
  protected:
-  void UseSedgefen() {
+  // The demo installation as drive C (the game reads its holes by the installation's paths), its courses listed.
+  void Install() {
     std::string error;
     ASSERT_TRUE(mkdemo::MakeDemoInstallation(dir.string(), {}, error)) << error;
     winapi::testing::MapDrive('C', dir.string());
-    const std::string course = "C:\\DATA\\COURSES\\SEDGEFEN";
-    const auto& plans = mkdemo::SedgefenPlans();
-    fakes.holeFile = [course](int, int hole) {
-      char name[32];
-      std::snprintf(name, sizeof name, "\\HOLE%02d.hnf", hole + 1);
-      return course + name;
-    };
-    fakes.holePar = [&plans](int hole) { return hole >= 0 && hole < 18 ? plans[static_cast<size_t>(hole)].par : 4; };
+    SetCourseListRoots("C:\\", "");
+    ASSERT_EQ(CreateCourseList(), kCourseListOk);
+    ASSERT_EQ(BuildCourseList(), kCourseListOk);
   }
 };
 
 TEST_F(SedgefenRoundTest, AComputerGolferPlaysTheEighteenHoles) {
-  UseSedgefen();
+  ASSERT_NO_FATAL_FAILURE(Install());
+  // The round asks the course loader for its holes and pars, as the installed catalogue provider does: the
+  // holes come from their archives with their headers and object-line tables.
+  std::string error;
+  CourseRecord record{};
+  ASSERT_EQ(GetCourseInfo(FindCourseByName("SEDGEFEN"), &record), 0);
+  ASSERT_EQ(LoadCourse(record, &error), kCourseLoadOk) << error;
   const auto& plans = mkdemo::SedgefenPlans();
+  fakes.holeFile = [](int, int hole) { return CourseHoleFile(hole); };
+  fakes.holePar = [](int hole) { return CoursePar(hole); };
   Svc().scene->SeedRandom15(2026);
   TGame* g = MakeGame(kModeStroke, 1, true);
   g->SetOptionField(5, 3u);
@@ -64,12 +71,18 @@ TEST_F(SedgefenRoundTest, AComputerGolferPlaysTheEighteenHoles) {
     card += line;
   }
   card += "total  72 " + std::to_string(total) + "\n";
+  EXPECT_EQ(CurrentHoleScene().hole, 18);
+  EXPECT_GT(CurrentHoleScene().objectLines[0].entries.size(), 20u);
+  UnloadCourse();
+  FreeCourseList();
   std::printf("%s", card.c_str());
 }
 
 // Every mode's round of computer golfers on SEDGEFEN's first three holes ends, with the winner its cards give.
 TEST_F(SedgefenRoundTest, EveryModeFinishesARoundOnTheDemoCourse) {
-  UseSedgefen();
+  // The program's own catalogue provider gives the round its holes and pars.
+  ASSERT_NO_FATAL_FAILURE(Install());
+  InstallCourseServices();
   struct Case {
     int mode;
     int golfers;
@@ -132,6 +145,29 @@ TEST_F(SedgefenRoundTest, EveryModeFinishesARoundOnTheDemoCourse) {
     table += line;
   }
   std::printf("%s", table.c_str());
+  DeleteCurrentGame();
+  UnloadCourse();
+  FreeCourseList();
+}
+
+// The round asks the catalogue provider the program installs for its holes: the game's course is made current
+// on the way and each hole comes from its archive with its scene records.
+TEST_F(SedgefenRoundTest, TheInstalledCatalogueGivesTheRoundItsHoles) {
+  ASSERT_NO_FATAL_FAILURE(Install());
+  InstallCourseServices();
+  TGame* g = MakeGame(kModeStroke, 1, true);
+  for (int hole : {0, 1, 17}) {
+    SCOPED_TRACE(hole);
+    g->state.hole = static_cast<uint16_t>(hole);
+    ASSERT_EQ(g->LoadHole(), 0);
+    EXPECT_EQ(CurrentHoleScene().hole, hole + 1);
+    EXPECT_EQ(GetTerrainSurface(g->teePosition.x, g->teePosition.y) & 0xF0, 0x60);
+    EXPECT_EQ(GetTerrainSurface(g->pinPosition.x, g->pinPosition.y) & 0xF0, 0x70);
+    EXPECT_EQ(Svc().catalogue->HolePar(hole), mkdemo::SedgefenPlans()[static_cast<size_t>(hole)].par);
+  }
+  EXPECT_STREQ(CurrentCourse().record.folder, "SEDGEFEN");
+  UnloadCourse();
+  FreeCourseList();
 }
 
 }  // namespace

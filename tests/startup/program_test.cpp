@@ -68,13 +68,45 @@ TEST_F(ProgramTest, RunsHeadlessUntilTheWindowIsClosed) {
   EXPECT_NE(log.find("Service game: golf:"), std::string::npos) << log;
   EXPECT_NE(log.find("Service course catalogue: course catalogue:"), std::string::npos) << log;
   EXPECT_NE(log.find("Service preferences: course preferences:"), std::string::npos) << log;
-  EXPECT_NE(log.find("Service scene: null:"), std::string::npos) << log;
+  EXPECT_NE(log.find("Service scene: 3D scene:"), std::string::npos) << log;
   EXPECT_LT(log.find("Game started"), log.find("Service game: golf:"));
   EXPECT_NE(log.find("Game ended"), std::string::npos);
   const std::string registry = Read("registry.txt");
   // The start got through: the fail-safe flag is back to 0.
   EXPECT_NE(registry.find("\"Launching (Fail-safe)\"=dword:00000000"), std::string::npos) << registry;
   EXPECT_TRUE(std::filesystem::is_directory(root_ + "/Players"));
+}
+
+// The render back-end choice at start-up: the card list beside the program, the card-detection module, the render
+// module VORTEL_DRIVERNAME names and the command line; each start ends in software for its own reason.
+TEST_F(ProgramTest, EachBackEndChoiceEndsInSoftwareForItsOwnReason) {
+  const struct {
+    bool cardList;
+    std::vector<std::string> arguments;
+    const char* driver;
+    const char* logged;
+  } cases[] = {
+      {true, {"/NOINTRO", "/SWRENDER"}, "recordmodule", "Render back end: software (asked for)"},
+      {false, {"/NOINTRO"}, "recordmodule", "Render back end: software (no 3D card)"},
+      // The recording module lists no texture formats: Direct3D cannot serve the game.
+      {true, {"/NOINTRO", "/D3D"}, "recordmodule", "Render back end: software (Direct3D cannot serve the game)"},
+      {true, {"/NOINTRO", "/D3D"}, "nosuchmodule", "Render back end: software (the module did not open)"},
+  };
+  Install();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.logged);
+    for (const char* f : {"Cards.txt", "ZQLog.Log", "registry.txt"}) std::filesystem::remove(root_ + "/" + f);
+    if (c.cardList) std::filesystem::copy_file(TEEBOX_CARDS, root_ + "/Cards.txt");
+    setenv("VORTEL_DRIVERNAME", c.driver, 1);
+    const int status = Run(c.arguments);
+    unsetenv("VORTEL_DRIVERNAME");
+    ASSERT_EQ(status, 0) << Read("stderr.txt");
+    const std::string log = Read("ZQLog.Log");
+    EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+    EXPECT_EQ(log.find("Render back end: hardware"), std::string::npos) << log;
+    const std::string registry = Read("registry.txt");
+    EXPECT_NE(registry.find("\"3D Enable Flag\"=dword:00000000"), std::string::npos) << registry;
+  }
 }
 
 TEST_F(ProgramTest, WithoutDataItSaysWhatIsMissing) {

@@ -18,6 +18,7 @@
 #include "holes.h"
 #include "holewriter.h"
 #include "psffont.h"
+#include "scene.h"
 #include "shapewriter.h"
 
 namespace fs = std::filesystem;
@@ -124,10 +125,13 @@ std::string holeName(int number) {
   return name;
 }
 
-void writeHole(const fs::path& folder, int number, const holewriter::HoleDescription& hole, bool archive) {
+void writeHole(const fs::path& folder, int number, const holewriter::HoleDescription& hole, const std::string& header,
+               bool archive) {
   const std::string name = holeName(number);
   std::vector<datapack::BigEntry> entries;
-  for (holewriter::HoleFile& f : holewriter::EncodeHole(hole)) {
+  std::vector<holewriter::HoleFile> files = holewriter::EncodeHole(hole);
+  files.push_back({".HDR", std::vector<uint8_t>(header.begin(), header.end())});
+  for (holewriter::HoleFile& f : files) {
     if (archive) entries.push_back({name + f.extension, std::move(f.bytes)});
     else writeBytes(folder / (name + f.extension), f.bytes);
   }
@@ -154,9 +158,24 @@ std::string oneDecimal(double v) {
   return text;
 }
 
+// The course's scene (course.hnf and the shape file it names) and DISK.DAT; with archives the shape file goes
+// into the course archive "<folder>.viv" that DISK.DAT lists.
+void writeScene(const fs::path& folder, const std::string& course, int skyKind, bool archives) {
+  const CourseScene scene = MakeCourseScene(skyKind);
+  writeText(folder / "course.hnf", scene.description);
+  if (archives) {
+    writeBytes(folder / (course + ".viv"), datapack::writebigfile(2, {{"course.fsh", scene.shapes}}));
+    writeText(folder / "DISK.DAT", "DISK 1\narchive " + course + ".viv\n");
+  } else {
+    writeBytes(folder / "course.fsh", scene.shapes);
+    writeText(folder / "DISK.DAT", "DISK 1\n");
+  }
+}
+
 void writeSedgefen(const fs::path& courses, int holes, bool archives) {
   const fs::path folder = courses / "SEDGEFEN";
   fs::create_directories(folder);
+  writeScene(folder, "SEDGEFEN", 2, archives);
   CourseFile course;
   course.folder = "SEDGEFEN";
   course.title = "Sedgefen^Links among the reed beds";
@@ -169,9 +188,11 @@ void writeSedgefen(const fs::path& courses, int holes, bool archives) {
   const std::vector<int> index = strokeIndexes(plans, holes);
   std::string card = "SCRCARD 1\ncourse SEDGEFEN\n# hole par index tournament blue white red\n";
   int par = 0, total[4] = {};
+  std::vector<GeneratedHole> generated;
   for (int h = 0; h < holes; ++h) {
-    const GeneratedHole hole = GenerateHole(plans[static_cast<size_t>(h)]);
-    writeHole(folder, h + 1, hole.terrain, archives);
+    generated.push_back(GenerateHole(plans[static_cast<size_t>(h)]));
+    const GeneratedHole& hole = generated.back();
+    writeHole(folder, h + 1, hole.terrain, HoleHeaderText(hole, plans[static_cast<size_t>(h)].par), archives);
     par += plans[static_cast<size_t>(h)].par;
     card += "hole " + std::to_string(h + 1) + " " + std::to_string(plans[static_cast<size_t>(h)].par) + " " +
             std::to_string(index[static_cast<size_t>(h)]);
@@ -186,6 +207,7 @@ void writeSedgefen(const fs::path& courses, int holes, bool archives) {
   for (int k = 0; k < 4; ++k) card += " " + oneDecimal(par + (total[k] - holes * 360.0) / 220.0);
   card += "\n";
   writeText(folder / "SCRCARD.ASC", card);
+  writeText(folder / "gallery.inf", GalleryText(generated));
 }
 
 void writeRange(const fs::path& courses, bool archives) {
@@ -198,7 +220,9 @@ void writeRange(const fs::path& courses, bool archives) {
   course.holes = 1;
   writeText(folder / "COURSE.DAT", FormatCourseFile(course));
   writeText(folder / "practice.dat", "PRACTICE 1\nhole 1\n");
-  writeHole(folder, 1, GenerateRange().terrain, archives);
+  writeScene(folder, "RANGE", 0, archives);
+  const GeneratedHole range = GenerateRange();
+  writeHole(folder, 1, range.terrain, HoleHeaderText(range, 4), archives);
 }
 
 void writeData(const fs::path& data, const DemoOptions& options) {

@@ -8,8 +8,9 @@ namespace mkdemo {
 struct DemoOptions {
   std::string fontFolder = "/usr/share/consolefonts";  // Debian's console-setup-linux fonts
   int holes = 18;  // holes of SEDGEFEN written (fewer make quicker tests)
-  // Each hole's ten files as one archive "HOLEnn.viv" (entries named "HOLEnn.MIS" ...) instead of loose files.
-  bool archives = false;
+  // Each hole's files as one archive "HOLEnn.viv" (entries named "HOLEnn.MIS" ...) and the course's shape file
+  // in the course archive "<course>.viv" named by DISK.DAT, instead of loose files.
+  bool archives = true;
 };
 
 // Writes the installation below `folder`: everything generated lies in its DATA folder, which is built in a

@@ -217,6 +217,23 @@ class Builder {
       }
   }
 
+  // One building (a greenkeeper's hut) in the first open stretch of heavy rough from the grid's far corner.
+  void placeBuilding() {
+    const int w = static_cast<int>(hole_.width), d = static_cast<int>(hole_.depth), clear = 4;
+    for (int y = d - kBorder - clear - 1; y > kBorder + clear; --y)
+      for (int x = kBorder + clear; x < w - kBorder - clear; ++x) {
+        bool open = true;
+        for (int j = -clear; j <= clear && open; ++j)
+          for (int i = -clear; i <= clear && open; ++i) {
+            const size_t at = hole_.index(static_cast<uint32_t>(x + i), static_cast<uint32_t>(y + j));
+            open = surface(at) == kHeavyRough && hole_.codes[at] == 0;
+          }
+        if (!open) continue;
+        hole_.codes[hole_.index(static_cast<uint32_t>(x), static_cast<uint32_t>(y))] = kBuildingCode;
+        return;
+      }
+  }
+
   void marker(Pt p, uint8_t code, uint32_t* headerSlot) {
     const size_t i = index(p);
     hole_.codes[i] = code;
@@ -355,6 +372,7 @@ GeneratedHole GenerateHole(const HolePlan& plan) {
   }
 
   b.plantObjects(7, 3);
+  b.placeBuilding();
   for (int k = 0; k < 4; ++k) b.marker(tees[k], kTeeCodes[k], &b.hole().teeStart[k]);
   const Pt pins[4] = {green + gu * 2 - gv * 3, green - gu * 5 + gv * 4, green + gu * 6 + gv * 2, green - gu * 2 - gv * 6};
   for (int k = 0; k < 4; ++k) b.marker(pins[k], static_cast<uint8_t>(kFirstPinCode + k), &b.hole().pins[k]);

@@ -33,8 +33,9 @@ enum Surface : uint8_t {
   kBunker = 8, kOutOfBounds = 9, kFringe = 11,
 };
 
-// Object codes written into the cells: trees and bushes (the course's object table gives them shapes).
+// Object codes written into the cells: trees, bushes and a building (the course's object table gives them shapes).
 constexpr uint8_t kFirstTreeCode = 1, kTreeKinds = 6, kFirstBushCode = 7, kBushKinds = 3;
+constexpr uint8_t kBuildingCode = 10;  // a hut in the heavy rough of each course hole
 
 GeneratedHole GenerateHole(const HolePlan& plan);
 GeneratedHole GenerateRange();

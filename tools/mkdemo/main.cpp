@@ -1,5 +1,5 @@
 // mkdemo: writes the demo installation that teebox runs on.
-//   mkdemo [--holes N] [--fonts FOLDER] [--archives] FOLDER
+//   mkdemo [--holes N] [--fonts FOLDER] [--archives | --loose] FOLDER
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,11 +15,12 @@ int main(int argc, char** argv) {
     if (a == "--holes" && i + 1 < argc) options.holes = std::atoi(argv[++i]);
     else if (a == "--fonts" && i + 1 < argc) options.fontFolder = argv[++i];
     else if (a == "--archives") options.archives = true;
+    else if (a == "--loose") options.archives = false;
     else if (folder.empty() && !a.empty() && a[0] != '-') folder = a;
     else folder.clear(), i = argc;
   }
   if (folder.empty() || options.holes < 1 || options.holes > 18) {
-    std::fprintf(stderr, "usage: mkdemo [--holes 1-18] [--fonts FOLDER] [--archives] FOLDER\n");
+    std::fprintf(stderr, "usage: mkdemo [--holes 1-18] [--fonts FOLDER] [--archives | --loose] FOLDER\n");
     return 2;
   }
   const auto start = std::chrono::steady_clock::now();

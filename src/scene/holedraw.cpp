@@ -1,0 +1,273 @@
+#include "scene/holedraw.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "course/holedata.h"
+#include "course/scenedata.h"
+#include "course/terrain.h"
+#include "scene/horizon.h"
+#include "scene/random.h"
+
+namespace {
+
+enum class ItemKind : uint8_t { Quad, Object };
+
+struct Item {
+  float depth;
+  ItemKind kind;
+  int32_t i, j, step;   // quads: grid corner and size; objects: cell
+  uint8_t objectType;
+  Vector3 foot;
+};
+
+uint16_t To565(uint32_t argb) {
+  return static_cast<uint16_t>((((argb >> 19) & 31) << 11) | (((argb >> 10) & 63) << 5) | ((argb >> 3) & 31));
+}
+
+// Bad data is skipped and told once.
+void LogOnce(bool& told, const char* what, int code) {
+  if (told) return;
+  told = true;
+  std::fprintf(stderr, "scene: %s %d skipped\n", what, code);
+}
+bool gToldObject = false, gToldSurface = false;
+
+const TerrainTexture* SurfaceTexture(const CourseSceneData& course, uint8_t surface, int step, bool stripe) {
+  int index = surface >> 4;
+  if (stripe && index == 1) index = 16;
+  // The coarse replacements of the surfaces that have them.
+  const int level = step >= 8 ? 2 : (step >= 4 ? 1 : (step >= 2 ? 0 : -1));
+  if (level >= 0) {
+    int coarse = -1;
+    if (index == 16 && level >= 1) coarse = 17 + (level - 1);
+    else if (index == 7) coarse = 20 + level;
+    else if (index == 6) coarse = 23 + level;
+    else if (index == 2) coarse = 26 + level;
+    if (coarse >= 0 && course.textures[static_cast<size_t>(coarse)].image.present()) index = coarse;
+  }
+  const TerrainTexture& t = course.textures[static_cast<size_t>(index)];
+  return t.image.present() ? &t : nullptr;
+}
+
+void DrawSprite(const Surface16& s, const CourseImage& image, const uint16_t palette[256], float footX, float footY,
+                float width, float height, float hotFraction, int32_t* topOut) {
+  const int32_t iw = image.width(), ih = image.height();
+  if (iw <= 0 || ih <= 0 || width < 1.0f || height < 1.0f) return;
+  const int32_t x0 = static_cast<int32_t>(std::floor(footX - width * hotFraction));
+  const int32_t y0 = static_cast<int32_t>(std::floor(footY - height));
+  const int32_t w = static_cast<int32_t>(width), h = static_cast<int32_t>(height);
+  if (topOut) *topOut = y0;
+  const uint8_t* pixels = image.pixels();
+  for (int32_t y = std::max(y0, s.clipTop); y < std::min(y0 + h, s.clipBottom); ++y) {
+    const int32_t sy = std::min(ih - 1, static_cast<int32_t>(static_cast<int64_t>(y - y0) * ih / h));
+    uint16_t* row = s.pixels + static_cast<size_t>(y) * s.pitch;
+    for (int32_t x = std::max(x0, s.clipLeft); x < std::min(x0 + w, s.clipRight); ++x) {
+      const int32_t sx = std::min(iw - 1, static_cast<int32_t>(static_cast<int64_t>(x - x0) * iw / w));
+      const uint8_t p = pixels[static_cast<size_t>(sy) * iw + sx];
+      if (p != 255) row[x] = palette[p];
+    }
+  }
+}
+
+void DrawHorizon(const TGolfView& view, const Surface16& s, const CourseSceneData& course,
+                 const uint16_t palette[256]) {
+  const HoleSceneHeader& header = CurrentHoleScene().header;
+  // The sky, then the ground below the horizon line (the camera looks level: the line is the centre row).
+  const int32_t horizonY = view.viewTop + view.centreY;
+  const uint16_t sky = gHorizon.backgroundSet ? gHorizon.background565 : 0x6D5F;
+  const TerrainTexture* ground = SurfaceTexture(course, static_cast<uint8_t>(header.defaultSurface), 8, false);
+  const uint16_t groundColour =
+      ground ? course.LightTable(header.defaultShade)[ground->image.pixels()[0]] : static_cast<uint16_t>(0x3A84);
+  for (int32_t y = s.clipTop; y < s.clipBottom; ++y) {
+    uint16_t* row = s.pixels + static_cast<size_t>(y) * s.pitch;
+    std::fill(row + s.clipLeft, row + s.clipRight, y < horizonY ? sky : groundColour);
+  }
+  if (gHorizon.total <= 0 || course.horizonCount <= 0) return;
+  const float scale = course.horizonScale > 0.0f ? course.horizonScale : 1.0f;
+  int32_t offset = HorizonOffsetForHeading(view.heading, 0, s.clipRight - s.clipLeft);
+  // Pieces laid from the scroll position, wrapping round the strip.
+  int32_t x = s.clipLeft - static_cast<int32_t>(static_cast<float>(offset) * scale);
+  const float stripWidth = static_cast<float>(gHorizon.total) * scale;
+  while (x > s.clipLeft) x -= static_cast<int32_t>(stripWidth);
+  for (; x < s.clipRight;) {
+    for (int i = 0; i < course.horizonCount && x < s.clipRight; ++i) {
+      const HorizonPanel& piece = course.horizon[static_cast<size_t>(i)];
+      const float w = static_cast<float>(piece.image.width() + piece.extraWidth) * scale;
+      const float h = static_cast<float>(piece.image.height()) * scale;
+      if (piece.image.present())
+        DrawSprite(s, piece.image, palette, static_cast<float>(x), static_cast<float>(horizonY) + 1.0f,
+                   static_cast<float>(piece.image.width()) * scale, h, 0.0f, nullptr);
+      x += std::max(1, static_cast<int32_t>(w));
+    }
+    if (stripWidth < 1.0f) break;
+  }
+}
+
+}  // namespace
+
+HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector3* golfer) {
+  HoleDrawStats stats;
+  RandomUpPin pin(37);
+  const CourseSceneData& course = CurrentCourseScene();
+  const HoleSceneData& hole = CurrentHoleScene();
+  const TerrainGrid& g = CurrentTerrain();
+  view.pinScreenX = view.pinScreenY = -2048;
+  view.pinDepthValue = 0;
+  uint16_t palette[256];
+  for (int i = 0; i < 256; ++i) palette[i] = To565(course.palette[static_cast<size_t>(i)]);
+  DrawHorizon(view, s, course, palette);
+  if (g.width < 2 || g.depth < 2) return stats;
+
+  const float nearDetail = static_cast<float>(view.detailDistance[0]) / 65536.0f;
+  const float midDetail = static_cast<float>(view.detailDistance[1]) / 65536.0f;
+  const float farDetail = static_cast<float>(view.detailDistance[2]) / 65536.0f;
+  const float farDistance = view.farDistance > 0.0f ? view.farDistance : 500.0f;
+  std::vector<Item> items;
+  items.reserve(4096);
+  // Quads by level of detail: step 1 within the near distance, 2, 4 and 8 beyond; a block belongs to the level of
+  // its centre's depth, so each stretch of ground is drawn once.
+  const int32_t W = static_cast<int32_t>(g.width) - 1, D = static_cast<int32_t>(g.depth) - 1;
+  for (int32_t j = 0; j < D; j += 8)
+    for (int32_t i = 0; i < W; i += 8) {
+      auto visit = [&](auto&& self, int32_t bi, int32_t bj, int32_t step) -> void {
+        Vector3 centre;
+        GridPointToWorld(bi + step / 2, bj + step / 2, &centre);
+        const float z = view.WorldToCamera(centre).Z;
+        if (z < -static_cast<float>(step) * 1.5f || z > farDistance) return;
+        const float limit = step == 8 ? farDetail : (step == 4 ? midDetail : nearDetail);
+        if (step > 1 && z < limit + static_cast<float>(step)) {
+          const int32_t half = step / 2;
+          for (int32_t dj = 0; dj < step; dj += half)
+            for (int32_t di = 0; di < step; di += half)
+              if (bi + di < W && bj + dj < D) self(self, bi + di, bj + dj, half);
+          return;
+        }
+        items.push_back({z, ItemKind::Quad, bi, bj, step, 0, centre});
+      };
+      visit(visit, i, j, 8);
+    }
+  // Objects on their cells, a little nearer than the ground they stand on.
+  for (uint32_t j = 0; j < g.depth; ++j)
+    for (uint32_t i = 0; i < g.width; ++i) {
+      const uint8_t code = g.cells[(static_cast<size_t>(j) * g.width + i) * kCellBytes + 3];
+      if (code == 0 || code >= 0x80) continue;
+      if (!course.objectTypes[code].present) {
+        ++stats.skipped;
+        LogOnce(gToldObject, "object code without a type:", code);
+        continue;
+      }
+      Vector3 foot;
+      GridCellCentreToWorld(static_cast<int32_t>(i), static_cast<int32_t>(j), &foot);
+      if (golfer && std::hypot(foot.x - golfer->x, foot.y - golfer->y) < 2.5f) continue;
+      const float z = view.WorldToCamera(foot).Z;
+      if (z < 1.0f || z > farDistance) continue;
+      items.push_back({z - 0.3f, ItemKind::Object, static_cast<int32_t>(i), static_cast<int32_t>(j), 1, code, foot});
+    }
+  // The pin of this hole.
+  const int holeIndex = hole.hole >= 1 && hole.hole <= kCourseHoles ? hole.hole - 1 : 0;
+  const uint32_t pinVertex = hole.header.pinVertex[static_cast<size_t>(holeIndex)];
+  if (pinVertex && course.objectTypes[kPinObjectType].present) {
+    Vector3 foot;
+    GridPointToWorld(static_cast<int32_t>(pinVertex % g.width), static_cast<int32_t>(pinVertex / g.width), &foot);
+    const float z = view.WorldToCamera(foot).Z;
+    if (z > 1.0f) items.push_back({z - 0.3f, ItemKind::Object, -1, -1, 1, kPinObjectType, foot});
+  }
+  std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.depth > b.depth; });
+
+  const bool stripes = (hole.header.flags & 1) != 0;
+  const LightTableSet lights{course.lightTables[0].data(), kLightLevels};
+  for (const Item& item : items) {
+    if (item.kind == ItemKind::Quad) {
+      Vector3 corner[4];
+      GridPointToWorld(item.i, item.j, &corner[0]);
+      GridPointToWorld(std::min(item.i + item.step, W), item.j, &corner[1]);
+      GridPointToWorld(std::min(item.i + item.step, W), std::min(item.j + item.step, D), &corner[2]);
+      GridPointToWorld(item.i, std::min(item.j + item.step, D), &corner[3]);
+      TriVertex p[4];
+      bool ok = true;
+      for (int k = 0; k < 4 && ok; ++k) {
+        ScreenPointF f;
+        view.ProjectToScreenFloat(corner[k], &f);
+        ok = f.Z > 0.5f && std::fabs(f.x) < 16000.0f && std::fabs(f.y) < 16000.0f;
+        p[k] = {static_cast<int16_t>(std::lround(f.x)), static_cast<int16_t>(std::lround(f.y))};
+      }
+      if (!ok) continue;
+      const size_t cell = static_cast<size_t>(item.j) * g.width + static_cast<size_t>(item.i);
+      const uint8_t surfaceByte = g.cells[cell * kCellBytes + 2];
+      const bool stripe = stripes && ((item.j / 6) & 1) != 0;
+      const TerrainTexture* texture = SurfaceTexture(course, surfaceByte, item.step, stripe);
+      if (!texture) {
+        ++stats.skipped;
+        LogOnce(gToldSurface, "surface without a texture:", surfaceByte >> 4);
+        continue;
+      }
+      const Texture8 t{texture->image.pixels(), texture->image.width(), texture->image.height()};
+      const int32_t level = (surfaceByte & 0x0F) << 16;
+      const int32_t levels[3] = {level, level, level};
+      // A texture spans eight cells; coarse blocks take their share of it.
+      const int32_t span = std::min(8, item.step) * (t.width / 8);
+      const int32_t u0 = (item.i % 8) * (t.width / 8) << 16, v0 = (item.j % 8) * (t.height / 8) << 16;
+      const int32_t u1 = std::min((u0 >> 16) + span, t.width) << 16, v1 = std::min((v0 >> 16) + span, t.height) << 16;
+      const TriVertex a[3] = {p[0], p[1], p[2]}, b[3] = {p[0], p[2], p[3]};
+      const int32_t ua[3] = {u0, u1, u1}, va[3] = {v0, v0, v1}, ub[3] = {u0, u1, u0}, vb[3] = {v0, v1, v1};
+      MapTriangleShaded16(s, a, levels, t, ua, va, lights, false);
+      MapTriangleShaded16(s, b, levels, t, ub, vb, lights, false);
+      ++stats.quads;
+    } else {
+      const ObjectType& type = course.objectTypes[item.objectType];
+      ScreenPointF f;
+      view.ProjectToScreenFloat(item.foot, &f);
+      const float k = view.projectionScale / f.Z;
+      const float height = static_cast<float>(type.worldHeight) / 65536.0f * k;
+      const float width = height * static_cast<float>(type.widthFactor) / 65536.0f;
+      if (height < static_cast<float>(view.minObjectHeight)) continue;
+      const CourseImage& image = type.useAlternate && type.alternate.present() ? type.alternate : type.image;
+      int32_t top = 0;
+      DrawSprite(s, image, palette, f.x, f.y, width, height, static_cast<float>(type.hotSpotFactor) / 65536.0f, &top);
+      ++stats.objects;
+      if (item.objectType == kPinObjectType) {
+        view.pinScreenX = static_cast<int32_t>(f.x);
+        view.pinScreenY = top;
+        view.pinDepthValue = DepthValueForDistance(f.Z, 3);
+        const ObjectType& flag = course.objectTypes[kFlagObjectType];
+        if (flag.present)
+          DrawSprite(s, flag.image, palette, f.x, static_cast<float>(top) + height * 0.35f,
+                     static_cast<float>(flag.worldHeight) / 65536.0f * k *
+                         static_cast<float>(flag.widthFactor) / 65536.0f,
+                     static_cast<float>(flag.worldHeight) / 65536.0f * k, 0.0f, nullptr);
+      }
+    }
+  }
+  return stats;
+}
+
+bool PlaceHoleCamera(TGolfView& view, int camera) {
+  const TerrainGrid& g = CurrentTerrain();
+  const HoleRecord& record = CurrentHoleRecord();
+  const HoleSceneData& hole = CurrentHoleScene();
+  if (g.width == 0) return false;
+  Vector3 tee, pin;
+  const uint32_t teeCell = record.teeStart[0];
+  GridCellCentreToWorld(static_cast<int32_t>(teeCell % g.width), static_cast<int32_t>(teeCell / g.width), &tee);
+  const int holeIndex = hole.hole >= 1 && hole.hole <= kCourseHoles ? hole.hole - 1 : 0;
+  const uint32_t pinVertex = hole.header.pinVertex[static_cast<size_t>(holeIndex)];
+  GridPointToWorld(static_cast<int32_t>(pinVertex % g.width), static_cast<int32_t>(pinVertex / g.width), &pin);
+  Vector3 at = tee;
+  if (camera == 1) {
+    at = {tee.x + (pin.x - tee.x) * 0.55f, tee.y + (pin.y - tee.y) * 0.55f, 0.0f};
+  } else if (camera == 2) {
+    const float d = std::hypot(pin.x - tee.x, pin.y - tee.y);
+    const float back = d > 0.0f ? 18.0f / d : 0.0f;
+    at = {pin.x - (pin.x - tee.x) * back, pin.y - (pin.y - tee.y) * back, 0.0f};
+  }
+  at.z = GetTerrainHeight(at.x, at.y);
+  view.focusPoint = at;
+  // The camera behind the focus, looking at the pin: the back vector (sin, cos of the heading) points from the pin
+  // to the focus.
+  const double heading = std::atan2(static_cast<double>(at.x - pin.x), static_cast<double>(at.y - pin.y));
+  view.SetHeading(static_cast<int32_t>(std::lround(heading * 32768.0 / 3.14159265358979323846)));
+  return true;
+}

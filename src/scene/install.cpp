@@ -1,0 +1,41 @@
+#include "scene/install.h"
+
+#include "framework/services.h"
+#include "scene/golfview.h"
+#include "scene/random.h"
+#include "scene/render3d.h"
+#include "scene/texcache.h"
+
+namespace {
+
+class Scene : public SceneProvider {
+ public:
+  const char* Name() const override { return "3D scene"; }
+  int StartRenderSystem(int software, int direct3D) override {
+    ::InitDepthBands();
+    return ::StartRenderSystem(software, direct3D);
+  }
+  bool Is3dfx() override { return gRenderStart.backEndKind == 1; }
+  void InitDepthBands() override { ::InitDepthBands(); }
+  // The hardware display's mode was set: its texture pools are allocated once per mode.
+  void SetDefaultRenderStates() override {
+    if (!gRenderStart.hardwareActive) return;
+    SetUpTextureCache(gRenderStart.backEndKind == 1 || gRenderStart.backEndKind == 7,
+                      GraphicsPref(kPrefObjectTextureDepth), GraphicsPref(kPrefTerrainDetail));
+  }
+  bool TextureCacheActive() override { return ::TextureCacheActive(); }
+  void ResetTextureCache() override { ::ResetTextureCache(); }
+  int Random15() override { return scene::Random15(); }
+  uint32_t Random31() override { return static_cast<uint32_t>(scene::Random31()); }
+  // Low byte the up index, next byte the down index.
+  void SeedRandom15(uint32_t seed) override {
+    RandomUp = static_cast<uint8_t>(seed);
+    RandomDown = static_cast<uint8_t>(seed >> 8);
+  }
+};
+
+Scene gScene;
+
+}  // namespace
+
+void InstallSceneServices() { Svc().scene = &gScene; }

@@ -1,0 +1,120 @@
+// A small hole built in code, drawn in software from a camera in each heading octant, with mowing stripes and a
+// near view whose detail distances put the far ground on the coarse levels; objects next to the golfer are left
+// out. The eight pictures are tiled into one golden picture that must match exactly.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "course/scenedata.h"
+#include "course/terrain.h"
+#include "framework/services.h"
+#include "holeview.h"
+#include "scene/horizon.h"
+
+namespace {
+
+CourseImage Image(uint16_t w, uint16_t h, uint8_t a, uint8_t b) {
+  CourseImage image;
+  image.shape.assign(16 + static_cast<size_t>(w) * h, 0);
+  image.shape[0] = 0x7B;
+  std::memcpy(&image.shape[4], &w, 2);
+  std::memcpy(&image.shape[6], &h, 2);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) image.shape[16 + static_cast<size_t>(y) * w + x] = ((x / 8 + y / 8) & 1) ? a : b;
+  return image;
+}
+
+void BuildSmallHole() {
+  ASSERT_TRUE(InitTerrainGrid(48, 48));
+  TerrainGrid& g = CurrentTerrain();
+  for (uint32_t j = 0; j < 48; ++j)
+    for (uint32_t i = 0; i < 48; ++i) {
+      SetTerrainVertexHeight(j * 48 + i, 1.5f * std::sin(i * 0.3f) * std::cos(j * 0.2f));
+      uint8_t* cell = TerrainCell(j * 48 + i);
+      const uint8_t surface = i < 12 ? 0x30 : (i < 24 ? 0x10 : (j < 24 ? 0x70 : 0x20));
+      cell[2] = static_cast<uint8_t>(surface | ((i + j) % 16));
+      cell[3] = (i % 9 == 4 && j % 7 == 3) ? 1 : 0;
+    }
+  (void)g;
+  CourseSceneData& course = CurrentCourseScene();
+  course = CourseSceneData{};
+  for (int c = 0; c < 256; ++c)
+    course.palette[static_cast<size_t>(c)] = 0xFF000000u | static_cast<uint32_t>(c) << 16 |
+                                             static_cast<uint32_t>(255 - c) << 8 | static_cast<uint32_t>(c / 2);
+  for (int l = 0; l < kLightLevels; ++l)
+    for (int c = 0; c < 256; ++c)
+      course.lightTables[static_cast<size_t>(l)][static_cast<size_t>(c)] =
+          static_cast<uint16_t>(((c >> 3) << 11) | ((l * 4) << 5) | ((255 - c) >> 3));
+  for (int t : {1, 2, 3, 7, 16, 17, 18, 26, 27, 28})
+    course.textures[static_cast<size_t>(t)].image = Image(64, 64, static_cast<uint8_t>(t * 9), static_cast<uint8_t>(t * 9 + 60));
+  course.objectTypes[1].present = true;
+  course.objectTypes[1].image = Image(8, 16, 200, 255);
+  course.objectTypes[1].worldHeight = 4 << 16;
+  course.objectTypes[1].widthFactor = 1 << 15;
+  course.objectTypes[1].hotSpotFactor = 1 << 15;
+  HoleSceneData& hole = CurrentHoleScene();
+  hole = HoleSceneData{};
+  hole.hole = 1;
+  hole.header.flags = 1;  // mowing stripes
+  hole.header.defaultSurface = 0x30;
+  gHorizon = HorizonTables{};
+}
+
+TEST(SmallHole, EveryOctantEachDetailLevelStripesAndObjects) {
+  BuildSmallHole();
+  InitDepthBands();
+  holeview::Picture tiled;
+  tiled.width = 4 * 80;
+  tiled.height = 2 * 60;
+  tiled.pixels.assign(static_cast<size_t>(tiled.width) * tiled.height, 0);
+  for (int octant = 0; octant < 8; ++octant) {
+    SCOPED_TRACE(octant);
+    TGolfView view;
+    holeview::SetUpView(view, 320, 240, 0);
+    view.focusPoint = {0.0f, 0.0f, 0.0f};
+    view.focusPoint.z = GetTerrainHeight(0.0f, 0.0f);
+    view.SetHeading(octant * 8192 + 4096);
+    holeview::Picture picture;
+    const HoleDrawStats stats = holeview::DrawSoftware(view, picture);
+    EXPECT_GT(stats.quads, 50);
+    EXPECT_GT(stats.objects, 0);
+    for (int y = 0; y < 60; ++y)
+      for (int x = 0; x < 80; ++x)
+        tiled.pixels[static_cast<size_t>((octant / 4) * 60 + y) * tiled.width + (octant % 4) * 80 + x] =
+            picture.pixels[static_cast<size_t>(y * 4) * 320 + x * 4];
+  }
+  // Objects at the golfer's feet are left out: one stands on the focus cell here.
+  TGolfView view;
+  holeview::SetUpView(view, 320, 240, 0);
+  Vector3 object;
+  GridCellCentreToWorld(22, 24, &object);
+  view.focusPoint = object;
+  view.SetHeading(0);
+  holeview::Picture near, far;
+  const int withGolfer = holeview::DrawSoftware(view, near).objects;
+  Surface16 s{far.pixels.data(), 0, 0, 0, 0, 0};
+  far.width = 320, far.height = 240;
+  far.pixels.assign(320 * 240, 0);
+  s.pixels = far.pixels.data(), s.pitch = 320, s.clipRight = 320, s.clipBottom = 240;
+  const int without = DrawHoleSoftware(view, s, nullptr).objects;
+  EXPECT_GT(without, withGolfer);
+
+  const std::string golden = std::string(TEEBOX_GOLDEN) + "/smallhole_octants.tga";
+  const std::string written = (std::filesystem::temp_directory_path() / "smallhole_octants.tga").string();
+  ASSERT_TRUE(holeview::WriteTga(tiled, written));
+  if (std::getenv("TEEBOX_UPDATE_GOLDEN")) {
+    std::filesystem::copy_file(written, golden, std::filesystem::copy_options::overwrite_existing);
+    return;
+  }
+  std::ifstream a(written, std::ios::binary), b(golden, std::ios::binary);
+  const std::string wa((std::istreambuf_iterator<char>(a)), {}), wb((std::istreambuf_iterator<char>(b)), {});
+  EXPECT_TRUE(!wb.empty() && wa == wb) << "see " << written;
+}
+
+}  // namespace

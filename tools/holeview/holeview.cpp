@@ -1,0 +1,95 @@
+#include "holeview.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "course/catalogue.h"
+#include "course/courseload.h"
+#include "course/scenedata.h"
+#include "demo.h"
+#include "framework/memmgr.h"
+#include "framework/services.h"
+#include "scene/horizon.h"
+#include "winapi/testing.h"
+
+namespace holeview {
+
+bool LoadDemoHole(const std::string& folder, int hole, std::string& error) {
+  if (!std::filesystem::exists(folder + "/DATA/COURSES/SEDGEFEN")) {
+    if (!mkdemo::MakeDemoInstallation(folder, {}, error)) return false;
+  }
+  winapi::testing::MapDrive('C', folder);
+  SetCourseListRoots("C:\\", "");
+  if (CreateCourseList() != kCourseListOk || BuildCourseList() != kCourseListOk) {
+    error = "no course list in " + folder;
+    return false;
+  }
+  CourseRecord record{};
+  if (GetCourseInfo(FindCourseByName("SEDGEFEN"), &record) != 0) {
+    error = "SEDGEFEN is not installed in " + folder;
+    return false;
+  }
+  if (LoadCourse(record, &error) != kCourseLoadOk) return false;
+  if (LoadCourseHole(hole - 1) != 0) {
+    error = "hole " + std::to_string(hole) + " did not load";
+    return false;
+  }
+  gHorizon = HorizonTables{};
+  PrepareCourseRenderTables(CurrentCourseScene());
+  InitDepthBands();
+  return true;
+}
+
+int CameraByName(const std::string& name) {
+  if (name == "tee") return 0;
+  if (name == "fairway") return 1;
+  if (name == "green") return 2;
+  return -1;
+}
+
+void SetUpView(TGolfView& view, int32_t width, int32_t height, int camera) {
+  Facts().screenWidth = width;
+  Facts().screenHeight = height;
+  Facts().sizeSetting = width >= 800 ? 1 : 0;
+  const int32_t rect[4] = {0, 0, width, height};
+  view.SetViewport(rect, nullptr, 0, 1);
+  PlaceHoleCamera(view, camera);
+}
+
+HoleDrawStats DrawSoftware(TGolfView& view, Picture& picture) {
+  picture.width = view.viewWidth;
+  picture.height = view.viewHeight;
+  picture.pixels.assign(static_cast<size_t>(picture.width) * picture.height, 0);
+  Surface16 s;
+  s.pixels = picture.pixels.data();
+  s.pitch = picture.width;
+  s.clipRight = picture.width;
+  s.clipBottom = picture.height;
+  return DrawHoleSoftware(view, s, &view.focusPoint);
+}
+
+bool WriteTga(const Picture& p, const std::string& path) {
+  std::vector<uint8_t> out(18, 0);
+  out[2] = 2;  // uncompressed true colour
+  out[12] = static_cast<uint8_t>(p.width), out[13] = static_cast<uint8_t>(p.width >> 8);
+  out[14] = static_cast<uint8_t>(p.height), out[15] = static_cast<uint8_t>(p.height >> 8);
+  out[16] = 24;
+  out[17] = 0x20;  // top row first
+  out.reserve(out.size() + p.pixels.size() * 3);
+  for (uint16_t c : p.pixels) {
+    const uint32_t r = (c >> 11) & 31, g = (c >> 5) & 63, b = c & 31;
+    out.push_back(static_cast<uint8_t>(b * 8 + b / 4));
+    out.push_back(static_cast<uint8_t>(g * 4 + g / 16));
+    out.push_back(static_cast<uint8_t>(r * 8 + r / 4));
+  }
+  const std::string temporary = path + ".part";
+  {
+    std::ofstream f(temporary, std::ios::binary);
+    if (!f.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()))) return false;
+  }
+  std::error_code ec;
+  std::filesystem::rename(temporary, path, ec);
+  return !ec;
+}
+
+}  // namespace holeview

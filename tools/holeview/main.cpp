@@ -1,0 +1,114 @@
+// holeview: hole 2 of the demo course (or another) drawn by the 3D scene.
+//   holeview [--data DIR] [--hole N] [--camera tee|fairway|green] [--software|--d3d] [--res 640|800]
+//            [--shot file.tga] [--frames N]
+// With a display it shows the hole in a window: arrows turn and move the camera, 1-3 choose the cameras,
+// Escape ends. --frames N draws N frames and ends (timing on standard output); --shot writes the last frame.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "holeview.h"
+#ifdef HOLEVIEW_SDL
+#include <SDL.h>
+#endif
+
+int main(int argc, char** argv) {
+  std::string data = "holeview-demo", camera = "tee", shot;
+  int hole = 2, width = 640, frames = -1;
+  bool d3d = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : std::string(); };
+    if (a == "--data") data = next();
+    else if (a == "--hole") hole = std::atoi(next().c_str());
+    else if (a == "--camera") camera = next();
+    else if (a == "--software") d3d = false;
+    else if (a == "--d3d") d3d = true;
+    else if (a == "--res") width = std::atoi(next().c_str()) >= 800 ? 800 : 640;
+    else if (a == "--shot") shot = next();
+    else if (a == "--frames") frames = std::atoi(next().c_str());
+    else {
+      std::fprintf(stderr, "holeview: unknown argument %s\n", a.c_str());
+      return 2;
+    }
+  }
+  if (d3d) {
+    std::fprintf(stderr, "holeview: the drvd3d path of the hole scene is not built yet\n");
+    return 2;
+  }
+  const int cameraIndex = holeview::CameraByName(camera);
+  if (cameraIndex < 0 || hole < 1 || hole > 18) {
+    std::fprintf(stderr, "holeview: camera tee, fairway or green; hole 1 to 18\n");
+    return 2;
+  }
+  std::string error;
+  if (!holeview::LoadDemoHole(data, hole, error)) {
+    std::fprintf(stderr, "holeview: %s\n", error.c_str());
+    return 1;
+  }
+  const int height = width == 800 ? 600 : 480;
+  TGolfView view;
+  holeview::SetUpView(view, width, height, cameraIndex);
+  holeview::Picture picture;
+  HoleDrawStats stats{};
+
+  bool windowed = false;
+#ifdef HOLEVIEW_SDL
+  SDL_Window* window = nullptr;
+  SDL_Surface* screen = nullptr;
+  if (frames < 0 && std::getenv("DISPLAY") && SDL_Init(SDL_INIT_VIDEO) == 0) {
+    window = SDL_CreateWindow("holeview", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, 0);
+    screen = window ? SDL_GetWindowSurface(window) : nullptr;
+    windowed = screen != nullptr;
+  }
+  if (windowed) {
+    SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, SDL_PIXELFORMAT_RGB565);
+    bool running = true;
+    while (running) {
+      SDL_Event e;
+      while (SDL_PollEvent(&e)) {
+        if (e.type == SDL_QUIT) running = false;
+        if (e.type != SDL_KEYDOWN) continue;
+        switch (e.key.keysym.sym) {
+          case SDLK_ESCAPE: running = false; break;
+          case SDLK_LEFT: view.TurnBy(-1024); break;
+          case SDLK_RIGHT: view.TurnBy(1024); break;
+          case SDLK_UP: view.MoveBack(-3.0f); break;
+          case SDLK_DOWN: view.MoveBack(3.0f); break;
+          case SDLK_1: case SDLK_2: case SDLK_3:
+            holeview::SetUpView(view, width, height, e.key.keysym.sym - SDLK_1);
+            break;
+          default: break;
+        }
+      }
+      stats = holeview::DrawSoftware(view, picture);
+      SDL_LockSurface(frame);
+      for (int y = 0; y < height; ++y)
+        std::memcpy(static_cast<uint8_t*>(frame->pixels) + static_cast<size_t>(y) * frame->pitch,
+                    picture.pixels.data() + static_cast<size_t>(y) * width, static_cast<size_t>(width) * 2);
+      SDL_UnlockSurface(frame);
+      SDL_BlitSurface(frame, nullptr, screen, nullptr);
+      SDL_UpdateWindowSurface(window);
+      SDL_Delay(15);
+    }
+    SDL_FreeSurface(frame);
+    SDL_DestroyWindow(window);
+    SDL_Quit();
+  }
+#endif
+  if (!windowed) {
+    const int count = frames < 1 ? 1 : frames;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < count; ++i) stats = holeview::DrawSoftware(view, picture);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%d frames, %.2f ms a frame, %d quads, %d objects\n", count, seconds * 1000.0 / count, stats.quads,
+                stats.objects);
+  }
+  if (!shot.empty() && !holeview::WriteTga(picture, shot)) {
+    std::fprintf(stderr, "holeview: cannot write %s\n", shot.c_str());
+    return 1;
+  }
+  return 0;
+}

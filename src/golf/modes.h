@@ -66,8 +66,6 @@ class TFourBallGame : public TMatchPlayGame {
 
   explicit TFourBallGame(uint16_t m) : TMatchPlayGame(m) {}
   uint32_t GetSaveSize() const override;
-  bool SaveToStream(SerialTarget* stream) const override;
-  bool LoadFromStream(SerialTarget* stream) override;
   int SideOf(int slot) const override { return slot / 2; }
   int PartnerOf(int slot) const override { return slot ^ 1; }
   int MinimumPlayers() const override { return 4; }
@@ -87,8 +85,6 @@ class TFoursomeGame : public TFourBallGame {
 
   explicit TFoursomeGame(uint16_t m) : TFourBallGame(m) {}
   uint32_t GetSaveSize() const override;
-  bool SaveToStream(SerialTarget* stream) const override;
-  bool LoadFromStream(SerialTarget* stream) override;
   bool HasHandicapStroke(int slot, int hole) const override;
   // Who of the side drives on a hole.
   int TeeShotPlayer(int side, int hole) const;

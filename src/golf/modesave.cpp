@@ -47,6 +47,12 @@ struct MatchRecord {
   }
 };
 
+// 0 singles, 1 four-ball, 2 foursomes: what follows the match's own fields.
+int kindOf(const TMatchPlayGame& g) {
+  if (dynamic_cast<const TFoursomeGame*>(&g)) return 2;
+  return dynamic_cast<const TFourBallGame*>(&g) ? 1 : 0;
+}
+
 MatchRecord recordOf(const TMatchPlayGame& g) {
   MatchRecord r;
   std::memcpy(r.results, g.holeResults, sizeof r.results);
@@ -55,6 +61,15 @@ MatchRecord recordOf(const TMatchPlayGame& g) {
   r.played = g.holesPlayed;
   r.holeConceded = static_cast<uint8_t>(g.holeConcededBy);
   r.matchConceded = static_cast<uint8_t>(g.matchConcededBy);
+  if (const auto* f = dynamic_cast<const TFourBallGame*>(&g)) {
+    r.strokeForm = f->strokeForm;
+    r.totals[0] = static_cast<uint32_t>(f->sideTotals[0]);
+    r.totals[1] = static_cast<uint32_t>(f->sideTotals[1]);
+  }
+  if (const auto* f = dynamic_cast<const TFoursomeGame*>(&g)) {
+    r.next[0] = f->nextToPlay[0];
+    r.next[1] = f->nextToPlay[1];
+  }
   return r;
 }
 
@@ -65,16 +80,15 @@ void apply(TMatchPlayGame& g, const MatchRecord& r) {
   g.holesPlayed = r.played;
   g.holeConcededBy = static_cast<int8_t>(r.holeConceded);
   g.matchConcededBy = static_cast<int8_t>(r.matchConceded);
-}
-
-bool readMatch(TMatchPlayGame& g, SerialTarget* s, int kind, MatchRecord* out) {
-  MatchRecord r;
-  FieldMover io(readMode(s), s);
-  r.move(io, kind);
-  if (!io.ok() || !r.valid()) return false;
-  *out = r;
-  (void)g;
-  return true;
+  if (auto* f = dynamic_cast<TFourBallGame*>(&g)) {
+    f->strokeForm = r.strokeForm;
+    f->sideTotals[0] = static_cast<int32_t>(r.totals[0]);
+    f->sideTotals[1] = static_cast<int32_t>(r.totals[1]);
+  }
+  if (auto* f = dynamic_cast<TFoursomeGame*>(&g)) {
+    f->nextToPlay[0] = r.next[0];
+    f->nextToPlay[1] = r.next[1];
+  }
 }
 
 }  // namespace
@@ -83,60 +97,17 @@ bool TMatchPlayGame::SaveToStream(SerialTarget* s) const {
   if (!TGame::SaveToStream(s)) return false;
   MatchRecord r = recordOf(*this);
   FieldMover io(writeMode(s), s);
-  r.move(io, 0);
+  r.move(io, kindOf(*this));
   return io.ok();
 }
 
 bool TMatchPlayGame::LoadFromStream(SerialTarget* s) {
+  if (!TGame::LoadFromStream(s)) return false;
   MatchRecord r;
-  if (!TGame::LoadFromStream(s) || !readMatch(*this, s, 0, &r)) return false;
+  FieldMover io(readMode(s), s);
+  r.move(io, kindOf(*this));
+  if (!io.ok() || !r.valid()) return false;
   apply(*this, r);
-  return true;
-}
-
-bool TFourBallGame::SaveToStream(SerialTarget* s) const {
-  if (!TGame::SaveToStream(s)) return false;
-  MatchRecord r = recordOf(*this);
-  r.strokeForm = strokeForm;
-  r.totals[0] = static_cast<uint32_t>(sideTotals[0]);
-  r.totals[1] = static_cast<uint32_t>(sideTotals[1]);
-  FieldMover io(writeMode(s), s);
-  r.move(io, 1);
-  return io.ok();
-}
-
-bool TFourBallGame::LoadFromStream(SerialTarget* s) {
-  MatchRecord r;
-  if (!TGame::LoadFromStream(s) || !readMatch(*this, s, 1, &r)) return false;
-  apply(*this, r);
-  strokeForm = r.strokeForm;
-  sideTotals[0] = static_cast<int32_t>(r.totals[0]);
-  sideTotals[1] = static_cast<int32_t>(r.totals[1]);
-  return true;
-}
-
-bool TFoursomeGame::SaveToStream(SerialTarget* s) const {
-  if (!TGame::SaveToStream(s)) return false;
-  MatchRecord r = recordOf(*this);
-  r.next[0] = nextToPlay[0];
-  r.next[1] = nextToPlay[1];
-  r.strokeForm = strokeForm;
-  r.totals[0] = static_cast<uint32_t>(sideTotals[0]);
-  r.totals[1] = static_cast<uint32_t>(sideTotals[1]);
-  FieldMover io(writeMode(s), s);
-  r.move(io, 2);
-  return io.ok();
-}
-
-bool TFoursomeGame::LoadFromStream(SerialTarget* s) {
-  MatchRecord r;
-  if (!TGame::LoadFromStream(s) || !readMatch(*this, s, 2, &r)) return false;
-  apply(*this, r);
-  strokeForm = r.strokeForm;
-  sideTotals[0] = static_cast<int32_t>(r.totals[0]);
-  sideTotals[1] = static_cast<int32_t>(r.totals[1]);
-  nextToPlay[0] = r.next[0];
-  nextToPlay[1] = r.next[1];
   return true;
 }
 

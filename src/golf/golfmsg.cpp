@@ -779,15 +779,18 @@ void Handler::golf(uint32_t id, intptr_t arg) {
     case kGolfConceded: {
       stopPolling();
       const uint32_t slot = static_cast<uint32_t>(arg);
+      auto* match = dynamic_cast<TMatchPlayGame*>(&g_);
       if (TPlayer* p = player(slot)) {
         std::string who(p->name, strnlen(p->name, sizeof p->name));
-        const bool team = g_.mode == kModeFoursome;
-        TPlayer* partner = team ? player(slot ^ 2) : nullptr;
+        const bool team = g_.mode == kModeFoursome && match;
+        TPlayer* partner = team ? player(match->PartnerOf(static_cast<int>(slot))) : nullptr;
         if (partner)
           showMessage(who + " & " + std::string(partner->name, strnlen(partner->name, sizeof partner->name)) +
                           " have conceded.", 5000);
         else
           showMessage(who + " has conceded.", 5000);
+        // In the match modes the golfer's side gives the hole up.
+        if (match) match->ConcedeHole(match->SideOf(static_cast<int>(slot)));
       }
       Svc().round->RemoteMessage(id, nullptr);
       return;

@@ -133,6 +133,22 @@ TEST_F(ModesTest, AMatchHoleIsDecidedOnceTheOtherSideCannotCatchUp) {
   EXPECT_EQ(g->ResultText(), "CONCEDED");
 }
 
+TEST_F(ModesTest, AConcessionGivesTheHoleToTheOtherSide) {
+  auto* g = static_cast<TFoursomeGame*>(MakeGame(kModeFoursome, 4));
+  g->roundRunning = 1;
+  SetStrokes(g, 2, 3, false);
+  SetStrokes(g, 3, 3, false);
+  SendGolfMessage(kGolfConceded, 2);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].first, "Golfer 3 & Golfer 4 have conceded.");
+  EXPECT_EQ(g->holeConcededBy, 1);
+  EXPECT_TRUE(g->IsHoleComplete());
+  uint16_t w = 9;
+  ASSERT_EQ(g->GetHoleWinner(&w, true), 1);
+  EXPECT_EQ(g->SideOf(w), 0);
+  g->roundRunning = 0;
+}
+
 TEST_F(ModesTest, WouldHoleOutWinHoleTriesAndUndoes) {
   TGame* g = MakeGame(kModeMatchPlay, 2);
   SetStrokes(g, 0, 4, true);

@@ -137,6 +137,20 @@ void SetKeyboardType(int type, int subtype);
 uint32_t ForegroundRequestsWhileInactive();
 }  // namespace winapi::testing
 
+// ---- the host's audio output --------------------------------------------------------------------------------------
+namespace winapi::testing {
+struct HostAudioData {
+  int rate = 0;                  // the device's rate; frames are 16-bit stereo
+  std::vector<int16_t> samples;  // interleaved left, right
+};
+// From now on the host keeps what its device plays (cleared now); off forgets it.
+void HostAudioCapture(bool on);
+// What the device played while capturing (up to the clock's present); false when no device was ever opened.
+bool HostAudio(HostAudioData* data);
+// The audio driver playing ("sdl", "null"), empty while no stream is open.
+const char* HostAudioDriver();
+}  // namespace winapi::testing
+
 // ---- the fake display driver (DirectDraw) -------------------------------------------------------------------------
 // Surface calls also honour FailCall with these names: "DirectDrawCreate", "SetCooperativeLevel",
 // "SetDisplayMode", "CreateSurface", "Lock", "Flip", "Blt", "Restore" (the error is the HRESULT to return).

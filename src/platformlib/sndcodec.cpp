@@ -383,6 +383,75 @@ int initc9(int, void* state, const uint8_t* data, size_t databytes, int32_t leng
   return static_cast<int>(sizeof(C9State) + c9statesize());
 }
 
+// Compression-7 packets: each packet holds whole blocks, and the decoder's history runs on from one packet to the
+// next as in one sample. A packet's bytes past its last whole block are not read.
+template <bool Float>
+struct Adpcm7PacketState {
+  using Sample = std::conditional_t<Float, float, int16_t>;
+  const uint8_t* buffer;
+  int32_t blocks;    // whole blocks in the packet
+  int32_t position;  // frames of the packet read
+  int slot;
+  int channels;
+  int finished;
+  int32_t decoded;  // the block in `samples`, -1 none
+  Adpcm7Channel history[2];
+  Sample samples[ADPCM7FRAMES * 2];
+};
+
+template <bool Float>
+int readpacketadpcm7(void* state, int frames, void* destination) {
+  auto* s = static_cast<Adpcm7PacketState<Float>*>(state);
+  using Sample = typename Adpcm7PacketState<Float>::Sample;
+  Sample* out = static_cast<Sample*>(destination);
+  const int ch = s->channels;
+  const int32_t blockbytes = ch == 2 ? 30 : 15;
+  if (s->finished) {
+    sndpacketconsumed(s->slot, s->finished);
+    s->finished = 0;
+  }
+  int done = 0;
+  while (done < frames) {
+    if (!s->buffer || s->position >= s->blocks * ADPCM7FRAMES) {
+      if (s->buffer) ++s->finished;
+      int32_t bytes = 0;
+      s->buffer = sndpacketnext(s->slot, &bytes);
+      s->blocks = bytes / blockbytes;
+      s->position = 0;
+      s->decoded = -1;
+      if (!s->buffer) break;
+      continue;
+    }
+    const int32_t block = s->position / ADPCM7FRAMES;
+    if (block != s->decoded) {
+      if constexpr (Float)
+        adpcm7blockfloat(s->buffer + block * blockbytes, ch, s->history, s->samples);
+      else
+        adpcm7blockint(s->buffer + block * blockbytes, ch, s->history, s->samples);
+      s->decoded = block;
+    }
+    const int offset = s->position % ADPCM7FRAMES;
+    const int count = std::min(frames - done, ADPCM7FRAMES - offset);
+    std::copy(s->samples + offset * ch, s->samples + (offset + count) * ch, out + done * ch);
+    done += count;
+    s->position += count;
+  }
+  if (done > 0) std::fill(out + done * ch, out + frames * ch, Sample{});
+  return done;
+}
+
+template <bool Float, int Channels>
+int initpacketadpcm7(int voice, void* state, const uint8_t*, size_t, int32_t, int32_t, int32_t, CodecRead* read,
+                     CodecPosition* position) {
+  auto* s = new (state) Adpcm7PacketState<Float>{};
+  s->slot = findpacketslot(voice);
+  s->channels = Channels;
+  s->decoded = -1;
+  *read = readpacketadpcm7<Float>;
+  *position = nullptr;
+  return sizeof(Adpcm7PacketState<Float>);
+}
+
 template <bool Float, int Base>
 void fillpcm() {
   codectable[Base] = initpcmoneshot<Float, Base>;
@@ -391,7 +460,8 @@ void fillpcm() {
   codectable[Base + 3] = initpacket<Float, Base>;
 }
 
-// Compressed packets and buffers wait for the stream layer; compression 9 never loops.
+// Compression 7 plays from packets too; compressed buffers and compression-9 packets are not built, and
+// compression 9 never loops.
 template <bool Float>
 void fillcodecs() {
   for (CodecInit& entry : codectable) entry = nullptr;
@@ -400,7 +470,9 @@ void fillcodecs() {
   fillpcm<Float, 8>();
   fillpcm<Float, 12>();
   codectable[16] = initadpcm7<Float, 1, false>, codectable[17] = initadpcm7<Float, 1, true>;
+  codectable[19] = initpacketadpcm7<Float, 1>;
   codectable[20] = initadpcm7<Float, 2, false>, codectable[21] = initadpcm7<Float, 2, true>;
+  codectable[23] = initpacketadpcm7<Float, 2>;
   codectable[24] = initc9<Float>;
 }
 

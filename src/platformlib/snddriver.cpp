@@ -15,6 +15,7 @@
 #include "platformlib/memclass.h"
 #include "platformlib/sndbank.h"
 #include "platformlib/sndmix.h"
+#include "platformlib/sndmodule.h"
 #include "platformlib/sndvoice.h"
 #include "platformlib/timer.h"
 #include "windows.h"
@@ -26,12 +27,7 @@ namespace {
 
 constexpr UINT kRequestMessage = 0x8200;
 
-using MixCallback = void (*)(void*, int);
-using ChannelCallback = void (*)(int);
-using PrintCallback = void (*)(const char*, ...);
-using ServeCallback = void (*)();
-using PositionCallback = void (*)(int, int, float*);
-using ConvertCallback = int (*)(const void*, int, int, int, int, int, void*, int, int);
+using namespace sndmodule;
 
 struct Module {
   int (*version)();
@@ -103,15 +99,6 @@ bool bind(const char* name, F* slot) {
   if (!p) return false;
   std::memcpy(slot, &p, sizeof *slot);
   return true;
-}
-
-int ratebits(int mode) {
-  if (mode & 0x800) return 22050;
-  if (mode & 0x400) return 16000;
-  if (mode & 0x1000) return 32000;
-  if (mode & 0x2000) return 44100;
-  if (mode & 0x200) return 11025;
-  return 0;
 }
 
 // Waits for the window thread's request with a time-out instead of forever.
@@ -194,7 +181,7 @@ int iSNDmessageinit(WinDisplay*, HWND window, UINT, WPARAM first, LPARAM, LRESUL
       requestdone = 1;
       return 1;
     }
-    outputrate = static_cast<uint16_t>(ratebits(requestedmode));
+    outputrate = static_cast<uint16_t>(moderate(requestedmode));
     if (outputrate == 0) {
       requeststatus = sndfail(-8, "iSNDmessageinit", "SNDinit - NO VALID RATE PASSED IN.\n");
       requestdone = 1;
@@ -463,7 +450,7 @@ int SNDreleasehardware() {
 int iSNDplatformreinit(int mode) {
   const int r = SNDreleasehardware();
   if (r < 0) return r;
-  const int rate = ratebits(mode);
+  const int rate = moderate(mode);
   if (!rate) return sndfail(-8, "iSNDplatformreinit", "SNDreinit - NO VALID RATE PASSED IN.\n");
   modeinforce = mode;
   outputrate = static_cast<uint16_t>(rate);

@@ -1,15 +1,11 @@
-// Channel picks, the audio focus handler, the stream table and the sound shutdown.
+// Channel picks and the stream table.
 #include "platformlib/soundsvc.h"
 
-#include <atomic>
 #include <mutex>
 
 int8_t channelpicklist[SOUNDCHANNELS] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
-void (*sndchannelstophook)(int channel) = nullptr;
 
 namespace {
-
-std::atomic<AudioFocusHandler> focushandler{nullptr};
 
 std::mutex streammutex;
 SoundStream* streams[STREAMSLOTS] = {};
@@ -39,20 +35,6 @@ int pickchannel(int channel) {
     }
   }
   return 0;
-}
-
-void setaudiofocushandler(AudioFocusHandler handler) { focushandler = handler; }
-AudioFocusHandler getaudiofocushandler() { return focushandler; }
-void audiofocuschanged(int active) {
-  if (AudioFocusHandler handler = focushandler.load()) handler(active);
-}
-
-void SNDrestore() {
-  // Every channel record, whatever the number in use; the results are not looked at.
-  for (int channel = 0; channel < SOUNDCHANNELS; ++channel)
-    if (sndchannelstophook) sndchannelstophook(channel);
-  setaudiofocushandler(nullptr);
-  setaudiomessagethread(nullptr);
 }
 
 // ---- the stream table ---------------------------------------------------------------------------------------------

@@ -1,6 +1,6 @@
-// The sound services the library's own code calls: the channel-pick test of the channel allocator, the
-// audio focus handler, the stream table served by a system task, and the sound system's shutdown.
-// The sound system proper (driver, voices, mixer) builds on these.
+// The sound services the library's own code calls: the channel-pick test of the channel allocator and the stream
+// table served by a system task. The sound system proper (driver, voices, mixer) builds on these; its focus
+// handler is the main window's (mainwindow.h) and its shut-down `SNDrestore` the driver's (snddriver.h).
 #pragma once
 
 #include <cstdint>
@@ -18,13 +18,3 @@ void clearchannelpicks();
 // Appends a channel to the list; 0 when the list is full.
 int pickchannel(int channel);
 
-// Called with 1 when the application becomes active and 0 when it becomes inactive.
-using AudioFocusHandler = void (*)(int active);
-void setaudiofocushandler(AudioFocusHandler handler);
-AudioFocusHandler getaudiofocushandler();
-void audiofocuschanged(int active);  // the main-window thread reports activation changes here
-
-// Stops the voice held first in a channel record; installed by the sound system.
-extern void (*sndchannelstophook)(int channel);
-// Shuts the sound services down: stops every channel, removes the focus handler and stops the audio thread.
-void SNDrestore();

@@ -69,21 +69,4 @@ TEST(StreamSlots, FindRemoveAndService) {
   setstreamslot(3, nullptr);
 }
 
-int focusseen = -1;
-int stoppedchannels = 0;
-
-TEST(SoundShutdown, RestoreStopsChannelsAndRemovesTheFocusHandler) {
-  setaudiofocushandler([](int active) { focusseen = active; });
-  audiofocuschanged(1);
-  EXPECT_EQ(focusseen, 1);
-  sndchannelstophook = [](int channel) { stoppedchannels |= 1 << channel; };
-  SNDrestore();
-  sndchannelstophook = nullptr;
-  EXPECT_EQ(stoppedchannels, 0xFFFF);
-  EXPECT_EQ(getaudiofocushandler(), nullptr);
-  focusseen = -1;
-  audiofocuschanged(0);
-  EXPECT_EQ(focusseen, -1);
-}
-
 }  // namespace

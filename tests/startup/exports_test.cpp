@@ -76,6 +76,8 @@ TEST_F(ExportsTest, EveryPlatformSymbolAModuleBindsIsExported) {
   }
   // The render module binds DirectDraw from the program: the check above looked at real imports.
   EXPECT_TRUE(bound.count("_Z16DirectDrawCreateP4GUIDPP11IDirectDrawP8IUnknown"));
+  // And the sound module the host's audio output.
+  EXPECT_TRUE(bound.count("_ZN6winapi4host9AudioOpenEiii"));
 }
 
 TEST_F(ExportsTest, TheGameItselfIsNotExported) {

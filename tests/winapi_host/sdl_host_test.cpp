@@ -11,6 +11,7 @@
 
 #include "ddraw.h"
 #include "host_fixture.h"
+#include "winapi/host/audio.h"
 #include "winapi/testing.h"
 #include "windows.h"
 
@@ -102,6 +103,30 @@ TEST_F(SdlHostTest, EventsBecomeMessagesAndFramesReachTheWindow) {
   close.window.event = SDL_WINDOWEVENT_CLOSE;
   SDL_PushEvent(&close);
   ASSERT_TRUE(WaitFor([] { return Seen(WM_CLOSE, 0); }));
+}
+
+}  // namespace
+
+namespace {
+
+// SDL's dummy audio driver pulls the host's mix on SDL's own thread, at the pace of real time.
+TEST(SdlAudio, TheDevicesCallbackTakesWhatWasQueued) {
+  winapi::testing::Reset();
+  ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
+  winapi::testing::HostAudioCapture(true);
+  const int stream = winapi::host::AudioOpen(22050, 1, 16);
+  ASSERT_NE(stream, 0);
+  EXPECT_STREQ(winapi::testing::HostAudioDriver(), "sdl");
+  std::vector<int16_t> ramp(1500);
+  for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<int16_t>(i * 20 - 15000);
+  EXPECT_EQ(winapi::host::AudioQueue(stream, ramp.data(), ramp.size() * 2), ramp.size() * 2);
+  EXPECT_TRUE(WaitFor([&] { return winapi::host::AudioQueued(stream) == 0; }));
+  winapi::testing::HostAudioData played;
+  ASSERT_TRUE(winapi::testing::HostAudio(&played));
+  ASSERT_EQ(played.samples.size(), 2 * ramp.size());  // silence while nothing is queued does not count
+  for (size_t i = 0; i < ramp.size(); ++i) ASSERT_EQ(played.samples[2 * i + 1], ramp[i]);
+  winapi::host::AudioClose(stream);
+  winapi::testing::HostAudioCapture(false);
 }
 
 }  // namespace

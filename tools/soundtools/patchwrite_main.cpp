@@ -1,5 +1,5 @@
 // patchwrite: a one-zone patch from raw 16-bit mono little-endian samples.
-// Usage: patchwrite <samples.raw> <rate> <out.pat> [--c7 | --c9] [--loop <start> <end>]
+// Usage: patchwrite <samples.raw> <rate> <out.pat> [--c7 | --c9] [--loop <start> <end>] [--bend <semitones>]
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,7 +11,7 @@
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: patchwrite <samples.raw> <rate> <out.pat> [--c7 | --c9] [--loop <start> <end>]\n");
+    std::fprintf(stderr, "usage: patchwrite <samples.raw> <rate> <out.pat> [--c7 | --c9] [--loop <start> <end>] [--bend <semitones>]\n");
     return 2;
   }
   std::ifstream in(argv[1], std::ios::binary);
@@ -36,6 +36,8 @@ int main(int argc, char** argv) {
     } else if (!std::strcmp(argv[i], "--loop") && i + 2 < argc) {
       zone.loopstart = std::atoi(argv[++i]);
       zone.loopend = std::atoi(argv[++i]);
+    } else if (!std::strcmp(argv[i], "--bend") && i + 1 < argc) {
+      zone.bendrange = std::atoi(argv[++i]);  // how far a full pitch bend goes
     }
   }
   const std::vector<uint8_t> patch = soundtools::writepatch({zone});

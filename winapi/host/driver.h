@@ -3,6 +3,9 @@
 // last frame) and calls a driver only on the thread that owns the shown window.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <span>
 
 #include "winapi/host/host.h"
@@ -34,9 +37,47 @@ extern const DisplayDriver kSdlDisplay;
 // Every driver built in, in the order they are tried; the last one always works.
 std::span<const DisplayDriver* const> DisplayDrivers();
 
+// The driver for `choice` (may be null) in `drivers`: the one of that name, otherwise the first whose `available`
+// answers true, searching behind `after` when given; the last driver when nothing else fits.
+template <typename Driver>
+const Driver* ChooseDriver(std::span<const Driver* const> drivers, const char* choice, const Driver* after) {
+  auto from = drivers.begin();
+  if (after) {
+    from = std::find(drivers.begin(), drivers.end(), after);
+    if (from != drivers.end()) ++from;
+  } else if (choice) {
+    for (const Driver* driver : drivers)
+      if (std::strcmp(driver->name, choice) == 0) return driver;
+  }
+  for (auto it = from; it != drivers.end(); ++it)
+    if ((*it)->available()) return *it;
+  return drivers.back();
+}
+
 // The driver for `choice` (WINAPI_HOST, may be null): the one of that name when it is built in, otherwise the
 // first whose `available` answers true. `after` starts the search behind that driver (fall-back after a failed
 // open); the last driver is the answer when nothing else fits.
 const DisplayDriver* ChooseDisplayDriver(const char* choice, const DisplayDriver* after = nullptr);
+
+// Audio drivers: how the host's mix (audio.h) reaches the player. Tried in order, SDL first, the null device last.
+struct AudioDriver {
+  const char* name = nullptr;  // the WINAPI_AUDIO value that asks for it
+  bool (*available)() = nullptr;
+  // Starts a device of `rate` Hz, 16-bit stereo, that takes its frames with AudioPull from a thread of its own;
+  // false lets the host fall back to the next driver. Null for the device that plays at the clock's pace.
+  bool (*open)(int rate) = nullptr;
+  void (*close)() = nullptr;
+};
+
+extern const AudioDriver kNullAudio;
+#ifdef WINAPI_HAVE_SDL2
+extern const AudioDriver kSdlAudio;
+#endif
+
+std::span<const AudioDriver* const> AudioDrivers();
+
+// For a pulling driver, on its own thread: copies the next `frames` frames of the mix to `out` (interleaved
+// stereo) and counts them played; silence past what is queued, which does not count.
+void AudioPull(int16_t* out, int frames);
 
 }  // namespace winapi::host

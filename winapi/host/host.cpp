@@ -33,18 +33,7 @@ std::span<const DisplayDriver* const> DisplayDrivers() {
 }
 
 const DisplayDriver* ChooseDisplayDriver(const char* choice, const DisplayDriver* after) {
-  const auto drivers = DisplayDrivers();
-  auto from = drivers.begin();
-  if (after) {
-    from = std::find(drivers.begin(), drivers.end(), after);
-    if (from != drivers.end()) ++from;
-  } else if (choice) {
-    for (const DisplayDriver* driver : drivers)
-      if (std::strcmp(driver->name, choice) == 0) return driver;
-  }
-  for (auto it = from; it != drivers.end(); ++it)
-    if ((*it)->available()) return *it;
-  return drivers.back();
+  return ChooseDriver<DisplayDriver>(DisplayDrivers(), choice, after);
 }
 
 namespace {

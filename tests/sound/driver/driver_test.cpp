@@ -85,6 +85,23 @@ TEST_F(Driver, StartsAndStops) {
   EXPECT_EQ(SNDrestore(), -10);
 }
 
+// The running sound system holds the main window's focus handler: the window refuses to close until SNDrestore
+// has removed it.
+TEST_F(Driver, TheMainWindowClosesOnlyOnceTheSoundIsDown) {
+  ASSERT_EQ(SNDinit(0x0808, 0), 0);
+  bool refused = false;
+  try {
+    closemainwindow();
+  } catch (const winapi::testing::ExitCalled&) {
+    refused = true;
+  }
+  EXPECT_TRUE(refused);
+  EXPECT_NE(getmainwindowhandle(), nullptr);
+  EXPECT_EQ(SNDrestore(), 0);
+  closemainwindow();
+  EXPECT_EQ(getmainwindowhandle(), nullptr);
+}
+
 TEST_F(Driver, VerifiedModes) {
   struct Case {
     int caps, mode, verified;

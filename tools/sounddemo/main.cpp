@@ -1,0 +1,67 @@
+// sounddemo [file.pat]: plays a 440 Hz tone, then the patch file (a chirp written to a temporary file when none
+// is given) panned, swept and faded, through the sound library and the module tolvarsnd. Audible through SDL2
+// audio with a display; headless, WINAPI_AUDIO_FILE=out.wav keeps what was played.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platformlib/cpu.h"
+#include "platformlib/mainwindow.h"
+#include "platformlib/memclass.h"
+#include "platformlib/timer.h"
+#include "sounddemo.h"
+#include "soundtools.h"
+#include "winapi_files.h"
+
+namespace {
+
+// Two seconds of a tone gliding from 300 to 600 Hz and back, at 22,050 Hz, looped whole.
+std::string ChirpPatch() {
+  soundtools::Zone zone;
+  zone.rate = 22050;
+  zone.length = 44100;
+  zone.loopstart = 0;
+  zone.loopend = zone.length - 1;
+  zone.bendrange = 7;  // a full bend raises it a fifth
+  double phase = 0;
+  for (int i = 0; i < zone.length; ++i) {
+    const double t = static_cast<double>(i) / zone.length;
+    phase += 2 * M_PI * (300 + 300 * std::sin(M_PI * t)) / zone.rate;
+    const auto v = static_cast<int16_t>(std::lround(9000 * std::sin(phase)));
+    zone.data.push_back(static_cast<uint8_t>(v & 0xFF));
+    zone.data.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
+  }
+  const std::vector<uint8_t> patch = soundtools::writepatch({zone});
+  return std::string(patch.begin(), patch.end());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  SoundDemoOptions options;
+  if (argc > 1) {
+    options.patfile = argv[1];
+  } else {
+    options.patfile = "/tmp/sounddemo-chirp.pat";
+    const std::string chirp = ChirpPatch();
+    if (winapi::SaveHostFileWhole(options.patfile.c_str(), chirp.data(), chirp.size()) != 0) {
+      std::fprintf(stderr, "sounddemo: cannot write %s\n", options.patfile.c_str());
+      return 1;
+    }
+  }
+  std::printf("teebox sound demo: a 440 Hz tone, then %s panned, swept and faded.\n", options.patfile.c_str());
+  if (!initmem()) return 1;
+  identifycpu();
+  initmainthread();
+  if (inittimer(100) <= 0 || !openmainwindow(320, 200, 0)) {
+    std::fprintf(stderr, "sounddemo: no timer or main window\n");
+    return 1;
+  }
+  const int status = RunSoundDemo(options);
+  closemainwindow();
+  stoptimer();
+  std::printf("sounddemo: %s (%d)\n", status == 0 ? "done" : "failed", status);
+  return status == 0 ? 0 : 1;
+}

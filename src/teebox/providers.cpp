@@ -2,8 +2,8 @@
 
 #include "course/install.h"
 #include "golf/install.h"
-#include "scene/install.h"
 #include "net/install.h"
+#include "scene/install.h"
 
 // From the lowest layer up, so that a higher layer may replace what a lower one installed.
 void InstallProviders() {

@@ -338,7 +338,7 @@ int32_t HeadingBetweenPoints(const Vector3& a, const Vector3& b) {
   const float dx = b.x - a.x;
   const float dy = b.y - a.y;
   uint16_t angle = 0;
-  if (std::sqrt(dx * dx + dy * dy) != 0.0f) angle = AngleFromXY(dx, dy);
+  if (std::sqrt(dx * dx + dy * dy) != 0.0f) angle = AngleFromXY(dy, dx);  // y difference first: +x is A = 0
   const float k = 9.58738019107841e-05f;
   const float q = -1.5707963705062866f;
   const float m = 10430.3779296875f;

@@ -87,9 +87,12 @@ bool DispatchSystem(uint32_t code, const uint8_t* message, uint32_t length, bool
       Queue(0x140B, Word(message, length, kCommArgumentB), 0);
       break;
     case 0x140C:
-      if (postMode)
-        Post(0x702, Word(message, length, kCommArgumentA));
-      else
+      if (postMode) {
+        // The lost player's id; the game makes the golf message's argument of it.
+        const uint32_t lost = Word(message, length, kCommArgumentA);
+        const intptr_t argument = Svc().game->PeerArgument(0x702, lost, nullptr, 0, static_cast<intptr_t>(lost));
+        Post(0x702, static_cast<uintptr_t>(argument));
+      } else
         Queue(0x702, Word(message, length, kCommArgumentA), 0);
       break;
     case 0x140D:

@@ -38,6 +38,7 @@ class GameProvider : public Provider {
   virtual bool RoundInProgress() { return false; }
   virtual void SetRoundPaused(bool /*paused*/) {}
   virtual void EndRoundAndSave(PathRecord* /*root*/) {}  // ends the round, saves golfers and "LastGame.dat"
+  virtual void SetInstallRoot(const PathRecord& /*root*/) {}  // golfer files live in its "Players" folder
   virtual bool GameFileWritten() { return false; }
   virtual int LoadGameFile(PathRecord* /*root*/, const char* /*name*/) { return 0; }  // 0 loaded, 5 older format
   virtual const char* CurrentCourseFolder() { return ""; }                            // never null
@@ -67,6 +68,7 @@ class SceneProvider : public Provider {
  public:
   virtual int StartRenderSystem(int /*software*/, int /*preferDirect3D*/) { return 0; }  // 1 when hardware came up
   virtual bool Is3dfx() { return false; }  // the back end that came up is the 3dfx one
+  virtual void PrepareHole(uint32_t /*seed*/) {}  // the hole's seed and textures, before its first shot
   // Set-up once the window is open: depth bands, then the hardware back end's static buffers or the software
   // renderer's row and span pointer tables.
   virtual void InitDepthBands() {}
@@ -101,6 +103,9 @@ class SceneProvider : public Provider {
 // The in-round interface.
 class RoundInterfaceProvider : public Provider {
  public:
+  virtual void SetHoleScreen(int /*gameMode*/) {}  // a hole has loaded: the round's screen for the mode
+  virtual void UpdateInterface() {}                // the golfer to play is shown (0x70b)
+  virtual void ShowTip() {}                        // after a shot's result (0x720)
   // Input routers. OnKeyUp is true when the interface took the key (else Escape ends the program); OnIdle is true when
   // it drew the pass (else the framework refreshes the empty screen).
   virtual void OnKeyPress(uint32_t /*code*/) {}
@@ -146,6 +151,7 @@ class FrontEndProvider : public Provider {
   virtual bool InDemoState() { return false; }
   virtual void LoadDctBackground(PathRecord* /*folder*/, const char* /*name*/) {}
   virtual void ReturnToFrontEnd() {}
+  virtual void ShowHighlightsScreen() {}  // a highlight replay has ended
   // The error box of a game routine (code, source name, line) and the screen made ready for a dialog.
   virtual void ErrorBox(int /*code*/, const char* /*source*/, int /*line*/) {}
   virtual void PrepareForDialog() {}
@@ -176,6 +182,7 @@ class FrontEndProvider : public Provider {
 // The game's sound layer.
 class SoundProvider : public Provider {
  public:
+  virtual void PreShotCommentary() {}  // a turn's shot begins (0x70d)
   virtual void StartSound() {}
   virtual void LoadGameSounds() {}
   virtual void FreeGameSounds() {}
@@ -206,6 +213,8 @@ class NetworkProvider : public Provider {
   virtual bool VoiceExists() { return false; }
   virtual void VoiceStoreReceived(const uint8_t* /*message*/, uint32_t /*length*/, int32_t /*count*/) {}
   virtual void SetVoiceSuspended(bool /*suspended*/) {}
+  // The online tournament's card of a hole for the score server.
+  virtual void ReportTournamentHole(const std::string& /*golfer*/, int /*round*/, int /*hole*/, int /*strokes*/) {}
 };
 
 // Preference ids used by the start-up.
@@ -239,6 +248,7 @@ class CourseCatalogueProvider : public Provider {
   virtual const char* CurrentCourseDataFile() { return nullptr; }  // null: none beyond COURSE.DAT
   virtual const char* CurrentCourseDisc() { return ""; }           // disc name from the catalogue entry
   virtual int HolePar(int /*hole*/) { return 4; }
+  virtual int HoleStrokeIndex(int hole) { return hole + 1; }  // 1 the hardest hole
   // The hole's file name for round and hole; "" when unknown.
   virtual std::string HoleFile(int /*round*/, int /*hole*/) { return {}; }
 };

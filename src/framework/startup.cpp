@@ -130,6 +130,7 @@ int RunStartupSequence() {
   }
 
   Svc().preferences->InitFile(f.root);
+  Svc().game->SetInstallRoot(f.root);
   Svc().sound->StartSound();
   Svc().sound->LoadGameSounds();
   ClearGolferTempFiles(0);

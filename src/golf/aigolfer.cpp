@@ -8,6 +8,7 @@
 
 #include "course/terrain.h"
 #include "framework/services.h"
+#include "golf/ballflight.h"
 #include "golf/ballmath.h"
 #include "golf/game.h"
 #include "golf/gameflow.h"
@@ -54,23 +55,41 @@ float searchDistance(const playerInfo_s* g, int club, int shotType) {
   return d;
 }
 
-// Power that brings the predicted finish of a straight shot toward `aim` to the aim's distance (a putt a
-// little past it, so that it reaches the cup).
+// Power that brings the predicted finish of a straight shot toward `aim` to the aim's distance. A putt
+// toward the hole is struck at the middle of the powers that hole it (a holed ball is a success, not a short
+// one); when none is found, at the power that dies a little past the hole.
 float solvePower(const BallState& ball, const Vector3& aim) {
   const bool putt = ActiveGolferRecord && ActiveGolferRecord->currentClub == kPutter;
   const float want = groundDistance(ball.position, aim) + (putt ? kPuttBeyond : 0.0f);
   const Vector3 dir = unit(Vector3{aim.x - ball.position.x, aim.y - ball.position.y, 0.0f});
   ShotAimPoint = aim;
-  float lo = 0.02f, hi = 1.0f;
-  for (int i = 0; i < 9; ++i) {
-    const float mid = 0.5f * (lo + hi);
-    PredictShot(mid, 0.0f, 0.0f, &ball);
+  // 0 short, 1 holed, 2 long enough.
+  auto outcome = [&](float power) {
+    PredictShot(power, 0.0f, 0.0f, &ball);
+    if (putt && ShotPrediction.holed) return 1;
     const Vector3 f = ShotPrediction.finalPosition;
     const float along = (f.x - ball.position.x) * dir.x + (f.y - ball.position.y) * dir.y;
-    if (along < want) lo = mid;
+    return along < want ? 0 : 2;
+  };
+  float lo = 0.02f, hi = 1.0f;
+  float holedAt = -1.0f;
+  for (int i = 0; i < 9; ++i) {
+    const float mid = 0.5f * (lo + hi);
+    const int r = outcome(mid);
+    if (r == 1 && holedAt < 0.0f) holedAt = mid;
+    if (r == 0) lo = mid;
     else hi = mid;
   }
-  return 0.5f * (lo + hi);
+  if (!putt || holedAt < 0.0f) return 0.5f * (lo + hi);
+  // The weakest holing power is near hi; the strongest lies between holedAt and 1.
+  const float weakest = hi;
+  float a = std::max(holedAt, weakest), b = 1.0f;
+  for (int i = 0; i < 9; ++i) {
+    const float mid = 0.5f * (a + b);
+    if (outcome(mid) == 1) a = mid;
+    else b = mid;
+  }
+  return 0.5f * (weakest + a);
 }
 
 bool hazardFinish() {
@@ -94,12 +113,22 @@ void searchAims(AimRecord* aim, const BallState& ball, float reach, const float*
   const Vector3 dir = unit(Vector3{aim->target.x - start.x, aim->target.y - start.y, 0.0f});
   const Vector3 side{dir.y, -dir.x, 0.0f};
   const float base = std::min(toTarget, reach);
+  // In a wind the line is moved across by the drift of a straight shot, so the candidates lie around where
+  // the ball would come down.
+  float drift = 0.0f;
+  const Vector3 wind = BallWind();
+  if (wind.x != 0.0f || wind.y != 0.0f) {
+    const Vector3 c{start.x + dir.x * base, start.y + dir.y * base, 0.0f};
+    PredictShot(solvePower(ball, c), 0.0f, 0.0f, &ball);
+    const Vector3 f = ShotPrediction.finalPosition;
+    drift = (f.x - start.x) * side.x + (f.y - start.y) * side.y;
+  }
   float best = 1e30f;
   for (int d = 0; d < shareCount; ++d)
     for (int o = 0; o < offsetCount; ++o) {
       const float along = base * shares[d];
-      const Vector3 c{start.x + dir.x * along + side.x * offsets[o], start.y + dir.y * along + side.y * offsets[o],
-                      0.0f};
+      const float across = offsets[o] - drift;
+      const Vector3 c{start.x + dir.x * along + side.x * across, start.y + dir.y * along + side.y * across, 0.0f};
       const float power = solvePower(ball, c);
       PredictShot(power, 0.0f, 0.0f, &ball);
       const float score = finishScore(aim->target);

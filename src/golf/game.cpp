@@ -4,6 +4,7 @@
 
 #include "course/holedata.h"
 #include "framework/services.h"
+#include "golf/ballflight.h"
 
 uint32_t ShotClockStateWord = 0;
 uint32_t TurnWord = 0;
@@ -111,6 +112,7 @@ int TGame::UpdateRoundStatistics() {
     const uint32_t best = p->GetStatistic(kStatBestRound);
     if (best == 0 || total < best) p->SetStatistic(kStatBestRound, total);
   }
+  roundsCounted |= 1u << round;
   return kRecordOk;
 }
 
@@ -211,7 +213,11 @@ void ReplaceCurrentGame(std::unique_ptr<TGame> game) {
   if (g_current) g_current->players->Refresh(g_current->state.currentPlayer);
 }
 
-void DeleteCurrentGame() { g_current.reset(); }
+void DeleteCurrentGame() {
+  // No game, no hole: the air is still again.
+  if (g_current) BallSetWind(0, 0);
+  g_current.reset();
+}
 
 void FailNextGameAllocations(int n) { g_failAllocations = n; }
 

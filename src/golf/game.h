@@ -23,12 +23,35 @@ enum GameMode : uint16_t {
   kModeDrivingRange = 10,
 };
 constexpr int kModeCount = 11;
+constexpr uint16_t kModeHighlights = 11;  // the highlight game: never made by CreateGame
 constexpr uint16_t kGameStateFormat = 26;
 
-// Golfer statistics kept by the game (indexes into the golfer record's statistics table).
-constexpr int kStatRoundsPlayed = 0;
-constexpr int kStatTotalStrokes = 1;
-constexpr int kStatBestRound = 2;
+// Golfer statistics kept by the game (indexes into the golfer record's statistics table, as the statistics
+// page reads them).
+constexpr int kStatLongestDrive = 0;
+constexpr int kStatFairwaysHit = 1;
+constexpr int kStatFairwayChances = 2;
+constexpr int kStatDrivingYards = 3;
+constexpr int kStatDrivesMeasured = 4;
+constexpr int kStatHolesPlayed = 5;
+constexpr int kStatGreensInRegulation = 6;
+constexpr int kStatPuttsOnGreensHit = 7;
+constexpr int kStatTotalStrokes = 8;
+constexpr int kStatRoundsPlayed = 9;
+constexpr int kStatBestRound = 16;
+constexpr int kStatParBreakers = 17;
+constexpr int kStatParSaves = 18;
+constexpr int kStatHolesInOne = 19;
+constexpr int kStatEagles = 20;
+constexpr int kStatBirdies = 21;
+constexpr int kStatTournamentWins = 22;
+constexpr int kStatTournamentEarnings = 23;
+constexpr int kStatSkinsWins = 25;
+constexpr int kStatSkinsEarnings = 26;
+
+// The golfer record's handicap (word A), 0..18; flag 0x80: the handicap is not used.
+constexpr uint32_t kGolferNoHandicap = 0x80;
+int GolferHandicap(const playerInfo_s& golfer);
 
 // The round's common state, carried whole from game to game by the mode factory (265 words).
 struct GameStateBlock {
@@ -51,6 +74,23 @@ struct TGameView {
   uint32_t seed = 0;
   uint32_t words[7] = {};
 };
+
+// A shot kept for the highlights: the golfer's settings that the flight reads, the ball as it was launched,
+// the hole, the cup and the wind; and where it came to rest.
+struct SavedShot {
+  uint16_t round = 0;
+  uint16_t hole = 0;
+  std::string holeFile;
+  playerInfoFields golfer;
+  BallState launched;
+  Vector3 pin{};
+  int windSpeed = 0;
+  uint16_t windHeading = 0;
+  Vector3 rest{};
+};
+// The saved shots (the most recent 20).
+std::vector<SavedShot>& HighlightShots();
+constexpr size_t kHighlightLimit = 20;
 
 // Shared words that a new game clears.
 extern uint32_t ShotClockStateWord;
@@ -82,6 +122,7 @@ class TGame {
   // The loaded hole: where the selected tee and the pin are.
   Vector3 teePosition{};
   Vector3 pinPosition{};
+  std::string holeFile;  // the loaded hole's file
   uint32_t finishing = 0;          // the last hole has been played; the final results follow
   uint32_t finalResultsShown = 0;  // the final results were shown for this game
   // Set while the game has lost the screen during a round: messages from other machines wait meanwhile. Read by
@@ -97,6 +138,9 @@ class TGame {
   // Clamps the current golfer slot to the golfers taking part and makes it the active golfer.
   virtual void AfterPlayersSetUp();
   virtual int GetNextHole(uint16_t* round, uint16_t* hole);
+  // Writes the current round and the next hole of the round's range; false (the current hole written) when
+  // the round's holes are done.
+  bool NextHoleOfRound(uint16_t* round, uint16_t* hole) const;
   virtual void ResetState();
   virtual uint32_t GetSaveSize() const;  // the mode's object size
   virtual int IsPeerConnected() const { return networked ? static_cast<int>(connectionState) : 1; }
@@ -145,7 +189,9 @@ class TGame {
   virtual void ContinuePlay() {}
   virtual void StartHole();
   virtual void OnShotFinished();
-  virtual void LogGameEnd() {}
+  // The statistics lines that open and close a game in the log file.
+  virtual void LogGameStart();
+  virtual void LogGameEnd();
   virtual std::string GetScoreText(int slot);
   // 1 with the winner's slot written when the hole is decided; a trial changes no flag.
   virtual int GetHoleWinner(uint16_t* winner, bool trial = false);
@@ -155,7 +201,26 @@ class TGame {
   virtual void PlaceGolferAtBall();
   virtual bool IsHoleComplete();
   virtual int LoadHole();
-  virtual void StoreGolfers() {}
+  // At game over: each golfer with a golfer file adds the game to its statistics (every hole played, the
+  // complete 18-hole rounds not yet counted, the drives, the mode's wins) and its file is saved whole into
+  // `golferFolder` when one is set. Returns the number of files that could not be saved.
+  virtual void StoreGolfers();
+  int StoreGolferStatistics();
+  // The mode's own statistics of a golfer (wins and earnings).
+  virtual void AddModeStatistics(TPlayer* /*golfer*/, int /*slot*/) {}
+  std::string golferFolder;    // Windows path of the golfer files ("" keeps them unsaved)
+  // The last shot played here, as launched, for the highlights; SaveLastShot keeps it (false when shots
+  // may not be saved, or none was played).
+  SavedShot lastShot;
+  bool hasLastShot = false;
+  virtual bool ShotsMayBeSaved() const { return networked == 0; }
+  // The hole's wind, drawn when the hole loads from the hole's seed (the same on every machine) and the
+  // wind option (0 none, 1 light: up to 8 mph, 2 strong: 8 to 20 mph), and given to the ball.
+  int windSpeed = 0;
+  uint16_t windHeading = 0;
+  virtual void SetupWind();
+  bool SaveLastShot();
+  uint32_t roundsCounted = 0;  // bit per round already in the statistics
   virtual void SetUpRound() {}
   virtual void SetUpPlayers();
   virtual int MinimumPlayers() const { return 1; }
@@ -174,8 +239,32 @@ class TGame {
   virtual bool CountsStrokes() const { return true; }
   void ShowFinalResultsOnce();
   // Chooses who plays next on the hole; false when nobody is left to play it.
-  bool ChooseNextPlayer();
+  virtual bool ChooseNextPlayer();
   int violations[4] = {};
+
+  // Handicaps: whether the mode gives handicap strokes (not practice, the tournaments or the range), whether
+  // the golfer receives one on the hole (handicap not below the hole's stroke index), and the hole's strokes
+  // less that stroke (0 unplayed; a flagged score counts as 99).
+  virtual bool UsesHandicaps() const;
+  virtual bool HasHandicapStroke(int slot, int hole) const;
+  int NetHoleScore(int slot, int round, int hole) const;
+  // The golfer's strokes less the holes' pars over the holes of a range that were played; 0, or the table
+  // error. Net when asked (handicap strokes taken off).
+  int GetScoreToPar(int slot, int round, int firstHole, int holeCount, int32_t* out, bool net = false) const;
+  // With the current golfer holing out with one more stroke, would the hole be won? The try is undone.
+  bool WouldHoleOutWinHole();
+  // The golfer's last shot is played again from where it was played, its strokes taken off the card: a
+  // mulligan when the golfer's rule allows one (spent then), always in practice.
+  bool TakeMulligan(int slot);
+  bool UndoLastShot(int slot);
+
+  // The camera's side and back offsets kept for this machine's golfer; 1,000,000 in both means "random".
+  float GetCameraValueA() const { return cameraSide; }
+  float GetCameraValueB() const { return cameraBack; }
+  void SetCameraValueA(float v) { cameraSide = v; }
+  void SetCameraValueB(float v) { cameraBack = v; }
+  float cameraSide = 1000000.0f;
+  float cameraBack = 1000000.0f;
 
   TPlayerList* GetPlayerList() const { return players.get(); }
   bool IsLocalTurn() const;
@@ -184,19 +273,6 @@ class TGame {
   void SetCurrentPlayer(int slot);
   void ResetPlayOrder();
 };
-
-#define TEEBOX_DECLARE_MODE(Name, Base)                 \
-  class Name : public Base {                            \
-   public:                                              \
-    explicit Name(uint16_t m) : Base(m) {}              \
-    uint32_t GetSaveSize() const override;              \
-  };
-
-TEEBOX_DECLARE_MODE(TTournamentGame, TGame)
-TEEBOX_DECLARE_MODE(TSkinsGame, TGame)
-TEEBOX_DECLARE_MODE(TMatchPlayGame, TGame)
-TEEBOX_DECLARE_MODE(TFourBallGame, TMatchPlayGame)
-TEEBOX_DECLARE_MODE(TFoursomeGame, TFourBallGame)
 
 // Stroke play: every golfer plays every hole; the score card after each hole and at the end.
 class TStrokeGame : public TGame {
@@ -208,12 +284,6 @@ class TStrokeGame : public TGame {
   int GetNextHole(uint16_t* round, uint16_t* hole) override;
   int GetHoleWinner(uint16_t* winner, bool trial = false) override;
   void SetNetworkGame(uint32_t on) override;
-};
-
-class CINetTournamentGame : public TStrokeGame {
- public:
-  explicit CINetTournamentGame(uint16_t m) : TStrokeGame(m) {}
-  uint32_t GetSaveSize() const override;
 };
 
 // The shootout: after each hole the golfer with the most strokes is out; ties are settled by a shoot-off
@@ -261,22 +331,7 @@ class TShootoutGame : public TGame {
   bool choosesShootoffSpot() const;
 };
 
-class TPracticeGame : public TGame {
- public:
-  explicit TPracticeGame(uint16_t m) : TGame(m) {}
-  uint32_t GetSaveSize() const override;
-  bool ShowsAllTeeSets() const override { return true; }
-};
-
-class TDrivingRangeGame : public TGame {
- public:
-  explicit TDrivingRangeGame(uint16_t m) : TGame(m) {}
-  uint32_t GetSaveSize() const override;
-  bool ShowsAllTeeSets() const override { return true; }
-  bool ShowsCrowdAndScenery() const override { return false; }
-};
-
-#undef TEEBOX_DECLARE_MODE
+#include "golf/modes.h"
 
 // The current game, or null.
 TGame* CurrentGame();

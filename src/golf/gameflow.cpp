@@ -10,6 +10,7 @@
 #include "golf/ballflight.h"
 #include "golf/golfmsg.h"
 #include "golf/launch.h"
+#include "golf/overhead.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ void TGame::StartHole() {
   finalResultsShown = 0;
   GolfState.firstShotOfGame = 1;
   ChooseStartingHole();
+  if (networked && Svc().network->CommType() == 0) LogGameStart();
   for (int s = 0; s < TPlayerList::kSlots; ++s) {
     TPlayer* p = players->GetPlayer(s);
     if (!p) continue;
@@ -76,14 +78,30 @@ int TGame::LoadHole() {
   teePosition = cellCentre(tee);
   pinPosition = pin ? cellCentre(pin) : teePosition;
   BallSetCup(pinPosition);
+  SetupWind();
+  holeFile = file;
   for (int s = 0; s < TPlayerList::kSlots; ++s)
     if (TPlayer* p = players->GetPlayer(s)) PlaceBallAt(p, teePosition);
   return kHoleOk;
 }
 
+void TGame::SetupWind() {
+  uint32_t x = view ? view->seed : 0;
+  x ^= (static_cast<uint32_t>(state.round) * 18u + state.hole + 1u) * 2654435761u;
+  x ^= x >> 15;
+  x *= 2246822519u;
+  x ^= x >> 13;
+  const uint32_t setting = GetOptionField(0);
+  const uint32_t draw = x % 1000u;
+  windSpeed = setting == 0 ? 0 : setting == 1 ? static_cast<int>(draw % 9u) : 8 + static_cast<int>(draw % 13u);
+  windHeading = static_cast<uint16_t>(x >> 16);
+  BallSetWind(windSpeed, windHeading);
+}
+
 void TGame::ReleaseHole() {
   Svc().scene->ReleaseHoleScene();
   BallClearCup();
+  BallSetWind(0, 0);
 }
 
 void TGame::PlaceGolferAtBall() {
@@ -99,6 +117,15 @@ bool TGame::ChooseNextPlayer() {
   const int slot = players->ChooseNextPlayer(state.playOrder[0], pinPosition, state.round, state.hole);
   if (slot >= TPlayerList::kSlots) return false;
   SetCurrentPlayer(slot);
+  return true;
+}
+
+bool TGame::NextHoleOfRound(uint16_t* round, uint16_t* hole) const {
+  if (round) *round = state.round;
+  if (hole) *hole = state.hole;
+  const int next = state.hole + 1;
+  if (next >= state.firstHole + state.holeCount || next >= kHoles) return false;
+  if (hole) *hole = static_cast<uint16_t>(next);
   return true;
 }
 
@@ -203,9 +230,25 @@ void runShot(TGame& g, TPlayer* p, const Vector3& aim, float power, float curve,
   ShotMeter.finalCurve = curve;
   ShotMeter.trajectory = trajectory;
   ShotMeter.shotFactorA = ShotMeter.shotFactorB = 1.0f;
+  uint32_t strokesBefore = 0;
+  p->GetHoleScore(g.state.round, g.state.hole, &strokesBefore, nullptr);
   BallLaunch(&p->ball, 0, 1, 0, power);
+  // Kept as launched for the highlights.
+  SavedShot& kept = g.lastShot;
+  kept.round = g.state.round;
+  kept.hole = g.state.hole;
+  kept.holeFile = g.holeFile;
+  kept.golfer = *p;
+  kept.launched = p->ball;
+  kept.pin = g.pinPosition;
+  kept.windSpeed = g.windSpeed;
+  kept.windHeading = g.windHeading;
   BallFlightStart(&p->ball);
-  BallRunShot(&p->ball, kBallStepSeconds, false);
+  // The live shot is recorded for the replay after it.
+  BallRunShot(&p->ball, kBallStepSeconds, true);
+  kept.rest = p->ball.position;
+  g.hasLastShot = true;
+  CollisionListFromShot(kept.launched, p->ball, p->currentClub, (strokesBefore & ~kScoreMarker) == 0);
   CountShot(g, p);
 }
 
@@ -262,6 +305,9 @@ int ReplayRemoteShot(const ShotSetUpBlock& b) {
 void CountShot(TGame& g, TPlayer* p) {
   const bool putt = p->currentClub == kPutter;
   const bool counts = g.CountsStrokes();
+  uint32_t before = 0;
+  p->GetHoleScore(g.state.round, g.state.hole, &before, nullptr);
+  RecordTeeShot(g, p, before & ~kScoreMarker);
   if (counts) p->AddHoleScore(g.state.round, g.state.hole, 1, putt ? 1 : 0);
   const bool lost = p->ball.Flag(kBallFlagWater) || p->ball.Flag(kBallFlagOutOfBounds);
   if (lost) {

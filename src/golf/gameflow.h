@@ -16,3 +16,6 @@ void PlaceBallAt(TPlayer* golfer, const Vector3& point);
 // Plays a shot of the current golfer that another machine sent (its settings, club, ball and swing), so
 // that this machine's ball and score follow. 0 when the settings are not for the current golfer or damaged.
 int ReplayRemoteShot(const ShotSetUpBlock& settings);
+
+// Notes a tee shot (no stroke before it) of a par 4 or 5 for the golfer's driving statistics.
+void RecordTeeShot(TGame& game, TPlayer* golfer, uint32_t strokesBefore);

@@ -286,6 +286,8 @@ intptr_t GolfArgumentFromPeer(uint32_t id, uint32_t sender, const uint8_t* body,
       return MakeTextBlock(body ? std::string(text, strnlen(text, bytes)) : std::string());
     }
     case kGolfConceded: return slotOfMachine(sender);
+    // A lost connection names the machine; the handler takes its golfer's slot.
+    case kGolfLeave: return slotOfMachine(sender);
     case kGolfClockViolation: {
       const uint32_t slot = r.u32();
       return r.ok() ? slot : slotOfMachine(sender);
@@ -538,6 +540,7 @@ void Handler::loadHole() {
   }
   const uint32_t me = Svc().network->LocalMachineId();
   if (g_.LoadHole() == 0) {
+    Svc().round->SetHoleScreen(g_.mode);
     g_.SetUpRound();
     if (!net()) PostGolfMessage(kGolfShotSetUp);
     else if (localTurn()) syncStep(kGolfLoadHole);
@@ -630,13 +633,15 @@ void Handler::golf(uint32_t id, intptr_t arg) {
     case kGolfShotSetUp: {
       setStatus(id);
       g_.PlaceGolferAtBall();
-      bool fresh = g_.state.round == 0 && g_.state.hole == g_.state.firstHole;
-      for (int s = 0; fresh && s < TPlayerList::kSlots; ++s) {
+      bool untouched = true;  // nobody has played the hole yet
+      for (int s = 0; untouched && s < TPlayerList::kSlots; ++s) {
         TPlayer* p = player(s);
         uint32_t strokes = 0;
         if (p && (p->flags & kGolferTakesPart) && p->GetHoleScore(g_.state.round, g_.state.hole, &strokes, nullptr) == kRecordOk && strokes)
-          fresh = false;
+          untouched = false;
       }
+      if (untouched) Svc().scene->PrepareHole(g_.view->seed);
+      const bool fresh = untouched && g_.state.round == 0 && g_.state.hole == g_.state.firstHole;
       if (fresh && GolfState.firstShotOfGame) {
         GolfState.firstShotOfGame = 0;
         g_.ShowHoleStatus();
@@ -657,7 +662,11 @@ void Handler::golf(uint32_t id, intptr_t arg) {
       else if (localTurn()) syncStep(id);
       else waitStep(id);
       return;
-    case kGolfShowGolfer: setStatus(id); PostGolfMessage(kGolfBeforeShot); return;
+    case kGolfShowGolfer:
+      setStatus(id);
+      Svc().round->UpdateInterface();
+      PostGolfMessage(kGolfBeforeShot);
+      return;
     case kGolfReady: setStatus(id); PostGolfMessage(kGolfShotBegins); return;
     case kGolfShotBegins: {
       setStatus(id);
@@ -665,6 +674,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
       TPlayer* p = current();
       if (!p || !localTurn()) return;
       GolfState.shotInProgress = 1;
+      Svc().sound->PreShotCommentary();
       if (p->IsComputer()) p->TakeTurn();
       else Svc().round->PersonShot();
       return;
@@ -720,7 +730,10 @@ void Handler::golf(uint32_t id, intptr_t arg) {
     case kGolfRemoteSetUp: remote(id, arg, false, false); return;
     case kGolfRemoteBall: remote(id, arg, true, false); return;
     case kGolfRemoteRest: remote(id, arg, true, true); return;
-    case kGolfRemoteResult: remote(id, arg, true, true); return;
+    case kGolfRemoteResult:
+      remote(id, arg, true, true);
+      Svc().round->ShowTip();
+      return;
     case kGolfSendPosition:
       setStatus(id);
       if (localTurn()) {
@@ -768,15 +781,18 @@ void Handler::golf(uint32_t id, intptr_t arg) {
     case kGolfConceded: {
       stopPolling();
       const uint32_t slot = static_cast<uint32_t>(arg);
+      auto* match = dynamic_cast<TMatchPlayGame*>(&g_);
       if (TPlayer* p = player(slot)) {
         std::string who(p->name, strnlen(p->name, sizeof p->name));
-        const bool team = g_.mode == kModeFoursome;
-        TPlayer* partner = team ? player(slot ^ 2) : nullptr;
+        const bool team = g_.mode == kModeFoursome && match;
+        TPlayer* partner = team ? player(match->PartnerOf(static_cast<int>(slot))) : nullptr;
         if (partner)
           showMessage(who + " & " + std::string(partner->name, strnlen(partner->name, sizeof partner->name)) +
                           " have conceded.", 5000);
         else
           showMessage(who + " has conceded.", 5000);
+        // In the match modes the golfer's side gives the hole up.
+        if (match) match->ConcedeHole(match->SideOf(static_cast<int>(slot)));
       }
       Svc().round->RemoteMessage(id, nullptr);
       return;

@@ -1,5 +1,7 @@
 #include "golf/install.h"
 
+#include <string>
+
 #include "framework/paths.h"
 #include "framework/registry.h"
 #include "framework/services.h"
@@ -15,7 +17,15 @@ class GolfGame : public GameProvider {
   int CreateGame(int mode) override {
     // Golf messages go to the queue window, which hands them back to the current game.
     GolfMainWindow = Facts().queueWindow;
-    return ::CreateGame(mode);
+    const int made = ::CreateGame(mode);
+    useGolferFolder();
+    return made;
+  }
+  // Golfers' statistics are saved at game over into the installation's golfer folder.
+  void SetInstallRoot(const PathRecord& root) override {
+    char players[MAX_PATH];
+    golferFolder_ = PathJoin(&root, "Players", players, sizeof players) ? players : "";
+    useGolferFolder();
   }
   void DeleteGame() override {
     if (TGame* game = CurrentGame())
@@ -54,6 +64,7 @@ class GolfGame : public GameProvider {
     if (!root || !name) return 7;  // file was not found
     const int result = ::LoadGameFile(root, name);
     if (result == 0) GolfMainWindow = Facts().queueWindow;
+    useGolferFolder();
     return result;
   }
   const char* CurrentCourseFolder() override { return CurrentGame() ? CurrentGame()->courseName.c_str() : ""; }
@@ -70,6 +81,12 @@ class GolfGame : public GameProvider {
     return result;
   }
   void FreeComputerGolferTables() override { ComputerGolferFreeTables(); }
+
+ private:
+  void useGolferFolder() {
+    if (TGame* game = CurrentGame()) game->golferFolder = golferFolder_;
+  }
+  std::string golferFolder_;
 };
 
 GolfGame gGame;

@@ -29,7 +29,30 @@ constexpr float kSteepHigh = 1.6022123f;
 // Side spin at the largest curve, as a share of the backspin.
 constexpr float kCurveSpinShare = 0.3f;
 
-// reach, shown angle, speed, group of clubs 0..19 in the four shot-type sets; the putter is the same in all.
+// The full shots of clubs 0..19: reach (yards carried at full power on flat ground in still air), launch
+// angle (degrees), backspin (rpm), launch speed (yd/s) and the prediction's risk group. The speeds were found
+// by flying each launch through the flight step until it carried its reach (clubs 8 and 9 share a reach:
+// 182.5 and 179.5 yd, so carries still fall from club to club); angles and spins give apexes of 22 to 31 yd
+// and landings from 28 degrees (driver) to 45 and more (wedges), as steep as the flight's drag lets them.
+struct FullShot {
+  int16_t reach;
+  float angle;
+  int16_t spin;
+  float speed;
+  int8_t group;
+};
+constexpr FullShot kFullShots[20] = {
+    {250, 19.2f, 2900, 63.35f, 2},  {242, 20.2f, 3300, 60.99f, 2}, {233, 21.3f, 3700, 58.65f, 2},
+    {223, 22.7f, 4100, 56.16f, 2},  {204, 25.3f, 4500, 52.16f, 2}, {195, 26.8f, 4900, 50.23f, 2},
+    {193, 27.3f, 5300, 49.54f, 2},  {189, 27.8f, 5700, 48.59f, 1}, {181, 28.7f, 6100, 47.29f, 1},
+    {181, 29.0f, 6500, 46.65f, 0},  {169, 30.7f, 6900, 44.75f, 0}, {157, 32.4f, 7300, 42.77f, 0},
+    {155, 32.3f, 7700, 42.31f, 0},  {147, 33.4f, 8100, 41.01f, -2}, {129, 36.4f, 8500, 38.14f, -2},
+    {121, 37.5f, 8900, 36.76f, -2}, {103, 40.9f, 9300, 33.86f, -2}, {84, 45.3f, 9700, 30.85f, -2},
+    {75, 47.6f, 10100, 29.31f, -2}, {56, 54.7f, 10500, 26.45f, -2},
+};
+
+// The short-game shot types 4, 5 and 6 (chips, pitches, bumps): reach, shown angle, speed, group. Their
+// launch angle is 0.8 of the shown one and their spin follows the shown angle.
 struct Row {
   int16_t reach;
   int16_t angle;
@@ -37,11 +60,7 @@ struct Row {
   int8_t group;
 };
 constexpr Row kPutter{53, 1, 13.7f, 0};
-constexpr Row kSets[4][20] = {
-    {{250, 10, 72.8f, 2}, {242, 11, 70.3f, 2}, {233, 12, 67.82f, 2}, {223, 12, 66.54f, 2}, {204, 12, 64.0f, 2},
-     {195, 14, 60.3f, 2}, {193, 16, 59.3f, 2}, {189, 16, 57.2f, 1}, {181, 18, 54.3f, 1}, {181, 17, 55.0f, 0},
-     {169, 20, 51.0f, 0}, {157, 19, 50.7f, 0}, {155, 22, 47.8f, 0}, {147, 24, 45.6f, -2}, {129, 26, 42.0f, -2},
-     {121, 28, 40.0f, -2}, {103, 30, 36.3f, -2}, {84, 31, 32.5f, -2}, {75, 32, 30.4f, -2}, {56, 33, 26.0f, -2}},
+constexpr Row kSets[3][20] = {
     {{36, 12, 31.5f, 6}, {36, 12, 31.5f, 6}, {36, 12, 31.5f, 5}, {36, 12, 31.5f, 5}, {38, 13, 31.2f, 3},
      {40, 15, 30.1f, 2}, {40, 14, 31.0f, 4}, {42, 16, 29.8f, 2}, {45, 18, 29.4f, 1}, {43, 17, 29.5f, 1},
      {47, 19, 29.5f, 0}, {47, 20, 28.8f, 1}, {49, 22, 28.4f, 0}, {49, 23, 27.9f, -2}, {50, 24, 27.8f, -2},
@@ -69,8 +88,14 @@ int puttRow(float aimYards) {
 
 ClubLaunchData builtIn(int club, int shotType) {
   club = std::clamp(club, 0, 20);
-  const Row& r = club == 20 ? kPutter : kSets[shotType >= 4 && shotType <= 6 ? shotType - 3 : 0][club];
-  return ClubLaunchData{r.reach, r.angle, r.speed, r.group};
+  if (club < 20 && !(shotType >= 4 && shotType <= 6)) {
+    const FullShot& f = kFullShots[club];
+    return ClubLaunchData{f.reach, f.angle, f.speed, f.group, f.spin};
+  }
+  const Row& r = club == 20 ? kPutter : kSets[shotType - 4][club];
+  const float a = static_cast<float>(r.angle);
+  const int spin = club == 20 ? 0 : static_cast<int>(std::max(2700.0f + (a - 10.0f) * 310.0f, 1000.0f));
+  return ClubLaunchData{r.reach, a * 0.8f, r.speed, r.group, spin};
 }
 
 ClubLaunchSource g_clubSource = nullptr;
@@ -168,8 +193,8 @@ void BallClubAdjustment(int club, float* factor, int, int) {
 float ClubSpinRate(int club, int shotType) {
   if (club == 20) return 0.0f;
   const ClubLaunchData c = GetClubLaunchData(club, shotType);
-  // About 2700 rpm from a driver's 10 degrees, 310 rpm more for each further degree of loft.
-  const float rpm = 2700.0f + (static_cast<float>(c.angle) - 10.0f) * 310.0f;
+  // A table without spins: about 2700 rpm from 10 degrees of launch, 310 rpm more for each further degree.
+  const float rpm = c.spin > 0 ? static_cast<float>(c.spin) : 2700.0f + (c.angle - 10.0f) * 310.0f;
   return std::max(rpm, 1000.0f) / 60.0f;
 }
 
@@ -261,8 +286,8 @@ void BallLaunch(BallState* b, int autoClub, int realSwing, int, float power) {
   p = std::max(p, 0.0f);
 
   const float speed = base * p * ShotMeter.shotFactorA * speedF;
-  const float a = static_cast<float>(c.angle);
-  float angle = (a + (trajectory * p * a / 50.0f) * surfaceF) * 0.8f * kDegToRad * ShotMeter.shotFactorB;
+  const float a = c.angle;
+  float angle = (a + (trajectory * p * a / 50.0f) * surfaceF) * kDegToRad * ShotMeter.shotFactorB;
   if (angle > kSteepLow && angle < kSteepHigh) angle = kSteepLow;
   // A putt leaves the face rolling: its spin is the natural roll of its speed.
   const float spin = club == 20 ? -speed * std::cos(angle) / (2.0f * kPi * kBallRadius)
@@ -281,4 +306,26 @@ float NormalizeAngle(float radians) {
   if (r < 0.0f) r += turn;
   if (r >= turn) r -= turn;
   return r;
+}
+
+ClubLaunchData GetClubRecord(int club, int shotType, bool unscaled) {
+  ClubLaunchData c = GetClubLaunchData(club, shotType);
+  const playerInfo_s* g = ActiveGolferRecord;
+  if (!unscaled && g && club >= 0 && club <= 20)
+    c.reach = static_cast<int>(static_cast<int64_t>(c.reach) * g->GetClubPercent(club) / 100);
+  return c;
+}
+
+int ScaleClubDistance(int distance, int shaft) {
+  switch (shaft) {
+    case 1: return static_cast<int>(static_cast<float>(distance) * 0.9f);
+    case 2: return static_cast<int>(static_cast<float>(distance) * 0.8f);
+    default: return distance;
+  }
+}
+
+int RoundYardage(int yards) {
+  static constexpr int kCorrection[10] = {0, -1, -2, 2, 1, 0, -1, -2, 2, 1};
+  const int digit = ((yards % 10) + 10) % 10;
+  return yards + kCorrection[digit];
 }

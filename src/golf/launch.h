@@ -32,10 +32,11 @@ extern ShotMeterValues ShotMeter;
 
 // The club figures that the launch needs (one row per club and shot-type set).
 struct ClubLaunchData {
-  int reach = 0;      // yards at full power
-  int angle = 0;      // base launch angle, degrees
-  float speed = 0.0f; // base launch speed, yd/s
-  int group = 0;      // added to the prediction's risk
+  int reach = 0;       // yards carried at full power
+  float angle = 0.0f;  // launch angle, degrees
+  float speed = 0.0f;  // base launch speed, yd/s
+  int group = 0;       // added to the prediction's risk
+  int spin = 0;        // backspin of a full shot, rpm (0: from the angle)
 };
 // Club 0..20 for a shot type (4, 5 and 6 have their own sets; the rest use set 0). The club table of the
 // in-round interface may install itself in place of the built-in figures.
@@ -95,3 +96,11 @@ float NormalizeAngle(float radians);
 using Random31Source = uint32_t (*)();
 void SetRandom31Source(Random31Source source);
 uint32_t Random31();
+
+// The club's record for the shot type; its reach scaled by the active golfer's percentage for the club
+// unless unscaled is set.
+ClubLaunchData GetClubRecord(int club, int shotType, bool unscaled);
+// A distance for the shaft: 0 stiff as it is, 1 regular x 0.9, 2 flex x 0.8 (truncated); others unchanged.
+int ScaleClubDistance(int distance, int shaft);
+// A yardage rounded to the nearest multiple of 5 (a last digit of 3 or 8 rounds up).
+int RoundYardage(int yards);

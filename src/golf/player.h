@@ -25,6 +25,10 @@ class TPlayer : public playerInfo_s {
   uint32_t retries = 0;          // handshake re-sends to its machine
   // Course conditions of the golfer's shots: wind, fairway and green (0..2).
   uint8_t windCondition = 0, fairwayCondition = 1, greenCondition = 1;
+  // The game's tee shots on par 4 and 5 holes, for the statistics at game over.
+  struct DriveStats {
+    uint32_t longest = 0, yards = 0, measured = 0, fairways = 0, chances = 0;
+  } drives;
 
   TPlayer() = default;
   virtual ~TPlayer() = default;

@@ -26,13 +26,7 @@ void TStrokeGame::ShowFinalResults() {
 }
 
 int TStrokeGame::GetNextHole(uint16_t* round, uint16_t* hole) {
-  if (round) *round = state.round;
-  if (hole) *hole = state.hole;
-  const int next = state.hole + 1;
-  if (next < state.firstHole + state.holeCount && next < kHoles) {
-    if (hole) *hole = static_cast<uint16_t>(next);
-    return 1;
-  }
+  if (NextHoleOfRound(round, hole)) return 1;
   if (const int error = UpdateRoundStatistics(); error != 0)
     Svc().frontEnd->ErrorBox(error, "sources\\gamecode\\stroke", 183);
   // The number of rounds is the state block's leading word.

@@ -3,6 +3,7 @@
 #include "course/install.h"
 #include "frontend/install.h"
 #include "golf/install.h"
+#include "net/install.h"
 #include "scene/install.h"
 
 // From the lowest layer up, so that a higher layer may replace what a lower one installed.
@@ -11,4 +12,5 @@ void InstallProviders() {
   InstallGolfServices();
   InstallSceneServices();
   InstallFrontEndServices();
+  InstallNetworkServices();
 }

@@ -97,7 +97,7 @@ TEST_F(FlatFairway, MeasuredTourShots) {
   }
 }
 
-// The game's own clubs, launched at full power, carry about as far as their reach.
+// The game's own clubs, launched at full power, carry their reach (the whole table is in clubflight_test).
 TEST_F(FlatFairway, FullShotsCarryTheClubsReach) {
   playerInfo_s golfer;
   golfer.bag = 0x1FFFFF;
@@ -105,8 +105,8 @@ TEST_F(FlatFairway, FullShotsCarryTheClubsReach) {
   struct Row {
     int club;
     float low, high;  // carry as a share of reach
-  } rows[] = {{0, 0.80f, 0.95f}, {3, 0.85f, 1.05f}, {10, 0.95f, 1.08f}, {13, 0.97f, 1.08f}, {16, 0.97f, 1.08f},
-              {19, 0.95f, 1.10f}};
+  } rows[] = {{0, 0.97f, 1.03f}, {3, 0.97f, 1.03f}, {10, 0.97f, 1.03f}, {13, 0.97f, 1.03f}, {16, 0.97f, 1.03f},
+              {19, 0.97f, 1.03f}};
   for (const Row& r : rows) {
     golfer.SetClub(r.club);
     BallState b;
@@ -121,7 +121,12 @@ TEST_F(FlatFairway, FullShotsCarryTheClubsReach) {
     std::printf("club %2d reach %5.1f carry %6.1f total %6.1f apex %5.1f\n", r.club, reach, f.carry, f.total, f.apex);
     EXPECT_GE(f.carry, reach * r.low) << r.club;
     EXPECT_LE(f.carry, reach * r.high) << r.club;
-    EXPECT_GT(f.total, f.carry) << r.club;
+    // Long clubs run on; the wedges' backspin holds them by the pitch mark.
+    if (r.club < 14) {
+      EXPECT_GT(f.total, f.carry) << r.club;
+    } else {
+      EXPECT_NEAR(f.total, f.carry, 4.0f) << r.club;
+    }
   }
 }
 

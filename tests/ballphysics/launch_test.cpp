@@ -100,14 +100,14 @@ TEST_F(Launch, AimDeviationFromTheLiesSpread) {
 
 TEST_F(Launch, FullDriverLeavesAtTheClubsSpeedAndAngle) {
   BallLaunch(&ball, 0, 0, 0, 1.0f);
-  EXPECT_FLOAT_EQ(BallLaunchSpeed, 72.8f);
-  EXPECT_FLOAT_EQ(length(ball.velocity), 72.8f);
-  EXPECT_NEAR(launchAngle(), 10.0f * 0.8f * kPi / 180.0f, 1e-5f);
+  EXPECT_FLOAT_EQ(BallLaunchSpeed, 63.35f);
+  EXPECT_FLOAT_EQ(length(ball.velocity), 63.35f);
+  EXPECT_NEAR(launchAngle(), 19.2f * kPi / 180.0f, 1e-5f);
   EXPECT_NEAR(ball.velocity.x, 0.0f, 1e-5f);
   EXPECT_GT(ball.velocity.y, 0.0f);
   EXPECT_FLOAT_EQ(AimDistance, 250.0f);
   EXPECT_EQ(ShotTargetPoint.y, 50.0f);
-  EXPECT_FLOAT_EQ(ball.spin.x, 2700.0f / 60.0f);  // backspin about +x for a ball flying along +y
+  EXPECT_FLOAT_EQ(ball.spin.x, 2900.0f / 60.0f);  // backspin about +x for a ball flying along +y
   EXPECT_EQ(ball.spin.z, 0.0f);
   EXPECT_GT(ball.liftFactor, 0.0f);
 }
@@ -119,12 +119,12 @@ TEST_F(Launch, PowerChoices) {
     uint8_t setting;
     float expectedSpeed;
   } cases[] = {
-      {0, 0.0f, 1.0f, -100.0f, 0, 72.8f * std::sqrt(100.0f / 250.0f)},  // carries to the aim
-      {0, 0.0f, 1.0f, 200.0f, 0, 72.8f},                                // beyond the reach: full
-      {0, 0.5f, 1.0f, 50.0f, 0, 72.8f * 0.5f},
-      {1, 0.9f, 0.7f, 50.0f, 0, 72.8f * 0.7f},                          // the swing's power wins
-      {0, 1.0f, 1.0f, 50.0f, 2, 72.8f * 0.89f},
-      {0, 0.0f, 1.0f, 25.0f, 1, 72.8f * 0.94f * std::sqrt(225.0f / 225.0f)},
+      {0, 0.0f, 1.0f, -100.0f, 0, 63.35f * std::sqrt(100.0f / 250.0f)},  // carries to the aim
+      {0, 0.0f, 1.0f, 200.0f, 0, 63.35f},                                // beyond the reach: full
+      {0, 0.5f, 1.0f, 50.0f, 0, 63.35f * 0.5f},
+      {1, 0.9f, 0.7f, 50.0f, 0, 63.35f * 0.7f},                          // the swing's power wins
+      {0, 1.0f, 1.0f, 50.0f, 2, 63.35f * 0.89f},
+      {0, 0.0f, 1.0f, 25.0f, 1, 63.35f * 0.94f * std::sqrt(225.0f / 225.0f)},
   };
   for (const Case& c : cases) {
     golfer.levelPreset = c.setting;
@@ -246,3 +246,18 @@ TEST_F(Predict, WaterInPlayRaisesTheRisk) {
 }
 
 }  // namespace
+
+TEST(ClubCaptions, ShaftScalingRoundingAndTheClubRecord) {
+  struct Case { int distance, shaft, expect; } shafts[] = {{185, 1, 166}, {185, 2, 148}, {185, 3, 185}, {185, 0, 185}};
+  for (const Case& c : shafts) EXPECT_EQ(ScaleClubDistance(c.distance, c.shaft), c.expect) << c.shaft;
+  struct Round { int in, out; } rounds[] = {{150, 150}, {151, 150}, {152, 150}, {153, 155}, {154, 155},
+                                           {156, 155}, {158, 160}, {159, 160}, {0, 0}};
+  for (const Round& r : rounds) EXPECT_EQ(RoundYardage(r.in), r.out) << r.in;
+  playerInfo_s golfer;
+  golfer.clubs[0].percent = 90;
+  ActiveGolferRecord = &golfer;
+  EXPECT_EQ(GetClubRecord(0, 0, false).reach, 225);
+  EXPECT_EQ(GetClubRecord(0, 0, true).reach, 250);
+  ActiveGolferRecord = nullptr;
+  EXPECT_EQ(GetClubRecord(0, 0, false).reach, 250);
+}

@@ -282,8 +282,9 @@ TEST(CellLinks, ChainLimit) {
 TEST(Heading, ListedAngles) {
   const Vector3 a{3.0f, -2.0f, 1.0f};
   struct Case { float dx, dy; int32_t expect; };
-  const Case cases[] = {{0, 0, -16383}, {0, 5, -16383}, {5, 0, 0}, {0, -5, 16383}, {-5, 0, 32767},
-                        {0.25f, 0, 0}, {1, 1, 8192 - 16384 + 1}};
+  // The y difference goes first: +x is A = 0 (-16383), +y A = 16384 (0), -x A = 32768, -y A = 49152.
+  const Case cases[] = {{0, 0, -16383}, {5, 0, -16383}, {0, 5, 0}, {-5, 0, 16383}, {0, -5, 32767},
+                        {0, 0.25f, 0}, {1, 1, 8192 - 16384 + 1}, {1, -1, 57344 - 16384}};
   for (const Case& c : cases) {
     const Vector3 b{a.x + c.dx, a.y + c.dy, 7.0f};
     EXPECT_EQ(HeadingBetweenPoints(a, b), c.expect) << c.dx << "," << c.dy;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ballphysics/ground.h"
+#include "golf/ballflight.h"
 #include "golf/launch.h"
 #include "golf/predict.h"
 #include "rules_fixture.h"
@@ -115,6 +116,49 @@ TEST_F(ComputerGolferTest, APlanIsKeptForTheDecisionOfTheSameTurn) {
   EXPECT_FLOAT_EQ(decide.aimPoint.y, plan.aimPoint.y);
   ComputerGolferFreeTables();
   EXPECT_FALSE(ComputerGolferHasSavedCopy());
+}
+
+// Putts on a flat green: (strokes to hole out) for balls at distances around the cup, every skill level.
+int PuttsToHoleOut(TGame* g, const Vector3& from) {
+  TPlayer* p = g->players->GetPlayer(0);
+  PlaceBallAt(p, from);
+  p->holedOut = 0;
+  p->SetHoleScore(0, 0, 0, 0);
+  int putts = 0;
+  while (!p->ball.Flag(kBallFlagHoled) && putts < 10) {
+    g->SetCurrentPlayer(0);
+    p->TakeTurn();
+    ++putts;
+  }
+  return putts;
+}
+
+TEST_F(ComputerGolferTest, TapInsAreHoledAndTenYardPuttsRarelyTakeThree) {
+  ASSERT_TRUE(balltest::makeGround(60, 60, 0x70));
+  const Vector3 pin{0.5f, 0.5f, 0.0f};
+  int tapInMisses = 0, tapIns = 0, threePutts = 0, longPutts = 0;
+  for (int skill = 0; skill <= 4; ++skill) {
+    Svc().scene->SeedRandom15(static_cast<uint32_t>(17 + skill));
+    TGame* g = Ready(Vector3{0.0f, 0.0f, 0.0f}, pin, skill);
+    g->players->GetPlayer(1)->flags &= ~kGolferTakesPart;
+    BallSetCup(pin);
+    for (int k = 0; k < 12; ++k) {
+      const float a = static_cast<float>(k) * 0.5236f;
+      for (float d : {0.3f, 0.55f, 0.8f, 0.99f}) {
+        ++tapIns;
+        const int n = PuttsToHoleOut(g, Vector3{pin.x + d * std::cos(a), pin.y + d * std::sin(a), 0.0f});
+        if (n != 1) ++tapInMisses;
+        EXPECT_EQ(n, 1) << "skill " << skill << " distance " << d << " angle " << k;
+      }
+      ++longPutts;
+      if (PuttsToHoleOut(g, Vector3{pin.x + 10.0f * std::cos(a), pin.y + 10.0f * std::sin(a), 0.0f}) >= 3)
+        ++threePutts;
+    }
+    DeleteCurrentGame();
+  }
+  EXPECT_EQ(tapInMisses, 0) << "of " << tapIns;
+  // Rarely: at most one in ten from 10 yards.
+  EXPECT_LE(threePutts * 10, longPutts) << threePutts << " of " << longPutts;
 }
 
 // The demonstration hole: tees at the near end, the green near the far end, fairway down the middle.

@@ -64,6 +64,16 @@ TEST_F(RulesTest, TheGameProviderSavesAndResumesTheLastGame) {
   EXPECT_EQ(game.LoadGameFile(&root, "LASTGAME.DAT"), 0);
   EXPECT_EQ(CurrentGame()->mode, kModeMatchPlay);
   EXPECT_EQ(CurrentGame()->gameName, "Evening round");
+  // With the installation's root known, games save their golfers' statistics into its golfer folder.
+  EXPECT_EQ(CurrentGame()->golferFolder, "");
+  game.SetInstallRoot(root);
+  char players[MAX_PATH];
+  ASSERT_TRUE(PathJoin(&root, "Players", players, sizeof players));
+  EXPECT_EQ(CurrentGame()->golferFolder, players);
+  ASSERT_EQ(game.CreateGame(kModeSkins), 1);
+  EXPECT_EQ(CurrentGame()->golferFolder, players);
+  EXPECT_EQ(game.LoadGameFile(&root, "LastGame.dat"), 0);
+  EXPECT_EQ(CurrentGame()->golferFolder, players);
 }
 
 TEST_F(RulesTest, OnlyARunningRoundIsPausedAndItsLastGameIsResumed) {

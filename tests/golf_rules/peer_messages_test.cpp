@@ -209,6 +209,17 @@ TEST_F(PeerTest, ChatAndConcessionsNameWhatTheirSenderSent) {
   EXPECT_EQ(remoteCalls[0].first, 0x730u);
 }
 
+TEST_F(PeerTest, ALostConnectionTakesOutTheGolferOfThatMachine) {
+  TGame* g = NetGame(0, 1);
+  // The comm layer's own message: the connection to machine 2 was lost.
+  Deliver(0, 0x140c, Words({2}));
+  Pump();
+  EXPECT_TRUE(g->players->GetPlayer(1)->flags & 0x80);
+  EXPECT_FALSE(g->players->GetPlayer(0)->flags & 0x80);
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.back().first, "Golfer 2 has left the game");
+}
+
 TEST_F(PeerTest, AHandshakeWhilePausedIsAnsweredAtOnce) {
   NetGame(0, 0);
   paused = true;

@@ -1,0 +1,215 @@
+// The tournament against a field of computer entrants, and the online tournament's card.
+#include <algorithm>
+#include <cstdio>
+
+#include "framework/services.h"
+#include "golf/golfmsg.h"
+#include "golf/modes.h"
+
+namespace {
+
+constexpr const char* kFirst[] = {"Alden", "Brice", "Cormac", "Dario", "Ewan", "Fenn", "Gareth"};
+constexpr const char* kLast[] = {"Ashdown", "Birkett", "Colley", "Durward", "Eskdale"};
+
+// Shares of the purse by place, in tenths of a percent.
+constexpr uint32_t kPrizeShares[] = {180, 108, 68, 48, 40, 36, 33, 31, 29, 27};
+
+// A small generator of its own, so the field's scores leave the golfers' random numbers alone.
+uint32_t nextRandom(uint32_t* seed) {
+  *seed = *seed * 1103515245u + 12345u;
+  return (*seed >> 16) & 0x7FFF;
+}
+
+}  // namespace
+
+TTournamentGame::TTournamentGame(uint16_t m) : TStrokeGame(m) {
+  for (int e = 0; e < kFieldComputers; ++e) {
+    present[e] = true;
+    ability[e] = static_cast<uint8_t>((e * 7) % 10);
+  }
+}
+
+std::string TTournamentGame::EntrantName(int entrant) const {
+  if (entrant >= kFieldComputers && entrant < kEntrants) {
+    const TPlayer* p = players ? players->GetPlayer(entrant - kFieldComputers) : nullptr;
+    return p ? std::string(p->name) : std::string();
+  }
+  if (entrant < 0 || entrant >= kFieldComputers) return std::string();
+  std::string name = std::string(kFirst[entrant % 7]) + " " + kLast[entrant / 7];
+  return name.substr(0, 30);
+}
+
+int TTournamentGame::FieldSize() const {
+  int n = 0;
+  for (bool p : present) n += p ? 1 : 0;
+  return n;
+}
+
+int32_t TTournamentGame::GetEntrantScore(int entrant, int round, int holes) const {
+  if (entrant < 0 || entrant >= kEntrants || round < 0 || round >= kRounds) return 0;
+  int32_t sum = 0;
+  for (int h = state.firstHole; h < state.firstHole + holes && h < kHoles; ++h) {
+    uint32_t strokes = 0;
+    if (entrant < kFieldComputers) {
+      strokes = fieldScores[entrant][round][h];
+    } else if (TPlayer* p = players->GetPlayer(entrant - kFieldComputers)) {
+      p->GetHoleScore(round, h, &strokes, nullptr);
+      strokes &= ~kScoreMarker;
+    }
+    if (strokes) sum += static_cast<int32_t>(strokes) - Svc().catalogue->HolePar(h);
+  }
+  return sum;
+}
+
+int32_t TTournamentGame::EntrantTotal(int entrant) const {
+  int32_t sum = 0;
+  for (int r = 0; r < std::min<int>(state.lead, kRounds); ++r) sum += GetEntrantScore(entrant, r, state.holeCount);
+  return sum;
+}
+
+int TTournamentGame::holesDone(int entrant) const {
+  int n = 0;
+  for (int r = 0; r < std::min<int>(state.lead, kRounds); ++r)
+    for (int h = state.firstHole; h < state.firstHole + state.holeCount && h < kHoles; ++h) {
+      uint32_t strokes = 0;
+      if (entrant < kFieldComputers) strokes = fieldScores[entrant][r][h];
+      else if (TPlayer* p = players->GetPlayer(entrant - kFieldComputers)) p->GetHoleScore(r, h, &strokes, nullptr);
+      n += strokes ? 1 : 0;
+    }
+  return n;
+}
+
+void TTournamentGame::UpdateFieldScores(bool all) {
+  if (state.round >= kRounds) return;
+  const int from = all ? state.firstHole : state.hole;
+  const int to = all ? std::min<int>(state.firstHole + state.holeCount, kHoles) : state.hole + 1;
+  for (int h = from; h < to; ++h) {
+    const int par = Svc().catalogue->HolePar(h);
+    for (int e = 0; e < kFieldComputers; ++e) {
+      uint8_t& score = fieldScores[e][state.round][h];
+      if (!present[e] || score) continue;
+      uint32_t seed = (static_cast<uint32_t>(e) * 7919u) ^ (static_cast<uint32_t>(state.round * kHoles + h) * 104729u) ^
+                      view->seed;
+      nextRandom(&seed);
+      const int r = static_cast<int>(nextRandom(&seed) % 1000);
+      const int a = ability[e];
+      int delta = 0;
+      if (r < 5) delta = -2;
+      else if (r < 165 + 10 * a) delta = -1;
+      else if (r < 800) delta = 0;
+      else if (r < 960 - 3 * a) delta = 1;
+      else delta = 2;
+      score = static_cast<uint8_t>(std::max(1, par + delta));
+    }
+  }
+}
+
+int TTournamentGame::ComputeStandings() {
+  standings.clear();
+  for (int e = 0; e < kEntrants; ++e) {
+    if (!present[e]) continue;
+    Standing s;
+    s.entrant = e;
+    s.toPar = EntrantTotal(e);
+    s.holesCompleted = holesDone(e);
+    standings.push_back(s);
+  }
+  std::stable_sort(standings.begin(), standings.end(),
+                   [](const Standing& a, const Standing& b) { return a.toPar < b.toPar; });
+  for (size_t i = 0; i < standings.size(); ++i) {
+    size_t first = i;
+    while (first > 0 && standings[first - 1].toPar == standings[i].toPar) --first;
+    standings[i].position = static_cast<int>(first) + 1;
+    standings[i].tied = (i > 0 && standings[i - 1].toPar == standings[i].toPar) ||
+                        (i + 1 < standings.size() && standings[i + 1].toPar == standings[i].toPar);
+  }
+  // Tied places share the prizes of the places they fill.
+  for (size_t i = 0; i < standings.size();) {
+    size_t j = i;
+    uint64_t share = 0;
+    while (j < standings.size() && standings[j].toPar == standings[i].toPar) {
+      if (j < std::size(kPrizeShares)) share += kPrizeShares[j];
+      ++j;
+    }
+    for (size_t k = i; k < j; ++k) standings[k].prize = static_cast<uint32_t>(purse * share / 1000 / (j - i));
+    i = j;
+  }
+  return standings.size() > 1 && standings[1].toPar == standings[0].toPar ? 0 : 1;
+}
+
+void TTournamentGame::MakeCut() {
+  ComputeStandings();
+  if (standings.empty() || cutPlaces <= 0) return;
+  const size_t line = std::min<size_t>(static_cast<size_t>(cutPlaces), standings.size()) - 1;
+  const int32_t limit = standings[line].toPar;
+  for (const Standing& s : standings) {
+    if (s.toPar <= limit) continue;
+    present[s.entrant] = false;
+    if (s.entrant >= kFieldComputers)
+      if (TPlayer* p = players->GetPlayer(s.entrant - kFieldComputers)) p->flags |= kGolferOut;
+  }
+  cutMade = 1;
+  ComputeStandings();
+}
+
+void TTournamentGame::SetUpRound() {
+  for (int s = 0; s < TPlayerList::kSlots; ++s) {
+    const TPlayer* p = players->GetPlayer(s);
+    present[kFieldComputers + s] = p && (p->flags & kGolferTakesPart) && !(p->flags & kGolferOut);
+  }
+  if (cutAfterRound < 0 && state.lead >= 4) cutAfterRound = 1;
+}
+
+void TTournamentGame::UpdateHoleScores() {
+  if (lastScoredRound_ == state.round && lastScoredHole_ == state.hole) return;
+  lastScoredRound_ = state.round;
+  lastScoredHole_ = state.hole;
+  UpdateFieldScores(false);
+  ComputeStandings();
+}
+
+int TTournamentGame::GetNextHole(uint16_t* round, uint16_t* hole) {
+  if (NextHoleOfRound(round, hole)) return 1;
+  if (const int error = UpdateRoundStatistics(); error != 0)
+    Svc().frontEnd->ErrorBox(error, "sources\\gamecode\\tourney", 1);
+  FillMissingScores();
+  if (state.round == cutAfterRound && !cutMade) MakeCut();
+  ComputeStandings();
+  bool golferLeft = false;
+  for (int s = 0; s < TPlayerList::kSlots; ++s) golferLeft = golferLeft || present[kFieldComputers + s];
+  if (state.round + 1 >= state.lead || !golferLeft) {
+    // The rounds the golfers no longer play are still played by the field.
+    const uint16_t keep = state.round;
+    for (int r = state.round + 1; r < std::min<int>(state.lead, kRounds); ++r) {
+      state.round = static_cast<uint16_t>(r);
+      FillMissingScores();
+    }
+    state.round = keep;
+    ComputeStandings();
+    gameOver = 1;
+    return 0;
+  }
+  if (round) *round = static_cast<uint16_t>(state.round + 1);
+  if (hole) *hole = state.firstHole;
+  return 1;
+}
+
+std::string TTournamentGame::GetScoreText(int slot) {
+  if (slot < 0 || slot >= 4) return std::string();
+  const int32_t toPar = EntrantTotal(kFieldComputers + slot);
+  char text[16];
+  if (toPar == 0) std::snprintf(text, sizeof text, "(E)");
+  else std::snprintf(text, sizeof text, toPar > 0 ? "(+%d)" : "(%d)", toPar);
+  return text;
+}
+
+void CINetTournamentGame::UpdateHoleScores() {
+  if (!IsReportingEnabled()) return;
+  for (int s = 0; s < TPlayerList::kSlots; ++s) {
+    TPlayer* p = players->GetPlayer(s);
+    if (!p || !(p->flags & kGolferTakesPart) || !p->holedOut) continue;
+    uint32_t strokes = 0;
+    p->GetHoleScore(state.round, state.hole, &strokes, nullptr);
+    Svc().network->ReportTournamentHole(p->name, state.round, state.hole, static_cast<int>(strokes & ~kScoreMarker));
+  }
+}

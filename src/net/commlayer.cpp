@@ -1,0 +1,83 @@
+#include "net/commlayer.h"
+
+#include <exception>
+
+#include "framework/registry.h"
+#include "net/sessmgr.h"
+#include "net/sockcomm.h"
+
+namespace net {
+
+CCommBase* CommObject = nullptr;
+CCommBase* RoundComm = nullptr;
+
+namespace {
+int g_type = -1;
+}
+
+const char* CommTypeName(int type) {
+  switch (type) {
+    case 0: return "TCP/IP on Internet with ZQ Golf Server";
+    case 1: return "TCP/IP on Local Area Network (LAN)";
+    case 2: return "Novell SPX/IPX on Local Area Network (LAN)";
+    case 3: return "TAPI Modem Host";
+    case 4: return "TAPI Modem Caller";
+    default: return "";
+  }
+}
+
+int CreateCommLayer(int type) {
+  g_type = type;
+  // The LAN types have their comm object and lobby here; the online server's lobby and the modem link are not
+  // part of this build, so those types fail like a layer that cannot start.
+  if (type == 1 || type == 2) {
+    auto* comm = new CSockComm(type == 2 ? winsock::AF_IPX : winsock::AF_INET, type);
+    CommObject = RoundComm = comm;
+    if (type == 1)
+      SessionManager = new CUDPSessMgr(comm);
+    else
+      SessionManager = new CSAPSessMgr(comm);
+  }
+  if (!CommObject || !CommObject->Init()) {
+    DestroyCommLayer();
+    return 0;
+  }
+  if (!SessionManager || !SessionManager->Start()) {
+    DestroyCommLayer();
+    return 0;
+  }
+  return 1;
+}
+
+void EndSessionManager() {
+  if (!SessionManager) return;
+  SessionManager->Shutdown();
+  delete SessionManager;
+  SessionManager = nullptr;
+}
+
+void DestroyCommLayer() {
+  EndSessionManager();
+  if (CommObject) {
+    CommObject->Shutdown();
+    delete CommObject;
+    CommObject = nullptr;
+  }
+  RoundComm = nullptr;
+}
+
+void CloseCommLayer() {
+  try {
+    DestroyCommLayer();
+  } catch (const std::exception& e) {
+    WriteLogLine(e.what());
+  }
+}
+
+int GetCommType() { return g_type; }
+
+int GetNextCommMessage(uint32_t* code, uintptr_t* value, uint32_t* length) {
+  return CommObject ? CommObject->TakeNotification(code, value, length) : 0;
+}
+
+}  // namespace net

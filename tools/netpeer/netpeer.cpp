@@ -1,0 +1,321 @@
+// One machine of a networked stroke round, headless. The host opens a game on the LAN lobby; joiners find it by
+// broadcast, join, the group meshes, the host runs the start exchange and every machine plays the round with its
+// own computer golfer. Each prints the score card and every ball rest; the cards and rests of all machines match.
+//
+//   netpeer --host --players N [--type 1|2] [--holes H] [--dir FOLDER] [--name NAME]
+//   netpeer --join [--type 1|2] [--dir FOLDER] [--name NAME]
+//
+// Each process is its own machine: set WINAPI_NET_ADDRESS=127.0.0.N (and WINAPI_PORT_MAP to move the lobby's
+// port). Exit status 0 when the round was played to its end.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/commqueue.h"
+#include "framework/services.h"
+#include "golf/game.h"
+#include "golf/golfmsg.h"
+#include "golf/install.h"
+#include "holewriter.h"
+#include "net/commlayer.h"
+#include "net/install.h"
+#include "net/netgolfer.h"
+#include "net/netstart.h"
+#include "net/sessmgr.h"
+#include "net/sockcomm.h"
+#include "winapi/testing.h"
+#include "windows.h"
+
+namespace {
+
+struct Options {
+  bool host = false;
+  int players = 2;
+  int type = 1;
+  int holes = 3;
+  std::string dir;
+  std::string name;
+  uint32_t timeoutMs = 120000;
+};
+
+bool g_done = false;
+std::vector<std::string> g_rests;
+
+class Catalogue : public CourseCatalogueProvider {
+ public:
+  const char* Name() const override { return "netpeer holes"; }
+  int HolePar(int) override { return 4; }
+  std::string HoleFile(int, int) override { return "T:\\HOLE01.hnf"; }
+};
+
+class FrontEnd : public FrontEndProvider {
+ public:
+  const char* Name() const override { return "netpeer"; }
+  void ReturnToFrontEnd() override { g_done = true; }
+  int ShowMessageDialog(const char* text, int) override {
+    std::fprintf(stderr, "netpeer: %s\n", text);
+    return 0;
+  }
+};
+
+class Round : public RoundInterfaceProvider {
+ public:
+  const char* Name() const override { return "netpeer"; }
+  void ShowMessage(const std::string& text, uint32_t) override { std::fprintf(stderr, "netpeer: %s\n", text.c_str()); }
+};
+
+uint32_t Bits(float f) {
+  uint32_t b;
+  std::memcpy(&b, &f, 4);
+  return b;
+}
+
+LRESULT MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kGolfWindowMessage || message == WM_TIMER) {
+    TGame* g = CurrentGame();
+    if (!g) {
+      if (message == kGolfWindowMessage && lParam) GolfBlockFree(reinterpret_cast<void*>(lParam));
+      return 0;
+    }
+    g->HandleMessage(message, wParam, lParam);
+    // Where every ball came to rest, as the machines must all see it.
+    if (message == kGolfWindowMessage && wParam == kGolfBallStopped) {
+      const TPlayer* p = g->players->GetPlayer(g->state.currentPlayer);
+      if (p) {
+        char line[96];
+        std::snprintf(line, sizeof line, "rest hole %u golfer %u %08x %08x %08x", g->state.hole,
+                      g->state.currentPlayer, Bits(p->ball.position.x), Bits(p->ball.position.y),
+                      Bits(p->ball.position.z));
+        g_rests.emplace_back(line);
+      }
+    }
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool Pump(const std::function<bool()>& until, uint32_t timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < timeoutMs) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    if (until()) return true;
+    Sleep(2);
+  }
+  return until();
+}
+
+// The comm object's notifications; buffers are freed once looked at.
+struct Notes {
+  std::vector<std::pair<uint32_t, std::vector<uint8_t>>> seen;
+  void Drain() {
+    uint32_t code, length;
+    uintptr_t value;
+    while (net::GetNextCommMessage(&code, &value, &length)) {
+      std::vector<uint8_t> copy;
+      if (code == net::kNotifySessionAdvert) {
+        copy.assign(reinterpret_cast<uint8_t*>(value), reinterpret_cast<uint8_t*>(value) + net::kSessionAdvertSize);
+      } else if (code == net::kNotifyPlayerReady || code == net::kNotifyPlayerNotReady ||
+                 code == net::kNotifyHostLinkLost || code == net::kNotifyGroupConnected ||
+                 code == net::kNotifySessionStatus) {
+        copy.resize(4);
+        std::memcpy(copy.data(), &value, 4);
+      }
+      if (code != net::kNotifyNetworkError && code != net::kNotifyPlayerReady && code != net::kNotifyPlayerNotReady &&
+          code != net::kNotifyHostLinkLost && code != net::kNotifyGroupConnected && code != net::kNotifySessionStatus)
+        CommMessageFree(reinterpret_cast<uint8_t*>(value));
+      seen.emplace_back(code, std::move(copy));
+    }
+  }
+  size_t Count(uint32_t code) {
+    Drain();
+    return static_cast<size_t>(std::count_if(seen.begin(), seen.end(), [&](auto& s) { return s.first == code; }));
+  }
+};
+
+void SetUpGolfer(TGame* g, int slot, const char* name) {
+  g->players->SetComputer(slot, true);
+  TPlayer* p = g->players->GetPlayer(slot);
+  p->flags |= kGolferTakesPart;
+  p->bag = 0x1FFFFF;
+  if (name) {
+    std::memset(p->name, 0, sizeof p->name);
+    std::strncpy(p->name, name, sizeof p->name - 1);
+  }
+}
+
+int Run(const Options& o) {
+  std::filesystem::create_directories(o.dir);
+  if (!holewriter::WriteHole(holewriter::DemoHole(48, 200, 9), o.dir + "/HOLE01")) {
+    std::fprintf(stderr, "netpeer: cannot write the hole\n");
+    return 2;
+  }
+  winapi::testing::MapDrive('T', o.dir);
+  std::strncpy(net::NetGolferName, o.name.c_str(), sizeof net::NetGolferName - 1);
+
+  WNDCLASSA cls{};
+  cls.lpfnWndProc = MainProc;
+  cls.lpszClassName = "NetpeerMain";
+  RegisterClassA(&cls);
+  HWND window = CreateWindowExA(0, "NetpeerMain", "netpeer", 0, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+  Facts().queueWindow = window;
+  CommQueueWindow = window;
+  GolfMainWindow = window;
+  static GuardedQueue userMessages;
+  CommQueue = GuardedQueueCreate(&userMessages);
+
+  InstallGolfServices();
+  InstallNetworkServices();
+  static Catalogue catalogue;
+  static FrontEnd frontEnd;
+  static Round round;
+  Services s = Svc();
+  s.catalogue = &catalogue;
+  s.frontEnd = &frontEnd;
+  s.round = &round;
+  InstallServices(s);
+
+  if (!net::CreateCommLayer(o.type)) {
+    std::fprintf(stderr, "netpeer: the comm layer did not start\n");
+    return 3;
+  }
+  auto* comm = dynamic_cast<net::CSockComm*>(net::CommObject);
+  comm->SetLocalGolfer(o.name.c_str());
+  net::SessionPlayerRecord record;
+  std::strcpy(record.lobbyName(), "NETPEER");
+  Notes notes;
+  bool ok = false;
+  std::vector<uint32_t> ids;
+  if (o.host) {
+    uint8_t address[16];
+    comm->StartHost(address);
+    net::SessionManager->SetLocalPlayer(record);
+    net::SessionEntry entry;
+    std::strcpy(entry.name(), "netpeer round");
+    std::strcpy(entry.lobbyName(), "NETPEER");
+    std::memcpy(entry.hostAddress(), address, 16);
+    net::SessionManager->CreateSession(&entry);
+    std::printf("hosting on %s\n", net::CommTypeName(o.type));
+    std::fflush(stdout);
+    ok = Pump([&] { return notes.Count(net::kNotifyPlayerJoined) >= static_cast<size_t>(o.players - 1); },
+              o.timeoutMs);
+    std::fprintf(stderr, "netpeer: %zu joined\n", notes.Count(net::kNotifyPlayerJoined));
+    if (ok) {
+      for (uint32_t id = 2; id <= static_cast<uint32_t>(o.players); ++id) comm->SendPlayerReady(id);
+      if (o.players > 2) {
+        comm->SendPeerAddresses();
+        ok = Pump([&] { return notes.Count(net::kNotifyGroupConnected) > 0; }, o.timeoutMs);
+      }
+    }
+    for (uint32_t id = 1; id <= static_cast<uint32_t>(o.players); ++id) ids.push_back(id);
+    if (ok) {
+      Svc().game->CreateGame(kModeStroke);
+      TGame* g = CurrentGame();
+      g->state.firstHole = 0;
+      g->state.holeCount = static_cast<uint16_t>(o.holes);
+      for (int slot = 0; slot < o.players; ++slot) SetUpGolfer(g, slot, slot == 0 ? o.name.c_str() : nullptr);
+      ok = net::HostStartNetGame(ids, o.timeoutMs);
+      std::fprintf(stderr, "netpeer: start exchange %s\n", ok ? "done" : "failed");
+      for (int slot = 0; slot < o.players; ++slot) SetUpGolfer(g, slot, nullptr);
+    }
+  } else {
+    // Ask the hosts of the lobby for their games until one answers, then join it.
+    std::vector<uint8_t> advert;
+    DWORD last = 0;
+    ok = Pump(
+        [&] {
+          if (GetTickCount() - last > 500) {
+            net::SessionManager->SetLocalPlayer(record);
+            last = GetTickCount();
+          }
+          notes.Drain();
+          for (auto& [code, data] : notes.seen)
+            if (code == net::kNotifySessionAdvert && ReadLE32(data.data() + 8) == 1) {
+              advert = data;
+              return true;
+            }
+          return false;
+        },
+        o.timeoutMs);
+    if (ok) {
+      std::printf("found the game of %u\n", ReadLE32(advert.data() + 12));
+      std::fflush(stdout);
+      comm->JoinHost(advert.data() + 12 + 84);
+      ok = Pump([&] { return comm->joined(); }, o.timeoutMs);
+    }
+    if (ok) {
+      Svc().game->CreateGame(kModeStroke);
+      SetUpGolfer(CurrentGame(), 0, o.name.c_str());
+      std::fprintf(stderr, "netpeer: joined as player %u\n", comm->GetLocalId());
+      ok = net::JoinNetGame(o.timeoutMs);
+      std::fprintf(stderr, "netpeer: start exchange %s\n", ok ? "done" : "failed");
+    }
+    if (ok) {
+      // Play order is the group's player ids, lowest first, as the host made it.
+      comm->BuildPlayerList(1);
+      for (int i = 0; i < comm->GetPlayerCount(); ++i) ids.push_back(ReadLE32(comm->GetPlayerEntry(i)));
+      std::sort(ids.begin(), ids.end());
+      TGame* g = CurrentGame();
+      for (size_t slot = 0; slot < ids.size(); ++slot) SetUpGolfer(g, static_cast<int>(slot), nullptr);
+    }
+  }
+  if (ok) {
+    TGame* g = CurrentGame();
+    for (size_t slot = 0; slot < ids.size(); ++slot) g->players->GetPlayer(static_cast<int>(slot))->machineId = ids[slot];
+    std::printf("playing as player %u of %zu\n", comm->GetLocalId(), ids.size());
+    std::fflush(stdout);
+    ok = Pump([] { return g_done; }, o.timeoutMs * 3);
+  }
+  if (ok) {
+    TGame* g = CurrentGame();
+    for (size_t slot = 0; slot < ids.size(); ++slot) {
+      TPlayer* p = g->players->GetPlayer(static_cast<int>(slot));
+      std::printf("card %-15s", p->name);
+      uint32_t total = 0;
+      for (int hole = 0; hole < o.holes; ++hole) {
+        uint32_t strokes = 0;
+        p->GetHoleScore(0, hole, &strokes, nullptr);
+        total += strokes;
+        std::printf(" %2u", strokes);
+      }
+      std::printf("  total %u\n", total);
+    }
+    for (const std::string& r : g_rests) std::printf("%s\n", r.c_str());
+  } else {
+    std::fprintf(stderr, "netpeer: the round did not take place\n");
+  }
+  std::fflush(stdout);
+  net::DestroyCommLayer();
+  DeleteCurrentGame();
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  o.dir = (std::filesystem::temp_directory_path() / ("netpeer-" + std::to_string(GetCurrentProcessId()))).string();
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const auto next = [&] { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
+    if (a == "--host") o.host = true;
+    else if (a == "--join") o.host = false;
+    else if (a == "--players") o.players = std::clamp(std::atoi(next().c_str()), 2, 4);
+    else if (a == "--type") o.type = std::atoi(next().c_str());
+    else if (a == "--holes") o.holes = std::clamp(std::atoi(next().c_str()), 1, 18);
+    else if (a == "--dir") o.dir = next();
+    else if (a == "--name") o.name = next();
+    else if (a == "--timeout") o.timeoutMs = static_cast<uint32_t>(std::atoi(next().c_str())) * 1000;
+    else {
+      std::fprintf(stderr, "usage: netpeer --host --players N | --join  [--type 1|2] [--holes H] [--dir D] [--name N]\n");
+      return 2;
+    }
+  }
+  if (o.name.empty()) o.name = o.host ? "Host" : "Guest" + std::to_string(GetCurrentProcessId() % 1000);
+  return Run(o);
+}

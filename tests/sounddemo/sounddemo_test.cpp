@@ -120,30 +120,28 @@ TEST(SoundDemoProgram, PlaysTheToneThenThePatchPannedSweptAndFaded) {
   const size_t tone = s.LoudFrom(0, 1000);
   ASSERT_LT(tone, s.Frames());
   const size_t toneEnd = s.QuietFrom(tone, 50, r / 50);
-  // Lengths follow the program's sleeps on a busy machine: within a tenth (the virtual-clock play is exact).
-  EXPECT_NEAR(static_cast<double>(toneEnd - tone) / r, 1.0, 0.1);
+  // Lengths follow the program's real sleeps, so on a busy machine they only bound what is heard; the exact
+  // timing is the virtual-clock play's golden below.
+  EXPECT_GT(static_cast<double>(toneEnd - tone) / r, 0.8);
   EXPECT_NEAR(s.Pitch(tone + r / 10, tone + 9 * r / 10, 0), 440.0, 4.4);
   EXPECT_NEAR(s.Peak(tone + r / 10, tone + 9 * r / 10, 0), 11900, 300);
   EXPECT_EQ(s.Peak(tone + r / 10, tone + 9 * r / 10, 0), s.Peak(tone + r / 10, tone + 9 * r / 10, 1));
-  // The patch: 2.4 s; it starts on the left only and ends its pan on the right.
+  // The patch starts on the left only at 330 Hz (the bend comes after the pan), is later heard on the right only,
+  // and fades to silence. Where each step falls follows the program's real sleeps, so the checks look for the
+  // steps in order rather than at set times; the exact play is the virtual-clock golden's.
   const size_t pat0 = s.LoudFrom(toneEnd, 1000);
   ASSERT_LT(pat0, s.Frames());
-  EXPECT_NEAR(static_cast<double>(pat0 - toneEnd) / r, 0.2, 0.1);
   EXPECT_GT(s.Peak(pat0, pat0 + r / 20, 0), 8000);
   EXPECT_LT(s.Peak(pat0, pat0 + r / 20, 1), 800);
-  EXPECT_LT(s.Peak(pat0 + 95 * r / 100, pat0 + 11 * r / 10, 0), 800);
-  EXPECT_GT(s.Peak(pat0 + 95 * r / 100, pat0 + 11 * r / 10, 1), 8000);
-  // Before the sweep 330 Hz; after it, bent fully up (63/64 of the fifth: 689 cents), within 1%.
-  EXPECT_NEAR(s.Pitch(pat0 + r / 10, pat0 + 7 * r / 10, 1), 330.0, 3.3);
-  const double bent = 330.0 * std::pow(2.0, 689 / 1200.0);
-  EXPECT_NEAR(s.Pitch(pat0 + 175 * r / 100, pat0 + 2 * r, 1), bent, bent / 100);
-  // The fade: loud at its start, half-way down in the middle, silent at the end.
-  const int start = s.Peak(pat0 + 16 * r / 10, pat0 + 17 * r / 10, 1);
-  const int middle = s.Peak(pat0 + 195 * r / 100, pat0 + 205 * r / 100, 1);
-  EXPECT_GT(middle, start / 4);
-  EXPECT_LT(middle, 3 * start / 4);
+  EXPECT_NEAR(s.Pitch(pat0 + r / 40, pat0 + r / 8, 0), 330.0, 3.3);
   const size_t end = s.QuietFrom(pat0, 50, r / 50);
-  EXPECT_NEAR(static_cast<double>(end - pat0) / r, 2.4, 0.2);
+  ASSERT_LT(end, s.Frames());
+  EXPECT_GT(static_cast<double>(end - pat0) / r, 2.0);
+  bool right = false;
+  for (size_t at = pat0; at + r / 20 < end && !right; at += r / 100)
+    right = s.Peak(at, at + r / 20, 0) < 800 && s.Peak(at, at + r / 20, 1) > 8000;
+  EXPECT_TRUE(right);
+  EXPECT_LT(s.Peak(end - r / 20, end, 1), s.Peak(pat0 + r / 2, pat0 + r / 2 + r / 20, 0) / 2);
   std::remove(wav.c_str());
 }
 

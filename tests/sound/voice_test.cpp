@@ -374,4 +374,51 @@ TEST_F(Voices, CompressionSevenPacketsPlayAsTheirDecodedSamples) {
   EXPECT_GT(loud, 1000);
 }
 
+// Compression-9 packets sound as their decoded samples would from PCM packets: a packet opening with 0 carries
+// on the decoder's state, one opening with 1 starts it afresh on its header.
+TEST_F(Voices, CompressionNinePacketsPlayAsTheirDecodedSamples) {
+  soundtest::C9Buffers coded;
+  coded.Add(true, 2, 0).Add(false, 1, 2).Add(true, 1, 3);
+  const std::vector<int16_t> decoded = coded.Decoded();
+  ASSERT_EQ(decoded.size(), 4u * C9FRAME);
+  soundtest::C9Buffers restarted;
+  restarted.Add(true, 2, 0).Add(true, 1, 2);
+  const std::vector<int16_t> fresh = restarted.Decoded();
+  EXPECT_FALSE(std::equal(fresh.begin() + 2 * C9FRAME, fresh.end(), decoded.begin() + 2 * C9FRAME));
+  std::vector<uint8_t> pcm(decoded.size() * 2);
+  std::memcpy(pcm.data(), decoded.data(), pcm.size());
+  const size_t split[4] = {0, 2 * C9FRAME * 2, 3 * C9FRAME * 2, pcm.size()};
+
+  auto play = [&](bool compressed) {
+    handedback.clear();
+    std::vector<uint8_t> memory(static_cast<size_t>(SNDPKTPLAY_memsize(4)));
+    const int player = SNDPKTPLAY_create(memory.data(), memory.size(), [](int, int32_t id) { handedback.push_back(id); });
+    PatchWriter header;
+    header.Sample(16, 1, 22050, 0, -1, -1, compressed ? 9 : 0).Mark(0xFE);
+    const uint8_t zone[12] = {0xFF, 0xFF, 0, 0, 0, 0, 50, 127, 64, 0, 0, 0};
+    SNDPLAYOPTS o;
+    SNDplaysetdef(&o);
+    EXPECT_GE(SNDPKTPLAY_start(player, header.bytes.data() + 5, header.bytes.size() - 5, zone, &o), 0);
+    for (int p = 0; p < 3; ++p) {
+      SNDPACKET packet{0, 0, 0, nullptr};
+      if (compressed)
+        packet = SNDPACKET{0, static_cast<int32_t>(coded.buffers[p].size()), 0, coded.buffers[p].data()};
+      else
+        packet = SNDPACKET{0, static_cast<int32_t>(split[p + 1] - split[p]), 0, pcm.data() + split[p]};
+      EXPECT_EQ(SNDPKTPLAY_submit(player, &packet), p);
+    }
+    std::vector<int16_t> out = Mix(4 * C9FRAME + 50);
+    Mix(10);
+    EXPECT_EQ(handedback, (std::vector<int32_t>{0, 1, 2}));
+    SNDPKTPLAY_stop(player);
+    SNDPKTPLAY_destroy(player);
+    return out;
+  };
+  const std::vector<int16_t> fromcompressed = play(true);
+  EXPECT_EQ(fromcompressed, play(false));
+  int loud = 0;
+  for (int16_t v : fromcompressed) loud = std::max(loud, std::abs(static_cast<int>(v)));
+  EXPECT_GT(loud, 50);
+}
+
 }  // namespace

@@ -188,6 +188,12 @@ int initcallback(int, void* state, const uint8_t* data, size_t, int32_t, int32_t
   return sizeof(CallbackState);
 }
 
+// Hands back the packets that the last read used up: the mixer no longer reads from them.
+void handback(int slot, int* finished) {
+  if (*finished) sndpacketconsumed(slot, *finished);
+  *finished = 0;
+}
+
 // Packets from the packet player; finished packets are handed back at the start of the next read, when the
 // mixer no longer reads from them.
 struct PacketState {
@@ -202,10 +208,7 @@ struct PacketState {
 template <bool Float>
 int readpacket(void* state, int frames, void* destination) {
   PacketState* s = static_cast<PacketState*>(state);
-  if (s->finished) {
-    sndpacketconsumed(s->slot, s->finished);
-    s->finished = 0;
-  }
+  handback(s->slot, &s->finished);
   int done = 0;
   while (done < frames) {
     if (!s->buffer || s->position >= s->length) {
@@ -406,10 +409,7 @@ int readpacketadpcm7(void* state, int frames, void* destination) {
   Sample* out = static_cast<Sample*>(destination);
   const int ch = s->channels;
   const int32_t blockbytes = ch == 2 ? 30 : 15;
-  if (s->finished) {
-    sndpacketconsumed(s->slot, s->finished);
-    s->finished = 0;
-  }
+  handback(s->slot, &s->finished);
   int done = 0;
   while (done < frames) {
     if (!s->buffer || s->position >= s->blocks * ADPCM7FRAMES) {
@@ -531,10 +531,7 @@ int readcallbackc9(void* state, int frames, void* destination) {
 template <bool Float>
 int readpacketc9(void* state, int frames, void* destination) {
   auto* s = static_cast<C9BufferState*>(state);
-  if (s->finished) {
-    sndpacketconsumed(s->slot, s->finished);
-    s->finished = 0;
-  }
+  handback(s->slot, &s->finished);
   int done = 0;
   while (done < frames) {
     if (s->bufferpos == C9FRAME && !c9nextframe(s, [](C9BufferState* b) {

@@ -165,8 +165,18 @@ void c9start(C9Decoder* d, const uint8_t* data, size_t bytes) {
   for (int i = 1; i < 64; ++i) d->amplitude[i] = d->amplitude[i - 1] * factor;
 }
 
+void c9continue(C9Decoder* d, const uint8_t* data, size_t bytes) {
+  d->data = data;
+  d->bytes = data ? bytes : 0;
+  d->next = 0;
+  d->reservoir = 0;
+  d->bits = d->realbits = 0;
+  refill(d);
+}
+
 int c9decodeframe(C9Decoder* d, float* out) {
-  if (d->realbits < 8 && d->next >= d->bytes) {
+  // A frame's spectral fields alone take 64 bits: fewer left is padding (chunks are padded to 4 bytes), not a frame.
+  if (static_cast<uint64_t>(d->realbits) + 8 * static_cast<uint64_t>(d->bytes - d->next) < 64) {
     std::fill(out, out + C9FRAME, 0.0f);
     return 0;
   }

@@ -188,6 +188,12 @@ int initcallback(int, void* state, const uint8_t* data, size_t, int32_t, int32_t
   return sizeof(CallbackState);
 }
 
+// Hands back the packets that the last read used up: the mixer no longer reads from them.
+void handback(int slot, int* finished) {
+  if (*finished) sndpacketconsumed(slot, *finished);
+  *finished = 0;
+}
+
 // Packets from the packet player; finished packets are handed back at the start of the next read, when the
 // mixer no longer reads from them.
 struct PacketState {
@@ -202,10 +208,7 @@ struct PacketState {
 template <bool Float>
 int readpacket(void* state, int frames, void* destination) {
   PacketState* s = static_cast<PacketState*>(state);
-  if (s->finished) {
-    sndpacketconsumed(s->slot, s->finished);
-    s->finished = 0;
-  }
+  handback(s->slot, &s->finished);
   int done = 0;
   while (done < frames) {
     if (!s->buffer || s->position >= s->length) {
@@ -406,10 +409,7 @@ int readpacketadpcm7(void* state, int frames, void* destination) {
   Sample* out = static_cast<Sample*>(destination);
   const int ch = s->channels;
   const int32_t blockbytes = ch == 2 ? 30 : 15;
-  if (s->finished) {
-    sndpacketconsumed(s->slot, s->finished);
-    s->finished = 0;
-  }
+  handback(s->slot, &s->finished);
   int done = 0;
   while (done < frames) {
     if (!s->buffer || s->position >= s->blocks * ADPCM7FRAMES) {
@@ -452,6 +452,119 @@ int initpacketadpcm7(int voice, void* state, const uint8_t*, size_t, int32_t, in
   return sizeof(Adpcm7PacketState<Float>);
 }
 
+// Compression 9 from buffers (callback and packet play types). Each buffer opens with one byte: non-zero when
+// a header follows and the decoder starts afresh, zero when its frames carry on the decoder's state. A buffer
+// holds whole frames; the bit reader starts afresh on each.
+struct C9BufferState {
+  const uint8_t* buffer;  // first, as the buffer callback writes the next buffer here
+  int32_t length;         // bytes, the opening byte included
+  int slot;
+  int finished;
+  int bufferpos;  // next sample of `frame` to deliver; C9FRAME when empty
+  bool open;      // the decoder reads from `buffer`
+  float frame[C9FRAME];
+  // the decoder follows
+};
+static_assert(sizeof(C9BufferState) <= sizeof(C9State) + 64, "fits the codec area beside the decoder");
+
+C9Decoder* decoderof(C9BufferState* s) { return reinterpret_cast<C9Decoder*>(s + 1); }
+
+// Decodes the next frame, moving on to further buffers through `next` as each is used up; false when none has
+// a frame. Buffers without a frame are passed over, a bounded number of them in one call.
+template <typename Next>
+bool c9nextframe(C9BufferState* s, Next next) {
+  for (int tries = 0; tries < 64; ++tries) {
+    if (s->open && c9decodeframe(decoderof(s), s->frame)) {
+      s->bufferpos = 0;
+      return true;
+    }
+    s->open = false;
+    if (!next(s)) return false;
+    if (s->length < 1) continue;
+    const size_t bytes = static_cast<size_t>(s->length) - 1;
+    if (s->buffer[0])
+      c9start(decoderof(s), s->buffer + 1, bytes);
+    else
+      c9continue(decoderof(s), s->buffer + 1, bytes);
+    s->open = true;
+  }
+  return false;
+}
+
+template <bool Float>
+int c9deliver(C9BufferState* s, int count, void* destination, int at) {
+  count = std::min(count, C9FRAME - s->bufferpos);
+  for (int i = 0; i < count; ++i) {
+    const float v = s->frame[s->bufferpos++];
+    if constexpr (Float)
+      static_cast<float*>(destination)[at + i] = v;
+    else
+      static_cast<int16_t*>(destination)[at + i] = c9toint(v);
+  }
+  return count;
+}
+
+template <bool Float>
+void c9silence(void* destination, int at, int frames) {
+  silence<Float>(destination, at, frames - at, Format{2, 1});
+}
+
+template <bool Float>
+int readcallbackc9(void* state, int frames, void* destination) {
+  auto* s = static_cast<C9BufferState*>(state);
+  if (!s->buffer) return -1;
+  int done = 0;
+  while (done < frames) {
+    if (s->bufferpos == C9FRAME && !c9nextframe(s, [](C9BufferState* b) {
+          const int r = sndbuffercallback ? sndbuffercallback(b, &b->length) : 1;
+          return r == 0 && b->buffer && b->length > 0;
+        })) {
+      c9silence<Float>(destination, done, frames);
+      s->length = 0;
+      return 1;
+    }
+    done += c9deliver<Float>(s, frames - done, destination, done);
+  }
+  return 1;
+}
+
+template <bool Float>
+int readpacketc9(void* state, int frames, void* destination) {
+  auto* s = static_cast<C9BufferState*>(state);
+  handback(s->slot, &s->finished);
+  int done = 0;
+  while (done < frames) {
+    if (s->bufferpos == C9FRAME && !c9nextframe(s, [](C9BufferState* b) {
+          if (b->buffer) ++b->finished;
+          int32_t bytes = 0;
+          b->buffer = sndpacketnext(b->slot, &bytes);
+          b->length = bytes;
+          return b->buffer != nullptr;
+        }))
+      break;
+    done += c9deliver<Float>(s, frames - done, destination, done);
+  }
+  if (done > 0) c9silence<Float>(destination, done, frames);
+  return done;
+}
+
+template <bool Float, bool Packets>
+int initbufferc9(int voice, void* state, const uint8_t* data, size_t, int32_t, int32_t, int32_t, CodecRead* read,
+                 CodecPosition* position) {
+  auto* s = new (state) C9BufferState{};
+  s->bufferpos = C9FRAME;
+  c9start(decoderof(s), nullptr, 0);
+  if constexpr (Packets) {
+    s->slot = findpacketslot(voice);
+    *read = readpacketc9<Float>;
+  } else {
+    s->buffer = data;
+    *read = readcallbackc9<Float>;
+  }
+  *position = nullptr;
+  return static_cast<int>(sizeof(C9BufferState) + c9statesize());
+}
+
 template <bool Float, int Base>
 void fillpcm() {
   codectable[Base] = initpcmoneshot<Float, Base>;
@@ -460,8 +573,8 @@ void fillpcm() {
   codectable[Base + 3] = initpacket<Float, Base>;
 }
 
-// Compression 7 plays from packets too; compressed buffers and compression-9 packets are not built, and
-// compression 9 never loops.
+// Compression 7 plays from packets too, compression 9 from callback buffers and packets; compression-7 buffers
+// are not built, and compression 9 never loops.
 template <bool Float>
 void fillcodecs() {
   for (CodecInit& entry : codectable) entry = nullptr;
@@ -474,6 +587,8 @@ void fillcodecs() {
   codectable[20] = initadpcm7<Float, 2, false>, codectable[21] = initadpcm7<Float, 2, true>;
   codectable[23] = initpacketadpcm7<Float, 2>;
   codectable[24] = initc9<Float>;
+  codectable[26] = initbufferc9<Float, false>;
+  codectable[27] = initbufferc9<Float, true>;
 }
 
 }  // namespace

@@ -154,6 +154,9 @@ struct C9Decoder;
 size_t c9statesize();
 // Starts on coded data that opens with its header; reads never go past `bytes`.
 void c9start(C9Decoder* decoder, const uint8_t* data, size_t bytes);
+// Goes on with the next coded bytes (no header): the bit reader starts afresh on them, the decoder's filters,
+// means and excitation history carry on.
+void c9continue(C9Decoder* decoder, const uint8_t* data, size_t bytes);
 // Decodes the next frame of 432 samples; 0 once the coded bytes are used up (the frame is then silence).
 int c9decodeframe(C9Decoder* decoder, float* out);
 // The integer path's conversion (the low 16 bits of value + 1.5 x 2^23).

@@ -544,8 +544,8 @@ int playtaggedtimbre(const PatchRecord& record, const ZoneValues& z, int key, in
 
 int iSNDstartpacketvoice(const uint8_t zone[12], const SampleValues& s, const SNDPLAYOPTS* o, int32_t* voiceslot) {
   if (checkplayopts(o) < 0) return -8;
-  // PCM, or compression 7 (packets of whole blocks).
-  if (s.representation != 0 && s.representation != 2 && s.representation != 3)
+  // PCM, compression 7 (packets of whole blocks) or compression 9 (packets of whole frames).
+  if (s.representation < 0 || s.representation > 4 || s.representation == 1)
     return sndfail(-15, "iSNDplatformpacketplay", "iSNDplatformpacketplay - UNSUPPORTED SAMPLE REPRESENTATION.\n");
   if ((s.bits != 8 && s.bits != 16) || (s.channels != 1 && s.channels != 2))
     return sndfail(-7, "iSNDplatformpacketplay", "iSNDplatformpacketplay - UNSUPPORTED SAMPLE FORMAT.\n");
@@ -578,7 +578,8 @@ int iSNDstartpacketvoice(const uint8_t zone[12], const SampleValues& s, const SN
   *voiceslot = v.handle;
   const int format = s.bits == 8 ? (s.channels == 1 ? SNDFMT_M8 : SNDFMT_S8) : (s.channels == 1 ? SNDFMT_M16 : SNDFMT_S16);
   const int send = v.effectsend * o->fxlevel0 * sndreverblevel / 16129;
-  const int r = iSNDmixstart(channel, format, s.representation == 3 ? 7 : 0, 0, nullptr, 0, 0, -1, -1, c.left, c.right,
+  const int compression = s.representation == 3 ? 7 : s.representation == 4 ? 9 : 0;
+  const int r = iSNDmixstart(channel, format, compression, 0, nullptr, 0, 0, -1, -1, c.left, c.right,
                              iSNDcalcrate(c.rate, mixoutputrate(), v.finalpitch), s.quality, send);
   if (r < 0) {
     iSNDfreechan(channel);

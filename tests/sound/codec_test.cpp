@@ -139,38 +139,9 @@ TEST_F(Codecs, Compression7ReadsAcrossBlocks) {
   EXPECT_EQ(c.Read(1, out), -1);
 }
 
-// Bits least significant first, as the compression-9 reader takes them.
-struct BitWriter {
-  std::vector<uint8_t> bytes;
-  int used = 0;
-  void Put(uint32_t value, int count) {
-    for (int i = 0; i < count; ++i) {
-      if (used % 8 == 0) bytes.push_back(0);
-      bytes.back() |= static_cast<uint8_t>(((value >> i) & 1) << (used % 8));
-      ++used;
-    }
-  }
-  void Zeros(int count) {  // pulses of zero in runs of 7 + n
-    while (count > 0) {
-      const int run = std::min(count, 70);
-      Put(0x7F, 8);
-      Put(static_cast<uint32_t>(run - 7), 6);
-      count -= run;
-    }
-  }
-};
-
-void Header(BitWriter& w) {
-  w.Put(0, 1);  // no grid phase
-  w.Put(0, 4);  // ternary pulses below 32
-  w.Put(0, 4);  // scale 8
-  w.Put(0, 6);  // factor 1.04
-}
-
-void FlatSpectrum(BitWriter& w) {
-  for (int i = 0; i < 4; ++i) w.Put(32, 6);
-  for (int i = 0; i < 8; ++i) w.Put(16, 5);
-}
+using soundtest::BitWriter;
+using soundtest::FlatSpectrum;
+using soundtest::Header;
 
 TEST_F(Codecs, Compression9PulseAndPitchRepeat) {
   BitWriter w;
@@ -205,15 +176,7 @@ TEST_F(Codecs, Compression9PulseAndPitchRepeat) {
 TEST_F(Codecs, Compression9OneShotReader) {
   BitWriter w;
   Header(w);
-  for (int frame = 0; frame < 2; ++frame) {
-    w.Put(3, 6);  // below 32: ternary pulses
-    for (int i = 1; i < 4; ++i) w.Put(30 + frame, 6);
-    for (int i = 0; i < 8; ++i) w.Put(17, 5);
-    for (int s = 0; s < 4; ++s) {
-      w.Put(40, 8), w.Put(5, 4), w.Put(20, 6);
-      for (int n = 0; n < 108; ++n) w.Put(n % 5 == 0 ? 0b11 : n % 7 == 0 ? 0b01 : 0, n % 5 == 0 || n % 7 == 0 ? 2 : 1);
-    }
-  }
+  for (int frame = 0; frame < 2; ++frame) soundtest::TernaryFrame(w, frame);
   std::vector<int> ints;
   std::vector<float> floats;
   for (int path : {1, 0}) {
@@ -230,6 +193,49 @@ TEST_F(Codecs, Compression9OneShotReader) {
   for (int i = 0; i < 900; ++i) EXPECT_EQ(ints[i], c9toint(floats[i])) << i;
   for (int i = 900; i < 1024; ++i) EXPECT_EQ(floats[i], 0.0f);
   soundtest::ExpectGolden("c9_oneshot", ints);
+}
+
+// Compression 9 from the buffer callback: fresh and continuing buffers decode as one run of the decoder would,
+// on both paths; when the callback has no more, the rest is silence, and the voice then ends.
+std::vector<std::vector<uint8_t>>* handout = nullptr;
+size_t handed = 0;
+
+TEST_F(Codecs, Compression9CallbackBuffers) {
+  soundtest::C9Buffers coded;
+  coded.Add(true, 1, 0).Add(false, 2, 1).Add(false, 0, 0).Add(true, 1, 4);  // an empty one is passed over
+  const std::vector<int16_t> decoded = coded.Decoded();
+  ASSERT_EQ(decoded.size(), 4u * C9FRAME);
+  handout = &coded.buffers;
+  sndbuffercallback = [](void* state, int32_t* length) {
+    if (handed == handout->size()) {
+      *static_cast<const uint8_t**>(state) = nullptr;
+      return 1;
+    }
+    const std::vector<uint8_t>& b = (*handout)[handed++];
+    *static_cast<const uint8_t**>(state) = b.data();
+    *length = static_cast<int32_t>(b.size());
+    return 0;
+  };
+  const uint8_t marker = 0;
+  std::vector<float> floats;
+  for (int path : {1, 0}) {
+    UsePath(path);
+    handed = 0;
+    Codec c(26, &marker, 1, 0);
+    EXPECT_EQ(c.position, nullptr);
+    alignas(16) uint8_t out[500 * 4];
+    std::vector<int> got;
+    for (int call = 0; call < 4; ++call) {
+      EXPECT_EQ(c.Read(500, out), 1);
+      for (int i = 0; i < 500; ++i)
+        path ? got.push_back(reinterpret_cast<int16_t*>(out)[i])
+             : (floats.push_back(reinterpret_cast<float*>(out)[i]), got.push_back(c9toint(floats.back())));
+    }
+    EXPECT_EQ(c.Read(1, out), -1);
+    for (size_t i = 0; i < got.size(); ++i)
+      ASSERT_EQ(got[i], i < decoded.size() ? decoded[i] : 0) << path << " " << i;
+  }
+  sndbuffercallback = nullptr;
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
 // Sound streams: a request of chunks from memory plays through the packet player, with its status on the way.
+#include <algorithm>
+#include <cstring>
+
 #include "platformlib/sndstream.h"
 #include "voicefixture.h"
 
@@ -102,6 +105,80 @@ TEST_F(Streams, NewHeaderWaitsForTheQueueToEmpty) {
   EXPECT_EQ(out[0], steady);
   EXPECT_EQ(out[2 * 101], steady);
   EXPECT_EQ(SNDSTRM_destroy(id), 0);
+}
+
+// Streams whose header says compression 7 or 9 play as PCM streams of their decoded samples: each "SCDl"
+// chunk is a packet, the decoder's history running on from one to the next.
+TEST_F(Streams, CompressedStreamsPlayAsTheirDecodedSamples) {
+  // Compression 7: three chunks of two, one and three mono blocks.
+  std::vector<std::vector<uint8_t>> blocks7(3);
+  std::vector<int16_t> decoded7;
+  Adpcm7Channel history[2] = {};
+  const int counts[3] = {2, 1, 3};
+  for (int c = 0, b = 0; c < 3; ++c) {
+    for (int k = 0; k < counts[c]; ++k, ++b) {
+      uint8_t block[15];
+      block[0] = static_cast<uint8_t>(((b % 4) << 4) | (5 + b % 3));  // filter, shift
+      for (int i = 1; i < 15; ++i) block[i] = static_cast<uint8_t>(i * 29 + b * 83);
+      blocks7[c].insert(blocks7[c].end(), block, block + 15);
+      int16_t out[ADPCM7FRAMES];
+      adpcm7blockint(block, 1, history, out);
+      decoded7.insert(decoded7.end(), out, out + ADPCM7FRAMES);
+    }
+  }
+  soundtest::C9Buffers coded9;
+  coded9.Add(true, 1, 0).Add(false, 1, 1).Add(false, 1, 2);
+  const std::vector<int16_t> decoded9 = coded9.Decoded();
+
+
+  auto play = [](int compression, const std::vector<std::vector<uint8_t>>& chunks, int frames) {
+    soundtest::PatchWriter tags;
+    tags.Sample(16, 1, 22050, 0, -1, -1, compression);
+    std::vector<uint8_t> file;
+    std::vector<uint8_t> header(tags.bytes.begin() + 5, tags.bytes.end());
+    while (header.size() % 4) header.push_back(0xFC);
+    Chunk(file, kSoundHeaderId, header);
+    for (std::vector<uint8_t> chunk : chunks) {
+      while (chunk.size() % 4) chunk.push_back(0);  // past the last whole block or frame: not read
+      Chunk(file, kSoundDataId, chunk);
+    }
+    Chunk(file, kSoundEndId, {});
+    SNDPLAYOPTS o;
+    SNDplaysetdef(&o);
+    std::vector<uint8_t> memory(static_cast<size_t>(SNDSTRM_memsize(2, 8)) + kSoundStreamBuffer + 4096);
+    const int id = SNDSTRM_create(&o, 2, 8, memory.data(), memory.size(), nullptr);
+    EXPECT_GE(id, 0);
+    EXPECT_GE(SNDSTRM_queuemem(id, 0, file.data(), static_cast<uint32_t>(file.size())), 0);
+    sndstreamservice();
+    EXPECT_GE(SNDSTRM_voice(id), 0);
+    std::vector<int16_t> out(static_cast<size_t>(frames + 40) * 2);
+    iSNDdllmix(out.data(), frames + 40);
+    EXPECT_EQ(SNDSTRM_destroy(id), 0);
+    return out;
+  };
+  // The same samples as PCM chunks, split where the compressed chunks end.
+  auto pcmchunks = [](const std::vector<int16_t>& samples, std::initializer_list<size_t> ends) {
+    std::vector<std::vector<uint8_t>> chunks;
+    size_t from = 0;
+    for (size_t end : ends) {
+      std::vector<uint8_t> chunk((end - from) * 2);
+      std::memcpy(chunk.data(), samples.data() + from, chunk.size());
+      chunks.push_back(chunk);
+      from = end;
+    }
+    return chunks;
+  };
+  const int frames7 = static_cast<int>(decoded7.size());
+  const std::vector<int16_t> heard7 = play(7, blocks7, frames7);
+  EXPECT_EQ(heard7, play(0, pcmchunks(decoded7, {56, 84, 168}), frames7));
+  const int frames9 = static_cast<int>(decoded9.size());
+  const std::vector<int16_t> heard9 = play(9, coded9.buffers, frames9);
+  EXPECT_EQ(heard9, play(0, pcmchunks(decoded9, {432, 864, 1296}), frames9));
+  for (const std::vector<int16_t>* heard : {&heard7, &heard9}) {
+    int loud = 0;
+    for (int16_t v : *heard) loud = std::max(loud, std::abs(static_cast<int>(v)));
+    EXPECT_GT(loud, 50);
+  }
 }
 
 TEST_F(Streams, Refusals) {

@@ -288,6 +288,34 @@ TEST_F(Voices, PitchArithmetic) {
 
 std::vector<int32_t> handedback;
 
+// Plays packets of one sample form (22,050 Hz 16-bit mono, compression as given) on a packet player and returns
+// `frames` of output; every packet must come back, in order, within ten frames more.
+std::vector<int16_t> PlayPackets(int compression,
+                                 const std::vector<std::pair<const uint8_t*, size_t>>& packets, int frames,
+                                 std::function<std::vector<int16_t>(int)> mix) {
+  handedback.clear();
+  std::vector<uint8_t> memory(static_cast<size_t>(SNDPKTPLAY_memsize(4)));
+  const int player = SNDPKTPLAY_create(memory.data(), memory.size(), [](int, int32_t id) { handedback.push_back(id); });
+  PatchWriter header;
+  header.Sample(16, 1, 22050, 0, -1, -1, compression).Mark(0xFE);
+  const uint8_t zone[12] = {0xFF, 0xFF, 0, 0, 0, 0, 50, 127, 64, 0, 0, 0};
+  SNDPLAYOPTS o;
+  SNDplaysetdef(&o);
+  EXPECT_GE(SNDPKTPLAY_start(player, header.bytes.data() + 5, header.bytes.size() - 5, zone, &o), 0);
+  std::vector<int32_t> ids;
+  for (size_t p = 0; p < packets.size(); ++p) {
+    SNDPACKET packet{0, static_cast<int32_t>(packets[p].second), 0, packets[p].first};
+    EXPECT_EQ(SNDPKTPLAY_submit(player, &packet), static_cast<int32_t>(p));
+    ids.push_back(static_cast<int32_t>(p));
+  }
+  std::vector<int16_t> out = mix(frames);
+  mix(10);
+  EXPECT_EQ(handedback, ids);
+  SNDPKTPLAY_stop(player);
+  SNDPKTPLAY_destroy(player);
+  return out;
+}
+
 TEST_F(Voices, PacketPlayerFeedsItsVoice) {
   handedback.clear();
   std::vector<uint8_t> memory(static_cast<size_t>(SNDPKTPLAY_memsize(4)));
@@ -345,33 +373,47 @@ TEST_F(Voices, CompressionSevenPacketsPlayAsTheirDecodedSamples) {
   std::vector<uint8_t> pcm(decoded.size() * 2);
   std::memcpy(pcm.data(), decoded.data(), pcm.size());
 
+  // Two packets: two blocks, then one block and the stray bytes (or the same frames as PCM).
   auto play = [&](bool compressed) {
-    handedback.clear();
-    std::vector<uint8_t> memory(static_cast<size_t>(SNDPKTPLAY_memsize(4)));
-    const int player = SNDPKTPLAY_create(memory.data(), memory.size(), [](int, int32_t id) { handedback.push_back(id); });
-    PatchWriter header;
-    header.Sample(16, 1, 22050, 0, -1, -1, compressed ? 7 : 0).Mark(0xFE);
-    const uint8_t zone[12] = {0xFF, 0xFF, 0, 0, 0, 0, 50, 127, 64, 0, 0, 0};
-    SNDPLAYOPTS o;
-    SNDplaysetdef(&o);
-    EXPECT_GE(SNDPKTPLAY_start(player, header.bytes.data() + 5, header.bytes.size() - 5, zone, &o), 0);
-    // Two packets: two blocks, then one block and the stray bytes (or the same frames as PCM).
-    SNDPACKET a{0, compressed ? 30 : 112, 0, compressed ? blocks.data() : pcm.data()};
-    SNDPACKET b{0, compressed ? 18 : 56, 0, compressed ? blocks.data() + 30 : pcm.data() + 112};
-    EXPECT_EQ(SNDPKTPLAY_submit(player, &a), 0);
-    EXPECT_EQ(SNDPKTPLAY_submit(player, &b), 1);
-    std::vector<int16_t> out = Mix(100);
-    const std::vector<int16_t> more = Mix(10);
-    EXPECT_EQ(handedback, (std::vector<int32_t>{0, 1}));
-    SNDPKTPLAY_stop(player);
-    SNDPKTPLAY_destroy(player);
-    return out;
+    const uint8_t* data = compressed ? blocks.data() : pcm.data();
+    const size_t first = compressed ? 30 : 112, second = compressed ? 18 : 56;
+    return PlayPackets(compressed ? 7 : 0, {{data, first}, {data + first, second}}, 100,
+                       [this](int n) { return Mix(n); });
   };
   const std::vector<int16_t> fromcompressed = play(true);
   EXPECT_EQ(fromcompressed, play(false));
   int loud = 0;
   for (int16_t v : fromcompressed) loud = std::max(loud, std::abs(static_cast<int>(v)));
   EXPECT_GT(loud, 1000);
+}
+
+// Compression-9 packets sound as their decoded samples would from PCM packets: a packet opening with 0 carries
+// on the decoder's state, one opening with 1 starts it afresh on its header.
+TEST_F(Voices, CompressionNinePacketsPlayAsTheirDecodedSamples) {
+  soundtest::C9Buffers coded;
+  coded.Add(true, 2, 0).Add(false, 1, 2).Add(true, 1, 3);
+  const std::vector<int16_t> decoded = coded.Decoded();
+  ASSERT_EQ(decoded.size(), 4u * C9FRAME);
+  soundtest::C9Buffers restarted;
+  restarted.Add(true, 2, 0).Add(true, 1, 2);
+  const std::vector<int16_t> fresh = restarted.Decoded();
+  EXPECT_FALSE(std::equal(fresh.begin() + 2 * C9FRAME, fresh.end(), decoded.begin() + 2 * C9FRAME));
+  std::vector<uint8_t> pcm(decoded.size() * 2);
+  std::memcpy(pcm.data(), decoded.data(), pcm.size());
+  const size_t split[4] = {0, 2 * C9FRAME * 2, 3 * C9FRAME * 2, pcm.size()};
+
+  auto play = [&](bool compressed) {
+    std::vector<std::pair<const uint8_t*, size_t>> packets;
+    for (size_t p = 0; p < 3; ++p)
+      packets.emplace_back(compressed ? coded.buffers[p].data() : pcm.data() + split[p],
+                           compressed ? coded.buffers[p].size() : split[p + 1] - split[p]);
+    return PlayPackets(compressed ? 9 : 0, packets, 4 * C9FRAME + 50, [this](int n) { return Mix(n); });
+  };
+  const std::vector<int16_t> fromcompressed = play(true);
+  EXPECT_EQ(fromcompressed, play(false));
+  int loud = 0;
+  for (int16_t v : fromcompressed) loud = std::max(loud, std::abs(static_cast<int>(v)));
+  EXPECT_GT(loud, 50);
 }
 
 }  // namespace

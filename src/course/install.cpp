@@ -7,6 +7,7 @@
 #include "course/catalogue.h"
 #include "course/courseload.h"
 #include "course/preferences.h"
+#include "course/roster.h"
 #include "course/savedfiles.h"
 #include "framework/paths.h"
 #include "framework/services.h"
@@ -44,6 +45,7 @@ class CourseCatalogue : public CourseCatalogueProvider {
     ::BuildCourseList();
   }
   int CourseCount() override { return GetCourseCount(); }
+  void InitGolferRoster() override { ::InitGolferRoster(); }
   void FreeCourseList() override {
     UnloadCourse();
     ::FreeCourseList();

@@ -56,7 +56,8 @@ void ButtonDown(UINT message, WPARAM wParam, LPARAM lParam) {
   SetPointer(lParam);
   loop.buttonHeld = 1;
   Input().buttonHeld = 1;
-  Svc().round->OnPointerPress(loop.pointerX, loop.pointerY, flags);
+  if (!Svc().frontEnd->ScreenPointerPress(loop.pointerX, loop.pointerY, flags))
+    Svc().round->OnPointerPress(loop.pointerX, loop.pointerY, flags);
 }
 
 void ButtonUp(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -66,17 +67,23 @@ void ButtonUp(UINT message, WPARAM wParam, LPARAM lParam) {
   SetPointer(lParam);
   Loop().buttonHeld = 0;
   Input().buttonHeld = 0;
-  Svc().round->OnPointerRelease(Loop().pointerX, Loop().pointerY, right ? 1 : 0);
+  if (!Svc().frontEnd->ScreenPointerRelease(Loop().pointerX, Loop().pointerY, right ? 1 : 0))
+    Svc().round->OnPointerRelease(Loop().pointerX, Loop().pointerY, right ? 1 : 0);
 }
 
-void KeyPress(uint32_t code) { Svc().round->OnKeyPress(code); }
+// A front-end screen or dialog, when one is up, has the input before the round interface.
+void KeyPress(uint32_t code) {
+  if (!Svc().frontEnd->ScreenKeyPress(code)) Svc().round->OnKeyPress(code);
+}
 
 void KeyUp(uint32_t code) {
+  if (Svc().frontEnd->ScreenKeyUp(code)) return;
   // Without an interface to take it, Escape ends the program.
   if (!Svc().round->OnKeyUp(code) && code == VK_ESCAPE) RequestQuit();
 }
 
 void Idle() {
+  if (Svc().frontEnd->ScreenIdle()) return;
   if (Svc().round->OnIdle()) return;
   // Without an interface the empty screen is shown about 25 times a second.
   LoopState& loop = Loop();

@@ -166,6 +166,13 @@ class FrontEndProvider : public Provider {
   // The darkened frame round a rectangle in `target`; gives the area drawn, which the caller marks for the screen (null
   // provider: a plain black frame).
   virtual MARect DrawShadowFrame(const MARect& rect, int32_t width, WindowDesc* target);
+  // Input and the idle pass of the front end's current screen or dialog: true when one is up and took it (else the
+  // round interface is offered it).
+  virtual bool ScreenKeyPress(uint32_t /*code*/) { return false; }
+  virtual bool ScreenKeyUp(uint32_t /*code*/) { return false; }
+  virtual bool ScreenPointerPress(int32_t /*x*/, int32_t /*y*/, uint32_t /*flags*/) { return false; }
+  virtual bool ScreenPointerRelease(int32_t /*x*/, int32_t /*y*/, uint32_t /*button*/) { return false; }
+  virtual bool ScreenIdle() { return false; }
 
  private:
   bool suppressed_ = false;
@@ -182,6 +189,12 @@ class SoundProvider : public Provider {
   virtual void StopSound() {}
   virtual void ReloadSounds() {}  // on regaining the screen: running again, every sound reloaded
   virtual void Update() {}  // runs on each pass of a wait for the disk
+  // Click and menu sounds: a handle to ask about, 0 when nothing plays (null: silent).
+  virtual uint32_t PlaySample(const char* /*name*/) { return 0; }
+  virtual uint32_t PlayMenuSound(int /*index*/) { return 0; }
+  virtual bool IsPlaying(uint32_t /*handle*/) { return false; }
+  virtual void StartMenuSounds() {}
+  virtual void FadeMenuSounds() {}
 };
 
 // Network play: the comm layer, the session and the voice object.

@@ -1,6 +1,7 @@
 #include "teebox/providers.h"
 
 #include "course/install.h"
+#include "frontend/install.h"
 #include "golf/install.h"
 #include "net/install.h"
 #include "scene/install.h"
@@ -10,5 +11,6 @@ void InstallProviders() {
   InstallCourseServices();
   InstallGolfServices();
   InstallSceneServices();
+  InstallFrontEndServices();
   InstallNetworkServices();
 }

@@ -1,4 +1,4 @@
-// Small pictures compared with tests/golden/d3d/<name>.tga (uncompressed 24-bit, bottom-up rows). A picture
+// Small pictures compared with tests/golden/<folder>/<name>.tga (folder d3d unless given) (uncompressed 24-bit, bottom-up rows). A picture
 // that differs by more than the tolerance per channel is written as <name>.actual.tga in the working folder;
 // TEEBOX_UPDATE_GOLDEN=1 rewrites the golden picture instead.
 #pragma once
@@ -51,8 +51,8 @@ inline bool FromTga(const std::vector<uint8_t>& in, Picture* p) {
   return true;
 }
 
-inline void ExpectGolden(const Picture& actual, const std::string& name, int tolerance) {
-  const std::string path = std::string(TEEBOX_SOURCE_DIR) + "/tests/golden/d3d/" + name + ".tga";
+inline void ExpectGolden(const Picture& actual, const std::string& name, int tolerance, const std::string& folder = "d3d") {
+  const std::string path = std::string(TEEBOX_SOURCE_DIR) + "/tests/golden/" + folder + "/" + name + ".tga";
   if (const char* update = std::getenv("TEEBOX_UPDATE_GOLDEN"); update && std::string(update) == "1") {
     const std::vector<uint8_t> bytes = ToTga(actual);
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -18,6 +18,7 @@
 #include "holes.h"
 #include "holewriter.h"
 #include "psffont.h"
+#include "menus.h"
 #include "scene.h"
 #include "shapewriter.h"
 
@@ -182,7 +183,9 @@ void writeSedgefen(const fs::path& courses, int holes, bool archives) {
   course.disc = "SEDGEDSC";
   course.holes = holes;
   writeText(folder / "COURSE.DAT", FormatCourseFile(course));
-  writeText(folder / "practice.dat", "PRACTICE 1\nhole 2\n");
+  writeText(folder / "practice.dat",
+            "PRACTICE 1\nhole 2\nblurb Sedgefen winds through the reed beds of a tidal marsh: narrow fairways,\n"
+            "blurb wide water and greens that fall away to the creek.\n");
 
   const std::vector<HolePlan>& plans = SedgefenPlans();
   const std::vector<int> index = strokeIndexes(plans, holes);
@@ -230,6 +233,7 @@ void writeData(const fs::path& data, const DemoOptions& options) {
     fs::create_directories(data / f);
   writeFonts(data / "FONTS", options.fontFolder);
   writeLoadingPicture(data / "MENUS", options.fontFolder);
+  WriteMenus(data, options.fontFolder);
   writeSedgefen(data / "COURSES", options.holes, options.archives);
   writeRange(data / "COURSES", options.archives);
 }
@@ -270,6 +274,8 @@ bool MakeDemoInstallation(const std::string& folderName, const DemoOptions& opti
   } catch (const Failure& f) {
     error = f.what;
   } catch (const fs::filesystem_error& e) {
+    error = e.what();
+  } catch (const std::runtime_error& e) {
     error = e.what();
   }
   if (error.empty()) return true;

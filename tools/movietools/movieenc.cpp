@@ -85,7 +85,7 @@ void put32(std::vector<uint8_t>& out, uint32_t v) {
 
 }  // namespace
 
-std::vector<uint8_t> encodepicture(const uint8_t* rgb, int width, int height, int quality) {
+std::vector<uint8_t> encodepicture(const uint8_t* rgb, int width, int height, int quality, bool columns) {
   dctsetquality(quality);
   int32_t quant[64];
   std::memcpy(quant, dctquanttable(), sizeof quant);
@@ -99,8 +99,10 @@ std::vector<uint8_t> encodepicture(const uint8_t* rgb, int width, int height, in
   }
   BitWriter out;
   double block[64];
-  for (int my = 0; my < height; my += 16)
-    for (int mx = 0; mx < width; mx += 16) {
+  const int blocks = (width / 16) * (height / 16);
+  for (int k = 0; k < blocks; ++k) {
+      const int across = width / 16, down = height / 16;
+      const int mx = 16 * (columns ? k / down : k % across), my = 16 * (columns ? k % down : k / across);
       for (const std::vector<double>* plane : {&cb, &cr}) {
         for (int y = 0; y < 8; ++y)
           for (int x = 0; x < 8; ++x) {

@@ -10,7 +10,12 @@ namespace movietools {
 
 // One picture of width x height (multiples of 16) from 24-bit RGB pixels (3 bytes each, rows packed):
 // the frame chunk's data (quality word and coded words).
-std::vector<uint8_t> encodepicture(const uint8_t* rgb, int width, int height, int quality);
+// With `columns` the macroblocks go column by column (as background pictures store them), else row by row.
+std::vector<uint8_t> encodepicture(const uint8_t* rgb, int width, int height, int quality, bool columns = false);
+
+// A ".dct" background picture of width x height RGB pixels (any even size; the macroblocks past the picture are
+// coded from its edge): the header, then the coded macroblocks column by column.
+std::vector<uint8_t> encodedct(const uint8_t* rgb, int width, int height, int quality);
 
 // A .mad file: header chunk, one frame chunk per picture, end chunk.
 std::vector<uint8_t> encodemovie(const std::vector<std::vector<uint8_t>>& rgbframes, int width, int height,

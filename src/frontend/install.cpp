@@ -1,0 +1,73 @@
+#include "frontend/install.h"
+
+#include "framework/services.h"
+#include "frontend/frontend.h"
+#include "mmsystem.h"
+
+namespace {
+
+class FrontEnd : public FrontEndProvider {
+ public:
+  const char* Name() const override { return "front end"; }
+  int StartFrontEnd(int) override { return ::StartFrontEnd(); }
+  void BeginPlay(int) override { ::BeginPlay(nullptr); }
+  void DispatchControlFire(uintptr_t first, intptr_t second) override { ::DispatchControlFire(first, second); }
+  int ShowMessageDialog(const char* text, int twoButtons) override {
+    if (DialogsSuppressed()) return 0;
+    // The framework's question: 0 confirmed, 27 cancelled.
+    const int answer = ::ShowMessageDialog(text, twoButtons ? 2 : 1, 1, nullptr, 0, nullptr);
+    return answer == 1 ? 0 : 27;
+  }
+  int ShowNotice(const std::string& text) override {
+    if (DialogsSuppressed()) return 1;
+    return ::ShowMessageDialog(text.c_str(), 1, 1, nullptr, 0, nullptr);
+  }
+  void RedrawFrontEnd() override {
+    if (CurrentScreen) {
+      CurrentScreen->EraseAll(0);
+      CurrentScreen->DrawAll(0);
+    }
+  }
+  bool InDemoState() override { return DemoRound != 0; }
+  void LoadDctBackground(PathRecord* folder, const char* name) override { ::LoadDctBackground(folder, name); }
+  void ReturnToFrontEnd() override { ContinueAfterGame(); }
+  MARect DrawShadowFrame(const MARect& rect, int32_t width, WindowDesc* target) override {
+    return ::DrawShadowFrame(rect, width, target, nullptr);
+  }
+  bool ScreenKeyPress(uint32_t code) override {
+    if (!CurrentScreen) return false;
+    CurrentScreen->OnChar(static_cast<uint16_t>(code));
+    return true;
+  }
+  bool ScreenKeyUp(uint32_t code) override {
+    if (!CurrentScreen) return false;
+    CurrentScreen->OnKeyUp(static_cast<uint16_t>(code));
+    return true;
+  }
+  bool ScreenPointerPress(int32_t x, int32_t y, uint32_t flags) override {
+    if (!CurrentScreen) return false;
+    CurrentScreen->OnPointerDown(static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<uint8_t>(flags));
+    return true;
+  }
+  bool ScreenPointerRelease(int32_t x, int32_t y, uint32_t button) override {
+    if (!CurrentScreen) return false;
+    CurrentScreen->OnPointerUp(static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<uint8_t>(button));
+    return true;
+  }
+  void DeleteCurrentScreen() override {
+    ReplaceCurrentScreen(nullptr);
+    MainMenuScreen = nullptr;
+    FreeFrontEndFonts();
+  }
+  bool ScreenIdle() override {
+    if (!CurrentScreen) return false;
+    CurrentScreen->OnIdle();
+    return true;
+  }
+};
+
+FrontEnd gFrontEnd;
+
+}  // namespace
+
+void InstallFrontEndServices() { Svc().frontEnd = &gFrontEnd; }

@@ -1,0 +1,4 @@
+#pragma once
+
+// Installs the front end's provider into the service seam.
+void InstallFrontEndServices();

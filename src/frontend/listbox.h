@@ -1,0 +1,51 @@
+// The list box: rows of texts with a user value, some disabled, a current entry, scrolling by keys, pointer and
+// a scroll bar; its click handler gets the entry whenever the current entry changes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "frontend/control.h"
+
+struct ListEntry {
+  std::string text;
+  int32_t value = 0;
+  bool enabled = true;
+};
+
+// Its kind lets the arrow keys reach it before they move the focus.
+class TListBoxADV : public TGenericControlADV {
+ public:
+  using EntryHandler = void (*)(TListBoxADV* list, ListEntry* entry);
+  TListBoxADV(uintptr_t owner, int32_t x, int32_t y, int32_t width, int32_t rows, MemHandle font, uint32_t style);
+  int OnPointerDown(int16_t x, int16_t y, uint8_t buttons) override;
+  int OnPointerUp(int16_t x, int16_t y, uint8_t buttons) override;
+  int OnChar(uint16_t code) override;
+  void OnActivate(uint16_t code) override;
+  void Draw(int flag) override;
+  int IsShownAndEnabled() override { return MA_EventHandler::IsShownAndEnabled() && entryHandler; }
+
+  ListEntry* Add(const std::string& text, int32_t value, bool front = false);
+  void Remove(ListEntry* entry);
+  void Clear();
+  ListEntry* Current() { return current_ >= 0 && current_ < Size() ? &entries_[static_cast<size_t>(current_)] : nullptr; }
+  ListEntry* At(int row) { return row >= 0 && row < Size() ? &entries_[static_cast<size_t>(row)] : nullptr; }
+  ListEntry* Find(const std::string& text);  // exactly that text
+  int RowOf(const ListEntry* entry) const;
+  int Size() const { return static_cast<int>(entries_.size()); }
+  // Makes the row current (-1 none), scrolled into view; the handler runs when asked.
+  void Select(int row, bool fire);
+  int TopRow() const { return top_; }
+  int32_t RowHeight() const;
+
+  EntryHandler entryHandler = nullptr;
+  uint8_t inputBits = 0;  // 8 the last pick was a double click, 0x10 it came with Enter
+  uint32_t style;
+  int32_t rows;
+
+ private:
+  void Step(int direction);
+  std::vector<ListEntry> entries_;
+  int current_ = -1, top_ = 0;
+  MemHandle font_;
+};

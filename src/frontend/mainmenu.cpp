@@ -1,0 +1,322 @@
+#include <cstdio>
+#include <cstring>
+
+#include "course/catalogue.h"
+#include "framework/bigfileio.h"
+#include "framework/displaymgr.h"
+#include "framework/fontmgr.h"
+#include "framework/gameapp.h"
+#include "framework/inputstate.h"
+#include "framework/services.h"
+#include "frontend/frontend.h"
+#include "golf/game.h"
+#include "mmsystem.h"
+
+TMainMenuADV* MainMenuScreen = nullptr;
+TGenericControlADV* TeeOffButton = nullptr;
+int32_t QuitAfterGame = 0;
+int32_t DemoRound = 0;
+int32_t StartInMainMenu = 0;
+
+namespace {
+
+std::string gBlurb;
+bool gFirstRoundDone = false;
+
+int TakingPart() {
+  TGame* g = CurrentGame();
+  if (!g || !g->players) return 0;
+  int n = 0;
+  for (int s = 0; s < TPlayerList::kSlots; ++s)
+    if (const TPlayer* p = g->players->GetPlayer(s); p && (p->flags & kGolferTakesPart) && !(p->flags & 0x40)) ++n;
+  return n;
+}
+
+void Notice(const char* text) {
+  ShowConfirmDialog(text, nullptr, nullptr);
+  RedrawMainMenu();
+}
+
+std::string PlayersFolder() {
+  char path[MAX_PATH];
+  return PathJoin(&Folders().players, nullptr, path, sizeof path) ? path : "";
+}
+
+void NoAction(TGenericControlADV*) {}
+
+// A game past its first hole, or with strokes on its card, is under way.
+bool GameUnderWay(TGame& game) {
+  if (game.state.round > 0 || game.state.hole != game.state.firstHole) return true;
+  for (int s = 0; s < TPlayerList::kSlots; ++s) {
+    TPlayer* p = game.players->GetPlayer(s);
+    uint32_t strokes = 0;
+    if (p && (p->flags & kGolferTakesPart) && p->GetHoleScore(game.state.round, game.state.hole, &strokes, nullptr) == kRecordOk &&
+        strokes)
+      return true;
+  }
+  return false;
+}
+
+constexpr uint32_t kLive = kHandlerShown | kHandlerEnabled;
+const char* const kModeNames[] = {"Stroke Play", "Practice", "Tournament", "Skins Game", "Shoot-Out", "",
+                                  "Internet Tournament", "Match Play", "Four Ball", "Foursomes", "Driving Range"};
+
+}  // namespace
+
+void ReplaceCurrentScreen(TMA_EventHandlerList* screen) {
+  TMA_EventHandlerList* old = CurrentScreen;
+  CurrentScreen = nullptr;
+  if (old == MainMenuScreen) MainMenuScreen = nullptr;
+  delete old;
+  CurrentScreen = screen;
+  if (screen) {
+    screen->DrawAll(0);
+    AddDirtyRect(MARect{0, 0, Facts().screenWidth, Facts().screenHeight});
+  }
+}
+
+int SaveLastGame() {
+  // The save goes through a temporary file: a failed save leaves the previous file as it was.
+  return SaveGameFile(&Folders().root, "LastGame.dat");
+}
+
+const std::string& CourseBlurb() { return gBlurb; }
+
+int LoadCourseDescription() {
+  gBlurb.clear();
+  TGame* g = CurrentGame();
+  if (!g) return 0;
+  const int n = FindCourseByName(g->courseName.c_str());
+  CourseRecord record{};
+  if (GetCourseInfo(n < 0 ? 0 : n, &record) != 0) return 0;
+  PathRecord folder = Folders().root;
+  PathAppend(&folder, "DATA");
+  PathAppend(&folder, "COURSES");
+  PathAppend(&folder, record.folder);
+  std::vector<uint8_t> bytes;
+  if (!BigFileLoadBytes(&folder, "practice.dat", bytes)) return 0;
+  // The blurb is the text of the file's "blurb" lines, one line each; the file is read to its end and no further.
+  std::string line;
+  for (size_t i = 0; i <= bytes.size(); ++i) {
+    const char c = i < bytes.size() ? static_cast<char>(bytes[i]) : '\n';
+    if (c != '\n') {
+      if (c != '\r' && c != 0) line.push_back(c);
+      continue;
+    }
+    if (line.rfind("blurb ", 0) == 0) {
+      if (!gBlurb.empty()) gBlurb += '\n';
+      gBlurb += line.substr(6);
+    }
+    line.clear();
+  }
+  return 0;
+}
+
+int StartFrontEnd() {
+  // The start got through: the next start is not a fail-safe one.
+  Svc().preferences->Set(kPrefLaunching, 0);
+  DemoRound = 0;
+  if (TGame* g = CurrentGame()) {
+    g->roundRunning = 0;
+    if (g->courseName.empty() && GetCourseCount() > 0) {
+      CourseRecord r{};
+      if (GetCourseInfo(0, &r) == 0) g->courseName = r.folder;
+    }
+  }
+  SaveLastGame();
+  return 0;
+}
+
+void ShowMainMenu() {
+  FlushInput();
+  Svc().sound->StartMenuSounds();
+  ReplaceCurrentScreen(nullptr);
+  auto* menu = new TMainMenuADV();
+  ReplaceCurrentScreen(menu);
+  MainMenuScreen = menu;
+}
+
+void RedrawMainMenu() {
+  if (MainMenuScreen) {
+    MainMenuScreen->EraseAll(0);
+    MainMenuScreen->DrawAll(0);
+  } else if (!CurrentScreen) {
+    ShowMainMenu();
+  }
+}
+
+void BeginPlay(TGenericControlADV* control) {
+  if (!control && StartInMainMenu) {
+    ShowMainMenu();
+    if (StartInMainMenu == 2) ShowGolfersScreen(nullptr);
+    if (StartInMainMenu == 3) ShowCoursesScreen(nullptr);
+    return;
+  }
+  TGame* game = CurrentGame();
+  if (!game) {
+    Svc().game->CreateGame(kModeStroke);
+    game = CurrentGame();
+  }
+  if (!game) return;
+  const int n = TakingPart();
+  const int mode = game->mode;
+  const char* notice = nullptr;
+  if (mode == kModeSkins && n < 2) notice = "You need at least 2 players for a Skins Game.";
+  else if (mode == kModeMatchPlay && n < 2) notice = "You need at least 2 players for match play.";
+  else if (mode == kModeMatchPlay && n > 2) notice = "You can only have two players for match play.";
+  else if (mode == kModeFourBall && n < 3) notice = "You need at least 3 players for a four ball match.";
+  else if (mode == kModeFoursome && n < 3) notice = "You need at least 3 players for a foursomes match.";
+  else if (mode == kModeShootout && n < 4) notice = "You need 4 players for a Shoot-Out.";
+  else if (n < 1) notice = "You need to have at least 1 player in the Selected Golfers list.";
+  if (notice) {
+    // At start-up nobody waits for an answer: the main menu opens, where the golfers are chosen (when the
+    // installation has the menus).
+    if (!control) {
+      if (FileExists(MenuArchive(), "menus.viv")) ShowMainMenu();
+    } else {
+      Notice(notice);
+    }
+    return;
+  }
+  // The start-up's practice needs its hole, and never replaces a resumed game under way: the game then stays as
+  // it is and the main menu opens when the installation has the menus.
+  if (!control && (GameUnderWay(*game) || Svc().catalogue->HoleFile(0, 1).empty())) {
+    if (FileExists(MenuArchive(), "menus.viv")) ShowMainMenu();
+    return;
+  }
+  if (!(mode == kModePractice && !DemoRound)) Svc().sound->FadeMenuSounds();
+  game->players->ReloadGolferFiles(PlayersFolder());
+  LoadCourseDescription();
+  ReplaceCurrentScreen(nullptr);
+  MainMenuScreen = nullptr;
+  TeeOffButton = nullptr;
+  game->ResetState();
+  if (!control) {
+    // The start-up's one hole of practice.
+    Svc().game->CreateGame(kModePractice);
+    game = CurrentGame();
+    if (!game) return;
+    game->courseName = "SEDGEFEN";
+    game->state.holeCount = 1;
+    game->state.firstHole = 1;
+    game->state.hole = 1;
+  } else {
+    // The game the screens set up: its mode, course and golfers.
+    const std::string course = game->courseName;
+    Svc().game->CreateGame(mode);
+    game = CurrentGame();
+    if (!game) return;
+    game->courseName = course;
+  }
+  Svc().sound->FadeMenuSounds();
+  game->SetCurrentPlayer(0);
+  game->SetNetworkGame(0);
+  game->StartHole();
+}
+
+void ContinueAfterGame() {
+  if (QuitAfterGame) {
+    Loop().quitRequest = 1;
+    return;
+  }
+  // Every round ends in the main menu, so that every screen the front end builds can be reached.
+  gFirstRoundDone = true;
+  DemoRound = 0;
+  ShowMainMenu();
+}
+
+void QuitGame() {
+  ReplaceCurrentScreen(nullptr);
+  MainMenuScreen = nullptr;
+  Loop().quitRequest = 1;
+  Svc().preferences->SaveFile();
+}
+
+void ConfirmQuit(TGenericControlADV*) { ShowConfirmDialog("Are you sure?", QuitGame, RedrawMainMenu); }
+
+// ---- the main menu ------------------------------------------------------------------------------------------------
+
+TMainMenuADV::TMainMenuADV() : TMenuADV("bgmain.dct", "vex.fsh", 80, 80, MenuArchive()) {
+  idleDeadline = timeGetTime() + 120000;
+  TeeOffButton = AddPictureButton("teeoff.fsh", 629, 235, BeginPlay, "Tee off", 1);
+  AddPictureButton("butgolfr.fsh", 576, 297, ShowGolfersScreen, "Select which golfers will be competing", 1);
+  AddPictureButton("butcours.fsh", 511, 376, ShowCoursesScreen, "Select which course will be played", 1);
+  AddPictureButton("butmodes.fsh", 427, 430, NoAction, "Select between 9 modes of play", 1);
+  AddPictureButton("butnet.fsh", 343, 466, NoAction, "Compete over modem, LAN, or Internet", 1);
+  constexpr uint32_t kRed = 0xFF1010;
+  AddTextButton("Highlights", 260, 63, {'H', 'h'}, NoAction, "Select and view any previously recorded shots", 1, kRed);
+  AddTextButton("Options", 380, 63, {'O', 'o'}, NoAction, "Adjust sounds and display settings", 1, kRed);
+  AddTextButton("Saved Games", 492, 63, {'V', 'v'}, NoAction, "Resume playing any previously saved game", 1, kRed);
+  AddTextButton("Quit", 635, 63, {'Q', 'q', kKeyEscape}, ConfirmQuit, "Exit the game", 2, kRed);
+  for (int i = 0; i < 7; ++i) {
+    panel[i] = new TTextButtonADV(140, i == 0 ? 183 : 0, buffers[i], fonts[1], reinterpret_cast<uintptr_t>(this), 0, 1,
+                                  0, kKindButton, kLive, 0, nullptr);
+    panel[i]->alignment = 2;
+    panel[i]->SetUserWord(static_cast<uint32_t>(i));
+    panel[i]->SetMenuSound(0);
+    panel[i]->clickHandler = i == 1 ? ShowCoursesScreen : (i >= 3 ? ShowGolfersScreen : nullptr);
+    AddHandler(panel[i]);
+  }
+}
+
+TMainMenuADV::~TMainMenuADV() {
+  if (MainMenuScreen == this) MainMenuScreen = nullptr;
+  TeeOffButton = nullptr;
+}
+
+int TMainMenuADV::OnIdle() { return TMenuADV::OnIdle(); }
+
+void TMainMenuADV::UpdateTodaysGame() {
+  DrawLabel(titleFonts[1], titleFonts[1], "Today's Game", 138, 157, 0xFFFFFF, 0x3F3F3F, nullptr, false, true);
+  const MARect area{138, 180, 500, 300};
+  ImageRecord* background = RoleImage(kRoleErase);
+  if (background && DrawnImage()) BlitImage(DrawnImage(), area, background, area);
+  FontSelect(fonts[1], nullptr, kAlignLeft, 0, 0, 0, 0);
+  const int32_t line = FontHeight() + 2;
+  int32_t x = 140, y = 183;
+  TGame* g = CurrentGame();
+  const int mode = g ? g->mode : 0;
+  std::snprintf(buffers[0], sizeof buffers[0], "%s", mode < 11 ? kModeNames[mode] : "");
+  panel[0]->SetAnchor(x, y);
+  panel[0]->SetText(buffers[0]);
+  y += line;
+  if (mode != kModeDrivingRange) {
+    CourseRecord r{};
+    const int n = g ? FindCourseByName(g->courseName.c_str()) : -1;
+    GetCourseInfo(n < 0 ? 0 : n, &r);
+    std::string title = r.title;
+    title = title.substr(0, title.find('^'));
+    std::snprintf(buffers[1], sizeof buffers[1], "at %s", title.c_str());
+    panel[1]->SetAnchor(x, y);
+    panel[1]->SetText(buffers[1]);
+    panel[1]->Show(1, 0);
+  } else {
+    panel[1]->Show(0, 0);
+  }
+  y += line;
+  std::snprintf(buffers[2], sizeof buffers[2], "Golfers: ");
+  panel[2]->SetAnchor(x, y);
+  panel[2]->SetText(buffers[2]);
+  x += FontStringWidth("Golfers: ", 0);
+  for (int s = 0; s < 4; ++s) {
+    TTextButtonADV* b = panel[3 + s];
+    buffers[3 + s][0] = 0;
+    const TPlayer* p = g && g->players ? g->players->GetPlayer(s) : nullptr;
+    if (p && (p->flags & kGolferTakesPart)) {
+      std::snprintf(buffers[3 + s], sizeof buffers[3 + s], "%.15s", p->name);
+      b->SetAnchor(x, y);
+      b->SetText(buffers[3 + s]);
+      b->Show(1, 0);
+      y += line;
+    } else {
+      b->SetText("");
+      b->Show(0, 0);
+    }
+  }
+  AddDirtyRect(MARect{138, 150, 500, 300});
+}
+
+void TMainMenuADV::DrawAll(int flag) {
+  UpdateTodaysGame();
+  TMenuADV::DrawAll(flag);
+}

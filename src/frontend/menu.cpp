@@ -1,0 +1,366 @@
+#include "frontend/menu.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "framework/bigfileio.h"
+#include "framework/displaymgr.h"
+#include "framework/errors.h"
+#include "framework/fontmgr.h"
+#include "framework/gameapp.h"
+#include "framework/inputstate.h"
+#include "framework/services.h"
+#include "frontend/dialog.h"
+#include "frontend/textbutton.h"
+#include "mmsystem.h"
+#include "platformlib/byteorder.h"
+#include "platformlib/movie.h"
+#include "platformlib/shapes.h"
+#include "platformlib/windowdesc.h"
+
+PathRecord* MenuArchive() { return &Folders().menus; }
+
+namespace {
+
+// A whole file of an archive in the folder (the archive is current only while the file is read), else of the
+// folder itself.
+MemHandle LoadFromArchive(PathRecord* folder, const char* archive, const char* name) {
+  const int opened = archive ? BigFileOpenArchive(folder, archive, nullptr) : -1;
+  const MemHandle h = BigFileLoadToHandle(folder, name, 0);
+  if (opened == 0) BigFileCloseArchive();
+  return h;
+}
+
+bool IsMenuFolder(PathRecord* folder) { return folder == MenuArchive(); }
+
+}  // namespace
+
+MemHandle LoadMenuFile(const char* name) { return LoadFromArchive(MenuArchive(), "menus.viv", name); }
+
+namespace {
+
+WindowDesc* RoleWindow(BufferRole role) {
+  ImageRecord* r = RoleImage(role);
+  return r ? r->window : nullptr;
+}
+
+}  // namespace
+
+// ---- ".dct" pictures --------------------------------------------------------------------------------------------
+
+bool DecodeDctPicture(const uint8_t* data, size_t bytes, DctPicture& out) {
+  out = DctPicture{};
+  if (!data || bytes < kDctHeaderBytes || std::memcmp(data, "mTCD", 4) != 0) return false;
+  const int32_t width = static_cast<int16_t>(ReadLE16(data + 12)), height = static_cast<int16_t>(ReadLE16(data + 14));
+  if (width <= 0 || height <= 0 || width > kDctMaxSide || height > kDctMaxSide || (width & 1)) return false;
+  const int32_t quality = static_cast<int16_t>(ReadLE16(data + 20));
+  // Macroblocks cover the picture in whole 16 x 16 squares; the part past the stored size is decoded and not shown.
+  const int32_t paddedW = (width + 15) & ~15, paddedH = (height + 15) & ~15;
+  std::vector<uint16_t> words(static_cast<size_t>(paddedW) * paddedH);
+  dctsetquality(quality);
+  const int64_t count = dctbegin(data + kDctHeaderBytes, bytes - kDctHeaderBytes, words.data(), words.size());
+  if (count <= 0) return false;
+  out.width = width;
+  out.height = height;
+  out.stride = paddedW / 2;
+  out.pairs.assign(static_cast<size_t>(out.stride) * paddedH, 0);
+  size_t used = 0;
+  // Column by column: each column of macroblocks from the top down.
+  for (int32_t x = 0; x < width; x += 16)
+    for (int32_t y = 0; y < height; y += 16) {
+      const int n = dctdecodemacroblock(words.data() + used, static_cast<size_t>(count) - used,
+                                        out.pairs.data() + static_cast<size_t>(y) * out.stride + x / 2, paddedW);
+      if (n <= 0) {
+        out = DctPicture{};
+        return false;
+      }
+      used += static_cast<size_t>(n);
+    }
+  return true;
+}
+
+namespace {
+
+void CopyPicture(const DctPicture& picture, WindowDesc* window) {
+  if (!window || !setwindow(window)) return;
+  // The copy reads rows of the padded frame; only the stored size is shown, clipped to the window.
+  std::vector<uint32_t> rows(static_cast<size_t>(picture.width / 2) * picture.height);
+  for (int32_t r = 0; r < picture.height; ++r)
+    std::memcpy(rows.data() + static_cast<size_t>(r) * (picture.width / 2),
+                picture.pairs.data() + static_cast<size_t>(r) * picture.stride, static_cast<size_t>(picture.width / 2) * 4);
+  setvideoframe(rows.data());
+  blitvideoframe(0, 0, picture.width, picture.height, 0);
+  setvideoframe(nullptr);
+  releasewindow();
+}
+
+}  // namespace
+
+void LoadDctBackground(PathRecord* folder, const char* name) {
+  if (!name) return;
+  const char* dot = std::strchr(name, '.');
+  if (!dot) return;
+  std::string ext(dot);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const MemHandle h = IsMenuFolder(folder) ? LoadFromArchive(folder, "menus.viv", name) : BigFileLoadToHandle(folder, name, 0);
+  if (!h) return;
+  const auto* bytes = static_cast<const uint8_t*>(MemLock(h));
+  const size_t size = MemHandleSize(h);
+  WindowDesc* targets[] = {RoleWindow(kRoleErase), RoleWindow(kRoleDrawn)};
+  if (ext == ".dct") {
+    DctPicture picture;
+    if (DecodeDctPicture(bytes, size, picture))
+      for (WindowDesc* w : targets) CopyPicture(picture, w);
+  } else if (ext != ".uv" && checkshapefile(bytes, size) == 1) {
+    if (const uint8_t* shape = locateshapenum(bytes, 0))
+      for (WindowDesc* w : targets)
+        if (w && setwindow(w)) {
+          drawshape(shape, 0, 0);
+          releasewindow();
+        }
+  }
+  MemUnlock(h);
+  MemFreeHandle(h);
+  if (WindowDesc* w = RoleWindow(kRoleDrawn)) AddDirtyRect(MARect{0, 0, w->width, w->height});
+}
+
+// ---- shell animations --------------------------------------------------------------------------------------------
+
+TShellAnimADV::TShellAnimADV(MemHandle file, int32_t x_, int32_t y_, int loop, int step, int first, int owns)
+    : x(x_), y(y_), frame(first), file_(file), loop_(loop), step_(step > 0 ? 1000 / step : 0), first_(first), owns_(owns) {}
+
+TShellAnimADV::~TShellAnimADV() {
+  if (owns_ && file_) MemFreeHandle(file_);
+}
+
+TShellAnimADV* TShellAnimADV::FromArchiveFile(PathRecord* archive, const char* name, int32_t x, int32_t y, int loop,
+                                              int step, int first) {
+  const MemHandle h = IsMenuFolder(archive) ? LoadFromArchive(archive, "menus.viv", name) : BigFileLoadToHandle(archive, name, 0);
+  if (!h) return nullptr;
+  const void* bytes = MemLock(h);
+  const bool good = checkshapefile(bytes, MemHandleSize(h)) == 1 && shapecount(bytes) > 0;
+  MemUnlock(h);
+  if (!good) {
+    MemFreeHandle(h);
+    return nullptr;
+  }
+  return new TShellAnimADV(h, x, y, loop, step, first, 1);
+}
+
+int TShellAnimADV::FrameCount() const {
+  const void* bytes = MemLock(file_);
+  const int n = static_cast<int>(shapecount(bytes));
+  MemUnlock(file_);
+  return n;
+}
+
+const uint8_t* TShellAnimADV::Shape(int index) const {
+  return locateshapenum(MemLock(file_), index);  // the handle stays locked while drawn
+}
+
+void TShellAnimADV::Start() {
+  if (running) return;
+  running = true;
+  frame = first_;
+  nextTime_ = timeGetTime() + static_cast<uint32_t>(step_);
+}
+
+void TShellAnimADV::Stop(int erase) {
+  if (!running) return;
+  running = false;
+  if (erase && drawn_.right > drawn_.left) {
+    ImageRecord* background = RoleImage(kRoleErase);
+    ImageRecord* drawn = DrawnImage();
+    if (background && drawn) BlitImage(drawn, drawn_, background, drawn_);
+    AddDirtyRect(drawn_);
+  }
+}
+
+void TShellAnimADV::Draw() {
+  WindowDesc* w = RoleWindow(kRoleDrawn);
+  const int n = FrameCount();
+  if (!w || n <= 0) return;
+  frame = std::clamp(frame, 0, n - 1);
+  const uint8_t* shape = Shape(frame);
+  if (shape && setwindow(w)) {
+    drawshapetrans(shape, x, y);
+    releasewindow();
+    const int32_t l = x - shapecentrex(shape), t = y - shapecentrey(shape);
+    drawn_ = MARect{l, t, l + shapewidth(shape), t + shapeheight(shape)};
+    AddDirtyRect(drawn_);
+    frameDrawn = true;
+  }
+  MemUnlock(file_);
+}
+
+int TShellAnimADV::Update() {
+  if (!running || step_ <= 0) return 0;
+  const uint32_t now = timeGetTime();
+  if (static_cast<int32_t>(now - nextTime_) < 0) return 0;
+  nextTime_ = now + static_cast<uint32_t>(step_);
+  const int n = FrameCount();
+  if (n <= 1) return 0;
+  if (frame + 1 >= n) {
+    if (!loop_) {
+      running = false;
+      return 0;
+    }
+    frame = first_;
+  } else {
+    ++frame;
+  }
+  Stop(1);
+  running = true;
+  Draw();
+  return 1;
+}
+
+// ---- graphic buttons -------------------------------------------------------------------------------------------------
+
+TGraphicButtonADV::TGraphicButtonADV(uintptr_t data_, uint16_t hotKey, uint16_t id_, uint16_t kind_, uint32_t stateFlags,
+                                     uint32_t controlFlags_, const char* sampleName)
+    : TGenericControlADV(data_, hotKey, id_, kind_, stateFlags, controlFlags_, nullptr) {
+  if (sampleName) SetClickSound(sampleName);
+}
+
+TGraphicButtonADV::~TGraphicButtonADV() {
+  for (TShellAnimADV*& image : images) {
+    delete image;
+    image = nullptr;
+  }
+}
+
+namespace {
+void Replace(TShellAnimADV*& slot, PathRecord* archive, const char* name, int32_t x, int32_t y, int a, int b, int c) {
+  delete slot;
+  slot = TShellAnimADV::FromArchiveFile(archive, name, x, y, a, b, c);
+}
+}  // namespace
+
+void TGraphicButtonADV::SetDisabledImageInArchive(PathRecord* ar, const char* n, int32_t x, int32_t y, int a, int b, int c) {
+  Replace(images[0], ar, n, x, y, a, b, c);
+}
+void TGraphicButtonADV::SetNormalImageInArchive(PathRecord* ar, const char* n, int32_t x, int32_t y, int a, int b, int c) {
+  Replace(images[1], ar, n, x, y, a, b, c);
+}
+void TGraphicButtonADV::SetHighlightImageInArchive(PathRecord* ar, const char* n, int32_t x, int32_t y, int a, int b, int c) {
+  Replace(images[2], ar, n, x, y, a, b, c);
+}
+void TGraphicButtonADV::SetPressedImageInArchive(PathRecord* ar, const char* n, int32_t x, int32_t y, int a, int b, int c) {
+  Replace(images[3], ar, n, x, y, a, b, c);
+}
+
+void TGraphicButtonADV::Draw(int) {
+  if (!(flags & kHandlerShown)) return;
+  TShellAnimADV* chosen = nullptr;
+  if (HasFocus()) {
+    chosen = ((controlFlags & CF_LATCHED) || (pressed && pointerInside)) && images[3] ? images[3] : images[2];
+  } else if (!IsShownAndEnabled()) {
+    chosen = images[0];
+  }
+  if (!chosen) chosen = images[1];
+  if (!chosen) return;
+  for (TShellAnimADV* image : images)
+    if (image && image != chosen && image->running) image->Stop(0);
+  chosen->Start();
+  chosen->Draw();
+  const MARect r = chosen->GetDrawnRect();
+  left = r.left, top = r.top, right = r.right, bottom = r.bottom;
+}
+
+// ---- menu screens --------------------------------------------------------------------------------------------------
+
+TMenuADV::TMenuADV(const char* background, const char* anim, int32_t animX, int32_t animY, PathRecord* archive) {
+  if (background) LoadDctBackground(archive, background);
+  if (anim) {
+    animation = TShellAnimADV::FromArchiveFile(MenuArchive(), anim, animX, animY, 1, 15, 0);
+    if (animation) animation->Start();
+  }
+  keyboardNavigation = 1;
+  static const char* const kFonts[] = {"hal10b.ffn", "hal12b.ffn", "hal13i.ffn", "hal18i.ffn", "hal24i.ffn"};
+  static const char* const kTitleFonts[] = {"trek13.ffn", "trek18.ffn", "trek24.ffn"};
+  for (int i = 0; i < 5; ++i) fonts[i] = LoadFrontEndFont(kFonts[i]);
+  for (int i = 0; i < 3; ++i) titleFonts[i] = LoadFrontEndFont(kTitleFonts[i]);
+}
+
+TMenuADV::~TMenuADV() {
+  THelpTextMixin::HideHelpText();
+  delete animation;
+}
+
+int TMenuADV::OnIdle() {
+  TMA_EventHandlerList::OnIdle();
+  if (animation) animation->Update();
+  return 1;
+}
+
+void TMenuADV::DrawAll(int flag) {
+  TMA_EventHandlerList::DrawAll(flag);
+  if (animation) animation->Draw();
+}
+
+void TMenuADV::EraseAll(int) {
+  ImageRecord* background = RoleImage(kRoleErase);
+  ImageRecord* drawn = DrawnImage();
+  const MARect r{0, 0, Facts().screenWidth, Facts().screenHeight};
+  if (background && drawn) BlitImage(drawn, r, background, r);
+  AddDirtyRect(r);
+}
+
+void TMenuADV::SetControlHelp(TGenericControlADV* control, const char* text) {
+  if (!control) return;
+  if (control->text != text && THelpTextMixin::BoxOwner() == control) THelpTextMixin::HideHelpText();
+  control->text = text;
+  control->x = 700;
+  control->y = 560;
+  control->textColour = Pixel565(0xFFFFFF);
+  control->backgroundColour = 0;
+  control->font = fonts[0];
+  control->alignment = 4;
+}
+
+TTextButtonADV* TMenuADV::AddTextButton(const char* caption, int32_t x, int32_t y, std::initializer_list<uint16_t> keys,
+                                        ClickHandler handler, const char* help, int sound, uint32_t focus) {
+  auto* b = new TTextButtonADV(x, y, caption, fonts[2], reinterpret_cast<uintptr_t>(this), 0, 1, 0, kKindButton,
+                               kHandlerShown | kHandlerEnabled, 0, nullptr);
+  b->SetHotKeys(keys);
+  b->SetColors(0xE0E0E0, 0xAAAAAA, focus, 0xF0F0F0);
+  b->clickHandler = handler;
+  if (sound >= 0) b->SetMenuSound(sound);
+  SetControlHelp(b, help);
+  AddHandler(b);
+  return b;
+}
+
+TGraphicButtonADV* TMenuADV::AddPictureButton(const char* shape, int32_t x, int32_t y, ClickHandler handler,
+                                              const char* help, int sound) {
+  auto* b = new TGraphicButtonADV(reinterpret_cast<uintptr_t>(this), 0, 0, kKindButton, kHandlerShown | kHandlerEnabled, 0,
+                                  nullptr);
+  b->SetNormalImageInArchive(MenuArchive(), shape, x, y, 0, 0, 0);
+  b->SetHighlightImageInArchive(MenuArchive(), shape, x, y, 0, 0, 1);
+  b->SetPressedImageInArchive(MenuArchive(), shape, x, y, 0, 0, 2);
+  b->SetDisabledImageInArchive(MenuArchive(), shape, x, y, 0, 0, 2);
+  b->clickHandler = handler;
+  b->SetMenuSound(sound);
+  SetControlHelp(b, help);
+  AddHandler(b);
+  return b;
+}
+
+void DrawLabel(MemHandle font, MemHandle shadowFont, const char* text, int32_t x, int32_t y, uint32_t colour,
+               uint32_t shadowColour, MARect* out, bool centre, bool withShadow) {
+  ImageRecord* drawn = DrawnImage();
+  if (!drawn || !font || !text) return;
+  FontSelect(font, drawn, kAlignLeft, Pixel565(colour), 0, 0, 0);
+  const int32_t w = FontStringWidth(text, 0), h = FontHeight();
+  const int32_t lx = centre ? x + (Facts().screenWidth - w) / 2 : x, ly = centre ? y + 15 : y;
+  if (withShadow && shadowFont) {
+    const int32_t d = centre ? 0 : h / 8;
+    FontSelect(shadowFont, drawn, kAlignLeft, Pixel565(shadowColour), 0, 0, 0);
+    FontDrawText(lx + d, ly + d, text);
+    FontSelect(font, drawn, kAlignLeft, Pixel565(colour), 0, 0, 0);
+  }
+  FontDrawText(lx, ly, text);
+  if (out) *out = MARect{lx, ly, lx + w, ly + h};
+}

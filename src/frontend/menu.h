@@ -1,0 +1,99 @@
+// Menu screens: the full-screen base with its background picture, looping animation and fonts; the ".dct"
+// background pictures; shell animations over shape files and the graphic buttons drawn from them.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <vector>
+
+#include "framework/eventhandler.h"
+#include "framework/paths.h"
+#include "frontend/control.h"
+
+// ---- ".dct" pictures ----------------------------------------------------------------------------------------------
+struct DctPicture {
+  int32_t width = 0, height = 0;  // as stored
+  int32_t stride = 0;             // pairs per row of the decoded frame (the width rounded up to whole macroblocks)
+  std::vector<uint32_t> pairs;    // the decoded frame, two pixels per entry
+};
+constexpr size_t kDctHeaderBytes = 24;
+constexpr int32_t kDctMaxSide = 4096;
+// False for anything but a picture whose sizes and coded data hold together.
+bool DecodeDctPicture(const uint8_t* data, size_t bytes, DctPicture& out);
+// Draws a background into the background buffer and the drawn buffer: ".dct" decoded, any other extension as a
+// shape; a name without '.' is refused.
+void LoadDctBackground(PathRecord* archive, const char* name);
+
+// ---- shell animations ---------------------------------------------------------------------------------------------
+class TShellAnimADV {
+ public:
+  // Frames are the shapes of a shape file; `step` ms between frames, 0 a still picture.
+  TShellAnimADV(MemHandle file, int32_t x, int32_t y, int loop, int step, int first, int owns);
+  ~TShellAnimADV();
+  TShellAnimADV(const TShellAnimADV&) = delete;
+  TShellAnimADV& operator=(const TShellAnimADV&) = delete;
+  static TShellAnimADV* FromArchiveFile(PathRecord* archive, const char* name, int32_t x, int32_t y, int loop, int step,
+                                        int first);
+  void Start();
+  void Stop(int erase);
+  int Update();  // 1 when a frame was drawn
+  void Draw();
+  MARect GetDrawnRect() const { return drawn_; }
+  int FrameCount() const;
+  bool running = false;
+  bool frameDrawn = false;
+  int32_t x, y;
+  int frame = 0;
+
+ private:
+  const uint8_t* Shape(int index) const;
+  MemHandle file_;
+  int loop_, step_, first_, owns_;
+  uint32_t nextTime_ = 0;
+  MARect drawn_{0, 0, 0, 0};
+};
+
+// ---- graphic buttons ------------------------------------------------------------------------------------------------
+class TGraphicButtonADV : public TGenericControlADV {
+ public:
+  TGraphicButtonADV(uintptr_t data, uint16_t hotKey, uint16_t id, uint16_t kind, uint32_t stateFlags, uint32_t controlFlags,
+                    const char* sampleName);
+  ~TGraphicButtonADV() override;
+  void Draw(int flag) override;
+  // Images from shape files of an archive: (x, y, loop, step, first frame).
+  void SetNormalImageInArchive(PathRecord* archive, const char* name, int32_t x, int32_t y, int a, int b, int c);
+  void SetHighlightImageInArchive(PathRecord* archive, const char* name, int32_t x, int32_t y, int a, int b, int c);
+  void SetPressedImageInArchive(PathRecord* archive, const char* name, int32_t x, int32_t y, int a, int b, int c);
+  void SetDisabledImageInArchive(PathRecord* archive, const char* name, int32_t x, int32_t y, int a, int b, int c);
+  TShellAnimADV* images[4] = {};  // disabled, normal, highlight, pressed
+};
+
+// ---- menu screens ---------------------------------------------------------------------------------------------------
+class TMenuADV : public TMA_EventHandlerList {
+ public:
+  TMenuADV(const char* background, const char* animation, int32_t animX, int32_t animY, PathRecord* archive);
+  ~TMenuADV() override;
+  int OnIdle() override;
+  void DrawAll(int flag) override;
+  void EraseAll(int flag) override;
+  void SetControlHelp(TGenericControlADV* control, const char* text);
+  // A text button in the screen's button font with its hot keys, colours (the focus colour given), click handler,
+  // help text and menu sound (-1: its own), added to the screen.
+  class TTextButtonADV* AddTextButton(const char* caption, int32_t x, int32_t y, std::initializer_list<uint16_t> keys,
+                                      ClickHandler handler, const char* help, int sound, uint32_t focus);
+  // A graphic button whose shape file holds its normal, highlight and pressed frames (the pressed frame also shows
+  // it disabled), added to the screen.
+  TGraphicButtonADV* AddPictureButton(const char* shape, int32_t x, int32_t y, ClickHandler handler, const char* help,
+                                      int sound);
+
+  TShellAnimADV* animation = nullptr;
+  MemHandle fonts[5] = {};       // hal10b, hal12b, hal13i, hal18i, hal24i
+  MemHandle titleFonts[3] = {};  // trek13, trek18, trek24
+};
+
+// A text label with its shadow on the drawn buffer; the caller marks it dirty.
+void DrawLabel(MemHandle font, MemHandle shadowFont, const char* text, int32_t x, int32_t y, uint32_t colour,
+               uint32_t shadowColour, MARect* out, bool centre, bool withShadow);
+// The front end's archive: "menus.viv" in the menus folder, and a whole file of it (0 when missing).
+PathRecord* MenuArchive();
+MemHandle LoadMenuFile(const char* name);

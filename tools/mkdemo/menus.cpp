@@ -1,0 +1,237 @@
+// The front end's art: menu backgrounds (".dct"), button and animation shapes in "menus.viv", and the dialog
+// panels of "gamedlog.viv" for each screen size. All of it is drawn here from gradients, frames and the
+// Terminus face.
+#include "menus.h"
+
+#include <cmath>
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+
+#include "datapack/datapack.h"
+#include "movieenc.h"
+#include "psffont.h"
+#include "shapewriter.h"
+
+namespace fs = std::filesystem;
+
+namespace mkdemo {
+namespace {
+
+struct Rgb {
+  int r, g, b;
+};
+
+uint32_t Pixel(Rgb c) {
+  const auto clamp = [](int v) { return static_cast<uint32_t>(v < 0 ? 0 : v > 255 ? 255 : v); };
+  return (clamp(c.r) >> 3) << 11 | (clamp(c.g) >> 2) << 5 | (clamp(c.b) >> 3);
+}
+
+class Canvas {
+ public:
+  Canvas(int w, int h, Rgb fill) : w_(w), h_(h), rgb_(static_cast<size_t>(w) * h, fill) {}
+  void Set(int x, int y, Rgb c) {
+    if (x >= 0 && y >= 0 && x < w_ && y < h_) rgb_[static_cast<size_t>(y) * w_ + x] = c;
+  }
+  Rgb Get(int x, int y) const { return rgb_[static_cast<size_t>(y) * w_ + x]; }
+  void Box(int l, int t, int r, int b, Rgb c) {
+    for (int y = t; y < b; ++y)
+      for (int x = l; x < r; ++x) Set(x, y, c);
+  }
+  void Frame(int l, int t, int r, int b, int width, Rgb c) {
+    Box(l, t, r, t + width, c);
+    Box(l, b - width, r, b, c);
+    Box(l, t, l + width, b, c);
+    Box(r - width, t, r, b, c);
+  }
+  // Text in the face, scaled, its top-left at (x, y).
+  void Text(const shapetools::Font& font, const std::string& text, int x, int y, int scale, Rgb c) {
+    for (char ch : text)
+      for (const shapetools::Glyph& g : font.glyphs) {
+        if (g.code != static_cast<uint8_t>(ch)) continue;
+        for (int gy = 0; gy < g.height * scale; ++gy)
+          for (int gx = 0; gx < g.width * scale; ++gx)
+            if (g.pixels[static_cast<size_t>((gy / scale) * g.width + gx / scale)]) Set(x + gx, y + gy, c);
+        x += g.advance * scale;
+        break;
+      }
+  }
+  static int TextWidth(const shapetools::Font& font, const std::string& text, int scale) {
+    int w = 0;
+    for (char ch : text)
+      for (const shapetools::Glyph& g : font.glyphs)
+        if (g.code == static_cast<uint8_t>(ch)) {
+          w += g.advance * scale;
+          break;
+        }
+    return w;
+  }
+  shapetools::Image Shape() const {
+    shapetools::Image image;
+    image.type = 0x78;
+    image.width = w_;
+    image.height = h_;
+    for (const Rgb& c : rgb_) image.pixels.push_back(Pixel(c));
+    return image;
+  }
+  std::vector<uint8_t> Rgb24() const {
+    std::vector<uint8_t> out;
+    for (const Rgb& c : rgb_) {
+      out.push_back(static_cast<uint8_t>(std::clamp(c.r, 0, 255)));
+      out.push_back(static_cast<uint8_t>(std::clamp(c.g, 0, 255)));
+      out.push_back(static_cast<uint8_t>(std::clamp(c.b, 0, 255)));
+    }
+    return out;
+  }
+  int w_, h_;
+
+ private:
+  std::vector<Rgb> rgb_;
+};
+
+// A background of 800 x 600: a sky-to-grass gradient, a title bar and a framed panel.
+struct Panel {
+  int l, t, r, b;
+};
+
+std::vector<uint8_t> Background(const shapetools::Font& font, const std::string& caption, Rgb tint,
+                                const std::vector<Panel>& panels) {
+  Canvas c(800, 600, {0, 0, 0});
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 800; ++x) {
+      const double t = y / 600.0, wave = std::sin(x / 60.0 + y / 90.0) * 8;
+      c.Set(x, y, {static_cast<int>(tint.r * (1 - t) + 20 * t + wave), static_cast<int>(tint.g * (1 - t) + 90 * t + wave),
+                   static_cast<int>(tint.b * (1 - t) + 40 * t)});
+    }
+  c.Box(0, 40, 800, 100, {16, 40, 70});
+  c.Frame(0, 40, 800, 100, 2, {180, 200, 230});
+  c.Text(font, caption, 20, 112, 2, {230, 230, 240});
+  for (const Panel& p : panels) {
+    c.Box(p.l, p.t, p.r, p.b, {20, 36, 60});
+    c.Frame(p.l, p.t, p.r, p.b, 3, {150, 170, 200});
+  }
+  return movietools::encodedct(c.Rgb24().data(), 800, 600, 12);
+}
+
+// A button of three frames (normal, highlight, pressed): a rounded plate with its caption.
+std::vector<uint8_t> Button(const shapetools::Font& font, const std::string& caption, int w, int h, Rgb base) {
+  std::vector<std::pair<std::string, shapetools::Image>> frames;
+  const Rgb looks[] = {base, {base.r + 50, base.g + 50, base.b + 20}, {base.r - 40, base.g - 40, base.b - 40}};
+  for (int k = 0; k < 3; ++k) {
+    Canvas c(w, h, looks[k]);
+    c.Frame(0, 0, w, h, 2, k == 1 ? Rgb{255, 255, 120} : Rgb{230, 230, 240});
+    // Corners left transparent (pixel 0).
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3 - i; ++j) {
+        c.Set(i, j, {0, 0, 0});
+        c.Set(w - 1 - i, j, {0, 0, 0});
+        c.Set(i, h - 1 - j, {0, 0, 0});
+        c.Set(w - 1 - i, h - 1 - j, {0, 0, 0});
+      }
+    const int tw = Canvas::TextWidth(font, caption, 1);
+    c.Text(font, caption, (w - tw) / 2 + (k == 2), h / 2 - 8 + (k == 2), 1, {250, 250, 250});
+    char name[16];
+    std::snprintf(name, sizeof name, "fr%02d", k);
+    frames.emplace_back(name, c.Shape());
+  }
+  return shapetools::shapefile(frames);
+}
+
+// The menu animation: a ball rolling round a small green, a few frames.
+std::vector<uint8_t> Vex() {
+  std::vector<std::pair<std::string, shapetools::Image>> frames;
+  for (int k = 0; k < 8; ++k) {
+    Canvas c(48, 48, {0, 0, 0});
+    for (int y = 0; y < 48; ++y)
+      for (int x = 0; x < 48; ++x)
+        if ((x - 24) * (x - 24) + (y - 24) * (y - 24) < 22 * 22) c.Set(x, y, {40, 150, 60});
+    const double a = k * M_PI / 4;
+    const int bx = 24 + static_cast<int>(14 * std::cos(a)), by = 24 + static_cast<int>(14 * std::sin(a));
+    c.Box(bx - 3, by - 3, bx + 3, by + 3, {250, 250, 250});
+    c.Box(22, 10, 24, 26, {200, 200, 200});
+    c.Box(24, 10, 32, 15, {220, 40, 40});
+    char name[16];
+    std::snprintf(name, sizeof name, "fr%02d", k);
+    frames.emplace_back(name, c.Shape());
+  }
+  return shapetools::shapefile(frames);
+}
+
+// A golfer's picture: a figure in the colours of the slot, standing on its shadow, the hot spot at its feet.
+std::vector<uint8_t> GolferPicture(int slot) {
+  const Rgb shirt{60 + (slot * 53) % 180, 60 + (slot * 97) % 180, 60 + (slot * 29) % 180};
+  const Rgb trousers{30 + (slot * 41) % 90, 30 + (slot * 17) % 90, 50 + (slot * 71) % 120};
+  Canvas c(70, 115, {0, 0, 0});
+  for (int y = 0; y < 18; ++y)
+    for (int x = 0; x < 18; ++x)
+      if ((x - 9) * (x - 9) + (y - 9) * (y - 9) < 72) c.Set(26 + x, 4 + y, {230, 190, 150});
+  c.Box(22, 24, 48, 62, shirt);
+  c.Box(14, 26, 22, 56, shirt);
+  c.Box(48, 26, 56, 56, shirt);
+  c.Box(24, 62, 34, 106, trousers);
+  c.Box(36, 62, 46, 106, trousers);
+  c.Box(20, 106, 34, 112, {40, 30, 20});
+  c.Box(36, 106, 50, 112, {40, 30, 20});
+  c.Box(55, 20, 57, 100, {200, 200, 210});  // the club
+  shapetools::Image image = c.Shape();
+  image.centrex = 35;
+  image.centrey = 112;
+  return shapetools::shapefile({{"grfx", image}});
+}
+
+std::vector<uint8_t> Plain(int w, int h, Rgb fill, Rgb frame) {
+  Canvas c(w, h, fill);
+  c.Frame(0, 0, w, h, 3, frame);
+  return shapetools::shapefile({{"grfx", c.Shape()}});
+}
+
+}  // namespace
+
+void writeBytesTo(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  if (!shapetools::writefile(path.string(), bytes)) throw std::runtime_error("cannot write " + path.string());
+}
+
+void WriteMenus(const fs::path& data, const std::string& fontFolder) {
+  shapetools::Font font;
+  std::string error;
+  const std::string file = (fs::path(fontFolder) / "Lat15-TerminusBold16.psf.gz").string();
+  if (!shapetools::convertpsf(shapetools::readpsffile(file), 1, 1, font, error))
+    throw std::runtime_error(file + ": " + error);
+  std::vector<datapack::BigEntry> menus;
+  menus.push_back({"bgmain.dct", Background(font, "CLUBHOUSE", {40, 90, 160}, {{120, 150, 510, 320}})});
+  menus.push_back({"bgcourse.dct", Background(font, "", {60, 120, 90}, {{440, 128, 770, 272}, {140, 130, 400, 290}, {140, 292, 400, 528}})});
+  menus.push_back({"bggolfer.dct", Background(font, "", {90, 70, 140},
+                                              {{266, 140, 470, 272}, {266, 322, 470, 456}, {486, 140, 700, 250},
+                                               {60, 180, 240, 500}})});
+  menus.push_back({"vex.fsh", Vex()});
+  menus.push_back({"blueswat.fsh", Plain(64, 32, {30, 60, 140}, {90, 130, 210})});
+  menus.push_back({"teeoff.fsh", Button(font, "TEE OFF", 150, 48, {30, 120, 50})});
+  menus.push_back({"butgolfr.fsh", Button(font, "GOLFERS", 150, 48, {40, 70, 150})});
+  menus.push_back({"butcours.fsh", Button(font, "COURSES", 150, 48, {40, 70, 150})});
+  menus.push_back({"butmodes.fsh", Button(font, "GAME MODES", 150, 48, {40, 70, 150})});
+  menus.push_back({"butnet.fsh", Button(font, "NETWORK", 150, 48, {40, 70, 150})});
+  menus.push_back({"btnok.fsh", Button(font, "OK", 80, 32, {40, 110, 60})});
+  menus.push_back({"btncance.fsh", Button(font, "CANCEL", 80, 32, {130, 50, 40})});
+  menus.push_back({"confirm.fsh", Plain(300, 160, {20, 40, 80}, {160, 180, 220})});
+  const std::pair<const char*, const char*> small[] = {{"butdelet.fsh", "DEL"}, {"golfrs-b.fsh", "SET"}, {"golfrs-c.fsh", "SET"},
+                                                       {"golfrs-e.fsh", "SET"}, {"addbanim.fsh", ">>"},  {"rembanim.fsh", "<<"},
+                                                       {"butprofl.fsh", "INFO"}, {"butsetup.fsh", "NEW"}, {"plus.fsh", "+"},
+                                                       {"minus.fsh", "-"}};
+  for (const auto& [n, caption] : small) menus.push_back({n, Button(font, caption, 44, 32, {60, 60, 120})});
+  for (int slot = 0; slot < 26; ++slot) {
+    char name[24];
+    std::snprintf(name, sizeof name, "golfer%02u.fsh", static_cast<unsigned>(slot));
+    menus.push_back({name, GolferPicture(slot)});
+  }
+  fs::create_directories(data / "MENUS");
+  writeBytesTo(data / "MENUS" / "menus.viv", datapack::writebigfile(2, menus));
+  for (const char* size : {"UI640", "UI800"}) {
+    std::vector<datapack::BigEntry> dialog;
+    dialog.push_back({"bkdialog.fsh", Plain(522, 333, {24, 44, 84}, {150, 170, 210})});
+    dialog.push_back({"butblue.fsh", Plain(80, 28, {40, 70, 160}, {150, 170, 210})});
+    fs::create_directories(data / size);
+    writeBytesTo(data / size / "gamedlog.viv", datapack::writebigfile(2, dialog));
+  }
+}
+
+}  // namespace mkdemo

@@ -130,10 +130,11 @@ bool TGame::NextHoleOfRound(uint16_t* round, uint16_t* hole) const {
 }
 
 int TGame::AdvanceHole() {
-  // The first golfer of the new hole is the first active one in the play order.
+  // The first golfer of the new hole is the first active one in the play order. A golfer who left has no
+  // machine to take the turn, and every other machine would wait for it.
   for (uint16_t slot : state.playOrder[0]) {
     const TPlayer* p = players->GetPlayer(slot);
-    if (p && (p->flags & kGolferTakesPart) && !(p->flags & kGolferOut)) {
+    if (p && (p->flags & kGolferTakesPart) && !(p->flags & (kGolferOut | kGolferGone))) {
       SetCurrentPlayer(slot);
       return 1;
     }

@@ -19,7 +19,6 @@ HWND GolfMainWindow = nullptr;
 
 namespace {
 
-constexpr uint32_t kGolferGone = 0x80;
 
 // Blocks keep their byte count in front of the data.
 struct BlockHeader {
@@ -488,6 +487,9 @@ void Handler::golferLeaves(uint32_t slot) {
     const uint32_t st = GolfState.status;
     if (st == kGolfBeforeShot || st == kGolfBallStopped || st == kGolfAfterStatus)
       PostGolfMessage(kGolfAck, MakeAckBlock(slot, st));
+    // The leaver may have been the last one this step waited for, whatever the step.
+    else if (allAcked())
+      stepComplete(GolfState.awaited);
   }
   if (wasCurrent) {
     if (g_.IsHoleComplete() || !g_.ChooseNextPlayer()) g_.EndOfHole();

@@ -15,6 +15,8 @@ constexpr uint32_t kGolferTakesPart = 0x1;
 constexpr uint32_t kGolferNoFile = 0x10;
 constexpr uint32_t kGolferFlag5 = 0x20;
 constexpr uint32_t kGolferOut = 0x40;
+// The golfer's machine left the networked round.
+constexpr uint32_t kGolferGone = 0x80;
 constexpr uint32_t kGolferFlag9 = 0x200;
 constexpr uint32_t kGolferTaggedForm = 0x100000;
 

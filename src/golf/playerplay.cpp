@@ -17,7 +17,6 @@ namespace {
 constexpr const char* kBuiltInNames[] = {"Ada Birchall", "Tom Ruskin", "Mae Corran", "Ivo Hartnell",
                                          "Lena Strand", "Kit Mallory", "Ned Ashdown", "Rosa Pell"};
 
-constexpr uint32_t kGolferGone = 0x80;
 
 bool active(const TPlayer* p) {
   return p && (p->flags & kGolferTakesPart) && !(p->flags & kGolferOut) && !(p->flags & kGolferGone);

@@ -14,7 +14,6 @@
 namespace {
 
 constexpr uint32_t kSittingOut = kGolferOut | kGolferFlag9;
-constexpr uint32_t kGolferGone = 0x80;
 
 bool active(const TPlayer* p) { return p && (p->flags & kGolferTakesPart) && !(p->flags & kGolferOut); }
 

@@ -235,6 +235,37 @@ TEST_F(MessagesTest, TheLastGolferLeavingANetGameEndsItAtOnce) {
   EXPECT_FALSE(h->players->GetPlayer(0)->flags & 0x80);
 }
 
+TEST_F(MessagesTest, AGolferLeavingDuringTheHoleLoadCompletesTheStep) {
+  UseHole(40, 120);
+  NetGame(0);
+  SendGolfMessage(kGolfLoadHole);
+  ASSERT_EQ(GolfState.awaited, static_cast<uint32_t>(kGolfLoadHole));
+  ASSERT_EQ(GolfState.allAcknowledged, 0u);
+  TakeDispatched();
+  // Machine 2 never acknowledged the load; once its golfer is gone nobody is left to wait for.
+  SendGolfMessage(kGolfLeave, 1);
+  EXPECT_EQ(GolfState.allAcknowledged, 1u);
+  EXPECT_EQ(GolfState.handshakeTimer, 0u);
+  EXPECT_EQ(SentCount(-1, kGolfShotSetUp), 1);
+  Pump();
+  const std::vector<uint32_t> dispatched = TakeDispatched();
+  ASSERT_FALSE(dispatched.empty());
+  EXPECT_EQ(dispatched[0], static_cast<uint32_t>(kGolfShotSetUp));
+}
+
+TEST_F(MessagesTest, AGolferWhoLeftDoesNotOpenTheNextHole) {
+  TGame* g = MakeGame(kModeStroke, 3);
+  g->SetNetworkGame(1);
+  g->roundRunning = 1;
+  // The leaver has the fewest strokes, so the play order puts it first.
+  g->players->GetPlayer(0)->flags |= kGolferGone;
+  const uint16_t order[4] = {0, 2, 1, 3};
+  std::copy(order, order + 4, g->state.playOrder[0]);
+  g->state.currentPlayer = 0;
+  EXPECT_EQ(g->AdvanceHole(), 1);
+  EXPECT_EQ(g->state.currentPlayer, 2u);
+}
+
 }  // namespace
 }  // namespace rules
 

@@ -1,6 +1,6 @@
 // Whole networked rounds between netpeer processes, each its own machine on loopback: they find the game by
 // broadcast, join, mesh, run the start exchange and play three holes of stroke play. Every machine prints the
-// same score card and bit-identical ball rests.
+// same score card and bit-identical ball rests. A machine killed mid-round leaves it; the others play on.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -70,16 +70,19 @@ class NetpeerTest : public ::testing::Test {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, m.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const fs::path err = dir / ("machine" + std::to_string(n) + ".err");
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ASSERT_EQ(posix_spawn(&m.pid, NETPEER_PATH, &actions, nullptr, argv.data(), envp.data()), 0);
     posix_spawn_file_actions_destroy(&actions);
     machines.push_back(m);
   }
 
-  // Waits (bounded) for every machine; true when all ended with status 0.
-  bool Finish() {
+  // Waits (bounded) for every machine still running; true when all ended with status 0.
+  bool Finish(int seconds = 240) {
     bool all = true;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(240);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     for (Machine& m : machines) {
+      if (m.pid <= 0) continue;
       int status = -1;
       while (waitpid(m.pid, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
@@ -131,6 +134,67 @@ class NetpeerTest : public ::testing::Test {
     for (size_t i = 1; i < machines.size(); ++i) EXPECT_EQ(Result(machines[i]), host) << "machine " << i + 1;
   }
 
+  static std::string Text(const fs::path& file) {
+    std::ifstream in(file);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+  }
+
+  // Kills machine `index` (by its pid) once it starts the round's second hole; false when it never did.
+  bool KillAtSecondHole(size_t index) {
+    Machine& m = machines[index];
+    for (int i = 0; i < 3000; ++i) {
+      if (Text(m.out).find("hole 1 starts") != std::string::npos) {
+        kill(m.pid, SIGKILL);
+        waitpid(m.pid, nullptr, 0);
+        m.pid = 0;
+        return true;
+      }
+      if (waitpid(m.pid, nullptr, WNOHANG) != 0) {
+        m.pid = 0;
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+
+  // Three machines play three holes; machine `victim` (0 the host) is killed on the second. The two others must
+  // end well inside the handshake's retry limit (about 90 s) with the same card: their own golfers played every
+  // hole, the leaver none after the first.
+  void DropMidRound(size_t victim) {
+    const int holes = 3;
+    Start(1, {"--host", "--players", "3", "--type", "1", "--holes", std::to_string(holes)});
+    for (int n = 2; n <= 3; ++n) Start(n, {"--join", "--type", "1", "--name", "Guest" + std::to_string(n)});
+    ASSERT_TRUE(KillAtSecondHole(victim));
+    ASSERT_TRUE(Finish(60));
+    const std::string leaver = victim == 0 ? "Host" : "Guest" + std::to_string(victim + 1);
+    std::vector<std::vector<std::string>> cards;
+    for (size_t i = 0; i < machines.size(); ++i) {
+      if (i == victim) continue;
+      EXPECT_NE(Text(dir / ("machine" + std::to_string(i + 1) + ".err")).find(leaver + " has left the game"),
+                std::string::npos) << "machine " << i + 1;
+      std::vector<std::string> card;
+      for (const std::string& line : Result(machines[i]))
+        if (line.rfind("card ", 0) == 0) card.push_back(line);
+      cards.push_back(card);
+    }
+    ASSERT_EQ(cards.size(), 2u);
+    EXPECT_EQ(cards[0], cards[1]);
+    ASSERT_EQ(cards[0].size(), 3u);
+    for (const std::string& line : cards[0]) {
+      std::istringstream fields(line.substr(5 + 15));
+      std::vector<int> strokes(holes);
+      for (int& n : strokes) fields >> n;
+      const bool gone = line.substr(5, leaver.size() + 1) == leaver + " ";
+      for (int h = 1; h < holes; ++h) {
+        if (gone) EXPECT_EQ(strokes[h], 0) << line;
+        else EXPECT_GE(strokes[h], 1) << line;
+      }
+    }
+  }
+
   fs::path dir;
   std::string portMap;
   std::vector<Machine> machines;
@@ -139,5 +203,7 @@ class NetpeerTest : public ::testing::Test {
 TEST_F(NetpeerTest, TwoMachinesPlayARoundOverTcpIp) { PlayRound(2, 1); }
 TEST_F(NetpeerTest, FourMachinesMeshAndPlayARoundOverTcpIp) { PlayRound(4, 1); }
 TEST_F(NetpeerTest, TwoMachinesPlayARoundOverIpx) { PlayRound(2, 2); }
+TEST_F(NetpeerTest, JoinerKilledMidRoundLeavesAndTheOthersFinish) { DropMidRound(2); }
+TEST_F(NetpeerTest, HostKilledMidRoundEndsTheJoinersLinkAndTheyFinish) { DropMidRound(0); }
 
 }  // namespace

@@ -82,6 +82,11 @@ LRESULT MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       if (message == kGolfWindowMessage && lParam) GolfBlockFree(reinterpret_cast<void*>(lParam));
       return 0;
     }
+    // Each hole's start, as it happens, so a watcher can end a machine mid-round.
+    if (message == kGolfWindowMessage && wParam == kGolfHoleStart) {
+      std::printf("hole %u starts\n", g->state.hole);
+      std::fflush(stdout);
+    }
     g->HandleMessage(message, wParam, lParam);
     // Where every ball came to rest, as the machines must all see it.
     if (message == kGolfWindowMessage && wParam == kGolfBallStopped) {

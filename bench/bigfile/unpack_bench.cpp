@@ -8,7 +8,7 @@
 #include <string>
 
 #include "datapack/datapack.h"
-#include "platformlib/bigfile.h"
+#include "platformlib/bigfile/bigfile.h"
 #if TEEBOX_HAVE_ZLIB
 #include <zlib.h>
 #endif

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "platformlib/clip3d.h"
+#include "platformlib/gfx/clip3d.h"
 
 namespace {
 

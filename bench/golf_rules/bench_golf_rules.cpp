@@ -5,7 +5,7 @@
 #include <string>
 
 #include "course/holedata.h"
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "golf/aigolfer.h"
 #include "golf/game.h"
 #include "golf/gameflow.h"

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "movieenc.h"
-#include "platformlib/movie.h"
-#include "platformlib/windowdesc.h"
+#include "platformlib/movie/movie.h"
+#include "platformlib/gfx/windowdesc.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "framework/commqueue.h"
+#include "framework/core/commqueue.h"
 #include "net/msgsock.h"
 #include "net/sockwindow.h"
-#include "platformlib/byteorder.h"
+#include "platformlib/core/byteorder.h"
 
 namespace {
 namespace ws = winsock;

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "platformlib/memclass.h"
+#include "platformlib/core/memclass.h"
 
 namespace {
 

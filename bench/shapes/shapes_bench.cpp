@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "platformlib/memclass.h"
-#include "platformlib/pixels.h"
-#include "platformlib/polygon.h"
-#include "platformlib/rowspace.h"
-#include "platformlib/shapes.h"
-#include "platformlib/textdraw.h"
-#include "platformlib/windowdesc.h"
+#include "platformlib/core/memclass.h"
+#include "platformlib/gfx/pixels.h"
+#include "platformlib/shapes/polygon.h"
+#include "platformlib/gfx/rowspace.h"
+#include "platformlib/shapes/shapes.h"
+#include "platformlib/shapes/textdraw.h"
+#include "platformlib/gfx/windowdesc.h"
 #include "shapewriter.h"
 
 namespace {

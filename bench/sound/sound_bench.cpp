@@ -7,11 +7,11 @@
 #include <cstring>
 #include <vector>
 
-#include "platformlib/cpu.h"
-#include "platformlib/memclass.h"
-#include "platformlib/sndmix.h"
-#include "platformlib/sndvoice.h"
-#include "sound/patchwriter.h"
+#include "platformlib/core/cpu.h"
+#include "platformlib/core/memclass.h"
+#include "platformlib/sound/sndmix.h"
+#include "platformlib/sound/sndvoice.h"
+#include "platformlib/sound/patchwriter.h"
 
 #ifdef SOUND_BENCH_OPENAL
 #define AL_ALEXT_PROTOTYPES

@@ -7,7 +7,7 @@
 
 #include "course/holedata.h"
 #include "course/terrain.h"
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "holewriter.h"
 #include "winapi/testing.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platformlib/sndmodule.h"
+#include "platformlib/sound/sndmodule.h"
 #include "winapi/host/audio.h"
 
 #define EXPORT extern "C" __attribute__((visibility("default")))

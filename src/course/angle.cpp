@@ -1,6 +1,6 @@
 #include "course/angle.h"
 
-#include "platformlib/fixtrig.h"
+#include "platformlib/gfx/fixtrig.h"
 
 #include <cmath>
 #include <cstdlib>

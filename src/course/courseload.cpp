@@ -11,9 +11,9 @@
 
 #include "course/coursetext.h"
 #include "course/holedata.h"
-#include "framework/bigfileio.h"
-#include "platformlib/byteorder.h"
-#include "platformlib/shapes.h"
+#include "framework/core/bigfileio.h"
+#include "platformlib/core/byteorder.h"
+#include "platformlib/shapes/shapes.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <new>
 
 #include "course/terrain.h"
-#include "framework/bigfileio.h"
-#include "framework/services.h"
-#include "platformlib/byteorder.h"
+#include "framework/core/bigfileio.h"
+#include "framework/core/services.h"
+#include "platformlib/core/byteorder.h"
 
 namespace {
 

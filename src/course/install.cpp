@@ -9,8 +9,8 @@
 #include "course/preferences.h"
 #include "course/roster.h"
 #include "course/savedfiles.h"
-#include "framework/paths.h"
-#include "framework/services.h"
+#include "framework/core/paths.h"
+#include "framework/core/services.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "framework/registry.h"
+#include "framework/core/registry.h"
 #include "winapi_files.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/services.h"  // numbers 0, 7, 9 and 10: the start-up's own
+#include "framework/core/services.h"  // numbers 0, 7, 9 and 10: the start-up's own
 
 // ---- numbered preferences (registry) -----------------------------------------------------------------------
 constexpr int kPreferenceCount = 11;

@@ -9,11 +9,11 @@
 #include <strings.h>
 
 #include "course/courseload.h"
-#include "framework/bigfileio.h"
-#include "framework/errors.h"
-#include "framework/paths.h"
-#include "framework/services.h"
-#include "platformlib/byteorder.h"
+#include "framework/core/bigfileio.h"
+#include "framework/core/errors.h"
+#include "framework/core/paths.h"
+#include "framework/core/services.h"
+#include "platformlib/core/byteorder.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "course/holedata.h"
 #include "course/terrain.h"
-#include "platformlib/shapes.h"
+#include "platformlib/shapes/shapes.h"
 
 int32_t CourseImage::width() const { return shape.size() >= 16 ? shapewidth(shape.data()) : 0; }
 int32_t CourseImage::height() const { return shape.size() >= 16 ? shapeheight(shape.data()) : 0; }

@@ -7,7 +7,7 @@
 #include <new>
 
 #include "course/angle.h"
-#include "platformlib/byteorder.h"
+#include "platformlib/core/byteorder.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "d3d.h"
 #include "ddraw.h"
-#include "platformlib/vortel.h"
+#include "platformlib/gfx/vortel.h"
 #include "windows.h"
 #include "winapi_user.h"
 

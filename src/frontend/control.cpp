@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <set>
 
-#include "framework/displaymgr.h"
-#include "framework/errors.h"
-#include "framework/inputstate.h"
-#include "framework/services.h"
-#include "platformlib/windowdesc.h"
+#include "framework/ui/displaymgr.h"
+#include "framework/core/errors.h"
+#include "framework/ui/inputstate.h"
+#include "framework/core/services.h"
+#include "platformlib/gfx/windowdesc.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "framework/handlergroup.h"
+#include "framework/ui/handlergroup.h"
 #include "windows.h"
 
 struct ImageRecord;

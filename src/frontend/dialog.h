@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "framework/eventhandler.h"
+#include "framework/ui/eventhandler.h"
 #include "frontend/textbutton.h"
 
 struct WindowDesc;

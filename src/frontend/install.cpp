@@ -1,6 +1,6 @@
 #include "frontend/install.h"
 
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "frontend/frontend.h"
 #include "mmsystem.h"
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "framework/displaymgr.h"
-#include "framework/fontmgr.h"
-#include "platformlib/shapes.h"
-#include "platformlib/windowdesc.h"
+#include "framework/ui/displaymgr.h"
+#include "framework/ui/fontmgr.h"
+#include "platformlib/shapes/shapes.h"
+#include "platformlib/gfx/windowdesc.h"
 
 namespace {
 constexpr int32_t kBarWidth = 12;

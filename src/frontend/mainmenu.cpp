@@ -2,12 +2,12 @@
 #include <cstring>
 
 #include "course/catalogue.h"
-#include "framework/bigfileio.h"
-#include "framework/displaymgr.h"
-#include "framework/fontmgr.h"
-#include "framework/gameapp.h"
-#include "framework/inputstate.h"
-#include "framework/services.h"
+#include "framework/core/bigfileio.h"
+#include "framework/ui/displaymgr.h"
+#include "framework/ui/fontmgr.h"
+#include "app/gameapp.h"
+#include "framework/ui/inputstate.h"
+#include "framework/core/services.h"
 #include "frontend/frontend.h"
 #include "golf/game.h"
 #include "mmsystem.h"

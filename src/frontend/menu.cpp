@@ -4,20 +4,20 @@
 #include <cctype>
 #include <cstring>
 
-#include "framework/bigfileio.h"
-#include "framework/displaymgr.h"
-#include "framework/errors.h"
-#include "framework/fontmgr.h"
-#include "framework/gameapp.h"
-#include "framework/inputstate.h"
-#include "framework/services.h"
+#include "framework/core/bigfileio.h"
+#include "framework/ui/displaymgr.h"
+#include "framework/core/errors.h"
+#include "framework/ui/fontmgr.h"
+#include "app/gameapp.h"
+#include "framework/ui/inputstate.h"
+#include "framework/core/services.h"
 #include "frontend/dialog.h"
 #include "frontend/textbutton.h"
 #include "mmsystem.h"
-#include "platformlib/byteorder.h"
-#include "platformlib/movie.h"
-#include "platformlib/shapes.h"
-#include "platformlib/windowdesc.h"
+#include "platformlib/core/byteorder.h"
+#include "platformlib/movie/movie.h"
+#include "platformlib/shapes/shapes.h"
+#include "platformlib/gfx/windowdesc.h"
 
 PathRecord* MenuArchive() { return &Folders().menus; }
 

@@ -6,8 +6,8 @@
 #include <initializer_list>
 #include <vector>
 
-#include "framework/eventhandler.h"
-#include "framework/paths.h"
+#include "framework/ui/eventhandler.h"
+#include "framework/core/paths.h"
 #include "frontend/control.h"
 
 // ---- ".dct" pictures ----------------------------------------------------------------------------------------------

@@ -5,17 +5,17 @@
 
 #include "course/catalogue.h"
 #include "course/roster.h"
-#include "framework/displaymgr.h"
-#include "framework/fontmgr.h"
-#include "framework/gameapp.h"
-#include "framework/services.h"
+#include "framework/ui/displaymgr.h"
+#include "framework/ui/fontmgr.h"
+#include "app/gameapp.h"
+#include "framework/core/services.h"
 #include "frontend/frontend.h"
 #include "frontend/listbox.h"
 #include "frontend/screens.h"
 #include "golf/game.h"
 #include "golf/golferfile.h"
-#include "platformlib/shapes.h"
-#include "platformlib/windowdesc.h"
+#include "platformlib/shapes/shapes.h"
+#include "platformlib/gfx/windowdesc.h"
 
 namespace {
 

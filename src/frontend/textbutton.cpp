@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "framework/displaymgr.h"
-#include "framework/fontmgr.h"
-#include "framework/services.h"
+#include "framework/ui/displaymgr.h"
+#include "framework/ui/fontmgr.h"
+#include "framework/core/services.h"
 #include "frontend/dialog.h"
 
 TTextButtonADV::TTextButtonADV(int32_t x, int32_t y, const char* caption, MemHandle font_, uintptr_t parent,

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "course/terrain.h"
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "golf/ballflight.h"
 #include "golf/ballmath.h"
 #include "golf/game.h"

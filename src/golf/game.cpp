@@ -3,7 +3,7 @@
 #include <new>
 
 #include "course/holedata.h"
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "golf/ballflight.h"
 
 uint32_t ShotClockStateWord = 0;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "course/vector3.h"
-#include "framework/paths.h"
+#include "framework/core/paths.h"
 #include "golf/player.h"
 
 enum GameMode : uint16_t {

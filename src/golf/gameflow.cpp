@@ -6,7 +6,7 @@
 
 #include "course/holedata.h"
 #include "course/terrain.h"
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "golf/ballflight.h"
 #include "golf/golfmsg.h"
 #include "golf/launch.h"

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/bigfileio.h"
-#include "framework/paths.h"
+#include "framework/core/bigfileio.h"
+#include "framework/core/paths.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include "golf/game.h"
 #include "golf/gameflow.h"
-#include "framework/services.h"
-#include "platformlib/byteorder.h"
+#include "framework/core/services.h"
+#include "platformlib/core/byteorder.h"
 
 HandshakeSettings GolfHandshake;
 GolfHandlerState GolfState;

@@ -1,7 +1,7 @@
 // Handicap strokes and scores to par, shared by the modes.
 #include <algorithm>
 
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "golf/game.h"
 
 int GolferHandicap(const playerInfo_s& golfer) {

@@ -1,6 +1,6 @@
 // Saved shots and the highlight game that plays them back.
 #include "course/holedata.h"
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "golf/ballflight.h"
 #include "golf/modes.h"
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "framework/paths.h"
-#include "framework/registry.h"
-#include "framework/services.h"
+#include "framework/core/paths.h"
+#include "framework/core/registry.h"
+#include "framework/core/services.h"
 #include "golf/aigolfer.h"
 #include "golf/game.h"
 #include "golf/golfmsg.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "golf/ballmath.h"
 #include "golf/playerinfo.h"
 

@@ -4,7 +4,7 @@
 #include <iterator>
 #include <new>
 
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "golf/golferfile.h"
 
 int TPlayer::CopyFromPlayer(const TPlayer& other) {

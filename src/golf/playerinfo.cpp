@@ -1,5 +1,5 @@
 #include "golf/playerinfo.h"
-#include "platformlib/byteorder.h"
+#include "platformlib/core/byteorder.h"
 
 #include <cstring>
 #include <new>

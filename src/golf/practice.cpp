@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "golf/gameflow.h"
 #include "golf/golfmsg.h"
 #include "golf/modes.h"

@@ -4,9 +4,9 @@
 #include <new>
 #include <vector>
 
-#include "framework/bigfileio.h"
-#include "framework/errors.h"
-#include "framework/paths.h"
+#include "framework/core/bigfileio.h"
+#include "framework/core/errors.h"
+#include "framework/core/paths.h"
 #include "golf/game.h"
 
 

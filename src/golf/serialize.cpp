@@ -1,6 +1,6 @@
 #include "golf/serialize.h"
 
-#include "platformlib/byteorder.h"
+#include "platformlib/core/byteorder.h"
 
 namespace golf_svc {
 

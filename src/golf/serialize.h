@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "framework/utils.h"
+#include "framework/core/utils.h"
 
 // Golfer records and saved games move through the framework's save-and-load step (SerializeBlock over a file
 // handle or a memory buffer); this moves their little-endian fields.

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "course/terrain.h"
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "golf/game.h"
 #include "golf/gameflow.h"
 #include "golf/golfmsg.h"

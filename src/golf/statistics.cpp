@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "framework/registry.h"
-#include "framework/services.h"
+#include "framework/core/registry.h"
+#include "framework/core/services.h"
 #include "golf/game.h"
 #include "golf/gameflow.h"
 #include "golf/modes.h"

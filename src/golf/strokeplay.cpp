@@ -1,5 +1,5 @@
 // Stroke play: every golfer plays every hole; the fewest strokes win.
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "golf/game.h"
 #include "golf/golfmsg.h"
 

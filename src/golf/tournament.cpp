@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "golf/golfmsg.h"
 #include "golf/modes.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "framework/registry.h"
-#include "platformlib/byteorder.h"
+#include "framework/core/registry.h"
+#include "platformlib/core/byteorder.h"
 
 namespace net {
 

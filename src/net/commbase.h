@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "framework/commqueue.h"
+#include "framework/core/commqueue.h"
 #include "windows.h"
 
 namespace net {

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "framework/registry.h"
+#include "framework/core/registry.h"
 #include "net/sessmgr.h"
 #include "net/sockcomm.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platformlib/byteorder.h"
+#include "platformlib/core/byteorder.h"
 
 namespace net {
 

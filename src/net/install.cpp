@@ -3,11 +3,11 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "golf/golfmsg.h"
 #include "net/commlayer.h"
 #include "net/sockcomm.h"
-#include "platformlib/byteorder.h"
+#include "platformlib/core/byteorder.h"
 
 namespace net {
 namespace {

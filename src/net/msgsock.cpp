@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/commqueue.h"
-#include "platformlib/byteorder.h"
+#include "framework/core/commqueue.h"
+#include "platformlib/core/byteorder.h"
 
 namespace net {
 

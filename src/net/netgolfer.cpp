@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "framework/utils.h"
+#include "framework/core/utils.h"
 #include "golf/golferfile.h"
 #include "golf/playerinfo.h"
 #include "windows.h"

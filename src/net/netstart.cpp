@@ -2,14 +2,14 @@
 
 #include <cstring>
 
-#include "framework/commqueue.h"
-#include "framework/services.h"
-#include "framework/utils.h"
+#include "framework/core/commqueue.h"
+#include "framework/core/services.h"
+#include "framework/core/utils.h"
 #include "golf/game.h"
 #include "net/commlayer.h"
 #include "net/netgolfer.h"
 #include "net/sockcomm.h"
-#include "platformlib/byteorder.h"
+#include "platformlib/core/byteorder.h"
 
 namespace net {
 namespace {

@@ -2,7 +2,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "framework/registry.h"
+#include "framework/core/registry.h"
 #include "net/sockwindow.h"
 #include "winapi_modules.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "net/netgolfer.h"
 
 namespace net {

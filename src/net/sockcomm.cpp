@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "golf/golfmsg.h"
 #include "net/netgolfer.h"
 #include "net/sessmgr.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "framework/registry.h"
+#include "framework/core/registry.h"
 #include "net/socket.h"
 #include "winapi_modules.h"
 

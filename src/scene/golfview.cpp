@@ -4,8 +4,8 @@
 
 #include "course/angle.h"
 #include "course/terrain.h"
-#include "framework/services.h"
-#include "platformlib/fixtrig.h"
+#include "framework/core/services.h"
+#include "platformlib/gfx/fixtrig.h"
 #include "scene/random.h"
 #include "scene/render3d.h"
 

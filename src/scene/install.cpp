@@ -1,6 +1,6 @@
 #include "scene/install.h"
 
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "scene/golfview.h"
 #include "scene/random.h"
 #include "scene/render3d.h"

@@ -9,14 +9,14 @@
 
 #include "d3d.h"
 #include "ddraw.h"
-#include "framework/bigfileio.h"
-#include "framework/paths.h"
-#include "framework/registry.h"
-#include "framework/services.h"
-#include "framework/utils.h"
-#include "platformlib/cpu.h"
-#include "platformlib/displaymode.h"
-#include "platformlib/vortel.h"
+#include "framework/core/bigfileio.h"
+#include "framework/core/paths.h"
+#include "framework/core/registry.h"
+#include "framework/core/services.h"
+#include "framework/core/utils.h"
+#include "platformlib/core/cpu.h"
+#include "platformlib/display/displaymode.h"
+#include "platformlib/gfx/vortel.h"
 #include "windows.h"
 
 RenderStart gRenderStart;

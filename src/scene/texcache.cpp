@@ -4,8 +4,8 @@
 #include <cstring>
 #include <memory>
 
-#include "framework/mousepointer.h"
-#include "platformlib/vortel.h"
+#include "framework/ui/mousepointer.h"
+#include "platformlib/gfx/vortel.h"
 
 namespace {
 

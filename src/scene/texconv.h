@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "framework/memmgr.h"
+#include "framework/core/memmgr.h"
 
 uint16_t ShapeWidth(const uint8_t* shape);
 uint16_t ShapeHeight(const uint8_t* shape);

@@ -11,10 +11,10 @@
 #include "course/holedata.h"
 #include "course/terrain.h"
 #include "datapack/datapack.h"
-#include "framework/bigfileio.h"
-#include "framework/services.h"
+#include "framework/core/bigfileio.h"
+#include "framework/core/services.h"
 #include "holewriter.h"
-#include "winapi_files/drive_fixture.h"
+#include "support/drive_fixture.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/registry.h"
+#include "framework/core/registry.h"
 #include "winapi/testing.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "course/savedfiles.h"
-#include "framework/services.h"
-#include "platformlib/byteorder.h"
+#include "framework/core/services.h"
+#include "platformlib/core/byteorder.h"
 #include "winapi/testing.h"
 
 namespace fs = std::filesystem;

@@ -11,9 +11,9 @@
 
 #include "ddraw.h"
 #include "drvd3d/drvd3d.h"
-#include "gfx/gfxfixture.h"
-#include "platformlib/gfxdisplay.h"
-#include "platformlib/vortel.h"
+#include "platformlib/gfx/gfxfixture.h"
+#include "platformlib/gfx/gfxdisplay.h"
+#include "platformlib/gfx/vortel.h"
 #include "winapi/testing.h"
 #include "winapi_user.h"
 

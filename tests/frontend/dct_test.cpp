@@ -3,7 +3,7 @@
 
 #include "fefixture.h"
 #include "movieenc.h"
-#include "platformlib/movie.h"
+#include "platformlib/movie/movie.h"
 
 namespace {
 

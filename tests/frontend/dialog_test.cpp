@@ -2,7 +2,7 @@
 // it; the text input's buffer stays terminated.
 #include "fefixture.h"
 
-#include "framework/gameapp.h"
+#include "app/gameapp.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <dirent.h>
 
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "group_fixture.h"
 #include "net/commlayer.h"
 #include "net/install.h"

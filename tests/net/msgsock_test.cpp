@@ -1,7 +1,7 @@
 #include <cstring>
 
 #include "net_fixture.h"
-#include "platformlib/byteorder.h"
+#include "platformlib/core/byteorder.h"
 
 using namespace nettest;
 namespace ws = winsock;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/commqueue.h"
+#include "framework/core/commqueue.h"
 #include "net/msgsock.h"
 #include "net/sockwindow.h"
 

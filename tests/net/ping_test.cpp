@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "framework/registry.h"
+#include "framework/core/registry.h"
 #include "net/sockwindow.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "scene/golfview.h"
 #include "scene/random.h"
 #include "scene/render3d.h"

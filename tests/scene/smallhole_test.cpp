@@ -13,7 +13,7 @@
 
 #include "course/scenedata.h"
 #include "course/terrain.h"
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "holeview.h"
 #include "scene/horizon.h"
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platformlib/vortel.h"
+#include "platformlib/gfx/vortel.h"
 #include "scene/texcache.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/memmgr.h"
+#include "framework/core/memmgr.h"
 #include "scene/texconv.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "datapack/datapack.h"
-#include "platformlib/bigfile.h"
-#include "platformlib/memclass.h"
+#include "platformlib/bigfile/bigfile.h"
+#include "platformlib/core/memclass.h"
 
 namespace {
 

@@ -5,14 +5,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platformlib/displaymode.h"
-#include "platformlib/keyboard.h"
-#include "platformlib/mainwindow.h"
-#include "platformlib/memclass.h"
-#include "platformlib/pixels.h"
-#include "platformlib/timer.h"
-#include "platformlib/windisplay.h"
-#include "platformlib/windowdesc.h"
+#include "platformlib/display/displaymode.h"
+#include "platformlib/display/keyboard.h"
+#include "platformlib/display/mainwindow.h"
+#include "platformlib/core/memclass.h"
+#include "platformlib/gfx/pixels.h"
+#include "platformlib/core/timer.h"
+#include "platformlib/display/windisplay.h"
+#include "platformlib/gfx/windowdesc.h"
 
 namespace {
 

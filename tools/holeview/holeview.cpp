@@ -7,8 +7,8 @@
 #include "course/courseload.h"
 #include "course/scenedata.h"
 #include "demo.h"
-#include "framework/memmgr.h"
-#include "framework/services.h"
+#include "framework/core/memmgr.h"
+#include "framework/core/services.h"
 #include "scene/horizon.h"
 #include "winapi/testing.h"
 

@@ -2,7 +2,7 @@
 // installation: WINAPI_DRIVE_C=<folder made by mkdemo> menudemo /NOINTRO [golfers|courses]
 #include <cstring>
 
-#include "framework/gameapp.h"
+#include "app/gameapp.h"
 #include "frontend/frontend.h"
 #include "teebox/providers.h"
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "platformlib/movie.h"
-#include "platformlib/moviecodes.inc"
+#include "platformlib/movie/movie.h"
+#include "platformlib/movie/moviecodes.inc"
 
 namespace movietools {
 namespace {

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/commqueue.h"
-#include "framework/services.h"
+#include "framework/core/commqueue.h"
+#include "framework/core/services.h"
 #include "golf/game.h"
 #include "golf/golfmsg.h"
 #include "golf/install.h"

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platformlib/cpu.h"
-#include "platformlib/memclass.h"
-#include "platformlib/queue.h"
-#include "platformlib/timer.h"
+#include "platformlib/core/cpu.h"
+#include "platformlib/core/memclass.h"
+#include "platformlib/core/queue.h"
+#include "platformlib/core/timer.h"
 
 namespace {
 

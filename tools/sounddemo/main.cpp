@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "platformlib/cpu.h"
-#include "platformlib/mainwindow.h"
-#include "platformlib/memclass.h"
-#include "platformlib/timer.h"
+#include "platformlib/core/cpu.h"
+#include "platformlib/display/mainwindow.h"
+#include "platformlib/core/memclass.h"
+#include "platformlib/core/timer.h"
 #include "sounddemo.h"
 #include "soundtools.h"
 #include "winapi_files.h"

@@ -8,9 +8,9 @@
 #include <iterator>
 #include <vector>
 
-#include "platformlib/snddriver.h"
-#include "platformlib/sndbank.h"
-#include "platformlib/sndvoice.h"
+#include "platformlib/sounddriver/snddriver.h"
+#include "platformlib/sound/sndbank.h"
+#include "platformlib/sound/sndvoice.h"
 #include "soundtools.h"
 #include "windows.h"
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platformlib/sndmix.h"
+#include "platformlib/sound/sndmix.h"
 #include "soundtools.h"
 
 namespace soundtools {

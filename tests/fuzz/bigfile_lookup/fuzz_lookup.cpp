@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platformlib/bigfile.h"
-#include "platformlib/memclass.h"
+#include "platformlib/bigfile/bigfile.h"
+#include "platformlib/core/memclass.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   abortonerror = 0;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platformlib/bigfile.h"
+#include "platformlib/bigfile/bigfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t unpacked = getunpacksizen(data, size);

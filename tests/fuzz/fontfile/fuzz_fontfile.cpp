@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platformlib/memclass.h"
-#include "platformlib/rowspace.h"
-#include "platformlib/textdraw.h"
-#include "platformlib/windowdesc.h"
+#include "platformlib/core/memclass.h"
+#include "platformlib/gfx/rowspace.h"
+#include "platformlib/shapes/textdraw.h"
+#include "platformlib/gfx/windowdesc.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "framework/commqueue.h"
+#include "framework/core/commqueue.h"
 #include "net/msgsock.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "golf/game.h"
 #include "golf/golfmsg.h"
 

@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <cstring>
 
-#include "framework/gfxrecord.h"
-#include "framework/services.h"
-#include "platformlib/gfxdisplay.h"
-#include "platformlib/memclass.h"
-#include "platformlib/rowspace.h"
-#include "platformlib/shapes.h"
-#include "platformlib/windowdesc.h"
+#include "framework/core/gfxrecord.h"
+#include "framework/core/services.h"
+#include "platformlib/gfx/gfxdisplay.h"
+#include "platformlib/core/memclass.h"
+#include "platformlib/gfx/rowspace.h"
+#include "platformlib/shapes/shapes.h"
+#include "platformlib/gfx/windowdesc.h"
 
 namespace {
 const uint8_t* input;

@@ -11,7 +11,7 @@
 
 #include "course/holedata.h"
 #include "course/terrain.h"
-#include "framework/services.h"
+#include "framework/core/services.h"
 #include "winapi/testing.h"
 
 namespace {

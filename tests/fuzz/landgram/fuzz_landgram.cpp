@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "framework/commqueue.h"
+#include "framework/core/commqueue.h"
 #include "net/sessmgr.h"
 #include "net/sockcomm.h"
 

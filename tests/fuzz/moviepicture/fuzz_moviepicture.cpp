@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platformlib/movie.h"
-#include "platformlib/windowdesc.h"
+#include "platformlib/movie/movie.h"
+#include "platformlib/gfx/windowdesc.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "framework/commqueue.h"
+#include "framework/core/commqueue.h"
 #include "net/sockcomm.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

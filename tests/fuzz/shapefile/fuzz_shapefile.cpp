@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platformlib/memclass.h"
-#include "platformlib/polygon.h"
-#include "platformlib/rowspace.h"
-#include "platformlib/shapes.h"
-#include "platformlib/windowdesc.h"
+#include "platformlib/core/memclass.h"
+#include "platformlib/shapes/polygon.h"
+#include "platformlib/gfx/rowspace.h"
+#include "platformlib/shapes/shapes.h"
+#include "platformlib/gfx/windowdesc.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platformlib/memclass.h"
-#include "platformlib/sndbank.h"
+#include "platformlib/core/memclass.h"
+#include "platformlib/sound/sndbank.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   abortfilterhook = [](const char*) { return 0; };

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platformlib/sndmix.h"
+#include "platformlib/sound/sndmix.h"
 
 namespace {
 std::vector<std::vector<uint8_t>> pieces;

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "platformlib/memclass.h"
-#include "platformlib/sndbank.h"
-#include "platformlib/sndmix.h"
+#include "platformlib/core/memclass.h"
+#include "platformlib/sound/sndbank.h"
+#include "platformlib/sound/sndmix.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platformlib/memclass.h"
-#include "platformlib/stream.h"
+#include "platformlib/core/memclass.h"
+#include "platformlib/stream/stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!memstarted()) initmem(1 << 22);

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "framework/tourcard.h"
+#include "framework/core/tourcard.h"
 #include "winapi/testing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

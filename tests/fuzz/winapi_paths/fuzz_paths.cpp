@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "framework/bigfileio.h"
+#include "framework/core/bigfileio.h"
 #include "windows.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,0 +1,485 @@
+// The movie picture decoder. One movie is decoded at a time on one thread, so the tables and the working
+// blocks are globals.
+#include "platformlib/movie/movie.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "platformlib/core/byteorder.h"
+#include "platformlib/gfx/videoout.h"
+#include "platformlib/gfx/windowdesc.h"
+
+const uint8_t kDctIntraMatrix[64] = {8,  16, 19, 22, 26, 27, 29, 34, 16, 16, 22, 24, 27, 29, 34, 37,
+                                     19, 22, 26, 27, 29, 34, 34, 38, 22, 22, 26, 27, 29, 34, 37, 40,
+                                     22, 26, 27, 29, 32, 35, 40, 48, 26, 27, 29, 32, 35, 40, 48, 58,
+                                     26, 27, 29, 34, 38, 46, 56, 69, 27, 29, 35, 38, 46, 56, 69, 83};
+
+int64_t dctprescale(int index) {
+  const int u = index >> 3, v = index & 7;
+  const double au = u ? std::sqrt(2.0) * std::cos(u * M_PI / 16) : 1.0;
+  const double av = v ? std::sqrt(2.0) * std::cos(v * M_PI / 16) : 1.0;
+  return std::llround(8192.0 / (au * av));
+}
+
+const uint8_t kDctScan[64] = {0,  8,  1,  2,  9,  16, 24, 17, 10, 3,  4,  11, 18, 25, 32, 40,
+                              33, 26, 19, 12, 5,  6,  13, 20, 27, 34, 41, 48, 56, 49, 42, 35,
+                              28, 21, 14, 7,  15, 22, 29, 36, 43, 50, 57, 58, 51, 44, 37, 30,
+                              23, 31, 38, 45, 52, 59, 60, 53, 46, 39, 47, 54, 61, 62, 55, 63};
+
+#include "platformlib/movie/moviecodes.inc"
+
+namespace {
+
+DctCode codetable[8192];
+DctCode longtable[512];
+uint8_t clamptable[256];
+bool tablesbuilt = false;
+int32_t quanttable[64];
+int32_t coefficients[64];
+
+int32_t signextend10(uint32_t v) { return static_cast<int32_t>((v & 0x3FF) ^ 0x200) - 0x200; }
+
+void entercode(const MovieCode& code, int sign) {
+  const int length = code.length + 1;
+  const uint32_t bits = (code.bits << 1) | static_cast<uint32_t>(sign);
+  const int32_t level = sign ? -code.level : code.level;
+  const uint16_t value = static_cast<uint16_t>(code.run * 1024 + (level & 0x3FF));
+  if (length <= 13) {
+    const uint32_t first = bits << (13 - length);
+    for (uint32_t i = 0; i < (1u << (13 - length)); ++i) codetable[first + i] = {value, static_cast<uint8_t>(length)};
+  } else {
+    const int rest = length - 8;
+    const uint32_t first = (bits & ((1u << rest) - 1)) << (9 - rest);
+    for (uint32_t i = 0; i < (1u << (9 - rest)); ++i) longtable[first + i] = {value, static_cast<uint8_t>(rest)};
+  }
+}
+
+// Bits taken most significant first from 16-bit words; reading past the end yields zeros and is noted.
+struct BitReader {
+  const uint16_t* words;
+  size_t count;
+  size_t bit = 0;
+  uint32_t peek(int n) const {  // n <= 16
+    const size_t w = bit >> 4;
+    const uint32_t hi = w < count ? words[w] : 0u, lo = w + 1 < count ? words[w + 1] : 0u;
+    const uint32_t window = (hi << 16 | lo) << (bit & 15);
+    return window >> (32 - n);
+  }
+  void drop(int n) { bit += static_cast<size_t>(n); }
+  bool overrun() const { return bit > count * 16; }
+};
+
+int32_t saturate32(double v) {
+  if (v >= 2147483647.0) return INT32_MAX;
+  if (v <= -2147483648.0) return INT32_MIN;
+  return static_cast<int32_t>(v);
+}
+
+// Nearest integer the way the transform rounds: adding 1.5 x 2^52 leaves the rounded value in the low bits.
+double roundmagic(double v) {
+  if (!(std::fabs(v) < 1e15)) return v;
+  volatile double t = v + 6755399441055744.0;
+  return t - 6755399441055744.0;
+}
+
+// v x sqrt(2)/2, with sqrt(2)/2 as the fraction 0x5A82799A / 2^31: the high half of the product, doubled.
+double halfsqrt2(double v) {
+  const double clamped = std::clamp(v, -4.0e15, 4.0e15);
+  const __int128 product = static_cast<__int128>(static_cast<int64_t>(clamped)) * 0x5A82799A;
+  return static_cast<double>(static_cast<int64_t>(product >> 32)) * 2.0;
+}
+
+// One vector of the scaled transform: in[k * step], out[k * ostep].
+void idct8(const double* in, int step, double* out, int ostep) {
+  const double z0 = in[0], z1 = in[step], z2 = in[2 * step], z3 = in[3 * step];
+  const double z4 = in[4 * step], z5 = in[5 * step], z6 = in[6 * step], z7 = in[7 * step];
+  if (z1 == 0 && z2 == 0 && z3 == 0 && z4 == 0 && z5 == 0 && z6 == 0 && z7 == 0) {
+    for (int k = 0; k < 8; ++k) out[k * ostep] = z0;
+    return;
+  }
+  const double e10 = z0 + z4, e11 = z0 - z4;
+  const double e13 = z2 + z6;
+  const double e12 = 2.0 * halfsqrt2(z2 - z6) - e13;
+  const double e0 = e10 + e13, e3 = e10 - e13, e1 = e11 + e12, e2 = e11 - e12;
+  const double o13 = z5 + z3, o10 = z5 - z3, o11 = z1 + z7, o12 = z1 - z7;
+  const double t7 = o11 + o13;
+  const double t11 = 2.0 * halfsqrt2(o11 - o13);
+  const double r = 2.0 * static_cast<double>(0.3826834f) * (o12 - o10);
+  const double t10 = -r - 2.0 * static_cast<double>(1.3065630f) * o10;
+  const double t12 = r + 2.0 * static_cast<double>(0.5411961f) * o12;
+  const double t6 = t12 - t7, t5 = t11 - t6, t4 = t10 + t5;
+  out[0] = roundmagic(e0 + t7);
+  out[7 * ostep] = roundmagic(e0 - t7);
+  out[1 * ostep] = roundmagic(e1 + t6);
+  out[6 * ostep] = roundmagic(e1 - t6);
+  out[2 * ostep] = roundmagic(e2 + t5);
+  out[5 * ostep] = roundmagic(e2 - t5);
+  out[4 * ostep] = roundmagic(e3 + t4);
+  out[3 * ostep] = roundmagic(e3 - t4);
+}
+
+// Macroblock working storage.
+int32_t cdblock1[64], cdblock2[64], lumarea[256];
+
+}  // namespace
+
+void dctbuildtables() {
+  if (tablesbuilt) return;
+  for (auto& e : codetable) e = {0, 0};
+  for (auto& e : longtable) e = {0, 0};
+  for (uint32_t i = 0; i < 32; ++i) codetable[i] = {0, 32};           // eight zeros: the long codes
+  for (uint32_t i = 128; i < 256; ++i) codetable[i] = {kDctEscapeValue, 33};  // "000001"
+  for (uint32_t i = 0x1000; i < 0x1800; ++i) codetable[i] = {kDctEndWord, 2};  // "10"
+  for (const MovieCode& code : kMovieCodes) {
+    entercode(code, 0);
+    entercode(code, 1);
+  }
+  for (int b = 0; b < 256; ++b) {
+    const int v = static_cast<int8_t>(b);
+    clamptable[b] = static_cast<uint8_t>(std::clamp(v, -64, 63) + 64);
+  }
+  tablesbuilt = true;
+}
+
+const DctCode* dctcodetable() { return dctbuildtables(), codetable; }
+const DctCode* dctlongtable() { return dctbuildtables(), longtable; }
+const uint8_t* dctclamptable() { return dctbuildtables(), clamptable; }
+const int32_t* dctquanttable() { return quanttable; }
+int32_t* dctcoefficients() { return coefficients; }
+
+void dctsetquality(int32_t quality) {
+  quanttable[0] = 8192;
+  for (int i = 1; i < 64; ++i) {
+    const int64_t product = static_cast<int64_t>(kDctIntraMatrix[i]) * quality * dctprescale(i) * 4096;
+    const int64_t entry = (product + 0x8000) >> 16;
+    quanttable[i] = static_cast<int32_t>(std::clamp<int64_t>(entry, INT32_MIN, INT32_MAX));
+  }
+}
+
+int64_t dctdecodeblock(const uint16_t* input, size_t inwords, uint16_t* output, size_t outcapacity) {
+  dctbuildtables();
+  BitReader reader{input, inwords};
+  size_t out = 0;
+  auto put = [&](uint16_t w) {
+    if (out >= outcapacity) return false;
+    output[out++] = w;
+    return true;
+  };
+  for (;;) {
+    const uint32_t dc = reader.peek(10);
+    reader.drop(10);
+    if (reader.overrun()) return -1;
+    if (dc == kDctEndDc) return put(kDctEndWord) ? static_cast<int64_t>(out) : -1;
+    if (!put(static_cast<uint16_t>(dc))) return -1;
+    int position = 1;
+    for (;;) {
+      DctCode entry = codetable[reader.peek(13)];
+      if (entry.length == 32) {
+        reader.drop(8);
+        entry = longtable[reader.peek(9)];
+      } else if (entry.length == 33) {
+        reader.drop(6);
+        entry = {static_cast<uint16_t>(reader.peek(16)), 16};
+        if (entry.value == kDctEndWord) return -1;
+      }
+      if (entry.length == 0) return -1;  // no such code
+      reader.drop(entry.length);
+      if (reader.overrun()) return -1;
+      if (!put(entry.value)) return -1;
+      if (entry.value == kDctEndWord) break;
+      position += (entry.value >> 10) + 1;
+      if (position > 64) return -1;
+    }
+  }
+}
+
+int dctdequantise(const uint16_t* words, size_t available) {
+  if (available < 2) return 0;
+  std::memset(coefficients, 0, sizeof coefficients);
+  coefficients[0] = static_cast<int32_t>(static_cast<int64_t>(signextend10(words[0])) * quanttable[0]);
+  size_t used = 1;
+  int position = 1;
+  for (;;) {
+    if (used >= available) return 0;
+    const uint16_t w = words[used++];
+    if (w == kDctEndWord) break;
+    position += w >> 10;
+    if (position > 63) return 0;
+    const int index = kDctScan[position];
+    // The low 32 bits of the product, as the transform expects.
+    coefficients[index] = static_cast<int32_t>(
+        static_cast<uint32_t>(static_cast<int64_t>(signextend10(w)) * quanttable[index]));
+    ++position;
+  }
+  return static_cast<int>(used);
+}
+
+void dctidct(int32_t* output, int stride) {
+  double in[64], middle[64], out[64];
+  for (int i = 0; i < 64; ++i) in[i] = coefficients[i];
+  // Each coefficient vector becomes a column of the intermediate block.
+  for (int r = 0; r < 8; ++r) idct8(in + r * 8, 1, middle + r, 8);
+  for (int k = 0; k < 8; ++k) idct8(middle + k * 8, 1, out + k * 8, 1);
+  for (int k = 0; k < 8; ++k)
+    for (int c = 0; c < 8; ++c) output[k * stride + c] = saturate32(out[k * 8 + c]);
+}
+
+void dctfillblock(int32_t* block, int stride) {
+  const int32_t value = coefficients[0];
+  for (int r = 0; r < 8; ++r)
+    for (int c = 0; c < 8; ++c) block[r * stride + c] = value;
+}
+
+void dctpackrow(const int32_t* luminance, const int32_t* cd1, const int32_t* cd2, PixelPair* output) {
+  dctbuildtables();
+  auto sample = [](int32_t v) { return static_cast<uint32_t>(clamptable[(static_cast<uint32_t>(v) >> 16) & 0xFF]); };
+  for (int i = 0; i < 8; ++i)
+    output[i] = sample(cd1[i]) | sample(cd2[i]) << 8 | sample(luminance[2 * i + 1]) << 16 |
+                sample(luminance[2 * i]) << 24;
+}
+
+int dctdecodemacroblock(const uint16_t* words, size_t available, PixelPair* output, int32_t framewidth) {
+  dctbuildtables();
+  int32_t* const targets[6] = {cdblock1, cdblock2, lumarea, lumarea + 8, lumarea + 128, lumarea + 136};
+  const int strides[6] = {8, 8, 16, 16, 16, 16};
+  size_t used = 0;
+  for (int b = 0; b < 6; ++b) {
+    const int count = dctdequantise(words + used, available - used);
+    if (count == 0) return 0;
+    if (count == 2)
+      dctfillblock(targets[b], strides[b]);
+    else
+      dctidct(targets[b], strides[b]);
+    used += static_cast<size_t>(count);
+  }
+  const int32_t pairs = framewidth / 2;
+  for (int r = 0; r < 16; ++r) dctpackrow(lumarea + r * 16, cdblock1 + (r / 2) * 8, cdblock2 + (r / 2) * 8, output + r * pairs);
+  return static_cast<int>(used);
+}
+
+int dctdecodepicture(const uint16_t* words, size_t available, PixelPair* frame, int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0 || width % 16 || height % 16) return -1;
+  size_t used = 0;
+  for (int32_t my = 0; my < height; my += 16)
+    for (int32_t mx = 0; mx < width; mx += 16) {
+      const int count = dctdecodemacroblock(words + used, available - used,
+                                            frame + static_cast<size_t>(my) * (width / 2) + mx / 2, width);
+      if (count == 0) return -1;
+      used += static_cast<size_t>(count);
+    }
+  return 0;
+}
+
+int64_t dctbegin(const uint8_t* data, size_t bytes, uint16_t* words, size_t capacity) {
+  std::vector<uint16_t> input(bytes / 2);
+  for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<uint16_t>(data[2 * i] | data[2 * i + 1] << 8);
+  return dctdecodeblock(input.data(), input.size(), words, capacity);
+}
+
+// ---- colour rows ---------------------------------------------------------------------------------------------------
+// A packed sum holds red, green and blue in three 10-bit fields. Each colour-difference entry carries a bias of
+// 128 in every field so that no field goes negative or carries into the next; the saturating tables remove
+// the bias of 256, clip each field to 0..127 and shift it into the window's pixel format.
+namespace {
+
+int colourdepth = 0;
+uint32_t lumtable[128], cd1table[128], cd2table[128];
+uint16_t satred[1024], satgreen[1024], satblue[1024];
+const PixelPair* videoframe = nullptr;
+
+uint32_t packfields(int r, int g, int b) {
+  return static_cast<uint32_t>(r) | static_cast<uint32_t>(g) << 10 | static_cast<uint32_t>(b) << 20;
+}
+
+inline uint32_t topixel(uint32_t sum) { return satred[sum & 1023] | satgreen[(sum >> 10) & 1023] | satblue[sum >> 20]; }
+
+inline uint32_t pairpixels(PixelPair p) {
+  const uint32_t chroma = cd1table[p & 0x7F] + cd2table[(p >> 8) & 0x7F];
+  const uint32_t right = topixel(chroma + lumtable[(p >> 16) & 0x7F]);
+  const uint32_t left = topixel(chroma + lumtable[(p >> 24) & 0x7F]);
+  return left | right << 16;
+}
+
+// What lies right of a row's last pair: its own colour and right pixel, so the edge is held.
+inline PixelPair lastpair(PixelPair p) { return (p & 0x00FFFFFF) | (p & 0x00FF0000) << 8; }
+
+inline uint32_t avgbytes(uint32_t a, uint32_t b) { return ((a & 0xFEFEFEFE) >> 1) + ((b & 0xFEFEFEFE) >> 1) + (a & b & 0x01010101); }
+
+}  // namespace
+
+void buildvideocolourtables(int depth) {
+  colourdepth = depth;
+  for (int i = 0; i < 128; ++i) {
+    const double v = (i - 64) + 0.5;
+    lumtable[i] = packfields(i, i, i);
+    // Cb adds to green and blue, Cr to red and green.
+    cd1table[i] = packfields(128, 128 + static_cast<int>(std::lround(v * -0.3441)), 128 + static_cast<int>(std::lround(v * 1.772)));
+    cd2table[i] = packfields(128 + static_cast<int>(std::lround(v * 1.402)), 128 + static_cast<int>(std::lround(v * -0.7141)), 128);
+  }
+  for (int f = 0; f < 1024; ++f) {
+    const uint32_t s = static_cast<uint32_t>(std::clamp(f - 256, 0, 127));
+    if (depth == 15) {
+      satred[f] = static_cast<uint16_t>((s >> 2) << 10);
+      satgreen[f] = static_cast<uint16_t>((s >> 2) << 5);
+    } else {
+      satred[f] = static_cast<uint16_t>((s >> 2) << 11);
+      satgreen[f] = static_cast<uint16_t>((s >> 1) << 5);
+    }
+    satblue[f] = static_cast<uint16_t>(s >> 2);
+  }
+}
+
+int videocolourdepth() { return colourdepth; }
+
+void yuvrow(const PixelPair* pairs, uint32_t* output, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) output[i] = pairpixels(pairs[i]);
+}
+
+void yuvrowdouble(const PixelPair* pairs, uint32_t* output, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) {
+    const uint32_t two = pairpixels(pairs[i]);
+    output[2 * i] = (two & 0xFFFF) * 0x10001u;
+    output[2 * i + 1] = (two >> 16) * 0x10001u;
+  }
+}
+
+void yuvwiden(const PixelPair* pairs, PixelPair* output, int32_t count) {
+  // Writing pairs 2i and 2i + 1 only overwrites input pairs already read when widening in place.
+  for (int32_t i = 0; i < count; ++i) {
+    const PixelPair p = pairs[i];
+    const PixelPair n = i + 1 < count ? pairs[i + 1] : lastpair(p);
+    const uint32_t l = p >> 24, r = (p >> 16) & 0xFF, nl = n >> 24;
+    output[2 * i] = (p & 0xFFFF) | ((l + r) >> 1) << 16 | l << 24;
+    output[2 * i + 1] = avgbytes(p & 0xFFFF, n & 0xFFFF) | ((r + nl) >> 1) << 16 | r << 24;
+  }
+}
+
+void yuvwidenavg(const PixelPair* rowa, const PixelPair* rowb, PixelPair* output, int32_t count) {
+  // Averaged pairs are built in place in the second half of the output before widening into the whole.
+  PixelPair* mean = output + count;
+  for (int32_t i = 0; i < count; ++i) mean[i] = avgbytes(rowa[i], rowb[i]);
+  yuvwiden(mean, output, count);
+}
+
+void clamppack8(const int32_t* values, uint32_t* output, int32_t count) {
+  dctbuildtables();
+  auto c = [](int32_t v) { return static_cast<uint32_t>(clamptable[static_cast<uint32_t>(v) & 0xFF]); };
+  for (int32_t g = 0; g < count / 2; ++g) {
+    const int32_t* v = values + 8 * g;
+    output[2 * g] = c(v[0]) | c(v[2]) << 8 | c(v[1]) << 16 | c(v[3]) << 24;
+    output[2 * g + 1] = c(v[4]) | c(v[6]) << 8 | c(v[5]) << 16 | c(v[7]) << 24;
+  }
+}
+
+void setvideoframe(const PixelPair* frame) {
+  videoframe = frame;
+}
+
+namespace {
+
+uint8_t* windowrow(int32_t y) { return CurrentWindow.pixels + static_cast<ptrdiff_t>(y) * CurrentWindow.rowbytes; }
+
+void storewords(uint8_t* at, const uint32_t* words, int32_t count) {
+  std::memcpy(at, words, static_cast<size_t>(count) * 4);
+}
+
+}  // namespace
+
+int blitvideoframe(int32_t x, int32_t y, int32_t width, int32_t height, int mode) {
+  if (mode < 0 || mode > 3) return -1;
+  const WindowDesc& w = CurrentWindow;
+  if (w.depth != 15 && w.depth != 16) return -2;
+  if (!videoframe || !w.pixels || width < 2 || height < 1) return 0;
+  if (colourdepth != w.depth) buildvideocolourtables(w.depth);
+  const int32_t s = mode == 0 ? 1 : 2;
+  x &= ~1;
+  if (reinterpret_cast<uintptr_t>(w.pixels) & 2) x |= 1;
+  // The clip rectangle, kept inside the window so that a bad rectangle cannot reach outside its memory.
+  const int32_t minx = std::max(w.minx, 0), miny = std::max(w.miny, 0);
+  const int32_t maxx = std::min(w.maxx, w.width), maxy = std::min(w.maxy, w.height);
+  const int32_t srcpairs = width / 2;
+  int32_t skippairs = 0, skiprows = 0;
+  if (x < minx) skippairs = (minx - x + 2 * s - 1) / (2 * s);
+  if (y < miny) skiprows = (miny - y + s - 1) / s;
+  const int32_t left = x + skippairs * 2 * s, top = y + skiprows * s;
+  int32_t pairs = std::min(srcpairs - skippairs, maxx > left ? (maxx - left) / (2 * s) : 0);
+  int32_t rows = std::min(height - skiprows, maxy > top ? (maxy - top + s - 1) / s : 0);
+  if (pairs < 2 || rows < 1) return 0;
+  const PixelPair* source = videoframe + static_cast<size_t>(skiprows) * srcpairs + skippairs;
+  auto srcrow = [&](int32_t r) { return source + static_cast<size_t>(r) * srcpairs; };
+  std::vector<uint32_t> line(static_cast<size_t>(pairs) * 2 + 2);
+  std::vector<PixelPair> wide(static_cast<size_t>(pairs) * 2 + 2);
+  const size_t xoffset = static_cast<size_t>(left) * 2;
+  if (mode == 0) {
+    for (int32_t r = 0; r < rows; ++r) {
+      yuvrow(srcrow(r), line.data(), pairs);
+      storewords(windowrow(top + r) + xoffset, line.data(), pairs);
+    }
+    return 0;
+  }
+  for (int32_t r = 0; r < rows; ++r) {
+    if (mode == 3) {
+      yuvwiden(srcrow(r), wide.data(), pairs);
+      yuvrow(wide.data(), line.data(), pairs * 2);
+    } else {
+      yuvrowdouble(srcrow(r), line.data(), pairs);
+    }
+    storewords(windowrow(top + 2 * r) + xoffset, line.data(), pairs * 2);
+  }
+  if (mode == 1) return 0;
+  if (static_cast<int64_t>(pairs) * 4 * rows * 2 > 153600 && !surfaceguard()) return 0;
+  for (int32_t r = 0; r < rows; ++r) {
+    const int32_t wy = top + 2 * r + 1;
+    if (wy >= maxy) break;
+    const PixelPair* below = srcrow(r + 1 < rows ? r + 1 : r);
+    if (mode == 3) {
+      yuvwidenavg(srcrow(r), below, wide.data(), pairs);
+      yuvrow(wide.data(), line.data(), pairs * 2);
+    } else {
+      for (int32_t i = 0; i < pairs; ++i) wide[static_cast<size_t>(i)] = avgbytes(srcrow(r)[i], below[i]);
+      yuvrowdouble(wide.data(), line.data(), pairs);
+    }
+    storewords(windowrow(wy) + xoffset, line.data(), pairs * 2);
+  }
+  return 0;
+}
+
+namespace {
+
+void blithook(const uint8_t* frame, int32_t x, int32_t y, int32_t width, int32_t height, int doublesize) {
+  std::vector<PixelPair> pairs(static_cast<size_t>(width / 2) * static_cast<size_t>(std::max(height, 0)));
+  if (!pairs.empty()) std::memcpy(pairs.data(), frame, pairs.size() * 4);
+  const PixelPair* saved = videoframe;
+  setvideoframe(pairs.data());
+  blitvideoframe(x, y, width, height, doublesize ? 2 : 0);
+  setvideoframe(saved);
+}
+
+}  // namespace
+
+void moviesetblithook() { blitvideoframehook = blithook; }
+
+
+int movieparseheader(const uint8_t* data, size_t bytes, MovieHeader* header) {
+  if (!data || !header || bytes < 16) return -1;
+  const int32_t width = static_cast<int32_t>(ReadLE32(data)), height = static_cast<int32_t>(ReadLE32(data + 4));
+  if (width <= 0 || height <= 0 || width % 16 || height % 16 || width > 4096 || height > 4096) return -1;
+  *header = {width, height, ReadLE32(data + 8), ReadLE32(data + 12)};
+  return 0;
+}
+
+int moviedecodeframe(const uint8_t* data, size_t bytes, PixelPair* frame, int32_t width, int32_t height) {
+  if (!data || bytes < 4 || width <= 0 || height <= 0 || width % 16 || height % 16) return -1;
+  const uint32_t quality = ReadLE32(data);
+  if (quality > 255) return -1;
+  dctsetquality(static_cast<int32_t>(quality));
+  // Every block holds at most 65 words; one end word follows the last.
+  const size_t blocks = static_cast<size_t>(width / 16) * static_cast<size_t>(height / 16) * 6;
+  static std::vector<uint16_t> words;
+  words.resize(blocks * 65 + 1);
+  const int64_t count = dctbegin(data + 4, bytes - 4, words.data(), words.size());
+  if (count < 0) return -1;
+  return dctdecodepicture(words.data(), static_cast<size_t>(count), frame, width, height);
+}

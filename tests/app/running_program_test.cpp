@@ -1,0 +1,326 @@
+// The real program in this process: the providers `teebox` installs (InstallProviders) and ProgramMain on a thread
+// of its own, headless, on a minimal installation. Each start runs in a child process of its own, so that a second
+// start finds only what the first left on disk. The test acts as the user (the host's input), as the comm layer
+// (comm messages posted to the queue window) and, through the program's own thread, as the game's callers.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/core/commqueue.h"
+#include "framework/ui/displaymgr.h"
+#include "framework/core/errors.h"
+#include "app/gameapp.h"
+#include "framework/core/gfxrecord.h"
+#include "framework/core/services.h"
+#include "golf/game.h"
+#include "platformlib/gfx/windowdesc.h"
+#include "shapewriter.h"
+#include "teebox/providers.h"
+#include "winapi/testing.h"
+#include "winapi_registry.h"
+#include "windows.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using winapi::testing::HostFrameData;
+constexpr uint32_t kArgumentB = 0x5A5A;
+
+// Polls until the condition holds; false after about `limit` real milliseconds (nothing is timed here, the limit
+// only keeps a broken program from hanging the test).
+bool WaitFor(const std::function<bool()>& condition, int limit = 20000) {
+  for (int waited = 0; waited < limit; waited += 5) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return condition();
+}
+
+// Runs a routine on the program's main thread, between two messages of its loop: posted as the callback of a
+// timer message to the queue window, which the loop dispatches like any other.
+std::function<void()>* gTask = nullptr;
+HANDLE gTaskDone = nullptr;
+void CALLBACK RunTask(HWND, UINT, UINT_PTR, DWORD) {
+  (*gTask)();
+  SetEvent(gTaskDone);
+}
+bool OnProgramThread(std::function<void()> task) {
+  if (!gTaskDone) gTaskDone = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  gTask = &task;
+  if (!PostMessageA(Loop().queueWindow, WM_TIMER, 0x7E57, reinterpret_cast<LPARAM>(RunTask))) return false;
+  const bool done = WaitForSingleObject(gTaskDone, 20000) == WAIT_OBJECT_0;
+  gTask = nullptr;
+  return done;
+}
+
+// One start of the program, in the calling (child) process.
+class RunningProgram {
+ public:
+  RunningProgram(const std::string& root, const std::string& registry) {
+    setenv("WINAPI_HOST", "headless", 1);
+    winapi::testing::MapDrive('C', root);
+    winapi::testing::SetModuleFileName("C:\\teebox.exe");
+    winapi::registry::UseFile(registry);
+    ResetGameApp();
+    Folders() = DataFolders{};
+    ResetServices();
+    InstallProviders();
+    thread_ = std::thread([this] {
+      char name[] = "teebox", intro[] = "/NOINTRO";
+      char* argv[] = {name, intro, nullptr};
+      exitCode_ = ProgramMain(2, argv);
+    });
+  }
+  // A scenario that stopped early (a failed assertion) still ends the program instead of waiting for it forever.
+  ~RunningProgram() {
+    if (thread_.joinable()) {
+      winapi::testing::HostCloseWindow();
+      thread_.join();
+    }
+  }
+  // The loop runs and has shown a frame.
+  bool Started() {
+    return WaitFor([] { return Loop().queueWindow && IsAppActive() && winapi::testing::HostFrameCount() > 0; });
+  }
+  // The user closes the window; the program's exit code.
+  int Close() {
+    winapi::testing::HostCloseWindow();
+    thread_.join();
+    return exitCode_;
+  }
+
+ private:
+  std::thread thread_;
+  std::atomic<int> exitCode_{-1};
+};
+
+void Key(BYTE key, BYTE scan, bool down) { keybd_event(key, scan, down ? 0 : KEYEVENTF_KEYUP, 0); }
+
+// Pixels of the box the pause prompt draws, centred on the display (288 x 24), inside its border, that are not the
+// box's background: the text.
+int PromptTextPixels(const HostFrameData& frame) {
+  const int left = frame.width / 2 - 144, top = frame.height / 2 - 8;
+  if (left < 0 || top < 0 || left + 288 > frame.width || top + 24 > frame.height) return 0;
+  const uint32_t background = frame.pixels[static_cast<size_t>(top + 2) * frame.width + left + 2];
+  int text = 0;
+  for (int y = top + 2; y < top + 22; ++y)
+    for (int x = left + 2; x < left + 286; ++x)
+      if (frame.pixels[static_cast<size_t>(y) * frame.width + x] != background) ++text;
+  return text;
+}
+
+uint64_t AreaSum(const WindowDesc* w, int x0, int y0, int x1, int y1) {
+  uint64_t sum = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) {
+      const uint8_t* p = w->pixels + w->rows[y] + x * 2;
+      sum = sum * 31 + (p[0] | p[1] << 8);
+    }
+  return sum;
+}
+
+class RunningProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/teebox_running_XXXXXX";
+    root_ = mkdtemp(pattern);
+    for (const char* f : {"MENUS", "FONTS", "UI", "UI640", "UI800", "COURSES/SEDGEFEN"})
+      fs::create_directories(root_ + "/DATA/" + f);
+    std::ofstream(root_ + "/DATA/COURSES/SEDGEFEN/COURSE.DAT") << "COURSE 1\nfolder SEDGEFEN\ntitle Sedgefen\n";
+    // A small 32-bit picture for the blended draw: green and clear columns.
+    shapetools::Image picture;
+    picture.type = 0x7D;
+    picture.width = picture.height = 16;
+    for (int i = 0; i < 256; ++i) picture.pixels.push_back(i % 2 ? 0xFF00FF00u : 0);
+    const std::vector<uint8_t> bytes = shapetools::shapefile({{"grfx", picture}});
+    std::ofstream(root_ + "/DATA/MENUS/blend.shp", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  // Runs the scenario in a child process; its gtest failures are printed there, its exit code says whether any.
+  void InChild(const std::function<void()>& scenario) {
+    const pid_t child = fork();
+    if (child == 0) {
+      scenario();
+      std::fflush(stdout);
+      _exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    // A child that hangs is ended after a generous limit, so the test fails instead of stalling the run.
+    int status = 0;
+    pid_t done = 0;
+    for (int waited = 0; waited < 240000 && done == 0; waited += 10) {
+      done = waitpid(child, &status, WNOHANG);
+      if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (done == 0) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      ADD_FAILURE() << "the program did not end";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  }
+
+  std::string Read(const std::string& name) {
+    std::ifstream in(root_ + "/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::string root_;
+};
+
+TEST_F(RunningProgramTest, PausesDefersResumesSavesAndResumesTheLastGame) {
+
+  InChild([&] {
+    RunningProgram program(root_, root_ + "/registry1.txt");
+    ASSERT_TRUE(program.Started());
+
+    // (a) The start made a game: golf's.
+    ASSERT_TRUE(OnProgramThread([] {
+      EXPECT_STREQ(Svc().game->Name(), "golf");
+      EXPECT_TRUE(Svc().game->GameExists());
+      EXPECT_NE(CurrentGame(), nullptr);
+      EXPECT_EQ(Facts().mainWindow, Loop().mainWindow);
+      EXPECT_NE(Facts().mainWindow, nullptr);
+    }));
+
+    // A round of a person and a computer golfer stands at its third hole with strokes played. No course catalogue
+    // exists yet to load a hole, so the round is not played further than that.
+    ASSERT_TRUE(OnProgramThread([] {
+      TGame* g = CurrentGame();
+      ASSERT_NE(g, nullptr);
+      ASSERT_EQ(g->players->SetComputer(1, true), kRecordOk);
+      for (int s = 0; s < 2; ++s) {
+        TPlayer* p = g->players->GetPlayer(s);
+        p->flags |= kGolferTakesPart;
+        std::strncpy(p->name, s == 0 ? "Golfer 1" : "Golfer 2", sizeof p->name - 1);
+      }
+      g->players->GetPlayer(1)->flags |= kGolferNoFile;
+      g->state.firstHole = 0;
+      g->state.hole = 2;
+      g->players->GetPlayer(0)->SetHoleScore(0, 2, 3, 0);
+      g->players->GetPlayer(1)->SetHoleScore(0, 2, 4, 0);
+      g->roundRunning = 1;
+    }));
+
+    // (d) A blended draw changes the pixels it covers.
+    ASSERT_TRUE(OnProgramThread([] {
+      GraphicRecord picture{};
+      ASSERT_EQ(GfxLoad(&picture, &Folders().menus, "blend.shp", 0, 0), 0);
+      picture.hotx = picture.hoty = 0;
+      WindowDesc* target = DrawnImage()->window;
+      ASSERT_NE(target, nullptr);
+      ASSERT_EQ(target->depth, 16);
+      const uint64_t before = AreaSum(target, 100, 100, 132, 132);
+      GfxRect covered{};
+      EXPECT_EQ(GfxDrawBlended(&picture, target, 100, 100, 0x20000, &covered, nullptr), 0);
+      EXPECT_EQ(covered.right, 132);
+      EXPECT_NE(AreaSum(target, 100, 100, 132, 132), before);
+      GfxFree(&picture);
+    }));
+
+    // (b) The user switches away during the round (the full-screen window goes down to the task bar): the game is
+    // paused, and a comm message that arrives meanwhile waits; once the game has the screen again it is delivered
+    // (post mode: system message 3 goes to the comm queue as 0x1404 with its second argument).
+    winapi::testing::HostSetActive(false);
+    winapi::testing::HostMinimizeWindow(true);
+    ASSERT_TRUE(WaitFor([] {
+      bool paused = false;
+      OnProgramThread([&] { paused = !IsAppActive() && Svc().game->GamePaused(); });
+      return paused;
+    }));
+    CommState = 6;
+    const uint32_t length = kCommArgumentB + 4;
+    uint8_t* message = CommMessageAlloc(length);
+    const uint32_t code = 3, argument = kArgumentB;
+    std::memcpy(message + kCommCodeOffset, &code, 4);
+    std::memcpy(message + kCommArgumentB, &argument, 4);
+    ASSERT_TRUE(PostMessageA(Loop().queueWindow, WM_COMM_MESSAGE, length, reinterpret_cast<LPARAM>(message)));
+    ASSERT_TRUE(OnProgramThread([] {
+      EXPECT_EQ(GuardedQueueCount(CommQueue), 0);
+      EXPECT_EQ(GuardedQueueCount(CommDeferredQueue), 1);
+    }));
+    winapi::testing::HostSetActive(true);
+    winapi::testing::HostMinimizeWindow(false);
+    ASSERT_TRUE(WaitFor([] {
+      int queued = 0;
+      OnProgramThread([&] { queued = GuardedQueueCount(CommQueue); });
+      return queued == 1;
+    }));
+    ASSERT_TRUE(OnProgramThread([] {
+      EXPECT_FALSE(Svc().game->GamePaused());
+      EXPECT_TRUE(Svc().game->RoundInProgress());
+      EXPECT_EQ(GuardedQueueCount(CommDeferredQueue), 0);
+      MSG delivered{};
+      ASSERT_EQ(GuardedQueuePop(CommQueue, &delivered), 1);
+      EXPECT_EQ(delivered.wParam, 0x1404u);
+      EXPECT_EQ(delivered.lParam, static_cast<LPARAM>(kArgumentB));
+    }));
+
+    // (e) Ctrl+P shows the pause box with its text in the built-in font; any key ends it.
+    Key(VK_CONTROL, 0x1D, true);
+    Key('P', 0x19, true);
+    HostFrameData frame;
+    const bool shown = WaitFor([&] { return winapi::testing::HostFrame(&frame) && PromptTextPixels(frame) > 100; });
+    Key('P', 0x19, false);
+    Key(VK_CONTROL, 0x1D, false);
+    EXPECT_TRUE(shown) << "text pixels " << PromptTextPixels(frame);
+    Key('A', 0x1E, true);
+    Key('A', 0x1E, false);
+    ASSERT_TRUE(OnProgramThread([] {}));
+
+    // A box that is not fatal takes the screen from the game (the round waits) and gives it back after.
+    ASSERT_TRUE(OnProgramThread([] {
+      winapi::testing::TakeMessageBoxes();
+      ShowErrorBox(ERR_DISKFULL, false);
+      EXPECT_FALSE(IsAppActive());
+      EXPECT_TRUE(Svc().game->GamePaused());
+      const auto boxes = winapi::testing::TakeMessageBoxes();
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_EQ(boxes[0].text, "disk was full");
+    }));
+    ASSERT_TRUE(WaitFor([] {
+      bool back = false;
+      OnProgramThread([&] { back = IsAppActive() && !Svc().game->GamePaused(); });
+      return back;
+    }));
+
+    // (c) The user closes the game mid-hole: the round ends and is written to "LastGame.dat".
+    EXPECT_EQ(program.Close(), 0);
+  });
+  const std::string log = Read("ZQLog.Log");
+  EXPECT_EQ(log.find("Blended drawing skipped"), std::string::npos) << log;
+  ASSERT_TRUE(fs::exists(root_ + "/LastGame.dat"));
+  EXPECT_TRUE(fs::exists(root_ + "/Players/Golfer 1.amt"));
+
+  // The next start resumes the last game at the same hole with the same strokes.
+  InChild([&] {
+    RunningProgram program(root_, root_ + "/registry2.txt");
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(OnProgramThread([] {
+      TGame* g = CurrentGame();
+      ASSERT_NE(g, nullptr);
+      EXPECT_EQ(g->state.hole, 2);
+      uint32_t strokes[2] = {};
+      for (int s = 0; s < 2; ++s) g->players->GetPlayer(s)->GetHoleScore(0, 2, &strokes[s], nullptr);
+      EXPECT_EQ(strokes[0], 3u);
+      EXPECT_EQ(strokes[1], 4u);
+      EXPECT_STREQ(g->players->GetPlayer(0)->name, "Golfer 1");
+      EXPECT_TRUE(g->players->GetPlayer(1)->IsComputer());
+      EXPECT_FALSE(Svc().game->RoundInProgress());
+    }));
+    EXPECT_EQ(program.Close(), 0);
+  });
+}
+
+}  // namespace

@@ -2,7 +2,7 @@
 #include "framework/core/frameanim.h"
 
 #include "framework/core/errors.h"
-#include "framework/core/neighbours.h"
+#include "framework/core/objectimage.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "framework/core/errors.h"
 #include "framework/core/gfxrecord.h"
-#include "framework/core/neighbours.h"
+#include "framework/core/objectimage.h"
 #include "framework/core/registry.h"
 #include "framework/core/services.h"
 #include "platformlib/shapes/shapes.h"

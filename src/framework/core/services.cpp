@@ -5,7 +5,7 @@
 
 #include "framework/core/bigfileio.h"
 #include "framework/core/errors.h"
-#include "framework/core/neighbours.h"
+#include "framework/core/objectimage.h"
 #include "framework/core/registry.h"
 #include "platformlib/gfx/pixels.h"
 #include "platformlib/gfx/windowdesc.h"
@@ -85,7 +85,9 @@ int GameProvider::CreateGame(int) { return 1; }
 
 intptr_t GameProvider::PeerArgument(uint32_t, uint32_t, const uint8_t*, size_t, intptr_t plain) { return plain; }
 
-MemHandle SceneProvider::LoadShapeFile(PathRecord* folder, const char* name) { return ReadEntryToHandle(folder, name); }
+MemHandle SceneProvider::LoadShapeFile(PathRecord* folder, const char* name) {
+  return BigFileLoadToHandle(folder, name, 0);
+}
 
 ObjectImage* SceneProvider::CreateObjectImage(int32_t width, int32_t height, int32_t depth) {
   return NewObjectImage(width, height, depth);

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "framework/core/errors.h"
-#include "framework/core/neighbours.h"
+#include "framework/core/objectimage.h"
 #include "framework/core/services.h"
 #include "support/shapefixture.h"
 #include "support/testwindows.h"

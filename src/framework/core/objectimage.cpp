@@ -1,8 +1,7 @@
-#include "framework/core/neighbours.h"
+#include "framework/core/objectimage.h"
 
 #include <cstring>
 
-#include "framework/core/bigfileio.h"
 #include "platformlib/core/memclass.h"
 #include "platformlib/shapes/shapes.h"
 #include "platformlib/gfx/windowdesc.h"
@@ -19,8 +18,6 @@ void ReleaseImagePixels(ObjectImage* image) {
   image->width = image->height = 0;
 }
 }  // namespace
-
-MemHandle ReadEntryToHandle(PathRecord* folder, const char* name) { return BigFileLoadToHandle(folder, name, 0); }
 
 ObjectImage* NewObjectImage(int32_t width, int32_t height, int32_t depth) {
   auto* image = new ObjectImage;

@@ -23,10 +23,6 @@ void DeleteObjectImage(ObjectImage* image);
 // Gives the image a new size (its pixels are cleared); false when memory runs out.
 bool ResizeObjectImage(ObjectImage* image, int32_t width, int32_t height);
 
-// The whole entry of a file read through the archive-or-disk access into a memory handle; 0 when it cannot be
-// read.
-MemHandle ReadEntryToHandle(PathRecord* folder, const char* name);
-
 // The shared unpack cache of a round: made by the round set-up, freed with the hole.
 extern MemHandle SharedUnpackCache;
 extern MemHandle SharedUnpackCacheSecond;

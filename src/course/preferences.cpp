@@ -8,20 +8,10 @@
 #include <cstring>
 
 #include "framework/core/registry.h"
+#include "platformlib/core/byteorder.h"
 #include "winapi_files.h"
 
 namespace {
-
-struct PreferenceName {
-  const char* section;
-  const char* value;
-};
-constexpr PreferenceName kNames[kPreferenceCount] = {
-    {"Graphics", "3D Enable Flag"},       {"Graphics", "Driver Enumeration"}, {"Graphics", "Fog Density"},
-    {"Graphics", "Object Texture Depth"}, {"Graphics", "Object Detail"},      {"Graphics", "Terrain Detail"},
-    {"Graphics", "Animate Water"},        {"Graphics", "Game Screen Resolution"},
-    {"Input", "Swing Sensitivity"},       {"Start", "Launch Time"},           {"Start", "Launching (Fail-safe)"},
-};
 
 constexpr char kMagic[4] = {'V', 'X', '3', 'D'};
 
@@ -29,16 +19,8 @@ PreferencesBlock g_block = DefaultPreferencesBlock();
 std::string g_folder;
 std::string g_problem;
 
-std::string keyPath(int index) { return std::string(kProductKey) + "\\" + kNames[index].section; }
 
 
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int k = 0; k < 4; ++k) out.push_back(static_cast<uint8_t>(v >> (8 * k)));
-}
-uint32_t get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 
 std::string filePath(const std::string& name) {
   if (g_folder.empty()) return name;
@@ -54,34 +36,6 @@ int refuse(const std::string& why) {
 
 }  // namespace
 
-const char* PreferenceSection(int index) { return index >= 0 && index < kPreferenceCount ? kNames[index].section : nullptr; }
-const char* PreferenceValueName(int index) { return index >= 0 && index < kPreferenceCount ? kNames[index].value : nullptr; }
-
-int GetPreference(int index, int32_t* value) {
-  if (index < 0 || index >= kPreferenceCount || !value) return 1;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath(index).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return 1;
-  DWORD type = 0, size = sizeof(DWORD), read = 0;
-  const LONG result = RegQueryValueExA(key, kNames[index].value, nullptr, &type, reinterpret_cast<BYTE*>(&read), &size);
-  RegCloseKey(key);
-  // A value of another type or length is not a preference: the caller keeps its default.
-  if (result != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(DWORD)) return 1;
-  *value = static_cast<int32_t>(read);
-  return 0;
-}
-
-int SetPreference(int index, int32_t value) {
-  if (index < 0 || index >= kPreferenceCount) return 1;
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath(index).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                      nullptr, &key, nullptr) != ERROR_SUCCESS)
-    return 2;
-  const DWORD word = static_cast<DWORD>(value);
-  const LONG result = RegSetValueExA(key, kNames[index].value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&word), sizeof word);
-  RegCloseKey(key);
-  return result == ERROR_SUCCESS ? 0 : 2;
-}
-
 PreferencesBlock DefaultPreferencesBlock() {
   PreferencesBlock block{};
   block.bytes[0] = 0x1F;
@@ -95,10 +49,11 @@ void SetPreferencesFolder(const std::string& folder) { g_folder = folder; }
 const std::string& PreferencesProblem() { return g_problem; }
 
 std::vector<uint8_t> EncodePreferencesFile(const PreferencesBlock& block) {
-  std::vector<uint8_t> out(kMagic, kMagic + 4);
-  put32(out, sizeof block.bytes);
-  out.insert(out.end(), block.bytes, block.bytes + sizeof block.bytes);
-  put32(out, Crc32(block.bytes, sizeof block.bytes));
+  std::vector<uint8_t> out(kPreferencesFileBytes);
+  std::memcpy(out.data(), kMagic, 4);
+  WriteLE32(&out[4], sizeof block.bytes);
+  std::memcpy(&out[8], block.bytes, sizeof block.bytes);
+  WriteLE32(&out[32], Crc32(block.bytes, sizeof block.bytes));
   return out;
 }
 
@@ -107,15 +62,15 @@ bool DecodePreferencesFile(const uint8_t* data, size_t size, PreferencesBlock& o
     error = "not a preferences file";
     return false;
   }
-  if (get32(data + 4) != sizeof out.bytes) {
-    error = "block of " + std::to_string(get32(data + 4)) + " bytes, 24 expected";
+  if (ReadLE32(data + 4) != sizeof out.bytes) {
+    error = "block of " + std::to_string(ReadLE32(data + 4)) + " bytes, 24 expected";
     return false;
   }
   if (size != kPreferencesFileBytes) {
     error = size < kPreferencesFileBytes ? "truncated" : "longer than 36 bytes";
     return false;
   }
-  if (get32(data + 32) != Crc32(data + 8, 24)) {
+  if (ReadLE32(data + 32) != Crc32(data + 8, 24)) {
     error = "checksum does not match";
     return false;
   }

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/preferencevalues.h"  // the numbered registry values
 #include "framework/core/services.h"  // numbers 0, 7, 9 and 10: the start-up's own
 
 // ---- numbered preferences (registry) -----------------------------------------------------------------------
-constexpr int kPreferenceCount = 11;
 constexpr int kPrefDriverEnumeration = 1;
 constexpr int kPrefFogDensity = 2;
 constexpr int kPrefObjectTextureDepth = 3;
@@ -19,14 +19,6 @@ constexpr int kPrefTerrainDetail = 5;
 constexpr int kPrefAnimateWater = 6;
 constexpr int kPrefSwingSensitivity = 8;
 
-// 0 when read; 1 for a bad number, no variable, a missing value or one that is not a 32-bit number (the
-// caller then keeps its default).
-int GetPreference(int index, int32_t* value);
-// 0 when written; 1 for a bad number, 2 when the registry refused the write.
-int SetPreference(int index, int32_t value);
-// The registry section and value name of a preference; null for a bad number.
-const char* PreferenceSection(int index);
-const char* PreferenceValueName(int index);
 
 // ---- the preferences block ("vex3d.dat") ----------------------------------------------------------------
 struct PreferencesBlock {

@@ -6,29 +6,13 @@
 #include "framework/core/bigfileio.h"
 #include "framework/core/errors.h"
 #include "framework/core/objectimage.h"
+#include "framework/core/preferencevalues.h"
 #include "framework/core/registry.h"
 #include "platformlib/gfx/pixels.h"
 #include "platformlib/gfx/windowdesc.h"
 
 namespace {
 
-struct PreferenceName {
-  int id;
-  const char* key;
-  const char* value;
-};
-constexpr PreferenceName kPreferenceNames[] = {
-    {kPref3DEnable, "Graphics", "3D Enable Flag"},
-    {kPrefResolution, "Graphics", "Game Screen Resolution"},
-    {kPrefLaunchTime, "Start", "Launch Time"},
-    {kPrefLaunching, "Start", "Launching (Fail-safe)"},
-};
-
-const PreferenceName* FindPreference(int id) {
-  for (const auto& name : kPreferenceNames)
-    if (name.id == id) return &name;
-  return nullptr;
-}
 
 // Reads a file whole through the one loader: the current archive's entry, else the disk file by its Windows path
 // (drive letters and case-blind names apply).
@@ -147,22 +131,8 @@ MARect FrontEndProvider::DrawShadowFrame(const MARect& rect, int32_t width, Wind
 }
 
 // The start-up's own preferences live in the registry until the preference store takes over.
-int PreferencesProvider::Get(int id, int32_t* value) {
-  const PreferenceName* name = FindPreference(id);
-  if (!name) return 1;
-  RegistryMgr key(name->key, false);
-  DWORD read = 0;
-  if (!key.IsOpen() || !key.ReadValue(name->value, &read, sizeof read)) return 1;
-  *value = static_cast<int32_t>(read);
-  return 0;
-}
-
-int PreferencesProvider::Set(int id, int32_t value) {
-  const PreferenceName* name = FindPreference(id);
-  if (!name) return 1;
-  RegistryMgr key(name->key, true);
-  return key.IsOpen() && key.WriteValue(name->value, static_cast<DWORD>(value)) ? 0 : 1;
-}
+int PreferencesProvider::Get(int id, int32_t* value) { return GetPreference(id, value); }
+int PreferencesProvider::Set(int id, int32_t value) { return SetPreference(id, value); }
 
 Services::Services()
     : game(&Nulls().game),

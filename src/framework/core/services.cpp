@@ -13,7 +13,6 @@
 
 namespace {
 
-
 // Reads a file whole through the one loader: the current archive's entry, else the disk file by its Windows path
 // (drive letters and case-blind names apply).
 MemHandle LoadDiskFile(const char* folder, const char* name) {

@@ -4,6 +4,7 @@
 #include "frontend/install.h"
 #include "golf/install.h"
 #include "net/install.h"
+#include "roundui/install.h"
 #include "scene/install.h"
 
 // From the lowest layer up, so that a higher layer may replace what a lower one installed.
@@ -11,6 +12,7 @@ void InstallProviders() {
   InstallCourseServices();
   InstallGolfServices();
   InstallSceneServices();
+  InstallRoundInterfaceServices();
   InstallFrontEndServices();
   InstallNetworkServices();
 }

@@ -84,6 +84,9 @@ class SceneProvider : public Provider {
   virtual int PlayMovie(const char* /*name*/) { return 0; }  // 1 when played to its end
   virtual void AssignGolferModels() {}                       // the fallback to substitute animations
   virtual void ReleaseHoleScene() {}
+  // Draws the game's main golf view into the view image and onto the display buffer, leaving alone the pixels whose
+  // overlay bit 15 is clear; false when nothing was drawn (no hole loaded, or no scene).
+  virtual bool DrawGolfView() { return false; }
   // A whole shape file in a memory handle, 0 when it cannot be read (null: through the archive-or-disk access).
   virtual MemHandle LoadShapeFile(PathRecord* folder, const char* name);
   // `depth` 16 or 32; width and height 0 make an empty image that draws resize (null: plain memory images).

@@ -124,6 +124,7 @@ class RoundInterfaceProvider : public Provider {
   virtual void ChatLine(const std::string& /*text*/) {}
   virtual void PersonShot() {}  // a person's shot begins: the interface takes the swing
   virtual void ResetTips() {}
+  virtual void HoleReleased() {}  // the hole's resources are released: the interface is torn down
 };
 
 // The front end's shell animation, as far as the pointer uses it.

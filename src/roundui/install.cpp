@@ -1,4 +1,10 @@
 #include "roundui/install.h"
 
-// The in-round interface is not installed yet: the golf library plays on without it.
-void InstallRoundInterfaceServices() {}
+#include "roundui/clubs.h"
+#include "roundui/replay.h"
+
+void InstallRoundInterfaceServices() {
+  // The club records feed the launch, and the ball physics records every live shot for the replays.
+  clubs::InstallClubRecords();
+  InstallReplayBuffer();
+}

@@ -1,8 +1,10 @@
 #include "roundui/install.h"
 
 #include "framework/core/services.h"
+#include "roundui/clubs.h"
 #include "roundui/gameui.h"
 #include "roundui/input.h"
+#include "roundui/replay.h"
 #include "roundui/roundturn.h"
 
 namespace {
@@ -36,4 +38,7 @@ class RoundInterface : public RoundInterfaceProvider {
 void InstallRoundInterfaceServices() {
   static RoundInterface provider;
   Svc().round = &provider;
+  // The club records feed the launch, and the ball physics records every live shot for the replays.
+  clubs::InstallClubRecords();
+  InstallReplayBuffer();
 }

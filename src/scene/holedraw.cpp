@@ -8,6 +8,7 @@
 #include "course/holedata.h"
 #include "course/scenedata.h"
 #include "course/terrain.h"
+#include "scene/golfdraw.h"
 #include "scene/horizon.h"
 #include "scene/random.h"
 
@@ -264,10 +265,6 @@ bool PlaceHoleCamera(TGolfView& view, int camera) {
     at = {pin.x - (pin.x - tee.x) * back, pin.y - (pin.y - tee.y) * back, 0.0f};
   }
   at.z = GetTerrainHeight(at.x, at.y);
-  view.focusPoint = at;
-  // The camera behind the focus, looking at the pin: the back vector (sin, cos of the heading) points from the pin
-  // to the focus.
-  const double heading = std::atan2(static_cast<double>(at.x - pin.x), static_cast<double>(at.y - pin.y));
-  view.SetHeading(static_cast<int32_t>(std::lround(heading * 32768.0 / 3.14159265358979323846)));
+  PlaceViewBehind(view, at, pin);
   return true;
 }

@@ -16,6 +16,7 @@
 #include "platformlib/gfx/pixels.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "roundui/holetext.h"
+#include "roundui/uitext.h"
 #include "roundui/shotresult.h"
 #include "mmsystem.h"
 #include "windows.h"
@@ -28,9 +29,6 @@ constexpr uint32_t kChoiceMessages[kAfterShotChoices] = {kGolfRemoteResult, kGol
                                                          kGolfConceded, kGolfRemoteRest, kGolfRemoteBall, kGolfQuit, 0};
 constexpr const char* kCameraTexts[5] = {"Default", "Ball-cam", "Rev. Ball-cam", "Tower-cam", "Gallery-cam"};
 
-uint16_t pixel565(uint32_t c) {
-  return static_cast<uint16_t>(((c & 0xF80000) >> 8) + ((c & 0xFC00) >> 5) + ((c >> 3) & 0x1F));
-}
 
 MemHandle gMenuFont = 0;
 MemHandle menuFont() {
@@ -153,7 +151,7 @@ class TAfterShotList : public MA_EventHandler {
       for (int32_t x = std::max(0, left); x < std::min(right, w->width); ++x) {
         const uint16_t source = under_ ? reinterpret_cast<const uint16_t*>(under_->pixels + (y - top) * under_->rowbytes)[x - left] : px[x];
         const bool edge = y == top || y == bottom - 1 || x == left || x == right - 1;
-        px[x] = edge ? pixel565(0xC8D8B0) : static_cast<uint16_t>((source >> 2) & 0x39E7);
+        px[x] = edge ? RoundPixel565(0xC8D8B0) : static_cast<uint16_t>((source >> 2) & 0x39E7);
       }
     }
     if (font) {
@@ -162,12 +160,12 @@ class TAfterShotList : public MA_EventHandler {
         const int32_t rowTop = top + 4 + static_cast<int32_t>(r) * h;
         const bool current = static_cast<int>(r) == currentRow;
         if (current && setwindow(w)) {
-          fillrect(left + 3, rowTop, width - 6, h, pixel565(0x2E5A2E));
+          fillrect(left + 3, rowTop, width - 6, h, RoundPixel565(0x2E5A2E));
           releasewindow();
         }
         const uint32_t colour = !rows[r].enabled ? 0x808080 : current ? 0xFFFF50 : 0xFFFFFF;
-        FontSelect(font, drawn, kAlignLeft, pixel565(colour), 0, 0, 1);
-        FontDrawText(left + 10, rowTop + 2, rows[r].text.c_str());
+        SelectRoundFont(font, drawn, kAlignLeft, colour, 1);
+        FontDrawText(left + 10, rowTop + 2 + SelectedFontAscent(), rows[r].text.c_str());
       }
     }
     AddDirtyRect(MARect{left, top, right, bottom});
@@ -409,17 +407,11 @@ int CreateAfterShotHandler() {
   gHandler->menu.onChoice = onMenuChoice;
   gHandler->menu.onMove = onMenuMove;
   gHandler->cameras.onChoice = onCameraChoice;
-  gHandler->AddHandler(&gHandler->menu);
-  gHandler->AddHandler(&gHandler->cameras);
   return 0;
 }
 
 void DestroyAfterShotHandler() {
-  if (gHandler) {
-    hideLists();
-    gHandler->RemoveHandler(&gHandler->menu);
-    gHandler->RemoveHandler(&gHandler->cameras);
-  }
+  hideLists();
   gHandler.reset();
   EraseResultBanners();
   FontFree(&gMenuFont);

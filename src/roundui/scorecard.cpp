@@ -11,6 +11,7 @@
 #include "golf/game.h"
 #include "platformlib/gfx/pixels.h"
 #include "platformlib/gfx/windowdesc.h"
+#include "roundui/uitext.h"
 
 namespace {
 
@@ -27,9 +28,6 @@ std::string number(int32_t n, const char* format = "%d") {
   return text;
 }
 
-uint16_t pixel565(uint32_t c) {
-  return static_cast<uint16_t>(((c & 0xF80000) >> 8) + ((c & 0xFC00) >> 5) + ((c >> 3) & 0x1F));
-}
 
 bool usesHandicaps(int mode) {
   return mode != kModePractice && mode != kModeTournament && mode != kModeNetTournament && mode != kModeDrivingRange;
@@ -241,42 +239,46 @@ void DrawScorecard(const CardInput& in, int32_t x, int32_t y) {
   const int size = std::clamp(Facts().sizeSetting, 0, 4);
   const int32_t w = CardWidth(size), h = CardHeight(size), rowH = CardRowHeight(size);
   if (setwindow(drawn->window)) {
-    fillrect(x, y, w, h, pixel565(kCardFill));
-    for (int row = 1; row < 12; ++row) fillrect(x + 2, y + row * rowH, w - 4, 1, pixel565(kCardLine));
+    fillrect(x, y, w, h, RoundPixel565(kCardFill));
+    for (int row = 1; row < 12; ++row) fillrect(x + 2, y + row * rowH, w - 4, 1, RoundPixel565(kCardLine));
     const int32_t column = CardColumnX(1, size) - CardColumnX(0, size);
-    fillrect(x + CardColumnX(0, size) - column / 2, y + 2, 1, h - 4, pixel565(kCardLine));
+    fillrect(x + CardColumnX(0, size) - column / 2, y + 2, 1, h - 4, RoundPixel565(kCardLine));
     fillrect(x + CardColumnX(kColOut, size) - (CardColumnX(kColTot, size) - CardColumnX(kColOut, size)) / 2, y + 2, 1,
-             h - 4, pixel565(kCardLine));
+             h - 4, RoundPixel565(kCardLine));
     releasewindow();
   }
   const MemHandle font = cardFont(size);
   if (font) {
-    FontSelect(font, drawn, kAlignLeft, pixel565(0xFFFFFF), 0, 0, 1);
+    SelectRoundFont(font, drawn, kAlignLeft, 0xFFFFFF, 1);
     const int32_t nameRoom = CardColumnX(0, size) - (CardColumnX(1, size) - CardColumnX(0, size)) / 2 - 8;
     const std::vector<CardText> texts =
         BuildScoreCard(in, [nameRoom](const std::string& name) { return FontStringWidth(name.c_str(), 0) <= nameRoom; });
-    const int32_t lineH = FontHeight();
+    const int32_t lineH = FontHeight(), ascent = SelectedFontAscent();
+    const int32_t colW = CardColumnX(1, size) - CardColumnX(0, size);
+    int32_t ratingX = x;
     for (const CardText& t : texts) {
-      const int32_t rowTop = y + t.row * rowH + (rowH - lineH) / 2;
+      const int32_t baseline = y + t.row * rowH + (rowH - lineH) / 2 + ascent;
       int32_t tx;
       int32_t align = kAlignCentre;
       if (t.column < 0) {
         tx = x + CardColumnX(-1, size);
         align = kAlignLeft;
       } else if (t.column >= 100) {
-        // Ratings side by side from the first hole column's left edge.
-        const int32_t step = (CardColumnX(12, size) - CardColumnX(0, size)) / 4;
-        tx = x + CardColumnX(0, size) - 12 + (t.column - 100) * step;
+        // Ratings one after the other from the first hole column's left edge.
+        if (t.column == 100) ratingX = x + CardColumnX(0, size) - colW / 2;
+        tx = ratingX;
+        ratingX += FontStringWidth(t.text.c_str(), 0) + colW;
         align = kAlignLeft;
       } else {
         tx = x + CardColumnX(t.column, size);
       }
       if (t.star) {
-        tx -= size >= 3 ? 13 : 8;
+        // At the cell's upper left, clear of the strokes.
+        tx -= colW / 2 - 1;
         align = kAlignLeft;
       }
-      FontSelect(font, drawn, align, pixel565(t.colour), 0, 0, 1);
-      FontDrawText(tx, t.star ? rowTop - 2 : rowTop, t.text.c_str());
+      SelectRoundFont(font, drawn, align, t.colour, 1);
+      FontDrawText(tx, t.star ? baseline - 3 : baseline, t.text.c_str());
     }
   }
   AddDirtyRect(MARect{x, y, x + w, y + h});

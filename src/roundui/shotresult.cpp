@@ -13,6 +13,7 @@
 #include "platformlib/gfx/windowdesc.h"
 #include "roundui/aftershot.h"
 #include "roundui/holetext.h"
+#include "roundui/uitext.h"
 #include "windows.h"
 
 bool ShotSavingAllowed = true;
@@ -35,9 +36,6 @@ MemHandle bannerFont() {
   return gBannerFont;
 }
 
-uint16_t pixel565(uint32_t c) {
-  return static_cast<uint16_t>(((c & 0xF80000) >> 8) + ((c & 0xFC00) >> 5) + ((c >> 3) & 0x1F));
-}
 
 }  // namespace
 
@@ -172,7 +170,7 @@ void ShowResultBanner(const std::string& text) {
   const MemHandle font = bannerFont();
   if (!drawn || !drawn->window || !font) return;
   WindowDesc* w = drawn->window;
-  FontSelect(font, drawn, kAlignCentre, pixel565(0xFFFF50), 0, 0, 2);
+  SelectRoundFont(font, drawn, kAlignCentre, 0xFFFF50, 2);
   const int32_t screenW = std::min<int32_t>(Facts().screenWidth, w->width);
   const std::vector<std::string> lines =
       SplitBannerText(text, screenW - 16, [](const std::string& s) { return FontStringWidth(s.c_str(), 0); });
@@ -193,8 +191,9 @@ void ShowResultBanner(const std::string& text) {
       auto* px = reinterpret_cast<uint16_t*>(w->pixels + row * w->rowbytes);
       for (int32_t x = 0; x < screenW; ++x) px[x] = static_cast<uint16_t>((px[x] >> 2) & 0x39E7);
     }
+  const int32_t ascent = SelectedFontAscent();
   for (size_t i = 0; i < lines.size(); ++i)
-    FontDrawText(screenW / 2, y + 6 + static_cast<int32_t>(i) * lineH, lines[i].c_str());
+    FontDrawText(screenW / 2, y + 6 + static_cast<int32_t>(i) * lineH + ascent, lines[i].c_str());
   AddDirtyRect(MARect{0, y, screenW, y + height});
   gBanners.push_back(b);
 }

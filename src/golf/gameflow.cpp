@@ -288,7 +288,8 @@ int PlayCurrentShot(float power, float curve, float trajectory) {
     Svc().network->SendBlock(-1, kGolfRemoteSettings, wire, sizeof wire);
   }
   runShot(*g, p, ShotAimPoint, power, curve, trajectory);
-  PostGolfMessage(kGolfBallStopped);
+  if (Svc().round->CountsShots()) Svc().round->BeginAfterShot();
+  else PostGolfMessage(kGolfBallStopped);
   return 1;
 }
 
@@ -318,10 +319,17 @@ int ReplayRemoteShot(const ShotSetUpBlock& b) {
   const Vector3& at = p->ball.position;
   if (at.x != b.position.x || at.y != b.position.y || at.z != b.position.z) PlaceBallAt(p, b.position);
   runShot(*g, p, b.aim, b.power, b.curve, b.trajectory);
+  if (Svc().round->CountsShots()) Svc().round->BeginAfterShot();
   return 1;
 }
 
 void CountShot(TGame& g, TPlayer* p) {
+  // With the in-round interface the golfer's choice after the shot counts it.
+  if (Svc().round->CountsShots()) return;
+  CountFinishedShot(g, p);
+}
+
+void CountFinishedShot(TGame& g, TPlayer* p) {
   const bool putt = p->currentClub == kPutter;
   const bool counts = g.CountsStrokes();
   uint32_t before = 0;

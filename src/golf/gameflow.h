@@ -13,7 +13,10 @@ int FlyLaunchedShot();
 
 // Counts a finished shot: one stroke (a putt with the putter), a penalty stroke and the previous spot after
 // water or out of bounds, holed out when the ball dropped or the stroke limit is reached.
+// With an interface that counts shots itself (the round provider's CountsShots) CountShot leaves the count to it,
+// and CountFinishedShot counts.
 void CountShot(TGame& game, TPlayer* golfer);
+void CountFinishedShot(TGame& game, TPlayer* golfer);
 
 // Puts the golfer's ball at rest on the point (its lie from the terrain) and the golfer at it.
 void PlaceBallAt(TPlayer* golfer, const Vector3& point);

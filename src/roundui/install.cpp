@@ -1,11 +1,13 @@
 #include "roundui/install.h"
 
 #include "framework/core/services.h"
+#include "roundui/aftershot.h"
 #include "roundui/clubs.h"
 #include "roundui/gameui.h"
 #include "roundui/input.h"
 #include "roundui/replay.h"
 #include "roundui/roundturn.h"
+#include "roundui/scorecard.h"
 
 namespace {
 
@@ -30,7 +32,16 @@ class RoundInterface : public RoundInterfaceProvider {
     return PresentRoundFrame();
   }
   void PersonShot() override { BeginPersonShot(); }
+  // Every shot ends in the interface: played back, then the golfer's choice counts it and goes on.
+  bool CountsShots() override { return true; }
+  void BeginAfterShot() override { EndShotInInterface(); }
+  void RemoteMessage(uint32_t id, void*) override { AfterShotMessage(id); }
   void HoleReleased() override { DestroyGameUI(); }
+  void ShowScoreCard(int) override {
+    if (!GameUIBuilt()) return;
+    NoteScoreCardPage();
+    ShowScoreCardPage(-1);
+  }
 };
 
 }  // namespace

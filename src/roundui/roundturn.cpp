@@ -1,9 +1,11 @@
 #include "roundui/roundturn.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "framework/core/services.h"
+#include "golf/golfmsg.h"
 #include "framework/ui/displaymgr.h"
 #include "golf/gameflow.h"
 #include "golf/launch.h"
@@ -102,14 +104,12 @@ void FinishPersonShot() {
   OpenShotControls(false);
   FlyLaunchedShot();
   InvalidateRoundView();
-  PlayShotBack();
-  if (!BeginAfterShotChoice()) EndPersonShot();
+  Svc().round->BeginAfterShot();
 }
 
-void EndPersonShot() {
-  CurrentHandlerList() = InRound().list;
+void EndShotInInterface() {
+  if (!BeginAfterShotChoice()) PostGolfMessage(kGolfBallStopped);
   InvalidateRoundView();
-  PostGolfMessage(kGolfBallStopped);
 }
 
 bool PresentRoundFrame() {
@@ -125,3 +125,10 @@ bool PresentRoundFrame() {
   UpdateScreen();
   return true;
 }
+
+namespace {
+std::atomic<int> gCardPages{0};
+}  // namespace
+
+int ScoreCardPagesShown() { return gCardPages.load(); }
+void NoteScoreCardPage() { ++gCardPages; }

@@ -8,8 +8,8 @@ void ShowGolferToPlay();
 void BeginPersonShot();
 // The swing is done and the golfer's ball launched: the shot flies, plays back, and the after-shot choice follows.
 void FinishPersonShot();
-// Ends the shot after the after-shot choice: the game goes on (0x71c).
-void EndPersonShot();
+// A shot's ball is at rest: the recording plays back and the after-shot choice ends the shot (0x71c).
+void EndShotInInterface();
 // The person's swing type: the mouse "Pro swing" (true) or the "3 clicks" meter.
 bool& ProSwingChosen();
 // True while the shot controls wait for the person's swing.
@@ -20,3 +20,6 @@ bool AwaitingSwing();
 bool PresentRoundFrame();
 // The view must be drawn again on the next pass (the camera, the aim or the ball moved).
 void InvalidateRoundView();
+// Card pages shown since the program started (read from other threads by tests).
+int ScoreCardPagesShown();
+void NoteScoreCardPage();

@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr int kCardFirstGolferRow = 6;  // below the hole, yardage and par rows
+
 class RoundInterface : public RoundInterfaceProvider {
  public:
   const char* Name() const override { return "in-round interface"; }
@@ -39,7 +41,12 @@ class RoundInterface : public RoundInterfaceProvider {
   void HoleReleased() override { DestroyGameUI(); }
   void ShowScoreCard(int) override {
     if (!GameUIBuilt()) return;
-    NoteScoreCardPage();
+    // The card's first golfer row as the page shows it: the name, then each hole's text.
+    const CardInput card = CurrentScoreCard(true, false);
+    std::string row;
+    for (const CardText& t : BuildScoreCard(card))
+      if (t.row == kCardFirstGolferRow) row += t.text + " ";
+    NoteScoreCardPage(row);
     ShowScoreCardPage(-1);
   }
 };

@@ -2,6 +2,8 @@
 // launched ball flies, the recording plays back, the after-shot choice is made and the game goes on (0x71c).
 #pragma once
 
+#include <string>
+
 // The golfer to play is shown (0x70b): the controls are laid out for the golfer, closed until the shot begins.
 void ShowGolferToPlay();
 // A person's shot begins (0x70d): the shot controls are shown and take input.
@@ -20,6 +22,8 @@ bool AwaitingSwing();
 bool PresentRoundFrame();
 // The view must be drawn again on the next pass (the camera, the aim or the ball moved).
 void InvalidateRoundView();
-// Card pages shown since the program started (read from other threads by tests).
+// Card pages shown since the program started, and the texts of the first golfer's row on the last one (read from
+// other threads by tests).
 int ScoreCardPagesShown();
-void NoteScoreCardPage();
+void NoteScoreCardPage(const std::string& firstGolferRow);
+std::string LastCardGolferRow();

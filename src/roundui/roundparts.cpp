@@ -40,7 +40,8 @@ void PlayShotBack() {
   constexpr uint32_t kFrameMs = 40;
   MARect drawn{};
   bool firstFrame = true;
-  for (uint32_t clock = 0;; clock += kFrameMs) {
+  const uint32_t start = RewindReplayPlayback();
+  for (uint32_t clock = start;; clock += kFrameMs) {
     SampleReplayAtTime(clock);
     if (const Vector3* at = GetPlaybackBallPos()) {
       drawn = DrawReplayBall(*at, from, firstFrame ? nullptr : &drawn);

@@ -1,10 +1,6 @@
 #include "roundui/roundparts.h"
 
-MA_EventHandler* CreateTargetingHandler() { return nullptr; }
-
 TMA_EventHandlerList* CreateAfterShotList() { return nullptr; }
-
-void ClearReplayPlaying() {}
 
 void RefreshShotInfoPanels(int) {}
 

@@ -385,7 +385,22 @@ int TargetingArcEventHandler::OnPointerDown(int16_t x, int16_t y, uint8_t button
   return 1;
 }
 
+bool TargetingArcEventHandler::FollowShot() {
+  playerInfo_s* g = Golfer();
+  if (!g || !(flags & kHandlerShown)) return false;
+  const Vector3 ball = g->ball.position;
+  if (ball.x == laidBall.x && ball.y == laidBall.y && ball.z == laidBall.z && ShotAimPoint.x == laidAim.x &&
+      ShotAimPoint.y == laidAim.y)
+    return false;
+  laidBall = ball;
+  Layout(&g->ball, ShotAimPoint, g, true);
+  UpdateTargeting(this, 0, 0, 0, 1);
+  laidAim = ShotAimPoint;
+  return true;
+}
+
 int TargetingArcEventHandler::OnIdle() {
+  FollowShot();
   const uint32_t now = timeGetTime();
   if (ArcDelayedRedrawTime && ArcDelayedRedrawTime < now) {
     ArcDelayedRedrawTime = 0;
@@ -647,9 +662,16 @@ int UpdateTargeting(TargetingArcEventHandler* h, int autoClub, int, int fromRepl
     }
   }
   h->arcReady = true;
+  // The swing launches toward the aim the arc shows.
+  ShotAimPoint = AimPoint;
+  h->laidAim = AimPoint;
   if (redraw) {
-    h->Draw(0);
-    UpdateDisplay();
+    if (h->onChanged) {
+      h->onChanged();
+    } else {
+      h->Draw(0);
+      UpdateDisplay();
+    }
   }
   return 0;
 }

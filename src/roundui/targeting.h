@@ -90,6 +90,13 @@ class TargetingArcEventHandler : public MA_EventHandler {
   int32_t keepOutLeft = 0, keepOutTop = 0, keepOutRight = 0, keepOutBottom = 0;
   // Told when a predicted flight did not come down ("The ball is outta here!").
   std::function<void()> onFlewAway;
+  // Told when the arc changed and the screen under it must be drawn again; none: the arc draws at once.
+  std::function<void()> onChanged;
+  // The shot the arc was laid out for: a new ball position or aim starts a new one (see FollowShot).
+  Vector3 laidBall{1e30f, 0.0f, 0.0f};
+  Vector3 laidAim{};
+  // Lays the arc out afresh when the golfer's ball or the shot's aim moved since the last shot. True when it did.
+  bool FollowShot();
 
   TGolfView& View() const;
   bool Aiming() const;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "framework/ui/displaymgr.h"
+#include "framework/ui/fontmgr.h"
 #include "framework/ui/inputstate.h"
 #include "golf/launch.h"
 #include "golf/playerinfo.h"
@@ -201,10 +203,24 @@ void TPowerMeterUI::RunSwing(bool practiceSwing) {
   Redraw();
   lastUpdate = timeGetTime();
 
+  // A clock that stands still (virtual time with nothing to move it) is moved on by waiting, so the swing ends.
+  uint32_t seen = lastUpdate;
+  int still = 0;
+  auto pass = [&] {
+    Step();
+    const uint32_t now = timeGetTime();
+    if (now != seen) {
+      seen = now;
+      still = 0;
+    } else if (++still > 100) {
+      Sleep(1);
+      still = 0;
+    }
+  };
   while (state != kMeterIdle) {
     // Let go of whatever started the swing, then wait for the next press, moving the needle all along.
-    while (state != kMeterIdle && Pressed()) Step();
-    while (state != kMeterIdle && !Pressed()) Step();
+    while (state != kMeterIdle && Pressed()) pass();
+    while (state != kMeterIdle && !Pressed()) pass();
     if (state == kMeterIdle) break;
     if (proSwing) {
       if (!pro.backswingDone) pro.earlyPress = true;
@@ -646,9 +662,13 @@ void TPowerMeterUI::MarkDirty() { MarkDisplayDirty(left, top, right, bottom); }
 
 void TPowerMeterUI::Draw(int) {
   if (!(flags & kHandlerShown)) return;
-  if (UpdateShotClass()) {
+  UpdateShotClass();
+  if (DrawOnDisplayBuffer([](Pixels16& t, void* c) { static_cast<TPowerMeterUI*>(c)->Paint(t); }, this) &&
+      !proSwing && !swingRunning && StandardFonts[0]) {
+    static const char* const kLabels[8] = {"", "", "", "Bump", "Chip", "Full", "Pitch", "Putt"};
+    FontSelect(StandardFonts[0], DrawnImage(), kAlignCentre, 0xFFFF, 0, 0, 1);
+    FontDrawText(centreX, centreY - FontHeight() / 2, kLabels[std::clamp(shotClass, 3, 7)]);
   }
-  DrawOnDisplayBuffer([](Pixels16& t, void* c) { static_cast<TPowerMeterUI*>(c)->Paint(t); }, this);
   MarkDirty();
 }
 

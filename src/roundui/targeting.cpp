@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "course/terrain.h"
+#include "framework/ui/displaymgr.h"
+#include "framework/ui/fontmgr.h"
 #include "framework/ui/inputstate.h"
 #include "golf/ballflight.h"
 #include "golf/ballmath.h"
@@ -279,13 +281,22 @@ void TargetingArcEventHandler::Paint(Pixels16& t) {
         const bool edge = yy == tagTop || xx == tagLeft || yy == tagBottom - 1 || xx == tagRight - 1;
         t.At(xx, yy) = edge ? 0x0000 : static_cast<uint16_t>((t.At(xx, yy) >> 1) & 0x7BEF);
       }
-    for (int r = 0; r < rows; ++r)
-      for (int32_t xx = x; xx < x + 40 + 8 * r % 32; ++xx) t.Put(xx, y + r * 10 + 4, 0xFFFF);
+    // Without the tag font each line shows as a bar.
+    if (!StandardFonts[0])
+      for (int r = 0; r < rows; ++r)
+        for (int32_t xx = x; xx < x + 40 + 8 * r % 32; ++xx) t.Put(xx, y + r * 10 + 4, 0xFFFF);
   }
 }
 
 void TargetingArcEventHandler::Draw(int) {
-  DrawOnDisplayBuffer([](Pixels16& t, void* c) { static_cast<TargetingArcEventHandler*>(c)->Paint(t); }, this);
+  if (!DrawOnDisplayBuffer([](Pixels16& t, void* c) { static_cast<TargetingArcEventHandler*>(c)->Paint(t); }, this))
+    return;
+  if (ArcDelayedRedrawTime && drawn && StandardFonts[0]) {
+    FontSelect(StandardFonts[0], DrawnImage(), kAlignLeft, 0xFFFF, 0, 0, 1);
+    const std::vector<std::string> lines = TagLines();
+    for (size_t r = 0; r < lines.size(); ++r)
+      FontDrawText(tagLeft + 4, tagTop + 4 + static_cast<int32_t>(r) * 10, lines[r].c_str());
+  }
   MarkDisplayDirty(0, 0, screenWidth, screenHeight);
 }
 

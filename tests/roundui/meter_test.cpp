@@ -9,6 +9,7 @@
 #include "golf/playerinfo.h"
 #include "golf/predict.h"
 #include "roundui/powermeter.h"
+#include "roundui_fixture.h"
 #include "windows.h"
 #include "winapi/testing.h"
 
@@ -16,12 +17,10 @@ namespace {
 
 namespace wt = winapi::testing;
 
-class MeterTest : public ::testing::Test {
+class MeterTest : public roundtest::VirtualClockTest {
  protected:
   void SetUp() override {
-    wt::Reset();
-    wt::UseVirtualClock(true, 10000);
-    wt::SetVirtualWaitGrace(0);
+    VirtualClockTest::SetUp();
     golfer_.bag = 0x1FFFFF;
     golfer_.currentClub = 0;
     golfer_.ball.position = Vector3{0.0f, 0.0f, 0.0f};
@@ -39,7 +38,7 @@ class MeterTest : public ::testing::Test {
   void TearDown() override {
     ActiveGolferRecord = nullptr;
     GuideSwitch = false;
-    wt::Reset();
+    VirtualClockTest::TearDown();
   }
   playerInfo_s golfer_;
   TPowerMeterUI meter_;
@@ -171,6 +170,14 @@ TEST_F(MeterTest, NoPowerPressStopsAtTheTop) {
   EXPECT_EQ(run.powerMark, kMeterTop);
   EXPECT_EQ(run.accuracyMark, -kMeterWindow);
   EXPECT_LT(run.ms, 10000u);
+}
+
+TEST_F(MeterTest, ASwingEndsOnAVirtualClockThatNothingMoves) {
+  meter_.RunSwing(false);
+  EXPECT_EQ(meter_.state, kMeterIdle);
+  EXPECT_EQ(meter_.powerMark, kMeterTop);
+  EXPECT_EQ(meter_.accuracyMark, -kMeterWindow);
+  EXPECT_EQ(computed_, 1);
 }
 
 TEST_F(MeterTest, ProSwingByScriptedPointer) {

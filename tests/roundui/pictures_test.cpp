@@ -31,15 +31,7 @@ Picture16 Scenery() {
   return p;
 }
 
-class PicturesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    wt::Reset();
-    wt::UseVirtualClock(true, 10000);
-    wt::SetVirtualWaitGrace(0);
-  }
-  void TearDown() override { wt::Reset(); }
-};
+using PicturesTest = roundtest::VirtualClockTest;
 
 TEST_F(PicturesTest, MeterIdleAndAfterAScriptedSwing) {
   Hole hole;

@@ -14,8 +14,22 @@
 #include "roundui/targeting.h"
 #include "scene/golfview.h"
 #include "support/ground.h"
+#include "winapi/testing.h"
+
+#include <gtest/gtest.h>
 
 namespace roundtest {
+
+// Tests on the virtual clock, single-threaded (waits never block for other threads).
+class VirtualClockTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    winapi::testing::Reset();
+    winapi::testing::UseVirtualClock(true, 10000);
+    winapi::testing::SetVirtualWaitGrace(0);
+  }
+  void TearDown() override { winapi::testing::Reset(); }
+};
 
 struct Picture16 {
   int32_t width, height;

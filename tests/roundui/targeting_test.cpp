@@ -37,15 +37,7 @@ TEST(AimSteps, TurnAndStretchAboutTheBall) {
   }
 }
 
-class AimKeysTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    wt::Reset();
-    wt::UseVirtualClock(true, 1000);
-    wt::SetVirtualWaitGrace(0);
-  }
-  void TearDown() override { wt::Reset(); }
-};
+using AimKeysTest = roundtest::VirtualClockTest;
 
 TEST_F(AimKeysTest, EachPassOfAHeldKeyIsOneStep) {
   struct Case {

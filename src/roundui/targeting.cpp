@@ -147,9 +147,10 @@ void ProjectMarker(TargetingArcEventHandler* h, tagArrowStruct& m, const Vector3
 
 void LookToward(TGolfView& view, const Vector3& point) {
   view.FaceGroundPoint(point);
-  if (view.WorldToCamera(point).Z > 0.0f) return;
-  // The heading faced the other way: face the point mirrored through the focus instead.
+  // The camera stands back from the focus along the heading's direction; it must stand on the far side from the
+  // point, else face the point mirrored through the focus instead.
   const Vector3 f = view.focusPoint;
+  if (view.backS * (point.x - f.x) + view.backC * (point.y - f.y) < 0.0f) return;
   view.FaceGroundPoint(Vector3{2.0f * f.x - point.x, 2.0f * f.y - point.y, point.z});
 }
 

@@ -82,6 +82,8 @@ TEST_F(PicturesTest, DriversArcWithMarkersAndTag) {
 TEST_F(PicturesTest, PuttTarget) {
   Hole hole(20, 5.0f);
   UpdateTargeting(&hole.arc, 0, 0, 0, 0);
+  ASSERT_GT(LandingMarkers[0].y, 100);
+  ASSERT_LT(LandingMarkers[0].y, 230);
   Picture16 p = Scenery();
   Pixels16 t = p.Target();
   hole.arc.Paint(t);

@@ -66,6 +66,7 @@ struct Hole {
     BallSetWind(0, 0);
     const int32_t rect[4] = {0, 0, 320, 240};
     view.SetViewport(rect, nullptr, 0, 1);
+    view.SetProjectionScale(425.0f, 1);  // the 640-pixel scale halved for the 320-pixel view
     view.focusPoint = golfer.ball.position;
     LookToward(view, Vector3{0.0f, -250.0f + aimYards, 0.0f});
     arc.view = &view;

@@ -399,7 +399,7 @@ int TargetingArcEventHandler::OnPointerDown(int16_t x, int16_t y, uint8_t button
 
 bool TargetingArcEventHandler::FollowShot() {
   playerInfo_s* g = Golfer();
-  if (!g || !(flags & kHandlerShown)) return false;
+  if (!g || !(flags & kHandlerShown) || !PersonPlays()) return false;
   const Vector3 ball = g->ball.position;
   if (ball.x == laidBall.x && ball.y == laidBall.y && ball.z == laidBall.z && ShotAimPoint.x == laidAim.x &&
       ShotAimPoint.y == laidAim.y)
@@ -674,9 +674,11 @@ int UpdateTargeting(TargetingArcEventHandler* h, int autoClub, int, int fromRepl
     }
   }
   h->arcReady = true;
-  // The swing launches toward the aim the arc shows.
-  ShotAimPoint = AimPoint;
-  h->laidAim = AimPoint;
+  if (!fromReplay) {
+    // The swing launches toward the aim the arc shows.
+    ShotAimPoint = AimPoint;
+    h->laidAim = AimPoint;
+  }
   if (redraw) {
     if (h->onChanged) {
       h->onChanged();

@@ -170,3 +170,21 @@ TEST(Arc, ScreenToGroundFindsTheProjectedPoint) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Arc, ANewShotIsLaidOutOnceForAPersonOnly) {
+  Hole hole;
+  ShotAimPoint = Vector3{0.0f, -30.0f, 0.0f};
+  EXPECT_TRUE(hole.arc.FollowShot());
+  EXPECT_TRUE(hole.arc.arcReady);
+  EXPECT_EQ(AimPoint.y, -30.0f);
+  EXPECT_FALSE(hole.arc.FollowShot());  // nothing moved
+  hole.golfer.ball.position.y = -200.0f;
+  EXPECT_TRUE(hole.arc.FollowShot());
+  hole.golfer.flags &= ~kGolferFlag5;  // a computer golfer's shot is not laid out here
+  hole.golfer.ball.position.y = -150.0f;
+  EXPECT_FALSE(hole.arc.FollowShot());
+}
+
+}  // namespace

@@ -10,8 +10,6 @@
 #include "roundui/roundview.h"
 #include "windows.h"
 
-MA_EventHandler* CreateTargetingHandler() { return nullptr; }
-
 TMA_EventHandlerList* CreateAfterShotList() {
   if (CreateAfterShotHandler() != 0) return nullptr;
   SetReplayPlayer([](int, bool) {
@@ -25,8 +23,6 @@ void DestroyAfterShotList() {
   DestroyAfterShotHandler();
   SetReplayPlayer(nullptr);
 }
-
-void ClearReplayPlaying() { SetReplayPlaying(false); }
 
 void RefreshShotInfoPanels(int) {}
 

@@ -99,6 +99,7 @@ void TGame::SetupWind() {
 }
 
 void TGame::ReleaseHole() {
+  Svc().round->HoleReleased();
   Svc().scene->ReleaseHoleScene();
   BallClearCup();
   BallSetWind(0, 0);
@@ -223,6 +224,8 @@ void TGame::GoToNextHole() {
 namespace {
 
 // The shot itself: the same inputs give the same ball on every machine.
+void flyShot(TGame& g, TPlayer* p);
+
 void runShot(TGame& g, TPlayer* p, const Vector3& aim, float power, float curve, float trajectory) {
   ActiveGolferRecord = p;
   p->ballBeforeShot = p->ball;
@@ -231,9 +234,14 @@ void runShot(TGame& g, TPlayer* p, const Vector3& aim, float power, float curve,
   ShotMeter.finalCurve = curve;
   ShotMeter.trajectory = trajectory;
   ShotMeter.shotFactorA = ShotMeter.shotFactorB = 1.0f;
+  BallLaunch(&p->ball, 0, 1, 0, power);
+  flyShot(g, p);
+}
+
+// The launched ball flies to rest, is kept for the highlights and replay, and the stroke is counted.
+void flyShot(TGame& g, TPlayer* p) {
   uint32_t strokesBefore = 0;
   p->GetHoleScore(g.state.round, g.state.hole, &strokesBefore, nullptr);
-  BallLaunch(&p->ball, 0, 1, 0, power);
   // Kept as launched for the highlights.
   SavedShot& kept = g.lastShot;
   kept.round = g.state.round;
@@ -282,6 +290,16 @@ int PlayCurrentShot(float power, float curve, float trajectory) {
   runShot(*g, p, ShotAimPoint, power, curve, trajectory);
   if (Svc().round->CountsShots()) Svc().round->BeginAfterShot();
   else PostGolfMessage(kGolfBallStopped);
+  return 1;
+}
+
+int FlyLaunchedShot() {
+  TGame* g = CurrentGame();
+  if (!g) return 0;
+  TPlayer* p = g->players->GetPlayer(g->state.currentPlayer);
+  if (!p) return 0;
+  ActiveGolferRecord = p;
+  flyShot(*g, p);
   return 1;
 }
 

@@ -19,6 +19,7 @@
 #include "holewriter.h"
 #include "psffont.h"
 #include "menus.h"
+#include "roundui.h"
 #include "scene.h"
 #include "shapewriter.h"
 
@@ -234,6 +235,7 @@ void writeData(const fs::path& data, const DemoOptions& options) {
   writeFonts(data / "FONTS", options.fontFolder);
   writeLoadingPicture(data / "MENUS", options.fontFolder);
   WriteMenus(data, options.fontFolder);
+  WriteRoundInterface(data, options.fontFolder);
   writeSedgefen(data / "COURSES", options.holes, options.archives);
   writeRange(data / "COURSES", options.archives);
 }

@@ -129,6 +129,7 @@ class RoundInterfaceProvider : public Provider {
   // and goes on at once.
   virtual bool CountsShots() { return false; }
   virtual void BeginAfterShot() {}
+  virtual void HoleReleased() {}  // the hole's resources are released: the interface is torn down
 };
 
 // The front end's shell animation, as far as the pointer uses it.

@@ -1,0 +1,9 @@
+#include "roundui/roundparts.h"
+
+MA_EventHandler* CreateTargetingHandler() { return nullptr; }
+
+void ClearReplayPlaying() {}
+
+void RefreshShotInfoPanels(int) {}
+
+void PlayShotBack() {}

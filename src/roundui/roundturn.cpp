@@ -1,0 +1,96 @@
+#include "roundui/roundturn.h"
+
+#include <algorithm>
+
+#include "framework/core/services.h"
+#include "framework/ui/displaymgr.h"
+#include "golf/gameflow.h"
+#include "golf/launch.h"
+#include "golf/player.h"
+#include "platformlib/gfx/windowdesc.h"
+#include "roundui/gameui.h"
+#include "roundui/roundparts.h"
+#include "roundui/roundview.h"
+#include "roundui/shotui.h"
+
+namespace {
+
+struct TurnState {
+  bool awaitingSwing = false;
+  bool viewDirty = true;
+};
+TurnState gTurn;
+
+// Shows and enables the shot controls (on) or hides and disables them (off).
+void OpenShotControls(bool on) {
+  InRoundHandlers& h = InRound();
+  if (!h.list) return;
+  if (h.shotUI) {
+    h.shotUI->SetUserWord(on ? 1 : 0);
+    h.shotUI->Show(on ? 1 : 0, 0);
+    h.shotUI->Enable(on ? 1 : 0, 0);
+    h.shotUI->list.ShowEach(on ? 1 : 0);
+    h.shotUI->list.EnableEach(on ? 1 : 0);
+  }
+  if (h.targeting) {
+    h.targeting->Show(on ? 1 : 0, 0);
+    h.targeting->Enable(on ? 1 : 0, 0);
+  }
+  InvalidateRoundView();
+}
+
+}  // namespace
+
+bool AwaitingSwing() { return gTurn.awaitingSwing; }
+
+void InvalidateRoundView() { gTurn.viewDirty = true; }
+
+void ShowGolferToPlay() {
+  if (!GameUIBuilt()) return;
+  TPlayer* p = GolferToPlay();
+  if (p) {
+    if (!PersonToPlay()) OpenShotControls(false);
+    SetUpShotView(p->ball.position, ShotAimPoint);
+  }
+  UpdateGameUI(0, 0, 0, 0);
+  InvalidateRoundView();
+}
+
+void BeginPersonShot() {
+  if (!GameUIBuilt()) return;
+  CurrentHandlerList() = InRound().list;
+  TGameUIManager& m = GameUIManager();
+  m.inputEnabled = m.shotInputAllowed = 1;
+  gTurn.awaitingSwing = true;
+  if (TPlayer* p = GolferToPlay()) SetUpShotView(p->ball.position, ShotAimPoint);
+  OpenShotControls(true);
+}
+
+void FinishPersonShot() {
+  gTurn.awaitingSwing = false;
+  OpenShotControls(false);
+  FlyLaunchedShot();
+  InvalidateRoundView();
+  PlayShotBack();
+  if (!BeginAfterShotChoice()) EndPersonShot();
+}
+
+void EndPersonShot() {
+  CurrentHandlerList() = InRound().list;
+  InvalidateRoundView();
+  PostGolfMessage(kGolfBallStopped);
+}
+
+bool PresentRoundFrame() {
+  InRoundHandlers& h = InRound();
+  if (!h.list || !DisplayMgr().open) return false;
+  if (gTurn.viewDirty) {
+    gTurn.viewDirty = false;
+    DrawRoundView();
+    TMA_EventHandlerList* current = CurrentHandlerList();
+    if (current && current != h.list) h.list->DrawAll(0);
+    if (current) current->DrawAll(0);
+  }
+  UpdateScreen();
+  return true;
+}

@@ -1,6 +1,7 @@
 #include "roundui/roundturn.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "framework/core/services.h"
 #include "framework/ui/displaymgr.h"
@@ -8,7 +9,9 @@
 #include "golf/launch.h"
 #include "golf/player.h"
 #include "platformlib/gfx/windowdesc.h"
+#include "roundui/clubs.h"
 #include "roundui/gameui.h"
+#include "roundui/powermeter.h"
 #include "roundui/roundparts.h"
 #include "roundui/roundview.h"
 #include "roundui/shotui.h"
@@ -39,9 +42,34 @@ void OpenShotControls(bool on) {
   InvalidateRoundView();
 }
 
+// The shot starts aimed at the target with the club that reaches it (the putter on the green), the meter set for
+// the golfer.
+void PrepareShot(TPlayer* p) {
+  TGame* g = CurrentGame();
+  ShotAimPoint = g->GetTargetPoint();
+  const float dx = ShotAimPoint.x - p->ball.position.x, dy = ShotAimPoint.y - p->ball.position.y;
+  AimDistance = std::sqrt(dx * dx + dy * dy);
+  const uint8_t surface = static_cast<uint8_t>((p->ball.lie & 0x0F) << 4);
+  const bool green = surface == 0x70 || surface == 0xB0;
+  p->SetClub(green ? clubs::kPutter : clubs::ChooseClubForDistance(p, AimDistance, 0));
+  if (TPowerMeterUI* meter = PowerMeter) {
+    meter->proSwing = ProSwingChosen();
+    meter->computer = p->IsComputer();
+    meter->bigAllowance = p->model == 17;
+    meter->distanceSetting = clubs::DistanceSetting(p);
+    meter->ResetValues();
+    meter->UpdateShotClass();
+  }
+}
+
 }  // namespace
 
 bool AwaitingSwing() { return gTurn.awaitingSwing; }
+
+bool& ProSwingChosen() {
+  static bool pro = false;
+  return pro;
+}
 
 void InvalidateRoundView() { gTurn.viewDirty = true; }
 
@@ -62,7 +90,10 @@ void BeginPersonShot() {
   TGameUIManager& m = GameUIManager();
   m.inputEnabled = m.shotInputAllowed = 1;
   gTurn.awaitingSwing = true;
-  if (TPlayer* p = GolferToPlay()) SetUpShotView(p->ball.position, ShotAimPoint);
+  if (TPlayer* p = GolferToPlay()) {
+    PrepareShot(p);
+    SetUpShotView(p->ball.position, ShotAimPoint);
+  }
   OpenShotControls(true);
 }
 

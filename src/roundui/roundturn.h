@@ -10,6 +10,8 @@ void BeginPersonShot();
 void FinishPersonShot();
 // Ends the shot after the after-shot choice: the game goes on (0x71c).
 void EndPersonShot();
+// The person's swing type: the mouse "Pro swing" (true) or the "3 clicks" meter.
+bool& ProSwingChosen();
 // True while the shot controls wait for the person's swing.
 bool AwaitingSwing();
 

@@ -3,39 +3,44 @@
 #include <new>
 
 #include "framework/core/errors.h"
-#include "golf/launch.h"
+#include "framework/core/services.h"
+#include "golf/golfmsg.h"
 #include "golf/player.h"
 #include "roundui/gameui.h"
+#include "roundui/powermeter.h"
 #include "roundui/roundturn.h"
 #include "roundui/shotui.h"
+#include "scene/golfview.h"
 
 namespace {
 
-// Takes the space bar for the swing until the power meter joins the group: a full swing at the aim point.
-class SwingKey : public MA_EventHandler {
- public:
-  SwingKey() : MA_EventHandler(0, 0, 0, 0, 0) { right = bottom = 0; }
-  int OnChar(uint16_t code) override {
-    if (code != ' ' || !AwaitingSwing() || !PersonToPlay() || !GameUIManager().inputEnabled) return 0;
-    TPlayer* p = GolferToPlay();
-    p->ballBeforeShot = p->ball;
-    ShotMeter.finalPower = 1.0f;
-    ShotMeter.finalCurve = 0.0f;
-    ShotMeter.accuracyError = 0.0f;
-    ShotMeter.shotFactorA = ShotMeter.shotFactorB = 1.0f;
-    BallLaunch(&p->ball, 0, 1, 0, 1.0f);
-    FinishPersonShot();
-    return 1;
-  }
-};
+// The meter's centre lies up and left of the anchor by this much at 640 x 480 (scaled with the screen).
+constexpr int32_t kMeterOffset = 72, kMeterRadius = 60;
+
+int32_t Scaled(int32_t v) { return v * Facts().screenWidth / 640; }
 
 }  // namespace
 
 int CreateShotControlMembers(TShotUIManager* group) {
-  auto* swing = new (std::nothrow) SwingKey;
-  if (!swing) return ERR_MEMORYFULL;
-  group->powerMeter = swing;
-  return group->AddHandler(swing);
+  auto* meter = new (std::nothrow) TPowerMeterUI;
+  if (!meter) return ERR_MEMORYFULL;
+  meter->Layout(group->anchorX - Scaled(kMeterOffset), group->anchorY - Scaled(kMeterOffset), Scaled(kMeterRadius));
+  // A swing may start only in the turn's pre-shot state of a person's shot.
+  meter->usable = [] {
+    return AwaitingSwing() && PersonToPlay() && GameUIManager().inputEnabled && GameUIManager().shotInputAllowed &&
+           GetGolfStatus() == kGolfShotBegins;
+  };
+  meter->computeShot = [](TPowerMeterUI* m) {
+    TPlayer* p = GolferToPlay();
+    if (!p) return;
+    p->ballBeforeShot = p->ball;
+    const Vector3 eye{MainView.cameraX, MainView.cameraZ, MainView.heightTerm};
+    ComputeShotFromSwing(m, &p->ball, p, eye);
+  };
+  meter->launch = [] { FinishPersonShot(); };
+  group->powerMeter = meter;
+  if (const int16_t status = group->AddHandler(meter)) return status;
+  return 0;
 }
 
 bool PopupOpen() { return false; }

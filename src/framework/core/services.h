@@ -87,6 +87,10 @@ class SceneProvider : public Provider {
   // Draws the game's main golf view into the view image and onto the display buffer, leaving alone the pixels whose
   // overlay bit 15 is clear; false when nothing was drawn (no hole loaded, or no scene).
   virtual bool DrawGolfView() { return false; }
+  // The scene's picture and the overlay image, both of the display buffer's size (empty before the first draw); the
+  // in-round interface clears bit 15 of the overlay where it draws over the view and sets it again when it goes.
+  virtual Image16 GolfViewImage() { return Image16{nullptr, 0, 0, 0}; }
+  virtual Image16 GolfViewOverlay() { return Image16{nullptr, 0, 0, 0}; }
   // A whole shape file in a memory handle, 0 when it cannot be read (null: through the archive-or-disk access).
   virtual MemHandle LoadShapeFile(PathRecord* folder, const char* name);
   // `depth` 16 or 32; width and height 0 make an empty image that draws resize (null: plain memory images).

@@ -60,9 +60,7 @@ d3dtest::Picture Shrunk() {
 
 class ScreensTest : public ::testing::Test {
  protected:
-  static void TearDownTestSuite() {
-    if (Installation()[0] != '!') std::filesystem::remove_all(Installation());
-  }
+  static void TearDownTestSuite() { RemoveDemoInstallation(); }
   void SetUp() override {
     ASSERT_NE(Installation()[0], '!') << Installation();
     winapi::testing::Reset();

@@ -8,6 +8,7 @@
 #include "golf/gameflow.h"
 #include "golf/launch.h"
 #include "roundui/aftershot.h"
+#include "roundui/replay.h"
 #include "roundui/shotresult.h"
 #include "support/ground.h"
 #include "support/rules_fixture.h"
@@ -110,10 +111,12 @@ class AfterShotTest : public RulesTest {
     ASSERT_TRUE(balltest::makeGround(60, 300, 0x10));
     Svc().round = &round_;
     Svc().frontEnd = &answers_;
+    ResetReplayBuffer();  // no recording: no replays offered
     ASSERT_EQ(CreateAfterShotHandler(), 0);
   }
   void TearDown() override {
     DestroyAfterShotHandler();
+    ResetReplayBuffer();
     RulesTest::TearDown();
   }
   // A stroke game of one person whose ball came to rest at `rest` after a shot from (0, -100); a hole 150 yards

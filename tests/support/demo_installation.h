@@ -8,8 +8,13 @@
 
 #include "demo.h"
 
-inline std::string& DemoInstallation(const char* prefix = "teebox_demo", int holes = 1) {
+inline std::string& DemoInstallationPath() {
   static std::string folder;
+  return folder;
+}
+
+inline std::string& DemoInstallation(const char* prefix = "teebox_demo", int holes = 1) {
+  std::string& folder = DemoInstallationPath();
   if (folder.empty()) {
     std::string pattern = std::string("/tmp/") + prefix + "_XXXXXX";
     folder = mkdtemp(pattern.data());
@@ -21,6 +26,9 @@ inline std::string& DemoInstallation(const char* prefix = "teebox_demo", int hol
   return folder;
 }
 
+// Removed; a later call of DemoInstallation makes it anew.
 inline void RemoveDemoInstallation() {
-  if (!DemoInstallation().empty() && DemoInstallation()[0] != '!') std::filesystem::remove_all(DemoInstallation());
+  std::string& folder = DemoInstallationPath();
+  if (!folder.empty() && folder[0] != '!') std::filesystem::remove_all(folder);
+  folder.clear();
 }

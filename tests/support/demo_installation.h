@@ -17,7 +17,9 @@ inline std::string& DemoInstallation(const char* prefix = "teebox_demo", int hol
   std::string& folder = DemoInstallationPath();
   if (folder.empty()) {
     std::string pattern = std::string("/tmp/") + prefix + "_XXXXXX";
-    folder = mkdtemp(pattern.data());
+    const char* made = mkdtemp(pattern.data());
+    if (!made) return folder = "!cannot make a temporary folder";
+    folder = made;
     mkdemo::DemoOptions options;
     options.holes = holes;
     std::string error;

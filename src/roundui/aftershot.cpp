@@ -636,7 +636,7 @@ void CmdEndGame() {
     if (gHandler && !gHandler->menu.rows.empty()) gHandler->menu.Show(1, 1);
     return;
   }
-  g->gameOver = 1;
+  // The game is not marked over: a round left early must not count as finished (a tournament win).
   hideLists();
   // Never over the network: the other machines see this one leave.
   PostGolfMessage(kGolfQuit);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 #include <new>
 
 #include "course/terrain.h"
@@ -15,7 +14,11 @@
 #include "golf/golfmsg.h"
 #include "platformlib/gfx/pixels.h"
 #include "platformlib/gfx/windowdesc.h"
+#include "roundui/gameui.h"
 #include "roundui/holetext.h"
+#include "roundui/replay.h"
+#include "roundui/roundparts.h"
+#include "roundui/roundturn.h"
 #include "roundui/uitext.h"
 #include "roundui/shotresult.h"
 #include "mmsystem.h"
@@ -194,8 +197,19 @@ class TAfterShotList : public MA_EventHandler {
   WindowDesc* under_ = nullptr;
 };
 
+class TAfterShotEHL;
+TAfterShotEHL* gHandler = nullptr;
+
+// The after-shot list: while it is the current in-round list, input and idle passes reach the menu through it.
 class TAfterShotEHL : public TMA_EventHandlerList {
  public:
+  ~TAfterShotEHL() override;
+  int OnChar(uint16_t code) override { return AfterShotOnChar(code); }
+  int OnPointerDown(int16_t x, int16_t y, uint8_t buttons) override { return AfterShotOnPointerDown(x, y, buttons); }
+  int OnPointerUp(int16_t x, int16_t y, uint8_t buttons) override { return AfterShotOnPointerUp(x, y, buttons); }
+  int OnIdle() override { return AfterShotOnIdle(); }
+  void DrawAll(int) override { DrawAfterShotMenu(); }
+  void EraseAll(int) override { EraseAfterShotMenu(); }
   TAfterShotEHL()
       : menu(static_cast<int32_t>(Facts().screenWidth * 0.63), static_cast<int32_t>(Facts().screenHeight * 0.7)),
         cameras(Facts().screenWidth / 2, static_cast<int32_t>(Facts().screenHeight * 0.7)) {
@@ -209,12 +223,10 @@ class TAfterShotEHL : public TMA_EventHandlerList {
   bool focusOnCameras = false;
 };
 
-std::unique_ptr<TAfterShotEHL> gHandler;
 bool gFailNextCreate = false;  // tests: the handler cannot be made
 int gPending = 0;              // strokes of the shot not yet counted
 bool gReplayRunning = false;
 bool gDefaultReplay = true;
-ReplayPlayer gReplayPlayer = nullptr;
 
 TGame* game() { return CurrentGame(); }
 
@@ -273,6 +285,12 @@ void hideLists() {
   gHandler->cameras.Show(0, 1);
   gHandler->menu.Show(0, 1);
   gHandler->focusOnCameras = false;
+}
+
+// The menu hands input back to the in-round list and the view is drawn again.
+void leaveMenu() {
+  if (gHandler && CurrentHandlerList() == gHandler) CurrentHandlerList() = InRound().list;
+  InvalidateRoundView();
 }
 
 void sendChoice(uint32_t id, intptr_t argument = 0) {
@@ -352,6 +370,13 @@ Vector3 dropPoint(const Vector3& from, const Vector3& rest) {
 
 }  // namespace
 
+TAfterShotEHL::~TAfterShotEHL() {
+  if (gHandler != this) return;
+  hideLists();
+  if (CurrentHandlerList() == this) CurrentHandlerList() = nullptr;
+  gHandler = nullptr;
+}
+
 const char* AfterShotChoiceText(int choice) {
   return choice >= 0 && choice < kAfterShotChoices ? kChoiceTexts[choice] : "";
 }
@@ -402,7 +427,7 @@ int CreateAfterShotHandler() {
     gFailNextCreate = false;
     return 4;
   }
-  gHandler.reset(new (std::nothrow) TAfterShotEHL);
+  gHandler = new (std::nothrow) TAfterShotEHL;
   if (!gHandler) return 4;
   gHandler->menu.onChoice = onMenuChoice;
   gHandler->menu.onMove = onMenuMove;
@@ -411,14 +436,20 @@ int CreateAfterShotHandler() {
 }
 
 void DestroyAfterShotHandler() {
-  hideLists();
-  gHandler.reset();
+  delete gHandler;
   EraseResultBanners();
   FontFree(&gMenuFont);
   FreeResultBannerFont();
 }
 
-TMA_EventHandlerList* AfterShotHandler() { return gHandler.get(); }
+TMA_EventHandlerList* AfterShotHandler() { return gHandler; }
+
+TMA_EventHandlerList* CreateAfterShotList() { return CreateAfterShotHandler() == 0 ? gHandler : nullptr; }
+
+bool BeginAfterShotChoice() {
+  BeginAfterShot();
+  return true;
+}
 
 void SetAfterShotChoice(int choice, bool available) {
   if (gHandler && choice >= 0 && choice < kAfterShotChoices) gHandler->available[choice] = available;
@@ -444,6 +475,7 @@ void ShowAfterShotMenu() {
   if (menu.currentRow < 0) menu.currentRow = 0;
   gHandler->cameras.currentRow = 0;
   menu.Show(1, 1);
+  if (CurrentHandlerList()) CurrentHandlerList() = gHandler;
 }
 
 bool AfterShotMenuShown() { return gHandler && gHandler->menu.Shown(); }
@@ -475,7 +507,8 @@ void BeginAfterShot() {
   const AfterShotSituation s = currentSituation(g, p);
   const uint32_t offered = OfferedChoices(s);
   for (int choice = 0; choice < kAfterShotChoices; ++choice)
-    SetAfterShotChoice(choice, (offered & (1u << choice)) && (choice != kChoiceAutoReplay && choice != kChoiceReplay ? true : gReplayPlayer != nullptr));
+    SetAfterShotChoice(choice, (offered & (1u << choice)) &&
+                                   (choice != kChoiceAutoReplay && choice != kChoiceReplay ? true : GetReplayFrameCount() > 1));
   ShowShotResultText();
   if (!gHandler || !s.menuMode) {
     // Without a menu nobody would choose: the default runs as in fast play.
@@ -603,7 +636,7 @@ void CmdEndGame() {
     if (gHandler && !gHandler->menu.rows.empty()) gHandler->menu.Show(1, 1);
     return;
   }
-  g->gameOver = 1;
+  // The game is not marked over: a round left early must not count as finished (a tournament win).
   hideLists();
   // Never over the network: the other machines see this one leave.
   PostGolfMessage(kGolfQuit);
@@ -719,6 +752,7 @@ void DoConcedeHole() {
 
 void FinishAfterShotChoice() {
   hideLists();
+  leaveMenu();
   if (gHandler) gHandler->autoContinue = false;
   EraseResultBanners();
   UpdateScreen();
@@ -752,16 +786,14 @@ bool AfterShotMessage(uint32_t id) {
   }
 }
 
-void SetReplayPlayer(ReplayPlayer player) { gReplayPlayer = player; }
-
 void PlayShotReplay(int camera, bool automatic) {
-  if (!gReplayPlayer) return;
+  (void)camera;
+  (void)automatic;
   gReplayRunning = true;
-  gReplayPlayer(camera, automatic);
+  PlayShotBack();
   gReplayRunning = false;
   // The menu comes back after the replay.
   if (gPending) ShowAfterShotMenu();
 }
 
-// Tests: the next CreateAfterShotHandler fails as when memory runs out.
 void FailNextAfterShotHandler() { gFailNextCreate = true; }

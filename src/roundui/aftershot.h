@@ -4,11 +4,12 @@
 // ends the shot (golf message 0x71c).
 //
 // Use from the in-round interface:
-//  - BuildGameUI: CreateAfterShotHandler(); DestroyGameUI: DestroyAfterShotHandler().
-//  - The golf library calls BeginAfterShot once a shot's ball is at rest (round provider); the provider's
-//    RemoteMessage hands the choices' golf messages (0x711, 0x71d-0x720, 0x730) to AfterShotMessage.
-//  - Input routing: while AfterShotMenuShown(), keys and pointer events go first to AfterShotOnChar,
-//    AfterShotOnPointerDown/Up (1 when taken); every idle pass calls AfterShotOnIdle (the auto-continue).
+//  - BuildGameUI takes the handler list from CreateAfterShotList (roundparts.h) and owns it: deleting it clears the
+//    handler. A person's turn calls BeginAfterShotChoice once the ball is at rest; every other shot (computer
+//    golfers, other machines' shots) reaches BeginAfterShot through the round provider, whose CountsShots is true
+//    and whose RemoteMessage hands the choices' golf messages (0x711, 0x71d-0x720, 0x730) to AfterShotMessage.
+//  - While the menu is up the after-shot list is the current in-round list (input and idle passes reach it);
+//    the choice's end gives the in-round list back.
 #pragma once
 
 #include <cstdint>
@@ -119,7 +120,5 @@ void FinishAfterShotChoice();
 // Runs the handler of a golf message (0x711, 0x71d, 0x71e, 0x71f, 0x720, 0x730); false for any other id.
 bool AfterShotMessage(uint32_t id);
 
-// Replays: played by the scene while it can; false when there is nothing to play.
-using ReplayPlayer = bool (*)(int camera, bool automatic);
-void SetReplayPlayer(ReplayPlayer player);
+// A replay of the recorded shot; the menu comes back afterwards while the choice is open.
 void PlayShotReplay(int camera, bool automatic);

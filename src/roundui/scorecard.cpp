@@ -9,6 +9,7 @@
 #include "framework/ui/fontmgr.h"
 #include "framework/ui/inputstate.h"
 #include "golf/game.h"
+#include "mmsystem.h"
 #include "platformlib/gfx/pixels.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "roundui/uitext.h"
@@ -288,7 +289,7 @@ void FreeScoreCardFont() { FontFree(&gCardFont); }
 
 void ShowScoreCardPage(int frontNine) {
   ImageRecord* drawn = DrawnImage();
-  if (!drawn || !drawn->window) return;
+  if (!drawn || !drawn->window || Svc().frontEnd->DialogsSuppressed()) return;
   TGame* g = CurrentGame();
   const bool front = frontNine >= 0 ? frontNine != 0 : !g || g->state.hole < 9;
   const bool putts = false;
@@ -301,9 +302,10 @@ void ShowScoreCardPage(int frontNine) {
   DrawScorecard(CurrentScoreCard(front, putts), x, y);
   UpdateScreen();
   FlushInput();
-  for (;;) {
-    if (PollKeyMessages() || PollMouseButtons()) break;
-    if (!Facts().appActive) break;
+  // Closed by a key or a button, or by itself after half a minute.
+  const uint32_t opened = timeGetTime();
+  while (timeGetTime() - opened < 30000) {
+    if (PollKeyMessages() || PollMouseButtons() || !Facts().appActive) break;
     SleepMs(10);
   }
   FlushInput();

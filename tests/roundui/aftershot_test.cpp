@@ -8,6 +8,7 @@
 #include "golf/gameflow.h"
 #include "golf/launch.h"
 #include "roundui/aftershot.h"
+#include "roundui/replay.h"
 #include "roundui/shotresult.h"
 #include "support/ground.h"
 #include "support/rules_fixture.h"
@@ -110,10 +111,12 @@ class AfterShotTest : public RulesTest {
     ASSERT_TRUE(balltest::makeGround(60, 300, 0x10));
     Svc().round = &round_;
     Svc().frontEnd = &answers_;
+    ResetReplayBuffer();  // no recording: no replays offered
     ASSERT_EQ(CreateAfterShotHandler(), 0);
   }
   void TearDown() override {
     DestroyAfterShotHandler();
+    ResetReplayBuffer();
     RulesTest::TearDown();
   }
   // A stroke game of one person whose ball came to rest at `rest` after a shot from (0, -100); a hole 150 yards
@@ -324,6 +327,45 @@ TEST_F(AfterShotTest, TheGolfLibraryLeavesTheCountToTheChoice) {
   EXPECT_EQ(Strokes(g, 0, 0, 0), 1u);
   EXPECT_EQ(Count(0x71C), 1);
   EXPECT_EQ(Count(0x712), 1);  // the golf library goes on to the next shot
+}
+
+}  // namespace
+}  // namespace rules
+
+#include "roundui/install.h"
+
+namespace rules {
+namespace {
+
+// The provider the program installs: a computer golfer's shot ends in the default choice after its pause, a
+// person's in the menu, and the choice's message reaches the handler through the golf library.
+TEST_F(AfterShotTest, TheInstalledInterfaceEndsEveryShot) {
+  InstallRoundInterfaceServices();
+  TGame* g = MakeGame(kModeStroke, 2);
+  g->roundRunning = 1;
+  g->players->SetComputer(1, true);
+  for (int slot : {1, 0}) {
+    SCOPED_TRACE(slot);
+    g->SetCurrentPlayer(slot);
+    TPlayer* p = g->players->GetPlayer(slot);
+    PlaceBallAt(p, Vector3{0.0f, -80.0f, 0.0f});
+    p->SetClub(9);
+    ShotAimPoint = Vector3{0.0f, 40.0f, 0.0f};
+    Dispatched().clear();
+    const uint32_t before = winapi::testing::ClockNow();
+    ASSERT_EQ(PlayCurrentShot(0.8f, 0.0f, 0.0f), 1);
+    if (slot == 1) {
+      EXPECT_FALSE(AfterShotMenuShown());
+      EXPECT_GE(winapi::testing::ClockNow() - before, 2000u);  // the computer golfer's pause
+    } else {
+      EXPECT_TRUE(AfterShotMenuShown());
+      EXPECT_EQ(Strokes(g, slot, 0, 0), 0u);
+      CmdAcceptShot();
+    }
+    Pump();
+    EXPECT_EQ(Strokes(g, slot, 0, 0), 1u);
+    EXPECT_EQ(Count(0x71C), 1);
+  }
 }
 
 }  // namespace

@@ -95,3 +95,43 @@ TEST(HoleText, ElevationInFeetOrInchesWithSide) {
     EXPECT_EQ(above, c.above) << c.yards * 36;
   }
 }
+
+#include "golf/gameflow.h"
+#include "support/rules_fixture.h"
+
+namespace rules {
+namespace {
+
+class HoleTextGameTest : public RulesTest {};
+
+TEST_F(HoleTextGameTest, ScoreToParOverRoundsAndTheGolfersDistances) {
+  TGame* g = MakeGame(kModeStroke, 1);
+  g->state.lead = 2;
+  g->state.round = 1;
+  g->state.hole = 2;
+  TPlayer* p = g->players->GetPlayer(0);
+  for (int h = 0; h < 18; ++h) p->SetHoleScore(0, h, 5, 2);  // +18 in the first round (pars of 4)
+  p->SetHoleScore(1, 0, 3, 1);
+  p->SetHoleScore(1, 1, 3, 1);
+  EXPECT_EQ(FormatScoreToPar(0), "(+16)");
+  for (int h = 0; h < 18; ++h) p->SetHoleScore(0, h, 4, 2);
+  EXPECT_EQ(FormatScoreToPar(0), "(-2)");
+  p->SetHoleScore(1, 2, 6, 2);
+  EXPECT_EQ(FormatScoreToPar(0), "(E)");
+  EXPECT_EQ(FormatScoreToPar(7), "");
+
+  g->pinPosition = Vector3{0.0f, 100.0f, 3.0f};
+  PlaceBallAt(p, Vector3{0.0f, 0.0f, 0.0f});
+  p->ball.lie = 1;
+  p->SetClub(5);
+  EXPECT_EQ(FormatDistanceText(kDistanceToHole, nullptr), "To pin: 99y");
+  const Vector3 target{0.0f, 40.0f, 0.0f};
+  EXPECT_EQ(FormatDistanceText(kDistanceTarget, &target), "Target: 40y");
+  int above = -1;
+  EXPECT_EQ(FormatElevationText(0, nullptr, &above), "9'");
+  EXPECT_EQ(above, 1);
+  EXPECT_EQ(FormatElevationText(2, nullptr, &above), "");
+}
+
+}  // namespace
+}  // namespace rules

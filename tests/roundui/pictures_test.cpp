@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "demo.h"
 #include "framework/core/services.h"
 #include "framework/ui/displaymgr.h"
 #include "framework/ui/fontmgr.h"
@@ -21,6 +20,7 @@
 #include "roundui/aftershot.h"
 #include "roundui/scorecard.h"
 #include "roundui/shotresult.h"
+#include "support/demo_installation.h"
 #include "support/golden.h"
 #include "support/ground.h"
 #include "winapi/testing.h"
@@ -29,24 +29,11 @@ namespace {
 
 constexpr int kW = 640, kH = 480;
 
-std::string& Installation() {
-  static std::string folder;
-  if (folder.empty()) {
-    char pattern[] = "/tmp/teebox_roundui_XXXXXX";
-    folder = mkdtemp(pattern);
-    mkdemo::DemoOptions options;
-    options.holes = 1;
-    std::string error;
-    if (!mkdemo::MakeDemoInstallation(folder, options, error)) folder = "!" + error;
-  }
-  return folder;
-}
+std::string& Installation() { return DemoInstallation("teebox_roundui", 1); }
 
 class RoundPictures : public ::testing::Test {
  protected:
-  static void TearDownTestSuite() {
-    if (Installation()[0] != '!') std::filesystem::remove_all(Installation());
-  }
+  static void TearDownTestSuite() { RemoveDemoInstallation(); }
   void SetUp() override {
     ASSERT_NE(Installation()[0], '!') << Installation();
     winapi::testing::Reset();

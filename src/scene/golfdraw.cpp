@@ -52,11 +52,9 @@ Image16 GolfViewOverlay() { return AsImage(gImages.overlay); }
 
 void PlaceViewBehind(TGolfView& view, const Vector3& ball, const Vector3& target) {
   view.focusPoint = ball;
-  // The back vector (sin, cos of the heading) points from the target to the ball: the camera stands behind the ball.
-  double dx = static_cast<double>(ball.x - target.x), dy = static_cast<double>(ball.y - target.y);
-  if (dx == 0.0 && dy == 0.0) dy = -1.0;
-  const double heading = std::atan2(dx, dy);
-  view.SetHeading(static_cast<int32_t>(std::lround(heading * 32768.0 / 3.14159265358979323846)));
+  // The camera stands behind the ball, away from the target.
+  const bool same = ball.x == target.x && ball.y == target.y;
+  view.SetHeading(same ? 0 : ViewHeadingToward(ball, target));
 }
 
 bool MainViewPlacement(Vector3* ball, Vector3* target) {

@@ -335,6 +335,7 @@ void DrawHorizonPieces(const TGolfView& view, const CourseSceneData& course, int
         ScreenSpriteRecord r{{kRecordScreenSprite, SceneRecordBuffer::kNone}, {x0, x1, x1, x0}, {y0, y0, y1, y1},
                              kHorizonZ, 0.001f, 0xFFFFFFFFu, static_cast<uint32_t>(i), 1.0f, 1.0f, {0, 0}};
         DrawScreenSpriteRecord(r);
+        if (gStats) ++gStats->horizonPieces;
       }
       x += std::max(1, static_cast<int32_t>(w));
     }
@@ -473,6 +474,7 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
             std::memcpy(At(flagAt), &fr, sizeof fr);
             AppendMain(flagAt);
             gBuffer.cost += kCostFlag;
+            ++stats.flags;
           }
         }
       }

@@ -54,6 +54,8 @@ struct HardwareFrameStats {
   int32_t loneQuads = 0;  // quads that found no batch room
   int32_t batches = 0;
   int32_t sprites = 0;
+  int32_t flags = 0;
+  int32_t horizonPieces = 0;
   int32_t flushes = 0;
   int32_t skipped = 0;
 };

@@ -247,11 +247,13 @@ void DrawTextureBatches() {
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
       const auto header = Read<BatchHeader>(*it);
       const auto* quads = reinterpret_cast<const VortelVertex*>(At(*it + sizeof(BatchHeader)));
-      for (uint32_t k = 0; k < header.count; ++k) {
-        VortelVertex v[4];
-        std::memcpy(v, quads + 4 * k, sizeof v);
-        DrawQuad(v);
-      }
+      // A batch is one quad mesh: its quads' corners in order.
+      static const std::vector<uint32_t> corners = [] {
+        std::vector<uint32_t> v(kTextureBatchQuads * 4);
+        for (uint32_t k = 0; k < v.size(); ++k) v[k] = k;
+        return v;
+      }();
+      if (vortellive.drawquadmesh) vortellive.drawquadmesh(static_cast<int32_t>(header.count), quads, corners.data());
     }
   }
 }

@@ -1,5 +1,5 @@
 // The hardware frame's calls against the recording module: the background cleared first, one quad call for every
-// record and batched quad, one flush of the interface for every flush of the buffers, which the frame's drawing
+// record and one quad mesh for every batch, one flush of the interface for every flush of the buffers, which the frame's drawing
 // cost forces more than once on a whole hole.
 #include <gtest/gtest.h>
 
@@ -64,9 +64,13 @@ TEST_F(HardwareFrameTest, CallsOfAFrameAgainstTheRecordingModule) {
     const auto first = [&](const std::string& name) { return std::find(calls.begin(), calls.end(), name); };
     EXPECT_EQ(number("clearwindow"), 1);
     EXPECT_LT(first("clearwindow"), first("drawquad"));
-    // The ground below the horizon is one record.
-    EXPECT_EQ(number("drawquad"),
-              stats.horizonPieces + stats.batchedQuads + stats.loneQuads + stats.sprites + stats.flags + 1);
+    // The ground below the horizon is one record; each batch is one quad mesh.
+    EXPECT_EQ(number("drawquad"), stats.horizonPieces + stats.loneQuads + stats.sprites + stats.flags + 1);
+    int32_t meshes = 0, meshQuads = 0;
+    for (const std::string& c : calls)
+      if (c.rfind("drawquadmesh ", 0) == 0) ++meshes, meshQuads += std::stoi(c.substr(13));
+    EXPECT_EQ(meshes, stats.batches);
+    EXPECT_EQ(meshQuads, stats.batchedQuads);
     EXPECT_EQ(number("flushwindow"), stats.flushes);
     // The cost budget flushes whenever it is reached: a flush holds at most the budget and one more record (the
     // flag's the dearest), and the end flushes once more.

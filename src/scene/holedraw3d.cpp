@@ -410,7 +410,9 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
     const int32_t W = static_cast<int32_t>(g.width) - 1, D = static_cast<int32_t>(g.depth) - 1;
     const bool stripes = (header.flags & 1) != 0;
     static bool toldSurface = false;
-    for (const HoleItem& item : items) {
+    // Near first: the depth test then turns away most of what lies behind before it is textured.
+    for (auto it = items.rbegin(); it != items.rend(); ++it) {
+      const HoleItem& item = *it;
       if (item.kind == ItemKind::Quad) {
         Vector3 corner[4];
         GridPointToWorld(item.i, item.j, &corner[0]);

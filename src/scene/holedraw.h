@@ -29,6 +29,8 @@ struct HoleItem {
 };
 void CollectHoleItems(const TGolfView& view, const Vector3* golfer, std::vector<HoleItem>& items,
                       HoleDrawStats& stats);
+// A block's four corners on the screen; false when one lies behind the near limit or far off the screen.
+bool ProjectBlockCorners(const TGolfView& view, const HoleItem& item, ScreenPointF f[4]);
 // The course texture a surface byte draws with at a block step (stripes and coarse replacements); -1 for none.
 int SurfaceTextureIndex(const CourseSceneData& course, uint8_t surface, int step, bool stripe);
 uint16_t To565(uint32_t argb);

@@ -73,16 +73,19 @@ constexpr float kHorizonZ = 0.99999f, kFarZ = 1.0f;
 SceneRecordBuffer gBuffer;
 HardwareFrameStats* gStats = nullptr;
 
+// A module texture made from a course image when first drawn (0 when it cannot be made).
+struct LazyTexture {
+  intptr_t handle = 0;
+  bool tried = false;
+};
+
 // The module's textures of the course: terrain, object types (main and alternate image) and horizon pieces.
 struct HardwareTextures {
   const void* module = nullptr;
   std::string course;
-  intptr_t terrain[kTerrainTextures] = {};
-  intptr_t objects[kObjectTypes][2] = {};
-  intptr_t horizon[kHorizonPanels] = {};
-  bool terrainTried[kTerrainTextures] = {};
-  bool objectsTried[kObjectTypes][2] = {};
-  bool horizonTried[kHorizonPanels] = {};
+  LazyTexture terrain[kTerrainTextures];
+  LazyTexture objects[kObjectTypes][2];
+  LazyTexture horizon[kHorizonPanels];
 };
 HardwareTextures gTextures;
 
@@ -122,32 +125,25 @@ void KeepTexturesForCourse() {
   gTextures.course = key;
 }
 
-intptr_t TerrainTexture(int index) {
-  if (!gTextures.terrainTried[index]) {
-    gTextures.terrainTried[index] = true;
-    const CourseSceneData& course = CurrentCourseScene();
-    gTextures.terrain[index] = UploadImage(course.textures[static_cast<size_t>(index)].image, course.palette, 4);
+intptr_t Made(LazyTexture& t, const CourseImage& image, int format) {
+  if (!t.tried) {
+    t.tried = true;
+    t.handle = UploadImage(image, CurrentCourseScene().palette, format);
   }
-  return gTextures.terrain[index];
+  return t.handle;
+}
+
+intptr_t TerrainTexture(int index) {
+  return Made(gTextures.terrain[index], CurrentCourseScene().textures[static_cast<size_t>(index)].image, 4);
 }
 
 intptr_t ObjectTexture(int type, bool alternate) {
-  if (!gTextures.objectsTried[type][alternate]) {
-    gTextures.objectsTried[type][alternate] = true;
-    const CourseSceneData& course = CurrentCourseScene();
-    const ObjectType& t = course.objectTypes[static_cast<size_t>(type)];
-    gTextures.objects[type][alternate] = UploadImage(alternate ? t.alternate : t.image, course.palette, 3);
-  }
-  return gTextures.objects[type][alternate];
+  const ObjectType& t = CurrentCourseScene().objectTypes[static_cast<size_t>(type)];
+  return Made(gTextures.objects[type][alternate], alternate ? t.alternate : t.image, 3);
 }
 
 intptr_t HorizonTexture(int piece) {
-  if (!gTextures.horizonTried[piece]) {
-    gTextures.horizonTried[piece] = true;
-    const CourseSceneData& course = CurrentCourseScene();
-    gTextures.horizon[piece] = UploadImage(course.horizon[static_cast<size_t>(piece)].image, course.palette, 3);
-  }
-  return gTextures.horizon[piece];
+  return Made(gTextures.horizon[piece], CurrentCourseScene().horizon[static_cast<size_t>(piece)].image, 3);
 }
 
 uint8_t* At(uint32_t offset) {
@@ -407,25 +403,14 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
     HoleDrawStats collected;
     CollectHoleItems(view, golfer, items, collected);
     stats.skipped = collected.skipped;
-    const int32_t W = static_cast<int32_t>(g.width) - 1, D = static_cast<int32_t>(g.depth) - 1;
     const bool stripes = (header.flags & 1) != 0;
     static bool toldSurface = false;
     // Near first: the depth test then turns away most of what lies behind before it is textured.
     for (auto it = items.rbegin(); it != items.rend(); ++it) {
       const HoleItem& item = *it;
       if (item.kind == ItemKind::Quad) {
-        Vector3 corner[4];
-        GridPointToWorld(item.i, item.j, &corner[0]);
-        GridPointToWorld(std::min(item.i + item.step, W), item.j, &corner[1]);
-        GridPointToWorld(std::min(item.i + item.step, W), std::min(item.j + item.step, D), &corner[2]);
-        GridPointToWorld(item.i, std::min(item.j + item.step, D), &corner[3]);
         ScreenPointF f[4];
-        bool ok = true;
-        for (int k = 0; k < 4 && ok; ++k) {
-          view.ProjectToScreenFloat(corner[k], &f[k]);
-          ok = f[k].Z > 0.5f && std::fabs(f[k].x) < 16000.0f && std::fabs(f[k].y) < 16000.0f;
-        }
-        if (!ok) continue;
+        if (!ProjectBlockCorners(view, item, f)) continue;
         const size_t cell = static_cast<size_t>(item.j) * g.width + static_cast<size_t>(item.i);
         const uint8_t surfaceByte = g.cells[cell * kCellBytes + 2];
         const bool stripe = stripes && ((item.j / 6) & 1) != 0;

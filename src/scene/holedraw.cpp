@@ -186,6 +186,15 @@ bool ProjectBlockCorners(const TGolfView& view, const HoleItem& item, ScreenPoin
   return true;
 }
 
+float ProjectObject(const TGolfView& view, const HoleItem& item, const ObjectType& type, ScreenPointF* f, float* width,
+                    float* height) {
+  view.ProjectToScreenFloat(item.foot, f);
+  const float k = view.projectionScale / f->Z;
+  *height = static_cast<float>(type.worldHeight) / 65536.0f * k;
+  *width = *height * static_cast<float>(type.widthFactor) / 65536.0f;
+  return k;
+}
+
 HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector3* golfer) {
   HoleDrawStats stats;
   RandomUpPin pin(37);
@@ -235,10 +244,8 @@ HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector
     } else {
       const ObjectType& type = course.objectTypes[item.objectType];
       ScreenPointF f;
-      view.ProjectToScreenFloat(item.foot, &f);
-      const float k = view.projectionScale / f.Z;
-      const float height = static_cast<float>(type.worldHeight) / 65536.0f * k;
-      const float width = height * static_cast<float>(type.widthFactor) / 65536.0f;
+      float width = 0.0f, height = 0.0f;
+      const float k = ProjectObject(view, item, type, &f, &width, &height);
       if (height < static_cast<float>(view.minObjectHeight)) continue;
       const CourseImage& image = type.useAlternate && type.alternate.present() ? type.alternate : type.image;
       int32_t top = 0;

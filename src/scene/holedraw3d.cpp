@@ -431,10 +431,8 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
       } else {
         const ObjectType& type = course.objectTypes[item.objectType];
         ScreenPointF f;
-        view.ProjectToScreenFloat(item.foot, &f);
-        const float k = view.projectionScale / f.Z;
-        const float height = static_cast<float>(type.worldHeight) / 65536.0f * k;
-        const float width = height * static_cast<float>(type.widthFactor) / 65536.0f;
+        float width = 0.0f, height = 0.0f;
+        const float k = ProjectObject(view, item, type, &f, &width, &height);
         if (height < static_cast<float>(view.minObjectHeight) || height < 1.0f || width < 1.0f) continue;
         const bool alternate = type.useAlternate && type.alternate.present();
         const float x0 = std::floor(f.x - width * static_cast<float>(type.hotSpotFactor) / 65536.0f);

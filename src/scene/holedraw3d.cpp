@@ -254,8 +254,16 @@ void DrawTextureBatches() {
   }
 }
 
+// Cut-out images are sampled to the nearest texel: their edges then stay whole or clear, and nothing behind them,
+// drawn later, is turned away by a half-clear edge. The ground is filtered.
+void FilterTextures(bool on) {
+  if (vortellive.setstate) vortellive.setstate(7, on ? 1 : 0);
+}
+
 void Flush() {
+  FilterTextures(true);
   DrawTextureBatches();
+  FilterTextures(false);
   for (uint32_t r = gBuffer.mainHead; r != SceneRecordBuffer::kNone;) {
     const auto h = Read<RecordHeader>(r);
     switch (h.handler) {
@@ -379,6 +387,7 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
   if (vortellive.setstate) vortellive.setstate(3, static_cast<intptr_t>(sky & 0xFFFFFF));
   if (vortellive.clearwindow) vortellive.clearwindow();
   const int32_t horizonY = top + view.centreY;
+  FilterTextures(false);
   DrawHorizonPieces(view, course, left, right, horizonY);
   // The ground below the horizon.
   const HoleSceneHeader& header = hole.header;
@@ -469,6 +478,7 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
     }
   }
   Flush();
+  FilterTextures(true);
   if (vortellive.clip) vortellive.clip(0, 0, 0, 0);
   gStats = nullptr;
   return stats;

@@ -29,19 +29,20 @@ class ProgramTest : public ::testing::Test {
     std::ofstream(root_ + "/DATA/COURSES/SEDGEFEN/COURSE.DAT") << "COURSE 1\nfolder SEDGEFEN\ntitle Sedgefen\n";
   }
 
-  // Runs the program with the arguments; returns its exit status (-1 when it did not end normally).
-  int Run(const std::vector<std::string>& arguments) {
+  // Starts the program with the arguments in a child; `frames` shown frames close its window (0: none do).
+  pid_t Start(const std::vector<std::string>& arguments, int frames) {
     const pid_t child = fork();
     if (child == 0) {
       const std::string err = root_ + "/stderr.txt";
       freopen(err.c_str(), "w", stderr);
+      freopen((root_ + "/stdout.txt").c_str(), "w", stdout);
       setenv("WINAPI_HOST", "headless", 1);
       setenv("SDL_VIDEODRIVER", "dummy", 1);
       setenv("SDL_AUDIODRIVER", "dummy", 1);
       setenv("WINAPI_DRIVE_C", root_.c_str(), 1);
       setenv("WINAPI_MODULE_FILE", "C:\\teebox.exe", 1);
       setenv("WINAPI_REGISTRY", (root_ + "/registry.txt").c_str(), 1);
-      setenv("WINAPI_CLOSE_AFTER_FRAMES", "30", 1);
+      if (frames > 0) setenv("WINAPI_CLOSE_AFTER_FRAMES", std::to_string(frames).c_str(), 1);
       chdir(root_.c_str());
       std::vector<char*> argv{const_cast<char*>(TEEBOX_PROGRAM)};
       for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
@@ -49,6 +50,11 @@ class ProgramTest : public ::testing::Test {
       execv(TEEBOX_PROGRAM, argv.data());
       _exit(127);
     }
+    return child;
+  }
+  // Runs the program with the arguments; returns its exit status (-1 when it did not end normally).
+  int Run(const std::vector<std::string>& arguments) {
+    const pid_t child = Start(arguments, 30);
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -117,23 +123,8 @@ TEST_F(ProgramTest, EachBackEndChoiceEndsInSoftwareForItsOwnReason) {
 TEST_F(ProgramTest, WithTheCardListBesideItTheHardwareBackEndComesUp) {
   Install();
   std::filesystem::copy_file(TEEBOX_CARDS, root_ + "/Cards.txt");
-  const pid_t child = fork();
-  if (child == 0) {
-    const std::string err = root_ + "/stderr.txt";
-    freopen(err.c_str(), "w", stderr);
-    freopen((root_ + "/stdout.txt").c_str(), "w", stdout);
-    setenv("WINAPI_HOST", "headless", 1);
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    setenv("WINAPI_DRIVE_C", root_.c_str(), 1);
-    setenv("WINAPI_MODULE_FILE", "C:\\teebox.exe", 1);
-    setenv("WINAPI_REGISTRY", (root_ + "/registry.txt").c_str(), 1);
-    unsetenv("VORTEL_DRIVERNAME");
-    chdir(root_.c_str());
-    char* argv[] = {const_cast<char*>(TEEBOX_PROGRAM), const_cast<char*>("/NOINTRO"), nullptr};
-    execv(TEEBOX_PROGRAM, argv);
-    _exit(127);
-  }
+  unsetenv("VORTEL_DRIVERNAME");
+  const pid_t child = Start({"/NOINTRO"}, 0);
   // Polls the log; the limit only keeps a broken start from hanging the test.
   bool logged = false, ended = false;
   int status = 0;

@@ -10,19 +10,7 @@
 #include "roundui/roundview.h"
 #include "windows.h"
 
-TMA_EventHandlerList* CreateAfterShotList() {
-  if (CreateAfterShotHandler() != 0) return nullptr;
-  SetReplayPlayer([](int, bool) {
-    PlayShotBack();
-    return true;
-  });
-  return AfterShotHandler();
-}
-
-void DestroyAfterShotList() {
-  DestroyAfterShotHandler();
-  SetReplayPlayer(nullptr);
-}
+void DestroyAfterShotList() { DestroyAfterShotHandler(); }
 
 void RefreshShotInfoPanels(int) {}
 
@@ -52,8 +40,3 @@ void PlayShotBack() {
   InvalidateRoundView();
 }
 
-bool BeginAfterShotChoice() {
-  PlayShotBack();
-  BeginAfterShot();
-  return true;
-}

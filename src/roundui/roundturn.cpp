@@ -121,6 +121,7 @@ void FinishPersonShot() {
 }
 
 void EndShotInInterface() {
+  PlayShotBack();
   if (!BeginAfterShotChoice()) PostGolfMessage(kGolfBallStopped);
   InvalidateRoundView();
 }

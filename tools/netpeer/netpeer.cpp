@@ -206,6 +206,8 @@ int Run(const Options& o) {
     std::memcpy(entry.hostAddress(), address, 16);
     net::SessionManager->CreateSession(&entry);
     std::printf("hosting on %s\n", net::CommTypeName(o.type));
+    // Where joiners (and a test's scripted peers) reach the game; TCP/IP keeps the port in network order.
+    if (o.type == 1) std::printf("listening on port %u\n", (address[2] << 8) | address[3]);
     std::fflush(stdout);
     ok = Pump([&] { return notes.Count(net::kNotifyPlayerJoined) >= static_cast<size_t>(o.players - 1); },
               o.timeoutMs);

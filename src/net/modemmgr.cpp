@@ -1,0 +1,136 @@
+#include "net/modemmgr.h"
+
+#include <cstring>
+
+#include "golf/golfmsg.h"
+#include "platformlib/core/byteorder.h"
+
+namespace net {
+namespace {
+
+class CallPort : public ModemPort {
+ public:
+  explicit CallPort(winapi::tapi::ModemCall* call) : call_(call) {}
+  uint32_t Waiting() override { return call_->Waiting(); }
+  uint32_t Read(uint8_t* into, uint32_t n) override { return call_->Read(into, n); }
+  bool Write(const uint8_t* data, uint32_t n) override { return call_->Write(data, n); }
+  bool Carrier() override { return call_->Carrier(); }
+  void PurgeInput() override { call_->PurgeInput(); }
+
+ private:
+  winapi::tapi::ModemCall* call_;
+};
+
+}  // namespace
+
+ModemMgr::ModemMgr(bool answering)
+    : localId_(answering ? 1 : 2), remoteId_(answering ? 2 : 1),
+      settings_(winapi::tapi::LineSettings::FromEnvironment()) {
+  hostFlag = answering ? 1 : 0;
+  ResetLinkFailure();
+  GolfHandshake = HandshakeSettings{3000, 30, 15000, 6};
+  WriteLE32(players_[0], localId_);
+  WriteLE32(players_[1], remoteId_);
+  SetLocalGolfer("GOLFER");
+}
+
+ModemMgr::~ModemMgr() {
+  // The threads end before the call they read goes.
+  if (link_) link_->Stop();
+  link_.reset();
+  if (call_) call_->Hangup();
+}
+
+int ModemMgr::Init() {
+  const int started = CCommBase::Init();
+  // A modem line is slower to answer than a LAN.
+  GolfHandshake.periodMs = 4000;
+  return started;
+}
+
+int ModemMgr::Shutdown() {
+  if (link_) link_->Stop();
+  return CCommBase::Shutdown();
+}
+
+int ModemMgr::SetLocalGolfer(const char* name) {
+  std::memset(players_[0] + 4, 0, 52);
+  if (name) std::strncpy(reinterpret_cast<char*>(players_[0] + 4), name, 51);
+  return 1;
+}
+
+int ModemMgr::GetPlayerCount() { return (linkUp() ? 1 : 0) + (includeSelf_ ? 1 : 0); }
+
+const uint8_t* ModemMgr::GetPlayerEntry(int n) {
+  if (!includeSelf_) return players_[1];
+  return n == 0 ? players_[0] : players_[1];
+}
+
+int ModemMgr::StartLink(std::unique_ptr<winapi::tapi::ModemCall> call) {
+  call_ = std::move(call);
+  port_ = std::make_unique<CallPort>(call_.get());
+  ModemLink::Events events;
+  events.deliver = [this](uint32_t, std::vector<uint8_t>&& m) {
+    PostGameData(remoteId_, m.data(), static_cast<uint32_t>(m.size()));
+  };
+  events.linkFailure = [this] { PostLinkFailure(); };
+  link_ = std::make_unique<ModemLink>(port_.get(), call_->Baud(), localId_, std::move(events));
+  link_->Start();
+  return winapi::tapi::kCallConnected;
+}
+
+int ModemMgr::Answer(const std::string& number, uint32_t ms) {
+  if (!hostFlag) return winapi::tapi::kCallFailed;
+  if (!answerer_) {
+    answerer_ = std::make_unique<winapi::tapi::ModemAnswerer>(settings_);
+    if (!answerer_->Listen(number)) {
+      answerer_.reset();
+      return winapi::tapi::kCallFailed;
+    }
+  }
+  auto call = answerer_->Answer(ms);
+  if (!call) return winapi::tapi::kCallNoAnswer;
+  answerer_->SetBusy(true);
+  return StartLink(std::move(call));
+}
+
+void ModemMgr::TurnAwayCallers(uint32_t ms) {
+  if (answerer_) answerer_->Answer(ms);
+}
+
+int ModemMgr::Dial(const std::string& number) {
+  if (hostFlag) return winapi::tapi::kCallFailed;
+  int result = 0;
+  auto call = winapi::tapi::DialNumber(number, settings_, &result);
+  if (!call) return result;
+  return StartLink(std::move(call));
+}
+
+void ModemMgr::SendGameData(uint32_t destination, const void* data, uint32_t n) {
+  if (n == 0 || destination == localId_) return;
+  // A destination beyond the two players reaches this game too, as from that id.
+  if (destination > 2) PostGameData(destination, data, n);
+  if (link_ && !link_->Send(data, n)) OutputDebugStringA("Out of Memory in Send");
+}
+
+void ModemMgr::BroadcastGameData(uint32_t, const void* data, uint32_t n) {
+  if (n == 0) return;
+  PostGameData(localId_, data, n);
+  SendGameData(remoteId_, data, n);
+}
+
+void ModemMgr::SendGameWords(uint32_t destination, uint32_t a, uint32_t b) {
+  uint8_t words[8];
+  WriteLE32(words, a);
+  WriteLE32(words + 4, b);
+  SendGameData(destination, words, 8);
+}
+
+void ModemMgr::BroadcastGameWords(uint32_t, uint32_t a, uint32_t b) {
+  uint8_t words[8];
+  WriteLE32(words, a);
+  WriteLE32(words + 4, b);
+  BroadcastGameData(localId_, words, 8);
+}
+
+}  // namespace net

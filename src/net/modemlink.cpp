@@ -147,14 +147,21 @@ void ModemLink::Reader() {
 
 void ModemLink::Writer() {
   std::vector<uint8_t> packet;
-  while (!Stopping(50)) {
+  for (;;) {
     std::vector<uint8_t> message;
     {
       std::lock_guard<std::mutex> lock(queueLock_);
-      if (queue_.empty()) continue;
-      message = std::move(queue_.front());
-      queue_.pop_front();
+      if (!queue_.empty()) {
+        message = std::move(queue_.front());
+        queue_.pop_front();
+      }
     }
+    // An empty queue is looked at again every 50 ms; queued messages go out one after the other.
+    if (message.empty()) {
+      if (Stopping(50)) return;
+      continue;
+    }
+    if (Stopping(0)) return;
     if (!CarrierUp()) return;
     {
       std::lock_guard<std::mutex> lock(answerLock_);

@@ -23,6 +23,7 @@ class ModemMgr : public CCommBase {
   void BroadcastGameData(uint32_t origin, const void* data, uint32_t n) override;
   void SendGameWords(uint32_t destination, uint32_t a, uint32_t b) override;
   void BroadcastGameWords(uint32_t origin, uint32_t a, uint32_t b) override;
+  void SendToOthers(const void* data, uint32_t n) override { SendGameData(remoteId_, data, n); }
   int SetLocalGolfer(const char* name) override;
   uint32_t GetLocalId() override { return localId_; }
   void BuildPlayerList(int includeSelf) override { includeSelf_ = includeSelf != 0; }

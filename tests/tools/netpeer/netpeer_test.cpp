@@ -60,6 +60,7 @@ class NetpeerTest : public ::testing::Test {
     m.out = dir / ("machine" + std::to_string(n) + ".out");
     std::vector<std::string> env = {"WINAPI_NET_ADDRESS=127.0.0." + std::to_string(n), "WINAPI_PORT_MAP=" + portMap,
                                     "WINAPI_HOST=headless", "ASAN_OPTIONS=detect_leaks=0"};
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     for (char** e = environ; *e; ++e)
       if (std::strncmp(*e, "WINAPI_", 7) != 0 && std::strncmp(*e, "ASAN_OPTIONS", 12) != 0) env.emplace_back(*e);
     args.insert(args.begin(), NETPEER_PATH);
@@ -246,6 +247,26 @@ class NetpeerTest : public ::testing::Test {
     return false;
   }
 
+  // A modem round of two on the stand-in's telephone line in this test's folder; each machine with its own
+  // settings added to `extraEnv`.
+  void StartModemRound(int holes, const std::vector<std::string>& hostEnv = {},
+                       const std::vector<std::string>& joinerEnv = {}) {
+    extraEnv = {"WINAPI_MODEM_FOLDER=" + dir.string(), "WINAPI_MODEM_BAUD=115200"};
+    const std::vector<std::string> common = extraEnv;
+    extraEnv.insert(extraEnv.end(), hostEnv.begin(), hostEnv.end());
+    Start(1, {"--host", "--type", "3", "--holes", std::to_string(holes)});
+    extraEnv = common;
+    extraEnv.insert(extraEnv.end(), joinerEnv.begin(), joinerEnv.end());
+    Start(2, {"--join", "--type", "3", "--holes", std::to_string(holes), "--name", "Guest2"});
+    extraEnv.clear();
+  }
+  static size_t Occurrences(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  }
+
+  std::vector<std::string> extraEnv;
   fs::path dir;
   std::string portMap;
   std::vector<Machine> machines;
@@ -290,6 +311,38 @@ TEST_F(NetpeerTest, HostilePeersLoseTheirConnectionsWhileTheRoundPlaysOn) {
   EXPECT_EQ(std::count_if(host.begin(), host.end(), [](const std::string& l) { return l.rfind("card ", 0) == 0; }), 2);
   EXPECT_EQ(Result(machines[1]), host);
   EXPECT_NE(Text(dir / "machine1.err").find("netpeer: 1 joined"), std::string::npos);
+}
+
+// Two machines over a modem call play three holes with the same cards and ball rests, on a clean line and on one
+// with bit errors (refused packets are sent again).
+TEST_F(NetpeerTest, TwoMachinesPlayARoundOverAModemCall) {
+  const struct {
+    const char* noise;
+  } cases[] = {{"0"}, {"30"}};
+  for (const auto& c : cases) {
+    StartModemRound(3, {std::string("WINAPI_MODEM_NOISE=") + c.noise, "WINAPI_MODEM_NOISE_SEED=3"},
+                    {std::string("WINAPI_MODEM_NOISE=") + c.noise, "WINAPI_MODEM_NOISE_SEED=8"});
+    ASSERT_TRUE(Finish()) << "noise " << c.noise;
+    const std::vector<std::string> host = Result(machines[0]);
+    EXPECT_EQ(std::count_if(host.begin(), host.end(), [](const std::string& l) { return l.rfind("card ", 0) == 0; }),
+              2) << "noise " << c.noise;
+    EXPECT_GE(host.size(), 2u + 6u);
+    EXPECT_EQ(Result(machines[1]), host) << "noise " << c.noise;
+    machines.clear();
+  }
+}
+
+// A carrier lost mid-round (the other machine gone) reaches the round once, as a failed link that ends it.
+TEST_F(NetpeerTest, ALostCarrierEndsTheRoundOnceOnTheOtherMachine) {
+  for (size_t victim : {size_t{1}, size_t{0}}) {
+    StartModemRound(3);
+    ASSERT_TRUE(KillAtSecondHole(victim)) << victim;
+    ASSERT_TRUE(Finish(60)) << victim;
+    const size_t other = 1 - victim;
+    const std::string err = Text(dir / ("machine" + std::to_string(other + 1) + ".err"));
+    EXPECT_EQ(Occurrences(err, "The game has been ended."), 1u) << err;
+    machines.clear();
+  }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "framework/core/registry.h"
+#include "framework/core/services.h"
 #include "golf/golfmsg.h"
 #include "platformlib/core/byteorder.h"
 
@@ -42,6 +44,17 @@ ModemMgr::~ModemMgr() {
 }
 
 int ModemMgr::Init() {
+  // A data modem must be installed, and the player must have chosen one of them.
+  if (settings_.lines.empty()) {
+    Svc().frontEnd->ShowMessageDialog("No installed modems found by Windows.", 0);
+    return 0;
+  }
+  RegistryMgr modem("Modem", false);
+  uint32_t device = 0;
+  if (!modem.ReadValue("LineDevice", &device, sizeof device) || device >= settings_.lines.size()) {
+    Svc().frontEnd->ShowMessageDialog("Error initializing modem.", 0);
+    return 0;
+  }
   const int started = CCommBase::Init();
   // A modem line is slower to answer than a LAN.
   GolfHandshake.periodMs = 4000;

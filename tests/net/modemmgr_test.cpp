@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "framework/core/registry.h"
+#include "framework/core/services.h"
 #include "group_fixture.h"
 #include "net/modemmgr.h"
 
@@ -116,6 +118,66 @@ TEST_F(ModemMgrTest, ALostCarrierIsReportedOnceAsALinkFailure) {
   // One program: the failure is posted once, whichever side saw it first.
   EXPECT_EQ(Count(inbox[0], 0x31) + Count(inbox[1], 0x31), 1u);
   EXPECT_EQ(side[0]->GetPlayerCount(), 0);
+}
+
+}  // namespace
+}  // namespace nettest
+
+namespace nettest {
+namespace {
+
+class NotingFrontEnd : public FrontEndProvider {
+ public:
+  const char* Name() const override { return "noting front end"; }
+  int ShowMessageDialog(const char* text, int) override {
+    shown.emplace_back(text);
+    return 0;
+  }
+  std::vector<std::string> shown;
+};
+
+void SetLineDevice(int64_t device) {
+  HKEY key;
+  const std::string path = std::string(kProductKey) + "\\Modem";
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+    RegDeleteValueA(key, "LineDevice");
+    RegCloseKey(key);
+  }
+  if (device >= 0) RegistryMgr("Modem", true).WriteValue("LineDevice", static_cast<DWORD>(device));
+}
+
+TEST(ModemMgrInit, NeedsAModemAndTheChosenLineDevice) {
+  const struct {
+    std::vector<std::string> lines;
+    int64_t device;  // -1: no value
+    int result;
+    const char* message;
+  } cases[] = {
+      {{}, 0, 0, "No installed modems found by Windows."},
+      {{"Modem A"}, -1, 0, "Error initializing modem."},
+      {{"Modem A"}, 1, 0, "Error initializing modem."},
+      {{"Modem A", "Modem B"}, 1, 1, nullptr},
+  };
+  NotingFrontEnd frontEnd;
+  Services s = Svc();
+  s.frontEnd = &frontEnd;
+  InstallServices(s);
+  for (const auto& c : cases) {
+    SetLineDevice(c.device);
+    frontEnd.shown.clear();
+    net::ModemMgr modem(true);
+    winapi::tapi::LineSettings settings;
+    settings.lines = c.lines;
+    modem.SetLineSettings(settings);
+    EXPECT_EQ(modem.Init(), c.result) << c.device;
+    if (c.result) modem.Shutdown();
+    if (c.message)
+      EXPECT_EQ(frontEnd.shown, std::vector<std::string>{c.message}) << c.device;
+    else
+      EXPECT_TRUE(frontEnd.shown.empty());
+  }
+  SetLineDevice(-1);
+  ResetServices();
 }
 
 }  // namespace

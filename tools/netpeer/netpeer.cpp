@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "framework/core/commqueue.h"
+#include "framework/core/registry.h"
 #include "framework/core/services.h"
 #include "golf/game.h"
 #include "golf/golfmsg.h"
@@ -317,6 +318,8 @@ int Run(const Options& o) {
 
 // A modem round of two: the host answers the number, the joiner dials it; then the same start exchange and round.
 int RunModem(const Options& o) {
+  // The player's modem, as the configuration screen stores the choice.
+  RegistryMgr("Modem", true).WriteValue("LineDevice", static_cast<DWORD>(0));
   if (!net::CreateCommLayer(o.host ? 3 : 4)) {
     std::fprintf(stderr, "netpeer: the comm layer did not start\n");
     return 3;

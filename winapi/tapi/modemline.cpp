@@ -61,6 +61,15 @@ LineSettings LineSettings::FromEnvironment() {
   s.baud = Number("WINAPI_MODEM_BAUD", 28800, 300, 921600);
   s.noisePerMillion = Number("WINAPI_MODEM_NOISE", 0, 0, 1000000);
   s.noiseSeed = Number("WINAPI_MODEM_NOISE_SEED", 1, 0, 0xffffffffu);
+  if (const char* lines = std::getenv("WINAPI_MODEM_LINES")) {
+    s.lines.clear();
+    std::string all = lines;
+    for (size_t at = 0; at <= all.size() && all != "none";) {
+      const size_t end = std::min(all.find(',', at), all.size());
+      if (end > at) s.lines.push_back(all.substr(at, end - at));
+      at = end + 1;
+    }
+  }
   const char* fault = std::getenv("WINAPI_MODEM_FAULT");
   s.noDialTone = fault && std::strcmp(fault, "nodialtone") == 0;
   return s;

@@ -3,7 +3,8 @@
 // call's baud rate, and can be made to fail the way a telephone line does: busy, no answer, no dial tone, lost
 // carrier, line noise. Nothing leaves the machine.
 //
-// Settings: WINAPI_MODEM_FOLDER (default the temporary folder), WINAPI_MODEM_BAUD (default 28800),
+// Settings: WINAPI_MODEM_LINES (the names of the line devices, comma-separated; "none" for a machine without a
+// modem; default one data modem), WINAPI_MODEM_FOLDER (default the temporary folder), WINAPI_MODEM_BAUD (default 28800),
 // WINAPI_MODEM_NOISE (bit errors per million bits, default 0), WINAPI_MODEM_FAULT ("nodialtone" fails every dial).
 #pragma once
 
@@ -14,6 +15,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace winapi::tapi {
 
@@ -27,6 +29,7 @@ enum CallResult : int {
 };
 
 struct LineSettings {
+  std::vector<std::string> lines = {"Stand-in Data Modem"};
   std::string folder;
   uint32_t baud = 28800;
   uint32_t noisePerMillion = 0;

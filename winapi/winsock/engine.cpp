@@ -119,6 +119,11 @@ uint32_t ReadMachineAddress() {
   return host;
 }
 
+std::mutex& PortMapLock() {
+  static std::mutex m;
+  return m;
+}
+
 std::map<uint16_t, uint16_t>& PortMap() {
   static auto* map = [] {
     auto* m = new std::map<uint16_t, uint16_t>;
@@ -146,11 +151,13 @@ std::map<uint16_t, uint16_t>& PortMap() {
 }
 
 uint16_t ToReal(uint16_t port) {
+  std::lock_guard<std::mutex> lock(PortMapLock());
   const auto& m = PortMap();
   const auto it = m.find(port);
   return it == m.end() ? port : it->second;
 }
 uint16_t FromReal(uint16_t port) {
+  std::lock_guard<std::mutex> lock(PortMapLock());
   for (const auto& [from, to] : PortMap())
     if (to == port) return from;
   return port;
@@ -357,6 +364,14 @@ uint32_t MachineAddress() {
 }
 
 uint16_t MappedPort(uint16_t port) { return ToReal(port); }
+
+void MapPort(uint16_t game, uint16_t real) {
+  std::lock_guard<std::mutex> lock(PortMapLock());
+  if (real == 0 || real == game)
+    PortMap().erase(game);
+  else
+    PortMap()[game] = real;
+}
 
 int Startup() {
   std::lock_guard<std::mutex> lock(Lock());

@@ -7,23 +7,10 @@
 #include <filesystem>
 #include <thread>
 
-#include "net/modemlink.h"
+#include "net/modemmgr.h"
 #include "winapi/tapi/modemline.h"
 
 namespace {
-
-class CallPort : public net::ModemPort {
- public:
-  explicit CallPort(winapi::tapi::ModemCall* call) : call_(call) {}
-  uint32_t Waiting() override { return call_->Waiting(); }
-  uint32_t Read(uint8_t* into, uint32_t n) override { return call_->Read(into, n); }
-  bool Write(const uint8_t* data, uint32_t n) override { return call_->Write(data, n); }
-  bool Carrier() override { return call_->Carrier(); }
-  void PurgeInput() override { call_->PurgeInput(); }
-
- private:
-  winapi::tapi::ModemCall* call_;
-};
 
 void BM_ModemMessages10K(benchmark::State& state) {
   constexpr uint32_t kBaud = 115200;
@@ -45,7 +32,7 @@ void BM_ModemMessages10K(benchmark::State& state) {
     state.SkipWithError("no call");
     return;
   }
-  CallPort nearPort(near.get()), farPort(far.get());
+  net::ModemCallPort nearPort(near.get()), farPort(far.get());
   std::atomic<uint64_t> delivered{0};
   net::ModemLink sender(&nearPort, kBaud, 2, {});
   net::ModemLink receiver(&farPort, kBaud, 1, {[&](uint32_t, std::vector<uint8_t>&&) { ++delivered; }, {}});

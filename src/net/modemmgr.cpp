@@ -8,23 +8,6 @@
 #include "platformlib/core/byteorder.h"
 
 namespace net {
-namespace {
-
-class CallPort : public ModemPort {
- public:
-  explicit CallPort(winapi::tapi::ModemCall* call) : call_(call) {}
-  uint32_t Waiting() override { return call_->Waiting(); }
-  uint32_t Read(uint8_t* into, uint32_t n) override { return call_->Read(into, n); }
-  bool Write(const uint8_t* data, uint32_t n) override { return call_->Write(data, n); }
-  bool Carrier() override { return call_->Carrier(); }
-  void PurgeInput() override { call_->PurgeInput(); }
-
- private:
-  winapi::tapi::ModemCall* call_;
-};
-
-}  // namespace
-
 ModemMgr::ModemMgr(bool answering)
     : localId_(answering ? 1 : 2), remoteId_(answering ? 2 : 1),
       settings_(winapi::tapi::LineSettings::FromEnvironment()) {
@@ -81,7 +64,7 @@ const uint8_t* ModemMgr::GetPlayerEntry(int n) {
 
 int ModemMgr::StartLink(std::unique_ptr<winapi::tapi::ModemCall> call) {
   call_ = std::move(call);
-  port_ = std::make_unique<CallPort>(call_.get());
+  port_ = std::make_unique<ModemCallPort>(call_.get());
   ModemLink::Events events;
   events.deliver = [this](uint32_t, std::vector<uint8_t>&& m) {
     PostGameData(remoteId_, m.data(), static_cast<uint32_t>(m.size()));

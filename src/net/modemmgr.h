@@ -12,6 +12,20 @@
 
 namespace net {
 
+// A modem call as the link's serial line.
+class ModemCallPort : public ModemPort {
+ public:
+  explicit ModemCallPort(winapi::tapi::ModemCall* call) : call_(call) {}
+  uint32_t Waiting() override { return call_->Waiting(); }
+  uint32_t Read(uint8_t* into, uint32_t n) override { return call_->Read(into, n); }
+  bool Write(const uint8_t* data, uint32_t n) override { return call_->Write(data, n); }
+  bool Carrier() override { return call_->Carrier(); }
+  void PurgeInput() override { call_->PurgeInput(); }
+
+ private:
+  winapi::tapi::ModemCall* call_;
+};
+
 class ModemMgr : public CCommBase {
  public:
   explicit ModemMgr(bool answering);

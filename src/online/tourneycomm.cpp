@@ -106,22 +106,27 @@ int CTourneyComm::PostScoreCard() {
   return Request(ScoreHost(), "/isapi/scorlink.dll?UpdateScoreCard", card_, sizeof card_, nullptr, 0);
 }
 
+int CTourneyComm::Fetch(const char* path, const uint8_t* body, uint32_t length, uint32_t headerBytes,
+                        uint32_t countAt, uint32_t entries, uint8_t* header, uint8_t* table, uint32_t* count) {
+  std::string reply;
+  if (!Request(ScoreHost(), path, body, length, &reply, headerBytes + entries * kEntryBytes)) return 0;
+  if (reply.size() < headerBytes) return 1;
+  const auto* r = reinterpret_cast<const uint8_t*>(reply.data());
+  const uint32_t n = ReadLE32(r + countAt);
+  // A count beyond the table, or beyond the bytes that came, keeps nothing.
+  if (n > entries || headerBytes + n * kEntryBytes > reply.size()) return 1;
+  std::memcpy(header, r, headerBytes);
+  std::memcpy(table, r + headerBytes, n * kEntryBytes);
+  *count = n;
+  return 1;
+}
+
 int CTourneyComm::FetchLeaderBoard() {
   uint8_t body[44] = {};
   WriteLE32(body + 4, 1);
   WriteLE32(body + 8, Identity().value);
-  std::string reply;
-  const uint32_t limit = kLeaderHeaderBytes + kLeaderEntries * kEntryBytes;
-  if (!Request(ScoreHost(), "/isapi/scorlink.dll?GetLeaderBoard2", body, sizeof body, &reply, limit)) return 0;
-  if (reply.size() < kLeaderHeaderBytes) return 1;
-  const auto* r = reinterpret_cast<const uint8_t*>(reply.data());
-  const uint32_t count = ReadLE32(r + 470);
-  // A count beyond the table, or beyond the bytes that came, keeps nothing.
-  if (count > kLeaderEntries || kLeaderHeaderBytes + count * kEntryBytes > reply.size()) return 1;
-  std::memcpy(leaderHeader_, r, kLeaderHeaderBytes);
-  std::memcpy(leaderEntries_, r + kLeaderHeaderBytes, count * kEntryBytes);
-  leaderCount_ = count;
-  return 1;
+  return Fetch("/isapi/scorlink.dll?GetLeaderBoard2", body, sizeof body, kLeaderHeaderBytes, 470, kLeaderEntries,
+               leaderHeader_, leaderEntries_[0], &leaderCount_);
 }
 
 void CTourneyComm::GetLeaderBoardEntry(uint32_t n, uint8_t out[48]) {
@@ -140,17 +145,8 @@ int CTourneyComm::FetchGroupScores() {
   WriteLE32(body + 4, 1);
   WriteLE32(body + 8, Identity().value);
   WriteLE32(body + 12, Identity().playerId);
-  std::string reply;
-  const uint32_t limit = kGroupHeaderBytes + kGroupEntries * kEntryBytes;
-  if (!Request(ScoreHost(), "/isapi/scorlink.dll?GetGroupScores", body, sizeof body, &reply, limit)) return 0;
-  if (reply.size() < kGroupHeaderBytes) return 1;
-  const auto* r = reinterpret_cast<const uint8_t*>(reply.data());
-  const uint32_t count = ReadLE32(r + 16);
-  if (count > kGroupEntries || kGroupHeaderBytes + count * kEntryBytes > reply.size()) return 1;
-  std::memcpy(groupHeader_, r, kGroupHeaderBytes);
-  std::memcpy(groupEntries_, r + kGroupHeaderBytes, count * kEntryBytes);
-  groupCount_ = count;
-  return 1;
+  return Fetch("/isapi/scorlink.dll?GetGroupScores", body, sizeof body, kGroupHeaderBytes, 16, kGroupEntries,
+               groupHeader_, groupEntries_[0], &groupCount_);
 }
 
 void CTourneyComm::GetGroupScoreEntry(uint32_t n, uint8_t out[48]) {

@@ -66,6 +66,9 @@ class CTourneyComm {
   int Request(const char* host, const char* path, const void* body, uint32_t length, std::string* reply,
               uint32_t limit);
   void Encrypt(uint8_t* data, uint32_t n) const;
+  // A fetched header and table of entries, kept when the reply's count fits.
+  int Fetch(const char* path, const uint8_t* body, uint32_t length, uint32_t headerBytes, uint32_t countAt,
+            uint32_t entries, uint8_t* header, uint8_t* table, uint32_t* count);
 
   HttpHandle session_ = 0;
   uint32_t count_ = 0;

@@ -295,20 +295,26 @@ TEST(ModemLink, ABadPacketIsRefusedThenTheGoodOneDeliveredOnce) {
   EXPECT_EQ(d.messages[1], Pattern(30, 1));
 }
 
-TEST(ModemLink, SilenceEndsTheLinkAfterSevenSendsWithOneFailure) {
+// Runs a link on the virtual clock until it fails (bounded in real time), after `act` started it going.
+template <class F>
+void RunUntilFailure(MemoryLine& line, Delivered& d, F act) {
   winapi::testing::SetVirtualWaitGrace(0);
   winapi::testing::UseVirtualClock(true);
-  MemoryLine line;
-  Delivered d;
   {
     net::ModemLink link(&line.near, kBaud, 1, d.Events());
     link.Start();
-    ASSERT_TRUE(link.Send("hello", 5));
+    act(link);
     for (int i = 0; i < 200 && !link.failed(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(link.failed());
     link.Stop();
   }
   winapi::testing::UseVirtualClock(false);
+}
+
+TEST(ModemLink, SilenceEndsTheLinkAfterSevenSendsWithOneFailure) {
+  MemoryLine line;
+  Delivered d;
+  RunUntilFailure(line, d, [](net::ModemLink& link) { ASSERT_TRUE(link.Send("hello", 5)); });
   int sends = 0;
   for (std::vector<uint8_t> p; !(p = line.NextFromLinkNow()).empty();) {
     EXPECT_EQ(net::ReadModemHeader(p.data()).packetNumber, 1u);
@@ -319,19 +325,9 @@ TEST(ModemLink, SilenceEndsTheLinkAfterSevenSendsWithOneFailure) {
 }
 
 TEST(ModemLink, ALostCarrierIsOneLinkFailure) {
-  winapi::testing::SetVirtualWaitGrace(0);
-  winapi::testing::UseVirtualClock(true);
   MemoryLine line;
   Delivered d;
-  {
-    net::ModemLink link(&line.near, kBaud, 1, d.Events());
-    link.Start();
-    line.carrier_ = false;
-    for (int i = 0; i < 200 && !link.failed(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(link.failed());
-    link.Stop();
-  }
-  winapi::testing::UseVirtualClock(false);
+  RunUntilFailure(line, d, [&](net::ModemLink&) { line.carrier_ = false; });
   EXPECT_EQ(d.failures.load(), 1);
 }
 

@@ -9,6 +9,7 @@
 #include "framework/core/services.h"
 #include "group_fixture.h"
 #include "net/modemmgr.h"
+#include "winapi_registry.h"
 
 namespace nettest {
 namespace {
@@ -126,6 +127,8 @@ TEST_F(ModemMgrTest, ALostCarrierIsReportedOnceAsALinkFailure) {
 namespace nettest {
 namespace {
 
+namespace fs = std::filesystem;
+
 class NotingFrontEnd : public FrontEndProvider {
  public:
   const char* Name() const override { return "noting front end"; }
@@ -158,6 +161,8 @@ TEST(ModemMgrInit, NeedsAModemAndTheChosenLineDevice) {
       {{"Modem A"}, 1, 0, "Error initializing modem."},
       {{"Modem A", "Modem B"}, 1, 1, nullptr},
   };
+  const std::string registry = (fs::temp_directory_path() / ("modem_registry_" + std::to_string(getpid()) + ".txt")).string();
+  winapi::registry::UseFile(registry);
   NotingFrontEnd frontEnd;
   Services s = Svc();
   s.frontEnd = &frontEnd;
@@ -176,8 +181,9 @@ TEST(ModemMgrInit, NeedsAModemAndTheChosenLineDevice) {
     else
       EXPECT_TRUE(frontEnd.shown.empty());
   }
-  SetLineDevice(-1);
   ResetServices();
+  winapi::registry::UseFile("");
+  fs::remove(registry);
 }
 
 }  // namespace

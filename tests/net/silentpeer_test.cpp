@@ -110,6 +110,8 @@ TEST_F(SilentPeerTest, ASilentMachineIsDroppedAtTheRetryLimitAndItsConnectionClo
   g->SetCurrentPlayer(0);
   g->roundRunning = 1;
 
+  // The handshake of a LAN round, as the peer object's start sets it.
+  GolfHandshake = HandshakeSettings{3000, 30, 15000, 6};
   winapi::testing::SetVirtualWaitGrace(0);
   winapi::testing::UseVirtualClock(true);
   // The host's ball stopped: every machine must acknowledge; the joiner takes the messages and never answers.

@@ -59,7 +59,8 @@ class NetpeerTest : public ::testing::Test {
     Machine m;
     m.out = dir / ("machine" + std::to_string(n) + ".out");
     std::vector<std::string> env = {"WINAPI_NET_ADDRESS=127.0.0." + std::to_string(n), "WINAPI_PORT_MAP=" + portMap,
-                                    "WINAPI_HOST=headless", "ASAN_OPTIONS=detect_leaks=0"};
+                                    "WINAPI_HOST=headless", "ASAN_OPTIONS=detect_leaks=0",
+                                    "WINAPI_REGISTRY=" + (dir / ("registry" + std::to_string(n) + ".txt")).string()};
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     for (char** e = environ; *e; ++e)
       if (std::strncmp(*e, "WINAPI_", 7) != 0 && std::strncmp(*e, "ASAN_OPTIONS", 12) != 0) env.emplace_back(*e);

@@ -20,6 +20,13 @@ ModemMgr::ModemMgr(bool answering)
 }
 
 ModemMgr::~ModemMgr() {
+  // A dial or an answer still waiting on another thread is woken, and ends before anything it uses goes.
+  stopping_ = true;
+  {
+    std::lock_guard<std::mutex> lock(callLock_);
+    if (answerer_) answerer_->Cancel();
+  }
+  while (waiting_.load() > 0) Sleep(10);
   // The threads end before the call they read goes.
   if (link_) link_->Stop();
   link_.reset();
@@ -75,16 +82,29 @@ int ModemMgr::StartLink(std::unique_ptr<winapi::tapi::ModemCall> call) {
   return winapi::tapi::kCallConnected;
 }
 
+namespace {
+// Counts a dial or an answer in progress, for the tear-down to wait for.
+struct Waiting {
+  explicit Waiting(std::atomic<int>& n) : n_(n) { ++n_; }
+  ~Waiting() { --n_; }
+  std::atomic<int>& n_;
+};
+}  // namespace
+
 int ModemMgr::Answer(const std::string& number, uint32_t ms) {
+  Waiting waiting(waiting_);
+  if (stopping_) return kStopped;
   if (!hostFlag) return winapi::tapi::kCallFailed;
-  if (!answerer_) {
-    answerer_ = std::make_unique<winapi::tapi::ModemAnswerer>(settings_);
-    if (!answerer_->Listen(number)) {
-      answerer_.reset();
-      return winapi::tapi::kCallFailed;
+  {
+    std::lock_guard<std::mutex> lock(callLock_);
+    if (!answerer_) {
+      auto answerer = std::make_unique<winapi::tapi::ModemAnswerer>(settings_);
+      if (!answerer->Listen(number)) return winapi::tapi::kCallFailed;
+      answerer_ = std::move(answerer);
     }
   }
   auto call = answerer_->Answer(ms);
+  if (stopping_) return kStopped;
   if (!call) return winapi::tapi::kCallNoAnswer;
   answerer_->SetBusy(true);
   return StartLink(std::move(call));
@@ -95,9 +115,12 @@ void ModemMgr::TurnAwayCallers(uint32_t ms) {
 }
 
 int ModemMgr::Dial(const std::string& number) {
+  Waiting waiting(waiting_);
+  if (stopping_) return kStopped;
   if (hostFlag) return winapi::tapi::kCallFailed;
   int result = 0;
-  auto call = winapi::tapi::DialNumber(number, settings_, &result);
+  auto call = winapi::tapi::DialNumber(number, settings_, &result, &stopping_);
+  if (stopping_) return kStopped;
   if (!call) return result;
   return StartLink(std::move(call));
 }

@@ -3,7 +3,9 @@
 // messages.
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "net/commbase.h"
@@ -28,6 +30,7 @@ class ModemCallPort : public ModemPort {
 
 class ModemMgr : public CCommBase {
  public:
+  static constexpr int kStopped = 5;
   explicit ModemMgr(bool answering);
   ~ModemMgr() override;
 
@@ -47,7 +50,9 @@ class ModemMgr : public CCommBase {
   void BeginGame() override {}
 
   // The answering side waits up to `ms` for a call to `number`; the calling side dials it. Each returns the
-  // call's result (0x67 connected, else busy 0x6a, no answer 0x6b, failed 0x6d); once connected the link runs.
+  // call's result (0x67 connected, else busy 0x6a, no answer 0x6b, failed 0x6d, or kStopped when the object is
+  // being torn down meanwhile); once connected the link runs. Either may run on a thread of its own: the
+  // destructor wakes it and waits for it.
   int Answer(const std::string& number, uint32_t ms);
   int Dial(const std::string& number);
   // The answering side turns further callers away as busy for up to `ms` (while its call is up).
@@ -68,6 +73,9 @@ class ModemMgr : public CCommBase {
   std::unique_ptr<winapi::tapi::ModemCall> call_;
   std::unique_ptr<ModemPort> port_;
   std::unique_ptr<ModemLink> link_;
+  std::mutex callLock_;  // the answerer, between a waiting call and the tear-down
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> waiting_{0};
 };
 
 }  // namespace net

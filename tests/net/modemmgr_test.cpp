@@ -188,3 +188,34 @@ TEST(ModemMgrInit, NeedsAModemAndTheChosenLineDevice) {
 
 }  // namespace
 }  // namespace nettest
+
+namespace nettest {
+namespace {
+
+// Tearing the comm object down while a dial or an answer waits in it on another thread wakes that thread, which
+// returns "stopped" before the object goes.
+TEST(ModemMgrTearDown, WakesAWaitingDialOrAnswer) {
+  const std::string folder =
+      (std::filesystem::temp_directory_path() / ("modemtear_" + std::to_string(getpid()))).string();
+  std::filesystem::create_directories(folder);
+  winapi::tapi::LineSettings settings;
+  settings.folder = folder;
+  // A listener that never answers: the caller's dial rings on.
+  winapi::tapi::ModemAnswerer silent(settings);
+  ASSERT_TRUE(silent.Listen("555-0202"));
+  for (bool answering : {true, false}) {
+    auto modem = std::make_unique<net::ModemMgr>(answering);
+    modem->SetLineSettings(settings);
+    std::atomic<int> result{-1};
+    std::thread waiter([&] { result = answering ? modem->Answer("555-0203", 60000) : modem->Dial("555-0202"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(result.load(), -1) << answering;  // still waiting
+    modem.reset();
+    waiter.join();
+    EXPECT_EQ(result.load(), net::ModemMgr::kStopped) << answering;
+  }
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace nettest

@@ -7,6 +7,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -44,10 +45,21 @@ bool Address(const std::string& path, sockaddr_un* a) {
   return true;
 }
 
-// One byte within `ms` of real time; -1 when none came.
-int ByteWithin(int fd, uint32_t ms) {
-  pollfd p{fd, POLLIN, 0};
-  if (::poll(&p, 1, static_cast<int>(ms)) <= 0) return -1;
+// Waits up to `ms` of real time, in slices, for `fd` to be readable; false when the time ran out or `cancel` was
+// set.
+bool ReadableWithin(int fd, uint32_t ms, const std::atomic<bool>* cancel) {
+  for (uint32_t waited = 0;; waited += 50) {
+    if (cancel && cancel->load()) return false;
+    pollfd p{fd, POLLIN, 0};
+    const int slice = static_cast<int>(std::min<uint32_t>(50, ms - std::min(ms, waited)));
+    if (::poll(&p, 1, slice) > 0) return true;
+    if (waited >= ms) return false;
+  }
+}
+
+// One byte within `ms`; -1 when none came.
+int ByteWithin(int fd, uint32_t ms, const std::atomic<bool>* cancel) {
+  if (!ReadableWithin(fd, ms, cancel)) return -1;
   uint8_t b;
   return ::recv(fd, &b, 1, 0) == 1 ? b : -1;
 }
@@ -168,9 +180,7 @@ bool ModemAnswerer::Listen(const std::string& number) {
 }
 
 std::unique_ptr<ModemCall> ModemAnswerer::Answer(uint32_t ms) {
-  if (listener_ < 0) return nullptr;
-  pollfd p{listener_, POLLIN, 0};
-  if (::poll(&p, 1, static_cast<int>(ms)) <= 0) return nullptr;
+  if (listener_ < 0 || !ReadableWithin(listener_, ms, &cancelled_)) return nullptr;
   const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
   if (fd < 0) return nullptr;
   const char answer = busy_ ? kBusy : kConnect;
@@ -181,7 +191,8 @@ std::unique_ptr<ModemCall> ModemAnswerer::Answer(uint32_t ms) {
   return std::make_unique<ModemCall>(fd, settings_);
 }
 
-std::unique_ptr<ModemCall> DialNumber(const std::string& number, const LineSettings& settings, int* result) {
+std::unique_ptr<ModemCall> DialNumber(const std::string& number, const LineSettings& settings, int* result,
+                                      const std::atomic<bool>* cancel) {
   int ignored;
   if (!result) result = &ignored;
   *result = kCallFailed;
@@ -197,10 +208,10 @@ std::unique_ptr<ModemCall> DialNumber(const std::string& number, const LineSetti
     return nullptr;
   }
   const uint32_t ringMs = Number("WINAPI_MODEM_RING_MS", 10000, 0, 600000);
-  const int answer = ByteWithin(fd, ringMs);
+  const int answer = ByteWithin(fd, ringMs, cancel);
   if (answer != kConnect) {
     ::close(fd);
-    *result = answer == kBusy ? kCallBusy : kCallNoAnswer;
+    *result = cancel && cancel->load() ? kCallFailed : answer == kBusy ? kCallBusy : kCallNoAnswer;
     return nullptr;
   }
   *result = kCallConnected;

@@ -76,15 +76,19 @@ class ModemAnswerer {
   std::unique_ptr<ModemCall> Answer(uint32_t ms);
   // A call in progress keeps the line busy for others until it ends.
   void SetBusy(bool busy) { busy_ = busy; }
+  // A waiting Answer returns (null) within 50 ms; later ones return at once.
+  void Cancel() { cancelled_ = true; }
 
  private:
   LineSettings settings_;
   int listener_ = -1;
   std::string path_;
-  std::atomic<bool> busy_{false};
+  std::atomic<bool> busy_{false}, cancelled_{false};
 };
 
 // Dials a number: the call, or null with the reason in `result`.
-std::unique_ptr<ModemCall> DialNumber(const std::string& number, const LineSettings& settings, int* result);
+// While it rings, a set `cancel` ends the call attempt (kCallFailed) within 50 ms.
+std::unique_ptr<ModemCall> DialNumber(const std::string& number, const LineSettings& settings, int* result,
+                                      const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace winapi::tapi

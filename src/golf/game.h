@@ -8,6 +8,7 @@
 #include "course/vector3.h"
 #include "framework/core/paths.h"
 #include "golf/player.h"
+#include "golf/viewplacement.h"
 
 enum GameMode : uint16_t {
   kModeStroke = 0,
@@ -265,6 +266,26 @@ class TGame {
   void SetCameraValueB(float v) { cameraBack = v; }
   float cameraSide = 1000000.0f;
   float cameraBack = 1000000.0f;
+
+  // After a shot's after-shot choice: the next golfer, or the end of the hole.
+  virtual void ContinueAfterShot() { OnShotFinished(); }
+  // Sets place `index` (0..3) of the play order to a golfer slot.
+  void SetPlayOrderValue(int index, int slot);
+  // Places the main golf view for the shot of the golfer to play: at its ball, facing the target point, with this
+  // machine's camera offsets; the scene draws from the placement (kept in `viewPlacement`).
+  virtual void SetUpView(bool keepCamera, bool redraw);
+  GolfViewPlacement viewPlacement;
+  Vector3 GetViewPoint() const { return viewPlacement.viewPoint; }
+
+  // The course of the game: number `n` of the catalogue (its folder becomes `courseName`), by its name, or the
+  // remembered one when it is still installed (else the first). `courseNotFound` is set when a name matches no
+  // installed course. 1 when the course was made current.
+  int SetCurrentCourse(int n);
+  int SetCurrentCourseByName(const char* name);
+  int SetDefaultCourse();
+  int courseNumber = -1;
+  uint32_t courseNotFound = 0;
+  std::string courseLongName;
 
   TPlayerList* GetPlayerList() const { return players.get(); }
   bool IsLocalTurn() const;

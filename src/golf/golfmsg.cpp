@@ -635,6 +635,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
     case kGolfShotSetUp: {
       setStatus(id);
       g_.PlaceGolferAtBall();
+      g_.SetUpView(false, false);
       bool untouched = true;  // nobody has played the hole yet
       for (int s = 0; untouched && s < TPlayerList::kSlots; ++s) {
         TPlayer* p = player(s);
@@ -690,7 +691,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
       return;
     }
     case kGolfRemoteReplay: remote(id, arg, true, true); return;
-    case kGolfShotFinished: g_.OnShotFinished(); return;
+    case kGolfShotFinished: g_.ContinueAfterShot(); return;
     case kGolfNextShot:
       setStatus(id);
       if (GolfState.awaited == kGolfPosition && !GolfState.allAcknowledged) {

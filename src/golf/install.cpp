@@ -67,6 +67,9 @@ class GolfGame : public GameProvider {
     useGolferFolder();
     return result;
   }
+  void SetDefaultCourse() override {
+    if (TGame* game = CurrentGame()) game->SetDefaultCourse();
+  }
   const char* CurrentCourseFolder() override { return CurrentGame() ? CurrentGame()->courseName.c_str() : ""; }
   // Messages from other machines reach the golf handler as the records it reads.
   intptr_t PeerArgument(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes, intptr_t) override {

@@ -19,6 +19,7 @@ struct GolferInPlay;
 struct ObjectImage;
 struct WindowDesc;
 struct PositionBlock;
+struct GolfViewPlacement;
 
 // Every provider names itself for the start-up log; the null ones say "null".
 class Provider {
@@ -42,6 +43,8 @@ class GameProvider : public Provider {
   virtual bool GameFileWritten() { return false; }
   virtual int LoadGameFile(PathRecord* /*root*/, const char* /*name*/) { return 0; }  // 0 loaded, 5 older format
   virtual const char* CurrentCourseFolder() { return ""; }                            // never null
+  // Makes the remembered course the game's course when it is still installed, else the first installed one.
+  virtual void SetDefaultCourse() {}
   // The current game's saved state as bytes (0, else an error code: no game) and a saved state made current
   // (0 loaded, 5 older format, 2 damaged: the current game stays). The saved-game files hold these bytes.
   virtual int SaveGameState(std::vector<uint8_t>& /*out*/) { return 1; }
@@ -84,6 +87,8 @@ class SceneProvider : public Provider {
   virtual int PlayMovie(const char* /*name*/) { return 0; }  // 1 when played to its end
   virtual void AssignGolferModels() {}                       // the fallback to substitute animations
   virtual void ReleaseHoleScene() {}
+  // The game placed the main golf view for a shot (where it stands, what it faces, the camera offsets).
+  virtual void PlaceGolfView(const GolfViewPlacement& /*placement*/) {}
   // Draws the game's main golf view into the view image and onto the display buffer, leaving alone the pixels whose
   // overlay bit 15 is clear; false when nothing was drawn (no hole loaded, or no scene).
   virtual bool DrawGolfView() { return false; }
@@ -246,7 +251,6 @@ class CourseCatalogueProvider : public Provider {
   virtual int CourseCount() { return -1; }  // -1 without a catalogue: the framework counts course folders
   virtual void FreeCourseList() {}
   virtual void FreeShotList() {}  // the saved shots, at shutdown
-  virtual void SetDefaultCourse() {}
   virtual bool SetCurrentCourse() { return true; }  // true when the current course could be made current
   virtual const char* CurrentCourseDataFile() { return nullptr; }  // null: none beyond COURSE.DAT
   virtual const char* CurrentCourseDisc() { return ""; }           // disc name from the catalogue entry

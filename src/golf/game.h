@@ -81,6 +81,12 @@ struct TGameView {
 struct SavedShot {
   uint16_t round = 0;
   uint16_t hole = 0;
+  uint16_t mode = 0;       // the game's mode
+  uint8_t slot = 0;        // the golfer's player slot
+  uint8_t holed = 0;       // the ball went into the hole
+  uint32_t shotIndex = 0;  // strokes on the hole before this shot
+  uint8_t restSurface = 0; // surface byte where the ball came to rest
+  std::string course;      // the course's name as the highlights list shows it
   std::string holeFile;
   playerInfoFields golfer;
   BallState launched;

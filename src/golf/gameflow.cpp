@@ -239,6 +239,10 @@ void runShot(TGame& g, TPlayer* p, const Vector3& aim, float power, float curve,
   kept.round = g.state.round;
   kept.hole = g.state.hole;
   kept.holeFile = g.holeFile;
+  kept.mode = g.mode;
+  kept.slot = static_cast<uint8_t>(g.state.currentPlayer & 3);
+  kept.shotIndex = strokesBefore & ~kScoreMarker;
+  kept.course = g.courseLongName.empty() ? g.courseName : g.courseLongName;
   kept.golfer = *p;
   kept.launched = p->ball;
   kept.pin = g.pinPosition;
@@ -248,6 +252,8 @@ void runShot(TGame& g, TPlayer* p, const Vector3& aim, float power, float curve,
   // The live shot is recorded for the replay after it.
   BallRunShot(&p->ball, kBallStepSeconds, true);
   kept.rest = p->ball.position;
+  kept.holed = p->ball.Flag(kBallFlagHoled) ? 1 : 0;
+  kept.restSurface = static_cast<uint8_t>(GetTerrainSurface(kept.rest.x, kept.rest.y));
   g.hasLastShot = true;
   CollisionListFromShot(kept.launched, p->ball, p->currentClub, (strokesBefore & ~kScoreMarker) == 0);
   CountShot(g, p);

@@ -277,6 +277,9 @@ class THighlightGame : public TGame {
   // Plays shot i (its hole loaded when it is not the current one); false when it cannot be.
   bool PlayShot(size_t i);
   void StartHole() override;
+  // The playback is over: the air stilled, the cup cleared, and the front end shows the highlights screen (which
+  // may replace this game).
+  void Finish();
 
  private:
   std::string loadedHole_;

@@ -45,6 +45,11 @@ class GameProvider : public Provider {
   virtual const char* CurrentCourseFolder() { return ""; }                            // never null
   // Makes the remembered course the game's course when it is still installed, else the first installed one.
   virtual void SetDefaultCourse() {}
+  // Saves the last shot as a saved-shot file with the comment: the file's name, "" when none was saved.
+  virtual std::string SaveShot(const std::string& /*comment*/) { return {}; }
+  // Plays a saved-shot file back in a highlight game made current: 0, 2 no game could be made, 8 the shot cannot be
+  // played. The front end's highlights screen opens when it ends.
+  virtual int PlayHighlightShot(const std::string& /*fileName*/) { return 2; }
   // The current game's saved state as bytes (0, else an error code: no game) and a saved state made current
   // (0 loaded, 5 older format, 2 damaged: the current game stays). The saved-game files hold these bytes.
   virtual int SaveGameState(std::vector<uint8_t>& /*out*/) { return 1; }

@@ -191,7 +191,9 @@ class CINetTournamentGame : public TStrokeGame {
     std::string name;
     int position = 0;
     bool tied = false;
-    int holes = 0;
+    int highlight = 0;  // non-zero: this machine's golfer
+    int holes = 0;      // holes completed in the round
+    int summary = 0;    // the rounds' summary value
     int32_t toPar = 0;
   };
   uint32_t reporting = 1;
@@ -206,6 +208,15 @@ class CINetTournamentGame : public TStrokeGame {
   bool IsReportingEnabled() const { return reporting != 0; }
   uint32_t GetReportLevel() const { return reportLevel; }
   void SetLeaderBoard(std::vector<LeaderEntry> entries) { leaders = std::move(entries); }
+  // The server's leader board by entry (null, or 0, past its end).
+  const LeaderEntry* GetLeaderEntry(int i) const;
+  int GetLeaderPosition(int i) const { return GetLeaderEntry(i) ? GetLeaderEntry(i)->position : 0; }
+  bool IsLeaderTied(int i) const { return GetLeaderEntry(i) && GetLeaderEntry(i)->tied; }
+  int GetLeaderWord4(int i) const { return GetLeaderEntry(i) ? GetLeaderEntry(i)->highlight : 0; }
+  int GetLeaderWord9(int i) const { return GetLeaderEntry(i) ? GetLeaderEntry(i)->holes : 0; }
+  int GetLeaderWord10(int i) const { return GetLeaderEntry(i) ? GetLeaderEntry(i)->summary : 0; }
+  int32_t GetLeaderWord11(int i) const { return GetLeaderEntry(i) ? GetLeaderEntry(i)->toPar : 0; }
+  int LeaderCount() const { return static_cast<int>(leaders.size()); }
   void UpdateHoleScores() override;
 };
 

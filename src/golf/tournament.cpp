@@ -213,3 +213,7 @@ void CINetTournamentGame::UpdateHoleScores() {
     Svc().network->ReportTournamentHole(p->name, state.round, state.hole, static_cast<int>(strokes & ~kScoreMarker));
   }
 }
+
+const CINetTournamentGame::LeaderEntry* CINetTournamentGame::GetLeaderEntry(int i) const {
+  return i >= 0 && i < static_cast<int>(leaders.size()) ? &leaders[static_cast<size_t>(i)] : nullptr;
+}

@@ -799,5 +799,34 @@ TEST_F(ModesTest, ShotsListTheirDivotAndContactsAndTheOverheadMarksTheBalls) {
   EXPECT_EQ(overhead.Marks(*g).size(), 2u);
 }
 
+TEST_F(ModesTest, TheOnlineLeaderBoardIsReadByEntry) {
+  auto* g = static_cast<CINetTournamentGame*>(MakeGame(kModeNetTournament, 1));
+  EXPECT_EQ(g->GetLeaderEntry(0), nullptr);
+  g->SetLeaderBoard({{"Ash", 1, false, 0, 18, 68, -4}, {"Golfer 1", 2, true, 1, 17, 70, -2}, {"Birch", 2, true, 0, 18, 70, -2}});
+  struct Case {
+    int entry;
+    const char* name;
+    int position;
+    bool tied;
+    int highlight, holes, summary, toPar;
+  };
+  for (const Case& c : {Case{0, "Ash", 1, false, 0, 18, 68, -4}, Case{1, "Golfer 1", 2, true, 1, 17, 70, -2},
+                        Case{2, "Birch", 2, true, 0, 18, 70, -2}, Case{3, nullptr, 0, false, 0, 0, 0, 0},
+                        Case{-1, nullptr, 0, false, 0, 0, 0, 0}}) {
+    const auto* e = g->GetLeaderEntry(c.entry);
+    ASSERT_EQ(e != nullptr, c.name != nullptr) << c.entry;
+    if (c.name) {
+      EXPECT_EQ(e->name, c.name);
+    }
+    EXPECT_EQ(g->GetLeaderPosition(c.entry), c.position) << c.entry;
+    EXPECT_EQ(g->IsLeaderTied(c.entry), c.tied) << c.entry;
+    EXPECT_EQ(g->GetLeaderWord4(c.entry), c.highlight) << c.entry;
+    EXPECT_EQ(g->GetLeaderWord9(c.entry), c.holes) << c.entry;
+    EXPECT_EQ(g->GetLeaderWord10(c.entry), c.summary) << c.entry;
+    EXPECT_EQ(g->GetLeaderWord11(c.entry), c.toPar) << c.entry;
+  }
+  EXPECT_EQ(g->LeaderCount(), 3);
+}
+
 }  // namespace
 }  // namespace rules

@@ -226,6 +226,11 @@ class TGame {
   int windSpeed = 0;
   uint16_t windHeading = 0;
   virtual void SetupWind();
+  // Gusts (option field 1, with wind, off the network): the wind speed moves on the clock around the hole's
+  // steady speed (`holeWindSpeed`); UpdateWind takes the present speed before each shot.
+  int holeWindSpeed = 0;
+  bool GustsBlow() const;
+  void UpdateWind();
   bool SaveLastShot();
   uint32_t roundsCounted = 0;  // bit per round already in the statistics
   virtual void SetUpRound() {}

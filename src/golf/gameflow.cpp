@@ -11,6 +11,7 @@
 #include "golf/golfmsg.h"
 #include "golf/launch.h"
 #include "golf/overhead.h"
+#include "golf/wind.h"
 
 namespace {
 
@@ -95,11 +96,23 @@ void TGame::SetupWind() {
   const uint32_t draw = x % 1000u;
   windSpeed = setting == 0 ? 0 : setting == 1 ? static_cast<int>(draw % 9u) : 8 + static_cast<int>(draw % 13u);
   windHeading = static_cast<uint16_t>(x >> 16);
+  holeWindSpeed = windSpeed;
+  // Gusts vary the speed on the clock: never in a network game, whose machines must fly every shot alike.
+  ::SetupWind(static_cast<int>(setting), GustsBlow(), windSpeed);
+  BallSetWind(windSpeed, windHeading);
+}
+
+bool TGame::GustsBlow() const { return GetOptionField(0) != 0 && GetOptionField(1) != 0 && networked == 0; }
+
+void TGame::UpdateWind() {
+  if (!GustsBlow() || !BaseWindGenerator()) return;
+  windSpeed = GetCurrentWind();
   BallSetWind(windSpeed, windHeading);
 }
 
 void TGame::ReleaseHole() {
   Svc().scene->ReleaseHoleScene();
+  DeleteWindGenerators();
   BallClearCup();
   BallSetWind(0, 0);
 }

@@ -677,6 +677,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
       TPlayer* p = current();
       if (!p || !localTurn()) return;
       GolfState.shotInProgress = 1;
+      g_.UpdateWind();
       Svc().sound->PreShotCommentary();
       if (p->IsComputer()) p->TakeTurn();
       else Svc().round->PersonShot();

@@ -168,6 +168,17 @@ class TTournamentGame : public TStrokeGame {
   void FillMissingScores() { UpdateFieldScores(true); }
   // Sorts the field, gives positions and tie flags, and splits the prize money; 0 when the lead is tied.
   int ComputeStandings();
+  // Positions with ties from the sorted standings; the purse split over them (tied places share theirs; nothing
+  // when not `split`).
+  void AssignPositions();
+  void SplitPrizeMoney(bool split);
+  // The round's end: the field's missing scores filled, the standings and, at the end (`final`), after the cut or in
+  // the last round, the prize money.
+  void ShowRoundDialog(bool final);
+  // After each hole every golfer has finished: the front end's standings dialog (page 0 in the round, 1 at a round's
+  // end, 2 the final results); `dialogOpen` is 1 while it shows.
+  void ShowHoleResults() override;
+  uint32_t dialogOpen = 0;
   void MakeCut();
   int holesDoneFor(int entrant) const { return holesDone(entrant); }
 
@@ -208,6 +219,9 @@ class CINetTournamentGame : public TStrokeGame {
   bool IsReportingEnabled() const { return reporting != 0; }
   uint32_t GetReportLevel() const { return reportLevel; }
   void SetLeaderBoard(std::vector<LeaderEntry> entries) { leaders = std::move(entries); }
+  // After each hole every golfer has finished: the server's leader board in the front end's standings dialog.
+  void ShowHoleResults() override;
+  uint32_t dialogOpen = 0;
   // The server's leader board by entry (null, or 0, past its end).
   const LeaderEntry* GetLeaderEntry(int i) const;
   int GetLeaderPosition(int i) const { return GetLeaderEntry(i) ? GetLeaderEntry(i)->position : 0; }

@@ -165,6 +165,9 @@ class FrontEndProvider : public Provider {
   virtual void LoadDctBackground(PathRecord* /*folder*/, const char* /*name*/) {}
   virtual void ReturnToFrontEnd() {}
   virtual void ShowHighlightsScreen() {}  // a highlight replay has ended
+  // The tournament standings dialog: notice (0 none, 1 playoff, 2 another playoff hole), page kind (0 round in progress,
+  // 1 round results, 2 final results) and the seconds after which it closes by itself (0 never).
+  virtual void ShowTourneyStandings(int /*notice*/, int /*kind*/, int /*delaySeconds*/) {}
   // The error box of a game routine (code, source name, line) and the screen made ready for a dialog.
   virtual void ErrorBox(int /*code*/, const char* /*source*/, int /*line*/) {}
   virtual void PrepareForDialog() {}

@@ -34,14 +34,7 @@ class Io : public golf_svc::FieldMover {
     f32(v.y);
     f32(v.z);
   }
-  void text(std::string& t) {
-    uint16_t n = static_cast<uint16_t>(std::min(t.size(), kShotBodyMaxText));
-    u16(n);
-    if (!ok()) return;
-    if (n > kShotBodyMaxText) return fail();
-    if (reading()) t.assign(n, '\0');
-    if (n) bytes(t.data(), n);
-  }
+  void text(std::string& t) { FieldMover::text(t, kShotBodyMaxText); }
 };
 
 void moveBall(Io& io, BallState& b) {

@@ -250,8 +250,8 @@ ScriptedEvent ScriptKey(uint32_t atMs, int key, bool down);
 ScriptedEvent ScriptPointer(uint32_t atMs, int x, int y, int button = 0, bool down = false);
 // A key pressed at `atMs` and released `holdMs` later.
 std::vector<ScriptedEvent> ScriptPress(uint32_t atMs, int key, uint32_t holdMs = 20);
-// Starts a script (any earlier one is dropped) with times counted from now; each poll moves the clock
-// `pollStepMs` (0: polls do not move it).
+// Starts a script (any earlier one is dropped) with times counted from now; each poll made on the calling thread
+// moves the clock `pollStepMs` (0: polls do not move it); polls of other threads never move it.
 void StartInputScript(const std::vector<ScriptedEvent>& events, uint32_t pollStepMs = 1);
 // Ends the script: events not yet due are dropped and polls no longer move the clock. Reset does it too.
 void StopInputScript();

@@ -17,7 +17,6 @@
 #include "roundui/gameui.h"
 #include "roundui/holetext.h"
 #include "roundui/replay.h"
-#include "roundui/roundparts.h"
 #include "roundui/roundturn.h"
 #include "roundui/uitext.h"
 #include "roundui/shotresult.h"
@@ -227,6 +226,7 @@ bool gFailNextCreate = false;  // tests: the handler cannot be made
 int gPending = 0;              // strokes of the shot not yet counted
 bool gReplayRunning = false;
 bool gDefaultReplay = true;
+ReplayPlayer gReplayPlayer = nullptr;
 
 TGame* game() { return CurrentGame(); }
 
@@ -444,12 +444,6 @@ void DestroyAfterShotHandler() {
 
 TMA_EventHandlerList* AfterShotHandler() { return gHandler; }
 
-TMA_EventHandlerList* CreateAfterShotList() { return CreateAfterShotHandler() == 0 ? gHandler : nullptr; }
-
-bool BeginAfterShotChoice() {
-  BeginAfterShot();
-  return true;
-}
 
 void SetAfterShotChoice(int choice, bool available) {
   if (gHandler && choice >= 0 && choice < kAfterShotChoices) gHandler->available[choice] = available;
@@ -508,7 +502,9 @@ void BeginAfterShot() {
   const uint32_t offered = OfferedChoices(s);
   for (int choice = 0; choice < kAfterShotChoices; ++choice)
     SetAfterShotChoice(choice, (offered & (1u << choice)) &&
-                                   (choice != kChoiceAutoReplay && choice != kChoiceReplay ? true : GetReplayFrameCount() > 1));
+                                   (choice != kChoiceAutoReplay && choice != kChoiceReplay
+                                        ? true
+                                        : gReplayPlayer != nullptr && GetReplayFrameCount() > 1));
   ShowShotResultText();
   if (!gHandler || !s.menuMode) {
     // Without a menu nobody would choose: the default runs as in fast play.
@@ -786,11 +782,12 @@ bool AfterShotMessage(uint32_t id) {
   }
 }
 
+void SetReplayPlayer(ReplayPlayer player) { gReplayPlayer = player; }
+
 void PlayShotReplay(int camera, bool automatic) {
-  (void)camera;
-  (void)automatic;
+  if (!gReplayPlayer) return;
   gReplayRunning = true;
-  PlayShotBack();
+  gReplayPlayer(camera, automatic);
   gReplayRunning = false;
   // The menu comes back after the replay.
   if (gPending) ShowAfterShotMenu();

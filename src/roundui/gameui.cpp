@@ -171,7 +171,7 @@ void DestroyGameUI() {
   if (h.afterShot) {
     if (h.mic) h.afterShot->RemoveHandler(h.mic);
     if (h.chat) h.afterShot->RemoveHandler(h.chat);
-    delete h.afterShot;
+    DestroyAfterShotList();
     h.afterShot = nullptr;
   }
   if (h.list) {

@@ -3,6 +3,7 @@
 #include "framework/core/services.h"
 #include "framework/ui/inputstate.h"
 #include "golf/game.h"
+#include "roundui/aftershot.h"
 #include "roundui/gameui.h"
 #include "roundui/inroundbutton.h"
 
@@ -46,6 +47,7 @@ uint16_t TranslateKeyUp(uint16_t code) {
 }
 
 void InRoundOnIdle() {
+  AfterShotOnIdle();
   TMA_EventHandlerList* list = CurrentHandlerList();
   if (list) list->OnIdle();
   if (RoundRunning() && CurrentHandlerList()) PollTimedCallback();
@@ -54,17 +56,20 @@ void InRoundOnIdle() {
 void InRoundOnButtonDown(int16_t x, int16_t y, uint8_t button) {
   if (!Gate()) return;
   if (EndDemo()) return;
+  if (AfterShotMenuShown() && AfterShotOnPointerDown(x, y, button)) return;
   if (TMA_EventHandlerList* list = CurrentHandlerList()) list->OnPointerDown(x, y, button);
 }
 
 void InRoundOnButtonUp(int16_t x, int16_t y, uint8_t button) {
   if (!Gate()) return;
+  if (AfterShotMenuShown() && AfterShotOnPointerUp(x, y, button)) return;
   if (TMA_EventHandlerList* list = CurrentHandlerList()) list->OnPointerUp(x, y, button);
 }
 
 void InRoundOnCommand(uint16_t code) {
   if (!Gate()) return;
   if (EndDemo()) return;
+  if (AfterShotMenuShown() && AfterShotOnChar(code)) return;
   if (TMA_EventHandlerList* list = CurrentHandlerList()) list->OnChar(code);
 }
 

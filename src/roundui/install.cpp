@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr int kCardFirstGolferRow = 6;  // below the hole, yardage and par rows
+
 class RoundInterface : public RoundInterfaceProvider {
  public:
   const char* Name() const override { return "in-round interface"; }
@@ -32,12 +34,21 @@ class RoundInterface : public RoundInterfaceProvider {
     return PresentRoundFrame();
   }
   void PersonShot() override { BeginPersonShot(); }
-  void HoleReleased() override { DestroyGameUI(); }
-  // Every shot ends in the after-shot choice, whose handlers count it.
+  // Every shot ends in the interface: played back, then the golfer's choice counts it and goes on.
   bool CountsShots() override { return true; }
-  void BeginAfterShot() override { ::BeginAfterShot(); }
+  void BeginAfterShot() override { EndShotInInterface(); }
   void RemoteMessage(uint32_t id, void*) override { AfterShotMessage(id); }
-  void ShowScoreCard(int) override { ShowScoreCardPage(-1); }
+  void HoleReleased() override { DestroyGameUI(); }
+  void ShowScoreCard(int) override {
+    if (!GameUIBuilt()) return;
+    // The card's first golfer row as the page shows it: the name, then each hole's text.
+    const CardInput card = CurrentScoreCard(true, false);
+    std::string row;
+    for (const CardText& t : BuildScoreCard(card))
+      if (t.row == kCardFirstGolferRow) row += t.text + " ";
+    NoteScoreCardPage(row);
+    ShowScoreCardPage(-1);
+  }
 };
 
 }  // namespace

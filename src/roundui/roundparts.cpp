@@ -1,9 +1,62 @@
 #include "roundui/roundparts.h"
 
+#include "framework/core/services.h"
+#include "framework/ui/displaymgr.h"
+#include "framework/ui/inputstate.h"
+#include "mmsystem.h"
+#include "roundui/aftershot.h"
+#include "roundui/replay.h"
+#include "roundui/roundturn.h"
+#include "roundui/roundview.h"
+#include "windows.h"
+
 MA_EventHandler* CreateTargetingHandler() { return nullptr; }
 
-void ClearReplayPlaying() {}
+TMA_EventHandlerList* CreateAfterShotList() {
+  if (CreateAfterShotHandler() != 0) return nullptr;
+  SetReplayPlayer([](int, bool) {
+    PlayShotBack();
+    return true;
+  });
+  return AfterShotHandler();
+}
+
+void DestroyAfterShotList() {
+  DestroyAfterShotHandler();
+  SetReplayPlayer(nullptr);
+}
+
+void ClearReplayPlaying() { SetReplayPlaying(false); }
 
 void RefreshShotInfoPanels(int) {}
 
-void PlayShotBack() {}
+void PlayShotBack() {
+  if (GetReplayFrameCount() < 2) return;
+  const ReplayFrame* first = GetReplayFrame(0);
+  const Vector3 from = first ? first->position : Vector3{};
+  SetReplayPlaying(true);
+  StartReplayPlayback();
+  // The replay's own clock steps one frame time a pass, so a replay shows the same frames however fast the machine.
+  constexpr uint32_t kFrameMs = 40;
+  MARect drawn{};
+  bool firstFrame = true;
+  for (uint32_t clock = 0;; clock += kFrameMs) {
+    SampleReplayAtTime(clock);
+    if (const Vector3* at = GetPlaybackBallPos()) {
+      drawn = DrawReplayBall(*at, from, firstFrame ? nullptr : &drawn);
+      firstFrame = false;
+    }
+    UpdateScreen();
+    Svc().sound->Update();
+    if (GetReplayEndTime() < clock) break;
+    Sleep(kFrameMs);
+  }
+  SetReplayPlaying(false);
+  InvalidateRoundView();
+}
+
+bool BeginAfterShotChoice() {
+  PlayShotBack();
+  BeginAfterShot();
+  return true;
+}

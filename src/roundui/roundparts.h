@@ -10,10 +10,12 @@ class TMA_EventHandlerList;
 MA_EventHandler* CreateTargetingHandler();
 // The after-shot list; null when the interface has no after-shot menu.
 TMA_EventHandlerList* CreateAfterShotList();
+void DestroyAfterShotList();
 void ClearReplayPlaying();
 // The lie and distance panels refreshed with the value.
 void RefreshShotInfoPanels(int value);
 // The shot just flown played back from the recording (returns when it has ended).
 void PlayShotBack();
-// Opens the after-shot choice; false when the interface has no after-shot menu (the shot then ends at once).
+// The shot is played back, then the after-shot choice opens (without a menu the default choice runs at once);
+// the choice's handler ends the shot. True when the choice took over the shot's end.
 bool BeginAfterShotChoice();

@@ -1,14 +1,19 @@
 #include "roundui/roundturn.h"
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <string>
 #include <cmath>
 
 #include "framework/core/services.h"
+#include "golf/golfmsg.h"
 #include "framework/ui/displaymgr.h"
 #include "golf/gameflow.h"
 #include "golf/launch.h"
 #include "golf/player.h"
 #include "platformlib/gfx/windowdesc.h"
+#include "roundui/clubbar.h"
 #include "roundui/clubs.h"
 #include "roundui/gameui.h"
 #include "roundui/powermeter.h"
@@ -46,12 +51,20 @@ void OpenShotControls(bool on) {
 // the golfer.
 void PrepareShot(TPlayer* p) {
   TGame* g = CurrentGame();
+  // A golfer record that never had its clubs chosen carries the standard fourteen: D, 3w, 5w, 3i-9i, pw, sw, lw, P.
+  if (p->bag == 0) {
+    for (int club : {0, 3, 6, 7, 8, 10, 12, 13, 14, 15, 16, 18, 19, 20}) p->bag |= 1u << club;
+  }
   ShotAimPoint = g->GetTargetPoint();
   const float dx = ShotAimPoint.x - p->ball.position.x, dy = ShotAimPoint.y - p->ball.position.y;
   AimDistance = std::sqrt(dx * dx + dy * dy);
   const uint8_t surface = static_cast<uint8_t>((p->ball.lie & 0x0F) << 4);
   const bool green = surface == 0x70 || surface == 0xB0;
+  // Off the green the shot is a full swing; on it a putt.
+  if (!green && p->shotType == kShotTypePutt) p->SetShotType(0);
   p->SetClub(green ? clubs::kPutter : clubs::ChooseClubForDistance(p, AimDistance, 0));
+  if (green) p->SetShotType(kShotTypePutt);
+  RefreshClubSelection();
   if (TPowerMeterUI* meter = PowerMeter) {
     meter->proSwing = ProSwingChosen();
     meter->computer = p->IsComputer();
@@ -102,14 +115,12 @@ void FinishPersonShot() {
   OpenShotControls(false);
   FlyLaunchedShot();
   InvalidateRoundView();
-  PlayShotBack();
-  if (!BeginAfterShotChoice()) EndPersonShot();
+  Svc().round->BeginAfterShot();
 }
 
-void EndPersonShot() {
-  CurrentHandlerList() = InRound().list;
+void EndShotInInterface() {
+  if (!BeginAfterShotChoice()) PostGolfMessage(kGolfBallStopped);
   InvalidateRoundView();
-  PostGolfMessage(kGolfBallStopped);
 }
 
 bool PresentRoundFrame() {
@@ -124,4 +135,22 @@ bool PresentRoundFrame() {
   }
   UpdateScreen();
   return true;
+}
+
+namespace {
+std::atomic<int> gCardPages{0};
+std::mutex gCardMutex;
+std::string gCardRow;
+}  // namespace
+
+int ScoreCardPagesShown() { return gCardPages.load(); }
+void NoteScoreCardPage(const std::string& row) {
+  std::lock_guard<std::mutex> lock(gCardMutex);
+  gCardRow = row;
+  ++gCardPages;
+}
+
+std::string LastCardGolferRow() {
+  std::lock_guard<std::mutex> lock(gCardMutex);
+  return gCardRow;
 }

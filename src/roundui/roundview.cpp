@@ -75,3 +75,27 @@ void DrawRoundView() {
   BlitImage(RoleImage(kRoleErase), whole, screen, whole);
   AddDirtyRect(whole);
 }
+
+MARect DrawReplayBall(const Vector3& ball, const Vector3& from, const MARect* previous) {
+  ImageRecord* screen = DrawnImage();
+  if (!screen || !screen->window || screen->window->depth != 16 || !screen->window->pixels) return MARect{};
+  if (!previous) {
+    // The view stands where the shot was played while it plays back; it is drawn once and kept as the background.
+    playerInfo_s* golfer = ActiveGolferRecord;
+    const Vector3 rest = golfer ? golfer->ball.position : Vector3{};
+    if (golfer) golfer->ball.position = from;
+    DrawRoundView();
+    if (golfer) golfer->ball.position = rest;
+  } else if (previous->right > previous->left) {
+    BlitImage(screen, *previous, RoleImage(kRoleErase), *previous);
+    AddDirtyRect(*previous);
+  }
+  ScreenPixel p;
+  if (MainView.ProjectToScreen(ball, &p) <= 0.0f) return MARect{};
+  constexpr int32_t kRadius = 3;
+  Dot(screen->window, ball, kRadius, Rgb565(255, 255, 255));
+  const MARect r{std::max(0, p.x - kRadius), std::max(0, p.y - kRadius), std::min(screen->window->width, p.x + kRadius + 1),
+                 std::min(screen->window->height, p.y + kRadius + 1)};
+  if (r.right > r.left && r.bottom > r.top) AddDirtyRect(r);
+  return r.right > r.left && r.bottom > r.top ? r : MARect{};
+}

@@ -6,6 +6,7 @@
 #include "framework/core/services.h"
 #include "golf/golfmsg.h"
 #include "golf/player.h"
+#include "roundui/clubbar.h"
 #include "roundui/gameui.h"
 #include "roundui/powermeter.h"
 #include "roundui/roundturn.h"
@@ -22,6 +23,10 @@ int32_t Scaled(int32_t v) { return v * Facts().screenWidth / 640; }
 }  // namespace
 
 int CreateShotControlMembers(TShotUIManager* group) {
+  MA_EventHandler* bar = CreateClubBar(group->anchorX, group->anchorY);
+  if (!bar) return ERR_MEMORYFULL;
+  group->clubBar = bar;
+  if (const int16_t status = group->AddHandler(bar)) return status;
   auto* meter = new (std::nothrow) TPowerMeterUI;
   if (!meter) return ERR_MEMORYFULL;
   meter->Layout(group->anchorX - Scaled(kMeterOffset), group->anchorY - Scaled(kMeterOffset), Scaled(kMeterRadius));
@@ -43,6 +48,6 @@ int CreateShotControlMembers(TShotUIManager* group) {
   return 0;
 }
 
-bool PopupOpen() { return false; }
+bool PopupOpen() { return ClubPopupOpen(); }
 
 void EnterOnPopup() {}

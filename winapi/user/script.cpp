@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "winapi/host/host.h"
@@ -20,6 +21,7 @@ struct ScriptState {
   std::atomic<bool> on{false};
   std::atomic<uint32_t> step{0};
   std::atomic<uint64_t> polls{0};
+  std::atomic<std::thread::id> owner{};  // the thread that started the script: only its polls move time
   uint64_t generation = 0;  // events of a stopped script that are already running do nothing
 };
 
@@ -48,6 +50,9 @@ void PollInputScript() {
   ScriptState& s = St();
   // Scheduled tasks (the events themselves among them) read the state without making time pass.
   if (!s.on.load() || clock::OnDispatchThread()) return;
+  // Other threads (the display window's thread reads the pointer for every message it translates) neither move
+  // the clock nor make the run depend on when they happen to poll.
+  if (s.owner.load() != std::this_thread::get_id()) return;
   s.polls.fetch_add(1);
   const uint32_t step = s.step.load();
   if (step && clock::IsVirtual()) clock::Advance(step);
@@ -93,6 +98,7 @@ void StartInputScript(const std::vector<ScriptedEvent>& events, uint32_t pollSte
   const uint64_t generation = ++s.generation;
   const uint64_t start = clock::Now();
   s.polls = 0;
+  s.owner = std::this_thread::get_id();
   s.step = pollStepMs;
   s.on = true;
   for (const ScriptedEvent& event : ordered) {

@@ -128,12 +128,12 @@ class RoundInterfaceProvider : public Provider {
   virtual void ChatLine(const std::string& /*text*/) {}
   virtual void PersonShot() {}  // a person's shot begins: the interface takes the swing
   virtual void ResetTips() {}
+  virtual void HoleReleased() {}  // the hole's resources are released: the interface is torn down
   // True when the interface ends every shot: once the ball is at rest BeginAfterShot asks what happens next, and
   // the golfer's choice counts the stroke and any penalty and posts 0x71c. False: the golf library counts the shot
   // and goes on at once.
   virtual bool CountsShots() { return false; }
   virtual void BeginAfterShot() {}
-  virtual void HoleReleased() {}  // the hole's resources are released: the interface is torn down
 };
 
 // The front end's shell animation, as far as the pointer uses it.

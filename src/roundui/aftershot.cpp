@@ -17,6 +17,7 @@
 #include "roundui/gameui.h"
 #include "roundui/holetext.h"
 #include "roundui/replay.h"
+#include "roundui/roundparts.h"
 #include "roundui/roundturn.h"
 #include "roundui/uitext.h"
 #include "roundui/shotresult.h"
@@ -226,7 +227,6 @@ bool gFailNextCreate = false;  // tests: the handler cannot be made
 int gPending = 0;              // strokes of the shot not yet counted
 bool gReplayRunning = false;
 bool gDefaultReplay = true;
-ReplayPlayer gReplayPlayer = nullptr;
 
 TGame* game() { return CurrentGame(); }
 
@@ -444,6 +444,12 @@ void DestroyAfterShotHandler() {
 
 TMA_EventHandlerList* AfterShotHandler() { return gHandler; }
 
+TMA_EventHandlerList* CreateAfterShotList() { return CreateAfterShotHandler() == 0 ? gHandler : nullptr; }
+
+bool BeginAfterShotChoice() {
+  BeginAfterShot();
+  return true;
+}
 
 void SetAfterShotChoice(int choice, bool available) {
   if (gHandler && choice >= 0 && choice < kAfterShotChoices) gHandler->available[choice] = available;
@@ -502,9 +508,7 @@ void BeginAfterShot() {
   const uint32_t offered = OfferedChoices(s);
   for (int choice = 0; choice < kAfterShotChoices; ++choice)
     SetAfterShotChoice(choice, (offered & (1u << choice)) &&
-                                   (choice != kChoiceAutoReplay && choice != kChoiceReplay
-                                        ? true
-                                        : gReplayPlayer != nullptr && GetReplayFrameCount() > 1));
+                                   (choice != kChoiceAutoReplay && choice != kChoiceReplay ? true : GetReplayFrameCount() > 1));
   ShowShotResultText();
   if (!gHandler || !s.menuMode) {
     // Without a menu nobody would choose: the default runs as in fast play.
@@ -782,12 +786,11 @@ bool AfterShotMessage(uint32_t id) {
   }
 }
 
-void SetReplayPlayer(ReplayPlayer player) { gReplayPlayer = player; }
-
 void PlayShotReplay(int camera, bool automatic) {
-  if (!gReplayPlayer) return;
+  (void)camera;
+  (void)automatic;
   gReplayRunning = true;
-  gReplayPlayer(camera, automatic);
+  PlayShotBack();
   gReplayRunning = false;
   // The menu comes back after the replay.
   if (gPending) ShowAfterShotMenu();

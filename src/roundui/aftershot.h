@@ -4,10 +4,10 @@
 // ends the shot (golf message 0x71c).
 //
 // Use from the in-round interface:
-//  - BuildGameUI makes the handler (CreateAfterShotHandler, through roundparts' CreateAfterShotList) and
-//    DestroyGameUI ends it (DestroyAfterShotHandler); deleting the list clears the handler too. Every shot's end
-//    reaches BeginAfterShot through the round provider (after the play-back), whose CountsShots is true and whose
-//    RemoteMessage hands the choices' golf messages (0x711, 0x71d-0x720, 0x730) to AfterShotMessage.
+//  - BuildGameUI takes the handler list from CreateAfterShotList (roundparts.h) and owns it: deleting it clears the
+//    handler. A person's turn calls BeginAfterShotChoice once the ball is at rest; every other shot (computer
+//    golfers, other machines' shots) reaches BeginAfterShot through the round provider, whose CountsShots is true
+//    and whose RemoteMessage hands the choices' golf messages (0x711, 0x71d-0x720, 0x730) to AfterShotMessage.
 //  - While the menu is up the after-shot list is the current in-round list (input and idle passes reach it);
 //    the choice's end gives the in-round list back.
 #pragma once
@@ -120,8 +120,5 @@ void FinishAfterShotChoice();
 // Runs the handler of a golf message (0x711, 0x71d, 0x71e, 0x71f, 0x720, 0x730); false for any other id.
 bool AfterShotMessage(uint32_t id);
 
-// Replays of the recorded shot, played by the interface's replay loop (offered while one is set and the replay
-// buffer holds a recording); the menu comes back afterwards while the choice is open.
-using ReplayPlayer = bool (*)(int camera, bool automatic);
-void SetReplayPlayer(ReplayPlayer player);
+// A replay of the recorded shot; the menu comes back afterwards while the choice is open.
 void PlayShotReplay(int camera, bool automatic);

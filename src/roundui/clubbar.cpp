@@ -94,6 +94,11 @@ struct CustBox {
 class TClubUI;
 TClubUI* gBar = nullptr;
 
+std::vector<TListBoxADV*>& RetiredLists() {
+  static std::vector<TListBoxADV*> lists;
+  return lists;
+}
+
 // A club button: a group button (18-21) of the open pop-up or a step arrow (8, 11) at the caption's edge.
 class TClubBtn : public TInRoundButton {
  public:
@@ -148,6 +153,12 @@ class TClubUI : public TEventHandlerGroup {
   ~TClubUI() override {
     if (gBar == this) gBar = nullptr;
     CloseList();
+    DeleteRetiredLists();
+  }
+  int OnIdle() override {
+    DeleteRetiredLists();
+    if (list_) list_->OnIdle();
+    return TEventHandlerGroup::OnIdle();
   }
   int Build();
   int OnPointerDown(int16_t x, int16_t y, uint8_t buttons) override {
@@ -200,10 +211,11 @@ class TClubUI : public TEventHandlerGroup {
     listRect = list_ ? MARect{list_->left, list_->top, list_->right, list_->bottom} : MARect{};
     return listRect;
   }
+  // A list closes from inside its own handler (a pick): it is hidden now and deleted at the next idle pass.
   void CloseList() {
     if (!list_) return;
     list_->Show(0, 0);
-    delete list_;
+    RetireList(list_);
     list_ = nullptr;
     for (TClubBtn* b : groups)
       if (b) b->lit = false;
@@ -288,6 +300,16 @@ void TClubBtn::OnClick() {
 bool TClubPopup::AcceptsInput() { return TPopupButton::AcceptsInput() && PersonToPlay(); }
 
 }  // namespace
+
+void RetireList(TListBoxADV* list) {
+  if (list) RetiredLists().push_back(list);
+}
+
+void DeleteRetiredLists() {
+  std::vector<TListBoxADV*> lists;
+  lists.swap(RetiredLists());
+  for (TListBoxADV* l : lists) delete l;
+}
 
 // ---- club tables -------------------------------------------------------------------------------------------------
 

@@ -38,6 +38,10 @@ class TGameListBoxADV : public TListBoxADV {
   void Erase(int redrawNow) override;
 };
 
+// A list that closes from inside its own handler is hidden at once and deleted at the next idle pass.
+void RetireList(TListBoxADV* list);
+void DeleteRetiredLists();
+
 // The in-round button that opens and closes a pop-up.
 class TPopupButton : public TInRoundButton {
  public:

@@ -44,8 +44,9 @@ class RoundInterface : public RoundInterfaceProvider {
     // The card's first golfer row as the page shows it: the name, then each hole's text.
     const CardInput card = CurrentScoreCard(true, false);
     std::string row;
-    for (const CardText& t : BuildScoreCard(card))
+    for (const CardText& t : BuildScoreCard(card)) {
       if (t.row == kCardFirstGolferRow) row += t.text + " ";
+    }
     NoteScoreCardPage(row);
     ShowScoreCardPage(-1);
   }

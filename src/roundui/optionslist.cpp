@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int32_t kOptionsOffset[5][2] = {{250, 24}, {310, 32}, {310, 32}, {460, 70}, {460, 70}};
 constexpr int32_t kLieOffset[5][2] = {{342, 24}, {420, 32}, {420, 32}, {588, 70}, {588, 70}};
 constexpr const char* kLies[11] = {"Rough (buried)", "Rough (flyer)", "Sand (buried)", "Tee/Fairway", "Rough",
                                    "Heavy rough",    "Sand",          "Downhill",      "Uphill",      "Right sidehill",
@@ -32,6 +31,9 @@ MemHandle ListFont() {
 
 const char* SwingItemText() { return ProSwingChosen() ? "3-Click swing" : "Pro swing"; }
 
+class TSettingsPopList;
+TSettingsPopList* gOptions = nullptr;
+
 class TSettingsPopList : public TPopupButton {
  public:
   TSettingsPopList(int32_t x, int32_t y) : TPopupButton(1) {
@@ -39,7 +41,10 @@ class TSettingsPopList : public TPopupButton {
     const MARect r = FrameRectAt(GameUIFrame(kShapeSettings, 1), x, y);
     left = r.left, top = r.top, right = r.right, bottom = r.bottom;
   }
-  ~TSettingsPopList() override { Close(); }
+  ~TSettingsPopList() override {
+    Close();
+    if (gOptions == this) gOptions = nullptr;
+  }
   bool AcceptsInput() override { return TPopupButton::AcceptsInput() && PersonToPlay() && AwaitingSwing(); }
   const uint8_t* GetHitShape(int) override {
     const int frame = (open ? 4 : 1) + (HasFocus() ? 1 : 0);
@@ -53,6 +58,10 @@ class TSettingsPopList : public TPopupButton {
   int OnPointerUp(int16_t x, int16_t y, uint8_t buttons) override {
     if (list_ && PointInRect(&ListRect(), x, y)) return list_->OnPointerUp(x, y, buttons);
     return TPopupButton::OnPointerUp(x, y, buttons);
+  }
+  int OnIdle() override {
+    DeleteRetiredLists();
+    return TPopupButton::OnIdle();
   }
   void Draw(int redrawNow) override {
     TPopupButton::Draw(redrawNow);
@@ -70,7 +79,7 @@ class TSettingsPopList : public TPopupButton {
     const MemHandle font = ListFont();
     FontSelect(font, nullptr, kAlignLeft, 0, 0, 0, 0);
     const int32_t width = FontStringWidth("3-Click swing", 0) + 12;
-    list_ = new (std::nothrow) TGameListBoxADV(left - width, top - 3 * 18, width, 3, font);
+    list_ = new (std::nothrow) TGameListBoxADV(left, top - 3 * 18, width, 3, font);
     if (!list_) return;
     const int32_t h = list_->bottom - list_->top;
     list_->top = top - h, list_->bottom = top;
@@ -87,7 +96,7 @@ class TSettingsPopList : public TPopupButton {
   void Close() {
     if (list_) {
       list_->Show(0, 0);
-      delete list_;
+      RetireList(list_);
       list_ = nullptr;
     }
     open = 0;
@@ -100,8 +109,6 @@ class TSettingsPopList : public TPopupButton {
   TGameListBoxADV* list_ = nullptr;
   MARect listRect_{};
 };
-
-TSettingsPopList* gOptions = nullptr;
 
 }  // namespace
 
@@ -121,8 +128,9 @@ void RunOptionItem(int item) {
 }
 
 MA_EventHandler* CreateOptionsList(int32_t x, int32_t y) {
-  const int size = std::clamp(Facts().sizeSetting, 0, 4);
-  auto* b = new (std::nothrow) TSettingsPopList(x - kOptionsOffset[size][0] + 24, y - kOptionsOffset[size][1]);
+  // The button's picture places it (its hot spot on the anchor); its list opens above it.
+  auto* b = new (std::nothrow) TSettingsPopList(x, y);
+  if (b) b->flags = kHandlerShown | kHandlerEnabled;
   gOptions = b;
   return b;
 }

@@ -4,12 +4,16 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "framework/ui/displaymgr.h"
+#include "framework/ui/fontmgr.h"
 #include "framework/ui/inputstate.h"
 #include "golf/launch.h"
 #include "golf/playerinfo.h"
 #include "golf/predict.h"
 #include "mmsystem.h"
+#include "platformlib/shapes/shapes.h"
 #include "roundui/clubs.h"
+#include "roundui/uishapes.h"
 #include "windows.h"
 
 TPowerMeterUI* PowerMeter = nullptr;
@@ -201,10 +205,24 @@ void TPowerMeterUI::RunSwing(bool practiceSwing) {
   Redraw();
   lastUpdate = timeGetTime();
 
+  // A clock that stands still (virtual time with nothing to move it) is moved on by waiting, so the swing ends.
+  uint32_t seen = lastUpdate;
+  int still = 0;
+  auto pass = [&] {
+    Step();
+    const uint32_t now = timeGetTime();
+    if (now != seen) {
+      seen = now;
+      still = 0;
+    } else if (++still > 100) {
+      Sleep(1);
+      still = 0;
+    }
+  };
   while (state != kMeterIdle) {
     // Let go of whatever started the swing, then wait for the next press, moving the needle all along.
-    while (state != kMeterIdle && Pressed()) Step();
-    while (state != kMeterIdle && !Pressed()) Step();
+    while (state != kMeterIdle && Pressed()) pass();
+    while (state != kMeterIdle && !Pressed()) pass();
     if (state == kMeterIdle) break;
     if (proSwing) {
       if (!pro.backswingDone) pro.earlyPress = true;
@@ -558,6 +576,40 @@ bool TPowerMeterUI::HitMeter(int32_t x, int32_t y) const {
   return d2 <= outerRadius * outerRadius && d2 >= innerRadius * innerRadius;
 }
 
+void TPowerMeterUI::UseArt(const uint8_t* plain, const uint8_t* highlight) {
+  const uint8_t* frames[2] = {plain, highlight};
+  for (int i = 0; i < 2; ++i) {
+    art_[i] = nullptr;
+    const uint8_t* f = frames[i];
+    // Only 8-bit frames with a 32-bit colour table are cut from.
+    if (!f || (f[0] & kShapePacked) || shaperowbytes(f) < shapewidth(f)) continue;
+    const uint8_t* clut = getshapeclut(f);
+    if (!clut || clut[0] != 0x2A) continue;
+    const int count = std::min(shapewidth(clut), 256);
+    for (int c = 0; c < 256; ++c) {
+      const uint32_t argb = c < count ? shaperead32(clut + 16 + 4 * c) : 0;
+      artPalette_[i][c] = Rgb565(argb & 0xFFFFFF);
+    }
+    art_[i] = f;
+  }
+}
+
+void TPowerMeterUI::TakeArtFromShapeSet() {
+  const int32_t frame = std::clamp(riskLevel, 1, 9);
+  UseArt(GameUIFrame(kShapePowerBody, frame), GameUIFrame(bigAllowance ? kShapePowerTrack : kShapePowerHandle, frame));
+}
+
+uint16_t TPowerMeterUI::ArtAt(int32_t x, int32_t y, int32_t pos, bool highlight) const {
+  if (const uint8_t* f = art_[highlight ? 1 : 0]) {
+    const int32_t fx = x - centreX + shapecentrex(f), fy = y - centreY + shapecentrey(f);
+    if (fx >= 0 && fy >= 0 && fx < shapewidth(f) && fy < shapeheight(f)) {
+      const uint8_t index = f[16 + static_cast<size_t>(fy) * static_cast<size_t>(shaperowbytes(f)) + fx];
+      if (index != 255) return artPalette_[highlight ? 1 : 0][index];
+    }
+  }
+  return ArtColour(pos, highlight);
+}
+
 void TPowerMeterUI::PaintWedges(Pixels16& t, int32_t from, int32_t to, bool highlight) {
   const int32_t r2in = innerRadius * innerRadius, r2out = outerRadius * outerRadius;
   for (int32_t y = centreY - outerRadius; y <= centreY + outerRadius; ++y)
@@ -566,7 +618,7 @@ void TPowerMeterUI::PaintWedges(Pixels16& t, int32_t from, int32_t to, bool high
       const int32_t d2 = dx * dx + dy * dy;
       if (d2 < r2in || d2 > r2out || !t.Inside(x, y)) continue;
       const int32_t pos = PositionOf(dx, dy);
-      if (pos >= from && pos < to) t.At(x, y) = ArtColour(pos, highlight);
+      if (pos >= from && pos < to) t.At(x, y) = ArtAt(x, y, pos, highlight);
     }
 }
 
@@ -632,6 +684,7 @@ struct NeedleRange {
 }  // namespace
 
 void TPowerMeterUI::RedrawNeedle(int32_t from, int32_t to, bool highlight) {
+  TakeArtFromShapeSet();
   NeedleRange range{this, from, to, highlight};
   DrawOnDisplayBuffer(
       [](Pixels16& t, void* c) {
@@ -646,9 +699,14 @@ void TPowerMeterUI::MarkDirty() { MarkDisplayDirty(left, top, right, bottom); }
 
 void TPowerMeterUI::Draw(int) {
   if (!(flags & kHandlerShown)) return;
-  if (UpdateShotClass()) {
+  UpdateShotClass();
+  TakeArtFromShapeSet();
+  if (DrawOnDisplayBuffer([](Pixels16& t, void* c) { static_cast<TPowerMeterUI*>(c)->Paint(t); }, this) &&
+      !proSwing && !swingRunning && StandardFonts[0]) {
+    static const char* const kLabels[8] = {"", "", "", "Bump", "Chip", "Full", "Pitch", "Putt"};
+    FontSelect(StandardFonts[0], DrawnImage(), kAlignCentre, 0xFFFF, 0, 0, 1);
+    FontDrawText(centreX, centreY - FontHeight() / 2, kLabels[std::clamp(shotClass, 3, 7)]);
   }
-  DrawOnDisplayBuffer([](Pixels16& t, void* c) { static_cast<TPowerMeterUI*>(c)->Paint(t); }, this);
   MarkDirty();
 }
 

@@ -86,6 +86,10 @@ class TPowerMeterUI : public MA_EventHandler {
   bool HitMeter(int32_t x, int32_t y) const;
   // The whole meter, as Draw puts it on the display buffer.
   void Paint(Pixels16& target);
+  // Art frames (8-bit shape frames with a 32-bit colour table, hot spot on the meter's centre) that the plain and
+  // the highlighted arc are cut from; null draws the meter's own colours. Draw takes them from the in-round
+  // shape set each time, so they never outlive it.
+  void UseArt(const uint8_t* plain, const uint8_t* highlight);
   // The Pro swing's club icon frame for the present state (1..last).
   int ProSwingIconFrame() const;
 
@@ -132,6 +136,10 @@ class TPowerMeterUI : public MA_EventHandler {
   std::function<void(TPowerMeterUI*)> computeShot;
 
  private:
+  uint16_t ArtAt(int32_t x, int32_t y, int32_t pos, bool highlight) const;
+  void TakeArtFromShapeSet();
+  const uint8_t* art_[2] = {nullptr, nullptr};
+  uint16_t artPalette_[2][256] = {};
   void StepThreeClicks(uint32_t now, uint32_t dt);
   void StepPro(uint32_t now, uint32_t dt);
   void Accelerate(uint32_t dt);

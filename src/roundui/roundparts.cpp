@@ -10,23 +10,7 @@
 #include "roundui/roundview.h"
 #include "windows.h"
 
-MA_EventHandler* CreateTargetingHandler() { return nullptr; }
-
-TMA_EventHandlerList* CreateAfterShotList() {
-  if (CreateAfterShotHandler() != 0) return nullptr;
-  SetReplayPlayer([](int, bool) {
-    PlayShotBack();
-    return true;
-  });
-  return AfterShotHandler();
-}
-
-void DestroyAfterShotList() {
-  DestroyAfterShotHandler();
-  SetReplayPlayer(nullptr);
-}
-
-void ClearReplayPlaying() { SetReplayPlaying(false); }
+void DestroyAfterShotList() { DestroyAfterShotHandler(); }
 
 void RefreshShotInfoPanels(int) {}
 
@@ -40,7 +24,8 @@ void PlayShotBack() {
   constexpr uint32_t kFrameMs = 40;
   MARect drawn{};
   bool firstFrame = true;
-  for (uint32_t clock = 0;; clock += kFrameMs) {
+  const uint32_t start = RewindReplayPlayback();
+  for (uint32_t clock = start;; clock += kFrameMs) {
     SampleReplayAtTime(clock);
     if (const Vector3* at = GetPlaybackBallPos()) {
       drawn = DrawReplayBall(*at, from, firstFrame ? nullptr : &drawn);
@@ -55,8 +40,3 @@ void PlayShotBack() {
   InvalidateRoundView();
 }
 
-bool BeginAfterShotChoice() {
-  PlayShotBack();
-  BeginAfterShot();
-  return true;
-}

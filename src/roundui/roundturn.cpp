@@ -39,6 +39,8 @@ void OpenShotControls(bool on) {
     h.shotUI->Enable(on ? 1 : 0, 0);
     h.shotUI->list.ShowEach(on ? 1 : 0);
     h.shotUI->list.EnableEach(on ? 1 : 0);
+    // The lie list shows only from the options list's "Choose lie" row.
+    if (h.shotUI->liePopup) h.shotUI->liePopup->Show(0, 0);
   }
   if (h.targeting) {
     h.targeting->Show(on ? 1 : 0, 0);
@@ -119,6 +121,7 @@ void FinishPersonShot() {
 }
 
 void EndShotInInterface() {
+  PlayShotBack();
   if (!BeginAfterShotChoice()) PostGolfMessage(kGolfBallStopped);
   InvalidateRoundView();
 }

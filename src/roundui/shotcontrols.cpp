@@ -45,6 +45,12 @@ int CreateShotControlMembers(TShotUIManager* group) {
   meter->launch = [] { FinishPersonShot(); };
   group->powerMeter = meter;
   if (const int16_t status = group->AddHandler(meter)) return status;
+  group->settingsPopup = CreateOptionsList(group->anchorX, group->anchorY);
+  group->liePopup = CreateLieList(group->anchorX, group->anchorY);
+  for (MA_EventHandler* h : {group->settingsPopup, group->liePopup}) {
+    if (!h) return ERR_MEMORYFULL;
+    if (const int16_t status = group->AddHandler(h)) return status;
+  }
   return 0;
 }
 

@@ -10,9 +10,12 @@
 #include "framework/core/services.h"
 #include "framework/ui/displaymgr.h"
 #include "golf/game.h"
+#include "platformlib/gfx/vortel.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "scene/holedraw.h"
+#include "scene/holedraw3d.h"
 #include "scene/horizon.h"
+#include "scene/render3d.h"
 
 namespace {
 
@@ -52,11 +55,9 @@ Image16 GolfViewOverlay() { return AsImage(gImages.overlay); }
 
 void PlaceViewBehind(TGolfView& view, const Vector3& ball, const Vector3& target) {
   view.focusPoint = ball;
-  // The back vector (sin, cos of the heading) points from the target to the ball: the camera stands behind the ball.
-  double dx = static_cast<double>(ball.x - target.x), dy = static_cast<double>(ball.y - target.y);
-  if (dx == 0.0 && dy == 0.0) dy = -1.0;
-  const double heading = std::atan2(dx, dy);
-  view.SetHeading(static_cast<int32_t>(std::lround(heading * 32768.0 / 3.14159265358979323846)));
+  // The camera stands behind the ball, away from the target.
+  const bool same = ball.x == target.x && ball.y == target.y;
+  view.SetHeading(same ? 0 : ViewHeadingToward(ball, target));
 }
 
 bool MainViewPlacement(Vector3* ball, Vector3* target) {
@@ -82,6 +83,32 @@ void CopyViewThroughOverlay(const GolfViewImages& images, const Image16& display
   }
 }
 
+namespace {
+
+// Through the render module: the hole into its back buffer, read back as the view image; the interface's pixels
+// (overlay bit 15 clear) laid over it from the display buffer; then the page is shown.
+bool DrawThroughModule(TGolfView& view, const Image16& display) {
+  if (!vortellive.module || !vortellive.window || vortellive.window(2) != 1) return false;
+  DrawHoleHardware(view, &view.focusPoint);
+  if (vortellive.readrect) vortellive.readrect(0, 0, gImages.width, gImages.height, gImages.view.data());
+  if (VortelLock* lock = vortellive.lockwindow ? vortellive.lockwindow() : nullptr) {
+    const int32_t w = std::min({gImages.width, display.width, lock->width});
+    const int32_t h = std::min({gImages.height, display.height, lock->height});
+    for (int32_t y = 0; y < h; ++y) {
+      auto* to = reinterpret_cast<uint16_t*>(lock->pixels + static_cast<ptrdiff_t>(y) * lock->pitch);
+      const uint16_t* mask = gImages.overlay.data() + static_cast<size_t>(y) * gImages.width;
+      const uint16_t* from = display.pixels + static_cast<size_t>(y) * display.pitch;
+      for (int32_t x = 0; x < w; ++x)
+        if (!(mask[x] & 0x8000)) to[x] = from[x];
+    }
+    vortellive.unlockwindow(lock);
+  }
+  if (vortellive.pageflip) vortellive.pageflip();
+  return true;
+}
+
+}  // namespace
+
 bool DrawMainGolfView() {
   Vector3 ball, target;
   if (!MainViewPlacement(&ball, &target)) return false;
@@ -90,21 +117,22 @@ bool DrawMainGolfView() {
   if (!DisplayMgr().open || !window || window->depth != 16 || !window->pixels) return false;
   PrepareCourseOnce();
   SizeGolfViewImages(window->width, window->height);
+  const Image16 display{reinterpret_cast<uint16_t*>(window->pixels), window->width, window->height,
+                        window->rowbytes / 2};
 
   TGolfView& view = MainView;
   CurrentMainView = &view;
+  const bool hardware = gRenderStart.hardwareActive != 0;
   const int32_t rect[4] = {0, 0, gImages.width, gImages.height};
-  view.SetViewport(rect, nullptr, 0, 1);
+  view.SetViewport(rect, nullptr, 0, hardware ? 0 : 1);
   PlaceViewBehind(view, ball, target);
+  if (hardware) return DrawThroughModule(view, display);
   Surface16 s;
   s.pixels = gImages.view.data();
   s.pitch = gImages.width;
   s.clipRight = gImages.width;
   s.clipBottom = gImages.height;
   DrawHoleSoftware(view, s, &view.focusPoint);
-
-  const Image16 display{reinterpret_cast<uint16_t*>(window->pixels), window->width, window->height,
-                        window->rowbytes / 2};
   CopyViewThroughOverlay(gImages, display);
   AddDirtyRect(MARect{drawn->left, drawn->top, drawn->right, drawn->bottom});
   return true;

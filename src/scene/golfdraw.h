@@ -33,5 +33,7 @@ bool MainViewPlacement(Vector3* ball, Vector3* target);
 // Copies the view image onto a 16-bit display buffer of the same size where the overlay's bit 15 is set.
 void CopyViewThroughOverlay(const GolfViewImages& images, const Image16& display);
 
-// Draws the main view of the game's hole onto the display buffer; false when nothing was drawn.
+// Draws the main view of the game's hole onto the display buffer; false when nothing was drawn. With a hardware
+// back end the hole goes through the render module into its back buffer (read back as the view image), the display
+// buffer's pixels that the overlay gives the interface are laid over it there, and the page is shown.
 bool DrawMainGolfView();

@@ -171,6 +171,30 @@ void CollectHoleItems(const TGolfView& view, const Vector3* golfer, std::vector<
   std::stable_sort(items.begin(), items.end(), [](const HoleItem& a, const HoleItem& b) { return a.depth > b.depth; });
 }
 
+bool ProjectBlockCorners(const TGolfView& view, const HoleItem& item, ScreenPointF f[4]) {
+  const TerrainGrid& g = CurrentTerrain();
+  const int32_t W = static_cast<int32_t>(g.width) - 1, D = static_cast<int32_t>(g.depth) - 1;
+  Vector3 corner[4];
+  GridPointToWorld(item.i, item.j, &corner[0]);
+  GridPointToWorld(std::min(item.i + item.step, W), item.j, &corner[1]);
+  GridPointToWorld(std::min(item.i + item.step, W), std::min(item.j + item.step, D), &corner[2]);
+  GridPointToWorld(item.i, std::min(item.j + item.step, D), &corner[3]);
+  for (int k = 0; k < 4; ++k) {
+    view.ProjectToScreenFloat(corner[k], &f[k]);
+    if (!(f[k].Z > 0.5f && std::fabs(f[k].x) < 16000.0f && std::fabs(f[k].y) < 16000.0f)) return false;
+  }
+  return true;
+}
+
+float ProjectObject(const TGolfView& view, const HoleItem& item, const ObjectType& type, ScreenPointF* f, float* width,
+                    float* height) {
+  view.ProjectToScreenFloat(item.foot, f);
+  const float k = view.projectionScale / f->Z;
+  *height = static_cast<float>(type.worldHeight) / 65536.0f * k;
+  *width = *height * static_cast<float>(type.widthFactor) / 65536.0f;
+  return k;
+}
+
 HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector3* golfer) {
   HoleDrawStats stats;
   RandomUpPin pin(37);
@@ -186,26 +210,16 @@ HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector
 
   std::vector<HoleItem> items;
   CollectHoleItems(view, golfer, items, stats);
-  const int32_t W = static_cast<int32_t>(g.width) - 1, D = static_cast<int32_t>(g.depth) - 1;
 
   const bool stripes = (hole.header.flags & 1) != 0;
   const LightTableSet lights{course.lightTables[0].data(), kLightLevels};
   for (const HoleItem& item : items) {
     if (item.kind == ItemKind::Quad) {
-      Vector3 corner[4];
-      GridPointToWorld(item.i, item.j, &corner[0]);
-      GridPointToWorld(std::min(item.i + item.step, W), item.j, &corner[1]);
-      GridPointToWorld(std::min(item.i + item.step, W), std::min(item.j + item.step, D), &corner[2]);
-      GridPointToWorld(item.i, std::min(item.j + item.step, D), &corner[3]);
+      ScreenPointF f[4];
+      if (!ProjectBlockCorners(view, item, f)) continue;
       TriVertex p[4];
-      bool ok = true;
-      for (int k = 0; k < 4 && ok; ++k) {
-        ScreenPointF f;
-        view.ProjectToScreenFloat(corner[k], &f);
-        ok = f.Z > 0.5f && std::fabs(f.x) < 16000.0f && std::fabs(f.y) < 16000.0f;
-        p[k] = {static_cast<int16_t>(std::lround(f.x)), static_cast<int16_t>(std::lround(f.y))};
-      }
-      if (!ok) continue;
+      for (int k = 0; k < 4; ++k)
+        p[k] = {static_cast<int16_t>(std::lround(f[k].x)), static_cast<int16_t>(std::lround(f[k].y))};
       const size_t cell = static_cast<size_t>(item.j) * g.width + static_cast<size_t>(item.i);
       const uint8_t surfaceByte = g.cells[cell * kCellBytes + 2];
       const bool stripe = stripes && ((item.j / 6) & 1) != 0;
@@ -230,10 +244,8 @@ HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector
     } else {
       const ObjectType& type = course.objectTypes[item.objectType];
       ScreenPointF f;
-      view.ProjectToScreenFloat(item.foot, &f);
-      const float k = view.projectionScale / f.Z;
-      const float height = static_cast<float>(type.worldHeight) / 65536.0f * k;
-      const float width = height * static_cast<float>(type.widthFactor) / 65536.0f;
+      float width = 0.0f, height = 0.0f;
+      const float k = ProjectObject(view, item, type, &f, &width, &height);
       if (height < static_cast<float>(view.minObjectHeight)) continue;
       const CourseImage& image = type.useAlternate && type.alternate.present() ? type.alternate : type.image;
       int32_t top = 0;

@@ -29,6 +29,12 @@ struct HoleItem {
 };
 void CollectHoleItems(const TGolfView& view, const Vector3* golfer, std::vector<HoleItem>& items,
                       HoleDrawStats& stats);
+// A block's four corners on the screen; false when one lies behind the near limit or far off the screen.
+bool ProjectBlockCorners(const TGolfView& view, const HoleItem& item, ScreenPointF f[4]);
+// An object's foot on the screen and its size there in pixels; the scale (pixels a world unit at its depth).
+struct ObjectType;
+float ProjectObject(const TGolfView& view, const HoleItem& item, const ObjectType& type, ScreenPointF* f, float* width,
+                    float* height);
 // The course texture a surface byte draws with at a block step (stripes and coarse replacements); -1 for none.
 int SurfaceTextureIndex(const CourseSceneData& course, uint8_t surface, int step, bool stripe);
 uint16_t To565(uint32_t argb);

@@ -9,6 +9,7 @@
 #include "golf/playerinfo.h"
 #include "golf/predict.h"
 #include "roundui/powermeter.h"
+#include "roundui_fixture.h"
 #include "windows.h"
 #include "winapi/testing.h"
 
@@ -16,12 +17,10 @@ namespace {
 
 namespace wt = winapi::testing;
 
-class MeterTest : public ::testing::Test {
+class MeterTest : public roundtest::VirtualClockTest {
  protected:
   void SetUp() override {
-    wt::Reset();
-    wt::UseVirtualClock(true, 10000);
-    wt::SetVirtualWaitGrace(0);
+    VirtualClockTest::SetUp();
     golfer_.bag = 0x1FFFFF;
     golfer_.currentClub = 0;
     golfer_.ball.position = Vector3{0.0f, 0.0f, 0.0f};
@@ -39,7 +38,7 @@ class MeterTest : public ::testing::Test {
   void TearDown() override {
     ActiveGolferRecord = nullptr;
     GuideSwitch = false;
-    wt::Reset();
+    VirtualClockTest::TearDown();
   }
   playerInfo_s golfer_;
   TPowerMeterUI meter_;
@@ -173,6 +172,14 @@ TEST_F(MeterTest, NoPowerPressStopsAtTheTop) {
   EXPECT_LT(run.ms, 10000u);
 }
 
+TEST_F(MeterTest, ASwingEndsOnAVirtualClockThatNothingMoves) {
+  meter_.RunSwing(false);
+  EXPECT_EQ(meter_.state, kMeterIdle);
+  EXPECT_EQ(meter_.powerMark, kMeterTop);
+  EXPECT_EQ(meter_.accuracyMark, -kMeterWindow);
+  EXPECT_EQ(computed_, 1);
+}
+
 TEST_F(MeterTest, ProSwingByScriptedPointer) {
   meter_.proSwing = true;
   const int cx = GetSystemMetrics(SM_CXSCREEN) / 2, cy = GetSystemMetrics(SM_CYSCREEN) / 2;
@@ -193,6 +200,40 @@ TEST_F(MeterTest, ProSwingByScriptedPointer) {
   EXPECT_GT(hard, soft);
   EXPECT_EQ(run(30, 60), soft);
   EXPECT_EQ(computed_, 3);
+}
+
+// An 8-bit frame of w x h pixels of colour index `index`, hot spot in its middle, with a 32-bit colour table.
+std::vector<uint8_t> ArtFrame(int w, int h, uint8_t index, uint32_t colour) {
+  const uint32_t clutAt = 16 + static_cast<uint32_t>(w * h);
+  std::vector<uint8_t> f(clutAt + 16 + 256 * 4, 0);
+  const uint32_t word = 0x7Bu | (clutAt << 8);
+  for (int i = 0; i < 4; ++i) f[i] = static_cast<uint8_t>(word >> (8 * i));
+  f[4] = static_cast<uint8_t>(w), f[6] = static_cast<uint8_t>(h), f[8] = static_cast<uint8_t>(w / 2), f[10] = static_cast<uint8_t>(h / 2);
+  for (int i = 0; i < w * h; ++i) f[16 + i] = (i % w) < w / 2 ? index : 255;  // the right half transparent
+  uint8_t* clut = &f[clutAt];
+  clut[0] = 0x2A;
+  clut[5] = 1;  // 256 entries
+  clut[6] = 1;
+  for (int i = 0; i < 4; ++i) clut[16 + 4 * index + i] = static_cast<uint8_t>(colour >> (8 * i));
+  return f;
+}
+
+TEST_F(MeterTest, ArtFramesColourTheArc) {
+  const std::vector<uint8_t> plain = ArtFrame(120, 120, 7, 0xFF102030), lit = ArtFrame(120, 120, 9, 0xFFF0E0D0);
+  meter_.Layout(60, 60, 54);
+  meter_.UseArt(plain.data(), lit.data());
+  std::vector<uint16_t> pixels(120 * 120, 0);
+  Pixels16 t{pixels.data(), 120, 120, 120};
+  meter_.Paint(t);
+  // Left half (opaque art): the plain colour on the rising side; the idle band lies to the lower right, where
+  // the art is transparent and the meter's own highlight shows.
+  EXPECT_EQ(pixels[60 * 120 + 20], Rgb565(0x102030));
+  EXPECT_NE(pixels[60 * 120 + 100], Rgb565(0x102030));
+  meter_.state = kMeterRising;
+  meter_.needle = 0x6000;
+  meter_.Paint(t);
+  EXPECT_EQ(pixels[60 * 120 + 20], Rgb565(0xF0E0D0));  // behind the rising needle: the highlighted art
+  meter_.UseArt(nullptr, nullptr);
 }
 
 TEST_F(MeterTest, ProSwingIconFrames) {

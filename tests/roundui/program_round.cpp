@@ -88,7 +88,8 @@ bool OnProgramThread(std::function<void()> routine, int seconds = 120) {
 class RunningProgram {
  public:
   RunningProgram(const std::string& root, const std::string& registry) {
-    setenv("WINAPI_HOST", "headless", 1);
+    // ROUNDUI_SHOW_HOST=1 leaves the host to the environment (a window on $DISPLAY) to watch the round.
+    if (!getenv("ROUNDUI_SHOW_HOST")) setenv("WINAPI_HOST", "headless", 1);
     wt::MapDrive('C', root);
     wt::SetModuleFileName("C:\\teebox.exe");
     winapi::registry::UseFile(registry);
@@ -164,20 +165,24 @@ std::string PlayHoleByScript(const std::string& demo, const std::string& registr
     });
     auto status = std::make_shared<std::atomic<uint32_t>>(0);
     if (ScoreCardPagesShown() == 0) OnProgramThread([status] { *status = GetGolfStatus(); }, 2);
-    std::fprintf(stderr, "shot %d ready %d status %x\n", shot, ready, status->load());
     EXPECT_TRUE(ready) << "shot " << shot << " golf status " << std::hex << status->load();
     if (!ready) break;
     if (ScoreCardPagesShown() > 0) {
       cardShown = true;
       break;
     }
+    // ROUNDUI_SHOW_AIMING_MS keeps the first shot's aiming screen up that long, to be looked at.
+    if (const char* ms = getenv("ROUNDUI_SHOW_AIMING_MS"); ms && shot == 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
     EXPECT_TRUE(OnProgramThread([&] {
       // From here the program runs on the virtual clock: every poll of the keys moves it one millisecond.
       if (!wt::VirtualClockOn()) wt::UseVirtualClock(true, timeGetTime());
       wt::SetVirtualWaitGrace(0);
       TPlayer* p = CurrentGame()->players->GetPlayer(0);
-      std::fprintf(stderr, "lie %d type %u bag %x club %d\n", p->ball.lie, p->shotType, p->bag, p->currentClub);
       if (shot == 0) {
+        // The game Tee off made reloaded its golfers: Ada takes part in it as she did in the menu's game.
+        p->flags |= kGolferTakesPart;
+        std::snprintf(p->name, sizeof p->name, "%s", "Ada");
         // The first shot is played with the 5-iron picked from the club pop-up: the handle, the irons, the row.
         const auto click = [](int part) {
           int32_t x = 0, y = 0;
@@ -202,7 +207,6 @@ std::string PlayHoleByScript(const std::string& demo, const std::string& registr
       char text[96];
       std::snprintf(text, sizeof text, " rest %.3f %.3f %.3f", at.x, at.y, at.z);
       log << text << "\n";
-      std::fprintf(stderr, "%s", log.str().c_str());
       // "Ok" is the menu's default row.
       Svc().round->OnKeyPress(VK_RETURN);
     }));

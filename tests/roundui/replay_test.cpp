@@ -2,7 +2,10 @@
 // store is freed.
 #include <gtest/gtest.h>
 
+#include "golf/ballflight.h"
+#include "golf/launch.h"
 #include "roundui/replay.h"
+#include "support/ground.h"
 #include "mmsystem.h"
 #include "winapi/testing.h"
 
@@ -157,6 +160,33 @@ TEST_F(ReplayTest, AfterTheStoreIsFreedReadersSeeNoFrames) {
   // One frame: its fraction is 0 too.
   Record(1);
   EXPECT_EQ(ReplayFrameFraction(0), 0.0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ReplaySink, TheBallPhysicsRecordsALiveShot) {
+  ResetReplayBuffer();
+  InstallReplayBuffer();
+  ASSERT_TRUE(balltest::makeGround(100, 300, 0x10));
+  BallSetWind(0, 0);
+  BallClearCup();
+  BallState ball;
+  BallPlaceAt(&ball, Vector3{0.0f, -100.0f, 0.0f});
+  BallLaunchVector(&ball, Vector3{0.0f, 1.0f, 0.0f}, 40.0f, 0.4f, 80.0f, 0.0f);
+  BallFlightStart(&ball);
+  const int steps = BallRunShot(&ball, kBallStepSeconds, true);
+  EXPECT_GT(GetReplayFrameCount(), 10);
+  EXPECT_LE(GetReplayFrameCount(), kReplayCapacity);
+  EXPECT_LE(GetReplayFrameCount(), steps + 1);
+  EXPECT_LE(GetReplayFrame(0)->time, 20u);  // the first step
+  EXPECT_EQ(GetReplayDuration(), GetReplayFrame(GetReplayFrameCount() - 1)->time);
+  EXPECT_FLOAT_EQ(GetLastReplayBallPos()->y, ball.position.y);
+  EXPECT_GT(GetReplayMaxHeight(), 1.0f);
+  EXPECT_FALSE(ReplayRecording());
+  BallSetReplaySink(BallReplaySink{});
+  ResetReplayBuffer();
 }
 
 }  // namespace

@@ -58,9 +58,9 @@ class GolfDrawHoleTest : public ::testing::Test {
 std::string GolfDrawHoleTest::folder_;
 bool GolfDrawHoleTest::loaded_ = false;
 
-// Placed behind a ball, the view looks at the target: the target lies ahead, on the screen's centre column, for
-// targets in every direction.
-TEST_F(GolfDrawHoleTest, ViewBehindTheBallLooksAtTheTarget) {
+// Placed behind a ball, faced toward a point or swung about it, the view looks at it: the point lies ahead, on the
+// screen's centre column, for points in every direction.
+TEST_F(GolfDrawHoleTest, ViewsLookAtTheirTargetInEveryDirection) {
   ASSERT_TRUE(loaded_);
   TGolfView view;
   holeview::SetUpView(view, 640, 480, 0);
@@ -70,11 +70,23 @@ TEST_F(GolfDrawHoleTest, ViewBehindTheBallLooksAtTheTarget) {
     SCOPED_TRACE(std::to_string(o[0]) + "," + std::to_string(o[1]));
     Vector3 target{ball.x + o[0], ball.y + o[1], 0.0f};
     target.z = GetTerrainHeight(target.x, target.y);
-    PlaceViewBehind(view, ball, target);
-    ScreenPointF p;
-    view.ProjectToScreenFloat(target, &p);
-    EXPECT_GT(p.Z, 1.0f);
-    EXPECT_NEAR(p.x, static_cast<float>(view.viewLeft + view.centreX), 1.0f);
+    // Placed behind the ball, turned to face the point, swung about it: each looks at it.
+    for (int how = 0; how < 3; ++how) {
+      SCOPED_TRACE(how);
+      if (how == 0) {
+        PlaceViewBehind(view, ball, target);
+      } else if (how == 1) {
+        view.focusPoint = ball;
+        view.FaceGroundPoint(target);
+      } else {
+        view.focusPoint = ball;
+        view.AimAtPoint(target, 0x2000);
+      }
+      ScreenPointF p;
+      view.ProjectToScreenFloat(target, &p);
+      EXPECT_GT(p.Z, 1.0f);
+      EXPECT_NEAR(p.x, static_cast<float>(view.viewLeft + view.centreX), 1.0f);
+    }
   }
 }
 

@@ -37,14 +37,6 @@ constexpr int32_t kBoxSize[5][2] = {{54, 150}, {67, 190}, {67, 190}, {97, 290}, 
 
 const uint8_t* BarFrame(int n) { return GameUIFrame(kShapeClubSelect, n); }
 
-// Fonts of the lists, loaded once for the rest of the program.
-MemHandle ListFont() {
-  static MemHandle font = 0;
-  static const char* const kNames[5] = {"HAL8b.ffn", "HAL10b.ffn", "HAL10b.ffn", "HAL12b.ffn", "HAL12b.ffn"};
-  if (!font && Facts().fontFolder && *Facts().fontFolder)
-    FontLoad(&font, Facts().fontFolder, kNames[std::clamp(Facts().sizeSetting, 0, 4)], 0);
-  return font ? font : StandardFonts[0];
-}
 
 playerInfo_s* Golfer() { return ActiveGolferRecord; }
 
@@ -309,6 +301,14 @@ void DeleteRetiredLists() {
   std::vector<TListBoxADV*> lists;
   lists.swap(RetiredLists());
   for (TListBoxADV* l : lists) delete l;
+}
+
+MemHandle ListFont() {
+  static MemHandle font = 0;
+  static const char* const kNames[5] = {"HAL8b.ffn", "HAL10b.ffn", "HAL10b.ffn", "HAL12b.ffn", "HAL12b.ffn"};
+  if (!font && Facts().fontFolder && *Facts().fontFolder)
+    FontLoad(&font, Facts().fontFolder, kNames[std::clamp(Facts().sizeSetting, 0, 4)], 0);
+  return font ? font : StandardFonts[0];
 }
 
 // ---- club tables -------------------------------------------------------------------------------------------------

@@ -38,6 +38,9 @@ class TGameListBoxADV : public TListBoxADV {
   void Erase(int redrawNow) override;
 };
 
+// The font of the in-round lists by screen size, loaded once for the rest of the program.
+MemHandle ListFont();
+
 // A list that closes from inside its own handler is hidden at once and deleted at the next idle pass.
 void RetireList(TListBoxADV* list);
 void DeleteRetiredLists();

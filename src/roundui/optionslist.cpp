@@ -21,13 +21,6 @@ constexpr const char* kLies[11] = {"Rough (buried)", "Rough (flyer)", "Sand (bur
                                    "Heavy rough",    "Sand",          "Downhill",      "Uphill",      "Right sidehill",
                                    "Left sidehill"};
 
-MemHandle ListFont() {
-  static MemHandle font = 0;
-  static const char* const kNames[5] = {"HAL8b.ffn", "HAL10b.ffn", "HAL10b.ffn", "HAL12b.ffn", "HAL12b.ffn"};
-  if (!font && Facts().fontFolder && *Facts().fontFolder)
-    FontLoad(&font, Facts().fontFolder, kNames[std::clamp(Facts().sizeSetting, 0, 4)], 0);
-  return font ? font : StandardFonts[0];
-}
 
 const char* SwingItemText() { return ProSwingChosen() ? "3-Click swing" : "Pro swing"; }
 

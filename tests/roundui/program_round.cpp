@@ -29,6 +29,8 @@
 #include "frontend/frontend.h"
 #include "golf/game.h"
 #include "golf/golfmsg.h"
+#include "golf/launch.h"
+#include "framework/ui/eventhandler.h"
 #include "golf/player.h"
 #include "roundui/aftershot.h"
 #include "roundui/clubbar.h"
@@ -198,7 +200,14 @@ std::string PlayHoleByScript(const std::string& demo, const std::string& registr
         EXPECT_FALSE(ClubPopupOpen());
         EXPECT_EQ(p->currentClub, 10) << "5i";
       }
-      log << "club " << int(p->currentClub);
+      if (shot == 1) {
+        // The drive is aimed a little left with the arrow key.
+        Svc().round->OnKeyPress(kKeyLeft);
+        Svc().round->OnKeyUp(VK_LEFT);
+      }
+      char aim[64];
+      std::snprintf(aim, sizeof aim, "aim %.2f %.2f ", ShotAimPoint.x, ShotAimPoint.y);
+      log << aim << "club " << int(p->currentClub);
       wt::StartInputScript(ThreeClicks(1350, 1900), 1);
       Svc().round->OnKeyPress(' ');
       wt::StopInputScript();

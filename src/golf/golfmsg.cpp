@@ -642,6 +642,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
     case kGolfShotSetUp: {
       setStatus(id);
       g_.PlaceGolferAtBall();
+      g_.SetUpView(false, false);
       bool untouched = true;  // nobody has played the hole yet
       for (int s = 0; untouched && s < TPlayerList::kSlots; ++s) {
         TPlayer* p = player(s);
@@ -684,6 +685,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
       TPlayer* p = current();
       if (!p || !localTurn()) return;
       GolfState.shotInProgress = 1;
+      g_.UpdateWind();
       Svc().sound->PreShotCommentary();
       if (p->IsComputer()) p->TakeTurn();
       else Svc().round->PersonShot();
@@ -698,7 +700,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
       return;
     }
     case kGolfRemoteReplay: remote(id, arg, true, true); return;
-    case kGolfShotFinished: g_.OnShotFinished(); return;
+    case kGolfShotFinished: g_.ContinueAfterShot(); return;
     case kGolfNextShot:
       setStatus(id);
       if (GolfState.awaited == kGolfPosition && !GolfState.allAcknowledged) {

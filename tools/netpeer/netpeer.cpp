@@ -41,6 +41,7 @@ struct Options {
   int players = 2;
   int type = 1;
   int holes = 3;
+  int mode = 0;  // the game mode the host starts (stroke play)
   std::string dir;
   std::string name;
   uint32_t timeoutMs = 120000;
@@ -164,6 +165,7 @@ void SetUpGolfer(TGame* g, int slot, const char* name) {
 void PrintResult(bool ok, const std::vector<uint32_t>& ids, int holes) {
   if (ok) {
     TGame* g = CurrentGame();
+    std::printf("mode %u\n", g->mode);
     for (size_t slot = 0; slot < ids.size(); ++slot) {
       TPlayer* p = g->players->GetPlayer(static_cast<int>(slot));
       std::printf("card %-15s", p->name);
@@ -252,7 +254,7 @@ int Run(const Options& o) {
     }
     for (uint32_t id = 1; id <= static_cast<uint32_t>(o.players); ++id) ids.push_back(id);
     if (ok) {
-      Svc().game->CreateGame(kModeStroke);
+      Svc().game->CreateGame(o.mode);
       TGame* g = CurrentGame();
       g->state.firstHole = 0;
       g->state.holeCount = static_cast<uint16_t>(o.holes);
@@ -386,12 +388,13 @@ int main(int argc, char** argv) {
     else if (a == "--players") o.players = std::clamp(std::atoi(next().c_str()), 2, 4);
     else if (a == "--type") o.type = std::atoi(next().c_str());
     else if (a == "--holes") o.holes = std::clamp(std::atoi(next().c_str()), 1, 18);
+    else if (a == "--mode") o.mode = std::clamp(std::atoi(next().c_str()), 0, 10);
     else if (a == "--dir") o.dir = next();
     else if (a == "--name") o.name = next();
     else if (a == "--number") o.number = next();
     else if (a == "--timeout") o.timeoutMs = static_cast<uint32_t>(std::atoi(next().c_str())) * 1000;
     else {
-      std::fprintf(stderr, "usage: netpeer --host --players N | --join  [--type 1|2] [--holes H] [--dir D] [--name N]\n");
+      std::fprintf(stderr, "usage: netpeer --host --players N [--mode M] | --join  [--type 1|2] [--holes H] [--dir D] [--name N]\n");
       return 2;
     }
   }

@@ -114,15 +114,20 @@ class NetpeerTest : public ::testing::Test {
     return lines;
   }
 
-  void PlayRound(int players, int type) {
-    Start(1, {"--host", "--players", std::to_string(players), "--type", std::to_string(type), "--holes", "3"});
+  void PlayRound(int players, int type, int mode = 0) {
+    Start(1, {"--host", "--players", std::to_string(players), "--type", std::to_string(type), "--holes", "3", "--mode",
+              std::to_string(mode)});
     for (int n = 2; n <= players; ++n)
       Start(n, {"--join", "--type", std::to_string(type), "--name", "Guest" + std::to_string(n)});
     ASSERT_TRUE(Finish());
     const std::vector<std::string> host = Result(machines[0]);
     int cards = 0, rests = 0;
+    std::vector<std::string> cardLines;
     for (const std::string& line : host) {
-      if (line.rfind("card ", 0) == 0) {
+      if (line.rfind("mode ", 0) == 0) {
+        EXPECT_EQ(line, "mode " + std::to_string(mode));
+      } else if (line.rfind("card ", 0) == 0) {
+        cardLines.push_back(line.substr(5 + 15));
         ++cards;
         std::istringstream fields(line.substr(5 + 15));
         int strokes, holes = 0;
@@ -137,6 +142,11 @@ class NetpeerTest : public ::testing::Test {
       }
     }
     EXPECT_EQ(cards, players);
+    // Foursomes partners play one ball: the same strokes on every hole.
+    if (mode == 9 && cardLines.size() == 4) {
+      EXPECT_EQ(cardLines[0], cardLines[1]);
+      EXPECT_EQ(cardLines[2], cardLines[3]);
+    }
     EXPECT_GE(rests, players * 3);  // at least one shot per golfer and hole
     for (size_t i = 1; i < machines.size(); ++i) EXPECT_EQ(Result(machines[i]), host) << "machine " << i + 1;
   }
@@ -276,6 +286,10 @@ class NetpeerTest : public ::testing::Test {
 TEST_F(NetpeerTest, TwoMachinesPlayARoundOverTcpIp) { PlayRound(2, 1); }
 TEST_F(NetpeerTest, FourMachinesMeshAndPlayARoundOverTcpIp) { PlayRound(4, 1); }
 TEST_F(NetpeerTest, TwoMachinesPlayARoundOverIpx) { PlayRound(2, 2); }
+// The team and match modes over the network: every machine ends with the same cards and ball rests.
+TEST_F(NetpeerTest, TwoMachinesPlayAMatch) { PlayRound(2, 1, 7); }
+TEST_F(NetpeerTest, FourMachinesPlayFourBall) { PlayRound(4, 1, 8); }
+TEST_F(NetpeerTest, FourMachinesPlayFoursomes) { PlayRound(4, 1, 9); }
 TEST_F(NetpeerTest, JoinerKilledMidRoundLeavesAndTheOthersFinish) { DropMidRound(2); }
 TEST_F(NetpeerTest, HostKilledMidRoundEndsTheJoinersLinkAndTheyFinish) { DropMidRound(0); }
 

@@ -5,6 +5,7 @@
 #include "framework/ui/inputstate.h"
 #include "mmsystem.h"
 #include "roundui/aftershot.h"
+#include "roundui/gameui.h"
 #include "roundui/replay.h"
 #include "roundui/roundturn.h"
 #include "roundui/roundview.h"
@@ -15,7 +16,8 @@ void DestroyAfterShotList() { DestroyAfterShotHandler(); }
 void RefreshShotInfoPanels(int) {}
 
 void PlayShotBack() {
-  if (GetReplayFrameCount() < 2) return;
+  // Without the round's screen there is nothing to watch the ball on.
+  if (!GameUIBuilt() || GetReplayFrameCount() < 2) return;
   const ReplayFrame* first = GetReplayFrame(0);
   const Vector3 from = first ? first->position : Vector3{};
   SetReplayPlaying(true);

@@ -72,10 +72,27 @@ class CTextInputDialogADV : public CModalDialogADV {
   bool firstKeyClears = true;
 };
 
+// A longer help text with one "Ok" button, on a darkened panel.
+class CHelpTextDialogADV : public CDialogADV {
+ public:
+  explicit CHelpTextDialogADV(const char* text);
+  ~CHelpTextDialogADV() override;
+  int OnChar(uint16_t code) override;
+  void DrawAll(int flag) override;
+  CDialogTxtBtn* ok = nullptr;
+  std::string text;
+
+ private:
+  WindowDesc* under_ = nullptr;
+  int32_t underX_ = 0, underY_ = 0;
+};
+
 // Button sets: 1 "Ok"; 2 "Cancel", "Ok"; 3 "No", "Cancel", "Ok"; 4 "No", "Yes"; other none. Returns 1 Ok/Yes,
 // 0 Cancel/set 4's No/Esc, 2 set 3's No, or the default at the time-out.
 int ShowMessageDialog(const char* text, int buttonSet, int defaultResult, const char* title, uint32_t timeoutMs,
                       const char* fontFile);
+// Shows a help text until "Ok", Enter or Esc; 1 for "Ok" and Enter, 0 for Esc.
+int ShowHelpTextDialog(const char* text, const char* title);
 // Asks for one line; on Ok copies the text into the buffer, terminated, at most size - 1 characters.
 int ShowTextInputDialog(const char* prompt, char* buffer, int32_t size, const char* help);
 // The question or notice: two buttons when the actions differ, else one; the answer's action runs afterwards.

@@ -99,7 +99,9 @@ void CDialogADV::DrawPanel() {
     drawshape(shape, x, y);
     releasewindow();
   } else {
+    // Darkened twice, so that text over it reads.
     DrawShadowFrame(r, 6, screen, nullptr);
+    DrawShadowFrame(r, 0, screen, nullptr);
   }
   if (file) MemUnlock(picture);
   if (panel_) removewindow(panel_);
@@ -292,7 +294,7 @@ void CModalDialogADV::DrawAll(int flag) {
   const int lines = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
   if (lines >= 2) margin = std::max(5, (height + 12 - (lines - 1) * FontHeight()) / 2);
   const MARect box{l, y + margin, r, y + height - margin};
-  FontDrawTextWrapped(0, text.c_str(), box, 0);
+  FontDrawTextWrapped(0, text.c_str(), box, FontHeight() + 2);
   AddDirtyRect(box);
 }
 
@@ -364,7 +366,7 @@ void CHelpTextDialogADV::DrawAll(int flag) {
   FontSelect(font, DrawnImage(), kAlignLeft, Pixel565(0xFFFFFF), 0, 0, 1);
   const int32_t margin = title.empty() ? 30 : FontHeight() + 30;
   const MARect box{x + 25, y + margin, x + width - 25, y + height - margin};
-  FontDrawTextWrapped(0, text.c_str(), box, 0);
+  FontDrawTextWrapped(0, text.c_str(), box, FontHeight() + 2);
   AddDirtyRect(box);
 }
 

@@ -32,6 +32,10 @@ const std::string& CourseBlurb();
 void ReplaceCurrentScreen(TMA_EventHandlerList* screen);
 void ShowCoursesScreen(TGenericControlADV* control);
 void ShowGolfersScreen(TGenericControlADV* control);
+class TPlayer;
+struct playerInfo_s;
+// A golfer put into a player slot keeps the name the screens chose (the roster's for a professional).
+void KeepRosterName(TPlayer* player, const playerInfo_s& record);
 // A golfer the player may edit: none, or one not named like a professional.
 bool IsEditableGolfer(const char* name);
 // Saves the current game as the last game; a failed save keeps the previous file.

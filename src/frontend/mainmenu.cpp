@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "course/catalogue.h"
 #include "framework/core/bigfileio.h"
@@ -245,7 +246,27 @@ void BeginPlay(TGenericControlADV* control) {
   ReplaceCurrentScreen(nullptr);
   MainMenuScreen = nullptr;
   TeeOffButton = nullptr;
+  // The reset starts the round afresh; the golfers chosen for it stay.
+  struct Kept {
+    playerInfo_s record;
+    bool computer = false;
+  };
+  std::vector<Kept> kept(TPlayerList::kSlots);
+  for (int s = 0; s < TPlayerList::kSlots; ++s)
+    if (TPlayer* p = game->players->GetPlayer(s); p && (p->flags & kGolferTakesPart)) {
+      kept[s].record.CopyFrom(*p);
+      kept[s].computer = p->IsComputer();
+    }
   game->ResetState();
+  for (int s = 0; s < TPlayerList::kSlots; ++s)
+    if (kept[s].record.flags & kGolferTakesPart) {
+      game->players->SetComputer(s, kept[s].computer);
+      if (TPlayer* p = game->players->GetPlayer(s)) {
+        p->AttachRecord(kept[s].record, static_cast<int>(kept[s].record.model));
+        KeepRosterName(p, kept[s].record);
+        p->flags = kept[s].record.flags;
+      }
+    }
   if (!control) {
     // The start-up's one hole of practice.
     Svc().game->CreateGame(kModePractice);
@@ -348,10 +369,11 @@ bool TMainMenuADV::StartDemonstration() {
   if (!g) return false;
   g->courseName = course;
   g->players->Reset();
+  g->players->SetComputer(0, true);
   if (TPlayer* p = g->players->GetPlayer(0)) {
-    p->AttachRecord(record, 0);
+    p->AttachRecord(record, static_cast<int>(record.model));
+    KeepRosterName(p, record);
     p->flags = (p->flags | kGolferTakesPart) & ~kGolferOut;
-    g->players->SetComputer(0, true);
   }
   gDemoHole = Svc().scene->Random15() % 18;
   SetUpDemoHole(g);
@@ -394,6 +416,10 @@ void TMainMenuADV::OnMenuButton(TGenericControlADV* control) {
     }
     default: break;
   }
+}
+
+void KeepRosterName(TPlayer* player, const playerInfo_s& record) {
+  if (player) std::memcpy(player->name, record.name, sizeof player->name);
 }
 
 bool IsEditableGolfer(const char* name) { return !name || FindRosterProfessional(name) < 0; }

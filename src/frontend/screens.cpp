@@ -83,7 +83,7 @@ void TCoursesADV::DrawAll(int flag) {
   const MARect box{152, 300, 392, 518};
   if (fonts[1]) {
     FontSelect(fonts[1], DrawnImage(), kAlignLeft, Pixel565(0xFFFFFF), 0, 0, 1);
-    FontDrawTextWrapped(0, CourseBlurb().c_str(), box, 0);
+    FontDrawTextWrapped(0, CourseBlurb().c_str(), box, FontHeight() + 2);
   }
   AddDirtyRect(box);
   // The logo by its hot spot.
@@ -107,7 +107,7 @@ void TCoursesADV::OnKeyDown(uint16_t code) {
   }
   list->Select(-1, false);
   TMenuADV::OnKeyDown(code);
-  if (list->HasFocus()) list->Select(list->TopRow(), true);
+  if (current == list) list->Select(list->TopRow(), true);
   list->Erase(0);
   list->Draw(0);
 }
@@ -277,20 +277,23 @@ void TGolfersScreenADV::UpdateButtons() {
   TGame* g = CurrentGame();
   const bool match = g && g->mode == kModeMatchPlay;
   const int n = selected->Size();
-  for (TGraphicButtonADV* b : {removeButton, addButton, setupButton, profileButton, deleteButton}) {
-    b->Erase(0);
-    b->Enable(0, 0);
+  const bool user = e && FindRosterProfessional(e->text.c_str()) < 0;
+  const bool add = e && from != selected && n < 4 && !(match && n >= 2);
+  const struct {
+    TGraphicButtonADV* button;
+    bool on;
+  } wanted[] = {{removeButton, !add && e && from == selected && n > 0},
+                {addButton, add},
+                {setupButton, user},
+                {profileButton, e != nullptr},
+                {deleteButton, user}};
+  // Only a button whose state changes is touched: one that stays usable keeps the focus under the pointer.
+  for (const auto& w : wanted) {
+    if ((w.button->MA_EventHandler::IsShownAndEnabled() != 0) == w.on) continue;
+    w.button->Erase(0);
+    w.button->Enable(w.on ? 1 : 0, 0);
+    w.button->Draw(0);
   }
-  if (e && from != selected && n < 4 && !(match && n >= 2)) addButton->Enable(1, 0);
-  else if (e && from == selected && n > 0) removeButton->Enable(1, 0);
-  if (e) {
-    profileButton->Enable(1, 0);
-    if (FindRosterProfessional(e->text.c_str()) < 0) {
-      setupButton->Enable(1, 0);
-      deleteButton->Enable(1, 0);
-    }
-  }
-  for (TGraphicButtonADV* b : {removeButton, addButton, setupButton, profileButton, deleteButton}) b->Draw(0);
 }
 
 void TGolfersScreenADV::OnKeyDown(uint16_t code) {
@@ -304,7 +307,7 @@ void TGolfersScreenADV::OnKeyDown(uint16_t code) {
   TMenuADV::OnKeyDown(code);
   // The list that took the focus shows its first enabled golfer.
   for (TListBoxADV* l : {users, pros, selected})
-    if (l->HasFocus())
+    if (current == l)
       for (int r = 0; r < l->Size(); ++r)
         if (l->At(r)->enabled) {
           l->Select(r, true);
@@ -514,9 +517,12 @@ void TGolfersScreenADV::OnMainMenu(TGenericControlADV* control) {
     } else {
       LoadGolferFile(PlayersPath(), e->text.c_str(), record);
     }
-    p->AttachRecord(record, i);
-    p->flags |= kGolferTakesPart;
+    // A professional plays as its roster slot, a user golfer as the model its file names.
     if (pro >= 0) g->players->SetComputer(i, true);
+    p = g->players->GetPlayer(i);
+    p->AttachRecord(record, pro >= 0 ? pro : static_cast<int>(record.model));
+    KeepRosterName(p, record);
+    p->flags |= kGolferTakesPart;
   }
   SaveLastGame();
   ShowMainMenu();

@@ -9,6 +9,8 @@
 
 #include "course/catalogue.h"
 #include "course/install.h"
+#include "course/roster.h"
+#include "framework/core/errors.h"
 #include "demo.h"
 #include "framework/ui/displaymgr.h"
 #include "app/gameapp.h"
@@ -251,6 +253,9 @@ TEST_F(ScreensTest, TeeOffStartsTheGameOfTheScreensAndPostsItsFirstGolfMessage) 
   EXPECT_EQ(CurrentGame()->mode, kModeStroke);
   EXPECT_EQ(CurrentGame()->courseName, "SEDGEFEN");
   EXPECT_EQ(CurrentGame()->roundRunning, 1u);
+  // The golfer chosen plays it.
+  EXPECT_STREQ(CurrentGame()->players->GetPlayer(0)->name, "Ada");
+  EXPECT_TRUE(CurrentGame()->players->GetPlayer(0)->flags & kGolferTakesPart);
   ASSERT_FALSE(golf_.empty());
   // The round's end lands in the main menu.
   Svc().frontEnd->ReturnToFrontEnd();
@@ -406,4 +411,197 @@ TEST_F(ScreensTest, AFailedSaveOfTheLastGameKeepsThePreviousFile) {
   std::getline(in, kept);
   EXPECT_EQ(kept, "previous");
   std::filesystem::remove(path);
+}
+
+TEST_F(ScreensTest, F1ShowsTheScreensHelpTextUntilOk) {
+  ShowMainMenu();
+  Pump(1);
+  PostMessageA(nullptr, WM_CHAR, 13, 0);  // read by the help dialog's loop
+  QueueWindowProc(nullptr, WM_KEYDOWN, VK_F1, 0);
+  EXPECT_EQ(LastMessageText().rfind("Main Menu\n", 0), 0u) << LastMessageText();
+  EXPECT_EQ(CurrentScreen, MainMenuScreen);
+  // Over the golfers screen, its own text.
+  ShowGolfersScreen(nullptr);
+  PostMessageA(nullptr, WM_CHAR, 27, 0);
+  QueueWindowProc(nullptr, WM_KEYDOWN, VK_F1, 0);
+  EXPECT_EQ(LastMessageText().rfind("Golfers\n", 0), 0u) << LastMessageText();
+  EXPECT_EQ(CurrentScreen, GolfersScreen);
+}
+
+TEST_F(ScreensTest, GolferButtonsFollowTheKindOfGolferAndProfilesShowIt) {
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  TGolfersScreenADV* s = GolfersScreen;
+  // Every golfer file is listed, the demo's among them.
+  for (const char* name : {"Wren", "Ada Lark", "Tom Reed"}) EXPECT_NE(s->users->Find(name), nullptr) << name;
+  struct Case {
+    TListBoxADV* list;
+    std::string name;
+    bool user;
+  } cases[] = {{s->pros, s->pros->At(0)->text, false}, {s->users, "Ada Lark", true}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    for (TListBoxADV* l : {s->users, s->pros, s->selected}) l->Select(-1, false);
+    k.list->Select(k.list->RowOf(k.list->Find(k.name)), false);
+    s->UpdateButtons();
+    EXPECT_TRUE(s->profileButton->IsShownAndEnabled());
+    EXPECT_EQ(s->setupButton->IsShownAndEnabled() != 0, k.user);
+    EXPECT_EQ(s->deleteButton->IsShownAndEnabled() != 0, k.user);
+    MARect r{};
+    s->profileButton->GetRect(&r);
+    Answer(13);
+    Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    Pump(4);
+    if (k.user) {
+      EXPECT_EQ(LastMessageText().rfind("Name: Ada Lark\nRounds Played: 3\n", 0), 0u) << LastMessageText();
+    } else {
+      EXPECT_EQ(LastMessageText(), RosterBiography(FindRosterProfessional(k.name.c_str())));
+    }
+  }
+}
+
+TEST_F(ScreensTest, NewGolferAndSetUpNameAGolfersFile) {
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  TGolfersScreenADV* s = GolfersScreen;
+  MARect r{};
+  s->newGolferButton->GetRect(&r);
+  Answer('K');
+  Answer('i');
+  Answer('m');
+  Answer(13);
+  Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  Pump(4);
+  ASSERT_NE(s->users->Find("Kim"), nullptr);
+  EXPECT_EQ(s->users->Current(), s->users->Find("Kim"));
+  EXPECT_TRUE(std::filesystem::exists(Installation() + "/Players/Kim.amt"));
+  // Set-up renames it; the file follows.
+  s->setupButton->GetRect(&r);
+  for (char c : std::string("Kit\r")) Answer(c);
+  Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  Pump(4);
+  EXPECT_EQ(s->users->Find("Kim"), nullptr);
+  EXPECT_NE(s->users->Find("Kit"), nullptr);
+  EXPECT_FALSE(std::filesystem::exists(Installation() + "/Players/Kim.amt"));
+  EXPECT_TRUE(std::filesystem::exists(Installation() + "/Players/Kit.amt"));
+  std::filesystem::remove(Installation() + "/Players/Kit.amt");
+}
+
+TEST_F(ScreensTest, TabGivesTheFocusedListItsFirstGolfer) {
+  TakePart(0, "Wren");
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  TGolfersScreenADV* s = GolfersScreen;
+  SetCursorPos(10, 590);  // the pointer rests away from every control
+  Pump(1);
+  Key('\t');
+  Pump(1);
+  // The first list in the screen's order is the user list; its first enabled golfer (Wren is in the group).
+  ListEntry* e = s->users->Current();
+  ASSERT_NE(e, nullptr);
+  EXPECT_TRUE(e->enabled);
+  EXPECT_NE(e->text, "Wren");
+  EXPECT_TRUE(s->setupButton->IsShownAndEnabled());
+  Key('\t');
+  Pump(1);
+  EXPECT_EQ(s->users->Current(), nullptr);
+}
+
+TEST_F(ScreensTest, ACancelledDiscPromptKeepsThePreviousCourse) {
+  // MARSHDALE's files are on no disc: choosing it asks for the disc, and cancelling keeps SEDGEFEN.
+  std::filesystem::remove(Installation() + "/DATA/COURSES/MARSHDALE/practice.dat");
+  ShowMainMenu();
+  ShowCoursesScreen(nullptr);
+  EXPECT_NE(CoursesScreen->logo, 0u);  // SEDGEFEN's logo
+  TListBoxADV* list = CoursesScreen->list;
+  const int row = list->RowOf(list->Find("Marshdale"));
+  ASSERT_GE(row, 0);
+  const int x = list->left + 40, y = list->top + row * list->RowHeight() + 3;
+  SetCursorPos(x, y);
+  Pump(1);
+  PostMessageA(nullptr, WM_CHAR, 27, 0);  // the prompt's answer
+  QueueWindowProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  QueueWindowProc(nullptr, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  Pump(2);
+  EXPECT_EQ(LastMessageText().rfind("Please insert the ", 0), 0u) << LastMessageText();
+  EXPECT_EQ(CurrentGame()->courseName, "SEDGEFEN");
+  EXPECT_EQ(list->RowOf(list->Current()), list->RowOf(list->Find("Sedgefen")));
+  EXPECT_EQ(CurrentScreen, CoursesScreen);
+  // The description alone ends with an error once its prompt is cancelled, instead of asking again.
+  CurrentGame()->courseName = "MARSHDALE";
+  PostMessageA(nullptr, WM_CHAR, 27, 0);
+  EXPECT_EQ(LoadCourseDescription(), ERR_USERABORT);
+  CurrentGame()->courseName = "SEDGEFEN";
+}
+
+TEST_F(ScreensTest, TheMenuPlaysAHoleByItselfAfterTwoIdleMinutes) {
+  struct Case {
+    const char* name;
+    bool noDemo, recentInput;
+    bool starts;
+  } cases[] = {{"idle", false, false, true}, {"/NODEMO", true, false, false}, {"input a second ago", false, true, false}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    ASSERT_EQ(Svc().game->CreateGame(kModeStroke), 1);
+    CurrentGame()->courseName = "SEDGEFEN";
+    TakePart(0, "Ada");
+    DemoRound = 0;
+    golf_.clear();
+    Flags().noDemo = k.noDemo;
+    ShowMainMenu();
+    Pump(1);
+    winapi::testing::AdvanceClock(121000);
+    Loop().lastInput = k.recentInput ? winapi::testing::ClockNow() - 1000 : 0;
+    Pump(4);
+    EXPECT_EQ(DemoRound != 0, k.starts);
+    if (k.starts) {
+      EXPECT_EQ(CurrentScreen, nullptr);
+      ASSERT_NE(CurrentGame(), nullptr);
+      EXPECT_EQ(CurrentGame()->mode, kModePractice);
+      EXPECT_EQ(CurrentGame()->state.holeCount, 1);
+      EXPECT_LT(CurrentGame()->state.hole, 18);
+      const TPlayer* golfer = CurrentGame()->players->GetPlayer(0);
+      EXPECT_GE(FindRosterProfessional(golfer->name), 4);
+      EXPECT_TRUE(golfer->flags & kGolferTakesPart);
+      EXPECT_FALSE(CurrentGame()->players->GetPlayer(1)->flags & kGolferTakesPart);
+      EXPECT_FALSE(golf_.empty());
+      // The round's end lands in the main menu and ends the demonstration.
+      Svc().frontEnd->ReturnToFrontEnd();
+      EXPECT_EQ(DemoRound, 0);
+      EXPECT_NE(MainMenuScreen, nullptr);
+    } else {
+      EXPECT_EQ(CurrentScreen, MainMenuScreen);
+      EXPECT_TRUE(golf_.empty());
+    }
+    Flags().noDemo = 0;
+    Drain();
+  }
+}
+
+TEST_F(ScreensTest, TheScrollBarsThumbDragsAndItsTrackPages) {
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  TListBoxADV* pros = GolfersScreen->pros;
+  ASSERT_GT(pros->Size(), pros->rows);
+  int32_t t = 0, b = 0;
+  pros->ThumbSpan(&t, &b);
+  EXPECT_EQ(pros->TopRow(), 0);
+  // Dragging the thumb to the bottom shows the last rows.
+  const int x = pros->left + 5;
+  SetCursorPos(x, (t + b) / 2);
+  Pump(1);
+  QueueWindowProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, (t + b) / 2));
+  SetCursorPos(x, pros->bottom + 40);
+  Pump(2);
+  EXPECT_EQ(pros->TopRow(), pros->Size() - pros->rows);
+  QueueWindowProc(nullptr, WM_LBUTTONUP, 0, MAKELPARAM(x, pros->bottom + 40));
+  Pump(1);
+  // A press on the track above the thumb goes a page up.
+  const int before = pros->TopRow();
+  SetCursorPos(x, pros->top + 6);
+  Pump(1);
+  QueueWindowProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, pros->top + 6));
+  Pump(1);
+  QueueWindowProc(nullptr, WM_LBUTTONUP, 0, MAKELPARAM(x, pros->top + 6));
+  EXPECT_EQ(pros->TopRow(), std::max(0, before - (pros->rows - 1)));
 }

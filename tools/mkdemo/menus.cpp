@@ -126,8 +126,8 @@ void writeBytesTo(const fs::path& path, const std::vector<uint8_t>& bytes) {
 void WriteMenus(const fs::path& data, const std::string& fontFolder) {
   const shapetools::Font font = LetteringFont(fontFolder);
   std::vector<datapack::BigEntry> menus;
-  menus.push_back({"bgmain.dct", Background(font, "CLUBHOUSE", {40, 90, 160}, {{120, 150, 510, 320}})});
-  menus.push_back({"bgcourse.dct", Background(font, "", {60, 120, 90}, {{440, 128, 770, 272}, {140, 130, 400, 290}, {140, 292, 400, 528}})});
+  menus.push_back({"bgmain.dct", Background(font, "", {40, 90, 160}, {{120, 145, 510, 320}})});
+  menus.push_back({"bgcourse.dct", Background(font, "", {60, 120, 90}, {{440, 128, 770, 286}, {140, 130, 400, 290}, {140, 292, 400, 528}})});
   menus.push_back({"bggolfer.dct", Background(font, "", {90, 70, 140},
                                               {{266, 140, 470, 272}, {266, 322, 470, 456}, {486, 140, 700, 250},
                                                {60, 180, 240, 500}})});

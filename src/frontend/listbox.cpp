@@ -8,6 +8,7 @@
 #include "mmsystem.h"
 #include "framework/ui/fontmgr.h"
 #include "platformlib/shapes/shapes.h"
+#include "platformlib/shapes/textdraw.h"
 #include "platformlib/gfx/windowdesc.h"
 
 namespace {
@@ -299,7 +300,8 @@ void TListBoxADV::Draw(int) {
     if (!e.enabled || !usable) colour = 0xAAAAAA;
     else if (top_ + r == current_) colour = 0x0DE922;
     FontSelect(font_, drawn, kAlignLeft, Pixel565(colour), 0, 0, (style & 0x08) ? 0 : 1);
-    FontDrawText(textLeft, top + r * h + 2, e.text.c_str());
+    // The pen is on the base line: the row's text hangs from its top.
+    FontDrawText(textLeft, top + r * h + 2 + textstate.above, e.text.c_str());
   }
   AddDirtyRect(MARect{left, top, right, bottom});
 }

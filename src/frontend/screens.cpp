@@ -342,9 +342,9 @@ void TGolfersScreenADV::DrawAll(int flag) {
   if (shown)
     DrawLabel(titleFonts[1], titleFonts[1], shown->text.c_str(), 139, 470, 0x005DCE, 0x3F3F3F, nullptr, false, true);
   DrawLabel(titleFonts[2], titleFonts[2], "Golfers", 177, 108, 0x005DCE, 0x3F3F3F, nullptr, false, true);
-  DrawLabel(fonts[2], fonts[3], "Play As:", 295, 148, 0x005DCE, 0x3F3F3F, nullptr, false, true);
-  DrawLabel(fonts[2], fonts[3], "Play Against:", 295, 330, 0x005DCE, 0x3F3F3F, nullptr, false, true);
-  DrawLabel(fonts[2], fonts[3], "Selected Golfers", 495, 148, 0x005DCE, 0x3F3F3F, nullptr, false, true);
+  DrawLabel(fonts[2], fonts[2], "Play As:", 295, 148, 0x005DCE, 0x3F3F3F, nullptr, false, true);
+  DrawLabel(fonts[2], fonts[2], "Play Against:", 295, 330, 0x005DCE, 0x3F3F3F, nullptr, false, true);
+  DrawLabel(fonts[2], fonts[2], "Selected Golfers", 495, 148, 0x005DCE, 0x3F3F3F, nullptr, false, true);
   AddDirtyRect(MARect{0, 0, Facts().screenWidth, Facts().screenHeight});
 }
 

@@ -23,7 +23,7 @@ class CDialogADV : public TMA_EventHandlerList {
   int OnIdle() override;
 
   int RunModalLoop();
-  void EndModal(int result);
+  virtual void EndModal(int result);
   // Repaints the panel under a rectangle (a control's erase).
   void RestoreRect(const MARect& rect);
   void SetTitle(const char* text) { title = text ? text : ""; }

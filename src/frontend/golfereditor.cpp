@@ -1,5 +1,5 @@
 // The golfer editor as the golfers screen opens it: a new golfer gets a name and a golfer file; a user golfer's
-// name can be changed (its file follows).
+// bag is shaped in the clubs dialog.
 #include <strings.h>
 
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include "app/gameapp.h"
 #include "course/roster.h"
 #include "framework/core/bigfileio.h"
+#include "frontend/clubs.h"
 #include "frontend/frontend.h"
 #include "frontend/screens.h"
 #include "golf/golferfile.h"
@@ -38,6 +39,14 @@ void Redraw() {
 
 void ShowGolferEditor(const char* name, int) {
   TGolfersScreenADV* s = GolfersScreen;
+  if (name) {
+    // A golfer of the player's own: its clubs.
+    playerInfo_s record;
+    if (LoadGolferFile(PlayersFolderPath(), name, record) != kGolferFileOk) return Redraw();
+    if (ShowClubsDialog(record) == 1 && SaveGolferFile(PlayersFolderPath(), record) != kGolferFileOk)
+      ShowMessageDialog("The golfer could not be saved.", 1, 1, nullptr, 0, nullptr);
+    return Redraw();
+  }
   char buffer[16] = {};
   std::snprintf(buffer, sizeof buffer, "%s", name ? name : "");
   const int answer = ShowTextInputDialog(name ? "Name of the golfer:" : "Name of the new golfer:", buffer,

@@ -4,6 +4,7 @@
 
 #include "framework/ui/displaymgr.h"
 #include "framework/ui/inputstate.h"
+#include "frontend/dialog.h"
 #include "frontend/menu.h"
 #include "mmsystem.h"
 #include "framework/ui/fontmgr.h"
@@ -151,7 +152,21 @@ int TListBoxADV::OnIdle() {
   return result;
 }
 
+void TListBoxADV::SetRowHeight(int32_t height) {
+  rowHeight_ = height;
+  bottom = top + rows * RowHeight();
+}
+
+void TListBoxADV::Erase(int flag) {
+  if (!dialog) {
+    TGenericControlADV::Erase(flag);
+    return;
+  }
+  dialog->RestoreRect(MARect{left, top, right, bottom});
+}
+
 int32_t TListBoxADV::RowHeight() const {
+  if (rowHeight_ > 0) return rowHeight_;
   if (!font_) return 14;
   FontSelect(font_, nullptr, kAlignLeft, 0, 0, 0, 0);
   return FontHeight() + 4;
@@ -159,7 +174,7 @@ int32_t TListBoxADV::RowHeight() const {
 
 ListEntry* TListBoxADV::Add(const std::string& text, int32_t value, bool front) {
   // Entries are held by value: the current row is kept by index.
-  ListEntry e{text, value, true};
+  ListEntry e{text, value, true, false};
   if (front) {
     entries_.insert(entries_.begin(), e);
     if (current_ >= 0) ++current_;
@@ -298,7 +313,7 @@ void TListBoxADV::Draw(int) {
     const ListEntry& e = entries_[static_cast<size_t>(top_ + r)];
     uint32_t colour = 0xFFFFFF;
     if (!e.enabled || !usable) colour = 0xAAAAAA;
-    else if (top_ + r == current_) colour = 0x0DE922;
+    else if (top_ + r == current_ || e.flagged) colour = 0x0DE922;
     FontSelect(font_, drawn, kAlignLeft, Pixel565(colour), 0, 0, (style & 0x08) ? 0 : 1);
     // The pen is on the base line: the row's text hangs from its top.
     FontDrawText(textLeft, top + r * h + 2 + textstate.above, e.text.c_str());

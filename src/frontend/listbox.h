@@ -7,10 +7,13 @@
 
 #include "frontend/control.h"
 
+class CDialogADV;
+
 struct ListEntry {
   std::string text;
   int32_t value = 0;
   bool enabled = true;
+  bool flagged = false;  // drawn in the current entry's colour
 };
 
 // Its kind lets the arrow keys reach it before they move the focus.
@@ -39,6 +42,9 @@ class TListBoxADV : public TGenericControlADV {
   void Select(int row, bool fire);
   int TopRow() const { return top_; }
   int32_t RowHeight() const;
+  void SetRowHeight(int32_t height);  // 0: the font's height and 4
+  void Erase(int flag) override;  // inside a dialog, the dialog's panel is put back
+  CDialogADV* dialog = nullptr;
 
   // The scroll bar: 0 outside, kOnThumb, kOnTrack; the thumb's place now (top, bottom).
   static constexpr uint32_t kOnThumb = 0x2000, kOnTrack = 0x4000;
@@ -57,6 +63,7 @@ class TListBoxADV : public TGenericControlADV {
   std::vector<ListEntry> entries_;
   int current_ = -1, top_ = 0;
   int32_t grab_ = 0;
+  int32_t rowHeight_ = 0;
   uint32_t lastScroll_ = 0;
   MemHandle font_;
 };

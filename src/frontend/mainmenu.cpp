@@ -337,7 +337,7 @@ TMainMenuADV::TMainMenuADV() : TMenuADV("bgmain.dct", "vex.fsh", 80, 80, MenuArc
     panel[i]->alignment = 2;
     panel[i]->SetUserWord(static_cast<uint32_t>(i));
     panel[i]->SetMenuSound(0);
-    panel[i]->clickHandler = i == 0 ? nullptr : OnMenuButton;
+    panel[i]->clickHandler = OnMenuButton;
     AddHandler(panel[i]);
   }
 }

@@ -460,31 +460,38 @@ TEST_F(ScreensTest, GolferButtonsFollowTheKindOfGolferAndProfilesShowIt) {
   }
 }
 
-TEST_F(ScreensTest, NewGolferAndSetUpNameAGolfersFile) {
+TEST_F(ScreensTest, NewGolferNamesAGolfersFile) {
   ShowMainMenu();
   ShowGolfersScreen(nullptr);
   TGolfersScreenADV* s = GolfersScreen;
   MARect r{};
   s->newGolferButton->GetRect(&r);
-  Answer('K');
-  Answer('i');
-  Answer('m');
-  Answer(13);
+  for (char c : std::string("Kim\r")) Answer(c);
   Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
   Pump(4);
   ASSERT_NE(s->users->Find("Kim"), nullptr);
   EXPECT_EQ(s->users->Current(), s->users->Find("Kim"));
-  EXPECT_TRUE(std::filesystem::exists(Installation() + "/Players/Kim.amt"));
-  // Set-up renames it; the file follows.
+  playerInfo_s kim;
+  EXPECT_EQ(LoadGolferFile("C:\\Players", "Kim", kim), kGolferFileOk);
+  std::filesystem::remove(Installation() + "/Players/Kim.amt");
+}
+
+TEST_F(ScreensTest, SetUpShapesTheBagInTheClubsDialog) {
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  TGolfersScreenADV* s = GolfersScreen;
+  s->users->Select(s->users->RowOf(s->users->Find("Wren")), false);
+  s->UpdateButtons();
+  MARect r{};
   s->setupButton->GetRect(&r);
-  for (char c : std::string("Kit\r")) Answer(c);
+  // Enter is Ok: the clubs dialog writes its bag, which holds no club at first.
+  Answer(13);
   Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
   Pump(4);
-  EXPECT_EQ(s->users->Find("Kim"), nullptr);
-  EXPECT_NE(s->users->Find("Kit"), nullptr);
-  EXPECT_FALSE(std::filesystem::exists(Installation() + "/Players/Kim.amt"));
-  EXPECT_TRUE(std::filesystem::exists(Installation() + "/Players/Kit.amt"));
-  std::filesystem::remove(Installation() + "/Players/Kit.amt");
+  playerInfo_s wren;
+  ASSERT_EQ(LoadGolferFile("C:\\Players", "Wren", wren), kGolferFileOk);
+  EXPECT_EQ(wren.bag, 0u);
+  EXPECT_EQ(wren.GetClubPercent(0), 100u);
 }
 
 TEST_F(ScreensTest, TabGivesTheFocusedListItsFirstGolfer) {

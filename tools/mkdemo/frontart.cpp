@@ -116,6 +116,23 @@ std::vector<uint8_t> Logo(const shapetools::Font& font, const std::string& name,
   return shapetools::shapefile({{"logo", c.Shape()}});
 }
 
+// The five flight paths of the clubs dialog (low to high), one look per file.
+std::vector<uint8_t> Trajectories(Rgb base, Rgb line) {
+  std::vector<std::pair<std::string, shapetools::Image>> frames;
+  for (int k = 0; k < 5; ++k) {
+    Canvas c(44, 22, base);
+    c.Frame(0, 0, 44, 22, 1, {150, 170, 210});
+    const double apex = 5 + 2.5 * k;
+    for (int x = 3; x < 41; ++x) {
+      const double t = (x - 3) / 37.0;
+      const int y = 19 - static_cast<int>(apex * 4 * t * (1 - t) + 0.5);
+      c.Box(x, y, x + 1, y + 2, line);
+    }
+    frames.emplace_back(FrameName(k), c.Shape());
+  }
+  return shapetools::shapefile(frames);
+}
+
 }  // namespace
 
 shapetools::Font LetteringFont(const std::string& fontFolder) {
@@ -143,6 +160,15 @@ std::vector<datapack::BigEntry> FrontEndArt(const shapetools::Font& font) {
   art.push_back({"rembanim.fsh", ArrowAnimation(font, "<<")});
   art.push_back({"butprofl.fsh", PulsingButton(font, "PROFILE", 110, 32)});
   art.push_back({"butsetup.fsh", PulsingButton(font, "NEW GOLFER", 130, 32)});
+  art.push_back({"traj-b.fsh", Trajectories({20, 36, 70}, {220, 220, 230})});
+  art.push_back({"traj-c.fsh", Trajectories({40, 70, 140}, {255, 255, 120})});
+  art.push_back({"traj-e.fsh", Trajectories({90, 40, 40}, {255, 255, 255})});
+  {
+    Canvas panel(522, 333, {22, 40, 78});
+    panel.Frame(0, 0, 522, 333, 3, {150, 170, 210});
+    panel.Box(20, 44, 500, 270, {14, 26, 52});
+    art.push_back({"bgclubs.fsh", shapetools::shapefile({{"grfx", panel.Shape()}})});
+  }
   art.push_back({"plus.fsh", ThreeLooks(font, "+", 12, 12)});
   art.push_back({"minus.fsh", ThreeLooks(font, "-", 12, 12)});
   return art;

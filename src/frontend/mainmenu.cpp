@@ -15,6 +15,7 @@
 #include "golf/modes.h"
 #include "course/roster.h"
 #include "framework/core/errors.h"
+#include "framework/core/registry.h"
 #include "mmsystem.h"
 
 TMainMenuADV* MainMenuScreen = nullptr;
@@ -288,6 +289,10 @@ void BeginPlay(TGenericControlADV* control) {
   Svc().sound->FadeMenuSounds();
   game->SetCurrentPlayer(0);
   game->SetNetworkGame(0);
+  char line[96];
+  std::snprintf(line, sizeof line, "Round started: mode %d on %s, %d golfers%s", game->mode, game->courseName.c_str(),
+                TakingPart(), DemoRound ? " (demonstration)" : "");
+  WriteLogLine(line);
   game->StartHole();
 }
 
@@ -297,6 +302,7 @@ void ContinueAfterGame() {
     return;
   }
   // Every round ends in the main menu, so that every screen the front end builds can be reached.
+  WriteLogLine("Round ended: back to the main menu");
   gFirstRoundDone = true;
   DemoRound = 0;
   ShowMainMenu();

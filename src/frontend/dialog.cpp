@@ -78,7 +78,20 @@ CDialogADV::CDialogADV(int32_t x_, int32_t y_, int32_t w, int32_t h, MemHandle p
   CurrentScreen = this;
 }
 
+void CDialogADV::SaveUnder() {
+  if (under_) removewindow(under_);
+  under_ = SaveArea(x - 6, y - 6, width + 12, height + 12);
+  underX_ = x - 6;
+  underY_ = y - 6;
+}
+
 CDialogADV::~CDialogADV() {
+  // What lay under the dialog goes back first.
+  if (under_) {
+    RestoreArea(under_, underX_, underY_);
+    removewindow(under_);
+    under_ = nullptr;
+  }
   THelpTextMixin::HideHelpText();
   if (CurrentScreen == this) CurrentScreen = previous_;
   if (panel_) removewindow(panel_);
@@ -232,9 +245,7 @@ CModalDialogADV::CModalDialogADV(const char* text_, int set, int defaultResult, 
   gButtonScale = static_cast<float>(height) / 333.0f;
   upDownMoveFocus = 0;
   leftRightMoveFocus = 1;
-  under_ = SaveArea(x - 6, y - 6, width + 12, height + 12);
-  underX_ = x - 6;
-  underY_ = y - 6;
+  SaveUnder();
   struct Spec {
     const char* caption;
     int id;
@@ -268,13 +279,7 @@ CModalDialogADV::CModalDialogADV(const char* text_, int set, int defaultResult, 
   }
 }
 
-CModalDialogADV::~CModalDialogADV() {
-  if (under_) {
-    RestoreArea(under_, underX_, underY_);
-    removewindow(under_);
-    under_ = nullptr;
-  }
-}
+CModalDialogADV::~CModalDialogADV() = default;
 
 int CModalDialogADV::OnChar(uint16_t code) {
   if (code == kKeyEnter && buttonSet == 1) {
@@ -332,9 +337,7 @@ CHelpTextDialogADV::CHelpTextDialogADV(const char* text_)
   upDownMoveFocus = 0;
   leftRightMoveFocus = 1;
   redrawOnDestroy = false;
-  under_ = SaveArea(x - 6, y - 6, width + 12, height + 12);
-  underX_ = x - 6;
-  underY_ = y - 6;
+  SaveUnder();
   ok = new CDialogTxtBtn(x + width / 2, y + height - 40, "Ok", font, reinterpret_cast<uintptr_t>(this), 'O', 1, 1,
                          kKindButton, kHandlerShown | kHandlerEnabled, 0, nullptr);
   ok->dialog = this;
@@ -344,13 +347,7 @@ CHelpTextDialogADV::CHelpTextDialogADV(const char* text_)
   AddHandler(ok);
 }
 
-CHelpTextDialogADV::~CHelpTextDialogADV() {
-  if (under_) {
-    RestoreArea(under_, underX_, underY_);
-    removewindow(under_);
-    under_ = nullptr;
-  }
-}
+CHelpTextDialogADV::~CHelpTextDialogADV() = default;
 
 int CHelpTextDialogADV::OnChar(uint16_t code) {
   if (code == kKeyEnter) {

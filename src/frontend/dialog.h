@@ -40,10 +40,14 @@ class CDialogADV : public TMA_EventHandlerList {
 
  protected:
   void DrawPanel();
+  // Keeps the screen under the panel and its frame, put back when the dialog is destroyed.
+  void SaveUnder();
   bool done_ = false;
   int result_ = 0;
   TMA_EventHandlerList* previous_ = nullptr;
   WindowDesc* panel_ = nullptr;  // the panel as drawn, without its controls
+  WindowDesc* under_ = nullptr;  // the screen under the dialog, when kept
+  int32_t underX_ = 0, underY_ = 0;
 };
 
 // The message box: a text and one of four button sets.
@@ -58,10 +62,6 @@ class CModalDialogADV : public CDialogADV {
   CDialogTxtBtn* buttons[3] = {};
   std::string text;
   int buttonSet;
-
- private:
-  WindowDesc* under_ = nullptr;  // the screen under the box
-  int32_t underX_ = 0, underY_ = 0;
 };
 
 class CTextInputDialogADV : public CModalDialogADV {
@@ -81,10 +81,6 @@ class CHelpTextDialogADV : public CDialogADV {
   void DrawAll(int flag) override;
   CDialogTxtBtn* ok = nullptr;
   std::string text;
-
- private:
-  WindowDesc* under_ = nullptr;
-  int32_t underX_ = 0, underY_ = 0;
 };
 
 // Button sets: 1 "Ok"; 2 "Cancel", "Ok"; 3 "No", "Cancel", "Ok"; 4 "No", "Yes"; other none. Returns 1 Ok/Yes,

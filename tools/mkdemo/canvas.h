@@ -38,6 +38,16 @@ class Canvas {
     Box(l, t, l + width, b, c);
     Box(r - width, t, r, b, c);
   }
+  // The three pixels of each corner left transparent (pixel 0), for a rounded plate.
+  void RoundCorners() {
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3 - i; ++j) {
+        Set(i, j, {0, 0, 0});
+        Set(w_ - 1 - i, j, {0, 0, 0});
+        Set(i, h_ - 1 - j, {0, 0, 0});
+        Set(w_ - 1 - i, h_ - 1 - j, {0, 0, 0});
+      }
+  }
   // Text in the face, scaled, its top-left at (x, y).
   void Text(const shapetools::Font& font, const std::string& text, int x, int y, int scale, Rgb c) {
     for (char ch : text)

@@ -26,13 +26,7 @@ shapetools::Image Plate(const shapetools::Font& font, const std::string& caption
                         Rgb ink) {
   Canvas c(w, h, base);
   c.Frame(0, 0, w, h, 2, edge);
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3 - i; ++j) {
-      c.Set(i, j, {0, 0, 0});
-      c.Set(w - 1 - i, j, {0, 0, 0});
-      c.Set(i, h - 1 - j, {0, 0, 0});
-      c.Set(w - 1 - i, h - 1 - j, {0, 0, 0});
-    }
+  c.RoundCorners();
   const int tw = Canvas::TextWidth(font, caption, 1);
   c.Text(font, caption, (w - tw) / 2, h / 2 - 8, 1, ink);
   return c.Shape();

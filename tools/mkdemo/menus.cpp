@@ -52,14 +52,7 @@ std::vector<uint8_t> Button(const shapetools::Font& font, const std::string& cap
   for (int k = 0; k < 3; ++k) {
     Canvas c(w, h, looks[k]);
     c.Frame(0, 0, w, h, 2, k == 1 ? Rgb{255, 255, 120} : Rgb{230, 230, 240});
-    // Corners left transparent (pixel 0).
-    for (int i = 0; i < 3; ++i)
-      for (int j = 0; j < 3 - i; ++j) {
-        c.Set(i, j, {0, 0, 0});
-        c.Set(w - 1 - i, j, {0, 0, 0});
-        c.Set(i, h - 1 - j, {0, 0, 0});
-        c.Set(w - 1 - i, h - 1 - j, {0, 0, 0});
-      }
+    c.RoundCorners();
     const int tw = Canvas::TextWidth(font, caption, 1);
     c.Text(font, caption, (w - tw) / 2 + (k == 2), h / 2 - 8 + (k == 2), 1, {250, 250, 250});
     char name[16];

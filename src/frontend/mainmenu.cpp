@@ -243,6 +243,13 @@ void BeginPlay(TGenericControlADV* control) {
   }
   if (!(mode == kModePractice && !DemoRound)) Svc().sound->FadeMenuSounds();
   game->players->ReloadGolferFiles(PlayersFolder());
+  // The course's data must be here (its disc asked for); a cancelled prompt leaves the menu as it was.
+  if (control && !EnsureCourseData(1)) {
+    Svc().sound->StartMenuSounds();
+    control->Erase(0);
+    control->Draw(0);
+    return;
+  }
   LoadCourseDescription();
   ReplaceCurrentScreen(nullptr);
   MainMenuScreen = nullptr;

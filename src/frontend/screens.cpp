@@ -149,6 +149,21 @@ void TCoursesADV::OnCancel(TGenericControlADV* control) {
 }
 
 void ShowCoursesScreen(TGenericControlADV*) {
+  // The screen opens on a course whose data is here without a disc: the current one, else the first such.
+  if (TGame* g = CurrentGame(); g && !EnsureCourseData(0)) {
+    const std::string current = g->courseName;
+    bool found = false;
+    for (int i = 0; i < GetCourseCount() && !found; ++i) {
+      CourseRecord r{};
+      if (GetCourseInfo(i, &r) != 0) continue;
+      g->courseName = r.folder;
+      found = EnsureCourseData(0) != 0;
+    }
+    if (!found) {
+      g->courseName = current;
+      return;
+    }
+  }
   auto* screen = new TCoursesADV();
   ReplaceCurrentScreen(screen);
   CoursesScreen = screen;

@@ -538,6 +538,16 @@ TEST_F(ScreensTest, ACancelledDiscPromptKeepsThePreviousCourse) {
   CurrentGame()->courseName = "MARSHDALE";
   PostMessageA(nullptr, WM_CHAR, 27, 0);
   EXPECT_EQ(LoadCourseDescription(), ERR_USERABORT);
+  // Tee off on that course: the prompt cancelled, no round starts and the main menu stays.
+  TakePart(0, "Ada");
+  ShowMainMenu();
+  MARect r{};
+  TeeOffButton->GetRect(&r);
+  Answer(27);
+  Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  Pump(4);
+  EXPECT_NE(MainMenuScreen, nullptr);
+  EXPECT_TRUE(golf_.empty());
   CurrentGame()->courseName = "SEDGEFEN";
 }
 

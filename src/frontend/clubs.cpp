@@ -76,8 +76,13 @@ void CDialogSelectTxtBtn::Erase(int flag) {
   if (font && !choices_[0].empty()) {
     FontSelect(font, nullptr, kAlignLeft, 0, 0, 0, 0);
     const int32_t w = FontStringWidth(choices_[0].c_str(), 0);
-    const MARect label{labelRight_ - w, labelY_, labelRight_, labelY_ + FontHeight() + 3};
-    if (dialog) dialog->RestoreRect(label);
+    const MARect label{labelRight_ - w, labelY_ - FontHeight(), labelRight_, labelY_ + 3};
+    if (dialog) {
+      dialog->RestoreRect(label);
+    } else if (ImageRecord* background = RoleImage(kRoleErase); background && DrawnImage()) {
+      BlitImage(DrawnImage(), label, background, label);
+      AddDirtyRect(label);
+    }
   }
 }
 

@@ -419,11 +419,10 @@ void TMainMenuADV::OnMenuButton(TGenericControlADV* control) {
     case 1: ShowCoursesScreen(control); break;
     case 2: ShowGolfersScreen(control); break;
     case 3: case 4: case 5: case 6: {
-      // The golfer editor over the golfers screen, for a golfer of the player's own.
+      // The golfer editor, for a golfer of the player's own.
       auto* menu = control->Owner<TMainMenuADV>();
       if (!menu) break;
       const std::string name = menu->buffers[control->userWord];
-      ShowGolfersScreen(nullptr);
       ShowGolferEditor(name.c_str(), 1);
       break;
     }

@@ -128,6 +128,8 @@ void LoadDctBackground(PathRecord* folder, const char* name) {
 // ---- menu screens --------------------------------------------------------------------------------------------------
 
 TMenuADV::TMenuADV(const char* background, const char* anim, int32_t animX, int32_t animY, PathRecord* archive) {
+  backgroundName = background;
+  backgroundArchive = archive;
   if (background) LoadDctBackground(archive, background);
   if (anim) {
     animation = TShellAnimADV::FromFile(anim, animX, animY, TShellAnimADV::kLoop, 15, 0, 0);
@@ -172,6 +174,10 @@ void TMenuADV::EraseAll(int) {
   const MARect r{0, 0, Facts().screenWidth, Facts().screenHeight};
   if (background && drawn) BlitImage(drawn, r, background, r);
   AddDirtyRect(r);
+}
+
+void TMenuADV::ReloadBackground() {
+  if (backgroundName) LoadDctBackground(backgroundArchive, backgroundName);
 }
 
 void TMenuADV::SetControlHelp(TGenericControlADV* control, const char* text) {

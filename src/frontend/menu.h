@@ -35,6 +35,8 @@ class TMenuADV : public TMA_EventHandlerList {
   void DrawAll(int flag) override;
   void EraseAll(int flag) override;
   void SetControlHelp(TGenericControlADV* control, const char* text);
+  // Draws the screen's background again into the buffers (after another screen replaced it).
+  void ReloadBackground();
   // A text button in the screen's button font with its hot keys, colours (the focus colour given), click handler,
   // help text and menu sound (-1: its own), added to the screen.
   class TTextButtonADV* AddTextButton(const char* caption, int32_t x, int32_t y, std::initializer_list<uint16_t> keys,
@@ -49,6 +51,8 @@ class TMenuADV : public TMA_EventHandlerList {
   TShellAnimADV* animation = nullptr;
   // What F1 shows in the help text dialog; null shows nothing.
   const char* helpText = nullptr;
+  const char* backgroundName = nullptr;
+  PathRecord* backgroundArchive = nullptr;
   MemHandle fonts[5] = {};       // hal10b, hal12b, hal13i, hal18i, hal24i
   MemHandle titleFonts[3] = {};  // trek13, trek18, trek24
 };

@@ -52,5 +52,6 @@ extern TGolfersScreenADV* GolfersScreen;
 // The profile text of a golfer: a professional's biography, a user golfer's statistics from its file; "" when
 // the file does not load.
 std::string GolferProfileText(const char* name);
-// The golfer editor: with a name, that user golfer's; without, a new golfer. Back to the golfers screen.
-void ShowGolferEditor(const char* name, int fromNetwork);
+// The golfer editor: with a name, that user golfer's; without, a new golfer. It returns to the screen under it,
+// or to the main menu when opened from there.
+void ShowGolferEditor(const char* name, int fromMainMenu);

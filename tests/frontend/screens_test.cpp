@@ -18,6 +18,7 @@
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
 #include "frontend/install.h"
+#include "frontend/golfereditor.h"
 #include "frontend/screens.h"
 #include "golf/golferfile.h"
 #include "golf/game.h"
@@ -460,23 +461,71 @@ TEST_F(ScreensTest, GolferButtonsFollowTheKindOfGolferAndProfilesShowIt) {
   }
 }
 
-TEST_F(ScreensTest, NewGolferNamesAGolfersFile) {
+TEST_F(ScreensTest, NewGolferIsNamedAndSavedInTheEditor) {
   ShowMainMenu();
   ShowGolfersScreen(nullptr);
   TGolfersScreenADV* s = GolfersScreen;
   MARect r{};
   s->newGolferButton->GetRect(&r);
-  for (char c : std::string("Kim\r")) Answer(c);
   Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
   Pump(4);
+  ASSERT_NE(GolferEditor, nullptr);
+  EXPECT_EQ(CurrentScreen, GolferEditor);
+  EXPECT_TRUE(GolferEditor->newGolfer);
+  // Sixteen letters typed: the name box takes fifteen.
+  for (char c : std::string("Kimberly Ashcomb")) Key(c);
+  EXPECT_EQ(GolferEditor->nameBox->Text(), "Kimberly Ashcom");
+  for (int i = 0; i < 12; ++i) Key(8);
+  EXPECT_EQ(GolferEditor->nameBox->Text(), "Kim");
+  GolferEditor->saveButton->GetRect(&r);
+  Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  Pump(4);
+  EXPECT_EQ(GolferEditor, nullptr);
+  EXPECT_EQ(CurrentScreen, GolfersScreen);
   ASSERT_NE(s->users->Find("Kim"), nullptr);
   EXPECT_EQ(s->users->Current(), s->users->Find("Kim"));
   playerInfo_s kim;
-  EXPECT_EQ(LoadGolferFile("C:\\Players", "Kim", kim), kGolferFileOk);
+  ASSERT_EQ(LoadGolferFile("C:\\Players", "Kim", kim), kGolferFileOk);
+  EXPECT_EQ(kim.level, 1);  // a new golfer starts at Amateur
   std::filesystem::remove(Installation() + "/Players/Kim.amt");
 }
 
-TEST_F(ScreensTest, SetUpShapesTheBagInTheClubsDialog) {
+TEST_F(ScreensTest, EditorLevelsAndTheNamesItRefuses) {
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  ShowGolferEditor("Wren", 0);
+  TGolferEditADV* e = GolferEditor;
+  ASSERT_NE(e, nullptr);
+  // Simulation forces three clicks; a change of shaft makes the level Custom.
+  e->rows[TGolferEditADV::kLevel]->SetIndex(3);
+  TGolferEditADV::OnLevel(e->rows[TGolferEditADV::kLevel]);
+  EXPECT_EQ(e->golfer.level, 3);
+  EXPECT_EQ(e->rows[TGolferEditADV::kSwing]->GetIndex(), 0);
+  EXPECT_FALSE(e->rows[TGolferEditADV::kSwing]->IsShownAndEnabled());
+  e->rows[TGolferEditADV::kShaft]->Fire();
+  EXPECT_EQ(e->rows[TGolferEditADV::kLevel]->GetIndex(), 4);
+  EXPECT_EQ(e->golfer.level, 4);
+  EXPECT_TRUE(e->rows[TGolferEditADV::kSwing]->IsShownAndEnabled());
+  struct Case {
+    std::string name;
+    const char* notice;
+  } cases[] = {{"   ", "You must give the player a name."},
+               {"ada lark", "An amateur already exists with that name."},
+               {GolfersScreen->pros->At(0)->text, "A pro already exists with that name."}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    e->nameBox->SetText(k.name.c_str());
+    PostMessageA(nullptr, WM_CHAR, 13, 0);  // the notice's Ok
+    TGolferEditADV::OnSave(e->saveButton);
+    EXPECT_EQ(LastMessageText(), k.notice);
+    EXPECT_EQ(GolferEditor, e);  // the editor stays
+  }
+  TGolferEditADV::OnCancel(nullptr);
+  EXPECT_EQ(CurrentScreen, GolfersScreen);
+}
+
+TEST_F(ScreensTest, RenamingAChosenGolferKeepsItChosen) {
+  TakePart(0, "Wren");
   ShowMainMenu();
   ShowGolfersScreen(nullptr);
   TGolfersScreenADV* s = GolfersScreen;
@@ -484,14 +533,22 @@ TEST_F(ScreensTest, SetUpShapesTheBagInTheClubsDialog) {
   s->UpdateButtons();
   MARect r{};
   s->setupButton->GetRect(&r);
-  // Enter is Ok: the clubs dialog writes its bag, which holds no club at first.
-  Answer(13);
   Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
   Pump(4);
-  playerInfo_s wren;
-  ASSERT_EQ(LoadGolferFile("C:\\Players", "Wren", wren), kGolferFileOk);
-  EXPECT_EQ(wren.bag, 0u);
-  EXPECT_EQ(wren.GetClubPercent(0), 100u);
+  ASSERT_NE(GolferEditor, nullptr);
+  EXPECT_FALSE(GolferEditor->newGolfer);
+  GolferEditor->nameBox->SetText("Wendy");
+  GolferEditor->rows[TGolferEditADV::kHandicap]->SetIndex(12);
+  TGolferEditADV::OnSave(GolferEditor->saveButton);
+  EXPECT_EQ(GolferEditor, nullptr);
+  ASSERT_NE(s->users->Find("Wendy"), nullptr);
+  EXPECT_FALSE(s->users->Find("Wendy")->enabled);
+  EXPECT_NE(s->selected->Find("Wendy"), nullptr);
+  EXPECT_FALSE(std::filesystem::exists(Installation() + "/Players/Wren.amt"));
+  playerInfo_s wendy;
+  ASSERT_EQ(LoadGolferFile("C:\\Players", "Wendy", wendy), kGolferFileOk);
+  EXPECT_EQ(wendy.wordA, 12u);
+  std::filesystem::remove(Installation() + "/Players/Wendy.amt");
 }
 
 TEST_F(ScreensTest, TabGivesTheFocusedListItsFirstGolfer) {

@@ -154,6 +154,7 @@ std::vector<datapack::BigEntry> FrontEndArt(const shapetools::Font& font) {
   art.push_back({"rembanim.fsh", ArrowAnimation(font, "<<")});
   art.push_back({"butprofl.fsh", PulsingButton(font, "PROFILE", 110, 32)});
   art.push_back({"butsetup.fsh", PulsingButton(font, "NEW GOLFER", 130, 32)});
+  art.push_back({"butclubs.fsh", PulsingButton(font, "CLUBS", 100, 32)});
   art.push_back({"traj-b.fsh", Trajectories({20, 36, 70}, {220, 220, 230})});
   art.push_back({"traj-c.fsh", Trajectories({40, 70, 140}, {255, 255, 120})});
   art.push_back({"traj-e.fsh", Trajectories({90, 40, 40}, {255, 255, 255})});

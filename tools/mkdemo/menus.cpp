@@ -124,7 +124,15 @@ void WriteMenus(const fs::path& data, const std::string& fontFolder) {
   menus.push_back({"bggolfer.dct", Background(font, "", {90, 70, 140},
                                               {{266, 140, 470, 272}, {266, 322, 470, 456}, {486, 140, 700, 250},
                                                {60, 180, 240, 500}})});
+  menus.push_back({"bgcreate.dct", Background(font, "", {70, 90, 140},
+                                              {{130, 150, 330, 190}, {140, 292, 560, 440}, {355, 165, 540, 290},
+                                               {548, 160, 632, 288}})});
   menus.push_back({"vex.fsh", Vex()});
+  for (int c = 0; c < 4; ++c) {
+    char name[24];
+    std::snprintf(name, sizeof name, "caddie%02d.fsh", c);
+    menus.push_back({name, GolferPicture(30 + 7 * c)});
+  }
   menus.push_back({"blueswat.fsh", Plain(64, 32, {30, 60, 140}, {90, 130, 210})});
   // The main menu's buttons step down to the left; each clears the next one.
   menus.push_back({"teeoff.fsh", Button(font, "TEE OFF", 150, 48, {30, 120, 50})});

@@ -193,6 +193,11 @@ void WriteDemoGolfers(const fs::path& players) {
     playerInfo_s record;
     std::snprintf(record.name, sizeof record.name, "%s", g.name);
     record.model = g.model;
+    // Golfers of the player's own at the Amateur level, with the first caddie.
+    record.flags = kGolferTakesPart | 0x20;
+    record.SetMulliganRule(1);
+    record.SetLevel(1);
+    record.option1 = 1;
     record.SetStatistic(kStatRoundsPlayed, g.rounds);
     record.SetStatistic(kStatHolesPlayed, g.holes);
     record.SetStatistic(kStatTotalStrokes, g.strokes);

@@ -242,6 +242,27 @@ TEST_F(ScreensTest, GoldenGolfersScreenWithAScrolledList) {
   d3dtest::ExpectGolden(Shrunk(), "golfers", 2, "frontend");
 }
 
+TEST_F(ScreensTest, GoldenGolferEditorAndClubsDialog) {
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  ShowGolferEditor("Ada Lark", 0);
+  ASSERT_NE(GolferEditor, nullptr);
+  SetCursorPos(10, 590);
+  GolferEditor->DrawAll(0);
+  d3dtest::ExpectGolden(Shrunk(), "editor", 2, "frontend");
+  {
+    playerInfo_s golfer;
+    golfer.bag = 0x10000F;  // the woods and the putter
+    golfer.SetClubPercent(1, 55);
+    golfer.SetClubTrajectory(2, 4);
+    TClubsDialogADV clubs(golfer);
+    clubs.DrawAll(0);
+    d3dtest::ExpectGolden(Shrunk(), "clubs", 2, "frontend");
+  }
+  TGolferEditADV::OnCancel(nullptr);
+  EXPECT_EQ(CurrentScreen, GolfersScreen);
+}
+
 TEST_F(ScreensTest, TeeOffStartsTheGameOfTheScreensAndPostsItsFirstGolfMessage) {
   TakePart(0, "Ada");
   ShowMainMenu();

@@ -155,19 +155,20 @@ void TShellAnimADV::DrawFrame(int32_t frame) {
   if (!shape || !target || !target->window) return;
   const int32_t fw = shapewidth(shape), fh = shapeheight(shape);
   MARect r;
+  // Straight to the screen: into the window the caller has set (the pointer's), no dirty rectangles.
+  const bool own = !(flags & kToScreen);
+  if (own && !setwindow(target->window)) return;
   if (width == 0 && height == 0) {
     const int32_t l = x - shapecentrex(shape), t = y - shapecentrey(shape);
     r = MARect{l, t, l + fw, t + fh};
-    if (!setwindow(target->window)) return;
     drawshapetrans(shape, x, y);
   } else {
     if (width == 0) width = fw;
     if (height == 0) height = fh;
     r = MARect{x, y, x + width, y + height};
-    if (!setwindow(target->window)) return;
     drawshapescaled(shape, x, y, width, height);
   }
-  releasewindow();
+  if (own) releasewindow();
   // Only what lies on the screen was covered.
   r.left = std::max<int32_t>(r.left, 0);
   r.top = std::max<int32_t>(r.top, 0);

@@ -700,3 +700,39 @@ TEST_F(ScreensTest, TheScrollBarsThumbDragsAndItsTrackPages) {
   QueueWindowProc(nullptr, WM_LBUTTONUP, 0, MAKELPARAM(x, pros->top + 6));
   EXPECT_EQ(pros->TopRow(), std::max(0, before - (pros->rows - 1)));
 }
+
+TEST_F(ScreensTest, ThePointerIsDrawnFromTheMenusArt) {
+  ShellAnim* arrow = Svc().frontEnd->MakeShellAnim("mouseptr.fsh", nullptr, 1, 15, 0, 0);
+  ShellAnim* busy = Svc().frontEnd->MakeShellAnim("animwait.fsh", nullptr, 1, 7, 0, 1);
+  ShellAnim* busy2 = Svc().frontEnd->MakeShellAnim(nullptr, busy, 1, 7, 0, 0);
+  ShellAnim* missing = Svc().frontEnd->MakeShellAnim("nosuch.fsh", nullptr, 1, 15, 0, 0);
+  ASSERT_NE(arrow, nullptr);
+  ASSERT_NE(busy2, nullptr);
+  ASSERT_NE(missing, nullptr);  // the built-in arrow
+  WindowDesc* w = createwindowadra(32, 32, 16, 1);
+  ASSERT_NE(w, nullptr);
+  const auto pixel = [&](int x, int y) { return reinterpret_cast<const uint16_t*>(w->pixels + y * w->rowbytes)[x]; };
+  for (ShellAnim* a : {arrow, busy2}) {
+    std::memset(w->pixels, 0, static_cast<size_t>(w->rowbytes) * w->height);
+    ASSERT_TRUE(setwindow(w));
+    a->Start();
+    a->SetPosition(2, 2);
+    a->Draw();
+    releasewindow();
+    int lit = 0;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x) lit += pixel(x, y) != 0;
+    EXPECT_GT(lit, 20);
+  }
+  // The arrow's tip, white, at its place (the built-in arrow's tip is black).
+  std::memset(w->pixels, 0, static_cast<size_t>(w->rowbytes) * w->height);
+  ASSERT_TRUE(setwindow(w));
+  arrow->Draw();
+  releasewindow();
+  EXPECT_GT(pixel(2, 2), 0xF000);
+  removewindow(w);
+  delete missing;
+  delete busy2;
+  delete busy;
+  delete arrow;
+}

@@ -127,6 +127,43 @@ std::vector<uint8_t> Trajectories(Rgb base, Rgb line) {
   return shapetools::shapefile(frames);
 }
 
+// The pointer: a white arrow edged in black, its hot spot at the tip.
+std::vector<uint8_t> Arrow() {
+  Canvas c(14, 22, {0, 0, 0});
+  for (int row = 0; row < 17; ++row)
+    for (int col = 0; col <= row * 2 / 3 && col < 12; ++col) c.Set(col, row, {250, 250, 250});
+  c.Box(4, 15, 7, 21, {250, 250, 250});
+  // The edge: every white pixel's dark neighbours.
+  Canvas edged = c;
+  for (int y = 0; y < 22; ++y)
+    for (int x = 0; x < 14; ++x) {
+      if (c.Get(x, y).r) continue;
+      for (int d = 0; d < 4; ++d) {
+        const int nx = x + (d == 0) - (d == 1), ny = y + (d == 2) - (d == 3);
+        if (nx >= 0 && ny >= 0 && nx < 14 && ny < 22 && c.Get(nx, ny).r) edged.Set(x, y, {8, 8, 8});
+      }
+    }
+  return shapetools::shapefile({{"grfx", edged.Shape()}});
+}
+
+// The busy pointer: a ball going round, eight frames.
+std::vector<uint8_t> BusyBall() {
+  std::vector<std::pair<std::string, shapetools::Image>> frames;
+  for (int k = 0; k < 8; ++k) {
+    Canvas c(24, 24, {0, 0, 0});
+    const double a = k * M_PI / 4;
+    for (int i = 0; i < 8; ++i) {
+      const double b = i * M_PI / 4;
+      c.Box(11 + static_cast<int>(8 * std::cos(b)), 11 + static_cast<int>(8 * std::sin(b)),
+            13 + static_cast<int>(8 * std::cos(b)), 13 + static_cast<int>(8 * std::sin(b)), {90, 110, 150});
+    }
+    const int bx = 12 + static_cast<int>(8 * std::cos(a)), by = 12 + static_cast<int>(8 * std::sin(a));
+    c.Box(bx - 3, by - 3, bx + 3, by + 3, {250, 250, 250});
+    frames.emplace_back(FrameName(k), c.Shape());
+  }
+  return shapetools::shapefile(frames);
+}
+
 }  // namespace
 
 shapetools::Font LetteringFont(const std::string& fontFolder) {
@@ -140,6 +177,8 @@ shapetools::Font LetteringFont(const std::string& fontFolder) {
 
 std::vector<datapack::BigEntry> FrontEndArt(const shapetools::Font& font) {
   std::vector<datapack::BigEntry> art;
+  art.push_back({"mouseptr.fsh", Arrow()});
+  art.push_back({"animwait.fsh", BusyBall()});
   art.push_back({"track-t.fsh", Piece(6, false, 0)});
   art.push_back({"track-m.fsh", Piece(8, false, 1)});
   art.push_back({"track-b.fsh", Piece(6, false, 2)});

@@ -75,6 +75,9 @@ class FrontEnd : public FrontEndProvider {
   ShellAnim* MakeShellAnim(const char* file, ShellAnim* frames, int mode, int fps, int fixed, int flags) override {
     const uint32_t f = static_cast<uint32_t>(flags) | TShellAnimADV::kToScreen;
     TShellAnimADV* anim = nullptr;
+    // Without the menus (or before their folder is known) the built-in arrow serves; a missing file is never
+    // looked for on a disc.
+    if (file && !FileExists(MenuArchive(), "menus.viv")) return FrontEndProvider::MakeShellAnim(file, frames, mode, fps, fixed, flags);
     if (file) {
       anim = TShellAnimADV::FromFile(file, 0, 0, static_cast<uint8_t>(mode), fps, fixed, f);
       if (!anim->movie) {

@@ -70,9 +70,7 @@ TGolferEditADV::TGolferEditADV(const char* name, bool fromMainMenu_)
     oldName = golfer.name;
   } else if (!name) {
     // A new golfer of the player's own: taking part, user-made, a mulligan rule, the Amateur level.
-    golfer.flags = kGolferTakesPart | 0x20;
-    golfer.SetMulliganRule(1);
-    golfer.SetLevel(1);
+    golfer.MakeDefaultGolfer(0, true);
     golfer.option1 = 1;
   }
   golfer.model = UsableModel(golfer.model);

@@ -373,9 +373,11 @@ bool TMainMenuADV::StartDemonstration() {
     if (TPlayer* p = g->players->GetPlayer(s)) p->flags &= ~kGolferTakesPart;
   g->SetCurrentPlayer(0);
   playerInfo_s record;
+  const int pro = FindRosterProfessional(slot->name);
+  record.MakeDefaultGolfer(pro, false);
   std::snprintf(record.name, sizeof record.name, "%s", slot->name);
-  record.model = static_cast<uint32_t>(FindRosterProfessional(slot->name));
-  record.flags = kGolferNoFile;
+  record.model = static_cast<uint32_t>(pro);
+  record.flags |= kGolferNoFile;
   const std::string course = g->courseName;
   Svc().game->CreateGame(kModePractice);
   g = CurrentGame();

@@ -119,11 +119,11 @@ void TCoursesADV::OnCourseClicked(TListBoxADV* list, ListEntry* entry) {
   if (GetCourseInfo(entry->value, &r) != 0) return;
   if (strcasecmp(r.folder, g->courseName.c_str()) == 0) return;
   const std::string previous = g->courseName;
-  g->courseName = r.folder;
+  g->SetCurrentCourse(entry->value);
   auto* screen = list->Owner<TCoursesADV>();
   // A course whose data cannot be had (its disc prompt cancelled) leaves the previous course chosen.
   if (!EnsureCourseData(1) || LoadCourseDescription() == ERR_USERABORT) {
-    g->courseName = previous;
+    g->SetCurrentCourseByName(previous.c_str());
     EnsureCourseData(0);
     LoadCourseDescription();
     list->Select(FindCourseByName(previous.c_str()), false);
@@ -143,7 +143,7 @@ void TCoursesADV::OnMainMenu(TGenericControlADV*) {
 
 void TCoursesADV::OnCancel(TGenericControlADV* control) {
   auto* screen = control->Owner<TCoursesADV>();
-  if (screen && CurrentGame()) CurrentGame()->courseName = screen->rememberedCourse;
+  if (screen && CurrentGame()) CurrentGame()->SetCurrentCourseByName(screen->rememberedCourse.c_str());
   LoadCourseDescription();
   ShowMainMenu();
 }
@@ -156,11 +156,11 @@ void ShowCoursesScreen(TGenericControlADV*) {
     for (int i = 0; i < GetCourseCount() && !found; ++i) {
       CourseRecord r{};
       if (GetCourseInfo(i, &r) != 0) continue;
-      g->courseName = r.folder;
+      g->SetCurrentCourse(i);
       found = EnsureCourseData(0) != 0;
     }
     if (!found) {
-      g->courseName = current;
+      g->SetCurrentCourseByName(current.c_str());
       return;
     }
   }
@@ -526,9 +526,10 @@ void TGolfersScreenADV::OnMainMenu(TGenericControlADV* control) {
     playerInfo_s record;
     const int pro = FindRosterProfessional(e->text.c_str());
     if (pro >= 0) {
+      record.MakeDefaultGolfer(pro, false);
       std::snprintf(record.name, sizeof record.name, "%s", e->text.c_str());
       record.model = static_cast<uint32_t>(pro);
-      record.flags = kGolferNoFile;
+      record.flags |= kGolferNoFile;
     } else {
       LoadGolferFile(PlayersPath(), e->text.c_str(), record);
     }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "golf/golferfile.h"
+#include "golf/player.h"
 #include "golf/playerinfo.h"
 #include "winapi/testing.h"
 #include "support/drive_fixture.h"
@@ -226,7 +228,8 @@ TEST(GolferRecord, NamesAreTerminatedAndShortStreamsStop) {
   std::memset(&bytes[tagOffset(bytes, 3) + 4], 'x', 16);
   bytes.resize(tagOffset(bytes, 14));  // ends after the club
   playerInfo_s back;
-  EXPECT_TRUE(readFromMemory(back, bytes));
+  EXPECT_FALSE(readFromMemory(back, bytes));  // no end tag: a damaged record
+  // What was read is still held safely.
   EXPECT_EQ(std::strlen(back.name), 15u);
   EXPECT_EQ(back.currentClub, 5);
   EXPECT_EQ(back.level, 0);
@@ -334,6 +337,32 @@ TEST(GolferRecord, LevelPresets) {
   EXPECT_EQ(r.option4, 9);
 }
 
+TEST(GolferRecord, DefaultGolfers) {
+  struct Case {
+    int slot;
+    bool user;
+    uint32_t flags;
+    uint8_t level;
+    int mulliganRule;
+  };
+  // The level preset comes last: Amateur also arms mulligans for a computer golfer of the first four slots.
+  for (const Case& c : {Case{0, true, kGolferTakesPart | kGolferFlag5, 1, 1}, Case{2, false, kGolferTakesPart, 1, 1},
+                        Case{5, false, kGolferTakesPart, 0, 0}, Case{7, true, kGolferTakesPart | kGolferFlag5, 1, 1}}) {
+    playerInfo_s r;
+    std::snprintf(r.name, sizeof r.name, "Old");
+    r.flags = kGolferOut | kGolferNoFile;
+    r.SetHoleScore(0, 0, 5, 2);
+    r.MakeDefaultGolfer(c.slot, c.user);
+    EXPECT_EQ(r.flags, c.flags) << c.slot;
+    EXPECT_EQ(r.level, c.level) << c.slot;
+    EXPECT_EQ(r.GetMulliganRule(), c.mulliganRule) << c.slot;
+    EXPECT_EQ(r.name[0], 0);
+    uint32_t strokes = 9;
+    r.GetHoleScore(0, 0, &strokes, nullptr);
+    EXPECT_EQ(strokes, 0u);
+  }
+}
+
 TEST(GolferRecord, TablesAndDeepCopies) {
   playerInfo_s r;
   uint32_t strokes = 1, putts = 1;
@@ -409,6 +438,25 @@ TEST_F(GolferFiles, SaveLoadAndUpdate) {
   size_t names = 0;
   for (const auto& e : std::filesystem::directory_iterator(host)) names += e.is_regular_file();
   EXPECT_EQ(names, 1u);
+}
+
+TEST_F(GolferFiles, AFileCutAnywhereIsDamagedAndTheGameKeepsTheLastGoodOne) {
+  playerInfo_s r = sampleGolfer();
+  ASSERT_EQ(SaveGolferFile(folder, r), kGolferFileOk);
+  const std::string whole = HostRead("c/Golfers/Ada.amt");
+  TPlayerList players;
+  TPlayer* inGame = players.GetPlayer(0);
+  ASSERT_NE(inGame, nullptr);
+  ASSERT_EQ(inGame->CopyFrom(r), kRecordOk);
+  inGame->flags |= kGolferTakesPart;
+  for (size_t cut = 0; cut < whole.size(); ++cut) {
+    HostFile("c/Golfers/Ada.amt", whole.substr(0, cut));
+    playerInfo_s back;
+    ASSERT_NE(LoadGolferFile(folder, "Ada", back), kGolferFileOk) << "cut at " << cut;
+  }
+  EXPECT_EQ(players.ReloadGolferFiles(folder), 1);
+  EXPECT_STREQ(inGame->name, "Ada");
+  expectCommonFields(r, *inGame);
 }
 
 TEST_F(GolferFiles, UpdateRefusesAFixedFormFile) {

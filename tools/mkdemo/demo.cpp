@@ -18,6 +18,7 @@
 #include "holes.h"
 #include "holewriter.h"
 #include "psffont.h"
+#include "frontart.h"
 #include "menus.h"
 #include "scene.h"
 #include "shapewriter.h"
@@ -236,6 +237,7 @@ void writeData(const fs::path& data, const DemoOptions& options) {
   WriteMenus(data, options.fontFolder);
   writeSedgefen(data / "COURSES", options.holes, options.archives);
   writeRange(data / "COURSES", options.archives);
+  WriteCourseLogos(data / "COURSES", options.fontFolder);
 }
 
 // Temporary folders of runs that died; a live run's folder is left to it.
@@ -270,7 +272,7 @@ bool MakeDemoInstallation(const std::string& folderName, const DemoOptions& opti
       fs::rename(from, to);
     }
     fs::remove_all(temporary);
-    fs::create_directories(folder / "Players");
+    WriteDemoGolfers(folder / "Players");
   } catch (const Failure& f) {
     error = f.what;
   } catch (const fs::filesystem_error& e) {

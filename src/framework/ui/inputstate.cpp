@@ -47,12 +47,18 @@ void MouseClampToScreen() {
   bool moved = false;
   if (state.pointerX > maxX) state.pointerX = maxX, moved = true;
   if (state.pointerY > maxY) state.pointerY = maxY, moved = true;
-  if (moved) SetCursorPos(state.pointerX, state.pointerY);
+  if (moved) {
+    POINT p{state.pointerX, state.pointerY};
+    if (HWND window = GetActiveWindow()) ClientToScreen(window, &p);
+    SetCursorPos(p.x, p.y);
+  }
 }
 
 void MouseGetPosition(int16_t* x, int16_t* y) {
   POINT p{};
   GetCursorPos(&p);
+  // Positions are the game window's own, as the clicks' are; the window need not sit at the screen's corner.
+  if (HWND window = GetActiveWindow()) ScreenToClient(window, &p);
   if (p.x != state.pointerX || p.y != state.pointerY) {
     state.pointerX = p.x;
     state.pointerY = p.y;
@@ -68,7 +74,9 @@ void MouseGetPosition(int16_t* x, int16_t* y) {
 
 void MouseSetPosition(int32_t x, int32_t y) {
   if (timeGetTime() - state.lastPressTime <= kClickGuardMs) return;
-  SetCursorPos(x, y);
+  POINT p{x, y};
+  if (HWND window = GetActiveWindow()) ClientToScreen(window, &p);
+  SetCursorPos(p.x, p.y);
   state.pointerX = x;
   state.pointerY = y;
 }

@@ -42,6 +42,32 @@ TEST_F(InputTest, PointerIsKeptThreePixelsInsideTheRightAndBottomEdges) {
   }
 }
 
+TEST_F(InputTest, PositionsAreTheGameWindowsOwnWhereverItSits) {
+  WNDCLASSA cls{};
+  cls.lpfnWndProc = DefWindowProcA;
+  cls.lpszClassName = "input test window";
+  RegisterClassA(&cls);
+  HWND window = CreateWindowExA(0, cls.lpszClassName, "", WS_CAPTION | WS_VISIBLE, 112, 84, 300, 200, nullptr, nullptr,
+                                nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  SetActiveWindow(window);
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  ASSERT_NE(origin.x, 0);
+  SetCursorPos(origin.x + 40, origin.y + 30);
+  Advance(10);
+  int16_t x = -1, y = -1;
+  MouseGetPosition(&x, &y);
+  EXPECT_EQ(x, 40);
+  EXPECT_EQ(y, 30);
+  MouseSetPosition(50, 60);
+  POINT p{};
+  GetCursorPos(&p);
+  EXPECT_EQ(p.x, origin.x + 50);
+  EXPECT_EQ(p.y, origin.y + 60);
+  DestroyWindow(window);
+}
+
 TEST_F(InputTest, AMovedPointerCountsAsInputAndAStillOneDoesNot) {
   SetCursorPos(20, 20);
   Advance(100);

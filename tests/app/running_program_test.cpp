@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_process.h"
 #include "framework/core/commqueue.h"
 #include "framework/ui/displaymgr.h"
 #include "framework/core/errors.h"
@@ -151,28 +152,8 @@ class RunningProgramTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root_); }
 
-  // Runs the scenario in a child process; its gtest failures are printed there, its exit code says whether any.
-  void InChild(const std::function<void()>& scenario) {
-    const pid_t child = fork();
-    if (child == 0) {
-      scenario();
-      std::fflush(stdout);
-      _exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    // A child that hangs is ended after a generous limit, so the test fails instead of stalling the run.
-    int status = 0;
-    pid_t done = 0;
-    for (int waited = 0; waited < 240000 && done == 0; waited += 10) {
-      done = waitpid(child, &status, WNOHANG);
-      if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (done == 0) {
-      kill(child, SIGKILL);
-      waitpid(child, &status, 0);
-      ADD_FAILURE() << "the program did not end";
-    }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-  }
+  // A child that hangs is ended after a generous limit, so the test fails instead of stalling the run.
+  void InChild(const std::function<void()>& scenario) { RunInChild(scenario, 240000); }
 
   std::string Read(const std::string& name) {
     std::ifstream in(root_ + "/" + name, std::ios::binary);

@@ -41,6 +41,7 @@ std::string ChirpPatch() {
 
 int main(int argc, char** argv) {
   SoundDemoOptions options;
+  options.bufferms = 1000;
   if (argc > 1) {
     options.patfile = argv[1];
   } else {
@@ -51,7 +52,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  std::printf("teebox sound demo: a 440 Hz tone, then %s panned, swept and faded.\n", options.patfile.c_str());
+  std::printf("teebox sound demo: a 440 Hz tone, then %s panned, swept and faded, then a 660 Hz tone from "
+              "compression-7 buffers.\n", options.patfile.c_str());
   if (!initmem()) return 1;
   identifycpu();
   initmainthread();

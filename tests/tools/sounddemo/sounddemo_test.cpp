@@ -142,6 +142,14 @@ TEST(SoundDemoProgram, PlaysTheToneThenThePatchPannedSweptAndFaded) {
     right = s.Peak(at, at + r / 20, 0) < 800 && s.Peak(at, at + r / 20, 1) > 8000;
   EXPECT_TRUE(right);
   EXPECT_LT(s.Peak(end - r / 20, end, 1), s.Peak(pat0 + r / 2, pat0 + r / 2 + r / 20, 0) / 2);
+  // Last, 1 s of 660 Hz handed over in compression-7 buffers, in the middle, then the voice ends by itself.
+  const size_t buffered = s.LoudFrom(end, 1000);
+  ASSERT_LT(buffered, s.Frames());
+  const size_t bufferedEnd = s.QuietFrom(buffered, 50, r / 50);
+  EXPECT_NEAR(static_cast<double>(bufferedEnd - buffered) / r, 1.0, 0.05);
+  EXPECT_NEAR(s.Pitch(buffered + r / 10, buffered + 9 * r / 10, 0), 660.0, 6.6);
+  EXPECT_NEAR(s.Peak(buffered + r / 10, buffered + 9 * r / 10, 1), 9900, 600);
+  EXPECT_EQ(s.Peak(buffered + r / 10, buffered + 9 * r / 10, 0), s.Peak(buffered + r / 10, buffered + 9 * r / 10, 1));
   std::remove(wav.c_str());
 }
 

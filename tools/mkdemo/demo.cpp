@@ -1,4 +1,5 @@
 #include "demo.h"
+#include "sounds.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -236,6 +237,7 @@ void writeData(const fs::path& data, const DemoOptions& options) {
   WriteMenus(data, options.fontFolder);
   writeSedgefen(data / "COURSES", options.holes, options.archives);
   writeRange(data / "COURSES", options.archives);
+  WriteSounds(data);
 }
 
 // Temporary folders of runs that died; a live run's folder is left to it.

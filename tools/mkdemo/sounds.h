@@ -1,0 +1,19 @@
+// The demo installation's sounds: every effect, click and ambience sample the game names, synthesised by our
+// own code, and the announcer's lines spoken by espeak-ng (compression 7).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace mkdemo {
+
+// Writes DATA\SOUNDS (and the announcer's folders below it) into `data`. Lines are spoken by `speaker`
+// (espeak-ng); when it cannot be run, a synthesised murmur stands in and a warning goes to standard error.
+void WriteSounds(const std::filesystem::path& data, const std::string& speaker = "espeak-ng");
+
+// The sample names written into DATA\SOUNDS (without ".pat").
+std::vector<std::string> DemoSoundNames();
+
+}  // namespace mkdemo

@@ -73,6 +73,11 @@ class SoundLayer : public SoundProvider {
   }
   void StartMenuSounds() override { LoadMenuSounds(); }
   void FadeMenuSounds() override { FadeMenuAmbient(); }
+  void StartRoundSounds(int windSetting) override {
+    ::LoadGameSounds();
+    StartAmbientSounds(windSetting);
+  }
+  void StopRoundSounds() override { StopAmbientSounds(); }
 
  private:
   std::vector<std::string> names_;

@@ -27,8 +27,10 @@ TEST_F(MenuSounds, TheRangeLoopPlaysOnceAndGlidesUp) {
   ASSERT_NE(loop, nullptr);
   EXPECT_TRUE(loop->IsPlaying());
   EXPECT_EQ(loop->variationPeriod, 5000);
-  Run(100);
-  // The first glide was most of the way through already: the volume is within its range's reach.
+  // It starts silent and glides up towards a volume of its range (each variation step gliding on from where it
+  // is), which it has mostly reached after two glide times.
+  EXPECT_EQ(loop->volume, 0);
+  Run(10000);
   EXPECT_GT(loop->volume, 30);
   EXPECT_LE(loop->volume, 94);
   // Click sounds and effects exist; the table's sounds wait for their re-triggers.

@@ -146,10 +146,13 @@ TEST(SoundDemoProgram, PlaysTheToneThenThePatchPannedSweptAndFaded) {
   const size_t buffered = s.LoudFrom(end, 1000);
   ASSERT_LT(buffered, s.Frames());
   const size_t bufferedEnd = s.QuietFrom(buffered, 50, r / 50);
-  EXPECT_NEAR(static_cast<double>(bufferedEnd - buffered) / r, 1.0, 0.05);
-  EXPECT_NEAR(s.Pitch(buffered + r / 10, buffered + 9 * r / 10, 0), 660.0, 6.6);
-  EXPECT_NEAR(s.Peak(buffered + r / 10, buffered + 9 * r / 10, 1), 9900, 600);
-  EXPECT_EQ(s.Peak(buffered + r / 10, buffered + 9 * r / 10, 0), s.Peak(buffered + r / 10, buffered + 9 * r / 10, 1));
+  // As above, a busy machine's real sleeps may cut what is heard short, never make it longer than the data.
+  const double heard = static_cast<double>(bufferedEnd - buffered) / r;
+  EXPECT_GT(heard, 0.5);
+  EXPECT_LT(heard, 1.1);
+  EXPECT_NEAR(s.Pitch(buffered + r / 20, buffered + r * 9 / 20, 0), 660.0, 6.6);
+  EXPECT_NEAR(s.Peak(buffered + r / 20, buffered + r * 9 / 20, 1), 9900, 600);
+  EXPECT_EQ(s.Peak(buffered + r / 20, buffered + r * 9 / 20, 0), s.Peak(buffered + r / 20, buffered + r * 9 / 20, 1));
   std::remove(wav.c_str());
 }
 

@@ -1,0 +1,154 @@
+// The real program (the providers `teebox` installs and ProgramMain, on a thread of its own) on the demo
+// installation, headless: the sound layer starts with it, the main menu's ambience plays and is heard from the
+// host's audio output, and a control's click sound plays through the installed provider.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/gameapp.h"
+#include "demo.h"
+#include "framework/core/services.h"
+#include "sound/soundobject.h"
+#include "teebox/providers.h"
+#include "winapi/testing.h"
+#include "winapi_registry.h"
+#include "windows.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Polls until the condition holds; false after about `limit` real milliseconds (nothing is timed here, the limit
+// only keeps a broken program from hanging the test).
+bool WaitFor(const std::function<bool()>& condition, int limit = 30000) {
+  for (int waited = 0; waited < limit; waited += 10) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return condition();
+}
+
+int PlayedCount(const std::string& name) {
+  std::lock_guard<std::recursive_mutex> hold(Sound().lock);
+  return static_cast<int>(std::count(Sound().played.begin(), Sound().played.end(), name));
+}
+
+int HeardPeak(size_t fromFrame) {
+  winapi::testing::HostAudioData audio;
+  if (!winapi::testing::HostAudio(&audio)) return 0;
+  int peak = 0;
+  for (size_t i = 2 * fromFrame; i < audio.samples.size(); ++i)
+    peak = std::max(peak, std::abs(static_cast<int>(audio.samples[i])));
+  return peak;
+}
+
+size_t HeardFrames() {
+  winapi::testing::HostAudioData audio;
+  return winapi::testing::HostAudio(&audio) ? audio.samples.size() / 2 : 0;
+}
+
+// Runs a routine on the program's main thread, between two messages of its loop: posted as the callback of a
+// timer message to the queue window, which the loop dispatches like any other.
+std::function<void()>* gTask = nullptr;
+HANDLE gTaskDone = nullptr;
+void CALLBACK RunTask(HWND, UINT, UINT_PTR, DWORD) {
+  (*gTask)();
+  SetEvent(gTaskDone);
+}
+bool OnProgramThread(std::function<void()> task) {
+  if (!gTaskDone) gTaskDone = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  gTask = &task;
+  if (!PostMessageA(Loop().queueWindow, WM_TIMER, 0x7E57, reinterpret_cast<LPARAM>(RunTask))) return false;
+  const bool done = WaitForSingleObject(gTaskDone, 20000) == WAIT_OBJECT_0;
+  gTask = nullptr;
+  return done;
+}
+
+void MainMenuScenario(const std::string& root) {
+
+  setenv("WINAPI_HOST", "headless", 1);
+  winapi::testing::MapDrive('C', root);
+  winapi::testing::SetModuleFileName("C:\\teebox.exe");
+  winapi::registry::UseFile(root + "/registry.txt");
+  winapi::testing::HostAudioCapture(true);
+  ResetGameApp();
+  Folders() = DataFolders{};
+  ResetServices();
+  InstallProviders();
+  EXPECT_STREQ(Svc().sound->Name(), "sound");
+  std::atomic<int> exitCode{-1};
+  std::thread program([&] {
+    char name[] = "teebox", intro[] = "/NOINTRO";
+    char* argv[] = {name, intro, nullptr};
+    exitCode = ProgramMain(2, argv);
+  });
+
+  // The main menu starts the ambience: the range loop, once, gliding up from silence until it is heard.
+  EXPECT_TRUE(WaitFor([] { return PlayedCount("range.pat") > 0; }));
+  EXPECT_TRUE(Sound().soundRunning);
+  EXPECT_TRUE(WaitFor([] { return HeardPeak(0) > 500; })) << HeardPeak(0);
+  EXPECT_EQ(PlayedCount("range.pat"), 1);
+  // A control's click through the installed provider (as the front end's controls call it): heard, then done.
+  const size_t before = HeardFrames();
+  uint32_t handle = 0;
+  ASSERT_TRUE(OnProgramThread([&] { handle = Svc().sound->PlayMenuSound(0); }));
+  EXPECT_NE(handle, 0u);
+  EXPECT_EQ(PlayedCount("default.pat"), 1);
+  EXPECT_TRUE(WaitFor([&] {
+    bool playing = true;
+    OnProgramThread([&] { playing = Svc().sound->IsPlaying(handle); });
+    return !playing;
+  }));
+  EXPECT_GT(HeardFrames(), before);
+
+  winapi::testing::HostCloseWindow();
+  program.join();
+  EXPECT_EQ(exitCode.load(), 0);
+  EXPECT_FALSE(Sound().soundRunning);  // stopped before the window closed
+  winapi::testing::HostAudioCapture(false);
+}
+
+// The program runs in a child process of its own, which ends without running the exit routines the program
+// registered (as the real program's process ends with it); its failures are printed there.
+TEST(ProgramSounds, TheMainMenuPlaysItsAmbienceAndClicks) {
+  char pattern[] = "/tmp/teebox_sounds_XXXXXX";
+  const std::string root = mkdtemp(pattern);
+  mkdemo::DemoOptions options;
+  options.holes = 2;
+  std::string error;
+  ASSERT_TRUE(mkdemo::MakeDemoInstallation(root, options, error)) << error;
+  const pid_t child = fork();
+  if (child == 0) {
+    MainMenuScenario(root);
+    std::fflush(stdout);
+    _exit(::testing::Test::HasFailure() ? 1 : 0);
+  }
+  int status = 0;
+  pid_t done = 0;
+  for (int waited = 0; waited < 240000 && done == 0; waited += 10) {
+    done = waitpid(child, &status, WNOHANG);
+    if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (done == 0) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    ADD_FAILURE() << "the program did not end";
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  fs::remove_all(root);
+}
+
+}  // namespace

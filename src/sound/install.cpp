@@ -10,6 +10,7 @@
 #include "course/preferences.h"
 #include "framework/core/services.h"
 #include "scene/random.h"
+#include "sound/cdmusic.h"
 #include "sound/effects.h"
 #include "sound/menusounds.h"
 #include "sound/soundobject.h"
@@ -40,8 +41,13 @@ class SoundLayer : public SoundProvider {
     ::LoadGameSounds();
   }
   void Update() override {
-    SoundTakeTime();
+    const uint32_t now = SoundTakeTime();
     TSoundADV::UpdateAll(true);
+    // In a round the drive is looked at again every 10 s.
+    if (Svc().game->RoundInProgress() && now - lastRefresh_ > 10000) {
+      lastRefresh_ = now;
+      CDMusic().Refresh();
+    }
   }
   uint32_t PlaySample(const char* name) override {
     if (!name || !*name) return 0;
@@ -71,18 +77,35 @@ class SoundLayer : public SoundProvider {
       o = samples_[handle - kSampleHandles];
     return o && o->IsPlaying();
   }
-  void StartMenuSounds() override { LoadMenuSounds(); }
+  void StartMenuSounds() override {
+    LoadMenuSounds();
+    TCDMusicManager& cd = CDMusic();
+    if (cd.needsOpen) cd.Refresh();  // the first look opens the device
+    cd.CheckMusicDisc(1);
+    cd.ApplyMusicSetting();
+  }
   void FadeMenuSounds() override { FadeMenuAmbient(); }
+  void GameDiscLocated() override { CDMusic().discLocated = 1; }
   void StartRoundSounds(int windSetting) override {
     ::LoadGameSounds();
     StartAmbientSounds(windSetting);
+    CDMusic().Refresh();
   }
   void StopRoundSounds() override { StopAmbientSounds(); }
 
  private:
+  uint32_t lastRefresh_ = 0;
   std::vector<std::string> names_;
   std::vector<TSoundADV*> samples_;
 };
+
+// The game's disc in a drive, with the program file at the drive's root.
+bool GameDiscHasProgram() {
+  if (!LocateGameCd()) return false;
+  PathRecord root = Folders().discRoot;
+  std::strcpy(root.directory, "\\");
+  return FileExists(&root, "Zarvo99.exe") != 0;
+}
 
 void ProgramFolders(PathRecord* root, PathRecord* disc, bool* discFound) {
   const DataFolders& f = Folders();
@@ -101,5 +124,6 @@ void InstallSoundServices() {
   env.roundRunning = [] { return Svc().game->RoundInProgress(); };
   env.random31 = [] { return static_cast<uint32_t>(scene::Random31()); };
   env.folders = ProgramFolders;
+  env.gameDiscHasProgram = GameDiscHasProgram;
   Svc().sound = &layer;
 }

@@ -136,6 +136,8 @@ struct SoundEnvironment {
   bool (*golferFactPlaying)() = nullptr;    // null: not playing
   uint32_t (*random31)() = nullptr;         // null: a generator of the module's own
   uint32_t (*clock)() = nullptr;            // null: timeGetTime
+  // Whether the game's own disc is in a drive with the program file at its root; null: no disc.
+  bool (*gameDiscHasProgram)() = nullptr;
   // The game's root and disc folders; false: no disc.
   void (*folders)(PathRecord* root, PathRecord* disc, bool* discFound) = nullptr;
 };

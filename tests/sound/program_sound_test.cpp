@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -25,6 +26,7 @@
 #include "teebox/providers.h"
 #include "winapi/testing.h"
 #include "winapi_registry.h"
+#include "mmsystem.h"
 #include "windows.h"
 
 namespace {
@@ -81,6 +83,8 @@ void MainMenuScenario(const std::string& root) {
 
   setenv("WINAPI_HOST", "headless", 1);
   winapi::testing::MapDrive('C', root);
+  winapi::testing::MapDrive('D', root + "/DISC", "TEEBOX");
+  winapi::testing::SetCdDrive('D', "TEEBOX");
   winapi::testing::SetModuleFileName("C:\\teebox.exe");
   winapi::registry::UseFile(root + "/registry.txt");
   winapi::testing::HostAudioCapture(true);
@@ -101,6 +105,14 @@ void MainMenuScenario(const std::string& root) {
   EXPECT_TRUE(Sound().soundRunning);
   EXPECT_TRUE(WaitFor([] { return HeardPeak(0) > 500; })) << HeardPeak(0);
   EXPECT_EQ(PlayedCount("range.pat"), 1);
+  // The game's disc is in the drive and menu sound is on: its music plays from the first audio track.
+  EXPECT_TRUE(WaitFor([] {
+    char mode[32] = {};
+    return mciSendStringA("status cdaudio mode", mode, sizeof mode, nullptr) == 0 && std::strcmp(mode, "playing") == 0;
+  }));
+  char track[8] = {};
+  EXPECT_EQ(mciSendStringA("status cdaudio current track", track, sizeof track, nullptr), 0u);
+  EXPECT_STREQ(track, "2");
   // A control's click through the installed provider (as the front end's controls call it): heard, then done.
   const size_t before = HeardFrames();
   uint32_t handle = 0;

@@ -273,6 +273,7 @@ bool MakeDemoInstallation(const std::string& folderName, const DemoOptions& opti
     }
     fs::remove_all(temporary);
     fs::create_directories(folder / "Players");
+    WriteMusicDisc(folder / "DISC");
   } catch (const Failure& f) {
     error = f.what;
   } catch (const fs::filesystem_error& e) {

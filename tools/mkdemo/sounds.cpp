@@ -297,7 +297,59 @@ std::vector<int16_t> Speak(const std::string& speaker, const std::string& text, 
   return pcm;
 }
 
+// A tune: notes (semitones from A 220 Hz, -99 a rest) of equal length, a plucked voice over a soft bass on the
+// first note of each bar, as 16-bit stereo with the voice a little to the left and the bass to the right.
+std::vector<uint8_t> TuneWav(const std::vector<int>& notes, double noteSeconds, int beatsPerBar) {
+  Wave left, right;
+  for (size_t i = 0; i < notes.size(); ++i) {
+    const double at = static_cast<double>(i) * noteSeconds;
+    if (notes[i] == -99) continue;
+    const double f = 220.0 * std::pow(2.0, notes[i] / 12.0);
+    Wave voice = Tone(noteSeconds * 1.5, f, f, 3.5, 0.35);
+    Mix(voice, Tone(noteSeconds * 1.5, 2 * f, 2 * f, 6, 0.1), 0);
+    Mix(left, voice, at, 1.0);
+    Mix(right, voice, at, 0.6);
+    if (i % static_cast<size_t>(beatsPerBar) == 0) {
+      const double b = 55.0 * std::pow(2.0, (notes[i] % 12) / 12.0);
+      Wave bass = Tone(noteSeconds * beatsPerBar, b, b, 1.2, 0.4, 0.02);
+      Mix(left, bass, at, 0.5);
+      Mix(right, bass, at, 1.0);
+    }
+  }
+  right.resize(left.size(), 0.0f);
+  const std::vector<int16_t> l = ToPcm(left), r = ToPcm(right);
+  std::vector<uint8_t> wav = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+  auto put = [&wav](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) wav.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  const uint32_t data = static_cast<uint32_t>(l.size() * 4);
+  put(16, 4), put(1, 2), put(2, 2), put(kRate, 4), put(kRate * 4, 4), put(4, 2), put(16, 2);
+  wav.insert(wav.end(), {'d', 'a', 't', 'a'});
+  put(data, 4);
+  for (size_t i = 0; i < l.size(); ++i) put(static_cast<uint16_t>(l[i]), 2), put(static_cast<uint16_t>(r[i]), 2);
+  const uint32_t riff = static_cast<uint32_t>(wav.size() - 8);
+  for (int i = 0; i < 4; ++i) wav[4 + i] = static_cast<uint8_t>(riff >> (8 * i));
+  return wav;
+}
+
 }  // namespace
+
+void WriteMusicDisc(const fs::path& disc) {
+  fs::create_directories(disc / "QV99");
+  const std::string program = "teebox demo disc\n";
+  writeBytesTo(disc / "Zarvo99.exe", std::vector<uint8_t>(program.begin(), program.end()));
+  const std::vector<std::vector<int>> tunes = {
+      {3, 7, 10, 15, 14, 10, 7, 10, 8, 12, 15, 20, 19, 15, 12, 15, 10, 14, 17, 22, 20, 17, 14, 10, 3, -99, 3, -99},
+      {0, 4, 7, 4, 5, 9, 12, 9, 7, 11, 14, 11, 12, -99, 7, -99, 0, 4, 7, 12, 11, 7, 5, 2, 0, -99, -99, -99},
+      {10, 9, 7, 5, 3, 5, 7, 3, 2, 3, 5, 2, -2, -99, -2, -99, 10, 12, 14, 15, 17, 15, 14, 12, 10, -99, -99, -99},
+  };
+  const double lengths[3] = {0.22, 0.26, 0.3};
+  for (size_t t = 0; t < tunes.size(); ++t) {
+    char name[16];
+    std::snprintf(name, sizeof name, "TRACK%02zu.WAV", t + 2);
+    writeBytesTo(disc / name, TuneWav(tunes[t], lengths[t], 4));
+  }
+}
 
 std::vector<std::string> DemoSoundNames() {
   std::vector<std::string> names;

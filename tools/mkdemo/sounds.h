@@ -13,6 +13,10 @@ namespace mkdemo {
 // (espeak-ng); when it cannot be run, a synthesised murmur stands in and a warning goes to standard error.
 void WriteSounds(const std::filesystem::path& data, const std::string& speaker = "espeak-ng");
 
+// Writes the music disc's folder: "Zarvo99.exe" at its root, the game's "QV99" folder and three short tunes of
+// our own as audio tracks 2 to 4 ("TRACK02.WAV" ...); track 1 is the data track.
+void WriteMusicDisc(const std::filesystem::path& disc);
+
 // The sample names written into DATA\SOUNDS (without ".pat").
 std::vector<std::string> DemoSoundNames();
 

@@ -201,6 +201,7 @@ class SoundProvider : public Provider {
   // A hole has loaded: the round's wind (by the golfer's wind setting, 0 to 2) and ambience; the game ends.
   virtual void StartRoundSounds(int /*windSetting*/) {}
   virtual void StopRoundSounds() {}
+  virtual void GameDiscLocated() {}  // the game-disc search found the disc
 };
 
 // Network play: the comm layer, the session and the voice object.

@@ -21,6 +21,8 @@
 
 #include "app/gameapp.h"
 #include "demo.h"
+#include "support/childprocess.h"
+#include "support/programthread.h"
 #include "framework/core/services.h"
 #include "sound/soundobject.h"
 #include "teebox/providers.h"
@@ -60,23 +62,6 @@ int HeardPeak(size_t fromFrame) {
 size_t HeardFrames() {
   winapi::testing::HostAudioData audio;
   return winapi::testing::HostAudio(&audio) ? audio.samples.size() / 2 : 0;
-}
-
-// Runs a routine on the program's main thread, between two messages of its loop: posted as the callback of a
-// timer message to the queue window, which the loop dispatches like any other.
-std::function<void()>* gTask = nullptr;
-HANDLE gTaskDone = nullptr;
-void CALLBACK RunTask(HWND, UINT, UINT_PTR, DWORD) {
-  (*gTask)();
-  SetEvent(gTaskDone);
-}
-bool OnProgramThread(std::function<void()> task) {
-  if (!gTaskDone) gTaskDone = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  gTask = &task;
-  if (!PostMessageA(Loop().queueWindow, WM_TIMER, 0x7E57, reinterpret_cast<LPARAM>(RunTask))) return false;
-  const bool done = WaitForSingleObject(gTaskDone, 20000) == WAIT_OBJECT_0;
-  gTask = nullptr;
-  return done;
 }
 
 void MainMenuScenario(const std::string& root) {
@@ -142,24 +127,7 @@ TEST(ProgramSounds, TheMainMenuPlaysItsAmbienceAndClicks) {
   options.holes = 2;
   std::string error;
   ASSERT_TRUE(mkdemo::MakeDemoInstallation(root, options, error)) << error;
-  const pid_t child = fork();
-  if (child == 0) {
-    MainMenuScenario(root);
-    std::fflush(stdout);
-    _exit(::testing::Test::HasFailure() ? 1 : 0);
-  }
-  int status = 0;
-  pid_t done = 0;
-  for (int waited = 0; waited < 240000 && done == 0; waited += 10) {
-    done = waitpid(child, &status, WNOHANG);
-    if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  if (done == 0) {
-    kill(child, SIGKILL);
-    waitpid(child, &status, 0);
-    ADD_FAILURE() << "the program did not end";
-  }
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  RunInChildProcess([&] { MainMenuScenario(root); });
   fs::remove_all(root);
 }
 

@@ -15,6 +15,7 @@
 #include "platformlib/core/memclass.h"
 #include "platformlib/core/timer.h"
 #include "platformlib/display/mainwindow.h"
+#include "platformlib/sound/soundfixture.h"
 #include "sound/effects.h"
 #include "sound/menusounds.h"
 #include "sound/soundobject.h"
@@ -109,13 +110,7 @@ class SoundLayerTest : public ::testing::Test {
       TSoundADV::UpdateAll(true);
     }
   }
-  static void Serve() {
-    int (*serve)() = nullptr;
-    HMODULE module = GetModuleHandleA("tolvarsnd");
-    FARPROC p = module ? GetProcAddress(module, "_iSNDdirectserve@0") : nullptr;
-    std::memcpy(&serve, &p, sizeof serve);
-    if (serve) serve();
-  }
+  static void Serve() { soundtest::ServeSoundModule(); }
   static bool InList(const TSoundADV* o) {
     for (TSoundADV* p = Sound().soundList; p; p = p->next)
       if (p == o) return true;

@@ -156,15 +156,9 @@ TEST(SoundDemoProgram, PlaysTheToneThenThePatchPannedSweptAndFaded) {
   std::remove(wav.c_str());
 }
 
-// The module's service entry, as the library's audio thread calls it (looked up each time: the library loads the
-// module afresh for every start).
 void ServeModule() {
-  int (*serve)() = nullptr;
-  HMODULE module = GetModuleHandleA("tolvarsnd");
-  FARPROC p = module ? GetProcAddress(module, "_iSNDdirectserve@0") : nullptr;
-  std::memcpy(&serve, &p, sizeof serve);
-  ASSERT_NE(serve, nullptr);
-  serve();
+  ASSERT_NE(GetModuleHandleA("tolvarsnd"), nullptr);
+  soundtest::ServeSoundModule();
 }
 
 // In-process, under the virtual clock: the library's audio thread is stopped and the module served after each

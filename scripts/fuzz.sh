@@ -46,16 +46,18 @@ while IFS='|' read -r name corpus; do
   left=$((left - 1))
   work=$(mktemp -d)
   log=$(mktemp)
+  # The targets' scratch files go to a folder of their own, removed however the target ends.
+  scratch=$(mktemp -d)
   if [ -n "$corpus" ] && [ -d "$corpus" ]; then cp -r "$corpus"/. "$work"/; fi
   echo "fuzz: $name for ${seconds}s"
-  if ! build/fuzz/bin/"$name" -max_total_time="$seconds" -print_final_stats=0 -artifact_prefix="$crashes/$name-" \
+  if ! TMPDIR="$scratch" build/fuzz/bin/"$name" -max_total_time="$seconds" -print_final_stats=0 -artifact_prefix="$crashes/$name-" \
       "$work" >"$log" 2>&1; then
     tail -n 80 "$log"
     echo "fuzz: $name failed; its input is in $crashes/" >&2
-    rm -rf "$work" "$log"
+    rm -rf "$work" "$log" "$scratch"
     exit 1
   fi
   tail -n 2 "$log"
-  rm -rf "$work" "$log"
+  rm -rf "$work" "$log" "$scratch"
 done <"$list"
 echo "fuzz: $count targets ran for $((SECONDS - start))s of a ${budget}s budget without a crash"

@@ -104,6 +104,9 @@ void SetCdPresent(bool present);
 void SetDiskFreeBytes(char letter, int64_t bytes);
 // The Windows path GetModuleFileNameA reports for the program (empty: derived from the executable).
 void SetModuleFileName(const std::string& windowsPath);
+// Whole-file saves skip flushing to the disk when off (fuzzing saves thousands of files a second); they are
+// still written through a temporary file and a rename. On by default and after ResetFiles.
+void SetDurableSaves(bool on);
 // Back to the configuration of the environment (Reset calls it).
 void ResetFiles();
 }  // namespace winapi::testing

@@ -49,6 +49,11 @@ int BuildFolderRecords() {
   if (made && made != ERR_DUPLICATENAME) return made == ERR_VOLUMENOTFOUND ? ERR_VOLUMENOTFOUND : made;
   f.players = f.root;
   if (PathAppend(&f.players, "Players")) return ERR_FILENOTFOUND;
+  // Saves killed half way (a crash, a power cut) leave their temporary files in the folders the game saves into.
+  for (PathRecord* folder : {&f.root, &f.players}) {
+    char path[MAX_PATH];
+    if (PathJoin(folder, nullptr, path, sizeof path)) winapi::RemoveStaleSaves(path);
+  }
   return 0;
 }
 

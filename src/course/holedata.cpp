@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <cstdio>
 #include <new>
 
 #include "course/terrain.h"
@@ -195,11 +196,59 @@ bool loadBlock(const std::string& path, size_t need, std::vector<uint8_t>& out) 
   return true;
 }
 
-bool loadHeights(const std::string& path) {
+// The grid size a header names, checked against the files that must fill it before anything is allocated for it.
+bool headerFitsFiles(const std::vector<uint8_t>& mis, size_t heightBytes, size_t cellBytes) {
+  if (mis.size() < 24) return false;
+  const uint64_t count = uint64_t{ReadLE32(mis.data() + 16)} * ReadLE32(mis.data() + 20);
+  return count != 0 && heightBytes / 4 >= count && cellBytes / kCellBytes >= count;
+}
+
+// The cell a link code points to; false when the code is no link or leads off the grid.
+bool linkTarget(const TerrainGrid& g, size_t k, size_t* next) {
+  int64_t di = 0, dj = 0;
+  switch (g.cells[k * kCellBytes + 3]) {
+    case 129: dj = 1; break;
+    case 130: dj = -1; break;
+    case 132: di = 1; break;
+    case 133: di = 1, dj = 1; break;
+    case 134: di = 1, dj = -1; break;
+    case 136: di = -1; break;
+    case 137: di = -1, dj = 1; break;
+    case 138: di = -1, dj = -1; break;
+    default: return false;
+  }
+  const int64_t w = g.width;
+  const int64_t i = static_cast<int64_t>(k) % w + di, j = static_cast<int64_t>(k) / w + dj;
+  if (i < 0 || i >= w || j < 0 || j >= static_cast<int64_t>(g.depth)) return false;
+  *next = static_cast<size_t>(j * w + i);
+  return true;
+}
+
+// True when some chain of link codes runs in a circle. Each cell is settled once: a chain that reaches a settled
+// cell stops there, so the check is linear in the cells.
+bool hasLinkCycle(const TerrainGrid& g) {
+  enum : uint8_t { kUnseen, kOnPath, kSettled };
+  std::vector<uint8_t> state(g.cellCount(), kUnseen);
+  for (size_t start = 0; start < state.size(); ++start) {
+    size_t k = start, next = 0;
+    while (state[k] == kUnseen) {
+      state[k] = kOnPath;
+      if (!linkTarget(g, k, &next)) break;
+      if (state[next] == kOnPath) return true;
+      k = next;
+    }
+    for (k = start; state[k] == kOnPath; k = next) {
+      state[k] = kSettled;
+      if (!linkTarget(g, k, &next)) break;
+    }
+  }
+  return false;
+}
+
+bool fillHeights(const std::vector<uint8_t>& bytes) {
   TerrainGrid& g = CurrentTerrain();
   const size_t count = g.cellCount();
-  std::vector<uint8_t> bytes;
-  if (!loadBlock(path, count * 4, bytes)) return false;
+  if (bytes.size() < count * 4) return false;
   const bool hardware = (Facts().hardwareDisplay != 0);
   g.floatHeights = hardware;
   for (size_t i = 0; i < count; ++i) {
@@ -266,6 +315,20 @@ bool IsHoleDataV12(const uint8_t* data, size_t size) {
 int ReadHoleHeaderV1(const uint8_t* data, size_t size) { return readHeader(data, size, false); }
 int ReadHoleHeaderV12(const uint8_t* data, size_t size) { return readHeader(data, size, true); }
 
+namespace {
+// Frees the grid on every way out of a load that did not finish, so a damaged hole holds no memory.
+class TerrainOnFailure {
+ public:
+  ~TerrainOnFailure() {
+    if (!kept_) FreeHoleTerrain();
+  }
+  void keep() { kept_ = true; }
+
+ private:
+  bool kept_ = false;
+};
+}  // namespace
+
 int LoadHoleData(const std::string& fileName) {
   const size_t slash = fileName.find_last_of("/\\");
   const size_t point = fileName.rfind('.');
@@ -279,23 +342,31 @@ int LoadHoleData(const std::string& fileName) {
   }
   ArchiveScope archive(archivePath);
 
+  TerrainOnFailure guard;
   try {
     int result;
+    std::vector<uint8_t> heights, cells;
     {
       std::vector<uint8_t> mis;
       if (!BigFileLoadBytes(nullptr, (base + ".MIS").c_str(), mis)) return kHoleFileError;
-      if (CheckHoleDataMagic(mis.data(), mis.size())) result = ReadHoleHeaderV1(mis.data(), mis.size());
-      else if (IsHoleDataV12(mis.data(), mis.size())) result = ReadHoleHeaderV12(mis.data(), mis.size());
-      else result = kHoleBadMagic;
+      const bool v11 = CheckHoleDataMagic(mis.data(), mis.size());
+      if (!v11 && !IsHoleDataV12(mis.data(), mis.size())) return kHoleBadMagic;
+      if (!loadBlock(base + ".QZH", 0, heights) || !loadBlock(base + ".QF1", 0, cells) ||
+          !headerFitsFiles(mis, heights.size(), cells.size()))
+        return kHoleFileError;
+      result = v11 ? ReadHoleHeaderV1(mis.data(), mis.size()) : ReadHoleHeaderV12(mis.data(), mis.size());
     }
     if (result != kHoleOk) return result;
 
     TerrainGrid& g = CurrentTerrain();
-    if (!loadHeights(base + ".QZH")) return kHoleFileError;
-    std::vector<uint8_t> cells;
-    if (!loadBlock(base + ".QF1", g.cellCount() * kCellBytes, cells)) return kHoleFileError;
+    if (!fillHeights(heights)) return kHoleFileError;
+    heights = {};
     std::copy(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(g.cellCount() * kCellBytes), g.cells.begin());
     cells = {};
+    if (hasLinkCycle(g)) {
+      std::fprintf(stderr, "hole %s: its object links run in a circle\n", base.c_str());
+      return kHoleFileError;
+    }
     harvestMarkers();
     if (g_firstStep) g_firstStep();
     if ((Facts().hardwareDisplay != 0)) computeWaterLevel();
@@ -328,6 +399,7 @@ int LoadHoleData(const std::string& fileName) {
   } catch (const std::bad_alloc&) {
     return kHoleFileError;
   }
+  guard.keep();
   archive.close();
   return g_finalStep ? g_finalStep() : kHoleOk;
 }

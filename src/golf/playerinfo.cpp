@@ -238,7 +238,9 @@ bool playerInfo_s::Transfer(int modeA, int modeB, SerialTarget* stream, bool* en
 bool playerInfo_s::LoadFromFile(HANDLE f) {
   Reset();
   SerialTarget s = SerialTarget::OverFile(f);
-  return Transfer(SERIAL_READFILE, SERIAL_READFILE, &s);
+  bool ended = false;
+  // A tagged record cut before its end tag is damaged, however much of it was read.
+  return Transfer(SERIAL_READFILE, SERIAL_READFILE, &s, &ended) && (ended || !(flags & kGolferTaggedForm));
 }
 
 bool playerInfo_s::SaveToFile(HANDLE f) {
@@ -253,7 +255,8 @@ bool playerInfo_s::WriteToStream(SerialTarget* stream) {
 
 bool playerInfo_s::ReadFromStream(SerialTarget* stream) {
   Reset();
-  return Transfer(SERIAL_GET, SERIAL_GET, stream);
+  bool ended = false;
+  return Transfer(SERIAL_GET, SERIAL_GET, stream, &ended) && (ended || !(flags & kGolferTaggedForm));
 }
 
 namespace {

@@ -156,7 +156,34 @@ TEST_F(HoleDataTest, DamagedFilesAreRefused) {
     mis.close();
     if (c.shorten) std::filesystem::resize_file(host + c.shorten, c.keep);
     EXPECT_EQ(LoadHoleData(base + ".hnf"), kHoleFileError) << c.what;
+    // Nothing of a refused hole stays allocated.
+    EXPECT_EQ(CurrentTerrain().cellCount(), 0u) << c.what;
+    EXPECT_TRUE(CurrentTerrain().heights.empty()) << c.what;
   }
+}
+
+TEST_F(HoleDataTest, ALargeHeaderOverSmallFilesAllocatesNothing) {
+  ASSERT_EQ(load(holewriter::FlatHole(8, 8)), kHoleOk);
+  HoleDescription big = holewriter::FlatHole(8, 8);
+  ASSERT_TRUE(holewriter::WriteHole(big, host));
+  const uint8_t size[8] = {0, 16, 0, 0, 0, 16, 0, 0};  // 4096 x 4096: 16 M cells
+  std::fstream mis(host + ".MIS", std::ios::binary | std::ios::in | std::ios::out);
+  mis.seekp(16);
+  mis.write(reinterpret_cast<const char*>(size), sizeof size);
+  mis.close();
+  EXPECT_EQ(LoadHoleData(base + ".hnf"), kHoleFileError);
+  EXPECT_EQ(CurrentTerrain().heights.capacity(), 0u);
+  EXPECT_EQ(CurrentTerrain().cells.capacity(), 0u);
+}
+
+TEST_F(HoleDataTest, LinksRunningInACircleAreRefused) {
+  HoleDescription h = holewriter::FlatHole(8, 8);
+  h.codes[h.index(2, 2)] = 132;  // one step along x
+  h.codes[h.index(3, 2)] = 130;  // one step back in rows
+  h.codes[h.index(3, 1)] = 137;  // diagonally back to the first
+  EXPECT_EQ(load(h), kHoleFileError);
+  h.codes[h.index(3, 1)] = 0;  // the chain now ends at a cell without a link
+  EXPECT_EQ(load(h), kHoleOk);
 }
 
 TEST_F(HoleDataTest, EveryWayOutRestoresThePreviousArchive) {

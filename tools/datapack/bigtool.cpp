@@ -68,14 +68,15 @@ int main(int argc, char** argv) {
       if (!readfile(argv[2], &big)) return std::perror(argv[2]), 1;
       const int form = typeofbigfilen(big.data(), big.size());
       if (!form) return std::fprintf(stderr, "%s: not a big file\n", argv[2]), 1;
+      // The directory is read only within the file's bytes.
+      registerbigfile(big.data(), big.size());
       std::printf("form %d, %u entries\n", form, bigentrycount(big.data()));
-      for (int i = 0;; ++i) {
-        uint32_t offset, size;
-        const char* name = findbigentryn(big.data(), big.size(), nullptr, i, &offset, &size);
-        if (!name) break;
+      int i = 0;
+      visitbigentries(big.data(), big.size(), [&](const char* name, uint32_t offset, uint32_t size) {
         const uint32_t unpackedsize = getunpacksizen(big.data() + offset, size);
-        std::printf("%4d %10u %10u %s%s\n", i, offset, size, name, unpackedsize ? " (packed)" : "");
-      }
+        std::printf("%4d %10u %10u %s%s\n", i++, offset, size, name, unpackedsize ? " (packed)" : "");
+      });
+      unregisterbigfile(big.data());
       return 0;
     }
     if (cmd == "extract" && (argc == 4 || argc == 5)) {

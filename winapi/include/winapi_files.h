@@ -214,6 +214,10 @@ namespace winapi {
 DWORD SaveFileWhole(const char* name, const void* data, size_t size);
 // The same for a file named by its host path (the registry's file lives outside the drives).
 DWORD SaveHostFileWhole(const char* hostPath, const void* data, size_t size);
+// Removes the temporary files that saves killed half way left in a folder (those no running save holds); the
+// number removed. Run at start-up over the folders the program saves into.
+int RemoveStaleSaves(const char* folder);
+int RemoveStaleHostSaves(const char* hostFolder);
 }  // namespace winapi
 
 // ---- for the other parts of the stand-in ------------------------------------------------------------------

@@ -95,44 +95,28 @@ bool IsOpen(const std::string& host) {
   return false;
 }
 
-// Copies src to dst through a temporary file in dst's folder, renamed into place at the end.
+// Copies src to dst through dst's temporary file, flushed and renamed into place at the end.
 DWORD CopyHostFile(const std::string& src, const std::string& dst, char dstDrive) {
   int in = open(src.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return ErrnoToError(errno, ERROR_FILE_NOT_FOUND);
-  std::string temp = dst + ".~cp" + std::to_string(getpid());
-  int out = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (out < 0) {
-    DWORD err = ErrnoToError(errno, ERROR_ACCESS_DENIED);
-    close(in);
-    return err;
-  }
-  DWORD err = 0;
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = read(in, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      err = ErrnoToError(errno, ERROR_READ_FAULT);
-      break;
-    }
-    if (n == 0) break;
-    uint64_t granted = winapi::files::ReserveDiskSpace(dstDrive, static_cast<uint64_t>(n));
-    for (ssize_t done = 0; done < static_cast<ssize_t>(granted);) {
-      ssize_t w = write(out, buffer + done, static_cast<size_t>(static_cast<ssize_t>(granted) - done));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) {
-        err = ErrnoToError(errno, ERROR_WRITE_FAULT);
-        break;
+  const DWORD err = winapi::files::ReplaceHostFileWith(dst, [&](int out) -> DWORD {
+    char buffer[65536];
+    for (;;) {
+      ssize_t n = read(in, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return ErrnoToError(errno, ERROR_READ_FAULT);
+      if (n == 0) return 0;
+      uint64_t granted = winapi::files::ReserveDiskSpace(dstDrive, static_cast<uint64_t>(n));
+      for (ssize_t done = 0; done < static_cast<ssize_t>(granted);) {
+        ssize_t w = write(out, buffer + done, static_cast<size_t>(static_cast<ssize_t>(granted) - done));
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return ErrnoToError(errno, ERROR_WRITE_FAULT);
+        done += w;
       }
-      done += w;
+      if (granted < static_cast<uint64_t>(n)) return ERROR_DISK_FULL;
     }
-    if (err == 0 && granted < static_cast<uint64_t>(n)) err = ERROR_DISK_FULL;
-    if (err) break;
-  }
+  });
   close(in);
-  if (close(out) != 0 && err == 0) err = ErrnoToError(errno, ERROR_WRITE_FAULT);
-  if (err == 0 && rename(temp.c_str(), dst.c_str()) != 0) err = ErrnoToError(errno, ERROR_ACCESS_DENIED);
-  if (err != 0) unlink(temp.c_str());
   return err;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -36,6 +37,8 @@ bool WildcardMatch(const std::string& pattern, const std::string& name);
 // Writes a whole host file through a flushed temporary file renamed over it, then flushes the folder; the
 // drive's free-space limit applies (drive 0: none). 0, or the error (the target is then as it was).
 DWORD ReplaceHostFile(const std::string& host, char drive, const void* data, size_t size);
+// The same with the content written by `fill` into the temporary file's descriptor (0 or an error).
+DWORD ReplaceHostFileWith(const std::string& host, const std::function<DWORD(int fd)>& fill);
 // Flushes the folder that holds `host`, so that a rename into it survives a crash.
 void SyncFolder(const std::string& host);
 

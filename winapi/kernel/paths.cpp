@@ -817,6 +817,7 @@ void SetModuleFileName(const std::string& windowsPath) {
 void ResetFiles() {
   std::lock_guard<std::recursive_mutex> guard(winapi::files::gLock);
   winapi::files::LoadFromEnvironment(winapi::files::gConfig);
+  SetDurableSaves(true);
 }
 
 }  // namespace winapi::testing

@@ -21,6 +21,9 @@
 namespace {
 
 constexpr size_t MAXKEYNAME = 255;
+// Bounds on a key's place in the tree, so that a hostile file cannot make the rewrite quadratic or deep.
+constexpr int MAXKEYDEPTH = 64;
+constexpr size_t MAXKEYPATH = 1024;  // the path below the root, separators included
 
 std::string lowered(const std::string& s) {
   std::string r = s;
@@ -41,6 +44,8 @@ struct Key {
   std::vector<Value> values;
   bool deleted = false;
   bool dynamic = false;  // HKEY_DYN_DATA: holds nothing
+  int depth = 0;         // levels below the root
+  size_t pathlength = 0;  // of the path below the root
 
   Value* find(const std::string& valueName) {
     const std::string want = lowered(valueName);
@@ -152,12 +157,21 @@ void writevalue(std::string& out, const Value& v) {
   out += '\n';
 }
 
-void writekey(std::string& out, const std::string& path, const Key& k) {
-  out += '[';
-  out += path;
-  out += "]\n";
-  for (const Value& v : k.values) writevalue(out, v);
-  for (const auto& [low, child] : k.children) writekey(out, path + "\\" + child->name, *child);
+// Depth first, in name order, without recursion.
+void writekeys(std::string& out, const std::string& rootname, const Key& root) {
+  std::vector<std::pair<std::string, const Key*>> pending;
+  for (auto it = root.children.rbegin(); it != root.children.rend(); ++it)
+    pending.emplace_back(rootname + "\\" + it->second->name, it->second.get());
+  while (!pending.empty()) {
+    auto [path, k] = std::move(pending.back());
+    pending.pop_back();
+    out += '[';
+    out += path;
+    out += "]\n";
+    for (const Value& v : k->values) writevalue(out, v);
+    for (auto it = k->children.rbegin(); it != k->children.rend(); ++it)
+      pending.emplace_back(path + "\\" + it->second->name, it->second.get());
+  }
 }
 
 std::string render(const Store& s) {
@@ -173,7 +187,7 @@ std::string render(const Store& s) {
       out += "]\n";
       for (const Value& v : root.values) writevalue(out, v);
     }
-    for (const auto& [low, child] : root.children) writekey(out, std::string(ROOTNAMES[r]) + "\\" + child->name, *child);
+    writekeys(out, ROOTNAMES[r], root);
   }
   return out;
 }
@@ -193,13 +207,22 @@ std::vector<std::string> components(const char* path) {
   return parts;
 }
 
+// Null when the path would go deeper or longer than a key may.
 std::shared_ptr<Key> createpath(const std::shared_ptr<Key>& base, const std::vector<std::string>& parts, bool* created) {
+  int depth = base->depth;
+  size_t length = base->pathlength;
+  for (const std::string& part : parts) {
+    length += (depth ? 1 : 0) + part.size();
+    if (++depth > MAXKEYDEPTH || length > MAXKEYPATH) return nullptr;
+  }
   std::shared_ptr<Key> k = base;
   for (const std::string& part : parts) {
     auto& slot = k->children[lowered(part)];
     if (!slot) {
       slot = std::make_shared<Key>();
       slot->name = part;
+      slot->depth = k->depth + 1;
+      slot->pathlength = k->pathlength + (k->depth ? 1 : 0) + part.size();
       if (created) *created = true;
     }
     k = slot;
@@ -246,7 +269,7 @@ bool parsevalue(const std::string& line, Value* v) {
     char* end = nullptr;
     const std::string t = rest.substr(4, close - 4);
     v->type = static_cast<DWORD>(std::strtoul(t.c_str(), &end, 16));
-    if (t.empty() || *end) return false;
+    if (t.empty() || t.size() > 8 || *end) return false;
     bytes = rest.substr(close + 2);
   } else {
     return false;
@@ -280,6 +303,10 @@ void load(Store& s) {
     std::atexit([] { winapi::registry::FlushAll(); });
   }
 
+  {
+    const std::filesystem::path folder = std::filesystem::path(s.path).parent_path();
+    winapi::RemoveStaleHostSaves(folder.empty() ? "." : folder.c_str());
+  }
   std::ifstream in(s.path, std::ios::binary);
   if (!in) return;
   std::string line;
@@ -291,7 +318,8 @@ void load(Store& s) {
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       current.reset();
-      if (line.back() == ']') {
+      // A NUL would cut the path short and file the values under a parent key.
+      if (line.back() == ']' && line.find('\0') == std::string::npos) {
         const auto parts = components(line.substr(1, line.size() - 2).c_str());
         for (int r = 0; r < 7 && !parts.empty(); ++r) {
           if (ROOTNAMES[r] && r != 6 && lowered(parts[0]) == lowered(ROOTNAMES[r])) {
@@ -395,6 +423,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
   if (base->dynamic && !parts.empty()) return ERROR_ACCESS_DENIED;
   bool created = false;
   const auto k = createpath(base, parts, &created);
+  if (!k) return ERROR_INVALID_PARAMETER;
   if (created) s.dirty = true;
   if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   *result = newhandle(s, k);
@@ -471,9 +500,14 @@ LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
 }
 
 namespace {
-void markdeleted(Key& k) {
-  k.deleted = true;
-  for (auto& [low, child] : k.children) markdeleted(*child);
+void markdeleted(Key& top) {
+  std::vector<Key*> pending{&top};
+  while (!pending.empty()) {
+    Key* k = pending.back();
+    pending.pop_back();
+    k->deleted = true;
+    for (auto& [low, child] : k->children) pending.push_back(child.get());
+  }
 }
 }  // namespace
 

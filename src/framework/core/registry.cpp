@@ -131,8 +131,8 @@ void WriteLogLine(const char* text) {
     }
   }
   std::string file = folder + kLogFileName;
-  HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+  HANDLE h = CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     // Logging must never stop the game: say so once and carry on.
     if (!gLogReported) {
@@ -143,8 +143,14 @@ void WriteLogLine(const char* text) {
     }
     return;
   }
-  SetFilePointer(h, 0, nullptr, FILE_END);
   std::string entry = std::string(line) + "\n";
+  // A line cut short by a killed process is ended first, so that this one starts a line of its own.
+  char last = '\n';
+  DWORD got = 0;
+  if (SetFilePointer(h, -1, nullptr, FILE_END) != INVALID_SET_FILE_POINTER && ReadFile(h, &last, 1, &got, nullptr) &&
+      got == 1 && last != '\n')
+    entry.insert(entry.begin(), '\n');
+  SetFilePointer(h, 0, nullptr, FILE_END);
   DWORD written = 0;
   WriteFile(h, entry.data(), static_cast<DWORD>(entry.size()), &written, nullptr);
   CloseHandle(h);

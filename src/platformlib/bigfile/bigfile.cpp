@@ -237,6 +237,22 @@ char* findbigentryn(const void* big, size_t bigsize, const char* name, int numbe
   return findin(BigView{static_cast<const uint8_t*>(big), bigsize, true}, name, number, offset, size);
 }
 
+int visitbigentries(const void* big, size_t bigsize,
+                    const std::function<void(const char* name, uint32_t offset, uint32_t size)>& visit) {
+  if (!big) return 0;
+  const BigView v{static_cast<const uint8_t*>(big), bigsize, true};
+  const Directory d = directoryof(v);
+  if (!d.form) return 0;
+  int count = 0;
+  walk(v, d, [&](const Entry& e) {
+    if (!e.sound) return true;
+    visit(e.name, e.offset, e.size);
+    ++count;
+    return false;
+  });
+  return count;
+}
+
 char* findbigentry(const void* big, const char* name, int number, uint32_t* offset, uint32_t* size) {
   if (!big) return findbigentryn(nullptr, 0, name, number, offset, size);
   return findin(viewof(big), name, number, offset, size);

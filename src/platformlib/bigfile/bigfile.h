@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 // ---- pack codes -------------------------------------------------------------------------------------------
 enum : uint8_t {
@@ -47,6 +48,11 @@ char* locatebigentry(const void* big, const char* name, int number, uint32_t* of
 char* findbigentry(const void* big, const char* name, int number, uint32_t* offset, uint32_t* size);
 char* findbigentryn(const void* big, size_t bigsize, const char* name, int number, uint32_t* offset,
                     uint32_t* size);
+
+// Visits the entries in directory order in one walk, up to the first whose data lies outside the block; the
+// number visited.
+int visitbigentries(const void* big, size_t bigsize,
+                    const std::function<void(const char* name, uint32_t offset, uint32_t size)>& visit);
 
 uint32_t bigentryoffset(const void* big, const char* name);
 void* locatebigentryadr(const void* big, const char* name);

@@ -1,6 +1,7 @@
 // Chunked streams. Reads complete on the file system's device thread while consumers call from the game
 // thread: the stream's critical section guards its lists, counts, positions and state. File operations are
 // queued and given their callbacks outside the lock, since a finished operation calls back at once.
+#include "platformlib/bigfile/bigfile.h"
 #include "platformlib/stream/stream.h"
 
 #include <algorithm>
@@ -225,12 +226,14 @@ uint32_t freeroom(StreamRecord* s) {
 
 // The stream's memory walk for a block given without its length: up to and including the end chunk, or up
 // to the first chunk that cannot be one.
-uint32_t memorylength(const uint8_t* address, int32_t endid) {
+// The chunks up to and with the end chunk, within the `extent` bytes the block has.
+uint32_t memorylength(const uint8_t* address, size_t extent, int32_t endid) {
   uint32_t length = 0;
   for (;;) {
+    if (extent - length < 8) return length;
     const int32_t id = readid(address + length);
     const uint32_t size = readsize(address + length);
-    if ((size >> 24) || size < 8) return length;
+    if ((size >> 24) || size < 8 || size > extent - length) return length;
     length += size;
     if (id == endid || length >= 0x7F000000) return length;
   }
@@ -577,7 +580,16 @@ uint32_t STREAM_queuefile(STREAM_HANDLE handle, const char* name, uint32_t offse
 uint32_t STREAM_queuemem(STREAM_HANDLE handle, const void* address, uint32_t length, int32_t endid) {
   StreamRecord* s = check(handle, "STREAM_queuemem");
   if (!s || !address) return 0;
-  if (length == 0) length = memorylength(static_cast<const uint8_t*>(address), endid);
+  if (length == 0) {
+    // Walking to the end chunk needs to know where the block ends: only a registered block has no length.
+    const size_t extent = std::min<size_t>(registeredextent(address), 0x7F000000);
+    if (extent == 0) {
+      streamabort("STREAM_queuemem", "STREAM_queuemem - block has no length\n");
+      return 0;
+    }
+    length = memorylength(static_cast<const uint8_t*>(address), extent, endid);
+    if (length == 0) return 0;
+  }
   return queue(s, 1, nullptr, address, length, endid);
 }
 

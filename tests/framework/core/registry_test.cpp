@@ -92,6 +92,16 @@ TEST_F(RegistryTest, LogGoesToLogPathOrTheProgramFolder) {
   EXPECT_EQ(HostRead("c/Logs/ZQLog.Log").rfind("third:  Date: ", 0), 0u);
 }
 
+TEST_F(RegistryTest, ALineCutShortByAKilledProcessIsEndedBeforeTheNext) {
+  HostFile("c/Game/teebox.exe", "");
+  winapi::testing::SetModuleFileName("C:\\Game\\teebox.exe");
+  HostFile("c/Game/ZQLog.Log", "whole:  Date: 1\ncut:  Da");
+  WriteLogLine("next");
+  const std::string log = HostRead("c/Game/ZQLog.Log");
+  EXPECT_EQ(log.rfind("whole:  Date: 1\ncut:  Da\nnext:  Date: ", 0), 0u) << log;
+  EXPECT_EQ(log.back(), '\n');
+}
+
 TEST_F(RegistryTest, AnUnopenableLogIsReportedOnceAndTheGameGoesOn) {
   RegistryMgr("", true).WriteValue("LogPath", "C:\\NoSuchFolder");
   WriteLogLine("lost");

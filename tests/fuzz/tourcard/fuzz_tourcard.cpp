@@ -11,8 +11,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static std::string root = [] {
-    char pattern[] = "/tmp/fuzz_tourcard_XXXXXX";
-    std::string folder = mkdtemp(pattern);
+    std::string pattern = (std::filesystem::temp_directory_path() / "fuzz_tourcard_XXXXXX").string();
+    std::string folder = mkdtemp(pattern.data());
     std::filesystem::create_directories(folder + "/DATA");
     winapi::testing::MapDrive('C', folder, "HARDDISK");
     return folder;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "golf/golferfile.h"
+#include "golf/player.h"
 #include "golf/playerinfo.h"
 #include "winapi/testing.h"
 #include "support/drive_fixture.h"
@@ -226,7 +227,8 @@ TEST(GolferRecord, NamesAreTerminatedAndShortStreamsStop) {
   std::memset(&bytes[tagOffset(bytes, 3) + 4], 'x', 16);
   bytes.resize(tagOffset(bytes, 14));  // ends after the club
   playerInfo_s back;
-  EXPECT_TRUE(readFromMemory(back, bytes));
+  EXPECT_FALSE(readFromMemory(back, bytes));  // no end tag: a damaged record
+  // What was read is still held safely.
   EXPECT_EQ(std::strlen(back.name), 15u);
   EXPECT_EQ(back.currentClub, 5);
   EXPECT_EQ(back.level, 0);
@@ -409,6 +411,25 @@ TEST_F(GolferFiles, SaveLoadAndUpdate) {
   size_t names = 0;
   for (const auto& e : std::filesystem::directory_iterator(host)) names += e.is_regular_file();
   EXPECT_EQ(names, 1u);
+}
+
+TEST_F(GolferFiles, AFileCutAnywhereIsDamagedAndTheGameKeepsTheLastGoodOne) {
+  playerInfo_s r = sampleGolfer();
+  ASSERT_EQ(SaveGolferFile(folder, r), kGolferFileOk);
+  const std::string whole = HostRead("c/Golfers/Ada.amt");
+  TPlayerList players;
+  TPlayer* inGame = players.GetPlayer(0);
+  ASSERT_NE(inGame, nullptr);
+  ASSERT_EQ(inGame->CopyFrom(r), kRecordOk);
+  inGame->flags |= kGolferTakesPart;
+  for (size_t cut = 0; cut < whole.size(); ++cut) {
+    HostFile("c/Golfers/Ada.amt", whole.substr(0, cut));
+    playerInfo_s back;
+    ASSERT_NE(LoadGolferFile(folder, "Ada", back), kGolferFileOk) << "cut at " << cut;
+  }
+  EXPECT_EQ(players.ReloadGolferFiles(folder), 1);
+  EXPECT_STREQ(inGame->name, "Ada");
+  expectCommonFields(r, *inGame);
 }
 
 TEST_F(GolferFiles, UpdateRefusesAFixedFormFile) {

@@ -81,6 +81,26 @@ TEST_P(BigFileForms, LookupByNumber) {
   EXPECT_STREQ(buffer, "");
 }
 
+TEST_P(BigFileForms, VisitGivesEveryEntryInOrderAndStopsAtDataOutside) {
+  const auto entries = sampleentries();
+  std::vector<std::string> names;
+  EXPECT_EQ(visitbigentries(big.data(), big.size(),
+                            [&](const char* name, uint32_t offset, uint32_t size) {
+                              const size_t k = names.size();
+                              names.push_back(name);
+                              EXPECT_EQ(Bytes(big.begin() + offset, big.begin() + offset + size), entries[k].data);
+                            }),
+            5);
+  ASSERT_EQ(names.size(), 5u);
+  EXPECT_EQ(names[4], "hole02.hnf");
+  // The last entry's data lies past a cut: it is not visited.
+  int seen = 0;
+  EXPECT_EQ(visitbigentries(big.data(), big.size() - 1, [&](const char*, uint32_t, uint32_t) { ++seen; }), 4);
+  EXPECT_EQ(seen, 4);
+  for (size_t cut : {size_t{0}, size_t{2}, size_t{4}})
+    EXPECT_EQ(visitbigentries(big.data(), cut, [](const char*, uint32_t, uint32_t) { ADD_FAILURE(); }), 0);
+}
+
 TEST_P(BigFileForms, AddressHelpersLeaveTheSize) {
   void* adr = locatebigentryadr(big.data(), "HOLE02.hnf");
   ASSERT_NE(adr, nullptr);

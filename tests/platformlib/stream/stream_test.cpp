@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platformlib/bigfile/bigfile.h"
 #include "platformlib/files/filesys.h"
 #include "platformlib/stream/stream.h"
 #include "platformlib/files/files_fixture.h"
@@ -191,6 +192,22 @@ TEST_F(StreamTest, MemoryChunksReachTheirTapsInOrder) {
   EXPECT_TRUE(gAbortText.empty()) << gAbortText;
 }
 
+TEST_F(StreamTest, ABlockWithoutLengthIsWalkedOnlyWithinItsExtent) {
+  ASSERT_NE(Make(), nullptr);
+  StandardFilters();
+  // Two chunks and no end chunk: the walk must stop at the block's end, not read on.
+  std::vector<uint8_t> file = ChunkFile({{0x100, Payload(1, 40)}, {0x101, Payload(2, 40)}});
+  gAbortText.clear();
+  EXPECT_EQ(STREAM_queuemem(stream_, file.data(), 0, kEnd), 0u);
+  EXPECT_EQ(gAbortText, "STREAM_queuemem - block has no length\n");
+  registerbigfile(file.data(), file.size());
+  EXPECT_NE(STREAM_queuemem(stream_, file.data(), 0, kEnd), 0u);
+  unregisterbigfile(file.data());
+  const auto got = Drain();
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[1].second.id, 0x101);
+}
+
 TEST_F(StreamTest, LongStreamWrapsAndWaitsForRoom) {
   ASSERT_NE(Make(), nullptr);
   StandardFilters();
@@ -199,7 +216,9 @@ TEST_F(StreamTest, LongStreamWrapsAndWaitsForRoom) {
   for (int i = 0; i < 10; ++i) chunks.insert(chunks.begin() + 5 * i, Chunk{0x300, Payload(i, 3000)});  // discarded
   chunks.push_back({kEnd, {}});
   const std::vector<uint8_t> file = ChunkFile(chunks);
+  registerbigfile(file.data(), file.size());
   STREAM_queuemem(stream_, file.data(), 0, kEnd);  // length found by walking to the end chunk
+  unregisterbigfile(file.data());
   // Nobody takes chunks yet: the buffer fills and the stream waits.
   EXPECT_EQ(STREAM_state(stream_), STREAM_WAITING);
   const uint32_t usage = STREAM_bufferusage(stream_);

@@ -10,15 +10,18 @@
 #include <iterator>
 #include <string>
 
+#include "winapi/testing.h"
 #include "windows.h"
 
 namespace {
 
 // The scratch folder, removed at exit (kept in a plain array, which outlives every exit routine).
 const char* folder() {
-  static char dir[] = "/tmp/teebox-fuzz-registry-XXXXXX";
+  static char dir[4096];
   static const bool made = [] {
+    std::snprintf(dir, sizeof dir, "%s/teebox-fuzz-registry-XXXXXX", std::filesystem::temp_directory_path().c_str());
     if (!mkdtemp(dir)) std::abort();
+    winapi::testing::SetDurableSaves(false);
     std::atexit([] { std::filesystem::remove_all(dir); });
     return true;
   }();

@@ -254,4 +254,69 @@ TEST_F(Registry, UnreadableLinesAreKeptAside) {
   EXPECT_NE(ss.str().find("this line means nothing"), std::string::npos);
 }
 
+// Hostile lines: each is refused (kept in the ".bad" copy), the rest of the file still loads, and the rewrite
+// stays the size of what was kept.
+TEST_F(Registry, HostileLinesAreRefusedAndTheRestLoads) {
+  std::string deep = "[HKEY_LOCAL_MACHINE";
+  for (int i = 0; i < 50000; ++i) deep += "\\k";
+  deep += "]";
+  std::string longpath = "[HKEY_LOCAL_MACHINE";
+  for (int i = 0; i < 8; ++i) longpath += "\\" + std::string(200, 'p');
+  longpath += "]";
+  const struct {
+    const char* what;
+    std::string lines;
+    const char* stray;  // a value that must not be filed anywhere
+  } cases[] = {
+      {"50,000 levels", deep + "\n\"Deep\"=dword:00000001\n", "Deep"},
+      {"path over its length", longpath + "\n\"Long\"=dword:00000001\n", "Long"},
+      {"NUL inside a key name", std::string("[HKEY_LOCAL_MACHINE\\Good\\Ev\0il]\n\"Stray\"=dword:00000001\n", 48),
+       "Stray"},
+      {"type beyond 32 bits", "[HKEY_LOCAL_MACHINE\\Good]\n\"Wide\"=hex(100000001):01\n", "Wide"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::create_directories(fs::path(file).parent_path());
+    fs::remove(file + ".bad");
+    {
+      std::ofstream out(file, std::ios::binary);
+      out << "[HKEY_LOCAL_MACHINE\\Good]\n\"A\"=dword:0000002a\n" << c.lines;
+    }
+    reload();
+    HKEY key;
+    ASSERT_EQ(open(HKEY_LOCAL_MACHINE, "Good", &key), ERROR_SUCCESS);
+    DWORD value = 0, size = 4;
+    EXPECT_EQ(RegQueryValueExA(key, "A", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size), ERROR_SUCCESS);
+    EXPECT_EQ(value, 42u);
+    size = 4;
+    EXPECT_EQ(RegQueryValueExA(key, c.stray, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
+              ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(RegSetValueExA(key, "Touched", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_TRUE(fs::exists(file + ".bad"));
+    EXPECT_LT(fs::file_size(file), 4096u);
+    EXPECT_EQ(contents().find(c.stray), std::string::npos);
+  }
+}
+
+TEST_F(Registry, KeysCannotBeCreatedDeeperThanTheBound) {
+  HKEY key = create(HKEY_CURRENT_USER, "a");
+  HKEY bad = nullptr;
+  int levels = 1;
+  // Step down one level at a time from the deepest handle, as a caller walking a tree would.
+  while (levels < 1000) {
+    HKEY next = nullptr;
+    if (RegCreateKeyExA(key, "b", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &next, nullptr) != ERROR_SUCCESS) break;
+    RegCloseKey(key);
+    key = next;
+    ++levels;
+  }
+  EXPECT_EQ(levels, 64);
+  EXPECT_EQ(RegCreateKeyExA(key, "c", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &bad, nullptr), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(bad, nullptr);
+  RegCloseKey(key);
+  reload();
+  EXPECT_EQ(fs::exists(file + ".bad"), false);  // what was made reads back whole
+}
+
 }  // namespace

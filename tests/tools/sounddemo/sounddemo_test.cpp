@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -159,6 +160,42 @@ TEST(SoundDemoProgram, PlaysTheToneThenThePatchPannedSweptAndFaded) {
 void ServeModule() {
   ASSERT_NE(GetModuleHandleA("tolvarsnd"), nullptr);
   soundtest::ServeSoundModule();
+}
+
+// The menu play through the game's sound layer, the program itself on an installation of a few tones: the range
+// loop, three clicks and the speaker's two announcements in order, heard in its WAV.
+TEST(SoundDemoProgram, TheMenuPlayGoesThroughTheGamesSoundLayer) {
+  const std::string root = ::testing::TempDir() + "sounddemo_menu";
+  std::filesystem::create_directories(root + "/DATA/SOUNDS");
+  const struct {
+    const char* name;
+    double hz;
+  } tones[] = {{"range", 220}, {"default", 880}, {"action", 990}, {"cancel", 660}, {"rngannc1", 330}, {"rngannc2", 350}};
+  for (const auto& t : tones) {
+    soundtools::Zone zone;
+    zone.length = 22050 * 3 / 10;
+    for (int i = 0; i < zone.length; ++i) {
+      const auto v = static_cast<int16_t>(std::lround(9000 * std::sin(2 * M_PI * t.hz * i / 22050)));
+      zone.data.push_back(static_cast<uint8_t>(v & 0xFF)), zone.data.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
+    }
+    if (std::string(t.name) == "range") zone.loopstart = 0, zone.loopend = zone.length - 1;
+    const std::vector<uint8_t> patch = soundtools::writepatch({zone});
+    const std::string path = root + "/DATA/SOUNDS/" + t.name + ".pat";
+    ASSERT_EQ(winapi::SaveHostFileWhole(path.c_str(), patch.data(), patch.size()), 0u);
+  }
+  const std::string wav = root + "/menu.wav", out = root + "/menu.txt";
+  const std::string command = "WINAPI_AUDIO_FILE=" + wav + " " + SOUNDDEMO_PROGRAM + " --menu " + root + " 6 > " + out;
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::ifstream in(out);
+  std::vector<std::string> played;
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("played ", 0) == 0) played.push_back(line.substr(7));
+  const std::vector<std::string> expected = {"range.pat",  "default.pat",  "action.pat",
+                                             "cancel.pat", "rngannc1.pat", "rngannc2.pat"};
+  EXPECT_EQ(played, expected);
+  const Sound s = ReadWav(wav);
+  EXPECT_GT(s.Peak(0, s.Frames(), 0), 3000);
+  std::filesystem::remove_all(root);
 }
 
 // In-process, under the virtual clock: the library's audio thread is stopped and the module served after each

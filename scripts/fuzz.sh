@@ -46,8 +46,9 @@ while IFS='|' read -r name corpus; do
   left=$((left - 1))
   work=$(mktemp -d)
   log=$(mktemp)
-  # The targets' scratch files go to a folder of their own, removed however the target ends.
-  scratch=$(mktemp -d)
+  # The targets' scratch files go to a folder of their own, removed however the target ends; in memory when the
+  # machine has a memory file system, as targets that save files are bound by the disk otherwise.
+  scratch=$( (mktemp -d -p /dev/shm 2>/dev/null) || mktemp -d)
   if [ -n "$corpus" ] && [ -d "$corpus" ]; then cp -r "$corpus"/. "$work"/; fi
   echo "fuzz: $name for ${seconds}s"
   if ! TMPDIR="$scratch" build/fuzz/bin/"$name" -max_total_time="$seconds" -print_final_stats=0 -artifact_prefix="$crashes/$name-" \

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "framework/core/commqueue.h"
+#include "net/modempacket.h"
 #include "net/msgsock.h"
+#include "net/voice.h"
 #include "net/sockwindow.h"
 #include "platformlib/core/byteorder.h"
 
@@ -163,6 +165,28 @@ void BM_FrameReader16K(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * stream.size()));
 }
 BENCHMARK(BM_FrameReader16K);
+
+// The modem packets' CRC-32 over 64 KB.
+void BM_ModemCrc(benchmark::State& state) {
+  std::vector<uint8_t> data(64 * 1024);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 31 + 7);
+  uint32_t crc = 0;
+  for (auto _ : state) crc ^= net::ModemCrc(data.data(), data.size());
+  benchmark::DoNotOptimize(crc);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * data.size()));
+}
+BENCHMARK(BM_ModemCrc);
+
+// A seven-second modem recording (16-bit, 8000 Hz) shaped and coded into its voice payload.
+void BM_VoiceShapeAndCode7s(benchmark::State& state) {
+  std::vector<uint8_t> pcm(112000);
+  for (uint32_t i = 0; i < 56000; ++i)
+    WriteLE16(pcm.data() + 2 * i, static_cast<uint16_t>(static_cast<int16_t>((i * 37 % 2000) * 3 - 3000)));
+  size_t bytes = 0;
+  for (auto _ : state) bytes += net::ShapeVoiceRecording(1, pcm.data(), static_cast<uint32_t>(pcm.size())).size();
+  benchmark::DoNotOptimize(bytes);
+}
+BENCHMARK(BM_VoiceShapeAndCode7s)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -167,7 +167,7 @@ int RunStartupSequence() {
     game.CreateGame(0);
   }
   Sleep(0);
-  Svc().catalogue->SetDefaultCourse();
+  game.SetDefaultCourse();
 
   if (!Flags().noIntro) {
     WaitUntil(titleTime, 2000);

@@ -74,7 +74,7 @@ void TCoursesADV::OnCourseClicked(TListBoxADV* list, ListEntry* entry) {
   CourseRecord r{};
   if (GetCourseInfo(entry->value, &r) != 0) return;
   if (strcasecmp(r.folder, g->courseName.c_str()) == 0) return;
-  g->courseName = r.folder;
+  g->SetCurrentCourse(entry->value);
   LoadCourseDescription();
   if (auto* screen = list->Owner<TCoursesADV>()) screen->DrawAll(0);
 }
@@ -333,9 +333,10 @@ void TGolfersScreenADV::OnMainMenu(TGenericControlADV* control) {
     playerInfo_s record;
     const int pro = FindRosterProfessional(e->text.c_str());
     if (pro >= 0) {
+      record.MakeDefaultGolfer(pro, false);
       std::snprintf(record.name, sizeof record.name, "%s", e->text.c_str());
       record.model = static_cast<uint32_t>(pro);
-      record.flags = kGolferNoFile;
+      record.flags |= kGolferNoFile;
     } else {
       LoadGolferFile(PlayersPath(), e->text.c_str(), record);
     }

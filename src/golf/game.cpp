@@ -5,6 +5,7 @@
 #include "course/holedata.h"
 #include "framework/core/services.h"
 #include "golf/ballflight.h"
+#include "golf/wind.h"
 
 uint32_t ShotClockStateWord = 0;
 uint32_t TurnWord = 0;
@@ -216,6 +217,7 @@ void ReplaceCurrentGame(std::unique_ptr<TGame> game) {
 void DeleteCurrentGame() {
   // No game, no hole: the air is still again.
   if (g_current) BallSetWind(0, 0);
+  DeleteWindGenerators();
   g_current.reset();
 }
 

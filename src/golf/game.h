@@ -8,6 +8,7 @@
 #include "course/vector3.h"
 #include "framework/core/paths.h"
 #include "golf/player.h"
+#include "golf/viewplacement.h"
 
 enum GameMode : uint16_t {
   kModeStroke = 0,
@@ -80,6 +81,12 @@ struct TGameView {
 struct SavedShot {
   uint16_t round = 0;
   uint16_t hole = 0;
+  uint16_t mode = 0;       // the game's mode
+  uint8_t slot = 0;        // the golfer's player slot
+  uint8_t holed = 0;       // the ball went into the hole
+  uint32_t shotIndex = 0;  // strokes on the hole before this shot
+  uint8_t restSurface = 0; // surface byte where the ball came to rest
+  std::string course;      // the course's name as the highlights list shows it
   std::string holeFile;
   playerInfoFields golfer;
   BallState launched;
@@ -219,6 +226,11 @@ class TGame {
   int windSpeed = 0;
   uint16_t windHeading = 0;
   virtual void SetupWind();
+  // Gusts (option field 1, with wind, off the network): the wind speed moves on the clock around the hole's
+  // steady speed (`holeWindSpeed`); UpdateWind takes the present speed before each shot.
+  int holeWindSpeed = 0;
+  bool GustsBlow() const;
+  void UpdateWind();
   bool SaveLastShot();
   uint32_t roundsCounted = 0;  // bit per round already in the statistics
   virtual void SetUpRound() {}
@@ -265,6 +277,26 @@ class TGame {
   void SetCameraValueB(float v) { cameraBack = v; }
   float cameraSide = 1000000.0f;
   float cameraBack = 1000000.0f;
+
+  // After a shot's after-shot choice: the next golfer, or the end of the hole.
+  virtual void ContinueAfterShot() { OnShotFinished(); }
+  // Sets place `index` (0..3) of the play order to a golfer slot.
+  void SetPlayOrderValue(int index, int slot);
+  // Places the main golf view for the shot of the golfer to play: at its ball, facing the target point, with this
+  // machine's camera offsets; the scene draws from the placement (kept in `viewPlacement`).
+  virtual void SetUpView(bool keepCamera, bool redraw);
+  GolfViewPlacement viewPlacement;
+  Vector3 GetViewPoint() const { return viewPlacement.viewPoint; }
+
+  // The course of the game: number `n` of the catalogue (its folder becomes `courseName`), by its name, or the
+  // remembered one when it is still installed (else the first). `courseNotFound` is set when a name matches no
+  // installed course. 1 when the course was made current.
+  int SetCurrentCourse(int n);
+  int SetCurrentCourseByName(const char* name);
+  int SetDefaultCourse();
+  int courseNumber = -1;
+  uint32_t courseNotFound = 0;
+  std::string courseLongName;
 
   TPlayerList* GetPlayerList() const { return players.get(); }
   bool IsLocalTurn() const;

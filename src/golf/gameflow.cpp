@@ -11,6 +11,7 @@
 #include "golf/golfmsg.h"
 #include "golf/launch.h"
 #include "golf/overhead.h"
+#include "golf/wind.h"
 
 namespace {
 
@@ -95,11 +96,23 @@ void TGame::SetupWind() {
   const uint32_t draw = x % 1000u;
   windSpeed = setting == 0 ? 0 : setting == 1 ? static_cast<int>(draw % 9u) : 8 + static_cast<int>(draw % 13u);
   windHeading = static_cast<uint16_t>(x >> 16);
+  holeWindSpeed = windSpeed;
+  // Gusts vary the speed on the clock: never in a network game, whose machines must fly every shot alike.
+  ::SetupWind(static_cast<int>(setting), GustsBlow(), windSpeed);
+  BallSetWind(windSpeed, windHeading);
+}
+
+bool TGame::GustsBlow() const { return GetOptionField(0) != 0 && GetOptionField(1) != 0 && networked == 0; }
+
+void TGame::UpdateWind() {
+  if (!GustsBlow() || !BaseWindGenerator()) return;
+  windSpeed = GetCurrentWind();
   BallSetWind(windSpeed, windHeading);
 }
 
 void TGame::ReleaseHole() {
   Svc().scene->ReleaseHoleScene();
+  DeleteWindGenerators();
   BallClearCup();
   BallSetWind(0, 0);
 }
@@ -239,6 +252,10 @@ void runShot(TGame& g, TPlayer* p, const Vector3& aim, float power, float curve,
   kept.round = g.state.round;
   kept.hole = g.state.hole;
   kept.holeFile = g.holeFile;
+  kept.mode = g.mode;
+  kept.slot = static_cast<uint8_t>(g.state.currentPlayer & 3);
+  kept.shotIndex = strokesBefore & ~kScoreMarker;
+  kept.course = g.courseLongName.empty() ? g.courseName : g.courseLongName;
   kept.golfer = *p;
   kept.launched = p->ball;
   kept.pin = g.pinPosition;
@@ -248,6 +265,8 @@ void runShot(TGame& g, TPlayer* p, const Vector3& aim, float power, float curve,
   // The live shot is recorded for the replay after it.
   BallRunShot(&p->ball, kBallStepSeconds, true);
   kept.rest = p->ball.position;
+  kept.holed = p->ball.Flag(kBallFlagHoled) ? 1 : 0;
+  kept.restSurface = static_cast<uint8_t>(GetTerrainSurface(kept.rest.x, kept.rest.y));
   g.hasLastShot = true;
   CollisionListFromShot(kept.launched, p->ball, p->currentClub, (strokesBefore & ~kScoreMarker) == 0);
   CountShot(g, p);

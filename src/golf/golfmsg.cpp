@@ -339,6 +339,13 @@ class Handler {
   void remoteSettings(intptr_t arg);
   void endOfGame(intptr_t arg);
   void lostCommunication(const char* text) { showMessage(text, 5000); }
+  // A step announced by another machine (its argument names the sender) counts only from the machine whose
+  // golfer has the turn and is still in the game: a leaver's late message may arrive after the turn moved on.
+  bool staleStep(intptr_t sender) const {
+    if (!net() || sender <= 0) return false;
+    const TPlayer* p = current();
+    return !p || (p->flags & kGolferGone) || static_cast<uint32_t>(sender) != p->machineId;
+  }
 };
 
 void Handler::syncStep(uint32_t id) {
@@ -637,6 +644,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
     case kGolfShotSetUp: {
       setStatus(id);
       g_.PlaceGolferAtBall();
+      g_.SetUpView(false, false);
       bool untouched = true;  // nobody has played the hole yet
       for (int s = 0; untouched && s < TPlayerList::kSlots; ++s) {
         TPlayer* p = player(s);
@@ -661,6 +669,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
       endOfGame(1);
       return;
     case kGolfBeforeShot:
+      if (staleStep(arg)) return;
       setStatus(id);
       if (!net()) PostGolfMessage(kGolfReady);
       else if (localTurn()) syncStep(id);
@@ -678,6 +687,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
       TPlayer* p = current();
       if (!p || !localTurn()) return;
       GolfState.shotInProgress = 1;
+      g_.UpdateWind();
       Svc().sound->PreShotCommentary();
       if (p->IsComputer()) p->TakeTurn();
       else Svc().round->PersonShot();
@@ -692,7 +702,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
       return;
     }
     case kGolfRemoteReplay: remote(id, arg, true, true); return;
-    case kGolfShotFinished: g_.OnShotFinished(); return;
+    case kGolfShotFinished: g_.ContinueAfterShot(); return;
     case kGolfNextShot:
       setStatus(id);
       if (GolfState.awaited == kGolfPosition && !GolfState.allAcknowledged) {
@@ -721,6 +731,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
     }
     case kGolfPosition: positionCheck(arg); return;
     case kGolfBallStopped:
+      if (staleStep(arg)) return;
       setStatus(id);
       if (!net()) {
         GolfState.shotInProgress = 0;
@@ -749,6 +760,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
       return;
     case kGolfClockViolation: violation(static_cast<uint32_t>(arg)); return;
     case kGolfAfterStatus:
+      if (staleStep(arg)) return;
       setStatus(id);
       if (!net()) PostGolfMessage(kGolfContinue);
       else if (localTurn()) syncStep(id);

@@ -42,6 +42,10 @@ bool THighlightGame::PlayShot(size_t i) {
 void THighlightGame::StartHole() {
   roundRunning = 1;
   for (size_t i = 0; i < shots.size(); ++i) PlayShot(i);
+  Finish();
+}
+
+void THighlightGame::Finish() {
   roundRunning = 0;
   gameOver = 1;
   BallClearCup();

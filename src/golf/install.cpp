@@ -8,6 +8,7 @@
 #include "golf/aigolfer.h"
 #include "golf/game.h"
 #include "golf/golfmsg.h"
+#include "golf/shotfile.h"
 
 namespace {
 
@@ -65,6 +66,15 @@ class GolfGame : public GameProvider {
     const int result = ::LoadGameFile(root, name);
     if (result == 0) GolfMainWindow = Facts().queueWindow;
     useGolferFolder();
+    return result;
+  }
+  void SetDefaultCourse() override {
+    if (TGame* game = CurrentGame()) game->SetDefaultCourse();
+  }
+  std::string SaveShot(const std::string& comment) override { return ::SaveShot(comment); }
+  int PlayHighlightShot(const std::string& fileName) override {
+    const int result = ::PlayHighlightShot(fileName);
+    if (result == 0 || CurrentGame()) GolfMainWindow = Facts().queueWindow;
     return result;
   }
   const char* CurrentCourseFolder() override { return CurrentGame() ? CurrentGame()->courseName.c_str() : ""; }

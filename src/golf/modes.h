@@ -168,6 +168,17 @@ class TTournamentGame : public TStrokeGame {
   void FillMissingScores() { UpdateFieldScores(true); }
   // Sorts the field, gives positions and tie flags, and splits the prize money; 0 when the lead is tied.
   int ComputeStandings();
+  // Positions with ties from the sorted standings; the purse split over them (tied places share theirs; nothing
+  // when not `split`).
+  void AssignPositions();
+  void SplitPrizeMoney(bool split);
+  // The round's end: the field's missing scores filled, the standings and, at the end (`final`), after the cut or in
+  // the last round, the prize money.
+  void ShowRoundDialog(bool final);
+  // After each hole every golfer has finished: the front end's standings dialog (page 0 in the round, 1 at a round's
+  // end, 2 the final results); `dialogOpen` is 1 while it shows.
+  void ShowHoleResults() override;
+  uint32_t dialogOpen = 0;
   void MakeCut();
   int holesDoneFor(int entrant) const { return holesDone(entrant); }
 
@@ -191,7 +202,9 @@ class CINetTournamentGame : public TStrokeGame {
     std::string name;
     int position = 0;
     bool tied = false;
-    int holes = 0;
+    int highlight = 0;  // non-zero: this machine's golfer
+    int holes = 0;      // holes completed in the round
+    int summary = 0;    // the rounds' summary value
     int32_t toPar = 0;
   };
   uint32_t reporting = 1;
@@ -206,6 +219,18 @@ class CINetTournamentGame : public TStrokeGame {
   bool IsReportingEnabled() const { return reporting != 0; }
   uint32_t GetReportLevel() const { return reportLevel; }
   void SetLeaderBoard(std::vector<LeaderEntry> entries) { leaders = std::move(entries); }
+  // After each hole every golfer has finished: the server's leader board in the front end's standings dialog.
+  void ShowHoleResults() override;
+  uint32_t dialogOpen = 0;
+  // The server's leader board by entry (null, or 0, past its end).
+  const LeaderEntry* GetLeaderEntry(int i) const;
+  int GetLeaderPosition(int i) const { return GetLeaderEntry(i) ? GetLeaderEntry(i)->position : 0; }
+  bool IsLeaderTied(int i) const { return GetLeaderEntry(i) && GetLeaderEntry(i)->tied; }
+  int GetLeaderWord4(int i) const { return GetLeaderEntry(i) ? GetLeaderEntry(i)->highlight : 0; }
+  int GetLeaderWord9(int i) const { return GetLeaderEntry(i) ? GetLeaderEntry(i)->holes : 0; }
+  int GetLeaderWord10(int i) const { return GetLeaderEntry(i) ? GetLeaderEntry(i)->summary : 0; }
+  int32_t GetLeaderWord11(int i) const { return GetLeaderEntry(i) ? GetLeaderEntry(i)->toPar : 0; }
+  int LeaderCount() const { return static_cast<int>(leaders.size()); }
   void UpdateHoleScores() override;
 };
 
@@ -277,6 +302,9 @@ class THighlightGame : public TGame {
   // Plays shot i (its hole loaded when it is not the current one); false when it cannot be.
   bool PlayShot(size_t i);
   void StartHole() override;
+  // The playback is over: the air stilled, the cup cleared, and the front end shows the highlights screen (which
+  // may replace this game).
+  void Finish();
 
  private:
   std::string loadedHole_;

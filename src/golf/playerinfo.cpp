@@ -381,6 +381,14 @@ void playerInfo_s::SetLevel(int newLevel) {
   if (wordK != 0) option3 = 1;
 }
 
+void playerInfo_s::MakeDefaultGolfer(int slot, bool userGolfer) {
+  Reset();
+  flags |= kGolferTakesPart;
+  if (userGolfer) flags |= kGolferFlag5;
+  SetMulliganRule(userGolfer ? 1 : 0);
+  if (userGolfer || slot < 4) SetLevel(1);
+}
+
 namespace {
 bool inBag(uint32_t bag, int club) { return (bag >> club) & 1u; }
 }  // namespace

@@ -134,6 +134,9 @@ struct playerInfo_s : playerInfoFields {
   uint32_t GetMainView() const { return viewOptions & 0xF0000; }
   bool IsMainView(uint32_t masked) const { return GetMainView() == masked; }
   void SetLevel(int newLevel);
+  // A fresh golfer for a player slot: taking part; a user golfer is played by a person with unlimited mulligans,
+  // otherwise a computer golfer without; a user golfer or one of the first four slots plays at Amateur level.
+  void MakeDefaultGolfer(int slot, bool userGolfer);
 
  private:
   bool transferFixed(int mode, SerialTarget* s);

@@ -18,14 +18,7 @@ constexpr size_t kMaxText = 255;
 class Io : public golf_svc::FieldMover {
  public:
   using FieldMover::FieldMover;
-  void text(std::string& t) {
-    uint16_t n = static_cast<uint16_t>(std::min(t.size(), kMaxText));
-    u16(n);
-    if (!ok()) return;
-    if (n > kMaxText) return fail();
-    if (reading()) t.assign(n, '\0');
-    if (n) bytes(t.data(), n);
-  }
+  void text(std::string& t) { FieldMover::text(t, kMaxText); }
 };
 
 void moveState(Io& io, GameStateBlock& b) {

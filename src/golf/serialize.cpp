@@ -18,6 +18,15 @@ void FieldMover::u32(uint32_t& v) {
   if (ok_ && reading()) v = ReadLE32(b);
 }
 
+void FieldMover::text(std::string& t, size_t max) {
+  uint16_t n = static_cast<uint16_t>(t.size() < max ? t.size() : max);
+  u16(n);
+  if (!ok_) return;
+  if (n > max) return fail();
+  if (reading()) t.assign(n, '\0');
+  if (n) bytes(t.data(), n);
+}
+
 void FieldMover::skip(uint32_t n) {
   if (!ok_) return;
   if (mode_ == SERIAL_READFILE) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "framework/core/utils.h"
 
@@ -26,6 +27,8 @@ class FieldMover {
   void u32s(uint32_t* v, size_t n) {
     for (size_t i = 0; i < n; ++i) u32(v[i]);
   }
+  // A text as a u16 length and its bytes; writing cuts it to `max` bytes, reading refuses a longer one.
+  void text(std::string& t, size_t max);
   // Passes over n stored bytes: a file seeks, a memory buffer reads past them.
   void skip(uint32_t n);
 

@@ -116,6 +116,12 @@ int TTournamentGame::ComputeStandings() {
   }
   std::stable_sort(standings.begin(), standings.end(),
                    [](const Standing& a, const Standing& b) { return a.toPar < b.toPar; });
+  AssignPositions();
+  SplitPrizeMoney(true);
+  return standings.size() > 1 && standings[1].toPar == standings[0].toPar ? 0 : 1;
+}
+
+void TTournamentGame::AssignPositions() {
   for (size_t i = 0; i < standings.size(); ++i) {
     size_t first = i;
     while (first > 0 && standings[first - 1].toPar == standings[i].toPar) --first;
@@ -123,6 +129,9 @@ int TTournamentGame::ComputeStandings() {
     standings[i].tied = (i > 0 && standings[i - 1].toPar == standings[i].toPar) ||
                         (i + 1 < standings.size() && standings[i + 1].toPar == standings[i].toPar);
   }
+}
+
+void TTournamentGame::SplitPrizeMoney(bool split) {
   // Tied places share the prizes of the places they fill.
   for (size_t i = 0; i < standings.size();) {
     size_t j = i;
@@ -131,10 +140,43 @@ int TTournamentGame::ComputeStandings() {
       if (j < std::size(kPrizeShares)) share += kPrizeShares[j];
       ++j;
     }
-    for (size_t k = i; k < j; ++k) standings[k].prize = static_cast<uint32_t>(purse * share / 1000 / (j - i));
+    for (size_t k = i; k < j; ++k) standings[k].prize = split ? static_cast<uint32_t>(purse * share / 1000 / (j - i)) : 0;
     i = j;
   }
-  return standings.size() > 1 && standings[1].toPar == standings[0].toPar ? 0 : 1;
+}
+
+void TTournamentGame::ShowRoundDialog(bool final) {
+  // The field finishes the round the golfers have just finished; the standings and the prizes follow.
+  FillMissingScores();
+  ComputeStandings();
+  SplitPrizeMoney(final || cutMade || state.round + 1 >= state.lead);
+}
+
+namespace {
+
+// After a hole every golfer has finished: the holes played so far of the whole tournament, and whether it is over.
+struct HoleProgress {
+  bool over;
+  bool lastOfRound;
+};
+HoleProgress Progress(const TGame& g) {
+  const int perRound = std::max<int>(g.state.holeCount, 1);
+  const int played = g.state.round * perRound + (g.state.hole - g.state.firstHole) + 1;
+  const bool last = g.state.hole + 1 >= g.state.firstHole + g.state.holeCount || g.state.hole + 1 >= kHoles;
+  return {played >= perRound * std::max<int>(g.state.lead, 1), last};
+}
+
+}  // namespace
+
+void TTournamentGame::ShowHoleResults() {
+  TStrokeGame::ShowHoleResults();
+  if (!players->AllHoledOut()) return;
+  const HoleProgress p = Progress(*this);
+  const bool showDialog = p.over || p.lastOfRound;
+  if (showDialog) ShowRoundDialog(p.over);
+  dialogOpen = 1;
+  Svc().frontEnd->ShowTourneyStandings(0, p.over ? 2 : showDialog ? 1 : 0, 0);
+  dialogOpen = 0;
 }
 
 void TTournamentGame::MakeCut() {
@@ -212,4 +254,18 @@ void CINetTournamentGame::UpdateHoleScores() {
     p->GetHoleScore(state.round, state.hole, &strokes, nullptr);
     Svc().network->ReportTournamentHole(p->name, state.round, state.hole, static_cast<int>(strokes & ~kScoreMarker));
   }
+}
+
+const CINetTournamentGame::LeaderEntry* CINetTournamentGame::GetLeaderEntry(int i) const {
+  return i >= 0 && i < static_cast<int>(leaders.size()) ? &leaders[static_cast<size_t>(i)] : nullptr;
+}
+
+void CINetTournamentGame::ShowHoleResults() {
+  TStrokeGame::ShowHoleResults();
+  if (!players->AllHoledOut()) return;
+  // The server's board: refreshed every few seconds while the tournament runs, a round-in-progress page at its end.
+  const HoleProgress p = Progress(*this);
+  dialogOpen = 1;
+  Svc().frontEnd->ShowTourneyStandings(0, p.over ? 0 : p.lastOfRound ? 1 : 0, p.over ? 0 : 5);
+  dialogOpen = 0;
 }

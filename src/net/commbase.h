@@ -32,6 +32,8 @@ class CCommBase {
   virtual void BroadcastGameData(uint32_t origin, const void* data, uint32_t n) = 0;
   virtual void SendGameWords(uint32_t destination, uint32_t a, uint32_t b) = 0;
   virtual void BroadcastGameWords(uint32_t origin, uint32_t a, uint32_t b) = 0;
+  // Game data to every other player of the group, without the local copy.
+  virtual void SendToOthers(const void* data, uint32_t n) = 0;
   virtual int SetLocalGolfer(const char* name) = 0;
   virtual uint32_t GetLocalId() = 0;
   virtual void BuildPlayerList(int includeSelf) = 0;

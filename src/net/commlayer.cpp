@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "framework/core/registry.h"
+#include "net/modemmgr.h"
 #include "net/sessmgr.h"
 #include "net/sockcomm.h"
 
@@ -28,8 +29,9 @@ const char* CommTypeName(int type) {
 
 int CreateCommLayer(int type) {
   g_type = type;
-  // The LAN types have their comm object and lobby here; the online server's lobby and the modem link are not
-  // part of this build, so those types fail like a layer that cannot start.
+  // The LAN types have their comm object and lobby here, the modem types (3 answers, 4 calls) their link; the
+  // online server's lobby is not part of this build, so that type fails like a layer that cannot start.
+  if (type == 3 || type == 4) CommObject = RoundComm = new ModemMgr(type == 3);
   if (type == 1 || type == 2) {
     auto* comm = new CSockComm(type == 2 ? winsock::AF_IPX : winsock::AF_INET, type);
     CommObject = RoundComm = comm;
@@ -42,7 +44,7 @@ int CreateCommLayer(int type) {
     DestroyCommLayer();
     return 0;
   }
-  if (!SessionManager || !SessionManager->Start()) {
+  if ((type == 1 || type == 2) && (!SessionManager || !SessionManager->Start())) {
     DestroyCommLayer();
     return 0;
   }

@@ -17,7 +17,7 @@ void SendData(int machine, const std::vector<uint8_t>& data) {
   CCommBase* comm = RoundComm;
   if (!comm) return;
   if (machine == -1) {
-    if (auto* sock = dynamic_cast<CSockComm*>(comm)) sock->SendToOthers(data.data(), static_cast<uint32_t>(data.size()));
+    comm->SendToOthers(data.data(), static_cast<uint32_t>(data.size()));
     return;
   }
   if (machine > 0) comm->SendGameData(static_cast<uint32_t>(machine), data.data(), static_cast<uint32_t>(data.size()));

@@ -47,7 +47,8 @@ class CMsgSock : public CStreamSock {
  private:
   static void Deliver(void* self, uint32_t type, uint8_t* body, uint32_t length);
   FrameReader reader_;
-  uint8_t receive_[4096];
+  // A whole socket window's worth, so that one notification usually drains the socket in one or two reads.
+  uint8_t receive_[16384];
 };
 
 class CDgramMsgSock : public CSock {

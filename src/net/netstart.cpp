@@ -61,12 +61,12 @@ bool WaitFor(uint32_t timeoutMs, F accept) {
   return false;
 }
 
-CSockComm* Comm() { return dynamic_cast<CSockComm*>(RoundComm); }
+CCommBase* Comm() { return RoundComm; }
 
 }  // namespace
 
 bool HostStartNetGame(const std::vector<uint32_t>& players, uint32_t timeoutMs) {
-  CSockComm* comm = Comm();
+  CCommBase* comm = Comm();
   TGame* game = CurrentGame();
   if (!comm || !game || players.empty() || players.size() > 4) return false;
   NetPlayStage = 2;
@@ -143,7 +143,7 @@ bool HostStartNetGame(const std::vector<uint32_t>& players, uint32_t timeoutMs) 
 }
 
 bool JoinNetGame(uint32_t timeoutMs) {
-  CSockComm* comm = Comm();
+  CCommBase* comm = Comm();
   if (!comm) return false;
   NetPlayStage = 3;
   uint32_t host = 0;

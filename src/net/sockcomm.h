@@ -90,7 +90,7 @@ class CSockComm : public CCommBase {
   void SendGameWords(uint32_t destination, uint32_t a, uint32_t b) override;
   void BroadcastGameWords(uint32_t origin, uint32_t a, uint32_t b) override;
   // Game data to every other player of the group (on the host the ready ones), without the local copy.
-  void SendToOthers(const void* data, uint32_t n);
+  void SendToOthers(const void* data, uint32_t n) override;
   int SetLocalGolfer(const char* name) override;
   uint32_t GetLocalId() override;
   void BuildPlayerList(int includeSelf) override;

@@ -157,6 +157,10 @@ TEST_F(RunningProgramTest, PausesDefersResumesSavesAndResumesTheLastGame) {
       EXPECT_NE(CurrentGame(), nullptr);
       EXPECT_EQ(Facts().mainWindow, Loop().mainWindow);
       EXPECT_NE(Facts().mainWindow, nullptr);
+      // The start-up made the first installed course the game's.
+      EXPECT_EQ(CurrentGame()->courseName, "SEDGEFEN");
+      EXPECT_EQ(CurrentGame()->courseNumber, 0);
+      EXPECT_EQ(CurrentGame()->courseLongName, "Sedgefen");
     }));
 
     // A round of a person and a computer golfer stands at its third hole with strokes played. No course catalogue

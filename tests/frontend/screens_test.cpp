@@ -9,6 +9,7 @@
 
 #include "course/catalogue.h"
 #include "course/install.h"
+#include "course/roster.h"
 #include "demo.h"
 #include "framework/ui/displaymgr.h"
 #include "app/gameapp.h"
@@ -311,6 +312,8 @@ TEST_F(ScreensTest, CoursesScreenPicksAnotherCourseAndKeepsItOnMainMenu) {
   Pump(2);
   EXPECT_EQ(CurrentGame()->courseName, "MARSHDALE");
   EXPECT_EQ(CourseBlurb(), "Windy heath holes.\nBring a coat.");
+  EXPECT_EQ(CurrentGame()->courseNumber, FindCourseByName("MARSHDALE"));
+  EXPECT_EQ(CurrentGame()->courseLongName, "Marshdale^Heath");
   Key('m');
   Pump(4);
   EXPECT_NE(MainMenuScreen, nullptr);
@@ -372,6 +375,10 @@ TEST_F(ScreensTest, GolfersScreenAddsRemovesAndWritesThePlayerList) {
   EXPECT_STREQ(players.GetPlayer(1)->name, pro.c_str());
   EXPECT_TRUE(players.GetPlayer(1)->flags & kGolferTakesPart);
   EXPECT_FALSE(players.GetPlayer(2)->flags & kGolferTakesPart);
+  // A professional is a default computer golfer: no file, Amateur level for the first four of the roster.
+  EXPECT_TRUE(players.GetPlayer(1)->flags & kGolferNoFile);
+  EXPECT_FALSE(players.GetPlayer(1)->flags & kGolferFlag5);
+  EXPECT_EQ(players.GetPlayer(1)->level, FindRosterProfessional(pro.c_str()) < 4 ? 1 : 0);
 }
 
 TEST_F(ScreensTest, ListKeysSkipDisabledEntries) {

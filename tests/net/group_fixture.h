@@ -3,7 +3,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "net/sockcomm.h"
 #include "net_fixture.h"
@@ -52,7 +54,8 @@ class Inbox {
         inbox->data_.push_back({msg.message, ReadLE32(buffer), std::vector<uint8_t>(buffer + 8, buffer + 8 + n)});
         CommMessageFree(buffer);
       }
-      Sleep(1);
+      // Real time: a test on the virtual clock moves it itself.
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     while (PeekMessageA(&msg, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE))
       CommMessageFree(reinterpret_cast<uint8_t*>(msg.lParam));

@@ -4,6 +4,7 @@
 //
 //   netpeer --host --players N [--type 1|2] [--holes H] [--dir FOLDER] [--name NAME]
 //   netpeer --join [--type 1|2] [--dir FOLDER] [--name NAME]
+//   netpeer --host|--join --type 3 [--number N] ...   a modem call: the host answers N, the joiner dials it
 //
 // Each process is its own machine: set WINAPI_NET_ADDRESS=127.0.0.N (and WINAPI_PORT_MAP to move the lobby's
 // port). Exit status 0 when the round was played to its end.
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "framework/core/commqueue.h"
+#include "framework/core/registry.h"
 #include "framework/core/services.h"
 #include "golf/game.h"
 #include "golf/golfmsg.h"
@@ -24,6 +26,7 @@
 #include "holewriter.h"
 #include "net/commlayer.h"
 #include "net/install.h"
+#include "net/modemmgr.h"
 #include "net/netgolfer.h"
 #include "net/netstart.h"
 #include "net/sessmgr.h"
@@ -38,9 +41,12 @@ struct Options {
   int players = 2;
   int type = 1;
   int holes = 3;
+  int mode = 0;  // the game mode the host starts (stroke play)
   std::string dir;
   std::string name;
   uint32_t timeoutMs = 120000;
+  std::string number = "5550100";
+  bool modem() const { return type == 3; }
 };
 
 bool g_done = false;
@@ -96,7 +102,9 @@ LRESULT MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         std::snprintf(line, sizeof line, "rest hole %u golfer %u %08x %08x %08x", g->state.hole,
                       g->state.currentPlayer, Bits(p->ball.position.x), Bits(p->ball.position.y),
                       Bits(p->ball.position.z));
-        g_rests.emplace_back(line);
+        // A step sent again to a machine whose answer was slow (a noisy modem line) stops the ball once more
+        // there; the rest is the same and counted once.
+        if (g_rests.empty() || g_rests.back() != line) g_rests.emplace_back(line);
       }
     }
     return 0;
@@ -154,6 +162,30 @@ void SetUpGolfer(TGame* g, int slot, const char* name) {
   }
 }
 
+void PrintResult(bool ok, const std::vector<uint32_t>& ids, int holes) {
+  if (ok) {
+    TGame* g = CurrentGame();
+    std::printf("mode %u\n", g->mode);
+    for (size_t slot = 0; slot < ids.size(); ++slot) {
+      TPlayer* p = g->players->GetPlayer(static_cast<int>(slot));
+      std::printf("card %-15s", p->name);
+      uint32_t total = 0;
+      for (int hole = 0; hole < holes; ++hole) {
+        uint32_t strokes = 0;
+        p->GetHoleScore(0, hole, &strokes, nullptr);
+        total += strokes;
+        std::printf(" %2u", strokes);
+      }
+      std::printf("  total %u\n", total);
+    }
+    for (const std::string& r : g_rests) std::printf("%s\n", r.c_str());
+  } else {
+    std::fprintf(stderr, "netpeer: the round did not take place\n");
+  }
+}
+
+int RunModem(const Options& o);
+
 int Run(const Options& o) {
   std::filesystem::create_directories(o.dir);
   if (!holewriter::WriteHole(holewriter::DemoHole(48, 200, 9), o.dir + "/HOLE01")) {
@@ -185,6 +217,7 @@ int Run(const Options& o) {
   s.round = &round;
   InstallServices(s);
 
+  if (o.modem()) return RunModem(o);
   if (!net::CreateCommLayer(o.type)) {
     std::fprintf(stderr, "netpeer: the comm layer did not start\n");
     return 3;
@@ -206,6 +239,8 @@ int Run(const Options& o) {
     std::memcpy(entry.hostAddress(), address, 16);
     net::SessionManager->CreateSession(&entry);
     std::printf("hosting on %s\n", net::CommTypeName(o.type));
+    // Where joiners (and a test's scripted peers) reach the game; TCP/IP keeps the port in network order.
+    if (o.type == 1) std::printf("listening on port %u\n", (address[2] << 8) | address[3]);
     std::fflush(stdout);
     ok = Pump([&] { return notes.Count(net::kNotifyPlayerJoined) >= static_cast<size_t>(o.players - 1); },
               o.timeoutMs);
@@ -219,7 +254,7 @@ int Run(const Options& o) {
     }
     for (uint32_t id = 1; id <= static_cast<uint32_t>(o.players); ++id) ids.push_back(id);
     if (ok) {
-      Svc().game->CreateGame(kModeStroke);
+      Svc().game->CreateGame(o.mode);
       TGame* g = CurrentGame();
       g->state.firstHole = 0;
       g->state.holeCount = static_cast<uint16_t>(o.holes);
@@ -276,24 +311,64 @@ int Run(const Options& o) {
     std::fflush(stdout);
     ok = Pump([] { return g_done; }, o.timeoutMs * 3);
   }
+  PrintResult(ok, ids, o.holes);
+  std::fflush(stdout);
+  net::DestroyCommLayer();
+  DeleteCurrentGame();
+  return ok ? 0 : 1;
+}
+
+// A modem round of two: the host answers the number, the joiner dials it; then the same start exchange and round.
+int RunModem(const Options& o) {
+  // The player's modem, as the configuration screen stores the choice.
+  RegistryMgr("Modem", true).WriteValue("LineDevice", static_cast<DWORD>(0));
+  if (!net::CreateCommLayer(o.host ? 3 : 4)) {
+    std::fprintf(stderr, "netpeer: the comm layer did not start\n");
+    return 3;
+  }
+  auto* comm = dynamic_cast<net::ModemMgr*>(net::CommObject);
+  comm->SetLocalGolfer(o.name.c_str());
+  int result = 0;
+  const DWORD start = GetTickCount();
+  if (o.host) {
+    std::printf("answering %s\n", o.number.c_str());
+    std::fflush(stdout);
+    result = comm->Answer(o.number, o.timeoutMs);
+  } else {
+    // The host may not be listening yet: a number nobody answers is dialled again.
+    do {
+      result = comm->Dial(o.number);
+      if (result != winapi::tapi::kCallNoAnswer) break;
+      Sleep(100);
+    } while (GetTickCount() - start < o.timeoutMs);
+  }
+  std::fprintf(stderr, "netpeer: call result 0x%x\n", result);
+  bool ok = result == winapi::tapi::kCallConnected;
+  const std::vector<uint32_t> ids = {1, 2};
+  if (ok && o.host) {
+    Svc().game->CreateGame(kModeStroke);
+    TGame* g = CurrentGame();
+    g->state.firstHole = 0;
+    g->state.holeCount = static_cast<uint16_t>(o.holes);
+    for (int slot = 0; slot < 2; ++slot) SetUpGolfer(g, slot, slot == 0 ? o.name.c_str() : nullptr);
+    ok = net::HostStartNetGame(ids, o.timeoutMs);
+    for (int slot = 0; slot < 2; ++slot) SetUpGolfer(g, slot, nullptr);
+  } else if (ok) {
+    Svc().game->CreateGame(kModeStroke);
+    SetUpGolfer(CurrentGame(), 0, o.name.c_str());
+    ok = net::JoinNetGame(o.timeoutMs);
+    if (ok)
+      for (int slot = 0; slot < 2; ++slot) SetUpGolfer(CurrentGame(), slot, nullptr);
+  }
+  std::fprintf(stderr, "netpeer: start exchange %s\n", ok ? "done" : "failed");
   if (ok) {
     TGame* g = CurrentGame();
-    for (size_t slot = 0; slot < ids.size(); ++slot) {
-      TPlayer* p = g->players->GetPlayer(static_cast<int>(slot));
-      std::printf("card %-15s", p->name);
-      uint32_t total = 0;
-      for (int hole = 0; hole < o.holes; ++hole) {
-        uint32_t strokes = 0;
-        p->GetHoleScore(0, hole, &strokes, nullptr);
-        total += strokes;
-        std::printf(" %2u", strokes);
-      }
-      std::printf("  total %u\n", total);
-    }
-    for (const std::string& r : g_rests) std::printf("%s\n", r.c_str());
-  } else {
-    std::fprintf(stderr, "netpeer: the round did not take place\n");
+    for (size_t slot = 0; slot < ids.size(); ++slot) g->players->GetPlayer(static_cast<int>(slot))->machineId = ids[slot];
+    std::printf("playing as player %u of 2\n", comm->GetLocalId());
+    std::fflush(stdout);
+    ok = Pump([] { return g_done; }, o.timeoutMs * 3);
   }
+  PrintResult(ok, ids, o.holes);
   std::fflush(stdout);
   net::DestroyCommLayer();
   DeleteCurrentGame();
@@ -313,11 +388,13 @@ int main(int argc, char** argv) {
     else if (a == "--players") o.players = std::clamp(std::atoi(next().c_str()), 2, 4);
     else if (a == "--type") o.type = std::atoi(next().c_str());
     else if (a == "--holes") o.holes = std::clamp(std::atoi(next().c_str()), 1, 18);
+    else if (a == "--mode") o.mode = std::clamp(std::atoi(next().c_str()), 0, 10);
     else if (a == "--dir") o.dir = next();
     else if (a == "--name") o.name = next();
+    else if (a == "--number") o.number = next();
     else if (a == "--timeout") o.timeoutMs = static_cast<uint32_t>(std::atoi(next().c_str())) * 1000;
     else {
-      std::fprintf(stderr, "usage: netpeer --host --players N | --join  [--type 1|2] [--holes H] [--dir D] [--name N]\n");
+      std::fprintf(stderr, "usage: netpeer --host --players N [--mode M] | --join  [--type 1|2] [--holes H] [--dir D] [--name N]\n");
       return 2;
     }
   }

@@ -248,6 +248,8 @@ namespace winapi::winsock {
 // The machine's own address in host order (127.0.0.N) and the real port of a game port after the port map.
 uint32_t MachineAddress();
 uint16_t MappedPort(uint16_t port);
+// Adds to the port map of WINAPI_PORT_MAP (a real port of 0 removes the entry): a test's own servers.
+void MapPort(uint16_t game, uint16_t real);
 // Sockets still open in this process (tests check that a layer left none behind).
 int OpenSocketCount();
 }  // namespace winapi::winsock

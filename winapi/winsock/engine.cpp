@@ -119,6 +119,11 @@ uint32_t ReadMachineAddress() {
   return host;
 }
 
+std::mutex& PortMapLock() {
+  static std::mutex m;
+  return m;
+}
+
 std::map<uint16_t, uint16_t>& PortMap() {
   static auto* map = [] {
     auto* m = new std::map<uint16_t, uint16_t>;
@@ -146,11 +151,13 @@ std::map<uint16_t, uint16_t>& PortMap() {
 }
 
 uint16_t ToReal(uint16_t port) {
+  std::lock_guard<std::mutex> lock(PortMapLock());
   const auto& m = PortMap();
   const auto it = m.find(port);
   return it == m.end() ? port : it->second;
 }
 uint16_t FromReal(uint16_t port) {
+  std::lock_guard<std::mutex> lock(PortMapLock());
   for (const auto& [from, to] : PortMap())
     if (to == port) return from;
   return port;
@@ -287,8 +294,11 @@ void PollerLoop() {
           continue;
         }
         if (r & (POLLIN | POLLRDHUP | POLLERR | POLLHUP)) {
+          // Data without a close or an error needs no look; otherwise a peek tells data still to read from the
+          // end of the stream.
           char probe;
-          const ssize_t n = ::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+          const bool plainData = (r & POLLIN) && !(r & (POLLRDHUP | POLLERR | POLLHUP));
+          const ssize_t n = plainData ? 1 : ::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
           if (n > 0) {
             if (s.readArmed && (s.mask & kRead)) {
               s.readArmed = false;
@@ -354,6 +364,14 @@ uint32_t MachineAddress() {
 }
 
 uint16_t MappedPort(uint16_t port) { return ToReal(port); }
+
+void MapPort(uint16_t game, uint16_t real) {
+  std::lock_guard<std::mutex> lock(PortMapLock());
+  if (real == 0 || real == game)
+    PortMap().erase(game);
+  else
+    PortMap()[game] = real;
+}
 
 int Startup() {
   std::lock_guard<std::mutex> lock(Lock());
@@ -518,11 +536,14 @@ int Send(intptr_t s, const void* data, int length) {
   if (n >= 0) return static_cast<int>(n);
   const int error = Fail();
   if (error == -10035) {
-    WithSock(s, [](Sock& k) {
+    // The poller needs waking only when it now has a write to watch for that it did not have.
+    bool watch = false;
+    WithSock(s, [&](Sock& k) {
+      watch = !k.writeArmed && k.window && (k.mask & kWrite);
       k.writeArmed = true;
       return 0;
     });
-    Wake();
+    if (watch) Wake();
   }
   return error;
 }
@@ -531,9 +552,10 @@ int Recv(intptr_t s, void* buffer, int length, bool peek) {
   if (length < 0) return -10022;
   const ssize_t n = ::recv(FdOf(s), buffer, static_cast<size_t>(length), peek ? MSG_PEEK : 0);
   const int error = n < 0 ? Fail() : 0;
+  // Re-arming the read notification changes what the poller watches; a read while it is armed does not.
   bool notify = false;
   WithSock(s, [&](Sock& k) {
-    notify = k.window != nullptr;
+    notify = k.window != nullptr && !k.readArmed;
     k.readArmed = true;
     return 0;
   });
@@ -586,11 +608,13 @@ int RecvFrom(intptr_t s, void* buffer, int length, Address* from) {
   const ssize_t n =
       ::recvfrom(FdOf(s), buffer, static_cast<size_t>(length), 0, reinterpret_cast<sockaddr*>(&r), &len);
   const int error = n < 0 ? Fail() : 0;
-  WithSock(s, [](Sock& k) {
+  bool notify = false;
+  WithSock(s, [&](Sock& k) {
+    notify = k.window != nullptr && !k.readArmed;
     k.readArmed = true;
     return 0;
   });
-  Wake();
+  if (notify) Wake();
   if (n < 0) return error;
   if (from) *from = Program(r, family);
   return static_cast<int>(n);

@@ -48,6 +48,7 @@ int Poll(const intptr_t* sockets, int count, const int* wanted, int* ready, int 
 
 uint32_t MachineAddress();
 uint16_t MappedPort(uint16_t port);
+void MapPort(uint16_t game, uint16_t real);
 int OpenCount();
 
 // Measured round trip of an echo to a loopback address; -1 when it cannot be answered.

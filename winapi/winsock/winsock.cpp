@@ -427,6 +427,7 @@ namespace winapi::winsock {
 uint32_t MachineAddress() { return engine::MachineAddress(); }
 uint16_t MappedPort(uint16_t port) { return engine::MappedPort(port); }
 int OpenSocketCount() { return engine::OpenCount(); }
+void MapPort(uint16_t game, uint16_t real) { engine::MapPort(game, real); }
 }  // namespace winapi::winsock
 
 // ICMP.DLL, built in: echoes to loopback addresses are answered with a measured round trip, others time out.

@@ -19,6 +19,7 @@ struct GolferInPlay;
 struct ObjectImage;
 struct WindowDesc;
 struct PositionBlock;
+struct GolfViewPlacement;
 
 // Every provider names itself for the start-up log; the null ones say "null".
 class Provider {
@@ -42,6 +43,13 @@ class GameProvider : public Provider {
   virtual bool GameFileWritten() { return false; }
   virtual int LoadGameFile(PathRecord* /*root*/, const char* /*name*/) { return 0; }  // 0 loaded, 5 older format
   virtual const char* CurrentCourseFolder() { return ""; }                            // never null
+  // Makes the remembered course the game's course when it is still installed, else the first installed one.
+  virtual void SetDefaultCourse() {}
+  // Saves the last shot as a saved-shot file with the comment: the file's name, "" when none was saved.
+  virtual std::string SaveShot(const std::string& /*comment*/) { return {}; }
+  // Plays a saved-shot file back in a highlight game made current: 0, 2 no game could be made, 8 the shot cannot be
+  // played. The front end's highlights screen opens when it ends.
+  virtual int PlayHighlightShot(const std::string& /*fileName*/) { return 2; }
   // The current game's saved state as bytes (0, else an error code: no game) and a saved state made current
   // (0 loaded, 5 older format, 2 damaged: the current game stays). The saved-game files hold these bytes.
   virtual int SaveGameState(std::vector<uint8_t>& /*out*/) { return 1; }
@@ -84,6 +92,8 @@ class SceneProvider : public Provider {
   virtual int PlayMovie(const char* /*name*/) { return 0; }  // 1 when played to its end
   virtual void AssignGolferModels() {}                       // the fallback to substitute animations
   virtual void ReleaseHoleScene() {}
+  // The game placed the main golf view for a shot (where it stands, what it faces, the camera offsets).
+  virtual void PlaceGolfView(const GolfViewPlacement& /*placement*/) {}
   // Draws the game's main golf view into the view image and onto the display buffer, leaving alone the pixels whose
   // overlay bit 15 is clear; false when nothing was drawn (no hole loaded, or no scene).
   virtual bool DrawGolfView() { return false; }
@@ -155,6 +165,9 @@ class FrontEndProvider : public Provider {
   virtual void LoadDctBackground(PathRecord* /*folder*/, const char* /*name*/) {}
   virtual void ReturnToFrontEnd() {}
   virtual void ShowHighlightsScreen() {}  // a highlight replay has ended
+  // The tournament standings dialog: notice (0 none, 1 playoff, 2 another playoff hole), page kind (0 round in progress,
+  // 1 round results, 2 final results) and the seconds after which it closes by itself (0 never).
+  virtual void ShowTourneyStandings(int /*notice*/, int /*kind*/, int /*delaySeconds*/) {}
   // The error box of a game routine (code, source name, line) and the screen made ready for a dialog.
   virtual void ErrorBox(int /*code*/, const char* /*source*/, int /*line*/) {}
   virtual void PrepareForDialog() {}
@@ -250,7 +263,6 @@ class CourseCatalogueProvider : public Provider {
   virtual int CourseCount() { return -1; }  // -1 without a catalogue: the framework counts course folders
   virtual void FreeCourseList() {}
   virtual void FreeShotList() {}  // the saved shots, at shutdown
-  virtual void SetDefaultCourse() {}
   virtual bool SetCurrentCourse() { return true; }  // true when the current course could be made current
   virtual const char* CurrentCourseDataFile() { return nullptr; }  // null: none beyond COURSE.DAT
   virtual const char* CurrentCourseDisc() { return ""; }           // disc name from the catalogue entry

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -334,6 +335,32 @@ TEST(GolferRecord, LevelPresets) {
   r.SetLevel(4);
   EXPECT_EQ(r.level, 4);
   EXPECT_EQ(r.option4, 9);
+}
+
+TEST(GolferRecord, DefaultGolfers) {
+  struct Case {
+    int slot;
+    bool user;
+    uint32_t flags;
+    uint8_t level;
+    int mulliganRule;
+  };
+  // The level preset comes last: Amateur also arms mulligans for a computer golfer of the first four slots.
+  for (const Case& c : {Case{0, true, kGolferTakesPart | kGolferFlag5, 1, 1}, Case{2, false, kGolferTakesPart, 1, 1},
+                        Case{5, false, kGolferTakesPart, 0, 0}, Case{7, true, kGolferTakesPart | kGolferFlag5, 1, 1}}) {
+    playerInfo_s r;
+    std::snprintf(r.name, sizeof r.name, "Old");
+    r.flags = kGolferOut | kGolferNoFile;
+    r.SetHoleScore(0, 0, 5, 2);
+    r.MakeDefaultGolfer(c.slot, c.user);
+    EXPECT_EQ(r.flags, c.flags) << c.slot;
+    EXPECT_EQ(r.level, c.level) << c.slot;
+    EXPECT_EQ(r.GetMulliganRule(), c.mulliganRule) << c.slot;
+    EXPECT_EQ(r.name[0], 0);
+    uint32_t strokes = 9;
+    r.GetHoleScore(0, 0, &strokes, nullptr);
+    EXPECT_EQ(strokes, 0u);
+  }
 }
 
 TEST(GolferRecord, TablesAndDeepCopies) {

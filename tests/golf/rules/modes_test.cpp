@@ -799,5 +799,100 @@ TEST_F(ModesTest, ShotsListTheirDivotAndContactsAndTheOverheadMarksTheBalls) {
   EXPECT_EQ(overhead.Marks(*g).size(), 2u);
 }
 
+TEST_F(ModesTest, TheOnlineLeaderBoardIsReadByEntry) {
+  auto* g = static_cast<CINetTournamentGame*>(MakeGame(kModeNetTournament, 1));
+  EXPECT_EQ(g->GetLeaderEntry(0), nullptr);
+  g->SetLeaderBoard({{"Ash", 1, false, 0, 18, 68, -4}, {"Golfer 1", 2, true, 1, 17, 70, -2}, {"Birch", 2, true, 0, 18, 70, -2}});
+  struct Case {
+    int entry;
+    const char* name;
+    int position;
+    bool tied;
+    int highlight, holes, summary, toPar;
+  };
+  for (const Case& c : {Case{0, "Ash", 1, false, 0, 18, 68, -4}, Case{1, "Golfer 1", 2, true, 1, 17, 70, -2},
+                        Case{2, "Birch", 2, true, 0, 18, 70, -2}, Case{3, nullptr, 0, false, 0, 0, 0, 0},
+                        Case{-1, nullptr, 0, false, 0, 0, 0, 0}}) {
+    const auto* e = g->GetLeaderEntry(c.entry);
+    ASSERT_EQ(e != nullptr, c.name != nullptr) << c.entry;
+    if (c.name) {
+      EXPECT_EQ(e->name, c.name);
+    }
+    EXPECT_EQ(g->GetLeaderPosition(c.entry), c.position) << c.entry;
+    EXPECT_EQ(g->IsLeaderTied(c.entry), c.tied) << c.entry;
+    EXPECT_EQ(g->GetLeaderWord4(c.entry), c.highlight) << c.entry;
+    EXPECT_EQ(g->GetLeaderWord9(c.entry), c.holes) << c.entry;
+    EXPECT_EQ(g->GetLeaderWord10(c.entry), c.summary) << c.entry;
+    EXPECT_EQ(g->GetLeaderWord11(c.entry), c.toPar) << c.entry;
+  }
+  EXPECT_EQ(g->LeaderCount(), 3);
+}
+
+TEST_F(ModesTest, TheTournamentShowsItsStandingsAfterEveryHole) {
+  UseHole(48, 200, 9);
+  Svc().scene->SeedRandom15(4);
+  struct Dialog {
+    int notice, kind, delay;
+    uint32_t open;
+    size_t fieldScored;  // entrants of the field with a score on the hole just played
+  };
+  struct FrontEnd : FrontEndProvider {
+    std::vector<Dialog> shown;
+    int* ended = nullptr;
+    void ShowTourneyStandings(int notice, int kind, int delay) override {
+      TGame* g = CurrentGame();
+      uint32_t open = 0;
+      size_t scored = 0;
+      if (auto* t = dynamic_cast<TTournamentGame*>(g)) {
+        open = t->dialogOpen;
+        for (int e = 0; e < TTournamentGame::kFieldComputers; ++e)
+          scored += t->fieldScores[e][t->state.round][t->state.firstHole + t->state.holeCount - 1] ? 1 : 0;
+      } else if (auto* n = dynamic_cast<CINetTournamentGame*>(g)) {
+        open = n->dialogOpen;
+      }
+      shown.push_back({notice, kind, delay, open, scored});
+    }
+    void ReturnToFrontEnd() override { ++*ended; }
+  } dialogs;
+  dialogs.ended = &frontEnd;
+  Svc().frontEnd = &dialogs;
+  auto* t = static_cast<TTournamentGame*>(MakeGame(kModeTournament, 2, true));
+  t->state.lead = 2;
+  t->state.holeCount = 3;
+  PlayOut(t);
+  ASSERT_EQ(frontEnd, 1);
+  // Pages: in the round after holes 1 and 2, the round's results after its last hole (the field's scores of the
+  // round filled by then), the final results after the last hole of the last round.
+  ASSERT_EQ(dialogs.shown.size(), 6u);
+  const int kinds[] = {0, 0, 1, 0, 0, 2};
+  for (size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(dialogs.shown[i].kind, kinds[i]) << i;
+    EXPECT_EQ(dialogs.shown[i].notice, 0) << i;
+    EXPECT_EQ(dialogs.shown[i].delay, 0) << i;
+    EXPECT_EQ(dialogs.shown[i].open, 1u) << i;
+    if (kinds[i] != 0) {
+      EXPECT_EQ(dialogs.shown[i].fieldScored, 35u) << i;
+    }
+  }
+  EXPECT_EQ(t->dialogOpen, 0u);
+  // The final page shows the prizes: first place's share of the purse (or its tied share).
+  ASSERT_FALSE(t->standings.empty());
+  EXPECT_GT(t->standings.front().prize, 0u);
+
+  // The online tournament shows the server's board, refreshed every 5 seconds until its last page.
+  DeleteCurrentGame();
+  frontEnd = 0;
+  dialogs.shown.clear();
+  TGame* n = MakeGame(kModeNetTournament, 1, true);
+  n->state.holeCount = 2;
+  PlayOut(n);
+  ASSERT_EQ(frontEnd, 1);
+  ASSERT_EQ(dialogs.shown.size(), 2u);
+  EXPECT_EQ(dialogs.shown[0].kind, 0);
+  EXPECT_EQ(dialogs.shown[0].delay, 5);
+  EXPECT_EQ(dialogs.shown[1].kind, 0);
+  EXPECT_EQ(dialogs.shown[1].delay, 0);
+}
+
 }  // namespace
 }  // namespace rules

@@ -220,6 +220,49 @@ TEST_F(PeerTest, ALostConnectionTakesOutTheGolferOfThatMachine) {
   EXPECT_EQ(messages.back().first, "Golfer 2 has left the game");
 }
 
+TEST_F(PeerTest, AStepFromAMachineWithoutTheTurnChangesNothing) {
+  // Three machines; golfer 1 on machine 2 has left. A step it sent before it went, or one from a machine whose
+  // golfer does not have the turn, arrives late; only the turn machine's own step is taken.
+  struct Case {
+    int current;      // slot with the turn
+    uint32_t sender;  // machine of the step
+    uint32_t id;
+    bool taken;
+  };
+  const Case cases[] = {
+      {0, 2, kGolfBallStopped, false}, {2, 2, kGolfBallStopped, false}, {1, 2, kGolfBallStopped, false},
+      {0, 3, kGolfBallStopped, false}, {0, 2, kGolfBeforeShot, false},  {2, 2, kGolfAfterStatus, false},
+      {2, 3, kGolfBallStopped, true},  {2, 3, kGolfBeforeShot, true},
+  };
+  for (const Case& c : cases) {
+    DeleteCurrentGame();
+    ResetGolfHandler();
+    TGame* g = MakeGame(kModeStroke, 3);
+    g->SetNetworkGame(1);
+    g->localPlayer = 0;
+    for (int s = 0; s < 3; ++s) g->players->GetPlayer(s)->machineId = static_cast<uint32_t>(s + 1);
+    g->players->GetPlayer(1)->flags |= kGolferGone;
+    g->SetCurrentPlayer(c.current);
+    g->roundRunning = 1;
+    GolfState.status = kGolfShotBegins;
+    sent.clear();
+    Deliver(c.sender, c.id, {});
+    Pump(2);  // the comm message, then its golf message
+    const std::vector<uint32_t> handled = {c.id};
+    EXPECT_EQ(TakeDispatched(), handled) << std::hex << c.id << " from " << c.sender;
+    if (c.taken) {
+      EXPECT_EQ(GetGolfStatus(), c.id);
+      EXPECT_EQ(SentCount(3, kGolfAck), 1) << std::hex << c.id;
+    } else {
+      EXPECT_EQ(GetGolfStatus(), static_cast<uint32_t>(kGolfShotBegins)) << std::hex << c.id << " from " << c.sender;
+      EXPECT_TRUE(sent.empty()) << std::hex << c.id << " from " << c.sender;
+      EXPECT_EQ(GolfState.polling, 0u);
+    }
+    Pump();
+    TakeDispatched();
+  }
+}
+
 TEST_F(PeerTest, AHandshakeWhilePausedIsAnsweredAtOnce) {
   NetGame(0, 0);
   paused = true;

@@ -6,12 +6,17 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -54,7 +59,9 @@ class NetpeerTest : public ::testing::Test {
     Machine m;
     m.out = dir / ("machine" + std::to_string(n) + ".out");
     std::vector<std::string> env = {"WINAPI_NET_ADDRESS=127.0.0." + std::to_string(n), "WINAPI_PORT_MAP=" + portMap,
-                                    "WINAPI_HOST=headless", "ASAN_OPTIONS=detect_leaks=0"};
+                                    "WINAPI_HOST=headless", "ASAN_OPTIONS=detect_leaks=0",
+                                    "WINAPI_REGISTRY=" + (dir / ("registry" + std::to_string(n) + ".txt")).string()};
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     for (char** e = environ; *e; ++e)
       if (std::strncmp(*e, "WINAPI_", 7) != 0 && std::strncmp(*e, "ASAN_OPTIONS", 12) != 0) env.emplace_back(*e);
     args.insert(args.begin(), NETPEER_PATH);
@@ -107,15 +114,20 @@ class NetpeerTest : public ::testing::Test {
     return lines;
   }
 
-  void PlayRound(int players, int type) {
-    Start(1, {"--host", "--players", std::to_string(players), "--type", std::to_string(type), "--holes", "3"});
+  void PlayRound(int players, int type, int mode = 0) {
+    Start(1, {"--host", "--players", std::to_string(players), "--type", std::to_string(type), "--holes", "3", "--mode",
+              std::to_string(mode)});
     for (int n = 2; n <= players; ++n)
       Start(n, {"--join", "--type", std::to_string(type), "--name", "Guest" + std::to_string(n)});
     ASSERT_TRUE(Finish());
     const std::vector<std::string> host = Result(machines[0]);
     int cards = 0, rests = 0;
+    std::vector<std::string> cardLines;
     for (const std::string& line : host) {
-      if (line.rfind("card ", 0) == 0) {
+      if (line.rfind("mode ", 0) == 0) {
+        EXPECT_EQ(line, "mode " + std::to_string(mode));
+      } else if (line.rfind("card ", 0) == 0) {
+        cardLines.push_back(line.substr(5 + 15));
         ++cards;
         std::istringstream fields(line.substr(5 + 15));
         int strokes, holes = 0;
@@ -130,6 +142,11 @@ class NetpeerTest : public ::testing::Test {
       }
     }
     EXPECT_EQ(cards, players);
+    // Foursomes partners play one ball: the same strokes on every hole.
+    if (mode == 9 && cardLines.size() == 4) {
+      EXPECT_EQ(cardLines[0], cardLines[1]);
+      EXPECT_EQ(cardLines[2], cardLines[3]);
+    }
     EXPECT_GE(rests, players * 3);  // at least one shot per golfer and hole
     for (size_t i = 1; i < machines.size(); ++i) EXPECT_EQ(Result(machines[i]), host) << "machine " << i + 1;
   }
@@ -195,6 +212,72 @@ class NetpeerTest : public ::testing::Test {
     }
   }
 
+  // Waits (bounded) until the machine printed `text`; the rest of that line, nothing when it never did.
+  std::optional<std::string> WaitForLine(const Machine& m, const std::string& text) {
+    for (int i = 0; i < 3000; ++i) {
+      const std::string all = Text(m.out);
+      const size_t at = all.find(text);
+      if (at != std::string::npos && all.find('\n', at) != std::string::npos)
+        return all.substr(at + text.size(), all.find('\n', at) - at - text.size());
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return std::nullopt;
+  }
+
+  // A scripted peer: a plain TCP connection from this process to the host's game port.
+  static int Dial(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(0x7f000001);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+      ::close(fd);
+      return -1;
+    }
+    return fd;
+  }
+  static void Put(int fd, std::vector<uint8_t> bytes) { ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size())); }
+  static std::vector<uint8_t> Frame(uint32_t length, uint32_t type, std::vector<uint8_t> body) {
+    std::vector<uint8_t> f;
+    for (uint32_t w : {length, type})
+      for (int k = 0; k < 4; ++k) f.push_back(static_cast<uint8_t>(w >> (8 * k)));
+    f.insert(f.end(), body.begin(), body.end());
+    return f;
+  }
+  // True when the host closed the connection within ten seconds (what it sent before is read and dropped).
+  static bool ClosedByHost(int fd) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) continue;
+      uint8_t sink[4096];
+      const ssize_t n = ::recv(fd, sink, sizeof sink, 0);
+      if (n <= 0) return true;
+    }
+    return false;
+  }
+
+  // A modem round of two on the stand-in's telephone line in this test's folder; each machine with its own
+  // settings added to `extraEnv`.
+  void StartModemRound(int holes, const std::vector<std::string>& hostEnv = {},
+                       const std::vector<std::string>& joinerEnv = {}) {
+    extraEnv = {"WINAPI_MODEM_FOLDER=" + dir.string(), "WINAPI_MODEM_BAUD=115200"};
+    const std::vector<std::string> common = extraEnv;
+    extraEnv.insert(extraEnv.end(), hostEnv.begin(), hostEnv.end());
+    Start(1, {"--host", "--type", "3", "--holes", std::to_string(holes)});
+    extraEnv = common;
+    extraEnv.insert(extraEnv.end(), joinerEnv.begin(), joinerEnv.end());
+    Start(2, {"--join", "--type", "3", "--holes", std::to_string(holes), "--name", "Guest2"});
+    extraEnv.clear();
+  }
+  static size_t Occurrences(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  }
+
+  std::vector<std::string> extraEnv;
   fs::path dir;
   std::string portMap;
   std::vector<Machine> machines;
@@ -203,7 +286,78 @@ class NetpeerTest : public ::testing::Test {
 TEST_F(NetpeerTest, TwoMachinesPlayARoundOverTcpIp) { PlayRound(2, 1); }
 TEST_F(NetpeerTest, FourMachinesMeshAndPlayARoundOverTcpIp) { PlayRound(4, 1); }
 TEST_F(NetpeerTest, TwoMachinesPlayARoundOverIpx) { PlayRound(2, 2); }
+// The team and match modes over the network: every machine ends with the same cards and ball rests.
+TEST_F(NetpeerTest, TwoMachinesPlayAMatch) { PlayRound(2, 1, 7); }
+TEST_F(NetpeerTest, FourMachinesPlayFourBall) { PlayRound(4, 1, 8); }
+TEST_F(NetpeerTest, FourMachinesPlayFoursomes) { PlayRound(4, 1, 9); }
 TEST_F(NetpeerTest, JoinerKilledMidRoundLeavesAndTheOthersFinish) { DropMidRound(2); }
 TEST_F(NetpeerTest, HostKilledMidRoundEndsTheJoinersLinkAndTheyFinish) { DropMidRound(0); }
+
+// Scripted peers send damaged frames to a netpeer host: each loses its connection, and the host and a real
+// joiner play their round to the end with matching cards.
+TEST_F(NetpeerTest, HostilePeersLoseTheirConnectionsWhileTheRoundPlaysOn) {
+  Start(1, {"--host", "--players", "2", "--type", "1", "--holes", "2"});
+  const int port = std::atoi(WaitForLine(machines[0], "listening on port ").value_or("0").c_str());
+  ASSERT_GT(port, 0);
+  // A frame announcing a body beyond any game message.
+  const int oversized = Dial(port);
+  ASSERT_GE(oversized, 0);
+  Put(oversized, Frame(0x7fffffff, 1, {1, 2, 3, 4}));
+  EXPECT_TRUE(ClosedByHost(oversized));
+  ::close(oversized);
+  // Short and inconsistent messages are dropped without a join; the connection stays until a frame is too big.
+  const int lurker = Dial(port);
+  ASSERT_GE(lurker, 0);
+  Put(lurker, Frame(4, 1, {0x11, 0, 0, 0}));                                        // join request without fields
+  Put(lurker, Frame(12, 1, {0x13, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0}));             // peer addresses to a host
+  Put(lurker, Frame(8, 1, {0x1c, 0, 0, 0, 0xff, 0xff, 0, 0}));                    // chat from a stranger
+  Put(lurker, Frame(12, 2, {0, 0, 0, 0, 0x00, 0x10, 0, 0, 0x0a, 0x07, 0, 0}));   // game data past its frame
+  Put(lurker, Frame(3, 9, {1, 2, 3}));                                              // unknown frame type
+  Put(lurker, Frame(16, 1, {}));                                                    // half a frame, left hanging
+  Start(2, {"--join", "--type", "1", "--name", "Guest2", "--holes", "2"});
+  ASSERT_TRUE(WaitForLine(machines[0], "hole 1 starts").has_value());
+  // Mid-round the lurker finishes its frame with garbage, then announces too much.
+  Put(lurker, std::vector<uint8_t>(16, 0xee));
+  Put(lurker, Frame(1u << 20, 2, {}));
+  EXPECT_TRUE(ClosedByHost(lurker));
+  ::close(lurker);
+  ASSERT_TRUE(Finish());
+  const std::vector<std::string> host = Result(machines[0]);
+  EXPECT_EQ(std::count_if(host.begin(), host.end(), [](const std::string& l) { return l.rfind("card ", 0) == 0; }), 2);
+  EXPECT_EQ(Result(machines[1]), host);
+  EXPECT_NE(Text(dir / "machine1.err").find("netpeer: 1 joined"), std::string::npos);
+}
+
+// Two machines over a modem call play three holes with the same cards and ball rests, on a clean line and on one
+// with bit errors (refused packets are sent again).
+TEST_F(NetpeerTest, TwoMachinesPlayARoundOverAModemCall) {
+  const struct {
+    const char* noise;
+  } cases[] = {{"0"}, {"30"}};
+  for (const auto& c : cases) {
+    StartModemRound(3, {std::string("WINAPI_MODEM_NOISE=") + c.noise, "WINAPI_MODEM_NOISE_SEED=3"},
+                    {std::string("WINAPI_MODEM_NOISE=") + c.noise, "WINAPI_MODEM_NOISE_SEED=8"});
+    ASSERT_TRUE(Finish()) << "noise " << c.noise;
+    const std::vector<std::string> host = Result(machines[0]);
+    EXPECT_EQ(std::count_if(host.begin(), host.end(), [](const std::string& l) { return l.rfind("card ", 0) == 0; }),
+              2) << "noise " << c.noise;
+    EXPECT_GE(host.size(), 2u + 6u);
+    EXPECT_EQ(Result(machines[1]), host) << "noise " << c.noise;
+    machines.clear();
+  }
+}
+
+// A carrier lost mid-round (the other machine gone) reaches the round once, as a failed link that ends it.
+TEST_F(NetpeerTest, ALostCarrierEndsTheRoundOnceOnTheOtherMachine) {
+  for (size_t victim : {size_t{1}, size_t{0}}) {
+    StartModemRound(3);
+    ASSERT_TRUE(KillAtSecondHole(victim)) << victim;
+    ASSERT_TRUE(Finish(60)) << victim;
+    const size_t other = 1 - victim;
+    const std::string err = Text(dir / ("machine" + std::to_string(other + 1) + ".err"));
+    EXPECT_EQ(Occurrences(err, "The game has been ended."), 1u) << err;
+    machines.clear();
+  }
+}
 
 }  // namespace

@@ -1,0 +1,112 @@
+#include "golf/wind.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "framework/core/services.h"
+#include "mmsystem.h"
+#include "windows.h"
+
+namespace {
+
+std::unique_ptr<TWindADV> g_base;
+std::unique_ptr<TWindADV> g_gust;
+
+uint32_t now() { return timeGetTime(); }
+uint32_t random31() { return Svc().scene->Random31(); }
+
+}  // namespace
+
+void TWindADV::SetRange(int32_t min, int32_t max) {
+  minimum = min;
+  maximum = max;
+  if (min == max) current = min;
+  else if (current < min || current > max) current = min + (max - min) / 2;
+}
+
+void TWindADV::SetPeriod(int32_t p) {
+  period = p;
+  if (p != -1) ScheduleNextChange();
+}
+
+void TWindADV::ScheduleNextChange() {
+  if (period <= 0) {
+    nextChange = now();
+    return;
+  }
+  const uint32_t p = static_cast<uint32_t>(period);
+  nextChange = now() + random31() % p + random31() % p;
+}
+
+void TWindADV::PickNewTarget() {
+  start = current;
+  // A range that can pick is wider than one value; an equal range keeps its value.
+  target = maximum > minimum ? minimum + static_cast<int32_t>(random31() % static_cast<uint32_t>(maximum - minimum))
+                             : minimum;
+  if (transition < 1) current = target;
+  transitionBegan = now();
+  if (period != -1) ScheduleNextChange();
+}
+
+int TWindADV::Update() {
+  if (period == -1 || transition == -1) return 0;
+  int picked = 0;
+  if (static_cast<int32_t>(now() - nextChange) >= 0) {
+    PickNewTarget();
+    picked = 1;
+  }
+  if (transition > 0) {
+    const int64_t elapsed = std::min<int64_t>(static_cast<int32_t>(now() - transitionBegan), transition);
+    current = start + static_cast<int32_t>((static_cast<int64_t>(target - start) * std::max<int64_t>(elapsed, 0)) / transition);
+  }
+  return picked;
+}
+
+void CreateWindGenerators() {
+  if (!g_base) g_base = std::make_unique<TWindADV>();
+  if (!g_gust) g_gust = std::make_unique<TWindADV>();
+}
+
+void DeleteWindGenerators() {
+  g_base.reset();
+  g_gust.reset();
+}
+
+TWindADV* BaseWindGenerator() { return g_base.get(); }
+TWindADV* GustGenerator() { return g_gust.get(); }
+
+int32_t GetCurrentWind() {
+  if (!g_base || !g_gust) return 0;
+  g_base->Update();
+  g_gust->Update();
+  return std::clamp(g_base->Value() + g_gust->Value(), 0, 30);
+}
+
+void SetupWind(int setting, bool gusting, int32_t baseSpeed) {
+  CreateWindGenerators();
+  TWindADV& base = *g_base;
+  TWindADV& gust = *g_gust;
+  switch (setting) {
+    case 0:
+      base.SetRange(0, 0);
+      base.SetPeriod(-1);
+      gust.SetRange(0, 0);
+      gust.SetPeriod(-1);
+      return;
+    case 1:
+    case 2:
+      base.SetRange(baseSpeed, baseSpeed);
+      base.SetPeriod(-1);
+      if (gusting) {
+        // Gusts of a moderate wind reach 7 mph above the base and drop 2 below it; a strong wind's 10 and 4.
+        gust.SetRange(setting == 1 ? -2 : -4, setting == 1 ? 7 : 10);
+        gust.SetTransitionTime(2000);
+        gust.SetPeriod(5000);
+      } else {
+        gust.SetRange(0, 0);
+        gust.SetPeriod(-1);
+      }
+      return;
+    default: return;
+  }
+}

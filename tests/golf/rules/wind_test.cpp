@@ -1,0 +1,108 @@
+// Gusts: the value generators on the tick counter, and the game's wind moving around the hole's speed.
+#include <set>
+
+#include "golf/wind.h"
+#include "support/rules_fixture.h"
+
+namespace rules {
+namespace {
+
+class WindTest : public RulesTest {};
+
+TEST_F(WindTest, GeneratorRangesPeriodsAndTransitions) {
+  TWindADV w;
+  w.SetValue(40);
+  w.SetRange(10, 20);
+  EXPECT_EQ(w.Value(), 15);  // outside: the middle
+  w.SetValue(12);
+  w.SetRange(10, 20);
+  EXPECT_EQ(w.Value(), 12);  // inside: kept
+  w.SetRange(9, 9);
+  EXPECT_EQ(w.Value(), 9);
+  // Period -1: never moves, whatever the ticks.
+  w.SetRange(0, 30);
+  w.SetPeriod(-1);
+  const int32_t held = w.Value();
+  for (int i = 0; i < 20; ++i) {
+    winapi::testing::AdvanceClock(997);
+    EXPECT_EQ(w.Update(), 0);
+    EXPECT_EQ(w.Value(), held);
+  }
+  // A range one wide always picks its minimum, at once without a transition time.
+  TWindADV narrow;
+  narrow.SetRange(4, 5);
+  narrow.SetTransitionTime(0);
+  narrow.SetPeriod(100);
+  int picks = 0;
+  for (int i = 0; i < 50; ++i) {
+    winapi::testing::AdvanceClock(61);
+    picks += narrow.Update();
+    EXPECT_EQ(narrow.Value(), 4);
+  }
+  EXPECT_GT(picks, 5);
+  // A transition moves evenly from the start to the target over its time.
+  TWindADV slow;
+  slow.SetRange(0, 1000);
+  slow.SetTransitionTime(1000);
+  slow.SetPeriod(1000000);
+  slow.PickNewTarget();
+  const int32_t from = slow.start, to = slow.target;
+  winapi::testing::AdvanceClock(250);
+  slow.Update();
+  EXPECT_EQ(slow.Value(), from + (to - from) * 250 / 1000);
+  winapi::testing::AdvanceClock(5000);
+  slow.Update();
+  EXPECT_EQ(slow.Value(), to);
+}
+
+TEST_F(WindTest, PresetsAroundTheHolesSpeed) {
+  struct Case {
+    int setting;
+    bool gusting;
+    int base;
+    int low, high;
+  };
+  for (const Case& c : {Case{0, true, 12, 0, 0}, Case{1, false, 6, 6, 6}, Case{1, true, 6, 4, 12},
+                        Case{2, true, 14, 10, 23}, Case{2, true, 25, 21, 30}}) {
+    SetupWind(c.setting, c.gusting, c.base);
+    std::set<int32_t> seen;
+    for (int i = 0; i < 400; ++i) {
+      winapi::testing::AdvanceClock(97);
+      const int32_t v = GetCurrentWind();
+      EXPECT_GE(v, c.low) << c.setting << c.gusting << c.base;
+      EXPECT_LE(v, c.high) << c.setting << c.gusting << c.base;
+      seen.insert(v);
+    }
+    if (c.gusting && c.setting) EXPECT_GT(seen.size(), 4u) << c.setting << c.base;
+    else EXPECT_EQ(seen.size(), 1u) << c.setting << c.base;
+    DeleteWindGenerators();
+  }
+  EXPECT_EQ(GetCurrentWind(), 0);  // no generators
+}
+
+TEST_F(WindTest, GustsVaryTheShotsWindOffTheNetworkOnly) {
+  UseHole(48, 260, 9);
+  for (const bool network : {false, true}) {
+    TGame* g = MakeGame(kModeStroke, 1, true);
+    g->SetOptionField(0, 2);
+    g->SetOptionField(1, 1);
+    g->view->seed = 77;
+    g->networked = network ? 1 : 0;
+    ASSERT_EQ(g->LoadHole(), 0);
+    std::set<int> speeds;
+    for (int shot = 0; shot < 30; ++shot) {
+      winapi::testing::AdvanceClock(1500);
+      g->UpdateWind();
+      EXPECT_GE(g->windSpeed, std::max(0, g->holeWindSpeed - 4));
+      EXPECT_LE(g->windSpeed, std::min(30, g->holeWindSpeed + 9));
+      speeds.insert(g->windSpeed);
+    }
+    if (network) EXPECT_EQ(speeds, std::set<int>{g->holeWindSpeed}) << "a network game's wind is steady";
+    else EXPECT_GT(speeds.size(), 3u);
+    g->ReleaseHole();
+    EXPECT_EQ(BaseWindGenerator(), nullptr);
+  }
+}
+
+}  // namespace
+}  // namespace rules

@@ -1,5 +1,5 @@
 // The front end's measures: decoding an 800 x 600 ".dct" background and copying it to the screen buffer, and
-// redrawing the golfer selection screen.
+// redrawing the golfer selection screen, the clubs dialog and the golfer editor.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -13,7 +13,9 @@
 #include "app/gameapp.h"
 #include "framework/ui/inputstate.h"
 #include "framework/core/services.h"
+#include "frontend/clubs.h"
 #include "frontend/frontend.h"
+#include "frontend/golfereditor.h"
 #include "frontend/install.h"
 #include "frontend/screens.h"
 #include "golf/game.h"
@@ -69,49 +71,101 @@ void BM_DctDecodeAndCopy800x600(benchmark::State& state) {
 }
 BENCHMARK(BM_DctDecodeAndCopy800x600)->Unit(benchmark::kMillisecond);
 
-void BM_GolfersScreenRedraw(benchmark::State& state) {
-  char pattern[] = "/tmp/teebox_frontend_bench_XXXXXX";
-  const std::string folder = mkdtemp(pattern);
-  mkdemo::DemoOptions options;
-  options.holes = 1;
+// The demo installation in a temporary folder, the providers and an 800 x 600 display manager on it.
+class DemoFrontEnd {
+ public:
+  DemoFrontEnd() {
+    char pattern[] = "/tmp/teebox_frontend_bench_XXXXXX";
+    folder_ = mkdtemp(pattern);
+    mkdemo::DemoOptions options;
+    options.holes = 1;
+    if (!mkdemo::MakeDemoInstallation(folder_, options, error)) return;
+    winapi::testing::MapDrive('C', folder_);
+    WindowDesc* screen = Screen();
+    DisplayWindow = *screen;
+    InstallCourseServices();
+    InstallGolfServices();
+    InstallFrontEndServices();
+    Facts().screenWidth = kW;
+    Facts().screenHeight = kH;
+    Facts().fontFolder = "C:\\DATA\\FONTS";
+    DataFolders& f = Folders();
+    PathSetDirectory(&f.root, "\\");
+    std::strcpy(f.root.drive, "c:");
+    f.menus = f.players = f.ui640 = f.ui800 = f.ui1024 = f.root;
+    PathAppend(&f.menus, "DATA");
+    PathAppend(&f.ui800, "DATA");
+    PathAppend(&f.ui800, "UI800");
+    f.ui640 = f.ui1024 = f.ui800;
+    PathAppend(&f.menus, "MENUS");
+    PathAppend(&f.players, "Players");
+    SetCourseListRoots("C:\\", "");
+    CreateCourseList();
+    BuildCourseList();
+    DisplayManagerInit(MARect{0, 0, kW, kH}, 16);
+    Svc().game->CreateGame(kModeStroke);
+  }
+  ~DemoFrontEnd() {
+    Svc().frontEnd->DeleteCurrentScreen();
+    DeleteCurrentGame();
+    FreeCourseList();
+    DisplayManagerClose();
+    std::filesystem::remove_all(folder_);
+  }
   std::string error;
-  if (!mkdemo::MakeDemoInstallation(folder, options, error)) {
-    state.SkipWithError(error.c_str());
+
+ private:
+  std::string folder_;
+};
+
+void BM_GolfersScreenRedraw(benchmark::State& state) {
+  DemoFrontEnd demo;
+  if (!demo.error.empty()) {
+    state.SkipWithError(demo.error.c_str());
     return;
   }
-  winapi::testing::MapDrive('C', folder);
-  WindowDesc* screen = Screen();
-  DisplayWindow = *screen;
-  InstallCourseServices();
-  InstallGolfServices();
-  InstallFrontEndServices();
-  Facts().screenWidth = kW;
-  Facts().screenHeight = kH;
-  Facts().fontFolder = "C:\\DATA\\FONTS";
-  DataFolders& f = Folders();
-  PathSetDirectory(&f.root, "\\");
-  std::strcpy(f.root.drive, "c:");
-  f.menus = f.players = f.root;
-  PathAppend(&f.menus, "DATA");
-  PathAppend(&f.menus, "MENUS");
-  PathAppend(&f.players, "Players");
-  SetCourseListRoots("C:\\", "");
-  CreateCourseList();
-  BuildCourseList();
-  DisplayManagerInit(MARect{0, 0, kW, kH}, 16);
-  Svc().game->CreateGame(kModeStroke);
   ShowGolfersScreen(nullptr);
   for (auto _ : state) {
     GolfersScreen->DrawAll(0);
     ClearDirtyRects();
   }
-  Svc().frontEnd->DeleteCurrentScreen();
-  DeleteCurrentGame();
-  FreeCourseList();
-  DisplayManagerClose();
-  std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_GolfersScreenRedraw)->Unit(benchmark::kMillisecond);
+
+void BM_ClubsDialogDraw(benchmark::State& state) {
+  DemoFrontEnd demo;
+  if (!demo.error.empty()) {
+    state.SkipWithError(demo.error.c_str());
+    return;
+  }
+  ShowMainMenu();
+  playerInfo_s golfer;
+  golfer.bag = (1u << 14) - 1;
+  {
+    TClubsDialogADV dialog(golfer);
+    for (auto _ : state) {
+      dialog.DrawAll(0);
+      ClearDirtyRects();
+    }
+  }
+}
+BENCHMARK(BM_ClubsDialogDraw)->Unit(benchmark::kMillisecond);
+
+void BM_GolferEditorDraw(benchmark::State& state) {
+  DemoFrontEnd demo;
+  if (!demo.error.empty()) {
+    state.SkipWithError(demo.error.c_str());
+    return;
+  }
+  ShowGolfersScreen(nullptr);
+  ShowGolferEditor("Ada Lark", 0);
+  for (auto _ : state) {
+    GolferEditor->DrawAll(0);
+    ClearDirtyRects();
+  }
+  TGolferEditADV::OnCancel(nullptr);
+}
+BENCHMARK(BM_GolferEditorDraw)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

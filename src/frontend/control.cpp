@@ -66,6 +66,15 @@ void TGenericControlADV::SetMenuSound(int index) {
   menuSound_ = index;
 }
 
+void TGenericControlADV::SetSharedSample(const char* sampleName) {
+  ReleaseClickSound();
+  sampleName_ = sampleName;
+}
+
+void TGenericControlADV::PostFire() {
+  PostMessageA(FireWindow(), kControlFireMessage, kControlFireCode, reinterpret_cast<LPARAM>(this));
+}
+
 void TGenericControlADV::ReleaseClickSound() {
   controlFlags &= ~CF_OWNS_SOUND;
   sampleName_ = nullptr;
@@ -178,7 +187,7 @@ int TGenericControlADV::OnIdle() {
   if (controlFlags & CF_FIRE_PENDING) {
     ClearPendingWhenSilent();
     if (!(controlFlags & (CF_FIRE_PENDING | CF_LATCHED))) {
-      PostMessageA(FireWindow(), kControlFireMessage, kControlFireCode, reinterpret_cast<LPARAM>(this));
+      PostFire();
       return 0;
     }
   }

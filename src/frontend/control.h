@@ -46,8 +46,12 @@ class TGenericControlADV : public MA_EventHandler, public THelpTextMixin {
   // Own click sound from a sample name, or none; a shared menu sound by its index.
   void SetClickSound(const char* sampleName);
   void SetMenuSound(int index);
+  // A click sound shared by a class of controls: played by name, never owned.
+  void SetSharedSample(const char* sampleName);
   void ReleaseClickSound();
   void ClearPendingWhenSilent();
+  // Posts the fire message of this control to the fire window.
+  void PostFire();
   // The owning screen or dialog the data word holds.
   template <typename T>
   T* Owner() const {

@@ -78,7 +78,20 @@ CDialogADV::CDialogADV(int32_t x_, int32_t y_, int32_t w, int32_t h, MemHandle p
   CurrentScreen = this;
 }
 
+void CDialogADV::SaveUnder() {
+  if (under_) removewindow(under_);
+  under_ = SaveArea(x - 6, y - 6, width + 12, height + 12);
+  underX_ = x - 6;
+  underY_ = y - 6;
+}
+
 CDialogADV::~CDialogADV() {
+  // What lay under the dialog goes back first.
+  if (under_) {
+    RestoreArea(under_, underX_, underY_);
+    removewindow(under_);
+    under_ = nullptr;
+  }
   THelpTextMixin::HideHelpText();
   if (CurrentScreen == this) CurrentScreen = previous_;
   if (panel_) removewindow(panel_);
@@ -99,7 +112,9 @@ void CDialogADV::DrawPanel() {
     drawshape(shape, x, y);
     releasewindow();
   } else {
+    // Darkened twice, so that text over it reads.
     DrawShadowFrame(r, 6, screen, nullptr);
+    DrawShadowFrame(r, 0, screen, nullptr);
   }
   if (file) MemUnlock(picture);
   if (panel_) removewindow(panel_);
@@ -230,9 +245,7 @@ CModalDialogADV::CModalDialogADV(const char* text_, int set, int defaultResult, 
   gButtonScale = static_cast<float>(height) / 333.0f;
   upDownMoveFocus = 0;
   leftRightMoveFocus = 1;
-  under_ = SaveArea(x - 6, y - 6, width + 12, height + 12);
-  underX_ = x - 6;
-  underY_ = y - 6;
+  SaveUnder();
   struct Spec {
     const char* caption;
     int id;
@@ -266,13 +279,7 @@ CModalDialogADV::CModalDialogADV(const char* text_, int set, int defaultResult, 
   }
 }
 
-CModalDialogADV::~CModalDialogADV() {
-  if (under_) {
-    RestoreArea(under_, underX_, underY_);
-    removewindow(under_);
-    under_ = nullptr;
-  }
-}
+CModalDialogADV::~CModalDialogADV() = default;
 
 int CModalDialogADV::OnChar(uint16_t code) {
   if (code == kKeyEnter && buttonSet == 1) {
@@ -292,7 +299,7 @@ void CModalDialogADV::DrawAll(int flag) {
   const int lines = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
   if (lines >= 2) margin = std::max(5, (height + 12 - (lines - 1) * FontHeight()) / 2);
   const MARect box{l, y + margin, r, y + height - margin};
-  FontDrawTextWrapped(0, text.c_str(), box, 0);
+  FontDrawTextWrapped(0, text.c_str(), box, FontHeight() + 2);
   AddDirtyRect(box);
 }
 
@@ -304,6 +311,65 @@ int ShowMessageDialog(const char* text, int buttonSet, int defaultResult, const 
     box.timeout = timeoutMs;
     box.timeoutResult = defaultResult;
   }
+  return box.RunModalLoop();
+}
+
+// ---- help text --------------------------------------------------------------------------------------------------
+
+namespace {
+// The panel's place is fixed by the screen size the program starts with.
+MARect HelpPanel() {
+  static const MARect panel = [] {
+    const int32_t sw = Facts().screenWidth, sh = Facts().screenHeight;
+    const int32_t w = sw - 240, h = sh - 100;
+    const int32_t x = (sw - w + 10) / 2, y = (sh - h) / 2;
+    return MARect{x, y, x + w, y + h};
+  }();
+  return panel;
+}
+}  // namespace
+
+CHelpTextDialogADV::CHelpTextDialogADV(const char* text_)
+    : CDialogADV(HelpPanel().left, HelpPanel().top, HelpPanel().right - HelpPanel().left,
+                 HelpPanel().bottom - HelpPanel().top, 0, "arial9.ffn"),
+      text(text_ ? text_ : "") {
+  gLastMessage = text;
+  upDownMoveFocus = 0;
+  leftRightMoveFocus = 1;
+  redrawOnDestroy = false;
+  SaveUnder();
+  ok = new CDialogTxtBtn(x + width / 2, y + height - 40, "Ok", font, reinterpret_cast<uintptr_t>(this), 'O', 1, 1,
+                         kKindButton, kHandlerShown | kHandlerEnabled, 0, nullptr);
+  ok->dialog = this;
+  ok->SetColors(0xE0E0E0, 0xAAAAAA, 0xFF1010, 0xF0F0F0);
+  ok->SetMenuSound(1);
+  ok->clickHandler = EndWithIdentifier;
+  AddHandler(ok);
+}
+
+CHelpTextDialogADV::~CHelpTextDialogADV() = default;
+
+int CHelpTextDialogADV::OnChar(uint16_t code) {
+  if (code == kKeyEnter) {
+    EndModal(1);
+    return 1;
+  }
+  return CDialogADV::OnChar(code);
+}
+
+void CHelpTextDialogADV::DrawAll(int flag) {
+  CDialogADV::DrawAll(flag);
+  if (!font) return;
+  FontSelect(font, DrawnImage(), kAlignLeft, Pixel565(0xFFFFFF), 0, 0, 1);
+  const int32_t margin = title.empty() ? 30 : FontHeight() + 30;
+  const MARect box{x + 25, y + margin, x + width - 25, y + height - margin};
+  FontDrawTextWrapped(0, text.c_str(), box, FontHeight() + 2);
+  AddDirtyRect(box);
+}
+
+int ShowHelpTextDialog(const char* text, const char* title) {
+  CHelpTextDialogADV box(text);
+  if (title) box.SetTitle(title);
   return box.RunModalLoop();
 }
 

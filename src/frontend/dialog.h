@@ -23,7 +23,7 @@ class CDialogADV : public TMA_EventHandlerList {
   int OnIdle() override;
 
   int RunModalLoop();
-  void EndModal(int result);
+  virtual void EndModal(int result);
   // Repaints the panel under a rectangle (a control's erase).
   void RestoreRect(const MARect& rect);
   void SetTitle(const char* text) { title = text ? text : ""; }
@@ -40,10 +40,14 @@ class CDialogADV : public TMA_EventHandlerList {
 
  protected:
   void DrawPanel();
+  // Keeps the screen under the panel and its frame, put back when the dialog is destroyed.
+  void SaveUnder();
   bool done_ = false;
   int result_ = 0;
   TMA_EventHandlerList* previous_ = nullptr;
   WindowDesc* panel_ = nullptr;  // the panel as drawn, without its controls
+  WindowDesc* under_ = nullptr;  // the screen under the dialog, when kept
+  int32_t underX_ = 0, underY_ = 0;
 };
 
 // The message box: a text and one of four button sets.
@@ -58,10 +62,6 @@ class CModalDialogADV : public CDialogADV {
   CDialogTxtBtn* buttons[3] = {};
   std::string text;
   int buttonSet;
-
- private:
-  WindowDesc* under_ = nullptr;  // the screen under the box
-  int32_t underX_ = 0, underY_ = 0;
 };
 
 class CTextInputDialogADV : public CModalDialogADV {
@@ -72,10 +72,23 @@ class CTextInputDialogADV : public CModalDialogADV {
   bool firstKeyClears = true;
 };
 
+// A longer help text with one "Ok" button, on a darkened panel.
+class CHelpTextDialogADV : public CDialogADV {
+ public:
+  explicit CHelpTextDialogADV(const char* text);
+  ~CHelpTextDialogADV() override;
+  int OnChar(uint16_t code) override;
+  void DrawAll(int flag) override;
+  CDialogTxtBtn* ok = nullptr;
+  std::string text;
+};
+
 // Button sets: 1 "Ok"; 2 "Cancel", "Ok"; 3 "No", "Cancel", "Ok"; 4 "No", "Yes"; other none. Returns 1 Ok/Yes,
 // 0 Cancel/set 4's No/Esc, 2 set 3's No, or the default at the time-out.
 int ShowMessageDialog(const char* text, int buttonSet, int defaultResult, const char* title, uint32_t timeoutMs,
                       const char* fontFile);
+// Shows a help text until "Ok", Enter or Esc; 1 for "Ok" and Enter, 0 for Esc.
+int ShowHelpTextDialog(const char* text, const char* title);
 // Asks for one line; on Ok copies the text into the buffer, terminated, at most size - 1 characters.
 int ShowTextInputDialog(const char* prompt, char* buffer, int32_t size, const char* help);
 // The question or notice: two buttons when the actions differ, else one; the answer's action runs afterwards.

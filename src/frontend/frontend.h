@@ -32,6 +32,12 @@ const std::string& CourseBlurb();
 void ReplaceCurrentScreen(TMA_EventHandlerList* screen);
 void ShowCoursesScreen(TGenericControlADV* control);
 void ShowGolfersScreen(TGenericControlADV* control);
+class TPlayer;
+struct playerInfo_s;
+// A golfer put into a player slot keeps the name the screens chose (the roster's for a professional).
+void KeepRosterName(TPlayer* player, const playerInfo_s& record);
+// A golfer the player may edit: none, or one not named like a professional.
+bool IsEditableGolfer(const char* name);
 // Saves the current game as the last game; a failed save keeps the previous file.
 int SaveLastGame();
 
@@ -42,6 +48,9 @@ class TMainMenuADV : public TMenuADV {
   void DrawAll(int flag) override;
   int OnIdle() override;
   void UpdateTodaysGame();
+  // The self-running demonstration: a professional on a random hole of practice, started by a click of Tee off.
+  bool StartDemonstration();
+  static void OnMenuButton(TGenericControlADV* control);
   TTextButtonADV* panel[7] = {};
   char buffers[7][60] = {};
   uint32_t idleDeadline = 0;

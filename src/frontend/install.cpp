@@ -6,6 +6,19 @@
 
 namespace {
 
+// The pointer's pictures are shell animations over the front end's shape files, drawn into the window the
+// pointer code sets.
+class MenuShellAnim : public ShellAnim {
+ public:
+  explicit MenuShellAnim(TShellAnimADV* anim) : anim_(anim) {}
+  ~MenuShellAnim() override { delete anim_; }
+  void Start() override { anim_->Start(); }
+  void Stop(int) override { anim_->Stop(0); }  // the pointer code puts back what lay under it
+  void SetPosition(int32_t x, int32_t y) override { anim_->SetPosition(x, y); }
+  void Draw() override { anim_->Draw(); }
+  TShellAnimADV* anim_;
+};
+
 class FrontEnd : public FrontEndProvider {
  public:
   const char* Name() const override { return "front end"; }
@@ -58,6 +71,26 @@ class FrontEnd : public FrontEndProvider {
     ReplaceCurrentScreen(nullptr);
     MainMenuScreen = nullptr;
     FreeFrontEndFonts();
+  }
+  ShellAnim* MakeShellAnim(const char* file, ShellAnim* frames, int mode, int fps, int fixed, int flags) override {
+    const uint32_t f = static_cast<uint32_t>(flags) | TShellAnimADV::kToScreen;
+    TShellAnimADV* anim = nullptr;
+    // Without the menus (or before their folder is known) the built-in arrow serves; a missing file is never
+    // looked for on a disc.
+    if (file && !FileExists(MenuArchive(), "menus.viv")) return FrontEndProvider::MakeShellAnim(file, frames, mode, fps, fixed, flags);
+    if (file) {
+      anim = TShellAnimADV::FromFile(file, 0, 0, static_cast<uint8_t>(mode), fps, fixed, f);
+      if (!anim->movie) {
+        // Without the menus the built-in arrow serves.
+        delete anim;
+        return FrontEndProvider::MakeShellAnim(file, frames, mode, fps, fixed, flags);
+      }
+    } else if (auto* other = dynamic_cast<MenuShellAnim*>(frames); other && other->anim_->movie) {
+      anim = new TShellAnimADV(other->anim_->movie, 0, 0, static_cast<uint8_t>(mode), fps, fixed, f);
+    } else {
+      return nullptr;
+    }
+    return new MenuShellAnim(anim);
   }
   bool ScreenIdle() override {
     if (!CurrentScreen) return false;

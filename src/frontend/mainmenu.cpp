@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "course/catalogue.h"
 #include "framework/core/bigfileio.h"
@@ -9,7 +10,12 @@
 #include "framework/ui/inputstate.h"
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
+#include "frontend/screens.h"
 #include "golf/game.h"
+#include "golf/modes.h"
+#include "course/roster.h"
+#include "framework/core/errors.h"
+#include "framework/core/registry.h"
 #include "mmsystem.h"
 
 TMainMenuADV* MainMenuScreen = nullptr;
@@ -22,6 +28,15 @@ namespace {
 
 std::string gBlurb;
 bool gFirstRoundDone = false;
+int gDemoHole = 0;
+
+// The demonstration's hole on a practice game: one hole, that one.
+void SetUpDemoHole(TGame* game) {
+  game->state.holeCount = 1;
+  game->state.firstHole = static_cast<uint16_t>(gDemoHole);
+  game->state.hole = static_cast<uint16_t>(gDemoHole);
+  if (auto* practice = dynamic_cast<TPracticeGame*>(game)) practice->SetHoleMask(1u << gDemoHole);
+}
 
 int TakingPart() {
   TGame* g = CurrentGame();
@@ -58,8 +73,25 @@ bool GameUnderWay(TGame& game) {
 }
 
 constexpr uint32_t kLive = kHandlerShown | kHandlerEnabled;
-const char* const kModeNames[] = {"Stroke Play", "Practice", "Tournament", "Skins Game", "Shoot-Out", "",
-                                  "Internet Tournament", "Match Play", "Four Ball", "Foursomes", "Driving Range"};
+
+// The first line of the Today's Game panel; modes 5 and 6 leave it as it was.
+void FormatGameTitle(char* buffer, size_t size) {
+  TGame* g = CurrentGame();
+  if (!g) return;
+  const char* holes = g->state.holeCount == 18 ? "All 18" : g->state.firstHole == 0 ? "Front 9" : "Back 9";
+  switch (g->mode) {
+    case kModeStroke: std::snprintf(buffer, size, "Stroke Play -- %s", holes); break;
+    case kModeSkins: std::snprintf(buffer, size, "Skins Game -- %s", holes); break;
+    case kModeMatchPlay: std::snprintf(buffer, size, "MatchPlay -- %s", holes); break;
+    case kModeFourBall: std::snprintf(buffer, size, "Four Ball -- %s", holes); break;
+    case kModeFoursome: std::snprintf(buffer, size, "Foursomes -- %s", holes); break;
+    case kModePractice: std::snprintf(buffer, size, "Practice"); break;
+    case kModeTournament: std::snprintf(buffer, size, "Tournament -- 4 rounds"); break;
+    case kModeShootout: std::snprintf(buffer, size, "Shoot-Out -- 3 holes"); break;
+    case kModeDrivingRange: std::snprintf(buffer, size, "Driving Range"); break;
+    default: break;
+  }
+}
 
 }  // namespace
 
@@ -82,21 +114,11 @@ int SaveLastGame() {
 
 const std::string& CourseBlurb() { return gBlurb; }
 
-int LoadCourseDescription() {
-  gBlurb.clear();
-  TGame* g = CurrentGame();
-  if (!g) return 0;
-  const int n = FindCourseByName(g->courseName.c_str());
-  CourseRecord record{};
-  if (GetCourseInfo(n < 0 ? 0 : n, &record) != 0) return 0;
-  PathRecord folder = Folders().root;
-  PathAppend(&folder, "DATA");
-  PathAppend(&folder, "COURSES");
-  PathAppend(&folder, record.folder);
-  std::vector<uint8_t> bytes;
-  if (!BigFileLoadBytes(&folder, "practice.dat", bytes)) return 0;
-  // The blurb is the text of the file's "blurb" lines, one line each; the file is read to its end and no further.
-  std::string line;
+namespace {
+
+// The blurb is the text of the file's "blurb" lines, one line each; the file is read to its end and no further.
+std::string ParseBlurb(const std::vector<uint8_t>& bytes) {
+  std::string blurb, line;
   for (size_t i = 0; i <= bytes.size(); ++i) {
     const char c = i < bytes.size() ? static_cast<char>(bytes[i]) : '\n';
     if (c != '\n') {
@@ -104,12 +126,47 @@ int LoadCourseDescription() {
       continue;
     }
     if (line.rfind("blurb ", 0) == 0) {
-      if (!gBlurb.empty()) gBlurb += '\n';
-      gBlurb += line.substr(6);
+      if (!blurb.empty()) blurb += '\n';
+      blurb += line.substr(6);
     }
     line.clear();
   }
-  return 0;
+  return blurb;
+}
+
+}  // namespace
+
+int LoadCourseDescription() {
+  gBlurb.clear();
+  TGame* g = CurrentGame();
+  if (!g) return 0;
+  const int n = FindCourseByName(g->courseName.c_str());
+  CourseRecord record{};
+  if (GetCourseInfo(n < 0 ? 0 : n, &record) != 0) return 0;
+  // The hard disk first, then the game disc; after that the player is asked for the course's disc until the
+  // files are found or the prompt is cancelled.
+  for (int attempt = 0;; ++attempt) {
+    PathRecord folder;
+    if (attempt == 0) {
+      folder = Folders().root;
+    } else {
+      if (attempt >= 2) {
+        Svc().catalogue->SetCurrentCourse();
+        const char* disc = Svc().catalogue->CurrentCourseDisc();
+        if (PromptForCourseDisc(disc && disc[0] ? disc : record.title, 1) == ERR_USERABORT) return ERR_USERABORT;
+      }
+      if (!LocateGameCd()) continue;
+      folder = Folders().discRoot;
+    }
+    PathAppend(&folder, "DATA");
+    PathAppend(&folder, "COURSES");
+    PathAppend(&folder, record.folder);
+    if (!FileExists(&folder, "COURSE.DAT") || !FileExists(&folder, "practice.dat")) continue;
+    std::vector<uint8_t> bytes;
+    if (!BigFileLoadBytes(&folder, "practice.dat", bytes)) return ERR_FILENOTFOUND;
+    gBlurb = ParseBlurb(bytes);
+    return 0;
+  }
 }
 
 int StartFrontEnd() {
@@ -186,11 +243,38 @@ void BeginPlay(TGenericControlADV* control) {
   }
   if (!(mode == kModePractice && !DemoRound)) Svc().sound->FadeMenuSounds();
   game->players->ReloadGolferFiles(PlayersFolder());
+  // The course's data must be here (its disc asked for); a cancelled prompt leaves the menu as it was.
+  if (control && !EnsureCourseData(1)) {
+    Svc().sound->StartMenuSounds();
+    control->Erase(0);
+    control->Draw(0);
+    return;
+  }
   LoadCourseDescription();
   ReplaceCurrentScreen(nullptr);
   MainMenuScreen = nullptr;
   TeeOffButton = nullptr;
+  // The reset starts the round afresh; the golfers chosen for it stay.
+  struct Kept {
+    playerInfo_s record;
+    bool computer = false;
+  };
+  std::vector<Kept> kept(TPlayerList::kSlots);
+  for (int s = 0; s < TPlayerList::kSlots; ++s)
+    if (TPlayer* p = game->players->GetPlayer(s); p && (p->flags & kGolferTakesPart)) {
+      kept[s].record.CopyFrom(*p);
+      kept[s].computer = p->IsComputer();
+    }
   game->ResetState();
+  for (int s = 0; s < TPlayerList::kSlots; ++s)
+    if (kept[s].record.flags & kGolferTakesPart) {
+      game->players->SetComputer(s, kept[s].computer);
+      if (TPlayer* p = game->players->GetPlayer(s)) {
+        p->AttachRecord(kept[s].record, static_cast<int>(kept[s].record.model));
+        KeepRosterName(p, kept[s].record);
+        p->flags = kept[s].record.flags;
+      }
+    }
   if (!control) {
     // The start-up's one hole of practice.
     Svc().game->CreateGame(kModePractice);
@@ -207,10 +291,15 @@ void BeginPlay(TGenericControlADV* control) {
     game = CurrentGame();
     if (!game) return;
     game->courseName = course;
+    if (DemoRound) SetUpDemoHole(game);
   }
   Svc().sound->FadeMenuSounds();
   game->SetCurrentPlayer(0);
   game->SetNetworkGame(0);
+  char line[96];
+  std::snprintf(line, sizeof line, "Round started: mode %d on %s, %d golfers%s", game->mode, game->courseName.c_str(),
+                TakingPart(), DemoRound ? " (demonstration)" : "");
+  WriteLogLine(line);
   game->StartHole();
 }
 
@@ -220,6 +309,7 @@ void ContinueAfterGame() {
     return;
   }
   // Every round ends in the main menu, so that every screen the front end builds can be reached.
+  WriteLogLine("Round ended: back to the main menu");
   gFirstRoundDone = true;
   DemoRound = 0;
   ShowMainMenu();
@@ -248,13 +338,19 @@ TMainMenuADV::TMainMenuADV() : TMenuADV("bgmain.dct", "vex.fsh", 80, 80, MenuArc
   AddTextButton("Options", 380, 63, {'O', 'o'}, NoAction, "Adjust sounds and display settings", 1, kRed);
   AddTextButton("Saved Games", 492, 63, {'V', 'v'}, NoAction, "Resume playing any previously saved game", 1, kRed);
   AddTextButton("Quit", 635, 63, {'Q', 'q', kKeyEscape}, ConfirmQuit, "Exit the game", 2, kRed);
+  helpText =
+      "Main Menu\n\nToday's Game shows the game that Tee off starts: its mode, its course and its golfers. Click the "
+      "course to choose another, a golfer to change the group, or one of your own golfers to change it.\n\nGolfers "
+      "chooses who plays, Courses where, Game Modes how. Highlights replays recorded shots, Saved Games resumes a "
+      "saved game, Options sets sounds and display.\n\nLeft alone for two minutes, the menu plays a hole by itself: "
+      "press the space bar to stop it. Quit (or Esc) ends the program.";
   for (int i = 0; i < 7; ++i) {
     panel[i] = new TTextButtonADV(140, i == 0 ? 183 : 0, buffers[i], fonts[1], reinterpret_cast<uintptr_t>(this), 0, 1,
                                   0, kKindButton, kLive, 0, nullptr);
     panel[i]->alignment = 2;
     panel[i]->SetUserWord(static_cast<uint32_t>(i));
     panel[i]->SetMenuSound(0);
-    panel[i]->clickHandler = i == 1 ? ShowCoursesScreen : (i >= 3 ? ShowGolfersScreen : nullptr);
+    panel[i]->clickHandler = OnMenuButton;
     AddHandler(panel[i]);
   }
 }
@@ -264,7 +360,83 @@ TMainMenuADV::~TMainMenuADV() {
   TeeOffButton = nullptr;
 }
 
-int TMainMenuADV::OnIdle() { return TMenuADV::OnIdle(); }
+bool TMainMenuADV::StartDemonstration() {
+  TGame* g = CurrentGame();
+  const int pros = GolferRosterSize();
+  if (!g || !g->players || pros <= 0 || !TeeOffButton) return false;
+  // A professional at random, whose data is here, on a course whose data is here without asking for a disc.
+  const RosterSlot* slot = GolferRosterSlot(4 + Svc().scene->Random15() % pros);
+  if (!slot || !slot->present || !EnsureCourseData(0)) return false;
+  DemoRound = 1;
+  Svc().sound->FadeMenuSounds();
+  for (int s = 0; s < TPlayerList::kSlots; ++s)
+    if (TPlayer* p = g->players->GetPlayer(s)) p->flags &= ~kGolferTakesPart;
+  g->SetCurrentPlayer(0);
+  playerInfo_s record;
+  const int pro = FindRosterProfessional(slot->name);
+  record.MakeDefaultGolfer(pro, false);
+  std::snprintf(record.name, sizeof record.name, "%s", slot->name);
+  record.model = static_cast<uint32_t>(pro);
+  record.flags |= kGolferNoFile;
+  const std::string course = g->courseName;
+  Svc().game->CreateGame(kModePractice);
+  g = CurrentGame();
+  if (!g) return false;
+  g->courseName = course;
+  g->players->Reset();
+  g->players->SetComputer(0, true);
+  if (TPlayer* p = g->players->GetPlayer(0)) {
+    p->AttachRecord(record, static_cast<int>(record.model));
+    KeepRosterName(p, record);
+    p->flags = (p->flags | kGolferTakesPart) & ~kGolferOut;
+  }
+  gDemoHole = Svc().scene->Random15() % 18;
+  SetUpDemoHole(g);
+  // The Tee off button's click, as the fire protocol delivers it.
+  TeeOffButton->PostFire();
+  return true;
+}
+
+int TMainMenuADV::OnIdle() {
+  if (Display().settingsChanged) {
+    Display().settingsChanged = 0;
+    ShowMessageDialog("The video settings you selected are not supported by this computer. The settings were changed "
+                      "to the best ones available.",
+                      1, 1, nullptr, 0, nullptr);
+    RedrawMainMenu();
+  }
+  const uint32_t now = timeGetTime();
+  if (!DemoRound && !Flags().noDemo && static_cast<int32_t>(now - idleDeadline) > 0 && now - Loop().lastInput > 120000) {
+    if (StartDemonstration()) return 1;
+    idleDeadline = now + 120000;
+  }
+  if (DemoRound) return 1;
+  return TMenuADV::OnIdle();
+}
+
+void TMainMenuADV::OnMenuButton(TGenericControlADV* control) {
+  if (!control) return;
+  switch (control->userWord) {
+    case 0: break;  // the game modes screen comes later
+    case 1: ShowCoursesScreen(control); break;
+    case 2: ShowGolfersScreen(control); break;
+    case 3: case 4: case 5: case 6: {
+      // The golfer editor, for a golfer of the player's own.
+      auto* menu = control->Owner<TMainMenuADV>();
+      if (!menu) break;
+      const std::string name = menu->buffers[control->userWord];
+      ShowGolferEditor(name.c_str(), 1);
+      break;
+    }
+    default: break;
+  }
+}
+
+void KeepRosterName(TPlayer* player, const playerInfo_s& record) {
+  if (player) std::memcpy(player->name, record.name, sizeof player->name);
+}
+
+bool IsEditableGolfer(const char* name) { return !name || FindRosterProfessional(name) < 0; }
 
 void TMainMenuADV::UpdateTodaysGame() {
   DrawLabel(titleFonts[1], titleFonts[1], "Today's Game", 138, 157, 0xFFFFFF, 0x3F3F3F, nullptr, false, true);
@@ -276,7 +448,7 @@ void TMainMenuADV::UpdateTodaysGame() {
   int32_t x = 140, y = 183;
   TGame* g = CurrentGame();
   const int mode = g ? g->mode : 0;
-  std::snprintf(buffers[0], sizeof buffers[0], "%s", mode < 11 ? kModeNames[mode] : "");
+  FormatGameTitle(buffers[0], sizeof buffers[0]);
   panel[0]->SetAnchor(x, y);
   panel[0]->SetText(buffers[0]);
   y += line;
@@ -307,6 +479,7 @@ void TMainMenuADV::UpdateTodaysGame() {
       b->SetAnchor(x, y);
       b->SetText(buffers[3 + s]);
       b->Show(1, 0);
+      b->clickHandler = IsEditableGolfer(p->name) ? OnMenuButton : nullptr;
       y += line;
     } else {
       b->SetText("");
@@ -317,6 +490,7 @@ void TMainMenuADV::UpdateTodaysGame() {
 }
 
 void TMainMenuADV::DrawAll(int flag) {
+  DrawLabel(titleFonts[2], titleFonts[2], "Main Menu", 147, 105, 0xAA0000, 0x3F3F3F, nullptr, false, true);
   UpdateTodaysGame();
   TMenuADV::DrawAll(flag);
 }

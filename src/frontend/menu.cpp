@@ -125,159 +125,27 @@ void LoadDctBackground(PathRecord* folder, const char* name) {
   if (WindowDesc* w = RoleWindow(kRoleDrawn)) AddDirtyRect(MARect{0, 0, w->width, w->height});
 }
 
-// ---- shell animations --------------------------------------------------------------------------------------------
-
-TShellAnimADV::TShellAnimADV(MemHandle file, int32_t x_, int32_t y_, int loop, int step, int first, int owns)
-    : x(x_), y(y_), frame(first), file_(file), loop_(loop), step_(step > 0 ? 1000 / step : 0), first_(first), owns_(owns) {}
-
-TShellAnimADV::~TShellAnimADV() {
-  if (owns_ && file_) MemFreeHandle(file_);
-}
-
-TShellAnimADV* TShellAnimADV::FromArchiveFile(PathRecord* archive, const char* name, int32_t x, int32_t y, int loop,
-                                              int step, int first) {
-  const MemHandle h = IsMenuFolder(archive) ? LoadFromArchive(archive, "menus.viv", name) : BigFileLoadToHandle(archive, name, 0);
-  if (!h) return nullptr;
-  const void* bytes = MemLock(h);
-  const bool good = checkshapefile(bytes, MemHandleSize(h)) == 1 && shapecount(bytes) > 0;
-  MemUnlock(h);
-  if (!good) {
-    MemFreeHandle(h);
-    return nullptr;
-  }
-  return new TShellAnimADV(h, x, y, loop, step, first, 1);
-}
-
-int TShellAnimADV::FrameCount() const {
-  const void* bytes = MemLock(file_);
-  const int n = static_cast<int>(shapecount(bytes));
-  MemUnlock(file_);
-  return n;
-}
-
-const uint8_t* TShellAnimADV::Shape(int index) const {
-  return locateshapenum(MemLock(file_), index);  // the handle stays locked while drawn
-}
-
-void TShellAnimADV::Start() {
-  if (running) return;
-  running = true;
-  frame = first_;
-  nextTime_ = timeGetTime() + static_cast<uint32_t>(step_);
-}
-
-void TShellAnimADV::Stop(int erase) {
-  if (!running) return;
-  running = false;
-  if (erase && drawn_.right > drawn_.left) {
-    ImageRecord* background = RoleImage(kRoleErase);
-    ImageRecord* drawn = DrawnImage();
-    if (background && drawn) BlitImage(drawn, drawn_, background, drawn_);
-    AddDirtyRect(drawn_);
-  }
-}
-
-void TShellAnimADV::Draw() {
-  WindowDesc* w = RoleWindow(kRoleDrawn);
-  const int n = FrameCount();
-  if (!w || n <= 0) return;
-  frame = std::clamp(frame, 0, n - 1);
-  const uint8_t* shape = Shape(frame);
-  if (shape && setwindow(w)) {
-    drawshapetrans(shape, x, y);
-    releasewindow();
-    const int32_t l = x - shapecentrex(shape), t = y - shapecentrey(shape);
-    drawn_ = MARect{l, t, l + shapewidth(shape), t + shapeheight(shape)};
-    AddDirtyRect(drawn_);
-    frameDrawn = true;
-  }
-  MemUnlock(file_);
-}
-
-int TShellAnimADV::Update() {
-  if (!running || step_ <= 0) return 0;
-  const uint32_t now = timeGetTime();
-  if (static_cast<int32_t>(now - nextTime_) < 0) return 0;
-  nextTime_ = now + static_cast<uint32_t>(step_);
-  const int n = FrameCount();
-  if (n <= 1) return 0;
-  if (frame + 1 >= n) {
-    if (!loop_) {
-      running = false;
-      return 0;
-    }
-    frame = first_;
-  } else {
-    ++frame;
-  }
-  Stop(1);
-  running = true;
-  Draw();
-  return 1;
-}
-
-// ---- graphic buttons -------------------------------------------------------------------------------------------------
-
-TGraphicButtonADV::TGraphicButtonADV(uintptr_t data_, uint16_t hotKey, uint16_t id_, uint16_t kind_, uint32_t stateFlags,
-                                     uint32_t controlFlags_, const char* sampleName)
-    : TGenericControlADV(data_, hotKey, id_, kind_, stateFlags, controlFlags_, nullptr) {
-  if (sampleName) SetClickSound(sampleName);
-}
-
-TGraphicButtonADV::~TGraphicButtonADV() {
-  for (TShellAnimADV*& image : images) {
-    delete image;
-    image = nullptr;
-  }
-}
-
-namespace {
-void Replace(TShellAnimADV*& slot, PathRecord* archive, const char* name, int32_t x, int32_t y, int a, int b, int c) {
-  delete slot;
-  slot = TShellAnimADV::FromArchiveFile(archive, name, x, y, a, b, c);
-}
-}  // namespace
-
-void TGraphicButtonADV::SetDisabledImageInArchive(PathRecord* ar, const char* n, int32_t x, int32_t y, int a, int b, int c) {
-  Replace(images[0], ar, n, x, y, a, b, c);
-}
-void TGraphicButtonADV::SetNormalImageInArchive(PathRecord* ar, const char* n, int32_t x, int32_t y, int a, int b, int c) {
-  Replace(images[1], ar, n, x, y, a, b, c);
-}
-void TGraphicButtonADV::SetHighlightImageInArchive(PathRecord* ar, const char* n, int32_t x, int32_t y, int a, int b, int c) {
-  Replace(images[2], ar, n, x, y, a, b, c);
-}
-void TGraphicButtonADV::SetPressedImageInArchive(PathRecord* ar, const char* n, int32_t x, int32_t y, int a, int b, int c) {
-  Replace(images[3], ar, n, x, y, a, b, c);
-}
-
-void TGraphicButtonADV::Draw(int) {
-  if (!(flags & kHandlerShown)) return;
-  TShellAnimADV* chosen = nullptr;
-  if (HasFocus()) {
-    chosen = ((controlFlags & CF_LATCHED) || (pressed && pointerInside)) && images[3] ? images[3] : images[2];
-  } else if (!IsShownAndEnabled()) {
-    chosen = images[0];
-  }
-  if (!chosen) chosen = images[1];
-  if (!chosen) return;
-  for (TShellAnimADV* image : images)
-    if (image && image != chosen && image->running) image->Stop(0);
-  chosen->Start();
-  chosen->Draw();
-  const MARect r = chosen->GetDrawnRect();
-  left = r.left, top = r.top, right = r.right, bottom = r.bottom;
-}
-
 // ---- menu screens --------------------------------------------------------------------------------------------------
 
 TMenuADV::TMenuADV(const char* background, const char* anim, int32_t animX, int32_t animY, PathRecord* archive) {
+  backgroundName = background;
+  backgroundArchive = archive;
   if (background) LoadDctBackground(archive, background);
   if (anim) {
-    animation = TShellAnimADV::FromArchiveFile(MenuArchive(), anim, animX, animY, 1, 15, 0);
-    if (animation) animation->Start();
+    animation = TShellAnimADV::FromFile(anim, animX, animY, TShellAnimADV::kLoop, 15, 0, 0);
+    animation->Start();
   }
   keyboardNavigation = 1;
+  SetHelpCallback([](TMA_EventHandlerList* list, MA_EventHandler*, uint16_t) {
+    auto* menu = static_cast<TMenuADV*>(list);
+    if (!menu->helpText) return 0;
+    ShowHelpTextDialog(menu->helpText, nullptr);
+    if (CurrentScreen == menu) {
+      menu->EraseAll(0);
+      menu->DrawAll(0);
+    }
+    return 1;
+  });
   static const char* const kFonts[] = {"hal10b.ffn", "hal12b.ffn", "hal13i.ffn", "hal18i.ffn", "hal24i.ffn"};
   static const char* const kTitleFonts[] = {"trek13.ffn", "trek18.ffn", "trek24.ffn"};
   for (int i = 0; i < 5; ++i) fonts[i] = LoadFrontEndFont(kFonts[i]);
@@ -308,6 +176,10 @@ void TMenuADV::EraseAll(int) {
   AddDirtyRect(r);
 }
 
+void TMenuADV::ReloadBackground() {
+  if (backgroundName) LoadDctBackground(backgroundArchive, backgroundName);
+}
+
 void TMenuADV::SetControlHelp(TGenericControlADV* control, const char* text) {
   if (!control) return;
   if (control->text != text && THelpTextMixin::BoxOwner() == control) THelpTextMixin::HideHelpText();
@@ -333,18 +205,26 @@ TTextButtonADV* TMenuADV::AddTextButton(const char* caption, int32_t x, int32_t 
   return b;
 }
 
-TGraphicButtonADV* TMenuADV::AddPictureButton(const char* shape, int32_t x, int32_t y, ClickHandler handler,
-                                              const char* help, int sound) {
+TGraphicButtonADV* TMenuADV::AddGraphicButton(ClickHandler handler, const char* help, int sound) {
   auto* b = new TGraphicButtonADV(reinterpret_cast<uintptr_t>(this), 0, 0, kKindButton, kHandlerShown | kHandlerEnabled, 0,
                                   nullptr);
-  b->SetNormalImageInArchive(MenuArchive(), shape, x, y, 0, 0, 0);
-  b->SetHighlightImageInArchive(MenuArchive(), shape, x, y, 0, 0, 1);
-  b->SetPressedImageInArchive(MenuArchive(), shape, x, y, 0, 0, 2);
-  b->SetDisabledImageInArchive(MenuArchive(), shape, x, y, 0, 0, 2);
   b->clickHandler = handler;
   b->SetMenuSound(sound);
   SetControlHelp(b, help);
   AddHandler(b);
+  return b;
+}
+
+TGraphicButtonADV* TMenuADV::AddPictureButton(const char* shape, int32_t x, int32_t y, ClickHandler handler,
+                                              const char* help, int sound) {
+  TGraphicButtonADV* b = AddGraphicButton(handler, help, sound);
+  // One loaded file serves the four pictures.
+  b->SetImageInArchive(TGraphicButtonADV::kNormal, MenuArchive(), shape, x, y, TShellAnimADV::kLoop, 0, 1);
+  if (TShapeMovie* movie = b->MovieOf(TGraphicButtonADV::kNormal)) {
+    b->SetImage(TGraphicButtonADV::kHighlight, movie, x, y, TShellAnimADV::kLoop, 0, 2);
+    b->SetImage(TGraphicButtonADV::kPressed, movie, x, y, TShellAnimADV::kLoop, 0, 3);
+    b->SetImage(TGraphicButtonADV::kDisabled, movie, x, y, TShellAnimADV::kLoop, 0, 3);
+  }
   return b;
 }
 

@@ -1,5 +1,5 @@
 // Menu screens: the full-screen base with its background picture, looping animation and fonts; the ".dct"
-// background pictures; shell animations over shape files and the graphic buttons drawn from them.
+// background pictures.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,8 @@
 #include "framework/ui/eventhandler.h"
 #include "framework/core/paths.h"
 #include "frontend/control.h"
+#include "frontend/graphicbutton.h"
+#include "frontend/shellanim.h"
 
 // ---- ".dct" pictures ----------------------------------------------------------------------------------------------
 struct DctPicture {
@@ -24,50 +26,6 @@ bool DecodeDctPicture(const uint8_t* data, size_t bytes, DctPicture& out);
 // shape; a name without '.' is refused.
 void LoadDctBackground(PathRecord* archive, const char* name);
 
-// ---- shell animations ---------------------------------------------------------------------------------------------
-class TShellAnimADV {
- public:
-  // Frames are the shapes of a shape file; `step` ms between frames, 0 a still picture.
-  TShellAnimADV(MemHandle file, int32_t x, int32_t y, int loop, int step, int first, int owns);
-  ~TShellAnimADV();
-  TShellAnimADV(const TShellAnimADV&) = delete;
-  TShellAnimADV& operator=(const TShellAnimADV&) = delete;
-  static TShellAnimADV* FromArchiveFile(PathRecord* archive, const char* name, int32_t x, int32_t y, int loop, int step,
-                                        int first);
-  void Start();
-  void Stop(int erase);
-  int Update();  // 1 when a frame was drawn
-  void Draw();
-  MARect GetDrawnRect() const { return drawn_; }
-  int FrameCount() const;
-  bool running = false;
-  bool frameDrawn = false;
-  int32_t x, y;
-  int frame = 0;
-
- private:
-  const uint8_t* Shape(int index) const;
-  MemHandle file_;
-  int loop_, step_, first_, owns_;
-  uint32_t nextTime_ = 0;
-  MARect drawn_{0, 0, 0, 0};
-};
-
-// ---- graphic buttons ------------------------------------------------------------------------------------------------
-class TGraphicButtonADV : public TGenericControlADV {
- public:
-  TGraphicButtonADV(uintptr_t data, uint16_t hotKey, uint16_t id, uint16_t kind, uint32_t stateFlags, uint32_t controlFlags,
-                    const char* sampleName);
-  ~TGraphicButtonADV() override;
-  void Draw(int flag) override;
-  // Images from shape files of an archive: (x, y, loop, step, first frame).
-  void SetNormalImageInArchive(PathRecord* archive, const char* name, int32_t x, int32_t y, int a, int b, int c);
-  void SetHighlightImageInArchive(PathRecord* archive, const char* name, int32_t x, int32_t y, int a, int b, int c);
-  void SetPressedImageInArchive(PathRecord* archive, const char* name, int32_t x, int32_t y, int a, int b, int c);
-  void SetDisabledImageInArchive(PathRecord* archive, const char* name, int32_t x, int32_t y, int a, int b, int c);
-  TShellAnimADV* images[4] = {};  // disabled, normal, highlight, pressed
-};
-
 // ---- menu screens ---------------------------------------------------------------------------------------------------
 class TMenuADV : public TMA_EventHandlerList {
  public:
@@ -77,6 +35,8 @@ class TMenuADV : public TMA_EventHandlerList {
   void DrawAll(int flag) override;
   void EraseAll(int flag) override;
   void SetControlHelp(TGenericControlADV* control, const char* text);
+  // Draws the screen's background again into the buffers (after another screen replaced it).
+  void ReloadBackground();
   // A text button in the screen's button font with its hot keys, colours (the focus colour given), click handler,
   // help text and menu sound (-1: its own), added to the screen.
   class TTextButtonADV* AddTextButton(const char* caption, int32_t x, int32_t y, std::initializer_list<uint16_t> keys,
@@ -85,8 +45,14 @@ class TMenuADV : public TMA_EventHandlerList {
   // it disabled), added to the screen.
   TGraphicButtonADV* AddPictureButton(const char* shape, int32_t x, int32_t y, ClickHandler handler, const char* help,
                                       int sound);
+  // A graphic button without images yet, its click handler, help text and menu sound set, added to the screen.
+  TGraphicButtonADV* AddGraphicButton(ClickHandler handler, const char* help, int sound);
 
   TShellAnimADV* animation = nullptr;
+  // What F1 shows in the help text dialog; null shows nothing.
+  const char* helpText = nullptr;
+  const char* backgroundName = nullptr;
+  PathRecord* backgroundArchive = nullptr;
   MemHandle fonts[5] = {};       // hal10b, hal12b, hal13i, hal18i, hal24i
   MemHandle titleFonts[3] = {};  // trek13, trek18, trek24
 };

@@ -5,7 +5,10 @@
 
 #include "course/catalogue.h"
 #include "course/roster.h"
+#include "framework/core/bigfileio.h"
+#include "framework/core/errors.h"
 #include "framework/ui/displaymgr.h"
+#include "framework/ui/inputstate.h"
 #include "framework/ui/fontmgr.h"
 #include "app/gameapp.h"
 #include "framework/core/services.h"
@@ -50,10 +53,28 @@ TCoursesADV::TCoursesADV() : TMenuADV("bgcourse.dct", "vex.fsh", 80, 80, MenuArc
   const int current = FindCourseByName(rememberedCourse.c_str());
   list->Select(current, false);
   LoadCourseDescription();
+  LoadLogo();
+  helpText =
+      "Courses\n\nThe list shows the courses installed on this computer. Click a course (or move to it with the "
+      "arrow keys) to see its logo and description; the choice takes effect at once.\n\nMain Menu keeps the "
+      "course for the next game; Cancel returns to the course that was chosen before.";
 }
 
 TCoursesADV::~TCoursesADV() {
   if (CoursesScreen == this) CoursesScreen = nullptr;
+  if (logo) MemFreeHandle(logo);
+}
+
+void TCoursesADV::LoadLogo() {
+  if (logo) MemFreeHandle(logo);
+  logo = 0;
+  TGame* g = CurrentGame();
+  if (!g) return;
+  PathRecord folder = Folders().root;
+  PathAppend(&folder, "DATA");
+  PathAppend(&folder, "COURSES");
+  PathAppend(&folder, g->courseName.c_str());
+  if (FileExists(&folder, "Logo.fsh")) logo = BigFileLoadToHandle(&folder, "Logo.fsh", 0);
 }
 
 void TCoursesADV::DrawAll(int flag) {
@@ -62,10 +83,33 @@ void TCoursesADV::DrawAll(int flag) {
   const MARect box{152, 300, 392, 518};
   if (fonts[1]) {
     FontSelect(fonts[1], DrawnImage(), kAlignLeft, Pixel565(0xFFFFFF), 0, 0, 1);
-    FontDrawTextWrapped(0, CourseBlurb().c_str(), box, 0);
+    FontDrawTextWrapped(0, CourseBlurb().c_str(), box, FontHeight() + 2);
   }
   AddDirtyRect(box);
+  // The logo by its hot spot.
+  const uint8_t* file = logo ? static_cast<const uint8_t*>(MemLock(logo)) : nullptr;
+  const uint8_t* shape = file && checkshapefile(file, MemHandleSize(logo)) == 1 ? locateshapenum(file, 0) : nullptr;
+  ImageRecord* drawn = DrawnImage();
+  if (shape && drawn && drawn->window && setwindow(drawn->window)) {
+    drawshapetrans(shape, 150, 138);
+    releasewindow();
+    const int32_t l = 150 - shapecentrex(shape), t = 138 - shapecentrey(shape);
+    AddDirtyRect(MARect{l, t, l + shapewidth(shape), t + shapeheight(shape)});
+  }
+  if (file) MemUnlock(logo);
   DrawLabel(titleFonts[2], titleFonts[2], "Courses", 175, 105, 0x00AA00, 0x3F3F3F, nullptr, false, true);
+}
+
+void TCoursesADV::OnKeyDown(uint16_t code) {
+  if (code != kKeyTab) {
+    TMenuADV::OnKeyDown(code);
+    return;
+  }
+  list->Select(-1, false);
+  TMenuADV::OnKeyDown(code);
+  if (current == list) list->Select(list->TopRow(), true);
+  list->Erase(0);
+  list->Draw(0);
 }
 
 void TCoursesADV::OnCourseClicked(TListBoxADV* list, ListEntry* entry) {
@@ -74,9 +118,22 @@ void TCoursesADV::OnCourseClicked(TListBoxADV* list, ListEntry* entry) {
   CourseRecord r{};
   if (GetCourseInfo(entry->value, &r) != 0) return;
   if (strcasecmp(r.folder, g->courseName.c_str()) == 0) return;
+  const std::string previous = g->courseName;
   g->SetCurrentCourse(entry->value);
-  LoadCourseDescription();
-  if (auto* screen = list->Owner<TCoursesADV>()) screen->DrawAll(0);
+  auto* screen = list->Owner<TCoursesADV>();
+  // A course whose data cannot be had (its disc prompt cancelled) leaves the previous course chosen.
+  if (!EnsureCourseData(1) || LoadCourseDescription() == ERR_USERABORT) {
+    g->SetCurrentCourseByName(previous.c_str());
+    EnsureCourseData(0);
+    LoadCourseDescription();
+    list->Select(FindCourseByName(previous.c_str()), false);
+    if (screen) screen->DrawAll(0);
+    return;
+  }
+  if (screen) {
+    screen->LoadLogo();
+    screen->DrawAll(0);
+  }
 }
 
 void TCoursesADV::OnMainMenu(TGenericControlADV*) {
@@ -86,12 +143,27 @@ void TCoursesADV::OnMainMenu(TGenericControlADV*) {
 
 void TCoursesADV::OnCancel(TGenericControlADV* control) {
   auto* screen = control->Owner<TCoursesADV>();
-  if (screen && CurrentGame()) CurrentGame()->courseName = screen->rememberedCourse;
+  if (screen && CurrentGame()) CurrentGame()->SetCurrentCourseByName(screen->rememberedCourse.c_str());
   LoadCourseDescription();
   ShowMainMenu();
 }
 
 void ShowCoursesScreen(TGenericControlADV*) {
+  // The screen opens on a course whose data is here without a disc: the current one, else the first such.
+  if (TGame* g = CurrentGame(); g && !EnsureCourseData(0)) {
+    const std::string current = g->courseName;
+    bool found = false;
+    for (int i = 0; i < GetCourseCount() && !found; ++i) {
+      CourseRecord r{};
+      if (GetCourseInfo(i, &r) != 0) continue;
+      g->SetCurrentCourse(i);
+      found = EnsureCourseData(0) != 0;
+    }
+    if (!found) {
+      g->SetCurrentCourseByName(current.c_str());
+      return;
+    }
+  }
   auto* screen = new TCoursesADV();
   ReplaceCurrentScreen(screen);
   CoursesScreen = screen;
@@ -108,20 +180,26 @@ std::string PlayersPath() {
   return PathJoin(&Folders().players, nullptr, path, sizeof path) ? path : "";
 }
 
+// The enumeration goes on while this returns non-zero: every file is looked at.
 int AddGolferFileEntry(const char* file, void* context) {
   auto* list = static_cast<TListBoxADV*>(context);
   std::string name = file;
   const size_t dot = name.rfind('.');
-  if (dot == std::string::npos || strcasecmp(name.c_str() + dot, ".amt") != 0) return 0;
+  if (dot == std::string::npos || strcasecmp(name.c_str() + dot, ".amt") != 0) return 1;
   name.resize(dot);
   playerInfo_s record;
-  if (LoadGolferFile(PlayersPath(), name.c_str(), record) != kGolferFileOk) return 0;
+  if (LoadGolferFile(PlayersPath(), name.c_str(), record) != kGolferFileOk) return 1;
   // Network golfers are not listed here.
-  if (record.flags & 0x100) return 0;
+  if (record.flags & 0x100) return 1;
   list->Add(record.name, static_cast<int32_t>(record.model), true);
-  return 0;
+  return 1;
 }
 
+}  // namespace
+
+namespace {
+constexpr uint8_t kLoop = TShellAnimADV::kLoop, kBackForth = TShellAnimADV::kBackAndForth;
+using Img = TGraphicButtonADV::Image;
 }  // namespace
 
 TGolfersScreenADV::TGolfersScreenADV() : TMenuADV("bggolfer.dct", "vex.fsh", 80, 80, MenuArchive()) {
@@ -134,15 +212,34 @@ TGolfersScreenADV::TGolfersScreenADV() : TMenuADV("bggolfer.dct", "vex.fsh", 80,
     AddHandler(l);
     return l;
   };
+  PathRecord* menus = MenuArchive();
   users = list(276, 174, 186, 6, 0x1A0, OnListClick, "User created golfers");
   PathRecord players = Folders().players;
   FindFiles(&players, AddGolferFileEntry, users);
-  deleteButton = AddPictureButton("butdelet.fsh", 317, 288, OnDelete, "Permanently delete the selected golfer", 1);
+  deleteButton = AddGraphicButton(OnDelete, "Permanently delete the selected golfer", 1);
+  deleteButton->SetImageInArchive(Img::kNormal, menus, "butdelet.fsh", 317, 288, kLoop, 0, 2);
+  if (TShapeMovie* m = deleteButton->MovieOf(Img::kNormal)) {
+    deleteButton->SetImage(Img::kDisabled, m, 317, 288, kLoop, 0, 1);
+    deleteButton->SetImage(Img::kHighlight, m, 317, 288, kLoop, 0, 3);
+    deleteButton->SetImage(Img::kPressed, m, 317, 288, kLoop, 0, 3);
+  }
+  setupButton = AddGraphicButton(OnSetup, "Change the selected golfer's clubs and settings", 1);
+  setupButton->SetImageInArchive(Img::kNormal, menus, "golfrs-c.fsh", 370, 288, kLoop, 0, 4);
+  setupButton->SetImageInArchive(Img::kDisabled, menus, "golfrs-b.fsh", 370, 288, kLoop, 0, 4);
+  setupButton->SetImageInArchive(Img::kHighlight, menus, "golfrs-e.fsh", 370, 288, kLoop, 0, 4);
+  if (TShapeMovie* m = setupButton->MovieOf(Img::kHighlight)) setupButton->SetImage(Img::kPressed, m, 370, 288, kLoop, 0, 4);
   pros = list(276, 357, 186, 6, 0x1A0, OnListClick, "Pro computer controlled golfers");
   for (int s = 4; s < GolferRosterSize() + 4 && s < kRosterSlots; ++s)
     if (const RosterSlot* r = GolferRosterSlot(s); r && r->present) pros->Add(r->name, s);
-  addButton = AddPictureButton("addbanim.fsh", 462, 171, OnAdd, "Add the selected golfer to the group", 6);
-  removeButton = AddPictureButton("rembanim.fsh", 466, 211, OnRemove, "Remove the selected golfer from the group", 6);
+  // The add and remove buttons share the sheets of the set-up button's looks.
+  addButton = AddGraphicButton(OnAdd, "Add the selected golfer to the group", 6);
+  addButton->SetImageInArchive(Img::kDisabled, menus, "golfrs-b.fsh", 462, 171, kLoop, 0, 1);
+  addButton->SetImageInArchive(Img::kNormal, menus, "addbanim.fsh", 462, 171, kLoop, 15, 0);
+  addButton->SetImageInArchive(Img::kPressed, menus, "golfrs-e.fsh", 462, 171, kLoop, 0, 1);
+  removeButton = AddGraphicButton(OnRemove, "Remove the selected golfer from the group", 6);
+  if (TShapeMovie* m = addButton->MovieOf(Img::kDisabled)) removeButton->SetImage(Img::kDisabled, m, 466, 211, kLoop, 0, 2);
+  removeButton->SetImageInArchive(Img::kNormal, menus, "rembanim.fsh", 466, 211, kLoop, 15, 0);
+  if (TShapeMovie* m = addButton->MovieOf(Img::kPressed)) removeButton->SetImage(Img::kPressed, m, 466, 211, kLoop, 0, 2);
   selected = list(515, 176, 175, 4, 0x1A4, OnListClick, "Currently selected players");
   if (TGame* g = CurrentGame())
     for (int s = 0; s < TPlayerList::kSlots; ++s) {
@@ -156,9 +253,24 @@ TGolfersScreenADV::TGolfersScreenADV() : TMenuADV("bggolfer.dct", "vex.fsh", 80,
         }
       selected->Add(p->name, value);
     }
+  profileButton = AddGraphicButton(OnProfile, "View the selected golfer's profile and statistics", 1);
+  profileButton->SetImageInArchive(Img::kNormal, menus, "butprofl.fsh", 561, 320, kBackForth, 0, 1);
+  if (TShapeMovie* m = profileButton->MovieOf(Img::kNormal))
+    profileButton->SetImage(Img::kHighlight, m, 561, 320, kLoop, 15, 0);
+  newGolferButton = AddGraphicButton(OnNewGolfer, "Create and add a new player to the list", 1);
+  newGolferButton->SetImageInArchive(Img::kNormal, menus, "butsetup.fsh", 480, 400, kBackForth, 0, 1);
+  if (TShapeMovie* m = newGolferButton->MovieOf(Img::kNormal))
+    newGolferButton->SetImage(Img::kHighlight, m, 480, 400, kLoop, 15, 0);
   AddTextButton("Cancel", 311, 63, {'c', kKeyEscape}, OnCancel, "Return to previous screen without saving changes",
                 -1, 0x005DCE);
   AddTextButton("Main Menu", 523, 63, {'m'}, OnMainMenu, "Return to Main Menu, saving changes", -1, 0x005DCE);
+  helpText =
+      "Golfers\n\nPick up to four golfers for the next game. \"Play As\" lists the golfers you created, \"Play "
+      "Against\" the professionals the computer plays. Select a golfer and click the arrow (or double-click it) to "
+      "add it to the group; select a golfer of the group and click the other arrow to take it out.\n\nThe profile "
+      "button shows a professional's biography or your golfer's statistics. The new-golfer button creates a golfer; "
+      "the set-up button changes the selected golfer of yours, and the delete button removes its file.\n\nMain "
+      "Menu keeps the group for the next game; Cancel keeps the previous one.";
 }
 
 TGolfersScreenADV::~TGolfersScreenADV() {
@@ -180,10 +292,43 @@ void TGolfersScreenADV::UpdateButtons() {
   TGame* g = CurrentGame();
   const bool match = g && g->mode == kModeMatchPlay;
   const int n = selected->Size();
-  for (TGraphicButtonADV* b : {addButton, removeButton, deleteButton}) b->Enable(0, 0);
-  if (e && from != selected && n < 4 && !(match && n >= 2)) addButton->Enable(1, 0);
-  else if (e && from == selected) removeButton->Enable(1, 0);
-  if (e && FindRosterProfessional(e->text.c_str()) < 0 && from != selected) deleteButton->Enable(1, 0);
+  const bool user = e && FindRosterProfessional(e->text.c_str()) < 0;
+  const bool add = e && from != selected && n < 4 && !(match && n >= 2);
+  const struct {
+    TGraphicButtonADV* button;
+    bool on;
+  } wanted[] = {{removeButton, !add && e && from == selected && n > 0},
+                {addButton, add},
+                {setupButton, user},
+                {profileButton, e != nullptr},
+                {deleteButton, user}};
+  // Only a button whose state changes is touched: one that stays usable keeps the focus under the pointer.
+  for (const auto& w : wanted) {
+    if ((w.button->MA_EventHandler::IsShownAndEnabled() != 0) == w.on) continue;
+    w.button->Erase(0);
+    w.button->Enable(w.on ? 1 : 0, 0);
+    w.button->Draw(0);
+  }
+}
+
+void TGolfersScreenADV::OnKeyDown(uint16_t code) {
+  if (code != kKeyTab) {
+    TMenuADV::OnKeyDown(code);
+    return;
+  }
+  FlushInput();
+  for (TListBoxADV* l : {users, pros, selected}) l->Select(-1, false);
+  UpdateButtons();
+  TMenuADV::OnKeyDown(code);
+  // The list that took the focus shows its first enabled golfer.
+  for (TListBoxADV* l : {users, pros, selected})
+    if (current == l)
+      for (int r = 0; r < l->Size(); ++r)
+        if (l->At(r)->enabled) {
+          l->Select(r, true);
+          break;
+        }
+  DrawAll(0);
 }
 
 void TGolfersScreenADV::DrawAll(int flag) {
@@ -212,9 +357,9 @@ void TGolfersScreenADV::DrawAll(int flag) {
   if (shown)
     DrawLabel(titleFonts[1], titleFonts[1], shown->text.c_str(), 139, 470, 0x005DCE, 0x3F3F3F, nullptr, false, true);
   DrawLabel(titleFonts[2], titleFonts[2], "Golfers", 177, 108, 0x005DCE, 0x3F3F3F, nullptr, false, true);
-  DrawLabel(fonts[2], fonts[3], "Play As:", 295, 148, 0x005DCE, 0x3F3F3F, nullptr, false, true);
-  DrawLabel(fonts[2], fonts[3], "Play Against:", 295, 330, 0x005DCE, 0x3F3F3F, nullptr, false, true);
-  DrawLabel(fonts[2], fonts[3], "Selected Golfers", 495, 148, 0x005DCE, 0x3F3F3F, nullptr, false, true);
+  DrawLabel(fonts[2], fonts[2], "Play As:", 295, 148, 0x005DCE, 0x3F3F3F, nullptr, false, true);
+  DrawLabel(fonts[2], fonts[2], "Play Against:", 295, 330, 0x005DCE, 0x3F3F3F, nullptr, false, true);
+  DrawLabel(fonts[2], fonts[2], "Selected Golfers", 495, 148, 0x005DCE, 0x3F3F3F, nullptr, false, true);
   AddDirtyRect(MARect{0, 0, Facts().screenWidth, Facts().screenHeight});
 }
 
@@ -282,12 +427,60 @@ void Refresh() {
 
 void TGolfersScreenADV::OnDelete(TGenericControlADV* control) {
   auto* s = control->Owner<TGolfersScreenADV>();
-  ListEntry* e = s ? s->users->Current() : nullptr;
+  ListEntry* e = s ? s->CurrentEntry(nullptr) : nullptr;
   if (!e || FindRosterProfessional(e->text.c_str()) >= 0) return;
   gDeleteName = e->text;
   char text[96];
   std::snprintf(text, sizeof text, "Delete the golfer named %s?", gDeleteName.c_str());
   ShowConfirmDialog(text, DeleteConfirmed, Refresh);
+}
+
+std::string GolferProfileText(const char* name) {
+  const int pro = FindRosterProfessional(name);
+  if (pro >= 0) return RosterBiography(pro);
+  playerInfo_s record;
+  if (!name || LoadGolferFile(PlayersPath(), name, record) != kGolferFileOk) return "";
+  const auto stat = [&](int index) { return record.GetStatistic(index); };
+  const uint32_t holes = stat(kStatHolesPlayed), rounds = stat(kStatRoundsPlayed);
+  const uint32_t fairways = stat(kStatFairwayChances), drives = stat(kStatDrivesMeasured);
+  char text[520];
+  std::snprintf(text, sizeof text,
+                "Name: %s\nRounds Played: %u\nHoles Played: %u\nScoring: %.1f a hole\nDriving: %u yds\n"
+                "Driving Accuracy: %u%%\nGreens in Regulation: %u%%\nLongest Drive: %u yds\nBest Round: %s\n"
+                "Birdies: %u  Eagles: %u  Holes in One: %u",
+                record.name, rounds, holes, holes ? static_cast<double>(stat(kStatTotalStrokes)) / holes : 0.0,
+                drives ? stat(kStatDrivingYards) / drives : 0u, fairways ? 100 * stat(kStatFairwaysHit) / fairways : 0u,
+                holes ? 100 * stat(kStatGreensInRegulation) / holes : 0u, stat(kStatLongestDrive),
+                stat(kStatBestRound) ? std::to_string(stat(kStatBestRound)).c_str() : "none", stat(kStatBirdies),
+                stat(kStatEagles), stat(kStatHolesInOne));
+  return text;
+}
+
+void TGolfersScreenADV::OnProfile(TGenericControlADV* control) {
+  auto* s = control->Owner<TGolfersScreenADV>();
+  ListEntry* e = s ? s->CurrentEntry(nullptr) : nullptr;
+  if (!e) return;
+  const std::string text = GolferProfileText(e->text.c_str());
+  if (text.empty()) return;
+  ShowMessageDialog(text.c_str(), 1, 1, nullptr, 0, DialogSizeIndex() <= 2 ? "hal10b.ffn" : "hal12b.ffn");
+  s->DrawAll(0);
+}
+
+void TGolfersScreenADV::OnSetup(TGenericControlADV* control) {
+  auto* s = control->Owner<TGolfersScreenADV>();
+  ListEntry* e = s ? s->CurrentEntry(nullptr) : nullptr;
+  if (!e || FindRosterProfessional(e->text.c_str()) >= 0) return;
+  const std::string name = e->text;
+  ShowGolferEditor(name.c_str(), 0);
+}
+
+void TGolfersScreenADV::OnNewGolfer(TGenericControlADV*) { ShowGolferEditor(nullptr, 0); }
+
+bool TGolfersScreenADV::AddUserGolfer(const char* name) {
+  const size_t before = static_cast<size_t>(users->Size());
+  const std::string file = std::string(name) + ".amt";
+  AddGolferFileEntry(file.c_str(), users);
+  return static_cast<size_t>(users->Size()) > before;
 }
 
 void TGolfersScreenADV::OnCancel(TGenericControlADV* control) {
@@ -340,9 +533,12 @@ void TGolfersScreenADV::OnMainMenu(TGenericControlADV* control) {
     } else {
       LoadGolferFile(PlayersPath(), e->text.c_str(), record);
     }
-    p->AttachRecord(record, i);
-    p->flags |= kGolferTakesPart;
+    // A professional plays as its roster slot, a user golfer as the model its file names.
     if (pro >= 0) g->players->SetComputer(i, true);
+    p = g->players->GetPlayer(i);
+    p->AttachRecord(record, pro >= 0 ? pro : static_cast<int>(record.model));
+    KeepRosterName(p, record);
+    p->flags |= kGolferTakesPart;
   }
   SaveLastGame();
   ShowMainMenu();

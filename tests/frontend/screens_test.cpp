@@ -10,6 +10,7 @@
 #include "course/catalogue.h"
 #include "course/install.h"
 #include "course/roster.h"
+#include "framework/core/errors.h"
 #include "demo.h"
 #include "framework/ui/displaymgr.h"
 #include "app/gameapp.h"
@@ -17,6 +18,7 @@
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
 #include "frontend/install.h"
+#include "frontend/golfereditor.h"
 #include "frontend/screens.h"
 #include "golf/golferfile.h"
 #include "golf/game.h"
@@ -240,6 +242,27 @@ TEST_F(ScreensTest, GoldenGolfersScreenWithAScrolledList) {
   d3dtest::ExpectGolden(Shrunk(), "golfers", 2, "frontend");
 }
 
+TEST_F(ScreensTest, GoldenGolferEditorAndClubsDialog) {
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  ShowGolferEditor("Ada Lark", 0);
+  ASSERT_NE(GolferEditor, nullptr);
+  SetCursorPos(10, 590);
+  GolferEditor->DrawAll(0);
+  d3dtest::ExpectGolden(Shrunk(), "editor", 2, "frontend");
+  {
+    playerInfo_s golfer;
+    golfer.bag = 0x10000F;  // the woods and the putter
+    golfer.SetClubPercent(1, 55);
+    golfer.SetClubTrajectory(2, 4);
+    TClubsDialogADV clubs(golfer);
+    clubs.DrawAll(0);
+    d3dtest::ExpectGolden(Shrunk(), "clubs", 2, "frontend");
+  }
+  TGolferEditADV::OnCancel(nullptr);
+  EXPECT_EQ(CurrentScreen, GolfersScreen);
+}
+
 TEST_F(ScreensTest, TeeOffStartsTheGameOfTheScreensAndPostsItsFirstGolfMessage) {
   TakePart(0, "Ada");
   ShowMainMenu();
@@ -252,6 +275,9 @@ TEST_F(ScreensTest, TeeOffStartsTheGameOfTheScreensAndPostsItsFirstGolfMessage) 
   EXPECT_EQ(CurrentGame()->mode, kModeStroke);
   EXPECT_EQ(CurrentGame()->courseName, "SEDGEFEN");
   EXPECT_EQ(CurrentGame()->roundRunning, 1u);
+  // The golfer chosen plays it.
+  EXPECT_STREQ(CurrentGame()->players->GetPlayer(0)->name, "Ada");
+  EXPECT_TRUE(CurrentGame()->players->GetPlayer(0)->flags & kGolferTakesPart);
   ASSERT_FALSE(golf_.empty());
   // The round's end lands in the main menu.
   Svc().frontEnd->ReturnToFrontEnd();
@@ -413,4 +439,306 @@ TEST_F(ScreensTest, AFailedSaveOfTheLastGameKeepsThePreviousFile) {
   std::getline(in, kept);
   EXPECT_EQ(kept, "previous");
   std::filesystem::remove(path);
+}
+
+TEST_F(ScreensTest, F1ShowsTheScreensHelpTextUntilOk) {
+  ShowMainMenu();
+  Pump(1);
+  PostMessageA(nullptr, WM_CHAR, 13, 0);  // read by the help dialog's loop
+  QueueWindowProc(nullptr, WM_KEYDOWN, VK_F1, 0);
+  EXPECT_EQ(LastMessageText().rfind("Main Menu\n", 0), 0u) << LastMessageText();
+  EXPECT_EQ(CurrentScreen, MainMenuScreen);
+  // Over the golfers screen, its own text.
+  ShowGolfersScreen(nullptr);
+  PostMessageA(nullptr, WM_CHAR, 27, 0);
+  QueueWindowProc(nullptr, WM_KEYDOWN, VK_F1, 0);
+  EXPECT_EQ(LastMessageText().rfind("Golfers\n", 0), 0u) << LastMessageText();
+  EXPECT_EQ(CurrentScreen, GolfersScreen);
+}
+
+TEST_F(ScreensTest, GolferButtonsFollowTheKindOfGolferAndProfilesShowIt) {
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  TGolfersScreenADV* s = GolfersScreen;
+  // Every golfer file is listed, the demo's among them.
+  for (const char* name : {"Wren", "Ada Lark", "Tom Reed"}) EXPECT_NE(s->users->Find(name), nullptr) << name;
+  struct Case {
+    TListBoxADV* list;
+    std::string name;
+    bool user;
+  } cases[] = {{s->pros, s->pros->At(0)->text, false}, {s->users, "Ada Lark", true}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    for (TListBoxADV* l : {s->users, s->pros, s->selected}) l->Select(-1, false);
+    k.list->Select(k.list->RowOf(k.list->Find(k.name)), false);
+    s->UpdateButtons();
+    EXPECT_TRUE(s->profileButton->IsShownAndEnabled());
+    EXPECT_EQ(s->setupButton->IsShownAndEnabled() != 0, k.user);
+    EXPECT_EQ(s->deleteButton->IsShownAndEnabled() != 0, k.user);
+    MARect r{};
+    s->profileButton->GetRect(&r);
+    Answer(13);
+    Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    Pump(4);
+    if (k.user) {
+      EXPECT_EQ(LastMessageText().rfind("Name: Ada Lark\nRounds Played: 3\n", 0), 0u) << LastMessageText();
+    } else {
+      EXPECT_EQ(LastMessageText(), RosterBiography(FindRosterProfessional(k.name.c_str())));
+    }
+  }
+}
+
+TEST_F(ScreensTest, NewGolferIsNamedAndSavedInTheEditor) {
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  TGolfersScreenADV* s = GolfersScreen;
+  MARect r{};
+  s->newGolferButton->GetRect(&r);
+  Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  Pump(4);
+  ASSERT_NE(GolferEditor, nullptr);
+  EXPECT_EQ(CurrentScreen, GolferEditor);
+  EXPECT_TRUE(GolferEditor->newGolfer);
+  // Sixteen letters typed: the name box takes fifteen.
+  for (char c : std::string("Kimberly Ashcomb")) Key(c);
+  EXPECT_EQ(GolferEditor->nameBox->Text(), "Kimberly Ashcom");
+  for (int i = 0; i < 12; ++i) Key(8);
+  EXPECT_EQ(GolferEditor->nameBox->Text(), "Kim");
+  GolferEditor->saveButton->GetRect(&r);
+  Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  Pump(4);
+  EXPECT_EQ(GolferEditor, nullptr);
+  EXPECT_EQ(CurrentScreen, GolfersScreen);
+  ASSERT_NE(s->users->Find("Kim"), nullptr);
+  EXPECT_EQ(s->users->Current(), s->users->Find("Kim"));
+  playerInfo_s kim;
+  ASSERT_EQ(LoadGolferFile("C:\\Players", "Kim", kim), kGolferFileOk);
+  EXPECT_EQ(kim.level, 1);  // a new golfer starts at Amateur
+  std::filesystem::remove(Installation() + "/Players/Kim.amt");
+}
+
+TEST_F(ScreensTest, EditorLevelsAndTheNamesItRefuses) {
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  ShowGolferEditor("Wren", 0);
+  TGolferEditADV* e = GolferEditor;
+  ASSERT_NE(e, nullptr);
+  // Simulation forces three clicks; a change of shaft makes the level Custom.
+  e->rows[TGolferEditADV::kLevel]->SetIndex(3);
+  TGolferEditADV::OnLevel(e->rows[TGolferEditADV::kLevel]);
+  EXPECT_EQ(e->golfer.level, 3);
+  EXPECT_EQ(e->rows[TGolferEditADV::kSwing]->GetIndex(), 0);
+  EXPECT_FALSE(e->rows[TGolferEditADV::kSwing]->IsShownAndEnabled());
+  e->rows[TGolferEditADV::kShaft]->Fire();
+  EXPECT_EQ(e->rows[TGolferEditADV::kLevel]->GetIndex(), 4);
+  EXPECT_EQ(e->golfer.level, 4);
+  EXPECT_TRUE(e->rows[TGolferEditADV::kSwing]->IsShownAndEnabled());
+  struct Case {
+    std::string name;
+    const char* notice;
+  } cases[] = {{"   ", "You must give the player a name."},
+               {"ada lark", "An amateur already exists with that name."},
+               {GolfersScreen->pros->At(0)->text, "A pro already exists with that name."}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    e->nameBox->SetText(k.name.c_str());
+    PostMessageA(nullptr, WM_CHAR, 13, 0);  // the notice's Ok
+    TGolferEditADV::OnSave(e->saveButton);
+    EXPECT_EQ(LastMessageText(), k.notice);
+    EXPECT_EQ(GolferEditor, e);  // the editor stays
+  }
+  TGolferEditADV::OnCancel(nullptr);
+  EXPECT_EQ(CurrentScreen, GolfersScreen);
+}
+
+TEST_F(ScreensTest, RenamingAChosenGolferKeepsItChosen) {
+  TakePart(0, "Wren");
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  TGolfersScreenADV* s = GolfersScreen;
+  s->users->Select(s->users->RowOf(s->users->Find("Wren")), false);
+  s->UpdateButtons();
+  MARect r{};
+  s->setupButton->GetRect(&r);
+  Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  Pump(4);
+  ASSERT_NE(GolferEditor, nullptr);
+  EXPECT_FALSE(GolferEditor->newGolfer);
+  GolferEditor->nameBox->SetText("Wendy");
+  GolferEditor->rows[TGolferEditADV::kHandicap]->SetIndex(12);
+  TGolferEditADV::OnSave(GolferEditor->saveButton);
+  EXPECT_EQ(GolferEditor, nullptr);
+  ASSERT_NE(s->users->Find("Wendy"), nullptr);
+  EXPECT_FALSE(s->users->Find("Wendy")->enabled);
+  EXPECT_NE(s->selected->Find("Wendy"), nullptr);
+  EXPECT_FALSE(std::filesystem::exists(Installation() + "/Players/Wren.amt"));
+  playerInfo_s wendy;
+  ASSERT_EQ(LoadGolferFile("C:\\Players", "Wendy", wendy), kGolferFileOk);
+  EXPECT_EQ(wendy.wordA, 12u);
+  std::filesystem::remove(Installation() + "/Players/Wendy.amt");
+}
+
+TEST_F(ScreensTest, TabGivesTheFocusedListItsFirstGolfer) {
+  TakePart(0, "Wren");
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  TGolfersScreenADV* s = GolfersScreen;
+  SetCursorPos(10, 590);  // the pointer rests away from every control
+  Pump(1);
+  Key('\t');
+  Pump(1);
+  // The first list in the screen's order is the user list; its first enabled golfer (Wren is in the group).
+  ListEntry* e = s->users->Current();
+  ASSERT_NE(e, nullptr);
+  EXPECT_TRUE(e->enabled);
+  EXPECT_NE(e->text, "Wren");
+  EXPECT_TRUE(s->setupButton->IsShownAndEnabled());
+  Key('\t');
+  Pump(1);
+  EXPECT_EQ(s->users->Current(), nullptr);
+}
+
+TEST_F(ScreensTest, ACancelledDiscPromptKeepsThePreviousCourse) {
+  // MARSHDALE's files are on no disc: choosing it asks for the disc, and cancelling keeps SEDGEFEN.
+  std::filesystem::remove(Installation() + "/DATA/COURSES/MARSHDALE/practice.dat");
+  ShowMainMenu();
+  ShowCoursesScreen(nullptr);
+  EXPECT_NE(CoursesScreen->logo, 0u);  // SEDGEFEN's logo
+  TListBoxADV* list = CoursesScreen->list;
+  const int row = list->RowOf(list->Find("Marshdale"));
+  ASSERT_GE(row, 0);
+  const int x = list->left + 40, y = list->top + row * list->RowHeight() + 3;
+  SetCursorPos(x, y);
+  Pump(1);
+  PostMessageA(nullptr, WM_CHAR, 27, 0);  // the prompt's answer
+  QueueWindowProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  QueueWindowProc(nullptr, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  Pump(2);
+  EXPECT_EQ(LastMessageText().rfind("Please insert the ", 0), 0u) << LastMessageText();
+  EXPECT_EQ(CurrentGame()->courseName, "SEDGEFEN");
+  EXPECT_EQ(list->RowOf(list->Current()), list->RowOf(list->Find("Sedgefen")));
+  EXPECT_EQ(CurrentScreen, CoursesScreen);
+  // The description alone ends with an error once its prompt is cancelled, instead of asking again.
+  CurrentGame()->courseName = "MARSHDALE";
+  PostMessageA(nullptr, WM_CHAR, 27, 0);
+  EXPECT_EQ(LoadCourseDescription(), ERR_USERABORT);
+  // Tee off on that course: the prompt cancelled, no round starts and the main menu stays.
+  TakePart(0, "Ada");
+  ShowMainMenu();
+  MARect r{};
+  TeeOffButton->GetRect(&r);
+  Answer(27);
+  Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  Pump(4);
+  EXPECT_NE(MainMenuScreen, nullptr);
+  EXPECT_TRUE(golf_.empty());
+  CurrentGame()->courseName = "SEDGEFEN";
+}
+
+TEST_F(ScreensTest, TheMenuPlaysAHoleByItselfAfterTwoIdleMinutes) {
+  struct Case {
+    const char* name;
+    bool noDemo, recentInput;
+    bool starts;
+  } cases[] = {{"idle", false, false, true}, {"/NODEMO", true, false, false}, {"input a second ago", false, true, false}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    ASSERT_EQ(Svc().game->CreateGame(kModeStroke), 1);
+    CurrentGame()->courseName = "SEDGEFEN";
+    TakePart(0, "Ada");
+    DemoRound = 0;
+    golf_.clear();
+    Flags().noDemo = k.noDemo;
+    ShowMainMenu();
+    Pump(1);
+    winapi::testing::AdvanceClock(121000);
+    Loop().lastInput = k.recentInput ? winapi::testing::ClockNow() - 1000 : 0;
+    Pump(4);
+    EXPECT_EQ(DemoRound != 0, k.starts);
+    if (k.starts) {
+      EXPECT_EQ(CurrentScreen, nullptr);
+      ASSERT_NE(CurrentGame(), nullptr);
+      EXPECT_EQ(CurrentGame()->mode, kModePractice);
+      EXPECT_EQ(CurrentGame()->state.holeCount, 1);
+      EXPECT_LT(CurrentGame()->state.hole, 18);
+      const TPlayer* golfer = CurrentGame()->players->GetPlayer(0);
+      EXPECT_GE(FindRosterProfessional(golfer->name), 4);
+      EXPECT_TRUE(golfer->flags & kGolferTakesPart);
+      EXPECT_FALSE(CurrentGame()->players->GetPlayer(1)->flags & kGolferTakesPart);
+      EXPECT_FALSE(golf_.empty());
+      // The round's end lands in the main menu and ends the demonstration.
+      Svc().frontEnd->ReturnToFrontEnd();
+      EXPECT_EQ(DemoRound, 0);
+      EXPECT_NE(MainMenuScreen, nullptr);
+    } else {
+      EXPECT_EQ(CurrentScreen, MainMenuScreen);
+      EXPECT_TRUE(golf_.empty());
+    }
+    Flags().noDemo = 0;
+    Drain();
+  }
+}
+
+TEST_F(ScreensTest, TheScrollBarsThumbDragsAndItsTrackPages) {
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  TListBoxADV* pros = GolfersScreen->pros;
+  ASSERT_GT(pros->Size(), pros->rows);
+  int32_t t = 0, b = 0;
+  pros->ThumbSpan(&t, &b);
+  EXPECT_EQ(pros->TopRow(), 0);
+  // Dragging the thumb to the bottom shows the last rows.
+  const int x = pros->left + 5;
+  SetCursorPos(x, (t + b) / 2);
+  Pump(1);
+  QueueWindowProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, (t + b) / 2));
+  SetCursorPos(x, pros->bottom + 40);
+  Pump(2);
+  EXPECT_EQ(pros->TopRow(), pros->Size() - pros->rows);
+  QueueWindowProc(nullptr, WM_LBUTTONUP, 0, MAKELPARAM(x, pros->bottom + 40));
+  Pump(1);
+  // A press on the track above the thumb goes a page up.
+  const int before = pros->TopRow();
+  SetCursorPos(x, pros->top + 6);
+  Pump(1);
+  QueueWindowProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, pros->top + 6));
+  Pump(1);
+  QueueWindowProc(nullptr, WM_LBUTTONUP, 0, MAKELPARAM(x, pros->top + 6));
+  EXPECT_EQ(pros->TopRow(), std::max(0, before - (pros->rows - 1)));
+}
+
+TEST_F(ScreensTest, ThePointerIsDrawnFromTheMenusArt) {
+  ShellAnim* arrow = Svc().frontEnd->MakeShellAnim("mouseptr.fsh", nullptr, 1, 15, 0, 0);
+  ShellAnim* busy = Svc().frontEnd->MakeShellAnim("animwait.fsh", nullptr, 1, 7, 0, 1);
+  ShellAnim* busy2 = Svc().frontEnd->MakeShellAnim(nullptr, busy, 1, 7, 0, 0);
+  ShellAnim* missing = Svc().frontEnd->MakeShellAnim("nosuch.fsh", nullptr, 1, 15, 0, 0);
+  ASSERT_NE(arrow, nullptr);
+  ASSERT_NE(busy2, nullptr);
+  ASSERT_NE(missing, nullptr);  // the built-in arrow
+  WindowDesc* w = createwindowadra(32, 32, 16, 1);
+  ASSERT_NE(w, nullptr);
+  const auto pixel = [&](int x, int y) { return reinterpret_cast<const uint16_t*>(w->pixels + y * w->rowbytes)[x]; };
+  for (ShellAnim* a : {arrow, busy2}) {
+    std::memset(w->pixels, 0, static_cast<size_t>(w->rowbytes) * w->height);
+    ASSERT_TRUE(setwindow(w));
+    a->Start();
+    a->SetPosition(2, 2);
+    a->Draw();
+    releasewindow();
+    int lit = 0;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x) lit += pixel(x, y) != 0;
+    EXPECT_GT(lit, 20);
+  }
+  // The arrow's tip, white, at its place (the built-in arrow's tip is black).
+  std::memset(w->pixels, 0, static_cast<size_t>(w->rowbytes) * w->height);
+  ASSERT_TRUE(setwindow(w));
+  arrow->Draw();
+  releasewindow();
+  EXPECT_GT(pixel(2, 2), 0xF000);
+  removewindow(w);
+  delete missing;
+  delete busy2;
+  delete busy;
+  delete arrow;
 }

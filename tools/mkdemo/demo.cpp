@@ -19,6 +19,7 @@
 #include "holes.h"
 #include "holewriter.h"
 #include "psffont.h"
+#include "frontart.h"
 #include "menus.h"
 #include "scene.h"
 #include "shapewriter.h"
@@ -237,6 +238,7 @@ void writeData(const fs::path& data, const DemoOptions& options) {
   WriteMenus(data, options.fontFolder);
   writeSedgefen(data / "COURSES", options.holes, options.archives);
   writeRange(data / "COURSES", options.archives);
+  WriteCourseLogos(data / "COURSES", options.fontFolder);
   WriteSounds(data);
 }
 
@@ -272,7 +274,7 @@ bool MakeDemoInstallation(const std::string& folderName, const DemoOptions& opti
       fs::rename(from, to);
     }
     fs::remove_all(temporary);
-    fs::create_directories(folder / "Players");
+    WriteDemoGolfers(folder / "Players");
     WriteMusicDisc(folder / "DISC");
   } catch (const Failure& f) {
     error = f.what;

@@ -3,6 +3,9 @@
 // Terminus face.
 #include "menus.h"
 
+#include "canvas.h"
+#include "frontart.h"
+
 #include <cmath>
 #include <algorithm>
 #include <cstdio>
@@ -17,77 +20,6 @@ namespace fs = std::filesystem;
 
 namespace mkdemo {
 namespace {
-
-struct Rgb {
-  int r, g, b;
-};
-
-uint32_t Pixel(Rgb c) {
-  const auto clamp = [](int v) { return static_cast<uint32_t>(v < 0 ? 0 : v > 255 ? 255 : v); };
-  return (clamp(c.r) >> 3) << 11 | (clamp(c.g) >> 2) << 5 | (clamp(c.b) >> 3);
-}
-
-class Canvas {
- public:
-  Canvas(int w, int h, Rgb fill) : w_(w), h_(h), rgb_(static_cast<size_t>(w) * h, fill) {}
-  void Set(int x, int y, Rgb c) {
-    if (x >= 0 && y >= 0 && x < w_ && y < h_) rgb_[static_cast<size_t>(y) * w_ + x] = c;
-  }
-  Rgb Get(int x, int y) const { return rgb_[static_cast<size_t>(y) * w_ + x]; }
-  void Box(int l, int t, int r, int b, Rgb c) {
-    for (int y = t; y < b; ++y)
-      for (int x = l; x < r; ++x) Set(x, y, c);
-  }
-  void Frame(int l, int t, int r, int b, int width, Rgb c) {
-    Box(l, t, r, t + width, c);
-    Box(l, b - width, r, b, c);
-    Box(l, t, l + width, b, c);
-    Box(r - width, t, r, b, c);
-  }
-  // Text in the face, scaled, its top-left at (x, y).
-  void Text(const shapetools::Font& font, const std::string& text, int x, int y, int scale, Rgb c) {
-    for (char ch : text)
-      for (const shapetools::Glyph& g : font.glyphs) {
-        if (g.code != static_cast<uint8_t>(ch)) continue;
-        for (int gy = 0; gy < g.height * scale; ++gy)
-          for (int gx = 0; gx < g.width * scale; ++gx)
-            if (g.pixels[static_cast<size_t>((gy / scale) * g.width + gx / scale)]) Set(x + gx, y + gy, c);
-        x += g.advance * scale;
-        break;
-      }
-  }
-  static int TextWidth(const shapetools::Font& font, const std::string& text, int scale) {
-    int w = 0;
-    for (char ch : text)
-      for (const shapetools::Glyph& g : font.glyphs)
-        if (g.code == static_cast<uint8_t>(ch)) {
-          w += g.advance * scale;
-          break;
-        }
-    return w;
-  }
-  shapetools::Image Shape() const {
-    shapetools::Image image;
-    image.type = 0x78;
-    image.width = w_;
-    image.height = h_;
-    for (const Rgb& c : rgb_) image.pixels.push_back(Pixel(c));
-    return image;
-  }
-  std::vector<uint8_t> Rgb24() const {
-    std::vector<uint8_t> out;
-    for (const Rgb& c : rgb_) {
-      out.push_back(static_cast<uint8_t>(std::clamp(c.r, 0, 255)));
-      out.push_back(static_cast<uint8_t>(std::clamp(c.g, 0, 255)));
-      out.push_back(static_cast<uint8_t>(std::clamp(c.b, 0, 255)));
-    }
-    return out;
-  }
-  int w_, h_;
-
- private:
-  std::vector<Rgb> rgb_;
-};
 
 // A background of 800 x 600: a sky-to-grass gradient, a title bar and a framed panel.
 struct Panel {
@@ -120,14 +52,7 @@ std::vector<uint8_t> Button(const shapetools::Font& font, const std::string& cap
   for (int k = 0; k < 3; ++k) {
     Canvas c(w, h, looks[k]);
     c.Frame(0, 0, w, h, 2, k == 1 ? Rgb{255, 255, 120} : Rgb{230, 230, 240});
-    // Corners left transparent (pixel 0).
-    for (int i = 0; i < 3; ++i)
-      for (int j = 0; j < 3 - i; ++j) {
-        c.Set(i, j, {0, 0, 0});
-        c.Set(w - 1 - i, j, {0, 0, 0});
-        c.Set(i, h - 1 - j, {0, 0, 0});
-        c.Set(w - 1 - i, h - 1 - j, {0, 0, 0});
-      }
+    c.RoundCorners();
     const int tw = Canvas::TextWidth(font, caption, 1);
     c.Text(font, caption, (w - tw) / 2 + (k == 2), h / 2 - 8 + (k == 2), 1, {250, 250, 250});
     char name[16];
@@ -192,32 +117,33 @@ void writeBytesTo(const fs::path& path, const std::vector<uint8_t>& bytes) {
 }
 
 void WriteMenus(const fs::path& data, const std::string& fontFolder) {
-  shapetools::Font font;
-  std::string error;
-  const std::string file = (fs::path(fontFolder) / "Lat15-TerminusBold16.psf.gz").string();
-  if (!shapetools::convertpsf(shapetools::readpsffile(file), 1, 1, font, error))
-    throw std::runtime_error(file + ": " + error);
+  const shapetools::Font font = LetteringFont(fontFolder);
   std::vector<datapack::BigEntry> menus;
-  menus.push_back({"bgmain.dct", Background(font, "CLUBHOUSE", {40, 90, 160}, {{120, 150, 510, 320}})});
-  menus.push_back({"bgcourse.dct", Background(font, "", {60, 120, 90}, {{440, 128, 770, 272}, {140, 130, 400, 290}, {140, 292, 400, 528}})});
+  menus.push_back({"bgmain.dct", Background(font, "", {40, 90, 160}, {{120, 145, 510, 320}})});
+  menus.push_back({"bgcourse.dct", Background(font, "", {60, 120, 90}, {{440, 128, 770, 286}, {140, 130, 400, 290}, {140, 292, 400, 528}})});
   menus.push_back({"bggolfer.dct", Background(font, "", {90, 70, 140},
                                               {{266, 140, 470, 272}, {266, 322, 470, 456}, {486, 140, 700, 250},
                                                {60, 180, 240, 500}})});
+  menus.push_back({"bgcreate.dct", Background(font, "", {70, 90, 140},
+                                              {{130, 150, 330, 190}, {140, 292, 560, 440}, {355, 165, 540, 290},
+                                               {548, 160, 632, 288}})});
   menus.push_back({"vex.fsh", Vex()});
+  for (int c = 0; c < 4; ++c) {
+    char name[24];
+    std::snprintf(name, sizeof name, "caddie%02d.fsh", c);
+    menus.push_back({name, GolferPicture(30 + 7 * c)});
+  }
   menus.push_back({"blueswat.fsh", Plain(64, 32, {30, 60, 140}, {90, 130, 210})});
+  // The main menu's buttons step down to the left; each clears the next one.
   menus.push_back({"teeoff.fsh", Button(font, "TEE OFF", 150, 48, {30, 120, 50})});
-  menus.push_back({"butgolfr.fsh", Button(font, "GOLFERS", 150, 48, {40, 70, 150})});
-  menus.push_back({"butcours.fsh", Button(font, "COURSES", 150, 48, {40, 70, 150})});
-  menus.push_back({"butmodes.fsh", Button(font, "GAME MODES", 150, 48, {40, 70, 150})});
-  menus.push_back({"butnet.fsh", Button(font, "NETWORK", 150, 48, {40, 70, 150})});
+  menus.push_back({"butgolfr.fsh", Button(font, "GOLFERS", 150, 44, {40, 70, 150})});
+  menus.push_back({"butcours.fsh", Button(font, "COURSES", 150, 44, {40, 70, 150})});
+  menus.push_back({"butmodes.fsh", Button(font, "GAME MODES", 150, 34, {40, 70, 150})});
+  menus.push_back({"butnet.fsh", Button(font, "NETWORK", 150, 34, {40, 70, 150})});
   menus.push_back({"btnok.fsh", Button(font, "OK", 80, 32, {40, 110, 60})});
   menus.push_back({"btncance.fsh", Button(font, "CANCEL", 80, 32, {130, 50, 40})});
   menus.push_back({"confirm.fsh", Plain(300, 160, {20, 40, 80}, {160, 180, 220})});
-  const std::pair<const char*, const char*> small[] = {{"butdelet.fsh", "DEL"}, {"golfrs-b.fsh", "SET"}, {"golfrs-c.fsh", "SET"},
-                                                       {"golfrs-e.fsh", "SET"}, {"addbanim.fsh", ">>"},  {"rembanim.fsh", "<<"},
-                                                       {"butprofl.fsh", "INFO"}, {"butsetup.fsh", "NEW"}, {"plus.fsh", "+"},
-                                                       {"minus.fsh", "-"}};
-  for (const auto& [n, caption] : small) menus.push_back({n, Button(font, caption, 44, 32, {60, 60, 120})});
+  for (datapack::BigEntry& entry : FrontEndArt(font)) menus.push_back(std::move(entry));
   for (int slot = 0; slot < 26; ++slot) {
     char name[24];
     std::snprintf(name, sizeof name, "golfer%02u.fsh", static_cast<unsigned>(slot));

@@ -1,0 +1,40 @@
+// The golfer editor: a user golfer's name, the golfer model and caddie it wears, its clubs and its play settings.
+#pragma once
+
+#include <memory>
+
+#include "frontend/clubs.h"
+#include "frontend/menu.h"
+#include "golf/playerinfo.h"
+
+class TGolferEditADV : public TMenuADV {
+ public:
+  // Rows of the settings.
+  enum Row { kLevel, kShaft, kTee, kTapIns, kRisk, kPowerGuide, kArc, kLines, kPuttCaddie, kMulligans, kHandicap,
+             kVision, kSwing, kRows };
+  TGolferEditADV(const char* name, bool fromMainMenu);
+  ~TGolferEditADV() override;
+  void DrawAll(int flag) override;
+  void ShowGolferSettings();
+  // The settings of the selectors written into the record (not the level, which changes at once).
+  void StoreSettings();
+  static void OnLevel(TGenericControlADV* control);
+  static void OnCustom(TGenericControlADV* control);
+  static void OnSwingType(TGenericControlADV* control);
+  static void OnClubs(TGenericControlADV* control);
+  static void OnSave(TGenericControlADV* control);
+  static void OnCancel(TGenericControlADV* control);
+  static void OnSwitchLists(TGenericControlADV* control);
+  static void OnListPicked(TListBoxADV* list, ListEntry* entry);
+
+  playerInfo_s golfer;
+  std::string oldName;
+  bool newGolfer, fromMainMenu;
+  TTextEditBoxADV* nameBox = nullptr;
+  CDialogSelectTxtBtn* rows[kRows] = {};
+  TListBoxADV *models = nullptr, *caddies = nullptr;
+  TGraphicButtonADV* clubsButton = nullptr;
+  TTextButtonADV* saveButton = nullptr;
+  TMA_EventHandlerList* previous = nullptr;
+};
+extern TGolferEditADV* GolferEditor;

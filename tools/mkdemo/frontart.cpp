@@ -1,0 +1,254 @@
+#include "frontart.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+
+#include "canvas.h"
+#include "golf/game.h"
+#include "golf/playerinfo.h"
+#include "menus.h"
+
+namespace fs = std::filesystem;
+
+namespace mkdemo {
+namespace {
+
+std::string FrameName(int k) {
+  char name[8];
+  std::snprintf(name, sizeof name, "fr%02d", k);
+  return name;
+}
+
+// A rounded plate with a caption; corners transparent.
+shapetools::Image Plate(const shapetools::Font& font, const std::string& caption, int w, int h, Rgb base, Rgb edge,
+                        Rgb ink) {
+  Canvas c(w, h, base);
+  c.Frame(0, 0, w, h, 2, edge);
+  c.RoundCorners();
+  const int tw = Canvas::TextWidth(font, caption, 1);
+  c.Text(font, caption, (w - tw) / 2, h / 2 - 8, 1, ink);
+  return c.Shape();
+}
+
+constexpr Rgb kGrey{70, 70, 80}, kGreyEdge{120, 120, 130}, kGreyInk{150, 150, 150};
+constexpr Rgb kBlue{40, 70, 150}, kBlueEdge{210, 220, 240}, kWhite{250, 250, 250};
+constexpr Rgb kBright{90, 120, 200}, kYellow{255, 255, 120};
+
+// The three looks of a small button: disabled, normal, highlight.
+std::vector<uint8_t> ThreeLooks(const shapetools::Font& font, const std::string& caption, int w, int h) {
+  return shapetools::shapefile({{FrameName(0), Plate(font, caption, w, h, kGrey, kGreyEdge, kGreyInk)},
+                                {FrameName(1), Plate(font, caption, w, h, kBlue, kBlueEdge, kWhite)},
+                                {FrameName(2), Plate(font, caption, w, h, kBright, kYellow, kYellow)}});
+}
+
+// A sheet of one look: frame 1 the add arrow, 2 the remove arrow, 3 spare, 4 the set-up button.
+std::vector<uint8_t> Sheet(const shapetools::Font& font, Rgb base, Rgb edge, Rgb ink) {
+  return shapetools::shapefile({{FrameName(0), Plate(font, ">>", 44, 32, base, edge, ink)},
+                                {FrameName(1), Plate(font, "<<", 44, 32, base, edge, ink)},
+                                {FrameName(2), Plate(font, "", 44, 32, base, edge, ink)},
+                                {FrameName(3), Plate(font, "SET", 44, 32, base, edge, ink)}});
+}
+
+// An arrow whose glow runs along it, a few frames.
+std::vector<uint8_t> ArrowAnimation(const shapetools::Font& font, const std::string& caption) {
+  std::vector<std::pair<std::string, shapetools::Image>> frames;
+  for (int k = 0; k < 6; ++k) {
+    const int glow = static_cast<int>(40 * std::sin(k * M_PI / 3));
+    frames.emplace_back(FrameName(k), Plate(font, caption, 44, 32, {kBlue.r + glow, kBlue.g + glow, kBlue.b + glow},
+                                            kBlueEdge, kWhite));
+  }
+  return shapetools::shapefile(frames);
+}
+
+// A wide button: frame 1 still, then frames whose edge pulses (the highlight's animation).
+std::vector<uint8_t> PulsingButton(const shapetools::Font& font, const std::string& caption, int w, int h) {
+  std::vector<std::pair<std::string, shapetools::Image>> frames;
+  frames.emplace_back(FrameName(0), Plate(font, caption, w, h, kBlue, kBlueEdge, kWhite));
+  for (int k = 1; k < 8; ++k) {
+    const int v = static_cast<int>(60 * std::sin(k * M_PI / 7));
+    frames.emplace_back(FrameName(k), Plate(font, caption, w, h, {kBright.r + v / 2, kBright.g + v / 2, kBright.b},
+                                            {255, 255, 120 + v}, kYellow));
+  }
+  return shapetools::shapefile(frames);
+}
+
+// Scroll-bar pieces, 12 pixels wide: a groove and a raised thumb.
+std::vector<uint8_t> Piece(int height, bool thumb, int part) {
+  Canvas c(12, height, thumb ? Rgb{170, 180, 210} : Rgb{30, 40, 70});
+  if (thumb) {
+    c.Box(0, 0, 1, height, {230, 235, 250});
+    c.Box(11, 0, 12, height, {90, 100, 130});
+    if (part == 0) c.Box(0, 0, 12, 1, {230, 235, 250});
+    if (part == 2) c.Box(0, height - 1, 12, height, {90, 100, 130});
+    if (part == 1) c.Box(3, 0, 9, height, {150, 160, 195});
+  } else {
+    c.Box(0, 0, 1, height, {15, 20, 40});
+    c.Box(11, 0, 12, height, {110, 120, 150});
+    if (part == 0) c.Box(0, 0, 12, 2, {110, 120, 150});
+    if (part == 2) c.Box(0, height - 2, 12, height, {110, 120, 150});
+  }
+  return shapetools::shapefile({{"grfx", c.Shape()}});
+}
+
+// A course's logo: a shield with a flag and the course's name, the hot spot at its top-left.
+std::vector<uint8_t> Logo(const shapetools::Font& font, const std::string& name, int seed) {
+  const Rgb field{40 + (seed * 37) % 60, 100 + (seed * 53) % 80, 60 + (seed * 29) % 60};
+  Canvas c(240, 140, {0, 0, 0});
+  for (int y = 0; y < 140; ++y)
+    for (int x = 0; x < 240; ++x) {
+      const int inset = y > 90 ? (y - 90) * 2 : 0;
+      if (x >= 4 + inset && x < 236 - inset) c.Set(x, y, {field.r + y / 6, field.g + y / 5, field.b});
+    }
+  c.Frame(4, 0, 236, 4, 4, {230, 210, 120});
+  c.Box(110, 14, 113, 70, {240, 240, 240});
+  c.Box(113, 14, 140, 30, {220, 40, 40});
+  for (int x = 70; x < 170; ++x) c.Set(x, 70 + static_cast<int>(4 * std::sin(x / 9.0)), {250, 250, 250});
+  const int tw = Canvas::TextWidth(font, name, 1);
+  c.Text(font, name, (240 - tw) / 2, 84, 1, {250, 240, 200});
+  return shapetools::shapefile({{"logo", c.Shape()}});
+}
+
+// The five flight paths of the clubs dialog (low to high), one look per file.
+std::vector<uint8_t> Trajectories(Rgb base, Rgb line) {
+  std::vector<std::pair<std::string, shapetools::Image>> frames;
+  for (int k = 0; k < 5; ++k) {
+    Canvas c(44, 22, base);
+    c.Frame(0, 0, 44, 22, 1, {150, 170, 210});
+    const double apex = 5 + 2.5 * k;
+    for (int x = 3; x < 41; ++x) {
+      const double t = (x - 3) / 37.0;
+      const int y = 19 - static_cast<int>(apex * 4 * t * (1 - t) + 0.5);
+      c.Box(x, y, x + 1, y + 2, line);
+    }
+    frames.emplace_back(FrameName(k), c.Shape());
+  }
+  return shapetools::shapefile(frames);
+}
+
+// The pointer: a white arrow edged in black, its hot spot at the tip.
+std::vector<uint8_t> Arrow() {
+  Canvas c(14, 22, {0, 0, 0});
+  for (int row = 0; row < 17; ++row)
+    for (int col = 0; col <= row * 2 / 3 && col < 12; ++col) c.Set(col, row, {250, 250, 250});
+  c.Box(4, 15, 7, 21, {250, 250, 250});
+  // The edge: every white pixel's dark neighbours.
+  Canvas edged = c;
+  for (int y = 0; y < 22; ++y)
+    for (int x = 0; x < 14; ++x) {
+      if (c.Get(x, y).r) continue;
+      for (int d = 0; d < 4; ++d) {
+        const int nx = x + (d == 0) - (d == 1), ny = y + (d == 2) - (d == 3);
+        if (nx >= 0 && ny >= 0 && nx < 14 && ny < 22 && c.Get(nx, ny).r) edged.Set(x, y, {8, 8, 8});
+      }
+    }
+  return shapetools::shapefile({{"grfx", edged.Shape()}});
+}
+
+// The busy pointer: a ball going round, eight frames.
+std::vector<uint8_t> BusyBall() {
+  std::vector<std::pair<std::string, shapetools::Image>> frames;
+  for (int k = 0; k < 8; ++k) {
+    Canvas c(24, 24, {0, 0, 0});
+    const double a = k * M_PI / 4;
+    for (int i = 0; i < 8; ++i) {
+      const double b = i * M_PI / 4;
+      c.Box(11 + static_cast<int>(8 * std::cos(b)), 11 + static_cast<int>(8 * std::sin(b)),
+            13 + static_cast<int>(8 * std::cos(b)), 13 + static_cast<int>(8 * std::sin(b)), {90, 110, 150});
+    }
+    const int bx = 12 + static_cast<int>(8 * std::cos(a)), by = 12 + static_cast<int>(8 * std::sin(a));
+    c.Box(bx - 3, by - 3, bx + 3, by + 3, {250, 250, 250});
+    frames.emplace_back(FrameName(k), c.Shape());
+  }
+  return shapetools::shapefile(frames);
+}
+
+}  // namespace
+
+shapetools::Font LetteringFont(const std::string& fontFolder) {
+  shapetools::Font font;
+  std::string error;
+  const std::string file = (fs::path(fontFolder) / "Lat15-TerminusBold16.psf.gz").string();
+  if (!shapetools::convertpsf(shapetools::readpsffile(file), 1, 1, font, error))
+    throw std::runtime_error(file + ": " + error);
+  return font;
+}
+
+std::vector<datapack::BigEntry> FrontEndArt(const shapetools::Font& font) {
+  std::vector<datapack::BigEntry> art;
+  art.push_back({"mouseptr.fsh", Arrow()});
+  art.push_back({"animwait.fsh", BusyBall()});
+  art.push_back({"track-t.fsh", Piece(6, false, 0)});
+  art.push_back({"track-m.fsh", Piece(8, false, 1)});
+  art.push_back({"track-b.fsh", Piece(6, false, 2)});
+  art.push_back({"thumb-t.fsh", Piece(4, true, 0)});
+  art.push_back({"thumb-m.fsh", Piece(8, true, 1)});
+  art.push_back({"thumb-b.fsh", Piece(4, true, 2)});
+  art.push_back({"butdelet.fsh", ThreeLooks(font, "DEL", 44, 32)});
+  art.push_back({"golfrs-b.fsh", Sheet(font, kGrey, kGreyEdge, kGreyInk)});
+  art.push_back({"golfrs-c.fsh", Sheet(font, kBlue, kBlueEdge, kWhite)});
+  art.push_back({"golfrs-e.fsh", Sheet(font, kBright, kYellow, kYellow)});
+  art.push_back({"addbanim.fsh", ArrowAnimation(font, ">>")});
+  art.push_back({"rembanim.fsh", ArrowAnimation(font, "<<")});
+  art.push_back({"butprofl.fsh", PulsingButton(font, "PROFILE", 110, 32)});
+  art.push_back({"butsetup.fsh", PulsingButton(font, "NEW GOLFER", 130, 32)});
+  art.push_back({"butclubs.fsh", PulsingButton(font, "CLUBS", 100, 32)});
+  art.push_back({"traj-b.fsh", Trajectories({20, 36, 70}, {220, 220, 230})});
+  art.push_back({"traj-c.fsh", Trajectories({40, 70, 140}, {255, 255, 120})});
+  art.push_back({"traj-e.fsh", Trajectories({90, 40, 40}, {255, 255, 255})});
+  {
+    Canvas panel(522, 333, {22, 40, 78});
+    panel.Frame(0, 0, 522, 333, 3, {150, 170, 210});
+    panel.Box(20, 44, 500, 270, {14, 26, 52});
+    art.push_back({"bgclubs.fsh", shapetools::shapefile({{"grfx", panel.Shape()}})});
+  }
+  art.push_back({"plus.fsh", ThreeLooks(font, "+", 12, 12)});
+  art.push_back({"minus.fsh", ThreeLooks(font, "-", 12, 12)});
+  return art;
+}
+
+void WriteCourseLogos(const fs::path& courses, const std::string& fontFolder) {
+  const shapetools::Font font = LetteringFont(fontFolder);
+  int seed = 0;
+  for (const auto& entry : fs::directory_iterator(courses)) {
+    if (!entry.is_directory() || !fs::exists(entry.path() / "COURSE.DAT")) continue;
+    const std::string name = entry.path().filename().string();
+    writeBytesTo(entry.path() / "Logo.fsh", Logo(font, name, seed++));
+  }
+}
+
+void WriteDemoGolfers(const fs::path& players) {
+  struct Golfer {
+    const char* name;
+    uint32_t model;
+    uint32_t rounds, holes, strokes, longest, best;
+  };
+  const Golfer golfers[] = {{"Ada Lark", 0, 3, 54, 232, 271, 74}, {"Tom Reed", 1, 0, 0, 0, 0, 0}};
+  fs::create_directories(players);
+  for (const Golfer& g : golfers) {
+    const fs::path file = players / (std::string(g.name) + ".amt");
+    if (fs::exists(file)) continue;
+    playerInfo_s record;
+    std::snprintf(record.name, sizeof record.name, "%s", g.name);
+    record.model = g.model;
+    // Golfers of the player's own at the Amateur level, with the first caddie.
+    record.flags = kGolferTakesPart | 0x20;
+    record.SetMulliganRule(1);
+    record.SetLevel(1);
+    record.option1 = 1;
+    record.SetStatistic(kStatRoundsPlayed, g.rounds);
+    record.SetStatistic(kStatHolesPlayed, g.holes);
+    record.SetStatistic(kStatTotalStrokes, g.strokes);
+    record.SetStatistic(kStatLongestDrive, g.longest);
+    record.SetStatistic(kStatBestRound, g.best);
+    record.flags |= kGolferTaggedForm;
+    std::vector<uint8_t> bytes(kTaggedRecordBytes, 0);
+    SerialTarget s = SerialTarget::OverMemory(bytes.data(), bytes.size());
+    if (!record.WriteToStream(&s)) throw std::runtime_error("cannot write the golfer " + std::string(g.name));
+    bytes.resize(static_cast<size_t>(s.cursor - bytes.data()));
+    writeBytesTo(file, bytes);
+  }
+}
+
+}  // namespace mkdemo

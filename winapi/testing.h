@@ -228,3 +228,36 @@ struct SpawnResult {
 using SpawnHook = std::function<SpawnResult(const SpawnRequest& request)>;
 void SetSpawnHook(SpawnHook hook);  // an empty hook starts real processes
 }  // namespace winapi::testing
+
+// ---- scripted input -------------------------------------------------------------------------------------------------
+// Keys and pointer events at set times on the virtual clock, for loops that poll the input state instead of
+// reading messages. While a script is on, each poll of the input state (GetAsyncKeyState, GetKeyState,
+// GetKeyboardState, GetCursorPos) first moves the virtual clock one step; an event falls due as the clock
+// passes its time and then acts as the person's key or mouse would (state and messages alike), so the same
+// script gives the same run every time. Off the virtual clock polls do not move time; events still fall due
+// on real time.
+namespace winapi::testing {
+struct ScriptedEvent {
+  enum Kind { kKey, kPointer };
+  uint32_t atMs = 0;  // after the moment the script starts
+  Kind kind = kKey;
+  int key = 0;        // kKey: a virtual-key code
+  int x = 0, y = 0;   // kPointer: client coordinates of the host's window
+  int button = 0;     // kPointer: 0 moves, 1 left, 2 right, 3 middle
+  bool down = true;   // key or button goes down (true) or up
+};
+ScriptedEvent ScriptKey(uint32_t atMs, int key, bool down);
+ScriptedEvent ScriptPointer(uint32_t atMs, int x, int y, int button = 0, bool down = false);
+// A key pressed at `atMs` and released `holdMs` later.
+std::vector<ScriptedEvent> ScriptPress(uint32_t atMs, int key, uint32_t holdMs = 20);
+// Starts a script (any earlier one is dropped) with times counted from now; each poll made on the calling thread
+// moves the clock `pollStepMs` (0: polls do not move it); polls of other threads never move it.
+void StartInputScript(const std::vector<ScriptedEvent>& events, uint32_t pollStepMs = 1);
+// Ends the script: events not yet due are dropped and polls no longer move the clock. Reset does it too.
+void StopInputScript();
+bool InputScriptOn();
+// Events of the script not yet due.
+size_t PendingScriptedEvents();
+// Polls of the input state made while a script was on, since it started.
+uint64_t ScriptedInputPolls();
+}  // namespace winapi::testing

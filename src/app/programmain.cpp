@@ -18,6 +18,7 @@
 #include "platformlib/files/filehandle.h"
 #include "platformlib/display/keyboard.h"
 #include "platformlib/display/mainwindow.h"
+#include "platformlib/display/windisplay.h"
 #include "platformlib/gfx/pixels.h"
 #include "platformlib/shapes/textdraw.h"
 #include "platformlib/core/timer.h"
@@ -249,6 +250,9 @@ int OpenGameWindow() {
   Facts().queueWindow = gLoop.queueWindow;
 
   if (!gFlags.softwareRender) gFlags.softwareRender = gDisplay.enable3D == 0;
+  // A render module takes the library's main window for its display: the window system's hooks must be in place
+  // before it opens, not the memory stand-ins that serve until the first display is opened.
+  if (!gFlags.softwareRender) installwindisplayhooks();
   // 1 also when software was asked for; only without that request does it mean a hardware back end is up.
   const int started = Svc().scene->StartRenderSystem(gFlags.softwareRender, gFlags.preferDirect3D);
   const int hardware = started && !gFlags.softwareRender;

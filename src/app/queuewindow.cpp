@@ -86,11 +86,12 @@ void Idle() {
   Svc().sound->Update();
   if (Svc().frontEnd->ScreenIdle()) return;
   if (Svc().round->OnIdle()) return;
-  // Without an interface the empty screen is shown about 25 times a second.
+  // Without an interface the hole's view (or the empty screen) is shown about 25 times a second.
   LoopState& loop = Loop();
   const uint32_t now = timeGetTime();
   if (now - loop.lastEmptyFrame < 40) return;
   loop.lastEmptyFrame = now;
+  if (Svc().scene->DrawGolfView()) return;
   if (DisplayMgr().open) AddDirtyRect(Display().screen);
 }
 

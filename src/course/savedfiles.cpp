@@ -262,6 +262,7 @@ bool DecodeSavedShot(const uint8_t* data, size_t size, SavedShotHead& head, std:
 }
 
 void SetSavedShotFolder(const std::string& path) { g_shotFolder = path; }
+const std::string& SavedShotFolder() { return g_shotFolder; }
 
 std::string SaveShot(const std::string& comment, SavedShotHead head, const std::vector<uint8_t>& body,
                      int playerSlot) {

@@ -73,6 +73,7 @@ bool DecodeSavedShot(const uint8_t* data, size_t size, SavedShotHead& head, std:
                      std::string& error);
 
 void SetSavedShotFolder(const std::string& path);  // the program's folder ("C:\")
+const std::string& SavedShotFolder();
 // Writes a shot as the next free "SHOT%04d.DAT" (the caption is the comment, or "P<n> Shot<nn>" without one):
 // its file name, or "" when it cannot be saved.
 std::string SaveShot(const std::string& comment, SavedShotHead head, const std::vector<uint8_t>& body,

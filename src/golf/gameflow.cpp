@@ -111,6 +111,7 @@ void TGame::UpdateWind() {
 }
 
 void TGame::ReleaseHole() {
+  Svc().round->HoleReleased();
   Svc().scene->ReleaseHoleScene();
   DeleteWindGenerators();
   BallClearCup();
@@ -236,6 +237,8 @@ void TGame::GoToNextHole() {
 namespace {
 
 // The shot itself: the same inputs give the same ball on every machine.
+void flyShot(TGame& g, TPlayer* p);
+
 void runShot(TGame& g, TPlayer* p, const Vector3& aim, float power, float curve, float trajectory) {
   ActiveGolferRecord = p;
   p->ballBeforeShot = p->ball;
@@ -244,9 +247,14 @@ void runShot(TGame& g, TPlayer* p, const Vector3& aim, float power, float curve,
   ShotMeter.finalCurve = curve;
   ShotMeter.trajectory = trajectory;
   ShotMeter.shotFactorA = ShotMeter.shotFactorB = 1.0f;
+  BallLaunch(&p->ball, 0, 1, 0, power);
+  flyShot(g, p);
+}
+
+// The launched ball flies to rest, is kept for the highlights and replay, and the stroke is counted.
+void flyShot(TGame& g, TPlayer* p) {
   uint32_t strokesBefore = 0;
   p->GetHoleScore(g.state.round, g.state.hole, &strokesBefore, nullptr);
-  BallLaunch(&p->ball, 0, 1, 0, power);
   // Kept as launched for the highlights.
   SavedShot& kept = g.lastShot;
   kept.round = g.state.round;
@@ -299,7 +307,18 @@ int PlayCurrentShot(float power, float curve, float trajectory) {
     Svc().network->SendBlock(-1, kGolfRemoteSettings, wire, sizeof wire);
   }
   runShot(*g, p, ShotAimPoint, power, curve, trajectory);
-  PostGolfMessage(kGolfBallStopped);
+  if (Svc().round->CountsShots()) Svc().round->BeginAfterShot();
+  else PostGolfMessage(kGolfBallStopped);
+  return 1;
+}
+
+int FlyLaunchedShot() {
+  TGame* g = CurrentGame();
+  if (!g) return 0;
+  TPlayer* p = g->players->GetPlayer(g->state.currentPlayer);
+  if (!p) return 0;
+  ActiveGolferRecord = p;
+  flyShot(*g, p);
   return 1;
 }
 
@@ -319,10 +338,17 @@ int ReplayRemoteShot(const ShotSetUpBlock& b) {
   const Vector3& at = p->ball.position;
   if (at.x != b.position.x || at.y != b.position.y || at.z != b.position.z) PlaceBallAt(p, b.position);
   runShot(*g, p, b.aim, b.power, b.curve, b.trajectory);
+  if (Svc().round->CountsShots()) Svc().round->BeginAfterShot();
   return 1;
 }
 
 void CountShot(TGame& g, TPlayer* p) {
+  // With the in-round interface the golfer's choice after the shot counts it.
+  if (Svc().round->CountsShots()) return;
+  CountFinishedShot(g, p);
+}
+
+void CountFinishedShot(TGame& g, TPlayer* p) {
   const bool putt = p->currentClub == kPutter;
   const bool counts = g.CountsStrokes();
   uint32_t before = 0;

@@ -1,4 +1,63 @@
 #include "roundui/install.h"
 
-// The in-round interface is not installed yet: the golf library plays on without it.
-void InstallRoundInterfaceServices() {}
+#include "framework/core/services.h"
+#include "roundui/aftershot.h"
+#include "roundui/clubs.h"
+#include "roundui/gameui.h"
+#include "roundui/input.h"
+#include "roundui/replay.h"
+#include "roundui/roundturn.h"
+#include "roundui/scorecard.h"
+
+namespace {
+
+constexpr int kCardFirstGolferRow = 6;  // below the hole, yardage and par rows
+
+class RoundInterface : public RoundInterfaceProvider {
+ public:
+  const char* Name() const override { return "in-round interface"; }
+  void SetHoleScreen(int) override { BuildGameUI(); }
+  void UpdateInterface() override { ShowGolferToPlay(); }
+  void OnKeyPress(uint32_t code) override { InRoundOnCommand(static_cast<uint16_t>(code)); }
+  bool OnKeyUp(uint32_t code) override {
+    InRoundOnKeyUp(static_cast<uint16_t>(code));
+    return GameUIBuilt();
+  }
+  void OnPointerPress(int32_t x, int32_t y, uint32_t flags) override {
+    InRoundOnButtonDown(static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<uint8_t>(flags));
+  }
+  void OnPointerRelease(int32_t x, int32_t y, uint32_t button) override {
+    InRoundOnButtonUp(static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<uint8_t>(button));
+  }
+  bool OnIdle() override {
+    InRoundOnIdle();
+    return PresentRoundFrame();
+  }
+  void PersonShot() override { BeginPersonShot(); }
+  // Every shot ends in the interface: played back, then the golfer's choice counts it and goes on.
+  bool CountsShots() override { return true; }
+  void BeginAfterShot() override { EndShotInInterface(); }
+  void RemoteMessage(uint32_t id, void*) override { AfterShotMessage(id); }
+  void HoleReleased() override { DestroyGameUI(); }
+  void ShowScoreCard(int) override {
+    if (!GameUIBuilt()) return;
+    // The card's first golfer row as the page shows it: the name, then each hole's text.
+    const CardInput card = CurrentScoreCard(true, false);
+    std::string row;
+    for (const CardText& t : BuildScoreCard(card)) {
+      if (t.row == kCardFirstGolferRow) row += t.text + " ";
+    }
+    NoteScoreCardPage(row);
+    ShowScoreCardPage(-1);
+  }
+};
+
+}  // namespace
+
+void InstallRoundInterfaceServices() {
+  static RoundInterface provider;
+  Svc().round = &provider;
+  // The club records feed the launch, and the ball physics records every live shot for the replays.
+  clubs::InstallClubRecords();
+  InstallReplayBuffer();
+}

@@ -171,8 +171,16 @@ void TGolfView::MoveSideways(float d) {
   UpdateTransform();
 }
 
+int32_t ViewHeadingToward(const Vector3& from, const Vector3& to) {
+  double dx = static_cast<double>(to.x - from.x), dy = static_cast<double>(to.y - from.y);
+  if (dx == 0.0 && dy == 0.0) return 0;
+  // The view looks along minus its back vector (sin, cos of the heading).
+  const double heading = std::atan2(-dx, -dy);
+  return static_cast<int32_t>(std::lround(heading * 32768.0 / 3.14159265358979323846)) & 0xFFFF;
+}
+
 void TGolfView::FaceGroundPoint(const Vector3& point) {
-  SetHeadingAngle(HeadingBetweenPoints(focusPoint, point));
+  SetHeadingAngle(ViewHeadingToward(focusPoint, point));
   UpdateTransform();
 }
 
@@ -200,7 +208,7 @@ void TGolfView::AimAtPoint(const Vector3& target, int32_t angle) {
   focusPoint.x = target.x + r * c;
   focusPoint.y = target.y + r * s;
   focusPoint.z = GetTerrainHeight(focusPoint.x, focusPoint.y);
-  SetHeadingAngle(HeadingBetweenPoints(focusPoint, target));
+  SetHeadingAngle(ViewHeadingToward(focusPoint, target));
   UpdateTransform();
 }
 

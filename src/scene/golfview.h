@@ -88,6 +88,10 @@ class TGolfView {
   int32_t projectionKind = 1;
 };
 
+// The heading of a view at `from` that looks toward `to` on the ground (0 when they coincide). The course library's
+// HeadingBetweenPoints mirrors the ground's second axis against the view's back vector, so views use this.
+int32_t ViewHeadingToward(const Vector3& from, const Vector3& to);
+
 // The four views of the whole run.
 extern TGolfView MainView;
 extern TGolfView FollowView;

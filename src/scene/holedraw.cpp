@@ -8,34 +8,27 @@
 #include "course/holedata.h"
 #include "course/scenedata.h"
 #include "course/terrain.h"
+#include "scene/golfdraw.h"
 #include "scene/horizon.h"
 #include "scene/random.h"
-
-namespace {
-
-enum class ItemKind : uint8_t { Quad, Object };
-
-struct Item {
-  float depth;
-  ItemKind kind;
-  int32_t i, j, step;   // quads: grid corner and size; objects: cell
-  uint8_t objectType;
-  Vector3 foot;
-};
 
 uint16_t To565(uint32_t argb) {
   return static_cast<uint16_t>((((argb >> 19) & 31) << 11) | (((argb >> 10) & 63) << 5) | ((argb >> 3) & 31));
 }
 
-// Bad data is skipped and told once.
 void LogOnce(bool& told, const char* what, int code) {
   if (told) return;
   told = true;
   std::fprintf(stderr, "scene: %s %d skipped\n", what, code);
 }
+
+namespace {
+
 bool gToldObject = false, gToldSurface = false;
 
-const TerrainTexture* SurfaceTexture(const CourseSceneData& course, uint8_t surface, int step, bool stripe) {
+}  // namespace
+
+int SurfaceTextureIndex(const CourseSceneData& course, uint8_t surface, int step, bool stripe) {
   int index = surface >> 4;
   if (stripe && index == 1) index = 16;
   // The coarse replacements of the surfaces that have them.
@@ -48,8 +41,14 @@ const TerrainTexture* SurfaceTexture(const CourseSceneData& course, uint8_t surf
     else if (index == 2) coarse = 26 + level;
     if (coarse >= 0 && course.textures[static_cast<size_t>(coarse)].image.present()) index = coarse;
   }
-  const TerrainTexture& t = course.textures[static_cast<size_t>(index)];
-  return t.image.present() ? &t : nullptr;
+  return course.textures[static_cast<size_t>(index)].image.present() ? index : -1;
+}
+
+namespace {
+
+const TerrainTexture* SurfaceTexture(const CourseSceneData& course, uint8_t surface, int step, bool stripe) {
+  const int index = SurfaceTextureIndex(course, surface, step, stripe);
+  return index < 0 ? nullptr : &course.textures[static_cast<size_t>(index)];
 }
 
 void DrawSprite(const Surface16& s, const CourseImage& image, const uint16_t palette[256], float footX, float footY,
@@ -108,24 +107,18 @@ void DrawHorizon(const TGolfView& view, const Surface16& s, const CourseSceneDat
 
 }  // namespace
 
-HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector3* golfer) {
-  HoleDrawStats stats;
-  RandomUpPin pin(37);
+void CollectHoleItems(const TGolfView& view, const Vector3* golfer, std::vector<HoleItem>& items,
+                      HoleDrawStats& stats) {
   const CourseSceneData& course = CurrentCourseScene();
   const HoleSceneData& hole = CurrentHoleScene();
   const TerrainGrid& g = CurrentTerrain();
-  view.pinScreenX = view.pinScreenY = -2048;
-  view.pinDepthValue = 0;
-  uint16_t palette[256];
-  for (int i = 0; i < 256; ++i) palette[i] = To565(course.palette[static_cast<size_t>(i)]);
-  DrawHorizon(view, s, course, palette);
-  if (g.width < 2 || g.depth < 2) return stats;
-
+  items.clear();
+  if (g.width < 2 || g.depth < 2) return;
   const float nearDetail = static_cast<float>(view.detailDistance[0]) / 65536.0f;
   const float midDetail = static_cast<float>(view.detailDistance[1]) / 65536.0f;
   const float farDetail = static_cast<float>(view.detailDistance[2]) / 65536.0f;
   const float farDistance = view.farDistance > 0.0f ? view.farDistance : 500.0f;
-  std::vector<Item> items;
+  items.clear();
   items.reserve(4096);
   // Quads by level of detail: step 1 within the near distance, 2, 4 and 8 beyond; a block belongs to the level of
   // its centre's depth, so each stretch of ground is drawn once.
@@ -175,26 +168,58 @@ HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector
     const float z = view.WorldToCamera(foot).Z;
     if (z > 1.0f) items.push_back({z - 0.3f, ItemKind::Object, -1, -1, 1, kPinObjectType, foot});
   }
-  std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.depth > b.depth; });
+  std::stable_sort(items.begin(), items.end(), [](const HoleItem& a, const HoleItem& b) { return a.depth > b.depth; });
+}
+
+bool ProjectBlockCorners(const TGolfView& view, const HoleItem& item, ScreenPointF f[4]) {
+  const TerrainGrid& g = CurrentTerrain();
+  const int32_t W = static_cast<int32_t>(g.width) - 1, D = static_cast<int32_t>(g.depth) - 1;
+  Vector3 corner[4];
+  GridPointToWorld(item.i, item.j, &corner[0]);
+  GridPointToWorld(std::min(item.i + item.step, W), item.j, &corner[1]);
+  GridPointToWorld(std::min(item.i + item.step, W), std::min(item.j + item.step, D), &corner[2]);
+  GridPointToWorld(item.i, std::min(item.j + item.step, D), &corner[3]);
+  for (int k = 0; k < 4; ++k) {
+    view.ProjectToScreenFloat(corner[k], &f[k]);
+    if (!(f[k].Z > 0.5f && std::fabs(f[k].x) < 16000.0f && std::fabs(f[k].y) < 16000.0f)) return false;
+  }
+  return true;
+}
+
+float ProjectObject(const TGolfView& view, const HoleItem& item, const ObjectType& type, ScreenPointF* f, float* width,
+                    float* height) {
+  view.ProjectToScreenFloat(item.foot, f);
+  const float k = view.projectionScale / f->Z;
+  *height = static_cast<float>(type.worldHeight) / 65536.0f * k;
+  *width = *height * static_cast<float>(type.widthFactor) / 65536.0f;
+  return k;
+}
+
+HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector3* golfer) {
+  HoleDrawStats stats;
+  RandomUpPin pin(37);
+  const CourseSceneData& course = CurrentCourseScene();
+  const HoleSceneData& hole = CurrentHoleScene();
+  const TerrainGrid& g = CurrentTerrain();
+  view.pinScreenX = view.pinScreenY = -2048;
+  view.pinDepthValue = 0;
+  uint16_t palette[256];
+  for (int i = 0; i < 256; ++i) palette[i] = To565(course.palette[static_cast<size_t>(i)]);
+  DrawHorizon(view, s, course, palette);
+  if (g.width < 2 || g.depth < 2) return stats;
+
+  std::vector<HoleItem> items;
+  CollectHoleItems(view, golfer, items, stats);
 
   const bool stripes = (hole.header.flags & 1) != 0;
   const LightTableSet lights{course.lightTables[0].data(), kLightLevels};
-  for (const Item& item : items) {
+  for (const HoleItem& item : items) {
     if (item.kind == ItemKind::Quad) {
-      Vector3 corner[4];
-      GridPointToWorld(item.i, item.j, &corner[0]);
-      GridPointToWorld(std::min(item.i + item.step, W), item.j, &corner[1]);
-      GridPointToWorld(std::min(item.i + item.step, W), std::min(item.j + item.step, D), &corner[2]);
-      GridPointToWorld(item.i, std::min(item.j + item.step, D), &corner[3]);
+      ScreenPointF f[4];
+      if (!ProjectBlockCorners(view, item, f)) continue;
       TriVertex p[4];
-      bool ok = true;
-      for (int k = 0; k < 4 && ok; ++k) {
-        ScreenPointF f;
-        view.ProjectToScreenFloat(corner[k], &f);
-        ok = f.Z > 0.5f && std::fabs(f.x) < 16000.0f && std::fabs(f.y) < 16000.0f;
-        p[k] = {static_cast<int16_t>(std::lround(f.x)), static_cast<int16_t>(std::lround(f.y))};
-      }
-      if (!ok) continue;
+      for (int k = 0; k < 4; ++k)
+        p[k] = {static_cast<int16_t>(std::lround(f[k].x)), static_cast<int16_t>(std::lround(f[k].y))};
       const size_t cell = static_cast<size_t>(item.j) * g.width + static_cast<size_t>(item.i);
       const uint8_t surfaceByte = g.cells[cell * kCellBytes + 2];
       const bool stripe = stripes && ((item.j / 6) & 1) != 0;
@@ -219,10 +244,8 @@ HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector
     } else {
       const ObjectType& type = course.objectTypes[item.objectType];
       ScreenPointF f;
-      view.ProjectToScreenFloat(item.foot, &f);
-      const float k = view.projectionScale / f.Z;
-      const float height = static_cast<float>(type.worldHeight) / 65536.0f * k;
-      const float width = height * static_cast<float>(type.widthFactor) / 65536.0f;
+      float width = 0.0f, height = 0.0f;
+      const float k = ProjectObject(view, item, type, &f, &width, &height);
       if (height < static_cast<float>(view.minObjectHeight)) continue;
       const CourseImage& image = type.useAlternate && type.alternate.present() ? type.alternate : type.image;
       int32_t top = 0;
@@ -264,10 +287,6 @@ bool PlaceHoleCamera(TGolfView& view, int camera) {
     at = {pin.x - (pin.x - tee.x) * back, pin.y - (pin.y - tee.y) * back, 0.0f};
   }
   at.z = GetTerrainHeight(at.x, at.y);
-  view.focusPoint = at;
-  // The camera behind the focus, looking at the pin: the back vector (sin, cos of the heading) points from the pin
-  // to the focus.
-  const double heading = std::atan2(static_cast<double>(at.x - pin.x), static_cast<double>(at.y - pin.y));
-  view.SetHeading(static_cast<int32_t>(std::lround(heading * 32768.0 / 3.14159265358979323846)));
+  PlaceViewBehind(view, at, pin);
   return true;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "scene/golfview.h"
 #include "scene/swtri.h"
@@ -13,6 +14,32 @@ struct HoleDrawStats {
   int32_t objects = 0;
   int32_t skipped = 0;  // objects or surfaces without an image
 };
+
+struct CourseSceneData;
+
+// What a frame draws of the hole, shared by both paths: terrain blocks (grid corner and step) by level of detail and
+// objects on their cells, far first.
+enum class ItemKind : uint8_t { Quad, Object };
+struct HoleItem {
+  float depth;
+  ItemKind kind;
+  int32_t i, j, step;  // quads: grid corner and size; objects: cell (-1 for the pin)
+  uint8_t objectType;
+  Vector3 foot;
+};
+void CollectHoleItems(const TGolfView& view, const Vector3* golfer, std::vector<HoleItem>& items,
+                      HoleDrawStats& stats);
+// A block's four corners on the screen; false when one lies behind the near limit or far off the screen.
+bool ProjectBlockCorners(const TGolfView& view, const HoleItem& item, ScreenPointF f[4]);
+// An object's foot on the screen and its size there in pixels; the scale (pixels a world unit at its depth).
+struct ObjectType;
+float ProjectObject(const TGolfView& view, const HoleItem& item, const ObjectType& type, ScreenPointF* f, float* width,
+                    float* height);
+// The course texture a surface byte draws with at a block step (stripes and coarse replacements); -1 for none.
+int SurfaceTextureIndex(const CourseSceneData& course, uint8_t surface, int step, bool stripe);
+uint16_t To565(uint32_t argb);
+// Bad data is skipped and told once.
+void LogOnce(bool& told, const char* what, int code);
 
 // `golfer`: the ground point objects are hidden around (null: none).
 HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& target, const Vector3* golfer);

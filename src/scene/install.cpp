@@ -1,6 +1,7 @@
 #include "scene/install.h"
 
 #include "framework/core/services.h"
+#include "scene/golfdraw.h"
 #include "scene/golfview.h"
 #include "scene/random.h"
 #include "scene/render3d.h"
@@ -25,6 +26,11 @@ class Scene : public SceneProvider {
   }
   bool TextureCacheActive() override { return ::TextureCacheActive(); }
   void ResetTextureCache() override { ::ResetTextureCache(); }
+  bool DrawGolfView() override { return !holeReleased_ && DrawMainGolfView(); }
+  Image16 GolfViewImage() override { return ::GolfViewImage(); }
+  Image16 GolfViewOverlay() override { return ::GolfViewOverlay(); }
+  void PrepareHole(uint32_t /*seed*/) override { holeReleased_ = false; }
+  void ReleaseHoleScene() override { holeReleased_ = true; }
   int Random15() override { return scene::Random15(); }
   uint32_t Random31() override { return static_cast<uint32_t>(scene::Random31()); }
   // Low byte the up index, next byte the down index.
@@ -32,6 +38,9 @@ class Scene : public SceneProvider {
     RandomUp = static_cast<uint8_t>(seed);
     RandomDown = static_cast<uint8_t>(seed >> 8);
   }
+
+ private:
+  bool holeReleased_ = false;  // the game released its hole; the next one is prepared before its first shot
 };
 
 Scene gScene;

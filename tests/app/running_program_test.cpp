@@ -25,6 +25,8 @@
 #include "app/gameapp.h"
 #include "framework/core/gfxrecord.h"
 #include "framework/core/services.h"
+#include "demo.h"
+#include "frontend/frontend.h"
 #include "golf/game.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "shapewriter.h"
@@ -293,3 +295,70 @@ TEST_F(RunningProgramTest, PausesDefersResumesSavesAndResumesTheLastGame) {
 }
 
 }  // namespace
+
+// The demo installation, a golfer chosen, Tee off pressed on the main menu: the hole's view fills the screen that the
+// host shows, and where the in-round interface takes a rectangle of the overlay the scene leaves the screen alone.
+TEST_F(RunningProgramTest, ARoundStartedFromTheMainMenuShowsTheHole) {
+  char pattern[] = "/tmp/teebox_demo_XXXXXX";
+  const std::string demo = mkdtemp(pattern);
+  std::string error;
+  ASSERT_TRUE(mkdemo::MakeDemoInstallation(demo, {}, error)) << error;
+  InChild([&] {
+    RunningProgram program(demo, root_ + "/registry3.txt");
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(WaitFor([] {
+      bool menu = false;
+      OnProgramThread([&] { menu = TeeOffButton != nullptr; });
+      return menu;
+    }));
+    ASSERT_TRUE(OnProgramThread([] {
+      TPlayer* p = CurrentGame()->players->GetPlayer(0);
+      p->flags |= kGolferTakesPart;
+      std::snprintf(p->name, sizeof p->name, "%s", "Ada");
+      MARect r{};
+      TeeOffButton->GetRect(&r);
+      const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+      QueueWindowProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, at);
+      QueueWindowProc(nullptr, WM_LBUTTONUP, 0, at);
+    }));
+    // The view is drawn once the hole is in: the host's frame then shows the scene's picture.
+    auto shows = [](int32_t x, int32_t y) {
+      HostFrameData frame;
+      const Image16 view = Svc().scene->GolfViewImage();
+      if (!winapi::testing::HostFrame(&frame) || view.width != frame.width || x >= view.width || y >= view.height)
+        return false;
+      const uint16_t p = view.pixels[y * view.pitch + x];
+      const uint32_t shown = frame.pixels[static_cast<size_t>(y) * frame.width + x];
+      return ((shown >> 19) & 31) == ((p >> 11) & 31u) && ((shown >> 10) & 63) == ((p >> 5) & 63u) &&
+             ((shown >> 3) & 31) == (p & 31u);
+    };
+    ASSERT_TRUE(WaitFor([&] {
+      bool seen = false;
+      OnProgramThread([&] {
+        const Image16 view = Svc().scene->GolfViewImage();
+        seen = view.width > 0 && shows(view.width / 2, 20) && shows(view.width / 2, view.height - 20);
+      });
+      return seen;
+    }));
+    ASSERT_TRUE(OnProgramThread([] {
+      const Image16 view = Svc().scene->GolfViewImage();
+      // Sky above the horizon, ground below: not one colour.
+      EXPECT_NE(view.pixels[20 * view.pitch + view.width / 2], view.pixels[(view.height - 20) * view.pitch + view.width / 2]);
+      // The interface takes a rectangle: the screen under it is no longer the scene's.
+      MarkRect16(Svc().scene->GolfViewOverlay(), MARect{0, 0, 100, 100}, false);
+      ImageRecord* drawn = DrawnImage();
+      uint16_t* p = reinterpret_cast<uint16_t*>(drawn->window->pixels);
+      for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x) p[y * drawn->window->rowbytes / 2 + x] = 0x001F;
+      AddDirtyRect(MARect{0, 0, 100, 100});
+    }));
+    ASSERT_TRUE(WaitFor([] {
+      HostFrameData frame;
+      if (!winapi::testing::HostFrame(&frame)) return false;
+      const uint32_t shown = frame.pixels[50 * static_cast<size_t>(frame.width) + 50];
+      return (shown & 0xFFFF00) == 0 && (shown & 0xFF) >= 0xF0;
+    }));
+    EXPECT_EQ(program.Close(), 0);
+  });
+  fs::remove_all(demo);
+}

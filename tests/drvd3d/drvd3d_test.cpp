@@ -3,69 +3,19 @@
 // render states, fog, textures and the batch.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
 #include <cstring>
-#include <map>
-#include <thread>
 
 #include "ddraw.h"
 #include "drvd3d/drvd3d.h"
 #include "platformlib/gfx/gfxfixture.h"
 #include "platformlib/gfx/gfxdisplay.h"
+#include "platformlib/gfx/moduledisplay.h"
 #include "platformlib/gfx/vortel.h"
 #include "winapi/testing.h"
 #include "winapi_user.h"
 
 namespace {
-
-using Handler = int (*)(void*, HWND, UINT, WPARAM, LPARAM, LRESULT*);
-std::map<UINT, Handler> handlers;
-std::atomic<HWND> displayWindow{nullptr};
-
-LRESULT DisplayProc(HWND window, UINT message, WPARAM first, LPARAM second) {
-  auto it = handlers.find(message);
-  if (it != handlers.end()) {
-    LRESULT result = 0;
-    it->second(nullptr, window, message, first, second, &result);
-    return result;
-  }
-  return DefWindowProcA(window, message, first, second);
-}
-
-// The library's display window, with its own thread that runs the module's handlers.
-class DisplayThread {
- public:
-  DisplayThread() {
-    thread_ = std::thread([this] {
-      static bool registered = false;
-      if (!registered) {
-        WNDCLASSA c{};
-        c.lpfnWndProc = DisplayProc;
-        c.lpszClassName = "drvd3dtest";
-        RegisterClassA(&c);
-        registered = true;
-      }
-      displayWindow = CreateWindowExA(0, "drvd3dtest", "display", 0, 32, 16, 640, 480, nullptr, nullptr, nullptr, nullptr);
-      threadId_ = GetCurrentThreadId();
-      ready_ = true;
-      MSG msg;
-      while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-      DestroyWindow(displayWindow);
-      displayWindow = nullptr;
-    });
-    while (!ready_) std::this_thread::yield();
-  }
-  ~DisplayThread() {
-    PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
-    thread_.join();
-  }
-
- private:
-  std::thread thread_;
-  std::atomic<bool> ready_{false};
-  DWORD threadId_ = 0;
-};
 
 uint16_t Rgb565(uint32_t c) {
   return static_cast<uint16_t>((((c >> 16) & 255) >> 3 << 11) | (((c >> 8) & 255) >> 2 << 5) | ((c & 255) >> 3));
@@ -80,20 +30,7 @@ class Drvd3d : public GfxTest {
   void SetUp() override {
     GfxTest::SetUp();
     winapi::testing::Reset();
-    handlers.clear();
-    display_ = std::make_unique<DisplayThread>();
-    gfxhooks().getmainwindowhandle = [] { return displayWindow.load(); };
-    gfxhooks().openmainwindow = [](int32_t, int32_t, int) { return 1; };
-    gfxhooks().closemainwindow = [] {};
-    gfxhooks().setmessagehandler = [](intptr_t message, intptr_t handler) -> intptr_t {
-      if (handler) handlers[static_cast<UINT>(message)] = reinterpret_cast<Handler>(handler);
-      else handlers.erase(static_cast<UINT>(message));
-      return 1;
-    };
-    gfxhooks().getmessagehandler = [](intptr_t message) -> intptr_t {
-      auto it = handlers.find(static_cast<UINT>(message));
-      return it == handlers.end() ? 0 : reinterpret_cast<intptr_t>(it->second);
-    };
+    display_ = std::make_unique<ModuleDisplayWindow>(32, 16, 640, 480);
     winapi::testing::SetExitHook([](unsigned code) { throw winapi::testing::ExitCalled{code}; });
     unsetenv("VORTEL_DISPLAY");
     unsetenv("VORTEL_D3DDEVICETYPE");
@@ -130,7 +67,7 @@ class Drvd3d : public GfxTest {
     return pixels;
   }
   const void* (*lists_)(int32_t) = nullptr;
-  std::unique_ptr<DisplayThread> display_;
+  std::unique_ptr<ModuleDisplayWindow> display_;
 };
 
 TEST_F(Drvd3d, CapabilityRecordBeforeAnyDisplay) {
@@ -171,9 +108,9 @@ TEST_F(Drvd3d, DeviceChoiceAndDisplayModes) {
   EXPECT_EQ(modes[5].code, 6);
   EXPECT_NE(reinterpret_cast<const char*>(vortellive.about())[76], 0);  // the device's description
   EXPECT_EQ(vortellive.selectdisplay(99), 1);  // out of range: device 0
-  EXPECT_EQ(handlers.count(1124), 1u);
+  EXPECT_TRUE(ModuleDisplayWindow::HasHandler(1124));
   EXPECT_EQ(vortellive.restore(), 1);
-  EXPECT_EQ(handlers.count(1124), 0u);  // the library's (none here) are back
+  EXPECT_FALSE(ModuleDisplayWindow::HasHandler(1124));  // the library's (none here) are back
 }
 
 TEST_F(Drvd3d, AboutChoosesTheCardOnceTheWindowIsKnown) {
@@ -234,7 +171,7 @@ TEST_F(Drvd3d, DesktopModeBlitsIntoTheWindow) {
   EXPECT_GT(frame.serial, 0u);
   // A lock of the front surface starts at the window's client area (at 32, 16 on the screen).
   POINT origin{0, 0};
-  ClientToScreen(displayWindow.load(), &origin);
+  ClientToScreen(display_->Window(), &origin);
   ASSERT_GT(origin.x + origin.y, 0);
   ASSERT_EQ(vortellive.window(1), 1);
   uint16_t corner = 0;

@@ -27,24 +27,14 @@
 #include "platformlib/gfx/rowspace.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "winapi/testing.h"
+#include "support/demo_installation.h"
 #include "support/golden.h"
 
 namespace {
 
 constexpr int kW = 800, kH = 600;
 
-std::string& Installation() {
-  static std::string folder;
-  if (folder.empty()) {
-    char pattern[] = "/tmp/teebox_frontend_XXXXXX";
-    folder = mkdtemp(pattern);
-    mkdemo::DemoOptions options;
-    options.holes = 2;
-    std::string error;
-    if (!mkdemo::MakeDemoInstallation(folder, options, error)) folder = "!" + error;
-  }
-  return folder;
-}
+std::string& Installation() { return DemoInstallation("teebox_frontend", 2); }
 
 // The drawn buffer at a quarter of its size (each pixel the mean of a 4 x 4 block), as a golden picture.
 d3dtest::Picture Shrunk() {
@@ -73,9 +63,7 @@ d3dtest::Picture Shrunk() {
 
 class ScreensTest : public ::testing::Test {
  protected:
-  static void TearDownTestSuite() {
-    if (Installation()[0] != '!') std::filesystem::remove_all(Installation());
-  }
+  static void TearDownTestSuite() { RemoveDemoInstallation(); }
   void SetUp() override {
     ASSERT_NE(Installation()[0], '!') << Installation();
     winapi::testing::Reset();

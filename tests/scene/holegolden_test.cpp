@@ -43,9 +43,24 @@ class HoleGoldenTest : public ::testing::Test {
 std::string HoleGoldenTest::folder_, HoleGoldenTest::error_;
 bool HoleGoldenTest::loaded_ = false;
 
+// The picture against its golden one (quarter size, exact); TEEBOX_UPDATE_GOLDEN=1 rewrites it.
+void ExpectGolden(const holeview::Picture& picture, const std::string& name, const std::string& scratch) {
+  const holeview::Picture small = Quarter(picture);
+  const std::string golden = std::string(TEEBOX_GOLDEN) + "/" + name + ".tga";
+  const std::string written = scratch + "/small.tga";
+  ASSERT_TRUE(holeview::WriteTga(small, written));
+  if (std::getenv("TEEBOX_UPDATE_GOLDEN") != nullptr) {
+    std::filesystem::create_directories(TEEBOX_GOLDEN);
+    std::filesystem::copy_file(written, golden, std::filesystem::copy_options::overwrite_existing);
+    return;
+  }
+  const bool same = ReadFile(written) == ReadFile(golden);
+  if (!same) holeview::WriteTga(picture, std::string(TEEBOX_GOLDEN) + "/" + name + ".failed.tga");
+  EXPECT_TRUE(same) << golden;
+}
+
 TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasInSoftware) {
   ASSERT_TRUE(loaded_) << error_;
-  const bool update = std::getenv("TEEBOX_UPDATE_GOLDEN") != nullptr;
   for (const char* camera : {"tee", "fairway", "green"}) {
     SCOPED_TRACE(camera);
     TGolfView view;
@@ -54,18 +69,7 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasInSoftware) {
     const HoleDrawStats stats = holeview::DrawSoftware(view, picture);
     EXPECT_GT(stats.quads, 1000);
     EXPECT_GT(stats.objects, 10);
-    const holeview::Picture small = Quarter(picture);
-    const std::string golden = std::string(TEEBOX_GOLDEN) + "/hole2_software_" + camera + ".tga";
-    const std::string written = folder_ + "/small.tga";
-    ASSERT_TRUE(holeview::WriteTga(small, written));
-    if (update) {
-      std::filesystem::create_directories(TEEBOX_GOLDEN);
-      std::filesystem::copy_file(written, golden, std::filesystem::copy_options::overwrite_existing);
-      continue;
-    }
-    const bool same = ReadFile(written) == ReadFile(golden);
-    if (!same) holeview::WriteTga(picture, std::string(TEEBOX_GOLDEN) + "/hole2_software_" + camera + ".failed.tga");
-    EXPECT_TRUE(same) << golden;
+    ExpectGolden(picture, std::string("hole2_software_") + camera, folder_);
   }
   // The green camera sees the pin: the draw noted where.
   TGolfView view;
@@ -75,6 +79,24 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasInSoftware) {
   EXPECT_GT(view.pinScreenX, 0);
   EXPECT_LT(view.pinScreenX, 640);
   EXPECT_NE(view.pinDepthValue, 0);
+}
+
+// The same hole through the Direct3D module: its back buffer read back after the hardware draw.
+TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasThroughDirect3D) {
+  ASSERT_TRUE(loaded_) << error_;
+  std::string error;
+  ASSERT_TRUE(holeview::OpenDirect3D(640, 480, error)) << error;
+  for (const char* camera : {"tee", "fairway", "green"}) {
+    SCOPED_TRACE(camera);
+    TGolfView view;
+    holeview::SetUpView(view, 640, 480, holeview::CameraByName(camera));
+    holeview::Picture picture;
+    const HardwareFrameStats stats = holeview::DrawDirect3D(view, picture);
+    EXPECT_GT(stats.batchedQuads, 1000);
+    EXPECT_GT(stats.sprites, 10);
+    ExpectGolden(picture, std::string("hole2_d3d_") + camera, folder_);
+  }
+  holeview::CloseDirect3D();
 }
 
 }  // namespace

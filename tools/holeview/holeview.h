@@ -8,6 +8,7 @@
 
 #include "scene/golfview.h"
 #include "scene/holedraw.h"
+#include "scene/holedraw3d.h"
 
 namespace holeview {
 
@@ -25,5 +26,11 @@ int CameraByName(const std::string& name);
 void SetUpView(TGolfView& view, int32_t width, int32_t height, int camera);
 HoleDrawStats DrawSoftware(TGolfView& view, Picture& picture);
 bool WriteTga(const Picture& picture, const std::string& path);
+
+// The hardware path: the Direct3D module opened at a display of width x height (640 x 480 or 800 x 600), the view
+// drawn through it and read back; false with the reason when the module cannot be opened.
+bool OpenDirect3D(int32_t width, int32_t height, std::string& error);
+void CloseDirect3D();
+HardwareFrameStats DrawDirect3D(TGolfView& view, Picture& picture);
 
 }  // namespace holeview

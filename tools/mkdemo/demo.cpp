@@ -21,6 +21,7 @@
 #include "psffont.h"
 #include "frontart.h"
 #include "menus.h"
+#include "roundui.h"
 #include "scene.h"
 #include "shapewriter.h"
 
@@ -236,6 +237,7 @@ void writeData(const fs::path& data, const DemoOptions& options) {
   writeFonts(data / "FONTS", options.fontFolder);
   writeLoadingPicture(data / "MENUS", options.fontFolder);
   WriteMenus(data, options.fontFolder);
+  WriteRoundInterface(data, options.fontFolder);
   writeSedgefen(data / "COURSES", options.holes, options.archives);
   writeRange(data / "COURSES", options.archives);
   WriteCourseLogos(data / "COURSES", options.fontFolder);

@@ -241,6 +241,13 @@ void SetCursorScreenPos(int x, int y) {
   I().cursor = POINT{x, y};
 }
 
+void InputPointerWithoutWindow(int x, int y, int button, bool down) {
+  std::lock_guard lock(Lock());
+  I().cursor = POINT{x, y};
+  static const int kButtons[] = {0, VK_LBUTTON, VK_RBUTTON, VK_MBUTTON};
+  if (button) SetDown(kButtons[std::clamp(button, 1, 3)], down);
+}
+
 bool RunKeyboardHooks(bool remove, WPARAM vk, LPARAM flags) {
   Hook first{};
   {
@@ -293,6 +300,7 @@ void SetKeyboardType(int type, int subtype) {
 using namespace winapi::user;
 
 SHORT GetKeyState(int vk) {
+  PollInputScript();
   std::lock_guard lock(Lock());
   if (vk < 0 || vk > 255) return 0;
   const BYTE state = I().keys[vk];
@@ -300,6 +308,7 @@ SHORT GetKeyState(int vk) {
 }
 
 SHORT GetAsyncKeyState(int vk) {
+  PollInputScript();
   std::lock_guard lock(Lock());
   if (vk < 0 || vk > 255) return 0;
   const bool since = I().pressedSince[vk];
@@ -309,6 +318,7 @@ SHORT GetAsyncKeyState(int vk) {
 
 BOOL GetKeyboardState(LPBYTE keyState) {
   if (!keyState) return FALSE;
+  PollInputScript();
   std::lock_guard lock(Lock());
   std::memcpy(keyState, I().keys, 256);
   return TRUE;
@@ -415,6 +425,7 @@ LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam) {
 
 BOOL GetCursorPos(LPPOINT point) {
   if (!point) return FALSE;
+  PollInputScript();
   std::lock_guard lock(Lock());
   *point = I().cursor;
   return TRUE;

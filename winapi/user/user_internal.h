@@ -88,6 +88,10 @@ WORD CharacterForKey(UINT virtualKey, BYTE modifiers);
 // Current modifier flags for mouse messages (MK_SHIFT, MK_CONTROL and the buttons).
 WPARAM MouseKeyFlags();
 void SetCursorScreenPos(int x, int y);
+// The pointer moves (screen coordinates) and its buttons change with no window to hear of it.
+void InputPointerWithoutWindow(int x, int y, int button, bool down);
+// A poll of the input state: while an input script is on, the virtual clock moves one step first.
+void PollInputScript();
 
 // Screen size as the display currently has it (the desktop, or the full-screen mode that DirectDraw set).
 void SetScreenSize(int width, int height, int bits);

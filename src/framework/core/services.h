@@ -97,6 +97,10 @@ class SceneProvider : public Provider {
   // Draws the game's main golf view into the view image and onto the display buffer, leaving alone the pixels whose
   // overlay bit 15 is clear; false when nothing was drawn (no hole loaded, or no scene).
   virtual bool DrawGolfView() { return false; }
+  // The scene's picture and the overlay image, both of the display buffer's size (empty before the first draw); the
+  // in-round interface clears bit 15 of the overlay where it draws over the view and sets it again when it goes.
+  virtual Image16 GolfViewImage() { return Image16{nullptr, 0, 0, 0}; }
+  virtual Image16 GolfViewOverlay() { return Image16{nullptr, 0, 0, 0}; }
   // A whole shape file in a memory handle, 0 when it cannot be read (null: through the archive-or-disk access).
   virtual MemHandle LoadShapeFile(PathRecord* folder, const char* name);
   // `depth` 16 or 32; width and height 0 make an empty image that draws resize (null: plain memory images).
@@ -134,6 +138,12 @@ class RoundInterfaceProvider : public Provider {
   virtual void ChatLine(const std::string& /*text*/) {}
   virtual void PersonShot() {}  // a person's shot begins: the interface takes the swing
   virtual void ResetTips() {}
+  virtual void HoleReleased() {}  // the hole's resources are released: the interface is torn down
+  // True when the interface ends every shot: once the ball is at rest BeginAfterShot asks what happens next, and
+  // the golfer's choice counts the stroke and any penalty and posts 0x71c. False: the golf library counts the shot
+  // and goes on at once.
+  virtual bool CountsShots() { return false; }
+  virtual void BeginAfterShot() {}
 };
 
 // The front end's shell animation, as far as the pointer uses it.

@@ -20,7 +20,10 @@ struct TimedState {
 constexpr uint32_t kClickGuardMs = 250;
 
 bool Remove(MSG* msg, UINT first, UINT last) {
-  return PeekMessageA(msg, Facts().mainWindow, first, last, PM_REMOVE | PM_NOYIELD) != FALSE;
+  const HWND main = Facts().mainWindow, queue = Facts().queueWindow;
+  if (PeekMessageA(msg, main, first, last, PM_REMOVE | PM_NOYIELD)) return true;
+  // The display window runs on a thread of its own and hands its input on to the queue window of this thread.
+  return main && queue && queue != main && PeekMessageA(msg, queue, first, last, PM_REMOVE | PM_NOYIELD);
 }
 
 // Time comparisons survive the wrap of the millisecond clock.

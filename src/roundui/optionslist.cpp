@@ -1,0 +1,142 @@
+// The options list of the shot controls: a picture button of "settings.fsh" whose list offers "End game",
+// "Calibrate" and the swing-type switch, and the lie list (hidden: only the optional "Choose lie" row shows it).
+#include <algorithm>
+#include <new>
+
+#include "framework/core/services.h"
+#include "framework/ui/fontmgr.h"
+#include "framework/ui/inputstate.h"
+#include "golf/game.h"
+#include "golf/golfmsg.h"
+#include "golf/modes.h"
+#include "roundui/clubbar.h"
+#include "roundui/gameui.h"
+#include "roundui/roundturn.h"
+#include "roundui/uishapes.h"
+
+namespace {
+
+constexpr int32_t kLieOffset[5][2] = {{342, 24}, {420, 32}, {420, 32}, {588, 70}, {588, 70}};
+constexpr const char* kLies[11] = {"Rough (buried)", "Rough (flyer)", "Sand (buried)", "Tee/Fairway", "Rough",
+                                   "Heavy rough",    "Sand",          "Downhill",      "Uphill",      "Right sidehill",
+                                   "Left sidehill"};
+
+
+const char* SwingItemText() { return ProSwingChosen() ? "3-Click swing" : "Pro swing"; }
+
+class TSettingsPopList;
+TSettingsPopList* gOptions = nullptr;
+
+class TSettingsPopList : public TPopupButton {
+ public:
+  TSettingsPopList(int32_t x, int32_t y) : TPopupButton(1) {
+    anchorX = x, anchorY = y;
+    const MARect r = FrameRectAt(GameUIFrame(kShapeSettings, 1), x, y);
+    left = r.left, top = r.top, right = r.right, bottom = r.bottom;
+  }
+  ~TSettingsPopList() override {
+    Close();
+    if (gOptions == this) gOptions = nullptr;
+  }
+  bool AcceptsInput() override { return TPopupButton::AcceptsInput() && PersonToPlay() && AwaitingSwing(); }
+  const uint8_t* GetHitShape(int) override {
+    const int frame = (open ? 4 : 1) + (HasFocus() ? 1 : 0);
+    text = open ? "Close Settings" : "Open Settings";
+    return GameUIFrame(kShapeSettings, frame);
+  }
+  int OnPointerDown(int16_t x, int16_t y, uint8_t buttons) override {
+    if (list_ && PointInRect(&ListRect(), x, y)) return list_->OnPointerDown(x, y, buttons);
+    return TPopupButton::OnPointerDown(x, y, buttons);
+  }
+  int OnPointerUp(int16_t x, int16_t y, uint8_t buttons) override {
+    if (list_ && PointInRect(&ListRect(), x, y)) return list_->OnPointerUp(x, y, buttons);
+    return TPopupButton::OnPointerUp(x, y, buttons);
+  }
+  int OnIdle() override {
+    DeleteRetiredLists();
+    return TPopupButton::OnIdle();
+  }
+  void Draw(int redrawNow) override {
+    TPopupButton::Draw(redrawNow);
+    if (list_) list_->Draw(redrawNow);
+  }
+  void OnClick() override {
+    if (open) {
+      Close();
+    } else {
+      Open();
+    }
+    InvalidateRoundView();
+  }
+  void Open() {
+    const MemHandle font = ListFont();
+    FontSelect(font, nullptr, kAlignLeft, 0, 0, 0, 0);
+    const int32_t width = FontStringWidth("3-Click swing", 0) + 12;
+    list_ = new (std::nothrow) TGameListBoxADV(left, top - 3 * 18, width, 3, font);
+    if (!list_) return;
+    const int32_t h = list_->bottom - list_->top;
+    list_->top = top - h, list_->bottom = top;
+    list_->Add("End game", 1);
+    list_->Add("Calibrate", 13);
+    list_->Add(SwingItemText(), 15);
+    list_->entryHandler = [](TListBoxADV*, ListEntry* e) {
+      if (e) RunOptionItem(e->value);
+    };
+    list_->Show(1, 0);
+    popupRect = MARect{list_->left, list_->top, list_->right, list_->bottom};
+    open = 1;
+  }
+  void Close() {
+    if (list_) {
+      list_->Show(0, 0);
+      RetireList(list_);
+      list_ = nullptr;
+    }
+    open = 0;
+  }
+  const MARect& ListRect() {
+    listRect_ = list_ ? MARect{list_->left, list_->top, list_->right, list_->bottom} : MARect{};
+    return listRect_;
+  }
+
+  TGameListBoxADV* list_ = nullptr;
+  MARect listRect_{};
+};
+
+}  // namespace
+
+void RunOptionItem(int item) {
+  if (gOptions) gOptions->Close();
+  switch (item) {
+    case 1:
+      // Ending the game asks first.
+      if (Svc().frontEnd->ShowMessageDialog("Are you sure you want to end the game?", 1) == 0)
+        PostGolfMessage(kGolfQuit);
+      break;
+    case 15: ProSwingChosen() = !ProSwingChosen(); break;
+    default: break;  // calibration needs an analog controller: nothing to calibrate
+  }
+  FlushInput();
+  InvalidateRoundView();
+}
+
+MA_EventHandler* CreateOptionsList(int32_t x, int32_t y) {
+  // The button's picture places it (its hot spot on the anchor); its list opens above it.
+  auto* b = new (std::nothrow) TSettingsPopList(x, y);
+  if (b) b->flags = kHandlerShown | kHandlerEnabled;
+  gOptions = b;
+  return b;
+}
+
+MA_EventHandler* CreateLieList(int32_t x, int32_t y) {
+  const int size = std::clamp(Facts().sizeSetting, 0, 4);
+  auto* list = new (std::nothrow) TGameListBoxADV(x - kLieOffset[size][0], y - kLieOffset[size][1], 100, 11, ListFont());
+  if (!list) return nullptr;
+  for (int i = 0; i < 11; ++i) list->Add(kLies[i], i);
+  list->entryHandler = [](TListBoxADV*, ListEntry* e) {
+    if (gOptions) gOptions->Close();
+    if (!e) return;
+    if (auto* range = dynamic_cast<TDrivingRangeGame*>(CurrentGame())) range->SetRangeTarget(e->value);
+  };
+  return list;
+}

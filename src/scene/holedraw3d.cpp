@@ -1,0 +1,485 @@
+#include "scene/holedraw3d.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "course/courseload.h"
+#include "course/holedata.h"
+#include "course/scenedata.h"
+#include "course/terrain.h"
+#include "platformlib/gfx/vortel.h"
+#include "scene/horizon.h"
+#include "scene/random.h"
+#include "scene/texcache.h"
+
+namespace {
+
+struct RecordHeader {
+  uint32_t handler, next;
+};
+struct TexturedQuadRecord {  // 144
+  RecordHeader h;
+  VortelVertex v[4];
+  uint32_t slot, spare;
+};
+struct BatchHeader {  // 20, then the quads
+  RecordHeader h;
+  uint32_t slot, count, capacity;
+};
+struct OverlaySpriteRecord {  // 60
+  RecordHeader h;
+  float left, top, right, bottom;
+  float z, q;
+  uint32_t colour;
+  uint32_t image;  // object type
+  uint32_t alternate;
+  float u1, v1;
+  uint32_t spare[2];
+};
+struct FlagRecord {  // 52
+  RecordHeader h;
+  VortelVertex foot;
+  float width, height, scale;
+};
+struct SkyRectRecord {  // 36
+  RecordHeader h;
+  float left, top, right, bottom;
+  uint32_t colour;
+  float z;
+  uint32_t spare;
+};
+struct ScreenSpriteRecord {  // 72
+  RecordHeader h;
+  float x[4], y[4];
+  float z, q;
+  uint32_t colour;
+  uint32_t piece;
+  float u1, v1;
+  uint32_t spare[2];
+};
+static_assert(sizeof(TexturedQuadRecord) == kTexturedQuadBytes);
+static_assert(sizeof(BatchHeader) + kTextureBatchQuads * 4 * sizeof(VortelVertex) == kTextureBatchBytes);
+static_assert(sizeof(OverlaySpriteRecord) == kOverlaySpriteBytes);
+static_assert(sizeof(FlagRecord) == kFlagRecordBytes);
+static_assert(sizeof(SkyRectRecord) == kSkyRectBytes);
+static_assert(sizeof(ScreenSpriteRecord) == kScreenSpriteBytes);
+
+constexpr uint32_t kCostPerRecord = 128, kCostPerBatchedQuad = 144, kCostFlag = 33792;
+// Horizon pieces just in front of the far limit, the ground rectangle at it.
+constexpr float kHorizonZ = 0.99999f, kFarZ = 1.0f;
+
+SceneRecordBuffer gBuffer;
+HardwareFrameStats* gStats = nullptr;
+
+// A module texture made from a course image when first drawn (0 when it cannot be made).
+struct LazyTexture {
+  intptr_t handle = 0;
+  bool tried = false;
+};
+
+// The module's textures of the course: terrain, object types (main and alternate image) and horizon pieces.
+struct HardwareTextures {
+  const void* module = nullptr;
+  std::string course;
+  LazyTexture terrain[kTerrainTextures];
+  LazyTexture objects[kObjectTypes][2];
+  LazyTexture horizon[kHorizonPanels];
+};
+HardwareTextures gTextures;
+
+uint16_t To1555(uint32_t argb) {
+  return static_cast<uint16_t>(0x8000 | (((argb >> 19) & 31) << 10) | (((argb >> 11) & 31) << 5) | ((argb >> 3) & 31));
+}
+
+// An 8-bit course image as a square texture of a power-of-two side (at most 256), sampled to fill it: format 4
+// opaque, format 3 with the colour key (255) transparent.
+intptr_t UploadImage(const CourseImage& image, const std::array<uint32_t, 256>& palette, int format) {
+  const int32_t w = image.width(), h = image.height();
+  if (!image.present() || w <= 0 || h <= 0 || !vortellive.talloc || !vortellive.tupdate) return 0;
+  const int side = std::min(256, RoundTextureSize(std::max(w, h)));
+  const intptr_t texture = vortellive.talloc(side, side, format, 0, 0);
+  if (!texture) return 0;
+  std::vector<uint16_t> texels(static_cast<size_t>(side) * side);
+  const uint8_t* pixels = image.pixels();
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
+      const uint8_t p = pixels[static_cast<size_t>(y * h / side) * w + x * w / side];
+      texels[static_cast<size_t>(y) * side + x] =
+          format == 3 ? (p == 255 ? uint16_t{0} : To1555(palette[p])) : To565(palette[p]);
+    }
+  vortellive.tupdate(texture, texels.data(), nullptr);
+  return texture;
+}
+
+void KeepTexturesForCourse() {
+  const LoadedCourse& course = CurrentCourse();
+  const std::string key = (course.loaded ? std::string(course.record.location) : std::string()) + "|" +
+                          CurrentCourseScene().folder;
+  if (gTextures.module == vortellive.module && gTextures.course == key) return;
+  // A course of its own: the module's textures start afresh.
+  if (gTextures.module == vortellive.module && vortellive.treset && !TextureCacheActive()) vortellive.treset();
+  gTextures = HardwareTextures{};
+  gTextures.module = vortellive.module;
+  gTextures.course = key;
+}
+
+intptr_t Made(LazyTexture& t, const CourseImage& image, int format) {
+  if (!t.tried) {
+    t.tried = true;
+    t.handle = UploadImage(image, CurrentCourseScene().palette, format);
+  }
+  return t.handle;
+}
+
+intptr_t TerrainTexture(int index) {
+  return Made(gTextures.terrain[index], CurrentCourseScene().textures[static_cast<size_t>(index)].image, 4);
+}
+
+intptr_t ObjectTexture(int type, bool alternate) {
+  const ObjectType& t = CurrentCourseScene().objectTypes[static_cast<size_t>(type)];
+  return Made(gTextures.objects[type][alternate], alternate ? t.alternate : t.image, 3);
+}
+
+intptr_t HorizonTexture(int piece) {
+  return Made(gTextures.horizon[piece], CurrentCourseScene().horizon[static_cast<size_t>(piece)].image, 3);
+}
+
+uint8_t* At(uint32_t offset) {
+  return (offset & SceneRecordBuffer::kInSprites) ? gBuffer.sprites.data() + (offset & ~SceneRecordBuffer::kInSprites)
+                                                   : gBuffer.bytes.data() + offset;
+}
+
+template <typename R>
+R Read(uint32_t offset) {
+  R r;
+  std::memcpy(&r, At(offset), sizeof r);
+  return r;
+}
+
+void AppendMain(uint32_t offset) {
+  if (gBuffer.mainTail == SceneRecordBuffer::kNone) {
+    gBuffer.mainHead = offset;
+  } else {
+    RecordHeader tail;
+    std::memcpy(&tail, At(gBuffer.mainTail), sizeof tail);
+    tail.next = offset;
+    std::memcpy(At(gBuffer.mainTail), &tail, sizeof tail);
+  }
+  gBuffer.mainTail = offset;
+  gBuffer.cost += kCostPerRecord;
+}
+
+// Room for `size` bytes in the record buffer (the sprite buffer when `sprite`); kNone when the buffer is full.
+uint32_t Take(uint32_t size, bool sprite) {
+  if (sprite) {
+    if (gBuffer.spritePosition + size > SceneRecordBuffer::kSpriteBytes) return SceneRecordBuffer::kNone;
+    const uint32_t at = gBuffer.spritePosition;
+    gBuffer.spritePosition += size;
+    return at | SceneRecordBuffer::kInSprites;
+  }
+  if (gBuffer.position + size > SceneRecordBuffer::kBytes) return SceneRecordBuffer::kNone;
+  const uint32_t at = gBuffer.position;
+  gBuffer.position += size;
+  return at;
+}
+
+void SetTexture(intptr_t texture) {
+  if (vortellive.settexture) vortellive.settexture(texture);
+}
+
+void DrawQuad(const VortelVertex v[4]) {
+  if (vortellive.drawquad) vortellive.drawquad(&v[0], &v[1], &v[2], &v[3]);
+}
+
+void DrawRect(float left, float top, float right, float bottom, float z, float q, uint32_t colour, float u1, float v1) {
+  const VortelVertex v[4] = {{left, top, z, q, colour, 0xFF000000u, 0.0f, 0.0f},
+                             {right, top, z, q, colour, 0xFF000000u, u1, 0.0f},
+                             {right, bottom, z, q, colour, 0xFF000000u, u1, v1},
+                             {left, bottom, z, q, colour, 0xFF000000u, 0.0f, v1}};
+  DrawQuad(v);
+}
+
+// The handlers.
+void DrawTexturedQuadRecord(uint32_t offset) {
+  const auto r = Read<TexturedQuadRecord>(offset);
+  SetTexture(TerrainTexture(static_cast<int>(r.slot)));
+  DrawQuad(r.v);
+}
+void DrawOverlaySprite(uint32_t offset) {
+  const auto r = Read<OverlaySpriteRecord>(offset);
+  SetTexture(ObjectTexture(static_cast<int>(r.image), r.alternate != 0));
+  DrawRect(r.left, r.top, r.right, r.bottom, r.z, r.q, r.colour, r.u1, r.v1);
+}
+void DrawFlagRecord(uint32_t offset) {
+  const auto r = Read<FlagRecord>(offset);
+  SetTexture(ObjectTexture(kFlagObjectType, false));
+  const float w = r.width * r.scale, h = r.height * r.scale;
+  DrawRect(r.foot.x, r.foot.y - h, r.foot.x + w, r.foot.y, r.foot.z, r.foot.q, r.foot.colour, 1.0f, 1.0f);
+}
+void DrawSkyRectRecord(uint32_t offset) {
+  const auto r = Read<SkyRectRecord>(offset);
+  SetTexture(0);
+  DrawRect(r.left, r.top, r.right, r.bottom, r.z, 1.0f, r.colour, 0.0f, 0.0f);
+}
+void DrawScreenSpriteRecord(const ScreenSpriteRecord& r) {
+  SetTexture(HorizonTexture(static_cast<int>(r.piece)));
+  const VortelVertex v[4] = {{r.x[0], r.y[0], r.z, r.q, r.colour, 0xFF000000u, 0.0f, 0.0f},
+                             {r.x[1], r.y[1], r.z, r.q, r.colour, 0xFF000000u, r.u1, 0.0f},
+                             {r.x[2], r.y[2], r.z, r.q, r.colour, 0xFF000000u, r.u1, r.v1},
+                             {r.x[3], r.y[3], r.z, r.q, r.colour, 0xFF000000u, 0.0f, r.v1}};
+  DrawQuad(v);
+}
+
+void DrawTextureBatches() {
+  for (int slot = 0; slot < kTextureSlots; ++slot) {
+    // The slot's batches, oldest first.
+    std::vector<uint32_t> chain;
+    for (uint32_t b = gBuffer.openBatch[slot]; b != SceneRecordBuffer::kNone; b = Read<BatchHeader>(b).h.next)
+      chain.push_back(b);
+    if (chain.empty()) continue;
+    SetTexture(TerrainTexture(slot));
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+      const auto header = Read<BatchHeader>(*it);
+      const auto* quads = reinterpret_cast<const VortelVertex*>(At(*it + sizeof(BatchHeader)));
+      // A batch is one quad mesh: its quads' corners in order.
+      static const std::vector<uint32_t> corners = [] {
+        std::vector<uint32_t> v(kTextureBatchQuads * 4);
+        for (uint32_t k = 0; k < v.size(); ++k) v[k] = k;
+        return v;
+      }();
+      if (vortellive.drawquadmesh) vortellive.drawquadmesh(static_cast<int32_t>(header.count), quads, corners.data());
+    }
+  }
+}
+
+// Cut-out images are sampled to the nearest texel: their edges then stay whole or clear, and nothing behind them,
+// drawn later, is turned away by a half-clear edge. The ground is filtered.
+void FilterTextures(bool on) {
+  if (vortellive.setstate) vortellive.setstate(7, on ? 1 : 0);
+}
+
+void Flush() {
+  FilterTextures(true);
+  DrawTextureBatches();
+  FilterTextures(false);
+  for (uint32_t r = gBuffer.mainHead; r != SceneRecordBuffer::kNone;) {
+    const auto h = Read<RecordHeader>(r);
+    switch (h.handler) {
+      case kRecordTexturedQuad: DrawTexturedQuadRecord(r); break;
+      case kRecordOverlaySprite: DrawOverlaySprite(r); break;
+      case kRecordFlag: DrawFlagRecord(r); break;
+      case kRecordSkyRect: DrawSkyRectRecord(r); break;
+      default: break;
+    }
+    r = h.next;
+  }
+  if (vortellive.flushwindow) vortellive.flushwindow();
+  const bool sky = gBuffer.skyDrawn;
+  gBuffer.Reset();
+  gBuffer.skyDrawn = sky;
+  if (gStats) ++gStats->flushes;
+}
+
+void FlushWhenDue() {
+  if (gBuffer.position >= SceneRecordBuffer::kFlushMark || gBuffer.spritePosition >= SceneRecordBuffer::kSpriteFlushMark ||
+      (gBuffer.skyDrawn && gBuffer.cost >= SceneRecordBuffer::kCostBudget))
+    Flush();
+}
+
+void EmitCellQuad(int slot, const VortelVertex v[4]) {
+  uint32_t batch = gBuffer.openBatch[slot];
+  BatchHeader header{};
+  if (batch != SceneRecordBuffer::kNone) header = Read<BatchHeader>(batch);
+  if (batch == SceneRecordBuffer::kNone || header.count >= header.capacity) {
+    // A new batch only when it ends before the buffer's end; else the quad goes alone on the main list.
+    const uint32_t fresh = Take(kTextureBatchBytes, false);
+    if (fresh == SceneRecordBuffer::kNone) {
+      const uint32_t at = Take(kTexturedQuadBytes, false);
+      if (at == SceneRecordBuffer::kNone) return;
+      TexturedQuadRecord r{{kRecordTexturedQuad, SceneRecordBuffer::kNone}, {v[0], v[1], v[2], v[3]},
+                           static_cast<uint32_t>(slot), 0};
+      std::memcpy(At(at), &r, sizeof r);
+      AppendMain(at);
+      if (gStats) ++gStats->loneQuads;
+      return;
+    }
+    header = BatchHeader{{kRecordTextureBatch, batch}, static_cast<uint32_t>(slot), 0, kTextureBatchQuads};
+    batch = fresh;
+    gBuffer.openBatch[slot] = batch;
+    if (gStats) ++gStats->batches;
+  }
+  std::memcpy(At(batch + sizeof(BatchHeader) + header.count * 4 * sizeof(VortelVertex)), v, 4 * sizeof(VortelVertex));
+  ++header.count;
+  std::memcpy(At(batch), &header, sizeof header);
+  gBuffer.cost += kCostPerBatchedQuad;
+  if (gStats) ++gStats->batchedQuads;
+}
+
+VortelVertex ScreenVertex(const ScreenPointF& f, uint32_t colour, float u, float v) {
+  return VortelVertex{f.x, f.y, DepthFractionForDistance(f.Z, 2), 1.0f / f.Z, colour, 0xFF000000u, u, v};
+}
+
+void DrawHorizonPieces(const TGolfView& view, const CourseSceneData& course, int32_t left, int32_t right,
+                       int32_t horizonY) {
+  if (gHorizon.total <= 0 || course.horizonCount <= 0) return;
+  const float scale = course.horizonScale > 0.0f ? course.horizonScale : 1.0f;
+  const int32_t offset = HorizonOffsetForHeading(view.heading, 0, right - left);
+  int32_t x = left - static_cast<int32_t>(static_cast<float>(offset) * scale);
+  const float stripWidth = static_cast<float>(gHorizon.total) * scale;
+  while (x > left) x -= static_cast<int32_t>(stripWidth);
+  for (; x < right;) {
+    for (int i = 0; i < course.horizonCount && x < right; ++i) {
+      const HorizonPanel& piece = course.horizon[static_cast<size_t>(i)];
+      const float w = static_cast<float>(piece.image.width() + piece.extraWidth) * scale;
+      const float h = static_cast<float>(piece.image.height()) * scale;
+      if (piece.image.present()) {
+        // Built on the stack and drawn at once.
+        const float x0 = static_cast<float>(x), x1 = x0 + static_cast<float>(piece.image.width()) * scale;
+        const float y1 = std::floor(static_cast<float>(horizonY) + 1.0f), y0 = std::floor(y1 - h);
+        ScreenSpriteRecord r{{kRecordScreenSprite, SceneRecordBuffer::kNone}, {x0, x1, x1, x0}, {y0, y0, y1, y1},
+                             kHorizonZ, 0.001f, 0xFFFFFFFFu, static_cast<uint32_t>(i), 1.0f, 1.0f, {0, 0}};
+        DrawScreenSpriteRecord(r);
+        if (gStats) ++gStats->horizonPieces;
+      }
+      x += std::max(1, static_cast<int32_t>(w));
+    }
+    if (stripWidth < 1.0f) break;
+  }
+}
+
+}  // namespace
+
+void SceneRecordBuffer::Reset() {
+  position = spritePosition = 0;
+  mainHead = mainTail = kNone;
+  for (uint32_t& b : openBatch) b = kNone;
+  cost = 0;
+  skyDrawn = false;
+}
+
+SceneRecordBuffer& HardwareRecordBuffer() { return gBuffer; }
+
+void ForgetHardwareHoleTextures() { gTextures = HardwareTextures{}; }
+
+HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
+  HardwareFrameStats stats;
+  RandomUpPin pin(37);
+  gStats = &stats;
+  gBuffer.Reset();
+  KeepTexturesForCourse();
+  const CourseSceneData& course = CurrentCourseScene();
+  const HoleSceneData& hole = CurrentHoleScene();
+  const TerrainGrid& g = CurrentTerrain();
+  view.pinScreenX = view.pinScreenY = -2048;
+  view.pinDepthValue = 0;
+
+  const int32_t left = view.viewLeft, top = view.viewTop;
+  const int32_t right = left + view.viewWidth, bottom = top + view.viewHeight;
+  if (vortellive.clip) vortellive.clip(left, top, view.viewWidth, view.viewHeight);
+  if (vortellive.setstate) {
+    vortellive.setstate(2, 0);  // no culling
+    vortellive.setstate(4, 1);  // depth test and write
+  }
+  // The sky is the cleared background.
+  const uint32_t sky = gHorizon.backgroundSet ? gHorizon.background32 : 0xFF68A8F8u;
+  if (vortellive.setstate) vortellive.setstate(3, static_cast<intptr_t>(sky & 0xFFFFFF));
+  if (vortellive.clearwindow) vortellive.clearwindow();
+  const int32_t horizonY = top + view.centreY;
+  FilterTextures(false);
+  DrawHorizonPieces(view, course, left, right, horizonY);
+  // The ground below the horizon.
+  const HoleSceneHeader& header = hole.header;
+  const int groundIndex = SurfaceTextureIndex(course, static_cast<uint8_t>(header.defaultSurface), 8, false);
+  uint32_t ground = 0xFF385020u;
+  if (groundIndex >= 0) {
+    const uint16_t c =
+        course.LightTable(header.defaultShade)[course.textures[static_cast<size_t>(groundIndex)].image.pixels()[0]];
+    ground = 0xFF000000u | ((c >> 11) & 31u) << 19 | ((c >> 5) & 63u) << 10 | (c & 31u) << 3;
+  }
+  if (const uint32_t at = Take(kSkyRectBytes, false); at != SceneRecordBuffer::kNone) {
+    SkyRectRecord r{{kRecordSkyRect, SceneRecordBuffer::kNone}, static_cast<float>(left),
+                    static_cast<float>(std::max(horizonY + 1, top)), static_cast<float>(right),
+                    static_cast<float>(bottom), ground, kFarZ, 0};
+    std::memcpy(At(at), &r, sizeof r);
+    AppendMain(at);
+  }
+  gBuffer.skyDrawn = true;
+
+  if (g.width >= 2 && g.depth >= 2) {
+    std::vector<HoleItem> items;
+    HoleDrawStats collected;
+    CollectHoleItems(view, golfer, items, collected);
+    stats.skipped = collected.skipped;
+    const bool stripes = (header.flags & 1) != 0;
+    static bool toldSurface = false;
+    // Near first: the depth test then turns away most of what lies behind before it is textured.
+    for (auto it = items.rbegin(); it != items.rend(); ++it) {
+      const HoleItem& item = *it;
+      if (item.kind == ItemKind::Quad) {
+        ScreenPointF f[4];
+        if (!ProjectBlockCorners(view, item, f)) continue;
+        const size_t cell = static_cast<size_t>(item.j) * g.width + static_cast<size_t>(item.i);
+        const uint8_t surfaceByte = g.cells[cell * kCellBytes + 2];
+        const bool stripe = stripes && ((item.j / 6) & 1) != 0;
+        const int slot = SurfaceTextureIndex(course, surfaceByte, item.step, stripe);
+        if (slot < 0) {
+          ++stats.skipped;
+          LogOnce(toldSurface, "surface without a texture:", surfaceByte >> 4);
+          continue;
+        }
+        const uint32_t colour = course.shadeColours[static_cast<size_t>(surfaceByte & 0x0F)] | 0xFF000000u;
+        // A texture spans eight cells; coarse blocks take their share of it.
+        const float span = static_cast<float>(std::min(8, item.step)) / 8.0f;
+        const float u0 = static_cast<float>(item.i % 8) / 8.0f, v0 = static_cast<float>(item.j % 8) / 8.0f;
+        const float u1 = std::min(u0 + span, 1.0f), v1 = std::min(v0 + span, 1.0f);
+        const VortelVertex v[4] = {ScreenVertex(f[0], colour, u0, v0), ScreenVertex(f[1], colour, u1, v0),
+                                   ScreenVertex(f[2], colour, u1, v1), ScreenVertex(f[3], colour, u0, v1)};
+        EmitCellQuad(slot, v);
+      } else {
+        const ObjectType& type = course.objectTypes[item.objectType];
+        ScreenPointF f;
+        float width = 0.0f, height = 0.0f;
+        const float k = ProjectObject(view, item, type, &f, &width, &height);
+        if (height < static_cast<float>(view.minObjectHeight) || height < 1.0f || width < 1.0f) continue;
+        const bool alternate = type.useAlternate && type.alternate.present();
+        const float x0 = std::floor(f.x - width * static_cast<float>(type.hotSpotFactor) / 65536.0f);
+        const float y0 = std::floor(f.y - height);
+        const float x1 = x0 + std::floor(width), y1 = y0 + std::floor(height);
+        const uint32_t at = Take(kOverlaySpriteBytes, true);
+        if (at == SceneRecordBuffer::kNone) continue;
+        OverlaySpriteRecord r{{kRecordOverlaySprite, SceneRecordBuffer::kNone}, x0, y0, x1, y1,
+                              DepthFractionForDistance(f.Z, 2), 1.0f / f.Z, 0xFFFFFFFFu, item.objectType,
+                              alternate ? 1u : 0u, 1.0f, 1.0f, {0, 0}};
+        std::memcpy(At(at), &r, sizeof r);
+        AppendMain(at);
+        ++stats.sprites;
+        if (item.objectType == kPinObjectType) {
+          view.pinScreenX = static_cast<int32_t>(f.x);
+          view.pinScreenY = static_cast<int32_t>(y0);
+          view.pinDepthValue = DepthValueForDistance(f.Z, 3);
+          const ObjectType& flag = course.objectTypes[kFlagObjectType];
+          const uint32_t flagAt = flag.present ? Take(kFlagRecordBytes, false) : SceneRecordBuffer::kNone;
+          if (flagAt != SceneRecordBuffer::kNone) {
+            const float fh = static_cast<float>(flag.worldHeight) / 65536.0f * k;
+            const float fw = fh * static_cast<float>(flag.widthFactor) / 65536.0f;
+            ScreenPointF top{f.x, y0 + height * 0.35f, f.Z - 0.05f};
+            FlagRecord fr{{kRecordFlag, SceneRecordBuffer::kNone}, ScreenVertex(top, 0xFFFFFFFFu, 0.0f, 0.0f), fw,
+                          fh, 1.0f};
+            std::memcpy(At(flagAt), &fr, sizeof fr);
+            AppendMain(flagAt);
+            gBuffer.cost += kCostFlag;
+            ++stats.flags;
+          }
+        }
+      }
+      FlushWhenDue();
+    }
+  }
+  Flush();
+  FilterTextures(true);
+  if (vortellive.clip) vortellive.clip(0, 0, 0, 0);
+  gStats = nullptr;
+  return stats;
+}

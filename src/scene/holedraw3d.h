@@ -1,0 +1,69 @@
+// The hole scene through the bound 3D interface (the hardware path). Drawing is deferred: a frame fills a record
+// buffer with records that name their handler (a 32-bit index) and link to the next record of their list by a
+// 32-bit offset; terrain quads gather in one open batch per texture slot. The buffers flush when they reach their
+// marks, when the frame's drawing cost passes its budget after the sky is down, and once at the end: the batches
+// first, then the main list in order. Depth comes from the depth bands, so the order of drawing does not matter for
+// what is seen; the sky is the cleared background, the horizon pieces are drawn at once just in front of the far
+// limit, and the ground below the horizon is a flat rectangle at the far limit.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "scene/golfview.h"
+#include "scene/holedraw.h"
+
+// Record handlers, by index.
+enum SceneRecordHandler : uint32_t {
+  kRecordTextureBatch = 1,
+  kRecordTexturedQuad = 2,
+  kRecordOverlaySprite = 3,
+  kRecordFlag = 4,
+  kRecordSkyRect = 5,
+  kRecordScreenSprite = 6,
+};
+// Record sizes: the bytes each takes of its buffer.
+constexpr uint32_t kTextureBatchQuads = 73;
+constexpr uint32_t kTextureBatchBytes = 20 + kTextureBatchQuads * 128;  // 9,364
+constexpr uint32_t kTexturedQuadBytes = 144;
+constexpr uint32_t kOverlaySpriteBytes = 60;
+constexpr uint32_t kFlagRecordBytes = 52;
+constexpr uint32_t kSkyRectBytes = 36;
+constexpr uint32_t kScreenSpriteBytes = 72;
+constexpr int kTextureSlots = 29;  // one per course terrain texture
+
+struct SceneRecordBuffer {
+  static constexpr uint32_t kBytes = 614400, kFlushMark = 508800;
+  static constexpr uint32_t kSpriteBytes = 72000, kSpriteFlushMark = 48000;
+  static constexpr uint32_t kCostBudget = 212992;
+  static constexpr uint32_t kNone = 0xFFFFFFFFu;
+  static constexpr uint32_t kInSprites = 0x80000000u;  // an offset into the sprite buffer
+  std::vector<uint8_t> bytes = std::vector<uint8_t>(kBytes);
+  std::vector<uint8_t> sprites = std::vector<uint8_t>(kSpriteBytes);
+  uint32_t position = 0, spritePosition = 0;
+  uint32_t mainHead = kNone, mainTail = kNone;
+  uint32_t openBatch[kTextureSlots];  // the slot's newest batch (each links to the slot's older one)
+  uint32_t cost = 0;                  // the frame's drawing cost since the last flush
+  bool skyDrawn = false;
+  SceneRecordBuffer() { Reset(); }
+  void Reset();
+};
+
+struct HardwareFrameStats {
+  int32_t batchedQuads = 0;
+  int32_t loneQuads = 0;  // quads that found no batch room
+  int32_t batches = 0;
+  int32_t sprites = 0;
+  int32_t flags = 0;
+  int32_t horizonPieces = 0;
+  int32_t flushes = 0;
+  int32_t skipped = 0;
+};
+
+// Draws the view of the current hole into the 3D interface's current window (its back buffer) and flushes it; the
+// caller presents or reads the picture.
+HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer);
+// The textures the hardware draw made belong to the module that is open: forget them when it closes.
+void ForgetHardwareHoleTextures();
+// The frame's record buffer (tests).
+SceneRecordBuffer& HardwareRecordBuffer();

@@ -1,0 +1,60 @@
+// The hardware path for holeview, the tests and the measures: the Direct3D module opened through the library's
+// loader on a module display window of its own, drawing into its back buffer; the picture is read back from there.
+#include <memory>
+
+#include "holeview.h"
+#include "platformlib/gfx/moduledisplay.h"
+#include "platformlib/gfx/vortel.h"
+#include "scene/holedraw3d.h"
+
+namespace holeview {
+namespace {
+
+std::unique_ptr<ModuleDisplayWindow> gDisplay;
+int32_t gWidth = 0, gHeight = 0;
+
+}  // namespace
+
+bool OpenDirect3D(int32_t width, int32_t height, std::string& error) {
+  CloseDirect3D();
+  gDisplay = std::make_unique<ModuleDisplayWindow>(0, 0, width, height);
+  const int32_t mode = vortelmodefor(width, height);
+  // On the desktop: the module draws into a back buffer of its own and needs no exclusive display.
+  if (setvorteldriver("!drvd3d") != 1 || openhal(0) != 1) {
+    error = "the Direct3D module did not open";
+    CloseDirect3D();
+    return false;
+  }
+  vortellive.setstate(18, 1);
+  if (vortellive.selectdisplay(0) != 1 || vortellive.setvideomode(mode, 2, 0) != 1 || vortellive.window(2) != 1) {
+    error = "the Direct3D module set no display mode";
+    CloseDirect3D();
+    return false;
+  }
+  gWidth = width, gHeight = height;
+  return true;
+}
+
+void CloseDirect3D() {
+  ForgetHardwareHoleTextures();
+  if (vortellive.module) {
+    if (vortellive.restore) vortellive.restore();
+    closehal(0);
+  }
+  gDisplay.reset();
+  if (vortellive.module) VORTEL_closedll();
+  gWidth = gHeight = 0;
+}
+
+HardwareFrameStats DrawDirect3D(TGolfView& view, Picture& picture) {
+  picture.width = view.viewWidth;
+  picture.height = view.viewHeight;
+  picture.pixels.assign(static_cast<size_t>(picture.width) * picture.height, 0);
+  if (!vortellive.module || view.viewWidth > gWidth || view.viewHeight > gHeight) return {};
+  vortellive.window(2);
+  const HardwareFrameStats stats = DrawHoleHardware(view, &view.focusPoint);
+  vortellive.readrect(view.viewLeft, view.viewTop, picture.width, picture.height, picture.pixels.data());
+  return stats;
+}
+
+}  // namespace holeview

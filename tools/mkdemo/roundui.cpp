@@ -1,0 +1,425 @@
+// The in-round interface's art: every shape file of "ui.viv" and the loose files beside it, drawn here as 8-bit
+// frames over one palette (a colour cube, greys, a few translucent panel colours, 255 transparent). Frames are
+// laid out around the screen's bottom-right pixel, where the shot controls are anchored: each frame's hot spot
+// is the anchor's offset from the frame's top-left corner, so a frame drawn with its hot spot on the anchor lands
+// in its place. The 800 x 600 set is the 640 x 480 set scaled by 1.25.
+#include "roundui.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "datapack/datapack.h"
+#include "menus.h"
+#include "psffont.h"
+#include "shapewriter.h"
+
+namespace fs = std::filesystem;
+
+namespace mkdemo {
+namespace {
+
+constexpr uint8_t kClear = 255;
+constexpr uint8_t kPanel = 248, kPanelLight = 249, kPanelEdge = 250, kShade = 251;
+
+struct Rgb {
+  int r, g, b;
+};
+
+// The shared palette: 216 cube colours, 32 greys, translucent panel colours, transparent.
+shapetools::Clut Palette() {
+  shapetools::Clut clut;
+  clut.type = 0x2A;
+  clut.entries.assign(256, 0);
+  for (int i = 0; i < 216; ++i) {
+    const uint32_t r = (i / 36) * 51, g = (i / 6 % 6) * 51, b = (i % 6) * 51;
+    clut.entries[static_cast<size_t>(i)] = 0xFF000000u | r << 16 | g << 8 | b;
+  }
+  for (int i = 0; i < 32; ++i) {
+    const uint32_t v = static_cast<uint32_t>(i * 255 / 31);
+    clut.entries[static_cast<size_t>(216 + i)] = 0xFF000000u | v << 16 | v << 8 | v;
+  }
+  clut.entries[kPanel] = 0xB0142032;
+  clut.entries[kPanelLight] = 0xB0283C5A;
+  clut.entries[kPanelEdge] = 0xE08CA0C8;
+  clut.entries[kShade] = 0x80000000;
+  clut.entries[252] = clut.entries[253] = clut.entries[254] = 0xFF000000;
+  clut.entries[kClear] = 0;
+  return clut;
+}
+
+uint8_t Index(Rgb c) {
+  const auto level = [](int v) { return std::clamp((v + 25) / 51, 0, 5); };
+  if (c.r == c.g && c.g == c.b) return static_cast<uint8_t>(216 + std::clamp(c.r * 31 / 255, 0, 31));
+  return static_cast<uint8_t>(level(c.r) * 36 + level(c.g) * 6 + level(c.b));
+}
+
+class Art {
+ public:
+  Art(int w, int h) : w_(std::max(1, w)), h_(std::max(1, h)), px_(static_cast<size_t>(w_) * h_, kClear) {}
+  int W() const { return w_; }
+  int H() const { return h_; }
+  void Set(int x, int y, uint8_t i) {
+    if (x >= 0 && y >= 0 && x < w_ && y < h_) px_[static_cast<size_t>(y) * w_ + x] = i;
+  }
+  void Box(int l, int t, int r, int b, uint8_t i) {
+    for (int y = t; y < b; ++y)
+      for (int x = l; x < r; ++x) Set(x, y, i);
+  }
+  void Frame(int l, int t, int r, int b, int width, uint8_t i) {
+    Box(l, t, r, t + width, i);
+    Box(l, b - width, r, b, i);
+    Box(l, t, l + width, b, i);
+    Box(r - width, t, r, b, i);
+  }
+  // A filled ring (inner 0: a disc) around (cx, cy).
+  void Ring(float cx, float cy, float outer, float inner, uint8_t i) {
+    for (int y = 0; y < h_; ++y)
+      for (int x = 0; x < w_; ++x) {
+        const float d = std::hypot(x + 0.5f - cx, y + 0.5f - cy);
+        if (d <= outer && d >= inner) Set(x, y, i);
+      }
+  }
+  void Line(float x0, float y0, float x1, float y1, float width, uint8_t i) {
+    const int steps = static_cast<int>(std::hypot(x1 - x0, y1 - y0) * 2) + 1;
+    for (int s = 0; s <= steps; ++s) {
+      const float t = static_cast<float>(s) / steps;
+      const float x = x0 + (x1 - x0) * t, y = y0 + (y1 - y0) * t;
+      for (int dy = static_cast<int>(-width); dy <= static_cast<int>(width); ++dy)
+        for (int dx = static_cast<int>(-width); dx <= static_cast<int>(width); ++dx)
+          if (dx * dx + dy * dy <= width * width) Set(static_cast<int>(x) + dx, static_cast<int>(y) + dy, i);
+    }
+  }
+  void Text(const shapetools::Font& font, const std::string& text, int x, int y, uint8_t i) {
+    for (char ch : text)
+      for (const shapetools::Glyph& g : font.glyphs) {
+        if (g.code != static_cast<uint8_t>(ch)) continue;
+        for (int gy = 0; gy < g.height; ++gy)
+          for (int gx = 0; gx < g.width; ++gx)
+            if (g.pixels[static_cast<size_t>(gy * g.width + gx)]) Set(x + gx, y + gy, i);
+        x += g.advance;
+        break;
+      }
+  }
+  static int TextWidth(const shapetools::Font& font, const std::string& text) {
+    int w = 0;
+    for (char ch : text)
+      for (const shapetools::Glyph& g : font.glyphs)
+        if (g.code == static_cast<uint8_t>(ch)) {
+          w += g.advance;
+          break;
+        }
+    return w;
+  }
+  void CentredText(const shapetools::Font& font, const std::string& text, uint8_t i) {
+    const int th = font.glyphs.empty() ? 0 : font.glyphs.front().height;
+    Text(font, text, (w_ - TextWidth(font, text)) / 2, (h_ - th) / 2, i);
+  }
+  // The frame with its hot spot (the anchor's offset from its top-left corner).
+  shapetools::Image Image(int cx, int cy) const {
+    shapetools::Image image;
+    image.type = 0x7B;
+    image.width = w_;
+    image.height = h_;
+    image.centrex = cx;
+    image.centrey = cy;
+    image.pixels.assign(px_.begin(), px_.end());
+    image.records.push_back(Palette());
+    return image;
+  }
+
+ private:
+  int w_, h_;
+  std::vector<uint8_t> px_;
+};
+
+std::vector<uint8_t> File(const std::vector<shapetools::Image>& frames) {
+  std::vector<std::pair<std::string, shapetools::Image>> named;
+  for (size_t i = 0; i < frames.size(); ++i) {
+    char name[24];
+    std::snprintf(name, sizeof name, "%04u", static_cast<unsigned>(i));
+    named.emplace_back(name, frames[i]);
+  }
+  return shapetools::shapefile(named);
+}
+
+struct Set {
+  float s;
+  const shapetools::Font& font;
+  int S(float v) const { return static_cast<int>(std::lround(v * s)); }
+};
+
+// Small round sprites: balls, shadows, rough.
+std::vector<uint8_t> Balls(const Set& k, Rgb colour, uint8_t shade) {
+  std::vector<shapetools::Image> frames;
+  for (int r = 1; r <= 6; ++r) {
+    Art a(2 * r + 1, 2 * r + 1);
+    a.Ring(r + 0.5f, r + 0.5f, r + 0.5f, 0, shade ? shade : Index(colour));
+    frames.push_back(a.Image(r, r));
+  }
+  (void)k;
+  return File(frames);
+}
+
+// The panel behind the shot controls: 0 and 1 the full panel, 2 the reduced strip.
+std::vector<uint8_t> Panel(const Set& k) {
+  std::vector<shapetools::Image> frames;
+  const int w = k.S(252), h = k.S(152);
+  for (int f = 0; f < 2; ++f) {
+    Art a(w, h);
+    a.Box(0, 0, w, h, kPanel);
+    a.Frame(0, 0, w, h, 2, kPanelEdge);
+    frames.push_back(a.Image(w - 1, h - 1));
+  }
+  Art reduced(w, k.S(40));
+  reduced.Box(0, 0, w, reduced.H(), kPanel);
+  reduced.Frame(0, 0, w, reduced.H(), 2, kPanelEdge);
+  frames.push_back(reduced.Image(w - 1, reduced.H() - 1));
+  return File(frames);
+}
+
+// The meter around the start button: frames 0-9 by risk level, in the body's, the highlight's or the charge's tint.
+std::vector<uint8_t> Meter(const Set& k, int kind) {
+  std::vector<shapetools::Image> frames;
+  const int side = k.S(128);
+  const float c = side / 2.0f, outer = k.S(62), inner = k.S(24);
+  for (int risk = 0; risk < 10; ++risk) {
+    Art a(side, side);
+    const Rgb base = kind == 0 ? Rgb{60, 70, 90} : kind == 1 ? Rgb{255, 204, 0} : Rgb{255, 60, 0};
+    a.Ring(c, c, outer, inner, Index(base));
+    a.Ring(c, c, outer, outer - k.S(3), Index(kind == 0 ? Rgb{200, 200, 200} : Rgb{255, 255, 255}));
+    // The risk shows as a red zone growing past full power.
+    const float zone = 0.05f + risk * 0.03f;
+    for (int i = 0; i < 40; ++i) {
+      const float t = 3.14159f / 2 - (i / 40.0f) * zone * 6.283f;
+      a.Line(c + inner * std::cos(t), c - inner * std::sin(t), c + (outer - k.S(4)) * std::cos(t),
+             c - (outer - k.S(4)) * std::sin(t), 1, Index(kind == 0 ? Rgb{153, 51, 51} : Rgb{255, 0, 0}));
+    }
+    for (int tick = 0; tick <= 8; ++tick) {
+      const float t = -3.14159f / 2 - tick * 3.14159f / 8;
+      a.Line(c + (outer - k.S(9)) * std::cos(t), c - (outer - k.S(9)) * std::sin(t), c + (outer - k.S(3)) * std::cos(t),
+             c - (outer - k.S(3)) * std::sin(t), 1, Index({255, 255, 255}));
+    }
+    const int hot = side / 2 + k.S(72);
+    frames.push_back(a.Image(hot, hot));
+  }
+  return File(frames);
+}
+
+std::vector<uint8_t> StartButton(const Set& k) {
+  static const char* const kLabels[8] = {"", "", "", "BUMP", "CHIP", "FULL", "PITCH", "PUTT"};
+  std::vector<shapetools::Image> frames;
+  const int side = k.S(44);
+  for (int f = 0; f < 8; ++f) {
+    Art a(side, side);
+    const Rgb fill = f == 1 ? Rgb{0, 102, 51} : f == 2 ? Rgb{0, 153, 51} : Rgb{204, 153, 0};
+    a.Ring(side / 2.0f, side / 2.0f, side / 2.0f, 0, Index(fill));
+    a.Ring(side / 2.0f, side / 2.0f, side / 2.0f, side / 2.0f - 2, Index({255, 255, 255}));
+    if (f >= 3) a.CentredText(k.font, kLabels[f], Index({0, 0, 0}));
+    const int hot = side / 2 + k.S(72);
+    frames.push_back(a.Image(hot, hot));
+  }
+  return File(frames);
+}
+
+// A club swinging in the start button: `count` frames of the shaft turning back and through.
+std::vector<uint8_t> ClubIcon(const Set& k, int count, float reach) {
+  std::vector<shapetools::Image> frames;
+  const int side = k.S(40);
+  const float c = side / 2.0f;
+  for (int f = 0; f < count; ++f) {
+    Art a(side, side);
+    const float t = -1.6f + 3.2f * f / std::max(1, count - 1);
+    const float x = c + std::sin(t) * c * reach, y = c + std::cos(t) * c * reach;
+    a.Line(c, k.S(4), x, y, 1, Index({230, 230, 230}));
+    a.Ring(x, y, k.S(3), 0, Index({153, 153, 153}));
+    frames.push_back(a.Image(side / 2 + k.S(72), side / 2 + k.S(72)));
+  }
+  return File(frames);
+}
+
+// The club bar: 1 its background, 2-7 the handle's faces (closed 2-4, open 5-7), 8 and 11 the step arrows at the
+// caption's edges (9, 10, 12, 13 their pressed and lit faces), 14-17 the lit group buttons, 18-21 the group buttons
+// putter, wedge, iron, wood; 0 a copy of 1.
+std::vector<uint8_t> ClubSelect(const Set& k) {
+  std::vector<shapetools::Image> frames(22);
+  const int barW = k.S(108), barH = k.S(28), left = k.S(248), top = k.S(34);
+  Art bar(barW, barH);
+  bar.Box(0, 0, barW, barH, kPanelLight);
+  bar.Frame(0, 0, barW, barH, 1, kPanelEdge);
+  frames[0] = frames[1] = bar.Image(left, top);
+  const int handleW = k.S(18);
+  for (int f = 2; f <= 7; ++f) {
+    Art a(handleW, barH);
+    const int state = (f - 2) % 3;
+    a.Box(0, 0, handleW, barH, Index(state == 0 ? Rgb{51, 102, 153} : state == 1 ? Rgb{102, 153, 204} : Rgb{204, 204, 255}));
+    const bool open = f >= 5;
+    const float cx = handleW / 2.0f, cy = barH / 2.0f, d = k.S(5);
+    for (int i = 0; i <= d; ++i)  // an arrow up (opens) or down (closes)
+      a.Box(static_cast<int>(cx - i), static_cast<int>(open ? cy - d / 2 + i : cy + d / 2 - i),
+            static_cast<int>(cx + i + 1), static_cast<int>(open ? cy - d / 2 + i + 1 : cy + d / 2 - i + 1),
+            Index({255, 255, 255}));
+    frames[static_cast<size_t>(f)] = a.Image(k.S(158), top);
+  }
+  const int arrowW = k.S(14);
+  for (int side = 0; side < 2; ++side)
+    for (int face = 0; face < 3; ++face) {
+      Art a(arrowW, barH);
+      a.Box(0, 0, arrowW, barH, Index(face == 0 ? Rgb{51, 102, 153} : face == 1 ? Rgb{204, 204, 255} : Rgb{102, 153, 204}));
+      const float cy = barH / 2.0f, half = k.S(5);
+      for (int i = 0; i <= half; ++i) {
+        const int x = side == 0 ? k.S(4) + i : arrowW - k.S(4) - i - 1;
+        a.Box(x, static_cast<int>(cy - i), x + 1, static_cast<int>(cy + i + 1), Index({255, 255, 255}));
+      }
+      frames[static_cast<size_t>(side == 0 ? 8 + face : 11 + face)] = a.Image(side == 0 ? left : k.S(172), top);
+    }
+  static const char* const kGroups[4] = {"PUTT", "WEDGE", "IRON", "WOOD"};
+  for (int g = 0; g < 4; ++g)
+    for (int lit = 0; lit < 2; ++lit) {
+      Art a(k.S(40), k.S(18));
+      a.Box(0, 0, a.W(), a.H(), Index(lit ? Rgb{204, 204, 102} : Rgb{51, 102, 153}));
+      a.Frame(0, 0, a.W(), a.H(), 1, Index({255, 255, 255}));
+      a.CentredText(k.font, kGroups[g], Index(lit ? Rgb{0, 0, 0} : Rgb{255, 255, 255}));
+      frames[static_cast<size_t>(lit ? 14 + g : 18 + g)] = a.Image(0, 0);
+    }
+  return File(frames);
+}
+
+// Frames with a caption each, placed by the given hot spot.
+std::vector<uint8_t> Captioned(const Set& k, int count, int w, int h, Rgb fill, int hx, int hy, const char* caption) {
+  std::vector<shapetools::Image> frames;
+  for (int f = 0; f < count; ++f) {
+    Art a(k.S(w), k.S(h));
+    a.Box(0, 0, a.W(), a.H(), Index({fill.r, fill.g, std::min(255, fill.b + f * 8)}));
+    a.Frame(0, 0, a.W(), a.H(), 1, kPanelEdge);
+    if (caption && *caption) a.CentredText(k.font, caption, Index({255, 255, 255}));
+    frames.push_back(a.Image(k.S(hx), k.S(hy)));
+  }
+  return File(frames);
+}
+
+// Shot-shape buttons 1 lower, 2 draw, 3 cut, 4 backspin around the meter, in the idle, usable or pressed look.
+std::vector<uint8_t> SpinButtons(const Set& k, int look) {
+  static const float kPlaces[5][2] = {{0, 0}, {-46, 46}, {-52, -40}, {52, -40}, {46, 46}};
+  static const char* const kMarks[5] = {"", "v", "<", ">", "^"};
+  std::vector<shapetools::Image> frames;
+  const int side = k.S(18);
+  for (int kind = 0; kind < 5; ++kind) {
+    Art a(side, side);
+    const Rgb fill = look == 0 ? Rgb{102, 102, 102} : look == 1 ? Rgb{51, 102, 204} : Rgb{255, 204, 0};
+    a.Ring(side / 2.0f, side / 2.0f, side / 2.0f, 0, Index(fill));
+    a.CentredText(k.font, kMarks[kind], Index({255, 255, 255}));
+    // Centre on the meter's centre plus the button's place.
+    const int hx = side / 2 + k.S(72) - k.S(kPlaces[kind][0]), hy = side / 2 + k.S(72) - k.S(kPlaces[kind][1]);
+    frames.push_back(a.Image(hx, hy));
+  }
+  return File(frames);
+}
+
+// The nine pieces of the pop-up box: corners 0-3, top 4, right 5, left 6, bottom 7, centre 8.
+std::vector<uint8_t> GridBox(const Set& k) {
+  std::vector<shapetools::Image> frames;
+  const int t = k.S(6);
+  for (int piece = 0; piece < 9; ++piece) {
+    Art a(t, t);
+    a.Box(0, 0, t, t, piece == 8 ? kPanel : kPanelLight);
+    if (piece == 4 || piece <= 1) a.Box(0, 0, t, 1, kPanelEdge);
+    if (piece == 7 || piece == 2 || piece == 3) a.Box(0, t - 1, t, t, kPanelEdge);
+    if (piece == 6 || piece == 0 || piece == 2) a.Box(0, 0, 1, t, kPanelEdge);
+    if (piece == 5 || piece == 1 || piece == 3) a.Box(t - 1, 0, t, t, kPanelEdge);
+    frames.push_back(a.Image(0, 0));
+  }
+  return File(frames);
+}
+
+std::vector<uint8_t> TargetMarker(const Set& k) {
+  std::vector<shapetools::Image> frames;
+  for (int f = 0; f < 4; ++f) {
+    const int side = k.S(15 + 2 * f);
+    Art a(side, side);
+    const float c = side / 2.0f;
+    a.Ring(c, c, c, c - 2, Index({255, 255, 0}));
+    a.Line(c, 0, c, static_cast<float>(side - 1), 0, Index({255, 255, 0}));
+    a.Line(0, c, static_cast<float>(side - 1), c, 0, Index({255, 255, 0}));
+    frames.push_back(a.Image(side / 2, side / 2));
+  }
+  return File(frames);
+}
+
+std::vector<uint8_t> SmallPin(const Set& k) {
+  std::vector<shapetools::Image> frames;
+  for (int f = 0; f < 2; ++f) {
+    Art a(k.S(9), k.S(18));
+    a.Box(0, 0, 1, a.H(), Index({255, 255, 255}));
+    a.Box(1, 0, a.W(), k.S(6), Index(f ? Rgb{255, 255, 0} : Rgb{255, 0, 0}));
+    frames.push_back(a.Image(0, a.H() - 1));
+  }
+  return File(frames);
+}
+
+std::vector<uint8_t> Arrow(const Set& k) {
+  Art a(k.S(16), k.S(16));
+  const int w = a.W();
+  for (int y = 0; y < w; ++y) a.Box(w / 2 - y / 2, y, w / 2 + y / 2 + 1, y + 1, Index({255, 0, 0}));
+  return File({a.Image(w / 2, w / 2)});
+}
+
+std::vector<datapack::BigEntry> ShapeSet(const Set& k) {
+  std::vector<datapack::BigEntry> e;
+  e.push_back({"swball.fsh", Balls(k, {255, 255, 255}, 0)});
+  e.push_back({"swshadow.fsh", Balls(k, {0, 0, 0}, kShade)});
+  e.push_back({"swrough.fsh", Balls(k, {102, 153, 51}, 0)});
+  e.push_back({"hwballs.fsh", Balls(k, {230, 230, 230}, 0)});
+  e.push_back({"redarrow.fsh", Arrow(k)});
+  e.push_back({"powerb98.fsh", Meter(k, 0)});
+  e.push_back({"powerh98.fsh", Meter(k, 1)});
+  e.push_back({"powert98.fsh", Meter(k, 2)});
+  e.push_back({"pmback98.fsh", Panel(k)});
+  e.push_back({"shtart98.fsh", StartButton(k)});
+  e.push_back({"shotdota.fsh", Balls(k, {255, 0, 0}, 0)});
+  e.push_back({"shotdotb.fsh", Balls(k, {255, 255, 0}, 0)});
+  e.push_back({"shotdotc.fsh", Balls(k, {255, 255, 255}, 0)});
+  e.push_back({"lieinf98.fsh", Captioned(k, 16, 80, 38, {51, 102, 51}, 248, 78, "")});
+  e.push_back({"settings.fsh", Captioned(k, 6, 24, 24, {51, 51, 102}, 248, 150, "S")});
+  e.push_back({"clubsel.fsh", ClubSelect(k)});
+  e.push_back({"shotclok.fsh", Captioned(k, 12, 40, 40, {51, 51, 51}, 0, 0, "")});
+  e.push_back({"dstinfui.fsh", Captioned(k, 3, 80, 38, {51, 51, 102}, 164, 150, "")});
+  e.push_back({"ballssbg.fsh", Captioned(k, 2, 60, 60, {204, 204, 204}, 0, 0, "")});
+  e.push_back({"bssbutn1.fsh", SpinButtons(k, 0)});
+  e.push_back({"bssbutn2.fsh", SpinButtons(k, 1)});
+  e.push_back({"bssbutn3.fsh", SpinButtons(k, 2)});
+  e.push_back({"aggrsafe.fsh", Captioned(k, 6, 36, 16, {102, 51, 51}, 0, 0, "")});
+  e.push_back({"zarvotip.fsh", Captioned(k, 8, 32, 32, {153, 102, 0}, 0, 0, "?")});
+  e.push_back({"analog.fsh", Captioned(k, 4, 100, 60, {51, 51, 51}, 0, 0, "")});
+  e.push_back({"mcalib.fsh", Captioned(k, 4, 100, 60, {51, 51, 51}, 0, 0, "")});
+  e.push_back({"ironicon.fsh", ClubIcon(k, 51, 0.9f)});
+  e.push_back({"chipicon.fsh", ClubIcon(k, 56, 0.7f)});
+  e.push_back({"putticon.fsh", ClubIcon(k, 46, 0.5f)});
+  e.push_back({"gridwind.fsh", GridBox(k)});
+  e.push_back({"targetp.fsh", TargetMarker(k)});
+  e.push_back({"pinsmall.fsh", SmallPin(k)});
+  return e;
+}
+
+}  // namespace
+
+void WriteRoundInterface(const fs::path& data, const std::string& fontFolder) {
+  shapetools::Font font;
+  std::string error;
+  const std::string file = (fs::path(fontFolder) / "Lat15-Terminus12x6.psf.gz").string();
+  if (!shapetools::convertpsf(shapetools::readpsffile(file), 1, 1, font, error)) throw std::runtime_error(file + ": " + error);
+  const std::pair<const char*, float> sizes[] = {{"UI640", 1.0f}, {"UI800", 1.25f}};
+  for (const auto& [folder, scale] : sizes) {
+    const Set k{scale, font};
+    std::vector<datapack::BigEntry> entries = ShapeSet(k);
+    fs::create_directories(data / folder);
+    for (const datapack::BigEntry& e : entries)
+      if (e.name == "gridwind.fsh" || e.name == "targetp.fsh" || e.name == "pinsmall.fsh") writeBytesTo(data / folder / e.name, e.data);
+    writeBytesTo(data / folder / "ui.viv", datapack::writebigfile(2, entries));
+  }
+}
+
+}  // namespace mkdemo

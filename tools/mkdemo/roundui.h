@@ -1,0 +1,13 @@
+// The in-round interface's demo art.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace mkdemo {
+
+// Writes "ui.viv" (the in-round shape set) with "gridwind.fsh", "targetp.fsh" and "pinsmall.fsh" beside it in
+// each screen size's folder (UI640, UI800) below `data`.
+void WriteRoundInterface(const std::filesystem::path& data, const std::string& fontFolder);
+
+}  // namespace mkdemo

@@ -17,8 +17,9 @@
 #include <thread>
 #include <vector>
 
-#include "support/child_process.h"
 #include "framework/core/commqueue.h"
+#include "support/childprocess.h"
+#include "support/programthread.h"
 #include "framework/ui/displaymgr.h"
 #include "framework/core/errors.h"
 #include "app/gameapp.h"
@@ -48,23 +49,6 @@ bool WaitFor(const std::function<bool()>& condition, int limit = 20000) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return condition();
-}
-
-// Runs a routine on the program's main thread, between two messages of its loop: posted as the callback of a
-// timer message to the queue window, which the loop dispatches like any other.
-std::function<void()>* gTask = nullptr;
-HANDLE gTaskDone = nullptr;
-void CALLBACK RunTask(HWND, UINT, UINT_PTR, DWORD) {
-  (*gTask)();
-  SetEvent(gTaskDone);
-}
-bool OnProgramThread(std::function<void()> task) {
-  if (!gTaskDone) gTaskDone = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  gTask = &task;
-  if (!PostMessageA(Loop().queueWindow, WM_TIMER, 0x7E57, reinterpret_cast<LPARAM>(RunTask))) return false;
-  const bool done = WaitForSingleObject(gTaskDone, 20000) == WAIT_OBJECT_0;
-  gTask = nullptr;
-  return done;
 }
 
 // One start of the program, in the calling (child) process.
@@ -152,8 +136,8 @@ class RunningProgramTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root_); }
 
-  // A child that hangs is ended after a generous limit, so the test fails instead of stalling the run.
-  void InChild(const std::function<void()>& scenario) { RunInChild(scenario, 240000); }
+  // Runs the scenario in a child process; its gtest failures are printed there, its exit code says whether any.
+  void InChild(const std::function<void()>& scenario) { RunInChildProcess(scenario); }
 
   std::string Read(const std::string& name) {
     std::ifstream in(root_ + "/" + name, std::ios::binary);

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/child_process.h"
+#include "support/childprocess.h"
 #include "app/gameapp.h"
 #include "demo.h"
 #include "framework/core/services.h"
@@ -253,7 +253,7 @@ class ProgramRoundTest : public ::testing::Test {
   // Runs a round in a child process (each start finds only what the one before left on disk); its log.
   std::string RoundInChild(const std::string& name) {
     const std::string out = demo_ + "/" + name + ".log";
-    RunInChild(
+    RunInChildProcess(
         [&] {
           const std::string log = PlayHoleByScript(demo_, demo_ + "/" + name + ".registry.txt");
           std::ofstream(out) << log;

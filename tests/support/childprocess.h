@@ -1,25 +1,25 @@
-// Runs a scenario in a child process, so that each one starts from what is on disk and a hang cannot stall the
-// run: the child is ended after a limit and the test fails.
+// Runs a scenario in a child process of its own (a program that registers exit routines or leaves threads
+// behind ends with it); its gtest failures are printed there, and its exit code says whether any.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <thread>
 
-// The scenario's gtest failures are printed in the child; its exit code says whether there were any.
-inline void RunInChild(const std::function<void()>& scenario, int limitMs) {
+inline void RunInChildProcess(const std::function<void()>& scenario, int limitMs = 240000) {
   const pid_t child = fork();
   if (child == 0) {
     scenario();
     std::fflush(stdout);
     _exit(::testing::Test::HasFailure() ? 1 : 0);
   }
+  // A child that hangs is ended after a generous limit, so the test fails instead of stalling the run.
   int status = 0;
   pid_t done = 0;
   for (int waited = 0; waited < limitMs && done == 0; waited += 10) {

@@ -17,15 +17,23 @@ endif()
 
 # teebox_add_test(NAME SOURCES a.cpp ... LIBS lib ...)
 # One GoogleTest program, its tests registered with ctest one by one.
+# teebox_add_test(NAME [SERIAL] SOURCES a.cpp ... LIBS lib ...)
+# SERIAL: the tests run alone, for whole-program scenarios whose threads must not starve under a full parallel run.
 function(teebox_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS" ${ARGN})
+  set(_serial "")
+  if(T_SERIAL)
+    set(_serial PROPERTIES RUN_SERIAL TRUE)
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE TEEBOX_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  # Tests never touch the person's own registry file or drives.
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;WINAPI_HOST=headless;WINAPI_REGISTRY=${CMAKE_CURRENT_BINARY_DIR}/${name}.registry.txt")
+  # Tests never touch the person's own registry file or drives. The settings go through `env` as the tests'
+  # launcher: a list in the discovered tests' ENVIRONMENT property would be split into separate arguments.
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
+    "env;SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;WINAPI_HOST=headless;WINAPI_REGISTRY=${CMAKE_CURRENT_BINARY_DIR}/${name}.registry.txt")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${_serial})
 endfunction()
 
 # teebox_add_fuzzer(NAME SOURCES a.cpp ... LIBS lib ... CORPUS dir)

@@ -14,6 +14,7 @@ packages=(
   zlib1g-dev
   libosmesa6-dev  # Mesa llvmpipe, the like-for-like reference of bench_grid
   console-setup-linux  # Terminus console fonts, converted by mkdemo for the demo installation
+  espeak-ng sox  # the demo installation's announcer lines, spoken and converted by mkdemo
 )
 packages+=("$@")
 

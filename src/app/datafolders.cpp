@@ -84,6 +84,7 @@ int LocateGameCd() {
   if (!FindGameCdDrive(&gFolders.discRoot, nullptr)) return 0;
   PathAppend(&gFolders.discRoot, kProductCdFolder);
   gFolders.cdFound = 1;
+  Svc().sound->GameDiscLocated();
   return 1;
 }
 

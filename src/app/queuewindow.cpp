@@ -83,6 +83,7 @@ void KeyUp(uint32_t code) {
 }
 
 void Idle() {
+  Svc().sound->Update();
   if (Svc().frontEnd->ScreenIdle()) return;
   if (Svc().round->OnIdle()) return;
   // Without an interface the hole's view (or the empty screen) is shown about 25 times a second.

@@ -551,6 +551,7 @@ void Handler::loadHole() {
   if (g_.LoadHole() == 0) {
     Svc().round->SetHoleScreen(g_.mode);
     g_.SetUpRound();
+    if (const TPlayer* p = current()) Svc().sound->StartRoundSounds(p->windCondition);
     if (!net()) PostGolfMessage(kGolfShotSetUp);
     else if (localTurn()) syncStep(kGolfLoadHole);
     else waitStep(kGolfLoadHole);
@@ -586,6 +587,7 @@ void Handler::endOfGame(intptr_t arg) {
   GolfState.endGuard = 1;
   setStatus(kGolfEndGame);
   killHandshakeTimer();
+  Svc().sound->StopRoundSounds();
   const bool running = g_.roundRunning != 0;
   if (running) {
     // The peers are told; this machine does not wait for them, so a silent peer cannot hold it.

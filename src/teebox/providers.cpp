@@ -6,6 +6,7 @@
 #include "net/install.h"
 #include "roundui/install.h"
 #include "scene/install.h"
+#include "sound/install.h"
 
 // From the lowest layer up, so that a higher layer may replace what a lower one installed.
 void InstallProviders() {
@@ -13,6 +14,7 @@ void InstallProviders() {
   InstallGolfServices();
   InstallSceneServices();
   InstallRoundInterfaceServices();
+  InstallSoundServices();
   InstallFrontEndServices();
   InstallNetworkServices();
 }

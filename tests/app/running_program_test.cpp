@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "framework/core/commqueue.h"
+#include "support/childprocess.h"
+#include "support/programthread.h"
 #include "framework/ui/displaymgr.h"
 #include "framework/core/errors.h"
 #include "app/gameapp.h"
@@ -47,23 +49,6 @@ bool WaitFor(const std::function<bool()>& condition, int limit = 20000) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return condition();
-}
-
-// Runs a routine on the program's main thread, between two messages of its loop: posted as the callback of a
-// timer message to the queue window, which the loop dispatches like any other.
-std::function<void()>* gTask = nullptr;
-HANDLE gTaskDone = nullptr;
-void CALLBACK RunTask(HWND, UINT, UINT_PTR, DWORD) {
-  (*gTask)();
-  SetEvent(gTaskDone);
-}
-bool OnProgramThread(std::function<void()> task) {
-  if (!gTaskDone) gTaskDone = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  gTask = &task;
-  if (!PostMessageA(Loop().queueWindow, WM_TIMER, 0x7E57, reinterpret_cast<LPARAM>(RunTask))) return false;
-  const bool done = WaitForSingleObject(gTaskDone, 20000) == WAIT_OBJECT_0;
-  gTask = nullptr;
-  return done;
 }
 
 // One start of the program, in the calling (child) process.
@@ -152,27 +137,7 @@ class RunningProgramTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(root_); }
 
   // Runs the scenario in a child process; its gtest failures are printed there, its exit code says whether any.
-  void InChild(const std::function<void()>& scenario) {
-    const pid_t child = fork();
-    if (child == 0) {
-      scenario();
-      std::fflush(stdout);
-      _exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    // A child that hangs is ended after a generous limit, so the test fails instead of stalling the run.
-    int status = 0;
-    pid_t done = 0;
-    for (int waited = 0; waited < 240000 && done == 0; waited += 10) {
-      done = waitpid(child, &status, WNOHANG);
-      if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (done == 0) {
-      kill(child, SIGKILL);
-      waitpid(child, &status, 0);
-      ADD_FAILURE() << "the program did not end";
-    }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-  }
+  void InChild(const std::function<void()>& scenario) { RunInChildProcess(scenario); }
 
   std::string Read(const std::string& name) {
     std::ifstream in(root_ + "/" + name, std::ios::binary);

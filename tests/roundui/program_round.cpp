@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/childprocess.h"
 #include "app/gameapp.h"
 #include "demo.h"
 #include "framework/core/services.h"
@@ -252,25 +253,12 @@ class ProgramRoundTest : public ::testing::Test {
   // Runs a round in a child process (each start finds only what the one before left on disk); its log.
   std::string RoundInChild(const std::string& name) {
     const std::string out = demo_ + "/" + name + ".log";
-    const pid_t child = fork();
-    if (child == 0) {
-      const std::string log = PlayHoleByScript(demo_, demo_ + "/" + name + ".registry.txt");
-      std::ofstream(out) << log;
-      std::fflush(stdout);
-      _exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    int status = 0;
-    pid_t done = 0;
-    for (int waited = 0; waited < 600000 && done == 0; waited += 10) {
-      done = waitpid(child, &status, WNOHANG);
-      if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (done == 0) {
-      kill(child, SIGKILL);
-      waitpid(child, &status, 0);
-      ADD_FAILURE() << "the program did not end";
-    }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    RunInChildProcess(
+        [&] {
+          const std::string log = PlayHoleByScript(demo_, demo_ + "/" + name + ".registry.txt");
+          std::ofstream(out) << log;
+        },
+        600000);
     std::ifstream in(out);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }

@@ -1,4 +1,5 @@
 #include "demo.h"
+#include "sounds.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -240,6 +241,7 @@ void writeData(const fs::path& data, const DemoOptions& options) {
   writeSedgefen(data / "COURSES", options.holes, options.archives);
   writeRange(data / "COURSES", options.archives);
   WriteCourseLogos(data / "COURSES", options.fontFolder);
+  WriteSounds(data);
 }
 
 // Temporary folders of runs that died; a live run's folder is left to it.
@@ -275,6 +277,7 @@ bool MakeDemoInstallation(const std::string& folderName, const DemoOptions& opti
     }
     fs::remove_all(temporary);
     WriteDemoGolfers(folder / "Players");
+    WriteMusicDisc(folder / "DISC");
   } catch (const Failure& f) {
     error = f.what;
   } catch (const fs::filesystem_error& e) {

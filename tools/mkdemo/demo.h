@@ -15,7 +15,8 @@ struct DemoOptions {
 
 // Writes the installation below `folder`: everything generated lies in its DATA folder, which is built in a
 // temporary folder and swapped into place in one step, so an interrupted run leaves the previous DATA (or
-// none) and never half of one. Other entries of `folder` (players, saved games, the log) are left alone.
+// none) and never half of one. Other entries of `folder` (players, saved games, the log) are left alone. The
+// music disc's folder is written beside it as DISC (see sounds.h).
 // False with a reason in `error`.
 bool MakeDemoInstallation(const std::string& folder, const DemoOptions& options, std::string& error);
 

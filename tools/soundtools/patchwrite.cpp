@@ -53,6 +53,7 @@ std::vector<uint8_t> writepatch(const std::vector<Zone>& zones) {
   std::vector<size_t> envelopeslots(zones.size(), 0), dataslots(zones.size(), 0);
   for (size_t z = 0; z < zones.size(); ++z) {
     const Zone& zone = zones[z];
+    if (zone.playtype != 1) tag(out, 0, zone.playtype, 1);
     tag(out, 1, zone.velocitylow, 1);
     tag(out, 2, zone.velocityhigh, 1);
     tag(out, 3, zone.keylow, 1);

@@ -18,6 +18,7 @@ std::vector<uint8_t> encodec9(const int16_t* samples, int frames);
 struct Zone {
   int velocitylow = 0, velocityhigh = 127, keylow = 0, keyhigh = 127;
   int rootkey = 60, finetune = 0, volume = 127, pan = 64, priority = 0, bendrange = 0;
+  int playtype = 1;  // 1 from the sample, 2 from the library's buffer callback
   std::vector<std::pair<int32_t, int32_t>> envelope;  // {ticks (negative: forever), level}; empty: the built-in
   int startlevel = 127;
   int bits = 16, channels = 1, compression = 0, rate = 22050;

@@ -35,6 +35,8 @@ MMRESULT timeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback, DWOR
 // this returns, unless the call comes from a timer callback itself.
 MMRESULT timeKillEvent(UINT timerId);
 
+#include "winapi_mci.h"
+
 #if __has_include("winapi_wave.h")
 #include "winapi_wave.h"
 #endif

@@ -221,6 +221,10 @@ class SoundProvider : public Provider {
   virtual bool IsPlaying(uint32_t /*handle*/) { return false; }
   virtual void StartMenuSounds() {}
   virtual void FadeMenuSounds() {}
+  // A hole has loaded: the round's wind (by the golfer's wind setting, 0 to 2) and ambience; the game ends.
+  virtual void StartRoundSounds(int /*windSetting*/) {}
+  virtual void StopRoundSounds() {}
+  virtual void GameDiscLocated() {}  // the game-disc search found the disc
 };
 
 // Network play: the comm layer, the session and the voice object.

@@ -386,14 +386,15 @@ int initc9(int, void* state, const uint8_t* data, size_t databytes, int32_t leng
   return static_cast<int>(sizeof(C9State) + c9statesize());
 }
 
-// Compression-7 packets: each packet holds whole blocks, and the decoder's history runs on from one packet to the
-// next as in one sample. A packet's bytes past its last whole block are not read.
+// Compression 7 from buffers (callback and packet play types): each buffer holds whole blocks, its length word
+// counting bytes, and the decoder's history runs on from one buffer to the next as in one sample. A buffer's
+// bytes past its last whole block are not read.
 template <bool Float>
-struct Adpcm7PacketState {
+struct Adpcm7BufferState {
   using Sample = std::conditional_t<Float, float, int16_t>;
-  const uint8_t* buffer;
-  int32_t blocks;    // whole blocks in the packet
-  int32_t position;  // frames of the packet read
+  const uint8_t* buffer;  // first, as the buffer callback writes the next buffer here
+  int32_t length;         // bytes
+  int32_t position;       // frames of the buffer read
   int slot;
   int channels;
   int finished;
@@ -402,24 +403,23 @@ struct Adpcm7PacketState {
   Sample samples[ADPCM7FRAMES * 2];
 };
 
-template <bool Float>
-int readpacketadpcm7(void* state, int frames, void* destination) {
-  auto* s = static_cast<Adpcm7PacketState<Float>*>(state);
-  using Sample = typename Adpcm7PacketState<Float>::Sample;
+// Delivers up to `frames` frames from the buffers, moving on through `next` as each is used up; returns the
+// frames delivered. Buffers without a whole block are passed over, a bounded number of them in one call.
+template <bool Float, typename Next>
+int adpcm7frombuffers(Adpcm7BufferState<Float>* s, int frames, void* destination, Next next) {
+  using Sample = typename Adpcm7BufferState<Float>::Sample;
   Sample* out = static_cast<Sample*>(destination);
   const int ch = s->channels;
   const int32_t blockbytes = ch == 2 ? 30 : 15;
-  handback(s->slot, &s->finished);
   int done = 0;
+  int empty = 0;
   while (done < frames) {
-    if (!s->buffer || s->position >= s->blocks * ADPCM7FRAMES) {
-      if (s->buffer) ++s->finished;
-      int32_t bytes = 0;
-      s->buffer = sndpacketnext(s->slot, &bytes);
-      s->blocks = bytes / blockbytes;
+    const int32_t blocks = s->buffer ? std::max<int32_t>(s->length, 0) / blockbytes : 0;
+    if (!s->buffer || s->position >= blocks * ADPCM7FRAMES) {
+      if (s->buffer && blocks == 0 && ++empty > 64) break;
       s->position = 0;
       s->decoded = -1;
-      if (!s->buffer) break;
+      if (!next(s)) break;
       continue;
     }
     const int32_t block = s->position / ADPCM7FRAMES;
@@ -436,20 +436,54 @@ int readpacketadpcm7(void* state, int frames, void* destination) {
     done += count;
     s->position += count;
   }
-  if (done > 0) std::fill(out + done * ch, out + frames * ch, Sample{});
   return done;
 }
 
-template <bool Float, int Channels>
-int initpacketadpcm7(int voice, void* state, const uint8_t*, size_t, int32_t, int32_t, int32_t, CodecRead* read,
-                     CodecPosition* position) {
-  auto* s = new (state) Adpcm7PacketState<Float>{};
-  s->slot = findpacketslot(voice);
+template <bool Float>
+int readpacketadpcm7(void* state, int frames, void* destination) {
+  auto* s = static_cast<Adpcm7BufferState<Float>*>(state);
+  handback(s->slot, &s->finished);
+  const int done = adpcm7frombuffers(s, frames, destination, [](Adpcm7BufferState<Float>* b) {
+    if (b->buffer) ++b->finished;
+    int32_t bytes = 0;
+    b->buffer = sndpacketnext(b->slot, &bytes);
+    b->length = bytes;
+    return b->buffer != nullptr;
+  });
+  if (done > 0) silence<Float>(destination, done, frames - done, Format{2, s->channels});
+  return done;
+}
+
+template <bool Float>
+int readcallbackadpcm7(void* state, int frames, void* destination) {
+  auto* s = static_cast<Adpcm7BufferState<Float>*>(state);
+  if (!s->buffer) return -1;
+  const int done = adpcm7frombuffers(s, frames, destination, [](Adpcm7BufferState<Float>* b) {
+    const int r = sndbuffercallback ? sndbuffercallback(b, &b->length) : 1;
+    return r == 0 && b->buffer != nullptr;
+  });
+  if (done < frames) {
+    silence<Float>(destination, done, frames - done, Format{2, s->channels});
+    s->length = s->position = 0;
+  }
+  return 1;
+}
+
+template <bool Float, int Channels, bool Packets>
+int initbufferadpcm7(int voice, void* state, const uint8_t* data, size_t, int32_t, int32_t, int32_t,
+                     CodecRead* read, CodecPosition* position) {
+  auto* s = new (state) Adpcm7BufferState<Float>{};
   s->channels = Channels;
   s->decoded = -1;
-  *read = readpacketadpcm7<Float>;
+  if constexpr (Packets) {
+    s->slot = findpacketslot(voice);
+    *read = readpacketadpcm7<Float>;
+  } else {
+    s->buffer = data;  // only its presence counts: the first read asks the callback for a buffer
+    *read = readcallbackadpcm7<Float>;
+  }
   *position = nullptr;
-  return sizeof(Adpcm7PacketState<Float>);
+  return sizeof(Adpcm7BufferState<Float>);
 }
 
 // Compression 9 from buffers (callback and packet play types). Each buffer opens with one byte: non-zero when
@@ -573,8 +607,7 @@ void fillpcm() {
   codectable[Base + 3] = initpacket<Float, Base>;
 }
 
-// Compression 7 plays from packets too, compression 9 from callback buffers and packets; compression-7 buffers
-// are not built, and compression 9 never loops.
+// Both compressions play from callback buffers and packets too; compression 9 never loops.
 template <bool Float>
 void fillcodecs() {
   for (CodecInit& entry : codectable) entry = nullptr;
@@ -583,9 +616,9 @@ void fillcodecs() {
   fillpcm<Float, 8>();
   fillpcm<Float, 12>();
   codectable[16] = initadpcm7<Float, 1, false>, codectable[17] = initadpcm7<Float, 1, true>;
-  codectable[19] = initpacketadpcm7<Float, 1>;
+  codectable[18] = initbufferadpcm7<Float, 1, false>, codectable[19] = initbufferadpcm7<Float, 1, true>;
   codectable[20] = initadpcm7<Float, 2, false>, codectable[21] = initadpcm7<Float, 2, true>;
-  codectable[23] = initpacketadpcm7<Float, 2>;
+  codectable[22] = initbufferadpcm7<Float, 2, false>, codectable[23] = initbufferadpcm7<Float, 2, true>;
   codectable[24] = initc9<Float>;
   codectable[26] = initbufferc9<Float, false>;
   codectable[27] = initbufferc9<Float, true>;

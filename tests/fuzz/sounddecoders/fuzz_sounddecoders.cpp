@@ -1,6 +1,6 @@
 // Fuzz entry: the input is coded sample data after a byte of settings (path, compression, channels, loop,
 // read size). Compression-7 and compression-9 sources must stay inside the data and give bounded samples;
-// compression 9 also from callback buffers cut from the data, each opening with its own byte.
+// both also from callback buffers cut from the data (compression 9's each opening with its own byte).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -28,15 +28,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int mmx = settings & 1;
   const bool c9 = settings & 2;
   const bool stereo = !c9 && (settings & 4);
-  const bool looped = !c9 && (settings & 8);
+  const bool buffers = settings & 16;
+  const bool looped = !c9 && !buffers && (settings & 8);
   const int readsize = 1 + data[1] % 200;
   // The coded bytes get their own allocation so that a read past them is caught.
   std::vector<uint8_t> coded(data + 2, data + size);
   mixfilltables(mmx);
   const int channels = stereo ? 2 : 1;
   const int32_t length = c9 ? static_cast<int32_t>(coded.size()) * 8 : static_cast<int32_t>(coded.size()) * 2 + 5;
-  const bool buffers = c9 && (settings & 16);
-  const int index = buffers ? 26 : c9 ? 24 : (stereo ? 20 : 16) + (looped ? 1 : 0);
+  const int index = (c9 ? 24 : stereo ? 20 : 16) + (buffers ? 2 : looped ? 1 : 0);
   pieces.clear();
   handed = 0;
   if (buffers) {

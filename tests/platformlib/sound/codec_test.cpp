@@ -239,3 +239,61 @@ TEST_F(Codecs, Compression9CallbackBuffers) {
 }
 
 }  // namespace
+
+// Compression 7 from the buffer callback: whole blocks cut into buffers (one without a block, one with a stray
+// byte past its last block) decode, on both paths and in mono and stereo, as the same blocks read as one
+// sample; then the rest is silence and the voice ends.
+std::vector<std::vector<uint8_t>>* adpcmout = nullptr;
+size_t adpcmhanded = 0;
+
+TEST_F(Codecs, Compression7CallbackBuffers) {
+  adpcmout = nullptr;
+  sndbuffercallback = [](void* state, int32_t* length) {
+    if (adpcmhanded == adpcmout->size()) {
+      *static_cast<const uint8_t**>(state) = nullptr;
+      return 1;
+    }
+    const std::vector<uint8_t>& b = (*adpcmout)[adpcmhanded++];
+    *static_cast<const uint8_t**>(state) = b.data();
+    *length = static_cast<int32_t>(b.size());
+    return 0;
+  };
+  for (int channels : {1, 2}) {
+    const int blockbytes = channels == 2 ? 30 : 15;
+    std::vector<uint8_t> whole;
+    for (int b = 0; b < 5; ++b) {
+      const uint8_t header[2] = {static_cast<uint8_t>(0x10 * (b % 4) + 2 + b), static_cast<uint8_t>(0x21 + b)};
+      for (int i = 0; i < blockbytes; ++i)
+        whole.push_back(i < channels ? header[i] : static_cast<uint8_t>((i * 29 + b * 7) & 0xFF));
+    }
+    std::vector<std::vector<uint8_t>> buffers = {
+        {whole.begin(), whole.begin() + 2 * blockbytes},
+        {1, 2, 3, 4, 5, 6, 7},  // no whole block: passed over
+        {whole.begin() + 2 * blockbytes, whole.begin() + 3 * blockbytes},
+        {whole.begin() + 3 * blockbytes, whole.end()}};
+    buffers[2].push_back(0x77);  // not a whole block: never read
+    adpcmout = &buffers;
+    const int frames = 5 * ADPCM7FRAMES;
+    for (int path : {1, 0}) {
+      UsePath(path);
+      adpcmhanded = 0;
+      const size_t unit = (path ? 2 : 4) * static_cast<size_t>(channels);
+      Codec oneshot(channels == 2 ? 20 : 16, whole.data(), whole.size(), frames);
+      std::vector<uint8_t> expected(static_cast<size_t>(frames + 60) * unit, 0);
+      EXPECT_EQ(oneshot.Read(frames, expected.data()), 1);
+      const uint8_t marker = 0;
+      Codec c(channels == 2 ? 22 : 18, &marker, 1, 0);
+      EXPECT_EQ(c.position, nullptr);
+      std::vector<uint8_t> got(expected.size(), 0xEE);
+      int at = 0;
+      for (int size : {33, 60, 1, 46, 60}) {  // 200 frames: 140 decoded, then silence
+        EXPECT_EQ(c.Read(size, got.data() + at * unit), 1);
+        at += size;
+      }
+      EXPECT_EQ(got, expected) << channels << " " << path;
+      uint8_t one[8];
+      EXPECT_EQ(c.Read(1, one), -1);
+    }
+  }
+  sndbuffercallback = nullptr;
+}

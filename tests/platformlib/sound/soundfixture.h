@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -12,8 +13,19 @@
 
 #include "platformlib/core/fixture.h"
 #include "platformlib/sound/sndmix.h"
+#include "windows.h"
 
 namespace soundtest {
+
+// The driver module's service entry, as the library's audio thread calls it (looked up each time: the library
+// loads the module afresh for every start); tests that stop the audio thread call it after each hundredth.
+inline void ServeSoundModule() {
+  int (*serve)() = nullptr;
+  HMODULE module = GetModuleHandleA("tolvarsnd");
+  FARPROC p = module ? GetProcAddress(module, "_iSNDdirectserve@0") : nullptr;
+  std::memcpy(&serve, &p, sizeof serve);
+  if (serve) serve();
+}
 
 // Compares numbers with tests/golden/sound/<name>.txt (one a line). TEEBOX_UPDATE_GOLDEN=1 rewrites the file.
 template <typename T>

@@ -1,0 +1,129 @@
+// The sound provider: the game's sound layer behind the service seam.
+#include "sound/install.h"
+
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "app/gameapp.h"
+#include "course/preferences.h"
+#include "framework/core/services.h"
+#include "scene/random.h"
+#include "sound/cdmusic.h"
+#include "sound/effects.h"
+#include "sound/menusounds.h"
+#include "sound/soundobject.h"
+
+namespace {
+
+// Handles of the provider's answers: 1..9 the click sounds, from 16 the samples of controls with their own.
+constexpr uint32_t kSampleHandles = 16;
+
+class SoundLayer : public SoundProvider {
+ public:
+  const char* Name() const override { return "sound"; }
+  void StartSound() override { TSoundADV::StartSoundSystem(); }
+  void LoadGameSounds() override { ::LoadGameSounds(); }
+  void FreeGameSounds() override {
+    ::FreeGameSounds();
+    for (TSoundADV*& o : samples_) {
+      delete o;
+      o = nullptr;
+    }
+    samples_.clear();
+    names_.clear();
+  }
+  void StopSound() override { TSoundADV::StopSoundSystem(); }
+  void ReloadSounds() override {
+    TSoundADV::EnsureSoundSystem();
+    TSoundADV::MarkAllUnloaded();
+    ::LoadGameSounds();
+  }
+  void Update() override {
+    const uint32_t now = SoundTakeTime();
+    TSoundADV::UpdateAll(true);
+    // In a round the drive is looked at again every 10 s.
+    if (Svc().game->RoundInProgress() && now - lastRefresh_ > 10000) {
+      lastRefresh_ = now;
+      CDMusic().Refresh();
+    }
+  }
+  uint32_t PlaySample(const char* name) override {
+    if (!name || !*name) return 0;
+    size_t i = 0;
+    while (i < names_.size() && names_[i] != name) ++i;
+    if (i == names_.size()) {
+      TSoundADV* o = new (std::nothrow) TSoundADV(name, 0);
+      if (!o) return 0;
+      o->SetVolume(70);
+      names_.emplace_back(name);
+      samples_.push_back(o);
+    }
+    samples_[i]->Play();
+    return kSampleHandles + static_cast<uint32_t>(i);
+  }
+  uint32_t PlayMenuSound(int index) override {
+    TSoundADV* o = GetMenuSound(index);
+    if (!o) return 0;
+    o->Play();
+    return static_cast<uint32_t>(index) + 1;
+  }
+  bool IsPlaying(uint32_t handle) override {
+    TSoundADV* o = nullptr;
+    if (handle >= 1 && handle <= 9)
+      o = GetMenuSound(static_cast<int>(handle) - 1);
+    else if (handle >= kSampleHandles && handle - kSampleHandles < samples_.size())
+      o = samples_[handle - kSampleHandles];
+    return o && o->IsPlaying();
+  }
+  void StartMenuSounds() override {
+    LoadMenuSounds();
+    TCDMusicManager& cd = CDMusic();
+    if (cd.needsOpen) cd.Refresh();  // the first look opens the device
+    cd.CheckMusicDisc(1);
+    cd.ApplyMusicSetting();
+  }
+  void FadeMenuSounds() override { FadeMenuAmbient(); }
+  void GameDiscLocated() override { CDMusic().discLocated = 1; }
+  void StartRoundSounds(int windSetting) override {
+    ::LoadGameSounds();
+    StartAmbientSounds(windSetting);
+    CDMusic().Refresh();
+  }
+  void StopRoundSounds() override { StopAmbientSounds(); }
+
+ private:
+  uint32_t lastRefresh_ = 0;
+  std::vector<std::string> names_;
+  std::vector<TSoundADV*> samples_;
+};
+
+// The game's disc in a drive, with the program file at the drive's root.
+bool GameDiscHasProgram() {
+  if (!LocateGameCd()) return false;
+  PathRecord root = Folders().discRoot;
+  std::strcpy(root.directory, "\\");
+  return FileExists(&root, "Zarvo99.exe") != 0;
+}
+
+void ProgramFolders(PathRecord* root, PathRecord* disc, bool* discFound) {
+  const DataFolders& f = Folders();
+  *root = f.root;
+  *disc = f.discRoot;
+  *discFound = f.cdFound != 0;
+}
+
+}  // namespace
+
+void InstallSoundServices() {
+  static SoundLayer layer;
+  SoundEnvironment& env = SoundEnv();
+  env.windowActive = IsAppActive;
+  env.soundSettings = [] { return SoundSettings(); };
+  env.roundRunning = [] { return Svc().game->RoundInProgress(); };
+  env.random31 = [] { return static_cast<uint32_t>(scene::Random31()); };
+  env.folders = ProgramFolders;
+  env.gameDiscHasProgram = GameDiscHasProgram;
+  Svc().sound = &layer;
+}

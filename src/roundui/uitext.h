@@ -23,9 +23,10 @@ inline void SelectRoundFont(MemHandle font, ImageRecord* image, int32_t alignmen
   restorecurrentwindow(&saved);
 }
 
-// Text is drawn on its base line: the selected font's height above it, to place a line by its top.
+// What to add to a line's top to place its text: the height above the base line less the step the font itself
+// takes from the given point down to its pen.
 inline int32_t SelectedFontAscent() {
   TextState state;
   savetextstate(&state);
-  return state.above;
+  return state.above - state.fonty;
 }

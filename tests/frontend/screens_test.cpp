@@ -20,6 +20,7 @@
 #include "frontend/install.h"
 #include "frontend/golfereditor.h"
 #include "frontend/screens.h"
+#include "frontend/textbutton.h"
 #include "golf/golferfile.h"
 #include "golf/game.h"
 #include "golf/install.h"
@@ -194,6 +195,35 @@ TEST_F(ScreensTest, MainMenuShowsItsButtons) {
   // The button took the rectangle of its picture.
   EXPECT_LT(r.right - r.left, kW);
   EXPECT_GT(r.right - r.left, 0);
+}
+
+// A person clicks a menu-bar caption where it is drawn: all its drawn pixels lie in the button's hit rectangle.
+TEST_F(ScreensTest, MenuBarCaptionsActWhereTheyAreDrawn) {
+  for (const char* caption : {"Main Menu", "Cancel"}) {
+    SCOPED_TRACE(caption);
+    ShowMainMenu();
+    ShowGolfersScreen(nullptr);
+    ASSERT_NE(GolfersScreen, nullptr);
+    Pump(2);
+    TTextButtonADV* button = nullptr;
+    for (uint32_t i = 0; MA_EventHandler* e = GolfersScreen->At(i); ++i)
+      if (auto* b = dynamic_cast<TTextButtonADV*>(e); b && b->Text() == caption) button = b;
+    ASSERT_NE(button, nullptr);
+    WindowDesc* w = DrawnImage()->window;
+    const uint16_t ink = button->colours[0];
+    int32_t minY = kH, maxY = -1;
+    for (int32_t y = std::max(0, button->top - 20); y < std::min(kH, button->bottom + 20); ++y) {
+      const auto* row = reinterpret_cast<const uint16_t*>(w->pixels + y * w->rowbytes);
+      for (int32_t x = button->left; x < button->right; ++x)
+        if (row[x] == ink) {
+          minY = std::min(minY, y);
+          maxY = std::max(maxY, y);
+        }
+    }
+    ASSERT_GE(maxY, 0) << "caption not drawn";
+    EXPECT_GE(minY, button->top);
+    EXPECT_LT(maxY, button->bottom);
+  }
 }
 
 TEST_F(ScreensTest, GoldenMainMenuMessageBoxesAndTextInput) {

@@ -143,6 +143,8 @@ bool convertpsf(const std::vector<uint8_t>& data, int bits, int shrink, Font& fo
   font.bits = bits;
   font.above = static_cast<int8_t>((base + shrink - 1) / shrink);
   font.below = static_cast<int8_t>((psf.height + shrink - 1) / shrink - font.above);
+  // Texts are placed by their top: the pen steps down to the base line the glyphs stand on.
+  font.yoffset = font.above;
   const int gw = (psf.width + shrink - 1) / shrink, gh = (psf.height + shrink - 1) / shrink;
   for (uint32_t code = 32; code < 256; ++code) {
     if (code > 126 && code < 160) continue;

@@ -20,6 +20,7 @@
 #include "framework/core/commqueue.h"
 #include "support/childprocess.h"
 #include "support/programthread.h"
+#include "support/runningprogram.h"
 #include "framework/ui/displaymgr.h"
 #include "framework/core/errors.h"
 #include "app/gameapp.h"
@@ -50,47 +51,6 @@ bool WaitFor(const std::function<bool()>& condition, int limit = 20000) {
   }
   return condition();
 }
-
-// One start of the program, in the calling (child) process.
-class RunningProgram {
- public:
-  RunningProgram(const std::string& root, const std::string& registry) {
-    setenv("WINAPI_HOST", "headless", 1);
-    winapi::testing::MapDrive('C', root);
-    winapi::testing::SetModuleFileName("C:\\teebox.exe");
-    winapi::registry::UseFile(registry);
-    ResetGameApp();
-    Folders() = DataFolders{};
-    ResetServices();
-    InstallProviders();
-    thread_ = std::thread([this] {
-      char name[] = "teebox", intro[] = "/NOINTRO";
-      char* argv[] = {name, intro, nullptr};
-      exitCode_ = ProgramMain(2, argv);
-    });
-  }
-  // A scenario that stopped early (a failed assertion) still ends the program instead of waiting for it forever.
-  ~RunningProgram() {
-    if (thread_.joinable()) {
-      winapi::testing::HostCloseWindow();
-      thread_.join();
-    }
-  }
-  // The loop runs and has shown a frame.
-  bool Started() {
-    return WaitFor([] { return Loop().queueWindow && IsAppActive() && winapi::testing::HostFrameCount() > 0; });
-  }
-  // The user closes the window; the program's exit code.
-  int Close() {
-    winapi::testing::HostCloseWindow();
-    thread_.join();
-    return exitCode_;
-  }
-
- private:
-  std::thread thread_;
-  std::atomic<int> exitCode_{-1};
-};
 
 void Key(BYTE key, BYTE scan, bool down) { keybd_event(key, scan, down ? 0 : KEYEVENTF_KEYUP, 0); }
 
@@ -150,7 +110,7 @@ TEST_F(RunningProgramTest, PausesDefersResumesSavesAndResumesTheLastGame) {
 
   InChild([&] {
     RunningProgram program(root_, root_ + "/registry1.txt");
-    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.Started(20000));
 
     // (a) The start made a game: golf's.
     ASSERT_TRUE(OnProgramThread([] {
@@ -277,7 +237,7 @@ TEST_F(RunningProgramTest, PausesDefersResumesSavesAndResumesTheLastGame) {
   // The next start resumes the last game at the same hole with the same strokes.
   InChild([&] {
     RunningProgram program(root_, root_ + "/registry2.txt");
-    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.Started(20000));
     ASSERT_TRUE(OnProgramThread([] {
       TGame* g = CurrentGame();
       ASSERT_NE(g, nullptr);
@@ -305,7 +265,7 @@ TEST_F(RunningProgramTest, ARoundStartedFromTheMainMenuShowsTheHole) {
   ASSERT_TRUE(mkdemo::MakeDemoInstallation(demo, {}, error)) << error;
   InChild([&] {
     RunningProgram program(demo, root_ + "/registry3.txt");
-    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.Started(20000));
     ASSERT_TRUE(WaitFor([] {
       bool menu = false;
       OnProgramThread([&] { menu = TeeOffButton != nullptr; });

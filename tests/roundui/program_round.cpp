@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "support/childprocess.h"
+#include "support/runningprogram.h"
 #include "app/gameapp.h"
 #include "demo.h"
 #include "framework/core/services.h"
@@ -88,44 +89,6 @@ bool OnProgramThread(std::function<void()> routine, int seconds = 120) {
   return task->cv.wait_for(lock, std::chrono::seconds(seconds), [&] { return task->done; });
 }
 
-class RunningProgram {
- public:
-  RunningProgram(const std::string& root, const std::string& registry) {
-    // ROUNDUI_SHOW_HOST=1 leaves the host to the environment (a window on $DISPLAY) to watch the round.
-    if (!getenv("ROUNDUI_SHOW_HOST")) setenv("WINAPI_HOST", "headless", 1);
-    wt::MapDrive('C', root);
-    wt::SetModuleFileName("C:\\teebox.exe");
-    winapi::registry::UseFile(registry);
-    ResetGameApp();
-    Folders() = DataFolders{};
-    ResetServices();
-    InstallProviders();
-    thread_ = std::thread([this] {
-      char name[] = "teebox", intro[] = "/NOINTRO";
-      char* argv[] = {name, intro, nullptr};
-      exitCode_ = ProgramMain(2, argv);
-    });
-  }
-  ~RunningProgram() {
-    if (thread_.joinable()) {
-      wt::HostCloseWindow();
-      thread_.join();
-    }
-  }
-  bool Started() {
-    return WaitFor([] { return Loop().queueWindow && IsAppActive() && wt::HostFrameCount() > 0; });
-  }
-  int Close() {
-    wt::HostCloseWindow();
-    thread_.join();
-    return exitCode_;
-  }
-
- private:
-  std::thread thread_;
-  std::atomic<int> exitCode_{-1};
-};
-
 std::vector<wt::ScriptedEvent> ThreeClicks(uint32_t powerAt, uint32_t accuracyAt) {
   std::vector<wt::ScriptedEvent> script;
   for (uint32_t at : {0u, powerAt, accuracyAt}) {
@@ -138,8 +101,8 @@ std::vector<wt::ScriptedEvent> ThreeClicks(uint32_t powerAt, uint32_t accuracyAt
 // One round by script; what every shot did, line by line.
 std::string PlayHoleByScript(const std::string& demo, const std::string& registry) {
   std::ostringstream log;
-  RunningProgram program(demo, registry);
-  EXPECT_TRUE(program.Started());
+  RunningProgram program(demo, registry, getenv("ROUNDUI_SHOW_HOST") == nullptr);
+  EXPECT_TRUE(program.Started(30000));
   EXPECT_TRUE(WaitFor([] {
     bool menu = false;
     OnProgramThread([&] { menu = TeeOffButton != nullptr; });

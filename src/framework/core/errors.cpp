@@ -57,7 +57,12 @@ void Show(const char* text, bool fatal, HWND minimise) {
   if (!fatal && gLeaveScreen) gLeaveScreen();
   UINT style = fatal ? (MB_ICONEXCLAMATION | MB_SETFOREGROUND) : (MB_ICONHAND | MB_SETFOREGROUND);
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-  if (minimise != nullptr) ShowWindow(minimise, SW_MINIMIZE);
+  if (minimise != nullptr) {
+    ShowWindow(minimise, SW_MINIMIZE);
+    // The window's own thread takes in the minimising (and passes on its deactivation) before the box; a late
+    // deactivation would otherwise land after the game has taken the screen back, leaving it paused.
+    if (GetWindowThreadProcessId(minimise, nullptr) != GetCurrentThreadId()) SendMessageA(minimise, WM_NULL, 0, 0);
+  }
   ShowCursor(TRUE);
   MessageBoxA(gQueueWindow, text, kProductTitle, style);
   // A fatal error ends the game as a failure, so that whoever started it can tell.

@@ -277,6 +277,7 @@ void flyShot(TGame& g, TPlayer* p) {
   kept.restSurface = static_cast<uint8_t>(GetTerrainSurface(kept.rest.x, kept.rest.y));
   g.hasLastShot = true;
   CollisionListFromShot(kept.launched, p->ball, p->currentClub, (strokesBefore & ~kScoreMarker) == 0);
+  Svc().sound->ShotFlown();
   CountShot(g, p);
 }
 

@@ -30,6 +30,25 @@ struct ShotMeterValues {
 };
 extern ShotMeterValues ShotMeter;
 
+// Keeps the values of the shot in hand (meter, launch speed, aim) while trial balls are launched, and puts them back.
+struct ShotValuesKept {
+  ShotMeterValues meter = ShotMeter;
+  float launchSpeed = BallLaunchSpeed;
+  float aimDistance = AimDistance;
+  Vector3 aim = ShotAimPoint;
+  Vector3 target = ShotTargetPoint;
+  ShotValuesKept() = default;
+  ShotValuesKept(const ShotValuesKept&) = delete;
+  ShotValuesKept& operator=(const ShotValuesKept&) = delete;
+  ~ShotValuesKept() {
+    ShotMeter = meter;
+    BallLaunchSpeed = launchSpeed;
+    AimDistance = aimDistance;
+    ShotAimPoint = aim;
+    ShotTargetPoint = target;
+  }
+};
+
 // The club figures that the launch needs (one row per club and shot-type set).
 struct ClubLaunchData {
   int reach = 0;       // yards carried at full power

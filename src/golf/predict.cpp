@@ -27,27 +27,13 @@ int lieRisk(uint8_t surface) {
   }
 }
 
-// Keeps the values of the shot in hand while a copy is launched.
-struct ShotValuesGuard {
-  ShotMeterValues meter = ShotMeter;
-  float launchSpeed = BallLaunchSpeed;
-  float aimDistance = AimDistance;
-  Vector3 target = ShotTargetPoint;
-  ~ShotValuesGuard() {
-    ShotMeter = meter;
-    BallLaunchSpeed = launchSpeed;
-    AimDistance = aimDistance;
-    ShotTargetPoint = target;
-  }
-};
-
 }  // namespace
 
 int PredictShot(float power, float curve, float trajectory, const BallState* ball) {
   if (!ball) return 0;
   BallState copy = *ball;
   {
-    ShotValuesGuard guard;
+    ShotValuesKept kept;
     ShotMeter.finalPower = power;
     ShotMeter.finalCurve = curve;
     ShotMeter.trajectory = trajectory;

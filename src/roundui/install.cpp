@@ -5,9 +5,11 @@
 #include "roundui/clubs.h"
 #include "roundui/gameui.h"
 #include "roundui/input.h"
+#include "roundui/powermeter.h"
 #include "roundui/replay.h"
 #include "roundui/roundturn.h"
 #include "roundui/scorecard.h"
+#include "roundui/targeting.h"
 
 namespace {
 
@@ -36,6 +38,14 @@ class RoundInterface : public RoundInterfaceProvider {
   void PersonShot() override { BeginPersonShot(); }
   // Every shot ends in the interface: played back, then the golfer's choice counts it and goes on.
   bool CountsShots() override { return true; }
+  bool ArcLandingPoint(float* x, float* y, float* height) override {
+    const TargetingArcEventHandler* arc = CurrentTargetingHandler;
+    if (!arc || !arc->arcReady) return false;
+    *x = arc->landing.x, *y = arc->landing.y, *height = arc->landing.z;
+    return true;
+  }
+  float MeterPower() override { return PowerMeter ? PowerMeter->power : 1.0f; }
+  bool SwingMishit() override { return PowerMeter && PowerMeter->mishit != 0; }
   void BeginAfterShot() override { EndShotInInterface(); }
   void RemoteMessage(uint32_t id, void*) override { AfterShotMessage(id); }
   void HoleReleased() override { DestroyGameUI(); }

@@ -121,7 +121,9 @@ void FinishPersonShot() {
 }
 
 void EndShotInInterface() {
+  Svc().sound->ShotReplayStarts();
   PlayShotBack();
+  if (const TPlayer* p = GolferToPlay()) Svc().sound->ShotReplayEnded(p->ball.Flag(kBallFlagHoled) != 0);
   if (!BeginAfterShotChoice()) PostGolfMessage(kGolfBallStopped);
   InvalidateRoundView();
 }

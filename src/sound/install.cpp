@@ -1,6 +1,7 @@
 // The sound provider: the game's sound layer behind the service seam.
 #include "sound/install.h"
 
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <string>
@@ -9,10 +10,13 @@
 #include "app/gameapp.h"
 #include "course/preferences.h"
 #include "framework/core/services.h"
+#include "golf/game.h"
 #include "scene/random.h"
 #include "sound/cdmusic.h"
+#include "sound/commentary.h"
 #include "sound/effects.h"
 #include "sound/menusounds.h"
+#include "sound/situation.h"
 #include "sound/soundobject.h"
 
 namespace {
@@ -86,7 +90,21 @@ class SoundLayer : public SoundProvider {
   }
   void FadeMenuSounds() override { FadeMenuAmbient(); }
   void GameDiscLocated() override { CDMusic().discLocated = 1; }
+  void PreShotCommentary() override { RunPreShotCommentary(); }
+  void ShotFlown() override {
+    const TPlayer* p = SituationGolfer();
+    if (!p) return;
+    const Vector3 &from = p->ball.startPosition, &to = p->ball.position;
+    PlayShotQualityCommentary(p->ballBeforeShot.lie, std::hypot(to.x - from.x, to.y - from.y), p->currentClub);
+    PlayPostShotCommentary();
+  }
+  void ShotReplayStarts() override { PlayDeferredAnnouncerClip(); }
+  void ShotReplayEnded(bool holed) override {
+    PlayCrowdReaction(holed);
+    PlayAnnouncerClip();
+  }
   void StartRoundSounds(int windSetting) override {
+    ResetHoleCommentary();
     ::LoadGameSounds();
     StartAmbientSounds(windSetting);
     CDMusic().Refresh();
@@ -123,6 +141,7 @@ void InstallSoundServices() {
   env.soundSettings = [] { return SoundSettings(); };
   env.roundRunning = [] { return Svc().game->RoundInProgress(); };
   env.random31 = [] { return static_cast<uint32_t>(scene::Random31()); };
+  env.golferFactPlaying = IsGolferFactClipPlaying;
   env.folders = ProgramFolders;
   env.gameDiscHasProgram = GameDiscHasProgram;
   Svc().sound = &layer;

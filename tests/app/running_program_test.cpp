@@ -20,6 +20,7 @@
 #include "framework/core/commqueue.h"
 #include "support/childprocess.h"
 #include "support/programthread.h"
+#include "support/teeoff.h"
 #include "support/runningprogram.h"
 #include "framework/ui/displaymgr.h"
 #include "framework/core/errors.h"
@@ -266,21 +267,7 @@ TEST_F(RunningProgramTest, ARoundStartedFromTheMainMenuShowsTheHole) {
   InChild([&] {
     RunningProgram program(demo, root_ + "/registry3.txt");
     ASSERT_TRUE(program.Started(20000));
-    ASSERT_TRUE(WaitFor([] {
-      bool menu = false;
-      OnProgramThread([&] { menu = TeeOffButton != nullptr; });
-      return menu;
-    }));
-    ASSERT_TRUE(OnProgramThread([] {
-      TPlayer* p = CurrentGame()->players->GetPlayer(0);
-      p->flags |= kGolferTakesPart;
-      std::snprintf(p->name, sizeof p->name, "%s", "Ada");
-      MARect r{};
-      TeeOffButton->GetRect(&r);
-      const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-      QueueWindowProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, at);
-      QueueWindowProc(nullptr, WM_LBUTTONUP, 0, at);
-    }));
+    ASSERT_TRUE(TeeOffFromMainMenu("Ada"));
     // The view is drawn once the hole is in: the host's frame then shows the scene's picture.
     auto shows = [](int32_t x, int32_t y) {
       HostFrameData frame;

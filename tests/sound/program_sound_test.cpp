@@ -23,7 +23,10 @@
 #include "demo.h"
 #include "support/childprocess.h"
 #include "support/programthread.h"
+#include "support/teeoff.h"
 #include "framework/core/services.h"
+#include "frontend/frontend.h"
+#include "golf/game.h"
 #include "sound/soundobject.h"
 #include "teebox/providers.h"
 #include "winapi/testing.h"
@@ -111,6 +114,19 @@ void MainMenuScenario(const std::string& root) {
   }));
   EXPECT_GT(HeardFrames(), before);
 
+  // A round: the golfer steps onto the first tee and the announcer introduces the hole from the course's own clips
+  // (the draws fixed, so that the introduction is the line chosen).
+  SoundEnv().random31 = [] { return 1u; };
+  ASSERT_TRUE(TeeOffFromMainMenu("Ada"));
+  const size_t beforeRound = HeardFrames();
+  auto introduced = [] {
+    std::lock_guard<std::recursive_mutex> hold(Sound().lock);
+    return std::any_of(Sound().played.begin(), Sound().played.end(),
+                       [](const std::string& name) { return name.rfind("teeh01", 0) == 0; });
+  };
+  EXPECT_TRUE(WaitFor(introduced));
+  EXPECT_TRUE(WaitFor([&] { return HeardPeak(beforeRound) > 500; }));
+
   winapi::testing::HostCloseWindow();
   program.join();
   EXPECT_EQ(exitCode.load(), 0);
@@ -125,6 +141,8 @@ TEST(ProgramSounds, TheMainMenuPlaysItsAmbienceAndClicks) {
   const std::string root = mkdtemp(pattern);
   mkdemo::DemoOptions options;
   options.holes = 2;
+  options.commentary = true;
+  options.commentaryOnly = "data|courses";  // the hole introductions: the rest takes long to make
   std::string error;
   ASSERT_TRUE(mkdemo::MakeDemoInstallation(root, options, error)) << error;
   RunInChildProcess([&] { MainMenuScenario(root); });

@@ -242,6 +242,7 @@ void writeData(const fs::path& data, const DemoOptions& options) {
   writeRange(data / "COURSES", options.archives);
   WriteCourseLogos(data / "COURSES", options.fontFolder);
   WriteSounds(data);
+  if (options.commentary) WriteCommentary(data, options.holes, options.commentaryOnly);
 }
 
 // Temporary folders of runs that died; a live run's folder is left to it.

@@ -11,6 +11,10 @@ struct DemoOptions {
   // Each hole's files as one archive "HOLEnn.viv" (entries named "HOLEnn.MIS" ...) and the course's shape file
   // in the course archive "<course>.viv" named by DISK.DAT, instead of loose files.
   bool archives = true;
+  // The announcer's commentary (some 600 spoken families, seconds to make): the program writes it, tests that do
+  // not listen to the announcer leave it out.
+  bool commentary = false;
+  std::string commentaryOnly;  // when set, only the families whose folder begins with it ("data|courses")
 };
 
 // Writes the installation below `folder`: everything generated lies in its DATA folder, which is built in a

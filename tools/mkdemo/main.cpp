@@ -1,5 +1,5 @@
 // mkdemo: writes the demo installation that teebox runs on.
-//   mkdemo [--holes N] [--fonts FOLDER] [--archives | --loose] FOLDER
+//   mkdemo [--holes N] [--fonts FOLDER] [--archives | --loose] [--no-commentary] FOLDER
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +9,7 @@
 
 int main(int argc, char** argv) {
   mkdemo::DemoOptions options;
+  options.commentary = true;
   std::string folder;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -16,11 +17,12 @@ int main(int argc, char** argv) {
     else if (a == "--fonts" && i + 1 < argc) options.fontFolder = argv[++i];
     else if (a == "--archives") options.archives = true;
     else if (a == "--loose") options.archives = false;
+    else if (a == "--no-commentary") options.commentary = false;
     else if (folder.empty() && !a.empty() && a[0] != '-') folder = a;
     else folder.clear(), i = argc;
   }
   if (folder.empty() || options.holes < 1 || options.holes > 18) {
-    std::fprintf(stderr, "usage: mkdemo [--holes 1-18] [--fonts FOLDER] [--archives | --loose] FOLDER\n");
+    std::fprintf(stderr, "usage: mkdemo [--holes 1-18] [--fonts FOLDER] [--archives | --loose] [--no-commentary] FOLDER\n");
     return 2;
   }
   const auto start = std::chrono::steady_clock::now();

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -12,7 +13,9 @@
 #include <functional>
 #include <iterator>
 #include <stdexcept>
+#include <thread>
 
+#include "commentary.h"
 #include "menus.h"
 #include "soundtools.h"
 
@@ -357,6 +360,48 @@ std::vector<std::string> DemoSoundNames() {
   for (const Spoken& s : Lines())
     if (!*s.folder) names.emplace_back(s.stem);
   return names;
+}
+
+void WriteCommentary(const fs::path& data, int holes, const std::string& only, const std::string& speaker) {
+  std::vector<SpokenFamily> families = CommentaryFamilies(holes);
+  std::erase_if(families, [&only](const SpokenFamily& f) { return f.folder.rfind(only, 0) != 0; });
+  const fs::path root = data.parent_path();
+  // Each family is spoken once, by a few speakers at a time; its variants share the recording.
+  std::vector<std::vector<uint8_t>> patches(families.size());
+  std::atomic<size_t> next{0};
+  std::atomic<bool> failed{false};
+  auto work = [&](int worker) {
+    const fs::path scratch = data / (".speech" + std::to_string(worker));
+    fs::create_directories(scratch);
+    for (size_t i; (i = next++) < families.size();) {
+      std::vector<int16_t> pcm = failed ? std::vector<int16_t>{} : Speak(speaker, families[i].text, scratch);
+      if (pcm.empty()) {
+        failed = true;
+        pcm = ToPcm(Murmur(1.0, 0.5, Seed(families[i].text)));
+      }
+      patches[i] = Patch(pcm, false, true);
+    }
+    fs::remove_all(scratch);
+  };
+  std::vector<std::thread> workers;
+  for (int w = 0; w < 4; ++w) workers.emplace_back(work, w);
+  for (std::thread& t : workers) t.join();
+  if (failed) std::fprintf(stderr, "mkdemo: %s cannot be run; the commentary murmurs instead\n", speaker.c_str());
+  for (size_t i = 0; i < families.size(); ++i) {
+    std::string rest = families[i].folder;
+    for (char& c : rest) c = c == '|' ? '/' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const fs::path folder = root / rest;
+    fs::create_directories(folder);
+    const fs::path first = folder / (families[i].files[0] + ".pat");
+    writeBytesTo(first, patches[i]);
+    for (size_t v = 1; v < families[i].files.size(); ++v) {
+      const fs::path other = folder / (families[i].files[v] + ".pat");
+      std::error_code ec;
+      fs::remove(other, ec);
+      fs::create_hard_link(first, other, ec);
+      if (ec) writeBytesTo(other, patches[i]);
+    }
+  }
 }
 
 void WriteSounds(const fs::path& data, const std::string& speaker) {

@@ -144,6 +144,11 @@ class RoundInterfaceProvider : public Provider {
   // and goes on at once.
   virtual bool CountsShots() { return false; }
   virtual void BeginAfterShot() {}
+  // What the announcer reads of the shot in hand: the targeting arc's landing point (false: no arc), the meter's
+  // power (1 full) and whether the last swing was a mishit.
+  virtual bool ArcLandingPoint(float* /*x*/, float* /*y*/, float* /*height*/) { return false; }
+  virtual float MeterPower() { return 1.0f; }
+  virtual bool SwingMishit() { return false; }
 };
 
 // The front end's shell animation, as far as the pointer uses it.
@@ -209,6 +214,11 @@ class FrontEndProvider : public Provider {
 class SoundProvider : public Provider {
  public:
   virtual void PreShotCommentary() {}  // a turn's shot begins (0x70d)
+  // The shot has been flown to rest (its lines are queued), its replay begins (the golfer's cue) and has ended
+  // (the crowd answers and the queued lines are spoken).
+  virtual void ShotFlown() {}
+  virtual void ShotReplayStarts() {}
+  virtual void ShotReplayEnded(bool /*holed*/) {}
   virtual void StartSound() {}
   virtual void LoadGameSounds() {}
   virtual void FreeGameSounds() {}

@@ -31,9 +31,10 @@ class FrontEnd : public FrontEndProvider {
     const int answer = ::ShowMessageDialog(text, twoButtons ? 2 : 1, 1, nullptr, 0, nullptr);
     return answer == 1 ? 0 : 27;
   }
-  int ShowNotice(const std::string& text) override {
+  int ShowNotice(const std::string& text) override { return ShowTimedNotice(text, 0); }
+  int ShowTimedNotice(const std::string& text, uint32_t timeoutMs) override {
     if (DialogsSuppressed()) return 1;
-    return ::ShowMessageDialog(text.c_str(), 1, 1, nullptr, 0, nullptr);
+    return ::ShowMessageDialog(text.c_str(), 1, 1, nullptr, timeoutMs, nullptr);
   }
   void RedrawFrontEnd() override {
     if (CurrentScreen) {

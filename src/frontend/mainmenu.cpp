@@ -285,12 +285,15 @@ void BeginPlay(TGenericControlADV* control) {
     game->state.firstHole = 1;
     game->state.hole = 1;
   } else {
-    // The game the screens set up: its mode, course and golfers.
+    // The game the screens set up: its mode, course, golfers and options (wind, shot clock and the rest).
     const std::string course = game->courseName;
+    const uint32_t options = game->options, timeLimit = game->shotTimeLimit;
     Svc().game->CreateGame(mode);
     game = CurrentGame();
     if (!game) return;
     game->courseName = course;
+    game->options = options;
+    game->shotTimeLimit = timeLimit;
     if (DemoRound) SetUpDemoHole(game);
   }
   Svc().sound->FadeMenuSounds();

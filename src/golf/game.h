@@ -238,6 +238,8 @@ class TGame {
   virtual int MinimumPlayers() const { return 1; }
   // Picks the first hole of a new game (the shootout draws one in a network game).
   virtual void ChooseStartingHole() {}
+  // The time a golfer has for a shot while the shot clock is on.
+  uint32_t shotTimeLimit = 30;
   // Shot-clock violations of a golfer so far (1..5 once counted).
   virtual int CountViolation(int slot);
   // Where the current golfer should aim: the pin.

@@ -1,5 +1,6 @@
 // The golf message handler of the game object and the handshake that keeps networked machines in step.
 #include "golf/golfmsg.h"
+#include "golf/shotclock.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -508,16 +509,9 @@ void Handler::violation(uint32_t slot) {
   TPlayer* p = player(slot);
   if (!p) return;
   const int count = g_.CountViolation(static_cast<int>(slot));
-  static const char* const kTexts[5] = {
-      " exceeded the time limit for this shot. This is a warning.",
-      " exceeded the time limit for this shot. This is the second warning.",
-      " exceeded the time limit for this shot for the third time: one stroke penalty.",
-      " exceeded the time limit for this shot for the fourth time: one stroke penalty.",
-      " exceeded the time limit for this shot for the fifth time and is disqualified.",
-  };
-  if (count < 1 || count > 5) return;
-  if (count == 3 || count == 4) p->AddHoleScore(g_.state.round, g_.state.hole, 1, 0);
-  showMessage(std::string(p->name, strnlen(p->name, sizeof p->name)) + kTexts[count - 1], 10000);
+  if (count < 1 || count > kShotClockDisqualifies) return;
+  if (const int strokes = ShotClockPenaltyStrokes(count)) p->AddHoleScore(g_.state.round, g_.state.hole, strokes, 0);
+  showMessage(std::string(p->name, strnlen(p->name, sizeof p->name)) + ShotClockInfractionText(count), 10000);
 }
 
 void Handler::holeStart() {

@@ -8,6 +8,7 @@
 #include "framework/ui/fontmgr.h"
 #include "golf/game.h"
 #include "golf/player.h"
+#include "roundui/shotclock.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "roundui/inroundbutton.h"
 #include "roundui/roundparts.h"
@@ -54,7 +55,13 @@ int TGameUIManager::CreateControls(TMA_EventHandlerList* list, int tournamentRep
     }
   }
   if (const int16_t status = list->AddHandler(h.shotUI)) return status;
-  return 0;
+  int result = 0;
+  TGame* g = CurrentGame();
+  if (g && g->IsShotClockOn()) {
+    if (!h.shotClock) h.shotClock = CreateShotClock();
+    if (!h.shotClock || list->AddHandler(h.shotClock) != 0) result = ERR_MEMORYFULL;
+  }
+  return result;
 }
 
 // ---- golfer sprites -------------------------------------------------------------------------------------------

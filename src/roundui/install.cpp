@@ -9,6 +9,7 @@
 #include "roundui/replay.h"
 #include "roundui/roundturn.h"
 #include "roundui/scorecard.h"
+#include "roundui/shotclock.h"
 #include "roundui/targeting.h"
 
 namespace {
@@ -38,6 +39,11 @@ class RoundInterface : public RoundInterfaceProvider {
   void PersonShot() override { BeginPersonShot(); }
   // Every shot ends in the interface: played back, then the golfer's choice counts it and goes on.
   bool CountsShots() override { return true; }
+  void RestartShotClock() override {
+    if (TShotClockUI* clock = ShotClock()) clock->Restart();
+  }
+  // The game's notices during a round (a peer's infraction, a concession, a lost peer) close by themselves.
+  void ShowMessage(const std::string& text, uint32_t ms) override { Svc().frontEnd->ShowTimedNotice(text, ms); }
   bool ArcLandingPoint(float* x, float* y, float* height) override {
     const TargetingArcEventHandler* arc = CurrentTargetingHandler;
     if (!arc || !arc->arcReady) return false;

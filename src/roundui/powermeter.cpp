@@ -1,4 +1,5 @@
 #include "roundui/powermeter.h"
+#include "roundui/shotclock.h"
 
 #include <algorithm>
 #include <cmath>
@@ -169,6 +170,9 @@ bool TPowerMeterUI::Pressed() {
 void TPowerMeterUI::RunSwing(bool practiceSwing) {
   practice = practiceSwing;
   swingRunning = !(practice && !proSwing);
+  // A real swing holds the shot clock for the shot.
+  if (!practice)
+    if (TShotClockUI* clock = ShotClock()) clock->Stop();
   SetThreadPriority(GetCurrentThread(), 15);
   const float savedPower = power, savedCurve = curve, savedTrajectory = trajectory;
   const float ratio = static_cast<float>(sensitivity) / 110.0f;

@@ -19,6 +19,7 @@
 #include "roundui/powermeter.h"
 #include "roundui/roundparts.h"
 #include "roundui/roundview.h"
+#include "roundui/shotclock.h"
 #include "roundui/shotui.h"
 
 namespace {
@@ -124,6 +125,8 @@ void EndShotInInterface() {
   Svc().sound->ShotReplayStarts();
   PlayShotBack();
   if (const TPlayer* p = GolferToPlay()) Svc().sound->ShotReplayEnded(p->ball.Flag(kBallFlagHoled) != 0);
+  // A shot played after the time had run out is an infraction.
+  if (TShotClockUI* clock = ShotClock(); clock && clock->expired) clock->OnTimeExpired();
   if (!BeginAfterShotChoice()) PostGolfMessage(kGolfBallStopped);
   InvalidateRoundView();
 }

@@ -31,6 +31,7 @@
 #include "frontend/frontend.h"
 #include "golf/game.h"
 #include "platformlib/gfx/windowdesc.h"
+#include "roundui/shotclock.h"
 #include "shapewriter.h"
 #include "teebox/providers.h"
 #include "winapi/testing.h"
@@ -267,7 +268,8 @@ TEST_F(RunningProgramTest, ARoundStartedFromTheMainMenuShowsTheHole) {
   InChild([&] {
     RunningProgram program(demo, root_ + "/registry3.txt");
     ASSERT_TRUE(program.Started(20000));
-    ASSERT_TRUE(TeeOffFromMainMenu("Ada"));
+    // A round with the shot clock on.
+    ASSERT_TRUE(TeeOffFromMainMenu("Ada", [] { CurrentGame()->SetShotClock(true); }));
     // The view is drawn once the hole is in: the host's frame then shows the scene's picture.
     auto shows = [](int32_t x, int32_t y) {
       HostFrameData frame;
@@ -283,9 +285,23 @@ TEST_F(RunningProgramTest, ARoundStartedFromTheMainMenuShowsTheHole) {
       bool seen = false;
       OnProgramThread([&] {
         const Image16 view = Svc().scene->GolfViewImage();
-        seen = view.width > 0 && shows(view.width / 2, 20) && shows(view.width / 2, view.height - 20);
+        seen = view.width > 0 && shows(view.width / 4, 20) && shows(view.width / 2, view.height - 20);
       });
       return seen;
+    }));
+    // The person's turn runs the shot clock, drawn over the view at the top of the screen and shown by the host.
+    ASSERT_TRUE(WaitFor([] {
+      bool drawn = false;
+      OnProgramThread([&] { drawn = ShotClock() && ShotClock()->IsRunning() && ShotClock()->drawn; });
+      return drawn;
+    }));
+    ASSERT_TRUE(WaitFor([&] {
+      bool covered = false;
+      OnProgramThread([&] {
+        const TShotClockUI* clock = ShotClock();
+        covered = clock && !shows((clock->face.left + clock->face.right) / 2, (clock->face.top + clock->face.bottom) / 2);
+      });
+      return covered;
     }));
     ASSERT_TRUE(OnProgramThread([] {
       const Image16 view = Svc().scene->GolfViewImage();

@@ -18,7 +18,10 @@
 #include "platformlib/gfx/rowspace.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "roundui/aftershot.h"
+#include "roundui/gameui.h"
 #include "roundui/scorecard.h"
+#include "roundui/shotclock.h"
+#include "roundui/uishapes.h"
 #include "roundui/shotresult.h"
 #include "support/demo_installation.h"
 #include "support/golden.h"
@@ -136,6 +139,120 @@ TEST_F(RoundPictures, BannersOneAndTwoLines) {
   d3dtest::ExpectGolden(Crop(0, 90, kW, 150), "banners", 0, "roundui");
   EraseResultBanners();
   EXPECT_EQ(ResultBannersShown(), 0);
+}
+
+// The shot clock of a person's turn in a stroke-play game with the clock on: 30 seconds, counted only while the clock
+// runs, white, then red from ten seconds, never below nothing.
+class ShotClockPictures : public RoundPictures {
+ protected:
+  void SetUp() override {
+    RoundPictures::SetUp();
+    Facts().sizeSetting = 1;  // 640 x 480
+    BlitImage(RoleImage(kRoleErase), MARect{0, 0, kW, kH}, DrawnImage(), MARect{0, 0, kW, kH});  // the background
+    PathRecord ui{};
+    std::snprintf(ui.drive, sizeof ui.drive, "c:");
+    PathSetDirectory(&ui, "|DATA|UI640");
+    LoadGameUIShapes(&ui);
+    ASSERT_NE(GetGameUIShape(kShapeShotClock), 0u);
+    ASSERT_EQ(CreateGame(kModeStroke), 1);
+    g = CurrentGame();
+    g->SetShotClock(true);
+    for (int s = 0; s < 2; ++s) {
+      TPlayer* p = g->players->GetPlayer(s);
+      p->flags |= kGolferTakesPart;
+      std::snprintf(p->name, sizeof p->name, "%s", s ? "Tom" : "Ada");
+    }
+    GameUIManager().inputEnabled = 1;
+    clock = CreateShotClock();
+    ASSERT_NE(clock, nullptr);
+  }
+  void TearDown() override {
+    delete clock;
+    FreeGameUIShapes();
+    GameUIManager().inputEnabled = 0;
+    RoundPictures::TearDown();
+  }
+  // Lets the virtual clock run in passes of a tenth of a second.
+  void Run(uint32_t ms) {
+    for (; ms > 0; ms -= 100) {
+      winapi::testing::AdvanceClock(100);
+      clock->OnIdle();
+    }
+  }
+  TGame* g = nullptr;
+  TShotClockUI* clock = nullptr;
+};
+
+TEST_F(ShotClockPictures, CountsOnlyWhileItRunsAndTurnsRed) {
+  clock->Restart();
+  Run(5000);
+  EXPECT_EQ(clock->Remaining(), 25u);
+  d3dtest::ExpectGolden(Crop(250, 0, 140, 64), "shotclock_white", 0, "roundui");
+  GameUIManager().inputEnabled = 0;  // the swing: no time is counted
+  Run(20000);
+  EXPECT_EQ(clock->Remaining(), 25u);
+  GameUIManager().inputEnabled = 1;
+  Run(15000);
+  EXPECT_EQ(clock->Remaining(), 10u);
+  d3dtest::ExpectGolden(Crop(250, 0, 140, 64), "shotclock_red", 0, "roundui");
+  EXPECT_EQ(clock->expired, 0u);
+  Run(30000);
+  EXPECT_EQ(clock->Remaining(), 0u);
+  EXPECT_EQ(clock->expired, 1u);
+  clock->Stop();  // the swing holds it
+  EXPECT_FALSE(clock->IsRunning());
+  g->mode = kModePractice;  // practice never runs the clock
+  clock->Restart();
+  EXPECT_FALSE(clock->IsRunning());
+}
+
+class NoticeRecorder : public RoundInterfaceProvider {
+ public:
+  void ShowMessage(const std::string& text, uint32_t ms) override { notices.emplace_back(text, ms); }
+  std::vector<std::pair<std::string, uint32_t>> notices;
+};
+
+TEST_F(ShotClockPictures, InfractionsWarnPenaliseThenDisqualify) {
+  NoticeRecorder round;
+  Svc().round = &round;
+  WNDCLASSA cls{};
+  cls.lpfnWndProc = DefWindowProcA;
+  cls.lpszClassName = "ShotClockGolf";
+  RegisterClassA(&cls);
+  GolfMainWindow = CreateWindowExA(0, "ShotClockGolf", "golf", 0, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+  TPlayer* ada = g->players->GetPlayer(0);
+  g->players->GetPlayer(1)->flags |= kGolferOut;  // Tom is out already: Ada is the last in play
+  const struct {
+    const char* start;
+    uint32_t strokes;  // penalty strokes so far
+  } steps[] = {
+      {"Ada exceeded the time limit for this shot.  This is the first warning.", 0},
+      {"Ada exceeded the time limit for this shot.  This is the second warning.", 0},
+      {"Ada exceeded the time limit for this shot for the third time, and has been penalized one stroke.", 1},
+      {"Ada exceeded the time limit for this shot for the fourth time, and has been penalized an additional two", 3},
+      {"Ada exceeded the time limit for this shot for the fifth time, and has been disqualified.", 3},
+  };
+  for (const auto& step : steps) {
+    clock->expired = 1;
+    clock->OnTimeExpired();
+    ASSERT_FALSE(round.notices.empty());
+    EXPECT_EQ(round.notices.back().first.rfind(step.start, 0), 0u) << round.notices.back().first;
+    EXPECT_EQ(round.notices.back().second, 10000u);
+    uint32_t strokes = 0;
+    ada->GetHoleScore(0, 0, &strokes, nullptr);
+    EXPECT_EQ(strokes, step.strokes);
+    EXPECT_EQ(clock->expired, 0u);
+  }
+  EXPECT_TRUE(ada->flags & kGolferOut);
+  MSG m{};
+  bool quit = false;
+  while (PeekMessageA(&m, GolfMainWindow, 0, 0, PM_REMOVE))
+    quit = quit || (m.message == kGolfWindowMessage && m.wParam == kGolfQuit);
+  EXPECT_TRUE(quit);  // nobody is left in play
+  DestroyWindow(GolfMainWindow);
+  GolfMainWindow = nullptr;
+  Svc().round = nullptr;
+  ResetServices();
 }
 
 TEST_F(RoundPictures, ScoreCardBackNine) {

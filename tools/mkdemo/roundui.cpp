@@ -367,6 +367,28 @@ std::vector<uint8_t> Arrow(const Set& k) {
   return File({a.Image(w / 2, w / 2)});
 }
 
+// The shot clock: frame 1 the "Shot Clock" label panel, frames 2-7 the face by the golfer's infractions so far
+// (grey, then warmer up to red), each hung from the middle of its top edge.
+std::vector<uint8_t> ShotClockFace(const Set& k) {
+  std::vector<shapetools::Image> frames;
+  frames.push_back(Art(1, 1).Image(0, 0));
+  Art label(k.S(84), k.S(14));
+  label.Box(0, 0, label.W(), label.H(), Index({26, 26, 26}));
+  label.Frame(0, 0, label.W(), label.H(), 1, Index({153, 153, 153}));
+  frames.push_back(label.Image(label.W() / 2, 0));
+  const Rgb faces[6] = {{77, 77, 77}, {102, 102, 51}, {153, 102, 0}, {153, 51, 0}, {153, 0, 0}, {204, 0, 0}};
+  for (const Rgb& c : faces) {
+    const int side = k.S(46);
+    Art a(side, side);
+    const float centre = side / 2.0f;
+    a.Ring(centre, centre, centre, 0, Index({230, 230, 230}));
+    a.Ring(centre, centre, centre - k.S(2), 0, Index(c));
+    a.Ring(centre, centre, centre - k.S(7), 0, Index({0, 0, 0}));
+    frames.push_back(a.Image(side / 2, 0));
+  }
+  return File(frames);
+}
+
 std::vector<datapack::BigEntry> ShapeSet(const Set& k) {
   std::vector<datapack::BigEntry> e;
   e.push_back({"swball.fsh", Balls(k, {255, 255, 255}, 0)});
@@ -385,7 +407,7 @@ std::vector<datapack::BigEntry> ShapeSet(const Set& k) {
   e.push_back({"lieinf98.fsh", Captioned(k, 16, 80, 38, {51, 102, 51}, 248, 78, "")});
   e.push_back({"settings.fsh", Captioned(k, 6, 24, 24, {51, 51, 102}, 248, 150, "S")});
   e.push_back({"clubsel.fsh", ClubSelect(k)});
-  e.push_back({"shotclok.fsh", Captioned(k, 12, 40, 40, {51, 51, 51}, 0, 0, "")});
+  e.push_back({"shotclok.fsh", ShotClockFace(k)});
   e.push_back({"dstinfui.fsh", Captioned(k, 3, 80, 38, {51, 51, 102}, 164, 150, "")});
   e.push_back({"ballssbg.fsh", Captioned(k, 2, 60, 60, {204, 204, 204}, 0, 0, "")});
   e.push_back({"bssbutn1.fsh", SpinButtons(k, 0)});

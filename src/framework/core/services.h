@@ -171,6 +171,8 @@ class FrontEndProvider : public Provider {
   virtual int ShowMessageDialog(const char* text, int twoButtons);
   // A modal notice with one OK button, not shown while dialogs are suppressed; the button chosen (1).
   virtual int ShowNotice(const std::string& text);
+  // The same notice, closing by itself after `timeoutMs` (null: as ShowNotice).
+  virtual int ShowTimedNotice(const std::string& text, uint32_t /*timeoutMs*/) { return ShowNotice(text); }
   virtual bool DialogsSuppressed() { return suppressed_; }
   virtual void SuppressDialogs(bool on) { suppressed_ = on; }
   virtual void SetBusy(bool on) { busy_ = on; }

@@ -210,7 +210,8 @@ TEST_F(MessagesTest, ShotClockViolationsWarnThenPenaliseThenDisqualify) {
     ASSERT_EQ(messages.size(), static_cast<size_t>(count));
     EXPECT_EQ(messages.back().first.rfind("Golfer 2 exceeded the time limit for this shot", 0), 0u);
     EXPECT_EQ(messages.back().second, 10000u);
-    EXPECT_EQ(Strokes(g, 1, 0, 0), count < 3 ? 0u : count == 3 ? 1u : 2u) << count;
+    // One penalty stroke at the third, two more at the fourth, as on the machine whose golfer ran out of time.
+    EXPECT_EQ(Strokes(g, 1, 0, 0), count < 3 ? 0u : count == 3 ? 1u : 3u) << count;
   }
 }
 

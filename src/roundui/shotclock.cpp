@@ -155,10 +155,12 @@ void TShotClockUI::Draw(int redrawNow) {
   face = DrawUIFrame(GameUIFrame(kShapeShotClock, count + 2), at.faceX, at.faceY);
   panel = DrawUIFrame(GameUIFrame(kShapeShotClock, 1), at.faceX + at.panelX, at.faceY + at.panelY);
   const int32_t middleX = face.right > face.left ? (face.left + face.right) / 2 : at.faceX;
-  SelectRoundFont(labelFont, screen, kAlignCentre, 0xFFFFFF, 0);
-  FontDrawText(panel.right > panel.left ? (panel.left + panel.right) / 2 : middleX,
-               at.faceY + at.labelY + SelectedFontAscent(), "Shot Clock");
-  if (remaining <= g->shotTimeLimit) {
+  if (labelFont) {
+    SelectRoundFont(labelFont, screen, kAlignCentre, 0xFFFFFF, 0);
+    FontDrawText(panel.right > panel.left ? (panel.left + panel.right) / 2 : middleX,
+                 at.faceY + at.labelY + SelectedFontAscent(), "Shot Clock");
+  }
+  if (digitFont && remaining <= g->shotTimeLimit) {
     char text[16];
     std::snprintf(text, sizeof text, ":%02u", remaining);
     SelectRoundFont(digitFont, screen, kAlignCentre, remaining <= 10 ? 0xFF0000 : 0xFFFFFF, 0);

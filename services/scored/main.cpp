@@ -10,12 +10,8 @@
 #include <string>
 #include <thread>
 
+#include "loopback.h"
 #include "scorestore.h"
-
-namespace {
-volatile std::sig_atomic_t g_stop = 0;
-void OnSignal(int) { g_stop = 1; }
-}  // namespace
 
 int main(int argc, char** argv) {
   long port = 80;
@@ -33,16 +29,7 @@ int main(int argc, char** argv) {
   scored::ScoreStore store(state);
   if (!state.empty()) store.Load();
   scored::ScoreServer server(&store);
-  const uint16_t taken = server.Start(static_cast<uint16_t>(port));
-  if (!taken) {
-    std::fprintf(stderr, "scored: cannot listen on port %ld\n", port);
-    return 1;
-  }
-  std::printf("port %u\n", taken);
-  std::fflush(stdout);
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
-  while (!g_stop) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const int result = services::AnnounceAndWait("scored", port, server.Start(static_cast<uint16_t>(port)));
   server.Stop();
-  return 0;
+  return result;
 }

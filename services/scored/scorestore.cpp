@@ -14,6 +14,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "loopback.h"
 #include "platformlib/core/byteorder.h"
 
 namespace scored {
@@ -244,35 +245,12 @@ bool ScoreStore::Load() {
 }
 
 uint16_t ScoreServer::Start(uint16_t port) {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listener_ < 0) return 0;
-  const int on = 1;
-  ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  if (::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(listener_, 128) != 0 ||
-      ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len) != 0 || ::pipe(wake_) != 0) {
-    ::close(listener_);
-    listener_ = -1;
-    return 0;
-  }
-  thread_ = std::thread([this] { Run(); });
-  return ntohs(a.sin_port);
+  const uint16_t taken = services::ListenLoopback(port, 128, &listener_, wake_);
+  if (taken) thread_ = std::thread([this] { Run(); });
+  return taken;
 }
 
-void ScoreServer::Stop() {
-  if (!thread_.joinable()) return;
-  const char c = 0;
-  [[maybe_unused]] ssize_t n = ::write(wake_[1], &c, 1);
-  thread_.join();
-  ::close(listener_);
-  ::close(wake_[0]);
-  ::close(wake_[1]);
-  listener_ = -1;
-}
+void ScoreServer::Stop() { services::StopListening(thread_, &listener_, wake_); }
 
 void ScoreServer::Run() {
   for (;;) {

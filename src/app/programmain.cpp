@@ -300,6 +300,7 @@ int OpenGameWindow() {
   gLoop.mainWindow = getmainwindowhandle();
   if (gLoop.mainWindow) SetWindowTextA(gLoop.mainWindow, kProductTitle);
   Facts().mainWindow = gLoop.mainWindow;
+  Facts().gameServer = gFlags.gameServer;
   SetErrorBoxOwner(gLoop.mainWindow, gLoop.queueWindow, OnAppDeactivate);
   static const UINT kForwarded[] = {WM_ACTIVATE,    WM_NCACTIVATE,    WM_PAINT,     WM_MOUSEMOVE,   WM_LBUTTONDBLCLK,
                                     WM_LBUTTONDOWN, WM_RBUTTONDOWN,   WM_RBUTTONDBLCLK, WM_LBUTTONUP, WM_RBUTTONUP,

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "framework/core/registry.h"
+#include "net/internetsess.h"
 #include "net/modemmgr.h"
 #include "net/sessmgr.h"
 #include "net/sockcomm.h"
@@ -29,13 +30,15 @@ const char* CommTypeName(int type) {
 
 int CreateCommLayer(int type) {
   g_type = type;
-  // The LAN types have their comm object and lobby here, the modem types (3 answers, 4 calls) their link; the
-  // online server's lobby is not part of this build, so that type fails like a layer that cannot start.
+  // The online and LAN types have their comm object and lobby here, the modem types (3 answers, 4 calls) their
+  // link.
   if (type == 3 || type == 4) CommObject = RoundComm = new ModemMgr(type == 3);
-  if (type == 1 || type == 2) {
+  if (type == 0 || type == 1 || type == 2) {
     auto* comm = new CSockComm(type == 2 ? winsock::AF_IPX : winsock::AF_INET, type);
     CommObject = RoundComm = comm;
-    if (type == 1)
+    if (type == 0)
+      SessionManager = new CInternetSessMgr(comm);
+    else if (type == 1)
       SessionManager = new CUDPSessMgr(comm);
     else
       SessionManager = new CSAPSessMgr(comm);
@@ -44,7 +47,7 @@ int CreateCommLayer(int type) {
     DestroyCommLayer();
     return 0;
   }
-  if ((type == 1 || type == 2) && (!SessionManager || !SessionManager->Start())) {
+  if (type <= 2 && (!SessionManager || !SessionManager->Start())) {
     DestroyCommLayer();
     return 0;
   }

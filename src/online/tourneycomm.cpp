@@ -34,11 +34,6 @@ std::string CutName(const char* name) {
 
 }  // namespace
 
-OnlineIdentity& Identity() {
-  static OnlineIdentity identity;
-  return identity;
-}
-
 bool SetServiceHost(const char* host) {
   if (!SetHost(g_serviceHost, host)) return false;
   g_scoreHost = g_shotHost = g_serviceHost;

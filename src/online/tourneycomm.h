@@ -5,22 +5,14 @@
 #include <cstdint>
 #include <string>
 
+#include "net/onlineidentity.h"
 #include "online/httpclient.h"
 
 namespace online {
 
 // Who the player is on the online service (set from the lobby server's identity message and the join reply).
-struct OnlineIdentity {
-  uint32_t playerId = 0;
-  uint32_t value = 0;
-  char text1[32] = {};
-  char text2[32] = {};
-  uint16_t number = 0;
-  uint32_t tournament = 0;  // not 0: the marked fields are encrypted
-  uint32_t tourValueB = 0;
-  char password[9] = {};    // the key text of the encryption
-};
-OnlineIdentity& Identity();
+using net::Identity;
+using net::OnlineIdentity;
 
 // The online service's host (statistics; and the score and shot servers' until they are set), the score server
 // ("/TS") and the shot server ("/SS"); a host longer than 128 characters is refused.

@@ -340,5 +340,6 @@ struct SharedFacts {
   HWND mainWindow = nullptr;    // window whose input the polling routines remove (null: any of the thread)
   HWND queueWindow = nullptr;   // owner of the framework's own message boxes
   const char* fontFolder = "";  // where the standard and help fonts are read from
+  const char* gameServer = "";  // the online lobby server's host ("/GS"; "" the service's own)
 };
 SharedFacts& Facts();

@@ -7,6 +7,7 @@
 #include "framework/core/services.h"
 #include "group_fixture.h"
 #include "net/commlayer.h"
+#include "net/internetsess.h"
 #include "net/install.h"
 #include "net/sessmgr.h"
 #include "winapi_registry.h"
@@ -29,7 +30,7 @@ TEST(CommLayer, TypesWithoutTheirObjectsFailAndLeaveNothing) {
   const std::string registry = (std::filesystem::temp_directory_path() /
                                 ("commlayer_registry_" + std::to_string(getpid()) + ".txt")).string();
   winapi::registry::UseFile(registry);
-  for (int type : {5, 0, 3, 4}) {
+  for (int type : {5, 3, 4}) {
     SCOPED_TRACE(type);
     EXPECT_EQ(net::CreateCommLayer(type), 0);
     EXPECT_EQ(net::CommObject, nullptr);
@@ -67,6 +68,26 @@ TEST(CommLayer, ALanLayerComesUpAndGoesWithoutLeavingAThreadOrASocket) {
   }
   // The socket window's and the comm thread are gone (the stand-in's own watcher thread stays).
   EXPECT_TRUE(WaitUntil([&] { return Threads() <= before + 1; })) << Threads() << " threads, " << before << " before";
+}
+
+// The online type comes up with its lobby; a server that cannot be reached is told as a failed connection.
+TEST(CommLayer, TheOnlineLayerComesUpAndTellsWhenItsServerCannotBeReached) {
+  // Nothing listens where the server's port is sent.
+  ASSERT_TRUE(net::SetGameServerHost("127.0.0.1"));
+  winapi::winsock::MapPort(net::kGameServerPort, 1);
+  ASSERT_EQ(net::CreateCommLayer(0), 1);
+  EXPECT_EQ(net::GetCommType(), 0);
+  EXPECT_NE(net::SessionManager, nullptr);
+  uint32_t code = 0, length = 0;
+  uintptr_t value = 0;
+  ASSERT_TRUE(WaitUntil([&] { return net::GetNextCommMessage(&code, &value, &length) == 1; }));
+  EXPECT_EQ(code, net::kNotifySessionStatus);
+  EXPECT_EQ(value, 1u);
+  net::DestroyCommLayer();
+  EXPECT_EQ(net::CommObject, nullptr);
+  EXPECT_EQ(winapi::winsock::OpenSocketCount(), 0);
+  net::SetGameServerHost("");
+  winapi::winsock::MapPort(net::kGameServerPort, 0);
 }
 
 TEST(CommLayer, TheNetworkProviderReachesTheCommLayer) {

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -307,6 +308,9 @@ void LobbyServer::Run() {
     if (fds[0].revents & POLLIN) {
       const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
       if (fd >= 0) {
+        // Lobby messages are small and answered at once: no waiting to fill a segment.
+        const int on = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         conns[fd];
         lobby_->Connect(fd);
       }

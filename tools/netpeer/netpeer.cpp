@@ -2,8 +2,8 @@
 // broadcast, join, the group meshes, the host runs the start exchange and every machine plays the round with its
 // own computer golfer. Each prints the score card and every ball rest; the cards and rests of all machines match.
 //
-//   netpeer --host --players N [--type 1|2] [--holes H] [--dir FOLDER] [--name NAME]
-//   netpeer --join [--type 1|2] [--dir FOLDER] [--name NAME]
+//   netpeer --host --players N [--type 0|1|2] [--server HOST] [--holes H] [--dir FOLDER] [--name NAME]
+//   netpeer --join [--type 0|1|2] [--server HOST] [--dir FOLDER] [--name NAME]
 //   netpeer --host|--join --type 3 [--number N] ...   a modem call: the host answers N, the joiner dials it
 //
 // Each process is its own machine: set WINAPI_NET_ADDRESS=127.0.0.N (and WINAPI_PORT_MAP to move the lobby's
@@ -25,6 +25,7 @@
 #include "golf/install.h"
 #include "holewriter.h"
 #include "net/commlayer.h"
+#include "net/internetsess.h"
 #include "net/install.h"
 #include "net/modemmgr.h"
 #include "net/netgolfer.h"
@@ -46,6 +47,7 @@ struct Options {
   std::string name;
   uint32_t timeoutMs = 120000;
   std::string number = "5550100";
+  std::string server;  // the online lobby server's host (type 0)
   bool modem() const { return type == 3; }
 };
 
@@ -139,8 +141,10 @@ struct Notes {
         copy.resize(4);
         std::memcpy(copy.data(), &value, 4);
       }
+      // Codes whose value is a number, not a message of the receiver's to free.
       if (code != net::kNotifyNetworkError && code != net::kNotifyPlayerReady && code != net::kNotifyPlayerNotReady &&
-          code != net::kNotifyHostLinkLost && code != net::kNotifyGroupConnected && code != net::kNotifySessionStatus)
+          code != net::kNotifyHostLinkLost && code != net::kNotifyGroupConnected && code != net::kNotifySessionStatus &&
+          code != net::kNotifyLoginAccepted && code != net::kNotifySessionListComplete)
         CommMessageFree(reinterpret_cast<uint8_t*>(value));
       seen.emplace_back(code, std::move(copy));
     }
@@ -227,15 +231,22 @@ int Run(const Options& o) {
   net::SessionPlayerRecord record;
   std::strcpy(record.lobbyName(), "NETPEER");
   Notes notes;
-  bool ok = false;
+  bool ok = true;
   std::vector<uint32_t> ids;
-  if (o.host) {
+  // Online, the lobby server takes nothing before it has let the player in.
+  if (o.type == 0) {
+    ok = Pump([&] { return notes.Count(net::kNotifyLoginAccepted) > 0; }, o.timeoutMs);
+    std::fprintf(stderr, "netpeer: %s the lobby server\n", ok ? "logged in to" : "could not log in to");
+    if (ok) std::strcpy(record.lobbyName(), "SEDGEFEN");
+  }
+  if (!ok) {
+  } else if (o.host) {
     uint8_t address[16];
     comm->StartHost(address);
     net::SessionManager->SetLocalPlayer(record);
     net::SessionEntry entry;
     std::strcpy(entry.name(), "netpeer round");
-    std::strcpy(entry.lobbyName(), "NETPEER");
+    std::strcpy(entry.lobbyName(), record.lobbyName());
     std::memcpy(entry.hostAddress(), address, 16);
     net::SessionManager->CreateSession(&entry);
     std::printf("hosting on %s\n", net::CommTypeName(o.type));
@@ -279,6 +290,13 @@ int Run(const Options& o) {
               advert = data;
               return true;
             }
+          // The online server answers a player record with the room's games.
+          net::SessionEntry listed;
+          if (net::SessionManager->sessions.GetEntry(0, &listed)) {
+            advert.assign(12, 0);
+            advert.insert(advert.end(), listed.bytes, listed.bytes + net::kSessionEntrySize);
+            return true;
+          }
           return false;
         },
         o.timeoutMs);
@@ -392,12 +410,14 @@ int main(int argc, char** argv) {
     else if (a == "--dir") o.dir = next();
     else if (a == "--name") o.name = next();
     else if (a == "--number") o.number = next();
+    else if (a == "--server") o.server = next();
     else if (a == "--timeout") o.timeoutMs = static_cast<uint32_t>(std::atoi(next().c_str())) * 1000;
     else {
-      std::fprintf(stderr, "usage: netpeer --host --players N [--mode M] | --join  [--type 1|2] [--holes H] [--dir D] [--name N]\n");
+      std::fprintf(stderr, "usage: netpeer --host --players N [--mode M] | --join  [--type 0|1|2] [--server HOST] [--holes H] [--dir D] [--name N]\n");
       return 2;
     }
   }
   if (o.name.empty()) o.name = o.host ? "Host" : "Guest" + std::to_string(GetCurrentProcessId() % 1000);
+  if (!o.server.empty() && !net::SetGameServerHost(o.server.c_str())) return 2;
   return Run(o);
 }

@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "lobby.h"
+
 extern char** environ;
 
 namespace {
@@ -64,6 +66,7 @@ class NetpeerTest : public ::testing::Test {
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     for (char** e = environ; *e; ++e)
       if (std::strncmp(*e, "WINAPI_", 7) != 0 && std::strncmp(*e, "ASAN_OPTIONS", 12) != 0) env.emplace_back(*e);
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     args.insert(args.begin(), NETPEER_PATH);
     args.push_back("--dir");
     args.push_back((dir / ("machine" + std::to_string(n))).string());
@@ -278,6 +281,7 @@ class NetpeerTest : public ::testing::Test {
   }
 
   std::vector<std::string> extraEnv;
+  std::vector<std::string> extraArgs;  // given to every machine
   fs::path dir;
   std::string portMap;
   std::vector<Machine> machines;
@@ -286,6 +290,18 @@ class NetpeerTest : public ::testing::Test {
 TEST_F(NetpeerTest, TwoMachinesPlayARoundOverTcpIp) { PlayRound(2, 1); }
 TEST_F(NetpeerTest, FourMachinesMeshAndPlayARoundOverTcpIp) { PlayRound(4, 1); }
 TEST_F(NetpeerTest, TwoMachinesPlayARoundOverIpx) { PlayRound(2, 2); }
+// Online: both log in to our lobby server, the host's game is listed in their room, the other joins it from the
+// list and they play over their own connection.
+TEST_F(NetpeerTest, TwoMachinesMeetAtTheLobbyServerAndPlayARound) {
+  lobbyd::Lobby lobby;
+  lobbyd::LobbyServer server(&lobby);
+  const uint16_t port = server.Start(0);
+  ASSERT_NE(port, 0);
+  portMap += ",7653=" + std::to_string(port);
+  extraArgs = {"--server", "127.0.0.1"};
+  PlayRound(2, 0);
+  server.Stop();
+}
 // The team and match modes over the network: every machine ends with the same cards and ball rests.
 TEST_F(NetpeerTest, TwoMachinesPlayAMatch) { PlayRound(2, 1, 7); }
 TEST_F(NetpeerTest, FourMachinesPlayFourBall) { PlayRound(4, 1, 8); }

@@ -262,6 +262,53 @@ TEST_F(Announcer, CrowdGroupsForHoledPutts) {
   }
 }
 
+// A flat green all over a small grid, the pin at its middle.
+void FlatGreen() {
+  InitTerrainGrid(64, 64);
+  const TerrainGrid& grid = CurrentTerrain();
+  for (size_t i = 0; i < static_cast<size_t>(grid.width) * grid.depth; ++i) TerrainCell(i)[2] = 0x70;
+}
+
+TEST_F(Announcer, EveryOtherStraightPuttUnderTwentyFeetIsCommented) {
+  FlatGreen();
+  TGame* g = MakeGame(kModeStroke, 1);
+  g->pinPosition = Vector3{0.5f, 0.5f, 0};
+  const std::vector<std::string> expected[] = {{"pgpcup"}, {}, {"pgpcup"}, {}};
+  for (const auto& want : expected) {
+    TPlayer* p = Place(g, 100, kLieGreen);
+    g->pinPosition = Vector3{0.5f, 0.5f, 0};
+    p->ball.position = Vector3{0.5f, 0.5f - 100 / 36.0f, 0};
+    p->SetClub(kPutter);
+    PlayPreShotCommentary();
+    std::vector<std::string> queued = Queued();
+    for (std::string& q : queued) q = q.substr(0, 6);
+    EXPECT_EQ(queued, want);
+  }
+  FreeHoleTerrain();
+}
+
+TEST_F(Announcer, ApproachesFromFiftyToAHundredAndFiftyYardsHearWhereThePinIs) {
+  FlatGreen();
+  random = 3;  // odd, and a multiple of three: the approach line is drawn
+  for (const auto& [yards, stem] : {std::pair{50, "papmid"}, {150, "papmid"}, {49, ""}, {151, ""}}) {
+    TGame* g = MakeGame(kModeStroke, 1);
+    TPlayer* p = Place(g, yards * 36.0f, kLieRough);
+    Vector3 centre{};
+    ASSERT_TRUE(GetGreenCentre(&centre));
+    g->pinPosition = Vector3{centre.x, centre.y, 0};
+    p->ball.position = Vector3{centre.x, centre.y - static_cast<float>(yards), 0};
+    PlayPreShotCommentary();
+    std::vector<std::string> queued = Queued();
+    if (*stem) {
+      ASSERT_EQ(queued.size(), 1u) << yards;
+      EXPECT_EQ(queued[0].substr(0, 6), stem) << yards;
+    } else {
+      for (const std::string& q : queued) EXPECT_NE(q.substr(0, 3), "pap") << yards;
+    }
+  }
+  FreeHoleTerrain();
+}
+
 TEST_F(Announcer, GreenCentreAndFairwaySide) {
   Vector3 centre{};
   InitTerrainGrid(16, 16);

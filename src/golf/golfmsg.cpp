@@ -2,6 +2,7 @@
 #include "golf/golfmsg.h"
 #include "golf/shotclock.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -154,6 +155,21 @@ intptr_t MakePositionBlock(uint32_t golfer, const Vector3& position, uint8_t hol
   return reinterpret_cast<intptr_t>(b);
 }
 
+void WriteChatRecord(const std::string& text, const std::string& sender, uint8_t out[kChatRecordBytes]) {
+  std::memset(out, 0, kChatRecordBytes);
+  std::memcpy(out, text.data(), std::min(text.size(), kChatTextBytes - 1));
+  std::memcpy(out + kChatTextBytes, sender.data(), std::min(sender.size(), kChatSenderBytes - 1));
+}
+
+std::string ChatLineOf(const uint8_t* body, size_t bytes) {
+  if (!body) return {};
+  const auto* chars = reinterpret_cast<const char*>(body);
+  if (bytes < kChatRecordBytes) return std::string(chars, strnlen(chars, std::min(bytes, kChatTextBytes)));
+  const std::string text(chars, strnlen(chars, kChatTextBytes));
+  const std::string sender(chars + kChatTextBytes, strnlen(chars + kChatTextBytes, kChatSenderBytes));
+  return (sender + ": " + text).substr(0, kChatLineLimit);
+}
+
 intptr_t MakeTextBlock(const std::string& text) {
   auto* b = static_cast<char*>(GolfBlockAlloc(text.size() + 1));
   if (b) std::memcpy(b, text.c_str(), text.size() + 1);
@@ -281,10 +297,7 @@ intptr_t GolfArgumentFromPeer(uint32_t id, uint32_t sender, const uint8_t* body,
       b.aim = r.vec();
       return r.ok() ? blockOf(b) : 0;
     }
-    case kGolfChat: {
-      const char* text = reinterpret_cast<const char*>(body);
-      return MakeTextBlock(body ? std::string(text, strnlen(text, bytes)) : std::string());
-    }
+    case kGolfChat: return MakeTextBlock(ChatLineOf(body, bytes));
     case kGolfConceded: return slotOfMachine(sender);
     // A lost connection names the machine; the handler takes its golfer's slot.
     case kGolfLeave: return slotOfMachine(sender);

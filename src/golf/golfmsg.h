@@ -118,6 +118,14 @@ intptr_t MakeAckBlock(uint32_t golfer, uint32_t status);
 intptr_t MakePositionBlock(uint32_t golfer, const Vector3& position, uint8_t holed);
 intptr_t MakeTextBlock(const std::string& text);
 
+// The chat record a machine sends to the others after the message's code: the text (80 bytes) and the sender's
+// name (16), each ending within its field. The line shown is "sender: text", cut to the chat box's 95 characters.
+constexpr size_t kChatTextBytes = 80, kChatSenderBytes = 16, kChatRecordBytes = kChatTextBytes + kChatSenderBytes;
+constexpr size_t kChatLineLimit = 95;
+void WriteChatRecord(const std::string& text, const std::string& sender, uint8_t out[kChatRecordBytes]);
+// The line of a received record, read within its bytes (a body without a sender is all text).
+std::string ChatLineOf(const uint8_t* body, size_t bytes);
+
 // A golfer's shot settings as they go to the other machines before the shot.
 struct ShotSetUpBlock {
   uint32_t golfer = 0;

@@ -8,6 +8,7 @@
 #include "framework/ui/fontmgr.h"
 #include "golf/game.h"
 #include "golf/player.h"
+#include "roundui/chatbox.h"
 #include "roundui/shotclock.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "roundui/inroundbutton.h"
@@ -57,6 +58,12 @@ int TGameUIManager::CreateControls(TMA_EventHandlerList* list, int tournamentRep
   if (const int16_t status = list->AddHandler(h.shotUI)) return status;
   int result = 0;
   TGame* g = CurrentGame();
+  // Golfers of a network round type to each other.
+  if (chat && g && g->IsNetworkGame() && g->players->CountActivePlayers() > 1) {
+    if (!h.chat) h.chat = CreateChatBox();
+    if (!h.chat) return ERR_MEMORYFULL;
+    if (const int16_t status = list->AddHandler(h.chat)) return status;
+  }
   if (g && g->IsShotClockOn()) {
     if (!h.shotClock) h.shotClock = CreateShotClock();
     if (!h.shotClock || list->AddHandler(h.shotClock) != 0) result = ERR_MEMORYFULL;
@@ -152,6 +159,7 @@ void BuildGameUI() {
   h.list->ShowEach(0);
   h.list->EnableEach(0);
   if (h.chat) h.chat->Redraw();
+  if (TGameChat* chat = ChatBox()) chat->Resume();
 }
 
 void UpdateGameUI(int redrawNow, int flagA, int flagB, int flagC) {

@@ -4,6 +4,7 @@
 #include "framework/ui/inputstate.h"
 #include "golf/game.h"
 #include "roundui/aftershot.h"
+#include "roundui/chatbox.h"
 #include "roundui/gameui.h"
 #include "roundui/inroundbutton.h"
 
@@ -70,6 +71,8 @@ void InRoundOnCommand(uint16_t code) {
   if (!Gate()) return;
   if (EndDemo()) return;
   if (AfterShotMenuShown() && AfterShotOnChar(code)) return;
+  // What is typed into the chat's edit line is not a command.
+  if (TGameChat* chat = ChatBox(); chat && chat->IsEditing() && chat->OnChar(code)) return;
   if (TMA_EventHandlerList* list = CurrentHandlerList()) list->OnChar(code);
 }
 

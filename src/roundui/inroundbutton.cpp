@@ -132,6 +132,20 @@ void RestoreScreenRect(const MARect* rect) {
   AddDirtyRect(r);
 }
 
+void RestoreViewRect(const MARect& r) {
+  const Image16 view = Svc().scene->GolfViewImage();
+  ImageRecord* screen = DrawnImage();
+  if (view.pixels && screen && screen->window && screen->window->depth == 16 && screen->window->pixels) {
+    WindowDesc* w = screen->window;
+    const Image16 target{reinterpret_cast<uint16_t*>(w->pixels), w->width, w->height, w->rowbytes / 2};
+    CopyRows16(target, r.left, r.top, view, r);
+    AddDirtyRect(r);
+  } else {
+    RestoreScreenRect(&r);
+  }
+  MarkRect16(Svc().scene->GolfViewOverlay(), r, true);
+}
+
 void RedrawShotControls() {
   InRoundHandlers& h = InRound();
   if (h.holeGraphic) h.holeGraphic->Draw(0);

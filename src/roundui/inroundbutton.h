@@ -59,5 +59,8 @@ class TInRoundButton : public MA_EventHandler, public THelpTextMixin {
 
 // Repaints the rectangle (null: the whole screen) from the clean background and marks it for the next update.
 void RestoreScreenRect(const MARect* rect);
+// Puts back what lay under a rectangle drawn over the round: the hole's view where the scene draws one (and lets the
+// scene draw there again), else the screen's background.
+void RestoreViewRect(const MARect& rect);
 // Redraws the shot set-up controls after a change of club, shot type, shape, aim or game state.
 void RedrawShotControls();

@@ -2,6 +2,7 @@
 
 #include "framework/core/services.h"
 #include "roundui/aftershot.h"
+#include "roundui/chatbox.h"
 #include "roundui/clubs.h"
 #include "roundui/gameui.h"
 #include "roundui/input.h"
@@ -39,6 +40,9 @@ class RoundInterface : public RoundInterfaceProvider {
   void PersonShot() override { BeginPersonShot(); }
   // Every shot ends in the interface: played back, then the golfer's choice counts it and goes on.
   bool CountsShots() override { return true; }
+  void ChatLine(const std::string& text) override {
+    if (TGameChat* chat = ChatBox()) chat->AddLine(text);
+  }
   void RestartShotClock() override {
     if (TShotClockUI* clock = ShotClock()) clock->Restart();
   }

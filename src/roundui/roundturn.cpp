@@ -13,6 +13,7 @@
 #include "golf/launch.h"
 #include "golf/player.h"
 #include "platformlib/gfx/windowdesc.h"
+#include "roundui/chatbox.h"
 #include "roundui/clubbar.h"
 #include "roundui/clubs.h"
 #include "roundui/gameui.h"
@@ -122,6 +123,7 @@ void FinishPersonShot() {
 }
 
 void EndShotInInterface() {
+  if (TGameChat* chat = ChatBox()) chat->Suspend();
   Svc().sound->ShotReplayStarts();
   PlayShotBack();
   if (const TPlayer* p = GolferToPlay()) Svc().sound->ShotReplayEnded(p->ball.Flag(kBallFlagHoled) != 0);

@@ -34,22 +34,6 @@ constexpr ClockPlace kPlaces[5] = {
 
 const ClockPlace& Place() { return kPlaces[std::clamp(static_cast<int>(Facts().sizeSetting), 0, 4)]; }
 
-// Puts back what lay under a rectangle: the hole's view where the scene draws one (and the scene draws there again
-// from now on), else the screen's background.
-void RestoreUnder(const MARect& r) {
-  const Image16 view = Svc().scene->GolfViewImage();
-  ImageRecord* screen = DrawnImage();
-  if (view.pixels && screen && screen->window && screen->window->depth == 16 && screen->window->pixels) {
-    WindowDesc* w = screen->window;
-    const Image16 target{reinterpret_cast<uint16_t*>(w->pixels), w->width, w->height, w->rowbytes / 2};
-    CopyRows16(target, r.left, r.top, view, r);
-    AddDirtyRect(r);
-  } else {
-    RestoreScreenRect(&r);
-  }
-  MarkRect16(Svc().scene->GolfViewOverlay(), r, true);
-}
-
 MARect Union(const MARect& a, const MARect& b) {
   if (a.right <= a.left) return b;
   if (b.right <= b.left) return a;
@@ -180,7 +164,7 @@ void TShotClockUI::Erase(int redrawNow) {
   const MARect whole{0, 0, Facts().screenWidth, Facts().screenHeight};
   if (left == whole.left && top == whole.top && right == whole.right && bottom == whole.bottom) return;
   for (const MARect& r : {panel, face})
-    if (r.right > r.left) RestoreUnder(r);
+    if (r.right > r.left) RestoreViewRect(r);
   drawn = false;
   if (redrawNow) UpdateScreen();
 }

@@ -136,6 +136,7 @@ class TGame {
   // the comm thread.
   std::atomic<uint32_t> paused{0};
   uint32_t gameFileWritten = 0;  // the game was written to "LastGame.dat" at the end of its round
+  uint32_t holesStarted = 0;     // hole starts handled: another machine starts the round only before the first
 
   explicit TGame(uint16_t gameMode);
   virtual ~TGame();

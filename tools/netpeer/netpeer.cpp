@@ -5,6 +5,7 @@
 //   netpeer --host --players N [--type 0|1|2] [--server HOST] [--holes H] [--dir FOLDER] [--name NAME]
 //   netpeer --join [--type 0|1|2] [--server HOST] [--dir FOLDER] [--name NAME]
 //   netpeer --host|--join --type 3 [--number N] ...   a modem call: the host answers N, the joiner dials it
+//   netpeer --join --forge ...   a hostile joiner: at the second hole it also sends the host forged golf messages
 //
 // Each process is its own machine: set WINAPI_NET_ADDRESS=127.0.0.N (and WINAPI_PORT_MAP to move the lobby's
 // port). Exit status 0 when the round was played to its end.
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -49,9 +51,11 @@ struct Options {
   std::string number = "5550100";
   std::string server;  // the online lobby server's host (type 0)
   bool modem() const { return type == 3; }
+  bool forge = false;
 };
 
 bool g_done = false;
+bool g_forge = false;
 std::vector<std::string> g_rests;
 
 class Catalogue : public CourseCatalogueProvider {
@@ -83,6 +87,39 @@ uint32_t Bits(float f) {
   return b;
 }
 
+// What a hostile machine of the round might send the host (machine 1, whose golfer is slot 0): messages only the
+// host itself may post, golfers named that this machine does not play, numbers that are not finite or not on any
+// course, a hole start mid-round, a poll and a chat line far beyond its record. The host must refuse every one.
+void SendForgedMessages() {
+  net::CCommBase* comm = net::RoundComm;
+  if (!comm) return;
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const auto words = [](std::initializer_list<uint32_t> list) {
+    std::vector<uint8_t> out;
+    for (uint32_t w : list)
+      for (int k = 0; k < 4; ++k) out.push_back(static_cast<uint8_t>(w >> (8 * k)));
+    return out;
+  };
+  std::vector<std::vector<uint8_t>> forged = {
+      words({0x701}), words({0x70E}), words({0x714}), words({0x702, 0}), words({0x72B}), words({0x72A, 0}),
+      words({0x705}), words({0x712}), words({0x713}), words({0x729, 0x10000}), words({0x717, 1, 2, 3}),
+      words({0x72D, 0}), words({0x704, 1, 2, 3}), words({0x718, 1, Bits(nan), 0, 0}),
+      words({0x718, 1, 0, Bits(1e30f), 0})};
+  for (int i = 0; i < 5; ++i) forged.push_back(words({0x722, 0}));
+  ShotSetUpBlock shot;
+  shot.golfer = 1;
+  shot.power = nan;
+  std::vector<uint8_t> settings = words({0x70F});
+  settings.resize(4 + kShotSetUpWireBytes);
+  WriteShotSetUp(shot, settings.data() + 4);
+  forged.push_back(settings);
+  std::vector<uint8_t> chat = words({0x703});
+  chat.resize(100000, 'x');
+  forged.push_back(chat);
+  for (const std::vector<uint8_t>& m : forged) comm->SendGameData(1, m.data(), static_cast<uint32_t>(m.size()));
+  std::fprintf(stderr, "netpeer: sent %zu forged messages\n", forged.size());
+}
+
 LRESULT MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kGolfWindowMessage || message == WM_TIMER) {
     TGame* g = CurrentGame();
@@ -94,6 +131,10 @@ LRESULT MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kGolfWindowMessage && wParam == kGolfHoleStart) {
       std::printf("hole %u starts\n", g->state.hole);
       std::fflush(stdout);
+      if (g_forge && g->state.hole == 1) {
+        g_forge = false;
+        SendForgedMessages();
+      }
     }
     g->HandleMessage(message, wParam, lParam);
     // Where every ball came to rest, as the machines must all see it.
@@ -411,6 +452,7 @@ int main(int argc, char** argv) {
     else if (a == "--name") o.name = next();
     else if (a == "--number") o.number = next();
     else if (a == "--server") o.server = next();
+    else if (a == "--forge") o.forge = true;
     else if (a == "--timeout") o.timeoutMs = static_cast<uint32_t>(std::atoi(next().c_str())) * 1000;
     else {
       std::fprintf(stderr, "usage: netpeer --host --players N [--mode M] | --join  [--type 0|1|2] [--server HOST] [--holes H] [--dir D] [--name N]\n");
@@ -419,5 +461,6 @@ int main(int argc, char** argv) {
   }
   if (o.name.empty()) o.name = o.host ? "Host" : "Guest" + std::to_string(GetCurrentProcessId() % 1000);
   if (!o.server.empty() && !net::SetGameServerHost(o.server.c_str())) return 2;
+  g_forge = o.forge && !o.host;
   return Run(o);
 }

@@ -57,7 +57,8 @@ class GameProvider : public Provider {
   // The golfers of the game's player slots that are in play, at most `max`.
   virtual int GolfersInPlay(GolferInPlay* /*out*/, int /*max*/) { return 0; }
   // The argument of the golf message posted for a peer's message: `body` follows the message's code, `plain` is what
-  // goes without the game's records (the message's own address or the sender id).
+  // goes without the game's records (the message's own address or the sender id). kPeerRefused: not posted.
+  static constexpr intptr_t kPeerRefused = -1;
   virtual intptr_t PeerArgument(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes, intptr_t plain);
   // Gives back an argument made by PeerArgument that could not be posted.
   virtual void ReleasePeerArgument(intptr_t /*argument*/) {}

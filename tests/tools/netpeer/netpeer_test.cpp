@@ -344,6 +344,34 @@ TEST_F(NetpeerTest, HostilePeersLoseTheirConnectionsWhileTheRoundPlaysOn) {
   EXPECT_NE(Text(dir / "machine1.err").find("netpeer: 1 joined"), std::string::npos);
 }
 
+// A joiner of the round turns hostile at the second hole and sends the host forged golf messages through its own
+// connection: messages only the host may post, golfers it does not play, numbers off any course, a hole start
+// mid-round, a poll, an oversized chat line. The host refuses each; both play the round to its end with the same
+// cards, nobody leaves, is penalised or ends the game.
+TEST_F(NetpeerTest, AHostilePeersForgedGolfMessagesAreRefusedAndTheRoundPlaysOn) {
+  Start(1, {"--host", "--players", "2", "--type", "1", "--holes", "3"});
+  Start(2, {"--join", "--type", "1", "--name", "Guest2", "--holes", "3", "--forge"});
+  ASSERT_TRUE(Finish());
+  const std::vector<std::string> host = Result(machines[0]);
+  EXPECT_EQ(std::count_if(host.begin(), host.end(), [](const std::string& l) { return l.rfind("card ", 0) == 0; }), 2);
+  EXPECT_EQ(Result(machines[1]), host);
+  for (const std::string& line : host) {
+    if (line.rfind("card ", 0) != 0) continue;
+    std::istringstream fields(line.substr(5 + 15));
+    int strokes = 0, holes = 0;
+    while (fields >> strokes && holes < 3) {
+      EXPECT_GE(strokes, 1) << line;
+      ++holes;
+    }
+    EXPECT_EQ(holes, 3) << line;
+  }
+  const std::string joiner = Text(dir / "machine2.err");
+  EXPECT_NE(joiner.find("sent 22 forged messages"), std::string::npos) << joiner;
+  const std::string err = Text(dir / "machine1.err");
+  for (const char* never : {"has left the game", "exceeded the time limit", "The game has been ended", "Position mismatch"})
+    EXPECT_EQ(err.find(never), std::string::npos) << never;
+}
+
 // Two machines over a modem call play three holes with the same cards and ball rests, on a clean line and on one
 // with bit errors (refused packets are sent again).
 TEST_F(NetpeerTest, TwoMachinesPlayARoundOverAModemCall) {

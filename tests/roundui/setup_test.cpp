@@ -11,6 +11,7 @@
 #include "golf/game.h"
 #include "golf/player.h"
 #include "roundui/holepanel.h"
+#include "roundui/menubar.h"
 #include "roundui/shotbuttons.h"
 #include "roundui/shotpanels.h"
 #include "roundui/tips.h"
@@ -216,6 +217,42 @@ TEST(HolePanelPictures, NamesByModel) {
   ASSERT_EQ(pro.size(), 8u);
   EXPECT_EQ(pro.substr(2), "02.fsh");
   EXPECT_TRUE(pro[0] >= 'A' && pro[0] <= 'Z');
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MenuBarProxies, ListsShareOneBarThatGoesWithTheLastProxy) {
+  {
+    TMA_EventHandlerList first, second;
+    first.CreateList(4);
+    second.CreateList(4);
+    ASSERT_EQ(InstallMenuBar(&first), 0);
+    TMenuBarADV* bar = SharedMenuBar();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(InstallMenuBar(&second), 0);
+    EXPECT_EQ(SharedMenuBar(), bar);
+    EXPECT_EQ(MenuBarProxies(), 2);
+    // The bar's rectangle is empty: copying it copies nothing.
+    EXPECT_EQ(bar->left, bar->right);
+    EXPECT_EQ(bar->top, bar->bottom);
+  }
+  EXPECT_EQ(MenuBarProxies(), 0);
+  EXPECT_EQ(SharedMenuBar(), nullptr);
+}
+
+TEST(MenuBarItems, CaptionsKeysAndPlaces) {
+  const MenuBarItem* t = MenuBarItemTable();
+  EXPECT_STREQ(t[3].caption, "Shot");
+  EXPECT_EQ(t[3].hotKey, 's');
+  EXPECT_STREQ(t[15].caption, "Quit");
+  EXPECT_EQ(t[15].x[0], 192);
+  EXPECT_EQ(t[15].x[4], 240);
+  EXPECT_EQ(t[4].fontSize, 16);
+  for (int i = 0; i < kMenuBarItems; ++i) EXPECT_EQ(t[i].y[3], 997) << i;
+  EXPECT_EQ(t[0].shapeFile, nullptr);
+  EXPECT_STREQ(t[9].shapeFile, "smtear.fsh");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "platformlib/shapes/shapes.h"
 #include "roundui/gameui.h"
 #include "roundui/inroundbutton.h"
+#include "roundui/roundturn.h"
 #include "roundui/shotui.h"
 #include "roundui/uishapes.h"
 #include "roundui/uitext.h"
@@ -105,14 +106,8 @@ int WindIndicatorEventHandler::OnIdle() {
     nextRedraw = now + static_cast<uint32_t>(interval);
     interval = WindRedrawInterval(setting, Svc().scene->Random31());
     sector = GetWindDirectionSector();
-    if (TShotUIManager* ui = InRound().shotUI) {
-      if (ui->userWord) {
-        Erase(0);
-        Paint(setting);
-      } else {
-        ui->Draw(0);
-      }
-    }
+    // The arrow sits on the translucent panel: a change is drawn with the whole screen on the next pass.
+    if (sector != lastSector || WindSpeedLine(wind) != speedLine) InvalidateRoundView();
   }
   return 1;
 }
@@ -133,7 +128,6 @@ int WindIndicatorEventHandler::Paint(int) {
 
 void WindIndicatorEventHandler::Draw(int redrawNow) {
   if (!(flags & kHandlerShown)) return;
-  if (TShotUIManager* ui = InRound().shotUI; ui && ui->userWord) Erase(0);
   const int setting = RoundWindSetting();
   if (setting == 0) return;
   Paint(setting);

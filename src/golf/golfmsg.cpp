@@ -272,7 +272,8 @@ void WriteShotSetUp(const ShotSetUpBlock& b, uint8_t out[kShotSetUpWireBytes]) {
 }
 
 intptr_t GolfArgumentFromPeer(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes) {
-  if (sender == 0) return kPeerArgumentRefused;
+  // Without a sender a record reads as this machine's own; a plain value would not be unwrapped.
+  if (sender == 0 && !GolfIdCarriesBlock(id)) return kPeerArgumentRefused;
   BodyReader r(body, bytes);
   intptr_t block = 0;
   switch (id) {

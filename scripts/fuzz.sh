@@ -4,7 +4,9 @@
 #        scripts/fuzz.sh SECONDS               (build, then every target for SECONDS)
 #   TEEBOX_FUZZ_BUDGET  seconds for running all targets together (default 240); each target gets an equal share
 #                       of what is left when its turn comes, at least TEEBOX_FUZZ_MIN (default 2) seconds.
-# A crash keeps its input in build/fuzz/crashes/ and prints the fuzzer's report.
+# A crash keeps its input in build/fuzz/crashes/ and prints the fuzzer's report. Each target's inputs a second are
+# printed with the load average, and the targets below 1,000 a second are listed at the end (not a failure: the
+# rate depends on the machine's load).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 what=${1:-all}
@@ -38,6 +40,7 @@ crashes=build/fuzz/crashes
 mkdir -p "$crashes"
 start=$SECONDS
 left=$count
+slow=""
 while IFS='|' read -r name corpus; do
   [ -n "$name" ] || continue
   remaining=$((budget - (SECONDS - start)))
@@ -51,14 +54,18 @@ while IFS='|' read -r name corpus; do
   scratch=$( (mktemp -d -p /dev/shm 2>/dev/null) || mktemp -d)
   if [ -n "$corpus" ] && [ -d "$corpus" ]; then cp -r "$corpus"/. "$work"/; fi
   echo "fuzz: $name for ${seconds}s"
-  if ! TMPDIR="$scratch" build/fuzz/bin/"$name" -max_total_time="$seconds" -print_final_stats=0 -artifact_prefix="$crashes/$name-" \
+  if ! TMPDIR="$scratch" build/fuzz/bin/"$name" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$crashes/$name-" \
       "$work" >"$log" 2>&1; then
     tail -n 80 "$log"
     echo "fuzz: $name failed; its input is in $crashes/" >&2
     rm -rf "$work" "$log" "$scratch"
     exit 1
   fi
-  tail -n 2 "$log"
+  grep -v '^stat::' "$log" | tail -n 2
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
+  echo "fuzz: $name ${rate:-?} inputs/s (load $(cut -d' ' -f1 /proc/loadavg))"
+  if [ -z "$rate" ] || [ "$rate" -lt 1000 ]; then slow="$slow $name(${rate:-?})"; fi
   rm -rf "$work" "$log" "$scratch"
 done <"$list"
 echo "fuzz: $count targets ran for $((SECONDS - start))s of a ${budget}s budget without a crash"
+[ -z "$slow" ] || echo "fuzz: below 1,000 inputs/s at this load:$slow"

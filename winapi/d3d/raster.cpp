@@ -474,13 +474,32 @@ inline void Spread(__m128i w, __m128i* low, __m128i* high) {
   *low = _mm_unpacklo_epi32(pairs, pairs), *high = _mm_unpackhi_epi32(pairs, pairs);
 }
 
-inline __m128i Gather(const uint32_t* texels, size_t pitch, __m128i xs, __m128i ys) {
-  alignas(16) int32_t x[4], y[4];
-  _mm_store_si128(reinterpret_cast<__m128i*>(x), xs), _mm_store_si128(reinterpret_cast<__m128i*>(y), ys);
-  return _mm_setr_epi32(static_cast<int>(texels[static_cast<size_t>(y[0]) * pitch + static_cast<size_t>(x[0])]),
-                        static_cast<int>(texels[static_cast<size_t>(y[1]) * pitch + static_cast<size_t>(x[1])]),
-                        static_cast<int>(texels[static_cast<size_t>(y[2]) * pitch + static_cast<size_t>(x[2])]),
-                        static_cast<int>(texels[static_cast<size_t>(y[3]) * pitch + static_cast<size_t>(x[3])]));
+// Texel indices y * pitch + x (sides below 2^15), as `pitch` holds the pitch in the low half of each lane.
+inline __m128i Index(__m128i xs, __m128i ys, __m128i pitch) { return _mm_add_epi32(_mm_madd_epi16(ys, pitch), xs); }
+
+inline int Lane(__m128i v, int i) {
+  switch (i) {
+    case 0: return _mm_cvtsi128_si32(v);
+    case 1: return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, 0x55));
+    case 2: return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, 0xAA));
+    default: return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, 0xFF));
+  }
+}
+
+inline __m128i Gather(const uint32_t* texels, __m128i index) {
+  auto at = [&](int i) { return _mm_cvtsi32_si128(static_cast<int>(texels[static_cast<uint32_t>(Lane(index, i))])); };
+  return _mm_unpacklo_epi64(_mm_unpacklo_epi32(at(0), at(1)), _mm_unpacklo_epi32(at(2), at(3)));
+}
+
+// The texels at `index` and the ones after them, each pair read at once.
+inline void GatherPairs(const uint32_t* texels, __m128i index, __m128i* left, __m128i* right) {
+  auto at = [&](int i) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + static_cast<uint32_t>(Lane(index, i))));
+  };
+  const __m128 low = _mm_castsi128_ps(_mm_unpacklo_epi64(at(0), at(1)));
+  const __m128 high = _mm_castsi128_ps(_mm_unpacklo_epi64(at(2), at(3)));
+  *left = _mm_castps_si128(_mm_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
+  *right = _mm_castps_si128(_mm_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1)));
 }
 
 // Fetch() of four samples.
@@ -488,10 +507,10 @@ template <Tex T>
 inline __m128i Fetch(const uint32_t* texels, int w, int h, __m128 u, __m128 v) {
   constexpr bool wrap = T == Tex::PointWrap || T == Tex::BilinearWrap;
   u = Tame(u), v = Tame(v);
-  const size_t pitch = static_cast<size_t>(w);
+  const __m128i pitch = _mm_set1_epi32(w);
   const __m128 fw = _mm_set1_ps(static_cast<float>(w)), fh = _mm_set1_ps(static_cast<float>(h));
   if constexpr (T == Tex::PointWrap || T == Tex::PointClamp) {
-    return Gather(texels, pitch, Fold<wrap>(Floor(_mm_mul_ps(u, fw)), w), Fold<wrap>(Floor(_mm_mul_ps(v, fh)), h));
+    return Gather(texels, Index(Fold<wrap>(Floor(_mm_mul_ps(u, fw)), w), Fold<wrap>(Floor(_mm_mul_ps(v, fh)), h), pitch));
   } else {
     const __m128 half = _mm_set1_ps(0.5f), scale = _mm_set1_ps(256.0f);
     const __m128 fu = _mm_sub_ps(_mm_mul_ps(u, fw), half), fv = _mm_sub_ps(_mm_mul_ps(v, fh), half);
@@ -502,9 +521,16 @@ inline __m128i Fetch(const uint32_t* texels, int w, int h, __m128 u, __m128 v) {
     const __m128i y0 = Fold<wrap>(bv, h), y1 = Fold<wrap>(_mm_add_epi32(bv, one), h);
     __m128i wuLow, wuHigh, wvLow, wvHigh;
     Spread(wu, &wuLow, &wuHigh), Spread(wv, &wvLow, &wvHigh);
-    const __m128i top = Lerp(Gather(texels, pitch, x0, y0), Gather(texels, pitch, x1, y0), wuLow, wuHigh);
-    const __m128i bottom = Lerp(Gather(texels, pitch, x0, y1), Gather(texels, pitch, x1, y1), wuLow, wuHigh);
-    return Lerp(top, bottom, wvLow, wvHigh);
+    const __m128i i0 = Index(x0, y0, pitch), i1 = Index(x0, y1, pitch);
+    __m128i t00, t01, t10, t11;
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(x1, _mm_add_epi32(x0, one))) == 0xFFFF) {
+      GatherPairs(texels, i0, &t00, &t01), GatherPairs(texels, i1, &t10, &t11);
+    } else {  // at an edge of the texture
+      const __m128i step = _mm_sub_epi32(x1, x0);
+      t00 = Gather(texels, i0), t01 = Gather(texels, _mm_add_epi32(i0, step));
+      t10 = Gather(texels, i1), t11 = Gather(texels, _mm_add_epi32(i1, step));
+    }
+    return Lerp(Lerp(t00, t01, wuLow, wuHigh), Lerp(t10, t11, wuLow, wuHigh), wvLow, wvHigh);
   }
 }
 
@@ -590,15 +616,19 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
       __m128 cr = rgba, cg = _mm_add_ps(cr, drgba), cb = _mm_add_ps(cg, drgba), ca = _mm_add_ps(cb, drgba);
       rgba = _mm_add_ps(ca, drgba);
       _MM_TRANSPOSE4_PS(cr, cg, cb, ca);
-      __m128 sr = extra, sg = _mm_add_ps(sr, dextra), sb = _mm_add_ps(sg, dextra), sf = _mm_add_ps(sb, dextra);
-      extra = _mm_add_ps(sf, dextra);
+      __m128 sr = extra, sg = sr, sb = sr, sf = sr;
+      if (specular || fog) {
+        sg = _mm_add_ps(sr, dextra), sb = _mm_add_ps(sg, dextra), sf = _mm_add_ps(sb, dextra);
+        extra = _mm_add_ps(sf, dextra);
+      }
       __m128i pass = _mm_set1_epi32(-1), zv = _mm_setzero_si128(), zold = _mm_setzero_si128();
       if constexpr (Z) {
         const __m128i scaled = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(z, zscale), _mm_set1_ps(0.5f)));
         zv = x4::Select(_mm_castps_si128(_mm_cmpgt_ps(z, _mm_setzero_ps())), scaled, _mm_setzero_si128());
         zv = x4::Select(_mm_castps_si128(_mm_cmpge_ps(z, _mm_set1_ps(1.0f))), _mm_set1_epi32(static_cast<int>(zmax)), zv);
         zold = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(zrow + x));
-        pass = x4::Passes(zmask, zv, _mm_unpacklo_epi16(zold, _mm_setzero_si128()));
+        const __m128i ref = _mm_unpacklo_epi16(zold, _mm_setzero_si128());
+        pass = zmask == 3 ? _mm_xor_si128(_mm_cmpgt_epi32(zv, ref), _mm_set1_epi32(-1)) : x4::Passes(zmask, zv, ref);
         if (_mm_movemask_epi8(pass) == 0) continue;
       }
       __m128i r = x4::Clamp(cr), g = x4::Clamp(cg), b = x4::Clamp(cb), a = x4::Clamp(ca);
@@ -741,7 +771,7 @@ SpanFunction ChooseSpan(const RasterTarget& t, const RasterDepth& d, const Raste
         return PlainSpan;
       default: break;
     }
-    if (w <= 0 || h <= 0 || image->texels.size() < static_cast<size_t>(w) * static_cast<size_t>(h)) return PlainSpan;
+    if (w <= 0 || h <= 0 || w > 32767 || h > 32767 || image->texels.size() < static_cast<size_t>(w) * static_cast<size_t>(h)) return PlainSpan;
     if (s.wrap && ((w & (w - 1)) || (h & (h - 1)))) return PlainSpan;
     tex = s.bilinear ? (s.wrap ? Tex::BilinearWrap : Tex::BilinearClamp) : (s.wrap ? Tex::PointWrap : Tex::PointClamp);
   }

@@ -4,7 +4,7 @@
 #        scripts/fuzz.sh SECONDS               (build, then every target for SECONDS)
 #   TEEBOX_FUZZ_BUDGET  seconds for running all targets together (default 240): the targets run side by side,
 #                       TEEBOX_FUZZ_JOBS at a time (default: the machine's cores), each for an equal share of
-#                       the budget, at least TEEBOX_FUZZ_MIN (default 2) seconds.
+#                       what is left of the budget when it starts, at least TEEBOX_FUZZ_MIN (default 2) seconds.
 # A crash keeps its input in build/fuzz/crashes/ and prints the fuzzer's report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,17 +40,13 @@ fi
 crashes=build/fuzz/crashes
 mkdir -p "$crashes"
 [ "$jobs" -le "$count" ] || jobs=$count
-# Targets run in rounds of `jobs` side by side, so each gets the budget over the number of rounds.
-rounds=$(((count + jobs - 1) / jobs))
-seconds=${each:-$((budget / rounds))}
-[ -z "$each" ] || budget=$((each * rounds))
-[ "$seconds" -ge "$minimum" ] || seconds=$minimum
+[ -z "$each" ] || budget=$((each * ((count + jobs - 1) / jobs)))
 results=$(mktemp -d)
 trap 'rm -rf "$results"' EXIT
 
 # One target from its corpus; its log and its exit status go to the results folder.
 run_one() {
-  local name=$1 corpus=$2 work scratch status=0
+  local name=$1 corpus=$2 seconds=$3 work scratch status=0
   work=$(mktemp -d)
   # The targets' scratch files go to a folder of their own, removed however the target ends; in memory when the
   # machine has a memory file system, as targets that save files are bound by the disk otherwise.
@@ -62,16 +58,23 @@ run_one() {
   rm -rf "$work" "$scratch"
 }
 
-echo "fuzz: $count targets, $jobs at a time, ${seconds}s each"
+echo "fuzz: $count targets, $jobs at a time, within ${budget}s"
 start=$SECONDS
 running=0
+left=$count
 while IFS='|' read -r name corpus; do
   [ -n "$name" ] || continue
   if [ "$running" -ge "$jobs" ]; then
     wait -n || true
     running=$((running - 1))
   fi
-  run_one "$name" "$corpus" &
+  # The targets not yet started share what is left in rounds of `jobs`; a target's start-up and its corpus
+  # take time too, which this keeps inside the budget.
+  seconds=${each:-$(((budget - (SECONDS - start)) / ((left + jobs - 1) / jobs)))}
+  [ "$seconds" -ge "$minimum" ] || seconds=$minimum
+  left=$((left - 1))
+  echo "fuzz: $name for ${seconds}s"
+  run_one "$name" "$corpus" "$seconds" &
   running=$((running + 1))
 done <"$list"
 wait

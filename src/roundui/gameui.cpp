@@ -59,7 +59,7 @@ int TGameUIManager::CreateControls(TMA_EventHandlerList* list, int tournamentRep
   int result = 0;
   TGame* g = CurrentGame();
   // Golfers of a network round type to each other.
-  if (chat && g && g->IsNetworkGame() && g->players->CountActivePlayers() > 1) {
+  if (chat && ChatBoxWanted(g)) {
     if (!h.chat) h.chat = CreateChatBox();
     if (!h.chat) return ERR_MEMORYFULL;
     if (const int16_t status = list->AddHandler(h.chat)) return status;

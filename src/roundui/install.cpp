@@ -11,6 +11,7 @@
 #include "roundui/roundturn.h"
 #include "roundui/scorecard.h"
 #include "roundui/shotclock.h"
+#include "roundui/statusdlg.h"
 #include "roundui/targeting.h"
 
 namespace {
@@ -59,6 +60,11 @@ class RoundInterface : public RoundInterfaceProvider {
   void BeginAfterShot() override { EndShotInInterface(); }
   void RemoteMessage(uint32_t id, void*) override { AfterShotMessage(id); }
   void HoleReleased() override { DestroyGameUI(); }
+  bool ShowShootoutStatus() override {
+    if (!GameUIBuilt() || Svc().frontEnd->DialogsSuppressed()) return false;
+    ::ShowShootoutStatus(ShootoutWinner());
+    return true;
+  }
   void ShowScoreCard(int) override {
     if (!GameUIBuilt()) return;
     // The card's first golfer row as the page shows it: the name, then each hole's text.

@@ -132,7 +132,9 @@ class RoundInterfaceProvider : public Provider {
   virtual bool OnIdle() { return false; }
   virtual void ShowMessage(const std::string& /*text*/, uint32_t /*ms*/) {}
   virtual void ShowScoreCard(int /*flag*/) {}
-  virtual void ShowShootoutStatus() {}
+  // The shoot-out's standing after a hole; true when the interface showed it and sent the round on itself (0x723,
+  // or 0x715 once the game is decided), false when the game must.
+  virtual bool ShowShootoutStatus() { return false; }
   virtual void RestartShotClock() {}
   virtual void RemoteMessage(uint32_t /*id*/, void* /*block*/) {}  // 0x711, 0x71d-0x720, 0x730
   virtual void ChatLine(const std::string& /*text*/) {}

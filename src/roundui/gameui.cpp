@@ -9,6 +9,7 @@
 #include "golf/game.h"
 #include "golf/player.h"
 #include "roundui/chatbox.h"
+#include "roundui/micbutton.h"
 #include "roundui/shotclock.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "roundui/inroundbutton.h"
@@ -63,6 +64,12 @@ int TGameUIManager::CreateControls(TMA_EventHandlerList* list, int tournamentRep
     if (!h.chat) h.chat = CreateChatBox();
     if (!h.chat) return ERR_MEMORYFULL;
     if (const int16_t status = list->AddHandler(h.chat)) return status;
+    // ... and talk, where the network carries voice.
+    if (!h.mic && Svc().network->VoiceExists()) {
+      auto* mic = new (std::nothrow) TMicButton;
+      if (mic && list->AddHandler(mic) == 0) h.mic = mic;
+      else delete mic;
+    }
   }
   if (g && g->IsShotClockOn()) {
     if (!h.shotClock) h.shotClock = CreateShotClock();

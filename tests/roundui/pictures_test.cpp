@@ -148,11 +148,7 @@ class NoticeRecorder : public RoundInterfaceProvider {
 TEST_F(ShotClockPictures, InfractionsWarnPenaliseThenDisqualify) {
   NoticeRecorder round;
   Svc().round = &round;
-  WNDCLASSA cls{};
-  cls.lpfnWndProc = DefWindowProcA;
-  cls.lpszClassName = "ShotClockGolf";
-  RegisterClassA(&cls);
-  GolfMainWindow = CreateWindowExA(0, "ShotClockGolf", "golf", 0, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+  roundtest::MakeGolfWindow();
   TPlayer* ada = g->players->GetPlayer(0);
   g->players->GetPlayer(1)->flags |= kGolferOut;  // Tom is out already: Ada is the last in play
   const struct {
@@ -177,13 +173,9 @@ TEST_F(ShotClockPictures, InfractionsWarnPenaliseThenDisqualify) {
     EXPECT_EQ(clock->expired, 0u);
   }
   EXPECT_TRUE(ada->flags & kGolferOut);
-  MSG m{};
-  bool quit = false;
-  while (PeekMessageA(&m, GolfMainWindow, 0, 0, PM_REMOVE))
-    quit = quit || (m.message == kGolfWindowMessage && m.wParam == kGolfQuit);
-  EXPECT_TRUE(quit);  // nobody is left in play
-  DestroyWindow(GolfMainWindow);
-  GolfMainWindow = nullptr;
+  const std::vector<uint32_t> posted = roundtest::PostedGolfMessages();
+  EXPECT_NE(std::find(posted.begin(), posted.end(), kGolfQuit), posted.end());  // nobody is left in play
+  roundtest::DestroyGolfWindow();
   Svc().round = nullptr;
   ResetServices();
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "framework/core/services.h"
 #include "framework/ui/displaymgr.h"
@@ -21,6 +22,7 @@
 #include "platformlib/gfx/windowdesc.h"
 #include "roundui/aftershot.h"
 #include "roundui/scorecard.h"
+#include "app/gameapp.h"
 #include "support/demo_installation.h"
 #include "support/golden.h"
 #include "winapi/testing.h"
@@ -98,5 +100,34 @@ class RoundPictures : public ::testing::Test {
   }
   WindowDesc* display_ = nullptr;
 };
+
+// Every screen size's art folder at the demo's 640 x 480 art (the dialog archive and "ui.viv").
+inline void UseDemoArtFolders() {
+  DataFolders& f = Folders();
+  f = DataFolders{};
+  std::strcpy(f.ui640.drive, "c:");
+  PathSetDirectory(&f.ui640, "|DATA|UI640");
+  f.ui800 = f.ui1024 = f.ui640;
+}
+
+// The window golf messages are posted to (GolfMainWindow) for a test, and what was posted to it since.
+inline void MakeGolfWindow() {
+  WNDCLASSA cls{};
+  cls.lpfnWndProc = DefWindowProcA;
+  cls.lpszClassName = "RoundTestGolf";
+  RegisterClassA(&cls);
+  GolfMainWindow = CreateWindowExA(0, "RoundTestGolf", "golf", 0, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+}
+inline void DestroyGolfWindow() {
+  DestroyWindow(GolfMainWindow);
+  GolfMainWindow = nullptr;
+}
+inline std::vector<uint32_t> PostedGolfMessages() {
+  std::vector<uint32_t> ids;
+  MSG m{};
+  while (PeekMessageA(&m, GolfMainWindow, 0, 0, PM_REMOVE))
+    if (m.message == kGolfWindowMessage) ids.push_back(static_cast<uint32_t>(m.wParam));
+  return ids;
+}
 
 }  // namespace roundtest

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/gameapp.h"
 #include "frontend/control.h"
 #include "golf/golfmsg.h"
 #include "golf/modes.h"
@@ -27,22 +26,14 @@ class StatusDialogTest : public RoundPictures {
  protected:
   void SetUp() override {
     RoundPictures::SetUp();
-    DataFolders& f = Folders();
-    f = DataFolders{};
-    std::strcpy(f.ui640.drive, "c:");
-    PathSetDirectory(&f.ui640, "|DATA|UI640");
+    roundtest::UseDemoArtFolders();
     Svc().frontEnd = &boxes_;
-    WNDCLASSA cls{};
-    cls.lpfnWndProc = DefWindowProcA;
-    cls.lpszClassName = "StatusDialogGolf";
-    RegisterClassA(&cls);
-    GolfMainWindow = CreateWindowExA(0, "StatusDialogGolf", "golf", 0, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+    roundtest::MakeGolfWindow();
     SetFireWindow(GolfMainWindow);
   }
   void TearDown() override {
     SetFireWindow(nullptr);
-    DestroyWindow(GolfMainWindow);
-    GolfMainWindow = nullptr;
+    roundtest::DestroyGolfWindow();
     FreeFrontEndFonts();
     Folders() = DataFolders{};
     RoundPictures::TearDown();
@@ -58,14 +49,7 @@ class StatusDialogTest : public RoundPictures {
     }
     return g;
   }
-  // The golf messages posted since the last call.
-  std::vector<uint32_t> Posted() {
-    std::vector<uint32_t> ids;
-    MSG m{};
-    while (PeekMessageA(&m, GolfMainWindow, 0, 0, PM_REMOVE))
-      if (m.message == kGolfWindowMessage) ids.push_back(static_cast<uint32_t>(m.wParam));
-    return ids;
-  }
+  static std::vector<uint32_t> Posted() { return roundtest::PostedGolfMessages(); }
   static void Escape() { PostMessageA(nullptr, WM_CHAR, 27, 0); }
   ErrorBoxes boxes_;
 };

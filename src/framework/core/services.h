@@ -255,6 +255,13 @@ class NetworkProvider : public Provider {
   // The session manager's send (receiver id, message code, second code).
   virtual void SessionSend(uint32_t /*receiver*/, uint32_t /*code*/, uint32_t /*second*/) {}
   virtual bool VoiceExists() { return false; }
+  // Records a voice message for the players named (ids, at most 8) until VoiceFinishRecording stops it and sends it;
+  // the recorder calls `progress` from its own thread (1 once it has finished). False when voice is suspended or a
+  // recording runs already.
+  virtual bool VoiceStartRecording(const uint32_t* /*ids*/, int /*count*/, void (* /*progress*/)(int finished)) {
+    return false;
+  }
+  virtual void VoiceFinishRecording() {}
   virtual void VoiceStoreReceived(const uint8_t* /*message*/, uint32_t /*length*/, int32_t /*count*/) {}
   virtual void SetVoiceSuspended(bool /*suspended*/) {}
   // The online tournament's card of a hole for the score server.

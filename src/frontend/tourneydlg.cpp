@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "framework/core/services.h"
 #include "framework/ui/displaymgr.h"
 #include "framework/ui/fontmgr.h"
+#include "golf/game.h"
+#include "golf/golfmsg.h"
 #include "platformlib/gfx/windowdesc.h"
 
 namespace {
@@ -47,7 +50,9 @@ void CTourneyDlg::DrawAll(int flag) {
   AddDirtyRect(MARect{x, y, x + width, y + height});
 }
 
-void CTourneyDlg::DrawContents() {}
+void CTourneyDlg::DrawContents() {
+  if (CurrentGame()) Svc().round->DrawStandings(*this);
+}
 
 MARect CTourneyDlg::GetContentRect() const {
   const int32_t l = static_cast<int32_t>(x + 40 * scale), t = static_cast<int32_t>(y + 20 * scale);
@@ -89,4 +94,51 @@ CDialogTxtBtn* CTourneyDlg::AddMoreButton(int32_t bx, int32_t by, ClickHandler h
 
 void CTourneyDlg::EndWithContinue(TGenericControlADV* control) {
   if (CDialogADV* d = control->Owner<CDialogADV>()) d->EndModal(1);
+}
+
+void NextStandingsPage(TGenericControlADV* button) {
+  auto* d = button->Owner<CTourneyDlg>();
+  if (!d) return;
+  d->firstRow += std::max(d->rowsPerPage, 1);
+  if (d->firstRow >= d->rowCount) d->firstRow = 0;
+  d->DrawAll(0);
+}
+
+namespace {
+
+constexpr uint32_t kNetworkStandingsMs = 15000;
+
+// After the dialog: the tournament's notice, then the round goes on or leaves.
+void ShowTournamentNotice(const CTourneyDlg& d) {
+  if (d.notice == 1) Svc().frontEnd->ShowNotice("Players are tied.  Let's go to a playoff hole.");
+  if (d.notice == 2) Svc().frontEnd->ShowNotice("Players are still tied. Let's go to another playoff hole.");
+  PostGolfMessage(d.stage == 2 ? kGolfEndGame : kGolfAfterStatus);
+}
+
+}  // namespace
+
+void ShowTourneyStandings(int notice, int kind, int delaySeconds) {
+  TGame* g = CurrentGame();
+  Svc().frontEnd->PrepareForDialog();
+  // Stage 3: the standings of a round without a notice and without telling the round.
+  const bool quiet = kind == 3;
+  auto* d = new (std::nothrow) CTourneyDlg(quiet ? 0 : notice, quiet ? 0 : kind);
+  if (!d) return;
+  if (delaySeconds == 0) {
+    d->AddContinueButton(CTourneyDlg::EndWithContinue);
+    d->AddMoreButton(65, 293, NextStandingsPage);
+    if (g && g->IsNetworkGame() && !quiet) {
+      d->timeout = kNetworkStandingsMs;
+      d->timeoutResult = 0;
+    }
+    const int result = d->RunModalLoop();
+    if (!quiet && (result == 0 || result == 1)) ShowTournamentNotice(*d);
+  } else {
+    d->DrawAll(0);
+    UpdateScreen();
+    Sleep(static_cast<DWORD>(delaySeconds) * 1000);
+    d->EndModal(0);
+    PostGolfMessage(kGolfAfterStatus);
+  }
+  delete d;
 }

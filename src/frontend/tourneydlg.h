@@ -34,6 +34,8 @@ class CTourneyDlg : public CDialogADV {
   int notice = 0;
   int stage = 0;
   int firstRow = 0;
+  int rowsPerPage = 0;  // kept by the leader board as it draws a page
+  int rowCount = 0;
   MemHandle titleFont = 0;
   MemHandle bodyFont = 0;
   std::string heading;
@@ -41,6 +43,14 @@ class CTourneyDlg : public CDialogADV {
  private:
   CDialogTxtBtn* AddTextButton(int32_t x, int32_t y, const char* caption, int alignment, ClickHandler handler);
 };
+
+// The standings of a tournament between holes: `kind` 0 in a round, 1 a round's results, 2 final results. With a
+// delay the dialog shows for that many seconds without buttons; else Continue, Escape and "More" (the next page),
+// and a network game's dialog closes by itself after 15 s. Afterwards the notice (1 a playoff, 2 another playoff
+// hole) is shown and the round goes on (0x723), or leaves after final results (0x715).
+void ShowTourneyStandings(int notice, int kind, int delaySeconds);
+// The leader board's More: the next page, the first again after the last.
+void NextStandingsPage(TGenericControlADV* button);
 
 // Size of the standings dialog for the screen-size index (522 x 333 up to 800 x 600, else 730 x 466).
 int32_t TourneyDialogWidth();

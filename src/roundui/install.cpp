@@ -1,11 +1,14 @@
 #include "roundui/install.h"
 
 #include "framework/core/services.h"
+#include "frontend/tourneydlg.h"
+#include "golf/modes.h"
 #include "roundui/aftershot.h"
 #include "roundui/chatbox.h"
 #include "roundui/clubs.h"
 #include "roundui/gameui.h"
 #include "roundui/input.h"
+#include "roundui/leaderboard.h"
 #include "roundui/powermeter.h"
 #include "roundui/replay.h"
 #include "roundui/roundturn.h"
@@ -60,6 +63,13 @@ class RoundInterface : public RoundInterfaceProvider {
   void BeginAfterShot() override { EndShotInInterface(); }
   void RemoteMessage(uint32_t id, void*) override { AfterShotMessage(id); }
   void HoleReleased() override { DestroyGameUI(); }
+  void DrawStandings(CTourneyDlg& dialog) override {
+    // The final results name one winner where only the computer field shares the lead.
+    if (dialog.stage == 2)
+      if (auto* t = dynamic_cast<TTournamentGame*>(CurrentGame())) SettleComputerLeadTie(*t);
+    DrawLeaderBoardPage(dialog);
+    DrawLeaderBoard(dialog);
+  }
   bool ShowShootoutStatus() override {
     if (!GameUIBuilt() || Svc().frontEnd->DialogsSuppressed()) return false;
     ::ShowShootoutStatus(ShootoutWinner());

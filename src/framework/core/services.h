@@ -20,6 +20,7 @@ struct ObjectImage;
 struct WindowDesc;
 struct PositionBlock;
 struct GolfViewPlacement;
+class CTourneyDlg;
 
 // Every provider names itself for the start-up log; the null ones say "null".
 class Provider {
@@ -135,6 +136,8 @@ class RoundInterfaceProvider : public Provider {
   // The shoot-out's standing after a hole; true when the interface showed it and sent the round on itself (0x723,
   // or 0x715 once the game is decided), false when the game must.
   virtual bool ShowShootoutStatus() { return false; }
+  // The tournament's leader board in the front end's standings dialog: column heads and a page of rows.
+  virtual void DrawStandings(CTourneyDlg& /*dialog*/) {}
   virtual void RestartShotClock() {}
   virtual void RemoteMessage(uint32_t /*id*/, void* /*block*/) {}  // 0x711, 0x71d-0x720, 0x730
   virtual void ChatLine(const std::string& /*text*/) {}

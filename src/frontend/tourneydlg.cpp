@@ -112,7 +112,9 @@ constexpr uint32_t kNetworkStandingsMs = 15000;
 void ShowTournamentNotice(const CTourneyDlg& d) {
   if (d.notice == 1) Svc().frontEnd->ShowNotice("Players are tied.  Let's go to a playoff hole.");
   if (d.notice == 2) Svc().frontEnd->ShowNotice("Players are still tied. Let's go to another playoff hole.");
-  PostGolfMessage(d.stage == 2 ? kGolfEndGame : kGolfAfterStatus);
+  // After the final results too the round only goes on: the game ends it by itself once it has kept the golfers'
+  // cards and statistics, which an end message ahead of that would drop.
+  PostGolfMessage(kGolfAfterStatus);
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ class CTourneyDlg : public CDialogADV {
 // The standings of a tournament between holes: `kind` 0 in a round, 1 a round's results, 2 final results. With a
 // delay the dialog shows for that many seconds without buttons; else Continue, Escape and "More" (the next page),
 // and a network game's dialog closes by itself after 15 s. Afterwards the notice (1 a playoff, 2 another playoff
-// hole) is shown and the round goes on (0x723), or leaves after final results (0x715).
+// hole) is shown and the round goes on (0x723).
 void ShowTourneyStandings(int notice, int kind, int delaySeconds);
 // The leader board's More: the next page, the first again after the last.
 void NextStandingsPage(TGenericControlADV* button);

@@ -152,3 +152,24 @@ TEST_F(LeaderBoardPictures, PagesOfKindsZeroAndTwoAndMoreWraps) {
 }
 
 }  // namespace
+
+namespace {
+
+// The final results close with Escape, a network game's standings by themselves; either way the round is told once
+// to go on, and the game ends it after keeping the cards.
+TEST_F(LeaderBoardPictures, ClosingTheStandingsSendsTheRoundOn) {
+  roundtest::MakeGolfWindow();
+  PostMessageA(nullptr, WM_CHAR, 27, 0);
+  ShowTourneyStandings(0, 2, 0);
+  EXPECT_EQ(roundtest::PostedGolfMessages(), std::vector<uint32_t>{kGolfAfterStatus});
+  t->SetNetworkGame(1);
+  ShowTourneyStandings(0, 0, 0);
+  EXPECT_EQ(roundtest::PostedGolfMessages(), std::vector<uint32_t>{kGolfAfterStatus});
+  // Stage 3: no notice and nothing told.
+  PostMessageA(nullptr, WM_CHAR, 27, 0);
+  ShowTourneyStandings(1, 3, 0);
+  EXPECT_TRUE(roundtest::PostedGolfMessages().empty());
+  roundtest::DestroyGolfWindow();
+}
+
+}  // namespace

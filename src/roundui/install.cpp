@@ -14,6 +14,7 @@
 #include "roundui/roundturn.h"
 #include "roundui/scorecard.h"
 #include "roundui/shotclock.h"
+#include "roundui/statspage.h"
 #include "roundui/statusdlg.h"
 #include "roundui/targeting.h"
 
@@ -69,6 +70,11 @@ class RoundInterface : public RoundInterfaceProvider {
       if (auto* t = dynamic_cast<TTournamentGame*>(CurrentGame())) SettleComputerLeadTie(*t);
     DrawLeaderBoardPage(dialog);
     DrawLeaderBoard(dialog);
+  }
+  std::string PlayerStatsText(playerInfo_s& golfer) override {
+    char text[1024];  // the whole page stays under 1 KB
+    FormatPlayerStatsText(golfer, text, sizeof text);
+    return text;
   }
   bool ShowShootoutStatus() override {
     if (!GameUIBuilt() || Svc().frontEnd->DialogsSuppressed()) return false;

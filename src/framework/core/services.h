@@ -21,6 +21,7 @@ struct WindowDesc;
 struct PositionBlock;
 struct GolfViewPlacement;
 class CTourneyDlg;
+struct playerInfo_s;
 
 // Every provider names itself for the start-up log; the null ones say "null".
 class Provider {
@@ -138,6 +139,8 @@ class RoundInterfaceProvider : public Provider {
   virtual bool ShowShootoutStatus() { return false; }
   // The tournament's leader board in the front end's standings dialog: column heads and a page of rows.
   virtual void DrawStandings(CTourneyDlg& /*dialog*/) {}
+  // A golfer's career statistics as the statistics page's lines of text ("" without the interface).
+  virtual std::string PlayerStatsText(playerInfo_s& /*golfer*/) { return {}; }
   virtual void RestartShotClock() {}
   virtual void RemoteMessage(uint32_t /*id*/, void* /*block*/) {}  // 0x711, 0x71d-0x720, 0x730
   virtual void ChatLine(const std::string& /*text*/) {}

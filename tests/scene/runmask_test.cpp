@@ -29,7 +29,7 @@ std::vector<uint8_t> Counting(size_t n) {
   return v;
 }
 
-TEST(RunMask, FourRunsSplitTheTileIntoUpperAAndLowerB) {
+TEST(RunMaskDecoders, FourRunsSplitTheTileIntoUpperAAndLowerB) {
   const std::vector<uint8_t> a(4096, 1), b(4096, 2);
   const std::vector<uint8_t> mask = {0x7F, 0x01, 0xFF, 0x81};
   using Mix = void (*)(Source8, Source8, RunMask, uint8_t*);
@@ -62,7 +62,7 @@ TEST(RunMask, FourRunsSplitTheTileIntoUpperAAndLowerB) {
 
 // A run of 44 cells from column 8 covers the rest of row 0, rows 1 and 2 and four cells of row 3; a 32-texel
 // decoder takes its stream row segment by row segment, the upper pixel row of a segment before its lower one.
-TEST(RunMask, RunsGoOnAcrossRowsInOrder) {
+TEST(RunMaskDecoders, RunsGoOnAcrossRowsInOrder) {
   const std::vector<uint8_t> mask = {0x08, 0x80 | 44, 0x7F, 0x7F};
   const std::vector<uint8_t> a(4096, 200), b = Counting(4096);
   std::vector<uint8_t> tile(32 * 32, 0);
@@ -83,7 +83,7 @@ TEST(RunMask, RunsGoOnAcrossRowsInOrder) {
 
 // Masks from hole files: runs past the 256th cell are cut, a zero run and the end of the bytes stop the decoder,
 // and the cells not reached are skip cells.
-TEST(RunMask, DamagedMasksStopAtTheTileAndTheirData) {
+TEST(RunMaskDecoders, DamagedMasksStopAtTheTileAndTheirData) {
   const struct {
     const char* what;
     std::vector<uint8_t> mask;
@@ -115,7 +115,7 @@ TEST(RunMask, DamagedMasksStopAtTheTileAndTheirData) {
 
 // The smoothed 64-texel stream decoder takes extension texels beyond the 4,096 of its source; it reads on from the
 // source's start.
-TEST(RunMask, SmoothedStreamsWrapInsideTheirSource) {
+TEST(RunMaskDecoders, SmoothedStreamsWrapInsideTheirSource) {
   std::array<bool, 256> copy{};
   for (int r = 0; r < 16; ++r)
     for (int c = 0; c < 16; ++c) copy[r * 16 + c] = (r + c) % 3 != 0 || r % 2 == 0;
@@ -128,7 +128,7 @@ TEST(RunMask, SmoothedStreamsWrapInsideTheirSource) {
   for (uint8_t t : tile) ASSERT_LT(t, 7);
 }
 
-TEST(RunMask, SoftEdgesMarkRunsThatChangeKindInMidRow) {
+TEST(RunMaskDecoders, SoftEdgesMarkRunsThatChangeKindInMidRow) {
   // Row 0: skip 4, copy 6, skip 6; row 1: copy 16 (starts at column 0: no edge); row 2: copy 3 more, skip 13.
   const std::vector<uint8_t> mask = {0x04, 0x86, 0x06, 0x90, 0x83, 0x7F, 0x7F};
   std::vector<uint8_t> tile(256);
@@ -152,7 +152,7 @@ TEST(RunMask, SoftEdgesMarkRunsThatChangeKindInMidRow) {
   EXPECT_EQ(alpha8[3], 0);
 }
 
-TEST(RunMask, HistoryBitsTellTheCellsAboveARun) {
+TEST(RunMaskDecoders, HistoryBitsTellTheCellsAboveARun) {
   // Row 0: copy cells 3-5 and 15. At row 1 column 4: above (0,4) copy, above-left (0,3) copy, two-left (0,2) not.
   SmoothHistory h;
   h.Skip(3);
@@ -175,7 +175,7 @@ TEST(RunMask, HistoryBitsTellTheCellsAboveARun) {
   EXPECT_EQ(RunMaskTable[16], 0xFFFFu);
 }
 
-TEST(RunMask, RandomStartsAreTakenInOrder) {
+TEST(RunMaskDecoders, RandomStartsAreTakenInOrder) {
   const std::vector<uint8_t> a = Counting(4096), b = Counting(4096);
   const std::vector<uint8_t> mask = {0x81, 0x01, 0x7F, 0x7F};  // cell 0 from B, the rest from A
   std::vector<uint8_t> tile(256);
@@ -208,7 +208,7 @@ TEST(RunMask, RandomStartsAreTakenInOrder) {
 
 // A copy region that widens by one cell a row: the smoothed tile's edge moves by at most one texel a pixel row,
 // where the plain one steps by four.
-TEST(RunMask, SmoothedDiagonalEdgeHasNoSteps) {
+TEST(RunMaskDecoders, SmoothedDiagonalEdgeHasNoSteps) {
   std::array<bool, 256> copy{};
   for (int r = 0; r < 16; ++r)
     for (int c = 15 - r; c < 16; ++c) copy[r * 16 + c] = true;

@@ -90,21 +90,26 @@ void DrawWaterReflection(const Surface16& picture, const Surface16& depth, int m
   const CourseImage& waterImage = course.textures[5].image;
   const uint8_t* waterTexels = waterImage.present() ? waterImage.pixels() : nullptr;
   const uint16_t sky = gHorizon.backgroundSet ? gHorizon.background565 : 0x6D5F;
-  auto isWater = [&](int32_t x, int32_t y) {
-    return mode == 2 ? IsWaterMarked(At(depth, x, y)) : At(picture, x, y) == kWaterKey;
-  };
   std::vector<int32_t> previousK(static_cast<size_t>(height), -1), columnK(static_cast<size_t>(height), -1);
+  std::vector<int32_t> toWater(static_cast<size_t>(height));
+  std::vector<uint16_t> column(static_cast<size_t>(height));
   for (int32_t x = 0; x < width; ++x) {
     RandomUp = RandomTable[RandomUp];
     int32_t k = 0, lastDifference = 0;
     int32_t waterline = -1;
+    // Rows from each row down to the next water in this column (one pass up the column).
+    for (int32_t y = height - 1, run = height; y >= 0; --y) {
+      const uint16_t value = At(depth, x, y);
+      column[static_cast<size_t>(y)] = value;
+      run = (mode == 2 ? IsWaterMarked(value) : At(picture, x, y) == kWaterKey) ? 0 : run + 1;
+      toWater[static_cast<size_t>(y)] = run;
+    }
+    auto d = [&](int32_t y) { return static_cast<int32_t>(column[static_cast<size_t>(y)]); };
+    auto wet = [&](int32_t y) { return toWater[static_cast<size_t>(y)] == 0; };
     for (int32_t y = 0; y < height; ++y) {
-      const int32_t here = At(depth, x, y);
-      if (!isWater(x, y)) {
-        bool waterBelow = false;
-        if (y < height - 8)
-          for (int32_t j = 1; j <= 7 && !waterBelow; ++j) waterBelow = isWater(x, y + j);
-        if (y < height - 8 && !waterBelow) {
+      const int32_t here = d(y);
+      if (toWater[static_cast<size_t>(y)] != 0) {
+        if (y < height - 8 && toWater[static_cast<size_t>(y) + 1] >= 7) {
           waterline = here;
           if (previousK[static_cast<size_t>(y)] >= 0 && lastDifference < 30) k = previousK[static_cast<size_t>(y)];
         }
@@ -117,13 +122,13 @@ void DrawWaterReflection(const Surface16& picture, const Surface16& depth, int m
       uint16_t reflected = sky;
       if (!gWater.glint) {
         const int32_t reference = here;
-        while (y - k >= 0 && (isWater(x, y - k) || reference - At(depth, x, y - k) > kNearer)) ++k;
+        while (y - k >= 0 && (wet(y - k) || reference - d(y - k) > kNearer)) ++k;
         if (y - k >= 0) {
           // On up while the scenery there lies far behind the water for the distance climbed.
           for (int32_t climbed = 0; climbed < 32 && y - k - 1 >= 0;) {
-            const int32_t d = At(depth, x, y - k);
-            if (std::abs(d - reference) <= kThreshold * k) break;
-            climbed += (d & 0x7FFF) >= 0x7FFE ? 3 : 1;
+            const int32_t above = d(y - k);
+            if (std::abs(above - reference) <= kThreshold * k) break;
+            climbed += (above & 0x7FFF) >= 0x7FFE ? 3 : 1;
             ++k;
           }
           const int32_t before = previousK[static_cast<size_t>(y)];

@@ -6,6 +6,7 @@
 //   netpeer --join [--type 0|1|2] [--server HOST] [--dir FOLDER] [--name NAME]
 //   netpeer --host|--join --type 3 [--number N] ...   a modem call: the host answers N, the joiner dials it
 //   netpeer --join --forge ...   a hostile joiner: at the second hole it also sends the host forged golf messages
+//   --chat TEXT: sends TEXT as a chat line when the second hole starts; lines received print as "chat NAME: TEXT"
 //
 // Each process is its own machine: set WINAPI_NET_ADDRESS=127.0.0.N (and WINAPI_PORT_MAP to move the lobby's
 // port). Exit status 0 when the round was played to its end.
@@ -56,6 +57,7 @@ struct Options {
 
 bool g_done = false;
 bool g_forge = false;
+std::string g_chat;  // a chat line sent to the others as the second hole starts
 std::vector<std::string> g_rests;
 
 class Catalogue : public CourseCatalogueProvider {
@@ -79,6 +81,11 @@ class Round : public RoundInterfaceProvider {
  public:
   const char* Name() const override { return "netpeer"; }
   void ShowMessage(const std::string& text, uint32_t) override { std::fprintf(stderr, "netpeer: %s\n", text.c_str()); }
+  // What the chat box of a round would show.
+  void ChatLine(const std::string& text) override {
+    std::printf("chat %s\n", text.c_str());
+    std::fflush(stdout);
+  }
 };
 
 uint32_t Bits(float f) {
@@ -134,6 +141,12 @@ LRESULT MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       if (g_forge && g->state.hole == 1) {
         g_forge = false;
         SendForgedMessages();
+      }
+      // The chat box's record, as a golfer's typed line goes to the other machines.
+      if (!g_chat.empty() && g->state.hole == g->state.firstHole + 1) {
+        uint8_t record[kChatRecordBytes];
+        WriteChatRecord(g_chat, "GOLFER", record);
+        Svc().network->SendBlock(-1, kGolfChat, record, sizeof record);
       }
     }
     g->HandleMessage(message, wParam, lParam);
@@ -453,6 +466,7 @@ int main(int argc, char** argv) {
     else if (a == "--number") o.number = next();
     else if (a == "--server") o.server = next();
     else if (a == "--forge") o.forge = true;
+    else if (a == "--chat") g_chat = next();
     else if (a == "--timeout") o.timeoutMs = static_cast<uint32_t>(std::atoi(next().c_str())) * 1000;
     else {
       std::fprintf(stderr, "usage: netpeer --host --players N [--mode M] | --join  [--type 0|1|2] [--server HOST] [--holes H] [--dir D] [--name N]\n");

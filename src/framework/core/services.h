@@ -255,6 +255,18 @@ class NetworkProvider : public Provider {
   virtual bool VoiceExists() { return false; }
   virtual void VoiceStoreReceived(const uint8_t* /*message*/, uint32_t /*length*/, int32_t /*count*/) {}
   virtual void SetVoiceSuspended(bool /*suspended*/) {}
+  // The ids of the other players of the network game, at most `max` (the recipients of a voice message).
+  virtual int PeerIds(uint32_t* /*out*/, int /*max*/) { return 0; }
+  // A voice recording for 1 to 8 players: false when none starts (no voice, suspended, one already recording, a
+  // bad count). The recorder calls `progress` from its own thread: 0 twice at the start, 0 about once a second,
+  // 1 when the recording stops.
+  using VoiceProgress = void (*)(uint32_t finished);
+  virtual bool VoiceStartRecording(const uint32_t* /*ids*/, int /*count*/, VoiceProgress /*progress*/) {
+    return false;
+  }
+  // The recording stops and is sent; a cancelled one sends nothing (returns once the recorder has seen it).
+  virtual void VoiceFinishRecording() {}
+  virtual void VoiceCancelRecording() {}
   // The online tournament's card of a hole for the score server.
   virtual void ReportTournamentHole(const std::string& /*golfer*/, int /*round*/, int /*hole*/, int /*strokes*/) {}
 };

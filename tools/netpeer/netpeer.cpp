@@ -5,15 +5,20 @@
 //   netpeer --host --players N [--type 0|1|2] [--server HOST] [--holes H] [--dir FOLDER] [--name NAME]
 //   netpeer --join [--type 0|1|2] [--server HOST] [--dir FOLDER] [--name NAME]
 //   netpeer --host|--join --type 3 [--number N] ...   a modem call: the host answers N, the joiner dials it
+//   ... --voice MS[,MS...]   once the round runs, records a message of MS ms (0: until 7 s end it) for the others
+//   ... --expect-voice N     stays until N messages have played ("voice played" lines; the samples in --dir)
+//   ... --score-server HOST  the online service's score, shot and statistics server (online tournaments)
 //
 // Each process is its own machine: set WINAPI_NET_ADDRESS=127.0.0.N (and WINAPI_PORT_MAP to move the lobby's
 // port). Exit status 0 when the round was played to its end.
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,15 +28,21 @@
 #include "golf/game.h"
 #include "golf/golfmsg.h"
 #include "golf/install.h"
+#include "golf/modes.h"
 #include "holewriter.h"
 #include "net/commlayer.h"
 #include "net/internetsess.h"
 #include "net/install.h"
 #include "net/modemmgr.h"
+#include "net/modempacket.h"
 #include "net/netgolfer.h"
 #include "net/netstart.h"
 #include "net/sessmgr.h"
 #include "net/sockcomm.h"
+#include "net/voiceproc.h"
+#include "online/install.h"
+#include "online/tourneycomm.h"
+#include "platformlib/core/byteorder.h"
 #include "winapi/testing.h"
 #include "windows.h"
 
@@ -48,6 +59,9 @@ struct Options {
   uint32_t timeoutMs = 120000;
   std::string number = "5550100";
   std::string server;  // the online lobby server's host (type 0)
+  std::string scoreServer;       // the online service's host: score, shot and statistics servers
+  std::vector<uint32_t> voiceMs;  // recordings sent to the others once the round runs (0: until 7 s end it)
+  int expectVoice = 0;            // messages to have played before the machine leaves
   bool modem() const { return type == 3; }
 };
 
@@ -75,6 +89,76 @@ class Round : public RoundInterfaceProvider {
  public:
   const char* Name() const override { return "netpeer"; }
   void ShowMessage(const std::string& text, uint32_t) override { std::fprintf(stderr, "netpeer: %s\n", text.c_str()); }
+};
+
+// Voice messages "play" for their length on the clock; each is reported with what it held and what waited.
+class VoiceSound : public SoundProvider {
+ public:
+  const char* Name() const override { return "netpeer voice"; }
+  uint32_t PlayImage(const void* image, uint32_t bytes) override {
+    if (bytes < net::kVoiceHeaderBytes) return 0;
+    const auto* p = static_cast<const uint8_t*>(image);
+    const uint32_t count = ReadBE32(p + 11), bits = p[17], rate = static_cast<uint32_t>(p[20] << 8 | p[21]);
+    const uint32_t samples = bytes - net::kVoiceHeaderBytes;
+    const int n = ++played;
+    std::string waiting;
+    if (net::Voice)
+      for (const auto& e : std::filesystem::directory_iterator(net::Voice->folder()))
+        if (e.path().extension() == ".wxx") waiting += " " + e.path().filename().string();
+    std::printf("voice played %d: %u samples of %u bits at %u Hz, crc %08x, waiting:%s\n", n, count, bits, rate,
+                net::ModemCrc(p + net::kVoiceHeaderBytes, samples), waiting.empty() ? " none" : waiting.c_str());
+    std::fflush(stdout);
+    if (!dump.empty()) {
+      FILE* f = std::fopen((dump + "/voice-" + std::to_string(n) + ".pcm").c_str(), "wb");
+      if (f) std::fwrite(p + net::kVoiceHeaderBytes, 1, samples, f), std::fclose(f);
+    }
+    start_ = GetTickCount();
+    lengthMs_ = rate ? count * 1000ull / rate : 0;
+    stopped_ = false;
+    return static_cast<uint32_t>(n);
+  }
+  bool ImagePlaying(uint32_t) override { return !stopped_ && GetTickCount() - start_ < lengthMs_; }
+  void StopImage(uint32_t) override { stopped_ = true; }
+  std::atomic<int> played{0};
+  std::string dump;
+
+ private:
+  DWORD start_ = 0;
+  uint64_t lengthMs_ = 0;
+  std::atomic<bool> stopped_{false};
+};
+VoiceSound g_voiceSound;
+
+// Records the options' messages one after the other for every other player while the round runs.
+struct VoiceSender {
+  std::vector<uint32_t> lengths;
+  size_t next = 0;
+  DWORD started = 0;
+  bool recording = false;
+  void Step() {
+    if (!net::Voice) return;
+    if (recording) {
+      if (net::Voice->recording()) {
+        if (lengths[next - 1] && GetTickCount() - started >= lengths[next - 1]) Svc().network->VoiceFinishRecording();
+        return;
+      }
+      recording = false;
+      std::printf("voice sent %zu\n", next);
+      std::fflush(stdout);
+    }
+    if (next >= lengths.size()) return;
+    uint32_t ids[8];
+    const int n = Svc().network->PeerIds(ids, 8);
+    if (n == 0) return;
+    const bool ok = Svc().network->VoiceStartRecording(ids, n, nullptr);
+    std::fprintf(stderr, "netpeer: recording %zu for %d %s\n", next + 1, n, ok ? "started" : "refused");
+    if (ok) {
+      ++next;
+      started = GetTickCount();
+      recording = true;
+    }
+  }
+  bool Done() const { return next >= lengths.size() && !recording; }
 };
 
 uint32_t Bits(float f) {
@@ -183,12 +267,53 @@ void PrintResult(bool ok, const std::vector<uint32_t>& ids, int holes) {
       std::printf("  total %u\n", total);
     }
     for (const std::string& r : g_rests) std::printf("%s\n", r.c_str());
+    // An online tournament's board as the score server last sent it.
+    if (const auto* t = dynamic_cast<const CINetTournamentGame*>(g))
+      for (const auto& e : t->leaders)
+        std::printf("leader %d %s holes %d strokes %d%s\n", e.position, e.name.c_str(), e.holes, e.summary,
+                    e.highlight ? " (this machine)" : "");
   } else {
     std::fprintf(stderr, "netpeer: the round did not take place\n");
   }
 }
 
 int RunModem(const Options& o);
+
+// The round over, a sender stays until its messages are out and the other machine has gone, a receiver until it
+// heard what it expects.
+void FinishVoice(const Options& o, VoiceSender& sender) {
+  if (!sender.lengths.empty()) {
+    Pump(
+        [&] {
+          sender.Step();
+          return sender.Done();
+        },
+        o.timeoutMs);
+    uint32_t ids[8];
+    Pump([&] { return Svc().network->PeerIds(ids, 8) == 0; }, o.timeoutMs);
+  }
+  if (o.expectVoice > 0) {
+    const auto heard = [&] {
+      return g_voiceSound.played >= o.expectVoice && net::Voice && !net::Voice->playing() && net::Voice->queued() == 0;
+    };
+    Pump(heard, o.timeoutMs);
+    std::printf("voice heard %d\n", g_voiceSound.played.load());
+  }
+}
+
+// The round runs with the voice messages of the options; true when it was played to its end.
+bool PlayRound(const Options& o) {
+  std::fprintf(stderr, "netpeer: voice %s\n", net::Voice ? "on" : "off");
+  VoiceSender sender{o.voiceMs};
+  const bool ok = Pump(
+      [&] {
+        sender.Step();
+        return g_done;
+      },
+      o.timeoutMs * 3);
+  FinishVoice(o, sender);
+  return ok;
+}
 
 int Run(const Options& o) {
   std::filesystem::create_directories(o.dir);
@@ -212,6 +337,12 @@ int Run(const Options& o) {
 
   InstallGolfServices();
   InstallNetworkServices();
+  InstallOnlineServices();
+  if (!o.scoreServer.empty()) online::SetServiceHost(o.scoreServer.c_str());
+  // Voice messages wait in the machine's own folder.
+  std::filesystem::create_directories(o.dir + "/VOICE");
+  RegistryMgr("Network", true).WriteValue("voicePath", "T:\\VOICE");
+  g_voiceSound.dump = o.dir;
   static Catalogue catalogue;
   static FrontEnd frontEnd;
   static Round round;
@@ -219,6 +350,7 @@ int Run(const Options& o) {
   s.catalogue = &catalogue;
   s.frontEnd = &frontEnd;
   s.round = &round;
+  s.sound = &g_voiceSound;
   InstallServices(s);
 
   if (o.modem()) return RunModem(o);
@@ -327,7 +459,7 @@ int Run(const Options& o) {
     for (size_t slot = 0; slot < ids.size(); ++slot) g->players->GetPlayer(static_cast<int>(slot))->machineId = ids[slot];
     std::printf("playing as player %u of %zu\n", comm->GetLocalId(), ids.size());
     std::fflush(stdout);
-    ok = Pump([] { return g_done; }, o.timeoutMs * 3);
+    ok = PlayRound(o);
   }
   PrintResult(ok, ids, o.holes);
   std::fflush(stdout);
@@ -384,7 +516,7 @@ int RunModem(const Options& o) {
     for (size_t slot = 0; slot < ids.size(); ++slot) g->players->GetPlayer(static_cast<int>(slot))->machineId = ids[slot];
     std::printf("playing as player %u of 2\n", comm->GetLocalId());
     std::fflush(stdout);
-    ok = Pump([] { return g_done; }, o.timeoutMs * 3);
+    ok = PlayRound(o);
   }
   PrintResult(ok, ids, o.holes);
   std::fflush(stdout);
@@ -411,6 +543,12 @@ int main(int argc, char** argv) {
     else if (a == "--name") o.name = next();
     else if (a == "--number") o.number = next();
     else if (a == "--server") o.server = next();
+    else if (a == "--score-server") o.scoreServer = next();
+    else if (a == "--expect-voice") o.expectVoice = std::atoi(next().c_str());
+    else if (a == "--voice") {
+      std::istringstream list(next());
+      for (std::string ms; std::getline(list, ms, ',');) o.voiceMs.push_back(static_cast<uint32_t>(std::atoi(ms.c_str())));
+    }
     else if (a == "--timeout") o.timeoutMs = static_cast<uint32_t>(std::atoi(next().c_str())) * 1000;
     else {
       std::fprintf(stderr, "usage: netpeer --host --players N [--mode M] | --join  [--type 0|1|2] [--server HOST] [--holes H] [--dir D] [--name N]\n");

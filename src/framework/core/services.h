@@ -237,6 +237,15 @@ class SoundProvider : public Provider {
   virtual void StartRoundSounds(int /*windSetting*/) {}
   virtual void StopRoundSounds() {}
   virtual void GameDiscLocated() {}  // the game-disc search found the disc
+  // Voice chat borrows the sound hardware for the wave devices: true when it was given up (taken back) now.
+  virtual bool ReleaseHardware() { return false; }
+  virtual bool ObtainHardware() { return false; }
+  // A sound over a sample image in memory (the 36-byte sample header, then the samples) that the caller keeps
+  // until the sound is freed: its handle, 0 when it cannot play. Any thread may call these.
+  virtual uint32_t PlayImage(const void* /*image*/, uint32_t /*bytes*/) { return 0; }
+  virtual bool ImagePlaying(uint32_t /*handle*/) { return false; }
+  virtual void StopImage(uint32_t /*handle*/) {}
+  virtual void FreeImage(uint32_t /*handle*/) {}
 };
 
 // Network play: the comm layer, the session and the voice object.
@@ -267,8 +276,13 @@ class NetworkProvider : public Provider {
   // The recording stops and is sent; a cancelled one sends nothing (returns once the recorder has seen it).
   virtual void VoiceFinishRecording() {}
   virtual void VoiceCancelRecording() {}
-  // The online tournament's card of a hole for the score server.
+  // The online tournament's reports to the score server (only on the online connection): a golfer's hole once
+  // every golfer has holed out, a shot of this machine's golfer (its own record, docs/online.md), and the
+  // statistics lines that open and close a game.
   virtual void ReportTournamentHole(const std::string& /*golfer*/, int /*round*/, int /*hole*/, int /*strokes*/) {}
+  virtual void ReportTournamentShot(const std::string& /*golfer*/, int /*hole*/, int /*stroke*/, const void* /*data*/,
+                                    size_t /*bytes*/) {}
+  virtual void PostStatsLine(const std::string& /*line*/) {}
 };
 
 // Preference ids used by the start-up.

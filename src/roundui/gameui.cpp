@@ -11,7 +11,10 @@
 #include "roundui/chatbox.h"
 #include "roundui/shotclock.h"
 #include "platformlib/gfx/windowdesc.h"
+#include "roundui/holepanel.h"
 #include "roundui/inroundbutton.h"
+#include "roundui/shotbuttons.h"
+#include "roundui/tips.h"
 #include "roundui/roundparts.h"
 #include "roundui/shotui.h"
 #include "roundui/uishapes.h"
@@ -100,6 +103,8 @@ bool GameUIBuilt() { return InRound().list != nullptr; }
 
 int ResetInRoundUI() {
   if (InRound().holeGraphic) InRound().holeGraphic->SetUserWord(0);
+  if (HolePanel) HolePanel->RefreshNamesAndScores();
+  Tips().ClearTipOffer();
   UpdateShotInfoPanels(0);
   return 0;
 }
@@ -132,6 +137,14 @@ void BuildGameUI() {
   h.list->targeting = h.targeting;
 
   GameUIManager().CreateControls(h.list, 1, 1);
+
+  // A new round: the hole panel, and the tips button with nothing offered yet.
+  Tips().Reset();
+  if (!h.holeGraphic) h.holeGraphic = CreateHolePanel();
+  if (h.holeGraphic)
+    if (const int16_t status = h.list->AddHandler(h.holeGraphic)) return FailBuild(status);
+  if (MA_EventHandler* tips = Tips().Setup())
+    if (const int16_t status = h.list->AddHandler(tips)) return FailBuild(status);
 
   h.golfer = new (std::nothrow) GolferEventHandler(4);
   if (!h.golfer) return FailBuild(ERR_MEMORYFULL);
@@ -174,12 +187,21 @@ void UpdateGameUI(int redrawNow, int flagA, int flagB, int flagC) {
     h.golfer->Show(flagB ? 0 : 1, 1);
   }
   (void)flagA;
+  // From the first golfer shown the hole panel stays up; the tips button lives while a person plays.
+  if (h.holeGraphic) h.holeGraphic->Show(1, 0);
+  if (Tips().button) {
+    Tips().button->Show(1, 0);
+    Tips().button->Enable(1, 0);
+  }
   RedrawShotControls();
   if (redrawNow) UpdateScreen();
 }
 
 void DestroyGameUI() {
   InRoundHandlers& h = InRound();
+  // A new hole starts without a safe or aggressive plan.
+  ResetAggrSafeChoice();
+  AggrSafeChoice() = kChoiceNone;
   TMA_EventHandlerList*& current = CurrentHandlerList();
   if (current && current != h.afterShot && current != h.list) delete current;
   current = nullptr;
@@ -195,6 +217,7 @@ void DestroyGameUI() {
     h.list = nullptr;
   }
   h.overhead = nullptr;
+  h.holeGraphic = nullptr;
   h.targeting = nullptr;
   h.golfer = nullptr;
   // The chat box and the mic button live only in the lists.

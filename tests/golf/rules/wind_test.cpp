@@ -116,13 +116,18 @@ TEST_F(WindTest, GustsVaryTheShotsWindOffTheNetworkOnly) {
     for (int shot = 0; shot < 30; ++shot) {
       winapi::testing::AdvanceClock(1500);
       g->UpdateWind();
-      if (network) EXPECT_EQ(g->holeWindSpeed, 14) << "a steady strong wind";
+      if (network) {
+        EXPECT_EQ(g->holeWindSpeed, 14) << "a steady strong wind";
+      }
       EXPECT_GE(g->windSpeed, 14);
       EXPECT_LE(g->windSpeed, 30);
       speeds.insert(g->windSpeed);
     }
-    if (network) EXPECT_EQ(speeds, std::set<int>{g->holeWindSpeed}) << "a network game's wind is steady";
-    else EXPECT_GT(speeds.size(), 3u);
+    if (network) {
+      EXPECT_EQ(speeds, std::set<int>{g->holeWindSpeed}) << "a network game's wind is steady";
+    } else {
+      EXPECT_GT(speeds.size(), 3u);
+    }
     g->ReleaseHole();
     EXPECT_EQ(BaseWindGenerator(), nullptr);
   }

@@ -82,7 +82,11 @@ bool NetworkServices::VoiceExists() {
 }
 
 void NetworkServices::VoiceStoreReceived(const uint8_t* message, uint32_t length, int32_t count) {
-  if (Voice) Voice->StoreReceived(static_cast<uint32_t>(count), message, length);
+  // The comm message {sender, data length, data}: the voice message is its data, taken only within the buffer.
+  if (!Voice || !message || length < 12) return;
+  const uint32_t n = ReadLE32(message + 4);
+  if (n < 4 || n > length - 8) return;
+  Voice->StoreReceived(static_cast<uint32_t>(count), message + 8, n);
 }
 
 void NetworkServices::SetVoiceSuspended(bool suspended) {

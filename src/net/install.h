@@ -18,6 +18,7 @@ class NetworkServices : public NetworkProvider {
   int CommType() override;
   void SessionSend(uint32_t receiver, uint32_t code, uint32_t second) override;
   bool VoiceExists() override;
+  // The voice message of a comm message as received ({sender, data length, data}, `length` bytes).
   void VoiceStoreReceived(const uint8_t* message, uint32_t length, int32_t count) override;
   void SetVoiceSuspended(bool suspended) override;
   bool VoiceStartRecording(const uint32_t* ids, int count, VoiceProgress progress) override;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <filesystem>
@@ -12,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/commqueue.h"
 #include "framework/core/registry.h"
 #include "framework/core/services.h"
 #include "net/commlayer.h"
+#include "net/install.h"
 #include "net/voiceproc.h"
 #include "platformlib/core/byteorder.h"
 #include "winapi/testing.h"
@@ -222,6 +225,37 @@ TEST_F(VoiceProcessorTest, MessagesArrivingDuringPlaybackWaitInFilesAndPlayInOrd
   const std::vector<std::vector<uint8_t>> expected = {{10, 11, 12}, {20, 21}, {30}};
   EXPECT_EQ(sound.Played(), expected);
   EXPECT_FALSE(fs::exists(dir / "VOICE" / "voice2.wxx"));
+}
+
+// Voice messages as the comm thread hands them over (sender, data length, data): each is queued with its
+// payload; one whose data length runs past its buffer, or that is shorter than its code, is not kept.
+TEST_F(VoiceProcessorTest, ReceivedCommMessagesReachTheQueueWithinTheirBuffers) {
+  Make(0);
+  sound.hold = true;
+  InstallNetworkServices();
+  net::Voice = processor.get();
+  CommState = 3;
+  const auto comm = [](const std::vector<uint8_t>& payload, uint32_t claimed) {
+    std::vector<uint8_t> m(8);
+    WriteLE32(m.data(), 2);
+    WriteLE32(m.data() + 4, claimed);
+    const auto voice = Message(payload);
+    m.insert(m.end(), voice.begin(), voice.end());
+    uint8_t* block = CommMessageAlloc(static_cast<uint32_t>(m.size()));
+    std::memcpy(block, m.data(), m.size());
+    DispatchCommMessage(static_cast<uint32_t>(m.size()), block, 0);
+  };
+  comm({1, 2, 3}, 7);
+  comm({4, 5, 6}, 4000);  // a data length past the buffer
+  comm({7, 8}, 6);
+  comm({}, 3);            // shorter than its code
+  EXPECT_EQ(processor->queued(), 2u);
+  sound.hold = false;
+  ASSERT_TRUE(WaitUntil([&] { return processor->queued() == 0 && !processor->playing(); }));
+  const std::vector<std::vector<uint8_t>> expected = {{1, 2, 3}, {7, 8}};
+  EXPECT_EQ(sound.Played(), expected);
+  net::Voice = nullptr;
+  CommState = 0;
 }
 
 TEST_F(VoiceProcessorTest, ASuspensionOrARecordingStopsTheMessageAndItPlaysAgainFromItsStart) {

@@ -5,7 +5,7 @@
 //   netpeer --host --players N [--type 0|1|2] [--server HOST] [--holes H] [--dir FOLDER] [--name NAME]
 //   netpeer --join [--type 0|1|2] [--server HOST] [--dir FOLDER] [--name NAME]
 //   netpeer --host|--join --type 3 [--number N] ...   a modem call: the host answers N, the joiner dials it
-//   ... --voice MS[,MS...]   once the round runs, records a message of MS ms (0: until 7 s end it) for the others
+//   ... --voice MS[,MS...]   before the start, records a message of MS ms (0: until 7 s end it) for the others
 //   ... --expect-voice N     stays until N messages have played ("voice played" lines; the samples in --dir)
 //   ... --score-server HOST  the online service's score, shot and statistics server (online tournaments)
 //
@@ -60,7 +60,7 @@ struct Options {
   std::string number = "5550100";
   std::string server;  // the online lobby server's host (type 0)
   std::string scoreServer;       // the online service's host: score, shot and statistics servers
-  std::vector<uint32_t> voiceMs;  // recordings sent to the others once the round runs (0: until 7 s end it)
+  std::vector<uint32_t> voiceMs;  // recordings sent to the others before the start (0: until 7 s end it)
   int expectVoice = 0;            // messages to have played before the machine leaves
   bool modem() const { return type == 3; }
 };
@@ -129,7 +129,7 @@ class VoiceSound : public SoundProvider {
 };
 VoiceSound g_voiceSound;
 
-// Records the options' messages one after the other for every other player while the round runs.
+// Records the options' messages one after the other for every other player.
 struct VoiceSender {
   std::vector<uint32_t> lengths;
   size_t next = 0;
@@ -279,41 +279,38 @@ void PrintResult(bool ok, const std::vector<uint32_t>& ids, int holes) {
 
 int RunModem(const Options& o);
 
-// The round over, a sender stays until its messages are out and the other machine has gone, a receiver until it
-// heard what it expects.
-void FinishVoice(const Options& o, VoiceSender& sender) {
-  if (!sender.lengths.empty()) {
-    Pump(
+// Voice messages go while the machines are together, before the start: a headless round of computer golfers
+// is over in a few seconds, and its end closes the comm layer (a recording still running is then dropped, and so
+// are the messages not yet played). A sender stays until its messages are out, a receiver until it heard what
+// it expects; both within the time-out. False when that did not happen.
+bool ExchangeVoice(const Options& o) {
+  if (o.voiceMs.empty() && o.expectVoice <= 0) return true;
+  std::fprintf(stderr, "netpeer: voice %s\n", net::Voice ? "on" : "off");
+  // The stage of a group gathered in the clubhouse, whose messages (voice among them) are handled.
+  net::NetPlayStage = o.host ? 2 : 3;
+  bool ok = true;
+  if (!o.voiceMs.empty()) {
+    VoiceSender sender{o.voiceMs};
+    ok = Pump(
         [&] {
           sender.Step();
           return sender.Done();
         },
         o.timeoutMs);
-    uint32_t ids[8];
-    Pump([&] { return Svc().network->PeerIds(ids, 8) == 0; }, o.timeoutMs);
   }
   if (o.expectVoice > 0) {
     const auto heard = [&] {
       return g_voiceSound.played >= o.expectVoice && net::Voice && !net::Voice->playing() && net::Voice->queued() == 0;
     };
-    Pump(heard, o.timeoutMs);
+    ok = Pump(heard, o.timeoutMs) && ok;
     std::printf("voice heard %d\n", g_voiceSound.played.load());
+    std::fflush(stdout);
   }
-}
-
-// The round runs with the voice messages of the options; true when it was played to its end.
-bool PlayRound(const Options& o) {
-  std::fprintf(stderr, "netpeer: voice %s\n", net::Voice ? "on" : "off");
-  VoiceSender sender{o.voiceMs};
-  const bool ok = Pump(
-      [&] {
-        sender.Step();
-        return g_done;
-      },
-      o.timeoutMs * 3);
-  FinishVoice(o, sender);
   return ok;
 }
+
+// The round runs; true when it was played to its end.
+bool PlayRound(const Options& o) { return Pump([] { return g_done; }, o.timeoutMs * 3); }
 
 int Run(const Options& o) {
   std::filesystem::create_directories(o.dir);
@@ -402,7 +399,7 @@ int Run(const Options& o) {
       g->state.firstHole = 0;
       g->state.holeCount = static_cast<uint16_t>(o.holes);
       for (int slot = 0; slot < o.players; ++slot) SetUpGolfer(g, slot, slot == 0 ? o.name.c_str() : nullptr);
-      ok = net::HostStartNetGame(ids, o.timeoutMs);
+      ok = ExchangeVoice(o) && net::HostStartNetGame(ids, o.timeoutMs);
       std::fprintf(stderr, "netpeer: start exchange %s\n", ok ? "done" : "failed");
       for (int slot = 0; slot < o.players; ++slot) SetUpGolfer(g, slot, nullptr);
     }
@@ -442,7 +439,7 @@ int Run(const Options& o) {
       Svc().game->CreateGame(kModeStroke);
       SetUpGolfer(CurrentGame(), 0, o.name.c_str());
       std::fprintf(stderr, "netpeer: joined as player %u\n", comm->GetLocalId());
-      ok = net::JoinNetGame(o.timeoutMs);
+      ok = ExchangeVoice(o) && net::JoinNetGame(o.timeoutMs);
       std::fprintf(stderr, "netpeer: start exchange %s\n", ok ? "done" : "failed");
     }
     if (ok) {
@@ -493,7 +490,7 @@ int RunModem(const Options& o) {
     } while (GetTickCount() - start < o.timeoutMs);
   }
   std::fprintf(stderr, "netpeer: call result 0x%x\n", result);
-  bool ok = result == winapi::tapi::kCallConnected;
+  bool ok = result == winapi::tapi::kCallConnected && ExchangeVoice(o);
   const std::vector<uint32_t> ids = {1, 2};
   if (ok && o.host) {
     Svc().game->CreateGame(kModeStroke);

@@ -17,7 +17,7 @@ namespace net {
 
 class VoiceProcessor {
  public:
-  using Progress = void (*)(uint32_t finished);
+  using Progress = void (*)(int finished);
 
   // Kind 0 on the LAN types, 1 on the modem types, 2 online.
   explicit VoiceProcessor(int kind);

@@ -82,7 +82,7 @@ class HeldSound : public SoundProvider {
 
 std::vector<uint32_t> g_progress;
 std::mutex g_progressLock;
-void Progress(uint32_t finished) {
+void Progress(int finished) {
   std::lock_guard<std::mutex> lock(g_progressLock);
   g_progress.push_back(finished);
 }

@@ -20,6 +20,8 @@ struct ObjectImage;
 struct WindowDesc;
 struct PositionBlock;
 struct GolfViewPlacement;
+class CTourneyDlg;
+struct playerInfo_s;
 
 // Every provider names itself for the start-up log; the null ones say "null".
 class Provider {
@@ -132,7 +134,13 @@ class RoundInterfaceProvider : public Provider {
   virtual bool OnIdle() { return false; }
   virtual void ShowMessage(const std::string& /*text*/, uint32_t /*ms*/) {}
   virtual void ShowScoreCard(int /*flag*/) {}
-  virtual void ShowShootoutStatus() {}
+  // The shoot-out's standing after a hole; true when the interface showed it and sent the round on itself (0x723,
+  // or 0x715 once the game is decided), false when the game must.
+  virtual bool ShowShootoutStatus() { return false; }
+  // The tournament's leader board in the front end's standings dialog: column heads and a page of rows.
+  virtual void DrawStandings(CTourneyDlg& /*dialog*/) {}
+  // A golfer's career statistics as the statistics page's lines of text ("" without the interface).
+  virtual std::string PlayerStatsText(playerInfo_s& /*golfer*/) { return {}; }
   virtual void RestartShotClock() {}
   virtual void RemoteMessage(uint32_t /*id*/, void* /*block*/) {}  // 0x711, 0x71d-0x720, 0x730
   virtual void ChatLine(const std::string& /*text*/) {}
@@ -269,7 +277,7 @@ class NetworkProvider : public Provider {
   // A voice recording for 1 to 8 players: false when none starts (no voice, suspended, one already recording, a
   // bad count). The recorder calls `progress` from its own thread: 0 twice at the start, 0 about once a second,
   // 1 when the recording stops.
-  using VoiceProgress = void (*)(uint32_t finished);
+  using VoiceProgress = void (*)(int finished);
   virtual bool VoiceStartRecording(const uint32_t* /*ids*/, int /*count*/, VoiceProgress /*progress*/) {
     return false;
   }

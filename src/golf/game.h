@@ -197,9 +197,10 @@ class TGame {
   virtual void ContinuePlay() {}
   virtual void StartHole();
   virtual void OnShotFinished();
-  // The statistics lines that open and close a game in the log file.
+  // The statistics lines that open and close a game in the log file (and, online, on the statistics server).
   virtual void LogGameStart();
   virtual void LogGameEnd();
+  uint32_t statsStart = 0;  // calendar seconds of the game's start line
   virtual std::string GetScoreText(int slot);
   // 1 with the winner's slot written when the hole is decided; a trial changes no flag.
   virtual int GetHoleWinner(uint16_t* winner, bool trial = false);

@@ -9,7 +9,7 @@
 std::atomic<int32_t> CommState{0};
 HWND CommQueueWindow = nullptr;
 GuardedQueue* CommQueue = nullptr;
-int32_t CommVoiceCount = 0;
+int32_t CommVoiceCount = 1;  // the first voice message received is number 1
 std::atomic<int32_t> CommThreadRunning{0};
 std::atomic<DWORD> CommThreadId{0};
 HANDLE CommStopEvent = nullptr;

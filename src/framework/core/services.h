@@ -246,6 +246,15 @@ class SoundProvider : public Provider {
   virtual void StartRoundSounds(int /*windSetting*/) {}
   virtual void StopRoundSounds() {}
   virtual void GameDiscLocated() {}  // the game-disc search found the disc
+  // Voice chat borrows the sound hardware for the wave devices: true when it was given up (taken back) now.
+  virtual bool ReleaseHardware() { return false; }
+  virtual bool ObtainHardware() { return false; }
+  // A sound over a sample image in memory (the 36-byte sample header, then the samples) that the caller keeps
+  // until the sound is freed: its handle, 0 when it cannot play. Any thread may call these.
+  virtual uint32_t PlayImage(const void* /*image*/, uint32_t /*bytes*/) { return 0; }
+  virtual bool ImagePlaying(uint32_t /*handle*/) { return false; }
+  virtual void StopImage(uint32_t /*handle*/) {}
+  virtual void FreeImage(uint32_t /*handle*/) {}
 };
 
 // Network play: the comm layer, the session and the voice object.
@@ -262,17 +271,27 @@ class NetworkProvider : public Provider {
   // The session manager's send (receiver id, message code, second code).
   virtual void SessionSend(uint32_t /*receiver*/, uint32_t /*code*/, uint32_t /*second*/) {}
   virtual bool VoiceExists() { return false; }
-  // Records a voice message for the players named (ids, at most 8) until VoiceFinishRecording stops it and sends it;
-  // the recorder calls `progress` from its own thread (1 once it has finished). False when voice is suspended or a
-  // recording runs already.
-  virtual bool VoiceStartRecording(const uint32_t* /*ids*/, int /*count*/, void (* /*progress*/)(int finished)) {
-    return false;
-  }
-  virtual void VoiceFinishRecording() {}
   virtual void VoiceStoreReceived(const uint8_t* /*message*/, uint32_t /*length*/, int32_t /*count*/) {}
   virtual void SetVoiceSuspended(bool /*suspended*/) {}
-  // The online tournament's card of a hole for the score server.
+  // The ids of the other players of the network game, at most `max` (the recipients of a voice message).
+  virtual int PeerIds(uint32_t* /*out*/, int /*max*/) { return 0; }
+  // A voice recording for 1 to 8 players: false when none starts (no voice, suspended, one already recording, a
+  // bad count). The recorder calls `progress` from its own thread: 0 twice at the start, 0 about once a second,
+  // 1 when the recording stops.
+  using VoiceProgress = void (*)(int finished);
+  virtual bool VoiceStartRecording(const uint32_t* /*ids*/, int /*count*/, VoiceProgress /*progress*/) {
+    return false;
+  }
+  // The recording stops and is sent; a cancelled one sends nothing (returns once the recorder has seen it).
+  virtual void VoiceFinishRecording() {}
+  virtual void VoiceCancelRecording() {}
+  // The online tournament's reports to the score server (only on the online connection): a golfer's hole once
+  // every golfer has holed out, a shot of this machine's golfer (its own record, docs/online.md), and the
+  // statistics lines that open and close a game.
   virtual void ReportTournamentHole(const std::string& /*golfer*/, int /*round*/, int /*hole*/, int /*strokes*/) {}
+  virtual void ReportTournamentShot(const std::string& /*golfer*/, int /*hole*/, int /*stroke*/, const void* /*data*/,
+                                    size_t /*bytes*/) {}
+  virtual void PostStatsLine(const std::string& /*line*/) {}
 };
 
 // Preference ids used by the start-up.

@@ -18,5 +18,7 @@ fi
 
 cd "$demo"
 export WINAPI_DRIVE_C="$demo"
+# The game's disc (its music tracks) is in the CD-ROM drive.
+export WINAPI_DRIVE_D="$demo/DISC"
 export WINAPI_MODULE_FILE='C:\teebox.exe'
 exec "$bin/teebox" "$@"

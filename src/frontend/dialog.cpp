@@ -217,9 +217,9 @@ void EndWithIdentifier(TGenericControlADV* control) {
   if (CDialogADV* dialog = control->Owner<CDialogADV>()) dialog->EndModal(control->id);
 }
 
-MemHandle DialogPicture(const char* name) { return LoadDialogFile("gamedlog.viv", name); }
-
 }  // namespace
+
+MemHandle DialogPicture(const char* name) { return LoadDialogFile("gamedlog.viv", name); }
 
 PathRecord* DialogFolder() {
   DataFolders& f = Folders();

@@ -273,7 +273,7 @@ void ComputerGolferPlay(AimRecord* aim) {
   const BallState ball = g->ball;
   if (aim->stage == 0) {
     // 6. Plan for the targeting display.
-    aim->specialTarget = (aim->lie == 0x60 && aim->par > 3);
+    aim->specialTarget = aim->style == 1 || (aim->style != 2 && aim->lie == 0x60 && aim->par > 3);
     if (aim->specialTarget) {
       const Vector3 dir = unit(Vector3{aim->target.x - aim->start.x, aim->target.y - aim->start.y, 0.0f});
       const float d = std::min(toTarget, searchDistance(g, aim->club, aim->shotType) * 0.95f);

@@ -29,6 +29,9 @@ struct AimRecord {
   bool clubFound = false;
   bool specialTarget = false;
   int32_t attempts = 0;
+  // The style a person asked the planner for: 0 its own, 1 safe (lay up within the club's reach), 2 aggressive
+  // (straight at the target).
+  int32_t style = 0;
 };
 
 constexpr uint8_t kNoClub = 0xff;

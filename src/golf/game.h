@@ -221,13 +221,13 @@ class TGame {
   SavedShot lastShot;
   bool hasLastShot = false;
   virtual bool ShotsMayBeSaved() const { return networked == 0; }
-  // The hole's wind, drawn when the hole loads from the hole's seed (the same on every machine) and the
-  // wind option (0 none, 1 light: up to 8 mph, 2 strong: 8 to 20 mph), and given to the ball.
+  // The hole's wind: its direction drawn when the hole loads from the hole's seed (the same on every machine), its
+  // speed from the wind option (0 none, 1 moderate: 7 mph, 2 strong: 14 mph, more in gusts), given to the ball.
   int windSpeed = 0;
   uint16_t windHeading = 0;
   virtual void SetupWind();
-  // Gusts (option field 1, with wind, off the network): the wind speed moves on the clock around the hole's
-  // steady speed (`holeWindSpeed`); UpdateWind takes the present speed before each shot.
+  // Gusts (option field 1, with wind, off the network): the wind speed moves on the clock above the steady speed
+  // the hole started with (`holeWindSpeed`); UpdateWind takes the present speed before each shot.
   int holeWindSpeed = 0;
   bool GustsBlow() const;
   void UpdateWind();
@@ -337,6 +337,8 @@ class TShootoutGame : public TGame {
   void HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
   void ShowHoleStatus() override;
   void ShowHoleResults() override;
+  // The standing after an elimination, then the round goes on (0x723).
+  void ShowStandingThenGoOn();
   void ContinuePlay() override;
   void OnShotFinished() override;
   std::string GetScoreText(int slot) override;

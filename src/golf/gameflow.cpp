@@ -93,12 +93,11 @@ void TGame::SetupWind() {
   x *= 2246822519u;
   x ^= x >> 13;
   const uint32_t setting = GetOptionField(0);
-  const uint32_t draw = x % 1000u;
-  windSpeed = setting == 0 ? 0 : setting == 1 ? static_cast<int>(draw % 9u) : 8 + static_cast<int>(draw % 13u);
   windHeading = static_cast<uint16_t>(x >> 16);
-  holeWindSpeed = windSpeed;
   // Gusts vary the speed on the clock: never in a network game, whose machines must fly every shot alike.
-  ::SetupWind(static_cast<int>(setting), GustsBlow(), windSpeed);
+  ::SetupWind(static_cast<int>(setting), GustsBlow());
+  windSpeed = setting == 0 ? 0 : GetCurrentWind();
+  holeWindSpeed = windSpeed;
   BallSetWind(windSpeed, windHeading);
 }
 

@@ -22,6 +22,8 @@ void TWindADV::SetRange(int32_t min, int32_t max) {
   maximum = max;
   if (min == max) current = min;
   else if (current < min || current > max) current = min + (max - min) / 2;
+  // Until the first new target the value stays where the range put it.
+  start = target = current;
 }
 
 void TWindADV::SetPeriod(int32_t p) {
@@ -42,7 +44,7 @@ void TWindADV::PickNewTarget() {
   start = current;
   // A range that can pick is wider than one value; an equal range keeps its value.
   target = maximum > minimum ? minimum + static_cast<int32_t>(random31() % static_cast<uint32_t>(maximum - minimum))
-                             : minimum;
+                             : current;
   if (transition < 1) current = target;
   transitionBegan = now();
   if (period != -1) ScheduleNextChange();
@@ -82,31 +84,29 @@ int32_t GetCurrentWind() {
   return std::clamp(g_base->Value() + g_gust->Value(), 0, 30);
 }
 
-void SetupWind(int setting, bool gusting, int32_t baseSpeed) {
+void SetupWind(int setting, bool gusting) {
   CreateWindGenerators();
   TWindADV& base = *g_base;
   TWindADV& gust = *g_gust;
-  switch (setting) {
-    case 0:
-      base.SetRange(0, 0);
-      base.SetPeriod(-1);
-      gust.SetRange(0, 0);
-      gust.SetPeriod(-1);
-      return;
-    case 1:
-    case 2:
-      base.SetRange(baseSpeed, baseSpeed);
-      base.SetPeriod(-1);
-      if (gusting) {
-        // Gusts of a moderate wind reach 7 mph above the base and drop 2 below it; a strong wind's 10 and 4.
-        gust.SetRange(setting == 1 ? -2 : -4, setting == 1 ? 7 : 10);
-        gust.SetTransitionTime(2000);
-        gust.SetPeriod(5000);
-      } else {
-        gust.SetRange(0, 0);
-        gust.SetPeriod(-1);
-      }
-      return;
-    default: return;
+  // Base and gust ranges, and for gusts the transition times and periods, of the moderate and strong winds: a
+  // steady moderate wind blows 7 mph, a steady strong one 14; gusting, 7..18 and 14..30.
+  struct Preset {
+    int32_t baseLow, baseHigh, baseTransition, basePeriod, gustLow, gustHigh;
+  };
+  static constexpr Preset kPresets[3] = {{0, 0, 0, -1, 0, 0}, {9, 13, 1100, 3000, -2, 7}, {18, 24, 800, 1700, -4, 10}};
+  if (setting < 0 || setting > 2) return;
+  const Preset& p = kPresets[setting];
+  if (setting == 0 || !gusting) {
+    base.SetRange(p.baseLow, p.baseLow);
+    base.SetPeriod(-1);
+    gust.SetRange(p.gustLow, p.gustLow);
+    gust.SetPeriod(-1);
+    return;
   }
+  base.SetRange(p.baseLow, p.baseHigh);
+  base.SetTransitionTime(p.baseTransition);
+  base.SetPeriod(p.basePeriod);
+  gust.SetRange(p.gustLow, p.gustHigh);
+  gust.SetTransitionTime(2000);
+  gust.SetPeriod(5000);
 }

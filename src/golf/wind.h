@@ -38,6 +38,6 @@ TWindADV* BaseWindGenerator();  // null before CreateWindGenerators
 TWindADV* GustGenerator();
 // Updates the base and then the gust generator: their sum within 0..30 (0 without generators).
 int32_t GetCurrentWind();
-// The generators for a wind setting (0 none, 1 moderate, 2 strong; others change nothing) and the gusting flag,
-// around a steady base speed of `baseSpeed` mph (the hole's). Creates them when missing.
-void SetupWind(int setting, bool gusting, int32_t baseSpeed);
+// The generators for a wind setting (0 none, 1 moderate, 2 strong; others change nothing) and the gusting flag.
+// Creates them when missing.
+void SetupWind(int setting, bool gusting);

@@ -9,9 +9,13 @@
 #include "golf/game.h"
 #include "golf/player.h"
 #include "roundui/chatbox.h"
+#include "roundui/micbutton.h"
 #include "roundui/shotclock.h"
 #include "platformlib/gfx/windowdesc.h"
+#include "roundui/holepanel.h"
 #include "roundui/inroundbutton.h"
+#include "roundui/shotbuttons.h"
+#include "roundui/tips.h"
 #include "roundui/roundparts.h"
 #include "roundui/shotui.h"
 #include "roundui/uishapes.h"
@@ -59,10 +63,16 @@ int TGameUIManager::CreateControls(TMA_EventHandlerList* list, int tournamentRep
   int result = 0;
   TGame* g = CurrentGame();
   // Golfers of a network round type to each other.
-  if (chat && g && g->IsNetworkGame() && g->players->CountActivePlayers() > 1) {
+  if (chat && ChatBoxWanted(g)) {
     if (!h.chat) h.chat = CreateChatBox();
     if (!h.chat) return ERR_MEMORYFULL;
     if (const int16_t status = list->AddHandler(h.chat)) return status;
+    // ... and talk, where the network carries voice.
+    if (!h.mic && Svc().network->VoiceExists()) {
+      auto* mic = new (std::nothrow) TMicButton;
+      if (mic && list->AddHandler(mic) == 0) h.mic = mic;
+      else delete mic;
+    }
   }
   if (g && g->IsShotClockOn()) {
     if (!h.shotClock) h.shotClock = CreateShotClock();
@@ -100,6 +110,8 @@ bool GameUIBuilt() { return InRound().list != nullptr; }
 
 int ResetInRoundUI() {
   if (InRound().holeGraphic) InRound().holeGraphic->SetUserWord(0);
+  if (HolePanel) HolePanel->RefreshNamesAndScores();
+  Tips().ClearTipOffer();
   UpdateShotInfoPanels(0);
   return 0;
 }
@@ -132,6 +144,14 @@ void BuildGameUI() {
   h.list->targeting = h.targeting;
 
   GameUIManager().CreateControls(h.list, 1, 1);
+
+  // A new round: the hole panel, and the tips button with nothing offered yet.
+  Tips().Reset();
+  if (!h.holeGraphic) h.holeGraphic = CreateHolePanel();
+  if (h.holeGraphic)
+    if (const int16_t status = h.list->AddHandler(h.holeGraphic)) return FailBuild(status);
+  if (MA_EventHandler* tips = Tips().Setup())
+    if (const int16_t status = h.list->AddHandler(tips)) return FailBuild(status);
 
   h.golfer = new (std::nothrow) GolferEventHandler(4);
   if (!h.golfer) return FailBuild(ERR_MEMORYFULL);
@@ -174,12 +194,21 @@ void UpdateGameUI(int redrawNow, int flagA, int flagB, int flagC) {
     h.golfer->Show(flagB ? 0 : 1, 1);
   }
   (void)flagA;
+  // From the first golfer shown the hole panel stays up; the tips button lives while a person plays.
+  if (h.holeGraphic) h.holeGraphic->Show(1, 0);
+  if (Tips().button) {
+    Tips().button->Show(1, 0);
+    Tips().button->Enable(1, 0);
+  }
   RedrawShotControls();
   if (redrawNow) UpdateScreen();
 }
 
 void DestroyGameUI() {
   InRoundHandlers& h = InRound();
+  // A new hole starts without a safe or aggressive plan.
+  ResetAggrSafeChoice();
+  AggrSafeChoice() = kChoiceNone;
   TMA_EventHandlerList*& current = CurrentHandlerList();
   if (current && current != h.afterShot && current != h.list) delete current;
   current = nullptr;
@@ -195,6 +224,7 @@ void DestroyGameUI() {
     h.list = nullptr;
   }
   h.overhead = nullptr;
+  h.holeGraphic = nullptr;
   h.targeting = nullptr;
   h.golfer = nullptr;
   // The chat box and the mic button live only in the lists.

@@ -709,7 +709,7 @@ void TPowerMeterUI::Draw(int) {
       !proSwing && !swingRunning && StandardFonts[0]) {
     static const char* const kLabels[8] = {"", "", "", "Bump", "Chip", "Full", "Pitch", "Putt"};
     FontSelect(StandardFonts[0], DrawnImage(), kAlignCentre, 0xFFFF, 0, 0, 1);
-    FontDrawText(centreX, centreY - FontHeight() / 2, kLabels[std::clamp(shotClass, 3, 7)]);
+    FontDrawText(centreX, centreY - FontHeight() / 2, kLabels[std::clamp(labelCode ? labelCode : shotClass, 3, 7)]);
   }
   MarkDirty();
 }

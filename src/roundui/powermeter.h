@@ -97,6 +97,7 @@ class TPowerMeterUI : public MA_EventHandler {
   int8_t state = kMeterIdle;
   int32_t riskLevel = 1;
   int32_t shotClass = 5;  // 3 Bump, 4 Chip, 5 Full, 6 Pitch, 7 Putt
+  int32_t labelCode = 0;  // a shot-type button under the pointer names its shot (0: the shot class)
   int32_t iconClass = 5;
   int32_t centreX = 0, centreY = 0;
   int32_t innerRadius = 14, outerRadius = 48;

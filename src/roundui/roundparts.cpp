@@ -9,11 +9,16 @@
 #include "roundui/replay.h"
 #include "roundui/roundturn.h"
 #include "roundui/roundview.h"
+#include "roundui/shotpanels.h"
 #include "windows.h"
 
 void DestroyAfterShotList() { DestroyAfterShotHandler(); }
 
-void RefreshShotInfoPanels(int) {}
+void RefreshShotInfoPanels(int value) {
+  // The lie first, then the distances, with the same mode.
+  if (LiePanel) LiePanel->Update(value);
+  if (DistancePanel) DistancePanel->Update(value);
+}
 
 void PlayShotBack() {
   // Without the round's screen there is nothing to watch the ball on.

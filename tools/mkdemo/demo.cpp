@@ -238,6 +238,7 @@ void writeData(const fs::path& data, const DemoOptions& options) {
   writeLoadingPicture(data / "MENUS", options.fontFolder);
   WriteMenus(data, options.fontFolder);
   WriteRoundInterface(data, options.fontFolder);
+  WriteShotSetupArt(data, options.fontFolder);
   writeSedgefen(data / "COURSES", options.holes, options.archives);
   writeRange(data / "COURSES", options.archives);
   WriteRangeMenu(data / "COURSES" / "RANGE", options.fontFolder);

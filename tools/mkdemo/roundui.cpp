@@ -6,13 +6,16 @@
 #include "roundui.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
+#include "course/roster.h"
 #include "datapack/datapack.h"
+#include "movieenc.h"
 #include "menus.h"
 #include "psffont.h"
 #include "shapewriter.h"
@@ -24,6 +27,8 @@ namespace {
 
 constexpr uint8_t kClear = 255;
 constexpr uint8_t kPanel = 248, kPanelLight = 249, kPanelEdge = 250, kShade = 251;
+// The meter's centre up and left of the anchor at 640 x 480 (the shot controls place it there too).
+constexpr int kMeterX = 150, kMeterY = 78;
 
 struct Rgb {
   int r, g, b;
@@ -167,7 +172,7 @@ std::vector<uint8_t> Balls(const Set& k, Rgb colour, uint8_t shade) {
 // The panel behind the shot controls: 0 and 1 the full panel, 2 the reduced strip.
 std::vector<uint8_t> Panel(const Set& k) {
   std::vector<shapetools::Image> frames;
-  const int w = k.S(252), h = k.S(152);
+  const int w = k.S(344), h = k.S(156);
   for (int f = 0; f < 2; ++f) {
     Art a(w, h);
     a.Box(0, 0, w, h, kPanel);
@@ -203,8 +208,8 @@ std::vector<uint8_t> Meter(const Set& k, int kind) {
       a.Line(c + (outer - k.S(9)) * std::cos(t), c - (outer - k.S(9)) * std::sin(t), c + (outer - k.S(3)) * std::cos(t),
              c - (outer - k.S(3)) * std::sin(t), 1, Index({255, 255, 255}));
     }
-    const int hot = side / 2 + k.S(72);
-    frames.push_back(a.Image(hot, hot));
+    // The meter samples its art around its own centre.
+    frames.push_back(a.Image(side / 2, side / 2));
   }
   return File(frames);
 }
@@ -219,8 +224,7 @@ std::vector<uint8_t> StartButton(const Set& k) {
     a.Ring(side / 2.0f, side / 2.0f, side / 2.0f, 0, Index(fill));
     a.Ring(side / 2.0f, side / 2.0f, side / 2.0f, side / 2.0f - 2, Index({255, 255, 255}));
     if (f >= 3) a.CentredText(k.font, kLabels[f], Index({0, 0, 0}));
-    const int hot = side / 2 + k.S(72);
-    frames.push_back(a.Image(hot, hot));
+    frames.push_back(a.Image(side / 2 + k.S(kMeterX), side / 2 + k.S(kMeterY)));
   }
   return File(frames);
 }
@@ -236,7 +240,7 @@ std::vector<uint8_t> ClubIcon(const Set& k, int count, float reach) {
     const float x = c + std::sin(t) * c * reach, y = c + std::cos(t) * c * reach;
     a.Line(c, k.S(4), x, y, 1, Index({230, 230, 230}));
     a.Ring(x, y, k.S(3), 0, Index({153, 153, 153}));
-    frames.push_back(a.Image(side / 2 + k.S(72), side / 2 + k.S(72)));
+    frames.push_back(a.Image(side / 2 + k.S(kMeterX), side / 2 + k.S(kMeterY)));
   }
   return File(frames);
 }
@@ -246,7 +250,7 @@ std::vector<uint8_t> ClubIcon(const Set& k, int count, float reach) {
 // putter, wedge, iron, wood; 0 a copy of 1.
 std::vector<uint8_t> ClubSelect(const Set& k) {
   std::vector<shapetools::Image> frames(22);
-  const int barW = k.S(108), barH = k.S(28), left = k.S(248), top = k.S(34);
+  const int barW = k.S(108), barH = k.S(28), left = k.S(338), top = k.S(34);
   Art bar(barW, barH);
   bar.Box(0, 0, barW, barH, kPanelLight);
   bar.Frame(0, 0, barW, barH, 1, kPanelEdge);
@@ -262,7 +266,7 @@ std::vector<uint8_t> ClubSelect(const Set& k) {
       a.Box(static_cast<int>(cx - i), static_cast<int>(open ? cy - d / 2 + i : cy + d / 2 - i),
             static_cast<int>(cx + i + 1), static_cast<int>(open ? cy - d / 2 + i + 1 : cy + d / 2 - i + 1),
             Index({255, 255, 255}));
-    frames[static_cast<size_t>(f)] = a.Image(k.S(158), top);
+    frames[static_cast<size_t>(f)] = a.Image(k.S(248), top);
   }
   const int arrowW = k.S(14);
   for (int side = 0; side < 2; ++side)
@@ -274,7 +278,7 @@ std::vector<uint8_t> ClubSelect(const Set& k) {
         const int x = side == 0 ? k.S(4) + i : arrowW - k.S(4) - i - 1;
         a.Box(x, static_cast<int>(cy - i), x + 1, static_cast<int>(cy + i + 1), Index({255, 255, 255}));
       }
-      frames[static_cast<size_t>(side == 0 ? 8 + face : 11 + face)] = a.Image(side == 0 ? left : k.S(172), top);
+      frames[static_cast<size_t>(side == 0 ? 8 + face : 11 + face)] = a.Image(side == 0 ? left : k.S(262), top);
     }
   static const char* const kGroups[4] = {"PUTT", "WEDGE", "IRON", "WOOD"};
   for (int g = 0; g < 4; ++g)
@@ -303,7 +307,7 @@ std::vector<uint8_t> Captioned(const Set& k, int count, int w, int h, Rgb fill, 
 
 // Shot-shape buttons 1 lower, 2 draw, 3 cut, 4 backspin around the meter, in the idle, usable or pressed look.
 std::vector<uint8_t> SpinButtons(const Set& k, int look) {
-  static const float kPlaces[5][2] = {{0, 0}, {-46, 46}, {-52, -40}, {52, -40}, {46, 46}};
+  static const float kPlaces[5][2] = {{0, 0}, {-66, 20}, {-56, 52}, {56, 52}, {66, 20}};
   static const char* const kMarks[5] = {"", "v", "<", ">", "^"};
   std::vector<shapetools::Image> frames;
   const int side = k.S(18);
@@ -313,7 +317,7 @@ std::vector<uint8_t> SpinButtons(const Set& k, int look) {
     a.Ring(side / 2.0f, side / 2.0f, side / 2.0f, 0, Index(fill));
     a.CentredText(k.font, kMarks[kind], Index({255, 255, 255}));
     // Centre on the meter's centre plus the button's place.
-    const int hx = side / 2 + k.S(72) - k.S(kPlaces[kind][0]), hy = side / 2 + k.S(72) - k.S(kPlaces[kind][1]);
+    const int hx = side / 2 + k.S(kMeterX) - k.S(kPlaces[kind][0]), hy = side / 2 + k.S(kMeterY) - k.S(kPlaces[kind][1]);
     frames.push_back(a.Image(hx, hy));
   }
   return File(frames);
@@ -389,6 +393,131 @@ std::vector<uint8_t> ShotClockFace(const Set& k) {
   return File(frames);
 }
 
+// The microphone button: frame 1 not usable (grey), 2 ready (green), 3-11 recording (red, a ring that grows and
+// starts again); each placed by its top-left corner.
+std::vector<uint8_t> MicButton(const Set& k) {
+  std::vector<shapetools::Image> frames;
+  const int side = k.S(32);
+  const float c = side / 2.0f;
+  auto mic = [&](const Rgb& body, int ring) {
+    Art a(side, side);
+    a.Ring(c, c, c, 0, Index({26, 26, 26}));
+    a.Ring(c, c, c, c - k.S(2), Index({200, 200, 200}));
+    if (ring > 0) a.Ring(c, c, c - k.S(3) - ring * k.S(1), c - k.S(4) - ring * k.S(1), Index({255, 200, 200}));
+    a.Box(static_cast<int>(c) - k.S(4), k.S(7), static_cast<int>(c) + k.S(4), k.S(19), Index(body));
+    a.Box(static_cast<int>(c) - k.S(1), k.S(19), static_cast<int>(c) + k.S(1), k.S(24), Index({200, 200, 200}));
+    a.Box(static_cast<int>(c) - k.S(6), k.S(24), static_cast<int>(c) + k.S(6), k.S(26), Index({200, 200, 200}));
+    frames.push_back(a.Image(0, 0));
+  };
+  mic({110, 110, 110}, 0);
+  mic({40, 180, 60}, 0);
+  for (int step = 0; step < 9; ++step) mic({220, 40, 40}, step % 3 + 1);
+  return File(frames);
+}
+
+// The lie panel: entry 0 its background, 1-9 how the ball sits (higher grass hides more of it), placed at the
+// left of the shot controls.
+std::vector<uint8_t> LieInfo(const Set& k) {
+  std::vector<shapetools::Image> frames;
+  Art back(k.S(100), k.S(40));
+  back.Box(0, 0, back.W(), back.H(), Index({26, 51, 26}));
+  back.Frame(0, 0, back.W(), back.H(), 1, kPanelEdge);
+  frames.push_back(back.Image(k.S(338), k.S(82)));
+  for (int icon = 1; icon <= 9; ++icon) {
+    const int side = k.S(16);
+    Art a(side, side);
+    const float c = side / 2.0f;
+    a.Ring(c, c - 1, c * 0.6f, 0, Index({255, 255, 255}));
+    const int grass = side - 2 - (icon - 1) * side / 12;
+    for (int x = 1; x < side - 1; x += 2) a.Box(x, grass + (x / 2 % 2), x + 1, side, Index({51, 153, 51}));
+    frames.push_back(a.Image(k.S(334), k.S(78)));
+  }
+  return File(frames);
+}
+
+// The distance panel's icons, each drawn from its top-left corner: 1 the pin, 2 the last shot, 3 the target,
+// 4 no target (entry 0 is a background the panel does not draw).
+std::vector<uint8_t> DistInfo(const Set& k) {
+  std::vector<shapetools::Image> frames;
+  Art back(k.S(46), k.S(20));
+  back.Box(0, 0, back.W(), back.H(), kPanel);
+  frames.push_back(back.Image(0, 0));
+  const int side = k.S(10);
+  for (int icon = 1; icon <= 4; ++icon) {
+    Art a(side, side);
+    const uint8_t white = Index({255, 255, 255});
+    if (icon == 1) {
+      a.Box(1, 0, 2, side, white);
+      a.Box(2, 0, side - 1, side / 2, Index({255, 0, 0}));
+    } else if (icon == 2) {
+      a.Ring(side / 2.0f, side / 2.0f, side / 2.0f, side / 2.0f - 1.5f, white);
+      a.Ring(side / 2.0f, side / 2.0f, 1.5f, 0, white);
+    } else {
+      const uint8_t c = icon == 3 ? Index({255, 255, 0}) : Index({128, 128, 128});
+      a.Line(0, side / 2.0f, side - 1.0f, side / 2.0f, 0, c);
+      a.Line(side / 2.0f, 0, side / 2.0f, side - 1.0f, 0, c);
+      a.Ring(side / 2.0f, side / 2.0f, side / 2.0f - 1, side / 2.0f - 2.2f, c);
+    }
+    frames.push_back(a.Image(0, 0));
+  }
+  return File(frames);
+}
+
+// The safe and aggressive buttons: 1 their background, 2 and 3 "SAFE" plain and chosen, 4 and 5 "AGGR" plain
+// and chosen (0 a copy of 1), above the shot-type buttons.
+std::vector<uint8_t> AggrSafe(const Set& k) {
+  std::vector<shapetools::Image> frames;
+  Art back(k.S(84), k.S(20));
+  back.Box(0, 0, back.W(), back.H(), kPanelLight);
+  back.Frame(0, 0, back.W(), back.H(), 1, kPanelEdge);
+  frames.push_back(back.Image(k.S(306), k.S(152)));
+  frames.push_back(back.Image(k.S(306), k.S(152)));
+  for (int button = 0; button < 2; ++button)
+    for (int chosen = 0; chosen < 2; ++chosen) {
+      Art a(k.S(38), k.S(16));
+      a.Box(0, 0, a.W(), a.H(), Index(chosen ? Rgb{255, 204, 0} : button == 0 ? Rgb{51, 102, 51} : Rgb{153, 51, 51}));
+      a.Frame(0, 0, a.W(), a.H(), 1, Index({255, 255, 255}));
+      a.CentredText(k.font, button == 0 ? "SAFE" : "AGGR", Index(chosen ? Rgb{0, 0, 0} : Rgb{255, 255, 255}));
+      frames.push_back(a.Image(k.S(button == 0 ? 304 : 264), k.S(150)));
+    }
+  return File(frames);
+}
+
+// The settings art: 1-3 the closed toggle (plain, focused, pressed) and 4-6 the open one, placed at the shot
+// controls' top-left corner; 7-21 the settings bar's icon buttons, each centred on its place (0 a copy of 1).
+std::vector<uint8_t> SettingsArt(const Set& k) {
+  static const char* const kMarks[22] = {"",  "S", "S", "S", "X", "X", "X", "", "", "", "",  "C",
+                                         "N", "O", "R", "V", "#", "U", "G", "E", "D", ""};
+  std::vector<shapetools::Image> frames;
+  const int side = k.S(24);
+  for (int f = 0; f < 22; ++f) {
+    const int look = f == 0 ? 0 : f <= 6 ? (f - 1) % 3 : 0;
+    Art a(side, side);
+    a.Box(0, 0, side, side, Index(look == 0 ? Rgb{51, 51, 102} : look == 1 ? Rgb{102, 102, 204} : Rgb{204, 204, 255}));
+    a.Frame(0, 0, side, side, 1, kPanelEdge);
+    a.CentredText(k.font, kMarks[f], Index({255, 255, 255}));
+    frames.push_back(f <= 6 ? a.Image(k.S(338), k.S(150)) : a.Image(side / 2, side / 2));
+  }
+  return File(frames);
+}
+
+// The six shot-type buttons in a row (putt, bump and run, chip, pitch, full, reset), as faces 1-6 of one look:
+// 0 normal, 1 focused, 2 pressed or selected. Each face carries its button's place.
+std::vector<uint8_t> ShotTypeFaces(const Set& k, int look) {
+  static const char* const kMarks[7] = {"", "PT", "BR", "CH", "PI", "FU", "RS"};
+  std::vector<shapetools::Image> frames;
+  for (int face = 0; face <= 6; ++face) {
+    Art a(k.S(19), k.S(18));
+    const Rgb fill = look == 0 ? Rgb{51, 102, 153} : look == 1 ? Rgb{102, 153, 204} : Rgb{255, 204, 0};
+    a.Box(0, 0, a.W(), a.H(), Index(fill));
+    a.Frame(0, 0, a.W(), a.H(), 1, Index({255, 255, 255}));
+    a.CentredText(k.font, kMarks[face], Index(look == 2 ? Rgb{0, 0, 0} : Rgb{255, 255, 255}));
+    const int n = std::max(face, 1) - 1;
+    frames.push_back(a.Image(k.S(338 - 20 * n), k.S(122)));
+  }
+  return File(frames);
+}
+
 // The calibration panel's pictures: image 1 the scale marker, 2-4 the right arrow and 5-7 the left arrow
 // (normal, highlight, pressed); image 0 a spare dot.
 std::vector<uint8_t> CalibrationArrows(const Set& k) {
@@ -454,19 +583,20 @@ std::vector<datapack::BigEntry> ShapeSet(const Set& k) {
   e.push_back({"powert98.fsh", Meter(k, 2)});
   e.push_back({"pmback98.fsh", Panel(k)});
   e.push_back({"shtart98.fsh", StartButton(k)});
-  e.push_back({"shotdota.fsh", Balls(k, {255, 0, 0}, 0)});
-  e.push_back({"shotdotb.fsh", Balls(k, {255, 255, 0}, 0)});
-  e.push_back({"shotdotc.fsh", Balls(k, {255, 255, 255}, 0)});
-  e.push_back({"lieinf98.fsh", Captioned(k, 16, 80, 38, {51, 102, 51}, 248, 78, "")});
-  e.push_back({"settings.fsh", Captioned(k, 6, 24, 24, {51, 51, 102}, 248, 150, "S")});
+  e.push_back({"shotdota.fsh", ShotTypeFaces(k, 0)});
+  e.push_back({"shotdotb.fsh", ShotTypeFaces(k, 1)});
+  e.push_back({"shotdotc.fsh", ShotTypeFaces(k, 2)});
+  e.push_back({"lieinf98.fsh", LieInfo(k)});
+  e.push_back({"settings.fsh", SettingsArt(k)});
   e.push_back({"clubsel.fsh", ClubSelect(k)});
   e.push_back({"shotclok.fsh", ShotClockFace(k)});
-  e.push_back({"dstinfui.fsh", Captioned(k, 3, 80, 38, {51, 51, 102}, 164, 150, "")});
+  e.push_back({"micbtn.fsh", MicButton(k)});
+  e.push_back({"dstinfui.fsh", DistInfo(k)});
   e.push_back({"ballssbg.fsh", Captioned(k, 2, 60, 60, {204, 204, 204}, 0, 0, "")});
   e.push_back({"bssbutn1.fsh", SpinButtons(k, 0)});
   e.push_back({"bssbutn2.fsh", SpinButtons(k, 1)});
   e.push_back({"bssbutn3.fsh", SpinButtons(k, 2)});
-  e.push_back({"aggrsafe.fsh", Captioned(k, 6, 36, 16, {102, 51, 51}, 0, 0, "")});
+  e.push_back({"aggrsafe.fsh", AggrSafe(k)});
   e.push_back({"zarvotip.fsh", Captioned(k, 8, 32, 32, {153, 102, 0}, 0, 0, "?")});
   e.push_back({"analog.fsh", CalibrationArrows(k)});
   e.push_back({"mcalib.fsh", SwingPictures()});
@@ -479,7 +609,136 @@ std::vector<datapack::BigEntry> ShapeSet(const Set& k) {
   return e;
 }
 
+// The wind indicator's 16 arrows, one a 22.5-degree sector, sector 0 pointing up the screen (away from the
+// viewer) and each next one turned a sector to the left; drawn from their top-left corner.
+std::vector<uint8_t> WindArrows(const Set& k) {
+  std::vector<shapetools::Image> frames;
+  const int w = k.S(26), h = k.S(22);
+  for (int sector = 0; sector < 16; ++sector) {
+    Art a(w, h);
+    const float t = sector * 3.14159265f / 8.0f, cx = w / 2.0f, cy = h / 2.0f, r = h / 2.0f - 1.5f;
+    const float dx = -std::sin(t), dy = -std::cos(t);
+    const float tipX = cx + dx * r, tipY = cy + dy * r, tailX = cx - dx * r, tailY = cy - dy * r;
+    const float back = r * 0.45f, side = r * 0.45f;
+    for (int outline = 1; outline >= 0; --outline) {
+      const uint8_t c = outline ? Index({0, 0, 0}) : Index({255, 255, 255});
+      const float width = outline ? 1.6f : 0.6f;
+      a.Line(tailX, tailY, tipX, tipY, width, c);
+      a.Line(tipX, tipY, tipX - dx * back - dy * side, tipY - dy * back + dx * side, width, c);
+      a.Line(tipX, tipY, tipX - dx * back + dy * side, tipY - dy * back - dx * side, width, c);
+    }
+    frames.push_back(a.Image(0, 0));
+  }
+  return File(frames);
+}
+
+// The hole panel's pieces: the background behind the name lines for one to four golfers, the plate behind the
+// golfer's picture and the charge badge, each drawn from its top-left corner.
+std::vector<uint8_t> ScoreBackground(const Set& k, int golfers) {
+  Art a(k.S(250), k.S(16 + 12 * golfers + 4));
+  a.Box(0, 0, a.W(), a.H(), kPanel);
+  a.Frame(0, 0, a.W(), a.H(), 1, kPanelEdge);
+  a.Box(k.S(26), k.S(14), a.W() - k.S(4), k.S(15), kPanelEdge);
+  return File({a.Image(0, 0)});
+}
+std::vector<uint8_t> TopPiece(const Set& k) {
+  Art a(k.S(50), k.S(62));
+  a.Box(0, 0, a.W(), a.H(), kPanelLight);
+  a.Frame(0, 0, a.W(), a.H(), 2, kPanelEdge);
+  return File({a.Image(0, 0)});
+}
+std::vector<uint8_t> ChargeBadge(const Set& k) {
+  Art a(k.S(14), k.S(14));
+  a.Ring(a.W() / 2.0f, a.H() / 2.0f, a.W() / 2.0f, 0, Index({255, 51, 0}));
+  a.CentredText(k.font, "C", Index({255, 255, 255}));
+  return File({a.Image(0, 0)});
+}
+
+// A golfer's picture for the hole panel: head and shoulders in the golfer's colours, hot spot at the bottom
+// right (where the panel places it).
+std::vector<uint8_t> GolferPicture(int variant, Rgb shirt, Rgb cap) {
+  Art a(34, 44);
+  a.Box(0, 0, a.W(), a.H(), Index({102, 153, 204}));
+  a.Ring(17, 47, 16, 0, Index(shirt));
+  a.Ring(17, 20, 8 + variant % 2, 0, Index({255, 204, 153}));
+  a.Box(9, 10, 26, 14, Index(cap));
+  a.Frame(0, 0, a.W(), a.H(), 1, Index({255, 255, 255}));
+  return File({a.Image(38, 46)});
+}
+
+// A tip movie: the ball's flight seen from behind, bending left (draw) or right (cut).
+std::vector<uint8_t> TipMovie(bool draw) {
+  constexpr int kW = 160, kH = 120, kFrames = 24;
+  std::vector<std::vector<uint8_t>> frames;
+  for (int f = 0; f < kFrames; ++f) {
+    std::vector<uint8_t> rgb(static_cast<size_t>(kW) * kH * 3);
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x) {
+        uint8_t* p = &rgb[(static_cast<size_t>(y) * kW + x) * 3];
+        const bool sky = y < 60;
+        p[0] = sky ? 120 : 40, p[1] = sky ? 170 : 140, p[2] = sky ? 230 : 50;
+      }
+    for (int s = 0; s <= f; ++s) {
+      const float t = static_cast<float>(s) / (kFrames - 1);
+      const float bend = (draw ? -1.0f : 1.0f) * 40.0f * t * t;
+      const int x = static_cast<int>(kW / 2 + bend), y = static_cast<int>(110 - 90 * t + 40 * t * t);
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+          const int px = x + dx, py = y + dy;
+          if (px < 0 || py < 0 || px >= kW || py >= kH) continue;
+          uint8_t* p = &rgb[(static_cast<size_t>(py) * kW + px) * 3];
+          p[0] = p[1] = p[2] = 255;
+        }
+    }
+    frames.push_back(std::move(rgb));
+  }
+  return movietools::encodemovie(frames, kW, kH, 4, 15);
+}
+
 }  // namespace
+
+void WriteShotSetupArt(const fs::path& data, const std::string& fontFolder) {
+  shapetools::Font font;
+  std::string error;
+  const std::string file = (fs::path(fontFolder) / "Lat15-Terminus12x6.psf.gz").string();
+  if (!shapetools::convertpsf(shapetools::readpsffile(file), 1, 1, font, error)) throw std::runtime_error(file + ": " + error);
+  const std::pair<const char*, float> sizes[] = {{"UI640", 1.0f}, {"UI800", 1.25f}};
+  for (const auto& [folder, scale] : sizes) {
+    const Set k{scale, font};
+    fs::create_directories(data / folder);
+    writeBytesTo(data / folder / "wind.fsh", WindArrows(k));
+    for (int n = 1; n <= 4; ++n)
+      writeBytesTo(data / folder / (std::string("scorebg") + static_cast<char>('a' + n - 1) + ".fsh"), ScoreBackground(k, n));
+    writeBytesTo(data / folder / "top.fsh", TopPiece(k));
+    writeBytesTo(data / folder / "charge.fsh", ChargeBadge(k));
+  }
+  fs::create_directories(data / "PICS");
+  writeBytesTo(data / "PICS" / "sbea.fsh", GolferPicture(0, {51, 102, 204}, {255, 255, 255}));
+  writeBytesTo(data / "PICS" / "senior.fsh", GolferPicture(1, {153, 153, 153}, {51, 51, 51}));
+  InitGolferRoster();
+  for (int slot = 4; slot < 19; ++slot) {
+    const RosterSlot* r = GolferRosterSlot(slot);
+    if (!r) continue;
+    std::string prefix;
+    for (int i = 0; i < 2 && r->name[i]; ++i) prefix += static_cast<char>(std::toupper(static_cast<unsigned char>(r->name[i])));
+    for (int variant = 1; variant <= 3; ++variant) {
+      const Rgb shirt{51 * (slot % 5), 51 * (slot * 2 % 5), 51 * ((slot + variant) % 5)};
+      writeBytesTo(data / "PICS" / (prefix + "0" + std::to_string(variant) + ".fsh"),
+                   GolferPicture(variant, shirt, {255, 204 - 51 * variant, 0}));
+    }
+  }
+  fs::create_directories(data / "ZARVOTIP");
+  writeBytesTo(data / "ZARVOTIP" / "ttip08.mad", TipMovie(true));
+  writeBytesTo(data / "ZARVOTIP" / "ttip09.mad", TipMovie(false));
+  const std::string drawText =
+      "Playing a draw\r\nClose the stance a little: aim the feet right of the target.\r\n"
+      "Keep the club face square to the target.\r\nSwing along the line of the feet.\r\n";
+  const std::string cutText =
+      "Playing a cut shot\r\nOpen the stance a little: aim the feet left of the target.\r\n"
+      "Keep the club face square to the target.\r\nSwing along the line of the feet.\r\n";
+  writeBytesTo(data / "ZARVOTIP" / "ttip08.dat", std::vector<uint8_t>(drawText.begin(), drawText.end()));
+  writeBytesTo(data / "ZARVOTIP" / "ttip09.dat", std::vector<uint8_t>(cutText.begin(), cutText.end()));
+}
 
 void WriteRoundInterface(const fs::path& data, const std::string& fontFolder) {
   shapetools::Font font;

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -282,8 +284,53 @@ const std::vector<Spoken>& Lines() {
   return lines;
 }
 
+// Where spoken lines are kept between runs: speaking is by far the slowest step, and the same speaker says the
+// same words the same way every time. TEEBOX_SPEECH_CACHE names the folder ("" turns the cache off); by default
+// it is below the person's cache folder.
+fs::path SpeechCacheFolder() {
+  if (const char* own = std::getenv("TEEBOX_SPEECH_CACHE")) return own;
+  if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg) return fs::path(xdg) / "teebox" / "speech";
+  if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / ".cache" / "teebox" / "speech";
+  return {};
+}
+
+// The speaker's own version line, so that another speaker's voice is never taken from the cache.
+const std::string& SpeakerVersion(const std::string& speaker) {
+  static std::mutex lock;
+  static std::map<std::string, std::string> versions;
+  std::lock_guard<std::mutex> hold(lock);
+  auto [at, added] = versions.try_emplace(speaker);
+  if (added) {
+    if (FILE* p = ::popen((speaker + " --version 2>/dev/null").c_str(), "r")) {
+      char line[256];
+      while (std::fgets(line, sizeof line, p)) at->second += line;
+      ::pclose(p);
+    }
+  }
+  return at->second;
+}
+
+std::vector<int16_t> ReadPcm(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<int16_t> pcm(bytes.size() / 2);
+  for (size_t i = 0; i < pcm.size(); ++i)
+    pcm[i] = static_cast<int16_t>(static_cast<uint8_t>(bytes[2 * i]) | static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
+  return pcm;
+}
+
 // The speaker's words as 16-bit mono samples at our rate, through sox; empty when either cannot be run.
 std::vector<int16_t> Speak(const std::string& speaker, const std::string& text, const fs::path& scratch) {
+  const fs::path cache = SpeechCacheFolder();
+  const std::string& version = SpeakerVersion(speaker);
+  fs::path cached;
+  if (!cache.empty() && !version.empty()) {
+    char key[40];
+    std::snprintf(key, sizeof key, "%08x%08x%08x.raw", Seed(speaker + '\n' + version), Seed(text), Seed("#" + text));
+    cached = cache / key;
+    std::error_code ec;
+    if (fs::is_regular_file(cached, ec)) return ReadPcm(cached);
+  }
   const fs::path wav = scratch / "line.wav", raw = scratch / "line.raw";
   std::string quoted = "'";
   for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -292,11 +339,16 @@ std::vector<int16_t> Speak(const std::string& speaker, const std::string& text, 
                               wav.string() + "' -r " + std::to_string(kRate) + " -c 1 -b 16 -e signed-integer -t raw '" +
                               raw.string() + "' >/dev/null 2>&1";
   if (std::system(command.c_str()) != 0) return {};
-  std::ifstream in(raw, std::ios::binary);
-  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<int16_t> pcm(bytes.size() / 2);
-  for (size_t i = 0; i < pcm.size(); ++i)
-    pcm[i] = static_cast<int16_t>(static_cast<uint8_t>(bytes[2 * i]) | static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
+  std::vector<int16_t> pcm = ReadPcm(raw);
+  if (!cached.empty() && !pcm.empty()) {
+    // Other runs may fill the same entry at once: each writes a name of its own and renames it into place.
+    std::error_code ec;
+    fs::create_directories(cache, ec);
+    const fs::path own = cached.string() + "." + std::to_string(::getpid()) + "." + scratch.filename().string();
+    fs::copy_file(raw, own, fs::copy_options::overwrite_existing, ec);
+    if (!ec) fs::rename(own, cached, ec);
+    if (ec) fs::remove(own, ec);
+  }
   return pcm;
 }
 

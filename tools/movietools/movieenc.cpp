@@ -1,6 +1,7 @@
 #include "movieenc.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -33,12 +34,19 @@ double scale(int k) { return k ? std::sqrt(2.0) * std::cos(k * M_PI / 16) : 1.0;
 
 // The orthonormal DCT of one 8 x 8 block; index u * 8 + v, u the horizontal and v the vertical frequency.
 void forwarddct(const double* samples, double* coefficient) {
+  // The cosines of every (position, frequency) pair, made once: the sums use the very same values.
+  static const auto basis = [] {
+    std::array<std::array<double, 8>, 8> b{};
+    for (int k = 0; k < 8; ++k)
+      for (int f = 0; f < 8; ++f) b[k][f] = std::cos((2 * k + 1) * f * M_PI / 16);
+    return b;
+  }();
   for (int u = 0; u < 8; ++u)
     for (int v = 0; v < 8; ++v) {
       double sum = 0;
       for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
-          sum += samples[y * 8 + x] * std::cos((2 * x + 1) * u * M_PI / 16) * std::cos((2 * y + 1) * v * M_PI / 16);
+          sum += samples[y * 8 + x] * basis[x][u] * basis[y][v];
       const double cu = u ? 1.0 : std::sqrt(0.5), cv = v ? 1.0 : std::sqrt(0.5);
       coefficient[u * 8 + v] = 0.25 * cu * cv * sum;
     }

@@ -19,8 +19,9 @@ struct Choice {
   Adpcm7Channel state{};
 };
 
-// One channel's block with a filter and shift: the codes that decode nearest, and the squared error.
-Choice tryblock(const int16_t* x, int stride, Adpcm7Channel start, int filter, int shift) {
+// One channel's block with a filter and shift: the codes that decode nearest, and the squared error. The trial stops
+// as soon as its error passes `bound`, as it can no longer be the best.
+Choice tryblock(const int16_t* x, int stride, Adpcm7Channel start, int filter, int shift, int64_t bound = INT64_MAX) {
   Choice c;
   c.error = 0;
   c.filter = filter;
@@ -38,17 +39,22 @@ Choice tryblock(const int16_t* x, int stride, Adpcm7Channel start, int filter, i
     }
     c.codes[k] = static_cast<uint8_t>(best);
     c.error += besterror;
+    if (c.error > bound) return c;
     c.state.p2 = c.state.p1;
     c.state.p1 = bestsample;
   }
   return c;
 }
 
-Choice bestblock(const int16_t* x, int stride, Adpcm7Channel state) {
+// The first filter and shift (in trial order) with the least error. The previous block's choice, tried first, gives
+// a bound that ends most other trials early; a trial ended early has more error than the bound, so the choice is
+// the one a full search makes.
+Choice bestblock(const int16_t* x, int stride, Adpcm7Channel state, int guessfilter, int guessshift, bool searchall) {
+  const int64_t bound = searchall ? INT64_MAX : tryblock(x, stride, state, guessfilter, guessshift).error;
   Choice best;
   for (int filter = 0; filter < 4; ++filter)
     for (int shift = 0; shift <= 12; ++shift) {
-      Choice c = tryblock(x, stride, state, filter, shift);
+      Choice c = tryblock(x, stride, state, filter, shift, bound);
       if (c.error < best.error) best = c;
     }
   return best;
@@ -130,9 +136,10 @@ void reflections(const float* x, int n, double* k) {
 
 }  // namespace
 
-std::vector<uint8_t> encodeadpcm7(const int16_t* samples, int frames, int channels) {
+std::vector<uint8_t> encodeadpcm7(const int16_t* samples, int frames, int channels, bool searchall) {
   std::vector<uint8_t> out;
   Adpcm7Channel state[2] = {};
+  Choice guess[2];
   const int blocks = (frames + ADPCM7FRAMES - 1) / ADPCM7FRAMES;
   std::vector<int16_t> block(static_cast<size_t>(ADPCM7FRAMES) * channels);
   for (int b = 0; b < blocks; ++b) {
@@ -142,7 +149,8 @@ std::vector<uint8_t> encodeadpcm7(const int16_t* samples, int frames, int channe
     }
     Choice c[2];
     for (int ch = 0; ch < channels; ++ch) {
-      c[ch] = bestblock(block.data() + ch, channels, state[ch]);
+      c[ch] = bestblock(block.data() + ch, channels, state[ch], guess[ch].filter, guess[ch].shift, searchall);
+      guess[ch] = c[ch];
       state[ch] = c[ch].state;
     }
     if (channels == 1) {

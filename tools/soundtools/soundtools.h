@@ -8,8 +8,9 @@
 namespace soundtools {
 
 // Compression 7: blocks of 28 frames; each block takes the filter and shift that decode closest to the input
-// (as the integer path decodes). Stereo input is interleaved.
-std::vector<uint8_t> encodeadpcm7(const int16_t* samples, int frames, int channels);
+// (as the integer path decodes). Stereo input is interleaved. The search ends hopeless trials early; `searchall`
+// tries every choice to the end (the same bytes, slower).
+std::vector<uint8_t> encodeadpcm7(const int16_t* samples, int frames, int channels, bool searchall = false);
 
 // Compression 9 of 16-bit mono samples: header and frames of 432 samples (the last one padded with silence).
 std::vector<uint8_t> encodec9(const int16_t* samples, int frames);

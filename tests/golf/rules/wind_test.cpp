@@ -1,4 +1,4 @@
-// Gusts: the value generators on the tick counter, and the game's wind moving around the hole's speed.
+// Gusts: the value generators on the tick counter, the wind presets, and the game's wind moving in gusts.
 #include <set>
 
 #include "golf/wind.h"
@@ -55,29 +55,52 @@ TEST_F(WindTest, GeneratorRangesPeriodsAndTransitions) {
   EXPECT_EQ(slow.Value(), to);
 }
 
-TEST_F(WindTest, PresetsAroundTheHolesSpeed) {
+TEST_F(WindTest, PresetsSteadyAndGusting) {
   struct Case {
     int setting;
     bool gusting;
-    int base;
     int low, high;
   };
-  for (const Case& c : {Case{0, true, 12, 0, 0}, Case{1, false, 6, 6, 6}, Case{1, true, 6, 4, 12},
-                        Case{2, true, 14, 10, 23}, Case{2, true, 25, 21, 30}}) {
-    SetupWind(c.setting, c.gusting, c.base);
+  for (const Case& c : {Case{0, true, 0, 0}, Case{1, false, 7, 7}, Case{2, false, 14, 14}, Case{1, true, 7, 18},
+                        Case{2, true, 14, 30}}) {
+    SetupWind(c.setting, c.gusting);
     std::set<int32_t> seen;
     for (int i = 0; i < 400; ++i) {
       winapi::testing::AdvanceClock(97);
       const int32_t v = GetCurrentWind();
-      EXPECT_GE(v, c.low) << c.setting << c.gusting << c.base;
-      EXPECT_LE(v, c.high) << c.setting << c.gusting << c.base;
+      EXPECT_GE(v, c.low) << c.setting << c.gusting;
+      EXPECT_LE(v, c.high) << c.setting << c.gusting;
       seen.insert(v);
+      if (c.setting == 2 && c.gusting && i > 100) {
+        // After their first changes the strong base stays within 18..23 and its gust within -4..9.
+        EXPECT_GE(BaseWindGenerator()->Value(), 18);
+        EXPECT_LE(BaseWindGenerator()->Value(), 23);
+        EXPECT_GE(GustGenerator()->Value(), -4);
+        EXPECT_LE(GustGenerator()->Value(), 9);
+      }
     }
-    if (c.gusting && c.setting) EXPECT_GT(seen.size(), 4u) << c.setting << c.base;
-    else EXPECT_EQ(seen.size(), 1u) << c.setting << c.base;
+    if (c.gusting && c.setting) EXPECT_GT(seen.size(), 4u) << c.setting;
+    else EXPECT_EQ(seen.size(), 1u) << c.setting;
+    // A setting above 2 changes no generator.
+    const int32_t baseMin = BaseWindGenerator()->Minimum();
+    SetupWind(3, true);
+    EXPECT_EQ(BaseWindGenerator()->Minimum(), baseMin);
     DeleteWindGenerators();
   }
   EXPECT_EQ(GetCurrentWind(), 0);  // no generators
+}
+
+TEST_F(WindTest, AnEqualRangeGivenAPeriodKeepsItsValue) {
+  TWindADV w;
+  w.SetRange(6, 6);
+  w.SetValue(9);
+  w.SetTransitionTime(0);
+  w.SetPeriod(50);
+  for (int i = 0; i < 20; ++i) {
+    winapi::testing::AdvanceClock(40);
+    w.Update();
+    EXPECT_EQ(w.Value(), 9);
+  }
 }
 
 TEST_F(WindTest, GustsVaryTheShotsWindOffTheNetworkOnly) {
@@ -93,12 +116,18 @@ TEST_F(WindTest, GustsVaryTheShotsWindOffTheNetworkOnly) {
     for (int shot = 0; shot < 30; ++shot) {
       winapi::testing::AdvanceClock(1500);
       g->UpdateWind();
-      EXPECT_GE(g->windSpeed, std::max(0, g->holeWindSpeed - 4));
-      EXPECT_LE(g->windSpeed, std::min(30, g->holeWindSpeed + 9));
+      if (network) {
+        EXPECT_EQ(g->holeWindSpeed, 14) << "a steady strong wind";
+      }
+      EXPECT_GE(g->windSpeed, 14);
+      EXPECT_LE(g->windSpeed, 30);
       speeds.insert(g->windSpeed);
     }
-    if (network) EXPECT_EQ(speeds, std::set<int>{g->holeWindSpeed}) << "a network game's wind is steady";
-    else EXPECT_GT(speeds.size(), 3u);
+    if (network) {
+      EXPECT_EQ(speeds, std::set<int>{g->holeWindSpeed}) << "a network game's wind is steady";
+    } else {
+      EXPECT_GT(speeds.size(), 3u);
+    }
     g->ReleaseHole();
     EXPECT_EQ(BaseWindGenerator(), nullptr);
   }

@@ -59,6 +59,25 @@ TEST(SoundTools, Compression7DecodesClose) {
   }
 }
 
+TEST(SoundTools, Compression7EndsHopelessTrialsWithoutChangingTheChoice) {
+  uint32_t seed = 12345;
+  auto noise = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<int16_t>(seed >> 16);
+  };
+  for (int channels : {1, 2}) {
+    const int frames = 28 * 60 + 11;
+    std::vector<int16_t> source = Voiced(frames * channels, 22050);
+    // Loud noise, silence and full-scale steps between the voiced parts: choices change from block to block.
+    for (int i = 0; i < 28 * 10 * channels; ++i) source[28 * 20 * channels + i] = noise();
+    for (int i = 0; i < 28 * 5 * channels; ++i) source[28 * 35 * channels + i] = 0;
+    for (int i = 0; i < 28 * 5 * channels; ++i) source[28 * 45 * channels + i] = (i / 7) % 2 ? 32767 : -32768;
+    EXPECT_EQ(soundtools::encodeadpcm7(source.data(), frames, channels),
+              soundtools::encodeadpcm7(source.data(), frames, channels, true))
+        << channels;
+  }
+}
+
 TEST(SoundTools, Compression9DecodesClose) {
   const int frames = 432 * 12;
   std::vector<int16_t> tone(frames);

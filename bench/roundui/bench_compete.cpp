@@ -58,7 +58,7 @@ void BM_LeaderBoardPage(benchmark::State& state) {
   for (int slot = 0; slot < 4; ++slot) {
     TPlayer* p = t->players->GetPlayer(slot);
     p->flags |= kGolferTakesPart | kGolferFlag5;
-    std::snprintf(p->name, sizeof p->name, "Golfer %d", slot + 1);
+    std::snprintf(p->name, sizeof p->name, "Golfer %c", static_cast<char>('1' + slot));
     for (int r = 0; r < 3; ++r)
       for (int h = 0; h < 18; ++h) p->SetHoleScore(r, h, static_cast<uint32_t>(3 + (h + slot + r) % 3), 0);
   }

@@ -319,3 +319,13 @@ int LoadSavedShot(const std::string& fileName, SavedShotHead& head, std::vector<
   }
   return 0;
 }
+
+bool IsSavedShotFileName(const std::string& name) {
+  int number = 0;
+  return parseShotName(name, number);
+}
+
+int DeleteSavedShot(const std::string& fileName) {
+  if (!IsSavedShotFileName(fileName)) return kSavedFileMissing;
+  return DeleteFileA(join(g_shotFolder, fileName).c_str()) ? 0 : kSavedFileMissing;
+}

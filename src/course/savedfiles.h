@@ -84,3 +84,8 @@ std::vector<SavedShotHead> ListSavedShots(std::vector<std::string>* problems = n
 // 0 read, 7 no such file, 2 damaged (reason in `error`).
 int LoadSavedShot(const std::string& fileName, SavedShotHead& head, std::vector<uint8_t>& body,
                   std::string* error = nullptr);
+// True for the names a saved-shot file may have ("SHOT0001.DAT", "P01S0002.DAT", letters in any case): the
+// name read from inside a file is replayed or deleted only when it is one of them.
+bool IsSavedShotFileName(const std::string& name);
+// Deletes a saved-shot file of the folder: 0, 7 when the name is not a saved shot's or the file cannot be deleted.
+int DeleteSavedShot(const std::string& fileName);

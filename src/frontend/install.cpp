@@ -2,6 +2,7 @@
 
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
+#include "frontend/highlights.h"
 #include "frontend/tourneydlg.h"
 #include "mmsystem.h"
 
@@ -49,6 +50,7 @@ class FrontEnd : public FrontEndProvider {
   bool InDemoState() override { return DemoRound != 0; }
   void LoadDctBackground(PathRecord* folder, const char* name) override { ::LoadDctBackground(folder, name); }
   void ReturnToFrontEnd() override { ContinueAfterGame(); }
+  void ShowHighlightsScreen() override { ::ShowHighlightsScreen(); }
   MARect DrawShadowFrame(const MARect& rect, int32_t width, WindowDesc* target) override {
     return ::DrawShadowFrame(rect, width, target, nullptr);
   }

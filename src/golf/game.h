@@ -402,6 +402,8 @@ void ReplaceCurrentGame(std::unique_ptr<TGame> game);
 
 // Ends the current game (program shutdown, end of a round).
 void DeleteCurrentGame();
+// The current game put aside, none current afterwards (ReplaceCurrentGame brings it back).
+std::unique_ptr<TGame> TakeCurrentGame();
 
 // Test hook: the next n game constructions fail as when memory runs out.
 void FailNextGameAllocations(int n);

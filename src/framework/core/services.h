@@ -158,6 +158,9 @@ class RoundInterfaceProvider : public Provider {
   virtual bool ArcLandingPoint(float* /*x*/, float* /*y*/, float* /*height*/) { return false; }
   virtual float MeterPower() { return 1.0f; }
   virtual bool SwingMishit() { return false; }
+  // The interface's shape n (0-29) as loaded, 0 when it is not; the front end's swing calibration panel draws
+  // from shapes 25 and 26.
+  virtual MemHandle InterfaceShape(uint32_t /*n*/) { return 0; }
 };
 
 // The front end's shell animation, as far as the pointer uses it.

@@ -37,7 +37,9 @@ class TSettingsPopList : public TPopupButton {
     left = r.left, top = r.top, right = r.right, bottom = r.bottom;
   }
   ~TSettingsPopList() override {
-    Close();
+    // Not from inside the list's own handler: it goes now, not at an idle pass that may never come.
+    delete list_;
+    list_ = nullptr;
     if (gOptions == this) gOptions = nullptr;
   }
   bool AcceptsInput() override { return TPopupButton::AcceptsInput() && PersonToPlay() && AwaitingSwing(); }

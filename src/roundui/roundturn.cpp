@@ -1,4 +1,5 @@
 #include "roundui/roundturn.h"
+#include "roundui/tips.h"
 
 #include <algorithm>
 #include <atomic>
@@ -127,6 +128,7 @@ void EndShotInInterface() {
   Svc().sound->ShotReplayStarts();
   PlayShotBack();
   if (const TPlayer* p = GolferToPlay()) Svc().sound->ShotReplayEnded(p->ball.Flag(kBallFlagHoled) != 0);
+  Tips().CountShotForTip();
   // A shot played after the time had run out is an infraction.
   if (TShotClockUI* clock = ShotClock(); clock && clock->expired) clock->OnTimeExpired();
   if (!BeginAfterShotChoice()) PostGolfMessage(kGolfBallStopped);

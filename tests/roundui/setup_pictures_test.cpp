@@ -16,6 +16,10 @@
 #include "framework/ui/inputstate.h"
 #include "golf/game.h"
 #include "golf/gameflow.h"
+#include "golf/launch.h"
+#include "golf/wind.h"
+#include "golf/ballflight.h"
+#include "golf/predict.h"
 #include "golf/golfmsg.h"
 #include "golf/player.h"
 #include "platformlib/gfx/gfxdisplay.h"
@@ -29,6 +33,8 @@
 #include "roundui/settingsbar.h"
 #include "roundui/shotbuttons.h"
 #include "roundui/shotui.h"
+#include "roundui/tips.h"
+#include "roundui/powermeter.h"
 #include "roundui/uishapes.h"
 #include "support/golden.h"
 #include "support/ground.h"
@@ -88,8 +94,19 @@ class SetUpPictures : public roundtest::RoundPictures {
     Facts().sizeSetting = 0;  // 640 x 480
     setwindow(&DisplayWindow);  // as the program's: text colours are made for the display's depth
     BlitImage(RoleImage(kRoleErase), MARect{0, 0, kW, kH}, DrawnImage(), MARect{0, 0, kW, kH});
+    Folders().ui640 = PathRecord{};
     std::snprintf(Folders().ui640.drive, sizeof Folders().ui640.drive, "c:");
     PathSetDirectory(&Folders().ui640, "|DATA|UI640");
+    // What earlier rounds of the program leave behind; the wind's arrow wobbles by the scene's random numbers.
+    Svc().scene->SeedRandom15(1);
+    GameUIManager() = TGameUIManager{};
+    ProSwingChosen() = false;
+    AggrSafeChoice() = kChoiceNone;
+    Tips().Reset();
+    ShotMeter = ShotMeterValues{};
+    ShotRiskValue = 0;
+    MeterInputEnabled = true;
+    TMA_EventHandlerList::rememberedX = TMA_EventHandlerList::rememberedY = -1;
     questions_.SuppressDialogs(false);
     Svc().frontEnd = &questions_;
     Svc().game = &state_;
@@ -106,6 +123,12 @@ class SetUpPictures : public roundtest::RoundPictures {
     DestroyWindow(GolfMainWindow);
     GolfMainWindow = nullptr;
     DestroyGameUI();
+    // The round's choices and its wind stay with this test.
+    AggrSafeChoice() = kChoiceNone;
+    ProSwingChosen() = false;
+    DeleteWindGenerators();
+    BallSetWind(0, 0);
+    FontFreeStandardSet();
     FreeGameUIShapes();
     Svc().frontEnd = nullptr;
     Svc().game = nullptr;

@@ -12,7 +12,8 @@ packages=(
   libopenal-dev
   libspeex-dev libgsm1-dev
   zlib1g-dev
-  libosmesa6-dev  # Mesa llvmpipe, the like-for-like reference of bench_grid
+  libosmesa6-dev  # Mesa llvmpipe, the like-for-like reference of bench_grid and d3d_bench
+  libzstd-dev liblz4-dev libavcodec-dev  # the references the unpack and movie benchmarks measure against
   console-setup-linux  # Terminus console fonts, converted by mkdemo for the demo installation
   espeak-ng sox  # the demo installation's announcer lines, spoken and converted by mkdemo
 )

@@ -13,22 +13,15 @@
 #include "platformlib/shapes/shapes.h"
 #include "platformlib/shapes/textdraw.h"
 #include "platformlib/gfx/windowdesc.h"
+#include "shapesetup.h"
 #include "shapewriter.h"
 
 namespace {
 
 constexpr int kW = 640, kH = 480;
 
-void Start() {
-  static bool started = false;
-  if (started) return;
-  started = true;
-  initmem(1 << 26);
-  rowspacesize = 1 << 16;
-  initrow();
-  inittextstate();
-  for (int i = 0; i < 256; ++i) CurrentPalette[i] = 0xFF000000u | (i << 16) | ((255 - i) << 8) | (i / 2);
-}
+using benchshapes::Shape;
+using benchshapes::Start;
 
 WindowDesc* Window(int depth) {
   Start();
@@ -36,20 +29,6 @@ WindowDesc* Window(int depth) {
   if (!windows[depth]) windows[depth] = createwindowadra(kW, kH, depth, 1);
   setwindow(windows[depth]);
   return windows[depth];
-}
-
-uint8_t* Shape(uint8_t type, int w, int h, uint32_t (*value)(int, int)) {
-  Start();
-  shapetools::Image image;
-  image.type = type;
-  image.width = w;
-  image.height = h;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) image.pixels.push_back(value(x, y));
-  const std::vector<uint8_t> bytes = shapetools::shapebytes(image);
-  auto* p = static_cast<uint8_t*>(reservememadr("bench", static_cast<int>(bytes.size()), 0));
-  std::memcpy(p, bytes.data(), bytes.size());
-  return p;
 }
 
 void Rate(benchmark::State& state, double pixels) {

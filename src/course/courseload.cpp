@@ -216,6 +216,17 @@ bool ParseCourseDescription(const uint8_t* data, size_t size, CourseDescription&
       if (n != 2 || l.words[1].size() != 6 || l.words[1].find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos)
         return fail("reflection must be 6 hexadecimal digits");
       d.reflection = static_cast<uint32_t>(std::strtoul(l.words[1].c_str(), nullptr, 16));
+    } else if (key == "stream") {
+      if (n < 2) return fail("stream must name textures 0-28");
+      for (size_t k = 1; k < n; ++k) {
+        int index = 0;
+        if (!wholeWord(l.words[k], 0, kTerrainTextures - 1, index)) return fail("stream must name textures 0-28");
+        d.streams[static_cast<size_t>(index)] = true;
+      }
+    } else if (key == "waterpalettes") {
+      if (n != 4 || !entryName(l.words[1]) || !entryName(l.words[2]) || !entryName(l.words[3]))
+        return fail("waterpalettes must name three 4-character entries");
+      for (size_t k = 0; k < 3; ++k) d.waterPalettes[k] = l.words[k + 1];
     } else if (key == "horizonscale") {
       if (n != 2 || !ParseDecimal(l.words[1], 0.1, 10.0, d.horizonScale)) return fail("horizonscale must be 0.1 to 10");
     } else {
@@ -290,6 +301,10 @@ bool ParseHoleHeaderFile(const uint8_t* data, size_t size, HoleSceneHeader& out,
           !ParseDecimal(l.words[3], 0, 10000, v[2]))
         return fail("detail must be three distances 0 to 10000");
       for (int k = 0; k < 3; ++k) h.minDetail[static_cast<size_t>(k)] = fixed(v[k]);
+    } else if (key == "glint") {
+      int v = 0;
+      if (n != 2 || !wholeWord(l.words[1], 1, 3, v)) return fail("glint must be a water setting 1 to 3");
+      h.glint = static_cast<uint8_t>(v);
     } else if (key == "depthoverride") {
       int v = 0;
       if (n != 2 || !wholeWord(l.words[1], 0, 1, v)) return fail("depthoverride must be 0 or 1");
@@ -391,7 +406,21 @@ CourseSceneData buildScene(const CourseDescription& d, const std::vector<uint8_t
     scene.shadeColours[static_cast<size_t>(l)] = 0xFF000000u | grey << 16 | grey << 8 | grey;
   }
   for (size_t t = 0; t < kTerrainTextures; ++t)
-    if (!d.textures[t].empty()) scene.textures[t].image = makeImage(file, d.textures[t], scene.palette, 64);
+    if (!d.textures[t].empty()) {
+      scene.textures[t].image = makeImage(file, d.textures[t], scene.palette, 64);
+      scene.textures[t].wholeImage = d.streams[t] ? 0 : 1;
+    }
+  for (size_t k = 0; k < 3; ++k) {
+    // Without water palettes the water takes the light tables of its three settings.
+    static constexpr int kLevels[3] = {4, 6, 8};
+    scene.waterPalettes[k] = scene.lightTables[static_cast<size_t>(kLevels[k])];
+    if (d.waterPalettes[k].empty()) continue;
+    const uint8_t* shape = findshape(file, d.waterPalettes[k].c_str());
+    const uint8_t* water = shape ? getshapeclut(shape) : nullptr;
+    if (!water || water[0] != 0x2A || ReadLE16(water + 4) != 256)
+      throw Refused{"water palette \"" + d.waterPalettes[k] + "\" has no 256-entry 32-bit palette"};
+    for (size_t c = 0; c < 256; ++c) scene.waterPalettes[k][c] = to565(ReadLE32(water + 16 + c * 4), kLightLevels - 1);
+  }
   for (const CourseObjectLine& o : d.objects) {
     ObjectType& type = scene.objectTypes[static_cast<size_t>(o.type)];
     type.present = true;

@@ -58,6 +58,8 @@ struct CourseDescription {
   std::array<std::string, 16> lieNames;  // empty: the standard name
   uint32_t reflection = 0x305878;
   double horizonScale = 1.0;
+  std::array<bool, kTerrainTextures> streams{};  // textures read as texel streams
+  std::array<std::string, 3> waterPalettes;      // entries whose palette records colour the water; empty: none
 };
 bool ParseCourseDescription(const uint8_t* data, size_t size, CourseDescription& out, std::string& error);
 

@@ -106,6 +106,9 @@ struct CourseSceneData {
   uint8_t noGridSurface = 0;                // grid lines are not drawn on it
   uint8_t waterLike[2] = {};                // what the gallery, tower and pop-up mounts treat as outside
   std::array<std::string, 16> lieNames;     // by surface code; the course may rename entries
+  // The water's colours for its three settings (5-6-5 by palette index): the course's water palettes, else the
+  // light tables of levels 4, 6 and 8.
+  std::array<std::array<uint16_t, 256>, 3> waterPalettes{};
 };
 
 // ---- the hole header ---------------------------------------------------------------------------------------------
@@ -119,6 +122,7 @@ struct HoleSceneHeader {
   std::array<int32_t, 3> minDetail{};              // 16.16 minimum detail distances, 0 = none
   uint32_t depthOverride = 0;
   int waterColour = 0;          // 4, 6, 8, or 0 for no override (reset at hole load)
+  uint8_t glint = 0;            // glinting water with this forced setting (1-3); 0 none
 };
 
 // ---- hole preprocessing ------------------------------------------------------------------------------------------

@@ -217,6 +217,8 @@ void EndWithIdentifier(TGenericControlADV* control) {
   if (CDialogADV* dialog = control->Owner<CDialogADV>()) dialog->EndModal(control->id);
 }
 
+}  // namespace
+
 MemHandle DialogPicture(const char* name) {
   // The dialog archive of the screen size holds the panel.
   DataFolders& f = Folders();
@@ -227,8 +229,6 @@ MemHandle DialogPicture(const char* name) {
   if (opened == 0) BigFileCloseArchive();
   return h;
 }
-
-}  // namespace
 
 const std::string& LastMessageText() { return gLastMessage; }
 

@@ -98,6 +98,9 @@ void ShowConfirmDialog(const char* text, ConfirmAction yes, ConfirmAction no);
 // The text of the message box shown last (tests and the log).
 const std::string& LastMessageText();
 
+// A picture of the screen size's dialog archive ("gamedlog.viv") in a new handle; 0 when it is not there.
+MemHandle DialogPicture(const char* name);
+
 // Screen-size index of the dialogs (0..4) and the fonts folder.
 int DialogSizeIndex();
 // A font of the fonts folder, loaded once and shared (not freed by its users); FreeFrontEndFonts at the end.

@@ -2,6 +2,7 @@
 
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
+#include "frontend/tourneydlg.h"
 #include "mmsystem.h"
 
 namespace {
@@ -36,6 +37,9 @@ class FrontEnd : public FrontEndProvider {
     return ::ShowMessageDialog(text, 3, 0, nullptr, 0, nullptr);
   }
   int ShowNotice(const std::string& text) override { return ShowTimedNotice(text, 0); }
+  void ShowTourneyStandings(int notice, int kind, int delaySeconds) override {
+    if (!DialogsSuppressed()) ::ShowTourneyStandings(notice, kind, delaySeconds);
+  }
   int ShowTimedNotice(const std::string& text, uint32_t timeoutMs) override {
     if (DialogsSuppressed()) return 1;
     return ::ShowMessageDialog(text.c_str(), 1, 1, nullptr, timeoutMs, nullptr);

@@ -440,20 +440,9 @@ std::string GolferProfileText(const char* name) {
   if (pro >= 0) return RosterBiography(pro);
   playerInfo_s record;
   if (!name || LoadGolferFile(PlayersPath(), name, record) != kGolferFileOk) return "";
-  const auto stat = [&](int index) { return record.GetStatistic(index); };
-  const uint32_t holes = stat(kStatHolesPlayed), rounds = stat(kStatRoundsPlayed);
-  const uint32_t fairways = stat(kStatFairwayChances), drives = stat(kStatDrivesMeasured);
-  char text[520];
-  std::snprintf(text, sizeof text,
-                "Name: %s\nRounds Played: %u\nHoles Played: %u\nScoring: %.1f a hole\nDriving: %u yds\n"
-                "Driving Accuracy: %u%%\nGreens in Regulation: %u%%\nLongest Drive: %u yds\nBest Round: %s\n"
-                "Birdies: %u  Eagles: %u  Holes in One: %u",
-                record.name, rounds, holes, holes ? static_cast<double>(stat(kStatTotalStrokes)) / holes : 0.0,
-                drives ? stat(kStatDrivingYards) / drives : 0u, fairways ? 100 * stat(kStatFairwaysHit) / fairways : 0u,
-                holes ? 100 * stat(kStatGreensInRegulation) / holes : 0u, stat(kStatLongestDrive),
-                stat(kStatBestRound) ? std::to_string(stat(kStatBestRound)).c_str() : "none", stat(kStatBirdies),
-                stat(kStatEagles), stat(kStatHolesInOne));
-  return text;
+  // The statistics page's lines; the name alone where no round interface is there to make them.
+  const std::string page = Svc().round->PlayerStatsText(record);
+  return page.empty() ? std::string("Player: ") + record.name : page;
 }
 
 void TGolfersScreenADV::OnProfile(TGenericControlADV* control) {

@@ -337,6 +337,8 @@ class TShootoutGame : public TGame {
   void HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
   void ShowHoleStatus() override;
   void ShowHoleResults() override;
+  // The standing after an elimination, then the round goes on (0x723).
+  void ShowStandingThenGoOn();
   void ContinuePlay() override;
   void OnShotFinished() override;
   std::string GetScoreText(int slot) override;

@@ -37,8 +37,11 @@ void TShootoutGame::ResetState() {
 
 void TShootoutGame::ShowHoleStatus() { PostGolfMessage(kGolfShowGolfer); }
 
-void TShootoutGame::ShowHoleResults() {
-  Svc().round->ShowShootoutStatus();
+void TShootoutGame::ShowHoleResults() { Svc().round->ShowShootoutStatus(); }
+
+void TShootoutGame::ShowStandingThenGoOn() {
+  // The interface's dialog sends the round on itself when it shows the standing.
+  if (!Svc().round->ShowShootoutStatus()) PostGolfMessage(kGolfAfterStatus);
 }
 
 void TShootoutGame::ContinuePlay() { PostGolfMessage(kGolfLeave); }
@@ -245,8 +248,7 @@ void TShootoutGame::settleShootoff() {
     for (int s = 0; s < TPlayerList::kSlots; ++s)
       if (TPlayer* p = players->GetPlayer(s); active(p)) p->holedOut = 1;
     UpdateHoleScores();
-    ShowHoleResults();
-    PostGolfMessage(kGolfAfterStatus);
+    ShowStandingThenGoOn();
     return;
   }
   if (atFarthest < count)
@@ -277,8 +279,7 @@ void TShootoutGame::OnShotFinished() {
   uint16_t out = 4;
   if (GetHoleWinner(&out)) {
     UpdateHoleScores();
-    ShowHoleResults();
-    PostGolfMessage(kGolfAfterStatus);
+    ShowStandingThenGoOn();
   } else if (!shootoffRunning) {
     // Nobody could be put out (fewer than two golfers left): the hole goes on to the next.
     GoToNextHole();

@@ -154,7 +154,7 @@ class TAfterShotList : public MA_EventHandler {
       for (int32_t x = std::max(0, left); x < std::min(right, w->width); ++x) {
         const uint16_t source = under_ ? reinterpret_cast<const uint16_t*>(under_->pixels + (y - top) * under_->rowbytes)[x - left] : px[x];
         const bool edge = y == top || y == bottom - 1 || x == left || x == right - 1;
-        px[x] = edge ? RoundPixel565(0xC8D8B0) : static_cast<uint16_t>((source >> 2) & 0x39E7);
+        px[x] = edge ? RoundPixel565(kAfterShotMenuFrame) : static_cast<uint16_t>((source >> 2) & 0x39E7);
       }
     }
     if (font) {
@@ -173,6 +173,7 @@ class TAfterShotList : public MA_EventHandler {
     }
     AddDirtyRect(MARect{left, top, right, bottom});
   }
+  void ForgetUnder() { freeUnder(); }
   void Erase(int) override {
     ImageRecord* drawn = DrawnImage();
     if (under_ && drawn && drawn->window) {
@@ -208,7 +209,12 @@ class TAfterShotEHL : public TMA_EventHandlerList {
   int OnPointerDown(int16_t x, int16_t y, uint8_t buttons) override { return AfterShotOnPointerDown(x, y, buttons); }
   int OnPointerUp(int16_t x, int16_t y, uint8_t buttons) override { return AfterShotOnPointerUp(x, y, buttons); }
   int OnIdle() override { return AfterShotOnIdle(); }
-  void DrawAll(int) override { DrawAfterShotMenu(); }
+  // Over a view drawn anew: what the lists cover is taken again.
+  void DrawAll(int) override {
+    menu.ForgetUnder();
+    cameras.ForgetUnder();
+    DrawAfterShotMenu();
+  }
   void EraseAll(int) override { EraseAfterShotMenu(); }
   TAfterShotEHL()
       : menu(static_cast<int32_t>(Facts().screenWidth * 0.63), static_cast<int32_t>(Facts().screenHeight * 0.7)),
@@ -491,6 +497,12 @@ std::string AfterShotMenuRows() {
   return out;
 }
 
+MARect AfterShotMenuArea() {
+  if (!AfterShotMenuShown()) return MARect{};
+  const TAfterShotList& menu = gHandler->menu;
+  return MARect{menu.left, menu.top, menu.right, menu.bottom};
+}
+
 int AfterShotStrokePending() { return gPending; }
 
 void BeginAfterShot() {
@@ -500,10 +512,9 @@ void BeginAfterShot() {
   gPending = 1;
   gDefaultReplay = true;
   // Keys and buttons pressed while the ball flew do not choose.
-  MSG msg;
-  bool inputPending = false;
-  while (PeekMessageA(&msg, Facts().mainWindow, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) inputPending = true;
-  while (PeekMessageA(&msg, Facts().mainWindow, WM_LBUTTONDOWN, WM_MBUTTONDBLCLK, PM_REMOVE)) inputPending = true;
+  // The display window hands its input to the queue window, so both queues are emptied (the swing's own presses
+  // wait there too).
+  const bool inputPending = FlushInput() != 0;
   const AfterShotSituation s = currentSituation(g, p);
   const uint32_t offered = OfferedChoices(s);
   for (int choice = 0; choice < kAfterShotChoices; ++choice)

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/core/utils.h"
 #include "golf/ballstate.h"
 
 class TMA_EventHandlerList;
@@ -83,6 +84,9 @@ void ShowAfterShotMenu();
 bool AfterShotMenuShown();
 // The menu's rows as shown (tests and the log).
 std::string AfterShotMenuRows();
+// Where the menu is on the screen (empty while it is hidden), and the colour of its frame line.
+MARect AfterShotMenuArea();
+constexpr uint32_t kAfterShotMenuFrame = 0xC8D8B0;
 
 // The golf library's entry once the ball of a shot has stopped.
 void BeginAfterShot();

@@ -14,6 +14,7 @@
 #include "platformlib/gfx/windowdesc.h"
 #include "roundui/gameui.h"
 #include "roundui/inroundbutton.h"
+#include "roundui/targeting.h"
 #include "roundui/uitext.h"
 
 namespace {
@@ -65,6 +66,18 @@ std::vector<std::string> Wrap(const std::string& text, int32_t width) {
 
 TGameChat* ChatBox() { return gChat; }
 
+bool ChatBoxWanted(const TGame* g) { return g && g->IsNetworkGame() && g->players && g->players->CountActivePlayers() > 1; }
+
+namespace {
+
+// The targeting arc, when it is shown, goes while the box first appears or last goes, and comes back after.
+TargetingArcEventHandler* ShownArc() {
+  TargetingArcEventHandler* arc = CurrentTargetingHandler;
+  return arc && arc->drawn ? arc : nullptr;
+}
+
+}  // namespace
+
 TGameChat* CreateChatBox() {
   if (gChat) return gChat;
   return new (std::nothrow) TGameChat;
@@ -93,9 +106,14 @@ int TGameChat::WrappedRows() const {
 
 void TGameChat::AddLine(const std::string& line) {
   if (lines.size() >= kLines) lines.erase(lines.begin());
+  TargetingArcEventHandler* arc = lines.empty() ? ShownArc() : nullptr;
+  if (arc) arc->Erase(0);
   lines.push_back(line.substr(0, kChatLineLimit));
   DrawHistory();
-  if (lines.size() == 1) expiry = timeGetTime() + kLineLife;
+  if (lines.size() == 1) {
+    if (arc) arc->Draw(0);
+    expiry = timeGetTime() + kLineLife;
+  }
 }
 
 void TGameChat::DrawHistory() {
@@ -195,8 +213,14 @@ int TGameChat::OnIdle() {
     expiry = now + kLineLife;
     if (!lines.empty()) {
       lines.erase(lines.begin());
-      if (lines.empty()) EraseHistory();
-      else DrawHistory();
+      if (lines.empty()) {
+        TargetingArcEventHandler* arc = ShownArc();
+        if (arc) arc->Erase(0);
+        EraseHistory();
+        if (arc) arc->Draw(0);
+      } else {
+        DrawHistory();
+      }
     }
   }
   return 0;

@@ -49,6 +49,8 @@ class TGameChat : public MA_EventHandler {
   void Send();
 };
 
+class TGame;
 // The chat box (null outside network rounds of more than one golfer); made by the in-round manager.
 TGameChat* ChatBox();
+bool ChatBoxWanted(const TGame* game);
 TGameChat* CreateChatBox();

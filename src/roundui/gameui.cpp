@@ -9,6 +9,7 @@
 #include "golf/game.h"
 #include "golf/player.h"
 #include "roundui/chatbox.h"
+#include "roundui/micbutton.h"
 #include "roundui/shotclock.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "roundui/holepanel.h"
@@ -62,10 +63,16 @@ int TGameUIManager::CreateControls(TMA_EventHandlerList* list, int tournamentRep
   int result = 0;
   TGame* g = CurrentGame();
   // Golfers of a network round type to each other.
-  if (chat && g && g->IsNetworkGame() && g->players->CountActivePlayers() > 1) {
+  if (chat && ChatBoxWanted(g)) {
     if (!h.chat) h.chat = CreateChatBox();
     if (!h.chat) return ERR_MEMORYFULL;
     if (const int16_t status = list->AddHandler(h.chat)) return status;
+    // ... and talk, where the network carries voice.
+    if (!h.mic && Svc().network->VoiceExists()) {
+      auto* mic = new (std::nothrow) TMicButton;
+      if (mic && list->AddHandler(mic) == 0) h.mic = mic;
+      else delete mic;
+    }
   }
   if (g && g->IsShotClockOn()) {
     if (!h.shotClock) h.shotClock = CreateShotClock();

@@ -10,6 +10,13 @@
 
 namespace {
 
+// While the chat's edit line is open, what is typed is chat, never a command (not even the space bar).
+bool ChatEditing() {
+  TGame* g = CurrentGame();
+  TGameChat* chat = ChatBox();
+  return g && g->roundRunning && chat && chat->IsEditing();
+}
+
 bool DemoRunning() { return Svc().frontEnd->InDemoState() || RoundInput().demoRunning; }
 
 // The demo clears the suspension and takes the input; otherwise a suspension drops it.
@@ -69,14 +76,17 @@ void InRoundOnButtonUp(int16_t x, int16_t y, uint8_t button) {
 
 void InRoundOnCommand(uint16_t code) {
   if (!Gate()) return;
+  if (ChatEditing()) {
+    ChatBox()->OnChar(code);
+    return;
+  }
   if (EndDemo()) return;
   if (AfterShotMenuShown() && AfterShotOnChar(code)) return;
-  // What is typed into the chat's edit line is not a command.
-  if (TGameChat* chat = ChatBox(); chat && chat->IsEditing() && chat->OnChar(code)) return;
   if (TMA_EventHandlerList* list = CurrentHandlerList()) list->OnChar(code);
 }
 
 void InRoundOnKeyUp(uint16_t code) {
   if (!Gate()) return;
+  if (ChatEditing()) return;
   if (TMA_EventHandlerList* list = CurrentHandlerList()) list->OnKeyUp(TranslateKeyUp(code));
 }

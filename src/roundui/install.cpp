@@ -1,16 +1,21 @@
 #include "roundui/install.h"
 
 #include "framework/core/services.h"
+#include "frontend/tourneydlg.h"
+#include "golf/modes.h"
 #include "roundui/aftershot.h"
 #include "roundui/chatbox.h"
 #include "roundui/clubs.h"
 #include "roundui/gameui.h"
 #include "roundui/input.h"
+#include "roundui/leaderboard.h"
 #include "roundui/powermeter.h"
 #include "roundui/replay.h"
 #include "roundui/roundturn.h"
 #include "roundui/scorecard.h"
 #include "roundui/shotclock.h"
+#include "roundui/statspage.h"
+#include "roundui/statusdlg.h"
 #include "roundui/targeting.h"
 
 namespace {
@@ -59,6 +64,23 @@ class RoundInterface : public RoundInterfaceProvider {
   void BeginAfterShot() override { EndShotInInterface(); }
   void RemoteMessage(uint32_t id, void*) override { AfterShotMessage(id); }
   void HoleReleased() override { DestroyGameUI(); }
+  void DrawStandings(CTourneyDlg& dialog) override {
+    // The final results name one winner where only the computer field shares the lead.
+    if (dialog.stage == 2)
+      if (auto* t = dynamic_cast<TTournamentGame*>(CurrentGame())) SettleComputerLeadTie(*t);
+    DrawLeaderBoardPage(dialog);
+    DrawLeaderBoard(dialog);
+  }
+  std::string PlayerStatsText(playerInfo_s& golfer) override {
+    char text[1024];  // the whole page stays under 1 KB
+    FormatPlayerStatsText(golfer, text, sizeof text);
+    return text;
+  }
+  bool ShowShootoutStatus() override {
+    if (!GameUIBuilt() || Svc().frontEnd->DialogsSuppressed()) return false;
+    ::ShowShootoutStatus(ShootoutWinner());
+    return true;
+  }
   void ShowScoreCard(int) override {
     if (!GameUIBuilt()) return;
     // The card's first golfer row as the page shows it: the name, then each hole's text.

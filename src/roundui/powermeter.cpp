@@ -554,7 +554,8 @@ int TPowerMeterUI::IsPointerOver(int16_t x, int16_t y, uint8_t) {
 
 int TPowerMeterUI::OnIdle() {
   Step();
-  return 0;
+  // The needle's step does not end the list's pass: the targeting arc after it follows the shot.
+  return 1;
 }
 
 void TPowerMeterUI::Layout(int32_t x, int32_t y, int32_t radius) {

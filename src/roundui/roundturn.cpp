@@ -22,6 +22,7 @@
 #include "roundui/roundparts.h"
 #include "roundui/roundview.h"
 #include "roundui/shotclock.h"
+#include "roundui/shotresult.h"
 #include "roundui/shotui.h"
 
 namespace {
@@ -129,10 +130,11 @@ void EndShotInInterface() {
   PlayShotBack();
   if (const TPlayer* p = GolferToPlay()) Svc().sound->ShotReplayEnded(p->ball.Flag(kBallFlagHoled) != 0);
   Tips().CountShotForTip();
+  // The ball at rest is on the screen before the result and the menu are drawn over it.
+  PresentRoundFrame();
   // A shot played after the time had run out is an infraction.
   if (TShotClockUI* clock = ShotClock(); clock && clock->expired) clock->OnTimeExpired();
   if (!BeginAfterShotChoice()) PostGolfMessage(kGolfBallStopped);
-  InvalidateRoundView();
 }
 
 bool PresentRoundFrame() {
@@ -143,6 +145,8 @@ bool PresentRoundFrame() {
     DrawRoundView();
     TMA_EventHandlerList* current = CurrentHandlerList();
     if (current && current != h.list) h.list->DrawAll(0);
+    // The result banners lie over the controls, the after-shot menu over them.
+    RedrawResultBanners();
     if (current) current->DrawAll(0);
   }
   UpdateScreen();

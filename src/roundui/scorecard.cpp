@@ -18,7 +18,6 @@ namespace {
 
 constexpr uint32_t kCourseColour = 0xFFFFFF;
 constexpr uint32_t kTitleColour = 0xFFFF50;
-constexpr uint32_t kCardFill = 0x0C3A1C;
 constexpr uint32_t kCardLine = 0x5A7A5A;
 constexpr int kRowTourn = 1, kRowPar = 5, kRowFirstGolfer = 6, kRowHandicap = 10, kRowRating = 11;
 constexpr int kColOut = 9, kColTot = 10, kColHdp = 11, kColNet = 12;
@@ -240,7 +239,7 @@ void DrawScorecard(const CardInput& in, int32_t x, int32_t y) {
   const int size = std::clamp(Facts().sizeSetting, 0, 4);
   const int32_t w = CardWidth(size), h = CardHeight(size), rowH = CardRowHeight(size);
   if (setwindow(drawn->window)) {
-    fillrect(x, y, w, h, RoundPixel565(kCardFill));
+    fillrect(x, y, w, h, RoundPixel565(kScoreCardFill));
     for (int row = 1; row < 12; ++row) fillrect(x + 2, y + row * rowH, w - 4, 1, RoundPixel565(kCardLine));
     const int32_t column = CardColumnX(1, size) - CardColumnX(0, size);
     fillrect(x + CardColumnX(0, size) - column / 2, y + 2, 1, h - 4, RoundPixel565(kCardLine));

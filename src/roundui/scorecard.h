@@ -62,6 +62,7 @@ CardInput CurrentScoreCard(bool frontNine, bool puttsView);
 void DrawScorecard(const CardInput& in, int32_t x, int32_t y);
 // Size of the card for the display size, as DrawScorecard covers it.
 int32_t CardWidth(int sizeIndex);
+constexpr uint32_t kScoreCardFill = 0x0C3A1C;  // the card's ground colour
 int32_t CardHeight(int sizeIndex);
 // The card on a page of its own over the screen, until a key or a mouse button; the screen under it comes back.
 // `frontNine` -1 picks the nine of the current hole.

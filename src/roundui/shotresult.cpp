@@ -163,39 +163,51 @@ std::vector<std::string> SplitBannerText(const std::string& text, int maxWidth,
   return {text.substr(0, cut), text.substr(rest)};
 }
 
-void ShowResultBanner(const std::string& text) {
-  if (text.empty()) return;
-  gBannerTexts.push_back(text);
+namespace {
+
+// Draws a banner at its place, taking what it covers first; false when it does not fit the screen.
+bool DrawBanner(Banner& b) {
   ImageRecord* drawn = DrawnImage();
   const MemHandle font = bannerFont();
-  if (!drawn || !drawn->window || !font) return;
+  if (!drawn || !drawn->window || !font) return false;
   WindowDesc* w = drawn->window;
   SelectRoundFont(font, drawn, kAlignCentre, 0xFFFF50, 2);
   const int32_t screenW = std::min<int32_t>(Facts().screenWidth, w->width);
   const std::vector<std::string> lines =
-      SplitBannerText(text, screenW - 16, [](const std::string& s) { return FontStringWidth(s.c_str(), 0); });
+      SplitBannerText(b.text, screenW - 16, [](const std::string& s) { return FontStringWidth(s.c_str(), 0); });
   const int32_t lineH = FontHeight() + 4;
-  const int32_t height = static_cast<int32_t>(lines.size()) * lineH + 12;
-  int32_t y = Facts().screenHeight / 5;
-  if (!gBanners.empty()) y = gBanners.back().y + gBanners.back().height + 4;
-  if (y + height > w->height) return;
-  Banner b;
-  b.text = text;
-  b.y = y;
-  b.height = height;
-  b.under = trycreatewindowadr(screenW, height, 16);
-  if (b.under) CopyWindowArea(b.under, 0, 0, w, 0, y, screenW, height);
+  b.height = static_cast<int32_t>(lines.size()) * lineH + 12;
+  if (b.y + b.height > w->height) return false;
+  if (b.under) removewindow(b.under);
+  b.under = trycreatewindowadr(screenW, b.height, 16);
+  if (b.under) CopyWindowArea(b.under, 0, 0, w, 0, b.y, screenW, b.height);
   // A darkened band across the view, the text centred on it.
   if (w->depth == 16)
-    for (int32_t row = y; row < y + height; ++row) {
+    for (int32_t row = b.y; row < b.y + b.height; ++row) {
       auto* px = reinterpret_cast<uint16_t*>(w->pixels + row * w->rowbytes);
       for (int32_t x = 0; x < screenW; ++x) px[x] = static_cast<uint16_t>((px[x] >> 2) & 0x39E7);
     }
   const int32_t ascent = SelectedFontAscent();
   for (size_t i = 0; i < lines.size(); ++i)
-    FontDrawText(screenW / 2, y + 6 + static_cast<int32_t>(i) * lineH + ascent, lines[i].c_str());
-  AddDirtyRect(MARect{0, y, screenW, y + height});
-  gBanners.push_back(b);
+    FontDrawText(screenW / 2, b.y + 6 + static_cast<int32_t>(i) * lineH + ascent, lines[i].c_str());
+  AddDirtyRect(MARect{0, b.y, screenW, b.y + b.height});
+  return true;
+}
+
+}  // namespace
+
+void ShowResultBanner(const std::string& text) {
+  if (text.empty()) return;
+  gBannerTexts.push_back(text);
+  Banner b;
+  b.text = text;
+  b.y = gBanners.empty() ? Facts().screenHeight / 5 : gBanners.back().y + gBanners.back().height + 4;
+  if (DrawBanner(b)) gBanners.push_back(b);
+  else if (b.under) removewindow(b.under);
+}
+
+void RedrawResultBanners() {
+  for (Banner& b : gBanners) DrawBanner(b);
 }
 
 void EraseResultBanners() {

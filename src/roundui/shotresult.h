@@ -38,6 +38,8 @@ std::vector<std::string> SplitBannerText(const std::string& text, int maxWidth, 
 // banners comes back with EraseResultBanners.
 void ShowResultBanner(const std::string& text);
 void EraseResultBanners();
+// The banners up drawn again where they were, over a view drawn anew.
+void RedrawResultBanners();
 int ResultBannersShown();
 // The banners' texts now up (tests and the log).
 const std::vector<std::string>& ResultBannerTexts();

@@ -19,6 +19,7 @@
 #include "roundui/clubs.h"
 #include "roundui/powermeter.h"
 #include "roundui/replay.h"
+#include "roundui/uitext.h"
 #include "scene/golfview.h"
 #include "windows.h"
 
@@ -270,8 +271,18 @@ void TargetingArcEventHandler::Paint(Pixels16& t) {
   if (ArcDelayedRedrawTime) {
     // The tag: a framed box beside the marker, a row per line.
     const tagArrowStruct& m = LandingMarkers[1].kind ? LandingMarkers[1] : LandingMarkers[0];
-    const int rows = static_cast<int>(TagLines().size());
-    const int32_t w = 80, h = rows * 10;
+    const std::vector<std::string> lines = TagLines();
+    const int rows = static_cast<int>(lines.size());
+    // The block is as wide as its widest line and a font height a row, so that lines never overlap.
+    int32_t w = 80;
+    tagLineHeight = 10;
+    if (StandardFonts[0]) {
+      FontSelect(StandardFonts[0], nullptr, kAlignLeft, 0, 0, 0, 0);
+      tagLineHeight = std::max(FontHeight(), 1);
+      w = 0;
+      for (const std::string& line : lines) w = std::max(w, FontStringWidth(line.c_str(), 0));
+    }
+    const int32_t h = rows * tagLineHeight;
     int32_t x = m.x + 8, y = m.y - 80;
     x = std::max(std::min(x, t.width - 6 - 4 - w), 10);
     y = std::max(std::min(y, t.height - 6 - 4 - h), 10);
@@ -295,8 +306,10 @@ void TargetingArcEventHandler::Draw(int) {
   if (ArcDelayedRedrawTime && drawn && StandardFonts[0]) {
     FontSelect(StandardFonts[0], DrawnImage(), kAlignLeft, 0xFFFF, 0, 0, 1);
     const std::vector<std::string> lines = TagLines();
+    // Text is placed by its base line.
+    const int32_t ascent = SelectedFontAscent();
     for (size_t r = 0; r < lines.size(); ++r)
-      FontDrawText(tagLeft + 4, tagTop + 4 + static_cast<int32_t>(r) * 10, lines[r].c_str());
+      FontDrawText(tagLeft + 4, tagTop + 4 + ascent + static_cast<int32_t>(r) * tagLineHeight, lines[r].c_str());
   }
   MarkDisplayDirty(0, 0, screenWidth, screenHeight);
 }
@@ -416,8 +429,13 @@ int TargetingArcEventHandler::OnIdle() {
   const uint32_t now = timeGetTime();
   if (ArcDelayedRedrawTime && ArcDelayedRedrawTime < now) {
     ArcDelayedRedrawTime = 0;
-    Erase(0);
-    Draw(0);
+    // Without the tag: the screen under it is drawn again when someone draws it.
+    if (onChanged) {
+      onChanged();
+    } else {
+      Erase(0);
+      Draw(0);
+    }
   }
   if (arcReady && (flags & kHandlerShown) && Aiming()) {
     const tagArrowStruct& m = LandingMarkers[1].kind ? LandingMarkers[1] : LandingMarkers[0];

@@ -76,6 +76,7 @@ class TargetingArcEventHandler : public MA_EventHandler {
   bool flewAway = false;       // the last prediction did not come down
   bool puttTargetDrawn = false;
   int32_t tagLeft = 0, tagTop = 0, tagRight = 0, tagBottom = 0;
+  int32_t tagLineHeight = 10;
   std::vector<ArcSegment> segments;
 
   // Settings of the shot: "Unadjusted" (only the aimed shot is predicted), the hole's two hazard codes.

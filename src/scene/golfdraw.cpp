@@ -16,6 +16,9 @@
 #include "scene/holedraw3d.h"
 #include "scene/horizon.h"
 #include "scene/render3d.h"
+#include "scene/water.h"
+#include "mmsystem.h"
+#include "windows.h"
 
 namespace {
 
@@ -48,6 +51,8 @@ void SizeGolfViewImages(int32_t width, int32_t height) {
   const size_t n = static_cast<size_t>(width) * static_cast<size_t>(height);
   gImages.view.assign(n, 0);
   gImages.overlay.assign(n, 0x8000);
+  gImages.depth.assign(n, 0);
+  gImages.background.assign(n, 0);
 }
 
 Image16 GolfViewImage() { return AsImage(gImages.view); }
@@ -127,12 +132,13 @@ bool DrawMainGolfView() {
   view.SetViewport(rect, nullptr, 0, hardware ? 0 : 1);
   PlaceViewBehind(view, ball, target);
   if (hardware) return DrawThroughModule(view, display);
-  Surface16 s;
-  s.pixels = gImages.view.data();
-  s.pitch = gImages.width;
-  s.clipRight = gImages.width;
-  s.clipBottom = gImages.height;
-  DrawHoleSoftware(view, s, &view.focusPoint);
+  const int32_t w = gImages.width, h = gImages.height;
+  const Surface16 s{gImages.view.data(), w, 0, 0, w, h}, depth{gImages.depth.data(), w, 0, 0, w, h};
+  DrawHoleSoftware(view, s, &view.focusPoint, &depth);
+  // The water reflects what stands above it; its waves move on from the reflected picture every 33 ms.
+  DrawWaterReflection(s, depth, 2);
+  gImages.background = gImages.view;
+  StepWaterAnimation(timeGetTime(), {s, depth, {gImages.background.data(), w, 0, 0, w, h}}, {});
   CopyViewThroughOverlay(gImages, display);
   AddDirtyRect(MARect{drawn->left, drawn->top, drawn->right, drawn->bottom});
   return true;

@@ -16,6 +16,8 @@ struct GolfViewImages {
   int32_t width = 0, height = 0;
   std::vector<uint16_t> view;     // the scene's picture, 5-6-5
   std::vector<uint16_t> overlay;  // bit 15 set: the scene's pixel
+  std::vector<uint16_t> depth;       // software: the scene's depth values, water marked
+  std::vector<uint16_t> background;  // software: the picture after the water's reflection, before its animation
 };
 GolfViewImages& GolfViewBuffers();
 // Sizes the images to the screen: a change of size makes them afresh, the overlay all set.

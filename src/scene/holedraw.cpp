@@ -8,9 +8,12 @@
 #include "course/holedata.h"
 #include "course/scenedata.h"
 #include "course/terrain.h"
+#include "platformlib/core/byteorder.h"
 #include "scene/golfdraw.h"
 #include "scene/horizon.h"
 #include "scene/random.h"
+#include "scene/skydome.h"
+#include "scene/tiles.h"
 
 uint16_t To565(uint32_t argb) {
   return static_cast<uint16_t>((((argb >> 19) & 31) << 11) | (((argb >> 10) & 63) << 5) | ((argb >> 3) & 31));
@@ -27,6 +30,19 @@ namespace {
 bool gToldObject = false, gToldSurface = false;
 
 }  // namespace
+
+bool IsWaterSurface(uint8_t surface) {
+  surface &= 0xF0;
+  const uint8_t second = CurrentCourseScene().secondWater;
+  return surface == kSurfaceWater || (second != 0 && surface == second);
+}
+
+uint16_t SoftwareDepthValue(float depth, bool live) {
+  if (!(depth >= 1.0f / 65536.0f)) return 0;
+  const uint16_t top = live ? 0x8000 : 0;
+  if (depth >= 350.0f) return static_cast<uint16_t>(0x7FFE | top);
+  return static_cast<uint16_t>(((static_cast<int64_t>(depth * 65536.0f) / 700) & 0x7FFE) | top);
+}
 
 int SurfaceTextureIndex(const CourseSceneData& course, uint8_t surface, int step, bool stripe) {
   int index = surface >> 4;
@@ -52,7 +68,8 @@ const TerrainTexture* SurfaceTexture(const CourseSceneData& course, uint8_t surf
 }
 
 void DrawSprite(const Surface16& s, const CourseImage& image, const uint16_t palette[256], float footX, float footY,
-                float width, float height, float hotFraction, int32_t* topOut) {
+                float width, float height, float hotFraction, int32_t* topOut, const Surface16* depth = nullptr,
+                uint16_t depthValue = 0) {
   const int32_t iw = image.width(), ih = image.height();
   if (iw <= 0 || ih <= 0 || width < 1.0f || height < 1.0f) return;
   const int32_t x0 = static_cast<int32_t>(std::floor(footX - width * hotFraction));
@@ -63,18 +80,20 @@ void DrawSprite(const Surface16& s, const CourseImage& image, const uint16_t pal
   for (int32_t y = std::max(y0, s.clipTop); y < std::min(y0 + h, s.clipBottom); ++y) {
     const int32_t sy = std::min(ih - 1, static_cast<int32_t>(static_cast<int64_t>(y - y0) * ih / h));
     uint16_t* row = s.pixels + static_cast<size_t>(y) * s.pitch;
+    uint16_t* depthRow = depth ? depth->pixels + static_cast<size_t>(y) * depth->pitch : nullptr;
     for (int32_t x = std::max(x0, s.clipLeft); x < std::min(x0 + w, s.clipRight); ++x) {
       const int32_t sx = std::min(iw - 1, static_cast<int32_t>(static_cast<int64_t>(x - x0) * iw / w));
       const uint8_t p = pixels[static_cast<size_t>(sy) * iw + sx];
-      if (p != 255) row[x] = palette[p];
+      if (p == 255) continue;
+      row[x] = palette[p];
+      if (depthRow) depthRow[x] = depthValue;
     }
   }
 }
 
-void DrawHorizon(const TGolfView& view, const Surface16& s, const CourseSceneData& course,
-                 const uint16_t palette[256]) {
+// The sky colour, then the ground below the horizon line (the camera looks level: the line is the centre row).
+int32_t FillBelowHorizon(const TGolfView& view, const Surface16& s, const CourseSceneData& course) {
   const HoleSceneHeader& header = CurrentHoleScene().header;
-  // The sky, then the ground below the horizon line (the camera looks level: the line is the centre row).
   const int32_t horizonY = view.viewTop + view.centreY;
   const uint16_t sky = gHorizon.backgroundSet ? gHorizon.background565 : 0x6D5F;
   const TerrainTexture* ground = SurfaceTexture(course, static_cast<uint8_t>(header.defaultSurface), 8, false);
@@ -84,6 +103,12 @@ void DrawHorizon(const TGolfView& view, const Surface16& s, const CourseSceneDat
     uint16_t* row = s.pixels + static_cast<size_t>(y) * s.pitch;
     std::fill(row + s.clipLeft, row + s.clipRight, y < horizonY ? sky : groundColour);
   }
+  return horizonY;
+}
+
+void DrawHorizon(const TGolfView& view, const Surface16& s, const CourseSceneData& course,
+                 const uint16_t palette[256]) {
+  const int32_t horizonY = FillBelowHorizon(view, s, course);
   if (gHorizon.total <= 0 || course.horizonCount <= 0) return;
   const float scale = course.horizonScale > 0.0f ? course.horizonScale : 1.0f;
   int32_t offset = HorizonOffsetForHeading(view.heading, 0, s.clipRight - s.clipLeft);
@@ -103,6 +128,158 @@ void DrawHorizon(const TGolfView& view, const Surface16& s, const CourseSceneDat
     }
     if (stripWidth < 1.0f) break;
   }
+}
+
+// A cell's detail tile: its second and third surfaces (codes 0-15, 0 none), masks and shadow.
+struct DetailCell {
+  bool present = false;
+  uint8_t second = 0, third = 0;
+  RunMask tileMask, overlayMask;
+  uint32_t shadow = 0;  // run-mask offset; 0xFFFFFFFF the whole cell
+};
+
+RunMask MaskAt(const TerrainGrid& g, uint32_t offset) {
+  if (offset >= g.runMasks.size()) return {};
+  return {g.runMasks.data() + offset, g.runMasks.size() - offset};
+}
+
+DetailCell ReadDetailCell(const TerrainGrid& g, size_t cell) {
+  DetailCell d;
+  const uint16_t n = ReadLE16(&g.cells[cell * kCellBytes]);
+  const size_t at = static_cast<size_t>(n) * kDetailTileBytes;
+  if (n == 0 || at > g.detailTiles.size()) return d;
+  const uint8_t* t = &g.detailTiles[at - kDetailTileBytes];
+  d.present = true;
+  d.second = t[0] & 15;
+  d.third = t[1] & 15;
+  d.shadow = ReadLE32(t + 4);
+  const size_t pair = static_cast<size_t>(ReadLE16(t + 2)) * kMaskPairBytes;
+  if (pair + kMaskPairBytes <= g.maskPairs.size()) {
+    d.tileMask = MaskAt(g, ReadLE32(&g.maskPairs[pair]));
+    if (d.third) d.overlayMask = MaskAt(g, ReadLE32(&g.maskPairs[pair + 4]));
+  }
+  if (!d.tileMask.bytes) d.second = 0;
+  if (!d.overlayMask.bytes) d.third = 0;
+  return d;
+}
+
+// The cell's corners in the order the tile is laid: (x, z), (x+1, z), (x, z+1), (x+1, z+1), the first and second
+// pair exchanged when the cell is split along its other diagonal (orientation 1).
+uint8_t TileCorners4(const TerrainGrid& g, const HoleItem& item, const TriVertex around[4], TriVertex q[4]) {
+  q[0] = around[0], q[1] = around[1], q[2] = around[3], q[3] = around[2];
+  const int32_t W = static_cast<int32_t>(g.width);
+  const float a = TerrainVertexHeight(static_cast<size_t>(item.j) * W + std::min(item.i + 1, W - 1));
+  const float b = TerrainVertexHeight(static_cast<size_t>(std::min<int32_t>(item.j + 1, static_cast<int32_t>(g.depth) - 1)) * W + item.i);
+  if (std::fabs(a - b) < 0.3f) return 0;
+  std::swap(q[0], q[1]);
+  std::swap(q[2], q[3]);
+  return 1;
+}
+
+void Extents(const TriVertex q[4], int32_t* h, int32_t* v) {
+  *h = std::max(std::abs(q[0].x - q[3].x), std::abs(q[1].x - q[2].x));
+  *v = std::max(std::abs(q[0].y - q[3].y), std::abs(q[1].y - q[2].y));
+}
+
+// Maps `texture` on the quad's two triangles (q0, q1, q2) and (q1, q2, q3) with the tile's corners; `shade` >= 0
+// lights it through the light tables, else `colours` (mode 0) or the shadow-mask mode (colours null).
+void MapTileQuad(const Surface16& s, const TriVertex q[4], const BuiltTile& tile, int32_t level,
+                 const LightTableSet* lights, const uint16_t* colours) {
+  const Texture8 t{tile.texels, tile.side, tile.side};
+  for (int first = 0; first < 2; ++first) {
+    const TriVertex tri[3] = {q[first], q[first + 1], q[first + 2]};
+    const int32_t u[3] = {tile.corners->u[first], tile.corners->u[first + 1], tile.corners->u[first + 2]};
+    const int32_t v[3] = {tile.corners->v[first], tile.corners->v[first + 1], tile.corners->v[first + 2]};
+    const int32_t levels[3] = {level, level, level};
+    if (lights) MapTriangleShaded16(s, tri, levels, t, u, v, *lights, false);
+    else MapTriangle16(s, tri, t, u, v, colours, colours ? 0 : 1);
+  }
+}
+
+Source8 TextureSource(const TerrainTexture& t) {
+  return {t.image.pixels(), static_cast<size_t>(t.image.width()) * static_cast<size_t>(t.image.height())};
+}
+
+// A cell drawn with its detail tile: the own surface (A) and the second (B) through the tile mask, the third laid
+// over through the overlay mask, built at the size the cell's screen size calls for. With a depth picture the
+// cell's depth goes there too, water marked per sub-cell where only part of the cell is water.
+bool DrawDetailCell(const Surface16& s, const Surface16* depth, const TriVertex around[4], const HoleItem& item,
+                    const DetailCell& d, const TerrainTexture& own, uint8_t surfaceByte, bool stripe, int32_t level,
+                    uint16_t depthValue, const LightTableSet& lights) {
+  const CourseSceneData& course = CurrentCourseScene();
+  const TerrainGrid& g = CurrentTerrain();
+  const int secondIndex = SurfaceTextureIndex(course, static_cast<uint8_t>(d.second << 4), 1, stripe);
+  if (secondIndex < 0) return false;
+  const TerrainTexture& second = course.textures[static_cast<size_t>(secondIndex)];
+  const int thirdIndex = d.third ? SurfaceTextureIndex(course, static_cast<uint8_t>(d.third << 4), 1, stripe) : -1;
+  TriVertex q[4];
+  const uint8_t orientation = TileCorners4(g, item, around, q);
+  int32_t h = 0, v = 0;
+  Extents(q, &h, &v);
+  TileRecipe r;
+  r.tileMask = d.tileMask;
+  r.a = TextureSource(own);
+  r.b = TextureSource(second);
+  r.wholeA = own.wholeImage != 0;
+  r.wholeB = second.wholeImage != 0;
+  if (thirdIndex >= 0) {
+    const TerrainTexture& third = course.textures[static_cast<size_t>(thirdIndex)];
+    r.overlayMask = d.overlayMask;
+    r.overlay = TextureSource(third);
+    r.wholeOverlay = third.wholeImage != 0;
+  }
+  r.orientation = orientation;
+  if ((r.wholeA || r.wholeB || r.wholeOverlay) && v > 2) r.builder = h < 16 ? 5 : (v < 16 ? 6 : 7);
+  else if (h < 16) r.builder = 0;
+  else if (h < 32) r.builder = v < 16 ? 1 : 2;
+  else r.builder = v < 16 ? 3 : 4;
+  MapTileQuad(s, q, BuildQuadTile(r), level, &lights, nullptr);
+  if (!depth) return true;
+  // Which cells of the tile are water: the own surface (skip cells), the second (copy cells), the overlay's.
+  const bool waterA = IsWaterSurface(surfaceByte), waterB = IsWaterSurface(static_cast<uint8_t>(d.second << 4));
+  const bool overlay = thirdIndex >= 0, waterO = overlay && IsWaterSurface(static_cast<uint8_t>(d.third << 4));
+  const bool mixed = overlay ? (waterA || waterB || waterO) && !(waterA && waterB && waterO) : waterA != waterB;
+  if (!mixed) {
+    const TriVertex a[3] = {q[0], q[1], q[2]}, b[3] = {q[1], q[2], q[3]};
+    FillTriangle16(*depth, a, static_cast<uint16_t>((depthValue & ~1) | (waterA ? 1 : 0)));
+    FillTriangle16(*depth, b, static_cast<uint16_t>((depthValue & ~1) | (waterA ? 1 : 0)));
+    return true;
+  }
+  // Texel 1 of the two-colour tile marks the cells of the other kind than the own surface.
+  RunMask first = r.tileMask, over{};
+  if (waterA) {
+    if (waterB) first = r.overlayMask;
+    else if (!waterO) over = r.overlayMask;
+  } else if (waterB) {
+    if (waterO) over = r.overlayMask;
+  } else {
+    first = r.overlayMask;
+  }
+  uint16_t colours[256] = {};
+  colours[0] = static_cast<uint16_t>((depthValue & ~1) | (waterA ? 1 : 0));
+  colours[1] = static_cast<uint16_t>((depthValue & ~1) | (waterA ? 0 : 1));
+  MapTileQuad(*depth, q, BuildTwoColourTile(first, over, orientation, r.builder), 0, nullptr, colours);
+  return true;
+}
+
+// A cell's shadow: the whole cell a quarter darker, or the shadow mask's cells (soft edges on small cells,
+// smoothed corners on large ones).
+bool DrawCellShadow(const Surface16& s, const TerrainGrid& g, const TriVertex around[4], const HoleItem& item,
+                    const DetailCell& d) {
+  TriVertex q[4];
+  const uint8_t orientation = TileCorners4(g, item, around, q);
+  if (d.shadow == 0xFFFFFFFFu) {
+    const TriVertex a[3] = {q[0], q[1], q[2]}, b[3] = {q[1], q[2], q[3]};
+    ShadeTriangle16(s, a);
+    ShadeTriangle16(s, b);
+    return true;
+  }
+  const RunMask mask = MaskAt(g, d.shadow);
+  if (!mask.bytes) return false;
+  int32_t h = 0, v = 0;
+  Extents(q, &h, &v);
+  MapTileQuad(s, q, SelectShadowMask(mask, v <= 16 ? 1 : 2, orientation), 0, nullptr, nullptr);
+  return true;
 }
 
 }  // namespace
@@ -195,7 +372,7 @@ float ProjectObject(const TGolfView& view, const HoleItem& item, const ObjectTyp
   return k;
 }
 
-HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector3* golfer) {
+HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector3* golfer, const Surface16* depth) {
   HoleDrawStats stats;
   RandomUpPin pin(37);
   const CourseSceneData& course = CurrentCourseScene();
@@ -205,7 +382,16 @@ HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector
   view.pinDepthValue = 0;
   uint16_t palette[256];
   for (int i = 0; i < 256; ++i) palette[i] = To565(course.palette[static_cast<size_t>(i)]);
-  DrawHorizon(view, s, course, palette);
+  if (depth) {
+    for (int32_t y = depth->clipTop; y < depth->clipBottom; ++y)
+      std::fill(depth->pixels + static_cast<size_t>(y) * depth->pitch + depth->clipLeft,
+                depth->pixels + static_cast<size_t>(y) * depth->pitch + depth->clipRight, static_cast<uint16_t>(0xFFFE));
+  }
+  if (course.skyDome && SkyDomeBuilt()) {
+    DrawSkyDome(view, s, depth, FillBelowHorizon(view, s, course));
+  } else {
+    DrawHorizon(view, s, course, palette);
+  }
   if (g.width < 2 || g.depth < 2) return stats;
 
   std::vector<HoleItem> items;
@@ -229,17 +415,30 @@ HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector
         LogOnce(gToldSurface, "surface without a texture:", surfaceByte >> 4);
         continue;
       }
-      const Texture8 t{texture->image.pixels(), texture->image.width(), texture->image.height()};
+      const uint16_t depthValue =
+          static_cast<uint16_t>(SoftwareDepthValue(item.depth, true) | (IsWaterSurface(surfaceByte) ? 1 : 0));
+      const DetailCell detail = item.step == 1 ? ReadDetailCell(g, cell) : DetailCell{};
       const int32_t level = (surfaceByte & 0x0F) << 16;
-      const int32_t levels[3] = {level, level, level};
-      // A texture spans eight cells; coarse blocks take their share of it.
-      const int32_t span = std::min(8, item.step) * (t.width / 8);
-      const int32_t u0 = (item.i % 8) * (t.width / 8) << 16, v0 = (item.j % 8) * (t.height / 8) << 16;
-      const int32_t u1 = std::min((u0 >> 16) + span, t.width) << 16, v1 = std::min((v0 >> 16) + span, t.height) << 16;
-      const TriVertex a[3] = {p[0], p[1], p[2]}, b[3] = {p[0], p[2], p[3]};
-      const int32_t ua[3] = {u0, u1, u1}, va[3] = {v0, v0, v1}, ub[3] = {u0, u1, u0}, vb[3] = {v0, v1, v1};
-      MapTriangleShaded16(s, a, levels, t, ua, va, lights, false);
-      MapTriangleShaded16(s, b, levels, t, ub, vb, lights, false);
+      if (detail.present && detail.second != 0 &&
+          DrawDetailCell(s, depth, p, item, detail, *texture, surfaceByte, stripe, level, depthValue, lights)) {
+        ++stats.tiles;
+      } else {
+        const Texture8 t{texture->image.pixels(), texture->image.width(), texture->image.height()};
+        const int32_t levels[3] = {level, level, level};
+        // A texture spans eight cells; coarse blocks take their share of it.
+        const int32_t span = std::min(8, item.step) * (t.width / 8);
+        const int32_t u0 = (item.i % 8) * (t.width / 8) << 16, v0 = (item.j % 8) * (t.height / 8) << 16;
+        const int32_t u1 = std::min((u0 >> 16) + span, t.width) << 16, v1 = std::min((v0 >> 16) + span, t.height) << 16;
+        const TriVertex a[3] = {p[0], p[1], p[2]}, b[3] = {p[0], p[2], p[3]};
+        const int32_t ua[3] = {u0, u1, u1}, va[3] = {v0, v0, v1}, ub[3] = {u0, u1, u0}, vb[3] = {v0, v1, v1};
+        MapTriangleShaded16(s, a, levels, t, ua, va, lights, false);
+        MapTriangleShaded16(s, b, levels, t, ub, vb, lights, false);
+        if (depth) {
+          FillTriangle16(*depth, a, depthValue);
+          FillTriangle16(*depth, b, depthValue);
+        }
+      }
+      if (detail.present && detail.shadow != 0 && DrawCellShadow(s, g, p, item, detail)) ++stats.shadows;
       ++stats.quads;
     } else {
       const ObjectType& type = course.objectTypes[item.objectType];
@@ -249,7 +448,8 @@ HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector
       if (height < static_cast<float>(view.minObjectHeight)) continue;
       const CourseImage& image = type.useAlternate && type.alternate.present() ? type.alternate : type.image;
       int32_t top = 0;
-      DrawSprite(s, image, palette, f.x, f.y, width, height, static_cast<float>(type.hotSpotFactor) / 65536.0f, &top);
+      DrawSprite(s, image, palette, f.x, f.y, width, height, static_cast<float>(type.hotSpotFactor) / 65536.0f, &top,
+                 depth, SoftwareDepthValue(f.Z, true));
       ++stats.objects;
       if (item.objectType == kPinObjectType) {
         view.pinScreenX = static_cast<int32_t>(f.x);

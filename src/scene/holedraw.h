@@ -13,6 +13,8 @@ struct HoleDrawStats {
   int32_t quads = 0;
   int32_t objects = 0;
   int32_t skipped = 0;  // objects or surfaces without an image
+  int32_t tiles = 0;    // cells drawn with a detail tile
+  int32_t shadows = 0;  // cells shaded whole or through a shadow mask
 };
 
 struct CourseSceneData;
@@ -41,8 +43,16 @@ uint16_t To565(uint32_t argb);
 // Bad data is skipped and told once.
 void LogOnce(bool& told, const char* what, int code);
 
-// `golfer`: the ground point objects are hidden around (null: none).
-HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& target, const Vector3* golfer);
+// Whether a surface code (high-nibble form) is water: 0x50 and the course's second water.
+bool IsWaterSurface(uint8_t surface);
+// The software path's depth value of a camera depth: 0 at or behind the eye, 0x7FFE from 350 on, else depth / 700
+// in 16.16; `live` (the full-size live view) sets bit 15. Bit 0 marks water.
+uint16_t SoftwareDepthValue(float depth, bool live);
+
+// `golfer`: the ground point objects are hidden around (null: none). With `depth` (the picture's size) each pixel
+// also gets its depth value there, water marked, for the water and grid passes.
+HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& target, const Vector3* golfer,
+                               const Surface16* depth = nullptr);
 
 // The tee, fairway and green cameras of the loaded hole (0, 1, 2) placed on `view`.
 bool PlaceHoleCamera(TGolfView& view, int camera);

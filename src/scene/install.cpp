@@ -4,7 +4,10 @@
 #include "scene/golfdraw.h"
 #include "scene/golfview.h"
 #include "scene/random.h"
+#include "course/scenedata.h"
 #include "scene/render3d.h"
+#include "scene/skydome.h"
+#include "scene/water.h"
 #include "scene/texcache.h"
 
 namespace {
@@ -29,8 +32,15 @@ class Scene : public SceneProvider {
   bool DrawGolfView() override { return !holeReleased_ && DrawMainGolfView(); }
   Image16 GolfViewImage() override { return ::GolfViewImage(); }
   Image16 GolfViewOverlay() override { return ::GolfViewOverlay(); }
-  void PrepareHole(uint32_t /*seed*/) override { holeReleased_ = false; }
-  void ReleaseHoleScene() override { holeReleased_ = true; }
+  void PrepareHole(uint32_t /*seed*/) override {
+    holeReleased_ = false;
+    BuildSkyDome();
+    ResetWaterForHole(CurrentHoleScene().header.glint);
+  }
+  void ReleaseHoleScene() override {
+    holeReleased_ = true;
+    FreeSkyDome();
+  }
   int Random15() override { return scene::Random15(); }
   uint32_t Random31() override { return static_cast<uint32_t>(scene::Random31()); }
   // Low byte the up index, next byte the down index.

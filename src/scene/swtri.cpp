@@ -136,7 +136,9 @@ void MapTriangle16(const Surface16& s, const TriVertex v[3], const Texture8& t, 
     for (int32_t x = x0; x <= x1; ++x, ++p, tu += step[0], tv += step[1]) {
       const uint8_t texel = Texel(t, tu, tv);
       if (mode == 0) *p = colours[texel];
-      else if (texel == 0xFE) *p = DarkenQuarter(*p);
+      else if (mode == 2) {
+        if (texel != 0xFF) *p = colours[texel];
+      } else if (texel == 0xFE) *p = DarkenQuarter(*p);
       else if (texel == 0xFD) *p = DarkenEighth(*p);
     }
   });

@@ -29,7 +29,8 @@ struct LightTableSet {
 
 void FillTriangle16(const Surface16& s, const TriVertex v[3], uint16_t colour);
 void ShadeTriangle16(const Surface16& s, const TriVertex v[3]);
-// mode 0: colour table [texel]; mode 1: a shadow mask (0xFE a quarter darker, 0xFD an eighth, others untouched).
+// mode 0: colour table [texel]; mode 1: a shadow mask (0xFE a quarter darker, 0xFD an eighth, others untouched);
+// mode 2: as 0 with texel 255 clear.
 void MapTriangle16(const Surface16& s, const TriVertex v[3], const Texture8& texture, const int32_t u[3],
                    const int32_t vv[3], const uint16_t* colours, int mode);
 void MapTriangleShaded16(const Surface16& s, const TriVertex v[3], const int32_t levels[3], const Texture8& texture,

@@ -96,7 +96,7 @@ TEST(CourseDescriptionTest, ReadsEveryKey) {
       "COURSEHNF 1\nshapes course.fsh\npalette pal0\nsky 1 1 1\ntexture 0 t000\ntexture 28 t028\n"
       "object 92 o092 o093 2.5 1 2 flag\nhorizon h000 h001 5 9\nskytop s000\nskybottom b000\nwater 12\n"
       "outofbounds 9 10\nnotoutofbounds 3\nnogrid 5\nwaterlike 12 13\nlie 12 Marsh reeds\nreflection a0b0c0\n"
-      "horizonscale 1.5\n";
+      "horizonscale 1.5\nstream 3 4 8\nwaterpalettes w000 w001 w002\n";
   CourseDescription d;
   std::string error;
   ASSERT_TRUE(ParseCourseDescription(Bytes(text), text.size(), d, error)) << error;
@@ -115,6 +115,9 @@ TEST(CourseDescriptionTest, ReadsEveryKey) {
   EXPECT_EQ(d.outOfBounds[1], 10);
   EXPECT_EQ(d.lieNames[12], "Marsh reeds");
   EXPECT_EQ(d.reflection, 0xA0B0C0u);
+  EXPECT_TRUE(d.streams[3] && d.streams[4] && d.streams[8]);
+  EXPECT_FALSE(d.streams[1]);
+  EXPECT_EQ(d.waterPalettes[2], "w002");
 }
 
 TEST(CourseDescriptionTest, RefusesDamagedDescriptionsWithTheReason) {
@@ -141,6 +144,8 @@ TEST(CourseDescriptionTest, RefusesDamagedDescriptionsWithTheReason) {
       {head + "lie 3 A name far too long\n", "at most 15 characters"},
       {head + "reflection 12345G\n", "reflection must be 6 hexadecimal digits"},
       {head + "horizonscale 11\n", "horizonscale must be"},
+      {head + "stream 3 29\n", "stream must name textures"},
+      {head + "waterpalettes w000 w001\n", "waterpalettes must name three"},
       {head + "fog 1\n", "unknown key \"fog\""},
   };
   for (const auto& c : kCases) {
@@ -180,7 +185,7 @@ TEST(GalleryFileTest, ReadsCamerasAndRefusesBadLines) {
 }
 
 TEST(HoleHeaderFileTest, ReadsValuesAndRefusesBadLines) {
-  const std::string text = "HOLEHDR 1\nflags 1\nground 5 9\nhorizon -2.5\ntarget 1.5 -20 3\ndetail 40 90.5 180\ndepthoverride 1\n";
+  const std::string text = "HOLEHDR 1\nflags 1\nground 5 9\nhorizon -2.5\ntarget 1.5 -20 3\ndetail 40 90.5 180\ndepthoverride 1\nglint 2\n";
   HoleSceneHeader h;
   std::string error;
   ASSERT_TRUE(ParseHoleHeaderFile(Bytes(text), text.size(), h, error)) << error;
@@ -191,6 +196,7 @@ TEST(HoleHeaderFileTest, ReadsValuesAndRefusesBadLines) {
   EXPECT_FLOAT_EQ(h.target[1], -20.0f);
   EXPECT_EQ(h.minDetail[1], static_cast<int32_t>(90.5 * 65536));
   EXPECT_EQ(h.depthOverride, 1u);
+  EXPECT_EQ(h.glint, 2);
   const struct {
     std::string text;
     const char* reason;
@@ -201,6 +207,7 @@ TEST(HoleHeaderFileTest, ReadsValuesAndRefusesBadLines) {
       {"HOLEHDR 1\nhorizon 1e9\n", "horizon must be"},
       {"HOLEHDR 1\ndetail 1 2\n", "detail must be"},
       {"HOLEHDR 1\ndepthoverride 2\n", "depthoverride must be"},
+      {"HOLEHDR 1\nglint 4\n", "glint must be"},
       {"HOLE 1\n", "\"HOLEHDR 1\" expected"},
   };
   for (const auto& c : kCases) {

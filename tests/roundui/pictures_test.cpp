@@ -23,6 +23,7 @@
 #include "roundui/shotclock.h"
 #include "roundui/uishapes.h"
 #include "roundui/shotresult.h"
+#include "screen_fixture.h"
 #include "support/demo_installation.h"
 #include "support/golden.h"
 #include "support/ground.h"
@@ -149,11 +150,7 @@ class NoticeRecorder : public RoundInterfaceProvider {
 TEST_F(ShotClockPictures, InfractionsWarnPenaliseThenDisqualify) {
   NoticeRecorder round;
   Svc().round = &round;
-  WNDCLASSA cls{};
-  cls.lpfnWndProc = DefWindowProcA;
-  cls.lpszClassName = "ShotClockGolf";
-  RegisterClassA(&cls);
-  GolfMainWindow = CreateWindowExA(0, "ShotClockGolf", "golf", 0, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+  roundtest::MakeGolfWindow();
   TPlayer* ada = g->players->GetPlayer(0);
   g->players->GetPlayer(1)->flags |= kGolferOut;  // Tom is out already: Ada is the last in play
   const struct {
@@ -178,13 +175,9 @@ TEST_F(ShotClockPictures, InfractionsWarnPenaliseThenDisqualify) {
     EXPECT_EQ(clock->expired, 0u);
   }
   EXPECT_TRUE(ada->flags & kGolferOut);
-  MSG m{};
-  bool quit = false;
-  while (PeekMessageA(&m, GolfMainWindow, 0, 0, PM_REMOVE))
-    quit = quit || (m.message == kGolfWindowMessage && m.wParam == kGolfQuit);
-  EXPECT_TRUE(quit);  // nobody is left in play
-  DestroyWindow(GolfMainWindow);
-  GolfMainWindow = nullptr;
+  const std::vector<uint32_t> posted = roundtest::PostedGolfMessages();
+  EXPECT_NE(std::find(posted.begin(), posted.end(), kGolfQuit), posted.end());  // nobody is left in play
+  roundtest::DestroyGolfWindow();
   Svc().round = nullptr;
   ResetServices();
 }

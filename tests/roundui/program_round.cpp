@@ -37,9 +37,12 @@
 #include "roundui/aftershot.h"
 #include "roundui/clubbar.h"
 #include "roundui/clubs.h"
+#include "roundui/gameui.h"
 #include "roundui/replay.h"
 #include "roundui/roundturn.h"
 #include "roundui/scorecard.h"
+#include "roundui/targeting.h"
+#include "roundui/uitext.h"
 #include "teebox/providers.h"
 #include "winapi/testing.h"
 #include "winapi_registry.h"
@@ -98,20 +101,25 @@ std::vector<wt::ScriptedEvent> ThreeClicks(uint32_t powerAt, uint32_t accuracyAt
   return script;
 }
 
-// One round by script; what every shot did, line by line.
-std::string PlayHoleByScript(const std::string& demo, const std::string& registry) {
-  std::ostringstream log;
-  RunningProgram program(demo, registry, getenv("ROUNDUI_SHOW_HOST") == nullptr);
+bool MainMenuUp() {
+  bool menu = false;
+  OnProgramThread([&] { menu = TeeOffButton != nullptr; });
+  return menu;
+}
+
+// Ada, the person at this machine, takes part.
+void AdaPlays() {
+  TPlayer* p = CurrentGame()->players->GetPlayer(0);
+  p->flags |= kGolferTakesPart | kGolferFlag5;
+  std::snprintf(p->name, sizeof p->name, "%s", "Ada");
+}
+
+// The main menu is up: Ada takes part and Tee off is pressed.
+void TeeOff(RunningProgram& program) {
   EXPECT_TRUE(program.Started(30000));
-  EXPECT_TRUE(WaitFor([] {
-    bool menu = false;
-    OnProgramThread([&] { menu = TeeOffButton != nullptr; });
-    return menu;
-  }));
+  EXPECT_TRUE(WaitFor(MainMenuUp));
   EXPECT_TRUE(OnProgramThread([] {
-    TPlayer* p = CurrentGame()->players->GetPlayer(0);
-    p->flags |= kGolferTakesPart;
-    std::snprintf(p->name, sizeof p->name, "%s", "Ada");
+    AdaPlays();
     Svc().scene->SeedRandom15(7);
     MARect r{};
     TeeOffButton->GetRect(&r);
@@ -119,16 +127,39 @@ std::string PlayHoleByScript(const std::string& demo, const std::string& registr
     QueueWindowProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, at);
     QueueWindowProc(nullptr, WM_LBUTTONUP, 0, at);
   }));
+}
+
+// A key as the person presses it: down, held a moment, up, through the window.
+void PressKey(BYTE key, BYTE scan) {
+  keybd_event(key, scan, 0, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(40));
+  keybd_event(key, scan, KEYEVENTF_KEYUP, 0);
+}
+
+// The pixel the person sees at (x, y), as a 5-6-5 value.
+uint16_t ScreenPixel565(int x, int y) {
+  wt::HostFrameData frame;
+  if (!wt::HostFrame(&frame) || x < 0 || y < 0 || x >= frame.width || y >= frame.height) return 0;
+  const uint32_t c = frame.pixels[static_cast<size_t>(y) * frame.width + x];
+  return static_cast<uint16_t>((((c >> 16) & 0xFF) >> 3) << 11 | (((c >> 8) & 0xFF) >> 2) << 5 | ((c & 0xFF) >> 3));
+}
+
+// The card page is modal: a task posted while it is up waits for it, so the question is kept short.
+bool AskAwaitingSwing() {
+  auto waiting = std::make_shared<std::atomic<bool>>(false);
+  OnProgramThread([waiting] { *waiting = AwaitingSwing(); }, 2);
+  return waiting->load();
+}
+
+// One round by script; what every shot did, line by line.
+std::string PlayHoleByScript(const std::string& demo, const std::string& registry) {
+  std::ostringstream log;
+  RunningProgram program(demo, registry, getenv("ROUNDUI_SHOW_HOST") == nullptr);
+  TeeOff(program);
   bool cardShown = false;
   for (int shot = 0; shot < 20 && !cardShown; ++shot) {
     // The person's turn: the shot controls wait for the swing (or the hole is over and the card is up).
-    const bool ready = WaitFor([&] {
-      if (ScoreCardPagesShown() > 0) return true;
-      // The card's page is modal: a task posted now would wait for it, so the question is kept short.
-      auto waiting = std::make_shared<std::atomic<bool>>(false);
-      OnProgramThread([waiting] { *waiting = AwaitingSwing(); }, 2);
-      return waiting->load();
-    });
+    const bool ready = WaitFor([&] { return ScoreCardPagesShown() > 0 || AskAwaitingSwing(); });
     auto status = std::make_shared<std::atomic<uint32_t>>(0);
     if (ScoreCardPagesShown() == 0) OnProgramThread([status] { *status = GetGolfStatus(); }, 2);
     EXPECT_TRUE(ready) << "shot " << shot << " golf status " << std::hex << status->load();
@@ -147,8 +178,7 @@ std::string PlayHoleByScript(const std::string& demo, const std::string& registr
       TPlayer* p = CurrentGame()->players->GetPlayer(0);
       if (shot == 0) {
         // The game Tee off made reloaded its golfers: Ada takes part in it as she did in the menu's game.
-        p->flags |= kGolferTakesPart;
-        std::snprintf(p->name, sizeof p->name, "%s", "Ada");
+        AdaPlays();
         // The first shot is played with the 5-iron picked from the club pop-up: the handle, the irons, the row.
         const auto click = [](int part) {
           int32_t x = 0, y = 0;
@@ -190,13 +220,84 @@ std::string PlayHoleByScript(const std::string& demo, const std::string& registr
   keybd_event(VK_RETURN, 0x1C, 0, 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   keybd_event(VK_RETURN, 0x1C, KEYEVENTF_KEYUP, 0);
-  EXPECT_TRUE(WaitFor([] {
-    bool menu = false;
-    OnProgramThread([&] { menu = TeeOffButton != nullptr; });
-    return menu;
-  }));
+  EXPECT_TRUE(WaitFor(MainMenuUp));
   // The card showed the golfer's row with the strokes of the hole.
   log << "card " << LastCardGolferRow() << "\n";
+  EXPECT_EQ(program.Close(), 0);
+  return log.str();
+}
+
+// A hole played with the keys as a person plays it in a window: every key goes through the display window and the
+// program's message loop. What the person sees is checked on the shown frames: the arc from the start of each
+// shot, the flight drawn frame by frame, the after-shot menu that waits for its key, and the card.
+std::string PlayHoleWithKeys(const std::string& demo, const std::string& registry) {
+  std::ostringstream log;
+  RunningProgram program(demo, registry);
+  TeeOff(program);
+  bool cardShown = false;
+  for (int shot = 0; shot < 20 && !cardShown; ++shot) {
+    EXPECT_TRUE(WaitFor([] { return ScoreCardPagesShown() > 0 || AskAwaitingSwing(); })) << "shot " << shot;
+    if ((cardShown = ScoreCardPagesShown() > 0)) break;
+    if (shot == 0) {
+      EXPECT_TRUE(OnProgramThread([] {
+        AdaPlays();
+        // Twelve strokes are on the card already: three shots reach the stroke limit, which ends the hole.
+        TGame* g = CurrentGame();
+        g->players->GetPlayer(0)->AddHoleScore(g->state.round, g->state.hole, 12, 0);
+      }));
+    }
+    // The arc is on the screen before any aiming key.
+    std::string state;
+    EXPECT_TRUE(WaitFor([&] {
+      bool drawn = false;
+      OnProgramThread([&] {
+        const TargetingArcEventHandler* h = CurrentTargetingHandler;
+        drawn = h && h->drawn;
+        char text[160];
+        std::snprintf(text, sizeof text, "handler %d flags %x ready %d current %d captured %d", h != nullptr,
+                      h ? h->flags : 0, h && h->arcReady, CurrentHandlerList() == InRound().list,
+                      CurrentHandlerList() ? int(CurrentHandlerList()->captured) : -1);
+        state = text;
+      });
+      return drawn;
+    })) << "shot " << shot << " " << state;
+    const uint64_t before = wt::HostFrameCount();
+    for (int press = 0; press < 3; ++press) {
+      PressKey(VK_SPACE, 0x39);
+      std::this_thread::sleep_for(std::chrono::milliseconds(press == 0 ? 550 : 450));
+    }
+    // The presses of the swing wait in the queue behind it; none of them may choose from the menu.
+    MARect menu{};
+    int replayFrames = 0;
+    EXPECT_TRUE(WaitFor([&] {
+      OnProgramThread([&] {
+        menu = AfterShotMenuArea();
+        replayFrames = GetReplayFrameCount();
+      });
+      return menu.right > menu.left;
+    })) << "shot " << shot;
+    const uint64_t shown = wt::HostFrameCount() - before;
+    log << "shot " << shot << " replay frames " << replayFrames << " frames shown " << shown << "\n";
+    EXPECT_GT(shown, 2u) << "the flight is drawn on the screen, shot " << shot;
+    EXPECT_EQ(ScreenPixel565(menu.left, menu.top), RoundPixel565(kAfterShotMenuFrame)) << "shot " << shot;
+    EXPECT_EQ(ScreenPixel565(menu.right - 1, menu.bottom - 1), RoundPixel565(kAfterShotMenuFrame)) << "shot " << shot;
+    // Enter takes the menu's default row.
+    PressKey(VK_RETURN, 0x1C);
+    EXPECT_TRUE(WaitFor([] {
+      bool gone = false;
+      OnProgramThread([&] { gone = !AfterShotMenuShown(); }, 2);
+      return gone || ScoreCardPagesShown() > 0;
+    }));
+  }
+  if (!cardShown) cardShown = WaitFor([] { return ScoreCardPagesShown() > 0; });
+  EXPECT_TRUE(cardShown);
+  // The card is on the screen, centred.
+  const int size = std::clamp(Facts().sizeSetting, 0, 4);
+  const int x = (Facts().screenWidth - CardWidth(size)) / 2, y = (Facts().screenHeight - CardHeight(size)) / 2;
+  EXPECT_TRUE(WaitFor([&] { return ScreenPixel565(x + 1, y + 1) == RoundPixel565(kScoreCardFill); }));
+  log << "card " << LastCardGolferRow() << "\n";
+  PressKey(VK_RETURN, 0x1C);
+  EXPECT_TRUE(WaitFor(MainMenuUp));
   EXPECT_EQ(program.Close(), 0);
   return log.str();
 }
@@ -214,11 +315,12 @@ class ProgramRoundTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(demo_); }
 
   // Runs a round in a child process (each start finds only what the one before left on disk); its log.
-  std::string RoundInChild(const std::string& name) {
+  std::string RoundInChild(const std::string& name,
+                          std::string (*play)(const std::string&, const std::string&) = PlayHoleByScript) {
     const std::string out = demo_ + "/" + name + ".log";
     RunInChildProcess(
         [&] {
-          const std::string log = PlayHoleByScript(demo_, demo_ + "/" + name + ".registry.txt");
+          const std::string log = play(demo_, demo_ + "/" + name + ".registry.txt");
           std::ofstream(out) << log;
         },
         600000);
@@ -241,6 +343,13 @@ TEST_F(ProgramRoundTest, DISABLED_AHolePlayedByScriptTwiceGivesTheSameShotsAndCa
   EXPECT_NE(first.find("frames "), std::string::npos);
   EXPECT_EQ(first.find("frames 0 "), std::string::npos) << "every shot plays back";
   EXPECT_EQ(RoundInChild("second"), first);
+}
+
+TEST_F(ProgramRoundTest, KeysThroughTheWindowPlayTheHoleAndTheScreenShowsArcFlightMenuAndCard) {
+  const std::string log = RoundInChild("keys", PlayHoleWithKeys);
+  std::printf("%s", log.c_str());
+  EXPECT_NE(log.find("shot 0 "), std::string::npos) << log;
+  EXPECT_NE(log.find("card Ada"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -112,5 +112,18 @@ TEST_F(SaveShotTest, AFullDiskOrAFailedWriteSavesNothing) {
   EXPECT_TRUE(HighlightShots().empty());
 }
 
+// Cancelling the comment saves nothing; a disk far larger than 4 GB has room (its free bytes do not wrap).
+TEST_F(SaveShotTest, ACancelledCommentSavesNothingAndALargeDiskHasRoom) {
+  PostMessageA(nullptr, WM_CHAR, 27, 0);
+  EXPECT_EQ(SaveShotDialog(), 0);
+  EXPECT_TRUE(boxes_.shown.empty());
+  EXPECT_TRUE(ShotSavingAllowed);
+  EXPECT_TRUE(HighlightShots().empty());
+  winapi::testing::SetDiskFreeBytes('C', int64_t{5} << 32);
+  EXPECT_EQ(SaveShotWithComment("Eagle"), 1);
+  EXPECT_EQ(boxes_.shown, std::vector<std::string>{"File saved as: SHOT0001.DAT"});
+  winapi::testing::SetDiskFreeBytes('C', -1);
+}
+
 }  // namespace
 }  // namespace rules

@@ -64,8 +64,9 @@ class GolfFakes : public NetworkProvider,
   void ShowScoreCard(int flag) override {
     if (showScoreCard) showScoreCard(flag);
   }
-  void ShowShootoutStatus() override {
+  bool ShowShootoutStatus() override {
     if (showShootoutStatus) showShootoutStatus();
+    return false;
   }
   void RemoteMessage(uint32_t id, void* block) override {
     if (remoteHandler) remoteHandler(id, block);

@@ -10,6 +10,8 @@
 #include "framework/core/memmgr.h"
 #include "framework/core/services.h"
 #include "scene/horizon.h"
+#include "scene/skydome.h"
+#include "scene/water.h"
 #include "winapi/testing.h"
 
 namespace holeview {
@@ -37,6 +39,7 @@ bool LoadDemoHole(const std::string& folder, int hole, std::string& error) {
   gHorizon = HorizonTables{};
   PrepareCourseRenderTables(CurrentCourseScene());
   InitDepthBands();
+  ResetWaterForHole(CurrentHoleScene().header.glint);
   return true;
 }
 
@@ -54,18 +57,29 @@ void SetUpView(TGolfView& view, int32_t width, int32_t height, int camera) {
   const int32_t rect[4] = {0, 0, width, height};
   view.SetViewport(rect, nullptr, 0, 1);
   PlaceHoleCamera(view, camera);
+  // The dome's panels follow the screen's width.
+  BuildSkyDome();
 }
 
 HoleDrawStats DrawSoftware(TGolfView& view, Picture& picture) {
   picture.width = view.viewWidth;
   picture.height = view.viewHeight;
   picture.pixels.assign(static_cast<size_t>(picture.width) * picture.height, 0);
-  Surface16 s;
-  s.pixels = picture.pixels.data();
-  s.pitch = picture.width;
-  s.clipRight = picture.width;
-  s.clipBottom = picture.height;
-  return DrawHoleSoftware(view, s, &view.focusPoint);
+  picture.depth.assign(picture.pixels.size(), 0);
+  Surface16 s{picture.pixels.data(), picture.width, 0, 0, picture.width, picture.height};
+  Surface16 depth{picture.depth.data(), picture.width, 0, 0, picture.width, picture.height};
+  const HoleDrawStats stats = DrawHoleSoftware(view, s, &view.focusPoint, &depth);
+  DrawWaterReflection(s, depth, 2);
+  picture.background = picture.pixels;
+  return stats;
+}
+
+bool StepWater(Picture& p, uint32_t now) {
+  if (p.depth.size() != p.pixels.size() || p.background.size() != p.pixels.size()) return false;
+  const WaterPages pages{{p.pixels.data(), p.width, 0, 0, p.width, p.height},
+                         {p.depth.data(), p.width, 0, 0, p.width, p.height},
+                         {p.background.data(), p.width, 0, 0, p.width, p.height}};
+  return StepWaterAnimation(now, pages, {});
 }
 
 bool WriteTga(const Picture& p, const std::string& path) {

@@ -15,6 +15,8 @@ namespace holeview {
 struct Picture {
   int32_t width = 0, height = 0;
   std::vector<uint16_t> pixels;  // 5-6-5
+  std::vector<uint16_t> depth;       // software: the depth values, water marked
+  std::vector<uint16_t> background;  // software: the picture after the water's reflection, before its animation
 };
 
 // Makes (when `folder` has none) and loads the demo installation in `folder` as drive C, then hole `hole` (1-18)
@@ -24,7 +26,10 @@ bool LoadDemoHole(const std::string& folder, int hole, std::string& error);
 int CameraByName(const std::string& name);
 // Sets up a full-screen view of the given width (640 or 800) at camera 0-2.
 void SetUpView(TGolfView& view, int32_t width, int32_t height, int camera);
+// The software draw with its depth values and the water's reflection.
 HoleDrawStats DrawSoftware(TGolfView& view, Picture& picture);
+// One water animation step at `now` (milliseconds) over a software picture; false when none was due.
+bool StepWater(Picture& picture, uint32_t now);
 bool WriteTga(const Picture& picture, const std::string& path);
 
 // The hardware path: the Direct3D module opened at a display of width x height (640 x 480 or 800 x 600), the view

@@ -1,8 +1,9 @@
 // holeview: hole 2 of the demo course (or another) drawn by the 3D scene.
 //   holeview [--data DIR] [--hole N] [--camera tee|fairway|green] [--software|--d3d] [--res 640|800]
-//            [--shot file.tga] [--frames N]
+//            [--shot file.tga] [--frames N] [--water-steps N]
 // With a display it shows the hole in a window: arrows turn and move the camera, 1-3 choose the cameras,
-// Escape ends. --frames N draws N frames and ends (timing on standard output); --shot writes the last frame.
+// Escape ends; the water moves 30 times a second. --frames N draws N frames and ends (timing on standard output);
+// --water-steps N then runs N steps of the water's animation (33 ms apart); --shot writes the last frame.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +17,7 @@
 
 int main(int argc, char** argv) {
   std::string data = "holeview-demo", camera = "tee", shot;
-  int hole = 2, width = 640, frames = -1;
+  int hole = 2, width = 640, frames = -1, waterSteps = 0;
   bool d3d = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     else if (a == "--res") width = std::atoi(next().c_str()) >= 800 ? 800 : 640;
     else if (a == "--shot") shot = next();
     else if (a == "--frames") frames = std::atoi(next().c_str());
+    else if (a == "--water-steps") waterSteps = std::atoi(next().c_str());
     else {
       std::fprintf(stderr, "holeview: unknown argument %s\n", a.c_str());
       return 2;
@@ -98,6 +100,7 @@ int main(int argc, char** argv) {
         }
       }
       draw();
+      if (!d3d) holeview::StepWater(picture, SDL_GetTicks());
       SDL_LockSurface(frame);
       for (int y = 0; y < height; ++y)
         std::memcpy(static_cast<uint8_t*>(frame->pixels) + static_cast<size_t>(y) * frame->pitch,
@@ -117,8 +120,9 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i) draw();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%d frames, %.2f ms a frame, %d quads, %d objects\n", count, seconds * 1000.0 / count, stats.quads,
-                stats.objects);
+    std::printf("%d frames, %.2f ms a frame, %d quads, %d objects, %d tiles, %d shadows\n", count,
+                seconds * 1000.0 / count, stats.quads, stats.objects, stats.tiles, stats.shadows);
+    for (int i = 0; i < waterSteps && !d3d; ++i) holeview::StepWater(picture, 1000u + 33u * static_cast<uint32_t>(i));
   }
   if (d3d) holeview::CloseDirect3D();
   if (!shot.empty() && !holeview::WriteTga(picture, shot)) {

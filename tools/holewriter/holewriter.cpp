@@ -108,7 +108,7 @@ std::vector<HoleFile> EncodeHole(const HoleDescription& h) {
     tiles.bytes.push_back(t.primary);
     tiles.bytes.push_back(t.secondary);
     put16(tiles.bytes, t.maskPair);
-    put32(tiles.bytes, 0);
+    put32(tiles.bytes, t.shadow);
   }
   files.push_back(std::move(tiles));
   HoleFile pairs{".QMT", {}};

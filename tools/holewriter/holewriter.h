@@ -11,6 +11,7 @@ struct DetailTile {
   uint8_t primary = 0;    // surface class 0..15; 0 = none
   uint8_t secondary = 0;  // surface class 0..15; 0 = none
   uint16_t maskPair = 0;
+  uint32_t shadow = 0;  // run-mask offset of the cell's shadow; 0 none, 0xFFFFFFFF the whole cell
 };
 
 struct MaskPair {

@@ -198,7 +198,9 @@ void writeSedgefen(const fs::path& courses, int holes, bool archives) {
   for (int h = 0; h < holes; ++h) {
     generated.push_back(GenerateHole(plans[static_cast<size_t>(h)]));
     const GeneratedHole& hole = generated.back();
-    writeHole(folder, h + 1, hole.terrain, HoleHeaderText(hole, plans[static_cast<size_t>(h)].par), archives);
+    // Hole 11's pond in front of the green glints.
+    writeHole(folder, h + 1, hole.terrain, HoleHeaderText(hole, plans[static_cast<size_t>(h)].par, h == 10 ? 2 : 0),
+              archives);
     par += plans[static_cast<size_t>(h)].par;
     card += "hole " + std::to_string(h + 1) + " " + std::to_string(plans[static_cast<size_t>(h)].par) + " " +
             std::to_string(index[static_cast<size_t>(h)]);

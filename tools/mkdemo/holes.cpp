@@ -253,6 +253,89 @@ class Builder {
       }
   }
 
+  // Detail tiles where surfaces meet: a cell shows the surface of its most common differing neighbour (and of a
+  // second one as overlay) where a smoothed, slightly noisy field of that neighbour's cells passes one half.
+  void borderTiles() {
+    const int w = static_cast<int>(hole_.width), d = static_cast<int>(hole_.depth);
+    auto at = [&](int c, int r) { return surface(hole_.index(static_cast<uint32_t>(std::clamp(c, 0, w - 1)), static_cast<uint32_t>(std::clamp(r, 0, d - 1)))); };
+    for (int r = 0; r < d; ++r)
+      for (int c = 0; c < w; ++c) {
+        const uint8_t own = at(c, r);
+        if (own == kOutOfBounds) continue;
+        int count[16] = {};
+        for (int j = -1; j <= 1; ++j)
+          for (int i = -1; i <= 1; ++i) {
+            const uint8_t s = at(c + i, r + j);
+            if (s != own && s != kOutOfBounds) ++count[s];
+          }
+        int first = 0, second = 0;
+        for (int s = 1; s < 16; ++s) {
+          if (count[s] > count[first]) second = first, first = s;
+          else if (count[s] > count[second]) second = s;
+        }
+        if (first == 0 || count[first] == 0) continue;
+        if (count[second] < 2) second = 0;
+        auto field = [&](uint8_t other, bool marked[256]) {
+          int n = 0;
+          for (int sy = 0; sy < 16; ++sy)
+            for (int sx = 0; sx < 16; ++sx) {
+              // Cell centres lie at whole coordinates + 0.5; the field is bilinear between them.
+              const double x = c + (sx + 0.5) / 16.0 - 0.5, y = r + (sy + 0.5) / 16.0 - 0.5;
+              const int x0 = static_cast<int>(std::floor(x)), y0 = static_cast<int>(std::floor(y));
+              const double tx = x - x0, ty = y - y0;
+              auto f = [&](int i, int j) { return at(i, j) == other ? 1.0 : 0.0; };
+              const double v = (f(x0, y0) * (1 - tx) + f(x0 + 1, y0) * tx) * (1 - ty) +
+                               (f(x0, y0 + 1) * (1 - tx) + f(x0 + 1, y0 + 1) * tx) * ty +
+                               0.12 * valueNoise(c * 16.0 + sx, r * 16.0 + sy, 5, seed_ + 9);
+              marked[sy * 16 + sx] = v > 0.5;
+              n += marked[sy * 16 + sx];
+            }
+          return n;
+        };
+        bool primary[256], overlay[256];
+        if (field(static_cast<uint8_t>(first), primary) == 0) continue;
+        const bool withOverlay = second != 0 && field(static_cast<uint8_t>(second), overlay) > 0;
+        holewriter::MaskPair pair{holewriter::AddRunMask(hole_, primary), withOverlay ? holewriter::AddRunMask(hole_, overlay) : 0};
+        hole_.maskPairs.push_back(pair);
+        hole_.detailTiles.push_back({static_cast<uint8_t>(first), static_cast<uint8_t>(withOverlay ? second : 0),
+                                     static_cast<uint16_t>(hole_.maskPairs.size() - 1), 0});
+        hole_.tiles[hole_.index(static_cast<uint32_t>(c), static_cast<uint32_t>(r))] = static_cast<uint16_t>(hole_.detailTiles.size());
+      }
+  }
+
+  // Each tree casts an elliptical shadow away from the light: cells wholly inside are shaded whole, cells on its
+  // edge through a mask. A cell without a border tile gets a tile with no second surface for its shadow.
+  void treeShadows() {
+    const int w = static_cast<int>(hole_.width), d = static_cast<int>(hole_.depth);
+    for (int r = 0; r < d; ++r)
+      for (int c = 0; c < w; ++c) {
+        const uint8_t code = hole_.codes[hole_.index(static_cast<uint32_t>(c), static_cast<uint32_t>(r))];
+        if (code < kFirstTreeCode || code >= kFirstTreeCode + kTreeKinds) continue;
+        const double cx = c + 0.5 + 2.2, cy = r + 0.5 + 1.0, ra = 2.6, rb = 1.7;
+        for (int j = r - 2; j <= r + 4; ++j)
+          for (int i = c - 1; i <= c + 6; ++i) {
+            if (i < 0 || j < 0 || i >= w || j >= d) continue;
+            bool marked[256];
+            int n = 0;
+            for (int k = 0; k < 256; ++k) {
+              const double x = i + (k % 16 + 0.5) / 16.0 - cx, y = j + (k / 16 + 0.5) / 16.0 - cy;
+              marked[k] = (x / ra) * (x / ra) + (y / rb) * (y / rb) < 1.0;
+              n += marked[k];
+            }
+            if (n == 0) continue;
+            const size_t cell = hole_.index(static_cast<uint32_t>(i), static_cast<uint32_t>(j));
+            if (surface(cell) == kWaterSurface || surface(cell) == kOutOfBounds) continue;
+            if (hole_.tiles[cell] == 0) {
+              hole_.detailTiles.push_back({0, 0, 0, 0});
+              hole_.tiles[cell] = static_cast<uint16_t>(hole_.detailTiles.size());
+            }
+            holewriter::DetailTile& tile = hole_.detailTiles[hole_.tiles[cell] - 1u];
+            if (tile.shadow == 0xFFFFFFFFu) continue;
+            tile.shadow = n == 256 ? 0xFFFFFFFFu : holewriter::AddRunMask(hole_, marked);
+          }
+      }
+  }
+
   void finish() {
     uint32_t bound = 0;
     for (uint8_t c : hole_.codes)
@@ -369,6 +452,11 @@ GeneratedHole GenerateHole(const HolePlan& plan) {
       break;
     }
     case Water::BesideGreen: b.water(Blob{green + gv * (side * (ga + 14)), gu, 18, 7, kWaterSurface}); break;
+    case Water::Lake: {
+      const double s = L * 0.63;
+      b.water(Blob{line.pointAt(s) + across(line.directionAt(s)) * (side * 21), line.directionAt(s), 15, 8, kWaterSurface});
+      break;
+    }
   }
 
   b.plantObjects(7, 3);
@@ -377,6 +465,10 @@ GeneratedHole GenerateHole(const HolePlan& plan) {
   const Pt pins[4] = {green + gu * 2 - gv * 3, green - gu * 5 + gv * 4, green + gu * 6 + gv * 2, green - gu * 2 - gv * 6};
   for (int k = 0; k < 4; ++k) b.marker(pins[k], static_cast<uint8_t>(kFirstPinCode + k), &b.hole().pins[k]);
   b.shade();
+  if (plan.detail) {
+    b.borderTiles();
+    b.treeShadows();
+  }
   b.finish();
   out.terrain = std::move(b.hole());
   return out;
@@ -424,7 +516,7 @@ GeneratedHole GenerateRange() {
 
 const std::vector<HolePlan>& SedgefenPlans() {
   static const std::vector<HolePlan> plans = {
-      {4, 395, 18, Water::None, 2, 101},         {4, 372, -20, Water::Side, 3, 102},
+      {4, 395, 18, Water::None, 2, 101},         {4, 372, -20, Water::Lake, 3, 102, true},
       {3, 168, 0, Water::FrontOfGreen, 2, 103},  {5, 528, 25, Water::None, 3, 104},
       {4, 418, 0, Water::Creek, 2, 105},         {4, 356, -15, Water::Side, 2, 106},
       {3, 192, 0, Water::None, 3, 107},          {4, 405, 20, Water::None, 3, 108},

@@ -8,10 +8,11 @@
 
 namespace mkdemo {
 
-enum class Water { None, Side, FrontOfGreen, Creek, BesideGreen };
+enum class Water { None, Side, FrontOfGreen, Creek, BesideGreen, Lake };
 
 // One hole as designed: par, length from the back tee to the centre of the green along the line of play
-// (yards, one grid cell a yard), the lateral shift of the dogleg, water and the number of bunkers.
+// (yards, one grid cell a yard), the lateral shift of the dogleg, water and the number of bunkers. A lake lies
+// beside the far half of the fairway with trees behind it.
 struct HolePlan {
   int par = 4;
   int length = 380;
@@ -19,6 +20,7 @@ struct HolePlan {
   Water water = Water::None;
   int bunkers = 2;
   uint32_t seed = 1;
+  bool detail = false;  // detail tiles at the surfaces' borders and tree shadows
 };
 
 // A generated hole and what the score card says of it.

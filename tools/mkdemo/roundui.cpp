@@ -393,6 +393,28 @@ std::vector<uint8_t> ShotClockFace(const Set& k) {
   return File(frames);
 }
 
+// The microphone button: frame 1 not usable (grey), 2 ready (green), 3-11 recording (red, a ring that grows and
+// starts again); each placed by its top-left corner.
+std::vector<uint8_t> MicButton(const Set& k) {
+  std::vector<shapetools::Image> frames;
+  const int side = k.S(32);
+  const float c = side / 2.0f;
+  auto mic = [&](const Rgb& body, int ring) {
+    Art a(side, side);
+    a.Ring(c, c, c, 0, Index({26, 26, 26}));
+    a.Ring(c, c, c, c - k.S(2), Index({200, 200, 200}));
+    if (ring > 0) a.Ring(c, c, c - k.S(3) - ring * k.S(1), c - k.S(4) - ring * k.S(1), Index({255, 200, 200}));
+    a.Box(static_cast<int>(c) - k.S(4), k.S(7), static_cast<int>(c) + k.S(4), k.S(19), Index(body));
+    a.Box(static_cast<int>(c) - k.S(1), k.S(19), static_cast<int>(c) + k.S(1), k.S(24), Index({200, 200, 200}));
+    a.Box(static_cast<int>(c) - k.S(6), k.S(24), static_cast<int>(c) + k.S(6), k.S(26), Index({200, 200, 200}));
+    frames.push_back(a.Image(0, 0));
+  };
+  mic({110, 110, 110}, 0);
+  mic({40, 180, 60}, 0);
+  for (int step = 0; step < 9; ++step) mic({220, 40, 40}, step % 3 + 1);
+  return File(frames);
+}
+
 // The lie panel: entry 0 its background, 1-9 how the ball sits (higher grass hides more of it), placed at the
 // left of the shot controls.
 std::vector<uint8_t> LieInfo(const Set& k) {
@@ -515,6 +537,7 @@ std::vector<datapack::BigEntry> ShapeSet(const Set& k) {
   e.push_back({"settings.fsh", SettingsArt(k)});
   e.push_back({"clubsel.fsh", ClubSelect(k)});
   e.push_back({"shotclok.fsh", ShotClockFace(k)});
+  e.push_back({"micbtn.fsh", MicButton(k)});
   e.push_back({"dstinfui.fsh", DistInfo(k)});
   e.push_back({"ballssbg.fsh", Captioned(k, 2, 60, 60, {204, 204, 204}, 0, 0, "")});
   e.push_back({"bssbutn1.fsh", SpinButtons(k, 0)});

@@ -161,11 +161,23 @@ shapetools::Image pole(bool flag) {
   return image;
 }
 
-// One horizon piece: hills under the sky (transparent), far hills behind.
-shapetools::Image horizonPiece(int piece) {
-  shapetools::Image image = blank(128, 48, kKey);
-  for (int x = 0; x < 128; ++x) {
-    const int gx = piece * 128 + x;  // continuous across pieces, wraps after 12
+// The course palette blended half way towards a water tint.
+std::vector<uint32_t> waterPalette(uint32_t tint) {
+  std::vector<uint32_t> p = palette();
+  for (uint32_t& c : p) {
+    uint32_t out = 0xFF000000u;
+    for (int shift : {16, 8, 0}) out |= ((((c >> shift) & 0xFF) + ((tint >> shift) & 0xFF)) / 2) << shift;
+    c = out;
+  }
+  return p;
+}
+
+// One horizon piece: hills under the sky (transparent), far hills behind. A second part is 64 wide and goes on
+// where its piece ends.
+shapetools::Image horizonPiece(int piece, bool second = false) {
+  shapetools::Image image = blank(second ? 64 : 128, 48, kKey);
+  for (int x = 0; x < image.width; ++x) {
+    const int gx = piece * 128 + x + (second ? 128 : 0);  // continuous across pieces, wraps after 12
     const double far = 18 + 14 * smooth(gx % 1536, 0, 1536, 12, 41);
     const double near = 30 + 12 * smooth(gx % 1536, 5, 1536, 24, 43);
     for (int y = 0; y < 48; ++y) {
@@ -246,10 +258,15 @@ CourseScene MakeCourseScene(int skyKind) {
   shapes.push_back({"o092", pole(true)});
   hnf += "object 92 o092 - 2.5 0 0 flag\n";
 
-  // The horizon strip: twelve pieces; the fourth and fifth look over water.
+  // The horizon strip: twelve pieces, two of them in two parts; the fourth and fifth look over water.
   for (int p = 0; p < 12; ++p) {
     shapes.push_back({entry('h', p), horizonPiece(p)});
-    hnf += "horizon " + entry('h', p) + " - " + (p == 3 || p == 4 ? "5 9" : "4 8") + "\n";
+    std::string second = "-";
+    if (p == 2 || p == 8) {
+      second = entry('h', 100 + p);
+      shapes.push_back({second, horizonPiece(p, true)});
+    }
+    hnf += "horizon " + entry('h', p) + " " + second + " " + (p == 3 || p == 4 ? "5 9" : "4 8") + "\n";
   }
   if (skyKind != 0)
     for (int k = 0; k < 4; ++k) {
@@ -257,11 +274,19 @@ CourseScene MakeCourseScene(int skyKind) {
       shapes.push_back({entry('b', k), skyPanel(k, false)});
       hnf += "skytop " + entry('s', k) + "\nskybottom " + entry('b', k) + "\n";
     }
+  // Three water palettes for the water settings: clear, grey-green and deep.
+  static const uint32_t kWaterTint[3] = {0x90B8D8, 0x6C8C88, 0x385878};
+  for (int k = 0; k < 3; ++k) {
+    shapetools::Image w = blank(1, 1, 0);
+    w.records.push_back({0x2A, waterPalette(kWaterTint[k])});
+    shapes.push_back({entry('w', k), w});
+  }
+  hnf += "waterpalettes w000 w001 w002\nwater 12\nstream 3 4 8\n";
   hnf += "nogrid 5\noutofbounds 9 9\nreflection 305878\nhorizonscale 1.0\n";
   return {shapetools::shapefile(shapes), hnf};
 }
 
-std::string HoleHeaderText(const GeneratedHole& hole, int par) {
+std::string HoleHeaderText(const GeneratedHole& hole, int par, int glint) {
   const holewriter::HoleDescription& t = hole.terrain;
   const uint32_t pin = t.pins[0];
   const uint32_t column = pin % t.width, row = pin / t.width;
@@ -271,7 +296,7 @@ std::string HoleHeaderText(const GeneratedHole& hole, int par) {
   char text[256];
   std::snprintf(text, sizeof text, "HOLEHDR 1\nflags %d\nground 4 8\nhorizon 2.0\ntarget %.1f %.1f %.1f\ndetail 40.0 90.0 180.0\n",
                 par >= 4 ? 1 : 0, x, z, height);
-  return text;
+  return glint ? text + ("glint " + std::to_string(glint) + "\n") : std::string(text);
 }
 
 std::string GalleryText(const std::vector<GeneratedHole>& holes) {

@@ -19,7 +19,7 @@ struct CourseScene {
 CourseScene MakeCourseScene(int skyKind);
 
 // HOLEnn.HDR of a generated hole (target: the centre of pin 0's cell, the mowing stripes on par 4 and 5).
-std::string HoleHeaderText(const GeneratedHole& hole, int par);
+std::string HoleHeaderText(const GeneratedHole& hole, int par, int glint = 0);
 
 // gallery.inf: two cameras a hole, behind the green and beside the landing area.
 std::string GalleryText(const std::vector<GeneratedHole>& holes);

@@ -5,6 +5,7 @@
 //   netpeer --host --players N [--type 0|1|2] [--server HOST] [--holes H] [--dir FOLDER] [--name NAME]
 //   netpeer --join [--type 0|1|2] [--server HOST] [--dir FOLDER] [--name NAME]
 //   netpeer --host|--join --type 3 [--number N] ...   a modem call: the host answers N, the joiner dials it
+//   --chat TEXT: sends TEXT as a chat line when the second hole starts; lines received print as "chat NAME: TEXT"
 //
 // Each process is its own machine: set WINAPI_NET_ADDRESS=127.0.0.N (and WINAPI_PORT_MAP to move the lobby's
 // port). Exit status 0 when the round was played to its end.
@@ -52,6 +53,7 @@ struct Options {
 };
 
 bool g_done = false;
+std::string g_chat;  // a chat line sent to the others as the second hole starts
 std::vector<std::string> g_rests;
 
 class Catalogue : public CourseCatalogueProvider {
@@ -75,6 +77,11 @@ class Round : public RoundInterfaceProvider {
  public:
   const char* Name() const override { return "netpeer"; }
   void ShowMessage(const std::string& text, uint32_t) override { std::fprintf(stderr, "netpeer: %s\n", text.c_str()); }
+  // What the chat box of a round would show.
+  void ChatLine(const std::string& text) override {
+    std::printf("chat %s\n", text.c_str());
+    std::fflush(stdout);
+  }
 };
 
 uint32_t Bits(float f) {
@@ -94,6 +101,12 @@ LRESULT MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kGolfWindowMessage && wParam == kGolfHoleStart) {
       std::printf("hole %u starts\n", g->state.hole);
       std::fflush(stdout);
+      // The chat box's record, as a golfer's typed line goes to the other machines.
+      if (!g_chat.empty() && g->state.hole == g->state.firstHole + 1) {
+        uint8_t record[kChatRecordBytes];
+        WriteChatRecord(g_chat, "GOLFER", record);
+        Svc().network->SendBlock(-1, kGolfChat, record, sizeof record);
+      }
     }
     g->HandleMessage(message, wParam, lParam);
     // Where every ball came to rest, as the machines must all see it.
@@ -411,6 +424,7 @@ int main(int argc, char** argv) {
     else if (a == "--name") o.name = next();
     else if (a == "--number") o.number = next();
     else if (a == "--server") o.server = next();
+    else if (a == "--chat") g_chat = next();
     else if (a == "--timeout") o.timeoutMs = static_cast<uint32_t>(std::atoi(next().c_str())) * 1000;
     else {
       std::fprintf(stderr, "usage: netpeer --host --players N [--mode M] | --join  [--type 0|1|2] [--server HOST] [--holes H] [--dir D] [--name N]\n");

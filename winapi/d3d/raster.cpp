@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <emmintrin.h>
+
 namespace winapi::d3d {
 namespace {
 
@@ -244,18 +246,30 @@ float* F(Pixel& p) { return reinterpret_cast<float*>(&p); }
 
 uint32_t DepthMax(int32_t bits) { return bits >= 32 ? 0xFFFFFFFFu : ((1u << bits) - 1); }
 
-void DrawTriangle(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const D3DTLVERTEX& va,
-                  const D3DTLVERTEX& vb, const D3DTLVERTEX& vc) {
+namespace {
+
+// A triangle after set-up: its edges on the sub-pixel grid, its bounding box in pixels and its attribute planes.
+struct Setup {
+  int64_t x0, y0, x1, y1;
+  int64_t A[3], B[3], C[3], bias[3];
+  float ddx[kAttrs], ddy[kAttrs], base[kAttrs];
+  uint32_t zmax;
+};
+
+// False when nothing of the triangle is drawn as a filled triangle (culled, empty, off the target, or drawn
+// as lines or points, which this draws itself).
+bool SetUp(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const D3DTLVERTEX& va,
+           const D3DTLVERTEX& vb, const D3DTLVERTEX& vc, Setup* o) {
   const D3DTLVERTEX* v[3] = {&va, &vb, &vc};
   for (const D3DTLVERTEX* p : v)
-    if (!std::isfinite(p->sx) || !std::isfinite(p->sy) || std::fabs(p->sx) > 1e6f || std::fabs(p->sy) > 1e6f) return;
+    if (!std::isfinite(p->sx) || !std::isfinite(p->sy) || std::fabs(p->sx) > 1e6f || std::fabs(p->sy) > 1e6f) return false;
   if (s.fill == D3DFILL_WIREFRAME) {
     DrawLine(t, d, s, va, vb), DrawLine(t, d, s, vb, vc), DrawLine(t, d, s, vc, va);
-    return;
+    return false;
   }
   if (s.fill == D3DFILL_POINT) {
     DrawPoint(t, d, s, va), DrawPoint(t, d, s, vb), DrawPoint(t, d, s, vc);
-    return;
+    return false;
   }
   int64_t X[3], Y[3];
   for (int i = 0; i < 3; ++i) {
@@ -263,9 +277,9 @@ void DrawTriangle(const RasterTarget& t, const RasterDepth& d, const RasterState
     Y[i] = std::llround(static_cast<double>(v[i]->sy) * kSub);
   }
   int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
-  if (area == 0) return;
+  if (area == 0) return false;
   // Positive area: clockwise on the screen (y grows downwards).
-  if ((s.cull == D3DCULL_CW && area > 0) || (s.cull == D3DCULL_CCW && area < 0)) return;
+  if ((s.cull == D3DCULL_CW && area > 0) || (s.cull == D3DCULL_CCW && area < 0)) return false;
   int order[3] = {0, 1, 2};
   if (area < 0) std::swap(order[1], order[2]), area = -area;
   int64_t ox[3], oy[3];
@@ -273,20 +287,19 @@ void DrawTriangle(const RasterTarget& t, const RasterDepth& d, const RasterState
 
   int64_t minX = std::min({ox[0], ox[1], ox[2]}), maxX = std::max({ox[0], ox[1], ox[2]});
   int64_t minY = std::min({oy[0], oy[1], oy[2]}), maxY = std::max({oy[0], oy[1], oy[2]});
-  int64_t x0 = std::max<int64_t>(0, (minX + kSub - 1) / kSub - (minX < 0 ? 1 : 0));
-  int64_t y0 = std::max<int64_t>(0, (minY + kSub - 1) / kSub - (minY < 0 ? 1 : 0));
-  int64_t x1 = std::min<int64_t>(t.width - 1, maxX / kSub);
-  int64_t y1 = std::min<int64_t>(t.height - 1, maxY / kSub);
-  if (x0 > x1 || y0 > y1) return;
+  o->x0 = std::max<int64_t>(0, (minX + kSub - 1) / kSub - (minX < 0 ? 1 : 0));
+  o->y0 = std::max<int64_t>(0, (minY + kSub - 1) / kSub - (minY < 0 ? 1 : 0));
+  o->x1 = std::min<int64_t>(t.width - 1, maxX / kSub);
+  o->y1 = std::min<int64_t>(t.height - 1, maxY / kSub);
+  if (o->x0 > o->x1 || o->y0 > o->y1) return false;
 
   // Edge i runs from vertex i to vertex i+1; inside is E > 0, or E == 0 on a top or left edge.
-  int64_t A[3], B[3], C[3], bias[3];
   for (int i = 0; i < 3; ++i) {
     const int j = (i + 1) % 3;
-    A[i] = oy[i] - oy[j];
-    B[i] = ox[j] - ox[i];
-    C[i] = -(A[i] * ox[i] + B[i] * oy[i]);
-    bias[i] = (A[i] > 0 || (A[i] == 0 && B[i] > 0)) ? 0 : -1;
+    o->A[i] = oy[i] - oy[j];
+    o->B[i] = ox[j] - ox[i];
+    o->C[i] = -(o->A[i] * ox[i] + o->B[i] * oy[i]);
+    o->bias[i] = (o->A[i] > 0 || (o->A[i] == 0 && o->B[i] > 0)) ? 0 : -1;
   }
 
   // Attribute planes, from the snapped positions.
@@ -302,37 +315,535 @@ void DrawTriangle(const RasterTarget& t, const RasterDepth& d, const RasterState
   const double dx1 = static_cast<double>(X[1] - X[0]) / kSub, dy1 = static_cast<double>(Y[1] - Y[0]) / kSub;
   const double dx2 = static_cast<double>(X[2] - X[0]) / kSub, dy2 = static_cast<double>(Y[2] - Y[0]) / kSub;
   const double inv = 1.0 / (dx1 * dy2 - dx2 * dy1);
-  float ddx[kAttrs], ddy[kAttrs], base[kAttrs];
   for (int k = 0; k < kAttrs; ++k) {
     const double f0 = F(at[0])[k], f1 = F(at[1])[k] - f0, f2 = F(at[2])[k] - f0;
     const double gx = (f1 * dy2 - f2 * dy1) * inv, gy = (f2 * dx1 - f1 * dx2) * inv;
-    ddx[k] = static_cast<float>(gx), ddy[k] = static_cast<float>(gy);
-    base[k] = static_cast<float>(f0 - gx * fx0 - gy * fy0);
+    o->ddx[k] = static_cast<float>(gx), o->ddy[k] = static_cast<float>(gy);
+    o->base[k] = static_cast<float>(f0 - gx * fx0 - gy * fy0);
   }
-  const uint32_t zmax = d.pixels ? DepthMax(d.bits) : 0;
+  o->zmax = d.pixels ? DepthMax(d.bits) : 0;
+  return true;
+}
+
+// The attributes at the first pixel of a span; the rest are stepped from there by ddx.
+inline void Start(const Setup& o, int64_t x, int64_t y, Pixel* p) {
+  for (int k = 0; k < kAttrs; ++k) F(*p)[k] = o.base[k] + o.ddx[k] * static_cast<float>(x) + o.ddy[k] * static_cast<float>(y);
+}
+
+// The rows of a triangle are drawn by a span function chosen once per triangle for its state: the plain one
+// shades each pixel through the general path above, the specialised ones have the state's choices compiled in.
+// Both step the same attributes with the same float additions, so their pictures are the same bits.
+using SpanFunction = void (*)(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const Setup& o,
+                              int y, int from, int to, Pixel p);
+
+void PlainSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const Setup& o, int y, int from,
+               int to, Pixel p) {
+  const int stepped = (s.fog || s.specular) ? kAttrs : kAttrs - 4;
+  for (int x = from; x <= to; ++x) {
+    Shade(t, d, s, o.zmax, x, y, p);
+    for (int k = 0; k < stepped; ++k) F(p)[k] += o.ddx[k];
+  }
+}
+
+// A comparison as a mask of its outcomes: bit 0 passes below the reference, bit 1 equal, bit 2 above.
+unsigned CompareMask(int func) {
+  switch (func) {
+    case D3DCMP_NEVER: return 0;
+    case D3DCMP_LESS: return 1;
+    case D3DCMP_EQUAL: return 2;
+    case D3DCMP_LESSEQUAL: return 3;
+    case D3DCMP_GREATER: return 4;
+    case D3DCMP_NOTEQUAL: return 5;
+    case D3DCMP_GREATEREQUAL: return 6;
+    default: return 7;
+  }
+}
+
+inline bool Passes(unsigned mask, uint32_t value, uint32_t ref) {
+  return (mask >> ((value >= ref) + (value > ref))) & 1;
+}
+
+enum class Tex { None, PointWrap, PointClamp, BilinearWrap, BilinearClamp };
+
+template <bool Wrap>
+inline size_t Fold(int i, int size) {
+  if (Wrap) return static_cast<size_t>(i & (size - 1));  // sizes are powers of two here
+  return static_cast<size_t>(i < 0 ? 0 : (i >= size ? size - 1 : i));
+}
+
+// Sample() for one filter and addressing mode.
+template <Tex T>
+inline uint32_t Fetch(const uint32_t* texels, int w, int h, float u, float v) {
+  constexpr bool wrap = T == Tex::PointWrap || T == Tex::BilinearWrap;
+  u = Tame(u), v = Tame(v);
+  const size_t pitch = static_cast<size_t>(w);
+  if constexpr (T == Tex::PointWrap || T == Tex::PointClamp) {
+    const size_t x = Fold<wrap>(FastFloor(u * static_cast<float>(w)), w);
+    const size_t y = Fold<wrap>(FastFloor(v * static_cast<float>(h)), h);
+    return texels[y * pitch + x];
+  } else {
+    const float fu = u * static_cast<float>(w) - 0.5f;
+    const float fv = v * static_cast<float>(h) - 0.5f;
+    const int bu = FastFloor(fu), bv = FastFloor(fv);
+    const uint32_t wu = static_cast<uint32_t>((fu - static_cast<float>(bu)) * 256.0f);
+    const uint32_t wv = static_cast<uint32_t>((fv - static_cast<float>(bv)) * 256.0f);
+    const size_t x0 = Fold<wrap>(bu, w), x1 = Fold<wrap>(bu + 1, w);
+    const uint32_t* r0 = texels + Fold<wrap>(bv, h) * pitch;
+    const uint32_t* r1 = texels + Fold<wrap>(bv + 1, h) * pitch;
+    return Lerp(Lerp(r0[x0], r0[x1], wu), Lerp(r1[x0], r1[x1], wu), wv);
+  }
+}
+
+// Clamp255() of four attributes at once: the maximum with 0 also turns NaN into 0.
+inline __m128i Clamp255x4(__m128 v) {
+  v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
+  return _mm_cvttps_epi32(_mm_add_ps(v, _mm_set1_ps(0.5f)));
+}
+
+template <TargetFormat Fmt>
+inline void Put(uint8_t* row, int x, int r, int g, int b) {
+  if constexpr (Fmt == TargetFormat::Xrgb8888)
+    reinterpret_cast<uint32_t*>(row)[x] = (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) |
+                                          static_cast<uint32_t>(b);
+  else if constexpr (Fmt == TargetFormat::Rgb565)
+    reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+  else
+    reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
+}
+
+// Four pixels at a time: the attributes are stepped one pixel after another as in the scalar loop, then
+// turned to one vector per attribute; the rest is exact integer work in 32-bit lanes.
+namespace x4 {
+
+inline __m128i Mask(unsigned compareMask, int bit) { return _mm_set1_epi32(-static_cast<int>((compareMask >> bit) & 1)); }
+
+// Passes() on four values below 2^31.
+inline __m128i Passes(unsigned compareMask, __m128i value, __m128i ref) {
+  return _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_cmplt_epi32(value, ref), Mask(compareMask, 0)),
+                                   _mm_and_si128(_mm_cmpeq_epi32(value, ref), Mask(compareMask, 1))),
+                      _mm_and_si128(_mm_cmpgt_epi32(value, ref), Mask(compareMask, 2)));
+}
+
+inline __m128i Select(__m128i mask, __m128i yes, __m128i no) {
+  return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+inline __m128 Select(__m128 mask, __m128 yes, __m128 no) {
+  return _mm_or_ps(_mm_and_ps(mask, yes), _mm_andnot_ps(mask, no));
+}
+
+// x / 255 for 0 <= x <= 65534.
+inline __m128i Div255(__m128i x) {
+  return _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(x, _mm_set1_epi32(1)), _mm_srli_epi32(x, 8)), 8);
+}
+
+// Products of values below 2^16 whose result is below 2^16.
+inline __m128i Mul(__m128i a, __m128i b) { return _mm_mullo_epi16(a, b); }
+
+inline __m128i Min(__m128i a, __m128i b) { return Select(_mm_cmplt_epi32(a, b), a, b); }
+
+inline __m128 Tame(__m128 f) {
+  const __m128 finite = _mm_cmplt_ps(_mm_andnot_ps(_mm_set1_ps(-0.0f), f), _mm_set1_ps(INFINITY));
+  return _mm_and_ps(finite, _mm_min_ps(_mm_max_ps(f, _mm_set1_ps(-65536.0f)), _mm_set1_ps(65536.0f)));
+}
+
+inline __m128i Floor(__m128 f) {
+  const __m128i i = _mm_cvttps_epi32(f);
+  return _mm_add_epi32(i, _mm_castps_si128(_mm_cmplt_ps(f, _mm_cvtepi32_ps(i))));
+}
+
+template <bool Wrap>
+inline __m128i Fold(__m128i i, int size) {
+  if (Wrap) return _mm_and_si128(i, _mm_set1_epi32(size - 1));
+  const __m128i top = _mm_set1_epi32(size - 1);
+  i = Select(_mm_cmpgt_epi32(i, top), top, i);
+  return _mm_andnot_si128(_mm_cmplt_epi32(i, _mm_setzero_si128()), i);
+}
+
+// Lerp() of four texel pairs, each weight repeated over a texel's channels in 16-bit lanes.
+inline __m128i Lerp(__m128i a, __m128i b, __m128i wLow, __m128i wHigh) {
+  const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(256);
+  auto half = [&](__m128i a16, __m128i b16, __m128i w) {
+    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a16, _mm_sub_epi16(full, w)), _mm_mullo_epi16(b16, w)), 8);
+  };
+  return _mm_packus_epi16(half(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero), wLow),
+                          half(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero), wHigh));
+}
+
+inline void Spread(__m128i w, __m128i* low, __m128i* high) {
+  const __m128i w16 = _mm_packs_epi32(w, w), pairs = _mm_unpacklo_epi16(w16, w16);
+  *low = _mm_unpacklo_epi32(pairs, pairs), *high = _mm_unpackhi_epi32(pairs, pairs);
+}
+
+// Texel indices y * pitch + x (sides below 2^15), as `pitch` holds the pitch in the low half of each lane.
+inline __m128i Index(__m128i xs, __m128i ys, __m128i pitch) { return _mm_add_epi32(_mm_madd_epi16(ys, pitch), xs); }
+
+inline int Lane(__m128i v, int i) {
+  switch (i) {
+    case 0: return _mm_cvtsi128_si32(v);
+    case 1: return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, 0x55));
+    case 2: return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, 0xAA));
+    default: return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, 0xFF));
+  }
+}
+
+inline __m128i Gather(const uint32_t* texels, __m128i index) {
+  auto at = [&](int i) { return _mm_cvtsi32_si128(static_cast<int>(texels[static_cast<uint32_t>(Lane(index, i))])); };
+  return _mm_unpacklo_epi64(_mm_unpacklo_epi32(at(0), at(1)), _mm_unpacklo_epi32(at(2), at(3)));
+}
+
+// The texels at `index` and the ones after them, each pair read at once.
+inline void GatherPairs(const uint32_t* texels, __m128i index, __m128i* left, __m128i* right) {
+  auto at = [&](int i) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + static_cast<uint32_t>(Lane(index, i))));
+  };
+  const __m128 low = _mm_castsi128_ps(_mm_unpacklo_epi64(at(0), at(1)));
+  const __m128 high = _mm_castsi128_ps(_mm_unpacklo_epi64(at(2), at(3)));
+  *left = _mm_castps_si128(_mm_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
+  *right = _mm_castps_si128(_mm_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1)));
+}
+
+// Fetch() of four samples.
+template <Tex T>
+inline __m128i Fetch(const uint32_t* texels, int w, int h, __m128 u, __m128 v) {
+  constexpr bool wrap = T == Tex::PointWrap || T == Tex::BilinearWrap;
+  u = Tame(u), v = Tame(v);
+  const __m128i pitch = _mm_set1_epi32(w);
+  const __m128 fw = _mm_set1_ps(static_cast<float>(w)), fh = _mm_set1_ps(static_cast<float>(h));
+  if constexpr (T == Tex::PointWrap || T == Tex::PointClamp) {
+    return Gather(texels, Index(Fold<wrap>(Floor(_mm_mul_ps(u, fw)), w), Fold<wrap>(Floor(_mm_mul_ps(v, fh)), h), pitch));
+  } else {
+    const __m128 half = _mm_set1_ps(0.5f), scale = _mm_set1_ps(256.0f);
+    const __m128 fu = _mm_sub_ps(_mm_mul_ps(u, fw), half), fv = _mm_sub_ps(_mm_mul_ps(v, fh), half);
+    const __m128i bu = Floor(fu), bv = Floor(fv), one = _mm_set1_epi32(1);
+    const __m128i wu = _mm_cvttps_epi32(_mm_mul_ps(_mm_sub_ps(fu, _mm_cvtepi32_ps(bu)), scale));
+    const __m128i wv = _mm_cvttps_epi32(_mm_mul_ps(_mm_sub_ps(fv, _mm_cvtepi32_ps(bv)), scale));
+    const __m128i x0 = Fold<wrap>(bu, w), x1 = Fold<wrap>(_mm_add_epi32(bu, one), w);
+    const __m128i y0 = Fold<wrap>(bv, h), y1 = Fold<wrap>(_mm_add_epi32(bv, one), h);
+    __m128i wuLow, wuHigh, wvLow, wvHigh;
+    Spread(wu, &wuLow, &wuHigh), Spread(wv, &wvLow, &wvHigh);
+    const __m128i i0 = Index(x0, y0, pitch), i1 = Index(x0, y1, pitch);
+    __m128i t00, t01, t10, t11;
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(x1, _mm_add_epi32(x0, one))) == 0xFFFF) {
+      GatherPairs(texels, i0, &t00, &t01), GatherPairs(texels, i1, &t10, &t11);
+    } else {  // at an edge of the texture
+      const __m128i step = _mm_sub_epi32(x1, x0);
+      t00 = Gather(texels, i0), t01 = Gather(texels, _mm_add_epi32(i0, step));
+      t10 = Gather(texels, i1), t11 = Gather(texels, _mm_add_epi32(i1, step));
+    }
+    return Lerp(Lerp(t00, t01, wuLow, wuHigh), Lerp(t10, t11, wuLow, wuHigh), wvLow, wvHigh);
+  }
+}
+
+inline __m128i Clamp(__m128 v) { return Clamp255x4(v); }
+
+// Four pixels of the target as 0..255 channels, the way ReadTarget() gives them.
+template <TargetFormat Fmt>
+inline void Read(const uint8_t* row, int x, __m128i* raw, __m128i* r, __m128i* g, __m128i* b) {
+  const __m128i c255 = _mm_set1_epi32(255);
+  if constexpr (Fmt == TargetFormat::Xrgb8888) {
+    *raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x * 4));
+    *r = _mm_and_si128(_mm_srli_epi32(*raw, 16), c255), *g = _mm_and_si128(_mm_srli_epi32(*raw, 8), c255);
+    *b = _mm_and_si128(*raw, c255);
+  } else {
+    *raw = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + x * 2));
+    const __m128i p = _mm_unpacklo_epi16(*raw, _mm_setzero_si128()), c31 = _mm_set1_epi32(31);
+    __m128i rr, gg, bb = _mm_and_si128(p, c31);
+    if constexpr (Fmt == TargetFormat::Rgb565) {
+      rr = _mm_and_si128(_mm_srli_epi32(p, 11), c31), gg = _mm_and_si128(_mm_srli_epi32(p, 5), _mm_set1_epi32(63));
+      gg = _mm_or_si128(_mm_slli_epi32(gg, 2), _mm_srli_epi32(gg, 4));
+    } else {
+      rr = _mm_and_si128(_mm_srli_epi32(p, 10), c31), gg = _mm_and_si128(_mm_srli_epi32(p, 5), c31);
+      gg = _mm_or_si128(_mm_slli_epi32(gg, 3), _mm_srli_epi32(gg, 2));
+    }
+    *r = _mm_or_si128(_mm_slli_epi32(rr, 3), _mm_srli_epi32(rr, 2)), *g = gg;
+    *b = _mm_or_si128(_mm_slli_epi32(bb, 3), _mm_srli_epi32(bb, 2));
+  }
+}
+
+// 32-bit lanes below 2^16 to 16-bit lanes in the low half.
+inline __m128i Narrow(__m128i v) { return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(v, 16), 16), v); }
+
+// Put() of four pixels where `pass` is set; the others keep `raw`.
+template <TargetFormat Fmt>
+inline void Write(uint8_t* row, int x, __m128i pass, __m128i raw, __m128i r, __m128i g, __m128i b) {
+  if constexpr (Fmt == TargetFormat::Xrgb8888) {
+    const __m128i v = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(r, 16), _mm_slli_epi32(g, 8)), b);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x * 4), Select(pass, v, raw));
+  } else {
+    __m128i v;
+    if constexpr (Fmt == TargetFormat::Rgb565)
+      v = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(_mm_srli_epi32(r, 3), 11), _mm_slli_epi32(_mm_srli_epi32(g, 2), 5)),
+                       _mm_srli_epi32(b, 3));
+    else
+      v = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(_mm_srli_epi32(r, 3), 10), _mm_slli_epi32(_mm_srli_epi32(g, 3), 5)),
+                       _mm_srli_epi32(b, 3));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(row + x * 2), Select(Narrow(pass), Narrow(v), raw));
+  }
+}
+
+}  // namespace x4
+
+// Shade() for states with a 16-bit depth buffer or none (Z), modulated textures (T) and no blending or
+// source-alpha blending (Blend).
+template <TargetFormat Fmt, bool Z, Tex T, bool Blend>
+void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const Setup& o, int y, int from,
+              int to, Pixel p) {
+  uint8_t* const row = t.pixels + static_cast<ptrdiff_t>(y) * t.pitch;
+  uint16_t* const zrow = Z ? reinterpret_cast<uint16_t*>(d.pixels + static_cast<ptrdiff_t>(y) * d.pitch) : nullptr;
+  const unsigned zmask = s.zTest ? CompareMask(s.zFunc) : 7;
+  const bool zWrite = s.zWrite;
+  const uint32_t zmax = o.zmax;
+  const unsigned amask = s.alphaTest ? CompareMask(s.alphaFunc) : 7;
+  const uint32_t aref = s.alphaRef & 255;
+  const bool fog = s.fog, specular = s.specular, perspective = s.perspective;
+  const int fr = (s.fogColour >> 16) & 255, fg = (s.fogColour >> 8) & 255, fb = s.fogColour & 255;
+  const uint32_t* texels = nullptr;
+  int tw = 0, th = 0;
+  bool texAlpha = false;
+  if constexpr (T != Tex::None) texels = s.texture->texels.data(), tw = s.texture->width, th = s.texture->height,
+                                texAlpha = s.texture->hasAlpha;
+  __m128 zq = _mm_loadu_ps(&p.z), rgba = _mm_loadu_ps(&p.r), extra = _mm_loadu_ps(&p.sr);
+  const __m128 dzq = _mm_loadu_ps(o.ddx), drgba = _mm_loadu_ps(o.ddx + 4), dextra = _mm_loadu_ps(o.ddx + 8);
+  int x = from;
+  if constexpr (true) {
+    const __m128i c255 = _mm_set1_epi32(255), c127 = _mm_set1_epi32(127);
+    const __m128 zscale = _mm_set1_ps(static_cast<float>(zmax));
+    const __m128i fogR = _mm_set1_epi32(fr), fogG = _mm_set1_epi32(fg), fogB = _mm_set1_epi32(fb);
+    for (; x + 3 <= to; x += 4) {
+      __m128 z = zq, q = _mm_add_ps(z, dzq), u = _mm_add_ps(q, dzq), v = _mm_add_ps(u, dzq);
+      zq = _mm_add_ps(v, dzq);
+      _MM_TRANSPOSE4_PS(z, q, u, v);
+      __m128 cr = rgba, cg = _mm_add_ps(cr, drgba), cb = _mm_add_ps(cg, drgba), ca = _mm_add_ps(cb, drgba);
+      rgba = _mm_add_ps(ca, drgba);
+      _MM_TRANSPOSE4_PS(cr, cg, cb, ca);
+      __m128 sr = extra, sg = sr, sb = sr, sf = sr;
+      if (specular || fog) {
+        sg = _mm_add_ps(sr, dextra), sb = _mm_add_ps(sg, dextra), sf = _mm_add_ps(sb, dextra);
+        extra = _mm_add_ps(sf, dextra);
+      }
+      __m128i pass = _mm_set1_epi32(-1), zv = _mm_setzero_si128(), zold = _mm_setzero_si128();
+      if constexpr (Z) {
+        const __m128i scaled = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(z, zscale), _mm_set1_ps(0.5f)));
+        zv = x4::Select(_mm_castps_si128(_mm_cmpgt_ps(z, _mm_setzero_ps())), scaled, _mm_setzero_si128());
+        zv = x4::Select(_mm_castps_si128(_mm_cmpge_ps(z, _mm_set1_ps(1.0f))), _mm_set1_epi32(static_cast<int>(zmax)), zv);
+        zold = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(zrow + x));
+        const __m128i ref = _mm_unpacklo_epi16(zold, _mm_setzero_si128());
+        pass = zmask == 3 ? _mm_xor_si128(_mm_cmpgt_epi32(zv, ref), _mm_set1_epi32(-1)) : x4::Passes(zmask, zv, ref);
+        if (_mm_movemask_epi8(pass) == 0) continue;
+      }
+      __m128i r = x4::Clamp(cr), g = x4::Clamp(cg), b = x4::Clamp(cb), a = x4::Clamp(ca);
+      if constexpr (T != Tex::None) {
+        if (perspective) {
+          const __m128 w = _mm_div_ps(_mm_set1_ps(1.0f), q), use = _mm_cmpneq_ps(q, _mm_setzero_ps());
+          u = x4::Select(use, _mm_mul_ps(u, w), u), v = x4::Select(use, _mm_mul_ps(v, w), v);
+        }
+        const __m128i tex = x4::Fetch<T>(texels, tw, th, u, v);
+        r = x4::Div255(_mm_add_epi32(x4::Mul(_mm_and_si128(_mm_srli_epi32(tex, 16), c255), r), c127));
+        g = x4::Div255(_mm_add_epi32(x4::Mul(_mm_and_si128(_mm_srli_epi32(tex, 8), c255), g), c127));
+        b = x4::Div255(_mm_add_epi32(x4::Mul(_mm_and_si128(tex, c255), b), c127));
+        if (texAlpha) a = _mm_srli_epi32(tex, 24);
+      }
+      if (specular || fog) {
+        _MM_TRANSPOSE4_PS(sr, sg, sb, sf);
+        if (specular) {
+          r = x4::Min(c255, _mm_add_epi32(r, x4::Clamp(sr))), g = x4::Min(c255, _mm_add_epi32(g, x4::Clamp(sg)));
+          b = x4::Min(c255, _mm_add_epi32(b, x4::Clamp(sb)));
+        }
+        if (fog) {
+          const __m128i f = x4::Clamp(sf), nf = _mm_sub_epi32(c255, f);
+          auto mix = [&](__m128i c, __m128i fc) {
+            return x4::Div255(_mm_add_epi32(_mm_add_epi32(x4::Mul(c, f), x4::Mul(fc, nf)), c127));
+          };
+          r = mix(r, fogR), g = mix(g, fogG), b = mix(b, fogB);
+        }
+      }
+      if (amask != 7) pass = _mm_and_si128(pass, x4::Passes(amask, a, _mm_set1_epi32(static_cast<int>(aref))));
+      __m128i raw, dr, dg, db;
+      x4::Read<Fmt>(row, x, &raw, &dr, &dg, &db);
+      if constexpr (Blend) {
+        const __m128i na = _mm_sub_epi32(c255, a);
+        auto mix = [&](__m128i c, __m128i dc) {
+          return x4::Div255(_mm_add_epi32(_mm_add_epi32(x4::Mul(c, a), x4::Mul(dc, na)), c127));
+        };
+        r = mix(r, dr), g = mix(g, dg), b = mix(b, db);
+      }
+      x4::Write<Fmt>(row, x, pass, raw, r, g, b);
+      if constexpr (Z) {
+        if (zWrite) _mm_storel_epi64(reinterpret_cast<__m128i*>(zrow + x), x4::Select(x4::Narrow(pass), x4::Narrow(zv), zold));
+      }
+    }
+  }
+  for (; x <= to; ++x, zq = _mm_add_ps(zq, dzq), rgba = _mm_add_ps(rgba, drgba),
+           extra = _mm_add_ps(extra, dextra)) {
+    alignas(16) float at[4];
+    _mm_store_ps(at, zq);
+    uint32_t zv = 0;
+    if constexpr (Z) {
+      zv = DepthValue(at[0], zmax);
+      if (!Passes(zmask, zv, zrow[x])) continue;
+    }
+    alignas(16) int32_t c[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(c), Clamp255x4(rgba));
+    int r = c[0], g = c[1], b = c[2], a = c[3];
+    if constexpr (T != Tex::None) {
+      float u = at[2], v = at[3];
+      if (perspective && at[1] != 0.0f) {
+        const float w = 1.0f / at[1];
+        u *= w, v *= w;
+      }
+      const uint32_t tex = Fetch<T>(texels, tw, th, u, v);
+      const int tr = (tex >> 16) & 255, tg = (tex >> 8) & 255, tb = tex & 255;
+      r = (tr * r + 127) / 255, g = (tg * g + 127) / 255, b = (tb * b + 127) / 255;
+      if (texAlpha) a = static_cast<int>(tex >> 24);
+    }
+    if (specular || fog) {
+      alignas(16) int32_t e[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(e), Clamp255x4(extra));
+      if (specular) r = std::min(255, r + e[0]), g = std::min(255, g + e[1]), b = std::min(255, b + e[2]);
+      if (fog) {
+        const int f = e[3];
+        r = (r * f + fr * (255 - f) + 127) / 255, g = (g * f + fg * (255 - f) + 127) / 255;
+        b = (b * f + fb * (255 - f) + 127) / 255;
+      }
+    }
+    if (!Passes(amask, static_cast<uint32_t>(a), aref)) continue;
+    if constexpr (Blend) {
+      const uint32_t dst = ReadTarget(t, x, y);
+      const int dr = (dst >> 16) & 255, dg = (dst >> 8) & 255, db = dst & 255;
+      r = std::min(255, (r * a + dr * (255 - a) + 127) / 255);
+      g = std::min(255, (g * a + dg * (255 - a) + 127) / 255);
+      b = std::min(255, (b * a + db * (255 - a) + 127) / 255);
+    }
+    Put<Fmt>(row, x, r, g, b);
+    if constexpr (Z) {
+      if (zWrite) zrow[x] = static_cast<uint16_t>(zv);
+    }
+  }
+}
+
+// A span of one colour without depth, texture or blending: its first pixel shaded, then copied.
+template <TargetFormat Fmt>
+void FillSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const Setup& o, int y, int from,
+              int to, Pixel p) {
+  if (s.alphaTest && !Compare(s.alphaFunc, static_cast<uint32_t>(Clamp255(p.a)), s.alphaRef & 255)) return;
+  FastSpan<Fmt, false, Tex::None, false>(t, d, s, o, y, from, from, p);
+  uint8_t* const row = t.pixels + static_cast<ptrdiff_t>(y) * t.pitch;
+  if constexpr (Fmt == TargetFormat::Xrgb8888) {
+    uint32_t* px = reinterpret_cast<uint32_t*>(row);
+    std::fill(px + from + 1, px + to + 1, px[from]);
+  } else {
+    uint16_t* px = reinterpret_cast<uint16_t*>(row);
+    std::fill(px + from + 1, px + to + 1, px[from]);
+  }
+}
+
+template <TargetFormat Fmt, bool Z, Tex T>
+SpanFunction WithBlend(bool blend) {
+  return blend ? FastSpan<Fmt, Z, T, true> : FastSpan<Fmt, Z, T, false>;
+}
+
+template <TargetFormat Fmt, bool Z>
+SpanFunction WithTexture(Tex tex, bool blend) {
+  switch (tex) {
+    case Tex::PointWrap: return WithBlend<Fmt, Z, Tex::PointWrap>(blend);
+    case Tex::PointClamp: return WithBlend<Fmt, Z, Tex::PointClamp>(blend);
+    case Tex::BilinearWrap: return WithBlend<Fmt, Z, Tex::BilinearWrap>(blend);
+    case Tex::BilinearClamp: return WithBlend<Fmt, Z, Tex::BilinearClamp>(blend);
+    default: return WithBlend<Fmt, Z, Tex::None>(blend);
+  }
+}
+
+template <TargetFormat Fmt>
+SpanFunction ForFormat(bool z, Tex tex, bool blend, bool fill) {
+  if (fill) return FillSpan<Fmt>;
+  return z ? WithTexture<Fmt, true>(tex, blend) : WithTexture<Fmt, false>(tex, blend);
+}
+
+SpanFunction ChooseSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const Setup& o) {
+  const bool z = d.pixels && (s.zTest || s.zWrite);
+  if (z && d.bits != 16) return PlainSpan;
+  Tex tex = Tex::None;
+  if (const TextureImage* image = s.texture) {
+    const int w = image->width, h = image->height;
+    switch (s.textureBlend) {
+      case D3DTBLEND_DECAL: case D3DTBLEND_COPY: case D3DTBLEND_DECALALPHA: case D3DTBLEND_MODULATEALPHA:
+      case D3DTBLEND_ADD:
+        return PlainSpan;
+      default: break;
+    }
+    if (w <= 0 || h <= 0 || w > 32767 || h > 32767 || image->texels.size() < static_cast<size_t>(w) * static_cast<size_t>(h)) return PlainSpan;
+    if (s.wrap && ((w & (w - 1)) || (h & (h - 1)))) return PlainSpan;
+    tex = s.bilinear ? (s.wrap ? Tex::BilinearWrap : Tex::BilinearClamp) : (s.wrap ? Tex::PointWrap : Tex::PointClamp);
+  }
+  if (s.alphaBlend && (s.srcBlend != D3DBLEND_SRCALPHA || s.destBlend != D3DBLEND_INVSRCALPHA)) return PlainSpan;
+  // One colour along every row: nothing that varies across a span is used.
+  bool fill = !z && tex == Tex::None && !s.alphaBlend;
+  for (int k = 4; k < kAttrs && fill; ++k) {
+    const bool used = k < 8 || (k < 11 ? s.specular : s.fog);
+    if (used && o.ddx[k] != 0.0f) fill = false;
+  }
+  switch (t.format) {
+    case TargetFormat::Rgb565: return ForFormat<TargetFormat::Rgb565>(z, tex, s.alphaBlend, fill);
+    case TargetFormat::Rgb555: return ForFormat<TargetFormat::Rgb555>(z, tex, s.alphaBlend, fill);
+    default: return ForFormat<TargetFormat::Xrgb8888>(z, tex, s.alphaBlend, fill);
+  }
+}
+
+}  // namespace
+
+void DrawTriangleReference(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const D3DTLVERTEX& va,
+                           const D3DTLVERTEX& vb, const D3DTLVERTEX& vc) {
+  Setup o;
+  if (!SetUp(t, d, s, va, vb, vc, &o)) return;
   // Specular colour and fog come last in a pixel's attributes; they are stepped only when used.
   const int stepped = (s.fog || s.specular) ? kAttrs : kAttrs - 4;
-  for (int64_t y = y0; y <= y1; ++y) {
+  for (int64_t y = o.y0; y <= o.y1; ++y) {
     const int64_t py = y * kSub;
     int64_t e[3];
-    for (int i = 0; i < 3; ++i) e[i] = A[i] * (x0 * kSub) + B[i] * py + C[i] + bias[i];
-    const int64_t step[3] = {A[0] * kSub, A[1] * kSub, A[2] * kSub};
+    for (int i = 0; i < 3; ++i) e[i] = o.A[i] * (o.x0 * kSub) + o.B[i] * py + o.C[i] + o.bias[i];
+    const int64_t step[3] = {o.A[0] * kSub, o.A[1] * kSub, o.A[2] * kSub};
     Pixel p;
     bool started = false;
-    for (int64_t x = x0; x <= x1; ++x) {
+    for (int64_t x = o.x0; x <= o.x1; ++x) {
       if ((e[0] | e[1] | e[2]) >= 0) {
         if (!started) {
-          for (int k = 0; k < kAttrs; ++k)
-            F(p)[k] = base[k] + ddx[k] * static_cast<float>(x) + ddy[k] * static_cast<float>(y);
+          Start(o, x, y, &p);
           started = true;
         }
-        Shade(t, d, s, zmax, static_cast<int>(x), static_cast<int>(y), p);
-        for (int k = 0; k < stepped; ++k) F(p)[k] += ddx[k];
+        Shade(t, d, s, o.zmax, static_cast<int>(x), static_cast<int>(y), p);
+        for (int k = 0; k < stepped; ++k) F(p)[k] += o.ddx[k];
       } else if (started) {
         break;  // a triangle's row is one span
       }
       e[0] += step[0], e[1] += step[1], e[2] += step[2];
     }
+  }
+}
+
+void DrawTriangle(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const D3DTLVERTEX& va,
+                  const D3DTLVERTEX& vb, const D3DTLVERTEX& vc) {
+  Setup o;
+  if (!SetUp(t, d, s, va, vb, vc, &o)) return;
+  const SpanFunction span = ChooseSpan(t, d, s, o);
+  const int64_t step[3] = {o.A[0] * kSub, o.A[1] * kSub, o.A[2] * kSub};
+  for (int64_t y = o.y0; y <= o.y1; ++y) {
+    // The covered pixels of a row, from the edge values at its first pixel: each edge bounds the span on one side.
+    int64_t from = o.x0, to = o.x1;
+    for (int i = 0; i < 3 && from <= to; ++i) {
+      const int64_t e = o.A[i] * (o.x0 * kSub) + o.B[i] * (y * kSub) + o.C[i] + o.bias[i];
+      if (step[i] > 0) {
+        if (e < 0) from = std::max(from, o.x0 + (-e + step[i] - 1) / step[i]);
+      } else if (step[i] < 0) {
+        if (e < 0) from = to + 1;
+        else to = std::min(to, o.x0 + e / -step[i]);
+      } else if (e < 0) {
+        from = to + 1;
+      }
+    }
+    if (from > to) continue;
+    Pixel p;
+    Start(o, from, y, &p);
+    span(t, d, s, o, static_cast<int>(y), static_cast<int>(from), static_cast<int>(to), p);
   }
 }
 

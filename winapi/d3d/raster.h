@@ -60,6 +60,10 @@ struct RasterState {
 uint32_t DepthMax(int32_t bits);
 void DrawTriangle(const RasterTarget& target, const RasterDepth& depth, const RasterState& state,
                   const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c);
+// The same picture through the general per-pixel path, which the specialised spans of DrawTriangle are
+// checked against.
+void DrawTriangleReference(const RasterTarget& target, const RasterDepth& depth, const RasterState& state,
+                           const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c);
 void DrawLine(const RasterTarget& target, const RasterDepth& depth, const RasterState& state, const D3DTLVERTEX& a,
               const D3DTLVERTEX& b);
 void DrawPoint(const RasterTarget& target, const RasterDepth& depth, const RasterState& state,

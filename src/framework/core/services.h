@@ -20,6 +20,8 @@ struct ObjectImage;
 struct WindowDesc;
 struct PositionBlock;
 struct GolfViewPlacement;
+class CTourneyDlg;
+struct playerInfo_s;
 
 // Every provider names itself for the start-up log; the null ones say "null".
 class Provider {
@@ -132,7 +134,13 @@ class RoundInterfaceProvider : public Provider {
   virtual bool OnIdle() { return false; }
   virtual void ShowMessage(const std::string& /*text*/, uint32_t /*ms*/) {}
   virtual void ShowScoreCard(int /*flag*/) {}
-  virtual void ShowShootoutStatus() {}
+  // The shoot-out's standing after a hole; true when the interface showed it and sent the round on itself (0x723,
+  // or 0x715 once the game is decided), false when the game must.
+  virtual bool ShowShootoutStatus() { return false; }
+  // The tournament's leader board in the front end's standings dialog: column heads and a page of rows.
+  virtual void DrawStandings(CTourneyDlg& /*dialog*/) {}
+  // A golfer's career statistics as the statistics page's lines of text ("" without the interface).
+  virtual std::string PlayerStatsText(playerInfo_s& /*golfer*/) { return {}; }
   virtual void RestartShotClock() {}
   virtual void RemoteMessage(uint32_t /*id*/, void* /*block*/) {}  // 0x711, 0x71d-0x720, 0x730
   virtual void ChatLine(const std::string& /*text*/) {}
@@ -269,6 +277,13 @@ class NetworkProvider : public Provider {
   // The session manager's send (receiver id, message code, second code).
   virtual void SessionSend(uint32_t /*receiver*/, uint32_t /*code*/, uint32_t /*second*/) {}
   virtual bool VoiceExists() { return false; }
+  // Records a voice message for the players named (ids, at most 8) until VoiceFinishRecording stops it and sends it;
+  // the recorder calls `progress` from its own thread (1 once it has finished). False when voice is suspended or a
+  // recording runs already.
+  virtual bool VoiceStartRecording(const uint32_t* /*ids*/, int /*count*/, void (* /*progress*/)(int finished)) {
+    return false;
+  }
+  virtual void VoiceFinishRecording() {}
   virtual void VoiceStoreReceived(const uint8_t* /*message*/, uint32_t /*length*/, int32_t /*count*/) {}
   virtual void SetVoiceSuspended(bool /*suspended*/) {}
   // The online tournament's card of a hole for the score server.

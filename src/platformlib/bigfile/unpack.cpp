@@ -41,15 +41,48 @@ inline void copymatch(uint8_t* out, size_t op, size_t dist, size_t len) {
 
 }  // namespace
 
-uint32_t lzunpack(const uint8_t* in, size_t n, uint8_t* out, size_t outsize) {
+namespace {
+
+// Copies 16 bytes at a time, up to 15 past `len`: the caller has that room.
+inline void widecopy(uint8_t* d, const uint8_t* s, size_t len) {
+  for (size_t i = 0; i < len; i += 16) std::memcpy(d + i, s + i, 16);
+}
+
+}  // namespace
+
+uint32_t unpackfmt::lzunpackwith(const uint8_t* in, size_t n, uint8_t* out, size_t outsize, bool fast) {
   PackHeader h;
   if (!readpackheader(in, n, &h) || h.size > outsize) return 0;
   const size_t size = h.size;
   size_t ip = h.dataoffset, op = 0;
+  // Wide copies write up to 15 bytes ahead of the output, which later tokens overwrite; never when the
+  // output overlaps the block, whose unread bytes they could reach.
+  const auto inat = reinterpret_cast<uintptr_t>(in), outat = reinterpret_cast<uintptr_t>(out);
+  fast = fast && (outat + size <= inat || inat + n <= outat);
   for (;;) {
     if (ip >= n) return 0;
     const uint32_t b0 = in[ip];
     size_t lit, len, dist;
+    if (fast && n - ip >= 8 && size - op >= 20 && b0 < 0xE0) {
+      // A match token with its 0..3 literals, its bytes all in the block: literals as one 4-byte copy,
+      // matches of distance 16 and more 16 bytes at a time while the output has room past them.
+      const uint32_t b1 = in[ip + 1], b2 = in[ip + 2], b3 = in[ip + 3];
+      if (b0 < 0x80) {
+        lit = b0 & 3, len = ((b0 >> 2) & 7) + 3, dist = ((b0 & 0x60) << 3) + b1 + 1, ip += 2;
+      } else if (b0 < 0xC0) {
+        lit = b1 >> 6, len = (b0 & 0x3F) + 4, dist = ((b1 & 0x3F) << 8) + b2 + 1, ip += 3;
+      } else {
+        lit = b0 & 3, len = (((b0 >> 2) & 3) << 8) + b3 + 5, dist = ((b0 & 0x10) << 12) + (b1 << 8) + b2 + 1, ip += 4;
+      }
+      std::memcpy(out + op, in + ip, 4);
+      ip += lit;
+      op += lit;
+      if (dist > op || size - op < len) return 0;
+      if (dist >= 16 && size - op >= len + 15) widecopy(out + op, out + op - dist, len);
+      else copymatch(out, op, dist, len);
+      op += len;
+      continue;
+    }
     if (b0 < 0x80) {
       if (n - ip < 2) return 0;
       const uint32_t b1 = in[ip + 1];
@@ -76,7 +109,8 @@ uint32_t lzunpack(const uint8_t* in, size_t n, uint8_t* out, size_t outsize) {
       lit = b0 < 0xFC ? ((b0 & 0x1F) + 1) * 4 : (b0 & 3);
       ++ip;
       if (n - ip < lit || size - op < lit) return 0;
-      std::memcpy(out + op, in + ip, lit);
+      if (fast && n - ip >= lit + 15 && size - op >= lit + 15) widecopy(out + op, in + ip, lit);
+      else std::memcpy(out + op, in + ip, lit);
       ip += lit;
       op += lit;
       if (b0 >= 0xFC) break;
@@ -91,6 +125,10 @@ uint32_t lzunpack(const uint8_t* in, size_t n, uint8_t* out, size_t outsize) {
     op += len;
   }
   return op == size ? h.size : 0;
+}
+
+uint32_t lzunpack(const uint8_t* in, size_t n, uint8_t* out, size_t outsize) {
+  return lzunpackwith(in, n, out, outsize, true);
 }
 
 uint32_t rununpack(const uint8_t* in, size_t n, uint8_t* out, size_t outsize) {

@@ -39,4 +39,9 @@ inline bool readpackheader(const uint8_t* b, size_t n, PackHeader* h) {
   return true;
 }
 
+// The LZ and Huffman unpackers with their fast paths (wide copies, two symbols a look-up) on or off: off is
+// the plain path, one token or symbol at a time, that the fast paths are checked against.
+uint32_t lzunpackwith(const uint8_t* in, size_t n, uint8_t* out, size_t outsize, bool fast);
+uint32_t huffmanunpackwith(const uint8_t* in, size_t n, uint8_t* out, size_t outsize, bool fast);
+
 }  // namespace unpackfmt

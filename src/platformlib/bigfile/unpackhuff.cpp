@@ -2,6 +2,8 @@
 // then none, one or two running-sum passes. The data is one bit stream, most significant bit first.
 #include <cstring>
 
+#include <emmintrin.h>
+
 #include "platformlib/bigfile/bigfile.h"
 #include "platformlib/bigfile/unpackfmt.h"
 
@@ -59,6 +61,8 @@ class BitIn {
     }
     return get(z + 3);
   }
+  // True when a refill reads whole words: at least 56 bits are then available.
+  bool wide() const { return exact_ && pos_ + 8 <= n_; }
   // True when more bits were taken than the block holds.
   bool overrun() const { return pos_ > n_ && (pos_ - n_) * 8 > static_cast<size_t>(bits_); }
   bool farpast() const { return pos_ > n_ && pos_ - n_ > 16; }
@@ -135,6 +139,37 @@ struct Decoder {
     return !in.overrun();
   }
 
+  // Up to two symbols of the next kPairBits bits at once; `count` 0 where the first code is longer or is
+  // the escape, which the symbol-by-symbol path then takes.
+  static constexpr int kPairBits = 11;
+  struct Pair {
+    uint8_t first, second;
+    uint8_t count, bits;
+  };
+
+  void makepairs(uint8_t escape, Pair* pairs) const {
+    constexpr uint32_t entries = 1u << kPairBits;
+    std::memset(pairs, 0, sizeof(Pair) * entries);
+    // Codes of at most kPairBits bits, each over its span of the table.
+    Short single[entries];
+    std::memset(single, 0, sizeof single);
+    for (int length = 1; length <= maxlength && length <= kPairBits; ++length)
+      for (uint32_t k = 0; k < count[length]; ++k) {
+        const uint32_t c = first[length] + k, span = 1u << (kPairBits - length);
+        for (uint32_t j = 0; j < span; ++j)
+          single[(c << (kPairBits - length)) + j] = {symbols[base[length] + k], static_cast<uint8_t>(length)};
+      }
+    for (uint32_t x = 0; x < entries; ++x) {
+      const Short a = single[x];
+      if (!a.length || a.symbol == escape) continue;
+      Pair& p = pairs[x];
+      p = {a.symbol, 0, 1, a.length};
+      const Short b = single[(x << a.length) & (entries - 1)];
+      if (b.length && b.length <= kPairBits - a.length && b.symbol != escape)
+        p = {a.symbol, b.symbol, 2, static_cast<uint8_t>(a.length + b.length)};
+    }
+  }
+
   // One symbol; false when the bits match no code.
   bool decode(BitIn& in, uint8_t* symbol) const {
     in.refill(8);
@@ -157,17 +192,50 @@ struct Decoder {
   }
 };
 
-void runningsum(uint8_t* out, size_t n) {
-  uint8_t sum = 0;
-  for (size_t i = 0; i < n; ++i) {
-    sum = static_cast<uint8_t>(sum + out[i]);
-    out[i] = sum;
+// Sums within sixteen bytes in four shifted additions, plus the sum so far; `carry` becomes the last sum
+// spread over every byte.
+inline __m128i prefixsum(__m128i v, __m128i* carry) {
+  v = _mm_add_epi8(v, _mm_slli_si128(v, 1));
+  v = _mm_add_epi8(v, _mm_slli_si128(v, 2));
+  v = _mm_add_epi8(v, _mm_slli_si128(v, 4));
+  v = _mm_add_epi8(v, _mm_slli_si128(v, 8));
+  v = _mm_add_epi8(v, *carry);
+  const __m128i top = _mm_srli_si128(v, 15);
+  *carry = _mm_shuffle_epi32(_mm_shufflelo_epi16(_mm_unpacklo_epi8(top, top), 0), 0);
+  return v;
+}
+
+// One or two running-sum passes, made together sixteen bytes at a time.
+void runningsums(uint8_t* out, size_t n, int passes) {
+  size_t i = 0;
+  __m128i first = _mm_setzero_si128(), second = _mm_setzero_si128();
+  for (; i + 16 <= n; i += 16) {
+    __m128i v = prefixsum(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i)), &first);
+    if (passes == 2) v = prefixsum(v, &second);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
   }
+  auto byteof = [](__m128i v) { return static_cast<uint8_t>(_mm_cvtsi128_si32(v)); };
+  uint8_t sum1 = byteof(first), sum2 = byteof(second);
+  for (; i < n; ++i) {
+    sum1 = static_cast<uint8_t>(sum1 + out[i]);
+    sum2 = static_cast<uint8_t>(sum2 + sum1);
+    out[i] = passes == 2 ? sum2 : sum1;
+  }
+}
+
+// The running-sum passes of codes 0x32 and 0x34 over the decoded bytes.
+uint32_t finish(const PackHeader& h, uint8_t* out) {
+  if (h.code >= 0x32) runningsums(out, h.size, h.code == 0x34 ? 2 : 1);
+  return h.size;
 }
 
 }  // namespace
 
 uint32_t huffmanunpack(const uint8_t* in, size_t n, uint8_t* out, size_t outsize) {
+  return huffmanunpackwith(in, n, out, outsize, true);
+}
+
+uint32_t unpackfmt::huffmanunpackwith(const uint8_t* in, size_t n, uint8_t* out, size_t outsize, bool fast) {
   PackHeader h;
   if (!readpackheader(in, n, &h) || h.size > outsize) return 0;
   if (h.code != 0x30 && h.code != 0x32 && h.code != 0x34) return 0;
@@ -179,29 +247,55 @@ uint32_t huffmanunpack(const uint8_t* in, size_t n, uint8_t* out, size_t outsize
   const size_t size = h.size;
   size_t op = 0;
   uint8_t last = 0;
-  for (;;) {
+  // One symbol with what follows an escape: 1 at the end mark, -1 on damaged data.
+  auto step = [&]() -> int {
     uint8_t s;
-    if (!dec.decode(bits, &s) || bits.farpast()) return 0;
+    if (!dec.decode(bits, &s) || bits.farpast()) return -1;
     if (s != escape) {
-      if (op == size) return 0;
+      if (op == size) return -1;
       out[op++] = last = s;
-      continue;
+      return 0;
     }
     const uint32_t num = bits.getnum();
-    if (num < 4) return 0;
+    if (num < 4) return -1;
     const uint32_t repeat = num - 4;
     if (repeat > 0) {
-      if (repeat > size - op) return 0;
+      if (repeat > size - op) return -1;
       std::memset(out + op, last, repeat);
       op += repeat;
-      continue;
+      return 0;
     }
-    if (bits.get(1)) break;
-    if (op == size) return 0;
+    if (bits.get(1)) return 1;
+    if (op == size) return -1;
     out[op++] = last = static_cast<uint8_t>(bits.get(8));
+    return 0;
+  };
+  // Larger blocks take two symbols a look-up while whole words can be read and eight bytes written; step()
+  // takes an escape or a long code, and the rest of the block. Every byte either is a symbol or repeats
+  // `last`, so `last` is the byte before.
+  int state = 0;
+  if (fast && size >= 4096) {
+    static thread_local Decoder::Pair pairs[1u << Decoder::kPairBits];
+    dec.makepairs(escape, pairs);
+    while (state == 0 && bits.wide() && size - op >= 8) {
+      bits.refill(56);
+      bool plain = true;
+      for (int k = 0; k < 4 && plain; ++k) {  // 4 x 11 bits of the 56
+        const Decoder::Pair& p = pairs[bits.peek(Decoder::kPairBits)];
+        out[op] = p.first, out[op + 1] = p.second;
+        op += p.count;
+        bits.skip(p.bits);
+        plain = p.count != 0;
+      }
+      if (!plain) {
+        if (op) last = out[op - 1];
+        state = step();
+      }
+    }
+    if (op) last = out[op - 1];
   }
+  while (state == 0) state = step();
+  if (state < 0) return 0;
   if (bits.overrun() || op != size) return 0;
-  if (h.code >= 0x32) runningsum(out, size);
-  if (h.code == 0x34) runningsum(out, size);
-  return h.size;
+  return finish(h, out);
 }

@@ -125,6 +125,9 @@ WindowDesc* windowfromshape(uint8_t* shape, uint32_t memclass);
 // the colour, otherwise each channel is colour + destination x (255 - alpha) / 256.
 uint32_t blendover565(uint32_t colour, uint32_t destination);
 uint32_t blendover555(uint32_t colour, uint32_t destination);
+// The same over a row of n 16-bit pixels from n little-endian ARGB words.
+void blendrow565(const uint8_t* colours, uint8_t* pixels, int n);
+void blendrow555(const uint8_t* colours, uint8_t* pixels, int n);
 
 // ---- row tables, filtered quads and filtered scaling ------------------------------------------------------------------
 constexpr int kShapeRowTable = 1280;

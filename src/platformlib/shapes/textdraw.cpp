@@ -441,6 +441,32 @@ void restoretextstate(const TextState* buffer) {
 
 // ---- glyph blitters ---------------------------------------------------------------------------------------------------
 
+namespace {
+// The set pixels of a 1-bit glyph's clipped rows in the colour's first Bytes bytes, found a byte at a time.
+template <int Bytes>
+void fortext1rows(const WindowDesc& w, int32_t x, int32_t y, const uint8_t* image, int32_t sx, int32_t sy,
+                  int32_t rowbytes, int32_t x0, int32_t x1, int32_t y0, int32_t y1, uint32_t colour) {
+  uint8_t value[4];
+  for (int k = 0; k < 4; ++k) value[k] = static_cast<uint8_t>(colour >> (8 * k));
+  const int32_t first = sx + x0 - x, last = sx + x1 - x;  // the glyph's bits in the clip
+  for (int32_t py = y0; py < y1; ++py) {
+    const uint8_t* row = image + static_cast<int64_t>(sy + py - y) * rowbytes;
+    uint8_t* d = w.pixels + w.rows[py];
+    for (int32_t byte = first >> 3; byte <= (last - 1) >> 3; ++byte) {
+      uint32_t b = row[byte];  // bit 7 is the leftmost pixel
+      const int32_t lo = byte * 8;
+      if (lo < first) b &= 0xFFu >> (first - lo);
+      if (lo + 8 > last) b &= (0xFF00u >> (last - lo)) & 0xFF;
+      while (b) {
+        const int k = __builtin_clz(b) - 24;
+        std::memcpy(d + w.cols[x + lo + k - sx], value, Bytes);
+        b &= ~(0x80u >> k);
+      }
+    }
+  }
+}
+}  // namespace
+
 void fortext1(int32_t x, int32_t y, const uint8_t* image, int32_t sx, int32_t sy, int32_t width, int32_t height,
               int32_t rowbytes) {
   const WindowDesc& w = CurrentWindow;
@@ -454,22 +480,11 @@ void fortext1(int32_t x, int32_t y, const uint8_t* image, int32_t sx, int32_t sy
   const int32_t y0 = std::max(y, w.miny), y1 = std::min(y + height, w.maxy);
   if (x0 >= x1 || y0 >= y1 || !w.pixels) return;
   const uint32_t colour = textstate.foreground;
-  for (int32_t py = y0; py < y1; ++py) {
-    const uint8_t* row = image + static_cast<int64_t>(sy + py - y) * rowbytes;
-    uint8_t* d = w.pixels + w.rows[py];
-    for (int32_t px = x0; px < x1; ++px) {
-      const int32_t bit = sx + px - x;
-      if (!(row[bit >> 3] & (0x80 >> (bit & 7)))) continue;  // bit 7 is the leftmost pixel
-      uint8_t* p = d + w.cols[px];
-      switch (depth) {
-        case 8: *p = static_cast<uint8_t>(colour); break;
-        case 15: case 16: p[0] = static_cast<uint8_t>(colour); p[1] = static_cast<uint8_t>(colour >> 8); break;
-        case 24: p[0] = static_cast<uint8_t>(colour); p[1] = static_cast<uint8_t>(colour >> 8); p[2] = static_cast<uint8_t>(colour >> 16); break;
-        default:
-          for (int k = 0; k < 4; ++k) p[k] = static_cast<uint8_t>(colour >> (8 * k));
-          break;
-      }
-    }
+  switch (depth) {
+    case 8: fortext1rows<1>(w, x, y, image, sx, sy, rowbytes, x0, x1, y0, y1, colour); break;
+    case 15: case 16: fortext1rows<2>(w, x, y, image, sx, sy, rowbytes, x0, x1, y0, y1, colour); break;
+    case 24: fortext1rows<3>(w, x, y, image, sx, sy, rowbytes, x0, x1, y0, y1, colour); break;
+    default: fortext1rows<4>(w, x, y, image, sx, sy, rowbytes, x0, x1, y0, y1, colour); break;
   }
 }
 
@@ -485,6 +500,20 @@ void blitglyph4(int32_t x, int32_t y, const uint8_t* image, int32_t sx, int32_t 
                 int32_t rowbytes) {
   const int32_t imagewidth = textstate.image ? shapewidth(textstate.image) : sx + width;
   const int32_t even = std::min((width + 1) & ~1, imagewidth - sx);  // the rounded pair never leaves the image
+  const WindowDesc& w = CurrentWindow;
+  if ((w.depth == 15 || w.depth == 16) && w.pixels && x >= w.minx && x + even <= w.maxx && y >= w.miny &&
+      y + height <= w.maxy) {  // inside the clip: writepixel() without its tests
+    for (int32_t j = 0; j < height; ++j) {
+      uint8_t* row = w.pixels + w.rows[y + j];
+      for (int32_t i = 0; i < even; ++i) {
+        const int v = glyphnibble(image, rowbytes, sx, sy, i, j);
+        if (!v) continue;
+        const uint16_t pixel = static_cast<uint16_t>(textstate.ramp[v]);
+        std::memcpy(row + w.cols[x + i], &pixel, 2);
+      }
+    }
+    return;
+  }
   for (int32_t j = 0; j < height; ++j)
     for (int32_t i = 0; i < even; ++i) {
       const int v = glyphnibble(image, rowbytes, sx, sy, i, j);
@@ -499,6 +528,22 @@ void blitglyph4blend(int32_t x, int32_t y, const uint8_t* image, int32_t sx, int
   const bool inside = x >= w.minx && x + width < w.maxx && y >= w.miny && y + height < w.maxy && w.page == 0;
   if (inside && (w.depth == 15 || w.depth == 16 || w.depth == 8)) {
     const uint8_t* table = textstate.work + 64;
+    if (w.depth != 8 && width <= 64) {  // a row of ramp colours blended at once; nibble 0 has alpha 0
+      uint32_t ramp[16];
+      std::memcpy(ramp, textstate.work, sizeof ramp);
+      uint32_t colours[64];
+      for (int32_t j = 0; j < height; ++j) {
+        const uint8_t* source = image + static_cast<int64_t>(sy + j) * rowbytes;
+        for (int32_t i = 0; i < width; ++i) {
+          const uint8_t b = source[(sx + i) >> 1];
+          colours[i] = ramp[((sx + i) & 1) ? (b & 15) : (b >> 4)];
+        }
+        uint8_t* row = w.pixels + w.rows[y + j] + w.cols[x];
+        if (w.depth == 16) blendrow565(reinterpret_cast<const uint8_t*>(colours), row, width);
+        else blendrow555(reinterpret_cast<const uint8_t*>(colours), row, width);
+      }
+      return;
+    }
     for (int32_t j = 0; j < height; ++j) {
       uint8_t* row = w.pixels + w.rows[y + j];
       for (int32_t i = 0; i < width; ++i) {

@@ -376,4 +376,15 @@ TEST_F(NetpeerTest, ALostCarrierEndsTheRoundOnceOnTheOtherMachine) {
   }
 }
 
+// Two machines chat while they play: each one's line, sent as the chat box sends it, reaches the other's round.
+TEST_F(NetpeerTest, ChatLinesCrossBetweenTwoMachines) {
+  Start(1, {"--host", "--players", "2", "--type", "1", "--holes", "3", "--chat", "nice drive"});
+  Start(2, {"--join", "--type", "1", "--name", "Guest2", "--chat", "thanks, the wind helped"});
+  ASSERT_TRUE(Finish());
+  EXPECT_NE(Text(machines[0].out).find("chat GOLFER: thanks, the wind helped\n"), std::string::npos);
+  EXPECT_NE(Text(machines[1].out).find("chat GOLFER: nice drive\n"), std::string::npos);
+  // A machine does not hear its own line.
+  EXPECT_EQ(Text(machines[0].out).find("chat GOLFER: nice drive"), std::string::npos);
+}
+
 }  // namespace

@@ -46,6 +46,8 @@ std::vector<SavedGameEntry> ListSavedGames();
 // there is none). `count` receives the saved games in the folder afterwards. 0 saved, 10 the disk is full,
 // 2 otherwise (no game, the folder cannot be made, a write failed); the previous file is then as it was.
 int SaveGame(int overwrite, int* count);
+// The number of the saved game last saved or loaded (0: the game has no saved game yet).
+int LastSavedGameNumber();
 // Reads saved game `number` and makes it the current game: 0, 7 no such file, 2 damaged (reason in `error`;
 // the current game stays), 5 an older game format.
 int LoadSavedGame(int number, std::string* error = nullptr);

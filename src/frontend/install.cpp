@@ -33,6 +33,10 @@ class FrontEnd : public FrontEndProvider {
     const int answer = ::ShowMessageDialog(text, twoButtons ? 2 : 1, 1, nullptr, 0, nullptr);
     return answer == 1 ? 0 : 27;
   }
+  int AskThreeWay(const char* text) override {
+    if (DialogsSuppressed()) return 0;
+    return ::ShowMessageDialog(text, 3, 0, nullptr, 0, nullptr);
+  }
   int ShowNotice(const std::string& text) override { return ShowTimedNotice(text, 0); }
   void ShowTourneyStandings(int notice, int kind, int delaySeconds) override {
     if (!DialogsSuppressed()) ::ShowTourneyStandings(notice, kind, delaySeconds);

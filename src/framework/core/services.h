@@ -181,6 +181,11 @@ class FrontEndProvider : public Provider {
   virtual void DispatchControlFire(uintptr_t /*wParam*/, intptr_t /*lParam*/) {}
   // A modal message with one or two buttons; 0 confirmed, 27 cancelled.
   virtual int ShowMessageDialog(const char* text, int twoButtons);
+  // A question with the buttons "No", "Cancel" and "Ok": 1 Ok, 2 No, 0 Cancel or Escape (null: Cancel).
+  virtual int AskThreeWay(const char* /*text*/) { return 0; }
+  // A dialog the round's settings open (RoundDialog): non-zero when its change needs the round's screen built
+  // again (null: none is shown, nothing changes).
+  virtual int ShowRoundDialog(int /*which*/) { return 0; }
   // A modal notice with one OK button, not shown while dialogs are suppressed; the button chosen (1).
   virtual int ShowNotice(const std::string& text);
   // The same notice, closing by itself after `timeoutMs` (null: as ShowNotice).
@@ -222,6 +227,17 @@ class FrontEndProvider : public Provider {
  private:
   bool suppressed_ = false;
   bool busy_ = false;
+};
+
+// The dialogs of the round's settings, as ShowRoundDialog names them.
+enum RoundDialog : int {
+  kDialogHoleOverview = 1,
+  kDialogRotateView,
+  kDialogCameraPosition,
+  kDialogPlayerSettings,
+  kDialogScreenLayout,
+  kDialogCalibration,
+  kDialogSoundOptions,
 };
 
 // The game's sound layer.

@@ -91,6 +91,7 @@ class SoundLayer : public SoundProvider {
     cd.ApplyMusicSetting();
   }
   void FadeMenuSounds() override { FadeMenuAmbient(); }
+  void StartClubhouseSounds() override { LoadClubhouseSounds(); }
   void GameDiscLocated() override { CDMusic().discLocated = 1; }
   void PreShotCommentary() override { RunPreShotCommentary(); }
   void ShotFlown() override {

@@ -261,6 +261,7 @@ class SoundProvider : public Provider {
   virtual bool IsPlaying(uint32_t /*handle*/) { return false; }
   virtual void StartMenuSounds() {}
   virtual void FadeMenuSounds() {}
+  virtual void StartClubhouseSounds() {}  // the network screens' ambience
   // A hole has loaded: the round's wind (by the golfer's wind setting, 0 to 2) and ambience; the game ends.
   virtual void StartRoundSounds(int /*windSetting*/) {}
   virtual void StopRoundSounds() {}

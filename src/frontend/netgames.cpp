@@ -256,7 +256,8 @@ void TNetGamesADV::DrawAll(int flag) {
   if (drawn) {
     FontSelect(fonts[2], drawn, kAlignLeft, Pixel565(0xFFFFFF), 0, 0, 0);
     const int32_t w = FontStringWidth("Course: ", 0);
-    DrawLabel(fonts[2], fonts[2], "Course: ", 365 - w, 63, 0xFFFFFF, 0, nullptr, false, true);
+    DrawLabel(fonts[2], fonts[2], "Course: ", courseButton->left - w, courseButton->top, 0xFFFFFF, 0, nullptr, false,
+              true);
   }
 }
 

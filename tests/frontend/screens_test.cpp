@@ -1182,6 +1182,8 @@ TEST_F(ScreensTest, TheLanProtocolIsStoredAndAnythingElseCountsAsTcpIp) {
 
 TEST_F(ScreensTest, NetworkButtonOpensTheConnectionScreenOrFirstTheNetGolferEditor) {
   OwnRegistry registry;
+  const std::string golfer = Installation() + "/Players/GOLFER.amt", aside = golfer + ".aside";
+  std::filesystem::rename(golfer, aside);
   ShowMainMenu();
   Click(343 + 40, 466 + 10);  // no net golfer yet: the editor for a new one
   Pump(4);
@@ -1190,16 +1192,13 @@ TEST_F(ScreensTest, NetworkButtonOpensTheConnectionScreenOrFirstTheNetGolferEdit
   Pump(4);
   EXPECT_NE(MainMenuScreen, nullptr);
   EXPECT_EQ(NetConnectionScreen, nullptr);
-  // With a net golfer saved, the connection screen; Golder Setup's editor returns there even when cancelled.
-  playerInfo_s golfer;
-  std::snprintf(golfer.name, sizeof golfer.name, "Netta");
-  golfer.flags |= 0x100;
-  ASSERT_EQ(SaveGolferFile("C:\\Players", golfer), 0);
+  // With the demo's net golfer, the connection screen; Golfer Setup's editor returns there even when cancelled.
+  std::filesystem::rename(aside, golfer);
   ShowMainMenu();
   Click(343 + 40, 466 + 10);
   Pump(4);
   ASSERT_NE(NetConnectionScreen, nullptr);
-  EXPECT_STREQ(NetGolferName, "Netta");
+  EXPECT_STREQ(NetGolferName, "GOLFER");
   Key('g');
   Pump(4);
   ASSERT_NE(GolferEditor, nullptr);
@@ -1209,7 +1208,6 @@ TEST_F(ScreensTest, NetworkButtonOpensTheConnectionScreenOrFirstTheNetGolferEdit
   Key(27);  // Cancel: the main menu
   Pump(4);
   EXPECT_NE(MainMenuScreen, nullptr);
-  std::filesystem::remove(Installation() + "/Players/Netta.plr");
 }
 
 TEST_F(ScreensTest, GoldenLobbyWithAGameAndATournamentWithGroups) {

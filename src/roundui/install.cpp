@@ -11,12 +11,14 @@
 #include "roundui/leaderboard.h"
 #include "roundui/powermeter.h"
 #include "roundui/replay.h"
+#include "roundui/roundparts.h"
 #include "roundui/roundturn.h"
 #include "roundui/scorecard.h"
 #include "roundui/shotclock.h"
 #include "roundui/statspage.h"
 #include "roundui/statusdlg.h"
 #include "roundui/targeting.h"
+#include "roundui/uishapes.h"
 
 namespace {
 
@@ -43,6 +45,10 @@ class RoundInterface : public RoundInterfaceProvider {
     return PresentRoundFrame();
   }
   void PersonShot() override { BeginPersonShot(); }
+  bool SampleShotReplay(uint32_t elapsed, float* position, uint8_t* event, bool* ended) override {
+    return SampleReplayForScene(elapsed, position, event, ended);
+  }
+  MemHandle GameUIShape(uint32_t n) override { return GetGameUIShape(n); }
   // Every shot ends in the interface: played back, then the golfer's choice counts it and goes on.
   bool CountsShots() override { return true; }
   void ChatLine(const std::string& text) override {

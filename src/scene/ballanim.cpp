@@ -125,9 +125,10 @@ void TBallAnimation::StartShot(uint32_t now, const Vector3& from) {
 }
 
 void TBallAnimation::OnRemove() {
+  // `landed` stays: the shot's ball came to rest (the next shot's start clears it).
   playing = 0;
   replayStart = 0;
-  landed = pitchMarked = groundStarted = 0;
+  pitchMarked = groundStarted = 0;
 }
 
 int TBallAnimation::Erase() {

@@ -58,11 +58,14 @@ int WindClass(int speed) { return speed <= 0 ? 0 : speed < 10 ? 1 : 2; }
 bool ReadWholeFile(const PathRecord& folder, const char* name, std::vector<char>* out) {
   char full[MAX_PATH];
   if (!PathJoin(&folder, name, full, sizeof full)) return false;
-  FILE* f = std::fopen(full, "rb");
-  if (!f) return false;
+  // Through the system's files: the installation's paths are the game's own.
+  HANDLE h = CreateFileA(full, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
   char buffer[4096];
-  const size_t n = std::fread(buffer, 1, sizeof buffer, f);
-  std::fclose(f);
+  DWORD n = 0;
+  const bool read = ReadFile(h, buffer, sizeof buffer, &n, nullptr) != 0;
+  CloseHandle(h);
+  if (!read) return false;
   out->assign(buffer, buffer + n);
   return true;
 }

@@ -245,6 +245,7 @@ void writeData(const fs::path& data, const DemoOptions& options) {
   WriteAnimations(data);
   writeSedgefen(data / "COURSES", options.holes, options.archives);
   writeRange(data / "COURSES", options.archives);
+  WriteRangeMenu(data / "COURSES" / "RANGE", options.fontFolder);
   WriteCourseLogos(data / "COURSES", options.fontFolder);
   WriteSounds(data);
   if (options.commentary) WriteCommentary(data, options.holes, options.commentaryOnly);
@@ -283,6 +284,7 @@ bool MakeDemoInstallation(const std::string& folderName, const DemoOptions& opti
     }
     fs::remove_all(temporary);
     WriteDemoGolfers(folder / "Players");
+    WriteDemoHighlights(folder);
     WriteMusicDisc(folder / "DISC");
   } catch (const Failure& f) {
     error = f.what;

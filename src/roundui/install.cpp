@@ -11,6 +11,7 @@
 #include "roundui/leaderboard.h"
 #include "roundui/powermeter.h"
 #include "roundui/replay.h"
+#include "roundui/roundparts.h"
 #include "roundui/roundturn.h"
 #include "roundui/uishapes.h"
 #include "roundui/scorecard.h"
@@ -18,6 +19,7 @@
 #include "roundui/statspage.h"
 #include "roundui/statusdlg.h"
 #include "roundui/targeting.h"
+#include "roundui/uishapes.h"
 
 namespace {
 
@@ -49,6 +51,10 @@ class RoundInterface : public RoundInterfaceProvider {
     return PresentRoundFrame();
   }
   void PersonShot() override { BeginPersonShot(); }
+  bool SampleShotReplay(uint32_t elapsed, float* position, uint8_t* event, bool* ended) override {
+    return SampleReplayForScene(elapsed, position, event, ended);
+  }
+  MemHandle GameUIShape(uint32_t n) override { return GetGameUIShape(n); }
   // Every shot ends in the interface: played back, then the golfer's choice counts it and goes on.
   bool CountsShots() override { return true; }
   void ChatLine(const std::string& text) override {

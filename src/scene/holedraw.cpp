@@ -31,6 +31,8 @@ bool gToldObject = false, gToldSurface = false;
 
 }  // namespace
 
+bool HoleFlagAnimated = false;
+
 bool IsWaterSurface(uint8_t surface) {
   surface &= 0xF0;
   const uint8_t second = CurrentCourseScene().secondWater;
@@ -456,7 +458,7 @@ HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector
         view.pinScreenY = top;
         view.pinDepthValue = DepthValueForDistance(f.Z, 3);
         const ObjectType& flag = course.objectTypes[kFlagObjectType];
-        if (flag.present)
+        if (flag.present && !HoleFlagAnimated)
           DrawSprite(s, flag.image, palette, f.x, static_cast<float>(top) + height * 0.35f,
                      static_cast<float>(flag.worldHeight) / 65536.0f * k *
                          static_cast<float>(flag.widthFactor) / 65536.0f,

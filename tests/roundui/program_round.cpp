@@ -43,6 +43,9 @@
 #include "roundui/scorecard.h"
 #include "roundui/targeting.h"
 #include "roundui/uitext.h"
+#include "scene/ballanim.h"
+#include "scene/golferanim.h"
+#include "scene/shotanim.h"
 #include "teebox/providers.h"
 #include "winapi/testing.h"
 #include "winapi_registry.h"
@@ -277,7 +280,21 @@ std::string PlayHoleWithKeys(const std::string& demo, const std::string& registr
       return menu.right > menu.left;
     })) << "shot " << shot;
     const uint64_t shown = wt::HostFrameCount() - before;
-    log << "shot " << shot << " replay frames " << replayFrames << " frames shown " << shown << "\n";
+    // The shot played through the scene's animations: the golfer swung through the impact, and the ball flew the
+    // recording to its end.
+    int impact = 0, swingFrame = 0, swingFrames = 0, landed = 0;
+    EXPECT_TRUE(OnProgramThread([&] {
+      TPlayer* p = CurrentGame()->players->GetPlayer(0);
+      impact = GolferSwing(*p).impactFired;
+      swingFrame = GolferSwing(*p).frameCounter;
+      swingFrames = GolferSwing(*p).frameCount;
+      landed = GolferBall(*p).landed;
+    }));
+    log << "shot " << shot << " replay frames " << replayFrames << " frames shown " << shown << " swing " << swingFrame
+        << "/" << swingFrames << " impact " << impact << " landed " << landed << "\n";
+    EXPECT_EQ(impact, 1) << "shot " << shot;
+    EXPECT_GT(swingFrames, 0) << "shot " << shot;
+    EXPECT_EQ(landed, 1) << "shot " << shot;
     EXPECT_GT(shown, 2u) << "the flight is drawn on the screen, shot " << shot;
     EXPECT_EQ(ScreenPixel565(menu.left, menu.top), RoundPixel565(kAfterShotMenuFrame)) << "shot " << shot;
     EXPECT_EQ(ScreenPixel565(menu.right - 1, menu.bottom - 1), RoundPixel565(kAfterShotMenuFrame)) << "shot " << shot;

@@ -93,6 +93,15 @@ class SceneProvider : public Provider {
   virtual void FreeBreakLineBuffer() {}  // at shutdown
   virtual bool SceneActive() { return false; }               // the game shows its 3D scene (key filter)
   virtual int PlayMovie(const char* /*name*/) { return 0; }  // 1 when played to its end
+  // The shot just recorded, as the scene animates it over the view drawn from where it was played: the golfer's
+  // swing, then at impact the ball and its shadow along the recording; the flag waves meanwhile. False when the
+  // scene has nothing to animate (the caller plays the shot back itself).
+  virtual bool StartShotAnimations() { return false; }
+  // One pass of the animation list at `now` (ms): 0, or the code of an animation that failed.
+  virtual int UpdateSceneAnimations(uint32_t /*now*/) { return 0; }
+  virtual bool AnyAnimationRunning() { return false; }
+  virtual void SetAnimationListMark(int /*skip*/) {}  // the player asks to skip what is running
+  virtual void EndShotAnimations() {}
   virtual void AssignGolferModels() {}                       // the fallback to substitute animations
   virtual void ReleaseHoleScene() {}
   // The game placed the main golf view for a shot (where it stands, what it faces, the camera offsets).
@@ -133,6 +142,14 @@ class RoundInterfaceProvider : public Provider {
   virtual void OnPointerPress(int32_t /*x*/, int32_t /*y*/, uint32_t /*flags*/) {}
   virtual void OnPointerRelease(int32_t /*x*/, int32_t /*y*/, uint32_t /*button*/) {}
   virtual bool OnIdle() { return false; }
+  // The recorded shot `elapsed` ms into its play-back: the ball's position and its event bytes (lie and flags);
+  // `ended` once the recording's time has passed. False when no shot is recorded.
+  virtual bool SampleShotReplay(uint32_t /*elapsed*/, float* /*position3*/, uint8_t* /*event25*/, bool* /*ended*/) {
+    return false;
+  }
+  // The in-round shape file n (0 ball sprites, 1 shadow sprites, 2 ball sprites in rough, 4 the hardware ball
+  // texture), 0 when not loaded.
+  virtual MemHandle GameUIShape(uint32_t /*n*/) { return 0; }
   virtual void ShowMessage(const std::string& /*text*/, uint32_t /*ms*/) {}
   virtual void ShowScoreCard(int /*flag*/) {}
   // The shoot-out's standing after a hole; true when the interface showed it and sent the round on itself (0x723,
@@ -394,6 +411,7 @@ struct SharedFacts {
   HWND mainWindow = nullptr;    // window whose input the polling routines remove (null: any of the thread)
   HWND queueWindow = nullptr;   // owner of the framework's own message boxes
   const char* fontFolder = "";  // where the standard and help fonts are read from
+  const char* dataFolder = "";  // the installation's DATA folder (the scene's animation files)
   const char* gameServer = "";  // the online lobby server's host ("/GS"; "" the service's own)
 };
 SharedFacts& Facts();

@@ -38,11 +38,13 @@
 #include "roundui/clubbar.h"
 #include "roundui/clubs.h"
 #include "roundui/gameui.h"
+#include "roundui/powermeter.h"
 #include "roundui/replay.h"
 #include "roundui/roundturn.h"
 #include "roundui/scorecard.h"
 #include "roundui/targeting.h"
 #include "roundui/uitext.h"
+#include "roundui/windind.h"
 #include "scene/ballanim.h"
 #include "scene/golferanim.h"
 #include "scene/shotanim.h"
@@ -104,6 +106,16 @@ std::vector<wt::ScriptedEvent> ThreeClicks(uint32_t powerAt, uint32_t accuracyAt
   return script;
 }
 
+// The Pro swing, once the start button has been clicked: the mouse is pulled back (down) and pushed through (up); the
+// meter puts the pointer back in the screen's middle after each sample.
+std::vector<wt::ScriptedEvent> MouseSwing(int pull, int push) {
+  std::vector<wt::ScriptedEvent> script;
+  const int cx = GetSystemMetrics(SM_CXSCREEN) / 2, cy = GetSystemMetrics(SM_CYSCREEN) / 2;
+  for (uint32_t t = 50; t < 350; t += 5) script.push_back(wt::ScriptPointer(t, cx, cy + pull));
+  for (uint32_t t = 350; t < 950; t += 5) script.push_back(wt::ScriptPointer(t, cx, cy - push));
+  return script;
+}
+
 bool MainMenuUp() {
   bool menu = false;
   OnProgramThread([&] { menu = TeeOffButton != nullptr; });
@@ -147,15 +159,18 @@ uint16_t ScreenPixel565(int x, int y) {
   return static_cast<uint16_t>((((c >> 16) & 0xFF) >> 3) << 11 | (((c >> 8) & 0xFF) >> 2) << 5 | ((c & 0xFF) >> 3));
 }
 
-// The card page is modal: a task posted while it is up waits for it, so the question is kept short.
+// The card page is modal: a task posted while it is up waits for it, so the question is kept short. The person
+// swings once the arc is on the screen: its layout sets the shot's target.
 bool AskAwaitingSwing() {
   auto waiting = std::make_shared<std::atomic<bool>>(false);
-  OnProgramThread([waiting] { *waiting = AwaitingSwing(); }, 2);
+  OnProgramThread(
+      [waiting] { *waiting = AwaitingSwing() && CurrentTargetingHandler && CurrentTargetingHandler->drawn; }, 2);
   return waiting->load();
 }
 
-// One round by script; what every shot did, line by line.
-std::string PlayHoleByScript(const std::string& demo, const std::string& registry) {
+// One round by script, each swing with the keys (three presses) or the mouse (Pro swing); what every shot did,
+// line by line.
+std::string PlayHoleByScript(const std::string& demo, const std::string& registry, bool pro) {
   std::ostringstream log;
   RunningProgram program(demo, registry, getenv("ROUNDUI_SHOW_HOST") == nullptr);
   TeeOff(program);
@@ -179,9 +194,18 @@ std::string PlayHoleByScript(const std::string& demo, const std::string& registr
       if (!wt::VirtualClockOn()) wt::UseVirtualClock(true, timeGetTime());
       wt::SetVirtualWaitGrace(0);
       TPlayer* p = CurrentGame()->players->GetPlayer(0);
+      // Between shots the program runs on while this thread waits in real time, and its waits move the virtual
+      // clock: the wind indicator redraws, drawing random numbers, as often as that time allows. Each shot starts
+      // from its own seed, the hole's wind and an indicator whose next redraw is due now.
+      Svc().scene->SeedRandom15(7 + shot);
+      CurrentGame()->SetupWind();
+      if (WindIndicator) WindIndicator->nextRedraw = timeGetTime();
       if (shot == 0) {
         // The game Tee off made reloaded its golfers: Ada takes part in it as she did in the menu's game.
         AdaPlays();
+        // The options list's swing switch, as the person would pick it; the meter takes it at each turn.
+        ProSwingChosen() = pro;
+        PowerMeter->proSwing = pro;
         // The first shot is played with the 5-iron picked from the club pop-up: the handle, the irons, the row.
         const auto click = [](int part) {
           int32_t x = 0, y = 0;
@@ -204,11 +228,19 @@ std::string PlayHoleByScript(const std::string& demo, const std::string& registr
       }
       char aim[64];
       std::snprintf(aim, sizeof aim, "aim %.2f %.2f ", ShotAimPoint.x, ShotAimPoint.y);
-      log << aim << "club " << int(p->currentClub);
-      wt::StartInputScript(ThreeClicks(1350, 1900), 1);
-      Svc().round->OnKeyPress(' ');
+      log << aim << "club " << int(p->currentClub) << " wind " << CurrentGame()->windSpeed;
+      EXPECT_EQ(PowerMeter->proSwing, pro);
+      wt::StartInputScript(pro ? MouseSwing(30, 120) : ThreeClicks(1350, 1900), 1);
+      if (pro) {
+        // The Pro swing starts with a click on the meter's start button.
+        Svc().round->OnPointerPress(PowerMeter->centreX, PowerMeter->centreY, 0);
+        Svc().round->OnPointerRelease(PowerMeter->centreX, PowerMeter->centreY, 0);
+      } else {
+        Svc().round->OnKeyPress(' ');
+      }
       wt::StopInputScript();
-      log << " frames " << GetReplayFrameCount() << " menu " << AfterShotMenuRows();
+      log << " marks " << PowerMeter->powerMark << " " << PowerMeter->accuracyMark << " frames " << GetReplayFrameCount()
+          << " menu " << AfterShotMenuRows();
       const Vector3 at = p->ball.position;
       char text[96];
       std::snprintf(text, sizeof text, " rest %.3f %.3f %.3f", at.x, at.y, at.z);
@@ -333,7 +365,7 @@ class ProgramRoundTest : public ::testing::Test {
 
   // Runs a round in a child process (each start finds only what the one before left on disk); its log.
   std::string RoundInChild(const std::string& name,
-                          std::string (*play)(const std::string&, const std::string&) = PlayHoleByScript) {
+                          const std::function<std::string(const std::string&, const std::string&)>& play) {
     const std::string out = demo_ + "/" + name + ".log";
     RunInChildProcess(
         [&] {
@@ -347,11 +379,13 @@ class ProgramRoundTest : public ::testing::Test {
   std::string demo_;
 };
 
-// Off until the scripted round is deterministic again: in a fresh checkout the same script gives different swings
-// from the first shot (the wind's gusts run on the real tick counter, the first suspect), though the hole is
-// played to its card each time.
-TEST_F(ProgramRoundTest, DISABLED_AHolePlayedByScriptTwiceGivesTheSameShotsAndCard) {
-  const std::string first = RoundInChild("first");
+class ScriptedRoundTest : public ProgramRoundTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ScriptedRoundTest, AHolePlayedByScriptTwiceGivesTheSameShotsAndCard) {
+  const auto play = [](const std::string& demo, const std::string& registry) {
+    return PlayHoleByScript(demo, registry, GetParam());
+  };
+  const std::string first = RoundInChild("first", play);
   std::printf("%s", first.c_str());
   ASSERT_NE(first.find("card Ada"), std::string::npos) << first;
   // One line a shot: the card's first hole shows as many strokes (a ball picked up at the limit shows its count).
@@ -359,8 +393,17 @@ TEST_F(ProgramRoundTest, DISABLED_AHolePlayedByScriptTwiceGivesTheSameShotsAndCa
   EXPECT_NE(first.find("card Ada " + std::to_string(shots) + " "), std::string::npos) << first;
   EXPECT_NE(first.find("frames "), std::string::npos);
   EXPECT_EQ(first.find("frames 0 "), std::string::npos) << "every shot plays back";
-  EXPECT_EQ(RoundInChild("second"), first);
+  EXPECT_EQ(RoundInChild("second", play), first);
 }
+const auto kSwingName = [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Pro" : "ThreeClicks"; };
+// Off until the scripted round is deterministic under load: alone it gives the same log run after run, but with
+// the machine busy about one run in three differs from the other by a few hundredths of a yard in where a ball
+// comes to rest, mid-round, with the same meter marks and replay lengths (suspects: the camera's eye, which the
+// swing's aim correction reads, still moving on the real clock; the flat view's frame pacing).
+INSTANTIATE_TEST_SUITE_P(DISABLED_Swing, ScriptedRoundTest, ::testing::Values(false), kSwingName);
+// Off: the mouse swing started from the start button by script never comes back to the round (the child is stopped
+// at its time limit); the meter's own test swings it by script.
+INSTANTIATE_TEST_SUITE_P(DISABLED_ProSwing, ScriptedRoundTest, ::testing::Values(true), kSwingName);
 
 TEST_F(ProgramRoundTest, KeysThroughTheWindowPlayTheHoleAndTheScreenShowsArcFlightMenuAndCard) {
   const std::string log = RoundInChild("keys", PlayHoleWithKeys);

@@ -3,6 +3,7 @@
 #include "framework/core/services.h"
 #include "scene/golfdraw.h"
 #include "scene/golfview.h"
+#include "scene/gridoverlay.h"
 #include "scene/random.h"
 #include "course/scenedata.h"
 #include "scene/render3d.h"
@@ -27,6 +28,7 @@ class Scene : public SceneProvider {
     SetUpTextureCache(gRenderStart.backEndKind == 1 || gRenderStart.backEndKind == 7,
                       GraphicsPref(kPrefObjectTextureDepth), GraphicsPref(kPrefTerrainDetail));
   }
+  void FreeBreakLineBuffer() override { ::FreeBreakLineBuffer(); }
   bool TextureCacheActive() override { return ::TextureCacheActive(); }
   void ResetTextureCache() override { ::ResetTextureCache(); }
   bool DrawGolfView() override { return !holeReleased_ && DrawMainGolfView(); }

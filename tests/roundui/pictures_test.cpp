@@ -29,6 +29,7 @@
 #include "support/ground.h"
 #include "winapi/testing.h"
 
+
 namespace {
 
 using roundtest::RoundPictures;

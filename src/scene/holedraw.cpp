@@ -327,6 +327,7 @@ void CollectHoleItems(const TGolfView& view, const Vector3* golfer, std::vector<
       const uint8_t code = g.cells[(static_cast<size_t>(j) * g.width + i) * kCellBytes + 3];
       if (code == 0 || code >= 0x80) continue;
       if (!course.objectTypes[code].present) {
+        if (IsCellMarker(code)) continue;
         ++stats.skipped;
         LogOnce(gToldObject, "object code without a type:", code);
         continue;

@@ -7,6 +7,7 @@
 #include "scene/movieplayer.h"
 #include "scene/shotanim.h"
 #include "scene/golfview.h"
+#include "scene/gridoverlay.h"
 #include "scene/random.h"
 #include "course/scenedata.h"
 #include "scene/render3d.h"
@@ -31,6 +32,7 @@ class Scene : public SceneProvider {
     SetUpTextureCache(gRenderStart.backEndKind == 1 || gRenderStart.backEndKind == 7,
                       GraphicsPref(kPrefObjectTextureDepth), GraphicsPref(kPrefTerrainDetail));
   }
+  void FreeBreakLineBuffer() override { ::FreeBreakLineBuffer(); }
   bool TextureCacheActive() override { return ::TextureCacheActive(); }
   void ResetTextureCache() override { ::ResetTextureCache(); }
   bool DrawGolfView() override { return !holeReleased_ && DrawMainGolfView(); }

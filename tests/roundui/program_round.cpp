@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -29,7 +30,9 @@
 #include "demo.h"
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
+#include "course/terrain.h"
 #include "golf/game.h"
+#include "golf/gridmode.h"
 #include "golf/golfmsg.h"
 #include "golf/launch.h"
 #include "framework/ui/eventhandler.h"
@@ -151,12 +154,15 @@ void PressKey(BYTE key, BYTE scan) {
   keybd_event(key, scan, KEYEVENTF_KEYUP, 0);
 }
 
+uint16_t To565(uint32_t c) {
+  return static_cast<uint16_t>((((c >> 16) & 0xFF) >> 3) << 11 | (((c >> 8) & 0xFF) >> 2) << 5 | ((c & 0xFF) >> 3));
+}
+
 // The pixel the person sees at (x, y), as a 5-6-5 value.
 uint16_t ScreenPixel565(int x, int y) {
   wt::HostFrameData frame;
   if (!wt::HostFrame(&frame) || x < 0 || y < 0 || x >= frame.width || y >= frame.height) return 0;
-  const uint32_t c = frame.pixels[static_cast<size_t>(y) * frame.width + x];
-  return static_cast<uint16_t>((((c >> 16) & 0xFF) >> 3) << 11 | (((c >> 8) & 0xFF) >> 2) << 5 | ((c & 0xFF) >> 3));
+  return To565(frame.pixels[static_cast<size_t>(y) * frame.width + x]);
 }
 
 // The card page is modal: a task posted while it is up waits for it, so the question is kept short. The person
@@ -351,6 +357,70 @@ std::string PlayHoleWithKeys(const std::string& demo, const std::string& registr
   return log.str();
 }
 
+// The person's ball is put on the green a few yards short of the pin with the putter in hand; the view then shows
+// the golfer's grid: none with the grid off, the square grid (the ground darkened along its lines), and the putting
+// lines. ROUNDUI_SHOW_GRID_MS keeps each picture up that long, to be looked at.
+std::string PuttWithGrids(const std::string& demo, const std::string& registry) {
+  std::ostringstream log;
+  RunningProgram program(demo, registry, getenv("ROUNDUI_SHOW_HOST") == nullptr);
+  TeeOff(program);
+  EXPECT_TRUE(WaitFor([] { return AskAwaitingSwing(); }));
+  bool onGreen = false;
+  const auto show = [&](uint32_t greenGrid) {
+    std::vector<uint16_t> frame;
+    const uint64_t before = wt::HostFrameCount();
+    EXPECT_TRUE(OnProgramThread([&] {
+      TPlayer* p = CurrentGame()->players->GetPlayer(0);
+      p->viewOptions = (p->viewOptions & ~(kGreenGridMask | kFairwayGridBit)) | greenGrid;
+      InvalidateRoundView();
+      PresentRoundFrame();
+    }));
+    WaitFor([&] { return wt::HostFrameCount() > before; });
+    if (const char* ms = getenv("ROUNDUI_SHOW_GRID_MS")) std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
+    wt::HostFrameData data;
+    if (!wt::HostFrame(&data)) return frame;
+    for (uint32_t c : data.pixels) frame.push_back(To565(c));
+    return frame;
+  };
+  EXPECT_TRUE(OnProgramThread([&] {
+    AdaPlays();
+    TGame* g = CurrentGame();
+    TPlayer* p = g->players->GetPlayer(0);
+    p->flags |= kPuttingLinesAllowedFlag;
+    const Vector3 pin = g->pinPosition, tee = p->ball.position;
+    const float d = std::hypot(tee.x - pin.x, tee.y - pin.y);
+    // The farthest point of the green short of the pin (up to 16 yards): the square grid starts at the eye, which
+    // stands behind the ball, so it reaches past the ball only on a longer putt.
+    for (float back = 16.0f; back >= 6.0f && !onGreen; back -= 0.5f) {
+      Vector3 at{pin.x + (tee.x - pin.x) * back / d, pin.y + (tee.y - pin.y) * back / d, 0.0f};
+      if ((GetTerrainSurface(at.x, at.y) >> 4) != 7) continue;
+      at.z = GetTerrainHeight(at.x, at.y);
+      BallPlaceAt(&p->ball, at);
+      onGreen = true;
+    }
+    p->SetClub(kPutter);
+    ShotAimPoint = pin;
+  }));
+  EXPECT_TRUE(onGreen);
+  const std::vector<uint16_t> plain = show(kGridOff), square = show(kGridSquare), lines = show(kGridPuttingLines);
+  EXPECT_EQ(plain.size(), square.size());
+  EXPECT_EQ(plain.size(), lines.size());
+  // A grid line darkens the ground by a quarter (the central putt also sets the lowest blue bit); the water moves
+  // between the pictures, so other changes are counted apart.
+  const auto darker = [](uint16_t c) { return static_cast<uint16_t>(c - ((c & 0xE79C) >> 2)); };
+  int darkened = 0, otherSquare = 0, marked = 0, otherLines = 0;
+  for (size_t i = 0; i < plain.size() && i < square.size() && i < lines.size(); ++i) {
+    if (square[i] != plain[i]) (square[i] == darker(plain[i]) ? darkened : otherSquare)++;
+    if (lines[i] != plain[i]) (lines[i] == darker(plain[i]) || lines[i] == (darker(plain[i]) | 0x10) ? marked : otherLines)++;
+  }
+  log << "square grid " << darkened << " (other changes " << otherSquare << "), putting lines " << marked
+      << " (other changes " << otherLines << ")\n";
+  EXPECT_GT(darkened, 1000);
+  EXPECT_GT(marked, 200);
+  EXPECT_EQ(program.Close(), 0);
+  return log.str();
+}
+
 class ProgramRoundTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -410,6 +480,11 @@ TEST_F(ProgramRoundTest, KeysThroughTheWindowPlayTheHoleAndTheScreenShowsArcFlig
   std::printf("%s", log.c_str());
   EXPECT_NE(log.find("shot 0 "), std::string::npos) << log;
   EXPECT_NE(log.find("card Ada"), std::string::npos) << log;
+}
+
+TEST_F(ProgramRoundTest, APuttOnTheGreenShowsTheGolfersGridAndPuttingLines) {
+  const std::string log = RoundInChild("grid", PuttWithGrids);
+  EXPECT_NE(log.find("square grid"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -316,11 +316,15 @@ void TGameModesADV::OnOptionStep(TGenericControlADV* control) {
 }
 
 void TGameModesADV::AcceptGameModes(TGenericControlADV*) {
+  // The new game plays the course the old one had.
+  const std::string course = CurrentGame() ? CurrentGame()->courseName : std::string();
   if (Svc().game->CreateGame(gWork.mode) != 1 || !CurrentGame()) {
     ShowMainMenu();
     return;
   }
   TGame* g = CurrentGame();
+  if (!course.empty()) g->SetCurrentCourseByName(course.c_str());
+  if (g->courseName.empty()) g->courseName = course;
   g->SetUpPlayers();
   g->SetNetworkGame(0);
   if (gWork.mode != kModeTournament) gWork.rounds = 1;

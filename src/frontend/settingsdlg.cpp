@@ -476,9 +476,7 @@ void CPlayerSettingsDialog::Load() {
   TGame* g = CurrentGame();
   rows[kLevel]->SetIndex(golfer.level <= kCustom ? golfer.level : kCustom);
   rows[kShaft]->SetIndex(ShaftRow(golfer.levelPreset));
-  shaftAtOpen = golfer.levelPreset;
   rows[kTee]->SetIndex(golfer.option4 <= 3 ? golfer.option4 : 0);
-  teeAtOpen = golfer.option4;
   rows[kTapIns]->SetIndex((golfer.viewOptions & kTapInsBit) && g && GameAllowsTapIns(*g) ? 1 : 0);
   const int rule = golfer.GetMulliganRule();
   rows[kMulligans]->SetIndex(rule != 0 && g && GameAllowsMulligans(*g) && rule <= 2 ? rule : 0);
@@ -595,15 +593,9 @@ int ShowPlayerSettingsDialog() {
   TGame* g = CurrentGame();
   TPlayer* p = g && g->players ? g->players->GetPlayer(g->state.currentPlayer) : nullptr;
   if (!p) return 0;
-  const uint8_t tee = p->option4;
-  const uint8_t shaft = p->levelPreset;
   const int result = RunSettingsDialog<CPlayerSettingsDialog>(*p);
   if (result != 1) return result;
-  uint32_t strokes = 0;
-  p->GetHoleScore(g->state.round, g->state.hole, &strokes, nullptr);
-  // A ball waiting on the tee moves to the new tee; the interface shows the new aids.
-  if (g->mode != kModeDrivingRange && strokes == 0 && tee != p->option4) g->PlaceGolferAtBall();
-  if (g->mode == kModeDrivingRange && shaft != p->levelPreset) Svc().round->SetHoleScreen(g->mode);
+  // The round plays the hole's tee set for everyone, so a changed tee moves no ball; the interface shows the aids.
   Svc().round->UpdateInterface();
   return result;
 }

@@ -124,7 +124,6 @@ class CPlayerSettingsDialog : public SettingsPanel {
   CDialogTxtBtn* buttons[2] = {};
   CDialogSelectTxtBtn* rows[kControls] = {};  // by id, kLevel to kSwing
   bool linesAtOpen = false;
-  int teeAtOpen = 0, shaftAtOpen = 0;
 };
 // Runs Setup for the golfer to play: 1 after Ok (the golfer's file saved), 0 after Cancel or Esc.
 int ShowPlayerSettingsDialog();

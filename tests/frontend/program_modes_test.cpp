@@ -2,11 +2,8 @@
 // main menu's Game Modes button, a mode chosen and accepted, and Tee off starting a round of that mode.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <functional>
 #include <string>
-#include <thread>
 
 #include "app/gameapp.h"
 #include "demo.h"
@@ -23,15 +20,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// Polls until the condition holds; the limit (real time) only keeps a broken program from hanging the test.
-bool WaitFor(const std::function<bool()>& condition, int limit = 30000) {
-  for (int waited = 0; waited < limit; waited += 10) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return condition();
-}
 
 // A click on the program's thread at the middle of a control, with the left or the right button.
 void ClickAt(const MARect& r, bool right = false) {
@@ -52,7 +40,7 @@ TEST(ProgramGameModes, TheMainMenuChoosesATournamentAndTeeOffStartsIt) {
   RunInChildProcess([&] {
     RunningProgram program(demo, demo + "/registry.txt");
     ASSERT_TRUE(program.Started(30000));
-    ASSERT_TRUE(WaitFor([] {
+    ASSERT_TRUE(WaitUntil([] {
       bool menu = false;
       OnProgramThread([&] { menu = MainMenuScreen != nullptr && CurrentScreen == MainMenuScreen; });
       return menu;
@@ -63,7 +51,7 @@ TEST(ProgramGameModes, TheMainMenuChoosesATournamentAndTeeOffStartsIt) {
         if (auto* b = dynamic_cast<TGenericControlADV*>(e); b && b->text && std::string(b->text) == "Select between 9 modes of play")
           ClickAt(RectOf(b));
     }));
-    ASSERT_TRUE(WaitFor([] {
+    ASSERT_TRUE(WaitUntil([] {
       bool open = false;
       OnProgramThread([&] { open = GameModesScreen != nullptr && CurrentScreen == GameModesScreen; });
       return open;
@@ -75,19 +63,19 @@ TEST(ProgramGameModes, TheMainMenuChoosesATournamentAndTeeOffStartsIt) {
       ClickAt(MARect{list->left + 10, list->top + row * list->RowHeight(), list->left + 30,
                      list->top + (row + 1) * list->RowHeight()});
     }));
-    ASSERT_TRUE(WaitFor([] {
+    ASSERT_TRUE(WaitUntil([] {
       bool chosen = false;
       OnProgramThread([&] { chosen = GameModesScreen && GameModesWorkingCopy().mode == kModeTournament; });
       return chosen;
     }));
     ASSERT_TRUE(OnProgramThread([] { ClickAt(RectOf(GameModesScreen->values[TGameModesADV::kRounds])); }));
-    ASSERT_TRUE(WaitFor([] {
+    ASSERT_TRUE(WaitUntil([] {
       bool two = false;
       OnProgramThread([&] { two = GameModesScreen && GameModesWorkingCopy().rounds == 2; });
       return two;
     }));
     ASSERT_TRUE(OnProgramThread([] { PostMessageA(Loop().queueWindow, WM_CHAR, 'm', 0); }));
-    ASSERT_TRUE(WaitFor([] {
+    ASSERT_TRUE(WaitUntil([] {
       bool back = false;
       OnProgramThread([&] { back = MainMenuScreen != nullptr && CurrentScreen == MainMenuScreen; });
       return back;
@@ -101,11 +89,18 @@ TEST(ProgramGameModes, TheMainMenuChoosesATournamentAndTeeOffStartsIt) {
     EXPECT_TRUE(fs::exists(demo + "/LastGame.dat"));
     // Tee off plays the tournament.
     ASSERT_TRUE(TeeOffFromMainMenu("Ada"));
-    ASSERT_TRUE(WaitFor([] {
+    ASSERT_TRUE(WaitUntil([] {
       bool running = false;
       OnProgramThread([&] { running = CurrentGame() && CurrentGame()->mode == kModeTournament && CurrentGame()->roundRunning; });
       return running;
-    }));
+    })) << [] {
+      std::string state;
+      OnProgramThread([&] {
+        state = "mode " + std::to_string(CurrentGame() ? CurrentGame()->mode : -1) + ", running " +
+                std::to_string(CurrentGame() ? CurrentGame()->roundRunning : 0) + ", last message: " + LastMessageText();
+      });
+      return state;
+    }();
     EXPECT_EQ(program.Close(), 0);
   });
   fs::remove_all(demo);

@@ -173,6 +173,7 @@ TEST_F(SettingsTest, MainMenuAcceptsTheModeAndCancelChangesNothing) {
   TGame* g = CurrentGame();
   ASSERT_NE(g, nullptr);
   EXPECT_EQ(g->mode, kModeSkins);
+  EXPECT_EQ(g->courseName, "SEDGEFEN");
   EXPECT_EQ(g->state.holeCount, 9);
   EXPECT_EQ(g->state.firstHole, 9);
   EXPECT_EQ(g->state.hole, 9);

@@ -137,8 +137,8 @@ void WriteMenus(const fs::path& data, const std::string& fontFolder) {
   // The highlights: the list at the top left, the description panel below it.
   menus.push_back({"bghighli.dct", Background(font, "", {120, 70, 60}, {{146, 160, 350, 300}, {150, 382, 430, 566}})});
   // The game modes: the logo at the top left, the options below it, the list at the right, the description.
-  menus.push_back({"bgmodes.dct", Background(font, "", {70, 100, 130}, {{460, 150, 740, 352}, {90, 258, 470, 372},
-                                                                         {150, 384, 496, 560}})});
+  menus.push_back({"bgmodes.dct", Background(font, "", {70, 100, 130}, {{460, 150, 740, 352}, {90, 258, 470, 380},
+                                                                         {150, 386, 496, 560}})});
   for (datapack::BigEntry& entry : GameModeArt(font)) menus.push_back(std::move(entry));
   menus.push_back({"vex.fsh", Vex()});
   for (int c = 0; c < 4; ++c) {

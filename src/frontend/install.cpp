@@ -3,6 +3,8 @@
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
 #include "frontend/highlights.h"
+#include "frontend/overview.h"
+#include "frontend/settingsdlg.h"
 #include "frontend/tourneydlg.h"
 #include "mmsystem.h"
 
@@ -49,6 +51,17 @@ class FrontEnd : public FrontEndProvider {
     if (CurrentScreen) {
       CurrentScreen->EraseAll(0);
       CurrentScreen->DrawAll(0);
+    }
+  }
+  // The round's settings dialogs: 1 when the interface should rebuild for changed settings.
+  int ShowRoundDialog(int which) override {
+    if (DialogsSuppressed()) return 0;
+    switch (which) {
+      case kDialogHoleOverview: return ShowOverviewDialog();
+      case kDialogPlayerSettings: return ShowPlayerSettingsDialog();
+      case kDialogScreenLayout: return ShowScreenLayoutDialog();
+      case kDialogSoundOptions: return ShowSoundDialog();
+      default: return 0;
     }
   }
   bool InDemoState() override { return DemoRound != 0; }

@@ -282,6 +282,11 @@ class SoundProvider : public Provider {
   virtual void StartRoundSounds(int /*windSetting*/) {}
   virtual void StopRoundSounds() {}
   virtual void GameDiscLocated() {}  // the game-disc search found the disc
+  // CD music: whether the game's own music disc is in the drive (1 looks again, 0 gives the last answer), music
+  // started or stopped by the sound settings, and stopped.
+  virtual int CheckMusicDisc(int /*look*/) { return 0; }
+  virtual void RefreshMusic() {}
+  virtual void StopMusic() {}
   // Voice chat borrows the sound hardware for the wave devices: true when it was given up (taken back) now.
   virtual bool ReleaseHardware() { return false; }
   virtual bool ObtainHardware() { return false; }

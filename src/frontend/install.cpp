@@ -3,6 +3,7 @@
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
 #include "frontend/highlights.h"
+#include "frontend/scorecard.h"
 #include "frontend/tourneydlg.h"
 #include "mmsystem.h"
 
@@ -41,6 +42,7 @@ class FrontEnd : public FrontEndProvider {
   void ShowTourneyStandings(int notice, int kind, int delaySeconds) override {
     if (!DialogsSuppressed()) ::ShowTourneyStandings(notice, kind, delaySeconds);
   }
+  int ShowScoreCardDialog(int layout) override { return DialogsSuppressed() ? 0 : ::ShowScoreCardDialog(layout); }
   int ShowTimedNotice(const std::string& text, uint32_t timeoutMs) override {
     if (DialogsSuppressed()) return 1;
     return ::ShowMessageDialog(text.c_str(), 1, 1, nullptr, timeoutMs, nullptr);

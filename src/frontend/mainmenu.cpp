@@ -14,6 +14,7 @@
 #include "frontend/options3d.h"
 #include "frontend/paneldemo.h"
 #include "frontend/rangemenu.h"
+#include "frontend/savedgames.h"
 #include "frontend/screens.h"
 #include "golf/game.h"
 #include "golf/modes.h"
@@ -363,7 +364,7 @@ TMainMenuADV::TMainMenuADV() : TMenuADV("bgmain.dct", "vex.fsh", 80, 80, MenuArc
   constexpr uint32_t kRed = 0xFF1010;
   AddTextButton("Highlights", 260, 63, {'H', 'h'}, ShowHighlightsScreen, "Select and view any previously recorded shots", 1, kRed);
   AddTextButton("Options", 380, 63, {'O', 'o'}, OnOptions, "Adjust sounds and display settings", 1, kRed);
-  AddTextButton("Saved Games", 492, 63, {'V', 'v'}, NoAction, "Resume playing any previously saved game", 1, kRed);
+  AddTextButton("Saved Games", 492, 63, {'V', 'v'}, ShowSavedGamesScreen, "Resume playing any previously saved game", 1, kRed);
   AddTextButton("Quit", 635, 63, {'Q', 'q', kKeyEscape}, ConfirmQuit, "Exit the game", 2, kRed);
   helpText =
       "Main Menu\n\nToday's Game shows the game that Tee off starts: its mode, its course and its golfers. Click the "

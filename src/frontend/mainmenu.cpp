@@ -28,6 +28,7 @@ TGenericControlADV* TeeOffButton = nullptr;
 int32_t QuitAfterGame = 0;
 int32_t DemoRound = 0;
 int32_t StartInMainMenu = 0;
+void (*StartScreenHook)() = nullptr;
 
 namespace {
 
@@ -222,6 +223,7 @@ void BeginPlay(TGenericControlADV* control) {
     ShowMainMenu();
     if (StartInMainMenu == 2) ShowGolfersScreen(nullptr);
     if (StartInMainMenu == 3) ShowCoursesScreen(nullptr);
+    if (StartScreenHook) StartScreenHook();
     return;
   }
   TGame* game = CurrentGame();

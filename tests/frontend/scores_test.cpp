@@ -8,6 +8,7 @@
 #include "frontend/savedgames.h"
 #include "frontend/scorecard.h"
 #include "frontend/tourneydlg.h"
+#include "golf/modes.h"
 #include "roundui/install.h"
 
 namespace {
@@ -173,6 +174,12 @@ TEST_F(ScoresTest, GoldenFinalStandings) {
   CurrentGame()->courseName = "SEDGEFEN";
   TakePart(0, "Ada");
   Scores(0, 18);
+  // The last round played out by the whole field.
+  auto* t = dynamic_cast<TTournamentGame*>(CurrentGame());
+  ASSERT_NE(t, nullptr);
+  for (bool& present : t->present) present = true;
+  t->FillMissingScores();
+  t->ComputeStandings();
   ShowMainMenu();
   SetCursorPos(10, 590);
   CTourneyDlg standings(0, 2);

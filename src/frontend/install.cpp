@@ -5,6 +5,7 @@
 #include "frontend/highlights.h"
 #include "frontend/overview.h"
 #include "frontend/settingsdlg.h"
+#include "frontend/scorecard.h"
 #include "frontend/tourneydlg.h"
 #include "mmsystem.h"
 
@@ -43,6 +44,7 @@ class FrontEnd : public FrontEndProvider {
   void ShowTourneyStandings(int notice, int kind, int delaySeconds) override {
     if (!DialogsSuppressed()) ::ShowTourneyStandings(notice, kind, delaySeconds);
   }
+  int ShowScoreCardDialog(int layout) override { return DialogsSuppressed() ? 0 : ::ShowScoreCardDialog(layout); }
   int ShowTimedNotice(const std::string& text, uint32_t timeoutMs) override {
     if (DialogsSuppressed()) return 1;
     return ::ShowMessageDialog(text.c_str(), 1, 1, nullptr, timeoutMs, nullptr);

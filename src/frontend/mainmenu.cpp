@@ -16,6 +16,7 @@
 #include "frontend/options3d.h"
 #include "frontend/paneldemo.h"
 #include "frontend/rangemenu.h"
+#include "frontend/savedgames.h"
 #include "frontend/screens.h"
 #include "golf/game.h"
 #include "golf/modes.h"
@@ -29,6 +30,7 @@ TGenericControlADV* TeeOffButton = nullptr;
 int32_t QuitAfterGame = 0;
 int32_t DemoRound = 0;
 int32_t StartInMainMenu = 0;
+void (*StartScreenHook)() = nullptr;
 
 namespace {
 
@@ -217,6 +219,7 @@ void BeginPlay(TGenericControlADV* control) {
     ShowMainMenu();
     if (StartInMainMenu == 2) ShowGolfersScreen(nullptr);
     if (StartInMainMenu == 3) ShowCoursesScreen(nullptr);
+    if (StartScreenHook) StartScreenHook();
     return;
   }
   TGame* game = CurrentGame();
@@ -359,7 +362,7 @@ TMainMenuADV::TMainMenuADV() : TMenuADV("bgmain.dct", "vex.fsh", 80, 80, MenuArc
   constexpr uint32_t kRed = 0xFF1010;
   AddTextButton("Highlights", 260, 63, {'H', 'h'}, ShowHighlightsScreen, "Select and view any previously recorded shots", 1, kRed);
   AddTextButton("Options", 380, 63, {'O', 'o'}, ShowPreferencesDialog, "Adjust sounds and display settings", 1, kRed);
-  AddTextButton("Saved Games", 492, 63, {'V', 'v'}, NoAction, "Resume playing any previously saved game", 1, kRed);
+  AddTextButton("Saved Games", 492, 63, {'V', 'v'}, ShowSavedGamesScreen, "Resume playing any previously saved game", 1, kRed);
   AddTextButton("Quit", 635, 63, {'Q', 'q', kKeyEscape}, ConfirmQuit, "Exit the game", 2, kRed);
   helpText =
       "Main Menu\n\nToday's Game shows the game that Tee off starts: its mode, its course and its golfers. Click the "

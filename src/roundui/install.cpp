@@ -93,7 +93,7 @@ class RoundInterface : public RoundInterfaceProvider {
     ::ShowShootoutStatus(ShootoutWinner());
     return true;
   }
-  void ShowScoreCard(int) override {
+  void ShowScoreCard(int flag) override {
     if (!GameUIBuilt()) return;
     // The card's first golfer row as the page shows it: the name, then each hole's text.
     const CardInput card = CurrentScoreCard(true, false);
@@ -102,7 +102,13 @@ class RoundInterface : public RoundInterfaceProvider {
       if (t.row == kCardFirstGolferRow) row += t.text + " ";
     }
     NoteScoreCardPage(row);
-    ShowScoreCardPage(-1);
+    Svc().frontEnd->ShowScoreCardDialog(flag);
+  }
+  void DrawScoreCard(int32_t x, int32_t y, bool frontNine, bool putts) override {
+    DrawScorecard(CurrentScoreCard(frontNine, putts), x, y);
+  }
+  void DrawPlayerStats(int slot, int32_t x, int32_t y, int32_t lineHeight) override {
+    FillPlayerStats(slot, x, y, lineHeight);
   }
 };
 

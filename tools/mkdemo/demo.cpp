@@ -285,6 +285,7 @@ bool MakeDemoInstallation(const std::string& folderName, const DemoOptions& opti
     fs::remove_all(temporary);
     WriteDemoGolfers(folder / "Players");
     WriteDemoHighlights(folder);
+    WriteDemoSavedGames(folder / "SAVEGAME");
     WriteMusicDisc(folder / "DISC");
   } catch (const Failure& f) {
     error = f.what;

@@ -140,6 +140,9 @@ void WriteMenus(const fs::path& data, const std::string& fontFolder) {
   menus.push_back({"bgmodes.dct", Background(font, "", {70, 100, 130}, {{460, 150, 740, 352}, {90, 258, 470, 380},
                                                                          {150, 386, 496, 560}})});
   for (datapack::BigEntry& entry : GameModeArt(font)) menus.push_back(std::move(entry));
+  // The saved games: the score card at the top, the list and the description below it.
+  menus.push_back({"bgsaved.dct", Background(font, "", {70, 100, 80},
+                                             {{138, 144, 604, 368}, {136, 372, 262, 470}, {268, 372, 596, 470}})});
   menus.push_back({"vex.fsh", Vex()});
   for (int c = 0; c < 4; ++c) {
     char name[24];
@@ -171,6 +174,12 @@ void WriteMenus(const fs::path& data, const std::string& fontFolder) {
     for (datapack::BigEntry& entry : SettingsDialogArt(font)) dialog.push_back(std::move(entry));
     fs::create_directories(data / size);
     writeBytesTo(data / size / "gamedlog.viv", datapack::writebigfile(2, dialog));
+    // The score card: its panel with room for the buttons below the card, and the card's frame (5 pixels round
+    // the card's cells).
+    std::vector<datapack::BigEntry> score;
+    score.push_back({"bkdialog.fsh", Plain(560, 310, {24, 44, 84}, {150, 170, 210})});
+    score.push_back({"scorebkg.fsh", Plain(461, 218, {12, 58, 28}, {230, 220, 160})});
+    writeBytesTo(data / size / "scoredlg.viv", datapack::writebigfile(2, score));
     // The camera dialogs: each its panel and its arrows (disabled, normal and highlight looks).
     const auto arrows = [&](std::initializer_list<std::pair<const char*, const char*>> list) {
       std::vector<datapack::BigEntry> entries;

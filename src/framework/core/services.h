@@ -157,6 +157,10 @@ class RoundInterfaceProvider : public Provider {
   virtual bool ShowShootoutStatus() { return false; }
   // The tournament's leader board in the front end's standings dialog: column heads and a page of rows.
   virtual void DrawStandings(CTourneyDlg& /*dialog*/) {}
+  // The round's score card with its top left at (x, y): a nine, strokes or putts (the front end's card dialog).
+  virtual void DrawScoreCard(int32_t /*x*/, int32_t /*y*/, bool /*frontNine*/, bool /*putts*/) {}
+  // The statistics page of the golfer in a player slot, in the selected font (the front end's statistics dialog).
+  virtual void DrawPlayerStats(int /*slot*/, int32_t /*x*/, int32_t /*y*/, int32_t /*lineHeight*/) {}
   // A golfer's career statistics as the statistics page's lines of text ("" without the interface).
   virtual std::string PlayerStatsText(playerInfo_s& /*golfer*/) { return {}; }
   virtual void RestartShotClock() {}
@@ -219,6 +223,8 @@ class FrontEndProvider : public Provider {
   // The tournament standings dialog: notice (0 none, 1 playoff, 2 another playoff hole), page kind (0 round in progress,
   // 1 round results, 2 final results) and the seconds after which it closes by itself (0 never).
   virtual void ShowTourneyStandings(int /*notice*/, int /*kind*/, int /*delaySeconds*/) {}
+  // The score card dialog: layout 0 until "Exit" (3) or Escape (0), 1 drawn once and left on the screen (3).
+  virtual int ShowScoreCardDialog(int /*layout*/) { return 0; }
   // The error box of a game routine (code, source name, line) and the screen made ready for a dialog.
   virtual void ErrorBox(int /*code*/, const char* /*source*/, int /*line*/) {}
   virtual void PrepareForDialog() {}

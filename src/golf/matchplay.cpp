@@ -163,6 +163,10 @@ void TMatchPlayGame::ShowHoleResults() {
   Svc().round->ShowScoreCard(1);
 }
 
+bool TMatchPlayGame::HoldForStanding() { return HoldBetweenHoles(*this, &RoundInterfaceProvider::ShowMatchPlayStatus); }
+
+bool TMatchPlayGame::ShowClosingStanding() { return Svc().round->ShowMatchPlayStatus(); }
+
 void TMatchPlayGame::ShowFinalResults() {
   Svc().frontEnd->PrepareForDialog();
   const int leader = GetLeader();

@@ -154,6 +154,15 @@ bool HostAudio(HostAudioData* data);
 const char* HostAudioDriver();
 }  // namespace winapi::testing
 
+// ---- the microphone (wave input) ----------------------------------------------------------------------------------
+namespace winapi::testing {
+// What the microphone hears from the start of each recording (mono, `rate` Hz; silence after it), in place of
+// WINAPI_WAVE_IN. An empty list with rate 0 puts the setting back.
+void SetWaveInSamples(int rate, std::vector<int16_t> samples);
+// Whether a machine has wave devices, in place of WINAPI_WAVE_IN=none and WINAPI_WAVE_OUT=none.
+void SetWaveDevices(bool input, bool output);
+}  // namespace winapi::testing
+
 // ---- the fake display driver (DirectDraw) -------------------------------------------------------------------------
 // Surface calls also honour FailCall with these names: "DirectDrawCreate", "SetCooperativeLevel",
 // "SetDisplayMode", "CreateSurface", "Lock", "Flip", "Blt", "Restore" (the error is the HRESULT to return).

@@ -100,6 +100,8 @@ void Idle() {
 void ToGame(UINT message, WPARAM wParam, LPARAM lParam) {
   GameProvider& game = *Svc().game;
   if (game.GameExists()) game.HandleMessage(message, wParam, lParam);
+  // Another machine's message that finds no game still gives its argument back.
+  else if (message == WM_GOLF) game.ReleasePeerArgument(lParam);
 }
 
 }  // namespace

@@ -591,3 +591,5 @@ int LoadHoleSceneData(const std::string& base) {
   hole.loaded = result == kHoleOk;
   return result;
 }
+
+const char* StandardLieName(int code) { return kLieNames[code & 15]; }

@@ -97,6 +97,8 @@ const LoadedCourse& CurrentCourse();
 // past its holes.
 std::string CourseHoleFile(int hole);
 int CoursePar(int hole);  // 4 without a course
+// The game's own name of a surface code (0-15), before a course renames it.
+const char* StandardLieName(int code);
 
 // Loads hole `hole` (0-17) of the current course: the hole-data files (loose, in HOLEnn.viv, or in one of the
 // course's archives), HOLEnn.HDR, and the preprocessing. The hole loader's results (0 loaded).

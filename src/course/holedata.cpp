@@ -203,27 +203,6 @@ bool headerFitsFiles(const std::vector<uint8_t>& mis, size_t heightBytes, size_t
   return count != 0 && heightBytes / 4 >= count && cellBytes / kCellBytes >= count;
 }
 
-// The cell a link code points to; false when the code is no link or leads off the grid.
-bool linkTarget(const TerrainGrid& g, size_t k, size_t* next) {
-  int64_t di = 0, dj = 0;
-  switch (g.cells[k * kCellBytes + 3]) {
-    case 129: dj = 1; break;
-    case 130: dj = -1; break;
-    case 132: di = 1; break;
-    case 133: di = 1, dj = 1; break;
-    case 134: di = 1, dj = -1; break;
-    case 136: di = -1; break;
-    case 137: di = -1, dj = 1; break;
-    case 138: di = -1, dj = -1; break;
-    default: return false;
-  }
-  const int64_t w = g.width;
-  const int64_t i = static_cast<int64_t>(k) % w + di, j = static_cast<int64_t>(k) / w + dj;
-  if (i < 0 || i >= w || j < 0 || j >= static_cast<int64_t>(g.depth)) return false;
-  *next = static_cast<size_t>(j * w + i);
-  return true;
-}
-
 // True when some chain of link codes runs in a circle. Each cell is settled once: a chain that reaches a settled
 // cell stops there, so the check is linear in the cells.
 bool hasLinkCycle(const TerrainGrid& g) {
@@ -233,13 +212,13 @@ bool hasLinkCycle(const TerrainGrid& g) {
     size_t k = start, next = 0;
     while (state[k] == kUnseen) {
       state[k] = kOnPath;
-      if (!linkTarget(g, k, &next)) break;
+      if (StepCellLink(g, k, &next) != CellLinkStep::kFollows) break;
       if (state[next] == kOnPath) return true;
       k = next;
     }
     for (k = start; state[k] == kOnPath; k = next) {
       state[k] = kSettled;
-      if (!linkTarget(g, k, &next)) break;
+      if (StepCellLink(g, k, &next) != CellLinkStep::kFollows) break;
     }
   }
   return false;

@@ -140,7 +140,10 @@ bool DecodeSavedGame(const uint8_t* data, size_t size, std::string& caption, std
   return true;
 }
 
-void SetSavedGameFolder(const std::string& path) { g_gameFolder = path; }
+void SetSavedGameFolder(const std::string& path) {
+  g_gameFolder = path;
+  g_lastGame = 0;  // a number of another folder names no game here
+}
 
 bool SetSavedGameDirectory(PathRecord* record) {
   if (!record) return false;
@@ -196,6 +199,8 @@ int SaveGame(int overwrite, int* count) {
   if (count) *count = static_cast<int>(ListSavedGames().size());
   return result;
 }
+
+int LastSavedGameNumber() { return g_lastGame; }
 
 int LoadSavedGame(int number, std::string* error) {
   std::vector<uint8_t> bytes, state;
@@ -318,4 +323,14 @@ int LoadSavedShot(const std::string& fileName, SavedShotHead& head, std::vector<
     return kSavedFileDamaged;
   }
   return 0;
+}
+
+bool IsSavedShotFileName(const std::string& name) {
+  int number = 0;
+  return parseShotName(name, number);
+}
+
+int DeleteSavedShot(const std::string& fileName) {
+  if (!IsSavedShotFileName(fileName)) return kSavedFileMissing;
+  return DeleteFileA(join(g_shotFolder, fileName).c_str()) ? 0 : kSavedFileMissing;
 }

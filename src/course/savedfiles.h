@@ -46,6 +46,8 @@ std::vector<SavedGameEntry> ListSavedGames();
 // there is none). `count` receives the saved games in the folder afterwards. 0 saved, 10 the disk is full,
 // 2 otherwise (no game, the folder cannot be made, a write failed); the previous file is then as it was.
 int SaveGame(int overwrite, int* count);
+// The number of the saved game last saved or loaded (0: the game has no saved game yet).
+int LastSavedGameNumber();
 // Reads saved game `number` and makes it the current game: 0, 7 no such file, 2 damaged (reason in `error`;
 // the current game stays), 5 an older game format.
 int LoadSavedGame(int number, std::string* error = nullptr);
@@ -84,3 +86,8 @@ std::vector<SavedShotHead> ListSavedShots(std::vector<std::string>* problems = n
 // 0 read, 7 no such file, 2 damaged (reason in `error`).
 int LoadSavedShot(const std::string& fileName, SavedShotHead& head, std::vector<uint8_t>& body,
                   std::string* error = nullptr);
+// True for the names a saved-shot file may have ("SHOT0001.DAT", "P01S0002.DAT", letters in any case): the
+// name read from inside a file is replayed or deleted only when it is one of them.
+bool IsSavedShotFileName(const std::string& name);
+// Deletes a saved-shot file of the folder: 0, 7 when the name is not a saved shot's or the file cannot be deleted.
+int DeleteSavedShot(const std::string& fileName);

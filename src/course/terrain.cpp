@@ -346,31 +346,37 @@ int32_t HeadingBetweenPoints(const Vector3& a, const Vector3& b) {
   return static_cast<int32_t>((static_cast<double>(turned) + q) * m);
 }
 
+CellLinkStep StepCellLink(const TerrainGrid& g, size_t cell, size_t* next) {
+  int64_t di = 0, dj = 0;
+  switch (g.cells[cell * kCellBytes + 3]) {
+    case 129: dj = 1; break;
+    case 130: dj = -1; break;
+    case 132: di = 1; break;
+    case 133: di = 1, dj = 1; break;
+    case 134: di = 1, dj = -1; break;
+    case 136: di = -1; break;
+    case 137: di = -1, dj = 1; break;
+    case 138: di = -1, dj = -1; break;
+    default: return CellLinkStep::kEnds;
+  }
+  const int64_t w = g.width;
+  const int64_t i = static_cast<int64_t>(cell) % w + di, j = static_cast<int64_t>(cell) / w + dj;
+  if (i < 0 || i >= w || j < 0 || j >= static_cast<int64_t>(g.depth)) return CellLinkStep::kLeavesGrid;
+  *next = static_cast<size_t>(j * w + i);
+  return CellLinkStep::kFollows;
+}
+
 int32_t ResolveCellLink(int32_t cellIndex) {
   const TerrainGrid& g = g_terrain;
-  const int64_t count = static_cast<int64_t>(g.cellCount());
-  if (cellIndex < 0 || cellIndex >= count) return -1;
-  const int32_t w = static_cast<int32_t>(g.width);
-  int32_t k = cellIndex;
+  if (cellIndex < 0 || static_cast<size_t>(cellIndex) >= g.cellCount()) return -1;
+  size_t k = static_cast<size_t>(cellIndex);
   for (int steps = 0;; ++steps) {
-    const uint8_t link = g.cells[static_cast<size_t>(k) * kCellBytes + 3];
-    if (!(link & 0x80)) return k;
+    if (!(g.cells[k * kCellBytes + 3] & 0x80)) return static_cast<int32_t>(k);
     if (steps == 201) return -1;
-    int32_t di, dj;
-    switch (link) {
-      case 129: di = 0, dj = 1; break;
-      case 130: di = 0, dj = -1; break;
-      case 132: di = 1, dj = 0; break;
-      case 133: di = 1, dj = 1; break;
-      case 134: di = 1, dj = -1; break;
-      case 136: di = -1, dj = 0; break;
-      case 137: di = -1, dj = 1; break;
-      case 138: di = -1, dj = -1; break;
-      default: return k;
+    switch (StepCellLink(g, k, &k)) {
+      case CellLinkStep::kEnds: return static_cast<int32_t>(k);
+      case CellLinkStep::kLeavesGrid: return -1;
+      case CellLinkStep::kFollows: break;
     }
-    // A chain that would leave the grid (or wrap round a row) leads nowhere.
-    const int32_t i = k % w + di, j = k / w + dj;
-    if (i < 0 || i >= w || j < 0 || j >= static_cast<int32_t>(g.depth)) return -1;
-    k = j * w + i;
   }
 }

@@ -86,6 +86,11 @@ void GridVertexToWorld(int32_t i, int32_t j, Vector3* out);
 void GridCellCentreToWorld(int32_t i, int32_t j, Vector3* out);
 
 int32_t HeadingBetweenPoints(const Vector3& a, const Vector3& b);
+// One step along a cell's link code (a cell that takes its data from a neighbour): kFollows with the neighbour in
+// *next, kEnds when the cell holds no link, kLeavesGrid when the code points off the grid or round a row's end.
+enum class CellLinkStep { kEnds, kLeavesGrid, kFollows };
+CellLinkStep StepCellLink(const TerrainGrid& g, size_t cell, size_t* next);
+// The cell a chain of links ends on, -1 when it leaves the grid or runs on too long.
 int32_t ResolveCellLink(int32_t cellIndex);
 
 // Marks the entries of a 16 x 16 sub-cell table that the run mask covers with code (high nibble);

@@ -71,6 +71,12 @@ void CDialogSelectTxtBtn::SetIndex(int index) {
   SetText(Count() > 0 ? choices_[static_cast<size_t>(index_) + 1].c_str() : "");
 }
 
+void CDialogSelectTxtBtn::SetPlace(int32_t x_, int32_t y_) {
+  labelRight_ = x_ - 2;
+  labelY_ = y_;
+  SetAnchor(x_ + 3, y_);
+}
+
 void CDialogSelectTxtBtn::Erase(int flag) {
   CDialogTxtBtn::Erase(flag);
   if (font && !choices_[0].empty()) {

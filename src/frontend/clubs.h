@@ -24,6 +24,8 @@ class CDialogSelectTxtBtn : public CDialogTxtBtn {
   void Draw(int flag) override;
   void Erase(int flag) override;
   void SetIndex(int index);
+  // Moves the selector and its label to another place (the caption at x + 3, the label ending at x - 2).
+  void SetPlace(int32_t x, int32_t y);
   int GetIndex() const { return index_; }
   int Count() const { return static_cast<int>(choices_.size()) - 1; }
 

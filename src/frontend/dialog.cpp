@@ -219,12 +219,17 @@ void EndWithIdentifier(TGenericControlADV* control) {
 
 }  // namespace
 
-MemHandle DialogPicture(const char* name) {
-  // The dialog archive of the screen size holds the panel.
+MemHandle DialogPicture(const char* name) { return LoadDialogFile("gamedlog.viv", name); }
+
+PathRecord* DialogFolder() {
   DataFolders& f = Folders();
   PathRecord* folders[] = {&f.ui640, &f.ui640, &f.ui800, &f.ui1024, &f.ui1024};
-  PathRecord* folder = folders[DialogSizeIndex()];
-  const int opened = BigFileOpenArchive(folder, "gamedlog.viv", nullptr);
+  return folders[DialogSizeIndex()];
+}
+
+MemHandle LoadDialogFile(const char* archive, const char* name) {
+  PathRecord* folder = DialogFolder();
+  const int opened = BigFileOpenArchive(folder, archive, nullptr);
   const MemHandle h = BigFileLoadToHandle(folder, name, 0);
   if (opened == 0) BigFileCloseArchive();
   return h;

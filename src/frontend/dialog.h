@@ -103,6 +103,11 @@ MemHandle DialogPicture(const char* name);
 
 // Screen-size index of the dialogs (0..4) and the fonts folder.
 int DialogSizeIndex();
+// The data folder of the screen size, which holds the dialogs' archives ("gamedlog.viv", "campos.viv", ...), and a
+// whole file of one of them (0 when missing).
+struct PathRecord;
+PathRecord* DialogFolder();
+MemHandle LoadDialogFile(const char* archive, const char* name);
 // A font of the fonts folder, loaded once and shared (not freed by its users); FreeFrontEndFonts at the end.
 MemHandle LoadFrontEndFont(const char* name);
 void FreeFrontEndFonts();

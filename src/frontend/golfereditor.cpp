@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -35,6 +36,15 @@ void NoAction(TGenericControlADV*) {}
 
 bool Blank(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
 
+// A saved network golfer has the name (letter case aside).
+bool IsNetGolferName(const std::string& name) {
+  bool found = false;
+  ForEachGolferFile(PlayersFolderPath(), [&](const std::string& file, const playerInfo_s& record) {
+    if ((record.flags & kGolferNetGolfer) && strcasecmp(file.c_str(), name.c_str()) == 0) found = true;
+  });
+  return found;
+}
+
 // The first roster slot whose golfer's data is here, for a model number that is not.
 uint32_t UsableModel(uint32_t model) {
   const RosterSlot* slot = model < kRosterSlots ? GolferRosterSlot(static_cast<int>(model)) : nullptr;
@@ -63,8 +73,11 @@ void Close() {
 
 }  // namespace
 
-TGolferEditADV::TGolferEditADV(const char* name, bool fromMainMenu_)
-    : TMenuADV("bgcreate.dct", "vex.fsh", 80, 80, MenuArchive()), newGolfer(!name), fromMainMenu(fromMainMenu_) {
+TGolferEditADV::TGolferEditADV(const char* name, bool fromMainMenu_, bool netEditor_)
+    : TMenuADV("bgcreate.dct", "vex.fsh", 80, 80, MenuArchive()),
+      newGolfer(!name),
+      fromMainMenu(fromMainMenu_),
+      netEditor(netEditor_) {
   GolferEditor = this;
   if (name && LoadGolferFile(PlayersFolderPath(), name, golfer) == kGolferFileOk) {
     oldName = golfer.name;
@@ -120,6 +133,15 @@ TGolferEditADV::TGolferEditADV(const char* name, bool fromMainMenu_)
     SetControlHelp(b, kHelp[r]);
     rows[r] = b;
     AddHandler(b);
+    // The net golfer's settings are its handicap and its swing; the rest follow the games it joins.
+    if (netEditor && r != kHandicap && r != kSwing) {
+      b->Show(0, 0);
+      b->Enable(0, 0);
+    }
+  }
+  if (netEditor) {
+    rows[kHandicap]->SetPlace(226, 308);
+    rows[kSwing]->SetPlace(226, 326);
   }
   clubsButton = AddGraphicButton(OnClubs, "Choose up to 14 clubs to carry in your bag", 1);
   clubsButton->SetImageInArchive(TGraphicButtonADV::kNormal, MenuArchive(), "butclubs.fsh", 516, 364,
@@ -146,8 +168,12 @@ TGolferEditADV::TGolferEditADV(const char* name, bool fromMainMenu_)
   animation->alignment = 2;
   animation->Layout();
   AddTextButton("Cancel", 311, 63, {'c', kKeyEscape}, OnCancel,
-                "Exit to the Golfer Select screen discarding changes to this golfer", 2, 0x005DCE);
-  saveButton = AddTextButton("Save Changes", 523, 63, {'s'}, OnSave, "Exit to the Golfer Select screen saving this golfer",
+                netEditor ? "Exit to the Net Connection screen discarding changes to the net golfer"
+                          : "Exit to the Golfer Select screen discarding changes to this golfer",
+                2, 0x005DCE);
+  saveButton = AddTextButton("Save Changes", 523, 63, {'s'}, OnSave,
+                             netEditor ? "Exit to the Net Connection screen saving the net golfer"
+                                       : "Exit to the Golfer Select screen saving this golfer",
                              1, 0x005DCE);
   for (int i = 0; i < models->Size(); ++i)
     if (static_cast<uint32_t>(models->At(i)->value) == golfer.model) models->Select(i, false);
@@ -295,8 +321,18 @@ void TGolferEditADV::OnSave(TGenericControlADV*) {
     e->DrawAll(0);
   };
   if (Blank(name)) return refuse("You must give the player a name.");
-  TGolfersScreenADV* golfers = GolfersScreen;
-  if (strcasecmp(name.c_str(), e->oldName.c_str()) != 0) {
+  TGolfersScreenADV* golfers = e->netEditor ? nullptr : GolfersScreen;
+  if (e->netEditor) {
+    std::string lower = name;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.find("operator") != std::string::npos || lower.find("o p e r a t o r") != std::string::npos)
+      return refuse("The net golfer name cannot contain the word \"operator\".");
+    bool amateur = false;
+    ForEachGolferFile(PlayersFolderPath(), [&](const std::string&, const playerInfo_s& record) {
+      if (!(record.flags & kGolferNetGolfer) && strcasecmp(record.name, name.c_str()) == 0) amateur = true;
+    });
+    if (amateur) return refuse("An amateur already exists with that name.");
+  } else if (strcasecmp(name.c_str(), e->oldName.c_str()) != 0) {
     playerInfo_s existing;
     const bool userList = golfers && [&] {
       for (int i = 0; i < golfers->users->Size(); ++i)
@@ -306,10 +342,12 @@ void TGolferEditADV::OnSave(TGenericControlADV*) {
     if (userList || LoadGolferFile(PlayersFolderPath(), name.c_str(), existing) == kGolferFileOk)
       return refuse("An amateur already exists with that name.");
     if (FindRosterProfessional(name.c_str()) >= 0) return refuse("A pro already exists with that name.");
+    if (IsNetGolferName(name)) return refuse("Name already in use by the net golfer.");
   }
   if (GolferFilePath(PlayersFolderPath(), name.c_str()).empty()) return refuse("That name cannot be used for a golfer.");
   std::snprintf(e->golfer.name, sizeof e->golfer.name, "%s", name.c_str());
   e->golfer.flags |= kGolferTakesPart;
+  if (e->netEditor) e->golfer.flags |= kGolferNetGolfer;
   e->StoreSettings();
   // The new file first; only once it is written does the old name's file go.
   if (SaveGolferFile(PlayersFolderPath(), e->golfer) != kGolferFileOk)
@@ -319,6 +357,7 @@ void TGolferEditADV::OnSave(TGenericControlADV*) {
     PathRecord players = Folders().players;
     FileDelete(&players, (e->oldName + ".amt").c_str());
   }
+  if (e->netEditor) std::snprintf(NetGolferName, sizeof NetGolferName, "%s", name.c_str());
   if (golfers && !e->fromMainMenu) {
     if (e->newGolfer) {
       if (golfers->AddUserGolfer(name.c_str())) {
@@ -375,6 +414,16 @@ void TGolferEditADV::DrawAll(int flag) {
   else DrawLabel(titleFonts[2], titleFonts[2], "Edit Golfer", 130, 101, 0x005DCE, 0x2E3759, nullptr, false, true);
   DrawLabel(fonts[2], fonts[2], "Setup", 142, 280, 0x005DCE, 0x2E3759, nullptr, false, true);
   AddDirtyRect(MARect{0, 0, Facts().screenWidth, Facts().screenHeight});
+}
+
+void ShowNetGolferEditor(const char* name) {
+  TMA_EventHandlerList* previous = CurrentScreen;
+  const std::string kept = name ? name : "";
+  CurrentScreen = nullptr;  // the net screen stays alive under the editor
+  auto* editor = new TGolferEditADV(name ? kept.c_str() : nullptr, false, true);
+  editor->previous = previous;
+  CurrentScreen = editor;
+  editor->DrawAll(0);
 }
 
 void ShowGolferEditor(const char* name, int fromMainMenu) {

@@ -12,7 +12,7 @@ class TGolferEditADV : public TMenuADV {
   // Rows of the settings.
   enum Row { kLevel, kShaft, kTee, kTapIns, kRisk, kPowerGuide, kArc, kLines, kPuttCaddie, kMulligans, kHandicap,
              kVision, kSwing, kRows };
-  TGolferEditADV(const char* name, bool fromMainMenu);
+  TGolferEditADV(const char* name, bool fromMainMenu, bool netEditor = false);
   ~TGolferEditADV() override;
   void DrawAll(int flag) override;
   void ShowGolferSettings();
@@ -29,7 +29,7 @@ class TGolferEditADV : public TMenuADV {
 
   playerInfo_s golfer;
   std::string oldName;
-  bool newGolfer, fromMainMenu;
+  bool newGolfer, fromMainMenu, netEditor;
   TTextEditBoxADV* nameBox = nullptr;
   CDialogSelectTxtBtn* rows[kRows] = {};
   TListBoxADV *models = nullptr, *caddies = nullptr;
@@ -38,3 +38,6 @@ class TGolferEditADV : public TMenuADV {
   TMA_EventHandlerList* previous = nullptr;
 };
 extern TGolferEditADV* GolferEditor;
+// The editor for this machine's network golfer: its name, handicap, swing type, clubs and looks. Save Changes
+// writes its file and makes it the net golfer; both buttons return to the screen under the editor.
+void ShowNetGolferEditor(const char* name);

@@ -2,6 +2,7 @@
 
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
+#include "frontend/highlights.h"
 #include "frontend/tourneydlg.h"
 #include "mmsystem.h"
 
@@ -32,6 +33,10 @@ class FrontEnd : public FrontEndProvider {
     const int answer = ::ShowMessageDialog(text, twoButtons ? 2 : 1, 1, nullptr, 0, nullptr);
     return answer == 1 ? 0 : 27;
   }
+  int AskThreeWay(const char* text) override {
+    if (DialogsSuppressed()) return 0;
+    return ::ShowMessageDialog(text, 3, 0, nullptr, 0, nullptr);
+  }
   int ShowNotice(const std::string& text) override { return ShowTimedNotice(text, 0); }
   void ShowTourneyStandings(int notice, int kind, int delaySeconds) override {
     if (!DialogsSuppressed()) ::ShowTourneyStandings(notice, kind, delaySeconds);
@@ -49,6 +54,7 @@ class FrontEnd : public FrontEndProvider {
   bool InDemoState() override { return DemoRound != 0; }
   void LoadDctBackground(PathRecord* folder, const char* name) override { ::LoadDctBackground(folder, name); }
   void ReturnToFrontEnd() override { ContinueAfterGame(); }
+  void ShowHighlightsScreen() override { ::ShowHighlightsScreen(); }
   MARect DrawShadowFrame(const MARect& rect, int32_t width, WindowDesc* target) override {
     return ::DrawShadowFrame(rect, width, target, nullptr);
   }

@@ -10,6 +10,10 @@
 #include "framework/ui/inputstate.h"
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
+#include "frontend/highlights.h"
+#include "frontend/options3d.h"
+#include "frontend/paneldemo.h"
+#include "frontend/rangemenu.h"
 #include "frontend/screens.h"
 #include "golf/game.h"
 #include "golf/modes.h"
@@ -58,6 +62,12 @@ std::string PlayersFolder() {
 }
 
 void NoAction(TGenericControlADV*) {}
+
+// Until the options dialog is built, Options opens its 3D page directly.
+void OnOptions(TGenericControlADV*) {
+  Show3dOptionsDialog();
+  RedrawMainMenu();
+}
 
 // A game past its first hole, or with strokes on its card, is under way.
 bool GameUnderWay(TGame& game) {
@@ -203,6 +213,10 @@ void RedrawMainMenu() {
 }
 
 void BeginPlay(TGenericControlADV* control) {
+  if (!control && StartPanel != DemoPanel::kNone) {
+    ShowPanelDemo(StartPanel);
+    return;
+  }
   if (!control && StartInMainMenu) {
     ShowMainMenu();
     if (StartInMainMenu == 2) ShowGolfersScreen(nullptr);
@@ -235,6 +249,12 @@ void BeginPlay(TGenericControlADV* control) {
     }
     return;
   }
+  // The driving range starts from its own menu, on the facility chosen there.
+  const bool range = control && mode == kModeDrivingRange;
+  if (range && !(DrivingRangeScreen && CurrentScreen == DrivingRangeScreen)) {
+    ShowDrivingRangeMenu();
+    return;
+  }
   // The start-up's practice needs its hole, and never replaces a resumed game under way: the game then stays as
   // it is and the main menu opens when the installation has the menus.
   if (!control && (GameUnderWay(*game) || Svc().catalogue->HoleFile(0, 1).empty())) {
@@ -244,7 +264,7 @@ void BeginPlay(TGenericControlADV* control) {
   if (!(mode == kModePractice && !DemoRound)) Svc().sound->FadeMenuSounds();
   game->players->ReloadGolferFiles(PlayersFolder());
   // The course's data must be here (its disc asked for); a cancelled prompt leaves the menu as it was.
-  if (control && !EnsureCourseData(1)) {
+  if (control && !range && !EnsureCourseData(1)) {
     Svc().sound->StartMenuSounds();
     control->Erase(0);
     control->Draw(0);
@@ -295,6 +315,10 @@ void BeginPlay(TGenericControlADV* control) {
     game->options = options;
     game->shotTimeLimit = timeLimit;
     if (DemoRound) SetUpDemoHole(game);
+    if (auto* facility = dynamic_cast<TDrivingRangeGame*>(game)) {
+      facility->facility = static_cast<uint32_t>(ChosenRangeFacility());
+      if (const CourseRecord* r = GetDrivingRangeRecord()) facility->courseName = r->folder;
+    }
   }
   Svc().sound->FadeMenuSounds();
   game->SetCurrentPlayer(0);
@@ -337,8 +361,8 @@ TMainMenuADV::TMainMenuADV() : TMenuADV("bgmain.dct", "vex.fsh", 80, 80, MenuArc
   AddPictureButton("butmodes.fsh", 427, 430, NoAction, "Select between 9 modes of play", 1);
   AddPictureButton("butnet.fsh", 343, 466, NoAction, "Compete over modem, LAN, or Internet", 1);
   constexpr uint32_t kRed = 0xFF1010;
-  AddTextButton("Highlights", 260, 63, {'H', 'h'}, NoAction, "Select and view any previously recorded shots", 1, kRed);
-  AddTextButton("Options", 380, 63, {'O', 'o'}, NoAction, "Adjust sounds and display settings", 1, kRed);
+  AddTextButton("Highlights", 260, 63, {'H', 'h'}, ShowHighlightsScreen, "Select and view any previously recorded shots", 1, kRed);
+  AddTextButton("Options", 380, 63, {'O', 'o'}, OnOptions, "Adjust sounds and display settings", 1, kRed);
   AddTextButton("Saved Games", 492, 63, {'V', 'v'}, NoAction, "Resume playing any previously saved game", 1, kRed);
   AddTextButton("Quit", 635, 63, {'Q', 'q', kKeyEscape}, ConfirmQuit, "Exit the game", 2, kRed);
   helpText =

@@ -57,7 +57,12 @@ bool DecodeDctPicture(const uint8_t* data, size_t bytes, DctPicture& out) {
   const int32_t quality = static_cast<int16_t>(ReadLE16(data + 20));
   // Macroblocks cover the picture in whole 16 x 16 squares; the part past the stored size is decoded and not shown.
   const int32_t paddedW = (width + 15) & ~15, paddedH = (height + 15) & ~15;
-  std::vector<uint16_t> words(static_cast<size_t>(paddedW) * paddedH);
+  // Every decoded word takes at least a bit of the data, and each of a macroblock's six blocks at least its 10-bit
+  // DC word and a 1-bit end code: the data's size bounds the picture before anything is allocated for it.
+  const uint64_t bits = static_cast<uint64_t>(bytes - kDctHeaderBytes) * 8;
+  const uint64_t macroblocks = static_cast<uint64_t>(paddedW / 16) * static_cast<uint64_t>(paddedH / 16);
+  if (macroblocks * 6 * 11 > bits) return false;
+  std::vector<uint16_t> words(std::min<uint64_t>(static_cast<uint64_t>(paddedW) * paddedH, bits + 1));
   dctsetquality(quality);
   const int64_t count = dctbegin(data + kDctHeaderBytes, bytes - kDctHeaderBytes, words.data(), words.size());
   if (count <= 0) return false;

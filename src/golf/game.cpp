@@ -221,6 +221,8 @@ void DeleteCurrentGame() {
   g_current.reset();
 }
 
+std::unique_ptr<TGame> TakeCurrentGame() { return std::move(g_current); }
+
 void FailNextGameAllocations(int n) { g_failAllocations = n; }
 
 bool GameAppliesLevelPresets() { return g_current && g_current->AppliesLevelPresets(); }

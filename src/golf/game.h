@@ -136,6 +136,7 @@ class TGame {
   // the comm thread.
   std::atomic<uint32_t> paused{0};
   uint32_t gameFileWritten = 0;  // the game was written to "LastGame.dat" at the end of its round
+  uint32_t holesStarted = 0;     // hole starts handled: another machine starts the round only before the first
 
   explicit TGame(uint16_t gameMode);
   virtual ~TGame();
@@ -202,9 +203,10 @@ class TGame {
   virtual bool ShowClosingStanding() { return false; }
   virtual void StartHole();
   virtual void OnShotFinished();
-  // The statistics lines that open and close a game in the log file.
+  // The statistics lines that open and close a game in the log file (and, online, on the statistics server).
   virtual void LogGameStart();
   virtual void LogGameEnd();
+  uint32_t statsStart = 0;  // calendar seconds of the game's start line
   virtual std::string GetScoreText(int slot);
   // 1 with the winner's slot written when the hole is decided; a trial changes no flag.
   virtual int GetHoleWinner(uint16_t* winner, bool trial = false);
@@ -407,6 +409,8 @@ void ReplaceCurrentGame(std::unique_ptr<TGame> game);
 
 // Ends the current game (program shutdown, end of a round).
 void DeleteCurrentGame();
+// The current game put aside, none current afterwards (ReplaceCurrentGame brings it back).
+std::unique_ptr<TGame> TakeCurrentGame();
 
 // Test hook: the next n game constructions fail as when memory runs out.
 void FailNextGameAllocations(int n);

@@ -5,6 +5,7 @@
 
 #include "framework/core/bigfileio.h"
 #include "framework/core/paths.h"
+#include "windows.h"
 
 namespace {
 
@@ -65,4 +66,25 @@ int UpdateGolferFile(const std::string& folder, playerInfo_s& record) {
   out.insert(out.end(), fresh.begin() + kTaggedLeadBytes, fresh.end());
   return FileSaveWholePath(path.c_str(), out.data(), static_cast<DWORD>(out.size())) == 0 ? kGolferFileOk
                                                                                            : kGolferFileCannotOpen;
+}
+
+char NetGolferName[16] = "GOLFER";
+
+void ForEachGolferFile(const std::string& folder,
+                       const std::function<void(const std::string&, const playerInfo_s&)>& each) {
+  if (folder.empty()) return;
+  const std::string pattern = folder + "\\*.amt";
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA(pattern.c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    std::string name = found.cFileName;
+    if (name.size() < 5) continue;
+    name.resize(name.size() - 4);
+    if (name.size() >= 16) continue;
+    playerInfo_s record;
+    if (LoadGolferFile(folder, name.c_str(), record) == kGolferFileOk) each(name, record);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 
 #include "golf/playerinfo.h"
@@ -20,3 +21,10 @@ int LoadGolferFile(const std::string& folder, const char* name, playerInfo_s& re
 int SaveGolferFile(const std::string& folder, playerInfo_s& record);
 // Rewrites the later tags of an existing golfer file; refuses a file not in the tagged form.
 int UpdateGolferFile(const std::string& folder, playerInfo_s& record);
+// Calls `each` with the name (the file's, without ".amt") and the record of every golfer file of the folder that
+// loads.
+void ForEachGolferFile(const std::string& folder, const std::function<void(const std::string&, const playerInfo_s&)>& each);
+
+// The name of this machine's golfer in network play (16 bytes, "GOLFER" at first): the net golfer editor writes it,
+// the network layer reads it.
+extern char NetGolferName[16];

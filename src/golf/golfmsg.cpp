@@ -3,6 +3,7 @@
 #include "golf/shotclock.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 
 #include "golf/game.h"
 #include "golf/gameflow.h"
+#include "golf/peermsg.h"
 #include "framework/core/services.h"
 #include "platformlib/core/byteorder.h"
 
@@ -25,7 +27,7 @@ namespace {
 // Blocks keep their byte count in front of the data.
 struct BlockHeader {
   size_t bytes;
-  size_t pad;
+  size_t sender;  // the machine whose message it holds, 0 for this machine's own
 };
 
 void debugLine(const char* text) { OutputDebugStringA(text); }
@@ -95,12 +97,12 @@ void ResetGolfHandler() {
 
 void PostGolfMessage(uint32_t id, intptr_t argument) {
   if (GolfMainWindow) PostMessageA(GolfMainWindow, kGolfWindowMessage, id, argument);
-  else if (blockCarrying(id)) GolfBlockFree(reinterpret_cast<void*>(argument));
+  else GolfBlockFree(reinterpret_cast<void*>(argument));
 }
 
 void SendGolfMessage(uint32_t id, intptr_t argument) {
   if (TGame* g = CurrentGame()) g->HandleMessage(kGolfWindowMessage, id, argument);
-  else if (blockCarrying(id)) GolfBlockFree(reinterpret_cast<void*>(argument));
+  else GolfBlockFree(reinterpret_cast<void*>(argument));
 }
 
 namespace {
@@ -136,6 +138,18 @@ size_t GolfBlockSize(const void* block) {
   if (!block) return 0;
   std::lock_guard lock(g_blockMutex);
   return liveBlocks().count(block) ? (static_cast<const BlockHeader*>(block) - 1)->bytes : 0;
+}
+
+uint32_t GolfBlockSender(const void* block) {
+  if (!block) return 0;
+  std::lock_guard lock(g_blockMutex);
+  return liveBlocks().count(block) ? static_cast<uint32_t>((static_cast<const BlockHeader*>(block) - 1)->sender) : 0;
+}
+
+void GolfBlockSetSender(void* block, uint32_t sender) {
+  if (!block) return;
+  std::lock_guard lock(g_blockMutex);
+  if (liveBlocks().count(block)) (static_cast<BlockHeader*>(block) - 1)->sender = sender;
 }
 
 size_t GolfBlocksLive() {
@@ -232,14 +246,6 @@ void putVec(uint8_t*& out, const Vector3& v) {
   putF32(out, v.z);
 }
 
-// The slot of the golfer played on machine `sender`, or kSlots.
-uint32_t slotOfMachine(uint32_t sender) {
-  TGame* g = CurrentGame();
-  for (int s = 0; g && g->players && s < TPlayerList::kSlots; ++s)
-    if (const TPlayer* p = g->players->GetPlayer(s); p && p->machineId == sender) return static_cast<uint32_t>(s);
-  return TPlayerList::kSlots;
-}
-
 template <class T>
 intptr_t blockOf(const T& record) {
   auto* b = static_cast<T*>(GolfBlockAlloc(sizeof(T)));
@@ -268,19 +274,27 @@ void WriteShotSetUp(const ShotSetUpBlock& b, uint8_t out[kShotSetUpWireBytes]) {
 }
 
 intptr_t GolfArgumentFromPeer(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes) {
+  // Without a sender a record reads as this machine's own; a plain value would not be unwrapped.
+  if (sender == 0 && !GolfIdCarriesBlock(id)) return kPeerArgumentRefused;
   BodyReader r(body, bytes);
+  intptr_t block = 0;
   switch (id) {
     case kGolfAck: {
-      const uint32_t slot = slotOfMachine(sender);
+      // The golfer is the sender's, filled in when the message is admitted.
       const uint32_t status = r.u32();
-      return r.ok() && slot < TPlayerList::kSlots ? MakeAckBlock(slot, status) : 0;
+      if (!r.ok()) return kPeerArgumentRefused;
+      block = MakeAckBlock(TPlayerList::kSlots, status);
+      break;
     }
     case kGolfPosition: {
       PositionBlock b{};
       b.golfer = r.u32();
       b.position = r.vec();
       b.holed = r.u8();
-      return r.ok() ? blockOf(b) : 0;
+      if (!r.ok() || b.golfer >= TPlayerList::kSlots || !PeerPointOnCourse(b.position) || b.holed > 1)
+        return kPeerArgumentRefused;
+      block = blockOf(b);
+      break;
     }
     case kGolfRemoteSettings: {
       ShotSetUpBlock b;
@@ -299,23 +313,52 @@ intptr_t GolfArgumentFromPeer(uint32_t id, uint32_t sender, const uint8_t* body,
       b.aim = r.vec();
       // A record of a machine that does not send the wind speed ends here.
       b.windSpeed = r.left() > 0 ? r.u8() : kNoWindSpeed;
-      return r.ok() ? blockOf(b) : 0;
+      if (!r.ok() || !PeerShotSetUpInRange(b)) return kPeerArgumentRefused;
+      block = blockOf(b);
+      break;
     }
-    case kGolfChat: return MakeTextBlock(ChatLineOf(body, bytes));
-    case kGolfConceded: return slotOfMachine(sender);
-    // A lost connection names the machine; the handler takes its golfer's slot.
-    case kGolfLeave: return slotOfMachine(sender);
-    case kGolfClockViolation: {
-      const uint32_t slot = r.u32();
-      return r.ok() ? slot : slotOfMachine(sender);
+    case kGolfChat: block = MakeTextBlock(ChatLineOf(body, bytes)); break;
+    case kGolfShootoffSpot: {
+      const Vector3 spot = r.vec();
+      if (!r.ok() || !PeerPointOnCourse(spot)) return kPeerArgumentRefused;
+      block = blockOf(spot);
+      break;
     }
     default:
+      if (GolfIdCarriesBlock(id)) {
+        void* copy = GolfBlockAlloc(bytes);
+        if (copy && body && bytes) std::memcpy(copy, body, bytes);
+        block = reinterpret_cast<intptr_t>(copy);
+      } else {
+        // The plain value rides in the block until the round admits the message.
+        intptr_t value = sender;
+        if (id == kGolfSeed || id == kGolfDropped) value = r.u32();
+        // A violation without a golfer names the sender's own, found on admission.
+        if (id == kGolfClockViolation) value = bytes >= 4 ? static_cast<intptr_t>(r.u32()) : kPeerArgumentRefused;
+        if (!r.ok() || (id == kGolfSeed && value > 0xffff)) return kPeerArgumentRefused;
+        block = blockOf(value);
+      }
       break;
   }
-  if (!GolfIdCarriesBlock(id)) return sender;
-  void* copy = GolfBlockAlloc(bytes);
-  if (copy && body && bytes) std::memcpy(copy, body, bytes);
-  return reinterpret_cast<intptr_t>(copy);
+  GolfBlockSetSender(reinterpret_cast<void*>(block), sender);
+  return block;
+}
+
+bool PeerPointOnCourse(const Vector3& v) {
+  // Negated so that NaN fails too.
+  for (float c : {v.x, v.y, v.z})
+    if (!(std::fabs(c) <= kPeerCourseReach)) return false;
+  return true;
+}
+
+bool PeerShotSetUpInRange(const ShotSetUpBlock& b) {
+  auto within = [](float v, float limit) { return std::fabs(v) <= limit; };
+  const bool vectors = PeerPointOnCourse(b.position) && PeerPointOnCourse(b.aim) &&
+                       PeerPointOnCourse(b.direction) && PeerPointOnCourse(b.spin);
+  return b.golfer < TPlayerList::kSlots && b.wind <= 2 && b.fairway <= 2 && b.green <= 2 && b.club < kClubCount &&
+         b.shotType <= static_cast<uint32_t>(kShotTypePutt) && vectors && b.power >= 0.0f && b.power <= 4.0f &&
+         within(b.curve, kPeerCourseReach) && within(b.trajectory, kPeerCourseReach) &&
+         (b.windSpeed <= kMaxWindSpeed || b.windSpeed == kNoWindSpeed);
 }
 
 namespace {
@@ -533,6 +576,7 @@ void Handler::violation(uint32_t slot) {
 
 void Handler::holeStart() {
   setStatus(kGolfHoleStart);
+  ++g_.holesStarted;
   if (net()) Svc().network->SetCourseName(g_.courseName);
   GolfState.dropMarker = 0;
   GolfState.handshakesStopped = 0;
@@ -611,7 +655,7 @@ void Handler::endOfGame(intptr_t arg) {
     if (GolfMainWindow) {
       MSG m;
       while (PeekMessageA(&m, GolfMainWindow, kGolfWindowMessage, kGolfWindowMessage, PM_REMOVE))
-        if (blockCarrying(static_cast<uint32_t>(m.wParam))) GolfBlockFree(reinterpret_cast<void*>(m.lParam));
+        GolfBlockFree(reinterpret_cast<void*>(m.lParam));
     }
   }
   killPollTimer();
@@ -841,10 +885,11 @@ void TGame::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   if (message == kGolfWindowMessage) {
     const bool allowed = ending ? id == kGolfRemoteResult : roundRunning != 0;
     if (!allowed) {
-      // A message that is not handled still gives its block back.
-      if (blockCarrying(id)) GolfBlockFree(reinterpret_cast<void*>(lParam));
+      // A message that is not handled still gives its block back (another machine's carries one whatever its id).
+      GolfBlockFree(reinterpret_cast<void*>(lParam));
       return;
     }
+    if (AdmitPeerMessage(*this, id, &lParam) == PeerAdmission::kRefused) return;
     if (ending) {
       GolfBlockFree(reinterpret_cast<void*>(lParam));
       ReleaseHole();

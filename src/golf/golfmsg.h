@@ -102,6 +102,9 @@ void GolfBlockFree(void* block);
 // or freed: any other argument value counts as no block (size 0) and freeing it does nothing.
 size_t GolfBlockSize(const void* block);
 size_t GolfBlocksLive();
+// The machine a block came from, 0 for a block made on this machine (or no block).
+uint32_t GolfBlockSender(const void* block);
+void GolfBlockSetSender(void* block, uint32_t sender);
 // Whether the argument of a golf message is a block (freed by the handler).
 bool GolfIdCarriesBlock(uint32_t id);
 
@@ -129,6 +132,7 @@ std::string ChatLineOf(const uint8_t* body, size_t bytes);
 // A golfer's shot settings as they go to the other machines before the shot. A machine that does not send the
 // wind speed (kNoWindSpeed) never gusts: its shots flew in the hole's steady wind.
 constexpr uint8_t kNoWindSpeed = 0xFF;
+constexpr uint8_t kMaxWindSpeed = 30;  // mph, the strongest gust
 struct ShotSetUpBlock {
   uint32_t golfer = 0;
   uint8_t wind = 0, fairway = 1, green = 1;
@@ -140,14 +144,21 @@ struct ShotSetUpBlock {
   uint8_t windSpeed = kNoWindSpeed;  // the wind the shot flew in (mph)
 };
 
-// The argument of a golf message from another machine, made from the body that followed its id in the peer's
-// message (`sender` is the peer's machine id). Records are read field by field, little-endian: an
-// acknowledgement is the acknowledged status, for the sender's golfer; a position is golfer, x, y, z, holed
-// byte; shot settings are `ShotSetUpBlock`'s fields in order (floats as IEEE bits); chat is text. A concession
-// (0x730) names the sender's golfer, a shot-clock violation (0x722) the golfer in the body's first word; other
-// block-carrying ids get a copy of the body; any other id keeps the sender id. A block is 0 when the body is
-// too short for its record or the sender plays no golfer.
+// The argument of a golf message from another machine, made on the thread that receives it from the body that
+// followed its id in the peer's message (`sender` is the peer's machine id). It is a block that remembers its
+// sender, so the round decides on its own thread whether to take it (AdmitPeerMessage, peermsg.h). Records are
+// read field by field, little-endian: an acknowledgement is the acknowledged status, for the sender's golfer; a
+// position is golfer, x, y, z, holed byte; shot settings are `ShotSetUpBlock`'s fields in order (floats as IEEE
+// bits); chat is text; other block-carrying ids get a copy of the body. Ids without a block carry their plain
+// value (a seed, the slot a drop names, a shot-clock violation's golfer) in the block until they are admitted.
+// kPeerArgumentRefused when the body is too short for its record or a number in it is not finite or out of range.
+constexpr intptr_t kPeerArgumentRefused = -1;
 intptr_t GolfArgumentFromPeer(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes);
+// Numbers from another machine: finite, coordinates within reach of any hole (a grid is at most 8,192 steps a
+// side, its heights 16.16 fixed point) and shot settings within their ranges.
+constexpr float kPeerCourseReach = 65536.0f;
+bool PeerPointOnCourse(const Vector3& v);
+bool PeerShotSetUpInRange(const ShotSetUpBlock& b);
 // Shot settings as they go to the other machines (73 bytes: the wind speed last), read back by
 // GolfArgumentFromPeer, which also takes the 72 bytes without the wind speed that earlier machines send.
 constexpr size_t kShotSetUpWireBytes = 73;

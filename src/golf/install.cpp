@@ -83,6 +83,7 @@ class GolfGame : public GameProvider {
     return GolfArgumentFromPeer(id, sender, body, bytes);
   }
   void ReleasePeerArgument(intptr_t argument) override { GolfBlockFree(reinterpret_cast<void*>(argument)); }
+  static_assert(kPeerArgumentRefused == kPeerRefused);
   // The saved-game files of the course layer hold the game's state as bytes.
   int SaveGameState(std::vector<uint8_t>& out) override { return SaveGameBytes(out); }
   int LoadGameState(const uint8_t* data, size_t size) override {

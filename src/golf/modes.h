@@ -267,6 +267,8 @@ class CINetTournamentGame : public TStrokeGame {
   int32_t GetLeaderWord11(int i) const { return GetLeaderEntry(i) ? GetLeaderEntry(i)->toPar : 0; }
   int LeaderCount() const { return static_cast<int>(leaders.size()); }
   void UpdateHoleScores() override;
+  // Each shot of this machine's golfer goes to the shot server.
+  void OnShotFinished() override;
 };
 
 // Practice: any holes of the course in any order (the hole mask), from any tee, no stroke limit; a shot may

@@ -17,6 +17,8 @@ constexpr uint32_t kGolferFlag5 = 0x20;
 constexpr uint32_t kGolferOut = 0x40;
 // The golfer's machine left the networked round.
 constexpr uint32_t kGolferGone = 0x80;
+// A golfer made for network play (the net golfer editor's).
+constexpr uint32_t kGolferNetGolfer = 0x100;
 constexpr uint32_t kGolferFlag9 = 0x200;
 constexpr uint32_t kGolferTaggedForm = 0x100000;
 

@@ -9,6 +9,7 @@
 #include "golf/game.h"
 #include "golf/gameflow.h"
 #include "golf/golfmsg.h"
+#include "golf/peermsg.h"
 #include "golf/launch.h"
 
 namespace {
@@ -297,11 +298,16 @@ bool TShootoutGame::choosesShootoffSpot() const {
 }
 
 void TShootoutGame::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  const uint32_t id = static_cast<uint32_t>(wParam);
+  uint32_t id = static_cast<uint32_t>(wParam);
   if (message != kGolfWindowMessage || ending || !roundRunning) {
     TGame::HandleMessage(message, wParam, lParam);
     return;
   }
+  const PeerAdmission from = AdmitPeerMessage(*this, id, &lParam);
+  if (from == PeerAdmission::kRefused) return;
+  // Here 0x702 moves on to the next hole; from another machine it means that machine's golfer is lost.
+  if (id == kGolfLeave && from == PeerAdmission::kPeer) id = kGolfDropped;
+  wParam = id;
   switch (id) {
     case kGolfLeave:
       // After the shoot-out status: the next hole, or the end of the game.

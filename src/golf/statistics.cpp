@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 #include "framework/core/registry.h"
 #include "framework/core/services.h"
@@ -107,9 +108,18 @@ void TGame::LogGameStart() {
   std::snprintf(line, sizeof line, "Game Start %s %s golfers %d", modeName(mode), courseName.c_str(),
                 players ? players->CountTakingPart() : 0);
   WriteLogLine(line);
+  // The online service's line: the session is the game's start in calendar seconds.
+  statsStart = static_cast<uint32_t>(std::time(nullptr));
+  std::snprintf(line, sizeof line, "VexStats:session=%u;BeginNewGame;GameMode=%u;Players=%d", statsStart, mode,
+                players ? players->CountTakingPart() : 0);
+  Svc().network->PostStatsLine(line);
 }
 
 void TGame::LogGameEnd() {
+  char stats[128];
+  std::snprintf(stats, sizeof stats, "VexStats:session=%u;EndGame;GameMode=%u;ElapsedSeconds=%u", statsStart, mode,
+                static_cast<uint32_t>(std::time(nullptr)) - statsStart);
+  Svc().network->PostStatsLine(stats);
   for (int s = 0; players && s < TPlayerList::kSlots; ++s) {
     TPlayer* p = players->GetPlayer(s);
     if (!p || !(p->flags & kGolferTakesPart)) continue;

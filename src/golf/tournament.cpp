@@ -2,10 +2,12 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 #include "framework/core/services.h"
 #include "golf/golfmsg.h"
 #include "golf/modes.h"
+#include "platformlib/core/byteorder.h"
 
 namespace {
 
@@ -423,6 +425,27 @@ void CINetTournamentGame::UpdateHoleScores() {
     p->GetHoleScore(state.round, state.hole, &strokes, nullptr);
     Svc().network->ReportTournamentHole(p->name, state.round, state.hole, static_cast<int>(strokes & ~kScoreMarker));
   }
+}
+
+void CINetTournamentGame::OnShotFinished() {
+  TPlayer* p = players->GetPlayer(state.currentPlayer);
+  if (IsReportingEnabled() && p && (!networked || p->machineId == Svc().network->LocalMachineId())) {
+    uint32_t strokes = 0;
+    p->GetHoleScore(state.round, state.hole, &strokes, nullptr);
+    // The shot's record: hole, stroke, where the ball lies and on what.
+    uint8_t shot[24];
+    WriteLE32(shot, state.hole + 1u);
+    WriteLE32(shot + 4, strokes & ~kScoreMarker);
+    const float at[3] = {p->ball.position.x, p->ball.position.y, p->ball.position.z};
+    for (int i = 0; i < 3; ++i) {
+      uint32_t bits;
+      std::memcpy(&bits, &at[i], 4);
+      WriteLE32(shot + 8 + 4 * i, bits);
+    }
+    WriteLE32(shot + 20, p->ball.lie);
+    Svc().network->ReportTournamentShot(p->name, state.hole, static_cast<int>(strokes & ~kScoreMarker), shot, sizeof shot);
+  }
+  TStrokeGame::OnShotFinished();
 }
 
 const CINetTournamentGame::LeaderEntry* CINetTournamentGame::GetLeaderEntry(int i) const {

@@ -1,12 +1,14 @@
 #include "net/commlayer.h"
 
 #include <exception>
+#include <memory>
 
 #include "framework/core/registry.h"
 #include "net/internetsess.h"
 #include "net/modemmgr.h"
 #include "net/sessmgr.h"
 #include "net/sockcomm.h"
+#include "net/voiceproc.h"
 
 namespace net {
 
@@ -51,6 +53,9 @@ int CreateCommLayer(int type) {
     DestroyCommLayer();
     return 0;
   }
+  // LAN voice goes as it was recorded, modem and online voice coded. Without it the layer runs all the same.
+  auto voice = std::make_unique<VoiceProcessor>(type == 1 || type == 2 ? 0 : type == 0 ? 2 : 1);
+  if (voice->Init()) Voice = voice.release();
   return 1;
 }
 
@@ -62,11 +67,18 @@ void EndSessionManager() {
 }
 
 void DestroyCommLayer() {
+  // A recording being sent must not reach a comm object that is going.
+  if (Voice) Voice->CancelRecording();
   EndSessionManager();
   if (CommObject) {
     CommObject->Shutdown();
     delete CommObject;
     CommObject = nullptr;
+  }
+  if (Voice) {
+    Voice->Shutdown();
+    delete Voice;
+    Voice = nullptr;
   }
   RoundComm = nullptr;
 }

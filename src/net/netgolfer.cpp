@@ -9,31 +9,15 @@
 
 namespace net {
 
-char NetGolferName[16] = "GOLFER";
 std::string NetGolferFolder;
 
 namespace {
 
-constexpr uint32_t kNetGolferFlag = 0x100;
+constexpr uint32_t kNetGolferFlag = kGolferNetGolfer;
 
-// Calls `each` with the file name (without ".amt") and record of every golfer file that loads.
 template <class F>
 void ForEachGolfer(F each) {
-  if (NetGolferFolder.empty()) return;
-  const std::string pattern = NetGolferFolder + "\\*.amt";
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(pattern.c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    std::string name = found.cFileName;
-    if (name.size() < 5) continue;
-    name.resize(name.size() - 4);
-    if (name.size() >= 16) continue;
-    playerInfo_s record;
-    if (LoadGolferFile(NetGolferFolder, name.c_str(), record) == kGolferFileOk) each(name, record);
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
+  ForEachGolferFile(NetGolferFolder, each);
 }
 
 }  // namespace

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <string>
 
+#include "golf/golferfile.h"
+
 namespace net {
 
 // The 16-byte name of the net golfer (initially "GOLFER") and the folder of the golfer files.
-extern char NetGolferName[16];
+using ::NetGolferName;
 extern std::string NetGolferFolder;
 
 // True when a net golfer of that name (letter case aside) is saved; its identifier goes to `identifier`. The last

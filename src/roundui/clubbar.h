@@ -84,5 +84,9 @@ constexpr int kClubPartHandle = -1;  // groups 0..3 are their buttons; 100 + row
 // The options list of the shot controls ("End game", "Calibrate", the swing type) and the hidden lie list.
 MA_EventHandler* CreateOptionsList(int32_t anchorX, int32_t anchorY);
 MA_EventHandler* CreateLieList(int32_t anchorX, int32_t anchorY);
-// Runs the options list's item (1 end game, 13 calibrate, 15 swing type).
+// Runs the options list's item (0 to 15; the list offers 1 end game, 13 calibrate and 15 the swing type). Item 9
+// ("Choose lie") shows the lie list beside it.
+constexpr int kOptionChooseLie = 9;
 void RunOptionItem(int item);
+// The text of an item; the swing type's names the swing the item switches to.
+const char* OptionItemText(int item);

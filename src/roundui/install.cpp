@@ -12,6 +12,7 @@
 #include "roundui/powermeter.h"
 #include "roundui/replay.h"
 #include "roundui/roundturn.h"
+#include "roundui/uishapes.h"
 #include "roundui/scorecard.h"
 #include "roundui/shotclock.h"
 #include "roundui/statspage.h"
@@ -33,6 +34,11 @@ class RoundInterface : public RoundInterfaceProvider {
 
  public:
   const char* Name() const override { return "in-round interface"; }
+  // Asked for outside a round (the calibration panel over the menus), the shapes are loaded first.
+  MemHandle InterfaceShape(uint32_t n) override {
+    if (!GetGameUIShape(n) && n < kGameUIShapeCount && n != kGameUIWorkShape) LoadGameUIShapes(GameUIFolder());
+    return GetGameUIShape(n);
+  }
   void SetHoleScreen(int) override { BuildGameUI(); }
   void UpdateInterface() override { ShowGolferToPlay(); }
   void OnKeyPress(uint32_t code) override { InRoundOnCommand(static_cast<uint16_t>(code)); }

@@ -6,6 +6,7 @@
 #include "framework/core/services.h"
 #include "framework/ui/displaymgr.h"
 #include "roundui/gameui.h"
+#include "roundui/menubarlists.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ MenuBarItem* MenuBarItemTable() { return gItems; }
 TMenuBarADV* SharedMenuBar() { return gBar; }
 int MenuBarProxies() { return gProxies; }
 
-TMenuBarADV::TMenuBarADV() : MA_EventHandler(kHandlerShown | kHandlerEnabled, 0, 13, 0, 0) {
+TMenuBarADV::TMenuBarADV() : MA_EventHandler(kHandlerShown | kHandlerEnabled, 0, kKindMenuBar, 0, 0) {
   // An empty rectangle at the bottom-left corner: the bar shows only its controls.
   left = right = 0;
   top = bottom = Facts().screenHeight;
@@ -49,9 +50,13 @@ TMenuBarADV::TMenuBarADV() : MA_EventHandler(kHandlerShown | kHandlerEnabled, 0,
 }
 
 TMenuBarADV::~TMenuBarADV() {
-  for (MenuBarItem& item : gItems)
-    for (uint32_t i = 0; MA_EventHandler* h = controls.At(i); ++i)
+  for (uint32_t i = 0; MA_EventHandler* h = controls.At(i); ++i) {
+    for (MenuBarItem& item : gItems)
       if (item.button == h) item.button = nullptr;
+    // Its controls outlive the bar's body while the list is taken down: none may reach back into it.
+    if (auto* b = dynamic_cast<TMenuBarGfxTxtBtn*>(h)) b->ownerWord = 0;
+  }
+  openItem = nullptr;
 }
 
 void TMenuBarADV::Draw(int redrawNow) {

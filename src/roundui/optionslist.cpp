@@ -12,6 +12,7 @@
 #include "roundui/clubbar.h"
 #include "roundui/gameui.h"
 #include "roundui/roundturn.h"
+#include "roundui/settingsbar.h"
 #include "roundui/uishapes.h"
 
 namespace {
@@ -26,6 +27,7 @@ const char* SwingItemText() { return ProSwingChosen() ? "3-Click swing" : "Pro s
 
 class TSettingsPopList;
 TSettingsPopList* gOptions = nullptr;
+TGameListBoxADV* gLies = nullptr;
 
 class TSettingsPopList : public TPopupButton {
  public:
@@ -35,7 +37,9 @@ class TSettingsPopList : public TPopupButton {
     left = r.left, top = r.top, right = r.right, bottom = r.bottom;
   }
   ~TSettingsPopList() override {
-    Close();
+    // Not from inside the list's own handler: it goes now, not at an idle pass that may never come.
+    delete list_;
+    list_ = nullptr;
     if (gOptions == this) gOptions = nullptr;
   }
   bool AcceptsInput() override { return TPopupButton::AcceptsInput() && PersonToPlay() && AwaitingSwing(); }
@@ -76,9 +80,7 @@ class TSettingsPopList : public TPopupButton {
     if (!list_) return;
     const int32_t h = list_->bottom - list_->top;
     list_->top = top - h, list_->bottom = top;
-    list_->Add("End game", 1);
-    list_->Add("Calibrate", 13);
-    list_->Add(SwingItemText(), 15);
+    for (const int item : {1, 13, 15}) list_->Add(OptionItemText(item), item);
     list_->entryHandler = [](TListBoxADV*, ListEntry* e) {
       if (e) RunOptionItem(e->value);
     };
@@ -103,21 +105,71 @@ class TSettingsPopList : public TPopupButton {
   MARect listRect_{};
 };
 
+class TLieList : public TGameListBoxADV {
+ public:
+  using TGameListBoxADV::TGameListBoxADV;
+  ~TLieList() override {
+    if (gLies == this) gLies = nullptr;
+  }
+};
+
 }  // namespace
 
 void RunOptionItem(int item) {
+  // "Choose lie" keeps the list open beside the lie list.
+  if (item == kOptionChooseLie) {
+    if (gLies) {
+      // Beside the open options list, its bottom on the list's: the anchor's place would run off the screen.
+      if (gOptions && gOptions->list_) {
+        const int32_t w = gLies->right - gLies->left, h = gLies->bottom - gLies->top;
+        gLies->right = gOptions->list_->left - 2, gLies->left = gLies->right - w;
+        gLies->bottom = gOptions->list_->bottom, gLies->top = gLies->bottom - h;
+        if (gLies->left < 0) gLies->left = 0, gLies->right = w;
+      }
+      gLies->Show(1, 0);
+      gLies->SetFocus(1);
+    }
+    return;
+  }
   if (gOptions) gOptions->Close();
+  auto* range = dynamic_cast<TDrivingRangeGame*>(CurrentGame());
   switch (item) {
+    case 0: RunSettingsCommand(kSettingsDisplay); break;
     case 1:
       // Ending the game asks first.
       if (Svc().frontEnd->ShowMessageDialog("Are you sure you want to end the game?", 1) == 0)
         PostGolfMessage(kGolfQuit);
       break;
+    case 2: RunSettingsCommand(kSettingsSaveGame); break;
+    case 3: RunSettingsCommand(kSettingsSetup); break;
+    case 4: RunSettingsCommand(kSettingsScorecard); break;
+    case 5: RunSettingsCommand(kSettingsChangeView); break;
+    case 6: RunSettingsCommand(kSettingsRotateView); break;
+    case 7: RunSettingsCommand(kSettingsConcede); break;
+    case 8: RunSettingsCommand(kSettingsNextHole); break;
+    case 10:
+      if (range) range->NewShot();
+      break;
+    case 12:
+      if (range) range->ClearRange();
+      break;
+    case 13: Svc().frontEnd->ShowRoundDialog(kDialogCalibration); break;
+    case 14: Svc().frontEnd->ShowRoundDialog(kDialogSoundOptions); break;
     case 15: ProSwingChosen() = !ProSwingChosen(); break;
-    default: break;  // calibration needs an analog controller: nothing to calibrate
+    default: break;  // 11 "Move to shot" does nothing here
   }
+  if (gLies) gLies->Show(0, 0);
   FlushInput();
   InvalidateRoundView();
+}
+
+const char* OptionItemText(int item) {
+  static const char* const kTexts[16] = {"Display",   "End game",    "Save game",   "Setup",
+                                         "Scorecard", "Change view", "Rotate view", "Concede",
+                                         "Next hole", "Choose lie",  "New shot",    "Move to shot",
+                                         "Clear range", "Calibrate", "Sounds",      ""};
+  if (item == 15) return SwingItemText();
+  return item >= 0 && item < 15 ? kTexts[item] : "";
 }
 
 MA_EventHandler* CreateOptionsList(int32_t x, int32_t y) {
@@ -130,8 +182,9 @@ MA_EventHandler* CreateOptionsList(int32_t x, int32_t y) {
 
 MA_EventHandler* CreateLieList(int32_t x, int32_t y) {
   const int size = std::clamp(Facts().sizeSetting, 0, 4);
-  auto* list = new (std::nothrow) TGameListBoxADV(x - kLieOffset[size][0], y - kLieOffset[size][1], 100, 11, ListFont());
+  auto* list = new (std::nothrow) TLieList(x - kLieOffset[size][0], y - kLieOffset[size][1], 100, 11, ListFont());
   if (!list) return nullptr;
+  gLies = list;
   for (int i = 0; i < 11; ++i) list->Add(kLies[i], i);
   list->entryHandler = [](TListBoxADV*, ListEntry* e) {
     if (gOptions) gOptions->Close();

@@ -1,4 +1,5 @@
 #include "roundui/roundturn.h"
+#include "roundui/tips.h"
 
 #include <algorithm>
 #include <atomic>
@@ -128,6 +129,7 @@ void EndShotInInterface() {
   Svc().sound->ShotReplayStarts();
   PlayShotBack();
   if (const TPlayer* p = GolferToPlay()) Svc().sound->ShotReplayEnded(p->ball.Flag(kBallFlagHoled) != 0);
+  Tips().CountShotForTip();
   // The ball at rest is on the screen before the result and the menu are drawn over it.
   PresentRoundFrame();
   // A shot played after the time had run out is an infraction.

@@ -3,7 +3,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -110,8 +112,45 @@ class SoundLayer : public SoundProvider {
     CDMusic().Refresh();
   }
   void StopRoundSounds() override { StopAmbientSounds(); }
+  bool ReleaseHardware() override { return TSoundADV::ReleaseHardware() != 0; }
+  bool ObtainHardware() override { return TSoundADV::ObtainHardware() != 0; }
+  // Voice messages play from their own thread: the objects are made, asked and destroyed under the list's lock,
+  // which the idle pass holds while it serves them.
+  uint32_t PlayImage(const void* image, uint32_t bytes) override {
+    std::lock_guard<std::recursive_mutex> lock(Sound().lock);
+    TSoundADV* o = new (std::nothrow) TSoundADV(image, bytes, 0);
+    if (!o) return 0;
+    o->Play();
+    images_.emplace_back(++lastImage_, o);
+    return lastImage_;
+  }
+  bool ImagePlaying(uint32_t handle) override {
+    std::lock_guard<std::recursive_mutex> lock(Sound().lock);
+    TSoundADV* o = Image(handle);
+    return o && o->IsPlaying();
+  }
+  void StopImage(uint32_t handle) override {
+    std::lock_guard<std::recursive_mutex> lock(Sound().lock);
+    if (TSoundADV* o = Image(handle)) o->Stop();
+  }
+  void FreeImage(uint32_t handle) override {
+    std::lock_guard<std::recursive_mutex> lock(Sound().lock);
+    for (auto i = images_.begin(); i != images_.end(); ++i)
+      if (i->first == handle) {
+        delete i->second;
+        images_.erase(i);
+        return;
+      }
+  }
 
  private:
+  TSoundADV* Image(uint32_t handle) {
+    for (auto& [h, o] : images_)
+      if (h == handle) return o;
+    return nullptr;
+  }
+  uint32_t lastImage_ = 0;
+  std::vector<std::pair<uint32_t, TSoundADV*>> images_;
   uint32_t lastRefresh_ = 0;
   std::vector<std::string> names_;
   std::vector<TSoundADV*> samples_;

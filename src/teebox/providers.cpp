@@ -4,6 +4,7 @@
 #include "frontend/install.h"
 #include "golf/install.h"
 #include "net/install.h"
+#include "online/install.h"
 #include "roundui/install.h"
 #include "scene/install.h"
 #include "sound/install.h"
@@ -17,4 +18,5 @@ void InstallProviders() {
   InstallSoundServices();
   InstallFrontEndServices();
   InstallNetworkServices();
+  InstallOnlineServices();
 }

@@ -60,6 +60,8 @@ TEST_F(DctTest, DamagedFilesAreRefused) {
       {"width larger than the data", [&] { auto b = good; b[12] = 0; b[13] = 8; return b; }()},
       {"negative height", [&] { auto b = good; b[15] = 0x80; return b; }()},
       {"odd width", [&] { auto b = good; b[12] = 31; return b; }()},
+      // Checked against the data's size before the 4,096 x 4,096 picture is allocated or decoded.
+      {"largest picture over a 32 x 32 picture's data", [&] { auto b = good; b[13] = b[15] = 0x10; b[12] = b[14] = 0; return b; }()},
   };
   for (const Case& k : cases) {
     DctPicture picture;

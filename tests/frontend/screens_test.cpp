@@ -18,7 +18,14 @@
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
 #include "frontend/install.h"
+#include "frontend/calibration.h"
+#include "frontend/cameradialogs.h"
 #include "frontend/golfereditor.h"
+#include "frontend/highlights.h"
+#include "frontend/options3d.h"
+#include "frontend/rangemenu.h"
+#include "scene/render3d.h"
+#include "course/savedfiles.h"
 #include "frontend/screens.h"
 #include "frontend/textbutton.h"
 #include "golf/game.h"
@@ -770,4 +777,271 @@ TEST_F(ScreensTest, ThePointerIsDrawnFromTheMenusArt) {
   delete busy2;
   delete busy;
   delete arrow;
+}
+
+// ---- highlights, the driving range, 3D options, the net editor and the round's panels ------------------------------
+
+TEST_F(ScreensTest, HighlightsDescribeReplayAndDeleteTheDemoShots) {
+  SetSavedShotFolder("C:\\");
+  ShowMainMenu();
+  TGame* before = CurrentGame();
+  ShowHighlightsScreen(nullptr);
+  ASSERT_NE(HighlightsScreen, nullptr);
+  ASSERT_EQ(HighlightShotList().size(), 2u);
+  EXPECT_NE(CurrentGame(), before);  // a stand-in game while the screen is up
+  EXPECT_EQ(DescribeSavedShot(HighlightShotList()[0]),
+            "Stroke Play at Sedgefen - Hole #2\nShot #1, driver to Fairway\nAda Lark\nFile: SHOT0001.DAT");
+  // Modes 5 and 6 have no name; a course not installed keeps its own name; the text stays within 255 characters.
+  SavedShotHead odd = HighlightShotList()[1];
+  odd.mode = 5;
+  odd.course = "NOWHERE^Far";
+  odd.golfer = std::string(49, 'g');
+  odd.holed = 1;
+  const std::string text = DescribeSavedShot(odd);
+  EXPECT_EQ(text.rfind("at NOWHERE - Hole #2\n", 0), 0u) << text;
+  EXPECT_NE(text.find("to the cup"), std::string::npos);
+  EXPECT_LE(text.size(), 255u);
+  // A shot whose course is not installed: the message, and the screen stays.
+  std::filesystem::rename(Installation() + "/DATA/COURSES/SEDGEFEN", Installation() + "/DATA/COURSES/SEDGEFEN.away");
+  CreateCourseList();
+  BuildCourseList();
+  PostMessageA(nullptr, WM_CHAR, 13, 0);
+  THighlightsADV::ReplaySelectedShot(HighlightsScreen->teeOffButton);
+  EXPECT_EQ(LastMessageText().rfind("This file refers to a course that is not currently installed.", 0), 0u);
+  EXPECT_EQ(CurrentScreen, HighlightsScreen);
+  std::filesystem::rename(Installation() + "/DATA/COURSES/SEDGEFEN.away", Installation() + "/DATA/COURSES/SEDGEFEN");
+  CreateCourseList();
+  BuildCourseList();
+  // The replay plays through the game and the screen comes back.
+  THighlightsADV::ReplaySelectedShot(HighlightsScreen->teeOffButton);
+  ASSERT_NE(HighlightsScreen, nullptr);
+  EXPECT_EQ(CurrentScreen, HighlightsScreen);
+  // Delete asks first, and Ok removes the file and its entry.
+  HighlightsScreen->list->Select(0, false);
+  PostMessageA(nullptr, WM_CHAR, 13, 0);  // Ok to the question
+  THighlightsADV::OnDeleteClicked(HighlightsScreen->deleteButton);
+  EXPECT_FALSE(std::filesystem::exists(Installation() + "/SHOT0001.DAT"));
+  ASSERT_NE(HighlightsScreen, nullptr);
+  ASSERT_EQ(HighlightsScreen->list->Size(), 1);
+  EXPECT_EQ(HighlightShotList()[0].fileName, "P01S0002.DAT");
+  // Main Menu brings the game of before back.
+  THighlightsADV::OnMainMenuClicked(nullptr);
+  EXPECT_EQ(HighlightsScreen, nullptr);
+  EXPECT_NE(MainMenuScreen, nullptr);
+  EXPECT_EQ(CurrentGame(), before);
+  std::filesystem::remove(Installation() + "/P01S0002.DAT");
+  // With none left the screen never opens.
+  PostMessageA(nullptr, WM_CHAR, 13, 0);
+  ShowHighlightsScreen(nullptr);
+  EXPECT_EQ(HighlightsScreen, nullptr);
+}
+
+TEST_F(ScreensTest, ASavedShotNamingAnotherFileIsNeitherListedNorDeleted) {
+  SetSavedShotFolder("C:\\");
+  EXPECT_FALSE(IsSavedShotFileName("..\\Players\\Wren.amt"));
+  EXPECT_FALSE(IsSavedShotFileName("SHOT12.DAT"));
+  EXPECT_TRUE(IsSavedShotFileName("P01S0002.DAT"));
+  EXPECT_NE(DeleteSavedShot("Players\\Wren.amt"), 0);
+  EXPECT_TRUE(std::filesystem::exists(Installation() + "/Players/Wren.amt"));
+}
+
+TEST_F(ScreensTest, TeeOffInDrivingRangeModeOpensTheRangeMenu) {
+  ASSERT_EQ(Svc().game->CreateGame(kModeDrivingRange), 1);
+  TakePart(0, "Ada");
+  ShowMainMenu();
+  BeginPlay(TeeOffButton);
+  ASSERT_NE(DrivingRangeScreen, nullptr);
+  EXPECT_EQ(CurrentScreen, DrivingRangeScreen);
+  EXPECT_TRUE(golf_.empty());
+  // The chipping green starts a round of the driving-range game on facility 1.
+  DrivingRangeScreen->OnFacility(DrivingRangeScreen->facilities[1]);
+  auto* range = dynamic_cast<TDrivingRangeGame*>(CurrentGame());
+  ASSERT_NE(range, nullptr);
+  EXPECT_EQ(range->facility, 1u);
+  EXPECT_EQ(CurrentScreen, nullptr);
+  Pump(1);
+  EXPECT_FALSE(golf_.empty());
+}
+
+TEST_F(ScreensTest, ThreeDOptionsFollowTheHardwareAndFactorySettingsWaitForOk) {
+  struct Case {
+    uint8_t glide, d3d;
+    bool shown, enabled;
+    int shows;
+  } cases[] = {{1, 0, true, false, 0}, {0, 80, true, false, 1}, {0, 0, false, false, -1}, {1, 80, true, true, 1}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(static_cast<int>(k.glide) * 2 + (k.d3d != 0));
+    gRenderStart.glideCardFound = k.glide;
+    gRenderStart.direct3DAvailable = k.d3d;
+    C3dOptionsDialog d;
+    CDialogSelectTxtBtn* driver = d.selectors[C3dOptionsDialog::kDriver];
+    EXPECT_EQ((driver->flags & kHandlerShown) != 0, k.shown);
+    EXPECT_EQ((driver->flags & kHandlerEnabled) != 0, k.enabled);
+    if (k.shows >= 0) {
+      EXPECT_EQ(driver->GetIndex(), k.shows);
+    }
+  }
+  // Factory Settings then Cancel: the running settings are the automatic ones, the preferences as they were.
+  gRenderStart = RenderStart{};
+  Svc().preferences->Set(kPrefFogDensity, 3);
+  Svc().preferences->Set(kPrefDriverEnumeration, 1);
+  C3dOptionsDialog d;
+  EXPECT_EQ(d.selectors[C3dOptionsDialog::kFog]->GetIndex(), 3);
+  C3dOptionsDialog::OnClick(d.buttons[C3dOptionsDialog::kFactory]);
+  EXPECT_EQ(GraphicsPref(kPrefFogDensity), 0);
+  EXPECT_EQ(d.selectors[C3dOptionsDialog::kFog]->GetIndex(), 0);
+  C3dOptionsDialog::OnClick(d.buttons[C3dOptionsDialog::kCancel]);
+  int32_t stored = -1;
+  ASSERT_EQ(Svc().preferences->Get(kPrefFogDensity, &stored), 0);
+  EXPECT_EQ(stored, 3);
+}
+
+TEST_F(ScreensTest, TheNetGolferEditorOffersItsRowsAndRefusesOperator) {
+  ShowMainMenu();
+  ShowNetGolferEditor(nullptr);
+  TGolferEditADV* e = GolferEditor;
+  ASSERT_NE(e, nullptr);
+  EXPECT_TRUE(e->netEditor);
+  for (int r = 0; r < TGolferEditADV::kRows; ++r) {
+    const bool offered = r == TGolferEditADV::kHandicap || r == TGolferEditADV::kSwing;
+    EXPECT_EQ((e->rows[r]->flags & kHandlerShown) != 0, offered) << r;
+  }
+  MARect r{};
+  e->rows[TGolferEditADV::kHandicap]->GetRect(&r);
+  EXPECT_EQ(r.top, e->rows[TGolferEditADV::kLevel]->top);  // moved up to the first row
+  struct Case {
+    const char* name;
+    const char* notice;
+  } cases[] = {{"The Operator", "The net golfer name cannot contain the word \"operator\"."},
+               {"o p e r a t o r x", "The net golfer name cannot contain the word \"operator\"."},
+               {"wren", "An amateur already exists with that name."}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    e->nameBox->SetText(k.name);
+    PostMessageA(nullptr, WM_CHAR, 13, 0);
+    TGolferEditADV::OnSave(e->saveButton);
+    EXPECT_EQ(LastMessageText(), k.notice);
+    EXPECT_EQ(GolferEditor, e);
+  }
+  e->nameBox->SetText("Netter");
+  TGolferEditADV::OnSave(e->saveButton);
+  EXPECT_EQ(GolferEditor, nullptr);
+  EXPECT_STREQ(NetGolferName, "Netter");
+  playerInfo_s saved;
+  ASSERT_EQ(LoadGolferFile("C:\\Players", "Netter", saved), kGolferFileOk);
+  EXPECT_TRUE(saved.flags & kGolferNetGolfer);
+  std::filesystem::remove(Installation() + "/Players/Netter.amt");
+  std::snprintf(NetGolferName, sizeof NetGolferName, "GOLFER");
+}
+
+TEST_F(ScreensTest, CalibrationStepsByFourWithinItsEndsAndEscapeRestores) {
+  struct Prefs : PreferencesProvider {
+    int Get(int id, int32_t* v) override {
+      if (id != kPrefSwingSensitivity || !has) return 2;
+      *v = value;
+      return 0;
+    }
+    int Set(int id, int32_t v) override {
+      if (id == kPrefSwingSensitivity) has = true, value = v;
+      return 0;
+    }
+    bool has = false;
+    int32_t value = 0;
+  } prefs;
+  Svc().preferences = &prefs;
+  MouseSwingSensitivity = 60;
+  ShowCalibrationPanel();
+  CAnalogCalibrationDialog* panel = CalibrationPanel;
+  ASSERT_NE(panel, nullptr);
+  for (int i = 0; i < 20; ++i) panel->Step(4);
+  EXPECT_EQ(MouseSwingSensitivity, 110);
+  panel->Step(-4);
+  EXPECT_EQ(MouseSwingSensitivity, 106);
+  for (int i = 0; i < 40; ++i) panel->Step(-4);
+  EXPECT_EQ(MouseSwingSensitivity, 10);
+  panel->OnChar(kKeyEscape);  // nothing stored: the default
+  EXPECT_FALSE(panel->Shown());
+  EXPECT_EQ(MouseSwingSensitivity, 60);
+  ShowCalibrationPanel();
+  panel->Step(4);
+  panel->OnChar(kKeyEnter);
+  EXPECT_EQ(prefs.value, 64);
+  // The pictures: every 500 ms on frames 1 and 2, every 100 ms from 3 to 15, then 1 again.
+  ShowCalibrationPanel();
+  EXPECT_EQ(panel->Frame(), 1);
+  const auto after = [&](uint32_t ms) {
+    winapi::testing::AdvanceClock(ms);
+    panel->OnIdle();
+    return panel->Frame();
+  };
+  EXPECT_EQ(after(499), 1);
+  EXPECT_EQ(after(2), 2);
+  EXPECT_EQ(after(501), 3);
+  EXPECT_EQ(after(101), 4);
+  for (int f = 5; f <= 15; ++f) EXPECT_EQ(after(101), f);
+  EXPECT_EQ(after(101), 1);
+  panel->Cancel();
+  delete panel;
+  // The panel keeps its distances from the screen's bottom-right corner at each size.
+  const int32_t sizes[5][2] = {{640, 480}, {800, 600}, {1024, 768}, {1280, 1024}, {1600, 1200}};
+  const int32_t fromRight[5] = {470 - 285, 520 - 290, 570 - 340, 810 - 430, 830 - 450};
+  const int32_t fromBottom[5] = {420 - 410, 410 - 395, 410 - 390, 630 - 540, 630 - 540};
+  for (int s = 0; s < 5; ++s) {
+    const CalibrationLayout l = CalibrationLayoutFor(s, sizes[s][0], sizes[s][1]);
+    EXPECT_EQ(sizes[s][0] - l.right, fromRight[s]) << s;
+    EXPECT_EQ(sizes[s][1] - l.bottom, fromBottom[s]) << s;
+  }
+}
+
+TEST_F(ScreensTest, CameraPositionLimitsResetAndOk) {
+  CurrentGame()->SetCameraValueA(0.0f);
+  CurrentGame()->SetCameraValueB(0.0f);
+  MainView.SetOffsets(0.0f, 0.0f);
+  CCameraPositionDlg d;
+  using B = CCameraPositionDlg;
+  for (int i = 0; i < 4; ++i) B::OnButton(d.buttons[B::kRight]);
+  EXPECT_FLOAT_EQ(d.view.sideOffset, 2.0f);
+  EXPECT_FALSE(d.buttons[B::kRight]->flags & kHandlerEnabled);
+  B::OnButton(d.buttons[B::kForward]);
+  EXPECT_TRUE(d.buttons[B::kForward]->flags & kHandlerEnabled);  // 1.0 is still below 1.5
+  B::OnButton(d.buttons[B::kForward]);
+  EXPECT_FLOAT_EQ(d.view.backOffset, 2.0f);  // not clamped
+  EXPECT_FALSE(d.buttons[B::kForward]->flags & kHandlerEnabled);
+  B::OnButton(d.buttons[B::kReset]);
+  EXPECT_FLOAT_EQ(d.view.sideOffset, 0.0f);
+  EXPECT_FLOAT_EQ(d.view.backOffset, 0.0f);
+  EXPECT_TRUE(d.buttons[B::kRight]->flags & kHandlerEnabled);
+  for (int i = 0; i < 7; ++i) B::OnButton(d.buttons[B::kBack]);
+  EXPECT_FLOAT_EQ(d.view.backOffset, -7.0f);
+  EXPECT_FALSE(d.buttons[B::kBack]->flags & kHandlerEnabled);
+  EXPECT_FLOAT_EQ(MainView.backOffset, 0.0f);  // the round's camera waits for Ok
+  B::OnButton(d.buttons[B::kOk]);
+  EXPECT_FLOAT_EQ(MainView.backOffset, -7.0f);
+  EXPECT_FLOAT_EQ(CurrentGame()->GetCameraValueB(), -7.0f);
+  EXPECT_TRUE(d.Done());
+}
+
+TEST_F(ScreensTest, ChangeViewTurnsAndZoomsWithinItsBounds) {
+  MainView.SetHeading(1000);
+  {
+    CChangeViewDialog rotate(CChangeViewDialog::kRotateView);
+    for (int i = 0; i < 120; ++i) rotate.Rotate(CChangeViewDialog::kRotationStep);
+    EXPECT_EQ(rotate.chosenHeading, (1000 + 65520) % 65536);
+    rotate.Reset();
+    EXPECT_EQ(rotate.chosenHeading, 1000);
+  }
+  CurrentGame()->viewPlacement.viewPoint = Vector3{0.0f, 0.0f, 0.0f};
+  CurrentGame()->viewPlacement.target = Vector3{0.0f, 8.0f, 0.0f};
+  MainView.focusPoint = Vector3{0.0f, -2.0f, 0.0f};
+  CChangeViewDialog analyzer(CChangeViewDialog::kPuttingAnalyzer);
+  for (int i = 0; i < 200; ++i) analyzer.Zoom(0.25f);
+  EXPECT_LT(analyzer.OrbitDistance(), 1.0f);
+  EXPECT_GE(analyzer.OrbitDistance(), 0.75f);
+  for (int i = 0; i < 400; ++i) analyzer.Zoom(-0.25f);
+  EXPECT_GT(analyzer.OrbitDistance(), 30.0f);
+  EXPECT_LE(analyzer.OrbitDistance(), 30.25f);
+  analyzer.Rotate(CChangeViewDialog::kRotationStep);
+  analyzer.EndModal(0);
+  EXPECT_EQ(MainView.heading, 1000);  // the analyzer leaves the round's view alone
+  EXPECT_FLOAT_EQ(MainView.focusPoint.y, -2.0f);
 }

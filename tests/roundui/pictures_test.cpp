@@ -29,6 +29,8 @@
 #include "support/ground.h"
 #include "winapi/testing.h"
 
+#include "pictures_fixture.h"
+
 namespace {
 
 using roundtest::RoundPictures;

@@ -243,6 +243,7 @@ void writeData(const fs::path& data, const DemoOptions& options) {
   WriteShotSetupArt(data, options.fontFolder);
   writeSedgefen(data / "COURSES", options.holes, options.archives);
   writeRange(data / "COURSES", options.archives);
+  WriteRangeMenu(data / "COURSES" / "RANGE", options.fontFolder);
   WriteCourseLogos(data / "COURSES", options.fontFolder);
   WriteSounds(data);
   if (options.commentary) WriteCommentary(data, options.holes, options.commentaryOnly);
@@ -281,6 +282,7 @@ bool MakeDemoInstallation(const std::string& folderName, const DemoOptions& opti
     }
     fs::remove_all(temporary);
     WriteDemoGolfers(folder / "Players");
+    WriteDemoHighlights(folder);
     WriteMusicDisc(folder / "DISC");
   } catch (const Failure& f) {
     error = f.what;

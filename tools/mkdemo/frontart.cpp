@@ -6,6 +6,9 @@
 #include <stdexcept>
 
 #include "canvas.h"
+#include "course/savedfiles.h"
+#include "golf/shotfile.h"
+#include "holes.h"
 #include "golf/game.h"
 #include "golf/playerinfo.h"
 #include "menus.h"
@@ -248,6 +251,60 @@ void WriteDemoGolfers(const fs::path& players) {
     if (!record.WriteToStream(&s)) throw std::runtime_error("cannot write the golfer " + std::string(g.name));
     bytes.resize(static_cast<size_t>(s.cursor - bytes.data()));
     writeBytesTo(file, bytes);
+  }
+}
+
+std::vector<uint8_t> ThreeLookButton(const shapetools::Font& font, const std::string& caption, int w, int h) {
+  return ThreeLooks(font, caption, w, h);
+}
+
+void WriteDemoHighlights(const fs::path& folder) {
+  // Hole 2 of SEDGEFEN: a drive from the back tee toward the first pin, and a second shot of player 1.
+  const GeneratedHole hole = GenerateHole(SedgefenPlans()[1]);
+  const holewriter::HoleDescription& t = hole.terrain;
+  const auto cellPoint = [&](uint32_t cell) {
+    const uint32_t i = cell % t.width, j = cell / t.width;
+    const float height = cell < t.heights.size() ? t.heights[cell] : 0.0f;
+    return Vector3{static_cast<float>(t.width) * 0.5f - static_cast<float>(i) - 0.5f,
+                   static_cast<float>(j) - static_cast<float>(t.depth) * 0.5f + 0.5f, height};
+  };
+  const Vector3 tee = cellPoint(t.teeStart[0]), pin = cellPoint(t.pins[0]);
+  const float dx = pin.x - tee.x, dy = pin.y - tee.y, length = std::max(1.0f, std::hypot(dx, dy));
+  struct Shot {
+    const char* file;
+    const char* caption;
+    const char* golfer;
+    uint32_t shot, club, surface;
+    float speed, rise;
+  };
+  const Shot shots[] = {{"SHOT0001.DAT", "Reed bed carry", "Ada Lark", 0, 0, 0x10, 62.0f, 18.0f},
+                        {"P01S0002.DAT", "P1 Shot02", "Tom Reed", 1, 13, 0x70, 38.0f, 22.0f}};
+  for (const Shot& s : shots) {
+    const fs::path file = folder / s.file;
+    if (fs::exists(file)) continue;
+    SavedShot body;
+    body.hole = 1;
+    body.mode = 0;
+    body.shotIndex = s.shot;
+    body.restSurface = static_cast<uint8_t>(s.surface);
+    body.course = "SEDGEFEN";
+    body.holeFile = "C:\\DATA\\COURSES\\SEDGEFEN\\HOLE02.MIS";
+    std::snprintf(body.golfer.name, sizeof body.golfer.name, "%s", s.golfer);
+    body.golfer.currentClub = static_cast<uint8_t>(s.club);
+    body.launched.position = tee;
+    body.launched.startPosition = tee;
+    body.launched.velocity = {dx / length * s.speed, dy / length * s.speed, s.rise};
+    body.pin = pin;
+    SavedShotHead head;
+    head.fileName = s.file;
+    head.caption = s.caption;
+    head.course = body.course;
+    head.hole = body.hole;
+    head.shot = s.shot;
+    head.club = s.club;
+    head.surface = s.surface;
+    head.golfer = s.golfer;
+    writeBytesTo(file, EncodeSavedShot(head, EncodeShotBody(body)));
   }
 }
 

@@ -19,5 +19,10 @@ void WriteCourseLogos(const std::filesystem::path& courses, const std::string& f
 void WriteDemoGolfers(const std::filesystem::path& players);
 // The Terminus face the art is lettered in.
 shapetools::Font LetteringFont(const std::string& fontFolder);
+// A button of three frames: disabled (grey), normal (blue) and highlight (bright).
+std::vector<uint8_t> ThreeLookButton(const shapetools::Font& font, const std::string& caption, int w, int h);
+// Two saved shots on SEDGEFEN ("SHOT0001.DAT", "P01S0002.DAT") in the installation's folder, written only when
+// missing.
+void WriteDemoHighlights(const std::filesystem::path& folder);
 
 }  // namespace mkdemo

@@ -112,6 +112,12 @@ std::vector<uint8_t> Plain(int w, int h, Rgb fill, Rgb frame) {
 
 }  // namespace
 
+void WriteRangeMenu(const fs::path& range, const std::string& fontFolder) {
+  const shapetools::Font font = LetteringFont(fontFolder);
+  fs::create_directories(range);
+  writeBytesTo(range / "bgpract.dct", Background(font, "", {50, 110, 70}, {{290, 200, 520, 380}}));
+}
+
 void writeBytesTo(const fs::path& path, const std::vector<uint8_t>& bytes) {
   if (!shapetools::writefile(path.string(), bytes)) throw std::runtime_error("cannot write " + path.string());
 }
@@ -127,6 +133,8 @@ void WriteMenus(const fs::path& data, const std::string& fontFolder) {
   menus.push_back({"bgcreate.dct", Background(font, "", {70, 90, 140},
                                               {{130, 150, 330, 190}, {140, 292, 560, 440}, {355, 165, 540, 290},
                                                {548, 160, 632, 288}})});
+  // The highlights: the list at the top left, the description panel below it.
+  menus.push_back({"bghighli.dct", Background(font, "", {120, 70, 60}, {{146, 160, 350, 300}, {150, 382, 430, 566}})});
   menus.push_back({"vex.fsh", Vex()});
   for (int c = 0; c < 4; ++c) {
     char name[24];
@@ -157,6 +165,17 @@ void WriteMenus(const fs::path& data, const std::string& fontFolder) {
     dialog.push_back({"butblue.fsh", Plain(80, 28, {40, 70, 160}, {150, 170, 210})});
     fs::create_directories(data / size);
     writeBytesTo(data / size / "gamedlog.viv", datapack::writebigfile(2, dialog));
+    // The camera dialogs: each its panel and its arrows (disabled, normal and highlight looks).
+    const auto arrows = [&](std::initializer_list<std::pair<const char*, const char*>> list) {
+      std::vector<datapack::BigEntry> entries;
+      entries.push_back({"bkdialog.fsh", Plain(522, 333, {24, 44, 84}, {150, 170, 210})});
+      for (const auto& [name, caption] : list) entries.push_back({name, ThreeLookButton(font, caption, 40, 28)});
+      return datapack::writebigfile(2, entries);
+    };
+    writeBytesTo(data / size / "campos.viv", arrows({{"btncalef.fsh", "<-"}, {"btncafor.fsh", "+"}, {"btncabac.fsh", "-"},
+                                                     {"btncarig.fsh", "->"}}));
+    writeBytesTo(data / size / "rotatevw.viv", arrows({{"btncarol.fsh", "<-"}, {"btncaror.fsh", "->"},
+                                                       {"btncabac.fsh", "-"}, {"btncafor.fsh", "+"}}));
   }
 }
 

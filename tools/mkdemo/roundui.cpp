@@ -518,6 +518,59 @@ std::vector<uint8_t> ShotTypeFaces(const Set& k, int look) {
   return File(frames);
 }
 
+// The calibration panel's pictures: image 1 the scale marker, 2-4 the right arrow and 5-7 the left arrow
+// (normal, highlight, pressed); image 0 a spare dot.
+std::vector<uint8_t> CalibrationArrows(const Set& k) {
+  std::vector<shapetools::Image> frames;
+  Art dot(k.S(4), k.S(4));
+  dot.Box(0, 0, dot.W(), dot.H(), Index({255, 255, 255}));
+  frames.push_back(dot.Image(0, 0));
+  Art marker(k.S(11), k.S(10));
+  for (int y = 0; y < marker.H(); ++y)
+    for (int x = 0; x < marker.W(); ++x)
+      if (std::abs(2 * x + 1 - marker.W()) <= marker.W() * (marker.H() - y) / marker.H()) marker.Set(x, y, Index({255, 220, 40}));
+  frames.push_back(marker.Image(0, 0));
+  const Rgb looks[3] = {{60, 90, 150}, {90, 140, 220}, {250, 230, 90}};
+  for (int direction = 0; direction < 2; ++direction)
+    for (const Rgb& look : looks) {
+      Art a(k.S(18), k.S(13));
+      a.Box(0, 0, a.W(), a.H(), Index({20, 30, 60}));
+      a.Frame(0, 0, a.W(), a.H(), 1, kPanelEdge);
+      for (int y = 2; y < a.H() - 2; ++y)
+        for (int x = 3; x < a.W() - 3; ++x) {
+          const int reach = (a.W() - 6) * (a.H() / 2 - std::abs(2 * y + 1 - a.H()) / 2) / (a.H() / 2);
+          if ((direction == 0 ? x - 3 : a.W() - 4 - x) < reach) a.Set(x, y, Index(look));
+        }
+      frames.push_back(a.Image(0, 0));
+    }
+  return File(frames);
+}
+
+// The swing's fifteen pictures (1-15) beside the calibration steps: a golfer whose club goes back and through;
+// image 0 the golfer at address. 149 pixels square at every size.
+std::vector<uint8_t> SwingPictures() {
+  std::vector<shapetools::Image> frames;
+  for (int f = 0; f <= 15; ++f) {
+    Art a(149, 149);
+    a.Box(0, 0, a.W(), a.H(), Index({30, 60, 40}));
+    a.Box(0, 120, a.W(), a.H(), Index({40, 110, 50}));
+    const float hx = 74, hy = 40;
+    a.Ring(hx, hy, 9, 0, Index({230, 190, 150}));
+    a.Line(hx, hy + 9, hx, hy + 50, 3, Index({200, 60, 60}));
+    a.Line(hx, hy + 50, hx - 12, 118, 3, Index({40, 40, 90}));
+    a.Line(hx, hy + 50, hx + 12, 118, 3, Index({40, 40, 90}));
+    // The club turns from address (pointing down) back over the head and through to the finish.
+    const float phase = f == 0 ? 0.0f : static_cast<float>(f) / 15.0f;
+    const float angle = static_cast<float>(M_PI) * (phase < 0.5f ? -2.4f * phase : -1.2f + 4.4f * (phase - 0.5f));
+    const float gx = hx, gy = hy + 30;
+    const float cx = gx + 55 * std::sin(angle), cy = gy + 55 * std::cos(angle);
+    a.Line(hx, hy + 12, gx, gy, 2, Index({230, 190, 150}));
+    a.Line(gx, gy, cx, cy, 1, Index({220, 220, 230}));
+    frames.push_back(a.Image(0, 0));
+  }
+  return File(frames);
+}
+
 std::vector<datapack::BigEntry> ShapeSet(const Set& k) {
   std::vector<datapack::BigEntry> e;
   e.push_back({"swball.fsh", Balls(k, {255, 255, 255}, 0)});
@@ -545,8 +598,8 @@ std::vector<datapack::BigEntry> ShapeSet(const Set& k) {
   e.push_back({"bssbutn3.fsh", SpinButtons(k, 2)});
   e.push_back({"aggrsafe.fsh", AggrSafe(k)});
   e.push_back({"zarvotip.fsh", Captioned(k, 8, 32, 32, {153, 102, 0}, 0, 0, "?")});
-  e.push_back({"analog.fsh", Captioned(k, 4, 100, 60, {51, 51, 51}, 0, 0, "")});
-  e.push_back({"mcalib.fsh", Captioned(k, 4, 100, 60, {51, 51, 51}, 0, 0, "")});
+  e.push_back({"analog.fsh", CalibrationArrows(k)});
+  e.push_back({"mcalib.fsh", SwingPictures()});
   e.push_back({"ironicon.fsh", ClubIcon(k, 51, 0.9f)});
   e.push_back({"chipicon.fsh", ClubIcon(k, 56, 0.7f)});
   e.push_back({"putticon.fsh", ClubIcon(k, 46, 0.5f)});

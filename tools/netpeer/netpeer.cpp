@@ -5,16 +5,23 @@
 //   netpeer --host --players N [--type 0|1|2] [--server HOST] [--holes H] [--dir FOLDER] [--name NAME]
 //   netpeer --join [--type 0|1|2] [--server HOST] [--dir FOLDER] [--name NAME]
 //   netpeer --host|--join --type 3 [--number N] ...   a modem call: the host answers N, the joiner dials it
-//   --chat TEXT: sends TEXT as a chat line when the second hole starts; lines received print as "chat NAME: TEXT"
+//   netpeer --join --forge ...   a hostile joiner: at the second hole it also sends the host forged golf messages
+//   ... --voice MS[,MS...]   before the start, records a message of MS ms (0: until 7 s end it) for the others
+//   ... --expect-voice N     stays until N messages have played ("voice played" lines; the samples in --dir)
+//   ... --score-server HOST  the online service's score, shot and statistics server (online tournaments)
+//   ... --chat TEXT          sends TEXT as a chat line when the second hole starts; lines received print as "chat NAME: TEXT"
 //
 // Each process is its own machine: set WINAPI_NET_ADDRESS=127.0.0.N (and WINAPI_PORT_MAP to move the lobby's
 // port). Exit status 0 when the round was played to its end.
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,15 +31,21 @@
 #include "golf/game.h"
 #include "golf/golfmsg.h"
 #include "golf/install.h"
+#include "golf/modes.h"
 #include "holewriter.h"
 #include "net/commlayer.h"
 #include "net/internetsess.h"
 #include "net/install.h"
 #include "net/modemmgr.h"
+#include "net/modempacket.h"
 #include "net/netgolfer.h"
 #include "net/netstart.h"
 #include "net/sessmgr.h"
 #include "net/sockcomm.h"
+#include "net/voiceproc.h"
+#include "online/install.h"
+#include "online/tourneycomm.h"
+#include "platformlib/core/byteorder.h"
 #include "winapi/testing.h"
 #include "windows.h"
 
@@ -49,10 +62,15 @@ struct Options {
   uint32_t timeoutMs = 120000;
   std::string number = "5550100";
   std::string server;  // the online lobby server's host (type 0)
+  std::string scoreServer;       // the online service's host: score, shot and statistics servers
+  std::vector<uint32_t> voiceMs;  // recordings sent to the others before the start (0: until 7 s end it)
+  int expectVoice = 0;            // messages to have played before the machine leaves
   bool modem() const { return type == 3; }
+  bool forge = false;
 };
 
 bool g_done = false;
+bool g_forge = false;
 std::string g_chat;  // a chat line sent to the others as the second hole starts
 std::vector<std::string> g_rests;
 
@@ -84,10 +102,113 @@ class Round : public RoundInterfaceProvider {
   }
 };
 
+// Voice messages "play" for their length on the clock; each is reported with what it held and what waited.
+class VoiceSound : public SoundProvider {
+ public:
+  const char* Name() const override { return "netpeer voice"; }
+  uint32_t PlayImage(const void* image, uint32_t bytes) override {
+    if (bytes < net::kVoiceHeaderBytes) return 0;
+    const auto* p = static_cast<const uint8_t*>(image);
+    const uint32_t count = ReadBE32(p + 11), bits = p[17], rate = static_cast<uint32_t>(p[20] << 8 | p[21]);
+    const uint32_t samples = bytes - net::kVoiceHeaderBytes;
+    const int n = ++played;
+    std::string waiting;
+    if (net::Voice)
+      for (const auto& e : std::filesystem::directory_iterator(net::Voice->folder()))
+        if (e.path().extension() == ".wxx") waiting += " " + e.path().filename().string();
+    std::printf("voice played %d: %u samples of %u bits at %u Hz, crc %08x, waiting:%s\n", n, count, bits, rate,
+                net::ModemCrc(p + net::kVoiceHeaderBytes, samples), waiting.empty() ? " none" : waiting.c_str());
+    std::fflush(stdout);
+    if (!dump.empty()) {
+      FILE* f = std::fopen((dump + "/voice-" + std::to_string(n) + ".pcm").c_str(), "wb");
+      if (f) std::fwrite(p + net::kVoiceHeaderBytes, 1, samples, f), std::fclose(f);
+    }
+    start_ = GetTickCount();
+    lengthMs_ = rate ? count * 1000ull / rate : 0;
+    stopped_ = false;
+    return static_cast<uint32_t>(n);
+  }
+  bool ImagePlaying(uint32_t) override { return !stopped_ && GetTickCount() - start_ < lengthMs_; }
+  void StopImage(uint32_t) override { stopped_ = true; }
+  std::atomic<int> played{0};
+  std::string dump;
+
+ private:
+  DWORD start_ = 0;
+  uint64_t lengthMs_ = 0;
+  std::atomic<bool> stopped_{false};
+};
+VoiceSound g_voiceSound;
+
+// Records the options' messages one after the other for every other player.
+struct VoiceSender {
+  std::vector<uint32_t> lengths;
+  size_t next = 0;
+  DWORD started = 0;
+  bool recording = false;
+  void Step() {
+    if (!net::Voice) return;
+    if (recording) {
+      if (net::Voice->recording()) {
+        if (lengths[next - 1] && GetTickCount() - started >= lengths[next - 1]) Svc().network->VoiceFinishRecording();
+        return;
+      }
+      recording = false;
+      std::printf("voice sent %zu\n", next);
+      std::fflush(stdout);
+    }
+    if (next >= lengths.size()) return;
+    uint32_t ids[8];
+    const int n = Svc().network->PeerIds(ids, 8);
+    if (n == 0) return;
+    const bool ok = Svc().network->VoiceStartRecording(ids, n, nullptr);
+    std::fprintf(stderr, "netpeer: recording %zu for %d %s\n", next + 1, n, ok ? "started" : "refused");
+    if (ok) {
+      ++next;
+      started = GetTickCount();
+      recording = true;
+    }
+  }
+  bool Done() const { return next >= lengths.size() && !recording; }
+};
+
 uint32_t Bits(float f) {
   uint32_t b;
   std::memcpy(&b, &f, 4);
   return b;
+}
+
+// What a hostile machine of the round might send the host (machine 1, whose golfer is slot 0): messages only the
+// host itself may post, golfers named that this machine does not play, numbers that are not finite or not on any
+// course, a hole start mid-round, a poll and a chat line far beyond its record. The host must refuse every one.
+void SendForgedMessages() {
+  net::CCommBase* comm = net::RoundComm;
+  if (!comm) return;
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const auto words = [](std::initializer_list<uint32_t> list) {
+    std::vector<uint8_t> out;
+    for (uint32_t w : list)
+      for (int k = 0; k < 4; ++k) out.push_back(static_cast<uint8_t>(w >> (8 * k)));
+    return out;
+  };
+  std::vector<std::vector<uint8_t>> forged = {
+      words({0x701}), words({0x70E}), words({0x714}), words({0x702, 0}), words({0x72B}), words({0x72A, 0}),
+      words({0x705}), words({0x712}), words({0x713}), words({0x729, 0x10000}), words({0x717, 1, 2, 3}),
+      words({0x72D, 0}), words({0x704, 1, 2, 3}), words({0x718, 1, Bits(nan), 0, 0}),
+      words({0x718, 1, 0, Bits(1e30f), 0})};
+  for (int i = 0; i < 5; ++i) forged.push_back(words({0x722, 0}));
+  ShotSetUpBlock shot;
+  shot.golfer = 1;
+  shot.power = nan;
+  std::vector<uint8_t> settings = words({0x70F});
+  settings.resize(4 + kShotSetUpWireBytes);
+  WriteShotSetUp(shot, settings.data() + 4);
+  forged.push_back(settings);
+  std::vector<uint8_t> chat = words({0x703});
+  chat.resize(100000, 'x');
+  forged.push_back(chat);
+  for (const std::vector<uint8_t>& m : forged) comm->SendGameData(1, m.data(), static_cast<uint32_t>(m.size()));
+  std::fprintf(stderr, "netpeer: sent %zu forged messages\n", forged.size());
 }
 
 LRESULT MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -101,6 +222,10 @@ LRESULT MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kGolfWindowMessage && wParam == kGolfHoleStart) {
       std::printf("hole %u starts\n", g->state.hole);
       std::fflush(stdout);
+      if (g_forge && g->state.hole == 1) {
+        g_forge = false;
+        SendForgedMessages();
+      }
       // The chat box's record, as a golfer's typed line goes to the other machines.
       if (!g_chat.empty() && g->state.hole == g->state.firstHole + 1) {
         uint8_t record[kChatRecordBytes];
@@ -196,12 +321,50 @@ void PrintResult(bool ok, const std::vector<uint32_t>& ids, int holes) {
       std::printf("  total %u\n", total);
     }
     for (const std::string& r : g_rests) std::printf("%s\n", r.c_str());
+    // An online tournament's board as the score server last sent it.
+    if (const auto* t = dynamic_cast<const CINetTournamentGame*>(g))
+      for (const auto& e : t->leaders)
+        std::printf("leader %d %s holes %d strokes %d%s\n", e.position, e.name.c_str(), e.holes, e.summary,
+                    e.highlight ? " (this machine)" : "");
   } else {
     std::fprintf(stderr, "netpeer: the round did not take place\n");
   }
 }
 
 int RunModem(const Options& o);
+
+// Voice messages go while the machines are together, before the start: a headless round of computer golfers
+// is over in a few seconds, and its end closes the comm layer (a recording still running is then dropped, and so
+// are the messages not yet played). A sender stays until its messages are out, a receiver until it heard what
+// it expects; both within the time-out. False when that did not happen.
+bool ExchangeVoice(const Options& o) {
+  if (o.voiceMs.empty() && o.expectVoice <= 0) return true;
+  std::fprintf(stderr, "netpeer: voice %s\n", net::Voice ? "on" : "off");
+  // The stage of a group gathered in the clubhouse, whose messages (voice among them) are handled.
+  net::NetPlayStage = o.host ? 2 : 3;
+  bool ok = true;
+  if (!o.voiceMs.empty()) {
+    VoiceSender sender{o.voiceMs};
+    ok = Pump(
+        [&] {
+          sender.Step();
+          return sender.Done();
+        },
+        o.timeoutMs);
+  }
+  if (o.expectVoice > 0) {
+    const auto heard = [&] {
+      return g_voiceSound.played >= o.expectVoice && net::Voice && !net::Voice->playing() && net::Voice->queued() == 0;
+    };
+    ok = Pump(heard, o.timeoutMs) && ok;
+    std::printf("voice heard %d\n", g_voiceSound.played.load());
+    std::fflush(stdout);
+  }
+  return ok;
+}
+
+// The round runs; true when it was played to its end.
+bool PlayRound(const Options& o) { return Pump([] { return g_done; }, o.timeoutMs * 3); }
 
 int Run(const Options& o) {
   std::filesystem::create_directories(o.dir);
@@ -225,6 +388,12 @@ int Run(const Options& o) {
 
   InstallGolfServices();
   InstallNetworkServices();
+  InstallOnlineServices();
+  if (!o.scoreServer.empty()) online::SetServiceHost(o.scoreServer.c_str());
+  // Voice messages wait in the machine's own folder.
+  std::filesystem::create_directories(o.dir + "/VOICE");
+  RegistryMgr("Network", true).WriteValue("voicePath", "T:\\VOICE");
+  g_voiceSound.dump = o.dir;
   static Catalogue catalogue;
   static FrontEnd frontEnd;
   static Round round;
@@ -232,6 +401,7 @@ int Run(const Options& o) {
   s.catalogue = &catalogue;
   s.frontEnd = &frontEnd;
   s.round = &round;
+  s.sound = &g_voiceSound;
   InstallServices(s);
 
   if (o.modem()) return RunModem(o);
@@ -283,7 +453,7 @@ int Run(const Options& o) {
       g->state.firstHole = 0;
       g->state.holeCount = static_cast<uint16_t>(o.holes);
       for (int slot = 0; slot < o.players; ++slot) SetUpGolfer(g, slot, slot == 0 ? o.name.c_str() : nullptr);
-      ok = net::HostStartNetGame(ids, o.timeoutMs);
+      ok = ExchangeVoice(o) && net::HostStartNetGame(ids, o.timeoutMs);
       std::fprintf(stderr, "netpeer: start exchange %s\n", ok ? "done" : "failed");
       for (int slot = 0; slot < o.players; ++slot) SetUpGolfer(g, slot, nullptr);
     }
@@ -323,7 +493,7 @@ int Run(const Options& o) {
       Svc().game->CreateGame(kModeStroke);
       SetUpGolfer(CurrentGame(), 0, o.name.c_str());
       std::fprintf(stderr, "netpeer: joined as player %u\n", comm->GetLocalId());
-      ok = net::JoinNetGame(o.timeoutMs);
+      ok = ExchangeVoice(o) && net::JoinNetGame(o.timeoutMs);
       std::fprintf(stderr, "netpeer: start exchange %s\n", ok ? "done" : "failed");
     }
     if (ok) {
@@ -340,7 +510,7 @@ int Run(const Options& o) {
     for (size_t slot = 0; slot < ids.size(); ++slot) g->players->GetPlayer(static_cast<int>(slot))->machineId = ids[slot];
     std::printf("playing as player %u of %zu\n", comm->GetLocalId(), ids.size());
     std::fflush(stdout);
-    ok = Pump([] { return g_done; }, o.timeoutMs * 3);
+    ok = PlayRound(o);
   }
   PrintResult(ok, ids, o.holes);
   std::fflush(stdout);
@@ -374,7 +544,7 @@ int RunModem(const Options& o) {
     } while (GetTickCount() - start < o.timeoutMs);
   }
   std::fprintf(stderr, "netpeer: call result 0x%x\n", result);
-  bool ok = result == winapi::tapi::kCallConnected;
+  bool ok = result == winapi::tapi::kCallConnected && ExchangeVoice(o);
   const std::vector<uint32_t> ids = {1, 2};
   if (ok && o.host) {
     Svc().game->CreateGame(kModeStroke);
@@ -397,7 +567,7 @@ int RunModem(const Options& o) {
     for (size_t slot = 0; slot < ids.size(); ++slot) g->players->GetPlayer(static_cast<int>(slot))->machineId = ids[slot];
     std::printf("playing as player %u of 2\n", comm->GetLocalId());
     std::fflush(stdout);
-    ok = Pump([] { return g_done; }, o.timeoutMs * 3);
+    ok = PlayRound(o);
   }
   PrintResult(ok, ids, o.holes);
   std::fflush(stdout);
@@ -424,6 +594,13 @@ int main(int argc, char** argv) {
     else if (a == "--name") o.name = next();
     else if (a == "--number") o.number = next();
     else if (a == "--server") o.server = next();
+    else if (a == "--forge") o.forge = true;
+    else if (a == "--score-server") o.scoreServer = next();
+    else if (a == "--expect-voice") o.expectVoice = std::atoi(next().c_str());
+    else if (a == "--voice") {
+      std::istringstream list(next());
+      for (std::string ms; std::getline(list, ms, ',');) o.voiceMs.push_back(static_cast<uint32_t>(std::atoi(ms.c_str())));
+    }
     else if (a == "--chat") g_chat = next();
     else if (a == "--timeout") o.timeoutMs = static_cast<uint32_t>(std::atoi(next().c_str())) * 1000;
     else {
@@ -433,5 +610,6 @@ int main(int argc, char** argv) {
   }
   if (o.name.empty()) o.name = o.host ? "Host" : "Guest" + std::to_string(GetCurrentProcessId() % 1000);
   if (!o.server.empty() && !net::SetGameServerHost(o.server.c_str())) return 2;
+  g_forge = o.forge && !o.host;
   return Run(o);
 }

@@ -64,6 +64,13 @@ HANDLE OpenDevice(const std::string& canonical, DWORD access, DWORD flags) {
   return h;
 }
 
+HANDLE AddDevice(void* device, const winapi::internal::DeviceFileOps* ops, DWORD access) {
+  auto* h = new DeviceHandle{device, ops, access};
+  std::lock_guard<std::mutex> guard(gDeviceLock);
+  gDevices.insert(h);
+  return h;
+}
+
 bool DeviceRead(HANDLE h, void* buffer, DWORD count, DWORD* done, BOOL* result) {
   DeviceHandle* d = Find(h);
   if (d == nullptr) return false;

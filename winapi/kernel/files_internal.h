@@ -49,5 +49,8 @@ HANDLE OpenDevice(const std::string& canonical, DWORD access, DWORD flags);
 bool DeviceRead(HANDLE h, void* buffer, DWORD count, DWORD* done, BOOL* result);
 bool DeviceWrite(HANDLE h, const void* buffer, DWORD count, DWORD* done, BOOL* result);
 bool DeviceClose(HANDLE h);
+// A handle over a device another part of the stand-in made (a modem call's serial port); ReadFile, WriteFile
+// and CloseHandle reach its operations.
+HANDLE AddDevice(void* device, const winapi::internal::DeviceFileOps* ops, DWORD access);
 
 }  // namespace winapi::files

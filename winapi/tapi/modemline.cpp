@@ -70,6 +70,7 @@ LineSettings LineSettings::FromEnvironment() {
   LineSettings s;
   const char* folder = std::getenv("WINAPI_MODEM_FOLDER");
   s.folder = folder && *folder ? folder : std::filesystem::temp_directory_path().string();
+  if (const char* number = std::getenv("WINAPI_MODEM_NUMBER"); number && *number) s.number = number;
   s.baud = Number("WINAPI_MODEM_BAUD", 28800, 300, 921600);
   s.noisePerMillion = Number("WINAPI_MODEM_NOISE", 0, 0, 1000000);
   s.noiseSeed = Number("WINAPI_MODEM_NOISE_SEED", 1, 0, 0xffffffffu);

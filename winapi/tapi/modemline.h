@@ -3,7 +3,7 @@
 // call's baud rate, and can be made to fail the way a telephone line does: busy, no answer, no dial tone, lost
 // carrier, line noise. Nothing leaves the machine.
 //
-// Settings: WINAPI_MODEM_LINES (the names of the line devices, comma-separated; "none" for a machine without a
+// Settings: WINAPI_MODEM_NUMBER (the number an answering line listens under), WINAPI_MODEM_LINES (the names of the line devices, comma-separated; "none" for a machine without a
 // modem; default one data modem), WINAPI_MODEM_FOLDER (default the temporary folder), WINAPI_MODEM_BAUD (default 28800),
 // WINAPI_MODEM_NOISE (bit errors per million bits, default 0), WINAPI_MODEM_FAULT ("nodialtone" fails every dial).
 #pragma once
@@ -31,6 +31,7 @@ enum CallResult : int {
 struct LineSettings {
   std::vector<std::string> lines = {"Stand-in Data Modem"};
   std::string folder;
+  std::string number = "5550100";  // what an answering line listens under (WINAPI_MODEM_NUMBER)
   uint32_t baud = 28800;
   uint32_t noisePerMillion = 0;
   bool noDialTone = false;
@@ -78,6 +79,7 @@ class ModemAnswerer {
   void SetBusy(bool busy) { busy_ = busy; }
   // A waiting Answer returns (null) within 50 ms; later ones return at once.
   void Cancel() { cancelled_ = true; }
+  bool cancelled() const { return cancelled_; }
 
  private:
   LineSettings settings_;

@@ -15,6 +15,7 @@
 
 #include "mmsystem.h"
 #include "winapi/host/audio.h"
+#include "winapi/winmm/waveaudio.h"
 #include "winapi/winmm/wavfile.h"
 #include "winapi_files.h"
 
@@ -149,15 +150,6 @@ std::vector<std::string> Words(const char* command) {
   return words;
 }
 
-MCIERROR Answer(const std::string& text, LPSTR out, UINT length) {
-  if (out && length > 0) {
-    const size_t n = std::min<size_t>(text.size(), length - 1);
-    std::memcpy(out, text.data(), n);
-    out[n] = 0;
-  }
-  return 0;
-}
-
 // "t:m:s:f" (missing fields 0); false when it is not that.
 bool ParseTmsf(const std::string& text, int fields[4]) {
   fields[0] = fields[1] = fields[2] = fields[3] = 0;
@@ -193,6 +185,7 @@ MCIERROR mciSendStringA(LPCSTR command, LPSTR out, UINT length, HWND) {
   if (out && length > 0) out[0] = 0;
   const std::vector<std::string> w = Words(command);
   if (w.size() < 2) return MCIERR_UNRECOGNIZED_COMMAND;
+  if (MCIERROR wave = 0; winapi::WaveAudioCommand(w, out, length, &wave)) return wave;
   if (w[1] != "cdaudio") return MCIERR_INVALID_DEVICE_NAME;
   CdAudio& cd = gCd;
   const std::string& verb = w[0];
@@ -237,12 +230,12 @@ MCIERROR mciSendStringA(LPCSTR command, LPSTR out, UINT length, HWND) {
   if (verb == "status" && w.size() >= 3) {
     std::lock_guard<std::mutex> hold(cd.lock);
     const std::string what = w[2] + (w.size() > 3 ? " " + w[3] : "") + (w.size() > 4 ? " " + w[4] : "");
-    if (what == "media present") return Answer(cd.MediaPresent() ? "true" : "false", out, length);
-    if (what == "mode") return Answer(!cd.MediaPresent() ? "not ready" : cd.playing ? "playing" : "stopped", out, length);
+    if (what == "media present") return winapi::MciAnswer(cd.MediaPresent() ? "true" : "false", out, length);
+    if (what == "mode") return winapi::MciAnswer(!cd.MediaPresent() ? "not ready" : cd.playing ? "playing" : "stopped", out, length);
     if (!cd.MediaPresent()) return MCIERR_DEVICE_NOT_READY;
     if (cd.tracks.empty()) cd.Scan();
-    if (what == "number of tracks") return Answer(std::to_string(cd.tracks.size()), out, length);
-    if (what == "current track") return Answer(std::to_string(cd.track), out, length);
+    if (what == "number of tracks") return winapi::MciAnswer(std::to_string(cd.tracks.size()), out, length);
+    if (what == "current track") return winapi::MciAnswer(std::to_string(cd.track), out, length);
     if (what == "position") {
       if (cd.tracks.empty()) return MCIERR_DEVICE_NOT_READY;
       const Track& t = cd.tracks[std::clamp(cd.track, 1, static_cast<int>(cd.tracks.size())) - 1];
@@ -251,7 +244,7 @@ MCIERROR mciSendStringA(LPCSTR command, LPSTR out, UINT length, HWND) {
       const size_t seconds = bytes / perSecond, frames = (bytes % perSecond) * 75 / perSecond;
       char text[32];
       std::snprintf(text, sizeof text, "%02d:%02zu:%02zu:%02zu", cd.track, seconds / 60, seconds % 60, frames);
-      return Answer(text, out, length);
+      return winapi::MciAnswer(text, out, length);
     }
   }
   return MCIERR_UNRECOGNIZED_COMMAND;

@@ -9,7 +9,7 @@
 std::atomic<int32_t> CommState{0};
 HWND CommQueueWindow = nullptr;
 GuardedQueue* CommQueue = nullptr;
-int32_t CommVoiceCount = 0;
+int32_t CommVoiceCount = 1;  // the first voice message received is number 1
 std::atomic<int32_t> CommThreadRunning{0};
 std::atomic<DWORD> CommThreadId{0};
 HANDLE CommStopEvent = nullptr;
@@ -51,6 +51,10 @@ bool PostFromPeer(uint32_t id, uint32_t sender, uint8_t* message, uint32_t lengt
   GameProvider& game = *Svc().game;
   const intptr_t argument = game.PeerArgument(id, sender, message + kCommArgumentA, length - kCommArgumentA,
                                               static_cast<intptr_t>(plain));
+  if (argument == GameProvider::kPeerRefused) {
+    Debug("Golf message refused: %d", id);
+    return false;
+  }
   if (!Post(id, static_cast<uintptr_t>(argument))) {
     game.ReleasePeerArgument(argument);
     return false;
@@ -91,7 +95,8 @@ bool DispatchSystem(uint32_t code, const uint8_t* message, uint32_t length, bool
         // The lost player's id; the game makes the golf message's argument of it.
         const uint32_t lost = Word(message, length, kCommArgumentA);
         const intptr_t argument = Svc().game->PeerArgument(0x702, lost, nullptr, 0, static_cast<intptr_t>(lost));
-        Post(0x702, static_cast<uintptr_t>(argument));
+        if (argument != GameProvider::kPeerRefused && !Post(0x702, static_cast<uintptr_t>(argument)))
+          Svc().game->ReleasePeerArgument(argument);
       } else
         Queue(0x702, Word(message, length, kCommArgumentA), 0);
       break;
@@ -105,8 +110,23 @@ bool DispatchSystem(uint32_t code, const uint8_t* message, uint32_t length, bool
   return false;
 }
 
+// The network screens' set-up exchange: taken in queue mode only, as nothing reads the comm queue during a round.
+bool SetUpExchange(uint32_t code) {
+  switch (code) {
+    case 0x704: case 0x71A: case 0x71B: case 0x140A: case 0x1411: case 0x1412: case 0x1413:
+    case 0x1414: case 0x1415: case 0x1416:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool DispatchUser(uint32_t sender, uint32_t code, uint8_t* message, uint32_t length, bool postMode) {
   const auto address = reinterpret_cast<uintptr_t>(message);
+  if (postMode && SetUpExchange(code)) {
+    Debug("Set-up message outside the set-up: %d", code);
+    return false;
+  }
   switch (code) {
     case 0x703:
     case 0x70F:
@@ -117,21 +137,20 @@ bool DispatchUser(uint32_t sender, uint32_t code, uint8_t* message, uint32_t len
     case 0x1412:
       return Queue(code, address, 0);
     case 0x705:
-    case 0x712:
     case 0x707:
-      Post(code, 0);
-      return false;
-    case 0x708:
-      Post(0x708, sender);
-      return false;
-    case 0x709:
-      Post(0x702, 0);
-      return false;
-    case 0x70D: case 0x711: case 0x71D: case 0x71E: case 0x71F: case 0x720:
-    case 0x724: case 0x725: case 0x72D: case 0x72E: case 0x730:
+      return PostFromPeer(code, sender, message, length, 0);
+    case 0x708: case 0x70A: case 0x70D: case 0x711: case 0x715: case 0x71C: case 0x71D: case 0x71E: case 0x71F:
+    case 0x720: case 0x723: case 0x724: case 0x725: case 0x72E: case 0x730:
       return PostFromPeer(code, sender, message, length, sender);
-    case 0x716: case 0x717: case 0x718: case 0x722: case 0x726: case 0x72C:
+    case 0x709:
+      // The hole failed to load there: that machine's golfer leaves.
+      return PostFromPeer(0x702, sender, message, length, 0);
+    case 0x716: case 0x718: case 0x722: case 0x726:
       return PostFromPeer(code, sender, message, length, address);
+    case 0x72D:
+      // A poll is answered here; handing it on would send it round the machines for ever.
+      Svc().network->SessionSend(sender, 0x72E, 0);
+      return false;
     case 0x719:
       if (Svc().network->VoiceExists()) Svc().network->VoiceStoreReceived(message, length, CommVoiceCount++);
       return false;
@@ -140,8 +159,7 @@ bool DispatchUser(uint32_t sender, uint32_t code, uint8_t* message, uint32_t len
       return false;
     case 0x729:
     case 0x72A:
-      Post(code, Word(message, length, kCommArgumentA));
-      return false;
+      return PostFromPeer(code, sender, message, length, Word(message, length, kCommArgumentA));
     case 0x1407:
       Svc().network->SessionSend(sender, 0x1408, 0);
       return false;
@@ -157,8 +175,8 @@ bool DispatchUser(uint32_t sender, uint32_t code, uint8_t* message, uint32_t len
       Queue(0, code, sender);
       return false;
     default:
+      // Golf messages of this machine alone (ending the round, moving the turn, ...) are never taken from another.
       Debug("Unexpected user message: %d", code);
-      Post(code, sender);
       return false;
   }
 }

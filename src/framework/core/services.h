@@ -59,7 +59,8 @@ class GameProvider : public Provider {
   // The golfers of the game's player slots that are in play, at most `max`.
   virtual int GolfersInPlay(GolferInPlay* /*out*/, int /*max*/) { return 0; }
   // The argument of the golf message posted for a peer's message: `body` follows the message's code, `plain` is what
-  // goes without the game's records (the message's own address or the sender id).
+  // goes without the game's records (the message's own address or the sender id). kPeerRefused: not posted.
+  static constexpr intptr_t kPeerRefused = -1;
   virtual intptr_t PeerArgument(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes, intptr_t plain);
   // Gives back an argument made by PeerArgument that could not be posted.
   virtual void ReleasePeerArgument(intptr_t /*argument*/) {}
@@ -160,6 +161,9 @@ class RoundInterfaceProvider : public Provider {
   virtual bool ArcLandingPoint(float* /*x*/, float* /*y*/, float* /*height*/) { return false; }
   virtual float MeterPower() { return 1.0f; }
   virtual bool SwingMishit() { return false; }
+  // The interface's shape n (0-29) as loaded, 0 when it is not; the front end's swing calibration panel draws
+  // from shapes 25 and 26.
+  virtual MemHandle InterfaceShape(uint32_t /*n*/) { return 0; }
 };
 
 // The front end's shell animation, as far as the pointer uses it.
@@ -180,6 +184,11 @@ class FrontEndProvider : public Provider {
   virtual void DispatchControlFire(uintptr_t /*wParam*/, intptr_t /*lParam*/) {}
   // A modal message with one or two buttons; 0 confirmed, 27 cancelled.
   virtual int ShowMessageDialog(const char* text, int twoButtons);
+  // A question with the buttons "No", "Cancel" and "Ok": 1 Ok, 2 No, 0 Cancel or Escape (null: Cancel).
+  virtual int AskThreeWay(const char* /*text*/) { return 0; }
+  // A dialog the round's settings open (RoundDialog): non-zero when its change needs the round's screen built
+  // again (null: none is shown, nothing changes).
+  virtual int ShowRoundDialog(int /*which*/) { return 0; }
   // A modal notice with one OK button, not shown while dialogs are suppressed; the button chosen (1).
   virtual int ShowNotice(const std::string& text);
   // The same notice, closing by itself after `timeoutMs` (null: as ShowNotice).
@@ -223,6 +232,17 @@ class FrontEndProvider : public Provider {
   bool busy_ = false;
 };
 
+// The dialogs of the round's settings, as ShowRoundDialog names them.
+enum RoundDialog : int {
+  kDialogHoleOverview = 1,
+  kDialogRotateView,
+  kDialogCameraPosition,
+  kDialogPlayerSettings,
+  kDialogScreenLayout,
+  kDialogCalibration,
+  kDialogSoundOptions,
+};
+
 // The game's sound layer.
 class SoundProvider : public Provider {
  public:
@@ -248,6 +268,15 @@ class SoundProvider : public Provider {
   virtual void StartRoundSounds(int /*windSetting*/) {}
   virtual void StopRoundSounds() {}
   virtual void GameDiscLocated() {}  // the game-disc search found the disc
+  // Voice chat borrows the sound hardware for the wave devices: true when it was given up (taken back) now.
+  virtual bool ReleaseHardware() { return false; }
+  virtual bool ObtainHardware() { return false; }
+  // A sound over a sample image in memory (the 36-byte sample header, then the samples) that the caller keeps
+  // until the sound is freed: its handle, 0 when it cannot play. Any thread may call these.
+  virtual uint32_t PlayImage(const void* /*image*/, uint32_t /*bytes*/) { return 0; }
+  virtual bool ImagePlaying(uint32_t /*handle*/) { return false; }
+  virtual void StopImage(uint32_t /*handle*/) {}
+  virtual void FreeImage(uint32_t /*handle*/) {}
 };
 
 // Network play: the comm layer, the session and the voice object.
@@ -264,17 +293,27 @@ class NetworkProvider : public Provider {
   // The session manager's send (receiver id, message code, second code).
   virtual void SessionSend(uint32_t /*receiver*/, uint32_t /*code*/, uint32_t /*second*/) {}
   virtual bool VoiceExists() { return false; }
-  // Records a voice message for the players named (ids, at most 8) until VoiceFinishRecording stops it and sends it;
-  // the recorder calls `progress` from its own thread (1 once it has finished). False when voice is suspended or a
-  // recording runs already.
-  virtual bool VoiceStartRecording(const uint32_t* /*ids*/, int /*count*/, void (* /*progress*/)(int finished)) {
-    return false;
-  }
-  virtual void VoiceFinishRecording() {}
   virtual void VoiceStoreReceived(const uint8_t* /*message*/, uint32_t /*length*/, int32_t /*count*/) {}
   virtual void SetVoiceSuspended(bool /*suspended*/) {}
-  // The online tournament's card of a hole for the score server.
+  // The ids of the other players of the network game, at most `max` (the recipients of a voice message).
+  virtual int PeerIds(uint32_t* /*out*/, int /*max*/) { return 0; }
+  // A voice recording for 1 to 8 players: false when none starts (no voice, suspended, one already recording, a
+  // bad count). The recorder calls `progress` from its own thread: 0 twice at the start, 0 about once a second,
+  // 1 when the recording stops.
+  using VoiceProgress = void (*)(int finished);
+  virtual bool VoiceStartRecording(const uint32_t* /*ids*/, int /*count*/, VoiceProgress /*progress*/) {
+    return false;
+  }
+  // The recording stops and is sent; a cancelled one sends nothing (returns once the recorder has seen it).
+  virtual void VoiceFinishRecording() {}
+  virtual void VoiceCancelRecording() {}
+  // The online tournament's reports to the score server (only on the online connection): a golfer's hole once
+  // every golfer has holed out, a shot of this machine's golfer (its own record, docs/online.md), and the
+  // statistics lines that open and close a game.
   virtual void ReportTournamentHole(const std::string& /*golfer*/, int /*round*/, int /*hole*/, int /*strokes*/) {}
+  virtual void ReportTournamentShot(const std::string& /*golfer*/, int /*hole*/, int /*stroke*/, const void* /*data*/,
+                                    size_t /*bytes*/) {}
+  virtual void PostStatsLine(const std::string& /*line*/) {}
 };
 
 // Preference ids used by the start-up.

@@ -33,9 +33,11 @@ void StubRelease(void* argument);
 class FakeGame : public GameProvider {
  public:
   bool makes = false;
+  bool refuses = false;
   bool GameExists() override { return gameExists; }
   bool GamePaused() override { return gamePaused.load(); }
   intptr_t PeerArgument(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes, intptr_t plain) override {
+    if (refuses) return kPeerRefused;
     return makes ? StubMake(id, sender, body, bytes) : plain;
   }
   void ReleasePeerArgument(intptr_t argument) override {
@@ -133,22 +135,23 @@ TEST_F(CommTest, DeliveryTable) {
       {5, 0, 0x140D, 7, 9, false, 0x140D, 0, 0},
       {6, 4, 0x703, 0, 0, true, 0x703, kTheMessage, 0},
       {4, 4, 0x70F, 0, 0, false, 0x70F, kTheMessage, 0},
-      {6, 4, 0x704, 0, 0, false, 0x704, kTheMessage, 0},
+      {3, 4, 0x704, 0, 0, false, 0x704, kTheMessage, 0},
       {6, 4, 0x705, 1, 1, true, 0x705, 0, 0},
-      {3, 4, 0x712, 1, 1, true, 0x712, 0, 0},
+      {3, 4, 0x707, 1, 1, true, 0x707, 0, 0},
       {6, 4, 0x708, 1, 1, true, 0x708, 4, 0},
       {6, 4, 0x709, 1, 1, true, 0x702, 0, 0},
-      {6, 9, 0x72D, 1, 1, true, 0x72D, 9, 0},
       {2, 9, 0x730, 1, 1, true, 0x730, 9, 0},
       {6, 9, 0x722, 1, 1, true, 0x722, kTheMessage, 0},
-      {6, 9, 0x71A, 1, 1, false, 0x71A, 9, 0},
-      {6, 9, 0x71B, 1, 1, false, 0x71B, kTheMessage, 0},
+      {3, 9, 0x71A, 1, 1, false, 0x71A, 9, 0},
+      {3, 9, 0x71B, 1, 1, false, 0x71B, kTheMessage, 0},
       {6, 9, 0x729, 31, 1, true, 0x729, 31, 0},
-      {6, 9, 0x140A, 1, 1, false, 0x140A, kTheMessage, 0},
-      {6, 9, 0x1411, 12, 1, false, 0x1411, 12, 0},
-      {6, 9, 0x1412, 1, 1, false, 0x1412, kTheMessage, 0},
-      {6, 9, 0x1413, 1, 1, false, 0x1413, 0, 0},
-      {6, 9, 0x1415, 1, 1, false, 0, 0x1415, 9},
+      {6, 9, 0x72A, 2, 1, true, 0x72A, 2, 0},
+      {6, 9, 0x715, 1, 1, true, 0x715, 9, 0},
+      {3, 9, 0x140A, 1, 1, false, 0x140A, kTheMessage, 0},
+      {3, 9, 0x1411, 12, 1, false, 0x1411, 12, 0},
+      {3, 9, 0x1412, 1, 1, false, 0x1412, kTheMessage, 0},
+      {3, 9, 0x1413, 1, 1, false, 0x1413, 0, 0},
+      {3, 9, 0x1415, 1, 1, false, 0, 0x1415, 9},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message() << "state " << r.state << " code 0x" << std::hex << r.code);
@@ -201,8 +204,8 @@ TEST_F(CommTest, WithTheGamesMakerPeersGolfMessagesCarryItsArgumentAndTheMessage
   game_.makes = true;
   CommState = 6;
   // The rows that hand over the message or the sender id; each message is freed here (the sanitizer checks).
-  const uint32_t codes[] = {0x703, 0x70F, 0x716, 0x717, 0x718, 0x722, 0x726, 0x72C,
-                            0x70D, 0x711, 0x71D, 0x71E, 0x71F, 0x720, 0x724, 0x725, 0x72D, 0x72E, 0x730};
+  const uint32_t codes[] = {0x703, 0x70F, 0x716, 0x718, 0x722, 0x726, 0x705, 0x707, 0x708, 0x715, 0x729, 0x72A,
+                            0x70A, 0x71C, 0x723, 0x70D, 0x711, 0x71D, 0x71E, 0x71F, 0x720, 0x724, 0x725, 0x72E, 0x730};
   for (uint32_t code : codes) DispatchCommMessage(24, Make(9, code, 0x1234, 0x5678, 24), 0);
   std::vector<MSG> posts = Posts();
   ASSERT_EQ(posts.size(), std::size(codes));
@@ -226,17 +229,52 @@ TEST_F(CommTest, WithTheGamesMakerPeersGolfMessagesCarryItsArgumentAndTheMessage
   EXPECT_EQ(queued[0].lParam, reinterpret_cast<intptr_t>(m));
   CommMessageFree(m);
   CommState = 6;
-  DispatchCommMessage(20, Make(9, 0x729, 31), 0);
+  // A hole that failed to load on the peer: the game makes the sender's leaving of it.
+  DispatchCommMessage(20, Make(9, 0x709, 31), 0);
   posts = Posts();
   ASSERT_EQ(posts.size(), 1u);
-  EXPECT_EQ(posts[0].lParam, 31);
-  EXPECT_EQ(made.size(), std::size(codes));
+  EXPECT_EQ(posts[0].wParam, 0x702u);
+  ASSERT_EQ(made.size(), std::size(codes) + 1);
+  EXPECT_EQ(made.back().id, 0x702u);
+  EXPECT_EQ(made.back().sender, 9u);
+  // An argument the game refuses is not posted.
+  game_.refuses = true;
+  DispatchCommMessage(20, Make(9, 0x716, 0x70a), 0);
+  EXPECT_TRUE(Posts().empty());
+  EXPECT_NE(winapi::testing::TakeDebugOutput().find("Golf message refused: 1814"), std::string::npos);
+  game_.refuses = false;
   // An argument that cannot be posted is given back.
   argumentsAlive.clear();
   DestroyWindow(CommQueueWindow);
   DispatchCommMessage(20, Make(9, 0x716, 0x70a), 0);
-  EXPECT_EQ(made.size(), std::size(codes) + 1);
+  EXPECT_EQ(made.size(), std::size(codes) + 2);
   EXPECT_TRUE(argumentsAlive.empty());
+}
+
+// Messages that no state takes from another machine: the set-up exchange during a round, and the golf messages
+// of this machine alone (ending the round, moving the turn, passing blocks on). Each is dropped, noted and freed.
+TEST_F(CommTest, MessagesThatTheStateDoesNotTakeAreDropped) {
+  const struct {
+    int32_t state;
+    uint32_t code;
+  } rows[] = {{6, 0x704},  {6, 0x71A}, {6, 0x71B}, {6, 0x140A}, {6, 0x1411}, {6, 0x1412}, {6, 0x1413}, {6, 0x1414},
+              {6, 0x701},  {6, 0x702}, {6, 0x70E}, {3, 0x712},  {6, 0x713},  {6, 0x714},  {6, 0x717},  {6, 0x72B},
+              {6, 0x72C}, {6, 0x721}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::Message() << "state " << r.state << " code 0x" << std::hex << r.code);
+    CommState = r.state;
+    DispatchCommMessage(20, Make(9, r.code, 1, 2), 0);
+    EXPECT_TRUE(Posts().empty());
+    EXPECT_TRUE(Queued().empty());
+    EXPECT_NE(winapi::testing::TakeDebugOutput(), "");
+  }
+  // A poll is answered to its sender at once and goes no further.
+  CommState = 6;
+  DispatchCommMessage(20, Make(9, 0x72D), 0);
+  EXPECT_TRUE(Posts().empty());
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].receiver, 9u);
+  EXPECT_EQ(sent[0].code, 0x72Eu);
 }
 
 TEST_F(CommTest, DroppedAnsweredAndUnexpected) {
@@ -252,10 +290,7 @@ TEST_F(CommTest, DroppedAnsweredAndUnexpected) {
 
   DispatchCommMessage(20, Make(12, 0x999), 0);
   EXPECT_NE(winapi::testing::TakeDebugOutput().find("Unexpected user message: 2457"), std::string::npos);
-  std::vector<MSG> posts = Posts();
-  ASSERT_EQ(posts.size(), 1u);
-  EXPECT_EQ(posts[0].wParam, 0x999u);
-  EXPECT_EQ(posts[0].lParam, 12);
+  EXPECT_TRUE(Posts().empty());
 
   DispatchCommMessage(20, Make(12, 0x1407), 0);
   ASSERT_EQ(sent.size(), 1u);

@@ -4,17 +4,29 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <unistd.h>
 
 #include "framework/core/bigfileio.h"
 #include "windows.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool mapped = [] {
-    setenv("WINAPI_DRIVE_C", "/tmp", 1);
-    return true;
-  }();
-  (void)mapped;
+  // Drive C is an empty folder of this run's own, removed at exit: looking names up in a shared /tmp with many
+  // entries is slow.
+  static const struct Drive {
+    std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("winapi_paths_c" + std::to_string(getpid()));
+    std::string name = folder.string();
+    Drive() {
+      std::filesystem::create_directories(folder);
+      setenv("WINAPI_DRIVE_C", name.c_str(), 1);
+    }
+    ~Drive() {
+      std::error_code ec;
+      std::filesystem::remove_all(folder, ec);
+    }
+  } drive;
   std::string path(reinterpret_cast<const char*>(data), size);
   path = path.substr(0, path.find('\0'));
   char full[MAX_PATH];
@@ -24,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char host[4096];
   DWORD error = 0;
   if (winapi::internal::MapPathToHost(path.c_str(), host, sizeof host, &error) &&
-      std::string(host).rfind("/tmp", 0) != 0)
+      std::string(host).rfind(drive.name, 0) != 0)
     abort();
   WIN32_FIND_DATAA find;
   HANDLE h = FindFirstFileA(path.c_str(), &find);

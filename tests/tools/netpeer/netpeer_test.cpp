@@ -15,15 +15,20 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "lobby.h"
+#include "net/voice.h"
+#include "scorestore.h"
+#include "speechmetrics.h"
 
 extern char** environ;
 
@@ -264,15 +269,49 @@ class NetpeerTest : public ::testing::Test {
   // A modem round of two on the stand-in's telephone line in this test's folder; each machine with its own
   // settings added to `extraEnv`.
   void StartModemRound(int holes, const std::vector<std::string>& hostEnv = {},
-                       const std::vector<std::string>& joinerEnv = {}) {
+                       const std::vector<std::string>& joinerEnv = {}, const std::vector<std::string>& hostArgs = {},
+                       const std::vector<std::string>& joinerArgs = {}) {
     extraEnv = {"WINAPI_MODEM_FOLDER=" + dir.string(), "WINAPI_MODEM_BAUD=115200"};
     const std::vector<std::string> common = extraEnv;
     extraEnv.insert(extraEnv.end(), hostEnv.begin(), hostEnv.end());
-    Start(1, {"--host", "--type", "3", "--holes", std::to_string(holes)});
+    std::vector<std::string> args = {"--host", "--type", "3", "--holes", std::to_string(holes)};
+    args.insert(args.end(), hostArgs.begin(), hostArgs.end());
+    Start(1, args);
     extraEnv = common;
     extraEnv.insert(extraEnv.end(), joinerEnv.begin(), joinerEnv.end());
-    Start(2, {"--join", "--type", "3", "--holes", std::to_string(holes), "--name", "Guest2"});
+    args = {"--join", "--type", "3", "--holes", std::to_string(holes), "--name", "Guest2"};
+    args.insert(args.end(), joinerArgs.begin(), joinerArgs.end());
+    Start(2, args);
     extraEnv.clear();
+  }
+  // The spoken test clip (8000 Hz) as the microphone's WAV file.
+  fs::path ClipWav() {
+    const std::vector<int16_t> clip = speech::ReadPcm16((std::string(TEEBOX_SOURCE_DIR) + "/tests/fixtures/speech/clip.raw").c_str());
+    const fs::path wav = dir / "clip.wav";
+    std::ofstream out(wav, std::ios::binary);
+    const auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    const auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    const uint32_t bytes = static_cast<uint32_t>(clip.size() * 2);
+    out << "RIFF";
+    u32(36 + bytes);
+    out << "WAVEfmt ";
+    u32(16), u16(1), u16(1), u32(8000), u32(16000), u16(2), u16(16);
+    out << "data";
+    u32(bytes);
+    out.write(reinterpret_cast<const char*>(clip.data()), bytes);
+    return wav;
+  }
+  // "voice played" lines of a machine.
+  static std::vector<std::string> VoiceLines(const Machine& m) {
+    std::vector<std::string> lines;
+    std::ifstream in(m.out);
+    for (std::string line; std::getline(in, line);)
+      if (line.rfind("voice played ", 0) == 0) lines.push_back(line);
+    return lines;
+  }
+  static std::vector<uint8_t> Bytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   }
   static size_t Occurrences(const std::string& text, const std::string& what) {
     size_t n = 0;
@@ -344,6 +383,34 @@ TEST_F(NetpeerTest, HostilePeersLoseTheirConnectionsWhileTheRoundPlaysOn) {
   EXPECT_NE(Text(dir / "machine1.err").find("netpeer: 1 joined"), std::string::npos);
 }
 
+// A joiner of the round turns hostile at the second hole and sends the host forged golf messages through its own
+// connection: messages only the host may post, golfers it does not play, numbers off any course, a hole start
+// mid-round, a poll, an oversized chat line. The host refuses each; both play the round to its end with the same
+// cards, nobody leaves, is penalised or ends the game.
+TEST_F(NetpeerTest, AHostilePeersForgedGolfMessagesAreRefusedAndTheRoundPlaysOn) {
+  Start(1, {"--host", "--players", "2", "--type", "1", "--holes", "3"});
+  Start(2, {"--join", "--type", "1", "--name", "Guest2", "--holes", "3", "--forge"});
+  ASSERT_TRUE(Finish());
+  const std::vector<std::string> host = Result(machines[0]);
+  EXPECT_EQ(std::count_if(host.begin(), host.end(), [](const std::string& l) { return l.rfind("card ", 0) == 0; }), 2);
+  EXPECT_EQ(Result(machines[1]), host);
+  for (const std::string& line : host) {
+    if (line.rfind("card ", 0) != 0) continue;
+    std::istringstream fields(line.substr(5 + 15));
+    int strokes = 0, holes = 0;
+    while (fields >> strokes && holes < 3) {
+      EXPECT_GE(strokes, 1) << line;
+      ++holes;
+    }
+    EXPECT_EQ(holes, 3) << line;
+  }
+  const std::string joiner = Text(dir / "machine2.err");
+  EXPECT_NE(joiner.find("sent 22 forged messages"), std::string::npos) << joiner;
+  const std::string err = Text(dir / "machine1.err");
+  for (const char* never : {"has left the game", "exceeded the time limit", "The game has been ended", "Position mismatch"})
+    EXPECT_EQ(err.find(never), std::string::npos) << never;
+}
+
 // Two machines over a modem call play three holes with the same cards and ball rests, on a clean line and on one
 // with bit errors (refused packets are sent again).
 TEST_F(NetpeerTest, TwoMachinesPlayARoundOverAModemCall) {
@@ -373,6 +440,94 @@ TEST_F(NetpeerTest, ALostCarrierEndsTheRoundOnceOnTheOtherMachine) {
     const std::string err = Text(dir / ("machine" + std::to_string(other + 1) + ".err"));
     EXPECT_EQ(Occurrences(err, "The game has been ended."), 1u) << err;
     machines.clear();
+  }
+}
+
+// Voice on a LAN: a 7 s recording of the spoken clip reaches the other machine exactly as the sender shaped it;
+// two shorter ones recorded while it plays wait in voice files and play after it, in order.
+TEST_F(NetpeerTest, LanVoiceMessagesArriveAsShapedAndPlayInOrder) {
+  extraEnv = {"WINAPI_WAVE_IN=" + ClipWav().string()};
+  Start(1, {"--host", "--players", "2", "--type", "1", "--holes", "1", "--voice", "0,1500,800"});
+  Start(2, {"--join", "--type", "1", "--name", "Guest2", "--holes", "1", "--expect-voice", "3"});
+  ASSERT_TRUE(Finish());
+  const std::vector<std::string> lines = VoiceLines(machines[1]);
+  ASSERT_EQ(lines.size(), 3u) << Text(machines[1].out);
+  EXPECT_NE(lines[0].find("77175 samples of 8 bits at 11025 Hz"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find("waiting: none"), std::string::npos) << lines[0];
+  EXPECT_EQ(Occurrences(lines[1], ".wxx"), 2u) << lines[1];  // its own file and the third's
+  EXPECT_EQ(Occurrences(lines[2], ".wxx"), 1u) << lines[2];
+  const auto samples = [](const std::string& l) { return std::atoi(l.substr(l.find(": ") + 2).c_str()); };
+  EXPECT_GT(samples(lines[1]), samples(lines[2]));
+  // The microphone turned the 8000 Hz clip into 8-bit samples at 11025 Hz; the sender shaped those.
+  const std::vector<int16_t> clip = speech::ReadPcm16((std::string(TEEBOX_SOURCE_DIR) + "/tests/fixtures/speech/clip.raw").c_str());
+  std::vector<uint8_t> recorded(77175);
+  for (size_t n = 0; n < recorded.size(); ++n) {
+    const size_t at = n * 8000 / 11025;
+    recorded[n] = static_cast<uint8_t>(((at < clip.size() ? clip[at] : 0) >> 8) + 128);
+  }
+  EXPECT_EQ(Bytes(dir / "machine2" / "voice-1.pcm"), net::ShapeVoiceRecording(0, recorded.data(), 77175));
+  EXPECT_NE(Text(machines[0].out).find("voice sent 3"), std::string::npos);
+}
+
+// Voice over a modem call is coded: the message arrives in several packets and decodes within the codec's
+// measured quality of the clip.
+TEST_F(NetpeerTest, ModemVoiceArrivesCodedWithinTheCodecsQuality) {
+  const std::string wav = "WINAPI_WAVE_IN=" + ClipWav().string();
+  StartModemRound(1, {wav}, {}, {"--voice", "0"}, {"--expect-voice", "1"});
+  ASSERT_TRUE(Finish());
+  const std::vector<std::string> lines = VoiceLines(machines[1]);
+  ASSERT_EQ(lines.size(), 1u) << Text(machines[1].out);
+  // 7 s at 8000 Hz less the encoder's 104 samples of look-ahead, in whole frames of 208.
+  const int samples = (56000 - 104) / 208 * 208;
+  EXPECT_NE(lines[0].find(std::to_string(samples) + " samples of 16 bits at 8000 Hz"), std::string::npos) << lines[0];
+  const std::vector<uint8_t> pcm = Bytes(dir / "machine2" / "voice-1.pcm");
+  std::vector<int16_t> decoded(pcm.size() / 2);
+  std::memcpy(decoded.data(), pcm.data(), decoded.size() * 2);
+  std::vector<int16_t> clip = speech::ReadPcm16((std::string(TEEBOX_SOURCE_DIR) + "/tests/fixtures/speech/clip.raw").c_str());
+  clip.resize(decoded.size(), 0);
+  const speech::SpeechQuality q = speech::MeasureSpeechQuality(clip, decoded);
+  EXPECT_GE(q.segmentalSnrDb, 5.0);
+  EXPECT_LE(q.spectralDistanceDb, 10.0);
+}
+
+// An online tournament: both machines log in to the lobby server, play, and post cards, statuses, shots and
+// statistics lines to the score server, whose leader board each reads back with both golfers on it.
+TEST_F(NetpeerTest, AnOnlineTournamentReachesTheScoreServerAndReadsItsLeaderBoard) {
+  lobbyd::Lobby lobby;
+  lobbyd::LobbyServer server(&lobby);
+  const uint16_t port = server.Start(0);
+  ASSERT_NE(port, 0);
+  scored::ScoreStore store;
+  scored::ScoreServer scores(&store);
+  const uint16_t scorePort = scores.Start(0);
+  ASSERT_NE(scorePort, 0);
+  portMap += ",7653=" + std::to_string(port) + ",80=" + std::to_string(scorePort);
+  extraArgs = {"--server", "127.0.0.1", "--score-server", "127.0.0.1"};
+  PlayRound(2, 0, 6);
+  scores.Stop();
+  server.Stop();
+  EXPECT_EQ(store.Cards(), 2u);
+  // Each golfer's strokes on the board are its card's total.
+  for (const Machine& m : machines) {
+    std::map<std::string, int> totals;
+    std::vector<std::string> board;
+    std::ifstream in(m.out);
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind("card ", 0) == 0) {
+        const std::string name = line.substr(5, line.find(' ', 5) - 5);
+        totals[name] = std::atoi(line.substr(line.find("total ") + 6).c_str());
+      }
+      if (line.rfind("leader ", 0) == 0) board.push_back(line);
+    }
+    ASSERT_EQ(board.size(), 2u) << Text(m.out);
+    for (const std::string& l : board) {
+      std::istringstream f(l.substr(7));
+      int position, holes, strokes;
+      std::string name, word;
+      f >> position >> name >> word >> holes >> word >> strokes;
+      EXPECT_EQ(holes, 3) << l;
+      EXPECT_EQ(strokes, totals[name]) << l;
+    }
   }
 }
 

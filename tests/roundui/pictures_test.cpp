@@ -29,7 +29,6 @@
 #include "support/ground.h"
 #include "winapi/testing.h"
 
-#include "pictures_fixture.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "framework/core/services.h"
@@ -21,10 +22,15 @@
 #include "platformlib/gfx/rowspace.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "roundui/aftershot.h"
+#include "roundui/gameui.h"
 #include "roundui/scorecard.h"
+#include "roundui/shotclock.h"
+#include "roundui/shotresult.h"
+#include "roundui/uishapes.h"
 #include "app/gameapp.h"
 #include "support/demo_installation.h"
 #include "support/golden.h"
+#include "support/ground.h"
 #include "winapi/testing.h"
 
 namespace roundtest {

@@ -39,7 +39,7 @@
 #include "support/golden.h"
 #include "support/ground.h"
 
-#include "pictures_fixture.h"
+#include "screen_fixture.h"
 
 namespace {
 

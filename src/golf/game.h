@@ -250,6 +250,8 @@ class TGame {
   uint32_t shotTimeLimit = 30;
   // Shot-clock violations of a golfer so far (1..5 once counted).
   virtual int CountViolation(int slot);
+  // Takes a disqualified golfer out of the round (the team modes' partners play on for the side).
+  virtual void DisqualifyGolfer(int slot);
   // Where the current golfer should aim: the pin.
   virtual Vector3 GetTargetPoint() const { return pinPosition; }
 

@@ -200,6 +200,10 @@ int TGame::CountViolation(int slot) {
   return violations[slot] < 5 ? ++violations[slot] : 5;
 }
 
+void TGame::DisqualifyGolfer(int slot) {
+  if (TPlayer* p = players->GetPlayer(slot)) p->flags |= kGolferOut;
+}
+
 void TGame::OnShotFinished() {
   if (IsHoleComplete() || !ChooseNextPlayer()) {
     EndOfHole();
@@ -311,7 +315,7 @@ int PlayCurrentShot(float power, float curve, float trajectory) {
     b.curve = curve;
     b.trajectory = trajectory;
     b.aim = ShotAimPoint;
-    b.windSpeed = static_cast<uint8_t>(std::clamp(g->windSpeed, 0, 30));
+    b.windSpeed = static_cast<uint8_t>(std::clamp<int>(g->windSpeed, 0, kMaxWindSpeed));
     // Written field by field, so every machine reads the same record whatever its byte order and padding.
     uint8_t wire[kShotSetUpWireBytes];
     WriteShotSetUp(b, wire);
@@ -341,7 +345,7 @@ int ReplayRemoteShot(const ShotSetUpBlock& b) {
   for (float v : {b.position.x, b.position.y, b.position.z, b.aim.x, b.aim.y, b.aim.z, b.power, b.curve, b.trajectory})
     if (!std::isfinite(v)) return 0;
   // The shot flies in the wind it flew in on its own machine, gusts and all.
-  g->windSpeed = b.windSpeed <= 30 ? b.windSpeed : g->holeWindSpeed;
+  g->windSpeed = b.windSpeed <= kMaxWindSpeed ? b.windSpeed : g->holeWindSpeed;
   BallSetWind(g->windSpeed, g->windHeading);
   p->windCondition = b.wind;
   p->fairwayCondition = b.fairway;

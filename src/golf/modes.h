@@ -39,6 +39,8 @@ class TMatchPlayGame : public TGame {
   std::string ResultText() const;
   void ConcedeHole(int side);
   void ConcedeMatch(int side);
+  // A side with nobody left in it loses the match.
+  void DisqualifyGolfer(int slot) override;
 
   int GetHoleWinner(uint16_t* winner, bool trial = false) override;
   bool IsHoleComplete() override;
@@ -89,8 +91,10 @@ class TFoursomeGame : public TFourBallGame {
   explicit TFoursomeGame(uint16_t m) : TFourBallGame(m) {}
   uint32_t GetSaveSize() const override;
   bool HasHandicapStroke(int slot, int hole) const override;
-  // Who of the side drives on a hole.
+  // Who of the side drives on a hole: the partner of one disqualified.
   int TeeShotPlayer(int side, int hole) const;
+  // The partner left plays every shot of the side.
+  void DisqualifyGolfer(int slot) override;
   bool ChooseNextPlayer() override;
   int AdvanceHole() override;
   void OnShotFinished() override;

@@ -569,6 +569,74 @@ TEST_F(ModesTest, FoursomesAlternateTeeShotsAndStrokes) {
     }
 }
 
+// A golfer disqualified (the shot clock's fifth infraction) during the first shot of the match: in foursomes the
+// partner plays every shot of the side after it, tee shots too; a side with nobody left loses the match, whose sides
+// stay as they began.
+TEST_F(ModesTest, ADisqualifiedGolfersPartnerPlaysOnAndASideWithNobodyLeftLoses) {
+  UseHole(48, 200, 9);
+  struct Case {
+    const char* name;
+    int mode, golfers;
+    std::vector<int> disqualified;
+    int holesPlayed, winner;  // holes decided; side 0, 1 or -1 (halved or none)
+  };
+  const Case cases[] = {
+      {"foursomes, one partner out", kModeFoursome, 4, {0}, 2, -2},
+      {"four-ball, both partners out", kModeFourBall, 4, {2, 3}, 1, 0},
+      {"singles, the first golfer out", kModeMatchPlay, 2, {0}, 1, 1},
+  };
+  for (const Case& c : cases) {
+    DeleteCurrentGame();
+    frontEnd = 0;
+    Dispatched().clear();
+    Svc().scene->SeedRandom15(11);
+    auto* g = static_cast<TMatchPlayGame*>(MakeGame(c.mode, c.golfers, true));
+    g->state.holeCount = 2;
+    std::vector<std::pair<int, int>> shots;  // hole, slot
+    g->StartHole();
+    for (int i = 0; i < 200000 && frontEnd == 0; ++i) {
+      if (Pump(1) == 0) break;
+      if (!Dispatched().empty() && Dispatched().back() == kGolfShotBegins) {
+        shots.emplace_back(g->state.hole, g->state.currentPlayer);
+        if (shots.size() == 1) {
+          EXPECT_EQ(g->state.currentPlayer, 0) << c.name;
+          for (int s : c.disqualified) g->DisqualifyGolfer(s);
+        }
+      }
+    }
+    ASSERT_FALSE(shots.empty()) << c.name;
+    shots.erase(shots.begin());  // the one shot played before the disqualification
+    ASSERT_EQ(frontEnd, 1) << c.name;
+    EXPECT_EQ(g->holesPlayed, c.holesPlayed) << c.name;
+    for (int s : c.disqualified) {
+      EXPECT_EQ(std::count_if(shots.begin(), shots.end(), [&](auto shot) { return shot.second == s; }), 0) << c.name;
+      EXPECT_EQ(g->SideOf(s), c.mode == kModeMatchPlay ? s : s / 2) << c.name;
+    }
+    if (c.winner == -2) {
+      // Foursomes: the partner left plays the side's every shot after it and drives on the second hole; the other
+      // side alternates.
+      for (int hole = 0; hole < 2; ++hole) {
+        std::vector<int> side0, side1;
+        for (auto [h, s] : shots)
+          if (h == hole) (s < 2 ? side0 : side1).push_back(s);
+        ASSERT_FALSE(side0.empty()) << hole;
+        EXPECT_EQ(side0, std::vector<int>(side0.size(), 1)) << hole;
+        ASSERT_FALSE(side1.empty()) << hole;
+        EXPECT_EQ(static_cast<TFoursomeGame*>(g)->TeeShotPlayer(0, hole), 1);
+        if (hole == 1) {
+          EXPECT_EQ(side1[0], 3);
+        }
+      }
+      EXPECT_LT(g->matchConcededBy, 0);
+    } else {
+      EXPECT_EQ(g->matchConcededBy, 1 - c.winner) << c.name;
+      EXPECT_EQ(g->GetLeader(), c.winner) << c.name;
+      EXPECT_EQ(g->ResultText(), "CONCEDED") << c.name;
+    }
+    EXPECT_EQ(g->gameOver, 1u) << c.name;
+  }
+}
+
 TEST_F(ModesTest, ComputerGolfersPlayATournamentAndThePracticeHoles) {
   UseHole(48, 200, 9);
   Svc().scene->SeedRandom15(4);

@@ -243,7 +243,9 @@ void SetSpawnHook(SpawnHook hook);  // an empty hook starts real processes
 // reading messages. While a script is on, each poll of the input state (GetAsyncKeyState, GetKeyState,
 // GetKeyboardState, GetCursorPos) first moves the virtual clock one step; an event falls due as the clock
 // passes its time and then acts as the person's key or mouse would (state and messages alike), so the same
-// script gives the same run every time. Off the virtual clock polls do not move time; events still fall due
+// script gives the same run every time. An event for a window of another thread is handed over before the clock
+// moves on: its delivery waits (in real time, up to 2 s) until that thread has taken it, and whatever it queued
+// for itself because of it, and is back at its empty queue. Off the virtual clock polls do not move time; events still fall due
 // on real time.
 namespace winapi::testing {
 struct ScriptedEvent {

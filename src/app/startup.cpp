@@ -107,8 +107,9 @@ void ShowStartupPicture(const char* name, int showNow) {
 }
 
 int PlayStartupMovie(int probe, const char* name) {
-  // No movie player: the movies are skipped as with "/NOMOVIES".
   if (probe == -1 || Flags().noMovies) return 0;
+  // The probe only asks whether movies are played at all.
+  if (probe == 1) return 1;
   return Svc().scene->PlayMovie(name);
 }
 
@@ -127,6 +128,7 @@ int RunStartupSequence() {
   int status = BuildFolderRecords();
   if (status) ShowErrorText("Files missing, please reinstall!", true);
   Facts().fontFolder = f.fonts.directory;
+  Facts().dataFolder = f.data.directory;
 
   if (status == 0) status = Svc().catalogue->CreateCourseList();
   if (status == 0) {

@@ -142,8 +142,8 @@ void harvestMarkers() {
       if (selectedCode || allTees) placeObject(i, kTeeObject);
       continue;
     }
-    if (c >= 83 && c <= 86) {
-      r.pins[c - 83] = i;
+    if (IsPinMarker(c)) {
+      r.pins[c - kFirstPinMarker] = i;
       placeObject(i, c);
       continue;
     }

@@ -11,6 +11,15 @@ constexpr int kHoleFileError = 2;   // a file cannot be opened, is damaged, or m
 constexpr int kHoleNoExtension = 7;
 constexpr int kHoleBadMagic = 28;
 
+// Markers of the cell grid's byte 3 that the loader may leave in place: the tee sets' starts (80, 81, 82, 91), the
+// pins (slots 0-3) and the crowd and scenery markers. Without an object of their own they are no objects: the scene
+// draws the pin at the hole's pin vertex and the tee marker as object 80.
+constexpr uint8_t kFirstPinMarker = 83, kLastPinMarker = 86;
+constexpr bool IsPinMarker(uint8_t code) { return code >= kFirstPinMarker && code <= kLastPinMarker; }
+constexpr bool IsCellMarker(uint8_t code) {
+  return (code >= 80 && code <= 86) || code == 91 || (code >= 70 && code <= 72) || (code >= 112 && code <= 120);
+}
+
 // One hole record per program, reused for every hole (196 bytes, in field order).
 struct HoleRecord {
   uint32_t unused0 = 0;

@@ -11,13 +11,6 @@
 #include "framework/core/services.h"  // numbers 0, 7, 9 and 10: the start-up's own
 
 // ---- numbered preferences (registry) -----------------------------------------------------------------------
-constexpr int kPrefDriverEnumeration = 1;
-constexpr int kPrefFogDensity = 2;
-constexpr int kPrefObjectTextureDepth = 3;
-constexpr int kPrefObjectDetail = 4;
-constexpr int kPrefTerrainDetail = 5;
-constexpr int kPrefAnimateWater = 6;
-constexpr int kPrefSwingSensitivity = 8;
 
 
 // ---- the preferences block ("vex3d.dat") ----------------------------------------------------------------

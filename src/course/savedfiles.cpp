@@ -201,6 +201,28 @@ int SaveGame(int overwrite, int* count) {
 }
 
 int LastSavedGameNumber() { return g_lastGame; }
+void SetLastSavedGameNumber(int number) { g_lastGame = number; }
+
+int DeleteSavedGame(int number) {
+  if (number < 1 || number > kMaxNumber) return kSavedFileMissing;
+  if (!DeleteFileA(join(g_gameFolder, gameName(number)).c_str())) return kSavedFileMissing;
+  if (g_lastGame == number) g_lastGame = 0;
+  return 0;
+}
+
+int64_t SavedGameTime(int number) {
+  if (number < 1 || number > kMaxNumber) return 0;
+  WIN32_FIND_DATAA data{};
+  HANDLE find = FindFirstFileA(join(g_gameFolder, gameName(number)).c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  FindClose(find);
+  // 100-ns ticks since 1601.
+  const uint64_t ticks = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                         data.ftLastWriteTime.dwLowDateTime;
+  constexpr uint64_t kUnixEpochSeconds = 11644473600ull;
+  const uint64_t seconds = ticks / 10000000ull;
+  return seconds > kUnixEpochSeconds ? static_cast<int64_t>(seconds - kUnixEpochSeconds) : 0;
+}
 
 int LoadSavedGame(int number, std::string* error) {
   std::vector<uint8_t> bytes, state;

@@ -46,8 +46,14 @@ std::vector<SavedGameEntry> ListSavedGames();
 // there is none). `count` receives the saved games in the folder afterwards. 0 saved, 10 the disk is full,
 // 2 otherwise (no game, the folder cannot be made, a write failed); the previous file is then as it was.
 int SaveGame(int overwrite, int* count);
-// The number of the saved game last saved or loaded (0: the game has no saved game yet).
+// The number of the saved game last saved or loaded (0: the game has no saved game yet); set back when a
+// browsed game is put aside for the one of before.
 int LastSavedGameNumber();
+void SetLastSavedGameNumber(int number);
+// Deletes saved game `number`: 0, or 7 when there is no such file or it cannot be deleted.
+int DeleteSavedGame(int number);
+// When saved game `number` was last written (seconds since 1970), 0 when unknown.
+int64_t SavedGameTime(int number);
 // Reads saved game `number` and makes it the current game: 0, 7 no such file, 2 damaged (reason in `error`;
 // the current game stays), 5 an older game format.
 int LoadSavedGame(int number, std::string* error = nullptr);

@@ -5,12 +5,12 @@
 
 #include <cstdint>
 
+#include "framework/core/preferencevalues.h"
 #include "framework/ui/handlergroup.h"
 #include "frontend/textbutton.h"
 
 // The sensitivity the mouse swing reads.
 extern int32_t MouseSwingSensitivity;
-constexpr int kPrefSwingSensitivity = 8;
 
 // The panel's place and measures at a screen size (0..4) and screen.
 struct CalibrationLayout {

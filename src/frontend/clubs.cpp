@@ -58,6 +58,7 @@ void CDialogSelectTxtBtn::Fire() {
   if (n <= 0) return;
   const int next = backwards_ ? (index_ - 1 < 0 ? n - 1 : index_ - 1) : (index_ + 1 >= n ? 0 : index_ + 1);
   Svc().sound->PlayMenuSound(backwards_ ? 4 : 3);
+  steppedBack_ = backwards_;
   backwards_ = false;
   SetIndex(next);
   Draw(0);
@@ -69,6 +70,12 @@ void CDialogSelectTxtBtn::SetIndex(int index) {
   index_ = index;
   Erase(0);
   SetText(Count() > 0 ? choices_[static_cast<size_t>(index_) + 1].c_str() : "");
+}
+
+void CDialogSelectTxtBtn::SetChoices(std::vector<std::string> choices) {
+  choices_ = std::move(choices);
+  if (choices_.empty()) choices_.push_back("");
+  SetIndex(std::min(index_, std::max(Count() - 1, 0)));
 }
 
 void CDialogSelectTxtBtn::SetPlace(int32_t x_, int32_t y_) {

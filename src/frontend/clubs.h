@@ -28,11 +28,16 @@ class CDialogSelectTxtBtn : public CDialogTxtBtn {
   void SetPlace(int32_t x, int32_t y);
   int GetIndex() const { return index_; }
   int Count() const { return static_cast<int>(choices_.size()) - 1; }
+  // Whether the last step (the one the click handler sees) went backward.
+  bool SteppedBack() const { return steppedBack_; }
+  // New choices (the label first); the value is kept, or clamped to the last choice.
+  void SetChoices(std::vector<std::string> choices);
 
  private:
   std::vector<std::string> choices_;  // the label, then the choices
   int index_ = 0;
   bool backwards_ = false;
+  bool steppedBack_ = false;
   int32_t labelRight_, labelY_;
   uint16_t labelColour_;
 };

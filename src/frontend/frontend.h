@@ -16,6 +16,8 @@ extern int32_t DemoRound;
 // The start-up opens the main menu rather than the practice hole (the menu demonstration program): 1 the main
 // menu, 2 the golfers screen over it, 3 the courses screen.
 extern int32_t StartInMainMenu;
+// Run once the main menu has opened at start-up (the screen viewer opens its screen or dialog from it).
+extern void (*StartScreenHook)();
 
 int StartFrontEnd();
 void ShowMainMenu();

@@ -3,6 +3,9 @@
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
 #include "frontend/highlights.h"
+#include "frontend/overview.h"
+#include "frontend/settingsdlg.h"
+#include "frontend/scorecard.h"
 #include "frontend/tourneydlg.h"
 #include "mmsystem.h"
 
@@ -41,6 +44,7 @@ class FrontEnd : public FrontEndProvider {
   void ShowTourneyStandings(int notice, int kind, int delaySeconds) override {
     if (!DialogsSuppressed()) ::ShowTourneyStandings(notice, kind, delaySeconds);
   }
+  int ShowScoreCardDialog(int layout) override { return DialogsSuppressed() ? 0 : ::ShowScoreCardDialog(layout); }
   int ShowTimedNotice(const std::string& text, uint32_t timeoutMs) override {
     if (DialogsSuppressed()) return 1;
     return ::ShowMessageDialog(text.c_str(), 1, 1, nullptr, timeoutMs, nullptr);
@@ -49,6 +53,17 @@ class FrontEnd : public FrontEndProvider {
     if (CurrentScreen) {
       CurrentScreen->EraseAll(0);
       CurrentScreen->DrawAll(0);
+    }
+  }
+  // The round's settings dialogs: 1 when the interface should rebuild for changed settings.
+  int ShowRoundDialog(int which) override {
+    if (DialogsSuppressed()) return 0;
+    switch (which) {
+      case kDialogHoleOverview: return ShowOverviewDialog();
+      case kDialogPlayerSettings: return ShowPlayerSettingsDialog();
+      case kDialogScreenLayout: return ShowScreenLayoutDialog();
+      case kDialogSoundOptions: return ShowSoundDialog();
+      default: return 0;
     }
   }
   bool InDemoState() override { return DemoRound != 0; }

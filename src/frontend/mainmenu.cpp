@@ -10,10 +10,13 @@
 #include "framework/ui/inputstate.h"
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
+#include "frontend/gamemodes.h"
+#include "frontend/settingsdlg.h"
 #include "frontend/highlights.h"
 #include "frontend/options3d.h"
 #include "frontend/paneldemo.h"
 #include "frontend/rangemenu.h"
+#include "frontend/savedgames.h"
 #include "frontend/screens.h"
 #include "golf/game.h"
 #include "golf/modes.h"
@@ -27,6 +30,7 @@ TGenericControlADV* TeeOffButton = nullptr;
 int32_t QuitAfterGame = 0;
 int32_t DemoRound = 0;
 int32_t StartInMainMenu = 0;
+void (*StartScreenHook)() = nullptr;
 
 namespace {
 
@@ -62,12 +66,6 @@ std::string PlayersFolder() {
 }
 
 void NoAction(TGenericControlADV*) {}
-
-// Until the options dialog is built, Options opens its 3D page directly.
-void OnOptions(TGenericControlADV*) {
-  Show3dOptionsDialog();
-  RedrawMainMenu();
-}
 
 // A game past its first hole, or with strokes on its card, is under way.
 bool GameUnderWay(TGame& game) {
@@ -221,6 +219,7 @@ void BeginPlay(TGenericControlADV* control) {
     ShowMainMenu();
     if (StartInMainMenu == 2) ShowGolfersScreen(nullptr);
     if (StartInMainMenu == 3) ShowCoursesScreen(nullptr);
+    if (StartScreenHook) StartScreenHook();
     return;
   }
   TGame* game = CurrentGame();
@@ -358,12 +357,12 @@ TMainMenuADV::TMainMenuADV() : TMenuADV("bgmain.dct", "vex.fsh", 80, 80, MenuArc
   TeeOffButton = AddPictureButton("teeoff.fsh", 629, 235, BeginPlay, "Tee off", 1);
   AddPictureButton("butgolfr.fsh", 576, 297, ShowGolfersScreen, "Select which golfers will be competing", 1);
   AddPictureButton("butcours.fsh", 511, 376, ShowCoursesScreen, "Select which course will be played", 1);
-  AddPictureButton("butmodes.fsh", 427, 430, NoAction, "Select between 9 modes of play", 1);
+  AddPictureButton("butmodes.fsh", 427, 430, ShowGameModesScreen, "Select between 9 modes of play", 1);
   AddPictureButton("butnet.fsh", 343, 466, NoAction, "Compete over modem, LAN, or Internet", 1);
   constexpr uint32_t kRed = 0xFF1010;
   AddTextButton("Highlights", 260, 63, {'H', 'h'}, ShowHighlightsScreen, "Select and view any previously recorded shots", 1, kRed);
-  AddTextButton("Options", 380, 63, {'O', 'o'}, OnOptions, "Adjust sounds and display settings", 1, kRed);
-  AddTextButton("Saved Games", 492, 63, {'V', 'v'}, NoAction, "Resume playing any previously saved game", 1, kRed);
+  AddTextButton("Options", 380, 63, {'O', 'o'}, ShowPreferencesDialog, "Adjust sounds and display settings", 1, kRed);
+  AddTextButton("Saved Games", 492, 63, {'V', 'v'}, ShowSavedGamesScreen, "Resume playing any previously saved game", 1, kRed);
   AddTextButton("Quit", 635, 63, {'Q', 'q', kKeyEscape}, ConfirmQuit, "Exit the game", 2, kRed);
   helpText =
       "Main Menu\n\nToday's Game shows the game that Tee off starts: its mode, its course and its golfers. Click the "
@@ -444,7 +443,7 @@ int TMainMenuADV::OnIdle() {
 void TMainMenuADV::OnMenuButton(TGenericControlADV* control) {
   if (!control) return;
   switch (control->userWord) {
-    case 0: break;  // the game modes screen comes later
+    case 0: ShowGameModesScreen(control); break;
     case 1: ShowCoursesScreen(control); break;
     case 2: ShowGolfersScreen(control); break;
     case 3: case 4: case 5: case 6: {

@@ -13,6 +13,7 @@
 #include "app/gameapp.h"
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
+#include "frontend/gamemodes.h"
 #include "frontend/listbox.h"
 #include "frontend/screens.h"
 #include "golf/game.h"
@@ -136,7 +137,18 @@ void TCoursesADV::OnCourseClicked(TListBoxADV* list, ListEntry* entry) {
   }
 }
 
+namespace {
+// A practice game leaves the courses screen playing hole 1 alone: the new course's holes differ.
+void ResetPracticeAfterCourses() {
+  auto* practice = dynamic_cast<TPracticeGame*>(CurrentGame());
+  if (!practice) return;
+  practice->SetHoleMask(1);
+  ResetPracticeHoles();
+}
+}  // namespace
+
 void TCoursesADV::OnMainMenu(TGenericControlADV*) {
+  ResetPracticeAfterCourses();
   SaveLastGame();
   ShowMainMenu();
 }
@@ -145,6 +157,7 @@ void TCoursesADV::OnCancel(TGenericControlADV* control) {
   auto* screen = control->Owner<TCoursesADV>();
   if (screen && CurrentGame()) CurrentGame()->SetCurrentCourseByName(screen->rememberedCourse.c_str());
   LoadCourseDescription();
+  ResetPracticeAfterCourses();
   ShowMainMenu();
 }
 

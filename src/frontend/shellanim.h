@@ -6,7 +6,7 @@
 
 #include "framework/core/paths.h"
 #include "framework/core/utils.h"
-#include "frontend/shapemovie.h"
+#include "framework/core/shapemovie.h"
 
 class TShellAnimADV {
  public:

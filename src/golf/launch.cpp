@@ -329,3 +329,11 @@ int RoundYardage(int yards) {
   const int digit = ((yards % 10) + 10) % 10;
   return yards + kCorrection[digit];
 }
+
+void BallLaunchTrial(BallState* b, float power, float curve, float trajectory) {
+  ShotMeter.finalPower = power;
+  ShotMeter.finalCurve = curve;
+  ShotMeter.trajectory = trajectory;
+  ShotMeter.shotFactorA = ShotMeter.shotFactorB = 1.0f;
+  BallLaunch(b, 0, 1, 0, power);
+}

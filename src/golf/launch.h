@@ -97,6 +97,9 @@ int ChooseClubForAim(const playerInfo_s* golfer, float distance);
 // the meter's final power when realSwing is set, else power when it is not 0 (1.0 full), else the power
 // that carries the club to AimDistance. With autoClub (and AutoClubEnabled) the club is chosen first.
 void BallLaunch(BallState* b, int autoClub, int realSwing, int reserved, float power);
+// A trial launch as a clean swing of `power` with the curve and trajectory given (no mishit): the meter's swing values
+// are set for it, so callers keep them (ShotValuesKept) around it.
+void BallLaunchTrial(BallState* b, float power, float curve = 0.0f, float trajectory = 0.0f);
 
 // The launch itself: a ball leaving along the ground direction at the angle (radians above it), with
 // backspin and the curve's tilt of the spin axis. Used by BallLaunch and by measured shots.

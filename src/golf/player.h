@@ -29,6 +29,8 @@ class TPlayer : public playerInfo_s {
   struct DriveStats {
     uint32_t longest = 0, yards = 0, measured = 0, fairways = 0, chances = 0;
   } drives;
+  // The scene's animations of this golfer (its ball and swing), made and read by the scene only.
+  std::shared_ptr<void> sceneAttachment;
 
   TPlayer() = default;
   virtual ~TPlayer() = default;

@@ -34,11 +34,7 @@ int PredictShot(float power, float curve, float trajectory, const BallState* bal
   BallState copy = *ball;
   {
     ShotValuesKept kept;
-    ShotMeter.finalPower = power;
-    ShotMeter.finalCurve = curve;
-    ShotMeter.trajectory = trajectory;
-    ShotMeter.shotFactorA = ShotMeter.shotFactorB = 1.0f;
-    BallLaunch(&copy, 0, 1, 0, power);
+    BallLaunchTrial(&copy, power, curve, trajectory);
   }
   BallFlightStart(&copy);
   BallRunShot(&copy, kPredictStepSeconds, false);

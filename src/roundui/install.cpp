@@ -11,6 +11,7 @@
 #include "roundui/leaderboard.h"
 #include "roundui/powermeter.h"
 #include "roundui/replay.h"
+#include "roundui/roundparts.h"
 #include "roundui/roundturn.h"
 #include "roundui/uishapes.h"
 #include "roundui/scorecard.h"
@@ -18,6 +19,7 @@
 #include "roundui/statspage.h"
 #include "roundui/statusdlg.h"
 #include "roundui/targeting.h"
+#include "roundui/uishapes.h"
 
 namespace {
 
@@ -57,6 +59,10 @@ class RoundInterface : public RoundInterfaceProvider {
     return PresentRoundFrame();
   }
   void PersonShot() override { BeginPersonShot(); }
+  bool SampleShotReplay(uint32_t elapsed, float* position, uint8_t* event, bool* ended) override {
+    return SampleReplayForScene(elapsed, position, event, ended);
+  }
+  MemHandle GameUIShape(uint32_t n) override { return GetGameUIShape(n); }
   // Every shot ends in the interface: played back, then the golfer's choice counts it and goes on.
   bool CountsShots() override { return true; }
   void ChatLine(const std::string& text) override {
@@ -93,7 +99,7 @@ class RoundInterface : public RoundInterfaceProvider {
   bool ShowShootoutStatus() override { return StatusShown([] { ::ShowShootoutStatus(ShootoutWinner()); }); }
   bool ShowMatchPlayStatus() override { return StatusShown(::ShowMatchPlayStatus); }
   bool ShowSkinsStatus() override { return StatusShown(::ShowSkinsStatus); }
-  void ShowScoreCard(int) override {
+  void ShowScoreCard(int flag) override {
     if (!GameUIBuilt()) return;
     // The card's first golfer row as the page shows it: the name, then each hole's text.
     const CardInput card = CurrentScoreCard(true, false);
@@ -102,7 +108,13 @@ class RoundInterface : public RoundInterfaceProvider {
       if (t.row == kCardFirstGolferRow) row += t.text + " ";
     }
     NoteScoreCardPage(row);
-    ShowScoreCardPage(-1);
+    Svc().frontEnd->ShowScoreCardDialog(flag);
+  }
+  void DrawScoreCard(int32_t x, int32_t y, bool frontNine, bool putts) override {
+    DrawScorecard(CurrentScoreCard(frontNine, putts), x, y);
+  }
+  void DrawPlayerStats(int slot, int32_t x, int32_t y, int32_t lineHeight) override {
+    FillPlayerStats(slot, x, y, lineHeight);
   }
 };
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "frontend/control.h"
-#include "frontend/shapemovie.h"
+#include "framework/core/shapemovie.h"
 
 class TMicButton : public TGenericControlADV {
  public:

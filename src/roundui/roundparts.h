@@ -3,6 +3,8 @@
 // built of it.
 #pragma once
 
+#include <cstdint>
+
 class MA_EventHandler;
 class TMA_EventHandlerList;
 
@@ -14,8 +16,11 @@ void DestroyAfterShotList();
 void ClearReplayPlaying();
 // The lie and distance panels refreshed with the value.
 void RefreshShotInfoPanels(int value);
-// The shot just flown played back from the recording (returns when it has ended).
+// The shot just flown played back from the recording (returns when it has ended): through the scene's
+// animations (the golfer's swing, the ball and its shadow, the flag) when it has them, else as a moving dot.
 void PlayShotBack();
+// The play-back's sample `elapsed` ms after its start for the scene's ball: false when no shot is playing back.
+bool SampleReplayForScene(uint32_t elapsed, float* position, uint8_t* event, bool* ended);
 // The shot is played back, then the after-shot choice opens (without a menu the default choice runs at once);
 // the choice's handler ends the shot. True when the choice took over the shot's end.
 bool BeginAfterShotChoice();

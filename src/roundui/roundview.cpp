@@ -76,16 +76,20 @@ void DrawRoundView() {
   AddDirtyRect(whole);
 }
 
+void DrawShotStartView(const Vector3& from) {
+  // The view stands where the shot was played while it plays back; it is drawn once and kept as the background.
+  playerInfo_s* golfer = ActiveGolferRecord;
+  const Vector3 rest = golfer ? golfer->ball.position : Vector3{};
+  if (golfer) golfer->ball.position = from;
+  DrawRoundView();
+  if (golfer) golfer->ball.position = rest;
+}
+
 MARect DrawReplayBall(const Vector3& ball, const Vector3& from, const MARect* previous) {
   ImageRecord* screen = DrawnImage();
   if (!screen || !screen->window || screen->window->depth != 16 || !screen->window->pixels) return MARect{};
   if (!previous) {
-    // The view stands where the shot was played while it plays back; it is drawn once and kept as the background.
-    playerInfo_s* golfer = ActiveGolferRecord;
-    const Vector3 rest = golfer ? golfer->ball.position : Vector3{};
-    if (golfer) golfer->ball.position = from;
-    DrawRoundView();
-    if (golfer) golfer->ball.position = rest;
+    DrawShotStartView(from);
   } else if (previous->right > previous->left) {
     BlitImage(screen, *previous, RoleImage(kRoleErase), *previous);
     AddDirtyRect(*previous);

@@ -9,6 +9,8 @@
 void SetUpShotView(const Vector3& ball, const Vector3& aim);
 // Draws the view onto the screen image and keeps it as the clean background the controls are erased to.
 void DrawRoundView();
+// The view from where a shot was played (the ball put back there while it is drawn), kept as the background.
+void DrawShotStartView(const Vector3& from);
 // One frame of a replay: the ball drawn at `ball`. The first frame (no `previous`) draws the view from where the
 // shot was played (`from`) and keeps it as the background; later ones only move the ball, restoring the area the
 // previous frame drew it in. The area drawn (empty when the ball is out of sight).

@@ -241,10 +241,11 @@ void DrawScorecard(const CardInput& in, int32_t x, int32_t y) {
   if (setwindow(drawn->window)) {
     fillrect(x, y, w, h, RoundPixel565(kScoreCardFill));
     for (int row = 1; row < 12; ++row) fillrect(x + 2, y + row * rowH, w - 4, 1, RoundPixel565(kCardLine));
-    const int32_t column = CardColumnX(1, size) - CardColumnX(0, size);
-    fillrect(x + CardColumnX(0, size) - column / 2, y + 2, 1, h - 4, RoundPixel565(kCardLine));
+    // The ratings run across the card in one line: the column lines stop above their row.
+    const int32_t column = CardColumnX(1, size) - CardColumnX(0, size), lineH = kRowRating * rowH - 2;
+    fillrect(x + CardColumnX(0, size) - column / 2, y + 2, 1, lineH, RoundPixel565(kCardLine));
     fillrect(x + CardColumnX(kColOut, size) - (CardColumnX(kColTot, size) - CardColumnX(kColOut, size)) / 2, y + 2, 1,
-             h - 4, RoundPixel565(kCardLine));
+             lineH, RoundPixel565(kCardLine));
     releasewindow();
   }
   const MemHandle font = cardFont(size);

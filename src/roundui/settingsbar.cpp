@@ -120,7 +120,7 @@ void RunSettingsCommand(int id) {
     case kSettingsOverview: RunRoundDialog(kDialogHoleOverview, false); break;
     case kSettingsRotateView: RunRoundDialog(kDialogRotateView, true); break;
     case kSettingsChangeView: RunRoundDialog(kDialogCameraPosition, true); break;
-    case kSettingsScorecard: ShowScoreCardPage(-1); break;
+    case kSettingsScorecard: Svc().frontEnd->ShowScoreCardDialog(0); break;
     case kSettingsSetup: RunRoundDialog(kDialogPlayerSettings, false); break;
     case kSettingsSaveGame: SaveGameSequence(); break;
     case 7:

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "framework/ui/eventhandler.h"
-#include "frontend/shapemovie.h"
+#include "framework/core/shapemovie.h"
 
 class WindIndicatorEventHandler : public MA_EventHandler {
  public:

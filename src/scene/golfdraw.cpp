@@ -10,8 +10,10 @@
 #include "framework/core/services.h"
 #include "framework/ui/displaymgr.h"
 #include "golf/game.h"
+#include "golf/gridmode.h"
 #include "platformlib/gfx/vortel.h"
 #include "platformlib/gfx/windowdesc.h"
+#include "scene/gridoverlay.h"
 #include "scene/holedraw.h"
 #include "scene/holedraw3d.h"
 #include "scene/horizon.h"
@@ -139,6 +141,8 @@ bool DrawMainGolfView() {
   DrawWaterReflection(s, depth, 2);
   gImages.background = gImages.view;
   StepWaterAnimation(timeGetTime(), {s, depth, {gImages.background.data(), w, 0, 0, w, h}}, {});
+  // The golfer's grid over the ground: drawn each frame, its putting lines computed once a lie.
+  DrawGridOverlay(view, {s, depth, false}, GetGridModeForLie(), target, nullptr, false);
   CopyViewThroughOverlay(gImages, display);
   AddDirtyRect(MARect{drawn->left, drawn->top, drawn->right, drawn->bottom});
   return true;

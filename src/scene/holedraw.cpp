@@ -31,6 +31,8 @@ bool gToldObject = false, gToldSurface = false;
 
 }  // namespace
 
+bool HoleFlagAnimated = false;
+
 bool IsWaterSurface(uint8_t surface) {
   surface &= 0xF0;
   const uint8_t second = CurrentCourseScene().secondWater;
@@ -325,6 +327,7 @@ void CollectHoleItems(const TGolfView& view, const Vector3* golfer, std::vector<
       const uint8_t code = g.cells[(static_cast<size_t>(j) * g.width + i) * kCellBytes + 3];
       if (code == 0 || code >= 0x80) continue;
       if (!course.objectTypes[code].present) {
+        if (IsCellMarker(code)) continue;
         ++stats.skipped;
         LogOnce(gToldObject, "object code without a type:", code);
         continue;
@@ -456,7 +459,7 @@ HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector
         view.pinScreenY = top;
         view.pinDepthValue = DepthValueForDistance(f.Z, 3);
         const ObjectType& flag = course.objectTypes[kFlagObjectType];
-        if (flag.present)
+        if (flag.present && !HoleFlagAnimated)
           DrawSprite(s, flag.image, palette, f.x, static_cast<float>(top) + height * 0.35f,
                      static_cast<float>(flag.worldHeight) / 65536.0f * k *
                          static_cast<float>(flag.widthFactor) / 65536.0f,

@@ -54,5 +54,8 @@ uint16_t SoftwareDepthValue(float depth, bool live);
 HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& target, const Vector3* golfer,
                                const Surface16* depth = nullptr);
 
+// The flag animation draws the cloth on the pin while it runs: the picture then shows the pin alone.
+extern bool HoleFlagAnimated;
+
 // The tee, fairway and green cameras of the loaded hole (0, 1, 2) placed on `view`.
 bool PlaceHoleCamera(TGolfView& view, int camera);

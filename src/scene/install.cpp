@@ -1,8 +1,13 @@
 #include "scene/install.h"
 
 #include "framework/core/services.h"
+#include "scene/animlist.h"
 #include "scene/golfdraw.h"
+#include "scene/holedraw.h"
+#include "scene/movieplayer.h"
+#include "scene/shotanim.h"
 #include "scene/golfview.h"
+#include "scene/gridoverlay.h"
 #include "scene/random.h"
 #include "course/scenedata.h"
 #include "scene/render3d.h"
@@ -27,6 +32,7 @@ class Scene : public SceneProvider {
     SetUpTextureCache(gRenderStart.backEndKind == 1 || gRenderStart.backEndKind == 7,
                       GraphicsPref(kPrefObjectTextureDepth), GraphicsPref(kPrefTerrainDetail));
   }
+  void FreeBreakLineBuffer() override { ::FreeBreakLineBuffer(); }
   bool TextureCacheActive() override { return ::TextureCacheActive(); }
   void ResetTextureCache() override { ::ResetTextureCache(); }
   bool DrawGolfView() override { return !holeReleased_ && DrawMainGolfView(); }
@@ -39,7 +45,20 @@ class Scene : public SceneProvider {
   }
   void ReleaseHoleScene() override {
     holeReleased_ = true;
+    EndShotAnimations();
     FreeSkyDome();
+  }
+  int PlayMovie(const char* name) override { return PlayMovieFile(name) == 0 ? 1 : 0; }
+  bool StartShotAnimations() override { return !holeReleased_ && StartShotAnimationsNow(); }
+  int UpdateSceneAnimations(uint32_t now) override {
+    UpdateAnimationSurfaces();
+    return UpdateAnimationList(now);
+  }
+  bool AnyAnimationRunning() override { return ::AnyAnimationRunning() != 0; }
+  void SetAnimationListMark(int skip) override { ::SetAnimationListMark(skip); }
+  void EndShotAnimations() override {
+    RemoveAllAnimations();
+    HoleFlagAnimated = false;
   }
   int Random15() override { return scene::Random15(); }
   uint32_t Random31() override { return static_cast<uint32_t>(scene::Random31()); }

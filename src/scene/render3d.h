@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "framework/core/preferencevalues.h"
+
 struct RenderStart {
   uint8_t hardwareActive = 0;
   uint8_t backEndKind = 0;       // 0 software, 1 Glide, 3 ATI, 4 Direct3D, 7 software module; others as Direct3D
@@ -33,12 +35,6 @@ extern AdaptiveDetail gAdaptive;
 void ResetFrameStats();
 
 // Graphics preference indices (ids 1..6 live in the framework's GraphicsPreferences[id - 1]).
-constexpr int kPrefDriverEnumeration = 1;
-constexpr int kPrefFogDensity = 2;
-constexpr int kPrefObjectTextureDepth = 3;
-constexpr int kPrefObjectDetail = 4;
-constexpr int kPrefTerrainDetail = 5;
-constexpr int kPrefAnimateWater = 6;
 int32_t& GraphicsPref(int id);
 
 int StartRenderSystem(int software, int direct3D);

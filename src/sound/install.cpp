@@ -92,6 +92,9 @@ class SoundLayer : public SoundProvider {
   }
   void FadeMenuSounds() override { FadeMenuAmbient(); }
   void GameDiscLocated() override { CDMusic().discLocated = 1; }
+  int CheckMusicDisc(int look) override { return CDMusic().CheckMusicDisc(look); }
+  void RefreshMusic() override { CDMusic().Refresh(); }
+  void StopMusic() override { CDMusic().Stop(); }
   void PreShotCommentary() override { RunPreShotCommentary(); }
   void ShotFlown() override {
     const TPlayer* p = SituationGolfer();

@@ -288,11 +288,7 @@ float PredictPuttBreak() {
     ShotAimPoint = pin;
     for (int attempt = 0; attempt < 6; ++attempt) {
       trial = p->ball;
-      ShotMeter.finalPower = strength;
-      ShotMeter.finalCurve = 0.0f;
-      ShotMeter.trajectory = 0.0f;
-      ShotMeter.shotFactorA = ShotMeter.shotFactorB = 1.0f;
-      BallLaunch(&trial, 0, 1, 0, strength);
+      BallLaunchTrial(&trial, strength);
       BallFlightStart(&trial);
       BallRunShot(&trial, kPredictStepSeconds, false);
       const float rolled = std::hypot(trial.position.x - start.x, trial.position.y - start.y);

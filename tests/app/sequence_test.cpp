@@ -108,8 +108,10 @@ TEST_F(SequenceTest, MissingTourCardIsTheOrdinaryEdition) {
   EXPECT_EQ(TourCardPresent, 1);
 }
 
-TEST_F(SequenceTest, MoviesAreSkippedWithoutAPlayer) {
-  EXPECT_EQ(PlayStartupMovie(1, "zqslogo.mad"), 0);
+TEST_F(SequenceTest, TheStartUpMoviesPlayInTurnUnlessSwitchedOff) {
+  // The probe only asks whether movies are played.
+  EXPECT_EQ(PlayStartupMovie(1, "zqslogo.mad"), 1);
+  EXPECT_EQ(PlayStartupMovie(-1, "zqslogo.mad"), 0);
   static std::vector<std::string>* played;
   std::vector<std::string> names;
   played = &names;
@@ -117,9 +119,16 @@ TEST_F(SequenceTest, MoviesAreSkippedWithoutAPlayer) {
   Install();
   Flags().noIntro = 0;
   EXPECT_EQ(Run(), 0);
-  EXPECT_EQ(names, (std::vector<std::string>{"zqslogo.mad", "zqslogo.mad", "intro.mad"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"zqslogo.mad", "intro.mad"}));
+  // A logo ended early leaves the intro out.
+  names.clear();
+  fakes_.playMovie = [](const char* name) { return played->push_back(name), 0; };
+  Install();
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(names, (std::vector<std::string>{"zqslogo.mad"}));
   Flags().noMovies = 1;
   EXPECT_EQ(PlayStartupMovie(1, "zqslogo.mad"), 0);
+  EXPECT_EQ(PlayStartupMovie(0, "zqslogo.mad"), 0);
 }
 
 TEST_F(SequenceTest, CreditsEndOnAKeyInTheFirstFrame) {

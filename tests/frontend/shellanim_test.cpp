@@ -3,7 +3,7 @@
 #include "fefixture.h"
 #include "frontend/graphicbutton.h"
 #include "frontend/shellanim.h"
-#include "frontend/shapemovie.h"
+#include "framework/core/shapemovie.h"
 #include "platformlib/shapes/shapes.h"
 
 namespace {

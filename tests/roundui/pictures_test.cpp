@@ -208,7 +208,14 @@ TEST_F(RoundPictures, ScoreCardBackNine) {
   }
   in.golfers[1].strokes[12] = 9 | 0x10000000;
   DrawScorecard(in, 40, 120);
-  d3dtest::ExpectGolden(Crop(40, 120, CardWidth(0), CardHeight(0)), "scorecard", 0, "roundui");
+  const d3dtest::Picture card = Crop(40, 120, CardWidth(0), CardHeight(0));
+  // The ratings' line crosses no column line: in its row the lines' places show the card or the text.
+  const int32_t rowH = CardRowHeight(0), lines[2] = {CardColumnX(0, 0) - (CardColumnX(1, 0) - CardColumnX(0, 0)) / 2,
+                                                     CardColumnX(9, 0) - (CardColumnX(10, 0) - CardColumnX(9, 0)) / 2};
+  const uint32_t line = card.At(lines[1], rowH + 2);
+  for (int32_t at : lines)
+    for (int32_t y = 11 * rowH + 1; y < 12 * rowH; ++y) EXPECT_NE(card.At(at, y), line) << at << " " << y;
+  d3dtest::ExpectGolden(card, "scorecard", 0, "roundui");
 }
 
 }  // namespace

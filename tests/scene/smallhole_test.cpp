@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "course/holedata.h"
 #include "course/scenedata.h"
 #include "course/terrain.h"
 #include "framework/core/services.h"
 #include "holeview.h"
+#include "scene/holedraw.h"
 #include "scene/horizon.h"
 
 namespace {
@@ -115,6 +117,25 @@ TEST(SmallHole, EveryOctantEachDetailLevelStripesAndObjects) {
   std::ifstream a(written, std::ios::binary), b(golden, std::ios::binary);
   const std::string wa((std::istreambuf_iterator<char>(a)), {}), wb((std::istreambuf_iterator<char>(b)), {});
   EXPECT_TRUE(!wb.empty() && wa == wb) << "see " << written;
+}
+
+// Tee, pin and scenery markers stay in the cells (the pin is drawn at the hole's pin vertex): they are not bad data.
+// A code without an object type is.
+TEST(SmallHole, CellMarkersAreNotObjectsWithoutAType) {
+  BuildSmallHole();
+  InitDepthBands();
+  TGolfView view;
+  holeview::SetUpView(view, 320, 240, 0);
+  view.SetHeading(0);
+  const auto skippedWith = [&](uint8_t code) {
+    TerrainCell(20 * 48 + 30)[3] = code;
+    std::vector<HoleItem> items;
+    HoleDrawStats stats;
+    CollectHoleItems(view, nullptr, items, stats);
+    return stats.skipped;
+  };
+  for (uint8_t marker : {70, 72, 81, 82, 83, 84, 86, 91, 112, 119, 120}) EXPECT_EQ(skippedWith(marker), 0) << int{marker};
+  for (uint8_t code : {60, 73, 87, 90, 92, 121}) EXPECT_EQ(skippedWith(code), 1) << int{code};
 }
 
 }  // namespace

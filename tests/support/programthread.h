@@ -3,7 +3,9 @@
 // dispatches between two messages like any other.
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "app/gameapp.h"
 #include "windows.h"
@@ -26,4 +28,14 @@ inline bool OnProgramThread(std::function<void()> task) {
   const bool done = WaitForSingleObject(gTaskDone, 20000) == WAIT_OBJECT_0;
   gTask = nullptr;
   return done;
+}
+
+// Polls until the condition holds; false after about `limitMs` of real time (nothing is timed by it: the limit only
+// keeps a broken program from hanging the test).
+inline bool WaitUntil(const std::function<bool()>& condition, int limitMs = 30000) {
+  for (int waited = 0; waited < limitMs; waited += 10) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return condition();
 }

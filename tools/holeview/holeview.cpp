@@ -6,9 +6,14 @@
 #include "course/catalogue.h"
 #include "course/courseload.h"
 #include "course/scenedata.h"
+#include "course/terrain.h"
 #include "demo.h"
 #include "framework/core/memmgr.h"
 #include "framework/core/services.h"
+#include "golf/ballstate.h"
+#include "golf/gridmode.h"
+#include "golf/playerinfo.h"
+#include "scene/gridoverlay.h"
 #include "scene/horizon.h"
 #include "scene/skydome.h"
 #include "scene/water.h"
@@ -80,6 +85,30 @@ bool StepWater(Picture& p, uint32_t now) {
                          {p.depth.data(), p.width, 0, 0, p.width, p.height},
                          {p.background.data(), p.width, 0, 0, p.width, p.height}};
   return StepWaterAnimation(now, pages, {});
+}
+
+int GridModeByName(const std::string& name) {
+  if (name == "off") return static_cast<int>(kGridOff);
+  if (name == "square") return static_cast<int>(kGridSquare);
+  if (name == "circle") return static_cast<int>(kGridCircular);
+  if (name == "lines") return static_cast<int>(kGridPuttingLines);
+  if (name == "gradient") return static_cast<int>(kGridGradient);
+  return -1;
+}
+
+void DrawGrid(const TGolfView& view, Picture& p, uint32_t mode) {
+  if (p.depth.size() != p.pixels.size()) return;
+  static playerInfo_s golfer;
+  golfer.SetClub(kPutter);
+  Vector3 ball = view.focusPoint;
+  ball.z = GetTerrainHeight(ball.x, ball.y);
+  BallPlaceAt(&golfer.ball, ball);
+  ActiveGolferRecord = &golfer;
+  Vector3 pin;
+  if (!PinGroundPoint(&pin)) return;
+  const GridPictures pictures{{p.pixels.data(), p.width, 0, 0, p.width, p.height},
+                              {p.depth.data(), p.width, 0, 0, p.width, p.height}, false};
+  DrawGridOverlay(view, pictures, mode, pin, &pin, false);
 }
 
 bool WriteTga(const Picture& p, const std::string& path) {

@@ -32,6 +32,12 @@ HoleDrawStats DrawSoftware(TGolfView& view, Picture& picture);
 bool StepWater(Picture& picture, uint32_t now);
 bool WriteTga(const Picture& picture, const std::string& path);
 
+// Grid by name: "square", "circle", "lines", "gradient" (0 for "off", -1 for others).
+int GridModeByName(const std::string& name);
+// The grid of `mode` over a software picture, for a golfer whose ball lies at the view's focus and holds the putter,
+// the shot aimed at the pin.
+void DrawGrid(const TGolfView& view, Picture& picture, uint32_t mode);
+
 // The hardware path: the Direct3D module opened at a display of width x height (640 x 480 or 800 x 600), the view
 // drawn through it and read back; false with the reason when the module cannot be opened.
 bool OpenDirect3D(int32_t width, int32_t height, std::string& error);

@@ -1,9 +1,10 @@
 // holeview: hole 2 of the demo course (or another) drawn by the 3D scene.
 //   holeview [--data DIR] [--hole N] [--camera tee|fairway|green] [--software|--d3d] [--res 640|800]
-//            [--shot file.tga] [--frames N] [--water-steps N]
+//            [--shot file.tga] [--frames N] [--water-steps N] [--grid off|square|circle|lines|gradient]
 // With a display it shows the hole in a window: arrows turn and move the camera, 1-3 choose the cameras,
 // Escape ends; the water moves 30 times a second. --frames N draws N frames and ends (timing on standard output);
-// --water-steps N then runs N steps of the water's animation (33 ms apart); --shot writes the last frame.
+// --water-steps N then runs N steps of the water's animation (33 ms apart); --shot writes the last frame. --grid draws
+// that grid over the ground for a golfer at the camera's focus, putting at the pin.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +18,7 @@
 
 int main(int argc, char** argv) {
   std::string data = "holeview-demo", camera = "tee", shot;
-  int hole = 2, width = 640, frames = -1, waterSteps = 0;
+  int hole = 2, width = 640, frames = -1, waterSteps = 0, grid = 0;
   bool d3d = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -31,10 +32,15 @@ int main(int argc, char** argv) {
     else if (a == "--shot") shot = next();
     else if (a == "--frames") frames = std::atoi(next().c_str());
     else if (a == "--water-steps") waterSteps = std::atoi(next().c_str());
+    else if (a == "--grid") grid = holeview::GridModeByName(next());
     else {
       std::fprintf(stderr, "holeview: unknown argument %s\n", a.c_str());
       return 2;
     }
+  }
+  if (grid < 0) {
+    std::fprintf(stderr, "holeview: grid off, square, circle, lines or gradient\n");
+    return 2;
   }
   const int cameraIndex = holeview::CameraByName(camera);
   if (cameraIndex < 0 || hole < 1 || hole > 18) {
@@ -62,6 +68,7 @@ int main(int argc, char** argv) {
   auto draw = [&] {
     if (!d3d) {
       stats = holeview::DrawSoftware(view, picture);
+      holeview::DrawGrid(view, picture, static_cast<uint32_t>(grid));
       return;
     }
     const HardwareFrameStats h = holeview::DrawDirect3D(view, picture);

@@ -14,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "anim.h"
 #include "course/catalogue.h"
 #include "datapack/datapack.h"
 #include "holes.h"
@@ -241,6 +242,7 @@ void writeData(const fs::path& data, const DemoOptions& options) {
   WriteMenus(data, options.fontFolder);
   WriteRoundInterface(data, options.fontFolder);
   WriteShotSetupArt(data, options.fontFolder);
+  WriteAnimations(data);
   writeSedgefen(data / "COURSES", options.holes, options.archives);
   writeRange(data / "COURSES", options.archives);
   WriteRangeMenu(data / "COURSES" / "RANGE", options.fontFolder);
@@ -283,6 +285,7 @@ bool MakeDemoInstallation(const std::string& folderName, const DemoOptions& opti
     fs::remove_all(temporary);
     WriteDemoGolfers(folder / "Players");
     WriteDemoHighlights(folder);
+    WriteDemoSavedGames(folder / "SAVEGAME");
     WriteMusicDisc(folder / "DISC");
   } catch (const Failure& f) {
     error = f.what;

@@ -309,3 +309,60 @@ void WriteDemoHighlights(const fs::path& folder) {
 }
 
 }  // namespace mkdemo
+
+namespace mkdemo {
+
+void WriteDemoSavedGames(const fs::path& folder) {
+  struct Game {
+    const char* file;
+    int mode;
+    int round, hole;  // 0-based: where play goes on
+    uint32_t wind, gusts, fairways, rough, greens;
+    const char* golfers[2];
+  };
+  // A stroke-play round half way, a tournament in its second round on the back nine, and a skins game.
+  const Game games[] = {{"game0001.dat", kModeStroke, 0, 4, 1, 0, 2, 1, 0, {"Ada Lark", "Tom Reed"}},
+                        {"game0002.dat", kModeTournament, 1, 12, 2, 1, 0, 0, 2, {"Ada Lark", nullptr}},
+                        {"game0003.dat", kModeSkins, 0, 6, 0, 0, 1, 0, 1, {"Tom Reed", "Ada Lark"}}};
+  fs::create_directories(folder);
+  // A game of the caller's stays as it was.
+  struct Aside {
+    std::unique_ptr<TGame> game = TakeCurrentGame();
+    ~Aside() {
+      DeleteCurrentGame();
+      ReplaceCurrentGame(std::move(game));
+    }
+  } aside;
+  for (const Game& d : games) {
+    const fs::path file = folder / d.file;
+    if (fs::exists(file)) continue;
+    if (CreateGame(d.mode) != 1) throw std::runtime_error("cannot make the saved game " + std::string(d.file));
+    TGame* g = CurrentGame();
+    g->courseName = "SEDGEFEN";
+    g->state.firstHole = 0;
+    g->state.holeCount = 18;
+    g->state.round = static_cast<uint16_t>(d.round);
+    g->state.hole = static_cast<uint16_t>(d.hole);
+    g->SetOptionField(0, d.wind);
+    g->SetOptionField(1, d.gusts);
+    g->SetOptionField(2, d.fairways);
+    g->SetOptionField(3, d.rough);
+    g->SetOptionField(4, d.greens);
+    for (int s = 0; s < 2; ++s) {
+      if (!d.golfers[s]) continue;
+      TPlayer* p = g->players->GetPlayer(s);
+      std::snprintf(p->name, sizeof p->name, "%s", d.golfers[s]);
+      p->flags = kGolferTakesPart | 0x20;
+      // Strokes of the holes played so far, 3 to 6 with a putt or two.
+      for (int r = 0; r <= d.round; ++r)
+        for (int h = 0; h < (r < d.round ? 18 : d.hole); ++h)
+          p->SetHoleScore(r, h, static_cast<uint32_t>(3 + (h * 7 + s * 3 + r) % 4), static_cast<uint32_t>(1 + (h + s) % 2));
+    }
+    std::vector<uint8_t> state;
+    if (SaveGameBytes(state) != 0) throw std::runtime_error("cannot store the saved game " + std::string(d.file));
+    DeleteCurrentGame();
+    writeBytesTo(file, EncodeSavedGame("Sedgefen", state));
+  }
+}
+
+}  // namespace mkdemo

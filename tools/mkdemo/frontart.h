@@ -24,5 +24,8 @@ std::vector<uint8_t> ThreeLookButton(const shapetools::Font& font, const std::st
 // Two saved shots on SEDGEFEN ("SHOT0001.DAT", "P01S0002.DAT") in the installation's folder, written only when
 // missing.
 void WriteDemoHighlights(const std::filesystem::path& folder);
+// Three saved games on SEDGEFEN ("game0001.dat" to "game0003.dat") in the saved-game folder, written only when
+// missing.
+void WriteDemoSavedGames(const std::filesystem::path& folder);
 
 }  // namespace mkdemo

@@ -5,6 +5,7 @@
 
 #include "canvas.h"
 #include "frontart.h"
+#include "settingsart.h"
 
 #include <cmath>
 #include <algorithm>
@@ -135,6 +136,13 @@ void WriteMenus(const fs::path& data, const std::string& fontFolder) {
                                                {548, 160, 632, 288}})});
   // The highlights: the list at the top left, the description panel below it.
   menus.push_back({"bghighli.dct", Background(font, "", {120, 70, 60}, {{146, 160, 350, 300}, {150, 382, 430, 566}})});
+  // The game modes: the logo at the top left, the options below it, the list at the right, the description.
+  menus.push_back({"bgmodes.dct", Background(font, "", {70, 100, 130}, {{460, 150, 740, 352}, {90, 258, 470, 380},
+                                                                         {150, 386, 496, 560}})});
+  for (datapack::BigEntry& entry : GameModeArt(font)) menus.push_back(std::move(entry));
+  // The saved games: the score card at the top, the list and the description below it.
+  menus.push_back({"bgsaved.dct", Background(font, "", {70, 100, 80},
+                                             {{138, 144, 604, 368}, {136, 372, 262, 470}, {268, 372, 596, 470}})});
   menus.push_back({"vex.fsh", Vex()});
   for (int c = 0; c < 4; ++c) {
     char name[24];
@@ -163,8 +171,15 @@ void WriteMenus(const fs::path& data, const std::string& fontFolder) {
     std::vector<datapack::BigEntry> dialog;
     dialog.push_back({"bkdialog.fsh", Plain(522, 333, {24, 44, 84}, {150, 170, 210})});
     dialog.push_back({"butblue.fsh", Plain(80, 28, {40, 70, 160}, {150, 170, 210})});
+    for (datapack::BigEntry& entry : SettingsDialogArt(font)) dialog.push_back(std::move(entry));
     fs::create_directories(data / size);
     writeBytesTo(data / size / "gamedlog.viv", datapack::writebigfile(2, dialog));
+    // The score card: its panel with room for the buttons below the card, and the card's frame (5 pixels round
+    // the card's cells).
+    std::vector<datapack::BigEntry> score;
+    score.push_back({"bkdialog.fsh", Plain(560, 310, {24, 44, 84}, {150, 170, 210})});
+    score.push_back({"scorebkg.fsh", Plain(461, 218, {12, 58, 28}, {230, 220, 160})});
+    writeBytesTo(data / size / "scoredlg.viv", datapack::writebigfile(2, score));
     // The camera dialogs: each its panel and its arrows (disabled, normal and highlight looks).
     const auto arrows = [&](std::initializer_list<std::pair<const char*, const char*>> list) {
       std::vector<datapack::BigEntry> entries;

@@ -160,10 +160,11 @@ struct Set {
 // Small round sprites: balls, shadows, rough.
 std::vector<uint8_t> Balls(const Set& k, Rgb colour, uint8_t shade) {
   std::vector<shapetools::Image> frames;
-  for (int r = 1; r <= 6; ++r) {
-    Art a(2 * r + 1, 2 * r + 1);
-    a.Ring(r + 0.5f, r + 0.5f, r + 0.5f, 0, shade ? shade : Index(colour));
-    frames.push_back(a.Image(r, r));
+  // Image n - 1 for a ball n pixels across, n = 1 to 16.
+  for (int n = 1; n <= 16; ++n) {
+    Art a(n, n);
+    a.Ring(n / 2.0f, n / 2.0f, n / 2.0f + 0.25f, 0, shade ? shade : Index(colour));
+    frames.push_back(a.Image(n / 2, n / 2));
   }
   (void)k;
   return File(frames);

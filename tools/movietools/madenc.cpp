@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "movieenc.h"
+#include "platformlib/movie/movie.h"
 
 namespace {
 
@@ -27,9 +28,10 @@ int main(int argc, char** argv) {
   const int width = std::atoi(argv[base + 1]), height = std::atoi(argv[base + 2]);
   const int quality = std::atoi(argv[base + 3]);
   const long rate = std::atol(argv[base + 4]);
-  if (width <= 0 || height <= 0 || width % 16 || height % 16 || width > 4096 || height > 4096 || quality < 1 ||
+  if (width <= 0 || height <= 0 || width % 16 || height % 16 || width > kMadMaxWidth || height > kMadMaxHeight || quality < 1 ||
       quality > 255 || rate <= 0) {
-    std::fprintf(stderr, "madenc: width and height must be multiples of 16 up to 4096, quality 1 to 255\n");
+    std::fprintf(stderr, "madenc: width and height must be multiples of 16 up to %d x %d, quality 1 to 255\n",
+                 kMadMaxWidth, kMadMaxHeight);
     return 2;
   }
   const size_t framebytes = static_cast<size_t>(width) * height * 3;

@@ -146,18 +146,26 @@ void appendchunk(std::vector<uint8_t>& out, uint32_t id, const std::vector<uint8
   out.insert(out.end(), data.begin(), data.end());
 }
 
+uint32_t madchunkid(size_t index) {
+  // A key frame every eighth; between them every other frame may be dropped.
+  if (index % 8 == 0) return kMadKeyId;
+  return index % 2 ? kMadDropId : kMadFrameId;
+}
+
 std::vector<uint8_t> encodemovie(const std::vector<std::vector<uint8_t>>& rgbframes, int width, int height,
                                  int quality, uint32_t rate) {
-  std::vector<uint8_t> out, header;
-  put32(header, static_cast<uint32_t>(width));
-  put32(header, static_cast<uint32_t>(height));
-  put32(header, static_cast<uint32_t>(rgbframes.size()));
-  put32(header, rate);
-  appendchunk(out, kMadHeaderId, header);
-  for (const auto& frame : rgbframes) {
-    std::vector<uint8_t> coded = encodepicture(frame.data(), width, height, quality);
-    while (coded.size() % 4) coded.push_back(0);  // chunks stay 32-bit aligned
-    appendchunk(out, kMadFrameId, coded);
+  std::vector<uint8_t> out;
+  const uint32_t duration = static_cast<uint32_t>(100000.0 * 65536.0 / std::max<uint32_t>(rate, 1) + 0.5);
+  for (size_t i = 0; i < rgbframes.size(); ++i) {
+    const std::vector<uint8_t> coded = encodepicture(rgbframes[i].data(), width, height, quality);
+    std::vector<uint8_t> data;
+    put32(data, static_cast<uint32_t>(quality));
+    put32(data, duration);
+    put32(data, static_cast<uint32_t>(width) | static_cast<uint32_t>(height) << 16);
+    put32(data, 0);
+    data.insert(data.end(), coded.begin() + 4, coded.end());
+    while (data.size() % 4) data.push_back(0);  // chunks stay 32-bit aligned
+    appendchunk(out, madchunkid(i), data);
   }
   appendchunk(out, kMadEndId, {});
   return out;

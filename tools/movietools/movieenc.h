@@ -17,9 +17,13 @@ std::vector<uint8_t> encodepicture(const uint8_t* rgb, int width, int height, in
 // coded from its edge): the header, then the coded macroblocks column by column.
 std::vector<uint8_t> encodedct(const uint8_t* rgb, int width, int height, int quality);
 
-// A .mad file: header chunk, one frame chunk per picture, end chunk.
+// A .mad file: one picture chunk a frame ("MADk" every eighth, "MADe" the odd ones, "MADm" the rest), each
+// lasting 100000 / rate ms (rate: frames a second x 100), then the end chunk.
 std::vector<uint8_t> encodemovie(const std::vector<std::vector<uint8_t>>& rgbframes, int width, int height,
                                  int quality, uint32_t rate);
+
+// The picture chunk's id of frame `index`.
+uint32_t madchunkid(size_t index);
 
 // A chunk: id, whole size, data.
 void appendchunk(std::vector<uint8_t>& out, uint32_t id, const std::vector<uint8_t>& data);

@@ -133,7 +133,7 @@ WPARAM MouseKeyFlags() {
   return flags;
 }
 
-void InputKey(BYTE vk, BYTE scan, bool extended, bool up, bool repeat) {
+QueuedInput InputKey(BYTE vk, BYTE scan, bool extended, bool up, bool repeat) {
   UINT message;
   LPARAM lParam;
   WPARAM wParam;
@@ -194,15 +194,16 @@ void InputKey(BYTE vk, BYTE scan, bool extended, bool up, bool repeat) {
     if (up) bits |= 1u << 31;
     lParam = static_cast<LPARAM>(bits);
   }
-  if (HWND target = KeyboardTarget()) QueueInput(target, message, wParam, lParam, QS_KEY);
+  if (HWND target = KeyboardTarget()) return QueueInput(target, message, wParam, lParam, QS_KEY);
+  return {};
 }
 
-void InputMouse(HWND window, int x, int y, int button, bool down) {
+QueuedInput InputMouse(HWND window, int x, int y, int button, bool down) {
   UINT message = WM_MOUSEMOVE;
   {
     std::lock_guard lock(Lock());
     Window* w = FindWindowRecord(window);
-    if (!w) return;
+    if (!w) return {};
     POINT origin{};
     ClientGeometry(window, nullptr, nullptr, &origin);
     I().cursor = POINT{origin.x + x, origin.y + y};
@@ -233,7 +234,7 @@ void InputMouse(HWND window, int x, int y, int button, bool down) {
       }
     }
   }
-  QueueInput(window, message, MouseKeyFlags(), MAKELPARAM(x, y), button ? QS_MOUSEBUTTON : QS_MOUSEMOVE);
+  return QueueInput(window, message, MouseKeyFlags(), MAKELPARAM(x, y), button ? QS_MOUSEBUTTON : QS_MOUSEMOVE);
 }
 
 void SetCursorScreenPos(int x, int y) {

@@ -1,6 +1,7 @@
 // Per-thread message queues: posted, input and sent messages, WM_QUIT, WM_PAINT and window timers.
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <unordered_map>
 
 #include "winapi/host/host.h"
@@ -64,6 +65,7 @@ struct Queue {
   bool quit = false;
   int quitCode = 0;
   uint64_t seen = 0;  // arrival serial when the thread last looked at its queue
+  uint64_t drained = 0;  // arrival serial when the thread last found its whole queue empty
   std::vector<Timer> timers;
   bool alive = true;
   // What the thread last took and translated, so that a key message is never turned into two characters.
@@ -267,6 +269,9 @@ bool PeekInternal(Queue& queue, MSG* out, HWND filter, UINT low, UINT high, UINT
     }
   }
 
+  // Everything that came before has been taken and handled: the thread is back for more and found nothing.
+  if (filter == nullptr && low == 0 && high == 0) queue.drained = gSerial;
+
   if (InRange(WM_TIMER, low, high)) {
     const DWORD now = GetTickCount();
     Timer* best = nullptr;
@@ -434,20 +439,35 @@ void WakeThread(DWORD thread) {
   if (auto queue = QueueOf(thread)) Bump(*queue);
 }
 
-void QueueInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD wakeBits) {
+QueuedInput QueueInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD wakeBits) {
   std::lock_guard lock(Lock());
   auto queue = WindowQueue(window);
-  if (!queue) return;
+  if (!queue) return {};
   if (message == WM_MOUSEMOVE && !queue->input.empty()) {
     Entry& last = queue->input.back();
     if (last.msg.message == WM_MOUSEMOVE && last.msg.hwnd == window) {
       last.msg = MakeMsg(window, message, wParam, lParam);
       last.serial = ++gSerial;
       Bump(*queue);
-      return;
+      return {queue->thread, last.serial};
     }
   }
   Append(*queue, queue->input, MakeMsg(window, message, wParam, lParam), wakeBits, false, CurrentModifiers());
+  return {queue->thread, gSerial};
+}
+
+bool AwaitInputTaken(const QueuedInput& input, DWORD limitMs) {
+  if (!input.serial || input.thread == GetCurrentThreadId()) return true;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+  for (;;) {
+    {
+      std::lock_guard lock(Lock());
+      auto queue = QueueOf(input.thread);
+      if (!queue || queue->drained >= input.serial) return true;
+    }
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
 }
 
 void Notify(HWND window, UINT message, WPARAM wParam, LPARAM lParam) { SendNotifyMessageA(window, message, wParam, lParam); }

@@ -30,13 +30,17 @@ ScriptState& St() {
   return *state;
 }
 
+// A window of another thread (the display window hands its input on to the program's queue window) takes the
+// event before the clock moves on, so that what it hands on arrives at the same point of every run.
+constexpr DWORD kHandOverLimitMs = 2000;
+
 void Deliver(const winapi::testing::ScriptedEvent& event) {
   if (event.kind == winapi::testing::ScriptedEvent::kKey) {
-    InputKey(static_cast<BYTE>(event.key), 0, false, !event.down, false);
+    AwaitInputTaken(InputKey(static_cast<BYTE>(event.key), 0, false, !event.down, false), kHandOverLimitMs);
     return;
   }
   if (HWND window = host::BoundWindow()) {
-    InputMouse(window, event.x, event.y, event.button, event.down);
+    AwaitInputTaken(InputMouse(window, event.x, event.y, event.button, event.down), kHandOverLimitMs);
   } else {
     InputPointerWithoutWindow(event.x, event.y, event.button, event.down);
   }

@@ -64,10 +64,19 @@ void Notify(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void WakeThread(DWORD thread);
 
 // ---- input from the host or from keybd_event ----------------------------------------------------------------
-void InputKey(BYTE virtualKey, BYTE scanCode, bool extended, bool up, bool repeat);
+// An input message put in a thread's queue (serial 0: none was queued).
+struct QueuedInput {
+  DWORD thread = 0;
+  uint64_t serial = 0;
+};
+QueuedInput InputKey(BYTE virtualKey, BYTE scanCode, bool extended, bool up, bool repeat);
 // Mouse position and buttons in the client coordinates of `window`; button: 0 none (move), 1 left, 2 right,
 // 3 middle.
-void InputMouse(HWND window, int x, int y, int button, bool down);
+QueuedInput InputMouse(HWND window, int x, int y, int button, bool down);
+// Waits in real time, up to `limitMs`, until the thread that got `input` has taken it and everything queued to it
+// before or because of it, and has come back to an empty queue; at once for the calling thread's own queue or a
+// thread that is gone. False when the time ran out.
+bool AwaitInputTaken(const QueuedInput& input, DWORD limitMs);
 // The application gained or lost the user's focus (host window focus); sends WM_ACTIVATEAPP and WM_ACTIVATE.
 void SetApplicationActive(bool active);
 bool ApplicationActive();
@@ -76,7 +85,7 @@ void HostClose(HWND window);
 void HostMinimize(HWND window, bool minimized);
 
 // Queues an input message for the window's thread (used by InputKey/InputMouse).
-void QueueInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD wakeBits);
+QueuedInput QueueInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD wakeBits);
 // Runs the keyboard hooks for a key message about to be retrieved; true when a hook swallowed it.
 bool RunKeyboardHooks(bool remove, WPARAM virtualKey, LPARAM flags);
 // Shift state bits, as a key message saw it when it was made.

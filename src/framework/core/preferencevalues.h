@@ -5,6 +5,14 @@
 #include <cstdint>
 
 constexpr int kPreferenceCount = 11;
+// The render settings among them.
+constexpr int kPrefDriverEnumeration = 1;
+constexpr int kPrefFogDensity = 2;
+constexpr int kPrefObjectTextureDepth = 3;
+constexpr int kPrefObjectDetail = 4;
+constexpr int kPrefTerrainDetail = 5;
+constexpr int kPrefAnimateWater = 6;
+constexpr int kPrefSwingSensitivity = 8;
 
 // 0 when read; 1 for a bad number, no variable, a missing value or one that is not a 32-bit number (the
 // caller then keeps its default).

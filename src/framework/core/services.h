@@ -93,6 +93,15 @@ class SceneProvider : public Provider {
   virtual void FreeBreakLineBuffer() {}  // at shutdown
   virtual bool SceneActive() { return false; }               // the game shows its 3D scene (key filter)
   virtual int PlayMovie(const char* /*name*/) { return 0; }  // 1 when played to its end
+  // The shot just recorded, as the scene animates it over the view drawn from where it was played: the golfer's
+  // swing, then at impact the ball and its shadow along the recording; the flag waves meanwhile. False when the
+  // scene has nothing to animate (the caller plays the shot back itself).
+  virtual bool StartShotAnimations() { return false; }
+  // One pass of the animation list at `now` (ms): 0, or the code of an animation that failed.
+  virtual int UpdateSceneAnimations(uint32_t /*now*/) { return 0; }
+  virtual bool AnyAnimationRunning() { return false; }
+  virtual void SetAnimationListMark(int /*skip*/) {}  // the player asks to skip what is running
+  virtual void EndShotAnimations() {}
   virtual void AssignGolferModels() {}                       // the fallback to substitute animations
   virtual void ReleaseHoleScene() {}
   // The game placed the main golf view for a shot (where it stands, what it faces, the camera offsets).
@@ -133,6 +142,14 @@ class RoundInterfaceProvider : public Provider {
   virtual void OnPointerPress(int32_t /*x*/, int32_t /*y*/, uint32_t /*flags*/) {}
   virtual void OnPointerRelease(int32_t /*x*/, int32_t /*y*/, uint32_t /*button*/) {}
   virtual bool OnIdle() { return false; }
+  // The recorded shot `elapsed` ms into its play-back: the ball's position and its event bytes (lie and flags);
+  // `ended` once the recording's time has passed. False when no shot is recorded.
+  virtual bool SampleShotReplay(uint32_t /*elapsed*/, float* /*position3*/, uint8_t* /*event25*/, bool* /*ended*/) {
+    return false;
+  }
+  // The in-round shape file n (0 ball sprites, 1 shadow sprites, 2 ball sprites in rough, 4 the hardware ball
+  // texture), 0 when not loaded.
+  virtual MemHandle GameUIShape(uint32_t /*n*/) { return 0; }
   virtual void ShowMessage(const std::string& /*text*/, uint32_t /*ms*/) {}
   virtual void ShowScoreCard(int /*flag*/) {}
   // The shoot-out's standing after a hole; true when the interface showed it and sent the round on itself (0x723,
@@ -143,6 +160,10 @@ class RoundInterfaceProvider : public Provider {
   virtual bool ShowSkinsStatus() { return false; }
   // The tournament's leader board in the front end's standings dialog: column heads and a page of rows.
   virtual void DrawStandings(CTourneyDlg& /*dialog*/) {}
+  // The round's score card with its top left at (x, y): a nine, strokes or putts (the front end's card dialog).
+  virtual void DrawScoreCard(int32_t /*x*/, int32_t /*y*/, bool /*frontNine*/, bool /*putts*/) {}
+  // The statistics page of the golfer in a player slot, in the selected font (the front end's statistics dialog).
+  virtual void DrawPlayerStats(int /*slot*/, int32_t /*x*/, int32_t /*y*/, int32_t /*lineHeight*/) {}
   // A golfer's career statistics as the statistics page's lines of text ("" without the interface).
   virtual std::string PlayerStatsText(playerInfo_s& /*golfer*/) { return {}; }
   virtual void RestartShotClock() {}
@@ -205,6 +226,8 @@ class FrontEndProvider : public Provider {
   // The tournament standings dialog: notice (0 none, 1 playoff, 2 another playoff hole), page kind (0 round in progress,
   // 1 round results, 2 final results) and the seconds after which it closes by itself (0 never).
   virtual void ShowTourneyStandings(int /*notice*/, int /*kind*/, int /*delaySeconds*/) {}
+  // The score card dialog: layout 0 until "Exit" (3) or Escape (0), 1 drawn once and left on the screen (3).
+  virtual int ShowScoreCardDialog(int /*layout*/) { return 0; }
   // The error box of a game routine (code, source name, line) and the screen made ready for a dialog.
   virtual void ErrorBox(int /*code*/, const char* /*source*/, int /*line*/) {}
   virtual void PrepareForDialog() {}
@@ -268,6 +291,11 @@ class SoundProvider : public Provider {
   virtual void StartRoundSounds(int /*windSetting*/) {}
   virtual void StopRoundSounds() {}
   virtual void GameDiscLocated() {}  // the game-disc search found the disc
+  // CD music: whether the game's own music disc is in the drive (1 looks again, 0 gives the last answer), music
+  // started or stopped by the sound settings, and stopped.
+  virtual int CheckMusicDisc(int /*look*/) { return 0; }
+  virtual void RefreshMusic() {}
+  virtual void StopMusic() {}
   // Voice chat borrows the sound hardware for the wave devices: true when it was given up (taken back) now.
   virtual bool ReleaseHardware() { return false; }
   virtual bool ObtainHardware() { return false; }
@@ -397,6 +425,7 @@ struct SharedFacts {
   HWND mainWindow = nullptr;    // window whose input the polling routines remove (null: any of the thread)
   HWND queueWindow = nullptr;   // owner of the framework's own message boxes
   const char* fontFolder = "";  // where the standard and help fonts are read from
+  const char* dataFolder = "";  // the installation's DATA folder (the scene's animation files)
   const char* gameServer = "";  // the online lobby server's host ("/GS"; "" the service's own)
 };
 SharedFacts& Facts();

@@ -462,24 +462,42 @@ void blithook(const uint8_t* frame, int32_t x, int32_t y, int32_t width, int32_t
 void moviesetblithook() { blitvideoframehook = blithook; }
 
 
-int movieparseheader(const uint8_t* data, size_t bytes, MovieHeader* header) {
-  if (!data || !header || bytes < 16) return -1;
-  const int32_t width = static_cast<int32_t>(ReadLE32(data)), height = static_cast<int32_t>(ReadLE32(data + 4));
-  if (width <= 0 || height <= 0 || width % 16 || height % 16 || width > 4096 || height > 4096) return -1;
-  *header = {width, height, ReadLE32(data + 8), ReadLE32(data + 12)};
+bool movieisframeid(uint32_t id) { return id == kMadKeyId || id == kMadFrameId || id == kMadDropId; }
+
+int movieparseframe(const uint8_t* chunk, size_t bytes, MovieFrame* frame) {
+  if (!chunk || !frame || bytes < kMadPictureOffset) return -2;
+  const uint32_t id = ReadLE32(chunk), size = ReadLE32(chunk + 4);
+  if (!movieisframeid(id) || size <= kMadPictureOffset || size > bytes) return -2;
+  const int32_t width = chunk[16] | chunk[17] << 8, height = chunk[18] | chunk[19] << 8;
+  if (width <= 0 || height <= 0 || width % 16 || height % 16 || width > kMadMaxWidth || height > kMadMaxHeight)
+    return -2;
+  *frame = MovieFrame{id,    ReadLE32(chunk + 8), ReadLE32(chunk + 12), width, height, chunk + kMadPictureOffset,
+                      size - kMadPictureOffset};
   return 0;
 }
 
-int moviedecodeframe(const uint8_t* data, size_t bytes, PixelPair* frame, int32_t width, int32_t height) {
-  if (!data || bytes < 4 || width <= 0 || height <= 0 || width % 16 || height % 16) return -1;
-  const uint32_t quality = ReadLE32(data);
+namespace {
+
+int decodecoded(uint32_t quality, const uint8_t* bits, size_t bytes, PixelPair* frame, int32_t width, int32_t height) {
   if (quality > 255) return -1;
   dctsetquality(static_cast<int32_t>(quality));
   // Every block holds at most 65 words; one end word follows the last.
   const size_t blocks = static_cast<size_t>(width / 16) * static_cast<size_t>(height / 16) * 6;
   static std::vector<uint16_t> words;
   words.resize(blocks * 65 + 1);
-  const int64_t count = dctbegin(data + 4, bytes - 4, words.data(), words.size());
+  const int64_t count = dctbegin(bits, bytes, words.data(), words.size());
   if (count < 0) return -1;
   return dctdecodepicture(words.data(), static_cast<size_t>(count), frame, width, height);
+}
+
+}  // namespace
+
+int moviedecodepicture(const MovieFrame& parsed, PixelPair* frame) {
+  if (!frame || !parsed.picture) return -1;
+  return decodecoded(parsed.quality, parsed.picture, parsed.bytes, frame, parsed.width, parsed.height);
+}
+
+int moviedecodeframe(const uint8_t* data, size_t bytes, PixelPair* frame, int32_t width, int32_t height) {
+  if (!data || bytes < 4 || width <= 0 || height <= 0 || width % 16 || height % 16) return -1;
+  return decodecoded(ReadLE32(data), data + 4, bytes - 4, frame, width, height);
 }

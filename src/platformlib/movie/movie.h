@@ -65,19 +65,31 @@ int blitvideoframe(int32_t x, int32_t y, int32_t width, int32_t height, int mode
 // Installs the software path of the movie output.
 void moviesetblithook();
 
-// The .mad container: a chunk file of one header chunk, one chunk a frame and an end chunk.
-constexpr uint32_t kMadHeaderId = 0x4844414D;  // "MADH"
-constexpr uint32_t kMadFrameId = 0x4644414D;   // "MADF"
-constexpr uint32_t kMadEndId = 0x4544414D;     // "MADE"
-struct MovieHeader {
-  int32_t width, height;  // multiples of 16
-  uint32_t frames;
-  uint32_t rate;  // frames a second x 100
+// The .mad container: a chunk file of picture chunks, in the order shown, and an end chunk. Chunks of other ids
+// (a sound track) travel between them. Ids are compared exactly: "MADe" and "MADE" differ only in case.
+constexpr uint32_t kMadKeyId = 0x6B44414D;   // "MADk": a key frame, never dropped
+constexpr uint32_t kMadFrameId = 0x6D44414D; // "MADm": dropped only to catch up to the next key frame
+constexpr uint32_t kMadDropId = 0x6544414D;  // "MADe": may be dropped whenever the player is late
+constexpr uint32_t kMadEndId = 0x4544414D;   // "MADE"
+constexpr int32_t kMadMaxWidth = 1280, kMadMaxHeight = 1024;
+constexpr size_t kMadPictureOffset = 24;  // from the chunk's start
+struct MovieFrame {
+  uint32_t id;
+  uint32_t quality;
+  uint32_t duration;       // 16.16 milliseconds
+  int32_t width, height;   // multiples of 16
+  const uint8_t* picture;  // the coded picture, `bytes` long
+  size_t bytes;
 };
-// Reads a header chunk's data (after the 8-byte chunk header): 0, or -1 when it is short or its sizes bad.
-int movieparseheader(const uint8_t* data, size_t bytes, MovieHeader* header);
-// Decodes a frame chunk's data into width / 2 x height pixel pairs: 0, or -1 for damaged data.
+bool movieisframeid(uint32_t id);
+// Reads a picture chunk (from its 8-byte header on, `bytes` in all): 0, or -2 when it is no picture chunk, is
+// shorter than its fields or its stated size, or its picture is empty, not in whole macroblocks or too large.
+int movieparseframe(const uint8_t* chunk, size_t bytes, MovieFrame* frame);
+// Decodes a picture chunk's data (quality word, then the coded picture) into width / 2 x height pixel pairs: 0,
+// or -1 for damaged data.
 int moviedecodeframe(const uint8_t* data, size_t bytes, PixelPair* frame, int32_t width, int32_t height);
+// The same for a parsed picture chunk.
+int moviedecodepicture(const MovieFrame& parsed, PixelPair* frame);
 
 // ---- frames of the streamed shape movies ------------------------------------------------------------------------
 // A frame chunk's data: width, height (16-bit, multiples of 16), quality (16-bit), a reserved word, then 16-bit

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "frontend/shapemovie.h"
+#include "framework/core/shapemovie.h"
 #include "platformlib/core/memclass.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -25,6 +25,8 @@ class TShapeMovie {
   // Frame n (1-based, clamped to the frame count) as an entry of the locked file; null with the reason in
   // `error`. The entry stays valid while the movie is open.
   const uint8_t* FrameRef(int32_t n, int* error = nullptr);
+  // The locked file (null when none is open).
+  const uint8_t* File() const { return locked_; }
 
   int32_t frameCount = 0;
   uint16_t entryCount = 0;

@@ -1,4 +1,4 @@
-#include "frontend/shapemovie.h"
+#include "framework/core/shapemovie.h"
 
 #include "framework/core/bigfileio.h"
 #include "platformlib/shapes/shapes.h"

@@ -1,0 +1,270 @@
+#include "scene/ballanim.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "course/terrain.h"
+#include "framework/core/services.h"
+#include "framework/ui/displaymgr.h"
+#include "platformlib/shapes/shapes.h"
+#include "scene/movieanim.h"
+
+GroundStarter StartGroundMovieAt = nullptr;
+
+namespace {
+
+constexpr MARect kNoRect{-1, -1, -1, -1};
+constexpr uint8_t kLieGreen = 7, kLieFringe = 11, kLieSand = 2, kLieWater = 5, kLieRough = 3, kLieHeavyRough = 4;
+
+const BallTexelRow kTexels[16] = {
+    {34, 14, 35, 15, 0, 0}, {32, 14, 33, 15, 1, 1}, {60, 4, 63, 7, 1, 1},   {60, 0, 63, 3, 2, 2},
+    {6, 24, 11, 29, 2, 2},  {0, 24, 5, 29, 3, 3},   {4, 16, 11, 23, 3, 3},  {12, 16, 19, 23, 4, 4},
+    {20, 16, 29, 25, 4, 4}, {30, 16, 39, 25, 5, 5}, {40, 14, 51, 25, 5, 5}, {52, 14, 63, 25, 6, 6},
+    {46, 0, 59, 13, 6, 6},  {32, 0, 45, 13, 7, 7},  {16, 0, 31, 15, 7, 7},  {0, 0, 15, 15, 8, 8}};
+const BallTexelRow kRoughTexels[16] = {
+    {36, 14, 37, 15, 0, 0}, {60, 8, 63, 10, 0, 1},  {33, 52, 37, 55, 0, 1}, {35, 60, 41, 63, 0, 2},
+    {42, 59, 48, 63, 1, 2}, {13, 33, 20, 37, 1, 3}, {13, 26, 22, 32, 1, 3}, {38, 52, 48, 58, 1, 4},
+    {0, 39, 11, 47, 2, 4},  {0, 30, 12, 38, 2, 5},  {49, 52, 63, 61, 2, 5}, {13, 39, 28, 48, 2, 6},
+    {29, 40, 45, 51, 2, 6}, {46, 40, 63, 51, 3, 7}, {23, 26, 42, 39, 3, 7}, {43, 26, 63, 39, 3, 8}};
+
+int32_t Round(float v) { return static_cast<int32_t>(v + 0.5f); }
+
+bool OnPuttingSurface(uint8_t lie) {
+  const uint8_t l = lie & 0x0F;
+  return l == kLieGreen || l == kLieFringe;
+}
+
+bool Inside(const MARect& r, const MARect& clip) {
+  return r.left > clip.left && r.top > clip.top && r.right < clip.right && r.bottom < clip.bottom;
+}
+
+MARect ViewRect(const TGolfView& v) {
+  return MARect{v.viewLeft, v.viewTop, v.viewLeft + v.viewWidth, v.viewTop + v.viewHeight};
+}
+
+}  // namespace
+
+float BallPixelSize(const TGolfView& view, const Vector3& point) {
+  ScreenPointF a, b;
+  view.ProjectToScreenFloat(point, &a);
+  view.ProjectToScreenFloat(Vector3{point.x, point.y, point.z + 1.0f}, &b);
+  const float size = std::fabs(a.y - b.y) * kBallRadius * 2.0f;
+  return std::min(size, 16.0f);
+}
+
+int BallSpriteNumber(float size) { return std::clamp(static_cast<int>(size + 0.5f), 1, 16); }
+
+const BallTexelRow& BallTexels(float size, bool inRough) {
+  const int k = std::clamp(Round(std::clamp(size, 1.0f, 16.0f)) - 1, 0, 15);
+  return inRough ? kRoughTexels[k] : kTexels[k];
+}
+
+MARect BallSpriteRect(float x, float y, float s) {
+  s = std::clamp(s, 1.0f, 16.0f);
+  return MARect{Round(x - s), Round(y - s), Round(x + s), Round(y + s)};
+}
+
+MARect ShadowSpriteRect(float x, float y, float s, bool sceneMode) {
+  s = std::clamp(s, 1.0f, 16.0f);
+  const int32_t left = Round(x - s / 2), top = Round(y - s / 2);
+  const int32_t extra = sceneMode ? 1 : 0;
+  return MARect{left, top, static_cast<int32_t>(static_cast<float>(left) + s) + extra,
+                static_cast<int32_t>(static_cast<float>(top) + s) + extra};
+}
+
+MARect MarkerRect(float x, float y, float s, const MARect& bounds) {
+  s = std::max(s, 1.0f);
+  MARect r{Round(x - 0.375f * s), Round(y - 0.125f * s), Round(x + 0.375f * s), Round(y + 0.125f * s)};
+  if (r.right < bounds.left || r.left >= bounds.right || r.bottom < bounds.top || r.top >= bounds.bottom)
+    return kNoRect;
+  r.left = std::max(r.left, bounds.left);
+  r.top = std::max(r.top, bounds.top);
+  r.right = std::min(r.right, bounds.right - 1);
+  r.bottom = std::min(r.bottom, bounds.bottom - 1);
+  return r;
+}
+
+uint16_t MarkerColour(int golfer) {
+  static const uint32_t kArgb[4] = {0xFFFFFF50, 0xFFAA0000, 0xFF0000AA, 0xFFFFFFFF};
+  const uint32_t c = kArgb[std::clamp(golfer, 0, 3)];
+  return static_cast<uint16_t>(((c >> 8) & 0xF800) | ((c >> 5) & 0x07E0) | ((c >> 3) & 0x001F));
+}
+
+const uint8_t* BallSpriteFile(int which) {
+  static MemHandle handles[3] = {};
+  static const uint8_t* files[3] = {};
+  if (which < 0 || which > 2) return nullptr;
+  const MemHandle h = Svc().round->GameUIShape(static_cast<uint32_t>(which));
+  if (h != handles[which]) {
+    handles[which] = h;
+    files[which] = nullptr;
+    if (h) {
+      const auto* p = static_cast<const uint8_t*>(MemLock(h));
+      if (p && checkshapefile(p, MemHandleSize(h)) == 1) files[which] = p;
+      if (p) MemUnlock(h);  // the in-round set keeps its files in memory while the round runs
+    }
+  }
+  return files[which];
+}
+
+void TBallAnimation::ResetBall() {
+  playing = 0;
+  replayStart = 0;
+  landed = pitchMarked = groundStarted = 0;
+  wasGrounded = 1;
+  for (SpriteRecord& r : sprites) r = SpriteRecord{};
+}
+
+void TBallAnimation::StartShot(uint32_t now, const Vector3& from) {
+  ResetBall();
+  BallStateReset(&ball);
+  ball.position = from;
+  ball.Flag(kBallFlagGrounded) = 1;
+  playing = 1;
+  replayStart = now;
+}
+
+void TBallAnimation::OnRemove() {
+  // `landed` stays: the shot's ball came to rest (the next shot's start clears it).
+  playing = 0;
+  replayStart = 0;
+  pitchMarked = groundStarted = 0;
+}
+
+int TBallAnimation::Erase() {
+  if (hidden || sceneMode) return 0;
+  static const int kOrder[4] = {kShadow, kBall, kFourth, kMarker};
+  for (int i : kOrder) {
+    SpriteRecord& r = sprites[i];
+    if (!r.saved) continue;
+    MARect rect = r.rect;
+    if (i == kShadow) ++rect.right, ++rect.bottom;
+    RestoreAnimationRect(rect, r.depthValue);
+    r.saved = 0;
+  }
+  drawn = 0;
+  return 0;
+}
+
+void TBallAnimation::DrawSprites(TGolfView& v) {
+  const AnimationSurfaces& s = AnimSurfaces();
+  if (!s.screen.pixels) return;
+  if (ball.Flag(kBallFlagHoled)) return;
+  const MARect clip = ViewRect(v);
+  ScreenPointF at;
+  v.ProjectToScreenFloat(ball.position, &at);
+  if (at.Z <= 0.0f) return;
+  const bool full = v.viewWidth == Facts().screenWidth;
+  const float size = BallPixelSize(v, ball.position);
+  uint16_t depthValue = MovieDepthValue(at.Z, full);
+  const bool green = OnPuttingSurface(ball.lie);
+  if (green) depthValue = depthValue <= 2 ? 1 : static_cast<uint16_t>(depthValue - 2);
+  if (green && ball.Flag(kBallFlagGrounded)) {
+    const MARect r = MarkerRect(at.x, at.y, size * 2.0f, clip);
+    if (r.left < 0 && r.right < 0) return;
+    const uint16_t colour = MarkerColour(golfer);
+    for (int32_t y = r.top; y <= r.bottom && y < s.screen.height; ++y)
+      for (int32_t x = r.left; x <= r.right && x < s.screen.width; ++x) {
+        const size_t i = static_cast<size_t>(y) * s.screen.pitch + x;
+        if (!s.depth || s.depth[i] >= depthValue) s.screen.pixels[i] = colour;
+      }
+    sprites[kMarker] = {MARect{r.left, r.top, r.right + 1, r.bottom + 1}, 1, depthValue};
+    AddDirtyRect(sprites[kMarker].rect);
+    return;
+  }
+  // The shadow lies on the ground below a ball in the air.
+  Vector3 shadowPoint = ball.position;
+  if (!ball.Flag(kBallFlagGrounded)) shadowPoint.z = GetTerrainHeight(ball.position.x, ball.position.y);
+  ScreenPointF sp;
+  v.ProjectToScreenFloat(shadowPoint, &sp);
+  if (sp.Z > 0.0f) {
+    const float ss = BallPixelSize(v, shadowPoint);
+    const float sx = sp.x - (ss * 0.25f + 1.0f), sy = sp.y + ss * 0.25f;
+    const MARect r = ShadowSpriteRect(sx, sy, ss, false);
+    const uint8_t* file = BallSpriteFile(1);
+    const uint8_t* entry = file ? locateshapenum(file, BallSpriteNumber(ss) - 1) : nullptr;
+    const uint16_t sd = MovieDepthValue(sp.Z, full);
+    if (entry && Inside(r, clip)) {
+      const MARect d = DrawShapeSprite16(file, entry, s, clip, r.left + shapecentrex(entry), r.top + shapecentrey(entry),
+                                         0x10000, sd, true);
+      if (d.right > d.left) {
+        sprites[kShadow] = {d, 1, sd};
+        AddDirtyRect(d);
+      }
+    }
+  }
+  const MARect r = BallSpriteRect(at.x, at.y, size);
+  const bool rough = ball.Flag(kBallFlagGrounded) &&
+                     ((ball.lie & 0x0F) == kLieRough || (ball.lie & 0x0F) == kLieHeavyRough);
+  const uint8_t* file = BallSpriteFile(rough ? 2 : 0);
+  const uint8_t* entry = file ? locateshapenum(file, BallSpriteNumber(size) - 1) : nullptr;
+  if (entry && Inside(r, clip)) {
+    // The image is as large as the rectangle, the ball at its middle.
+    const int32_t cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
+    const MARect d = DrawShapeSprite16(file, entry, s, clip, cx - shapewidth(entry) / 2 + shapecentrex(entry),
+                                       cy - shapeheight(entry) / 2 + shapecentrey(entry), 0x10000, depthValue);
+    if (d.right > d.left) {
+      sprites[kBall] = {d, 1, depthValue};
+      AddDirtyRect(d);
+    }
+  }
+}
+
+int TBallAnimation::Update(int* finished, uint32_t now) {
+  *finished = 0;
+  if (hidden) return 0;
+  Erase();
+  if (playing) {
+    if (replayStart == 0) replayStart = now;
+    ReplaySample sample;
+    bool ended = false;
+    const uint32_t elapsed = now - replayStart;
+    float p[3];
+    if (Svc().round->SampleShotReplay(AnimationList().skipRequest ? 0xFFFFFFFFu : elapsed, p, sample.event, &ended)) {
+      ball.position = Vector3{p[0], p[1], p[2]};
+      BallEventRecord e;
+      std::copy(sample.event, sample.event + kBallEventBytes, e.bytes);
+      BallSetEventRecord(&ball, e);
+    } else {
+      ended = true;
+    }
+    const bool grounded = ball.Flag(kBallFlagGrounded) != 0;
+    if (grounded && !wasGrounded && !groundStarted) {
+      groundStarted = 1;
+      const uint8_t lie = ball.lie & 0x0F;
+      if (StartGroundMovieAt && (lie == kLieWater || ball.Flag(kBallFlagWater))) StartGroundMovieAt(2, ball.position);
+      else if (StartGroundMovieAt && lie == kLieSand) StartGroundMovieAt(1, ball.position);
+    }
+    if (grounded && !wasGrounded && !pitchMarked && !putter && OnPuttingSurface(ball.lie) && view) {
+      // The pitch mark stays on the green: drawn into the picture and into the background it is restored from.
+      pitchMarked = 1;
+      ScreenPointF at;
+      view->ProjectToScreenFloat(ball.position, &at);
+      const float size = BallPixelSize(*view, ball.position) + 1.0f;
+      if (at.Z > 0.0f) {
+        const MARect r = ShadowSpriteRect(at.x, at.y, size, false);
+        AnimationSurfaces s = AnimSurfaces();
+        for (int pass = 0; pass < 2; ++pass) {
+          const Image16& img = pass == 0 ? s.screen : s.background;
+          if (!img.pixels) continue;
+          for (int32_t y = std::max(r.top, 0); y < std::min(r.bottom, img.height); ++y) {
+            // Rounded: the first and last rows are a pixel shorter at each end.
+            const int32_t edge = (y == r.top || y == r.bottom - 1) ? 1 : 0;
+            for (int32_t x = std::max(r.left + edge, 0); x < std::min(r.right - edge, img.width); ++x)
+              img.pixels[static_cast<size_t>(y) * img.pitch + x] = 0;
+          }
+        }
+        AddDirtyRect(r);
+      }
+    }
+    wasGrounded = grounded;
+    if (ended) {
+      landed = 1;
+      OnRemove();
+    }
+  }
+  if (view) DrawSprites(*view);
+  lastFrameTime = now;
+  *finished = IsFinished();
+  return 0;
+}

@@ -1,0 +1,73 @@
+// A golfer's ball as the player sees it: during a shot it replays the recording frame by frame (position and
+// event bytes), starts the splash or sand spray at the first ground contact, leaves a pitch mark on the green,
+// and draws the ball and its shadow as small sprites sized by their distance, depth-tested against the scene;
+// on the green or the fringe it is a flat marker in the golfer's colour.
+#pragma once
+
+#include <cstdint>
+
+#include "golf/ballstate.h"
+#include "scene/animlist.h"
+
+// The ball's diameter in pixels at a screen depth: the screen height of one world unit there x the ball's
+// diameter, at most 16. The sprite image number is trunc(size + 0.5) within 1..16.
+float BallPixelSize(const TGolfView& view, const Vector3& point);
+int BallSpriteNumber(float size);
+
+// One row of the hardware ball texture's texel table (first and last column and row, the offset in pixels).
+struct BallTexelRow {
+  int c0, r0, c1, r1, dx, dy;
+};
+const BallTexelRow& BallTexels(float size, bool inRough);
+
+// Sprite rectangles for a ball at (x, y) of pixel size s.
+MARect BallSpriteRect(float x, float y, float s);
+MARect ShadowSpriteRect(float x, float y, float s, bool sceneMode);
+// The flat marker of a ball on the green, clipped to `bounds` (wholly outside: all -1; an edge beyond the bound
+// moves onto it, right and bottom onto the bound - 1).
+MARect MarkerRect(float x, float y, float s, const MARect& bounds);
+// The golfer's marker colour (golfers 0..3) in 5-6-5.
+uint16_t MarkerColour(int golfer);
+
+// The recorded shot as the ball replays it (the in-round interface's replay buffer behind the service seam).
+struct ReplaySample {
+  Vector3 position{};
+  uint8_t event[kBallEventBytes] = {};
+};
+
+class TBallAnimation : public TGolfAnimation {
+ public:
+  enum Sprite { kBall = 0, kMarker = 1, kShadow = 2, kFourth = 3 };
+  struct SpriteRecord {
+    MARect rect{-1, -1, -1, -1};
+    int saved = 0;
+    uint16_t depthValue = 0;
+  };
+
+  void SetHidden(int flag) override { hidden = flag; }
+  int IsFrameDue(uint32_t /*now*/) override { return playing && !(held && !drawWhileHeld); }
+  int IsFinished() override { return !playing; }
+  void OnRemove() override;
+  int Update(int* finished, uint32_t now) override;
+  int Erase() override;
+
+  // Starts replaying the recorded shot at `now` from a ball at rest at `from`.
+  void StartShot(uint32_t now, const Vector3& from);
+  void ResetBall();
+  // Draws the ball (or its marker) at the ball state into the animation surfaces.
+  void DrawSprites(TGolfView& v);
+
+  int golfer = 0;           // the golfer's slot, for the marker colour
+  int putter = 0;           // the shot is a putt: no pitch mark
+  BallState ball{};         // where the ball is drawn
+  int playing = 0;
+  uint32_t replayStart = 0;
+  int landed = 0, pitchMarked = 0, groundStarted = 0, wasGrounded = 1;
+  SpriteRecord sprites[4];
+};
+
+// The ground movie at the ball's first contact in water or sand, and the pitch mark (set by the scene's glue).
+using GroundStarter = void (*)(int kind, const Vector3& at);
+extern GroundStarter StartGroundMovieAt;
+// Sprite files of the in-round set: 0 ball, 1 shadow, 2 ball in rough (locked shape files; null when missing).
+const uint8_t* BallSpriteFile(int which);

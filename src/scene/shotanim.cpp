@@ -1,0 +1,203 @@
+#include "scene/shotanim.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "course/scenedata.h"
+#include "course/terrain.h"
+#include "framework/core/paths.h"
+#include "framework/core/services.h"
+#include "framework/ui/displaymgr.h"
+#include "golf/game.h"
+#include "golf/player.h"
+#include "platformlib/gfx/windowdesc.h"
+#include "scene/ballanim.h"
+#include "scene/golfdraw.h"
+#include "scene/golferanim.h"
+#include "scene/holedraw.h"
+#include "scene/render3d.h"
+#include "windows.h"
+
+namespace {
+
+SceneMovies gMovies;
+TFlagAnimation gFlag;
+TSimpleAnimation gGround[3];
+
+const char* const kFlagFiles[7] = {"flagsoft.fsh", "flaghn.fsh", "flaghe.fsh", "flaghs.fsh",
+                                   "flaghw.fsh",   "flaghne.fsh", "flaghnw.fsh"};
+const char* const kGroundFiles[3] = {"divot.fsh", "sand.fsh", "splash.fsh"};
+
+struct GolferScene {
+  TBallAnimation ball;
+  TGolferAnimation swing;
+};
+
+GolferScene& SceneOf(TPlayer& golfer) {
+  if (!golfer.sceneAttachment) golfer.sceneAttachment = std::make_shared<GolferScene>();
+  return *static_cast<GolferScene*>(golfer.sceneAttachment.get());
+}
+
+Image16 WindowImage(ImageRecord* record) {
+  WindowDesc* w = record ? record->window : nullptr;
+  if (!w || w->depth != 16 || !w->pixels) return Image16{nullptr, 0, 0, 0};
+  return Image16{reinterpret_cast<uint16_t*>(w->pixels), w->width, w->height, w->rowbytes / 2};
+}
+
+void StartGround(int kind, const Vector3& at) {
+  if (kind < 0 || kind > 2 || gMovies.ground[kind].frameCount <= 0) return;
+  TSimpleAnimation& a = gGround[kind];
+  RemoveAnimation(&a);
+  if (a.Start(&gMovies.ground[kind], kind, CurrentMainView, at, false) == 0) AddAnimation(2, &a, 1, 1, 0);
+}
+
+int WindClass(int speed) { return speed <= 0 ? 0 : speed < 10 ? 1 : 2; }
+
+bool ReadWholeFile(const PathRecord& folder, const char* name, std::vector<char>* out) {
+  char full[MAX_PATH];
+  if (!PathJoin(&folder, name, full, sizeof full)) return false;
+  // Through the system's files: the installation's paths are the game's own.
+  HANDLE h = CreateFileA(full, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  char buffer[4096];
+  DWORD n = 0;
+  const bool read = ReadFile(h, buffer, sizeof buffer, &n, nullptr) != 0;
+  CloseHandle(h);
+  if (!read) return false;
+  out->assign(buffer, buffer + n);
+  return true;
+}
+
+}  // namespace
+
+bool ParseSwingTable(const char* text, size_t length, SwingTableRow rows[2]) {
+  int found = 0;
+  size_t i = 0;
+  while (i < length && found < 2) {
+    size_t end = i;
+    while (end < length && text[end] != '\n') ++end;
+    std::string line(text + i, std::min<size_t>(end - i, 200));
+    i = end + 1;
+    if (line.empty() || line[0] == '#') continue;
+    char movie[64] = {};
+    int impact = 0, hold = 0;
+    double height = 0.0;
+    if (std::sscanf(line.c_str(), "%63s %d %d %lf", movie, &impact, &hold, &height) != 4) continue;
+    if (impact < 1 || impact > 10000 || hold < 0 || hold > 10000 || !(height > 0.0 && height < 10000.0)) continue;
+    rows[found].movie = movie;
+    rows[found].impact = impact;
+    rows[found].hold = hold;
+    rows[found].figureHeight = static_cast<int32_t>(height * 65536.0);
+    ++found;
+  }
+  return found == 2;
+}
+
+SceneMovies& Movies() { return gMovies; }
+
+void LoadSceneMovies(const char* dataFolder) {
+  if (!dataFolder || !*dataFolder || gMovies.loadedFrom == dataFolder) return;
+  gMovies.loadedFrom = dataFolder;
+  PathRecord anim{}, golfer{};
+  PathSetDirectory(&anim, dataFolder);
+  golfer = anim;
+  PathAppend(&anim, "ANIM");
+  PathAppend(&golfer, "GOLFER");
+  for (int i = 0; i < 7; ++i) gMovies.flags[i].Open(&anim, nullptr, kFlagFiles[i]);
+  for (int i = 0; i < 3; ++i) gMovies.ground[i].Open(&anim, nullptr, kGroundFiles[i]);
+  std::vector<char> table;
+  SwingTableRow rows[2];
+  if (ReadWholeFile(golfer, "G01SWING.TAB", &table) && ParseSwingTable(table.data(), table.size(), rows)) {
+    for (int i = 0; i < 2; ++i) {
+      gMovies.table[i] = rows[i];
+      gMovies.swing[i].Open(&golfer, nullptr, rows[i].movie.c_str());
+    }
+  }
+}
+
+TBallAnimation& GolferBall(TPlayer& golfer) { return SceneOf(golfer).ball; }
+TGolferAnimation& GolferSwing(TPlayer& golfer) { return SceneOf(golfer).swing; }
+
+void UpdateAnimationSurfaces() {
+  AnimationSurfaces& s = AnimSurfaces();
+  s.screen = WindowImage(DrawnImage());
+  s.background = WindowImage(RoleImage(kRoleErase));
+  const GolfViewImages& v = GolfViewBuffers();
+  const bool depth = !gRenderStart.hardwareActive && s.screen.pixels && v.width == s.screen.width &&
+                     v.height == s.screen.height && s.screen.pitch == v.width && !v.depth.empty();
+  s.depth = depth ? v.depth.data() : nullptr;
+}
+
+bool StartShotAnimationsNow() {
+  TGame* game = CurrentGame();
+  if (!game || !game->players || CurrentTerrain().width < 2) return false;
+  const int slot = ActiveGolferRecord ? game->players->SlotOf(ActiveGolferRecord) : TPlayerList::kSlots;
+  TPlayer* golfer = game->players->GetPlayer(slot < TPlayerList::kSlots ? slot : game->state.currentPlayer);
+  if (!golfer) return false;
+  UpdateAnimationSurfaces();
+  if (!AnimSurfaces().screen.pixels || !AnimSurfaces().background.pixels) return false;
+  float p[3];
+  uint8_t event[kBallEventBytes];
+  bool ended = false;
+  if (!Svc().round->SampleShotReplay(0, p, event, &ended)) return false;
+  const Vector3 from{p[0], p[1], p[2]};
+  LoadSceneMovies(Facts().dataFolder);
+
+  RemoveAllAnimations();
+  SetAnimationListMark(0);
+  RestartAnimationClock();
+  StartGroundMovieAt = StartGround;
+  TGolfView* view = &MainView;
+  CurrentMainView = view;
+
+  // The flag on the pin, its cloth by the wind across the view.
+  const ObjectType& pin = CurrentCourseScene().objectTypes[kPinObjectType];
+  Vector3 pinTop = game->GetTargetPoint();
+  pinTop.z += pin.present ? static_cast<float>(pin.worldHeight) / 65536.0f : 2.3f;
+  TShapeMovie* flags[7];
+  for (int i = 0; i < 7; ++i) flags[i] = &gMovies.flags[i];
+  if (gFlag.SetWind(flags, view, pinTop, game->windHeading, WindClass(game->windSpeed)) == 0) {
+    AddAnimation(2, &gFlag, 0, 0, 0);
+    HoleFlagAnimated = true;
+  }
+
+  GolferScene& scene = SceneOf(*golfer);
+  const bool putt = golfer->shotType == kShotTypePutt;
+  TBallAnimation& ball = scene.ball;
+  ball.ResetBall();
+  BallStateReset(&ball.ball);
+  ball.ball.position = from;
+  ball.ball.lie = event[0];
+  ball.golfer = slot < TPlayerList::kSlots ? slot : 0;
+  ball.putter = putt;
+  ball.view = view;
+  ball.hidden = 0;
+
+  // A full swing off the fairway or the rough takes a divot, shown from the impact on.
+  TSimpleAnimation* divot = nullptr;
+  const uint8_t lie = event[0] & 0x0F;
+  if (!putt && (lie == 1 || lie == 3 || lie == 4) && gMovies.ground[0].frameCount > 0 &&
+      gGround[0].Start(&gMovies.ground[0], 0, view, from, true) == 0 && AddAnimation(2, &gGround[0], 0, 0, 1) == 0)
+    divot = &gGround[0];
+
+  TGolferAnimation& swing = scene.swing;
+  const SwingTableRow& row = gMovies.table[putt ? 1 : 0];
+  TShapeMovie* movie = &gMovies.swing[putt ? 1 : 0];
+  TBallAnimation* ballPtr = &ball;
+  const auto startBall = [ballPtr, from](uint32_t now) {
+    ballPtr->StartShot(now, from);
+    AddAnimation(2, ballPtr, 0, 0, 0);
+  };
+  swing.onImpact = startBall;
+  swing.ballAnimation = &ball;
+  swing.groundAnimation = divot;
+  if (movie->frameCount > 0 && swing.PlaceSwing(movie, view, from, row.impact, row.hold, row.figureHeight) == 0) {
+    AddAnimation(1, &swing, 0, 0, 0);
+  } else {
+    // No golfer to swing: the ball leaves at once.
+    startBall(0);
+  }
+  return true;
+}

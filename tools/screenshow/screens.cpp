@@ -1,0 +1,30 @@
+// One line per screen or dialog: its name, how it opens over the main menu, and what it shows.
+#include "screens.h"
+
+#include "course/savedfiles.h"
+#include "frontend/frontend.h"
+#include "frontend/savedgames.h"
+#include "frontend/scorecard.h"
+#include "frontend/tourneydlg.h"
+
+namespace {
+
+// The first demo saved game (a round half way) becomes the current game, so that cards and tables have scores.
+void WithSavedGame() { LoadSavedGame(1); }
+
+}  // namespace
+
+const std::vector<ShowableScreen>& ShowableScreens() {
+  static const std::vector<ShowableScreen> screens = {
+      {"mainmenu", [] {}, "the main menu"},
+      {"golfers", [] { ShowGolfersScreen(nullptr); }, "the golfer selection screen"},
+      {"courses", [] { ShowCoursesScreen(nullptr); }, "the course selection screen"},
+      {"scorecard", [] { WithSavedGame(); ShowScoreCardDialog(kCardInteractive); }, "the score card dialog"},
+      {"scorecard-back9", [] { WithSavedGame(); CardFrontNine = 0; ShowScoreCardDialog(kCardShownOnce); }, "the card's back nine, shown once"},
+      {"stats", [] { WithSavedGame(); ShowStatsDialog(); }, "the statistics dialog"},
+      {"standings", [] { LoadSavedGame(2); ShowTourneyStandings(0, 3, 0); }, "the tournament standings of a round"},
+      {"standings-final", [] { LoadSavedGame(2); ShowTourneyStandings(0, 2, 0); }, "the final standings"},
+      {"savedgames", [] { ShowSavedGamesScreen(nullptr); }, "the saved games screen"},
+  };
+  return screens;
+}

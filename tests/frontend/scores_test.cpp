@@ -142,6 +142,8 @@ TEST_F(ScoresTest, StatisticsPagesStepThroughTheGolfersThatHaveThem) {
   TakePart(2, "Cole");
   CurrentGame()->players->GetPlayer(0)->flags |= kGolferFlag5;
   CurrentGame()->players->GetPlayer(2)->flags |= kGolferFlag5;
+  // The statistics open from the card, which has put the dialogs' screen up.
+  EXPECT_EQ(RunScoreCard(kCardShownOnce), 3);
   {
     CStatsDlg stats(0);
     EXPECT_EQ(stats.golfer, 0);

@@ -321,13 +321,14 @@ void WriteDemoSavedGames(const fs::path& folder) {
     const char* file;
     int mode;
     int round, hole;  // 0-based: where play goes on
+    uint16_t teeSet;  // a new game draws it; the demo's are fixed so every run writes the same bytes
     uint32_t wind, gusts, fairways, rough, greens;
     const char* golfers[2];
   };
   // A stroke-play round half way, a tournament in its second round on the back nine, and a skins game.
-  const Game games[] = {{"game0001.dat", kModeStroke, 0, 4, 1, 0, 2, 1, 0, {"Ada Lark", "Tom Reed"}},
-                        {"game0002.dat", kModeTournament, 1, 12, 2, 1, 0, 0, 2, {"Ada Lark", nullptr}},
-                        {"game0003.dat", kModeSkins, 0, 6, 0, 0, 1, 0, 1, {"Tom Reed", "Ada Lark"}}};
+  const Game games[] = {{"game0001.dat", kModeStroke, 0, 4, 2, 1, 0, 2, 1, 0, {"Ada Lark", "Tom Reed"}},
+                        {"game0002.dat", kModeTournament, 1, 12, 2, 2, 1, 0, 0, 2, {"Ada Lark", nullptr}},
+                        {"game0003.dat", kModeSkins, 0, 6, 1, 0, 0, 1, 0, 1, {"Tom Reed", "Ada Lark"}}};
   fs::create_directories(folder);
   // A game of the caller's stays as it was.
   struct Aside {
@@ -347,6 +348,7 @@ void WriteDemoSavedGames(const fs::path& folder) {
     g->state.holeCount = 18;
     g->state.round = static_cast<uint16_t>(d.round);
     g->state.hole = static_cast<uint16_t>(d.hole);
+    g->state.teeSet = d.teeSet;
     g->SetOptionField(0, d.wind);
     g->SetOptionField(1, d.gusts);
     g->SetOptionField(2, d.fairways);

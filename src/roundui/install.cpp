@@ -108,7 +108,9 @@ class RoundInterface : public RoundInterfaceProvider {
       if (t.row == kCardFirstGolferRow) row += t.text + " ";
     }
     NoteScoreCardPage(row);
-    Svc().frontEnd->ShowScoreCardDialog(flag);
+    // The round's own card page waits for the person at the end of a hole; the dialog is the menu bar's.
+    (void)flag;
+    ShowScoreCardPage(-1);
   }
   void DrawScoreCard(int32_t x, int32_t y, bool frontNine, bool putts) override {
     DrawScorecard(CurrentScoreCard(frontNine, putts), x, y);

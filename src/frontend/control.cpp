@@ -300,3 +300,9 @@ void DrawDropShadow(const MARect& rect, int32_t n, MARect* out, WindowDesc* imag
   gShadowSeed = seed;
   if (out) *out = MARect{rect.left + n, rect.top + n, rect.right + n, rect.bottom + n};
 }
+
+void RedrawControl(TGenericControlADV* control) {
+  if (!control) return;
+  control->Erase(0);
+  control->Draw(0);
+}

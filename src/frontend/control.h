@@ -81,6 +81,9 @@ void DispatchControlFire(WPARAM first, LPARAM second);
 bool ControlIsLive(const TGenericControlADV* control);
 // Removes every queued fire message of the main window.
 void DiscardQueuedFires();
+
+// Erases a control and draws it again (a null control is ignored).
+void RedrawControl(TGenericControlADV* control);
 // The window the fire messages go to (the program's queue window; tests may set their own).
 HWND FireWindow();
 void SetFireWindow(HWND window);

@@ -95,12 +95,6 @@ void ScanShots() {
     if (IsSavedShotFileName(h.fileName)) gShots.push_back(std::move(h));
 }
 
-void RedrawControl(TGenericControlADV* control) {
-  if (!control) return;
-  control->Erase(0);
-  control->Draw(0);
-}
-
 }  // namespace
 
 const std::vector<SavedShotHead>& HighlightShotList() { return gShots; }

@@ -69,12 +69,6 @@ void RestoreGameBefore() {
 // The screen and its card go; unless a game was resumed, the game of before comes back.
 void CloseScreenAndCard() { ReplaceCurrentScreen(nullptr); }
 
-void RedrawControl(TGenericControlADV* control) {
-  if (!control) return;
-  control->Erase(0);
-  control->Draw(0);
-}
-
 void RestoreFromBackground(const MARect& r) {
   ImageRecord* background = RoleImage(kRoleErase);
   ImageRecord* drawn = DrawnImage();

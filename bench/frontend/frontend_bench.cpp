@@ -17,6 +17,8 @@
 #include "frontend/frontend.h"
 #include "frontend/golfereditor.h"
 #include "frontend/install.h"
+#include "frontend/netgames.h"
+#include "net/sessmgr.h"
 #include "frontend/screens.h"
 #include "golf/game.h"
 #include "golf/install.h"
@@ -26,6 +28,7 @@
 #include "platformlib/gfx/rowspace.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "winapi/testing.h"
+#include "winapi_registry.h"
 
 namespace {
 
@@ -166,6 +169,59 @@ void BM_GolferEditorDraw(benchmark::State& state) {
   TGolferEditADV::OnCancel(nullptr);
 }
 BENCHMARK(BM_GolferEditorDraw)->Unit(benchmark::kMillisecond);
+
+// A lobby's session list without a connection behind it.
+class ListedSessions : public net::CSessMgr {
+ public:
+  ListedSessions() : net::CSessMgr(nullptr) {}
+  int Start() override { return 1; }
+  int Shutdown() override { return 1; }
+  void AnnouncePlayer(const net::SessionPlayerRecord&) override {}
+  void SetLocalPlayer(const net::SessionPlayerRecord&) override {}
+  void CreateSession(net::SessionEntry*) override {}
+  void CloseSession() override {}
+  void AddSessionPlayer(const net::GolferEntry&) override {}
+  void RemoveSessionPlayer(const net::GolferEntry&) override {}
+  void SendChat(const char*) override {}
+  void RefreshSessions() override {}
+};
+
+// The lobby's games list rebuilt from 300 sessions (games, tournaments and their groups, every line fitted to its
+// width) and the whole screen drawn with 100 players listed.
+void BM_LobbyRedraw300Sessions100Players(benchmark::State& state) {
+  DemoFrontEnd demo;
+  if (!demo.error.empty()) {
+    state.SkipWithError(demo.error.c_str());
+    return;
+  }
+  ListedSessions sessions;
+  for (uint32_t i = 0; i < 300; ++i) {
+    net::SessionEntry e;
+    const bool tournament = i % 30 == 0, group = i % 30 > 0 && i % 30 < 4;
+    e.setId(tournament ? 0 : 1000 + i);
+    e.setOwner(tournament ? 5000 + i : group ? 5000 + i - i % 30 : 0);
+    std::snprintf(e.name(), 32, "%s %u of the long afternoon", tournament ? "Cup" : "Round", i);
+    e.bytes[0x2c] = static_cast<uint8_t>(i % 17);
+    e.bytes[0x2e] = static_cast<uint8_t>(i % 4);
+    WriteLE32(e.bytes + 0x30, (i % 12) * 5);
+    sessions.sessions.Add(e);
+  }
+  const std::string registry = (std::filesystem::temp_directory_path() / "lobby_bench_registry.txt").string();
+  winapi::registry::UseFile(registry);
+  net::SessionManager = &sessions;
+  EnterNetGames(0);
+  for (int i = 0; i < 100; ++i) NetGamesScreen->players->Add("Golfer " + std::to_string(i) + " (" + std::to_string(i % 26) + ")", i);
+  for (auto _ : state) {
+    NetGamesScreen->RebuildGamesList();
+    NetGamesScreen->DrawAll(0);
+    ClearDirtyRects();
+  }
+  state.counters["rows"] = NetGamesScreen->games->Size();
+  net::SessionManager = nullptr;
+  winapi::registry::UseFile("");
+  std::filesystem::remove(registry);
+}
+BENCHMARK(BM_LobbyRedraw300Sessions100Players)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -54,13 +54,21 @@ uint32_t UsableModel(uint32_t model) {
   return 0;
 }
 
-void Close() {
+NetGolferEditorClosed gNetClosed = nullptr;
+
+void Close(bool saved) {
   TGolferEditADV* editor = GolferEditor;
   if (!editor) return;
   const bool mainMenu = editor->fromMainMenu;
+  const bool net = editor->netEditor;
   TMA_EventHandlerList* previous = editor->previous;
   CurrentScreen = nullptr;
   delete editor;
+  if (net && gNetClosed) {
+    CurrentScreen = previous;  // the callback replaces it
+    gNetClosed(saved);
+    return;
+  }
   if (mainMenu || !previous) {
     ShowMainMenu();
     return;
@@ -309,7 +317,7 @@ void TGolferEditADV::OnListPicked(TListBoxADV*, ListEntry*) {
   if (GolferEditor) GolferEditor->DrawAll(0);
 }
 
-void TGolferEditADV::OnCancel(TGenericControlADV*) { Close(); }
+void TGolferEditADV::OnCancel(TGenericControlADV*) { Close(false); }
 
 void TGolferEditADV::OnSave(TGenericControlADV*) {
   TGolferEditADV* e = GolferEditor;
@@ -378,7 +386,7 @@ void TGolferEditADV::OnSave(TGenericControlADV*) {
     for (TListBoxADV* l : {golfers->users, golfers->selected})
       if (ListEntry* entry = l->Find(name)) entry->value = static_cast<int32_t>(e->golfer.model);
   }
-  Close();
+  Close(true);
 }
 
 void TGolferEditADV::DrawAll(int flag) {
@@ -415,6 +423,8 @@ void TGolferEditADV::DrawAll(int flag) {
   DrawLabel(fonts[2], fonts[2], "Setup", 142, 280, 0x005DCE, 0x2E3759, nullptr, false, true);
   AddDirtyRect(MARect{0, 0, Facts().screenWidth, Facts().screenHeight});
 }
+
+void SetNetGolferEditorClosed(NetGolferEditorClosed closed) { gNetClosed = closed; }
 
 void ShowNetGolferEditor(const char* name) {
   TMA_EventHandlerList* previous = CurrentScreen;

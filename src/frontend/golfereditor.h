@@ -41,3 +41,7 @@ extern TGolferEditADV* GolferEditor;
 // The editor for this machine's network golfer: its name, handicap, swing type, clubs and looks. Save Changes
 // writes its file and makes it the net golfer; both buttons return to the screen under the editor.
 void ShowNetGolferEditor(const char* name);
+// Where the net golfer editor goes when it closes: set, it replaces the return to the screen under the editor
+// (that screen is made current again, undrawn, for the callback to replace).
+using NetGolferEditorClosed = void (*)(bool saved);
+void SetNetGolferEditorClosed(NetGolferEditorClosed closed);

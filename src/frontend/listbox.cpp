@@ -184,6 +184,15 @@ ListEntry* TListBoxADV::Add(const std::string& text, int32_t value, bool front) 
   return &entries_.back();
 }
 
+int32_t TListBoxADV::UsableRight() const { return right - (HasBar() ? kBarWidth : 0); }
+
+ListEntry* TListBoxADV::Insert(int row, const std::string& text, int32_t value) {
+  if (row < 0 || row >= Size()) return Add(text, value);
+  entries_.insert(entries_.begin() + row, ListEntry{text, value, true, false});
+  if (current_ >= row) ++current_;
+  return &entries_[static_cast<size_t>(row)];
+}
+
 int TListBoxADV::RowOf(const ListEntry* entry) const {
   for (size_t i = 0; i < entries_.size(); ++i)
     if (&entries_[i] == entry) return static_cast<int>(i);

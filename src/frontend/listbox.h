@@ -31,6 +31,7 @@ class TListBoxADV : public TGenericControlADV {
   int IsShownAndEnabled() override { return MA_EventHandler::IsShownAndEnabled() && entryHandler; }
 
   ListEntry* Add(const std::string& text, int32_t value, bool front = false);
+  ListEntry* Insert(int row, const std::string& text, int32_t value);  // before that row (past the end: added)
   void Remove(ListEntry* entry);
   void Clear();
   ListEntry* Current() { return current_ >= 0 && current_ < Size() ? &entries_[static_cast<size_t>(current_)] : nullptr; }
@@ -51,6 +52,7 @@ class TListBoxADV : public TGenericControlADV {
   uint32_t BarPartAt(int16_t x, int16_t y);
   void ThumbSpan(int32_t* thumbTop, int32_t* thumbBottom);
   bool HasBar() const;
+  int32_t UsableRight() const;  // the right edge less the scroll bar when one is shown
 
   EntryHandler entryHandler = nullptr;
   uint8_t inputBits = 0;  // 8 the last pick was a double click, 0x10 it came with Enter

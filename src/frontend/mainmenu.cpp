@@ -13,6 +13,7 @@
 #include "frontend/gamemodes.h"
 #include "frontend/settingsdlg.h"
 #include "frontend/highlights.h"
+#include "frontend/netscreens.h"
 #include "frontend/options3d.h"
 #include "frontend/paneldemo.h"
 #include "frontend/rangemenu.h"
@@ -65,7 +66,6 @@ std::string PlayersFolder() {
   return PathJoin(&Folders().players, nullptr, path, sizeof path) ? path : "";
 }
 
-void NoAction(TGenericControlADV*) {}
 
 // A game past its first hole, or with strokes on its card, is under way.
 bool GameUnderWay(TGame& game) {
@@ -338,6 +338,13 @@ void ContinueAfterGame() {
   WriteLogLine("Round ended: back to the main menu");
   gFirstRoundDone = true;
   DemoRound = 0;
+  // A /NETWIRE start goes into network play at once, the first time only.
+  static bool netwireEntered = false;
+  if (Flags().onlineService && !netwireEntered) {
+    netwireEntered = true;
+    EnterNetPlay();
+    return;
+  }
   ShowMainMenu();
 }
 
@@ -358,7 +365,8 @@ TMainMenuADV::TMainMenuADV() : TMenuADV("bgmain.dct", "vex.fsh", 80, 80, MenuArc
   AddPictureButton("butgolfr.fsh", 576, 297, ShowGolfersScreen, "Select which golfers will be competing", 1);
   AddPictureButton("butcours.fsh", 511, 376, ShowCoursesScreen, "Select which course will be played", 1);
   AddPictureButton("butmodes.fsh", 427, 430, ShowGameModesScreen, "Select between 9 modes of play", 1);
-  AddPictureButton("butnet.fsh", 343, 466, NoAction, "Compete over modem, LAN, or Internet", 1);
+  AddPictureButton("butnet.fsh", 343, 466, [](TGenericControlADV*) { EnterNetPlay(); },
+                   "Compete over modem, LAN, or Internet", 1);
   constexpr uint32_t kRed = 0xFF1010;
   AddTextButton("Highlights", 260, 63, {'H', 'h'}, ShowHighlightsScreen, "Select and view any previously recorded shots", 1, kRed);
   AddTextButton("Options", 380, 63, {'O', 'o'}, ShowPreferencesDialog, "Adjust sounds and display settings", 1, kRed);

@@ -195,6 +195,12 @@ class TGame {
   virtual void ShowHoleResults() {}
   virtual void ShowFinalResults() {}
   virtual void ContinuePlay() {}
+  // Between holes: the mode's standing shown, the round held until the status is closed (0x723, then 0x724 and
+  // ContinuePlay). False when the mode shows none there or the game has ended.
+  virtual bool HoldForStanding() { return false; }
+  // At game over, after the golfers are stored: true when the mode's closing standing was shown and ends the round
+  // itself (0x715); false, and the round ends at once.
+  virtual bool ShowClosingStanding() { return false; }
   virtual void StartHole();
   virtual void OnShotFinished();
   // The statistics lines that open and close a game in the log file (and, online, on the statistics server).
@@ -244,10 +250,13 @@ class TGame {
   uint32_t shotTimeLimit = 30;
   // Shot-clock violations of a golfer so far (1..5 once counted).
   virtual int CountViolation(int slot);
+  // Takes a disqualified golfer out of the round (the team modes' partners play on for the side).
+  virtual void DisqualifyGolfer(int slot);
   // Where the current golfer should aim: the pin.
   virtual Vector3 GetTargetPoint() const { return pinPosition; }
 
-  // Ends the hole: scores, results, then the next hole (0x705) or the end of the round (0x714).
+  // Ends the hole: scores, the mode's standing (the round held) or its results and then the next hole (0x705) or the
+  // end of the round (0x714).
   void EndOfHole();
   // The next hole (0x705) or, when the round is over, the final results and 0x714.
   void GoToNextHole();

@@ -1,6 +1,7 @@
 // The round as the base game runs it: holes, turns, shots and their scoring.
 #include "golf/gameflow.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -94,14 +95,15 @@ void TGame::SetupWind() {
   x ^= x >> 13;
   const uint32_t setting = GetOptionField(0);
   windHeading = static_cast<uint16_t>(x >> 16);
-  // Gusts vary the speed on the clock: never in a network game, whose machines must fly every shot alike.
+  // Gusts vary the speed on the clock; in a network game each shot's record carries the speed it flew in.
+  SeedWind(x);
   ::SetupWind(static_cast<int>(setting), GustsBlow());
   windSpeed = setting == 0 ? 0 : GetCurrentWind();
   holeWindSpeed = windSpeed;
   BallSetWind(windSpeed, windHeading);
 }
 
-bool TGame::GustsBlow() const { return GetOptionField(0) != 0 && GetOptionField(1) != 0 && networked == 0; }
+bool TGame::GustsBlow() const { return GetOptionField(0) != 0 && GetOptionField(1) != 0; }
 
 void TGame::UpdateWind() {
   if (!GustsBlow() || !BaseWindGenerator()) return;
@@ -198,6 +200,10 @@ int TGame::CountViolation(int slot) {
   return violations[slot] < 5 ? ++violations[slot] : 5;
 }
 
+void TGame::DisqualifyGolfer(int slot) {
+  if (TPlayer* p = players->GetPlayer(slot)) p->flags |= kGolferOut;
+}
+
 void TGame::OnShotFinished() {
   if (IsHoleComplete() || !ChooseNextPlayer()) {
     EndOfHole();
@@ -214,8 +220,16 @@ void TGame::ShowFinalResultsOnce() {
 
 void TGame::EndOfHole() {
   UpdateHoleScores();
+  if (HoldForStanding()) return;
   ShowHoleResults();
   GoToNextHole();
+}
+
+bool HoldBetweenHoles(TGame& g, bool (RoundInterfaceProvider::*show)()) {
+  uint16_t round = 0, hole = 0;
+  if (!g.GetNextHole(&round, &hole)) return false;
+  if (!(Svc().round->*show)()) PostGolfMessage(kGolfAfterStatus);
+  return true;
 }
 
 void TGame::GoToNextHole() {
@@ -301,6 +315,7 @@ int PlayCurrentShot(float power, float curve, float trajectory) {
     b.curve = curve;
     b.trajectory = trajectory;
     b.aim = ShotAimPoint;
+    b.windSpeed = static_cast<uint8_t>(std::clamp<int>(g->windSpeed, 0, kMaxWindSpeed));
     // Written field by field, so every machine reads the same record whatever its byte order and padding.
     uint8_t wire[kShotSetUpWireBytes];
     WriteShotSetUp(b, wire);
@@ -329,6 +344,9 @@ int ReplayRemoteShot(const ShotSetUpBlock& b) {
   if (!p || b.club > kPutter) return 0;
   for (float v : {b.position.x, b.position.y, b.position.z, b.aim.x, b.aim.y, b.aim.z, b.power, b.curve, b.trajectory})
     if (!std::isfinite(v)) return 0;
+  // The shot flies in the wind it flew in on its own machine, gusts and all.
+  g->windSpeed = b.windSpeed <= kMaxWindSpeed ? b.windSpeed : g->holeWindSpeed;
+  BallSetWind(g->windSpeed, g->windHeading);
   p->windCondition = b.wind;
   p->fairwayCondition = b.fairway;
   p->greenCondition = b.green;

@@ -1,5 +1,6 @@
 #pragma once
 #include "golf/game.h"
+#include "framework/core/services.h"
 #include "golf/golfmsg.h"
 
 // Plays the current golfer's shot toward ShotAimPoint with the swing's power, curve and trajectory: the ball
@@ -27,3 +28,8 @@ int ReplayRemoteShot(const ShotSetUpBlock& settings);
 
 // Notes a tee shot (no stroke before it) of a par 4 or 5 for the golfer's driving statistics.
 void RecordTeeShot(TGame& game, TPlayer* golfer, uint32_t strokesBefore);
+
+// Between holes of a mode with a standing: when another hole follows, the standing is shown through the round
+// interface's `show` (which sends the round on itself) or, when it shows none, 0x723 is posted; true then (the round
+// held until 0x724). False when the game is over.
+bool HoldBetweenHoles(TGame& game, bool (RoundInterfaceProvider::*show)());

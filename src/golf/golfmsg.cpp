@@ -197,6 +197,7 @@ class BodyReader {
  public:
   BodyReader(const uint8_t* body, size_t bytes) : p_(body), left_(body ? bytes : 0) {}
   bool ok() const { return ok_; }
+  size_t left() const { return left_; }
   uint8_t u8() {
     if (left_ < 1) return fail();
     --left_;
@@ -269,6 +270,7 @@ void WriteShotSetUp(const ShotSetUpBlock& b, uint8_t out[kShotSetUpWireBytes]) {
   putF32(p, b.curve);
   putF32(p, b.trajectory);
   putVec(p, b.aim);
+  *p++ = b.windSpeed;
 }
 
 intptr_t GolfArgumentFromPeer(uint32_t id, uint32_t sender, const uint8_t* body, size_t bytes) {
@@ -309,6 +311,8 @@ intptr_t GolfArgumentFromPeer(uint32_t id, uint32_t sender, const uint8_t* body,
       b.curve = r.f32();
       b.trajectory = r.f32();
       b.aim = r.vec();
+      // A record of a machine that does not send the wind speed ends here.
+      b.windSpeed = r.left() > 0 ? r.u8() : kNoWindSpeed;
       if (!r.ok() || !PeerShotSetUpInRange(b)) return kPeerArgumentRefused;
       block = blockOf(b);
       break;
@@ -353,7 +357,8 @@ bool PeerShotSetUpInRange(const ShotSetUpBlock& b) {
                        PeerPointOnCourse(b.direction) && PeerPointOnCourse(b.spin);
   return b.golfer < TPlayerList::kSlots && b.wind <= 2 && b.fairway <= 2 && b.green <= 2 && b.club < kClubCount &&
          b.shotType <= static_cast<uint32_t>(kShotTypePutt) && vectors && b.power >= 0.0f && b.power <= 4.0f &&
-         within(b.curve, kPeerCourseReach) && within(b.trajectory, kPeerCourseReach);
+         within(b.curve, kPeerCourseReach) && within(b.trajectory, kPeerCourseReach) &&
+         (b.windSpeed <= kMaxWindSpeed || b.windSpeed == kNoWindSpeed);
 }
 
 namespace {
@@ -765,7 +770,7 @@ void Handler::golf(uint32_t id, intptr_t arg) {
       setStatus(id);
       if (net() && Svc().network->CommType() == 0) g_.LogGameEnd();
       g_.StoreGolfers();
-      PostGolfMessage(kGolfEndGame, 1);
+      if (!g_.ShowClosingStanding()) PostGolfMessage(kGolfEndGame, 1);
       return;
     case kGolfEndGame: endOfGame(arg); return;
     case kGolfAck: acknowledge(arg); return;

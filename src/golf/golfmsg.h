@@ -129,7 +129,10 @@ void WriteChatRecord(const std::string& text, const std::string& sender, uint8_t
 // The line of a received record, read within its bytes (a body without a sender is all text).
 std::string ChatLineOf(const uint8_t* body, size_t bytes);
 
-// A golfer's shot settings as they go to the other machines before the shot.
+// A golfer's shot settings as they go to the other machines before the shot. A machine that does not send the
+// wind speed (kNoWindSpeed) never gusts: its shots flew in the hole's steady wind.
+constexpr uint8_t kNoWindSpeed = 0xFF;
+constexpr uint8_t kMaxWindSpeed = 30;  // mph, the strongest gust
 struct ShotSetUpBlock {
   uint32_t golfer = 0;
   uint8_t wind = 0, fairway = 1, green = 1;
@@ -138,6 +141,7 @@ struct ShotSetUpBlock {
   Vector3 position{}, direction{}, spin{};
   float power = 0.0f, curve = 0.0f, trajectory = 0.0f;
   Vector3 aim{};
+  uint8_t windSpeed = kNoWindSpeed;  // the wind the shot flew in (mph)
 };
 
 // The argument of a golf message from another machine, made on the thread that receives it from the body that
@@ -155,6 +159,8 @@ intptr_t GolfArgumentFromPeer(uint32_t id, uint32_t sender, const uint8_t* body,
 constexpr float kPeerCourseReach = 65536.0f;
 bool PeerPointOnCourse(const Vector3& v);
 bool PeerShotSetUpInRange(const ShotSetUpBlock& b);
-// Shot settings as they go to the other machines (72 bytes), read back by GolfArgumentFromPeer.
-constexpr size_t kShotSetUpWireBytes = 72;
+// Shot settings as they go to the other machines (73 bytes: the wind speed last), read back by
+// GolfArgumentFromPeer, which also takes the 72 bytes without the wind speed that earlier machines send.
+constexpr size_t kShotSetUpWireBytes = 73;
+constexpr size_t kShotSetUpWireBytesWithoutWind = 72;
 void WriteShotSetUp(const ShotSetUpBlock& b, uint8_t out[kShotSetUpWireBytes]);

@@ -18,8 +18,10 @@ bool TMatchPlayGame::takesPart(int slot) const {
 }
 
 int TMatchPlayGame::SideOf(int slot) const {
+  // The sides stay as the match began, whoever has been disqualified since.
   for (int s = 0; s < TPlayerList::kSlots; ++s)
-    if (takesPart(s)) return slot == s ? 0 : 1;
+    if (const TPlayer* p = players ? players->GetPlayer(s) : nullptr; p && (p->flags & kGolferTakesPart))
+      return slot == s ? 0 : 1;
   return slot == 0 ? 0 : 1;
 }
 
@@ -74,6 +76,14 @@ void TMatchPlayGame::ConcedeMatch(int side) {
   if (side != 0 && side != 1) return;
   matchConcededBy = static_cast<int8_t>(side);
   holeConcededBy = static_cast<int8_t>(side);
+}
+
+void TMatchPlayGame::DisqualifyGolfer(int slot) {
+  TGame::DisqualifyGolfer(slot);
+  const int side = SideOf(slot);
+  for (int s = 0; s < TPlayerList::kSlots; ++s)
+    if (takesPart(s) && SideOf(s) == side) return;
+  ConcedeMatch(side);
 }
 
 int TMatchPlayGame::decideHole(HoleResult* result) {
@@ -163,6 +173,10 @@ void TMatchPlayGame::ShowHoleResults() {
   Svc().round->ShowScoreCard(1);
 }
 
+bool TMatchPlayGame::HoldForStanding() { return HoldBetweenHoles(*this, &RoundInterfaceProvider::ShowMatchPlayStatus); }
+
+bool TMatchPlayGame::ShowClosingStanding() { return Svc().round->ShowMatchPlayStatus(); }
+
 void TMatchPlayGame::ShowFinalResults() {
   Svc().frontEnd->PrepareForDialog();
   const int leader = GetLeader();
@@ -242,7 +256,15 @@ bool TFoursomeGame::HasHandicapStroke(int slot, int hole) const {
 int TFoursomeGame::TeeShotPlayer(int side, int hole) const {
   const int first = side * 2;
   // The first partner drives on the odd holes of the round (hole 1, 3, ...), the second on the even ones.
-  return ((hole - state.firstHole) % 2 == 0) ? first : first + 1;
+  const int driver = ((hole - state.firstHole) % 2 == 0) ? first : first + 1;
+  return takesPart(driver) ? driver : PartnerOf(driver);
+}
+
+void TFoursomeGame::DisqualifyGolfer(int slot) {
+  TMatchPlayGame::DisqualifyGolfer(slot);
+  const int side = SideOf(slot) & 1;
+  const int partner = PartnerOf(slot);
+  if (nextToPlay[side] == slot && takesPart(partner)) nextToPlay[side] = static_cast<uint16_t>(partner);
 }
 
 void TFoursomeGame::SetUpRound() {
@@ -291,7 +313,8 @@ void TFoursomeGame::OnShotFinished() {
     b->ballBeforeShot = a->ballBeforeShot;
     b->holedOut = a->holedOut;
     b->UpdateStance();
-    nextToPlay[SideOf(shooter)] = static_cast<uint16_t>(partner);
+    // A side left with one golfer: that golfer plays on.
+    if (takesPart(partner)) nextToPlay[SideOf(shooter)] = static_cast<uint16_t>(partner);
   }
   TGame::OnShotFinished();
 }

@@ -39,6 +39,8 @@ class TMatchPlayGame : public TGame {
   std::string ResultText() const;
   void ConcedeHole(int side);
   void ConcedeMatch(int side);
+  // A side with nobody left in it loses the match.
+  void DisqualifyGolfer(int slot) override;
 
   int GetHoleWinner(uint16_t* winner, bool trial = false) override;
   bool IsHoleComplete() override;
@@ -47,6 +49,9 @@ class TMatchPlayGame : public TGame {
   std::string GetScoreText(int slot) override;
   void ShowHoleResults() override;
   void ShowFinalResults() override;
+  bool HoldForStanding() override;
+  bool ShowClosingStanding() override;
+  void ContinuePlay() override { GoToNextHole(); }
   void ResetState() override;
   int MinimumPlayers() const override { return 2; }
 
@@ -86,8 +91,10 @@ class TFoursomeGame : public TFourBallGame {
   explicit TFoursomeGame(uint16_t m) : TFourBallGame(m) {}
   uint32_t GetSaveSize() const override;
   bool HasHandicapStroke(int slot, int hole) const override;
-  // Who of the side drives on a hole.
+  // Who of the side drives on a hole: the partner of one disqualified.
   int TeeShotPlayer(int side, int hole) const;
+  // The partner left plays every shot of the side.
+  void DisqualifyGolfer(int slot) override;
   bool ChooseNextPlayer() override;
   int AdvanceHole() override;
   void OnShotFinished() override;
@@ -125,6 +132,9 @@ class TSkinsGame : public TGame {
   std::string GetScoreText(int slot) override;
   void ShowHoleResults() override;
   void ShowFinalResults() override;
+  bool HoldForStanding() override;
+  bool ShowClosingStanding() override;
+  void ContinuePlay() override { GoToNextHole(); }
   void ResetState() override;
   int MinimumPlayers() const override { return 2; }
   void AddModeStatistics(TPlayer* golfer, int slot) override;
@@ -182,6 +192,26 @@ class TTournamentGame : public TStrokeGame {
   void MakeCut();
   int holesDoneFor(int entrant) const { return holesDone(entrant); }
 
+  // A lead shared by one of the game's golfers when the last round is over is played off: the tied entrants play the
+  // course's holes again from the first (in the round after the last), the fewest strokes on a hole staying in,
+  // until one is left or none of the game's golfers is. The game's golfers outside the tie sit out meanwhile.
+  uint32_t playoff = 0;        // a playoff has begun (and stays set once it is decided)
+  uint32_t tieFlag = 0;        // the tie was just found: the standings announce the playoff
+  uint32_t simulateToEnd = 0;  // none of the game's golfers is left: the field plays the rest of the tournament
+  uint8_t playoffOut = 0;      // slots the playoff put out (bit per slot), back in when it is decided
+  int PlayoffRound() const { return state.lead; }
+  // The entrants still in the playoff (standings order) and the playoff holes played.
+  std::vector<int> PlayoffEntrants(int* holesPlayed = nullptr) const;
+  bool PlayoffDecided() const;
+  // Starts a playoff when the lead is tied and one of the game's golfers shares it; true while one runs.
+  bool StartPlayoff();
+  // The rounds the standings' summary shows: all of them once the tournament has been played to its end.
+  int RoundsShown() const;
+  // An entrant out of the tournament at the cut (not one sitting out a playoff).
+  bool MissedCut(int entrant) const;
+  // The opening standings before the first shot of the tournament.
+  void ShowHoleStatus() override;
+
   void SetUpRound() override;
   void UpdateHoleScores() override;
   int GetNextHole(uint16_t* round, uint16_t* hole) override;
@@ -192,6 +222,15 @@ class TTournamentGame : public TStrokeGame {
   int lastScoredHole_ = -1;
   int lastScoredRound_ = -1;
   int holesDone(int entrant) const;
+  int32_t playoffScore(int entrant, int hole) const;
+  void endPlayoff();
+  int nextPlayoffHole(uint16_t* round, uint16_t* hole);
+  bool ownGolferLeft() const;
+  // Standings a and b share a place (the settled leader shares none).
+  bool tiedWith(size_t a, size_t b) const;
+  bool leaderSettled_ = false;
+  // The field plays every round left (the game's golfers have none left to play).
+  void playFieldToEnd();
 };
 
 // The online tournament: stroke play whose card goes to the score server (the network layer) after each

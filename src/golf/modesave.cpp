@@ -184,7 +184,7 @@ struct TournamentRecord {
           if (h > 30) return false;
     for (uint8_t a : ability)
       if (a > 9) return false;
-    return (cutAfter == 0xFFFFFFFF || cutAfter < kRounds) && cutPlaces <= TTournamentGame::kEntrants && cutMade <= 1;
+    return (cutAfter == 0xFFFFFFFF || cutAfter < kRounds) && cutPlaces <= TTournamentGame::kEntrants && cutMade <= 0xFF;
   }
 };
 }  // namespace
@@ -198,7 +198,9 @@ bool TTournamentGame::SaveToStream(SerialTarget* s) const {
   std::memcpy(r->ability, ability, sizeof r->ability);
   r->cutAfter = static_cast<uint32_t>(cutAfterRound);
   r->cutPlaces = static_cast<uint32_t>(cutPlaces);
-  r->cutMade = static_cast<uint32_t>(cutMade);
+  // The cut-made word carries the playoff's flags above its own bit (older saves hold 0 or 1).
+  r->cutMade = static_cast<uint32_t>(cutMade & 1) | (playoff ? 2u : 0u) | (tieFlag ? 4u : 0u) |
+               (simulateToEnd ? 8u : 0u) | static_cast<uint32_t>(playoffOut & 0xF) << 4;
   r->purse = purse;
   FieldMover io(writeMode(s), s);
   r->move(io);
@@ -216,7 +218,11 @@ bool TTournamentGame::LoadFromStream(SerialTarget* s) {
   std::memcpy(ability, r->ability, sizeof r->ability);
   cutAfterRound = static_cast<int>(r->cutAfter);
   cutPlaces = static_cast<int>(r->cutPlaces);
-  cutMade = static_cast<int>(r->cutMade);
+  cutMade = static_cast<int>(r->cutMade & 1);
+  playoff = (r->cutMade >> 1) & 1;
+  tieFlag = (r->cutMade >> 2) & 1;
+  simulateToEnd = (r->cutMade >> 3) & 1;
+  playoffOut = static_cast<uint8_t>(r->cutMade >> 4);
   purse = r->purse;
   ComputeStandings();
   return true;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/core/services.h"
+#include "golf/gameflow.h"
 #include "golf/golfmsg.h"
 #include "golf/modes.h"
 
@@ -107,6 +108,10 @@ void TSkinsGame::ShowHoleResults() {
   Svc().frontEnd->PrepareForDialog();
   Svc().round->ShowScoreCard(1);
 }
+
+bool TSkinsGame::HoldForStanding() { return HoldBetweenHoles(*this, &RoundInterfaceProvider::ShowSkinsStatus); }
+
+bool TSkinsGame::ShowClosingStanding() { return Svc().round->ShowSkinsStatus(); }
 
 void TSkinsGame::ShowFinalResults() {
   Svc().frontEnd->PrepareForDialog();

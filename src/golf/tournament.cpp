@@ -1,5 +1,6 @@
 // The tournament against a field of computer entrants, and the online tournament's card.
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -83,6 +84,10 @@ int TTournamentGame::holesDone(int entrant) const {
 
 void TTournamentGame::UpdateFieldScores(bool all) {
   if (state.round >= kRounds) return;
+  // On a playoff hole only the entrants still in the playoff play.
+  const bool playoffHole = playoff && state.round == PlayoffRound();
+  if (playoffHole && all) return;
+  const std::vector<int> inPlayoff = playoffHole ? PlayoffEntrants() : std::vector<int>{};
   const int from = all ? state.firstHole : state.hole;
   const int to = all ? std::min<int>(state.firstHole + state.holeCount, kHoles) : state.hole + 1;
   for (int h = from; h < to; ++h) {
@@ -90,6 +95,7 @@ void TTournamentGame::UpdateFieldScores(bool all) {
     for (int e = 0; e < kFieldComputers; ++e) {
       uint8_t& score = fieldScores[e][state.round][h];
       if (!present[e] || score) continue;
+      if (playoffHole && std::find(inPlayoff.begin(), inPlayoff.end(), e) == inPlayoff.end()) continue;
       uint32_t seed = (static_cast<uint32_t>(e) * 7919u) ^ (static_cast<uint32_t>(state.round * kHoles + h) * 104729u) ^
                       view->seed;
       nextRandom(&seed);
@@ -118,18 +124,34 @@ int TTournamentGame::ComputeStandings() {
   }
   std::stable_sort(standings.begin(), standings.end(),
                    [](const Standing& a, const Standing& b) { return a.toPar < b.toPar; });
+  // The winner of a decided playoff leads alone.
+  leaderSettled_ = false;
+  if (playoff && PlayoffDecided()) {
+    const std::vector<int> in = PlayoffEntrants();
+    const auto winner = std::find_if(standings.begin(), standings.end(), [&](const Standing& s) {
+      return !in.empty() && s.entrant == in.front();
+    });
+    if (winner != standings.end()) {
+      std::rotate(standings.begin(), winner, winner + 1);
+      leaderSettled_ = true;
+    }
+  }
   AssignPositions();
   SplitPrizeMoney(true);
-  return standings.size() > 1 && standings[1].toPar == standings[0].toPar ? 0 : 1;
+  return standings.size() > 1 && tiedWith(0, 1) ? 0 : 1;
+}
+
+bool TTournamentGame::tiedWith(size_t a, size_t b) const {
+  if (leaderSettled_ && (a == 0 || b == 0)) return a == b;
+  return standings[a].toPar == standings[b].toPar;
 }
 
 void TTournamentGame::AssignPositions() {
   for (size_t i = 0; i < standings.size(); ++i) {
     size_t first = i;
-    while (first > 0 && standings[first - 1].toPar == standings[i].toPar) --first;
+    while (first > 0 && tiedWith(first - 1, i)) --first;
     standings[i].position = static_cast<int>(first) + 1;
-    standings[i].tied = (i > 0 && standings[i - 1].toPar == standings[i].toPar) ||
-                        (i + 1 < standings.size() && standings[i + 1].toPar == standings[i].toPar);
+    standings[i].tied = (i > 0 && tiedWith(i - 1, i)) || (i + 1 < standings.size() && tiedWith(i + 1, i));
   }
 }
 
@@ -138,7 +160,7 @@ void TTournamentGame::SplitPrizeMoney(bool split) {
   for (size_t i = 0; i < standings.size();) {
     size_t j = i;
     uint64_t share = 0;
-    while (j < standings.size() && standings[j].toPar == standings[i].toPar) {
+    while (j < standings.size() && tiedWith(j, i)) {
       if (j < std::size(kPrizeShares)) share += kPrizeShares[j];
       ++j;
     }
@@ -173,12 +195,163 @@ HoleProgress Progress(const TGame& g) {
 void TTournamentGame::ShowHoleResults() {
   TStrokeGame::ShowHoleResults();
   if (!players->AllHoledOut()) return;
-  const HoleProgress p = Progress(*this);
-  const bool showDialog = p.over || p.lastOfRound;
-  if (showDialog) ShowRoundDialog(p.over);
+  int notice = 0;
+  bool over = false, showDialog = true;
+  if (playoff && state.round == PlayoffRound()) {
+    over = PlayoffDecided();
+    if (over) endPlayoff();
+    else notice = 2;
+  } else {
+    const HoleProgress p = Progress(*this);
+    over = p.over;
+    showDialog = p.over || p.lastOfRound;
+    if (showDialog) ShowRoundDialog(p.over);
+    if (p.lastOfRound && !p.over) {
+      if (state.round == cutAfterRound && !cutMade) MakeCut();
+      if (!ownGolferLeft()) {
+        // Nobody of the game plays on: the field finishes the tournament and its final results follow.
+        playFieldToEnd();
+        simulateToEnd = 1;
+        over = true;
+        ShowRoundDialog(true);
+      }
+    }
+    if (over && StartPlayoff()) {
+      notice = 1;
+      over = false;
+    }
+  }
   dialogOpen = 1;
-  Svc().frontEnd->ShowTourneyStandings(0, p.over ? 2 : showDialog ? 1 : 0, 0);
+  Svc().frontEnd->ShowTourneyStandings(notice, over ? 2 : showDialog ? 1 : 0, 0);
   dialogOpen = 0;
+  tieFlag = 0;
+}
+
+void TTournamentGame::ShowHoleStatus() {
+  if (state.round == 0 && state.hole == state.firstHole && !playoff) {
+    ComputeStandings();
+    dialogOpen = 1;
+    Svc().frontEnd->ShowTourneyStandings(0, 0, 0);
+    dialogOpen = 0;
+  }
+  TStrokeGame::ShowHoleStatus();
+}
+
+int32_t TTournamentGame::playoffScore(int entrant, int hole) const {
+  const int round = PlayoffRound();
+  if (round >= kRounds || hole < 0 || hole >= kHoles) return 0;
+  if (entrant < kFieldComputers) return entrant >= 0 ? fieldScores[entrant][round][hole] : 0;
+  uint32_t strokes = 0;
+  if (TPlayer* p = players->GetPlayer(entrant - kFieldComputers)) p->GetHoleScore(round, hole, &strokes, nullptr);
+  return static_cast<int32_t>(strokes & ~kScoreMarker);
+}
+
+std::vector<int> TTournamentGame::PlayoffEntrants(int* holesPlayed) const {
+  std::vector<int> in;
+  if (holesPlayed) *holesPlayed = 0;
+  if (!playoff) return in;
+  int32_t totals[kEntrants] = {};
+  int32_t lead = INT32_MAX;
+  for (int e = 0; e < kEntrants; ++e)
+    if (present[e]) lead = std::min(lead, totals[e] = EntrantTotal(e));
+  for (int e = 0; e < kEntrants; ++e)
+    if (present[e] && totals[e] == lead) in.push_back(e);
+  int played = 0;
+  // Hole by hole while every entrant still in has played it: the fewest strokes stay in.
+  for (; in.size() > 1 && played < state.holeCount && state.firstHole + played < kHoles; ++played) {
+    const int hole = state.firstHole + played;
+    int32_t best = INT32_MAX;
+    bool complete = true;
+    for (int e : in) {
+      const int32_t strokes = playoffScore(e, hole);
+      if (strokes == 0) complete = false;
+      else best = std::min(best, strokes);
+    }
+    if (!complete) break;
+    in.erase(std::remove_if(in.begin(), in.end(), [&](int e) { return playoffScore(e, hole) != best; }), in.end());
+  }
+  if (holesPlayed) *holesPlayed = played;
+  return in;
+}
+
+bool TTournamentGame::PlayoffDecided() const {
+  int played = 0;
+  const std::vector<int> in = PlayoffEntrants(&played);
+  // Out of holes to play, the first in the standings of those left wins, as it does when only the field is left.
+  if (in.size() <= 1 || played >= state.holeCount || state.firstHole + played >= kHoles) return true;
+  return std::none_of(in.begin(), in.end(), [](int e) { return e >= kFieldComputers; });
+}
+
+bool TTournamentGame::StartPlayoff() {
+  if (playoff) return !PlayoffDecided();
+  if (PlayoffRound() >= kRounds || state.holeCount == 0) return false;
+  playoff = 1;
+  const std::vector<int> in = PlayoffEntrants();
+  if (in.size() < 2 || std::none_of(in.begin(), in.end(), [](int e) { return e >= kFieldComputers; })) {
+    playoff = 0;
+    return false;
+  }
+  tieFlag = 1;
+  for (int s = 0; s < TPlayerList::kSlots; ++s) {
+    TPlayer* p = players->GetPlayer(s);
+    if (!p || !(p->flags & kGolferTakesPart) || (p->flags & kGolferOut)) continue;
+    if (std::find(in.begin(), in.end(), kFieldComputers + s) != in.end()) continue;
+    p->flags |= kGolferOut;
+    playoffOut = static_cast<uint8_t>(playoffOut | (1u << s));
+  }
+  ComputeStandings();
+  return true;
+}
+
+void TTournamentGame::endPlayoff() {
+  for (int s = 0; s < TPlayerList::kSlots; ++s)
+    if (TPlayer* p = players->GetPlayer(s); p && (playoffOut & (1u << s))) p->flags &= ~kGolferOut;
+  playoffOut = 0;
+  ComputeStandings();
+}
+
+int TTournamentGame::RoundsShown() const {
+  const int rounds = std::min<int>(state.lead, kRounds);
+  if (playoff || simulateToEnd || gameOver) return rounds;
+  return std::min<int>(state.round + 1, rounds);
+}
+
+bool TTournamentGame::MissedCut(int entrant) const {
+  if (entrant >= kFieldComputers && entrant < kEntrants) {
+    const int slot = entrant - kFieldComputers;
+    const TPlayer* p = players ? players->GetPlayer(slot) : nullptr;
+    return p && (p->flags & kGolferOut) && !(playoffOut & (1u << slot));
+  }
+  return cutMade && entrant >= 0 && entrant < kFieldComputers && !present[entrant];
+}
+
+bool TTournamentGame::ownGolferLeft() const {
+  for (int s = 0; s < TPlayerList::kSlots; ++s)
+    if (present[kFieldComputers + s]) return true;
+  return false;
+}
+
+void TTournamentGame::playFieldToEnd() {
+  const uint16_t keep = state.round;
+  for (int r = state.round; r < std::min<int>(state.lead, kRounds); ++r) {
+    state.round = static_cast<uint16_t>(r);
+    FillMissingScores();
+  }
+  state.round = keep;
+  ComputeStandings();
+}
+
+int TTournamentGame::nextPlayoffHole(uint16_t* round, uint16_t* hole) {
+  if (PlayoffDecided()) {
+    endPlayoff();
+    gameOver = 1;
+    return 0;
+  }
+  int played = 0;
+  PlayoffEntrants(&played);
+  if (round) *round = static_cast<uint16_t>(PlayoffRound());
+  if (hole) *hole = static_cast<uint16_t>(state.firstHole + played);
+  return 1;
 }
 
 void TTournamentGame::MakeCut() {
@@ -197,9 +370,11 @@ void TTournamentGame::MakeCut() {
 }
 
 void TTournamentGame::SetUpRound() {
+  // A golfer sitting out a playoff is still in the standings.
   for (int s = 0; s < TPlayerList::kSlots; ++s) {
     const TPlayer* p = players->GetPlayer(s);
-    present[kFieldComputers + s] = p && (p->flags & kGolferTakesPart) && !(p->flags & kGolferOut);
+    present[kFieldComputers + s] =
+        p && (p->flags & kGolferTakesPart) && (!(p->flags & kGolferOut) || (playoffOut & (1u << s)));
   }
   if (cutAfterRound < 0 && state.lead >= 4) cutAfterRound = 1;
 }
@@ -213,23 +388,17 @@ void TTournamentGame::UpdateHoleScores() {
 }
 
 int TTournamentGame::GetNextHole(uint16_t* round, uint16_t* hole) {
+  if (playoff && state.round == PlayoffRound()) return nextPlayoffHole(round, hole);
   if (NextHoleOfRound(round, hole)) return 1;
   if (const int error = UpdateRoundStatistics(); error != 0)
     Svc().frontEnd->ErrorBox(error, "sources\\gamecode\\tourney", 1);
   FillMissingScores();
   if (state.round == cutAfterRound && !cutMade) MakeCut();
   ComputeStandings();
-  bool golferLeft = false;
-  for (int s = 0; s < TPlayerList::kSlots; ++s) golferLeft = golferLeft || present[kFieldComputers + s];
-  if (state.round + 1 >= state.lead || !golferLeft) {
+  if (state.round + 1 >= state.lead || !ownGolferLeft()) {
     // The rounds the golfers no longer play are still played by the field.
-    const uint16_t keep = state.round;
-    for (int r = state.round + 1; r < std::min<int>(state.lead, kRounds); ++r) {
-      state.round = static_cast<uint16_t>(r);
-      FillMissingScores();
-    }
-    state.round = keep;
-    ComputeStandings();
+    playFieldToEnd();
+    if (StartPlayoff()) return nextPlayoffHole(round, hole);
     gameOver = 1;
     return 0;
   }

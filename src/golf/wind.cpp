@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <memory>
 
-#include "framework/core/services.h"
 #include "mmsystem.h"
 #include "windows.h"
 
@@ -12,8 +11,15 @@ namespace {
 std::unique_ptr<TWindADV> g_base;
 std::unique_ptr<TWindADV> g_gust;
 
+uint32_t g_seed = 1;
+
 uint32_t now() { return timeGetTime(); }
-uint32_t random31() { return Svc().scene->Random31(); }
+uint32_t random31() {
+  g_seed = g_seed * 1103515245u + 12345u;
+  const uint32_t hi = g_seed >> 16;
+  g_seed = g_seed * 1103515245u + 12345u;
+  return ((hi << 16) | (g_seed >> 16)) & 0x7FFFFFFFu;
+}
 
 }  // namespace
 
@@ -63,6 +69,8 @@ int TWindADV::Update() {
   }
   return picked;
 }
+
+void SeedWind(uint32_t seed) { g_seed = seed; }
 
 void CreateWindGenerators() {
   if (!g_base) g_base = std::make_unique<TWindADV>();

@@ -32,6 +32,9 @@ class TWindADV {
   uint32_t nextChange = 0;
 };
 
+// The generators draw from a sequence of their own (the shared random numbers stay as every machine has them),
+// started from this seed.
+void SeedWind(uint32_t seed);
 void CreateWindGenerators();
 void DeleteWindGenerators();
 TWindADV* BaseWindGenerator();  // null before CreateWindGenerators

@@ -65,17 +65,27 @@ const char* GameServerHost() {
 
 void CGolfServerSock::OnConnect(int error) {
   CMsgSock::OnConnect(error);
-  owner_->OnConnected(error);
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (owner_) owner_->OnConnected(error);
 }
 
-void CGolfServerSock::OnClose(int) { owner_->OnClosed(); }
+void CGolfServerSock::OnClose(int) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (owner_) owner_->OnClosed();
+}
 
 void CGolfServerSock::OnMessage(uint32_t type, uint8_t* body, uint32_t length) {
-  if (type != 0) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (type != 0 || !owner_) {
     CommMessageFree(body);
     return;
   }
   owner_->HandleServerMessage(body, length);
+}
+
+void CGolfServerSock::Detach() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  owner_ = nullptr;
 }
 
 // ---- the manager -------------------------------------------------------------------------------------------------
@@ -86,20 +96,24 @@ int CInternetSessMgr::Start() {
   connected_ = false;
   socket_ = new (std::nothrow) CGolfServerSock(this);
   if (!socket_ || !socket_->CreateStream(ws::AF_INET, 0) || !socket_->ConnectByName(GameServerHost(), kGameServerPort)) {
-    delete socket_;
-    socket_ = nullptr;
+    ReleaseSocket();
     MessageBoxA(nullptr, "Could not create socket to connect to the ZQ Golf Server.", "ZQ Golf", MB_OK);
     return 0;
   }
   return 1;
 }
 
+void CInternetSessMgr::ReleaseSocket() {
+  CGolfServerSock* s = socket_;
+  if (!s) return;
+  s->Detach();  // first: a running notification may still send through socket_
+  socket_ = nullptr;
+  s->Close();
+  s->Release();
+}
+
 int CInternetSessMgr::Shutdown() {
-  if (socket_) {
-    socket_->Close();
-    delete socket_;
-    socket_ = nullptr;
-  }
+  ReleaseSocket();
   connected_ = false;
   return 1;
 }

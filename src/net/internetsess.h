@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "net/msgsock.h"
@@ -34,14 +35,22 @@ constexpr const char* kDefaultGameServer = "lobby.service.invalid";
 
 class CInternetSessMgr;
 
+// The socket window may still be inside a notification when the manager lets go, so the manager detaches (which
+// waits for a running notification) and releases its hold instead of deleting the socket.
 class CGolfServerSock : public CMsgSock {
  public:
   explicit CGolfServerSock(CInternetSessMgr* owner) : owner_(owner) {}
   void OnConnect(int error) override;
   void OnClose(int error) override;
   void OnMessage(uint32_t type, uint8_t* body, uint32_t length) override;
+  // No notification reaches the manager once this returns.
+  void Detach();
+
+ protected:
+  ~CGolfServerSock() override = default;
 
  private:
+  std::recursive_mutex mutex_;  // a notification may end the lobby, which detaches on the same thread
   CInternetSessMgr* owner_;
 };
 
@@ -77,6 +86,7 @@ class CInternetSessMgr : public CSessMgr {
 
  private:
   void SendBody(const uint8_t* body, uint32_t length);
+  void ReleaseSocket();
   void SendPlayerRecord();
   void SendGolfer(uint32_t code, const GolferEntry& golfer);
 

@@ -26,6 +26,14 @@ namespace {
 constexpr int kCardFirstGolferRow = 6;  // below the hole, yardage and par rows
 
 class RoundInterface : public RoundInterfaceProvider {
+  // A status dialog shows only over a round's screen; it then sends the round on itself.
+  template <class Show>
+  static bool StatusShown(Show show) {
+    if (!GameUIBuilt() || Svc().frontEnd->DialogsSuppressed()) return false;
+    show();
+    return true;
+  }
+
  public:
   const char* Name() const override { return "in-round interface"; }
   // Asked for outside a round (the calibration panel over the menus), the shapes are loaded first.
@@ -88,11 +96,9 @@ class RoundInterface : public RoundInterfaceProvider {
     FormatPlayerStatsText(golfer, text, sizeof text);
     return text;
   }
-  bool ShowShootoutStatus() override {
-    if (!GameUIBuilt() || Svc().frontEnd->DialogsSuppressed()) return false;
-    ::ShowShootoutStatus(ShootoutWinner());
-    return true;
-  }
+  bool ShowShootoutStatus() override { return StatusShown([] { ::ShowShootoutStatus(ShootoutWinner()); }); }
+  bool ShowMatchPlayStatus() override { return StatusShown(::ShowMatchPlayStatus); }
+  bool ShowSkinsStatus() override { return StatusShown(::ShowSkinsStatus); }
   void ShowScoreCard(int flag) override {
     if (!GameUIBuilt()) return;
     // The card's first golfer row as the page shows it: the name, then each hole's text.

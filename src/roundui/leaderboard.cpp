@@ -47,14 +47,6 @@ int CoursePar(TTournamentGame& g) {
   return par;
 }
 
-bool IsOut(TTournamentGame& g, int entrant) {
-  if (entrant >= TTournamentGame::kFieldComputers) {
-    const TPlayer* p = g.players ? g.players->GetPlayer(entrant - TTournamentGame::kFieldComputers) : nullptr;
-    return p && (p->flags & kGolferOut);
-  }
-  return g.cutMade && !g.present[entrant];
-}
-
 // Positions of the content area and the text drawn there.
 struct Board {
   CTourneyDlg& d;
@@ -104,11 +96,11 @@ bool LeaderRowAt(TTournamentGame& g, size_t index, LeaderRow* row) {
   const int inRound = std::clamp(g.holesDoneFor(s.entrant) - g.state.round * holesPerRound, 0, holesPerRound);
   r.hole = std::to_string(inRound);
   const int par = CoursePar(g);
-  for (int round = 0; round <= g.state.round && round < kRounds; ++round) {
+  for (int round = 0; round < g.RoundsShown(); ++round) {
     const int strokes = g.GetEntrantScore(s.entrant, round, holesPerRound) + par;
     r.summary += (round ? "-" : "") + std::to_string(strokes);
   }
-  r.missedCut = IsOut(g, s.entrant);
+  r.missedCut = g.MissedCut(s.entrant);
   r.winnings = r.missedCut ? " " : FormatMoney(s.prize);
   r.highlight = s.entrant >= TTournamentGame::kFieldComputers;
   r.position = Upper(r.position);

@@ -191,7 +191,7 @@ void TShotClockUI::OnTimeExpired() {
     return;
   }
   // Disqualified: out of the round; a round with nobody left in it ends.
-  p->flags |= kGolferOut;
+  g->DisqualifyGolfer(slot);
   if (g->players->CountActivePlayers() > 0) RedrawShotControls();
   else PostGolfMessage(kGolfQuit);
 }

@@ -91,6 +91,7 @@ class SoundLayer : public SoundProvider {
     cd.ApplyMusicSetting();
   }
   void FadeMenuSounds() override { FadeMenuAmbient(); }
+  void StartClubhouseSounds() override { LoadClubhouseSounds(); }
   void GameDiscLocated() override { CDMusic().discLocated = 1; }
   int CheckMusicDisc(int look) override { return CDMusic().CheckMusicDisc(look); }
   void RefreshMusic() override { CDMusic().Refresh(); }

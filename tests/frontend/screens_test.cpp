@@ -1,6 +1,15 @@
 // The front end as the program runs it: the installed providers, the demo installation's art and fonts, an
 // 800 x 600 display, and mouse and keys sent through the program's window procedure.
+#include <unistd.h>
+
+#include "framework/core/commqueue.h"
+#include "framework/core/registry.h"
+#include "framework/ui/fontmgr.h"
+#include "frontend/netgames.h"
+#include "frontend/netscreens.h"
+#include "net/sessmgr.h"
 #include "screenfixture.h"
+#include "winapi_registry.h"
 
 TEST_F(ScreensTest, MainMenuShowsItsButtons) {
   ShowMainMenu();
@@ -853,4 +862,248 @@ TEST_F(ScreensTest, ChangeViewTurnsAndZoomsWithinItsBounds) {
   analyzer.EndModal(0);
   EXPECT_EQ(MainView.heading, 1000);  // the analyzer leaves the round's view alone
   EXPECT_FLOAT_EQ(MainView.focusPoint.y, -2.0f);
+}
+
+// ---- network play ------------------------------------------------------------------------------------------------
+
+namespace {
+
+// A registry of the test's own, so that stored network settings start empty.
+struct OwnRegistry {
+  OwnRegistry() { winapi::registry::UseFile(path); }
+  ~OwnRegistry() {
+    winapi::registry::UseFile("");
+    std::filesystem::remove(path);
+  }
+  std::string path = (std::filesystem::temp_directory_path() /
+                      ("netscreens_registry_" + std::to_string(getpid()) + ".txt")).string();
+};
+
+DWORD ReadNetworkValue(const char* subkey, const char* name, DWORD fallback) {
+  RegistryMgr key(subkey, false);
+  DWORD value = fallback;
+  return key.IsOpen() && key.ReadValue(name, &value, sizeof value) ? value : fallback;
+}
+
+// A session manager's notification body: the advert of one entry.
+uint8_t* Advert(uint32_t id, uint32_t owner, const char* name, bool added, int type = 3, int level = 1,
+                uint32_t clock = 0) {
+  uint8_t* body = CommMessageAlloc(0xc + net::kSessionEntrySize);
+  std::memset(body, 0, 0xc + net::kSessionEntrySize);
+  WriteLE32(body + 8, added ? 1 : 0);
+  net::SessionEntry e;
+  e.setId(id);
+  e.setOwner(owner);
+  std::snprintf(e.name(), 32, "%s", name);
+  e.bytes[0x2c] = static_cast<uint8_t>(type);
+  e.bytes[0x2e] = static_cast<uint8_t>(level);
+  WriteLE32(e.bytes + 0x30, clock);
+  std::memcpy(body + 0xc, e.bytes, net::kSessionEntrySize);
+  return body;
+}
+
+uint8_t* Text(const char* text) {
+  const uint32_t n = static_cast<uint32_t>(std::strlen(text)) + 1;
+  uint8_t* body = CommMessageAlloc(n);
+  std::memcpy(body, text, n);
+  return body;
+}
+
+uint8_t* PlayerList(std::initializer_list<std::pair<const char*, int>> golfers) {
+  const uint32_t n = 0x34 + static_cast<uint32_t>(golfers.size()) * net::kGolferEntrySize;
+  uint8_t* body = CommMessageAlloc(n);
+  std::memset(body, 0, n);
+  WriteLE32(body + 4, 1);
+  body[0x32] = static_cast<uint8_t>(golfers.size());
+  uint32_t id = 100;
+  uint8_t* at = body + 0x34;
+  for (const auto& [name, number] : golfers) {
+    net::GolferEntry g;
+    g.playerId = id++;
+    g.golferId = static_cast<uint16_t>(number);
+    net::SetGolferName(g, name);
+    net::PutGolfer(at, g);
+    at += net::kGolferEntrySize;
+  }
+  return body;
+}
+
+std::vector<std::string> Rows(TListBoxADV* list) {
+  std::vector<std::string> rows;
+  for (int r = 0; r < list->Size(); ++r) rows.push_back(list->At(r)->text);
+  return rows;
+}
+
+}  // namespace
+
+TEST_F(ScreensTest, GoldenNetConnectionAndConfiguration) {
+  OwnRegistry registry;
+  ShowNetConnectionScreen();
+  ASSERT_NE(NetConnectionScreen, nullptr);
+  Pump();
+  d3dtest::ExpectGolden(Shrunk(), "netconn", 2, "frontend");
+  Key('o');  // Configuration
+  Pump(4);
+  ASSERT_NE(NetConfigScreen, nullptr);
+  EXPECT_EQ(Rows(NetConfigScreen->protocols), (std::vector<std::string>{"TCP/IP", "IPX/SPX"}));
+  d3dtest::ExpectGolden(Shrunk(), "netconfig", 2, "frontend");
+  Key(27);  // Cancel: back without saving
+  Pump(4);
+  EXPECT_NE(NetConnectionScreen, nullptr);
+  EXPECT_EQ(ReadNetworkValue("Network", "Protocol", 0), 0u);
+}
+
+TEST_F(ScreensTest, TheLanProtocolIsStoredAndAnythingElseCountsAsTcpIp) {
+  OwnRegistry registry;
+  struct Case {
+    DWORD stored;  // 0: none
+    int used;
+  } cases[] = {{0, 1}, {1, 1}, {2, 2}, {3, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    if (c.stored) RegistryMgr("Network", true).WriteValue("Protocol", c.stored);
+    EXPECT_EQ(StoredLanProtocol(), c.used);
+    ShowNetConfigScreen();
+    ASSERT_NE(NetConfigScreen->protocols->Current(), nullptr);
+    EXPECT_EQ(NetConfigScreen->protocols->Current()->value, c.used);
+  }
+  // IPX chosen; the line's modem is listed but none is chosen yet, so saving asks for one and keeps the screen.
+  NetConfigScreen->protocols->Select(1, false);
+  ASSERT_GT(NetConfigScreen->modems->Size(), 0);
+  EXPECT_NE(NetConfigScreen->modems->At(0)->value, kNoModemValue);
+  EXPECT_EQ(NetConfigScreen->modems->Current(), nullptr);
+  Answer('\r');
+  Key('s');
+  Pump(4);
+  EXPECT_NE(NetConfigScreen, nullptr);
+  EXPECT_EQ(ReadNetworkValue("Network", "Protocol", 0), 2u);
+  EXPECT_EQ(ReadNetworkValue("Modem", "LineDevice", 77), 77u);
+  // With the modem chosen both are kept, and the connection screen comes back.
+  NetConfigScreen->modems->Select(0, false);
+  const int32_t device = NetConfigScreen->modems->At(0)->value;
+  Key('s');
+  Pump(4);
+  EXPECT_NE(NetConnectionScreen, nullptr);
+  EXPECT_EQ(ReadNetworkValue("Modem", "LineDevice", 77), static_cast<DWORD>(device));
+  // Stored, it is the current row when the screen opens again.
+  ShowNetConfigScreen();
+  ASSERT_NE(NetConfigScreen->modems->Current(), nullptr);
+  EXPECT_EQ(NetConfigScreen->modems->Current()->value, device);
+}
+
+TEST_F(ScreensTest, NetworkButtonOpensTheConnectionScreenOrFirstTheNetGolferEditor) {
+  OwnRegistry registry;
+  const std::string golfer = Installation() + "/Players/GOLFER.amt", aside = golfer + ".aside";
+  std::filesystem::rename(golfer, aside);
+  ShowMainMenu();
+  Click(343 + 40, 466 + 10);  // no net golfer yet: the editor for a new one
+  Pump(4);
+  ASSERT_NE(GolferEditor, nullptr);
+  Key(27);  // cancelled on the first entry: back to the main menu
+  Pump(4);
+  EXPECT_NE(MainMenuScreen, nullptr);
+  EXPECT_EQ(NetConnectionScreen, nullptr);
+  // With the demo's net golfer, the connection screen; Golfer Setup's editor returns there even when cancelled.
+  std::filesystem::rename(aside, golfer);
+  ShowMainMenu();
+  Click(343 + 40, 466 + 10);
+  Pump(4);
+  ASSERT_NE(NetConnectionScreen, nullptr);
+  EXPECT_STREQ(NetGolferName, "GOLFER");
+  Key('g');
+  Pump(4);
+  ASSERT_NE(GolferEditor, nullptr);
+  Key(27);
+  Pump(4);
+  EXPECT_NE(NetConnectionScreen, nullptr);
+  Key(27);  // Cancel: the main menu
+  Pump(4);
+  EXPECT_NE(MainMenuScreen, nullptr);
+}
+
+TEST_F(ScreensTest, GoldenLobbyWithAGameAndATournamentWithGroups) {
+  OwnRegistry registry;
+  std::snprintf(NetGolferName, sizeof NetGolferName, "Netta");
+  RegistryMgr("Network", true).WriteValue("DoHelp", static_cast<DWORD>(0));
+  EnterNetGames(0);
+  ASSERT_NE(NetGamesScreen, nullptr);
+  TNetGamesADV* lobby = NetGamesScreen;
+  EXPECT_EQ(Rows(lobby->games), (std::vector<std::string>{"New Game/Tournament..."}));
+  EXPECT_EQ(lobby->actionButton->Text(), "Create");
+  lobby->HandleCommMessage(net::kNotifyServerMessage7, reinterpret_cast<uintptr_t>(PlayerList({{"Netta", 3}, {"Ada", 7}, {"Bram", 12}})), 0x34 + 3 * net::kGolferEntrySize);
+  const uint32_t advert = 0xc + net::kSessionEntrySize;
+  lobby->HandleCommMessage(net::kNotifySessionAdvert, reinterpret_cast<uintptr_t>(Advert(11, 0, "Ada's round", true, 3, 1, 30)), advert);
+  lobby->HandleCommMessage(net::kNotifySessionAdvert, reinterpret_cast<uintptr_t>(Advert(0, 40, "Autumn Cup", true, 0, 2)), advert);
+  lobby->HandleCommMessage(net::kNotifySessionAdvert, reinterpret_cast<uintptr_t>(Advert(41, 40, "Group A", true, 0, 2)), advert);
+  lobby->HandleCommMessage(net::kNotifySessionAdvert, reinterpret_cast<uintptr_t>(Advert(42, 40, "Group B", true, 0, 2)), advert);
+  lobby->HandleCommMessage(net::kNotifySessionChat, reinterpret_cast<uintptr_t>(Text("Ada: anyone for nine holes?")), 28);
+  EXPECT_EQ(Rows(lobby->games),
+            (std::vector<std::string>{"New Game/Tournament...", "Ada's round <Amateur-Stroke all 18-30s clock>",
+                                      "Autumn Cup <Pro-Tournament>", "   New Group", "      Group A", "      Group B"}));
+  EXPECT_EQ(Rows(lobby->players), (std::vector<std::string>{"Netta (3)", "Ada (7)", "Bram (12)"}));
+  EXPECT_EQ(lobby->players->Current(), nullptr);
+  lobby->EraseAll(0);
+  lobby->DrawAll(0);
+  d3dtest::ExpectGolden(Shrunk(), "lobby", 2, "frontend");
+  // The action button follows the row: a game joins, "New Group" adds, a tournament has none.
+  struct Row {
+    int row;
+    const char* caption;
+  } rows[] = {{0, "Create"}, {1, "Join"}, {2, ""}, {3, "Add"}, {4, "Join"}};
+  for (const Row& r : rows) {
+    lobby->games->Select(r.row, false);
+    lobby->UpdateActionButton();
+    EXPECT_EQ(lobby->actionButton->Text(), r.caption) << r.row;
+  }
+  // A group and the game go; the current row stays where it still is.
+  lobby->games->Select(5, false);
+  lobby->HandleCommMessage(net::kNotifySessionAdvert, reinterpret_cast<uintptr_t>(Advert(41, 40, "Group A", false)), advert);
+  lobby->HandleCommMessage(net::kNotifySessionAdvert, reinterpret_cast<uintptr_t>(Advert(11, 0, "Ada's round", false)), advert);
+  EXPECT_EQ(Rows(lobby->games), (std::vector<std::string>{"New Game/Tournament...", "Autumn Cup <Pro-Tournament>",
+                                                          "   New Group", "      Group B"}));
+  ASSERT_NE(lobby->games->Current(), nullptr);
+  EXPECT_EQ(lobby->games->Current()->text, "      Group B");
+  // Status 5 ends the lobby without a word; the main menu comes back.
+  lobby->HandleCommMessage(net::kNotifySessionStatus, 5, 0);
+  EXPECT_EQ(NetGamesScreen, nullptr);
+  EXPECT_NE(MainMenuScreen, nullptr);
+}
+
+TEST_F(ScreensTest, GameLinesAreShortenedToTheirWidthButKeepFourCharacters) {
+  OwnRegistry registry;
+  EnterNetGames(1);
+  ASSERT_NE(NetGamesScreen, nullptr);
+  const MemHandle font = LoadFrontEndFont("arial9.ffn");
+  ASSERT_NE(font, 0u);
+  EXPECT_EQ(FormatGameLine(font, "Quick", 0, 1, 0), "Quick <Novice-Stroke front 9>");
+  const std::string longName = "The very long name of a game";
+  const std::string longName2 = longName + " played on a windy afternoon by the sea";
+  const std::string cut = FormatGameLine(font, longName2.c_str(), 1, 16, 60);
+  EXPECT_NE(cut.find("... <Amateur-Foursomes all 18-60s clock>"), std::string::npos) << cut;
+  FontSelect(font, DrawnImage(), kAlignLeft, 0xFFFF, 0, 0, 0);
+  EXPECT_LT(FontStringWidth(cut.c_str(), 0), 276) << cut;
+  EXPECT_GE(FontStringWidth((cut.substr(0, cut.find("...")) + "X" + cut.substr(cut.find("..."))).c_str(), 0), 276);
+  // Nothing fits 10 pixels: the name stops at four characters.
+  EXPECT_EQ(FormatGameLine(font, longName.c_str(), 0, 1, 0, 10), "The ... <Novice-Stroke front 9>");
+  EXPECT_EQ(FormatGameLine(font, "Abc", 0, 1, 0, 10), "Abc <Novice-Stroke front 9>");
+}
+
+TEST_F(ScreensTest, TheChatLineStopsAtTheChatListsWidthButKeepsItsEditingKeys) {
+  OwnRegistry registry;
+  RegistryMgr("Network", true).WriteValue("DoHelp", static_cast<DWORD>(0));
+  std::snprintf(NetGolferName, sizeof NetGolferName, "Netta");
+  EnterNetGames(1);
+  ASSERT_NE(NetGamesScreen, nullptr);
+  TClickFocusEditBoxADV* box = NetGamesScreen->chatBox;
+  box->OnChar('h');  // the first key focuses the box and goes in
+  EXPECT_TRUE(box->HasFocus());
+  EXPECT_EQ(box->Text(), "h");
+  for (int i = 0; i < 200; ++i) box->OnChar('W');
+  const std::string full = box->Text();
+  EXPECT_LT(full.size(), 70u);
+  EXPECT_GT(full.size(), 10u);
+  box->OnChar(8);
+  EXPECT_EQ(box->Text().size(), full.size() - 1);
+  box->OnChar('i');
+  EXPECT_EQ(box->Text().size(), full.size());
 }

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/core/commqueue.h"
@@ -181,6 +182,37 @@ TEST_F(OnlineLobbyTest, NoServerAndAClosingServerAreTold) {
   ASSERT_EQ(nobody.lobby.Start(), 1);
   EXPECT_TRUE(nobody.Await(net::kNotifySessionStatus, 1));
   EXPECT_EQ(nobody.lobby.phase(), net::CInternetSessMgr::kFailed);
+}
+
+// The lobby may be shut down while the socket window is still inside the socket's notification: the socket stays
+// alive until the window has let go of it, and no notification reaches the manager afterwards.
+TEST_F(OnlineLobbyTest, ShuttingDownDuringTheSocketsNotificationLeavesTheSocketToTheWindow) {
+  struct HeldComm : net::CSockComm {
+    HeldComm() : net::CSockComm(ws::AF_INET, 0) {}
+    HANDLE QueueLock() const { return queue_.mutex; }
+  };
+  winapi::winsock::MapPort(net::kGameServerPort, 1);  // nothing listens there: the connect fails
+  ASSERT_TRUE(net::SetGameServerHost("127.0.0.1"));
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    HeldComm comm;
+    auto lobby = std::make_unique<net::CInternetSessMgr>(&comm);
+    // The failed connect's notification stops in the queue of notifications while this thread holds its lock.
+    ASSERT_EQ(WaitForSingleObject(comm.QueueLock(), INFINITE), WAIT_OBJECT_0);
+    ASSERT_EQ(lobby->Start(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return lobby->phase() == net::CInternetSessMgr::kFailed; }));
+    std::thread closer([&] { lobby.reset(); });
+    // Gives the closer time to get ahead of the notification (a closer that frees the socket at once is caught).
+    Sleep(100);
+    ReleaseMutex(comm.QueueLock());
+    closer.join();
+    uint32_t code = 0, length = 0;
+    uintptr_t value = 0;
+    ASSERT_EQ(comm.TakeNotification(&code, &value, &length), 1);
+    EXPECT_EQ(code, net::kNotifySessionStatus);
+    EXPECT_EQ(value, 1u);
+  }
+  EXPECT_EQ(winapi::winsock::OpenSocketCount(), 0);
 }
 
 // Server messages whose counts or lengths run past what was received are dropped, never read.

@@ -27,6 +27,8 @@ class GolfFakes : public NetworkProvider,
   std::function<void(const std::string& text, uint32_t ms)> showMessage;
   std::function<void(int flag)> showScoreCard;
   std::function<void()> showShootoutStatus;
+  std::function<void()> showMatchPlayStatus;
+  std::function<void()> showSkinsStatus;
   std::function<void(uint32_t id, void* block)> remoteHandler;
   std::function<void(const std::string&)> chatLine;
   std::function<void()> personShot;
@@ -66,6 +68,14 @@ class GolfFakes : public NetworkProvider,
   }
   bool ShowShootoutStatus() override {
     if (showShootoutStatus) showShootoutStatus();
+    return false;
+  }
+  bool ShowMatchPlayStatus() override {
+    if (showMatchPlayStatus) showMatchPlayStatus();
+    return false;
+  }
+  bool ShowSkinsStatus() override {
+    if (showSkinsStatus) showSkinsStatus();
     return false;
   }
   void RemoteMessage(uint32_t id, void* block) override {

@@ -48,7 +48,7 @@ class RulesTest : public ::testing::Test {
   std::vector<std::pair<std::string, uint32_t>> messages;
   std::vector<int> scoreCards;
   std::vector<uint32_t> dropped;
-  int shootoutStatus = 0, frontEnd = 0, personShots = 0, commClosed = 0;
+  int shootoutStatus = 0, matchStatus = 0, skinsStatus = 0, frontEnd = 0, personShots = 0, commClosed = 0;
   std::filesystem::path dir;
   GolfFakes fakes;
 
@@ -71,6 +71,8 @@ class RulesTest : public ::testing::Test {
     s.showMessage = [this](const std::string& t, uint32_t ms) { messages.emplace_back(t, ms); };
     s.showScoreCard = [this](int f) { scoreCards.push_back(f); };
     s.showShootoutStatus = [this] { ++shootoutStatus; };
+    s.showMatchPlayStatus = [this] { ++matchStatus; };
+    s.showSkinsStatus = [this] { ++skinsStatus; };
     s.returnToFrontEnd = [this] { ++frontEnd; };
     s.personShot = [this] { ++personShots; };
     s.dropPeer = [this](uint32_t m) { dropped.push_back(m); };

@@ -226,8 +226,12 @@ void WriteDemoGolfers(const fs::path& players) {
     const char* name;
     uint32_t model;
     uint32_t rounds, holes, strokes, longest, best;
+    bool network;
   };
-  const Golfer golfers[] = {{"Ada Lark", 0, 3, 54, 232, 271, 74}, {"Tom Reed", 1, 0, 0, 0, 0, 0}};
+  // GOLFER is this machine's golfer for network play.
+  const Golfer golfers[] = {{"Ada Lark", 0, 3, 54, 232, 271, 74, false},
+                            {"Tom Reed", 1, 0, 0, 0, 0, 0, false},
+                            {"GOLFER", 2, 0, 0, 0, 0, 0, true}};
   fs::create_directories(players);
   for (const Golfer& g : golfers) {
     const fs::path file = players / (std::string(g.name) + ".amt");
@@ -236,7 +240,7 @@ void WriteDemoGolfers(const fs::path& players) {
     std::snprintf(record.name, sizeof record.name, "%s", g.name);
     record.model = g.model;
     // Golfers of the player's own at the Amateur level, with the first caddie.
-    record.flags = kGolferTakesPart | 0x20;
+    record.flags = g.network ? 0x100 | 0x20 : kGolferTakesPart | 0x20;
     record.SetMulliganRule(1);
     record.SetLevel(1);
     record.option1 = 1;

@@ -136,6 +136,13 @@ void WriteMenus(const fs::path& data, const std::string& fontFolder) {
                                                {548, 160, 632, 288}})});
   // The highlights: the list at the top left, the description panel below it.
   menus.push_back({"bghighli.dct", Background(font, "", {120, 70, 60}, {{146, 160, 350, 300}, {150, 382, 430, 566}})});
+  // The network screens: the connection's three choices, the configuration's two lists, the lobby's players,
+  // games and chat lists with the chat line under them.
+  menus.push_back({"bgnetcon.dct", Background(font, "", {50, 80, 130}, {{290, 200, 520, 400}})});
+  menus.push_back({"bgconfig.dct", Background(font, "", {60, 80, 120}, {{264, 190, 490, 290}, {264, 344, 790, 444}})});
+  menus.push_back({"bgnetgam.dct", Background(font, "", {50, 90, 120},
+                                              {{115, 170, 330, 300}, {330, 170, 680, 320}, {115, 354, 555, 470},
+                                               {143, 472, 583, 500}})});
   // The game modes: the logo at the top left, the options below it, the list at the right, the description.
   menus.push_back({"bgmodes.dct", Background(font, "", {70, 100, 130}, {{460, 150, 740, 352}, {90, 258, 470, 380},
                                                                          {150, 386, 496, 560}})});

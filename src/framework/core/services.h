@@ -155,6 +155,9 @@ class RoundInterfaceProvider : public Provider {
   // The shoot-out's standing after a hole; true when the interface showed it and sent the round on itself (0x723,
   // or 0x715 once the game is decided), false when the game must.
   virtual bool ShowShootoutStatus() { return false; }
+  // The same for the match (match play, four-ball, foursomes) and the skins game, between holes and at the end.
+  virtual bool ShowMatchPlayStatus() { return false; }
+  virtual bool ShowSkinsStatus() { return false; }
   // The tournament's leader board in the front end's standings dialog: column heads and a page of rows.
   virtual void DrawStandings(CTourneyDlg& /*dialog*/) {}
   // The round's score card with its top left at (x, y): a nine, strokes or putts (the front end's card dialog).
@@ -284,6 +287,7 @@ class SoundProvider : public Provider {
   virtual bool IsPlaying(uint32_t /*handle*/) { return false; }
   virtual void StartMenuSounds() {}
   virtual void FadeMenuSounds() {}
+  virtual void StartClubhouseSounds() {}  // the network screens' ambience
   // A hole has loaded: the round's wind (by the golfer's wind setting, 0 to 2) and ambience; the game ends.
   virtual void StartRoundSounds(int /*windSetting*/) {}
   virtual void StopRoundSounds() {}

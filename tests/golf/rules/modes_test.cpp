@@ -296,6 +296,119 @@ TEST_F(ModesTest, ATournamentCutLeavesTheLeadingPlacesAndTies) {
   EXPECT_GT(paid, g->purse / 2);
 }
 
+// The standings dialogs a tournament asks the front end for.
+struct StandingsRecorder : FrontEndProvider {
+  std::vector<std::pair<int, int>> shown;  // notice, page kind
+  void ShowTourneyStandings(int notice, int kind, int) override { shown.emplace_back(notice, kind); }
+};
+
+struct PlayoffCase {
+  const char* name;
+  std::vector<std::vector<uint32_t>> playoffHoles;  // per playoff hole: golfer 1, entrant 3 of the field
+  std::vector<std::pair<int, int>> dialogs;          // after each hole of the round and of the playoff
+  int winner;                                        // entrant placed first alone
+};
+
+TEST_F(ModesTest, ATieForTheLeadIsPlayedOffByTheGameGolfersInIt) {
+  constexpr int kOwn = TTournamentGame::kFieldComputers;
+  const PlayoffCase cases[] = {
+      {"won on the first playoff hole", {{3, 4}}, {{0, 0}, {1, 1}, {0, 2}}, kOwn},
+      {"halved, then lost", {{4, 4}, {5, 4}}, {{0, 0}, {1, 1}, {2, 1}, {0, 2}}, 3},
+      {"no tie: no playoff", {}, {{0, 0}, {0, 2}}, kOwn},
+  };
+  StandingsRecorder dialogs;
+  Svc().frontEnd = &dialogs;
+  for (const PlayoffCase& c : cases) {
+    DeleteCurrentGame();
+    dialogs.shown.clear();
+    auto* g = static_cast<TTournamentGame*>(MakeGame(kModeTournament, 2));
+    g->state.lead = 1;
+    g->state.firstHole = 0;
+    g->state.holeCount = 2;
+    g->SetUpRound();
+    // The field two over par, but entrant 3 level; golfer 1 level too (one under without a playoff), golfer 2 over.
+    for (int e = 0; e < TTournamentGame::kFieldComputers; ++e)
+      for (int h = 0; h < 2; ++h) g->fieldScores[e][0][h] = e == 3 ? 4 : 5;
+    for (size_t k = 0; k < c.playoffHoles.size(); ++k) g->fieldScores[3][1][k] = static_cast<uint8_t>(c.playoffHoles[k][1]);
+    const uint32_t firstHole = c.playoffHoles.empty() ? 3 : 4;
+    std::vector<std::vector<uint32_t>> holes = {{firstHole, 6}, {4, 6}};
+    for (const auto& h : c.playoffHoles) holes.push_back({h[0]});
+    bool more = true;
+    size_t played = 0;
+    for (; more && played < holes.size(); ++played) {
+      // A golfer sitting the playoff out is out of it, not of the tournament.
+      if (played >= 2) {
+        EXPECT_TRUE(g->players->GetPlayer(1)->flags & kGolferOut) << c.name;
+        EXPECT_FALSE(g->MissedCut(kOwn + 1)) << c.name;
+        EXPECT_EQ(g->PlayoffEntrants(), (std::vector<int>{3, kOwn})) << c.name;
+        g->players->GetPlayer(1)->holedOut = 1;
+      }
+      for (size_t s = 0; s < holes[played].size(); ++s) SetStrokes(g, static_cast<int>(s), holes[played][s], true);
+      g->UpdateHoleScores();
+      g->ShowHoleResults();
+      uint16_t round = 0, hole = 0;
+      more = g->GetNextHole(&round, &hole) != 0;
+      if (!more) break;
+      // Playoff holes are the course's holes again, in the round after the last.
+      if (played >= 1) {
+        EXPECT_EQ(round, 1) << c.name;
+        EXPECT_EQ(hole, played - 1) << c.name;
+      }
+      g->state.round = round;
+      g->state.hole = hole;
+      for (int s = 0; s < 2; ++s) g->players->GetPlayer(s)->holedOut = 0;
+      g->SetUpRound();
+    }
+    EXPECT_EQ(played + 1, holes.size()) << c.name;
+    EXPECT_EQ(g->gameOver, 1u) << c.name;
+    EXPECT_EQ(dialogs.shown, c.dialogs) << c.name;
+    // The winner alone in first place with the first prize; the playoff's loser second; golfer 2 back in.
+    ASSERT_GE(g->standings.size(), 3u);
+    EXPECT_EQ(g->standings[0].entrant, c.winner) << c.name;
+    EXPECT_EQ(g->standings[0].position, 1) << c.name;
+    EXPECT_FALSE(g->standings[0].tied) << c.name;
+    EXPECT_EQ(g->standings[1].position, 2) << c.name;
+    EXPECT_GT(g->standings[0].prize, g->standings[1].prize) << c.name;
+    EXPECT_FALSE(g->players->GetPlayer(1)->flags & kGolferOut) << c.name;
+    EXPECT_EQ(g->RoundsShown(), 1) << c.name;
+    // Playoff strokes are not in the tournament's totals.
+    EXPECT_EQ(g->EntrantTotal(kOwn), c.playoffHoles.empty() ? -1 : 0) << c.name;
+  }
+}
+
+TEST_F(ModesTest, GolfersWhoMissTheCutSeeTheFieldPlayTheTournamentToItsEnd) {
+  StandingsRecorder dialogs;
+  Svc().frontEnd = &dialogs;
+  auto* g = static_cast<TTournamentGame*>(MakeGame(kModeTournament, 1));
+  g->state.lead = 4;
+  g->state.firstHole = 0;
+  g->state.holeCount = 1;
+  g->SetUpRound();
+  g->cutPlaces = 5;
+  int rounds = 0;
+  for (bool more = true; more && rounds < 4; ++rounds) {
+    SetStrokes(g, 0, 9, true);
+    g->UpdateHoleScores();
+    g->ShowHoleResults();
+    uint16_t round = 0, hole = 0;
+    more = g->GetNextHole(&round, &hole) != 0;
+    g->state.round = round;
+    g->state.hole = hole;
+  }
+  // Out at the cut after the second round: the final results follow at once, with every round of the field.
+  EXPECT_EQ(rounds, 2);
+  EXPECT_EQ(dialogs.shown, (std::vector<std::pair<int, int>>{{0, 1}, {0, 2}}));
+  EXPECT_EQ(g->simulateToEnd, 1u);
+  EXPECT_EQ(g->gameOver, 1u);
+  EXPECT_EQ(g->RoundsShown(), 4);
+  EXPECT_TRUE(g->MissedCut(TTournamentGame::kFieldComputers));
+  for (const auto& s : g->standings) {
+    if (!g->MissedCut(s.entrant)) {
+      EXPECT_EQ(g->holesDoneFor(s.entrant), 4) << s.entrant;
+    }
+  }
+}
+
 TEST_F(ModesTest, PracticeFollowsTheHoleMaskAndReplaysShots) {
   auto* g = static_cast<TPracticeGame*>(MakeGame(kModePractice, 1));
   g->SetHoleMask((1u << 2) | (1u << 7) | (1u << 16));
@@ -388,6 +501,44 @@ TEST_F(ModesTest, ComputerGolfersPlaySkins) {
   EXPECT_EQ(skins + carried, 3u);
 }
 
+TEST_F(ModesTest, MatchAndSkinsHoldTheRoundForTheirStandingBetweenHoles) {
+  UseHole(48, 200, 9);
+  struct Case {
+    int mode, golfers, seed;
+  };
+  const Case cases[] = {{kModeMatchPlay, 2, 5}, {kModeFourBall, 4, 6}, {kModeFoursome, 4, 7}, {kModeSkins, 3, 8}};
+  for (const Case& c : cases) {
+    DeleteCurrentGame();
+    frontEnd = matchStatus = skinsStatus = 0;
+    Dispatched().clear();
+    Svc().scene->SeedRandom15(static_cast<uint32_t>(c.seed));
+    TGame* g = MakeGame(c.mode, c.golfers, true);
+    g->state.holeCount = 3;
+    PlayOut(g);
+    ASSERT_EQ(frontEnd, 1) << c.mode;
+    const std::vector<uint32_t>& ids = Dispatched();
+    int holes = 0, held = 0;
+    for (size_t i = 0; i < ids.size(); ++i) {
+      if (ids[i] == kGolfHoleStart) ++holes;
+      // Every hole after the first waits for the standing to be closed: 0x723, 0x724, then the hole.
+      if (ids[i] == kGolfHoleStart && holes > 1) {
+        ASSERT_GE(i, 2u);
+        EXPECT_EQ(ids[i - 2], kGolfAfterStatus) << c.mode << " hole " << holes;
+        EXPECT_EQ(ids[i - 1], kGolfContinue) << c.mode << " hole " << holes;
+      }
+      held += ids[i] == kGolfAfterStatus ? 1 : 0;
+    }
+    EXPECT_EQ(held, holes - 1) << c.mode;
+    // The standing after each hole but the last, and once more at the end, after the golfers are stored.
+    EXPECT_EQ(c.mode == kModeSkins ? skinsStatus : matchStatus, holes) << c.mode;
+    EXPECT_EQ(matchStatus + skinsStatus, holes) << c.mode;
+    const auto over = std::find(ids.begin(), ids.end(), kGolfRoundOver);
+    ASSERT_NE(over, ids.end()) << c.mode;
+    EXPECT_EQ(std::count(over, ids.end(), kGolfAfterStatus), 0) << c.mode;
+    EXPECT_EQ(g->gameOver, 1u) << c.mode;
+  }
+}
+
 TEST_F(ModesTest, FoursomesAlternateTeeShotsAndStrokes) {
   UseHole(48, 200, 9);
   Svc().scene->SeedRandom15(3);
@@ -416,6 +567,74 @@ TEST_F(ModesTest, FoursomesAlternateTeeShotsAndStrokes) {
       EXPECT_EQ(Strokes(g, side * 2, 0, hole), Strokes(g, side * 2 + 1, 0, hole));
       EXPECT_LE(Strokes(g, side * 2, 0, hole), order.size() + 2) << hole << " " << side;
     }
+}
+
+// A golfer disqualified (the shot clock's fifth infraction) during the first shot of the match: in foursomes the
+// partner plays every shot of the side after it, tee shots too; a side with nobody left loses the match, whose sides
+// stay as they began.
+TEST_F(ModesTest, ADisqualifiedGolfersPartnerPlaysOnAndASideWithNobodyLeftLoses) {
+  UseHole(48, 200, 9);
+  struct Case {
+    const char* name;
+    int mode, golfers;
+    std::vector<int> disqualified;
+    int holesPlayed, winner;  // holes decided; side 0, 1 or -1 (halved or none)
+  };
+  const Case cases[] = {
+      {"foursomes, one partner out", kModeFoursome, 4, {0}, 2, -2},
+      {"four-ball, both partners out", kModeFourBall, 4, {2, 3}, 1, 0},
+      {"singles, the first golfer out", kModeMatchPlay, 2, {0}, 1, 1},
+  };
+  for (const Case& c : cases) {
+    DeleteCurrentGame();
+    frontEnd = 0;
+    Dispatched().clear();
+    Svc().scene->SeedRandom15(11);
+    auto* g = static_cast<TMatchPlayGame*>(MakeGame(c.mode, c.golfers, true));
+    g->state.holeCount = 2;
+    std::vector<std::pair<int, int>> shots;  // hole, slot
+    g->StartHole();
+    for (int i = 0; i < 200000 && frontEnd == 0; ++i) {
+      if (Pump(1) == 0) break;
+      if (!Dispatched().empty() && Dispatched().back() == kGolfShotBegins) {
+        shots.emplace_back(g->state.hole, g->state.currentPlayer);
+        if (shots.size() == 1) {
+          EXPECT_EQ(g->state.currentPlayer, 0) << c.name;
+          for (int s : c.disqualified) g->DisqualifyGolfer(s);
+        }
+      }
+    }
+    ASSERT_FALSE(shots.empty()) << c.name;
+    shots.erase(shots.begin());  // the one shot played before the disqualification
+    ASSERT_EQ(frontEnd, 1) << c.name;
+    EXPECT_EQ(g->holesPlayed, c.holesPlayed) << c.name;
+    for (int s : c.disqualified) {
+      EXPECT_EQ(std::count_if(shots.begin(), shots.end(), [&](auto shot) { return shot.second == s; }), 0) << c.name;
+      EXPECT_EQ(g->SideOf(s), c.mode == kModeMatchPlay ? s : s / 2) << c.name;
+    }
+    if (c.winner == -2) {
+      // Foursomes: the partner left plays the side's every shot after it and drives on the second hole; the other
+      // side alternates.
+      for (int hole = 0; hole < 2; ++hole) {
+        std::vector<int> side0, side1;
+        for (auto [h, s] : shots)
+          if (h == hole) (s < 2 ? side0 : side1).push_back(s);
+        ASSERT_FALSE(side0.empty()) << hole;
+        EXPECT_EQ(side0, std::vector<int>(side0.size(), 1)) << hole;
+        ASSERT_FALSE(side1.empty()) << hole;
+        EXPECT_EQ(static_cast<TFoursomeGame*>(g)->TeeShotPlayer(0, hole), 1);
+        if (hole == 1) {
+          EXPECT_EQ(side1[0], 3);
+        }
+      }
+      EXPECT_LT(g->matchConcededBy, 0);
+    } else {
+      EXPECT_EQ(g->matchConcededBy, 1 - c.winner) << c.name;
+      EXPECT_EQ(g->GetLeader(), c.winner) << c.name;
+      EXPECT_EQ(g->ResultText(), "CONCEDED") << c.name;
+    }
+    EXPECT_EQ(g->gameOver, 1u) << c.name;
+  }
 }
 
 TEST_F(ModesTest, ComputerGolfersPlayATournamentAndThePracticeHoles) {
@@ -677,11 +896,14 @@ TEST_F(ModesTest, SavedGamesKeepEachModesState) {
          t->present[7] = false;
          t->cutMade = 1;
          t->cutAfterRound = 1;
+         t->playoff = 1;
+         t->playoffOut = 0x6;
        },
        [](TGame* g) {
          auto* t = static_cast<TTournamentGame*>(g);
          return t->fieldScores[3][0][0] == 5 && !t->present[7] && t->present[8] && t->cutMade == 1 &&
-                t->cutAfterRound == 1;
+                t->cutAfterRound == 1 && t->playoff == 1u && t->playoffOut == 0x6 && t->tieFlag == 0u &&
+                t->simulateToEnd == 0u;
        }},
       {kModePractice, [](TGame* g) { static_cast<TPracticeGame*>(g)->SetHoleMask(0x24); },
        [](TGame* g) { return static_cast<TPracticeGame*>(g)->holeMask == 0x24u; }},
@@ -830,7 +1052,7 @@ TEST_F(ModesTest, TheOnlineLeaderBoardIsReadByEntry) {
 
 TEST_F(ModesTest, TheTournamentShowsItsStandingsAfterEveryHole) {
   UseHole(48, 200, 9);
-  Svc().scene->SeedRandom15(4);
+  Svc().scene->SeedRandom15(7);
   struct Dialog {
     int notice, kind, delay;
     uint32_t open;
@@ -861,11 +1083,14 @@ TEST_F(ModesTest, TheTournamentShowsItsStandingsAfterEveryHole) {
   t->state.holeCount = 3;
   PlayOut(t);
   ASSERT_EQ(frontEnd, 1);
-  // Pages: in the round after holes 1 and 2, the round's results after its last hole (the field's scores of the
-  // round filled by then), the final results after the last hole of the last round.
-  ASSERT_EQ(dialogs.shown.size(), 6u);
-  const int kinds[] = {0, 0, 1, 0, 0, 2};
-  for (size_t i = 0; i < 6; ++i) {
+  // Pages: the opening standings, in the round after holes 1 and 2, the round's results after its last hole (the
+  // field's scores of the round filled by then), the final results after the last hole of the last round.
+  // A round whose lead is not shared: no playoff (those pages are tested on their own).
+  ASSERT_EQ(t->playoff, 0u);
+  ASSERT_EQ(dialogs.shown.size(), 7u);
+  const int kinds[] = {0, 0, 0, 1, 0, 0, 2};
+  EXPECT_EQ(dialogs.shown[0].fieldScored, 0u);
+  for (size_t i = 0; i < 7; ++i) {
     EXPECT_EQ(dialogs.shown[i].kind, kinds[i]) << i;
     EXPECT_EQ(dialogs.shown[i].notice, 0) << i;
     EXPECT_EQ(dialogs.shown[i].delay, 0) << i;

@@ -481,8 +481,26 @@ TEST(PeerArgumentTest, BodiesBecomeTheRecordsTheHandlerReads) {
   EXPECT_EQ(b->spin.y, -1.25f);
   EXPECT_EQ(b->trajectory, -3.5f);
   EXPECT_EQ(b->aim.z, 9.0f);
+  EXPECT_EQ(b->windSpeed, kNoWindSpeed);
   GolfBlockFree(back);
-  EXPECT_EQ(GolfArgumentFromPeer(kGolfRemoteSettings, 5, wire, sizeof wire - 1), kPeerArgumentRefused);
+  // The wind speed last; a record without it (an earlier machine's) still reads, a shorter one does not.
+  shot.windSpeed = 17;
+  WriteShotSetUp(shot, wire);
+  back = reinterpret_cast<void*>(admitted(kGolfRemoteSettings, GolfArgumentFromPeer(kGolfRemoteSettings, 5, wire, sizeof wire)));
+  ASSERT_EQ(GolfBlockSize(back), sizeof(ShotSetUpBlock));
+  EXPECT_EQ(static_cast<const ShotSetUpBlock*>(back)->windSpeed, 17);
+  GolfBlockFree(back);
+  back = reinterpret_cast<void*>(admitted(kGolfRemoteSettings, GolfArgumentFromPeer(kGolfRemoteSettings, 5, wire, kShotSetUpWireBytesWithoutWind)));
+  ASSERT_EQ(GolfBlockSize(back), sizeof(ShotSetUpBlock));
+  EXPECT_EQ(static_cast<const ShotSetUpBlock*>(back)->windSpeed, kNoWindSpeed);
+  EXPECT_EQ(static_cast<const ShotSetUpBlock*>(back)->aim.z, 9.0f);
+  GolfBlockFree(back);
+  EXPECT_EQ(GolfArgumentFromPeer(kGolfRemoteSettings, 5, wire, kShotSetUpWireBytesWithoutWind - 1),
+            kPeerArgumentRefused);
+  // A wind no gust blows is refused.
+  shot.windSpeed = kMaxWindSpeed + 1;
+  WriteShotSetUp(shot, wire);
+  EXPECT_EQ(GolfArgumentFromPeer(kGolfRemoteSettings, 5, wire, sizeof wire), kPeerArgumentRefused);
   // A message of this machine passes untouched.
   intptr_t local = 3;
   EXPECT_EQ(AdmitPeerMessage(*g, kGolfClockViolation, &local), PeerAdmission::kLocal);

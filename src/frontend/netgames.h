@@ -1,0 +1,83 @@
+// The net games lobby: the players in the room of the chosen course, the games and tournaments formed there, the
+// lobby chat, and the session manager's messages that keep them current.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "frontend/listbox.h"
+#include "frontend/menu.h"
+#include "frontend/textbutton.h"
+
+namespace net {
+struct SessionEntry;
+}
+
+// The games a lobby offers: the text, the game mode (a tournament is the online tournament on the online
+// service), holes and first hole (-1: the mode's own).
+struct NetGameType {
+  const char* text;
+  int mode;
+  int holes, firstHole;
+};
+constexpr int kNetGameTypes = 17;
+const NetGameType& GetNetGameType(int index);  // an index out of range gives row 1
+const char* NetLevelText(int level);
+
+// The line of a game, tournament or group: "name <level-type[-Ns clock]>", its name shortened with "..." until
+// the line is narrower than `fit` pixels in the font (never below four characters of the name).
+std::string FormatGameLine(MemHandle font, const char* name, int level, int gameType, uint32_t clockSeconds,
+                           int32_t fit = 276);
+
+// The chat line: takes the focus with the first key or click and refuses characters that would make the sent
+// line ("name: text") wider than the chat list it goes to.
+class TClickFocusEditBoxADV : public TTextEditBoxADV {
+ public:
+  TClickFocusEditBoxADV(int32_t x, int32_t y, int32_t width, MemHandle font, TMA_EventHandlerList* screen,
+                        int32_t maxLength, TListBoxADV* chatList);
+  int OnChar(uint16_t code) override;
+  void Erase(int flag) override;
+
+ private:
+  TMA_EventHandlerList* screen_;
+  TListBoxADV* chat_;
+};
+
+class TNetGamesADV : public TMenuADV {
+ public:
+  explicit TNetGamesADV(int commType);
+  ~TNetGamesADV() override;
+  int OnIdle() override;
+  void DrawAll(int flag) override;
+  void OnKeyDown(uint16_t code) override;
+  // One comm message of the session manager (the body is freed here).
+  void HandleCommMessage(uint32_t code, uintptr_t value, uint32_t length);
+  void RebuildGamesList();
+  void EnterCourseRoom();
+  void UpdateActionButton();
+
+  int commType;
+  int gameType = 1, level = 0;
+  uint32_t shotClockChoice = 0;
+  std::string courseName, courseFolder;
+  TListBoxADV *games = nullptr, *players = nullptr, *chat = nullptr;
+  TClickFocusEditBoxADV* chatBox = nullptr;
+  TTextButtonADV *actionButton = nullptr, *courseButton = nullptr;
+
+ private:
+  // Rows of the games list: a game's value is its id, a tournament's and its "New Group" row's the tournament's id
+  // with a kind bit.
+  static int32_t RowValue(uint32_t id);
+  int RowOfValue(int32_t value);
+  void RemoveRowOfValue(int32_t value);
+  bool AddSessionRow(net::SessionEntry& entry);
+  void ApplyAdvert(net::SessionEntry& entry, bool added);
+  void RedrawList(TListBoxADV* list);
+};
+extern TNetGamesADV* NetGamesScreen;
+
+// From the net connection screen once the comm layer is up (0 the online service, 1 or 2 a LAN).
+void EnterNetGames(int commType);
+void ShowNetGamesScreen();
+// Cancel, a fatal status or a lost connection: the comm layer goes and the main menu comes back.
+void LeaveNetGames();

@@ -324,8 +324,8 @@ void TListBoxADV::Draw(int) {
     if (!e.enabled || !usable) colour = 0xAAAAAA;
     else if (top_ + r == current_ || e.flagged) colour = 0x0DE922;
     FontSelect(font_, drawn, kAlignLeft, Pixel565(colour), 0, 0, (style & 0x08) ? 0 : 1);
-    // The pen is on the base line: the row's text hangs from its top.
-    FontDrawText(textLeft, top + r * h + 2 + textstate.above, e.text.c_str());
+    // The row's text hangs from its top: a font whose pen does not itself step down to its base line is moved.
+    FontDrawText(textLeft, top + r * h + 2 + textstate.above - textstate.fonty, e.text.c_str());
   }
   AddDirtyRect(MARect{left, top, right, bottom});
 }

@@ -91,6 +91,49 @@ TEST_F(SettingsTest, GoldenGameModesAfterTournamentAndCalmWind) {
   EXPECT_EQ(ValueButton(TGameModesADV::kHoles)->Text(), "All 18");
 }
 
+// A person clicks a mode where its name is drawn: the middle of each drawn name picks that name's row.
+TEST_F(SettingsTest, AClickOnADrawnModeNamePicksThatMode) {
+  BackNineStrokeGame();
+  ShowMainMenu();
+  ShowGameModesScreen();
+  ASSERT_NE(GameModesScreen, nullptr);
+  Pump(2);
+  TListBoxADV* list = GameModesScreen->list;
+  WindowDesc* w = DrawnImage()->window;
+  // The names' ink: what the list's drawing changes right of its scroll bar.
+  const int32_t x0 = list->left + 16, x1 = list->right;
+  const auto pixels = [&] {
+    std::vector<uint16_t> p;
+    for (int32_t y = list->top; y < list->bottom; ++y)
+      for (int32_t x = x0; x < x1; ++x) p.push_back(reinterpret_cast<const uint16_t*>(w->pixels + y * w->rowbytes)[x]);
+    return p;
+  };
+  const std::vector<uint16_t> drawn = pixels();
+  list->Erase(0);
+  const std::vector<uint16_t> bare = pixels();
+  list->Draw(0);
+  // Bands of lines with ink, one for each name, top to bottom.
+  std::vector<std::pair<int32_t, int32_t>> bands;
+  const int32_t width = x1 - x0;
+  for (int32_t y = 0; y < list->bottom - list->top; ++y) {
+    bool ink = false;
+    for (int32_t x = 0; x < width && !ink; ++x) ink = drawn[y * width + x] != bare[y * width + x];
+    if (!ink) continue;
+    if (!bands.empty() && bands.back().second == y - 1) bands.back().second = y;
+    else bands.emplace_back(y, y);
+  }
+  ASSERT_EQ(static_cast<int>(bands.size()), list->Size());
+  // From the last row up, so that every click changes the mode.
+  for (int row = list->Size() - 1; row >= 0; --row) {
+    SCOPED_TRACE(list->At(row)->text);
+    if (!list->At(row)->enabled) continue;
+    Click(list->left + 40, list->top + (bands[static_cast<size_t>(row)].first + bands[static_cast<size_t>(row)].second) / 2);
+    Pump(3);
+    EXPECT_EQ(list->Current(), list->At(row));
+    EXPECT_EQ(GameModesWorkingCopy().mode, list->At(row)->value);
+  }
+}
+
 TEST_F(SettingsTest, GameModeOptionsStepBothWays) {
   struct Case {
     int option;

@@ -272,3 +272,16 @@ size_t PendingScriptedEvents();
 // Polls of the input state made while a script was on, since it started.
 uint64_t ScriptedInputPolls();
 }  // namespace winapi::testing
+
+// ---- input scripts from a file ---------------------------------------------------------------------------------------
+// `WINAPI_INPUT_SCRIPT=<file>`: the host plays the file's events from the first frame it shows (times from then),
+// for end-to-end runs of the real program. One event a line; `#` starts a comment; a time is milliseconds from the
+// start, or `+N` after the previous line's time:
+//   T key K down|up     T press K [holdMs]     T type TEXT (each character pressed in turn, 40 ms apart)
+//   T move X Y          T click X Y [left|right]  (down, and up 60 ms later)   T down|up X Y [left|right]
+// K is a character (letters and digits), a virtual-key number, or one of RETURN ESCAPE TAB SPACE BACK LEFT RIGHT
+// UP DOWN F1.
+namespace winapi::testing {
+// The events of a script's text; false with the line and what is wrong in `error`.
+bool ParseInputScript(const std::string& text, std::vector<ScriptedEvent>* events, std::string* error);
+}  // namespace winapi::testing

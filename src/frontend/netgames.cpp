@@ -14,6 +14,9 @@
 #include "framework/ui/fontmgr.h"
 #include "frontend/dialog.h"
 #include "frontend/frontend.h"
+#include "frontend/lobbydlg.h"
+#include "frontend/netclub.h"
+#include "golf/golferfile.h"
 #include "golf/game.h"
 #include "net/commlayer.h"
 #include "net/netgolfer.h"
@@ -101,8 +104,18 @@ void OnCancelClicked(TGenericControlADV*) { LeaveNetGames(); }
 void OnCourseClicked(TGenericControlADV*) {}
 void NoRowAction(TListBoxADV*, ListEntry*) {}
 
-void OnGameRow(TListBoxADV* list, ListEntry*) {
-  if (TNetGamesADV* s = list->Owner<TNetGamesADV>()) s->UpdateActionButton();
+void OnGameRow(TListBoxADV* list, ListEntry* row) {
+  TNetGamesADV* s = list->Owner<TNetGamesADV>();
+  if (!s) return;
+  s->UpdateActionButton();
+  if (!(list->inputBits & 8) || !row) return;
+  // A double click opens or closes a tournament's groups, and acts on any other row.
+  if (row->value != kCreateRow && (row->value & kTournamentBit)) s->ToggleGroups(row->value & ~kTournamentBit);
+  else s->OnAction();
+}
+
+void OnActionClicked(TGenericControlADV*) {
+  if (NetGamesScreen) NetGamesScreen->OnAction();
 }
 
 void OnChatLine(TGenericControlADV* control) {
@@ -210,7 +223,7 @@ TNetGamesADV::TNetGamesADV(int commType_) : TMenuADV("bgnetgam.dct", "vex.fsh", 
     return b;
   };
   button("Help", 650, {'h', 'H'}, OnHelpClicked, "Click here for help using this screen", 1);
-  actionButton = button("Create", 575, {'R', 'r'}, nullptr, "Create a New Game or Tournament", 1);
+  actionButton = button("Create", 575, {'R', 'r'}, OnActionClicked, "Create a New Game or Tournament", 1);
   CourseRecord record{};
   const TGame* g = CurrentGame();
   const int course = g && g->courseNumber >= 0 ? g->courseNumber : 0;
@@ -340,7 +353,9 @@ bool TNetGamesADV::AddSessionRow(net::SessionEntry& e) {
     games->Add("   New Group", tour | kNewGroupBit);
     return true;
   }
-  // A group goes after its tournament's "New Group" row and the groups already there.
+  // A group goes after its tournament's "New Group" row and the groups already there, unless the tournament is
+  // closed.
+  if (collapsed_.count(tour)) return false;
   int r = RowOfValue(tour | kNewGroupBit);
   if (r < 0) return false;
   ++r;
@@ -410,8 +425,9 @@ void TNetGamesADV::EnterCourseRoom() {
 
 void TNetGamesADV::HandleCommMessage(uint32_t code, uintptr_t value, uint32_t length) {
   auto* body = reinterpret_cast<uint8_t*>(value);
+  // The connection-lost text is the comm layer's own, not a copy.
   const bool owned = code != net::kNotifySessionStatus && code != net::kNotifyLoginAccepted &&
-                     code != net::kNotifySessionListComplete;
+                     code != net::kNotifySessionListComplete && code != kConnectionLost;
   switch (code) {
     case net::kNotifySessionListComplete: RebuildGamesList(); break;
     case net::kNotifyServerMessage7:
@@ -486,6 +502,152 @@ void TNetGamesADV::HandleCommMessage(uint32_t code, uintptr_t value, uint32_t le
     default: break;
   }
   if (owned && body) CommMessageFree(body);
+}
+
+void TNetGamesADV::ToggleGroups(int32_t tour) {
+  if (!collapsed_.erase(tour)) collapsed_.insert(tour);
+  const ListEntry* row = games->Current();
+  const int32_t was = row ? row->value : kCreateRow;
+  RebuildGamesList();
+  games->Select(RowOfValue(was), false);
+  UpdateActionButton();
+  RedrawList(games);
+}
+
+void TNetGamesADV::OnAction() {
+  const ListEntry* row = games->Current();
+  if (!row || row->value == kCreateRow || (row->value & kTournamentBit)) CreateNewGame();
+  else if (row->value & kNewGroupBit) AddGroup(static_cast<uint32_t>(row->value & ~kNewGroupBit));
+  else JoinGame(static_cast<uint32_t>(row->value));
+}
+
+void TNetGamesADV::SetUpLocalGolfer(int golferLevel) {
+  TGame* g = CurrentGame();
+  if (!g) return;
+  for (int s = 0; s < TPlayerList::kSlots; ++s)
+    if (TPlayer* p = g->players->GetPlayer(s)) {
+      p->Reset();
+      p->flags &= ~kGolferTakesPart;
+    }
+  g->ResetPlayOrder();
+  TPlayer* me = g->players->GetPlayer(0);
+  playerInfo_s record;
+  if (LoadGolferFile(net::NetGolferFolder, NetGolferName, record) == 0) me->AttachRecord(record, 0);
+  std::memset(me->name, 0, sizeof me->name);
+  std::strncpy(me->name, NetGolferName, sizeof me->name - 1);
+  me->flags |= kGolferTakesPart;
+  g->SetNetworkGame(1);
+  me->SetLevel(golferLevel);
+}
+
+bool TNetGamesADV::PrepareNetGame() {
+  const NetGameType& type = GetNetGameType(gameType);
+  const int mode = gameType == 0 ? (commType == 0 ? kModeNetTournament : kModeTournament) : type.mode;
+  if (!Svc().game->CreateGame(mode)) return false;
+  TGame* g = CurrentGame();
+  g->SetNetworkGame(1);
+  SetUpLocalGolfer(level);
+  g->state.round = 0;
+  if (type.holes > 0) {
+    g->state.firstHole = static_cast<uint16_t>(type.firstHole);
+    g->state.hole = static_cast<uint16_t>(type.firstHole);
+    g->state.holeCount = static_cast<uint16_t>(type.holes);
+  }
+  g->SetShotClock(shotClockChoice > 0);
+  if (shotClockChoice > 0) g->shotTimeLimit = (shotClockChoice + 1) * 5;
+  g->SetFastPlay(fastPlay != 0);
+  return g->SetCurrentCourseByName(courseFolder.c_str()) == 1;
+}
+
+// The session entry of a game or group this machine hosts: its first player is this machine's golfer.
+net::SessionEntry TNetGamesADV::HostedEntry(const char* name, uint32_t owner, const uint8_t* address) {
+  net::SessionEntry e;
+  e.setOwner(owner);
+  std::snprintf(e.name(), 32, "%s", name);
+  e.bytes[0x2c] = static_cast<uint8_t>(gameType);
+  e.bytes[0x2e] = static_cast<uint8_t>(level);
+  WriteLE32(e.bytes + 0x30, shotClockChoice ? (shotClockChoice + 1) * 5 : 0);
+  std::snprintf(e.lobbyName(), 32, "%s", courseFolder.c_str());
+  std::memcpy(e.hostAddress(), address, 16);
+  net::GolferEntry me;
+  me.playerId = net::CommObject ? net::CommObject->GetLocalId() : 1;
+  me.flags = 1;
+  net::FindNetGolfer(NetGolferName, &me.golferId);
+  net::SetGolferName(me, NetGolferName);
+  net::PutGolfer(e.slot(0), me);
+  return e;
+}
+
+void TNetGamesADV::HostSession(const char* name, uint32_t owner, const char* lobbyName) {
+  auto* comm = dynamic_cast<net::CSockComm*>(net::CommObject);
+  if (!PrepareNetGame() || !comm) {
+    Notice("Unable to set selected course!", nullptr);
+    return;
+  }
+  uint8_t address[16] = {};
+  comm->StartHost(address);
+  net::SessionEntry entry = HostedEntry(name, owner, address);
+  if (lobbyName) std::snprintf(entry.lobbyName(), 32, "%s", lobbyName);
+  std::memcpy(CurrentSessionEntry, entry.bytes, sizeof CurrentSessionEntry);
+  if (net::SessionManager) net::SessionManager->CreateSession(&entry);
+  ShowNetHostScreen();
+}
+
+void TNetGamesADV::CreateNewGame() {
+  NewGameChoice choice;
+  choice.gameType = gameType;
+  choice.level = level;
+  if (ShowNewGameDialog(commType == 0, &choice) != 1) {
+    Svc().frontEnd->RedrawFrontEnd();
+    return;
+  }
+  gameName = choice.name;
+  gameType = choice.gameType;
+  level = choice.level;
+  shotClockChoice = static_cast<uint32_t>(choice.shotClock);
+  fastPlay = choice.fastPlay;
+  HostSession(gameName.c_str(), 0, nullptr);
+}
+
+void TNetGamesADV::AddGroup(uint32_t tour) {
+  net::SessionEntry tournament;
+  if (!net::SessionManager || !net::SessionManager->sessions.FindByOwner(tour, &tournament)) return;
+  tournament.Terminate();
+  if (tournament.bytes[0x28] & 1) {
+    Notice("This tournament asks its players to log in, which this version cannot do.", nullptr);
+    return;
+  }
+  gameType = tournament.bytes[0x2c] < kNetGameTypes ? tournament.bytes[0x2c] : 1;
+  level = tournament.bytes[0x2e] < 4 ? tournament.bytes[0x2e] : 0;
+  const uint32_t seconds = ReadLE32(tournament.bytes + 0x30);
+  shotClockChoice = seconds >= 10 && seconds <= 60 ? seconds / 5 - 1 : 0;
+  HostSession("", tour, tournament.lobbyName());
+}
+
+void TNetGamesADV::JoinGame(uint32_t id) {
+  net::SessionEntry entry;
+  if (!net::SessionManager || !net::SessionManager->sessions.FindById(id, &entry)) return;
+  entry.Terminate();
+  net::SessionEntry tournament;
+  const bool group = entry.owner() != 0 && net::SessionManager->sessions.FindByOwner(entry.owner(), &tournament);
+  if (group) tournament.Terminate();
+  std::string line = std::string(NetGolferName, strnlen(NetGolferName, sizeof NetGolferName)) + " has joined \"";
+  if (group) line += std::string(tournament.name()) + "/";
+  line += std::string(entry.name()) + "\"";
+  net::SessionManager->SendChat(line.substr(0, 83).c_str());
+  if (group && (tournament.bytes[0x28] & 1)) {
+    Notice("This tournament asks its players to log in, which this version cannot do.", nullptr);
+    return;
+  }
+  auto* comm = dynamic_cast<net::CSockComm*>(net::CommObject);
+  if (!comm) return;
+  comm->JoinHost(entry.hostAddress());
+  net::SessionManager->RefreshSessions();
+  std::memcpy(CurrentSessionEntry, entry.bytes, sizeof CurrentSessionEntry);
+  // The game arrives from the host at Tee Off; until then this machine's golfer waits in slot 0.
+  if (!CurrentGame()) Svc().game->CreateGame(kModeStroke);
+  SetUpLocalGolfer(entry.bytes[0x2e] < 4 ? entry.bytes[0x2e] : 0);
+  ShowNetJoinScreen();
 }
 
 // ---- entry and exit ------------------------------------------------------------------------------------------------

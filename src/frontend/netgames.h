@@ -3,15 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "frontend/listbox.h"
 #include "frontend/menu.h"
 #include "frontend/textbutton.h"
 
-namespace net {
-struct SessionEntry;
-}
+#include "net/sessmgr.h"
 
 // The games a lobby offers: the text, the game mode (a tournament is the online tournament on the online
 // service), holes and first hole (-1: the mode's own).
@@ -55,8 +54,20 @@ class TNetGamesADV : public TMenuADV {
   void RebuildGamesList();
   void EnterCourseRoom();
   void UpdateActionButton();
+  // The action button or a double click: create, add a group to a tournament, or join.
+  void OnAction();
+  void ToggleGroups(int32_t tour);
+  void CreateNewGame();
+  void AddGroup(uint32_t tour);
+  void JoinGame(uint32_t id);
+  // The current game made for the chosen game type on the lobby's course, this machine's golfer in slot 0; false
+  // when the course cannot be made current.
+  bool PrepareNetGame();
+  void SetUpLocalGolfer(int golferLevel);
 
   int commType;
+  std::string gameName;
+  int fastPlay = 1;
   int gameType = 1, level = 0;
   uint32_t shotClockChoice = 0;
   std::string courseName, courseFolder;
@@ -73,6 +84,10 @@ class TNetGamesADV : public TMenuADV {
   bool AddSessionRow(net::SessionEntry& entry);
   void ApplyAdvert(net::SessionEntry& entry, bool added);
   void RedrawList(TListBoxADV* list);
+  net::SessionEntry HostedEntry(const char* name, uint32_t owner, const uint8_t* address);
+  // The game prepared, hosted and listed (a group when `owner` names its tournament), then the host's clubhouse.
+  void HostSession(const char* name, uint32_t owner, const char* lobbyName);
+  std::set<int32_t> collapsed_;  // tournaments whose groups are hidden
 };
 extern TNetGamesADV* NetGamesScreen;
 

@@ -18,20 +18,48 @@ constexpr uint32_t kPlayerInfoRequest = 0x71a, kPlayerInfo = 0x71b, kGameSetUp =
                    kStartRequest = 0x1414, kStartAck = 0x1415;
 constexpr uint32_t kPlayerInfoBytes = 2000, kGameSetUpBytes = 7500;
 
-// A user message from the comm queue: its code, its sender and (for 0x704 and 0x71b) the comm message, owned.
-struct UserMessage {
-  uint32_t code = 0, sender = 0;
-  uint8_t* message = nullptr;
-};
+// Waits for a set-up message `accept` takes; other messages are dropped. Every message that arrives gives the
+// group the whole time again, so a slow but living group is not cut off. `accept` answers 1 done, 0 go on, -1 fail.
+template <class F>
+bool WaitFor(uint32_t timeoutMs, F accept) {
+  DWORD start = GetTickCount();
+  while (GetTickCount() - start < timeoutMs) {
+    SetUpMessage m;
+    if (!TakeSetUpMessage(&m)) {
+      Sleep(20);
+      continue;
+    }
+    start = GetTickCount();
+    const int verdict = accept(m);
+    ReleaseSetUpMessage(&m);
+    if (verdict != 0) return verdict > 0;
+  }
+  return false;
+}
 
-bool TakeUser(UserMessage* out) {
+// The modes a group may play over the network.
+bool IsNetMode(uint32_t mode) {
+  switch (mode) {
+    case kModeStroke: case kModeTournament: case kModeSkins: case kModeShootout: case kModeNetTournament:
+    case kModeMatchPlay: case kModeFourBall: case kModeFoursome:
+      return true;
+    default:
+      return false;
+  }
+}
+
+CCommBase* Comm() { return RoundComm; }
+
+}  // namespace
+
+bool TakeSetUpMessage(SetUpMessage* out) {
   MSG msg{};
   if (!CommQueue || !GuardedQueuePop(CommQueue, &msg)) return false;
-  *out = UserMessage{};
+  *out = SetUpMessage{};
   if (msg.wParam == kPlayerInfo || msg.wParam == kGameSetUp) {
     out->code = static_cast<uint32_t>(msg.wParam);
     out->message = reinterpret_cast<uint8_t*>(msg.lParam);
-    out->sender = ReadLE32(out->message);
+    out->sender = out->message ? ReadLE32(out->message) : 0;
   } else if (msg.wParam == kPlayerInfoRequest) {
     out->code = kPlayerInfoRequest;
     out->sender = static_cast<uint32_t>(msg.lParam);
@@ -44,33 +72,20 @@ bool TakeUser(UserMessage* out) {
   return true;
 }
 
-// Waits for a user message `accept` takes; other messages are dropped.
-template <class F>
-bool WaitFor(uint32_t timeoutMs, F accept) {
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < timeoutMs) {
-    UserMessage m;
-    if (!TakeUser(&m)) {
-      Sleep(20);
-      continue;
-    }
-    const bool done = accept(m);
-    CommMessageFree(m.message);
-    if (done) return true;
-  }
-  return false;
+void ReleaseSetUpMessage(SetUpMessage* m) {
+  CommMessageFree(m->message);
+  m->message = nullptr;
 }
 
-CCommBase* Comm() { return RoundComm; }
-
-}  // namespace
-
-bool HostStartNetGame(const std::vector<uint32_t>& players, uint32_t timeoutMs) {
+StartOutcome HostStartNetGame(const std::vector<uint32_t>& players, uint32_t timeoutMs) {
   CCommBase* comm = Comm();
   TGame* game = CurrentGame();
-  if (!comm || !game || players.empty() || players.size() > 4) return false;
+  if (!comm || !game || players.empty() || players.size() > 4) return StartOutcome::kNoGame;
   NetPlayStage = 2;
   const uint32_t me = comm->GetLocalId();
+  // Every machine must see the group the host sees.
+  comm->BuildPlayerList(1);
+  const uint32_t expected = static_cast<uint32_t>(comm->GetPlayerCount());
   std::vector<bool> ready(players.size(), false);
   for (size_t i = 0; i < players.size(); ++i) {
     game->players->GetPlayer(static_cast<int>(i))->machineId = players[i];
@@ -92,19 +107,32 @@ bool HostStartNetGame(const std::vector<uint32_t>& players, uint32_t timeoutMs) 
     return true;
   };
   // Every golfer's record from its machine.
-  if (!allReady() && !WaitFor(timeoutMs, [&](const UserMessage& m) {
-        if (m.code != kPlayerInfo) return false;
+  StartOutcome failure = StartOutcome::kNoAnswer;
+  if (!allReady() && !WaitFor(timeoutMs, [&](const SetUpMessage& m) {
+        if (m.code != kPlayerInfo) return 0;
         const int slot = slotOf(m.sender);
+        if (slot < 0) {
+          OutputDebugStringA("PLAYER_INFO msg received from unknown player");
+          failure = StartOutcome::kUnknownPlayer;
+          return -1;
+        }
         const uint32_t length = ReadLE32(m.message + 4);
-        if (slot < 0 || length < 8) return false;
+        if (length < 8) return 0;
+        if (ReadLE32(m.message + 12) != expected) {
+          failure = StartOutcome::kMiscounted;
+          return -1;
+        }
         SerialTarget s = SerialTarget::OverMemory(m.message + 16, length - 8);
         TPlayer* p = game->players->GetPlayer(slot);
-        if (!p->ReadFromStream(&s)) return false;
+        if (!p->ReadFromStream(&s)) return 0;
         p->machineId = m.sender;
+        p->flags |= kGolferTakesPart;
         ready[static_cast<size_t>(slot)] = true;
-        return allReady();
-      }))
-    return false;
+        return allReady() ? 1 : 0;
+      })) {
+    if (failure == StartOutcome::kMiscounted) Sleep(500);
+    return failure;
+  }
   game->roundRunning = 1;
   game->SetNetworkGame(1);
   // The game for every other machine, each told its own golfer's index.
@@ -115,7 +143,7 @@ bool HostStartNetGame(const std::vector<uint32_t>& players, uint32_t timeoutMs) 
   WriteLE32(setUp.data() + 16, SharedGameWord.load());
   WriteLE32(setUp.data() + 24, game->mode);
   SerialTarget s = SerialTarget::OverMemory(setUp.data() + 32, setUp.size() - 32);
-  if (!game->SaveToStream(&s)) return false;
+  if (!game->SaveToStream(&s)) return StartOutcome::kNoGame;
   const uint32_t length = static_cast<uint32_t>(s.cursor - setUp.data());
   for (size_t i = 0; i < players.size(); ++i) {
     if (players[i] == me) continue;
@@ -127,70 +155,87 @@ bool HostStartNetGame(const std::vector<uint32_t>& players, uint32_t timeoutMs) 
     ready[i] = players[i] == me;
     if (!ready[i]) comm->SendGameWords(players[i], kStartRequest, 0);
   }
-  if (!allReady() && !WaitFor(timeoutMs, [&](const UserMessage& m) {
+  if (!allReady() && !WaitFor(timeoutMs, [&](const SetUpMessage& m) {
         const int slot = slotOf(m.sender);
-        if (m.code != kStartAck || slot < 0) return false;
+        if (m.code != kStartAck || slot < 0) return 0;
         ready[static_cast<size_t>(slot)] = true;
-        return allReady();
+        return allReady() ? 1 : 0;
       })) {
     for (uint32_t id : players)
       if (id != me) comm->SendGameWords(id, kCancel, 0);
-    return false;
+    OutputDebugStringA("Timed out waiting for players to report ready");
+    return StartOutcome::kNotReady;
   }
   NetPlayStage = 6;
   comm->BroadcastGameWords(SharedGameWord.load(), 0x705, 0);
+  return StartOutcome::kStarted;
+}
+
+bool AnswerPlayerInfoRequest(uint32_t requester) {
+  CCommBase* comm = Comm();
+  TGame* game = CurrentGame();
+  if (!comm || !game) return false;
+  // This machine's golfer, as the game keeps it in slot 0.
+  TPlayer* p = game->players->GetPlayer(0);
+  std::memset(p->name, 0, sizeof p->name);
+  std::strncpy(p->name, NetGolferName, sizeof p->name - 1);
+  std::vector<uint8_t> info(kPlayerInfoBytes, 0);
+  WriteLE32(info.data(), kPlayerInfo);
+  comm->BuildPlayerList(1);
+  WriteLE32(info.data() + 4, static_cast<uint32_t>(comm->GetPlayerCount()));
+  SerialTarget s = SerialTarget::OverMemory(info.data() + 8, info.size() - 8);
+  if (!p->WriteToStream(&s)) return false;
+  comm->SendGameData(requester, info.data(), static_cast<uint32_t>(s.cursor - info.data()) + 1);
   return true;
 }
 
-bool JoinNetGame(uint32_t timeoutMs) {
+bool ApplyGameSetUp(const SetUpMessage& m) {
+  if (m.code != kGameSetUp || !m.message) return false;
+  const uint32_t length = ReadLE32(m.message + 4);
+  // The game follows its format word and mode.
+  if (length < 32 + 6 || length > kGameSetUpBytes) return false;
+  const uint8_t* d = m.message + 8;
+  const uint32_t mode = ReadLE32(d + 24), slot = ReadLE32(d + 28);
+  if (!IsNetMode(mode) || slot >= static_cast<uint32_t>(TPlayerList::kSlots)) return false;
+  if (!Svc().game->CreateGame(static_cast<int>(mode))) return false;
+  TGame* game = CurrentGame();
+  if (!game || game->mode != mode) return false;
+  SerialTarget s = SerialTarget::OverMemory(d + 32 + 6, length - 32 - 6);
+  if (!game->LoadFromStream(&s)) return false;
+  game->localPlayer = slot;
+  SharedGameWord = ReadLE32(d + 16);
+  game->roundRunning = 1;
+  game->SetNetworkGame(1);
+  return true;
+}
+
+bool AwaitStartRequest(uint32_t host, uint32_t timeoutMs) {
   CCommBase* comm = Comm();
   if (!comm) return false;
+  return WaitFor(timeoutMs, [&](const SetUpMessage& m) {
+    if (m.code == kCancel) return -1;
+    if (m.code != kStartRequest || m.sender != host) return 0;
+    NetPlayStage = 6;
+    comm->SendGameWords(host, kStartAck, 0);
+    return 1;
+  });
+}
+
+bool JoinNetGame(uint32_t timeoutMs) {
+  if (!Comm()) return false;
   NetPlayStage = 3;
   uint32_t host = 0;
-  bool haveGame = false;
-  return WaitFor(timeoutMs, [&](const UserMessage& m) {
-    switch (m.code) {
-      case kPlayerInfoRequest: {
-        // This machine's golfer, as the game keeps it in slot 0.
-        TGame* game = CurrentGame();
-        if (!game) return false;
-        TPlayer* p = game->players->GetPlayer(0);
-        std::strncpy(p->name, NetGolferName, sizeof p->name - 1);
-        std::vector<uint8_t> info(kPlayerInfoBytes, 0);
-        WriteLE32(info.data(), kPlayerInfo);
-        comm->BuildPlayerList(1);
-        WriteLE32(info.data() + 4, static_cast<uint32_t>(comm->GetPlayerCount()));
-        SerialTarget s = SerialTarget::OverMemory(info.data() + 8, info.size() - 8);
-        if (!p->WriteToStream(&s)) return false;
-        comm->SendGameData(m.sender, info.data(), static_cast<uint32_t>(s.cursor - info.data()) + 1);
-        return false;
-      }
-      case kGameSetUp: {
-        const uint32_t length = ReadLE32(m.message + 4);
-        // The game follows its format word and mode.
-        if (length < 32 + 6) return false;
-        const uint8_t* d = m.message + 8;
-        if (!Svc().game->CreateGame(static_cast<int>(ReadLE32(d + 24)))) return false;
-        TGame* game = CurrentGame();
-        SerialTarget s = SerialTarget::OverMemory(d + 32 + 6, length - 32 - 6);
-        if (!game->LoadFromStream(&s)) return false;
-        game->localPlayer = ReadLE32(d + 28);
-        SharedGameWord = ReadLE32(d + 16);
-        game->roundRunning = 1;
-        game->SetNetworkGame(1);
-        host = m.sender;
-        haveGame = true;
-        return false;
-      }
-      case kStartRequest:
-        if (!haveGame || m.sender != host) return false;
-        NetPlayStage = 6;
-        comm->SendGameWords(host, kStartAck, 0);
-        return true;
-      default:
-        return false;
+  const bool set = WaitFor(timeoutMs, [&](const SetUpMessage& m) {
+    if (m.code == kPlayerInfoRequest) {
+      AnswerPlayerInfoRequest(m.sender);
+      return 0;
     }
+    if (m.code == kCancel) return -1;
+    if (m.code != kGameSetUp) return 0;
+    host = m.sender;
+    return ApplyGameSetUp(m) ? 1 : -1;
   });
+  return set && AwaitStartRequest(host, timeoutMs);
 }
 
 }  // namespace net

@@ -1,7 +1,7 @@
 // The start of a networked round between the machines of a group, as the clubhouse runs it: the host asks every
 // player for its golfer (0x71a, answered by 0x71b), hands each the game (0x704), asks them to start (0x1414,
-// answered by 0x1415) and starts the hole on every machine (0x705). Waits are bounded; the user messages come
-// from the framework's comm queue.
+// answered by 0x1415) and starts the hole on every machine (0x705). Waits are bounded and begin again whenever
+// something arrives; the user messages come from the framework's comm queue.
 #pragma once
 
 #include <cstdint>
@@ -9,10 +9,35 @@
 
 namespace net {
 
+enum class StartOutcome {
+  kStarted,
+  kNoGame,         // nothing to start with (no comm layer, no game, no players)
+  kMiscounted,     // a machine sees another group than the host: the clubhouse stays
+  kUnknownPlayer,  // a golfer record came from a machine outside the group
+  kNoAnswer,       // a machine did not send its golfer in time
+  kNotReady,       // a machine did not report ready in time: every machine was told the start is off
+};
+
 // Host: `players` are the group's player ids in play order (the host among them). The game (already made by
-// the caller, golfers in play order) goes to every other machine. True when every machine started.
-bool HostStartNetGame(const std::vector<uint32_t>& players, uint32_t timeoutMs);
-// Joining machine: answers the host's requests until the round starts. True when it did.
+// the caller, golfers in play order, the host's own in its slot) goes to every other machine.
+StartOutcome HostStartNetGame(const std::vector<uint32_t>& players, uint32_t timeoutMs);
+
+// A set-up message of the comm queue: its code, its sender and (for 0x704 and 0x71b) the comm message, owned.
+struct SetUpMessage {
+  uint32_t code = 0, sender = 0;
+  uint8_t* message = nullptr;
+};
+bool TakeSetUpMessage(SetUpMessage* out);
+void ReleaseSetUpMessage(SetUpMessage* m);
+
+// Joining machine, a step at a time: the golfer of the game's slot 0 sent to the machine that asked for it;
+// the host's game (0x704) made current (false, and nothing trusted, when the set-up is damaged: an unknown
+// mode, a golfer index outside the group, a game that does not read); the host's start request awaited (false on
+// a cancel or after `timeoutMs`), answered with the acknowledgement.
+bool AnswerPlayerInfoRequest(uint32_t requester);
+bool ApplyGameSetUp(const SetUpMessage& m);
+bool AwaitStartRequest(uint32_t host, uint32_t timeoutMs);
+// All three in turn: true when the round started.
 bool JoinNetGame(uint32_t timeoutMs);
 
 }  // namespace net

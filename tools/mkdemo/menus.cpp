@@ -143,6 +143,10 @@ void WriteMenus(const fs::path& data, const std::string& fontFolder) {
   menus.push_back({"bgnetgam.dct", Background(font, "", {50, 90, 120},
                                               {{115, 170, 330, 300}, {330, 170, 680, 320}, {115, 354, 555, 470},
                                                {143, 472, 583, 500}})});
+  // The clubhouse: the Pro Shop and the golfers on the tee, the chat list and its line, the game's description.
+  menus.push_back({"bgclubho.dct", Background(font, "", {60, 95, 75},
+                                              {{115, 176, 335, 280}, {408, 174, 628, 250}, {115, 354, 485, 440},
+                                               {147, 470, 517, 498}, {405, 282, 760, 352}})});
   // The game modes: the logo at the top left, the options below it, the list at the right, the description.
   menus.push_back({"bgmodes.dct", Background(font, "", {70, 100, 130}, {{460, 150, 740, 352}, {90, 258, 470, 380},
                                                                          {150, 386, 496, 560}})});

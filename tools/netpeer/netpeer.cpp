@@ -453,7 +453,7 @@ int Run(const Options& o) {
       g->state.firstHole = 0;
       g->state.holeCount = static_cast<uint16_t>(o.holes);
       for (int slot = 0; slot < o.players; ++slot) SetUpGolfer(g, slot, slot == 0 ? o.name.c_str() : nullptr);
-      ok = ExchangeVoice(o) && net::HostStartNetGame(ids, o.timeoutMs);
+      ok = ExchangeVoice(o) && (net::HostStartNetGame(ids, o.timeoutMs) == net::StartOutcome::kStarted);
       std::fprintf(stderr, "netpeer: start exchange %s\n", ok ? "done" : "failed");
       for (int slot = 0; slot < o.players; ++slot) SetUpGolfer(g, slot, nullptr);
     }
@@ -552,7 +552,7 @@ int RunModem(const Options& o) {
     g->state.firstHole = 0;
     g->state.holeCount = static_cast<uint16_t>(o.holes);
     for (int slot = 0; slot < 2; ++slot) SetUpGolfer(g, slot, slot == 0 ? o.name.c_str() : nullptr);
-    ok = net::HostStartNetGame(ids, o.timeoutMs);
+    ok = (net::HostStartNetGame(ids, o.timeoutMs) == net::StartOutcome::kStarted);
     for (int slot = 0; slot < 2; ++slot) SetUpGolfer(g, slot, nullptr);
   } else if (ok) {
     Svc().game->CreateGame(kModeStroke);

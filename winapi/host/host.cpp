@@ -216,9 +216,10 @@ uint64_t CloseAfterFrames() {
 void FrameChanged() {
   DWORD owner = 0;
   HWND close = nullptr;
+  bool first = false;
   {
     std::lock_guard lock(H().lock);
-    H().frames++;
+    first = ++H().frames == 1;
     if (CloseAfterFrames() && H().frames == CloseAfterFrames()) close = H().bound;
     if (H().Windowed() && H().bound) {
       H().frameDirty = true;
@@ -228,6 +229,7 @@ void FrameChanged() {
     }
   }
   if (owner) user::WakeThread(owner);
+  if (first) user::StartInputScriptFromSetting();
   if (close) user::HostClose(close);
 }
 

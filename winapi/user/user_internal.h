@@ -101,6 +101,8 @@ void SetCursorScreenPos(int x, int y);
 void InputPointerWithoutWindow(int x, int y, int button, bool down);
 // A poll of the input state: while an input script is on, the virtual clock moves one step first.
 void PollInputScript();
+// Plays the file that WINAPI_INPUT_SCRIPT names, if any (the host calls it with its first frame).
+void StartInputScriptFromSetting();
 
 // Screen size as the display currently has it (the desktop, or the full-screen mode that DirectDraw set).
 void SetScreenSize(int width, int height, int bits);

@@ -1,0 +1,429 @@
+// The network clubhouse over a scripted comm object: the group edited on the host and followed on a joining
+// machine, the start exchange and its failures, the mesh wait, damaged game set-ups, and the lobby's new-game
+// dialog.
+#include <tuple>
+
+#include "framework/core/commqueue.h"
+#include "framework/core/registry.h"
+#include "frontend/lobbydlg.h"
+#include "frontend/netclub.h"
+#include "frontend/netgames.h"
+#include "screenfixture.h"
+#include "net/commlayer.h"
+#include "net/golferentry.h"
+#include "net/sockcomm.h"
+#include "platformlib/core/byteorder.h"
+#include "framework/core/utils.h"
+#include "winapi_registry.h"
+
+namespace {
+
+constexpr uint32_t kPlayerInfo = 0x71b, kGameSetUp = 0x704;
+
+// The comm object of this machine; the machines it talks to answer as `peer` says.
+class ScriptedComm : public net::CCommBase {
+ public:
+  struct Peer {
+    bool sendsGolfer = true;  // answers the golfer request
+    uint32_t count = 0;       // the player count its golfer record reports (0: the host's)
+    bool acknowledges = true;  // answers the start request
+  };
+  void SendGameData(uint32_t destination, const void* data, uint32_t) override {
+    const auto* b = static_cast<const uint8_t*>(data);
+    sent.push_back({destination, ReadLE32(b)});
+  }
+  void BroadcastGameData(uint32_t, const void*, uint32_t) override {}
+  void SendGameWords(uint32_t destination, uint32_t a, uint32_t) override {
+    sent.push_back({destination, a});
+    if (a == 0x71a && peer.sendsGolfer) QueuePlayerInfo(destination, peer.count ? peer.count : players);
+    if (a == 0x1414 && peer.acknowledges) GuardedQueuePush(CommQueue, 0, 0x1415, destination);
+  }
+  void BroadcastGameWords(uint32_t, uint32_t a, uint32_t) override { sent.push_back({0, a}); }
+  void SendToOthers(const void*, uint32_t) override {}
+  int SetLocalGolfer(const char*) override { return 1; }
+  uint32_t GetLocalId() override { return localId; }
+  void BuildPlayerList(int) override {}
+  int GetPlayerCount() override { return static_cast<int>(players); }
+  const uint8_t* GetPlayerEntry(int) override { return entry_; }
+  void DropPlayer(uint32_t) override {}
+  void BeginGame() override {}
+
+  // A golfer record from `from`, as the comm thread queues it.
+  static void QueuePlayerInfo(uint32_t from, uint32_t count) {
+    std::vector<uint8_t> info(2000, 0);
+    WriteLE32(info.data(), kPlayerInfo);
+    WriteLE32(info.data() + 4, count);
+    TPlayer golfer;
+    std::snprintf(golfer.name, sizeof golfer.name, "Guest%u", from);
+    SerialTarget s = SerialTarget::OverMemory(info.data() + 8, info.size() - 8);
+    golfer.WriteToStream(&s);
+    const uint32_t n = static_cast<uint32_t>(s.cursor - info.data()) + 1;
+    uint8_t* message = CommMessageAlloc(n + 8);
+    WriteLE32(message, from);
+    WriteLE32(message + 4, n);
+    std::memcpy(message + 8, info.data(), n);
+    GuardedQueuePush(CommQueue, kPlayerInfo, reinterpret_cast<uintptr_t>(message), 0);
+  }
+  bool Sent(uint32_t destination, uint32_t code) const {
+    for (const auto& [d, c] : sent)
+      if (d == destination && c == code) return true;
+    return false;
+  }
+
+  uint32_t localId = 1, players = 2;
+  Peer peer;
+  std::vector<std::pair<uint32_t, uint32_t>> sent;  // destination, first word
+
+ private:
+  uint8_t entry_[56] = {};
+};
+
+std::vector<std::string> Rows(TListBoxADV* list) {
+  std::vector<std::string> rows;
+  for (int r = 0; r < list->Size(); ++r) rows.push_back(list->At(r)->text);
+  return rows;
+}
+
+uint8_t* Golfer(uint32_t id, const char* name, uint16_t number, uint32_t behind = 0, uint32_t flags = 0) {
+  uint8_t* body = CommMessageAlloc(behind + net::kGolferEntrySize);
+  net::GolferEntry e;
+  e.playerId = id;
+  e.golferId = number;
+  e.flags = flags;
+  net::SetGolferName(e, name);
+  net::PutGolfer(body + behind, e);
+  return body;
+}
+
+uint8_t* Chat(const char* text) {
+  const uint32_t n = static_cast<uint32_t>(std::strlen(text)) + 1;
+  uint8_t* body = CommMessageAlloc(n);
+  std::memcpy(body, text, n);
+  return body;
+}
+
+}  // namespace
+
+class ClubhouseTest : public ScreensTest {
+ protected:
+  void SetUp() override {
+    ScreensTest::SetUp();
+    registry_ = (std::filesystem::temp_directory_path() / ("club_registry_" + std::to_string(getpid()) + ".txt")).string();
+    winapi::registry::UseFile(registry_);
+    RegistryMgr("Network", true).WriteValue("DoHelp", static_cast<DWORD>(0));
+    std::snprintf(NetGolferName, sizeof NetGolferName, "Netta");
+    CommQueue = GuardedQueueCreate(&queue_);
+    net::CommObject = net::RoundComm = &comm_;
+    std::memset(CurrentSessionEntry, 0, sizeof CurrentSessionEntry);
+    CurrentSessionEntry[0x2c] = 3;
+    CurrentSessionEntry[0x2e] = 1;
+  }
+  void TearDown() override {
+    Svc().frontEnd->DeleteCurrentScreen();
+    net::CommObject = net::RoundComm = nullptr;
+    GuardedQueueDestroy(&queue_);
+    CommQueue = nullptr;
+    winapi::registry::UseFile("");
+    std::filesystem::remove(registry_);
+    ScreensTest::TearDown();
+  }
+  // The host's clubhouse over a game of the mode, with joiners 2, 3, ... in the Pro Shop.
+  TNetHostADV* Host(int mode, int joiners) {
+    Svc().game->CreateGame(mode);
+    ShowNetHostScreen();
+    auto* host = dynamic_cast<TNetHostADV*>(ClubhouseScreen);
+    static const char* const kNames[] = {"Ada", "Bram", "Cleo", "Dov", "Ezra"};
+    for (int j = 0; j < joiners; ++j)
+      host->HandleCommMessage(net::kNotifyPlayerJoined, reinterpret_cast<uintptr_t>(Golfer(2 + j, kNames[j], 7 + j)));
+    return host;
+  }
+  void Tee(TNetHostADV* host, int count) {
+    for (int i = 0; i < count; ++i) {
+      host->proShop->Select(0, false);
+      host->AddSelected();
+    }
+  }
+  ScriptedComm comm_;
+  GuardedQueue queue_{};
+  std::string registry_;
+};
+
+TEST_F(ClubhouseTest, TheHostEditsTheGroupWithinItsLimits) {
+  TNetHostADV* host = Host(kModeStroke, 5);
+  ASSERT_NE(host, nullptr);
+  EXPECT_EQ(Rows(host->onTee), (std::vector<std::string>{"Netta (0)"}));
+  EXPECT_FALSE(host->onTee->At(0)->enabled);
+  EXPECT_EQ(Rows(host->proShop), (std::vector<std::string>{"Ada (7)", "Bram (8)", "Cleo (9)", "Dov (10)", "Ezra (11)"}));
+  // Four on the tee at most: the fifth stays in the Pro Shop and Add is off.
+  Tee(host, 4);
+  EXPECT_EQ(Rows(host->onTee), (std::vector<std::string>{"Netta (0)", "Ada (7)", "Bram (8)", "Cleo (9)"}));
+  EXPECT_EQ(Rows(host->proShop), (std::vector<std::string>{"Dov (10)", "Ezra (11)"}));
+  EXPECT_EQ(host->addButton->MA_EventHandler::IsShownAndEnabled(), 0);
+  EXPECT_TRUE(comm_.sent.empty()) << "the scripted comm object is not the peer object, which tells the group";
+  // The host's own golfer cannot be removed; another can.
+  host->onTee->Select(0, false);
+  host->RemoveSelected();
+  EXPECT_EQ(host->onTee->Size(), 4);
+  host->onTee->Select(2, false);
+  host->RemoveSelected();
+  EXPECT_EQ(Rows(host->onTee), (std::vector<std::string>{"Netta (0)", "Ada (7)", "Cleo (9)"}));
+  // A golfer who leaves goes from whichever list holds him.
+  host->HandleCommMessage(net::kNotifyPlayerLeft, reinterpret_cast<uintptr_t>(Golfer(2, "Ada", 7)));
+  host->HandleCommMessage(net::kNotifyPlayerLeft, reinterpret_cast<uintptr_t>(Golfer(5, "Dov", 10)));
+  EXPECT_EQ(Rows(host->onTee), (std::vector<std::string>{"Netta (0)", "Cleo (9)"}));
+  EXPECT_EQ(Rows(host->proShop), (std::vector<std::string>{"Ezra (11)", "Bram (8)"}));
+}
+
+TEST_F(ClubhouseTest, MatchPlayTakesTwoOnTheTeeAlsoByDoubleClick) {
+  TNetHostADV* host = Host(kModeMatchPlay, 3);
+  Tee(host, 1);
+  EXPECT_EQ(host->onTee->Size(), 2);
+  host->proShop->Select(0, false);
+  EXPECT_EQ(host->addButton->MA_EventHandler::IsShownAndEnabled(), 0);
+  host->proShop->inputBits = 8;  // a double click on the row
+  host->proShop->entryHandler(host->proShop, host->proShop->Current());
+  EXPECT_EQ(host->onTee->Size(), 2);
+  EXPECT_EQ(host->proShop->Size(), 2);
+}
+
+TEST_F(ClubhouseTest, AJoiningMachineFollowsTheHostsGroup) {
+  ShowNetJoinScreen();
+  auto* join = dynamic_cast<TNetJoinADV*>(ClubhouseScreen);
+  ASSERT_NE(join, nullptr);
+  // The group as the host sends it: a name that fills its field is cut inside it.
+  uint8_t* list = CommMessageAlloc(8 + 3 * net::kGolferEntrySize);
+  WriteLE32(list, net::kGolferList);
+  WriteLE32(list + 4, 3);
+  const struct {
+    uint32_t id;
+    const char* name;
+    uint32_t flags;
+  } group[] = {{3, "Cleo", 0}, {1, "Netta", 2}, {2, "Ada", 2}};
+  for (int i = 0; i < 3; ++i) {
+    net::GolferEntry e;
+    e.playerId = group[i].id;
+    e.flags = group[i].flags;
+    e.golferId = static_cast<uint16_t>(i);
+    net::SetGolferName(e, group[i].name);
+    net::PutGolfer(list + 8 + net::kGolferEntrySize * i, e);
+  }
+  join->HandleCommMessage(net::kNotifyGolferList, reinterpret_cast<uintptr_t>(list));
+  EXPECT_EQ(Rows(join->proShop), (std::vector<std::string>{"Cleo (0)"}));
+  EXPECT_EQ(Rows(join->onTee), (std::vector<std::string>{"Netta (1)", "Ada (2)"}));
+  join->HandleCommMessage(net::kNotifyGolferAdded, reinterpret_cast<uintptr_t>(Golfer(4, "Dov", 5, 4)));
+  join->HandleCommMessage(net::kNotifyPlayerReady, 4);
+  join->HandleCommMessage(net::kNotifyPlayerNotReady, 2);
+  join->HandleCommMessage(net::kNotifyGolferRemoved, reinterpret_cast<uintptr_t>(Golfer(3, "Cleo", 0, 4)));
+  EXPECT_EQ(Rows(join->proShop), (std::vector<std::string>{"Ada (2)"}));
+  EXPECT_EQ(Rows(join->onTee), (std::vector<std::string>{"Netta (1)", "Dov (5)"}));
+  join->HandleCommMessage(net::kNotifyChatText, reinterpret_cast<uintptr_t>(Chat("Ada: ready when you are")));
+  EXPECT_EQ(Rows(join->chat), (std::vector<std::string>{"Ada: ready when you are"}));
+}
+
+TEST_F(ClubhouseTest, TeeOffStartsTheGroupOrSaysWhyNot) {
+  const struct Case {
+    const char* name;
+    int mode, onTee;
+    ScriptedComm::Peer peer;
+    const char* notice;  // "" none
+    bool staysInClubhouse, started;
+  } cases[] = {
+      {"skins alone", kModeSkins, 0, {}, "Not enough players selected for this game type.", true, false},
+      {"no golfer comes", kModeStroke, 1, {false, 0, true}, "Player did not respond to our game startup message", false, false},
+      {"another group seen", kModeStroke, 1, {true, 5, true}, "Players not setup correctly. Wait and try again or exit the Clubhouse", true, false},
+      {"no acknowledgement", kModeStroke, 1, {true, 0, false}, "", false, false},
+      {"started", kModeStroke, 1, {}, "", false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    comm_.sent.clear();
+    comm_.peer = c.peer;
+    comm_.players = 1 + c.onTee;
+    TNetHostADV* host = Host(c.mode, 2);
+    Tee(host, c.onTee);
+    const std::string before = LastMessageText();
+    PostMessageA(nullptr, WM_CHAR, 13, 0);  // the notice's Ok, when one comes
+    host->TeeOff();
+    EXPECT_EQ(LastMessageText() == before ? std::string() : LastMessageText(), c.notice);
+    EXPECT_EQ(ClubhouseScreen != nullptr, c.staysInClubhouse);
+    if (c.started) {
+      EXPECT_EQ(CurrentScreen, nullptr) << "the round takes the screen";
+      EXPECT_TRUE(comm_.Sent(2, kGameSetUp));
+      EXPECT_TRUE(comm_.Sent(3, 0x1413)) << "the golfer left in the Pro Shop hears the group has gone";
+      EXPECT_TRUE(comm_.Sent(0, 0x705));
+      EXPECT_EQ(NetGameStarting, 1u);
+      TGame* g = CurrentGame();
+      EXPECT_EQ(g->players->GetPlayer(0)->machineId, 1u);
+      EXPECT_EQ(std::string(g->players->GetPlayer(1)->name), "Guest2");
+    } else if (!c.staysInClubhouse) {
+      EXPECT_NE(NetGamesScreen, nullptr) << "back in the lobby";
+      EXPECT_FALSE(comm_.Sent(0, 0x705));
+    }
+    if (std::string(c.name) == "no acknowledgement") {
+      EXPECT_TRUE(comm_.Sent(2, 0x1413));
+    }
+    NetGameStarting = 0;
+    Drain();
+    MSG m;
+    while (GuardedQueuePop(CommQueue, &m))
+      if (m.wParam == kPlayerInfo) CommMessageFree(reinterpret_cast<uint8_t*>(m.lParam));
+  }
+}
+
+// Three or more on the tee wait for the machines to connect to each other; once they have, the wait is over,
+// also when the start that follows keeps the clubhouse open.
+TEST_F(ClubhouseTest, TheMeshWaitEndsWhenTheGroupIsConnected) {
+  for (const bool connected : {false, true}) {
+    SCOPED_TRACE(connected ? "connected" : "never connected");
+    comm_.players = 3;
+    comm_.peer = {true, 9, true};  // the start stops at "Players not setup correctly", keeping the clubhouse
+    TNetHostADV* host = Host(kModeStroke, 2);
+    Tee(host, 2);
+    host->TeeOff();
+    EXPECT_EQ(host->meshWait, 1u);
+    if (connected) {
+      PostMessageA(nullptr, WM_CHAR, 13, 0);
+      comm_.Notify(net::kNotifyGroupConnected, 0);
+      host->OnIdle();
+      EXPECT_EQ(LastMessageText(), "Players not setup correctly. Wait and try again or exit the Clubhouse");
+      ASSERT_EQ(ClubhouseScreen, host);
+    }
+    winapi::testing::AdvanceClock(61000);
+    const std::string before = LastMessageText();
+    PostMessageA(nullptr, WM_CHAR, 13, 0);
+    host->OnIdle();
+    Drain();
+    if (connected) {
+      EXPECT_EQ(ClubhouseScreen, host) << "no time-out after the group connected";
+      EXPECT_EQ(LastMessageText(), before);
+    } else {
+      EXPECT_EQ(LastMessageText(), "Timeout waiting for players to connect to each other.");
+      EXPECT_EQ(ClubhouseScreen, nullptr);
+      EXPECT_NE(NetGamesScreen, nullptr);
+    }
+    MSG m;
+    while (GuardedQueuePop(CommQueue, &m))
+      if (m.wParam == kPlayerInfo) CommMessageFree(reinterpret_cast<uint8_t*>(m.lParam));
+  }
+}
+
+// A game set-up from the host: a damaged one fails as a lost one does, and nothing of it is trusted.
+TEST_F(ClubhouseTest, AJoiningMachineTakesOnlyASoundGameSetUp) {
+  Svc().game->CreateGame(kModeSkins);
+  CurrentGame()->courseName = "SEDGEFEN";
+  CurrentGame()->state.holeCount = 9;
+  std::vector<uint8_t> game(7468, 0);
+  SerialTarget s = SerialTarget::OverMemory(game.data(), game.size());
+  ASSERT_TRUE(CurrentGame()->SaveToStream(&s));
+  const uint32_t gameBytes = static_cast<uint32_t>(s.cursor - game.data());
+  const auto setUp = [&](uint32_t mode, uint32_t slot, uint32_t length, bool damage = false) {
+    const uint32_t n = std::max<uint32_t>(length, 32);
+    uint8_t* m = CommMessageAlloc(8 + std::max<uint32_t>(n, 32 + gameBytes));
+    WriteLE32(m, 1);
+    WriteLE32(m + 4, length);
+    WriteLE32(m + 8, kGameSetUp);
+    WriteLE32(m + 8 + 24, mode);
+    WriteLE32(m + 8 + 28, slot);
+    std::memcpy(m + 8 + 32, game.data(), gameBytes);
+    if (damage) std::memset(m + 8 + 32 + 6, 0xFF, gameBytes - 6);
+    GuardedQueuePush(CommQueue, kGameSetUp, reinterpret_cast<uintptr_t>(m), 0);
+  };
+  const struct Case {
+    const char* name;
+    uint32_t mode, slot, length;
+    bool damage, cancel, started;
+  } cases[] = {
+      {"sound", kModeSkins, 2, 32 + gameBytes, false, false, true},
+      {"no such mode", 5, 1, 32 + gameBytes, false, false, false},
+      {"mode far outside", 0x7fffffff, 1, 32 + gameBytes, false, false, false},
+      {"golfer beyond the group", kModeSkins, 4, 32 + gameBytes, false, false, false},
+      {"too short", kModeSkins, 1, 30, false, false, false},
+      {"longer than a set-up", kModeSkins, 1, 7501, false, false, false},
+      {"damaged game", kModeSkins, 1, 32 + gameBytes, true, false, false},
+      {"cancelled while waiting", kModeSkins, 1, 32 + gameBytes, false, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    comm_.sent.clear();
+    Svc().game->CreateGame(kModeStroke);
+    CurrentGame()->state.holeCount = 18;
+    ShowNetJoinScreen();
+    auto* join = dynamic_cast<TNetJoinADV*>(ClubhouseScreen);
+    ASSERT_NE(join, nullptr);
+    setUp(c.mode, c.slot, c.length, c.damage);
+    GuardedQueuePush(CommQueue, c.cancel ? 0x1413 : 0, c.cancel ? 0 : 0x1414, 1);
+    PostMessageA(nullptr, WM_CHAR, 13, 0);
+    join->OnIdle();
+    Drain();
+    ASSERT_NE(CurrentGame(), nullptr) << "a bad mode never leaves the machine without a game";
+    if (c.started) {
+      EXPECT_EQ(CurrentScreen, nullptr);
+      EXPECT_TRUE(comm_.Sent(1, 0x1415));
+      EXPECT_EQ(CurrentGame()->mode, kModeSkins);
+      EXPECT_EQ(CurrentGame()->localPlayer, 2u);
+      EXPECT_EQ(CurrentGame()->state.holeCount, 9);
+    } else {
+      EXPECT_EQ(LastMessageText(), "The Game Setup Failed");
+      EXPECT_NE(NetGamesScreen, nullptr);
+      EXPECT_FALSE(comm_.Sent(1, 0x1415));
+    }
+    MSG m;
+    while (GuardedQueuePop(CommQueue, &m))
+      if (m.wParam == kGameSetUp) CommMessageFree(reinterpret_cast<uint8_t*>(m.lParam));
+  }
+}
+
+TEST_F(ClubhouseTest, TheHostsCancelReachesAWaitingMachine) {
+  ShowNetJoinScreen();
+  GuardedQueuePush(CommQueue, 0x1413, 0, 0);
+  PostMessageA(nullptr, WM_CHAR, 13, 0);
+  ClubhouseScreen->OnIdle();
+  EXPECT_EQ(LastMessageText(), "The group on the tee has started their round.");
+  EXPECT_EQ(ClubhouseScreen, nullptr);
+  EXPECT_NE(NetGamesScreen, nullptr);
+}
+
+TEST_F(ClubhouseTest, GoldenClubhouseOfFour) {
+  TNetHostADV* host = Host(kModeStroke, 4);
+  Tee(host, 3);
+  CurrentGame()->SetOptionField(0, 1);
+  CurrentGame()->SetOptionField(1, 1);
+  CurrentGame()->SetOptionField(2, 0);
+  WriteLE32(CurrentSessionEntry + 0x30, 30);
+  EXPECT_EQ(host->DescriptionLine(1), "Amateur-Stroke all 18, 30s shot clock");
+  EXPECT_EQ(host->DescriptionLine(2), "breezy, gusting winds");
+  EXPECT_EQ(host->DescriptionLine(3), "dry fairways");
+  host->HandleCommMessage(net::kNotifyChatText, reinterpret_cast<uintptr_t>(Chat("Ada: four of us today")));
+  host->HandleCommMessage(net::kNotifyChatText, reinterpret_cast<uintptr_t>(Chat("Netta: tee off in a minute")));
+  host->EraseAll(0);
+  host->DrawAll(0);
+  d3dtest::ExpectGolden(Shrunk(), "clubhouse4", 2, "frontend");
+}
+
+TEST_F(ClubhouseTest, TheNewGameDialogLocksFastPlayForTournamentsAndWantsAName) {
+  EnterNetGames(1);
+  ASSERT_NE(NetGamesScreen, nullptr);
+  CNewGameDialog dialog(false, 3, 1);
+  EXPECT_EQ(dialog.choices[CNewGameDialog::kMode]->GetIndex(), 3);
+  EXPECT_EQ(dialog.choices[CNewGameDialog::kLevel]->GetIndex(), 1);
+  EXPECT_EQ(dialog.choices[CNewGameDialog::kFastPlay]->GetIndex(), 1);
+  dialog.choices[CNewGameDialog::kFastPlay]->SetIndex(0);
+  dialog.choices[CNewGameDialog::kMode]->SetIndex(0);
+  dialog.FollowMode();
+  EXPECT_EQ(dialog.choices[CNewGameDialog::kFastPlay]->GetIndex(), 1);
+  EXPECT_EQ(dialog.choices[CNewGameDialog::kFastPlay]->MA_EventHandler::IsShownAndEnabled(), 0);
+  dialog.choices[CNewGameDialog::kMode]->SetIndex(5);
+  dialog.FollowMode();
+  EXPECT_NE(dialog.choices[CNewGameDialog::kFastPlay]->MA_EventHandler::IsShownAndEnabled(), 0);
+  EXPECT_EQ(dialog.choices[CNewGameDialog::kFastPlay]->GetIndex(), 1);
+  dialog.DrawAll(0);
+  d3dtest::ExpectGolden(Shrunk(), "newgame", 2, "frontend");
+  // Enter in the empty name asks for one and keeps the dialog open.
+  PostMessageA(nullptr, WM_CHAR, 13, 0);
+  dialog.name->clickHandler(dialog.name);
+  EXPECT_EQ(LastMessageText(), "Please enter a name for the Game.");
+  EXPECT_FALSE(dialog.Done());
+  dialog.name->SetText("Sunday four");
+  dialog.name->clickHandler(dialog.name);
+  EXPECT_TRUE(dialog.Done());
+}

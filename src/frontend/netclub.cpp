@@ -611,6 +611,9 @@ void TNetJoinADV::HandleSetUpMessage() {
       bool ok = net::ApplyGameSetUp(m) && (game = CurrentGame()) != nullptr &&
                 game->SetCurrentCourseByName(game->courseName.c_str()) == 1;
       if (ok) {
+        // The machines play in the order of the group on the tee, as the host lists it.
+        for (int r = 0; r < onTee->Size() && r < TPlayerList::kSlots; ++r)
+          game->players->GetPlayer(r)->machineId = static_cast<uint32_t>(onTee->At(r)->value);
         game->SetCurrentPlayer(0);
         Svc().frontEnd->SetBusy(true);
         ok = net::AwaitStartRequest(m.sender, kJoinStartWaitMs);

@@ -443,8 +443,13 @@ void TNetGamesADV::HandleCommMessage(uint32_t code, uintptr_t value, uint32_t le
         RedrawList(players);
       }
       break;
-    case net::kNotifyOperatorText: Notice(BodyText(body, length).c_str(), "Message from Server Operator:"); break;
-    case net::kNotifyStatusText: Notice(BodyText(body, length).c_str(), "Message from Server:"); break;
+    // A server text without words is not worth a message box.
+    case net::kNotifyOperatorText:
+      if (!BodyText(body, length).empty()) Notice(BodyText(body, length).c_str(), "Message from Server Operator:");
+      break;
+    case net::kNotifyStatusText:
+      if (!BodyText(body, length).empty()) Notice(BodyText(body, length).c_str(), "Message from Server:");
+      break;
     case net::kNotifySessionAdvert:
       if (body && length >= 0xc + net::kSessionEntrySize) {
         net::SessionEntry e;
@@ -659,6 +664,7 @@ void ShowNetGamesScreen() {
   ReplaceCurrentScreen(lobby);
   if (TGame* g = CurrentGame()) g->SetNetworkGame(1);
   lobby->EnterCourseRoom();
+  WriteLogLine(("Net games lobby opened: " + lobby->courseName).c_str());
 }
 
 void EnterNetGames(int commType) {

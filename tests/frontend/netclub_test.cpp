@@ -350,6 +350,11 @@ TEST_F(ClubhouseTest, AJoiningMachineTakesOnlyASoundGameSetUp) {
     ShowNetJoinScreen();
     auto* join = dynamic_cast<TNetJoinADV*>(ClubhouseScreen);
     ASSERT_NE(join, nullptr);
+    // The group on the tee, in the host's order: the machines' golfers take the slots in it.
+    for (uint32_t id : {1u, 4u, 2u}) {
+      join->HandleCommMessage(net::kNotifyGolferAdded, reinterpret_cast<uintptr_t>(Golfer(id, "Guest", 0, 4)));
+      join->HandleCommMessage(net::kNotifyPlayerReady, id);
+    }
     setUp(c.mode, c.slot, c.length, c.damage);
     GuardedQueuePush(CommQueue, c.cancel ? 0x1413 : 0, c.cancel ? 0 : 0x1414, 1);
     PostMessageA(nullptr, WM_CHAR, 13, 0);
@@ -362,6 +367,8 @@ TEST_F(ClubhouseTest, AJoiningMachineTakesOnlyASoundGameSetUp) {
       EXPECT_EQ(CurrentGame()->mode, kModeSkins);
       EXPECT_EQ(CurrentGame()->localPlayer, 2u);
       EXPECT_EQ(CurrentGame()->state.holeCount, 9);
+      for (int slot = 0; slot < 3; ++slot)
+        EXPECT_EQ(CurrentGame()->players->GetPlayer(slot)->machineId, (std::vector<uint32_t>{1, 4, 2}[slot]));
     } else {
       EXPECT_EQ(LastMessageText(), "The Game Setup Failed");
       EXPECT_NE(NetGamesScreen, nullptr);

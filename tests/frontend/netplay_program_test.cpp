@@ -1,0 +1,145 @@
+// Network play end to end: two `teebox /NETWIRE /GS 127.0.0.1` processes, headless, each driven by an input script
+// of timed clicks and keys, meet at our lobby server. One creates a game and waits in its clubhouse, the other
+// joins it; the host puts the joiner on the tee and tees off, and both machines start the same round.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "lobby.h"
+#include "support/demo_installation.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Points in the game's 800 x 600 window.
+constexpr const char* kNetworkButton = "417 482";
+constexpr const char* kCreateButton = "590 70";  // the lobby's action button: Create, then Join
+constexpr const char* kFirstGameRow = "420 201";
+constexpr const char* kFirstProShopRow = "200 190";
+constexpr const char* kAddButton = "354 215";
+constexpr const char* kTeeOffButton = "585 413";
+
+struct Machine {
+  pid_t pid = 0;
+  fs::path folder;
+};
+
+class NetPlayProgramTest : public ::testing::Test {
+ protected:
+  static void TearDownTestSuite() { RemoveDemoInstallation(); }
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("netplay_program_" + std::to_string(getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    for (Machine& m : machines_)
+      if (m.pid > 0) {
+        kill(m.pid, SIGKILL);
+        waitpid(m.pid, nullptr, 0);
+      }
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  // A machine of its own: a copy of the demo installation, a registry that has shown the lobby's help before, and
+  // the script it plays.
+  void Start(const std::string& name, int address, const std::string& script, uint16_t lobbyPort) {
+    Machine m;
+    m.folder = dir_ / name;
+    fs::copy(DemoInstallation("teebox_netplay", 1), m.folder, fs::copy_options::recursive);
+    const fs::path registry = dir_ / (name + ".reg");
+    std::ofstream(registry) << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZO Vodoro\\Zarvo Velmarth 99\\Network]\n"
+                               "\"DoHelp\"=dword:00000000\n";
+    const fs::path scriptFile = dir_ / (name + ".script");
+    std::ofstream(scriptFile) << script;
+    std::vector<std::string> env = {"WINAPI_HOST=headless",
+                                    "WINAPI_AUDIO=null",
+                                    "WINAPI_NET_ADDRESS=127.0.0." + std::to_string(address),
+                                    "WINAPI_PORT_MAP=7653=" + std::to_string(lobbyPort),
+                                    "WINAPI_REGISTRY=" + registry.string(),
+                                    "WINAPI_DRIVE_C=" + m.folder.string(),
+                                    "WINAPI_DRIVE_D=" + (m.folder / "DISC").string(),
+                                    "WINAPI_MODULE_FILE=C:\\teebox.exe",
+                                    "WINAPI_INPUT_SCRIPT=" + scriptFile.string(),
+                                    "ASAN_OPTIONS=detect_leaks=0"};
+    for (char** e = environ; *e; ++e)
+      if (std::strncmp(*e, "WINAPI_", 7) != 0 && std::strncmp(*e, "ASAN_OPTIONS", 12) != 0) env.emplace_back(*e);
+    std::vector<std::string> args = {TEEBOX_PROGRAM, "/NETWIRE", "/GS", "127.0.0.1", "/NOINTRO"};
+    std::vector<char*> argv, envp;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const std::string out = (dir_ / (name + ".out")).string();
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, m.folder.c_str());
+    ASSERT_EQ(posix_spawn(&m.pid, TEEBOX_PROGRAM, &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    machines_.push_back(m);
+  }
+
+  // The text after `start` of the first line of a machine's log that has it, waiting for it (bounded).
+  std::optional<std::string> WaitForLog(const Machine& m, const std::string& start, int seconds = 240) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+      std::ifstream log(m.folder / "ZQLog.Log");
+      for (std::string line; std::getline(log, line);)
+        if (line.rfind(start, 0) == 0) return line.substr(start.size(), line.find(":  Date:") - start.size());
+      if (waitpid(m.pid, nullptr, WNOHANG) != 0) return std::nullopt;  // the program ended
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return std::nullopt;
+  }
+
+  fs::path dir_;
+  std::vector<Machine> machines_;
+};
+
+TEST_F(NetPlayProgramTest, OneCreatesAnotherJoinsAndTeeOffStartsTheSameRoundOnBoth) {
+  ASSERT_NE(DemoInstallation("teebox_netplay", 1)[0], '!') << DemoInstallation("teebox_netplay", 1);
+  lobbyd::Lobby lobby;
+  lobbyd::LobbyServer server(&lobby);
+  const uint16_t port = server.Start(0);
+  ASSERT_NE(port, 0);
+  // The host: Network (the /NETWIRE start connects to the lobby server), Create, a name, Ok; much later, once the
+  // other machine has joined, its golfer goes on the tee and the group tees off.
+  const std::string host = std::string("10000 click ") + kNetworkButton + "\n20000 click " + kCreateButton +
+                           "\n+2500 type Sunday\n+1000 press RETURN\n" + "80000 click " + kFirstProShopRow +
+                           "\n+2000 click " + kAddButton + "\n+3000 click " + kTeeOffButton + "\n";
+  Start("host", 2, host, port);
+  ASSERT_EQ(WaitForLog(machines_[0], "Clubhouse opened: ").value_or("none"), "hosting");
+  // The other machine: Network, the host's game (the first row under "New Game/Tournament..."), Join.
+  const std::string joiner = std::string("10000 click ") + kNetworkButton + "\n20000 click " + kFirstGameRow +
+                             "\n+2000 click " + kCreateButton + "\n";
+  Start("joiner", 3, joiner, port);
+  ASSERT_EQ(WaitForLog(machines_[1], "Clubhouse opened: ").value_or("none"), "joined");
+  const std::optional<std::string> hosted = WaitForLog(machines_[0], "Net round started: ");
+  const std::optional<std::string> joined = WaitForLog(machines_[1], "Net round started: ");
+  ASSERT_TRUE(hosted && joined);
+  // The same game on both machines, each playing its own golfer's slot.
+  const std::string game = "mode 0 on SEDGEFEN, 9 holes from hole 1, golfers GOLFER, GOLFER; slot ";
+  EXPECT_EQ(*hosted, game + "0 plays here");
+  EXPECT_EQ(*joined, game + "1 plays here");
+  server.Stop();
+}
+
+}  // namespace

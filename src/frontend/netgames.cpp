@@ -17,6 +17,7 @@
 #include "frontend/lobbydlg.h"
 #include "frontend/netclub.h"
 #include "golf/golferfile.h"
+#include "app/gameapp.h"
 #include "golf/game.h"
 #include "net/commlayer.h"
 #include "net/netgolfer.h"
@@ -101,7 +102,46 @@ void ShowLobbyHelp() {
 
 void OnHelpClicked(TGenericControlADV*) { ShowLobbyHelp(); }
 void OnCancelClicked(TGenericControlADV*) { LeaveNetGames(); }
-void OnCourseClicked(TGenericControlADV*) {}
+// While the course list is open the lists and the chat line under it neither take the focus nor fire, and no
+// comm message is taken.
+bool gCourseListOpen = false;
+
+class TPreventFocusListBoxADV : public TListBoxADV {
+ public:
+  using TListBoxADV::TListBoxADV;
+  int OnIdle() override { return gCourseListOpen ? 0 : TListBoxADV::OnIdle(); }
+  int IsShownAndEnabled() override { return !gCourseListOpen && TListBoxADV::IsShownAndEnabled(); }
+};
+
+class TFunkyClickFocusEditBoxADV : public TClickFocusEditBoxADV {
+ public:
+  using TClickFocusEditBoxADV::TClickFocusEditBoxADV;
+  int IsShownAndEnabled() override { return !gCourseListOpen && TClickFocusEditBoxADV::IsShownAndEnabled(); }
+};
+
+// The course drop-down: the arrow keys move through it, a click or Enter chooses.
+class TCourseListBoxADV : public TListBoxADV {
+ public:
+  using TListBoxADV::TListBoxADV;
+  int OnChar(uint16_t code) override {
+    keyed = true;
+    const int taken = TListBoxADV::OnChar(code);
+    keyed = false;
+    return taken;
+  }
+  bool keyed = false;
+};
+
+void OnCourseClicked(TGenericControlADV*) {
+  if (!NetGamesScreen) return;
+  if (gCourseListOpen) NetGamesScreen->CloseCourseList();
+  else NetGamesScreen->OpenCourseList();
+}
+
+void OnCourseRow(TListBoxADV* list, ListEntry*) {
+  if (static_cast<TCourseListBoxADV*>(list)->keyed) return;
+  if (NetGamesScreen) NetGamesScreen->OnCourseChosen();
+}
 void NoRowAction(TListBoxADV*, ListEntry*) {}
 
 void OnGameRow(TListBoxADV* list, ListEntry* row) {
@@ -236,7 +276,7 @@ TNetGamesADV::TNetGamesADV(int commType_) : TMenuADV("bgnetgam.dct", "vex.fsh", 
   button("Cancel", 230, {'c', kKeyEscape}, OnCancelClicked, "Return to Main Menu", 2);
   gameType = GameTypeOfCurrentGame();
   auto list = [&](int32_t x, int32_t y, int32_t rows, int32_t width, const char* help, TListBoxADV::EntryHandler h) {
-    auto* l = new TListBoxADV(reinterpret_cast<uintptr_t>(this), x, y, width, rows, LobbyFont(), 0x1A0);
+    auto* l = new TPreventFocusListBoxADV(reinterpret_cast<uintptr_t>(this), x, y, width, rows, LobbyFont(), 0x1A0);
     l->entryHandler = h;
     l->SetMenuSound(0);
     if (help) SetControlHelp(l, help);
@@ -247,9 +287,32 @@ TNetGamesADV::TNetGamesADV(int commType_) : TMenuADV("bgnetgam.dct", "vex.fsh", 
   players = list(125, 179, 7, 200, nullptr, NoRowAction);
   chat = list(125, 363, 5, 420, nullptr, NoRowAction);
   const int32_t nameLength = static_cast<int32_t>(strnlen(NetGolferName, sizeof NetGolferName));
-  chatBox = new TClickFocusEditBoxADV(153, 480, 420, LobbyFont(), this, 80 - nameLength - 2, chat);
+  chatBox = new TFunkyClickFocusEditBoxADV(153, 480, 420, LobbyFont(), this, 80 - nameLength - 2, chat);
   chatBox->clickHandler = OnChatLine;
   AddHandler(chatBox);
+  // The installed courses (not the driving range), over everything else when open.
+  gCourseListOpen = false;
+  std::vector<std::pair<std::string, int>> courses;
+  int32_t widest = 0;
+  for (int n = 0; n < GetCourseCount(); ++n) {
+    CourseRecord r{};
+    if (GetCourseInfo(n, &r) != 0 || r.kind != 0) continue;
+    std::string title = r.title;
+    if (const size_t caret = title.find('^'); caret != std::string::npos) title.resize(caret);
+    widest = std::max(widest, WidthIn(LobbyFont(), title.c_str()));
+    courses.emplace_back(title, n);
+  }
+  courseList = new TCourseListBoxADV(reinterpret_cast<uintptr_t>(this), 365, 100, widest + 20, 20, LobbyFont(), 0x1A0);
+  courseList->entryHandler = OnCourseRow;
+  courseList->SetMenuSound(1);
+  for (const auto& [title, n] : courses) {
+    CourseRecord r{};
+    GetCourseInfo(n, &r);
+    courseList->Add(title, n)->enabled = CourseOnHardDisk(&r) != 0;
+  }
+  courseIndex = course;
+  courseList->Show(0, 0);
+  AddHandler(courseList);
   games->Add(CreateItemText(commType), kCreateRow);
   games->Select(0, false);
   UpdateActionButton();
@@ -274,7 +337,82 @@ void TNetGamesADV::DrawAll(int flag) {
   }
 }
 
+void TNetGamesADV::OpenCourseList() {
+  gCourseListOpen = true;
+  int row = 0;
+  for (int r = 0; r < courseList->Size(); ++r)
+    if (courseList->At(r)->value == courseIndex) row = r;
+  courseList->Select(row, false);
+  courseList->Show(1, 0);
+  courseList->Draw(0);
+  if (current) current->SetFocus(0);
+  SetCurrentHandler(courseList);
+  courseList->SetFocus(1);
+}
+
+void TNetGamesADV::CloseCourseList() {
+  gCourseListOpen = false;
+  courseList->SetFocus(0);
+  courseList->Show(0, 0);
+  EraseAll(0);
+  DrawAll(0);
+  AddDirtyRect(MARect{0, 0, Facts().screenWidth, Facts().screenHeight});
+}
+
+void TNetGamesADV::OnCourseChosen() {
+  const ListEntry* row = courseList->Current();
+  const int chosen = row ? row->value : courseIndex;
+  CloseCourseList();
+  TGame* g = CurrentGame();
+  if (!g || chosen == courseIndex) return;
+  if (g->SetCurrentCourse(chosen) != 1) {
+    Notice("Unable to set selected course!", nullptr);
+    g->SetCurrentCourse(courseIndex);
+    return;
+  }
+  // The course's data must be here (its disc asked for); otherwise the previous course stays.
+  if (!EnsureCourseData(1)) {
+    g->SetCurrentCourse(courseIndex);
+    Svc().frontEnd->RedrawFrontEnd();
+    return;
+  }
+  CourseRecord r{};
+  GetCourseInfo(chosen, &r);
+  courseIndex = chosen;
+  courseFolder = r.folder;
+  courseName = r.title;
+  if (const size_t caret = courseName.find('^'); caret != std::string::npos) courseName.resize(caret);
+  courseButton->Erase(0);
+  courseButton->SetText(courseName.c_str());
+  courseButton->Draw(0);
+  chat->Clear();
+  RedrawList(chat);
+  EnterCourseRoom();
+}
+
+int TNetGamesADV::OnPointerDown(int16_t x, int16_t y, uint8_t buttons) {
+  // A press beside the open course list closes it, and then counts as usual.
+  if (gCourseListOpen) {
+    MARect list{}, button{};
+    courseList->GetRect(&list);
+    courseButton->GetRect(&button);
+    const auto inside = [&](const MARect& r) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; };
+    if (!inside(list) && !inside(button)) CloseCourseList();
+  }
+  return TMenuADV::OnPointerDown(x, y, buttons);
+}
+
 void TNetGamesADV::OnKeyDown(uint16_t code) {
+  if (gCourseListOpen) {
+    if (code == kKeyTab || code == kKeyEnter) {
+      if (code == kKeyEnter) courseList->OnActivate(kKeyEnter);
+      else CloseCourseList();
+      if (code == kKeyEnter) return;
+    } else if (code == kKeyUp || code == kKeyDown) {
+      courseList->OnChar(code);
+      return;
+    }
+  }
   if (code == 0x125 || code == 0x127) return;
   if (code == kKeyEnter && !chatBox->Text().empty()) {
     OnChatLine(chatBox);
@@ -294,7 +432,7 @@ int TNetGamesADV::OnIdle() {
   TMenuADV::OnIdle();
   uint32_t code = 0, length = 0;
   uintptr_t value = 0;
-  if (net::GetNextCommMessage(&code, &value, &length)) HandleCommMessage(code, value, length);
+  if (!gCourseListOpen && net::GetNextCommMessage(&code, &value, &length)) HandleCommMessage(code, value, length);
   return 1;
 }
 

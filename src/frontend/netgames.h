@@ -49,6 +49,11 @@ class TNetGamesADV : public TMenuADV {
   int OnIdle() override;
   void DrawAll(int flag) override;
   void OnKeyDown(uint16_t code) override;
+  int OnPointerDown(int16_t x, int16_t y, uint8_t buttons) override;
+  // The course drop-down: opened and closed by the course button; a chosen course becomes the lobby's room.
+  void OpenCourseList();
+  void CloseCourseList();
+  void OnCourseChosen();
   // One comm message of the session manager (the body is freed here).
   void HandleCommMessage(uint32_t code, uintptr_t value, uint32_t length);
   void RebuildGamesList();
@@ -74,6 +79,8 @@ class TNetGamesADV : public TMenuADV {
   TListBoxADV *games = nullptr, *players = nullptr, *chat = nullptr;
   TClickFocusEditBoxADV* chatBox = nullptr;
   TTextButtonADV *actionButton = nullptr, *courseButton = nullptr;
+  TListBoxADV* courseList = nullptr;
+  int courseIndex = 0;
 
  private:
   // Rows of the games list: a game's value is its id, a tournament's and its "New Group" row's the tournament's id

@@ -434,3 +434,39 @@ TEST_F(ClubhouseTest, TheNewGameDialogLocksFastPlayForTournamentsAndWantsAName) 
   dialog.name->clickHandler(dialog.name);
   EXPECT_TRUE(dialog.Done());
 }
+
+// The course drop-down lies over the lobby's lists: while it is open they neither take the focus nor fire and no
+// comm message is taken; a chosen course becomes the lobby's room.
+TEST_F(ClubhouseTest, TheCourseListOpensOverTheLobbyAndChangesItsRoom) {
+  CurrentGame()->SetCurrentCourseByName("SEDGEFEN");
+  EnterNetGames(1);
+  TNetGamesADV* lobby = NetGamesScreen;
+  ASSERT_NE(lobby, nullptr);
+  EXPECT_EQ(Rows(lobby->courseList), (std::vector<std::string>{"Marshdale", "Sedgefen"}));
+  EXPECT_EQ(lobby->courseFolder, "SEDGEFEN");
+  lobby->chat->Add("Ada: hello", 0);
+  lobby->courseButton->clickHandler(lobby->courseButton);
+  for (MA_EventHandler* under : std::initializer_list<MA_EventHandler*>{lobby->games, lobby->players, lobby->chat, lobby->chatBox})
+    EXPECT_EQ(under->IsShownAndEnabled(), 0);
+  ASSERT_NE(lobby->courseList->Current(), nullptr);
+  EXPECT_EQ(lobby->courseList->Current()->text, "Sedgefen");
+  comm_.Notify(net::kNotifySessionStatus, 2);
+  lobby->OnIdle();
+  // Up moves through the list without choosing; Enter chooses.
+  lobby->OnKeyDown(kKeyUp);
+  EXPECT_EQ(lobby->courseFolder, "SEDGEFEN");
+  lobby->OnKeyDown(kKeyEnter);
+  EXPECT_EQ(lobby->courseFolder, "MARSHDALE");
+  EXPECT_EQ(lobby->courseButton->Text(), "Marshdale");
+  EXPECT_TRUE(lobby->chat->Size() == 0) << "another room's chat";
+  EXPECT_NE(lobby->games->IsShownAndEnabled(), 0);
+  // A press beside the open list closes it and keeps the course.
+  lobby->courseButton->clickHandler(lobby->courseButton);
+  lobby->OnPointerDown(700, 550, 1);
+  EXPECT_NE(lobby->games->IsShownAndEnabled(), 0);
+  EXPECT_EQ(lobby->courseFolder, "MARSHDALE");
+  uint32_t code = 0, length = 0;
+  uintptr_t value = 0;
+  ASSERT_TRUE(net::GetNextCommMessage(&code, &value, &length)) << "the message waited while the list was open";
+  EXPECT_EQ(code, net::kNotifySessionStatus);
+}

@@ -1,12 +1,20 @@
 #include "frontend/lobbydlg.h"
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
+#include "framework/core/commqueue.h"
 #include "framework/core/services.h"
+#include "framework/core/tourcard.h"
 #include "framework/ui/displaymgr.h"
 #include "framework/ui/fontmgr.h"
 #include "frontend/menu.h"
 #include "frontend/netgames.h"
+#include "golf/golferfile.h"
+#include "net/commlayer.h"
+#include "net/sessmgr.h"
+#include "platformlib/core/byteorder.h"
 
 namespace {
 
@@ -131,4 +139,212 @@ int ShowNewGameDialog(bool online, NewGameChoice* choice) {
     choice->fastPlay = dialog.choices[CNewGameDialog::kFastPlay]->GetIndex() == 1 ? 1 : 0;
   }
   return result;
+}
+
+// ---- the tournament login ------------------------------------------------------------------------------------------
+
+TGrabFocusEditBox::TGrabFocusEditBox(int32_t x_, int32_t y_, int32_t width_, MemHandle font_, CDialogADV* owner,
+                                     bool hidden_)
+    : TTextEditBoxADV(x_, y_, width_, font_, reinterpret_cast<uintptr_t>(owner), "", 15), hidden(hidden_) {
+  dialog = owner;
+}
+
+void TGrabFocusEditBox::Draw(int flag) {
+  if (!hidden) {
+    TTextEditBoxADV::Draw(flag);
+    return;
+  }
+  // The password is drawn as stars and kept as typed.
+  const std::string typed = Text();
+  TTextButtonADV::SetText(std::string(typed.size(), '*').c_str());
+  TTextEditBoxADV::Draw(flag);
+  TTextButtonADV::SetText(typed.c_str());
+}
+
+void TGrabFocusEditBox::SetFocus(int on) {
+  TTextEditBoxADV::SetFocus(on);
+  if (on && dialog) dialog->SetCurrentHandler(this);
+}
+
+namespace {
+
+void OnLoginButton(TGenericControlADV* control) {
+  auto* d = control ? control->Owner<CLoginDialog>() : nullptr;
+  if (!d) return;
+  if (control->id == CNewGameDialog::kCancel) {
+    d->EndModal(0);
+    return;
+  }
+  if (d->account->Text().empty()) {
+    ShowMessageDialog("Please enter your tournament account name.", 1, 1, "No name specified", 0, nullptr);
+  } else if (d->password->Text().empty()) {
+    ShowMessageDialog("Please enter your tournament password.", 1, 1, "No password specified", 0, nullptr);
+  } else {
+    d->EndModal(1);
+    return;
+  }
+  d->DrawAll(0);
+}
+
+// Enter in one box moves to the other.
+void OnLoginBox(TGenericControlADV* control) {
+  auto* d = control ? control->Owner<CLoginDialog>() : nullptr;
+  if (!d) return;
+  TGrabFocusEditBox* next = control == d->account ? d->password : d->account;
+  static_cast<TGrabFocusEditBox*>(control)->SetFocus(0);
+  control->Erase(0);
+  control->Draw(0);
+  next->SetFocus(1);
+  next->Erase(0);
+  next->Draw(0);
+}
+
+}  // namespace
+
+CLoginDialog::CLoginDialog()
+    : CDialogADV((Facts().screenWidth - (Facts().screenWidth / 2 - 60)) / 2,
+                 (Facts().screenHeight - (Facts().screenHeight / 2 - 50)) / 2, Facts().screenWidth / 2 - 60,
+                 Facts().screenHeight / 2 - 50, 0, "Hal13i.ffn") {
+  SetTitle("Tournament Login:");
+  SaveUnder();
+  const int32_t bx[2] = {width - width / 3, 109};
+  const char* const captions[2] = {"Cancel", "Ok"};
+  for (int i = 0; i < 2; ++i) {
+    auto* b = new CDialogTxtBtn(x + bx[i], y + height - 40, captions[i], font, reinterpret_cast<uintptr_t>(this), 0, 1,
+                                static_cast<uint16_t>(i), kKindButton, kHandlerShown | kHandlerEnabled, 0, nullptr);
+    b->dialog = this;
+    b->SetColors(kTitle, 0x505050, 0xFFFF50, 0xFFFFFF);
+    b->SetMenuSound(i == 0 ? 2 : 1);
+    b->clickHandler = OnLoginButton;
+    buttons[i] = b;
+    AddHandler(b);
+  }
+  const int32_t boxWidth = Facts().screenWidth / 2 - 210;
+  account = new TGrabFocusEditBox(x + 105, y + 70, boxWidth, font, this, false);
+  password = new TGrabFocusEditBox(x + 105, y + 110, boxWidth, font, this, true);
+  for (TGrabFocusEditBox* box : {account, password}) {
+    box->clickHandler = OnLoginBox;
+    AddHandler(box);
+  }
+  if (current) current->SetFocus(0);
+  account->SetFocus(1);
+}
+
+void CLoginDialog::DrawAll(int flag) {
+  CDialogADV::DrawAll(flag);
+  DrawLabel(font, font, "Username:", x + 20, y + 70, 0xFFFFFF, 0, nullptr, false, true);
+  DrawLabel(font, font, "Password:", x + 20, y + 110, 0xFFFFFF, 0, nullptr, false, true);
+  AddDirtyRect(MARect{x, y, x + width, y + height});
+}
+
+int ReadJoinReply(uint32_t code, const uint8_t* body, uint32_t length, ValidationResult* out) {
+  if ((code != net::kNotifyJoinReply && code != net::kNotifyTourJoinReply) || !body || length < 0x10) return -1;
+  *out = ValidationResult{};
+  out->accepted = ReadLE32(body + 4) != 0;
+  if (!out->accepted) {
+    out->status = ReadLE32(body + 0xc);
+    const uint32_t room = std::min<uint32_t>(length - 0x10, 255);
+    out->text.assign(reinterpret_cast<const char*>(body + 0x10), strnlen(reinterpret_cast<const char*>(body + 0x10), room));
+    return 0;
+  }
+  out->tournamentNumber = ReadLE32(body + 8);
+  if (code == net::kNotifyTourJoinReply && length >= 0x118) {
+    out->value = ReadLE32(body + 0x110);
+    // Only the scores the reply holds, and at most the five rounds kept.
+    const uint32_t count = ReadLE32(body + 0x114);
+    const uint32_t held = (length - 0x118) / 4;
+    for (uint32_t i = 0; i < count && i < held && i < 5; ++i) out->scores.push_back(ReadLE32(body + 0x118 + 4 * i));
+  }
+  return 1;
+}
+
+bool LoginAgainAfter(uint32_t status) {
+  if (status & 0xF) return true;
+  const uint32_t kind = status & 0xF0;
+  if (kind == 0x10) return true;
+  if (kind >= 0x20 && kind <= 0x50) return false;
+  if (kind != 0) return true;
+  const uint32_t reason = status & 0xF00;
+  return !(reason == 0x100 || reason == 0x200 || status == 0);
+}
+
+namespace {
+
+// Notifications whose value is a number or a text of the comm layer's own, not a buffer for the taker.
+bool OwnsBody(uint32_t code) {
+  switch (code) {
+    case 0x2400: case 0x2401: case 0x2407: case 0x2502: case 0x2503: case 0x2507: case 0x2508: case 0x2710:
+      return false;
+    default:
+      return true;
+  }
+}
+
+// "Validating player...": ends with the server's answer (1 accepted, 0 refused), 2 after 45 s, 0 on Escape.
+class CValidatePlayerStatusDialog : public CDialogADV {
+ public:
+  CValidatePlayerStatusDialog()
+      : CDialogADV(Facts().screenWidth / 4, 2 * Facts().screenHeight / 5, Facts().screenWidth / 2,
+                   Facts().screenHeight / 5, 0, "Hal13i.ffn") {
+    timeout = 45000;
+    timeoutResult = 2;
+    SaveUnder();
+  }
+  int OnIdle() override {
+    CDialogADV::OnIdle();
+    uint32_t code = 0, length = 0;
+    uintptr_t value = 0;
+    if (!net::GetNextCommMessage(&code, &value, &length)) return 1;
+    auto* body = reinterpret_cast<uint8_t*>(value);
+    const int verdict = ReadJoinReply(code, body, length, &result);
+    if (OwnsBody(code)) CommMessageFree(body);
+    if (verdict >= 0) EndModal(verdict);
+    return 1;
+  }
+  void DrawAll(int flag) override {
+    CDialogADV::DrawAll(flag);
+    if (ImageRecord* drawn = DrawnImage()) {
+      FontSelect(font, drawn, kAlignLeft, Pixel565(0xFFFFFF), 0, 0, 0);
+      const MARect box{x + 25, y + 30, x + width - 25, y + height - 30};
+      FontDrawTextWrapped(0, "Validating player...", box, FontHeight() + 2);
+    }
+    AddDirtyRect(MARect{x, y, x + width, y + height});
+  }
+  ValidationResult result;
+};
+
+}  // namespace
+
+int TournamentLogin(const uint8_t* tournamentEntry, ValidationResult* result) {
+  for (;;) {
+    std::string account, password;
+    {
+      CLoginDialog login;
+      const int answer = login.RunModalLoop();
+      if (answer != 1) return answer;
+      account = login.account->Text();
+      password = login.password->Text();
+    }
+    char secret[16] = {};
+    std::snprintf(secret, sizeof secret, "%s", password.c_str());
+    for (char& c : secret)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    net::SessionEntry entry;
+    std::memcpy(entry.bytes, tournamentEntry, net::kSessionEntrySize);
+    if (net::SessionManager)
+      net::SessionManager->JoinSession(entry, account.c_str(), secret, TourCardPresent ? TourCardBuffer : nullptr);
+    std::memset(NetGolferName, 0, sizeof NetGolferName);
+    std::snprintf(NetGolferName, sizeof NetGolferName, "%s", account.c_str());
+    if (net::CommObject) net::CommObject->SetLocalGolfer(NetGolferName);
+    CValidatePlayerStatusDialog status;
+    const int answer = status.RunModalLoop();
+    *result = status.result;
+    if (answer == 1) return 1;
+    if (answer == 2) {
+      ShowMessageDialog("Timeout waiting for response.", 1, 1, "Error", 0, nullptr);
+      return 2;
+    }
+    ShowMessageDialog(result->text.c_str(), 1, 1, "Message from Server:", 0, nullptr);
+    if (!LoginAgainAfter(result->status)) return 0;
+  }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "frontend/clubs.h"
 #include "frontend/dialog.h"
@@ -28,3 +29,36 @@ struct NewGameChoice {
 };
 // 1 with the choices on Ok, 0 on Cancel or Escape.
 int ShowNewGameDialog(bool online, NewGameChoice* choice);
+
+// The tournament login: the account name and password (at most 15 characters each; the password shown as '*').
+class TGrabFocusEditBox : public TTextEditBoxADV {
+ public:
+  TGrabFocusEditBox(int32_t x, int32_t y, int32_t width, MemHandle font, CDialogADV* owner, bool hidden);
+  void Draw(int flag) override;
+  void SetFocus(int on) override;
+  bool hidden;
+};
+
+class CLoginDialog : public CDialogADV {
+ public:
+  CLoginDialog();
+  void DrawAll(int flag) override;
+  CDialogTxtBtn* buttons[2] = {};
+  TGrabFocusEditBox *account = nullptr, *password = nullptr;
+};
+
+// The server's answer to a join of a tournament group (0x240a, 0x240b): accepted, the player's tournament number,
+// the tournament's value and the earlier-round scores (at most five are kept); refused, its status word and text.
+struct ValidationResult {
+  bool accepted = false;
+  uint32_t status = 0, tournamentNumber = 0, value = 0;
+  std::vector<uint32_t> scores;
+  std::string text;
+};
+// -1 when the message is not a join reply or does not fit its length, else 1 accepted, 0 refused.
+int ReadJoinReply(uint32_t code, const uint8_t* body, uint32_t length, ValidationResult* out);
+// After a refusal: true when the player is asked to log in again, false when the login is abandoned.
+bool LoginAgainAfter(uint32_t status);
+// The whole login of a tournament entry (204 bytes): 1 accepted (the account name is then the local player's
+// name), 0 cancelled or refused for good, 2 no answer within 45 s.
+int TournamentLogin(const uint8_t* tournamentEntry, ValidationResult* result);

@@ -681,6 +681,9 @@ void TNetGamesADV::SetUpLocalGolfer(int golferLevel) {
   me->flags |= kGolferTakesPart;
   g->SetNetworkGame(1);
   me->SetLevel(golferLevel);
+  // A validated tournament player's scores of the earlier rounds.
+  for (size_t round = 0; round < validated_.scores.size(); ++round)
+    me->SetHoleScore(static_cast<int>(round), 0, validated_.scores[round], 0);
 }
 
 bool TNetGamesADV::PrepareNetGame() {
@@ -737,6 +740,7 @@ void TNetGamesADV::HostSession(const char* name, uint32_t owner, const char* lob
 }
 
 void TNetGamesADV::CreateNewGame() {
+  validated_ = ValidationResult{};
   NewGameChoice choice;
   choice.gameType = gameType;
   choice.level = level;
@@ -756,8 +760,9 @@ void TNetGamesADV::AddGroup(uint32_t tour) {
   net::SessionEntry tournament;
   if (!net::SessionManager || !net::SessionManager->sessions.FindByOwner(tour, &tournament)) return;
   tournament.Terminate();
-  if (tournament.bytes[0x28] & 1) {
-    Notice("This tournament asks its players to log in, which this version cannot do.", nullptr);
+  validated_ = ValidationResult{};
+  if ((tournament.bytes[0x28] & 1) && TournamentLogin(tournament.bytes, &validated_) != 1) {
+    Svc().frontEnd->RedrawFrontEnd();
     return;
   }
   gameType = tournament.bytes[0x2c] < kNetGameTypes ? tournament.bytes[0x2c] : 1;
@@ -778,8 +783,9 @@ void TNetGamesADV::JoinGame(uint32_t id) {
   if (group) line += std::string(tournament.name()) + "/";
   line += std::string(entry.name()) + "\"";
   net::SessionManager->SendChat(line.substr(0, 83).c_str());
-  if (group && (tournament.bytes[0x28] & 1)) {
-    Notice("This tournament asks its players to log in, which this version cannot do.", nullptr);
+  validated_ = ValidationResult{};
+  if (group && (tournament.bytes[0x28] & 1) && TournamentLogin(tournament.bytes, &validated_) != 1) {
+    Svc().frontEnd->RedrawFrontEnd();
     return;
   }
   auto* comm = dynamic_cast<net::CSockComm*>(net::CommObject);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "frontend/listbox.h"
+#include "frontend/lobbydlg.h"
 #include "frontend/menu.h"
 #include "frontend/textbutton.h"
 
@@ -95,6 +96,7 @@ class TNetGamesADV : public TMenuADV {
   // The game prepared, hosted and listed (a group when `owner` names its tournament), then the host's clubhouse.
   void HostSession(const char* name, uint32_t owner, const char* lobbyName);
   std::set<int32_t> collapsed_;  // tournaments whose groups are hidden
+  ValidationResult validated_;   // the last tournament login's answer
 };
 extern TNetGamesADV* NetGamesScreen;
 

@@ -470,3 +470,75 @@ TEST_F(ClubhouseTest, TheCourseListOpensOverTheLobbyAndChangesItsRoom) {
   ASSERT_TRUE(net::GetNextCommMessage(&code, &value, &length)) << "the message waited while the list was open";
   EXPECT_EQ(code, net::kNotifySessionStatus);
 }
+
+// The server's answer to a tournament login, read within its length; at most five earlier rounds are kept.
+TEST(TournamentLoginTest, JoinRepliesAreReadWithinTheirLength) {
+  const auto reply = [](uint32_t accepted, uint32_t number, uint32_t status, const char* text, uint32_t count,
+                        uint32_t scores) {
+    std::vector<uint8_t> b(0x118 + 4 * scores, 0);
+    WriteLE32(b.data() + 4, accepted);
+    WriteLE32(b.data() + 8, number);
+    WriteLE32(b.data() + 0xc, status);
+    std::snprintf(reinterpret_cast<char*>(b.data() + 0x10), 0x100, "%s", text);
+    WriteLE32(b.data() + 0x110, 77);
+    WriteLE32(b.data() + 0x114, count);
+    for (uint32_t i = 0; i < scores; ++i) WriteLE32(b.data() + 0x118 + 4 * i, 70 + i);
+    return b;
+  };
+  const struct Case {
+    const char* name;
+    uint32_t code;
+    std::vector<uint8_t> body;
+    uint32_t length;  // 0: the body's
+    int verdict;
+    std::vector<uint32_t> scores;
+    std::string text;
+  } cases[] = {
+      {"accepted with three rounds", net::kNotifyTourJoinReply, reply(1, 12, 0, "", 3, 3), 0, 1, {70, 71, 72}, ""},
+      {"seven rounds keep five", net::kNotifyTourJoinReply, reply(1, 12, 0, "", 7, 7), 0, 1, {70, 71, 72, 73, 74}, ""},
+      {"a count beyond the bytes", net::kNotifyTourJoinReply, reply(1, 12, 0, "", 100, 2), 0, 1, {70, 71}, ""},
+      {"a plain join has no rounds", net::kNotifyJoinReply, reply(1, 12, 0, "", 3, 3), 0, 1, {}, ""},
+      {"refused", net::kNotifyJoinReply, reply(0, 0, 0x20, "Unknown login name or wrong password.", 0, 0), 0, 0, {},
+       "Unknown login name or wrong password."},
+      {"too short", net::kNotifyJoinReply, reply(1, 12, 0, "", 0, 0), 8, -1, {}, ""},
+      {"another message", net::kNotifySessionChat, reply(1, 12, 0, "", 0, 0), 0, -1, {}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ValidationResult r;
+    const uint32_t length = c.length ? c.length : static_cast<uint32_t>(c.body.size());
+    EXPECT_EQ(ReadJoinReply(c.code, c.body.data(), length, &r), c.verdict);
+    if (c.verdict < 0) continue;
+    EXPECT_EQ(r.scores, c.scores);
+    EXPECT_EQ(r.text, c.text);
+    if (c.verdict == 1) {
+      EXPECT_EQ(r.tournamentNumber, 12u);
+    }
+  }
+  // After a refusal the status word says whether to ask again.
+  const std::pair<uint32_t, bool> statuses[] = {{0x1, true},    {0x10, true},  {0x20, false}, {0x50, false},
+                                                {0x60, true},   {0x100, false}, {0x200, false}, {0x300, true},
+                                                {0, false}};
+  for (const auto& [status, again] : statuses) EXPECT_EQ(LoginAgainAfter(status), again) << std::hex << status;
+}
+
+TEST_F(ClubhouseTest, TheLoginAsksForBothFieldsAndHidesThePassword) {
+  CLoginDialog login;
+  PostMessageA(nullptr, WM_CHAR, 13, 0);
+  login.buttons[1]->clickHandler(login.buttons[1]);
+  EXPECT_EQ(LastMessageText(), "Please enter your tournament account name.");
+  EXPECT_FALSE(login.Done());
+  for (const char* c = "Wren"; *c; ++c) login.account->OnChar(static_cast<uint8_t>(*c));
+  PostMessageA(nullptr, WM_CHAR, 13, 0);
+  login.buttons[1]->clickHandler(login.buttons[1]);
+  EXPECT_EQ(LastMessageText(), "Please enter your tournament password.");
+  // Enter in the account box moves to the password box; 15 characters at most.
+  login.account->clickHandler(login.account);
+  EXPECT_TRUE(login.password->HasFocus());
+  for (const char* c = "SecretPassWord12345"; *c; ++c) login.password->OnChar(static_cast<uint8_t>(*c));
+  EXPECT_EQ(login.password->Text(), "SecretPassWord1");
+  login.DrawAll(0);
+  EXPECT_EQ(login.password->Text(), "SecretPassWord1") << "drawn as stars, kept as typed";
+  login.buttons[1]->clickHandler(login.buttons[1]);
+  EXPECT_TRUE(login.Done());
+}

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include <immintrin.h>
+
 #include "platformlib/core/byteorder.h"
 #include "platformlib/gfx/videoout.h"
 #include "platformlib/gfx/windowdesc.h"
@@ -56,20 +58,72 @@ void entercode(const MovieCode& code, int sign) {
   }
 }
 
-// Bits taken most significant first from 16-bit words; reading past the end yields zeros and is noted.
+// Bits taken most significant first from 16-bit little-endian words, 48 or more at hand after each refill;
+// reading past the end yields zeros, and the count of bits taken tells when the end was passed.
 struct BitReader {
-  const uint16_t* words;
-  size_t count;
-  size_t bit = 0;
-  uint32_t peek(int n) const {  // n <= 16
-    const size_t w = bit >> 4;
-    const uint32_t hi = w < count ? words[w] : 0u, lo = w + 1 < count ? words[w + 1] : 0u;
-    const uint32_t window = (hi << 16 | lo) << (bit & 15);
-    return window >> (32 - n);
+  const uint8_t* bytes;
+  size_t count;  // words
+  size_t next = 0;
+  uint64_t window = 0;  // left-aligned
+  int held = 0;
+  size_t taken = 0;
+  void refill() {
+    while (held <= 48) {
+      const uint64_t w = next < count ? ReadLE16(bytes + 2 * next) : 0u;
+      ++next;
+      window |= w << (48 - held);
+      held += 16;
+    }
   }
-  void drop(int n) { bit += static_cast<size_t>(n); }
-  bool overrun() const { return bit > count * 16; }
+  uint32_t peek(int n) const { return static_cast<uint32_t>(window >> (64 - n)); }  // 1 <= n <= 16
+  void drop(int n) {
+    window <<= n;
+    held -= n;
+    taken += static_cast<size_t>(n);
+  }
+  bool overrun() const { return taken > count * 16; }
 };
+
+// The coefficient codes of a sequence of blocks into words: the words written, or -1 for damaged input or a
+// full output. Each code is at most 22 bits, so one refill serves it.
+int64_t decodecodes(const uint8_t* bytes, size_t inwords, uint16_t* output, size_t outcapacity) {
+  dctbuildtables();
+  BitReader reader{bytes, inwords};
+  size_t out = 0;
+  for (;;) {
+    reader.refill();
+    const uint32_t dc = reader.peek(10);
+    reader.drop(10);
+    if (reader.overrun() || out >= outcapacity) return -1;
+    if (dc == kDctEndDc) {
+      output[out++] = kDctEndWord;
+      return static_cast<int64_t>(out);
+    }
+    output[out++] = static_cast<uint16_t>(dc);
+    int position = 1;
+    for (;;) {
+      reader.refill();
+      DctCode entry = codetable[reader.peek(13)];
+      if (entry.length >= 32) {
+        if (entry.length == 32) {
+          reader.drop(8);
+          entry = longtable[reader.peek(9)];
+        } else {
+          reader.drop(6);
+          entry = {static_cast<uint16_t>(reader.peek(16)), 16};
+          if (entry.value == kDctEndWord) return -1;
+        }
+      }
+      if (entry.length == 0) return -1;  // no such code
+      reader.drop(entry.length);
+      if (reader.overrun() || out >= outcapacity) return -1;
+      output[out++] = entry.value;
+      if (entry.value == kDctEndWord) break;
+      position += (entry.value >> 10) + 1;
+      if (position > 64) return -1;
+    }
+  }
+}
 
 int32_t saturate32(double v) {
   if (v >= 2147483647.0) return INT32_MAX;
@@ -120,6 +174,219 @@ void idct8(const double* in, int step, double* out, int ostep) {
   out[3 * ostep] = roundmagic(e3 - t4);
 }
 
+// The same transform two vectors at a time in SSE2, exact to idct8 for inputs below 2^28 (pass one) and
+// their outputs (pass two): every value stays an integer or a sum the doubles hold exactly, so the same
+// operations in the same order give the same bits. The all-zero shortcut of idct8 is what the full flow gives
+// on integers, so it is not needed here.
+using V2 = __m128d;
+
+inline V2 roundv(V2 v) {  // nearest, ties to even, |v| < 2^51
+  const V2 magic = _mm_set1_pd(6755399441055744.0);
+  return _mm_sub_pd(_mm_add_pd(v, magic), magic);
+}
+
+inline V2 floorv(V2 v) {
+  const V2 t = roundv(v);
+  return _mm_sub_pd(t, _mm_and_pd(_mm_cmpgt_pd(t, v), _mm_set1_pd(1.0)));
+}
+
+// halfsqrt2 for integers below 2^36: v x 0x5A82799A split into v x 0x5A82 x 2^16 + v x 0x799A, each exact.
+inline V2 halfsqrt2v(V2 v) {
+  const V2 a = _mm_mul_pd(v, _mm_set1_pd(23170.0)), b = _mm_mul_pd(v, _mm_set1_pd(31130.0));
+  const V2 ah = floorv(_mm_mul_pd(a, _mm_set1_pd(1.0 / 65536)));
+  const V2 al = _mm_sub_pd(a, _mm_mul_pd(ah, _mm_set1_pd(65536.0)));
+  const V2 rest = floorv(_mm_mul_pd(_mm_add_pd(_mm_mul_pd(al, _mm_set1_pd(65536.0)), b), _mm_set1_pd(1.0 / 4294967296.0)));
+  return _mm_mul_pd(_mm_add_pd(ah, rest), _mm_set1_pd(2.0));
+}
+
+inline void idct8v(const V2* z, V2* out) {
+  const V2 two = _mm_set1_pd(2.0);
+  const V2 e10 = _mm_add_pd(z[0], z[4]), e11 = _mm_sub_pd(z[0], z[4]);
+  const V2 e13 = _mm_add_pd(z[2], z[6]);
+  const V2 e12 = _mm_sub_pd(_mm_mul_pd(two, halfsqrt2v(_mm_sub_pd(z[2], z[6]))), e13);
+  const V2 e0 = _mm_add_pd(e10, e13), e3 = _mm_sub_pd(e10, e13), e1 = _mm_add_pd(e11, e12), e2 = _mm_sub_pd(e11, e12);
+  const V2 o13 = _mm_add_pd(z[5], z[3]), o10 = _mm_sub_pd(z[5], z[3]), o11 = _mm_add_pd(z[1], z[7]), o12 = _mm_sub_pd(z[1], z[7]);
+  const V2 t7 = _mm_add_pd(o11, o13);
+  const V2 t11 = _mm_mul_pd(two, halfsqrt2v(_mm_sub_pd(o11, o13)));
+  const V2 r = _mm_mul_pd(_mm_set1_pd(2.0 * static_cast<double>(0.3826834f)), _mm_sub_pd(o12, o10));
+  const V2 t10 = _mm_sub_pd(_mm_xor_pd(r, _mm_set1_pd(-0.0)), _mm_mul_pd(_mm_set1_pd(2.0 * static_cast<double>(1.3065630f)), o10));
+  const V2 t12 = _mm_add_pd(r, _mm_mul_pd(_mm_set1_pd(2.0 * static_cast<double>(0.5411961f)), o12));
+  const V2 t6 = _mm_sub_pd(t12, t7), t5 = _mm_sub_pd(t11, t6), t4 = _mm_add_pd(t10, t5);
+  out[0] = roundv(_mm_add_pd(e0, t7));
+  out[7] = roundv(_mm_sub_pd(e0, t7));
+  out[1] = roundv(_mm_add_pd(e1, t6));
+  out[6] = roundv(_mm_sub_pd(e1, t6));
+  out[2] = roundv(_mm_add_pd(e2, t5));
+  out[5] = roundv(_mm_sub_pd(e2, t5));
+  out[4] = roundv(_mm_add_pd(e3, t4));
+  out[3] = roundv(_mm_sub_pd(e3, t4));
+}
+
+constexpr uint32_t kFastLimit = 1u << 28;
+inline bool fastrange(int32_t v) { return static_cast<uint32_t>(v) + kFastLimit < 2 * kFastLimit; }
+
+// c's rows (c[u x 8 + v] over v) that hold anything: bit u.
+unsigned usedrows(const int32_t* c, bool* fast) {
+  unsigned rows = 0;
+  bool small = true;
+  for (int u = 0; u < 8; ++u) {
+    int32_t any = 0;
+    for (int v = 0; v < 8; ++v) {
+      any |= c[u * 8 + v];
+      small &= fastrange(c[u * 8 + v]);
+    }
+    rows |= any ? 1u << u : 0u;
+  }
+  *fast = small;
+  return rows;
+}
+
+// The transform of c, every value of which is within kFastLimit, with the rows not in `rows` all zero.
+void idctfast(const int32_t* c, unsigned rows, int32_t* output, int stride) {
+  // Pass one, two coefficient vectors at a time; middle[u x 8 + k] is vector u's output k.
+  alignas(16) double middle[64];
+  for (int u = 0; u < 8; u += 2) {
+    if (!(rows >> u & 3)) {
+      std::memset(middle + u * 8, 0, 16 * sizeof(double));
+      continue;
+    }
+    V2 z[8], out[8];
+    for (int v = 0; v < 8; ++v)
+      z[v] = _mm_set_pd(static_cast<double>(c[(u + 1) * 8 + v]), static_cast<double>(c[u * 8 + v]));
+    idct8v(z, out);
+    for (int k = 0; k < 8; ++k) {
+      _mm_storel_pd(middle + u * 8 + k, out[k]);
+      _mm_storeh_pd(middle + (u + 1) * 8 + k, out[k]);
+    }
+  }
+  const V2 high = _mm_set1_pd(2147483647.0), low = _mm_set1_pd(-2147483648.0);
+  auto store = [&](int row, int col, V2 value) {  // lanes: rows row and row + 1
+    const __m128i n = _mm_cvttpd_epi32(_mm_max_pd(_mm_min_pd(value, high), low));
+    output[row * stride + col] = _mm_cvtsi128_si32(n);
+    output[(row + 1) * stride + col] = _mm_cvtsi128_si32(_mm_shuffle_epi32(n, 1));
+  };
+  // Pass two, two output rows at a time: row k's vector is middle[u x 8 + k] over u.
+  for (int k = 0; k < 8; k += 2) {
+    V2 z[8], out[8];
+    for (int u = 0; u < 8; ++u) z[u] = _mm_load_pd(middle + u * 8 + k);
+    if (rows == 1) {  // only the first vector: every output of a row is its value
+      for (int x = 0; x < 8; ++x) store(k, x, z[0]);
+      continue;
+    }
+    idct8v(z, out);
+    for (int x = 0; x < 8; ++x) store(k, x, out[x]);
+  }
+}
+
+// The same flow four vectors at a time where the processor has AVX2; SSE4.1's rounding replaces the magic sums.
+#define TEEBOX_AVX2 __attribute__((target("avx2")))
+using V4 = __m256d;
+
+TEEBOX_AVX2 inline V4 floor4(V4 v) { return _mm256_round_pd(v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC); }
+TEEBOX_AVX2 inline V4 round4(V4 v) { return _mm256_round_pd(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC); }
+
+TEEBOX_AVX2 inline V4 halfsqrt2x4(V4 v) {
+  const V4 a = _mm256_mul_pd(v, _mm256_set1_pd(23170.0)), b = _mm256_mul_pd(v, _mm256_set1_pd(31130.0));
+  const V4 ah = floor4(_mm256_mul_pd(a, _mm256_set1_pd(1.0 / 65536)));
+  const V4 al = _mm256_sub_pd(a, _mm256_mul_pd(ah, _mm256_set1_pd(65536.0)));
+  const V4 rest = floor4(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(al, _mm256_set1_pd(65536.0)), b), _mm256_set1_pd(1.0 / 4294967296.0)));
+  return _mm256_mul_pd(_mm256_add_pd(ah, rest), _mm256_set1_pd(2.0));
+}
+
+TEEBOX_AVX2 inline void idct8x4(const V4* z, V4* out) {
+  const V4 two = _mm256_set1_pd(2.0);
+  const V4 e10 = _mm256_add_pd(z[0], z[4]), e11 = _mm256_sub_pd(z[0], z[4]);
+  const V4 e13 = _mm256_add_pd(z[2], z[6]);
+  const V4 e12 = _mm256_sub_pd(_mm256_mul_pd(two, halfsqrt2x4(_mm256_sub_pd(z[2], z[6]))), e13);
+  const V4 e0 = _mm256_add_pd(e10, e13), e3 = _mm256_sub_pd(e10, e13), e1 = _mm256_add_pd(e11, e12), e2 = _mm256_sub_pd(e11, e12);
+  const V4 o13 = _mm256_add_pd(z[5], z[3]), o10 = _mm256_sub_pd(z[5], z[3]), o11 = _mm256_add_pd(z[1], z[7]), o12 = _mm256_sub_pd(z[1], z[7]);
+  const V4 t7 = _mm256_add_pd(o11, o13);
+  const V4 t11 = _mm256_mul_pd(two, halfsqrt2x4(_mm256_sub_pd(o11, o13)));
+  const V4 r = _mm256_mul_pd(_mm256_set1_pd(2.0 * static_cast<double>(0.3826834f)), _mm256_sub_pd(o12, o10));
+  const V4 t10 = _mm256_sub_pd(_mm256_xor_pd(r, _mm256_set1_pd(-0.0)), _mm256_mul_pd(_mm256_set1_pd(2.0 * static_cast<double>(1.3065630f)), o10));
+  const V4 t12 = _mm256_add_pd(r, _mm256_mul_pd(_mm256_set1_pd(2.0 * static_cast<double>(0.5411961f)), o12));
+  const V4 t6 = _mm256_sub_pd(t12, t7), t5 = _mm256_sub_pd(t11, t6), t4 = _mm256_add_pd(t10, t5);
+  out[0] = round4(_mm256_add_pd(e0, t7));
+  out[7] = round4(_mm256_sub_pd(e0, t7));
+  out[1] = round4(_mm256_add_pd(e1, t6));
+  out[6] = round4(_mm256_sub_pd(e1, t6));
+  out[2] = round4(_mm256_add_pd(e2, t5));
+  out[5] = round4(_mm256_sub_pd(e2, t5));
+  out[4] = round4(_mm256_add_pd(e3, t4));
+  out[3] = round4(_mm256_sub_pd(e3, t4));
+}
+
+TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned rows, int32_t* output, int stride) {
+  // Pass one, four coefficient vectors at a time; middle[k x 8 + u] is vector u's output k.
+  alignas(32) double middle[64];
+  for (int u = 0; u < 8; u += 4) {
+    if (!(rows >> u & 15)) {
+      for (int k = 0; k < 8; ++k) _mm256_store_pd(middle + k * 8 + u, _mm256_setzero_pd());
+      continue;
+    }
+    V4 z[8], out[8];
+    for (int v = 0; v < 8; ++v)
+      z[v] = _mm256_cvtepi32_pd(_mm_set_epi32(c[(u + 3) * 8 + v], c[(u + 2) * 8 + v], c[(u + 1) * 8 + v], c[u * 8 + v]));
+    idct8x4(z, out);
+    for (int k = 0; k < 8; ++k) _mm256_store_pd(middle + k * 8 + u, out[k]);
+  }
+  // Pass two, one output row at a time across lanes would need a transpose; instead four rows at a time, row
+  // k's vector being middle[k x 8 + u] over u, gathered by a transpose of 4 x 4 blocks.
+  const V4 high = _mm256_set1_pd(2147483647.0), low = _mm256_set1_pd(-2147483648.0);
+  for (int k = 0; k < 8; k += 4) {
+    V4 z[8], out[8];
+    for (int u = 0; u < 8; u += 4) {
+      const V4 r0 = _mm256_load_pd(middle + k * 8 + u), r1 = _mm256_load_pd(middle + (k + 1) * 8 + u);
+      const V4 r2 = _mm256_load_pd(middle + (k + 2) * 8 + u), r3 = _mm256_load_pd(middle + (k + 3) * 8 + u);
+      const V4 t0 = _mm256_unpacklo_pd(r0, r1), t1 = _mm256_unpackhi_pd(r0, r1);
+      const V4 t2 = _mm256_unpacklo_pd(r2, r3), t3 = _mm256_unpackhi_pd(r2, r3);
+      z[u] = _mm256_permute2f128_pd(t0, t2, 0x20);
+      z[u + 1] = _mm256_permute2f128_pd(t1, t3, 0x20);
+      z[u + 2] = _mm256_permute2f128_pd(t0, t2, 0x31);
+      z[u + 3] = _mm256_permute2f128_pd(t1, t3, 0x31);
+    }
+    if (rows == 1) {
+      for (int x = 0; x < 8; ++x) out[x] = z[0];
+    } else {
+      idct8x4(z, out);
+    }
+    // out[x] holds column x of rows k..k+3: clamp, truncate and transpose back into rows.
+    __m128i n[8];
+    for (int x = 0; x < 8; ++x) n[x] = _mm256_cvttpd_epi32(_mm256_max_pd(_mm256_min_pd(out[x], high), low));
+    for (int x = 0; x < 8; x += 4) {
+      const __m128i a = _mm_unpacklo_epi32(n[x], n[x + 1]), b = _mm_unpackhi_epi32(n[x], n[x + 1]);
+      const __m128i c2 = _mm_unpacklo_epi32(n[x + 2], n[x + 3]), d = _mm_unpackhi_epi32(n[x + 2], n[x + 3]);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(output + k * stride + x), _mm_unpacklo_epi64(a, c2));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(output + (k + 1) * stride + x), _mm_unpackhi_epi64(a, c2));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(output + (k + 2) * stride + x), _mm_unpacklo_epi64(b, d));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(output + (k + 3) * stride + x), _mm_unpackhi_epi64(b, d));
+    }
+  }
+}
+
+const bool haswide = __builtin_cpu_supports("avx2");
+
+void idctplain(const int32_t* c, int32_t* output, int stride) {
+  double in[64], middle[64], out[64];
+  for (int i = 0; i < 64; ++i) in[i] = c[i];
+  // Each coefficient vector becomes a column of the intermediate block.
+  for (int r = 0; r < 8; ++r) idct8(in + r * 8, 1, middle + r, 8);
+  for (int k = 0; k < 8; ++k) idct8(middle + k * 8, 1, out + k * 8, 1);
+  for (int k = 0; k < 8; ++k)
+    for (int c2 = 0; c2 < 8; ++c2) output[k * stride + c2] = saturate32(out[k * 8 + c2]);
+}
+
+void idctany(const int32_t* c, int32_t* output, int stride) {
+  bool fast = false;
+  const unsigned rows = usedrows(c, &fast);
+  if (fast && haswide)
+    idctwide(c, rows, output, stride);
+  else if (fast)
+    idctfast(c, rows, output, stride);
+  else
+    idctplain(c, output, stride);
+}
+
 // Macroblock working storage.
 int32_t cdblock1[64], cdblock2[64], lumarea[256];
 
@@ -159,40 +426,9 @@ void dctsetquality(int32_t quality) {
 }
 
 int64_t dctdecodeblock(const uint16_t* input, size_t inwords, uint16_t* output, size_t outcapacity) {
-  dctbuildtables();
-  BitReader reader{input, inwords};
-  size_t out = 0;
-  auto put = [&](uint16_t w) {
-    if (out >= outcapacity) return false;
-    output[out++] = w;
-    return true;
-  };
-  for (;;) {
-    const uint32_t dc = reader.peek(10);
-    reader.drop(10);
-    if (reader.overrun()) return -1;
-    if (dc == kDctEndDc) return put(kDctEndWord) ? static_cast<int64_t>(out) : -1;
-    if (!put(static_cast<uint16_t>(dc))) return -1;
-    int position = 1;
-    for (;;) {
-      DctCode entry = codetable[reader.peek(13)];
-      if (entry.length == 32) {
-        reader.drop(8);
-        entry = longtable[reader.peek(9)];
-      } else if (entry.length == 33) {
-        reader.drop(6);
-        entry = {static_cast<uint16_t>(reader.peek(16)), 16};
-        if (entry.value == kDctEndWord) return -1;
-      }
-      if (entry.length == 0) return -1;  // no such code
-      reader.drop(entry.length);
-      if (reader.overrun()) return -1;
-      if (!put(entry.value)) return -1;
-      if (entry.value == kDctEndWord) break;
-      position += (entry.value >> 10) + 1;
-      if (position > 64) return -1;
-    }
-  }
+  std::vector<uint8_t> bytes(inwords * 2);
+  for (size_t i = 0; i < inwords; ++i) WriteLE16(bytes.data() + 2 * i, input[i]);
+  return decodecodes(bytes.data(), inwords, output, outcapacity);
 }
 
 int dctdequantise(const uint16_t* words, size_t available) {
@@ -216,14 +452,17 @@ int dctdequantise(const uint16_t* words, size_t available) {
   return static_cast<int>(used);
 }
 
-void dctidct(int32_t* output, int stride) {
-  double in[64], middle[64], out[64];
-  for (int i = 0; i < 64; ++i) in[i] = coefficients[i];
-  // Each coefficient vector becomes a column of the intermediate block.
-  for (int r = 0; r < 8; ++r) idct8(in + r * 8, 1, middle + r, 8);
-  for (int k = 0; k < 8; ++k) idct8(middle + k * 8, 1, out + k * 8, 1);
-  for (int k = 0; k < 8; ++k)
-    for (int c = 0; c < 8; ++c) output[k * stride + c] = saturate32(out[k * 8 + c]);
+void dctidct(int32_t* output, int stride) { idctany(coefficients, output, stride); }
+
+void dctidctplain(int32_t* output, int stride) { idctplain(coefficients, output, stride); }
+
+void dctidctnarrow(int32_t* output, int stride) {
+  bool fast = false;
+  const unsigned rows = usedrows(coefficients, &fast);
+  if (fast)
+    idctfast(coefficients, rows, output, stride);
+  else
+    idctplain(coefficients, output, stride);
 }
 
 void dctfillblock(int32_t* block, int stride) {
@@ -273,9 +512,7 @@ int dctdecodepicture(const uint16_t* words, size_t available, PixelPair* frame, 
 }
 
 int64_t dctbegin(const uint8_t* data, size_t bytes, uint16_t* words, size_t capacity) {
-  std::vector<uint16_t> input(bytes / 2);
-  for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<uint16_t>(data[2 * i] | data[2 * i + 1] << 8);
-  return dctdecodeblock(input.data(), input.size(), words, capacity);
+  return decodecodes(data, bytes / 2, words, capacity);
 }
 
 // ---- colour rows ---------------------------------------------------------------------------------------------------

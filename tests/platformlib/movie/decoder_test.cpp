@@ -160,3 +160,30 @@ TEST(MovieBlocks, ClampPackOrder) {
 }
 
 }  // namespace
+
+// The fast transform against the plain one: every output the same, from sparse small blocks to values near and
+// past the fast path's range, where it hands over to the plain path.
+TEST(MovieIdct, FastPathEqualsThePlainPath) {
+  std::mt19937 random(12);
+  const int32_t ranges[] = {300, 70000, 1 << 22, (1 << 28) - 1, 1 << 28, INT32_MAX};
+  for (const int32_t range : ranges)
+    for (int trial = 0; trial < 400; ++trial) {
+      std::uniform_int_distribution<int32_t> value(-range, range);
+      const int rows = trial % 9;  // the first `rows` vectors hold values; the others are zero
+      const int density = 1 + trial % 4;
+      int32_t* c = dctcoefficients();
+      std::memset(c, 0, 64 * sizeof(int32_t));
+      for (int i = 0; i < rows * 8; ++i)
+        if (random() % density == 0) c[i] = value(random);
+      if (trial % 5 == 0) c[random() % 64] = value(random);
+      int32_t fast[8 * 9], narrow[8 * 9], plain[8 * 9];
+      dctidct(fast, 9);
+      dctidctnarrow(narrow, 9);
+      dctidctplain(plain, 9);
+      for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+          ASSERT_EQ(fast[y * 9 + x], plain[y * 9 + x]) << range << " " << trial << " " << x << "," << y;
+          ASSERT_EQ(narrow[y * 9 + x], plain[y * 9 + x]) << range << " " << trial << " " << x << "," << y;
+        }
+    }
+}

@@ -39,7 +39,7 @@ DctCode longtable[512];
 uint8_t clamptable[256];
 bool tablesbuilt = false;
 int32_t quanttable[64];
-int32_t coefficients[64];
+alignas(16) int32_t coefficients[64];
 
 int32_t signextend10(uint32_t v) { return static_cast<int32_t>((v & 0x3FF) ^ 0x200) - 0x200; }
 
@@ -376,10 +376,9 @@ void idctplain(const int32_t* c, int32_t* output, int stride) {
     for (int c2 = 0; c2 < 8; ++c2) output[k * stride + c2] = saturate32(out[k * 8 + c2]);
 }
 
-void idctany(const int32_t* c, int32_t* output, int stride) {
-  bool fast = false;
-  const unsigned rows = usedrows(c, &fast);
-  if (fast && haswide)
+// The transform of c by the fastest path that gives the plain path's values: rows and fast as usedrows tells.
+void idctrows(const int32_t* c, unsigned rows, bool fast, bool wide, int32_t* output, int stride) {
+  if (fast && wide)
     idctwide(c, rows, output, stride);
   else if (fast)
     idctfast(c, rows, output, stride);
@@ -431,10 +430,16 @@ int64_t dctdecodeblock(const uint16_t* input, size_t inwords, uint16_t* output, 
   return decodecodes(bytes.data(), inwords, output, outcapacity);
 }
 
-int dctdequantise(const uint16_t* words, size_t available) {
+namespace {
+
+// Dequantises one block's words into the coefficient block: the words used (0 for damage), the vectors that
+// hold values (bit u for c[u x 8 + v]) and whether every value is within the fast transform's range.
+int dequantiseblock(const uint16_t* words, size_t available, unsigned* rows, bool* fast) {
   if (available < 2) return 0;
-  std::memset(coefficients, 0, sizeof coefficients);
+  for (int i = 0; i < 64; i += 4) _mm_store_si128(reinterpret_cast<__m128i*>(coefficients + i), _mm_setzero_si128());
   coefficients[0] = static_cast<int32_t>(static_cast<int64_t>(signextend10(words[0])) * quanttable[0]);
+  unsigned used_rows = coefficients[0] ? 1u : 0u;
+  bool small = fastrange(coefficients[0]);
   size_t used = 1;
   int position = 1;
   for (;;) {
@@ -445,24 +450,37 @@ int dctdequantise(const uint16_t* words, size_t available) {
     if (position > 63) return 0;
     const int index = kDctScan[position];
     // The low 32 bits of the product, as the transform expects.
-    coefficients[index] = static_cast<int32_t>(
-        static_cast<uint32_t>(static_cast<int64_t>(signextend10(w)) * quanttable[index]));
+    const int32_t value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(signextend10(w)) * quanttable[index]));
+    coefficients[index] = value;
+    used_rows |= value ? 1u << (index >> 3) : 0u;
+    small &= fastrange(value);
     ++position;
   }
+  *rows = used_rows;
+  *fast = small;
   return static_cast<int>(used);
 }
 
-void dctidct(int32_t* output, int stride) { idctany(coefficients, output, stride); }
+}  // namespace
+
+int dctdequantise(const uint16_t* words, size_t available) {
+  unsigned rows = 0;
+  bool fast = false;
+  return dequantiseblock(words, available, &rows, &fast);
+}
+
+void dctidct(int32_t* output, int stride) {
+  bool fast = false;
+  const unsigned rows = usedrows(coefficients, &fast);
+  idctrows(coefficients, rows, fast, haswide, output, stride);
+}
 
 void dctidctplain(int32_t* output, int stride) { idctplain(coefficients, output, stride); }
 
 void dctidctnarrow(int32_t* output, int stride) {
   bool fast = false;
   const unsigned rows = usedrows(coefficients, &fast);
-  if (fast)
-    idctfast(coefficients, rows, output, stride);
-  else
-    idctplain(coefficients, output, stride);
+  idctrows(coefficients, rows, fast, false, output, stride);
 }
 
 void dctfillblock(int32_t* block, int stride) {
@@ -471,7 +489,37 @@ void dctfillblock(int32_t* block, int stride) {
     for (int c = 0; c < 8; ++c) block[r * stride + c] = value;
 }
 
+namespace {
+
+// Bits 16-23 of four values as signed bytes, clamped to -64..63 and offset by 64, as the clamp table does.
+inline __m128i samples4(const int32_t* v) {
+  return _mm_srai_epi32(_mm_slli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(v)), 8), 24);
+}
+
+inline __m128i clampsamples(__m128i a, __m128i b) {  // eight samples as 16-bit values 0..127
+  const __m128i packed = _mm_packs_epi32(a, b);
+  return _mm_add_epi16(_mm_min_epi16(_mm_max_epi16(packed, _mm_set1_epi16(-64)), _mm_set1_epi16(63)), _mm_set1_epi16(64));
+}
+
+}  // namespace
+
 void dctpackrow(const int32_t* luminance, const int32_t* cd1, const int32_t* cd2, PixelPair* output) {
+  const __m128i first = clampsamples(samples4(cd1), samples4(cd1 + 4));
+  const __m128i second = clampsamples(samples4(cd2), samples4(cd2 + 4));
+  const __m128 l0 = _mm_castsi128_ps(samples4(luminance)), l1 = _mm_castsi128_ps(samples4(luminance + 4));
+  const __m128 l2 = _mm_castsi128_ps(samples4(luminance + 8)), l3 = _mm_castsi128_ps(samples4(luminance + 12));
+  const __m128i even = clampsamples(_mm_castps_si128(_mm_shuffle_ps(l0, l1, _MM_SHUFFLE(2, 0, 2, 0))),
+                                    _mm_castps_si128(_mm_shuffle_ps(l2, l3, _MM_SHUFFLE(2, 0, 2, 0))));
+  const __m128i odd = clampsamples(_mm_castps_si128(_mm_shuffle_ps(l0, l1, _MM_SHUFFLE(3, 1, 3, 1))),
+                                   _mm_castps_si128(_mm_shuffle_ps(l2, l3, _MM_SHUFFLE(3, 1, 3, 1))));
+  // Bytes: colour 1, colour 2, right luminance, left luminance.
+  const __m128i low = _mm_or_si128(first, _mm_slli_epi16(second, 8));
+  const __m128i high = _mm_or_si128(odd, _mm_slli_epi16(even, 8));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(output), _mm_unpacklo_epi16(low, high));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(output + 4), _mm_unpackhi_epi16(low, high));
+}
+
+void dctpackrowplain(const int32_t* luminance, const int32_t* cd1, const int32_t* cd2, PixelPair* output) {
   dctbuildtables();
   auto sample = [](int32_t v) { return static_cast<uint32_t>(clamptable[(static_cast<uint32_t>(v) >> 16) & 0xFF]); };
   for (int i = 0; i < 8; ++i)
@@ -485,12 +533,14 @@ int dctdecodemacroblock(const uint16_t* words, size_t available, PixelPair* outp
   const int strides[6] = {8, 8, 16, 16, 16, 16};
   size_t used = 0;
   for (int b = 0; b < 6; ++b) {
-    const int count = dctdequantise(words + used, available - used);
+    unsigned rows = 0;
+    bool fast = false;
+    const int count = dequantiseblock(words + used, available - used, &rows, &fast);
     if (count == 0) return 0;
     if (count == 2)
       dctfillblock(targets[b], strides[b]);
     else
-      dctidct(targets[b], strides[b]);
+      idctrows(coefficients, rows, fast, haswide, targets[b], strides[b]);
     used += static_cast<size_t>(count);
   }
   const int32_t pairs = framewidth / 2;

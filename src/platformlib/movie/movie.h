@@ -44,6 +44,8 @@ void dctfillblock(int32_t* block, int stride);
 
 using PixelPair = uint32_t;
 void dctpackrow(const int32_t* luminance, const int32_t* cd1, const int32_t* cd2, PixelPair* output);
+// The same through the clamp table, a pair at a time.
+void dctpackrowplain(const int32_t* luminance, const int32_t* cd1, const int32_t* cd2, PixelPair* output);
 
 // Decodes one macroblock into the frame at output (frame width in pixels). Returns the words consumed, or 0
 // when the macroblock's words are damaged (the frame is then left as it was).

@@ -187,3 +187,19 @@ TEST(MovieIdct, FastPathEqualsThePlainPath) {
         }
     }
 }
+
+TEST(MovieBlocks, FastPackRowEqualsTheTablePath) {
+  std::mt19937 random(5);
+  for (int trial = 0; trial < 2000; ++trial) {
+    int32_t lum[16], cd1[8], cd2[8];
+    for (int32_t& v : lum) v = static_cast<int32_t>(random());
+    for (int i = 0; i < 8; ++i) {
+      cd1[i] = static_cast<int32_t>(random());
+      cd2[i] = static_cast<int32_t>(random());
+    }
+    PixelPair fast[8], plain[8];
+    dctpackrow(lum, cd1, cd2, fast);
+    dctpackrowplain(lum, cd1, cd2, plain);
+    for (int i = 0; i < 8; ++i) ASSERT_EQ(fast[i], plain[i]) << trial << " " << i;
+  }
+}

@@ -282,15 +282,19 @@ void idctfast(const int32_t* c, unsigned rows, int32_t* output, int stride) {
 #define TEEBOX_AVX2 __attribute__((target("avx2")))
 using V4 = __m256d;
 
-TEEBOX_AVX2 inline V4 floor4(V4 v) { return _mm256_round_pd(v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC); }
 TEEBOX_AVX2 inline V4 round4(V4 v) { return _mm256_round_pd(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC); }
 
+// halfsqrt2 on 64-bit integers: an integer double below 2^51 plus 1.5 x 2^52 holds it in its low bits. With
+// v = hi x 2^32 + lo, the product's high half is hi x K + (lo x K) / 2^32, both exact in 64 bits.
 TEEBOX_AVX2 inline V4 halfsqrt2x4(V4 v) {
-  const V4 a = _mm256_mul_pd(v, _mm256_set1_pd(23170.0)), b = _mm256_mul_pd(v, _mm256_set1_pd(31130.0));
-  const V4 ah = floor4(_mm256_mul_pd(a, _mm256_set1_pd(1.0 / 65536)));
-  const V4 al = _mm256_sub_pd(a, _mm256_mul_pd(ah, _mm256_set1_pd(65536.0)));
-  const V4 rest = floor4(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(al, _mm256_set1_pd(65536.0)), b), _mm256_set1_pd(1.0 / 4294967296.0)));
-  return _mm256_mul_pd(_mm256_add_pd(ah, rest), _mm256_set1_pd(2.0));
+  const V4 magic = _mm256_set1_pd(6755399441055744.0);
+  const __m256i bias = _mm256_castpd_si256(magic), k = _mm256_set1_epi64x(0x5A82799A);
+  const __m256i n = _mm256_sub_epi64(_mm256_castpd_si256(_mm256_add_pd(v, magic)), bias);
+  const __m256i high = _mm256_mul_epi32(_mm256_srli_epi64(n, 32), k);
+  const __m256i low = _mm256_srli_epi64(_mm256_mul_epu32(n, k), 32);
+  const __m256i product = _mm256_add_epi64(high, low);
+  const V4 back = _mm256_sub_pd(_mm256_castsi256_pd(_mm256_add_epi64(product, bias)), magic);
+  return _mm256_mul_pd(back, _mm256_set1_pd(2.0));
 }
 
 TEEBOX_AVX2 inline void idct8x4(const V4* z, V4* out) {
@@ -316,50 +320,66 @@ TEEBOX_AVX2 inline void idct8x4(const V4* z, V4* out) {
   out[3] = round4(_mm256_sub_pd(e3, t4));
 }
 
+// Four rows of four 32-bit values into four columns.
+inline void transpose4(const __m128i* in, __m128i* out) {
+  const __m128i a = _mm_unpacklo_epi32(in[0], in[1]), b = _mm_unpackhi_epi32(in[0], in[1]);
+  const __m128i c = _mm_unpacklo_epi32(in[2], in[3]), d = _mm_unpackhi_epi32(in[2], in[3]);
+  out[0] = _mm_unpacklo_epi64(a, c);
+  out[1] = _mm_unpackhi_epi64(a, c);
+  out[2] = _mm_unpacklo_epi64(b, d);
+  out[3] = _mm_unpackhi_epi64(b, d);
+}
+
 TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned rows, int32_t* output, int stride) {
   // Pass one, four coefficient vectors at a time; middle[k x 8 + u] is vector u's output k.
   alignas(32) double middle[64];
   for (int u = 0; u < 8; u += 4) {
-    if (!(rows >> u & 15)) {
-      for (int k = 0; k < 8; ++k) _mm256_store_pd(middle + k * 8 + u, _mm256_setzero_pd());
-      continue;
-    }
+    if (!(rows >> u & 15)) continue;  // pass two reads these as zeros
     V4 z[8], out[8];
-    for (int v = 0; v < 8; ++v)
-      z[v] = _mm256_cvtepi32_pd(_mm_set_epi32(c[(u + 3) * 8 + v], c[(u + 2) * 8 + v], c[(u + 1) * 8 + v], c[u * 8 + v]));
+    for (int v = 0; v < 8; v += 4) {
+      __m128i vectors[4], lanes[4];
+      for (int i = 0; i < 4; ++i) vectors[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + (u + i) * 8 + v));
+      transpose4(vectors, lanes);
+      for (int i = 0; i < 4; ++i) z[v + i] = _mm256_cvtepi32_pd(lanes[i]);
+    }
     idct8x4(z, out);
     for (int k = 0; k < 8; ++k) _mm256_store_pd(middle + k * 8 + u, out[k]);
   }
-  // Pass two, one output row at a time across lanes would need a transpose; instead four rows at a time, row
-  // k's vector being middle[k x 8 + u] over u, gathered by a transpose of 4 x 4 blocks.
-  const V4 high = _mm256_set1_pd(2147483647.0), low = _mm256_set1_pd(-2147483648.0);
-  for (int k = 0; k < 8; k += 4) {
-    V4 z[8], out[8];
+  // Pass two, four rows at a time: row k's vector is middle[k x 8 + u] over u, turned into lanes by 4 x 4
+  // transposes. Both halves are gathered before either is transformed, so their chains overlap.
+  V4 z[2][8], out[2][8];
+  for (int h = 0; h < 2; ++h)
     for (int u = 0; u < 8; u += 4) {
-      const V4 r0 = _mm256_load_pd(middle + k * 8 + u), r1 = _mm256_load_pd(middle + (k + 1) * 8 + u);
-      const V4 r2 = _mm256_load_pd(middle + (k + 2) * 8 + u), r3 = _mm256_load_pd(middle + (k + 3) * 8 + u);
+      const double* m = middle + h * 32 + u;
+      if (!(rows >> u & 15)) {
+        for (int i = 0; i < 4; ++i) z[h][u + i] = _mm256_setzero_pd();
+        continue;
+      }
+      const V4 r0 = _mm256_load_pd(m), r1 = _mm256_load_pd(m + 8), r2 = _mm256_load_pd(m + 16), r3 = _mm256_load_pd(m + 24);
       const V4 t0 = _mm256_unpacklo_pd(r0, r1), t1 = _mm256_unpackhi_pd(r0, r1);
       const V4 t2 = _mm256_unpacklo_pd(r2, r3), t3 = _mm256_unpackhi_pd(r2, r3);
-      z[u] = _mm256_permute2f128_pd(t0, t2, 0x20);
-      z[u + 1] = _mm256_permute2f128_pd(t1, t3, 0x20);
-      z[u + 2] = _mm256_permute2f128_pd(t0, t2, 0x31);
-      z[u + 3] = _mm256_permute2f128_pd(t1, t3, 0x31);
+      z[h][u] = _mm256_permute2f128_pd(t0, t2, 0x20);
+      z[h][u + 1] = _mm256_permute2f128_pd(t1, t3, 0x20);
+      z[h][u + 2] = _mm256_permute2f128_pd(t0, t2, 0x31);
+      z[h][u + 3] = _mm256_permute2f128_pd(t1, t3, 0x31);
     }
-    if (rows == 1) {
-      for (int x = 0; x < 8; ++x) out[x] = z[0];
-    } else {
-      idct8x4(z, out);
-    }
-    // out[x] holds column x of rows k..k+3: clamp, truncate and transpose back into rows.
+  if (rows == 1) {  // only the first vector: every output of a row is its value
+    for (int h = 0; h < 2; ++h)
+      for (int x = 0; x < 8; ++x) out[h][x] = z[h][0];
+  } else {
+    idct8x4(z[0], out[0]);
+    idct8x4(z[1], out[1]);
+  }
+  // out[h][x] holds column x of rows 4h..4h+3: clamp, truncate and transpose back into rows.
+  const V4 high = _mm256_set1_pd(2147483647.0), low = _mm256_set1_pd(-2147483648.0);
+  for (int h = 0; h < 2; ++h) {
     __m128i n[8];
-    for (int x = 0; x < 8; ++x) n[x] = _mm256_cvttpd_epi32(_mm256_max_pd(_mm256_min_pd(out[x], high), low));
+    for (int x = 0; x < 8; ++x) n[x] = _mm256_cvttpd_epi32(_mm256_max_pd(_mm256_min_pd(out[h][x], high), low));
+    int32_t* row = output + 4 * h * stride;
     for (int x = 0; x < 8; x += 4) {
-      const __m128i a = _mm_unpacklo_epi32(n[x], n[x + 1]), b = _mm_unpackhi_epi32(n[x], n[x + 1]);
-      const __m128i c2 = _mm_unpacklo_epi32(n[x + 2], n[x + 3]), d = _mm_unpackhi_epi32(n[x + 2], n[x + 3]);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(output + k * stride + x), _mm_unpacklo_epi64(a, c2));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(output + (k + 1) * stride + x), _mm_unpackhi_epi64(a, c2));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(output + (k + 2) * stride + x), _mm_unpacklo_epi64(b, d));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(output + (k + 3) * stride + x), _mm_unpackhi_epi64(b, d));
+      __m128i rowsout[4];
+      transpose4(n + x, rowsout);
+      for (int i = 0; i < 4; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i * stride + x), rowsout[i]);
     }
   }
 }

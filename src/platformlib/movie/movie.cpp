@@ -174,54 +174,6 @@ void idct8(const double* in, int step, double* out, int ostep) {
   out[3 * ostep] = roundmagic(e3 - t4);
 }
 
-// The same transform two vectors at a time in SSE2, exact to idct8 for inputs below 2^28 (pass one) and
-// their outputs (pass two): every value stays an integer or a sum the doubles hold exactly, so the same
-// operations in the same order give the same bits. The all-zero shortcut of idct8 is what the full flow gives
-// on integers, so it is not needed here.
-using V2 = __m128d;
-
-inline V2 roundv(V2 v) {  // nearest, ties to even, |v| < 2^51
-  const V2 magic = _mm_set1_pd(6755399441055744.0);
-  return _mm_sub_pd(_mm_add_pd(v, magic), magic);
-}
-
-inline V2 floorv(V2 v) {
-  const V2 t = roundv(v);
-  return _mm_sub_pd(t, _mm_and_pd(_mm_cmpgt_pd(t, v), _mm_set1_pd(1.0)));
-}
-
-// halfsqrt2 for integers below 2^36: v x 0x5A82799A split into v x 0x5A82 x 2^16 + v x 0x799A, each exact.
-inline V2 halfsqrt2v(V2 v) {
-  const V2 a = _mm_mul_pd(v, _mm_set1_pd(23170.0)), b = _mm_mul_pd(v, _mm_set1_pd(31130.0));
-  const V2 ah = floorv(_mm_mul_pd(a, _mm_set1_pd(1.0 / 65536)));
-  const V2 al = _mm_sub_pd(a, _mm_mul_pd(ah, _mm_set1_pd(65536.0)));
-  const V2 rest = floorv(_mm_mul_pd(_mm_add_pd(_mm_mul_pd(al, _mm_set1_pd(65536.0)), b), _mm_set1_pd(1.0 / 4294967296.0)));
-  return _mm_mul_pd(_mm_add_pd(ah, rest), _mm_set1_pd(2.0));
-}
-
-inline void idct8v(const V2* z, V2* out) {
-  const V2 two = _mm_set1_pd(2.0);
-  const V2 e10 = _mm_add_pd(z[0], z[4]), e11 = _mm_sub_pd(z[0], z[4]);
-  const V2 e13 = _mm_add_pd(z[2], z[6]);
-  const V2 e12 = _mm_sub_pd(_mm_mul_pd(two, halfsqrt2v(_mm_sub_pd(z[2], z[6]))), e13);
-  const V2 e0 = _mm_add_pd(e10, e13), e3 = _mm_sub_pd(e10, e13), e1 = _mm_add_pd(e11, e12), e2 = _mm_sub_pd(e11, e12);
-  const V2 o13 = _mm_add_pd(z[5], z[3]), o10 = _mm_sub_pd(z[5], z[3]), o11 = _mm_add_pd(z[1], z[7]), o12 = _mm_sub_pd(z[1], z[7]);
-  const V2 t7 = _mm_add_pd(o11, o13);
-  const V2 t11 = _mm_mul_pd(two, halfsqrt2v(_mm_sub_pd(o11, o13)));
-  const V2 r = _mm_mul_pd(_mm_set1_pd(2.0 * static_cast<double>(0.3826834f)), _mm_sub_pd(o12, o10));
-  const V2 t10 = _mm_sub_pd(_mm_xor_pd(r, _mm_set1_pd(-0.0)), _mm_mul_pd(_mm_set1_pd(2.0 * static_cast<double>(1.3065630f)), o10));
-  const V2 t12 = _mm_add_pd(r, _mm_mul_pd(_mm_set1_pd(2.0 * static_cast<double>(0.5411961f)), o12));
-  const V2 t6 = _mm_sub_pd(t12, t7), t5 = _mm_sub_pd(t11, t6), t4 = _mm_add_pd(t10, t5);
-  out[0] = roundv(_mm_add_pd(e0, t7));
-  out[7] = roundv(_mm_sub_pd(e0, t7));
-  out[1] = roundv(_mm_add_pd(e1, t6));
-  out[6] = roundv(_mm_sub_pd(e1, t6));
-  out[2] = roundv(_mm_add_pd(e2, t5));
-  out[5] = roundv(_mm_sub_pd(e2, t5));
-  out[4] = roundv(_mm_add_pd(e3, t4));
-  out[3] = roundv(_mm_sub_pd(e3, t4));
-}
-
 constexpr uint32_t kFastLimit = 1u << 28;
 inline bool fastrange(int32_t v) { return static_cast<uint32_t>(v) + kFastLimit < 2 * kFastLimit; }
 
@@ -241,44 +193,10 @@ unsigned usedrows(const int32_t* c, bool* fast) {
   return rows;
 }
 
-// The transform of c, every value of which is within kFastLimit, with the rows not in `rows` all zero.
-void idctfast(const int32_t* c, unsigned rows, int32_t* output, int stride) {
-  // Pass one, two coefficient vectors at a time; middle[u x 8 + k] is vector u's output k.
-  alignas(16) double middle[64];
-  for (int u = 0; u < 8; u += 2) {
-    if (!(rows >> u & 3)) {
-      std::memset(middle + u * 8, 0, 16 * sizeof(double));
-      continue;
-    }
-    V2 z[8], out[8];
-    for (int v = 0; v < 8; ++v)
-      z[v] = _mm_set_pd(static_cast<double>(c[(u + 1) * 8 + v]), static_cast<double>(c[u * 8 + v]));
-    idct8v(z, out);
-    for (int k = 0; k < 8; ++k) {
-      _mm_storel_pd(middle + u * 8 + k, out[k]);
-      _mm_storeh_pd(middle + (u + 1) * 8 + k, out[k]);
-    }
-  }
-  const V2 high = _mm_set1_pd(2147483647.0), low = _mm_set1_pd(-2147483648.0);
-  auto store = [&](int row, int col, V2 value) {  // lanes: rows row and row + 1
-    const __m128i n = _mm_cvttpd_epi32(_mm_max_pd(_mm_min_pd(value, high), low));
-    output[row * stride + col] = _mm_cvtsi128_si32(n);
-    output[(row + 1) * stride + col] = _mm_cvtsi128_si32(_mm_shuffle_epi32(n, 1));
-  };
-  // Pass two, two output rows at a time: row k's vector is middle[u x 8 + k] over u.
-  for (int k = 0; k < 8; k += 2) {
-    V2 z[8], out[8];
-    for (int u = 0; u < 8; ++u) z[u] = _mm_load_pd(middle + u * 8 + k);
-    if (rows == 1) {  // only the first vector: every output of a row is its value
-      for (int x = 0; x < 8; ++x) store(k, x, z[0]);
-      continue;
-    }
-    idct8v(z, out);
-    for (int x = 0; x < 8; ++x) store(k, x, out[x]);
-  }
-}
-
-// The same flow four vectors at a time where the processor has AVX2; SSE4.1's rounding replaces the magic sums.
+// The transform four vectors at a time where the processor has AVX2, exact to idct8 for inputs below 2^28
+// (pass one) and their outputs (pass two): every value stays an integer or a sum the doubles hold exactly, so
+// the same operations in the same order give the same bits; the all-zero shortcut of idct8 is what the full
+// flow gives on integers. Rounding to nearest replaces the magic sums.
 #define TEEBOX_AVX2 __attribute__((target("avx2")))
 using V4 = __m256d;
 
@@ -384,7 +302,10 @@ TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned rows, int32_t* output, int 
   }
 }
 
-const bool haswide = __builtin_cpu_supports("avx2");
+const bool haswide = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+}();
 
 void idctplain(const int32_t* c, int32_t* output, int stride) {
   double in[64], middle[64], out[64];
@@ -397,11 +318,9 @@ void idctplain(const int32_t* c, int32_t* output, int stride) {
 }
 
 // The transform of c by the fastest path that gives the plain path's values: rows and fast as usedrows tells.
-void idctrows(const int32_t* c, unsigned rows, bool fast, bool wide, int32_t* output, int stride) {
-  if (fast && wide)
+void idctrows(const int32_t* c, unsigned rows, bool fast, int32_t* output, int stride) {
+  if (fast && haswide)
     idctwide(c, rows, output, stride);
-  else if (fast)
-    idctfast(c, rows, output, stride);
   else
     idctplain(c, output, stride);
 }
@@ -492,16 +411,10 @@ int dctdequantise(const uint16_t* words, size_t available) {
 void dctidct(int32_t* output, int stride) {
   bool fast = false;
   const unsigned rows = usedrows(coefficients, &fast);
-  idctrows(coefficients, rows, fast, haswide, output, stride);
+  idctrows(coefficients, rows, fast, output, stride);
 }
 
 void dctidctplain(int32_t* output, int stride) { idctplain(coefficients, output, stride); }
-
-void dctidctnarrow(int32_t* output, int stride) {
-  bool fast = false;
-  const unsigned rows = usedrows(coefficients, &fast);
-  idctrows(coefficients, rows, fast, false, output, stride);
-}
 
 void dctfillblock(int32_t* block, int stride) {
   const int32_t value = coefficients[0];
@@ -560,7 +473,7 @@ int dctdecodemacroblock(const uint16_t* words, size_t available, PixelPair* outp
     if (count == 2)
       dctfillblock(targets[b], strides[b]);
     else
-      idctrows(coefficients, rows, fast, haswide, targets[b], strides[b]);
+      idctrows(coefficients, rows, fast, targets[b], strides[b]);
     used += static_cast<size_t>(count);
   }
   const int32_t pairs = framewidth / 2;

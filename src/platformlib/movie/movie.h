@@ -36,10 +36,9 @@ int64_t dctdecodeblock(const uint16_t* input, size_t inwords, uint16_t* output, 
 int dctdequantise(const uint16_t* words, size_t available);
 int32_t* dctcoefficients();  // the coefficient block, 64 values
 void dctidct(int32_t* output, int stride);
-// The same transform the plain way, one value at a time in doubles; dctidct gives the same values faster.
+// The same transform one value at a time in doubles; dctidct gives the same values faster where the processor
+// has AVX2.
 void dctidctplain(int32_t* output, int stride);
-// dctidct without the AVX2 path, which it takes where the processor has it.
-void dctidctnarrow(int32_t* output, int stride);
 void dctfillblock(int32_t* block, int stride);
 
 using PixelPair = uint32_t;

@@ -176,15 +176,11 @@ TEST(MovieIdct, FastPathEqualsThePlainPath) {
       for (int i = 0; i < rows * 8; ++i)
         if (random() % density == 0) c[i] = value(random);
       if (trial % 5 == 0) c[random() % 64] = value(random);
-      int32_t fast[8 * 9], narrow[8 * 9], plain[8 * 9];
+      int32_t fast[8 * 9], plain[8 * 9];
       dctidct(fast, 9);
-      dctidctnarrow(narrow, 9);
       dctidctplain(plain, 9);
       for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) {
-          ASSERT_EQ(fast[y * 9 + x], plain[y * 9 + x]) << range << " " << trial << " " << x << "," << y;
-          ASSERT_EQ(narrow[y * 9 + x], plain[y * 9 + x]) << range << " " << trial << " " << x << "," << y;
-        }
+        for (int x = 0; x < 8; ++x) ASSERT_EQ(fast[y * 9 + x], plain[y * 9 + x]) << range << " " << trial << " " << x << "," << y;
     }
 }
 

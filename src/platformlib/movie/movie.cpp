@@ -68,6 +68,18 @@ struct BitReader {
   int held = 0;
   size_t taken = 0;
   void refill() {
+    if (held > 48) return;
+    if (next + 4 <= count) {
+      // Four words at once: a little-endian load holds them with the first in the low bits.
+      uint64_t chunk = 0;
+      for (int i = 0; i < 4; ++i) chunk = chunk << 16 | ReadLE16(bytes + 2 * (next + static_cast<size_t>(i)));
+      // Only whole words count as held; the bits of a partial word are set again, alike, by the next refill.
+      window |= chunk >> held;
+      const int words = (64 - held) >> 4;
+      next += static_cast<size_t>(words);
+      held += words * 16;
+      return;
+    }
     while (held <= 48) {
       const uint64_t w = next < count ? ReadLE16(bytes + 2 * next) : 0u;
       ++next;

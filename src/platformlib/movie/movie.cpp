@@ -227,17 +227,24 @@ TEEBOX_AVX2 inline V4 halfsqrt2x4(V4 v) {
   return _mm256_mul_pd(back, _mm256_set1_pd(2.0));
 }
 
+// Inputs from n on are zero: a sum with one of them is its other term (only a zero's sign could differ, and no
+// integer result depends on it), and halfsqrt2 of zero is zero.
+template <int n>
 TEEBOX_AVX2 inline void idct8x4(const V4* z, V4* out) {
-  const V4 two = _mm256_set1_pd(2.0);
-  const V4 e10 = _mm256_add_pd(z[0], z[4]), e11 = _mm256_sub_pd(z[0], z[4]);
-  const V4 e13 = _mm256_add_pd(z[2], z[6]);
-  const V4 e12 = _mm256_sub_pd(_mm256_mul_pd(two, halfsqrt2x4(_mm256_sub_pd(z[2], z[6]))), e13);
-  const V4 e0 = _mm256_add_pd(e10, e13), e3 = _mm256_sub_pd(e10, e13), e1 = _mm256_add_pd(e11, e12), e2 = _mm256_sub_pd(e11, e12);
-  const V4 o13 = _mm256_add_pd(z[5], z[3]), o10 = _mm256_sub_pd(z[5], z[3]), o11 = _mm256_add_pd(z[1], z[7]), o12 = _mm256_sub_pd(z[1], z[7]);
-  const V4 t7 = _mm256_add_pd(o11, o13);
-  const V4 t11 = _mm256_mul_pd(two, halfsqrt2x4(_mm256_sub_pd(o11, o13)));
-  const V4 r = _mm256_mul_pd(_mm256_set1_pd(2.0 * static_cast<double>(0.3826834f)), _mm256_sub_pd(o12, o10));
-  const V4 t10 = _mm256_sub_pd(_mm256_xor_pd(r, _mm256_set1_pd(-0.0)), _mm256_mul_pd(_mm256_set1_pd(2.0 * static_cast<double>(1.3065630f)), o10));
+  const V4 two = _mm256_set1_pd(2.0), zero = _mm256_setzero_pd(), minus = _mm256_set1_pd(-0.0);
+  const V4 e10 = n > 4 ? _mm256_add_pd(z[0], z[4]) : z[0], e11 = n > 4 ? _mm256_sub_pd(z[0], z[4]) : z[0];
+  const V4 e13 = n > 6 ? _mm256_add_pd(z[2], z[6]) : n > 2 ? z[2] : zero;
+  const V4 e12 = n > 2 ? _mm256_sub_pd(_mm256_mul_pd(two, halfsqrt2x4(n > 6 ? _mm256_sub_pd(z[2], z[6]) : z[2])), e13) : zero;
+  const V4 e0 = n > 2 ? _mm256_add_pd(e10, e13) : e10, e3 = n > 2 ? _mm256_sub_pd(e10, e13) : e10;
+  const V4 e1 = n > 2 ? _mm256_add_pd(e11, e12) : e11, e2 = n > 2 ? _mm256_sub_pd(e11, e12) : e11;
+  const V4 o13 = n > 5 ? _mm256_add_pd(z[5], z[3]) : n > 3 ? z[3] : zero;
+  const V4 o10 = n > 5 ? _mm256_sub_pd(z[5], z[3]) : n > 3 ? _mm256_xor_pd(z[3], minus) : zero;
+  const V4 o11 = n > 7 ? _mm256_add_pd(z[1], z[7]) : z[1], o12 = n > 7 ? _mm256_sub_pd(z[1], z[7]) : z[1];
+  const V4 t7 = n > 3 ? _mm256_add_pd(o11, o13) : o11;
+  const V4 t11 = _mm256_mul_pd(two, halfsqrt2x4(n > 3 ? _mm256_sub_pd(o11, o13) : o11));
+  const V4 r = _mm256_mul_pd(_mm256_set1_pd(2.0 * static_cast<double>(0.3826834f)), n > 3 ? _mm256_sub_pd(o12, o10) : o12);
+  const V4 t10 = n > 3 ? _mm256_sub_pd(_mm256_xor_pd(r, minus), _mm256_mul_pd(_mm256_set1_pd(2.0 * static_cast<double>(1.3065630f)), o10))
+                       : _mm256_xor_pd(r, minus);
   const V4 t12 = _mm256_add_pd(r, _mm256_mul_pd(_mm256_set1_pd(2.0 * static_cast<double>(0.5411961f)), o12));
   const V4 t6 = _mm256_sub_pd(t12, t7), t5 = _mm256_sub_pd(t11, t6), t4 = _mm256_add_pd(t10, t5);
   out[0] = round4(_mm256_add_pd(e0, t7));
@@ -272,7 +279,7 @@ TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned rows, int32_t* output, int 
       transpose4(vectors, lanes);
       for (int i = 0; i < 4; ++i) z[v + i] = _mm256_cvtepi32_pd(lanes[i]);
     }
-    idct8x4(z, out);
+    idct8x4<8>(z, out);
     for (int k = 0; k < 8; ++k) _mm256_store_pd(middle + k * 8 + u, out[k]);
   }
   // Pass two, four rows at a time: row k's vector is middle[k x 8 + u] over u, turned into lanes by 4 x 4
@@ -296,9 +303,15 @@ TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned rows, int32_t* output, int 
   if (rows == 1) {  // only the first vector: every output of a row is its value
     for (int h = 0; h < 2; ++h)
       for (int x = 0; x < 8; ++x) out[h][x] = z[h][0];
+  } else if (rows < 4) {
+    idct8x4<2>(z[0], out[0]);
+    idct8x4<2>(z[1], out[1]);
+  } else if (rows < 16) {
+    idct8x4<4>(z[0], out[0]);
+    idct8x4<4>(z[1], out[1]);
   } else {
-    idct8x4(z[0], out[0]);
-    idct8x4(z[1], out[1]);
+    idct8x4<8>(z[0], out[0]);
+    idct8x4<8>(z[1], out[1]);
   }
   // out[h][x] holds column x of rows 4h..4h+3: clamp, truncate and transpose back into rows.
   const V4 high = _mm256_set1_pd(2147483647.0), low = _mm256_set1_pd(-2147483648.0);

@@ -189,20 +189,18 @@ void idct8(const double* in, int step, double* out, int ostep) {
 constexpr uint32_t kFastLimit = 1u << 28;
 inline bool fastrange(int32_t v) { return static_cast<uint32_t>(v) + kFastLimit < 2 * kFastLimit; }
 
-// c's rows (c[u x 8 + v] over v) that hold anything: bit u.
-unsigned usedrows(const int32_t* c, bool* fast) {
-  unsigned rows = 0;
+// Where c (c[u x 8 + v]) holds values: bit u for each vector u, bit 8 + v for each place v within them.
+inline unsigned usedbit(int index) { return 1u << (index >> 3) | 256u << (index & 7); }
+
+unsigned usedplaces(const int32_t* c, bool* fast) {
+  unsigned used = 0;
   bool small = true;
-  for (int u = 0; u < 8; ++u) {
-    int32_t any = 0;
-    for (int v = 0; v < 8; ++v) {
-      any |= c[u * 8 + v];
-      small &= fastrange(c[u * 8 + v]);
-    }
-    rows |= any ? 1u << u : 0u;
+  for (int i = 0; i < 64; ++i) {
+    used |= c[i] ? usedbit(i) : 0u;
+    small &= fastrange(c[i]);
   }
   *fast = small;
-  return rows;
+  return used;
 }
 
 // The transform four vectors at a time where the processor has AVX2, exact to idct8 for inputs below 2^28
@@ -267,7 +265,8 @@ inline void transpose4(const __m128i* in, __m128i* out) {
   out[3] = _mm_unpackhi_epi64(b, d);
 }
 
-TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned rows, int32_t* output, int stride) {
+TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned used, int32_t* output, int stride) {
+  const unsigned rows = used & 255, places = used >> 8;
   // Pass one, four coefficient vectors at a time; middle[k x 8 + u] is vector u's output k.
   alignas(32) double middle[64];
   for (int u = 0; u < 8; u += 4) {
@@ -279,7 +278,12 @@ TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned rows, int32_t* output, int 
       transpose4(vectors, lanes);
       for (int i = 0; i < 4; ++i) z[v + i] = _mm256_cvtepi32_pd(lanes[i]);
     }
-    idct8x4<8>(z, out);
+    if (places < 4)
+      idct8x4<2>(z, out);
+    else if (places < 16)
+      idct8x4<4>(z, out);
+    else
+      idct8x4<8>(z, out);
     for (int k = 0; k < 8; ++k) _mm256_store_pd(middle + k * 8 + u, out[k]);
   }
   // Pass two, four rows at a time: row k's vector is middle[k x 8 + u] over u, turned into lanes by 4 x 4
@@ -342,10 +346,10 @@ void idctplain(const int32_t* c, int32_t* output, int stride) {
     for (int c2 = 0; c2 < 8; ++c2) output[k * stride + c2] = saturate32(out[k * 8 + c2]);
 }
 
-// The transform of c by the fastest path that gives the plain path's values: rows and fast as usedrows tells.
-void idctrows(const int32_t* c, unsigned rows, bool fast, int32_t* output, int stride) {
+// The transform of c by the fastest path that gives the plain path's values: used and fast as usedplaces tells.
+void idctrows(const int32_t* c, unsigned used, bool fast, int32_t* output, int stride) {
   if (fast && haswide)
-    idctwide(c, rows, output, stride);
+    idctwide(c, used, output, stride);
   else
     idctplain(c, output, stride);
 }
@@ -396,13 +400,13 @@ int64_t dctdecodeblock(const uint16_t* input, size_t inwords, uint16_t* output, 
 
 namespace {
 
-// Dequantises one block's words into the coefficient block: the words used (0 for damage), the vectors that
-// hold values (bit u for c[u x 8 + v]) and whether every value is within the fast transform's range.
-int dequantiseblock(const uint16_t* words, size_t available, unsigned* rows, bool* fast) {
+// Dequantises one block's words into the coefficient block: the words used (0 for damage), where the block
+// holds values (as usedplaces tells) and whether every value is within the fast transform's range.
+int dequantiseblock(const uint16_t* words, size_t available, unsigned* placesused, bool* fast) {
   if (available < 2) return 0;
   for (int i = 0; i < 64; i += 4) _mm_store_si128(reinterpret_cast<__m128i*>(coefficients + i), _mm_setzero_si128());
   coefficients[0] = static_cast<int32_t>(static_cast<int64_t>(signextend10(words[0])) * quanttable[0]);
-  unsigned used_rows = coefficients[0] ? 1u : 0u;
+  unsigned places = coefficients[0] ? usedbit(0) : 0u;
   bool small = fastrange(coefficients[0]);
   size_t used = 1;
   int position = 1;
@@ -416,11 +420,11 @@ int dequantiseblock(const uint16_t* words, size_t available, unsigned* rows, boo
     // The low 32 bits of the product, as the transform expects.
     const int32_t value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(signextend10(w)) * quanttable[index]));
     coefficients[index] = value;
-    used_rows |= value ? 1u << (index >> 3) : 0u;
+    places |= value ? usedbit(index) : 0u;
     small &= fastrange(value);
     ++position;
   }
-  *rows = used_rows;
+  *placesused = places;
   *fast = small;
   return static_cast<int>(used);
 }
@@ -428,15 +432,15 @@ int dequantiseblock(const uint16_t* words, size_t available, unsigned* rows, boo
 }  // namespace
 
 int dctdequantise(const uint16_t* words, size_t available) {
-  unsigned rows = 0;
+  unsigned used = 0;
   bool fast = false;
-  return dequantiseblock(words, available, &rows, &fast);
+  return dequantiseblock(words, available, &used, &fast);
 }
 
 void dctidct(int32_t* output, int stride) {
   bool fast = false;
-  const unsigned rows = usedrows(coefficients, &fast);
-  idctrows(coefficients, rows, fast, output, stride);
+  const unsigned used = usedplaces(coefficients, &fast);
+  idctrows(coefficients, used, fast, output, stride);
 }
 
 void dctidctplain(int32_t* output, int stride) { idctplain(coefficients, output, stride); }
@@ -491,14 +495,14 @@ int dctdecodemacroblock(const uint16_t* words, size_t available, PixelPair* outp
   const int strides[6] = {8, 8, 16, 16, 16, 16};
   size_t used = 0;
   for (int b = 0; b < 6; ++b) {
-    unsigned rows = 0;
+    unsigned places = 0;
     bool fast = false;
-    const int count = dequantiseblock(words + used, available - used, &rows, &fast);
+    const int count = dequantiseblock(words + used, available - used, &places, &fast);
     if (count == 0) return 0;
     if (count == 2)
       dctfillblock(targets[b], strides[b]);
     else
-      idctrows(coefficients, rows, fast, targets[b], strides[b]);
+      idctrows(coefficients, places, fast, targets[b], strides[b]);
     used += static_cast<size_t>(count);
   }
   const int32_t pairs = framewidth / 2;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include <emmintrin.h>
 
@@ -359,56 +360,12 @@ unsigned CompareMask(int func) {
   }
 }
 
-inline bool Passes(unsigned mask, uint32_t value, uint32_t ref) {
-  return (mask >> ((value >= ref) + (value > ref))) & 1;
-}
-
 enum class Tex { None, PointWrap, PointClamp, BilinearWrap, BilinearClamp };
-
-template <bool Wrap>
-inline size_t Fold(int i, int size) {
-  if (Wrap) return static_cast<size_t>(i & (size - 1));  // sizes are powers of two here
-  return static_cast<size_t>(i < 0 ? 0 : (i >= size ? size - 1 : i));
-}
-
-// Sample() for one filter and addressing mode.
-template <Tex T>
-inline uint32_t Fetch(const uint32_t* texels, int w, int h, float u, float v) {
-  constexpr bool wrap = T == Tex::PointWrap || T == Tex::BilinearWrap;
-  u = Tame(u), v = Tame(v);
-  const size_t pitch = static_cast<size_t>(w);
-  if constexpr (T == Tex::PointWrap || T == Tex::PointClamp) {
-    const size_t x = Fold<wrap>(FastFloor(u * static_cast<float>(w)), w);
-    const size_t y = Fold<wrap>(FastFloor(v * static_cast<float>(h)), h);
-    return texels[y * pitch + x];
-  } else {
-    const float fu = u * static_cast<float>(w) - 0.5f;
-    const float fv = v * static_cast<float>(h) - 0.5f;
-    const int bu = FastFloor(fu), bv = FastFloor(fv);
-    const uint32_t wu = static_cast<uint32_t>((fu - static_cast<float>(bu)) * 256.0f);
-    const uint32_t wv = static_cast<uint32_t>((fv - static_cast<float>(bv)) * 256.0f);
-    const size_t x0 = Fold<wrap>(bu, w), x1 = Fold<wrap>(bu + 1, w);
-    const uint32_t* r0 = texels + Fold<wrap>(bv, h) * pitch;
-    const uint32_t* r1 = texels + Fold<wrap>(bv + 1, h) * pitch;
-    return Lerp(Lerp(r0[x0], r0[x1], wu), Lerp(r1[x0], r1[x1], wu), wv);
-  }
-}
 
 // Clamp255() of four attributes at once: the maximum with 0 also turns NaN into 0.
 inline __m128i Clamp255x4(__m128 v) {
   v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
   return _mm_cvttps_epi32(_mm_add_ps(v, _mm_set1_ps(0.5f)));
-}
-
-template <TargetFormat Fmt>
-inline void Put(uint8_t* row, int x, int r, int g, int b) {
-  if constexpr (Fmt == TargetFormat::Xrgb8888)
-    reinterpret_cast<uint32_t*>(row)[x] = (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) |
-                                          static_cast<uint32_t>(b);
-  else if constexpr (Fmt == TargetFormat::Rgb565)
-    reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-  else
-    reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
 }
 
 // Four pixels at a time: the attributes are stepped one pixel after another as in the scalar loop, then
@@ -504,7 +461,7 @@ inline void GatherPairs(const uint32_t* texels, __m128i index, __m128i* left, __
 
 // Fetch() of four samples.
 template <Tex T>
-inline __m128i Fetch(const uint32_t* texels, int w, int h, __m128 u, __m128 v) {
+__attribute__((always_inline)) inline __m128i Fetch(const uint32_t* texels, int w, int h, __m128 u, __m128 v) {
   constexpr bool wrap = T == Tex::PointWrap || T == Tex::BilinearWrap;
   u = Tame(u), v = Tame(v);
   const __m128i pitch = _mm_set1_epi32(w);
@@ -584,10 +541,12 @@ inline void Write(uint8_t* row, int x, __m128i pass, __m128i raw, __m128i r, __m
 }  // namespace x4
 
 // Shade() for states with a 16-bit depth buffer or none (Z), modulated textures (T) and no blending or
-// source-alpha blending (Blend).
+// source-alpha blending (Blend). Four pixels at a time; the last one to three go through the same steps on a
+// copy of their pixels, so a short span costs no scalar loop and nothing past its end is touched.
 template <TargetFormat Fmt, bool Z, Tex T, bool Blend>
 void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const Setup& o, int y, int from,
               int to, Pixel p) {
+  constexpr int kBytes = Fmt == TargetFormat::Xrgb8888 ? 4 : 2;
   uint8_t* const row = t.pixels + static_cast<ptrdiff_t>(y) * t.pitch;
   uint16_t* const zrow = Z ? reinterpret_cast<uint16_t*>(d.pixels + static_cast<ptrdiff_t>(y) * d.pitch) : nullptr;
   const unsigned zmask = s.zTest ? CompareMask(s.zFunc) : 7;
@@ -604,121 +563,83 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
                                 texAlpha = s.texture->hasAlpha;
   __m128 zq = _mm_loadu_ps(&p.z), rgba = _mm_loadu_ps(&p.r), extra = _mm_loadu_ps(&p.sr);
   const __m128 dzq = _mm_loadu_ps(o.ddx), drgba = _mm_loadu_ps(o.ddx + 4), dextra = _mm_loadu_ps(o.ddx + 8);
-  int x = from;
-  if constexpr (true) {
-    const __m128i c255 = _mm_set1_epi32(255), c127 = _mm_set1_epi32(127);
-    const __m128 zscale = _mm_set1_ps(static_cast<float>(zmax));
-    const __m128i fogR = _mm_set1_epi32(fr), fogG = _mm_set1_epi32(fg), fogB = _mm_set1_epi32(fb);
-    for (; x + 3 <= to; x += 4) {
-      __m128 z = zq, q = _mm_add_ps(z, dzq), u = _mm_add_ps(q, dzq), v = _mm_add_ps(u, dzq);
-      zq = _mm_add_ps(v, dzq);
-      _MM_TRANSPOSE4_PS(z, q, u, v);
-      __m128 cr = rgba, cg = _mm_add_ps(cr, drgba), cb = _mm_add_ps(cg, drgba), ca = _mm_add_ps(cb, drgba);
-      rgba = _mm_add_ps(ca, drgba);
-      _MM_TRANSPOSE4_PS(cr, cg, cb, ca);
-      __m128 sr = extra, sg = sr, sb = sr, sf = sr;
-      if (specular || fog) {
-        sg = _mm_add_ps(sr, dextra), sb = _mm_add_ps(sg, dextra), sf = _mm_add_ps(sb, dextra);
-        extra = _mm_add_ps(sf, dextra);
-      }
-      __m128i pass = _mm_set1_epi32(-1), zv = _mm_setzero_si128(), zold = _mm_setzero_si128();
-      if constexpr (Z) {
-        const __m128i scaled = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(z, zscale), _mm_set1_ps(0.5f)));
-        zv = x4::Select(_mm_castps_si128(_mm_cmpgt_ps(z, _mm_setzero_ps())), scaled, _mm_setzero_si128());
-        zv = x4::Select(_mm_castps_si128(_mm_cmpge_ps(z, _mm_set1_ps(1.0f))), _mm_set1_epi32(static_cast<int>(zmax)), zv);
-        zold = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(zrow + x));
-        const __m128i ref = _mm_unpacklo_epi16(zold, _mm_setzero_si128());
-        pass = zmask == 3 ? _mm_xor_si128(_mm_cmpgt_epi32(zv, ref), _mm_set1_epi32(-1)) : x4::Passes(zmask, zv, ref);
-        if (_mm_movemask_epi8(pass) == 0) continue;
-      }
-      __m128i r = x4::Clamp(cr), g = x4::Clamp(cg), b = x4::Clamp(cb), a = x4::Clamp(ca);
-      if constexpr (T != Tex::None) {
-        if (perspective) {
-          const __m128 w = _mm_div_ps(_mm_set1_ps(1.0f), q), use = _mm_cmpneq_ps(q, _mm_setzero_ps());
-          u = x4::Select(use, _mm_mul_ps(u, w), u), v = x4::Select(use, _mm_mul_ps(v, w), v);
-        }
-        const __m128i tex = x4::Fetch<T>(texels, tw, th, u, v);
-        r = x4::Div255(_mm_add_epi32(x4::Mul(_mm_and_si128(_mm_srli_epi32(tex, 16), c255), r), c127));
-        g = x4::Div255(_mm_add_epi32(x4::Mul(_mm_and_si128(_mm_srli_epi32(tex, 8), c255), g), c127));
-        b = x4::Div255(_mm_add_epi32(x4::Mul(_mm_and_si128(tex, c255), b), c127));
-        if (texAlpha) a = _mm_srli_epi32(tex, 24);
-      }
-      if (specular || fog) {
-        _MM_TRANSPOSE4_PS(sr, sg, sb, sf);
-        if (specular) {
-          r = x4::Min(c255, _mm_add_epi32(r, x4::Clamp(sr))), g = x4::Min(c255, _mm_add_epi32(g, x4::Clamp(sg)));
-          b = x4::Min(c255, _mm_add_epi32(b, x4::Clamp(sb)));
-        }
-        if (fog) {
-          const __m128i f = x4::Clamp(sf), nf = _mm_sub_epi32(c255, f);
-          auto mix = [&](__m128i c, __m128i fc) {
-            return x4::Div255(_mm_add_epi32(_mm_add_epi32(x4::Mul(c, f), x4::Mul(fc, nf)), c127));
-          };
-          r = mix(r, fogR), g = mix(g, fogG), b = mix(b, fogB);
-        }
-      }
-      if (amask != 7) pass = _mm_and_si128(pass, x4::Passes(amask, a, _mm_set1_epi32(static_cast<int>(aref))));
-      __m128i raw, dr, dg, db;
-      x4::Read<Fmt>(row, x, &raw, &dr, &dg, &db);
-      if constexpr (Blend) {
-        const __m128i na = _mm_sub_epi32(c255, a);
-        auto mix = [&](__m128i c, __m128i dc) {
-          return x4::Div255(_mm_add_epi32(_mm_add_epi32(x4::Mul(c, a), x4::Mul(dc, na)), c127));
-        };
-        r = mix(r, dr), g = mix(g, dg), b = mix(b, db);
-      }
-      x4::Write<Fmt>(row, x, pass, raw, r, g, b);
-      if constexpr (Z) {
-        if (zWrite) _mm_storel_epi64(reinterpret_cast<__m128i*>(zrow + x), x4::Select(x4::Narrow(pass), x4::Narrow(zv), zold));
-      }
+  const __m128i c255 = _mm_set1_epi32(255), c127 = _mm_set1_epi32(127);
+  const __m128 zscale = _mm_set1_ps(static_cast<float>(zmax));
+  const __m128i fogR = _mm_set1_epi32(fr), fogG = _mm_set1_epi32(fg), fogB = _mm_set1_epi32(fb);
+  auto quad = [&](uint8_t* px, uint16_t* zp) __attribute__((always_inline)) {
+    __m128 z = zq, q = _mm_add_ps(z, dzq), u = _mm_add_ps(q, dzq), v = _mm_add_ps(u, dzq);
+    zq = _mm_add_ps(v, dzq);
+    _MM_TRANSPOSE4_PS(z, q, u, v);
+    __m128 cr = rgba, cg = _mm_add_ps(cr, drgba), cb = _mm_add_ps(cg, drgba), ca = _mm_add_ps(cb, drgba);
+    rgba = _mm_add_ps(ca, drgba);
+    _MM_TRANSPOSE4_PS(cr, cg, cb, ca);
+    __m128 sr = extra, sg = sr, sb = sr, sf = sr;
+    if (specular || fog) {
+      sg = _mm_add_ps(sr, dextra), sb = _mm_add_ps(sg, dextra), sf = _mm_add_ps(sb, dextra);
+      extra = _mm_add_ps(sf, dextra);
     }
-  }
-  for (; x <= to; ++x, zq = _mm_add_ps(zq, dzq), rgba = _mm_add_ps(rgba, drgba),
-           extra = _mm_add_ps(extra, dextra)) {
-    alignas(16) float at[4];
-    _mm_store_ps(at, zq);
-    uint32_t zv = 0;
+    __m128i pass = _mm_set1_epi32(-1), zv = _mm_setzero_si128(), zold = _mm_setzero_si128();
     if constexpr (Z) {
-      zv = DepthValue(at[0], zmax);
-      if (!Passes(zmask, zv, zrow[x])) continue;
+      // DepthValue(): the maximum with 0 turns NaN into 0 as its !(z > 0) does.
+      const __m128 clamped = _mm_min_ps(_mm_max_ps(z, _mm_setzero_ps()), _mm_set1_ps(1.0f));
+      zv = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(clamped, zscale), _mm_set1_ps(0.5f)));
+      zold = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(zp));
+      const __m128i ref = _mm_unpacklo_epi16(zold, _mm_setzero_si128());
+      pass = zmask == 3 ? _mm_xor_si128(_mm_cmpgt_epi32(zv, ref), _mm_set1_epi32(-1)) : x4::Passes(zmask, zv, ref);
+      if (_mm_movemask_epi8(pass) == 0) return;
     }
-    alignas(16) int32_t c[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(c), Clamp255x4(rgba));
-    int r = c[0], g = c[1], b = c[2], a = c[3];
+    __m128i r = x4::Clamp(cr), g = x4::Clamp(cg), b = x4::Clamp(cb), a = x4::Clamp(ca);
     if constexpr (T != Tex::None) {
-      float u = at[2], v = at[3];
-      if (perspective && at[1] != 0.0f) {
-        const float w = 1.0f / at[1];
-        u *= w, v *= w;
+      if (perspective) {
+        const __m128 w = _mm_div_ps(_mm_set1_ps(1.0f), q), use = _mm_cmpneq_ps(q, _mm_setzero_ps());
+        u = x4::Select(use, _mm_mul_ps(u, w), u), v = x4::Select(use, _mm_mul_ps(v, w), v);
       }
-      const uint32_t tex = Fetch<T>(texels, tw, th, u, v);
-      const int tr = (tex >> 16) & 255, tg = (tex >> 8) & 255, tb = tex & 255;
-      r = (tr * r + 127) / 255, g = (tg * g + 127) / 255, b = (tb * b + 127) / 255;
-      if (texAlpha) a = static_cast<int>(tex >> 24);
+      const __m128i tex = x4::Fetch<T>(texels, tw, th, u, v);
+      r = x4::Div255(_mm_add_epi32(x4::Mul(_mm_and_si128(_mm_srli_epi32(tex, 16), c255), r), c127));
+      g = x4::Div255(_mm_add_epi32(x4::Mul(_mm_and_si128(_mm_srli_epi32(tex, 8), c255), g), c127));
+      b = x4::Div255(_mm_add_epi32(x4::Mul(_mm_and_si128(tex, c255), b), c127));
+      if (texAlpha) a = _mm_srli_epi32(tex, 24);
     }
     if (specular || fog) {
-      alignas(16) int32_t e[4];
-      _mm_store_si128(reinterpret_cast<__m128i*>(e), Clamp255x4(extra));
-      if (specular) r = std::min(255, r + e[0]), g = std::min(255, g + e[1]), b = std::min(255, b + e[2]);
+      _MM_TRANSPOSE4_PS(sr, sg, sb, sf);
+      if (specular) {
+        r = x4::Min(c255, _mm_add_epi32(r, x4::Clamp(sr))), g = x4::Min(c255, _mm_add_epi32(g, x4::Clamp(sg)));
+        b = x4::Min(c255, _mm_add_epi32(b, x4::Clamp(sb)));
+      }
       if (fog) {
-        const int f = e[3];
-        r = (r * f + fr * (255 - f) + 127) / 255, g = (g * f + fg * (255 - f) + 127) / 255;
-        b = (b * f + fb * (255 - f) + 127) / 255;
+        const __m128i f = x4::Clamp(sf), nf = _mm_sub_epi32(c255, f);
+        auto mix = [&](__m128i c, __m128i fc) {
+          return x4::Div255(_mm_add_epi32(_mm_add_epi32(x4::Mul(c, f), x4::Mul(fc, nf)), c127));
+        };
+        r = mix(r, fogR), g = mix(g, fogG), b = mix(b, fogB);
       }
     }
-    if (!Passes(amask, static_cast<uint32_t>(a), aref)) continue;
+    if (amask != 7) pass = _mm_and_si128(pass, x4::Passes(amask, a, _mm_set1_epi32(static_cast<int>(aref))));
+    __m128i raw, dr, dg, db;
+    x4::Read<Fmt>(px, 0, &raw, &dr, &dg, &db);
     if constexpr (Blend) {
-      const uint32_t dst = ReadTarget(t, x, y);
-      const int dr = (dst >> 16) & 255, dg = (dst >> 8) & 255, db = dst & 255;
-      r = std::min(255, (r * a + dr * (255 - a) + 127) / 255);
-      g = std::min(255, (g * a + dg * (255 - a) + 127) / 255);
-      b = std::min(255, (b * a + db * (255 - a) + 127) / 255);
+      const __m128i na = _mm_sub_epi32(c255, a);
+      auto mix = [&](__m128i c, __m128i dc) {
+        return x4::Div255(_mm_add_epi32(_mm_add_epi32(x4::Mul(c, a), x4::Mul(dc, na)), c127));
+      };
+      r = mix(r, dr), g = mix(g, dg), b = mix(b, db);
     }
-    Put<Fmt>(row, x, r, g, b);
+    x4::Write<Fmt>(px, 0, pass, raw, r, g, b);
     if constexpr (Z) {
-      if (zWrite) zrow[x] = static_cast<uint16_t>(zv);
+      if (zWrite) _mm_storel_epi64(reinterpret_cast<__m128i*>(zp), x4::Select(x4::Narrow(pass), x4::Narrow(zv), zold));
     }
-  }
+  };
+  int x = from;
+  for (; x + 3 <= to; x += 4) quad(row + x * kBytes, Z ? zrow + x : nullptr);
+  if (x > to) return;
+  const size_t n = static_cast<size_t>(to - x + 1);
+  alignas(16) uint8_t colour[16] = {};
+  alignas(16) uint16_t depth[4] = {};
+  std::memcpy(colour, row + x * kBytes, n * kBytes);
+  if constexpr (Z) std::memcpy(depth, zrow + x, n * 2);
+  quad(colour, depth);
+  std::memcpy(row + x * kBytes, colour, n * kBytes);
+  if constexpr (Z) std::memcpy(zrow + x, depth, n * 2);
 }
 
 // A span of one colour without depth, texture or blending: its first pixel shaded, then copied.

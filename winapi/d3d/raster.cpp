@@ -367,13 +367,14 @@ enum class Tex { None, PointWrap, PointClamp, BilinearWrap, BilinearClamp };
 // register; depth and texture coordinates are turned to one vector per attribute. The rest is exact integer work.
 namespace x4 {
 
-inline __m128i Mask(unsigned compareMask, int bit) { return _mm_set1_epi32(-static_cast<int>((compareMask >> bit) & 1)); }
-
-// Passes() on four values below 2^31.
-inline __m128i Passes(unsigned compareMask, __m128i value, __m128i ref) {
-  return _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_cmplt_epi32(value, ref), Mask(compareMask, 0)),
-                                   _mm_and_si128(_mm_cmpeq_epi32(value, ref), Mask(compareMask, 1))),
-                      _mm_and_si128(_mm_cmpgt_epi32(value, ref), Mask(compareMask, 2)));
+// Passes() on 16-bit lanes, taken as unsigned.
+inline __m128i Passes16(unsigned compareMask, __m128i value, __m128i ref) {
+  const __m128i zero = _mm_setzero_si128(), equal = _mm_cmpeq_epi16(value, ref);
+  const __m128i atMost = _mm_cmpeq_epi16(_mm_subs_epu16(value, ref), zero);
+  const __m128i atLeast = _mm_cmpeq_epi16(_mm_subs_epu16(ref, value), zero);
+  const auto bit = [&](int i) { return _mm_set1_epi16(static_cast<int16_t>(-static_cast<int>((compareMask >> i) & 1))); };
+  return _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_andnot_si128(equal, atMost), bit(0)), _mm_and_si128(equal, bit(1))),
+                      _mm_and_si128(_mm_andnot_si128(equal, atLeast), bit(2)));
 }
 
 inline __m128i Select(__m128i mask, __m128i yes, __m128i no) {
@@ -410,10 +411,11 @@ inline __m128i Clamp(__m128 p0, __m128 p1) {
 // Each pixel's fourth channel over all four of its lanes.
 inline __m128i Fourth(__m128i v) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xFF), 0xFF); }
 
-// The fourth channel of four pixels, one to a 32-bit lane.
+// The fourth channel of four pixels, one to a 16-bit lane in the low half.
 inline __m128i Fourths(__m128i low, __m128i high) {
-  return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(_mm_srli_epi64(low, 48)),
-                                         _mm_castsi128_ps(_mm_srli_epi64(high, 48)), _MM_SHUFFLE(2, 0, 2, 0)));
+  const __m128i four = _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(_mm_srli_epi64(low, 48)),
+                                                       _mm_castsi128_ps(_mm_srli_epi64(high, 48)), _MM_SHUFFLE(2, 0, 2, 0)));
+  return _mm_packs_epi32(four, four);
 }
 
 inline __m128 Tame(__m128 f) {
@@ -534,13 +536,13 @@ inline void Read(const uint8_t* at, __m128i* low, __m128i* high) {
 // 32-bit lanes below 2^16 to 16-bit lanes in the low half.
 inline __m128i Narrow(__m128i v) { return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(v, 16), 16), v); }
 
-// Four pixels written where `pass` is set. For 16-bit targets the channels, cut to their top bits, are summed
+// Four pixels written where `pass` (16-bit lanes in the low half) is set. For 16-bit targets the channels, cut to their top bits, are summed
 // at their places (times 8, which keeps the weights within 16 bits) by one multiply-add.
 template <TargetFormat Fmt>
 inline void Write(uint8_t* at, __m128i pass, bool all, __m128i low, __m128i high) {
   if constexpr (Fmt == TargetFormat::Xrgb8888) {
     __m128i v = _mm_and_si128(_mm_packus_epi16(low, high), _mm_set1_epi32(0x00FFFFFF));
-    if (!all) v = Select(pass, v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+    if (!all) v = Select(_mm_unpacklo_epi16(pass, pass), v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(at), v);
   } else {
     const bool g6 = Fmt == TargetFormat::Rgb565;
@@ -551,7 +553,7 @@ inline void Write(uint8_t* at, __m128i pass, bool all, __m128i low, __m128i high
     const __m128i sum = _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0))),
                                       _mm_castps_si128(_mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1))));
     __m128i v = Narrow(_mm_srli_epi32(sum, 3));
-    if (!all) v = Select(Narrow(pass), v, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at)));
+    if (!all) v = Select(pass, v, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at)));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(at), v);
   }
 }
@@ -570,7 +572,7 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
   const unsigned zmask = s.zTest ? CompareMask(s.zFunc) : 7;
   const bool zWrite = s.zWrite;
   const unsigned amask = s.alphaTest ? CompareMask(s.alphaFunc) : 7;
-  const __m128i aref = _mm_set1_epi32(static_cast<int>(s.alphaRef & 255));
+  const __m128i aref = _mm_set1_epi16(static_cast<int16_t>(s.alphaRef & 255));
   const bool fog = s.fog, specular = s.specular, perspective = s.perspective;
   const uint32_t* texels = nullptr;
   int tw = 0, th = 0;
@@ -609,13 +611,16 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
     }
     __m128i pass = _mm_set1_epi32(-1), zv = _mm_setzero_si128(), zold = _mm_setzero_si128();
     if constexpr (Z) {
-      // DepthValue(): the maximum with 0 turns NaN into 0 as its !(z > 0) does.
+      // DepthValue(): the maximum with 0 turns NaN into 0 as its !(z > 0) does. The values, below 2^16, are
+      // moved down by 2^15 for the signed packing to 16 bits and back.
       const __m128 clamped = _mm_min_ps(_mm_max_ps(z, _mm_setzero_ps()), _mm_set1_ps(1.0f));
-      zv = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(clamped, zscale), _mm_set1_ps(0.5f)));
+      const __m128i bias = _mm_set1_epi32(0x8000);
+      zv = _mm_sub_epi32(_mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(clamped, zscale), _mm_set1_ps(0.5f))), bias);
+      zv = _mm_xor_si128(_mm_packs_epi32(zv, zv), _mm_set1_epi16(-0x8000));
       zold = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(zp));
-      const __m128i ref = _mm_unpacklo_epi16(zold, _mm_setzero_si128());
-      pass = zmask == 3 ? _mm_xor_si128(_mm_cmpgt_epi32(zv, ref), _mm_set1_epi32(-1)) : x4::Passes(zmask, zv, ref);
-      if (_mm_movemask_epi8(pass) == 0) return;
+      pass = zmask == 3 ? _mm_cmpeq_epi16(_mm_subs_epu16(zv, zold), _mm_setzero_si128())
+                        : x4::Passes16(zmask, zv, zold);
+      if ((_mm_movemask_epi8(pass) & 0xFF) == 0) return;
     }
     __m128i low = x4::Clamp(c0, c1), high = x4::Clamp(c2, c3);
     if constexpr (T != Tex::None) {
@@ -639,17 +644,17 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
         high = x4::Select(colourLanes, x4::Mix(high, fogColour, x4::Fourth(extraHigh)), high);
       }
     }
-    if (amask != 7) pass = _mm_and_si128(pass, x4::Passes(amask, x4::Fourths(low, high), aref));
-    const int passing = _mm_movemask_epi8(pass);
+    if (amask != 7) pass = _mm_and_si128(pass, x4::Passes16(amask, x4::Fourths(low, high), aref));
+    const int passing = _mm_movemask_epi8(pass) & 0xFF;
     if (passing == 0) return;
     if constexpr (Blend) {
       __m128i dstLow, dstHigh;
       x4::Read<Fmt>(px, &dstLow, &dstHigh);
       low = x4::Mix(low, dstLow, x4::Fourth(low)), high = x4::Mix(high, dstHigh, x4::Fourth(high));
     }
-    x4::Write<Fmt>(px, pass, passing == 0xFFFF, low, high);
+    x4::Write<Fmt>(px, pass, passing == 0xFF, low, high);
     if constexpr (Z) {
-      if (zWrite) _mm_storel_epi64(reinterpret_cast<__m128i*>(zp), x4::Select(x4::Narrow(pass), x4::Narrow(zv), zold));
+      if (zWrite) _mm_storel_epi64(reinterpret_cast<__m128i*>(zp), passing == 0xFF ? zv : x4::Select(pass, zv, zold));
     }
   };
   int x = from;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include <emmintrin.h>
 
@@ -598,14 +599,18 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
   bgra = _mm_shuffle_ps(bgra, bgra, kBgra), dbgra = _mm_shuffle_ps(dbgra, dbgra, kBgra);
   extra = _mm_shuffle_ps(extra, extra, kBgra), dextra = _mm_shuffle_ps(dextra, dextra, kBgra);
   const __m128 zscale = _mm_set1_ps(static_cast<float>(o.zmax));
-  auto quad = [&](uint8_t* px, uint16_t* zp) __attribute__((always_inline)) {
+  // The most common states (no fog, specular colour or alpha test; depth tested less-or-equal and written, or
+  // not used) get a loop of their own without those choices in it.
+  const bool lean = !fog && !specular && amask == 7 && (!Z || (zmask == 3 && zWrite));
+  auto quad = [&](uint8_t* px, uint16_t* zp, auto leanState) __attribute__((always_inline)) {
+    constexpr bool kLean = decltype(leanState)::value;
     __m128 z = zq, q = _mm_add_ps(z, dzq), u = _mm_add_ps(q, dzq), v = _mm_add_ps(u, dzq);
     zq = _mm_add_ps(v, dzq);
     _MM_TRANSPOSE4_PS(z, q, u, v);
     const __m128 c0 = bgra, c1 = _mm_add_ps(c0, dbgra), c2 = _mm_add_ps(c1, dbgra), c3 = _mm_add_ps(c2, dbgra);
     bgra = _mm_add_ps(c3, dbgra);
     __m128 e0 = extra, e1 = e0, e2 = e0, e3 = e0;
-    if (specular || fog) {
+    if (!kLean && (specular || fog)) {
       e1 = _mm_add_ps(e0, dextra), e2 = _mm_add_ps(e1, dextra), e3 = _mm_add_ps(e2, dextra);
       extra = _mm_add_ps(e3, dextra);
     }
@@ -618,7 +623,7 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
       zv = _mm_sub_epi32(_mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(clamped, zscale), _mm_set1_ps(0.5f))), bias);
       zv = _mm_xor_si128(_mm_packs_epi32(zv, zv), _mm_set1_epi16(-0x8000));
       zold = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(zp));
-      pass = zmask == 3 ? _mm_cmpeq_epi16(_mm_subs_epu16(zv, zold), _mm_setzero_si128())
+      pass = kLean || zmask == 3 ? _mm_cmpeq_epi16(_mm_subs_epu16(zv, zold), _mm_setzero_si128())
                         : x4::Passes16(zmask, zv, zold);
       if ((_mm_movemask_epi8(pass) & 0xFF) == 0) return;
     }
@@ -633,7 +638,7 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
       low = x4::Modulate(_mm_or_si128(texLow, texelFourth), _mm_or_si128(low, colourFourth));
       high = x4::Modulate(_mm_or_si128(texHigh, texelFourth), _mm_or_si128(high, colourFourth));
     }
-    if (specular || fog) {
+    if (!kLean && (specular || fog)) {
       const __m128i extraLow = x4::Clamp(e0, e1), extraHigh = x4::Clamp(e2, e3);
       if (specular) {
         low = _mm_min_epi16(c255, _mm_add_epi16(low, _mm_and_si128(extraLow, colourLanes)));
@@ -644,7 +649,7 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
         high = x4::Select(colourLanes, x4::Mix(high, fogColour, x4::Fourth(extraHigh)), high);
       }
     }
-    if (amask != 7) pass = _mm_and_si128(pass, x4::Passes16(amask, x4::Fourths(low, high), aref));
+    if (!kLean && amask != 7) pass = _mm_and_si128(pass, x4::Passes16(amask, x4::Fourths(low, high), aref));
     const int passing = _mm_movemask_epi8(pass) & 0xFF;
     if (passing == 0) return;
     if constexpr (Blend) {
@@ -654,18 +659,22 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
     }
     x4::Write<Fmt>(px, pass, passing == 0xFF, low, high);
     if constexpr (Z) {
-      if (zWrite) _mm_storel_epi64(reinterpret_cast<__m128i*>(zp), passing == 0xFF ? zv : x4::Select(pass, zv, zold));
+      if (kLean || zWrite) _mm_storel_epi64(reinterpret_cast<__m128i*>(zp), passing == 0xFF ? zv : x4::Select(pass, zv, zold));
     }
   };
   int x = from;
-  for (; x + 3 <= to; x += 4) quad(row + x * kBytes, Z ? zrow + x : nullptr);
+  if (lean) {
+    for (; x + 3 <= to; x += 4) quad(row + x * kBytes, Z ? zrow + x : nullptr, std::true_type());
+  } else {
+    for (; x + 3 <= to; x += 4) quad(row + x * kBytes, Z ? zrow + x : nullptr, std::false_type());
+  }
   if (x > to) return;
   const size_t n = static_cast<size_t>(to - x + 1);
   alignas(16) uint8_t colour[16] = {};
   alignas(16) uint16_t depth[4] = {};
   std::memcpy(colour, row + x * kBytes, n * kBytes);
   if constexpr (Z) std::memcpy(depth, zrow + x, n * 2);
-  quad(colour, depth);
+  quad(colour, depth, std::false_type());
   std::memcpy(row + x * kBytes, colour, n * kBytes);
   if constexpr (Z) std::memcpy(zrow + x, depth, n * 2);
 }

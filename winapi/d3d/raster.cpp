@@ -599,6 +599,11 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
   bgra = _mm_shuffle_ps(bgra, bgra, kBgra), dbgra = _mm_shuffle_ps(dbgra, dbgra, kBgra);
   extra = _mm_shuffle_ps(extra, extra, kBgra), dextra = _mm_shuffle_ps(dextra, dextra, kBgra);
   const __m128 zscale = _mm_set1_ps(static_cast<float>(o.zmax));
+  // With rhw the same along a row (adding 0 leaves it as it is, and a zero is not divided by), its reciprocal
+  // is taken once.
+  const bool flatQ = o.ddx[1] == 0.0f;
+  const __m128 spanQ = _mm_set1_ps(p.q), spanUse = _mm_cmpneq_ps(spanQ, _mm_setzero_ps());
+  const __m128 spanW = _mm_div_ps(_mm_set1_ps(1.0f), spanQ);
   // The most common states (no fog, specular colour or alpha test; depth tested less-or-equal and written, or
   // not used) get a loop of their own without those choices in it.
   const bool lean = !fog && !specular && amask == 7 && (!Z || (zmask == 3 && zWrite));
@@ -630,7 +635,8 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
     __m128i low = x4::Clamp(c0, c1), high = x4::Clamp(c2, c3);
     if constexpr (T != Tex::None) {
       if (perspective) {
-        const __m128 w = _mm_div_ps(_mm_set1_ps(1.0f), q), use = _mm_cmpneq_ps(q, _mm_setzero_ps());
+        const __m128 w = flatQ ? spanW : _mm_div_ps(_mm_set1_ps(1.0f), q);
+        const __m128 use = flatQ ? spanUse : _mm_cmpneq_ps(q, _mm_setzero_ps());
         u = x4::Select(use, _mm_mul_ps(u, w), u), v = x4::Select(use, _mm_mul_ps(v, w), v);
       }
       __m128i texLow, texHigh;

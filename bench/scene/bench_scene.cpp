@@ -103,6 +103,20 @@ struct Animated {
     AddAnimation(2, &flag, 0, 0, 0);
     return true;
   }
+  // The hole drawn once from the tee at `width`, the animations started over it; false (the run skipped) without.
+  bool StartOverHole(benchmark::State& state, int32_t width, TGolfView& view, holeview::Picture& picture) {
+    if (!LoadOnce()) {
+      state.SkipWithError("no demo hole");
+      return false;
+    }
+    holeview::SetUpView(view, width, width == 800 ? 600 : 480, 0);
+    holeview::DrawSoftware(view, picture);
+    if (!Start(view, picture)) {
+      state.SkipWithError("no swing movie");
+      return false;
+    }
+    return true;
+  }
   static void Point(holeview::Picture& picture) {
     AnimSurfaces() = AnimationSurfaces{{picture.pixels.data(), picture.width, picture.height, picture.width},
                                        {picture.background.data(), picture.width, picture.height, picture.width},
@@ -115,20 +129,10 @@ struct Animated {
 };
 
 void SoftwareHoleAnimated(benchmark::State& state) {
-  if (!LoadOnce()) {
-    state.SkipWithError("no demo hole");
-    return;
-  }
-  const int32_t width = static_cast<int32_t>(state.range(0));
   TGolfView view;
-  holeview::SetUpView(view, width, width == 800 ? 600 : 480, 0);
   holeview::Picture picture;
-  holeview::DrawSoftware(view, picture);
   Animated a;
-  if (!a.Start(view, picture)) {
-    state.SkipWithError("no swing movie");
-    return;
-  }
+  if (!a.StartOverHole(state, static_cast<int32_t>(state.range(0)), view, picture)) return;
   uint32_t now = 1000;
   int64_t drawn = 0;
   for (auto _ : state) {
@@ -147,19 +151,10 @@ void SoftwareHoleAnimated(benchmark::State& state) {
 BENCHMARK(SoftwareHoleAnimated)->Arg(640)->Arg(800)->ArgName("width")->Unit(benchmark::kMillisecond);
 
 void IdleAnimationPass(benchmark::State& state) {
-  if (!LoadOnce()) {
-    state.SkipWithError("no demo hole");
-    return;
-  }
   TGolfView view;
-  holeview::SetUpView(view, 640, 480, 0);
   holeview::Picture picture;
-  holeview::DrawSoftware(view, picture);
   Animated a;
-  if (!a.Start(view, picture)) {
-    state.SkipWithError("no swing movie");
-    return;
-  }
+  if (!a.StartOverHole(state, 640, view, picture)) return;
   UpdateAnimationList(1000);  // the first pass draws; the next ones find nothing due
   for (auto _ : state) benchmark::DoNotOptimize(UpdateAnimationList(1001));
   state.SetItemsProcessed(state.iterations());

@@ -321,18 +321,26 @@ std::string PlayHoleWithKeys(const std::string& demo, const std::string& registr
     // The shot played through the scene's animations: the golfer swung through the impact, and the ball flew the
     // recording to its end.
     int impact = 0, swingFrame = 0, swingFrames = 0, landed = 0;
+    MARect golfer{};
     EXPECT_TRUE(OnProgramThread([&] {
       TPlayer* p = CurrentGame()->players->GetPlayer(0);
       impact = GolferSwing(*p).impactFired;
       swingFrame = GolferSwing(*p).frameCounter;
       swingFrames = GolferSwing(*p).frameCount;
       landed = GolferBall(*p).landed;
+      golfer = GolferSwing(*p).screenRect;
     }));
     log << "shot " << shot << " replay frames " << replayFrames << " frames shown " << shown << " swing " << swingFrame
         << "/" << swingFrames << " impact " << impact << " landed " << landed << "\n";
     EXPECT_EQ(impact, 1) << "shot " << shot;
     EXPECT_GT(swingFrames, 0) << "shot " << shot;
     EXPECT_EQ(landed, 1) << "shot " << shot;
+    // The golfer stood on the screen where the shot was played, a figure of some size.
+    EXPECT_GE(golfer.left, 0) << "shot " << shot;
+    EXPECT_GE(golfer.top, 0) << "shot " << shot;
+    EXPECT_LE(golfer.right, Facts().screenWidth) << "shot " << shot;
+    EXPECT_LE(golfer.bottom, Facts().screenHeight) << "shot " << shot;
+    EXPECT_GT(golfer.bottom - golfer.top, 40) << "shot " << shot;
     EXPECT_GT(shown, 2u) << "the flight is drawn on the screen, shot " << shot;
     EXPECT_EQ(ScreenPixel565(menu.left, menu.top), RoundPixel565(kAfterShotMenuFrame)) << "shot " << shot;
     EXPECT_EQ(ScreenPixel565(menu.right - 1, menu.bottom - 1), RoundPixel565(kAfterShotMenuFrame)) << "shot " << shot;

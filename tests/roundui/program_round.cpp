@@ -408,12 +408,16 @@ std::string PuttWithGrids(const std::string& demo, const std::string& registry) 
     EXPECT_TRUE(WaitFor([&] { return (row = AskGreenGridRow()) >= 0; }));
     for (int step = 0; step < 5 && row >= 0 && row != greenRow; ++step) {
       const int was = row;
-      EXPECT_TRUE(OnProgramThread([] { ClickCentre(*LayoutDialog()->rows[CScreenLayoutDialog::kGreenGrid]); }));
+      EXPECT_TRUE(OnProgramThread([] {
+        if (CScreenLayoutDialog* dialog = LayoutDialog()) ClickCentre(*dialog->rows[CScreenLayoutDialog::kGreenGrid]);
+      }));
       EXPECT_TRUE(WaitFor([&] { return (row = AskGreenGridRow()) != was; })) << "step " << step;
     }
     EXPECT_EQ(row, greenRow);
     const uint64_t before = wt::HostFrameCount();
-    EXPECT_TRUE(OnProgramThread([] { ClickCentre(*LayoutDialog()->buttons[CScreenLayoutDialog::kOk]); }));
+    EXPECT_TRUE(OnProgramThread([] {
+      if (CScreenLayoutDialog* dialog = LayoutDialog()) ClickCentre(*dialog->buttons[CScreenLayoutDialog::kOk]);
+    }));
     EXPECT_TRUE(WaitFor([] { return AskGreenGridRow() < 0; }));
     EXPECT_TRUE(OnProgramThread([&] {
       InvalidateRoundView();
@@ -424,6 +428,12 @@ std::string PuttWithGrids(const std::string& demo, const std::string& registry) 
     wt::HostFrameData data;
     if (!wt::HostFrame(&data)) return frame;
     for (uint32_t c : data.pixels) frame.push_back(To565(c));
+    // ROUNDUI_GRID_FRAMES=DIR keeps each shown frame there (grid<row>.ppm), to be looked at.
+    if (const char* dir = getenv("ROUNDUI_GRID_FRAMES")) {
+      std::ofstream out(std::string(dir) + "/grid" + std::to_string(greenRow) + ".ppm", std::ios::binary);
+      out << "P6\n" << data.width << " " << data.height << "\n255\n";
+      for (uint32_t c : data.pixels) out.put(static_cast<char>(c >> 16)).put(static_cast<char>(c >> 8)).put(static_cast<char>(c));
+    }
     return frame;
   };
   EXPECT_TRUE(OnProgramThread([&] {

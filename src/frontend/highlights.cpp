@@ -150,11 +150,7 @@ THighlightsADV::~THighlightsADV() {
 }
 
 int THighlightsADV::OnIdle() {
-  const bool chosen = list->Current() != nullptr;
-  if (chosen != ((teeOffButton->flags & kHandlerEnabled) != 0)) {
-    teeOffButton->Enable(chosen ? 1 : 0, 0);
-    RedrawControl(teeOffButton);
-  }
+  EnableWhile(teeOffButton, list->Current() != nullptr);
   return TMenuADV::OnIdle();
 }
 

@@ -277,6 +277,9 @@ void BeginPlay(TGenericControlADV* control) {
         p->AttachRecord(kept[s].record, static_cast<int>(kept[s].record.model));
         KeepRosterName(p, kept[s].record);
         p->flags = kept[s].record.flags;
+        // The card of an earlier round (kept in the golfer's file) is not this round's: holes not yet played
+        // would show and count.
+        if (p->scores) p->scores->fill(0);
       }
     }
   if (!control) {

@@ -168,6 +168,12 @@ int TMenuADV::OnIdle() {
   return 1;
 }
 
+void TMenuADV::EnableWhile(TGenericControlADV* button, bool condition) {
+  if (condition == ((button->flags & kHandlerEnabled) != 0)) return;
+  button->Enable(condition ? 1 : 0, 0);
+  RedrawControl(button);
+}
+
 void TMenuADV::DrawAll(int flag) {
   TMA_EventHandlerList::DrawAll(flag);
   if (animation) animation->Draw();

@@ -47,6 +47,8 @@ class TMenuADV : public TMA_EventHandlerList {
                                       int sound);
   // A graphic button without images yet, its click handler, help text and menu sound set, added to the screen.
   TGraphicButtonADV* AddGraphicButton(ClickHandler handler, const char* help, int sound);
+  // Keeps a button enabled exactly while `condition` holds, redrawing it only when that changes.
+  static void EnableWhile(TGenericControlADV* button, bool condition);
 
   TShellAnimADV* animation = nullptr;
   // What F1 shows in the help text dialog; null shows nothing.

@@ -163,11 +163,7 @@ TSavedGamesADV::~TSavedGamesADV() {
 }
 
 int TSavedGamesADV::OnIdle() {
-  const bool chosen = list->Current() != nullptr;
-  if (chosen != ((resumeButton->flags & kHandlerEnabled) != 0)) {
-    resumeButton->Enable(chosen ? 1 : 0, 0);
-    RedrawControl(resumeButton);
-  }
+  EnableWhile(resumeButton, list->Current() != nullptr);
   return TMenuADV::OnIdle();
 }
 

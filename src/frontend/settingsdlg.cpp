@@ -229,7 +229,7 @@ void ShowPreferencesDialog(TGenericControlADV*) {
 
 // ---- Screen layout ------------------------------------------------------------------------------------------------
 
-uint32_t& ViewWord(playerInfo_s& golfer) { return golfer.wordH; }
+uint32_t& ViewWord(playerInfo_s& golfer) { return golfer.viewChoices; }
 void SetViewBits(playerInfo_s& golfer, uint32_t mask) { ViewWord(golfer) |= mask; }
 void ClearViewBits(playerInfo_s& golfer, uint32_t mask) { ViewWord(golfer) &= ~mask; }
 uint32_t GetTargetPip(playerInfo_s& golfer) { return ViewWord(golfer) & 0x60; }

@@ -10,7 +10,7 @@ constexpr uint8_t kLieTee = 6, kLieGreen = 7, kLieFringe = 11;
 uint32_t GridModeForLie(const playerInfo_s& golfer, uint8_t surfaceByte) {
   const uint8_t lie = static_cast<uint8_t>(surfaceByte >> 4);
   if (lie == kLieGreen || lie == kLieFringe) {
-    const uint32_t green = golfer.viewOptions & kGreenGridMask;
+    const uint32_t green = golfer.viewChoices & kGreenGridMask;
     switch (green) {
       case kGridSquare:
       case kGridCircular:
@@ -19,7 +19,7 @@ uint32_t GridModeForLie(const playerInfo_s& golfer, uint8_t surfaceByte) {
       default: return kGridOff;
     }
   }
-  return (golfer.viewOptions & kFairwayGridBit) && lie != kLieTee ? kGridSquare : kGridOff;
+  return (golfer.viewChoices & kFairwayGridBit) && lie != kLieTee ? kGridSquare : kGridOff;
 }
 
 uint32_t GetGridModeForLie() {

@@ -3,7 +3,7 @@
 
 struct playerInfo_s;
 
-// The grid the view draws over the ground for a golfer's lie, from the golfer's two grid options (view-option word:
+// The grid the view draws over the ground for a golfer's lie, from the golfer's two grid options (its view choices:
 // the fairway grid in bit 4, the green grid in bits 8-11) and the putting-lines aid of its flag word.
 constexpr uint32_t kGridOff = 0;
 constexpr uint32_t kGridSquare = 0x100;

@@ -104,7 +104,7 @@ bool playerInfo_s::transferFixed(int mode, SerialTarget* s) {
   m.u8(option4);
   m.u8(option3);
   m.u32(wordG);
-  m.u32(wordH);
+  m.u32(viewChoices);
   if (reading) {
     terminateNames(*this);
     // A club number past the putter is refused: the record keeps the club it had.
@@ -145,7 +145,7 @@ void moveTag(playerInfo_s& r, Mover& m, int tag, playerInfo_s::StatTable* st, pl
     case 24: m.u8(r.option4); break;
     case 25: m.u8(r.option3); break;
     case 26: m.u32(r.wordG); break;
-    case 27: m.u32(r.wordH); break;
+    case 27: m.u32(r.viewChoices); break;
     case 28:
       for (ClubSetting& c : r.clubs) {
         m.u32(c.percent);

@@ -74,7 +74,7 @@ struct playerInfoFields {
   uint8_t levelPreset = 0;
   uint32_t viewOptions = 0;
   uint32_t wordG = 0;
-  uint32_t wordH = 0;
+  uint32_t viewChoices = 0;  // the Display settings choices (grids, cameras); the aids stay in viewOptions
   ClubSetting clubs[kClubCount];
   uint32_t wordI = 1;
   uint32_t wordJ = 1;

@@ -81,11 +81,14 @@ MA_EventHandler* CreateClubBar(int32_t anchorX, int32_t anchorY);
 bool ClubBarPoint(int part, int32_t* x, int32_t* y);
 constexpr int kClubPartHandle = -1;  // groups 0..3 are their buttons; 100 + row a row of the open list
 
-// The options list of the shot controls ("End game", "Calibrate", the swing type) and the hidden lie list.
+// The options list of the shot controls ("Display", "End game", "Calibrate", the swing type) and the hidden lie
+// list.
 MA_EventHandler* CreateOptionsList(int32_t anchorX, int32_t anchorY);
 MA_EventHandler* CreateLieList(int32_t anchorX, int32_t anchorY);
-// Runs the options list's item (0 to 15; the list offers 1 end game, 13 calibrate and 15 the swing type). Item 9
-// ("Choose lie") shows the lie list beside it.
+// The screen point of the options list's button (row -1) or of a row of its open list; false when not there.
+bool OptionsListPoint(int row, int32_t* x, int32_t* y);
+// Runs the options list's item (0 to 15; the list offers 0 display settings, 1 end game, 13 calibrate and 15 the
+// swing type). Item 9 ("Choose lie") shows the lie list beside it.
 constexpr int kOptionChooseLie = 9;
 void RunOptionItem(int item);
 // The text of an item; the swing type's names the swing the item switches to.

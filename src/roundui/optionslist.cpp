@@ -1,6 +1,8 @@
-// The options list of the shot controls: a picture button of "settings.fsh" whose list offers "End game",
-// "Calibrate" and the swing-type switch, and the lie list (hidden: only the optional "Choose lie" row shows it).
+// The options list of the shot controls: a picture button of "settings.fsh" whose list offers "Display" (the
+// Display settings dialog, where the golfer's grids and cameras are chosen), "End game", "Calibrate" and the
+// swing-type switch, and the lie list (hidden: only the optional "Choose lie" row shows it).
 #include <algorithm>
+#include <iterator>
 #include <new>
 
 #include "framework/core/services.h"
@@ -76,11 +78,14 @@ class TSettingsPopList : public TPopupButton {
     const MemHandle font = ListFont();
     FontSelect(font, nullptr, kAlignLeft, 0, 0, 0, 0);
     const int32_t width = FontStringWidth("3-Click swing", 0) + 12;
-    list_ = new (std::nothrow) TGameListBoxADV(left, top - 3 * 18, width, 3, font);
+    // "Display" is the golfer's one way to the Display settings dialog in a round.
+    constexpr int kItems[] = {0, 1, 13, 15};
+    constexpr int32_t kRows = static_cast<int32_t>(std::size(kItems));
+    list_ = new (std::nothrow) TGameListBoxADV(left, top - kRows * 18, width, kRows, font);
     if (!list_) return;
     const int32_t h = list_->bottom - list_->top;
     list_->top = top - h, list_->bottom = top;
-    for (const int item : {1, 13, 15}) list_->Add(OptionItemText(item), item);
+    for (const int item : kItems) list_->Add(OptionItemText(item), item);
     list_->entryHandler = [](TListBoxADV*, ListEntry* e) {
       if (e) RunOptionItem(e->value);
     };
@@ -178,6 +183,19 @@ MA_EventHandler* CreateOptionsList(int32_t x, int32_t y) {
   if (b) b->flags = kHandlerShown | kHandlerEnabled;
   gOptions = b;
   return b;
+}
+
+bool OptionsListPoint(int row, int32_t* x, int32_t* y) {
+  if (!gOptions) return false;
+  if (row < 0) {
+    *x = (gOptions->left + gOptions->right) / 2, *y = (gOptions->top + gOptions->bottom) / 2;
+    return true;
+  }
+  const TGameListBoxADV* list = gOptions->list_;
+  if (!list || row >= list->Size()) return false;
+  *x = (list->left + list->right) / 2;
+  *y = list->top + (row - list->TopRow()) * list->RowHeight() + list->RowHeight() / 2;
+  return true;
 }
 
 MA_EventHandler* CreateLieList(int32_t x, int32_t y) {

@@ -212,7 +212,8 @@ void SampleReplayAtTime(uint32_t clock) {
   }
   if (s.current > 0 && s.sample.position.z < Frame(s.current - 1).position.z) s.falling = true;
   const ReplayFrame& f = Frame(s.current);
-  if (s.current < Last() && elapsed != f.time) {
+  // Before the first step is recorded the ball is where that step found it (the gap would wrap below zero).
+  if (s.current < Last() && elapsed > f.time) {
     const ReplayFrame& next = Frame(s.current + 1);
     const float t = static_cast<float>(elapsed - f.time) / static_cast<float>(next.time - f.time);
     s.sample.position = Lerp(f.position, next.position, t);

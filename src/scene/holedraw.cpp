@@ -325,7 +325,8 @@ void CollectHoleItems(const TGolfView& view, const Vector3* golfer, std::vector<
   for (uint32_t j = 0; j < g.depth; ++j)
     for (uint32_t i = 0; i < g.width; ++i) {
       const uint8_t code = g.cells[(static_cast<size_t>(j) * g.width + i) * kCellBytes + 3];
-      if (code == 0 || code >= 0x80) continue;
+      // The loader stamps the tee with the pin's type, for the ball to meet; the pin is drawn at its own vertex only.
+      if (code == 0 || code >= 0x80 || code == kPinObjectType) continue;
       if (!course.objectTypes[code].present) {
         if (IsCellMarker(code)) continue;
         ++stats.skipped;

@@ -1,11 +1,13 @@
 #include "scene/movieplayer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <strings.h>
 
 #include "framework/core/paths.h"
+#include "framework/core/registry.h"
 #include "framework/core/services.h"
 #include "framework/ui/displaymgr.h"
 #include "framework/ui/inputstate.h"
@@ -214,8 +216,14 @@ int PlayMadMovie(const char* name) {
     AddDirtyRect(MARect{0, 0, w->width, w->height});
     UpdateScreen();
   }
-  const int result = RunMadPlayer(reader, -1, -1, ScreenMovieOutput(), nullptr);
+  MoviePlayStats stats;
+  const int result = RunMadPlayer(reader, -1, -1, ScreenMovieOutput(), &stats);
   CloseHandle(h);
+  char line[200];
+  std::snprintf(line, sizeof line, "Movie %.80s: %s, %d frames shown, %d dropped", name,
+                result == 0 ? "played" : result == 1 ? "ended by the player" : "damaged", stats.shown,
+                stats.droppedDroppable + stats.droppedOther + stats.skipped);
+  WriteLogLine(line);
   FlushInput();
   return result;
 }

@@ -93,15 +93,31 @@ void DrawWaterReflection(const Surface16& picture, const Surface16& depth, int m
   std::vector<int32_t> previousK(static_cast<size_t>(height), -1), columnK(static_cast<size_t>(height), -1);
   std::vector<int32_t> toWater(static_cast<size_t>(height));
   std::vector<uint16_t> column(static_cast<size_t>(height));
+  // Which columns meet water, found row by row (in the order memory holds them).
+  std::vector<uint8_t> wetColumn(static_cast<size_t>(std::max(width, 0)), 0);
+  for (int32_t y = 0; y < height; ++y) {
+    const uint16_t* d = &At(depth, 0, y);
+    const uint16_t* p = &At(picture, 0, y);
+    if (mode == 2)
+      for (int32_t x = 0; x < width; ++x) wetColumn[static_cast<size_t>(x)] |= static_cast<uint8_t>(d[x] & 1);
+    else
+      for (int32_t x = 0; x < width; ++x) wetColumn[static_cast<size_t>(x)] |= static_cast<uint8_t>(p[x] == kWaterKey);
+  }
   for (int32_t x = 0; x < width; ++x) {
     RandomUp = RandomTable[RandomUp];
+    if (!wetColumn[static_cast<size_t>(x)]) {
+      // A dry column only steps the random index once a row and leaves no reflection depths for the next.
+      RandomUp = static_cast<uint8_t>(RandomUp + height);
+      std::fill(previousK.begin(), previousK.end(), -1);
+      continue;
+    }
     int32_t k = 0, lastDifference = 0;
     int32_t waterline = -1;
     // Rows from each row down to the next water in this column (one pass up the column).
     for (int32_t y = height - 1, run = height; y >= 0; --y) {
       const uint16_t value = At(depth, x, y);
       column[static_cast<size_t>(y)] = value;
-      run = (mode == 2 ? IsWaterMarked(value) : At(picture, x, y) == kWaterKey) ? 0 : run + 1;
+      run = (mode == 2 ? (value & 1) != 0 : At(picture, x, y) == kWaterKey) ? 0 : run + 1;
       toWater[static_cast<size_t>(y)] = run;
     }
     auto d = [&](int32_t y) { return static_cast<int32_t>(column[static_cast<size_t>(y)]); };

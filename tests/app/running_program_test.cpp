@@ -326,3 +326,43 @@ TEST_F(RunningProgramTest, ARoundStartedFromTheMainMenuShowsTheHole) {
   });
   fs::remove_all(demo);
 }
+
+TEST_F(RunningProgramTest, SpaceEndsTheStartUpMovieInItsPreRollAndTheMenuComesAtTheGamesSize) {
+  char pattern[] = "/tmp/teebox_demo_XXXXXX";
+  const std::string demo = mkdtemp(pattern);
+  std::string error;
+  ASSERT_TRUE(mkdemo::MakeDemoInstallation(demo, {}, error)) << error;
+  InChild([&] {
+    // Space is down before the logo starts: the player looks at the keys before it decodes the first frame.
+    Key(VK_SPACE, 0x39, true);
+    RunningProgram program(demo, root_ + "/registry4.txt", true, {});
+    bool menu = false;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          OnProgramThread([&] { menu = TeeOffButton != nullptr; });
+          return menu;
+        },
+        60000));
+    Key(VK_SPACE, 0x39, false);
+    std::ifstream in(demo + "/ZQLog.Log", std::ios::binary);
+    const std::string log(std::istreambuf_iterator<char>(in), {});
+    EXPECT_NE(log.find("Movie zqslogo.mad: ended by the player, 0 frames shown"), std::string::npos) << log;
+    // An ended logo skips the intro.
+    EXPECT_EQ(log.find("Movie intro.mad"), std::string::npos) << log;
+    // The display is back at the game's size, and the main menu's buttons lie on it.
+    ASSERT_TRUE(WaitFor([] {
+      HostFrameData frame;
+      return winapi::testing::HostFrame(&frame) && frame.width == Display().width && frame.height == Display().height;
+    }));
+    EXPECT_TRUE(OnProgramThread([] {
+      MARect r{};
+      TeeOffButton->GetRect(&r);
+      EXPECT_EQ(Display().width, 800);
+      EXPECT_GE(r.left, 0);
+      EXPECT_LE(r.right, Display().width);
+      EXPECT_LE(r.bottom, Display().height);
+    }));
+    EXPECT_EQ(program.Close(), 0);
+  });
+  fs::remove_all(demo);
+}

@@ -29,7 +29,9 @@
 #include "app/gameapp.h"
 #include "demo.h"
 #include "framework/core/services.h"
+#include "frontend/dialog.h"
 #include "frontend/frontend.h"
+#include "frontend/settingsdlg.h"
 #include "course/terrain.h"
 #include "golf/game.h"
 #include "golf/gridmode.h"
@@ -172,6 +174,34 @@ bool AskAwaitingSwing() {
   OnProgramThread(
       [waiting] { *waiting = AwaitingSwing() && CurrentTargetingHandler && CurrentTargetingHandler->drawn; }, 2);
   return waiting->load();
+}
+
+// A click of the person's mouse at (x, y), through the window.
+void ClickAt(int32_t x, int32_t y) {
+  const LPARAM at = MAKELPARAM(x, y);
+  QueueWindowProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  QueueWindowProc(nullptr, WM_LBUTTONUP, 0, at);
+}
+void ClickCentre(const MA_EventHandler& control) {
+  ClickAt((control.left + control.right) / 2, (control.top + control.bottom) / 2);
+}
+// A click on the options list's button (row -1) or on a row of its open list, through the round's input; false when
+// that is not there.
+bool ClickOptionsList(int row) {
+  int32_t x = 0, y = 0;
+  if (!OptionsListPoint(row, &x, &y)) return false;
+  Svc().round->OnPointerPress(x, y, 0);
+  Svc().round->OnPointerRelease(x, y, 0);
+  return true;
+}
+
+CScreenLayoutDialog* LayoutDialog() { return dynamic_cast<CScreenLayoutDialog*>(CurrentScreen); }
+
+// The "Green grid:" row's choice while the Display settings dialog is up, else -1.
+int AskGreenGridRow() {
+  auto row = std::make_shared<std::atomic<int>>(-1);
+  OnProgramThread([row] { *row = LayoutDialog() ? LayoutDialog()->rows[CScreenLayoutDialog::kGreenGrid]->GetIndex() : -1; }, 2);
+  return row->load();
 }
 
 // One round by script, each swing with the keys (three presses) or the mouse (Pro swing); what every shot did,
@@ -321,18 +351,26 @@ std::string PlayHoleWithKeys(const std::string& demo, const std::string& registr
     // The shot played through the scene's animations: the golfer swung through the impact, and the ball flew the
     // recording to its end.
     int impact = 0, swingFrame = 0, swingFrames = 0, landed = 0;
+    MARect golfer{};
     EXPECT_TRUE(OnProgramThread([&] {
       TPlayer* p = CurrentGame()->players->GetPlayer(0);
       impact = GolferSwing(*p).impactFired;
       swingFrame = GolferSwing(*p).frameCounter;
       swingFrames = GolferSwing(*p).frameCount;
       landed = GolferBall(*p).landed;
+      golfer = GolferSwing(*p).screenRect;
     }));
     log << "shot " << shot << " replay frames " << replayFrames << " frames shown " << shown << " swing " << swingFrame
         << "/" << swingFrames << " impact " << impact << " landed " << landed << "\n";
     EXPECT_EQ(impact, 1) << "shot " << shot;
     EXPECT_GT(swingFrames, 0) << "shot " << shot;
     EXPECT_EQ(landed, 1) << "shot " << shot;
+    // The golfer stood on the screen where the shot was played, a figure of some size.
+    EXPECT_GE(golfer.left, 0) << "shot " << shot;
+    EXPECT_GE(golfer.top, 0) << "shot " << shot;
+    EXPECT_LE(golfer.right, Facts().screenWidth) << "shot " << shot;
+    EXPECT_LE(golfer.bottom, Facts().screenHeight) << "shot " << shot;
+    EXPECT_GT(golfer.bottom - golfer.top, 40) << "shot " << shot;
     EXPECT_GT(shown, 2u) << "the flight is drawn on the screen, shot " << shot;
     EXPECT_EQ(ScreenPixel565(menu.left, menu.top), RoundPixel565(kAfterShotMenuFrame)) << "shot " << shot;
     EXPECT_EQ(ScreenPixel565(menu.right - 1, menu.bottom - 1), RoundPixel565(kAfterShotMenuFrame)) << "shot " << shot;
@@ -357,21 +395,39 @@ std::string PlayHoleWithKeys(const std::string& demo, const std::string& registr
   return log.str();
 }
 
-// The person's ball is put on the green a few yards short of the pin with the putter in hand; the view then shows
-// the golfer's grid: none with the grid off, the square grid (the ground darkened along its lines), and the putting
-// lines. ROUNDUI_SHOW_GRID_MS keeps each picture up that long, to be looked at.
+// The person's ball is put on the green a few yards short of the pin with the putter in hand; the person switches
+// the green grid in the Display settings dialog of the options list, and the view then shows it: none with the grid
+// off, the square grid (the ground darkened along its lines), and the putting lines. ROUNDUI_SHOW_GRID_MS keeps each picture up that long, to be looked at.
 std::string PuttWithGrids(const std::string& demo, const std::string& registry) {
   std::ostringstream log;
   RunningProgram program(demo, registry, getenv("ROUNDUI_SHOW_HOST") == nullptr);
   TeeOff(program);
   EXPECT_TRUE(WaitFor([] { return AskAwaitingSwing(); }));
   bool onGreen = false;
-  const auto show = [&](uint32_t greenGrid) {
+  // The person opens the options list, chooses "Display", steps the "Green grid:" row to the choice and
+  // presses "Ok"; the next frame shown is the view with that grid.
+  const auto show = [&](int greenRow) {
     std::vector<uint16_t> frame;
+    // The options list's button, then its "Display" row.
+    EXPECT_TRUE(OnProgramThread([] { EXPECT_TRUE(ClickOptionsList(-1)); }));
+    // The dialog runs inside this task; the questions below are answered from its loop.
+    OnProgramThread([] { EXPECT_TRUE(ClickOptionsList(0)); }, 1);
+    int row = -1;
+    EXPECT_TRUE(WaitFor([&] { return (row = AskGreenGridRow()) >= 0; }));
+    for (int step = 0; step < 5 && row >= 0 && row != greenRow; ++step) {
+      const int was = row;
+      EXPECT_TRUE(OnProgramThread([] {
+        if (CScreenLayoutDialog* dialog = LayoutDialog()) ClickCentre(*dialog->rows[CScreenLayoutDialog::kGreenGrid]);
+      }));
+      EXPECT_TRUE(WaitFor([&] { return (row = AskGreenGridRow()) != was; })) << "step " << step;
+    }
+    EXPECT_EQ(row, greenRow);
     const uint64_t before = wt::HostFrameCount();
+    EXPECT_TRUE(OnProgramThread([] {
+      if (CScreenLayoutDialog* dialog = LayoutDialog()) ClickCentre(*dialog->buttons[CScreenLayoutDialog::kOk]);
+    }));
+    EXPECT_TRUE(WaitFor([] { return AskGreenGridRow() < 0; }));
     EXPECT_TRUE(OnProgramThread([&] {
-      TPlayer* p = CurrentGame()->players->GetPlayer(0);
-      p->viewOptions = (p->viewOptions & ~(kGreenGridMask | kFairwayGridBit)) | greenGrid;
       InvalidateRoundView();
       PresentRoundFrame();
     }));
@@ -380,6 +436,12 @@ std::string PuttWithGrids(const std::string& demo, const std::string& registry) 
     wt::HostFrameData data;
     if (!wt::HostFrame(&data)) return frame;
     for (uint32_t c : data.pixels) frame.push_back(To565(c));
+    // ROUNDUI_GRID_FRAMES=DIR keeps each shown frame there (grid<row>.ppm), to be looked at.
+    if (const char* dir = getenv("ROUNDUI_GRID_FRAMES")) {
+      std::ofstream out(std::string(dir) + "/grid" + std::to_string(greenRow) + ".ppm", std::ios::binary);
+      out << "P6\n" << data.width << " " << data.height << "\n255\n";
+      for (uint32_t c : data.pixels) out.put(static_cast<char>(c >> 16)).put(static_cast<char>(c >> 8)).put(static_cast<char>(c));
+    }
     return frame;
   };
   EXPECT_TRUE(OnProgramThread([&] {
@@ -402,7 +464,7 @@ std::string PuttWithGrids(const std::string& demo, const std::string& registry) 
     ShotAimPoint = pin;
   }));
   EXPECT_TRUE(onGreen);
-  const std::vector<uint16_t> plain = show(kGridOff), square = show(kGridSquare), lines = show(kGridPuttingLines);
+  const std::vector<uint16_t> plain = show(0), square = show(1), lines = show(3);
   EXPECT_EQ(plain.size(), square.size());
   EXPECT_EQ(plain.size(), lines.size());
   // A grid line darkens the ground by a quarter (the central putt also sets the lowest blue bit); the water moves
@@ -482,8 +544,9 @@ TEST_F(ProgramRoundTest, KeysThroughTheWindowPlayTheHoleAndTheScreenShowsArcFlig
   EXPECT_NE(log.find("card Ada"), std::string::npos) << log;
 }
 
-TEST_F(ProgramRoundTest, APuttOnTheGreenShowsTheGolfersGridAndPuttingLines) {
+TEST_F(ProgramRoundTest, TheGreenGridChosenInDisplaySettingsShowsOnTheGreen) {
   const std::string log = RoundInChild("grid", PuttWithGrids);
+  std::printf("%s", log.c_str());
   EXPECT_NE(log.find("square grid"), std::string::npos) << log;
 }
 

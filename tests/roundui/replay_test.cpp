@@ -99,6 +99,25 @@ TEST_F(ReplayTest, ClockBeforeStartAndNotPlaying) {
   EXPECT_EQ(out.x, 0.0f);
 }
 
+TEST_F(ReplayTest, BeforeTheFirstRecordedStepTheBallIsAtThatStep) {
+  // The ball physics records its first step some milliseconds after the recording starts.
+  ASSERT_EQ(StartReplayRecording(0), 0);
+  const Vector3 points[3] = {{1.3f, -118.4f, 0.8f}, {2.3f, -117.4f, 1.8f}, {3.3f, -116.4f, 2.3f}};
+  for (int n = 0; n < 3; ++n) AppendReplayFrame(static_cast<uint32_t>(10 + 20 * n), &points[n], nullptr, nullptr);
+  StopReplayRecording(50);
+  StartReplayPlayback();
+  const uint32_t t0 = timeGetTime();
+  const struct {
+    uint32_t at;
+    float x, y;
+  } cases[] = {{0, 1.3f, -118.4f}, {9, 1.3f, -118.4f}, {10, 1.3f, -118.4f}, {20, 1.8f, -117.9f}, {50, 3.3f, -116.4f}};
+  for (const auto& c : cases) {
+    SampleReplayAtTime(t0 + c.at);
+    EXPECT_FLOAT_EQ(GetPlaybackBallPos()->x, c.x) << c.at;
+    EXPECT_FLOAT_EQ(GetPlaybackBallPos()->y, c.y) << c.at;
+  }
+}
+
 TEST_F(ReplayTest, LookingAsideLeavesThePlaybackAlone) {
   Record(11);
   StartReplayPlayback();

@@ -20,7 +20,7 @@ namespace {
 
 TEST(GridModeTest, LieAndOptionsChooseTheGrid) {
   struct Case {
-    uint32_t viewOptions, flags;
+    uint32_t viewChoices, flags;
     uint8_t surface;
     uint32_t mode;
   };
@@ -38,9 +38,9 @@ TEST(GridModeTest, LieAndOptionsChooseTheGrid) {
       {0, 0, 0x70, kGridOff},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << std::hex << c.viewOptions << " " << c.flags << " " << int{c.surface});
+    SCOPED_TRACE(testing::Message() << std::hex << c.viewChoices << " " << c.flags << " " << int{c.surface});
     playerInfo_s golfer;
-    golfer.viewOptions = c.viewOptions;
+    golfer.viewChoices = c.viewChoices;
     golfer.flags = c.flags;
     EXPECT_EQ(GridModeForLie(golfer, c.surface), c.mode);
   }

@@ -138,4 +138,38 @@ TEST(SmallHole, CellMarkersAreNotObjectsWithoutAType) {
   for (uint8_t code : {60, 73, 87, 90, 92, 121}) EXPECT_EQ(skippedWith(code), 1) << int{code};
 }
 
+// The loader stamps the tee cell with the pin's object type: the pole stands at the pin only, never in front of a
+// golfer on the tee.
+TEST(SmallHole, ThePinsTypeOnTheTeeCellDrawsNoPole) {
+  BuildSmallHole();
+  InitDepthBands();
+  CourseSceneData& course = CurrentCourseScene();
+  course.objectTypes[kPinObjectType] = course.objectTypes[1];
+  TGolfView view;
+  holeview::SetUpView(view, 320, 240, 0);
+  view.focusPoint = {0.0f, 0.0f, GetTerrainHeight(0.0f, 0.0f)};
+  view.SetHeading(0);
+  // Objects in view, as (type, cell) pairs.
+  const auto objects = [&](uint32_t pinVertex) {
+    CurrentHoleScene().header.pinVertex[0] = pinVertex;
+    std::vector<HoleItem> items;
+    HoleDrawStats stats;
+    CollectHoleItems(view, nullptr, items, stats);
+    std::vector<HoleItem> found;
+    for (const HoleItem& item : items)
+      if (item.kind == ItemKind::Object) found.push_back(item);
+    return found;
+  };
+  const std::vector<HoleItem> trees = objects(0);
+  ASSERT_FALSE(trees.empty());
+  const uint32_t pinVertex = static_cast<uint32_t>(trees.back().j * 48 + trees.back().i);
+  for (uint32_t cell = 0; cell < 48 * 48; ++cell)
+    if (TerrainCell(cell)[3] == 1) TerrainCell(cell)[3] = static_cast<uint8_t>(kPinObjectType);
+  EXPECT_TRUE(objects(0).empty());
+  const std::vector<HoleItem> pin = objects(pinVertex);
+  ASSERT_EQ(pin.size(), 1u);
+  EXPECT_EQ(pin[0].objectType, kPinObjectType);
+  EXPECT_EQ(pin[0].i, -1);
+}
+
 }  // namespace

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "app/gameapp.h"
 #include "framework/core/services.h"
@@ -17,8 +19,11 @@
 
 class RunningProgram {
  public:
-  // `headless` false leaves the host to the environment (a window when there is a display).
-  RunningProgram(const std::string& root, const std::string& registry, bool headless = true) {
+  // `headless` false leaves the host to the environment (a window when there is a display). The program's
+  // arguments are `arguments` (by default the start-up pictures and movies are skipped).
+  RunningProgram(const std::string& root, const std::string& registry, bool headless = true,
+                 std::vector<std::string> arguments = {"/NOINTRO"})
+      : arguments_(std::move(arguments)) {
     if (headless) setenv("WINAPI_HOST", "headless", 1);
     winapi::testing::MapDrive('C', root);
     winapi::testing::SetModuleFileName("C:\\teebox.exe");
@@ -28,9 +33,11 @@ class RunningProgram {
     ResetServices();
     InstallProviders();
     thread_ = std::thread([this] {
-      char name[] = "teebox", intro[] = "/NOINTRO";
-      char* argv[] = {name, intro, nullptr};
-      exitCode_ = ProgramMain(2, argv);
+      std::string name = "teebox";
+      std::vector<char*> argv{name.data()};
+      for (std::string& a : arguments_) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      exitCode_ = ProgramMain(static_cast<int>(argv.size()) - 1, argv.data());
     });
   }
   // A scenario that stopped early (a failed assertion) still ends the program instead of waiting for it forever.
@@ -56,6 +63,7 @@ class RunningProgram {
   }
 
  private:
+  std::vector<std::string> arguments_;
   std::thread thread_;
   std::atomic<int> exitCode_{-1};
 };

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <type_traits>
 
 #include <emmintrin.h>
 
@@ -359,69 +361,21 @@ unsigned CompareMask(int func) {
   }
 }
 
-inline bool Passes(unsigned mask, uint32_t value, uint32_t ref) {
-  return (mask >> ((value >= ref) + (value > ref))) & 1;
-}
-
 enum class Tex { None, PointWrap, PointClamp, BilinearWrap, BilinearClamp };
 
-template <bool Wrap>
-inline size_t Fold(int i, int size) {
-  if (Wrap) return static_cast<size_t>(i & (size - 1));  // sizes are powers of two here
-  return static_cast<size_t>(i < 0 ? 0 : (i >= size ? size - 1 : i));
-}
-
-// Sample() for one filter and addressing mode.
-template <Tex T>
-inline uint32_t Fetch(const uint32_t* texels, int w, int h, float u, float v) {
-  constexpr bool wrap = T == Tex::PointWrap || T == Tex::BilinearWrap;
-  u = Tame(u), v = Tame(v);
-  const size_t pitch = static_cast<size_t>(w);
-  if constexpr (T == Tex::PointWrap || T == Tex::PointClamp) {
-    const size_t x = Fold<wrap>(FastFloor(u * static_cast<float>(w)), w);
-    const size_t y = Fold<wrap>(FastFloor(v * static_cast<float>(h)), h);
-    return texels[y * pitch + x];
-  } else {
-    const float fu = u * static_cast<float>(w) - 0.5f;
-    const float fv = v * static_cast<float>(h) - 0.5f;
-    const int bu = FastFloor(fu), bv = FastFloor(fv);
-    const uint32_t wu = static_cast<uint32_t>((fu - static_cast<float>(bu)) * 256.0f);
-    const uint32_t wv = static_cast<uint32_t>((fv - static_cast<float>(bv)) * 256.0f);
-    const size_t x0 = Fold<wrap>(bu, w), x1 = Fold<wrap>(bu + 1, w);
-    const uint32_t* r0 = texels + Fold<wrap>(bv, h) * pitch;
-    const uint32_t* r1 = texels + Fold<wrap>(bv + 1, h) * pitch;
-    return Lerp(Lerp(r0[x0], r0[x1], wu), Lerp(r1[x0], r1[x1], wu), wv);
-  }
-}
-
-// Clamp255() of four attributes at once: the maximum with 0 also turns NaN into 0.
-inline __m128i Clamp255x4(__m128 v) {
-  v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
-  return _mm_cvttps_epi32(_mm_add_ps(v, _mm_set1_ps(0.5f)));
-}
-
-template <TargetFormat Fmt>
-inline void Put(uint8_t* row, int x, int r, int g, int b) {
-  if constexpr (Fmt == TargetFormat::Xrgb8888)
-    reinterpret_cast<uint32_t*>(row)[x] = (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) |
-                                          static_cast<uint32_t>(b);
-  else if constexpr (Fmt == TargetFormat::Rgb565)
-    reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-  else
-    reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
-}
-
-// Four pixels at a time: the attributes are stepped one pixel after another as in the scalar loop, then
-// turned to one vector per attribute; the rest is exact integer work in 32-bit lanes.
+// Four pixels at a time: the attributes are stepped one pixel after another as in the scalar loop. Colours stay
+// a pixel to a vector, turned into 16-bit lanes in the texel's order (blue, green, red, alpha), two pixels to a
+// register; depth and texture coordinates are turned to one vector per attribute. The rest is exact integer work.
 namespace x4 {
 
-inline __m128i Mask(unsigned compareMask, int bit) { return _mm_set1_epi32(-static_cast<int>((compareMask >> bit) & 1)); }
-
-// Passes() on four values below 2^31.
-inline __m128i Passes(unsigned compareMask, __m128i value, __m128i ref) {
-  return _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_cmplt_epi32(value, ref), Mask(compareMask, 0)),
-                                   _mm_and_si128(_mm_cmpeq_epi32(value, ref), Mask(compareMask, 1))),
-                      _mm_and_si128(_mm_cmpgt_epi32(value, ref), Mask(compareMask, 2)));
+// Passes() on 16-bit lanes, taken as unsigned.
+inline __m128i Passes16(unsigned compareMask, __m128i value, __m128i ref) {
+  const __m128i zero = _mm_setzero_si128(), equal = _mm_cmpeq_epi16(value, ref);
+  const __m128i atMost = _mm_cmpeq_epi16(_mm_subs_epu16(value, ref), zero);
+  const __m128i atLeast = _mm_cmpeq_epi16(_mm_subs_epu16(ref, value), zero);
+  const auto bit = [&](int i) { return _mm_set1_epi16(static_cast<int16_t>(-static_cast<int>((compareMask >> i) & 1))); };
+  return _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_andnot_si128(equal, atMost), bit(0)), _mm_and_si128(equal, bit(1))),
+                      _mm_and_si128(_mm_andnot_si128(equal, atLeast), bit(2)));
 }
 
 inline __m128i Select(__m128i mask, __m128i yes, __m128i no) {
@@ -431,15 +385,39 @@ inline __m128 Select(__m128 mask, __m128 yes, __m128 no) {
   return _mm_or_ps(_mm_and_ps(mask, yes), _mm_andnot_ps(mask, no));
 }
 
-// x / 255 for 0 <= x <= 65534.
-inline __m128i Div255(__m128i x) {
-  return _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(x, _mm_set1_epi32(1)), _mm_srli_epi32(x, 8)), 8);
+// (x + 127) / 255 in 16-bit lanes, for 0 <= x <= 65025.
+inline __m128i Round255(__m128i x) {
+  x = _mm_add_epi16(x, _mm_set1_epi16(127));
+  return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
 }
 
-// Products of values below 2^16 whose result is below 2^16.
-inline __m128i Mul(__m128i a, __m128i b) { return _mm_mullo_epi16(a, b); }
+// (a * b + 127) / 255 of channels.
+inline __m128i Modulate(__m128i a, __m128i b) { return Round255(_mm_mullo_epi16(a, b)); }
 
-inline __m128i Min(__m128i a, __m128i b) { return Select(_mm_cmplt_epi32(a, b), a, b); }
+// (c * f + o * (255 - f) + 127) / 255 of channels.
+inline __m128i Mix(__m128i c, __m128i o, __m128i f) {
+  return Round255(_mm_add_epi16(_mm_mullo_epi16(c, f), _mm_mullo_epi16(o, _mm_sub_epi16(_mm_set1_epi16(255), f))));
+}
+
+// Clamp255() of two pixels' four attributes, in 16-bit lanes. NaN stays NaN through the minimum (its second
+// operand) and converts to the most negative integer, which the packing and the maximum turn into 0 as the
+// scalar !(v > 0) does.
+inline __m128i Clamp(__m128 p0, __m128 p1) {
+  const __m128 top = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
+  const __m128i i0 = _mm_cvttps_epi32(_mm_add_ps(_mm_min_ps(top, p0), half));
+  const __m128i i1 = _mm_cvttps_epi32(_mm_add_ps(_mm_min_ps(top, p1), half));
+  return _mm_max_epi16(_mm_packs_epi32(i0, i1), _mm_setzero_si128());
+}
+
+// Each pixel's fourth channel over all four of its lanes.
+inline __m128i Fourth(__m128i v) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xFF), 0xFF); }
+
+// The fourth channel of four pixels, one to a 16-bit lane in the low half.
+inline __m128i Fourths(__m128i low, __m128i high) {
+  const __m128i four = _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(_mm_srli_epi64(low, 48)),
+                                                       _mm_castsi128_ps(_mm_srli_epi64(high, 48)), _MM_SHUFFLE(2, 0, 2, 0)));
+  return _mm_packs_epi32(four, four);
+}
 
 inline __m128 Tame(__m128 f) {
   const __m128 finite = _mm_cmplt_ps(_mm_andnot_ps(_mm_set1_ps(-0.0f), f), _mm_set1_ps(INFINITY));
@@ -459,58 +437,54 @@ inline __m128i Fold(__m128i i, int size) {
   return _mm_andnot_si128(_mm_cmplt_epi32(i, _mm_setzero_si128()), i);
 }
 
-// Lerp() of four texel pairs, each weight repeated over a texel's channels in 16-bit lanes.
-inline __m128i Lerp(__m128i a, __m128i b, __m128i wLow, __m128i wHigh) {
-  const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(256);
-  auto half = [&](__m128i a16, __m128i b16, __m128i w) {
-    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a16, _mm_sub_epi16(full, w)), _mm_mullo_epi16(b16, w)), 8);
-  };
-  return _mm_packus_epi16(half(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero), wLow),
-                          half(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero), wHigh));
+// Lerp() of channels in 16-bit lanes, `inverse` = 256 - `weight`.
+inline __m128i Lerp(__m128i a, __m128i b, __m128i weight, __m128i inverse) {
+  return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a, inverse), _mm_mullo_epi16(b, weight)), 8);
 }
 
+// Four weights, each repeated over a pixel's four 16-bit lanes: pixels 0 and 1 in `low`, 2 and 3 in `high`.
 inline void Spread(__m128i w, __m128i* low, __m128i* high) {
   const __m128i w16 = _mm_packs_epi32(w, w), pairs = _mm_unpacklo_epi16(w16, w16);
   *low = _mm_unpacklo_epi32(pairs, pairs), *high = _mm_unpackhi_epi32(pairs, pairs);
 }
 
+// Four texels to 16-bit channels.
+inline void Widen(__m128i texels, __m128i* low, __m128i* high) {
+  *low = _mm_unpacklo_epi8(texels, _mm_setzero_si128()), *high = _mm_unpackhi_epi8(texels, _mm_setzero_si128());
+}
+
 // Texel indices y * pitch + x (sides below 2^15), as `pitch` holds the pitch in the low half of each lane.
 inline __m128i Index(__m128i xs, __m128i ys, __m128i pitch) { return _mm_add_epi32(_mm_madd_epi16(ys, pitch), xs); }
 
-inline int Lane(__m128i v, int i) {
-  switch (i) {
-    case 0: return _mm_cvtsi128_si32(v);
-    case 1: return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, 0x55));
-    case 2: return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, 0xAA));
-    default: return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, 0xFF));
-  }
-}
-
 inline __m128i Gather(const uint32_t* texels, __m128i index) {
-  auto at = [&](int i) { return _mm_cvtsi32_si128(static_cast<int>(texels[static_cast<uint32_t>(Lane(index, i))])); };
-  return _mm_unpacklo_epi64(_mm_unpacklo_epi32(at(0), at(1)), _mm_unpacklo_epi32(at(2), at(3)));
+  alignas(16) uint32_t at[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(at), index);
+  return _mm_setr_epi32(static_cast<int>(texels[at[0]]), static_cast<int>(texels[at[1]]),
+                        static_cast<int>(texels[at[2]]), static_cast<int>(texels[at[3]]));
 }
 
 // The texels at `index` and the ones after them, each pair read at once.
 inline void GatherPairs(const uint32_t* texels, __m128i index, __m128i* left, __m128i* right) {
-  auto at = [&](int i) {
-    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + static_cast<uint32_t>(Lane(index, i))));
-  };
-  const __m128 low = _mm_castsi128_ps(_mm_unpacklo_epi64(at(0), at(1)));
-  const __m128 high = _mm_castsi128_ps(_mm_unpacklo_epi64(at(2), at(3)));
+  alignas(16) uint32_t at[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(at), index);
+  auto pair = [&](int i) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + at[i])); };
+  const __m128 low = _mm_castsi128_ps(_mm_unpacklo_epi64(pair(0), pair(1)));
+  const __m128 high = _mm_castsi128_ps(_mm_unpacklo_epi64(pair(2), pair(3)));
   *left = _mm_castps_si128(_mm_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
   *right = _mm_castps_si128(_mm_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1)));
 }
 
-// Fetch() of four samples.
+// Fetch() of four samples, as 16-bit channels: pixels 0 and 1 in `low`, 2 and 3 in `high`.
 template <Tex T>
-inline __m128i Fetch(const uint32_t* texels, int w, int h, __m128 u, __m128 v) {
+__attribute__((always_inline)) inline void Fetch(const uint32_t* texels, int w, int h, __m128 u, __m128 v,
+                                                 __m128i* low, __m128i* high) {
   constexpr bool wrap = T == Tex::PointWrap || T == Tex::BilinearWrap;
   u = Tame(u), v = Tame(v);
   const __m128i pitch = _mm_set1_epi32(w);
   const __m128 fw = _mm_set1_ps(static_cast<float>(w)), fh = _mm_set1_ps(static_cast<float>(h));
   if constexpr (T == Tex::PointWrap || T == Tex::PointClamp) {
-    return Gather(texels, Index(Fold<wrap>(Floor(_mm_mul_ps(u, fw)), w), Fold<wrap>(Floor(_mm_mul_ps(v, fh)), h), pitch));
+    Widen(Gather(texels, Index(Fold<wrap>(Floor(_mm_mul_ps(u, fw)), w), Fold<wrap>(Floor(_mm_mul_ps(v, fh)), h), pitch)),
+          low, high);
   } else {
     const __m128 half = _mm_set1_ps(0.5f), scale = _mm_set1_ps(256.0f);
     const __m128 fu = _mm_sub_ps(_mm_mul_ps(u, fw), half), fv = _mm_sub_ps(_mm_mul_ps(v, fh), half);
@@ -519,8 +493,6 @@ inline __m128i Fetch(const uint32_t* texels, int w, int h, __m128 u, __m128 v) {
     const __m128i wv = _mm_cvttps_epi32(_mm_mul_ps(_mm_sub_ps(fv, _mm_cvtepi32_ps(bv)), scale));
     const __m128i x0 = Fold<wrap>(bu, w), x1 = Fold<wrap>(_mm_add_epi32(bu, one), w);
     const __m128i y0 = Fold<wrap>(bv, h), y1 = Fold<wrap>(_mm_add_epi32(bv, one), h);
-    __m128i wuLow, wuHigh, wvLow, wvHigh;
-    Spread(wu, &wuLow, &wuHigh), Spread(wv, &wvLow, &wvHigh);
     const __m128i i0 = Index(x0, y0, pitch), i1 = Index(x0, y1, pitch);
     __m128i t00, t01, t10, t11;
     if (_mm_movemask_epi8(_mm_cmpeq_epi32(x1, _mm_add_epi32(x0, one))) == 0xFFFF) {
@@ -530,195 +502,187 @@ inline __m128i Fetch(const uint32_t* texels, int w, int h, __m128 u, __m128 v) {
       t00 = Gather(texels, i0), t01 = Gather(texels, _mm_add_epi32(i0, step));
       t10 = Gather(texels, i1), t11 = Gather(texels, _mm_add_epi32(i1, step));
     }
-    return Lerp(Lerp(t00, t01, wuLow, wuHigh), Lerp(t10, t11, wuLow, wuHigh), wvLow, wvHigh);
+    const __m128i full = _mm_set1_epi16(256);
+    __m128i wuLow, wuHigh, wvLow, wvHigh;
+    Spread(wu, &wuLow, &wuHigh), Spread(wv, &wvLow, &wvHigh);
+    const __m128i iuLow = _mm_sub_epi16(full, wuLow), iuHigh = _mm_sub_epi16(full, wuHigh);
+    __m128i a0, a1, b0, b1, c0, c1, d0, d1;
+    Widen(t00, &a0, &a1), Widen(t01, &b0, &b1), Widen(t10, &c0, &c1), Widen(t11, &d0, &d1);
+    *low = Lerp(Lerp(a0, b0, wuLow, iuLow), Lerp(c0, d0, wuLow, iuLow), wvLow, _mm_sub_epi16(full, wvLow));
+    *high = Lerp(Lerp(a1, b1, wuHigh, iuHigh), Lerp(c1, d1, wuHigh, iuHigh), wvHigh, _mm_sub_epi16(full, wvHigh));
   }
 }
 
-inline __m128i Clamp(__m128 v) { return Clamp255x4(v); }
-
-// Four pixels of the target as 0..255 channels, the way ReadTarget() gives them.
+// Four pixels of the target as 16-bit channels the way ReadTarget() gives them (the fourth lane is not used).
+// A 16-bit pixel is repeated over four lanes; a multiply moves each channel to the top of its lane, where a
+// multiply-high by 2^8 + 2^(8 - bits) makes of it the 8-bit value with its top bits repeated below.
 template <TargetFormat Fmt>
-inline void Read(const uint8_t* row, int x, __m128i* raw, __m128i* r, __m128i* g, __m128i* b) {
-  const __m128i c255 = _mm_set1_epi32(255);
+inline void Read(const uint8_t* at, __m128i* low, __m128i* high) {
   if constexpr (Fmt == TargetFormat::Xrgb8888) {
-    *raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x * 4));
-    *r = _mm_and_si128(_mm_srli_epi32(*raw, 16), c255), *g = _mm_and_si128(_mm_srli_epi32(*raw, 8), c255);
-    *b = _mm_and_si128(*raw, c255);
+    Widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), low, high);
   } else {
-    *raw = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + x * 2));
-    const __m128i p = _mm_unpacklo_epi16(*raw, _mm_setzero_si128()), c31 = _mm_set1_epi32(31);
-    __m128i rr, gg, bb = _mm_and_si128(p, c31);
-    if constexpr (Fmt == TargetFormat::Rgb565) {
-      rr = _mm_and_si128(_mm_srli_epi32(p, 11), c31), gg = _mm_and_si128(_mm_srli_epi32(p, 5), _mm_set1_epi32(63));
-      gg = _mm_or_si128(_mm_slli_epi32(gg, 2), _mm_srli_epi32(gg, 4));
-    } else {
-      rr = _mm_and_si128(_mm_srli_epi32(p, 10), c31), gg = _mm_and_si128(_mm_srli_epi32(p, 5), c31);
-      gg = _mm_or_si128(_mm_slli_epi32(gg, 3), _mm_srli_epi32(gg, 2));
-    }
-    *r = _mm_or_si128(_mm_slli_epi32(rr, 3), _mm_srli_epi32(rr, 2)), *g = gg;
-    *b = _mm_or_si128(_mm_slli_epi32(bb, 3), _mm_srli_epi32(bb, 2));
+    const bool g6 = Fmt == TargetFormat::Rgb565;
+    const __m128i raw = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at));
+    const __m128i pairs = _mm_unpacklo_epi16(raw, raw);
+    const __m128i up = g6 ? _mm_setr_epi16(1 << 11, 1 << 5, 1, 0, 1 << 11, 1 << 5, 1, 0)
+                          : _mm_setr_epi16(1 << 11, 1 << 6, 2, 0, 1 << 11, 1 << 6, 2, 0);
+    const __m128i top = g6 ? _mm_setr_epi16(-2048, -1024, -2048, 0, -2048, -1024, -2048, 0)
+                           : _mm_setr_epi16(-2048, -2048, -2048, 0, -2048, -2048, -2048, 0);
+    const __m128i spread = g6 ? _mm_setr_epi16(264, 260, 264, 0, 264, 260, 264, 0) : _mm_set1_epi16(264);
+    auto expand = [&](__m128i p) { return _mm_mulhi_epu16(_mm_and_si128(_mm_mullo_epi16(p, up), top), spread); };
+    *low = expand(_mm_unpacklo_epi32(pairs, pairs)), *high = expand(_mm_unpackhi_epi32(pairs, pairs));
   }
 }
 
 // 32-bit lanes below 2^16 to 16-bit lanes in the low half.
 inline __m128i Narrow(__m128i v) { return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(v, 16), 16), v); }
 
-// Put() of four pixels where `pass` is set; the others keep `raw`.
+// Four pixels written where `pass` (16-bit lanes in the low half) is set. For 16-bit targets the channels, cut to their top bits, are summed
+// at their places (times 8, which keeps the weights within 16 bits) by one multiply-add.
 template <TargetFormat Fmt>
-inline void Write(uint8_t* row, int x, __m128i pass, __m128i raw, __m128i r, __m128i g, __m128i b) {
+inline void Write(uint8_t* at, __m128i pass, bool all, __m128i low, __m128i high) {
   if constexpr (Fmt == TargetFormat::Xrgb8888) {
-    const __m128i v = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(r, 16), _mm_slli_epi32(g, 8)), b);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x * 4), Select(pass, v, raw));
+    __m128i v = _mm_and_si128(_mm_packus_epi16(low, high), _mm_set1_epi32(0x00FFFFFF));
+    if (!all) v = Select(_mm_unpacklo_epi16(pass, pass), v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), v);
   } else {
-    __m128i v;
-    if constexpr (Fmt == TargetFormat::Rgb565)
-      v = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(_mm_srli_epi32(r, 3), 11), _mm_slli_epi32(_mm_srli_epi32(g, 2), 5)),
-                       _mm_srli_epi32(b, 3));
-    else
-      v = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(_mm_srli_epi32(r, 3), 10), _mm_slli_epi32(_mm_srli_epi32(g, 3), 5)),
-                       _mm_srli_epi32(b, 3));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(row + x * 2), Select(Narrow(pass), Narrow(v), raw));
+    const bool g6 = Fmt == TargetFormat::Rgb565;
+    const __m128i cut = g6 ? _mm_setr_epi16(0xF8, 0xFC, 0xF8, 0, 0xF8, 0xFC, 0xF8, 0) : _mm_setr_epi16(0xF8, 0xF8, 0xF8, 0, 0xF8, 0xF8, 0xF8, 0);
+    const __m128i place = g6 ? _mm_setr_epi16(1, 64, 2048, 0, 1, 64, 2048, 0) : _mm_setr_epi16(1, 32, 1024, 0, 1, 32, 1024, 0);
+    const __m128 lo = _mm_castsi128_ps(_mm_madd_epi16(_mm_and_si128(low, cut), place));
+    const __m128 hi = _mm_castsi128_ps(_mm_madd_epi16(_mm_and_si128(high, cut), place));
+    const __m128i sum = _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0))),
+                                      _mm_castps_si128(_mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1))));
+    __m128i v = Narrow(_mm_srli_epi32(sum, 3));
+    if (!all) v = Select(pass, v, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at)));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(at), v);
   }
 }
 
 }  // namespace x4
 
 // Shade() for states with a 16-bit depth buffer or none (Z), modulated textures (T) and no blending or
-// source-alpha blending (Blend).
+// source-alpha blending (Blend). Four pixels at a time; the last one to three go through the same steps on a
+// copy of their pixels, so a short span costs no scalar loop and nothing past its end is touched.
 template <TargetFormat Fmt, bool Z, Tex T, bool Blend>
 void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const Setup& o, int y, int from,
               int to, Pixel p) {
+  constexpr int kBytes = Fmt == TargetFormat::Xrgb8888 ? 4 : 2;
   uint8_t* const row = t.pixels + static_cast<ptrdiff_t>(y) * t.pitch;
   uint16_t* const zrow = Z ? reinterpret_cast<uint16_t*>(d.pixels + static_cast<ptrdiff_t>(y) * d.pitch) : nullptr;
   const unsigned zmask = s.zTest ? CompareMask(s.zFunc) : 7;
   const bool zWrite = s.zWrite;
-  const uint32_t zmax = o.zmax;
   const unsigned amask = s.alphaTest ? CompareMask(s.alphaFunc) : 7;
-  const uint32_t aref = s.alphaRef & 255;
+  const __m128i aref = _mm_set1_epi16(static_cast<int16_t>(s.alphaRef & 255));
   const bool fog = s.fog, specular = s.specular, perspective = s.perspective;
-  const int fr = (s.fogColour >> 16) & 255, fg = (s.fogColour >> 8) & 255, fb = s.fogColour & 255;
   const uint32_t* texels = nullptr;
   int tw = 0, th = 0;
-  bool texAlpha = false;
-  if constexpr (T != Tex::None) texels = s.texture->texels.data(), tw = s.texture->width, th = s.texture->height,
-                                texAlpha = s.texture->hasAlpha;
-  __m128 zq = _mm_loadu_ps(&p.z), rgba = _mm_loadu_ps(&p.r), extra = _mm_loadu_ps(&p.sr);
-  const __m128 dzq = _mm_loadu_ps(o.ddx), drgba = _mm_loadu_ps(o.ddx + 4), dextra = _mm_loadu_ps(o.ddx + 8);
-  int x = from;
-  if constexpr (true) {
-    const __m128i c255 = _mm_set1_epi32(255), c127 = _mm_set1_epi32(127);
-    const __m128 zscale = _mm_set1_ps(static_cast<float>(zmax));
-    const __m128i fogR = _mm_set1_epi32(fr), fogG = _mm_set1_epi32(fg), fogB = _mm_set1_epi32(fb);
-    for (; x + 3 <= to; x += 4) {
-      __m128 z = zq, q = _mm_add_ps(z, dzq), u = _mm_add_ps(q, dzq), v = _mm_add_ps(u, dzq);
-      zq = _mm_add_ps(v, dzq);
-      _MM_TRANSPOSE4_PS(z, q, u, v);
-      __m128 cr = rgba, cg = _mm_add_ps(cr, drgba), cb = _mm_add_ps(cg, drgba), ca = _mm_add_ps(cb, drgba);
-      rgba = _mm_add_ps(ca, drgba);
-      _MM_TRANSPOSE4_PS(cr, cg, cb, ca);
-      __m128 sr = extra, sg = sr, sb = sr, sf = sr;
-      if (specular || fog) {
-        sg = _mm_add_ps(sr, dextra), sb = _mm_add_ps(sg, dextra), sf = _mm_add_ps(sb, dextra);
-        extra = _mm_add_ps(sf, dextra);
-      }
-      __m128i pass = _mm_set1_epi32(-1), zv = _mm_setzero_si128(), zold = _mm_setzero_si128();
-      if constexpr (Z) {
-        const __m128i scaled = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(z, zscale), _mm_set1_ps(0.5f)));
-        zv = x4::Select(_mm_castps_si128(_mm_cmpgt_ps(z, _mm_setzero_ps())), scaled, _mm_setzero_si128());
-        zv = x4::Select(_mm_castps_si128(_mm_cmpge_ps(z, _mm_set1_ps(1.0f))), _mm_set1_epi32(static_cast<int>(zmax)), zv);
-        zold = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(zrow + x));
-        const __m128i ref = _mm_unpacklo_epi16(zold, _mm_setzero_si128());
-        pass = zmask == 3 ? _mm_xor_si128(_mm_cmpgt_epi32(zv, ref), _mm_set1_epi32(-1)) : x4::Passes(zmask, zv, ref);
-        if (_mm_movemask_epi8(pass) == 0) continue;
-      }
-      __m128i r = x4::Clamp(cr), g = x4::Clamp(cg), b = x4::Clamp(cb), a = x4::Clamp(ca);
-      if constexpr (T != Tex::None) {
-        if (perspective) {
-          const __m128 w = _mm_div_ps(_mm_set1_ps(1.0f), q), use = _mm_cmpneq_ps(q, _mm_setzero_ps());
-          u = x4::Select(use, _mm_mul_ps(u, w), u), v = x4::Select(use, _mm_mul_ps(v, w), v);
-        }
-        const __m128i tex = x4::Fetch<T>(texels, tw, th, u, v);
-        r = x4::Div255(_mm_add_epi32(x4::Mul(_mm_and_si128(_mm_srli_epi32(tex, 16), c255), r), c127));
-        g = x4::Div255(_mm_add_epi32(x4::Mul(_mm_and_si128(_mm_srli_epi32(tex, 8), c255), g), c127));
-        b = x4::Div255(_mm_add_epi32(x4::Mul(_mm_and_si128(tex, c255), b), c127));
-        if (texAlpha) a = _mm_srli_epi32(tex, 24);
-      }
-      if (specular || fog) {
-        _MM_TRANSPOSE4_PS(sr, sg, sb, sf);
-        if (specular) {
-          r = x4::Min(c255, _mm_add_epi32(r, x4::Clamp(sr))), g = x4::Min(c255, _mm_add_epi32(g, x4::Clamp(sg)));
-          b = x4::Min(c255, _mm_add_epi32(b, x4::Clamp(sb)));
-        }
-        if (fog) {
-          const __m128i f = x4::Clamp(sf), nf = _mm_sub_epi32(c255, f);
-          auto mix = [&](__m128i c, __m128i fc) {
-            return x4::Div255(_mm_add_epi32(_mm_add_epi32(x4::Mul(c, f), x4::Mul(fc, nf)), c127));
-          };
-          r = mix(r, fogR), g = mix(g, fogG), b = mix(b, fogB);
-        }
-      }
-      if (amask != 7) pass = _mm_and_si128(pass, x4::Passes(amask, a, _mm_set1_epi32(static_cast<int>(aref))));
-      __m128i raw, dr, dg, db;
-      x4::Read<Fmt>(row, x, &raw, &dr, &dg, &db);
-      if constexpr (Blend) {
-        const __m128i na = _mm_sub_epi32(c255, a);
-        auto mix = [&](__m128i c, __m128i dc) {
-          return x4::Div255(_mm_add_epi32(_mm_add_epi32(x4::Mul(c, a), x4::Mul(dc, na)), c127));
-        };
-        r = mix(r, dr), g = mix(g, dg), b = mix(b, db);
-      }
-      x4::Write<Fmt>(row, x, pass, raw, r, g, b);
-      if constexpr (Z) {
-        if (zWrite) _mm_storel_epi64(reinterpret_cast<__m128i*>(zrow + x), x4::Select(x4::Narrow(pass), x4::Narrow(zv), zold));
-      }
-    }
+  // The texel's alpha, or the colour's when the texture has none: the other side's alpha becomes 255, which
+  // the modulation keeps.
+  const __m128i fourth = _mm_setr_epi16(0, 0, 0, 255, 0, 0, 0, 255);
+  __m128i texelFourth = fourth, colourFourth = _mm_setzero_si128();
+  if constexpr (T != Tex::None) {
+    texels = s.texture->texels.data(), tw = s.texture->width, th = s.texture->height;
+    if (s.texture->hasAlpha) std::swap(texelFourth, colourFourth);
   }
-  for (; x <= to; ++x, zq = _mm_add_ps(zq, dzq), rgba = _mm_add_ps(rgba, drgba),
-           extra = _mm_add_ps(extra, dextra)) {
-    alignas(16) float at[4];
-    _mm_store_ps(at, zq);
-    uint32_t zv = 0;
-    if constexpr (Z) {
-      zv = DepthValue(at[0], zmax);
-      if (!Passes(zmask, zv, zrow[x])) continue;
+  const __m128i fogColour = _mm_setr_epi16(static_cast<int16_t>(s.fogColour & 255),
+                                           static_cast<int16_t>((s.fogColour >> 8) & 255),
+                                           static_cast<int16_t>((s.fogColour >> 16) & 255), 0,
+                                           static_cast<int16_t>(s.fogColour & 255),
+                                           static_cast<int16_t>((s.fogColour >> 8) & 255),
+                                           static_cast<int16_t>((s.fogColour >> 16) & 255), 0);
+  const __m128i colourLanes = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0), c255 = _mm_set1_epi16(255);
+  constexpr int kBgra = _MM_SHUFFLE(3, 0, 1, 2);  // r, g, b, a to b, g, r, a
+  __m128 zq = _mm_loadu_ps(&p.z), bgra = _mm_loadu_ps(&p.r), extra = _mm_loadu_ps(&p.sr);
+  __m128 dbgra = _mm_loadu_ps(o.ddx + 4), dextra = _mm_loadu_ps(o.ddx + 8);
+  const __m128 dzq = _mm_loadu_ps(o.ddx);
+  bgra = _mm_shuffle_ps(bgra, bgra, kBgra), dbgra = _mm_shuffle_ps(dbgra, dbgra, kBgra);
+  extra = _mm_shuffle_ps(extra, extra, kBgra), dextra = _mm_shuffle_ps(dextra, dextra, kBgra);
+  const __m128 zscale = _mm_set1_ps(static_cast<float>(o.zmax));
+  // With rhw the same along a row (adding 0 leaves it as it is, and a zero is not divided by), its reciprocal
+  // is taken once.
+  const bool flatQ = o.ddx[1] == 0.0f;
+  const __m128 spanQ = _mm_set1_ps(p.q), spanUse = _mm_cmpneq_ps(spanQ, _mm_setzero_ps());
+  const __m128 spanW = _mm_div_ps(_mm_set1_ps(1.0f), spanQ);
+  // The most common states (no fog, specular colour or alpha test; depth tested less-or-equal and written, or
+  // not used) get a loop of their own without those choices in it.
+  const bool lean = !fog && !specular && amask == 7 && (!Z || (zmask == 3 && zWrite));
+  auto quad = [&](uint8_t* px, uint16_t* zp, auto leanState) __attribute__((always_inline)) {
+    constexpr bool kLean = decltype(leanState)::value;
+    __m128 z = zq, q = _mm_add_ps(z, dzq), u = _mm_add_ps(q, dzq), v = _mm_add_ps(u, dzq);
+    zq = _mm_add_ps(v, dzq);
+    _MM_TRANSPOSE4_PS(z, q, u, v);
+    const __m128 c0 = bgra, c1 = _mm_add_ps(c0, dbgra), c2 = _mm_add_ps(c1, dbgra), c3 = _mm_add_ps(c2, dbgra);
+    bgra = _mm_add_ps(c3, dbgra);
+    __m128 e0 = extra, e1 = e0, e2 = e0, e3 = e0;
+    if (!kLean && (specular || fog)) {
+      e1 = _mm_add_ps(e0, dextra), e2 = _mm_add_ps(e1, dextra), e3 = _mm_add_ps(e2, dextra);
+      extra = _mm_add_ps(e3, dextra);
     }
-    alignas(16) int32_t c[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(c), Clamp255x4(rgba));
-    int r = c[0], g = c[1], b = c[2], a = c[3];
+    __m128i pass = _mm_set1_epi32(-1), zv = _mm_setzero_si128(), zold = _mm_setzero_si128();
+    if constexpr (Z) {
+      // DepthValue(): the maximum with 0 turns NaN into 0 as its !(z > 0) does. The values, below 2^16, are
+      // moved down by 2^15 for the signed packing to 16 bits and back.
+      const __m128 clamped = _mm_min_ps(_mm_max_ps(z, _mm_setzero_ps()), _mm_set1_ps(1.0f));
+      const __m128i bias = _mm_set1_epi32(0x8000);
+      zv = _mm_sub_epi32(_mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(clamped, zscale), _mm_set1_ps(0.5f))), bias);
+      zv = _mm_xor_si128(_mm_packs_epi32(zv, zv), _mm_set1_epi16(-0x8000));
+      zold = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(zp));
+      pass = kLean || zmask == 3 ? _mm_cmpeq_epi16(_mm_subs_epu16(zv, zold), _mm_setzero_si128())
+                        : x4::Passes16(zmask, zv, zold);
+      if ((_mm_movemask_epi8(pass) & 0xFF) == 0) return;
+    }
+    __m128i low = x4::Clamp(c0, c1), high = x4::Clamp(c2, c3);
     if constexpr (T != Tex::None) {
-      float u = at[2], v = at[3];
-      if (perspective && at[1] != 0.0f) {
-        const float w = 1.0f / at[1];
-        u *= w, v *= w;
+      if (perspective) {
+        const __m128 w = flatQ ? spanW : _mm_div_ps(_mm_set1_ps(1.0f), q);
+        const __m128 use = flatQ ? spanUse : _mm_cmpneq_ps(q, _mm_setzero_ps());
+        u = x4::Select(use, _mm_mul_ps(u, w), u), v = x4::Select(use, _mm_mul_ps(v, w), v);
       }
-      const uint32_t tex = Fetch<T>(texels, tw, th, u, v);
-      const int tr = (tex >> 16) & 255, tg = (tex >> 8) & 255, tb = tex & 255;
-      r = (tr * r + 127) / 255, g = (tg * g + 127) / 255, b = (tb * b + 127) / 255;
-      if (texAlpha) a = static_cast<int>(tex >> 24);
+      __m128i texLow, texHigh;
+      x4::Fetch<T>(texels, tw, th, u, v, &texLow, &texHigh);
+      low = x4::Modulate(_mm_or_si128(texLow, texelFourth), _mm_or_si128(low, colourFourth));
+      high = x4::Modulate(_mm_or_si128(texHigh, texelFourth), _mm_or_si128(high, colourFourth));
     }
-    if (specular || fog) {
-      alignas(16) int32_t e[4];
-      _mm_store_si128(reinterpret_cast<__m128i*>(e), Clamp255x4(extra));
-      if (specular) r = std::min(255, r + e[0]), g = std::min(255, g + e[1]), b = std::min(255, b + e[2]);
+    if (!kLean && (specular || fog)) {
+      const __m128i extraLow = x4::Clamp(e0, e1), extraHigh = x4::Clamp(e2, e3);
+      if (specular) {
+        low = _mm_min_epi16(c255, _mm_add_epi16(low, _mm_and_si128(extraLow, colourLanes)));
+        high = _mm_min_epi16(c255, _mm_add_epi16(high, _mm_and_si128(extraHigh, colourLanes)));
+      }
       if (fog) {
-        const int f = e[3];
-        r = (r * f + fr * (255 - f) + 127) / 255, g = (g * f + fg * (255 - f) + 127) / 255;
-        b = (b * f + fb * (255 - f) + 127) / 255;
+        low = x4::Select(colourLanes, x4::Mix(low, fogColour, x4::Fourth(extraLow)), low);
+        high = x4::Select(colourLanes, x4::Mix(high, fogColour, x4::Fourth(extraHigh)), high);
       }
     }
-    if (!Passes(amask, static_cast<uint32_t>(a), aref)) continue;
+    if (!kLean && amask != 7) pass = _mm_and_si128(pass, x4::Passes16(amask, x4::Fourths(low, high), aref));
+    const int passing = _mm_movemask_epi8(pass) & 0xFF;
+    if (passing == 0) return;
     if constexpr (Blend) {
-      const uint32_t dst = ReadTarget(t, x, y);
-      const int dr = (dst >> 16) & 255, dg = (dst >> 8) & 255, db = dst & 255;
-      r = std::min(255, (r * a + dr * (255 - a) + 127) / 255);
-      g = std::min(255, (g * a + dg * (255 - a) + 127) / 255);
-      b = std::min(255, (b * a + db * (255 - a) + 127) / 255);
+      __m128i dstLow, dstHigh;
+      x4::Read<Fmt>(px, &dstLow, &dstHigh);
+      low = x4::Mix(low, dstLow, x4::Fourth(low)), high = x4::Mix(high, dstHigh, x4::Fourth(high));
     }
-    Put<Fmt>(row, x, r, g, b);
+    x4::Write<Fmt>(px, pass, passing == 0xFF, low, high);
     if constexpr (Z) {
-      if (zWrite) zrow[x] = static_cast<uint16_t>(zv);
+      if (kLean || zWrite) _mm_storel_epi64(reinterpret_cast<__m128i*>(zp), passing == 0xFF ? zv : x4::Select(pass, zv, zold));
     }
+  };
+  int x = from;
+  if (lean) {
+    for (; x + 3 <= to; x += 4) quad(row + x * kBytes, Z ? zrow + x : nullptr, std::true_type());
+  } else {
+    for (; x + 3 <= to; x += 4) quad(row + x * kBytes, Z ? zrow + x : nullptr, std::false_type());
   }
+  if (x > to) return;
+  const size_t n = static_cast<size_t>(to - x + 1);
+  alignas(16) uint8_t colour[16] = {};
+  alignas(16) uint16_t depth[4] = {};
+  std::memcpy(colour, row + x * kBytes, n * kBytes);
+  if constexpr (Z) std::memcpy(depth, zrow + x, n * 2);
+  quad(colour, depth, std::false_type());
+  std::memcpy(row + x * kBytes, colour, n * kBytes);
+  if constexpr (Z) std::memcpy(zrow + x, depth, n * 2);
 }
 
 // A span of one colour without depth, texture or blending: its first pixel shaded, then copied.

@@ -43,7 +43,14 @@ struct CdAudio {
   ~CdAudio() { StopPlay(); }
 
   std::string Root() const { return std::string(1, letter) + ":\\"; }
-  bool MediaPresent() const { return letter && GetFileAttributesA(Root().c_str()) != INVALID_FILE_ATTRIBUTES; }
+  // A device asking about its drive never brings up the "insert a disk" box an empty drive gives a program.
+  bool MediaPresent() const {
+    if (!letter) return false;
+    const UINT old = SetErrorMode(SEM_FAILCRITICALERRORS);
+    const bool present = GetFileAttributesA(Root().c_str()) != INVALID_FILE_ATTRIBUTES;
+    SetErrorMode(old);
+    return present;
+  }
 
   // The disc's tracks: the highest TRACKnn.WAV names the count; numbers without a file are data tracks.
   void Scan() {

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include <immintrin.h>
+
 #include "platformlib/core/byteorder.h"
 #include "platformlib/gfx/videoout.h"
 #include "platformlib/gfx/windowdesc.h"
@@ -37,7 +39,7 @@ DctCode longtable[512];
 uint8_t clamptable[256];
 bool tablesbuilt = false;
 int32_t quanttable[64];
-int32_t coefficients[64];
+alignas(16) int32_t coefficients[64];
 
 int32_t signextend10(uint32_t v) { return static_cast<int32_t>((v & 0x3FF) ^ 0x200) - 0x200; }
 
@@ -56,20 +58,84 @@ void entercode(const MovieCode& code, int sign) {
   }
 }
 
-// Bits taken most significant first from 16-bit words; reading past the end yields zeros and is noted.
+// Bits taken most significant first from 16-bit little-endian words, 48 or more at hand after each refill;
+// reading past the end yields zeros, and the count of bits taken tells when the end was passed.
 struct BitReader {
-  const uint16_t* words;
-  size_t count;
-  size_t bit = 0;
-  uint32_t peek(int n) const {  // n <= 16
-    const size_t w = bit >> 4;
-    const uint32_t hi = w < count ? words[w] : 0u, lo = w + 1 < count ? words[w + 1] : 0u;
-    const uint32_t window = (hi << 16 | lo) << (bit & 15);
-    return window >> (32 - n);
+  const uint8_t* bytes;
+  size_t count;  // words
+  size_t next = 0;
+  uint64_t window = 0;  // left-aligned
+  int held = 0;
+  size_t taken = 0;
+  void refill() {
+    if (held > 48) return;
+    if (next + 4 <= count) {
+      // Four words at once: a little-endian load holds them with the first in the low bits.
+      uint64_t chunk = 0;
+      for (int i = 0; i < 4; ++i) chunk = chunk << 16 | ReadLE16(bytes + 2 * (next + static_cast<size_t>(i)));
+      // Only whole words count as held; the bits of a partial word are set again, alike, by the next refill.
+      window |= chunk >> held;
+      const int words = (64 - held) >> 4;
+      next += static_cast<size_t>(words);
+      held += words * 16;
+      return;
+    }
+    while (held <= 48) {
+      const uint64_t w = next < count ? ReadLE16(bytes + 2 * next) : 0u;
+      ++next;
+      window |= w << (48 - held);
+      held += 16;
+    }
   }
-  void drop(int n) { bit += static_cast<size_t>(n); }
-  bool overrun() const { return bit > count * 16; }
+  uint32_t peek(int n) const { return static_cast<uint32_t>(window >> (64 - n)); }  // 1 <= n <= 16
+  void drop(int n) {
+    window <<= n;
+    held -= n;
+    taken += static_cast<size_t>(n);
+  }
+  bool overrun() const { return taken > count * 16; }
 };
+
+// The coefficient codes of a sequence of blocks into words: the words written, or -1 for damaged input or a
+// full output. Each code is at most 22 bits, so one refill serves it.
+int64_t decodecodes(const uint8_t* bytes, size_t inwords, uint16_t* output, size_t outcapacity) {
+  dctbuildtables();
+  BitReader reader{bytes, inwords};
+  size_t out = 0;
+  for (;;) {
+    reader.refill();
+    const uint32_t dc = reader.peek(10);
+    reader.drop(10);
+    if (reader.overrun() || out >= outcapacity) return -1;
+    if (dc == kDctEndDc) {
+      output[out++] = kDctEndWord;
+      return static_cast<int64_t>(out);
+    }
+    output[out++] = static_cast<uint16_t>(dc);
+    int position = 1;
+    for (;;) {
+      reader.refill();
+      DctCode entry = codetable[reader.peek(13)];
+      if (entry.length >= 32) {
+        if (entry.length == 32) {
+          reader.drop(8);
+          entry = longtable[reader.peek(9)];
+        } else {
+          reader.drop(6);
+          entry = {static_cast<uint16_t>(reader.peek(16)), 16};
+          if (entry.value == kDctEndWord) return -1;
+        }
+      }
+      if (entry.length == 0) return -1;  // no such code
+      reader.drop(entry.length);
+      if (reader.overrun() || out >= outcapacity) return -1;
+      output[out++] = entry.value;
+      if (entry.value == kDctEndWord) break;
+      position += (entry.value >> 10) + 1;
+      if (position > 64) return -1;
+    }
+  }
+}
 
 int32_t saturate32(double v) {
   if (v >= 2147483647.0) return INT32_MAX;
@@ -120,6 +186,174 @@ void idct8(const double* in, int step, double* out, int ostep) {
   out[3 * ostep] = roundmagic(e3 - t4);
 }
 
+constexpr uint32_t kFastLimit = 1u << 28;
+inline bool fastrange(int32_t v) { return static_cast<uint32_t>(v) + kFastLimit < 2 * kFastLimit; }
+
+// Where c (c[u x 8 + v]) holds values: bit u for each vector u, bit 8 + v for each place v within them.
+inline unsigned usedbit(int index) { return 1u << (index >> 3) | 256u << (index & 7); }
+
+unsigned usedplaces(const int32_t* c, bool* fast) {
+  unsigned used = 0;
+  bool small = true;
+  for (int i = 0; i < 64; ++i) {
+    used |= c[i] ? usedbit(i) : 0u;
+    small &= fastrange(c[i]);
+  }
+  *fast = small;
+  return used;
+}
+
+// The transform four vectors at a time where the processor has AVX2, exact to idct8 for inputs below 2^28
+// (pass one) and their outputs (pass two): every value stays an integer or a sum the doubles hold exactly, so
+// the same operations in the same order give the same bits; the all-zero shortcut of idct8 is what the full
+// flow gives on integers. Rounding to nearest replaces the magic sums.
+#define TEEBOX_AVX2 __attribute__((target("avx2")))
+using V4 = __m256d;
+
+TEEBOX_AVX2 inline V4 round4(V4 v) { return _mm256_round_pd(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC); }
+
+// halfsqrt2 on 64-bit integers: an integer double below 2^51 plus 1.5 x 2^52 holds it in its low bits. With
+// v = hi x 2^32 + lo, the product's high half is hi x K + (lo x K) / 2^32, both exact in 64 bits.
+TEEBOX_AVX2 inline V4 halfsqrt2x4(V4 v) {
+  const V4 magic = _mm256_set1_pd(6755399441055744.0);
+  const __m256i bias = _mm256_castpd_si256(magic), k = _mm256_set1_epi64x(0x5A82799A);
+  const __m256i n = _mm256_sub_epi64(_mm256_castpd_si256(_mm256_add_pd(v, magic)), bias);
+  const __m256i high = _mm256_mul_epi32(_mm256_srli_epi64(n, 32), k);
+  const __m256i low = _mm256_srli_epi64(_mm256_mul_epu32(n, k), 32);
+  const __m256i product = _mm256_add_epi64(high, low);
+  const V4 back = _mm256_sub_pd(_mm256_castsi256_pd(_mm256_add_epi64(product, bias)), magic);
+  return _mm256_mul_pd(back, _mm256_set1_pd(2.0));
+}
+
+// Inputs from n on are zero: a sum with one of them is its other term (only a zero's sign could differ, and no
+// integer result depends on it), and halfsqrt2 of zero is zero.
+template <int n>
+TEEBOX_AVX2 inline void idct8x4(const V4* z, V4* out) {
+  const V4 two = _mm256_set1_pd(2.0), zero = _mm256_setzero_pd(), minus = _mm256_set1_pd(-0.0);
+  const V4 e10 = n > 4 ? _mm256_add_pd(z[0], z[4]) : z[0], e11 = n > 4 ? _mm256_sub_pd(z[0], z[4]) : z[0];
+  const V4 e13 = n > 6 ? _mm256_add_pd(z[2], z[6]) : n > 2 ? z[2] : zero;
+  const V4 e12 = n > 2 ? _mm256_sub_pd(_mm256_mul_pd(two, halfsqrt2x4(n > 6 ? _mm256_sub_pd(z[2], z[6]) : z[2])), e13) : zero;
+  const V4 e0 = n > 2 ? _mm256_add_pd(e10, e13) : e10, e3 = n > 2 ? _mm256_sub_pd(e10, e13) : e10;
+  const V4 e1 = n > 2 ? _mm256_add_pd(e11, e12) : e11, e2 = n > 2 ? _mm256_sub_pd(e11, e12) : e11;
+  const V4 o13 = n > 5 ? _mm256_add_pd(z[5], z[3]) : n > 3 ? z[3] : zero;
+  const V4 o10 = n > 5 ? _mm256_sub_pd(z[5], z[3]) : n > 3 ? _mm256_xor_pd(z[3], minus) : zero;
+  const V4 o11 = n > 7 ? _mm256_add_pd(z[1], z[7]) : z[1], o12 = n > 7 ? _mm256_sub_pd(z[1], z[7]) : z[1];
+  const V4 t7 = n > 3 ? _mm256_add_pd(o11, o13) : o11;
+  const V4 t11 = _mm256_mul_pd(two, halfsqrt2x4(n > 3 ? _mm256_sub_pd(o11, o13) : o11));
+  const V4 r = _mm256_mul_pd(_mm256_set1_pd(2.0 * static_cast<double>(0.3826834f)), n > 3 ? _mm256_sub_pd(o12, o10) : o12);
+  const V4 t10 = n > 3 ? _mm256_sub_pd(_mm256_xor_pd(r, minus), _mm256_mul_pd(_mm256_set1_pd(2.0 * static_cast<double>(1.3065630f)), o10))
+                       : _mm256_xor_pd(r, minus);
+  const V4 t12 = _mm256_add_pd(r, _mm256_mul_pd(_mm256_set1_pd(2.0 * static_cast<double>(0.5411961f)), o12));
+  const V4 t6 = _mm256_sub_pd(t12, t7), t5 = _mm256_sub_pd(t11, t6), t4 = _mm256_add_pd(t10, t5);
+  out[0] = round4(_mm256_add_pd(e0, t7));
+  out[7] = round4(_mm256_sub_pd(e0, t7));
+  out[1] = round4(_mm256_add_pd(e1, t6));
+  out[6] = round4(_mm256_sub_pd(e1, t6));
+  out[2] = round4(_mm256_add_pd(e2, t5));
+  out[5] = round4(_mm256_sub_pd(e2, t5));
+  out[4] = round4(_mm256_add_pd(e3, t4));
+  out[3] = round4(_mm256_sub_pd(e3, t4));
+}
+
+// Four rows of four 32-bit values into four columns.
+inline void transpose4(const __m128i* in, __m128i* out) {
+  const __m128i a = _mm_unpacklo_epi32(in[0], in[1]), b = _mm_unpackhi_epi32(in[0], in[1]);
+  const __m128i c = _mm_unpacklo_epi32(in[2], in[3]), d = _mm_unpackhi_epi32(in[2], in[3]);
+  out[0] = _mm_unpacklo_epi64(a, c);
+  out[1] = _mm_unpackhi_epi64(a, c);
+  out[2] = _mm_unpacklo_epi64(b, d);
+  out[3] = _mm_unpackhi_epi64(b, d);
+}
+
+TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned used, int32_t* output, int stride) {
+  const unsigned rows = used & 255, places = used >> 8;
+  // Pass one, four coefficient vectors at a time; middle[k x 8 + u] is vector u's output k.
+  alignas(32) double middle[64];
+  for (int u = 0; u < 8; u += 4) {
+    if (!(rows >> u & 15)) continue;  // pass two reads these as zeros
+    V4 z[8], out[8];
+    for (int v = 0; v < 8; v += 4) {
+      __m128i vectors[4], lanes[4];
+      for (int i = 0; i < 4; ++i) vectors[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + (u + i) * 8 + v));
+      transpose4(vectors, lanes);
+      for (int i = 0; i < 4; ++i) z[v + i] = _mm256_cvtepi32_pd(lanes[i]);
+    }
+    if (places < 4)
+      idct8x4<2>(z, out);
+    else if (places < 16)
+      idct8x4<4>(z, out);
+    else
+      idct8x4<8>(z, out);
+    for (int k = 0; k < 8; ++k) _mm256_store_pd(middle + k * 8 + u, out[k]);
+  }
+  // Pass two, four rows at a time: row k's vector is middle[k x 8 + u] over u, turned into lanes by 4 x 4
+  // transposes. Both halves are gathered before either is transformed, so their chains overlap.
+  V4 z[2][8], out[2][8];
+  for (int h = 0; h < 2; ++h)
+    for (int u = 0; u < 8; u += 4) {
+      const double* m = middle + h * 32 + u;
+      if (!(rows >> u & 15)) {
+        for (int i = 0; i < 4; ++i) z[h][u + i] = _mm256_setzero_pd();
+        continue;
+      }
+      const V4 r0 = _mm256_load_pd(m), r1 = _mm256_load_pd(m + 8), r2 = _mm256_load_pd(m + 16), r3 = _mm256_load_pd(m + 24);
+      const V4 t0 = _mm256_unpacklo_pd(r0, r1), t1 = _mm256_unpackhi_pd(r0, r1);
+      const V4 t2 = _mm256_unpacklo_pd(r2, r3), t3 = _mm256_unpackhi_pd(r2, r3);
+      z[h][u] = _mm256_permute2f128_pd(t0, t2, 0x20);
+      z[h][u + 1] = _mm256_permute2f128_pd(t1, t3, 0x20);
+      z[h][u + 2] = _mm256_permute2f128_pd(t0, t2, 0x31);
+      z[h][u + 3] = _mm256_permute2f128_pd(t1, t3, 0x31);
+    }
+  if (rows == 1) {  // only the first vector: every output of a row is its value
+    for (int h = 0; h < 2; ++h)
+      for (int x = 0; x < 8; ++x) out[h][x] = z[h][0];
+  } else if (rows < 4) {
+    idct8x4<2>(z[0], out[0]);
+    idct8x4<2>(z[1], out[1]);
+  } else if (rows < 16) {
+    idct8x4<4>(z[0], out[0]);
+    idct8x4<4>(z[1], out[1]);
+  } else {
+    idct8x4<8>(z[0], out[0]);
+    idct8x4<8>(z[1], out[1]);
+  }
+  // out[h][x] holds column x of rows 4h..4h+3: clamp, truncate and transpose back into rows.
+  const V4 high = _mm256_set1_pd(2147483647.0), low = _mm256_set1_pd(-2147483648.0);
+  for (int h = 0; h < 2; ++h) {
+    __m128i n[8];
+    for (int x = 0; x < 8; ++x) n[x] = _mm256_cvttpd_epi32(_mm256_max_pd(_mm256_min_pd(out[h][x], high), low));
+    int32_t* row = output + 4 * h * stride;
+    for (int x = 0; x < 8; x += 4) {
+      __m128i rowsout[4];
+      transpose4(n + x, rowsout);
+      for (int i = 0; i < 4; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i * stride + x), rowsout[i]);
+    }
+  }
+}
+
+const bool haswide = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+}();
+
+void idctplain(const int32_t* c, int32_t* output, int stride) {
+  double in[64], middle[64], out[64];
+  for (int i = 0; i < 64; ++i) in[i] = c[i];
+  // Each coefficient vector becomes a column of the intermediate block.
+  for (int r = 0; r < 8; ++r) idct8(in + r * 8, 1, middle + r, 8);
+  for (int k = 0; k < 8; ++k) idct8(middle + k * 8, 1, out + k * 8, 1);
+  for (int k = 0; k < 8; ++k)
+    for (int c2 = 0; c2 < 8; ++c2) output[k * stride + c2] = saturate32(out[k * 8 + c2]);
+}
+
+// The transform of c by the fastest path that gives the plain path's values: used and fast as usedplaces tells.
+void idctrows(const int32_t* c, unsigned used, bool fast, int32_t* output, int stride) {
+  if (fast && haswide)
+    idctwide(c, used, output, stride);
+  else
+    idctplain(c, output, stride);
+}
+
 // Macroblock working storage.
 int32_t cdblock1[64], cdblock2[64], lumarea[256];
 
@@ -159,46 +393,21 @@ void dctsetquality(int32_t quality) {
 }
 
 int64_t dctdecodeblock(const uint16_t* input, size_t inwords, uint16_t* output, size_t outcapacity) {
-  dctbuildtables();
-  BitReader reader{input, inwords};
-  size_t out = 0;
-  auto put = [&](uint16_t w) {
-    if (out >= outcapacity) return false;
-    output[out++] = w;
-    return true;
-  };
-  for (;;) {
-    const uint32_t dc = reader.peek(10);
-    reader.drop(10);
-    if (reader.overrun()) return -1;
-    if (dc == kDctEndDc) return put(kDctEndWord) ? static_cast<int64_t>(out) : -1;
-    if (!put(static_cast<uint16_t>(dc))) return -1;
-    int position = 1;
-    for (;;) {
-      DctCode entry = codetable[reader.peek(13)];
-      if (entry.length == 32) {
-        reader.drop(8);
-        entry = longtable[reader.peek(9)];
-      } else if (entry.length == 33) {
-        reader.drop(6);
-        entry = {static_cast<uint16_t>(reader.peek(16)), 16};
-        if (entry.value == kDctEndWord) return -1;
-      }
-      if (entry.length == 0) return -1;  // no such code
-      reader.drop(entry.length);
-      if (reader.overrun()) return -1;
-      if (!put(entry.value)) return -1;
-      if (entry.value == kDctEndWord) break;
-      position += (entry.value >> 10) + 1;
-      if (position > 64) return -1;
-    }
-  }
+  std::vector<uint8_t> bytes(inwords * 2);
+  for (size_t i = 0; i < inwords; ++i) WriteLE16(bytes.data() + 2 * i, input[i]);
+  return decodecodes(bytes.data(), inwords, output, outcapacity);
 }
 
-int dctdequantise(const uint16_t* words, size_t available) {
+namespace {
+
+// Dequantises one block's words into the coefficient block: the words used (0 for damage), where the block
+// holds values (as usedplaces tells) and whether every value is within the fast transform's range.
+int dequantiseblock(const uint16_t* words, size_t available, unsigned* placesused, bool* fast) {
   if (available < 2) return 0;
-  std::memset(coefficients, 0, sizeof coefficients);
+  for (int i = 0; i < 64; i += 4) _mm_store_si128(reinterpret_cast<__m128i*>(coefficients + i), _mm_setzero_si128());
   coefficients[0] = static_cast<int32_t>(static_cast<int64_t>(signextend10(words[0])) * quanttable[0]);
+  unsigned places = coefficients[0] ? usedbit(0) : 0u;
+  bool small = fastrange(coefficients[0]);
   size_t used = 1;
   int position = 1;
   for (;;) {
@@ -209,22 +418,32 @@ int dctdequantise(const uint16_t* words, size_t available) {
     if (position > 63) return 0;
     const int index = kDctScan[position];
     // The low 32 bits of the product, as the transform expects.
-    coefficients[index] = static_cast<int32_t>(
-        static_cast<uint32_t>(static_cast<int64_t>(signextend10(w)) * quanttable[index]));
+    const int32_t value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(signextend10(w)) * quanttable[index]));
+    coefficients[index] = value;
+    places |= value ? usedbit(index) : 0u;
+    small &= fastrange(value);
     ++position;
   }
+  *placesused = places;
+  *fast = small;
   return static_cast<int>(used);
 }
 
-void dctidct(int32_t* output, int stride) {
-  double in[64], middle[64], out[64];
-  for (int i = 0; i < 64; ++i) in[i] = coefficients[i];
-  // Each coefficient vector becomes a column of the intermediate block.
-  for (int r = 0; r < 8; ++r) idct8(in + r * 8, 1, middle + r, 8);
-  for (int k = 0; k < 8; ++k) idct8(middle + k * 8, 1, out + k * 8, 1);
-  for (int k = 0; k < 8; ++k)
-    for (int c = 0; c < 8; ++c) output[k * stride + c] = saturate32(out[k * 8 + c]);
+}  // namespace
+
+int dctdequantise(const uint16_t* words, size_t available) {
+  unsigned used = 0;
+  bool fast = false;
+  return dequantiseblock(words, available, &used, &fast);
 }
+
+void dctidct(int32_t* output, int stride) {
+  bool fast = false;
+  const unsigned used = usedplaces(coefficients, &fast);
+  idctrows(coefficients, used, fast, output, stride);
+}
+
+void dctidctplain(int32_t* output, int stride) { idctplain(coefficients, output, stride); }
 
 void dctfillblock(int32_t* block, int stride) {
   const int32_t value = coefficients[0];
@@ -232,7 +451,37 @@ void dctfillblock(int32_t* block, int stride) {
     for (int c = 0; c < 8; ++c) block[r * stride + c] = value;
 }
 
+namespace {
+
+// Bits 16-23 of four values as signed bytes, clamped to -64..63 and offset by 64, as the clamp table does.
+inline __m128i samples4(const int32_t* v) {
+  return _mm_srai_epi32(_mm_slli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(v)), 8), 24);
+}
+
+inline __m128i clampsamples(__m128i a, __m128i b) {  // eight samples as 16-bit values 0..127
+  const __m128i packed = _mm_packs_epi32(a, b);
+  return _mm_add_epi16(_mm_min_epi16(_mm_max_epi16(packed, _mm_set1_epi16(-64)), _mm_set1_epi16(63)), _mm_set1_epi16(64));
+}
+
+}  // namespace
+
 void dctpackrow(const int32_t* luminance, const int32_t* cd1, const int32_t* cd2, PixelPair* output) {
+  const __m128i first = clampsamples(samples4(cd1), samples4(cd1 + 4));
+  const __m128i second = clampsamples(samples4(cd2), samples4(cd2 + 4));
+  const __m128 l0 = _mm_castsi128_ps(samples4(luminance)), l1 = _mm_castsi128_ps(samples4(luminance + 4));
+  const __m128 l2 = _mm_castsi128_ps(samples4(luminance + 8)), l3 = _mm_castsi128_ps(samples4(luminance + 12));
+  const __m128i even = clampsamples(_mm_castps_si128(_mm_shuffle_ps(l0, l1, _MM_SHUFFLE(2, 0, 2, 0))),
+                                    _mm_castps_si128(_mm_shuffle_ps(l2, l3, _MM_SHUFFLE(2, 0, 2, 0))));
+  const __m128i odd = clampsamples(_mm_castps_si128(_mm_shuffle_ps(l0, l1, _MM_SHUFFLE(3, 1, 3, 1))),
+                                   _mm_castps_si128(_mm_shuffle_ps(l2, l3, _MM_SHUFFLE(3, 1, 3, 1))));
+  // Bytes: colour 1, colour 2, right luminance, left luminance.
+  const __m128i low = _mm_or_si128(first, _mm_slli_epi16(second, 8));
+  const __m128i high = _mm_or_si128(odd, _mm_slli_epi16(even, 8));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(output), _mm_unpacklo_epi16(low, high));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(output + 4), _mm_unpackhi_epi16(low, high));
+}
+
+void dctpackrowplain(const int32_t* luminance, const int32_t* cd1, const int32_t* cd2, PixelPair* output) {
   dctbuildtables();
   auto sample = [](int32_t v) { return static_cast<uint32_t>(clamptable[(static_cast<uint32_t>(v) >> 16) & 0xFF]); };
   for (int i = 0; i < 8; ++i)
@@ -246,12 +495,14 @@ int dctdecodemacroblock(const uint16_t* words, size_t available, PixelPair* outp
   const int strides[6] = {8, 8, 16, 16, 16, 16};
   size_t used = 0;
   for (int b = 0; b < 6; ++b) {
-    const int count = dctdequantise(words + used, available - used);
+    unsigned places = 0;
+    bool fast = false;
+    const int count = dequantiseblock(words + used, available - used, &places, &fast);
     if (count == 0) return 0;
     if (count == 2)
       dctfillblock(targets[b], strides[b]);
     else
-      dctidct(targets[b], strides[b]);
+      idctrows(coefficients, places, fast, targets[b], strides[b]);
     used += static_cast<size_t>(count);
   }
   const int32_t pairs = framewidth / 2;
@@ -273,9 +524,7 @@ int dctdecodepicture(const uint16_t* words, size_t available, PixelPair* frame, 
 }
 
 int64_t dctbegin(const uint8_t* data, size_t bytes, uint16_t* words, size_t capacity) {
-  std::vector<uint16_t> input(bytes / 2);
-  for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<uint16_t>(data[2 * i] | data[2 * i + 1] << 8);
-  return dctdecodeblock(input.data(), input.size(), words, capacity);
+  return decodecodes(data, bytes / 2, words, capacity);
 }
 
 // ---- colour rows ---------------------------------------------------------------------------------------------------

@@ -42,7 +42,7 @@ playerInfo_s sampleGolfer() {
   r.levelPreset = 1;
   r.viewOptions = 0x31D000;
   r.wordG = 0x6666;
-  r.wordH = 0x7777;
+  r.viewChoices = 0x7777;
   r.clubs[4] = {90, 3};
   r.wordI = 11;
   r.wordJ = 12;
@@ -74,7 +74,7 @@ void expectCommonFields(const playerInfo_s& a, const playerInfo_s& b) {
   EXPECT_EQ(a.levelPreset, b.levelPreset);
   EXPECT_EQ(a.viewOptions, b.viewOptions);
   EXPECT_EQ(a.wordG, b.wordG);
-  EXPECT_EQ(a.wordH, b.wordH);
+  EXPECT_EQ(a.viewChoices, b.viewChoices);
   ASSERT_TRUE(a.scores && b.scores);
   EXPECT_EQ(*a.scores, *b.scores);
   ASSERT_TRUE(a.statistics && b.statistics);

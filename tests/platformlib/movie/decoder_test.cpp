@@ -160,3 +160,42 @@ TEST(MovieBlocks, ClampPackOrder) {
 }
 
 }  // namespace
+
+// The fast transform against the plain one: every output the same, from sparse small blocks to values near and
+// past the fast path's range, where it hands over to the plain path.
+TEST(MovieIdct, FastPathEqualsThePlainPath) {
+  std::mt19937 random(12);
+  const int32_t ranges[] = {300, 70000, 1 << 22, (1 << 28) - 1, 1 << 28, INT32_MAX};
+  for (const int32_t range : ranges)
+    for (int trial = 0; trial < 400; ++trial) {
+      std::uniform_int_distribution<int32_t> value(-range, range);
+      const int rows = trial % 9;  // only the first `rows` vectors hold values
+      const int density = 1 + trial % 4, places = 1 + trial / 9 % 8;  // values only in places v < places
+      int32_t* c = dctcoefficients();
+      std::memset(c, 0, 64 * sizeof(int32_t));
+      for (int i = 0; i < rows * 8; ++i)
+        if ((i & 7) < places && random() % density == 0) c[i] = value(random);
+      if (trial % 5 == 0) c[random() % 64] = value(random);
+      int32_t fast[8 * 9], plain[8 * 9];
+      dctidct(fast, 9);
+      dctidctplain(plain, 9);
+      for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) ASSERT_EQ(fast[y * 9 + x], plain[y * 9 + x]) << range << " " << trial << " " << x << "," << y;
+    }
+}
+
+TEST(MovieBlocks, FastPackRowEqualsTheTablePath) {
+  std::mt19937 random(5);
+  for (int trial = 0; trial < 2000; ++trial) {
+    int32_t lum[16], cd1[8], cd2[8];
+    for (int32_t& v : lum) v = static_cast<int32_t>(random());
+    for (int i = 0; i < 8; ++i) {
+      cd1[i] = static_cast<int32_t>(random());
+      cd2[i] = static_cast<int32_t>(random());
+    }
+    PixelPair fast[8], plain[8];
+    dctpackrow(lum, cd1, cd2, fast);
+    dctpackrowplain(lum, cd1, cd2, plain);
+    for (int i = 0; i < 8; ++i) ASSERT_EQ(fast[i], plain[i]) << trial << " " << i;
+  }
+}

@@ -1,0 +1,285 @@
+// The real program (the providers teebox installs, ProgramMain on a thread of its own, headless) on the demo
+// installation cut to two holes: computer golfers play a match and a skins game from the main menu's Tee off. After
+// the first hole the round waits for the status dialog; closed with Escape, the second hole is played, the closing
+// standing shows once the game is decided, and its close takes the program back to the main menu. A tournament
+// whose golfers all miss the cut is played to its end by the field, and its final results close the round.
+// MODES_SHOW_HOST=1 leaves the host to the environment (a window under a display) and MODES_SHOW_DIALOG_MS keeps
+// the first status dialog up that long, to be looked at.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "demo.h"
+#include "frontend/frontend.h"
+#include "frontend/tourneydlg.h"
+#include "golf/game.h"
+#include "golf/modes.h"
+#include "roundui/roundturn.h"
+#include "roundui/statusdlg.h"
+#include "support/childprocess.h"
+#include "support/golden.h"
+#include "support/programthread.h"
+#include "support/runningprogram.h"
+#include "winapi/testing.h"
+#include "windows.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace wt = winapi::testing;
+
+// A routine run on the program's thread (a modal dialog's loop runs it too); a page that takes no timers keeps it
+// waiting, and the question is then left unanswered.
+bool OnProgram(std::function<void()> routine, int seconds = 2) { return OnProgramThread(std::move(routine), seconds * 1000); }
+
+void Press(BYTE key, BYTE scan) {
+  keybd_event(key, scan, 0, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(40));
+  keybd_event(key, scan, KEYEVENTF_KEYUP, 0);
+}
+
+// What the program shows, asked on its own thread; `answered` false while a page that takes no timers is up.
+struct Seen {
+  bool answered = false;
+  bool menu = false;
+  int dialog = -1;  // 0 match play, 1 skins, 2 tournament standings, -1 none
+  int stage = -1;   // the standings' page kind
+  int hole = -1, round = -1;
+  int strokesOnSecond = 0;
+  uint32_t gameOver = 0, simulateToEnd = 0;
+  int roundsShown = 0, fieldHolesDone = -1, ownOut = 0;
+  MARect dialogRect{};
+};
+Seen Look() {
+  auto s = std::make_shared<Seen>();
+  const bool answered = OnProgram([s] {
+    s->answered = true;
+    s->menu = TeeOffButton != nullptr;
+    if (dynamic_cast<CMatchPlayDlg*>(CurrentScreen)) s->dialog = 0;
+    else if (dynamic_cast<CSkinsDlg*>(CurrentScreen)) s->dialog = 1;
+    else if (auto* d = dynamic_cast<CTourneyDlg*>(CurrentScreen)) s->dialog = 2, s->stage = d->stage;
+    if (auto* d = dynamic_cast<CDialogADV*>(CurrentScreen))
+      s->dialogRect = MARect{d->x, d->y, d->x + d->width, d->y + d->height};
+    TGame* g = CurrentGame();
+    if (!g || !g->players) return;
+    s->hole = g->state.hole;
+    s->round = g->state.round;
+    s->gameOver = g->gameOver;
+    for (int slot = 0; slot < 2; ++slot) {
+      uint32_t strokes = 0;
+      if (TPlayer* p = g->players->GetPlayer(slot)) p->GetHoleScore(0, 1, &strokes, nullptr);
+      s->strokesOnSecond += static_cast<int>(strokes & ~kScoreMarker);
+    }
+    if (auto* t = dynamic_cast<TTournamentGame*>(g)) {
+      s->simulateToEnd = t->simulateToEnd;
+      s->roundsShown = t->RoundsShown();
+      for (const auto& e : t->standings)
+        if (e.entrant < TTournamentGame::kFieldComputers && !t->MissedCut(e.entrant))
+          s->fieldHolesDone = s->fieldHolesDone < 0 ? t->holesDoneFor(e.entrant)
+                                                    : std::min(s->fieldHolesDone, t->holesDoneFor(e.entrant));
+      for (int slot = 0; slot < 2; ++slot) s->ownOut += t->MissedCut(TTournamentGame::kFieldComputers + slot) ? 1 : 0;
+    }
+  });
+  s->answered = answered && s->answered;
+  return *s;
+}
+
+// Waits (about `limitMs` of real time at most) for what the program shows to pass `condition`; the round's card
+// page, which waits for a key at the end of each hole, is closed on the way.
+bool WaitFor(const std::function<bool(const Seen&)>& condition, int limitMs, Seen* last = nullptr) {
+  int cards = ScoreCardPagesShown();
+  for (int waited = 0; waited < limitMs; waited += 50) {
+    const Seen s = Look();
+    if (last) *last = s;
+    if (s.answered && condition(s)) return true;
+    if (ScoreCardPagesShown() != cards || !s.answered) {
+      cards = ScoreCardPagesShown();
+      Press(VK_RETURN, 0x1C);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+std::string Describe(const Seen& s) {
+  char text[160];
+  std::snprintf(text, sizeof text, "answered %d menu %d dialog %d stage %d round %d hole %d over %u card pages %d",
+                s.answered, s.menu, s.dialog, s.stage, s.round, s.hole, s.gameOver, ScoreCardPagesShown());
+  return text;
+}
+
+// The main menu is up: the first two slots' golfers, both played by the computer, take part in a game of `mode` on
+// the course of the menu's game (as the Game Modes screen makes it), which `setUp` may change; then Tee off.
+bool TeeOff(int mode, const std::function<void(TGame*)>& setUp) {
+  if (!WaitFor([](const Seen& s) { return s.menu; }, 30000)) return false;
+  auto ok = std::make_shared<bool>(false);
+  OnProgram(
+      [ok, mode, setUp] {
+        const std::string course = CurrentGame()->courseName;
+        if (Svc().game->CreateGame(mode) != 1 || !CurrentGame() || CurrentGame()->mode != mode) return;
+        TGame* g = CurrentGame();
+        g->SetCurrentCourseByName(course.c_str());
+        const char* names[] = {"Ada", "Tom"};
+        for (int slot = 0; slot < 2; ++slot) {
+          if (g->players->SetComputer(slot, true) != kRecordOk) return;
+          TPlayer* p = g->players->GetPlayer(slot);
+          p->flags |= kGolferTakesPart;
+          std::snprintf(p->name, sizeof p->name, "%s", names[slot]);
+          // A round before left its strokes on the card; the new round starts on a clean one.
+          p->AddHoleScore(0, 1, 7, 2);
+        }
+        g->state.firstHole = 0;
+        g->state.holeCount = 2;
+        if (setUp) setUp(g);
+        MARect r{};
+        TeeOffButton->GetRect(&r);
+        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        QueueWindowProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        QueueWindowProc(nullptr, WM_LBUTTONUP, 0, at);
+        *ok = true;
+      },
+      20);
+  return *ok;
+}
+
+// The dialog's part of the frame the person sees.
+d3dtest::Picture DialogOnScreen(const MARect& r) {
+  d3dtest::Picture p;
+  wt::HostFrameData frame;
+  if (!wt::HostFrame(&frame)) return p;
+  p.width = r.right - r.left;
+  p.height = r.bottom - r.top;
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x)
+      p.rgb.push_back(x >= 0 && y >= 0 && x < frame.width && y < frame.height
+                          ? frame.pixels[static_cast<size_t>(y) * frame.width + x]
+                          : 0);
+  return p;
+}
+
+constexpr int kHoleLimitMs = 240000;
+
+// Two holes of a match or a skins game: the status dialog of `kind` (0 match, 1 skins) after the first.
+void PlayTwoHoles(const std::string& demo, const std::string& registry, int mode, int kind) {
+  RunningProgram program(demo, registry, getenv("MODES_SHOW_HOST") == nullptr);
+  ASSERT_TRUE(program.Started(30000));
+  ASSERT_TRUE(TeeOff(mode, nullptr));
+  if (kind == 0) {
+    // Tom gives the first hole up as it begins (the in-round Concede), so the standing after it is known: Ada 1-up.
+    ASSERT_TRUE(WaitFor([](const Seen& s) { return s.hole == 0 && !s.menu; }, 60000));
+    ASSERT_TRUE(OnProgram([] {
+      if (auto* m = dynamic_cast<TMatchPlayGame*>(CurrentGame())) m->ConcedeHole(1);
+    }));
+  }
+  Seen s;
+  ASSERT_TRUE(WaitFor([kind](const Seen& s) { return s.dialog == kind; }, kHoleLimitMs, &s))
+      << "no status dialog after the first hole: " << Describe(s);
+  EXPECT_EQ(s.hole, 0);
+  EXPECT_EQ(s.strokesOnSecond, 0) << "the card holds strokes of a round before";
+  EXPECT_EQ(s.gameOver, 0u);
+  if (const char* ms = getenv("MODES_SHOW_DIALOG_MS")) std::this_thread::sleep_for(std::chrono::milliseconds(atoi(ms)));
+  // Nothing moves on while it is up.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  s = Look();
+  EXPECT_EQ(s.dialog, kind);
+  EXPECT_EQ(s.hole, 0);
+  if (kind == 0) {
+    // The pointer is moved off the dialog; the standing as the person sees it.
+    wt::HostMouse(2, 2, 0, false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    d3dtest::ExpectGolden(DialogOnScreen(s.dialogRect), "program_status_match", 0, "roundui");
+  }
+  Press(VK_ESCAPE, 1);
+  // The second hole: its strokes are played.
+  ASSERT_TRUE(WaitFor([](const Seen& s) { return s.strokesOnSecond > 0; }, kHoleLimitMs, &s))
+      << "the second hole was not played: " << Describe(s);
+  EXPECT_EQ(s.hole, 1);
+  // The closing standing, once the game is over; its close ends the round.
+  ASSERT_TRUE(WaitFor([kind](const Seen& s) { return s.dialog == kind && s.gameOver; }, kHoleLimitMs, &s))
+      << "no closing standing: " << Describe(s);
+  Press(VK_ESCAPE, 1);
+  EXPECT_TRUE(WaitFor([](const Seen& s) { return s.menu; }, 60000, &s))
+      << "the round did not return to the main menu: " << Describe(s);
+  EXPECT_EQ(program.Close(), 0);
+}
+
+class ModesProgramTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char pattern[] = "/tmp/teebox_modes_XXXXXX";
+    demo_ = mkdtemp(pattern);
+    mkdemo::DemoOptions options;
+    options.holes = 2;
+    std::string error;
+    ASSERT_TRUE(mkdemo::MakeDemoInstallation(demo_, options, error)) << error;
+  }
+  static void TearDownTestSuite() { fs::remove_all(demo_); }
+  static std::string demo_;
+};
+std::string ModesProgramTest::demo_;
+
+TEST_F(ModesProgramTest, AMatchWaitsForItsStatusBetweenHoles) {
+  RunInChildProcess([] { PlayTwoHoles(demo_, demo_ + "/registry-match.txt", kModeMatchPlay, 0); }, 900000);
+}
+
+TEST_F(ModesProgramTest, ASkinsGameWaitsForItsStatusBetweenHoles) {
+  RunInChildProcess([] { PlayTwoHoles(demo_, demo_ + "/registry-skins.txt", kModeSkins, 1); }, 900000);
+}
+
+// Four rounds of one hole, the cut after the second: the field aces both holes before the golfers' first shot, so
+// both golfers miss the cut and the field plays the last two rounds at once; the final results show all four rounds.
+TEST_F(ModesProgramTest, ATournamentWhoseGolfersMissTheCutIsPlayedToItsEndByTheField) {
+  RunInChildProcess(
+      [] {
+        RunningProgram program(demo_, demo_ + "/registry-tourney.txt", getenv("MODES_SHOW_HOST") == nullptr);
+        ASSERT_TRUE(program.Started(30000));
+        ASSERT_TRUE(TeeOff(kModeTournament, [](TGame* g) {
+          g->state.lead = 4;
+          g->state.holeCount = 1;
+        }));
+        Seen s;
+        ASSERT_TRUE(WaitFor([](const Seen& s) { return !s.menu; }, 60000, &s)) << "no round: " << Describe(s);
+        std::vector<int> stages;
+        // Each standings dialog is closed as it comes: the opening standings, the first round's results, then the
+        // final results at the cut.
+        for (int shown = 0; shown < 6; ++shown) {
+          ASSERT_TRUE(WaitFor([](const Seen& s) { return s.dialog == 2 || s.menu; }, kHoleLimitMs, &s))
+              << "no standings: " << Describe(s);
+          if (s.menu) break;
+          stages.push_back(s.stage);
+          // The opening standings are up before the first shot of the game Tee off made: the field's aces.
+          if (shown == 0) {
+            ASSERT_TRUE(OnProgram([] {
+              auto* t = dynamic_cast<TTournamentGame*>(CurrentGame());
+              if (!t) return;
+              for (int e = 0; e < TTournamentGame::kFieldComputers; ++e)
+                for (int r = 0; r < 2; ++r) t->fieldScores[e][r][0] = 1;
+            }));
+          }
+          if (s.stage == 2) break;
+          Press(VK_ESCAPE, 1);
+          ASSERT_TRUE(WaitFor([](const Seen& s) { return s.dialog != 2; }, 30000, &s)) << Describe(s);
+        }
+        EXPECT_EQ(stages, (std::vector<int>{0, 1, 2}));
+        EXPECT_EQ(s.simulateToEnd, 1u);
+        EXPECT_EQ(s.roundsShown, 4);
+        EXPECT_EQ(s.fieldHolesDone, 4) << "every entrant past the cut has all four rounds";
+        EXPECT_EQ(s.ownOut, 2);
+        EXPECT_EQ(s.round, 1) << "the golfers played two rounds";
+        Press(VK_ESCAPE, 1);
+        EXPECT_TRUE(WaitFor([](const Seen& s) { return s.menu; }, 60000, &s))
+            << "the round did not return to the main menu: " << Describe(s);
+        EXPECT_EQ(program.Close(), 0);
+      },
+      900000);
+}
+
+}  // namespace

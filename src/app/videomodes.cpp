@@ -106,26 +106,49 @@ uint32_t ScreenBufferBytes() {
   return static_cast<uint32_t>(kResolutionWidths[index] * kResolutionHeights[index] * 2);
 }
 
-void SetScreenRect(int useTable, int rebuild) {
+namespace {
+
+// The screen at resolution `index` (or its present size when `index` is -1, its layout then the resolution's).
+void ApplyScreen(int index, int rebuild) {
   DisplayGlobals& d = Display();
-  if (Flags().requestedResolution) d.resolution = static_cast<int8_t>(Flags().requestedResolution);
-  if (d.resolution < 0 || d.resolution > 4) d.resolution = 1;
   const int32_t oldWidth = d.width, oldHeight = d.height;
-  if (useTable) {
-    d.width = kResolutionWidths[d.resolution];
-    d.height = kResolutionHeights[d.resolution];
+  if (index >= 0) {
+    d.width = kResolutionWidths[index];
+    d.height = kResolutionHeights[index];
   }
   d.screen = {0, 0, d.width, d.height};
   if (d.width != gPreviousWidth) ModeChanged = 1;
   gPreviousWidth = d.width;
   Facts().screenWidth = d.width;
   Facts().screenHeight = d.height;
-  Facts().sizeSetting = d.resolution;
+  Facts().sizeSetting = index >= 0 ? index : d.resolution;
   const bool changed = d.width != oldWidth || d.height != oldHeight;
   if ((changed || rebuild) && DisplayMgr().open) {
     DisplayManagerClose();
     DisplayManagerInit(d.screen, d.depth);
   }
+}
+
+}  // namespace
+
+void SetScreenRect(int useTable, int rebuild) {
+  DisplayGlobals& d = Display();
+  if (Flags().requestedResolution) d.resolution = static_cast<int8_t>(Flags().requestedResolution);
+  if (d.resolution < 0 || d.resolution > 4) d.resolution = 1;
+  ApplyScreen(useTable ? d.resolution : -1, rebuild);
+}
+
+void SetScreenLayout(bool menus) {
+  DisplayGlobals& d = Display();
+  // The resolution chosen for play is kept; the menus have a size of their own.
+  int index = menus ? kMenuResolution : Flags().requestedResolution ? Flags().requestedResolution : d.resolution;
+  if (index < 0 || index > 4) index = 1;
+  if (kResolutionWidths[index] == d.width && kResolutionHeights[index] == d.height) return;
+  if (menus)
+    ApplyScreen(index, 0);
+  else
+    SetScreenRect(1, 0);
+  if (graphicsstate == 7) SetVideoMode(0, 0);
 }
 
 int SetVideoMode(int keepMode, int loadingScreen) {

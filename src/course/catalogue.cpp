@@ -14,6 +14,7 @@
 namespace {
 
 constexpr char kMagicLine[] = "COURSE 1";
+constexpr char kDescriptionLine[] = "description";
 constexpr size_t kNameMax = 63;
 constexpr size_t kTitleMax = 259;
 
@@ -142,6 +143,7 @@ std::string FormatCourseFile(const CourseFile& c) {
   if (!c.data.empty()) out += "data " + c.data + "\n";
   out += std::string("kind ") + (c.range ? "range" : "course") + "\n";
   out += "holes " + std::to_string(c.holes) + "\n";
+  if (!c.description.empty()) out += std::string(kDescriptionLine) + "\n" + c.description;
   return out;
 }
 
@@ -159,6 +161,7 @@ bool ParseCourseFile(const uint8_t* data, size_t size, CourseFile& out, std::str
   bool seen[6] = {};
   static const char* const kKeys[6] = {"folder", "title", "disc", "data", "kind", "holes"};
   int lineNumber = 0;
+  bool inDescription = false;
   auto fail = [&](const std::string& why) {
     error = "line " + std::to_string(lineNumber) + ": " + why;
     return false;
@@ -166,6 +169,11 @@ bool ParseCourseFile(const uint8_t* data, size_t size, CourseFile& out, std::str
   const bool read = SplitTextLines(data, size, [&](int number, const std::string& line) {
     lineNumber = number;
     if (lineNumber == 1) return line == kMagicLine || fail("not a course file (\"COURSE 1\" expected)");
+    if (inDescription) {
+      c.description += line + "\n";
+      return true;
+    }
+    if (line == kDescriptionLine) return inDescription = true;
     const size_t space = line.find(' ');
     const std::string key = line.substr(0, space);
     const std::string value = space == std::string::npos ? std::string() : line.substr(space + 1);

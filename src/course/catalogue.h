@@ -7,7 +7,8 @@
 #include <vector>
 
 // ---- COURSE.DAT -----------------------------------------------------------------------------------------------
-// A text file (layout in docs/formats.md): the line "COURSE 1", then one "key value" line per field.
+// A text file (layout in docs/formats.md): the line "COURSE 1", then one "key value" line per field; a line
+// "description" ends the fields, and the lines after it are the course's description, which the front end reads.
 struct CourseFile {
   std::string folder;  // the folder's own name, 1-63 characters of A-Z a-z 0-9 _ -
   std::string title;   // long name, 1-259 printable characters; text after '^' is not shown in lists
@@ -15,6 +16,7 @@ struct CourseFile {
   std::string data;    // the course's own data file in its folder, 0-63 characters (empty: none)
   bool range = false;  // the driving range rather than a course
   int holes = 18;      // 1-18
+  std::string description;  // the lines after "description", each with its line break (empty: no such line)
 };
 
 constexpr size_t kCourseFileMaxBytes = 4096;

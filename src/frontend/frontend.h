@@ -2,6 +2,7 @@
 // screens, the return after a round and the quit path.
 #pragma once
 
+#include "frontend/coursedesc.h"
 #include <cstdint>
 #include <string>
 
@@ -27,9 +28,10 @@ void BeginPlay(TGenericControlADV* control);
 void ContinueAfterGame();
 void ConfirmQuit(TGenericControlADV* control);
 void QuitGame();
-// The current course's blurb ("practice.dat"); 0, or the error code.
+// Reads the current course's description from its "COURSE.DAT" and "practice.dat"; 0, or the error code.
 int LoadCourseDescription();
 const std::string& CourseBlurb();
+const MenuCourseDescription& CurrentCourseDescription();
 // Replaces the current screen.
 void ReplaceCurrentScreen(TMA_EventHandlerList* screen);
 void ShowCoursesScreen(TGenericControlADV* control);

@@ -35,7 +35,7 @@ void (*StartScreenHook)() = nullptr;
 
 namespace {
 
-std::string gBlurb;
+MenuCourseDescription gDescription;
 bool gFirstRoundDone = false;
 int gDemoHole = 0;
 
@@ -94,7 +94,11 @@ void FormatGameTitle(char* buffer, size_t size) {
     case kModeFourBall: std::snprintf(buffer, size, "Four Ball -- %s", holes); break;
     case kModeFoursome: std::snprintf(buffer, size, "Foursomes -- %s", holes); break;
     case kModePractice: std::snprintf(buffer, size, "Practice"); break;
-    case kModeTournament: std::snprintf(buffer, size, "Tournament -- 4 rounds"); break;
+    case kModeTournament: {
+      const uint16_t rounds = g->state.lead;  // the tournament keeps its round count there
+      std::snprintf(buffer, size, "Tournament -- %s", rounds == 1 ? "1 round" : rounds == 2 ? "2 rounds" : "4 rounds");
+      break;
+    }
     case kModeShootout: std::snprintf(buffer, size, "Shoot-Out -- 3 holes"); break;
     case kModeDrivingRange: std::snprintf(buffer, size, "Driving Range"); break;
     default: break;
@@ -120,32 +124,11 @@ int SaveLastGame() {
   return SaveGameFile(&Folders().root, "LastGame.dat");
 }
 
-const std::string& CourseBlurb() { return gBlurb; }
-
-namespace {
-
-// The blurb is the text of the file's "blurb" lines, one line each; the file is read to its end and no further.
-std::string ParseBlurb(const std::vector<uint8_t>& bytes) {
-  std::string blurb, line;
-  for (size_t i = 0; i <= bytes.size(); ++i) {
-    const char c = i < bytes.size() ? static_cast<char>(bytes[i]) : '\n';
-    if (c != '\n') {
-      if (c != '\r' && c != 0) line.push_back(c);
-      continue;
-    }
-    if (line.rfind("blurb ", 0) == 0) {
-      if (!blurb.empty()) blurb += '\n';
-      blurb += line.substr(6);
-    }
-    line.clear();
-  }
-  return blurb;
-}
-
-}  // namespace
+const std::string& CourseBlurb() { return gDescription.blurb; }
+const MenuCourseDescription& CurrentCourseDescription() { return gDescription; }
 
 int LoadCourseDescription() {
-  gBlurb.clear();
+  gDescription = MenuCourseDescription{};
   TGame* g = CurrentGame();
   if (!g) return 0;
   const int n = FindCourseByName(g->courseName.c_str());
@@ -170,9 +153,10 @@ int LoadCourseDescription() {
     PathAppend(&folder, "COURSES");
     PathAppend(&folder, record.folder);
     if (!FileExists(&folder, "COURSE.DAT") || !FileExists(&folder, "practice.dat")) continue;
-    std::vector<uint8_t> bytes;
-    if (!BigFileLoadBytes(&folder, "practice.dat", bytes)) return ERR_FILENOTFOUND;
-    gBlurb = ParseBlurb(bytes);
+    std::vector<uint8_t> course, practice;
+    if (!BigFileLoadBytes(&folder, "COURSE.DAT", course) || !BigFileLoadBytes(&folder, "practice.dat", practice))
+      return ERR_FILENOTFOUND;
+    ParseCourseDescription(course.data(), course.size(), practice.data(), practice.size(), gDescription);
     return 0;
   }
 }
@@ -193,6 +177,7 @@ int StartFrontEnd() {
 }
 
 void ShowMainMenu() {
+  SetScreenLayout(true);
   FlushInput();
   Svc().sound->StartMenuSounds();
   ReplaceCurrentScreen(nullptr);
@@ -329,6 +314,7 @@ void BeginPlay(TGenericControlADV* control) {
   std::snprintf(line, sizeof line, "Round started: mode %d on %s, %d golfers%s", game->mode, game->courseName.c_str(),
                 TakingPart(), DemoRound ? " (demonstration)" : "");
   WriteLogLine(line);
+  SetScreenLayout(false);
   game->StartHole();
 }
 
@@ -345,6 +331,7 @@ void ContinueAfterGame() {
   static bool netwireEntered = false;
   if (Flags().onlineService && !netwireEntered) {
     netwireEntered = true;
+    SetScreenLayout(true);
     EnterNetPlay();
     return;
   }

@@ -13,6 +13,7 @@
 #include "scene/horizon.h"
 #include "scene/random.h"
 #include "scene/texcache.h"
+#include "scene/texconv.h"
 
 namespace {
 
@@ -137,9 +138,19 @@ intptr_t TerrainTexture(int index) {
   return Made(gTextures.terrain[index], CurrentCourseScene().textures[static_cast<size_t>(index)].image, 4);
 }
 
+// Objects go to the card packed into their texture square, which their quads map whole.
 intptr_t ObjectTexture(int type, bool alternate) {
   const ObjectType& t = CurrentCourseScene().objectTypes[static_cast<size_t>(type)];
-  return Made(gTextures.objects[type][alternate], alternate ? t.alternate : t.image, 3);
+  LazyTexture& texture = gTextures.objects[type][alternate];
+  if (!texture.tried) {
+    const CourseImage& image = alternate ? t.alternate : t.image;
+    const int32_t side = std::min(256, RoundTextureSize(std::max(image.width(), image.height())));
+    CourseImage packed;
+    if (image.present()) packed.shape = PackObjectShape(image.data(), image.shape.size(), side, side, side, 255, true);
+    texture.tried = true;
+    texture.handle = UploadImage(packed, CurrentCourseScene().palette, 3);
+  }
+  return texture.handle;
 }
 
 intptr_t HorizonTexture(int piece) {

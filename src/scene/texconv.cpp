@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platformlib/shapes/shapes.h"
 #include "scene/texcache.h"
 
 namespace {
@@ -204,6 +205,44 @@ std::vector<uint8_t> LoadShapeTexture(const uint8_t* shape, const uint8_t* recor
   else if (record) ConvertARGBPaletteToFormat(record, palette, format, transparentLast);
   ExpandIndexedTo16(shape + 16, w, palette, h, w, texels, side, side);
   return image;
+}
+
+std::vector<uint8_t> PackObjectShape(const uint8_t* shape, size_t size, int32_t width, int32_t height, int32_t side,
+                                     uint8_t fill, bool bottomAlign) {
+  if (!shape || size < 16 || (shape[0] & kShapePacked) || shapetypedepth(shape[0]) != 8 || side < 1 || side > 1024 || width < 1 ||
+      width > side || height < 1 || height > side)
+    return {};
+  const int32_t w = ShapeWidth(shape), h = ShapeHeight(shape);
+  const size_t pixelBytes = static_cast<size_t>(w) * h;
+  if (w < 1 || h < 1 || pixelBytes > size - 16) return {};
+  // The palette record, when the shape names one that lies whole within its bytes.
+  const uint8_t* record = nullptr;
+  size_t recordBytes = 0;
+  if (const int32_t next = shapenext(shape); next >= 16 + static_cast<int32_t>(pixelBytes) &&
+                                              static_cast<size_t>(next) + 16 <= size) {
+    const uint8_t type = shape[next];
+    const size_t entry = type == 0x29 ? 2 : type == 0x24 ? 3 : type == 0x2A ? 4 : 0;
+    if (entry && static_cast<size_t>(next) + 16 + 256 * entry <= size) {
+      record = shape + next;
+      recordBytes = 16 + 256 * entry;
+    }
+  }
+  const size_t packedPixels = static_cast<size_t>(side) * side;
+  std::vector<uint8_t> out(16 + packedPixels + recordBytes, fill);
+  std::memcpy(out.data(), shape, 16);
+  Put16(out.data() + 4, static_cast<uint16_t>(side));
+  Put16(out.data() + 6, static_cast<uint16_t>(side));
+  Put16(out.data() + 8, static_cast<uint16_t>(shapecentrex(shape) * width / w));
+  Put16(out.data() + 10, static_cast<uint16_t>(shapecentrey(shape) * height / h));
+  shapesetnext(out.data(), record ? static_cast<int32_t>(16 + packedPixels) : 0);
+  if (record) std::memcpy(out.data() + 16 + packedPixels, record, recordBytes);
+  const int32_t top = bottomAlign && height < side ? side - height : 0;
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* from = shape + 16 + static_cast<size_t>(y * h / height) * w;
+    uint8_t* to = out.data() + 16 + static_cast<size_t>(top + y) * side;
+    for (int32_t x = 0; x < width; ++x) to[x] = from[x * w / width];
+  }
+  return out;
 }
 
 int SplitShapeImage(const uint8_t* shape, MemHandle* left, MemHandle* right, int32_t splitColumn, int32_t leftHeight,

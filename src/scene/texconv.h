@@ -36,6 +36,12 @@ void MakeIndexAlphaTexture(const uint8_t* pixels, int32_t sourcePitch, int32_t w
 // 3, 4, 7 and 9. Side 0: the rounded size of the shape. The shape is left untouched.
 std::vector<uint8_t> LoadShapeTexture(const uint8_t* shape, const uint8_t* paletteRecord, int side, int format,
                                       bool transparentLast);
+// An object image packed into a texture square: a new side x side 8-bit image with the shape (an 8-bit image of
+// `size` bytes, its palette record attached) drawn scaled to width x height at the top left, or at the bottom when
+// `bottomAlign` and height < side; pixels not drawn hold `fill`; the hot spot scaled with the image; the palette
+// record copied after the pixels. Empty for a shape that is not an 8-bit image within `size` or sizes out of range.
+std::vector<uint8_t> PackObjectShape(const uint8_t* shape, size_t size, int32_t width, int32_t height, int32_t side,
+                                     uint8_t fill, bool bottomAlign);
 // 0, or 2 when memory runs out (then neither handle exists).
 int SplitShapeImage(const uint8_t* shape, MemHandle* left, MemHandle* right, int32_t splitColumn, int32_t leftHeight,
                     uint8_t fill);

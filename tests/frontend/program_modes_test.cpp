@@ -2,20 +2,28 @@
 // main menu's Game Modes button, a mode chosen and accepted, and Tee off starting a round of that mode.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "app/gameapp.h"
 #include "demo.h"
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
+#include "framework/core/preferencevalues.h"
 #include "frontend/gamemodes.h"
+#include "frontend/screens.h"
+#include "framework/ui/displaymgr.h"
+#include "platformlib/display/displaymode.h"
+#include "platformlib/gfx/windowdesc.h"
 #include "golf/game.h"
 #include "support/childprocess.h"
 #include "support/programthread.h"
 #include "support/runningprogram.h"
 #include "support/teeoff.h"
 #include "windows.h"
+#include "winapi_registry.h"
 
 namespace {
 
@@ -30,32 +38,50 @@ void ClickAt(const MARect& r, bool right = false) {
 
 MARect RectOf(MA_EventHandler* e) { return MARect{e->left, e->top, e->right, e->bottom}; }
 
+// Runs `scenario` in a child process over a fresh demo installation of its own.
+template <typename Scenario>
+void OnFreshDemo(const char* name, Scenario scenario) {
+  std::string pattern = std::string("/tmp/teebox_") + name + "_XXXXXX";
+  const std::string demo = mkdtemp(pattern.data());
+  std::string error;
+  ASSERT_TRUE(mkdemo::MakeDemoInstallation(demo, {}, error)) << error;
+  RunInChildProcess([&] { scenario(demo); });
+  fs::remove_all(demo);
+}
+
+// Waits for `screen` to be the current screen.
+template <typename Screen>
+bool ScreenComesUp(Screen* const& screen) {
+  return WaitUntil([&] {
+    bool up = false;
+    OnProgramThread([&] { up = screen != nullptr && CurrentScreen == static_cast<TMA_EventHandlerList*>(screen); });
+    return up;
+  });
+}
+
+// Clicks the picture button of the main menu whose help text is `help`.
+bool ClickMenuPicture(const char* help) {
+  bool found = false;
+  OnProgramThread([&] {
+    for (uint32_t i = 0; MA_EventHandler* e = MainMenuScreen->At(i); ++i)
+      if (auto* b = dynamic_cast<TGenericControlADV*>(e); b && b->text && std::string(b->text) == help) {
+        ClickAt(RectOf(b));
+        found = true;
+      }
+  });
+  return found;
+}
+
 }  // namespace
 
 TEST(ProgramGameModes, TheMainMenuChoosesATournamentAndTeeOffStartsIt) {
-  char pattern[] = "/tmp/teebox_modes_XXXXXX";
-  const std::string demo = mkdtemp(pattern);
-  std::string error;
-  ASSERT_TRUE(mkdemo::MakeDemoInstallation(demo, {}, error)) << error;
-  RunInChildProcess([&] {
+  OnFreshDemo("modes", [](const std::string& demo) {
     RunningProgram program(demo, demo + "/registry.txt");
     ASSERT_TRUE(program.Started(30000));
-    ASSERT_TRUE(WaitUntil([] {
-      bool menu = false;
-      OnProgramThread([&] { menu = MainMenuScreen != nullptr && CurrentScreen == MainMenuScreen; });
-      return menu;
-    }));
+    ASSERT_TRUE(ScreenComesUp(MainMenuScreen));
     // The Game Modes picture button, clicked where it is.
-    ASSERT_TRUE(OnProgramThread([] {
-      for (uint32_t i = 0; MA_EventHandler* e = MainMenuScreen->At(i); ++i)
-        if (auto* b = dynamic_cast<TGenericControlADV*>(e); b && b->text && std::string(b->text) == "Select between 9 modes of play")
-          ClickAt(RectOf(b));
-    }));
-    ASSERT_TRUE(WaitUntil([] {
-      bool open = false;
-      OnProgramThread([&] { open = GameModesScreen != nullptr && CurrentScreen == GameModesScreen; });
-      return open;
-    }));
+    ASSERT_TRUE(ClickMenuPicture("Select between 9 modes of play"));
+    ASSERT_TRUE(ScreenComesUp(GameModesScreen));
     // Tournament from the list, two rounds, the wind calm, then Main Menu.
     ASSERT_TRUE(OnProgramThread([] {
       TListBoxADV* list = GameModesScreen->list;
@@ -75,11 +101,7 @@ TEST(ProgramGameModes, TheMainMenuChoosesATournamentAndTeeOffStartsIt) {
       return two;
     }));
     ASSERT_TRUE(OnProgramThread([] { PostMessageA(Loop().queueWindow, WM_CHAR, 'm', 0); }));
-    ASSERT_TRUE(WaitUntil([] {
-      bool back = false;
-      OnProgramThread([&] { back = MainMenuScreen != nullptr && CurrentScreen == MainMenuScreen; });
-      return back;
-    }));
+    ASSERT_TRUE(ScreenComesUp(MainMenuScreen));
     ASSERT_TRUE(OnProgramThread([] {
       ASSERT_NE(CurrentGame(), nullptr);
       EXPECT_EQ(CurrentGame()->mode, kModeTournament);
@@ -103,5 +125,91 @@ TEST(ProgramGameModes, TheMainMenuChoosesATournamentAndTeeOffStartsIt) {
     }();
     EXPECT_EQ(program.Close(), 0);
   });
-  fs::remove_all(demo);
+}
+
+// A person clicks the caption of a menu-bar item where the program draws it: the golfers screen's "Main Menu".
+TEST(ProgramMenuBar, AClickOnTheDrawnMainMenuCaptionLeavesTheGolfersScreen) {
+  OnFreshDemo("menubar", [](const std::string& demo) {
+    RunningProgram program(demo, demo + "/registry.txt");
+    ASSERT_TRUE(program.Started(30000));
+    ASSERT_TRUE(ScreenComesUp(MainMenuScreen));
+    // One golfer chosen, so that the screen may be left.
+    ASSERT_TRUE(OnProgramThread([] {
+      TPlayer* p = CurrentGame()->players->GetPlayer(0);
+      p->flags |= kGolferTakesPart;
+      std::snprintf(p->name, sizeof p->name, "Ada");
+    }));
+    ASSERT_TRUE(ClickMenuPicture("Select which golfers will be competing"));
+    ASSERT_TRUE(ScreenComesUp(GolfersScreen));
+    // The middle of the caption's drawn pixels, found on the screen the program shows.
+    int32_t x = -1, y = -1;
+    ASSERT_TRUE(OnProgramThread([&] {
+      TTextButtonADV* button = nullptr;
+      for (uint32_t i = 0; MA_EventHandler* e = GolfersScreen->At(i); ++i)
+        if (auto* b = dynamic_cast<TTextButtonADV*>(e); b && b->Text() == "Main Menu") button = b;
+      ASSERT_NE(button, nullptr);
+      const WindowDesc* w = DrawnImage()->window;
+      int32_t sumX = 0, sumY = 0, n = 0;
+      for (int32_t row = button->top; row < button->bottom; ++row)
+        for (int32_t col = button->left; col < button->right; ++col)
+          if (reinterpret_cast<const uint16_t*>(w->pixels + row * w->rowbytes)[col] == button->colours[0]) {
+            sumX += col;
+            sumY += row;
+            ++n;
+          }
+      ASSERT_GT(n, 0) << "caption not drawn";
+      x = sumX / n;
+      y = sumY / n;
+    }));
+    ASSERT_GE(x, 0);
+    // The pointer goes there, the button is pressed, then released, as a person's hand does it.
+    const LPARAM at = MAKELPARAM(x, y);
+    ASSERT_TRUE(OnProgramThread([&] {
+      SetCursorPos(x, y);
+      QueueWindowProc(nullptr, WM_MOUSEMOVE, 0, at);
+    }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(OnProgramThread([&] { QueueWindowProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, at); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(OnProgramThread([&] { QueueWindowProc(nullptr, WM_LBUTTONUP, 0, at); }));
+    EXPECT_TRUE(ScreenComesUp(MainMenuScreen));
+    EXPECT_EQ(program.Close(), 0);
+  });
+}
+
+// After a start that did not get through, play is set to 640 x 480, but the menus keep the 800 x 600 they are
+// laid out for; Tee off plays at 640 x 480.
+TEST(ProgramFailSafe, TheMenusStayWholeAndPlayUsesTheSmallestScreen) {
+  OnFreshDemo("failsafe", [](const std::string& demo) {
+    winapi::registry::UseFile(demo + "/registry.txt");
+    ASSERT_EQ(SetPreference(kPrefLaunching, 1), 0);
+    ASSERT_EQ(SetPreference(kPrefResolution, 1), 0);
+    RunningProgram program(demo, demo + "/registry.txt");
+    ASSERT_TRUE(program.Started(30000));
+    ASSERT_TRUE(ScreenComesUp(MainMenuScreen));
+    ASSERT_TRUE(OnProgramThread([] {
+      EXPECT_EQ(Display().resolution, 0);
+      EXPECT_EQ(Facts().screenWidth, 800);
+      EXPECT_EQ(Facts().screenHeight, 600);
+      EXPECT_EQ(Facts().sizeSetting, 1);
+      EXPECT_EQ(displaywidth, 800);
+      // Every control of the menu lies on the screen.
+      for (uint32_t i = 0; MA_EventHandler* e = MainMenuScreen->At(i); ++i) {
+        EXPECT_LE(e->right, 800);
+        EXPECT_LE(e->bottom, 600);
+      }
+    }));
+    ASSERT_TRUE(TeeOffFromMainMenu("Ada"));
+    ASSERT_TRUE(WaitUntil([] {
+      bool running = false;
+      OnProgramThread([&] { running = CurrentGame() && CurrentGame()->roundRunning; });
+      return running;
+    }));
+    ASSERT_TRUE(OnProgramThread([] {
+      EXPECT_EQ(Facts().screenWidth, 640);
+      EXPECT_EQ(Facts().sizeSetting, 0);
+      EXPECT_EQ(displaywidth, 640);
+    }));
+    EXPECT_EQ(program.Close(), 0);
+  });
 }

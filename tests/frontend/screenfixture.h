@@ -106,8 +106,12 @@ class ScreensTest : public ::testing::Test {
     Facts().sizeSetting = 1;
     // A second course and a user golfer beside the demo's.
     std::filesystem::create_directories(Installation() + "/DATA/COURSES/MARSHDALE");
-    std::ofstream(Installation() + "/DATA/COURSES/MARSHDALE/COURSE.DAT") << "COURSE 1\nfolder MARSHDALE\ntitle Marshdale^Heath\n";
-    std::ofstream(Installation() + "/DATA/COURSES/MARSHDALE/practice.dat") << "PRACTICE 1\nhole 1\nblurb Windy heath holes.\nblurb Bring a coat.\n";
+    std::string pairs;
+    for (int h = 1; h <= 18; ++h) pairs += std::to_string(h) + " 4\n";
+    std::ofstream(Installation() + "/DATA/COURSES/MARSHDALE/COURSE.DAT")
+        << "COURSE 1\nfolder MARSHDALE\ntitle Marshdale^Heath\ndescription\n18 72\n1 0\n" << pairs
+        << "\nAbout\nWindy heath holes.\nBring a coat.\n";
+    std::ofstream(Installation() + "/DATA/COURSES/MARSHDALE/practice.dat") << "PRACTICE 1\n" << pairs;
     std::filesystem::create_directories(Installation() + "/Players");
     {
       playerInfo_s golfer;

@@ -181,7 +181,8 @@ TEST_F(ScreensTest, CoursesScreenPicksAnotherCourseAndKeepsItOnMainMenu) {
   Click(list->left + 40, list->top + row * list->RowHeight() + 3);
   Pump(2);
   EXPECT_EQ(CurrentGame()->courseName, "MARSHDALE");
-  EXPECT_EQ(CourseBlurb(), "Windy heath holes.\nBring a coat.");
+  EXPECT_EQ(CourseBlurb(), "Windy heath holes. Bring a coat.");
+  EXPECT_EQ(CurrentCourseDescription().coursePairs[0][1], 72);
   EXPECT_EQ(CurrentGame()->courseNumber, FindCourseByName("MARSHDALE"));
   EXPECT_EQ(CurrentGame()->courseLongName, "Marshdale^Heath");
   Key('m');

@@ -295,6 +295,23 @@ TEST_F(SettingsTest, TheMainMenuOpensGameModes) {
   EXPECT_EQ(GameModesScreen->list->Current()->value, kModeStroke);
 }
 
+// The Today's Game panel names the tournament's own number of rounds.
+TEST_F(SettingsTest, TodaysGameTitleCountsTheTournamentsRounds) {
+  const struct {
+    uint16_t rounds;
+    const char* title;
+  } cases[] = {{1, "Tournament -- 1 round"}, {2, "Tournament -- 2 rounds"}, {4, "Tournament -- 4 rounds"},
+               {3, "Tournament -- 4 rounds"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rounds);
+    ASSERT_EQ(Svc().game->CreateGame(kModeTournament), 1);
+    CurrentGame()->state.lead = c.rounds;
+    ShowMainMenu();
+    ASSERT_NE(MainMenuScreen, nullptr);
+    EXPECT_EQ(MainMenuScreen->panel[0]->Text(), c.title);
+  }
+}
+
 // ---- the settings dialogs ------------------------------------------------------------------------------------------
 
 namespace {

@@ -116,6 +116,60 @@ TEST(TextureConversion, ShapeTestsAndCounts) {
   for (int type : {0x7C, 0xFC, 0x29, 0x00}) EXPECT_EQ(ShapeTypeIsImage(Shape(1, 1, type).data()), 0);
 }
 
+TEST(TextureConversion, ObjectImagesArePackedIntoTheirSquare) {
+  // A 4 x 2 tree: columns 0..3 hold 10..13 in row 0 and 20..23 in row 1, its foot's hot spot at (2, 2), its
+  // palette record attached.
+  auto shape = Shape(4, 2);
+  for (int x = 0; x < 4; ++x) {
+    shape[16 + x] = static_cast<uint8_t>(10 + x);
+    shape[16 + 4 + x] = static_cast<uint8_t>(20 + x);
+  }
+  shape[8] = 2;
+  shape[10] = 2;
+  const auto record = RecordARGB({{10, 0xFF112233u}}, true);
+  shape[1] = static_cast<uint8_t>(shape.size());
+  shape.insert(shape.end(), record.begin(), record.end());
+  const struct {
+    int32_t width, height, side;
+    bool bottom;
+    int firstRow;   // the row the shape starts at
+    uint8_t at00;   // the pixel at (0, 0)
+    int32_t hotX, hotY;
+  } cases[] = {{4, 2, 8, false, 0, 10, 2, 2}, {4, 2, 8, true, 6, 0xEE, 2, 2}, {8, 4, 8, true, 4, 0xEE, 4, 4},
+               {8, 8, 8, true, 0, 10, 4, 8}, {2, 1, 4, false, 0, 10, 1, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.width * 100 + c.height * 10 + c.bottom);
+    const auto packed = PackObjectShape(shape.data(), shape.size(), c.width, c.height, c.side, 0xEE, c.bottom);
+    ASSERT_EQ(packed.size(), 16u + c.side * c.side + record.size());
+    EXPECT_EQ(ShapeWidth(packed.data()), c.side);
+    EXPECT_EQ(ShapeHeight(packed.data()), c.side);
+    EXPECT_EQ(packed[16], c.at00);
+    EXPECT_EQ(packed[16 + c.firstRow * c.side], 10);
+    // The last drawn row's last drawn pixel is the shape's bottom-right one.
+    EXPECT_EQ(packed[16 + (c.firstRow + c.height - 1) * c.side + c.width - 1], c.height == 1 ? 12 : 23);
+    if (c.width < c.side) {
+      EXPECT_EQ(packed[16 + c.firstRow * c.side + c.width], 0xEE);
+    }
+    EXPECT_EQ(packed[8], c.hotX);
+    EXPECT_EQ(packed[10], c.hotY);
+    // The palette follows the pixels and the header points at it.
+    const size_t next = packed[1] | packed[2] << 8 | packed[3] << 16;
+    EXPECT_EQ(next, 16u + c.side * c.side);
+    EXPECT_EQ(std::memcmp(packed.data() + next, record.data(), record.size()), 0);
+  }
+  // Refused: a packed or 16-bit shape, pixels beyond the bytes given, a size larger than the square.
+  auto packedType = shape;
+  packedType[0] = 0xFB;
+  EXPECT_TRUE(PackObjectShape(packedType.data(), packedType.size(), 4, 2, 8, 0, false).empty());
+  EXPECT_TRUE(PackObjectShape(Shape(2, 2, 0x78).data(), 20, 2, 2, 8, 0, false).empty());
+  EXPECT_TRUE(PackObjectShape(shape.data(), 20, 4, 2, 8, 0, false).empty());
+  EXPECT_TRUE(PackObjectShape(shape.data(), shape.size(), 9, 2, 8, 0, false).empty());
+  // A palette record that runs past the bytes given is not copied.
+  const auto noPalette = PackObjectShape(shape.data(), shape.size() - 1, 4, 2, 8, 0, false);
+  ASSERT_EQ(noPalette.size(), 16u + 64);
+  EXPECT_EQ(noPalette[1], 0);
+}
+
 TEST(TextureConversion, SplittingLimitsTheLeftRowsAndFillsExtraOnes) {
   MemInit();
   auto shape = Shape(5, 3);

@@ -177,6 +177,25 @@ void writeScene(const fs::path& folder, const std::string& course, int skyKind, 
   }
 }
 
+// The course description the front end reads: the course pairs (holes and par; the hole practice starts on), a
+// pair per hole (its number and par) in COURSE.DAT and again in practice.dat, and the blurb.
+std::string holePairs(const std::vector<int>& pars) {
+  std::string text;
+  for (size_t h = 0; h < 18; ++h)
+    text += h < pars.size() ? std::to_string(h + 1) + " " + std::to_string(pars[h]) + "\n" : std::string("0 0\n");
+  return text;
+}
+
+void writeDescription(const fs::path& folder, CourseFile course, const std::vector<int>& pars, int practiceHole,
+                      const std::string& blurb) {
+  int par = 0;
+  for (int p : pars) par += p;
+  course.description = std::to_string(pars.size()) + " " + std::to_string(par) + "\n" +
+                       std::to_string(practiceHole) + " 0\n" + holePairs(pars) + "\nAbout the course\n" + blurb;
+  writeText(folder / "COURSE.DAT", FormatCourseFile(course));
+  writeText(folder / "practice.dat", "PRACTICE 1\n" + holePairs(pars));
+}
+
 void writeSedgefen(const fs::path& courses, int holes, bool archives) {
   const fs::path folder = courses / "SEDGEFEN";
   fs::create_directories(folder);
@@ -186,12 +205,13 @@ void writeSedgefen(const fs::path& courses, int holes, bool archives) {
   course.title = "Sedgefen^Links among the reed beds";
   course.disc = "SEDGEDSC";
   course.holes = holes;
-  writeText(folder / "COURSE.DAT", FormatCourseFile(course));
-  writeText(folder / "practice.dat",
-            "PRACTICE 1\nhole 2\nblurb Sedgefen winds through the reed beds of a tidal marsh: narrow fairways,\n"
-            "blurb wide water and greens that fall away to the creek.\n");
-
   const std::vector<HolePlan>& plans = SedgefenPlans();
+  std::vector<int> pars;
+  for (int h = 0; h < holes; ++h) pars.push_back(plans[static_cast<size_t>(h)].par);
+  writeDescription(folder, course, pars, 2,
+                   "Sedgefen winds through the reed beds of a tidal marsh: narrow fairways,\n"
+                   "wide water and greens that fall away to the creek.\n");
+
   const std::vector<int> index = strokeIndexes(plans, holes);
   std::string card = "SCRCARD 1\ncourse SEDGEFEN\n# hole par index tournament blue white red\n";
   int par = 0, total[4] = {};
@@ -227,8 +247,7 @@ void writeRange(const fs::path& courses, bool archives) {
   course.title = "Driving range";
   course.range = true;
   course.holes = 1;
-  writeText(folder / "COURSE.DAT", FormatCourseFile(course));
-  writeText(folder / "practice.dat", "PRACTICE 1\nhole 1\n");
+  writeDescription(folder, course, {4}, 1, "Practise every club from the range's tees.\n");
   writeScene(folder, "RANGE", 0, archives);
   const GeneratedHole range = GenerateRange();
   writeHole(folder, 1, range.terrain, HoleHeaderText(range, 4), archives);

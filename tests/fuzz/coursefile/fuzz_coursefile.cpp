@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CourseFile again;
   if (!ParseCourseFile(reinterpret_cast<const uint8_t*>(text.data()), text.size(), again, error)) std::abort();
   if (again.folder != course.folder || again.title != course.title || again.disc != course.disc ||
-      again.data != course.data || again.range != course.range || again.holes != course.holes)
+      again.data != course.data || again.range != course.range || again.holes != course.holes || again.description != course.description)
     std::abort();
   return 0;
 }

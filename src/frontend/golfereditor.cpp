@@ -86,6 +86,7 @@ TGolferEditADV::TGolferEditADV(const char* name, bool fromMainMenu_, bool netEdi
       newGolfer(!name),
       fromMainMenu(fromMainMenu_),
       netEditor(netEditor_) {
+  LoadGolferPictures();
   GolferEditor = this;
   if (name && LoadGolferFile(PlayersFolderPath(), name, golfer) == kGolferFileOk) {
     oldName = golfer.name;
@@ -199,6 +200,7 @@ TGolferEditADV::TGolferEditADV(const char* name, bool fromMainMenu_, bool netEdi
 
 TGolferEditADV::~TGolferEditADV() {
   if (GolferEditor == this) GolferEditor = nullptr;
+  FreeGolferPictures();
 }
 
 void TGolferEditADV::ShowGolferSettings() {
@@ -396,27 +398,18 @@ void TGolferEditADV::DrawAll(int flag) {
   const bool golfers = models->flags & kHandlerShown;
   char caddie[16];
   const char* picture = nullptr;
+  MemHandle golferPicture = 0;
   if (golfers) {
-    if (ListEntry* m = models->Current())
-      if (const RosterSlot* slot = GolferRosterSlot(m->value)) picture = slot->picture;
+    if (ListEntry* m = models->Current()) golferPicture = GolferPicture(m->value);
   } else if (ListEntry* c = caddies->Current()) {
     std::snprintf(caddie, sizeof caddie, "caddie%02d.fsh", caddies->RowOf(c));
     picture = caddie;
   }
-  if (picture) {
-    const MemHandle h = LoadMenuFile(picture);
-    const uint8_t* file = h ? static_cast<const uint8_t*>(MemLock(h)) : nullptr;
-    const uint8_t* shape = file && checkshapefile(file, MemHandleSize(h)) == 1 ? locateshapenum(file, 0) : nullptr;
-    ImageRecord* drawn = DrawnImage();
-    if (shape && drawn && drawn->window && setwindow(drawn->window)) {
-      drawshapescaled(shape, 555, 167, 69, 114);
-      releasewindow();
-      AddDirtyRect(MARect{555, 167, 624, 281});
-    }
-    if (h) {
-      MemUnlock(h);
-      MemFreeHandle(h);
-    }
+  if (golferPicture || picture) {
+    // The golfers' pictures stay loaded while the editor is up; a caddie's is read for its draw.
+    const MemHandle h = golferPicture ? golferPicture : LoadMenuFile(picture);
+    if (DrawShapeFileScaled(h, 555, 167, 69, 114)) AddDirtyRect(MARect{555, 167, 624, 281});
+    if (h && !golferPicture) MemFreeHandle(h);
   }
   if (newGolfer) DrawLabel(titleFonts[2], titleFonts[2], "Create Golfer", 140, 108, 0x005DCE, 0x2E3759, nullptr, false, true);
   else DrawLabel(titleFonts[2], titleFonts[2], "Edit Golfer", 130, 101, 0x005DCE, 0x2E3759, nullptr, false, true);

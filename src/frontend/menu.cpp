@@ -9,6 +9,7 @@
 #include "framework/core/errors.h"
 #include "framework/ui/fontmgr.h"
 #include "app/gameapp.h"
+#include "course/roster.h"
 #include "framework/ui/inputstate.h"
 #include "framework/core/services.h"
 #include "frontend/dialog.h"
@@ -37,6 +38,41 @@ bool IsMenuFolder(PathRecord* folder) { return folder == MenuArchive(); }
 }  // namespace
 
 MemHandle LoadMenuFile(const char* name) { return LoadFromArchive(MenuArchive(), "menus.viv", name); }
+
+bool DrawShapeFileScaled(MemHandle file, int32_t x, int32_t y, int32_t width, int32_t height) {
+  if (!file) return false;
+  const uint8_t* bytes = static_cast<const uint8_t*>(MemLock(file));
+  const uint8_t* shape = bytes && checkshapefile(bytes, MemHandleSize(file)) == 1 ? locateshapenum(bytes, 0) : nullptr;
+  ImageRecord* drawn = DrawnImage();
+  const bool ok = shape && drawn && drawn->window && setwindow(drawn->window);
+  if (ok) {
+    drawshapescaled(shape, x, y, width, height);
+    releasewindow();
+  }
+  if (bytes) MemUnlock(file);
+  return ok;
+}
+
+namespace {
+MemHandle golferPictures[kRosterSlots] = {};
+int golferPictureUsers = 0;
+}  // namespace
+
+void LoadGolferPictures() {
+  if (golferPictureUsers++ > 0) return;
+  for (int i = 0; i < kRosterSlots; ++i)
+    if (const RosterSlot* slot = GolferRosterSlot(i)) golferPictures[i] = LoadMenuFile(slot->picture);
+}
+
+void FreeGolferPictures() {
+  if (golferPictureUsers == 0 || --golferPictureUsers > 0) return;
+  for (MemHandle& h : golferPictures) {
+    if (h) MemFreeHandle(h);
+    h = 0;
+  }
+}
+
+MemHandle GolferPicture(int slot) { return slot >= 0 && slot < kRosterSlots ? golferPictures[slot] : 0; }
 
 namespace {
 

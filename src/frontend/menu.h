@@ -65,3 +65,11 @@ void DrawLabel(MemHandle font, MemHandle shadowFont, const char* text, int32_t x
 // The front end's archive: "menus.viv" in the menus folder, and a whole file of it (0 when missing).
 PathRecord* MenuArchive();
 MemHandle LoadMenuFile(const char* name);
+// Draws the first shape of a loaded shape file scaled into the rectangle on the drawn buffer; false when the file
+// is not a sound shape file.
+bool DrawShapeFileScaled(MemHandle file, int32_t x, int32_t y, int32_t width, int32_t height);
+// The roster's golfer pictures, loaded from the menus once while a screen showing them is up (each screen that
+// loads them frees them once), and the one of a slot (0 when not loaded or missing).
+void LoadGolferPictures();
+void FreeGolferPictures();
+MemHandle GolferPicture(int slot);

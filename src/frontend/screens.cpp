@@ -216,6 +216,7 @@ using Img = TGraphicButtonADV::Image;
 }  // namespace
 
 TGolfersScreenADV::TGolfersScreenADV() : TMenuADV("bggolfer.dct", "vex.fsh", 80, 80, MenuArchive()) {
+  LoadGolferPictures();
   const auto list = [&](int32_t x, int32_t y, int32_t w, int32_t rows, uint32_t style, TListBoxADV::EntryHandler h,
                         const char* help) {
     auto* l = new TListBoxADV(reinterpret_cast<uintptr_t>(this), x, y, w, rows, fonts[0], style);
@@ -288,6 +289,7 @@ TGolfersScreenADV::TGolfersScreenADV() : TMenuADV("bggolfer.dct", "vex.fsh", 80,
 
 TGolfersScreenADV::~TGolfersScreenADV() {
   if (GolfersScreen == this) GolfersScreen = nullptr;
+  FreeGolferPictures();
 }
 
 ListEntry* TGolfersScreenADV::CurrentEntry(TListBoxADV** from) {
@@ -353,20 +355,7 @@ void TGolfersScreenADV::DrawAll(int flag) {
   if (!shown) shown = selected->At(0) ? selected->At(0) : users->At(0) ? users->At(0) : pros->At(0);
   // The shown golfer's picture, scaled to 140 x 230 with its hot spot at (134, 198) of the picture area.
   const RosterSlot* slot = shown ? GolferRosterSlot(shown->value) : nullptr;
-  if (slot) {
-    const MemHandle h = LoadMenuFile(slot->picture);
-    const uint8_t* file = h ? static_cast<const uint8_t*>(MemLock(h)) : nullptr;
-    const uint8_t* shape = file && checkshapefile(file, MemHandleSize(h)) == 1 ? locateshapenum(file, 0) : nullptr;
-    ImageRecord* drawn = DrawnImage();
-    if (shape && drawn && drawn->window && setwindow(drawn->window)) {
-      drawshapescaled(shape, 150 - 70, 210 + 230 - 230, 140, 230);
-      releasewindow();
-    }
-    if (h) {
-      MemUnlock(h);
-      MemFreeHandle(h);
-    }
-  }
+  if (slot) DrawShapeFileScaled(GolferPicture(shown->value), 150 - 70, 210 + 230 - 230, 140, 230);
   if (shown)
     DrawLabel(titleFonts[1], titleFonts[1], shown->text.c_str(), 139, 470, 0x005DCE, 0x3F3F3F, nullptr, false, true);
   DrawLabel(titleFonts[2], titleFonts[2], "Golfers", 177, 108, 0x005DCE, 0x3F3F3F, nullptr, false, true);

@@ -549,10 +549,7 @@ TEST_P(ScriptedRoundTest, AHolePlayedByScriptTwiceGivesTheSameShotsAndCard) {
   EXPECT_EQ(RoundInChild("second", play), first);
 }
 const auto kSwingName = [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Pro" : "ThreeClicks"; };
-INSTANTIATE_TEST_SUITE_P(Swing, ScriptedRoundTest, ::testing::Values(false), kSwingName);
-// Off: the mouse swing started from the start button by script never comes back to the round (the child is stopped
-// at its time limit); the meter's own test swings it by script.
-INSTANTIATE_TEST_SUITE_P(DISABLED_ProSwing, ScriptedRoundTest, ::testing::Values(true), kSwingName);
+INSTANTIATE_TEST_SUITE_P(Swing, ScriptedRoundTest, ::testing::Values(false, true), kSwingName);
 
 TEST_F(ProgramRoundTest, KeysThroughTheWindowPlayTheHoleAndTheScreenShowsArcFlightMenuAndCard) {
   const std::string log = RoundInChild("keys", PlayHoleWithKeys);

@@ -242,6 +242,11 @@ void SetCursorScreenPos(int x, int y) {
   I().cursor = POINT{x, y};
 }
 
+POINT CursorScreenPos() {
+  std::lock_guard lock(Lock());
+  return I().cursor;
+}
+
 void InputPointerWithoutWindow(int x, int y, int button, bool down) {
   std::lock_guard lock(Lock());
   I().cursor = POINT{x, y};

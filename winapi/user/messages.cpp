@@ -159,11 +159,9 @@ bool Matches(const MSG& msg, HWND filter, UINT low, UINT high) {
   return InRange(msg.message, low, high);
 }
 
-POINT CursorNow() {
-  POINT point{};
-  GetCursorPos(&point);
-  return point;
-}
+// Stamping a message is not the program reading its input: it must not move a script's clock, which would run due
+// events (they take the message lock held here) from under the lock.
+POINT CursorNow() { return CursorScreenPos(); }
 
 MSG MakeMsg(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   MSG msg{};

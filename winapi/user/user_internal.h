@@ -97,6 +97,8 @@ WORD CharacterForKey(UINT virtualKey, BYTE modifiers);
 // Current modifier flags for mouse messages (MK_SHIFT, MK_CONTROL and the buttons).
 WPARAM MouseKeyFlags();
 void SetCursorScreenPos(int x, int y);
+// The cursor as it is, without the input poll a program's GetCursorPos makes (which moves a script's clock).
+POINT CursorScreenPos();
 // The pointer moves (screen coordinates) and its buttons change with no window to hear of it.
 void InputPointerWithoutWindow(int x, int y, int button, bool down);
 // A poll of the input state: while an input script is on, the virtual clock moves one step first.

@@ -91,6 +91,29 @@ TEST_F(ScriptTest, PointerEventsMoveTheCursorAndButtons) {
   EXPECT_EQ(got, expected);
 }
 
+// A message made while a script runs (a posted one, or the move a program's own SetCursorPos reports) carries the
+// cursor without polling: the clock stays, and an event falling due meanwhile cannot wait on the message lock that
+// the maker holds.
+TEST_F(ScriptTest, MakingMessagesIsNotAPollOfTheInput) {
+  wt::StartInputScript({wt::ScriptPointer(1, 40, 30), wt::ScriptPointer(2, 50, 30)}, 1);
+  for (int i = 0; i < 20; ++i) {
+    PostMessageA(window_, WM_USER, 0, 0);
+    SetCursorPos(100, 100);
+  }
+  EXPECT_EQ(GetTickCount(), 1000u);
+  EXPECT_EQ(wt::ScriptedInputPolls(), 0u);
+  EXPECT_EQ(wt::PendingScriptedEvents(), 2u);
+  POINT p{};
+  GetCursorPos(&p);
+  GetCursorPos(&p);
+  EXPECT_EQ(GetTickCount(), 1002u);
+  EXPECT_EQ(wt::PendingScriptedEvents(), 0u);
+  size_t posted = 0;
+  for (const MSG& m : Drain())
+    if (m.message == WM_USER) ++posted;
+  EXPECT_EQ(posted, 20u);
+}
+
 TEST_F(ScriptTest, WithoutAScriptPollsLeaveTheClockAlone) {
   for (int i = 0; i < 20; ++i) GetAsyncKeyState(VK_SPACE);
   EXPECT_EQ(GetTickCount(), 1000u);

@@ -18,6 +18,21 @@ class ModesTest : public RulesTest {
     g->StartHole();
     for (int i = 0; i < limit && frontEnd == 0; ++i) Pump(1000);
   }
+  // Plays a tournament of one-hole rounds, each golfer holing out in `strokes`, until the game has no next hole (at
+  // most four rounds); returns the rounds the golfers played.
+  static int PlayOneHoleRounds(TTournamentGame* g, int golfers, uint32_t strokes) {
+    int rounds = 0;
+    for (bool more = true; more && rounds < 4; ++rounds) {
+      for (int s = 0; s < golfers; ++s) SetStrokes(g, s, strokes, true);
+      g->UpdateHoleScores();
+      g->ShowHoleResults();
+      uint16_t round = 0, hole = 0;
+      more = g->GetNextHole(&round, &hole) != 0;
+      g->state.round = round;
+      g->state.hole = hole;
+    }
+    return rounds;
+  }
   // Plays one hole of hand-made scores (strokes per slot, all holed) and moves on; false when the game ends.
   static bool ScoreHole(TGame* g, std::initializer_list<uint32_t> strokes) {
     int slot = 0;
@@ -388,16 +403,7 @@ TEST_F(ModesTest, GolfersWhoMissTheCutSeeTheFieldPlayTheTournamentToItsEnd) {
   g->state.holeCount = 1;
   g->SetUpRound();
   g->cutPlaces = 5;
-  int rounds = 0;
-  for (bool more = true; more && rounds < 4; ++rounds) {
-    SetStrokes(g, 0, 9, true);
-    g->UpdateHoleScores();
-    g->ShowHoleResults();
-    uint16_t round = 0, hole = 0;
-    more = g->GetNextHole(&round, &hole) != 0;
-    g->state.round = round;
-    g->state.hole = hole;
-  }
+  const int rounds = PlayOneHoleRounds(g, 1, 9);
   // Out at the cut after the second round: the final results follow at once, with every round of the field.
   EXPECT_EQ(rounds, 2);
   EXPECT_EQ(dialogs.shown, (std::vector<std::pair<int, int>>{{0, 1}, {0, 2}}));
@@ -656,16 +662,7 @@ TEST_F(ModesTest, ATournamentOfComputerGolfersOnlyIsPlayedToItsEndByTheFieldAfte
     g->state.firstHole = 0;
     g->state.holeCount = 1;
     g->SetUpRound();
-    int played = 0;
-    for (bool more = true; more && played < 4; ++played) {
-      for (int s = 0; s < 2; ++s) SetStrokes(g, s, c.strokes, true);
-      g->UpdateHoleScores();
-      g->ShowHoleResults();
-      uint16_t round = 0, hole = 0;
-      more = g->GetNextHole(&round, &hole) != 0;
-      g->state.round = round;
-      g->state.hole = hole;
-    }
+    const int played = PlayOneHoleRounds(g, 2, c.strokes);
     EXPECT_EQ(played, 1) << c.name;
     EXPECT_EQ(dialogs.shown, (std::vector<std::pair<int, int>>{{0, 2}})) << c.name;
     EXPECT_EQ(g->simulateToEnd, 1u) << c.name;

@@ -523,6 +523,8 @@ TEST(TournamentLoginTest, JoinRepliesAreReadWithinTheirLength) {
 }
 
 TEST_F(ClubhouseTest, TheLoginAsksForBothFieldsAndHidesThePassword) {
+  EnterNetGames(1);  // the login is asked over the lobby, on its screen
+  ASSERT_NE(NetGamesScreen, nullptr);
   CLoginDialog login;
   PostMessageA(nullptr, WM_CHAR, 13, 0);
   login.buttons[1]->clickHandler(login.buttons[1]);

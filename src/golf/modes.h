@@ -197,7 +197,7 @@ class TTournamentGame : public TStrokeGame {
   // until one is left or none of the game's golfers is. The game's golfers outside the tie sit out meanwhile.
   uint32_t playoff = 0;        // a playoff has begun (and stays set once it is decided)
   uint32_t tieFlag = 0;        // the tie was just found: the standings announce the playoff
-  uint32_t simulateToEnd = 0;  // none of the game's golfers is left: the field plays the rest of the tournament
+  uint32_t simulateToEnd = 0;  // no golfer of the game is left, or no person plays: the field plays the rest
   uint8_t playoffOut = 0;      // slots the playoff put out (bit per slot), back in when it is decided
   int PlayoffRound() const { return state.lead; }
   // The entrants still in the playoff (standings order) and the playoff holes played.

@@ -205,11 +205,12 @@ void TTournamentGame::ShowHoleResults() {
     const HoleProgress p = Progress(*this);
     over = p.over;
     showDialog = p.over || p.lastOfRound;
-    if (showDialog) ShowRoundDialog(p.over);
-    if (p.lastOfRound && !p.over) {
-      if (state.round == cutAfterRound && !cutMade) MakeCut();
-      if (!ownGolferLeft()) {
-        // Nobody of the game plays on: the field finishes the tournament and its final results follow.
+    if (showDialog) {
+      ShowRoundDialog(p.over);
+      if (p.lastOfRound && !p.over && state.round == cutAfterRound && !cutMade) MakeCut();
+      if (!ownGolferLeft() || players->IsFlag5ClearForAll()) {
+        // Nobody of the game plays on, or no person plays at all: the field finishes the tournament and its final
+        // results follow.
         playFieldToEnd();
         simulateToEnd = 1;
         over = true;
@@ -284,6 +285,8 @@ bool TTournamentGame::PlayoffDecided() const {
 
 bool TTournamentGame::StartPlayoff() {
   if (playoff) return !PlayoffDecided();
+  // A tournament the field finished on its own has its leader win outright.
+  if (simulateToEnd) return false;
   if (PlayoffRound() >= kRounds || state.holeCount == 0) return false;
   playoff = 1;
   const std::vector<int> in = PlayoffEntrants();
@@ -395,7 +398,7 @@ int TTournamentGame::GetNextHole(uint16_t* round, uint16_t* hole) {
   FillMissingScores();
   if (state.round == cutAfterRound && !cutMade) MakeCut();
   ComputeStandings();
-  if (state.round + 1 >= state.lead || !ownGolferLeft()) {
+  if (state.round + 1 >= state.lead || !ownGolferLeft() || simulateToEnd) {
     // The rounds the golfers no longer play are still played by the field.
     playFieldToEnd();
     if (StartPlayoff()) return nextPlayoffHole(round, hole);

@@ -244,6 +244,8 @@ TEST_F(ModesProgramTest, ATournamentWhoseGolfersMissTheCutIsPlayedToItsEndByTheF
         ASSERT_TRUE(TeeOff(kModeTournament, [](TGame* g) {
           g->state.lead = 4;
           g->state.holeCount = 1;
+          // Ada and Tom stand for people, whom the computer plays for the test.
+          for (int slot = 0; slot < 2; ++slot) g->players->GetPlayer(slot)->flags |= kGolferFlag5;
         }));
         Seen s;
         ASSERT_TRUE(WaitFor([](const Seen& s) { return !s.menu; }, 60000, &s)) << "no round: " << Describe(s);

@@ -145,6 +145,12 @@ class RulesTest : public ::testing::Test {
     return g;
   }
 
+  // The game's golfers stand for people, as golfers the players chose do in the program; the computer may still
+  // play them for the test.
+  static void PeoplePlay(TGame* g, int golfers) {
+    for (int s = 0; s < golfers; ++s) g->players->GetPlayer(s)->flags |= kGolferFlag5;
+  }
+
   static uint32_t Strokes(TGame* g, int slot, int round, int hole) {
     uint32_t strokes = 0;
     g->players->GetPlayer(slot)->GetHoleScore(round, hole, &strokes, nullptr);

@@ -296,7 +296,8 @@ struct Notes {
 void SetUpGolfer(TGame* g, int slot, const char* name) {
   g->players->SetComputer(slot, true);
   TPlayer* p = g->players->GetPlayer(slot);
-  p->flags |= kGolferTakesPart;
+  // Each golfer stands for the person at a machine; the computer plays it so the run needs nobody.
+  p->flags |= kGolferTakesPart | kGolferFlag5;
   p->bag = 0x1FFFFF;
   if (name) {
     std::memset(p->name, 0, sizeof p->name);

@@ -18,6 +18,21 @@ class ModesTest : public RulesTest {
     g->StartHole();
     for (int i = 0; i < limit && frontEnd == 0; ++i) Pump(1000);
   }
+  // Plays a tournament of one-hole rounds, each golfer holing out in `strokes`, until the game has no next hole (at
+  // most four rounds); returns the rounds the golfers played.
+  static int PlayOneHoleRounds(TTournamentGame* g, int golfers, uint32_t strokes) {
+    int rounds = 0;
+    for (bool more = true; more && rounds < 4; ++rounds) {
+      for (int s = 0; s < golfers; ++s) SetStrokes(g, s, strokes, true);
+      g->UpdateHoleScores();
+      g->ShowHoleResults();
+      uint16_t round = 0, hole = 0;
+      more = g->GetNextHole(&round, &hole) != 0;
+      g->state.round = round;
+      g->state.hole = hole;
+    }
+    return rounds;
+  }
   // Plays one hole of hand-made scores (strokes per slot, all holed) and moves on; false when the game ends.
   static bool ScoreHole(TGame* g, std::initializer_list<uint32_t> strokes) {
     int slot = 0;
@@ -258,6 +273,7 @@ TEST_F(ModesTest, HandicapStrokesFollowTheStrokeIndex) {
 
 TEST_F(ModesTest, ATournamentCutLeavesTheLeadingPlacesAndTies) {
   auto* g = static_cast<TTournamentGame*>(MakeGame(kModeTournament, 2));
+  PeoplePlay(g, 2);
   g->state.lead = 4;
   g->state.holeCount = 2;
   g->SetUpRound();
@@ -322,6 +338,7 @@ TEST_F(ModesTest, ATieForTheLeadIsPlayedOffByTheGameGolfersInIt) {
     DeleteCurrentGame();
     dialogs.shown.clear();
     auto* g = static_cast<TTournamentGame*>(MakeGame(kModeTournament, 2));
+    PeoplePlay(g, 2);
     g->state.lead = 1;
     g->state.firstHole = 0;
     g->state.holeCount = 2;
@@ -380,21 +397,13 @@ TEST_F(ModesTest, GolfersWhoMissTheCutSeeTheFieldPlayTheTournamentToItsEnd) {
   StandingsRecorder dialogs;
   Svc().frontEnd = &dialogs;
   auto* g = static_cast<TTournamentGame*>(MakeGame(kModeTournament, 1));
+  PeoplePlay(g, 1);
   g->state.lead = 4;
   g->state.firstHole = 0;
   g->state.holeCount = 1;
   g->SetUpRound();
   g->cutPlaces = 5;
-  int rounds = 0;
-  for (bool more = true; more && rounds < 4; ++rounds) {
-    SetStrokes(g, 0, 9, true);
-    g->UpdateHoleScores();
-    g->ShowHoleResults();
-    uint16_t round = 0, hole = 0;
-    more = g->GetNextHole(&round, &hole) != 0;
-    g->state.round = round;
-    g->state.hole = hole;
-  }
+  const int rounds = PlayOneHoleRounds(g, 1, 9);
   // Out at the cut after the second round: the final results follow at once, with every round of the field.
   EXPECT_EQ(rounds, 2);
   EXPECT_EQ(dialogs.shown, (std::vector<std::pair<int, int>>{{0, 1}, {0, 2}}));
@@ -637,10 +646,44 @@ TEST_F(ModesTest, ADisqualifiedGolfersPartnerPlaysOnAndASideWithNobodyLeftLoses)
   }
 }
 
+// With no person among the golfers, the field plays the whole tournament once the first round's standings are in,
+// and the leader wins outright: two computer golfers tied for the lead after a one-round tournament play no playoff.
+TEST_F(ModesTest, ATournamentOfComputerGolfersOnlyIsPlayedToItsEndByTheFieldAfterTheFirstRound) {
+  struct Case {
+    const char* name;
+    uint16_t rounds;
+    uint32_t strokes;  // each golfer's strokes on the round's one hole
+  };
+  for (const Case& c : {Case{"four rounds", 4, 9}, Case{"one round, golfers tied for the lead", 1, 1}}) {
+    StandingsRecorder dialogs;
+    Svc().frontEnd = &dialogs;
+    auto* g = static_cast<TTournamentGame*>(MakeGame(kModeTournament, 2, true));
+    g->state.lead = c.rounds;
+    g->state.firstHole = 0;
+    g->state.holeCount = 1;
+    g->SetUpRound();
+    const int played = PlayOneHoleRounds(g, 2, c.strokes);
+    EXPECT_EQ(played, 1) << c.name;
+    EXPECT_EQ(dialogs.shown, (std::vector<std::pair<int, int>>{{0, 2}})) << c.name;
+    EXPECT_EQ(g->simulateToEnd, 1u) << c.name;
+    EXPECT_EQ(g->gameOver, 1u) << c.name;
+    EXPECT_EQ(g->playoff, 0u) << c.name;
+    EXPECT_EQ(g->RoundsShown(), c.rounds) << c.name;
+    for (int e = 0; e < TTournamentGame::kFieldComputers; ++e) EXPECT_EQ(g->holesDoneFor(e), c.rounds) << c.name;
+    ASSERT_GE(g->standings.size(), 2u) << c.name;
+    if (c.strokes == 1) {
+      EXPECT_GE(g->standings[0].entrant, TTournamentGame::kFieldComputers) << c.name;
+      EXPECT_EQ(g->standings[0].toPar, g->standings[1].toPar) << c.name;
+    }
+    DeleteCurrentGame();
+  }
+}
+
 TEST_F(ModesTest, ComputerGolfersPlayATournamentAndThePracticeHoles) {
   UseHole(48, 200, 9);
   Svc().scene->SeedRandom15(4);
   auto* t = static_cast<TTournamentGame*>(MakeGame(kModeTournament, 1, true));
+  PeoplePlay(t, 1);
   t->state.lead = 2;
   t->state.holeCount = 2;
   PlayOut(t);
@@ -1079,6 +1122,7 @@ TEST_F(ModesTest, TheTournamentShowsItsStandingsAfterEveryHole) {
   dialogs.ended = &frontEnd;
   Svc().frontEnd = &dialogs;
   auto* t = static_cast<TTournamentGame*>(MakeGame(kModeTournament, 2, true));
+  PeoplePlay(t, 2);
   t->state.lead = 2;
   t->state.holeCount = 3;
   PlayOut(t);

@@ -17,6 +17,7 @@
 #include "course/terrain.h"
 #include "demo.h"
 #include "holes.h"
+#include "support/demo_installation.h"
 #include "platformlib/bigfile/bigfile.h"
 #include "platformlib/shapes/shapes.h"
 #include "winapi/testing.h"
@@ -54,6 +55,13 @@ class MkdemoTest : public ::testing::Test {
     EXPECT_TRUE(mkdemo::MakeDemoInstallation(folder, options, error)) << error;
     return folder;
   }
+  // The whole installation, for tests of what it holds rather than of how it is made: shared through the cache.
+  std::string Made(const std::string& name) {
+    const std::string folder = root_ + "/" + name;
+    std::string error;
+    EXPECT_TRUE(MakeDemoInstallationCached(folder, {}, error)) << error;
+    return folder;
+  }
   std::string root_;
 };
 
@@ -89,7 +97,7 @@ TEST_F(MkdemoTest, TheLoadingPictureIsASoundShapeFile) {
 }
 
 TEST_F(MkdemoTest, ARunReplacesDataAndKeepsThePlayersFiles) {
-  const std::string folder = Make("game");
+  const std::string folder = Made("game");
   std::ofstream(folder + "/Players/Ann.amt") << "golfer";
   std::ofstream(folder + "/LastGame.dat") << "game";
   std::ofstream(folder + "/DATA/COURSES/SEDGEFEN/stale.txt") << "old";
@@ -143,7 +151,7 @@ TEST_F(MkdemoTest, ArchivesHoldTheSameFilesAsTheLooseForm) {
 uint8_t SurfaceAt(uint32_t cell) { return TerrainCell(cell)[2] & 0xF0; }
 
 TEST_F(MkdemoTest, EveryHoleLoadsWithTeesPinsAndItsHazards) {
-  const std::string folder = Make("game");
+  const std::string folder = Made("game");
   // The game reads its holes by the installation's paths, as drive C.
   winapi::testing::MapDrive('C', folder);
   const auto& plans = mkdemo::SedgefenPlans();
@@ -199,7 +207,7 @@ TEST_F(MkdemoTest, EveryHoleLoadsWithTeesPinsAndItsHazards) {
 }
 
 TEST_F(MkdemoTest, TheCatalogueListsSedgefenAndTheRange) {
-  const std::string folder = Make("game");
+  const std::string folder = Made("game");
   winapi::testing::MapDrive('C', folder);
   SetCourseListRoots("C:\\", "");
   ASSERT_EQ(CreateCourseList(), kCourseListOk);
@@ -237,14 +245,14 @@ int RunProgram(const std::string& folder, const std::string& scratch, const char
 }
 
 TEST_F(MkdemoTest, TheProgramStartsOnAFreshInstallation) {
-  const std::string folder = Make("game");
+  const std::string folder = Made("game");
   EXPECT_EQ(RunProgram(folder, root_, "/NOINTRO"), 0) << ReadFile(root_ + "/stderr.txt");
   EXPECT_NE(ReadFile(folder + "/ZQLog.Log").find("Game started"), std::string::npos);
 }
 
 // The title screen draws the build text in the demo's "vavodu14.ffn" (its white is a pixel of the display's depth).
 TEST_F(MkdemoTest, TheProgramShowsItsTitleScreenWithTheDemoFonts) {
-  const std::string folder = Make("game");
+  const std::string folder = Made("game");
   EXPECT_EQ(RunProgram(folder, root_, "/bogus"), 0) << ReadFile(root_ + "/stderr.txt");
   EXPECT_NE(ReadFile(folder + "/ZQLog.Log").find("Game started"), std::string::npos);
 }

@@ -3,11 +3,12 @@
 #include "winapi/d3d/raster.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <type_traits>
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 namespace winapi::d3d {
 namespace {
@@ -685,6 +686,292 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
   if constexpr (Z) std::memcpy(zrow + x, depth, n * 2);
 }
 
+// Two rows at a time where the processor has AVX2: the low 128 bits of each register hold four pixels of one
+// row and the high 128 bits four of the next, so every step above is done once for both, lane for lane the same
+// operations. Each row's attributes are still stepped one pixel after another; two rows give the processor two
+// such chains to run side by side, which on one row bound the Gouraud and depth fills.
+#define TEEBOX_AVX2 __attribute__((target("avx2")))
+
+struct Row {
+  int y, from, to;
+  Pixel p;
+};
+
+namespace x8 {
+
+TEEBOX_AVX2 inline __m256i Both(__m128i a, __m128i b) {
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);
+}
+TEEBOX_AVX2 inline __m256 Both(__m128 a, __m128 b) { return _mm256_insertf128_ps(_mm256_castps128_ps256(a), b, 1); }
+TEEBOX_AVX2 inline __m256i Twice(__m128i a) { return Both(a, a); }
+
+TEEBOX_AVX2 inline __m256i Select(__m256i mask, __m256i yes, __m256i no) {
+  return _mm256_or_si256(_mm256_and_si256(mask, yes), _mm256_andnot_si256(mask, no));
+}
+TEEBOX_AVX2 inline __m256 Select(__m256 mask, __m256 yes, __m256 no) {
+  return _mm256_or_ps(_mm256_and_ps(mask, yes), _mm256_andnot_ps(mask, no));
+}
+
+TEEBOX_AVX2 inline __m256i Round255(__m256i x) {
+  x = _mm256_add_epi16(x, _mm256_set1_epi16(127));
+  return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(x, _mm256_set1_epi16(1)), _mm256_srli_epi16(x, 8)), 8);
+}
+TEEBOX_AVX2 inline __m256i Modulate(__m256i a, __m256i b) { return Round255(_mm256_mullo_epi16(a, b)); }
+TEEBOX_AVX2 inline __m256i Mix(__m256i c, __m256i o, __m256i f) {
+  return Round255(_mm256_add_epi16(_mm256_mullo_epi16(c, f),
+                                   _mm256_mullo_epi16(o, _mm256_sub_epi16(_mm256_set1_epi16(255), f))));
+}
+
+TEEBOX_AVX2 inline __m256i Clamp(__m256 p0, __m256 p1) {
+  const __m256 top = _mm256_set1_ps(255.0f), half = _mm256_set1_ps(0.5f);
+  const __m256i i0 = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_min_ps(top, p0), half));
+  const __m256i i1 = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_min_ps(top, p1), half));
+  return _mm256_max_epi16(_mm256_packs_epi32(i0, i1), _mm256_setzero_si256());
+}
+
+TEEBOX_AVX2 inline __m256i Fourth(__m256i v) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(v, 0xFF), 0xFF); }
+
+TEEBOX_AVX2 inline __m256 Tame(__m256 f) {
+  const __m256 finite = _mm256_cmp_ps(_mm256_andnot_ps(_mm256_set1_ps(-0.0f), f), _mm256_set1_ps(INFINITY), _CMP_LT_OS);
+  return _mm256_and_ps(finite, _mm256_min_ps(_mm256_max_ps(f, _mm256_set1_ps(-65536.0f)), _mm256_set1_ps(65536.0f)));
+}
+
+TEEBOX_AVX2 inline __m256i Floor(__m256 f) {
+  const __m256i i = _mm256_cvttps_epi32(f);
+  return _mm256_add_epi32(i, _mm256_castps_si256(_mm256_cmp_ps(f, _mm256_cvtepi32_ps(i), _CMP_LT_OS)));
+}
+
+template <bool Wrap>
+TEEBOX_AVX2 inline __m256i Fold(__m256i i, int size) {
+  if (Wrap) return _mm256_and_si256(i, _mm256_set1_epi32(size - 1));
+  const __m256i top = _mm256_set1_epi32(size - 1);
+  i = Select(_mm256_cmpgt_epi32(i, top), top, i);
+  return _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), i), i);
+}
+
+TEEBOX_AVX2 inline __m256i Lerp(__m256i a, __m256i b, __m256i weight, __m256i inverse) {
+  return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(a, inverse), _mm256_mullo_epi16(b, weight)), 8);
+}
+
+TEEBOX_AVX2 inline void Spread(__m256i w, __m256i* low, __m256i* high) {
+  const __m256i w16 = _mm256_packs_epi32(w, w), pairs = _mm256_unpacklo_epi16(w16, w16);
+  *low = _mm256_unpacklo_epi32(pairs, pairs), *high = _mm256_unpackhi_epi32(pairs, pairs);
+}
+
+TEEBOX_AVX2 inline void Widen(__m256i texels, __m256i* low, __m256i* high) {
+  *low = _mm256_unpacklo_epi8(texels, _mm256_setzero_si256());
+  *high = _mm256_unpackhi_epi8(texels, _mm256_setzero_si256());
+}
+
+TEEBOX_AVX2 inline __m256i Index(__m256i xs, __m256i ys, __m256i pitch) {
+  return _mm256_add_epi32(_mm256_madd_epi16(ys, pitch), xs);
+}
+
+TEEBOX_AVX2 inline __m256i Gather(const uint32_t* texels, __m256i index) {
+  return _mm256_i32gather_epi32(reinterpret_cast<const int*>(texels), index, 4);
+}
+
+// The texels at `index` and the ones after them: eight pairs read as 64-bit words.
+TEEBOX_AVX2 inline void GatherPairs(const uint32_t* texels, __m256i index, __m256i* left, __m256i* right) {
+  const auto* base = reinterpret_cast<const long long*>(texels);
+  const __m256i first = _mm256_i32gather_epi64(base, _mm256_castsi256_si128(index), 4);
+  const __m256i second = _mm256_i32gather_epi64(base, _mm256_extracti128_si256(index, 1), 4);
+  const __m256 low = _mm256_castsi256_ps(_mm256_permute2x128_si256(first, second, 0x20));
+  const __m256 high = _mm256_castsi256_ps(_mm256_permute2x128_si256(first, second, 0x31));
+  *left = _mm256_castps_si256(_mm256_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
+  *right = _mm256_castps_si256(_mm256_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1)));
+}
+
+template <Tex T>
+TEEBOX_AVX2 __attribute__((always_inline)) inline void Fetch(const uint32_t* texels, int w, int h, __m256 u, __m256 v,
+                                                             __m256i* low, __m256i* high) {
+  constexpr bool wrap = T == Tex::PointWrap || T == Tex::BilinearWrap;
+  u = Tame(u), v = Tame(v);
+  const __m256i pitch = _mm256_set1_epi32(w);
+  const __m256 fw = _mm256_set1_ps(static_cast<float>(w)), fh = _mm256_set1_ps(static_cast<float>(h));
+  if constexpr (T == Tex::PointWrap || T == Tex::PointClamp) {
+    Widen(Gather(texels, Index(Fold<wrap>(Floor(_mm256_mul_ps(u, fw)), w), Fold<wrap>(Floor(_mm256_mul_ps(v, fh)), h),
+                               pitch)),
+          low, high);
+  } else {
+    const __m256 half = _mm256_set1_ps(0.5f), scale = _mm256_set1_ps(256.0f);
+    const __m256 fu = _mm256_sub_ps(_mm256_mul_ps(u, fw), half), fv = _mm256_sub_ps(_mm256_mul_ps(v, fh), half);
+    const __m256i bu = Floor(fu), bv = Floor(fv), one = _mm256_set1_epi32(1);
+    const __m256i wu = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_sub_ps(fu, _mm256_cvtepi32_ps(bu)), scale));
+    const __m256i wv = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_sub_ps(fv, _mm256_cvtepi32_ps(bv)), scale));
+    const __m256i x0 = Fold<wrap>(bu, w), x1 = Fold<wrap>(_mm256_add_epi32(bu, one), w);
+    const __m256i y0 = Fold<wrap>(bv, h), y1 = Fold<wrap>(_mm256_add_epi32(bv, one), h);
+    const __m256i i0 = Index(x0, y0, pitch), i1 = Index(x0, y1, pitch);
+    __m256i t00, t01, t10, t11;
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(x1, _mm256_add_epi32(x0, one))) == -1) {
+      GatherPairs(texels, i0, &t00, &t01), GatherPairs(texels, i1, &t10, &t11);
+    } else {  // at an edge of the texture
+      const __m256i step = _mm256_sub_epi32(x1, x0);
+      t00 = Gather(texels, i0), t01 = Gather(texels, _mm256_add_epi32(i0, step));
+      t10 = Gather(texels, i1), t11 = Gather(texels, _mm256_add_epi32(i1, step));
+    }
+    const __m256i full = _mm256_set1_epi16(256);
+    __m256i wuLow, wuHigh, wvLow, wvHigh;
+    Spread(wu, &wuLow, &wuHigh), Spread(wv, &wvLow, &wvHigh);
+    const __m256i iuLow = _mm256_sub_epi16(full, wuLow), iuHigh = _mm256_sub_epi16(full, wuHigh);
+    __m256i a0, a1, b0, b1, c0, c1, d0, d1;
+    Widen(t00, &a0, &a1), Widen(t01, &b0, &b1), Widen(t10, &c0, &c1), Widen(t11, &d0, &d1);
+    *low = Lerp(Lerp(a0, b0, wuLow, iuLow), Lerp(c0, d0, wuLow, iuLow), wvLow, _mm256_sub_epi16(full, wvLow));
+    *high = Lerp(Lerp(a1, b1, wuHigh, iuHigh), Lerp(c1, d1, wuHigh, iuHigh), wvHigh, _mm256_sub_epi16(full, wvHigh));
+  }
+}
+
+template <TargetFormat Fmt>
+TEEBOX_AVX2 inline void Read(const uint8_t* a, const uint8_t* b, __m256i* low, __m256i* high) {
+  if constexpr (Fmt == TargetFormat::Xrgb8888) {
+    Widen(Both(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)), _mm_loadu_si128(reinterpret_cast<const __m128i*>(b))),
+          low, high);
+  } else {
+    const bool g6 = Fmt == TargetFormat::Rgb565;
+    const __m256i raw = Both(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)),
+                             _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b)));
+    const __m256i pairs = _mm256_unpacklo_epi16(raw, raw);
+    const __m256i up = Twice(g6 ? _mm_setr_epi16(1 << 11, 1 << 5, 1, 0, 1 << 11, 1 << 5, 1, 0)
+                                : _mm_setr_epi16(1 << 11, 1 << 6, 2, 0, 1 << 11, 1 << 6, 2, 0));
+    const __m256i top = Twice(g6 ? _mm_setr_epi16(-2048, -1024, -2048, 0, -2048, -1024, -2048, 0)
+                                 : _mm_setr_epi16(-2048, -2048, -2048, 0, -2048, -2048, -2048, 0));
+    const __m256i spread = Twice(g6 ? _mm_setr_epi16(264, 260, 264, 0, 264, 260, 264, 0) : _mm_set1_epi16(264));
+    auto expand = [&](__m256i p) TEEBOX_AVX2 {
+      return _mm256_mulhi_epu16(_mm256_and_si256(_mm256_mullo_epi16(p, up), top), spread);
+    };
+    *low = expand(_mm256_unpacklo_epi32(pairs, pairs)), *high = expand(_mm256_unpackhi_epi32(pairs, pairs));
+  }
+}
+
+TEEBOX_AVX2 inline __m256i Narrow(__m256i v) {
+  return _mm256_packs_epi32(_mm256_srai_epi32(_mm256_slli_epi32(v, 16), 16), v);
+}
+
+template <TargetFormat Fmt>
+TEEBOX_AVX2 inline void Write(uint8_t* a, uint8_t* b, __m256i pass, bool all, __m256i low, __m256i high) {
+  if constexpr (Fmt == TargetFormat::Xrgb8888) {
+    __m256i v = _mm256_and_si256(_mm256_packus_epi16(low, high), _mm256_set1_epi32(0x00FFFFFF));
+    if (!all)
+      v = Select(_mm256_unpacklo_epi16(pass, pass), v,
+                 Both(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)), _mm_loadu_si128(reinterpret_cast<const __m128i*>(b))));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(a), _mm256_castsi256_si128(v));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(b), _mm256_extracti128_si256(v, 1));
+  } else {
+    const bool g6 = Fmt == TargetFormat::Rgb565;
+    const __m256i cut = Twice(g6 ? _mm_setr_epi16(0xF8, 0xFC, 0xF8, 0, 0xF8, 0xFC, 0xF8, 0)
+                                 : _mm_setr_epi16(0xF8, 0xF8, 0xF8, 0, 0xF8, 0xF8, 0xF8, 0));
+    const __m256i place = Twice(g6 ? _mm_setr_epi16(1, 64, 2048, 0, 1, 64, 2048, 0)
+                                   : _mm_setr_epi16(1, 32, 1024, 0, 1, 32, 1024, 0));
+    const __m256 lo = _mm256_castsi256_ps(_mm256_madd_epi16(_mm256_and_si256(low, cut), place));
+    const __m256 hi = _mm256_castsi256_ps(_mm256_madd_epi16(_mm256_and_si256(high, cut), place));
+    const __m256i sum = _mm256_add_epi32(_mm256_castps_si256(_mm256_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0))),
+                                         _mm256_castps_si256(_mm256_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1))));
+    __m256i v = Narrow(_mm256_srli_epi32(sum, 3));
+    if (!all)
+      v = Select(pass, v, Both(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)),
+                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b))));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(a), _mm256_castsi256_si128(v));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(b), _mm256_extracti128_si256(v, 1));
+  }
+}
+
+}  // namespace x8
+
+// FastSpan() of two rows for the states it runs without fog, specular colour or alpha test, and with depth
+// tested less-or-equal and written, or not used. While both rows have four pixels left they go together; the
+// rest of each goes on through FastSpan() from its stepped attributes.
+template <TargetFormat Fmt, bool Z, Tex T, bool Blend>
+TEEBOX_AVX2 void PairSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const Setup& o,
+                          const Row& a, const Row& b) {
+  constexpr int kBytes = Fmt == TargetFormat::Xrgb8888 ? 4 : 2;
+  uint8_t* const rowA = t.pixels + static_cast<ptrdiff_t>(a.y) * t.pitch;
+  uint8_t* const rowB = t.pixels + static_cast<ptrdiff_t>(b.y) * t.pitch;
+  uint16_t* const zrowA = Z ? reinterpret_cast<uint16_t*>(d.pixels + static_cast<ptrdiff_t>(a.y) * d.pitch) : nullptr;
+  uint16_t* const zrowB = Z ? reinterpret_cast<uint16_t*>(d.pixels + static_cast<ptrdiff_t>(b.y) * d.pitch) : nullptr;
+  const bool perspective = s.perspective;
+  const uint32_t* texels = nullptr;
+  int tw = 0, th = 0;
+  const __m128i fourth = _mm_setr_epi16(0, 0, 0, 255, 0, 0, 0, 255);
+  __m256i texelFourth = x8::Twice(fourth), colourFourth = _mm256_setzero_si256();
+  if constexpr (T != Tex::None) {
+    texels = s.texture->texels.data(), tw = s.texture->width, th = s.texture->height;
+    if (s.texture->hasAlpha) std::swap(texelFourth, colourFourth);
+  }
+  constexpr int kBgra = _MM_SHUFFLE(3, 0, 1, 2);  // r, g, b, a to b, g, r, a and back
+  const __m128 dzq4 = _mm_loadu_ps(o.ddx), dbgra4 = _mm_loadu_ps(o.ddx + 4);
+  const __m256 dzq = x8::Both(dzq4, dzq4), dbgra = x8::Both(_mm_shuffle_ps(dbgra4, dbgra4, kBgra), _mm_shuffle_ps(dbgra4, dbgra4, kBgra));
+  const __m128 bgraA = _mm_loadu_ps(&a.p.r), bgraB = _mm_loadu_ps(&b.p.r);
+  __m256 zq = x8::Both(_mm_loadu_ps(&a.p.z), _mm_loadu_ps(&b.p.z));
+  __m256 bgra = x8::Both(_mm_shuffle_ps(bgraA, bgraA, kBgra), _mm_shuffle_ps(bgraB, bgraB, kBgra));
+  const __m256 zscale = _mm256_set1_ps(static_cast<float>(o.zmax));
+  const bool flatQ = o.ddx[1] == 0.0f;
+  const __m256 spanQ = x8::Both(_mm_set1_ps(a.p.q), _mm_set1_ps(b.p.q));
+  const __m256 spanUse = _mm256_cmp_ps(spanQ, _mm256_setzero_ps(), _CMP_NEQ_UQ);
+  const __m256 spanW = _mm256_div_ps(_mm256_set1_ps(1.0f), spanQ);
+  constexpr int kRows = 0x00FF00FF;  // the movemask bits of the four pixels of each row
+  auto quads = [&](uint8_t* pa, uint8_t* pb, uint16_t* za, uint16_t* zb) __attribute__((always_inline)) TEEBOX_AVX2 {
+    __m256 z = zq, q = _mm256_add_ps(z, dzq), u = _mm256_add_ps(q, dzq), v = _mm256_add_ps(u, dzq);
+    zq = _mm256_add_ps(v, dzq);
+    {  // one vector per attribute, in each half
+      const __m256 t0 = _mm256_unpacklo_ps(z, q), t1 = _mm256_unpacklo_ps(u, v);
+      const __m256 t2 = _mm256_unpackhi_ps(z, q), t3 = _mm256_unpackhi_ps(u, v);
+      z = _mm256_castpd_ps(_mm256_unpacklo_pd(_mm256_castps_pd(t0), _mm256_castps_pd(t1)));
+      q = _mm256_castpd_ps(_mm256_unpackhi_pd(_mm256_castps_pd(t0), _mm256_castps_pd(t1)));
+      u = _mm256_castpd_ps(_mm256_unpacklo_pd(_mm256_castps_pd(t2), _mm256_castps_pd(t3)));
+      v = _mm256_castpd_ps(_mm256_unpackhi_pd(_mm256_castps_pd(t2), _mm256_castps_pd(t3)));
+    }
+    const __m256 c0 = bgra, c1 = _mm256_add_ps(c0, dbgra), c2 = _mm256_add_ps(c1, dbgra), c3 = _mm256_add_ps(c2, dbgra);
+    bgra = _mm256_add_ps(c3, dbgra);
+    __m256i pass = _mm256_set1_epi32(-1), zv = _mm256_setzero_si256(), zold = _mm256_setzero_si256();
+    int passing = kRows;
+    if constexpr (Z) {
+      const __m256 clamped = _mm256_min_ps(_mm256_max_ps(z, _mm256_setzero_ps()), _mm256_set1_ps(1.0f));
+      const __m256i bias = _mm256_set1_epi32(0x8000);
+      zv = _mm256_sub_epi32(
+          _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(clamped, zscale), _mm256_set1_ps(0.5f))), bias);
+      zv = _mm256_xor_si256(_mm256_packs_epi32(zv, zv), _mm256_set1_epi16(-0x8000));
+      zold = x8::Both(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(za)),
+                      _mm_loadl_epi64(reinterpret_cast<const __m128i*>(zb)));
+      pass = _mm256_cmpeq_epi16(_mm256_subs_epu16(zv, zold), _mm256_setzero_si256());
+      passing = _mm256_movemask_epi8(pass) & kRows;
+      if (passing == 0) return;
+    }
+    __m256i low = x8::Clamp(c0, c1), high = x8::Clamp(c2, c3);
+    if constexpr (T != Tex::None) {
+      if (perspective) {
+        const __m256 w = flatQ ? spanW : _mm256_div_ps(_mm256_set1_ps(1.0f), q);
+        const __m256 use = flatQ ? spanUse : _mm256_cmp_ps(q, _mm256_setzero_ps(), _CMP_NEQ_UQ);
+        u = x8::Select(use, _mm256_mul_ps(u, w), u), v = x8::Select(use, _mm256_mul_ps(v, w), v);
+      }
+      __m256i texLow, texHigh;
+      x8::Fetch<T>(texels, tw, th, u, v, &texLow, &texHigh);
+      low = x8::Modulate(_mm256_or_si256(texLow, texelFourth), _mm256_or_si256(low, colourFourth));
+      high = x8::Modulate(_mm256_or_si256(texHigh, texelFourth), _mm256_or_si256(high, colourFourth));
+    }
+    if constexpr (Blend) {
+      __m256i dstLow, dstHigh;
+      x8::Read<Fmt>(pa, pb, &dstLow, &dstHigh);
+      low = x8::Mix(low, dstLow, x8::Fourth(low)), high = x8::Mix(high, dstHigh, x8::Fourth(high));
+    }
+    const bool all = passing == kRows;
+    x8::Write<Fmt>(pa, pb, pass, all, low, high);
+    if constexpr (Z) {
+      const __m256i out = all ? zv : x8::Select(pass, zv, zold);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(za), _mm256_castsi256_si128(out));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(zb), _mm256_extracti128_si256(out, 1));
+    }
+  };
+  int xa = a.from, xb = b.from;
+  for (; xa + 3 <= a.to && xb + 3 <= b.to; xa += 4, xb += 4)
+    quads(rowA + xa * kBytes, rowB + xb * kBytes, Z ? zrowA + xa : nullptr, Z ? zrowB + xb : nullptr);
+  Pixel pa = a.p, pb = b.p;
+  const __m128 bgraLow = _mm256_castps256_ps128(bgra), bgraHigh = _mm256_extractf128_ps(bgra, 1);
+  _mm_storeu_ps(&pa.z, _mm256_castps256_ps128(zq)), _mm_storeu_ps(&pb.z, _mm256_extractf128_ps(zq, 1));
+  _mm_storeu_ps(&pa.r, _mm_shuffle_ps(bgraLow, bgraLow, kBgra)), _mm_storeu_ps(&pb.r, _mm_shuffle_ps(bgraHigh, bgraHigh, kBgra));
+  if (xa <= a.to) FastSpan<Fmt, Z, T, Blend>(t, d, s, o, a.y, xa, a.to, pa);
+  if (xb <= b.to) FastSpan<Fmt, Z, T, Blend>(t, d, s, o, b.y, xb, b.to, pb);
+}
+
 // A span of one colour without depth, texture or blending: its first pixel shaded, then copied.
 template <TargetFormat Fmt>
 void FillSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const Setup& o, int y, int from,
@@ -701,13 +988,23 @@ void FillSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
   }
 }
 
+using PairFunction = void (*)(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const Setup& o,
+                              const Row& a, const Row& b);
+
+// The span function of a state, and its two-row form where there is one.
+struct Spans {
+  SpanFunction one;
+  PairFunction two = nullptr;
+};
+
 template <TargetFormat Fmt, bool Z, Tex T>
-SpanFunction WithBlend(bool blend) {
-  return blend ? FastSpan<Fmt, Z, T, true> : FastSpan<Fmt, Z, T, false>;
+Spans WithBlend(bool blend) {
+  if (blend) return {FastSpan<Fmt, Z, T, true>, PairSpan<Fmt, Z, T, true>};
+  return {FastSpan<Fmt, Z, T, false>, PairSpan<Fmt, Z, T, false>};
 }
 
 template <TargetFormat Fmt, bool Z>
-SpanFunction WithTexture(Tex tex, bool blend) {
+Spans WithTexture(Tex tex, bool blend) {
   switch (tex) {
     case Tex::PointWrap: return WithBlend<Fmt, Z, Tex::PointWrap>(blend);
     case Tex::PointClamp: return WithBlend<Fmt, Z, Tex::PointClamp>(blend);
@@ -718,39 +1015,52 @@ SpanFunction WithTexture(Tex tex, bool blend) {
 }
 
 template <TargetFormat Fmt>
-SpanFunction ForFormat(bool z, Tex tex, bool blend, bool fill) {
-  if (fill) return FillSpan<Fmt>;
+Spans ForFormat(bool z, Tex tex, bool blend, bool fill) {
+  if (fill) return {FillSpan<Fmt>};
   return z ? WithTexture<Fmt, true>(tex, blend) : WithTexture<Fmt, false>(tex, blend);
 }
 
-SpanFunction ChooseSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const Setup& o) {
+std::atomic<bool> wideSpans{[] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+}()};
+
+Spans ChooseSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const Setup& o) {
   const bool z = d.pixels && (s.zTest || s.zWrite);
-  if (z && d.bits != 16) return PlainSpan;
+  if (z && d.bits != 16) return {PlainSpan};
   Tex tex = Tex::None;
   if (const TextureImage* image = s.texture) {
     const int w = image->width, h = image->height;
     switch (s.textureBlend) {
       case D3DTBLEND_DECAL: case D3DTBLEND_COPY: case D3DTBLEND_DECALALPHA: case D3DTBLEND_MODULATEALPHA:
       case D3DTBLEND_ADD:
-        return PlainSpan;
+        return {PlainSpan};
       default: break;
     }
-    if (w <= 0 || h <= 0 || w > 32767 || h > 32767 || image->texels.size() < static_cast<size_t>(w) * static_cast<size_t>(h)) return PlainSpan;
-    if (s.wrap && ((w & (w - 1)) || (h & (h - 1)))) return PlainSpan;
+    if (w <= 0 || h <= 0 || w > 32767 || h > 32767 || image->texels.size() < static_cast<size_t>(w) * static_cast<size_t>(h)) return {PlainSpan};
+    if (s.wrap && ((w & (w - 1)) || (h & (h - 1)))) return {PlainSpan};
     tex = s.bilinear ? (s.wrap ? Tex::BilinearWrap : Tex::BilinearClamp) : (s.wrap ? Tex::PointWrap : Tex::PointClamp);
   }
-  if (s.alphaBlend && (s.srcBlend != D3DBLEND_SRCALPHA || s.destBlend != D3DBLEND_INVSRCALPHA)) return PlainSpan;
+  if (s.alphaBlend && (s.srcBlend != D3DBLEND_SRCALPHA || s.destBlend != D3DBLEND_INVSRCALPHA)) return {PlainSpan};
   // One colour along every row: nothing that varies across a span is used.
   bool fill = !z && tex == Tex::None && !s.alphaBlend;
   for (int k = 4; k < kAttrs && fill; ++k) {
     const bool used = k < 8 || (k < 11 ? s.specular : s.fog);
     if (used && o.ddx[k] != 0.0f) fill = false;
   }
+  Spans spans;
   switch (t.format) {
-    case TargetFormat::Rgb565: return ForFormat<TargetFormat::Rgb565>(z, tex, s.alphaBlend, fill);
-    case TargetFormat::Rgb555: return ForFormat<TargetFormat::Rgb555>(z, tex, s.alphaBlend, fill);
-    default: return ForFormat<TargetFormat::Xrgb8888>(z, tex, s.alphaBlend, fill);
+    case TargetFormat::Rgb565: spans = ForFormat<TargetFormat::Rgb565>(z, tex, s.alphaBlend, fill); break;
+    case TargetFormat::Rgb555: spans = ForFormat<TargetFormat::Rgb555>(z, tex, s.alphaBlend, fill); break;
+    default: spans = ForFormat<TargetFormat::Xrgb8888>(z, tex, s.alphaBlend, fill); break;
   }
+  // Two rows go together only when they cannot overlap, as one after the other they may.
+  const bool lean = !s.fog && !s.specular && !(s.alphaTest && CompareMask(s.alphaFunc) != 7) &&
+                    (!z || (s.zTest && CompareMask(s.zFunc) == 3 && s.zWrite));
+  const int32_t bytes = t.format == TargetFormat::Xrgb8888 ? 4 : 2;
+  const bool apart = t.pitch >= t.width * bytes && (!z || d.pitch >= t.width * 2);
+  if (!wideSpans.load(std::memory_order_relaxed) || !lean || !apart) spans.two = nullptr;
+  return spans;
 }
 
 }  // namespace
@@ -788,10 +1098,10 @@ void DrawTriangle(const RasterTarget& t, const RasterDepth& d, const RasterState
                   const D3DTLVERTEX& vb, const D3DTLVERTEX& vc) {
   Setup o;
   if (!SetUp(t, d, s, va, vb, vc, &o)) return;
-  const SpanFunction span = ChooseSpan(t, d, s, o);
+  const Spans spans = ChooseSpan(t, d, s, o);
   const int64_t step[3] = {o.A[0] * kSub, o.A[1] * kSub, o.A[2] * kSub};
-  for (int64_t y = o.y0; y <= o.y1; ++y) {
-    // The covered pixels of a row, from the edge values at its first pixel: each edge bounds the span on one side.
+  // The covered pixels of a row, from the edge values at its first pixel: each edge bounds the span on one side.
+  auto cover = [&](int64_t y, Row* row) {
     int64_t from = o.x0, to = o.x1;
     for (int i = 0; i < 3 && from <= to; ++i) {
       const int64_t e = o.A[i] * (o.x0 * kSub) + o.B[i] * (y * kSub) + o.C[i] + o.bias[i];
@@ -804,11 +1114,25 @@ void DrawTriangle(const RasterTarget& t, const RasterDepth& d, const RasterState
         from = to + 1;
       }
     }
-    if (from > to) continue;
-    Pixel p;
-    Start(o, from, y, &p);
-    span(t, d, s, o, static_cast<int>(y), static_cast<int>(from), static_cast<int>(to), p);
+    row->y = static_cast<int>(y), row->from = static_cast<int>(from), row->to = static_cast<int>(to);
+    return from <= to;
+  };
+  for (int64_t y = o.y0; y <= o.y1; ++y) {
+    Row a, b;
+    if (!cover(y, &a)) continue;
+    Start(o, a.from, y, &a.p);
+    if (spans.two && a.to - a.from >= 3 && y < o.y1 && cover(y + 1, &b) && b.to - b.from >= 3) {
+      Start(o, b.from, y + 1, &b.p);
+      spans.two(t, d, s, o, a, b);
+      ++y;
+      continue;
+    }
+    spans.one(t, d, s, o, a.y, a.from, a.to, a.p);
   }
+}
+
+void UseWideSpans(bool use) {
+  wideSpans.store(use && __builtin_cpu_supports("avx2"), std::memory_order_relaxed);
 }
 
 void DrawLine(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const D3DTLVERTEX& a,

@@ -64,6 +64,9 @@ void DrawTriangle(const RasterTarget& target, const RasterDepth& depth, const Ra
 // checked against.
 void DrawTriangleReference(const RasterTarget& target, const RasterDepth& depth, const RasterState& state,
                            const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c);
+// Whether DrawTriangle may use its AVX2 spans where the processor has them (on by default); off, it draws with
+// the SSE2 ones, which tests and benchmarks compare them with.
+void UseWideSpans(bool use);
 void DrawLine(const RasterTarget& target, const RasterDepth& depth, const RasterState& state, const D3DTLVERTEX& a,
               const D3DTLVERTEX& b);
 void DrawPoint(const RasterTarget& target, const RasterDepth& depth, const RasterState& state,

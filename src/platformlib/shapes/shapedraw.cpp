@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include <emmintrin.h>
+#include <tmmintrin.h>
 
 #include "platformlib/core/cpu.h"
 #include "platformlib/core/memclass.h"
@@ -115,11 +115,43 @@ void alpha8(const uint8_t* s, uint8_t* d, int n) {
     d[i] = static_cast<uint8_t>(rgbpixel(0xFF000000u | (r << 16) | (g << 8) | b));
   }
 }
-// blendover565() or blendover555() of eight pixels at a time in 16-bit lanes, the rest one by one.
+// blendover565() or blendover555() of eight pixels in 16-bit lanes: alpha and channels of the colours, and the
+// destination pixels.
+template <bool Is565>
+inline __m128i blendover8(__m128i a, __m128i sr, __m128i sg, __m128i sb, __m128i dest) {
+  const __m128i c31 = _mm_set1_epi16(31), c255 = _mm_set1_epi16(255);
+  const __m128i k = _mm_sub_epi16(c255, a);
+  __m128i dr, dg;
+  const __m128i db = _mm_slli_epi16(_mm_and_si128(dest, c31), 3);
+  if (Is565) {
+    dr = _mm_slli_epi16(_mm_srli_epi16(dest, 11), 3);
+    dg = _mm_slli_epi16(_mm_and_si128(_mm_srli_epi16(dest, 5), _mm_set1_epi16(63)), 2);
+  } else {
+    dr = _mm_slli_epi16(_mm_and_si128(_mm_srli_epi16(dest, 10), c31), 3);
+    dg = _mm_slli_epi16(_mm_and_si128(_mm_srli_epi16(dest, 5), c31), 3);
+  }
+  // blendch(): (d * k) >> 8 is the high half of (d << 8) * k.
+  auto blend = [&](__m128i sc, __m128i dc) {
+    return _mm_min_epi16(c255, _mm_add_epi16(sc, _mm_mulhi_epu16(_mm_slli_epi16(dc, 8), k)));
+  };
+  auto pack = [&](__m128i r, __m128i g, __m128i b) {
+    if (Is565)
+      return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_srli_epi16(r, 3), 11), _mm_slli_epi16(_mm_srli_epi16(g, 2), 5)),
+                          _mm_srli_epi16(b, 3));
+    return _mm_or_si128(_mm_or_si128(_mm_set1_epi16(static_cast<int16_t>(0x8000)), _mm_slli_epi16(_mm_srli_epi16(r, 3), 10)),
+                        _mm_or_si128(_mm_slli_epi16(_mm_srli_epi16(g, 3), 5), _mm_srli_epi16(b, 3)));
+  };
+  const __m128i mixed = pack(blend(sr, dr), blend(sg, dg), blend(sb, db)), opaque = pack(sr, sg, sb);
+  const __m128i keep = _mm_cmplt_epi16(a, _mm_set1_epi16(0x10)), full = _mm_cmpgt_epi16(a, _mm_set1_epi16(0xFB));
+  const __m128i out = _mm_or_si128(_mm_and_si128(full, opaque), _mm_andnot_si128(full, mixed));
+  return _mm_or_si128(_mm_and_si128(keep, dest), _mm_andnot_si128(keep, out));
+}
+
+// blendover565() or blendover555() of eight pixels at a time, the rest one by one.
 template <bool Is565>
 void alphaover16(const uint8_t* s, uint8_t* d, int n) {
   int i = 0;
-  const __m128i byte = _mm_set1_epi32(0xFF), c31 = _mm_set1_epi16(31), c255 = _mm_set1_epi16(255);
+  const __m128i byte = _mm_set1_epi32(0xFF);
   for (; i + 8 <= n; i += 8) {
     const __m128i s0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * i));
     const __m128i s1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * i + 16));
@@ -127,39 +159,51 @@ void alphaover16(const uint8_t* s, uint8_t* d, int n) {
     auto channel = [&](int shift) {
       return _mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(s0, shift), byte), _mm_and_si128(_mm_srli_epi32(s1, shift), byte));
     };
-    const __m128i a = channel(24), sr = channel(16), sg = channel(8), sb = channel(0);
-    const __m128i k = _mm_sub_epi16(c255, a);
-    __m128i dr, dg;
-    const __m128i db = _mm_slli_epi16(_mm_and_si128(dest, c31), 3);
-    if (Is565) {
-      dr = _mm_slli_epi16(_mm_srli_epi16(dest, 11), 3);
-      dg = _mm_slli_epi16(_mm_and_si128(_mm_srli_epi16(dest, 5), _mm_set1_epi16(63)), 2);
-    } else {
-      dr = _mm_slli_epi16(_mm_and_si128(_mm_srli_epi16(dest, 10), c31), 3);
-      dg = _mm_slli_epi16(_mm_and_si128(_mm_srli_epi16(dest, 5), c31), 3);
-    }
-    // blendch(): (d * k) >> 8 is the high half of (d << 8) * k.
-    auto blend = [&](__m128i sc, __m128i dc) {
-      return _mm_min_epi16(c255, _mm_add_epi16(sc, _mm_mulhi_epu16(_mm_slli_epi16(dc, 8), k)));
-    };
-    auto pack = [&](__m128i r, __m128i g, __m128i b) {
-      if (Is565)
-        return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_srli_epi16(r, 3), 11), _mm_slli_epi16(_mm_srli_epi16(g, 2), 5)),
-                            _mm_srli_epi16(b, 3));
-      return _mm_or_si128(_mm_or_si128(_mm_set1_epi16(static_cast<int16_t>(0x8000)), _mm_slli_epi16(_mm_srli_epi16(r, 3), 10)),
-                          _mm_or_si128(_mm_slli_epi16(_mm_srli_epi16(g, 3), 5), _mm_srli_epi16(b, 3)));
-    };
-    const __m128i mixed = pack(blend(sr, dr), blend(sg, dg), blend(sb, db)), opaque = pack(sr, sg, sb);
-    const __m128i keep = _mm_cmplt_epi16(a, _mm_set1_epi16(0x10)), full = _mm_cmpgt_epi16(a, _mm_set1_epi16(0xFB));
-    __m128i out = _mm_or_si128(_mm_and_si128(full, opaque), _mm_andnot_si128(full, mixed));
-    out = _mm_or_si128(_mm_and_si128(keep, dest), _mm_andnot_si128(keep, out));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * i), out);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * i),
+                     blendover8<Is565>(channel(24), channel(16), channel(8), channel(0), dest));
   }
   for (; i < n; ++i) {
     const uint32_t c = shaperead32(s + 4 * i), dest = shaperead16(d + 2 * i);
     shapewrite16(d + 2 * i, Is565 ? blendover565(c, dest) : blendover555(c, dest));
   }
 }
+
+// alphaover16() of the colours ramp[v] for the 4-bit steps v of `steps` (two to a byte, the left one high),
+// looked up sixteen at a time by a byte shuffle.
+template <bool Is565>
+__attribute__((target("ssse3"))) void rampover16(const uint32_t* ramp, const uint8_t* steps, uint8_t* d, int n) {
+  // The ramp's sixteen values of each channel, one to a byte.
+  __m128i planes[4];
+  const __m128i gather = _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+  for (int q = 0; q < 4; ++q)
+    planes[q] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ramp + 4 * q)), gather);
+  const __m128i low01 = _mm_unpacklo_epi32(planes[0], planes[1]), low23 = _mm_unpacklo_epi32(planes[2], planes[3]);
+  const __m128i high01 = _mm_unpackhi_epi32(planes[0], planes[1]), high23 = _mm_unpackhi_epi32(planes[2], planes[3]);
+  const __m128i blue = _mm_unpacklo_epi64(low01, low23), green = _mm_unpackhi_epi64(low01, low23);
+  const __m128i red = _mm_unpacklo_epi64(high01, high23), alpha = _mm_unpackhi_epi64(high01, high23);
+  const __m128i nibble = _mm_set1_epi8(15), zero = _mm_setzero_si128();
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    int32_t four;
+    std::memcpy(&four, steps + i / 2, 4);
+    const __m128i packed = _mm_cvtsi32_si128(four);
+    const __m128i v = _mm_unpacklo_epi8(_mm_and_si128(_mm_srli_epi16(packed, 4), nibble), _mm_and_si128(packed, nibble));
+    auto channel = [&](__m128i plane) __attribute__((target("ssse3"))) { return _mm_unpacklo_epi8(_mm_shuffle_epi8(plane, v), zero); };
+    const __m128i dest = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 2 * i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * i),
+                     blendover8<Is565>(channel(alpha), channel(red), channel(green), channel(blue), dest));
+  }
+  for (; i < n; ++i) {
+    const uint32_t c = ramp[i & 1 ? steps[i / 2] & 15 : steps[i / 2] >> 4], dest = shaperead16(d + 2 * i);
+    shapewrite16(d + 2 * i, Is565 ? blendover565(c, dest) : blendover555(c, dest));
+  }
+}
+
+const bool hasbyteshuffle = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("ssse3") != 0;
+}();
+
 void alpha15(const uint8_t* s, uint8_t* d, int n) { alphaover16<false>(s, d, n); }
 void alpha16(const uint8_t* s, uint8_t* d, int n) { alphaover16<true>(s, d, n); }
 void alpha24(const uint8_t* s, uint8_t* d, int n) {
@@ -459,3 +503,19 @@ WindowDesc* windowfromshape(uint8_t* shape, uint32_t memclass) {
 
 void blendrow565(const uint8_t* colours, uint8_t* pixels, int n) { alphaover16<true>(colours, pixels, n); }
 void blendrow555(const uint8_t* colours, uint8_t* pixels, int n) { alphaover16<false>(colours, pixels, n); }
+
+void blendramprow16(bool is565, const uint32_t* ramp, const uint8_t* steps, uint8_t* pixels, int n) {
+  if (hasbyteshuffle) {
+    is565 ? rampover16<true>(ramp, steps, pixels, n) : rampover16<false>(ramp, steps, pixels, n);
+    return;
+  }
+  uint32_t colours[64];
+  for (int done = 0; done < n; done += 64) {
+    const int count = std::min(64, n - done);
+    for (int i = 0; i < count; ++i) {
+      const uint8_t b = steps[(done + i) / 2];
+      colours[i] = ramp[(done + i) & 1 ? b & 15 : b >> 4];
+    }
+    (is565 ? alphaover16<true> : alphaover16<false>)(reinterpret_cast<const uint8_t*>(colours), pixels + 2 * done, count);
+  }
+}

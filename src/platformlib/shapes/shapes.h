@@ -128,6 +128,8 @@ uint32_t blendover555(uint32_t colour, uint32_t destination);
 // The same over a row of n 16-bit pixels from n little-endian ARGB words.
 void blendrow565(const uint8_t* colours, uint8_t* pixels, int n);
 void blendrow555(const uint8_t* colours, uint8_t* pixels, int n);
+// The same of the colours ramp[v] for n 4-bit steps v, two to a byte with the left one high.
+void blendramprow16(bool is565, const uint32_t* ramp, const uint8_t* steps, uint8_t* pixels, int n);
 
 // ---- row tables, filtered quads and filtered scaling ------------------------------------------------------------------
 constexpr int kShapeRowTable = 1280;

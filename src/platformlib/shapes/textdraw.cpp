@@ -528,17 +528,21 @@ void blitglyph4blend(int32_t x, int32_t y, const uint8_t* image, int32_t sx, int
   const bool inside = x >= w.minx && x + width < w.maxx && y >= w.miny && y + height < w.maxy && w.page == 0;
   if (inside && (w.depth == 15 || w.depth == 16 || w.depth == 8)) {
     const uint8_t* table = textstate.work + 64;
-    if (w.depth != 8 && width <= 64) {  // a row of ramp colours blended at once; nibble 0 has alpha 0
+    if (w.depth != 8 && (!(sx & 1) || width <= 64)) {  // rows of ramp colours blended at once; nibble 0 has alpha 0
       uint32_t ramp[16];
       std::memcpy(ramp, textstate.work, sizeof ramp);
       uint32_t colours[64];
       for (int32_t j = 0; j < height; ++j) {
         const uint8_t* source = image + static_cast<int64_t>(sy + j) * rowbytes;
+        uint8_t* row = w.pixels + w.rows[y + j] + w.cols[x];
+        if (!(sx & 1)) {
+          blendramprow16(w.depth == 16, ramp, source + sx / 2, row, width);
+          continue;
+        }
         for (int32_t i = 0; i < width; ++i) {
           const uint8_t b = source[(sx + i) >> 1];
           colours[i] = ramp[((sx + i) & 1) ? (b & 15) : (b >> 4)];
         }
-        uint8_t* row = w.pixels + w.rows[y + j] + w.cols[x];
         if (w.depth == 16) blendrow565(reinterpret_cast<const uint8_t*>(colours), row, width);
         else blendrow555(reinterpret_cast<const uint8_t*>(colours), row, width);
       }

@@ -5,7 +5,8 @@
 #   TEEBOX_FUZZ_BUDGET  seconds for running all targets together (default 240): the targets run side by side,
 #                       TEEBOX_FUZZ_JOBS at a time (default: the machine's cores), each for an equal share of
 #                       what is left of the budget when it starts, at least TEEBOX_FUZZ_MIN (default 2) seconds.
-# A crash keeps its input in build/fuzz/crashes/ and prints the fuzzer's report.
+# A crash keeps its input in build/fuzz/crashes/ and prints the fuzzer's report. Each target's summary gives its
+# inputs a second, with a warning for one below 1,000.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 what=${1:-all}
@@ -79,6 +80,27 @@ while IFS='|' read -r name corpus; do
 done <"$list"
 wait
 
+# A target's summary line: its inputs and inputs a second, from libFuzzer's closing "Done N runs in S second(s)".
+# A target below the rate that lets it reach depth in its share of the budget is named, but does not fail the run.
+summary() {
+  local name=$1 log=$2 last runs seconds rate
+  last=$(grep -a -E '^Done [0-9]+ runs in [0-9]+ second' "$log" | tail -n 1 || true)
+  if [ -z "$last" ]; then
+    echo "fuzz: $name: $(tail -n 1 "$log")"
+    return
+  fi
+  runs=$(cut -d' ' -f2 <<<"$last")
+  seconds=$(cut -d' ' -f5 <<<"$last")
+  rate=$((runs / (seconds > 0 ? seconds : 1)))
+  echo "fuzz: $name: $runs inputs in ${seconds}s, $rate a second"
+  if [ "$rate" -lt "$min_rate" ]; then
+    echo "fuzz: warning: $name ran $rate inputs a second, below $min_rate" >&2
+    slow=$((slow + 1))
+  fi
+}
+min_rate=1000
+slow=0
+
 failed=0
 while IFS='|' read -r name _; do
   [ -n "$name" ] || continue
@@ -87,8 +109,9 @@ while IFS='|' read -r name _; do
     echo "fuzz: $name failed; its input is in $crashes/" >&2
     failed=$((failed + 1))
   else
-    echo "fuzz: $name: $(tail -n 1 "$results/$name.log")"
+    summary "$name" "$results/$name.log"
   fi
 done <"$list"
 [ "$failed" -eq 0 ] || exit 1
-echo "fuzz: $count targets ran for $((SECONDS - start))s of a ${budget}s budget without a crash"
+echo "fuzz: $count targets ran for $((SECONDS - start))s of a ${budget}s budget without a crash" \
+  "($slow below $min_rate inputs a second)"

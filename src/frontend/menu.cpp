@@ -262,6 +262,30 @@ TGraphicButtonADV* TMenuADV::AddGraphicButton(ClickHandler handler, const char* 
   return b;
 }
 
+TListBoxADV* TMenuADV::AddListBox(int32_t x, int32_t y, int32_t width, int32_t rows, MemHandle font, uint32_t style,
+                                  TListBoxADV::EntryHandler handler) {
+  auto* l = new TListBoxADV(reinterpret_cast<uintptr_t>(this), x, y, width, rows, font, style);
+  l->entryHandler = handler;
+  AddHandler(l);
+  return l;
+}
+
+void TMenuADV::AddGroupButtons(ClickHandler add, ClickHandler remove, int32_t x, int32_t y,
+                               TGraphicButtonADV** addButton, TGraphicButtonADV** removeButton) {
+  using Img = TGraphicButtonADV::Image;
+  constexpr uint8_t kLoop = TShellAnimADV::kLoop;
+  PathRecord* menus = MenuArchive();
+  TGraphicButtonADV* a = *addButton = AddGraphicButton(add, "Add the selected golfer to the group", 6);
+  a->SetImageInArchive(Img::kDisabled, menus, "golfrs-b.fsh", x, y, kLoop, 0, 1);
+  a->SetImageInArchive(Img::kNormal, menus, "addbanim.fsh", x, y, kLoop, 15, 0);
+  a->SetImageInArchive(Img::kPressed, menus, "golfrs-e.fsh", x, y, kLoop, 0, 1);
+  TGraphicButtonADV* r = *removeButton = AddGraphicButton(remove, "Remove the selected golfer from the group", 6);
+  // The remove button shares the add button's sheets.
+  if (TShapeMovie* m = a->MovieOf(Img::kDisabled)) r->SetImage(Img::kDisabled, m, x + 4, y + 40, kLoop, 0, 2);
+  r->SetImageInArchive(Img::kNormal, menus, "rembanim.fsh", x + 4, y + 40, kLoop, 15, 0);
+  if (TShapeMovie* m = a->MovieOf(Img::kPressed)) r->SetImage(Img::kPressed, m, x + 4, y + 40, kLoop, 0, 2);
+}
+
 TGraphicButtonADV* TMenuADV::AddPictureButton(const char* shape, int32_t x, int32_t y, ClickHandler handler,
                                               const char* help, int sound) {
   TGraphicButtonADV* b = AddGraphicButton(handler, help, sound);

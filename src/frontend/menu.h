@@ -10,6 +10,7 @@
 #include "framework/core/paths.h"
 #include "frontend/control.h"
 #include "frontend/graphicbutton.h"
+#include "frontend/listbox.h"
 #include "frontend/shellanim.h"
 
 // ---- ".dct" pictures ----------------------------------------------------------------------------------------------
@@ -47,6 +48,13 @@ class TMenuADV : public TMA_EventHandlerList {
                                       int sound);
   // A graphic button without images yet, its click handler, help text and menu sound set, added to the screen.
   TGraphicButtonADV* AddGraphicButton(ClickHandler handler, const char* help, int sound);
+  // A list box with its row handler, added to the screen.
+  TListBoxADV* AddListBox(int32_t x, int32_t y, int32_t width, int32_t rows, MemHandle font, uint32_t style,
+                          TListBoxADV::EntryHandler handler);
+  // The add and remove buttons beside a group's list, in the looks of the golfers screen's set-up button; the remove
+  // button sits 4 right of and 40 below the add button.
+  void AddGroupButtons(ClickHandler add, ClickHandler remove, int32_t x, int32_t y, TGraphicButtonADV** addButton,
+                       TGraphicButtonADV** removeButton);
   // Keeps a button enabled exactly while `condition` holds, redrawing it only when that changes.
   static void EnableWhile(TGenericControlADV* button, bool condition);
 

@@ -35,7 +35,6 @@ namespace {
 constexpr uint32_t kTitle = 0x9D00C0, kTitleShadow = 0x372656;
 constexpr uint32_t kMeshWaitMs = 60000, kStartWaitMs = 60000, kJoinStartWaitMs = 20000;
 constexpr uint32_t kCancelStart = 0x1413;
-constexpr uint8_t kLoop = TShellAnimADV::kLoop;
 
 // Host: a start under way, and the clubhouse already left.
 bool gStarting = false, gLeft = false;
@@ -167,11 +166,9 @@ void HandOverToRound() {
 TNetClubADV::TNetClubADV() : TMenuADV("bgclubho.dct", "vex.fsh", 80, 80, MenuArchive()) {
   ClubhouseScreen = this;
   if (!ClubFont()) FatalErrorBox(7);
-  chat = new TListBoxADV(reinterpret_cast<uintptr_t>(this), 125, 363, 350, 5, ClubFont(), 0x3A0);
-  chat->entryHandler = NoRowAction;
+  chat = AddListBox(125, 363, 350, 5, ClubFont(), 0x3A0, NoRowAction);
   chat->SetRowHeight(12);
   chat->SetMenuSound(0);
-  AddHandler(chat);
   const int32_t nameLength = static_cast<int32_t>(strnlen(NetGolferName, sizeof NetGolferName));
   chatBox = new TClickFocusEditBoxADV(157, 477, 350, ClubFont(), this, 78 - nameLength, chat);
   chatBox->clickHandler = ChatSend;
@@ -300,13 +297,9 @@ TNetHostADV::TNetHostADV() {
   TTextButtonADV* cancel = AddTextButton("Cancel", 230, 63, {'c', kKeyEscape}, ClubhouseCancel,
                                          "Return to the Net Games screen.", 2, kTitle);
   cancel->SetColors(0xE0E0E0, 0xAAAAAA, kTitle, 0xF0F0F0);
-  proShop = new TListBoxADV(reinterpret_cast<uintptr_t>(this), 125, 184, 200, 6, ClubFont(), 0x1A0);
-  proShop->entryHandler = ProShopClicked;
-  AddHandler(proShop);
-  onTee = new TListBoxADV(reinterpret_cast<uintptr_t>(this), 418, 182, 200, 4, ClubFont(), 0xA4);
-  onTee->entryHandler = TeeClicked;
+  proShop = AddListBox(125, 184, 200, 6, ClubFont(), 0x1A0, ProShopClicked);
+  onTee = AddListBox(418, 182, 200, 4, ClubFont(), 0xA4, TeeClicked);
   onTee->SetMenuSound(0);
-  AddHandler(onTee);
   uint16_t number = 0;
   net::FindNetGolfer(NetGolferName, &number);
   const std::string name(NetGolferName, strnlen(NetGolferName, sizeof NetGolferName));
@@ -314,16 +307,7 @@ TNetHostADV::TNetHostADV() {
   onTee->Add(GolferRow(name.c_str(), number), static_cast<int32_t>(LocalId()))->enabled = false;
   onTee->Select(-1, false);
   teeOffButton = AddPictureButton("teeoff.fsh", 511, 391, TeeOffClicked, "Tee Off.", 1);
-  PathRecord* menus = MenuArchive();
-  using Img = TGraphicButtonADV::Image;
-  addButton = AddGraphicButton(AddClicked, "Add the selected golfer to the group", 6);
-  addButton->SetImageInArchive(Img::kDisabled, menus, "golfrs-b.fsh", 333, 200, kLoop, 0, 1);
-  addButton->SetImageInArchive(Img::kNormal, menus, "addbanim.fsh", 333, 200, kLoop, 15, 0);
-  addButton->SetImageInArchive(Img::kPressed, menus, "golfrs-e.fsh", 333, 200, kLoop, 0, 1);
-  removeButton = AddGraphicButton(RemoveClicked, "Remove the selected golfer from the group", 6);
-  if (TShapeMovie* m = addButton->MovieOf(Img::kDisabled)) removeButton->SetImage(Img::kDisabled, m, 337, 240, kLoop, 0, 2);
-  removeButton->SetImageInArchive(Img::kNormal, menus, "rembanim.fsh", 337, 240, kLoop, 15, 0);
-  if (TShapeMovie* m = addButton->MovieOf(Img::kPressed)) removeButton->SetImage(Img::kPressed, m, 337, 240, kLoop, 0, 2);
+  AddGroupButtons(AddClicked, RemoveClicked, 333, 200, &addButton, &removeButton);
   UpdateGroupButtons();
 }
 

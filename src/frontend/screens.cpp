@@ -217,17 +217,14 @@ using Img = TGraphicButtonADV::Image;
 
 TGolfersScreenADV::TGolfersScreenADV() : TMenuADV("bggolfer.dct", "vex.fsh", 80, 80, MenuArchive()) {
   LoadGolferPictures();
-  const auto list = [&](int32_t x, int32_t y, int32_t w, int32_t rows, uint32_t style, TListBoxADV::EntryHandler h,
-                        const char* help) {
-    auto* l = new TListBoxADV(reinterpret_cast<uintptr_t>(this), x, y, w, rows, fonts[0], style);
-    l->entryHandler = h;
+  const auto list = [&](int32_t x, int32_t y, int32_t w, int32_t rows, uint32_t style, const char* help) {
+    TListBoxADV* l = AddListBox(x, y, w, rows, fonts[0], style, OnListClick);
     l->SetMenuSound(1);
     SetControlHelp(l, help);
-    AddHandler(l);
     return l;
   };
   PathRecord* menus = MenuArchive();
-  users = list(276, 174, 186, 6, 0x1A0, OnListClick, "User created golfers");
+  users = list(276, 174, 186, 6, 0x1A0, "User created golfers");
   PathRecord players = Folders().players;
   FindFiles(&players, AddGolferFileEntry, users);
   deleteButton = AddGraphicButton(OnDelete, "Permanently delete the selected golfer", 1);
@@ -242,19 +239,11 @@ TGolfersScreenADV::TGolfersScreenADV() : TMenuADV("bggolfer.dct", "vex.fsh", 80,
   setupButton->SetImageInArchive(Img::kDisabled, menus, "golfrs-b.fsh", 370, 288, kLoop, 0, 4);
   setupButton->SetImageInArchive(Img::kHighlight, menus, "golfrs-e.fsh", 370, 288, kLoop, 0, 4);
   if (TShapeMovie* m = setupButton->MovieOf(Img::kHighlight)) setupButton->SetImage(Img::kPressed, m, 370, 288, kLoop, 0, 4);
-  pros = list(276, 357, 186, 6, 0x1A0, OnListClick, "Pro computer controlled golfers");
+  pros = list(276, 357, 186, 6, 0x1A0, "Pro computer controlled golfers");
   for (int s = 4; s < GolferRosterSize() + 4 && s < kRosterSlots; ++s)
     if (const RosterSlot* r = GolferRosterSlot(s); r && r->present) pros->Add(r->name, s);
-  // The add and remove buttons share the sheets of the set-up button's looks.
-  addButton = AddGraphicButton(OnAdd, "Add the selected golfer to the group", 6);
-  addButton->SetImageInArchive(Img::kDisabled, menus, "golfrs-b.fsh", 462, 171, kLoop, 0, 1);
-  addButton->SetImageInArchive(Img::kNormal, menus, "addbanim.fsh", 462, 171, kLoop, 15, 0);
-  addButton->SetImageInArchive(Img::kPressed, menus, "golfrs-e.fsh", 462, 171, kLoop, 0, 1);
-  removeButton = AddGraphicButton(OnRemove, "Remove the selected golfer from the group", 6);
-  if (TShapeMovie* m = addButton->MovieOf(Img::kDisabled)) removeButton->SetImage(Img::kDisabled, m, 466, 211, kLoop, 0, 2);
-  removeButton->SetImageInArchive(Img::kNormal, menus, "rembanim.fsh", 466, 211, kLoop, 15, 0);
-  if (TShapeMovie* m = addButton->MovieOf(Img::kPressed)) removeButton->SetImage(Img::kPressed, m, 466, 211, kLoop, 0, 2);
-  selected = list(515, 176, 175, 4, 0x1A4, OnListClick, "Currently selected players");
+  AddGroupButtons(OnAdd, OnRemove, 462, 171, &addButton, &removeButton);
+  selected = list(515, 176, 175, 4, 0x1A4, "Currently selected players");
   if (TGame* g = CurrentGame())
     for (int s = 0; s < TPlayerList::kSlots; ++s) {
       const TPlayer* p = g->players->GetPlayer(s);

@@ -2,14 +2,10 @@
 // of timed clicks and keys, meet at our lobby server. One creates a game and waits in its clubhouse, the other
 // joins it; the host puts the joiner on the tee and tees off, and both machines start the same round.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -20,8 +16,7 @@
 
 #include "lobby.h"
 #include "support/demo_installation.h"
-
-extern char** environ;
+#include "support/spawnprogram.h"
 
 namespace {
 
@@ -48,11 +43,7 @@ class NetPlayProgramTest : public ::testing::Test {
     fs::create_directories(dir_);
   }
   void TearDown() override {
-    for (Machine& m : machines_)
-      if (m.pid > 0) {
-        kill(m.pid, SIGKILL);
-        waitpid(m.pid, nullptr, 0);
-      }
+    for (Machine& m : machines_) KillSpawned(m.pid);
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
@@ -68,32 +59,18 @@ class NetPlayProgramTest : public ::testing::Test {
                                "\"DoHelp\"=dword:00000000\n";
     const fs::path scriptFile = dir_ / (name + ".script");
     std::ofstream(scriptFile) << script;
-    std::vector<std::string> env = {"WINAPI_HOST=headless",
-                                    "WINAPI_AUDIO=null",
-                                    "WINAPI_NET_ADDRESS=127.0.0." + std::to_string(address),
-                                    "WINAPI_PORT_MAP=7653=" + std::to_string(lobbyPort),
-                                    "WINAPI_REGISTRY=" + registry.string(),
-                                    "WINAPI_DRIVE_C=" + m.folder.string(),
-                                    "WINAPI_DRIVE_D=" + (m.folder / "DISC").string(),
-                                    "WINAPI_MODULE_FILE=C:\\teebox.exe",
-                                    "WINAPI_INPUT_SCRIPT=" + scriptFile.string(),
-                                    "ASAN_OPTIONS=detect_leaks=0"};
-    for (char** e = environ; *e; ++e)
-      if (std::strncmp(*e, "WINAPI_", 7) != 0 && std::strncmp(*e, "ASAN_OPTIONS", 12) != 0) env.emplace_back(*e);
-    std::vector<std::string> args = {TEEBOX_PROGRAM, "/NETWIRE", "/GS", "127.0.0.1", "/NOINTRO"};
-    std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string out = (dir_ / (name + ".out")).string();
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_addchdir_np(&actions, m.folder.c_str());
-    ASSERT_EQ(posix_spawn(&m.pid, TEEBOX_PROGRAM, &actions, nullptr, argv.data(), envp.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const std::vector<std::string> env = {"WINAPI_HOST=headless",
+                                          "WINAPI_AUDIO=null",
+                                          "WINAPI_NET_ADDRESS=127.0.0." + std::to_string(address),
+                                          "WINAPI_PORT_MAP=7653=" + std::to_string(lobbyPort),
+                                          "WINAPI_REGISTRY=" + registry.string(),
+                                          "WINAPI_DRIVE_C=" + m.folder.string(),
+                                          "WINAPI_DRIVE_D=" + (m.folder / "DISC").string(),
+                                          "WINAPI_MODULE_FILE=C:\\teebox.exe",
+                                          "WINAPI_INPUT_SCRIPT=" + scriptFile.string()};
+    m.pid = SpawnProgram(TEEBOX_PROGRAM, {"/NETWIRE", "/GS", "127.0.0.1", "/NOINTRO"}, env,
+                         {.out = (dir_ / (name + ".out")).string(), .err = "", .folder = m.folder.string()});
+    ASSERT_GT(m.pid, 0);
     machines_.push_back(m);
   }
 

@@ -9,9 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -25,6 +23,7 @@
 #include <vector>
 
 #include "support/childprocess.h"
+#include "support/programthread.h"
 #include "support/runningprogram.h"
 #include "app/gameapp.h"
 #include "demo.h"
@@ -67,44 +66,6 @@ namespace {
 namespace fs = std::filesystem;
 namespace wt = winapi::testing;
 
-bool WaitFor(const std::function<bool()>& condition, int limit = 30000) {
-  for (int waited = 0; waited < limit; waited += 5) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return condition();
-}
-
-// Runs a routine on the program's main thread, between two messages of its loop. The test thread waits in real
-// time (never on the program's virtual clock, which it must not move). A task that is not done in time still runs
-// later, safely: it owns what it uses.
-struct Task {
-  std::function<void()> routine;
-  std::mutex m;
-  std::condition_variable cv;
-  bool done = false;
-};
-void CALLBACK RunTask(HWND, UINT, UINT_PTR id, DWORD) {
-  auto* holder = reinterpret_cast<std::shared_ptr<Task>*>(id);
-  std::shared_ptr<Task> task = *holder;
-  delete holder;
-  task->routine();
-  std::lock_guard<std::mutex> lock(task->m);
-  task->done = true;
-  task->cv.notify_all();
-}
-bool OnProgramThread(std::function<void()> routine, int seconds = 120) {
-  auto task = std::make_shared<Task>();
-  task->routine = std::move(routine);
-  auto* holder = new std::shared_ptr<Task>(task);
-  if (!PostMessageA(Loop().queueWindow, WM_TIMER, reinterpret_cast<WPARAM>(holder), reinterpret_cast<LPARAM>(RunTask))) {
-    delete holder;
-    return false;
-  }
-  std::unique_lock<std::mutex> lock(task->m);
-  return task->cv.wait_for(lock, std::chrono::seconds(seconds), [&] { return task->done; });
-}
-
 std::vector<wt::ScriptedEvent> ThreeClicks(uint32_t powerAt, uint32_t accuracyAt) {
   std::vector<wt::ScriptedEvent> script;
   for (uint32_t at : {0u, powerAt, accuracyAt}) {
@@ -141,7 +102,7 @@ void AdaPlays() {
 // which drew it at start-up from a generator seeded by the clock: every run plays from the first tees.
 void TeeOff(RunningProgram& program) {
   EXPECT_TRUE(program.Started(30000));
-  EXPECT_TRUE(WaitFor(MainMenuUp));
+  EXPECT_TRUE(WaitUntil(MainMenuUp));
   EXPECT_TRUE(OnProgramThread([] {
     AdaPlays();
     CurrentGame()->state.teeSet = 0;
@@ -177,7 +138,7 @@ uint16_t ScreenPixel565(int x, int y) {
 bool AskAwaitingSwing() {
   auto waiting = std::make_shared<std::atomic<bool>>(false);
   OnProgramThread(
-      [waiting] { *waiting = AwaitingSwing() && CurrentTargetingHandler && CurrentTargetingHandler->drawn; }, 2);
+      [waiting] { *waiting = AwaitingSwing() && CurrentTargetingHandler && CurrentTargetingHandler->drawn; }, 2000);
   return waiting->load();
 }
 
@@ -205,7 +166,7 @@ CScreenLayoutDialog* LayoutDialog() { return dynamic_cast<CScreenLayoutDialog*>(
 // The "Green grid:" row's choice while the Display settings dialog is up, else -1.
 int AskGreenGridRow() {
   auto row = std::make_shared<std::atomic<int>>(-1);
-  OnProgramThread([row] { *row = LayoutDialog() ? LayoutDialog()->rows[CScreenLayoutDialog::kGreenGrid]->GetIndex() : -1; }, 2);
+  OnProgramThread([row] { *row = LayoutDialog() ? LayoutDialog()->rows[CScreenLayoutDialog::kGreenGrid]->GetIndex() : -1; }, 2000);
   return row->load();
 }
 
@@ -218,9 +179,9 @@ std::string PlayHoleByScript(const std::string& demo, const std::string& registr
   bool cardShown = false;
   for (int shot = 0; shot < 20 && !cardShown; ++shot) {
     // The person's turn: the shot controls wait for the swing (or the hole is over and the card is up).
-    const bool ready = WaitFor([&] { return ScoreCardPagesShown() > 0 || AskAwaitingSwing(); });
+    const bool ready = WaitUntil([&] { return ScoreCardPagesShown() > 0 || AskAwaitingSwing(); });
     auto status = std::make_shared<std::atomic<uint32_t>>(0);
-    if (ScoreCardPagesShown() == 0) OnProgramThread([status] { *status = GetGolfStatus(); }, 2);
+    if (ScoreCardPagesShown() == 0) OnProgramThread([status] { *status = GetGolfStatus(); }, 2000);
     EXPECT_TRUE(ready) << "shot " << shot << " golf status " << std::hex << status->load();
     if (!ready) break;
     if (ScoreCardPagesShown() > 0) {
@@ -299,13 +260,13 @@ std::string PlayHoleByScript(const std::string& demo, const std::string& registr
       Svc().round->OnKeyPress(VK_RETURN);
     }));
   }
-  if (!cardShown) cardShown = WaitFor([] { return ScoreCardPagesShown() > 0; });
+  if (!cardShown) cardShown = WaitUntil([] { return ScoreCardPagesShown() > 0; });
   EXPECT_TRUE(cardShown);
   // The card is up: a key closes it.
   keybd_event(VK_RETURN, 0x1C, 0, 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   keybd_event(VK_RETURN, 0x1C, KEYEVENTF_KEYUP, 0);
-  EXPECT_TRUE(WaitFor(MainMenuUp));
+  EXPECT_TRUE(WaitUntil(MainMenuUp));
   // The card showed the golfer's row with the strokes of the hole.
   log << "card " << LastCardGolferRow() << "\n";
   EXPECT_EQ(program.Close(), 0);
@@ -321,7 +282,7 @@ std::string PlayHoleWithKeys(const std::string& demo, const std::string& registr
   TeeOff(program);
   bool cardShown = false;
   for (int shot = 0; shot < 20 && !cardShown; ++shot) {
-    EXPECT_TRUE(WaitFor([] { return ScoreCardPagesShown() > 0 || AskAwaitingSwing(); })) << "shot " << shot;
+    EXPECT_TRUE(WaitUntil([] { return ScoreCardPagesShown() > 0 || AskAwaitingSwing(); })) << "shot " << shot;
     if ((cardShown = ScoreCardPagesShown() > 0)) break;
     if (shot == 0) {
       EXPECT_TRUE(OnProgramThread([] {
@@ -333,7 +294,7 @@ std::string PlayHoleWithKeys(const std::string& demo, const std::string& registr
     }
     // The arc is on the screen before any aiming key.
     std::string state;
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(WaitUntil([&] {
       bool drawn = false;
       OnProgramThread([&] {
         const TargetingArcEventHandler* h = CurrentTargetingHandler;
@@ -354,7 +315,7 @@ std::string PlayHoleWithKeys(const std::string& demo, const std::string& registr
     // The presses of the swing wait in the queue behind it; none of them may choose from the menu.
     MARect menu{};
     int replayFrames = 0;
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(WaitUntil([&] {
       OnProgramThread([&] {
         menu = AfterShotMenuArea();
         replayFrames = GetReplayFrameCount();
@@ -390,21 +351,21 @@ std::string PlayHoleWithKeys(const std::string& demo, const std::string& registr
     EXPECT_EQ(ScreenPixel565(menu.right - 1, menu.bottom - 1), RoundPixel565(kAfterShotMenuFrame)) << "shot " << shot;
     // Enter takes the menu's default row.
     PressKey(VK_RETURN, 0x1C);
-    EXPECT_TRUE(WaitFor([] {
+    EXPECT_TRUE(WaitUntil([] {
       bool gone = false;
-      OnProgramThread([&] { gone = !AfterShotMenuShown(); }, 2);
+      OnProgramThread([&] { gone = !AfterShotMenuShown(); }, 2000);
       return gone || ScoreCardPagesShown() > 0;
     }));
   }
-  if (!cardShown) cardShown = WaitFor([] { return ScoreCardPagesShown() > 0; });
+  if (!cardShown) cardShown = WaitUntil([] { return ScoreCardPagesShown() > 0; });
   EXPECT_TRUE(cardShown);
   // The card is on the screen, centred.
   const int size = std::clamp(Facts().sizeSetting, 0, 4);
   const int x = (Facts().screenWidth - CardWidth(size)) / 2, y = (Facts().screenHeight - CardHeight(size)) / 2;
-  EXPECT_TRUE(WaitFor([&] { return ScreenPixel565(x + 1, y + 1) == RoundPixel565(kScoreCardFill); }));
+  EXPECT_TRUE(WaitUntil([&] { return ScreenPixel565(x + 1, y + 1) == RoundPixel565(kScoreCardFill); }));
   log << "card " << LastCardGolferRow() << "\n";
   PressKey(VK_RETURN, 0x1C);
-  EXPECT_TRUE(WaitFor(MainMenuUp));
+  EXPECT_TRUE(WaitUntil(MainMenuUp));
   EXPECT_EQ(program.Close(), 0);
   return log.str();
 }
@@ -416,7 +377,7 @@ std::string PuttWithGrids(const std::string& demo, const std::string& registry) 
   std::ostringstream log;
   RunningProgram program(demo, registry, getenv("ROUNDUI_SHOW_HOST") == nullptr);
   TeeOff(program);
-  EXPECT_TRUE(WaitFor([] { return AskAwaitingSwing(); }));
+  EXPECT_TRUE(WaitUntil([] { return AskAwaitingSwing(); }));
   bool onGreen = false;
   // The person opens the options list, chooses "Display", steps the "Green grid:" row to the choice and
   // presses "Ok"; the next frame shown is the view with that grid.
@@ -425,27 +386,27 @@ std::string PuttWithGrids(const std::string& demo, const std::string& registry) 
     // The options list's button, then its "Display" row.
     EXPECT_TRUE(OnProgramThread([] { EXPECT_TRUE(ClickOptionsList(-1)); }));
     // The dialog runs inside this task; the questions below are answered from its loop.
-    OnProgramThread([] { EXPECT_TRUE(ClickOptionsList(0)); }, 1);
+    OnProgramThread([] { EXPECT_TRUE(ClickOptionsList(0)); }, 1000);
     int row = -1;
-    EXPECT_TRUE(WaitFor([&] { return (row = AskGreenGridRow()) >= 0; }));
+    EXPECT_TRUE(WaitUntil([&] { return (row = AskGreenGridRow()) >= 0; }));
     for (int step = 0; step < 5 && row >= 0 && row != greenRow; ++step) {
       const int was = row;
       EXPECT_TRUE(OnProgramThread([] {
         if (CScreenLayoutDialog* dialog = LayoutDialog()) ClickCentre(*dialog->rows[CScreenLayoutDialog::kGreenGrid]);
       }));
-      EXPECT_TRUE(WaitFor([&] { return (row = AskGreenGridRow()) != was; })) << "step " << step;
+      EXPECT_TRUE(WaitUntil([&] { return (row = AskGreenGridRow()) != was; })) << "step " << step;
     }
     EXPECT_EQ(row, greenRow);
     const uint64_t before = wt::HostFrameCount();
     EXPECT_TRUE(OnProgramThread([] {
       if (CScreenLayoutDialog* dialog = LayoutDialog()) ClickCentre(*dialog->buttons[CScreenLayoutDialog::kOk]);
     }));
-    EXPECT_TRUE(WaitFor([] { return AskGreenGridRow() < 0; }));
+    EXPECT_TRUE(WaitUntil([] { return AskGreenGridRow() < 0; }));
     EXPECT_TRUE(OnProgramThread([&] {
       InvalidateRoundView();
       PresentRoundFrame();
     }));
-    WaitFor([&] { return wt::HostFrameCount() > before; });
+    WaitUntil([&] { return wt::HostFrameCount() > before; });
     if (const char* ms = getenv("ROUNDUI_SHOW_GRID_MS")) std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
     wt::HostFrameData data;
     if (!wt::HostFrame(&data)) return frame;

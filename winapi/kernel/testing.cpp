@@ -50,6 +50,13 @@ Hooks& H() {
   return *hooks;
 }
 
+// The text past the limit is cut off in one go once it has grown to twice the limit: cutting it at every line would
+// move the whole megabyte each time.
+void KeepLatestDebugText(size_t allowed) {
+  std::string& text = H().debugText;
+  if (text.size() > allowed) text.erase(0, text.size() - kDebugCaptureLimit);
+}
+
 }  // namespace
 
 void OnReset(void (*handler)()) {
@@ -86,7 +93,7 @@ void SetHostMessageBox(HostMessageBox dialog) { H().hostBox.store(dialog); }
 void CaptureDebugText(const char* text) {
   std::lock_guard guard(H().debugLock);
   H().debugText += text;
-  if (H().debugText.size() > kDebugCaptureLimit) H().debugText.erase(0, H().debugText.size() - kDebugCaptureLimit);
+  KeepLatestDebugText(2 * kDebugCaptureLimit);
 }
 
 int AnswerMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
@@ -143,6 +150,7 @@ std::vector<MessageBoxRecord> TakeMessageBoxes() {
 
 std::string TakeDebugOutput() {
   std::lock_guard guard(internal::H().debugLock);
+  internal::KeepLatestDebugText(internal::kDebugCaptureLimit);
   return std::exchange(internal::H().debugText, {});
 }
 

@@ -8,6 +8,7 @@
 #include "platformlib/gfx/rowspace.h"
 #include "platformlib/shapes/textdraw.h"
 #include "platformlib/gfx/windowdesc.h"
+#include "../inversecolours.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ WindowDesc* Windows(int depth) {
     rowspacesize = 14336;
     initrow();
     inittextstate();
+    InstallInverseColours();  // the 8-bit blend table is rebuilt at every font and colour change
   }
   if (!windows[depth]) windows[depth] = createwindowadra(40, 20, depth, 0);
   return windows[depth];

@@ -9,6 +9,7 @@
 #include "platformlib/gfx/rowspace.h"
 #include "platformlib/shapes/shapes.h"
 #include "platformlib/gfx/windowdesc.h"
+#include "../inversecolours.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ WindowDesc* Windows(int depth) {
     initmem(1 << 24);
     rowspacesize = 14336;
     initrow();
+    InstallInverseColours();
   }
   if (!windows[depth]) windows[depth] = createwindowadra(24, 16, depth, 0);
   return windows[depth];

@@ -3,9 +3,7 @@
 // same score card and bit-identical ball rests. A machine killed mid-round leaves it; the others play on.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -29,8 +27,7 @@
 #include "net/voice.h"
 #include "scorestore.h"
 #include "speechmetrics.h"
-
-extern char** environ;
+#include "support/spawnprogram.h"
 
 namespace {
 
@@ -53,11 +50,7 @@ class NetpeerTest : public ::testing::Test {
     portMap = "53139=" + std::to_string(base) + ",20225=" + std::to_string(base + 1);
   }
   void TearDown() override {
-    for (Machine& m : machines)
-      if (m.pid > 0) {
-        kill(m.pid, SIGKILL);
-        waitpid(m.pid, nullptr, 0);
-      }
+    for (Machine& m : machines) KillSpawned(m.pid);
     std::error_code ec;
     fs::remove_all(dir, ec);
   }
@@ -66,29 +59,18 @@ class NetpeerTest : public ::testing::Test {
     Machine m;
     m.out = dir / ("machine" + std::to_string(n) + ".out");
     std::vector<std::string> env = {"WINAPI_NET_ADDRESS=127.0.0." + std::to_string(n), "WINAPI_PORT_MAP=" + portMap,
-                                    "WINAPI_HOST=headless", "ASAN_OPTIONS=detect_leaks=0",
+                                    "WINAPI_HOST=headless",
                                     "WINAPI_REGISTRY=" + (dir / ("registry" + std::to_string(n) + ".txt")).string()};
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-    for (char** e = environ; *e; ++e)
-      if (std::strncmp(*e, "WINAPI_", 7) != 0 && std::strncmp(*e, "ASAN_OPTIONS", 12) != 0) env.emplace_back(*e);
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-    args.insert(args.begin(), NETPEER_PATH);
     args.push_back("--dir");
     args.push_back((dir / ("machine" + std::to_string(n))).string());
     args.push_back("--timeout");
     args.push_back("60");
-    std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, m.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const fs::path err = dir / ("machine" + std::to_string(n) + ".err");
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_EQ(posix_spawn(&m.pid, NETPEER_PATH, &actions, nullptr, argv.data(), envp.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    m.pid = SpawnProgram(NETPEER_PATH, args, env,
+                         {.out = m.out.string(), .err = (dir / ("machine" + std::to_string(n) + ".err")).string(),
+                          .folder = ""});
+    ASSERT_GT(m.pid, 0);
     machines.push_back(m);
   }
 
@@ -171,9 +153,7 @@ class NetpeerTest : public ::testing::Test {
     Machine& m = machines[index];
     for (int i = 0; i < 3000; ++i) {
       if (Text(m.out).find("hole 1 starts") != std::string::npos) {
-        kill(m.pid, SIGKILL);
-        waitpid(m.pid, nullptr, 0);
-        m.pid = 0;
+        KillSpawned(m.pid);
         return true;
       }
       if (waitpid(m.pid, nullptr, WNOHANG) != 0) {

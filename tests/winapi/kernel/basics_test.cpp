@@ -253,11 +253,15 @@ TEST_F(KernelBasics, DebugOutputIsCaptured) {
 TEST_F(KernelBasics, DebugCaptureKeepsTheLatestMegabyte) {
   std::string line(1000, 'x');
   line.back() = '\n';
-  for (int i = 0; i < 1500; ++i) OutputDebugStringA(line.c_str());
-  OutputDebugStringA("last");
-  std::string captured = winapi::testing::TakeDebugOutput();
-  EXPECT_EQ(captured.size(), size_t{1} << 20);
-  EXPECT_EQ(captured.substr(captured.size() - 5), "\nlast");
+  // Past the limit, and past twice the limit, where the oldest text is cut off while writing.
+  for (int lines : {1500, 2500, 5000}) {
+    for (int i = 0; i < lines; ++i) OutputDebugStringA(line.c_str());
+    OutputDebugStringA("last");
+    std::string captured = winapi::testing::TakeDebugOutput();
+    EXPECT_EQ(captured.size(), size_t{1} << 20) << lines;
+    EXPECT_EQ(captured.substr(captured.size() - 5), "\nlast") << lines;
+    EXPECT_EQ(captured.find_first_not_of("x\n"), captured.size() - 4) << lines;
+  }
 }
 
 TEST_F(KernelBasics, ShowCursorCountsAndResets) {

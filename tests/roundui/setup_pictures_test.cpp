@@ -32,6 +32,7 @@
 #include "roundui/roundturn.h"
 #include "roundui/settingsbar.h"
 #include "roundui/shotbuttons.h"
+#include "roundui/shotpanels.h"
 #include "roundui/shotui.h"
 #include "roundui/targeting.h"
 #include "roundui/tips.h"
@@ -455,14 +456,17 @@ TEST_F(SetUpPictures, TheNextShotsSwingStartsFromTheBallsNewPlace) {
   swing();
   ASSERT_NE(meter->powerMark, kMeterNone);
   Present();
-  EXPECT_NE(meterPicture(), fresh) << "the swing's marks show";
+  EXPECT_FALSE(meterPicture() == fresh) << "the swing's marks show";
   // The next shot, from forty yards on; no idle pass comes before the swing.
   const Vector3 next{0.0f, -60.0f, 0.0f};
+  const std::string teeDistance = DistancePanel->firstLine;
   PlaceBallAt(p, next);
   BeginPersonShot();
   Present();
-  EXPECT_EQ(meterPicture(), fresh);
+  EXPECT_TRUE(meterPicture() == fresh) << "the last swing's marks show at the new shot";
   swing();
+  // The distance panel tells of the new place.
+  EXPECT_NE(DistancePanel->firstLine, teeDistance);
   EXPECT_EQ(p->ballBeforeShot.position.y, next.y);
   EXPECT_EQ(arc->laidBall.x, next.x);
   EXPECT_EQ(arc->laidBall.y, next.y);

@@ -1,6 +1,7 @@
 // The shot set-up at 800 x 600 in the demo installation's art: a redraw of the whole set-up (the group with every
-// button, the hole, lie, distance and wind panels) and one animation pass of a held shape button (the meter's
-// curve set, the arc recomputed and drawn).
+// button, the hole, lie, distance and wind panels), one animation pass of a held shape button (the meter's curve
+// set, the arc recomputed and drawn), a frame's pass of the round with nothing changed, and the redraw of the shot
+// controls, the club bar and a driver's arc.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -20,8 +21,11 @@
 #include "platformlib/gfx/rowspace.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "roundui/gameui.h"
+#include "roundui/input.h"
 #include "roundui/roundturn.h"
 #include "roundui/shotbuttons.h"
+#include "roundui/shotui.h"
+#include "roundui/targeting.h"
 #include "roundui/uishapes.h"
 #include "support/demo_installation.h"
 #include "support/ground.h"
@@ -72,6 +76,12 @@ bool OpenSetUp() {
   return true;
 }
 
+bool OpenSetUp(benchmark::State& state) {
+  if (OpenSetUp()) return true;
+  state.SkipWithError("the demo installation could not be made");
+  return false;
+}
+
 void CloseSetUp() {
   DestroyGameUI();
   FreeGameUIShapes();
@@ -81,10 +91,7 @@ void CloseSetUp() {
 }
 
 void BM_RedrawWholeSetUp(benchmark::State& state) {
-  if (!OpenSetUp()) {
-    state.SkipWithError("the demo installation could not be made");
-    return;
-  }
+  if (!OpenSetUp(state)) return;
   TMA_EventHandlerList* list = CurrentHandlerList();
   for (auto _ : state) list->DrawAll(0);
   CloseSetUp();
@@ -93,10 +100,7 @@ BENCHMARK(BM_RedrawWholeSetUp)->Unit(benchmark::kMicrosecond);
 
 // The virtual clock moves a millisecond for each pass that waits, so every pass of the animation is measured.
 void BM_HeldShapeButtonPass(benchmark::State& state) {
-  if (!OpenSetUp()) {
-    state.SkipWithError("the demo installation could not be made");
-    return;
-  }
+  if (!OpenSetUp(state)) return;
   int64_t passes = 0;
   bool out = true;
   for (auto _ : state) {
@@ -108,6 +112,42 @@ void BM_HeldShapeButtonPass(benchmark::State& state) {
   CloseSetUp();
 }
 BENCHMARK(BM_HeldShapeButtonPass)->Unit(benchmark::kMillisecond);
+
+// The round's idle pass and frame, as the message loop runs them while the person looks at the shot: nothing
+// moves (the clock stands), so nothing is drawn.
+void BM_IdleFrameNothingChanged(benchmark::State& state) {
+  if (!OpenSetUp(state)) return;
+  InRoundOnIdle();
+  PresentRoundFrame();
+  for (auto _ : state) {
+    InRoundOnIdle();
+    benchmark::DoNotOptimize(PresentRoundFrame());
+  }
+  CloseSetUp();
+}
+BENCHMARK(BM_IdleFrameNothingChanged)->Unit(benchmark::kMicrosecond);
+
+// The shot controls (panel, club bar, meter, buttons) and a driver's arc drawn again, as after the view changed
+// under them.
+void BM_RedrawShotControlsClubBarAndDriversArc(benchmark::State& state) {
+  if (!OpenSetUp(state)) return;
+  CurrentGame()->players->GetPlayer(0)->SetClub(0);  // the driver
+  TargetingArcEventHandler* arc = CurrentTargetingHandler;
+  TShotUIManager* controls = InRound().shotUI;
+  if (!arc || !controls) {
+    state.SkipWithError("no arc or shot controls");
+    return;
+  }
+  arc->FollowShot();
+  UpdateTargeting(arc, 0, 0, 0, 0);
+  for (auto _ : state) {
+    controls->Draw(0);
+    arc->Draw(0);
+  }
+  state.counters["arc_segments"] = static_cast<double>(arc->segments.size());
+  CloseSetUp();
+}
+BENCHMARK(BM_RedrawShotControlsClubBarAndDriversArc)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -168,6 +168,7 @@ bool TPowerMeterUI::Pressed() {
 }
 
 void TPowerMeterUI::RunSwing(bool practiceSwing) {
+  if (prepare) prepare();
   practice = practiceSwing;
   swingRunning = !(practice && !proSwing);
   // A real swing holds the shot clock for the shot.

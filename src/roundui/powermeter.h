@@ -131,6 +131,8 @@ class TPowerMeterUI : public MA_EventHandler {
   bool showGuide = false;
   // Whether a swing may start now (the golfer's turn, shot input allowed); none: always.
   std::function<bool()> usable;
+  // Called as a swing starts, before it reads anything of the shot (the aim, the predicted risk); none: nothing.
+  std::function<void()> prepare;
   // What a real swing does once its shot is computed: launches the shot; none: nothing.
   std::function<void()> launch;
   // The ball and golfer the finished swing computes its shot for; none: the active golfer's.

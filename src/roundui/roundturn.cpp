@@ -77,6 +77,8 @@ void PrepareShot(TPlayer* p) {
     meter->bigAllowance = p->model == 17;
     meter->distanceSetting = clubs::DistanceSetting(p);
     meter->ResetValues();
+    // The last swing's marks stay up until its shot is seen; the new shot's meter starts without them.
+    meter->powerMark = meter->accuracyMark = kMeterNone;
     meter->UpdateShotClass();
   }
 }

@@ -13,6 +13,7 @@
 #include "roundui/shotbuttons.h"
 #include "roundui/shotpanels.h"
 #include "roundui/shotui.h"
+#include "roundui/targeting.h"
 #include "roundui/windind.h"
 #include "scene/golfview.h"
 
@@ -38,6 +39,11 @@ int CreateShotControlMembers(TShotUIManager* group) {
   meter->usable = [] {
     return AwaitingSwing() && PersonToPlay() && GameUIManager().inputEnabled && GameUIManager().shotInputAllowed &&
            GetGolfStatus() == kGolfShotBegins;
+  };
+  // A swing pressed before the list's idle pass has laid the arc out for the ball's new place would fly the last
+  // shot's line and risk.
+  meter->prepare = [] {
+    if (TargetingArcEventHandler* arc = CurrentTargetingHandler) arc->FollowShot();
   };
   meter->computeShot = [](TPowerMeterUI* m) {
     TPlayer* p = GolferToPlay();

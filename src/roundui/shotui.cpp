@@ -8,6 +8,7 @@
 #include "golf/golfmsg.h"
 #include "golf/playerinfo.h"
 #include "platformlib/shapes/shapes.h"
+#include "roundui/clubbar.h"
 #include "roundui/gameui.h"
 #include "roundui/inroundbutton.h"
 #include "roundui/shotcontrols.h"
@@ -69,6 +70,9 @@ void TShotUIManager::Draw(int redrawNow) {
   if (!userWord) Erase(0);
   DrawUIFrame(GameUIFrame(kShapePanelBack, BackgroundFrame()), anchorX, anchorY);
   list.DrawAll(redrawNow);
+  // The open club pop-up is a box over the view: it lies over the panel's other controls, as its buttons take the
+  // pointer before theirs.
+  if (clubBar && ClubPopupOpen()) clubBar->Draw(redrawNow);
 }
 
 void TShotUIManager::Erase(int redrawNow) {

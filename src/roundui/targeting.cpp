@@ -16,7 +16,9 @@
 #include "golf/playerinfo.h"
 #include "golf/predict.h"
 #include "mmsystem.h"
+#include "roundui/clubbar.h"
 #include "roundui/clubs.h"
+#include "roundui/gameui.h"
 #include "roundui/powermeter.h"
 #include "roundui/replay.h"
 #include "roundui/uitext.h"
@@ -692,10 +694,14 @@ int UpdateTargeting(TargetingArcEventHandler* h, int autoClub, int, int fromRepl
     }
   }
   h->arcReady = true;
+  // The lie and distance panels and the club caption tell of the shot the arc now shows (a new turn's ball, another
+  // club picked by the prediction).
+  UpdateShotInfoPanels(1);
   if (!fromReplay) {
     // The swing launches toward the aim the arc shows.
     ShotAimPoint = AimPoint;
     h->laidAim = AimPoint;
+    RefreshClubSelection();
   }
   if (redraw) {
     if (h->onChanged) {

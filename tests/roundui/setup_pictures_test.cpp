@@ -32,10 +32,13 @@
 #include "roundui/roundturn.h"
 #include "roundui/settingsbar.h"
 #include "roundui/shotbuttons.h"
+#include "roundui/shotpanels.h"
 #include "roundui/shotui.h"
+#include "roundui/targeting.h"
 #include "roundui/tips.h"
 #include "roundui/powermeter.h"
 #include "roundui/uishapes.h"
+#include "roundui/windind.h"
 #include "support/golden.h"
 #include "support/ground.h"
 
@@ -401,6 +404,72 @@ TEST_F(SetUpPictures, OpeningASecondBarListClosesTheFirst) {
   }
   // The last proxy took the bar with it.
   EXPECT_EQ(SharedMenuBar(), nullptr);
+}
+
+// The shot controls' panel as a person's first shot shows it, and the club pop-up with the irons' list open.
+TEST_F(SetUpPictures, ShotPanelAndTheClubPopupWithTheIrons) {
+  StartRound(kModeStroke, 1);
+  const TShotUIManager* panel = InRound().shotUI;
+  ASSERT_TRUE(panel);
+  // Up to the wind indicator, whose arrow turns with the view earlier tests left (it has a picture of its own).
+  ASSERT_TRUE(WindIndicator);
+  d3dtest::ExpectGolden(Crop(panel->left, panel->top, WindIndicator->left - panel->left, panel->bottom - panel->top),
+                        "shot_panel", 0, "roundui");
+  int32_t x = 0, y = 0;
+  ASSERT_TRUE(ClubBarPoint(kClubPartHandle, &x, &y));
+  Click(static_cast<int16_t>(x), static_cast<int16_t>(y));
+  ASSERT_TRUE(ClubPopupOpen());
+  ASSERT_TRUE(ClubBarPoint(2, &x, &y));
+  Click(static_cast<int16_t>(x), static_cast<int16_t>(y));
+  const TGameListBoxADV* irons = OpenClubList();
+  ASSERT_TRUE(irons);
+  // The box over the panel's controls, the list of irons above it.
+  d3dtest::ExpectGolden(Crop(340, 185, 80, 265), "club_popup_irons", 0, "roundui");
+}
+
+// A swing of the next shot: the meter shows none of the last swing's marks, and a swing pressed before the list's
+// idle pass has laid the arc out for the ball's new place flies from there, not along the last shot's line.
+TEST_F(SetUpPictures, TheNextShotsSwingStartsFromTheBallsNewPlace) {
+  StartRound(kModeStroke, 1);
+  TPlayer* p = g_->players->GetPlayer(0);
+  TPowerMeterUI* meter = PowerMeter;
+  TargetingArcEventHandler* arc = CurrentTargetingHandler;
+  ASSERT_TRUE(meter && arc);
+  arc->FollowShot();  // the first shot's idle pass
+  Present();
+  const auto meterPicture = [&] {
+    return Crop(meter->left, meter->top, meter->right - meter->left, meter->bottom - meter->top).rgb;
+  };
+  const std::vector<uint32_t> fresh = meterPicture();
+  meter->launch = nullptr;  // the swing computes its shot; the flight is not this test's
+  GolfState.status = kGolfShotBegins;
+  const auto swing = [&] {
+    std::vector<winapi::testing::ScriptedEvent> script;
+    for (uint32_t at : {1350u, 1900u}) {
+      auto press = winapi::testing::ScriptPress(at, VK_SPACE, 30);
+      script.insert(script.end(), press.begin(), press.end());
+    }
+    winapi::testing::StartInputScript(script, 1);
+    EXPECT_EQ(meter->OnChar(' '), 1);
+    winapi::testing::StopInputScript();
+  };
+  swing();
+  ASSERT_NE(meter->powerMark, kMeterNone);
+  Present();
+  EXPECT_FALSE(meterPicture() == fresh) << "the swing's marks show";
+  // The next shot, from forty yards on; no idle pass comes before the swing.
+  const Vector3 next{0.0f, -60.0f, 0.0f};
+  const std::string teeDistance = DistancePanel->firstLine;
+  PlaceBallAt(p, next);
+  BeginPersonShot();
+  Present();
+  EXPECT_TRUE(meterPicture() == fresh) << "the last swing's marks show at the new shot";
+  swing();
+  // The distance panel tells of the new place.
+  EXPECT_NE(DistancePanel->firstLine, teeDistance);
+  EXPECT_EQ(p->ballBeforeShot.position.y, next.y);
+  EXPECT_EQ(arc->laidBall.x, next.x);
+  EXPECT_EQ(arc->laidBall.y, next.y);
 }
 
 }  // namespace

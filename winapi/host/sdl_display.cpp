@@ -29,6 +29,12 @@ SDL_Renderer* gRenderer = nullptr;
 SDL_Texture* gTexture = nullptr;
 int gTextureWidth = 0;
 int gTextureHeight = 0;
+// Where the pointer was last warped to, until a motion elsewhere: a motion to that point is the warp's echo.
+// The program moved its cursor there itself (SetCursorPos), and may have moved it on since (a script's events), so
+// the echo must not put it back.
+bool gWarpEchoDue = false;
+int gWarpX = 0;
+int gWarpY = 0;
 
 // Whole-number enlargement of the shown picture (WINAPI_SCALE, 1 to 4), for small display modes on big screens.
 int Scale() {
@@ -79,6 +85,7 @@ void SdlClose() {
   gRenderer = nullptr;
   gWindow = nullptr;
   gTextureWidth = gTextureHeight = 0;
+  gWarpEchoDue = false;
   if (SDL_WasInit(SDL_INIT_VIDEO)) {
     winapi::internal::SetHostMessageBox(nullptr);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -126,7 +133,15 @@ void SdlWindowChanged(HWND bound) {
 
 void SdlShowCursor(bool shown) { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
 
-void SdlWarpCursor(int clientX, int clientY) { SDL_WarpMouseInWindow(gWindow, clientX, clientY); }
+void SdlWarpCursor(int clientX, int clientY) {
+  gWarpEchoDue = true;
+  gWarpX = clientX;
+  gWarpY = clientY;
+  // The window may show the picture enlarged: the warp is in window pixels, motions arrive in client pixels.
+  int x = clientX, y = clientY;
+  if (gRenderer) SDL_RenderLogicalToWindow(gRenderer, static_cast<float>(clientX), static_cast<float>(clientY), &x, &y);
+  SDL_WarpMouseInWindow(gWindow, x, y);
+}
 
 void SdlShowFrame(const Frame& frame) {
   if (!gRenderer || frame.width <= 0 || frame.height <= 0) return;
@@ -190,11 +205,10 @@ bool HandleEvent(const SDL_Event& event, HWND bound) {
       break;
     }
     case SDL_MOUSEMOTION: {
-      POINT cursor{};
-      GetCursorPos(&cursor);
-      ScreenToClient(bound, &cursor);
-      if (cursor.x != event.motion.x || cursor.y != event.motion.y)  // not the echo of a warp
-        user::InputMouse(bound, event.motion.x, event.motion.y, 0, false);
+      // Within a pixel: an enlargement by a fraction rounds the echo.
+      if (gWarpEchoDue && std::abs(event.motion.x - gWarpX) <= 1 && std::abs(event.motion.y - gWarpY) <= 1) break;
+      gWarpEchoDue = false;
+      user::InputMouse(bound, event.motion.x, event.motion.y, 0, false);
       break;
     }
     case SDL_MOUSEBUTTONDOWN:

@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "ddraw.h"
 #include "host_fixture.h"
 #include "winapi/host/audio.h"
+#include "winapi/host/host.h"
 #include "winapi/testing.h"
 #include "windows.h"
 
@@ -19,8 +21,14 @@ namespace {
 
 std::mutex gLock;
 std::vector<MSG> gSeen;
+// Run by the window's own thread when WM_APP reaches it.
+std::function<void()> gOnWindowThread;
 
 LRESULT HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP && gOnWindowThread) {
+    gOnWindowThread();
+    return 0;
+  }
   {
     std::lock_guard lock(gLock);
     gSeen.push_back(MSG{window, message, wParam, lParam, 0, {}});
@@ -103,6 +111,46 @@ TEST_F(SdlHostTest, EventsBecomeMessagesAndFramesReachTheWindow) {
   close.window.event = SDL_WINDOWEVENT_CLOSE;
   SDL_PushEvent(&close);
   ASSERT_TRUE(WaitFor([] { return Seen(WM_CLOSE, 0); }));
+}
+
+// The program warps the pointer (SetCursorPos, as a mouse swing does after each sample) and its cursor moves on
+// before the window's thread has shown the warp: the warp's echo from the window system must not put the cursor
+// back, while the person's own moves still come through.
+TEST_F(SdlHostTest, AWarpsEchoDoesNotMoveTheCursorBack) {
+  ASSERT_TRUE(WaitFor([] { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }));
+  const auto motion = [](int x, int y) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.x = x;
+    e.motion.y = y;
+    SDL_PushEvent(&e);
+  };
+  POINT seen{}, moved{};
+  gOnWindowThread = [&] {
+    winapi::host::Pump();  // the SDL window is open
+    winapi::testing::UseVirtualClock(true, 1000);
+    winapi::testing::StartInputScript({winapi::testing::ScriptPointer(1, 32, 40)}, 1);
+    POINT centre{32, 24};
+    ClientToScreen(window_, &centre);
+    SetCursorPos(centre.x, centre.y);
+    GetCursorPos(&seen);  // the script's move falls due
+    motion(32, 24);       // the echo, as the window system reports a warp
+    winapi::host::Pump();
+    GetCursorPos(&seen);
+    ScreenToClient(window_, &seen);
+    winapi::testing::StopInputScript();
+    motion(10, 11);  // the person's hand
+    winapi::host::Pump();
+    GetCursorPos(&moved);
+    ScreenToClient(window_, &moved);
+    winapi::testing::UseVirtualClock(false);
+  };
+  SendMessageA(window_, WM_APP, 0, 0);
+  gOnWindowThread = nullptr;
+  EXPECT_EQ(seen.x, 32);
+  EXPECT_EQ(seen.y, 40);
+  EXPECT_EQ(moved.x, 10);
+  EXPECT_EQ(moved.y, 11);
 }
 
 }  // namespace

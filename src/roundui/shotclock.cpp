@@ -17,6 +17,7 @@
 #include "mmsystem.h"
 #include "roundui/gameui.h"
 #include "roundui/inroundbutton.h"
+#include "roundui/tips.h"
 #include "roundui/uishapes.h"
 #include "roundui/uitext.h"
 
@@ -98,7 +99,8 @@ void TShotClockUI::SetBackdrop(const uint8_t* image, uint16_t word) {
 bool TShotClockUI::IsRunning() const {
   const TGame* g = CurrentGame();
   if (!g || !g->IsLocalTurn() || !PersonToPlay() || startTick == 0 || !(flags & kHandlerShown)) return false;
-  if (!GameUIManager().inputEnabled) return false;
+  // A tip's movie holds the clock: the golfer asked for it and cannot swing while it plays.
+  if (!GameUIManager().inputEnabled || Tips().playing) return false;
   return g->mode != kModePractice && g->mode != kModeDrivingRange;
 }
 

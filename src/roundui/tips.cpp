@@ -7,6 +7,7 @@
 #include "app/gameapp.h"
 #include "framework/core/errors.h"
 #include "framework/core/paths.h"
+#include "course/preferences.h"
 #include "framework/core/services.h"
 #include "framework/ui/displaymgr.h"
 #include "framework/ui/inputstate.h"
@@ -18,6 +19,8 @@
 #include "roundui/shotclock.h"
 #include "platformlib/shapes/shapes.h"
 #include "roundui/uishapes.h"
+#include "roundui/uitext.h"
+#include "scene/movieplayer.h"
 #include "windows.h"
 
 namespace {
@@ -163,7 +166,16 @@ bool TGolfTipsManager::PlayTip(int tip) {
     }
   }
   lastMovie = path;
+  // The tip's text stands under its picture while the movie plays.
+  MemHandle font = 0;
+  static const char* const kFonts[5] = {"HAL10b.ffn", "HAL10b.ffn", "HAL10b.ffn", "HAL12b.ffn", "HAL12b.ffn"};
+  if (!textLines.empty() &&
+      FontLoad(&font, Facts().fontFolder, kFonts[std::clamp(Facts().sizeSetting, 0, 4)], 0) == 0 && font) {
+    SetMovieCaption([this, font](const MARect& picture) { DrawTipText(font, picture); });
+  }
   const int played = Svc().scene->PlayMovie(path.c_str());
+  SetMovieCaption(nullptr);
+  FontFree(&font);
   textLines.clear();
   RedrawScreenNow();
   if (TShotClockUI* clock = ShotClock()) clock->OnIdle();
@@ -172,8 +184,24 @@ bool TGolfTipsManager::PlayTip(int tip) {
   return played != 0;
 }
 
+void TGolfTipsManager::DrawTipText(MemHandle font, const MARect& picture) const {
+  ImageRecord* screen = DrawnImage();
+  if (!screen || !screen->window) return;
+  SelectRoundFont(font, screen, kAlignCentre, 0xFFFFFF, 0);
+  const int32_t step = FontHeight() + 4, x = (picture.left + picture.right) / 2;
+  int32_t y = picture.bottom + step;
+  for (const std::string& line : textLines) {
+    if (y + step > screen->window->height) break;
+    FontDrawText(x, y + SelectedFontAscent(), line.c_str());
+    y += step;
+  }
+}
+
 void TGolfTipsManager::PlayOfferedTips() {
+  // The movie has a sound track of its own: the disc's music pauses while it plays.
+  Svc().sound->StopMusic();
   if (trigger != -1) PlayTip(trigger);
+  if (SoundSettings() & kSoundMusic) Svc().sound->RefreshMusic();
 }
 
 // ---- the button -------------------------------------------------------------------------------------------------

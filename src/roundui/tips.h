@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/memmgr.h"
+#include "framework/core/utils.h"
 #include "roundui/inroundbutton.h"
 
 constexpr int kTipDraw = 7, kTipCut = 8;
@@ -52,6 +54,8 @@ class TGolfTipsManager {
 
  private:
   void Offer(int tip);
+  // The text lines, centred under the movie's picture, one under the other while the screen has room.
+  void DrawTipText(MemHandle font, const MARect& picture) const;
 };
 TGolfTipsManager& Tips();
 // The always-tips switch ("/VEZEVADOZ").

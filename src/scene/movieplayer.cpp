@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kBuffers = 6;
 bool gAbortLatched = false;
+MovieCaption gCaption;
 
 uint32_t ReadLE32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
@@ -162,13 +163,25 @@ int MovieAbortRequested() {
   return gAbortLatched ? 1 : 0;
 }
 
-void ClearMovieAbort() { gAbortLatched = false; }
+void ClearMovieAbort() {
+  gAbortLatched = false;
+  // A press made before the movie began (the click that started it) is not one that ends it.
+  for (int key : {VK_LBUTTON, VK_MBUTTON, VK_RBUTTON, VK_ESCAPE, VK_RETURN, VK_SPACE}) GetAsyncKeyState(key);
+}
+
+void SetMovieCaption(MovieCaption caption) { gCaption = std::move(caption); }
 
 MovieOutput ScreenMovieOutput() {
   MovieOutput out;
-  out.show = [](const PixelPair* frame, int32_t x, int32_t y, int32_t width, int32_t height) {
+  out.show = [first = true](const PixelPair* frame, int32_t x, int32_t y, int32_t width, int32_t height) mutable {
     ImageRecord* screen = DrawnImage();
     if (!screen || !screen->window || !screen->window->pixels) return;
+    if (first && gCaption) {
+      // Once: the picture's frames cover only their own place, so the text stays.
+      gCaption(MARect{x, y, x + width, y + height});
+      AddDirtyRect(MARect{0, 0, screen->window->width, screen->window->height});
+    }
+    first = false;
     const WindowDesc saved = CurrentWindow;
     CurrentWindow = *screen->window;
     setvideoframe(frame);

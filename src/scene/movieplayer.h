@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "framework/core/utils.h"
 #include "platformlib/movie/movie.h"
 
 // A chunk file's bytes: the count read into `to` (fewer at its end or on an error).
@@ -57,5 +58,9 @@ void ClearMovieAbort();
 // Plays a .mad file full screen on black: the player's result (-2 also when the file cannot be opened). Names
 // without a folder are looked for in the installation's MOVIES folder.
 int PlayMadMovie(const char* name);
+// Drawn onto the black screen of every full-screen movie before its first frame (the picture's place given), until
+// it is set again: text that goes with a movie, below or beside its picture. Empty: none.
+using MovieCaption = std::function<void(const MARect& picture)>;
+void SetMovieCaption(MovieCaption caption);
 // -1 for a ".uv" name, the player's result for ".mad", else 1 (extensions in any case).
 int PlayMovieFile(const char* name);

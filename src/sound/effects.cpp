@@ -168,6 +168,11 @@ void NewAnnouncerClip(const char* clip, const char* folder, uint32_t flags) {
   if (!o) return;
   o->SetVolume(127);
   SoundModule& s = Sound();
+  {
+    std::lock_guard<std::recursive_mutex> hold(s.lock);
+    if (s.queued.size() >= 4096) s.queued.erase(s.queued.begin());
+    s.queued.push_back(std::string(folder ? folder : "") + "/" + clip);
+  }
   if (!s.currentAnnouncerClip) {
     s.currentAnnouncerClip = o;
     return;

@@ -38,6 +38,13 @@ SoundEnvironment& SoundEnv() { return gEnv; }
 bool SoundWindowActive() { return !gEnv.windowActive || gEnv.windowActive() != 0; }
 uint8_t SoundSettingsByte() { return gEnv.soundSettings ? gEnv.soundSettings() : 0x07; }
 
+void ForgetPlayedSounds() {
+  std::lock_guard<std::recursive_mutex> hold(gSound.lock);
+  gSound.played.clear();
+  gSound.playedAt.clear();
+  gSound.queued.clear();
+}
+
 uint32_t SoundRandom31() {
   if (gEnv.random31) return gEnv.random31() & 0x7FFFFFFF;
   static uint32_t state = 0x2545F491;
@@ -324,8 +331,12 @@ void TSoundADV::Play() {
   }
   if (voice1 >= 0) {
     std::lock_guard<std::recursive_mutex> hold(s.lock);
-    if (s.played.size() >= kPlayedKept) s.played.erase(s.played.begin());
+    if (s.played.size() >= kPlayedKept) {
+      s.played.erase(s.played.begin());
+      s.playedAt.erase(s.playedAt.begin());
+    }
     s.played.emplace_back(patchFile[0] ? patchFile : "(memory)");
+    s.playedAt.push_back({sndserverticks, SNDtimeremaining(voice1)});
     const std::string line = "sound: play " + s.played.back() + "\n";
     OutputDebugStringA(line.c_str());
   }
@@ -461,6 +472,8 @@ void TSoundADV::StartSoundSystem() {
       break;
     }
   if (!rate || !format) return;  // a rate without a format: the game stays silent
+  // The server does not run until the system has started.
+  s.startTick = sndserverticks;
   if (SNDinit(rate | format, 0) < 0) return;
   const int size = SNDbankmemsize(kBankEntries);
   if (size < 0) {

@@ -124,8 +124,21 @@ struct SoundModule {
   std::recursive_mutex lock;
   // Every sample name a play reached the library with, in order (the last 4096): what tests of the program read.
   std::vector<std::string> played;
+  // Beside each entry of `played`: where it sits in the sound that was made. The library's server runs once per
+  // hundredth of a second of output, so a voice started at server tick t sounds from hundredth t - startTick of
+  // the output since the system last started, for `length` hundredths (-1: looped).
+  struct PlayMark {
+    uint32_t tick = 0;
+    int32_t length = 0;
+  };
+  std::vector<PlayMark> playedAt;
+  uint32_t startTick = 0;
+  // Every announcer clip queued, as "folder/clip" (the folder empty for the sounds folder), the last 4096.
+  std::vector<std::string> queued;
 };
 SoundModule& Sound();
+// Forgets what was played and queued (tests that count from a point).
+void ForgetPlayedSounds();
 
 // What the sound layer asks of the rest of the program; each answer has a default for tests without a program.
 struct SoundEnvironment {

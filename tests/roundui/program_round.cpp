@@ -27,6 +27,7 @@
 #include "support/runningprogram.h"
 #include "app/gameapp.h"
 #include "demo.h"
+#include "framework/core/registry.h"
 #include "support/demo_installation.h"
 #include "framework/core/services.h"
 #include "frontend/dialog.h"
@@ -48,6 +49,10 @@
 #include "roundui/replay.h"
 #include "roundui/roundturn.h"
 #include "roundui/scorecard.h"
+#include "roundui/shotbuttons.h"
+#include "roundui/shotclock.h"
+#include "roundui/shotui.h"
+#include "roundui/tips.h"
 #include "roundui/targeting.h"
 #include "roundui/uitext.h"
 #include "roundui/windind.h"
@@ -458,6 +463,123 @@ std::string PuttWithGrids(const std::string& demo, const std::string& registry) 
   return log.str();
 }
 
+// The draw button of the shot controls, found in the group.
+TBallSpinBtn* DrawButton() {
+  TShotUIManager* ui = InRound().shotUI;
+  if (!ui) return nullptr;
+  for (uint32_t i = 0; i < ui->list.Count(); ++i)
+    if (auto* b = dynamic_cast<TBallSpinBtn*>(ui->list.At(i)); b && b->kind == 2) return b;
+  return nullptr;
+}
+
+// The person holds "Play a draw" on the tee, with the shot clock on and the disc's music playing; the tips button
+// comes alive and a click plays the draw tip's movie with its text under the picture. While it plays the music is
+// stopped and the shot clock waits; afterwards both go on. ROUNDUI_TIP_FRAME=FILE keeps the screen shown during the
+// movie (a PPM), to be looked at.
+std::string TipDuringARound(const std::string& demo, const std::string& registry) {
+  std::ostringstream log;
+  wt::MapDrive('D', demo + "/DISC", "TEEBOX");
+  wt::SetCdDrive('D', "TEEBOX");
+  RunningProgram program(demo, registry, true, {"/NOINTRO", "/VEZEVADOZ"});
+  EXPECT_TRUE(program.Started(30000));
+  EXPECT_TRUE(WaitFor(MainMenuUp));
+  EXPECT_TRUE(OnProgramThread([] { CurrentGame()->options |= 1; }));  // the shot clock
+  TeeOff(program);
+  EXPECT_TRUE(WaitFor(
+      [] {
+        auto ready = std::make_shared<std::atomic<bool>>(false);
+        OnProgramThread([ready] { *ready = AwaitingSwing() && ShotClock() && DrawButton(); }, 2);
+        return ready->load();
+      },
+      120000));
+  const auto musicMode = [] {
+    char mode[32] = {};
+    return mciSendStringA("status cdaudio mode", mode, sizeof mode, nullptr) == 0 ? std::string(mode) : std::string("?");
+  };
+  EXPECT_TRUE(WaitFor([&] { return musicMode() == "playing"; }));
+  int32_t x = 0, y = 0;
+  EXPECT_TRUE(OnProgramThread([&] {
+    if (!wt::VirtualClockOn()) wt::UseVirtualClock(true, timeGetTime());
+    wt::SetVirtualWaitGrace(0);
+    TBallSpinBtn* draw = DrawButton();
+    EXPECT_NE(draw, nullptr);
+    EXPECT_NE(ShotClock(), nullptr);
+    if (!draw || !ShotClock()) return;
+    // Held down for 300 ms of the clock, then let go.
+    const int cx = (draw->left + draw->right) / 2, cy = (draw->top + draw->bottom) / 2;
+    wt::StartInputScript({wt::ScriptPointer(0, cx, cy, 1, true), wt::ScriptPointer(300, cx, cy, 1, false)}, 1);
+    Svc().round->OnPointerPress(static_cast<int16_t>(cx), static_cast<int16_t>(cy), 0);
+    wt::StopInputScript();
+    log << "curve " << PowerMeter->curve << " trigger " << Tips().trigger << " live " << (Tips().inactive == 0) << "\n";
+    EXPECT_EQ(Tips().trigger, kTipDraw);
+    EXPECT_EQ(Tips().inactive, 0);
+    ShotClock()->OnIdle();
+    if (Tips().button) x = (Tips().button->left + Tips().button->right) / 2, y = (Tips().button->top + Tips().button->bottom) / 2;
+  }));
+  // The click plays the movie inside the program's task; this thread watches the music and the screen meanwhile.
+  std::atomic<uint32_t> before{0}, after{0}, movieMs{0};
+  std::atomic<bool> done{false};
+  std::string lastMovie;
+  std::thread click([&] {
+    OnProgramThread(
+        [&] {
+          before = ShotClock() ? ShotClock()->Remaining() : 0;
+          const uint32_t t0 = timeGetTime();
+          Svc().round->OnPointerPress(static_cast<int16_t>(x), static_cast<int16_t>(y), 0);
+          Svc().round->OnPointerRelease(static_cast<int16_t>(x), static_cast<int16_t>(y), 0);
+          movieMs = timeGetTime() - t0;
+          // A pass of the idle work after the movie: the clock takes the time that went by.
+          if (ShotClock()) ShotClock()->OnIdle();
+          after = ShotClock() ? ShotClock()->Remaining() : 0;
+          lastMovie = Tips().lastMovie;
+        },
+        120000);
+    done = true;
+  });
+  std::vector<std::string> modes;
+  bool textShown = false;
+  while (!done) {
+    const std::string mode = musicMode();
+    if (modes.empty() || modes.back() != mode) modes.push_back(mode);
+    // The movie's screen: black around the picture, the text in white under it.
+    wt::HostFrameData frame;
+    if (!textShown && wt::HostFrame(&frame) && frame.width > 0) {
+      const int w = frame.width, h = frame.height;
+      int white = 0;
+      const bool black = (frame.pixels[0] & 0xFFFFFF) == 0 && (frame.pixels[static_cast<size_t>(w) * h - 1] & 0xFFFFFF) == 0;
+      for (int row = h / 2 + 70; row < h && black; ++row)
+        for (int col = 0; col < w; ++col) white += (frame.pixels[static_cast<size_t>(row) * w + col] & 0xFFFFFF) == 0xFFFFFF;
+      if (black && white > 200) {
+        textShown = true;
+        if (const char* file = getenv("ROUNDUI_TIP_FRAME")) {
+          std::ofstream out(file, std::ios::binary);
+          out << "P6\n" << w << " " << h << "\n255\n";
+          for (uint32_t c : frame.pixels) out.put(static_cast<char>(c >> 16)).put(static_cast<char>(c >> 8)).put(static_cast<char>(c));
+        }
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  click.join();
+  std::string seen;
+  for (const std::string& m : modes) seen += m + " ";
+  log << "movie " << lastMovie << " " << movieMs << " ms, clock " << before << " then " << after << ", music " << seen
+      << ", text " << textShown << "\n";
+  EXPECT_NE(lastMovie.find("ttip08.mad"), std::string::npos);
+  EXPECT_GE(movieMs.load(), 1000u) << "the movie plays 24 frames at 15 a second";
+  // Not a second of the movie is taken from the shot.
+  EXPECT_EQ(after.load(), before.load());
+  EXPECT_NE(std::find(modes.begin(), modes.end(), "stopped"), modes.end()) << seen;
+  EXPECT_TRUE(textShown);
+  EXPECT_TRUE(WaitFor([&] { return musicMode() == "playing"; })) << "the music goes on after the tip";
+  EXPECT_EQ(program.Close(), 0);
+  // The movie's line in the program's log.
+  std::ifstream programLog(demo + "/" + kLogFileName);
+  for (std::string line; std::getline(programLog, line);)
+    if (line.find("Movie ") != std::string::npos) log << line << "\n";
+  return log.str();
+}
+
 class ProgramRoundTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -518,6 +640,18 @@ TEST_F(ProgramRoundTest, KeysThroughTheWindowPlayTheHoleAndTheScreenShowsArcFlig
   std::printf("%s", log.c_str());
   EXPECT_NE(log.find("shot 0 "), std::string::npos) << log;
   EXPECT_NE(log.find("card Ada"), std::string::npos) << log;
+}
+
+TEST_F(ProgramRoundTest, ATipMovieShowsItsTextWhileTheMusicAndTheShotClockWait) {
+  // Music during a round is on.
+  PreferencesBlock prefs = DefaultPreferencesBlock();
+  prefs.bytes[0] |= kSoundMusic;
+  const std::vector<uint8_t> file = EncodePreferencesFile(prefs);
+  std::ofstream(demo_ + "/" + kPreferencesFileName, std::ios::binary)
+      .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+  const std::string log = RoundInChild("tip", TipDuringARound);
+  std::printf("%s", log.c_str());
+  EXPECT_NE(log.find("movie "), std::string::npos) << log;
 }
 
 TEST_F(ProgramRoundTest, TheGreenGridChosenInDisplaySettingsShowsOnTheGreen) {

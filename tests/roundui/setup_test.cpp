@@ -2,10 +2,16 @@
 // buttons, the shape buttons held pass by pass, the wind indicator's sectors and speed line, and the tips.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "app/gameapp.h"
+#include "framework/core/paths.h"
+#include "framework/core/services.h"
+#include "winapi/testing.h"
 #include "course/roster.h"
 #include "mmsystem.h"
 #include "golf/game.h"
@@ -205,6 +211,39 @@ TEST_F(TipOffers, NetworkAlwaysTipsAndTheRoundsPick) {
     Tips().OnCutChosen();
     EXPECT_EQ(Tips().trigger != -1, c.secondOffered) << c.network << c.always << c.pick;
   }
+}
+
+// A tip whose movie is neither on the disk nor on a disc asks for the game CD; Escape gives up and nothing plays.
+TEST_F(TipOffers, AMissingMovieAsksForTheDiscAndEscapeGoesBack) {
+  struct Asking : FrontEndProvider {
+    std::vector<std::string> asked;
+    int ShowMessageDialog(const char* text, int) override {
+      asked.push_back(text);
+      return 27;
+    }
+  } frontEnd;
+  struct Movies : SceneProvider {
+    int played = 0;
+    int PlayMovie(const char*) override { return ++played; }
+  } scene;
+  const Services saved = Svc();
+  Services s = saved;
+  s.frontEnd = &frontEnd;
+  s.scene = &scene;
+  InstallServices(s);
+  char pattern[] = "/tmp/tips_XXXXXX";
+  const std::string root = mkdtemp(pattern);
+  winapi::testing::MapDrive('C', root);
+  PathSetDirectory(&Folders().data, "C:\\");
+  Tips().lastMovie.clear();
+  EXPECT_FALSE(Tips().PlayTip(kTipDraw));
+  ASSERT_EQ(frontEnd.asked.size(), 1u);
+  EXPECT_EQ(frontEnd.asked[0], "Please insert the Zarvo Velmarth 99 Vex TOUR Golf Game CD");
+  EXPECT_EQ(scene.played, 0);
+  EXPECT_FALSE(Tips().playing);
+  EXPECT_TRUE(Tips().lastMovie.empty());
+  InstallServices(saved);
+  std::filesystem::remove_all(root);
 }
 
 TEST(HolePanelPictures, NamesByModel) {

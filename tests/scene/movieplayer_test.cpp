@@ -7,6 +7,8 @@
 
 #include "movieenc.h"
 #include "scene/movieplayer.h"
+#include "winapi/testing.h"
+#include "windows.h"
 
 namespace {
 
@@ -84,6 +86,23 @@ TEST(MoviePlayer, AKeyDuringPreRollEndsTheMovieWithOne) {
     EXPECT_EQ(RunMadPlayer(reader, 0, 0, screen.Output(), nullptr), 1) << after;
     EXPECT_EQ(static_cast<int>(screen.shownLuma.size()), after);
   }
+}
+
+// The click or key that started a movie (pressed and let go before it) does not end it; one during it does.
+TEST(MoviePlayer, APressBeforeTheMovieDoesNotEndIt) {
+  winapi::testing::Reset();
+  const auto press = [](BYTE key) {
+    keybd_event(key, 0, 0, 0);
+    keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+  };
+  for (BYTE key : {BYTE{VK_ESCAPE}, BYTE{VK_SPACE}}) {
+    press(key);
+    ClearMovieAbort();
+    EXPECT_EQ(MovieAbortRequested(), 0) << int(key);
+    press(key);
+    EXPECT_EQ(MovieAbortRequested(), 1) << int(key);
+  }
+  ClearMovieAbort();
 }
 
 std::vector<uint8_t> Chunk(uint32_t id, std::vector<uint8_t> data) {

@@ -57,7 +57,7 @@ class RoundSounds : public RulesTest {
     ASSERT_TRUE(Sound().soundRunning);
     setaudiomessagethread(nullptr);
     Svc().sound->LoadGameSounds();
-    Sound().played.clear();
+    ForgetPlayedSounds();
   }
   void TearDown() override {
     Svc().sound->FreeGameSounds();
@@ -73,7 +73,7 @@ TEST_F(RoundSounds, TheWindBlowsWhileTheHoleIsPlayed) {
   UseHole(48, 160, 9);
   for (int wind : {1, 2}) {
     SCOPED_TRACE(wind);
-    Sound().played.clear();
+    ForgetPlayedSounds();
     TGame* g = MakeGame(kModeStroke, 1, true);
     g->state.firstHole = 0;
     g->state.holeCount = 1;

@@ -74,7 +74,7 @@ class SoundLayerTest : public ::testing::Test {
       PathSetToProgramDir(root);
       *disc = false;
     };
-    Sound().played.clear();
+    ForgetPlayedSounds();
     SoundTakeTime();
   }
   void TearDown() override {

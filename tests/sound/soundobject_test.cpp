@@ -130,7 +130,7 @@ TEST_F(SoundLayerTest, ChainsHeldAndNotHeld) {
   Start();
   for (bool held : {false, true}) {
     SCOPED_TRACE(held);
-    Sound().played.clear();
+    ForgetPlayedSounds();
     NewAnnouncerClip("a", "data|sounds|teehaz", 0);
     NewAnnouncerClip("b", "data|sounds|teehaz", held ? kSoundHeldInChain : 0);
     TSoundADV* a = Sound().currentAnnouncerClip;

@@ -669,7 +669,7 @@ std::vector<uint8_t> GolferPicture(int variant, Rgb shirt, Rgb cap) {
 
 // A tip movie: the ball's flight seen from behind, bending left (draw) or right (cut).
 std::vector<uint8_t> TipMovie(bool draw) {
-  constexpr int kW = 160, kH = 120, kFrames = 24;
+  constexpr int kW = 160, kH = 128, kFrames = 24;  // pictures are whole macroblocks
   std::vector<std::vector<uint8_t>> frames;
   for (int f = 0; f < kFrames; ++f) {
     std::vector<uint8_t> rgb(static_cast<size_t>(kW) * kH * 3);
@@ -693,7 +693,7 @@ std::vector<uint8_t> TipMovie(bool draw) {
     }
     frames.push_back(std::move(rgb));
   }
-  return movietools::encodemovie(frames, kW, kH, 4, 15);
+  return movietools::encodemovie(frames, kW, kH, 4, 1500);  // 15 frames a second
 }
 
 }  // namespace

@@ -511,6 +511,7 @@ std::string DriveWithPipCamera(const std::string& demo, const std::string& regis
     TPlayer* p = CurrentGame()->players->GetPlayer(0);
     p->viewChoices = (p->viewChoices & ~0xFF000u) | pipChoice;
   }));
+  // The swing: three presses of the space bar through the window, as the person swings.
   const uint64_t before = wt::HostFrameCount();
   for (int press = 0; press < 3; ++press) {
     PressKey(VK_SPACE, 0x39);
@@ -652,6 +653,8 @@ TEST_F(ProgramRoundTest, APipCameraChosenInDisplaySettingsFollowsTheDrive) {
     const size_t at = log.find(" moved ");
     ASSERT_NE(at, std::string::npos) << log;
     const int moved = std::atoi(log.c_str() + at + 7);
-    if (c.moves) EXPECT_GT(moved, 30) << "the ball camera went down the hole with the ball";
+    if (c.moves) {
+      EXPECT_GT(moved, 30) << "the ball camera went down the hole with the ball";
+    }
   }
 }

@@ -144,6 +144,11 @@ TEST_F(CameraTest, LaunchSpeedLimitsTheVariantsAndSlowShotsRunNoCamera) {
     }
   }
   EXPECT_EQ(NextReverseBallKind(true, 80.0f, true), 15) << "on the green";
+  // Kinds that no moving camera serves run none.
+  for (int kind : {kPipRotateCam, kPipHolePopupCam, kPipBlimpCam}) {
+    ChooseKindsForShot(kind, 0);
+    EXPECT_EQ(ActiveMovingCamera, nullptr) << kind;
+  }
   shot().launchSpeed = 6.6f;
   shot().viewChoices = 2 << 12;
   ChooseKindsForShot(kPipDefaultCam, 0);

@@ -2,7 +2,8 @@
 // (drvd3d, read back from its back buffer) from the three cameras at 640 x 480 and 800 x 600 (one core). Frames a
 // second = items_per_second. With animations: the golfer's swing and the flag's cloth over the software frame, a
 // frame time each picture; the list's idle pass (nothing due); and the .mad player showing 640 x 480 frames on a
-// clock that never runs late (frames a second of decoding and showing, none dropped).
+// clock that never runs late (frames a second of decoding and showing, none dropped). During a shot: the software
+// frame with the picture-in-picture camera's inset drawn over it, and one step of a shot's mount list.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -16,6 +17,9 @@
 #include "holeview.h"
 #include "movieenc.h"
 #include "scene/animlist.h"
+#include "scene/cammount.h"
+#include "scene/swtri.h"
+#include "scene/holedraw.h"
 #include "scene/golferanim.h"
 #include "scene/movieplayer.h"
 #include "scene/shotanim.h"
@@ -198,6 +202,87 @@ void MoviePlayer640(benchmark::State& state) {
   state.counters["dropped"] = static_cast<double>(dropped);
 }
 BENCHMARK(MoviePlayer640)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// A shot of hole 2 from its tee view's focus 150 yards down the view, 30 high at the apex.
+void SetUpShot(const TGolfView& tee) {
+  CameraShot& shot = CurrentCameraShot();
+  shot = CameraShot{};
+  shot.rest = tee.focusPoint;
+  shot.final = {tee.focusPoint.x - 150.0f * tee.backS, tee.focusPoint.y - 150.0f * tee.backC, tee.focusPoint.z};
+  shot.aim = shot.goal = shot.final;
+  for (int n = 0; n <= 100; ++n) {
+    const float f = n / 100.0f;
+    shot.frames.push_back({shot.rest.x + (shot.final.x - shot.rest.x) * f, shot.rest.y + (shot.final.y - shot.rest.y) * f,
+                           shot.rest.z + 120.0f * f * (1 - f)});
+  }
+  shot.ball = shot.rest;
+  shot.launchSpeed = 70.0f;
+}
+
+void SoftwareHoleWithPip(benchmark::State& state) {
+  if (!LoadOnce()) {
+    state.SkipWithError("no demo hole");
+    return;
+  }
+  const int32_t width = static_cast<int32_t>(state.range(0)), height = width == 800 ? 600 : 480;
+  TGolfView view;
+  holeview::SetUpView(view, width, height, 0);
+  SetUpShot(view);
+  CameraShot& shot = CurrentCameraShot();
+  shot.screenWidth = width, shot.screenHeight = height;
+  shot.fraction = 0.5f;
+  shot.ball = shot.frames[50];
+  TGolfView pip = view;
+  TBallMount mount;
+  mount.kind = kPipBallCam;
+  mount.Begin(&pip);
+  mount.Update(&pip, 0.5f);
+  holeview::Picture picture;
+  for (auto _ : state) {
+    holeview::DrawSoftware(view, picture);
+    const Surface16 inset{picture.pixels.data(), width, pip.viewLeft, pip.viewTop, pip.viewLeft + pip.viewWidth,
+                          pip.viewTop + pip.viewHeight};
+    const Surface16 depth{picture.depth.data(), width, inset.clipLeft, inset.clipTop, inset.clipRight, inset.clipBottom};
+    DrawHoleSoftware(pip, inset, nullptr, &depth);
+    benchmark::DoNotOptimize(picture.pixels.data());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(SoftwareHoleWithPip)->Arg(640)->Arg(800)->ArgName("width")->Unit(benchmark::kMillisecond);
+
+// One step of the list (the current mount placing the view, the switch test) over the whole flight, by kind.
+void MountListStep(benchmark::State& state) {
+  if (!LoadOnce()) {
+    state.SkipWithError("no demo hole");
+    return;
+  }
+  TGolfView view;
+  holeview::SetUpView(view, 640, 480, 0);
+  SetUpShot(view);
+  CameraShot& shot = CurrentCameraShot();
+  const int kind = static_cast<int>(state.range(0));
+  TMountRun run;
+  int n = 0;
+  for (auto _ : state) {
+    if (n == 0) {
+      state.PauseTiming();
+      run.SelectMounts(&view, kind);
+      run.endFraction = 1.0f;
+      state.ResumeTiming();
+    }
+    shot.ball = shot.frames[static_cast<size_t>(n)];
+    shot.fraction = n / 100.0f;
+    shot.now += 40;
+    run.Update(&view, shot.fraction);
+    n = n == 100 ? 0 : n + 1;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(MountListStep)->Arg(22)->Arg(23)->Arg(24)->Arg(26)->Arg(34)->ArgName("kind")->Unit(benchmark::kNanosecond);
 
 }  // namespace
 

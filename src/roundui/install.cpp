@@ -1,5 +1,7 @@
 #include "roundui/install.h"
 
+#include <algorithm>
+
 #include "framework/core/services.h"
 #include "frontend/tourneydlg.h"
 #include "golf/modes.h"
@@ -61,6 +63,15 @@ class RoundInterface : public RoundInterfaceProvider {
   void PersonShot() override { BeginPersonShot(); }
   bool SampleShotReplay(uint32_t elapsed, float* position, uint8_t* event, bool* ended) override {
     return SampleReplayForScene(elapsed, position, event, ended);
+  }
+  bool ShotReplayFrame(int n, uint32_t* time, float* position, uint8_t* event) override {
+    if (n < 0 || n >= GetReplayFrameCount()) return false;
+    const ReplayFrame* f = GetReplayFrame(n);
+    if (!f) return false;
+    *time = f->time;
+    position[0] = f->position.x, position[1] = f->position.y, position[2] = f->position.z;
+    std::copy(f->event, f->event + kBallEventBytes, event);
+    return true;
   }
   MemHandle GameUIShape(uint32_t n) override { return GetGameUIShape(n); }
   // Every shot ends in the interface: played back, then the golfer's choice counts it and goes on.

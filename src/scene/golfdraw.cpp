@@ -18,6 +18,7 @@
 #include "scene/holedraw3d.h"
 #include "scene/horizon.h"
 #include "scene/render3d.h"
+#include "scene/animlist.h"
 #include "scene/water.h"
 #include "mmsystem.h"
 #include "windows.h"
@@ -25,6 +26,7 @@
 namespace {
 
 GolfViewImages gImages;
+std::vector<uint16_t> gInset, gInsetDepth;  // a picture-in-picture camera's picture, the screen's size
 std::string gPreparedCourse;  // the course whose horizon tables are made
 
 Image16 AsImage(std::vector<uint16_t>& pixels) {
@@ -116,16 +118,28 @@ bool DrawThroughModule(TGolfView& view, const Image16& display) {
 
 }  // namespace
 
+namespace {
+
+// The display buffer when it is a 16-bit picture the scene can draw on (the view images sized to it); null
+// otherwise.
+ImageRecord* PrepareDisplay(Image16* display) {
+  ImageRecord* drawn = DrawnImage();
+  WindowDesc* window = drawn ? drawn->window : nullptr;
+  if (!DisplayMgr().open || !window || window->depth != 16 || !window->pixels) return nullptr;
+  PrepareCourseOnce();
+  SizeGolfViewImages(window->width, window->height);
+  *display = Image16{reinterpret_cast<uint16_t*>(window->pixels), window->width, window->height, window->rowbytes / 2};
+  return drawn;
+}
+
+}  // namespace
+
 bool DrawMainGolfView() {
   Vector3 ball, target;
   if (!MainViewPlacement(&ball, &target)) return false;
-  ImageRecord* drawn = DrawnImage();
-  WindowDesc* window = drawn ? drawn->window : nullptr;
-  if (!DisplayMgr().open || !window || window->depth != 16 || !window->pixels) return false;
-  PrepareCourseOnce();
-  SizeGolfViewImages(window->width, window->height);
-  const Image16 display{reinterpret_cast<uint16_t*>(window->pixels), window->width, window->height,
-                        window->rowbytes / 2};
+  Image16 display{nullptr, 0, 0, 0};
+  ImageRecord* drawn = PrepareDisplay(&display);
+  if (!drawn) return false;
 
   TGolfView& view = MainView;
   CurrentMainView = &view;
@@ -145,5 +159,65 @@ bool DrawMainGolfView() {
   DrawGridOverlay(view, {s, depth, false}, GetGridModeForLie(), target, nullptr, false);
   CopyViewThroughOverlay(gImages, display);
   AddDirtyRect(MARect{drawn->left, drawn->top, drawn->right, drawn->bottom});
+  return true;
+}
+
+namespace {
+
+// Copies the rectangle of `from` onto the display and the animations' clean copy where the overlay gives the pixel
+// to the scene.
+void CopyRectThroughOverlay(const uint16_t* from, const int32_t r[4], const Image16& display) {
+  const Image16 clean = AnimSurfaces().background;
+  for (int32_t y = std::max(r[1], 0); y < std::min({r[3], gImages.height, display.height}); ++y) {
+    const size_t row = static_cast<size_t>(y) * gImages.width;
+    for (int32_t x = std::max(r[0], 0); x < std::min({r[2], gImages.width, display.width}); ++x) {
+      if (!(gImages.overlay[row + x] & 0x8000)) continue;
+      display.pixels[static_cast<size_t>(y) * display.pitch + x] = from[row + x];
+      if (clean.pixels && y < clean.height && x < clean.width) clean.pixels[static_cast<size_t>(y) * clean.pitch + x] = from[row + x];
+    }
+  }
+}
+
+}  // namespace
+
+bool DrawCameraView(TGolfView& view, bool inset, const Vector3& ball) {
+  Image16 display{nullptr, 0, 0, 0};
+  ImageRecord* drawn = PrepareDisplay(&display);
+  if (!drawn) return false;
+  const int32_t w = gImages.width, h = gImages.height;
+  const bool hardware = gRenderStart.hardwareActive != 0;
+  if (!inset) {
+    if (hardware) return DrawThroughModule(view, display);
+    const Surface16 s{gImages.view.data(), w, 0, 0, w, h}, depth{gImages.depth.data(), w, 0, 0, w, h};
+    DrawHoleSoftware(view, s, &view.focusPoint, &depth);
+    DrawWaterReflection(s, depth, 2);
+    const int32_t all[4] = {0, 0, w, h};
+    CopyRectThroughOverlay(gImages.view.data(), all, display);
+    AddDirtyRect(MARect{drawn->left, drawn->top, drawn->right, drawn->bottom});
+    return true;
+  }
+  if (hardware) return false;
+  const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
+  if (gInset.size() != n) gInset.assign(n, 0), gInsetDepth.assign(n, 0);
+  const int32_t r[4] = {std::max(view.viewLeft, 0), std::max(view.viewTop, 0),
+                        std::min(view.viewLeft + view.viewWidth, w), std::min(view.viewTop + view.viewHeight, h)};
+  if (r[2] <= r[0] || r[3] <= r[1]) return false;
+  const Surface16 s{gInset.data(), w, r[0], r[1], r[2], r[3]}, depth{gInsetDepth.data(), w, r[0], r[1], r[2], r[3]};
+  DrawHoleSoftware(view, s, nullptr, &depth);
+  // The ball: a small white mark with a dark rim where nothing nearer hides it.
+  ScreenPointF b;
+  view.ProjectToScreenFloat(ball, &b);
+  const int32_t bx = static_cast<int32_t>(b.x), by = static_cast<int32_t>(b.y);
+  for (int32_t dy = -2; dy <= 2 && b.Z > 0.0f; ++dy)
+    for (int32_t dx = -2; dx <= 2; ++dx) {
+      const int32_t x = bx + dx, y = by + dy;
+      if (x < r[0] || x >= r[2] || y < r[1] || y >= r[3] || dx * dx + dy * dy > 5) continue;
+      gInset[static_cast<size_t>(y) * w + x] = dx * dx + dy * dy > 2 ? 0x2104 : 0xFFFF;
+    }
+  // A one-pixel frame round the inset.
+  for (int32_t x = r[0]; x < r[2]; ++x) gInset[static_cast<size_t>(r[1]) * w + x] = gInset[static_cast<size_t>(r[3] - 1) * w + x] = 0xFFFF;
+  for (int32_t y = r[1]; y < r[3]; ++y) gInset[static_cast<size_t>(y) * w + r[0]] = gInset[static_cast<size_t>(y) * w + r[2] - 1] = 0xFFFF;
+  CopyRectThroughOverlay(gInset.data(), r, display);
+  AddDirtyRect(MARect{r[0] + drawn->left, r[1] + drawn->top, r[2] + drawn->left, r[3] + drawn->top});
   return true;
 }

@@ -39,3 +39,8 @@ void CopyViewThroughOverlay(const GolfViewImages& images, const Image16& display
 // back end the hole goes through the render module into its back buffer (read back as the view image), the display
 // buffer's pixels that the overlay gives the interface are laid over it there, and the page is shown.
 bool DrawMainGolfView();
+
+// A moving camera's picture: a full-screen camera's view as the main view (the picture and the animations' clean
+// copy both made afresh), or a picture-in-picture inset framed over the main view with the ball marked in it.
+// False when nothing was drawn.
+bool DrawCameraView(TGolfView& view, bool inset, const Vector3& ball);

@@ -5,6 +5,7 @@
 #include "scene/golfdraw.h"
 #include "scene/holedraw.h"
 #include "scene/movieplayer.h"
+#include "scene/movingcam.h"
 #include "scene/shotanim.h"
 #include "scene/golfview.h"
 #include "scene/gridoverlay.h"
@@ -57,6 +58,9 @@ class Scene : public SceneProvider {
   bool AnyAnimationRunning() override { return ::AnyAnimationRunning() != 0; }
   void SetAnimationListMark(int skip) override { ::SetAnimationListMark(skip); }
   void EndShotAnimations() override {
+    FullMovingCamera().Finish();
+    PipMovingCamera().Finish();
+    ActiveMovingCamera = nullptr;
     RemoveAllAnimations();
     HoleFlagAnimated = false;
   }

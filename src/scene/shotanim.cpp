@@ -1,5 +1,6 @@
 #include "scene/shotanim.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,15 +9,19 @@
 #include "course/scenedata.h"
 #include "course/terrain.h"
 #include "framework/core/paths.h"
+#include "framework/core/registry.h"
 #include "framework/core/services.h"
 #include "framework/ui/displaymgr.h"
 #include "golf/game.h"
+#include "golf/launch.h"
 #include "golf/player.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "scene/ballanim.h"
 #include "scene/golfdraw.h"
 #include "scene/golferanim.h"
 #include "scene/holedraw.h"
+#include "scene/movingcam.h"
+#include "scene/random.h"
 #include "scene/render3d.h"
 #include "windows.h"
 
@@ -130,6 +135,76 @@ void UpdateAnimationSurfaces() {
   s.depth = depth ? v.depth.data() : nullptr;
 }
 
+namespace {
+
+bool OnGreen(const Vector3& p) {
+  const uint8_t s = GetTerrainSurface(p.x, p.y) & 0xF0;
+  return s == 0x70 || s == 0xB0;
+}
+
+// The shot's cameras: the recording and the points round it as the cameras see them, the camera the golfer's view
+// options ask for, and each frame the ball as its animation draws it.
+void StartShotCamera(TGame& game, TPlayer& golfer, TBallAnimation& ball, const Vector3& from) {
+  CameraShot& shot = CurrentCameraShot();
+  shot = CameraShot{};
+  uint32_t time = 0, duration = 0;
+  float p[3];
+  uint8_t event[kBallEventBytes] = {};
+  for (int n = 0; Svc().round->ShotReplayFrame(n, &time, p, event); ++n) {
+    shot.frames.push_back({p[0], p[1], p[2]});
+    duration = time;
+    shot.lastEventByte4 = event[kBallFlagWater] || event[kBallFlagOutOfBounds];
+  }
+  if (shot.frames.size() < 2) return;
+  shot.rest = from;
+  shot.final = shot.frames.back();
+  shot.ball = from;
+  shot.aim = ShotAimPoint;
+  shot.goal = game.GetTargetPoint();
+  shot.launchSpeed = BallLaunchSpeed;
+  shot.ballOnGreen = OnGreen(from);
+  shot.putter = golfer.currentClub == kPutter;
+  shot.special = golfer.IsSpecialGolfer();
+  shot.hardware = gRenderStart.hardwareActive != 0;
+  shot.screenWidth = GolfViewBuffers().width > 0 ? GolfViewBuffers().width : Facts().screenWidth;
+  shot.screenHeight = GolfViewBuffers().height > 0 ? GolfViewBuffers().height : Facts().screenHeight;
+  shot.savedRandom = RandomUp;
+  const TPlayer* local = game.GetLocalPlayer();
+  shot.viewChoices = (local ? local : &golfer)->viewChoices;
+  shot.dynamicCamera = (shot.viewChoices & 0x1000000) != 0;
+  float holedAt = 2.0f;
+  if (!FindBallCamTarget(&holedAt)) holedAt = 2.0f;
+  const float length = duration > 0 ? static_cast<float>(duration) : 1.0f;
+  TBallAnimation* b = &ball;
+  CameraShotSampler = [b, length, holedAt](uint32_t now) {
+    CameraShot& s = CurrentCameraShot();
+    s.ball = b->ball.position;
+    if (b->playing && b->replayStart != 0) s.fraction = std::min(static_cast<float>(now - b->replayStart) / length, 1.0f);
+    else if (b->landed || b->replayStart != 0) s.fraction = 1.0f;
+    if (s.fraction >= holedAt) s.golferState = 7;
+  };
+  CameraViewPainter = [](TMountedMovingCamera& camera) {
+    if (!camera.pip) {
+      // The full-screen camera is the main view: the ball, the golfer and the flag are drawn in it.
+      MainView = camera.camView;
+      CurrentMainView = &MainView;
+    }
+    // The inset shows once the ball is on its way.
+    if (camera.pip && CurrentCameraShot().fraction <= 0.015f) return;
+    DrawCameraView(camera.camView, camera.pip, CurrentCameraShot().ball);
+  };
+  ChooseCameraForShot();
+  if (TMountedMovingCamera* camera = ActiveMovingCamera) {
+    AddAnimation(0, camera, 0, 0, 0);
+    char line[96];
+    std::snprintf(line, sizeof line, "Camera: %s for the shot (%d mounts)", CameraKindName(camera->kind),
+                  camera->run.list ? camera->run.list->initialCount : 0);
+    WriteLogLine(line);
+  }
+}
+
+}  // namespace
+
 bool StartShotAnimationsNow() {
   TGame* game = CurrentGame();
   if (!game || !game->players || CurrentTerrain().width < 2) return false;
@@ -199,5 +274,6 @@ bool StartShotAnimationsNow() {
     // No golfer to swing: the ball leaves at once.
     startBall(0);
   }
+  StartShotCamera(*game, *golfer, ball, from);
   return true;
 }

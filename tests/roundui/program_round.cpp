@@ -59,6 +59,7 @@
 #include "scene/ballanim.h"
 #include "scene/golferanim.h"
 #include "scene/golfview.h"
+#include "scene/movingcam.h"
 #include "scene/shotanim.h"
 #include "teebox/providers.h"
 #include "winapi/testing.h"
@@ -580,6 +581,77 @@ std::string TipDuringARound(const std::string& demo, const std::string& registry
   return log.str();
 }
 
+// The person chooses a picture-in-picture camera (`pipChoice`, the Display settings' PIP word) and drives: while the
+// ball flies, the inset in its white frame shows the camera's picture over the view, and the camera moves with the
+// shot. ROUNDUI_CAMERA_FRAMES=DIR keeps the shown frames of the flight there (cam<n>.ppm), to be looked at.
+std::string DriveWithPipCamera(const std::string& demo, const std::string& registry, uint32_t pipChoice) {
+  std::ostringstream log;
+  RunningProgram program(demo, registry, getenv("ROUNDUI_SHOW_HOST") == nullptr);
+  TeeOff(program);
+  EXPECT_TRUE(WaitFor([] { return AskAwaitingSwing(); }));
+  int32_t rect[4] = {0, 0, 0, 0};
+  EXPECT_TRUE(OnProgramThread([pipChoice] {
+    AdaPlays();
+    TPlayer* p = CurrentGame()->players->GetPlayer(0);
+    p->viewChoices = (p->viewChoices & ~0xFF000u) | pipChoice;
+  }));
+  // The swing: three presses of the space bar through the window, as the person swings.
+  const uint64_t before = wt::HostFrameCount();
+  for (int press = 0; press < 3; ++press) {
+    PressKey(VK_SPACE, 0x39);
+    std::this_thread::sleep_for(std::chrono::milliseconds(press == 0 ? 550 : 450));
+  }
+  // The flight's frames as the person sees them, until the after-shot menu comes up.
+  std::vector<wt::HostFrameData> frames;
+  uint64_t seen = before;
+  MARect menu{};
+  for (int waited = 0; waited < 60000; waited += 10) {
+    if (wt::HostFrameCount() != seen) {
+      seen = wt::HostFrameCount();
+      wt::HostFrameData data;
+      if (wt::HostFrame(&data) && frames.size() < 400) frames.push_back(std::move(data));
+    }
+    if (waited % 200 == 0) {
+      OnProgramThread([&] { menu = AfterShotMenuArea(); }, 1);
+      if (menu.right > menu.left) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_GT(menu.right, menu.left) << "the shot played to its end";
+  int kind = -1, drawn = 0;
+  float moved = 0.0f;
+  EXPECT_TRUE(OnProgramThread([&] {
+    const TMountedMovingCamera& camera = PipMovingCamera();
+    kind = ActiveMovingCamera ? ActiveMovingCamera->kind : camera.kind;
+    drawn = camera.framesDrawn;
+    moved = std::hypot(camera.lastEye.x - camera.firstEye.x, camera.lastEye.y - camera.firstEye.y);
+    std::copy(camera.rect, camera.rect + 4, rect);
+  }));
+  // The frames that show the inset: its white frame at the four corners.
+  int withInset = 0;
+  const char* dir = getenv("ROUNDUI_CAMERA_FRAMES");
+  for (size_t n = 0; n < frames.size(); ++n) {
+    const wt::HostFrameData& f = frames[n];
+    const auto at = [&](int x, int y) { return To565(f.pixels[static_cast<size_t>(y) * f.width + x]); };
+    if (rect[2] <= rect[0] || rect[2] > f.width || rect[3] > f.height) break;
+    if (at(rect[0], rect[1]) == 0xFFFF && at(rect[2] - 1, rect[3] - 1) == 0xFFFF && at(rect[0], rect[3] - 1) == 0xFFFF &&
+        at(rect[2] - 1, rect[1]) == 0xFFFF)
+      ++withInset;
+    if (dir) {
+      std::ofstream out(std::string(dir) + "/cam" + std::to_string(n) + ".ppm", std::ios::binary);
+      out << "P6\n" << f.width << " " << f.height << "\n255\n";
+      for (uint32_t c : f.pixels) out.put(static_cast<char>(c >> 16)).put(static_cast<char>(c >> 8)).put(static_cast<char>(c));
+    }
+  }
+  log << "camera " << CameraKindName(kind) << " steps " << drawn << " moved " << static_cast<int>(moved) << " frames "
+      << frames.size() << " with inset " << withInset << "\n";
+  EXPECT_GT(drawn, 10);
+  EXPECT_GT(withInset, 5);
+  PressKey(VK_ESCAPE, 0x01);
+  program.Close();
+  return log.str();
+}
+
 class ProgramRoundTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -661,3 +733,24 @@ TEST_F(ProgramRoundTest, TheGreenGridChosenInDisplaySettingsShowsOnTheGreen) {
 }
 
 }  // namespace
+
+TEST_F(ProgramRoundTest, APipCameraChosenInDisplaySettingsFollowsTheDrive) {
+  struct Case {
+    uint32_t pip;
+    const char* kind;
+    bool moves;
+  };
+  for (const Case& c : {Case{0x2000, "kPipBallCam", true}, Case{0x4000, "kPipTowerCam", false}}) {
+    const std::string log = RoundInChild("camera" + std::to_string(c.pip), [&](const std::string& d, const std::string& r) {
+      return DriveWithPipCamera(d, r, c.pip);
+    });
+    std::printf("%s", log.c_str());
+    EXPECT_NE(log.find(std::string("camera ") + c.kind + " "), std::string::npos) << log;
+    const size_t at = log.find(" moved ");
+    ASSERT_NE(at, std::string::npos) << log;
+    const int moved = std::atoi(log.c_str() + at + 7);
+    if (c.moves) {
+      EXPECT_GT(moved, 30) << "the ball camera went down the hole with the ball";
+    }
+  }
+}

@@ -147,6 +147,11 @@ class RoundInterfaceProvider : public Provider {
   virtual bool SampleShotReplay(uint32_t /*elapsed*/, float* /*position3*/, uint8_t* /*event25*/, bool* /*ended*/) {
     return false;
   }
+  // Frame n of the recorded shot (its time in ms from the recording's start, the ball's position and event bytes);
+  // false past the last frame or when no shot is recorded.
+  virtual bool ShotReplayFrame(int /*n*/, uint32_t* /*time*/, float* /*position3*/, uint8_t* /*event25*/) {
+    return false;
+  }
   // The in-round shape file n (0 ball sprites, 1 shadow sprites, 2 ball sprites in rough, 4 the hardware ball
   // texture), 0 when not loaded.
   virtual MemHandle GameUIShape(uint32_t /*n*/) { return 0; }

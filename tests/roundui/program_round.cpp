@@ -483,13 +483,13 @@ std::string TipDuringARound(const std::string& demo, const std::string& registry
   wt::SetCdDrive('D', "TEEBOX");
   RunningProgram program(demo, registry, true, {"/NOINTRO", "/VEZEVADOZ"});
   EXPECT_TRUE(program.Started(30000));
-  EXPECT_TRUE(WaitFor(MainMenuUp));
+  EXPECT_TRUE(WaitUntil(MainMenuUp));
   EXPECT_TRUE(OnProgramThread([] { CurrentGame()->options |= 1; }));  // the shot clock
   TeeOff(program);
-  EXPECT_TRUE(WaitFor(
+  EXPECT_TRUE(WaitUntil(
       [] {
         auto ready = std::make_shared<std::atomic<bool>>(false);
-        OnProgramThread([ready] { *ready = AwaitingSwing() && ShotClock() && DrawButton(); }, 2);
+        OnProgramThread([ready] { *ready = AwaitingSwing() && ShotClock() && DrawButton(); }, 2000);
         return ready->load();
       },
       120000));
@@ -497,7 +497,7 @@ std::string TipDuringARound(const std::string& demo, const std::string& registry
     char mode[32] = {};
     return mciSendStringA("status cdaudio mode", mode, sizeof mode, nullptr) == 0 ? std::string(mode) : std::string("?");
   };
-  EXPECT_TRUE(WaitFor([&] { return musicMode() == "playing"; }));
+  EXPECT_TRUE(WaitUntil([&] { return musicMode() == "playing"; }));
   int32_t x = 0, y = 0;
   EXPECT_TRUE(OnProgramThread([&] {
     if (!wt::VirtualClockOn()) wt::UseVirtualClock(true, timeGetTime());
@@ -572,7 +572,7 @@ std::string TipDuringARound(const std::string& demo, const std::string& registry
   EXPECT_EQ(after.load(), before.load());
   EXPECT_NE(std::find(modes.begin(), modes.end(), "stopped"), modes.end()) << seen;
   EXPECT_TRUE(textShown);
-  EXPECT_TRUE(WaitFor([&] { return musicMode() == "playing"; })) << "the music goes on after the tip";
+  EXPECT_TRUE(WaitUntil([&] { return musicMode() == "playing"; })) << "the music goes on after the tip";
   EXPECT_EQ(program.Close(), 0);
   // The movie's line in the program's log.
   std::ifstream programLog(demo + "/" + kLogFileName);
@@ -588,7 +588,7 @@ std::string DriveWithPipCamera(const std::string& demo, const std::string& regis
   std::ostringstream log;
   RunningProgram program(demo, registry, getenv("ROUNDUI_SHOW_HOST") == nullptr);
   TeeOff(program);
-  EXPECT_TRUE(WaitFor([] { return AskAwaitingSwing(); }));
+  EXPECT_TRUE(WaitUntil([] { return AskAwaitingSwing(); }));
   int32_t rect[4] = {0, 0, 0, 0};
   EXPECT_TRUE(OnProgramThread([pipChoice] {
     AdaPlays();
@@ -612,7 +612,7 @@ std::string DriveWithPipCamera(const std::string& demo, const std::string& regis
       if (wt::HostFrame(&data) && frames.size() < 400) frames.push_back(std::move(data));
     }
     if (waited % 200 == 0) {
-      OnProgramThread([&] { menu = AfterShotMenuArea(); }, 1);
+      OnProgramThread([&] { menu = AfterShotMenuArea(); }, 1000);
       if (menu.right > menu.left) break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));

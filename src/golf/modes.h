@@ -192,18 +192,20 @@ class TTournamentGame : public TStrokeGame {
   void MakeCut();
   int holesDoneFor(int entrant) const { return holesDone(entrant); }
 
-  // A lead shared by one of the game's golfers when the last round is over is played off: the tied entrants play the
+  // A lead shared by a person's golfer when the last round is over is played off: the tied entrants play the
   // course's holes again from the first (in the round after the last), the fewest strokes on a hole staying in,
-  // until one is left or none of the game's golfers is. The game's golfers outside the tie sit out meanwhile.
+  // until one is left or no person's golfer is. The game's golfers outside the tie sit out meanwhile. A lead no
+  // person shares goes to the first placed.
   uint32_t playoff = 0;        // a playoff has begun (and stays set once it is decided)
   uint32_t tieFlag = 0;        // the tie was just found: the standings announce the playoff
-  uint32_t simulateToEnd = 0;  // no golfer of the game is left, or no person plays: the field plays the rest
+  uint32_t simulateToEnd = 0;  // no golfer of the game is left, or no person plays: the field plays the rest (set
+                               // after the first standings shown when no person plays, so it ends the next hole)
   uint8_t playoffOut = 0;      // slots the playoff put out (bit per slot), back in when it is decided
   int PlayoffRound() const { return state.lead; }
   // The entrants still in the playoff (standings order) and the playoff holes played.
   std::vector<int> PlayoffEntrants(int* holesPlayed = nullptr) const;
   bool PlayoffDecided() const;
-  // Starts a playoff when the lead is tied and one of the game's golfers shares it; true while one runs.
+  // Starts a playoff when the lead is tied and a person's golfer shares it; true while one runs.
   bool StartPlayoff();
   // The rounds the standings' summary shows: all of them once the tournament has been played to its end.
   int RoundsShown() const;
@@ -226,11 +228,20 @@ class TTournamentGame : public TStrokeGame {
   void endPlayoff();
   int nextPlayoffHole(uint16_t* round, uint16_t* hole);
   bool ownGolferLeft() const;
+  // A game's golfer that stands for a person (who would play a tie for the lead off).
+  bool isPerson(int entrant) const;
+  int tournamentHoles() const;
+  // Every entrant of the field still in has played every hole of the tournament.
+  bool fieldPlayedOut() const;
+  // The tournament has been played to its end (by the field alone once it played the game out); reads the
+  // standings' holes.
+  bool finished() const;
   // Standings a and b share a place (the settled leader shares none).
   bool tiedWith(size_t a, size_t b) const;
   bool leaderSettled_ = false;
   // The field plays every round left (the game's golfers have none left to play).
   void playFieldToEnd();
+  bool fieldPlayedOut_ = false;
 };
 
 // The online tournament: stroke play whose card goes to the score server (the network layer) after each

@@ -124,7 +124,8 @@ int TTournamentGame::ComputeStandings() {
   }
   std::stable_sort(standings.begin(), standings.end(),
                    [](const Standing& a, const Standing& b) { return a.toPar < b.toPar; });
-  // The winner of a decided playoff leads alone.
+  // The winner of a decided playoff leads alone; so does the first placed of a finished tournament whose lead no
+  // person shares (there is nobody to play it off).
   leaderSettled_ = false;
   if (playoff && PlayoffDecided()) {
     const std::vector<int> in = PlayoffEntrants();
@@ -135,10 +136,40 @@ int TTournamentGame::ComputeStandings() {
       std::rotate(standings.begin(), winner, winner + 1);
       leaderSettled_ = true;
     }
+  } else if (!playoff && standings.size() > 1 && standings[0].toPar == standings[1].toPar && finished()) {
+    const int32_t lead = standings[0].toPar;
+    leaderSettled_ = std::none_of(standings.begin(), standings.end(),
+                                  [&](const Standing& s) { return s.toPar == lead && isPerson(s.entrant); });
   }
   AssignPositions();
   SplitPrizeMoney(true);
   return standings.size() > 1 && tiedWith(0, 1) ? 0 : 1;
+}
+
+bool TTournamentGame::isPerson(int entrant) const {
+  const TPlayer* p = entrant >= kFieldComputers && players ? players->GetPlayer(entrant - kFieldComputers) : nullptr;
+  return p && (p->flags & kGolferTakesPart) && (p->flags & kGolferFlag5);
+}
+
+int TTournamentGame::tournamentHoles() const {
+  const int perRound = std::max(0, std::min<int>(state.firstHole + state.holeCount, kHoles) - state.firstHole);
+  return perRound * std::min<int>(state.lead, kRounds);
+}
+
+bool TTournamentGame::fieldPlayedOut() const {
+  const int all = tournamentHoles();
+  for (int e = 0; e < kFieldComputers; ++e)
+    if (present[e] && holesDone(e) < all) return false;
+  return all > 0;
+}
+
+bool TTournamentGame::finished() const {
+  if (!fieldPlayedOut()) return false;
+  // Once the field has played the game out the game's golfers play no more.
+  if (simulateToEnd) return true;
+  for (const Standing& s : standings)
+    if (s.entrant >= kFieldComputers && s.holesCompleted < tournamentHoles()) return false;
+  return true;
 }
 
 bool TTournamentGame::tiedWith(size_t a, size_t b) const {
@@ -203,10 +234,11 @@ void TTournamentGame::ShowHoleResults() {
     else notice = 2;
   } else {
     const HoleProgress p = Progress(*this);
-    over = p.over;
-    showDialog = p.over || p.lastOfRound;
+    // With no person playing, the standings after the hole before asked the field to play the game out.
+    over = p.over || simulateToEnd;
+    showDialog = over || p.lastOfRound;
     if (showDialog) {
-      ShowRoundDialog(p.over);
+      ShowRoundDialog(over);
       if (p.lastOfRound && !p.over && state.round == cutAfterRound && !cutMade) MakeCut();
       if (!ownGolferLeft() || players->IsFlag5ClearForAll()) {
         // Nobody of the game plays on, or no person plays at all: the field finishes the tournament and its final
@@ -226,6 +258,8 @@ void TTournamentGame::ShowHoleResults() {
   Svc().frontEnd->ShowTourneyStandings(notice, over ? 2 : showDialog ? 1 : 0, 0);
   dialogOpen = 0;
   tieFlag = 0;
+  // Nobody watches computer golfers play a whole tournament: after the next hole the field plays it out.
+  if (players->IsFlag5ClearForAll()) simulateToEnd = 1;
 }
 
 void TTournamentGame::ShowHoleStatus() {
@@ -280,7 +314,7 @@ bool TTournamentGame::PlayoffDecided() const {
   const std::vector<int> in = PlayoffEntrants(&played);
   // Out of holes to play, the first in the standings of those left wins, as it does when only the field is left.
   if (in.size() <= 1 || played >= state.holeCount || state.firstHole + played >= kHoles) return true;
-  return std::none_of(in.begin(), in.end(), [](int e) { return e >= kFieldComputers; });
+  return std::none_of(in.begin(), in.end(), [&](int e) { return isPerson(e); });
 }
 
 bool TTournamentGame::StartPlayoff() {
@@ -290,7 +324,8 @@ bool TTournamentGame::StartPlayoff() {
   if (PlayoffRound() >= kRounds || state.holeCount == 0) return false;
   playoff = 1;
   const std::vector<int> in = PlayoffEntrants();
-  if (in.size() < 2 || std::none_of(in.begin(), in.end(), [](int e) { return e >= kFieldComputers; })) {
+  // Only a person in the tie plays it off; else the first placed wins outright.
+  if (in.size() < 2 || std::none_of(in.begin(), in.end(), [&](int e) { return isPerson(e); })) {
     playoff = 0;
     return false;
   }
@@ -335,6 +370,7 @@ bool TTournamentGame::ownGolferLeft() const {
 }
 
 void TTournamentGame::playFieldToEnd() {
+  fieldPlayedOut_ = true;
   const uint16_t keep = state.round;
   for (int r = state.round; r < std::min<int>(state.lead, kRounds); ++r) {
     state.round = static_cast<uint16_t>(r);
@@ -392,7 +428,12 @@ void TTournamentGame::UpdateHoleScores() {
 
 int TTournamentGame::GetNextHole(uint16_t* round, uint16_t* hole) {
   if (playoff && state.round == PlayoffRound()) return nextPlayoffHole(round, hole);
-  if (NextHoleOfRound(round, hole)) return 1;
+  if (NextHoleOfRound(round, hole)) {
+    if (!simulateToEnd || !fieldPlayedOut_) return 1;
+    // The field played the game out in the middle of a round (no person plays): its final results have shown.
+    gameOver = 1;
+    return 0;
+  }
   if (const int error = UpdateRoundStatistics(); error != 0)
     Svc().frontEnd->ErrorBox(error, "sources\\gamecode\\tourney", 1);
   FillMissingScores();

@@ -96,9 +96,6 @@ class RoundInterface : public RoundInterfaceProvider {
   void RemoteMessage(uint32_t id, void*) override { AfterShotMessage(id); }
   void HoleReleased() override { DestroyGameUI(); }
   void DrawStandings(CTourneyDlg& dialog) override {
-    // The final results name one winner where only the computer field shares the lead.
-    if (dialog.stage == 2)
-      if (auto* t = dynamic_cast<TTournamentGame*>(CurrentGame())) SettleComputerLeadTie(*t);
     DrawLeaderBoardPage(dialog);
     DrawLeaderBoard(dialog);
   }

@@ -120,19 +120,6 @@ std::vector<size_t> OwnGolferRows(TTournamentGame& g) {
   return rows;
 }
 
-bool SettleComputerLeadTie(TTournamentGame& g) {
-  if (g.standings.size() < 2 || g.standings[0].toPar != g.standings[1].toPar) return false;
-  const int32_t lead = g.standings[0].toPar;
-  for (const TTournamentGame::Standing& s : g.standings)
-    if (s.toPar == lead && s.entrant >= TTournamentGame::kFieldComputers) return false;
-  // The leader alone a stroke ahead while the places and the prizes are given.
-  g.standings[0].toPar = lead - 1;
-  g.AssignPositions();
-  g.SplitPrizeMoney(true);
-  g.standings[0].toPar = lead;
-  return true;
-}
-
 void DrawLeaderBoardPage(CTourneyDlg& d) {
   const Board b(d);
   const int kind = KindOf(d);

@@ -24,9 +24,6 @@ struct LeaderRow {
 bool LeaderRowAt(TTournamentGame& game, size_t index, LeaderRow* row);
 // The standings indexes of the game's own golfers still taking part, by player-list slot.
 std::vector<size_t> OwnGolferRows(TTournamentGame& game);
-// A lead shared only by entrants of the computer field goes to the one placed first: it keeps first place alone
-// and the first prize. True when it was settled so.
-bool SettleComputerLeadTie(TTournamentGame& game);
 
 void DrawLeaderBoardPage(CTourneyDlg& dialog);
 void DrawLeaderBoard(CTourneyDlg& dialog);

@@ -2,9 +2,10 @@
 // installation cut to two holes: computer golfers play a match and a skins game from the main menu's Tee off. After
 // the first hole the round waits for the status dialog; closed with Escape, the second hole is played, the closing
 // standing shows once the game is decided, and its close takes the program back to the main menu. A tournament
-// whose golfers all miss the cut is played to its end by the field, and its final results close the round.
+// whose golfers all miss the cut, and one of computer golfers only, are played to their ends by the field, and the
+// final results close the round.
 // MODES_SHOW_HOST=1 leaves the host to the environment (a window under a display) and MODES_SHOW_DIALOG_MS keeps
-// the first status dialog up that long, to be looked at.
+// the first status dialog (a tournament: its final results) up that long, to be looked at.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -23,6 +24,7 @@
 #include "frontend/tourneydlg.h"
 #include "golf/game.h"
 #include "golf/modes.h"
+#include "roundui/leaderboard.h"
 #include "roundui/roundturn.h"
 #include "roundui/statusdlg.h"
 #include "support/childprocess.h"
@@ -57,6 +59,7 @@ struct Seen {
   int strokesOnSecond = 0;
   uint32_t gameOver = 0, simulateToEnd = 0;
   int roundsShown = 0, fieldHolesDone = -1, ownOut = 0;
+  std::string places[2];  // the first two rows' positions
   MARect dialogRect{};
 };
 Seen Look() {
@@ -87,6 +90,8 @@ Seen Look() {
           s->fieldHolesDone = s->fieldHolesDone < 0 ? t->holesDoneFor(e.entrant)
                                                     : std::min(s->fieldHolesDone, t->holesDoneFor(e.entrant));
       for (int slot = 0; slot < 2; ++slot) s->ownOut += t->MissedCut(TTournamentGame::kFieldComputers + slot) ? 1 : 0;
+      for (size_t i = 0; i < 2; ++i)
+        if (LeaderRow row; LeaderRowAt(*t, i, &row)) s->places[i] = row.position;
     }
   });
   s->answered = answered && s->answered;
@@ -168,6 +173,44 @@ d3dtest::Picture DialogOnScreen(const MARect& r) {
 
 constexpr int kHoleLimitMs = 240000;
 
+void HoldForALook() {
+  if (const char* ms = getenv("MODES_SHOW_DIALOG_MS")) std::this_thread::sleep_for(std::chrono::milliseconds(atoi(ms)));
+}
+
+// Closes each tournament standings dialog as it comes until the final results are up (or the menus are back);
+// `atOpening` runs on the program's thread while the opening standings show. The page kinds seen, in order; `s` is
+// what the program showed with the last of them.
+std::vector<int> StandingsToTheFinalResults(Seen* s, const std::function<void()>& atOpening) {
+  std::vector<int> stages;
+  for (int shown = 0; shown < 6; ++shown) {
+    if (!WaitFor([](const Seen& s) { return s.dialog == 2 || s.menu; }, kHoleLimitMs, s)) {
+      ADD_FAILURE() << "no standings: " << Describe(*s);
+      break;
+    }
+    if (s->menu) break;
+    stages.push_back(s->stage);
+    if (shown == 0 && atOpening) {
+      EXPECT_TRUE(OnProgram(atOpening));
+    }
+    if (s->stage == 2) break;
+    Press(VK_ESCAPE, 1);
+    if (!WaitFor([](const Seen& s) { return s.dialog != 2; }, 30000, s)) {
+      ADD_FAILURE() << "the standings did not close: " << Describe(*s);
+      break;
+    }
+  }
+  return stages;
+}
+
+// The dialog up is closed, which ends the round: the main menu again, and the program closes cleanly.
+void CloseToTheMainMenu(RunningProgram& program) {
+  Press(VK_ESCAPE, 1);
+  Seen s;
+  EXPECT_TRUE(WaitFor([](const Seen& s) { return s.menu; }, 60000, &s))
+      << "the round did not return to the main menu: " << Describe(s);
+  EXPECT_EQ(program.Close(), 0);
+}
+
 // Two holes of a match or a skins game: the status dialog of `kind` (0 match, 1 skins) after the first.
 void PlayTwoHoles(const std::string& demo, const std::string& registry, int mode, int kind) {
   RunningProgram program(demo, registry, getenv("MODES_SHOW_HOST") == nullptr);
@@ -186,7 +229,7 @@ void PlayTwoHoles(const std::string& demo, const std::string& registry, int mode
   EXPECT_EQ(s.hole, 0);
   EXPECT_EQ(s.strokesOnSecond, 0) << "the card holds strokes of a round before";
   EXPECT_EQ(s.gameOver, 0u);
-  if (const char* ms = getenv("MODES_SHOW_DIALOG_MS")) std::this_thread::sleep_for(std::chrono::milliseconds(atoi(ms)));
+  HoldForALook();
   // Nothing moves on while it is up.
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   s = Look();
@@ -206,10 +249,7 @@ void PlayTwoHoles(const std::string& demo, const std::string& registry, int mode
   // The closing standing, once the game is over; its close ends the round.
   ASSERT_TRUE(WaitFor([kind](const Seen& s) { return s.dialog == kind && s.gameOver; }, kHoleLimitMs, &s))
       << "no closing standing: " << Describe(s);
-  Press(VK_ESCAPE, 1);
-  EXPECT_TRUE(WaitFor([](const Seen& s) { return s.menu; }, 60000, &s))
-      << "the round did not return to the main menu: " << Describe(s);
-  EXPECT_EQ(program.Close(), 0);
+  CloseToTheMainMenu(program);
 }
 
 class ModesProgramTest : public ::testing::Test {
@@ -235,52 +275,79 @@ TEST_F(ModesProgramTest, ASkinsGameWaitsForItsStatusBetweenHoles) {
   RunInChildProcess([] { PlayTwoHoles(demo_, demo_ + "/registry-skins.txt", kModeSkins, 1); }, 900000);
 }
 
+// A tournament of four rounds of `holes` holes from Tee off, Ada and Tom standing for people (whom the computer plays
+// for the test) or for nobody, played until its final results are up, each standings dialog closed as it comes
+// (`atOpening` runs while the opening standings show); `check` looks at the page kinds seen and at what the program
+// showed with the final results, whose close must take the program back to the main menu.
+void PlayTournament(const std::string& demo, const std::string& registry, int holes, bool people,
+                    const std::function<void()>& atOpening,
+                    const std::function<void(const std::vector<int>&, const Seen&)>& check) {
+  RunningProgram program(demo, registry, getenv("MODES_SHOW_HOST") == nullptr);
+  ASSERT_TRUE(program.Started(30000));
+  ASSERT_TRUE(TeeOff(kModeTournament, [holes, people](TGame* g) {
+    g->state.lead = 4;
+    g->state.holeCount = static_cast<uint16_t>(holes);
+    for (int slot = 0; slot < 2; ++slot) {
+      TPlayer* p = g->players->GetPlayer(slot);
+      p->flags = people ? p->flags | kGolferFlag5 : p->flags & ~kGolferFlag5;
+    }
+  }));
+  Seen s;
+  ASSERT_TRUE(WaitFor([](const Seen& s) { return !s.menu; }, 60000, &s)) << "no round: " << Describe(s);
+  const std::vector<int> stages = StandingsToTheFinalResults(&s, atOpening);
+  check(stages, s);
+  HoldForALook();
+  CloseToTheMainMenu(program);
+}
+
 // Four rounds of one hole, the cut after the second: the field aces both holes before the golfers' first shot, so
 // both golfers miss the cut and the field plays the last two rounds at once; the final results show all four rounds.
 TEST_F(ModesProgramTest, ATournamentWhoseGolfersMissTheCutIsPlayedToItsEndByTheField) {
   RunInChildProcess(
       [] {
-        RunningProgram program(demo_, demo_ + "/registry-tourney.txt", getenv("MODES_SHOW_HOST") == nullptr);
-        ASSERT_TRUE(program.Started(30000));
-        ASSERT_TRUE(TeeOff(kModeTournament, [](TGame* g) {
-          g->state.lead = 4;
-          g->state.holeCount = 1;
-          // Ada and Tom stand for people, whom the computer plays for the test.
-          for (int slot = 0; slot < 2; ++slot) g->players->GetPlayer(slot)->flags |= kGolferFlag5;
-        }));
-        Seen s;
-        ASSERT_TRUE(WaitFor([](const Seen& s) { return !s.menu; }, 60000, &s)) << "no round: " << Describe(s);
-        std::vector<int> stages;
-        // Each standings dialog is closed as it comes: the opening standings, the first round's results, then the
-        // final results at the cut.
-        for (int shown = 0; shown < 6; ++shown) {
-          ASSERT_TRUE(WaitFor([](const Seen& s) { return s.dialog == 2 || s.menu; }, kHoleLimitMs, &s))
-              << "no standings: " << Describe(s);
-          if (s.menu) break;
-          stages.push_back(s.stage);
-          // The opening standings are up before the first shot of the game Tee off made: the field's aces.
-          if (shown == 0) {
-            ASSERT_TRUE(OnProgram([] {
+        PlayTournament(
+            demo_, demo_ + "/registry-tourney.txt", 1, true,
+            // The opening standings are up before the first shot of the game Tee off made: the field's aces.
+            [] {
               auto* t = dynamic_cast<TTournamentGame*>(CurrentGame());
               if (!t) return;
               for (int e = 0; e < TTournamentGame::kFieldComputers; ++e)
                 for (int r = 0; r < 2; ++r) t->fieldScores[e][r][0] = 1;
-            }));
-          }
-          if (s.stage == 2) break;
-          Press(VK_ESCAPE, 1);
-          ASSERT_TRUE(WaitFor([](const Seen& s) { return s.dialog != 2; }, 30000, &s)) << Describe(s);
-        }
-        EXPECT_EQ(stages, (std::vector<int>{0, 1, 2}));
-        EXPECT_EQ(s.simulateToEnd, 1u);
-        EXPECT_EQ(s.roundsShown, 4);
-        EXPECT_EQ(s.fieldHolesDone, 4) << "every entrant past the cut has all four rounds";
-        EXPECT_EQ(s.ownOut, 2);
-        EXPECT_EQ(s.round, 1) << "the golfers played two rounds";
-        Press(VK_ESCAPE, 1);
-        EXPECT_TRUE(WaitFor([](const Seen& s) { return s.menu; }, 60000, &s))
-            << "the round did not return to the main menu: " << Describe(s);
-        EXPECT_EQ(program.Close(), 0);
+            },
+            [](const std::vector<int>& stages, const Seen& s) {
+              // The opening standings, the first round's results, the final results at the cut.
+              EXPECT_EQ(stages, (std::vector<int>{0, 1, 2}));
+              EXPECT_EQ(s.simulateToEnd, 1u);
+              EXPECT_EQ(s.roundsShown, 4);
+              EXPECT_EQ(s.fieldHolesDone, 4) << "every entrant past the cut has all four rounds";
+              EXPECT_EQ(s.ownOut, 2);
+              EXPECT_EQ(s.round, 1) << "the golfers played two rounds";
+            });
+      },
+      900000);
+}
+
+// Four rounds of two holes, Ada and Tom played by the computer and standing for nobody: the standings after the first
+// hole ask the field to play the tournament out, and the final results follow the second hole, with every round of
+// the field and one winner.
+TEST_F(ModesProgramTest, AComputerOnlyTournamentIsPlayedOutByTheFieldAfterItsSecondHole) {
+  RunInChildProcess(
+      [] {
+        PlayTournament(
+            demo_, demo_ + "/registry-field.txt", 2, false, nullptr,
+            [](const std::vector<int>& stages, const Seen& s) {
+              // The opening standings, the round in progress after the first hole, the final results after the
+              // second.
+              EXPECT_EQ(stages, (std::vector<int>{0, 0, 2}));
+              EXPECT_EQ(s.round, 0);
+              EXPECT_EQ(s.hole, 1);
+              EXPECT_EQ(s.simulateToEnd, 1u);
+              EXPECT_EQ(s.roundsShown, 4);
+              EXPECT_EQ(s.fieldHolesDone, 8) << "every entrant of the field has all four rounds";
+              EXPECT_EQ(s.ownOut, 0);
+              EXPECT_EQ(s.places[0], "1") << "one winner";
+              EXPECT_NE(s.places[1], "T1");
+            });
       },
       900000);
 }

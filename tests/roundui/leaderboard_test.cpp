@@ -1,4 +1,4 @@
-// The tournament's leader board: its rows, a lead tie among the computer field, the cut, paging, and the pages as
+// The tournament's leader board: its rows, a lead no person shares at the end, the cut, paging, and the pages as
 // drawn in the standings dialog.
 #include <gtest/gtest.h>
 
@@ -72,23 +72,34 @@ TEST_F(LeaderBoardTest, RowsOfTheStandings) {
   EXPECT_FALSE(LeaderRowAt(*t, 36, &none));
 }
 
-TEST_F(LeaderBoardTest, ALeadSharedOnlyByTheFieldGoesToTheFirstPlaced) {
-  // Ada drops back: the field's twelve at -1 share the lead.
+TEST_F(LeaderBoardTest, ALeadNoPersonSharesGoesToTheFirstPlacedOnceTheTournamentIsOver) {
+  // Ada drops back in the second round: the field's twelve at -1 share the lead while the tournament runs.
   for (int h = 0; h < 2; ++h) t->players->GetPlayer(0)->SetHoleScore(1, h, 5, 0);
   t->ComputeStandings();
   ASSERT_EQ(Row(0).position, "T1");
+  ASSERT_EQ(Row(1).position, "T1");
+  // A one-round tournament is over after the first: the first placed wins outright.
+  t->state.lead = 1;
+  t->state.round = 0;
+  for (int h = 0; h < 18; ++h) t->players->GetPlayer(0)->SetHoleScore(0, h, h == 0 ? 5 : 4, 0);
+  t->ComputeStandings();
   const int leader = t->standings[0].entrant;
-  EXPECT_TRUE(SettleComputerLeadTie(*t));
-  EXPECT_EQ(t->standings[0].entrant, leader);
+  EXPECT_LT(leader, TTournamentGame::kFieldComputers);
   EXPECT_EQ(Row(0).position, "1");
   EXPECT_EQ(Row(0).total, "-1");
   EXPECT_EQ(Row(1).position, "T2");
+  EXPECT_EQ(Row(1).total, "-1");
   EXPECT_GT(t->standings[0].prize, t->standings[1].prize);
-  // A lead Ada shares is not settled so.
-  t->players->GetPlayer(0)->SetHoleScore(1, 0, 3, 0);
-  t->players->GetPlayer(0)->SetHoleScore(1, 1, 4, 0);
+  // Ada shares the lead: it stays shared (she plays it off)...
+  t->players->GetPlayer(0)->SetHoleScore(0, 0, 3, 0);
   t->ComputeStandings();
-  EXPECT_FALSE(SettleComputerLeadTie(*t));
+  EXPECT_EQ(t->standings[0].entrant, leader);
+  EXPECT_EQ(Row(0).position, "T1");
+  // ...unless the computer plays her and she stands for nobody.
+  t->players->GetPlayer(0)->flags &= ~kGolferFlag5;
+  t->ComputeStandings();
+  EXPECT_EQ(Row(0).position, "1");
+  EXPECT_EQ(Row(1).position, "T2");
 }
 
 TEST_F(LeaderBoardTest, EntrantsOutOfTheTournamentMissTheCut) {

@@ -18,12 +18,13 @@ class ModesTest : public RulesTest {
     g->StartHole();
     for (int i = 0; i < limit && frontEnd == 0; ++i) Pump(1000);
   }
-  // Plays a tournament of one-hole rounds, each golfer holing out in `strokes`, until the game has no next hole (at
-  // most four rounds); returns the rounds the golfers played.
-  static int PlayOneHoleRounds(TTournamentGame* g, int golfers, uint32_t strokes) {
-    int rounds = 0;
-    for (bool more = true; more && rounds < 4; ++rounds) {
-      for (int s = 0; s < golfers; ++s) SetStrokes(g, s, strokes, true);
+  // Plays a tournament hole by hole, each golfer holing out in the strokes `strokes` gives the hole (by its place in
+  // the round), until the game has no next hole or `limit` holes are played; returns the holes the golfers played.
+  static int PlayTournamentHoles(TTournamentGame* g, int golfers, const std::vector<uint32_t>& strokes, int limit) {
+    int played = 0;
+    for (bool more = true; more && played < limit; ++played) {
+      const uint32_t s = strokes[static_cast<size_t>(g->state.hole - g->state.firstHole) % strokes.size()];
+      for (int slot = 0; slot < golfers; ++slot) SetStrokes(g, slot, s, true);
       g->UpdateHoleScores();
       g->ShowHoleResults();
       uint16_t round = 0, hole = 0;
@@ -31,7 +32,7 @@ class ModesTest : public RulesTest {
       g->state.round = round;
       g->state.hole = hole;
     }
-    return rounds;
+    return played;
   }
   // Plays one hole of hand-made scores (strokes per slot, all holed) and moves on; false when the game ends.
   static bool ScoreHole(TGame* g, std::initializer_list<uint32_t> strokes) {
@@ -403,7 +404,7 @@ TEST_F(ModesTest, GolfersWhoMissTheCutSeeTheFieldPlayTheTournamentToItsEnd) {
   g->state.holeCount = 1;
   g->SetUpRound();
   g->cutPlaces = 5;
-  const int rounds = PlayOneHoleRounds(g, 1, 9);
+  const int rounds = PlayTournamentHoles(g, 1, {9}, 4);
   // Out at the cut after the second round: the final results follow at once, with every round of the field.
   EXPECT_EQ(rounds, 2);
   EXPECT_EQ(dialogs.shown, (std::vector<std::pair<int, int>>{{0, 1}, {0, 2}}));
@@ -646,34 +647,114 @@ TEST_F(ModesTest, ADisqualifiedGolfersPartnerPlaysOnAndASideWithNobodyLeftLoses)
   }
 }
 
-// With no person among the golfers, the field plays the whole tournament once the first round's standings are in,
-// and the leader wins outright: two computer golfers tied for the lead after a one-round tournament play no playoff.
-TEST_F(ModesTest, ATournamentOfComputerGolfersOnlyIsPlayedToItsEndByTheFieldAfterTheFirstRound) {
+// With no person among the golfers, the standings after the first hole ask the field to play the tournament out:
+// after the next hole it has, and its final results show. A round of one hole is over before that.
+TEST_F(ModesTest, ATournamentOfComputerGolfersOnlyIsPlayedToItsEndByTheFieldAfterItsSecondHole) {
   struct Case {
     const char* name;
-    uint16_t rounds;
-    uint32_t strokes;  // each golfer's strokes on the round's one hole
+    uint16_t rounds, holesPerRound;
+    uint32_t strokes;  // each golfer's strokes on every hole
+    int holesPlayed;
+    std::vector<std::pair<int, int>> dialogs;  // notice, page kind after each hole
   };
-  for (const Case& c : {Case{"four rounds", 4, 9}, Case{"one round, golfers tied for the lead", 1, 1}}) {
+  const Case cases[] = {
+      {"four rounds of three holes", 4, 3, 5, 2, {{0, 0}, {0, 2}}},
+      {"four rounds of two holes", 4, 2, 3, 2, {{0, 0}, {0, 2}}},
+      {"one round of one hole, golfers tied for the lead", 1, 1, 1, 1, {{0, 2}}},
+  };
+  for (const Case& c : cases) {
     StandingsRecorder dialogs;
     Svc().frontEnd = &dialogs;
     auto* g = static_cast<TTournamentGame*>(MakeGame(kModeTournament, 2, true));
     g->state.lead = c.rounds;
     g->state.firstHole = 0;
-    g->state.holeCount = 1;
+    g->state.holeCount = c.holesPerRound;
     g->SetUpRound();
-    const int played = PlayOneHoleRounds(g, 2, c.strokes);
-    EXPECT_EQ(played, 1) << c.name;
-    EXPECT_EQ(dialogs.shown, (std::vector<std::pair<int, int>>{{0, 2}})) << c.name;
+    EXPECT_EQ(PlayTournamentHoles(g, 2, {c.strokes}, 8), c.holesPlayed) << c.name;
+    EXPECT_EQ(dialogs.shown, c.dialogs) << c.name;
     EXPECT_EQ(g->simulateToEnd, 1u) << c.name;
     EXPECT_EQ(g->gameOver, 1u) << c.name;
     EXPECT_EQ(g->playoff, 0u) << c.name;
     EXPECT_EQ(g->RoundsShown(), c.rounds) << c.name;
-    for (int e = 0; e < TTournamentGame::kFieldComputers; ++e) EXPECT_EQ(g->holesDoneFor(e), c.rounds) << c.name;
+    for (int e = 0; e < TTournamentGame::kFieldComputers; ++e)
+      EXPECT_EQ(g->holesDoneFor(e), c.rounds * c.holesPerRound) << c.name;
+    // The golfers' cards hold the holes they played, and no round was counted for them.
+    for (int s = 0; s < 2; ++s) {
+      EXPECT_EQ(g->holesDoneFor(TTournamentGame::kFieldComputers + s), c.holesPlayed) << c.name;
+      EXPECT_EQ(g->roundsCounted, 0u) << c.name;
+    }
     ASSERT_GE(g->standings.size(), 2u) << c.name;
     if (c.strokes == 1) {
+      // The game's golfers share the lead, but no person is among them: the first placed wins outright.
       EXPECT_GE(g->standings[0].entrant, TTournamentGame::kFieldComputers) << c.name;
       EXPECT_EQ(g->standings[0].toPar, g->standings[1].toPar) << c.name;
+      EXPECT_EQ(g->standings[0].position, 1) << c.name;
+      EXPECT_FALSE(g->standings[0].tied) << c.name;
+      EXPECT_EQ(g->standings[1].position, 2) << c.name;
+    }
+    DeleteCurrentGame();
+  }
+}
+
+// A lead tied at the end of the tournament with no person sharing it goes to the first placed: first place alone and
+// the first prize, the others of the tie sharing second place. A person in the tie plays it off; a lead tied before
+// the end is shared.
+TEST_F(ModesTest, ALeadNoPersonSharesGoesToTheFirstPlacedAtTheEnd) {
+  constexpr int kOwn = TTournamentGame::kFieldComputers;
+  struct Case {
+    const char* name;
+    bool person;                   // golfer 1 stands for a person
+    uint16_t rounds;               // of two holes
+    std::vector<uint32_t> golfer;  // golfer 1's strokes on the two holes of a round (golfer 2 makes 6s)
+    int holes;                     // holes played before the standings are looked at
+    std::vector<std::pair<int, int>> dialogs;
+    std::vector<int> leaders;       // standings from the first, with their positions below
+    std::vector<const char*> places;
+  };
+  const Case cases[] = {
+      {"the field alone, after a simulated end", false, 4, {5, 5}, 2, {{0, 0}, {0, 2}}, {3, 5, 0}, {"1", "2", "T3"}},
+      {"a computer golfer of the game in the tie", false, 4, {3, 4}, 2, {{0, 0}, {0, 2}}, {3, 5, kOwn}, {"1", "T2", "T2"}},
+      {"the field alone, a person playing", true, 1, {5, 5}, 2, {{0, 0}, {0, 2}}, {3, 5, 0}, {"1", "2", "T3"}},
+      {"a person in the tie: a playoff", true, 1, {3, 4}, 2, {{0, 0}, {1, 1}}, {3, 5, kOwn}, {"T1", "T1", "T1"}},
+      {"before the end", true, 2, {5, 5}, 2, {{0, 0}, {0, 1}}, {3, 5, 0}, {"T1", "T1", "T3"}},
+  };
+  for (const Case& c : cases) {
+    StandingsRecorder dialogs;
+    Svc().frontEnd = &dialogs;
+    auto* g = static_cast<TTournamentGame*>(MakeGame(kModeTournament, 2, true));
+    if (c.person) PeoplePlay(g, 1);
+    g->state.lead = c.rounds;
+    g->state.firstHole = 0;
+    g->state.holeCount = 2;
+    g->SetUpRound();
+    // The field plays every hole in par but entrants 3 and 5, one under in the first round.
+    for (int e = 0; e < TTournamentGame::kFieldComputers; ++e)
+      for (int r = 0; r < c.rounds; ++r)
+        for (int h = 0; h < 2; ++h) g->fieldScores[e][r][h] = 4;
+    g->fieldScores[3][0][0] = g->fieldScores[5][0][0] = 3;
+    int played = 0;
+    for (; played < c.holes; ++played) {
+      SetStrokes(g, 0, c.golfer[static_cast<size_t>(g->state.hole)], true);
+      SetStrokes(g, 1, 6, true);
+      g->UpdateHoleScores();
+      g->ShowHoleResults();
+      uint16_t round = 0, hole = 0;
+      if (!g->GetNextHole(&round, &hole)) break;
+      g->state.round = round;
+      g->state.hole = hole;
+    }
+    EXPECT_EQ(dialogs.shown, c.dialogs) << c.name;
+    ASSERT_GE(g->standings.size(), c.leaders.size()) << c.name;
+    for (size_t i = 0; i < c.leaders.size(); ++i) {
+      const TTournamentGame::Standing& s = g->standings[i];
+      if (c.leaders[i] != 0) {
+        EXPECT_EQ(s.entrant, c.leaders[i]) << c.name << " " << i;
+      }
+      EXPECT_EQ((s.tied ? "T" : "") + std::to_string(s.position), c.places[i]) << c.name << " " << i;
+    }
+    if (c.dialogs.back().second == 2) {
+      EXPECT_EQ(g->gameOver, 1u) << c.name;
+      EXPECT_GT(g->standings[0].prize, g->standings[1].prize) << c.name;
     }
     DeleteCurrentGame();
   }

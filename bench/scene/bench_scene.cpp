@@ -66,7 +66,7 @@ void Direct3DHole(benchmark::State& state) {
   const int32_t width = static_cast<int32_t>(state.range(0)), height = width == 800 ? 600 : 480;
   const int camera = static_cast<int>(state.range(1));
   std::string error;
-  if (!holeview::OpenDirect3D(width, height, error)) {
+  if (!holeview::OpenDirect3D(width, height, 0, error)) {
     state.SkipWithError(error.c_str());
     return;
   }

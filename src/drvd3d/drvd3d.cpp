@@ -1012,6 +1012,8 @@ int32_t CopyRect(int32_t x, int32_t y, int32_t w, int32_t h, void* buffer, bool 
   VortelLock* l = VORTEL_lockwindow();
   if (!l) return 0;
   const int32_t bpp = l->format == 5 ? 4 : 2;
+  // A 32-bit depth buffer goes to and from the caller's 16-bit depth values as their high halves.
+  const bool wideDepth = lockedsurface == zbuffer2 && zbuffer2 && l->format == 32;
   // Rectangles reaching outside the surface are cut to it, so neither side is overrun.
   DDSURFACEDESC desc{};
   desc.dwSize = sizeof desc;
@@ -1020,10 +1022,17 @@ int32_t CopyRect(int32_t x, int32_t y, int32_t w, int32_t h, void* buffer, bool 
   if (buffer && w > 0 && h > 0 && x >= 0 && y >= 0) {
     const int32_t cw = std::min(w, sw - x), ch = std::min(h, sh - y);
     for (int32_t row = 0; row < ch && cw > 0; ++row) {
-      uint8_t* surface = static_cast<uint8_t*>(desc.lpSurface ? desc.lpSurface : l->pixels) +
-                         static_cast<ptrdiff_t>(y + row) * l->pitch + static_cast<ptrdiff_t>(x) * bpp;
-      surface = l->pixels + static_cast<ptrdiff_t>(y + row) * l->pitch + static_cast<ptrdiff_t>(x) * bpp;
       uint8_t* mem = static_cast<uint8_t*>(buffer) + static_cast<ptrdiff_t>(row) * w * bpp;
+      if (wideDepth) {
+        auto* depth = reinterpret_cast<uint32_t*>(l->pixels + static_cast<ptrdiff_t>(y + row) * l->pitch) + x;
+        auto* values = reinterpret_cast<uint16_t*>(mem);
+        for (int32_t k = 0; k < cw; ++k) {
+          if (read) values[k] = static_cast<uint16_t>(depth[k] >> 16);
+          else depth[k] = static_cast<uint32_t>(values[k]) << 16 | values[k];
+        }
+        continue;
+      }
+      uint8_t* surface = l->pixels + static_cast<ptrdiff_t>(y + row) * l->pitch + static_cast<ptrdiff_t>(x) * bpp;
       if (read) std::memcpy(mem, surface, static_cast<size_t>(cw) * bpp);
       else std::memcpy(surface, mem, static_cast<size_t>(cw) * bpp);
     }

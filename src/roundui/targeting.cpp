@@ -531,6 +531,9 @@ void DrawTargetingArc(TargetingArcEventHandler* h, int autoClub, int marker) {
   tagArrowStruct& m = LandingMarkers[marker];
   BallState copy = LaunchCopy(h, autoClub, firstPower);
   if (g->currentClub == clubs::kPutter) {
+    // A putt has no ribbon: an earlier shot's would stand over the green.
+    h->segments.clear();
+    h->flewAway = false;
     Vector3 p = AimPoint;
     if (!h->unadjusted && marker == 0) {
       static const int kScales[5] = {4, 8, 20, 40, 80};

@@ -17,8 +17,8 @@ namespace {
 
 constexpr float kNearLimit = 0.25f;  // grid lines are cut where they come nearer the eye than this
 // The software picture keeps one depth per block (its centre's), so the ground under a grid line may lie up to about
-// a block's half-diagonal nearer than the line: lines are tested as if that much nearer.
-constexpr float kSoftwareDepthSlack = 2.0f;
+// a block's half-diagonal nearer than the line: lines are tested as if that much nearer (in both paths).
+constexpr float kDepthSlack = 2.0f;
 constexpr Vector3 kSeparator{-1.0f, -1.0f, -1.0f};
 
 // One overlay call's drawing state.
@@ -226,8 +226,13 @@ bool PinGroundPoint(Vector3* out) {
 }
 
 uint16_t GridDepthValue(float z, bool hardware) {
-  if (hardware) return DepthValueForDistance(z, 0);
-  return SoftwareDepthValue(z - kSoftwareDepthSlack, true);
+  // The depth buffer's 16-bit values step about 19 yards apart in the ground's depth band: a line is drawn unless
+  // the scenery lies two steps nearer.
+  if (hardware) {
+    const uint16_t v = DepthValueForDistance(z - kDepthSlack, 0);
+    return static_cast<uint16_t>(v > 0x8002 ? v - 2 : v);
+  }
+  return SoftwareDepthValue(z - kDepthSlack, true);
 }
 
 void DrawGridOverlay(const TGolfView& view, const GridPictures& pictures, uint32_t mode, const Vector3& target,

@@ -132,47 +132,11 @@ void DrawHorizon(const TGolfView& view, const Surface16& s, const CourseSceneDat
   }
 }
 
-// A cell's detail tile: its second and third surfaces (codes 0-15, 0 none), masks and shadow.
-struct DetailCell {
-  bool present = false;
-  uint8_t second = 0, third = 0;
-  RunMask tileMask, overlayMask;
-  uint32_t shadow = 0;  // run-mask offset; 0xFFFFFFFF the whole cell
-};
-
-RunMask MaskAt(const TerrainGrid& g, uint32_t offset) {
-  if (offset >= g.runMasks.size()) return {};
-  return {g.runMasks.data() + offset, g.runMasks.size() - offset};
-}
-
-DetailCell ReadDetailCell(const TerrainGrid& g, size_t cell) {
-  DetailCell d;
-  const uint16_t n = ReadLE16(&g.cells[cell * kCellBytes]);
-  const size_t at = static_cast<size_t>(n) * kDetailTileBytes;
-  if (n == 0 || at > g.detailTiles.size()) return d;
-  const uint8_t* t = &g.detailTiles[at - kDetailTileBytes];
-  d.present = true;
-  d.second = t[0] & 15;
-  d.third = t[1] & 15;
-  d.shadow = ReadLE32(t + 4);
-  const size_t pair = static_cast<size_t>(ReadLE16(t + 2)) * kMaskPairBytes;
-  if (pair + kMaskPairBytes <= g.maskPairs.size()) {
-    d.tileMask = MaskAt(g, ReadLE32(&g.maskPairs[pair]));
-    if (d.third) d.overlayMask = MaskAt(g, ReadLE32(&g.maskPairs[pair + 4]));
-  }
-  if (!d.tileMask.bytes) d.second = 0;
-  if (!d.overlayMask.bytes) d.third = 0;
-  return d;
-}
-
 // The cell's corners in the order the tile is laid: (x, z), (x+1, z), (x, z+1), (x+1, z+1), the first and second
 // pair exchanged when the cell is split along its other diagonal (orientation 1).
 uint8_t TileCorners4(const TerrainGrid& g, const HoleItem& item, const TriVertex around[4], TriVertex q[4]) {
   q[0] = around[0], q[1] = around[1], q[2] = around[3], q[3] = around[2];
-  const int32_t W = static_cast<int32_t>(g.width);
-  const float a = TerrainVertexHeight(static_cast<size_t>(item.j) * W + std::min(item.i + 1, W - 1));
-  const float b = TerrainVertexHeight(static_cast<size_t>(std::min<int32_t>(item.j + 1, static_cast<int32_t>(g.depth) - 1)) * W + item.i);
-  if (std::fabs(a - b) < 0.3f) return 0;
+  if (CellOrientation(g, item.i, item.j) == 0) return 0;
   std::swap(q[0], q[1]);
   std::swap(q[2], q[3]);
   return 1;
@@ -198,38 +162,20 @@ void MapTileQuad(const Surface16& s, const TriVertex q[4], const BuiltTile& tile
   }
 }
 
-Source8 TextureSource(const TerrainTexture& t) {
-  return {t.image.pixels(), static_cast<size_t>(t.image.width()) * static_cast<size_t>(t.image.height())};
-}
-
 // A cell drawn with its detail tile: the own surface (A) and the second (B) through the tile mask, the third laid
 // over through the overlay mask, built at the size the cell's screen size calls for. With a depth picture the
 // cell's depth goes there too, water marked per sub-cell where only part of the cell is water.
 bool DrawDetailCell(const Surface16& s, const Surface16* depth, const TriVertex around[4], const HoleItem& item,
                     const DetailCell& d, const TerrainTexture& own, uint8_t surfaceByte, bool stripe, int32_t level,
                     uint16_t depthValue, const LightTableSet& lights) {
-  const CourseSceneData& course = CurrentCourseScene();
   const TerrainGrid& g = CurrentTerrain();
-  const int secondIndex = SurfaceTextureIndex(course, static_cast<uint8_t>(d.second << 4), 1, stripe);
-  if (secondIndex < 0) return false;
-  const TerrainTexture& second = course.textures[static_cast<size_t>(secondIndex)];
-  const int thirdIndex = d.third ? SurfaceTextureIndex(course, static_cast<uint8_t>(d.third << 4), 1, stripe) : -1;
+  TileRecipe r;
+  int thirdIndex = -1;
+  if (!DetailRecipe(d, own, stripe, &r, &thirdIndex)) return false;
   TriVertex q[4];
   const uint8_t orientation = TileCorners4(g, item, around, q);
   int32_t h = 0, v = 0;
   Extents(q, &h, &v);
-  TileRecipe r;
-  r.tileMask = d.tileMask;
-  r.a = TextureSource(own);
-  r.b = TextureSource(second);
-  r.wholeA = own.wholeImage != 0;
-  r.wholeB = second.wholeImage != 0;
-  if (thirdIndex >= 0) {
-    const TerrainTexture& third = course.textures[static_cast<size_t>(thirdIndex)];
-    r.overlayMask = d.overlayMask;
-    r.overlay = TextureSource(third);
-    r.wholeOverlay = third.wholeImage != 0;
-  }
   r.orientation = orientation;
   if ((r.wholeA || r.wholeB || r.wholeOverlay) && v > 2) r.builder = h < 16 ? 5 : (v < 16 ? 6 : 7);
   else if (h < 16) r.builder = 0;
@@ -285,6 +231,63 @@ bool DrawCellShadow(const Surface16& s, const TerrainGrid& g, const TriVertex ar
 }
 
 }  // namespace
+
+RunMask MaskAt(const TerrainGrid& g, uint32_t offset) {
+  if (offset >= g.runMasks.size()) return {};
+  return {g.runMasks.data() + offset, g.runMasks.size() - offset};
+}
+
+DetailCell ReadDetailCell(const TerrainGrid& g, size_t cell) {
+  DetailCell d;
+  const uint16_t n = ReadLE16(&g.cells[cell * kCellBytes]);
+  const size_t at = static_cast<size_t>(n) * kDetailTileBytes;
+  if (n == 0 || at > g.detailTiles.size()) return d;
+  const uint8_t* t = &g.detailTiles[at - kDetailTileBytes];
+  d.present = true;
+  d.second = t[0] & 15;
+  d.third = t[1] & 15;
+  d.shadow = ReadLE32(t + 4);
+  const size_t pair = static_cast<size_t>(ReadLE16(t + 2)) * kMaskPairBytes;
+  if (pair + kMaskPairBytes <= g.maskPairs.size()) {
+    d.tileMask = MaskAt(g, ReadLE32(&g.maskPairs[pair]));
+    if (d.third) d.overlayMask = MaskAt(g, ReadLE32(&g.maskPairs[pair + 4]));
+  }
+  if (!d.tileMask.bytes) d.second = 0;
+  if (!d.overlayMask.bytes) d.third = 0;
+  return d;
+}
+
+uint8_t CellOrientation(const TerrainGrid& g, int32_t i, int32_t j) {
+  const int32_t W = static_cast<int32_t>(g.width);
+  const float a = TerrainVertexHeight(static_cast<size_t>(j) * W + std::min(i + 1, W - 1));
+  const float b = TerrainVertexHeight(static_cast<size_t>(std::min<int32_t>(j + 1, static_cast<int32_t>(g.depth) - 1)) * W + i);
+  return std::fabs(a - b) < 0.3f ? 0 : 1;
+}
+
+Source8 TextureSource(const TerrainTexture& t) {
+  return {t.image.pixels(), static_cast<size_t>(t.image.width()) * static_cast<size_t>(t.image.height())};
+}
+
+bool DetailRecipe(const DetailCell& d, const TerrainTexture& own, bool stripe, TileRecipe* r, int* thirdIndex) {
+  const CourseSceneData& course = CurrentCourseScene();
+  const int secondIndex = SurfaceTextureIndex(course, static_cast<uint8_t>(d.second << 4), 1, stripe);
+  if (secondIndex < 0) return false;
+  const TerrainTexture& second = course.textures[static_cast<size_t>(secondIndex)];
+  *thirdIndex = d.third ? SurfaceTextureIndex(course, static_cast<uint8_t>(d.third << 4), 1, stripe) : -1;
+  *r = TileRecipe{};
+  r->tileMask = d.tileMask;
+  r->a = TextureSource(own);
+  r->b = TextureSource(second);
+  r->wholeA = own.wholeImage != 0;
+  r->wholeB = second.wholeImage != 0;
+  if (*thirdIndex >= 0) {
+    const TerrainTexture& third = course.textures[static_cast<size_t>(*thirdIndex)];
+    r->overlayMask = d.overlayMask;
+    r->overlay = TextureSource(third);
+    r->wholeOverlay = third.wholeImage != 0;
+  }
+  return true;
+}
 
 void CollectHoleItems(const TGolfView& view, const Vector3* golfer, std::vector<HoleItem>& items,
                       HoleDrawStats& stats) {

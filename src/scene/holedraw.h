@@ -8,6 +8,7 @@
 
 #include "scene/golfview.h"
 #include "scene/swtri.h"
+#include "scene/tiles.h"
 
 struct HoleDrawStats {
   int32_t quads = 0;
@@ -48,6 +49,24 @@ bool IsWaterSurface(uint8_t surface);
 // The software path's depth value of a camera depth: 0 at or behind the eye, 0x7FFE from 350 on, else depth / 700
 // in 16.16; `live` (the full-size live view) sets bit 15. Bit 0 marks water.
 uint16_t SoftwareDepthValue(float depth, bool live);
+
+// A cell's detail tile: its second and third surfaces (codes 0-15, 0 none), masks and shadow.
+struct TerrainGrid;
+struct TerrainTexture;
+struct DetailCell {
+  bool present = false;
+  uint8_t second = 0, third = 0;
+  RunMask tileMask, overlayMask;
+  uint32_t shadow = 0;  // run-mask offset; 0xFFFFFFFF the whole cell
+};
+DetailCell ReadDetailCell(const TerrainGrid& g, size_t cell);
+// A run mask at an offset of the hole's mask data (empty outside it).
+RunMask MaskAt(const TerrainGrid& g, uint32_t offset);
+// 1 when the cell is split along its other diagonal (its two side heights differ by 0.3 or more).
+uint8_t CellOrientation(const TerrainGrid& g, int32_t i, int32_t j);
+// The tile recipe of a detail cell over its own surface's texture (masks, textures; orientation and builder left
+// to the caller); false when the second surface has no texture. `thirdIndex`: the overlay's texture or -1.
+bool DetailRecipe(const DetailCell& d, const TerrainTexture& own, bool stripe, TileRecipe* r, int* thirdIndex);
 
 // `golfer`: the ground point objects are hidden around (null: none). With `depth` (the picture's size) each pixel
 // also gets its depth value there, water marked, for the water and grid passes.

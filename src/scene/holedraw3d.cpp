@@ -10,8 +10,11 @@
 #include "course/scenedata.h"
 #include "course/terrain.h"
 #include "platformlib/gfx/vortel.h"
+#include "platformlib/core/byteorder.h"
 #include "scene/horizon.h"
 #include "scene/random.h"
+#include "scene/render3d.h"
+#include "scene/runmask.h"
 #include "scene/texcache.h"
 #include "scene/texconv.h"
 
@@ -60,14 +63,39 @@ struct ScreenSpriteRecord {  // 72
   float u1, v1;
   uint32_t spare[2];
 };
+// A cell drawn with its composed detail tile; the handler builds the tile from the cell when the cache has none.
+struct TerrainTileRecord {  // 176
+  RecordHeader h;
+  VortelVertex v[4];
+  uint32_t cell;
+  uint32_t stamp;  // the cache key: cell, level and builder
+  uint8_t builder, orientation, stripe, side;
+  uint32_t spare[7];
+};
+// A cell's shadow: the whole cell darkened, or the alpha tile of its shadow mask.
+struct ShadeOverlayRecord {  // 152
+  RecordHeader h;
+  VortelVertex v[4];
+  uint32_t mask;  // offset into the hole's masks
+  uint8_t orientation, maskFlag;
+  uint16_t side;
+  uint32_t stamp;
+  uint32_t spare;
+};
 static_assert(sizeof(TexturedQuadRecord) == kTexturedQuadBytes);
+static_assert(sizeof(TerrainTileRecord) == kTerrainTileBytes);
+static_assert(sizeof(ShadeOverlayRecord) == kShadeOverlayBytes);
 static_assert(sizeof(BatchHeader) + kTextureBatchQuads * 4 * sizeof(VortelVertex) == kTextureBatchBytes);
 static_assert(sizeof(OverlaySpriteRecord) == kOverlaySpriteBytes);
 static_assert(sizeof(FlagRecord) == kFlagRecordBytes);
 static_assert(sizeof(SkyRectRecord) == kSkyRectBytes);
 static_assert(sizeof(ScreenSpriteRecord) == kScreenSpriteBytes);
 
-constexpr uint32_t kCostPerRecord = 128, kCostPerBatchedQuad = 144, kCostFlag = 33792;
+constexpr uint32_t kCostPerRecord = 128, kCostPerBatchedQuad = 144, kCostFlag = 33792, kCostTile = 256;
+// Composed terrain tiles are 5-6-5 (format 4), shadow tiles 4-4-4-4 (format 7).
+constexpr int kTileFormat = 4, kShadowFormat = 7;
+// Shadow overlays are drawn this much nearer than the ground they darken.
+constexpr float kOverlayLift = 0.000018f;
 // Horizon pieces just in front of the far limit, the ground rectangle at it.
 constexpr float kHorizonZ = 0.99999f, kFarZ = 1.0f;
 
@@ -243,6 +271,108 @@ void DrawScreenSpriteRecord(const ScreenSpriteRecord& r) {
   DrawQuad(v);
 }
 
+void FilterTextures(bool on);
+
+// The tile's texture corner of each of the cell's corners (0,0), (1,0), (1,1), (0,1): as the software path lays it.
+void TileTexCoords(int side, uint8_t orientation, VortelVertex v[4]) {
+  const TileCorners& c = TileUV(side, orientation);
+  // The software path's corner order: (x, z), (x+1, z), (x, z+1), (x+1, z+1), the first two and the last two
+  // exchanged for orientation 1.
+  static const int kOrder[2][4] = {{0, 1, 3, 2}, {1, 0, 2, 3}};
+  const float scale = 1.0f / (static_cast<float>(side) * 65536.0f);
+  for (int k = 0; k < 4; ++k) {
+    const int corner = kOrder[orientation & 1][k];
+    v[corner].u = static_cast<float>(c.u[k]) * scale;
+    v[corner].v = static_cast<float>(c.v[k]) * scale;
+  }
+}
+
+// The cell's two triangles along the diagonal the software path splits it on: corners 1-3 for orientation 0, 0-2
+// (the quad's own) for orientation 1.
+void DrawCellQuad(const VortelVertex v[4], uint8_t orientation) {
+  if (orientation == 0 && vortellive.drawtri) {
+    vortellive.drawtri(&v[3], &v[0], &v[1]);
+    vortellive.drawtri(&v[1], &v[2], &v[3]);
+  } else {
+    DrawQuad(v);
+  }
+}
+
+std::vector<uint8_t>& TileImage(int side, int texelBytes) {
+  static std::vector<uint8_t> image;
+  image.assign(16 + static_cast<size_t>(side) * side * texelBytes, 0);
+  const uint16_t w = static_cast<uint16_t>(side);
+  std::memcpy(image.data() + 4, &w, 2);
+  std::memcpy(image.data() + 6, &w, 2);
+  return image;
+}
+
+// The cell's tile composed from its surfaces and masks and given to the cache under the record's stamp.
+TextureCacheEntry* ComposeTerrainTile(const TerrainTileRecord& r) {
+  const CourseSceneData& course = CurrentCourseScene();
+  const TerrainGrid& g = CurrentTerrain();
+  if (r.cell >= static_cast<size_t>(g.width) * g.depth) return nullptr;
+  const uint8_t surfaceByte = g.cells[static_cast<size_t>(r.cell) * kCellBytes + 2];
+  const int own = SurfaceTextureIndex(course, surfaceByte, 1, r.stripe != 0);
+  TileRecipe recipe;
+  int third = -1;
+  if (own < 0 || !DetailRecipe(ReadDetailCell(g, r.cell), course.textures[static_cast<size_t>(own)], r.stripe != 0,
+                               &recipe, &third))
+    return nullptr;
+  recipe.orientation = r.orientation;
+  recipe.builder = r.builder;
+  const BuiltTile tile = BuildQuadTile(recipe);
+  if (tile.side != r.side) return nullptr;
+  std::vector<uint8_t>& image = TileImage(tile.side, 2);
+  for (size_t k = 0; k < static_cast<size_t>(tile.side) * tile.side; ++k) {
+    const uint16_t t = To565(course.palette[tile.texels[k]]);
+    std::memcpy(image.data() + 16 + 2 * k, &t, 2);
+  }
+  return UploadCachedTexture(image.data(), tile.side, kTileFormat, 0, r.stamp, 1, nullptr, nullptr);
+}
+
+void DrawTerrainTileRecord(uint32_t offset) {
+  const auto r = Read<TerrainTileRecord>(offset);
+  TextureCacheEntry* e = FindCachedTexture(r.stamp, 1, r.side - 1, kTileFormat);
+  if (!TextureHandleIsValid(e, r.stamp)) e = ComposeTerrainTile(r);
+  if (!e) return;
+  FilterTextures(true);
+  SetTexture(UseCachedTexture(e));
+  DrawCellQuad(r.v, r.orientation);
+  FilterTextures(false);
+  if (gStats) ++gStats->drawnTiles;
+}
+
+TextureCacheEntry* ComposeShadowTile(const ShadeOverlayRecord& r) {
+  const RunMask mask = MaskAt(CurrentTerrain(), r.mask);
+  if (!mask.bytes) return nullptr;
+  std::vector<uint8_t>& image = TileImage(16, 2);
+  uint16_t tile[16 * 16];
+  DecodeAlphaMask16Soft(mask, tile);
+  std::memcpy(image.data() + 16, tile, sizeof tile);
+  return UploadCachedTexture(image.data(), 16, kShadowFormat, 0, r.stamp, 1, nullptr, nullptr);
+}
+
+void DrawShadeOverlayRecord(uint32_t offset) {
+  auto r = Read<ShadeOverlayRecord>(offset);
+  if (!vortellive.setstate) return;
+  if (r.maskFlag) {
+    TextureCacheEntry* e = FindCachedTexture(r.stamp, 1, r.side - 1, kShadowFormat);
+    if (!TextureHandleIsValid(e, r.stamp)) e = ComposeShadowTile(r);
+    if (!e) return;
+    SetTexture(UseCachedTexture(e));
+    TileTexCoords(16, r.orientation, r.v);
+    for (VortelVertex& v : r.v) v.colour = 0xFF000000u;
+  } else {
+    SetTexture(0);
+    for (VortelVertex& v : r.v) v.colour = 0x40000000u;
+  }
+  vortellive.setstate(10, 2);
+  DrawCellQuad(r.v, r.orientation);
+  vortellive.setstate(10, 0);
+  if (gStats) ++gStats->drawnShadows;
+}
+
 void DrawTextureBatches() {
   for (int slot = 0; slot < kTextureSlots; ++slot) {
     // The slot's batches, oldest first.
@@ -282,6 +412,8 @@ void Flush() {
       case kRecordOverlaySprite: DrawOverlaySprite(r); break;
       case kRecordFlag: DrawFlagRecord(r); break;
       case kRecordSkyRect: DrawSkyRectRecord(r); break;
+      case kRecordTerrainTile: DrawTerrainTileRecord(r); break;
+      case kRecordShadeOverlay: DrawShadeOverlayRecord(r); break;
       default: break;
     }
     r = h.next;
@@ -332,6 +464,52 @@ VortelVertex ScreenVertex(const ScreenPointF& f, uint32_t colour, float u, float
   return VortelVertex{f.x, f.y, DepthFractionForDistance(f.Z, 2), 1.0f / f.Z, colour, 0xFF000000u, u, v};
 }
 
+// A step-1 cell with a detail tile becomes a terrain tile record; the tile's side follows the cell's size on the
+// screen (16 texels below 55 pixels across, else 64).
+bool EmitTerrainTile(const TerrainGrid& g, size_t cell, const ScreenPointF f[4], const VortelVertex v[4], bool stripe,
+                     HardwareFrameStats& stats) {
+  const float width = std::max(std::fabs(f[0].x - f[2].x), std::fabs(f[1].x - f[3].x));
+  float height = 0.0f;
+  for (int k = 0; k < 4; ++k) height = std::max(height, std::fabs(f[k].y - f[(k + 1) & 3].y));
+  const uint8_t builder = width < 55.0f ? 5 : (height < 16.0f ? 6 : 7);
+  const uint32_t at = Take(kTerrainTileBytes, false);
+  if (at == SceneRecordBuffer::kNone) return false;
+  TerrainTileRecord r{};
+  r.h = {kRecordTerrainTile, SceneRecordBuffer::kNone};
+  std::memcpy(r.v, v, sizeof r.v);
+  r.cell = static_cast<uint32_t>(cell);
+  r.builder = builder;
+  r.orientation = CellOrientation(g, static_cast<int32_t>(cell % g.width), static_cast<int32_t>(cell / g.width));
+  r.stripe = stripe ? 1 : 0;
+  r.side = builder == 5 ? 16 : 64;
+  r.stamp = 0x80000000u | (static_cast<uint32_t>(cell) * 128u + builder * 4u);
+  TileTexCoords(r.side, r.orientation, r.v);
+  std::memcpy(At(at), &r, sizeof r);
+  AppendMain(at);
+  gBuffer.cost += kCostTile;
+  ++stats.tiles;
+  return true;
+}
+
+void EmitShadeOverlay(const TerrainGrid& g, size_t cell, uint32_t shadow, const VortelVertex v[4],
+                      HardwareFrameStats& stats) {
+  const uint32_t at = Take(kShadeOverlayBytes, false);
+  if (at == SceneRecordBuffer::kNone) return;
+  ShadeOverlayRecord r{};
+  r.h = {kRecordShadeOverlay, SceneRecordBuffer::kNone};
+  std::memcpy(r.v, v, sizeof r.v);
+  for (VortelVertex& c : r.v) c.z = std::max(0.0f, c.z - kOverlayLift);
+  r.mask = shadow;
+  r.maskFlag = shadow != 0xFFFFFFFFu ? 1 : 0;
+  r.orientation = CellOrientation(g, static_cast<int32_t>(cell % g.width), static_cast<int32_t>(cell / g.width));
+  r.side = 16;
+  r.stamp = shadow;
+  std::memcpy(At(at), &r, sizeof r);
+  AppendMain(at);
+  gBuffer.cost += kCostTile;
+  ++stats.shadows;
+}
+
 void DrawHorizonPieces(const TGolfView& view, const CourseSceneData& course, int32_t left, int32_t right,
                        int32_t horizonY) {
   if (gHorizon.total <= 0 || course.horizonCount <= 0) return;
@@ -371,6 +549,45 @@ void SceneRecordBuffer::Reset() {
 }
 
 SceneRecordBuffer& HardwareRecordBuffer() { return gBuffer; }
+
+void MarkLiveDepth(std::vector<uint16_t>& depth) {
+  for (uint16_t& d : depth) d |= 0x8000;
+}
+
+void MakeFogTable(int level, bool direct3D, uint8_t table[64]) {
+  std::memset(table, 0, 64);
+  if (level < 1 || level > 3) return;
+  const int k = level - 1;
+  float v = 0.0f;
+  if (direct3D) {
+    static const float kStart[3] = {0, 20, 40}, kStep[3] = {5, 20, 25}, kGrowth[3] = {1.0f, 1.1f, 1.1f},
+                       kCeiling[3] = {100, 180, 240};
+    for (int i = 0; i < 32; ++i) {
+      table[i] = table[63] = static_cast<uint8_t>(std::min(kStart[k] + v, kCeiling[k]));
+      v = v * kGrowth[k] + kStep[k];
+    }
+  } else {
+    static const float kStep[3] = {5, 4, 5}, kGrowth[3] = {1.0f, 1.1f, 1.1f};
+    for (int i = 32; i < 64; ++i) {
+      table[i] = static_cast<uint8_t>(std::min(v, 240.0f));
+      v = v * kGrowth[k] + kStep[k];
+    }
+  }
+}
+
+void SendDefaultRenderStates(int fogLevel) {
+  if (!vortellive.setstate) return;
+  for (const auto& [state, value] : {std::pair{7, 1}, {5, 1}, {6, 1}, {11, 0}, {4, 1}, {2, 0}})
+    vortellive.setstate(state, value);
+  // Level 0 sends no fog state at all.
+  if (fogLevel < 1 || fogLevel > 3) return;
+  static uint8_t table[64];
+  MakeFogTable(fogLevel, gRenderStart.backEndKind == 4, table);
+  if (vortellive.setstate(21, 1)) {
+    vortellive.setstate(15, static_cast<intptr_t>(0xFFD0E0FFu));
+    vortellive.setstate(105, reinterpret_cast<intptr_t>(table));
+  }
+}
 
 void ForgetHardwareHoleTextures() { gTextures = HardwareTextures{}; }
 
@@ -447,7 +664,10 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
         const float u1 = std::min(u0 + span, 1.0f), v1 = std::min(v0 + span, 1.0f);
         const VortelVertex v[4] = {ScreenVertex(f[0], colour, u0, v0), ScreenVertex(f[1], colour, u1, v0),
                                    ScreenVertex(f[2], colour, u1, v1), ScreenVertex(f[3], colour, u0, v1)};
-        EmitCellQuad(slot, v);
+        const DetailCell detail = item.step == 1 ? ReadDetailCell(g, cell) : DetailCell{};
+        if (!(detail.present && detail.second != 0 && EmitTerrainTile(g, cell, f, v, stripe, stats)))
+          EmitCellQuad(slot, v);
+        if (detail.present && detail.shadow != 0) EmitShadeOverlay(g, cell, detail.shadow, v, stats);
       } else {
         const ObjectType& type = course.objectTypes[item.objectType];
         ScreenPointF f;

@@ -21,6 +21,8 @@ enum SceneRecordHandler : uint32_t {
   kRecordFlag = 4,
   kRecordSkyRect = 5,
   kRecordScreenSprite = 6,
+  kRecordTerrainTile = 7,
+  kRecordShadeOverlay = 8,
 };
 // Record sizes: the bytes each takes of its buffer.
 constexpr uint32_t kTextureBatchQuads = 73;
@@ -30,6 +32,8 @@ constexpr uint32_t kOverlaySpriteBytes = 60;
 constexpr uint32_t kFlagRecordBytes = 52;
 constexpr uint32_t kSkyRectBytes = 36;
 constexpr uint32_t kScreenSpriteBytes = 72;
+constexpr uint32_t kTerrainTileBytes = 176;
+constexpr uint32_t kShadeOverlayBytes = 152;
 constexpr int kTextureSlots = 29;  // one per course terrain texture
 
 struct SceneRecordBuffer {
@@ -58,6 +62,9 @@ struct HardwareFrameStats {
   int32_t horizonPieces = 0;
   int32_t flushes = 0;
   int32_t skipped = 0;
+  int32_t tiles = 0;     // cells given a composed detail tile
+  int32_t shadows = 0;   // shade overlays over cells
+  int32_t drawnTiles = 0, drawnShadows = 0;  // of those, drawn (a tile the cache cannot hold is left out)
 };
 
 // Draws the view of the current hole into the 3D interface's current window (its back buffer) and flushes it; the
@@ -65,5 +72,13 @@ struct HardwareFrameStats {
 HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer);
 // The textures the hardware draw made belong to the module that is open: forget them when it closes.
 void ForgetHardwareHoleTextures();
+// Depth values read back from the depth buffer marked as the live view's (bit 15), as the depth values the grid
+// is drawn against are.
+void MarkLiveDepth(std::vector<uint16_t>& depth);
+// The render states every hardware display starts with (filtering, dithering, Gouraud shading, depth test, no
+// culling), then the fog table of the "Fog Density" level 0-3.
+void SendDefaultRenderStates(int fogLevel);
+// The 64-entry fog table of a level 1-3 (all 0 for others) for the Direct3D back end or another.
+void MakeFogTable(int level, bool direct3D, uint8_t table[64]);
 // The frame's record buffer (tests).
 SceneRecordBuffer& HardwareRecordBuffer();

@@ -1,9 +1,12 @@
 #include "scene/install.h"
 
+#include "scene/holedraw3d.h"
+
 #include "framework/core/services.h"
 #include "scene/animlist.h"
 #include "scene/golfdraw.h"
 #include "scene/holedraw.h"
+#include "scene/holedraw3d.h"
 #include "scene/movieplayer.h"
 #include "scene/movingcam.h"
 #include "scene/shotanim.h"
@@ -32,6 +35,7 @@ class Scene : public SceneProvider {
     if (!gRenderStart.hardwareActive) return;
     SetUpTextureCache(gRenderStart.backEndKind == 1 || gRenderStart.backEndKind == 7,
                       GraphicsPref(kPrefObjectTextureDepth), GraphicsPref(kPrefTerrainDetail));
+    SendDefaultRenderStates(GraphicsPref(kPrefFogDensity));
   }
   void FreeBreakLineBuffer() override { ::FreeBreakLineBuffer(); }
   bool TextureCacheActive() override { return ::TextureCacheActive(); }

@@ -207,7 +207,21 @@ TEST_F(Drvd3d, LockReadAndWriteRectangles) {
   lock = vortellive.lockwindow();
   ASSERT_NE(lock, nullptr);
   EXPECT_EQ(lock->format, 32);
+  reinterpret_cast<uint32_t*>(lock->pixels + lock->pitch * 2)[3] = 0x89ABCDEFu;
   vortellive.unlockwindow(lock);
+  // Its 32-bit depths come and go as the caller's 16-bit depth values (their high halves), never past a row.
+  uint16_t depth[4] = {};
+  EXPECT_EQ(vortellive.readrect(3, 2, 2, 2, depth), 1);
+  EXPECT_EQ(depth[0], 0x89AB);
+  const uint16_t near[2] = {0x1234, 0x8000};
+  EXPECT_EQ(vortellive.writerect(10, 10, 2, 1, const_cast<uint16_t*>(near)), 1);
+  lock = vortellive.lockwindow();
+  ASSERT_NE(lock, nullptr);
+  const auto* row = reinterpret_cast<const uint32_t*>(lock->pixels + lock->pitch * 10);
+  EXPECT_EQ(row[10], 0x12341234u);
+  EXPECT_EQ(row[11], 0x80008000u);
+  vortellive.unlockwindow(lock);
+  EXPECT_EQ(vortellive.readrect(638, 10, 4, 1, depth), 1);
 }
 
 TEST_F(Drvd3d, DepthTestThroughStates) {

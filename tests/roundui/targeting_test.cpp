@@ -143,6 +143,19 @@ TEST(Arc, APuttShowsTheTargetAndNoRibbon) {
   EXPECT_NEAR(LandingMarkers[0].point.y - hole.golfer.ball.position.y, 6.0f, 1e-4f);
 }
 
+TEST(Arc, TakingThePutterAfterALaidOutDriveLeavesNoRibbon) {
+  // The drive's ribbon, seen from behind the ball, stands as a tall column: it must not stay up for the putt.
+  Hole hole;
+  UpdateTargeting(&hole.arc, 0, 0, 0, 0);
+  ASSERT_GT(hole.arc.segments.size(), 3u);
+  hole.golfer.currentClub = 20;
+  hole.golfer.shotType = 7;
+  AimPoint = Vector3{0.0f, -245.0f, 0.0f};
+  UpdateTargeting(&hole.arc, 0, 0, 0, 0);
+  EXPECT_TRUE(hole.arc.segments.empty());
+  EXPECT_FALSE(hole.arc.flewAway);
+}
+
 TEST(Arc, AClickedAimIsWhereTheBallFirstLands) {
   Hole hole(10, 150.0f);
   hole.arc.mousePlaced = true;

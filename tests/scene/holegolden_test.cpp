@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "golden.h"
+#include "golf/gridmode.h"
 #include "holeview.h"
 #include "scene/horizon.h"
 #include "scene/random.h"
@@ -71,22 +72,36 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasInSoftware) {
   EXPECT_NE(view.pinDepthValue, 0);
 }
 
-// The same hole through the Direct3D module: its back buffer read back after the hardware draw.
+// The same hole through the Direct3D module: its back buffer read back after the hardware draw, with detail tiles
+// and shadows, without fog and at fog density 2.
 TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasThroughDirect3D) {
   ASSERT_TRUE(loaded_) << error_;
-  std::string error;
-  ASSERT_TRUE(holeview::OpenDirect3D(640, 480, error)) << error;
-  for (const char* camera : {"tee", "fairway", "green"}) {
-    SCOPED_TRACE(camera);
-    TGolfView view;
-    holeview::SetUpView(view, 640, 480, holeview::CameraByName(camera));
-    holeview::Picture picture;
-    const HardwareFrameStats stats = holeview::DrawDirect3D(view, picture);
-    EXPECT_GT(stats.batchedQuads, 1000);
-    EXPECT_GT(stats.sprites, 10);
-    ExpectGolden(picture, std::string("hole2_d3d_") + camera, folder_);
+  for (int fog : {0, 2}) {
+    std::string error;
+    ASSERT_TRUE(holeview::OpenDirect3D(640, 480, fog, error)) << error;
+    for (const char* camera : {"tee", "fairway", "green"}) {
+      SCOPED_TRACE(std::string(camera) + " fog " + std::to_string(fog));
+      TGolfView view;
+      holeview::SetUpView(view, 640, 480, holeview::CameraByName(camera));
+      holeview::Picture picture;
+      const HardwareFrameStats stats = holeview::DrawDirect3D(view, picture);
+      EXPECT_GT(stats.batchedQuads, 1000);
+      EXPECT_GT(stats.sprites, 10);
+      EXPECT_GT(stats.tiles, 100);
+      EXPECT_GT(stats.shadows, 100);
+      ExpectGolden(picture, std::string("hole2_d3d_") + camera + (fog ? "_fog" + std::to_string(fog) : ""), folder_);
+      if (fog == 0 && std::string(camera) == "green") {
+        // The putting lines over the picture read back, against the depth buffer read back: drawn over the green.
+        const std::vector<uint16_t> plain = picture.pixels;
+        holeview::DrawGrid(view, picture, kGridPuttingLines, true);
+        int32_t changed = 0;
+        for (size_t k = 0; k < plain.size(); ++k) changed += plain[k] != picture.pixels[k];
+        EXPECT_GT(changed, 1000);
+        ExpectGolden(picture, "hole2_d3d_green_lines", folder_);
+      }
+    }
+    holeview::CloseDirect3D();
   }
-  holeview::CloseDirect3D();
 }
 
 }  // namespace

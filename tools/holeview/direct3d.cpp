@@ -6,6 +6,8 @@
 #include "platformlib/gfx/moduledisplay.h"
 #include "platformlib/gfx/vortel.h"
 #include "scene/holedraw3d.h"
+#include "scene/render3d.h"
+#include "scene/texcache.h"
 
 namespace holeview {
 namespace {
@@ -15,7 +17,7 @@ int32_t gWidth = 0, gHeight = 0;
 
 }  // namespace
 
-bool OpenDirect3D(int32_t width, int32_t height, std::string& error) {
+bool OpenDirect3D(int32_t width, int32_t height, int fogLevel, std::string& error) {
   CloseDirect3D();
   gDisplay = std::make_unique<ModuleDisplayWindow>(0, 0, width, height);
   const int32_t mode = vortelmodefor(width, height);
@@ -32,11 +34,17 @@ bool OpenDirect3D(int32_t width, int32_t height, std::string& error) {
     return false;
   }
   gWidth = width, gHeight = height;
+  // As the game's hardware display: the Direct3D back end, its texture pools and its default states.
+  gRenderStart.backEndKind = 4;
+  SetUpTextureCache(false, 0, 0);
+  SendDefaultRenderStates(fogLevel);
   return true;
 }
 
 void CloseDirect3D() {
   ForgetHardwareHoleTextures();
+  // The cache's textures are the module's: they go with it.
+  if (vortellive.module) ResetTextureCache();
   if (vortellive.module) {
     if (vortellive.restore) vortellive.restore();
     closehal(0);
@@ -54,6 +62,11 @@ HardwareFrameStats DrawDirect3D(TGolfView& view, Picture& picture) {
   vortellive.window(2);
   const HardwareFrameStats stats = DrawHoleHardware(view, &view.focusPoint);
   vortellive.readrect(view.viewLeft, view.viewTop, picture.width, picture.height, picture.pixels.data());
+  picture.depth.assign(picture.pixels.size(), 0);
+  if (vortellive.window(3) == 1)
+    vortellive.readrect(view.viewLeft, view.viewTop, picture.width, picture.height, picture.depth.data());
+  MarkLiveDepth(picture.depth);
+  vortellive.window(2);
   return stats;
 }
 

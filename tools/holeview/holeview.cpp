@@ -96,7 +96,7 @@ int GridModeByName(const std::string& name) {
   return -1;
 }
 
-void DrawGrid(const TGolfView& view, Picture& p, uint32_t mode) {
+void DrawGrid(const TGolfView& view, Picture& p, uint32_t mode, bool hardware) {
   if (p.depth.size() != p.pixels.size()) return;
   static playerInfo_s golfer;
   golfer.SetClub(kPutter);
@@ -107,7 +107,7 @@ void DrawGrid(const TGolfView& view, Picture& p, uint32_t mode) {
   Vector3 pin;
   if (!PinGroundPoint(&pin)) return;
   const GridPictures pictures{{p.pixels.data(), p.width, 0, 0, p.width, p.height},
-                              {p.depth.data(), p.width, 0, 0, p.width, p.height}, false};
+                              {p.depth.data(), p.width, 0, 0, p.width, p.height}, hardware};
   DrawGridOverlay(view, pictures, mode, pin, &pin, false);
 }
 

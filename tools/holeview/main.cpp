@@ -1,10 +1,13 @@
 // holeview: hole 2 of the demo course (or another) drawn by the 3D scene.
 //   holeview [--data DIR] [--hole N] [--camera tee|fairway|green] [--software|--d3d] [--res 640|800]
 //            [--shot file.tga] [--frames N] [--water-steps N] [--grid off|square|circle|lines|gradient]
+//            [--fog 0-3]
 // With a display it shows the hole in a window: arrows turn and move the camera, 1-3 choose the cameras,
 // Escape ends; the water moves 30 times a second. --frames N draws N frames and ends (timing on standard output);
 // --water-steps N then runs N steps of the water's animation (33 ms apart); --shot writes the last frame. --grid draws
-// that grid over the ground for a golfer at the camera's focus, putting at the pin.
+// that grid over the ground for a golfer at the camera's focus, putting at the pin. --fog sets the hardware path's
+// fog density level (0 none).
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +21,7 @@
 
 int main(int argc, char** argv) {
   std::string data = "holeview-demo", camera = "tee", shot;
-  int hole = 2, width = 640, frames = -1, waterSteps = 0, grid = 0;
+  int hole = 2, width = 640, frames = -1, waterSteps = 0, grid = 0, fog = 0;
   bool d3d = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -33,6 +36,7 @@ int main(int argc, char** argv) {
     else if (a == "--frames") frames = std::atoi(next().c_str());
     else if (a == "--water-steps") waterSteps = std::atoi(next().c_str());
     else if (a == "--grid") grid = holeview::GridModeByName(next());
+    else if (a == "--fog") fog = std::clamp(std::atoi(next().c_str()), 0, 3);
     else {
       std::fprintf(stderr, "holeview: unknown argument %s\n", a.c_str());
       return 2;
@@ -60,7 +64,7 @@ int main(int argc, char** argv) {
   if (d3d) {
     // The module's display stays out of sight; what it draws is shown here.
     setenv("WINAPI_HOST", "headless", 1);
-    if (!holeview::OpenDirect3D(width, height, error)) {
+    if (!holeview::OpenDirect3D(width, height, fog, error)) {
       std::fprintf(stderr, "holeview: %s\n", error.c_str());
       return 1;
     }
@@ -72,9 +76,12 @@ int main(int argc, char** argv) {
       return;
     }
     const HardwareFrameStats h = holeview::DrawDirect3D(view, picture);
-    stats.quads = h.batchedQuads + h.loneQuads;
+    holeview::DrawGrid(view, picture, static_cast<uint32_t>(grid), true);
+    stats.quads = h.batchedQuads + h.loneQuads + h.tiles;
     stats.objects = h.sprites;
     stats.skipped = h.skipped;
+    stats.tiles = h.drawnTiles;
+    stats.shadows = h.drawnShadows;
   };
 
   bool windowed = false;

@@ -33,6 +33,7 @@ struct Display {
   DirectDraw* exclusive = nullptr;
   HWND exclusiveWindow = nullptr;
   std::set<Surface*> surfaces;
+  Surface* lastShown = nullptr;  // the visible primary drawn to last
   std::set<DirectDraw*> objects;
   uint64_t vramUsed = 0;
   std::vector<std::tuple<uint32_t, uint32_t, uint32_t, uint32_t, uint32_t>> substitutes;
@@ -106,11 +107,13 @@ uint32_t ReadPixel(const uint8_t* p, DWORD bytes) {
 // area.
 bool RenderVisible(host::Frame* frame) {
   std::lock_guard lock(Lock());
+  // Every primary surface is the one screen: with several (a render module's beside the program's own display),
+  // the screen shows what was drawn last, whichever surface it was drawn through.
   Surface* primary = nullptr;
   for (Surface* surface : D().surfaces) {
     if (!surface->IsPrimary() || !(surface->Caps() & DDSCAPS_VISIBLE)) continue;
     if (surface->chain && surface->chain->members.front() != surface) continue;
-    primary = surface;
+    if (primary != D().lastShown) primary = surface;
   }
   if (!primary || primary->Lost()) return false;
   int x0 = 0;
@@ -242,7 +245,15 @@ bool TakeVideoMemory(DWORD bytes) {
 void GiveVideoMemory(DWORD bytes) { D().vramUsed -= std::min<uint64_t>(bytes, D().vramUsed); }
 
 void SurfaceCreated(Surface* surface) { D().surfaces.insert(surface); }
-void SurfaceDestroyed(Surface* surface) { D().surfaces.erase(surface); }
+void SurfaceDestroyed(Surface* surface) {
+  D().surfaces.erase(surface);
+  if (D().lastShown == surface) D().lastShown = nullptr;
+}
+
+void PrimaryDrawn(Surface* surface) {
+  std::lock_guard lock(Lock());
+  if (D().surfaces.count(surface)) D().lastShown = surface;
+}
 
 DWORD DisplayBits() { return D().current.bits; }
 

@@ -239,6 +239,8 @@ bool TakeVideoMemory(DWORD bytes);
 void GiveVideoMemory(DWORD bytes);
 void SurfaceCreated(Surface* surface);
 void SurfaceDestroyed(Surface* surface);
+// A visible primary surface was drawn to: the screen shows it (call without Lock() held).
+void PrimaryDrawn(Surface* surface);
 // The display's current depth in bits (15 for 5-5-5).
 DWORD DisplayBits();
 // Tells the host that the visible picture changed. Call without Lock() held.

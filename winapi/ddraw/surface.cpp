@@ -238,7 +238,9 @@ HRESULT Surface::CheckUsable(bool) {
 }
 
 void Surface::Changed() {
-  if (IsPrimary() && (caps_ & DDSCAPS_VISIBLE)) ShowFrame();
+  if (!IsPrimary() || !(caps_ & DDSCAPS_VISIBLE)) return;
+  PrimaryDrawn(this);
+  ShowFrame();
 }
 
 HRESULT Surface::AddAttachedSurface(LPDIRECTDRAWSURFACE surface) {

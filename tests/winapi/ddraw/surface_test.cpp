@@ -539,3 +539,39 @@ TEST_F(SurfaceTest, ClientMemoryBecomesTheSurface) {
 }
 
 }  // namespace
+
+TEST_F(SurfaceTest, WithTwoPrimarySurfacesTheScreenShowsTheOneDrawnLast) {
+  // A render module's primary beside the program's own display: both are the one screen.
+  FullScreen(640, 480, 16);
+  IDirectDraw* second = nullptr;
+  ASSERT_EQ(DirectDrawCreate(nullptr, &second, nullptr), DD_OK);
+  ASSERT_EQ(second->SetCooperativeLevel(window_, DDSCL_NORMAL), DD_OK);
+  IDirectDrawSurface* primaries[2] = {};
+  DDSURFACEDESC desc = Desc(DDSCAPS_PRIMARYSURFACE);
+  ASSERT_EQ(dd_->CreateSurface(&desc, &primaries[0], nullptr), DD_OK);
+  ASSERT_EQ(second->CreateSurface(&desc, &primaries[1], nullptr), DD_OK);
+  surfaces_.push_back(primaries[0]);
+  surfaces_.push_back(primaries[1]);
+  DDBLTFX fx{};
+  fx.dwSize = sizeof fx;
+  winapi::testing::HostFrameData frame;
+  const struct {
+    int surface;
+    DWORD colour;
+    uint32_t shown;
+  } steps[] = {{0, 0xF800, 0xFF0000u}, {1, 0x001F, 0x0000FFu}, {0, 0x07E0, 0x00FF00u}, {1, 0xF800, 0xFF0000u}};
+  for (const auto& step : steps) {
+    fx.dwFillColor = step.colour;
+    ASSERT_EQ(primaries[step.surface]->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx), DD_OK);
+    ASSERT_TRUE(winapi::testing::HostFrame(&frame));
+    EXPECT_EQ(frame.pixels[320], step.shown) << "drawn through surface " << step.surface;
+  }
+  // The surface drawn last goes: the other one is shown.
+  primaries[1]->Release();
+  surfaces_.pop_back();
+  fx.dwFillColor = 0x001F;
+  ASSERT_EQ(primaries[0]->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx), DD_OK);
+  ASSERT_TRUE(winapi::testing::HostFrame(&frame));
+  EXPECT_EQ(frame.pixels[320], 0x0000FFu);
+  second->Release();
+}

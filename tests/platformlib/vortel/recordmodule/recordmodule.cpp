@@ -16,6 +16,7 @@ namespace {
 
 std::vector<std::string> calls;
 std::map<std::string, int> refused;
+intptr_t setstateResult = 0;  // what setstate answers
 int32_t version = kVortelVersion;
 bool noabout = false;
 const VortelServices* services = nullptr;
@@ -74,7 +75,7 @@ EXPORT int32_t VORTEL_clip(int32_t x, int32_t y, int32_t w, int32_t h) { record(
 EXPORT intptr_t VORTEL_setstate(int32_t state, intptr_t value) {
   record("setstate", {state, value});
   if (state == 19) services = reinterpret_cast<const VortelServices*>(value);
-  return 0;
+  return setstateResult;
 }
 EXPORT int32_t VORTEL_settexture(intptr_t t) { record("settexture", {t}); return 1; }
 EXPORT VortelLock* VORTEL_lockwindow() {
@@ -107,7 +108,8 @@ EXPORT int recordmodule_count() { return static_cast<int>(calls.size()); }
 EXPORT const char* recordmodule_call(int i) {
   return i >= 0 && i < static_cast<int>(calls.size()) ? calls[static_cast<size_t>(i)].c_str() : "";
 }
-// "reset", "version" (value), "noabout" (0/1), "refuse:<entry>" (1 refuse, 0 accept again).
+// "reset", "version" (value), "noabout" (0/1), "refuse:<entry>" (1 refuse, 0 accept again), "setstate" (what
+// setstate answers, 0 after a reset).
 EXPORT void recordmodule_control(const char* what, intptr_t value) {
   const std::string w = what;
   if (w == "reset") {
@@ -115,6 +117,9 @@ EXPORT void recordmodule_control(const char* what, intptr_t value) {
     refused.clear();
     version = kVortelVersion;
     noabout = false;
+    setstateResult = 0;
+  } else if (w == "setstate") {
+    setstateResult = value;
   } else if (w == "version") {
     version = static_cast<int32_t>(value);
   } else if (w == "noabout") {

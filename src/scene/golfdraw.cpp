@@ -97,18 +97,19 @@ namespace {
 // Through the render module: the hole into its back buffer, read back as the view image; the golfer's grid drawn
 // over it, hidden by nearer scenery through the depth buffer read back too, and written back; the interface's pixels
 // (overlay bit 15 clear) laid over it from the display buffer; then the page is shown.
-bool DrawThroughModule(TGolfView& view, const Image16& display, const Vector3& target) {
+// A camera's view (no `target`) draws no grid, as on the software path.
+bool DrawThroughModule(TGolfView& view, const Image16& display, const Vector3* target = nullptr) {
   if (!vortellive.module || !vortellive.window || vortellive.window(2) != 1) return false;
   DrawHoleHardware(view, &view.focusPoint);
   const int32_t w = gImages.width, h = gImages.height;
   if (vortellive.readrect) vortellive.readrect(0, 0, w, h, gImages.view.data());
   const uint32_t grid = GetGridModeForLie();
-  if (grid != kGridOff && vortellive.readrect && vortellive.writerect && vortellive.window(3) == 1) {
+  if (target && grid != kGridOff && vortellive.readrect && vortellive.writerect && vortellive.window(3) == 1) {
     vortellive.readrect(0, 0, w, h, gImages.depth.data());
     MarkLiveDepth(gImages.depth);
     vortellive.window(2);
     const Surface16 s{gImages.view.data(), w, 0, 0, w, h}, depth{gImages.depth.data(), w, 0, 0, w, h};
-    DrawGridOverlay(view, {s, depth, true}, grid, target, nullptr, false);
+    DrawGridOverlay(view, {s, depth, true}, grid, *target, nullptr, false);
     vortellive.writerect(0, 0, w, h, gImages.view.data());
   }
   vortellive.window(2);
@@ -159,7 +160,7 @@ bool DrawMainGolfView() {
   const int32_t rect[4] = {0, 0, gImages.width, gImages.height};
   view.SetViewport(rect, nullptr, 0, hardware ? 0 : 1);
   PlaceViewBehind(view, ball, target);
-  if (hardware) return DrawThroughModule(view, display, target);
+  if (hardware) return DrawThroughModule(view, display, &target);
   const int32_t w = gImages.width, h = gImages.height;
   const Surface16 s{gImages.view.data(), w, 0, 0, w, h}, depth{gImages.depth.data(), w, 0, 0, w, h};
   DrawHoleSoftware(view, s, &view.focusPoint, &depth);

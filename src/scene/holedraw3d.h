@@ -21,6 +21,7 @@ enum SceneRecordHandler : uint32_t {
   kRecordFlag = 4,
   kRecordSkyRect = 5,
   kRecordScreenSprite = 6,
+  kRecordSceneSprite = 7,
 };
 // Record sizes: the bytes each takes of its buffer.
 constexpr uint32_t kTextureBatchQuads = 73;
@@ -30,6 +31,7 @@ constexpr uint32_t kOverlaySpriteBytes = 60;
 constexpr uint32_t kFlagRecordBytes = 52;
 constexpr uint32_t kSkyRectBytes = 36;
 constexpr uint32_t kScreenSpriteBytes = 72;
+constexpr uint32_t kSceneSpriteBytes = 72;
 constexpr int kTextureSlots = 29;  // one per course terrain texture
 
 struct SceneRecordBuffer {
@@ -58,9 +60,10 @@ struct HardwareFrameStats {
   int32_t horizonPieces = 0;
   int32_t flushes = 0;
   int32_t skipped = 0;
+  int32_t animationSprites = 0;  // pictures of the animations (scene mode)
 };
 
-// Draws the view of the current hole into the 3D interface's current window (its back buffer) and flushes it; the
+// Draws the view of the current hole, with the pictures of the animations (scene mode), into the 3D interface's current window (its back buffer) and flushes it; the
 // caller presents or reads the picture.
 HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer);
 // The textures the hardware draw made belong to the module that is open: forget them when it closes.

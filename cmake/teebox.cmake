@@ -29,10 +29,11 @@ function(teebox_add_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE TEEBOX_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  # Tests never touch the person's own registry file or drives. The settings go through `env` as the tests'
-  # launcher: a list in the discovered tests' ENVIRONMENT property would be split into separate arguments.
+  # Tests never touch the person's own registry file or drives, and share demo installations through a cache.
+  # The settings go through `env` as the tests' launcher: a list in the discovered tests' ENVIRONMENT property
+  # would be split into separate arguments.
   set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
-    "env;SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;WINAPI_HOST=headless;WINAPI_REGISTRY=${CMAKE_CURRENT_BINARY_DIR}/${name}.registry.txt")
+    "env;SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;WINAPI_HOST=headless;WINAPI_REGISTRY=${CMAKE_CURRENT_BINARY_DIR}/${name}.registry.txt;TEEBOX_DEMO_CACHE=${PROJECT_BINARY_DIR}/demo-cache")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${_serial})
 endfunction()
 

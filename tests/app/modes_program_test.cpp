@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "demo.h"
+#include "support/demo_installation.h"
 #include "frontend/frontend.h"
 #include "frontend/tourneydlg.h"
 #include "golf/game.h"
@@ -219,7 +220,7 @@ class ModesProgramTest : public ::testing::Test {
     mkdemo::DemoOptions options;
     options.holes = 2;
     std::string error;
-    ASSERT_TRUE(mkdemo::MakeDemoInstallation(demo_, options, error)) << error;
+    ASSERT_TRUE(MakeDemoInstallationCached(demo_, options, error)) << error;
   }
   static void TearDownTestSuite() { fs::remove_all(demo_); }
   static std::string demo_;

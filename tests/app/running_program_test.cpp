@@ -28,6 +28,7 @@
 #include "framework/core/gfxrecord.h"
 #include "framework/core/services.h"
 #include "demo.h"
+#include "support/demo_installation.h"
 #include "frontend/frontend.h"
 #include "golf/game.h"
 #include "platformlib/gfx/windowdesc.h"
@@ -264,7 +265,7 @@ TEST_F(RunningProgramTest, ARoundStartedFromTheMainMenuShowsTheHole) {
   char pattern[] = "/tmp/teebox_demo_XXXXXX";
   const std::string demo = mkdtemp(pattern);
   std::string error;
-  ASSERT_TRUE(mkdemo::MakeDemoInstallation(demo, {}, error)) << error;
+  ASSERT_TRUE(MakeDemoInstallationCached(demo, {}, error)) << error;
   InChild([&] {
     RunningProgram program(demo, root_ + "/registry3.txt");
     ASSERT_TRUE(program.Started(20000));
@@ -331,7 +332,7 @@ TEST_F(RunningProgramTest, SpaceEndsTheStartUpMovieInItsPreRollAndTheMenuComesAt
   char pattern[] = "/tmp/teebox_demo_XXXXXX";
   const std::string demo = mkdtemp(pattern);
   std::string error;
-  ASSERT_TRUE(mkdemo::MakeDemoInstallation(demo, {}, error)) << error;
+  ASSERT_TRUE(MakeDemoInstallationCached(demo, {}, error)) << error;
   InChild([&] {
     // Space is down before the logo starts: the player looks at the keys before it decodes the first frame.
     Key(VK_SPACE, 0x39, true);

@@ -9,6 +9,7 @@
 
 #include "app/gameapp.h"
 #include "demo.h"
+#include "support/demo_installation.h"
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
 #include "framework/core/preferencevalues.h"
@@ -44,7 +45,7 @@ void OnFreshDemo(const char* name, Scenario scenario) {
   std::string pattern = std::string("/tmp/teebox_") + name + "_XXXXXX";
   const std::string demo = mkdtemp(pattern.data());
   std::string error;
-  ASSERT_TRUE(mkdemo::MakeDemoInstallation(demo, {}, error)) << error;
+  ASSERT_TRUE(MakeDemoInstallationCached(demo, {}, error)) << error;
   RunInChildProcess([&] { scenario(demo); });
   fs::remove_all(demo);
 }

@@ -28,6 +28,7 @@
 #include "support/runningprogram.h"
 #include "app/gameapp.h"
 #include "demo.h"
+#include "support/demo_installation.h"
 #include "framework/core/services.h"
 #include "frontend/dialog.h"
 #include "frontend/frontend.h"
@@ -504,7 +505,7 @@ class ProgramRoundTest : public ::testing::Test {
     mkdemo::DemoOptions options;
     options.holes = 1;
     std::string error;
-    ASSERT_TRUE(mkdemo::MakeDemoInstallation(demo_, options, error)) << error;
+    ASSERT_TRUE(MakeDemoInstallationCached(demo_, options, error)) << error;
   }
   void TearDown() override { fs::remove_all(demo_); }
 

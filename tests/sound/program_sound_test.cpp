@@ -21,6 +21,7 @@
 
 #include "app/gameapp.h"
 #include "demo.h"
+#include "support/demo_installation.h"
 #include "support/childprocess.h"
 #include "support/programthread.h"
 #include "support/teeoff.h"
@@ -144,7 +145,7 @@ TEST(ProgramSounds, TheMainMenuPlaysItsAmbienceAndClicks) {
   options.commentary = true;
   options.commentaryOnly = "data|courses";  // the hole introductions: the rest takes long to make
   std::string error;
-  ASSERT_TRUE(mkdemo::MakeDemoInstallation(root, options, error)) << error;
+  ASSERT_TRUE(MakeDemoInstallationCached(root, options, error)) << error;
   RunInChildProcess([&] { MainMenuScenario(root); });
   fs::remove_all(root);
 }

@@ -138,6 +138,10 @@ void SdlShowFrame(const Frame& frame) {
     gTextureHeight = frame.height;
     SDL_RenderSetLogicalSize(gRenderer, frame.width, frame.height);
     SDL_SetWindowSize(gWindow, frame.width * Scale(), frame.height * Scale());
+    // A mode change re-centres, as the whole screen would have switched; left alone the window keeps the old
+    // size's corner and sits off-centre.
+    if (!(SDL_GetWindowFlags(gWindow) & SDL_WINDOW_FULLSCREEN))
+      SDL_SetWindowPosition(gWindow, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
   }
   if (!gTexture) return;
   SDL_UpdateTexture(gTexture, nullptr, frame.pixels.data(), frame.width * 4);

@@ -10,6 +10,7 @@
 
 #include "course/savedfiles.h"
 #include "demo.h"
+#include "support/demo_installation.h"
 #include "framework/core/paths.h"
 #include "framework/core/services.h"
 #include "golf/game.h"
@@ -25,7 +26,7 @@ TEST(HighlightsProgramTest, ASavedShotOfTheDemoCoursePlaysBackFromItsFile) {
   mkdemo::DemoOptions options;
   options.holes = 2;
   std::string error;
-  ASSERT_TRUE(mkdemo::MakeDemoInstallation(folder, options, error)) << error;
+  ASSERT_TRUE(MakeDemoInstallationCached(folder, options, error)) << error;
   winapi::testing::Reset();
   winapi::testing::MapDrive('C', folder);
   ResetServices();

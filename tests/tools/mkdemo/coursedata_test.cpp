@@ -17,6 +17,7 @@
 #include "datapack/datapack.h"
 #include "framework/core/bigfileio.h"
 #include "demo.h"
+#include "support/demo_installation.h"
 #include "framework/core/services.h"
 #include "holes.h"
 #include "platformlib/shapes/shapes.h"
@@ -32,10 +33,10 @@ class CourseDataTest : public ::testing::Test {
     char pattern[] = "/tmp/teebox_coursedata_XXXXXX";
     root_ = mkdtemp(pattern);
     std::string error;
-    ASSERT_TRUE(mkdemo::MakeDemoInstallation(root_ + "/packed", {}, error)) << error;
+    ASSERT_TRUE(MakeDemoInstallationCached(root_ + "/packed", {}, error)) << error;
     mkdemo::DemoOptions loose;
     loose.archives = false;
-    ASSERT_TRUE(mkdemo::MakeDemoInstallation(root_ + "/loose", loose, error)) << error;
+    ASSERT_TRUE(MakeDemoInstallationCached(root_ + "/loose", loose, error)) << error;
   }
   static void TearDownTestSuite() { fs::remove_all(root_); }
 

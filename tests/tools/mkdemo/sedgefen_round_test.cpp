@@ -8,6 +8,7 @@
 #include "course/install.h"
 #include "course/terrain.h"
 #include "demo.h"
+#include "support/demo_installation.h"
 #include "golf/modes.h"
 #include "support/rules_fixture.h"
 #include "holes.h"
@@ -21,7 +22,7 @@ class SedgefenRoundTest : public RulesTest {
   // The demo installation as drive C (the game reads its holes by the installation's paths), its courses listed.
   void Install() {
     std::string error;
-    ASSERT_TRUE(mkdemo::MakeDemoInstallation(dir.string(), {}, error)) << error;
+    ASSERT_TRUE(MakeDemoInstallationCached(dir.string(), {}, error)) << error;
     winapi::testing::MapDrive('C', dir.string());
     SetCourseListRoots("C:\\", "");
     ASSERT_EQ(CreateCourseList(), kCourseListOk);

@@ -127,7 +127,10 @@ int TAnimationList::Update(uint32_t now) {
     }
   }
   if (sceneMode) {
-    if (!modeJustSwitched && vortellive.pageflip) vortellive.pageflip();
+    if (!modeJustSwitched) {
+      if (PresentSceneAnimations) PresentSceneAnimations();
+      else if (vortellive.pageflip) vortellive.pageflip();
+    }
     modeJustSwitched = 0;
   }
   return result;
@@ -195,4 +198,9 @@ void SetAnimationListMark(int value) { gList.skipRequest = value; }
 int GetAnimationListMark() { return gList.skipRequest; }
 void SetAnimationsPaused(bool paused) { gPaused = paused; }
 bool AnimationsPaused() { return gPaused; }
+void QueueAnimationSprites() {
+  if (!gList.sceneMode) return;
+  ForEachListed([](TGolfAnimation* a) { a->QueueSceneSprites(); });
+}
+void (*PresentSceneAnimations)() = nullptr;
 int UpdateAnimationList(uint32_t now) { return gPaused ? 0 : gList.Update(now); }

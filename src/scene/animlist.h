@@ -45,6 +45,8 @@ class TGolfAnimation {
   virtual int Erase();
   virtual void Reset() {}
   virtual void Refresh(int /*value*/) {}
+  // Scene mode (the hardware path): the pictures the scene draws of this animation in its next frame.
+  virtual void QueueSceneSprites() {}
 
   TGolfView* view = nullptr;
   TGolfAnimation* linked = nullptr;  // must finish before this one's frames are due
@@ -96,6 +98,11 @@ void ChangeAllAnimationsView(TGolfView* oldView, TGolfView* newView);
 void SetAnimationListMark(int value);
 int GetAnimationListMark();
 void SetAnimationsPaused(bool paused);
+// The listed animations' pictures for the next hardware frame (in scene mode only).
+void QueueAnimationSprites();
+// What a scene-mode pass does after its animations moved: draw the scene with them and show it (the page is
+// flipped when none is set).
+extern void (*PresentSceneAnimations)();
 bool AnimationsPaused();
 // The list's pass unless paused: 0, or the failing animation's code.
 int UpdateAnimationList(uint32_t now);

@@ -8,6 +8,7 @@
 #include "framework/ui/displaymgr.h"
 #include "platformlib/shapes/shapes.h"
 #include "scene/movieanim.h"
+#include "scene/scenesprite.h"
 
 GroundStarter StartGroundMovieAt = nullptr;
 
@@ -91,20 +92,24 @@ uint16_t MarkerColour(int golfer) {
 }
 
 const uint8_t* BallSpriteFile(int which) {
-  static MemHandle handles[3] = {};
-  static const uint8_t* files[3] = {};
+  // Checked once a file; a handle number can come back for another file, so the memory and size are compared too.
+  struct Cached {
+    MemHandle handle = 0;
+    const uint8_t* bytes = nullptr;
+    size_t size = 0;
+    const uint8_t* file = nullptr;
+  };
+  static Cached cached[3];
   if (which < 0 || which > 2) return nullptr;
   const MemHandle h = Svc().round->GameUIShape(static_cast<uint32_t>(which));
-  if (h != handles[which]) {
-    handles[which] = h;
-    files[which] = nullptr;
-    if (h) {
-      const auto* p = static_cast<const uint8_t*>(MemLock(h));
-      if (p && checkshapefile(p, MemHandleSize(h)) == 1) files[which] = p;
-      if (p) MemUnlock(h);  // the in-round set keeps its files in memory while the round runs
-    }
+  const uint8_t* p = h ? static_cast<const uint8_t*>(MemLock(h)) : nullptr;
+  if (p) MemUnlock(h);  // the in-round set keeps its files in memory while the round runs
+  const size_t size = p ? MemHandleSize(h) : 0;
+  Cached& c = cached[which];
+  if (h != c.handle || p != c.bytes || size != c.size) {
+    c = Cached{h, p, size, p && checkshapefile(p, size) == 1 ? p : nullptr};
   }
-  return files[which];
+  return c.file;
 }
 
 void TBallAnimation::ResetBall() {
@@ -146,14 +151,13 @@ int TBallAnimation::Erase() {
   return 0;
 }
 
-void TBallAnimation::DrawSprites(TGolfView& v) {
-  const AnimationSurfaces& s = AnimSurfaces();
-  if (!s.screen.pixels) return;
-  if (ball.Flag(kBallFlagHoled)) return;
+TBallAnimation::SpritePlan TBallAnimation::PlanSprites(TGolfView& v) const {
+  SpritePlan plan;
+  if (ball.Flag(kBallFlagHoled)) return plan;
   const MARect clip = ViewRect(v);
   ScreenPointF at;
   v.ProjectToScreenFloat(ball.position, &at);
-  if (at.Z <= 0.0f) return;
+  if (at.Z <= 0.0f) return plan;
   const bool full = v.viewWidth == Facts().screenWidth;
   const float size = BallPixelSize(v, ball.position);
   uint16_t depthValue = MovieDepthValue(at.Z, full);
@@ -161,16 +165,13 @@ void TBallAnimation::DrawSprites(TGolfView& v) {
   if (green) depthValue = depthValue <= 2 ? 1 : static_cast<uint16_t>(depthValue - 2);
   if (green && ball.Flag(kBallFlagGrounded)) {
     const MARect r = MarkerRect(at.x, at.y, size * 2.0f, clip);
-    if (r.left < 0 && r.right < 0) return;
-    const uint16_t colour = MarkerColour(golfer);
-    for (int32_t y = r.top; y <= r.bottom && y < s.screen.height; ++y)
-      for (int32_t x = r.left; x <= r.right && x < s.screen.width; ++x) {
-        const size_t i = static_cast<size_t>(y) * s.screen.pitch + x;
-        if (!s.depth || s.depth[i] >= depthValue) s.screen.pixels[i] = colour;
-      }
-    sprites[kMarker] = {MARect{r.left, r.top, r.right + 1, r.bottom + 1}, 1, depthValue};
-    AddDirtyRect(sprites[kMarker].rect);
-    return;
+    if (r.left < 0 && r.right < 0) return plan;
+    plan.marker = true;
+    plan.markerRect = r;
+    plan.markerColour = MarkerColour(golfer);
+    plan.markerDepth = depthValue;
+    plan.markerZ = at.Z;
+    return plan;
   }
   // The shadow lies on the ground below a ball in the air.
   Vector3 shadowPoint = ball.position;
@@ -183,15 +184,9 @@ void TBallAnimation::DrawSprites(TGolfView& v) {
     const MARect r = ShadowSpriteRect(sx, sy, ss, false);
     const uint8_t* file = BallSpriteFile(1);
     const uint8_t* entry = file ? locateshapenum(file, BallSpriteNumber(ss) - 1) : nullptr;
-    const uint16_t sd = MovieDepthValue(sp.Z, full);
-    if (entry && Inside(r, clip)) {
-      const MARect d = DrawShapeSprite16(file, entry, s, clip, r.left + shapecentrex(entry), r.top + shapecentrey(entry),
-                                         0x10000, sd, true);
-      if (d.right > d.left) {
-        sprites[kShadow] = {d, 1, sd};
-        AddDirtyRect(d);
-      }
-    }
+    if (entry && Inside(r, clip))
+      plan.shadow = {file, entry, r.left + shapecentrex(entry), r.top + shapecentrey(entry), sp.Z,
+                     MovieDepthValue(sp.Z, full)};
   }
   const MARect r = BallSpriteRect(at.x, at.y, size);
   const bool rough = ball.Flag(kBallFlagGrounded) &&
@@ -201,12 +196,59 @@ void TBallAnimation::DrawSprites(TGolfView& v) {
   if (entry && Inside(r, clip)) {
     // The image is as large as the rectangle, the ball at its middle.
     const int32_t cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
-    const MARect d = DrawShapeSprite16(file, entry, s, clip, cx - shapewidth(entry) / 2 + shapecentrex(entry),
-                                       cy - shapeheight(entry) / 2 + shapecentrey(entry), 0x10000, depthValue);
+    plan.ball = {file, entry, cx - shapewidth(entry) / 2 + shapecentrex(entry),
+                 cy - shapeheight(entry) / 2 + shapecentrey(entry), at.Z, depthValue};
+  }
+  return plan;
+}
+
+void TBallAnimation::DrawSprites(TGolfView& v) {
+  const AnimationSurfaces& s = AnimSurfaces();
+  if (!s.screen.pixels) return;
+  const SpritePlan plan = PlanSprites(v);
+  const MARect clip = ViewRect(v);
+  if (plan.marker) {
+    const MARect& r = plan.markerRect;
+    for (int32_t y = r.top; y <= r.bottom && y < s.screen.height; ++y)
+      for (int32_t x = r.left; x <= r.right && x < s.screen.width; ++x) {
+        const size_t i = static_cast<size_t>(y) * s.screen.pitch + x;
+        if (!s.depth || s.depth[i] >= plan.markerDepth) s.screen.pixels[i] = plan.markerColour;
+      }
+    sprites[kMarker] = {MARect{r.left, r.top, r.right + 1, r.bottom + 1}, 1, plan.markerDepth};
+    AddDirtyRect(sprites[kMarker].rect);
+    return;
+  }
+  const PlacedSprite* placed[2] = {&plan.shadow, &plan.ball};
+  const Sprite slots[2] = {kShadow, kBall};
+  for (int k = 0; k < 2; ++k) {
+    const PlacedSprite& p = *placed[k];
+    if (!p.entry) continue;
+    const MARect d = DrawShapeSprite16(p.file, p.entry, s, clip, p.x, p.y, 0x10000, p.depthValue, k == 0);
     if (d.right > d.left) {
-      sprites[kBall] = {d, 1, depthValue};
+      sprites[slots[k]] = {d, 1, p.depthValue};
       AddDirtyRect(d);
     }
+  }
+}
+
+void TBallAnimation::QueueSceneSprites() {
+  if (hidden || !view) return;
+  const SpritePlan plan = PlanSprites(*view);
+  if (plan.marker) {
+    const MARect& r = plan.markerRect;
+    SceneSprite m;
+    m.x = static_cast<float>(r.left), m.y = static_cast<float>(r.top), m.depth = plan.markerZ;
+    m.width = static_cast<float>(r.right + 1 - r.left), m.height = static_cast<float>(r.bottom + 1 - r.top);
+    m.colour = plan.markerColour;
+    QueueSceneSprite(m);
+    return;
+  }
+  for (const PlacedSprite* p : {&plan.shadow, &plan.ball}) {
+    if (!p->entry) continue;
+    SceneSprite sprite;
+    sprite.file = p->file, sprite.entry = p->entry;
+    sprite.x = static_cast<float>(p->x), sprite.y = static_cast<float>(p->y), sprite.depth = p->depth;
+    QueueSceneSprite(sprite);
   }
 }
 

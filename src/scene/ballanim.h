@@ -56,6 +56,24 @@ class TBallAnimation : public TGolfAnimation {
   void ResetBall();
   // Draws the ball (or its marker) at the ball state into the animation surfaces.
   void DrawSprites(TGolfView& v);
+  void QueueSceneSprites() override;
+
+  // Where the ball's pictures go in a view: a shape entry's hot spot, its camera depth and depth value.
+  struct PlacedSprite {
+    const uint8_t* file = nullptr;
+    const uint8_t* entry = nullptr;
+    int32_t x = 0, y = 0;
+    float depth = 0.0f;
+    uint16_t depthValue = 0;
+  };
+  struct SpritePlan {
+    bool marker = false;  // on the green: a flat marker instead of ball and shadow
+    MARect markerRect{-1, -1, -1, -1};
+    uint16_t markerColour = 0, markerDepth = 0;
+    float markerZ = 0.0f;
+    PlacedSprite shadow, ball;
+  };
+  SpritePlan PlanSprites(TGolfView& v) const;
 
   int golfer = 0;           // the golfer's slot, for the marker colour
   int putter = 0;           // the shot is a putt: no pitch mark

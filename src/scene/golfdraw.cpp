@@ -13,6 +13,7 @@
 #include "golf/gridmode.h"
 #include "platformlib/gfx/vortel.h"
 #include "platformlib/gfx/windowdesc.h"
+#include "scene/animlist.h"
 #include "scene/gridoverlay.h"
 #include "scene/holedraw.h"
 #include "scene/holedraw3d.h"
@@ -160,6 +161,8 @@ bool DrawMainGolfView() {
   const int32_t rect[4] = {0, 0, gImages.width, gImages.height};
   view.SetViewport(rect, nullptr, 0, hardware ? 0 : 1);
   PlaceViewBehind(view, ball, target);
+  // Through the module the animations are pictures of the scene, drawn with it each time they move.
+  if (AnimationList().sceneMode != (hardware ? 1 : 0)) AnimationList().SetSceneMode(hardware ? 1 : 0);
   if (hardware) return DrawThroughModule(view, display, &target);
   const int32_t w = gImages.width, h = gImages.height;
   const Surface16 s{gImages.view.data(), w, 0, 0, w, h}, depth{gImages.depth.data(), w, 0, 0, w, h};

@@ -54,6 +54,7 @@ void TGolferAnimation::UpdateScreenPlacement() {
     return;
   }
   depthValue = MovieDepthValue(nearer, view->viewWidth == Facts().screenWidth);
+  sceneDepth = nearer;
   scale = static_cast<int32_t>(std::min(pixels / expected, 64.0f) * 65536.0f);
 }
 

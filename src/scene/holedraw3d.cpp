@@ -12,9 +12,12 @@
 #include "platformlib/gfx/vortel.h"
 #include "platformlib/core/byteorder.h"
 #include "scene/horizon.h"
+#include "platformlib/shapes/shapes.h"
+#include "scene/animlist.h"
 #include "scene/random.h"
 #include "scene/render3d.h"
 #include "scene/runmask.h"
+#include "scene/scenesprite.h"
 #include "scene/texcache.h"
 #include "scene/texconv.h"
 
@@ -85,6 +88,17 @@ struct ShadeOverlayRecord {  // 152
 static_assert(sizeof(TexturedQuadRecord) == kTexturedQuadBytes);
 static_assert(sizeof(TerrainTileRecord) == kTerrainTileBytes);
 static_assert(sizeof(ShadeOverlayRecord) == kShadeOverlayBytes);
+struct SceneSpriteRecord {  // 72
+  RecordHeader h;
+  const uint8_t* file;
+  const uint8_t* entry;  // none: a flat rectangle
+  VortelVertex anchor;   // the hot spot's screen point and depth
+  float scale, width, height;
+  uint16_t colour;  // 5-6-5, flat rectangles
+  uint8_t movieFrame, spare;
+};
+static_assert(sizeof(TexturedQuadRecord) == kTexturedQuadBytes);
+static_assert(sizeof(SceneSpriteRecord) == kSceneSpriteBytes);
 static_assert(sizeof(BatchHeader) + kTextureBatchQuads * 4 * sizeof(VortelVertex) == kTextureBatchBytes);
 static_assert(sizeof(OverlaySpriteRecord) == kOverlaySpriteBytes);
 static_assert(sizeof(FlagRecord) == kFlagRecordBytes);
@@ -101,6 +115,7 @@ constexpr float kHorizonZ = 0.99999f, kFarZ = 1.0f;
 
 SceneRecordBuffer gBuffer;
 HardwareFrameStats* gStats = nullptr;
+const TGolfView* gView = nullptr;  // the view being drawn
 
 // A module texture made from a course image when first drawn (0 when it cannot be made).
 struct LazyTexture {
@@ -115,6 +130,7 @@ struct HardwareTextures {
   LazyTexture terrain[kTerrainTextures];
   LazyTexture objects[kObjectTypes][2];
   LazyTexture horizon[kHorizonPanels];
+  intptr_t sprites[4] = {};  // the sprite images' textures: 32, 128, two of 256
 };
 HardwareTextures gTextures;
 
@@ -373,6 +389,51 @@ void DrawShadeOverlayRecord(uint32_t offset) {
   if (gStats) ++gStats->drawnShadows;
 }
 
+// A sprite image's module texture, made once and refilled for each picture.
+intptr_t SpriteTexture(int which, int32_t side, const std::vector<uint16_t>& texels) {
+  intptr_t& t = gTextures.sprites[which];
+  if (!t && vortellive.talloc) t = vortellive.talloc(side, side, 3, 0, 0);
+  if (!t || !vortellive.tupdate) return 0;
+  vortellive.tupdate(t, texels.data(), nullptr);
+  return t;
+}
+
+void DrawSceneSpriteRecord(uint32_t offset, const TGolfView& view) {
+  const auto r = Read<SceneSpriteRecord>(offset);
+  const VortelVertex& a = r.anchor;
+  const float viewW = static_cast<float>(view.viewWidth), viewH = static_cast<float>(view.viewHeight);
+  if (a.x < -400.0f || a.x > viewW + 400.0f || a.y < -400.0f || a.y > viewH + 400.0f) return;
+  if (!r.entry) {
+    const uint32_t c = r.colour;
+    const uint32_t argb = 0xFF000000u | ((c >> 11) & 31u) << 19 | ((c >> 5) & 63u) << 10 | (c & 31u) << 3;
+    SetTexture(0);
+    DrawRect(a.x, a.y, a.x + r.width, a.y + r.height, a.z, a.q, argb, 0.0f, 0.0f);
+    return;
+  }
+  const SpriteFit fit = FitSceneSprite(shapewidth(r.entry), shapeheight(r.entry), r.movieFrame != 0);
+  static std::vector<uint16_t> top, bottom;
+  if (!ConvertSceneSprite(r.file, r.entry, fit, top, bottom)) return;
+  const float w = static_cast<float>(shapewidth(r.entry)) * r.scale;
+  const float h = static_cast<float>(shapeheight(r.entry)) * r.scale;
+  const float left = std::floor(a.x - static_cast<float>(shapecentrex(r.entry)) * r.scale);
+  const float up = std::floor(a.y - static_cast<float>(shapecentrey(r.entry)) * r.scale);
+  const float side = static_cast<float>(fit.side);
+  const int32_t topRows = std::min(fit.height, fit.side);
+  const float split = up + h * static_cast<float>(topRows) / static_cast<float>(fit.height);
+  const int which = fit.kind == SpriteClass::kSmall ? 0 : fit.kind == SpriteClass::kMedium ? 1 : 2;
+  // The top piece is left out when it lies wholly above the view.
+  if (split > static_cast<float>(view.viewTop)) {
+    SetTexture(SpriteTexture(which, fit.side, top));
+    DrawRect(left, up, left + w, split, a.z, a.q, 0xFFFFFFFFu, static_cast<float>(fit.width) / side,
+             static_cast<float>(topRows) / side);
+  }
+  if (fit.kind == SpriteClass::kTwoPiece && fit.height > fit.side) {
+    SetTexture(SpriteTexture(3, fit.side, bottom));
+    DrawRect(left, split, left + w, up + h, a.z, a.q, 0xFFFFFFFFu, static_cast<float>(fit.width) / side,
+             static_cast<float>(fit.height - fit.side) / side);
+  }
+}
+
 void DrawTextureBatches() {
   for (int slot = 0; slot < kTextureSlots; ++slot) {
     // The slot's batches, oldest first.
@@ -414,6 +475,9 @@ void Flush() {
       case kRecordSkyRect: DrawSkyRectRecord(r); break;
       case kRecordTerrainTile: DrawTerrainTileRecord(r); break;
       case kRecordShadeOverlay: DrawShadeOverlayRecord(r); break;
+      case kRecordSceneSprite:
+        if (gView) DrawSceneSpriteRecord(r, *gView);
+        break;
       default: break;
     }
     r = h.next;
@@ -595,6 +659,7 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
   HardwareFrameStats stats;
   RandomUpPin pin(37);
   gStats = &stats;
+  gView = &view;
   gBuffer.Reset();
   KeepTexturesForCourse();
   const CourseSceneData& course = CurrentCourseScene();
@@ -708,9 +773,25 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
       FlushWhenDue();
     }
   }
+  // The animations' pictures, depth-tested against the hole like its objects.
+  QueueAnimationSprites();
+  for (const SceneSprite& sprite : TakeQueuedSceneSprites()) {
+    if (!(sprite.depth > 0.0f)) continue;
+    const uint32_t at = Take(kSceneSpriteBytes, true);
+    if (at == SceneRecordBuffer::kNone) break;
+    const VortelVertex anchor{sprite.x, sprite.y, DepthFractionForDistance(sprite.depth, 2), 1.0f / sprite.depth,
+                              0xFFFFFFFFu, 0xFF000000u, 0.0f, 0.0f};
+    const SceneSpriteRecord r{{kRecordSceneSprite, SceneRecordBuffer::kNone}, sprite.file, sprite.entry, anchor,
+                              sprite.scale, sprite.width, sprite.height, sprite.colour,
+                              static_cast<uint8_t>(sprite.movieFrame ? 1 : 0), 0};
+    std::memcpy(At(at), &r, sizeof r);
+    AppendMain(at);
+    ++stats.animationSprites;
+  }
   Flush();
   FilterTextures(true);
   if (vortellive.clip) vortellive.clip(0, 0, 0, 0);
   gStats = nullptr;
+  gView = nullptr;
   return stats;
 }

@@ -23,6 +23,7 @@ enum SceneRecordHandler : uint32_t {
   kRecordScreenSprite = 6,
   kRecordTerrainTile = 7,
   kRecordShadeOverlay = 8,
+  kRecordSceneSprite = 9,
 };
 // Record sizes: the bytes each takes of its buffer.
 constexpr uint32_t kTextureBatchQuads = 73;
@@ -34,6 +35,7 @@ constexpr uint32_t kSkyRectBytes = 36;
 constexpr uint32_t kScreenSpriteBytes = 72;
 constexpr uint32_t kTerrainTileBytes = 176;
 constexpr uint32_t kShadeOverlayBytes = 152;
+constexpr uint32_t kSceneSpriteBytes = 72;
 constexpr int kTextureSlots = 29;  // one per course terrain texture
 
 struct SceneRecordBuffer {
@@ -65,9 +67,10 @@ struct HardwareFrameStats {
   int32_t tiles = 0;     // cells given a composed detail tile
   int32_t shadows = 0;   // shade overlays over cells
   int32_t drawnTiles = 0, drawnShadows = 0;  // of those, drawn (a tile the cache cannot hold is left out)
+  int32_t animationSprites = 0;  // pictures of the animations (scene mode)
 };
 
-// Draws the view of the current hole into the 3D interface's current window (its back buffer) and flushes it; the
+// Draws the view of the current hole, with the pictures of the animations (scene mode), into the 3D interface's current window (its back buffer) and flushes it; the
 // caller presents or reads the picture.
 HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer);
 // The textures the hardware draw made belong to the module that is open: forget them when it closes.

@@ -84,4 +84,7 @@ Scene gScene;
 
 }  // namespace
 
-void InstallSceneServices() { Svc().scene = &gScene; }
+void InstallSceneServices() {
+  Svc().scene = &gScene;
+  PresentSceneAnimations = [] { gScene.DrawGolfView(); };
+}

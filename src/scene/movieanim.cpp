@@ -7,13 +7,15 @@
 #include "framework/core/services.h"
 #include "framework/ui/displaymgr.h"
 #include "platformlib/shapes/shapes.h"
+#include "scene/scenesprite.h"
 
 namespace {
 
 constexpr MARect kNoRect{-1, -1, -1, -1};
 
-// The palette an 8-bit entry draws with: its own attached block, else the file's "!pal".
-const uint16_t* EntryPalette(const uint8_t* file, const uint8_t* entry, uint16_t buffer[256]) {
+}  // namespace
+
+const uint16_t* ShapeEntryPalette16(const uint8_t* file, const uint8_t* entry, uint16_t buffer[256]) {
   if (getshapeclut(entry) || !file) return getclut16ptr(entry, buffer);
   const uint8_t* pal = findshape(file, "!pal");
   if (pal && iscluttype(pal[0])) {
@@ -26,8 +28,6 @@ const uint16_t* EntryPalette(const uint8_t* file, const uint8_t* entry, uint16_t
   }
   return getclut16ptr(entry, buffer);
 }
-
-}  // namespace
 
 MARect DrawShapeSprite16(const uint8_t* file, const uint8_t* entry, const AnimationSurfaces& s, const MARect& clip,
                          int32_t x, int32_t y, int32_t scale, uint16_t depthValue, bool shade) {
@@ -50,7 +50,7 @@ MARect DrawShapeSprite16(const uint8_t* file, const uint8_t* entry, const Animat
   IntersectRect(&r, &bounds);
   if (r.right <= r.left || r.bottom <= r.top) return kNoRect;
   uint16_t palette[256];
-  const uint16_t* colours = depthBits == 8 ? EntryPalette(file, entry, palette) : nullptr;
+  const uint16_t* colours = depthBits == 8 ? ShapeEntryPalette16(file, entry, palette) : nullptr;
   const int32_t rowBytes = shaperowbytes(entry);
   const uint8_t* pixels = shapepixels(entry);
   const bool test = s.depth && depthValue != 0;
@@ -197,6 +197,21 @@ void TMovieAnimation::Refresh(int /*value*/) {
   if (tracking) UpdateScreenPlacement();
 }
 
+void TMovieAnimation::QueueSceneSprites() {
+  if (hidden || done || !frameSource || !view || (held && !drawWhileHeld)) return;
+  UpdateScreenPlacement();
+  if (behindEye) return;
+  const uint8_t* entry = frameSource->FrameRef(frameCounter);
+  if (!entry) return;
+  SceneSprite sprite;
+  sprite.file = frameSource->File(), sprite.entry = entry;
+  sprite.x = static_cast<float>(screenPosition.x), sprite.y = static_cast<float>(screenPosition.y);
+  sprite.depth = sceneDepth;
+  sprite.scale = static_cast<float>(scale) / 65536.0f;
+  sprite.movieFrame = true;
+  QueueSceneSprite(sprite);
+}
+
 void TMovieAnimation::UpdateScreenPlacement() {
   if (!view) {
     behindEye = 1;
@@ -204,7 +219,7 @@ void TMovieAnimation::UpdateScreenPlacement() {
   }
   ScreenPointF f;
   view->ProjectToScreenFloat(world, &f);
-  depth = f.Z;
+  depth = sceneDepth = f.Z;
   const bool full = view->viewWidth == Facts().screenWidth;
   if (depth <= 0.0f) {
     behindEye = 1;

@@ -10,6 +10,9 @@
 #include "framework/core/shapemovie.h"
 #include "scene/animlist.h"
 
+// The 5-6-5 palette an 8-bit entry draws with: its own attached block, else the file's "!pal".
+const uint16_t* ShapeEntryPalette16(const uint8_t* file, const uint8_t* entry, uint16_t buffer[256]);
+
 // Draws a shape entry (8-bit with its palette or the file's "!pal", or 16-bit 5-6-5) with its hot spot at (x, y),
 // scaled by `scale` (16.16), into the surfaces' screen within `clip`: a pixel is drawn only where the scene's depth
 // is at least `depthValue` (no depth buffer, or `depthValue` 0: everywhere). Index 255 and 16-bit 0 are clear. The
@@ -39,6 +42,7 @@ class TMovieAnimation : public TGolfAnimation {
   int Erase() override;
   void Reset() override;
   void Refresh(int value) override;
+  void QueueSceneSprites() override;
   // Places and (re)starts the movie at a world point of a view: 0, or 17 for a movie without frames.
   virtual int Place(TShapeMovie* source, uint32_t user, TGolfView* v, float x, float y, float height);
   virtual void ReleaseFrames();
@@ -52,6 +56,7 @@ class TMovieAnimation : public TGolfAnimation {
   uint16_t depthValue = 0;
   Vector3 world{};
   float screenX = 0.0f, screenY = 0.0f, depth = 0.0f;
+  float sceneDepth = 0.0f;  // the camera depth its picture is drawn at on the hardware path
   ScreenPixel screenPosition{};
   int ownsSource = 0;
   MARect clip{0, 0, 0, 0};

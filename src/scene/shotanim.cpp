@@ -217,47 +217,65 @@ bool StartShotAnimationsNow() {
   uint8_t event[kBallEventBytes];
   bool ended = false;
   if (!Svc().round->SampleShotReplay(0, p, event, &ended)) return false;
-  const Vector3 from{p[0], p[1], p[2]};
   LoadSceneMovies(Facts().dataFolder);
 
+  // The flag on the pin.
+  const ObjectType& pin = CurrentCourseScene().objectTypes[kPinObjectType];
+  Vector3 pinTop = game->GetTargetPoint();
+  pinTop.z += pin.present ? static_cast<float>(pin.worldHeight) / 65536.0f : 2.3f;
+  GolferScene& scene = SceneOf(*golfer);
+  ShotAnimationStart start;
+  start.view = &MainView;
+  start.from = Vector3{p[0], p[1], p[2]};
+  start.lie = event[0];
+  start.putt = golfer->shotType == kShotTypePutt;
+  start.golferSlot = slot < TPlayerList::kSlots ? slot : 0;
+  start.pinTop = pinTop;
+  start.windHeading = game->windHeading;
+  start.windSpeed = game->windSpeed;
+  start.ball = &scene.ball;
+  start.swing = &scene.swing;
+  StartShotAnimations(start);
+  StartShotCamera(*game, *golfer, scene.ball, start.from);
+  return true;
+}
+
+void StartShotAnimations(const ShotAnimationStart& start) {
+  const Vector3 from = start.from;
   RemoveAllAnimations();
   SetAnimationListMark(0);
   RestartAnimationClock();
   StartGroundMovieAt = StartGround;
-  TGolfView* view = &MainView;
+  TGolfView* view = start.view;
   CurrentMainView = view;
 
   // The flag on the pin, its cloth by the wind across the view.
-  const ObjectType& pin = CurrentCourseScene().objectTypes[kPinObjectType];
-  Vector3 pinTop = game->GetTargetPoint();
-  pinTop.z += pin.present ? static_cast<float>(pin.worldHeight) / 65536.0f : 2.3f;
   TShapeMovie* flags[7];
   for (int i = 0; i < 7; ++i) flags[i] = &gMovies.flags[i];
-  if (gFlag.SetWind(flags, view, pinTop, game->windHeading, WindClass(game->windSpeed)) == 0) {
+  if (gFlag.SetWind(flags, view, start.pinTop, start.windHeading, WindClass(start.windSpeed)) == 0) {
     AddAnimation(2, &gFlag, 0, 0, 0);
     HoleFlagAnimated = true;
   }
 
-  GolferScene& scene = SceneOf(*golfer);
-  const bool putt = golfer->shotType == kShotTypePutt;
-  TBallAnimation& ball = scene.ball;
+  const bool putt = start.putt;
+  TBallAnimation& ball = *start.ball;
   ball.ResetBall();
   BallStateReset(&ball.ball);
   ball.ball.position = from;
-  ball.ball.lie = event[0];
-  ball.golfer = slot < TPlayerList::kSlots ? slot : 0;
+  ball.ball.lie = start.lie;
+  ball.golfer = start.golferSlot;
   ball.putter = putt;
   ball.view = view;
   ball.hidden = 0;
 
   // A full swing off the fairway or the rough takes a divot, shown from the impact on.
   TSimpleAnimation* divot = nullptr;
-  const uint8_t lie = event[0] & 0x0F;
+  const uint8_t lie = start.lie & 0x0F;
   if (!putt && (lie == 1 || lie == 3 || lie == 4) && gMovies.ground[0].frameCount > 0 &&
       gGround[0].Start(&gMovies.ground[0], 0, view, from, true) == 0 && AddAnimation(2, &gGround[0], 0, 0, 1) == 0)
     divot = &gGround[0];
 
-  TGolferAnimation& swing = scene.swing;
+  TGolferAnimation& swing = *start.swing;
   const SwingTableRow& row = gMovies.table[putt ? 1 : 0];
   TShapeMovie* movie = &gMovies.swing[putt ? 1 : 0];
   TBallAnimation* ballPtr = &ball;
@@ -274,6 +292,4 @@ bool StartShotAnimationsNow() {
     // No golfer to swing: the ball leaves at once.
     startBall(0);
   }
-  StartShotCamera(*game, *golfer, ball, from);
-  return true;
 }

@@ -8,7 +8,10 @@
 
 #include "framework/core/shapemovie.h"
 
+#include "course/vector3.h"
+
 class TPlayer;
+class TGolfView;
 class TBallAnimation;
 class TGolferAnimation;
 
@@ -25,7 +28,7 @@ bool ParseSwingTable(const char* text, size_t length, SwingTableRow rows[2]);
 struct SceneMovies {
   TShapeMovie flags[7];
   TShapeMovie ground[3];  // divot, sand, splash
-  TShapeMovie swing[2];   // full swing, putt
+  TStreamedShapeMove swing[2];  // full swing, putt: read as their frames are needed
   SwingTableRow table[2];
   std::string loadedFrom;
 };
@@ -40,5 +43,23 @@ TGolferAnimation& GolferSwing(TPlayer& golfer);
 // Starts the animations of the active golfer's recorded shot in the main view; false without a game, a golfer,
 // a recording or a picture to draw on.
 bool StartShotAnimationsNow();
+
+// What a shot's animations start from: the view, the ball at rest where the shot is played and its lie, the golfer
+// (its slot, ball and swing animations, a putt or a full swing), the pin's top and the wind.
+struct ShotAnimationStart {
+  TGolfView* view = nullptr;
+  Vector3 from{};
+  uint8_t lie = 0;
+  bool putt = false;
+  int golferSlot = 0;
+  Vector3 pinTop{};
+  uint16_t windHeading = 0;
+  int windSpeed = 0;
+  TBallAnimation* ball = nullptr;
+  TGolferAnimation* swing = nullptr;
+};
+// The flag, the golfer's swing (the ball leaving at its impact, with a divot off the fairway or the rough) over the
+// recorded shot that the round's replay serves; the movies must be loaded (LoadSceneMovies).
+void StartShotAnimations(const ShotAnimationStart& start);
 // Points the animations at the display's picture, its clean copy and the view's depth values.
 void UpdateAnimationSurfaces();

@@ -1,6 +1,8 @@
 // The round's main view: placement behind the ball, and the copy onto the display through the overlay's bit 15.
 #include <gtest/gtest.h>
 
+#include "demohole.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -43,20 +45,7 @@ TEST(GolfDrawTest, OverlayStartsWhollyTheScenesKeepsMarksAndIsMadeAfreshForANewS
   EXPECT_EQ(GolfViewImage().pitch, 5);
 }
 
-class GolfDrawHoleTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    char pattern[] = "/tmp/teebox_golfdraw_XXXXXX";
-    folder_ = mkdtemp(pattern);
-    std::string error;
-    loaded_ = holeview::LoadDemoHole(folder_, 2, error);
-  }
-  static void TearDownTestSuite() { std::filesystem::remove_all(folder_); }
-  static std::string folder_;
-  static bool loaded_;
-};
-std::string GolfDrawHoleTest::folder_;
-bool GolfDrawHoleTest::loaded_ = false;
+using GolfDrawHoleTest = DemoHoleTest;
 
 // Placed behind a ball, faced toward a point or swung about it, the view looks at it: the point lies ahead, on the
 // screen's centre column, for points in every direction.

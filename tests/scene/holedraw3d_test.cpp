@@ -1,6 +1,6 @@
 // The hardware frame's calls against the recording module: the background cleared first, one quad call for every
 // record and one quad mesh for every batch, one flush of the interface for every flush of the buffers, which the frame's drawing
-// cost forces more than once on a whole hole.
+// cost forces more than once on a whole hole; an animation's picture in scene mode drawn with the hole.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,46 +9,36 @@
 #include <string>
 #include <vector>
 
+#include "demohole.h"
 #include "holeview.h"
 #include "platformlib/gfx/vortel.h"
+#include "scene/animlist.h"
 #include "scene/holedraw3d.h"
+#include "scene/movieanim.h"
+#include "scene/scenesprite.h"
+#include "shapewriter.h"
 #include "windows.h"
 
 namespace {
 
-class HardwareFrameTest : public ::testing::Test {
+class HardwareFrameTest : public DemoHoleTest {
  protected:
-  static void SetUpTestSuite() {
-    char pattern[] = "/tmp/teebox_hwframe_XXXXXX";
-    folder_ = mkdtemp(pattern);
-    std::string error;
-    loaded_ = holeview::LoadDemoHole(folder_, 2, error);
-  }
-  static void TearDownTestSuite() { std::filesystem::remove_all(folder_); }
   void TearDown() override {
+    RemoveAllAnimations();
+    AnimationList() = TAnimationList{};
+    TakeQueuedSceneSprites();
     ForgetHardwareHoleTextures();
     if (vortellive.module) VORTEL_closedll();
   }
-  static std::string folder_;
-  static bool loaded_;
 };
-std::string HardwareFrameTest::folder_;
-bool HardwareFrameTest::loaded_ = false;
 
-template <typename F>
-F Proc(HMODULE module, const char* name) {
-  FARPROC p = GetProcAddress(module, name);
-  F f;
-  std::memcpy(&f, &p, sizeof f);
-  return f;
-}
 
 TEST_F(HardwareFrameTest, CallsOfAFrameAgainstTheRecordingModule) {
   ASSERT_TRUE(loaded_);
   ASSERT_EQ(VORTEL_opendll("recordmodule"), 1);
-  auto count = Proc<int (*)()>(vortellive.module, "recordmodule_count");
-  auto call = Proc<const char* (*)(int)>(vortellive.module, "recordmodule_call");
-  auto control = Proc<void (*)(const char*, intptr_t)>(vortellive.module, "recordmodule_control");
+  auto count = ModuleProc<int (*)()>(vortellive.module, "recordmodule_count");
+  auto call = ModuleProc<const char* (*)(int)>(vortellive.module, "recordmodule_call");
+  auto control = ModuleProc<void (*)(const char*, intptr_t)>(vortellive.module, "recordmodule_control");
   ASSERT_TRUE(count && call && control);
   for (const char* camera : {"tee", "green"}) {
     SCOPED_TRACE(camera);
@@ -95,6 +85,62 @@ TEST_F(HardwareFrameTest, CallsOfAFrameAgainstTheRecordingModule) {
       EXPECT_EQ(stats.flags, 1);
     }
   }
+}
+
+// A 16-bit picture w x h, its hot spot at its foot.
+std::vector<uint8_t> TallSprite(int32_t w, int32_t h) {
+  shapetools::Image image;
+  image.type = 0x78;
+  image.width = w, image.height = h;
+  image.centrex = w / 2, image.centrey = h;
+  image.pixels.assign(static_cast<size_t>(w) * h, 0x07E0);
+  return shapetools::shapefile({{"fr01", image}});
+}
+
+TEST_F(HardwareFrameTest, AMovieInSceneModeIsDrawnWithTheHoleInTwoPieces) {
+  ASSERT_TRUE(loaded_);
+  ASSERT_EQ(VORTEL_opendll("recordmodule"), 1);
+  auto count = ModuleProc<int (*)()>(vortellive.module, "recordmodule_count");
+  auto call = ModuleProc<const char* (*)(int)>(vortellive.module, "recordmodule_call");
+  auto control = ModuleProc<void (*)(const char*, intptr_t)>(vortellive.module, "recordmodule_control");
+  ASSERT_TRUE(count && call && control);
+  TGolfView view;
+  holeview::SetUpView(view, 640, 480, holeview::CameraByName("tee"));
+  const std::vector<uint8_t> bytes = TallSprite(300, 600);
+  const MemHandle handle = MemAllocHandle(bytes.size(), 0);
+  ASSERT_NE(handle, 0);
+  std::memcpy(MemLock(handle), bytes.data(), bytes.size());
+  MemUnlock(handle);
+  TShapeMovie movie;
+  ASSERT_EQ(movie.OpenHandle(handle), 0);
+  TMovieAnimation a;
+  Vector3 at = view.focusPoint;
+  ASSERT_EQ(a.Place(&movie, 0, &view, at.x, at.y, at.z), 0);
+  ASSERT_EQ(AddAnimation(2, &a, 0, 0, 0), 0);
+
+  auto frame = [&](int scene) {
+    AnimationList().SetSceneMode(scene);
+    control("reset", 0);
+    const HardwareFrameStats stats = DrawHoleHardware(view, &view.focusPoint);
+    std::vector<std::string> calls;
+    for (int i = 0; i < count(); ++i) calls.emplace_back(call(i));
+    const int32_t quads = static_cast<int32_t>(std::count(calls.begin(), calls.end(), "drawquad"));
+    const int32_t spriteImages = static_cast<int32_t>(std::count(calls.begin(), calls.end(), "talloc 256 256 3 0"));
+    return std::make_tuple(stats, quads - (stats.horizonPieces + stats.loneQuads + stats.sprites + stats.flags + 1),
+                           spriteImages);
+  };
+  // Outside scene mode the animation draws itself over the picture, not in the scene.
+  auto [plain, plainExtra, plainImages] = frame(0);
+  EXPECT_EQ(plain.animationSprites, 0);
+  EXPECT_EQ(plainExtra, 0);
+  EXPECT_EQ(plainImages, 0);
+  // In scene mode its 300 x 600 frame goes through both 256 x 256 sprite images: two quads.
+  auto [scene, sceneExtra, sceneImages] = frame(1);
+  EXPECT_EQ(scene.animationSprites, 1);
+  EXPECT_EQ(sceneExtra, 2);
+  EXPECT_EQ(sceneImages, 2);
+  EXPECT_TRUE(TakeQueuedSceneSprites().empty());
+  RemoveAllAnimations();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,5 +45,22 @@ void DrawGrid(const TGolfView& view, Picture& picture, uint32_t mode, bool hardw
 bool OpenDirect3D(int32_t width, int32_t height, int fogLevel, std::string& error);
 void CloseDirect3D();
 HardwareFrameStats DrawDirect3D(TGolfView& view, Picture& picture);
+
+// --play: a computer golfer plays the loaded hole from the view's focus (the tee camera's), shot after shot, each
+// shot's animations played back over the hole in 40 ms frames, in software or (d3d) through the open module.
+struct PlayedShot {
+  Vector3 from{}, rest{};
+  uint8_t restLie = 0;
+  bool putt = false, holed = false;
+  int recordedFrames = 0;  // steps of the recorded flight
+  int drawnFrames = 0;
+  bool golferSeen = false, ballFlew = false;
+  bool inAir = false;  // in the frame just drawn
+  int airFrames = 0;   // frames drawn with the ball in the air so far
+  int sprites = 0;  // d3d: the most animation pictures drawn in one frame
+};
+// Called after each drawn frame; false ends the play.
+using FrameShown = std::function<bool(int shot, const PlayedShot& sofar, const Picture& picture)>;
+std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, int maxShots, const FrameShown& shown);
 
 }  // namespace holeview

@@ -1,12 +1,14 @@
 // holeview: hole 2 of the demo course (or another) drawn by the 3D scene.
 //   holeview [--data DIR] [--hole N] [--camera tee|fairway|green] [--software|--d3d] [--res 640|800]
 //            [--shot file.tga] [--frames N] [--water-steps N] [--grid off|square|circle|lines|gradient]
-//            [--fog 0-3]
+//            [--fog 0-3] [--play [--shots N]]
 // With a display it shows the hole in a window: arrows turn and move the camera, 1-3 choose the cameras,
 // Escape ends; the water moves 30 times a second. --frames N draws N frames and ends (timing on standard output);
 // --water-steps N then runs N steps of the water's animation (33 ms apart); --shot writes the last frame. --grid draws
 // that grid over the ground for a golfer at the camera's focus, putting at the pin. --fog sets the hardware path's
-// fog density level (0 none).
+// fog density level (0 none). --play: a computer golfer plays the hole from the tee, shot after shot (at most N,
+// 8 by default), each shot's animations shown; one line a shot on standard output, and --shot writes a frame of the
+// first shot with the ball in the air.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,10 +21,69 @@
 #include <SDL.h>
 #endif
 
+namespace {
+
+// The hole played; with a display each frame is shown in a window (Escape ends).
+int Play(TGolfView& view, holeview::Picture& picture, bool d3d, int shots, const std::string& shotFile) {
+  bool written = shotFile.empty();
+#ifdef HOLEVIEW_SDL
+  SDL_Window* window = nullptr;
+  SDL_Surface* screen = nullptr;
+  SDL_Surface* frame = nullptr;
+  if (std::getenv("DISPLAY") && SDL_Init(SDL_INIT_VIDEO) == 0) {
+    window = SDL_CreateWindow("holeview", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, view.viewWidth,
+                              view.viewHeight, 0);
+    screen = window ? SDL_GetWindowSurface(window) : nullptr;
+    frame = screen ? SDL_CreateRGBSurfaceWithFormat(0, view.viewWidth, view.viewHeight, 16, SDL_PIXELFORMAT_RGB565)
+                   : nullptr;
+  }
+#endif
+  const auto shown = [&](int shot, const holeview::PlayedShot& s, const holeview::Picture& p) {
+    // A frame a little into the first flight, the ball well clear of the golfer.
+    if (!written && shot == 0 && s.inAir && s.airFrames == 10) written = holeview::WriteTga(p, shotFile);
+#ifdef HOLEVIEW_SDL
+    if (frame) {
+      SDL_Event e;
+      while (SDL_PollEvent(&e))
+        if (e.type == SDL_QUIT || (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE)) return false;
+      SDL_LockSurface(frame);
+      for (int y = 0; y < p.height; ++y)
+        std::memcpy(static_cast<uint8_t*>(frame->pixels) + static_cast<size_t>(y) * frame->pitch,
+                    p.pixels.data() + static_cast<size_t>(y) * p.width, static_cast<size_t>(p.width) * 2);
+      SDL_UnlockSurface(frame);
+      SDL_BlitSurface(frame, nullptr, screen, nullptr);
+      SDL_UpdateWindowSurface(window);
+      SDL_Delay(40);
+    }
+#endif
+    return true;
+  };
+  const std::vector<holeview::PlayedShot> played = holeview::PlayHole(view, picture, d3d, shots, shown);
+#ifdef HOLEVIEW_SDL
+  if (frame) SDL_FreeSurface(frame);
+  if (window) SDL_DestroyWindow(window);
+  if (window) SDL_Quit();
+#endif
+  if (d3d) holeview::CloseDirect3D();
+  int n = 0;
+  for (const holeview::PlayedShot& s : played)
+    std::printf("shot %d: %s from (%.1f, %.1f) to (%.1f, %.1f), lie %d%s; %d recorded steps, %d frames%s%s\n", ++n,
+                s.putt ? "putt" : "swing", s.from.x, s.from.y, s.rest.x, s.rest.y, s.restLie & 0x0F,
+                s.holed ? ", holed" : "", s.recordedFrames, s.drawnFrames, s.golferSeen ? ", golfer seen" : "",
+                s.ballFlew ? ", ball in the air" : "");
+  if (!written) {
+    std::fprintf(stderr, "holeview: no frame with the ball in the air to write to %s\n", shotFile.c_str());
+    return 1;
+  }
+  return played.empty() ? 1 : 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   std::string data = "holeview-demo", camera = "tee", shot;
-  int hole = 2, width = 640, frames = -1, waterSteps = 0, grid = 0, fog = 0;
-  bool d3d = false;
+  int hole = 2, width = 640, frames = -1, waterSteps = 0, grid = 0, fog = 0, shots = 8;
+  bool d3d = false, play = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : std::string(); };
@@ -37,6 +98,8 @@ int main(int argc, char** argv) {
     else if (a == "--water-steps") waterSteps = std::atoi(next().c_str());
     else if (a == "--grid") grid = holeview::GridModeByName(next());
     else if (a == "--fog") fog = std::clamp(std::atoi(next().c_str()), 0, 3);
+    else if (a == "--play") play = true;
+    else if (a == "--shots") shots = std::max(1, std::atoi(next().c_str()));
     else {
       std::fprintf(stderr, "holeview: unknown argument %s\n", a.c_str());
       return 2;
@@ -69,6 +132,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  if (play) return Play(view, picture, d3d, shots, shot);
   auto draw = [&] {
     if (!d3d) {
       stats = holeview::DrawSoftware(view, picture);

@@ -74,6 +74,36 @@ uint8_t depthcluttype(int entrydepth) {
   }
 }
 
+int checkshapeentry(const void* file, uint32_t offset, size_t bound, const char** error) {
+  auto fail = [&](const char* text) {
+    if (error) *error = text;
+    return 0;
+  };
+  const auto* base = static_cast<const uint8_t*>(file);
+  if (offset > bound || bound - offset < 16) return fail("shape offset outside the file");
+  const uint8_t* shape = base + offset;
+  const uint8_t type = shape[0];
+  if (!typedepthtable(type)) return fail("shape of an invalid type");
+  if ((type & kShapePacked) && !getunpacksizen(shape + 16, bound - offset - 16)) return fail("packed shape data unreadable");
+  if (!(type & kShapePacked)) {
+    const int64_t bytes = static_cast<int64_t>(shapeheight(shape)) * shapetyperowbytes(type, shapewidth(shape));
+    if (bytes > static_cast<int64_t>(bound - offset - 16)) return fail("shape pixels run past the end of the file");
+  }
+  // The record chain: every record inside the file, palettes with all their entries, no loops.
+  int64_t at = offset;
+  for (int step = 0;; ++step) {
+    if (step > kMaxChain) return fail("record chain loops");
+    const uint8_t* record = base + at;
+    if (iscluttype(record[0]) && clutentrybytes(record) > static_cast<int64_t>(bound) - at - 16)
+      return fail("palette entries run past the end of the file");
+    const int32_t next = shapenext(record);
+    if (next == 0) break;
+    at += next;
+    if (at < 0 || at + 16 > static_cast<int64_t>(bound)) return fail("record chain leaves the file");
+  }
+  return 1;
+}
+
 int checkshapefile(const void* file, size_t length, const char** error) {
   auto fail = [&](const char* text) {
     if (error) *error = text;
@@ -87,28 +117,8 @@ int checkshapefile(const void* file, size_t length, const char** error) {
   const uint32_t count = shaperead32(base + 8);
   if (count > (bound - 16) / 8) return fail("directory larger than the file");
   for (uint32_t i = 0; i < count; ++i) {
-    const uint32_t offset = shaperead32(base + 16 + 8 * i + 4);
-    if (offset > bound || bound - offset < 16) return fail("shape offset outside the file");
-    const uint8_t* shape = base + offset;
-    const uint8_t type = shape[0];
-    if (!typedepthtable(type)) return fail("shape of an invalid type");
-    if ((type & kShapePacked) && !getunpacksizen(shape + 16, bound - offset - 16)) return fail("packed shape data unreadable");
-    if (!(type & kShapePacked)) {
-      const int64_t bytes = static_cast<int64_t>(shapeheight(shape)) * shapetyperowbytes(type, shapewidth(shape));
-      if (bytes > static_cast<int64_t>(bound - offset - 16)) return fail("shape pixels run past the end of the file");
-    }
-    // The record chain: every record inside the file, palettes with all their entries, no loops.
-    int64_t at = offset;
-    for (int step = 0;; ++step) {
-      if (step > kMaxChain) return fail("record chain loops");
-      const uint8_t* record = base + at;
-      if (iscluttype(record[0]) && clutentrybytes(record) > static_cast<int64_t>(bound) - at - 16)
-        return fail("palette entries run past the end of the file");
-      const int32_t next = shapenext(record);
-      if (next == 0) break;
-      at += next;
-      if (at < 0 || at + 16 > static_cast<int64_t>(bound)) return fail("record chain leaves the file");
-    }
+    const char* fault = nullptr;
+    if (!checkshapeentry(base, shaperead32(base + 16 + 8 * i + 4), bound, &fault)) return fail(fault);
   }
   return 1;
 }

@@ -50,6 +50,8 @@ bool iscluttype(uint8_t type);
 // and every record chain must lie inside the file, and no chain may loop. Returns 1, or 0 with `error` (when
 // given) naming the first fault. Loaders call it before handing the file to the lookups below.
 int checkshapefile(const void* file, size_t length, const char** error = nullptr);
+// The same checks for the one shape at `offset` of a file whose first `bound` bytes are present (1 or 0).
+int checkshapeentry(const void* file, uint32_t offset, size_t bound, const char** error = nullptr);
 uint32_t shapecount(const void* file);
 uint8_t* locateshapenum(const void* file, int32_t index);
 uint32_t shapenamenum(const void* file, int32_t index, uint32_t* name);

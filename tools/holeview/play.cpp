@@ -1,0 +1,220 @@
+// holeview --play: a computer golfer plays the loaded hole shot after shot. Each shot is chosen by predicting
+// candidate swings with the ball physics and keeping the one that comes to rest nearest the pin; the live shot is
+// recorded, and the scene's shot animations (swing, ball and shadow along the recording, divot or splash, the
+// flag in the wind, the marker on the green) play it back over the hole, drawn in software or through drvd3d.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "course/scenedata.h"
+#include "course/terrain.h"
+#include "framework/core/bigfileio.h"
+#include "framework/core/paths.h"
+#include "framework/core/services.h"
+#include "golf/ballflight.h"
+#include "golf/launch.h"
+#include "holeview.h"
+#include "platformlib/gfx/vortel.h"
+#include "scene/animlist.h"
+#include "scene/ballanim.h"
+#include "scene/golfdraw.h"
+#include "scene/golferanim.h"
+#include "scene/gridoverlay.h"
+#include "scene/shotanim.h"
+
+namespace holeview {
+namespace {
+
+constexpr uint32_t kTick = 40;              // ms between drawn frames
+constexpr uint32_t kShotLimit = 90000;      // ms a shot's playback may take at most
+constexpr uint8_t kLieGreen = 7, kLieFringe = 11;
+constexpr float kDeg = 3.14159265f / 180.0f;
+
+struct Frame {
+  uint32_t ms = 0;
+  Vector3 position{};
+  BallEventRecord event;
+};
+std::vector<Frame> gFrames;
+
+void StartRecording(uint32_t) { gFrames.clear(); }
+void AppendFrame(uint32_t ms, const Vector3* p, const BallEventRecord* e, const Vector3*) {
+  gFrames.push_back(Frame{ms, *p, *e});
+}
+
+// The round's share the scene asks for: the recorded shot and the in-round ball pictures.
+class PlayRound : public RoundInterfaceProvider {
+ public:
+  explicit PlayRound(int32_t width) {
+    PathRecord ui{};
+    PathSetDirectory(&ui, "\\DATA");
+    PathAppend(&ui, width >= 800 ? "UI800" : "UI640");
+    const bool opened = BigFileOpenArchive(&ui, "ui.viv", nullptr) == 0;
+    const char* const names[3] = {"swball.fsh", "swshadow.fsh", "swrough.fsh"};
+    for (int i = 0; i < 3; ++i) shapes_[i] = BigFileLoadToHandle(&ui, names[i], 0);
+    if (opened) BigFileCloseArchive();
+  }
+  ~PlayRound() override {
+    for (MemHandle h : shapes_)
+      if (h) MemFreeHandle(h);
+  }
+  bool SampleShotReplay(uint32_t elapsed, float* p, uint8_t* event, bool* ended) override {
+    if (gFrames.empty()) return false;
+    const Frame* f = &gFrames.back();
+    for (const Frame& candidate : gFrames)
+      if (candidate.ms >= elapsed) {
+        f = &candidate;
+        break;
+      }
+    p[0] = f->position.x, p[1] = f->position.y, p[2] = f->position.z;
+    std::memcpy(event, f->event.bytes, kBallEventBytes);
+    *ended = elapsed >= gFrames.back().ms;
+    return true;
+  }
+  MemHandle GameUIShape(uint32_t n) override { return n < 3 ? shapes_[n] : 0; }
+
+ private:
+  MemHandle shapes_[3] = {};
+};
+
+bool OnPuttingSurface(uint8_t lie) { return (lie & 0x0F) == kLieGreen || (lie & 0x0F) == kLieFringe; }
+
+float GroundDistance(const Vector3& a, const Vector3& b) { return std::hypot(a.x - b.x, a.y - b.y); }
+
+// A ball at rest at `at` with its lie from the ground.
+BallState BallAt(const Vector3& at) {
+  BallState b;
+  BallStateReset(&b);
+  BallPlaceAt(&b, Vector3{at.x, at.y, GetTerrainHeight(at.x, at.y)});
+  BallUpdateGround(&b);
+  return b;
+}
+
+void Launch(BallState* b, const Vector3& toward, float speed, float angle, float spin) {
+  BallLaunchVector(b, Vector3{toward.x - b->position.x, toward.y - b->position.y, 0.0f}, speed, angle, spin, 0.0f);
+  BallFlightStart(b);
+}
+
+struct Swing {
+  float speed = 0.0f, angle = 0.0f, spin = 0.0f;
+};
+
+// The swing whose predicted rest lies nearest the pin (holed counts as at it).
+Swing ChooseSwing(const BallState& ball, const Vector3& pin) {
+  const bool putt = OnPuttingSurface(ball.lie);
+  std::vector<Swing> candidates;
+  if (putt) {
+    for (int k = 1; k <= 48; ++k) candidates.push_back({0.25f * static_cast<float>(k), 0.0f, 0.0f});
+  } else {
+    for (float angle : {12.0f, 20.0f, 30.0f, 42.0f})
+      for (int k = 1; k <= 40; ++k) candidates.push_back({2.0f * static_cast<float>(k), angle * kDeg, 50.0f});
+  }
+  Swing best;
+  float bestDistance = 1e30f;
+  for (const Swing& s : candidates) {
+    BallState trial = ball;
+    Launch(&trial, pin, s.speed, s.angle, s.spin);
+    BallRunShot(&trial, kBallStepSeconds, false);
+    const float d = trial.Flag(kBallFlagHoled) ? 0.0f : GroundDistance(trial.position, pin) +
+                                                           (BallIsWaterSurface(static_cast<uint8_t>(trial.lie << 4)) ? 1000.0f : 0.0f);
+    if (d < bestDistance) bestDistance = d, best = s;
+  }
+  return best;
+}
+
+}  // namespace
+
+std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, int maxShots, const FrameShown& shown) {
+  std::vector<PlayedShot> played;
+  Vector3 pin;
+  if (!PinGroundPoint(&pin)) return played;
+  pin.z = GetTerrainHeight(pin.x, pin.y);
+  const Vector3 tee = view.focusPoint;
+  LoadSceneMovies("\\DATA");
+  PlayRound round(view.viewWidth);
+  RoundInterfaceProvider* previous = Svc().round;
+  Svc().round = &round;
+  BallSetReplaySink(BallReplaySink{nullptr, StartRecording, AppendFrame, nullptr});
+  BallSetCup(pin);
+  BallSetWind(8, 0x3000);
+  AnimationList().SetSceneMode(d3d ? 1 : 0);
+  PresentSceneAnimations = [] {};  // each frame below draws the scene itself
+  const ObjectType& pinType = CurrentCourseScene().objectTypes[kPinObjectType];
+  Vector3 pinTop = pin;
+  pinTop.z += pinType.present ? static_cast<float>(pinType.worldHeight) / 65536.0f : 2.3f;
+
+  TBallAnimation ballAnimation;
+  TGolferAnimation swingAnimation;
+  Vector3 at = tee;
+  uint32_t now = 1000;
+  for (int shot = 0; shot < maxShots; ++shot) {
+    BallState ball = BallAt(at);
+    const Swing swing = ChooseSwing(ball, pin);
+    PlayedShot result;
+    result.from = ball.position;
+    result.putt = OnPuttingSurface(ball.lie);
+    BallState live = ball;
+    Launch(&live, pin, swing.speed, swing.angle, swing.spin);
+    BallRunShot(&live, kBallStepSeconds, true);
+    result.rest = live.position;
+    result.restLie = live.lie;
+    result.holed = live.Flag(kBallFlagHoled) != 0;
+    result.recordedFrames = static_cast<int>(gFrames.size());
+
+    // Seen from behind the ball, toward the pin.
+    PlaceViewBehind(view, ball.position, pin);
+    if (!d3d) {
+      DrawSoftware(view, picture);
+      AnimSurfaces() = AnimationSurfaces{{picture.pixels.data(), picture.width, picture.height, picture.width},
+                                         {picture.background.data(), picture.width, picture.height, picture.width},
+                                         picture.depth.data()};
+    }
+    ShotAnimationStart start;
+    start.view = &view;
+    start.from = ball.position;
+    start.lie = ball.lie;
+    start.putt = result.putt;
+    start.pinTop = pinTop;
+    start.windHeading = 0x3000;
+    start.windSpeed = 8;
+    start.ball = &ballAnimation;
+    start.swing = &swingAnimation;
+    StartShotAnimations(start);
+    AnimationList().SetSceneMode(d3d ? 1 : 0);
+    bool go = true;
+    for (uint32_t t = 0; t < kShotLimit && go; t += kTick) {
+      now += kTick;
+      UpdateAnimationList(now);
+      int sprites = 0;
+      if (d3d) {
+        sprites = DrawDirect3D(view, picture).animationSprites;
+        result.sprites = std::max(result.sprites, sprites);
+      } else {
+        StepWater(picture, now);
+      }
+      ++result.drawnFrames;
+      const bool swinging = !swingAnimation.IsFinished() && !swingAnimation.behindEye;
+      if (swinging && (d3d ? sprites > 0 : swingAnimation.drawn != 0)) result.golferSeen = true;
+      result.inAir = ballAnimation.playing && !ballAnimation.ball.Flag(kBallFlagGrounded);
+      if (result.inAir) ++result.airFrames, result.ballFlew = true;
+      go = !shown || shown(shot, result, picture);
+      if (ballAnimation.landed && !ballAnimation.playing && !AnyAnimationRunning()) break;
+    }
+    played.push_back(result);
+    RemoveAllAnimations();
+    if (!go || result.holed) break;
+    at = result.rest;
+    if (BallIsWaterSurface(static_cast<uint8_t>(live.lie << 4))) at = ball.position;  // played again from where it was
+  }
+  RemoveAllAnimations();
+  AnimationList().SetSceneMode(0);
+  PresentSceneAnimations = nullptr;
+  AnimSurfaces() = AnimationSurfaces{};
+  BallSetReplaySink(BallReplaySink{});
+  BallClearCup();
+  Svc().round = previous;
+  return played;
+}
+
+}  // namespace holeview

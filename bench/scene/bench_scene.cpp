@@ -164,7 +164,7 @@ void Direct3DHoleAnimated(benchmark::State& state) {
   }
   const int32_t width = static_cast<int32_t>(state.range(0)), height = width == 800 ? 600 : 480;
   std::string error;
-  if (!holeview::OpenDirect3D(width, height, error)) {
+  if (!holeview::OpenDirect3D(width, height, 0, error)) {
     state.SkipWithError(error.c_str());
     return;
   }

@@ -175,9 +175,9 @@ TEST(FogTable, LevelsForDirect3DAndOtherBackEnds) {
 
 TEST_F(HardwareFrameTest, DefaultStatesSendFogOnlyAboveLevelZero) {
   ASSERT_EQ(VORTEL_opendll("recordmodule"), 1);
-  auto count = Proc<int (*)()>(vortellive.module, "recordmodule_count");
-  auto call = Proc<const char* (*)(int)>(vortellive.module, "recordmodule_call");
-  auto control = Proc<void (*)(const char*, intptr_t)>(vortellive.module, "recordmodule_control");
+  auto count = ModuleProc<int (*)()>(vortellive.module, "recordmodule_count");
+  auto call = ModuleProc<const char* (*)(int)>(vortellive.module, "recordmodule_call");
+  auto control = ModuleProc<void (*)(const char*, intptr_t)>(vortellive.module, "recordmodule_control");
   ASSERT_TRUE(count && call && control);
   // Level 2 on a module that turns fog on, and on one that refuses it (the table is then not sent).
   for (const auto& [level, accepted] : {std::pair{0, 1}, {2, 1}, {2, 0}}) {

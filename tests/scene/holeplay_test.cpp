@@ -31,7 +31,7 @@ TEST_F(HolePlayTest, AComputerGolferPlaysShotAfterShotInBothPaths) {
     holeview::SetUpView(view, 640, 480, holeview::CameraByName("tee"));
     if (d3d) {
       std::string error;
-      ASSERT_TRUE(holeview::OpenDirect3D(640, 480, error)) << error;
+      ASSERT_TRUE(holeview::OpenDirect3D(640, 480, 0, error)) << error;
     }
     holeview::Picture picture;
     int midFlightFrames = 0;

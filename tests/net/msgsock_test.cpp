@@ -109,10 +109,10 @@ TEST_F(MsgSockTest, AnOverlongFrameClosesTheConnection) {
   const auto bad = Frame(2, "", net::kLargestFrameBody + 1);
   client->Send(good.data(), static_cast<int>(good.size()));
   client->Send(bad.data(), static_cast<int>(bad.size()));
-  ASSERT_TRUE(WaitUntil([&] { return server->CloseCount() == 1; }));
+  // The close handler records the error and then closes the socket, on the socket's thread.
+  ASSERT_TRUE(WaitUntil([&] { return server->CloseCount() == 1 && server->state() == net::kSockClosed; }));
   EXPECT_EQ(server->closeErrors[0], ws::WSAEMSGSIZE);
   EXPECT_EQ(server->FrameCount(), 1u);
-  EXPECT_EQ(server->state(), net::kSockClosed);
   EXPECT_EQ(server->socket(), ws::INVALID_SOCKET);
   ASSERT_TRUE(WaitUntil([&] { return client->CloseCount() == 1; }));
   client->Release();

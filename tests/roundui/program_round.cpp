@@ -24,6 +24,7 @@
 
 #include "support/childprocess.h"
 #include "support/programthread.h"
+#include "support/swing.h"
 #include "support/runningprogram.h"
 #include "app/gameapp.h"
 #include "demo.h"
@@ -71,15 +72,6 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace wt = winapi::testing;
-
-std::vector<wt::ScriptedEvent> ThreeClicks(uint32_t powerAt, uint32_t accuracyAt) {
-  std::vector<wt::ScriptedEvent> script;
-  for (uint32_t at : {0u, powerAt, accuracyAt}) {
-    const auto press = wt::ScriptPress(at, VK_SPACE, 30);
-    script.insert(script.end(), press.begin(), press.end());
-  }
-  return script;
-}
 
 // The Pro swing, once the start button has been clicked: the mouse is pulled back (down) and pushed through (up); the
 // meter puts the pointer back in the screen's middle after each sample.
@@ -141,12 +133,6 @@ uint16_t ScreenPixel565(int x, int y) {
 
 // The card page is modal: a task posted while it is up waits for it, so the question is kept short. The person
 // swings once the arc is on the screen: its layout sets the shot's target.
-bool AskAwaitingSwing() {
-  auto waiting = std::make_shared<std::atomic<bool>>(false);
-  OnProgramThread(
-      [waiting] { *waiting = AwaitingSwing() && CurrentTargetingHandler && CurrentTargetingHandler->drawn; }, 2000);
-  return waiting->load();
-}
 
 // A click of the person's mouse at (x, y), through the window.
 void ClickAt(int32_t x, int32_t y) {

@@ -35,6 +35,7 @@
 #include "sound/soundobject.h"
 #include "support/childprocess.h"
 #include "support/programthread.h"
+#include "support/swing.h"
 #include "support/runningprogram.h"
 #include "winapi/testing.h"
 #include "mmsystem.h"
@@ -52,21 +53,6 @@ bool MainMenuUp() {
 }
 
 // The card page is modal: a task posted while it is up waits for it, so the question is kept short.
-bool AskAwaitingSwing() {
-  auto waiting = std::make_shared<std::atomic<bool>>(false);
-  OnProgramThread([waiting] { *waiting = AwaitingSwing() && CurrentTargetingHandler && CurrentTargetingHandler->drawn; },
-                  2000);
-  return waiting->load();
-}
-
-std::vector<wt::ScriptedEvent> ThreeClicks(uint32_t powerAt, uint32_t accuracyAt) {
-  std::vector<wt::ScriptedEvent> script;
-  for (uint32_t at : {0u, powerAt, accuracyAt}) {
-    const auto press = wt::ScriptPress(at, VK_SPACE, 30);
-    script.insert(script.end(), press.begin(), press.end());
-  }
-  return script;
-}
 
 // The loops of the round (wind, gusts) and of the menus play at times of their own: they are not the shots'.
 bool ShotSound(const std::string& name) {

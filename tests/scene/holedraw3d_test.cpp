@@ -30,15 +30,19 @@ class HardwareFrameTest : public DemoHoleTest {
     ForgetHardwareHoleTextures();
     if (vortellive.module) VORTEL_closedll();
   }
+  // The open recording module's probes: the number of calls it took, each call as text, and its controls.
+  struct Recorder {
+    int (*count)() = ModuleProc<int (*)()>(vortellive.module, "recordmodule_count");
+    const char* (*call)(int) = ModuleProc<const char* (*)(int)>(vortellive.module, "recordmodule_call");
+    void (*control)(const char*, intptr_t) =
+        ModuleProc<void (*)(const char*, intptr_t)>(vortellive.module, "recordmodule_control");
+  };
 };
-
 
 TEST_F(HardwareFrameTest, CallsOfAFrameAgainstTheRecordingModule) {
   ASSERT_TRUE(loaded_);
   ASSERT_EQ(VORTEL_opendll("recordmodule"), 1);
-  auto count = ModuleProc<int (*)()>(vortellive.module, "recordmodule_count");
-  auto call = ModuleProc<const char* (*)(int)>(vortellive.module, "recordmodule_call");
-  auto control = ModuleProc<void (*)(const char*, intptr_t)>(vortellive.module, "recordmodule_control");
+  const auto [count, call, control] = Recorder{};
   ASSERT_TRUE(count && call && control);
   for (const char* camera : {"tee", "green"}) {
     SCOPED_TRACE(camera);
@@ -100,9 +104,7 @@ std::vector<uint8_t> TallSprite(int32_t w, int32_t h) {
 TEST_F(HardwareFrameTest, AMovieInSceneModeIsDrawnWithTheHoleInTwoPieces) {
   ASSERT_TRUE(loaded_);
   ASSERT_EQ(VORTEL_opendll("recordmodule"), 1);
-  auto count = ModuleProc<int (*)()>(vortellive.module, "recordmodule_count");
-  auto call = ModuleProc<const char* (*)(int)>(vortellive.module, "recordmodule_call");
-  auto control = ModuleProc<void (*)(const char*, intptr_t)>(vortellive.module, "recordmodule_control");
+  const auto [count, call, control] = Recorder{};
   ASSERT_TRUE(count && call && control);
   TGolfView view;
   holeview::SetUpView(view, 640, 480, holeview::CameraByName("tee"));
@@ -175,9 +177,7 @@ TEST(FogTable, LevelsForDirect3DAndOtherBackEnds) {
 
 TEST_F(HardwareFrameTest, DefaultStatesSendFogOnlyAboveLevelZero) {
   ASSERT_EQ(VORTEL_opendll("recordmodule"), 1);
-  auto count = ModuleProc<int (*)()>(vortellive.module, "recordmodule_count");
-  auto call = ModuleProc<const char* (*)(int)>(vortellive.module, "recordmodule_call");
-  auto control = ModuleProc<void (*)(const char*, intptr_t)>(vortellive.module, "recordmodule_control");
+  const auto [count, call, control] = Recorder{};
   ASSERT_TRUE(count && call && control);
   // Level 2 on a module that turns fog on, and on one that refuses it (the table is then not sent).
   for (const auto& [level, accepted] : {std::pair{0, 1}, {2, 1}, {2, 0}}) {

@@ -12,10 +12,8 @@
 
 DemoPanel StartPanel = DemoPanel::kNone;
 
-namespace {
-
 // Bands of colour with a grid over them, into the background and the drawn buffer.
-void DrawTestPicture() {
+void DrawPanelTestPicture() {
   for (BufferRole role : {kRoleErase, kRoleDrawn}) {
     ImageRecord* r = RoleImage(role);
     WindowDesc* w = r ? r->window : nullptr;
@@ -35,6 +33,8 @@ void DrawTestPicture() {
   AddDirtyRect(MARect{0, 0, Facts().screenWidth, Facts().screenHeight});
 }
 
+namespace {
+
 // The screen under the calibration panel: the test picture, the panel its only element.
 class TPanelDemoScreen : public TMA_EventHandlerList {
  public:
@@ -53,7 +53,7 @@ class TPanelDemoScreen : public TMA_EventHandlerList {
     return 1;
   }
   void DrawAll(int flag) override {
-    DrawTestPicture();
+    DrawPanelTestPicture();
     TMA_EventHandlerList::DrawAll(flag);
   }
 };
@@ -74,7 +74,7 @@ void PlaceDemoView() {
 
 void ShowPanelDemo(DemoPanel panel) {
   ReplaceCurrentScreen(nullptr);
-  DrawTestPicture();
+  DrawPanelTestPicture();
   switch (panel) {
     case DemoPanel::kCalibration: ReplaceCurrentScreen(new TPanelDemoScreen()); return;
     case DemoPanel::kCamera: PlaceDemoView(); ShowCameraPositionDialog(); break;

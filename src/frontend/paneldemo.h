@@ -5,5 +5,8 @@
 enum class DemoPanel { kNone, kCalibration, kCamera, kView };
 extern DemoPanel StartPanel;
 
+// The test picture (bands of colour under a white grid) into the background and the drawn buffer.
+void DrawPanelTestPicture();
+
 // The test picture as the screen's background, with the panel over it.
 void ShowPanelDemo(DemoPanel panel);

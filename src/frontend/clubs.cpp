@@ -215,10 +215,13 @@ void TClubsDialogADV::UpdateClubList() {
 }
 
 std::string TClubsDialogADV::FormatDistance(int club, int flex) const {
-  const int base = GetClubRecord(club, 0, true).reach;
-  int d = static_cast<int>((1.0 - step[club] / 20.0) * base);
+  return DistanceText(GetClubRecord(club, 0, true).reach, step[club], flex, club == kPutter);
+}
+
+std::string TClubsDialogADV::DistanceText(int reach, int step, int flex, bool putter) {
+  int d = static_cast<int>((1.0 - step / 20.0) * reach);
   char text[16];
-  if (club == kPutter) {
+  if (putter) {
     std::snprintf(text, sizeof text, "%dft", RoundYardage(3 * d));
     return text;
   }

@@ -55,6 +55,9 @@ class TClubsDialogADV : public CModalDialogADV {
   void UpdatePathButtons();
   void UpdateClubList();
   std::string FormatDistance(int club, int flex) const;
+  // A club's distance at a power step for a shaft (0 stiff, 1 regular, 2 flex): yards rounded to 5, "< 5yd" below
+  // that; the putter's in feet.
+  static std::string DistanceText(int reach, int step, int flex, bool putter);
   static void OnClubPicked(TListBoxADV* list, ListEntry* entry);
   static void OnPowerClicked(TGenericControlADV* control);
   static void OnPathClicked(TGenericControlADV* control);

@@ -226,7 +226,10 @@ void THighlightsADV::ReplaySelectedShot(TGenericControlADV* control) {
   }
   SavedShotHead head;
   std::vector<uint8_t> body;
-  if (LoadSavedShot(name, head, body) != 0 || !EnsureCourseData(1)) {
+  const bool readable = LoadSavedShot(name, head, body) == 0;
+  if (!readable || !EnsureCourseData(1)) {
+    // A file gone or damaged since it was listed; a refused disc prompt has said enough.
+    if (!readable) ShowConfirmDialog("This shot cannot be replayed.", nullptr, nullptr);
     Svc().sound->StartMenuSounds();
     RedrawControl(control);
     return;

@@ -81,3 +81,36 @@ TEST_F(ClubsTest, DistancesFollowPowerAndShaft) {
   d.OnClubPicked(d.list, d.list->At(3));
   EXPECT_EQ(d.bagCount, 0);
 }
+
+TEST_F(ClubsTest, StoredPowersOpenAndSaveUnchanged) {
+  // Whole steps of 5 % keep their value both ways; others fall to the step below, within 10 % and 100 %.
+  struct Case {
+    uint32_t stored;
+    const char* shown;
+    uint32_t saved;
+  } cases[] = {{90, "90%", 90}, {45, "45%", 45}, {100, "100%", 100}, {10, "10%", 10}, {93, "95%", 95},
+               {3, "10%", 10},  {250, "100%", 100}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.stored);
+    playerInfo_s g = Golfer(1);
+    g.SetClubPercent(0, k.stored);
+    TClubsDialogADV d(g);
+    EXPECT_EQ(d.power[0]->Text(), k.shown);
+    playerInfo_s out = Golfer(1);
+    d.Store(out);
+    EXPECT_EQ(out.GetClubPercent(0), k.saved);
+  }
+}
+
+TEST_F(ClubsTest, DistanceTexts) {
+  struct Case {
+    int reach, step, flex;
+    bool putter;
+    const char* text;
+  } cases[] = {{250, 0, 0, false, "250yd"}, {250, 0, 1, false, "225yd"}, {56, 18, 2, false, "5yd"},
+               {20, 18, 0, false, "< 5yd"},  {0, 0, 0, false, "< 5yd"},   {30, 0, 0, true, "90ft"}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.text);
+    EXPECT_EQ(TClubsDialogADV::DistanceText(k.reach, k.step, k.flex, k.putter), k.text);
+  }
+}

@@ -66,3 +66,42 @@ TEST_F(PanelsTest, GoldenCameraDialogsOverAFlatView) {
     rotate.EndModal(0);
   }
 }
+
+TEST_F(PanelsTest, AShotThatCannotBeReplayedBringsTheScreenBackWithANotice) {
+  const std::string path = Installation() + "/SHOT0001.DAT";
+  SavedShotHead head;
+  std::vector<uint8_t> body;
+  ASSERT_EQ(LoadSavedShot("SHOT0001.DAT", head, body), 0);
+  const auto write = [&](const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  };
+  const std::vector<uint8_t> original = EncodeSavedShot(head, body);
+  std::vector<uint8_t> damagedBody = body;
+  damagedBody[0] ^= 0xFF;  // sound as a file, its shot not
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> file;  // empty: removed after the screen listed it
+  } cases[] = {{"body not a shot", EncodeSavedShot(head, damagedBody)}, {"file gone", {}}};
+  ShowMainMenu();
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    PostMessageA(nullptr, WM_CHAR, 13, 0);
+    ShowConfirmDialog("A notice of the test's own", nullptr, nullptr);  // so the one looked for is new
+    write(original);
+    ShowHighlightsScreen(nullptr);
+    ASSERT_NE(HighlightsScreen, nullptr);
+    HighlightsScreen->list->Select(0, false);
+    if (k.file.empty()) std::filesystem::remove(path);
+    else write(k.file);
+    PostMessageA(nullptr, WM_CHAR, 13, 0);  // the notice's Ok
+    THighlightsADV::ReplaySelectedShot(HighlightsScreen->teeOffButton);
+    EXPECT_EQ(LastMessageText(), "This shot cannot be replayed.");
+    ASSERT_NE(HighlightsScreen, nullptr);
+    EXPECT_EQ(CurrentScreen, HighlightsScreen);
+    EXPECT_EQ(HighlightsScreen->list->Size(), 2);
+    THighlightsADV::OnMainMenuClicked(nullptr);
+    Drain();
+  }
+  write(original);
+}

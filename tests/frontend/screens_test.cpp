@@ -406,6 +406,46 @@ TEST_F(ScreensTest, EditorLevelsAndTheNamesItRefuses) {
   EXPECT_EQ(CurrentScreen, GolfersScreen);
 }
 
+TEST_F(ScreensTest, ARenameThatCannotBeWrittenKeepsTheEditorAndTheOldFile) {
+  // A folder in the new file's place: the write fails.
+  std::filesystem::create_directories(Installation() + "/Players/Wendy.amt");
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  ShowGolferEditor("Wren", 0);
+  TGolferEditADV* e = GolferEditor;
+  ASSERT_NE(e, nullptr);
+  e->nameBox->SetText("Wendy");
+  PostMessageA(nullptr, WM_CHAR, 13, 0);  // the notice's Ok
+  TGolferEditADV::OnSave(e->saveButton);
+  EXPECT_EQ(LastMessageText(), "The golfer could not be saved.");
+  EXPECT_EQ(GolferEditor, e);
+  EXPECT_TRUE(std::filesystem::exists(Installation() + "/Players/Wren.amt"));
+  std::filesystem::remove(Installation() + "/Players/Wendy.amt");
+  TGolferEditADV::OnCancel(nullptr);
+}
+
+TEST_F(ScreensTest, TheEditorShowsAStoredTargetingArc) {
+  struct Case {
+    uint8_t stored;
+    const char* shown;
+  } cases[] = {{1, "Adjusted for lie"}, {2, "Unadjusted"}, {0, "Adjusted for lie"}, {9, "Adjusted for lie"}};
+  playerInfo_s original;
+  ASSERT_EQ(LoadGolferFile("C:\\Players", "Wren", original), kGolferFileOk);
+  ShowMainMenu();
+  ShowGolfersScreen(nullptr);
+  for (const Case& k : cases) {
+    SCOPED_TRACE(static_cast<int>(k.stored));
+    playerInfo_s wren = original;
+    wren.option2 = k.stored;
+    ASSERT_EQ(SaveGolferFile("C:\\Players", wren), kGolferFileOk);
+    ShowGolferEditor("Wren", 0);
+    ASSERT_NE(GolferEditor, nullptr);
+    EXPECT_EQ(GolferEditor->rows[TGolferEditADV::kArc]->Text(), k.shown);
+    TGolferEditADV::OnCancel(nullptr);
+  }
+  SaveGolferFile("C:\\Players", original);
+}
+
 TEST_F(ScreensTest, RenamingAChosenGolferKeepsItChosen) {
   TakePart(0, "Wren");
   ShowMainMenu();

@@ -3,6 +3,8 @@
 
 #include "course/savedfiles.h"
 #include "frontend/frontend.h"
+#include "frontend/highlights.h"
+#include "frontend/options3d.h"
 #include "frontend/savedgames.h"
 #include "frontend/scorecard.h"
 #include "frontend/tourneydlg.h"
@@ -25,6 +27,8 @@ const std::vector<ShowableScreen>& ShowableScreens() {
       {"standings", [] { LoadSavedGame(2); ShowTourneyStandings(0, 3, 0); }, "the tournament standings of a round"},
       {"standings-final", [] { LoadSavedGame(2); ShowTourneyStandings(0, 2, 0); }, "the final standings"},
       {"savedgames", [] { ShowSavedGamesScreen(nullptr); }, "the saved games screen"},
+      {"highlights", [] { ShowHighlightsScreen(nullptr); }, "the highlights screen on the demo's saved shots"},
+      {"options3d", [] { Show3dOptionsDialog(); }, "the 3D options dialog"},
   };
   return screens;
 }

@@ -1,5 +1,6 @@
 #include "frontend/paneldemo.h"
 
+#include "app/gameapp.h"
 #include "course/courseload.h"
 #include "framework/core/services.h"
 #include "framework/ui/displaymgr.h"
@@ -73,6 +74,8 @@ void PlaceDemoView() {
 }  // namespace
 
 void ShowPanelDemo(DemoPanel panel) {
+  // The program starts in no particular mode; the panels are shown at the menus' size, as the menu that follows.
+  SetScreenLayout(true);
   ReplaceCurrentScreen(nullptr);
   DrawPanelTestPicture();
   switch (panel) {

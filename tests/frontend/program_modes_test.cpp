@@ -13,7 +13,9 @@
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
 #include "framework/core/preferencevalues.h"
+#include "frontend/calibration.h"
 #include "frontend/gamemodes.h"
+#include "frontend/paneldemo.h"
 #include "frontend/screens.h"
 #include "framework/ui/displaymgr.h"
 #include "platformlib/display/displaymode.h"
@@ -212,5 +214,31 @@ TEST(ProgramFailSafe, TheMenusStayWholeAndPlayUsesTheSmallestScreen) {
       EXPECT_EQ(displaywidth, 640);
     }));
     EXPECT_EQ(program.Close(), 0);
+  });
+}
+
+TEST(ProgramPanels, TheCalibrationDemoShowsThePanelOverTheTestPictureAtTheMenusSize) {
+  OnFreshDemo("panel", [](const std::string& demo) {
+    StartInMainMenu = 1;
+    StartPanel = DemoPanel::kCalibration;
+    // The play size is not the menus' (as after a start that did not get through).
+    RunningProgram program(demo, demo + "/registry.txt", true, {"/NOINTRO", "/SCREENMODE", "640"});
+    ASSERT_TRUE(program.Started(30000));
+    ASSERT_TRUE(WaitUntil([] {
+      bool shown = false;
+      OnProgramThread([&] { shown = CalibrationPanel && CalibrationPanel->Shown(); });
+      return shown;
+    }));
+    // The frame shown is the menus' 800 x 600, with the test picture's grey and red bands at the top left.
+    winapi::testing::HostFrameData frame;
+    ASSERT_TRUE(WaitUntil([&] { return winapi::testing::HostFrame(&frame) && frame.width == 800; }));
+    ASSERT_EQ(frame.height, 600);
+    const auto near = [](uint32_t got, uint32_t want) {
+      for (int shift = 0; shift < 24; shift += 8)
+        if (std::abs(static_cast<int>((got >> shift) & 255) - static_cast<int>((want >> shift) & 255)) > 8) return false;
+      return true;
+    };
+    EXPECT_PRED2(near, frame.pixels[25 * 800 + 25], 0x1C1C1Cu);
+    EXPECT_PRED2(near, frame.pixels[25 * 800 + 125], 0x641C1Cu);
   });
 }

@@ -22,6 +22,7 @@
 #include <functional>
 #include <limits>
 #include <sstream>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -520,32 +521,53 @@ int Run(const Options& o) {
   return ok ? 0 : 1;
 }
 
-// A modem round of two: the host answers the number, the joiner dials it; then the same start exchange and round.
+// A modem round of two: the host answers the number, the joiner dials it; the host greets the caller, then the
+// same start exchange and round.
 int RunModem(const Options& o) {
   // The player's modem, as the configuration screen stores the choice.
   RegistryMgr("Modem", true).WriteValue("LineDevice", static_cast<DWORD>(0));
+  // The answering line takes calls to its number.
+  if (o.host) setenv("WINAPI_MODEM_NUMBER", o.number.c_str(), 1);
   if (!net::CreateCommLayer(o.host ? 3 : 4)) {
     std::fprintf(stderr, "netpeer: the comm layer did not start\n");
     return 3;
   }
   auto* comm = dynamic_cast<net::ModemMgr*>(net::CommObject);
   comm->SetLocalGolfer(o.name.c_str());
-  int result = 0;
-  const DWORD start = GetTickCount();
+  // The stages of the modem screen: hosting, dialling; the set-up messages then go to the comm queue.
+  net::NetPlayStage = o.host ? 4 : 5;
   if (o.host) {
     std::printf("answering %s\n", o.number.c_str());
     std::fflush(stdout);
-    result = comm->Answer(o.number, o.timeoutMs);
-  } else {
-    // The host may not be listening yet: a number nobody answers is dialled again.
+  }
+  // The call is waited for on a thread of its own, as the modem screen does; the host may not be listening yet,
+  // so a number nobody answers is dialled again.
+  std::atomic<int> call{0};
+  std::atomic<bool> waited{false};
+  std::thread waiter([&] {
+    const DWORD start = GetTickCount();
+    int r = 0;
     do {
-      result = comm->Dial(o.number);
-      if (result != winapi::tapi::kCallNoAnswer) break;
+      if (!o.host && !comm->Dial(o.number.c_str())) {
+        r = net::TapiMgr::kRequestFailed;
+        break;
+      }
+      r = comm->WaitForConnection();
+      if (o.host || r != net::TapiMgr::kNoAnswer) break;
       Sleep(100);
     } while (GetTickCount() - start < o.timeoutMs);
-  }
+    call = r;
+    waited = true;
+  });
+  if (!Pump([&] { return waited.load(); }, o.timeoutMs)) comm->StopWaiting();
+  waiter.join();
+  const int result = call.load() == net::ModemMgr::kLinkUp ? net::TapiMgr::kConnected : call.load();
   std::fprintf(stderr, "netpeer: call result 0x%x\n", result);
-  bool ok = result == winapi::tapi::kCallConnected && ExchangeVoice(o);
+  // The host passes its level and hears the caller's golfer file.
+  bool ok = result == net::TapiMgr::kConnected &&
+            (o.host ? net::GreetModemCaller(1, o.timeoutMs) : net::AnswerModemGreeting("GOLFER", o.timeoutMs) >= 0);
+  std::fprintf(stderr, "netpeer: greeting %s\n", ok ? "exchanged" : "failed");
+  ok = ok && ExchangeVoice(o);
   const std::vector<uint32_t> ids = {1, 2};
   if (ok && o.host) {
     Svc().game->CreateGame(kModeStroke);

@@ -406,6 +406,9 @@ TEST_F(NetpeerTest, TwoMachinesPlayARoundOverAModemCall) {
               2) << "noise " << c.noise;
     EXPECT_GE(host.size(), 2u + 6u);
     EXPECT_EQ(Result(machines[1]), host) << "noise " << c.noise;
+    // The host greeted the caller over the call before the start.
+    for (const char* err : {"machine1.err", "machine2.err"})
+      EXPECT_NE(Text(dir / err).find("greeting exchanged"), std::string::npos) << err;
     machines.clear();
   }
 }

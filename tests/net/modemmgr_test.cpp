@@ -9,6 +9,7 @@
 #include "group_fixture.h"
 #include "modemline_fixture.h"
 #include "net/modemmgr.h"
+#include "winapi/tapi/commport.h"
 
 namespace nettest {
 namespace {
@@ -23,23 +24,10 @@ class NotingFrontEnd : public FrontEndProvider {
   std::vector<std::string> shown;
 };
 
-// The far end's side of a call as the link's line.
-class CallPort : public net::ModemPort {
- public:
-  explicit CallPort(winapi::tapi::ModemCall* call) : call_(call) {}
-  uint32_t Waiting() override { return call_->Waiting(); }
-  uint32_t Read(uint8_t* into, uint32_t n) override { return call_->Read(into, n); }
-  bool Write(const uint8_t* data, uint32_t n) override { return call_->Write(data, n); }
-  bool Carrier() override { return call_->Carrier(); }
-  void PurgeInput() override { call_->PurgeInput(); }
-
- private:
-  winapi::tapi::ModemCall* call_;
-};
-
 // A modem link on the far end of the call, keeping what it is sent.
 struct FarEnd {
-  FarEnd(std::unique_ptr<winapi::tapi::ModemCall> c, uint32_t id) : call(std::move(c)), port(call.get()) {
+  FarEnd(std::shared_ptr<winapi::tapi::ModemCall> c, uint32_t id)
+      : call(std::move(c)), port(winapi::tapi::OpenCallPort(call)) {
     net::ModemLink::Events events;
     events.deliver = [this](uint32_t, std::vector<uint8_t>&& m) {
       std::lock_guard<std::mutex> hold(lock);
@@ -54,8 +42,8 @@ struct FarEnd {
     std::lock_guard<std::mutex> hold(lock);
     return got.size();
   }
-  std::unique_ptr<winapi::tapi::ModemCall> call;
-  CallPort port;
+  std::shared_ptr<winapi::tapi::ModemCall> call;
+  net::SerialPort port;  // the far end's serial port on the call
   std::unique_ptr<net::ModemLink> link;
   std::mutex lock;
   std::vector<std::vector<uint8_t>> got;

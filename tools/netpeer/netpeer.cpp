@@ -65,6 +65,7 @@ struct Options {
   std::string server;  // the online lobby server's host (type 0)
   std::string scoreServer;       // the online service's host: score, shot and statistics servers
   std::vector<uint32_t> voiceMs;  // recordings sent to the others before the start (0: until 7 s end it)
+  std::vector<bool> voiceCancel;  // the recording of the same place is cancelled after its time instead
   int expectVoice = 0;            // messages to have played before the machine leaves
   bool modem() const { return type == 3; }
   bool forge = false;
@@ -144,6 +145,7 @@ VoiceSound g_voiceSound;
 // Records the options' messages one after the other for every other player.
 struct VoiceSender {
   std::vector<uint32_t> lengths;
+  std::vector<bool> cancel;
   size_t next = 0;
   DWORD started = 0;
   bool recording = false;
@@ -151,11 +153,14 @@ struct VoiceSender {
     if (!net::Voice) return;
     if (recording) {
       if (net::Voice->recording()) {
-        if (lengths[next - 1] && GetTickCount() - started >= lengths[next - 1]) Svc().network->VoiceFinishRecording();
+        if (lengths[next - 1] && GetTickCount() - started >= lengths[next - 1]) {
+          if (cancel[next - 1]) Svc().network->VoiceCancelRecording();
+          else Svc().network->VoiceFinishRecording();
+        }
         return;
       }
       recording = false;
-      std::printf("voice sent %zu\n", next);
+      std::printf("voice %s %zu\n", cancel[next - 1] ? "cancelled" : "sent", next);
       std::fflush(stdout);
     }
     if (next >= lengths.size()) return;
@@ -346,7 +351,7 @@ bool ExchangeVoice(const Options& o) {
   net::NetPlayStage = o.host ? 2 : 3;
   bool ok = true;
   if (!o.voiceMs.empty()) {
-    VoiceSender sender{o.voiceMs};
+    VoiceSender sender{o.voiceMs, o.voiceCancel};
     ok = Pump(
         [&] {
           sender.Step();
@@ -622,7 +627,11 @@ int main(int argc, char** argv) {
     else if (a == "--expect-voice") o.expectVoice = std::atoi(next().c_str());
     else if (a == "--voice") {
       std::istringstream list(next());
-      for (std::string ms; std::getline(list, ms, ',');) o.voiceMs.push_back(static_cast<uint32_t>(std::atoi(ms.c_str())));
+      for (std::string ms; std::getline(list, ms, ',');) {
+        // "c600": a recording cancelled after 600 ms.
+        o.voiceCancel.push_back(!ms.empty() && ms[0] == 'c');
+        o.voiceMs.push_back(static_cast<uint32_t>(std::atoi(ms.c_str() + (o.voiceCancel.back() ? 1 : 0))));
+      }
     }
     else if (a == "--chat") g_chat = next();
     else if (a == "--timeout") o.timeoutMs = static_cast<uint32_t>(std::atoi(next().c_str())) * 1000;

@@ -427,10 +427,12 @@ TEST_F(NetpeerTest, ALostCarrierEndsTheRoundOnceOnTheOtherMachine) {
 }
 
 // Voice on a LAN: a 7 s recording of the spoken clip reaches the other machine exactly as the sender shaped it;
-// two shorter ones recorded while it plays wait in voice files and play after it, in order.
+// a cancelled one sends nothing; two shorter ones recorded while it plays wait in voice files and play after it,
+// in order.
 TEST_F(NetpeerTest, LanVoiceMessagesArriveAsShapedAndPlayInOrder) {
   extraEnv = {"WINAPI_WAVE_IN=" + ClipWav().string()};
-  Start(1, {"--host", "--players", "2", "--type", "1", "--holes", "1", "--voice", "0,1500,800"});
+  // The second recording is cancelled: nothing of it goes out.
+  Start(1, {"--host", "--players", "2", "--type", "1", "--holes", "1", "--voice", "0,c600,1500,800"});
   Start(2, {"--join", "--type", "1", "--name", "Guest2", "--holes", "1", "--expect-voice", "3"});
   ASSERT_TRUE(Finish());
   const std::vector<std::string> lines = VoiceLines(machines[1]);
@@ -449,7 +451,8 @@ TEST_F(NetpeerTest, LanVoiceMessagesArriveAsShapedAndPlayInOrder) {
     recorded[n] = static_cast<uint8_t>(((at < clip.size() ? clip[at] : 0) >> 8) + 128);
   }
   EXPECT_EQ(Bytes(dir / "machine2" / "voice-1.pcm"), net::ShapeVoiceRecording(0, recorded.data(), 77175));
-  EXPECT_NE(Text(machines[0].out).find("voice sent 3"), std::string::npos);
+  EXPECT_NE(Text(machines[0].out).find("voice cancelled 2"), std::string::npos);
+  EXPECT_NE(Text(machines[0].out).find("voice sent 4"), std::string::npos);
 }
 
 // Voice over a modem call is coded: the message arrives in several packets and decodes within the codec's

@@ -67,6 +67,7 @@ struct Options {
   std::vector<uint32_t> voiceMs;  // recordings sent to the others before the start (0: until 7 s end it)
   std::vector<bool> voiceCancel;  // the recording of the same place is cancelled after its time instead
   int expectVoice = 0;            // messages to have played before the machine leaves
+  uint32_t suspendMs = 0;         // the first message playing is suspended this far into it, for 300 ms
   bool modem() const { return type == 3; }
   bool forge = false;
 };
@@ -113,6 +114,7 @@ class VoiceSound : public SoundProvider {
     const auto* p = static_cast<const uint8_t*>(image);
     const uint32_t count = ReadBE32(p + 11), bits = p[17], rate = static_cast<uint32_t>(p[20] << 8 | p[21]);
     const uint32_t samples = bytes - net::kVoiceHeaderBytes;
+    start_ = GetTickCount();
     const int n = ++played;
     std::string waiting;
     if (net::Voice)
@@ -125,18 +127,18 @@ class VoiceSound : public SoundProvider {
       FILE* f = std::fopen((dump + "/voice-" + std::to_string(n) + ".pcm").c_str(), "wb");
       if (f) std::fwrite(p + net::kVoiceHeaderBytes, 1, samples, f), std::fclose(f);
     }
-    start_ = GetTickCount();
     lengthMs_ = rate ? count * 1000ull / rate : 0;
     stopped_ = false;
     return static_cast<uint32_t>(n);
   }
+  DWORD started() const { return start_; }
   bool ImagePlaying(uint32_t) override { return !stopped_ && GetTickCount() - start_ < lengthMs_; }
   void StopImage(uint32_t) override { stopped_ = true; }
   std::atomic<int> played{0};
   std::string dump;
 
  private:
-  DWORD start_ = 0;
+  std::atomic<DWORD> start_{0};
   uint64_t lengthMs_ = 0;
   std::atomic<bool> stopped_{false};
 };
@@ -360,7 +362,17 @@ bool ExchangeVoice(const Options& o) {
         o.timeoutMs);
   }
   if (o.expectVoice > 0) {
+    bool suspended = false;
     const auto heard = [&] {
+      // Suspending voice stops the message playing and keeps it queued; it plays again from its start.
+      if (o.suspendMs && !suspended && g_voiceSound.played >= 1 && GetTickCount() - g_voiceSound.started() >= o.suspendMs) {
+        suspended = true;
+        Svc().network->SetVoiceSuspended(true);
+        std::printf("voice suspended: %zu queued\n", net::Voice ? net::Voice->queued() : 0);
+        std::fflush(stdout);
+        Sleep(300);
+        Svc().network->SetVoiceSuspended(false);
+      }
       return g_voiceSound.played >= o.expectVoice && net::Voice && !net::Voice->playing() && net::Voice->queued() == 0;
     };
     ok = Pump(heard, o.timeoutMs) && ok;
@@ -625,6 +637,7 @@ int main(int argc, char** argv) {
     else if (a == "--forge") o.forge = true;
     else if (a == "--score-server") o.scoreServer = next();
     else if (a == "--expect-voice") o.expectVoice = std::atoi(next().c_str());
+    else if (a == "--suspend-voice") o.suspendMs = static_cast<uint32_t>(std::atoi(next().c_str()));
     else if (a == "--voice") {
       std::istringstream list(next());
       for (std::string ms; std::getline(list, ms, ',');) {

@@ -455,6 +455,22 @@ TEST_F(NetpeerTest, LanVoiceMessagesArriveAsShapedAndPlayInOrder) {
   EXPECT_NE(Text(machines[0].out).find("voice sent 4"), std::string::npos);
 }
 
+// Voice suspended on the receiving machine while a message plays: the message stops, stays queued and plays
+// again from its start once voice resumes.
+TEST_F(NetpeerTest, ASuspendedVoiceMessageStaysQueuedAndPlaysAgain) {
+  extraEnv = {"WINAPI_WAVE_IN=" + ClipWav().string()};
+  Start(1, {"--host", "--players", "2", "--type", "1", "--holes", "1", "--voice", "1500"});
+  Start(2, {"--join", "--type", "1", "--name", "Guest2", "--holes", "1", "--expect-voice", "2", "--suspend-voice",
+            "300"});
+  ASSERT_TRUE(Finish());
+  const std::string out = Text(machines[1].out);
+  EXPECT_NE(out.find("voice suspended: 1 queued"), std::string::npos) << out;
+  const std::vector<std::string> lines = VoiceLines(machines[1]);
+  ASSERT_EQ(lines.size(), 2u) << out;
+  // The same message twice: its samples and CRC after the number of the play.
+  EXPECT_EQ(lines[0].substr(lines[0].find(':')), lines[1].substr(lines[1].find(':')));
+}
+
 // Voice over a modem call is coded: the message arrives in several packets and decodes within the codec's
 // measured quality of the clip.
 TEST_F(NetpeerTest, ModemVoiceArrivesCodedWithinTheCodecsQuality) {

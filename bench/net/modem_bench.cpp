@@ -1,5 +1,5 @@
-// A modem call at 115,200 baud on the stand-in's paced line: 10 KB messages one way through the modem link, as
-// a fraction of the line's rate (ten bits a byte).
+// A modem call at 115,200 baud on the stand-in's paced line: 10 KB messages one way through the modem link on
+// the call's serial ports, as a fraction of the line's rate (ten bits a byte).
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "net/modemmgr.h"
+#include "winapi/tapi/commport.h"
 #include "winapi/tapi/modemline.h"
 
 namespace {
@@ -23,7 +24,7 @@ void BM_ModemMessages10K(benchmark::State& state) {
     state.SkipWithError("cannot listen");
     return;
   }
-  std::unique_ptr<winapi::tapi::ModemCall> near, far;
+  std::shared_ptr<winapi::tapi::ModemCall> near, far;
   std::thread answering([&] { far = answerer.Answer(10000); });
   int result = 0;
   near = winapi::tapi::DialNumber(number, settings, &result);
@@ -32,7 +33,7 @@ void BM_ModemMessages10K(benchmark::State& state) {
     state.SkipWithError("no call");
     return;
   }
-  net::ModemCallPort nearPort(near.get()), farPort(far.get());
+  net::SerialPort nearPort(winapi::tapi::OpenCallPort(near)), farPort(winapi::tapi::OpenCallPort(far));
   std::atomic<uint64_t> delivered{0};
   net::ModemLink sender(&nearPort, kBaud, 2, {});
   net::ModemLink receiver(&farPort, kBaud, 1, {[&](uint32_t, std::vector<uint8_t>&&) { ++delivered; }, {}});

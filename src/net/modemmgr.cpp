@@ -1,58 +1,134 @@
 #include "net/modemmgr.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "framework/core/registry.h"
 #include "framework/core/services.h"
 #include "golf/golfmsg.h"
 #include "platformlib/core/byteorder.h"
+#include "winapi_comm.h"
 
 namespace net {
-ModemMgr::ModemMgr(bool answering)
-    : localId_(answering ? 1 : 2), remoteId_(answering ? 2 : 1),
-      settings_(winapi::tapi::LineSettings::FromEnvironment()) {
-  hostFlag = answering ? 1 : 0;
-  ResetLinkFailure();
-  GolfHandshake = HandshakeSettings{3000, 30, 15000, 6};
-  WriteLE32(players_[0], localId_);
-  WriteLE32(players_[1], remoteId_);
-  SetLocalGolfer("GOLFER");
+
+SerialPort::~SerialPort() {
+  if (port_) CloseHandle(port_);
 }
 
-ModemMgr::~ModemMgr() {
-  // A dial or an answer still waiting on another thread is woken, and ends before anything it uses goes.
-  stopping_ = true;
-  {
-    std::lock_guard<std::mutex> lock(callLock_);
-    if (answerer_) answerer_->Cancel();
+uint32_t SerialPort::Waiting() {
+  COMSTAT status{};
+  DWORD errors = 0;
+  return ClearCommError(port_, &errors, &status) ? status.cbInQue : 0;
+}
+
+uint32_t SerialPort::Read(uint8_t* into, uint32_t n) {
+  DWORD got = 0;
+  return ReadFile(port_, into, n, &got, nullptr) ? got : 0;
+}
+
+bool SerialPort::Write(const uint8_t* data, uint32_t n) {
+  DWORD put = 0;
+  if (!WriteFile(port_, data, n, &put, nullptr)) {
+    char text[64];
+    std::snprintf(text, sizeof text, "Data transmission error: %lu\n", static_cast<unsigned long>(GetLastError()));
+    OutputDebugStringA(text);
+    return false;
   }
-  while (waiting_.load() > 0) Sleep(10);
-  // The threads end before the call they read goes.
-  if (link_) link_->Stop();
-  link_.reset();
-  if (call_) call_->Hangup();
+  if (put != n) OutputDebugStringA("Transmission failed to send all data\n");
+  return put == n;
 }
 
-int ModemMgr::Init() {
-  // A data modem must be installed, and the player must have chosen one of them.
-  if (settings_.lines.empty()) {
+bool SerialPort::Carrier() {
+  DWORD status = 0;
+  return GetCommModemStatus(port_, &status) && (status & MS_RLSD_ON);
+}
+
+void SerialPort::PurgeInput() { PurgeComm(port_, PURGE_RXCLEAR); }
+
+namespace {
+
+// Counts a wait for the call in progress, for the tear-down to wait for.
+struct Waiting {
+  explicit Waiting(std::atomic<int>& n) : n_(n) { ++n_; }
+  ~Waiting() { --n_; }
+  std::atomic<int>& n_;
+};
+
+// The line manager set up as far as an open line; 0 and the player told why, or -1 when the line functions
+// themselves cannot start (nothing to tell).
+int OpenModemLine(TapiMgr& tapi, bool answering) {
+  if (tapi.Initialize(nullptr, answering) == TapiMgr::kNoTelephony) return -1;
+  if (tapi.NegotiateVersions() == 0) {
     Svc().frontEnd->ShowMessageDialog("No installed modems found by Windows.", 0);
     return 0;
   }
-  RegistryMgr modem("Modem", false);
-  uint32_t device = 0;
-  if (!modem.ReadValue("LineDevice", &device, sizeof device) || device >= settings_.lines.size()) {
+  if (!tapi.OpenLine()) {
     Svc().frontEnd->ShowMessageDialog("Error initializing modem.", 0);
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace
+
+ModemMgr::ModemMgr(bool answering) : localId_(answering ? 1 : 2), remoteId_(answering ? 2 : 1) {
+  hostFlag = answering ? 1 : 0;
+  ResetLinkFailure();
+  GolfHandshake = HandshakeSettings{3000, 30, 15000, 6};
+  stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  WriteLE32(players_[0], localId_);
+  WriteLE32(players_[1], remoteId_);
+}
+
+ModemMgr::~ModemMgr() {
+  Close();
+  CloseHandle(stop_);
+}
+
+void ModemMgr::Close() {
+  // A wait for the call still running on another thread is woken, and ends before anything it uses goes.
+  SetEvent(stop_);
+  while (waiting_.load() > 0) Sleep(10);
+  StopLink();
+  tapi_.reset();
+}
+
+void ModemMgr::StopLink() {
+  // The link's threads end before the port they use is closed, and the call is dropped after them.
+  if (port_) SetCommMask(port_->handle(), 0);
+  if (link_) link_->Stop();
+  link_.reset();
+  port_.reset();
+  up_ = false;
+  if (tapi_) tapi_->Drop();
+}
+
+int ModemMgr::Init() {
+  Svc().frontEnd->SetBusy(true);
+  tapi_ = std::make_unique<TapiMgr>();
+  int opened = OpenModemLine(*tapi_, hostFlag != 0);
+  if (opened == 1) {
+    // The modem's capabilities are learnt from the line, and a second start sets its options with them.
+    tapi_->ConfigureDevice();
+    tapi_.reset();
+    tapi_ = std::make_unique<TapiMgr>();
+    opened = OpenModemLine(*tapi_, hostFlag != 0);
+  }
+  if (opened != 1) {
+    tapi_.reset();
+    Svc().frontEnd->SetBusy(false);
     return 0;
   }
   const int started = CCommBase::Init();
   // A modem line is slower to answer than a LAN.
   GolfHandshake.periodMs = 4000;
+  SetLocalGolfer("GOLFER");
+  Svc().frontEnd->SetBusy(false);
   return started;
 }
 
 int ModemMgr::Shutdown() {
-  if (link_) link_->Stop();
+  Close();
   return CCommBase::Shutdown();
 }
 
@@ -62,6 +138,11 @@ int ModemMgr::SetLocalGolfer(const char* name) {
   return 1;
 }
 
+void ModemMgr::SetRemoteGolfer(const char* name) {
+  std::memset(players_[1] + 4, 0, 52);
+  if (name) std::strncpy(reinterpret_cast<char*>(players_[1] + 4), name, 51);
+}
+
 int ModemMgr::GetPlayerCount() { return (linkUp() ? 1 : 0) + (includeSelf_ ? 1 : 0); }
 
 const uint8_t* ModemMgr::GetPlayerEntry(int n) {
@@ -69,60 +150,50 @@ const uint8_t* ModemMgr::GetPlayerEntry(int n) {
   return n == 0 ? players_[0] : players_[1];
 }
 
-int ModemMgr::StartLink(std::unique_ptr<winapi::tapi::ModemCall> call) {
-  call_ = std::move(call);
-  port_ = std::make_unique<ModemCallPort>(call_.get());
+int ModemMgr::Dial(const char* number) {
+  if (hostFlag || !tapi_) return 0;
+  return tapi_->Dial(number);
+}
+
+int ModemMgr::WaitForConnection() {
+  Waiting waiting(waiting_);
+  HANDLE call = TapiMgr::Event();
+  if (!call || !tapi_) return WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0 ? kStopped : TapiMgr::kRequestFailed;
+  const HANDLE both[2] = {stop_, call};
+  if (WaitForMultipleObjects(2, both, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return kStopped;
+  const int result = TapiMgr::Result();
+  if (result != TapiMgr::kConnected) {
+    // The next call's outcome is awaited afresh.
+    ResetEvent(call);
+    return result;
+  }
+  HANDLE handle = TapiMgr::TakeCommHandle();
+  if (!handle) return TapiMgr::kRequestFailed;
+  auto port = std::make_unique<SerialPort>(handle);
+  DCB state{};
+  state.DCBlength = sizeof state;
+  const uint32_t baud = GetCommState(handle, &state) ? state.BaudRate : 14400;
+  if (!SetupComm(handle, 8192, 8192)) {
+    char text[48];
+    std::snprintf(text, sizeof text, "Error Setting Buffer Sizes: %lu", static_cast<unsigned long>(GetLastError()));
+    OutputDebugStringA(text);
+  }
+  // Reads do not wait; a write may take 20 ms a byte and 5 s more.
+  COMMTIMEOUTS timeouts{0xffffffffu, 0, 0, 20, 5000};
+  SetCommTimeouts(handle, &timeouts);
+  PurgeComm(handle, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+  SetCommMask(handle, EV_RXCHAR | EV_RLSD);
+  if (WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0) return kStopped;
   ModemLink::Events events;
   events.deliver = [this](uint32_t, std::vector<uint8_t>&& m) {
     PostGameData(remoteId_, m.data(), static_cast<uint32_t>(m.size()));
   };
   events.linkFailure = [this] { PostLinkFailure(); };
-  link_ = std::make_unique<ModemLink>(port_.get(), call_->Baud(), localId_, std::move(events));
+  port_ = std::move(port);
+  link_ = std::make_unique<ModemLink>(port_.get(), baud, localId_, std::move(events));
+  up_ = true;
   link_->Start();
-  return winapi::tapi::kCallConnected;
-}
-
-namespace {
-// Counts a dial or an answer in progress, for the tear-down to wait for.
-struct Waiting {
-  explicit Waiting(std::atomic<int>& n) : n_(n) { ++n_; }
-  ~Waiting() { --n_; }
-  std::atomic<int>& n_;
-};
-}  // namespace
-
-int ModemMgr::Answer(const std::string& number, uint32_t ms) {
-  Waiting waiting(waiting_);
-  if (stopping_) return kStopped;
-  if (!hostFlag) return winapi::tapi::kCallFailed;
-  {
-    std::lock_guard<std::mutex> lock(callLock_);
-    if (!answerer_) {
-      auto answerer = std::make_unique<winapi::tapi::ModemAnswerer>(settings_);
-      if (!answerer->Listen(number)) return winapi::tapi::kCallFailed;
-      answerer_ = std::move(answerer);
-    }
-  }
-  auto call = answerer_->Answer(ms);
-  if (stopping_) return kStopped;
-  if (!call) return winapi::tapi::kCallNoAnswer;
-  answerer_->SetBusy(true);
-  return StartLink(std::move(call));
-}
-
-void ModemMgr::TurnAwayCallers(uint32_t ms) {
-  if (answerer_) answerer_->Answer(ms);
-}
-
-int ModemMgr::Dial(const std::string& number) {
-  Waiting waiting(waiting_);
-  if (stopping_) return kStopped;
-  if (hostFlag) return winapi::tapi::kCallFailed;
-  int result = 0;
-  auto call = winapi::tapi::DialNumber(number, settings_, &result, &stopping_);
-  if (stopping_) return kStopped;
-  if (!call) return result;
-  return StartLink(std::move(call));
+  return kLinkUp;
 }
 
 void ModemMgr::SendGameData(uint32_t destination, const void* data, uint32_t n) {

@@ -1,39 +1,42 @@
 // The comm object of the modem connection types: two machines over one modem call, the answering side player 1
-// and the caller player 2. Game data travels as messages of the modem link; there are no group or lobby
-// messages.
+// and the caller player 2. The call is the line manager's (TapiMgr); its serial port carries the game data as
+// messages of the modem link. There are no group or lobby messages.
 #pragma once
 
 #include <atomic>
 #include <memory>
-#include <mutex>
-#include <string>
 
 #include "net/commbase.h"
 #include "net/modemlink.h"
-#include "winapi/tapi/modemline.h"
+#include "net/tapimgr.h"
 
 namespace net {
 
-// A modem call as the link's serial line.
-class ModemCallPort : public ModemPort {
+// A connected call's serial port, through the comm functions; closed with the object.
+class SerialPort : public ModemPort {
  public:
-  explicit ModemCallPort(winapi::tapi::ModemCall* call) : call_(call) {}
-  uint32_t Waiting() override { return call_->Waiting(); }
-  uint32_t Read(uint8_t* into, uint32_t n) override { return call_->Read(into, n); }
-  bool Write(const uint8_t* data, uint32_t n) override { return call_->Write(data, n); }
-  bool Carrier() override { return call_->Carrier(); }
-  void PurgeInput() override { call_->PurgeInput(); }
+  explicit SerialPort(HANDLE port) : port_(port) {}
+  ~SerialPort() override;
+  uint32_t Waiting() override;
+  uint32_t Read(uint8_t* into, uint32_t n) override;
+  bool Write(const uint8_t* data, uint32_t n) override;
+  bool Carrier() override;
+  void PurgeInput() override;
+  HANDLE handle() const { return port_; }
 
  private:
-  winapi::tapi::ModemCall* call_;
+  HANDLE port_;
 };
 
 class ModemMgr : public CCommBase {
  public:
-  static constexpr int kStopped = 5;
+  // What WaitForConnection returns besides the line manager's results.
+  static constexpr int kStopped = 5, kLinkUp = 6;
   explicit ModemMgr(bool answering);
   ~ModemMgr() override;
 
+  // Starts the line manager and opens the chosen modem's line (the answering side then takes calls to its
+  // number); 1, or 0 after telling the player why.
   int Init() override;
   int Shutdown() override;
   void SendGameData(uint32_t destination, const void* data, uint32_t n) override;
@@ -42,6 +45,8 @@ class ModemMgr : public CCommBase {
   void BroadcastGameWords(uint32_t origin, uint32_t a, uint32_t b) override;
   void SendToOthers(const void* data, uint32_t n) override { SendGameData(remoteId_, data, n); }
   int SetLocalGolfer(const char* name) override;
+  // The far end's golfer, as its greeting names it.
+  void SetRemoteGolfer(const char* name);
   uint32_t GetLocalId() override { return localId_; }
   void BuildPlayerList(int includeSelf) override { includeSelf_ = includeSelf != 0; }
   int GetPlayerCount() override;
@@ -49,32 +54,30 @@ class ModemMgr : public CCommBase {
   void DropPlayer(uint32_t) override {}
   void BeginGame() override {}
 
-  // The answering side waits up to `ms` for a call to `number`; the calling side dials it. Each returns the
-  // call's result (0x67 connected, else busy 0x6a, no answer 0x6b, failed 0x6d, or kStopped when the object is
-  // being torn down meanwhile); once connected the link runs. Either may run on a thread of its own: the
-  // destructor wakes it and waits for it.
-  int Answer(const std::string& number, uint32_t ms);
-  int Dial(const std::string& number);
-  // The answering side turns further callers away as busy for up to `ms` (while its call is up).
-  void TurnAwayCallers(uint32_t ms);
-  bool linkUp() const { return link_ && !link_->failed(); }
-  void SetLineSettings(const winapi::tapi::LineSettings& s) { settings_ = s; }
-  // The call itself (tests drop its carrier).
-  winapi::tapi::ModemCall* call() { return call_.get(); }
+  // The calling side asks for a call to `number`: 1 when it was asked for, 0 without a number or an open line.
+  int Dial(const char* number);
+  // Waits until the call dialled (or, answering, the next incoming one) is connected or has failed: kLinkUp
+  // with the link running, kStopped when the object is being torn down meanwhile, else the line manager's
+  // result (busy 0x6a, no answer 0x6b, failed 0x6d ...). May run on a thread of its own: the tear-down wakes it
+  // and waits for it.
+  int WaitForConnection();
+  // Wakes a WaitForConnection for good (it returns kStopped), as the player's cancel does.
+  void StopWaiting() { SetEvent(stop_); }
+  bool linkUp() const { return up_ && link_ && !link_->failed(); }
 
  private:
-  int StartLink(std::unique_ptr<winapi::tapi::ModemCall> call);
+  void StopLink();
+  // Wakes a wait for the call, stops the link, drops the call and closes the line.
+  void Close();
 
   bool includeSelf_ = false;
   uint32_t localId_, remoteId_;
   uint8_t players_[2][56] = {};
-  winapi::tapi::LineSettings settings_;
-  std::unique_ptr<winapi::tapi::ModemAnswerer> answerer_;
-  std::unique_ptr<winapi::tapi::ModemCall> call_;
-  std::unique_ptr<ModemPort> port_;
+  std::unique_ptr<TapiMgr> tapi_;
+  std::unique_ptr<SerialPort> port_;
   std::unique_ptr<ModemLink> link_;
-  std::mutex callLock_;  // the answerer, between a waiting call and the tear-down
-  std::atomic<bool> stopping_{false};
+  HANDLE stop_ = nullptr;
+  std::atomic<bool> up_{false};
   std::atomic<int> waiting_{0};
 };
 

@@ -8,6 +8,7 @@
 #include "golf/game.h"
 #include "net/commlayer.h"
 #include "net/netgolfer.h"
+#include "net/modemmgr.h"
 #include "net/sockcomm.h"
 #include "platformlib/core/byteorder.h"
 
@@ -15,7 +16,7 @@ namespace net {
 namespace {
 
 constexpr uint32_t kPlayerInfoRequest = 0x71a, kPlayerInfo = 0x71b, kGameSetUp = 0x704, kCancel = 0x1413,
-                   kStartRequest = 0x1414, kStartAck = 0x1415;
+                   kStartRequest = 0x1414, kStartAck = 0x1415, kHostGreeting = 0x1411, kCallerGreeting = 0x1412;
 constexpr uint32_t kPlayerInfoBytes = 2000, kGameSetUpBytes = 7500;
 
 // Waits for a set-up message `accept` takes; other messages are dropped. Every message that arrives gives the
@@ -56,13 +57,16 @@ bool TakeSetUpMessage(SetUpMessage* out) {
   MSG msg{};
   if (!CommQueue || !GuardedQueuePop(CommQueue, &msg)) return false;
   *out = SetUpMessage{};
-  if (msg.wParam == kPlayerInfo || msg.wParam == kGameSetUp) {
+  if (msg.wParam == kPlayerInfo || msg.wParam == kGameSetUp || msg.wParam == kCallerGreeting) {
     out->code = static_cast<uint32_t>(msg.wParam);
     out->message = reinterpret_cast<uint8_t*>(msg.lParam);
     out->sender = out->message ? ReadLE32(out->message) : 0;
   } else if (msg.wParam == kPlayerInfoRequest) {
     out->code = kPlayerInfoRequest;
     out->sender = static_cast<uint32_t>(msg.lParam);
+  } else if (msg.wParam == kHostGreeting) {
+    out->code = kHostGreeting;
+    out->value = static_cast<uint32_t>(msg.lParam);
   } else if (msg.wParam == 0) {
     out->code = static_cast<uint32_t>(msg.lParam);  // 0x1414 to 0x1416
     out->sender = msg.message;
@@ -236,6 +240,42 @@ bool JoinNetGame(uint32_t timeoutMs) {
     return ApplyGameSetUp(m) ? 1 : -1;
   });
   return set && AwaitStartRequest(host, timeoutMs);
+}
+
+bool GreetModemCaller(uint32_t level, uint32_t timeoutMs) {
+  auto* modem = dynamic_cast<ModemMgr*>(Comm());
+  if (!modem) return false;
+  const uint32_t caller = modem->GetLocalId() == 1 ? 2 : 1;
+  modem->SendGameWords(caller, kHostGreeting, level);
+  return WaitFor(timeoutMs, [&](const SetUpMessage& m) {
+    if (m.code != kCallerGreeting || m.sender != caller) return 0;
+    // {sender, length, code, name}: the name is kept only as far as it came, terminated.
+    const uint32_t length = ReadLE32(m.message + 4);
+    if (length < 4) return -1;
+    modem->SetRemoteGolfer(std::string(reinterpret_cast<const char*>(m.message + 12),
+                                       strnlen(reinterpret_cast<const char*>(m.message + 12), length - 4))
+                               .c_str());
+    return 1;
+  });
+}
+
+int AnswerModemGreeting(const char* golferFile, uint32_t timeoutMs) {
+  CCommBase* comm = Comm();
+  if (!comm || !golferFile) return -1;
+  int level = -1;
+  uint32_t host = 0;
+  if (!WaitFor(timeoutMs, [&](const SetUpMessage& m) {
+        if (m.code != kHostGreeting) return 0;
+        level = static_cast<int>(m.value);
+        return 1;
+      }))
+    return -1;
+  host = comm->GetLocalId() == 1 ? 2 : 1;
+  std::vector<uint8_t> greeting(4 + std::strlen(golferFile) + 1, 0);
+  WriteLE32(greeting.data(), kCallerGreeting);
+  std::memcpy(greeting.data() + 4, golferFile, greeting.size() - 4);
+  comm->SendGameData(host, greeting.data(), static_cast<uint32_t>(greeting.size()));
+  return level;
 }
 
 }  // namespace net

@@ -26,6 +26,7 @@ StartOutcome HostStartNetGame(const std::vector<uint32_t>& players, uint32_t tim
 struct SetUpMessage {
   uint32_t code = 0, sender = 0;
   uint8_t* message = nullptr;
+  uint32_t value = 0;  // the word a bare code carries (0x1411: the host's level)
 };
 bool TakeSetUpMessage(SetUpMessage* out);
 void ReleaseSetUpMessage(SetUpMessage* m);
@@ -39,5 +40,11 @@ bool ApplyGameSetUp(const SetUpMessage& m);
 bool AwaitStartRequest(uint32_t host, uint32_t timeoutMs);
 // All three in turn: true when the round started.
 bool JoinNetGame(uint32_t timeoutMs);
+
+// The greeting that opens a modem game once the call is up. The host passes its level (0x1411) to the caller
+// and waits for the caller's golfer file name (0x1412), which becomes the caller's entry: true when it came.
+// The caller waits for the host's level and answers with `golferFile`: the level, or -1 when none came.
+bool GreetModemCaller(uint32_t level, uint32_t timeoutMs);
+int AnswerModemGreeting(const char* golferFile, uint32_t timeoutMs);
 
 }  // namespace net

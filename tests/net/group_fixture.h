@@ -39,6 +39,10 @@ class Inbox {
     std::lock_guard<std::mutex> lock(mutex_);
     return data_.size();
   }
+  void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    data_.clear();
+  }
 
  private:
   static DWORD WINAPI Run(LPVOID self) {

@@ -1,133 +1,18 @@
-// Two modem comm objects in one process over the stand-in's telephone line: the call's outcomes, game data both
-// ways through the modem link, and a lost carrier reported once.
+// The modem comm object over the line manager and the serial port, against a scripted far end on the stand-in's
+// telephone line: the set-up's messages, the call's outcomes on either side, game data both ways through the
+// modem link, a lost carrier reported once, and a tear-down that wakes a wait for the call.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <thread>
 
-#include "framework/core/registry.h"
 #include "framework/core/services.h"
 #include "group_fixture.h"
+#include "modemline_fixture.h"
 #include "net/modemmgr.h"
-#include "winapi_registry.h"
+#include "winapi/tapi/commport.h"
 
 namespace nettest {
 namespace {
-
-namespace fs = std::filesystem;
-using winapi::tapi::LineSettings;
-
-class ModemMgrTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    settings.folder = (fs::temp_directory_path() / ("modemmgr_" + std::to_string(getpid()) + "_" +
-                                                    ::testing::UnitTest::GetInstance()->current_test_info()->name()))
-                          .string();
-    fs::create_directories(settings.folder);
-    settings.baud = 115200;
-    for (int i = 0; i < 2; ++i) {
-      side[i] = std::make_unique<net::ModemMgr>(i == 0);
-      side[i]->SetLineSettings(settings);
-      side[i]->SetNotifyThreadId(inbox[i].id());
-    }
-  }
-  void TearDown() override {
-    side[0].reset();
-    side[1].reset();
-    std::error_code ec;
-    fs::remove_all(settings.folder, ec);
-  }
-  // Answers on one thread while the other side dials; the two results.
-  std::pair<int, int> Connect(const std::string& number = "555-0101") {
-    int answered = 0;
-    std::thread host([&] { answered = side[0]->Answer(number, 10000); });
-    // The caller dials once the host listens: a number nobody listens under rings unanswered.
-    int dialled = 0;
-    for (int i = 0; i < 200; ++i) {
-      dialled = side[1]->Dial(number);
-      if (dialled != winapi::tapi::kCallNoAnswer) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    host.join();
-    return {answered, dialled};
-  }
-  static size_t Count(Inbox& box, uint32_t first) {
-    size_t n = 0;
-    for (const Data& d : box.Take()) n += d.bytes.size() >= 4 && ReadLE32(d.bytes.data()) == first;
-    return n;
-  }
-  LineSettings settings;
-  Inbox inbox[2];
-  std::unique_ptr<net::ModemMgr> side[2];
-};
-
-TEST_F(ModemMgrTest, ACallThatCannotBeMadeGivesItsReason) {
-  EXPECT_EQ(side[1]->Dial("555-0199"), winapi::tapi::kCallNoAnswer);  // nobody answers that number
-  LineSettings dead = settings;
-  dead.noDialTone = true;
-  side[1]->SetLineSettings(dead);
-  EXPECT_EQ(side[1]->Dial("555-0101"), winapi::tapi::kCallFailed);
-  side[1]->SetLineSettings(settings);
-  EXPECT_EQ(side[1]->Dial("no digits"), winapi::tapi::kCallFailed);
-  // A second caller while the first call is up hears busy.
-  ASSERT_EQ(Connect(), std::make_pair(0x67, 0x67));
-  net::ModemMgr third(false);
-  third.SetLineSettings(settings);
-  std::thread turnAway([&] { side[0]->TurnAwayCallers(10000); });
-  EXPECT_EQ(third.Dial("555-0101"), winapi::tapi::kCallBusy);
-  turnAway.join();
-}
-
-TEST_F(ModemMgrTest, GameDataCrossesTheLinkBothWaysAsFromThePlayers) {
-  ASSERT_EQ(Connect(), std::make_pair(0x67, 0x67));
-  EXPECT_EQ(side[0]->GetLocalId(), 1u);
-  EXPECT_EQ(side[1]->GetLocalId(), 2u);
-  side[0]->BuildPlayerList(1);
-  EXPECT_EQ(side[0]->GetPlayerCount(), 2);
-  side[0]->BuildPlayerList(0);
-  EXPECT_EQ(side[0]->GetPlayerCount(), 1);
-  EXPECT_EQ(ReadLE32(side[0]->GetPlayerEntry(0)), 2u);
-
-  side[1]->SendGameWords(1, 0x70a, 7);
-  std::vector<uint8_t> big(10000);
-  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 13);
-  side[0]->SendGameData(2, big.data(), static_cast<uint32_t>(big.size()));
-  side[0]->SendGameData(1, big.data(), 8);  // to itself: nothing
-  side[0]->BroadcastGameWords(0, 0x71c, 0);
-  ASSERT_TRUE(WaitUntil([&] { return inbox[0].Count() >= 2 && inbox[1].Count() >= 2; }));
-  const std::vector<Data> host = inbox[0].Take(), caller = inbox[1].Take();
-  ASSERT_EQ(host.size(), 2u);
-  // Its own broadcast, as from itself (at once), and the caller's words (after the line's time).
-  const Data& own = host[0].sender == 1 ? host[0] : host[1];
-  const Data& remote = host[0].sender == 1 ? host[1] : host[0];
-  EXPECT_EQ(own.sender, 1u);
-  EXPECT_EQ(ReadLE32(own.bytes.data()), 0x71cu);
-  EXPECT_EQ(remote.sender, 2u);
-  EXPECT_EQ(ReadLE32(remote.bytes.data()), 0x70au);
-  EXPECT_EQ(ReadLE32(remote.bytes.data() + 4), 7u);
-  ASSERT_EQ(caller.size(), 2u);
-  EXPECT_EQ(caller[0].sender, 1u);
-  EXPECT_EQ(caller[0].bytes, big);
-  EXPECT_EQ(ReadLE32(caller[1].bytes.data()), 0x71cu);
-}
-
-TEST_F(ModemMgrTest, ALostCarrierIsReportedOnceAsALinkFailure) {
-  ASSERT_EQ(Connect(), std::make_pair(0x67, 0x67));
-  side[1]->call()->Hangup();
-  ASSERT_TRUE(WaitUntil([&] { return !side[0]->linkUp() && !side[1]->linkUp(); }, 20000));
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  // One program: the failure is posted once, whichever side saw it first.
-  EXPECT_EQ(Count(inbox[0], 0x31) + Count(inbox[1], 0x31), 1u);
-  EXPECT_EQ(side[0]->GetPlayerCount(), 0);
-}
-
-}  // namespace
-}  // namespace nettest
-
-namespace nettest {
-namespace {
-
-namespace fs = std::filesystem;
 
 class NotingFrontEnd : public FrontEndProvider {
  public:
@@ -139,82 +24,201 @@ class NotingFrontEnd : public FrontEndProvider {
   std::vector<std::string> shown;
 };
 
-void SetLineDevice(int64_t device) {
-  HKEY key;
-  const std::string path = std::string(kProductKey) + "\\Modem";
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-    RegDeleteValueA(key, "LineDevice");
-    RegCloseKey(key);
+// A modem link on the far end of the call, keeping what it is sent.
+struct FarEnd {
+  FarEnd(std::shared_ptr<winapi::tapi::ModemCall> c, uint32_t id)
+      : call(std::move(c)), port(winapi::tapi::OpenCallPort(call)) {
+    net::ModemLink::Events events;
+    events.deliver = [this](uint32_t, std::vector<uint8_t>&& m) {
+      std::lock_guard<std::mutex> hold(lock);
+      got.push_back(std::move(m));
+    };
+    events.linkFailure = [this] { ++failures; };
+    link = std::make_unique<net::ModemLink>(&port, call->Baud(), id, std::move(events));
+    link->Start();
   }
-  if (device >= 0) RegistryMgr("Modem", true).WriteValue("LineDevice", static_cast<DWORD>(device));
-}
+  ~FarEnd() { link.reset(); }
+  size_t Count() {
+    std::lock_guard<std::mutex> hold(lock);
+    return got.size();
+  }
+  std::shared_ptr<winapi::tapi::ModemCall> call;
+  net::SerialPort port;  // the far end's serial port on the call
+  std::unique_ptr<net::ModemLink> link;
+  std::mutex lock;
+  std::vector<std::vector<uint8_t>> got;
+  std::atomic<int> failures{0};
+};
 
-TEST(ModemMgrInit, NeedsAModemAndTheChosenLineDevice) {
+class ModemMgrTest : public ModemLineTest {
+ protected:
+  void SetUp() override {
+    ModemLineTest::SetUp();
+    Services s = Svc();
+    s.frontEnd = &frontEnd;
+    InstallServices(s);
+    ChooseLine(0);
+  }
+  void TearDown() override {
+    ResetServices();
+    ModemLineTest::TearDown();
+  }
+  // A started comm object whose game data goes to the inbox.
+  std::unique_ptr<net::ModemMgr> Started(bool answering) {
+    auto modem = std::make_unique<net::ModemMgr>(answering);
+    EXPECT_EQ(modem->Init(), 1);
+    modem->SetNotifyThreadId(inbox.id());
+    return modem;
+  }
+  // As the comm layer closes it: shut down (the comm-message thread stopped), then gone.
+  static void Close(std::unique_ptr<net::ModemMgr>& modem) {
+    if (modem) modem->Shutdown();
+    modem.reset();
+  }
+  static size_t Count(Inbox& box, uint32_t first) {
+    size_t n = 0;
+    for (const Data& d : box.Take()) n += d.bytes.size() >= 4 && ReadLE32(d.bytes.data()) == first;
+    return n;
+  }
+  NotingFrontEnd frontEnd;
+  Inbox inbox;
+};
+
+TEST_F(ModemMgrTest, InitNeedsTelephonyAModemAndTheChosenLine) {
   const struct {
-    std::vector<std::string> lines;
-    int64_t device;  // -1: no value
+    const char* lines;  // WINAPI_MODEM_LINES
+    bool fail;          // the line functions cannot start
+    int64_t device;     // -1: no LineDevice value
     int result;
     const char* message;
   } cases[] = {
-      {{}, 0, 0, "No installed modems found by Windows."},
-      {{"Modem A"}, -1, 0, "Error initializing modem."},
-      {{"Modem A"}, 1, 0, "Error initializing modem."},
-      {{"Modem A", "Modem B"}, 1, 1, nullptr},
+      {"none", false, 0, 0, "No installed modems found by Windows."},
+      {nullptr, true, 0, 0, nullptr},
+      {nullptr, false, -1, 0, "Error initializing modem."},
+      {"Modem A", false, 1, 0, "Error initializing modem."},
+      {"Modem A,Modem B", false, 1, 1, nullptr},
   };
-  const std::string registry = (fs::temp_directory_path() / ("modem_registry_" + std::to_string(getpid()) + ".txt")).string();
-  winapi::registry::UseFile(registry);
-  NotingFrontEnd frontEnd;
-  Services s = Svc();
-  s.frontEnd = &frontEnd;
-  InstallServices(s);
   for (const auto& c : cases) {
-    SetLineDevice(c.device);
+    if (c.lines) setenv("WINAPI_MODEM_LINES", c.lines, 1);
+    else unsetenv("WINAPI_MODEM_LINES");
+    if (c.fail) winapi::testing::FailCall("lineInitialize", 0x80000043);
+    winapi::registry::UseFile("");
+    std::filesystem::remove(registry);
+    winapi::registry::UseFile(registry);
+    if (c.device >= 0) ChooseLine(static_cast<DWORD>(c.device));
     frontEnd.shown.clear();
-    net::ModemMgr modem(true);
-    winapi::tapi::LineSettings settings;
-    settings.lines = c.lines;
-    modem.SetLineSettings(settings);
+    net::ModemMgr modem(false);
     EXPECT_EQ(modem.Init(), c.result) << c.device;
     if (c.result) modem.Shutdown();
-    if (c.message)
-      EXPECT_EQ(frontEnd.shown, std::vector<std::string>{c.message}) << c.device;
-    else
-      EXPECT_TRUE(frontEnd.shown.empty());
+    EXPECT_EQ(frontEnd.shown, c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{})
+        << c.device;
+    EXPECT_FALSE(frontEnd.IsBusy());
+    winapi::testing::ClearFailures();
   }
-  ResetServices();
-  winapi::registry::UseFile("");
-  fs::remove(registry);
 }
 
-}  // namespace
-}  // namespace nettest
+TEST_F(ModemMgrTest, ACallThatCannotBeMadeGivesItsReason) {
+  winapi::tapi::ModemAnswerer far(settings);
+  ASSERT_TRUE(far.Listen("5550177"));
+  auto modem = Started(false);
+  // Nobody listens under this number: it rings unanswered.
+  ASSERT_EQ(modem->Dial("5550199"), 1);
+  EXPECT_EQ(modem->WaitForConnection(), net::TapiMgr::kNoAnswer);
+  // The far line has a call up: busy. The next dial's outcome is its own.
+  far.SetBusy(true);
+  std::thread answer([&] { far.Answer(5000); });
+  ASSERT_EQ(modem->Dial("5550177"), 1);
+  EXPECT_EQ(modem->WaitForConnection(), net::TapiMgr::kBusy);
+  answer.join();
+  EXPECT_EQ(modem->Dial(""), 0);
+  EXPECT_FALSE(modem->linkUp());
+  Close(modem);
+  // No dial tone: the request fails.
+  setenv("WINAPI_MODEM_FAULT", "nodialtone", 1);
+  modem = Started(false);
+  ASSERT_EQ(modem->Dial("5550177"), 1);
+  EXPECT_EQ(modem->WaitForConnection(), net::TapiMgr::kRequestFailed);
+  Close(modem);
+  // The answering side does not dial.
+  unsetenv("WINAPI_MODEM_FAULT");
+  modem = Started(true);
+  EXPECT_EQ(modem->Dial("5550177"), 0);
+  Close(modem);
+}
 
-namespace nettest {
-namespace {
-
-// Tearing the comm object down while a dial or an answer waits in it on another thread wakes that thread, which
-// returns "stopped" before the object goes.
-TEST(ModemMgrTearDown, WakesAWaitingDialOrAnswer) {
-  const std::string folder =
-      (std::filesystem::temp_directory_path() / ("modemtear_" + std::to_string(getpid()))).string();
-  std::filesystem::create_directories(folder);
-  winapi::tapi::LineSettings settings;
-  settings.folder = folder;
-  // A listener that never answers: the caller's dial rings on.
-  winapi::tapi::ModemAnswerer silent(settings);
-  ASSERT_TRUE(silent.Listen("555-0202"));
+// Either side against the far end: its messages in several packets arrive whole as from the other player, and
+// a carrier lost afterwards is one link failure.
+TEST_F(ModemMgrTest, GameDataCrossesTheCallBothWaysUntilTheCarrierGoes) {
   for (bool answering : {true, false}) {
-    auto modem = std::make_unique<net::ModemMgr>(answering);
-    modem->SetLineSettings(settings);
+    SCOPED_TRACE(answering ? "answering" : "calling");
+    auto modem = Started(answering);
+    std::unique_ptr<winapi::tapi::ModemCall> call;
+    std::thread far;
+    winapi::tapi::ModemAnswerer answerer(settings);
+    if (answering) {
+      far = std::thread([&] {
+        int result = 0;
+        for (int i = 0; i < 200 && !call; ++i) call = winapi::tapi::DialNumber("5550141", settings, &result);
+      });
+    } else {
+      ASSERT_TRUE(answerer.Listen("5550177"));
+      far = std::thread([&] { call = answerer.Answer(10000); });
+      ASSERT_EQ(modem->Dial("5550177"), 1);
+    }
+    ASSERT_EQ(modem->WaitForConnection(), net::ModemMgr::kLinkUp);
+    far.join();
+    ASSERT_TRUE(call);
+    const uint32_t local = answering ? 1 : 2, remote = answering ? 2 : 1;
+    FarEnd end(std::move(call), remote);
+    EXPECT_EQ(modem->GetLocalId(), local);
+    modem->BuildPlayerList(1);
+    EXPECT_EQ(modem->GetPlayerCount(), 2);
+    modem->BuildPlayerList(0);
+    EXPECT_EQ(ReadLE32(modem->GetPlayerEntry(0)), remote);
+
+    std::vector<uint8_t> big(10000);
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 13);
+    modem->SendGameData(remote, big.data(), static_cast<uint32_t>(big.size()));
+    modem->SendGameData(local, big.data(), 8);  // to itself: nothing
+    const uint8_t words[8] = {0x0a, 0x07, 0, 0, 7, 0, 0, 0};
+    ASSERT_TRUE(end.link->Send(words, sizeof words));
+    ASSERT_TRUE(WaitUntil([&] { return end.Count() >= 1 && inbox.Count() >= 1; }, 20000));
+    EXPECT_EQ(end.got.at(0), big);
+    const std::vector<Data> in = inbox.Take();
+    ASSERT_EQ(in.size(), 1u);
+    EXPECT_EQ(in[0].sender, remote);
+    EXPECT_EQ(in[0].bytes, std::vector<uint8_t>(words, words + 8));
+
+    end.call->Hangup();
+    ASSERT_TRUE(WaitUntil([&] { return !modem->linkUp(); }, 20000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(Count(inbox, 0x31), 1u);
+    EXPECT_EQ(modem->GetPlayerCount(), 0);
+    Close(modem);
+    inbox.Clear();
+  }
+}
+
+// Closing the comm object while a wait for the call runs on another thread wakes it; it returns "stopped" before
+// the line it waits on goes.
+TEST_F(ModemMgrTest, TearDownWakesAWaitForTheCall) {
+  winapi::tapi::ModemAnswerer silent(settings);  // listens, never answers: the dial rings on
+  ASSERT_TRUE(silent.Listen("5550202"));
+  setenv("WINAPI_MODEM_RING_MS", "60000", 1);
+  for (bool answering : {true, false}) {
+    auto modem = Started(answering);
+    if (!answering) {
+      ASSERT_EQ(modem->Dial("5550202"), 1);
+    }
     std::atomic<int> result{-1};
-    std::thread waiter([&] { result = answering ? modem->Answer("555-0203", 60000) : modem->Dial("555-0202"); });
+    net::ModemMgr* waiting = modem.get();
+    std::thread waiter([&] { result = waiting->WaitForConnection(); });
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(result.load(), -1) << answering;  // still waiting
-    modem.reset();
+    Close(modem);
     waiter.join();
     EXPECT_EQ(result.load(), net::ModemMgr::kStopped) << answering;
   }
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "framework/core/registry.h"
+#include "modemline_fixture.h"
 #include "net/tapimgr.h"
 #include "winapi/tapi/modemline.h"
 #include "winapi/testing.h"
@@ -18,32 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TapiMgrTest : public ::testing::Test {
+class TapiMgrTest : public nettest::ModemLineTest {
  protected:
-  void SetUp() override {
-    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    folder = fs::temp_directory_path() / ("tapimgr_" + std::to_string(getpid()) + "_" + name);
-    fs::create_directories(folder);
-    registry = (folder / "registry.txt").string();
-    winapi::registry::UseFile(registry);
-    setenv("WINAPI_MODEM_FOLDER", folder.c_str(), 1);
-    setenv("WINAPI_MODEM_NUMBER", "5550141", 1);
-    setenv("WINAPI_MODEM_BAUD", "115200", 1);
-    setenv("WINAPI_MODEM_RING_MS", "2000", 1);
-    unsetenv("WINAPI_MODEM_LINES");
-    unsetenv("WINAPI_MODEM_FAULT");
-    settings = winapi::tapi::LineSettings::FromEnvironment();
-  }
-  void TearDown() override {
-    for (const char* v : {"WINAPI_MODEM_FOLDER", "WINAPI_MODEM_NUMBER", "WINAPI_MODEM_BAUD", "WINAPI_MODEM_RING_MS",
-                          "WINAPI_MODEM_LINES", "WINAPI_MODEM_FAULT"})
-      unsetenv(v);
-    winapi::testing::ClearFailures();
-    winapi::registry::UseFile("");
-    std::error_code ec;
-    fs::remove_all(folder, ec);
-  }
-  static void ChooseLine(DWORD device) { RegistryMgr("Modem", true).WriteValue("LineDevice", device); }
   // Waits (bounded) for the call's outcome.
   static int Outcome() {
     if (WaitForSingleObject(net::TapiMgr::Event(), 20000) != WAIT_OBJECT_0) return -1;
@@ -96,9 +73,6 @@ class TapiMgrTest : public ::testing::Test {
     EXPECT_EQ(modem & MS_RLSD_ON, 0u);
   }
 
-  fs::path folder;
-  std::string registry;
-  winapi::tapi::LineSettings settings;
 };
 
 TEST_F(TapiMgrTest, AMachineWithoutAModemOrAChosenLineGetsItsResult) {

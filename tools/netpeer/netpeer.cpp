@@ -22,6 +22,7 @@
 #include <functional>
 #include <limits>
 #include <sstream>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -64,7 +65,9 @@ struct Options {
   std::string server;  // the online lobby server's host (type 0)
   std::string scoreServer;       // the online service's host: score, shot and statistics servers
   std::vector<uint32_t> voiceMs;  // recordings sent to the others before the start (0: until 7 s end it)
+  std::vector<bool> voiceCancel;  // the recording of the same place is cancelled after its time instead
   int expectVoice = 0;            // messages to have played before the machine leaves
+  uint32_t suspendMs = 0;         // the first message playing is suspended this far into it, for 300 ms
   bool modem() const { return type == 3; }
   bool forge = false;
 };
@@ -111,6 +114,7 @@ class VoiceSound : public SoundProvider {
     const auto* p = static_cast<const uint8_t*>(image);
     const uint32_t count = ReadBE32(p + 11), bits = p[17], rate = static_cast<uint32_t>(p[20] << 8 | p[21]);
     const uint32_t samples = bytes - net::kVoiceHeaderBytes;
+    start_ = GetTickCount();
     const int n = ++played;
     std::string waiting;
     if (net::Voice)
@@ -123,18 +127,18 @@ class VoiceSound : public SoundProvider {
       FILE* f = std::fopen((dump + "/voice-" + std::to_string(n) + ".pcm").c_str(), "wb");
       if (f) std::fwrite(p + net::kVoiceHeaderBytes, 1, samples, f), std::fclose(f);
     }
-    start_ = GetTickCount();
     lengthMs_ = rate ? count * 1000ull / rate : 0;
     stopped_ = false;
     return static_cast<uint32_t>(n);
   }
+  DWORD started() const { return start_; }
   bool ImagePlaying(uint32_t) override { return !stopped_ && GetTickCount() - start_ < lengthMs_; }
   void StopImage(uint32_t) override { stopped_ = true; }
   std::atomic<int> played{0};
   std::string dump;
 
  private:
-  DWORD start_ = 0;
+  std::atomic<DWORD> start_{0};
   uint64_t lengthMs_ = 0;
   std::atomic<bool> stopped_{false};
 };
@@ -143,6 +147,7 @@ VoiceSound g_voiceSound;
 // Records the options' messages one after the other for every other player.
 struct VoiceSender {
   std::vector<uint32_t> lengths;
+  std::vector<bool> cancel;
   size_t next = 0;
   DWORD started = 0;
   bool recording = false;
@@ -150,11 +155,14 @@ struct VoiceSender {
     if (!net::Voice) return;
     if (recording) {
       if (net::Voice->recording()) {
-        if (lengths[next - 1] && GetTickCount() - started >= lengths[next - 1]) Svc().network->VoiceFinishRecording();
+        if (lengths[next - 1] && GetTickCount() - started >= lengths[next - 1]) {
+          if (cancel[next - 1]) Svc().network->VoiceCancelRecording();
+          else Svc().network->VoiceFinishRecording();
+        }
         return;
       }
       recording = false;
-      std::printf("voice sent %zu\n", next);
+      std::printf("voice %s %zu\n", cancel[next - 1] ? "cancelled" : "sent", next);
       std::fflush(stdout);
     }
     if (next >= lengths.size()) return;
@@ -345,7 +353,7 @@ bool ExchangeVoice(const Options& o) {
   net::NetPlayStage = o.host ? 2 : 3;
   bool ok = true;
   if (!o.voiceMs.empty()) {
-    VoiceSender sender{o.voiceMs};
+    VoiceSender sender{o.voiceMs, o.voiceCancel};
     ok = Pump(
         [&] {
           sender.Step();
@@ -354,7 +362,17 @@ bool ExchangeVoice(const Options& o) {
         o.timeoutMs);
   }
   if (o.expectVoice > 0) {
+    bool suspended = false;
     const auto heard = [&] {
+      // Suspending voice stops the message playing and keeps it queued; it plays again from its start.
+      if (o.suspendMs && !suspended && g_voiceSound.played >= 1 && GetTickCount() - g_voiceSound.started() >= o.suspendMs) {
+        suspended = true;
+        Svc().network->SetVoiceSuspended(true);
+        std::printf("voice suspended: %zu queued\n", net::Voice ? net::Voice->queued() : 0);
+        std::fflush(stdout);
+        Sleep(300);
+        Svc().network->SetVoiceSuspended(false);
+      }
       return g_voiceSound.played >= o.expectVoice && net::Voice && !net::Voice->playing() && net::Voice->queued() == 0;
     };
     ok = Pump(heard, o.timeoutMs) && ok;
@@ -520,32 +538,53 @@ int Run(const Options& o) {
   return ok ? 0 : 1;
 }
 
-// A modem round of two: the host answers the number, the joiner dials it; then the same start exchange and round.
+// A modem round of two: the host answers the number, the joiner dials it; the host greets the caller, then the
+// same start exchange and round.
 int RunModem(const Options& o) {
   // The player's modem, as the configuration screen stores the choice.
   RegistryMgr("Modem", true).WriteValue("LineDevice", static_cast<DWORD>(0));
+  // The answering line takes calls to its number.
+  if (o.host) setenv("WINAPI_MODEM_NUMBER", o.number.c_str(), 1);
   if (!net::CreateCommLayer(o.host ? 3 : 4)) {
     std::fprintf(stderr, "netpeer: the comm layer did not start\n");
     return 3;
   }
   auto* comm = dynamic_cast<net::ModemMgr*>(net::CommObject);
   comm->SetLocalGolfer(o.name.c_str());
-  int result = 0;
-  const DWORD start = GetTickCount();
+  // The stages of the modem screen: hosting, dialling; the set-up messages then go to the comm queue.
+  net::NetPlayStage = o.host ? 4 : 5;
   if (o.host) {
     std::printf("answering %s\n", o.number.c_str());
     std::fflush(stdout);
-    result = comm->Answer(o.number, o.timeoutMs);
-  } else {
-    // The host may not be listening yet: a number nobody answers is dialled again.
+  }
+  // The call is waited for on a thread of its own, as the modem screen does; the host may not be listening yet,
+  // so a number nobody answers is dialled again.
+  std::atomic<int> call{0};
+  std::atomic<bool> waited{false};
+  std::thread waiter([&] {
+    const DWORD start = GetTickCount();
+    int r = 0;
     do {
-      result = comm->Dial(o.number);
-      if (result != winapi::tapi::kCallNoAnswer) break;
+      if (!o.host && !comm->Dial(o.number.c_str())) {
+        r = net::TapiMgr::kRequestFailed;
+        break;
+      }
+      r = comm->WaitForConnection();
+      if (o.host || r != net::TapiMgr::kNoAnswer) break;
       Sleep(100);
     } while (GetTickCount() - start < o.timeoutMs);
-  }
+    call = r;
+    waited = true;
+  });
+  if (!Pump([&] { return waited.load(); }, o.timeoutMs)) comm->StopWaiting();
+  waiter.join();
+  const int result = call.load() == net::ModemMgr::kLinkUp ? net::TapiMgr::kConnected : call.load();
   std::fprintf(stderr, "netpeer: call result 0x%x\n", result);
-  bool ok = result == winapi::tapi::kCallConnected && ExchangeVoice(o);
+  // The host passes its level and hears the caller's golfer file.
+  bool ok = result == net::TapiMgr::kConnected &&
+            (o.host ? net::GreetModemCaller(1, o.timeoutMs) : net::AnswerModemGreeting("GOLFER", o.timeoutMs) >= 0);
+  std::fprintf(stderr, "netpeer: greeting %s\n", ok ? "exchanged" : "failed");
+  ok = ok && ExchangeVoice(o);
   const std::vector<uint32_t> ids = {1, 2};
   if (ok && o.host) {
     Svc().game->CreateGame(kModeStroke);
@@ -598,9 +637,14 @@ int main(int argc, char** argv) {
     else if (a == "--forge") o.forge = true;
     else if (a == "--score-server") o.scoreServer = next();
     else if (a == "--expect-voice") o.expectVoice = std::atoi(next().c_str());
+    else if (a == "--suspend-voice") o.suspendMs = static_cast<uint32_t>(std::atoi(next().c_str()));
     else if (a == "--voice") {
       std::istringstream list(next());
-      for (std::string ms; std::getline(list, ms, ',');) o.voiceMs.push_back(static_cast<uint32_t>(std::atoi(ms.c_str())));
+      for (std::string ms; std::getline(list, ms, ',');) {
+        // "c600": a recording cancelled after 600 ms.
+        o.voiceCancel.push_back(!ms.empty() && ms[0] == 'c');
+        o.voiceMs.push_back(static_cast<uint32_t>(std::atoi(ms.c_str() + (o.voiceCancel.back() ? 1 : 0))));
+      }
     }
     else if (a == "--chat") g_chat = next();
     else if (a == "--timeout") o.timeoutMs = static_cast<uint32_t>(std::atoi(next().c_str())) * 1000;

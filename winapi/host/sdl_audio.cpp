@@ -57,3 +57,38 @@ const AudioDriver kSdlAudio{.name = "sdl", .available = SdlAudioAvailable, .open
                             .close = SdlAudioClose};
 
 }  // namespace winapi::host
+
+namespace winapi::host {
+
+uint32_t CaptureOpen(int rate) {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    std::fprintf(stderr, "host: SDL audio unavailable (%s)\n", SDL_GetError());
+    return 0;
+  }
+  SDL_AudioSpec want{};
+  want.freq = rate;
+  want.format = AUDIO_S16SYS;
+  want.channels = 1;
+  want.samples = 512;
+  SDL_AudioSpec have{};
+  // No callback: what is heard queues up for CaptureTake.
+  const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
+  if (!device) {
+    std::fprintf(stderr, "host: no capture device (%s)\n", SDL_GetError());
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+  return device;
+}
+
+void CapturePause(uint32_t device, bool paused) { SDL_PauseAudioDevice(device, paused ? 1 : 0); }
+
+size_t CaptureTake(uint32_t device, int16_t* out, size_t max) {
+  return SDL_DequeueAudio(device, out, static_cast<Uint32>(max * sizeof(int16_t))) / sizeof(int16_t);
+}
+
+void CaptureClose(uint32_t device) {
+  SDL_CloseAudioDevice(device);
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+}  // namespace winapi::host

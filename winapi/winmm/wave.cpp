@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "mmsystem.h"
+#include "winapi/host/capture.h"
 #include "winapi/kernel/internal.h"
 #include "winapi/testing.h"
 #include "winapi/winmm/waveaudio.h"
@@ -34,6 +35,7 @@ struct WaveInDevice {
   DWORD since = 0;
   std::thread thread;
   std::atomic<bool> stop{false};
+  uint32_t capture = 0;  // the host's microphone, when it records
 };
 
 struct WaveOutDevice {
@@ -72,7 +74,8 @@ bool HasOutput() {
   return m.devices >= 0 ? (m.devices & 2) != 0 : !EnvNone("WINAPI_WAVE_OUT");
 }
 
-// The microphone's samples: the test's, else the WAV file of WINAPI_WAVE_IN (mixed to mono), else silence.
+// The microphone's samples: the test's, else the host's microphone (WINAPI_WAVE_IN=sdl), else the WAV file of
+// WINAPI_WAVE_IN (mixed to mono), else silence.
 void LoadSource(WaveInDevice* d) {
   Microphone& m = Mic();
   if (m.testSamples) {
@@ -82,6 +85,13 @@ void LoadSource(WaveInDevice* d) {
   }
   const char* path = std::getenv("WINAPI_WAVE_IN");
   if (!path || !*path || std::strcmp(path, "silence") == 0) return;
+  if (std::strcmp(path, "sdl") == 0) {
+#ifdef WINAPI_HAVE_SDL2
+    d->capture = winapi::host::CaptureOpen(static_cast<int>(d->format.nSamplesPerSec));
+#endif
+    if (!d->capture) std::fprintf(stderr, "winapi: no microphone of the host; the microphone is silent\n");
+    return;
+  }
   std::ifstream f(path, std::ios::binary);
   const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   winapi::WavData wav;
@@ -111,10 +121,8 @@ bool FormatOk(const WAVEFORMATEX* f) {
 
 uint32_t FrameBytes(const WAVEFORMATEX& f) { return static_cast<uint32_t>(f.nChannels * f.wBitsPerSample / 8); }
 
-// Frame n of the recording in the device's format.
-void WriteFrame(WaveInDevice* d, uint64_t n, uint8_t* out) {
-  const uint64_t at = n * static_cast<uint64_t>(d->sourceRate) / d->format.nSamplesPerSec;
-  const int16_t s = at < d->source.size() ? d->source[static_cast<size_t>(at)] : 0;
+// One mono sample as a frame of the device's format.
+void PutSample(const WaveInDevice* d, int16_t s, uint8_t* out) {
   for (int c = 0; c < d->format.nChannels; ++c) {
     if (d->format.wBitsPerSample == 8) {
       *out++ = static_cast<uint8_t>((s >> 8) + 128);
@@ -125,9 +133,44 @@ void WriteFrame(WaveInDevice* d, uint64_t n, uint8_t* out) {
   }
 }
 
+// Frame n of the recording in the device's format.
+void WriteFrame(WaveInDevice* d, uint64_t n, uint8_t* out) {
+  const uint64_t at = n * static_cast<uint64_t>(d->sourceRate) / d->format.nSamplesPerSec;
+  PutSample(d, at < d->source.size() ? d->source[static_cast<size_t>(at)] : 0, out);
+}
+
+// The buffer at the front is full: it goes back to the program.
+void BufferDone(WaveInDevice* d) {
+  WAVEHDR* h = d->queue.front();
+  h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+  d->queue.erase(d->queue.begin());
+}
+
+// Under the device's lock: what the host's microphone heard goes into the queued buffers, as it comes.
+void FillFromCapture(WaveInDevice* d) {
+#ifdef WINAPI_HAVE_SDL2
+  const uint32_t frameBytes = FrameBytes(d->format);
+  int16_t heard[512];
+  while (!d->queue.empty()) {
+    WAVEHDR* h = d->queue.front();
+    const uint32_t room = (h->dwBufferLength - h->dwBytesRecorded) / frameBytes;
+    const size_t n = winapi::host::CaptureTake(d->capture, heard, std::min<size_t>(room, std::size(heard)));
+    if (n == 0) return;
+    for (size_t i = 0; i < n; ++i)
+      PutSample(d, heard[i], reinterpret_cast<uint8_t*>(h->lpData) + h->dwBytesRecorded + i * frameBytes);
+    d->frames += n;
+    h->dwBytesRecorded = h->dwBytesRecorded + static_cast<DWORD>(n * frameBytes);
+    if ((h->dwBufferLength - h->dwBytesRecorded) < frameBytes) BufferDone(d);
+  }
+#else
+  (void)d;
+#endif
+}
+
 // Under the device's lock: what the clock says was heard since the last fill goes into the queued buffers.
 void Fill(WaveInDevice* d) {
   if (!d->started) return;
+  if (d->capture) return FillFromCapture(d);
   const DWORD now = GetTickCount();
   const uint64_t due = d->clockFrames + static_cast<uint64_t>(now - d->since) * d->format.nSamplesPerSec / 1000;
   const uint32_t frameBytes = FrameBytes(d->format);
@@ -139,10 +182,7 @@ void Fill(WaveInDevice* d) {
       WriteFrame(d, d->frames + i, reinterpret_cast<uint8_t*>(h->lpData) + h->dwBytesRecorded + i * frameBytes);
     d->frames += n;
     h->dwBytesRecorded = h->dwBytesRecorded + n * frameBytes;
-    if ((h->dwBufferLength - h->dwBytesRecorded) < frameBytes) {
-      h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-      d->queue.erase(d->queue.begin());
-    }
+    if ((h->dwBufferLength - h->dwBytesRecorded) < frameBytes) BufferDone(d);
   }
   // Without a buffer the sound is lost, as on a real card.
   if (d->queue.empty()) d->frames = std::max(d->frames, due);
@@ -231,6 +271,9 @@ MMRESULT waveInStart(HWAVEIN device) {
   std::lock_guard<std::mutex> hold(device->lock);
   if (device->started) return MMSYSERR_NOERROR;
   device->started = true;
+#ifdef WINAPI_HAVE_SDL2
+  if (device->capture) winapi::host::CapturePause(device->capture, false);
+#endif
   device->since = GetTickCount();
   device->clockFrames = device->frames;
   return MMSYSERR_NOERROR;
@@ -241,6 +284,9 @@ namespace {
 void EndBuffers(WaveInDevice* d, bool all) {
   Fill(d);
   d->started = false;
+#ifdef WINAPI_HAVE_SDL2
+  if (d->capture) winapi::host::CapturePause(d->capture, true);
+#endif
   while (!d->queue.empty()) {
     WAVEHDR* h = d->queue.front();
     if (!all && h->dwBytesRecorded == 0) break;
@@ -263,6 +309,13 @@ MMRESULT waveInReset(HWAVEIN device) {
   std::lock_guard<std::mutex> hold(device->lock);
   EndBuffers(device, true);
   device->frames = 0;
+#ifdef WINAPI_HAVE_SDL2
+  // What the host's microphone heard before the reset is not the next recording's.
+  int16_t sink[512];
+  if (device->capture)
+    while (winapi::host::CaptureTake(device->capture, sink, std::size(sink)) > 0) {
+    }
+#endif
   return MMSYSERR_NOERROR;
 }
 
@@ -278,6 +331,9 @@ MMRESULT waveInClose(HWAVEIN device) {
   }
   device->stop = true;
   device->thread.join();
+#ifdef WINAPI_HAVE_SDL2
+  if (device->capture) winapi::host::CaptureClose(device->capture);
+#endif
   delete device;
   return MMSYSERR_NOERROR;
 }

@@ -39,16 +39,16 @@ std::string slurp(const std::string& path) {
   return text;
 }
 
-// Loads the file, makes a change and takes it back, so that the whole tree is written out again.
+// Loads the file, makes a change and takes it back, so that the whole tree is written out again: once, when the
+// handle closes, as every save is a file written and renamed.
 std::string rewrite(const std::string& path) {
   winapi::registry::UseFile(path);
   HKEY key = nullptr;
   if (RegCreateKeyExA(HKEY_CURRENT_USER, "fuzz scratch", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
       ERROR_SUCCESS)
     std::abort();
-  RegCloseKey(key);
   if (RegDeleteKeyA(HKEY_CURRENT_USER, "fuzz scratch") != ERROR_SUCCESS) std::abort();
-  if (!winapi::registry::FlushAll()) std::abort();
+  if (RegCloseKey(key) != ERROR_SUCCESS || !winapi::registry::FlushAll()) std::abort();
   return slurp(path);
 }
 

@@ -587,4 +587,11 @@ bool FlushAll() {
   return save(s);
 }
 
+std::string Rendered() {
+  Store& s = store();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  ensureloaded(s);
+  return render(s);
+}
+
 }  // namespace winapi::registry

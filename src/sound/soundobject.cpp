@@ -68,6 +68,9 @@ TSoundADV::TSoundADV(const void* data, uint32_t bytes, uint32_t creatorFlags) {
 void TSoundADV::Init(const char* name, uint32_t creatorFlags, const void* data, const char* folderName) {
   SoundModule& s = gSound;
   if (!s.soundRunning && !s.soundStartFailed) StartSoundSystem();
+  // The library's banks have no lock of their own, and the voice player's thread makes and plays sounds too: every
+  // load, unload, play and stop holds the list's lock.
+  std::lock_guard<std::recursive_mutex> hold(s.lock);
   flags = creatorFlags;
   patchData = data;
   // A name or folder too long for its field leaves the object silent.
@@ -85,7 +88,6 @@ void TSoundADV::Init(const char* name, uint32_t creatorFlags, const void* data, 
     flags |= kSoundLoadFailed;
   }
   if (!(flags & kSoundLoadOnPlay)) Load();
-  std::lock_guard<std::recursive_mutex> hold(s.lock);
   next = s.soundList;
   s.soundList = this;
 }
@@ -219,6 +221,7 @@ void TSoundADV::StepVariation() {
 
 void TSoundADV::Load() {
   SoundModule& s = gSound;
+  std::lock_guard<std::recursive_mutex> hold(s.lock);
   if (!s.soundRunning || s.soundStartFailed || !SoundWindowActive()) {
     flags |= kSoundLoadOnPlay;
     return;
@@ -272,6 +275,7 @@ void TSoundADV::Load() {
 }
 
 void TSoundADV::Unload() {
+  std::lock_guard<std::recursive_mutex> hold(gSound.lock);
   if (voice1 >= 0) Stop();
   if (patchId == -1) return;
   if (gSound.soundRunning) SNDbankremovepat(gSound.soundBank, patchId);
@@ -291,6 +295,7 @@ void TSoundADV::Unload() {
 
 void TSoundADV::Play() {
   SoundModule& s = gSound;
+  std::lock_guard<std::recursive_mutex> hold(s.lock);
   if (!SoundWindowActive()) return;
   if (voice1 >= 0) Stop();
   if (s.hardwareReleased || s.soundStartFailed || !s.soundRunning || !(SoundSettingsByte() & 0x01)) return;
@@ -343,6 +348,7 @@ void TSoundADV::Play() {
 }
 
 void TSoundADV::Stop() {
+  std::lock_guard<std::recursive_mutex> hold(gSound.lock);
   if (voice1 >= 0 && Active()) {
     SNDstop(voice1);
     if (voice2 >= 0) SNDstop(voice2);

@@ -154,19 +154,27 @@ TEST_F(Announcer, TournamentPuttsForParBirdieAndEagle) {
   struct Case {
     uint32_t strokes;  // before the putt, on a par 4
     uint32_t random;
+    uint32_t first;    // strokes on the first hole, a par 4 (0: not played)
     const char* stem;  // "" nothing
     int count;
   } cases[] = {
-      {3, 1, "PARRA", 3},    // for par, no putt yet
-      {2, 1, "BIRDIEP", 3},  // for birdie from level par: one under
-      {2, 3, "", 0},         // a birdie putt is commented two times in three
-      {1, 3, "EAGLEPU", 3},  // an eagle putt always: two under
+      {3, 1, 0, "PARRA", 3},    // for par, no putt yet
+      {2, 1, 0, "BIRDIEP", 3},  // for birdie from level par: one under
+      {2, 3, 0, "", 0},         // a birdie putt is commented two times in three
+      {2, 1, 3, "BIRDIER", 2},  // one under already: two under
+      {2, 1, 5, "BIRDIEG", 3},  // one over: back to level
+      {1, 3, 0, "EAGLEPU", 3},  // an eagle putt always: two under
+      {1, 3, 5, "EAGLEPU", 3},  // one over: one under
+      {1, 3, 6, "EAGLEGE", 3},  // two over: back to level
+      {1, 3, 7, "", 0},         // three over: still over par, no line
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.stem);
+    SCOPED_TRACE(std::string(c.stem) + " after " + std::to_string(c.first));
     random = c.random;
     TGame* g = MakeGame(kModeTournament, 2, true);
-    g->state.firstHole = 0, g->state.holeCount = 18, g->state.hole = 1, g->state.round = 0;
+    g->state.firstHole = 0, g->state.holeCount = 18, g->state.hole = 0, g->state.round = 0;
+    SetStrokes(g, 0, c.first, true);
+    g->state.hole = 1;
     Place(g, 100, kLieGreen);
     SetStrokes(g, 0, c.strokes, false);
     SetStrokes(g, 1, 1, false);  // still playing: no standing line
@@ -236,8 +244,9 @@ TEST_F(Announcer, TeeShotsAndLies) {
   p->ball.startPosition = Vector3{0, -400, 0};
   p->ball.position = Vector3{0, -100, 0};
   Commentary().shotStartLie = kLieTee << 4;
+  random = 6;  // the seventh of nine variants: one digit
   EXPECT_EQ(PlayPostShotCommentary(), 1);  // 300 yards onto the fairway
-  ExpectClip(Queued(), "AT4P280", 9);
+  EXPECT_EQ(Queued(), std::vector<std::string>{"at4p2807"});
   p->ball.lie = kLieWater;
   EXPECT_EQ(PlayPostShotCommentary(), 1);
   ExpectClip(Queued(), "WATER", 5);

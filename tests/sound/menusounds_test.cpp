@@ -1,4 +1,5 @@
 // The menus' sounds: clicks, the menu ambience and the effect bank as the front end and start-up load them.
+#include "mmsystem.h"
 #include "soundlayerfixture.h"
 
 namespace soundlayertest {
@@ -111,6 +112,32 @@ TEST_F(MenuSounds, WindFollowsTheGolfersSetting) {
   StopAmbientSounds();
   EXPECT_FALSE(wind->IsPlaying());
   EXPECT_EQ(wind->variationPeriod, -1);
+}
+
+// Freeing the clicks waits for one still playing, but never longer than its bound: a looped click cannot hold the
+// shut-down, and a click heard out is freed at once.
+TEST_F(MenuSounds, FreeingTheClicksWaitsABoundedTime) {
+  WritePatch("DATA/SOUNDS/action.pat", TonePatch(100, 660, true));
+  Start();
+  SoundTakeTime();
+  LoadClickSounds();
+  TSoundADV* looped = GetMenuSound(1);
+  TSoundADV* brief = GetMenuSound(0);
+  ASSERT_NE(looped, nullptr);
+  ASSERT_NE(brief, nullptr);
+  brief->Play();
+  Run(200);  // the 60 ms click is over
+  EXPECT_FALSE(brief->IsPlaying());
+  looped->Play();
+  Run(20);
+  ASSERT_TRUE(looped->IsPlaying());
+  const DWORD before = timeGetTime();
+  FreeClickSounds();
+  const DWORD waited = timeGetTime() - before;
+  EXPECT_GE(waited, 3000u);
+  EXPECT_LT(waited, 3100u);
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(GetMenuSound(i), nullptr) << i;
+  EXPECT_FALSE(InList(looped));
 }
 
 }  // namespace

@@ -1,5 +1,10 @@
 // The game's sound object over the real library: names, ranges, variation, the play cycle, chains, the hardware
 // lent out and the system's restart.
+#include <atomic>
+#include <thread>
+
+#include "framework/core/services.h"
+#include "sound/install.h"
 #include "soundlayerfixture.h"
 
 extern "C" const char* __lsan_default_suppressions() { return "leak:creatememclass\nleak:initmainthread\n"; }
@@ -222,6 +227,62 @@ TEST_F(SoundLayerTest, DelayedAndCuedStarts) {
   cue = true;
   Run(10);
   EXPECT_EQ(Played("beep.pat"), 2);
+}
+
+// The voice player's thread makes, asks and destroys its sounds through the provider while the idle pass walks the
+// list and makes and destroys sounds of its own: without the list's lock the walk reads freed objects or the list
+// loses or keeps an object, which the sanitizer or the count below reports.
+TEST_F(SoundLayerTest, TheVoicePlayersThreadAndTheIdlePassShareTheList) {
+  WritePatch("DATA/SOUNDS/beep.pat", TonePatch(100, 440));
+  Start();
+  const SoundEnvironment env = SoundEnv();
+  SoundProvider* const before = Svc().sound;
+  InstallSoundServices();
+  SoundEnv() = env;
+  SoundProvider& provider = *Svc().sound;
+  std::vector<TSoundADV*> resident;
+  for (int i = 0; i < 24; ++i) resident.push_back(new TSoundADV("beep", kSoundLoadOnPlay));
+  int listed = 0;
+  for (TSoundADV* o = Sound().soundList; o; o = o->next) ++listed;
+
+  const std::vector<uint8_t> patch = TonePatch(20, 660);
+  constexpr int kPlays = 3000, kHeld = 4;
+  std::atomic<bool> done{false};
+  int played = 0;
+  std::thread voice([&] {
+    // A few messages in flight, the oldest freed as each new one starts.
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> held;
+    auto freeOldest = [&] {
+      provider.StopImage(held.front().first);
+      provider.FreeImage(held.front().first);
+      held.erase(held.begin());
+    };
+    for (int i = 0; i < kPlays; ++i) {
+      std::vector<uint8_t> image = patch;  // the library resolves each image in place
+      const uint32_t handle = provider.PlayImage(image.data(), static_cast<uint32_t>(image.size()));
+      if (handle && provider.ImagePlaying(handle)) ++played;
+      held.emplace_back(handle, std::move(image));
+      if (held.size() > kHeld) freeOldest();
+    }
+    while (!held.empty()) freeOldest();
+    done = true;
+  });
+  for (int pass = 0; !done || pass < 10; ++pass) {
+    SoundTakeTime();
+    TSoundADV::UpdateAll(true);
+    if (pass % 16 == 0) {
+      TSoundADV* own = new TSoundADV("beep", 0);
+      own->Play();
+      delete own;
+    }
+  }
+  voice.join();
+  EXPECT_EQ(played, kPlays);
+  int after = 0;
+  for (TSoundADV* o = Sound().soundList; o; o = o->next) ++after;
+  EXPECT_EQ(after, listed);
+  for (TSoundADV* o : resident) delete o;
+  Svc().sound = before;
 }
 
 }  // namespace

@@ -75,4 +75,6 @@ void UseFile(const std::string& path);
 std::string FilePath();
 // Writes pending changes now; false when the file could not be written.
 bool FlushAll();
+// The text a save would write now, the file loaded first if it was not.
+std::string Rendered();
 }  // namespace winapi::registry

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "windows.h"
@@ -32,6 +33,19 @@ std::string lowered(const std::string& s) {
   return r;
 }
 
+// Names compare without case; without a lowered copy, as a load compares every value with those before it.
+bool samename(std::string_view a, std::string_view b) {
+  const size_t n = b.size();
+  if (a.size() != n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
 struct Value {
   std::string name;
   DWORD type;
@@ -48,9 +62,8 @@ struct Key {
   size_t pathlength = 0;  // of the path below the root
 
   Value* find(const std::string& valueName) {
-    const std::string want = lowered(valueName);
     for (Value& v : values)
-      if (lowered(v.name) == want) return &v;
+      if (samename(v.name, valueName)) return &v;
     return nullptr;
   }
 };
@@ -64,6 +77,7 @@ struct Store {
   bool dirty = false;
   bool exithook = false;
   std::string path;  // empty: the configured one
+  std::string swept;  // the folder whose stale temporaries were cleared: once a run, not at every reload
   std::shared_ptr<Key> roots[7];
   std::map<uintptr_t, std::shared_ptr<Key>> handles;
   uintptr_t nexthandle = 0x1000;
@@ -303,9 +317,11 @@ void load(Store& s) {
     std::atexit([] { winapi::registry::FlushAll(); });
   }
 
-  {
-    const std::filesystem::path folder = std::filesystem::path(s.path).parent_path();
-    winapi::RemoveStaleHostSaves(folder.empty() ? "." : folder.c_str());
+  std::string folder = std::filesystem::path(s.path).parent_path().string();
+  if (folder.empty()) folder = ".";
+  if (folder != s.swept) {
+    winapi::RemoveStaleHostSaves(folder.c_str());
+    s.swept = folder;
   }
   std::ifstream in(s.path, std::ios::binary);
   if (!in) return;
@@ -322,7 +338,7 @@ void load(Store& s) {
       if (line.back() == ']' && line.find('\0') == std::string::npos) {
         const auto parts = components(line.substr(1, line.size() - 2).c_str());
         for (int r = 0; r < 7 && !parts.empty(); ++r) {
-          if (ROOTNAMES[r] && r != 6 && lowered(parts[0]) == lowered(ROOTNAMES[r])) {
+          if (ROOTNAMES[r] && r != 6 && samename(parts[0], ROOTNAMES[r])) {
             current = createpath(s.roots[r], std::vector<std::string>(parts.begin() + 1, parts.end()), nullptr);
           }
         }
@@ -488,9 +504,8 @@ LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
   Access a(key);
   if (a.status != ERROR_SUCCESS) return a.status;
   const auto& k = a.k;
-  const std::string want = lowered(valueName ? valueName : "");
   for (auto it = k->values.begin(); it != k->values.end(); ++it) {
-    if (lowered(it->name) == want) {
+    if (samename(it->name, valueName ? valueName : "")) {
       k->values.erase(it);
       a.s.dirty = true;
       return ERROR_SUCCESS;
@@ -556,6 +571,7 @@ void UseFile(const std::string& path) {
   save(s);
   s.loaded = false;
   s.handles.clear();
+  for (auto& root : s.roots) root.reset();  // read afresh at the next use
   s.path = path;
 }
 
@@ -569,6 +585,13 @@ bool FlushAll() {
   Store& s = store();
   std::lock_guard<std::mutex> lock(s.mutex);
   return save(s);
+}
+
+std::string Rendered() {
+  Store& s = store();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  ensureloaded(s);
+  return render(s);
 }
 
 }  // namespace winapi::registry

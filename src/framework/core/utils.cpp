@@ -84,37 +84,9 @@ int SerializeBlock(int mode, SerialTarget* target, void* data, uint32_t count) {
 }
 
 int FileCopy(const char* destination, const char* source) {
-  if (GetFileAttributesA(destination) != INVALID_FILE_ATTRIBUTES) return 0;  // a new file only
-  HANDLE in = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (in == INVALID_HANDLE_VALUE) return 0;
-  std::string temp = std::string(destination) + ".$$$";
-  HANDLE out = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (out == INVALID_HANDLE_VALUE) {
-    CloseHandle(in);
-    return 0;
-  }
-  bool ok = true;
-  char buffer[4096];
-  for (;;) {
-    DWORD got = 0, put = 0;
-    if (!ReadFile(in, buffer, sizeof buffer, &got, nullptr)) {
-      ok = false;
-      break;
-    }
-    if (got == 0) break;
-    if (!WriteFile(out, buffer, got, &put, nullptr) || put != got) {
-      ok = false;
-      break;
-    }
-  }
-  CloseHandle(in);
-  // On the disk before it takes the destination's name, so a crash never leaves a torn copy behind that name.
-  ok = ok && FlushFileBuffers(out);
-  CloseHandle(out);
-  // The rename refuses a destination that appeared meanwhile, as creating a new file would.
-  if (ok && MoveFileExA(temp.c_str(), destination, MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) return 1;
-  DeleteFileA(temp.c_str());
-  return 0;
+  // A new file only. The copy is written beside it under the one temporary name every whole-file save uses, flushed
+  // and renamed into place, so a crash leaves no torn copy and its temporary goes at the next start.
+  return CopyFileA(source, destination, TRUE) ? 1 : 0;
 }
 
 void* LocateEntryQuiet(const void* archive, const char* name) {

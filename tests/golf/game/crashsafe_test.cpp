@@ -16,8 +16,13 @@
 #include <thread>
 #include <vector>
 
+#include "framework/core/errors.h"
+#include "framework/core/paths.h"
+#include "framework/core/utils.h"
 #include "golf/golferfile.h"
+#include "platformlib/shapes/capture.h"
 #include "support/drive_fixture.h"
+#include "winapi_files.h"
 #include "windows.h"
 
 namespace {
@@ -157,6 +162,53 @@ TEST_F(CrashSafeSaves, RegistryFileIsOldOrNew) {
                       EXPECT_EQ(blob, std::vector<BYTE>(blobSize, static_cast<BYTE>(value))) << after;
                     }};
   KillWhileSaving(saver);
+}
+
+// The program's own whole-file saves over the stand-in: each target is always one whole version (a copy, which makes
+// only new files, whole or not there), and the next start leaves no temporary behind.
+TEST_F(CrashSafeSaves, ProgramWholeFileSavesAreOldOrNew) {
+  const std::string versions[2] = {std::string(256 * 1024, '1'), std::string(256 * 1024, '2')};
+  HostFile("c/one.dat", versions[0]);
+  HostFile("c/two.dat", versions[1]);
+  const auto size = static_cast<DWORD>(versions[0].size());
+  struct Row {
+    const char* what;
+    const char* target;  // in C:\Golfers
+    std::function<bool(uint32_t)> save;
+    bool mayBeAbsent;
+  } rows[] = {
+      {"FileSaveWholePath", "whole.dat",
+       [&](uint32_t v) {
+         return FileSaveWholePath("C:\\Golfers\\whole.dat", versions[v - 1].data(), size) == ERR_NONE;
+       },
+       false},
+      {"savefileadr", "adr.dat",
+       [&](uint32_t v) {
+         return savefileadr("C:\\Golfers\\adr.dat", versions[v - 1].data(), static_cast<int32_t>(size)) ==
+                static_cast<int32_t>(size);
+       },
+       false},
+      {"FileCopy", "copy.dat",
+       [](uint32_t v) {
+         DeleteFileA("C:\\Golfers\\copy.dat");
+         return FileCopy("C:\\Golfers\\copy.dat", v == 1 ? "C:\\one.dat" : "C:\\two.dat") == 1;
+       },
+       true},
+  };
+  for (const Row& row : rows) {
+    const std::string path = root_ + "/c/Golfers/" + row.target;
+    KillWhileSaving({row.what, row.save, [&](const char* after) {
+                       if (row.mayBeAbsent && !std::filesystem::exists(path)) return;
+                       const std::vector<uint8_t> bytes = HostBytes(path);
+                       const std::string text(bytes.begin(), bytes.end());
+                       EXPECT_TRUE(text == versions[0] || text == versions[1]) << after << ": " << bytes.size();
+                     }});
+    EXPECT_LE(winapi::RemoveStaleSaves("C:\\Golfers"), 1) << row.what;  // one temporary name per target
+  }
+  for (const auto& e : std::filesystem::directory_iterator(root_ + "/c/Golfers")) {
+    const std::string name = e.path().filename().string();
+    EXPECT_TRUE(name == "whole.dat" || name == "adr.dat" || name == "copy.dat") << name;
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "platformlib/gfx/windowdesc.h"
 #include "roundui/gameui.h"
 #include "roundui/inroundbutton.h"
+#include "roundui/shotclock.h"
 #include "roundui/targeting.h"
 #include "roundui/uitext.h"
 
@@ -78,6 +79,8 @@ TargetingArcEventHandler* ShownArc() {
 
 }  // namespace
 
+int32_t ChatHistoryLeft(int32_t screenWidth) { return std::max(static_cast<int32_t>(screenWidth * 0.53), ShotClockReach()); }
+
 TGameChat* CreateChatBox() {
   if (gChat) return gChat;
   return new (std::nothrow) TGameChat;
@@ -86,7 +89,7 @@ TGameChat* CreateChatBox() {
 TGameChat::TGameChat() : MA_EventHandler(kHandlerShown | kHandlerEnabled, 0, 0, 0, 0) {
   gChat = this;
   const int32_t w = Facts().screenWidth, h = Facts().screenHeight, m = Margin(), line = LineHeight();
-  history = MARect{static_cast<int32_t>(w * 0.53), m, w - m, line * 5 + m + 5};
+  history = MARect{ChatHistoryLeft(w), m, w - m, line * 5 + m + 5};
   editBox = MARect{m + 100, h - m - line - 7, m + 100 + static_cast<int32_t>(std::lround(w * 0.45)), h - m};
   expiry = timeGetTime() + kLineLife;
 }
@@ -118,6 +121,8 @@ void TGameChat::AddLine(const std::string& line) {
 
 void TGameChat::DrawHistory() {
   if (historyDrawn) EraseHistory();
+  // A shot clock made after the box moves the column right of it.
+  history.left = ChatHistoryLeft(Facts().screenWidth);
   // Long lines wrap: the oldest go until the text fits four rows.
   while (lines.size() > 1 && WrappedRows() > static_cast<int>(kLines)) lines.erase(lines.begin());
   if (lines.empty() || !StandardFonts[0]) return;

@@ -52,5 +52,7 @@ class TGameChat : public MA_EventHandler {
 class TGame;
 // The chat box (null outside network rounds of more than one golfer); made by the in-round manager.
 TGameChat* ChatBox();
+// Where the column of received lines begins on a screen this wide: right of the shot clock when there is one.
+int32_t ChatHistoryLeft(int32_t screenWidth);
 bool ChatBoxWanted(const TGame* game);
 TGameChat* CreateChatBox();

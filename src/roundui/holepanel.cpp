@@ -240,6 +240,16 @@ void CHoleNumParGfx::Draw(int redrawNow) {
   if (redrawNow) UpdateScreen();
 }
 
+int32_t CHoleNumParGfx::RightEdge() const {
+  const PanelLayout& l = Layout();
+  const int32_t ox = l.originX, oy = l.originY;
+  int32_t edge = right > left ? right : 0;
+  for (const MARect& r : {FrameRectAt(background_.frame, ox + l.backX, oy + l.backY),
+                          FrameRectAt(top_.frame, ox + l.topX, oy + l.topY)})
+    if (r.right > r.left) edge = std::max(edge, r.right);
+  return edge;
+}
+
 void CHoleNumParGfx::Erase(int redrawNow) {
   if (!(flags & kHandlerShown) || right <= left) return;
   RestoreViewRect(MARect{left, top, right, bottom});

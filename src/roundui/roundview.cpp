@@ -7,6 +7,7 @@
 #include "golf/game.h"
 #include "golf/player.h"
 #include "platformlib/gfx/windowdesc.h"
+#include "roundui/windind.h"
 #include "scene/golfview.h"
 
 namespace {
@@ -65,6 +66,8 @@ void SetUpShotView(const Vector3& ball, const Vector3& aim) {
   if (target.x == ball.x && target.y == ball.y) target.y += 1.0f;
   MainView.FaceGroundPoint(target);
   CurrentMainView = &MainView;
+  // The arrow was last taken from whatever view came before (the previous shot's, or none).
+  WindIndicatorFollowView();
 }
 
 void DrawRoundView() {

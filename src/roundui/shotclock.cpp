@@ -15,7 +15,9 @@
 #include "golf/golfmsg.h"
 #include "golf/shotclock.h"
 #include "mmsystem.h"
+#include "roundui/chatbox.h"
 #include "roundui/gameui.h"
+#include "roundui/holepanel.h"
 #include "roundui/inroundbutton.h"
 #include "roundui/tips.h"
 #include "roundui/uishapes.h"
@@ -41,9 +43,33 @@ MARect Union(const MARect& a, const MARect& b) {
   return MARect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
 }
 
+constexpr int32_t kClockGap = 4;
+
+// The face and its label hang right of the hole panel's texts and art (the shot label ends its top row), never
+// over them; without a panel at its table place.
+int32_t ClockShift(const uint8_t* faceFrame, const uint8_t* panelFrame, const ClockPlace& at) {
+  const MARect whole = Union(FrameRectAt(faceFrame, at.faceX, at.faceY),
+                             FrameRectAt(panelFrame, at.faceX + at.panelX, at.faceY + at.panelY));
+  if (whole.right <= whole.left || !HolePanel || !(HolePanel->flags & kHandlerShown)) return 0;
+  return std::max(0, HolePanel->RightEdge() + kClockGap - whole.left);
+}
+
 }  // namespace
 
 TShotClockUI* ShotClock() { return gClock; }
+
+int32_t ShotClockReach() {
+  if (!gClock) return 0;
+  const TGame* g = CurrentGame();
+  const ClockPlace& at = Place();
+  const int count = g ? std::clamp(g->violations[std::clamp<int>(g->state.currentPlayer, 0, 3)], 0, 5) : 0;
+  const uint8_t* faceFrame = GameUIFrame(kShapeShotClock, count + 2);
+  const uint8_t* panelFrame = GameUIFrame(kShapeShotClock, 1);
+  const int32_t faceX = at.faceX + ClockShift(faceFrame, panelFrame, at);
+  const MARect whole = Union(FrameRectAt(faceFrame, faceX, at.faceY),
+                             FrameRectAt(panelFrame, faceX + at.panelX, at.faceY + at.panelY));
+  return whole.right > whole.left ? whole.right + kClockGap : 0;
+}
 
 TShotClockUI* CreateShotClock() {
   TGame* g = CurrentGame();
@@ -138,9 +164,12 @@ void TShotClockUI::Draw(int redrawNow) {
   const uint32_t remaining = Remaining();
   const ClockPlace& at = Place();
   const int count = std::clamp(g->violations[std::clamp<int>(g->state.currentPlayer, 0, 3)], 0, 5);
-  face = DrawUIFrame(GameUIFrame(kShapeShotClock, count + 2), at.faceX, at.faceY);
-  panel = DrawUIFrame(GameUIFrame(kShapeShotClock, 1), at.faceX + at.panelX, at.faceY + at.panelY);
-  const int32_t middleX = face.right > face.left ? (face.left + face.right) / 2 : at.faceX;
+  const uint8_t* faceFrame = GameUIFrame(kShapeShotClock, count + 2);
+  const uint8_t* panelFrame = GameUIFrame(kShapeShotClock, 1);
+  const int32_t faceX = at.faceX + ClockShift(faceFrame, panelFrame, at);
+  face = DrawUIFrame(faceFrame, faceX, at.faceY);
+  panel = DrawUIFrame(panelFrame, faceX + at.panelX, at.faceY + at.panelY);
+  const int32_t middleX = face.right > face.left ? (face.left + face.right) / 2 : faceX;
   if (labelFont) {
     SelectRoundFont(labelFont, screen, kAlignCentre, 0xFFFFFF, 0);
     FontDrawText(panel.right > panel.left ? (panel.left + panel.right) / 2 : middleX,

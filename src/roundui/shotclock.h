@@ -41,5 +41,7 @@ class TShotClockUI : public MA_EventHandler {
 
 // The only shot clock (null when the game's shot-clock option is off).
 TShotClockUI* ShotClock();
+// The first column right of where the clock hangs (0 without a clock): what sits beside it at the top begins there.
+int32_t ShotClockReach();
 // Makes the clock when the current game's shot-clock option is on and none exists; null otherwise.
 TShotClockUI* CreateShotClock();

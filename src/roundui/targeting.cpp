@@ -337,7 +337,9 @@ int TargetingArcEventHandler::OnChar(uint16_t code) {
   const bool ctrl = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
   const bool shift = (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0;
   int passes = 0;
+  bool held = false;
   do {
+    const uint32_t passStart = timeGetTime();
     const Vector3 ball = g->ball.position;
     const float dx = AimPoint.x - ball.x, dy = AimPoint.y - ball.y, dz = AimPoint.z - ball.z;
     const float d = std::sqrt(dx * dx + dy * dy + dz * dz);
@@ -369,7 +371,10 @@ int TargetingArcEventHandler::OnChar(uint16_t code) {
       UpdateTargeting(this, 1, 1, 0, 1);
     }
     ++passes;
-  } while ((GetAsyncKeyState(vk) & 0x8000) != 0);
+    // A pass takes well under a millisecond here: stepping once per pass would swing the aim by tens of degrees
+    // during a short tap, so a held key steps on the clock instead.
+    while ((held = (GetAsyncKeyState(vk) & 0x8000) != 0) && timeGetTime() - passStart < kAimStepMs) Sleep(1);
+  } while (held);
   Restart();
   return 1;
 }

@@ -33,6 +33,7 @@ struct ArcSegment {
 enum ArcKind : uint8_t { kArcNone = 0, kArcFlight = 1, kArcHazard = 2, kArcReplay = 4, kArcSecond = 5, kArcProvisional = 99 };
 constexpr int kArcSegmentCapacity = 500;
 constexpr int kArcStepLimit = 501;      // a flight that has not landed by then flew away
+constexpr uint32_t kAimStepMs = 30;      // a held aiming key steps this often, whatever the loop's speed
 constexpr float kArcStepSeconds = 0.025f;
 
 extern Vector3 AimPoint;

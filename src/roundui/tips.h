@@ -25,7 +25,9 @@ class TZarvotipBtn;
 
 class TGolfTipsManager {
  public:
-  TGolfTipsManager() { Reset(); }
+  // Draws no random number: the pick is made when a round's interface is built, so the game's random sequence does
+  // not depend on when the manager was first used.
+  TGolfTipsManager() = default;
   // A new round: nothing shown or offered; the random pick decides whether this round offers a tip.
   void Reset();
   // The tips button of the round, made once and added to the in-round list.

@@ -155,6 +155,10 @@ void RedrawWindIndicator() {
   if (RoundWindSetting() != 0 && WindIndicator) WindIndicator->Paint(RoundWindSetting());
 }
 
+void WindIndicatorFollowView() {
+  if (WindIndicator) WindIndicator->sector = GetWindDirectionSector();
+}
+
 void SetWindIndicatorVisible(int on) {
   // An indicator that could not be built is simply not there.
   if (WindIndicator) WindIndicator->Show(on, 1);

@@ -42,6 +42,8 @@ extern WindIndicatorEventHandler* WindIndicator;
 // Creates and sets up the indicator: 2 when it cannot be allocated (no indicator), else 0.
 int CreateWindIndicator(int32_t anchorX, int32_t anchorY);
 void RedrawWindIndicator();
+// The arrow taken again from the view a shot is now seen from (nothing when there is no indicator).
+void WindIndicatorFollowView();
 // Shows or hides the indicator; nothing when there is none.
 void SetWindIndicatorVisible(int on);
 // The sector (0..15) of the hole's wind relative to the view's heading, with a random part below one sector.

@@ -18,7 +18,9 @@
 #include "platformlib/gfx/rowspace.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "roundui/aftershot.h"
+#include "roundui/chatbox.h"
 #include "roundui/gameui.h"
+#include "roundui/holepanel.h"
 #include "roundui/scorecard.h"
 #include "roundui/shotclock.h"
 #include "roundui/uishapes.h"
@@ -138,6 +140,47 @@ TEST_F(ShotClockPictures, CountsOnlyWhileItRunsAndTurnsRed) {
   g->mode = kModePractice;  // practice never runs the clock
   clock->Restart();
   EXPECT_FALSE(clock->IsRunning());
+}
+
+// The clock hangs right of the hole panel (four golfers with the longest names, the shot label) and left of the
+// column of chat lines, at each screen size's own art, overlapping neither.
+TEST_F(ShotClockPictures, ItKeepsClearOfTheHolePanelAndTheChatLines) {
+  struct Case {
+    int size;
+    int32_t width;
+    const char* folder;
+  } cases[] = {{0, 640, "|DATA|UI640"}, {1, 800, "|DATA|UI800"}};
+  for (int s = 0; s < 4; ++s) {
+    TPlayer* p = g->players->GetPlayer(s);
+    p->flags |= kGolferTakesPart;
+    std::memset(p->name, 'W', sizeof p->name - 1);
+    p->name[sizeof p->name - 1] = 0;
+  }
+  clock->Restart();
+  for (const Case& c : cases) {
+    Facts().sizeSetting = c.size;
+    Facts().screenWidth = c.width;
+    PathRecord& ui = c.size ? Folders().ui800 : Folders().ui640;
+    std::snprintf(ui.drive, sizeof ui.drive, "c:");
+    PathSetDirectory(&ui, c.folder);
+    FreeGameUIShapes();
+    LoadGameUIShapes(&ui);
+    CHoleNumParGfx* panel = CreateHolePanel();
+    ASSERT_NE(panel, nullptr);
+    panel->flags |= kHandlerShown;
+    panel->Draw(0);
+    clock->Draw(0);
+    EXPECT_GT(panel->right, panel->left) << c.width;
+    EXPECT_GT(clock->right, clock->left) << c.width;
+    EXPECT_GE(clock->left, panel->RightEdge()) << c.width;
+    TGameChat* chat = CreateChatBox();
+    ASSERT_NE(chat, nullptr);
+    EXPECT_GE(chat->history.left, clock->right) << c.width;
+    EXPECT_GT(chat->history.right - chat->history.left, c.width / 3) << c.width;
+    delete chat;
+    clock->Erase(0);
+    delete panel;
+  }
 }
 
 class NoticeRecorder : public RoundInterfaceProvider {

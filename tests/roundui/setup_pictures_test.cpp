@@ -39,6 +39,7 @@
 #include "roundui/powermeter.h"
 #include "roundui/uishapes.h"
 #include "roundui/windind.h"
+#include "scene/golfview.h"
 #include "support/golden.h"
 #include "support/ground.h"
 
@@ -189,7 +190,11 @@ class SetUpPictures : public roundtest::RoundPictures {
 };
 
 TEST_F(SetUpPictures, PanelsButtonsAndWind) {
+  // A view turned elsewhere by what ran before: the arrow is taken from the shot's own view, not from it.
+  MainView.SetHeading(0x4000);
   StartRound(kModeStroke, 1);
+  const int facing = ((g_->windHeading - MainView.heading) & 0xFFFF) / 4096;
+  EXPECT_TRUE(WindIndicator->sector == facing || WindIndicator->sector == (facing + 1) % 16) << WindIndicator->sector;
   d3dtest::ExpectGolden(Crop(0, 0, 280, 70), "hole_panel_one", 0, "roundui");
   d3dtest::ExpectGolden(Crop(298, 390, 108, 50), "lie_panel", 0, "roundui");
   d3dtest::ExpectGolden(Crop(515, 330, 125, 24), "distance_panel", 0, "roundui");

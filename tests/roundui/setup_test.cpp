@@ -213,6 +213,19 @@ TEST_F(TipOffers, NetworkAlwaysTipsAndTheRoundsPick) {
   }
 }
 
+// Only a round's start draws the pick: making the manager leaves the game's random sequence alone, so what a round
+// draws does not depend on whether the tips were used before.
+TEST_F(TipOffers, OnlyARoundsStartDrawsThePick) {
+  SceneProvider* scene = Svc().scene;
+  scene->SeedRandom15(7);
+  const int first = scene->Random15(), second = scene->Random15();
+  scene->SeedRandom15(7);
+  TGolfTipsManager fresh;
+  EXPECT_EQ(scene->Random15(), first);
+  fresh.Reset();
+  EXPECT_EQ(fresh.randomPick, second % 5);
+}
+
 // A tip whose movie is neither on the disk nor on a disc asks for the game CD; Escape gives up and nothing plays.
 TEST_F(TipOffers, AMissingMovieAsksForTheDiscAndEscapeGoesBack) {
   struct Asking : FrontEndProvider {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "roundui_fixture.h"
 #include "windows.h"
@@ -39,7 +40,7 @@ TEST(AimSteps, TurnAndStretchAboutTheBall) {
 
 using AimKeysTest = roundtest::VirtualClockTest;
 
-TEST_F(AimKeysTest, EachPassOfAHeldKeyIsOneStep) {
+TEST_F(AimKeysTest, AKeyStepsOnceATapAndOnTheClockWhileHeld) {
   struct Case {
     uint16_t code;
     int vk;
@@ -60,15 +61,17 @@ TEST_F(AimKeysTest, EachPassOfAHeldKeyIsOneStep) {
     EXPECT_NEAR(std::atan2(AimPoint.y - ball.y, AimPoint.x - ball.x) * 180.0f / 3.14159265f, c.angleDegrees, 0.001f);
     EXPECT_TRUE(hole.arc.arcReady);
   }
-  // Held down: one step per pass while GetAsyncKeyState says it is down (each poll moves the clock 1 ms: the
-  // Ctrl and Shift polls, then two passes).
-  Hole hole;
-  wt::StartInputScript({wt::ScriptKey(0, VK_DOWN, true), wt::ScriptKey(5, VK_DOWN, false)}, 1);
-  wt::AdvanceClock(1);
-  hole.arc.OnChar(kKeyDown);
-  wt::StopInputScript();
-  const float length = Ground(hole.golfer.ball.position, AimPoint);
-  EXPECT_NEAR(length, 240.0f * 0.98f * 0.98f, 0.05f);
+  // Held down: one step every kAimStepMs of the clock while GetAsyncKeyState says it is down, however fast the
+  // passes run (each poll moves the clock 1 ms): a short tap is one step, 70 ms are three.
+  for (const auto& [holdMs, steps] : {std::pair<uint32_t, int>{5, 1}, {70, 3}}) {
+    Hole hole;
+    wt::StartInputScript({wt::ScriptKey(0, VK_DOWN, true), wt::ScriptKey(holdMs, VK_DOWN, false)}, 1);
+    wt::AdvanceClock(1);
+    hole.arc.OnChar(kKeyDown);
+    wt::StopInputScript();
+    const float length = Ground(hole.golfer.ball.position, AimPoint);
+    EXPECT_NEAR(length, 240.0f * std::pow(0.98f, static_cast<float>(steps)), 0.05f) << holdMs;
+  }
 }
 
 TEST_F(AimKeysTest, ShiftShapesTheShotExceptWithThePutter) {

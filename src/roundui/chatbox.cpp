@@ -4,6 +4,7 @@
 #include <cmath>
 #include <new>
 
+#include "framework/core/registry.h"
 #include "framework/core/services.h"
 #include "framework/core/utils.h"
 #include "framework/ui/displaymgr.h"
@@ -109,6 +110,7 @@ void TGameChat::AddLine(const std::string& line) {
   TargetingArcEventHandler* arc = lines.empty() ? ShownArc() : nullptr;
   if (arc) arc->Erase(0);
   lines.push_back(line.substr(0, kChatLineLimit));
+  WriteLogLine(("Chat line: " + lines.back()).c_str());
   DrawHistory();
   if (lines.size() == 1) {
     if (arc) arc->Draw(0);
@@ -207,7 +209,7 @@ int TGameChat::OnIdle() {
   const uint32_t now = timeGetTime();
   if (!(flags & kHandlerEnabled) || !GameUIManager().chatAllowed) {
     expiry = now + kLineLife;
-    return 0;
+    return 1;
   }
   if (static_cast<int32_t>(now - expiry) > 0) {
     expiry = now + kLineLife;
@@ -223,7 +225,8 @@ int TGameChat::OnIdle() {
       }
     }
   }
-  return 0;
+  // The handlers after it in the round's list (the shot clock, the targeting arc) get their pass too.
+  return 1;
 }
 
 void TGameChat::Draw(int) {

@@ -106,7 +106,7 @@ int TGameChat::WrappedRows() const {
 }
 
 void TGameChat::AddLine(const std::string& line) {
-  if (lines.size() >= kLines) lines.erase(lines.begin());
+  if (lines.size() >= kLines) DropOldest("pushed out");
   TargetingArcEventHandler* arc = lines.empty() ? ShownArc() : nullptr;
   if (arc) arc->Erase(0);
   lines.push_back(line.substr(0, kChatLineLimit));
@@ -118,10 +118,15 @@ void TGameChat::AddLine(const std::string& line) {
   }
 }
 
+void TGameChat::DropOldest(const char* why) {
+  WriteLogLine(("Chat line " + std::string(why) + ": " + lines.front()).c_str());
+  lines.erase(lines.begin());
+}
+
 void TGameChat::DrawHistory() {
   if (historyDrawn) EraseHistory();
   // Long lines wrap: the oldest go until the text fits four rows.
-  while (lines.size() > 1 && WrappedRows() > static_cast<int>(kLines)) lines.erase(lines.begin());
+  while (lines.size() > 1 && WrappedRows() > static_cast<int>(kLines)) DropOldest("pushed out");
   if (lines.empty() || !StandardFonts[0]) return;
   ImageRecord* screen = DrawnImage();
   if (!screen || !screen->window) return;
@@ -214,7 +219,7 @@ int TGameChat::OnIdle() {
   if (static_cast<int32_t>(now - expiry) > 0) {
     expiry = now + kLineLife;
     if (!lines.empty()) {
-      lines.erase(lines.begin());
+      DropOldest("aged");
       if (lines.empty()) {
         TargetingArcEventHandler* arc = ShownArc();
         if (arc) arc->Erase(0);

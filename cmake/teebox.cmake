@@ -17,13 +17,20 @@ endif()
 
 # teebox_add_test(NAME SOURCES a.cpp ... LIBS lib ...)
 # One GoogleTest program, its tests registered with ctest one by one.
-# teebox_add_test(NAME [SERIAL] SOURCES a.cpp ... LIBS lib ...)
+# teebox_add_test(NAME [SERIAL] [TIMEOUT seconds] SOURCES a.cpp ... LIBS lib ...)
 # SERIAL: the tests run alone, for whole-program scenarios whose threads must not starve under a full parallel run.
+# TIMEOUT: a limit of its own, for scenarios of several programs that run longer than the run's default allows.
 function(teebox_add_test name)
-  cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "SERIAL" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   set(_serial "")
+  if(T_SERIAL OR T_TIMEOUT)
+    set(_serial PROPERTIES)
+  endif()
   if(T_SERIAL)
-    set(_serial PROPERTIES RUN_SERIAL TRUE)
+    list(APPEND _serial RUN_SERIAL TRUE)
+  endif()
+  if(T_TIMEOUT)
+    list(APPEND _serial TIMEOUT ${T_TIMEOUT})
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)

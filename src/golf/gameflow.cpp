@@ -296,31 +296,39 @@ void flyShot(TGame& g, TPlayer* p) {
 
 }  // namespace
 
+namespace {
+
+// The other machines of a network round play the same shot from its record.
+void sendShot(const TGame& g, const TPlayer* p, const Vector3& from, const Vector3& aim, float power, float curve,
+              float trajectory) {
+  ShotSetUpBlock b;
+  b.golfer = g.state.currentPlayer;
+  b.wind = p->windCondition;
+  b.fairway = p->fairwayCondition;
+  b.green = p->greenCondition;
+  b.club = p->currentClub;
+  b.shotType = p->shotType;
+  b.position = from;
+  b.power = power;
+  b.curve = curve;
+  b.trajectory = trajectory;
+  b.aim = aim;
+  b.windSpeed = static_cast<uint8_t>(std::clamp<int>(g.windSpeed, 0, kMaxWindSpeed));
+  // Written field by field, so every machine reads the same record whatever its byte order and padding.
+  uint8_t wire[kShotSetUpWireBytes];
+  WriteShotSetUp(b, wire);
+  Svc().network->SendBlock(-1, kGolfRemoteSettings, wire, sizeof wire);
+}
+
+}  // namespace
+
 int PlayCurrentShot(float power, float curve, float trajectory) {
   TGame* g = CurrentGame();
   if (!g) return 0;
   TPlayer* p = g->players->GetPlayer(g->state.currentPlayer);
   if (!p) return 0;
   p->CheckCourseConditions();
-  if (g->networked) {
-    ShotSetUpBlock b;
-    b.golfer = g->state.currentPlayer;
-    b.wind = p->windCondition;
-    b.fairway = p->fairwayCondition;
-    b.green = p->greenCondition;
-    b.club = p->currentClub;
-    b.shotType = p->shotType;
-    b.position = p->ball.position;
-    b.power = power;
-    b.curve = curve;
-    b.trajectory = trajectory;
-    b.aim = ShotAimPoint;
-    b.windSpeed = static_cast<uint8_t>(std::clamp<int>(g->windSpeed, 0, kMaxWindSpeed));
-    // Written field by field, so every machine reads the same record whatever its byte order and padding.
-    uint8_t wire[kShotSetUpWireBytes];
-    WriteShotSetUp(b, wire);
-    Svc().network->SendBlock(-1, kGolfRemoteSettings, wire, sizeof wire);
-  }
+  if (g->networked) sendShot(*g, p, p->ball.position, ShotAimPoint, power, curve, trajectory);
   runShot(*g, p, ShotAimPoint, power, curve, trajectory);
   if (Svc().round->CountsShots()) Svc().round->BeginAfterShot();
   else PostGolfMessage(kGolfBallStopped);
@@ -333,6 +341,19 @@ int FlyLaunchedShot() {
   TPlayer* p = g->players->GetPlayer(g->state.currentPlayer);
   if (!p) return 0;
   ActiveGolferRecord = p;
+  if (g->networked && g->IsLocalTurn()) {
+    // A person's swing turned the launch off the aim line: the others aim along the line the ball left on, as far
+    // away as the aim (a putt's speed is judged by that distance).
+    const Vector3& at = p->ballBeforeShot.position;
+    const float reach = std::hypot(ShotAimPoint.x - at.x, ShotAimPoint.y - at.y);
+    const float along = std::hypot(p->ball.velocity.x, p->ball.velocity.y);
+    Vector3 aim = ShotAimPoint;
+    if (along > 0.0f) {
+      aim.x = at.x + p->ball.velocity.x / along * reach;
+      aim.y = at.y + p->ball.velocity.y / along * reach;
+    }
+    sendShot(*g, p, at, aim, ShotMeter.finalPower, ShotMeter.finalCurve, ShotMeter.trajectory);
+  }
   flyShot(*g, p);
   return 1;
 }

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "course/terrain.h"
+#include "framework/core/registry.h"
 #include "framework/core/services.h"
 #include "framework/ui/displaymgr.h"
 #include "framework/ui/eventhandler.h"
@@ -772,29 +775,33 @@ void FinishAfterShotChoice() {
 }
 
 bool AfterShotMessage(uint32_t id) {
-  // A choice counts once: a second message for the same shot finds nothing pending.
-  const bool pending = gPending != 0;
-  switch (id) {
-    case kGolfRemoteResult:
-      if (pending) DoAcceptShot();
+  static const struct {
+    uint32_t id;
+    const char* name;
+    void (*run)();
+  } kChoices[] = {{kGolfRemoteResult, "Ok", DoAcceptShot},  {kGolfRemoteSetUp, "Mulligan", DoMulligan},
+                  {kGolfRemoteReplay, "Tap-in", DoTapIn},   {kGolfRemoteBall, "Rehit", DoRehit},
+                  {kGolfRemoteRest, "Drop", DoDropBall},    {kGolfConceded, "Concede", DoConcedeHole}};
+  for (const auto& c : kChoices) {
+    if (c.id != id) continue;
+    // A choice counts once: a second message for the same shot finds nothing pending.
+    if (!gPending) {
+      WriteLogLine((std::string("After-shot choice ") + c.name + ": nothing pending").c_str());
       return true;
-    case kGolfRemoteSetUp:
-      if (pending) DoMulligan();
-      return true;
-    case kGolfRemoteReplay:
-      if (pending) DoTapIn();
-      return true;
-    case kGolfRemoteBall:
-      if (pending) DoRehit();
-      return true;
-    case kGolfRemoteRest:
-      if (pending) DoDropBall();
-      return true;
-    case kGolfConceded:
-      if (pending) DoConcedeHole();
-      return true;
-    default: return false;
+    }
+    c.run();
+    // Every machine of a network round logs the same line for the same choice.
+    if (TGame* g = game(); TPlayer* p = golfer(g)) {
+      uint32_t strokes = 0;
+      p->GetHoleScore(g->state.round, g->state.hole, &strokes, nullptr);
+      char line[128];
+      std::snprintf(line, sizeof line, "After-shot choice %s: %.*s has %u on hole %d", c.name,
+                    static_cast<int>(strnlen(p->name, sizeof p->name)), p->name, strokes, g->state.hole + 1);
+      WriteLogLine(line);
+    }
+    return true;
   }
+  return false;
 }
 
 void PlayShotReplay(int camera, bool automatic) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <new>
 
+#include "framework/core/registry.h"
 #include "framework/core/services.h"
 #include "framework/core/utils.h"
 #include "framework/ui/displaymgr.h"
@@ -108,10 +109,11 @@ int TGameChat::WrappedRows() const {
 }
 
 void TGameChat::AddLine(const std::string& line) {
-  if (lines.size() >= kLines) lines.erase(lines.begin());
+  if (lines.size() >= kLines) DropOldest("pushed out");
   TargetingArcEventHandler* arc = lines.empty() ? ShownArc() : nullptr;
   if (arc) arc->Erase(0);
   lines.push_back(line.substr(0, kChatLineLimit));
+  WriteLogLine(("Chat line: " + lines.back()).c_str());
   DrawHistory();
   if (lines.size() == 1) {
     if (arc) arc->Draw(0);
@@ -119,12 +121,17 @@ void TGameChat::AddLine(const std::string& line) {
   }
 }
 
+void TGameChat::DropOldest(const char* why) {
+  WriteLogLine(("Chat line " + std::string(why) + ": " + lines.front()).c_str());
+  lines.erase(lines.begin());
+}
+
 void TGameChat::DrawHistory() {
   if (historyDrawn) EraseHistory();
   // A shot clock made after the box moves the column right of it.
   history.left = ChatHistoryLeft(Facts().screenWidth);
   // Long lines wrap: the oldest go until the text fits four rows.
-  while (lines.size() > 1 && WrappedRows() > static_cast<int>(kLines)) lines.erase(lines.begin());
+  while (lines.size() > 1 && WrappedRows() > static_cast<int>(kLines)) DropOldest("pushed out");
   if (lines.empty() || !StandardFonts[0]) return;
   ImageRecord* screen = DrawnImage();
   if (!screen || !screen->window) return;
@@ -212,12 +219,12 @@ int TGameChat::OnIdle() {
   const uint32_t now = timeGetTime();
   if (!(flags & kHandlerEnabled) || !GameUIManager().chatAllowed) {
     expiry = now + kLineLife;
-    return 0;
+    return 1;
   }
   if (static_cast<int32_t>(now - expiry) > 0) {
     expiry = now + kLineLife;
     if (!lines.empty()) {
-      lines.erase(lines.begin());
+      DropOldest("aged");
       if (lines.empty()) {
         TargetingArcEventHandler* arc = ShownArc();
         if (arc) arc->Erase(0);
@@ -228,7 +235,8 @@ int TGameChat::OnIdle() {
       }
     }
   }
-  return 0;
+  // The handlers after it in the round's list (the shot clock, the targeting arc) get their pass too.
+  return 1;
 }
 
 void TGameChat::Draw(int) {

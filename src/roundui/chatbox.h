@@ -40,6 +40,7 @@ class TGameChat : public MA_EventHandler {
   bool historyDrawn = false, editDrawn = false;
 
  private:
+  void DropOldest(const char* why);
   void DrawHistory();
   void EraseHistory();
   void DrawEdit();

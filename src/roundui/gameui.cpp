@@ -178,7 +178,12 @@ void BuildGameUI() {
   CurrentHandlerList() = h.list;
   h.list->ShowEach(0);
   h.list->EnableEach(0);
-  if (h.chat) h.chat->Redraw();
+  // The chat box is not a turn's control: it takes lines and ages them in every golfer's turn, as long as the
+  // round allows chat (disabled, its lines never went).
+  if (h.chat) {
+    h.chat->Enable(1, 0);
+    h.chat->Redraw();
+  }
   if (TGameChat* chat = ChatBox()) chat->Resume();
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "framework/core/registry.h"
 #include "framework/core/services.h"
 #include "frontend/tourneydlg.h"
 #include "golf/modes.h"
@@ -83,7 +84,10 @@ class RoundInterface : public RoundInterfaceProvider {
     if (TShotClockUI* clock = ShotClock()) clock->Restart();
   }
   // The game's notices during a round (a peer's infraction, a concession, a lost peer) close by themselves.
-  void ShowMessage(const std::string& text, uint32_t ms) override { Svc().frontEnd->ShowTimedNotice(text, ms); }
+  void ShowMessage(const std::string& text, uint32_t ms) override {
+    WriteLogLine(("Round message: " + text).c_str());
+    Svc().frontEnd->ShowTimedNotice(text, ms);
+  }
   bool ArcLandingPoint(float* x, float* y, float* height) override {
     const TargetingArcEventHandler* arc = CurrentTargetingHandler;
     if (!arc || !arc->arcReady) return false;

@@ -7,6 +7,7 @@
 #include <string>
 #include <cmath>
 
+#include "framework/core/registry.h"
 #include "framework/core/services.h"
 #include "golf/golfmsg.h"
 #include "framework/ui/displaymgr.h"
@@ -100,6 +101,11 @@ void ShowGolferToPlay() {
   if (p) {
     if (!PersonToPlay()) OpenShotControls(false);
     SetUpShotView(p->ball.position, ShotAimPoint);
+    const TGame* g = CurrentGame();
+    char line[96];
+    std::snprintf(line, sizeof line, "Golfer to play: slot %d on hole %d, %s", g->state.currentPlayer,
+                  g->state.hole + 1, p->IsComputer() ? "the computer's" : g->IsLocalTurn() ? "here" : "elsewhere");
+    WriteLogLine(line);
   }
   UpdateGameUI(0, 0, 0, 0);
   InvalidateRoundView();

@@ -1,11 +1,15 @@
 // Network play end to end: two `teebox /NETWIRE /GS 127.0.0.1` processes, headless, each driven by an input script
-// of timed clicks and keys, meet at our lobby server. One creates a game and waits in its clubhouse, the other
-// joins it; the host puts the joiner on the tee and tees off, and both machines start the same round.
+// of clicks and keys, meet at our lobby server. One creates a game with a shot clock and waits in its clubhouse, the
+// other joins it; the host puts the joiner on the tee and tees off, and both machines start the same round. In it
+// they chat both ways, and the host's late first shot and its after-shot choice are carried out on both machines.
+// The scripts wait at `await` lines for gates the test opens once the machines' logs show they are ready, so the
+// run keeps in step however slowly the machines go.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -14,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "golf/shotclock.h"
 #include "lobby.h"
 #include "support/demo_installation.h"
 #include "support/spawnprogram.h"
@@ -29,6 +34,8 @@ constexpr const char* kFirstGameRow = "420 201";
 constexpr const char* kFirstProShopRow = "200 190";
 constexpr const char* kAddButton = "354 215";
 constexpr const char* kTeeOffButton = "585 413";
+constexpr const char* kShotClockChoice = "420 293";  // the new game's "Shot Clock:" row: one click, 10 seconds
+constexpr const char* kNewGameOk = "347 393";
 
 struct Machine {
   pid_t pid = 0;
@@ -50,6 +57,7 @@ class NetPlayProgramTest : public ::testing::Test {
 
   // A machine of its own: a copy of the demo installation, a registry that has shown the lobby's help before, and
   // the script it plays.
+  // NETPLAY_SHOW=<name> shows that machine in a window on the test's display.
   void Start(const std::string& name, int address, const std::string& script, uint16_t lobbyPort) {
     Machine m;
     m.folder = dir_ / name;
@@ -59,7 +67,8 @@ class NetPlayProgramTest : public ::testing::Test {
                                "\"DoHelp\"=dword:00000000\n";
     const fs::path scriptFile = dir_ / (name + ".script");
     std::ofstream(scriptFile) << script;
-    const std::vector<std::string> env = {"WINAPI_HOST=headless",
+    const char* shown = std::getenv("NETPLAY_SHOW");
+    const std::vector<std::string> env = {shown && name == shown ? "WINAPI_HOST=" : "WINAPI_HOST=headless",
                                           "WINAPI_AUDIO=null",
                                           "WINAPI_NET_ADDRESS=127.0.0." + std::to_string(address),
                                           "WINAPI_PORT_MAP=7653=" + std::to_string(lobbyPort),
@@ -74,41 +83,69 @@ class NetPlayProgramTest : public ::testing::Test {
     machines_.push_back(m);
   }
 
-  // The text after `start` of the first line of a machine's log that has it, waiting for it (bounded).
-  std::optional<std::string> WaitForLog(const Machine& m, const std::string& start, int seconds = 240) {
+  // The texts after `start` of the first `count` lines of a machine's log that have it, waiting for them (bounded;
+  // fewer when they do not come).
+  std::vector<std::string> WaitForLogLines(const Machine& m, const std::string& start, size_t count,
+                                           int seconds = 240) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
+    std::vector<std::string> found;
+    for (;;) {
+      found.clear();
       std::ifstream log(m.folder / "ZQLog.Log");
-      for (std::string line; std::getline(log, line);)
-        if (line.rfind(start, 0) == 0) return line.substr(start.size(), line.find(":  Date:") - start.size());
-      if (waitpid(m.pid, nullptr, WNOHANG) != 0) return std::nullopt;  // the program ended
+      for (std::string line; found.size() < count && std::getline(log, line);)
+        if (line.rfind(start, 0) == 0) found.push_back(line.substr(start.size(), line.find(":  Date:") - start.size()));
+      // Done, out of time, or the program ended.
+      if (found.size() == count || std::chrono::steady_clock::now() >= deadline || waitpid(m.pid, nullptr, WNOHANG) != 0)
+        return found;
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
-    return std::nullopt;
   }
+  std::optional<std::string> WaitForLog(const Machine& m, const std::string& start, int seconds = 240) {
+    const std::vector<std::string> found = WaitForLogLines(m, start, 1, seconds);
+    return found.empty() ? std::nullopt : std::optional<std::string>(found[0]);
+  }
+
+  // A gate of the scripts: its `await` line, and opening it.
+  std::string Await(const std::string& gate) const { return "await " + (dir_ / gate).string() + "\n"; }
+  void Open(const std::string& gate) const { std::ofstream(dir_ / gate) << "open\n"; }
 
   fs::path dir_;
   std::vector<Machine> machines_;
 };
 
-TEST_F(NetPlayProgramTest, OneCreatesAnotherJoinsAndTeeOffStartsTheSameRoundOnBoth) {
+TEST_F(NetPlayProgramTest, TheRoundStartsOnBothAndTheyChatAndSeeTheSameShotClockAndChoice) {
   ASSERT_NE(DemoInstallation("teebox_netplay", 1)[0], '!') << DemoInstallation("teebox_netplay", 1);
   lobbyd::Lobby lobby;
   lobbyd::LobbyServer server(&lobby);
   const uint16_t port = server.Start(0);
   ASSERT_NE(port, 0);
-  // The host: Network (the /NETWIRE start connects to the lobby server), Create, a name, Ok; much later, once the
-  // other machine has joined, its golfer goes on the tee and the group tees off.
-  const std::string host = std::string("10000 click ") + kNetworkButton + "\n20000 click " + kCreateButton +
-                           "\n+2500 type Sunday\n+1000 press RETURN\n" + "80000 click " + kFirstProShopRow +
-                           "\n+2000 click " + kAddButton + "\n+3000 click " + kTeeOffButton + "\n";
+  // Longer than the edit line takes: the other machine gets its first 78 characters.
+  const std::string longLine = "This line is longer than any line the chat box lets a golfer type so its end is lost";
+  ASSERT_GT(longLine.size(), 78u);
+  // The host: Network (the /NETWIRE start connects to the lobby server), Create, a name, a 10-second shot clock, Ok;
+  // once the other machine has joined its golfer goes on the tee and the group tees off. At the host's first turn it
+  // types a chat line and sends it with Escape; once the answer is in, the clock has run out: the swing is late.
+  const std::string host = std::string("10000 click ") + kNetworkButton + "\n" + Await("host lobby") +
+                           "1000 click " + kCreateButton + "\n+2500 type Sunday\n+1000 click " + kShotClockChoice + "\n+1000 click " + kNewGameOk +
+                           "\n" + Await("joined") + "2000 click " + kFirstProShopRow + "\n+2000 click " + kAddButton +
+                           "\n+3000 click " + kTeeOffButton + "\n" + Await("turn") +
+                           "1000 type Hi there\n+300 press ESCAPE\n" + Await("answered") +
+                           "14000 press SPACE\n+900 press SPACE\n+600 press SPACE\n";
   Start("host", 2, host, port);
+  ASSERT_TRUE(WaitForLog(machines_[0], "Net games lobby opened: "));
+  Open("host lobby");
   ASSERT_EQ(WaitForLog(machines_[0], "Clubhouse opened: ").value_or("none"), "hosting");
-  // The other machine: Network, the host's game (the first row under "New Game/Tournament..."), Join.
-  const std::string joiner = std::string("10000 click ") + kNetworkButton + "\n20000 click " + kFirstGameRow +
-                             "\n+2000 click " + kCreateButton + "\n";
+  // The other machine: Network, the host's game (the first row under "New Game/Tournament..."), Join; it answers
+  // the host's line with one too long for the edit line, sent with Return.
+  const std::string joiner = std::string("10000 click ") + kNetworkButton + "\n" + Await("joiner lobby") +
+                             "3000 click " + kFirstGameRow + "\n+2000 click " + kCreateButton + "\n" + Await("greeted") + "500 type " + longLine +
+                             "\n+300 press RETURN\n+1500 type one\n+300 press RETURN\n+1500 type two\n" +
+                             "+300 press RETURN\n+1500 type three\n+300 press RETURN\n";
   Start("joiner", 3, joiner, port);
+  ASSERT_TRUE(WaitForLog(machines_[1], "Net games lobby opened: "));
+  Open("joiner lobby");
   ASSERT_EQ(WaitForLog(machines_[1], "Clubhouse opened: ").value_or("none"), "joined");
+  Open("joined");
   const std::optional<std::string> hosted = WaitForLog(machines_[0], "Net round started: ");
   const std::optional<std::string> joined = WaitForLog(machines_[1], "Net round started: ");
   ASSERT_TRUE(hosted && joined);
@@ -116,6 +153,30 @@ TEST_F(NetPlayProgramTest, OneCreatesAnotherJoinsAndTeeOffStartsTheSameRoundOnBo
   const std::string game = "mode 0 on SEDGEFEN, 9 holes from hole 1, golfers GOLFER, GOLFER; slot ";
   EXPECT_EQ(*hosted, game + "0 plays here");
   EXPECT_EQ(*joined, game + "1 plays here");
+
+  // The host's golfer is up on both machines: the chat goes both ways.
+  ASSERT_EQ(WaitForLog(machines_[0], "Golfer to play: ").value_or("none"), "slot 0 on hole 1, here");
+  ASSERT_EQ(WaitForLog(machines_[1], "Golfer to play: ").value_or("none"), "slot 0 on hole 1, elsewhere");
+  Open("turn");
+  EXPECT_EQ(WaitForLog(machines_[1], "Chat line: ").value_or("none"), "GOLFER: Hi there");
+  Open("greeted");
+  const std::string cut = "GOLFER: " + longLine.substr(0, 78);
+  EXPECT_EQ(WaitForLogLines(machines_[0], "Chat line: ", 4),
+            (std::vector<std::string>{cut, "GOLFER: one", "GOLFER: two", "GOLFER: three"}));
+  // The long line takes two rows: the fourth line pushes it out, so that four rows show.
+  EXPECT_EQ(WaitForLog(machines_[0], "Chat line pushed out: ").value_or("none"), cut);
+  Open("answered");
+  // The late shot: the first warning on both machines, no stroke added; the choice that ends the shot (fast play
+  // makes it at once) counts the same stroke on both.
+  const std::string warning = "GOLFER" + std::string(ShotClockInfractionText(1));
+  for (Machine& m : machines_) {
+    EXPECT_EQ(WaitForLog(m, "Round message: GOLFER exceeded").value_or("none"),
+              warning.substr(std::string("GOLFER exceeded").size()));
+    EXPECT_EQ(WaitForLog(m, "After-shot choice ").value_or("none"), "Ok: GOLFER has 1 on hole 1");
+  }
+  // The lines left go one at a time, oldest first, until the box is empty.
+  EXPECT_EQ(WaitForLogLines(machines_[0], "Chat line aged: ", 3),
+            (std::vector<std::string>{"GOLFER: one", "GOLFER: two", "GOLFER: three"}));
   server.Stop();
 }
 

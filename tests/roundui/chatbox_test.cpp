@@ -50,12 +50,14 @@ class ChatBoxTest : public RoundPictures {
     GameUIManager().chatAllowed = 1;
     chat = CreateChatBox();
     ASSERT_NE(chat, nullptr);
-    // The round's list, which offers typed keys to the chat box.
+    // The round's list, which offers typed keys to the chat box; the clock after it counts its idle passes.
     list_.AddHandler(chat);
+    list_.AddHandler(&after_);
     CurrentHandlerList() = &list_;
   }
   void TearDown() override {
     CurrentHandlerList() = nullptr;
+    list_.RemoveHandler(&after_);
     list_.RemoveHandler(chat);
     delete chat;
     GameUIManager().chatAllowed = 0;
@@ -69,10 +71,16 @@ class ChatBoxTest : public RoundPictures {
   void Age(uint32_t ms) {
     for (uint32_t t = 0; t < ms; t += 100) {
       winapi::testing::AdvanceClock(100);
-      chat->OnIdle();
+      list_.OnIdle();
     }
   }
+  struct IdleCount : MA_EventHandler {
+    IdleCount() : MA_EventHandler(kHandlerEnabled, 0, 0, 0, 0) {}
+    int OnIdle() override { return ++passes, 1; }
+    int passes = 0;
+  };
   SentBlocks net_;
+  IdleCount after_;
   TMA_EventHandlerList list_;
   TGame* g = nullptr;
   TGameChat* chat = nullptr;
@@ -94,6 +102,9 @@ TEST_F(ChatBoxTest, FourLinesAgeOutOneEveryTwentySeconds) {
   Age(60000);
   GameUIManager().chatAllowed = 1;
   EXPECT_EQ(chat->lines.size(), 1u);
+  // Every pass went on past the chat box to the handlers after it (a network round's shot clock ran down nowhere
+  // when the chat box ended the list's pass).
+  EXPECT_EQ(after_.passes, 4 * (199 + 2) + 600);
 }
 
 TEST_F(ChatBoxTest, AFifthLineOrALongOnePushesTheOldestOut) {

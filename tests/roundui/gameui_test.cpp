@@ -6,6 +6,7 @@
 #include "golf/game.h"
 #include "golf/golfmsg.h"
 #include "roundfixture.h"
+#include "roundui/chatbox.h"
 #include "roundui/inroundbutton.h"
 #include "roundui/shotui.h"
 #include "platformlib/shapes/shapes.h"
@@ -70,6 +71,27 @@ TEST_F(ShapeTableTest, TheFirstBuildMakesTheListHiddenAndLaterBuildsLoadNothing)
   EXPECT_EQ(CurrentHandlerList(), nullptr);
   EXPECT_EQ(InRound().shotUI, nullptr);
   EXPECT_EQ(GetGameUIShape(kShapePanelBack), 0u);
+}
+
+// The list is built hidden and disabled, but the chat box of a network round is no turn's control: it stays
+// enabled, so its lines age in every golfer's turn.
+TEST_F(ShapeTableTest, ANetworkRoundsChatBoxIsBuiltEnabledAndItsLinesAge) {
+  WriteArchive({{"pmback98.fsh", Square(8)}});
+  Folders().ui640 = folder_;
+  ASSERT_EQ(CreateGame(kModeStroke), 1);
+  TGame* g = CurrentGame();
+  for (int s = 0; s < 2; ++s) g->players->GetPlayer(s)->flags |= kGolferTakesPart;
+  g->SetNetworkGame(1);
+  BuildGameUI();
+  TGameChat* chat = ChatBox();
+  ASSERT_NE(chat, nullptr);
+  EXPECT_NE(chat->flags & kHandlerEnabled, 0u);
+  chat->AddLine("GOLFER: hello");
+  winapi::testing::AdvanceClock(TGameChat::kLineLife + 1);
+  InRound().list->OnIdle();
+  EXPECT_TRUE(chat->lines.empty());
+  DestroyGameUI();
+  DeleteCurrentGame();
 }
 
 // A 10 x 10 button whose left half is opaque.

@@ -183,4 +183,32 @@ TEST_F(LeaderBoardPictures, ClosingTheStandingsSendsTheRoundOn) {
   roundtest::DestroyGolfWindow();
 }
 
+// A tie for the lead that a person shares: the standings announce the playoff once they close, and a playoff hole
+// that settles nothing announces another; the round goes on either way.
+TEST_F(LeaderBoardPictures, ThePlayoffIsAnnouncedOnceTheStandingsClose) {
+  struct Notices : FrontEndProvider {
+    std::vector<std::string> shown;
+    int ShowNotice(const std::string& text) override {
+      shown.push_back(text);
+      return 1;
+    }
+  } notices;
+  Svc().frontEnd = &notices;
+  roundtest::MakeGolfWindow();
+  const struct {
+    int notice;
+    const char* text;
+  } cases[] = {{1, "Players are tied.  Let's go to a playoff hole."},
+               {2, "Players are still tied. Let's go to another playoff hole."},
+               {0, nullptr}};
+  for (const auto& c : cases) {
+    notices.shown.clear();
+    PostMessageA(nullptr, WM_CHAR, 27, 0);
+    ShowTourneyStandings(c.notice, 1, 0);
+    EXPECT_EQ(notices.shown, c.text ? std::vector<std::string>{c.text} : std::vector<std::string>{}) << c.notice;
+    EXPECT_EQ(roundtest::PostedGolfMessages(), std::vector<uint32_t>{kGolfAfterStatus}) << c.notice;
+  }
+  roundtest::DestroyGolfWindow();
+}
+
 }  // namespace

@@ -1,11 +1,14 @@
 // Input scripts read from a file: the end-to-end runs of the real program drive it with timed keys and clicks.
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
-#include "winapi/testing.h"
+#include "winapi/inputscript.h"
 
 namespace winapi::testing {
 namespace {
@@ -34,6 +37,19 @@ int Button(const std::string& word) { return word == "right" ? 2 : word == "midd
 }  // namespace
 
 bool ParseInputScript(const std::string& text, std::vector<ScriptedEvent>* events, std::string* error) {
+  std::vector<ScriptPart> parts;
+  if (!ParseInputScriptParts(text, &parts, error)) return false;
+  if (parts.size() > 1) {
+    if (error) *error = "await is played from a script file only";
+    return false;
+  }
+  events->insert(events->end(), parts[0].events.begin(), parts[0].events.end());
+  return true;
+}
+
+bool ParseInputScriptParts(const std::string& text, std::vector<ScriptPart>* parts, std::string* error) {
+  parts->assign(1, ScriptPart{});
+  std::vector<ScriptedEvent>* events = &parts->back().events;
   std::istringstream lines(text);
   std::string line;
   uint32_t previous = 0;
@@ -48,6 +64,17 @@ bool ParseInputScript(const std::string& text, std::vector<ScriptedEvent>* event
     std::istringstream words(line);
     std::string when, verb;
     if (!(words >> when)) continue;
+    if (when == "await") {
+      std::string path;
+      std::getline(words, path);
+      path.erase(0, path.find_first_not_of(' '));
+      path.erase(path.find_last_not_of(" \t\r") + 1);
+      if (path.empty()) return fail("await needs a file");
+      parts->push_back(ScriptPart{path, {}});
+      events = &parts->back().events;
+      previous = 0;
+      continue;
+    }
     if (!(words >> verb)) return fail("an event needs a time and a kind");
     const bool relative = when[0] == '+';
     char* end = nullptr;
@@ -111,7 +138,8 @@ bool ParseInputScript(const std::string& text, std::vector<ScriptedEvent>* event
 
 namespace winapi::user {
 
-// Started by the host with its first frame; a script that does not read is reported and not played.
+// Started by the host with its first frame; a script that does not read is reported and not played. Parts after
+// an `await` are started by a watcher of their own once the part before has played and their file exists.
 void StartInputScriptFromSetting() {
   const char* path = std::getenv("WINAPI_INPUT_SCRIPT");
   if (!path || !*path) return;
@@ -122,13 +150,24 @@ void StartInputScriptFromSetting() {
   }
   std::ostringstream text;
   text << in.rdbuf();
-  std::vector<winapi::testing::ScriptedEvent> events;
+  std::vector<winapi::testing::ScriptPart> parts;
   std::string error;
-  if (!winapi::testing::ParseInputScript(text.str(), &events, &error)) {
+  if (!winapi::testing::ParseInputScriptParts(text.str(), &parts, &error)) {
     std::fprintf(stderr, "WINAPI_INPUT_SCRIPT: %s: %s\n", path, error.c_str());
     return;
   }
-  winapi::testing::StartInputScript(events, 0);
+  winapi::testing::StartInputScript(parts[0].events, 0);
+  if (parts.size() == 1) return;
+  parts.erase(parts.begin());
+  // Never joined: it ends with its last part, or with the program.
+  std::thread([parts = std::move(parts)] {
+    for (const winapi::testing::ScriptPart& part : parts) {
+      std::error_code ec;
+      while (winapi::testing::PendingScriptedEvents() != 0 || !std::filesystem::exists(part.await, ec))
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      winapi::testing::StartInputScript(part.events, 0);
+    }
+  }).detach();
 }
 
 }  // namespace winapi::user

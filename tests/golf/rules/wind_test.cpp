@@ -1,8 +1,11 @@
 // Gusts: the value generators on the tick counter, the wind presets, and the game's wind moving in gusts.
+#include <cmath>
 #include <cstring>
 #include <set>
 #include <utility>
+#include <vector>
 
+#include "golf/launch.h"
 #include "golf/wind.h"
 #include "support/rules_fixture.h"
 
@@ -179,6 +182,52 @@ TEST_F(WindTest, ANetworkShotFliesInTheWindItsRecordCarries) {
   EXPECT_EQ(older.first, g->holeWindSpeed);
   EXPECT_NE(older.first, 29);
   EXPECT_NE(std::memcmp(&gust.second, &older.second, sizeof(Vector3)), 0);
+  g->ReleaseHole();
+}
+
+// A person's swing launches the ball off the aim line; the record sent to the other machines aims along the line
+// the ball left on, as far away as the aim, so the shot they play rests where it rests here.
+TEST_F(WindTest, APersonsSwingIsSentAsTheShotTheBallFlew) {
+  UseHole(48, 260, 9);
+  TGame* g = MakeGame(kModeStroke, 1, true);
+  g->networked = 1;
+  ASSERT_EQ(g->LoadHole(), 0);
+  g->state.currentPlayer = 0;
+  g->localPlayer = 0;
+  TPlayer* p = g->players->GetPlayer(0);
+  std::vector<uint8_t> sent;
+  fakes.sendBlock = [&](int, uint32_t id, const void* data, size_t bytes) {
+    if (id == kGolfRemoteSettings) sent.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + bytes);
+  };
+  const Vector3 tee = p->ball.position;
+  ShotAimPoint = g->pinPosition;
+  ShotMeter.finalPower = 0.6f;
+  ShotMeter.finalCurve = 0.0f;
+  ShotMeter.trajectory = 0.0f;
+  ShotMeter.shotFactorA = ShotMeter.shotFactorB = 1.0f;
+  p->ballBeforeShot = p->ball;
+  ActiveGolferRecord = p;
+  BallLaunch(&p->ball, 0, 1, 0, 0.0f);
+  // The swing pulled it a tenth of a radian off the line.
+  const Vector3 v = p->ball.velocity;
+  BallSetLaunchVelocity(&p->ball, Vector3{v.x * std::cos(0.1f) + v.y * std::sin(0.1f),
+                                          v.y * std::cos(0.1f) - v.x * std::sin(0.1f), v.z});
+  ASSERT_EQ(FlyLaunchedShot(), 1);
+  const Vector3 here = p->ball.position;
+  ASSERT_EQ(sent.size(), kShotSetUpWireBytes);
+  // The other machine plays the record from the tee.
+  g->localPlayer = 1;
+  PlaceBallAt(p, tee);
+  void* block = reinterpret_cast<void*>(GolfArgumentFromPeer(kGolfRemoteSettings, 2, sent.data(), sent.size()));
+  ASSERT_NE(block, nullptr);
+  const auto* record = static_cast<const ShotSetUpBlock*>(block);
+  EXPECT_NEAR(std::hypot(record->aim.x - tee.x, record->aim.y - tee.y),
+              std::hypot(g->pinPosition.x - tee.x, g->pinPosition.y - tee.y), 0.01f);
+  EXPECT_EQ(ReplayRemoteShot(*record), 1);
+  GolfBlockFree(block);
+  EXPECT_GT(std::hypot(here.x - tee.x, here.y - tee.y), 50.0f);
+  EXPECT_NEAR(p->ball.position.x, here.x, 0.5f);
+  EXPECT_NEAR(p->ball.position.y, here.y, 0.5f);
   g->ReleaseHole();
 }
 

@@ -1,7 +1,7 @@
 // Input scripts read from a file's text: times, keys, typed text and pointer events, and the lines refused.
 #include <gtest/gtest.h>
 
-#include "winapi/testing.h"
+#include "winapi/inputscript.h"
 
 namespace {
 
@@ -44,6 +44,31 @@ TEST(ScriptFileTest, LinesBecomeTimedEvents) {
       EXPECT_EQ(e.button, want[i].button) << i;
     }
   }
+}
+
+TEST(ScriptFileTest, AwaitLinesSplitTheScriptIntoPartsTimedFromTheirStart) {
+  std::vector<wt::ScriptPart> parts;
+  std::string error;
+  ASSERT_TRUE(wt::ParseInputScriptParts("1000 press A\nawait /tmp/round started \n+200 press B\n"
+                                        "await /tmp/two\n50 click 1 2\n",
+                                        &parts, &error))
+      << error;
+  ASSERT_EQ(parts.size(), 3u);
+  EXPECT_EQ(parts[0].await, "");
+  EXPECT_EQ(parts[1].await, "/tmp/round started");
+  EXPECT_EQ(parts[2].await, "/tmp/two");
+  ASSERT_EQ(parts[1].events.size(), 2u);
+  EXPECT_EQ(parts[0].events[0].atMs, 1000u);
+  EXPECT_EQ(parts[1].events[0].atMs, 200u);
+  EXPECT_EQ(parts[1].events[0].key, 'B');
+  ASSERT_EQ(parts[2].events.size(), 3u);
+  EXPECT_EQ(parts[2].events[0].atMs, 50u);
+  // Only a file's script can wait; an await with no file is refused.
+  std::vector<wt::ScriptedEvent> events;
+  EXPECT_FALSE(wt::ParseInputScript("100 press A\nawait /tmp/x\n", &events, &error));
+  EXPECT_EQ(error, "await is played from a script file only");
+  EXPECT_FALSE(wt::ParseInputScriptParts("100 press A\nawait  \n", &parts, &error));
+  EXPECT_EQ(error, "line 2: await needs a file");
 }
 
 TEST(ScriptFileTest, DamagedLinesAreRefusedWithTheirNumber) {

@@ -30,6 +30,7 @@ class CHoleNumParGfx : public MA_EventHandler {
   void LoadGolferPicture(int slot, int variant = 1);
   // The charge badge of a slot: 0 none, 1 safe, 2 aggressive.
   void SetCharge(int slot, int style);
+  bool HasGolferPicture(int slot) const { return slot >= 0 && slot < 4 && pictures_[slot].file; }
 
   // The picture file of a golfer model: "senior.fsh" (19-25), "sbea.fsh" (below 4), else the first two
   // letters of the model's name in capitals with "01.fsh" (or the variant's number).

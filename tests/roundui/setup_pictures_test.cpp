@@ -264,6 +264,38 @@ TEST_F(SetUpPictures, NoWindArrowsDrawTheSpeedAlone) {
   EXPECT_TRUE(winapi::testing::TakeMessageBoxes().empty());
 }
 
+// The indicator is shown again at every re-show, even when it could not be built (nothing happens then), and its
+// erase in any sector, the first too, puts the view back and marks the area for the screen, so no arrow stays.
+TEST_F(SetUpPictures, TheWindIndicatorShowsWhenItCanAndErasesInEverySector) {
+  StartRound(kModeStroke, 1);
+  WindIndicatorEventHandler* built = WindIndicator;
+  ASSERT_NE(built, nullptr);
+  WindIndicator = nullptr;
+  SetWindIndicatorVisible(0);
+  SetWindIndicatorVisible(1);
+  WindIndicator = built;
+  const MARect r = built->dirty;
+  const auto differing = [&r] {
+    const WindowDesc* drawn = DrawnImage()->window;
+    const WindowDesc* back = RoleImage(kRoleErase)->window;
+    int n = 0;
+    for (int32_t y = r.top; y < r.bottom; ++y)
+      for (int32_t x = r.left; x < r.right; ++x)
+        n += reinterpret_cast<const uint16_t*>(drawn->pixels + y * drawn->rowbytes)[x] !=
+             reinterpret_cast<const uint16_t*>(back->pixels + y * back->rowbytes)[x];
+    return n;
+  };
+  for (int sector : {0, 5}) {
+    built->sector = sector;
+    built->Draw(0);
+    EXPECT_GT(differing(), 0) << sector;
+    ClearDirtyRects();
+    built->Erase(0);
+    EXPECT_EQ(differing(), 0) << sector;
+    EXPECT_GT(DisplayMgr().dirtyCount, 0) << sector;
+  }
+}
+
 // A golfer picture that does not load ends the loading of the pictures there, quietly: the golfers after it have
 // none although theirs are on the disk, and the panel draws without them.
 TEST_F(SetUpPictures, AMissingGolferPictureStopsThePicturesQuietly) {

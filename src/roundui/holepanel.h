@@ -32,6 +32,7 @@ class CHoleNumParGfx : public MA_EventHandler {
   void SetCharge(int slot, int style);
   // How far right the panel reaches: its art, and the texts as last drawn.
   int32_t RightEdge() const;
+  bool HasGolferPicture(int slot) const { return slot >= 0 && slot < 4 && pictures_[slot].file; }
 
   // The picture file of a golfer model: "senior.fsh" (19-25), "sbea.fsh" (below 4), else the first two
   // letters of the model's name in capitals with "01.fsh" (or the variant's number).

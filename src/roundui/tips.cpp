@@ -198,7 +198,8 @@ void TGolfTipsManager::DrawTipText(MemHandle font, const MARect& picture) const 
 }
 
 void TGolfTipsManager::PlayOfferedTips() {
-  // The movie has a sound track of its own: the disc's music pauses while it plays.
+  // The movie has a sound track of its own: the announcer stops and the disc's music pauses while it plays.
+  Svc().sound->StopTipSound();
   Svc().sound->StopMusic();
   if (trigger != -1) PlayTip(trigger);
   if (SoundSettings() & kSoundMusic) Svc().sound->RefreshMusic();

@@ -96,6 +96,8 @@ class SoundLayer : public SoundProvider {
   int CheckMusicDisc(int look) override { return CDMusic().CheckMusicDisc(look); }
   void RefreshMusic() override { CDMusic().Refresh(); }
   void StopMusic() override { CDMusic().Stop(); }
+  // The announcer's lines, said or waiting, end.
+  void StopTipSound() override { StopAnnouncerClips(); }
   void PreShotCommentary() override { RunPreShotCommentary(); }
   void ShotFlown() override {
     const TPlayer* p = SituationGolfer();

@@ -36,6 +36,7 @@
 #include "frontend/settingsdlg.h"
 #include "course/preferences.h"
 #include "course/terrain.h"
+#include "golf/ballflight.h"
 #include "golf/game.h"
 #include "golf/gridmode.h"
 #include "golf/golfmsg.h"
@@ -46,6 +47,7 @@
 #include "roundui/clubbar.h"
 #include "roundui/clubs.h"
 #include "roundui/gameui.h"
+#include "roundui/holepanel.h"
 #include "roundui/powermeter.h"
 #include "roundui/replay.h"
 #include "roundui/roundturn.h"
@@ -162,6 +164,18 @@ int AskGreenGridRow() {
   return row->load();
 }
 
+// The card is up at the end of the hole: a key closes it, the main menu comes back and the program is closed; the
+// golfer's row the card showed, with the strokes of the hole.
+std::string CloseCard(RunningProgram& program) {
+  keybd_event(VK_RETURN, 0x1C, 0, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  keybd_event(VK_RETURN, 0x1C, KEYEVENTF_KEYUP, 0);
+  EXPECT_TRUE(WaitUntil(MainMenuUp));
+  const std::string row = "card " + LastCardGolferRow() + "\n";
+  EXPECT_EQ(program.Close(), 0);
+  return row;
+}
+
 // One round by script, each swing with the keys (three presses) or the mouse (Pro swing); what every shot did,
 // line by line.
 std::string PlayHoleByScript(const std::string& demo, const std::string& registry, bool pro) {
@@ -254,14 +268,7 @@ std::string PlayHoleByScript(const std::string& demo, const std::string& registr
   }
   if (!cardShown) cardShown = WaitUntil([] { return ScoreCardPagesShown() > 0; });
   EXPECT_TRUE(cardShown);
-  // The card is up: a key closes it.
-  keybd_event(VK_RETURN, 0x1C, 0, 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  keybd_event(VK_RETURN, 0x1C, KEYEVENTF_KEYUP, 0);
-  EXPECT_TRUE(WaitUntil(MainMenuUp));
-  // The card showed the golfer's row with the strokes of the hole.
-  log << "card " << LastCardGolferRow() << "\n";
-  EXPECT_EQ(program.Close(), 0);
+  log << CloseCard(program);
   return log.str();
 }
 
@@ -450,13 +457,17 @@ std::string PuttWithGrids(const std::string& demo, const std::string& registry) 
   return log.str();
 }
 
-// The draw button of the shot controls, found in the group.
-TBallSpinBtn* DrawButton() {
+// A control of the shot controls' group: the first of its type that `which` takes.
+template <typename T, typename Which>
+T* ShotControl(Which which) {
   TShotUIManager* ui = InRound().shotUI;
   if (!ui) return nullptr;
   for (uint32_t i = 0; i < ui->list.Count(); ++i)
-    if (auto* b = dynamic_cast<TBallSpinBtn*>(ui->list.At(i)); b && b->kind == 2) return b;
+    if (auto* b = dynamic_cast<T*>(ui->list.At(i)); b && which(*b)) return b;
   return nullptr;
+}
+TBallSpinBtn* DrawButton() {
+  return ShotControl<TBallSpinBtn>([](const TBallSpinBtn& b) { return b.kind == 2; });
 }
 
 // The person holds "Play a draw" on the tee, with the shot clock on and the disc's music playing; the tips button
@@ -564,6 +575,146 @@ std::string TipDuringARound(const std::string& demo, const std::string& registry
   std::ifstream programLog(demo + "/" + kLogFileName);
   for (std::string line; std::getline(programLog, line);)
     if (line.find("Movie ") != std::string::npos) log << line << "\n";
+  return log.str();
+}
+
+// The centre of a control, pressed with the left button for `holdMs` of the virtual clock and let go, through the
+// round's input (the press runs the control's hold loop, which polls the scripted pointer).
+void HoldControl(const MA_EventHandler& control, uint32_t holdMs) {
+  const int x = (control.left + control.right) / 2, y = (control.top + control.bottom) / 2;
+  wt::StartInputScript({wt::ScriptPointer(0, x, y, 1, true), wt::ScriptPointer(holdMs, x, y, 1, false)}, 1);
+  Svc().round->OnPointerPress(static_cast<int16_t>(x), static_cast<int16_t>(y), 0);
+  wt::StopInputScript();
+  Svc().round->OnPointerRelease(static_cast<int16_t>(x), static_cast<int16_t>(y), 0);
+}
+void ClickControl(const MA_EventHandler& control) {
+  const int x = (control.left + control.right) / 2, y = (control.top + control.bottom) / 2;
+  Svc().round->OnPointerPress(static_cast<int16_t>(x), static_cast<int16_t>(y), 0);
+  Svc().round->OnPointerRelease(static_cast<int16_t>(x), static_cast<int16_t>(y), 0);
+}
+
+// The whole shot set-up played on the fixture hole in a gusting moderate wind: on the tee the person holds "Play a
+// draw" with the driver (the curve climbs to the driver's limit of 25 and stays there however long the button is
+// held), then clicks the safe button and the planner aims the shot; near the green the chip is chosen with its
+// shot-type button; every shot is swung with three presses and the hole is played out. At each stroke the hole
+// panel shows the shot about to be played and the golfer's score to par as the card counts it.
+std::string PlaySetUpHole(const std::string& demo, const std::string& registry) {
+  std::ostringstream log;
+  RunningProgram program(demo, registry, getenv("ROUNDUI_SHOW_HOST") == nullptr);
+  EXPECT_TRUE(program.Started(30000));
+  EXPECT_TRUE(WaitUntil(MainMenuUp));
+  // The round's wind: moderate, gusting.
+  EXPECT_TRUE(OnProgramThread([] {
+    CurrentGame()->SetOptionField(0, 1);
+    CurrentGame()->SetOptionField(1, 1);
+  }));
+  TeeOff(program);
+  bool cardShown = false, chipped = false;
+  int labelsRight = 0;
+  std::vector<int32_t> winds;
+  for (int shot = 0; shot < 20 && !cardShown; ++shot) {
+    EXPECT_TRUE(WaitUntil([] { return ScoreCardPagesShown() > 0 || AskAwaitingSwing(); })) << "shot " << shot;
+    if ((cardShown = ScoreCardPagesShown() > 0)) break;
+    EXPECT_TRUE(OnProgramThread([&] {
+      if (!wt::VirtualClockOn()) wt::UseVirtualClock(true, timeGetTime());
+      wt::SetVirtualWaitGrace(0);
+      TGame* g = CurrentGame();
+      TPlayer* p = g->players->GetPlayer(0);
+      if (shot == 0) AdaPlays();
+      // Each stroke's own random numbers (the swing's deviation, the planner); the gusts go on by the clock.
+      Svc().scene->SeedRandom15(7 + shot);
+      // The arc laid out for the ball where it lies now, whatever the idle passes did before (see PlayHoleByScript).
+      if (TargetingArcEventHandler* h = CurrentTargetingHandler) {
+        h->FollowShot();
+        UpdateTargeting(h, 0, 0, 0, 1);
+      }
+      // The panel as the program left it for this stroke.
+      uint32_t strokes = 0;
+      p->GetHoleScore(g->state.round, g->state.hole, &strokes, nullptr);
+      strokes &= ~kScoreMarker;
+      const int toPar = strokes ? static_cast<int>(strokes) - Svc().catalogue->HolePar(g->state.hole) : 0;
+      char score[16];
+      std::snprintf(score, sizeof score, toPar > 0 ? "(+%d)" : "(%d)", toPar);
+      EXPECT_NE(HolePanel, nullptr);
+      if (HolePanel) {
+        log << "shot " << shot << " panel \"" << HolePanel->shotLabel << "\" \"" << HolePanel->scores[0] << "\"";
+        const bool right = HolePanel->shotLabel == "Shot " + std::to_string(strokes + 1) && HolePanel->scores[0] == score;
+        EXPECT_TRUE(right) << "stroke " << strokes << " score " << score;
+        labelsRight += right;
+      }
+      // The gusts move the speed within the moderate wind's range, and the ball flies in the speed shown.
+      EXPECT_TRUE(g->GustsBlow());
+      winds.push_back(g->windSpeed);
+      EXPECT_GE(g->windSpeed, 7);
+      EXPECT_LE(g->windSpeed, 20);
+      const Vector3 w = BallWind();
+      EXPECT_NEAR(std::hypot(w.x, w.y), static_cast<float>(g->windSpeed) * 1760.0f / 3600.0f, 1e-3f);
+      log << " wind " << g->windSpeed;
+      if (shot == 0) {
+        EXPECT_EQ(int(p->currentClub), 0) << "the driver on the tee";
+        TBallSpinBtn* draw = DrawButton();
+        EXPECT_NE(draw, nullptr);
+        if (!draw) return;
+        // About five passes, then ten more, then long after: the curve climbs 2.5 a pass to 25 and stays.
+        float curves[3];
+        const uint32_t holds[3] = {180, 400, 1200};
+        for (int h = 0; h < 3; ++h) {
+          HoldControl(*draw, holds[h]);
+          curves[h] = PowerMeter->curve;
+        }
+        log << " draw " << curves[0] << " " << curves[1] << " " << curves[2];
+        EXPECT_GT(curves[0], 0.0f);
+        EXPECT_LT(curves[0], 25.0f);
+        EXPECT_FLOAT_EQ(curves[1], 25.0f);
+        EXPECT_FLOAT_EQ(curves[2], 25.0f);
+        // The safe button: the planner sets the shot up and the arc is laid out toward its aim.
+        auto* safe = ShotControl<TBallAggrSafeRadioBtn>([](const TBallAggrSafeRadioBtn& b) { return b.buttonId == kChoiceSafe; });
+        EXPECT_NE(safe, nullptr);
+        if (!safe) return;
+        const Vector3 before = ShotAimPoint;
+        ClickControl(*safe);
+        EXPECT_EQ(AggrSafeChoice(), kChoiceSafe);
+        EXPECT_EQ(AimPoint.x, ShotAimPoint.x);
+        EXPECT_EQ(AimPoint.y, ShotAimPoint.y);
+        char aim[96];
+        std::snprintf(aim, sizeof aim, " safe aim %.1f %.1f (was %.1f %.1f) club %d curve %.1f", ShotAimPoint.x,
+                      ShotAimPoint.y, before.x, before.y, int(p->currentClub), PowerMeter->curve);
+        log << aim;
+        EXPECT_TRUE(before.x != ShotAimPoint.x || before.y != ShotAimPoint.y) << "the planner aims";
+      }
+      // Near the green, off it, the chip.
+      const float toPin = std::hypot(g->pinPosition.x - p->ball.position.x, g->pinPosition.y - p->ball.position.y);
+      const bool onGreen = (GetTerrainSurface(p->ball.position.x, p->ball.position.y) >> 4) == 7;
+      log << " to pin " << static_cast<int>(toPin) << (onGreen ? " green" : "");
+      if (!chipped && shot > 0 && !onGreen && toPin < 60.0f) {
+        auto* chip = ShotControl<TShotTypeBtn>([](const TShotTypeBtn& b) { return b.button == 3; });
+        EXPECT_NE(chip, nullptr);
+        if (chip) ClickControl(*chip);
+        EXPECT_EQ(p->shotType, 5u);
+        EXPECT_EQ(int(p->currentClub), NearestClubAtOrBelow(p->bag, 13));
+        EXPECT_TRUE(ShotTypeSelected(3, p->shotType));
+        chipped = p->shotType == 5;
+        log << " chip club " << int(p->currentClub);
+      }
+      const Vector3 from = p->ball.position;
+      // The accuracy press comes back near the meter's zero: a straight shot.
+      wt::StartInputScript(ThreeClicks(1350, 2200), 1);
+      Svc().round->OnKeyPress(' ');
+      wt::StopInputScript();
+      char flown[96];
+      std::snprintf(flown, sizeof flown, " marks %d %d flew %.1f frames %d\n", int(PowerMeter->powerMark),
+                    int(PowerMeter->accuracyMark),
+                    std::hypot(p->ball.position.x - from.x, p->ball.position.y - from.y), GetReplayFrameCount());
+      log << flown;
+      // "Ok" is the menu's default row.
+      Svc().round->OnKeyPress(VK_RETURN);
+    }, 120000));
+  }
+  if (!cardShown) cardShown = WaitUntil([] { return ScoreCardPagesShown() > 0; });
+  EXPECT_TRUE(cardShown);
+  EXPECT_TRUE(chipped) << "the ball came near the green";
+  EXPECT_EQ(static_cast<size_t>(labelsRight), winds.size());
+  log << CloseCard(program);
   return log.str();
 }
 
@@ -710,6 +861,12 @@ TEST_F(ProgramRoundTest, ATipMovieShowsItsTextWhileTheMusicAndTheShotClockWait) 
   const std::string log = RoundInChild("tip", TipDuringARound);
   std::printf("%s", log.c_str());
   EXPECT_NE(log.find("movie "), std::string::npos) << log;
+}
+
+TEST_F(ProgramRoundTest, TheShotSetUpOnAHoleInAGustingWind) {
+  const std::string log = RoundInChild("setup", PlaySetUpHole);
+  std::printf("%s", log.c_str());
+  EXPECT_NE(log.find("card Ada"), std::string::npos) << log;
 }
 
 TEST_F(ProgramRoundTest, TheGreenGridChosenInDisplaySettingsShowsOnTheGreen) {

@@ -2,13 +2,18 @@
 // golden pictures; the settings bar and the menu bar's pop-up lists as components of that screen.
 #include <gtest/gtest.h>
 
+#include <strings.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/gameapp.h"
 #include "course/savedfiles.h"
+#include "framework/core/errors.h"
 #include "framework/core/paths.h"
 #include "framework/core/services.h"
 #include "framework/ui/displaymgr.h"
@@ -101,6 +106,10 @@ class SetUpPictures : public roundtest::RoundPictures {
     Folders().ui640 = PathRecord{};
     std::snprintf(Folders().ui640.drive, sizeof Folders().ui640.drive, "c:");
     PathSetDirectory(&Folders().ui640, "|DATA|UI640");
+    // The golfer pictures below the data folder; the lists' pieces in the menus' archive.
+    Folders().data = Folders().menus = Folders().ui640;
+    PathSetDirectory(&Folders().data, "|DATA");
+    PathSetDirectory(&Folders().menus, "|DATA|MENUS");
     // What earlier rounds of the program leave behind; the wind's arrow wobbles by the scene's random numbers.
     Svc().scene->SeedRandom15(1);
     GameUIManager() = TGameUIManager{};
@@ -138,7 +147,8 @@ class SetUpPictures : public roundtest::RoundPictures {
     Svc().game = nullptr;
     RoundPictures::TearDown();
   }
-  void StartRound(int mode, int golfers) {
+  // `golfersMade` runs once the golfers are in place, before the interface is built.
+  void StartRound(int mode, int golfers, const std::function<void()>& golfersMade = {}) {
     ASSERT_EQ(CreateGame(mode), 1);
     g_ = CurrentGame();
     g_->roundRunning = 1;
@@ -154,6 +164,7 @@ class SetUpPictures : public roundtest::RoundPictures {
       std::snprintf(p->name, sizeof p->name, "%s", kNames[s]);
       PlaceBallAt(p, Vector3{0.0f, -100.0f, 0.0f});
     }
+    if (golfersMade) golfersMade();
     BuildGameUI();
     ASSERT_TRUE(GameUIBuilt());
     ShowGolferToPlay();
@@ -217,6 +228,141 @@ TEST_F(SetUpPictures, PanelsButtonsAndWind) {
 TEST_F(SetUpPictures, HolePanelOfFourGolfers) {
   StartRound(kModeStroke, 4);
   d3dtest::ExpectGolden(Crop(0, 0, 280, 110), "hole_panel_four", 0, "roundui");
+}
+
+// A file of the installation put out of the program's reach while it lives (names are matched in any case, as the
+// drive does).
+class HiddenFile {
+ public:
+  HiddenFile(const std::string& folder, const std::string& name) {
+    for (const auto& e : std::filesystem::directory_iterator(roundtest::Installation() + "/" + folder))
+      if (strcasecmp(e.path().filename().c_str(), name.c_str()) == 0) path_ = e.path();
+    EXPECT_FALSE(path_.empty()) << folder << "/" << name;
+    if (!path_.empty()) std::filesystem::rename(path_, path_.string() + ".away");
+  }
+  ~HiddenFile() {
+    if (!path_.empty()) std::filesystem::rename(path_.string() + ".away", path_);
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// White pixels (the speed line's colour) in a rectangle of the drawn screen.
+int WhitePixels(const MARect& r) {
+  const WindowDesc* w = DrawnImage()->window;
+  int white = 0;
+  for (int32_t y = std::max(r.top, 0); y < std::min(r.bottom, kH); ++y)
+    for (int32_t x = std::max(r.left, 0); x < std::min(r.right, kW); ++x)
+      white += reinterpret_cast<const uint16_t*>(w->pixels + y * w->rowbytes)[x] == 0xFFFF;
+  return white;
+}
+
+// Without the arrows' file the wind indicator still tells the speed; nothing is reported.
+TEST_F(SetUpPictures, NoWindArrowsDrawTheSpeedAlone) {
+  HiddenFile arrows("DATA/UI640", "wind.fsh");
+  StartRound(kModeStroke, 1);
+  ASSERT_NE(WindIndicator, nullptr);
+  for (const uint8_t* a : WindIndicator->arrows) EXPECT_EQ(a, nullptr);
+  EXPECT_EQ(WindIndicator->speedLine, WindSpeedLine(g_->windSpeed));
+  EXPECT_GT(WhitePixels(WindIndicator->dirty), 20) << "the speed line";
+  EXPECT_TRUE(winapi::testing::TakeMessageBoxes().empty());
+}
+
+// The indicator is shown again at every re-show, even when it could not be built (nothing happens then), and its
+// erase in any sector, the first too, puts the view back and marks the area for the screen, so no arrow stays.
+TEST_F(SetUpPictures, TheWindIndicatorShowsWhenItCanAndErasesInEverySector) {
+  StartRound(kModeStroke, 1);
+  WindIndicatorEventHandler* built = WindIndicator;
+  ASSERT_NE(built, nullptr);
+  WindIndicator = nullptr;
+  SetWindIndicatorVisible(0);
+  SetWindIndicatorVisible(1);
+  WindIndicator = built;
+  const MARect r = built->dirty;
+  const auto differing = [&r] {
+    const WindowDesc* drawn = DrawnImage()->window;
+    const WindowDesc* back = RoleImage(kRoleErase)->window;
+    int n = 0;
+    for (int32_t y = r.top; y < r.bottom; ++y)
+      for (int32_t x = r.left; x < r.right; ++x)
+        n += reinterpret_cast<const uint16_t*>(drawn->pixels + y * drawn->rowbytes)[x] !=
+             reinterpret_cast<const uint16_t*>(back->pixels + y * back->rowbytes)[x];
+    return n;
+  };
+  for (int sector : {0, 5}) {
+    built->sector = sector;
+    built->Draw(0);
+    EXPECT_GT(differing(), 0) << sector;
+    ClearDirtyRects();
+    built->Erase(0);
+    EXPECT_EQ(differing(), 0) << sector;
+    EXPECT_GT(DisplayMgr().dirtyCount, 0) << sector;
+  }
+}
+
+// A golfer picture that does not load ends the loading of the pictures there, quietly: the golfers after it have
+// none although theirs are on the disk, and the panel draws without them.
+TEST_F(SetUpPictures, AMissingGolferPictureStopsThePicturesQuietly) {
+  HiddenFile senior("DATA/PICS", "senior.fsh");
+  StartRound(kModeStroke, 3, [this] { g_->players->GetPlayer(1)->model = 19; });  // a senior's picture
+  ASSERT_NE(HolePanel, nullptr);
+  EXPECT_TRUE(HolePanel->HasGolferPicture(0));
+  EXPECT_FALSE(HolePanel->HasGolferPicture(1));
+  EXPECT_FALSE(HolePanel->HasGolferPicture(2));
+  EXPECT_TRUE(winapi::testing::TakeMessageBoxes().empty());
+  EXPECT_EQ(HolePanel->names[2], "Kim");
+}
+
+// A panel font that does not load is told as error 7, once, and the round goes on: the panel keeps its pieces and
+// its texts, and the shot controls take the swing.
+TEST_F(SetUpPictures, APanelFontThatDoesNotLoadIsToldAndTheRoundGoesOn) {
+  HiddenFile font("DATA/FONTS", "Hal8b.ffn");
+  StartRound(kModeStroke, 1);
+  ASSERT_NE(HolePanel, nullptr);
+  EXPECT_EQ(HolePanel->fontError, 1);
+  EXPECT_TRUE(HolePanel->HasGolferPicture(0));
+  EXPECT_EQ(HolePanel->shotLabel, "Shot 1");
+  EXPECT_TRUE(AwaitingSwing());
+  Present();
+  // The standard fonts and the help texts share that font and tell of it too; a panel alone tells it once.
+  winapi::testing::TakeMessageBoxes();
+  {
+    CHoleNumParGfx panel;
+    EXPECT_EQ(panel.fontError, 1);
+    EXPECT_EQ(panel.names[0], "Ada");
+  }
+  const auto boxes = winapi::testing::TakeMessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, ErrorText(7));
+}
+
+// The tips button comes alive when a draw is offered: its animation steps through its frames on the clock while it
+// lives, and stops when the offer goes.
+TEST_F(SetUpPictures, TheLiveTipsButtonAnimates) {
+  StartRound(kModeStroke, 1);
+  TZarvotipBtn* button = Tips().button;
+  ASSERT_NE(button, nullptr);
+  const auto framesSeen = [button](int passes) {
+    std::vector<int> frames{button->frame};
+    for (int i = 0; i < passes; ++i) {
+      Sleep(60);
+      button->OnIdle();
+      if (frames.back() != button->frame) frames.push_back(button->frame);
+    }
+    return frames;
+  };
+  EXPECT_EQ(Tips().inactive, 1);
+  EXPECT_EQ(framesSeen(10).size(), 1u) << "still while nothing is offered";
+  Tips().randomPick = 2;
+  Tips().OnDrawChosen();
+  ASSERT_EQ(Tips().inactive, 0);
+  // A frame every 120 ms, 1 to 7 and round again.
+  EXPECT_EQ(framesSeen(20), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 1, 2, 3, 4}));
+  Tips().ClearTipOffer();
+  Tips().UpdateTipButton();
+  EXPECT_EQ(Tips().inactive, 1);
+  EXPECT_EQ(framesSeen(10).size(), 1u) << "stopped with the offer";
 }
 
 TEST_F(SetUpPictures, OptionsListWithTheLieList) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "framework/core/paths.h"
 #include "framework/core/services.h"
 #include "winapi/testing.h"
+#include "course/preferences.h"
 #include "course/roster.h"
 #include "mmsystem.h"
 #include "golf/game.h"
@@ -255,6 +257,61 @@ TEST_F(TipOffers, AMissingMovieAsksForTheDiscAndEscapeGoesBack) {
   EXPECT_EQ(scene.played, 0);
   EXPECT_FALSE(Tips().playing);
   EXPECT_TRUE(Tips().lastMovie.empty());
+  InstallServices(saved);
+  std::filesystem::remove_all(root);
+}
+
+// The tips button's click: the announcer and the disc's music stop before anything plays, the offered tip's movie
+// plays, and the music starts again when it is on in the settings; with nothing offered nothing plays, and still
+// the music is stopped and started again.
+TEST_F(TipOffers, AClickStopsTheSoundsPlaysTheOfferAndRestartsTheMusic) {
+  struct Calls : SoundProvider {
+    std::string log;
+    void StopTipSound() override { log += "tip-sound "; }
+    void StopMusic() override { log += "stop-music "; }
+    void RefreshMusic() override { log += "music "; }
+  } sound;
+  struct GivesUp : FrontEndProvider {
+    int ShowMessageDialog(const char*, int) override { return 27; }
+  } frontEnd;
+  struct Movies : SceneProvider {
+    Calls* calls = nullptr;
+    int PlayMovie(const char*) override {
+      calls->log += "movie ";
+      return 1;
+    }
+  } scene;
+  scene.calls = &sound;
+  const Services saved = Svc();
+  Services s = saved;
+  s.sound = &sound;
+  s.scene = &scene;
+  s.frontEnd = &frontEnd;
+  InstallServices(s);
+  char pattern[] = "/tmp/tips_XXXXXX";
+  const std::string root = mkdtemp(pattern);
+  std::filesystem::create_directories(root + "/ZARVOTIP");
+  std::ofstream(root + "/ZARVOTIP/ttip08.mad") << "movie";
+  winapi::testing::MapDrive('C', root);
+  Folders().data = PathRecord{};
+  std::snprintf(Folders().data.drive, sizeof Folders().data.drive, "c:");
+  PathSetDirectory(&Folders().data, "");
+  const uint8_t settings = SoundSettings();
+  struct Case {
+    int trigger;
+    bool music;
+    const char* calls;
+  } cases[] = {{kTipDraw, true, "tip-sound stop-music movie music "},
+               {kTipDraw, false, "tip-sound stop-music movie "},
+               {-1, true, "tip-sound stop-music music "}};
+  for (const Case& c : cases) {
+    sound.log.clear();
+    Tips().trigger = c.trigger;
+    SoundSettings() = c.music ? kSoundMusic : 0;
+    Tips().PlayOfferedTips();
+    EXPECT_EQ(sound.log, c.calls) << c.trigger << " " << c.music;
+  }
+  SoundSettings() = settings;
   InstallServices(saved);
   std::filesystem::remove_all(root);
 }

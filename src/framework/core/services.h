@@ -302,6 +302,8 @@ class SoundProvider : public Provider {
   virtual int CheckMusicDisc(int /*look*/) { return 0; }
   virtual void RefreshMusic() {}
   virtual void StopMusic() {}
+  // A tip's movie is about to play with its own sound track: nothing of the game's may talk over it.
+  virtual void StopTipSound() {}
   // Voice chat borrows the sound hardware for the wave devices: true when it was given up (taken back) now.
   virtual bool ReleaseHardware() { return false; }
   virtual bool ObtainHardware() { return false; }

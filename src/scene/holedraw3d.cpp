@@ -350,7 +350,10 @@ TextureCacheEntry* ComposeTerrainTile(const TerrainTileRecord& r) {
 void DrawTerrainTileRecord(uint32_t offset) {
   const auto r = Read<TerrainTileRecord>(offset);
   TextureCacheEntry* e = FindCachedTexture(r.stamp, 1, r.side - 1, kTileFormat);
-  if (!TextureHandleIsValid(e, r.stamp)) e = ComposeTerrainTile(r);
+  if (!TextureHandleIsValid(e, r.stamp)) {
+    e = ComposeTerrainTile(r);
+    if (gStats) ++gStats->composedTiles;
+  }
   if (!e) return;
   FilterTextures(true);
   SetTexture(UseCachedTexture(e));
@@ -374,7 +377,10 @@ void DrawShadeOverlayRecord(uint32_t offset) {
   if (!vortellive.setstate) return;
   if (r.maskFlag) {
     TextureCacheEntry* e = FindCachedTexture(r.stamp, 1, r.side - 1, kShadowFormat);
-    if (!TextureHandleIsValid(e, r.stamp)) e = ComposeShadowTile(r);
+    if (!TextureHandleIsValid(e, r.stamp)) {
+      e = ComposeShadowTile(r);
+      if (gStats) ++gStats->composedTiles;
+    }
     if (!e) return;
     SetTexture(UseCachedTexture(e));
     TileTexCoords(16, r.orientation, r.v);

@@ -534,14 +534,39 @@ VortelVertex ScreenVertex(const ScreenPointF& f, uint32_t colour, float u, float
   return VortelVertex{f.x, f.y, DepthFractionForDistance(f.Z, 2), 1.0f / f.Z, colour, 0xFF000000u, u, v};
 }
 
-// A step-1 cell with a detail tile becomes a terrain tile record; the tile's side follows the cell's size on the
-// screen (16 texels below 55 pixels across, else 64).
-bool EmitTerrainTile(const TerrainGrid& g, size_t cell, const ScreenPointF f[4], const VortelVertex v[4], bool stripe,
-                     HardwareFrameStats& stats) {
+// A cell's size on the screen: the larger horizontal extent of its diagonals, the largest vertical extent of its
+// edges (whole pixels).
+struct CellSize {
+  float width, height;
+};
+CellSize MeasureCell(const ScreenPointF f[4]) {
   const float width = std::max(std::fabs(f[0].x - f[2].x), std::fabs(f[1].x - f[3].x));
   float height = 0.0f;
   for (int k = 0; k < 4; ++k) height = std::max(height, std::fabs(f[k].y - f[(k + 1) & 3].y));
-  const uint8_t builder = width < 55.0f ? 5 : (height < 16.0f ? 6 : 7);
+  return {width, std::floor(height)};
+}
+
+// Whether water lies beside the cell on one of the sides a 64-texel tile's smoothing would reach across.
+bool WaterBeside(const TerrainGrid& g, size_t cell) {
+  const int32_t i = static_cast<int32_t>(cell % g.width), j = static_cast<int32_t>(cell / g.width);
+  static const int kSides[3][2] = {{-1, 0}, {1, 0}, {0, -1}};
+  for (const auto& d : kSides) {
+    const int32_t x = i + d[0], z = j + d[1];
+    if (x < 0 || z < 0 || x >= static_cast<int32_t>(g.width) || z >= static_cast<int32_t>(g.depth)) continue;
+    if (IsWaterSurface(g.cells[(static_cast<size_t>(z) * g.width + x) * kCellBytes + 2] & 0xF0)) return true;
+  }
+  return false;
+}
+
+// A step-1 cell with a detail tile becomes a terrain tile record; the tile's side follows the cell's size on the
+// screen (16 texels below 55 pixels across, else 64). A cell lower than the adaptive tile step stays plain.
+bool EmitTerrainTile(const TerrainGrid& g, size_t cell, const ScreenPointF f[4], const VortelVertex v[4], bool stripe,
+                     HardwareFrameStats& stats) {
+  const auto [width, height] = MeasureCell(f);
+  if (height < static_cast<float>(gAdaptive.stepWhole[0])) return false;
+  uint8_t builder = width < 55.0f ? 5 : (height < 16.0f ? 6 : 7);
+  // The Direct3D back end keeps smoothed tiles off the shore.
+  if (builder != 5 && gRenderStart.backEndKind == 4 && WaterBeside(g, cell)) builder = 5;
   const uint32_t at = Take(kTerrainTileBytes, false);
   if (at == SceneRecordBuffer::kNone) return false;
   TerrainTileRecord r{};
@@ -561,8 +586,9 @@ bool EmitTerrainTile(const TerrainGrid& g, size_t cell, const ScreenPointF f[4],
   return true;
 }
 
-void EmitShadeOverlay(const TerrainGrid& g, size_t cell, uint32_t shadow, const VortelVertex v[4],
-                      HardwareFrameStats& stats) {
+// The mask's soft tile only on cells at least as tall as the adaptive decal step; lower ones darken whole.
+void EmitShadeOverlay(const TerrainGrid& g, size_t cell, uint32_t shadow, const ScreenPointF f[4],
+                      const VortelVertex v[4], HardwareFrameStats& stats) {
   const uint32_t at = Take(kShadeOverlayBytes, false);
   if (at == SceneRecordBuffer::kNone) return;
   ShadeOverlayRecord r{};
@@ -570,7 +596,7 @@ void EmitShadeOverlay(const TerrainGrid& g, size_t cell, uint32_t shadow, const 
   std::memcpy(r.v, v, sizeof r.v);
   for (VortelVertex& c : r.v) c.z = std::max(0.0f, c.z - kOverlayLift);
   r.mask = shadow;
-  r.maskFlag = shadow != 0xFFFFFFFFu ? 1 : 0;
+  r.maskFlag = shadow != 0xFFFFFFFFu && MeasureCell(f).height >= static_cast<float>(gAdaptive.stepWhole[1]) ? 1 : 0;
   r.orientation = CellOrientation(g, static_cast<int32_t>(cell % g.width), static_cast<int32_t>(cell / g.width));
   r.side = 16;
   r.stamp = shadow;
@@ -738,7 +764,7 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
         const DetailCell detail = item.step == 1 ? ReadDetailCell(g, cell) : DetailCell{};
         if (!(detail.present && detail.second != 0 && EmitTerrainTile(g, cell, f, v, stripe, stats)))
           EmitCellQuad(slot, v);
-        if (detail.present && detail.shadow != 0) EmitShadeOverlay(g, cell, detail.shadow, v, stats);
+        if (detail.present && detail.shadow != 0) EmitShadeOverlay(g, cell, detail.shadow, f, v, stats);
       } else {
         const ObjectType& type = course.objectTypes[item.objectType];
         ScreenPointF f;
@@ -797,6 +823,8 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
   Flush();
   FilterTextures(true);
   if (vortellive.clip) vortellive.clip(0, 0, 0, 0);
+  // The cache's clock: what this frame drew is kept before what earlier frames drew.
+  AdvanceTextureCacheFrame(10);
   gStats = nullptr;
   gView = nullptr;
   return stats;

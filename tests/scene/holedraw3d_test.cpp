@@ -15,6 +15,7 @@
 #include "scene/animlist.h"
 #include "scene/holedraw3d.h"
 #include "scene/movieanim.h"
+#include "scene/render3d.h"
 #include "scene/scenesprite.h"
 #include "shapewriter.h"
 #include "windows.h"
@@ -89,6 +90,29 @@ TEST_F(HardwareFrameTest, CallsOfAFrameAgainstTheRecordingModule) {
       EXPECT_EQ(stats.flags, 1);
     }
   }
+}
+
+// The adaptive steps: cells lower than the tile step keep their plain texture; shadows on cells lower than the
+// decal step darken the whole cell (drawn here, where the soft mask tiles find no texture).
+TEST_F(HardwareFrameTest, AdaptiveStepsKeepLowCellsPlainAndTheirShadowsWhole) {
+  ASSERT_TRUE(loaded_);
+  ASSERT_EQ(VORTEL_opendll("recordmodule"), 1);
+  struct Case {
+    int32_t tileStep, decalStep;
+    bool tiles, allShadowsWhole;
+  };
+  const AdaptiveDetail saved = gAdaptive;
+  for (const Case& c : {Case{1, 1, true, false}, Case{100000, 1, false, false}, Case{1, 100000, true, true}}) {
+    SCOPED_TRACE(std::to_string(c.tileStep) + " " + std::to_string(c.decalStep));
+    TGolfView view;
+    holeview::SetUpView(view, 640, 480, holeview::CameraByName("tee"));
+    gAdaptive.stepWhole[0] = c.tileStep, gAdaptive.stepWhole[1] = c.decalStep;
+    const HardwareFrameStats stats = DrawHoleHardware(view, &view.focusPoint);
+    EXPECT_EQ(stats.tiles > 0, c.tiles);
+    EXPECT_GT(stats.shadows, 100);
+    EXPECT_EQ(stats.drawnShadows == stats.shadows, c.allShadowsWhole);
+  }
+  gAdaptive = saved;
 }
 
 // A 16-bit picture w x h, its hot spot at its foot.

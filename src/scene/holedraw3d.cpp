@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <string>
 
 #include "course/courseload.h"
@@ -18,6 +19,7 @@
 #include "scene/render3d.h"
 #include "scene/runmask.h"
 #include "scene/scenesprite.h"
+#include "scene/skydome.h"
 #include "scene/texcache.h"
 #include "scene/texconv.h"
 
@@ -131,6 +133,7 @@ struct HardwareTextures {
   LazyTexture objects[kObjectTypes][2];
   LazyTexture horizon[kHorizonPanels];
   intptr_t sprites[4] = {};  // the sprite images' textures: 32, 128, two of 256
+  std::map<const CourseImage*, LazyTexture> sky;  // the dome's images
 };
 HardwareTextures gTextures;
 
@@ -634,6 +637,85 @@ void DrawHorizonPieces(const TGolfView& view, const CourseSceneData& course, int
   }
 }
 
+// The sky dome through the module: each band's visible panels as textured quads just in front of the far limit,
+// drawn at once (bottom, top, horizon); the top band's zenith its images mirrored upward to the view's top, the
+// ground below each horizon panel in its surface's colour. Adjacent panels overlap by a pixel.
+void DrawSkyDomeHardware(TGolfView& view, int32_t horizonRow) {
+  PlaceSkyDome(view, horizonRow);
+  const CourseSceneData& course = CurrentCourseScene();
+  const HoleSceneHeader& header = CurrentHoleScene().header;
+  const int32_t rect[4] = {view.viewLeft, view.viewTop, view.viewLeft + view.viewWidth, view.viewTop + view.viewHeight};
+  const float baseZ = 0.99998474f;  // just in front of the far limit
+  auto outcode = [&](const VortelVertex& c) {
+    return (c.x > static_cast<float>(rect[2]) ? 1 : 0) | (c.x < static_cast<float>(rect[0]) ? 2 : 0) |
+           (c.y > static_cast<float>(rect[3]) ? 4 : 0) | (c.y < static_cast<float>(rect[1]) ? 8 : 0);
+  };
+  for (SkyBand kind : {SkyBand::Bottom, SkyBand::Top, SkyBand::Horizon}) {
+    const SkyCylinder* band = SkyDomeBand(kind);
+    if (!band || band->panels().empty()) continue;
+    const bool horizon = kind == SkyBand::Horizon;
+    // The skyline's images are cut out: sampled to the nearest texel, as the other keyed images.
+    FilterTextures(!horizon);
+    const float z = horizon ? baseZ - 0.000018f : baseZ;
+    const std::vector<SkyPanel>& panels = band->panels();
+    const int n = static_cast<int>(panels.size());
+    bool firstDrawn = true;
+    for (int i = band->first(); i != band->end(); i = i + 1 == n ? 0 : i + 1) {
+      const SkyPanel& a = panels[static_cast<size_t>(i)];
+      const SkyPanel& b = panels[static_cast<size_t>(i + 1 == n ? 0 : i + 1)];
+      if (!a.projected || !b.projected) continue;
+      const float o = band->skyOffset;
+      VortelVertex c[4] = {{a.upper.x, a.upper.y + o - 1.0f, z, 1.0f, 0xFFFFFFFFu, 0xFF000000u, 0.0f, 0.0f},
+                           {b.upper.x + 1.0f, b.upper.y + o - 1.0f, z, 1.0f, 0xFFFFFFFFu, 0xFF000000u, 1.0f, 0.0f},
+                           {b.lower.x + 1.0f, b.lower.y + o, z, 1.0f, 0xFFFFFFFFu, 0xFF000000u, 1.0f, 1.0f},
+                           {a.lower.x, a.lower.y + o, z, 1.0f, 0xFFFFFFFFu, 0xFF000000u, 0.0f, 1.0f}};
+      if (horizon) {
+        c[2].y += 1.0f, c[3].y += 1.0f;
+        // The ground below the panel, at the far limit.
+        const HorizonPanel& piece = course.horizon[static_cast<size_t>(a.imageIndex)];
+        const uint8_t surface = piece.surface ? piece.surface : static_cast<uint8_t>(header.defaultSurface);
+        const int shade = piece.surface ? piece.shade : header.defaultShade;
+        const CourseImage& ground = course.textures[static_cast<size_t>((surface >> 4) & 15)].image;
+        const uint16_t g = course.LightTable(shade)[ground.present() ? ground.pixels()[0] : 0];
+        const float left = std::trunc(std::min(c[3].x, c[2].x)), right = std::trunc(std::max(c[3].x, c[2].x));
+        const float top = std::trunc(std::min(c[3].y, c[2].y) - 1.0f), bottom = static_cast<float>(rect[3]);
+        if (right > 0.0f && left < static_cast<float>(rect[2]) && top < bottom) {
+          SetTexture(0);
+          DrawRect(std::max(left, static_cast<float>(rect[0])), std::max(top, static_cast<float>(rect[1])),
+                   std::min(right, static_cast<float>(rect[2])), bottom, kFarZ, 1.0f,
+                   0xFF000000u | ((g >> 11) & 31u) << 19 | ((g >> 5) & 63u) << 10 | (g & 31u) << 3, 0.0f, 0.0f);
+          if (gStats) ++gStats->skyQuads;
+        }
+      }
+      int code[4], all = 0xF;
+      for (int k = 0; k < 4; ++k) all &= code[k] = outcode(c[k]);
+      LazyTexture& t = gTextures.sky[a.image];
+      if (!t.tried) {
+        t.tried = true;
+        t.handle = UploadImage(*a.image, course.palette, horizon ? 3 : 4);
+      }
+      if (!t.handle) continue;
+      SetTexture(t.handle);
+      if (all == 0) {
+        DrawQuad(c);
+        if (gStats) ++gStats->skyQuads;
+      }
+      // The zenith above the top band: the panel's image mirrored upward, stretched to the view's top.
+      if (kind == SkyBand::Top && !((code[0] & code[1] & 8) || (code[0] & code[3] & 1) || (code[1] & code[2] & 2))) {
+        VortelVertex q[4] = {c[0], c[1], c[1], c[0]};
+        if (firstDrawn) q[3].x = q[0].x = std::min(c[0].x, static_cast<float>(rect[0]));
+        q[0].y = std::min(c[0].y - (c[3].y - c[0].y), static_cast<float>(rect[1]));
+        q[1].y = std::min(c[1].y - (c[2].y - c[1].y), static_cast<float>(rect[1]));
+        q[0].v = q[1].v = 1.0f, q[2].v = q[3].v = 0.0f;
+        DrawQuad(q);
+        if (gStats) ++gStats->skyQuads;
+      }
+      firstDrawn = false;
+    }
+  }
+  FilterTextures(false);
+}
+
 }  // namespace
 
 void SceneRecordBuffer::Reset() {
@@ -713,7 +795,9 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
   if (vortellive.clearwindow) vortellive.clearwindow();
   const int32_t horizonY = top + view.centreY;
   FilterTextures(false);
-  DrawHorizonPieces(view, course, left, right, horizonY);
+  const bool dome = course.skyDome && SkyDomeBuilt();
+  if (dome) DrawSkyDomeHardware(view, horizonY);
+  else DrawHorizonPieces(view, course, left, right, horizonY);
   // The ground below the horizon.
   const HoleSceneHeader& header = hole.header;
   const int groundIndex = SurfaceTextureIndex(course, static_cast<uint8_t>(header.defaultSurface), 8, false);
@@ -723,7 +807,10 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
         course.LightTable(header.defaultShade)[course.textures[static_cast<size_t>(groundIndex)].image.pixels()[0]];
     ground = 0xFF000000u | ((c >> 11) & 31u) << 19 | ((c >> 5) & 63u) << 10 | (c & 31u) << 3;
   }
-  if (const uint32_t at = Take(kSkyRectBytes, false); at != SceneRecordBuffer::kNone) {
+  // The dome's skyline fills the ground below itself.
+  const uint32_t groundAt = dome && SkyDomeBand(SkyBand::Horizon) ? SceneRecordBuffer::kNone : Take(kSkyRectBytes, false);
+  if (const uint32_t at = groundAt; at != SceneRecordBuffer::kNone) {
+    ++stats.skyQuads;
     SkyRectRecord r{{kRecordSkyRect, SceneRecordBuffer::kNone}, static_cast<float>(left),
                     static_cast<float>(std::max(horizonY + 1, top)), static_cast<float>(right),
                     static_cast<float>(bottom), ground, kFarZ, 0};

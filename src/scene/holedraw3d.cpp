@@ -12,6 +12,7 @@
 #include "course/terrain.h"
 #include "platformlib/gfx/vortel.h"
 #include "platformlib/core/byteorder.h"
+#include "scene/holedraw.h"
 #include "scene/horizon.h"
 #include "platformlib/shapes/shapes.h"
 #include "scene/animlist.h"
@@ -260,10 +261,31 @@ void DrawRect(float left, float top, float right, float bottom, float z, float q
 }
 
 // The handlers.
+// Water is drawn in the key colour, without fog, for the reflection that finds it in the picture read back.
+constexpr uint32_t kWaterMarkerSlot = 0xFFFFu, kWaterMarkerColour = 0xFFFF00FFu;
+bool gFogOn = false;
+
 void DrawTexturedQuadRecord(uint32_t offset) {
   const auto r = Read<TexturedQuadRecord>(offset);
+  if (r.slot == kWaterMarkerSlot) {
+    SetTexture(0);
+    if (gFogOn && vortellive.setstate) vortellive.setstate(21, 0);
+    DrawQuad(r.v);
+    if (gFogOn && vortellive.setstate) vortellive.setstate(21, 1);
+    return;
+  }
   SetTexture(TerrainTexture(static_cast<int>(r.slot)));
   DrawQuad(r.v);
+}
+
+void EmitWaterMarker(const VortelVertex v[4], HardwareFrameStats& stats) {
+  const uint32_t at = Take(kTexturedQuadBytes, false);
+  if (at == SceneRecordBuffer::kNone) return;
+  TexturedQuadRecord r{{kRecordTexturedQuad, SceneRecordBuffer::kNone}, {v[0], v[1], v[2], v[3]}, kWaterMarkerSlot, 0};
+  for (VortelVertex& c : r.v) c.colour = kWaterMarkerColour;
+  std::memcpy(At(at), &r, sizeof r);
+  AppendMain(at);
+  ++stats.waterMarkers;
 }
 void DrawOverlaySprite(uint32_t offset) {
   const auto r = Read<OverlaySpriteRecord>(offset);
@@ -758,10 +780,12 @@ void SendDefaultRenderStates(int fogLevel) {
   for (const auto& [state, value] : {std::pair{7, 1}, {5, 1}, {6, 1}, {11, 0}, {4, 1}, {2, 0}})
     vortellive.setstate(state, value);
   // Level 0 sends no fog state at all.
+  gFogOn = false;
   if (fogLevel < 1 || fogLevel > 3) return;
   static uint8_t table[64];
   MakeFogTable(fogLevel, gRenderStart.backEndKind == 4, table);
   if (vortellive.setstate(21, 1)) {
+    gFogOn = true;
     vortellive.setstate(15, static_cast<intptr_t>(0xFFD0E0FFu));
     vortellive.setstate(105, reinterpret_cast<intptr_t>(table));
   }
@@ -849,8 +873,12 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
         const VortelVertex v[4] = {ScreenVertex(f[0], colour, u0, v0), ScreenVertex(f[1], colour, u1, v0),
                                    ScreenVertex(f[2], colour, u1, v1), ScreenVertex(f[3], colour, u0, v1)};
         const DetailCell detail = item.step == 1 ? ReadDetailCell(g, cell) : DetailCell{};
-        if (!(detail.present && detail.second != 0 && EmitTerrainTile(g, cell, f, v, stripe, stats)))
+        if (detail.present && detail.second != 0 && EmitTerrainTile(g, cell, f, v, stripe, stats)) {
+        } else if (IsWaterSurface(surfaceByte)) {
+          EmitWaterMarker(v, stats);
+        } else {
           EmitCellQuad(slot, v);
+        }
         if (detail.present && detail.shadow != 0) EmitShadeOverlay(g, cell, detail.shadow, f, v, stats);
       } else {
         const ObjectType& type = course.objectTypes[item.objectType];

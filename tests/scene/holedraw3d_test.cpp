@@ -67,9 +67,9 @@ TEST_F(HardwareFrameTest, CallsOfAFrameAgainstTheRecordingModule) {
     EXPECT_EQ(stats.drawnTiles, 0);
     EXPECT_GT(stats.drawnShadows, 0);
     EXPECT_LT(stats.drawnShadows, stats.shadows);
-    EXPECT_EQ(number("drawquad") + number("drawtri") / 2, stats.horizonPieces + stats.loneQuads + stats.sprites +
-                                                               stats.flags + stats.skyQuads + stats.drawnTiles +
-                                                               stats.drawnShadows);
+    EXPECT_EQ(number("drawquad") + number("drawtri") / 2,
+              stats.horizonPieces + stats.loneQuads + stats.sprites + stats.flags + stats.skyQuads + stats.waterMarkers +
+                  stats.drawnTiles + stats.drawnShadows);
     int32_t meshes = 0, meshQuads = 0;
     for (const std::string& c : calls)
       if (c.rfind("drawquadmesh ", 0) == 0) ++meshes, meshQuads += std::stoi(c.substr(13));
@@ -154,7 +154,8 @@ TEST_F(HardwareFrameTest, AMovieInSceneModeIsDrawnWithTheHoleInTwoPieces) {
     const int32_t quads = static_cast<int32_t>(std::count(calls.begin(), calls.end(), "drawquad"));
     const int32_t spriteImages = static_cast<int32_t>(std::count(calls.begin(), calls.end(), "talloc 256 256 3 0"));
     return std::make_tuple(stats,
-                           quads - (stats.horizonPieces + stats.loneQuads + stats.sprites + stats.flags + stats.skyQuads),
+                           quads - (stats.horizonPieces + stats.loneQuads + stats.sprites + stats.flags + stats.skyQuads +
+                                    stats.waterMarkers),
                            spriteImages);
   };
   // Outside scene mode the animation draws itself over the picture, not in the scene.

@@ -84,6 +84,8 @@ void Direct3DHole(benchmark::State& state) {
   state.counters["quads"] = stats.batchedQuads + stats.loneQuads;
   state.counters["sprites"] = stats.sprites;
   state.counters["flushes"] = stats.flushes;
+  state.counters["tiles"] = stats.drawnTiles;
+  state.counters["composed"] = stats.composedTiles;
 }
 BENCHMARK(Direct3DHole)->ArgsProduct({{640, 800}, {0, 1, 2}})->ArgNames({"width", "camera"})->Unit(benchmark::kMillisecond);
 

@@ -101,16 +101,24 @@ namespace {
 // A camera's view (no `target`) draws no grid, as on the software path.
 bool DrawThroughModule(TGolfView& view, const Image16& display, const Vector3* target = nullptr) {
   if (!vortellive.module || !vortellive.window || vortellive.window(2) != 1) return false;
-  DrawHoleHardware(view, &view.focusPoint);
+  const HardwareFrameStats stats = DrawHoleHardware(view, &view.focusPoint);
   const int32_t w = gImages.width, h = gImages.height;
   if (vortellive.readrect) vortellive.readrect(0, 0, w, h, gImages.view.data());
-  const uint32_t grid = GetGridModeForLie();
-  if (target && grid != kGridOff && vortellive.readrect && vortellive.writerect && vortellive.window(3) == 1) {
+  const uint32_t grid = target ? GetGridModeForLie() : kGridOff;
+  // The water (drawn in the key colour) and the grid go over the picture read back, against its depth buffer.
+  if ((grid != kGridOff || stats.waterMarkers > 0) && vortellive.readrect && vortellive.writerect &&
+      vortellive.window(3) == 1) {
     vortellive.readrect(0, 0, w, h, gImages.depth.data());
     MarkLiveDepth(gImages.depth);
     vortellive.window(2);
     const Surface16 s{gImages.view.data(), w, 0, 0, w, h}, depth{gImages.depth.data(), w, 0, 0, w, h};
-    DrawGridOverlay(view, {s, depth, true}, grid, *target, nullptr, false);
+    if (stats.waterMarkers > 0) {
+      MarkWaterPixels(s, depth);
+      DrawWaterReflection(s, depth, 2);
+      gImages.background = gImages.view;
+      StepWaterAnimation(timeGetTime(), {s, depth, {gImages.background.data(), w, 0, 0, w, h}}, {});
+    }
+    if (grid != kGridOff) DrawGridOverlay(view, {s, depth, true}, grid, *target, nullptr, false);
     vortellive.writerect(0, 0, w, h, gImages.view.data());
   }
   vortellive.window(2);

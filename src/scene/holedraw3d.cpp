@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <string>
 
 #include "course/courseload.h"
@@ -11,6 +12,7 @@
 #include "course/terrain.h"
 #include "platformlib/gfx/vortel.h"
 #include "platformlib/core/byteorder.h"
+#include "scene/holedraw.h"
 #include "scene/horizon.h"
 #include "platformlib/shapes/shapes.h"
 #include "scene/animlist.h"
@@ -18,6 +20,7 @@
 #include "scene/render3d.h"
 #include "scene/runmask.h"
 #include "scene/scenesprite.h"
+#include "scene/skydome.h"
 #include "scene/texcache.h"
 #include "scene/texconv.h"
 
@@ -131,6 +134,7 @@ struct HardwareTextures {
   LazyTexture objects[kObjectTypes][2];
   LazyTexture horizon[kHorizonPanels];
   intptr_t sprites[4] = {};  // the sprite images' textures: 32, 128, two of 256
+  std::map<const CourseImage*, LazyTexture> sky;  // the dome's images
 };
 HardwareTextures gTextures;
 
@@ -257,10 +261,31 @@ void DrawRect(float left, float top, float right, float bottom, float z, float q
 }
 
 // The handlers.
+// Water is drawn in the key colour, without fog, for the reflection that finds it in the picture read back.
+constexpr uint32_t kWaterMarkerSlot = 0xFFFFu, kWaterMarkerColour = 0xFFFF00FFu;
+bool gFogOn = false;
+
 void DrawTexturedQuadRecord(uint32_t offset) {
   const auto r = Read<TexturedQuadRecord>(offset);
+  if (r.slot == kWaterMarkerSlot) {
+    SetTexture(0);
+    if (gFogOn && vortellive.setstate) vortellive.setstate(21, 0);
+    DrawQuad(r.v);
+    if (gFogOn && vortellive.setstate) vortellive.setstate(21, 1);
+    return;
+  }
   SetTexture(TerrainTexture(static_cast<int>(r.slot)));
   DrawQuad(r.v);
+}
+
+void EmitWaterMarker(const VortelVertex v[4], HardwareFrameStats& stats) {
+  const uint32_t at = Take(kTexturedQuadBytes, false);
+  if (at == SceneRecordBuffer::kNone) return;
+  TexturedQuadRecord r{{kRecordTexturedQuad, SceneRecordBuffer::kNone}, {v[0], v[1], v[2], v[3]}, kWaterMarkerSlot, 0};
+  for (VortelVertex& c : r.v) c.colour = kWaterMarkerColour;
+  std::memcpy(At(at), &r, sizeof r);
+  AppendMain(at);
+  ++stats.waterMarkers;
 }
 void DrawOverlaySprite(uint32_t offset) {
   const auto r = Read<OverlaySpriteRecord>(offset);
@@ -350,7 +375,10 @@ TextureCacheEntry* ComposeTerrainTile(const TerrainTileRecord& r) {
 void DrawTerrainTileRecord(uint32_t offset) {
   const auto r = Read<TerrainTileRecord>(offset);
   TextureCacheEntry* e = FindCachedTexture(r.stamp, 1, r.side - 1, kTileFormat);
-  if (!TextureHandleIsValid(e, r.stamp)) e = ComposeTerrainTile(r);
+  if (!TextureHandleIsValid(e, r.stamp)) {
+    e = ComposeTerrainTile(r);
+    if (gStats) ++gStats->composedTiles;
+  }
   if (!e) return;
   FilterTextures(true);
   SetTexture(UseCachedTexture(e));
@@ -374,7 +402,10 @@ void DrawShadeOverlayRecord(uint32_t offset) {
   if (!vortellive.setstate) return;
   if (r.maskFlag) {
     TextureCacheEntry* e = FindCachedTexture(r.stamp, 1, r.side - 1, kShadowFormat);
-    if (!TextureHandleIsValid(e, r.stamp)) e = ComposeShadowTile(r);
+    if (!TextureHandleIsValid(e, r.stamp)) {
+      e = ComposeShadowTile(r);
+      if (gStats) ++gStats->composedTiles;
+    }
     if (!e) return;
     SetTexture(UseCachedTexture(e));
     TileTexCoords(16, r.orientation, r.v);
@@ -528,14 +559,39 @@ VortelVertex ScreenVertex(const ScreenPointF& f, uint32_t colour, float u, float
   return VortelVertex{f.x, f.y, DepthFractionForDistance(f.Z, 2), 1.0f / f.Z, colour, 0xFF000000u, u, v};
 }
 
-// A step-1 cell with a detail tile becomes a terrain tile record; the tile's side follows the cell's size on the
-// screen (16 texels below 55 pixels across, else 64).
-bool EmitTerrainTile(const TerrainGrid& g, size_t cell, const ScreenPointF f[4], const VortelVertex v[4], bool stripe,
-                     HardwareFrameStats& stats) {
+// A cell's size on the screen: the larger horizontal extent of its diagonals, the largest vertical extent of its
+// edges (whole pixels).
+struct CellSize {
+  float width, height;
+};
+CellSize MeasureCell(const ScreenPointF f[4]) {
   const float width = std::max(std::fabs(f[0].x - f[2].x), std::fabs(f[1].x - f[3].x));
   float height = 0.0f;
   for (int k = 0; k < 4; ++k) height = std::max(height, std::fabs(f[k].y - f[(k + 1) & 3].y));
-  const uint8_t builder = width < 55.0f ? 5 : (height < 16.0f ? 6 : 7);
+  return {width, std::floor(height)};
+}
+
+// Whether water lies beside the cell on one of the sides a 64-texel tile's smoothing would reach across.
+bool WaterBeside(const TerrainGrid& g, size_t cell) {
+  const int32_t i = static_cast<int32_t>(cell % g.width), j = static_cast<int32_t>(cell / g.width);
+  static const int kSides[3][2] = {{-1, 0}, {1, 0}, {0, -1}};
+  for (const auto& d : kSides) {
+    const int32_t x = i + d[0], z = j + d[1];
+    if (x < 0 || z < 0 || x >= static_cast<int32_t>(g.width) || z >= static_cast<int32_t>(g.depth)) continue;
+    if (IsWaterSurface(g.cells[(static_cast<size_t>(z) * g.width + x) * kCellBytes + 2] & 0xF0)) return true;
+  }
+  return false;
+}
+
+// A step-1 cell with a detail tile becomes a terrain tile record; the tile's side follows the cell's size on the
+// screen (16 texels below 55 pixels across, else 64). A cell lower than the adaptive tile step stays plain.
+bool EmitTerrainTile(const TerrainGrid& g, size_t cell, const ScreenPointF f[4], const VortelVertex v[4], bool stripe,
+                     HardwareFrameStats& stats) {
+  const auto [width, height] = MeasureCell(f);
+  if (height < static_cast<float>(gAdaptive.stepWhole[0])) return false;
+  uint8_t builder = width < 55.0f ? 5 : (height < 16.0f ? 6 : 7);
+  // The Direct3D back end keeps smoothed tiles off the shore.
+  if (builder != 5 && gRenderStart.backEndKind == 4 && WaterBeside(g, cell)) builder = 5;
   const uint32_t at = Take(kTerrainTileBytes, false);
   if (at == SceneRecordBuffer::kNone) return false;
   TerrainTileRecord r{};
@@ -555,8 +611,9 @@ bool EmitTerrainTile(const TerrainGrid& g, size_t cell, const ScreenPointF f[4],
   return true;
 }
 
-void EmitShadeOverlay(const TerrainGrid& g, size_t cell, uint32_t shadow, const VortelVertex v[4],
-                      HardwareFrameStats& stats) {
+// The mask's soft tile only on cells at least as tall as the adaptive decal step; lower ones darken whole.
+void EmitShadeOverlay(const TerrainGrid& g, size_t cell, uint32_t shadow, const ScreenPointF f[4],
+                      const VortelVertex v[4], HardwareFrameStats& stats) {
   const uint32_t at = Take(kShadeOverlayBytes, false);
   if (at == SceneRecordBuffer::kNone) return;
   ShadeOverlayRecord r{};
@@ -564,7 +621,7 @@ void EmitShadeOverlay(const TerrainGrid& g, size_t cell, uint32_t shadow, const 
   std::memcpy(r.v, v, sizeof r.v);
   for (VortelVertex& c : r.v) c.z = std::max(0.0f, c.z - kOverlayLift);
   r.mask = shadow;
-  r.maskFlag = shadow != 0xFFFFFFFFu ? 1 : 0;
+  r.maskFlag = shadow != 0xFFFFFFFFu && MeasureCell(f).height >= static_cast<float>(gAdaptive.stepWhole[1]) ? 1 : 0;
   r.orientation = CellOrientation(g, static_cast<int32_t>(cell % g.width), static_cast<int32_t>(cell / g.width));
   r.side = 16;
   r.stamp = shadow;
@@ -600,6 +657,85 @@ void DrawHorizonPieces(const TGolfView& view, const CourseSceneData& course, int
     }
     if (stripWidth < 1.0f) break;
   }
+}
+
+// The sky dome through the module: each band's visible panels as textured quads just in front of the far limit,
+// drawn at once (bottom, top, horizon); the top band's zenith its images mirrored upward to the view's top, the
+// ground below each horizon panel in its surface's colour. Adjacent panels overlap by a pixel.
+void DrawSkyDomeHardware(TGolfView& view, int32_t horizonRow) {
+  PlaceSkyDome(view, horizonRow);
+  const CourseSceneData& course = CurrentCourseScene();
+  const HoleSceneHeader& header = CurrentHoleScene().header;
+  const int32_t rect[4] = {view.viewLeft, view.viewTop, view.viewLeft + view.viewWidth, view.viewTop + view.viewHeight};
+  const float baseZ = 0.99998474f;  // just in front of the far limit
+  auto outcode = [&](const VortelVertex& c) {
+    return (c.x > static_cast<float>(rect[2]) ? 1 : 0) | (c.x < static_cast<float>(rect[0]) ? 2 : 0) |
+           (c.y > static_cast<float>(rect[3]) ? 4 : 0) | (c.y < static_cast<float>(rect[1]) ? 8 : 0);
+  };
+  for (SkyBand kind : {SkyBand::Bottom, SkyBand::Top, SkyBand::Horizon}) {
+    const SkyCylinder* band = SkyDomeBand(kind);
+    if (!band || band->panels().empty()) continue;
+    const bool horizon = kind == SkyBand::Horizon;
+    // The skyline's images are cut out: sampled to the nearest texel, as the other keyed images.
+    FilterTextures(!horizon);
+    const float z = horizon ? baseZ - 0.000018f : baseZ;
+    const std::vector<SkyPanel>& panels = band->panels();
+    const int n = static_cast<int>(panels.size());
+    bool firstDrawn = true;
+    for (int i = band->first(); i != band->end(); i = i + 1 == n ? 0 : i + 1) {
+      const SkyPanel& a = panels[static_cast<size_t>(i)];
+      const SkyPanel& b = panels[static_cast<size_t>(i + 1 == n ? 0 : i + 1)];
+      if (!a.projected || !b.projected) continue;
+      const float o = band->skyOffset;
+      VortelVertex c[4] = {{a.upper.x, a.upper.y + o - 1.0f, z, 1.0f, 0xFFFFFFFFu, 0xFF000000u, 0.0f, 0.0f},
+                           {b.upper.x + 1.0f, b.upper.y + o - 1.0f, z, 1.0f, 0xFFFFFFFFu, 0xFF000000u, 1.0f, 0.0f},
+                           {b.lower.x + 1.0f, b.lower.y + o, z, 1.0f, 0xFFFFFFFFu, 0xFF000000u, 1.0f, 1.0f},
+                           {a.lower.x, a.lower.y + o, z, 1.0f, 0xFFFFFFFFu, 0xFF000000u, 0.0f, 1.0f}};
+      if (horizon) {
+        c[2].y += 1.0f, c[3].y += 1.0f;
+        // The ground below the panel, at the far limit.
+        const HorizonPanel& piece = course.horizon[static_cast<size_t>(a.imageIndex)];
+        const uint8_t surface = piece.surface ? piece.surface : static_cast<uint8_t>(header.defaultSurface);
+        const int shade = piece.surface ? piece.shade : header.defaultShade;
+        const CourseImage& ground = course.textures[static_cast<size_t>((surface >> 4) & 15)].image;
+        const uint16_t g = course.LightTable(shade)[ground.present() ? ground.pixels()[0] : 0];
+        const float left = std::trunc(std::min(c[3].x, c[2].x)), right = std::trunc(std::max(c[3].x, c[2].x));
+        const float top = std::trunc(std::min(c[3].y, c[2].y) - 1.0f), bottom = static_cast<float>(rect[3]);
+        if (right > 0.0f && left < static_cast<float>(rect[2]) && top < bottom) {
+          SetTexture(0);
+          DrawRect(std::max(left, static_cast<float>(rect[0])), std::max(top, static_cast<float>(rect[1])),
+                   std::min(right, static_cast<float>(rect[2])), bottom, kFarZ, 1.0f,
+                   0xFF000000u | ((g >> 11) & 31u) << 19 | ((g >> 5) & 63u) << 10 | (g & 31u) << 3, 0.0f, 0.0f);
+          if (gStats) ++gStats->skyQuads;
+        }
+      }
+      int code[4], all = 0xF;
+      for (int k = 0; k < 4; ++k) all &= code[k] = outcode(c[k]);
+      LazyTexture& t = gTextures.sky[a.image];
+      if (!t.tried) {
+        t.tried = true;
+        t.handle = UploadImage(*a.image, course.palette, horizon ? 3 : 4);
+      }
+      if (!t.handle) continue;
+      SetTexture(t.handle);
+      if (all == 0) {
+        DrawQuad(c);
+        if (gStats) ++gStats->skyQuads;
+      }
+      // The zenith above the top band: the panel's image mirrored upward, stretched to the view's top.
+      if (kind == SkyBand::Top && !((code[0] & code[1] & 8) || (code[0] & code[3] & 1) || (code[1] & code[2] & 2))) {
+        VortelVertex q[4] = {c[0], c[1], c[1], c[0]};
+        if (firstDrawn) q[3].x = q[0].x = std::min(c[0].x, static_cast<float>(rect[0]));
+        q[0].y = std::min(c[0].y - (c[3].y - c[0].y), static_cast<float>(rect[1]));
+        q[1].y = std::min(c[1].y - (c[2].y - c[1].y), static_cast<float>(rect[1]));
+        q[0].v = q[1].v = 1.0f, q[2].v = q[3].v = 0.0f;
+        DrawQuad(q);
+        if (gStats) ++gStats->skyQuads;
+      }
+      firstDrawn = false;
+    }
+  }
+  FilterTextures(false);
 }
 
 }  // namespace
@@ -644,10 +780,12 @@ void SendDefaultRenderStates(int fogLevel) {
   for (const auto& [state, value] : {std::pair{7, 1}, {5, 1}, {6, 1}, {11, 0}, {4, 1}, {2, 0}})
     vortellive.setstate(state, value);
   // Level 0 sends no fog state at all.
+  gFogOn = false;
   if (fogLevel < 1 || fogLevel > 3) return;
   static uint8_t table[64];
   MakeFogTable(fogLevel, gRenderStart.backEndKind == 4, table);
   if (vortellive.setstate(21, 1)) {
+    gFogOn = true;
     vortellive.setstate(15, static_cast<intptr_t>(0xFFD0E0FFu));
     vortellive.setstate(105, reinterpret_cast<intptr_t>(table));
   }
@@ -681,7 +819,9 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
   if (vortellive.clearwindow) vortellive.clearwindow();
   const int32_t horizonY = top + view.centreY;
   FilterTextures(false);
-  DrawHorizonPieces(view, course, left, right, horizonY);
+  const bool dome = course.skyDome && SkyDomeBuilt();
+  if (dome) DrawSkyDomeHardware(view, horizonY);
+  else DrawHorizonPieces(view, course, left, right, horizonY);
   // The ground below the horizon.
   const HoleSceneHeader& header = hole.header;
   const int groundIndex = SurfaceTextureIndex(course, static_cast<uint8_t>(header.defaultSurface), 8, false);
@@ -691,7 +831,10 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
         course.LightTable(header.defaultShade)[course.textures[static_cast<size_t>(groundIndex)].image.pixels()[0]];
     ground = 0xFF000000u | ((c >> 11) & 31u) << 19 | ((c >> 5) & 63u) << 10 | (c & 31u) << 3;
   }
-  if (const uint32_t at = Take(kSkyRectBytes, false); at != SceneRecordBuffer::kNone) {
+  // The dome's skyline fills the ground below itself.
+  const uint32_t groundAt = dome && SkyDomeBand(SkyBand::Horizon) ? SceneRecordBuffer::kNone : Take(kSkyRectBytes, false);
+  if (const uint32_t at = groundAt; at != SceneRecordBuffer::kNone) {
+    ++stats.skyQuads;
     SkyRectRecord r{{kRecordSkyRect, SceneRecordBuffer::kNone}, static_cast<float>(left),
                     static_cast<float>(std::max(horizonY + 1, top)), static_cast<float>(right),
                     static_cast<float>(bottom), ground, kFarZ, 0};
@@ -730,9 +873,13 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
         const VortelVertex v[4] = {ScreenVertex(f[0], colour, u0, v0), ScreenVertex(f[1], colour, u1, v0),
                                    ScreenVertex(f[2], colour, u1, v1), ScreenVertex(f[3], colour, u0, v1)};
         const DetailCell detail = item.step == 1 ? ReadDetailCell(g, cell) : DetailCell{};
-        if (!(detail.present && detail.second != 0 && EmitTerrainTile(g, cell, f, v, stripe, stats)))
+        if (detail.present && detail.second != 0 && EmitTerrainTile(g, cell, f, v, stripe, stats)) {
+        } else if (IsWaterSurface(surfaceByte)) {
+          EmitWaterMarker(v, stats);
+        } else {
           EmitCellQuad(slot, v);
-        if (detail.present && detail.shadow != 0) EmitShadeOverlay(g, cell, detail.shadow, v, stats);
+        }
+        if (detail.present && detail.shadow != 0) EmitShadeOverlay(g, cell, detail.shadow, f, v, stats);
       } else {
         const ObjectType& type = course.objectTypes[item.objectType];
         ScreenPointF f;
@@ -791,6 +938,8 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
   Flush();
   FilterTextures(true);
   if (vortellive.clip) vortellive.clip(0, 0, 0, 0);
+  // The cache's clock: what this frame drew is kept before what earlier frames drew.
+  AdvanceTextureCacheFrame(10);
   gStats = nullptr;
   gView = nullptr;
   return stats;

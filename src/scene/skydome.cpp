@@ -11,6 +11,7 @@
 #include "platformlib/gfx/fixtrig.h"
 #include "scene/holedraw.h"
 #include "scene/horizon.h"
+#include "scene/render3d.h"
 
 namespace {
 
@@ -355,9 +356,11 @@ const SkyCylinder* SkyDomeBand(SkyBand band) {
   return band == SkyBand::Top ? gTop.get() : band == SkyBand::Bottom ? gBottom.get() : gHorizonBand.get();
 }
 
-void DrawSkyDome(TGolfView& view, const Surface16& s, const Surface16* waterMask, int32_t horizonRow) {
+void PlaceSkyDome(TGolfView& view, int32_t horizonRow) {
   const int32_t rect[4] = {view.viewLeft, view.viewTop, view.viewLeft + view.viewWidth, view.viewTop + view.viewHeight};
   const float saved = view.projectionScale;
+  // Setting a scale resets the adaptive detail; the sky's passing scale must not.
+  const AdaptiveDetail adaptive = gAdaptive;
   const int32_t screenWidth = Facts().screenWidth > 0 ? Facts().screenWidth : view.viewWidth;
   view.SetProjectionScale(SkyProjectionScale(saved, view.viewWidth, screenWidth, Facts().sizeSetting), 1);
   // The lower ring at the view's heading lands on the horizon row plus the hole's lift, whatever the camera height.
@@ -383,12 +386,19 @@ void DrawSkyDome(TGolfView& view, const Surface16& s, const Surface16* waterMask
       offset = ViewBlendAverage();
     }
   }
-  Surface16* mask = const_cast<Surface16*>(waterMask);
   for (SkyCylinder* band : {gBottom.get(), gTop.get(), gHorizonBand.get()}) {
     if (!band) continue;
     band->skyOffset = offset;
     band->UpdateVisiblePanels(view, rect);
-    band->DrawPanelsSoftware(s, mask, rect);
   }
   view.SetProjectionScale(saved, 1);
+  gAdaptive = adaptive;
+}
+
+void DrawSkyDome(TGolfView& view, const Surface16& s, const Surface16* waterMask, int32_t horizonRow) {
+  const int32_t rect[4] = {view.viewLeft, view.viewTop, view.viewLeft + view.viewWidth, view.viewTop + view.viewHeight};
+  PlaceSkyDome(view, horizonRow);
+  Surface16* mask = const_cast<Surface16*>(waterMask);
+  for (SkyCylinder* band : {gBottom.get(), gTop.get(), gHorizonBand.get()})
+    if (band) band->DrawPanelsSoftware(s, mask, rect);
 }

@@ -70,6 +70,9 @@ int BuildSkyDome();
 void FreeSkyDome();
 bool SkyDomeBuilt();
 const SkyCylinder* SkyDomeBand(SkyBand band);
+// Projects the bands' visible panels for the view, their rows placed so that the lower ring at the view's heading
+// lands on `horizonRow` (each band's `skyOffset`); both paths draw from there.
+void PlaceSkyDome(TGolfView& view, int32_t horizonRow);
 // Draws the dome into the view's rectangle of `s` down to `horizonRow` (a screen row); the horizon band fills the
 // ground below its panels, marking water there in `waterMask` (the depth picture) when given.
 void DrawSkyDome(TGolfView& view, const Surface16& s, const Surface16* waterMask, int32_t horizonRow);

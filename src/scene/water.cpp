@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "course/scenedata.h"
+#include "course/terrain.h"
+#include "scene/holedraw.h"
 #include "scene/horizon.h"
 #include "scene/random.h"
 
@@ -77,6 +79,23 @@ int32_t WaveBrightness(int setting, int index) {
 }
 
 bool IsWaterMarked(uint16_t depthValue) { return (depthValue & 1) != 0; }
+
+void MarkWaterPixels(const Surface16& picture, const Surface16& depth) {
+  // The key colour gives way to the water's own texture, which the reflection mixes with what it mirrors.
+  const CourseSceneData& course = CurrentCourseScene();
+  const CourseImage& water = course.textures[kSurfaceWater >> 4].image;
+  const uint8_t* texels = water.present() && water.width() >= 64 && water.height() >= 64 ? water.pixels() : nullptr;
+  for (int32_t y = 0; y < std::min(Height(picture), Height(depth)); ++y) {
+    uint16_t* p = &At(picture, 0, y);
+    uint16_t* d = &At(depth, 0, y);
+    for (int32_t x = 0; x < std::min(Width(picture), Width(depth)); ++x) {
+      const bool wet = p[x] == kWaterKey;
+      d[x] = static_cast<uint16_t>((d[x] & ~1u) | (wet ? 1u : 0u));
+      if (wet)
+        p[x] = texels ? To565(course.palette[texels[(y & 63) * water.width() + (x & 63)]]) : course.waterPalettes[0][0];
+    }
+  }
+}
 
 void DrawWaterReflection(const Surface16& picture, const Surface16& depth, int mode) {
   const CourseSceneData& course = CurrentCourseScene();

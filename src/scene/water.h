@@ -36,6 +36,9 @@ struct WaterPages {
 };
 
 bool IsWaterMarked(uint16_t depthValue);
+// A picture read back from the 3D card, its water drawn in the key colour: the depth values' marker bit set there
+// and cleared elsewhere, so the reflection and the animation find the water as in a software picture.
+void MarkWaterPixels(const Surface16& picture, const Surface16& depth);
 // Mode 2 finds water by the depth marker, mode 1 by the key colour. Widens and keeps the water box.
 void DrawWaterReflection(const Surface16& picture, const Surface16& depth, int mode);
 // One animation step over the water box (at least 4 x 4): waves (or glints) from the background into the current

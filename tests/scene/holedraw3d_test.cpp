@@ -15,6 +15,7 @@
 #include "scene/animlist.h"
 #include "scene/holedraw3d.h"
 #include "scene/movieanim.h"
+#include "scene/render3d.h"
 #include "scene/scenesprite.h"
 #include "shapewriter.h"
 #include "windows.h"
@@ -66,8 +67,9 @@ TEST_F(HardwareFrameTest, CallsOfAFrameAgainstTheRecordingModule) {
     EXPECT_EQ(stats.drawnTiles, 0);
     EXPECT_GT(stats.drawnShadows, 0);
     EXPECT_LT(stats.drawnShadows, stats.shadows);
-    EXPECT_EQ(number("drawquad") + number("drawtri") / 2, stats.horizonPieces + stats.loneQuads + stats.sprites +
-                                                               stats.flags + 1 + stats.drawnTiles + stats.drawnShadows);
+    EXPECT_EQ(number("drawquad") + number("drawtri") / 2,
+              stats.horizonPieces + stats.loneQuads + stats.sprites + stats.flags + stats.skyQuads + stats.waterMarkers +
+                  stats.drawnTiles + stats.drawnShadows);
     int32_t meshes = 0, meshQuads = 0;
     for (const std::string& c : calls)
       if (c.rfind("drawquadmesh ", 0) == 0) ++meshes, meshQuads += std::stoi(c.substr(13));
@@ -89,6 +91,29 @@ TEST_F(HardwareFrameTest, CallsOfAFrameAgainstTheRecordingModule) {
       EXPECT_EQ(stats.flags, 1);
     }
   }
+}
+
+// The adaptive steps: cells lower than the tile step keep their plain texture; shadows on cells lower than the
+// decal step darken the whole cell (drawn here, where the soft mask tiles find no texture).
+TEST_F(HardwareFrameTest, AdaptiveStepsKeepLowCellsPlainAndTheirShadowsWhole) {
+  ASSERT_TRUE(loaded_);
+  ASSERT_EQ(VORTEL_opendll("recordmodule"), 1);
+  struct Case {
+    int32_t tileStep, decalStep;
+    bool tiles, allShadowsWhole;
+  };
+  const AdaptiveDetail saved = gAdaptive;
+  for (const Case& c : {Case{1, 1, true, false}, Case{100000, 1, false, false}, Case{1, 100000, true, true}}) {
+    SCOPED_TRACE(std::to_string(c.tileStep) + " " + std::to_string(c.decalStep));
+    TGolfView view;
+    holeview::SetUpView(view, 640, 480, holeview::CameraByName("tee"));
+    gAdaptive.stepWhole[0] = c.tileStep, gAdaptive.stepWhole[1] = c.decalStep;
+    const HardwareFrameStats stats = DrawHoleHardware(view, &view.focusPoint);
+    EXPECT_EQ(stats.tiles > 0, c.tiles);
+    EXPECT_GT(stats.shadows, 100);
+    EXPECT_EQ(stats.drawnShadows == stats.shadows, c.allShadowsWhole);
+  }
+  gAdaptive = saved;
 }
 
 // A 16-bit picture w x h, its hot spot at its foot.
@@ -128,7 +153,9 @@ TEST_F(HardwareFrameTest, AMovieInSceneModeIsDrawnWithTheHoleInTwoPieces) {
     for (int i = 0; i < count(); ++i) calls.emplace_back(call(i));
     const int32_t quads = static_cast<int32_t>(std::count(calls.begin(), calls.end(), "drawquad"));
     const int32_t spriteImages = static_cast<int32_t>(std::count(calls.begin(), calls.end(), "talloc 256 256 3 0"));
-    return std::make_tuple(stats, quads - (stats.horizonPieces + stats.loneQuads + stats.sprites + stats.flags + 1),
+    return std::make_tuple(stats,
+                           quads - (stats.horizonPieces + stats.loneQuads + stats.sprites + stats.flags + stats.skyQuads +
+                                    stats.waterMarkers),
                            spriteImages);
   };
   // Outside scene mode the animation draws itself over the picture, not in the scene.

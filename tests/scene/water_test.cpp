@@ -50,6 +50,28 @@ TEST(Water, TheReflectionKeepsTheBoxOfTheWaterItFound) {
   EXPECT_FALSE(IsWaterAnimationDue(100000, {}));
 }
 
+// A picture read back from the card: its key-coloured pixels become marked water (and lose the key colour, the
+// reflection's source rows must not mirror it); every other pixel loses a stale marker.
+TEST(Water, KeyColouredPixelsOfAPictureReadBackBecomeMarkedWater) {
+  Pictures p(16, 8);
+  for (int32_t x = 4; x < 9; ++x) p.colour[static_cast<size_t>(5) * p.w + x] = kWaterKey;
+  p.depth[0] = 0x8201;  // marked, not key-coloured
+  MarkWaterPixels(p.Colour(), p.Depth());
+  for (int32_t y = 0; y < p.h; ++y)
+    for (int32_t x = 0; x < p.w; ++x) {
+      const size_t k = static_cast<size_t>(y) * p.w + x;
+      const bool wet = y == 5 && x >= 4 && x < 9;
+      EXPECT_EQ(IsWaterMarked(p.depth[k]), wet) << x << "," << y;
+      EXPECT_EQ(p.depth[k] & 0xFFFE, k == 0 ? 0x8200 : 0x8400);
+      EXPECT_NE(p.colour[k], kWaterKey);
+    }
+  // Found by the reflection as software water is.
+  Water() = WaterState{};
+  DrawWaterReflection(p.Colour(), p.Depth(), 2);
+  EXPECT_EQ(Water().box[0], 4);
+  EXPECT_EQ(Water().box[2], 9);
+}
+
 TEST(Water, AnimationWaitsForTheGameAndRedrawsTheAreaAtMostEvery66Ms) {
   Pictures p(64, 48);
   p.MarkWater(8, 8, 40, 30);

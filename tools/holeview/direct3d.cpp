@@ -8,6 +8,7 @@
 #include "scene/holedraw3d.h"
 #include "scene/render3d.h"
 #include "scene/texcache.h"
+#include "scene/water.h"
 
 namespace holeview {
 namespace {
@@ -67,6 +68,14 @@ HardwareFrameStats DrawDirect3D(TGolfView& view, Picture& picture) {
     vortellive.readrect(view.viewLeft, view.viewTop, picture.width, picture.height, picture.depth.data());
   MarkLiveDepth(picture.depth);
   vortellive.window(2);
+  // The water, drawn in the key colour, reflects what stands above it, as in software.
+  if (stats.waterMarkers > 0) {
+    const Surface16 s{picture.pixels.data(), picture.width, 0, 0, picture.width, picture.height};
+    const Surface16 depth{picture.depth.data(), picture.width, 0, 0, picture.width, picture.height};
+    MarkWaterPixels(s, depth);
+    DrawWaterReflection(s, depth, 2);
+  }
+  picture.background = picture.pixels;
   return stats;
 }
 

@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
         }
       }
       draw();
-      if (!d3d) holeview::StepWater(picture, SDL_GetTicks());
+      holeview::StepWater(picture, SDL_GetTicks());
       SDL_LockSurface(frame);
       for (int y = 0; y < height; ++y)
         std::memcpy(static_cast<uint8_t*>(frame->pixels) + static_cast<size_t>(y) * frame->pitch,
@@ -200,7 +200,7 @@ int main(int argc, char** argv) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%d frames, %.2f ms a frame, %d quads, %d objects, %d tiles, %d shadows\n", count,
                 seconds * 1000.0 / count, stats.quads, stats.objects, stats.tiles, stats.shadows);
-    for (int i = 0; i < waterSteps && !d3d; ++i) holeview::StepWater(picture, 1000u + 33u * static_cast<uint32_t>(i));
+    for (int i = 0; i < waterSteps; ++i) holeview::StepWater(picture, 1000u + 33u * static_cast<uint32_t>(i));
   }
   if (d3d) holeview::CloseDirect3D();
   if (!shot.empty() && !holeview::WriteTga(picture, shot)) {

@@ -126,6 +126,46 @@ void Decode(Surface* s, TextureImage* out) {
     return 0xFF000000u | (static_cast<uint32_t>(e.peRed) << 16) | (static_cast<uint32_t>(e.peGreen) << 8) | e.peBlue;
   };
   const DWORD bytes = f.BytesPerPixel();
+  // Channels of at most 8 bits are expanded through small tables made once for the texture (the same values
+  // ExpandChannel() gives): textures are decoded again at every load, so this is on the frame's path.
+  struct Channel {
+    uint32_t mask = 0;
+    int shift = 0;
+    uint8_t value[256] = {};
+  };
+  Channel channels[4];
+  bool tabled = !(f.flags & (DDPF_PALETTEINDEXED8 | DDPF_PALETTEINDEXED4)) && bytes >= 1 && bytes <= 4;
+  const uint32_t masks[4] = {out->hasAlpha ? f.alpha : 0, f.red, f.green, f.blue};
+  for (int c = 0; c < 4 && tabled; ++c) {
+    Channel& ch = channels[c];
+    ch.mask = masks[c];
+    if (!ch.mask) continue;
+    while (!((ch.mask >> ch.shift) & 1)) ++ch.shift;
+    const uint32_t max = ch.mask >> ch.shift;
+    if (max > 255) {
+      tabled = false;
+      break;
+    }
+    for (uint32_t v = 0; v <= max; ++v) ch.value[v] = static_cast<uint8_t>(ddraw::ExpandChannel(v << ch.shift, ch.mask));
+  }
+  if (tabled) {
+    auto expand = [&](const Channel& ch, uint32_t p) -> uint32_t {
+      return ch.mask ? ch.value[(p & ch.mask) >> ch.shift] : 0;
+    };
+    for (int32_t y = 0; y < out->height; ++y) {
+      const uint8_t* row = pixels + static_cast<ptrdiff_t>(y) * s->Pitch();
+      uint32_t* dst = &out->texels[static_cast<size_t>(y) * static_cast<size_t>(out->width)];
+      for (int32_t x = 0; x < out->width; ++x) {
+        uint32_t p = 0;
+        if (bytes == 2) p = static_cast<uint32_t>(row[2 * x] | (row[2 * x + 1] << 8));
+        else
+          for (DWORD b = 0; b < bytes; ++b) p |= static_cast<uint32_t>(row[x * bytes + b]) << (8 * b);
+        const uint32_t a = out->hasAlpha ? expand(channels[0], p) : 255;
+        dst[x] = (a << 24) | (expand(channels[1], p) << 16) | (expand(channels[2], p) << 8) | expand(channels[3], p);
+      }
+    }
+    return;
+  }
   for (int32_t y = 0; y < out->height; ++y) {
     const uint8_t* row = pixels + static_cast<ptrdiff_t>(y) * s->Pitch();
     uint32_t* dst = &out->texels[static_cast<size_t>(y) * static_cast<size_t>(out->width)];

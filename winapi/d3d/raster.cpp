@@ -562,15 +562,16 @@ inline void Write(uint8_t* at, __m128i pass, bool all, __m128i low, __m128i high
 
 }  // namespace x4
 
-// Shade() for states with a 16-bit depth buffer or none (Z), modulated textures (T) and no blending or
-// source-alpha blending (Blend). Four pixels at a time; the last one to three go through the same steps on a
-// copy of their pixels, so a short span costs no scalar loop and nothing past its end is touched.
-template <TargetFormat Fmt, bool Z, Tex T, bool Blend>
+// Shade() for states with a 16- or 32-bit depth buffer or none (ZBits 16, 32 or 0), modulated textures, alpha too or not (T), and no
+// blending or source-alpha blending (Blend). Four pixels at a time; the last one to three go through the same steps
+// on a copy of their pixels, so a short span costs no scalar loop and nothing past its end is touched.
+template <TargetFormat Fmt, int ZBits, Tex T, bool Blend>
 void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const Setup& o, int y, int from,
               int to, Pixel p) {
-  constexpr int kBytes = Fmt == TargetFormat::Xrgb8888 ? 4 : 2;
+  constexpr bool Z = ZBits != 0;
+  constexpr int kBytes = Fmt == TargetFormat::Xrgb8888 ? 4 : 2, kZBytes = ZBits / 8;
   uint8_t* const row = t.pixels + static_cast<ptrdiff_t>(y) * t.pitch;
-  uint16_t* const zrow = Z ? reinterpret_cast<uint16_t*>(d.pixels + static_cast<ptrdiff_t>(y) * d.pitch) : nullptr;
+  uint8_t* const zrow = Z ? d.pixels + static_cast<ptrdiff_t>(y) * d.pitch : nullptr;
   const unsigned zmask = s.zTest ? CompareMask(s.zFunc) : 7;
   const bool zWrite = s.zWrite;
   const unsigned amask = s.alphaTest ? CompareMask(s.alphaFunc) : 7;
@@ -585,6 +586,8 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
   if constexpr (T != Tex::None) {
     texels = s.texture->texels.data(), tw = s.texture->width, th = s.texture->height;
     if (s.texture->hasAlpha) std::swap(texelFourth, colourFourth);
+    // Modulating the alpha too: both alphas are multiplied.
+    if (s.textureBlend == D3DTBLEND_MODULATEALPHA) texelFourth = colourFourth = _mm_setzero_si128();
   }
   const __m128i fogColour = _mm_setr_epi16(static_cast<int16_t>(s.fogColour & 255),
                                            static_cast<int16_t>((s.fogColour >> 8) & 255),
@@ -608,7 +611,7 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
   // The most common states (no fog, specular colour or alpha test; depth tested less-or-equal and written, or
   // not used) get a loop of their own without those choices in it.
   const bool lean = !fog && !specular && amask == 7 && (!Z || (zmask == 3 && zWrite));
-  auto quad = [&](uint8_t* px, uint16_t* zp, auto leanState) __attribute__((always_inline)) {
+  auto quad = [&](uint8_t* px, uint8_t* zp, auto leanState) __attribute__((always_inline)) {
     constexpr bool kLean = decltype(leanState)::value;
     __m128 z = zq, q = _mm_add_ps(z, dzq), u = _mm_add_ps(q, dzq), v = _mm_add_ps(u, dzq);
     zq = _mm_add_ps(v, dzq);
@@ -621,7 +624,20 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
       extra = _mm_add_ps(e3, dextra);
     }
     __m128i pass = _mm_set1_epi32(-1), zv = _mm_setzero_si128(), zold = _mm_setzero_si128();
-    if constexpr (Z) {
+    [[maybe_unused]] alignas(16) uint32_t z32[4];
+    if constexpr (ZBits == 32) {
+      // Each value as DepthValue() makes it (in double precision), tested one by one.
+      alignas(16) float zf[4];
+      alignas(16) int16_t ok[8] = {};
+      _mm_store_ps(zf, z);
+      const auto* stored = reinterpret_cast<const uint32_t*>(zp);
+      for (int i = 0; i < 4; ++i) {
+        z32[i] = DepthValue(zf[i], o.zmax);
+        ok[i] = (zmask == 7 || Compare(s.zFunc, z32[i], stored[i])) ? -1 : 0;
+      }
+      pass = _mm_load_si128(reinterpret_cast<const __m128i*>(ok));
+      if ((_mm_movemask_epi8(pass) & 0xFF) == 0) return;
+    } else if constexpr (Z) {
       // DepthValue(): the maximum with 0 turns NaN into 0 as its !(z > 0) does. The values, below 2^16, are
       // moved down by 2^15 for the signed packing to 16 bits and back.
       const __m128 clamped = _mm_min_ps(_mm_max_ps(z, _mm_setzero_ps()), _mm_set1_ps(1.0f));
@@ -665,25 +681,29 @@ void FastSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s,
       low = x4::Mix(low, dstLow, x4::Fourth(low)), high = x4::Mix(high, dstHigh, x4::Fourth(high));
     }
     x4::Write<Fmt>(px, pass, passing == 0xFF, low, high);
-    if constexpr (Z) {
+    if constexpr (ZBits == 32) {
+      if (kLean || zWrite)
+        for (int i = 0; i < 4; ++i)
+          if (passing & (3 << (2 * i))) reinterpret_cast<uint32_t*>(zp)[i] = z32[i];
+    } else if constexpr (Z) {
       if (kLean || zWrite) _mm_storel_epi64(reinterpret_cast<__m128i*>(zp), passing == 0xFF ? zv : x4::Select(pass, zv, zold));
     }
   };
   int x = from;
   if (lean) {
-    for (; x + 3 <= to; x += 4) quad(row + x * kBytes, Z ? zrow + x : nullptr, std::true_type());
+    for (; x + 3 <= to; x += 4) quad(row + x * kBytes, Z ? zrow + x * kZBytes : nullptr, std::true_type());
   } else {
-    for (; x + 3 <= to; x += 4) quad(row + x * kBytes, Z ? zrow + x : nullptr, std::false_type());
+    for (; x + 3 <= to; x += 4) quad(row + x * kBytes, Z ? zrow + x * kZBytes : nullptr, std::false_type());
   }
   if (x > to) return;
   const size_t n = static_cast<size_t>(to - x + 1);
   alignas(16) uint8_t colour[16] = {};
-  alignas(16) uint16_t depth[4] = {};
+  alignas(16) uint8_t depth[16] = {};
   std::memcpy(colour, row + x * kBytes, n * kBytes);
-  if constexpr (Z) std::memcpy(depth, zrow + x, n * 2);
+  if constexpr (Z) std::memcpy(depth, zrow + x * kZBytes, n * kZBytes);
   quad(colour, depth, std::false_type());
   std::memcpy(row + x * kBytes, colour, n * kBytes);
-  if constexpr (Z) std::memcpy(zrow + x, depth, n * 2);
+  if constexpr (Z) std::memcpy(zrow + x * kZBytes, depth, n * kZBytes);
 }
 
 // Two rows at a time where the processor has AVX2: the low 128 bits of each register hold four pixels of one
@@ -896,6 +916,7 @@ TEEBOX_AVX2 void PairSpan(const RasterTarget& t, const RasterDepth& d, const Ras
   if constexpr (T != Tex::None) {
     texels = s.texture->texels.data(), tw = s.texture->width, th = s.texture->height;
     if (s.texture->hasAlpha) std::swap(texelFourth, colourFourth);
+    if (s.textureBlend == D3DTBLEND_MODULATEALPHA) texelFourth = colourFourth = _mm256_setzero_si256();
   }
   constexpr int kBgra = _MM_SHUFFLE(3, 0, 1, 2);  // r, g, b, a to b, g, r, a and back
   const __m128 dzq4 = _mm_loadu_ps(o.ddx), dbgra4 = _mm_loadu_ps(o.ddx + 4);
@@ -968,8 +989,8 @@ TEEBOX_AVX2 void PairSpan(const RasterTarget& t, const RasterDepth& d, const Ras
   const __m128 bgraLow = _mm256_castps256_ps128(bgra), bgraHigh = _mm256_extractf128_ps(bgra, 1);
   _mm_storeu_ps(&pa.z, _mm256_castps256_ps128(zq)), _mm_storeu_ps(&pb.z, _mm256_extractf128_ps(zq, 1));
   _mm_storeu_ps(&pa.r, _mm_shuffle_ps(bgraLow, bgraLow, kBgra)), _mm_storeu_ps(&pb.r, _mm_shuffle_ps(bgraHigh, bgraHigh, kBgra));
-  if (xa <= a.to) FastSpan<Fmt, Z, T, Blend>(t, d, s, o, a.y, xa, a.to, pa);
-  if (xb <= b.to) FastSpan<Fmt, Z, T, Blend>(t, d, s, o, b.y, xb, b.to, pb);
+  if (xa <= a.to) FastSpan<Fmt, Z ? 16 : 0, T, Blend>(t, d, s, o, a.y, xa, a.to, pa);
+  if (xb <= b.to) FastSpan<Fmt, Z ? 16 : 0, T, Blend>(t, d, s, o, b.y, xb, b.to, pb);
 }
 
 // A span of one colour without depth, texture or blending: its first pixel shaded, then copied.
@@ -977,7 +998,7 @@ template <TargetFormat Fmt>
 void FillSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const Setup& o, int y, int from,
               int to, Pixel p) {
   if (s.alphaTest && !Compare(s.alphaFunc, static_cast<uint32_t>(Clamp255(p.a)), s.alphaRef & 255)) return;
-  FastSpan<Fmt, false, Tex::None, false>(t, d, s, o, y, from, from, p);
+  FastSpan<Fmt, 0, Tex::None, false>(t, d, s, o, y, from, from, p);
   uint8_t* const row = t.pixels + static_cast<ptrdiff_t>(y) * t.pitch;
   if constexpr (Fmt == TargetFormat::Xrgb8888) {
     uint32_t* px = reinterpret_cast<uint32_t*>(row);
@@ -997,13 +1018,15 @@ struct Spans {
   PairFunction two = nullptr;
 };
 
-template <TargetFormat Fmt, bool Z, Tex T>
+// The two-row spans know 16-bit depth buffers only.
+template <TargetFormat Fmt, int Z, Tex T>
 Spans WithBlend(bool blend) {
-  if (blend) return {FastSpan<Fmt, Z, T, true>, PairSpan<Fmt, Z, T, true>};
-  return {FastSpan<Fmt, Z, T, false>, PairSpan<Fmt, Z, T, false>};
+  constexpr bool kPairs = Z != 32;
+  if (blend) return {FastSpan<Fmt, Z, T, true>, kPairs ? PairSpan<Fmt, Z != 0, T, true> : nullptr};
+  return {FastSpan<Fmt, Z, T, false>, kPairs ? PairSpan<Fmt, Z != 0, T, false> : nullptr};
 }
 
-template <TargetFormat Fmt, bool Z>
+template <TargetFormat Fmt, int Z>
 Spans WithTexture(Tex tex, bool blend) {
   switch (tex) {
     case Tex::PointWrap: return WithBlend<Fmt, Z, Tex::PointWrap>(blend);
@@ -1015,9 +1038,10 @@ Spans WithTexture(Tex tex, bool blend) {
 }
 
 template <TargetFormat Fmt>
-Spans ForFormat(bool z, Tex tex, bool blend, bool fill) {
+Spans ForFormat(int zBits, Tex tex, bool blend, bool fill) {
   if (fill) return {FillSpan<Fmt>};
-  return z ? WithTexture<Fmt, true>(tex, blend) : WithTexture<Fmt, false>(tex, blend);
+  if (zBits == 32) return WithTexture<Fmt, 32>(tex, blend);
+  return zBits ? WithTexture<Fmt, 16>(tex, blend) : WithTexture<Fmt, 0>(tex, blend);
 }
 
 std::atomic<bool> wideSpans{[] {
@@ -1027,13 +1051,13 @@ std::atomic<bool> wideSpans{[] {
 
 Spans ChooseSpan(const RasterTarget& t, const RasterDepth& d, const RasterState& s, const Setup& o) {
   const bool z = d.pixels && (s.zTest || s.zWrite);
-  if (z && d.bits != 16) return {PlainSpan};
+  if (z && d.bits != 16 && d.bits != 32) return {PlainSpan};
+  const int zBits = z ? d.bits : 0;
   Tex tex = Tex::None;
   if (const TextureImage* image = s.texture) {
     const int w = image->width, h = image->height;
     switch (s.textureBlend) {
-      case D3DTBLEND_DECAL: case D3DTBLEND_COPY: case D3DTBLEND_DECALALPHA: case D3DTBLEND_MODULATEALPHA:
-      case D3DTBLEND_ADD:
+      case D3DTBLEND_DECAL: case D3DTBLEND_COPY: case D3DTBLEND_DECALALPHA: case D3DTBLEND_ADD:
         return {PlainSpan};
       default: break;
     }
@@ -1050,9 +1074,9 @@ Spans ChooseSpan(const RasterTarget& t, const RasterDepth& d, const RasterState&
   }
   Spans spans;
   switch (t.format) {
-    case TargetFormat::Rgb565: spans = ForFormat<TargetFormat::Rgb565>(z, tex, s.alphaBlend, fill); break;
-    case TargetFormat::Rgb555: spans = ForFormat<TargetFormat::Rgb555>(z, tex, s.alphaBlend, fill); break;
-    default: spans = ForFormat<TargetFormat::Xrgb8888>(z, tex, s.alphaBlend, fill); break;
+    case TargetFormat::Rgb565: spans = ForFormat<TargetFormat::Rgb565>(zBits, tex, s.alphaBlend, fill); break;
+    case TargetFormat::Rgb555: spans = ForFormat<TargetFormat::Rgb555>(zBits, tex, s.alphaBlend, fill); break;
+    default: spans = ForFormat<TargetFormat::Xrgb8888>(zBits, tex, s.alphaBlend, fill); break;
   }
   // Two rows go together only when they cannot overlap, as one after the other they may.
   const bool lean = !s.fog && !s.specular && !(s.alphaTest && CompareMask(s.alphaFunc) != 7) &&

@@ -14,7 +14,7 @@
 namespace net {
 namespace {
 
-constexpr uint32_t kPlayerInfoRequest = 0x71a, kPlayerInfo = 0x71b, kGameSetUp = 0x704, kCancel = 0x1413,
+constexpr uint32_t kPlayerInfoRequest = 0x71a, kPlayerInfo = 0x71b, kGameSetUp = 0x704, kGreeting = 0x1412, kCancel = 0x1413,
                    kStartRequest = 0x1414, kStartAck = 0x1415;
 constexpr uint32_t kPlayerInfoBytes = 2000, kGameSetUpBytes = 7500;
 
@@ -56,7 +56,7 @@ bool TakeSetUpMessage(SetUpMessage* out) {
   MSG msg{};
   if (!CommQueue || !GuardedQueuePop(CommQueue, &msg)) return false;
   *out = SetUpMessage{};
-  if (msg.wParam == kPlayerInfo || msg.wParam == kGameSetUp) {
+  if (msg.wParam == kPlayerInfo || msg.wParam == kGameSetUp || msg.wParam == kGreeting) {
     out->code = static_cast<uint32_t>(msg.wParam);
     out->message = reinterpret_cast<uint8_t*>(msg.lParam);
     out->sender = out->message ? ReadLE32(out->message) : 0;
@@ -68,6 +68,7 @@ bool TakeSetUpMessage(SetUpMessage* out) {
     out->sender = msg.message;
   } else {
     out->code = static_cast<uint32_t>(msg.wParam);
+    out->value = static_cast<uintptr_t>(msg.lParam);
   }
   return true;
 }

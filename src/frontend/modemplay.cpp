@@ -692,4 +692,5 @@ void ShowModemScreen() {
   ReplaceCurrentScreen(screen);
   Focus(screen, screen->nameBox);
   net::NetPlayStage = 5;
+  WriteLogLine("Modem play opened");
 }

@@ -566,9 +566,7 @@ void TNetGamesADV::EnterCourseRoom() {
 
 void TNetGamesADV::HandleCommMessage(uint32_t code, uintptr_t value, uint32_t length) {
   auto* body = reinterpret_cast<uint8_t*>(value);
-  // The connection-lost text is the comm layer's own, not a copy.
-  const bool owned = code != net::kNotifySessionStatus && code != net::kNotifyLoginAccepted &&
-                     code != net::kNotifySessionListComplete && code != kConnectionLost;
+  const bool owned = net::CommMessageOwnsValue(code);
   switch (code) {
     case net::kNotifySessionListComplete: RebuildGamesList(); break;
     case net::kNotifyServerMessage7:
@@ -828,6 +826,23 @@ void ShowNetGamesScreen() {
   WriteLogLine(("Net games lobby opened: " + lobby->courseName).c_str());
 }
 
+CConnectStatusDialog* ConnectStatus = nullptr;
+
+void CloseStatusDialog() {
+  delete ConnectStatus;
+  ConnectStatus = nullptr;
+}
+
+void EndConnectStatus(int status) {
+  CloseStatusDialog();
+  if (status == 0) {
+    if (NetGamesScreen) NetGamesScreen->EnterCourseRoom();
+  } else if (status == 1 || status == kConnectCancelled) {
+    if (status == 1) Notice("Could not connect to Server.", nullptr);
+    LeaveNetGames();
+  }
+}
+
 void EnterNetGames(int commType) {
   gCommType = commType;
   // The help opens by itself on the first visit only.
@@ -840,9 +855,15 @@ void EnterNetGames(int commType) {
     }
   }
   ShowNetGamesScreen();
+  if (commType == 0) {
+    CloseStatusDialog();
+    ConnectStatus = new CConnectStatusDialog();
+    ConnectStatus->DrawAll(0);
+  }
 }
 
 void LeaveNetGames() {
+  CloseStatusDialog();
   net::DestroyCommLayer();
   net::NetPlayStage = 0;
   Svc().sound->FadeMenuSounds();

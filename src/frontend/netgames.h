@@ -108,6 +108,12 @@ extern TNetGamesADV* NetGamesScreen;
 
 // From the net connection screen once the comm layer is up (0 the online service, 1 or 2 a LAN).
 void EnterNetGames(int commType);
+// The connect status dialog over the lobby (at most one), and its end: the session's status (0 connected: the
+// lobby enters its room; 1 not reached: a notice, then the lobby is left; 5 closed) or Cancel (the lobby is left).
+constexpr int kConnectCancelled = -1;
+extern class CConnectStatusDialog* ConnectStatus;
+void CloseStatusDialog();
+void EndConnectStatus(int status);
 void ShowNetGamesScreen();
 // Cancel, a fatal status or a lost connection: the comm layer goes and the main menu comes back.
 void LeaveNetGames();

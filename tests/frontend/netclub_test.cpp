@@ -840,3 +840,49 @@ TEST_F(ModemScreenTest, GoldenModemScreenWithAPhoneBook) {
   ModemScreen->DrawAll(0);
   d3dtest::ExpectGolden(Shrunk(), "modem", 2, "frontend");
 }
+
+// On the online service the lobby opens under "Connecting...": the session's status ends it, or Cancel does.
+TEST_F(ClubhouseTest, TheConnectStatusEndsWithTheSessionsStatusOrCancel) {
+  const struct Case {
+    const char* name;
+    int status;  // -1: Cancel
+    const char* notice;
+    bool inLobby;
+  } cases[] = {
+      {"connected", 0, "", true},
+      {"server not reached", 1, "Could not connect to Server.", false},
+      {"closed", 5, "", true},
+      {"cancelled", -1, "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::pair<uint32_t, uint32_t>> sent;
+    auto* comm = new ClosableComm(&sent);  // leaving the lobby closes it
+    net::CommObject = net::RoundComm = comm;
+    EnterNetGames(0);
+    ASSERT_NE(ConnectStatus, nullptr);
+    EXPECT_EQ(CurrentScreen, ConnectStatus) << "it takes the input and the idle pass";
+    // A chat line before the connection is made is dropped (its buffer freed), the dialog stays.
+    comm->Notify(net::kNotifySessionChat, reinterpret_cast<uintptr_t>(Chat("early")));
+    ConnectStatus->OnIdle();
+    ASSERT_NE(ConnectStatus, nullptr);
+    const std::string before = LastMessageText();
+    PostMessageA(nullptr, WM_CHAR, 13, 0);
+    if (c.status < 0) {
+      ConnectStatus->cancel->clickHandler(ConnectStatus->cancel);
+    } else {
+      comm->Notify(net::kNotifySessionStatus, static_cast<uintptr_t>(c.status));
+      ConnectStatus->OnIdle();
+    }
+    EXPECT_EQ(ConnectStatus, nullptr);
+    EXPECT_EQ(LastMessageText() == before ? std::string() : LastMessageText(), c.notice);
+    EXPECT_EQ(NetGamesScreen != nullptr, c.inLobby);
+    if (c.inLobby) {
+      EXPECT_EQ(CurrentScreen, NetGamesScreen);
+    }
+    ReplaceCurrentScreen(nullptr);
+    net::DestroyCommLayer();
+    Drain();
+  }
+  net::CommObject = net::RoundComm = &comm_;
+}

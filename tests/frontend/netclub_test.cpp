@@ -886,3 +886,32 @@ TEST_F(ClubhouseTest, TheConnectStatusEndsWithTheSessionsStatusOrCancel) {
   }
   net::CommObject = net::RoundComm = &comm_;
 }
+
+// A call that fails says why and leaves the screen idle; a connected call says nothing until the greeting.
+TEST_F(ModemScreenTest, CallResultsSayWhyACallFailed) {
+  const struct Case {
+    uint32_t result;
+    const char* notice;
+  } cases[] = {
+      {0x6a, "Phone number busy. Try again later"},
+      {0x6b, "No answer. Try again later."},
+      {0x69, "Unable to connect with the other computer."},
+      {0x6d, "No dial tone detected."},
+      {0x67, ""},
+  };
+  ShowModemScreen();
+  TModemPlayADV* s = ModemScreen;
+  ASSERT_NE(s, nullptr);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.result);
+    s->busy = true;
+    GuardedQueueClear(CommQueue);
+    GuardedQueuePush(CommQueue, 0x1417, c.result, 0);
+    const std::string before = LastMessageText();
+    PostMessageA(nullptr, WM_CHAR, 13, 0);
+    s->HandleMessage();
+    EXPECT_EQ(LastMessageText() == before ? std::string() : LastMessageText(), c.notice);
+    EXPECT_EQ(s->busy, *c.notice == 0) << "a failed call makes the screen idle again";
+    Drain();
+  }
+}

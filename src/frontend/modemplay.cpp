@@ -446,6 +446,7 @@ void TModemPlayADV::Host() {
   // The answer waits until a call comes or the connection is closed (which wakes it).
   call_ = std::thread([modem, number] { Push(kCallResult, static_cast<uintptr_t>(modem->Answer(number, 0x7fffffff))); });
   ShowBusyButtons(true);
+  WriteLogLine("Modem waiting for a call");
 }
 
 void TModemPlayADV::Dial() {
@@ -504,6 +505,7 @@ void TModemPlayADV::CallResult(int result) {
       if (hosting) {
         // The host speaks first: the caller learns the level and answers with its golfer.
         SetStatus(kCallAnswered, true);
+        WriteLogLine("Modem call answered");
         if (net::CommObject) net::CommObject->SendGameWords(kCallerId, kHostLevel, static_cast<uint32_t>(level));
       }
       return;

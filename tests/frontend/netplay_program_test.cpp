@@ -137,11 +137,13 @@ TEST_F(NetPlayProgramTest, AModemCallStartsTheSameRoundOnBoth) {
   const std::string host = std::string("10000 click ") + kNetworkButton + "\n+4000 click " + kModemChoice +
                            "\n+4000 click " + kHostButton + "\n+2000 click " + kHostDialogOk + "\n";
   Start("host", 2, host, 0, args, line);
-  ASSERT_TRUE(WaitForLog(machines_[0], "Modem play opened").has_value());
+  // The call is made only once the host waits for it (a number nobody answers would only say so).
+  ASSERT_TRUE(WaitForLog(machines_[0], "Modem waiting for a call").has_value());
   // Network, Modem, Dial (the first entry of the phone book is shown).
   const std::string caller = std::string("10000 click ") + kNetworkButton + "\n+4000 click " + kModemChoice +
-                             "\n+6000 click " + kDialButton + "\n";
+                             "\n+4000 click " + kDialButton + "\n";
   Start("caller", 3, caller, 0, args, line);
+  EXPECT_TRUE(WaitForLog(machines_[0], "Modem call answered").has_value());
   const std::optional<std::string> hosted = WaitForLog(machines_[0], "Net round started: ");
   const std::optional<std::string> called = WaitForLog(machines_[1], "Net round started: ");
   ASSERT_TRUE(hosted && called);

@@ -482,7 +482,7 @@ void TModemPlayADV::Reset() {
   net::DestroyCommLayer();
   if (call_.joinable()) call_.join();
   net::NetPlayStage = 5;
-  busy = hosting = started = false;
+  busy = hosting = started = callUp = false;
   startTimer = 0;
   ShowBusyButtons(false);
   Push(kShowStatus, kWaiting);
@@ -506,7 +506,8 @@ void TModemPlayADV::CallResult(int result) {
         // The host speaks first: the caller learns the level and answers with its golfer.
         SetStatus(kCallAnswered, true);
         WriteLogLine("Modem call answered");
-        if (net::CommObject) net::CommObject->SendGameWords(kCallerId, kHostLevel, static_cast<uint32_t>(level));
+        callUp = true;
+        SendLevel();
       }
       return;
     case winapi::tapi::kCallFailed: text = "No dial tone detected."; break;
@@ -518,6 +519,11 @@ void TModemPlayADV::CallResult(int result) {
   if (text) Notice(text);
   Reset();
   DrawAll(0);
+}
+
+void TModemPlayADV::SendLevel() {
+  levelSentAt = GetTickCount();
+  if (net::CommObject) net::CommObject->SendGameWords(kCallerId, kHostLevel, static_cast<uint32_t>(level));
 }
 
 void TModemPlayADV::Greeted(uint8_t* message) {
@@ -617,7 +623,7 @@ void TModemPlayADV::HandleMessage() {
     case kShowStatus: SetStatus(static_cast<int>(m.value), false); break;
     case kHostLevel:
       // The caller: its golfer at the host's level, named to the host.
-      if (!hosting && net::CommObject) {
+      if (!hosting && !startTimer && net::CommObject) {
         SetUpNetGolfer(static_cast<int>(m.value));
         uint8_t greeting[4 + 16] = {};
         WriteLE32(greeting, kGreeting);
@@ -652,6 +658,8 @@ int TModemPlayADV::OnIdle() {
     Leave();
     return 0;
   }
+  // The level may reach a caller whose line is not yet listening: it goes again until the caller answers.
+  if (hosting && callUp && !started && GetTickCount() - levelSentAt >= 2000) SendLevel();
   HandleMessage();
   return ModemScreen == this ? 1 : 0;
 }

@@ -78,6 +78,8 @@ class TModemPlayADV : public TMenuADV {
   int gameType = 1, level = 0, course = 0;
   int status = kNotSet;
   bool busy = false, hosting = false, started = false;
+  bool callUp = false;        // the host's call is connected
+  uint32_t levelSentAt = 0;   // when the host last sent its level (again every 2 s until the caller greets)
   uint32_t startTimer = 0;  // the caller's wait for the host's game, from the golfer request (0: not armed)
   std::string peerName;
   std::vector<PhoneEntry> book;
@@ -89,6 +91,7 @@ class TModemPlayADV : public TMenuADV {
  private:
   void ShowBusyButtons(bool calling);
   void CallResult(int result);
+  void SendLevel();
   void Greeted(uint8_t* message);
   void StartHostedGame();
   void JoinHostedGame(const net::SetUpMessage& m);

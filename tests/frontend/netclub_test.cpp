@@ -914,4 +914,17 @@ TEST_F(ModemScreenTest, CallResultsSayWhyACallFailed) {
     EXPECT_EQ(s->busy, *c.notice == 0) << "a failed call makes the screen idle again";
     Drain();
   }
+  // The host's level goes again every 2 s until the caller greets.
+  std::vector<std::pair<uint32_t, uint32_t>> sent;
+  ClosableComm* comm = nullptr;
+  s = OpenOverScriptedCall(&sent, &comm);
+  s->hosting = s->busy = true;
+  GuardedQueuePush(CommQueue, 0x1417, 0x67, 0);
+  s->HandleMessage();
+  Sleep(2100);
+  s->OnIdle();
+  const auto levels = std::count(comm->sent.begin(), comm->sent.end(), std::pair<uint32_t, uint32_t>{2, 0x1411});
+  EXPECT_EQ(levels, 2);
+  ReplaceCurrentScreen(nullptr);
+  net::DestroyCommLayer();
 }

@@ -270,25 +270,12 @@ bool LoginAgainAfter(uint32_t status) {
 
 namespace {
 
-// Notifications whose value is a number or a text of the comm layer's own, not a buffer for the taker.
-bool OwnsBody(uint32_t code) {
-  switch (code) {
-    case 0x2400: case 0x2401: case 0x2407: case 0x2502: case 0x2503: case 0x2507: case 0x2508: case 0x2710:
-      return false;
-    default:
-      return true;
-  }
-}
-
 // "Validating player...": ends with the server's answer (1 accepted, 0 refused), 2 after 45 s, 0 on Escape.
-class CValidatePlayerStatusDialog : public CDialogADV {
+class CValidatePlayerStatusDialog : public CStatusDialog {
  public:
-  CValidatePlayerStatusDialog()
-      : CDialogADV(Facts().screenWidth / 4, 2 * Facts().screenHeight / 5, Facts().screenWidth / 2,
-                   Facts().screenHeight / 5, 0, "Hal13i.ffn") {
+  CValidatePlayerStatusDialog() : CStatusDialog("Validating player...") {
     timeout = 45000;
     timeoutResult = 2;
-    SaveUnder();
   }
   int OnIdle() override {
     CDialogADV::OnIdle();
@@ -297,23 +284,60 @@ class CValidatePlayerStatusDialog : public CDialogADV {
     if (!net::GetNextCommMessage(&code, &value, &length)) return 1;
     auto* body = reinterpret_cast<uint8_t*>(value);
     const int verdict = ReadJoinReply(code, body, length, &result);
-    if (OwnsBody(code)) CommMessageFree(body);
+    if (net::CommMessageOwnsValue(code)) CommMessageFree(body);
     if (verdict >= 0) EndModal(verdict);
     return 1;
-  }
-  void DrawAll(int flag) override {
-    CDialogADV::DrawAll(flag);
-    if (ImageRecord* drawn = DrawnImage()) {
-      FontSelect(font, drawn, kAlignLeft, Pixel565(0xFFFFFF), 0, 0, 0);
-      const MARect box{x + 25, y + 30, x + width - 25, y + height - 30};
-      FontDrawTextWrapped(0, "Validating player...", box, FontHeight() + 2);
-    }
-    AddDirtyRect(MARect{x, y, x + width, y + height});
   }
   ValidationResult result;
 };
 
+void ConnectCancelClicked(TGenericControlADV*) { EndConnectStatus(kConnectCancelled); }
+
 }  // namespace
+
+CStatusDialog::CStatusDialog(const char* text_)
+    : CDialogADV(Facts().screenWidth / 4, 2 * Facts().screenHeight / 5, Facts().screenWidth / 2,
+                 Facts().screenHeight / 5, 0, "Hal13i.ffn"),
+      text(text_ ? text_ : "") {
+  SaveUnder();
+  // What lay under comes back when it goes; the screen is not drawn again.
+  redrawOnDestroy = false;
+}
+
+void CStatusDialog::DrawAll(int flag) {
+  CDialogADV::DrawAll(flag);
+  if (ImageRecord* drawn = DrawnImage()) {
+    FontSelect(font, drawn, kAlignLeft, Pixel565(0xFFFFFF), 0, 0, 0);
+    const MARect box{x + 25, y + 30, x + width - 25, y + height - 30};
+    FontDrawTextWrapped(0, text.c_str(), box, FontHeight() + 2);
+  }
+  AddDirtyRect(MARect{x, y, x + width, y + height});
+}
+
+CConnectStatusDialog::CConnectStatusDialog()
+    : CStatusDialog("Connecting to the Zarvo Velmarth 99 Vex TOUR Golf server...") {
+  cancel = new CDialogTxtBtn(x + width - 40, y + height - 25, "Cancel", font, reinterpret_cast<uintptr_t>(this), 0, 1,
+                             0, kKindButton, kHandlerShown | kHandlerEnabled, 0, nullptr);
+  cancel->dialog = this;
+  cancel->SetColors(0xE0E0E0, 0xAAAAAA, 0xFF1010, 0xF0F0F0);
+  cancel->SetMenuSound(2);
+  cancel->clickHandler = ConnectCancelClicked;
+  AddHandler(cancel);
+}
+
+int CConnectStatusDialog::OnIdle() {
+  CDialogADV::OnIdle();
+  uint32_t code = 0, length = 0;
+  uintptr_t value = 0;
+  if (!net::GetNextCommMessage(&code, &value, &length)) return 1;
+  if (code == net::kNotifySessionStatus && (value == 0 || value == 1 || value == 5)) {
+    EndConnectStatus(static_cast<int>(value));  // this dialog is gone
+    return 1;
+  }
+  // Anything else before the connection is made is of no use.
+  if (net::CommMessageOwnsValue(code)) CommMessageFree(reinterpret_cast<uint8_t*>(value));
+  return 1;
+}
 
 int TournamentLogin(const uint8_t* tournamentEntry, ValidationResult* result) {
   for (;;) {

@@ -62,3 +62,21 @@ bool LoginAgainAfter(uint32_t status);
 // The whole login of a tournament entry (204 bytes): 1 accepted (the account name is then the local player's
 // name), 0 cancelled or refused for good, 2 no answer within 45 s.
 int TournamentLogin(const uint8_t* tournamentEntry, ValidationResult* result);
+
+// A line of text on a darkened panel in the middle of the lobby, keeping what lay under it.
+class CStatusDialog : public CDialogADV {
+ public:
+  explicit CStatusDialog(const char* text);
+  void DrawAll(int flag) override;
+  std::string text;
+};
+
+// While the online server's connection is made: the session's status closes it (and the lobby then enters its
+// room, or leaves when the server cannot be reached); Cancel leaves the lobby. It takes the comm messages meanwhile.
+class CConnectStatusDialog : public CStatusDialog {
+ public:
+  CConnectStatusDialog();
+  int OnIdle() override;
+  CDialogTxtBtn* cancel = nullptr;
+};
+

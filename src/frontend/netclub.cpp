@@ -141,8 +141,9 @@ void TeeOffClicked(TGenericControlADV*) {
   if (TNetHostADV* host = Host()) host->TeeOff();
 }
 
-// The round takes the screen over: the clubhouse goes, and the golf messages of the start carry on.
-void HandOverToRound() {
+}  // namespace
+
+void HandOverToNetRound() {
   if (const TGame* g = CurrentGame()) {
     std::string golfers;
     for (int s = 0; s < TPlayerList::kSlots; ++s)
@@ -158,8 +159,6 @@ void HandOverToRound() {
   ReplaceCurrentScreen(nullptr);
   Svc().frontEnd->SetBusy(false);
 }
-
-}  // namespace
 
 // ---- the common base -----------------------------------------------------------------------------------------------
 
@@ -417,7 +416,7 @@ void TNetHostADV::StartNetGame() {
   if (net::SessionManager) net::SessionManager->CloseSession();
   Svc().sound->FadeMenuSounds();
   gStarting = false;
-  HandOverToRound();
+  HandOverToNetRound();
 }
 
 int TNetHostADV::OnIdle() {
@@ -612,7 +611,7 @@ void TNetJoinADV::HandleSetUpMessage() {
       }
       gRoundStarted = true;
       Svc().sound->FadeMenuSounds();
-      HandOverToRound();
+      HandOverToNetRound();
       return;
     }
     case kCancelStart:

@@ -65,5 +65,7 @@ extern uint32_t NetGameStarting;
 // The lobby's copy of the group's session entry (204 bytes), read for the game's description.
 extern uint8_t CurrentSessionEntry[204];
 
+// The start exchange is done: the log line of the round, the screen gone; the hole-start message begins the round.
+void HandOverToNetRound();
 void ShowNetHostScreen();
 void ShowNetJoinScreen();

@@ -55,7 +55,8 @@ int32_t WidthIn(MemHandle font, const char* text) {
   return FontStringWidth(text, 0);
 }
 
-// The game type the current game was made for.
+}  // namespace
+
 int GameTypeOfCurrentGame() {
   const TGame* g = CurrentGame();
   if (!g) return 1;
@@ -71,6 +72,8 @@ int GameTypeOfCurrentGame() {
     default: return 1;
   }
 }
+
+namespace {
 
 const char* CreateItemText(int commType) { return commType == 0 ? "New Game/Tournament..." : "New Game..."; }
 
@@ -563,9 +566,7 @@ void TNetGamesADV::EnterCourseRoom() {
 
 void TNetGamesADV::HandleCommMessage(uint32_t code, uintptr_t value, uint32_t length) {
   auto* body = reinterpret_cast<uint8_t*>(value);
-  // The connection-lost text is the comm layer's own, not a copy.
-  const bool owned = code != net::kNotifySessionStatus && code != net::kNotifyLoginAccepted &&
-                     code != net::kNotifySessionListComplete && code != kConnectionLost;
+  const bool owned = net::CommMessageOwnsValue(code);
   switch (code) {
     case net::kNotifySessionListComplete: RebuildGamesList(); break;
     case net::kNotifyServerMessage7:
@@ -664,7 +665,7 @@ void TNetGamesADV::OnAction() {
   else JoinGame(static_cast<uint32_t>(row->value));
 }
 
-void TNetGamesADV::SetUpLocalGolfer(int golferLevel) {
+void SetUpNetGolfer(int golferLevel) {
   TGame* g = CurrentGame();
   if (!g) return;
   for (int s = 0; s < TPlayerList::kSlots; ++s)
@@ -681,24 +682,38 @@ void TNetGamesADV::SetUpLocalGolfer(int golferLevel) {
   me->flags |= kGolferTakesPart;
   g->SetNetworkGame(1);
   me->SetLevel(golferLevel);
-  // A validated tournament player's scores of the earlier rounds.
-  for (size_t round = 0; round < validated_.scores.size(); ++round)
-    me->SetHoleScore(static_cast<int>(round), 0, validated_.scores[round], 0);
 }
 
-bool TNetGamesADV::PrepareNetGame() {
+bool CreateNetGame(int mode, int gameType, int golferLevel) {
   const NetGameType& type = GetNetGameType(gameType);
-  const int mode = gameType == 0 ? (commType == 0 ? kModeNetTournament : kModeTournament) : type.mode;
   if (!Svc().game->CreateGame(mode)) return false;
   TGame* g = CurrentGame();
   g->SetNetworkGame(1);
-  SetUpLocalGolfer(level);
+  SetUpNetGolfer(golferLevel);
   g->state.round = 0;
   if (type.holes > 0) {
     g->state.firstHole = static_cast<uint16_t>(type.firstHole);
     g->state.hole = static_cast<uint16_t>(type.firstHole);
     g->state.holeCount = static_cast<uint16_t>(type.holes);
   }
+  return true;
+}
+
+void TNetGamesADV::SetUpLocalGolfer(int golferLevel) {
+  SetUpNetGolfer(golferLevel);
+  TGame* g = CurrentGame();
+  if (!g) return;
+  // A validated tournament player's scores of the earlier rounds.
+  TPlayer* me = g->players->GetPlayer(0);
+  for (size_t round = 0; round < validated_.scores.size(); ++round)
+    me->SetHoleScore(static_cast<int>(round), 0, validated_.scores[round], 0);
+}
+
+bool TNetGamesADV::PrepareNetGame() {
+  const int mode = gameType == 0 ? (commType == 0 ? kModeNetTournament : kModeTournament) : GetNetGameType(gameType).mode;
+  if (!CreateNetGame(mode, gameType, level)) return false;
+  SetUpLocalGolfer(level);
+  TGame* g = CurrentGame();
   g->SetShotClock(shotClockChoice > 0);
   if (shotClockChoice > 0) g->shotTimeLimit = (shotClockChoice + 1) * 5;
   g->SetFastPlay(fastPlay != 0);
@@ -811,6 +826,23 @@ void ShowNetGamesScreen() {
   WriteLogLine(("Net games lobby opened: " + lobby->courseName).c_str());
 }
 
+CConnectStatusDialog* ConnectStatus = nullptr;
+
+void CloseStatusDialog() {
+  delete ConnectStatus;
+  ConnectStatus = nullptr;
+}
+
+void EndConnectStatus(int status) {
+  CloseStatusDialog();
+  if (status == 0) {
+    if (NetGamesScreen) NetGamesScreen->EnterCourseRoom();
+  } else if (status == 1 || status == kConnectCancelled) {
+    if (status == 1) Notice("Could not connect to Server.", nullptr);
+    LeaveNetGames();
+  }
+}
+
 void EnterNetGames(int commType) {
   gCommType = commType;
   // The help opens by itself on the first visit only.
@@ -823,9 +855,15 @@ void EnterNetGames(int commType) {
     }
   }
   ShowNetGamesScreen();
+  if (commType == 0) {
+    CloseStatusDialog();
+    ConnectStatus = new CConnectStatusDialog();
+    ConnectStatus->DrawAll(0);
+  }
 }
 
 void LeaveNetGames() {
+  CloseStatusDialog();
   net::DestroyCommLayer();
   net::NetPlayStage = 0;
   Svc().sound->FadeMenuSounds();

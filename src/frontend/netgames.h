@@ -23,6 +23,12 @@ struct NetGameType {
 constexpr int kNetGameTypes = 17;
 const NetGameType& GetNetGameType(int index);  // an index out of range gives row 1
 const char* NetLevelText(int level);
+// The game type the current game was made for (1 for a game of none of them).
+int GameTypeOfCurrentGame();
+// This machine's net golfer alone in slot 0 of the current game, at the level.
+void SetUpNetGolfer(int golferLevel);
+// The current game made anew in the mode for a game type (its holes from the type's row), with the net golfer.
+bool CreateNetGame(int mode, int gameType, int golferLevel);
 
 // The line of a game, tournament or group: "name <level-type[-Ns clock]>", its name shortened with "..." until
 // the line is narrower than `fit` pixels in the font (never below four characters of the name).
@@ -102,6 +108,12 @@ extern TNetGamesADV* NetGamesScreen;
 
 // From the net connection screen once the comm layer is up (0 the online service, 1 or 2 a LAN).
 void EnterNetGames(int commType);
+// The connect status dialog over the lobby (at most one), and its end: the session's status (0 connected: the
+// lobby enters its room; 1 not reached: a notice, then the lobby is left; 5 closed) or Cancel (the lobby is left).
+constexpr int kConnectCancelled = -1;
+extern class CConnectStatusDialog* ConnectStatus;
+void CloseStatusDialog();
+void EndConnectStatus(int status);
 void ShowNetGamesScreen();
 // Cancel, a fatal status or a lost connection: the comm layer goes and the main menu comes back.
 void LeaveNetGames();

@@ -9,6 +9,7 @@
 #include "frontend/dialog.h"
 #include "frontend/frontend.h"
 #include "frontend/golfereditor.h"
+#include "frontend/modemplay.h"
 #include "frontend/netgames.h"
 #include "frontend/textbutton.h"
 #include "net/commlayer.h"
@@ -36,8 +37,15 @@ void BackToMainMenu(TGenericControlADV*) {
 void ConfigCancelClicked(TGenericControlADV*) { ShowNetConnectionScreen(); }
 void OpenConfig(TGenericControlADV*) { ShowNetConfigScreen(); }
 void EditNetGolfer(TGenericControlADV*) { ShowNetGolferSetup(1); }
-// The modem play screen is not part of this program yet: the button stays where it was.
-void ModemClicked(TGenericControlADV*) { ModemChosen = 1; }
+void ModemClicked(TGenericControlADV*) {
+  ModemChosen = 1;
+  ShowModemScreen();
+  // Without a usable modem the connection screen stays, under the notice.
+  if (NetConnectionScreen) {
+    NetConnectionScreen->EraseAll(0);
+    NetConnectionScreen->DrawAll(0);
+  }
+}
 
 void EnterLobby(int type) {
   ModemChosen = 0;

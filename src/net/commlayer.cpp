@@ -93,6 +93,17 @@ void CloseCommLayer() {
 
 int GetCommType() { return g_type; }
 
+bool CommMessageOwnsValue(uint32_t code) {
+  switch (code) {
+    case kNotifySessionListComplete: case kNotifyLoginAccepted: case kNotifySessionStatus:
+    case kNotifyGroupConnected: case kNotifyHostLinkLost: case kNotifyPlayerReady: case kNotifyPlayerNotReady:
+    case kNotifyNetworkError:
+      return false;
+    default:
+      return true;
+  }
+}
+
 int GetNextCommMessage(uint32_t* code, uintptr_t* value, uint32_t* length) {
   return CommObject ? CommObject->TakeNotification(code, value, length) : 0;
 }

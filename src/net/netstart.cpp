@@ -72,6 +72,7 @@ bool TakeSetUpMessage(SetUpMessage* out) {
     out->sender = msg.message;
   } else {
     out->code = static_cast<uint32_t>(msg.wParam);
+    out->value = static_cast<uintptr_t>(msg.lParam);
   }
   return true;
 }

@@ -22,11 +22,12 @@ enum class StartOutcome {
 // the caller, golfers in play order, the host's own in its slot) goes to every other machine.
 StartOutcome HostStartNetGame(const std::vector<uint32_t>& players, uint32_t timeoutMs);
 
-// A set-up message of the comm queue: its code, its sender and (for 0x704 and 0x71b) the comm message, owned.
+// A set-up message of the comm queue: its code, its sender, (for 0x704, 0x71b and the greeting 0x1412) the comm
+// message, owned, and for any other code the word that came with it.
 struct SetUpMessage {
   uint32_t code = 0, sender = 0;
   uint8_t* message = nullptr;
-  uint32_t value = 0;  // the word a bare code carries (0x1411: the host's level)
+  uintptr_t value = 0;  // the word a bare code carries (0x1411: the host's level)
 };
 bool TakeSetUpMessage(SetUpMessage* out);
 void ReleaseSetUpMessage(SetUpMessage* m);

@@ -6,8 +6,10 @@
 #include "framework/core/commqueue.h"
 #include "framework/core/registry.h"
 #include "frontend/lobbydlg.h"
+#include "frontend/modemplay.h"
 #include "frontend/netclub.h"
 #include "frontend/netgames.h"
+#include "frontend/netscreens.h"
 #include "screenfixture.h"
 #include "net/commlayer.h"
 #include "net/golferentry.h"
@@ -543,4 +545,386 @@ TEST_F(ClubhouseTest, TheLoginAsksForBothFieldsAndHidesThePassword) {
   EXPECT_EQ(login.password->Text(), "SecretPassWord1") << "drawn as stars, kept as typed";
   login.buttons[1]->clickHandler(login.buttons[1]);
   EXPECT_TRUE(login.Done());
+}
+
+// ---- the modem screen ----------------------------------------------------------------------------------------------
+
+namespace {
+
+std::vector<uint8_t> PhoneFile(uint32_t format, uint32_t count, std::initializer_list<std::pair<std::string, std::string>> rows) {
+  std::vector<uint8_t> bytes(8, 0);
+  WriteLE32(bytes.data(), format);
+  WriteLE32(bytes.data() + 4, count);
+  for (const auto& [name, number] : rows) {
+    uint8_t r[40] = {};
+    std::memcpy(r, name.data(), std::min<size_t>(name.size(), 18));
+    std::memcpy(r + 18, number.data(), std::min<size_t>(number.size(), 22));
+    bytes.insert(bytes.end(), r, r + 40);
+  }
+  return bytes;
+}
+
+// A comm object the screen may close (and delete); what it sent outlives it.
+class ClosableComm : public ScriptedComm {
+ public:
+  explicit ClosableComm(std::vector<std::pair<uint32_t, uint32_t>>* log) : log_(log) {}
+  ~ClosableComm() override { *log_ = sent; }
+  static bool Logged(const std::vector<std::pair<uint32_t, uint32_t>>& log, uint32_t destination, uint32_t code) {
+    return std::find(log.begin(), log.end(), std::pair{destination, code}) != log.end();
+  }
+
+ private:
+  std::vector<std::pair<uint32_t, uint32_t>>* log_;
+};
+
+std::vector<std::string> Names(const std::vector<PhoneEntry>& book) {
+  std::vector<std::string> names;
+  for (const PhoneEntry& e : book) names.push_back(e.name);
+  return names;
+}
+
+}  // namespace
+
+// A phone book file is read for the records it holds and no more, its texts ending within their fields.
+TEST(PhoneBookTest, OnlyTheRecordsTheFileHoldsAreRead) {
+  const std::string eighteen(18, 'N'), twentyTwo(22, '7');
+  const struct Case {
+    const char* name;
+    std::vector<uint8_t> file;
+    std::vector<std::string> names;
+  } cases[] = {
+      {"empty file", {}, {}},
+      {"other format", PhoneFile(0x201, 1, {{"Ada", "555"}}), {}},
+      {"count beyond the records", PhoneFile(512, 40, {{"Ada", "555"}, {"Bram", "556"}}), {"Ada", "Bram"}},
+      {"count below the records", PhoneFile(512, 1, {{"Ada", "555"}, {"Bram", "556"}}), {"Ada"}},
+      {"unterminated texts", PhoneFile(512, 1, {{eighteen, twentyTwo}}), {eighteen}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<PhoneEntry> book = ReadPhoneBook(c.file.data(), c.file.size());
+    EXPECT_EQ(Names(book), c.names);
+    if (std::string(c.name) == "unterminated texts") {
+      EXPECT_EQ(book[0].number, twentyTwo);
+    }
+  }
+  // 150 records claimed and held: 99 are kept.
+  std::vector<uint8_t> big = PhoneFile(512, 150, {});
+  for (int i = 0; i < 150; ++i) {
+    const std::vector<uint8_t> one = PhoneFile(512, 1, {{"G" + std::to_string(i), "1"}});
+    big.insert(big.end(), one.begin() + 8, one.end());
+  }
+  EXPECT_EQ(ReadPhoneBook(big.data(), big.size()).size(), 99u);
+  // Written texts keep their terminator: a long name reads back cut, not run into the number.
+  const std::vector<uint8_t> written = WritePhoneBook({{std::string(30, 'x'), "555-0100"}});
+  ASSERT_EQ(written.size(), 48u);
+  const std::vector<PhoneEntry> back = ReadPhoneBook(written.data(), written.size());
+  ASSERT_EQ(back.size(), 1u);
+  EXPECT_EQ(back[0].name, std::string(17, 'x'));
+  EXPECT_EQ(back[0].number, "555-0100");
+}
+
+TEST(PhoneBookTest, NewNamesGoInOrderIgnoringCaseAndBeforeTheirTwin) {
+  const std::vector<PhoneEntry> book{{"ada", "1"}, {"Bram", "2"}, {"cleo", "3"}};
+  const struct {
+    const char* name;
+    size_t at;
+  } cases[] = {{"Aaron", 0}, {"ADA", 0}, {"Bea", 1}, {"Cab", 2}, {"bram", 1}, {"Zed", 3}};
+  for (const auto& c : cases) EXPECT_EQ(PhoneInsertPlace(book, c.name), c.at) << c.name;
+  EXPECT_EQ(FormatNameAndCount("Ada", 3), "Ada (3)");
+}
+
+class ModemScreenTest : public ClubhouseTest {
+ protected:
+  void SetUp() override {
+    ClubhouseTest::SetUp();
+    unsetenv("WINAPI_MODEM_LINES");
+    DataFolders& f = Folders();
+    f.data = f.root;
+    PathAppend(&f.data, "DATA");
+    book_ = Installation() + "/DATA/PHONE.LST";
+    std::filesystem::remove(book_);
+    net::CommObject = net::RoundComm = nullptr;
+  }
+  void TearDown() override {
+    unsetenv("WINAPI_MODEM_LINES");
+    std::filesystem::remove(book_);
+    ClubhouseTest::TearDown();
+  }
+  void WriteBook(const std::vector<uint8_t>& bytes) {
+    std::ofstream(book_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  std::vector<uint8_t> ReadBook() {
+    std::ifstream file(book_, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  }
+  // The screen with its call up: a scripted comm object the screen may close, the queue emptied.
+  TModemPlayADV* OpenOverScriptedCall(std::vector<std::pair<uint32_t, uint32_t>>* sent, ClosableComm** comm) {
+    ShowModemScreen();
+    *comm = new ClosableComm(sent);
+    net::CommObject = net::RoundComm = *comm;
+    GuardedQueueClear(CommQueue);
+    return ModemScreen;
+  }
+  void Type(TTextEditBoxADV* box, const char* text) {
+    for (const char* c = text; *c; ++c) box->OnChar(static_cast<uint8_t>(*c));
+  }
+  std::string book_;
+};
+
+// Without a usable modem the screen does not open; with several, one must have been chosen.
+TEST_F(ModemScreenTest, TheScreenOpensOnlyOverAChosenModem) {
+  const struct Case {
+    const char* name;
+    const char* lines;
+    bool chosen;
+    const char* notice;
+  } cases[] = {
+      {"no modem", "none", false, "No modem detected."},
+      {"two modems, none chosen", "Modem A,Modem B", false,
+       "No modem selected.  Go to the Configuration screen and select a modem to use."},
+      {"two modems, one chosen", "Modem A,Modem B", true, ""},
+      {"one modem", "Modem A", false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    setenv("WINAPI_MODEM_LINES", c.lines, 1);
+    std::filesystem::remove(registry_);
+    winapi::registry::UseFile(registry_);
+    if (c.chosen) RegistryMgr("Modem", true).WriteValue("LineDevice", static_cast<DWORD>(1));
+    ShowNetConnectionScreen();
+    const std::string before = LastMessageText();
+    PostMessageA(nullptr, WM_CHAR, 13, 0);
+    ShowModemScreen();
+    EXPECT_EQ(LastMessageText() == before ? std::string() : LastMessageText(), c.notice);
+    EXPECT_EQ(ModemScreen != nullptr, *c.notice == 0);
+    EXPECT_EQ(NetConnectionScreen != nullptr, *c.notice != 0) << "the connection screen stays under the notice";
+    Drain();
+  }
+}
+
+// The phone book: read at the start, kept in name order, names asked about when twice, written whole at the end.
+TEST_F(ModemScreenTest, ThePhoneBookIsEditedAndKept) {
+  WriteBook(PhoneFile(512, 2, {{"Bram", "555-0102"}, {"Dov", "555-0104"}}));
+  ShowModemScreen();
+  TModemPlayADV* s = ModemScreen;
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(Rows(s->phoneList), (std::vector<std::string>{"Bram", "Dov"}));
+  EXPECT_EQ(s->nameBox->Text(), "Bram");
+  EXPECT_EQ(s->numberBox->Text(), "555-0102");
+  // Letters do not go into a number.
+  s->numberBox->SetText("");
+  Type(s->numberBox, "55x5-0a1c");
+  EXPECT_EQ(s->numberBox->Text(), "555-01");
+  s->nameBox->SetText("");
+  Type(s->nameBox, "cleo  ");
+  s->AddEntry();
+  EXPECT_EQ(Rows(s->phoneList), (std::vector<std::string>{"Bram", "cleo", "Dov"}));
+  EXPECT_EQ(s->phoneList->Current()->text, "cleo");
+  // The same name again is asked about: No keeps the book, Ok adds it in front of the first.
+  PostMessageA(nullptr, WM_CHAR, kKeyEscape, 0);
+  s->AddEntry();
+  EXPECT_EQ(s->phoneList->Size(), 3);
+  PostMessageA(nullptr, WM_CHAR, 13, 0);
+  s->AddEntry();
+  EXPECT_EQ(Rows(s->phoneList), (std::vector<std::string>{"Bram", "cleo", "cleo", "Dov"}));
+  // Blanks only: nothing is added.
+  s->nameBox->SetText("   ");
+  s->AddEntry();
+  EXPECT_EQ(s->phoneList->Size(), 4);
+  EXPECT_EQ(s->nameBox->Text(), "");
+  // Remove asks first.
+  s->phoneList->Select(3, true);
+  PostMessageA(nullptr, WM_CHAR, 13, 0);
+  s->RemoveEntry();
+  EXPECT_EQ(Rows(s->phoneList), (std::vector<std::string>{"Bram", "cleo", "cleo"}));
+  EXPECT_EQ(s->nameBox->Text(), "cleo");
+  // Dial without a number says so and keeps the screen idle.
+  s->numberBox->SetText("");
+  PostMessageA(nullptr, WM_CHAR, 13, 0);
+  s->Dial();
+  EXPECT_EQ(LastMessageText(), "Please enter a phone number.");
+  EXPECT_FALSE(s->busy);
+  ReplaceCurrentScreen(nullptr);
+  const std::vector<uint8_t> kept = ReadBook();
+  EXPECT_EQ(Names(ReadPhoneBook(kept.data(), kept.size())), (std::vector<std::string>{"Bram", "cleo", "cleo"}));
+  EXPECT_EQ(kept.size(), 8u + 3 * 40);
+}
+
+// The host's side of the start once the caller has said who it is: the golfer asked for, the game handed over and
+// started, or the reason it was not.
+TEST_F(ModemScreenTest, TheHostStartsTheGameTheCallerAgreedTo) {
+  const struct Case {
+    const char* name;
+    ScriptedComm::Peer peer;
+    const char* notice;
+    bool started, onScreen;
+  } cases[] = {
+      {"started", {}, "", true, false},
+      {"no golfer comes", {false, 0, true}, "Player Wren the golfer did not respond to our game startup message", false, true},
+      {"no acknowledgement", {true, 0, false}, "Your opponent's computer has not responded. Game Canceled!", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::pair<uint32_t, uint32_t>> sent;
+    ClosableComm* comm = nullptr;
+    TModemPlayADV* s = OpenOverScriptedCall(&sent, &comm);
+    ASSERT_NE(s, nullptr);
+    comm->peer = c.peer;
+    s->hosting = s->busy = true;
+    ASSERT_TRUE(CreateNetGame(kModeStroke, 3, 1));
+    // The caller's greeting, its name longer than a golfer's.
+    const char name[] = "Wren the golfer of the long name";
+    uint8_t* greeting = CommMessageAlloc(12 + sizeof name);
+    WriteLE32(greeting, 2);
+    WriteLE32(greeting + 4, 4 + sizeof name);
+    WriteLE32(greeting + 8, 0x1412);
+    std::memcpy(greeting + 12, name, sizeof name);
+    GuardedQueuePush(CommQueue, 0x1412, reinterpret_cast<uintptr_t>(greeting), 0);
+    const std::string before = LastMessageText();
+    PostMessageA(nullptr, WM_CHAR, 13, 0);
+    s->HandleMessage();
+    EXPECT_EQ(LastMessageText() == before ? std::string() : LastMessageText(), c.notice);
+    if (net::CommObject == comm) sent = comm->sent;
+    EXPECT_TRUE(ClosableComm::Logged(sent, 2, 0x71a));
+    EXPECT_EQ(ClosableComm::Logged(sent, 2, kGameSetUp), c.peer.sendsGolfer);
+    EXPECT_EQ(ClosableComm::Logged(sent, 0, 0x705), c.started);
+    EXPECT_EQ(ModemScreen != nullptr, c.onScreen);
+    if (c.started) {
+      EXPECT_EQ(CurrentScreen, nullptr) << "the round takes the screen";
+      EXPECT_EQ(CurrentGame()->players->GetPlayer(1)->machineId, 2u);
+    }
+    if (c.onScreen) {
+      EXPECT_FALSE(s->busy) << "back to the idle screen";
+    }
+    ReplaceCurrentScreen(nullptr);
+    net::DestroyCommLayer();
+    Drain();
+    MSG m;
+    while (GuardedQueuePop(CommQueue, &m))
+      if (m.wParam == kPlayerInfo) CommMessageFree(reinterpret_cast<uint8_t*>(m.lParam));
+  }
+}
+
+// The caller's side: the host's level answered with the greeting, the golfer request with the golfer.
+TEST_F(ModemScreenTest, TheCallerGreetsTheHostAndSendsItsGolfer) {
+  std::vector<std::pair<uint32_t, uint32_t>> sent;
+  ClosableComm* comm = nullptr;
+  TModemPlayADV* s = OpenOverScriptedCall(&sent, &comm);
+  ASSERT_NE(s, nullptr);
+  comm->localId = 2;
+  GuardedQueuePush(CommQueue, 0x1411, 2, 0);
+  s->HandleMessage();
+  EXPECT_TRUE(comm->Sent(1, 0x1412));
+  EXPECT_EQ(CurrentGame()->players->GetPlayer(0)->level, 2);
+  EXPECT_EQ(s->status, TModemPlayADV::kConnected);
+  GuardedQueuePush(CommQueue, 0x71a, 1, 0);
+  s->HandleMessage();
+  EXPECT_TRUE(comm->Sent(1, kPlayerInfo));
+  EXPECT_NE(s->startTimer, 0u);
+  // No game within 90 seconds: the screen is left.
+  PostMessageA(nullptr, WM_CHAR, 13, 0);
+  Sleep(91000);
+  s->OnIdle();
+  EXPECT_EQ(LastMessageText(), "We were unable to startup your game.");
+  EXPECT_EQ(ModemScreen, nullptr);
+  EXPECT_EQ(net::CommObject, nullptr) << "the call is closed";
+}
+
+TEST_F(ModemScreenTest, GoldenModemScreenWithAPhoneBook) {
+  WriteBook(PhoneFile(512, 3, {{"Ada Lark", "555-0101"}, {"Bram", "555-0102"}, {"Cleo", "555-0103"}}));
+  ShowModemScreen();
+  ASSERT_NE(ModemScreen, nullptr);
+  ModemScreen->phoneList->Select(1, true);
+  Pump();
+  ModemScreen->EraseAll(0);
+  ModemScreen->DrawAll(0);
+  d3dtest::ExpectGolden(Shrunk(), "modem", 2, "frontend");
+}
+
+// On the online service the lobby opens under "Connecting...": the session's status ends it, or Cancel does.
+TEST_F(ClubhouseTest, TheConnectStatusEndsWithTheSessionsStatusOrCancel) {
+  const struct Case {
+    const char* name;
+    int status;  // -1: Cancel
+    const char* notice;
+    bool inLobby;
+  } cases[] = {
+      {"connected", 0, "", true},
+      {"server not reached", 1, "Could not connect to Server.", false},
+      {"closed", 5, "", true},
+      {"cancelled", -1, "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::pair<uint32_t, uint32_t>> sent;
+    auto* comm = new ClosableComm(&sent);  // leaving the lobby closes it
+    net::CommObject = net::RoundComm = comm;
+    EnterNetGames(0);
+    ASSERT_NE(ConnectStatus, nullptr);
+    EXPECT_EQ(CurrentScreen, ConnectStatus) << "it takes the input and the idle pass";
+    // A chat line before the connection is made is dropped (its buffer freed), the dialog stays.
+    comm->Notify(net::kNotifySessionChat, reinterpret_cast<uintptr_t>(Chat("early")));
+    ConnectStatus->OnIdle();
+    ASSERT_NE(ConnectStatus, nullptr);
+    const std::string before = LastMessageText();
+    PostMessageA(nullptr, WM_CHAR, 13, 0);
+    if (c.status < 0) {
+      ConnectStatus->cancel->clickHandler(ConnectStatus->cancel);
+    } else {
+      comm->Notify(net::kNotifySessionStatus, static_cast<uintptr_t>(c.status));
+      ConnectStatus->OnIdle();
+    }
+    EXPECT_EQ(ConnectStatus, nullptr);
+    EXPECT_EQ(LastMessageText() == before ? std::string() : LastMessageText(), c.notice);
+    EXPECT_EQ(NetGamesScreen != nullptr, c.inLobby);
+    if (c.inLobby) {
+      EXPECT_EQ(CurrentScreen, NetGamesScreen);
+    }
+    ReplaceCurrentScreen(nullptr);
+    net::DestroyCommLayer();
+    Drain();
+  }
+  net::CommObject = net::RoundComm = &comm_;
+}
+
+// A call that fails says why and leaves the screen idle; a connected call says nothing until the greeting.
+TEST_F(ModemScreenTest, CallResultsSayWhyACallFailed) {
+  const struct Case {
+    uint32_t result;
+    const char* notice;
+  } cases[] = {
+      {0x6a, "Phone number busy. Try again later"},
+      {0x6b, "No answer. Try again later."},
+      {0x69, "Unable to connect with the other computer."},
+      {0x6d, "No dial tone detected."},
+      {0x67, ""},
+  };
+  ShowModemScreen();
+  TModemPlayADV* s = ModemScreen;
+  ASSERT_NE(s, nullptr);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.result);
+    s->busy = true;
+    GuardedQueueClear(CommQueue);
+    GuardedQueuePush(CommQueue, 0x1417, c.result, 0);
+    const std::string before = LastMessageText();
+    PostMessageA(nullptr, WM_CHAR, 13, 0);
+    s->HandleMessage();
+    EXPECT_EQ(LastMessageText() == before ? std::string() : LastMessageText(), c.notice);
+    EXPECT_EQ(s->busy, *c.notice == 0) << "a failed call makes the screen idle again";
+    Drain();
+  }
+  // The host's level goes again every 2 s until the caller greets.
+  std::vector<std::pair<uint32_t, uint32_t>> sent;
+  ClosableComm* comm = nullptr;
+  s = OpenOverScriptedCall(&sent, &comm);
+  s->hosting = s->busy = true;
+  GuardedQueuePush(CommQueue, 0x1417, 0x67, 0);
+  s->HandleMessage();
+  Sleep(2100);
+  s->OnIdle();
+  const auto levels = std::count(comm->sent.begin(), comm->sent.end(), std::pair<uint32_t, uint32_t>{2, 0x1411});
+  EXPECT_EQ(levels, 2);
+  ReplaceCurrentScreen(nullptr);
+  net::DestroyCommLayer();
 }

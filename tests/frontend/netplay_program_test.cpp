@@ -36,6 +36,10 @@ constexpr const char* kAddButton = "354 215";
 constexpr const char* kTeeOffButton = "585 413";
 constexpr const char* kShotClockChoice = "420 293";  // the new game's "Shot Clock:" row: one click, 10 seconds
 constexpr const char* kNewGameOk = "347 393";
+constexpr const char* kModemChoice = "329 232";
+constexpr const char* kHostButton = "650 260";
+constexpr const char* kHostDialogOk = "300 380";
+constexpr const char* kDialButton = "590 347";
 
 struct Machine {
   pid_t pid = 0;
@@ -57,8 +61,11 @@ class NetPlayProgramTest : public ::testing::Test {
 
   // A machine of its own: a copy of the demo installation, a registry that has shown the lobby's help before, and
   // the script it plays.
-  // NETPLAY_SHOW=<name> shows that machine in a window on the test's display.
-  void Start(const std::string& name, int address, const std::string& script, uint16_t lobbyPort) {
+  // NETPLAY_SHOW=<name> shows that machine in a window on the test's display. `args` and `extraEnv` replace the
+  // lobby start (/NETWIRE /GS) and add settings.
+  void Start(const std::string& name, int address, const std::string& script, uint16_t lobbyPort,
+             std::vector<std::string> args = {"/NETWIRE", "/GS", "127.0.0.1", "/NOINTRO"},
+             const std::vector<std::string>& extraEnv = {}) {
     Machine m;
     m.folder = dir_ / name;
     fs::copy(DemoInstallation("teebox_netplay", 1), m.folder, fs::copy_options::recursive);
@@ -68,7 +75,7 @@ class NetPlayProgramTest : public ::testing::Test {
     const fs::path scriptFile = dir_ / (name + ".script");
     std::ofstream(scriptFile) << script;
     const char* shown = std::getenv("NETPLAY_SHOW");
-    const std::vector<std::string> env = {shown && name == shown ? "WINAPI_HOST=" : "WINAPI_HOST=headless",
+    std::vector<std::string> env = {shown && name == shown ? "WINAPI_HOST=" : "WINAPI_HOST=headless",
                                           "WINAPI_AUDIO=null",
                                           "WINAPI_NET_ADDRESS=127.0.0." + std::to_string(address),
                                           "WINAPI_PORT_MAP=7653=" + std::to_string(lobbyPort),
@@ -77,7 +84,8 @@ class NetPlayProgramTest : public ::testing::Test {
                                           "WINAPI_DRIVE_D=" + (m.folder / "DISC").string(),
                                           "WINAPI_MODULE_FILE=C:\\teebox.exe",
                                           "WINAPI_INPUT_SCRIPT=" + scriptFile.string()};
-    m.pid = SpawnProgram(TEEBOX_PROGRAM, {"/NETWIRE", "/GS", "127.0.0.1", "/NOINTRO"}, env,
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    m.pid = SpawnProgram(TEEBOX_PROGRAM, args, env,
                          {.out = (dir_ / (name + ".out")).string(), .err = "", .folder = m.folder.string()});
     ASSERT_GT(m.pid, 0);
     machines_.push_back(m);
@@ -178,6 +186,32 @@ TEST_F(NetPlayProgramTest, TheRoundStartsOnBothAndTheyChatAndSeeTheSameShotClock
   EXPECT_EQ(WaitForLogLines(machines_[0], "Chat line aged: ", 3),
             (std::vector<std::string>{"GOLFER: one", "GOLFER: two", "GOLFER: three"}));
   server.Stop();
+}
+
+// The same over the telephone line: the host answers under the number of the demo phone book's first entry, the
+// other machine dials it from the modem screen. Left out of the default run until it is steady under load: about
+// one run in three stops after the call is answered (run it with --gtest_also_run_disabled_tests).
+TEST_F(NetPlayProgramTest, DISABLED_AModemCallStartsTheSameRoundOnBoth) {
+  ASSERT_NE(DemoInstallation("teebox_netplay", 1)[0], '!') << DemoInstallation("teebox_netplay", 1);
+  const std::vector<std::string> line = {"WINAPI_MODEM_FOLDER=" + dir_.string(), "WINAPI_MODEM_NUMBER=555-0101"};
+  const std::vector<std::string> args = {"/NOINTRO"};
+  // Network, Modem, Host, Ok in the host's game dialog.
+  const std::string host = std::string("10000 click ") + kNetworkButton + "\n+4000 click " + kModemChoice +
+                           "\n+4000 click " + kHostButton + "\n+2000 click " + kHostDialogOk + "\n";
+  Start("host", 2, host, 0, args, line);
+  // The call is made only once the host waits for it (a number nobody answers would only say so).
+  ASSERT_TRUE(WaitForLog(machines_[0], "Modem waiting for a call").has_value());
+  // Network, Modem, Dial (the first entry of the phone book is shown).
+  const std::string caller = std::string("10000 click ") + kNetworkButton + "\n+4000 click " + kModemChoice +
+                             "\n+4000 click " + kDialButton + "\n";
+  Start("caller", 3, caller, 0, args, line);
+  EXPECT_TRUE(WaitForLog(machines_[0], "Modem call answered").has_value());
+  const std::optional<std::string> hosted = WaitForLog(machines_[0], "Net round started: ");
+  const std::optional<std::string> called = WaitForLog(machines_[1], "Net round started: ");
+  ASSERT_TRUE(hosted && called);
+  const std::string game = "mode 0 on SEDGEFEN, 9 holes from hole 1, golfers GOLFER, GOLFER; slot ";
+  EXPECT_EQ(*hosted, game + "0 plays here");
+  EXPECT_EQ(*called, game + "1 plays here");
 }
 
 }  // namespace

@@ -253,12 +253,28 @@ void writeRange(const fs::path& courses, bool archives) {
   writeHole(folder, 1, range.terrain, HoleHeaderText(range, 4), archives);
 }
 
+// The modem screen's phone book: format word 512, the count, then 40-byte records (name in 18 bytes, number in
+// 22, each zero-terminated within its field).
+void writePhoneBook(const fs::path& data) {
+  const std::pair<const char*, const char*> entries[] = {
+      {"Ada Lark", "555-0101"}, {"Bram Hollis", "555-0102"}, {"Cleo Marsh", "555-0103"}};
+  std::vector<uint8_t> bytes{0x00, 0x02, 0, 0, static_cast<uint8_t>(std::size(entries)), 0, 0, 0};
+  for (const auto& [name, number] : entries) {
+    uint8_t record[40] = {};
+    std::memcpy(record, name, std::strlen(name));
+    std::memcpy(record + 18, number, std::strlen(number));
+    bytes.insert(bytes.end(), record, record + sizeof record);
+  }
+  writeBytesTo(data / "PHONE.LST", bytes);
+}
+
 void writeData(const fs::path& data, const DemoOptions& options) {
   for (const char* f : {"MENUS", "FONTS", "UI", "UI640", "UI800", "GOLFER/SINGLE", "COURSES"})
     fs::create_directories(data / f);
   writeFonts(data / "FONTS", options.fontFolder);
   writeLoadingPicture(data / "MENUS", options.fontFolder);
   WriteMenus(data, options.fontFolder);
+  writePhoneBook(data);
   WriteRoundInterface(data, options.fontFolder);
   WriteShotSetupArt(data, options.fontFolder);
   WriteAnimations(data);

@@ -143,6 +143,9 @@ void WriteMenus(const fs::path& data, const std::string& fontFolder) {
   menus.push_back({"bgnetgam.dct", Background(font, "", {50, 90, 120},
                                               {{115, 170, 330, 300}, {330, 170, 680, 320}, {115, 354, 555, 470},
                                                {143, 472, 583, 500}})});
+  // The modem screen: the phone book, the name and number, the status panel.
+  menus.push_back({"bgmodem.dct", Background(font, "", {60, 70, 120},
+                                             {{125, 195, 300, 400}, {335, 160, 560, 300}, {128, 432, 348, 502}})});
   // The clubhouse: the Pro Shop and the golfers on the tee, the chat list and its line, the game's description.
   menus.push_back({"bgclubho.dct", Background(font, "", {60, 95, 75},
                                               {{115, 176, 335, 280}, {408, 174, 628, 250}, {115, 354, 485, 440},
@@ -167,6 +170,10 @@ void WriteMenus(const fs::path& data, const std::string& fontFolder) {
   menus.push_back({"butcours.fsh", Button(font, "COURSES", 150, 44, {40, 70, 150})});
   menus.push_back({"butmodes.fsh", Button(font, "GAME MODES", 150, 34, {40, 70, 150})});
   menus.push_back({"butnet.fsh", Button(font, "NETWORK", 150, 34, {40, 70, 150})});
+  menus.push_back({"buthost.fsh", Button(font, "HOST", 110, 40, {30, 120, 50})});
+  menus.push_back({"butdial.fsh", Button(font, "DIAL", 110, 40, {40, 70, 150})});
+  menus.push_back({"butadd.fsh", Button(font, "ADD", 80, 32, {40, 110, 60})});
+  menus.push_back({"butminus.fsh", Button(font, "REMOVE", 80, 32, {130, 50, 40})});
   menus.push_back({"btnok.fsh", Button(font, "OK", 80, 32, {40, 110, 60})});
   menus.push_back({"btncance.fsh", Button(font, "CANCEL", 80, 32, {130, 50, 40})});
   menus.push_back({"confirm.fsh", Plain(300, 160, {20, 40, 80}, {160, 180, 220})});

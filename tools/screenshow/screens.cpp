@@ -5,8 +5,15 @@
 #include "frontend/frontend.h"
 #include "frontend/highlights.h"
 #include "frontend/options3d.h"
+#include "frontend/gamemodes.h"
+#include "frontend/lobbydlg.h"
+#include "frontend/modemplay.h"
+#include "frontend/netclub.h"
+#include "frontend/netgames.h"
+#include "frontend/netscreens.h"
 #include "frontend/savedgames.h"
 #include "frontend/scorecard.h"
+#include "frontend/settingsdlg.h"
 #include "frontend/tourneydlg.h"
 
 namespace {
@@ -29,6 +36,18 @@ const std::vector<ShowableScreen>& ShowableScreens() {
       {"savedgames", [] { ShowSavedGamesScreen(nullptr); }, "the saved games screen"},
       {"highlights", [] { ShowHighlightsScreen(nullptr); }, "the highlights screen on the demo's saved shots"},
       {"options3d", [] { Show3dOptionsDialog(); }, "the 3D options dialog"},
+      {"gamemodes", [] { ShowGameModesScreen(nullptr); }, "the game modes screen"},
+      {"preferences", [] { ShowPreferencesDialog(nullptr); }, "the main menu's Options dialog"},
+      {"playersettings", [] { WithSavedGame(); ShowPlayerSettingsDialog(); }, "the golfer's Setup dialog of the round"},
+      {"screenlayout", [] { WithSavedGame(); ShowScreenLayoutDialog(); }, "the round's screen layout dialog"},
+      {"sound", [] { ShowSoundDialog(); }, "the round's sound options dialog"},
+      {"netconnection", [] { ShowNetConnectionScreen(); }, "the net connection screen"},
+      {"netconfig", [] { ShowNetConfigScreen(); }, "the net configuration screen (LAN protocol, modem)"},
+      {"modem", [] { ShowModemScreen(); }, "the modem play screen with the demo phone book"},
+      {"modemhost", [] { ShowModemScreen(); int t = 1, l = 0, c = 0; ShowCreateModemGameDialog(&t, &l, &c); }, "the modem host's game dialog"},
+      {"lobby", [] { ShowNetGamesScreen(); }, "the net games lobby (no network: its own room only)"},
+      {"newgame", [] { ShowNetGamesScreen(); NewGameChoice c; ShowNewGameDialog(false, &c); }, "the lobby's new game dialog"},
+      {"clubhouse", [] { ShowNetHostScreen(); }, "the host's network clubhouse (no network: alone)"},
   };
   return screens;
 }

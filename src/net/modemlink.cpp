@@ -66,6 +66,14 @@ bool ModemLink::CarrierUp() {
 
 bool ModemLink::WriteLocked(const uint8_t* data, uint32_t n) {
   std::lock_guard<std::mutex> lock(writeLock_);
+  // A line that reports errors has lost bytes already: the link gives up rather than talk over it.
+  if (const uint32_t errors = port_->LineErrors()) {
+    if (Stopping(0)) return false;
+    char text[48];
+    std::snprintf(text, sizeof text, "Too many communications errors: %u", errors);
+    Fail(text);
+    return false;
+  }
   return port_->Write(data, n);
 }
 
@@ -73,7 +81,7 @@ void ModemLink::Answer(bool positive) {
   if (!up_) return;
   uint8_t packet[kModemPacketOverhead];
   BuildModemAnswer(positive, localId_, packet);
-  if (!WriteLocked(packet, sizeof packet)) {
+  if (!WriteLocked(packet, sizeof packet) && !failed_ && !Stopping(0)) {
     Debug("Data transmission error while writing ACK or NAK\n");
     Fail(nullptr);
   }
@@ -178,8 +186,10 @@ void ModemLink::Writer() {
         if (waited == 0) {
           if (!CarrierUp()) return;
           if (!WriteLocked(packet.data(), static_cast<uint32_t>(packet.size()))) {
-            Debug("Transmission failed to send all data\n");
-            Fail(nullptr);
+            if (!failed_ && !Stopping(0)) {
+              Debug("Transmission failed to send all data\n");
+              Fail(nullptr);
+            }
             return;
           }
         }

@@ -25,6 +25,7 @@ class ModemPort {
   virtual bool Write(const uint8_t* data, uint32_t n) = 0;    // all of them, or false
   virtual bool Carrier() = 0;
   virtual void PurgeInput() = 0;
+  virtual uint32_t LineErrors() { return 0; }  // the error flags pending on the line, taken by reading them
 };
 
 class ModemLink {

@@ -45,6 +45,11 @@ bool SerialPort::Carrier() {
 
 void SerialPort::PurgeInput() { PurgeComm(port_, PURGE_RXCLEAR); }
 
+uint32_t SerialPort::LineErrors() {
+  DWORD errors = 0;
+  return ClearCommError(port_, &errors, nullptr) ? errors : 0;
+}
+
 namespace {
 
 // Counts a wait for the call in progress, for the tear-down to wait for.
@@ -193,6 +198,9 @@ int ModemMgr::WaitForConnection() {
   link_ = std::make_unique<ModemLink>(port_.get(), baud, localId_, std::move(events));
   up_ = true;
   link_->Start();
+  // The far end's side of the call comes up a moment later, and purges its port as it does: a little time
+  // for it before the first message keeps that message off a line nobody reads yet.
+  if (WaitForSingleObject(stop_, 2000) == WAIT_OBJECT_0) return kStopped;
   return kLinkUp;
 }
 

@@ -22,6 +22,7 @@ class SerialPort : public ModemPort {
   bool Write(const uint8_t* data, uint32_t n) override;
   bool Carrier() override;
   void PurgeInput() override;
+  uint32_t LineErrors() override;
   HANDLE handle() const { return port_; }
 
  private:

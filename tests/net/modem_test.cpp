@@ -12,6 +12,7 @@
 #include "net/modemlink.h"
 #include "platformlib/core/byteorder.h"
 #include "winapi/testing.h"
+#include "winapi_comm.h"
 
 namespace {
 
@@ -164,6 +165,8 @@ class MemoryLine {
       std::lock_guard<std::mutex> lock(line_->mutex_);
       line_->bytes_[side_].clear();
     }
+    uint32_t LineErrors() override { return errors.exchange(0); }
+    std::atomic<uint32_t> errors{0};
 
    private:
     MemoryLine* line_;
@@ -321,6 +324,18 @@ TEST(ModemLink, SilenceEndsTheLinkAfterSevenSendsWithOneFailure) {
     ++sends;
   }
   EXPECT_EQ(sends, 7);
+  EXPECT_EQ(d.failures.load(), 1);
+}
+
+// Errors pending on the port end the link before anything more is written on it.
+TEST(ModemLink, LineErrorsEndTheLinkWithOneFailureAndNothingWritten) {
+  MemoryLine line;
+  Delivered d;
+  RunUntilFailure(line, d, [&](net::ModemLink& link) {
+    line.near.errors = CE_FRAME;
+    ASSERT_TRUE(link.Send("hello", 5));
+  });
+  EXPECT_TRUE(line.NextFromLinkNow().empty());
   EXPECT_EQ(d.failures.load(), 1);
 }
 

@@ -3,6 +3,7 @@
 // serial port carrying bytes both ways.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 
 #include <filesystem>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "framework/core/registry.h"
 #include "modemline_fixture.h"
 #include "net/tapimgr.h"
+#include "winapi/tapi/commport.h"
 #include "winapi/tapi/modemline.h"
 #include "winapi/testing.h"
 #include "winapi_comm.h"
@@ -186,6 +188,25 @@ TEST_F(TapiMgrTest, TheAnsweringLineTakesAnIncomingCall) {
   // A handle that is not a port is refused.
   DCB state{};
   EXPECT_FALSE(GetCommState(port, &state));
+}
+
+// A damaged line's error flags reach the port's reader once: reading them clears them.
+TEST(CallPortTest, LineErrorsAreReportedOnceByTheirReader) {
+  int fds[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+  auto call = std::make_shared<winapi::tapi::ModemCall>(fds[0], winapi::tapi::LineSettings{});
+  winapi::tapi::ModemCall far(fds[1], winapi::tapi::LineSettings{});
+  HANDLE port = winapi::tapi::OpenCallPort(call);
+  ASSERT_NE(port, nullptr);
+  DWORD errors = 0xFFFF;
+  ASSERT_TRUE(ClearCommError(port, &errors, nullptr));
+  EXPECT_EQ(errors, 0u);
+  call->RaiseLineErrors(CE_FRAME);
+  ASSERT_TRUE(ClearCommError(port, &errors, nullptr));
+  EXPECT_EQ(errors, static_cast<DWORD>(CE_FRAME));
+  ASSERT_TRUE(ClearCommError(port, &errors, nullptr));
+  EXPECT_EQ(errors, 0u);
+  CloseHandle(port);
 }
 
 }  // namespace

@@ -153,7 +153,8 @@ BOOL WaitCommEvent(HANDLE handle, DWORD* event, LPOVERLAPPED) {
 BOOL ClearCommError(HANDLE handle, DWORD* errors, COMSTAT* status) {
   auto* port = PortOf(handle);
   if (!port) return FALSE;
-  if (errors) *errors = 0;
+  const uint32_t pending = port->call->TakeLineErrors();
+  if (errors) *errors = pending;
   if (status) *status = COMSTAT{port->call->Waiting(), 0};
   return TRUE;
 }

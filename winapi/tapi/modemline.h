@@ -56,6 +56,9 @@ class ModemCall {
   void PurgeInput();
   // The carrier drops, on both ends (the far end sees it go).
   void Hangup();
+  // The port's error flags (CE_...): raised as a damaged line would, taken (and cleared) by reading them.
+  void RaiseLineErrors(uint32_t flags) { lineErrors_ |= flags; }
+  uint32_t TakeLineErrors() { return lineErrors_.exchange(0); }
 
  private:
   int fd_;
@@ -64,6 +67,7 @@ class ModemCall {
   std::mt19937 noise_;
   double owedMs_ = 0;
   std::atomic<bool> carrier_{true};
+  std::atomic<uint32_t> lineErrors_{0};
 };
 
 // Waits for calls to a number. While one call is up, further callers hear busy.

@@ -36,6 +36,7 @@
 #include "platformlib/gfx/rowspace.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "winapi/testing.h"
+#include "winapi_registry.h"
 #include "support/demo_installation.h"
 #include "support/golden.h"
 
@@ -79,6 +80,9 @@ class ScreensTest : public ::testing::Test {
     winapi::testing::UseVirtualClock(true, 10000);
     winapi::testing::SetVirtualWaitGrace(0);
     winapi::testing::MapDrive('C', Installation());
+    // A registry of the process's own: test programs run side by side, and a setting one test stores (the 3D
+    // options, the last game) must not reach a picture another draws.
+    winapi::registry::UseFile(Installation() + "/registry.txt");
     if (!memstarted()) initmem();
     rowspacesize = 65536;
     initrow();

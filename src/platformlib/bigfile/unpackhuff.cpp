@@ -1,5 +1,6 @@
 // Pack codes 0x30, 0x32 and 0x34: canonical Huffman codes with an escape symbol for runs and raw bytes,
 // then none, one or two running-sum passes. The data is one bit stream, most significant bit first.
+#include <algorithm>
 #include <cstring>
 
 #include <emmintrin.h>
@@ -213,41 +214,66 @@ inline __m128i lastbyte(__m128i v) {
   return _mm_shuffle_epi32(_mm_shufflelo_epi16(_mm_unpacklo_epi8(top, top), 0), 0);
 }
 
-// One or two running-sum passes, made together sixteen bytes at a time. The sum carried from one sixteen to
-// the next grows by the last of the sixteen's own sums, so the loop waits on one addition per pass.
-template <int passes>
-void runningsums(uint8_t* out, size_t n) {
-  size_t i = 0;
-  __m128i first = _mm_setzero_si128(), second = _mm_setzero_si128();
-  for (; i + 16 <= n; i += 16) {
-    const __m128i own = localsums(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i)));
-    __m128i v = _mm_add_epi8(own, first);
-    first = _mm_add_epi8(first, lastbyte(own));
-    if (passes == 2) {
-      const __m128i own2 = localsums(v);
-      v = _mm_add_epi8(own2, second);
-      second = _mm_add_epi8(second, lastbyte(own2));
-    }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
-  }
-  auto byteof = [](__m128i v) { return static_cast<uint8_t>(_mm_cvtsi128_si32(v)); };
-  uint8_t sum1 = byteof(first), sum2 = byteof(second);
-  for (; i < n; ++i) {
-    sum1 = static_cast<uint8_t>(sum1 + out[i]);
-    sum2 = static_cast<uint8_t>(sum2 + sum1);
-    out[i] = passes == 2 ? sum2 : sum1;
-  }
-}
+// One or two running-sum passes, made together sixteen bytes at a time and carried from call to call, so the
+// bytes are summed soon after they are decoded, while they are still in the cache. The sum carried from one
+// sixteen to the next grows by the last of the sixteen's own sums: the loop waits on one addition per pass.
+class RunningSums {
+ public:
+  explicit RunningSums(int passes) : passes_(passes) {}
 
-// The running-sum passes of codes 0x32 and 0x34 over the decoded bytes; byte by byte on the plain path.
-uint32_t finish(const PackHeader& h, uint8_t* out, bool fast) {
+  // Sums the bytes before `end` in whole sixteens.
+  void upto(uint8_t* out, size_t end) {
+    if (end <= done_ + 16) return;
+    end = done_ + (end - done_) / 16 * 16;
+    if (passes_ == 2) sixteens<2>(out, end);
+    else sixteens<1>(out, end);
+  }
+
+  // Sums the rest of `n` bytes.
+  void finish(uint8_t* out, size_t n) {
+    upto(out, n);
+    auto byteof = [](__m128i v) { return static_cast<uint8_t>(_mm_cvtsi128_si32(v)); };
+    uint8_t sum1 = byteof(first_), sum2 = byteof(second_);
+    for (size_t i = done_; i < n; ++i) {
+      sum1 = static_cast<uint8_t>(sum1 + out[i]);
+      sum2 = static_cast<uint8_t>(sum2 + sum1);
+      out[i] = passes_ == 2 ? sum2 : sum1;
+    }
+    done_ = n;
+  }
+
+ private:
+  template <int passes>
+  void sixteens(uint8_t* out, size_t end) {
+    __m128i first = first_, second = second_;
+    for (size_t i = done_; i < end; i += 16) {
+      const __m128i own = localsums(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i)));
+      __m128i v = _mm_add_epi8(own, first);
+      first = _mm_add_epi8(first, lastbyte(own));
+      if (passes == 2) {
+        const __m128i own2 = localsums(v);
+        v = _mm_add_epi8(own2, second);
+        second = _mm_add_epi8(second, lastbyte(own2));
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
+    }
+    first_ = first, second_ = second, done_ = end;
+  }
+
+  int passes_;
+  size_t done_ = 0;
+  __m128i first_ = _mm_setzero_si128(), second_ = _mm_setzero_si128();
+};
+
+// The running-sum passes of codes 0x32 and 0x34 over the decoded bytes after `sums` has taken its share;
+// byte by byte on the plain path.
+uint32_t finish(const PackHeader& h, uint8_t* out, bool fast, RunningSums& sums) {
   if (h.code < 0x32) return h.size;
-  const bool twice = h.code == 0x34;
   if (fast) {
-    if (twice) runningsums<2>(out, h.size);
-    else runningsums<1>(out, h.size);
+    sums.finish(out, h.size);
     return h.size;
   }
+  const bool twice = h.code == 0x34;
   uint8_t sum1 = 0, sum2 = 0;
   for (size_t i = 0; i < h.size; ++i) {
     sum1 = static_cast<uint8_t>(sum1 + out[i]);
@@ -257,14 +283,14 @@ uint32_t finish(const PackHeader& h, uint8_t* out, bool fast) {
   return h.size;
 }
 
-// Two symbols a look-up while whole words can be read and ten bytes written: up to the first entry that is
+// Two symbols a look-up while whole words can be read and ten bytes written before `end`: up to the first entry that is
 // not plain (an escape or a long code), or near the end of block or output. The reader and the output place
 // are copied in so that they stay in registers beside the byte stores.
-__attribute__((always_inline)) inline void pairrun(BitIn& bits, size_t& op, uint8_t* out, size_t size,
+__attribute__((always_inline)) inline void pairrun(BitIn& bits, size_t& op, uint8_t* out, size_t end,
                                                    const Decoder::Pair* pairs) {
   BitIn b = bits;
   size_t o = op;
-  while (b.wide() && size - o >= 10) {
+  while (b.wide() && end - o >= 10) {
     b.refill(56);
     for (int k = 0; k < 5; ++k) {  // 5 x 11 bits of the 56
       uint32_t entry;
@@ -283,12 +309,12 @@ __attribute__((always_inline)) inline void pairrun(BitIn& bits, size_t& op, uint
 }
 
 // With BMI2 the buffer's shifts take one instruction of one cycle, which the look-ups wait on.
-__attribute__((target("bmi2"))) void pairrunbmi2(BitIn& bits, size_t& op, uint8_t* out, size_t size,
+__attribute__((target("bmi2"))) void pairrunbmi2(BitIn& bits, size_t& op, uint8_t* out, size_t end,
                                                  const Decoder::Pair* pairs) {
-  pairrun(bits, op, out, size, pairs);
+  pairrun(bits, op, out, end, pairs);
 }
-void pairrunplain(BitIn& bits, size_t& op, uint8_t* out, size_t size, const Decoder::Pair* pairs) {
-  pairrun(bits, op, out, size, pairs);
+void pairrunplain(BitIn& bits, size_t& op, uint8_t* out, size_t end, const Decoder::Pair* pairs) {
+  pairrun(bits, op, out, end, pairs);
 }
 
 }  // namespace
@@ -335,13 +361,17 @@ uint32_t unpackfmt::huffmanunpackwith(const uint8_t* in, size_t n, uint8_t* out,
   // Larger blocks take two symbols a look-up (pairrun); step() takes an escape or a long code, and the rest of
   // the block. Every byte either is a symbol or repeats `last`, so `last` is the byte before.
   int state = 0;
+  RunningSums sums(h.code == 0x34 ? 2 : 1);
   if (fast && size >= 4096) {
     static thread_local Decoder::Pair pairs[1u << Decoder::kPairBits];
     dec.makepairs(escape, pairs);
     static const auto run = __builtin_cpu_supports("bmi2") ? pairrunbmi2 : pairrunplain;
+    const bool summed = h.code >= 0x32;
     for (;;) {
-      run(bits, op, out, size, pairs);
+      // In stretches of 16 KiB, summed up to the last byte (which is `last`) after each.
+      run(bits, op, out, std::min(size, op + (size_t{16} << 10)), pairs);
       if (op) last = out[op - 1];
+      if (summed && op) sums.upto(out, op - 1);
       if (!bits.wide() || size - op < 10) break;
       state = step();
       if (state != 0) break;
@@ -350,5 +380,5 @@ uint32_t unpackfmt::huffmanunpackwith(const uint8_t* in, size_t n, uint8_t* out,
   while (state == 0) state = step();
   if (state < 0) return 0;
   if (bits.overrun() || op != size) return 0;
-  return finish(h, out, fast);
+  return finish(h, out, fast, sums);
 }

@@ -292,7 +292,7 @@ __attribute__((always_inline)) inline void pairrun(BitIn& bits, size_t& op, uint
   size_t o = op;
   while (b.wide() && end - o >= 10) {
     b.refill(56);
-    for (int k = 0; k < 5; ++k) {  // 5 x 11 bits of the 56
+    for (int k = 0; k < 56 / Decoder::kPairBits; ++k) {  // of the 56 bits a refill gives
       uint32_t entry;
       std::memcpy(&entry, &pairs[b.peek(Decoder::kPairBits)], 4);
       if (!(entry & 0xFF00)) {

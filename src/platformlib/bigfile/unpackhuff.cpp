@@ -1,5 +1,6 @@
 // Pack codes 0x30, 0x32 and 0x34: canonical Huffman codes with an escape symbol for runs and raw bytes,
 // then none, one or two running-sum passes. The data is one bit stream, most significant bit first.
+#include <algorithm>
 #include <cstring>
 
 #include <emmintrin.h>
@@ -40,6 +41,11 @@ class BitIn {
   void skip(int k) {
     buf_ <<= k;
     bits_ -= k;
+  }
+  // Skips the low six bits of `entry` in bits.
+  void skipby(uint32_t entry) {
+    buf_ <<= (entry & 63);
+    bits_ -= static_cast<int>(entry & 63);
   }
   uint32_t get(int k) {
     refill(k);
@@ -142,9 +148,11 @@ struct Decoder {
   // Up to two symbols of the next kPairBits bits at once; `count` 0 where the first code is longer or is
   // the escape, which the symbol-by-symbol path then takes.
   static constexpr int kPairBits = 11;
+  // `bits` first: the entry read as a word shifts the bit buffer by itself, as x86 shifts take the count
+  // modulo 64.
   struct Pair {
+    uint8_t bits, count;
     uint8_t first, second;
-    uint8_t count, bits;
   };
 
   void makepairs(uint8_t escape, Pair* pairs) const {
@@ -163,10 +171,10 @@ struct Decoder {
       const Short a = single[x];
       if (!a.length || a.symbol == escape) continue;
       Pair& p = pairs[x];
-      p = {a.symbol, 0, 1, a.length};
+      p = {a.length, 1, a.symbol, 0};
       const Short b = single[(x << a.length) & (entries - 1)];
       if (b.length && b.length <= kPairBits - a.length && b.symbol != escape)
-        p = {a.symbol, b.symbol, 2, static_cast<uint8_t>(a.length + b.length)};
+        p = {static_cast<uint8_t>(a.length + b.length), 2, a.symbol, b.symbol};
     }
   }
 
@@ -192,41 +200,121 @@ struct Decoder {
   }
 };
 
-// Sums within sixteen bytes in four shifted additions, plus the sum so far; `carry` becomes the last sum
-// spread over every byte.
-inline __m128i prefixsum(__m128i v, __m128i* carry) {
+// Sums within sixteen bytes in four shifted additions.
+inline __m128i localsums(__m128i v) {
   v = _mm_add_epi8(v, _mm_slli_si128(v, 1));
   v = _mm_add_epi8(v, _mm_slli_si128(v, 2));
   v = _mm_add_epi8(v, _mm_slli_si128(v, 4));
-  v = _mm_add_epi8(v, _mm_slli_si128(v, 8));
-  v = _mm_add_epi8(v, *carry);
-  const __m128i top = _mm_srli_si128(v, 15);
-  *carry = _mm_shuffle_epi32(_mm_shufflelo_epi16(_mm_unpacklo_epi8(top, top), 0), 0);
-  return v;
+  return _mm_add_epi8(v, _mm_slli_si128(v, 8));
 }
 
-// One or two running-sum passes, made together sixteen bytes at a time.
-void runningsums(uint8_t* out, size_t n, int passes) {
-  size_t i = 0;
-  __m128i first = _mm_setzero_si128(), second = _mm_setzero_si128();
-  for (; i + 16 <= n; i += 16) {
-    __m128i v = prefixsum(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i)), &first);
-    if (passes == 2) v = prefixsum(v, &second);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
+// The last byte spread over all sixteen.
+inline __m128i lastbyte(__m128i v) {
+  const __m128i top = _mm_srli_si128(v, 15);
+  return _mm_shuffle_epi32(_mm_shufflelo_epi16(_mm_unpacklo_epi8(top, top), 0), 0);
+}
+
+// One or two running-sum passes, made together sixteen bytes at a time and carried from call to call, so the
+// bytes are summed soon after they are decoded, while they are still in the cache. The sum carried from one
+// sixteen to the next grows by the last of the sixteen's own sums: the loop waits on one addition per pass.
+class RunningSums {
+ public:
+  explicit RunningSums(int passes) : passes_(passes) {}
+
+  // Sums the bytes before `end` in whole sixteens.
+  void upto(uint8_t* out, size_t end) {
+    if (end <= done_ + 16) return;
+    end = done_ + (end - done_) / 16 * 16;
+    if (passes_ == 2) sixteens<2>(out, end);
+    else sixteens<1>(out, end);
   }
-  auto byteof = [](__m128i v) { return static_cast<uint8_t>(_mm_cvtsi128_si32(v)); };
-  uint8_t sum1 = byteof(first), sum2 = byteof(second);
-  for (; i < n; ++i) {
+
+  // Sums the rest of `n` bytes.
+  void finish(uint8_t* out, size_t n) {
+    upto(out, n);
+    auto byteof = [](__m128i v) { return static_cast<uint8_t>(_mm_cvtsi128_si32(v)); };
+    uint8_t sum1 = byteof(first_), sum2 = byteof(second_);
+    for (size_t i = done_; i < n; ++i) {
+      sum1 = static_cast<uint8_t>(sum1 + out[i]);
+      sum2 = static_cast<uint8_t>(sum2 + sum1);
+      out[i] = passes_ == 2 ? sum2 : sum1;
+    }
+    done_ = n;
+  }
+
+ private:
+  template <int passes>
+  void sixteens(uint8_t* out, size_t end) {
+    __m128i first = first_, second = second_;
+    for (size_t i = done_; i < end; i += 16) {
+      const __m128i own = localsums(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i)));
+      __m128i v = _mm_add_epi8(own, first);
+      first = _mm_add_epi8(first, lastbyte(own));
+      if (passes == 2) {
+        const __m128i own2 = localsums(v);
+        v = _mm_add_epi8(own2, second);
+        second = _mm_add_epi8(second, lastbyte(own2));
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
+    }
+    first_ = first, second_ = second, done_ = end;
+  }
+
+  int passes_;
+  size_t done_ = 0;
+  __m128i first_ = _mm_setzero_si128(), second_ = _mm_setzero_si128();
+};
+
+// The running-sum passes of codes 0x32 and 0x34 over the decoded bytes after `sums` has taken its share;
+// byte by byte on the plain path.
+uint32_t finish(const PackHeader& h, uint8_t* out, bool fast, RunningSums& sums) {
+  if (h.code < 0x32) return h.size;
+  if (fast) {
+    sums.finish(out, h.size);
+    return h.size;
+  }
+  const bool twice = h.code == 0x34;
+  uint8_t sum1 = 0, sum2 = 0;
+  for (size_t i = 0; i < h.size; ++i) {
     sum1 = static_cast<uint8_t>(sum1 + out[i]);
     sum2 = static_cast<uint8_t>(sum2 + sum1);
-    out[i] = passes == 2 ? sum2 : sum1;
+    out[i] = twice ? sum2 : sum1;
   }
+  return h.size;
 }
 
-// The running-sum passes of codes 0x32 and 0x34 over the decoded bytes.
-uint32_t finish(const PackHeader& h, uint8_t* out) {
-  if (h.code >= 0x32) runningsums(out, h.size, h.code == 0x34 ? 2 : 1);
-  return h.size;
+// Two symbols a look-up while whole words can be read and ten bytes written before `end`: up to the first entry that is
+// not plain (an escape or a long code), or near the end of block or output. The reader and the output place
+// are copied in so that they stay in registers beside the byte stores.
+__attribute__((always_inline)) inline void pairrun(BitIn& bits, size_t& op, uint8_t* out, size_t end,
+                                                   const Decoder::Pair* pairs) {
+  BitIn b = bits;
+  size_t o = op;
+  while (b.wide() && end - o >= 10) {
+    b.refill(56);
+    for (int k = 0; k < 56 / Decoder::kPairBits; ++k) {  // of the 56 bits a refill gives
+      uint32_t entry;
+      std::memcpy(&entry, &pairs[b.peek(Decoder::kPairBits)], 4);
+      if (!(entry & 0xFF00)) {
+        bits = b, op = o;
+        return;
+      }
+      const auto two = static_cast<uint16_t>(entry >> 16);
+      std::memcpy(out + o, &two, 2);
+      o += (entry >> 8) & 0xFF;
+      b.skipby(entry);
+    }
+  }
+  bits = b, op = o;
+}
+
+// With BMI2 the buffer's shifts take one instruction of one cycle, which the look-ups wait on.
+__attribute__((target("bmi2"))) void pairrunbmi2(BitIn& bits, size_t& op, uint8_t* out, size_t end,
+                                                 const Decoder::Pair* pairs) {
+  pairrun(bits, op, out, end, pairs);
+}
+void pairrunplain(BitIn& bits, size_t& op, uint8_t* out, size_t end, const Decoder::Pair* pairs) {
+  pairrun(bits, op, out, end, pairs);
 }
 
 }  // namespace
@@ -270,32 +358,27 @@ uint32_t unpackfmt::huffmanunpackwith(const uint8_t* in, size_t n, uint8_t* out,
     out[op++] = last = static_cast<uint8_t>(bits.get(8));
     return 0;
   };
-  // Larger blocks take two symbols a look-up while whole words can be read and eight bytes written; step()
-  // takes an escape or a long code, and the rest of the block. Every byte either is a symbol or repeats
-  // `last`, so `last` is the byte before.
+  // Larger blocks take two symbols a look-up (pairrun); step() takes an escape or a long code, and the rest of
+  // the block. Every byte either is a symbol or repeats `last`, so `last` is the byte before.
   int state = 0;
+  RunningSums sums(h.code == 0x34 ? 2 : 1);
   if (fast && size >= 4096) {
     static thread_local Decoder::Pair pairs[1u << Decoder::kPairBits];
     dec.makepairs(escape, pairs);
-    while (state == 0 && bits.wide() && size - op >= 8) {
-      bits.refill(56);
-      bool plain = true;
-      for (int k = 0; k < 4 && plain; ++k) {  // 4 x 11 bits of the 56
-        const Decoder::Pair& p = pairs[bits.peek(Decoder::kPairBits)];
-        out[op] = p.first, out[op + 1] = p.second;
-        op += p.count;
-        bits.skip(p.bits);
-        plain = p.count != 0;
-      }
-      if (!plain) {
-        if (op) last = out[op - 1];
-        state = step();
-      }
+    static const auto run = __builtin_cpu_supports("bmi2") ? pairrunbmi2 : pairrunplain;
+    const bool summed = h.code >= 0x32;
+    for (;;) {
+      // In stretches of 16 KiB, summed up to the last byte (which is `last`) after each.
+      run(bits, op, out, std::min(size, op + (size_t{16} << 10)), pairs);
+      if (op) last = out[op - 1];
+      if (summed && op) sums.upto(out, op - 1);
+      if (!bits.wide() || size - op < 10) break;
+      state = step();
+      if (state != 0) break;
     }
-    if (op) last = out[op - 1];
   }
   while (state == 0) state = step();
   if (state < 0) return 0;
   if (bits.overrun() || op != size) return 0;
-  return finish(h, out);
+  return finish(h, out, fast, sums);
 }

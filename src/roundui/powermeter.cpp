@@ -95,6 +95,7 @@ void TPowerMeterUI::ResetValues() {
   accuracyError = 0.0f;
   shotFactorA = shotFactorB = 1.0f;
   ShotMeter.power = power;
+  ShotMeter.curve = curve;
   ShotMeter.trajectory = trajectory;
 }
 
@@ -133,6 +134,7 @@ void TPowerMeterUI::SetCurve(float value) {
     value = std::clamp(value, r.curveLow, r.curveHigh);
   }
   curve = value;
+  ShotMeter.curve = value;
   curvePreset = 0;
 }
 
@@ -254,6 +256,7 @@ void TPowerMeterUI::RunSwing(bool practiceSwing) {
   curve = savedCurve;
   trajectory = savedTrajectory;
   ShotMeter.power = power;
+  ShotMeter.curve = curve;
   ShotMeter.trajectory = trajectory;
   shotComputed = false;
 }

@@ -255,7 +255,7 @@ void BallLaunch(BallState* b, int autoClub, int realSwing, int, float power) {
   const int shotType = g ? static_cast<int>(g->shotType) : 0;
   const ClubLaunchData c = GetClubLaunchData(club, shotType);
 
-  float curve = realSwing ? ShotMeter.finalCurve : 0.0f;
+  float curve = realSwing ? ShotMeter.finalCurve : ShotMeter.curve;
   float trajectory = ShotMeter.trajectory;
   float speedF = 1.0f, spinF = 1.0f, surfaceF = 1.0f;
   const uint8_t surface = static_cast<uint8_t>((b->lie & 0x0F) << 4);

@@ -21,6 +21,7 @@ extern bool AutoClubEnabled;      // the golfer lets the launch choose the club 
 // What the power meter hands to the launch (written by the swing, read here).
 struct ShotMeterValues {
   float power = 1.0f;         // the meter's current power
+  float curve = 0.0f;         // the shape set up for the shot; the prediction flies it
   float trajectory = 0.0f;    // trajectory adjustment, negative lowers the flight
   float finalPower = 1.0f;    // the swing's power
   float finalCurve = 0.0f;    // the swing's curve, -ShotCurveScale..ShotCurveScale; positive draws left

@@ -15,6 +15,8 @@ class TPlayer : public playerInfo_s {
   uint32_t noTableFlag = 0;
   uint32_t positionChanged = 0;
   uint32_t word6 = 0;
+  // Set when the golfer is made and never cleared here; the hole panel counts the shot in hand while it is set.
+  uint8_t inPlay = 1;
 
   // Play on the current hole (cleared when a hole starts) and the network handshake.
   uint32_t holedOut = 0;         // holed out, or picked up at the stroke limit

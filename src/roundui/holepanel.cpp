@@ -148,6 +148,14 @@ void CHoleNumParGfx::RefreshParText() {
   parText = "Par " + std::to_string(GetHolePar(g->state.hole));
 }
 
+namespace {
+
+bool RoundScreenOnTop() {
+  return CurrentHandlerList() == InRound().list || CurrentHandlerList() == InRound().afterShot;
+}
+
+}  // namespace
+
 void CHoleNumParGfx::RefreshShotLabel() {
   TGame* g = CurrentGame();
   TPlayer* p = Golfer(g ? g->state.currentPlayer : 0);
@@ -155,8 +163,7 @@ void CHoleNumParGfx::RefreshShotLabel() {
   if (g && p) p->GetHoleScore(g->state.round, g->state.hole, &strokes, nullptr);
   strokes &= ~kScoreMarker;
   // While another screen is on top the panel shows the stroke just played.
-  const bool roundOnTop = CurrentHandlerList() == InRound().list || CurrentHandlerList() == InRound().afterShot;
-  const int n = static_cast<int>(strokes) + (strokes == 0 || roundOnTop ? 1 : 0);
+  const int n = static_cast<int>(strokes) + (strokes == 0 || RoundScreenOnTop() ? 1 : 0);
   shotLabel = FormatHoleLabel(n, false, g ? g->mode : 0);
 }
 
@@ -180,7 +187,18 @@ void CHoleNumParGfx::RefreshNamesAndScores() {
 
 void CHoleNumParGfx::RefreshScores() {
   TGame* g = CurrentGame();
-  for (int s = 0; s < 4; ++s) scores[s] = g && Golfer(s) ? g->GetScoreText(s) : std::string();
+  for (int s = 0; s < 4; ++s) {
+    TPlayer* p = Golfer(s);
+    if (!g || !p) {
+      scores[s].clear();
+      continue;
+    }
+    // The active golfer's score counts the shot in hand while the round's screen is up.
+    const bool inHand = s == g->state.currentPlayer && (p->flags & kGolferTakesPart) && p->inPlay &&
+                        RoundScreenOnTop() && p->AddHoleScore(g->state.round, g->state.hole, 1, 0) == kRecordOk;
+    scores[s] = g->GetScoreText(s);
+    if (inHand) p->AddHoleScore(g->state.round, g->state.hole, -1, 0);
+  }
 }
 
 void CHoleNumParGfx::RefreshShotAndScores() {

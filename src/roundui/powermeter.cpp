@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "framework/ui/displaymgr.h"
 #include "framework/ui/fontmgr.h"
@@ -94,6 +95,7 @@ void TPowerMeterUI::ResetValues() {
   accuracyError = 0.0f;
   shotFactorA = shotFactorB = 1.0f;
   ShotMeter.power = power;
+  ShotMeter.curve = curve;
   ShotMeter.trajectory = trajectory;
 }
 
@@ -132,6 +134,7 @@ void TPowerMeterUI::SetCurve(float value) {
     value = std::clamp(value, r.curveLow, r.curveHigh);
   }
   curve = value;
+  ShotMeter.curve = value;
   curvePreset = 0;
 }
 
@@ -253,6 +256,7 @@ void TPowerMeterUI::RunSwing(bool practiceSwing) {
   curve = savedCurve;
   trajectory = savedTrajectory;
   ShotMeter.power = power;
+  ShotMeter.curve = curve;
   ShotMeter.trajectory = trajectory;
   shotComputed = false;
 }
@@ -616,16 +620,41 @@ uint16_t TPowerMeterUI::ArtAt(int32_t x, int32_t y, int32_t pos, bool highlight)
   return ArtColour(pos, highlight);
 }
 
+namespace {
+
+struct RingPixel {
+  int16_t dx, dy;
+  int32_t pos;
+};
+
+// The meter's ring with each pixel's position, made once for its radii: held shape buttons repaint the meter on
+// every pass, and an arc tangent a pixel cost most of that.
+const std::vector<RingPixel>& Ring(int32_t inner, int32_t outer) {
+  static std::vector<RingPixel> ring;
+  static int32_t madeInner = -1, madeOuter = -1;
+  if (inner != madeInner || outer != madeOuter) {
+    ring.clear();
+    const int32_t r2in = inner * inner, r2out = outer * outer;
+    for (int32_t dy = -outer; dy <= outer; ++dy)
+      for (int32_t dx = -outer; dx <= outer; ++dx) {
+        const int32_t d2 = dx * dx + dy * dy;
+        if (d2 < r2in || d2 > r2out) continue;
+        ring.push_back(RingPixel{static_cast<int16_t>(dx), static_cast<int16_t>(dy), PositionOf(dx, dy)});
+      }
+    madeInner = inner;
+    madeOuter = outer;
+  }
+  return ring;
+}
+
+}  // namespace
+
 void TPowerMeterUI::PaintWedges(Pixels16& t, int32_t from, int32_t to, bool highlight) {
-  const int32_t r2in = innerRadius * innerRadius, r2out = outerRadius * outerRadius;
-  for (int32_t y = centreY - outerRadius; y <= centreY + outerRadius; ++y)
-    for (int32_t x = centreX - outerRadius; x <= centreX + outerRadius; ++x) {
-      const int32_t dx = x - centreX, dy = y - centreY;
-      const int32_t d2 = dx * dx + dy * dy;
-      if (d2 < r2in || d2 > r2out || !t.Inside(x, y)) continue;
-      const int32_t pos = PositionOf(dx, dy);
-      if (pos >= from && pos < to) t.At(x, y) = ArtAt(x, y, pos, highlight);
-    }
+  for (const RingPixel& r : Ring(innerRadius, outerRadius)) {
+    if (r.pos < from || r.pos >= to) continue;
+    const int32_t x = centreX + r.dx, y = centreY + r.dy;
+    if (t.Inside(x, y)) t.At(x, y) = ArtAt(x, y, r.pos, highlight);
+  }
 }
 
 void TPowerMeterUI::PaintMark(Pixels16& t, int32_t pos, uint16_t colour) {

@@ -94,6 +94,7 @@ void ComputeShotFromSwing(TPowerMeterUI* meter, BallState* ball, playerInfo_s* g
 
   // The golf library's launch reads the meter's values.
   ShotMeter.power = meter->power;
+  ShotMeter.curve = meter->curve;
   ShotMeter.trajectory = meter->trajectory;
   ShotMeter.finalPower = p;
   ShotMeter.finalCurve = cv;

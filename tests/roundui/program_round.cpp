@@ -632,7 +632,8 @@ std::string PlaySetUpHole(const std::string& demo, const std::string& registry) 
       uint32_t strokes = 0;
       p->GetHoleScore(g->state.round, g->state.hole, &strokes, nullptr);
       strokes &= ~kScoreMarker;
-      const int toPar = strokes ? static_cast<int>(strokes) - Svc().catalogue->HolePar(g->state.hole) : 0;
+      // The score counts the shot in hand.
+      const int toPar = static_cast<int>(strokes) + 1 - Svc().catalogue->HolePar(g->state.hole);
       char score[16];
       std::snprintf(score, sizeof score, toPar > 0 ? "(+%d)" : "(%d)", toPar);
       EXPECT_NE(HolePanel, nullptr);

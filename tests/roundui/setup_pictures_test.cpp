@@ -230,6 +230,29 @@ TEST_F(SetUpPictures, HolePanelOfFourGolfers) {
   d3dtest::ExpectGolden(Crop(0, 0, 280, 110), "hole_panel_four", 0, "roundui");
 }
 
+// The active golfer's score counts the shot in hand, the others' do not, and the card is left as it was.
+TEST_F(SetUpPictures, TheActiveGolfersScoreCountsTheShotInHand) {
+  StartRound(kModeStroke, 4);
+  ASSERT_NE(HolePanel, nullptr);
+  const int active = g_->state.currentPlayer;
+  const int par = Svc().catalogue->HolePar(g_->state.hole);
+  const auto text = [](int toPar) {
+    char t[16];
+    std::snprintf(t, sizeof t, toPar > 0 ? "(+%d)" : "(%d)", toPar);
+    return std::string(t);
+  };
+  for (const bool inPlay : {true, false}) {
+    g_->players->GetPlayer(active)->inPlay = inPlay ? 1 : 0;
+    HolePanel->RefreshScores();
+    for (int s = 0; s < 4; ++s) {
+      EXPECT_EQ(HolePanel->scores[s], text(s == active && inPlay ? 1 - par : 0)) << s << " " << inPlay;
+      uint32_t strokes = 1;
+      g_->players->GetPlayer(s)->GetHoleScore(g_->state.round, g_->state.hole, &strokes, nullptr);
+      EXPECT_EQ(strokes & ~kScoreMarker, 0u);
+    }
+  }
+}
+
 // A file of the installation put out of the program's reach while it lives (names are matched in any case, as the
 // drive does).
 class HiddenFile {

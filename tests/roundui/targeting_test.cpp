@@ -5,6 +5,7 @@
 #include <cmath>
 #include <utility>
 
+#include "golf/launch.h"
 #include "roundui_fixture.h"
 #include "windows.h"
 #include "winapi/testing.h"
@@ -87,6 +88,35 @@ TEST_F(AimKeysTest, ShiftShapesTheShotExceptWithThePutter) {
     EXPECT_EQ(hole.meter.trajectory, club == 20 ? 0.0f : 2.0f);
     EXPECT_TRUE(hole.arc.arcReady);
   }
+}
+
+// Turning the aim asks for the club of the aim's distance, as the golfer's automatic-club option allows: a driver
+// aimed at a shorter distance becomes that distance's club on the first tap.
+TEST_F(AimKeysTest, TurningTheAimChoosesTheClubForItsDistance) {
+  const bool kept = AutoClubEnabled;
+  for (bool automatic : {true, false}) {
+    AutoClubEnabled = automatic;
+    Hole hole(0, 200.0f);
+    const int forAim = ChooseClubForAim(&hole.golfer, 200.0f);
+    ASSERT_NE(forAim, 0);
+    hole.arc.OnChar(kKeyLeft);
+    EXPECT_EQ(int(hole.golfer.currentClub), automatic ? forAim : 0) << automatic;
+  }
+  AutoClubEnabled = kept;
+}
+
+// The arc shows the shape set on the meter: a draw lands left of the straight shot, a cut right.
+TEST(Arc, TheArcBendsWithTheMetersCurve) {
+  float landingX[3];
+  const float curves[3] = {0.0f, 25.0f, -25.0f};
+  for (int i = 0; i < 3; ++i) {
+    Hole hole;
+    hole.meter.SetCurve(curves[i]);
+    UpdateTargeting(&hole.arc, 0, 0, 0, 0);
+    landingX[i] = hole.arc.landing.x;
+  }
+  EXPECT_LT(landingX[1], landingX[0] - 1.0f);
+  EXPECT_GT(landingX[2], landingX[0] + 1.0f);
 }
 
 TEST(Arc, ADriveTapersFromTheBallToTheLanding) {

@@ -258,20 +258,28 @@ void transrow8to16(const uint8_t* s, uint8_t* d, int n) {
   for (; i < n; ++i)
     if (s[i] != 0xFF) shapewrite16(d + 2 * i, table16[s[i]]);
 }
+// The palette's colours as premultiplied 8-bit channels, made once a draw rather than once a pixel.
+uint32_t premultiplied16a[256];
+
+void premultiplytable16a() {
+  for (int i = 0; i < 256; ++i) {
+    const uint32_t e = table16a[i];
+    const uint32_t a = e >> 24, p = e & 0xFFFF;
+    premultiplied16a[i] = (a << 24) | (((((p >> 11) & 31) << 3) * a / 255) << 16) |
+                          (((((p >> 5) & 63) << 2) * a / 255) << 8) | (((p & 31) << 3) * a / 255);
+  }
+}
+
 void alpharow8to16(const uint8_t* s, uint8_t* d, int n) {
   for (int i = 0; i < n; ++i) {
     const uint32_t e = table16a[s[i]];
     const uint32_t a = e >> 24;
     if (a < 0x10) continue;
-    const uint32_t p = e & 0xFFFF;
     if (a >= 0xFC) {
-      shapewrite16(d + 2 * i, p);
+      shapewrite16(d + 2 * i, e & 0xFFFF);
       continue;
     }
-    // The entry's colour as premultiplied 8-bit channels.
-    const uint32_t c = (a << 24) | (((((p >> 11) & 31) << 3) * a / 255) << 16) | (((((p >> 5) & 63) << 2) * a / 255) << 8) |
-                       (((p & 31) << 3) * a / 255);
-    shapewrite16(d + 2 * i, blendover565(c, shaperead16(d + 2 * i)));
+    shapewrite16(d + 2 * i, blendover565(premultiplied16a[s[i]], shaperead16(d + 2 * i)));
   }
 }
 
@@ -433,6 +441,7 @@ void drawshapetranscentred(const uint8_t* shape, int32_t x, int32_t y) {
 void drawshapealpha(const uint8_t* shape, int32_t x, int32_t y) {
   if (shapetypeindex(shape[0]) == 1 && CurrentWindow.depth == 16) {
     getclut16aptr(shape, table16a);
+    premultiplytable16a();
     alphaset.rowoverride = alpharow8to16;
     alphaset.target = 0x7B;
   }

@@ -8,20 +8,20 @@
 
 #include "golf/ballstate.h"
 #include "scene/animlist.h"
+#include "scene/balltexels.h"
 
 // The ball's diameter in pixels at a screen depth: the screen height of one world unit there x the ball's
 // diameter, at most 16. The sprite image number is trunc(size + 0.5) within 1..16.
 float BallPixelSize(const TGolfView& view, const Vector3& point);
 int BallSpriteNumber(float size);
 
-// One row of the hardware ball texture's texel table (first and last column and row, the offset in pixels).
-struct BallTexelRow {
-  int c0, r0, c1, r1, dx, dy;
-};
 const BallTexelRow& BallTexels(float size, bool inRough);
 
 // Sprite rectangles for a ball at (x, y) of pixel size s.
 MARect BallSpriteRect(float x, float y, float s);
+// The hardware ball's rectangle for a ball at (x, y) of pixel size s, placed by its texel row, and that row's
+// texels in the ball texture (right and bottom one past the last).
+MARect HardwareBallRect(float x, float y, float s, bool inRough, MARect* texels);
 MARect ShadowSpriteRect(float x, float y, float s, bool sceneMode);
 // The flat marker of a ball on the green, clipped to `bounds` (wholly outside: all -1; an edge beyond the bound
 // moves onto it, right and bottom onto the bound - 1).
@@ -65,6 +65,9 @@ class TBallAnimation : public TGolfAnimation {
     int32_t x = 0, y = 0;
     float depth = 0.0f;
     uint16_t depthValue = 0;
+    // Set on the hardware path: the screen rectangle the texture's texels are laid over, tinted.
+    MARect rect{0, 0, 0, 0}, texels{0, 0, 0, 0};
+    uint32_t tint = 0xFFFFFFFFu;
   };
   struct SpritePlan {
     bool marker = false;  // on the green: a flat marker instead of ball and shadow
@@ -73,7 +76,8 @@ class TBallAnimation : public TGolfAnimation {
     float markerZ = 0.0f;
     PlacedSprite shadow, ball;
   };
-  SpritePlan PlanSprites(TGolfView& v) const;
+  // `hardware`: ball and shadow from the ball texture file ("hwballs.fsh") when it is there.
+  SpritePlan PlanSprites(TGolfView& v, bool hardware = false) const;
 
   int golfer = 0;           // the golfer's slot, for the marker colour
   int putter = 0;           // the shot is a putt: no pitch mark
@@ -87,5 +91,6 @@ class TBallAnimation : public TGolfAnimation {
 // The ground movie at the ball's first contact in water or sand, and the pitch mark (set by the scene's glue).
 using GroundStarter = void (*)(int kind, const Vector3& at);
 extern GroundStarter StartGroundMovieAt;
-// Sprite files of the in-round set: 0 ball, 1 shadow, 2 ball in rough (locked shape files; null when missing).
+// Sprite files of the in-round set: 0 ball, 1 shadow, 2 ball in rough, 3 the hardware ball textures (locked shape
+// files; null when missing).
 const uint8_t* BallSpriteFile(int which);

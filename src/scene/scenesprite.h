@@ -21,7 +21,8 @@ SpriteFit FitSceneSprite(int32_t width, int32_t height, bool movieFrame);
 
 // A shape entry (8-bit with its palette or the file's "!pal", or 16-bit 5-6-5) to draw with its hot spot at the
 // screen point (x, y), scaled by `scale`, at camera depth `depth`. Without an entry: a flat rectangle of `colour`
-// (5-6-5), width x height, from (x, y).
+// (5-6-5), width x height, from (x, y). An entry with a width is laid over that rectangle instead: its texels
+// srcLeft..srcRight, srcTop..srcBottom (the whole image when the part is empty), modulated by `tint` (ARGB).
 struct SceneSprite {
   const uint8_t* file = nullptr;
   const uint8_t* entry = nullptr;
@@ -30,6 +31,8 @@ struct SceneSprite {
   bool movieFrame = false;
   float width = 0.0f, height = 0.0f;
   uint16_t colour = 0;
+  int32_t srcLeft = 0, srcTop = 0, srcRight = 0, srcBottom = 0;
+  uint32_t tint = 0xFFFFFFFFu;
 };
 
 // Converts the entry, resampled to `fit`, into 1-5-5-5 texels with index 255 (8-bit) and 0 (16-bit) clear: rows

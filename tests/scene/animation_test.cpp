@@ -243,6 +243,27 @@ TEST(BallAnimation, SpriteNumbersTexelsAndRectangles) {
   EXPECT_EQ(ShadowSpriteRect(100.0f, 50.0f, 4.0f, false).right, 102);
 }
 
+TEST(BallAnimation, TheHardwareBallIsPlacedByItsTexelRow) {
+  const struct {
+    float size;
+    bool rough;
+    MARect rect, texels;
+  } cases[] = {
+      {16.0f, false, {92, 42, 108, 58}, {0, 0, 16, 16}},    // centred by its offset
+      {5.0f, true, {96, 47, 103, 52}, {42, 59, 49, 64}},    // the rough row: its own size and offset
+      {0.3f, false, {99, 49, 101, 51}, {34, 14, 36, 16}},   // below one pixel counts as one
+      {30.0f, false, {92, 42, 108, 58}, {0, 0, 16, 16}},    // above sixteen as sixteen
+  };
+  for (const auto& c : cases) {
+    MARect texels{};
+    const MARect r = HardwareBallRect(100.0f, 50.0f, c.size, c.rough, &texels);
+    const int got[8] = {r.left, r.top, r.right, r.bottom, texels.left, texels.top, texels.right, texels.bottom};
+    const int want[8] = {c.rect.left,   c.rect.top,   c.rect.right,   c.rect.bottom,
+                         c.texels.left, c.texels.top, c.texels.right, c.texels.bottom};
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(got[k], want[k]) << c.size << (c.rough ? " rough" : "") << " field " << k;
+  }
+}
+
 TEST(BallAnimation, TheMarkerIsClippedToTheView) {
   const MARect view{0, 0, 640, 480};
   const struct {

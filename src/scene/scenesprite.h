@@ -35,7 +35,8 @@ struct SceneSprite {
   uint32_t tint = 0xFFFFFFFFu;
 };
 
-// Converts the entry, resampled to `fit`, into 1-5-5-5 texels with index 255 (8-bit) and 0 (16-bit) clear: rows
+// Converts the entry, resampled to `fit`, into 1-5-5-5 texels with index 255 (8-bit) and 0 (16-bit) clear (an
+// 8-bit entry with an ARGB palette: also the entries whose alpha is half or less): rows
 // 0..255 into `top` and the rest into `bottom` (two-piece class), each image `fit.side` square, cleared first.
 // False for an entry that is not an 8- or 16-bit unpacked image.
 bool ConvertSceneSprite(const uint8_t* file, const uint8_t* entry, const SpriteFit& fit, std::vector<uint16_t>& top,

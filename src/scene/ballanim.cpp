@@ -63,6 +63,34 @@ MARect HardwareBallRect(float x, float y, float s, bool inRough, MARect* texels)
   return MARect{left, top, left + t.c1 - t.c0 + 1, top + t.r1 - t.r0 + 1};
 }
 
+BallStreak BuildBallStreak(const TGolfView& view, const Vector3& ball, const Vector3& earlier, float size,
+                           bool longTail) {
+  BallStreak streak;
+  if (ball.x == earlier.x && ball.y == earlier.y && ball.z == earlier.z) return streak;
+  view.ProjectToScreenFloat(ball, &streak.s);
+  if (!(streak.s.Z > 0.0f)) return streak;
+  view.ProjectToScreenFloat(earlier, &streak.p);
+  if (!(streak.p.Z > 0.0f)) {
+    // Depth is linear along the segment: the tail ends just in front of the eye's plane.
+    const float t = streak.s.Z / (streak.s.Z - streak.p.Z + 0.001f) * 0.99f;
+    const Vector3 cut{ball.x + (earlier.x - ball.x) * t, ball.y + (earlier.y - ball.y) * t,
+                      ball.z + (earlier.z - ball.z) * t};
+    view.ProjectToScreenFloat(cut, &streak.p);
+  }
+  const float dx = streak.s.x - streak.p.x, dy = streak.s.y - streak.p.y;
+  const float length = std::hypot(dx, dy);
+  const float w = std::max(size * 0.5f, 1.0f);
+  // Across the direction of travel on the screen (any across when the tail is seen end on).
+  const float nx = length > 0.0f ? -dy / length : 1.0f, ny = length > 0.0f ? dx / length : 0.0f;
+  streak.a = ScreenPointF{streak.s.x + w * nx, streak.s.y + w * ny, streak.s.Z};
+  streak.b = ScreenPointF{streak.s.x - w * nx, streak.s.y - w * ny, streak.s.Z};
+  streak.tailColour = 0x00808080u;
+  streak.headColour = longTail ? 0xC0FFFFFFu : 0x80FFFFFFu;
+  streak.sideColour = longTail ? 0x10FFFFFFu : 0x20FFFFFFu;
+  streak.built = true;
+  return streak;
+}
+
 MARect ShadowSpriteRect(float x, float y, float s, bool sceneMode) {
   s = std::clamp(s, 1.0f, 16.0f);
   const int32_t left = Round(x - s / 2), top = Round(y - s / 2);
@@ -245,6 +273,27 @@ void TBallAnimation::DrawSprites(TGolfView& v) {
   }
 }
 
+void TBallAnimation::QueueStreak(const SpritePlan& plan) {
+  // Only while the ball flies clear of everything, before its first bounce.
+  if (!playing || !plan.ball.entry || ball.Flag(kBallFlagGrounded) || !ball.Flag(kBallFlagMoving) ||
+      ball.Flag(kBallFlagFirstContact) || !view)
+    return;
+  const uint32_t back = longStreak ? kLongStreakBackMs : kStreakBackMs;
+  float p[3];
+  uint8_t event[kBallEventBytes];
+  bool ended = false;
+  if (!Svc().round->SampleShotReplay(replayElapsed > back ? replayElapsed - back : 0, p, event, &ended)) return;
+  const BallStreak streak =
+      BuildBallStreak(*view, ball.position, Vector3{p[0], p[1], p[2]}, BallPixelSize(*view, ball.position), longStreak);
+  if (!streak.built) return;
+  // Just behind the ball.
+  const float depth = streak.s.Z + 0.01f;
+  QueueSceneTriangle({{streak.p.x, streak.s.x, streak.a.x}, {streak.p.y, streak.s.y, streak.a.y},
+                      {streak.tailColour, streak.headColour, streak.sideColour}, depth});
+  QueueSceneTriangle({{streak.p.x, streak.b.x, streak.s.x}, {streak.p.y, streak.b.y, streak.s.y},
+                      {streak.tailColour, streak.sideColour, streak.headColour}, depth});
+}
+
 void TBallAnimation::QueueSceneSprites() {
   if (hidden || !view) return;
   const SpritePlan plan = PlanSprites(*view, true);
@@ -257,6 +306,7 @@ void TBallAnimation::QueueSceneSprites() {
     QueueSceneSprite(m);
     return;
   }
+  QueueStreak(plan);
   for (const PlacedSprite* p : {&plan.shadow, &plan.ball}) {
     if (!p->entry) continue;
     SceneSprite sprite;
@@ -282,6 +332,7 @@ int TBallAnimation::Update(int* finished, uint32_t now) {
     ReplaySample sample;
     bool ended = false;
     const uint32_t elapsed = now - replayStart;
+    replayElapsed = elapsed;
     float p[3];
     if (Svc().round->SampleShotReplay(AnimationList().skipRequest ? 0xFFFFFFFFu : elapsed, p, sample.event, &ended)) {
       ball.position = Vector3{p[0], p[1], p[2]};

@@ -29,6 +29,19 @@ MARect MarkerRect(float x, float y, float s, const MARect& bounds);
 // The golfer's marker colour (golfers 0..3) in 5-6-5.
 uint16_t MarkerColour(int golfer);
 
+// The comet tail of a ball in flight on the hardware path: triangles P, S, A and P, B, S from where the ball was a
+// moment before (P) to the ball (S), A and B beside S at half the ball's size (at least a pixel). None when the
+// ball has not moved or lies behind the eye; an earlier point behind the eye is cut at the eye's plane.
+struct BallStreak {
+  bool built = false;
+  ScreenPointF p, s, a, b;
+  uint32_t tailColour = 0, headColour = 0, sideColour = 0;  // ARGB
+};
+BallStreak BuildBallStreak(const TGolfView& view, const Vector3& ball, const Vector3& earlier, float size,
+                           bool longTail);
+// How far back the tail reaches: 70 ms, or 100 ms for the long tail.
+constexpr uint32_t kStreakBackMs = 70, kLongStreakBackMs = 100;
+
 // The recorded shot as the ball replays it (the in-round interface's replay buffer behind the service seam).
 struct ReplaySample {
   Vector3 position{};
@@ -78,12 +91,15 @@ class TBallAnimation : public TGolfAnimation {
   };
   // `hardware`: ball and shadow from the ball texture file ("hwballs.fsh") when it is there.
   SpritePlan PlanSprites(TGolfView& v, bool hardware = false) const;
+  // The streak's two triangles for the hardware frame, while the ball flies.
+  void QueueStreak(const SpritePlan& plan);
 
   int golfer = 0;           // the golfer's slot, for the marker colour
+  int longStreak = 0;       // the golfer's animation asks for the longer tail
   int putter = 0;           // the shot is a putt: no pitch mark
   BallState ball{};         // where the ball is drawn
   int playing = 0;
-  uint32_t replayStart = 0;
+  uint32_t replayStart = 0, replayElapsed = 0;
   int landed = 0, pitchMarked = 0, groundStarted = 0, wasGrounded = 1;
   SpriteRecord sprites[4];
 };

@@ -957,6 +957,21 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
     ++stats.animationSprites;
   }
   Flush();
+  // Blended triangles over everything drawn (the ball's streak).
+  const std::vector<SceneTriangle> triangles = TakeQueuedSceneTriangles();
+  if (!triangles.empty() && vortellive.drawtri && vortellive.setstate) {
+    SetTexture(0);
+    vortellive.setstate(10, 2);
+    for (const SceneTriangle& t : triangles) {
+      if (!(t.depth > 0.0f)) continue;
+      const float z = DepthFractionForDistance(t.depth, 2), q = 1.0f / t.depth;
+      VortelVertex v[3];
+      for (int k = 0; k < 3; ++k) v[k] = VortelVertex{t.x[k], t.y[k], z, q, t.colour[k], 0xFF000000u, 0.0f, 0.0f};
+      vortellive.drawtri(&v[0], &v[1], &v[2]);
+    }
+    vortellive.setstate(10, 0);
+    if (vortellive.flushwindow) vortellive.flushwindow();
+  }
   FilterTextures(true);
   if (vortellive.clip) vortellive.clip(0, 0, 0, 0);
   // The cache's clock: what this frame drew is kept before what earlier frames drew.

@@ -11,6 +11,7 @@
 namespace {
 
 std::vector<SceneSprite> gQueued;
+std::vector<SceneTriangle> gTriangles;
 constexpr int kSpriteTexelFormat = 3;  // 1-5-5-5
 
 // w x h scaled, its shape kept, to fit within maxW x maxH (at least one texel each way).
@@ -109,5 +110,15 @@ void QueueSceneSprite(const SceneSprite& sprite) {
 std::vector<SceneSprite> TakeQueuedSceneSprites() {
   std::vector<SceneSprite> taken;
   taken.swap(gQueued);
+  return taken;
+}
+
+void QueueSceneTriangle(const SceneTriangle& triangle) {
+  if (gTriangles.size() < 16) gTriangles.push_back(triangle);
+}
+
+std::vector<SceneTriangle> TakeQueuedSceneTriangles() {
+  std::vector<SceneTriangle> taken;
+  taken.swap(gTriangles);
   return taken;
 }

@@ -42,6 +42,15 @@ struct SceneSprite {
 bool ConvertSceneSprite(const uint8_t* file, const uint8_t* entry, const SpriteFit& fit, std::vector<uint16_t>& top,
                         std::vector<uint16_t>& bottom);
 
-// The sprites of the next hardware frame; the frame takes them.
+// An untextured, blended triangle drawn over the hole at camera depth `depth` (the ball's streak).
+struct SceneTriangle {
+  float x[3], y[3];
+  uint32_t colour[3];  // ARGB
+  float depth;
+};
+
+// The sprites and triangles of the next hardware frame; the frame takes them.
 void QueueSceneSprite(const SceneSprite& sprite);
 std::vector<SceneSprite> TakeQueuedSceneSprites();
+void QueueSceneTriangle(const SceneTriangle& triangle);
+std::vector<SceneTriangle> TakeQueuedSceneTriangles();

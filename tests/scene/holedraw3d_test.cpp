@@ -30,6 +30,7 @@ class HardwareFrameTest : public DemoHoleTest {
     RemoveAllAnimations();
     AnimationList() = TAnimationList{};
     TakeQueuedSceneSprites();
+    TakeQueuedSceneTriangles();
     ForgetHardwareHoleTextures();
     if (vortellive.module) VORTEL_closedll();
   }

@@ -102,23 +102,24 @@ bool ConvertSceneSprite(const uint8_t* file, const uint8_t* entry, const SpriteF
   return true;
 }
 
-void QueueSceneSprite(const SceneSprite& sprite) {
-  // A frame draws a handful; a list that is never taken (no hardware frame) stays bounded.
-  if (gQueued.size() < 64) gQueued.push_back(sprite);
+namespace {
+
+// A frame draws a handful; a queue that is never taken (no hardware frame) stays bounded.
+template <typename T>
+void Enqueue(std::vector<T>& queue, const T& item, size_t bound) {
+  if (queue.size() < bound) queue.push_back(item);
 }
 
-std::vector<SceneSprite> TakeQueuedSceneSprites() {
-  std::vector<SceneSprite> taken;
-  taken.swap(gQueued);
+template <typename T>
+std::vector<T> TakeAll(std::vector<T>& queue) {
+  std::vector<T> taken;
+  taken.swap(queue);
   return taken;
 }
 
-void QueueSceneTriangle(const SceneTriangle& triangle) {
-  if (gTriangles.size() < 16) gTriangles.push_back(triangle);
-}
+}  // namespace
 
-std::vector<SceneTriangle> TakeQueuedSceneTriangles() {
-  std::vector<SceneTriangle> taken;
-  taken.swap(gTriangles);
-  return taken;
-}
+void QueueSceneSprite(const SceneSprite& sprite) { Enqueue(gQueued, sprite, 64); }
+std::vector<SceneSprite> TakeQueuedSceneSprites() { return TakeAll(gQueued); }
+void QueueSceneTriangle(const SceneTriangle& triangle) { Enqueue(gTriangles, triangle, 16); }
+std::vector<SceneTriangle> TakeQueuedSceneTriangles() { return TakeAll(gTriangles); }

@@ -15,6 +15,8 @@
 #include "platformlib/gfx/vortel.h"
 #include "platformlib/shapes/shapes.h"
 #include "scene/animlist.h"
+#include "scene/golferanim.h"
+#include "scene/gridoverlay.h"
 #include "scene/holedraw3d.h"
 #include "scene/movieanim.h"
 #include "scene/render3d.h"
@@ -173,6 +175,39 @@ TEST_F(HardwareFrameTest, AMovieInSceneModeIsDrawnWithTheHoleInTwoPieces) {
   EXPECT_EQ(sceneImages, 2);
   EXPECT_TRUE(TakeQueuedSceneSprites().empty());
   RemoveAllAnimations();
+}
+
+// The green caddie: made from its image set at the target, drawn with the hole on the hardware path, reloaded only
+// for another digit, gone when its set is missing and when the hole changes.
+TEST_F(HardwareFrameTest, TheGreenCaddieStandsAtTheTargetAndGoesWithTheHole) {
+  ASSERT_TRUE(loaded_);
+  EXPECT_EQ(TGreenCaddieAnimation::FileName(3, false, false), "c3f.fsh");
+  EXPECT_EQ(TGreenCaddieAnimation::FileName(0, true, true), "c0bpip.fsh");
+  ASSERT_EQ(VORTEL_opendll("recordmodule"), 1);
+  TGolfView view;
+  holeview::SetUpView(view, 640, 480, holeview::CameraByName("green"));
+  Vector3 pin;
+  ASSERT_TRUE(PinGroundPoint(&pin));
+  TGreenCaddieAnimation* c = CreateGreenCaddie("\\DATA", &view, 0, false, false, pin);
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(GreenCaddie(false, false), c);
+  EXPECT_EQ(c->behindEye, 0);
+  EXPECT_GT(c->scale, 0);
+  // Placed again with the same digit: the same instance, its movie kept.
+  const uint8_t* first = c->movie.FrameRef(1);
+  EXPECT_EQ(CreateGreenCaddie("\\DATA", &view, 0, false, false, pin), c);
+  EXPECT_EQ(c->movie.FrameRef(1), first);
+  ASSERT_EQ(AddAnimation(2, c, 0, 0, 0), 0);
+  AnimationList().SetSceneMode(1);
+  EXPECT_EQ(DrawHoleHardware(view, &view.focusPoint).animationSprites, 1);
+  AnimationList().SetSceneMode(0);
+  // A digit without images: no caddie for that view and side.
+  EXPECT_EQ(CreateGreenCaddie("\\DATA", &view, 7, false, false, pin), nullptr);
+  EXPECT_EQ(GreenCaddie(false, false), nullptr);
+  ASSERT_NE(CreateGreenCaddie("\\DATA", &view, 0, true, false, pin), nullptr);
+  FreeGreenCaddieAnimations();
+  EXPECT_EQ(GreenCaddie(true, false), nullptr);
+  for (int i = 0; i < TAnimationList::kEntries; ++i) EXPECT_EQ(AnimationList().entries[i].animation, nullptr);
 }
 
 // A picture's part laid over a rectangle (the hardware ball): only the part's texels, tinted, through drvd3d.

@@ -17,17 +17,6 @@ namespace {
 constexpr MARect kNoRect{-1, -1, -1, -1};
 constexpr uint8_t kLieGreen = 7, kLieFringe = 11, kLieSand = 2, kLieWater = 5, kLieRough = 3, kLieHeavyRough = 4;
 
-const BallTexelRow kTexels[16] = {
-    {34, 14, 35, 15, 0, 0}, {32, 14, 33, 15, 1, 1}, {60, 4, 63, 7, 1, 1},   {60, 0, 63, 3, 2, 2},
-    {6, 24, 11, 29, 2, 2},  {0, 24, 5, 29, 3, 3},   {4, 16, 11, 23, 3, 3},  {12, 16, 19, 23, 4, 4},
-    {20, 16, 29, 25, 4, 4}, {30, 16, 39, 25, 5, 5}, {40, 14, 51, 25, 5, 5}, {52, 14, 63, 25, 6, 6},
-    {46, 0, 59, 13, 6, 6},  {32, 0, 45, 13, 7, 7},  {16, 0, 31, 15, 7, 7},  {0, 0, 15, 15, 8, 8}};
-const BallTexelRow kRoughTexels[16] = {
-    {36, 14, 37, 15, 0, 0}, {60, 8, 63, 10, 0, 1},  {33, 52, 37, 55, 0, 1}, {35, 60, 41, 63, 0, 2},
-    {42, 59, 48, 63, 1, 2}, {13, 33, 20, 37, 1, 3}, {13, 26, 22, 32, 1, 3}, {38, 52, 48, 58, 1, 4},
-    {0, 39, 11, 47, 2, 4},  {0, 30, 12, 38, 2, 5},  {49, 52, 63, 61, 2, 5}, {13, 39, 28, 48, 2, 6},
-    {29, 40, 45, 51, 2, 6}, {46, 40, 63, 51, 3, 7}, {23, 26, 42, 39, 3, 7}, {43, 26, 63, 39, 3, 8}};
-
 int32_t Round(float v) { return static_cast<int32_t>(v + 0.5f); }
 
 bool OnPuttingSurface(uint8_t lie) {
@@ -57,12 +46,49 @@ int BallSpriteNumber(float size) { return std::clamp(static_cast<int>(size + 0.5
 
 const BallTexelRow& BallTexels(float size, bool inRough) {
   const int k = std::clamp(Round(std::clamp(size, 1.0f, 16.0f)) - 1, 0, 15);
-  return inRough ? kRoughTexels[k] : kTexels[k];
+  return inRough ? kBallRoughTexels[k] : kBallTexels[k];
 }
 
 MARect BallSpriteRect(float x, float y, float s) {
   s = std::clamp(s, 1.0f, 16.0f);
   return MARect{Round(x - s), Round(y - s), Round(x + s), Round(y + s)};
+}
+
+MARect HardwareBallRect(float x, float y, float s, bool inRough, MARect* texels) {
+  s = std::clamp(s, 1.0f, 16.0f);
+  const BallTexelRow& t = BallTexels(s, inRough);
+  const auto left = static_cast<int32_t>(x - s + 0.5f + static_cast<float>(t.dx));
+  const auto top = static_cast<int32_t>(y - s + 0.5f + static_cast<float>(t.dy));
+  if (texels) *texels = MARect{t.c0, t.r0, t.c1 + 1, t.r1 + 1};
+  return MARect{left, top, left + t.c1 - t.c0 + 1, top + t.r1 - t.r0 + 1};
+}
+
+BallStreak BuildBallStreak(const TGolfView& view, const Vector3& ball, const Vector3& earlier, float size,
+                           bool longTail) {
+  BallStreak streak;
+  if (ball.x == earlier.x && ball.y == earlier.y && ball.z == earlier.z) return streak;
+  view.ProjectToScreenFloat(ball, &streak.s);
+  if (!(streak.s.Z > 0.0f)) return streak;
+  view.ProjectToScreenFloat(earlier, &streak.p);
+  if (!(streak.p.Z > 0.0f)) {
+    // Depth is linear along the segment: the tail ends just in front of the eye's plane.
+    const float t = streak.s.Z / (streak.s.Z - streak.p.Z + 0.001f) * 0.99f;
+    const Vector3 cut{ball.x + (earlier.x - ball.x) * t, ball.y + (earlier.y - ball.y) * t,
+                      ball.z + (earlier.z - ball.z) * t};
+    view.ProjectToScreenFloat(cut, &streak.p);
+  }
+  const float dx = streak.s.x - streak.p.x, dy = streak.s.y - streak.p.y;
+  const float length = std::hypot(dx, dy);
+  const float w = std::max(size * 0.5f, 1.0f);
+  // Across the direction of travel on the screen (any across when the tail is seen end on).
+  const float nx = length > 0.0f ? -dy / length : 1.0f, ny = length > 0.0f ? dx / length : 0.0f;
+  streak.a = ScreenPointF{streak.s.x + w * nx, streak.s.y + w * ny, streak.s.Z};
+  streak.b = ScreenPointF{streak.s.x - w * nx, streak.s.y - w * ny, streak.s.Z};
+  streak.tailColour = 0x00808080u;
+  streak.headColour = longTail ? 0xC0FFFFFFu : 0x80FFFFFFu;
+  streak.sideColour = longTail ? 0x10FFFFFFu : 0x20FFFFFFu;
+  streak.built = true;
+  return streak;
 }
 
 MARect ShadowSpriteRect(float x, float y, float s, bool sceneMode) {
@@ -99,9 +125,9 @@ const uint8_t* BallSpriteFile(int which) {
     size_t size = 0;
     const uint8_t* file = nullptr;
   };
-  static Cached cached[3];
-  if (which < 0 || which > 2) return nullptr;
-  const MemHandle h = Svc().round->GameUIShape(static_cast<uint32_t>(which));
+  static Cached cached[4];
+  if (which < 0 || which > 3) return nullptr;
+  const MemHandle h = Svc().round->GameUIShape(static_cast<uint32_t>(which == 3 ? 4 : which));
   const uint8_t* p = h ? static_cast<const uint8_t*>(MemLock(h)) : nullptr;
   if (p) MemUnlock(h);  // the in-round set keeps its files in memory while the round runs
   const size_t size = p ? MemHandleSize(h) : 0;
@@ -151,7 +177,7 @@ int TBallAnimation::Erase() {
   return 0;
 }
 
-TBallAnimation::SpritePlan TBallAnimation::PlanSprites(TGolfView& v) const {
+TBallAnimation::SpritePlan TBallAnimation::PlanSprites(TGolfView& v, bool hardware) const {
   SpritePlan plan;
   if (ball.Flag(kBallFlagHoled)) return plan;
   const MARect clip = ViewRect(v);
@@ -178,19 +204,35 @@ TBallAnimation::SpritePlan TBallAnimation::PlanSprites(TGolfView& v) const {
   if (!ball.Flag(kBallFlagGrounded)) shadowPoint.z = GetTerrainHeight(ball.position.x, ball.position.y);
   ScreenPointF sp;
   v.ProjectToScreenFloat(shadowPoint, &sp);
+  const bool rough = ball.Flag(kBallFlagGrounded) &&
+                     ((ball.lie & 0x0F) == kLieRough || (ball.lie & 0x0F) == kLieHeavyRough);
+  // The hardware path takes its ball and shadow from the ball texture file when the set has it.
+  const uint8_t* textures = hardware ? BallSpriteFile(3) : nullptr;
+  const uint8_t* ballTexture = textures ? locateshapenum(textures, 1) : nullptr;
+  const uint8_t* shadowTexture = textures ? locateshapenum(textures, 2) : nullptr;
   if (sp.Z > 0.0f) {
     const float ss = BallPixelSize(v, shadowPoint);
     const float sx = sp.x - (ss * 0.25f + 1.0f), sy = sp.y + ss * 0.25f;
-    const MARect r = ShadowSpriteRect(sx, sy, ss, false);
-    const uint8_t* file = BallSpriteFile(1);
-    const uint8_t* entry = file ? locateshapenum(file, BallSpriteNumber(ss) - 1) : nullptr;
-    if (entry && Inside(r, clip))
-      plan.shadow = {file, entry, r.left + shapecentrex(entry), r.top + shapecentrey(entry), sp.Z,
-                     MovieDepthValue(sp.Z, full)};
+    if (ballTexture && shadowTexture) {
+      const MARect r = ShadowSpriteRect(sx, sy, ss, true);
+      if (Inside(r, clip))
+        plan.shadow = {textures, shadowTexture, r.left, r.top, sp.Z, MovieDepthValue(sp.Z, full), r, {}, 0xFF505050u};
+    } else {
+      const MARect r = ShadowSpriteRect(sx, sy, ss, false);
+      const uint8_t* file = BallSpriteFile(1);
+      const uint8_t* entry = file ? locateshapenum(file, BallSpriteNumber(ss) - 1) : nullptr;
+      if (entry && Inside(r, clip))
+        plan.shadow = {file, entry, r.left + shapecentrex(entry), r.top + shapecentrey(entry), sp.Z,
+                       MovieDepthValue(sp.Z, full)};
+    }
+  }
+  if (ballTexture && shadowTexture) {
+    MARect texels;
+    const MARect r = HardwareBallRect(at.x, at.y, size, rough, &texels);
+    if (Inside(r, clip)) plan.ball = {textures, ballTexture, r.left, r.top, at.Z, depthValue, r, texels, 0xFFFFFFFFu};
+    return plan;
   }
   const MARect r = BallSpriteRect(at.x, at.y, size);
-  const bool rough = ball.Flag(kBallFlagGrounded) &&
-                     ((ball.lie & 0x0F) == kLieRough || (ball.lie & 0x0F) == kLieHeavyRough);
   const uint8_t* file = BallSpriteFile(rough ? 2 : 0);
   const uint8_t* entry = file ? locateshapenum(file, BallSpriteNumber(size) - 1) : nullptr;
   if (entry && Inside(r, clip)) {
@@ -231,9 +273,30 @@ void TBallAnimation::DrawSprites(TGolfView& v) {
   }
 }
 
+void TBallAnimation::QueueStreak(const SpritePlan& plan) {
+  // Only while the ball flies clear of everything, before its first bounce.
+  if (!playing || !plan.ball.entry || ball.Flag(kBallFlagGrounded) || !ball.Flag(kBallFlagMoving) ||
+      ball.Flag(kBallFlagFirstContact) || !view)
+    return;
+  const uint32_t back = longStreak ? kLongStreakBackMs : kStreakBackMs;
+  float p[3];
+  uint8_t event[kBallEventBytes];
+  bool ended = false;
+  if (!Svc().round->SampleShotReplay(replayElapsed > back ? replayElapsed - back : 0, p, event, &ended)) return;
+  const BallStreak streak =
+      BuildBallStreak(*view, ball.position, Vector3{p[0], p[1], p[2]}, BallPixelSize(*view, ball.position), longStreak);
+  if (!streak.built) return;
+  // Just behind the ball.
+  const float depth = streak.s.Z + 0.01f;
+  QueueSceneTriangle({{streak.p.x, streak.s.x, streak.a.x}, {streak.p.y, streak.s.y, streak.a.y},
+                      {streak.tailColour, streak.headColour, streak.sideColour}, depth});
+  QueueSceneTriangle({{streak.p.x, streak.b.x, streak.s.x}, {streak.p.y, streak.b.y, streak.s.y},
+                      {streak.tailColour, streak.sideColour, streak.headColour}, depth});
+}
+
 void TBallAnimation::QueueSceneSprites() {
   if (hidden || !view) return;
-  const SpritePlan plan = PlanSprites(*view);
+  const SpritePlan plan = PlanSprites(*view, true);
   if (plan.marker) {
     const MARect& r = plan.markerRect;
     SceneSprite m;
@@ -243,11 +306,19 @@ void TBallAnimation::QueueSceneSprites() {
     QueueSceneSprite(m);
     return;
   }
+  QueueStreak(plan);
   for (const PlacedSprite* p : {&plan.shadow, &plan.ball}) {
     if (!p->entry) continue;
     SceneSprite sprite;
     sprite.file = p->file, sprite.entry = p->entry;
     sprite.x = static_cast<float>(p->x), sprite.y = static_cast<float>(p->y), sprite.depth = p->depth;
+    if (p->rect.right > p->rect.left) {
+      sprite.width = static_cast<float>(p->rect.right - p->rect.left);
+      sprite.height = static_cast<float>(p->rect.bottom - p->rect.top);
+      sprite.srcLeft = p->texels.left, sprite.srcTop = p->texels.top;
+      sprite.srcRight = p->texels.right, sprite.srcBottom = p->texels.bottom;
+      sprite.tint = p->tint;
+    }
     QueueSceneSprite(sprite);
   }
 }
@@ -261,6 +332,7 @@ int TBallAnimation::Update(int* finished, uint32_t now) {
     ReplaySample sample;
     bool ended = false;
     const uint32_t elapsed = now - replayStart;
+    replayElapsed = elapsed;
     float p[3];
     if (Svc().round->SampleShotReplay(AnimationList().skipRequest ? 0xFFFFFFFFu : elapsed, p, sample.event, &ended)) {
       ball.position = Vector3{p[0], p[1], p[2]};

@@ -8,26 +8,39 @@
 
 #include "golf/ballstate.h"
 #include "scene/animlist.h"
+#include "scene/balltexels.h"
 
 // The ball's diameter in pixels at a screen depth: the screen height of one world unit there x the ball's
 // diameter, at most 16. The sprite image number is trunc(size + 0.5) within 1..16.
 float BallPixelSize(const TGolfView& view, const Vector3& point);
 int BallSpriteNumber(float size);
 
-// One row of the hardware ball texture's texel table (first and last column and row, the offset in pixels).
-struct BallTexelRow {
-  int c0, r0, c1, r1, dx, dy;
-};
 const BallTexelRow& BallTexels(float size, bool inRough);
 
 // Sprite rectangles for a ball at (x, y) of pixel size s.
 MARect BallSpriteRect(float x, float y, float s);
+// The hardware ball's rectangle for a ball at (x, y) of pixel size s, placed by its texel row, and that row's
+// texels in the ball texture (right and bottom one past the last).
+MARect HardwareBallRect(float x, float y, float s, bool inRough, MARect* texels);
 MARect ShadowSpriteRect(float x, float y, float s, bool sceneMode);
 // The flat marker of a ball on the green, clipped to `bounds` (wholly outside: all -1; an edge beyond the bound
 // moves onto it, right and bottom onto the bound - 1).
 MARect MarkerRect(float x, float y, float s, const MARect& bounds);
 // The golfer's marker colour (golfers 0..3) in 5-6-5.
 uint16_t MarkerColour(int golfer);
+
+// The comet tail of a ball in flight on the hardware path: triangles P, S, A and P, B, S from where the ball was a
+// moment before (P) to the ball (S), A and B beside S at half the ball's size (at least a pixel). None when the
+// ball has not moved or lies behind the eye; an earlier point behind the eye is cut at the eye's plane.
+struct BallStreak {
+  bool built = false;
+  ScreenPointF p, s, a, b;
+  uint32_t tailColour = 0, headColour = 0, sideColour = 0;  // ARGB
+};
+BallStreak BuildBallStreak(const TGolfView& view, const Vector3& ball, const Vector3& earlier, float size,
+                           bool longTail);
+// How far back the tail reaches: 70 ms, or 100 ms for the long tail.
+constexpr uint32_t kStreakBackMs = 70, kLongStreakBackMs = 100;
 
 // The recorded shot as the ball replays it (the in-round interface's replay buffer behind the service seam).
 struct ReplaySample {
@@ -65,6 +78,9 @@ class TBallAnimation : public TGolfAnimation {
     int32_t x = 0, y = 0;
     float depth = 0.0f;
     uint16_t depthValue = 0;
+    // Set on the hardware path: the screen rectangle the texture's texels are laid over, tinted.
+    MARect rect{0, 0, 0, 0}, texels{0, 0, 0, 0};
+    uint32_t tint = 0xFFFFFFFFu;
   };
   struct SpritePlan {
     bool marker = false;  // on the green: a flat marker instead of ball and shadow
@@ -73,13 +89,17 @@ class TBallAnimation : public TGolfAnimation {
     float markerZ = 0.0f;
     PlacedSprite shadow, ball;
   };
-  SpritePlan PlanSprites(TGolfView& v) const;
+  // `hardware`: ball and shadow from the ball texture file ("hwballs.fsh") when it is there.
+  SpritePlan PlanSprites(TGolfView& v, bool hardware = false) const;
+  // The streak's two triangles for the hardware frame, while the ball flies.
+  void QueueStreak(const SpritePlan& plan);
 
   int golfer = 0;           // the golfer's slot, for the marker colour
+  int longStreak = 0;       // the golfer's animation asks for the longer tail
   int putter = 0;           // the shot is a putt: no pitch mark
   BallState ball{};         // where the ball is drawn
   int playing = 0;
-  uint32_t replayStart = 0;
+  uint32_t replayStart = 0, replayElapsed = 0;
   int landed = 0, pitchMarked = 0, groundStarted = 0, wasGrounded = 1;
   SpriteRecord sprites[4];
 };
@@ -87,5 +107,6 @@ class TBallAnimation : public TGolfAnimation {
 // The ground movie at the ball's first contact in water or sand, and the pitch mark (set by the scene's glue).
 using GroundStarter = void (*)(int kind, const Vector3& at);
 extern GroundStarter StartGroundMovieAt;
-// Sprite files of the in-round set: 0 ball, 1 shadow, 2 ball in rough (locked shape files; null when missing).
+// Sprite files of the in-round set: 0 ball, 1 shadow, 2 ball in rough, 3 the hardware ball textures (locked shape
+// files; null when missing).
 const uint8_t* BallSpriteFile(int which);

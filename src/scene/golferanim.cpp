@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
+#include "framework/core/paths.h"
 #include "framework/core/services.h"
 #include "scene/ballanim.h"
 
@@ -149,4 +151,78 @@ void TSimpleAnimation::UpdateScreenPlacement() {
     return;
   }
   scale = static_cast<int32_t>(std::min(perUnit / 32.0f, 16.0f) * 65536.0f);
+}
+
+// ---- the green caddie ---------------------------------------------------------------------------------------
+
+namespace {
+
+std::unique_ptr<TGreenCaddieAnimation> gCaddies[4];
+
+int CaddieSlot(bool back, bool pip) { return (pip ? 2 : 0) + (back ? 1 : 0); }
+
+}  // namespace
+
+std::string TGreenCaddieAnimation::FileName(int digit, bool back, bool pip) {
+  char name[24];
+  std::snprintf(name, sizeof name, "c%d%s%s.fsh", std::clamp(digit, 0, 9), back ? "b" : "f", pip ? "pip" : "");
+  return name;
+}
+
+void TGreenCaddieAnimation::UpdateScreenPlacement() {
+  if (!view) {
+    TMovieAnimation::UpdateScreenPlacement();
+    return;
+  }
+  // Placed by a point 2.0 above where it stands, its depth value 2.0 nearer.
+  const Vector3 standing = world;
+  world.z += 2.0f;
+  TMovieAnimation::UpdateScreenPlacement();
+  world = standing;
+  const bool full = view->viewWidth == Facts().screenWidth;
+  depthValue = MovieDepthValue(std::max(0.0f, depth - 2.0f), full);
+  if (behindEye) return;
+  ScreenPointF a, b;
+  view->ProjectToScreenFloat(world, &a);
+  view->ProjectToScreenFloat(Vector3{world.x, world.y, world.z + 1.0f}, &b);
+  const float perUnit = std::fabs(b.y - a.y);
+  // The images are drawn 32 pixels to the world unit, twice as large in the inset.
+  scale = std::max(1, static_cast<int32_t>(std::min(perUnit / 32.0f, 16.0f) * (pip ? 2.0f : 1.0f) * 65536.0f));
+}
+
+TGreenCaddieAnimation* GreenCaddie(bool back, bool pip) { return gCaddies[CaddieSlot(back, pip)].get(); }
+
+TGreenCaddieAnimation* CreateGreenCaddie(const char* dataFolder, TGolfView* v, int digit, bool back, bool pip,
+                                         const Vector3& target) {
+  std::unique_ptr<TGreenCaddieAnimation>& slot = gCaddies[CaddieSlot(back, pip)];
+  if (!slot) slot = std::make_unique<TGreenCaddieAnimation>();
+  TGreenCaddieAnimation& c = *slot;
+  if (c.digit != digit) {
+    RemoveAnimation(&c);
+    c.movie.Close();
+    PathRecord folder{};
+    PathSetDirectory(&folder, dataFolder ? dataFolder : "");
+    PathAppend(&folder, "GOLFER");
+    if (c.movie.Open(&folder, nullptr, TGreenCaddieAnimation::FileName(digit, back, pip).c_str()) != 0) {
+      RemoveAnimation(&c);
+      slot.reset();
+      return nullptr;
+    }
+    c.digit = digit;
+  }
+  c.back = back, c.pip = pip;
+  if (c.Place(&c.movie, 0, v, target.x, target.y, target.z) != 0) {
+    RemoveAnimation(&c);
+    slot.reset();
+    return nullptr;
+  }
+  c.UpdateScreenPlacement();
+  return &c;
+}
+
+void FreeGreenCaddieAnimations() {
+  for (std::unique_ptr<TGreenCaddieAnimation>& c : gCaddies) {
+    if (c) RemoveAnimation(c.get());
+    c.reset();
+  }
 }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
 
 #include "scene/movieanim.h"
 
@@ -57,3 +59,26 @@ class TSimpleAnimation : public TMovieAnimation {
   void UpdateScreenPlacement() override;
   int kind = 0;
 };
+
+// The green caddie: a figure standing at the game's target. Its image set is "c<digit>f.fsh" (front) or
+// "c<digit>b.fsh" (back) in the data folder's GOLFER folder ("pip" before the extension for the picture in
+// picture), loaded again only when the digit changes. Up to four exist: full view or PIP, front or back.
+class TGreenCaddieAnimation : public TMovieAnimation {
+ public:
+  TGreenCaddieAnimation() { looping = 1; }
+  int IsFinished() override { return 0; }
+  void UpdateScreenPlacement() override;
+  // The set's file name for a digit, side and view.
+  static std::string FileName(int digit, bool back, bool pip);
+  int digit = -1;
+  bool back = false, pip = false;
+  TShapeMovie movie;
+};
+
+// Makes (or reuses) the caddie of the view kind and side, with the digit's images from `dataFolder`, standing at
+// `target` in `v`; null when its images cannot be loaded (the instance is then gone).
+TGreenCaddieAnimation* CreateGreenCaddie(const char* dataFolder, TGolfView* v, int digit, bool back, bool pip,
+                                         const Vector3& target);
+TGreenCaddieAnimation* GreenCaddie(bool back, bool pip);
+// Takes the caddies off the list and destroys them (hole change).
+void FreeGreenCaddieAnimations();

@@ -91,14 +91,17 @@ struct ShadeOverlayRecord {  // 152
 static_assert(sizeof(TexturedQuadRecord) == kTexturedQuadBytes);
 static_assert(sizeof(TerrainTileRecord) == kTerrainTileBytes);
 static_assert(sizeof(ShadeOverlayRecord) == kShadeOverlayBytes);
-struct SceneSpriteRecord {  // 72
+struct SceneSpriteRecord {  // 96
   RecordHeader h;
   const uint8_t* file;
   const uint8_t* entry;  // none: a flat rectangle
-  VortelVertex anchor;   // the hot spot's screen point and depth
+  VortelVertex anchor;   // the hot spot's screen point and depth; a rectangle's top-left corner
   float scale, width, height;
   uint16_t colour;  // 5-6-5, flat rectangles
   uint8_t movieFrame, spare;
+  int32_t srcLeft, srcTop, srcRight, srcBottom;  // the entry's part laid over a rectangle
+  uint32_t tint;
+  uint32_t spare2;
 };
 static_assert(sizeof(TexturedQuadRecord) == kTexturedQuadBytes);
 static_assert(sizeof(SceneSpriteRecord) == kSceneSpriteBytes);
@@ -252,12 +255,17 @@ void DrawQuad(const VortelVertex v[4]) {
   if (vortellive.drawquad) vortellive.drawquad(&v[0], &v[1], &v[2], &v[3]);
 }
 
-void DrawRect(float left, float top, float right, float bottom, float z, float q, uint32_t colour, float u1, float v1) {
-  const VortelVertex v[4] = {{left, top, z, q, colour, 0xFF000000u, 0.0f, 0.0f},
-                             {right, top, z, q, colour, 0xFF000000u, u1, 0.0f},
+void DrawRectPart(float left, float top, float right, float bottom, float z, float q, uint32_t colour, float u0,
+                  float v0, float u1, float v1) {
+  const VortelVertex v[4] = {{left, top, z, q, colour, 0xFF000000u, u0, v0},
+                             {right, top, z, q, colour, 0xFF000000u, u1, v0},
                              {right, bottom, z, q, colour, 0xFF000000u, u1, v1},
-                             {left, bottom, z, q, colour, 0xFF000000u, 0.0f, v1}};
+                             {left, bottom, z, q, colour, 0xFF000000u, u0, v1}};
   DrawQuad(v);
+}
+
+void DrawRect(float left, float top, float right, float bottom, float z, float q, uint32_t colour, float u1, float v1) {
+  DrawRectPart(left, top, right, bottom, z, q, colour, 0.0f, 0.0f, u1, v1);
 }
 
 // The handlers.
@@ -444,6 +452,18 @@ void DrawSceneSpriteRecord(uint32_t offset, const TGolfView& view) {
   const SpriteFit fit = FitSceneSprite(shapewidth(r.entry), shapeheight(r.entry), r.movieFrame != 0);
   static std::vector<uint16_t> top, bottom;
   if (!ConvertSceneSprite(r.file, r.entry, fit, top, bottom)) return;
+  if (r.width > 0.0f && fit.kind != SpriteClass::kTwoPiece) {
+    // A part of the image laid over a rectangle (the hardware ball and its shadow).
+    const bool part = r.srcRight > r.srcLeft && r.srcBottom > r.srcTop;
+    const float sx = static_cast<float>(fit.width) / static_cast<float>(shapewidth(r.entry)) / fit.side;
+    const float sy = static_cast<float>(fit.height) / static_cast<float>(shapeheight(r.entry)) / fit.side;
+    const float u0 = part ? r.srcLeft * sx : 0.0f, v0 = part ? r.srcTop * sy : 0.0f;
+    const float u1 = part ? r.srcRight * sx : fit.width / static_cast<float>(fit.side);
+    const float v1 = part ? r.srcBottom * sy : fit.height / static_cast<float>(fit.side);
+    SetTexture(SpriteTexture(fit.kind == SpriteClass::kSmall ? 0 : 1, fit.side, top));
+    DrawRectPart(a.x, a.y, a.x + r.width, a.y + r.height, a.z, a.q, r.tint, u0, v0, u1, v1);
+    return;
+  }
   const float w = static_cast<float>(shapewidth(r.entry)) * r.scale;
   const float h = static_cast<float>(shapeheight(r.entry)) * r.scale;
   const float left = std::floor(a.x - static_cast<float>(shapecentrex(r.entry)) * r.scale);
@@ -930,12 +950,28 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
                               0xFFFFFFFFu, 0xFF000000u, 0.0f, 0.0f};
     const SceneSpriteRecord r{{kRecordSceneSprite, SceneRecordBuffer::kNone}, sprite.file, sprite.entry, anchor,
                               sprite.scale, sprite.width, sprite.height, sprite.colour,
-                              static_cast<uint8_t>(sprite.movieFrame ? 1 : 0), 0};
+                              static_cast<uint8_t>(sprite.movieFrame ? 1 : 0), 0, sprite.srcLeft, sprite.srcTop,
+                              sprite.srcRight, sprite.srcBottom, sprite.tint, 0};
     std::memcpy(At(at), &r, sizeof r);
     AppendMain(at);
     ++stats.animationSprites;
   }
   Flush();
+  // Blended triangles over everything drawn (the ball's streak).
+  const std::vector<SceneTriangle> triangles = TakeQueuedSceneTriangles();
+  if (!triangles.empty() && vortellive.drawtri && vortellive.setstate) {
+    SetTexture(0);
+    vortellive.setstate(10, 2);
+    for (const SceneTriangle& t : triangles) {
+      if (!(t.depth > 0.0f)) continue;
+      const float z = DepthFractionForDistance(t.depth, 2), q = 1.0f / t.depth;
+      VortelVertex v[3];
+      for (int k = 0; k < 3; ++k) v[k] = VortelVertex{t.x[k], t.y[k], z, q, t.colour[k], 0xFF000000u, 0.0f, 0.0f};
+      vortellive.drawtri(&v[0], &v[1], &v[2]);
+    }
+    vortellive.setstate(10, 0);
+    if (vortellive.flushwindow) vortellive.flushwindow();
+  }
   FilterTextures(true);
   if (vortellive.clip) vortellive.clip(0, 0, 0, 0);
   // The cache's clock: what this frame drew is kept before what earlier frames drew.

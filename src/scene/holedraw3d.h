@@ -35,7 +35,7 @@ constexpr uint32_t kSkyRectBytes = 36;
 constexpr uint32_t kScreenSpriteBytes = 72;
 constexpr uint32_t kTerrainTileBytes = 176;
 constexpr uint32_t kShadeOverlayBytes = 152;
-constexpr uint32_t kSceneSpriteBytes = 72;
+constexpr uint32_t kSceneSpriteBytes = 96;
 constexpr int kTextureSlots = 29;  // one per course terrain texture
 
 struct SceneRecordBuffer {

@@ -5,6 +5,7 @@
 #include "framework/core/services.h"
 #include "scene/animlist.h"
 #include "scene/golfdraw.h"
+#include "scene/golferanim.h"
 #include "scene/holedraw.h"
 #include "scene/holedraw3d.h"
 #include "scene/movieplayer.h"
@@ -51,6 +52,7 @@ class Scene : public SceneProvider {
   void ReleaseHoleScene() override {
     holeReleased_ = true;
     EndShotAnimations();
+    FreeGreenCaddieAnimations();
     FreeSkyDome();
   }
   int PlayMovie(const char* name) override { return PlayMovieFile(name) == 0 ? 1 : 0; }

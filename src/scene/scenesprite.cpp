@@ -6,10 +6,13 @@
 
 #include "platformlib/shapes/shapes.h"
 #include "scene/movieanim.h"
+#include "scene/texconv.h"
 
 namespace {
 
 std::vector<SceneSprite> gQueued;
+std::vector<SceneTriangle> gTriangles;
+constexpr int kSpriteTexelFormat = 3;  // 1-5-5-5
 
 // w x h scaled, its shape kept, to fit within maxW x maxH (at least one texel each way).
 void ScaleWithin(int32_t& w, int32_t& h, int32_t maxW, int32_t maxH) {
@@ -25,6 +28,30 @@ void ScaleWithin(int32_t& w, int32_t& h, int32_t maxW, int32_t maxH) {
 
 uint16_t To1555(uint16_t c565) {
   return static_cast<uint16_t>(0x8000 | ((c565 >> 1) & 0x7FE0) | (c565 & 0x1F));
+}
+
+// An 8-bit picture's texel palette (1-5-5-5, entry 255 clear) by its palette record: a 5-6-5 record's colours
+// opaque; an ARGB record's entries clear where their alpha is half or less; other records read as 5-6-5.
+bool SpriteTexelPalette(const uint8_t* file, const uint8_t* entry, uint16_t out[256]) {
+  const uint8_t* record = getshapeclut(entry);
+  if (!record && file) {
+    const uint8_t* shared = findshape(file, "!pal");
+    if (shared && iscluttype(shared[0]) && shapewidth(shared) >= 256) record = shared;
+  }
+  if (record && record[0] == 0x29) {
+    ConvertPalette565ToFormat(record, out, kSpriteTexelFormat, true);
+    return true;
+  }
+  if (record && record[0] == 0x2A) {
+    ConvertARGBPaletteToFormat(record, out, kSpriteTexelFormat, true);
+    return true;
+  }
+  uint16_t buffer[256];
+  const uint16_t* palette = ShapeEntryPalette16(file, entry, buffer);
+  if (!palette) return false;
+  for (int i = 0; i < 255; ++i) out[i] = To1555(palette[i]);
+  out[255] = 0;
+  return true;
 }
 
 }  // namespace
@@ -54,9 +81,8 @@ bool ConvertSceneSprite(const uint8_t* file, const uint8_t* entry, const SpriteF
   const size_t square = static_cast<size_t>(fit.side) * fit.side;
   top.assign(square, 0);
   if (fit.kind == SpriteClass::kTwoPiece) bottom.assign(square, 0);
-  uint16_t buffer[256];
-  const uint16_t* palette = bits == 8 ? ShapeEntryPalette16(file, entry, buffer) : nullptr;
-  if (bits == 8 && !palette) return false;
+  uint16_t palette[256];
+  if (bits == 8 && !SpriteTexelPalette(file, entry, palette)) return false;
   const int32_t rowBytes = shaperowbytes(entry);
   const uint8_t* pixels = shapepixels(entry);
   for (int32_t y = 0; y < fit.height; ++y) {
@@ -67,7 +93,7 @@ bool ConvertSceneSprite(const uint8_t* file, const uint8_t* entry, const SpriteF
     for (int32_t x = 0; x < fit.width; ++x) {
       const int32_t sx = static_cast<int32_t>(int64_t{x} * iw / fit.width);
       if (bits == 8) {
-        if (row[sx] != 0xFF) out[x] = To1555(palette[row[sx]]);
+        out[x] = palette[row[sx]];
       } else if (const uint16_t c = static_cast<uint16_t>(shaperead16(row + 2 * sx)); c != 0) {
         out[x] = To1555(c);
       }
@@ -76,13 +102,24 @@ bool ConvertSceneSprite(const uint8_t* file, const uint8_t* entry, const SpriteF
   return true;
 }
 
-void QueueSceneSprite(const SceneSprite& sprite) {
-  // A frame draws a handful; a list that is never taken (no hardware frame) stays bounded.
-  if (gQueued.size() < 64) gQueued.push_back(sprite);
+namespace {
+
+// A frame draws a handful; a queue that is never taken (no hardware frame) stays bounded.
+template <typename T>
+void Enqueue(std::vector<T>& queue, const T& item, size_t bound) {
+  if (queue.size() < bound) queue.push_back(item);
 }
 
-std::vector<SceneSprite> TakeQueuedSceneSprites() {
-  std::vector<SceneSprite> taken;
-  taken.swap(gQueued);
+template <typename T>
+std::vector<T> TakeAll(std::vector<T>& queue) {
+  std::vector<T> taken;
+  taken.swap(queue);
   return taken;
 }
+
+}  // namespace
+
+void QueueSceneSprite(const SceneSprite& sprite) { Enqueue(gQueued, sprite, 64); }
+std::vector<SceneSprite> TakeQueuedSceneSprites() { return TakeAll(gQueued); }
+void QueueSceneTriangle(const SceneTriangle& triangle) { Enqueue(gTriangles, triangle, 16); }
+std::vector<SceneTriangle> TakeQueuedSceneTriangles() { return TakeAll(gTriangles); }

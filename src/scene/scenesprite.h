@@ -21,7 +21,8 @@ SpriteFit FitSceneSprite(int32_t width, int32_t height, bool movieFrame);
 
 // A shape entry (8-bit with its palette or the file's "!pal", or 16-bit 5-6-5) to draw with its hot spot at the
 // screen point (x, y), scaled by `scale`, at camera depth `depth`. Without an entry: a flat rectangle of `colour`
-// (5-6-5), width x height, from (x, y).
+// (5-6-5), width x height, from (x, y). An entry with a width is laid over that rectangle instead: its texels
+// srcLeft..srcRight, srcTop..srcBottom (the whole image when the part is empty), modulated by `tint` (ARGB).
 struct SceneSprite {
   const uint8_t* file = nullptr;
   const uint8_t* entry = nullptr;
@@ -30,14 +31,26 @@ struct SceneSprite {
   bool movieFrame = false;
   float width = 0.0f, height = 0.0f;
   uint16_t colour = 0;
+  int32_t srcLeft = 0, srcTop = 0, srcRight = 0, srcBottom = 0;
+  uint32_t tint = 0xFFFFFFFFu;
 };
 
-// Converts the entry, resampled to `fit`, into 1-5-5-5 texels with index 255 (8-bit) and 0 (16-bit) clear: rows
+// Converts the entry, resampled to `fit`, into 1-5-5-5 texels with index 255 (8-bit) and 0 (16-bit) clear (an
+// 8-bit entry with an ARGB palette: also the entries whose alpha is half or less): rows
 // 0..255 into `top` and the rest into `bottom` (two-piece class), each image `fit.side` square, cleared first.
 // False for an entry that is not an 8- or 16-bit unpacked image.
 bool ConvertSceneSprite(const uint8_t* file, const uint8_t* entry, const SpriteFit& fit, std::vector<uint16_t>& top,
                         std::vector<uint16_t>& bottom);
 
-// The sprites of the next hardware frame; the frame takes them.
+// An untextured, blended triangle drawn over the hole at camera depth `depth` (the ball's streak).
+struct SceneTriangle {
+  float x[3], y[3];
+  uint32_t colour[3];  // ARGB
+  float depth;
+};
+
+// The sprites and triangles of the next hardware frame; the frame takes them.
 void QueueSceneSprite(const SceneSprite& sprite);
 std::vector<SceneSprite> TakeQueuedSceneSprites();
+void QueueSceneTriangle(const SceneTriangle& triangle);
+std::vector<SceneTriangle> TakeQueuedSceneTriangles();

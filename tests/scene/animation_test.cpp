@@ -3,6 +3,8 @@
 // sizes, texels and marker; the golfer's impact; the flag's cloth by the wind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "framework/core/services.h"
@@ -241,6 +243,71 @@ TEST(BallAnimation, SpriteNumbersTexelsAndRectangles) {
   EXPECT_EQ(shadow.left, 98);
   EXPECT_EQ(shadow.right, 103);
   EXPECT_EQ(ShadowSpriteRect(100.0f, 50.0f, 4.0f, false).right, 102);
+}
+
+TEST(BallAnimation, TheHardwareBallIsPlacedByItsTexelRow) {
+  const struct {
+    float size;
+    bool rough;
+    MARect rect, texels;
+  } cases[] = {
+      {16.0f, false, {92, 42, 108, 58}, {0, 0, 16, 16}},    // centred by its offset
+      {5.0f, true, {96, 47, 103, 52}, {42, 59, 49, 64}},    // the rough row: its own size and offset
+      {0.3f, false, {99, 49, 101, 51}, {34, 14, 36, 16}},   // below one pixel counts as one
+      {30.0f, false, {92, 42, 108, 58}, {0, 0, 16, 16}},    // above sixteen as sixteen
+  };
+  for (const auto& c : cases) {
+    MARect texels{};
+    const MARect r = HardwareBallRect(100.0f, 50.0f, c.size, c.rough, &texels);
+    const int got[8] = {r.left, r.top, r.right, r.bottom, texels.left, texels.top, texels.right, texels.bottom};
+    const int want[8] = {c.rect.left,   c.rect.top,   c.rect.right,   c.rect.bottom,
+                         c.texels.left, c.texels.top, c.texels.right, c.texels.bottom};
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(got[k], want[k]) << c.size << (c.rough ? " rough" : "") << " field " << k;
+  }
+}
+
+TEST(BallAnimation, TheStreakTrailsTheBallAcrossItsScreenDirection) {
+  const int32_t rect[4] = {0, 0, 640, 480};
+  TGolfView view;
+  view.SetViewport(rect, nullptr, 0, 1);
+  view.focusPoint = {100.0f, 50.0f, 3.0f};
+  view.SetHeading(0);
+  const Vector3 ball{100.0f, 50.0f, 4.0f};
+  // A point well behind the eye, whichever way the view looks.
+  Vector3 behind{};
+  for (const Vector3& d : {Vector3{0, 60, 0}, Vector3{0, -60, 0}, Vector3{60, 0, 0}, Vector3{-60, 0, 0}}) {
+    ScreenPointF f;
+    view.ProjectToScreenFloat(Vector3{ball.x + d.x, ball.y + d.y, ball.z}, &f);
+    if (f.Z < 0.0f) behind = Vector3{ball.x + d.x, ball.y + d.y, ball.z};
+  }
+  ASSERT_NE(behind.x + behind.y, 0.0f);
+  const struct {
+    const char* name;
+    Vector3 ball, earlier;
+    float size;
+    bool longTail, built;
+  } cases[] = {
+      {"moving", ball, {ball.x + 0.3f, ball.y, ball.z - 0.2f}, 6.0f, false, true},
+      {"long tail, small ball", ball, {ball.x - 0.2f, ball.y, ball.z - 0.3f}, 0.5f, true, true},
+      {"not moved", ball, ball, 6.0f, false, false},
+      {"ball behind the eye", behind, ball, 6.0f, false, false},
+      {"tail from behind the eye", ball, behind, 6.0f, false, true},
+  };
+  for (const auto& c : cases) {
+    const BallStreak k = BuildBallStreak(view, c.ball, c.earlier, c.size, c.longTail);
+    EXPECT_EQ(k.built, c.built) << c.name;
+    if (!k.built || !c.built) continue;
+    const float w = std::max(c.size * 0.5f, 1.0f);
+    EXPECT_NEAR(std::hypot(k.a.x - k.s.x, k.a.y - k.s.y), w, 0.01f) << c.name;
+    EXPECT_NEAR(std::hypot(k.b.x - k.s.x, k.b.y - k.s.y), w, 0.01f) << c.name;
+    // A and B lie across the tail, on either side of the ball.
+    EXPECT_NEAR((k.a.x - k.s.x) * (k.s.x - k.p.x) + (k.a.y - k.s.y) * (k.s.y - k.p.y), 0.0f, 0.01f) << c.name;
+    EXPECT_NEAR(k.a.x + k.b.x, 2.0f * k.s.x, 0.01f) << c.name;
+    EXPECT_GT(k.p.Z, 0.0f) << c.name;
+    EXPECT_EQ(k.tailColour, 0x00808080u);
+    EXPECT_EQ(k.headColour, c.longTail ? 0xC0FFFFFFu : 0x80FFFFFFu) << c.name;
+    EXPECT_EQ(k.sideColour, c.longTail ? 0x10FFFFFFu : 0x20FFFFFFu) << c.name;
+  }
 }
 
 TEST(BallAnimation, TheMarkerIsClippedToTheView) {

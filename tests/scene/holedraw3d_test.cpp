@@ -7,12 +7,16 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "demohole.h"
 #include "holeview.h"
 #include "platformlib/gfx/vortel.h"
+#include "platformlib/shapes/shapes.h"
 #include "scene/animlist.h"
+#include "scene/golferanim.h"
+#include "scene/gridoverlay.h"
 #include "scene/holedraw3d.h"
 #include "scene/movieanim.h"
 #include "scene/render3d.h"
@@ -28,6 +32,7 @@ class HardwareFrameTest : public DemoHoleTest {
     RemoveAllAnimations();
     AnimationList() = TAnimationList{};
     TakeQueuedSceneSprites();
+    TakeQueuedSceneTriangles();
     ForgetHardwareHoleTextures();
     if (vortellive.module) VORTEL_closedll();
   }
@@ -170,6 +175,76 @@ TEST_F(HardwareFrameTest, AMovieInSceneModeIsDrawnWithTheHoleInTwoPieces) {
   EXPECT_EQ(sceneImages, 2);
   EXPECT_TRUE(TakeQueuedSceneSprites().empty());
   RemoveAllAnimations();
+}
+
+// The green caddie: made from its image set at the target, drawn with the hole on the hardware path, reloaded only
+// for another digit, gone when its set is missing and when the hole changes.
+TEST_F(HardwareFrameTest, TheGreenCaddieStandsAtTheTargetAndGoesWithTheHole) {
+  ASSERT_TRUE(loaded_);
+  EXPECT_EQ(TGreenCaddieAnimation::FileName(3, false, false), "c3f.fsh");
+  EXPECT_EQ(TGreenCaddieAnimation::FileName(0, true, true), "c0bpip.fsh");
+  ASSERT_EQ(VORTEL_opendll("recordmodule"), 1);
+  TGolfView view;
+  holeview::SetUpView(view, 640, 480, holeview::CameraByName("green"));
+  Vector3 pin;
+  ASSERT_TRUE(PinGroundPoint(&pin));
+  TGreenCaddieAnimation* c = CreateGreenCaddie("\\DATA", &view, 0, false, false, pin);
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(GreenCaddie(false, false), c);
+  EXPECT_EQ(c->behindEye, 0);
+  EXPECT_GT(c->scale, 0);
+  // Placed again with the same digit: the same instance, its movie kept.
+  const uint8_t* first = c->movie.FrameRef(1);
+  EXPECT_EQ(CreateGreenCaddie("\\DATA", &view, 0, false, false, pin), c);
+  EXPECT_EQ(c->movie.FrameRef(1), first);
+  ASSERT_EQ(AddAnimation(2, c, 0, 0, 0), 0);
+  AnimationList().SetSceneMode(1);
+  EXPECT_EQ(DrawHoleHardware(view, &view.focusPoint).animationSprites, 1);
+  AnimationList().SetSceneMode(0);
+  // A digit without images: no caddie for that view and side.
+  EXPECT_EQ(CreateGreenCaddie("\\DATA", &view, 7, false, false, pin), nullptr);
+  EXPECT_EQ(GreenCaddie(false, false), nullptr);
+  ASSERT_NE(CreateGreenCaddie("\\DATA", &view, 0, true, false, pin), nullptr);
+  FreeGreenCaddieAnimations();
+  EXPECT_EQ(GreenCaddie(true, false), nullptr);
+  for (int i = 0; i < TAnimationList::kEntries; ++i) EXPECT_EQ(AnimationList().entries[i].animation, nullptr);
+}
+
+// A picture's part laid over a rectangle (the hardware ball): only the part's texels, tinted, through drvd3d.
+TEST_F(HardwareFrameTest, APartOfAPictureIsLaidOverItsRectangleTinted) {
+  ASSERT_TRUE(loaded_);
+  TGolfView view;
+  holeview::SetUpView(view, 640, 480, holeview::CameraByName("tee"));
+  std::string error;
+  ASSERT_TRUE(holeview::OpenDirect3D(640, 480, 0, error)) << error;
+  // 64 x 64: the left half red, the right half white.
+  shapetools::Image image;
+  image.type = 0x78;
+  image.width = image.height = 64;
+  image.pixels.resize(64 * 64);
+  for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = (i % 64) < 32 ? 0xF800 : 0xFFFF;
+  const std::vector<uint8_t> file = shapetools::shapefile({{"part", image}});
+  SceneSprite sprite;
+  sprite.file = file.data(), sprite.entry = locateshapenum(file.data(), 0);
+  ASSERT_NE(sprite.entry, nullptr);
+  sprite.x = 100.0f, sprite.y = 100.0f, sprite.depth = 0.5f;
+  sprite.width = sprite.height = 20.0f;
+  sprite.srcLeft = 40, sprite.srcTop = 8, sprite.srcRight = 56, sprite.srcBottom = 24;
+  sprite.tint = 0xFF808080u;
+  QueueSceneSprite(sprite);
+  holeview::Picture picture;
+  const HardwareFrameStats stats = holeview::DrawDirect3D(view, picture);
+  holeview::CloseDirect3D();
+  EXPECT_EQ(stats.animationSprites, 1);
+  ASSERT_EQ(picture.pixels.size(), 640u * 480u);
+  // White halved: grey across the whole rectangle, no red of the picture's other half.
+  for (const auto& [x, y] : {std::pair{101, 101}, {110, 110}, {118, 118}}) {
+    const uint16_t c = picture.pixels[static_cast<size_t>(y) * 640 + x];
+    const int r = c >> 11, g = (c >> 5) & 63, b = c & 31;
+    EXPECT_NEAR(r, 16, 2) << x << "," << y;
+    EXPECT_NEAR(g, 32, 4) << x << "," << y;
+    EXPECT_NEAR(b, 16, 2) << x << "," << y;
+  }
 }
 
 }  // namespace

@@ -85,4 +85,38 @@ TEST(SceneSprite, ATallPictureIsResampledIntoBothPieces) {
   EXPECT_FALSE(ConvertSceneSprite(file.data(), entry, SpriteFit{}, top, bottom));
 }
 
+TEST(SceneSprite, EightBitPicturesTakeTheirPalettesRoute) {
+  // Pixels 0, 1, 2 and 255 of a 4 x 1 picture; the texels expected through each kind of palette.
+  const struct {
+    const char* name;
+    uint8_t type;
+    uint32_t entries[3];
+    uint16_t texels[4];
+  } cases[] = {
+      {"5-6-5", 0x29, {0xF800, 0x07E0, 0xFFFF}, {0xFC00, 0x83E0, 0xFFFF, 0}},
+      // ARGB: alpha above half opaque, half or less clear.
+      {"ARGB", 0x2A, {0xFFFF0000u, 0x40FFFFFFu, 0xFFFFFFFFu}, {0xFC00, 0x0000, 0xFFFF, 0}},
+  };
+  for (const auto& c : cases) {
+    shapetools::Image image;
+    image.type = 0x7B;
+    image.width = 4, image.height = 1;
+    image.pixels = {0, 1, 2, 255};
+    shapetools::Clut clut;
+    clut.type = c.type;
+    clut.entries.assign(256, 0);
+    std::copy(std::begin(c.entries), std::end(c.entries), clut.entries.begin());
+    image.records.push_back(clut);
+    const std::vector<uint8_t> file = shapetools::shapefile({{"pal1", image}});
+    const uint8_t* entry = locateshapenum(file.data(), 0);
+    std::vector<uint16_t> top, bottom;
+    ASSERT_TRUE(ConvertSceneSprite(file.data(), entry, FitSceneSprite(4, 1, false), top, bottom)) << c.name;
+    for (int x = 0; x < 4; ++x) {
+      // A clear texel's colour bits do not matter.
+      const uint16_t got = (top[x] & 0x8000) ? top[x] : 0;
+      EXPECT_EQ(got, c.texels[x]) << c.name << " pixel " << x;
+    }
+  }
+}
+
 }  // namespace

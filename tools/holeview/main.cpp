@@ -1,14 +1,14 @@
 // holeview: hole 2 of the demo course (or another) drawn by the 3D scene.
 //   holeview [--data DIR] [--hole N] [--camera tee|fairway|green] [--software|--d3d] [--res 640|800]
 //            [--shot file.tga] [--frames N] [--water-steps N] [--grid off|square|circle|lines|gradient]
-//            [--fog 0-3] [--play [--shots N]]
+//            [--fog 0-3] [--play [--shots N] [--air-frame N]]
 // With a display it shows the hole in a window: arrows turn and move the camera, 1-3 choose the cameras,
 // Escape ends; the water moves 30 times a second. --frames N draws N frames and ends (timing on standard output);
 // --water-steps N then runs N steps of the water's animation (33 ms apart); --shot writes the last frame. --grid draws
 // that grid over the ground for a golfer at the camera's focus, putting at the pin. --fog sets the hardware path's
 // fog density level (0 none). --play: a computer golfer plays the hole from the tee, shot after shot (at most N,
 // 8 by default), each shot's animations shown; one line a shot on standard output, and --shot writes a frame of the
-// first shot with the ball in the air.
+// first shot with the ball in the air (its Nth frame in the air, 10 by default).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -24,7 +24,7 @@
 namespace {
 
 // The hole played; with a display each frame is shown in a window (Escape ends).
-int Play(TGolfView& view, holeview::Picture& picture, bool d3d, int shots, const std::string& shotFile) {
+int Play(TGolfView& view, holeview::Picture& picture, bool d3d, int shots, const std::string& shotFile, int airFrame) {
   bool written = shotFile.empty();
 #ifdef HOLEVIEW_SDL
   SDL_Window* window = nullptr;
@@ -40,7 +40,7 @@ int Play(TGolfView& view, holeview::Picture& picture, bool d3d, int shots, const
 #endif
   const auto shown = [&](int shot, const holeview::PlayedShot& s, const holeview::Picture& p) {
     // A frame a little into the first flight, the ball well clear of the golfer.
-    if (!written && shot == 0 && s.inAir && s.airFrames == 10) written = holeview::WriteTga(p, shotFile);
+    if (!written && shot == 0 && s.inAir && s.airFrames == airFrame) written = holeview::WriteTga(p, shotFile);
 #ifdef HOLEVIEW_SDL
     if (frame) {
       SDL_Event e;
@@ -82,7 +82,7 @@ int Play(TGolfView& view, holeview::Picture& picture, bool d3d, int shots, const
 
 int main(int argc, char** argv) {
   std::string data = "holeview-demo", camera = "tee", shot;
-  int hole = 2, width = 640, frames = -1, waterSteps = 0, grid = 0, fog = 0, shots = 8;
+  int hole = 2, width = 640, frames = -1, waterSteps = 0, grid = 0, fog = 0, shots = 8, airFrame = 10;
   bool d3d = false, play = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -100,6 +100,7 @@ int main(int argc, char** argv) {
     else if (a == "--fog") fog = std::clamp(std::atoi(next().c_str()), 0, 3);
     else if (a == "--play") play = true;
     else if (a == "--shots") shots = std::max(1, std::atoi(next().c_str()));
+    else if (a == "--air-frame") airFrame = std::max(1, std::atoi(next().c_str()));
     else {
       std::fprintf(stderr, "holeview: unknown argument %s\n", a.c_str());
       return 2;
@@ -132,7 +133,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  if (play) return Play(view, picture, d3d, shots, shot);
+  if (play) return Play(view, picture, d3d, shots, shot, airFrame);
   auto draw = [&] {
     if (!d3d) {
       stats = holeview::DrawSoftware(view, picture);

@@ -43,7 +43,8 @@ void AppendFrame(uint32_t ms, const Vector3* p, const BallEventRecord* e, const 
   gFrames.push_back(Frame{ms, *p, *e});
 }
 
-// The round's share the scene asks for: the recorded shot and the in-round ball pictures.
+// The round's share the scene asks for: the recorded shot and the in-round ball pictures (the software sprites
+// and the hardware ball textures).
 class PlayRound : public RoundInterfaceProvider {
  public:
   explicit PlayRound(int32_t width) {
@@ -51,8 +52,9 @@ class PlayRound : public RoundInterfaceProvider {
     PathSetDirectory(&ui, "\\DATA");
     PathAppend(&ui, width >= 800 ? "UI800" : "UI640");
     const bool opened = BigFileOpenArchive(&ui, "ui.viv", nullptr) == 0;
-    const char* const names[3] = {"swball.fsh", "swshadow.fsh", "swrough.fsh"};
-    for (int i = 0; i < 3; ++i) shapes_[i] = BigFileLoadToHandle(&ui, names[i], 0);
+    const char* const names[kShapes] = {"swball.fsh", "swshadow.fsh", "swrough.fsh", nullptr, "hwballs.fsh"};
+    for (uint32_t i = 0; i < kShapes; ++i)
+      if (names[i]) shapes_[i] = BigFileLoadToHandle(&ui, names[i], 0);
     if (opened) BigFileCloseArchive();
   }
   ~PlayRound() override {
@@ -72,10 +74,11 @@ class PlayRound : public RoundInterfaceProvider {
     *ended = elapsed >= gFrames.back().ms;
     return true;
   }
-  MemHandle GameUIShape(uint32_t n) override { return n < 3 ? shapes_[n] : 0; }
+  MemHandle GameUIShape(uint32_t n) override { return n < kShapes ? shapes_[n] : 0; }
 
  private:
-  MemHandle shapes_[3] = {};
+  static constexpr uint32_t kShapes = 5;
+  MemHandle shapes_[kShapes] = {};
 };
 
 bool OnPuttingSurface(uint8_t lie) { return (lie & 0x0F) == kLieGreen || (lie & 0x0F) == kLieFringe; }

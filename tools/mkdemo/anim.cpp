@@ -183,6 +183,16 @@ std::vector<uint8_t> IntroMovie() {
   return movietools::encodemovie(frames, kW, kH, 4, 1500);
 }
 
+// The green caddie: a figure at rest, its club held as a pole, swaying a little (front or back: mirrored lean).
+std::vector<uint8_t> CaddieMovie(bool back) {
+  std::vector<shapetools::Image> frames;
+  for (int n = 0; n < 6; ++n) {
+    const float sway = 6.0f * std::sin(2.0f * kPi * static_cast<float>(n) / 6.0f);
+    frames.push_back(GolferFrame(back ? 170.0f - sway : 190.0f + sway, 0));
+  }
+  return Movie(frames);
+}
+
 void Write(const fs::path& path, const std::vector<uint8_t>& bytes) {
   fs::create_directories(path.parent_path());
   if (!shapetools::writefile(path.string(), bytes)) throw std::runtime_error("cannot write " + path.string());
@@ -211,6 +221,8 @@ void WriteAnimations(const fs::path& data) {
       "g01swing.fsh 14 0 48.0\n"
       "g01putt.fsh 9 0 48.0\n";
   Write(golfer / "G01SWING.TAB", std::vector<uint8_t>(table.begin(), table.end()));
+  Write(golfer / "c0f.fsh", CaddieMovie(false));
+  Write(golfer / "c0b.fsh", CaddieMovie(true));
   Write(data / "MOVIES" / "zqslogo.mad", LogoMovie());
   Write(data / "MOVIES" / "intro.mad", IntroMovie());
 }

@@ -18,6 +18,7 @@
 #include "movieenc.h"
 #include "menus.h"
 #include "psffont.h"
+#include "scene/balltexels.h"
 #include "shapewriter.h"
 
 namespace fs = std::filesystem;
@@ -67,6 +68,7 @@ class Art {
   Art(int w, int h) : w_(std::max(1, w)), h_(std::max(1, h)), px_(static_cast<size_t>(w_) * h_, kClear) {}
   int W() const { return w_; }
   int H() const { return h_; }
+  uint8_t At(int x, int y) const { return px_[static_cast<size_t>(y) * w_ + x]; }
   void Set(int x, int y, uint8_t i) {
     if (x >= 0 && y >= 0 && x < w_ && y < h_) px_[static_cast<size_t>(y) * w_ + x] = i;
   }
@@ -168,6 +170,31 @@ std::vector<uint8_t> Balls(const Set& k, Rgb colour, uint8_t shade) {
   }
   (void)k;
   return File(frames);
+}
+
+// The hardware balls: image 0 gives the textures' palette, image 1 the 64 x 64 ball texture with a ball of each
+// size where the texel table puts it (the rough's half hidden by blades of grass), image 2 the 16 x 16 shadow,
+// a grey disc the drawing darkens.
+std::vector<uint8_t> HardwareBalls() {
+  Art palette(1, 1);
+  palette.Set(0, 0, Index({255, 255, 255}));
+  Art balls(kBallTextureSide, kBallTextureSide);
+  const uint8_t white = Index({230, 230, 230}), grass = Index({102, 153, 51});
+  for (int rough = 0; rough < 2; ++rough)
+    for (const BallTexelRow& t : rough ? kBallRoughTexels : kBallTexels) {
+      const float w = static_cast<float>(t.c1 - t.c0 + 1), h = static_cast<float>(t.r1 - t.r0 + 1);
+      const float d = std::min(w, h);
+      Art one(t.c1 - t.c0 + 1, t.r1 - t.r0 + 1);
+      one.Ring(w / 2.0f, h - d / 2.0f, d / 2.0f + 0.25f, 0, white);
+      if (rough)
+        for (int x = 0; x < one.W(); x += 2) one.Line(static_cast<float>(x), h, static_cast<float>(x) + 0.5f, h * 0.45f, 0.4f, grass);
+      for (int y = 0; y < one.H(); ++y)
+        for (int x = 0; x < one.W(); ++x)
+          if (const uint8_t i = one.At(x, y); i != kClear) balls.Set(t.c0 + x, t.r0 + y, i);
+    }
+  Art shadow(16, 16);
+  shadow.Ring(8.0f, 8.0f, 8.0f, 0, Index({160, 160, 160}));
+  return File({palette.Image(0, 0), balls.Image(0, 0), shadow.Image(8, 8)});
 }
 
 // The panel behind the shot controls: 0 and 1 the full panel, 2 the reduced strip.
@@ -577,7 +604,7 @@ std::vector<datapack::BigEntry> ShapeSet(const Set& k) {
   e.push_back({"swball.fsh", Balls(k, {255, 255, 255}, 0)});
   e.push_back({"swshadow.fsh", Balls(k, {0, 0, 0}, kShade)});
   e.push_back({"swrough.fsh", Balls(k, {102, 153, 51}, 0)});
-  e.push_back({"hwballs.fsh", Balls(k, {230, 230, 230}, 0)});
+  e.push_back({"hwballs.fsh", HardwareBalls()});
   e.push_back({"redarrow.fsh", Arrow(k)});
   e.push_back({"powerb98.fsh", Meter(k, 0)});
   e.push_back({"powerh98.fsh", Meter(k, 1)});

@@ -483,8 +483,10 @@ void placemainwindow(int32_t x, int32_t y, int32_t width, int32_t height) {
 }
 
 void centremainwindow(int32_t width, int32_t height) {
-  placemainwindow((GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width,
-                  height);
+  // A window larger than the screen starts at its top-left corner: a client area above or left of the screen
+  // would show the display shifted, since the display never starts before the screen's origin.
+  placemainwindow(std::max((GetSystemMetrics(SM_CXSCREEN) - width) / 2, 0),
+                  std::max((GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0), width, height);
 }
 
 void minimisemainwindow() {

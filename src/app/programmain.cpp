@@ -201,6 +201,9 @@ int OpenGameWindow() {
   gDisplay.height = 600;
   gDisplay.depth = 16;
   gDisplay.screen = {0, 0, 800, 600};
+  // A render module opens its display at the screen's size: the size the menus come up at, not a default.
+  Facts().screenWidth = gDisplay.width;
+  Facts().screenHeight = gDisplay.height;
   SetKeyFilter(0);
   MemInit(gDisplay.width, gDisplay.height);
 

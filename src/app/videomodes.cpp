@@ -84,10 +84,14 @@ int32_t BuildVideoModeTable() {
     return 1024000;
   }
   int32_t bytes = 0;
+  // A display in a window shows on the screen as it is: sizes larger than the screen are not offered.
+  const bool windowed = !(displayoptions & DISPLAY_FULLSCREEN);
+  const int32_t screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
   const int count = getdisplaymodecount();
   for (int m = 0; m < count; ++m) {
     DisplayModeInfo info{};
     if (!getdisplaymode(m, &info) || (info.depth != 16 && info.depth != 15)) continue;
+    if (windowed && (info.width > screenWidth || info.height > screenHeight)) continue;
     for (int i = 0; i < 5; ++i) {
       if (info.width == kResolutionWidths[i] && info.height == kResolutionHeights[i]) {
         VideoModeAvailable[i] = 1;

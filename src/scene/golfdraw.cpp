@@ -121,6 +121,9 @@ bool DrawThroughModule(TGolfView& view, const Image16& display, const Vector3* t
     if (grid != kGridOff) DrawGridOverlay(view, {s, depth, true}, grid, *target, nullptr, false);
     vortellive.writerect(0, 0, w, h, gImages.view.data());
   }
+  // The drawn buffer keeps the whole picture, as in software, so the display manager's copies of changed areas
+  // between pages show the scene, not what lay under it.
+  if (vortellive.readrect) CopyViewThroughOverlay(gImages, display);
   vortellive.window(2);
   if (VortelLock* lock = vortellive.lockwindow ? vortellive.lockwindow() : nullptr) {
     const int32_t w = std::min({gImages.width, display.width, lock->width});

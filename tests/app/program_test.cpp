@@ -117,9 +117,8 @@ TEST_F(ProgramTest, EachBackEndChoiceEndsInSoftwareForItsOwnReason) {
 }
 
 // With our card list beside the program the card-detection module finds the software Direct3D device and drvd3d
-// takes the display on the program's own main window: the hardware back end comes up without an abort. (The front
-// end is not yet shown on a hardware display, so no frame closes the window: the start is ended from here once the
-// log says which back end came up.)
+// takes the display on the program's own main window: the hardware back end comes up without an abort. (The start
+// is ended from here once the log says which back end came up.)
 TEST_F(ProgramTest, WithTheCardListBesideItTheHardwareBackEndComesUp) {
   Install();
   std::filesystem::copy_file(TEEBOX_CARDS, root_ + "/Cards.txt");

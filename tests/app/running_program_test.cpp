@@ -29,6 +29,7 @@
 #include "framework/core/services.h"
 #include "demo.h"
 #include "support/demo_installation.h"
+#include "frontend/dialog.h"
 #include "frontend/frontend.h"
 #include "golf/game.h"
 #include "platformlib/gfx/windowdesc.h"
@@ -68,6 +69,12 @@ int PromptTextPixels(const HostFrameData& frame) {
     for (int x = left + 2; x < left + 286; ++x)
       if (frame.pixels[static_cast<size_t>(y) * frame.width + x] != background) ++text;
   return text;
+}
+
+// Whether a host pixel (0xRRGGBB) shows a 5-6-5 pixel.
+bool Shows565(uint32_t shown, uint16_t p) {
+  return ((shown >> 19) & 31) == ((p >> 11) & 31u) && ((shown >> 10) & 63) == ((p >> 5) & 63u) &&
+         ((shown >> 3) & 31) == (p & 31u);
 }
 
 uint64_t AreaSum(const WindowDesc* w, int x0, int y0, int x1, int y1) {
@@ -277,10 +284,7 @@ TEST_F(RunningProgramTest, ARoundStartedFromTheMainMenuShowsTheHole) {
       const Image16 view = Svc().scene->GolfViewImage();
       if (!winapi::testing::HostFrame(&frame) || view.width != frame.width || x >= view.width || y >= view.height)
         return false;
-      const uint16_t p = view.pixels[y * view.pitch + x];
-      const uint32_t shown = frame.pixels[static_cast<size_t>(y) * frame.width + x];
-      return ((shown >> 19) & 31) == ((p >> 11) & 31u) && ((shown >> 10) & 63) == ((p >> 5) & 63u) &&
-             ((shown >> 3) & 31) == (p & 31u);
+      return Shows565(frame.pixels[static_cast<size_t>(y) * frame.width + x], view.pixels[y * view.pitch + x]);
     };
     ASSERT_TRUE(WaitFor([&] {
       bool seen = false;
@@ -365,5 +369,107 @@ TEST_F(RunningProgramTest, SpaceEndsTheStartUpMovieInItsPreRollAndTheMenuComesAt
     }));
     EXPECT_EQ(program.Close(), 0);
   });
+  fs::remove_all(demo);
+}
+
+namespace {
+
+// Whether the host shows what the front end drew at the given points of the screen: the frame has the screen's
+// size and each point's pixel is the drawn buffer's (none of them black).
+bool HostShowsDrawnScreen(const std::vector<std::pair<int32_t, int32_t>>& points) {
+  bool shown = false;
+  OnProgramThread([&] {
+    HostFrameData frame;
+    const ImageRecord* drawn = DrawnImage();
+    if (!winapi::testing::HostFrame(&frame) || !drawn || !drawn->window) return;
+    const WindowDesc* w = drawn->window;
+    if (frame.width != w->width || frame.height != w->height || w->depth != 16) return;
+    shown = true;
+    for (const auto& [x, y] : points) {
+      const uint16_t p = *reinterpret_cast<const uint16_t*>(w->pixels + w->rows[y] + x * 2);
+      shown = shown && p != 0 && Shows565(frame.pixels[static_cast<size_t>(y) * frame.width + x], p);
+    }
+  });
+  return shown;
+}
+
+}  // namespace
+
+// The main menu and then a round's view reach the host's window whole and in place: in software with the largest
+// resolution stored, which the window on the 1024 x 768 screen cannot show (the game says so and plays at the
+// largest size that fits; the menus keep their own), and on the hardware back end, where the render module's display
+// takes the window and opens at the menus' size.
+TEST_F(RunningProgramTest, TheMenuAndTheRoundReachTheWindowAtTheirSizeOnEitherBackEnd) {
+  char pattern[] = "/tmp/teebox_demo_XXXXXX";
+  const std::string demo = mkdtemp(pattern);
+  std::string error;
+  ASSERT_TRUE(MakeDemoInstallationCached(demo, {}, error)) << error;
+  const struct {
+    const char* name;
+    int enable3D, resolution;
+    std::vector<std::string> arguments;
+    const char* backEnd;
+    bool notice;         // the main menu says that the stored resolution was changed
+    int32_t roundWidth;  // the round's screen
+  } cases[] = {
+      {"software", 0, 4, {"/NOINTRO"}, "Render back end: software", true, 1024},
+      {"hardware", 1, 1, {"/NOINTRO", "/D3D"}, "Render back end: hardware", false, 800},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string registry = root_ + "/registry-display" + std::to_string(n++) + ".txt";
+    std::ofstream(registry) << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZO Vodoro\\Zarvo Velmarth 99\\Graphics]\n"
+                            << "\"3D Enable Flag\"=dword:" << c.enable3D << "\n"
+                            << "\"Game Screen Resolution\"=dword:" << c.resolution << "\n";
+    for (const char* f : {"ZQLog.Log", "LastGame.dat"}) fs::remove(demo + "/" + f);
+    InChild([&] {
+      RunningProgram program(demo, registry, true, c.arguments);
+      ASSERT_TRUE(program.Started(20000));
+      bool menu = false;
+      ASSERT_TRUE(WaitFor([&] {
+        OnProgramThread([&] { menu = TeeOffButton != nullptr; });
+        return menu;
+      }));
+      if (c.notice) {
+        ASSERT_TRUE(WaitFor([] {
+          bool shown = false;
+          OnProgramThread([&] { shown = LastMessageText().find("video settings") != std::string::npos; });
+          return shown;
+        }));
+        Key(VK_RETURN, 0x1C, true);
+        Key(VK_RETURN, 0x1C, false);
+        ASSERT_TRUE(WaitFor([] {
+          bool closed = false;
+          OnProgramThread([&] { closed = CurrentScreen == nullptr || !dynamic_cast<CDialogADV*>(CurrentScreen); });
+          return closed;
+        }));
+      }
+      MARect tee{};
+      ASSERT_TRUE(OnProgramThread([&] {
+        TeeOffButton->GetRect(&tee);
+        EXPECT_EQ(Display().width, 800);
+        EXPECT_EQ(Display().height, 600);
+      }));
+      const int32_t teeX = (tee.left + tee.right) / 2, teeY = (tee.top + tee.bottom) / 2;
+      EXPECT_TRUE(WaitFor([&] { return HostShowsDrawnScreen({{40, 40}, {760, 40}, {40, 560}, {760, 560}, {teeX, teeY}}); }));
+      ASSERT_TRUE(TeeOffFromMainMenu("Ada"));
+      // The round's screen: its corners and points of the hole's view.
+      EXPECT_TRUE(WaitFor(
+          [&] {
+            int32_t w = 0, h = 0;
+            OnProgramThread([&] {
+              const Image16 view = Svc().scene->GolfViewImage();
+              w = view.width == Display().width && view.width == c.roundWidth ? view.width : 0, h = view.height;
+            });
+            return w > 0 && HostShowsDrawnScreen({{w / 4, h / 3}, {w / 2, h / 2}, {w / 3, h - 8}});
+          },
+          60000));
+      EXPECT_EQ(program.Close(), 0);
+    });
+    std::ifstream in(demo + "/ZQLog.Log", std::ios::binary);
+    const std::string log(std::istreambuf_iterator<char>(in), {});
+    EXPECT_NE(log.find(c.backEnd), std::string::npos) << log;
+  }
   fs::remove_all(demo);
 }

@@ -82,13 +82,16 @@ void WriteColour(const WindowDesc* w, uint8_t* p, uint32_t c, const uint8_t (*pa
   }
 }
 
+// A window over a display surface: a DirectDraw surface, or a page of the render module.
+bool OnSurface(const WindowDesc* w) { return w && (w->surface || w->page != 0); }
+
 // The display window's pixels are only valid while it is locked, which making it the drawing window does.
 struct DisplayLock {
   WindowDesc saved;
   bool needed;
   explicit DisplayLock(const WindowDesc* a, const WindowDesc* b) {
     savecurrentwindow(&saved);
-    const WindowDesc* surfaceWindow = a && a->surface ? a : (b && b->surface ? b : nullptr);
+    const WindowDesc* surfaceWindow = OnSurface(a) ? a : (OnSurface(b) ? b : nullptr);
     needed = surfaceWindow != nullptr;
     if (needed) setwindow(const_cast<WindowDesc*>(surfaceWindow));
   }
@@ -256,7 +259,9 @@ void DisplayManagerClose() {
 
 void AddDirtyRect(const MARect& rect) {
   const SharedFacts& env = Facts();
-  if (!manager.tracking || !manager.open || env.hardwareDisplay || !env.appActive) return;
+  // Also with a hardware display: the menus reach the screen only this way, and in a round the drawn buffer holds
+  // the module's picture too, so copying a changed area shows what the module's next page will show.
+  if (!manager.tracking || !manager.open || !env.appActive) return;
   ++manager.dirtyCount;
   const int32_t left = std::max(rect.left - 1, 0), top = std::max(rect.top - 1, 0);
   const int32_t right = std::min(rect.right + 1, ScreenWidth()), bottom = std::min(rect.bottom + 1, ScreenHeight());

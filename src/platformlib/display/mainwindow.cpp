@@ -475,6 +475,10 @@ void setmousepos(WinDisplay*, int32_t x, int32_t y) {
 void placemainwindow(int32_t x, int32_t y, int32_t width, int32_t height) {
   HWND window = windowstate.window.load();
   if (!window) return;
+  // The client area stays on the screen as far as it fits (the screen may have shrunk under a kept position),
+  // and never starts above or left of it: the display addresses the screen at the client's origin.
+  x = std::max(std::min(x, GetSystemMetrics(SM_CXSCREEN) - width), 0);
+  y = std::max(std::min(y, GetSystemMetrics(SM_CYSCREEN) - height), 0);
   RECT r{x, y, x + width, y + height};
   AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), FALSE,
                      static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));

@@ -900,8 +900,12 @@ intptr_t seamgethandler(intptr_t message) {
   return reinterpret_cast<intptr_t>(getmessagehandler(static_cast<UINT>(message)));
 }
 
+// The display keeps a reference of its own to a module's DirectDraw: its disposal releases the object it holds.
 int seamsetddraw(void* object) {
-  display.ddraw = static_cast<IDirectDraw2*>(object);
+  auto* next = static_cast<IDirectDraw2*>(object);
+  if (next) next->AddRef();
+  if (display.ddraw) display.ddraw->Release();
+  display.ddraw = next;
   gfxstate().ddraw = object;
   ++gfxstate().ddrawchanges;
   return 1;

@@ -52,18 +52,28 @@ TEST_F(SeamTest, PaletteGoesToTheDevice) {
   EXPECT_EQ(e.peBlue, 30);
 }
 
+// On the 1024 x 768 screen: a window asked above or left of the screen, or past its edge, is kept on it.
 TEST_F(SeamTest, MovedWindowMovesTheDisplayOrigin) {
   displayoptions = DISPLAY_BLITTING | DISPLAY_NOFLIP;
   initgraphics(320, 200, 16);
   ASSERT_EQ(graphicsstate, 7);
-  placemainwindow(100, 50, 320, 200);
-  EXPECT_EQ(windisplay().winx, 100);
-  EXPECT_EQ(windisplay().winy, 50);
-  EXPECT_EQ(mainwindowstate().x, 100);
-  ASSERT_EQ(setwindow(getsecondpage()), 1);
-  fillrect(0, 0, 320, 200, rgbpixel(0xFF00FF00u));
-  pageflip();
-  EXPECT_EQ(framepixel(0, 0), 0x00FF00u) << "the client area shows the display from its first pixel";
+  const struct {
+    int32_t x, y, placedX, placedY;
+  } cases[] = {{100, 50, 100, 50}, {-288, -216, 0, 0}, {900, 700, 704, 568}};
+  uint32_t colour = 0xFF00FF00u;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.x);
+    placemainwindow(c.x, c.y, 320, 200);
+    EXPECT_EQ(windisplay().winx, c.placedX);
+    EXPECT_EQ(windisplay().winy, c.placedY);
+    EXPECT_EQ(mainwindowstate().x, c.placedX);
+    ASSERT_EQ(setwindow(getsecondpage()), 1);
+    fillrect(0, 0, 320, 200, rgbpixel(colour));
+    pageflip();
+    EXPECT_EQ(framepixel(0, 0), colour & 0xFFFFFFu) << "the client area shows the display from its first pixel";
+    EXPECT_EQ(framepixel(319, 199), colour & 0xFFFFFFu);
+    colour ^= 0x00FF00FFu;
+  }
 }
 
 TEST_F(SeamTest, VideoWindowsBlitThroughDirectDraw) {

@@ -100,6 +100,7 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasThroughDirect3D) {
       EXPECT_GT(stats.skyQuads, 4);  // the dome's bands
       if (std::string(camera) == "fairway") {
         EXPECT_GT(stats.waterMarkers, 10);  // the lake, reflected
+        EXPECT_GT(stats.keyedTiles, 0);     // its shore cells, water only where their tiles are
       }
       ExpectGolden(picture, std::string("hole2_d3d_") + camera + (fog ? "_fog" + std::to_string(fog) : ""), folder_);
       if (fog == 0 && std::string(camera) == "green") {
@@ -114,6 +115,26 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasThroughDirect3D) {
     }
     holeview::CloseDirect3D();
   }
+}
+
+// Near the tee more cells want 64-texel tiles than their pool has slots: the next frame finds the tiles the pool
+// kept (all 16-texel ones and 40 of the large) and composes only the rest again, frame after frame.
+TEST_F(HoleGoldenTest, TheNextFrameFindsTheTilesThePoolKept) {
+  ASSERT_TRUE(loaded_) << error_;
+  std::string error;
+  ASSERT_TRUE(holeview::OpenDirect3D(640, 480, 0, error)) << error;
+  TGolfView view;
+  holeview::SetUpView(view, 640, 480, holeview::CameraByName("tee"));
+  gAdaptive = AdaptiveDetail{};
+  holeview::Picture picture;
+  const HardwareFrameStats first = holeview::DrawDirect3D(view, picture);
+  const HardwareFrameStats second = holeview::DrawDirect3D(view, picture);
+  const HardwareFrameStats third = holeview::DrawDirect3D(view, picture);
+  holeview::CloseDirect3D();
+  EXPECT_GT(first.composedTiles, 100);
+  EXPECT_LE(second.composedTiles + 40, first.composedTiles);
+  EXPECT_EQ(third.composedTiles, second.composedTiles);
+  EXPECT_EQ(second.drawnTiles, first.drawnTiles);
 }
 
 }  // namespace

@@ -303,8 +303,11 @@ void DrawFlagRecord(uint32_t offset) {
 }
 void DrawSkyRectRecord(uint32_t offset) {
   const auto r = Read<SkyRectRecord>(offset);
+  const bool water = r.colour == kWaterMarkerColour;
   SetTexture(0);
+  if (water && gFogOn && vortellive.setstate) vortellive.setstate(21, 0);
   DrawRect(r.left, r.top, r.right, r.bottom, r.z, 1.0f, r.colour, 0.0f, 0.0f);
+  if (water && gFogOn && vortellive.setstate) vortellive.setstate(21, 1);
 }
 void DrawScreenSpriteRecord(const ScreenSpriteRecord& r) {
   SetTexture(HorizonTexture(static_cast<int>(r.piece)));
@@ -786,11 +789,17 @@ void DrawSkyDomeHardware(TGolfView& view, int32_t horizonRow) {
         const float left = std::trunc(std::min(c[3].x, c[2].x)), right = std::trunc(std::max(c[3].x, c[2].x));
         const float top = std::trunc(std::min(c[3].y, c[2].y) - 1.0f), bottom = static_cast<float>(rect[3]);
         if (right > 0.0f && left < static_cast<float>(rect[2]) && top < bottom) {
+          // Water below the skyline is drawn in the key colour, so the reflection finds it as the lake's.
+          const bool water = IsWaterSurface(surface);
           SetTexture(0);
+          if (water && gFogOn && vortellive.setstate) vortellive.setstate(21, 0);
           DrawRect(std::max(left, static_cast<float>(rect[0])), std::max(top, static_cast<float>(rect[1])),
                    std::min(right, static_cast<float>(rect[2])), bottom, kFarZ, 1.0f,
-                   0xFF000000u | ((g >> 11) & 31u) << 19 | ((g >> 5) & 63u) << 10 | (g & 31u) << 3, 0.0f, 0.0f);
-          if (gStats) ++gStats->skyQuads;
+                   water ? kWaterMarkerColour
+                         : 0xFF000000u | ((g >> 11) & 31u) << 19 | ((g >> 5) & 63u) << 10 | (g & 31u) << 3,
+                   0.0f, 0.0f);
+          if (water && gFogOn && vortellive.setstate) vortellive.setstate(21, 1);
+          if (gStats) ++(water ? gStats->waterMarkers : gStats->skyQuads);
         }
       }
       int code[4], all = 0xF;
@@ -919,10 +928,11 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
   // The dome's skyline fills the ground below itself.
   const uint32_t groundAt = dome && SkyDomeBand(SkyBand::Horizon) ? SceneRecordBuffer::kNone : Take(kSkyRectBytes, false);
   if (const uint32_t at = groundAt; at != SceneRecordBuffer::kNone) {
-    ++stats.skyQuads;
+    const bool water = IsWaterSurface(static_cast<uint8_t>(header.defaultSurface));
+    ++(water ? stats.waterMarkers : stats.skyQuads);
     SkyRectRecord r{{kRecordSkyRect, SceneRecordBuffer::kNone}, static_cast<float>(left),
                     static_cast<float>(std::max(horizonY + 1, top)), static_cast<float>(right),
-                    static_cast<float>(bottom), ground, kFarZ, 0};
+                    static_cast<float>(bottom), water ? kWaterMarkerColour : ground, kFarZ, 0};
     std::memcpy(At(at), &r, sizeof r);
     AppendMain(at);
   }

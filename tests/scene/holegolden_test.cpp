@@ -3,6 +3,7 @@
 // mismatch writes the whole picture beside the golden one as a TGA to look at. TEEBOX_UPDATE_GOLDEN=1 rewrites them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,6 +16,10 @@
 #include "scene/render3d.h"
 #include "scene/water.h"
 #include "course/scenedata.h"
+#include "course/terrain.h"
+#include "platformlib/gfx/vortel.h"
+#include "scene/holedraw.h"
+#include "scene/holedraw3d.h"
 
 namespace {
 
@@ -135,6 +140,33 @@ TEST_F(HoleGoldenTest, TheNextFrameFindsTheTilesThePoolKept) {
   EXPECT_LE(second.composedTiles + 40, first.composedTiles);
   EXPECT_EQ(third.composedTiles, second.composedTiles);
   EXPECT_EQ(second.drawnTiles, first.drawnTiles);
+}
+
+// Ground below the skyline whose surface is water is drawn in the key colour (fog or not), so the reflection takes
+// it for the lake's; other ground keeps its own colour.
+TEST_F(HoleGoldenTest, WaterBelowTheSkylineIsDrawnInTheKeyColour) {
+  ASSERT_TRUE(loaded_) << error_;
+  std::string error;
+  ASSERT_TRUE(holeview::OpenDirect3D(640, 480, 2, error)) << error;
+  CourseSceneData& course = CurrentCourseScene();
+  std::vector<uint8_t> saved;
+  for (const HorizonPanel& p : course.horizon) saved.push_back(p.surface);
+  for (const bool water : {false, true}) {
+    SCOPED_TRACE(water);
+    for (HorizonPanel& p : course.horizon) p.surface = water ? kSurfaceWater : 0;
+    TGolfView view;
+    holeview::SetUpView(view, 640, 480, holeview::CameraByName("green"));
+    gAdaptive = AdaptiveDetail{};
+    vortellive.window(2);
+    DrawHoleHardware(view, &view.focusPoint);
+    std::vector<uint16_t> pixels(640 * 480);
+    vortellive.readrect(0, 0, 640, 480, pixels.data());
+    const auto keyed = std::count(pixels.begin(), pixels.end(), kWaterKey);
+    if (water) EXPECT_GT(keyed, 640 * 10);  // rows of it across the view
+    else EXPECT_EQ(keyed, 0);
+  }
+  for (size_t k = 0; k < saved.size(); ++k) course.horizon[k].surface = saved[k];
+  holeview::CloseDirect3D();
 }
 
 }  // namespace

@@ -183,30 +183,18 @@ bool DrawDetailCell(const Surface16& s, const Surface16* depth, const TriVertex 
   else r.builder = v < 16 ? 3 : 4;
   MapTileQuad(s, q, BuildQuadTile(r), level, &lights, nullptr);
   if (!depth) return true;
-  // Which cells of the tile are water: the own surface (skip cells), the second (copy cells), the overlay's.
-  const bool waterA = IsWaterSurface(surfaceByte), waterB = IsWaterSurface(static_cast<uint8_t>(d.second << 4));
-  const bool overlay = thirdIndex >= 0, waterO = overlay && IsWaterSurface(static_cast<uint8_t>(d.third << 4));
-  const bool mixed = overlay ? (waterA || waterB || waterO) && !(waterA && waterB && waterO) : waterA != waterB;
-  if (!mixed) {
+  const WaterTexels water = WaterTexelsOf(d, surfaceByte, r, thirdIndex >= 0, orientation, r.builder);
+  const bool waterA = water.ownIsWater;
+  if (!water.mixed) {
     const TriVertex a[3] = {q[0], q[1], q[2]}, b[3] = {q[1], q[2], q[3]};
     FillTriangle16(*depth, a, static_cast<uint16_t>((depthValue & ~1) | (waterA ? 1 : 0)));
     FillTriangle16(*depth, b, static_cast<uint16_t>((depthValue & ~1) | (waterA ? 1 : 0)));
     return true;
   }
-  // Texel 1 of the two-colour tile marks the cells of the other kind than the own surface.
-  RunMask first = r.tileMask, over{};
-  if (waterA) {
-    if (waterB) first = r.overlayMask;
-    else if (!waterO) over = r.overlayMask;
-  } else if (waterB) {
-    if (waterO) over = r.overlayMask;
-  } else {
-    first = r.overlayMask;
-  }
   uint16_t colours[256] = {};
   colours[0] = static_cast<uint16_t>((depthValue & ~1) | (waterA ? 1 : 0));
   colours[1] = static_cast<uint16_t>((depthValue & ~1) | (waterA ? 0 : 1));
-  MapTileQuad(*depth, q, BuildTwoColourTile(first, over, orientation, r.builder), 0, nullptr, colours);
+  MapTileQuad(*depth, q, water.tile, 0, nullptr, colours);
   return true;
 }
 
@@ -266,6 +254,29 @@ uint8_t CellOrientation(const TerrainGrid& g, int32_t i, int32_t j) {
 
 Source8 TextureSource(const TerrainTexture& t) {
   return {t.image.pixels(), static_cast<size_t>(t.image.width()) * static_cast<size_t>(t.image.height())};
+}
+
+WaterTexels WaterTexelsOf(const DetailCell& d, uint8_t surfaceByte, const TileRecipe& r, bool overlay,
+                          uint8_t orientation, uint8_t builder) {
+  // Which cells of the tile are water: the own surface (skip cells), the second (copy cells), the overlay's.
+  WaterTexels w;
+  const bool waterA = IsWaterSurface(surfaceByte), waterB = IsWaterSurface(static_cast<uint8_t>(d.second << 4));
+  const bool waterO = overlay && IsWaterSurface(static_cast<uint8_t>(d.third << 4));
+  w.ownIsWater = waterA;
+  w.mixed = overlay ? (waterA || waterB || waterO) && !(waterA && waterB && waterO) : waterA != waterB;
+  if (!w.mixed) return w;
+  // Texel 1 of the two-colour tile marks the cells of the other kind than the own surface.
+  RunMask first = r.tileMask, over{};
+  if (waterA) {
+    if (waterB) first = r.overlayMask;
+    else if (!waterO) over = r.overlayMask;
+  } else if (waterB) {
+    if (waterO) over = r.overlayMask;
+  } else {
+    first = r.overlayMask;
+  }
+  w.tile = BuildTwoColourTile(first, over, orientation, builder);
+  return w;
 }
 
 bool DetailRecipe(const DetailCell& d, const TerrainTexture& own, bool stripe, TileRecipe* r, int* thirdIndex) {

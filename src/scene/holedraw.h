@@ -67,6 +67,14 @@ uint8_t CellOrientation(const TerrainGrid& g, int32_t i, int32_t j);
 // The tile recipe of a detail cell over its own surface's texture (masks, textures; orientation and builder left
 // to the caller); false when the second surface has no texture. `thirdIndex`: the overlay's texture or -1.
 bool DetailRecipe(const DetailCell& d, const TerrainTexture& own, bool stripe, TileRecipe* r, int* thirdIndex);
+// Where a detail cell's tile is water: `mixed` when only part of it is; then texel 1 of `tile` marks the texels of
+// the other kind than the own surface (`ownIsWater`). `overlay`: the recipe has a third surface.
+struct WaterTexels {
+  bool ownIsWater = false, mixed = false;
+  BuiltTile tile;
+};
+WaterTexels WaterTexelsOf(const DetailCell& d, uint8_t surfaceByte, const TileRecipe& r, bool overlay,
+                          uint8_t orientation, uint8_t builder);
 
 // `golfer`: the ground point objects are hidden around (null: none). With `depth` (the picture's size) each pixel
 // also gets its depth value there, water marked, for the water and grid passes.

@@ -76,7 +76,9 @@ struct TerrainTileRecord {  // 176
   uint32_t cell;
   uint32_t stamp;  // the cache key: cell, level and builder
   uint8_t builder, orientation, stripe, side;
-  uint32_t spare[7];
+  uint8_t keyed;  // part of the cell is water: its texels clear over the water's key colour
+  uint8_t pad[3];
+  uint32_t spare[6];
 };
 // A cell's shadow: the whole cell darkened, or the alpha tile of its shadow mask.
 struct ShadeOverlayRecord {  // 152
@@ -113,7 +115,7 @@ static_assert(sizeof(ScreenSpriteRecord) == kScreenSpriteBytes);
 
 constexpr uint32_t kCostPerRecord = 128, kCostPerBatchedQuad = 144, kCostFlag = 33792, kCostTile = 256;
 // Composed terrain tiles are 5-6-5 (format 4), shadow tiles 4-4-4-4 (format 7).
-constexpr int kTileFormat = 4, kShadowFormat = 7;
+constexpr int kTileFormat = 4, kShadowFormat = 7, kKeyedTileFormat = 3;
 // Shadow overlays are drawn this much nearer than the ground they darken.
 constexpr float kOverlayLift = 0.000018f;
 // Horizon pieces just in front of the far limit, the ground rectangle at it.
@@ -137,6 +139,7 @@ struct HardwareTextures {
   LazyTexture objects[kObjectTypes][2];
   LazyTexture horizon[kHorizonPanels];
   intptr_t sprites[4] = {};  // the sprite images' textures: 32, 128, two of 256
+  intptr_t overflow[5] = {};  // composed tiles a full pool cannot keep, by TilePool
   std::map<const CourseImage*, LazyTexture> sky;  // the dome's images
 };
 HardwareTextures gTextures;
@@ -308,8 +311,11 @@ void DrawFlagRecord(uint32_t offset) {
 }
 void DrawSkyRectRecord(uint32_t offset) {
   const auto r = Read<SkyRectRecord>(offset);
+  const bool water = r.colour == kWaterMarkerColour;
   SetTexture(0);
+  if (water && gFogOn && vortellive.setstate) vortellive.setstate(21, 0);
   DrawRect(r.left, r.top, r.right, r.bottom, r.z, 1.0f, r.colour, 0.0f, 0.0f);
+  if (water && gFogOn && vortellive.setstate) vortellive.setstate(21, 1);
 }
 void DrawScreenSpriteRecord(const ScreenSpriteRecord& r) {
   SetTexture(HorizonTexture(static_cast<int>(r.piece)));
@@ -356,8 +362,9 @@ std::vector<uint8_t>& TileImage(int side, int texelBytes) {
   return image;
 }
 
-// The cell's tile composed from its surfaces and masks and given to the cache under the record's stamp.
-TextureCacheEntry* ComposeTerrainTile(const TerrainTileRecord& r) {
+// The cell's tile composed from its surfaces and masks as a texture image (null when it cannot be). A keyed tile's
+// water texels are clear (1-5-5-5), so the key colour drawn under them shows there.
+const uint8_t* ComposeTerrainTile(const TerrainTileRecord& r) {
   const CourseSceneData& course = CurrentCourseScene();
   const TerrainGrid& g = CurrentTerrain();
   if (r.cell >= static_cast<size_t>(g.width) * g.depth) return nullptr;
@@ -365,57 +372,130 @@ TextureCacheEntry* ComposeTerrainTile(const TerrainTileRecord& r) {
   const int own = SurfaceTextureIndex(course, surfaceByte, 1, r.stripe != 0);
   TileRecipe recipe;
   int third = -1;
-  if (own < 0 || !DetailRecipe(ReadDetailCell(g, r.cell), course.textures[static_cast<size_t>(own)], r.stripe != 0,
-                               &recipe, &third))
+  const DetailCell detail = ReadDetailCell(g, r.cell);
+  if (own < 0 || !DetailRecipe(detail, course.textures[static_cast<size_t>(own)], r.stripe != 0, &recipe, &third))
     return nullptr;
   recipe.orientation = r.orientation;
   recipe.builder = r.builder;
   const BuiltTile tile = BuildQuadTile(recipe);
   if (tile.side != r.side) return nullptr;
+  const size_t count = static_cast<size_t>(tile.side) * tile.side;
   std::vector<uint8_t>& image = TileImage(tile.side, 2);
-  for (size_t k = 0; k < static_cast<size_t>(tile.side) * tile.side; ++k) {
+  auto* texels = reinterpret_cast<uint16_t*>(image.data() + 16);
+  for (size_t k = 0; k < count; ++k) {
     const uint16_t t = To565(course.palette[tile.texels[k]]);
     std::memcpy(image.data() + 16 + 2 * k, &t, 2);
   }
-  return UploadCachedTexture(image.data(), tile.side, kTileFormat, 0, r.stamp, 1, nullptr, nullptr);
+  if (!r.keyed) return image.data();
+  // The water tile reuses the shared tile buffer, so it is built after the texels were taken.
+  const WaterTexels water = WaterTexelsOf(detail, surfaceByte, recipe, third >= 0, r.orientation, r.builder);
+  for (size_t k = 0; k < count; ++k) {
+    uint16_t t;
+    std::memcpy(&t, texels + k, 2);
+    const bool wet = water.mixed ? (water.tile.texels[k] != 0) != water.ownIsWater : water.ownIsWater;
+    t = wet ? 0 : std::max<uint16_t>(t, 1);  // black stays opaque
+    std::memcpy(texels + k, &t, 2);
+  }
+  MakeKeyedTile1555(texels, static_cast<int>(count));
+  return image.data();
+}
+
+// The pools of composed tiles: terrain tiles 16 and 64 texels square, plain and keyed, and the shadow masks' tiles.
+enum TilePool { kPlain16, kPlain64, kKeyed16, kKeyed64, kShadow16, kTilePools };
+// Slots of each pool holding a tile this frame drew. Cells near the tee want more tiles than some pools have slots;
+// were each new tile to evict the oldest, a frame would push out the tiles the next frame wants first, and every
+// tile would be composed anew every frame. Once this frame holds all of a pool's slots, further tiles go through
+// one texture of their own and the pool keeps what it holds.
+struct TilePoolUse {
+  uint32_t held = 0, slots = 0;
+  bool looked = false;
+};
+TilePoolUse gTileUse[kTilePools];
+
+uint32_t PoolSlots(int side, int format) {
+  for (const TextureCachePool* p : TextureCachePools(1))
+    if (p->widthKey == side - 1 && p->heightKey == side - 1 && p->format == format) return p->slots;
+  return 0;
+}
+
+// The texture of a composed tile under `stamp`: the cache's when it holds it, else `compose` (a texture image, null
+// when there is none) given to the cache or, the pool full of this frame's tiles, to the pool's overflow texture.
+template <typename Compose>
+intptr_t TileTexture(TilePool pool, uint32_t stamp, int side, int format, Compose compose) {
+  TilePoolUse& use = gTileUse[pool];
+  if (!use.looked) use.slots = PoolSlots(side, format), use.looked = true;
+  TextureCacheEntry* e = FindCachedTexture(stamp, 1, side - 1, format);
+  if (TextureHandleIsValid(e, stamp)) {
+    if (e->lastUsed != TextureCacheFrame()) ++use.held;
+    return UseCachedTexture(e);
+  }
+  const uint8_t* image = compose();
+  if (!image) return 0;
+  if (gStats) ++gStats->composedTiles;
+  if (use.held < use.slots) {
+    e = UploadCachedTexture(image, side, format, 0, stamp, 1, nullptr, nullptr);
+    if (!e) return 0;
+    ++use.held;
+    return UseCachedTexture(e);
+  }
+  intptr_t& t = gTextures.overflow[pool];
+  if (!t && vortellive.talloc) t = vortellive.talloc(side, side, format, 0, 0);
+  if (!t || !vortellive.tupdate) return 0;
+  vortellive.tupdate(t, image + 16, nullptr);
+  return t;
 }
 
 void DrawTerrainTileRecord(uint32_t offset) {
-  const auto r = Read<TerrainTileRecord>(offset);
-  TextureCacheEntry* e = FindCachedTexture(r.stamp, 1, r.side - 1, kTileFormat);
-  if (!TextureHandleIsValid(e, r.stamp)) {
-    e = ComposeTerrainTile(r);
-    if (gStats) ++gStats->composedTiles;
+  auto r = Read<TerrainTileRecord>(offset);
+  const TilePool pool = r.keyed ? (r.side == 64 ? kKeyed64 : kKeyed16) : (r.side == 64 ? kPlain64 : kPlain16);
+  const intptr_t texture = TileTexture(pool, r.stamp, r.side, r.keyed ? kKeyedTileFormat : kTileFormat,
+                                       [&r] { return ComposeTerrainTile(r); });
+  if (r.keyed) {
+    // The key colour first, split as the tile is so both meet the same depth; the tile is cut out (nearest
+    // texels) so its edge pixels are whole tile or whole key.
+    VortelVertex key[4];
+    std::memcpy(key, r.v, sizeof key);
+    for (VortelVertex& c : key) c.colour = kWaterMarkerColour;
+    SetTexture(0);
+    if (gFogOn && vortellive.setstate) vortellive.setstate(21, 0);
+    DrawCellQuad(key, r.orientation);
+    if (gFogOn && vortellive.setstate) vortellive.setstate(21, 1);
+    if (gStats) ++gStats->waterMarkers, ++gStats->keyedTiles;
   }
-  if (!e) return;
-  FilterTextures(true);
-  SetTexture(UseCachedTexture(e));
-  DrawCellQuad(r.v, r.orientation);
-  FilterTextures(false);
+  if (!texture) return;
+  if (r.keyed) {
+    if (!vortellive.setstate) return;
+    vortellive.setstate(10, 2);
+    SetTexture(texture);
+    DrawCellQuad(r.v, r.orientation);
+    vortellive.setstate(10, 0);
+  } else {
+    FilterTextures(true);
+    SetTexture(texture);
+    DrawCellQuad(r.v, r.orientation);
+    FilterTextures(false);
+  }
   if (gStats) ++gStats->drawnTiles;
 }
 
-TextureCacheEntry* ComposeShadowTile(const ShadeOverlayRecord& r) {
+const uint8_t* ComposeShadowTile(const ShadeOverlayRecord& r) {
   const RunMask mask = MaskAt(CurrentTerrain(), r.mask);
   if (!mask.bytes) return nullptr;
   std::vector<uint8_t>& image = TileImage(16, 2);
   uint16_t tile[16 * 16];
   DecodeAlphaMask16Soft(mask, tile);
   std::memcpy(image.data() + 16, tile, sizeof tile);
-  return UploadCachedTexture(image.data(), 16, kShadowFormat, 0, r.stamp, 1, nullptr, nullptr);
+  return image.data();
 }
 
 void DrawShadeOverlayRecord(uint32_t offset) {
   auto r = Read<ShadeOverlayRecord>(offset);
   if (!vortellive.setstate) return;
   if (r.maskFlag) {
-    TextureCacheEntry* e = FindCachedTexture(r.stamp, 1, r.side - 1, kShadowFormat);
-    if (!TextureHandleIsValid(e, r.stamp)) {
-      e = ComposeShadowTile(r);
-      if (gStats) ++gStats->composedTiles;
-    }
-    if (!e) return;
-    SetTexture(UseCachedTexture(e));
+    const intptr_t texture =
+        TileTexture(kShadow16, r.stamp, r.side, kShadowFormat, [&r] { return ComposeShadowTile(r); });
+    if (!texture) return;
+    SetTexture(texture);
     TileTexCoords(16, r.orientation, r.v);
     for (VortelVertex& v : r.v) v.colour = 0xFF000000u;
   } else {
@@ -605,10 +685,16 @@ bool WaterBeside(const TerrainGrid& g, size_t cell) {
 
 // A step-1 cell with a detail tile becomes a terrain tile record; the tile's side follows the cell's size on the
 // screen (16 texels below 55 pixels across, else 64). A cell lower than the adaptive tile step stays plain.
-bool EmitTerrainTile(const TerrainGrid& g, size_t cell, const ScreenPointF f[4], const VortelVertex v[4], bool stripe,
-                     HardwareFrameStats& stats) {
+bool EmitTerrainTile(const TerrainGrid& g, size_t cell, const DetailCell& detail, const ScreenPointF f[4],
+                     const VortelVertex v[4], bool stripe, HardwareFrameStats& stats) {
   const auto [width, height] = MeasureCell(f);
   if (height < static_cast<float>(gAdaptive.stepWhole[0])) return false;
+  // A tile wholly water is the plain water marker; one partly water is keyed over it.
+  const bool waterA = IsWaterSurface(g.cells[cell * kCellBytes + 2] & 0xF0);
+  const bool waterB = IsWaterSurface(static_cast<uint8_t>(detail.second << 4));
+  const bool waterO = detail.third != 0 && IsWaterSurface(static_cast<uint8_t>(detail.third << 4));
+  if (waterA && waterB && (detail.third == 0 || waterO)) return false;
+  const bool keyed = waterA || waterB || waterO;
   uint8_t builder = width < 55.0f ? 5 : (height < 16.0f ? 6 : 7);
   // The Direct3D back end keeps smoothed tiles off the shore.
   if (builder != 5 && gRenderStart.backEndKind == 4 && WaterBeside(g, cell)) builder = 5;
@@ -622,7 +708,8 @@ bool EmitTerrainTile(const TerrainGrid& g, size_t cell, const ScreenPointF f[4],
   r.orientation = CellOrientation(g, static_cast<int32_t>(cell % g.width), static_cast<int32_t>(cell / g.width));
   r.stripe = stripe ? 1 : 0;
   r.side = builder == 5 ? 16 : 64;
-  r.stamp = 0x80000000u | (static_cast<uint32_t>(cell) * 128u + builder * 4u);
+  r.keyed = keyed ? 1 : 0;
+  r.stamp = 0x80000000u | (static_cast<uint32_t>(cell) * 128u + builder * 4u + r.keyed);
   TileTexCoords(r.side, r.orientation, r.v);
   std::memcpy(At(at), &r, sizeof r);
   AppendMain(at);
@@ -722,11 +809,17 @@ void DrawSkyDomeHardware(TGolfView& view, int32_t horizonRow) {
         const float left = std::trunc(std::min(c[3].x, c[2].x)), right = std::trunc(std::max(c[3].x, c[2].x));
         const float top = std::trunc(std::min(c[3].y, c[2].y) - 1.0f), bottom = static_cast<float>(rect[3]);
         if (right > 0.0f && left < static_cast<float>(rect[2]) && top < bottom) {
+          // Water below the skyline is drawn in the key colour, so the reflection finds it as the lake's.
+          const bool water = IsWaterSurface(surface);
           SetTexture(0);
+          if (water && gFogOn && vortellive.setstate) vortellive.setstate(21, 0);
           DrawRect(std::max(left, static_cast<float>(rect[0])), std::max(top, static_cast<float>(rect[1])),
                    std::min(right, static_cast<float>(rect[2])), bottom, kFarZ, 1.0f,
-                   0xFF000000u | ((g >> 11) & 31u) << 19 | ((g >> 5) & 63u) << 10 | (g & 31u) << 3, 0.0f, 0.0f);
-          if (gStats) ++gStats->skyQuads;
+                   water ? kWaterMarkerColour
+                         : 0xFF000000u | ((g >> 11) & 31u) << 19 | ((g >> 5) & 63u) << 10 | (g & 31u) << 3,
+                   0.0f, 0.0f);
+          if (water && gFogOn && vortellive.setstate) vortellive.setstate(21, 1);
+          if (gStats) ++(water ? gStats->waterMarkers : gStats->skyQuads);
         }
       }
       int code[4], all = 0xF;
@@ -817,6 +910,7 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
   HardwareFrameStats stats;
   RandomUpPin pin(37);
   gStats = &stats;
+  for (TilePoolUse& use : gTileUse) use = TilePoolUse{};
   gView = &view;
   gBuffer.Reset();
   KeepTexturesForCourse();
@@ -854,10 +948,11 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
   // The dome's skyline fills the ground below itself.
   const uint32_t groundAt = dome && SkyDomeBand(SkyBand::Horizon) ? SceneRecordBuffer::kNone : Take(kSkyRectBytes, false);
   if (const uint32_t at = groundAt; at != SceneRecordBuffer::kNone) {
-    ++stats.skyQuads;
+    const bool water = IsWaterSurface(static_cast<uint8_t>(header.defaultSurface));
+    ++(water ? stats.waterMarkers : stats.skyQuads);
     SkyRectRecord r{{kRecordSkyRect, SceneRecordBuffer::kNone}, static_cast<float>(left),
                     static_cast<float>(std::max(horizonY + 1, top)), static_cast<float>(right),
-                    static_cast<float>(bottom), ground, kFarZ, 0};
+                    static_cast<float>(bottom), water ? kWaterMarkerColour : ground, kFarZ, 0};
     std::memcpy(At(at), &r, sizeof r);
     AppendMain(at);
   }
@@ -893,7 +988,7 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
         const VortelVertex v[4] = {ScreenVertex(f[0], colour, u0, v0), ScreenVertex(f[1], colour, u1, v0),
                                    ScreenVertex(f[2], colour, u1, v1), ScreenVertex(f[3], colour, u0, v1)};
         const DetailCell detail = item.step == 1 ? ReadDetailCell(g, cell) : DetailCell{};
-        if (detail.present && detail.second != 0 && EmitTerrainTile(g, cell, f, v, stripe, stats)) {
+        if (detail.present && detail.second != 0 && EmitTerrainTile(g, cell, detail, f, v, stripe, stats)) {
         } else if (IsWaterSurface(surfaceByte)) {
           EmitWaterMarker(v, stats);
         } else {

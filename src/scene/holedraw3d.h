@@ -69,6 +69,7 @@ struct HardwareFrameStats {
   int32_t drawnTiles = 0, drawnShadows = 0;  // of those, drawn (a tile the cache cannot hold is left out)
   int32_t skyQuads = 0;  // the sky's quads: the dome's panels and zenith, the ground below the skyline
   int32_t waterMarkers = 0;   // water cells drawn in the key colour for the reflection
+  int32_t keyedTiles = 0;     // tiles partly water: clear there over the key colour
   int32_t composedTiles = 0;  // tiles and shadow tiles composed and uploaded (the cache held none)
   int32_t animationSprites = 0;  // pictures of the animations (scene mode)
 };

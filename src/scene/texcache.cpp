@@ -336,10 +336,12 @@ TextureCacheEntry* FindCachedTexture(uint32_t stamp, int kind, int sizeKey, int 
   if (format) {
     while (i < chain.size() && chain[i]->format != format) ++i;
   }
-  if (sizeKey) {
-    while (i < chain.size() && chain[i]->widthKey != sizeKey) ++i;
-  }
+  // With both, the pool of that format and side: a pool of the side in another format may come first (the video
+  // chain's 64-texel terrain tiles lie past other 64-texel pools), and searching that one would never find them.
   const bool onlyOne = format && sizeKey;
+  if (sizeKey) {
+    while (i < chain.size() && (chain[i]->widthKey != sizeKey || (onlyOne && chain[i]->format != format))) ++i;
+  }
   for (; i < chain.size(); ++i) {
     if (TextureCacheEntry* e = IndexFind(chain[i], stamp)) return e;
     if (onlyOne) break;

@@ -3,6 +3,7 @@
 // mismatch writes the whole picture beside the golden one as a TGA to look at. TEEBOX_UPDATE_GOLDEN=1 rewrites them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,6 +16,10 @@
 #include "scene/render3d.h"
 #include "scene/water.h"
 #include "course/scenedata.h"
+#include "course/terrain.h"
+#include "platformlib/gfx/vortel.h"
+#include "scene/holedraw.h"
+#include "scene/holedraw3d.h"
 
 namespace {
 
@@ -100,6 +105,7 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasThroughDirect3D) {
       EXPECT_GT(stats.skyQuads, 4);  // the dome's bands
       if (std::string(camera) == "fairway") {
         EXPECT_GT(stats.waterMarkers, 10);  // the lake, reflected
+        EXPECT_GT(stats.keyedTiles, 0);     // its shore cells, water only where their tiles are
       }
       ExpectGolden(picture, std::string("hole2_d3d_") + camera + (fog ? "_fog" + std::to_string(fog) : ""), folder_);
       if (fog == 0 && std::string(camera) == "green") {
@@ -114,6 +120,53 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasThroughDirect3D) {
     }
     holeview::CloseDirect3D();
   }
+}
+
+// Near the tee more cells want 64-texel tiles than their pool has slots: the next frame finds the tiles the pool
+// kept (all 16-texel ones and 40 of the large) and composes only the rest again, frame after frame.
+TEST_F(HoleGoldenTest, TheNextFrameFindsTheTilesThePoolKept) {
+  ASSERT_TRUE(loaded_) << error_;
+  std::string error;
+  ASSERT_TRUE(holeview::OpenDirect3D(640, 480, 0, error)) << error;
+  TGolfView view;
+  holeview::SetUpView(view, 640, 480, holeview::CameraByName("tee"));
+  gAdaptive = AdaptiveDetail{};
+  holeview::Picture picture;
+  const HardwareFrameStats first = holeview::DrawDirect3D(view, picture);
+  const HardwareFrameStats second = holeview::DrawDirect3D(view, picture);
+  const HardwareFrameStats third = holeview::DrawDirect3D(view, picture);
+  holeview::CloseDirect3D();
+  EXPECT_GT(first.composedTiles, 100);
+  EXPECT_LE(second.composedTiles + 40, first.composedTiles);
+  EXPECT_EQ(third.composedTiles, second.composedTiles);
+  EXPECT_EQ(second.drawnTiles, first.drawnTiles);
+}
+
+// Ground below the skyline whose surface is water is drawn in the key colour (fog or not), so the reflection takes
+// it for the lake's; other ground keeps its own colour.
+TEST_F(HoleGoldenTest, WaterBelowTheSkylineIsDrawnInTheKeyColour) {
+  ASSERT_TRUE(loaded_) << error_;
+  std::string error;
+  ASSERT_TRUE(holeview::OpenDirect3D(640, 480, 2, error)) << error;
+  CourseSceneData& course = CurrentCourseScene();
+  std::vector<uint8_t> saved;
+  for (const HorizonPanel& p : course.horizon) saved.push_back(p.surface);
+  for (const bool water : {false, true}) {
+    SCOPED_TRACE(water);
+    for (HorizonPanel& p : course.horizon) p.surface = water ? kSurfaceWater : 0;
+    TGolfView view;
+    holeview::SetUpView(view, 640, 480, holeview::CameraByName("green"));
+    gAdaptive = AdaptiveDetail{};
+    vortellive.window(2);
+    DrawHoleHardware(view, &view.focusPoint);
+    std::vector<uint16_t> pixels(640 * 480);
+    vortellive.readrect(0, 0, 640, 480, pixels.data());
+    const auto keyed = std::count(pixels.begin(), pixels.end(), kWaterKey);
+    if (water) EXPECT_GT(keyed, 640 * 10);  // rows of it across the view
+    else EXPECT_EQ(keyed, 0);
+  }
+  for (size_t k = 0; k < saved.size(); ++k) course.horizon[k].surface = saved[k];
+  holeview::CloseDirect3D();
 }
 
 }  // namespace

@@ -94,6 +94,23 @@ TEST_F(TextureCacheTest, UploadsScaleSmallImagesAndReuseTheStamp) {
   EXPECT_EQ(UploadCachedTexture(full.data(), 128, 4, 0, 9, 1, nullptr, nullptr), nullptr);
 }
 
+// A lookup by side and format finds the pool of both, past pools of the format in another side and of the side in
+// another format; with the format alone it searches on from the format's first pool.
+TEST_F(TextureCacheTest, LookupBySideAndFormatSearchesThePoolOfBoth) {
+  const TexturePoolDesc video[] = {{15, 15, 4, 0, 2, 0}, {63, 63, 7, 0, 2, 0}, {63, 63, 4, 0, 2, 0}, kEnd};
+  uint32_t bytes = 0;
+  CreateTextureCache(nullptr, video, &bytes);
+  const auto tile = Image(64, 64);
+  TextureCacheEntry* terrain = UploadCachedTexture(tile.data(), 64, 4, 0, 21, 1, nullptr, nullptr);
+  TextureCacheEntry* alpha = UploadCachedTexture(tile.data(), 64, 7, 0, 22, 1, nullptr, nullptr);
+  ASSERT_NE(terrain, nullptr);
+  ASSERT_NE(alpha, nullptr);
+  EXPECT_EQ(FindCachedTexture(21, 1, 63, 4), terrain);
+  EXPECT_EQ(FindCachedTexture(22, 1, 63, 7), alpha);
+  EXPECT_EQ(FindCachedTexture(22, 1, 63, 4), nullptr);
+  EXPECT_EQ(FindCachedTexture(21, 1, 0, 4), terrain);
+}
+
 TEST_F(TextureCacheTest, EvictionClearsTheOldOwnerAndNeverTakesALockedSlot) {
   const TexturePoolDesc video[] = {{15, 15, 4, 0, 3, 0}, kEnd};
   uint32_t bytes = 0;

@@ -59,18 +59,25 @@ void SoftwareHole(benchmark::State& state) {
 }
 BENCHMARK(SoftwareHole)->ArgsProduct({{640, 800}, {0, 1, 2}})->ArgNames({"width", "camera"})->Unit(benchmark::kMillisecond);
 
-void Direct3DHole(benchmark::State& state) {
+// The demo hole loaded and the Direct3D module opened at the state's width (640 x 480 or 800 x 600); false (the
+// benchmark skipped) otherwise.
+bool OpenHoleDirect3D(benchmark::State& state, int32_t width) {
   if (!LoadOnce()) {
     state.SkipWithError("no demo hole");
-    return;
+    return false;
   }
+  std::string error;
+  if (!holeview::OpenDirect3D(width, width == 800 ? 600 : 480, 0, error)) {
+    state.SkipWithError(error.c_str());
+    return false;
+  }
+  return true;
+}
+
+void Direct3DHole(benchmark::State& state) {
   const int32_t width = static_cast<int32_t>(state.range(0)), height = width == 800 ? 600 : 480;
   const int camera = static_cast<int>(state.range(1));
-  std::string error;
-  if (!holeview::OpenDirect3D(width, height, 0, error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
+  if (!OpenHoleDirect3D(state, width)) return;
   TGolfView view;
   holeview::SetUpView(view, width, height, camera);
   holeview::Picture picture;
@@ -160,16 +167,8 @@ BENCHMARK(SoftwareHoleAnimated)->Arg(640)->Arg(800)->ArgName("width")->Unit(benc
 // The same through the Direct3D module: the list in scene mode, the golfer's and the flag's pictures drawn with the
 // hole each frame as sprites, depth-tested by the card.
 void Direct3DHoleAnimated(benchmark::State& state) {
-  if (!LoadOnce()) {
-    state.SkipWithError("no demo hole");
-    return;
-  }
   const int32_t width = static_cast<int32_t>(state.range(0)), height = width == 800 ? 600 : 480;
-  std::string error;
-  if (!holeview::OpenDirect3D(width, height, 0, error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
+  if (!OpenHoleDirect3D(state, width)) return;
   TGolfView view;
   holeview::SetUpView(view, width, height, 0);
   holeview::Picture picture;
@@ -303,16 +302,8 @@ BENCHMARK(SoftwareHoleWithPip)->Arg(640)->Arg(800)->ArgName("width")->Unit(bench
 // Through the Direct3D module with the full-screen ball camera: each frame its mount list places the view over the
 // flight and the hole is drawn afresh from it.
 void Direct3DHoleFullCamera(benchmark::State& state) {
-  if (!LoadOnce()) {
-    state.SkipWithError("no demo hole");
-    return;
-  }
   const int32_t width = static_cast<int32_t>(state.range(0)), height = width == 800 ? 600 : 480;
-  std::string error;
-  if (!holeview::OpenDirect3D(width, height, 0, error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
+  if (!OpenHoleDirect3D(state, width)) return;
   TGolfView view;
   holeview::SetUpView(view, width, height, 0);
   SetUpShot(view);

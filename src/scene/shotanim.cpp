@@ -17,6 +17,7 @@
 #include "golf/player.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "scene/ballanim.h"
+#include "scene/blimpcam.h"
 #include "scene/golfdraw.h"
 #include "scene/golferanim.h"
 #include "scene/holedraw.h"
@@ -112,6 +113,8 @@ void LoadSceneMovies(const char* dataFolder) {
   PathAppend(&golfer, "GOLFER");
   for (int i = 0; i < 7; ++i) gMovies.flags[i].Open(&anim, nullptr, kFlagFiles[i]);
   for (int i = 0; i < 3; ++i) gMovies.ground[i].Open(&anim, nullptr, kGroundFiles[i]);
+  BlimpCamera().ReleaseAnimations();
+  if (BlimpCamera().LoadAnimations(&anim) != 0) WriteLogLine("Scene: the blimp's ball movies are missing");
   std::vector<char> table;
   SwingTableRow rows[2];
   if (ReadWholeFile(golfer, "G01SWING.TAB", &table) && ParseSwingTable(table.data(), table.size(), rows)) {
@@ -288,6 +291,8 @@ void StartShotAnimations(const ShotAnimationStart& start) {
   ball.putter = putt;
   ball.view = view;
   ball.hidden = 0;
+  // The blimp's ball movies follow the ball the view is given (they never draw).
+  BlimpCamera().PlaceAnimations(view, from);
 
   // A full swing off the fairway or the rough takes a divot, shown from the impact on.
   TSimpleAnimation* divot = nullptr;

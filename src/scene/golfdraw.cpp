@@ -18,6 +18,7 @@
 #include "scene/holedraw.h"
 #include "scene/holedraw3d.h"
 #include "scene/horizon.h"
+#include "scene/movieanim.h"
 #include "scene/render3d.h"
 #include "scene/animlist.h"
 #include "scene/water.h"
@@ -204,6 +205,11 @@ void CopyRectThroughOverlay(const uint16_t* from, const int32_t r[4], const Imag
 
 }  // namespace
 
+std::vector<TMovieAnimation*>& InsetFigures() {
+  static std::vector<TMovieAnimation*> figures;
+  return figures;
+}
+
 bool DrawInsetView(TGolfView& view, const Surface16& target, const Surface16& depth, const Vector3& ball) {
   const int32_t w = target.pitch;
   const int32_t r[4] = {std::max(view.viewLeft, target.clipLeft), std::max(view.viewTop, target.clipTop),
@@ -213,6 +219,8 @@ bool DrawInsetView(TGolfView& view, const Surface16& target, const Surface16& de
   uint16_t* const px = target.pixels;
   const Surface16 s{px, w, r[0], r[1], r[2], r[3]}, d{depth.pixels, depth.pitch, r[0], r[1], r[2], r[3]};
   DrawHoleSoftware(view, s, nullptr, &d);
+  const AnimationSurfaces figures{Image16{px, w, target.clipBottom, w}, Image16{nullptr, 0, 0, 0}, depth.pixels};
+  for (TMovieAnimation* a : InsetFigures()) a->DrawInView(&view, figures, MARect{r[0], r[1], r[2], r[3]});
   // The ball: a small white mark with a dark rim where nothing nearer hides it.
   ScreenPointF b;
   view.ProjectToScreenFloat(ball, &b);

@@ -46,6 +46,9 @@ bool DrawMainGolfView();
 // False when nothing was drawn.
 bool DrawCameraView(TGolfView& view, bool inset, const Vector3& ball);
 // The inset itself: the hole drawn in software from the view into the view's rectangle of `target` (clipped to
-// the target's clip rectangle, `depth` alike), the ball marked and a white frame round it; false when the
+// the target's clip rectangle, `depth` alike) with the inset's figures, the ball marked and a white frame round it; false when the
 // rectangle is off the target.
 bool DrawInsetView(TGolfView& view, const Surface16& target, const Surface16& depth, const Vector3& ball);
+// The figures an inset shows besides the hole (the golfer's swing, the flag), set when a shot's animations start.
+class TMovieAnimation;
+std::vector<TMovieAnimation*>& InsetFigures();

@@ -267,6 +267,7 @@ bool StartShotAnimationsNow() {
 void StartShotAnimations(const ShotAnimationStart& start) {
   const Vector3 from = start.from;
   RemoveAllAnimations();
+  InsetFigures().clear();
   SetAnimationListMark(0);
   RestartAnimationClock();
   StartGroundMovieAt = StartGround;
@@ -279,6 +280,7 @@ void StartShotAnimations(const ShotAnimationStart& start) {
   if (gFlag.SetWind(flags, view, start.pinTop, start.windHeading, WindClass(start.windSpeed)) == 0) {
     AddAnimation(2, &gFlag, 0, 0, 0);
     HoleFlagAnimated = true;
+    InsetFigures().push_back(&gFlag);
   }
 
   const bool putt = start.putt;
@@ -314,6 +316,7 @@ void StartShotAnimations(const ShotAnimationStart& start) {
   swing.groundAnimation = divot;
   if (movie->frameCount > 0 && swing.PlaceSwing(movie, view, from, row.impact, row.hold, row.figureHeight) == 0) {
     AddAnimation(1, &swing, 0, 0, 0);
+    InsetFigures().push_back(&swing);
   } else {
     // No golfer to swing: the ball leaves at once.
     startBall(0);

@@ -2,7 +2,9 @@
 // all three leaves the camera unloaded and the overhead view without its ball marker.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <vector>
 
 #include "demohole.h"
 #include "framework/core/paths.h"
@@ -75,6 +77,46 @@ TEST_F(BlimpTest, AFolderWithoutAllThreeMoviesLeavesTheCameraUnloaded) {
   EXPECT_EQ(blimp.animations[0].frameSource, &blimp.movies[0]);
   EXPECT_EQ(blimp.animations[1].frameSource, nullptr);
   EXPECT_EQ(blimp.animations[2].frameSource, nullptr);
+}
+
+// A movie animation drawn as another view shows it (a camera's inset): drawn where that view puts it, nothing for a
+// view it lies behind, and its own placement left as it was.
+TEST_F(BlimpTest, AMovieDrawsInAnotherViewAndKeepsItsOwnPlacement) {
+  ASSERT_TRUE(loaded_);
+  TBlimpCamera blimp;
+  PathRecord anim = Folder("\\DATA", "ANIM");
+  ASSERT_EQ(blimp.LoadAnimations(&anim), 0);
+  TGolfView own, back, green;
+  holeview::SetUpView(own, 640, 480, holeview::CameraByName("tee"));
+  holeview::SetUpView(green, 640, 480, holeview::CameraByName("green"));
+  back = own;
+  back.MoveBack(-20.0f);  // farther behind the point
+  TMovieAnimation& a = blimp.animations[1];  // its first frame is white at the centre
+  blimp.PlaceAnimations(&own, own.focusPoint);
+  const ScreenPixel placed = a.screenPosition;
+  const int32_t scale = a.scale;
+  std::vector<uint16_t> pixels(640 * 480, 0);
+  const AnimationSurfaces s{Image16{pixels.data(), 640, 480, 640}, Image16{nullptr, 0, 0, 0}, nullptr};
+  const MARect all{0, 0, 640, 480};
+
+  const MARect r = a.DrawInView(&back, s, all);
+  ASSERT_GT(r.right, r.left);
+  ScreenPointF expected;
+  back.ProjectToScreenFloat(own.focusPoint, &expected);
+  EXPECT_LE(r.left, static_cast<int32_t>(expected.x));
+  EXPECT_GE(r.right, static_cast<int32_t>(expected.x));
+  EXPECT_EQ(pixels[static_cast<size_t>(std::lround(expected.y)) * 640 + static_cast<size_t>(std::lround(expected.x))], 0xF7BE)
+      << "the ball's near white at its hot spot";
+  EXPECT_EQ(a.view, &own);
+  EXPECT_EQ(a.screenPosition.x, placed.x);
+  EXPECT_EQ(a.screenPosition.y, placed.y);
+  EXPECT_EQ(a.scale, scale);
+
+  // Clipped to the inset's rectangle, and nothing from a view the point lies behind.
+  const MARect none = a.DrawInView(&back, s, MARect{0, 0, r.left, 480});
+  EXPECT_LE(none.right, none.left);
+  const MARect behind = a.DrawInView(&green, s, all);
+  EXPECT_LE(behind.right, behind.left);
 }
 
 }  // namespace

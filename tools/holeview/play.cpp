@@ -271,6 +271,7 @@ std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, in
   PipMovingCamera().Finish();
   CameraViewPainter = nullptr;
   CameraShotSampler = nullptr;
+  InsetFigures().clear();
   AnimationList().SetSceneMode(0);
   PresentSceneAnimations = nullptr;
   AnimSurfaces() = AnimationSurfaces{};

@@ -3,8 +3,8 @@
 // second = items_per_second. With animations: the golfer's swing and the flag's cloth over the software frame, a
 // frame time each picture, and the same through the Direct3D module; the list's idle pass (nothing due); and the
 // .mad player showing 640 x 480 frames on a clock that never runs late (frames a second of decoding and showing,
-// none dropped). During a shot: the software frame with the picture-in-picture camera's inset drawn over it, and
-// one step of a shot's mount list.
+// none dropped). During a shot: the software frame with the picture-in-picture camera's inset drawn over it, the
+// Direct3D frame from the full-screen ball camera, and one step of a shot's mount list.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -59,18 +59,25 @@ void SoftwareHole(benchmark::State& state) {
 }
 BENCHMARK(SoftwareHole)->ArgsProduct({{640, 800}, {0, 1, 2}})->ArgNames({"width", "camera"})->Unit(benchmark::kMillisecond);
 
-void Direct3DHole(benchmark::State& state) {
+// The demo hole loaded and the Direct3D module opened at the state's width (640 x 480 or 800 x 600); false (the
+// benchmark skipped) otherwise.
+bool OpenHoleDirect3D(benchmark::State& state, int32_t width) {
   if (!LoadOnce()) {
     state.SkipWithError("no demo hole");
-    return;
+    return false;
   }
+  std::string error;
+  if (!holeview::OpenDirect3D(width, width == 800 ? 600 : 480, 0, error)) {
+    state.SkipWithError(error.c_str());
+    return false;
+  }
+  return true;
+}
+
+void Direct3DHole(benchmark::State& state) {
   const int32_t width = static_cast<int32_t>(state.range(0)), height = width == 800 ? 600 : 480;
   const int camera = static_cast<int>(state.range(1));
-  std::string error;
-  if (!holeview::OpenDirect3D(width, height, 0, error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
+  if (!OpenHoleDirect3D(state, width)) return;
   TGolfView view;
   holeview::SetUpView(view, width, height, camera);
   holeview::Picture picture;
@@ -160,16 +167,8 @@ BENCHMARK(SoftwareHoleAnimated)->Arg(640)->Arg(800)->ArgName("width")->Unit(benc
 // The same through the Direct3D module: the list in scene mode, the golfer's and the flag's pictures drawn with the
 // hole each frame as sprites, depth-tested by the card.
 void Direct3DHoleAnimated(benchmark::State& state) {
-  if (!LoadOnce()) {
-    state.SkipWithError("no demo hole");
-    return;
-  }
   const int32_t width = static_cast<int32_t>(state.range(0)), height = width == 800 ? 600 : 480;
-  std::string error;
-  if (!holeview::OpenDirect3D(width, height, 0, error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
+  if (!OpenHoleDirect3D(state, width)) return;
   TGolfView view;
   holeview::SetUpView(view, width, height, 0);
   holeview::Picture picture;
@@ -299,6 +298,40 @@ void SoftwareHoleWithPip(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(SoftwareHoleWithPip)->Arg(640)->Arg(800)->ArgName("width")->Unit(benchmark::kMillisecond);
+
+// Through the Direct3D module with the full-screen ball camera: each frame its mount list places the view over the
+// flight and the hole is drawn afresh from it.
+void Direct3DHoleFullCamera(benchmark::State& state) {
+  const int32_t width = static_cast<int32_t>(state.range(0)), height = width == 800 ? 600 : 480;
+  if (!OpenHoleDirect3D(state, width)) return;
+  TGolfView view;
+  holeview::SetUpView(view, width, height, 0);
+  SetUpShot(view);
+  CameraShot& shot = CurrentCameraShot();
+  shot.screenWidth = width, shot.screenHeight = height;
+  shot.hardware = true;
+  TGolfView camera = view;
+  TMountRun run;
+  holeview::Picture picture;
+  int n = 0;
+  for (auto _ : state) {
+    if (n == 0) {
+      camera = view;
+      run.SelectMounts(&camera, kFullBallCam);
+      run.endFraction = 1.0f;
+    }
+    shot.ball = shot.frames[static_cast<size_t>(n)];
+    shot.fraction = n / 100.0f;
+    shot.now += 40;
+    run.Update(&camera, shot.fraction);
+    holeview::DrawDirect3D(camera, picture);
+    benchmark::DoNotOptimize(picture.pixels.data());
+    n = n == 100 ? 0 : n + 1;
+  }
+  state.SetItemsProcessed(state.iterations());
+  holeview::CloseDirect3D();
+}
+BENCHMARK(Direct3DHoleFullCamera)->Arg(640)->Arg(800)->ArgName("width")->Unit(benchmark::kMillisecond);
 
 // One step of the list (the current mount placing the view, the switch test) over the whole flight, by kind.
 void MountListStep(benchmark::State& state) {

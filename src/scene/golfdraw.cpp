@@ -18,6 +18,7 @@
 #include "scene/holedraw.h"
 #include "scene/holedraw3d.h"
 #include "scene/horizon.h"
+#include "scene/movieanim.h"
 #include "scene/render3d.h"
 #include "scene/animlist.h"
 #include "scene/water.h"
@@ -207,6 +208,38 @@ void CopyRectThroughOverlay(const uint16_t* from, const int32_t r[4], const Imag
 
 }  // namespace
 
+std::vector<TMovieAnimation*>& InsetFigures() {
+  static std::vector<TMovieAnimation*> figures;
+  return figures;
+}
+
+bool DrawInsetView(TGolfView& view, const Surface16& target, const Surface16& depth, const Vector3& ball) {
+  const int32_t w = target.pitch;
+  const int32_t r[4] = {std::max(view.viewLeft, target.clipLeft), std::max(view.viewTop, target.clipTop),
+                        std::min(view.viewLeft + view.viewWidth, target.clipRight),
+                        std::min(view.viewTop + view.viewHeight, target.clipBottom)};
+  if (r[2] <= r[0] || r[3] <= r[1]) return false;
+  uint16_t* const px = target.pixels;
+  const Surface16 s{px, w, r[0], r[1], r[2], r[3]}, d{depth.pixels, depth.pitch, r[0], r[1], r[2], r[3]};
+  DrawHoleSoftware(view, s, nullptr, &d);
+  const AnimationSurfaces figures{Image16{px, w, target.clipBottom, w}, Image16{nullptr, 0, 0, 0}, depth.pixels};
+  for (TMovieAnimation* a : InsetFigures()) a->DrawInView(&view, figures, MARect{r[0], r[1], r[2], r[3]});
+  // The ball: a small white mark with a dark rim where nothing nearer hides it.
+  ScreenPointF b;
+  view.ProjectToScreenFloat(ball, &b);
+  const int32_t bx = static_cast<int32_t>(b.x), by = static_cast<int32_t>(b.y);
+  for (int32_t dy = -2; dy <= 2 && b.Z > 0.0f; ++dy)
+    for (int32_t dx = -2; dx <= 2; ++dx) {
+      const int32_t x = bx + dx, y = by + dy;
+      if (x < r[0] || x >= r[2] || y < r[1] || y >= r[3] || dx * dx + dy * dy > 5) continue;
+      px[static_cast<size_t>(y) * w + x] = dx * dx + dy * dy > 2 ? 0x2104 : 0xFFFF;
+    }
+  // A one-pixel frame round the inset.
+  for (int32_t x = r[0]; x < r[2]; ++x) px[static_cast<size_t>(r[1]) * w + x] = px[static_cast<size_t>(r[3] - 1) * w + x] = 0xFFFF;
+  for (int32_t y = r[1]; y < r[3]; ++y) px[static_cast<size_t>(y) * w + r[0]] = px[static_cast<size_t>(y) * w + r[2] - 1] = 0xFFFF;
+  return true;
+}
+
 bool DrawCameraView(TGolfView& view, bool inset, const Vector3& ball) {
   Image16 display{nullptr, 0, 0, 0};
   ImageRecord* drawn = PrepareDisplay(&display);
@@ -226,24 +259,10 @@ bool DrawCameraView(TGolfView& view, bool inset, const Vector3& ball) {
   if (hardware) return false;
   const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
   if (gInset.size() != n) gInset.assign(n, 0), gInsetDepth.assign(n, 0);
+  const Surface16 all{gInset.data(), w, 0, 0, w, h}, allDepth{gInsetDepth.data(), w, 0, 0, w, h};
+  if (!DrawInsetView(view, all, allDepth, ball)) return false;
   const int32_t r[4] = {std::max(view.viewLeft, 0), std::max(view.viewTop, 0),
                         std::min(view.viewLeft + view.viewWidth, w), std::min(view.viewTop + view.viewHeight, h)};
-  if (r[2] <= r[0] || r[3] <= r[1]) return false;
-  const Surface16 s{gInset.data(), w, r[0], r[1], r[2], r[3]}, depth{gInsetDepth.data(), w, r[0], r[1], r[2], r[3]};
-  DrawHoleSoftware(view, s, nullptr, &depth);
-  // The ball: a small white mark with a dark rim where nothing nearer hides it.
-  ScreenPointF b;
-  view.ProjectToScreenFloat(ball, &b);
-  const int32_t bx = static_cast<int32_t>(b.x), by = static_cast<int32_t>(b.y);
-  for (int32_t dy = -2; dy <= 2 && b.Z > 0.0f; ++dy)
-    for (int32_t dx = -2; dx <= 2; ++dx) {
-      const int32_t x = bx + dx, y = by + dy;
-      if (x < r[0] || x >= r[2] || y < r[1] || y >= r[3] || dx * dx + dy * dy > 5) continue;
-      gInset[static_cast<size_t>(y) * w + x] = dx * dx + dy * dy > 2 ? 0x2104 : 0xFFFF;
-    }
-  // A one-pixel frame round the inset.
-  for (int32_t x = r[0]; x < r[2]; ++x) gInset[static_cast<size_t>(r[1]) * w + x] = gInset[static_cast<size_t>(r[3] - 1) * w + x] = 0xFFFF;
-  for (int32_t y = r[1]; y < r[3]; ++y) gInset[static_cast<size_t>(y) * w + r[0]] = gInset[static_cast<size_t>(y) * w + r[2] - 1] = 0xFFFF;
   CopyRectThroughOverlay(gInset.data(), r, display);
   AddDirtyRect(MARect{r[0] + drawn->left, r[1] + drawn->top, r[2] + drawn->left, r[3] + drawn->top});
   return true;

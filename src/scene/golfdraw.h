@@ -11,6 +11,7 @@
 #include "course/vector3.h"
 #include "framework/core/utils.h"
 #include "scene/golfview.h"
+#include "scene/swtri.h"
 
 struct GolfViewImages {
   int32_t width = 0, height = 0;
@@ -44,3 +45,10 @@ bool DrawMainGolfView();
 // copy both made afresh), or a picture-in-picture inset framed over the main view with the ball marked in it.
 // False when nothing was drawn.
 bool DrawCameraView(TGolfView& view, bool inset, const Vector3& ball);
+// The inset itself: the hole drawn in software from the view into the view's rectangle of `target` (clipped to
+// the target's clip rectangle, `depth` alike) with the inset's figures, the ball marked and a white frame round it; false when the
+// rectangle is off the target.
+bool DrawInsetView(TGolfView& view, const Surface16& target, const Surface16& depth, const Vector3& ball);
+// The figures an inset shows besides the hole (the golfer's swing, the flag), set when a shot's animations start.
+class TMovieAnimation;
+std::vector<TMovieAnimation*>& InsetFigures();

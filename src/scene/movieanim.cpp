@@ -212,6 +212,26 @@ void TMovieAnimation::QueueSceneSprites() {
   QueueSceneSprite(sprite);
 }
 
+MARect TMovieAnimation::DrawInView(TGolfView* other, const AnimationSurfaces& s, const MARect& within) {
+  if (!other || !frameSource || frameSource->frameCount <= 0 || hidden) return MARect{0, 0, 0, 0};
+  TGolfView* const ownView = view;
+  const int32_t ownScale = scale;
+  const uint16_t ownDepthValue = depthValue;
+  const float ownX = screenX, ownY = screenY, ownDepth = depth, ownSceneDepth = sceneDepth;
+  const ScreenPixel ownPosition = screenPosition;
+  const int ownBehind = behindEye;
+  view = other;
+  UpdateScreenPlacement();
+  MARect r{0, 0, 0, 0};
+  if (!behindEye)
+    if (const uint8_t* entry = frameSource->FrameRef(frameCounter))
+      r = DrawShapeSprite16(frameSource->File(), entry, s, within, screenPosition.x, screenPosition.y, scale, depthValue);
+  view = ownView, scale = ownScale, depthValue = ownDepthValue;
+  screenX = ownX, screenY = ownY, depth = ownDepth, sceneDepth = ownSceneDepth;
+  screenPosition = ownPosition, behindEye = ownBehind;
+  return r;
+}
+
 void TMovieAnimation::UpdateScreenPlacement() {
   if (!view) {
     behindEye = 1;

@@ -48,6 +48,9 @@ class TMovieAnimation : public TGolfAnimation {
   virtual void ReleaseFrames();
   virtual void SetFrameDuration(int32_t rate) { frameTime = FrameTimeForRate(rate); }
   virtual void UpdateScreenPlacement();
+  // Draws the present frame as another view would show it (a camera's inset) onto `s` within `clip`, leaving
+  // this animation's own placement as it was; the rectangle covered (empty when nothing was drawn).
+  MARect DrawInView(TGolfView* other, const AnimationSurfaces& s, const MARect& clip);
 
   TShapeMovie* frameSource = nullptr;
   int32_t frameCounter = 1, frameCount = 0;

@@ -17,6 +17,7 @@
 #include "golf/player.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "scene/ballanim.h"
+#include "scene/blimpcam.h"
 #include "scene/golfdraw.h"
 #include "scene/golferanim.h"
 #include "scene/holedraw.h"
@@ -112,6 +113,8 @@ void LoadSceneMovies(const char* dataFolder) {
   PathAppend(&golfer, "GOLFER");
   for (int i = 0; i < 7; ++i) gMovies.flags[i].Open(&anim, nullptr, kFlagFiles[i]);
   for (int i = 0; i < 3; ++i) gMovies.ground[i].Open(&anim, nullptr, kGroundFiles[i]);
+  BlimpCamera().ReleaseAnimations();
+  if (BlimpCamera().LoadAnimations(&anim) != 0) WriteLogLine("Scene: the blimp's ball movies are missing");
   std::vector<char> table;
   SwingTableRow rows[2];
   if (ReadWholeFile(golfer, "G01SWING.TAB", &table) && ParseSwingTable(table.data(), table.size(), rows)) {
@@ -142,40 +145,40 @@ bool OnGreen(const Vector3& p) {
   return s == 0x70 || s == 0xB0;
 }
 
-// The shot's cameras: the recording and the points round it as the cameras see them, the camera the golfer's view
-// options ask for, and each frame the ball as its animation draws it.
-void StartShotCamera(TGame& game, TPlayer& golfer, TBallAnimation& ball, const Vector3& from) {
+}  // namespace
+
+TMountedMovingCamera* StartShotCamera(const ShotCameraStart& start) {
   CameraShot& shot = CurrentCameraShot();
   shot = CameraShot{};
   uint32_t time = 0, duration = 0;
   float p[3];
   uint8_t event[kBallEventBytes] = {};
-  for (int n = 0; Svc().round->ShotReplayFrame(n, &time, p, event); ++n) {
+  for (int n = 0; Svc().round && Svc().round->ShotReplayFrame(n, &time, p, event); ++n) {
     shot.frames.push_back({p[0], p[1], p[2]});
     duration = time;
     shot.lastEventByte4 = event[kBallFlagWater] || event[kBallFlagOutOfBounds];
   }
-  if (shot.frames.size() < 2) return;
+  if (shot.frames.size() < 2 || !start.ball) return nullptr;
+  const Vector3 from = start.from;
   shot.rest = from;
   shot.final = shot.frames.back();
   shot.ball = from;
-  shot.aim = ShotAimPoint;
-  shot.goal = game.GetTargetPoint();
-  shot.launchSpeed = BallLaunchSpeed;
+  shot.aim = start.aim;
+  shot.goal = start.goal;
+  shot.launchSpeed = start.launchSpeed;
   shot.ballOnGreen = OnGreen(from);
-  shot.putter = golfer.currentClub == kPutter;
-  shot.special = golfer.IsSpecialGolfer();
-  shot.hardware = gRenderStart.hardwareActive != 0;
-  shot.screenWidth = GolfViewBuffers().width > 0 ? GolfViewBuffers().width : Facts().screenWidth;
-  shot.screenHeight = GolfViewBuffers().height > 0 ? GolfViewBuffers().height : Facts().screenHeight;
+  shot.putter = start.putter;
+  shot.special = start.special;
+  shot.hardware = start.hardware;
+  shot.screenWidth = start.screenWidth;
+  shot.screenHeight = start.screenHeight;
   shot.savedRandom = RandomUp;
-  const TPlayer* local = game.GetLocalPlayer();
-  shot.viewChoices = (local ? local : &golfer)->viewChoices;
+  shot.viewChoices = start.viewChoices;
   shot.dynamicCamera = (shot.viewChoices & 0x1000000) != 0;
   float holedAt = 2.0f;
   if (!FindBallCamTarget(&holedAt)) holedAt = 2.0f;
   const float length = duration > 0 ? static_cast<float>(duration) : 1.0f;
-  TBallAnimation* b = &ball;
+  TBallAnimation* b = start.ball;
   CameraShotSampler = [b, length, holedAt](uint32_t now) {
     CameraShot& s = CurrentCameraShot();
     s.ball = b->ball.position;
@@ -194,13 +197,34 @@ void StartShotCamera(TGame& game, TPlayer& golfer, TBallAnimation& ball, const V
     DrawCameraView(camera.camView, camera.pip, CurrentCameraShot().ball);
   };
   ChooseCameraForShot();
-  if (TMountedMovingCamera* camera = ActiveMovingCamera) {
-    AddAnimation(0, camera, 0, 0, 0);
-    char line[96];
-    std::snprintf(line, sizeof line, "Camera: %s for the shot (%d mounts)", CameraKindName(camera->kind),
-                  camera->run.list ? camera->run.list->initialCount : 0);
-    WriteLogLine(line);
-  }
+  TMountedMovingCamera* camera = ActiveMovingCamera;
+  if (!camera) return nullptr;
+  AddAnimation(0, camera, 0, 0, 0);
+  char line[96];
+  std::snprintf(line, sizeof line, "Camera: %s for the shot (%d mounts)", CameraKindName(camera->kind),
+                camera->run.list ? camera->run.list->initialCount : 0);
+  WriteLogLine(line);
+  return camera;
+}
+
+namespace {
+
+// The round's shot camera: the golfer's shot as the round has it.
+void StartRoundShotCamera(TGame& game, TPlayer& golfer, TBallAnimation& ball, const Vector3& from) {
+  ShotCameraStart start;
+  start.from = from;
+  start.aim = ShotAimPoint;
+  start.goal = game.GetTargetPoint();
+  start.launchSpeed = BallLaunchSpeed;
+  start.putter = golfer.currentClub == kPutter;
+  start.special = golfer.IsSpecialGolfer();
+  start.hardware = gRenderStart.hardwareActive != 0;
+  start.screenWidth = GolfViewBuffers().width > 0 ? GolfViewBuffers().width : Facts().screenWidth;
+  start.screenHeight = GolfViewBuffers().height > 0 ? GolfViewBuffers().height : Facts().screenHeight;
+  const TPlayer* local = game.GetLocalPlayer();
+  start.viewChoices = (local ? local : &golfer)->viewChoices;
+  start.ball = &ball;
+  StartShotCamera(start);
 }
 
 }  // namespace
@@ -236,13 +260,14 @@ bool StartShotAnimationsNow() {
   start.ball = &scene.ball;
   start.swing = &scene.swing;
   StartShotAnimations(start);
-  StartShotCamera(*game, *golfer, scene.ball, start.from);
+  StartRoundShotCamera(*game, *golfer, scene.ball, start.from);
   return true;
 }
 
 void StartShotAnimations(const ShotAnimationStart& start) {
   const Vector3 from = start.from;
   RemoveAllAnimations();
+  InsetFigures().clear();
   SetAnimationListMark(0);
   RestartAnimationClock();
   StartGroundMovieAt = StartGround;
@@ -255,6 +280,7 @@ void StartShotAnimations(const ShotAnimationStart& start) {
   if (gFlag.SetWind(flags, view, start.pinTop, start.windHeading, WindClass(start.windSpeed)) == 0) {
     AddAnimation(2, &gFlag, 0, 0, 0);
     HoleFlagAnimated = true;
+    InsetFigures().push_back(&gFlag);
   }
 
   const bool putt = start.putt;
@@ -267,6 +293,8 @@ void StartShotAnimations(const ShotAnimationStart& start) {
   ball.putter = putt;
   ball.view = view;
   ball.hidden = 0;
+  // The blimp's ball movies follow the ball the view is given (they never draw).
+  BlimpCamera().PlaceAnimations(view, from);
 
   // A full swing off the fairway or the rough takes a divot, shown from the impact on.
   TSimpleAnimation* divot = nullptr;
@@ -288,6 +316,7 @@ void StartShotAnimations(const ShotAnimationStart& start) {
   swing.groundAnimation = divot;
   if (movie->frameCount > 0 && swing.PlaceSwing(movie, view, from, row.impact, row.hold, row.figureHeight) == 0) {
     AddAnimation(1, &swing, 0, 0, 0);
+    InsetFigures().push_back(&swing);
   } else {
     // No golfer to swing: the ball leaves at once.
     startBall(0);

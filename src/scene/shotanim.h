@@ -61,5 +61,21 @@ struct ShotAnimationStart {
 // The flag, the golfer's swing (the ball leaving at its impact, with a divot off the fairway or the rough) over the
 // recorded shot that the round's replay serves; the movies must be loaded (LoadSceneMovies).
 void StartShotAnimations(const ShotAnimationStart& start);
+
+// What a shot's camera starts from, besides the recording the round's replay serves: where the shot is played, the
+// points it aims at, its launch and club, the golfer's view options and the screen it is drawn on.
+struct ShotCameraStart {
+  Vector3 from{}, aim{}, goal{};
+  float launchSpeed = 0.0f;
+  bool putter = false, special = false, hardware = false;
+  uint32_t viewChoices = 0;
+  int32_t screenWidth = 640, screenHeight = 480;
+  TBallAnimation* ball = nullptr;  // the ball the camera follows
+};
+class TMountedMovingCamera;
+// Chooses the shot's camera from the golfer's view options and puts it on the animation list (after the shot's
+// other animations); null when none runs. The camera draws through the round's display unless CameraViewPainter
+// is set again after this.
+TMountedMovingCamera* StartShotCamera(const ShotCameraStart& start);
 // Points the animations at the display's picture, its clean copy and the view's depth values.
 void UpdateAnimationSurfaces();

@@ -58,9 +58,19 @@ struct PlayedShot {
   bool inAir = false;  // in the frame just drawn
   int airFrames = 0;   // frames drawn with the ball in the air so far
   int sprites = 0;  // d3d: the most animation pictures drawn in one frame
+  // The shot's moving camera (with view options): its kind, the kinds of the mounts it ran through in order, its
+  // steps, how far its eye moved over the ground, and the frames an inset was drawn.
+  std::string camera;
+  std::vector<std::string> mounts;
+  int cameraSteps = 0, insetFrames = 0;
+  float cameraMoved = 0.0f;
+  float viewMoved = 0.0f;  // how far the eye of the main view drawn moved over the ground from the shot's start
 };
 // Called after each drawn frame; false ends the play.
 using FrameShown = std::function<bool(int shot, const PlayedShot& sofar, const Picture& picture)>;
-std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, int maxShots, const FrameShown& shown);
+// `viewChoices`: the golfer's Display choices (PIP bits 12-15, Main view bits 16-19) whose cameras follow each
+// shot; 0 none.
+std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, int maxShots, const FrameShown& shown,
+                                 uint32_t viewChoices = 0);
 
 }  // namespace holeview

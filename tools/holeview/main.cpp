@@ -1,14 +1,16 @@
 // holeview: hole 2 of the demo course (or another) drawn by the 3D scene.
 //   holeview [--data DIR] [--hole N] [--camera tee|fairway|green] [--software|--d3d] [--res 640|800]
 //            [--shot file.tga] [--frames N] [--water-steps N] [--grid off|square|circle|lines|gradient]
-//            [--fog 0-3] [--play [--shots N] [--air-frame N]]
+//            [--fog 0-3] [--play [--shots N] [--main-view N] [--pip-view M] [--air-frame N]]
 // With a display it shows the hole in a window: arrows turn and move the camera, 1-3 choose the cameras,
 // Escape ends; the water moves 30 times a second. --frames N draws N frames and ends (timing on standard output);
 // --water-steps N then runs N steps of the water's animation (33 ms apart); --shot writes the last frame. --grid draws
 // that grid over the ground for a golfer at the camera's focus, putting at the pin. --fog sets the hardware path's
 // fog density level (0 none). --play: a computer golfer plays the hole from the tee, shot after shot (at most N,
 // 8 by default), each shot's animations shown; one line a shot on standard output, and --shot writes a frame of the
-// first shot with the ball in the air (its Nth frame in the air, 10 by default).
+// first shot with the ball in the air (the --air-frame'th, 10 by default). --main-view and --pip-view set the
+// golfer's Main view (0-9) and PIP (0-11) choices, whose cameras then follow each shot (full-screen cameras need
+// --d3d; the inset is drawn in software).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -24,7 +26,8 @@
 namespace {
 
 // The hole played; with a display each frame is shown in a window (Escape ends).
-int Play(TGolfView& view, holeview::Picture& picture, bool d3d, int shots, const std::string& shotFile, int airFrame) {
+int Play(TGolfView& view, holeview::Picture& picture, bool d3d, int shots, const std::string& shotFile,
+         uint32_t viewChoices, int airFrame) {
   bool written = shotFile.empty();
 #ifdef HOLEVIEW_SDL
   SDL_Window* window = nullptr;
@@ -58,7 +61,7 @@ int Play(TGolfView& view, holeview::Picture& picture, bool d3d, int shots, const
 #endif
     return true;
   };
-  const std::vector<holeview::PlayedShot> played = holeview::PlayHole(view, picture, d3d, shots, shown);
+  const std::vector<holeview::PlayedShot> played = holeview::PlayHole(view, picture, d3d, shots, shown, viewChoices);
 #ifdef HOLEVIEW_SDL
   if (frame) SDL_FreeSurface(frame);
   if (window) SDL_DestroyWindow(window);
@@ -71,6 +74,13 @@ int Play(TGolfView& view, holeview::Picture& picture, bool d3d, int shots, const
                 s.putt ? "putt" : "swing", s.from.x, s.from.y, s.rest.x, s.rest.y, s.restLie & 0x0F,
                 s.holed ? ", holed" : "", s.recordedFrames, s.drawnFrames, s.golferSeen ? ", golfer seen" : "",
                 s.ballFlew ? ", ball in the air" : "");
+  for (const holeview::PlayedShot& s : played) {
+    if (s.camera.empty()) continue;
+    std::string mounts;
+    for (const std::string& m : s.mounts) mounts += (mounts.empty() ? "" : " ") + m;
+    std::printf("camera %s: %d steps, eye moved %.0f, %d inset frames; mounts %s\n", s.camera.c_str(), s.cameraSteps,
+                s.cameraMoved, s.insetFrames, mounts.c_str());
+  }
   if (!written) {
     std::fprintf(stderr, "holeview: no frame with the ball in the air to write to %s\n", shotFile.c_str());
     return 1;
@@ -82,7 +92,8 @@ int Play(TGolfView& view, holeview::Picture& picture, bool d3d, int shots, const
 
 int main(int argc, char** argv) {
   std::string data = "holeview-demo", camera = "tee", shot;
-  int hole = 2, width = 640, frames = -1, waterSteps = 0, grid = 0, fog = 0, shots = 8, airFrame = 10;
+  int hole = 2, width = 640, frames = -1, waterSteps = 0, grid = 0, fog = 0, shots = 8;
+  int mainView = 0, pipView = 0, airFrame = 10;
   bool d3d = false, play = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -101,10 +112,16 @@ int main(int argc, char** argv) {
     else if (a == "--play") play = true;
     else if (a == "--shots") shots = std::max(1, std::atoi(next().c_str()));
     else if (a == "--air-frame") airFrame = std::max(1, std::atoi(next().c_str()));
+    else if (a == "--main-view") mainView = std::atoi(next().c_str());
+    else if (a == "--pip-view") pipView = std::atoi(next().c_str());
     else {
       std::fprintf(stderr, "holeview: unknown argument %s\n", a.c_str());
       return 2;
     }
+  }
+  if (mainView < 0 || mainView > 9 || pipView < 0 || pipView > 11) {
+    std::fprintf(stderr, "holeview: Main view 0 to 9, PIP 0 to 11\n");
+    return 2;
   }
   if (grid < 0) {
     std::fprintf(stderr, "holeview: grid off, square, circle, lines or gradient\n");
@@ -133,7 +150,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  if (play) return Play(view, picture, d3d, shots, shot, airFrame);
+  if (play) return Play(view, picture, d3d, shots, shot, static_cast<uint32_t>(pipView) << 12 | static_cast<uint32_t>(mainView) << 16,
+                        airFrame);
   auto draw = [&] {
     if (!d3d) {
       stats = holeview::DrawSoftware(view, picture);

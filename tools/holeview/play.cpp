@@ -21,6 +21,7 @@
 #include "scene/golfdraw.h"
 #include "scene/golferanim.h"
 #include "scene/gridoverlay.h"
+#include "scene/movingcam.h"
 #include "scene/shotanim.h"
 
 namespace holeview {
@@ -72,6 +73,14 @@ class PlayRound : public RoundInterfaceProvider {
     p[0] = f->position.x, p[1] = f->position.y, p[2] = f->position.z;
     std::memcpy(event, f->event.bytes, kBallEventBytes);
     *ended = elapsed >= gFrames.back().ms;
+    return true;
+  }
+  bool ShotReplayFrame(int n, uint32_t* time, float* p, uint8_t* event) override {
+    if (n < 0 || static_cast<size_t>(n) >= gFrames.size()) return false;
+    const Frame& f = gFrames[static_cast<size_t>(n)];
+    *time = f.ms;
+    p[0] = f.position.x, p[1] = f.position.y, p[2] = f.position.z;
+    std::memcpy(event, f.event.bytes, kBallEventBytes);
     return true;
   }
   MemHandle GameUIShape(uint32_t n) override { return n < kShapes ? shapes_[n] : 0; }
@@ -126,9 +135,54 @@ Swing ChooseSwing(const BallState& ball, const Vector3& pin) {
   return best;
 }
 
+// The shot's camera from the golfer's view options, drawn into holeview's picture: a full-screen camera becomes
+// the view drawn (through the module), a picture-in-picture camera draws its inset over the software picture and
+// its clean copy.
+void StartCamera(TGolfView& view, Picture& picture, bool d3d, uint32_t viewChoices, const Vector3& pin,
+                 const Swing& swing, bool putt, const BallState& ball, TBallAnimation& ballAnimation, PlayedShot& result) {
+  MainView = view;
+  ShotCameraStart start;
+  start.from = ball.position;
+  start.aim = start.goal = pin;
+  start.launchSpeed = swing.speed;
+  start.putter = putt;
+  start.hardware = d3d;
+  start.viewChoices = viewChoices;
+  start.screenWidth = view.viewWidth;
+  start.screenHeight = view.viewHeight;
+  start.ball = &ballAnimation;
+  TMountedMovingCamera* camera = StartShotCamera(start);
+  if (!camera) return;
+  result.camera = CameraKindName(camera->kind);
+  static std::vector<uint16_t> insetDepth;
+  CameraViewPainter = [&view, &picture, d3d, &result](TMountedMovingCamera& c) {
+    const int kind = c.run.list && c.run.list->Current() ? c.run.list->Current()->kind : -1;
+    if (kind >= 0 && (result.mounts.empty() || result.mounts.back() != CameraKindName(kind)))
+      result.mounts.push_back(CameraKindName(kind));
+    result.cameraSteps = c.framesDrawn + 1;
+    result.cameraMoved = std::max(result.cameraMoved, std::hypot(c.lastEye.x - c.firstEye.x, c.lastEye.y - c.firstEye.y));
+    if (!c.pip) {
+      if (d3d) view = c.camView;
+      return;
+    }
+    if (d3d || CurrentCameraShot().fraction <= 0.015f) return;
+    const int32_t w = picture.width, h = picture.height;
+    insetDepth.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
+    const Surface16 target{picture.pixels.data(), w, 0, 0, w, h}, depth{insetDepth.data(), w, 0, 0, w, h};
+    if (!DrawInsetView(c.camView, target, depth, CurrentCameraShot().ball)) return;
+    ++result.insetFrames;
+    for (int32_t y = std::max(c.camView.viewTop, 0); y < std::min(c.camView.viewTop + c.camView.viewHeight, h); ++y) {
+      const size_t row = static_cast<size_t>(y) * static_cast<size_t>(w);
+      const int32_t left = std::max(c.camView.viewLeft, 0), right = std::min(c.camView.viewLeft + c.camView.viewWidth, w);
+      std::copy(picture.pixels.begin() + row + left, picture.pixels.begin() + row + right, picture.background.begin() + row + left);
+    }
+  };
+}
+
 }  // namespace
 
-std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, int maxShots, const FrameShown& shown) {
+std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, int maxShots, const FrameShown& shown,
+                                 uint32_t viewChoices) {
   std::vector<PlayedShot> played;
   Vector3 pin;
   if (!PinGroundPoint(&pin)) return played;
@@ -184,7 +238,9 @@ std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, in
     start.ball = &ballAnimation;
     start.swing = &swingAnimation;
     StartShotAnimations(start);
+    if (viewChoices != 0) StartCamera(view, picture, d3d, viewChoices, pin, swing, result.putt, ball, ballAnimation, result);
     AnimationList().SetSceneMode(d3d ? 1 : 0);
+    const Vector3 eye = ViewLookPoint(view);
     bool go = true;
     for (uint32_t t = 0; t < kShotLimit && go; t += kTick) {
       now += kTick;
@@ -197,6 +253,8 @@ std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, in
         StepWater(picture, now);
       }
       ++result.drawnFrames;
+      const Vector3 drawnEye = ViewLookPoint(view);
+      result.viewMoved = std::max(result.viewMoved, std::hypot(drawnEye.x - eye.x, drawnEye.y - eye.y));
       const bool swinging = !swingAnimation.IsFinished() && !swingAnimation.behindEye;
       if (swinging && (d3d ? sprites > 0 : swingAnimation.drawn != 0)) result.golferSeen = true;
       result.inAir = ballAnimation.playing && !ballAnimation.ball.Flag(kBallFlagGrounded);
@@ -206,11 +264,17 @@ std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, in
     }
     played.push_back(result);
     RemoveAllAnimations();
+    CameraViewPainter = nullptr;
     if (!go || result.holed) break;
     at = result.rest;
     if (BallIsWaterSurface(static_cast<uint8_t>(live.lie << 4))) at = ball.position;  // played again from where it was
   }
   RemoveAllAnimations();
+  FullMovingCamera().Finish();
+  PipMovingCamera().Finish();
+  CameraViewPainter = nullptr;
+  CameraShotSampler = nullptr;
+  InsetFigures().clear();
   AnimationList().SetSceneMode(0);
   PresentSceneAnimations = nullptr;
   AnimSurfaces() = AnimationSurfaces{};

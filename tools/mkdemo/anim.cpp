@@ -1,7 +1,8 @@
 // The scene's animation files: the golfer's swing and putt movies with their table, the seven flag cloths, the
-// divot, sand and splash movies, and the start-up movies.
+// divot, sand and splash movies, the ball seen from above spinning three ways, and the start-up movies.
 #include "anim.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
@@ -143,6 +144,29 @@ std::vector<uint8_t> GroundMovie(int frames, int pieces, float spread, float lif
   return Movie(out);
 }
 
+// A ball seen from above with a dark seam across it, eight frames: the seam turns about the ball's centre (turn
+// +1 or -1: the draw and the fade), or rolls from its near edge to its far one (turn 0: backspin).
+std::vector<uint8_t> SpinMovie(int turn) {
+  constexpr int kW = 16, kH = 16, kFrames = 8;
+  constexpr float kRadius = 6.0f, kC = kW / 2.0f;
+  std::vector<shapetools::Image> out;
+  for (int n = 0; n < kFrames; ++n) {
+    Frame16 f(kW, kH);
+    f.Disc(kC, kC, kRadius, {245, 245, 245});
+    const float a = 2.0f * kPi * static_cast<float>(n) / kFrames;
+    if (turn != 0) {
+      const float dx = std::cos(a * static_cast<float>(turn)) * (kRadius - 1), dy = std::sin(a * static_cast<float>(turn)) * (kRadius - 1);
+      f.Line(kC - dx, kC - dy, kC + dx, kC + dy, 1.5f, {90, 90, 100});
+    } else {
+      const float y = kC + std::cos(a) * (kRadius - 1);
+      const float half = std::sqrt(std::max(kRadius * kRadius - (y - kC) * (y - kC), 0.0f)) - 1;
+      if (half > 0) f.Line(kC - half, y, kC + half, y, 1.5f, {90, 90, 100});
+    }
+    out.push_back(f.Image(kW / 2, kH / 2));
+  }
+  return Movie(out);
+}
+
 std::vector<uint8_t> RgbFrame(int w, int h, const std::function<void(int, int, uint8_t*)>& paint) {
   std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
   for (int y = 0; y < h; ++y)
@@ -214,6 +238,9 @@ void WriteAnimations(const fs::path& data) {
   Write(anim / "divot.fsh", GroundMovie(8, 6, 1.2f, 30.0f, {110, 80, 40}, {60, 120, 40}));
   Write(anim / "sand.fsh", GroundMovie(10, 24, 2.0f, 44.0f, {230, 210, 150}, {210, 190, 130}));
   Write(anim / "splash.fsh", GroundMovie(10, 28, 1.6f, 52.0f, {200, 230, 255}, {120, 170, 230}));
+  Write(anim / "drawspin.fsh", SpinMovie(1));
+  Write(anim / "backspin.fsh", SpinMovie(0));
+  Write(anim / "fadespin.fsh", SpinMovie(-1));
   Write(golfer / "g01swing.fsh", GolferSwingMovie(false));
   Write(golfer / "g01putt.fsh", GolferSwingMovie(true));
   const std::string table =

@@ -55,8 +55,9 @@ class NetPlayProgramTest : public ::testing::Test {
   }
   void TearDown() override {
     for (Machine& m : machines_) KillSpawned(m.pid);
+    // NETPLAY_KEEP=1 keeps the machines' folders and logs, to look into a failed run.
     std::error_code ec;
-    fs::remove_all(dir_, ec);
+    if (!std::getenv("NETPLAY_KEEP")) fs::remove_all(dir_, ec);
   }
 
   // A machine of its own: a copy of the demo installation, a registry that has shown the lobby's help before, and

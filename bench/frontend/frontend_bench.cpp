@@ -217,6 +217,8 @@ void BM_LobbyRedraw300Sessions100Players(benchmark::State& state) {
     ClearDirtyRects();
   }
   state.counters["rows"] = NetGamesScreen->games->Size();
+  CloseStatusDialog();
+  ReplaceCurrentScreen(nullptr);
   net::SessionManager = nullptr;
   winapi::registry::UseFile("");
   std::filesystem::remove(registry);

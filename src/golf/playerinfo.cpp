@@ -217,11 +217,10 @@ bool playerInfo_s::readTagged(int mode, SerialTarget* s, bool* ended) {
     if (!m.ok()) break;
   }
   terminateNames(*this);
-  if (currentClub < kClubCount) {
-    SetClub(currentClub);
-  } else {
-    currentClub = clubBefore;
-  }
+  // A refused club keeps the one before; either way the shot type is made to agree with the club (a putt
+  // only with the putter), as a stored record may say otherwise.
+  if (currentClub >= kClubCount) currentClub = clubBefore;
+  SetClub(currentClub);
   return true;
 }
 

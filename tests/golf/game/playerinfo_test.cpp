@@ -210,6 +210,15 @@ TEST(GolferRecord, ClubPastThePutterKeepsThePreviousClub) {
   SerialTarget s = SerialTarget::OverMemory(bytes.data(), bytes.size());
   ASSERT_TRUE(target.Transfer(SERIAL_GET, SERIAL_GET, &s));
   EXPECT_EQ(target.currentClub, 9);
+  // A stored putt stays a putt only with the putter in hand: with the 9 kept it is a full shot again, so the
+  // record reads back the same when written and read once more.
+  bytes[tagOffset(bytes, 33) + 4] = kShotTypePutt;
+  playerInfo_s putt;
+  putt.currentClub = 9;
+  s = SerialTarget::OverMemory(bytes.data(), bytes.size());
+  ASSERT_TRUE(putt.Transfer(SERIAL_GET, SERIAL_GET, &s));
+  EXPECT_EQ(putt.currentClub, 9);
+  EXPECT_EQ(putt.shotType, 0u);
   // The fixed form refuses it too.
   playerInfo_s f = sampleGolfer();
   std::vector<uint8_t> fixed = writeToMemory(f);

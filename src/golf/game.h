@@ -178,6 +178,8 @@ class TGame {
   // Hole-loading queries.
   virtual bool ShowsAllTeeSets() const { return false; }
   virtual bool ShowsCrowdAndScenery() const { return true; }
+  // The range's ball cart drives across the hole.
+  virtual bool HasBallCart() const { return false; }
   // Whether the golfers' levels also preset the further option bytes (in a network game).
   virtual bool AppliesLevelPresets() const { return networked != 0; }
 

@@ -326,6 +326,7 @@ class TDrivingRangeGame : public TGame {
   bool LoadFromStream(SerialTarget* stream) override;
   bool ShowsAllTeeSets() const override { return true; }
   bool ShowsCrowdAndScenery() const override { return false; }
+  bool HasBallCart() const override { return facility == 0; }
   bool UsesHandicaps() const override { return false; }
   // Target 0..10: its distance from the tee for the facility.
   void SetRangeTarget(int index);

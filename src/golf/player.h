@@ -20,6 +20,7 @@ class TPlayer : public playerInfo_s {
 
   // Play on the current hole (cleared when a hole starts) and the network handshake.
   uint32_t holedOut = 0;         // holed out, or picked up at the stroke limit
+  uint32_t hitCart = 0;          // its ball struck the range's cart; cleared when the cart drives on
   uint32_t shootoffDone = 0;     // has played its shot of the running shoot-off
   Vector3 stance{};              // where the golfer stands to play
   uint32_t machineId = 0;        // the machine that plays this golfer

@@ -175,19 +175,12 @@ void TGreenCaddieAnimation::UpdateScreenPlacement() {
     return;
   }
   // Placed by a point 2.0 above where it stands, its depth value 2.0 nearer.
-  const Vector3 standing = world;
-  world.z += 2.0f;
-  TMovieAnimation::UpdateScreenPlacement();
-  world = standing;
+  PlaceByPointAbove(2.0f);
   const bool full = view->viewWidth == Facts().screenWidth;
   depthValue = MovieDepthValue(std::max(0.0f, depth - 2.0f), full);
   if (behindEye) return;
-  ScreenPointF a, b;
-  view->ProjectToScreenFloat(world, &a);
-  view->ProjectToScreenFloat(Vector3{world.x, world.y, world.z + 1.0f}, &b);
-  const float perUnit = std::fabs(b.y - a.y);
-  // The images are drawn 32 pixels to the world unit, twice as large in the inset.
-  scale = std::max(1, static_cast<int32_t>(std::min(perUnit / 32.0f, 16.0f) * (pip ? 2.0f : 1.0f) * 65536.0f));
+  // Twice as large in the inset.
+  scale = WorldUnitScale(*view, world, pip ? 2.0f : 1.0f);
 }
 
 TGreenCaddieAnimation* GreenCaddie(bool back, bool pip) { return gCaddies[CaddieSlot(back, pip)].get(); }

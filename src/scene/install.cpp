@@ -4,6 +4,8 @@
 
 #include "framework/core/services.h"
 #include "scene/animlist.h"
+#include "golf/game.h"
+#include "scene/ballcart.h"
 #include "scene/golfdraw.h"
 #include "scene/golferanim.h"
 #include "scene/holedraw.h"
@@ -48,11 +50,15 @@ class Scene : public SceneProvider {
     holeReleased_ = false;
     BuildSkyDome();
     ResetWaterForHole(CurrentHoleScene().header.glint);
+    FreeBallCart();
+    if (TGame* game = CurrentGame(); game && game->HasBallCart() && LoadBallCart(Facts().dataFolder))
+      PlaceBallCart(&MainView);
   }
   void ReleaseHoleScene() override {
     holeReleased_ = true;
     EndShotAnimations();
     FreeGreenCaddieAnimations();
+    FreeBallCart();
     FreeSkyDome();
   }
   int PlayMovie(const char* name) override { return PlayMovieFile(name) == 0 ? 1 : 0; }

@@ -85,6 +85,14 @@ int32_t FrameTimeForRate(int32_t rate) {
   return static_cast<int32_t>(std::clamp<int64_t>(t, 0x10000, 0x7FFFFFFF));
 }
 
+int32_t WorldUnitScale(const TGolfView& view, const Vector3& at, float factor) {
+  ScreenPointF a, b;
+  view.ProjectToScreenFloat(at, &a);
+  view.ProjectToScreenFloat(Vector3{at.x, at.y, at.z + 1.0f}, &b);
+  const float perUnit = std::fabs(b.y - a.y);
+  return std::max(1, static_cast<int32_t>(std::min(perUnit / 32.0f, 16.0f) * factor * 65536.0f));
+}
+
 TMovieAnimation::TMovieAnimation() {
   clip = MARect{0, 0, Facts().screenWidth, Facts().screenHeight};
 }
@@ -251,4 +259,11 @@ void TMovieAnimation::UpdateScreenPlacement() {
   }
   depthValue = MovieDepthValue(depth, full);
   screenPosition = {static_cast<int32_t>(std::lround(screenX)), static_cast<int32_t>(std::lround(screenY))};
+}
+
+void TMovieAnimation::PlaceByPointAbove(float lift) {
+  const Vector3 standing = world;
+  world.z += lift;
+  TMovieAnimation::UpdateScreenPlacement();
+  world = standing;
 }

@@ -26,6 +26,9 @@ uint16_t MovieDepthValue(float depth, bool fullView);
 // Frame time (16.16 ms) of a rate in frames a second (16.16); a rate so high that a frame would last under a
 // millisecond counts as 1 ms.
 int32_t FrameTimeForRate(int32_t rate);
+// The 16.16 scale of a movie drawn 32 pixels to the world unit standing at `at` in `view` (times `factor`), from
+// 1/65536 up to 16 times.
+int32_t WorldUnitScale(const TGolfView& view, const Vector3& at, float factor = 1.0f);
 
 class TMovieAnimation : public TGolfAnimation {
  public:
@@ -48,6 +51,8 @@ class TMovieAnimation : public TGolfAnimation {
   virtual void ReleaseFrames();
   virtual void SetFrameDuration(int32_t rate) { frameTime = FrameTimeForRate(rate); }
   virtual void UpdateScreenPlacement();
+  // The base placement of the point `lift` above the world position (which stays as it is).
+  void PlaceByPointAbove(float lift);
   // Draws the present frame as another view would show it (a camera's inset) onto `s` within `clip`, leaving
   // this animation's own placement as it was; the rectangle covered (empty when nothing was drawn).
   MARect DrawInView(TGolfView* other, const AnimationSurfaces& s, const MARect& clip);

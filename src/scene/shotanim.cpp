@@ -17,6 +17,7 @@
 #include "golf/player.h"
 #include "platformlib/gfx/windowdesc.h"
 #include "scene/ballanim.h"
+#include "scene/ballcart.h"
 #include "scene/blimpcam.h"
 #include "scene/golfdraw.h"
 #include "scene/golferanim.h"
@@ -260,6 +261,7 @@ bool StartShotAnimationsNow() {
   start.ball = &scene.ball;
   start.swing = &scene.swing;
   StartShotAnimations(start);
+  StartBallCart(&MainView, CartBallSource{&scene.ball, golfer});
   StartRoundShotCamera(*game, *golfer, scene.ball, start.from);
   return true;
 }

@@ -55,17 +55,18 @@ class SoundLayer : public SoundProvider {
       CDMusic().Refresh();
     }
   }
-  uint32_t PlaySample(const char* name) override {
+  uint32_t PlaySample(const char* name) override { return PlayEffect(name, 70); }
+  uint32_t PlayEffect(const char* name, int volume) override {
     if (!name || !*name) return 0;
     size_t i = 0;
     while (i < names_.size() && names_[i] != name) ++i;
     if (i == names_.size()) {
       TSoundADV* o = new (std::nothrow) TSoundADV(name, 0);
       if (!o) return 0;
-      o->SetVolume(70);
       names_.emplace_back(name);
       samples_.push_back(o);
     }
+    samples_[i]->SetVolume(volume);
     samples_[i]->Play();
     return kSampleHandles + static_cast<uint32_t>(i);
   }

@@ -21,7 +21,9 @@
 
 namespace holeview {
 
-bool LoadDemoHole(const std::string& folder, int hole, std::string& error) {
+namespace {
+
+bool OpenCourseList(const std::string& folder, std::string& error) {
   if (!std::filesystem::exists(folder + "/DATA/COURSES/SEDGEFEN")) {
     if (!mkdemo::MakeDemoInstallation(folder, {}, error)) return false;
   }
@@ -31,11 +33,10 @@ bool LoadDemoHole(const std::string& folder, int hole, std::string& error) {
     error = "no course list in " + folder;
     return false;
   }
-  CourseRecord record{};
-  if (GetCourseInfo(FindCourseByName("SEDGEFEN"), &record) != 0) {
-    error = "SEDGEFEN is not installed in " + folder;
-    return false;
-  }
+  return true;
+}
+
+bool LoadHoleOf(const CourseRecord& record, int hole, std::string& error) {
   if (LoadCourse(record, &error) != kCourseLoadOk) return false;
   if (LoadCourseHole(hole - 1) != 0) {
     error = "hole " + std::to_string(hole) + " did not load";
@@ -46,6 +47,28 @@ bool LoadDemoHole(const std::string& folder, int hole, std::string& error) {
   InitDepthBands();
   ResetWaterForHole(CurrentHoleScene().header.glint);
   return true;
+}
+
+}  // namespace
+
+bool LoadDemoHole(const std::string& folder, int hole, std::string& error) {
+  if (!OpenCourseList(folder, error)) return false;
+  CourseRecord record{};
+  if (GetCourseInfo(FindCourseByName("SEDGEFEN"), &record) != 0) {
+    error = "SEDGEFEN is not installed in " + folder;
+    return false;
+  }
+  return LoadHoleOf(record, hole, error);
+}
+
+bool LoadDemoRange(const std::string& folder, std::string& error) {
+  if (!OpenCourseList(folder, error)) return false;
+  const CourseRecord* range = GetDrivingRangeRecord();
+  if (!range) {
+    error = "no driving range is installed in " + folder;
+    return false;
+  }
+  return LoadHoleOf(*range, 1, error);
 }
 
 int CameraByName(const std::string& name) {

@@ -23,6 +23,8 @@ struct Picture {
 // Makes (when `folder` has none) and loads the demo installation in `folder` as drive C, then hole `hole` (1-18)
 // of SEDGEFEN. False with the reason.
 bool LoadDemoHole(const std::string& folder, int hole, std::string& error);
+// The same for the installation's driving range (its one hole).
+bool LoadDemoRange(const std::string& folder, std::string& error);
 // Camera by name: "tee", "fairway", "green" (-1 for others).
 int CameraByName(const std::string& name);
 // Sets up a full-screen view of the given width (640 or 800) at camera 0-2.
@@ -65,12 +67,17 @@ struct PlayedShot {
   int cameraSteps = 0, insetFrames = 0;
   float cameraMoved = 0.0f;
   float viewMoved = 0.0f;  // how far the eye of the main view drawn moved over the ground from the shot's start
+  // The range: the ball cart's count of hits when this shot's ball struck it (0: it did not), whether it blew up,
+  // and in the frame just drawn whether it was drawn and whether its explosion plays.
+  int cartHit = 0;
+  bool cartBlownUp = false, cartDrawn = false, cartExploding = false;
 };
 // Called after each drawn frame; false ends the play.
 using FrameShown = std::function<bool(int shot, const PlayedShot& sofar, const Picture& picture)>;
 // `viewChoices`: the golfer's Display choices (PIP bits 12-15, Main view bits 16-19) whose cameras follow each
-// shot; 0 none.
+// shot; 0 none. `range`: the loaded hole is the driving range; its ball cart drives across it and each shot, played
+// from the tee, is timed and aimed to meet the cart, seen from a view between the tee and the cart's line.
 std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, int maxShots, const FrameShown& shown,
-                                 uint32_t viewChoices = 0);
+                                 uint32_t viewChoices = 0, bool range = false);
 
 }  // namespace holeview

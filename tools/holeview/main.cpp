@@ -2,6 +2,7 @@
 //   holeview [--data DIR] [--hole N] [--camera tee|fairway|green] [--software|--d3d] [--res 640|800]
 //            [--shot file.tga] [--frames N] [--water-steps N] [--grid off|square|circle|lines|gradient]
 //            [--fog 0-3] [--play [--shots N] [--main-view N] [--pip-view M] [--air-frame N]]
+//            [--range [--cart-shots PREFIX]]
 // With a display it shows the hole in a window: arrows turn and move the camera, 1-3 choose the cameras,
 // Escape ends; the water moves 30 times a second. --frames N draws N frames and ends (timing on standard output);
 // --water-steps N then runs N steps of the water's animation (33 ms apart); --shot writes the last frame. --grid draws
@@ -10,7 +11,9 @@
 // 8 by default), each shot's animations shown; one line a shot on standard output, and --shot writes a frame of the
 // first shot with the ball in the air (the --air-frame'th, 10 by default). --main-view and --pip-view set the
 // golfer's Main view (0-9) and PIP (0-11) choices, whose cameras then follow each shot (full-screen cameras need
-// --d3d; the inset is drawn in software).
+// --d3d; the inset is drawn in software). --range plays the driving range instead: its ball cart drives across
+// it and every shot from the tee is timed to strike it, the third blowing it up; --cart-shots writes PREFIX-drive.tga,
+// PREFIX-hit.tga and PREFIX-blast.tga (the cart driving, just struck, blowing up).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,6 +22,7 @@
 #include <string>
 
 #include "holeview.h"
+#include "winapi/testing.h"
 #ifdef HOLEVIEW_SDL
 #include <SDL.h>
 #endif
@@ -27,8 +31,21 @@ namespace {
 
 // The hole played; with a display each frame is shown in a window (Escape ends).
 int Play(TGolfView& view, holeview::Picture& picture, bool d3d, int shots, const std::string& shotFile,
-         uint32_t viewChoices, int airFrame) {
+         uint32_t viewChoices, int airFrame, bool range, const std::string& cartShots) {
   bool written = shotFile.empty();
+  // The range's pictures: the cart after a while of driving, the frame it is struck, a few frames into its blast.
+  int driveFrames = 0, blastFrames = 0, lastHit = 0;
+  bool driveWritten = cartShots.empty(), blastWritten = cartShots.empty();
+  const auto cartPictures = [&](const holeview::PlayedShot& s, const holeview::Picture& p) {
+    if (cartShots.empty()) return;
+    if (!driveWritten && s.cartDrawn && !s.cartExploding && ++driveFrames == 25)
+      driveWritten = holeview::WriteTga(p, cartShots + "-drive.tga");
+    if (s.cartHit > lastHit) {
+      lastHit = s.cartHit;
+      if (lastHit == 1) holeview::WriteTga(p, cartShots + "-hit.tga");
+    }
+    if (!blastWritten && s.cartExploding && ++blastFrames == 5) blastWritten = holeview::WriteTga(p, cartShots + "-blast.tga");
+  };
 #ifdef HOLEVIEW_SDL
   SDL_Window* window = nullptr;
   SDL_Surface* screen = nullptr;
@@ -44,6 +61,7 @@ int Play(TGolfView& view, holeview::Picture& picture, bool d3d, int shots, const
   const auto shown = [&](int shot, const holeview::PlayedShot& s, const holeview::Picture& p) {
     // A frame a little into the first flight, the ball well clear of the golfer.
     if (!written && shot == 0 && s.inAir && s.airFrames == airFrame) written = holeview::WriteTga(p, shotFile);
+    cartPictures(s, p);
 #ifdef HOLEVIEW_SDL
     if (frame) {
       SDL_Event e;
@@ -61,7 +79,8 @@ int Play(TGolfView& view, holeview::Picture& picture, bool d3d, int shots, const
 #endif
     return true;
   };
-  const std::vector<holeview::PlayedShot> played = holeview::PlayHole(view, picture, d3d, shots, shown, viewChoices);
+  const std::vector<holeview::PlayedShot> played =
+      holeview::PlayHole(view, picture, d3d, shots, shown, viewChoices, range);
 #ifdef HOLEVIEW_SDL
   if (frame) SDL_FreeSurface(frame);
   if (window) SDL_DestroyWindow(window);
@@ -74,6 +93,11 @@ int Play(TGolfView& view, holeview::Picture& picture, bool d3d, int shots, const
                 s.putt ? "putt" : "swing", s.from.x, s.from.y, s.rest.x, s.rest.y, s.restLie & 0x0F,
                 s.holed ? ", holed" : "", s.recordedFrames, s.drawnFrames, s.golferSeen ? ", golfer seen" : "",
                 s.ballFlew ? ", ball in the air" : "");
+  if (range)
+    for (size_t i = 0; i < played.size(); ++i)
+      std::printf("cart after shot %zu: %s%s\n", i + 1,
+                  played[i].cartHit ? ("hit " + std::to_string(played[i].cartHit)).c_str() : "missed",
+                  played[i].cartBlownUp ? ", blew up" : "");
   for (const holeview::PlayedShot& s : played) {
     if (s.camera.empty()) continue;
     std::string mounts;
@@ -94,7 +118,8 @@ int main(int argc, char** argv) {
   std::string data = "holeview-demo", camera = "tee", shot;
   int hole = 2, width = 640, frames = -1, waterSteps = 0, grid = 0, fog = 0, shots = 8;
   int mainView = 0, pipView = 0, airFrame = 10;
-  bool d3d = false, play = false;
+  bool d3d = false, play = false, range = false;
+  std::string cartShots;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : std::string(); };
@@ -110,6 +135,8 @@ int main(int argc, char** argv) {
     else if (a == "--grid") grid = holeview::GridModeByName(next());
     else if (a == "--fog") fog = std::clamp(std::atoi(next().c_str()), 0, 3);
     else if (a == "--play") play = true;
+    else if (a == "--range") range = play = true;
+    else if (a == "--cart-shots") cartShots = next();
     else if (a == "--shots") shots = std::max(1, std::atoi(next().c_str()));
     else if (a == "--air-frame") airFrame = std::max(1, std::atoi(next().c_str()));
     else if (a == "--main-view") mainView = std::atoi(next().c_str());
@@ -133,7 +160,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string error;
-  if (!holeview::LoadDemoHole(data, hole, error)) {
+  if (range ? !holeview::LoadDemoRange(data, error) : !holeview::LoadDemoHole(data, hole, error)) {
     std::fprintf(stderr, "holeview: %s\n", error.c_str());
     return 1;
   }
@@ -150,8 +177,12 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  if (range) {
+    // A hit counts once in ten seconds of the clock, which runs here a frame time a frame.
+    winapi::testing::UseVirtualClock(true, 1);
+  }
   if (play) return Play(view, picture, d3d, shots, shot, static_cast<uint32_t>(pipView) << 12 | static_cast<uint32_t>(mainView) << 16,
-                        airFrame);
+                        airFrame, range, cartShots);
   auto draw = [&] {
     if (!d3d) {
       stats = holeview::DrawSoftware(view, picture);

@@ -18,11 +18,13 @@
 #include "platformlib/gfx/vortel.h"
 #include "scene/animlist.h"
 #include "scene/ballanim.h"
+#include "scene/ballcart.h"
 #include "scene/golfdraw.h"
 #include "scene/golferanim.h"
 #include "scene/gridoverlay.h"
 #include "scene/movingcam.h"
 #include "scene/shotanim.h"
+#include "winapi/testing.h"
 
 namespace holeview {
 namespace {
@@ -181,8 +183,22 @@ void StartCamera(TGolfView& view, Picture& picture, bool d3d, uint32_t viewChoic
 
 }  // namespace
 
+namespace {
+
+// Where the range's shot should meet the cart: a point on its line toward the end it drives to, and how long after
+// a shot's animations start the recorded ball first comes within the cart's reach of it (ms; the recording's end
+// when it never does).
+uint32_t ReachTime(const Vector3& p) {
+  for (const Frame& f : gFrames)
+    if (std::fabs(f.position.x - p.x) <= 1.5f && std::fabs(f.position.y - p.y) <= 1.8f && f.position.z - p.z <= 1.5f)
+      return f.ms;
+  return gFrames.empty() ? 0 : gFrames.back().ms;
+}
+
+}  // namespace
+
 std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, int maxShots, const FrameShown& shown,
-                                 uint32_t viewChoices) {
+                                 uint32_t viewChoices, bool range) {
   std::vector<PlayedShot> played;
   Vector3 pin;
   if (!PinGroundPoint(&pin)) return played;
@@ -193,7 +209,9 @@ std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, in
   RoundInterfaceProvider* previous = Svc().round;
   Svc().round = &round;
   BallSetReplaySink(BallReplaySink{nullptr, StartRecording, AppendFrame, nullptr});
-  BallSetCup(pin);
+  // The range's targets have no cups.
+  if (range) BallClearCup();
+  else BallSetCup(pin);
   BallSetWind(8, 0x3000);
   AnimationList().SetSceneMode(d3d ? 1 : 0);
   PresentSceneAnimations = [] {};  // each frame below draws the scene itself
@@ -203,29 +221,116 @@ std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, in
 
   TBallAnimation ballAnimation;
   TGolferAnimation swingAnimation;
+  const bool cart = range && LoadBallCart("\\DATA");
+  if (cart) PlaceBallCart(&view);
+  const CartBallSource cartBall{&ballAnimation, nullptr};
   Vector3 at = tee;
   uint32_t now = 1000;
-  for (int shot = 0; shot < maxShots; ++shot) {
+  uint32_t impactDelay = 0;  // from a shot's start to the ball leaving, found by a silent run of the first swing
+  bool delayKnown = false;
+  bool go = true;
+  for (int shot = 0; shot < maxShots && go; ++shot) {
     BallState ball = BallAt(at);
-    const Swing swing = ChooseSwing(ball, pin);
     PlayedShot result;
     result.from = ball.position;
     result.putt = OnPuttingSurface(ball.lie);
+    // One frame: the animations step, the picture is drawn and shown.
+    const auto frame = [&]() {
+      now += kTick;
+      if (winapi::testing::VirtualClockOn()) winapi::testing::AdvanceClock(kTick);
+      const int hitsBefore = BallCartHits();
+      UpdateAnimationList(now);
+      int sprites = 0;
+      if (d3d) {
+        sprites = DrawDirect3D(view, picture).animationSprites;
+        result.sprites = std::max(result.sprites, sprites);
+      } else {
+        StepWater(picture, now);
+      }
+      ++result.drawnFrames;
+      if (TBallCartAnimation* c = BallCart()) {
+        if (BallCartHits() != hitsBefore && BallCartHits() > 0) result.cartHit = BallCartHits();
+        result.cartExploding = c->Exploding();
+        result.cartBlownUp = result.cartBlownUp || result.cartExploding;
+        result.cartDrawn = d3d ? !c->behindEye : c->drawn != 0;
+      }
+      return sprites;
+    };
+    const auto drawStill = [&]() {
+      if (d3d) return;
+      DrawSoftware(view, picture);
+      AnimSurfaces() = AnimationSurfaces{{picture.pixels.data(), picture.width, picture.height, picture.width},
+                                         {picture.background.data(), picture.width, picture.height, picture.width},
+                                         picture.depth.data()};
+    };
+    Vector3 target = pin;
+    Swing swing;
+    if (cart) {
+      // The shot meets the cart: aimed at a point on its line toward the end it drives to, played when the cart
+      // will be there as the ball arrives. Meanwhile the cart drives on its own.
+      TBallCartAnimation& c = *BallCart();
+      for (int tries = 0; tries < 8 && go; ++tries) {
+        const float direction = c.Exploding() || c.velocity.x == 0.0f ? 0.0f : (c.velocity.x > 0.0f ? 1.0f : -1.0f);
+        target = Vector3{direction * 41.0f, c.world.y, 0.0f};
+        target.z = GetTerrainHeight(target.x, target.y);
+        swing = ChooseSwing(ball, target);
+        BallState trial = ball;
+        Launch(&trial, target, swing.speed, swing.angle, swing.spin);
+        BallRunShot(&trial, kBallStepSeconds, true);
+        // The cart is to reach the ball where it comes to rest, a moment after it does.
+        const Vector3 meet = trial.position;
+        if (!delayKnown) {
+          // The swing alone, drawn nowhere, until the ball leaves.
+          const AnimationSurfaces kept = AnimSurfaces();
+          AnimSurfaces() = AnimationSurfaces{};
+          ShotAnimationStart dry;
+          dry.view = &view, dry.from = ball.position, dry.lie = ball.lie, dry.pinTop = pinTop;
+          dry.ball = &ballAnimation, dry.swing = &swingAnimation;
+          AnimationList().SetSceneMode(0);
+          StartShotAnimations(dry);
+          uint32_t t = 0;
+          for (; t < 10000 && !ballAnimation.playing; t += kTick) UpdateAnimationList(100000 + t);
+          impactDelay = t, delayKnown = true;
+          RemoveAllAnimations();
+          ballAnimation.ResetBall();
+          AnimationList().SetSceneMode(d3d ? 1 : 0);
+          AnimSurfaces() = kept;
+        }
+        const float eyeBack = 18.0f;
+        const float toTee = std::hypot(tee.x - target.x, tee.y - target.y);
+        PlaceViewBehind(view, Vector3{target.x + (tee.x - target.x) * eyeBack / toTee,
+                                      target.y + (tee.y - target.y) * eyeBack / toTee, target.z}, target);
+        drawStill();
+        AnimationList().SetSceneMode(d3d ? 1 : 0);
+        StartBallCart(&view, cartBall);
+        const float unitsPerMs = TBallCartAnimation::kSpeed * static_cast<float>(TBallCartAnimation::kStepRate >> 16) / 1000.0f;
+        const float arrive = direction == 0.0f ? -1.0f : (meet.x - c.world.x) / (direction * unitsPerMs);
+        const float wait = arrive - static_cast<float>(impactDelay + ReachTime(meet) + 200);
+        // Too late for this crossing: the cart drives to its end and turns (or finishes blowing up) first.
+        const float driveFor = wait >= 0.0f ? wait : std::max(arrive, 0.0f) + 600.0f;
+        for (float t = 0.0f; t + kTick / 2.0f < driveFor && go; t += kTick) {
+          frame();
+          go = !shown || shown(shot, result, picture);
+        }
+        if (wait >= 0.0f) break;
+      }
+    } else {
+      target = pin;
+      swing = ChooseSwing(ball, pin);
+    }
+    if (!go) break;
     BallState live = ball;
-    Launch(&live, pin, swing.speed, swing.angle, swing.spin);
+    Launch(&live, target, swing.speed, swing.angle, swing.spin);
     BallRunShot(&live, kBallStepSeconds, true);
     result.rest = live.position;
     result.restLie = live.lie;
     result.holed = live.Flag(kBallFlagHoled) != 0;
     result.recordedFrames = static_cast<int>(gFrames.size());
 
-    // Seen from behind the ball, toward the pin.
-    PlaceViewBehind(view, ball.position, pin);
-    if (!d3d) {
-      DrawSoftware(view, picture);
-      AnimSurfaces() = AnimationSurfaces{{picture.pixels.data(), picture.width, picture.height, picture.width},
-                                         {picture.background.data(), picture.width, picture.height, picture.width},
-                                         picture.depth.data()};
+    // Seen from behind the ball, toward the pin (on the range the view that waited for the cart).
+    if (!cart) {
+      PlaceViewBehind(view, ball.position, pin);
+      drawStill();
     }
     ShotAnimationStart start;
     start.view = &view;
@@ -238,21 +343,12 @@ std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, in
     start.ball = &ballAnimation;
     start.swing = &swingAnimation;
     StartShotAnimations(start);
-    if (viewChoices != 0) StartCamera(view, picture, d3d, viewChoices, pin, swing, result.putt, ball, ballAnimation, result);
+    if (cart) StartBallCart(&view, cartBall);
+    if (viewChoices != 0) StartCamera(view, picture, d3d, viewChoices, target, swing, result.putt, ball, ballAnimation, result);
     AnimationList().SetSceneMode(d3d ? 1 : 0);
     const Vector3 eye = ViewLookPoint(view);
-    bool go = true;
     for (uint32_t t = 0; t < kShotLimit && go; t += kTick) {
-      now += kTick;
-      UpdateAnimationList(now);
-      int sprites = 0;
-      if (d3d) {
-        sprites = DrawDirect3D(view, picture).animationSprites;
-        result.sprites = std::max(result.sprites, sprites);
-      } else {
-        StepWater(picture, now);
-      }
-      ++result.drawnFrames;
+      const int sprites = frame();
       const Vector3 drawnEye = ViewLookPoint(view);
       result.viewMoved = std::max(result.viewMoved, std::hypot(drawnEye.x - eye.x, drawnEye.y - eye.y));
       const bool swinging = !swingAnimation.IsFinished() && !swingAnimation.behindEye;
@@ -266,10 +362,11 @@ std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, in
     RemoveAllAnimations();
     CameraViewPainter = nullptr;
     if (!go || result.holed) break;
-    at = result.rest;
-    if (BallIsWaterSurface(static_cast<uint8_t>(live.lie << 4))) at = ball.position;  // played again from where it was
+    at = range ? tee : result.rest;
+    if (!range && BallIsWaterSurface(static_cast<uint8_t>(live.lie << 4))) at = ball.position;  // played again from where it was
   }
   RemoveAllAnimations();
+  FreeBallCart();
   FullMovingCamera().Finish();
   PipMovingCamera().Finish();
   CameraViewPainter = nullptr;

@@ -217,12 +217,83 @@ std::vector<uint8_t> CaddieMovie(bool back) {
   return Movie(frames);
 }
 
+// The range's ball cart seen side on, facing left (or right, mirrored): a yellow body with its driver under a
+// roof, the ball picker's gang of discs trailing behind. Drawn 32 pixels to the world unit, 4 long and 2 high;
+// the hot spot is the point 2.0 above the ground under its middle. The four driving frames turn the wheels and
+// bob the body; the explosion frames follow.
+constexpr int kCartW = 136, kCartH = 72, kCartGround = 70;
+
+shapetools::Image CartFrame(int n, bool left) {
+  Frame16 f(kCartW, kCartH);
+  const auto X = [left](float x) { return left ? x : kCartW - 1 - x; };
+  const float bob = (n % 2) ? 1.0f : 0.0f;
+  const Rgb body{235, 200, 30}, dark{40, 40, 45}, cage{150, 150, 160}, skin{224, 176, 128}, shirt{200, 40, 40};
+  // Picker gang behind.
+  for (int d = 0; d < 4; ++d) f.Disc(X(100 + 9 * d), kCartGround - 7, 6.5f, cage);
+  f.Line(X(84), kCartGround - 16, X(126), kCartGround - 10, 2, cage);
+  // Body, bonnet and roof on its posts.
+  const int l = static_cast<int>(std::min(X(12), X(92))), r = static_cast<int>(std::max(X(12), X(92)));
+  f.c.Box(l, kCartGround - 34 - static_cast<int>(bob), r, kCartGround - 16 - static_cast<int>(bob), body);
+  f.c.Box(l, kCartGround - 20 - static_cast<int>(bob), r, kCartGround - 18 - static_cast<int>(bob), {60, 120, 40});
+  f.Line(X(8), kCartGround - 22 - bob, X(24), kCartGround - 30 - bob, 5, body);
+  f.Line(X(38), kCartGround - 34 - bob, X(40), kCartGround - 64 - bob, 3, dark);
+  f.Line(X(84), kCartGround - 34 - bob, X(84), kCartGround - 64 - bob, 3, dark);
+  f.Line(X(32), kCartGround - 64 - bob, X(90), kCartGround - 64 - bob, 5, {250, 250, 245});
+  // The driver.
+  f.Line(X(60), kCartGround - 36 - bob, X(60), kCartGround - 50 - bob, 9, shirt);
+  f.Disc(X(60), kCartGround - 55 - bob, 5, skin);
+  f.Line(X(58), kCartGround - 44 - bob, X(44), kCartGround - 40 - bob, 3, skin);
+  f.Disc(X(42), kCartGround - 42 - bob, 4, dark);  // wheel he steers
+  // Wheels with a spoke that turns a quarter each frame.
+  for (float cx : {26.0f, 78.0f}) {
+    const float cy = kCartGround - 9;
+    f.Disc(X(cx), cy, 9, dark);
+    f.Disc(X(cx), cy, 4, cage);
+    const float a = kPi / 2 * static_cast<float>(n) * (left ? -1.0f : 1.0f);
+    f.Line(X(cx) - 7 * std::cos(a), cy - 7 * std::sin(a), X(cx) + 7 * std::cos(a), cy + 7 * std::sin(a), 2, {90, 90, 95});
+  }
+  return f.Image(kCartW / 2, kCartGround - 64);
+}
+
+// The blast: a fireball that swells and darkens into smoke, pieces of the cart flung out and falling.
+shapetools::Image ExplosionFrame(int n, int frames) {
+  constexpr int kW = 176, kH = 150, kGround = 146;
+  Frame16 f(kW, kH);
+  const float t = static_cast<float>(n + 1) / static_cast<float>(frames);
+  const float r = 14.0f + 52.0f * std::sqrt(t);
+  const float cy = kGround - 20 - 40 * t;
+  const Rgb outer = t < 0.6f ? Rgb{240, 120, 20} : Rgb{90, 80, 75};
+  const Rgb inner = t < 0.6f ? Rgb{255, 230, 90} : Rgb{130, 120, 110};
+  f.Disc(kW / 2.0f, cy, r, outer);
+  f.Disc(kW / 2.0f, cy + r * 0.2f, r * (t < 0.6f ? 0.6f : 0.8f), inner);
+  for (int p = 0; p < 10; ++p) {
+    const float dir = (static_cast<float>(p) / 9.0f - 0.5f) * 2.6f;
+    const float x = kW / 2.0f + std::sin(dir) * (20 + 70 * t);
+    const float y = kGround - 20 - std::cos(dir) * 90 * t + 120 * t * t;
+    f.Disc(x, std::min(y, kGround - 3.0f), 3.0f, p % 2 ? Rgb{235, 200, 30} : Rgb{40, 40, 45});
+  }
+  return f.Image(kW / 2, kGround - 64);
+}
+
+std::vector<uint8_t> BallCartMovie(bool left) {
+  std::vector<shapetools::Image> frames;
+  for (int n = 0; n < 4; ++n) frames.push_back(CartFrame(n, left));
+  constexpr int kBlast = 10;
+  for (int n = 0; n < kBlast; ++n) frames.push_back(ExplosionFrame(n, kBlast));
+  return Movie(frames);
+}
+
 void Write(const fs::path& path, const std::vector<uint8_t>& bytes) {
   fs::create_directories(path.parent_path());
   if (!shapetools::writefile(path.string(), bytes)) throw std::runtime_error("cannot write " + path.string());
 }
 
 }  // namespace
+
+void WriteBallCartMovies(const fs::path& range) {
+  Write(range / "rbalcart.fsh", BallCartMovie(false));
+  Write(range / "lbalcart.fsh", BallCartMovie(true));
+}
 
 std::vector<uint8_t> GolferSwingMovie(bool putt) {
   return putt ? SwingMovie(6, 3, 6, 30.0f, 35.0f) : SwingMovie(9, 5, 10, 250.0f, 230.0f);

@@ -12,5 +12,8 @@ std::vector<uint8_t> GolferSwingMovie(bool putt);
 // DATA\ANIM (flags, divot, sand, splash), DATA\GOLFER (swing and putt, "G01SWING.TAB") and the start-up movies
 // in DATA\MOVIES.
 void WriteAnimations(const std::filesystem::path& data);
+// The range's ball cart, "rbalcart.fsh" and "lbalcart.fsh" (facing right and left): a four-frame driving loop,
+// then the frames of its explosion.
+void WriteBallCartMovies(const std::filesystem::path& range);
 
 }  // namespace mkdemo

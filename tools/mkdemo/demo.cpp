@@ -251,6 +251,7 @@ void writeRange(const fs::path& courses, bool archives) {
   writeScene(folder, "RANGE", 0, archives);
   const GeneratedHole range = GenerateRange();
   writeHole(folder, 1, range.terrain, HoleHeaderText(range, 4), archives);
+  WriteBallCartMovies(folder);
 }
 
 // The modem screen's phone book: format word 512, the count, then 40-byte records (name in 18 bytes, number in

@@ -246,6 +246,30 @@ std::vector<Synth> Synths() {
                    Mix(w, Hiss(0.05, 0.3, 0.4, Decay(120), seed), 0);
                    return w;
                  }});
+  // The range's ball cart: its driver's horn once and twice, its motor catching again, the ball on its cage, the
+  // blast.
+  s.push_back({"cart1", false, [](uint32_t) { return Tone(0.35, 440, 440, 2, 0.4); }});
+  s.push_back({"cart2", false, [](uint32_t) {
+                 Wave w = Tone(0.2, 440, 440, 2, 0.4);
+                 Mix(w, Tone(0.35, 392, 392, 2, 0.4), 0.3);
+                 return w;
+               }});
+  s.push_back({"cart3", false, [](uint32_t seed) {
+                 Wave w = Bursts(10, 0.09, 0.6, 0.4, seed);
+                 Mix(w, Tone(1.0, 60, 110, 1, 0.3), 0);
+                 return w;
+               }});
+  s.push_back({"carthit", false, [](uint32_t seed) {
+                 Wave w = Tone(0.5, 1900, 1850, 9, 0.35);
+                 Mix(w, Tone(0.5, 2750, 2700, 11, 0.2), 0);
+                 Mix(w, Hiss(0.05, 0.3, 0.4, Decay(120), seed), 0);
+                 return w;
+               }});
+  s.push_back({"cartexpl", false, [](uint32_t seed) {
+                 Wave w = Hiss(1.6, 0.97, 0.8, Decay(2.5), seed);
+                 Mix(w, Tone(1.2, 70, 35, 3, 0.5), 0);
+                 return w;
+               }});
   for (const char* c : {"skipcup", "intocup1", "intocup2", "intocup3"})
     s.push_back({c, false, [](uint32_t seed) { return Bursts(4, 0.07, 0.2, 0.5, seed); }});
   for (const char* c : {"sandwedg", "putter", "fullwedg", "mtldrvr", "ironfway", "ironruff", "woodfway", "woodrgh1",

@@ -289,6 +289,8 @@ class SoundProvider : public Provider {
   // Click and menu sounds: a handle to ask about, 0 when nothing plays (null: silent).
   virtual uint32_t PlaySample(const char* /*name*/) { return 0; }
   virtual uint32_t PlayMenuSound(int /*index*/) { return 0; }
+  // An effect sample by name at a volume (0-127): its handle, 0 when nothing plays.
+  virtual uint32_t PlayEffect(const char* /*name*/, int /*volume*/) { return 0; }
   virtual bool IsPlaying(uint32_t /*handle*/) { return false; }
   virtual void StartMenuSounds() {}
   virtual void FadeMenuSounds() {}

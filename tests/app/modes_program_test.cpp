@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,12 +22,14 @@
 #include "demo.h"
 #include "support/demo_installation.h"
 #include "frontend/frontend.h"
+#include "frontend/rangemenu.h"
 #include "frontend/tourneydlg.h"
 #include "golf/game.h"
 #include "golf/modes.h"
 #include "roundui/leaderboard.h"
 #include "roundui/roundturn.h"
 #include "roundui/statusdlg.h"
+#include "scene/ballcart.h"
 #include "support/childprocess.h"
 #include "support/golden.h"
 #include "support/programthread.h"
@@ -348,6 +351,52 @@ TEST_F(ModesProgramTest, AComputerOnlyTournamentIsPlayedOutByTheFieldAfterItsSec
               EXPECT_EQ(s.places[0], "1") << "one winner";
               EXPECT_NE(s.places[1], "T1");
             });
+      },
+      900000);
+}
+
+// The driving range from Tee off and its menu's range: the range's ball cart comes with its hole and drives across
+// it while the computer golfers hit their balls; closing the window ends the program cleanly.
+TEST_F(ModesProgramTest, TheDrivingRangesBallCartDrivesWhileTheGolfersHitBalls) {
+  RunInChildProcess(
+      [] {
+        RunningProgram program(demo_, demo_ + "/registry-range.txt", getenv("MODES_SHOW_HOST") == nullptr);
+        ASSERT_TRUE(program.Started(30000));
+        ASSERT_TRUE(TeeOff(kModeDrivingRange, nullptr));
+        // The range menu: its driving range chosen.
+        auto chosen = std::make_shared<bool>(false);
+        for (int waited = 0; waited < 30000 && !*chosen; waited += 100) {
+          OnProgram([chosen] {
+            if (!DrivingRangeScreen || CurrentScreen != DrivingRangeScreen) return;
+            TDrivingRangeADV::OnFacility(DrivingRangeScreen->facilities[0]);
+            *chosen = true;
+          });
+          std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        ASSERT_TRUE(*chosen) << "no range menu";
+        // Where the cart stands, asked on the program's thread (NaN while there is none).
+        const auto cartAt = [] {
+          auto x = std::make_shared<float>(std::nanf(""));
+          OnProgram([x] {
+            auto* range = dynamic_cast<TDrivingRangeGame*>(CurrentGame());
+            if (range && range->facility == 0 && BallCartExists()) *x = BallCart()->world.x;
+          });
+          return *x;
+        };
+        float first = std::nanf("");
+        for (int waited = 0; waited < kHoleLimitMs && std::isnan(first); waited += 200) {
+          first = cartAt();
+          std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        ASSERT_FALSE(std::isnan(first)) << "no ball cart on the range";
+        bool moved = false;
+        for (int waited = 0; waited < kHoleLimitMs && !moved; waited += 200) {
+          const float x = cartAt();
+          moved = !std::isnan(x) && x != first;
+          std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        EXPECT_TRUE(moved) << "the cart stood still at " << first;
+        EXPECT_EQ(program.Close(), 0);
       },
       900000);
 }

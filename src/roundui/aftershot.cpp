@@ -814,4 +814,6 @@ void PlayShotReplay(int camera, bool automatic) {
   if (gPending) ShowAfterShotMenu();
 }
 
+bool ShotReplayRunning() { return gReplayRunning; }
+
 void FailNextAfterShotHandler() { gFailNextCreate = true; }

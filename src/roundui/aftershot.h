@@ -126,3 +126,5 @@ bool AfterShotMessage(uint32_t id);
 
 // A replay of the recorded shot; the menu comes back afterwards while the choice is open.
 void PlayShotReplay(int camera, bool automatic);
+// A replay of the shot is playing.
+bool ShotReplayRunning();

@@ -65,6 +65,7 @@ class RoundInterface : public RoundInterfaceProvider {
   bool SampleShotReplay(uint32_t elapsed, float* position, uint8_t* event, bool* ended) override {
     return SampleReplayForScene(elapsed, position, event, ended);
   }
+  bool ReplayingShot() override { return ShotReplayRunning(); }
   bool ShotReplayFrame(int n, uint32_t* time, float* position, uint8_t* event) override {
     if (n < 0 || n >= GetReplayFrameCount()) return false;
     const ReplayFrame* f = GetReplayFrame(n);

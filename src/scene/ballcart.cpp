@@ -23,6 +23,17 @@ enum CartSound { kCart1, kCart2, kCart3, kCartHit, kCartExplode };
 const char* const kCartSounds[] = {"cart1", "cart2", "cart3", "carthit", "cartexpl"};
 constexpr int kCartVolume = 127;
 
+// The cart as a shot's animations began.
+struct CartState {
+  bool valid = false;
+  Vector3 world{}, velocity{};
+  TShapeMovie* source = nullptr;
+  int32_t frameCounter = 1, frameCount = 0, stepInterval = 0;
+  int hits = 0, running = 0;
+  bool hitBefore = false;
+  uint32_t lastHit = 0;
+};
+
 struct CartModule {
   bool loaded = false;
   TShapeMovie right, left;
@@ -32,8 +43,28 @@ struct CartModule {
   bool hitBefore = false;
   uint32_t lastHit = 0;
   int running = 0;
+  CartState saved;
 };
 CartModule gCart;
+
+void SaveCartState(const TBallCartAnimation& c) {
+  gCart.saved = CartState{true,          c.world,    c.velocity,    c.frameSource,   c.frameCounter, c.frameCount,
+                          c.stepInterval, gCart.hits, gCart.running, gCart.hitBefore, gCart.lastHit};
+}
+
+void RestoreCartState(TBallCartAnimation& c) {
+  const CartState& s = gCart.saved;
+  c.world = s.world;
+  c.velocity = s.velocity;
+  c.frameSource = s.source;
+  c.frameCounter = s.frameCounter;
+  c.frameCount = s.frameCount;
+  c.stepInterval = s.stepInterval;
+  gCart.hits = s.hits;
+  gCart.running = s.running;
+  gCart.hitBefore = s.hitBefore;
+  gCart.lastHit = s.lastHit;
+}
 
 void PlayCartSound(CartSound s) {
   if (BallCartSounds && Svc().sound) Svc().sound->PlayEffect(kCartSounds[s], kCartVolume);
@@ -300,6 +331,7 @@ void FreeBallCart() {
   gCart.left.Close();
   gCart.loaded = false;
   gCart.source = CartBallSource{};
+  gCart.saved = CartState{};
 }
 
 void PlaceBallCart(TGolfView* view) {
@@ -313,10 +345,12 @@ void PlaceBallCart(TGolfView* view) {
   gCart.cart->NewRoute();
 }
 
-void StartBallCart(TGolfView* view, const CartBallSource& source) {
+void StartBallCart(TGolfView* view, const CartBallSource& source, bool replay) {
   if (!gCart.cart) return;
   gCart.source = source;
   TBallCartAnimation& c = *gCart.cart;
+  if (replay && gCart.saved.valid) RestoreCartState(c);
+  else SaveCartState(c);
   if (c.view != view) c.ChangeView(c.view, view);
   c.Reset();
   AddAnimation(2, &c, 0, 0, 0);

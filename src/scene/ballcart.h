@@ -74,9 +74,10 @@ bool LoadBallCart(const char* dataFolder);
 void FreeBallCart();
 // Sets the cart driving from a fresh route in `view` (nothing unless loaded).
 void PlaceBallCart(TGolfView* view);
-// A shot begins: the cart joins the animation list in `view`, striking balls from `source`, and shows in the
-// camera insets.
-void StartBallCart(TGolfView* view, const CartBallSource& source);
+// A shot's animations begin: the cart joins the animation list in `view`, striking balls from `source`, and shows
+// in the camera insets. A shot as it is played keeps the cart's state as it begins; its replay puts the cart back
+// as it was then, its hits too, so that a replay shows the same cart and counts nothing twice.
+void StartBallCart(TGolfView* view, const CartBallSource& source, bool replay);
 int BallCartExists();
 int BallCartActive();
 void StopBallCart();

@@ -261,7 +261,7 @@ bool StartShotAnimationsNow() {
   start.ball = &scene.ball;
   start.swing = &scene.swing;
   StartShotAnimations(start);
-  StartBallCart(&MainView, CartBallSource{&scene.ball, golfer});
+  StartBallCart(&MainView, CartBallSource{&scene.ball, golfer}, Svc().round->ReplayingShot());
   StartRoundShotCamera(*game, *golfer, scene.ball, start.from);
   return true;
 }

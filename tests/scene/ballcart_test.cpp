@@ -65,7 +65,7 @@ class BallCartTest : public ::testing::Test {
   TBallCartAnimation& Cart() {
     EXPECT_TRUE(LoadBallCart("\\DATA"));
     PlaceBallCart(&view_);
-    StartBallCart(&view_, CartBallSource{&ball_, &golfer_});
+    StartBallCart(&view_, CartBallSource{&ball_, &golfer_}, false);
     return *BallCart();
   }
   // One pass of the cart `ms` of the clock on.
@@ -163,6 +163,32 @@ TEST_F(BallCartTest, ABallOnTheCartCountsOnceInTenSecondsAndTheThirdHitBlowsItUp
   EXPECT_EQ(golfer_.hitCart, 0u);
 }
 
+TEST_F(BallCartTest, AReplayShowsTheCartAsItsShotBeganAndCountsItsHitOnce) {
+  TBallCartAnimation& cart = Cart();
+  const float began = cart.world.x;
+  const auto strike = [&] {
+    ball_.ball.position = Vector3{cart.world.x, cart.world.y, cart.world.z + 1.0f};
+    Step(cart, 40);
+    ball_.ball.position = Vector3{0.0f, -500.0f, 0.0f};
+  };
+  strike();
+  ASSERT_EQ(BallCartHits(), 1);
+  for (int i = 0; i < 20; ++i) Step(cart, 125);
+  winapi::testing::AdvanceClock(20000);
+  // The replay: the cart as the shot began, its hit counted again from there.
+  StartBallCart(&view_, CartBallSource{&ball_, &golfer_}, true);
+  EXPECT_EQ(cart.world.x, began);
+  EXPECT_EQ(BallCartHits(), 0);
+  strike();
+  EXPECT_EQ(BallCartHits(), 1);
+  // The next shot as played: the cart drives on from where it is, its hits kept.
+  for (int i = 0; i < 4; ++i) Step(cart, 125);
+  const float now = cart.world.x;
+  StartBallCart(&view_, CartBallSource{&ball_, &golfer_}, false);
+  EXPECT_EQ(cart.world.x, now);
+  EXPECT_EQ(BallCartHits(), 1);
+}
+
 TEST_F(BallCartTest, ARangeWithoutBothMoviesHasNoCart) {
   const fs::path range = fs::path(folder_) / "DATA" / "COURSES" / "RANGE";
   const struct {
@@ -176,7 +202,7 @@ TEST_F(BallCartTest, ARangeWithoutBothMoviesHasNoCart) {
       if (!present[i]) fs::rename(range / names[i], range / (std::string(names[i]) + ".aside"));
     EXPECT_FALSE(LoadBallCart("\\DATA")) << c.right << c.left;
     PlaceBallCart(&view_);
-    StartBallCart(&view_, CartBallSource{&ball_, &golfer_});
+    StartBallCart(&view_, CartBallSource{&ball_, &golfer_}, false);
     EXPECT_EQ(BallCartExists(), 0) << c.right << c.left;
     EXPECT_EQ(AnyAnimationRunning(), 0);
     for (int i = 0; i < 2; ++i)

@@ -302,7 +302,7 @@ std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, in
                                       target.y + (tee.y - target.y) * eyeBack / toTee, target.z}, target);
         drawStill();
         AnimationList().SetSceneMode(d3d ? 1 : 0);
-        StartBallCart(&view, cartBall);
+        StartBallCart(&view, cartBall, false);
         const float unitsPerMs = TBallCartAnimation::kSpeed * static_cast<float>(TBallCartAnimation::kStepRate >> 16) / 1000.0f;
         const float arrive = direction == 0.0f ? -1.0f : (meet.x - c.world.x) / (direction * unitsPerMs);
         const float wait = arrive - static_cast<float>(impactDelay + ReachTime(meet) + 200);
@@ -343,7 +343,7 @@ std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, in
     start.ball = &ballAnimation;
     start.swing = &swingAnimation;
     StartShotAnimations(start);
-    if (cart) StartBallCart(&view, cartBall);
+    if (cart) StartBallCart(&view, cartBall, false);
     if (viewChoices != 0) StartCamera(view, picture, d3d, viewChoices, target, swing, result.putt, ball, ballAnimation, result);
     AnimationList().SetSceneMode(d3d ? 1 : 0);
     const Vector3 eye = ViewLookPoint(view);

@@ -155,6 +155,8 @@ class RoundInterfaceProvider : public Provider {
   // The in-round shape file n (0 ball sprites, 1 shadow sprites, 2 ball sprites in rough, 4 the hardware ball
   // texture), 0 when not loaded.
   virtual MemHandle GameUIShape(uint32_t /*n*/) { return 0; }
+  // The shot's animations play again after it (the after-shot replay), not as the shot is played.
+  virtual bool ReplayingShot() { return false; }
   virtual void ShowMessage(const std::string& /*text*/, uint32_t /*ms*/) {}
   virtual void ShowScoreCard(int /*flag*/) {}
   // The shoot-out's standing after a hole; true when the interface showed it and sent the round on itself (0x723,

@@ -221,6 +221,24 @@ class RunningSums {
  public:
   explicit RunningSums(int passes) : passes_(passes) {}
 
+  int passes() const { return passes_; }
+  size_t done() const { return done_; }
+
+  // One sixteen, for callers that keep the sums beside other work.
+  template <int passes>
+  __attribute__((always_inline)) void sixteen(uint8_t* out) {
+    const __m128i own = localsums(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out + done_)));
+    __m128i v = _mm_add_epi8(own, first_);
+    first_ = _mm_add_epi8(first_, lastbyte(own));
+    if (passes == 2) {
+      const __m128i own2 = localsums(v);
+      v = _mm_add_epi8(own2, second_);
+      second_ = _mm_add_epi8(second_, lastbyte(own2));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done_), v);
+    done_ += 16;
+  }
+
   // Sums the bytes before `end` in whole sixteens.
   void upto(uint8_t* out, size_t end) {
     if (end <= done_ + 16) return;
@@ -283,12 +301,18 @@ uint32_t finish(const PackHeader& h, uint8_t* out, bool fast, RunningSums& sums)
   return h.size;
 }
 
-// Two symbols a look-up while whole words can be read and ten bytes written before `end`: up to the first entry that is
-// not plain (an escape or a long code), or near the end of block or output. The reader and the output place
-// are copied in so that they stay in registers beside the byte stores.
+// Two symbols a look-up while whole words can be read and ten bytes written before `end`: up to the first entry
+// that is not plain (an escape or a long code), or near the end of block or output. The reader, the output
+// place and the running sums are copied in so that they stay in registers beside the byte stores. The
+// look-ups wait on one another, which leaves the core idle most of each; a sixteen of the running sums, on
+// bytes written a while ago, fills that time.
+template <int passes>
 __attribute__((always_inline)) inline void pairrun(BitIn& bits, size_t& op, uint8_t* out, size_t end,
-                                                   const Decoder::Pair* pairs) {
+                                                   const Decoder::Pair* pairs, RunningSums& sums) {
+  // Far enough behind that the bytes summed have left the store buffer.
+  constexpr size_t kBehind = 128;
   BitIn b = bits;
+  RunningSums s = sums;
   size_t o = op;
   while (b.wide() && end - o >= 10) {
     b.refill(56);
@@ -296,7 +320,7 @@ __attribute__((always_inline)) inline void pairrun(BitIn& bits, size_t& op, uint
       uint32_t entry;
       std::memcpy(&entry, &pairs[b.peek(Decoder::kPairBits)], 4);
       if (!(entry & 0xFF00)) {
-        bits = b, op = o;
+        bits = b, op = o, sums = s;
         return;
       }
       const auto two = static_cast<uint16_t>(entry >> 16);
@@ -304,17 +328,30 @@ __attribute__((always_inline)) inline void pairrun(BitIn& bits, size_t& op, uint
       o += (entry >> 8) & 0xFF;
       b.skipby(entry);
     }
+    if (passes && o >= s.done() + kBehind + 16) s.sixteen<passes>(out);
   }
-  bits = b, op = o;
+  bits = b, op = o, sums = s;
 }
 
-// With BMI2 the buffer's shifts take one instruction of one cycle, which the look-ups wait on.
-__attribute__((target("bmi2"))) void pairrunbmi2(BitIn& bits, size_t& op, uint8_t* out, size_t end,
-                                                 const Decoder::Pair* pairs) {
-  pairrun(bits, op, out, end, pairs);
+template <int passes>
+void pairrunplain(BitIn& bits, size_t& op, uint8_t* out, size_t end, const Decoder::Pair* pairs, RunningSums& sums) {
+  pairrun<passes>(bits, op, out, end, pairs, sums);
 }
-void pairrunplain(BitIn& bits, size_t& op, uint8_t* out, size_t end, const Decoder::Pair* pairs) {
-  pairrun(bits, op, out, end, pairs);
+// With BMI2 the buffer's shifts take one instruction of one cycle, which the look-ups wait on.
+template <int passes>
+__attribute__((target("bmi2"))) void pairrunbmi2(BitIn& bits, size_t& op, uint8_t* out, size_t end,
+                                                 const Decoder::Pair* pairs, RunningSums& sums) {
+  pairrun<passes>(bits, op, out, end, pairs, sums);
+}
+
+using PairRun = void (*)(BitIn&, size_t&, uint8_t*, size_t, const Decoder::Pair*, RunningSums&);
+
+// The look-up loop for no, one or two running-sum passes, with BMI2 where the processor has it.
+PairRun pairrunfor(int passes) {
+  static const bool bmi2 = __builtin_cpu_supports("bmi2");
+  static const PairRun runs[2][3] = {{pairrunplain<0>, pairrunplain<1>, pairrunplain<2>},
+                                     {pairrunbmi2<0>, pairrunbmi2<1>, pairrunbmi2<2>}};
+  return runs[bmi2][passes];
 }
 
 }  // namespace
@@ -365,11 +402,11 @@ uint32_t unpackfmt::huffmanunpackwith(const uint8_t* in, size_t n, uint8_t* out,
   if (fast && size >= 4096) {
     static thread_local Decoder::Pair pairs[1u << Decoder::kPairBits];
     dec.makepairs(escape, pairs);
-    static const auto run = __builtin_cpu_supports("bmi2") ? pairrunbmi2 : pairrunplain;
     const bool summed = h.code >= 0x32;
+    const PairRun run = pairrunfor(summed ? sums.passes() : 0);
     for (;;) {
       // In stretches of 16 KiB, summed up to the last byte (which is `last`) after each.
-      run(bits, op, out, std::min(size, op + (size_t{16} << 10)), pairs);
+      run(bits, op, out, std::min(size, op + (size_t{16} << 10)), pairs, sums);
       if (op) last = out[op - 1];
       if (summed && op) sums.upto(out, op - 1);
       if (!bits.wide() || size - op < 10) break;

@@ -48,6 +48,26 @@ inline void widecopy(uint8_t* d, const uint8_t* s, size_t len) {
   for (size_t i = 0; i < len; i += 16) std::memcpy(d + i, s + i, 16);
 }
 
+// A match of `len` bytes from `dist` back, in words, writing up to 15 bytes past `len`: the caller has that
+// room. Byte by byte, a near match would wait on each byte it has just written.
+inline void widematch(uint8_t* d, size_t dist, size_t len) {
+  const uint8_t* s = d - dist;
+  if (dist >= 16) {
+    widecopy(d, s, len);
+  } else if (dist >= 8) {
+    // Eight at a time never reads what the same step writes.
+    for (size_t i = 0; i < len; i += 8) std::memcpy(d + i, s + i, 8);
+  } else {
+    // The `dist` bytes repeated to fill a word, written a whole number of repeats apart.
+    uint64_t word;
+    std::memcpy(&word, s, 8);
+    word &= ~uint64_t{0} >> (64 - 8 * dist);
+    for (size_t have = dist; have < 8; have *= 2) word |= word << (8 * have);
+    const size_t step = 8 - 8 % dist;
+    for (size_t i = 0; i < len; i += step) std::memcpy(d + i, &word, 8);
+  }
+}
+
 }  // namespace
 
 uint32_t unpackfmt::lzunpackwith(const uint8_t* in, size_t n, uint8_t* out, size_t outsize, bool fast) {
@@ -78,7 +98,7 @@ uint32_t unpackfmt::lzunpackwith(const uint8_t* in, size_t n, uint8_t* out, size
       ip += lit;
       op += lit;
       if (dist > op || size - op < len) return 0;
-      if (dist >= 16 && size - op >= len + 15) widecopy(out + op, out + op - dist, len);
+      if (size - op >= len + 15) widematch(out + op, dist, len);
       else copymatch(out, op, dist, len);
       op += len;
       continue;

@@ -261,21 +261,12 @@ class RunningSums {
   }
 
  private:
+  // A copy, so that the sums stay in registers beside the stores to `out`.
   template <int passes>
   void sixteens(uint8_t* out, size_t end) {
-    __m128i first = first_, second = second_;
-    for (size_t i = done_; i < end; i += 16) {
-      const __m128i own = localsums(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i)));
-      __m128i v = _mm_add_epi8(own, first);
-      first = _mm_add_epi8(first, lastbyte(own));
-      if (passes == 2) {
-        const __m128i own2 = localsums(v);
-        v = _mm_add_epi8(own2, second);
-        second = _mm_add_epi8(second, lastbyte(own2));
-      }
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
-    }
-    first_ = first, second_ = second, done_ = end;
+    RunningSums s = *this;
+    while (s.done_ < end) s.sixteen<passes>(out);
+    *this = s;
   }
 
   int passes_;

@@ -12,13 +12,13 @@ using packtest::Bytes;
 
 namespace {
 
-// Text-like, picture-like (small steps) and random stretches, long enough for the Huffman look-ups.
+// Text-like, picture-like (small steps, short repeats) and random stretches, long enough for the Huffman look-ups.
 Bytes Sample(std::mt19937& rng) {
   Bytes d;
   const size_t size = 3000 + rng() % 20000;
   while (d.size() < size) {
     const size_t run = 16 + rng() % 600;
-    switch (rng() % 4) {
+    switch (rng() % 5) {
       case 0:
         for (size_t i = 0; i < run; ++i) d.push_back(static_cast<uint8_t>("fairway green bunker "[rng() % 21]));
         break;
@@ -28,6 +28,12 @@ Bytes Sample(std::mt19937& rng) {
         break;
       }
       case 2: d.insert(d.end(), run, static_cast<uint8_t>(rng())); break;
+      case 3: {  // a short pattern repeated, as spans of one 16- or 24-bit colour give: near matches
+        const size_t period = 2 + rng() % 14, from = d.size();
+        for (size_t i = 0; i < period; ++i) d.push_back(static_cast<uint8_t>(rng()));
+        for (size_t i = period; i < run; ++i) d.push_back(d[from + i % period]);
+        break;
+      }
       default:
         for (size_t i = 0; i < run; ++i) d.push_back(static_cast<uint8_t>(rng()));
         break;

@@ -83,6 +83,15 @@ uint32_t unpackfmt::lzunpackwith(const uint8_t* in, size_t n, uint8_t* out, size
     if (ip >= n) return 0;
     const uint32_t b0 = in[ip];
     size_t lit, len, dist;
+    if (fast && b0 >= 0xE0 && b0 < 0xFC && n - ip > 112 && size - op >= 112) {
+      // A literal run of 4..112 bytes as one copy of the most: where a loop over it would end is hard to
+      // foresee, and a wrong guess costs more than the bytes copied past the run, which later tokens overwrite.
+      lit = ((b0 & 0x1F) + 1) * 4;
+      for (size_t k = 0; k < 112; k += 16) std::memcpy(out + op + k, in + ip + 1 + k, 16);
+      ip += 1 + lit;
+      op += lit;
+      continue;
+    }
     if (fast && n - ip >= 8 && size - op >= 20 && b0 < 0xE0) {
       // A match token with its 0..3 literals, its bytes all in the block: literals as one 4-byte copy,
       // matches of distance 16 and more 16 bytes at a time while the output has room past them.

@@ -2,6 +2,7 @@
 // then none, one or two running-sum passes. The data is one bit stream, most significant bit first.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include <emmintrin.h>
 
@@ -67,6 +68,8 @@ class BitIn {
     }
     return get(z + 3);
   }
+  // Bits taken from the start of the block.
+  size_t bitpos() const { return pos_ * 8 - static_cast<size_t>(bits_); }
   // True when a refill reads whole words: at least 56 bits are then available.
   bool wide() const { return exact_ && pos_ + 8 <= n_; }
   // True when more bits were taken than the block holds.
@@ -345,6 +348,73 @@ PairRun pairrunfor(int passes) {
   return runs[bmi2][passes];
 }
 
+// One place of the bit stream being decoded: the reader, the output place and the byte before it.
+struct Place {
+  BitIn bits;
+  size_t op = 0;
+  uint8_t last = 0;
+};
+
+// pairrun for two places of the stream at once, whose look-ups do not wait on one another: `a` up to bit
+// `limit`, `b` to the end of its own output. Returns which of the two stopped it (0 or 1).
+__attribute__((always_inline)) inline int dualrun(Place& a, uint8_t* outa, size_t enda, size_t limit, Place& b,
+                                                  uint8_t* outb, size_t endb, const Decoder::Pair* pairs) {
+  BitIn x = a.bits, y = b.bits;
+  size_t p = a.op, q = b.op;
+  int who = 0;
+  for (;;) {
+    if (!y.wide() || endb - q < 10) {
+      who = 1;
+      break;
+    }
+    if (!x.wide() || enda - p < 10 || x.bitpos() >= limit) break;
+    x.refill(56);
+    y.refill(56);
+    int k = 0;
+    for (; k < 56 / Decoder::kPairBits; ++k) {
+      uint32_t ex, ey;
+      std::memcpy(&ex, &pairs[x.peek(Decoder::kPairBits)], 4);
+      if (!(ex & 0xFF00)) break;
+      const auto twox = static_cast<uint16_t>(ex >> 16);
+      std::memcpy(outa + p, &twox, 2);
+      p += (ex >> 8) & 0xFF;
+      x.skipby(ex);
+      std::memcpy(&ey, &pairs[y.peek(Decoder::kPairBits)], 4);
+      if (!(ey & 0xFF00)) {
+        who = 1;
+        break;
+      }
+      const auto twoy = static_cast<uint16_t>(ey >> 16);
+      std::memcpy(outb + q, &twoy, 2);
+      q += (ey >> 8) & 0xFF;
+      y.skipby(ey);
+    }
+    if (k < 56 / Decoder::kPairBits) break;
+  }
+  a.bits = x, b.bits = y, a.op = p, b.op = q;
+  if (p) a.last = outa[p - 1];
+  if (q) b.last = outb[q - 1];
+  return who;
+}
+
+using DualRun = int (*)(Place&, uint8_t*, size_t, size_t, Place&, uint8_t*, size_t, const Decoder::Pair*);
+int dualrunplain(Place& a, uint8_t* outa, size_t enda, size_t limit, Place& b, uint8_t* outb, size_t endb,
+                 const Decoder::Pair* pairs) {
+  return dualrun(a, outa, enda, limit, b, outb, endb, pairs);
+}
+__attribute__((target("bmi2"))) int dualrunbmi2(Place& a, uint8_t* outa, size_t enda, size_t limit, Place& b,
+                                                uint8_t* outb, size_t endb, const Decoder::Pair* pairs) {
+  return dualrun(a, outa, enda, limit, b, outb, endb, pairs);
+}
+
+// A Huffman code mostly finds its way back to the symbols' boundaries when decoding starts at any bit: the
+// second half of a large block is decoded from its middle bit alongside the first, into a buffer of its own,
+// and taken over where the first half's decoding reaches a boundary that the second one passed with the same
+// byte before it. From there on both would decode alike. Blocks from this size on.
+constexpr size_t kSplitFrom = size_t{64} << 10;
+// Boundaries the second half notes, item by item, before it runs alongside the first.
+constexpr size_t kBoundaries = 512;
+
 }  // namespace
 
 uint32_t huffmanunpack(const uint8_t* in, size_t n, uint8_t* out, size_t outsize) {
@@ -361,29 +431,28 @@ uint32_t unpackfmt::huffmanunpackwith(const uint8_t* in, size_t n, uint8_t* out,
   if (!dec.read(bits)) return 0;
 
   const size_t size = h.size;
-  size_t op = 0;
-  uint8_t last = 0;
-  // One symbol with what follows an escape: 1 at the end mark, -1 on damaged data.
-  auto step = [&]() -> int {
+  Place a{bits};
+  // One symbol with what follows an escape at `p`, writing below `end`: 1 at the end mark, -1 on damaged data.
+  auto step = [&](Place& p, uint8_t* to, size_t end) -> int {
     uint8_t s;
-    if (!dec.decode(bits, &s) || bits.farpast()) return -1;
+    if (!dec.decode(p.bits, &s) || p.bits.farpast()) return -1;
     if (s != escape) {
-      if (op == size) return -1;
-      out[op++] = last = s;
+      if (p.op == end) return -1;
+      to[p.op++] = p.last = s;
       return 0;
     }
-    const uint32_t num = bits.getnum();
+    const uint32_t num = p.bits.getnum();
     if (num < 4) return -1;
     const uint32_t repeat = num - 4;
     if (repeat > 0) {
-      if (repeat > size - op) return -1;
-      std::memset(out + op, last, repeat);
-      op += repeat;
+      if (repeat > end - p.op) return -1;
+      std::memset(to + p.op, p.last, repeat);
+      p.op += repeat;
       return 0;
     }
-    if (bits.get(1)) return 1;
-    if (op == size) return -1;
-    out[op++] = last = static_cast<uint8_t>(bits.get(8));
+    if (p.bits.get(1)) return 1;
+    if (p.op == end) return -1;
+    to[p.op++] = p.last = static_cast<uint8_t>(p.bits.get(8));
     return 0;
   };
   // Larger blocks take two symbols a look-up (pairrun); step() takes an escape or a long code, and the rest of
@@ -393,20 +462,75 @@ uint32_t unpackfmt::huffmanunpackwith(const uint8_t* in, size_t n, uint8_t* out,
   if (fast && size >= 4096) {
     static thread_local Decoder::Pair pairs[1u << Decoder::kPairBits];
     dec.makepairs(escape, pairs);
+    static const bool bmi2 = __builtin_cpu_supports("bmi2");
+    if (size >= kSplitFrom && a.bits.wide()) {
+      struct Boundary {
+        size_t bit, op;
+        uint8_t last;
+      };
+      static thread_local std::vector<uint8_t> second;
+      static thread_local std::vector<Boundary> boundaries;
+      if (second.size() < size) second.resize(size);
+      boundaries.clear();
+      const size_t middle = a.bits.bitpos() + (n * 8 - a.bits.bitpos()) / 2;
+      Place b{BitIn(in, n, middle / 8, true)};
+      b.bits.refill(8);
+      b.bits.skip(static_cast<int>(middle % 8));
+      // -1 once the second half is of no use, 1 once it has read the end mark.
+      int other = 0;
+      while (boundaries.size() < kBoundaries && other == 0) {
+        other = step(b, second.data(), size);
+        if (other >= 0) boundaries.push_back({b.bits.bitpos(), b.op, b.last});
+      }
+      const DualRun run2 = bmi2 ? dualrunbmi2 : dualrunplain;
+      const size_t limit = middle - 64;
+      while (other == 0 && state == 0) {
+        if (run2(a, out, size, limit, b, second.data(), size, pairs) == 1) {
+          if (!b.bits.wide() || size - b.op < 10) break;
+          other = step(b, second.data(), size);
+        } else {
+          if (a.bits.bitpos() >= limit || !a.bits.wide() || size - a.op < 10) break;
+          state = step(a, out, size);
+        }
+      }
+      // The first half alone up to near the middle when the second stopped first.
+      const PairRun single = pairrunfor(0);
+      while (other >= 0 && state == 0 && a.bits.bitpos() + 2048 < middle) {
+        single(a.bits, a.op, out, std::min(size, a.op + 64), pairs, sums);
+        if (a.op) a.last = out[a.op - 1];
+        if (!a.bits.wide() || size - a.op < 10 || a.bits.bitpos() + 2048 >= middle) break;
+        state = step(a, out, size);
+      }
+      // The first half item by item through the boundaries the second one noted, until one is shared.
+      size_t k = 0;
+      while (other >= 0 && state == 0 && !boundaries.empty() && a.bits.bitpos() < boundaries.back().bit) {
+        state = step(a, out, size);
+        const size_t at = a.bits.bitpos();
+        while (k < boundaries.size() && boundaries[k].bit < at) ++k;
+        if (state != 0 || k == boundaries.size() || boundaries[k].bit != at || boundaries[k].last != a.last) continue;
+        const size_t more = b.op - boundaries[k].op;
+        if (more > size - a.op) return 0;
+        std::memcpy(out + a.op, second.data() + boundaries[k].op, more);
+        a.op += more;
+        a.bits = b.bits;
+        a.last = b.last;
+        state = other;
+        break;
+      }
+    }
     const bool summed = h.code >= 0x32;
     const PairRun run = pairrunfor(summed ? sums.passes() : 0);
-    for (;;) {
+    while (state == 0) {
       // In stretches of 16 KiB, summed up to the last byte (which is `last`) after each.
-      run(bits, op, out, std::min(size, op + (size_t{16} << 10)), pairs, sums);
-      if (op) last = out[op - 1];
-      if (summed && op) sums.upto(out, op - 1);
-      if (!bits.wide() || size - op < 10) break;
-      state = step();
-      if (state != 0) break;
+      run(a.bits, a.op, out, std::min(size, a.op + (size_t{16} << 10)), pairs, sums);
+      if (a.op) a.last = out[a.op - 1];
+      if (summed && a.op) sums.upto(out, a.op - 1);
+      if (!a.bits.wide() || size - a.op < 10) break;
+      state = step(a, out, size);
     }
   }
-  while (state == 0) state = step();
+  while (state == 0) state = step(a, out, size);
   if (state < 0) return 0;
-  if (bits.overrun() || op != size) return 0;
+  if (a.bits.overrun() || a.op != size) return 0;
   return finish(h, out, fast, sums);
 }

@@ -13,9 +13,9 @@ using packtest::Bytes;
 namespace {
 
 // Text-like, picture-like (small steps, short repeats) and random stretches, long enough for the Huffman look-ups.
-Bytes Sample(std::mt19937& rng) {
+Bytes Sample(std::mt19937& rng, size_t least = 3000, size_t spread = 20000) {
   Bytes d;
-  const size_t size = 3000 + rng() % 20000;
+  const size_t size = least + rng() % spread;
   while (d.size() < size) {
     const size_t run = 16 + rng() % 600;
     switch (rng() % 5) {
@@ -51,11 +51,20 @@ struct Code {
 
 class FastUnpack : public ::testing::TestWithParam<Code> {};
 
+struct Sizes {
+  const char* what;
+  int rounds;
+  size_t least, spread;
+};
+
 TEST_P(FastUnpack, MatchesThePlainPath) {
   const Code c = GetParam();
-  std::mt19937 rng(c.code);
-  for (int round = 0; round < 40; ++round) {
-    const Bytes data = Sample(rng);
+  // Small blocks, and large ones whose Huffman codes are decoded from two places at once.
+  for (const Sizes& sizes : {Sizes{"small", 40, 3000, 20000}, Sizes{"large", 8, 64 << 10, 200 << 10}})
+  for (int round = 0; round < sizes.rounds; ++round) {
+    SCOPED_TRACE(sizes.what);
+    std::mt19937 rng(c.code + 100u * static_cast<unsigned>(round));
+    const Bytes data = Sample(rng, sizes.least, sizes.spread);
     Bytes block = datapack::pack(c.code, data);
     if (round % 2) {  // damaged: a few bytes changed, or the block cut short
       for (int k = 0; k < 3; ++k) block[8 + rng() % (block.size() - 8)] ^= static_cast<uint8_t>(1 + rng() % 255);

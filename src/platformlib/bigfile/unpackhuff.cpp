@@ -356,10 +356,14 @@ struct Place {
 };
 
 // pairrun for two places of the stream at once, whose look-ups do not wait on one another: `a` up to bit
-// `limit`, `b` to the end of its own output. Returns which of the two stopped it (0 or 1).
+// `limit`, with its running sums, and `b` to the end of its own output. Returns which of the two stopped it.
+template <int passes>
 __attribute__((always_inline)) inline int dualrun(Place& a, uint8_t* outa, size_t enda, size_t limit, Place& b,
-                                                  uint8_t* outb, size_t endb, const Decoder::Pair* pairs) {
+                                                  uint8_t* outb, size_t endb, const Decoder::Pair* pairs,
+                                                  RunningSums& sums) {
+  constexpr size_t kBehind = 128;
   BitIn x = a.bits, y = b.bits;
+  RunningSums s = sums;
   size_t p = a.op, q = b.op;
   int who = 0;
   for (;;) {
@@ -390,21 +394,34 @@ __attribute__((always_inline)) inline int dualrun(Place& a, uint8_t* outa, size_
       y.skipby(ey);
     }
     if (k < 56 / Decoder::kPairBits) break;
+    if (passes && p >= s.done() + kBehind + 16) s.sixteen<passes>(outa);
   }
-  a.bits = x, b.bits = y, a.op = p, b.op = q;
+  a.bits = x, b.bits = y, a.op = p, b.op = q, sums = s;
   if (p) a.last = outa[p - 1];
   if (q) b.last = outb[q - 1];
   return who;
 }
 
-using DualRun = int (*)(Place&, uint8_t*, size_t, size_t, Place&, uint8_t*, size_t, const Decoder::Pair*);
+using DualRun = int (*)(Place&, uint8_t*, size_t, size_t, Place&, uint8_t*, size_t, const Decoder::Pair*,
+                        RunningSums&);
+template <int passes>
 int dualrunplain(Place& a, uint8_t* outa, size_t enda, size_t limit, Place& b, uint8_t* outb, size_t endb,
-                 const Decoder::Pair* pairs) {
-  return dualrun(a, outa, enda, limit, b, outb, endb, pairs);
+                 const Decoder::Pair* pairs, RunningSums& sums) {
+  return dualrun<passes>(a, outa, enda, limit, b, outb, endb, pairs, sums);
 }
+template <int passes>
 __attribute__((target("bmi2"))) int dualrunbmi2(Place& a, uint8_t* outa, size_t enda, size_t limit, Place& b,
-                                                uint8_t* outb, size_t endb, const Decoder::Pair* pairs) {
-  return dualrun(a, outa, enda, limit, b, outb, endb, pairs);
+                                                uint8_t* outb, size_t endb, const Decoder::Pair* pairs,
+                                                RunningSums& sums) {
+  return dualrun<passes>(a, outa, enda, limit, b, outb, endb, pairs, sums);
+}
+
+// The two-place loop for no, one or two running-sum passes, with BMI2 where the processor has it.
+DualRun dualrunfor(int passes) {
+  static const bool bmi2 = __builtin_cpu_supports("bmi2");
+  static const DualRun runs[2][3] = {{dualrunplain<0>, dualrunplain<1>, dualrunplain<2>},
+                                     {dualrunbmi2<0>, dualrunbmi2<1>, dualrunbmi2<2>}};
+  return runs[bmi2][passes];
 }
 
 // A Huffman code mostly finds its way back to the symbols' boundaries when decoding starts at any bit: the
@@ -462,7 +479,6 @@ uint32_t unpackfmt::huffmanunpackwith(const uint8_t* in, size_t n, uint8_t* out,
   if (fast && size >= 4096) {
     static thread_local Decoder::Pair pairs[1u << Decoder::kPairBits];
     dec.makepairs(escape, pairs);
-    static const bool bmi2 = __builtin_cpu_supports("bmi2");
     if (size >= kSplitFrom && a.bits.wide()) {
       struct Boundary {
         size_t bit, op;
@@ -482,10 +498,10 @@ uint32_t unpackfmt::huffmanunpackwith(const uint8_t* in, size_t n, uint8_t* out,
         other = step(b, second.data(), size);
         if (other >= 0) boundaries.push_back({b.bits.bitpos(), b.op, b.last});
       }
-      const DualRun run2 = bmi2 ? dualrunbmi2 : dualrunplain;
+      const DualRun run2 = dualrunfor(h.code >= 0x32 ? sums.passes() : 0);
       const size_t limit = middle - 64;
       while (other == 0 && state == 0) {
-        if (run2(a, out, size, limit, b, second.data(), size, pairs) == 1) {
+        if (run2(a, out, size, limit, b, second.data(), size, pairs, sums) == 1) {
           if (!b.bits.wide() || size - b.op < 10) break;
           other = step(b, second.data(), size);
         } else {

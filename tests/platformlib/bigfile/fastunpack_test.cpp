@@ -60,25 +60,26 @@ struct Sizes {
 TEST_P(FastUnpack, MatchesThePlainPath) {
   const Code c = GetParam();
   // Small blocks, and large ones whose Huffman codes are decoded from two places at once.
-  for (const Sizes& sizes : {Sizes{"small", 40, 3000, 20000}, Sizes{"large", 8, 64 << 10, 200 << 10}})
-  for (int round = 0; round < sizes.rounds; ++round) {
-    SCOPED_TRACE(sizes.what);
-    std::mt19937 rng(c.code + 100u * static_cast<unsigned>(round));
-    const Bytes data = Sample(rng, sizes.least, sizes.spread);
-    Bytes block = datapack::pack(c.code, data);
-    if (round % 2) {  // damaged: a few bytes changed, or the block cut short
-      for (int k = 0; k < 3; ++k) block[8 + rng() % (block.size() - 8)] ^= static_cast<uint8_t>(1 + rng() % 255);
-      if (rng() % 3 == 0) block.erase(block.end() - static_cast<ptrdiff_t>(rng() % (block.size() / 2)), block.end());
-    }
-    // Room past the stated size shows writes there; both start from the same bytes.
-    Bytes fast(data.size() + 64, 0xA5), plain = fast;
-    const uint32_t a = c.unpack(block.data(), block.size(), fast.data(), data.size(), true);
-    const uint32_t b = c.unpack(block.data(), block.size(), plain.data(), data.size(), false);
-    ASSERT_EQ(a, b) << "round " << round;
-    if (b) ASSERT_EQ(fast, plain) << "round " << round;
-    else ASSERT_TRUE(std::equal(fast.begin() + static_cast<ptrdiff_t>(data.size()), fast.end(), plain.begin() + static_cast<ptrdiff_t>(data.size())));
-    if (round % 2 == 0) {
-      ASSERT_TRUE(std::equal(data.begin(), data.end(), fast.begin())) << "round " << round;
+  for (const Sizes& sizes : {Sizes{"small", 40, 3000, 20000}, Sizes{"large", 8, 64 << 10, 200 << 10}}) {
+    for (int round = 0; round < sizes.rounds; ++round) {
+      SCOPED_TRACE(sizes.what);
+      std::mt19937 rng(c.code + 100u * static_cast<unsigned>(round));
+      const Bytes data = Sample(rng, sizes.least, sizes.spread);
+      Bytes block = datapack::pack(c.code, data);
+      if (round % 2) {  // damaged: a few bytes changed, or the block cut short
+        for (int k = 0; k < 3; ++k) block[8 + rng() % (block.size() - 8)] ^= static_cast<uint8_t>(1 + rng() % 255);
+        if (rng() % 3 == 0) block.erase(block.end() - static_cast<ptrdiff_t>(rng() % (block.size() / 2)), block.end());
+      }
+      // Room past the stated size shows writes there; both start from the same bytes.
+      Bytes fast(data.size() + 64, 0xA5), plain = fast;
+      const uint32_t a = c.unpack(block.data(), block.size(), fast.data(), data.size(), true);
+      const uint32_t b = c.unpack(block.data(), block.size(), plain.data(), data.size(), false);
+      ASSERT_EQ(a, b) << "round " << round;
+      if (b) ASSERT_EQ(fast, plain) << "round " << round;
+      else ASSERT_TRUE(std::equal(fast.begin() + static_cast<ptrdiff_t>(data.size()), fast.end(), plain.begin() + static_cast<ptrdiff_t>(data.size())));
+      if (round % 2 == 0) {
+        ASSERT_TRUE(std::equal(data.begin(), data.end(), fast.begin())) << "round " << round;
+      }
     }
   }
 }

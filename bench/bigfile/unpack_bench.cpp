@@ -1,7 +1,7 @@
 // Unpack throughput of the five pack codes in MB/s of unpacked data, and the LZ and Huffman codes against the
 // libraries a user would pick instead, in the same run: zstd level 3 and lz4 for LZ, zlib's inflate for
-// Huffman, on mixed inputs of 256 KiB and 4 MiB (text, a 16-bit picture, random bytes). Closes with the ratio
-// table of bench/support/versus.h.
+// Huffman, on mixed inputs of 256 KiB and 4 MiB (text, a 16-bit picture, random bytes) and on the files of a demo
+// course hole. Closes with the ratio table of bench/support/versus.h.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -12,6 +12,8 @@
 #include <string>
 
 #include "datapack/datapack.h"
+#include "holes.h"
+#include "holewriter.h"
 #include "platformlib/bigfile/bigfile.h"
 #include "versus.h"
 #if TEEBOX_HAVE_ZLIB
@@ -113,55 +115,111 @@ const Bytes& mixed(size_t size) {
   return cache.emplace(size, std::move(d)).first->second;
 }
 
-// Each input packed once, however often its benchmark is repeated.
-const Bytes& packedmixed(uint8_t code, size_t size) {
-  static std::map<std::pair<uint8_t, size_t>, Bytes> cache;
-  auto it = cache.find({code, size});
-  if (it == cache.end()) it = cache.emplace(std::pair{code, size}, datapack::pack(code, mixed(size))).first;
-  return it->second;
+// A workload's inputs: one mixed block of 256 KiB or 4 MiB, or the files of a demo course hole ("course"), as the
+// generator makes them before it packs them into the hole's archive.
+using Inputs = std::vector<Bytes>;
+
+const Inputs& courseholefiles() {
+  static const Inputs files = [] {
+    Inputs f;
+    for (const holewriter::HoleFile& file : holewriter::EncodeHole(mkdemo::GenerateHole(mkdemo::SedgefenPlans()[1]).terrain))
+      if (!file.bytes.empty()) f.push_back(file.bytes);
+    return f;
+  }();
+  return files;
 }
 
-void Ours(benchmark::State& state, uint8_t code, size_t size) {
-  const Bytes& data = mixed(size);
-  const Bytes& block = packedmixed(code, size);
-  Bytes out(data.size());
+const Inputs& inputs(const std::string& label) {
+  static std::map<std::string, Inputs> cache;
+  auto it = cache.find(label);
+  if (it != cache.end()) return it->second;
+  Inputs in = label == "course" ? courseholefiles() : Inputs{mixed(label == "4M" ? size_t{4} << 20 : size_t{256} << 10)};
+  return cache.emplace(label, std::move(in)).first->second;
+}
+
+size_t totalsize(const Inputs& in) {
+  size_t n = 0;
+  for (const Bytes& b : in) n += b.size();
+  return n;
+}
+
+// Each input packed once, however often its benchmark is repeated.
+const Inputs& packedinputs(uint8_t code, const std::string& label) {
+  static std::map<std::pair<uint8_t, std::string>, Inputs> cache;
+  auto it = cache.find({code, label});
+  if (it != cache.end()) return it->second;
+  Inputs blocks;
+  for (const Bytes& b : inputs(label)) blocks.push_back(datapack::pack(code, b));
+  return cache.emplace(std::pair{code, label}, std::move(blocks)).first->second;
+}
+
+// Every input unpacked, one after the other, by `unpackone(block, out)` (false on a failure).
+template <typename Unpack>
+void Run(benchmark::State& state, const Inputs& data, const Inputs& blocks, Unpack unpackone) {
+  Inputs out;
+  for (const Bytes& b : data) out.emplace_back(b.size());
   for (auto _ : state) {
-    if (decompressn(block.data(), block.size(), out.data(), out.size()) != out.size()) state.SkipWithError("unpack failed");
+    for (size_t i = 0; i < blocks.size(); ++i)
+      if (!unpackone(blocks[i], out[i])) state.SkipWithError("unpack failed");
     benchmark::DoNotOptimize(out.data());
   }
   if (out != data) state.SkipWithError("unpacked bytes differ");
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(out.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(totalsize(data)));
 }
+
+void Ours(benchmark::State& state, uint8_t code, const std::string& label) {
+  Run(state, inputs(label), packedinputs(code, label), [](const Bytes& block, Bytes& out) {
+    return decompressn(block.data(), block.size(), out.data(), out.size()) == out.size();
+  });
+}
+
+// The hole's archive as the generator writes it, every packed entry under the code that made it smallest.
+void BM_CourseArchive(benchmark::State& state) {
+  const mkdemo::GeneratedHole hole = mkdemo::GenerateHole(mkdemo::SedgefenPlans()[1]);
+  Inputs blocks, data;
+  for (const datapack::BigEntry& entry : mkdemo::HoleArchiveEntries(2, hole.terrain, "HOLE 2")) {
+    if (const uint32_t unpacked = getunpacksizen(entry.data.data(), entry.data.size())) {
+      blocks.push_back(entry.data);
+      data.emplace_back(unpacked);
+      decompressn(entry.data.data(), entry.data.size(), data.back().data(), unpacked);
+    }
+  }
+  if (blocks.empty()) state.SkipWithError("no packed entries");
+  Run(state, data, blocks, [](const Bytes& block, Bytes& out) {
+    return decompressn(block.data(), block.size(), out.data(), out.size()) == out.size();
+  });
+}
+BENCHMARK(BM_CourseArchive)->Name("unpack_course_hole_archive");
 
 #if TEEBOX_HAVE_PEERS
-void Zstd(benchmark::State& state, size_t size) {
-  const Bytes& data = mixed(size);
-  Bytes block(ZSTD_compressBound(data.size()));
-  block.resize(ZSTD_compress(block.data(), block.size(), data.data(), data.size(), 3));
-  Bytes out(data.size());
-  ZSTD_DCtx* context = ZSTD_createDCtx();
-  for (auto _ : state) {
-    if (ZSTD_decompressDCtx(context, out.data(), out.size(), block.data(), block.size()) != out.size())
-      state.SkipWithError("zstd failed");
-    benchmark::DoNotOptimize(out.data());
+void Zstd(benchmark::State& state, const std::string& label) {
+  const Inputs& data = inputs(label);
+  Inputs blocks;
+  for (const Bytes& d : data) {
+    Bytes block(ZSTD_compressBound(d.size()));
+    block.resize(ZSTD_compress(block.data(), block.size(), d.data(), d.size(), 3));
+    blocks.push_back(std::move(block));
   }
+  ZSTD_DCtx* context = ZSTD_createDCtx();
+  Run(state, data, blocks, [context](const Bytes& block, Bytes& out) {
+    return ZSTD_decompressDCtx(context, out.data(), out.size(), block.data(), block.size()) == out.size();
+  });
   ZSTD_freeDCtx(context);
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(out.size()));
 }
 
-void Lz4(benchmark::State& state, size_t size) {
-  const Bytes& data = mixed(size);
-  Bytes block(static_cast<size_t>(LZ4_compressBound(static_cast<int>(data.size()))));
-  block.resize(static_cast<size_t>(LZ4_compress_default(reinterpret_cast<const char*>(data.data()), reinterpret_cast<char*>(block.data()),
-                                                        static_cast<int>(data.size()), static_cast<int>(block.size()))));
-  Bytes out(data.size());
-  for (auto _ : state) {
-    if (LZ4_decompress_safe(reinterpret_cast<const char*>(block.data()), reinterpret_cast<char*>(out.data()),
-                            static_cast<int>(block.size()), static_cast<int>(out.size())) != static_cast<int>(out.size()))
-      state.SkipWithError("lz4 failed");
-    benchmark::DoNotOptimize(out.data());
+void Lz4(benchmark::State& state, const std::string& label) {
+  const Inputs& data = inputs(label);
+  Inputs blocks;
+  for (const Bytes& d : data) {
+    Bytes block(static_cast<size_t>(LZ4_compressBound(static_cast<int>(d.size()))));
+    block.resize(static_cast<size_t>(LZ4_compress_default(reinterpret_cast<const char*>(d.data()), reinterpret_cast<char*>(block.data()),
+                                                          static_cast<int>(d.size()), static_cast<int>(block.size()))));
+    blocks.push_back(std::move(block));
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(out.size()));
+  Run(state, data, blocks, [](const Bytes& block, Bytes& out) {
+    return LZ4_decompress_safe(reinterpret_cast<const char*>(block.data()), reinterpret_cast<char*>(out.data()),
+                               static_cast<int>(block.size()), static_cast<int>(out.size())) == static_cast<int>(out.size());
+  });
 }
 
 #endif
@@ -181,30 +239,44 @@ void InflateOf(benchmark::State& state, const Bytes& data, int level) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(out.size()));
   state.counters["ratio%"] = 100.0 * static_cast<double>(block.size()) / static_cast<double>(out.size());
 }
-void Inflate(benchmark::State& state, size_t size) { InflateOf(state, mixed(size), 6); }
+void Inflate(benchmark::State& state, const std::string& label) {
+  const Inputs& data = inputs(label);
+  Inputs blocks;
+  for (const Bytes& d : data) {
+    uLongf packedsize = compressBound(static_cast<uLong>(d.size()));
+    Bytes block(packedsize);
+    compress2(block.data(), &packedsize, d.data(), static_cast<uLong>(d.size()), 6);
+    block.resize(packedsize);
+    blocks.push_back(std::move(block));
+  }
+  Run(state, data, blocks, [](const Bytes& block, Bytes& out) {
+    uLongf n = static_cast<uLongf>(out.size());
+    return uncompress(out.data(), &n, block.data(), static_cast<uLong>(block.size())) == Z_OK && n == out.size();
+  });
+}
 void BM_Inflate(benchmark::State& state) { InflateOf(state, sample(), static_cast<int>(state.range(0))); }
 BENCHMARK(BM_Inflate)->Name("zlib_inflate_level6")->Arg(6);
 BENCHMARK(BM_Inflate)->Name("zlib_inflate_level1")->Arg(1);
 #endif
 
 const bool kVersus = [] {
-  std::vector<std::pair<const char*, size_t>> sizes = {{"256K", size_t{256} << 10}};
+  std::vector<std::string> labels = {"256K", "course"};
 #ifdef NDEBUG  // packing 4 MiB takes minutes in the sanitized build, whose smoke run only checks the program
-  sizes.emplace_back("4M", size_t{4} << 20);
+  labels.emplace_back("4M");
 #endif
-  for (const auto& [label, size] : sizes) {
-    const std::string at = std::string("_") + label;
-    benchmark::RegisterBenchmark(("lz_vs_zstd3" + at + "/ours").c_str(), Ours, 0x10, size);
-    benchmark::RegisterBenchmark(("lz_vs_lz4" + at + "/ours").c_str(), Ours, 0x10, size);
+  for (const std::string& label : labels) {
+    const std::string at = "_" + label;
+    benchmark::RegisterBenchmark(("lz_vs_zstd3" + at + "/ours").c_str(), Ours, 0x10, label);
+    benchmark::RegisterBenchmark(("lz_vs_lz4" + at + "/ours").c_str(), Ours, 0x10, label);
     for (uint8_t code : {0x30, 0x32, 0x34})
-      benchmark::RegisterBenchmark(("huffman_" + std::to_string(code - 0x30) + "_vs_inflate" + at + "/ours").c_str(), Ours, code, size);
+      benchmark::RegisterBenchmark(("huffman_" + std::to_string(code - 0x30) + "_vs_inflate" + at + "/ours").c_str(), Ours, code, label);
 #if TEEBOX_HAVE_PEERS
-    benchmark::RegisterBenchmark(("lz_vs_zstd3" + at + "/peer").c_str(), Zstd, size);
-    benchmark::RegisterBenchmark(("lz_vs_lz4" + at + "/peer").c_str(), Lz4, size);
+    benchmark::RegisterBenchmark(("lz_vs_zstd3" + at + "/peer").c_str(), Zstd, label);
+    benchmark::RegisterBenchmark(("lz_vs_lz4" + at + "/peer").c_str(), Lz4, label);
 #endif
 #if TEEBOX_HAVE_ZLIB
     for (uint8_t code : {0x30, 0x32, 0x34})
-      benchmark::RegisterBenchmark(("huffman_" + std::to_string(code - 0x30) + "_vs_inflate" + at + "/peer").c_str(), Inflate, size);
+      benchmark::RegisterBenchmark(("huffman_" + std::to_string(code - 0x30) + "_vs_inflate" + at + "/peer").c_str(), Inflate, label);
 #endif
   }
   return true;

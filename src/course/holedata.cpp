@@ -186,9 +186,9 @@ void computeWaterLevel() {
   g_lowLand = anyLand && landLow + 5.0f <= waterHigh;
 }
 
-// Loads a file that must hold at least `need` bytes (need 0: any size) into `out`.
+// Loads a file, unpacked when it is packed, that must hold at least `need` bytes (need 0: any size) into `out`.
 bool loadBlock(const std::string& path, size_t need, std::vector<uint8_t>& out) {
-  if (!BigFileLoadBytes(nullptr, path.c_str(), out)) return false;
+  if (!BigFileLoadBytesUnpacked(nullptr, path.c_str(), out)) return false;
   if (out.size() < need) {
     out.clear();
     return false;
@@ -327,7 +327,7 @@ int LoadHoleData(const std::string& fileName) {
     std::vector<uint8_t> heights, cells;
     {
       std::vector<uint8_t> mis;
-      if (!BigFileLoadBytes(nullptr, (base + ".MIS").c_str(), mis)) return kHoleFileError;
+      if (!BigFileLoadBytesUnpacked(nullptr, (base + ".MIS").c_str(), mis)) return kHoleFileError;
       const bool v11 = CheckHoleDataMagic(mis.data(), mis.size());
       if (!v11 && !IsHoleDataV12(mis.data(), mis.size())) return kHoleBadMagic;
       if (!loadBlock(base + ".QZH", 0, heights) || !loadBlock(base + ".QF1", 0, cells) ||

@@ -234,6 +234,15 @@ TEST_F(HoleDataTest, LoadsFromArchivesAndFromMixedCaseFolders) {
        "C:\\Course\\HOLE07.hnf", false},
       {"the course's archive", [&] { WriteArchive(dir + "/COURSE.viv", HoleEntries(h, "HOLE08")); },
        "C:\\Course\\HOLE08.hnf", true},
+      {"packed entries of the hole's archive",
+       [&] {
+         // Each file under another of the pack codes.
+         std::vector<datapack::BigEntry> entries = HoleEntries(h, "HOLE10");
+         const uint8_t codes[] = {0x10, 0x30, 0x32, 0x34, 0x46, 0x4A};
+         for (size_t i = 0; i < entries.size(); ++i) entries[i].data = datapack::pack(codes[i % 6], entries[i].data);
+         WriteArchive(dir + "/HOLE10.viv", entries);
+       },
+       "C:\\Course\\HOLE10.hnf", false},
       {"a mixed-case folder",
        [&] {
          std::filesystem::create_directories(root_ + "/c/Data/Courses/SedgeFen");

@@ -132,15 +132,12 @@ std::string holeName(int number) {
 
 void writeHole(const fs::path& folder, int number, const holewriter::HoleDescription& hole, const std::string& header,
                bool archive) {
-  const std::string name = holeName(number);
-  std::vector<datapack::BigEntry> entries;
-  std::vector<holewriter::HoleFile> files = holewriter::EncodeHole(hole);
-  files.push_back({".HDR", std::vector<uint8_t>(header.begin(), header.end())});
-  for (holewriter::HoleFile& f : files) {
-    if (archive) entries.push_back({name + f.extension, std::move(f.bytes)});
-    else writeBytes(folder / (name + f.extension), f.bytes);
+  if (archive) {
+    writeBytes(folder / (holeName(number) + ".viv"), datapack::writebigfile(2, HoleArchiveEntries(number, hole, header)));
+    return;
   }
-  if (archive) writeBytes(folder / (name + ".viv"), datapack::writebigfile(2, entries));
+  for (const holewriter::HoleFile& f : holewriter::EncodeHole(hole)) writeBytes(folder / (holeName(number) + f.extension), f.bytes);
+  writeText(folder / (holeName(number) + ".HDR"), header);
 }
 
 // Holes ranked by length against the usual length of their par: the longest plays as stroke index 1.
@@ -300,6 +297,18 @@ void removeStaleTemporaries(const fs::path& folder) {
 }
 
 }  // namespace
+
+std::vector<datapack::BigEntry> HoleArchiveEntries(int number, const holewriter::HoleDescription& hole,
+                                                   const std::string& header) {
+  const std::string name = holeName(number);
+  std::vector<datapack::BigEntry> entries;
+  for (holewriter::HoleFile& f : holewriter::EncodeHole(hole)) {
+    datapack::Bytes packed = datapack::packbest(f.bytes);
+    entries.push_back({name + f.extension, packed.empty() ? std::move(f.bytes) : std::move(packed)});
+  }
+  entries.push_back({name + ".HDR", datapack::Bytes(header.begin(), header.end())});
+  return entries;
+}
 
 bool MakeDemoInstallation(const std::string& folderName, const DemoOptions& options, std::string& error) {
   const fs::path folder(folderName);

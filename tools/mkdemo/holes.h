@@ -2,8 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "datapack/datapack.h"
 #include "holewriter.h"
 
 namespace mkdemo {
@@ -44,5 +46,11 @@ GeneratedHole GenerateRange();
 
 // The eighteen holes of SEDGEFEN.
 const std::vector<HolePlan>& SedgefenPlans();
+
+// The entries of hole `number`'s archive "HOLEnn.viv": its files named "HOLEnn.MIS" ... and the header text
+// `header` as "HOLEnn.HDR". Every file but the header is stored packed under the pack code that makes it
+// smallest (the game unpacks packed hole files as it loads the hole).
+std::vector<datapack::BigEntry> HoleArchiveEntries(int number, const holewriter::HoleDescription& hole,
+                                                   const std::string& header);
 
 }  // namespace mkdemo

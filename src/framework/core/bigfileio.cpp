@@ -5,6 +5,7 @@
 #include <new>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "framework/core/errors.h"
 #include "framework/core/services.h"
@@ -182,6 +183,21 @@ bool BigFileLoadBytes(PathRecord* record, const char* name, std::vector<uint8_t>
   if (ok) out.pop_back();
   else out.clear();
   return ok;
+}
+
+bool BigFileLoadBytesUnpacked(PathRecord* record, const char* name, std::vector<uint8_t>& out) {
+  if (!BigFileLoadBytes(record, name, out)) return false;
+  const uint32_t size = getunpacksizen(out.data(), out.size());
+  if (size == 0) return true;
+  std::vector<uint8_t> unpacked;
+  try {
+    unpacked.resize(size);
+  } catch (const std::bad_alloc&) {
+    out.clear();
+    return false;
+  }
+  if (decompressn(out.data(), out.size(), unpacked.data(), unpacked.size()) == size) out = std::move(unpacked);
+  return true;
 }
 
 MemHandle BigFileLoadToHandle(PathRecord* record, const char* name, uint16_t flags) {

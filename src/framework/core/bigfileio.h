@@ -34,6 +34,9 @@ void BigFileClose(HANDLE handle);
 bool BigFileReadWhole(PathRecord* record, const char* name, const std::function<void*(uint32_t size)>& place);
 // BigFileReadWhole into a byte vector (empty on failure).
 bool BigFileLoadBytes(PathRecord* record, const char* name, std::vector<uint8_t>& out);
+// BigFileLoadBytes, then a packed file unpacked: its bytes become the unpacked ones. A file that only looks
+// packed (its first bytes a pack header by chance) and does not unpack whole is kept as it stands.
+bool BigFileLoadBytesUnpacked(PathRecord* record, const char* name, std::vector<uint8_t>& out);
 // BigFileReadWhole into a new movable block of the memory manager; 0 when the file cannot be read or is empty.
 MemHandle BigFileLoadToHandle(PathRecord* record, const char* name, uint16_t flags);
 

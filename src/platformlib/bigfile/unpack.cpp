@@ -48,6 +48,26 @@ inline void widecopy(uint8_t* d, const uint8_t* s, size_t len) {
   for (size_t i = 0; i < len; i += 16) std::memcpy(d + i, s + i, 16);
 }
 
+// A match of `len` bytes from `dist` back, in words, writing up to 15 bytes past `len`: the caller has that
+// room. Byte by byte, a near match would wait on each byte it has just written.
+inline void widematch(uint8_t* d, size_t dist, size_t len) {
+  const uint8_t* s = d - dist;
+  if (dist >= 16) {
+    widecopy(d, s, len);
+  } else if (dist >= 8) {
+    // Eight at a time never reads what the same step writes.
+    for (size_t i = 0; i < len; i += 8) std::memcpy(d + i, s + i, 8);
+  } else {
+    // The `dist` bytes repeated to fill a word, written a whole number of repeats apart.
+    uint64_t word;
+    std::memcpy(&word, s, 8);
+    word &= ~uint64_t{0} >> (64 - 8 * dist);
+    for (size_t have = dist; have < 8; have *= 2) word |= word << (8 * have);
+    const size_t step = 8 - 8 % dist;
+    for (size_t i = 0; i < len; i += step) std::memcpy(d + i, &word, 8);
+  }
+}
+
 }  // namespace
 
 uint32_t unpackfmt::lzunpackwith(const uint8_t* in, size_t n, uint8_t* out, size_t outsize, bool fast) {
@@ -59,30 +79,49 @@ uint32_t unpackfmt::lzunpackwith(const uint8_t* in, size_t n, uint8_t* out, size
   // output overlaps the block, whose unread bytes they could reach.
   const auto inat = reinterpret_cast<uintptr_t>(in), outat = reinterpret_cast<uintptr_t>(out);
   fast = fast && (outat + size <= inat || inat + n <= outat);
+  // The bulk of the block while every token's bytes and what the copies write past them are inside both
+  // buffers: no token needs checks of its own but its distance and the room for a long match.
+  const size_t inend = fast && n > 128 ? n - 128 : 0, outend = fast && size > 160 ? size - 160 : 0;
+  while (ip < inend && op < outend) {
+    const uint32_t b0 = in[ip];
+    if (b0 >= 0xE0) {
+      if (b0 >= 0xFC) break;
+      // A literal run of 4..112 bytes as one copy of the most: where a loop over it would end is hard to
+      // foresee, and a wrong guess costs more than the bytes copied past the run, which later tokens overwrite.
+      const size_t lit = ((b0 & 0x1F) + 1) * 4;
+      for (size_t k = 0; k < 112; k += 16) std::memcpy(out + op + k, in + ip + 1 + k, 16);
+      ip += 1 + lit;
+      op += lit;
+      continue;
+    }
+    const uint32_t b1 = in[ip + 1], b2 = in[ip + 2], b3 = in[ip + 3];
+    size_t lit, len, dist;
+    if (b0 < 0x80) {
+      lit = b0 & 3, len = ((b0 >> 2) & 7) + 3, dist = ((b0 & 0x60) << 3) + b1 + 1, ip += 2;
+    } else if (b0 < 0xC0) {
+      lit = b1 >> 6, len = (b0 & 0x3F) + 4, dist = ((b1 & 0x3F) << 8) + b2 + 1, ip += 3;
+    } else {
+      lit = b0 & 3, len = (((b0 >> 2) & 3) << 8) + b3 + 5, dist = ((b0 & 0x10) << 12) + (b1 << 8) + b2 + 1, ip += 4;
+    }
+    // The 0..3 literals as one 4-byte copy.
+    std::memcpy(out + op, in + ip, 4);
+    ip += lit;
+    op += lit;
+    if (dist > op) return 0;
+    if (len <= 16 && dist >= 16) {
+      std::memcpy(out + op, out + op - dist, 16);
+    } else if (size - op >= len + 15) {
+      widematch(out + op, dist, len);
+    } else {
+      if (size - op < len) return 0;
+      copymatch(out, op, dist, len);
+    }
+    op += len;
+  }
   for (;;) {
     if (ip >= n) return 0;
     const uint32_t b0 = in[ip];
     size_t lit, len, dist;
-    if (fast && n - ip >= 8 && size - op >= 20 && b0 < 0xE0) {
-      // A match token with its 0..3 literals, its bytes all in the block: literals as one 4-byte copy,
-      // matches of distance 16 and more 16 bytes at a time while the output has room past them.
-      const uint32_t b1 = in[ip + 1], b2 = in[ip + 2], b3 = in[ip + 3];
-      if (b0 < 0x80) {
-        lit = b0 & 3, len = ((b0 >> 2) & 7) + 3, dist = ((b0 & 0x60) << 3) + b1 + 1, ip += 2;
-      } else if (b0 < 0xC0) {
-        lit = b1 >> 6, len = (b0 & 0x3F) + 4, dist = ((b1 & 0x3F) << 8) + b2 + 1, ip += 3;
-      } else {
-        lit = b0 & 3, len = (((b0 >> 2) & 3) << 8) + b3 + 5, dist = ((b0 & 0x10) << 12) + (b1 << 8) + b2 + 1, ip += 4;
-      }
-      std::memcpy(out + op, in + ip, 4);
-      ip += lit;
-      op += lit;
-      if (dist > op || size - op < len) return 0;
-      if (dist >= 16 && size - op >= len + 15) widecopy(out + op, out + op - dist, len);
-      else copymatch(out, op, dist, len);
-      op += len;
-      continue;
-    }
     if (b0 < 0x80) {
       if (n - ip < 2) return 0;
       const uint32_t b1 = in[ip + 1];
@@ -109,8 +148,7 @@ uint32_t unpackfmt::lzunpackwith(const uint8_t* in, size_t n, uint8_t* out, size
       lit = b0 < 0xFC ? ((b0 & 0x1F) + 1) * 4 : (b0 & 3);
       ++ip;
       if (n - ip < lit || size - op < lit) return 0;
-      if (fast && n - ip >= lit + 15 && size - op >= lit + 15) widecopy(out + op, in + ip, lit);
-      else std::memcpy(out + op, in + ip, lit);
+      std::memcpy(out + op, in + ip, lit);
       ip += lit;
       op += lit;
       if (b0 >= 0xFC) break;

@@ -2,6 +2,7 @@
 // then none, one or two running-sum passes. The data is one bit stream, most significant bit first.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include <emmintrin.h>
 
@@ -67,6 +68,8 @@ class BitIn {
     }
     return get(z + 3);
   }
+  // Bits taken from the start of the block.
+  size_t bitpos() const { return pos_ * 8 - static_cast<size_t>(bits_); }
   // True when a refill reads whole words: at least 56 bits are then available.
   bool wide() const { return exact_ && pos_ + 8 <= n_; }
   // True when more bits were taken than the block holds.
@@ -221,6 +224,24 @@ class RunningSums {
  public:
   explicit RunningSums(int passes) : passes_(passes) {}
 
+  int passes() const { return passes_; }
+  size_t done() const { return done_; }
+
+  // One sixteen, for callers that keep the sums beside other work.
+  template <int passes>
+  __attribute__((always_inline)) void sixteen(uint8_t* out) {
+    const __m128i own = localsums(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out + done_)));
+    __m128i v = _mm_add_epi8(own, first_);
+    first_ = _mm_add_epi8(first_, lastbyte(own));
+    if (passes == 2) {
+      const __m128i own2 = localsums(v);
+      v = _mm_add_epi8(own2, second_);
+      second_ = _mm_add_epi8(second_, lastbyte(own2));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done_), v);
+    done_ += 16;
+  }
+
   // Sums the bytes before `end` in whole sixteens.
   void upto(uint8_t* out, size_t end) {
     if (end <= done_ + 16) return;
@@ -243,21 +264,12 @@ class RunningSums {
   }
 
  private:
+  // A copy, so that the sums stay in registers beside the stores to `out`.
   template <int passes>
   void sixteens(uint8_t* out, size_t end) {
-    __m128i first = first_, second = second_;
-    for (size_t i = done_; i < end; i += 16) {
-      const __m128i own = localsums(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i)));
-      __m128i v = _mm_add_epi8(own, first);
-      first = _mm_add_epi8(first, lastbyte(own));
-      if (passes == 2) {
-        const __m128i own2 = localsums(v);
-        v = _mm_add_epi8(own2, second);
-        second = _mm_add_epi8(second, lastbyte(own2));
-      }
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
-    }
-    first_ = first, second_ = second, done_ = end;
+    RunningSums s = *this;
+    while (s.done_ < end) s.sixteen<passes>(out);
+    *this = s;
   }
 
   int passes_;
@@ -283,12 +295,18 @@ uint32_t finish(const PackHeader& h, uint8_t* out, bool fast, RunningSums& sums)
   return h.size;
 }
 
-// Two symbols a look-up while whole words can be read and ten bytes written before `end`: up to the first entry that is
-// not plain (an escape or a long code), or near the end of block or output. The reader and the output place
-// are copied in so that they stay in registers beside the byte stores.
+// Two symbols a look-up while whole words can be read and ten bytes written before `end`: up to the first entry
+// that is not plain (an escape or a long code), or near the end of block or output. The reader, the output
+// place and the running sums are copied in so that they stay in registers beside the byte stores. The
+// look-ups wait on one another, which leaves the core idle most of each; a sixteen of the running sums, on
+// bytes written a while ago, fills that time.
+template <int passes>
 __attribute__((always_inline)) inline void pairrun(BitIn& bits, size_t& op, uint8_t* out, size_t end,
-                                                   const Decoder::Pair* pairs) {
+                                                   const Decoder::Pair* pairs, RunningSums& sums) {
+  // Far enough behind that the bytes summed have left the store buffer.
+  constexpr size_t kBehind = 128;
   BitIn b = bits;
+  RunningSums s = sums;
   size_t o = op;
   while (b.wide() && end - o >= 10) {
     b.refill(56);
@@ -296,7 +314,7 @@ __attribute__((always_inline)) inline void pairrun(BitIn& bits, size_t& op, uint
       uint32_t entry;
       std::memcpy(&entry, &pairs[b.peek(Decoder::kPairBits)], 4);
       if (!(entry & 0xFF00)) {
-        bits = b, op = o;
+        bits = b, op = o, sums = s;
         return;
       }
       const auto two = static_cast<uint16_t>(entry >> 16);
@@ -304,18 +322,115 @@ __attribute__((always_inline)) inline void pairrun(BitIn& bits, size_t& op, uint
       o += (entry >> 8) & 0xFF;
       b.skipby(entry);
     }
+    if (passes && o >= s.done() + kBehind + 16) s.sixteen<passes>(out);
   }
-  bits = b, op = o;
+  bits = b, op = o, sums = s;
 }
 
+template <int passes>
+void pairrunplain(BitIn& bits, size_t& op, uint8_t* out, size_t end, const Decoder::Pair* pairs, RunningSums& sums) {
+  pairrun<passes>(bits, op, out, end, pairs, sums);
+}
 // With BMI2 the buffer's shifts take one instruction of one cycle, which the look-ups wait on.
+template <int passes>
 __attribute__((target("bmi2"))) void pairrunbmi2(BitIn& bits, size_t& op, uint8_t* out, size_t end,
-                                                 const Decoder::Pair* pairs) {
-  pairrun(bits, op, out, end, pairs);
+                                                 const Decoder::Pair* pairs, RunningSums& sums) {
+  pairrun<passes>(bits, op, out, end, pairs, sums);
 }
-void pairrunplain(BitIn& bits, size_t& op, uint8_t* out, size_t end, const Decoder::Pair* pairs) {
-  pairrun(bits, op, out, end, pairs);
+
+using PairRun = void (*)(BitIn&, size_t&, uint8_t*, size_t, const Decoder::Pair*, RunningSums&);
+
+// The look-up loop for no, one or two running-sum passes, with BMI2 where the processor has it.
+PairRun pairrunfor(int passes) {
+  static const bool bmi2 = __builtin_cpu_supports("bmi2");
+  static const PairRun runs[2][3] = {{pairrunplain<0>, pairrunplain<1>, pairrunplain<2>},
+                                     {pairrunbmi2<0>, pairrunbmi2<1>, pairrunbmi2<2>}};
+  return runs[bmi2][passes];
 }
+
+// One place of the bit stream being decoded: the reader, the output place and the byte before it.
+struct Place {
+  BitIn bits;
+  size_t op = 0;
+  uint8_t last = 0;
+};
+
+// pairrun for two places of the stream at once, whose look-ups do not wait on one another: `a` up to bit
+// `limit`, with its running sums, and `b` to the end of its own output. Returns which of the two stopped it.
+template <int passes>
+__attribute__((always_inline)) inline int dualrun(Place& a, uint8_t* outa, size_t enda, size_t limit, Place& b,
+                                                  uint8_t* outb, size_t endb, const Decoder::Pair* pairs,
+                                                  RunningSums& sums) {
+  constexpr size_t kBehind = 128;
+  BitIn x = a.bits, y = b.bits;
+  RunningSums s = sums;
+  size_t p = a.op, q = b.op;
+  int who = 0;
+  for (;;) {
+    if (!y.wide() || endb - q < 10) {
+      who = 1;
+      break;
+    }
+    if (!x.wide() || enda - p < 10 || x.bitpos() >= limit) break;
+    x.refill(56);
+    y.refill(56);
+    int k = 0;
+    for (; k < 56 / Decoder::kPairBits; ++k) {
+      uint32_t ex, ey;
+      std::memcpy(&ex, &pairs[x.peek(Decoder::kPairBits)], 4);
+      if (!(ex & 0xFF00)) break;
+      const auto twox = static_cast<uint16_t>(ex >> 16);
+      std::memcpy(outa + p, &twox, 2);
+      p += (ex >> 8) & 0xFF;
+      x.skipby(ex);
+      std::memcpy(&ey, &pairs[y.peek(Decoder::kPairBits)], 4);
+      if (!(ey & 0xFF00)) {
+        who = 1;
+        break;
+      }
+      const auto twoy = static_cast<uint16_t>(ey >> 16);
+      std::memcpy(outb + q, &twoy, 2);
+      q += (ey >> 8) & 0xFF;
+      y.skipby(ey);
+    }
+    if (k < 56 / Decoder::kPairBits) break;
+    if (passes && p >= s.done() + kBehind + 16) s.sixteen<passes>(outa);
+  }
+  a.bits = x, b.bits = y, a.op = p, b.op = q, sums = s;
+  if (p) a.last = outa[p - 1];
+  if (q) b.last = outb[q - 1];
+  return who;
+}
+
+using DualRun = int (*)(Place&, uint8_t*, size_t, size_t, Place&, uint8_t*, size_t, const Decoder::Pair*,
+                        RunningSums&);
+template <int passes>
+int dualrunplain(Place& a, uint8_t* outa, size_t enda, size_t limit, Place& b, uint8_t* outb, size_t endb,
+                 const Decoder::Pair* pairs, RunningSums& sums) {
+  return dualrun<passes>(a, outa, enda, limit, b, outb, endb, pairs, sums);
+}
+template <int passes>
+__attribute__((target("bmi2"))) int dualrunbmi2(Place& a, uint8_t* outa, size_t enda, size_t limit, Place& b,
+                                                uint8_t* outb, size_t endb, const Decoder::Pair* pairs,
+                                                RunningSums& sums) {
+  return dualrun<passes>(a, outa, enda, limit, b, outb, endb, pairs, sums);
+}
+
+// The two-place loop for no, one or two running-sum passes, with BMI2 where the processor has it.
+DualRun dualrunfor(int passes) {
+  static const bool bmi2 = __builtin_cpu_supports("bmi2");
+  static const DualRun runs[2][3] = {{dualrunplain<0>, dualrunplain<1>, dualrunplain<2>},
+                                     {dualrunbmi2<0>, dualrunbmi2<1>, dualrunbmi2<2>}};
+  return runs[bmi2][passes];
+}
+
+// A Huffman code mostly finds its way back to the symbols' boundaries when decoding starts at any bit: the
+// second half of a large block is decoded from its middle bit alongside the first, into a buffer of its own,
+// and taken over where the first half's decoding reaches a boundary that the second one passed with the same
+// byte before it. From there on both would decode alike. Blocks from this size on.
+constexpr size_t kSplitFrom = size_t{64} << 10;
+// Boundaries the second half notes, item by item, before it runs alongside the first.
+constexpr size_t kBoundaries = 512;
 
 }  // namespace
 
@@ -333,29 +448,28 @@ uint32_t unpackfmt::huffmanunpackwith(const uint8_t* in, size_t n, uint8_t* out,
   if (!dec.read(bits)) return 0;
 
   const size_t size = h.size;
-  size_t op = 0;
-  uint8_t last = 0;
-  // One symbol with what follows an escape: 1 at the end mark, -1 on damaged data.
-  auto step = [&]() -> int {
+  Place a{bits};
+  // One symbol with what follows an escape at `p`, writing below `end`: 1 at the end mark, -1 on damaged data.
+  auto step = [&](Place& p, uint8_t* to, size_t end) -> int {
     uint8_t s;
-    if (!dec.decode(bits, &s) || bits.farpast()) return -1;
+    if (!dec.decode(p.bits, &s) || p.bits.farpast()) return -1;
     if (s != escape) {
-      if (op == size) return -1;
-      out[op++] = last = s;
+      if (p.op == end) return -1;
+      to[p.op++] = p.last = s;
       return 0;
     }
-    const uint32_t num = bits.getnum();
+    const uint32_t num = p.bits.getnum();
     if (num < 4) return -1;
     const uint32_t repeat = num - 4;
     if (repeat > 0) {
-      if (repeat > size - op) return -1;
-      std::memset(out + op, last, repeat);
-      op += repeat;
+      if (repeat > end - p.op) return -1;
+      std::memset(to + p.op, p.last, repeat);
+      p.op += repeat;
       return 0;
     }
-    if (bits.get(1)) return 1;
-    if (op == size) return -1;
-    out[op++] = last = static_cast<uint8_t>(bits.get(8));
+    if (p.bits.get(1)) return 1;
+    if (p.op == end) return -1;
+    to[p.op++] = p.last = static_cast<uint8_t>(p.bits.get(8));
     return 0;
   };
   // Larger blocks take two symbols a look-up (pairrun); step() takes an escape or a long code, and the rest of
@@ -365,20 +479,74 @@ uint32_t unpackfmt::huffmanunpackwith(const uint8_t* in, size_t n, uint8_t* out,
   if (fast && size >= 4096) {
     static thread_local Decoder::Pair pairs[1u << Decoder::kPairBits];
     dec.makepairs(escape, pairs);
-    static const auto run = __builtin_cpu_supports("bmi2") ? pairrunbmi2 : pairrunplain;
+    if (size >= kSplitFrom && a.bits.wide()) {
+      struct Boundary {
+        size_t bit, op;
+        uint8_t last;
+      };
+      static thread_local std::vector<uint8_t> second;
+      static thread_local std::vector<Boundary> boundaries;
+      if (second.size() < size) second.resize(size);
+      boundaries.clear();
+      const size_t middle = a.bits.bitpos() + (n * 8 - a.bits.bitpos()) / 2;
+      Place b{BitIn(in, n, middle / 8, true)};
+      b.bits.refill(8);
+      b.bits.skip(static_cast<int>(middle % 8));
+      // -1 once the second half is of no use, 1 once it has read the end mark.
+      int other = 0;
+      while (boundaries.size() < kBoundaries && other == 0) {
+        other = step(b, second.data(), size);
+        if (other >= 0) boundaries.push_back({b.bits.bitpos(), b.op, b.last});
+      }
+      const DualRun run2 = dualrunfor(h.code >= 0x32 ? sums.passes() : 0);
+      const size_t limit = middle - 64;
+      while (other == 0 && state == 0) {
+        if (run2(a, out, size, limit, b, second.data(), size, pairs, sums) == 1) {
+          if (!b.bits.wide() || size - b.op < 10) break;
+          other = step(b, second.data(), size);
+        } else {
+          if (a.bits.bitpos() >= limit || !a.bits.wide() || size - a.op < 10) break;
+          state = step(a, out, size);
+        }
+      }
+      // The first half alone up to near the middle when the second stopped first.
+      const PairRun single = pairrunfor(0);
+      while (other >= 0 && state == 0 && a.bits.bitpos() + 2048 < middle) {
+        single(a.bits, a.op, out, std::min(size, a.op + 64), pairs, sums);
+        if (a.op) a.last = out[a.op - 1];
+        if (!a.bits.wide() || size - a.op < 10 || a.bits.bitpos() + 2048 >= middle) break;
+        state = step(a, out, size);
+      }
+      // The first half item by item through the boundaries the second one noted, until one is shared.
+      size_t k = 0;
+      while (other >= 0 && state == 0 && !boundaries.empty() && a.bits.bitpos() < boundaries.back().bit) {
+        state = step(a, out, size);
+        const size_t at = a.bits.bitpos();
+        while (k < boundaries.size() && boundaries[k].bit < at) ++k;
+        if (state != 0 || k == boundaries.size() || boundaries[k].bit != at || boundaries[k].last != a.last) continue;
+        const size_t more = b.op - boundaries[k].op;
+        if (more > size - a.op) return 0;
+        std::memcpy(out + a.op, second.data() + boundaries[k].op, more);
+        a.op += more;
+        a.bits = b.bits;
+        a.last = b.last;
+        state = other;
+        break;
+      }
+    }
     const bool summed = h.code >= 0x32;
-    for (;;) {
+    const PairRun run = pairrunfor(summed ? sums.passes() : 0);
+    while (state == 0) {
       // In stretches of 16 KiB, summed up to the last byte (which is `last`) after each.
-      run(bits, op, out, std::min(size, op + (size_t{16} << 10)), pairs);
-      if (op) last = out[op - 1];
-      if (summed && op) sums.upto(out, op - 1);
-      if (!bits.wide() || size - op < 10) break;
-      state = step();
-      if (state != 0) break;
+      run(a.bits, a.op, out, std::min(size, a.op + (size_t{16} << 10)), pairs, sums);
+      if (a.op) a.last = out[a.op - 1];
+      if (summed && a.op) sums.upto(out, a.op - 1);
+      if (!a.bits.wide() || size - a.op < 10) break;
+      state = step(a, out, size);
     }
   }
-  while (state == 0) state = step();
+  while (state == 0) state = step(a, out, size);
   if (state < 0) return 0;
-  if (bits.overrun() || op != size) return 0;
+  if (a.bits.overrun() || a.op != size) return 0;
   return finish(h, out, fast, sums);
 }

@@ -157,6 +157,42 @@ TEST_F(BigFileIoTest, UnpackedLoads) {
   MemFreeHandle(handle);
 }
 
+TEST_F(BigFileIoTest, BytesComeUnpackedWhenTheFileIsPacked) {
+  std::string plain(3000, 'x');
+  for (size_t i = 0; i < plain.size(); i += 5) plain[i] = static_cast<char>('a' + i % 26);
+  const datapack::Bytes packed = datapack::packlz(Text(plain));
+  datapack::Bytes damaged = packed;
+  damaged.resize(damaged.size() / 2);
+  // A plain file whose first bytes happen to read as a pack header.
+  datapack::Bytes lookalike = {0x10, 0xFB, 0x00, 0x00, 0x40};
+  for (char c : std::string(" and then no packed data at all")) lookalike.push_back(static_cast<uint8_t>(c));
+  struct Case {
+    const char* name;
+    datapack::Bytes file;
+    datapack::Bytes expected;
+  };
+  const Case cases[] = {
+      {"packed.bin", packed, Text(plain)},
+      {"damaged.bin", damaged, damaged},
+      {"lookalike.bin", lookalike, lookalike},
+      {"plain.bin", Text("not packed"), Text("not packed")},
+  };
+  for (const Case& c : cases) {
+    HostFile(std::string("c/Data/") + c.name, std::string(c.file.begin(), c.file.end()));
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(BigFileLoadBytesUnpacked(&record_, c.name, bytes)) << c.name;
+    EXPECT_EQ(bytes, c.expected) << c.name;
+  }
+  // From the current archive alike; a file that is nowhere is no success.
+  Archive("packed.viv", {{"inside.bin", packed}});
+  ASSERT_EQ(BigFileOpenArchive(&record_, "packed.viv", nullptr), 0);
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(BigFileLoadBytesUnpacked(&record_, "inside.bin", bytes));
+  EXPECT_EQ(bytes, Text(plain));
+  EXPECT_FALSE(BigFileLoadBytesUnpacked(&record_, "nowhere.bin", bytes));
+  EXPECT_TRUE(bytes.empty());
+}
+
 TEST_F(BigFileIoTest, TextLinesIncludingALastLineWithoutFeed) {
   HostFile("c/Data/list.txt", "first\nsecond\r\nlast");
   TextFileReader* reader = TextFileOpen(&record_, "LIST.TXT", false);

@@ -142,7 +142,22 @@ TEST_F(MkdemoTest, ArchivesHoldTheSameFilesAsTheLooseForm) {
     for (const char* ext : {".MIS", ".QZH", ".QF1", ".QF2", ".QF4", ".QF8", ".QMD", ".QMT", ".QMB", ".QM2", ".HDR"}) {
       uint32_t offset = 0, size = 0;
       ASSERT_NE(findbigentryn(big.data(), big.size(), (base + ext).c_str(), 0, &offset, &size), nullptr) << ext;
-      EXPECT_TRUE(big.substr(offset, size) == ReadFile(a + hole + ext)) << ext;
+      // Packed where that makes a file smaller, as the height and cell grids always are; the header stays text.
+      std::string entry = big.substr(offset, size);
+      const uint32_t unpacked = getunpacksizen(entry.data(), entry.size());
+      const std::string e = ext;
+      if (e == ".QZH" || e == ".QF1") {
+        EXPECT_NE(unpacked, 0u) << ext;
+      }
+      if (e == ".HDR") {
+        EXPECT_EQ(unpacked, 0u) << ext;
+      }
+      if (unpacked) {
+        std::string out(unpacked, '\0');
+        ASSERT_EQ(decompressn(entry.data(), entry.size(), out.data(), unpacked), unpacked) << ext;
+        entry = out;
+      }
+      EXPECT_TRUE(entry == ReadFile(a + hole + ext)) << ext;
       EXPECT_FALSE(fs::exists(b + hole + ext)) << ext;
     }
   }

@@ -265,7 +265,8 @@ inline void transpose4(const __m128i* in, __m128i* out) {
   out[3] = _mm_unpackhi_epi64(b, d);
 }
 
-TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned used, int32_t* output, int stride) {
+// Both passes: out[h][x] holds column x of rows 4h..4h+3.
+TEEBOX_AVX2 inline void idctpasses(const int32_t* c, unsigned used, V4 (&out)[2][8]) {
   const unsigned rows = used & 255, places = used >> 8;
   // Pass one, four coefficient vectors at a time; middle[k x 8 + u] is vector u's output k.
   alignas(32) double middle[64];
@@ -288,7 +289,7 @@ TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned used, int32_t* output, int 
   }
   // Pass two, four rows at a time: row k's vector is middle[k x 8 + u] over u, turned into lanes by 4 x 4
   // transposes. Both halves are gathered before either is transformed, so their chains overlap.
-  V4 z[2][8], out[2][8];
+  V4 z[2][8];
   for (int h = 0; h < 2; ++h)
     for (int u = 0; u < 8; u += 4) {
       const double* m = middle + h * 32 + u;
@@ -317,7 +318,12 @@ TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned used, int32_t* output, int 
     idct8x4<8>(z[0], out[0]);
     idct8x4<8>(z[1], out[1]);
   }
-  // out[h][x] holds column x of rows 4h..4h+3: clamp, truncate and transpose back into rows.
+}
+
+TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned used, int32_t* output, int stride) {
+  V4 out[2][8];
+  idctpasses(c, used, out);
+  // Clamp, truncate and transpose back into rows.
   const V4 high = _mm256_set1_pd(2147483647.0), low = _mm256_set1_pd(-2147483648.0);
   for (int h = 0; h < 2; ++h) {
     __m128i n[8];
@@ -328,6 +334,45 @@ TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned used, int32_t* output, int 
       transpose4(n + x, rowsout);
       for (int i = 0; i < 4; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i * stride + x), rowsout[i]);
     }
+  }
+}
+
+// The same values as samples, as the clamp table gives them from bits 16-23: rows of 8 at output + row x stride.
+// Truncation already gives INT32_MIN below the range, so only the top is clamped.
+TEEBOX_AVX2 void idctwidesamples(const int32_t* c, unsigned used, uint8_t* output, int stride) {
+  V4 out[2][8];
+  idctpasses(c, used, out);
+  const V4 high = _mm256_set1_pd(2147483647.0);
+  // Byte 2 of column x's value for row r goes to byte 4r + x (x < 4) of each 128-bit lane, rows 4-7 in the
+  // upper lane: four columns OR-ed together hold their rows' first four samples as 32-bit words.
+  __m256i half[2];
+  for (int g = 0; g < 2; ++g) {
+    __m256i rows = _mm256_setzero_si256();
+    for (int i = 0; i < 4; ++i) {
+      const int x = 4 * g + i;
+      const __m128i top = _mm256_cvttpd_epi32(_mm256_min_pd(out[0][x], high));
+      const __m128i bottom = _mm256_cvttpd_epi32(_mm256_min_pd(out[1][x], high));
+      const __m256i column = _mm256_inserti128_si256(_mm256_castsi128_si256(top), bottom, 1);
+      const char z = -128;
+      const __m256i pick = _mm256_setr_epi8(
+          i == 0 ? 2 : z, i == 1 ? 2 : z, i == 2 ? 2 : z, i == 3 ? 2 : z, i == 0 ? 6 : z, i == 1 ? 6 : z, i == 2 ? 6 : z,
+          i == 3 ? 6 : z, i == 0 ? 10 : z, i == 1 ? 10 : z, i == 2 ? 10 : z, i == 3 ? 10 : z, i == 0 ? 14 : z,
+          i == 1 ? 14 : z, i == 2 ? 14 : z, i == 3 ? 14 : z, i == 0 ? 2 : z, i == 1 ? 2 : z, i == 2 ? 2 : z,
+          i == 3 ? 2 : z, i == 0 ? 6 : z, i == 1 ? 6 : z, i == 2 ? 6 : z, i == 3 ? 6 : z, i == 0 ? 10 : z,
+          i == 1 ? 10 : z, i == 2 ? 10 : z, i == 3 ? 10 : z, i == 0 ? 14 : z, i == 1 ? 14 : z, i == 2 ? 14 : z,
+          i == 3 ? 14 : z);
+      rows = _mm256_or_si256(rows, _mm256_shuffle_epi8(column, pick));
+    }
+    half[g] = _mm256_add_epi8(_mm256_min_epi8(_mm256_max_epi8(rows, _mm256_set1_epi8(-64)), _mm256_set1_epi8(63)),
+                              _mm256_set1_epi8(64));
+  }
+  // Rows 0, 1 | 4, 5 and rows 2, 3 | 6, 7, eight samples each.
+  const __m256i low = _mm256_unpacklo_epi32(half[0], half[1]), highrows = _mm256_unpackhi_epi32(half[0], half[1]);
+  const __m128i parts[4] = {_mm256_castsi256_si128(low), _mm256_castsi256_si128(highrows),
+                            _mm256_extracti128_si256(low, 1), _mm256_extracti128_si256(highrows, 1)};
+  for (int p = 0; p < 4; ++p) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(output + 2 * p * stride), parts[p]);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(output + (2 * p + 1) * stride), _mm_srli_si128(parts[p], 8));
   }
 }
 
@@ -354,8 +399,31 @@ void idctrows(const int32_t* c, unsigned used, bool fast, int32_t* output, int s
     idctplain(c, output, stride);
 }
 
-// Macroblock working storage.
-int32_t cdblock1[64], cdblock2[64], lumarea[256];
+// The transform of c as samples (the clamp table on bits 16-23), by the fastest path that gives the plain
+// path's values.
+void idctsamples(const int32_t* c, unsigned used, bool fast, uint8_t* output, int stride) {
+  if (fast && haswide) {
+    idctwidesamples(c, used, output, stride);
+    return;
+  }
+  int32_t values[64];
+  idctplain(c, values, 8);
+  for (int r = 0; r < 8; ++r)
+    for (int k = 0; k < 8; ++k) output[r * stride + k] = clamptable[(static_cast<uint32_t>(values[r * 8 + k]) >> 16) & 0xFF];
+}
+
+// Macroblock working storage: the samples of the luminance (16 x 16) and of the two colour blocks.
+alignas(16) uint8_t lumsamples[256], cdsamples1[64], cdsamples2[64];
+
+// One row of 16 luminance and 8 + 8 colour samples into eight pixel pairs.
+void packsamples(const uint8_t* luminance, const uint8_t* cd1, const uint8_t* cd2, PixelPair* output) {
+  const __m128i colour = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cd1)),
+                                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cd2)));
+  const __m128i lum = _mm_load_si128(reinterpret_cast<const __m128i*>(luminance));
+  const __m128i swapped = _mm_or_si128(_mm_slli_epi16(lum, 8), _mm_srli_epi16(lum, 8));  // left sample on top
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(output), _mm_unpacklo_epi16(colour, swapped));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(output + 4), _mm_unpackhi_epi16(colour, swapped));
+}
 
 }  // namespace
 
@@ -445,6 +513,13 @@ void dctidct(int32_t* output, int stride) {
 
 void dctidctplain(int32_t* output, int stride) { idctplain(coefficients, output, stride); }
 
+void dctidctsamples(uint8_t* output, int stride) {
+  dctbuildtables();
+  bool fast = false;
+  const unsigned used = usedplaces(coefficients, &fast);
+  idctsamples(coefficients, used, fast, output, stride);
+}
+
 void dctfillblock(int32_t* block, int stride) {
   const int32_t value = coefficients[0];
   for (int r = 0; r < 8; ++r)
@@ -491,7 +566,7 @@ void dctpackrowplain(const int32_t* luminance, const int32_t* cd1, const int32_t
 
 int dctdecodemacroblock(const uint16_t* words, size_t available, PixelPair* output, int32_t framewidth) {
   dctbuildtables();
-  int32_t* const targets[6] = {cdblock1, cdblock2, lumarea, lumarea + 8, lumarea + 128, lumarea + 136};
+  uint8_t* const targets[6] = {cdsamples1, cdsamples2, lumsamples, lumsamples + 8, lumsamples + 128, lumsamples + 136};
   const int strides[6] = {8, 8, 16, 16, 16, 16};
   size_t used = 0;
   for (int b = 0; b < 6; ++b) {
@@ -499,14 +574,16 @@ int dctdecodemacroblock(const uint16_t* words, size_t available, PixelPair* outp
     bool fast = false;
     const int count = dequantiseblock(words + used, available - used, &places, &fast);
     if (count == 0) return 0;
-    if (count == 2)
-      dctfillblock(targets[b], strides[b]);
-    else
-      idctrows(coefficients, places, fast, targets[b], strides[b]);
+    if (count == 2) {
+      const uint8_t sample = clamptable[(static_cast<uint32_t>(coefficients[0]) >> 16) & 0xFF];
+      for (int r = 0; r < 8; ++r) std::memset(targets[b] + r * strides[b], sample, 8);
+    } else {
+      idctsamples(coefficients, places, fast, targets[b], strides[b]);
+    }
     used += static_cast<size_t>(count);
   }
   const int32_t pairs = framewidth / 2;
-  for (int r = 0; r < 16; ++r) dctpackrow(lumarea + r * 16, cdblock1 + (r / 2) * 8, cdblock2 + (r / 2) * 8, output + r * pairs);
+  for (int r = 0; r < 16; ++r) packsamples(lumsamples + r * 16, cdsamples1 + (r / 2) * 8, cdsamples2 + (r / 2) * 8, output + r * pairs);
   return static_cast<int>(used);
 }
 

@@ -189,17 +189,26 @@ void idct8(const double* in, int step, double* out, int ostep) {
 constexpr uint32_t kFastLimit = 1u << 28;
 inline bool fastrange(int32_t v) { return static_cast<uint32_t>(v) + kFastLimit < 2 * kFastLimit; }
 
+// What a block's values allow: only the plain transform, the fast ones, or the fast ones with no output that
+// can leave the int32 range. Neither pass gains more than 1 / cos(7 pi / 16) < 5.2 times the sum of the
+// magnitudes, so a sum below 2^26 keeps every output below 2^31.
+enum class Range { plain, fast, fits };
+inline uint64_t magnitude(int32_t v) { return v < 0 ? 0u - static_cast<uint64_t>(static_cast<int64_t>(v)) : static_cast<uint64_t>(v); }
+inline Range rangeof(bool small, uint64_t total) { return !small ? Range::plain : total < (1u << 26) ? Range::fits : Range::fast; }
+
 // Where c (c[u x 8 + v]) holds values: bit u for each vector u, bit 8 + v for each place v within them.
 inline unsigned usedbit(int index) { return 1u << (index >> 3) | 256u << (index & 7); }
 
-unsigned usedplaces(const int32_t* c, bool* fast) {
+unsigned usedplaces(const int32_t* c, Range* range) {
   unsigned used = 0;
   bool small = true;
+  uint64_t total = 0;
   for (int i = 0; i < 64; ++i) {
     used |= c[i] ? usedbit(i) : 0u;
     small &= fastrange(c[i]);
+    total += magnitude(c[i]);
   }
-  *fast = small;
+  *range = rangeof(small, total);
   return used;
 }
 
@@ -211,6 +220,20 @@ unsigned usedplaces(const int32_t* c, bool* fast) {
 using V4 = __m256d;
 
 TEEBOX_AVX2 inline V4 round4(V4 v) { return _mm256_round_pd(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC); }
+
+// How a pass leaves its outputs: rounded doubles, or their int32 values in the low bits of the double's pattern
+// (plus 1.5 x 2^52: the sum rounds to nearest, ties to even, as round4 does), the latter either as they are
+// (the caller knows they fit) or saturated first (a double clamped to the range rounds to the clamped integer).
+enum class Outputs { rounded, biased, saturatedbiased };
+
+template <Outputs mode>
+TEEBOX_AVX2 inline V4 finish4(V4 v) {
+  const V4 magic = _mm256_set1_pd(6755399441055744.0);
+  if (mode == Outputs::rounded) return round4(v);
+  if (mode == Outputs::biased) return _mm256_add_pd(v, magic);
+  const V4 high = _mm256_set1_pd(2147483647.0), low = _mm256_set1_pd(-2147483648.0);
+  return _mm256_add_pd(_mm256_max_pd(_mm256_min_pd(v, high), low), magic);
+}
 
 // halfsqrt2 on 64-bit integers: an integer double below 2^51 plus 1.5 x 2^52 holds it in its low bits. With
 // v = hi x 2^32 + lo, the product's high half is hi x K + (lo x K) / 2^32, both exact in 64 bits.
@@ -227,7 +250,7 @@ TEEBOX_AVX2 inline V4 halfsqrt2x4(V4 v) {
 
 // Inputs from n on are zero: a sum with one of them is its other term (only a zero's sign could differ, and no
 // integer result depends on it), and halfsqrt2 of zero is zero.
-template <int n>
+template <int n, Outputs mode = Outputs::rounded>
 TEEBOX_AVX2 inline void idct8x4(const V4* z, V4* out) {
   const V4 two = _mm256_set1_pd(2.0), zero = _mm256_setzero_pd(), minus = _mm256_set1_pd(-0.0);
   const V4 e10 = n > 4 ? _mm256_add_pd(z[0], z[4]) : z[0], e11 = n > 4 ? _mm256_sub_pd(z[0], z[4]) : z[0];
@@ -245,14 +268,14 @@ TEEBOX_AVX2 inline void idct8x4(const V4* z, V4* out) {
                        : _mm256_xor_pd(r, minus);
   const V4 t12 = _mm256_add_pd(r, _mm256_mul_pd(_mm256_set1_pd(2.0 * static_cast<double>(0.5411961f)), o12));
   const V4 t6 = _mm256_sub_pd(t12, t7), t5 = _mm256_sub_pd(t11, t6), t4 = _mm256_add_pd(t10, t5);
-  out[0] = round4(_mm256_add_pd(e0, t7));
-  out[7] = round4(_mm256_sub_pd(e0, t7));
-  out[1] = round4(_mm256_add_pd(e1, t6));
-  out[6] = round4(_mm256_sub_pd(e1, t6));
-  out[2] = round4(_mm256_add_pd(e2, t5));
-  out[5] = round4(_mm256_sub_pd(e2, t5));
-  out[4] = round4(_mm256_add_pd(e3, t4));
-  out[3] = round4(_mm256_sub_pd(e3, t4));
+  out[0] = finish4<mode>(_mm256_add_pd(e0, t7));
+  out[7] = finish4<mode>(_mm256_sub_pd(e0, t7));
+  out[1] = finish4<mode>(_mm256_add_pd(e1, t6));
+  out[6] = finish4<mode>(_mm256_sub_pd(e1, t6));
+  out[2] = finish4<mode>(_mm256_add_pd(e2, t5));
+  out[5] = finish4<mode>(_mm256_sub_pd(e2, t5));
+  out[4] = finish4<mode>(_mm256_add_pd(e3, t4));
+  out[3] = finish4<mode>(_mm256_sub_pd(e3, t4));
 }
 
 // Four rows of four 32-bit values into four columns.
@@ -265,7 +288,8 @@ inline void transpose4(const __m128i* in, __m128i* out) {
   out[3] = _mm_unpackhi_epi64(b, d);
 }
 
-// Both passes: out[h][x] holds column x of rows 4h..4h+3.
+// Both passes: out[h][x] holds column x of rows 4h..4h+3, pass two's outputs left as mode says.
+template <Outputs mode>
 TEEBOX_AVX2 inline void idctpasses(const int32_t* c, unsigned used, V4 (&out)[2][8]) {
   const unsigned rows = used & 255, places = used >> 8;
   // Pass one, four coefficient vectors at a time; middle[k x 8 + u] is vector u's output k.
@@ -306,23 +330,25 @@ TEEBOX_AVX2 inline void idctpasses(const int32_t* c, unsigned used, V4 (&out)[2]
       z[h][u + 3] = _mm256_permute2f128_pd(t1, t3, 0x31);
     }
   if (rows == 1) {  // only the first vector: every output of a row is its value
-    for (int h = 0; h < 2; ++h)
-      for (int x = 0; x < 8; ++x) out[h][x] = z[h][0];
+    for (int h = 0; h < 2; ++h) {
+      const V4 v = finish4<mode>(z[h][0]);
+      for (int x = 0; x < 8; ++x) out[h][x] = v;
+    }
   } else if (rows < 4) {
-    idct8x4<2>(z[0], out[0]);
-    idct8x4<2>(z[1], out[1]);
+    idct8x4<2, mode>(z[0], out[0]);
+    idct8x4<2, mode>(z[1], out[1]);
   } else if (rows < 16) {
-    idct8x4<4>(z[0], out[0]);
-    idct8x4<4>(z[1], out[1]);
+    idct8x4<4, mode>(z[0], out[0]);
+    idct8x4<4, mode>(z[1], out[1]);
   } else {
-    idct8x4<8>(z[0], out[0]);
-    idct8x4<8>(z[1], out[1]);
+    idct8x4<8, mode>(z[0], out[0]);
+    idct8x4<8, mode>(z[1], out[1]);
   }
 }
 
 TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned used, int32_t* output, int stride) {
   V4 out[2][8];
-  idctpasses(c, used, out);
+  idctpasses<Outputs::rounded>(c, used, out);
   // Clamp, truncate and transpose back into rows.
   const V4 high = _mm256_set1_pd(2147483647.0), low = _mm256_set1_pd(-2147483648.0);
   for (int h = 0; h < 2; ++h) {
@@ -337,39 +363,48 @@ TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned used, int32_t* output, int 
   }
 }
 
+// Byte shuffles that take byte 2 of both doubles of a 128-bit half to bytes 8h + i and 8h + 4 + i.
+struct SamplePicks {
+  alignas(16) int8_t bytes[8][16];
+  SamplePicks() {
+    for (int h = 0; h < 2; ++h)
+      for (int i = 0; i < 4; ++i) {
+        for (int8_t& b : bytes[4 * h + i]) b = -128;
+        bytes[4 * h + i][8 * h + i] = 2;
+        bytes[4 * h + i][8 * h + 4 + i] = 10;
+      }
+  }
+  const int8_t* operator[](int k) const { return bytes[k]; }
+} const samplepicks;
+
 // The same values as samples, as the clamp table gives them from bits 16-23: rows of 8 at output + row x stride.
-// Truncation already gives INT32_MIN below the range, so only the top is clamped.
-TEEBOX_AVX2 void idctwidesamples(const int32_t* c, unsigned used, uint8_t* output, int stride) {
+// fits says that no output can leave the int32 range, so none needs saturating.
+TEEBOX_AVX2 void idctwidesamples(const int32_t* c, unsigned used, bool fits, uint8_t* output, int stride) {
   V4 out[2][8];
-  idctpasses(c, used, out);
-  const V4 high = _mm256_set1_pd(2147483647.0);
-  // Byte 2 of column x's value for row r goes to byte 4r + x (x < 4) of each 128-bit lane, rows 4-7 in the
-  // upper lane: four columns OR-ed together hold their rows' first four samples as 32-bit words.
+  if (fits)
+    idctpasses<Outputs::biased>(c, used, out);
+  else
+    idctpasses<Outputs::saturatedbiased>(c, used, out);
+  // Each double's byte 2 is its sample's byte. out[h][x]'s lower 128 bits hold rows 4h and 4h + 1, the upper
+  // rows 4h + 2 and 4h + 3; their bytes go to byte x mod 4 of words 2h and 2h + 1, so that in group g (columns
+  // 4g..4g+3) word j of the lower half holds the first four samples of row (0, 1, 4, 5)[j], of the upper
+  // half row (2, 3, 6, 7)[j].
   __m256i half[2];
   for (int g = 0; g < 2; ++g) {
     __m256i rows = _mm256_setzero_si256();
-    for (int i = 0; i < 4; ++i) {
-      const int x = 4 * g + i;
-      const __m128i top = _mm256_cvttpd_epi32(_mm256_min_pd(out[0][x], high));
-      const __m128i bottom = _mm256_cvttpd_epi32(_mm256_min_pd(out[1][x], high));
-      const __m256i column = _mm256_inserti128_si256(_mm256_castsi128_si256(top), bottom, 1);
-      const char z = -128;
-      const __m256i pick = _mm256_setr_epi8(
-          i == 0 ? 2 : z, i == 1 ? 2 : z, i == 2 ? 2 : z, i == 3 ? 2 : z, i == 0 ? 6 : z, i == 1 ? 6 : z, i == 2 ? 6 : z,
-          i == 3 ? 6 : z, i == 0 ? 10 : z, i == 1 ? 10 : z, i == 2 ? 10 : z, i == 3 ? 10 : z, i == 0 ? 14 : z,
-          i == 1 ? 14 : z, i == 2 ? 14 : z, i == 3 ? 14 : z, i == 0 ? 2 : z, i == 1 ? 2 : z, i == 2 ? 2 : z,
-          i == 3 ? 2 : z, i == 0 ? 6 : z, i == 1 ? 6 : z, i == 2 ? 6 : z, i == 3 ? 6 : z, i == 0 ? 10 : z,
-          i == 1 ? 10 : z, i == 2 ? 10 : z, i == 3 ? 10 : z, i == 0 ? 14 : z, i == 1 ? 14 : z, i == 2 ? 14 : z,
-          i == 3 ? 14 : z);
-      rows = _mm256_or_si256(rows, _mm256_shuffle_epi8(column, pick));
-    }
+    for (int h = 0; h < 2; ++h)
+      for (int i = 0; i < 4; ++i) {
+        const __m128i p = _mm_load_si128(reinterpret_cast<const __m128i*>(samplepicks[4 * h + i]));
+        const __m256i bytes = _mm256_shuffle_epi8(_mm256_castpd_si256(out[h][4 * g + i]), _mm256_broadcastsi128_si256(p));
+        rows = _mm256_or_si256(rows, bytes);
+      }
     half[g] = _mm256_add_epi8(_mm256_min_epi8(_mm256_max_epi8(rows, _mm256_set1_epi8(-64)), _mm256_set1_epi8(63)),
                               _mm256_set1_epi8(64));
   }
-  // Rows 0, 1 | 4, 5 and rows 2, 3 | 6, 7, eight samples each.
-  const __m256i low = _mm256_unpacklo_epi32(half[0], half[1]), highrows = _mm256_unpackhi_epi32(half[0], half[1]);
-  const __m128i parts[4] = {_mm256_castsi256_si128(low), _mm256_castsi256_si128(highrows),
-                            _mm256_extracti128_si256(low, 1), _mm256_extracti128_si256(highrows, 1)};
+  // Eight samples a row: rows 0, 1 | 2, 3 and rows 4, 5 | 6, 7.
+  const __m256i low = _mm256_unpacklo_epi32(half[0], half[1]), high = _mm256_unpackhi_epi32(half[0], half[1]);
+  const __m128i parts[4] = {_mm256_castsi256_si128(low), _mm256_extracti128_si256(low, 1), _mm256_castsi256_si128(high),
+                            _mm256_extracti128_si256(high, 1)};
   for (int p = 0; p < 4; ++p) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(output + 2 * p * stride), parts[p]);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(output + (2 * p + 1) * stride), _mm_srli_si128(parts[p], 8));
@@ -391,9 +426,10 @@ void idctplain(const int32_t* c, int32_t* output, int stride) {
     for (int c2 = 0; c2 < 8; ++c2) output[k * stride + c2] = saturate32(out[k * 8 + c2]);
 }
 
-// The transform of c by the fastest path that gives the plain path's values: used and fast as usedplaces tells.
-void idctrows(const int32_t* c, unsigned used, bool fast, int32_t* output, int stride) {
-  if (fast && haswide)
+// The transform of c by the fastest path that gives the plain path's values: used and range as usedplaces
+// tells.
+void idctrows(const int32_t* c, unsigned used, Range range, int32_t* output, int stride) {
+  if (range != Range::plain && haswide)
     idctwide(c, used, output, stride);
   else
     idctplain(c, output, stride);
@@ -401,9 +437,9 @@ void idctrows(const int32_t* c, unsigned used, bool fast, int32_t* output, int s
 
 // The transform of c as samples (the clamp table on bits 16-23), by the fastest path that gives the plain
 // path's values.
-void idctsamples(const int32_t* c, unsigned used, bool fast, uint8_t* output, int stride) {
-  if (fast && haswide) {
-    idctwidesamples(c, used, output, stride);
+void idctsamples(const int32_t* c, unsigned used, Range range, uint8_t* output, int stride) {
+  if (range != Range::plain && haswide) {
+    idctwidesamples(c, used, range == Range::fits, output, stride);
     return;
   }
   int32_t values[64];
@@ -469,13 +505,14 @@ int64_t dctdecodeblock(const uint16_t* input, size_t inwords, uint16_t* output, 
 namespace {
 
 // Dequantises one block's words into the coefficient block: the words used (0 for damage), where the block
-// holds values (as usedplaces tells) and whether every value is within the fast transform's range.
-int dequantiseblock(const uint16_t* words, size_t available, unsigned* placesused, bool* fast) {
+// holds values and what their range allows (as usedplaces tells).
+int dequantiseblock(const uint16_t* words, size_t available, unsigned* placesused, Range* range) {
   if (available < 2) return 0;
   for (int i = 0; i < 64; i += 4) _mm_store_si128(reinterpret_cast<__m128i*>(coefficients + i), _mm_setzero_si128());
   coefficients[0] = static_cast<int32_t>(static_cast<int64_t>(signextend10(words[0])) * quanttable[0]);
   unsigned places = coefficients[0] ? usedbit(0) : 0u;
   bool small = fastrange(coefficients[0]);
+  uint64_t total = magnitude(coefficients[0]);
   size_t used = 1;
   int position = 1;
   for (;;) {
@@ -490,10 +527,11 @@ int dequantiseblock(const uint16_t* words, size_t available, unsigned* placesuse
     coefficients[index] = value;
     places |= value ? usedbit(index) : 0u;
     small &= fastrange(value);
+    total += magnitude(value);
     ++position;
   }
   *placesused = places;
-  *fast = small;
+  *range = rangeof(small, total);
   return static_cast<int>(used);
 }
 
@@ -501,23 +539,23 @@ int dequantiseblock(const uint16_t* words, size_t available, unsigned* placesuse
 
 int dctdequantise(const uint16_t* words, size_t available) {
   unsigned used = 0;
-  bool fast = false;
-  return dequantiseblock(words, available, &used, &fast);
+  Range range = Range::plain;
+  return dequantiseblock(words, available, &used, &range);
 }
 
 void dctidct(int32_t* output, int stride) {
-  bool fast = false;
-  const unsigned used = usedplaces(coefficients, &fast);
-  idctrows(coefficients, used, fast, output, stride);
+  Range range = Range::plain;
+  const unsigned used = usedplaces(coefficients, &range);
+  idctrows(coefficients, used, range, output, stride);
 }
 
 void dctidctplain(int32_t* output, int stride) { idctplain(coefficients, output, stride); }
 
 void dctidctsamples(uint8_t* output, int stride) {
   dctbuildtables();
-  bool fast = false;
-  const unsigned used = usedplaces(coefficients, &fast);
-  idctsamples(coefficients, used, fast, output, stride);
+  Range range = Range::plain;
+  const unsigned used = usedplaces(coefficients, &range);
+  idctsamples(coefficients, used, range, output, stride);
 }
 
 void dctfillblock(int32_t* block, int stride) {
@@ -571,14 +609,14 @@ int dctdecodemacroblock(const uint16_t* words, size_t available, PixelPair* outp
   size_t used = 0;
   for (int b = 0; b < 6; ++b) {
     unsigned places = 0;
-    bool fast = false;
-    const int count = dequantiseblock(words + used, available - used, &places, &fast);
+    Range range = Range::plain;
+    const int count = dequantiseblock(words + used, available - used, &places, &range);
     if (count == 0) return 0;
     if (count == 2) {
       const uint8_t sample = clamptable[(static_cast<uint32_t>(coefficients[0]) >> 16) & 0xFF];
       for (int r = 0; r < 8; ++r) std::memset(targets[b] + r * strides[b], sample, 8);
     } else {
-      idctsamples(coefficients, places, fast, targets[b], strides[b]);
+      idctsamples(coefficients, places, range, targets[b], strides[b]);
     }
     used += static_cast<size_t>(count);
   }

@@ -40,6 +40,7 @@ uint8_t clamptable[256];
 bool tablesbuilt = false;
 int32_t quanttable[64];
 alignas(16) int32_t coefficients[64];
+alignas(16) int32_t transposedcoefficients[64];  // the picture decoder's, c[v x 8 + u]
 
 int32_t signextend10(uint32_t v) { return static_cast<int32_t>((v & 0x3FF) ^ 0x200) - 0x200; }
 
@@ -288,20 +289,26 @@ inline void transpose4(const __m128i* in, __m128i* out) {
   out[3] = _mm_unpackhi_epi64(b, d);
 }
 
-// Both passes: out[h][x] holds column x of rows 4h..4h+3, pass two's outputs left as mode says.
-template <Outputs mode>
+// Both passes: out[h][x] holds column x of rows 4h..4h+3, pass two's outputs left as mode says. c is the
+// coefficient block, or with transposed its transpose (c[v x 8 + u]), which hands pass one its lanes directly.
+template <Outputs mode, bool transposed = false>
 TEEBOX_AVX2 inline void idctpasses(const int32_t* c, unsigned used, V4 (&out)[2][8]) {
   const unsigned rows = used & 255, places = used >> 8;
+  const int n = places < 4 ? 2 : places < 16 ? 4 : 8;  // places that can hold values
   // Pass one, four coefficient vectors at a time; middle[k x 8 + u] is vector u's output k.
   alignas(32) double middle[64];
   for (int u = 0; u < 8; u += 4) {
     if (!(rows >> u & 15)) continue;  // pass two reads these as zeros
     V4 z[8], out[8];
-    for (int v = 0; v < 8; v += 4) {
-      __m128i vectors[4], lanes[4];
-      for (int i = 0; i < 4; ++i) vectors[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + (u + i) * 8 + v));
-      transpose4(vectors, lanes);
-      for (int i = 0; i < 4; ++i) z[v + i] = _mm256_cvtepi32_pd(lanes[i]);
+    if (transposed) {
+      for (int v = 0; v < n; ++v) z[v] = _mm256_cvtepi32_pd(_mm_load_si128(reinterpret_cast<const __m128i*>(c + v * 8 + u)));
+    } else {
+      for (int v = 0; v < n; v += 4) {
+        __m128i vectors[4], lanes[4];
+        for (int i = 0; i < 4; ++i) vectors[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + (u + i) * 8 + v));
+        transpose4(vectors, lanes);
+        for (int i = 0; i < 4; ++i) z[v + i] = _mm256_cvtepi32_pd(lanes[i]);
+      }
     }
     if (places < 4)
       idct8x4<2>(z, out);
@@ -379,12 +386,13 @@ struct SamplePicks {
 
 // The same values as samples, as the clamp table gives them from bits 16-23: rows of 8 at output + row x stride.
 // fits says that no output can leave the int32 range, so none needs saturating.
+template <bool transposed>
 TEEBOX_AVX2 void idctwidesamples(const int32_t* c, unsigned used, bool fits, uint8_t* output, int stride) {
   V4 out[2][8];
   if (fits)
-    idctpasses<Outputs::biased>(c, used, out);
+    idctpasses<Outputs::biased, transposed>(c, used, out);
   else
-    idctpasses<Outputs::saturatedbiased>(c, used, out);
+    idctpasses<Outputs::saturatedbiased, transposed>(c, used, out);
   // Each double's byte 2 is its sample's byte. out[h][x]'s lower 128 bits hold rows 4h and 4h + 1, the upper
   // rows 4h + 2 and 4h + 3; their bytes go to byte x mod 4 of words 2h and 2h + 1, so that in group g (columns
   // 4g..4g+3) word j of the lower half holds the first four samples of row (0, 1, 4, 5)[j], of the upper
@@ -437,13 +445,15 @@ void idctrows(const int32_t* c, unsigned used, Range range, int32_t* output, int
 
 // The transform of c as samples (the clamp table on bits 16-23), by the fastest path that gives the plain
 // path's values.
+template <bool transposed = false>
 void idctsamples(const int32_t* c, unsigned used, Range range, uint8_t* output, int stride) {
   if (range != Range::plain && haswide) {
-    idctwidesamples(c, used, range == Range::fits, output, stride);
+    idctwidesamples<transposed>(c, used, range == Range::fits, output, stride);
     return;
   }
-  int32_t values[64];
-  idctplain(c, values, 8);
+  int32_t values[64], raster[64];
+  for (int i = 0; i < 64; ++i) raster[i] = c[transposed ? (i & 7) * 8 + (i >> 3) : i];
+  idctplain(raster, values, 8);
   for (int r = 0; r < 8; ++r)
     for (int k = 0; k < 8; ++k) output[r * stride + k] = clamptable[(static_cast<uint32_t>(values[r * 8 + k]) >> 16) & 0xFF];
 }
@@ -505,14 +515,16 @@ int64_t dctdecodeblock(const uint16_t* input, size_t inwords, uint16_t* output, 
 namespace {
 
 // Dequantises one block's words into the coefficient block: the words used (0 for damage), where the block
-// holds values and what their range allows (as usedplaces tells).
+// holds values and what their range allows (as usedplaces tells); with transposed into transposedcoefficients.
+template <bool transposed = false>
 int dequantiseblock(const uint16_t* words, size_t available, unsigned* placesused, Range* range) {
   if (available < 2) return 0;
-  for (int i = 0; i < 64; i += 4) _mm_store_si128(reinterpret_cast<__m128i*>(coefficients + i), _mm_setzero_si128());
-  coefficients[0] = static_cast<int32_t>(static_cast<int64_t>(signextend10(words[0])) * quanttable[0]);
-  unsigned places = coefficients[0] ? usedbit(0) : 0u;
-  bool small = fastrange(coefficients[0]);
-  uint64_t total = magnitude(coefficients[0]);
+  int32_t* const c = transposed ? transposedcoefficients : coefficients;
+  for (int i = 0; i < 64; i += 4) _mm_store_si128(reinterpret_cast<__m128i*>(c + i), _mm_setzero_si128());
+  c[0] = static_cast<int32_t>(static_cast<int64_t>(signextend10(words[0])) * quanttable[0]);
+  unsigned places = c[0] ? usedbit(0) : 0u;
+  bool small = fastrange(c[0]);
+  uint64_t total = magnitude(c[0]);
   size_t used = 1;
   int position = 1;
   for (;;) {
@@ -524,7 +536,7 @@ int dequantiseblock(const uint16_t* words, size_t available, unsigned* placesuse
     const int index = kDctScan[position];
     // The low 32 bits of the product, as the transform expects.
     const int32_t value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(signextend10(w)) * quanttable[index]));
-    coefficients[index] = value;
+    c[transposed ? (index & 7) * 8 + (index >> 3) : index] = value;
     places |= value ? usedbit(index) : 0u;
     small &= fastrange(value);
     total += magnitude(value);
@@ -610,13 +622,13 @@ int dctdecodemacroblock(const uint16_t* words, size_t available, PixelPair* outp
   for (int b = 0; b < 6; ++b) {
     unsigned places = 0;
     Range range = Range::plain;
-    const int count = dequantiseblock(words + used, available - used, &places, &range);
+    const int count = dequantiseblock<true>(words + used, available - used, &places, &range);
     if (count == 0) return 0;
     if (count == 2) {
-      const uint8_t sample = clamptable[(static_cast<uint32_t>(coefficients[0]) >> 16) & 0xFF];
+      const uint8_t sample = clamptable[(static_cast<uint32_t>(transposedcoefficients[0]) >> 16) & 0xFF];
       for (int r = 0; r < 8; ++r) std::memset(targets[b] + r * strides[b], sample, 8);
     } else {
-      idctsamples(coefficients, places, range, targets[b], strides[b]);
+      idctsamples<true>(transposedcoefficients, places, range, targets[b], strides[b]);
     }
     used += static_cast<size_t>(count);
   }

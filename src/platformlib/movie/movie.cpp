@@ -59,8 +59,9 @@ void entercode(const MovieCode& code, int sign) {
   }
 }
 
-// Bits taken most significant first from 16-bit little-endian words, 48 or more at hand after each refill;
-// reading past the end yields zeros, and the count of bits taken tells when the end was passed.
+// Bits taken most significant first from 16-bit little-endian words, 48 or more at hand after a refill, which
+// only happens when fewer than the longest code's 22 are left; reading past the end yields zeros, and the count
+// of bits taken tells when the end was passed.
 struct BitReader {
   const uint8_t* bytes;
   size_t count;  // words
@@ -69,7 +70,7 @@ struct BitReader {
   int held = 0;
   size_t taken = 0;
   void refill() {
-    if (held > 48) return;
+    if (held >= 22) return;
     if (next + 4 <= count) {
       // Four words at once: a little-endian load holds them with the first in the low bits.
       uint64_t chunk = 0;
@@ -98,7 +99,10 @@ struct BitReader {
 };
 
 // The coefficient codes of a sequence of blocks into words: the words written, or -1 for damaged input or a
-// full output. Each code is at most 22 bits, so one refill serves it.
+// full output. Each code is at most 22 bits, so one refill serves it. Past the end the reader yields zeros,
+// which no code starts with (eight zeros lead to a long-code table entry of length 0) and which cannot end the
+// picture (the end mark's last bit is a 1): a picture that passes its end is refused whatever follows, so the
+// end is checked once, when the picture ends.
 int64_t decodecodes(const uint8_t* bytes, size_t inwords, uint16_t* output, size_t outcapacity) {
   dctbuildtables();
   BitReader reader{bytes, inwords};
@@ -107,8 +111,9 @@ int64_t decodecodes(const uint8_t* bytes, size_t inwords, uint16_t* output, size
     reader.refill();
     const uint32_t dc = reader.peek(10);
     reader.drop(10);
-    if (reader.overrun() || out >= outcapacity) return -1;
+    if (out >= outcapacity) return -1;
     if (dc == kDctEndDc) {
+      if (reader.overrun()) return -1;
       output[out++] = kDctEndWord;
       return static_cast<int64_t>(out);
     }
@@ -129,7 +134,7 @@ int64_t decodecodes(const uint8_t* bytes, size_t inwords, uint16_t* output, size
       }
       if (entry.length == 0) return -1;  // no such code
       reader.drop(entry.length);
-      if (reader.overrun() || out >= outcapacity) return -1;
+      if (out >= outcapacity) return -1;
       output[out++] = entry.value;
       if (entry.value == kDctEndWord) break;
       position += (entry.value >> 10) + 1;

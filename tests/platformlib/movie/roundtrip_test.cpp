@@ -91,7 +91,8 @@ TEST(MovieDamage, TruncatedOrCorruptDataIsRefused) {
   const std::vector<uint8_t> rgb = TestPicture(width, height);
   const std::vector<uint8_t> coded = movietools::encodepicture(rgb.data(), width, height, 2);
   std::vector<PixelPair> frame(static_cast<size_t>(width / 2) * height);
-  for (size_t cut : {size_t{0}, size_t{3}, size_t{4}, size_t{10}, coded.size() / 2, coded.size() - 2}) {
+  // Every cut: the end mark is the picture's last code, so any shorter data ends inside a code or before it.
+  for (size_t cut = 0; cut < coded.size(); ++cut) {
     // Exact-size copies so that the sanitizer sees any read past the end.
     std::vector<uint8_t> part(coded.begin(), coded.begin() + static_cast<long>(cut));
     EXPECT_EQ(moviedecodeframe(part.data(), part.size(), frame.data(), width, height), -1) << cut;

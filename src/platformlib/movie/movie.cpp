@@ -200,23 +200,45 @@ inline bool fastrange(int32_t v) { return static_cast<uint32_t>(v) + kFastLimit 
 // magnitudes, so a sum below 2^26 keeps every output below 2^31.
 enum class Range { plain, fast, fits };
 inline uint64_t magnitude(int32_t v) { return v < 0 ? 0u - static_cast<uint64_t>(static_cast<int64_t>(v)) : static_cast<uint64_t>(v); }
-inline Range rangeof(bool small, uint64_t total) { return !small ? Range::plain : total < (1u << 26) ? Range::fits : Range::fast; }
+inline Range rangeof(const int32_t* c, uint64_t total) {
+  if (total < (1u << 26)) return Range::fits;
+  for (int i = 0; i < 64; ++i)
+    if (!fastrange(c[i])) return Range::plain;
+  return Range::fast;
+}
 
 // Where c (c[u x 8 + v]) holds values: bit u for each vector u, bit 8 + v for each place v within them.
 inline unsigned usedbit(int index) { return 1u << (index >> 3) | 256u << (index & 7); }
 
 unsigned usedplaces(const int32_t* c, Range* range) {
   unsigned used = 0;
-  bool small = true;
   uint64_t total = 0;
   for (int i = 0; i < 64; ++i) {
     used |= c[i] ? usedbit(i) : 0u;
-    small &= fastrange(c[i]);
     total += magnitude(c[i]);
   }
-  *range = rangeof(small, total);
+  *range = rangeof(c, total);
   return used;
 }
+
+// What the dequantiser needs at each scan position for the quality set: the factor, the position's place in
+// the block and in its transpose, and its used bit.
+struct ScanPlace {
+  int32_t quant;
+  uint16_t used;
+  uint8_t raster, transposed;
+};
+struct ScanPlaces {
+  ScanPlace at[64];
+  ScanPlaces() { set(quanttable); }
+  void set(const int32_t* quant) {
+    for (int p = 0; p < 64; ++p) {
+      const int index = kDctScan[p];
+      at[p] = {quant[index], static_cast<uint16_t>(usedbit(index)), static_cast<uint8_t>(index),
+               static_cast<uint8_t>((index & 7) * 8 + (index >> 3))};
+    }
+  }
+} scanplaces;
 
 // The transform four vectors at a time where the processor has AVX2, exact to idct8 for inputs below 2^28
 // (pass one) and their outputs (pass two): every value stays an integer or a sum the doubles hold exactly, so
@@ -503,12 +525,18 @@ const int32_t* dctquanttable() { return quanttable; }
 int32_t* dctcoefficients() { return coefficients; }
 
 void dctsetquality(int32_t quality) {
+  static const std::vector<int64_t> prescales = [] {
+    std::vector<int64_t> table(64);
+    for (int i = 0; i < 64; ++i) table[static_cast<size_t>(i)] = dctprescale(i);
+    return table;
+  }();
   quanttable[0] = 8192;
   for (int i = 1; i < 64; ++i) {
-    const int64_t product = static_cast<int64_t>(kDctIntraMatrix[i]) * quality * dctprescale(i) * 4096;
+    const int64_t product = static_cast<int64_t>(kDctIntraMatrix[i]) * quality * prescales[static_cast<size_t>(i)] * 4096;
     const int64_t entry = (product + 0x8000) >> 16;
     quanttable[i] = static_cast<int32_t>(std::clamp<int64_t>(entry, INT32_MIN, INT32_MAX));
   }
+  scanplaces.set(quanttable);
 }
 
 int64_t dctdecodeblock(const uint16_t* input, size_t inwords, uint16_t* output, size_t outcapacity) {
@@ -528,7 +556,6 @@ int dequantiseblock(const uint16_t* words, size_t available, unsigned* placesuse
   for (int i = 0; i < 64; i += 4) _mm_store_si128(reinterpret_cast<__m128i*>(c + i), _mm_setzero_si128());
   c[0] = static_cast<int32_t>(static_cast<int64_t>(signextend10(words[0])) * quanttable[0]);
   unsigned places = c[0] ? usedbit(0) : 0u;
-  bool small = fastrange(c[0]);
   uint64_t total = magnitude(c[0]);
   size_t used = 1;
   int position = 1;
@@ -538,17 +565,16 @@ int dequantiseblock(const uint16_t* words, size_t available, unsigned* placesuse
     if (w == kDctEndWord) break;
     position += w >> 10;
     if (position > 63) return 0;
-    const int index = kDctScan[position];
+    const ScanPlace& place = scanplaces.at[position];
     // The low 32 bits of the product, as the transform expects.
-    const int32_t value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(signextend10(w)) * quanttable[index]));
-    c[transposed ? (index & 7) * 8 + (index >> 3) : index] = value;
-    places |= value ? usedbit(index) : 0u;
-    small &= fastrange(value);
+    const int32_t value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(signextend10(w)) * place.quant));
+    c[transposed ? place.transposed : place.raster] = value;
+    places |= value ? place.used : 0u;
     total += magnitude(value);
     ++position;
   }
   *placesused = places;
-  *range = rangeof(small, total);
+  *range = rangeof(c, total);
   return static_cast<int>(used);
 }
 

@@ -40,7 +40,8 @@ uint8_t clamptable[256];
 bool tablesbuilt = false;
 int32_t quanttable[64];
 alignas(16) int32_t coefficients[64];
-alignas(16) int32_t transposedcoefficients[64];  // the picture decoder's, c[v x 8 + u]
+// The picture decoder's blocks of a macroblock, each transposed (c[v x 8 + u]).
+alignas(16) int32_t transposedblocks[6][64];
 
 int32_t signextend10(uint32_t v) { return static_cast<int32_t>((v & 0x3FF) ^ 0x200) - 0x200; }
 
@@ -548,11 +549,10 @@ int64_t dctdecodeblock(const uint16_t* input, size_t inwords, uint16_t* output, 
 namespace {
 
 // Dequantises one block's words into the coefficient block: the words used (0 for damage), where the block
-// holds values and what their range allows (as usedplaces tells); with transposed into transposedcoefficients.
+// holds values and what their range allows (as usedplaces tells); with transposed, c receives the transpose.
 template <bool transposed = false>
-int dequantiseblock(const uint16_t* words, size_t available, unsigned* placesused, Range* range) {
+int dequantiseblock(const uint16_t* words, size_t available, int32_t* c, unsigned* placesused, Range* range) {
   if (available < 2) return 0;
-  int32_t* const c = transposed ? transposedcoefficients : coefficients;
   for (int i = 0; i < 64; i += 4) _mm_store_si128(reinterpret_cast<__m128i*>(c + i), _mm_setzero_si128());
   c[0] = static_cast<int32_t>(static_cast<int64_t>(signextend10(words[0])) * quanttable[0]);
   unsigned places = c[0] ? usedbit(0) : 0u;
@@ -583,7 +583,7 @@ int dequantiseblock(const uint16_t* words, size_t available, unsigned* placesuse
 int dctdequantise(const uint16_t* words, size_t available) {
   unsigned used = 0;
   Range range = Range::plain;
-  return dequantiseblock(words, available, &used, &range);
+  return dequantiseblock(words, available, coefficients, &used, &range);
 }
 
 void dctidct(int32_t* output, int stride) {
@@ -649,19 +649,24 @@ int dctdecodemacroblock(const uint16_t* words, size_t available, PixelPair* outp
   dctbuildtables();
   uint8_t* const targets[6] = {cdsamples1, cdsamples2, lumsamples, lumsamples + 8, lumsamples + 128, lumsamples + 136};
   const int strides[6] = {8, 8, 16, 16, 16, 16};
+  // All six blocks are dequantised before any is transformed: the transform's wide loads then find the
+  // dequantiser's narrow stores already written.
   size_t used = 0;
+  unsigned places[6];
+  Range ranges[6];
+  int counts[6];
   for (int b = 0; b < 6; ++b) {
-    unsigned places = 0;
-    Range range = Range::plain;
-    const int count = dequantiseblock<true>(words + used, available - used, &places, &range);
-    if (count == 0) return 0;
-    if (count == 2) {
-      const uint8_t sample = clamptable[(static_cast<uint32_t>(transposedcoefficients[0]) >> 16) & 0xFF];
+    counts[b] = dequantiseblock<true>(words + used, available - used, transposedblocks[b], &places[b], &ranges[b]);
+    if (counts[b] == 0) return 0;
+    used += static_cast<size_t>(counts[b]);
+  }
+  for (int b = 0; b < 6; ++b) {
+    if (counts[b] == 2) {
+      const uint8_t sample = clamptable[(static_cast<uint32_t>(transposedblocks[b][0]) >> 16) & 0xFF];
       for (int r = 0; r < 8; ++r) std::memset(targets[b] + r * strides[b], sample, 8);
     } else {
-      idctsamples<true>(transposedcoefficients, places, range, targets[b], strides[b]);
+      idctsamples<true>(transposedblocks[b], places[b], ranges[b], targets[b], strides[b]);
     }
-    used += static_cast<size_t>(count);
   }
   const int32_t pairs = framewidth / 2;
   for (int r = 0; r < 16; ++r) packsamples(lumsamples + r * 16, cdsamples1 + (r / 2) * 8, cdsamples2 + (r / 2) * 8, output + r * pairs);

@@ -40,6 +40,8 @@ uint8_t clamptable[256];
 bool tablesbuilt = false;
 int32_t quanttable[64];
 alignas(16) int32_t coefficients[64];
+// The picture decoder's blocks of a macroblock, each transposed (c[v x 8 + u]).
+alignas(16) int32_t transposedblocks[6][64];
 
 int32_t signextend10(uint32_t v) { return static_cast<int32_t>((v & 0x3FF) ^ 0x200) - 0x200; }
 
@@ -58,8 +60,9 @@ void entercode(const MovieCode& code, int sign) {
   }
 }
 
-// Bits taken most significant first from 16-bit little-endian words, 48 or more at hand after each refill;
-// reading past the end yields zeros, and the count of bits taken tells when the end was passed.
+// Bits taken most significant first from 16-bit little-endian words, 48 or more at hand after a refill, which
+// only happens when fewer than the longest code's 22 are left; reading past the end yields zeros, and the count
+// of bits taken tells when the end was passed.
 struct BitReader {
   const uint8_t* bytes;
   size_t count;  // words
@@ -68,7 +71,7 @@ struct BitReader {
   int held = 0;
   size_t taken = 0;
   void refill() {
-    if (held > 48) return;
+    if (held >= 22) return;
     if (next + 4 <= count) {
       // Four words at once: a little-endian load holds them with the first in the low bits.
       uint64_t chunk = 0;
@@ -97,7 +100,10 @@ struct BitReader {
 };
 
 // The coefficient codes of a sequence of blocks into words: the words written, or -1 for damaged input or a
-// full output. Each code is at most 22 bits, so one refill serves it.
+// full output. Each code is at most 22 bits, so one refill serves it. Past the end the reader yields zeros,
+// which no code starts with (eight zeros lead to a long-code table entry of length 0) and which cannot end the
+// picture (the end mark's last bit is a 1): a picture that passes its end is refused whatever follows, so the
+// end is checked once, when the picture ends.
 int64_t decodecodes(const uint8_t* bytes, size_t inwords, uint16_t* output, size_t outcapacity) {
   dctbuildtables();
   BitReader reader{bytes, inwords};
@@ -106,8 +112,9 @@ int64_t decodecodes(const uint8_t* bytes, size_t inwords, uint16_t* output, size
     reader.refill();
     const uint32_t dc = reader.peek(10);
     reader.drop(10);
-    if (reader.overrun() || out >= outcapacity) return -1;
+    if (out >= outcapacity) return -1;
     if (dc == kDctEndDc) {
+      if (reader.overrun()) return -1;
       output[out++] = kDctEndWord;
       return static_cast<int64_t>(out);
     }
@@ -128,7 +135,7 @@ int64_t decodecodes(const uint8_t* bytes, size_t inwords, uint16_t* output, size
       }
       if (entry.length == 0) return -1;  // no such code
       reader.drop(entry.length);
-      if (reader.overrun() || out >= outcapacity) return -1;
+      if (out >= outcapacity) return -1;
       output[out++] = entry.value;
       if (entry.value == kDctEndWord) break;
       position += (entry.value >> 10) + 1;
@@ -189,19 +196,50 @@ void idct8(const double* in, int step, double* out, int ostep) {
 constexpr uint32_t kFastLimit = 1u << 28;
 inline bool fastrange(int32_t v) { return static_cast<uint32_t>(v) + kFastLimit < 2 * kFastLimit; }
 
+// What a block's values allow: only the plain transform, the fast ones, or the fast ones with no output that
+// can leave the int32 range. Neither pass gains more than 1 / cos(7 pi / 16) < 5.2 times the sum of the
+// magnitudes, so a sum below 2^26 keeps every output below 2^31.
+enum class Range { plain, fast, fits };
+inline uint64_t magnitude(int32_t v) { return v < 0 ? 0u - static_cast<uint64_t>(static_cast<int64_t>(v)) : static_cast<uint64_t>(v); }
+inline Range rangeof(const int32_t* c, uint64_t total) {
+  if (total < (1u << 26)) return Range::fits;
+  for (int i = 0; i < 64; ++i)
+    if (!fastrange(c[i])) return Range::plain;
+  return Range::fast;
+}
+
 // Where c (c[u x 8 + v]) holds values: bit u for each vector u, bit 8 + v for each place v within them.
 inline unsigned usedbit(int index) { return 1u << (index >> 3) | 256u << (index & 7); }
 
-unsigned usedplaces(const int32_t* c, bool* fast) {
+unsigned usedplaces(const int32_t* c, Range* range) {
   unsigned used = 0;
-  bool small = true;
+  uint64_t total = 0;
   for (int i = 0; i < 64; ++i) {
     used |= c[i] ? usedbit(i) : 0u;
-    small &= fastrange(c[i]);
+    total += magnitude(c[i]);
   }
-  *fast = small;
+  *range = rangeof(c, total);
   return used;
 }
+
+// What the dequantiser needs at each scan position for the quality set: the factor, the position's place in
+// the block and in its transpose, and its used bit.
+struct ScanPlace {
+  int32_t quant;
+  uint16_t used;
+  uint8_t raster, transposed;
+};
+struct ScanPlaces {
+  ScanPlace at[64];
+  ScanPlaces() { set(quanttable); }
+  void set(const int32_t* quant) {
+    for (int p = 0; p < 64; ++p) {
+      const int index = kDctScan[p];
+      at[p] = {quant[index], static_cast<uint16_t>(usedbit(index)), static_cast<uint8_t>(index),
+               static_cast<uint8_t>((index & 7) * 8 + (index >> 3))};
+    }
+  }
+} scanplaces;
 
 // The transform four vectors at a time where the processor has AVX2, exact to idct8 for inputs below 2^28
 // (pass one) and their outputs (pass two): every value stays an integer or a sum the doubles hold exactly, so
@@ -211,6 +249,20 @@ unsigned usedplaces(const int32_t* c, bool* fast) {
 using V4 = __m256d;
 
 TEEBOX_AVX2 inline V4 round4(V4 v) { return _mm256_round_pd(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC); }
+
+// How a pass leaves its outputs: rounded doubles, or their int32 values in the low bits of the double's pattern
+// (plus 1.5 x 2^52: the sum rounds to nearest, ties to even, as round4 does), the latter either as they are
+// (the caller knows they fit) or saturated first (a double clamped to the range rounds to the clamped integer).
+enum class Outputs { rounded, biased, saturatedbiased };
+
+template <Outputs mode>
+TEEBOX_AVX2 inline V4 finish4(V4 v) {
+  const V4 magic = _mm256_set1_pd(6755399441055744.0);
+  if (mode == Outputs::rounded) return round4(v);
+  if (mode == Outputs::biased) return _mm256_add_pd(v, magic);
+  const V4 high = _mm256_set1_pd(2147483647.0), low = _mm256_set1_pd(-2147483648.0);
+  return _mm256_add_pd(_mm256_max_pd(_mm256_min_pd(v, high), low), magic);
+}
 
 // halfsqrt2 on 64-bit integers: an integer double below 2^51 plus 1.5 x 2^52 holds it in its low bits. With
 // v = hi x 2^32 + lo, the product's high half is hi x K + (lo x K) / 2^32, both exact in 64 bits.
@@ -227,7 +279,7 @@ TEEBOX_AVX2 inline V4 halfsqrt2x4(V4 v) {
 
 // Inputs from n on are zero: a sum with one of them is its other term (only a zero's sign could differ, and no
 // integer result depends on it), and halfsqrt2 of zero is zero.
-template <int n>
+template <int n, Outputs mode = Outputs::rounded>
 TEEBOX_AVX2 inline void idct8x4(const V4* z, V4* out) {
   const V4 two = _mm256_set1_pd(2.0), zero = _mm256_setzero_pd(), minus = _mm256_set1_pd(-0.0);
   const V4 e10 = n > 4 ? _mm256_add_pd(z[0], z[4]) : z[0], e11 = n > 4 ? _mm256_sub_pd(z[0], z[4]) : z[0];
@@ -245,14 +297,14 @@ TEEBOX_AVX2 inline void idct8x4(const V4* z, V4* out) {
                        : _mm256_xor_pd(r, minus);
   const V4 t12 = _mm256_add_pd(r, _mm256_mul_pd(_mm256_set1_pd(2.0 * static_cast<double>(0.5411961f)), o12));
   const V4 t6 = _mm256_sub_pd(t12, t7), t5 = _mm256_sub_pd(t11, t6), t4 = _mm256_add_pd(t10, t5);
-  out[0] = round4(_mm256_add_pd(e0, t7));
-  out[7] = round4(_mm256_sub_pd(e0, t7));
-  out[1] = round4(_mm256_add_pd(e1, t6));
-  out[6] = round4(_mm256_sub_pd(e1, t6));
-  out[2] = round4(_mm256_add_pd(e2, t5));
-  out[5] = round4(_mm256_sub_pd(e2, t5));
-  out[4] = round4(_mm256_add_pd(e3, t4));
-  out[3] = round4(_mm256_sub_pd(e3, t4));
+  out[0] = finish4<mode>(_mm256_add_pd(e0, t7));
+  out[7] = finish4<mode>(_mm256_sub_pd(e0, t7));
+  out[1] = finish4<mode>(_mm256_add_pd(e1, t6));
+  out[6] = finish4<mode>(_mm256_sub_pd(e1, t6));
+  out[2] = finish4<mode>(_mm256_add_pd(e2, t5));
+  out[5] = finish4<mode>(_mm256_sub_pd(e2, t5));
+  out[4] = finish4<mode>(_mm256_add_pd(e3, t4));
+  out[3] = finish4<mode>(_mm256_sub_pd(e3, t4));
 }
 
 // Four rows of four 32-bit values into four columns.
@@ -265,18 +317,26 @@ inline void transpose4(const __m128i* in, __m128i* out) {
   out[3] = _mm_unpackhi_epi64(b, d);
 }
 
-TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned used, int32_t* output, int stride) {
+// Both passes: out[h][x] holds column x of rows 4h..4h+3, pass two's outputs left as mode says. c is the
+// coefficient block, or with transposed its transpose (c[v x 8 + u]), which hands pass one its lanes directly.
+template <Outputs mode, bool transposed = false>
+TEEBOX_AVX2 inline void idctpasses(const int32_t* c, unsigned used, V4 (&out)[2][8]) {
   const unsigned rows = used & 255, places = used >> 8;
+  const int n = places < 4 ? 2 : places < 16 ? 4 : 8;  // places that can hold values
   // Pass one, four coefficient vectors at a time; middle[k x 8 + u] is vector u's output k.
   alignas(32) double middle[64];
   for (int u = 0; u < 8; u += 4) {
     if (!(rows >> u & 15)) continue;  // pass two reads these as zeros
     V4 z[8], out[8];
-    for (int v = 0; v < 8; v += 4) {
-      __m128i vectors[4], lanes[4];
-      for (int i = 0; i < 4; ++i) vectors[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + (u + i) * 8 + v));
-      transpose4(vectors, lanes);
-      for (int i = 0; i < 4; ++i) z[v + i] = _mm256_cvtepi32_pd(lanes[i]);
+    if (transposed) {
+      for (int v = 0; v < n; ++v) z[v] = _mm256_cvtepi32_pd(_mm_load_si128(reinterpret_cast<const __m128i*>(c + v * 8 + u)));
+    } else {
+      for (int v = 0; v < n; v += 4) {
+        __m128i vectors[4], lanes[4];
+        for (int i = 0; i < 4; ++i) vectors[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + (u + i) * 8 + v));
+        transpose4(vectors, lanes);
+        for (int i = 0; i < 4; ++i) z[v + i] = _mm256_cvtepi32_pd(lanes[i]);
+      }
     }
     if (places < 4)
       idct8x4<2>(z, out);
@@ -288,7 +348,7 @@ TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned used, int32_t* output, int 
   }
   // Pass two, four rows at a time: row k's vector is middle[k x 8 + u] over u, turned into lanes by 4 x 4
   // transposes. Both halves are gathered before either is transformed, so their chains overlap.
-  V4 z[2][8], out[2][8];
+  V4 z[2][8];
   for (int h = 0; h < 2; ++h)
     for (int u = 0; u < 8; u += 4) {
       const double* m = middle + h * 32 + u;
@@ -305,19 +365,26 @@ TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned used, int32_t* output, int 
       z[h][u + 3] = _mm256_permute2f128_pd(t1, t3, 0x31);
     }
   if (rows == 1) {  // only the first vector: every output of a row is its value
-    for (int h = 0; h < 2; ++h)
-      for (int x = 0; x < 8; ++x) out[h][x] = z[h][0];
+    for (int h = 0; h < 2; ++h) {
+      const V4 v = finish4<mode>(z[h][0]);
+      for (int x = 0; x < 8; ++x) out[h][x] = v;
+    }
   } else if (rows < 4) {
-    idct8x4<2>(z[0], out[0]);
-    idct8x4<2>(z[1], out[1]);
+    idct8x4<2, mode>(z[0], out[0]);
+    idct8x4<2, mode>(z[1], out[1]);
   } else if (rows < 16) {
-    idct8x4<4>(z[0], out[0]);
-    idct8x4<4>(z[1], out[1]);
+    idct8x4<4, mode>(z[0], out[0]);
+    idct8x4<4, mode>(z[1], out[1]);
   } else {
-    idct8x4<8>(z[0], out[0]);
-    idct8x4<8>(z[1], out[1]);
+    idct8x4<8, mode>(z[0], out[0]);
+    idct8x4<8, mode>(z[1], out[1]);
   }
-  // out[h][x] holds column x of rows 4h..4h+3: clamp, truncate and transpose back into rows.
+}
+
+TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned used, int32_t* output, int stride) {
+  V4 out[2][8];
+  idctpasses<Outputs::rounded>(c, used, out);
+  // Clamp, truncate and transpose back into rows.
   const V4 high = _mm256_set1_pd(2147483647.0), low = _mm256_set1_pd(-2147483648.0);
   for (int h = 0; h < 2; ++h) {
     __m128i n[8];
@@ -328,6 +395,55 @@ TEEBOX_AVX2 void idctwide(const int32_t* c, unsigned used, int32_t* output, int 
       transpose4(n + x, rowsout);
       for (int i = 0; i < 4; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i * stride + x), rowsout[i]);
     }
+  }
+}
+
+// Byte shuffles that take byte 2 of both doubles of a 128-bit half to bytes 8h + i and 8h + 4 + i.
+struct SamplePicks {
+  alignas(16) int8_t bytes[8][16];
+  SamplePicks() {
+    for (int h = 0; h < 2; ++h)
+      for (int i = 0; i < 4; ++i) {
+        for (int8_t& b : bytes[4 * h + i]) b = -128;
+        bytes[4 * h + i][8 * h + i] = 2;
+        bytes[4 * h + i][8 * h + 4 + i] = 10;
+      }
+  }
+  const int8_t* operator[](int k) const { return bytes[k]; }
+} const samplepicks;
+
+// The same values as samples, as the clamp table gives them from bits 16-23: rows of 8 at output + row x stride.
+// fits says that no output can leave the int32 range, so none needs saturating.
+template <bool transposed>
+TEEBOX_AVX2 void idctwidesamples(const int32_t* c, unsigned used, bool fits, uint8_t* output, int stride) {
+  V4 out[2][8];
+  if (fits)
+    idctpasses<Outputs::biased, transposed>(c, used, out);
+  else
+    idctpasses<Outputs::saturatedbiased, transposed>(c, used, out);
+  // Each double's byte 2 is its sample's byte. out[h][x]'s lower 128 bits hold rows 4h and 4h + 1, the upper
+  // rows 4h + 2 and 4h + 3; their bytes go to byte x mod 4 of words 2h and 2h + 1, so that in group g (columns
+  // 4g..4g+3) word j of the lower half holds the first four samples of row (0, 1, 4, 5)[j], of the upper
+  // half row (2, 3, 6, 7)[j].
+  __m256i half[2];
+  for (int g = 0; g < 2; ++g) {
+    __m256i rows = _mm256_setzero_si256();
+    for (int h = 0; h < 2; ++h)
+      for (int i = 0; i < 4; ++i) {
+        const __m128i p = _mm_load_si128(reinterpret_cast<const __m128i*>(samplepicks[4 * h + i]));
+        const __m256i bytes = _mm256_shuffle_epi8(_mm256_castpd_si256(out[h][4 * g + i]), _mm256_broadcastsi128_si256(p));
+        rows = _mm256_or_si256(rows, bytes);
+      }
+    half[g] = _mm256_add_epi8(_mm256_min_epi8(_mm256_max_epi8(rows, _mm256_set1_epi8(-64)), _mm256_set1_epi8(63)),
+                              _mm256_set1_epi8(64));
+  }
+  // Eight samples a row: rows 0, 1 | 2, 3 and rows 4, 5 | 6, 7.
+  const __m256i low = _mm256_unpacklo_epi32(half[0], half[1]), high = _mm256_unpackhi_epi32(half[0], half[1]);
+  const __m128i parts[4] = {_mm256_castsi256_si128(low), _mm256_extracti128_si256(low, 1), _mm256_castsi256_si128(high),
+                            _mm256_extracti128_si256(high, 1)};
+  for (int p = 0; p < 4; ++p) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(output + 2 * p * stride), parts[p]);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(output + (2 * p + 1) * stride), _mm_srli_si128(parts[p], 8));
   }
 }
 
@@ -346,16 +462,42 @@ void idctplain(const int32_t* c, int32_t* output, int stride) {
     for (int c2 = 0; c2 < 8; ++c2) output[k * stride + c2] = saturate32(out[k * 8 + c2]);
 }
 
-// The transform of c by the fastest path that gives the plain path's values: used and fast as usedplaces tells.
-void idctrows(const int32_t* c, unsigned used, bool fast, int32_t* output, int stride) {
-  if (fast && haswide)
+// The transform of c by the fastest path that gives the plain path's values: used and range as usedplaces
+// tells.
+void idctrows(const int32_t* c, unsigned used, Range range, int32_t* output, int stride) {
+  if (range != Range::plain && haswide)
     idctwide(c, used, output, stride);
   else
     idctplain(c, output, stride);
 }
 
-// Macroblock working storage.
-int32_t cdblock1[64], cdblock2[64], lumarea[256];
+// The transform of c as samples (the clamp table on bits 16-23), by the fastest path that gives the plain
+// path's values.
+template <bool transposed = false>
+void idctsamples(const int32_t* c, unsigned used, Range range, uint8_t* output, int stride) {
+  if (range != Range::plain && haswide) {
+    idctwidesamples<transposed>(c, used, range == Range::fits, output, stride);
+    return;
+  }
+  int32_t values[64], raster[64];
+  for (int i = 0; i < 64; ++i) raster[i] = c[transposed ? (i & 7) * 8 + (i >> 3) : i];
+  idctplain(raster, values, 8);
+  for (int r = 0; r < 8; ++r)
+    for (int k = 0; k < 8; ++k) output[r * stride + k] = clamptable[(static_cast<uint32_t>(values[r * 8 + k]) >> 16) & 0xFF];
+}
+
+// Macroblock working storage: the samples of the luminance (16 x 16) and of the two colour blocks.
+alignas(16) uint8_t lumsamples[256], cdsamples1[64], cdsamples2[64];
+
+// One row of 16 luminance and 8 + 8 colour samples into eight pixel pairs.
+void packsamples(const uint8_t* luminance, const uint8_t* cd1, const uint8_t* cd2, PixelPair* output) {
+  const __m128i colour = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cd1)),
+                                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cd2)));
+  const __m128i lum = _mm_load_si128(reinterpret_cast<const __m128i*>(luminance));
+  const __m128i swapped = _mm_or_si128(_mm_slli_epi16(lum, 8), _mm_srli_epi16(lum, 8));  // left sample on top
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(output), _mm_unpacklo_epi16(colour, swapped));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(output + 4), _mm_unpackhi_epi16(colour, swapped));
+}
 
 }  // namespace
 
@@ -384,12 +526,18 @@ const int32_t* dctquanttable() { return quanttable; }
 int32_t* dctcoefficients() { return coefficients; }
 
 void dctsetquality(int32_t quality) {
+  static const std::vector<int64_t> prescales = [] {
+    std::vector<int64_t> table(64);
+    for (int i = 0; i < 64; ++i) table[static_cast<size_t>(i)] = dctprescale(i);
+    return table;
+  }();
   quanttable[0] = 8192;
   for (int i = 1; i < 64; ++i) {
-    const int64_t product = static_cast<int64_t>(kDctIntraMatrix[i]) * quality * dctprescale(i) * 4096;
+    const int64_t product = static_cast<int64_t>(kDctIntraMatrix[i]) * quality * prescales[static_cast<size_t>(i)] * 4096;
     const int64_t entry = (product + 0x8000) >> 16;
     quanttable[i] = static_cast<int32_t>(std::clamp<int64_t>(entry, INT32_MIN, INT32_MAX));
   }
+  scanplaces.set(quanttable);
 }
 
 int64_t dctdecodeblock(const uint16_t* input, size_t inwords, uint16_t* output, size_t outcapacity) {
@@ -401,13 +549,14 @@ int64_t dctdecodeblock(const uint16_t* input, size_t inwords, uint16_t* output, 
 namespace {
 
 // Dequantises one block's words into the coefficient block: the words used (0 for damage), where the block
-// holds values (as usedplaces tells) and whether every value is within the fast transform's range.
-int dequantiseblock(const uint16_t* words, size_t available, unsigned* placesused, bool* fast) {
+// holds values and what their range allows (as usedplaces tells); with transposed, c receives the transpose.
+template <bool transposed = false>
+int dequantiseblock(const uint16_t* words, size_t available, int32_t* c, unsigned* placesused, Range* range) {
   if (available < 2) return 0;
-  for (int i = 0; i < 64; i += 4) _mm_store_si128(reinterpret_cast<__m128i*>(coefficients + i), _mm_setzero_si128());
-  coefficients[0] = static_cast<int32_t>(static_cast<int64_t>(signextend10(words[0])) * quanttable[0]);
-  unsigned places = coefficients[0] ? usedbit(0) : 0u;
-  bool small = fastrange(coefficients[0]);
+  for (int i = 0; i < 64; i += 4) _mm_store_si128(reinterpret_cast<__m128i*>(c + i), _mm_setzero_si128());
+  c[0] = static_cast<int32_t>(static_cast<int64_t>(signextend10(words[0])) * quanttable[0]);
+  unsigned places = c[0] ? usedbit(0) : 0u;
+  uint64_t total = magnitude(c[0]);
   size_t used = 1;
   int position = 1;
   for (;;) {
@@ -416,16 +565,16 @@ int dequantiseblock(const uint16_t* words, size_t available, unsigned* placesuse
     if (w == kDctEndWord) break;
     position += w >> 10;
     if (position > 63) return 0;
-    const int index = kDctScan[position];
+    const ScanPlace& place = scanplaces.at[position];
     // The low 32 bits of the product, as the transform expects.
-    const int32_t value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(signextend10(w)) * quanttable[index]));
-    coefficients[index] = value;
-    places |= value ? usedbit(index) : 0u;
-    small &= fastrange(value);
+    const int32_t value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(signextend10(w)) * place.quant));
+    c[transposed ? place.transposed : place.raster] = value;
+    places |= value ? place.used : 0u;
+    total += magnitude(value);
     ++position;
   }
   *placesused = places;
-  *fast = small;
+  *range = rangeof(c, total);
   return static_cast<int>(used);
 }
 
@@ -433,17 +582,24 @@ int dequantiseblock(const uint16_t* words, size_t available, unsigned* placesuse
 
 int dctdequantise(const uint16_t* words, size_t available) {
   unsigned used = 0;
-  bool fast = false;
-  return dequantiseblock(words, available, &used, &fast);
+  Range range = Range::plain;
+  return dequantiseblock(words, available, coefficients, &used, &range);
 }
 
 void dctidct(int32_t* output, int stride) {
-  bool fast = false;
-  const unsigned used = usedplaces(coefficients, &fast);
-  idctrows(coefficients, used, fast, output, stride);
+  Range range = Range::plain;
+  const unsigned used = usedplaces(coefficients, &range);
+  idctrows(coefficients, used, range, output, stride);
 }
 
 void dctidctplain(int32_t* output, int stride) { idctplain(coefficients, output, stride); }
+
+void dctidctsamples(uint8_t* output, int stride) {
+  dctbuildtables();
+  Range range = Range::plain;
+  const unsigned used = usedplaces(coefficients, &range);
+  idctsamples(coefficients, used, range, output, stride);
+}
 
 void dctfillblock(int32_t* block, int stride) {
   const int32_t value = coefficients[0];
@@ -491,22 +647,29 @@ void dctpackrowplain(const int32_t* luminance, const int32_t* cd1, const int32_t
 
 int dctdecodemacroblock(const uint16_t* words, size_t available, PixelPair* output, int32_t framewidth) {
   dctbuildtables();
-  int32_t* const targets[6] = {cdblock1, cdblock2, lumarea, lumarea + 8, lumarea + 128, lumarea + 136};
+  uint8_t* const targets[6] = {cdsamples1, cdsamples2, lumsamples, lumsamples + 8, lumsamples + 128, lumsamples + 136};
   const int strides[6] = {8, 8, 16, 16, 16, 16};
+  // All six blocks are dequantised before any is transformed: the transform's wide loads then find the
+  // dequantiser's narrow stores already written.
   size_t used = 0;
+  unsigned places[6];
+  Range ranges[6];
+  int counts[6];
   for (int b = 0; b < 6; ++b) {
-    unsigned places = 0;
-    bool fast = false;
-    const int count = dequantiseblock(words + used, available - used, &places, &fast);
-    if (count == 0) return 0;
-    if (count == 2)
-      dctfillblock(targets[b], strides[b]);
-    else
-      idctrows(coefficients, places, fast, targets[b], strides[b]);
-    used += static_cast<size_t>(count);
+    counts[b] = dequantiseblock<true>(words + used, available - used, transposedblocks[b], &places[b], &ranges[b]);
+    if (counts[b] == 0) return 0;
+    used += static_cast<size_t>(counts[b]);
+  }
+  for (int b = 0; b < 6; ++b) {
+    if (counts[b] == 2) {
+      const uint8_t sample = clamptable[(static_cast<uint32_t>(transposedblocks[b][0]) >> 16) & 0xFF];
+      for (int r = 0; r < 8; ++r) std::memset(targets[b] + r * strides[b], sample, 8);
+    } else {
+      idctsamples<true>(transposedblocks[b], places[b], ranges[b], targets[b], strides[b]);
+    }
   }
   const int32_t pairs = framewidth / 2;
-  for (int r = 0; r < 16; ++r) dctpackrow(lumarea + r * 16, cdblock1 + (r / 2) * 8, cdblock2 + (r / 2) * 8, output + r * pairs);
+  for (int r = 0; r < 16; ++r) packsamples(lumsamples + r * 16, cdsamples1 + (r / 2) * 8, cdsamples2 + (r / 2) * 8, output + r * pairs);
   return static_cast<int>(used);
 }
 

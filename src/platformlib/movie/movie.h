@@ -40,6 +40,9 @@ void dctidct(int32_t* output, int stride);
 // has AVX2.
 void dctidctplain(int32_t* output, int stride);
 void dctfillblock(int32_t* block, int stride);
+// The transform as 8 x 8 samples, each the clamp table's entry for bits 16-23 of its value, as the picture
+// decoder takes them.
+void dctidctsamples(uint8_t* output, int stride);
 
 using PixelPair = uint32_t;
 void dctpackrow(const int32_t* luminance, const int32_t* cd1, const int32_t* cd2, PixelPair* output);

@@ -199,3 +199,35 @@ TEST(MovieBlocks, FastPackRowEqualsTheTablePath) {
     for (int i = 0; i < 8; ++i) ASSERT_EQ(fast[i], plain[i]) << trial << " " << i;
   }
 }
+
+// The transform as the picture decoder takes it, samples straight from the fast path, against the plain
+// transform through the clamp table: random blocks from sparse to full, within and past the fast range, and
+// values whose bits 16-23 wrap or saturate.
+TEST(MovieIdct, FastSamplesEqualThePlainPathThroughTheClamp) {
+  std::mt19937 random(21);
+  const uint8_t* clamp = dctclamptable();
+  const int32_t ranges[] = {3000, 1 << 20, 1 << 24, (1 << 28) - 1, INT32_MAX};
+  // The last place gains the most: one value there reaches past 2^31 from 2^27 on.
+  const int32_t last[] = {(1 << 26) - 1, 1 << 26, 1 << 27, -(1 << 27), (1 << 28) - 1, -(1 << 28) + 1};
+  for (const int32_t range : ranges)
+    for (int trial = 0; trial < 300; ++trial) {
+      std::uniform_int_distribution<int32_t> value(-range, range);
+      const int rows = 1 + trial % 8, places = 1 + trial / 8 % 8;
+      int32_t* c = dctcoefficients();
+      std::memset(c, 0, 64 * sizeof(int32_t));
+      for (int i = 0; i < rows * 8; ++i)
+        if ((i & 7) < places && random() % (1 + trial % 3) == 0) c[i] = value(random);
+      if (range == ranges[0] && trial < 2 * static_cast<int>(std::size(last))) {
+        c[63] = last[trial / 2];
+        if (trial % 2) c[0] = 0;
+      }
+      uint8_t fast[8 * 11];
+      int32_t plain[64];
+      dctidctsamples(fast, 11);
+      dctidctplain(plain, 8);
+      for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+          ASSERT_EQ(fast[y * 11 + x], clamp[(static_cast<uint32_t>(plain[y * 8 + x]) >> 16) & 0xFF])
+              << range << " " << trial << " " << x << "," << y;
+    }
+}

@@ -91,7 +91,8 @@ TEST(MovieDamage, TruncatedOrCorruptDataIsRefused) {
   const std::vector<uint8_t> rgb = TestPicture(width, height);
   const std::vector<uint8_t> coded = movietools::encodepicture(rgb.data(), width, height, 2);
   std::vector<PixelPair> frame(static_cast<size_t>(width / 2) * height);
-  for (size_t cut : {size_t{0}, size_t{3}, size_t{4}, size_t{10}, coded.size() / 2, coded.size() - 2}) {
+  // Every cut: the end mark is the picture's last code, so any shorter data ends inside a code or before it.
+  for (size_t cut = 0; cut < coded.size(); ++cut) {
     // Exact-size copies so that the sanitizer sees any read past the end.
     std::vector<uint8_t> part(coded.begin(), coded.begin() + static_cast<long>(cut));
     EXPECT_EQ(moviedecodeframe(part.data(), part.size(), frame.data(), width, height), -1) << cut;
@@ -129,11 +130,7 @@ TEST(MovieDamage, EscapeCannotForgeTheEndWordAndUnknownCodesFail) {
 // The whole picture through the fast decoder and through the plain steps (code list, dequantisation, the
 // transform in doubles one value at a time, the clamp table): the same pairs, for pictures from smooth to noise
 // at fine and coarse quality.
-std::vector<PixelPair> DecodePlain(const std::vector<uint8_t>& coded, int width, int height) {
-  dctsetquality(static_cast<int32_t>(coded[0] | coded[1] << 8 | coded[2] << 16 | coded[3] << 24));
-  std::vector<uint16_t> words(static_cast<size_t>(width / 16) * (height / 16) * 6 * 65 + 1);
-  const int64_t count = dctbegin(coded.data() + 4, coded.size() - 4, words.data(), words.size());
-  EXPECT_GT(count, 0);
+std::vector<PixelPair> DecodePlainWords(const std::vector<uint16_t>& words, int64_t count, int width, int height) {
   std::vector<PixelPair> frame(static_cast<size_t>(width / 2) * height);
   size_t used = 0;
   for (int my = 0; my < height; my += 16)
@@ -152,6 +149,43 @@ std::vector<PixelPair> DecodePlain(const std::vector<uint8_t>& coded, int width,
                         frame.data() + static_cast<size_t>(my + r) * (width / 2) + mx / 2);
     }
   return frame;
+}
+
+std::vector<PixelPair> DecodePlain(const std::vector<uint8_t>& coded, int width, int height) {
+  dctsetquality(static_cast<int32_t>(coded[0] | coded[1] << 8 | coded[2] << 16 | coded[3] << 24));
+  std::vector<uint16_t> words(static_cast<size_t>(width / 16) * (height / 16) * 6 * 65 + 1);
+  const int64_t count = dctbegin(coded.data() + 4, coded.size() - 4, words.data(), words.size());
+  EXPECT_GT(count, 0);
+  return DecodePlainWords(words, count, width, height);
+}
+
+// Code lists of random blocks, from DC-only to full, with levels up to the 10-bit limits: at fine quality
+// their values stay in the fast transform's range, at coarse quality many leave it for the plain path.
+TEST(MovieRoundTrip, FastPictureFromRandomCodeListsEqualsThePlainSteps) {
+  std::mt19937 random(17);
+  const int width = 32, height = 32;
+  for (int quality : {1, 3, 40, 255})
+    for (int trial = 0; trial < 20; ++trial) {
+      std::vector<uint16_t> words;
+      for (int b = 0; b < (width / 16) * (height / 16) * 6; ++b) {
+        const uint16_t dc = static_cast<uint16_t>(random() % 1024);
+        words.push_back(dc == kDctEndDc ? 0 : dc);
+        const int spread = 1 + static_cast<int>(random() % 20);
+        for (int position = 1 + static_cast<int>(random() % spread); position < 64; position += 1 + static_cast<int>(random() % spread)) {
+          const int run = static_cast<int>(random() % 3), level = static_cast<int>(random() % 1024);
+          if (position + run > 63) break;
+          words.push_back(static_cast<uint16_t>(run << 10 | level));
+          position += run;
+        }
+        words.push_back(kDctEndWord);
+      }
+      words.push_back(kDctEndWord);
+      const int64_t count = static_cast<int64_t>(words.size());
+      dctsetquality(quality);
+      std::vector<PixelPair> fast(static_cast<size_t>(width / 2) * height);
+      ASSERT_EQ(dctdecodepicture(words.data(), words.size(), fast.data(), width, height), 0);
+      ASSERT_EQ(fast, DecodePlainWords(words, count, width, height)) << quality << " " << trial;
+    }
 }
 
 TEST(MovieRoundTrip, FastDecoderEqualsThePlainSteps) {

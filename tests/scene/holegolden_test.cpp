@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/services.h"
 #include "golden.h"
 #include "golf/gridmode.h"
 #include "holeview.h"
@@ -38,7 +39,10 @@ class HoleGoldenTest : public ::testing::Test {
     char pattern[] = "/tmp/teebox_holegolden_XXXXXX";
     folder_ = mkdtemp(pattern);
     std::string error;
+    // As on the hardware display, the hole's water level is worked out at load (the software path has no use for it).
+    Facts().hardwareDisplay = 1;
     loaded_ = holeview::LoadDemoHole(folder_, 2, error);
+    Facts().hardwareDisplay = 0;
     error_ = error;
   }
   static void TearDownTestSuite() { std::filesystem::remove_all(folder_); }
@@ -87,7 +91,7 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasThroughDirect3D) {
   for (int fog : {0, 2}) {
     std::string error;
     ASSERT_TRUE(holeview::OpenDirect3D(640, 480, fog, error)) << error;
-    for (const char* camera : {"tee", "fairway", "green"}) {
+    for (const char* camera : {"tee", "fairway", "green", "lake"}) {
       SCOPED_TRACE(std::string(camera) + " fog " + std::to_string(fog));
       TGolfView view;
       holeview::SetUpView(view, 640, 480, holeview::CameraByName(camera));
@@ -103,9 +107,22 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasThroughDirect3D) {
       EXPECT_GT(stats.tiles, 100);
       EXPECT_GT(stats.shadows, 100);
       EXPECT_GT(stats.skyQuads, 4);  // the dome's bands
-      if (std::string(camera) == "fairway") {
-        EXPECT_GT(stats.waterMarkers, 10);  // the lake, reflected
-        EXPECT_GT(stats.keyedTiles, 0);     // its shore cells, water only where their tiles are
+      if (std::string(camera) == "fairway" || std::string(camera) == "lake") {
+        // The shore cells: water only where their tiles are.
+        if (std::string(camera) == "fairway") {
+          EXPECT_GT(stats.keyedTiles, 0);
+        }
+        if (fog == 0) {
+          EXPECT_GT(stats.waterMarkers, 10);  // the lake in the key colour, reflected over the picture read back
+          EXPECT_EQ(stats.waterRow, -1);
+        } else {
+          // The module mirrors the sky below the lake's far edge; the lake itself is left out.
+          EXPECT_EQ(stats.waterMarkers, 0);
+          EXPECT_GT(stats.waterCellsLeftOut, 10);
+          EXPECT_GT(stats.mirroredSkyQuads, 4);
+          EXPECT_GT(stats.waterRow, 0);
+          EXPECT_LT(stats.waterRow, 480);
+        }
       }
       ExpectGolden(picture, std::string("hole2_d3d_") + camera + (fog ? "_fog" + std::to_string(fog) : ""), folder_);
       if (fog == 0 && std::string(camera) == "green") {
@@ -120,6 +137,40 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasThroughDirect3D) {
     }
     holeview::CloseDirect3D();
   }
+}
+
+// With fog the module reflects the sky itself, in the course's reflection colour, from the lake's far edge down: the
+// rows above that edge do not depend on the colour, the lake's do, and no pixel is left in the key colour.
+TEST_F(HoleGoldenTest, WithFogTheSkyIsMirroredBelowTheWaterLine) {
+  ASSERT_TRUE(loaded_) << error_;
+  std::string error;
+  ASSERT_TRUE(holeview::OpenDirect3D(640, 480, 2, error)) << error;
+  CourseSceneData& course = CurrentCourseScene();
+  const uint32_t saved = course.waterReflection;
+  std::vector<uint16_t> pictures[2];
+  HardwareFrameStats stats[2];
+  for (int k = 0; k < 2; ++k) {
+    course.waterReflection = k ? 0xFFFFFFFFu : 0xFF000000u;
+    TGolfView view;
+    holeview::SetUpView(view, 640, 480, holeview::CameraByName("lake"));
+    gAdaptive = AdaptiveDetail{};
+    CancelViewBlend();
+    vortellive.window(2);
+    stats[k] = DrawHoleHardware(view, &view.focusPoint);
+    pictures[k].resize(640 * 480);
+    vortellive.readrect(0, 0, 640, 480, pictures[k].data());
+  }
+  course.waterReflection = saved;
+  holeview::CloseDirect3D();
+  ASSERT_GT(stats[0].waterRow, 0);
+  ASSERT_LT(stats[0].waterRow, 480);
+  EXPECT_EQ(stats[1].waterRow, stats[0].waterRow);
+  EXPECT_EQ(std::count(pictures[1].begin(), pictures[1].end(), kWaterKey), 0);
+  const size_t split = static_cast<size_t>(stats[0].waterRow) * 640;
+  EXPECT_TRUE(std::equal(pictures[0].begin(), pictures[0].begin() + static_cast<ptrdiff_t>(split), pictures[1].begin()));
+  size_t changed = 0;
+  for (size_t i = split; i < pictures[0].size(); ++i) changed += pictures[0][i] != pictures[1][i];
+  EXPECT_GT(changed, 2000u);  // the lake's pixels
 }
 
 // Near the tee more cells want 64-texel tiles than their pool has slots: the next frame finds the tiles the pool

@@ -93,6 +93,7 @@ void Direct3DHole(benchmark::State& state) {
   state.counters["flushes"] = stats.flushes;
   state.counters["tiles"] = stats.drawnTiles;
   state.counters["composed"] = stats.composedTiles;
+  state.counters["stored"] = stats.storedTiles;  // kept composed in memory beyond the pools
 }
 BENCHMARK(Direct3DHole)->ArgsProduct({{640, 800}, {0, 1, 2}})->ArgNames({"width", "camera"})->Unit(benchmark::kMillisecond);
 

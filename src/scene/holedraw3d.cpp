@@ -5,6 +5,8 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "course/courseload.h"
 #include "course/holedata.h"
@@ -428,8 +430,44 @@ uint32_t PoolSlots(int side, int format) {
   return 0;
 }
 
+// Tiles that went through a pool's overflow texture, kept as composed in memory: a view near the tee wants more
+// 64-texel tiles than the card has memory for, and composing them (smoothing through the masks) is the dear part.
+// By pool, under the cache's stamps (dropped when the cache drops its bindings, at a new hole), the least recently
+// drawn going first once a pool's store is full.
+struct StoredTile {
+  std::vector<uint8_t> image;
+  uint32_t frame = 0;
+};
+struct TileStore {
+  std::unordered_map<uint32_t, StoredTile> tiles;
+  uint32_t generation = 0;
+};
+TileStore gStore[kTilePools];
+constexpr size_t kStoreLimit[kTilePools] = {2048, 512, 2048, 512, 2048};
+
+const uint8_t* StoredTileImage(TilePool pool, uint32_t stamp) {
+  TileStore& store = gStore[pool];
+  if (store.generation != TextureCacheGeneration()) store.tiles.clear(), store.generation = TextureCacheGeneration();
+  const auto it = store.tiles.find(stamp);
+  if (it == store.tiles.end()) return nullptr;
+  it->second.frame = TextureCacheFrame();
+  return it->second.image.data();
+}
+
+void StoreTileImage(TilePool pool, uint32_t stamp, const uint8_t* image, size_t bytes) {
+  TileStore& store = gStore[pool];
+  if (store.tiles.size() >= kStoreLimit[pool]) {
+    auto oldest = store.tiles.begin();
+    for (auto it = store.tiles.begin(); it != store.tiles.end(); ++it)
+      if (it->second.frame < oldest->second.frame) oldest = it;
+    store.tiles.erase(oldest);
+  }
+  store.tiles[stamp] = StoredTile{std::vector<uint8_t>(image, image + bytes), TextureCacheFrame()};
+}
+
 // The texture of a composed tile under `stamp`: the cache's when it holds it, else `compose` (a texture image, null
-// when there is none) given to the cache or, the pool full of this frame's tiles, to the pool's overflow texture.
+// when there is none) given to the cache or, the pool full of this frame's tiles, to the pool's overflow texture;
+// an overflowing tile is composed once and kept in memory for the frames after.
 template <typename Compose>
 intptr_t TileTexture(TilePool pool, uint32_t stamp, int side, int format, Compose compose) {
   TilePoolUse& use = gTileUse[pool];
@@ -439,9 +477,16 @@ intptr_t TileTexture(TilePool pool, uint32_t stamp, int side, int format, Compos
     if (e->lastUsed != TextureCacheFrame()) ++use.held;
     return UseCachedTexture(e);
   }
-  const uint8_t* image = compose();
-  if (!image) return 0;
-  if (gStats) ++gStats->composedTiles;
+  const uint8_t* image = StoredTileImage(pool, stamp);
+  if (image) {
+    if (gStats) ++gStats->storedTiles;
+  } else {
+    image = compose();
+    if (!image) return 0;
+    if (gStats) ++gStats->composedTiles;
+    if (use.held >= use.slots)
+      StoreTileImage(pool, stamp, image, 16 + static_cast<size_t>(side) * side * TexelBytes(format));
+  }
   if (use.held < use.slots) {
     e = UploadCachedTexture(image, side, format, 0, stamp, 1, nullptr, nullptr);
     if (!e) return 0;

@@ -63,9 +63,12 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasInSoftware) {
     TGolfView view;
     holeview::SetUpView(view, 640, 480, holeview::CameraByName(camera));
     holeview::Picture picture;
-    // The water's reflection reads the random table from where it stands; the sky follows the running average.
-    RandomUp = 0;
+    // The water's reflection reads both indices of the random table from where they stand (whatever ran before);
+    // the sky follows the running average.
+    RandomUp = RandomDown = 0;
     CancelViewBlend();
+    Water() = WaterState{};
+    ResetWaterForHole(CurrentHoleScene().header.glint);
     const HoleDrawStats stats = holeview::DrawSoftware(view, picture);
     EXPECT_GT(stats.quads, 1000);
     EXPECT_GT(stats.objects, 10);
@@ -139,38 +142,50 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasThroughDirect3D) {
   }
 }
 
-// With fog the module reflects the sky itself, in the course's reflection colour, from the lake's far edge down: the
-// rows above that edge do not depend on the colour, the lake's do, and no pixel is left in the key colour.
+// With fog the module reflects the sky itself, in the course's reflection colour: the rows above the mirror line
+// do not depend on the colour, the lake's do, and no pixel is left in the key colour. With the dome the mirror line
+// is the lake's far edge (or the horizon row, the lower of the two); without it the horizon strip's pieces are
+// mirrored below the horizon row, the sky's colour through the water's below them.
 TEST_F(HoleGoldenTest, WithFogTheSkyIsMirroredBelowTheWaterLine) {
   ASSERT_TRUE(loaded_) << error_;
   std::string error;
   ASSERT_TRUE(holeview::OpenDirect3D(640, 480, 2, error)) << error;
   CourseSceneData& course = CurrentCourseScene();
   const uint32_t saved = course.waterReflection;
-  std::vector<uint16_t> pictures[2];
-  HardwareFrameStats stats[2];
-  for (int k = 0; k < 2; ++k) {
-    course.waterReflection = k ? 0xFFFFFFFFu : 0xFF000000u;
-    TGolfView view;
-    holeview::SetUpView(view, 640, 480, holeview::CameraByName("lake"));
-    gAdaptive = AdaptiveDetail{};
-    CancelViewBlend();
-    vortellive.window(2);
-    stats[k] = DrawHoleHardware(view, &view.focusPoint);
-    pictures[k].resize(640 * 480);
-    vortellive.readrect(0, 0, 640, 480, pictures[k].data());
+  const bool savedDome = course.skyDome;
+  for (const bool dome : {true, false}) {
+    SCOPED_TRACE(dome ? "dome" : "horizon strip");
+    course.skyDome = dome;
+    std::vector<uint16_t> pictures[2];
+    HardwareFrameStats stats[2];
+    int32_t horizonRow = 0;
+    for (int k = 0; k < 2; ++k) {
+      course.waterReflection = k ? 0xFFFFFFFFu : 0xFF000000u;
+      TGolfView view;
+      holeview::SetUpView(view, 640, 480, holeview::CameraByName("lake"));
+      gAdaptive = AdaptiveDetail{};
+      CancelViewBlend();
+      vortellive.window(2);
+      stats[k] = DrawHoleHardware(view, &view.focusPoint);
+      horizonRow = view.viewTop + view.centreY;
+      pictures[k].resize(640 * 480);
+      vortellive.readrect(0, 0, 640, 480, pictures[k].data());
+    }
+    ASSERT_GT(stats[0].waterRow, 0);
+    ASSERT_LT(stats[0].waterRow, 480);
+    EXPECT_EQ(stats[1].waterRow, stats[0].waterRow);
+    EXPECT_GT(stats[0].mirroredSkyQuads, 4);
+    EXPECT_EQ(std::count(pictures[1].begin(), pictures[1].end(), kWaterKey), 0);
+    const int32_t mirrorLine = dome ? stats[0].waterRow : horizonRow + 1;
+    const size_t split = static_cast<size_t>(std::min(stats[0].waterRow, mirrorLine)) * 640;
+    EXPECT_TRUE(std::equal(pictures[0].begin(), pictures[0].begin() + static_cast<ptrdiff_t>(split), pictures[1].begin()));
+    size_t changed = 0;
+    for (size_t i = split; i < pictures[0].size(); ++i) changed += pictures[0][i] != pictures[1][i];
+    EXPECT_GT(changed, 2000u);  // the lake's pixels
   }
   course.waterReflection = saved;
+  course.skyDome = savedDome;
   holeview::CloseDirect3D();
-  ASSERT_GT(stats[0].waterRow, 0);
-  ASSERT_LT(stats[0].waterRow, 480);
-  EXPECT_EQ(stats[1].waterRow, stats[0].waterRow);
-  EXPECT_EQ(std::count(pictures[1].begin(), pictures[1].end(), kWaterKey), 0);
-  const size_t split = static_cast<size_t>(stats[0].waterRow) * 640;
-  EXPECT_TRUE(std::equal(pictures[0].begin(), pictures[0].begin() + static_cast<ptrdiff_t>(split), pictures[1].begin()));
-  size_t changed = 0;
-  for (size_t i = split; i < pictures[0].size(); ++i) changed += pictures[0][i] != pictures[1][i];
-  EXPECT_GT(changed, 2000u);  // the lake's pixels
 }
 
 // Near the tee more cells want 64-texel tiles than their pool has slots (and the card has memory for): the pool

@@ -1,6 +1,7 @@
 #include "scene/golfdraw.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <string>
 
@@ -103,6 +104,11 @@ namespace {
 bool DrawThroughModule(TGolfView& view, const Image16& display, const Vector3* target = nullptr) {
   if (!vortellive.module || !vortellive.window || vortellive.window(2) != 1) return false;
   const HardwareFrameStats stats = DrawHoleHardware(view, &view.focusPoint);
+  // A frame that left no water in the key colour (none seen, or reflected by the module) leaves none to move.
+  if (stats.waterMarkers == 0) {
+    std::fill(std::begin(Water().box), std::end(Water().box), 0);
+    std::fill(std::begin(Water().previousBox), std::end(Water().previousBox), 0);
+  }
   const int32_t w = gImages.width, h = gImages.height;
   if (vortellive.readrect) vortellive.readrect(0, 0, w, h, gImages.view.data());
   const uint32_t grid = target ? GetGridModeForLie() : kGridOff;

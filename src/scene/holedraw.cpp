@@ -504,7 +504,23 @@ bool PlaceHoleCamera(TGolfView& view, int camera) {
     const float back = d > 0.0f ? 18.0f / d : 0.0f;
     at = {pin.x - (pin.x - tee.x) * back, pin.y - (pin.y - tee.y) * back, 0.0f};
   }
+  Vector3 target = pin;
+  if (camera == 3) {
+    // Across the hole's water from the fairway: toward the middle of its cells (the fairway view without water).
+    at = {tee.x + (pin.x - tee.x) * 0.45f, tee.y + (pin.y - tee.y) * 0.45f, 0.0f};
+    double sx = 0, sz = 0;
+    size_t n = 0;
+    for (uint32_t j = 0; j < g.depth; ++j)
+      for (uint32_t i = 0; i < g.width; ++i)
+        if (IsWaterSurface(g.cells[(static_cast<size_t>(j) * g.width + i) * kCellBytes + 2] & 0xF0)) sx += i, sz += j, ++n;
+    if (n > 0) {
+      GridCellCentreToWorld(static_cast<int32_t>(sx / static_cast<double>(n)),
+                            static_cast<int32_t>(sz / static_cast<double>(n)), &target);
+    } else {
+      at = {tee.x + (pin.x - tee.x) * 0.55f, tee.y + (pin.y - tee.y) * 0.55f, 0.0f};
+    }
+  }
   at.z = GetTerrainHeight(at.x, at.y);
-  PlaceViewBehind(view, at, pin);
+  PlaceViewBehind(view, at, target);
   return true;
 }

@@ -84,5 +84,5 @@ HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& target, const V
 // The flag animation draws the cloth on the pin while it runs: the picture then shows the pin alone.
 extern bool HoleFlagAnimated;
 
-// The tee, fairway and green cameras of the loaded hole (0, 1, 2) placed on `view`.
+// The tee, fairway and green cameras of the loaded hole (0, 1, 2) placed on `view`; 3 looks across its water.
 bool PlaceHoleCamera(TGolfView& view, int camera);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "course/courseload.h"
 #include "course/holedata.h"
@@ -276,6 +278,16 @@ void DrawRect(float left, float top, float right, float bottom, float z, float q
 constexpr uint32_t kWaterMarkerSlot = 0xFFFFu, kWaterMarkerColour = 0xFFFF00FFu;
 bool gFogOn = false;
 
+// With fog the module draws the water's reflection itself: water is left out of the frame (its tiles keep their
+// water texels clear) and the sky is drawn a second time mirrored below the water's far edge on the screen, so the
+// lake shows it. Without fog the water is drawn in the key colour and reflected over the picture read back.
+struct WaterLine {
+  bool on = false;
+  int32_t row = 0;     // the topmost screen row of the water seen
+  float level = 0.0f;  // twice the surface's height (a height h mirrors to level - h)
+};
+WaterLine gWaterLine;
+
 void DrawTexturedQuadRecord(uint32_t offset) {
   const auto r = Read<TexturedQuadRecord>(offset);
   if (r.slot == kWaterMarkerSlot) {
@@ -418,8 +430,44 @@ uint32_t PoolSlots(int side, int format) {
   return 0;
 }
 
+// Tiles that went through a pool's overflow texture, kept as composed in memory: a view near the tee wants more
+// 64-texel tiles than the card has memory for, and composing them (smoothing through the masks) is the dear part.
+// By pool, under the cache's stamps (dropped when the cache drops its bindings, at a new hole), the least recently
+// drawn going first once a pool's store is full.
+struct StoredTile {
+  std::vector<uint8_t> image;
+  uint32_t frame = 0;
+};
+struct TileStore {
+  std::unordered_map<uint32_t, StoredTile> tiles;
+  uint32_t generation = 0;
+};
+TileStore gStore[kTilePools];
+constexpr size_t kStoreLimit[kTilePools] = {2048, 512, 2048, 512, 2048};
+
+const uint8_t* StoredTileImage(TilePool pool, uint32_t stamp) {
+  TileStore& store = gStore[pool];
+  if (store.generation != TextureCacheGeneration()) store.tiles.clear(), store.generation = TextureCacheGeneration();
+  const auto it = store.tiles.find(stamp);
+  if (it == store.tiles.end()) return nullptr;
+  it->second.frame = TextureCacheFrame();
+  return it->second.image.data();
+}
+
+void StoreTileImage(TilePool pool, uint32_t stamp, const uint8_t* image, size_t bytes) {
+  TileStore& store = gStore[pool];
+  if (store.tiles.size() >= kStoreLimit[pool]) {
+    auto oldest = store.tiles.begin();
+    for (auto it = store.tiles.begin(); it != store.tiles.end(); ++it)
+      if (it->second.frame < oldest->second.frame) oldest = it;
+    store.tiles.erase(oldest);
+  }
+  store.tiles[stamp] = StoredTile{std::vector<uint8_t>(image, image + bytes), TextureCacheFrame()};
+}
+
 // The texture of a composed tile under `stamp`: the cache's when it holds it, else `compose` (a texture image, null
-// when there is none) given to the cache or, the pool full of this frame's tiles, to the pool's overflow texture.
+// when there is none) given to the cache or, the pool full of this frame's tiles, to the pool's overflow texture;
+// an overflowing tile is composed once and kept in memory for the frames after.
 template <typename Compose>
 intptr_t TileTexture(TilePool pool, uint32_t stamp, int side, int format, Compose compose) {
   TilePoolUse& use = gTileUse[pool];
@@ -429,9 +477,16 @@ intptr_t TileTexture(TilePool pool, uint32_t stamp, int side, int format, Compos
     if (e->lastUsed != TextureCacheFrame()) ++use.held;
     return UseCachedTexture(e);
   }
-  const uint8_t* image = compose();
-  if (!image) return 0;
-  if (gStats) ++gStats->composedTiles;
+  const uint8_t* image = StoredTileImage(pool, stamp);
+  if (image) {
+    if (gStats) ++gStats->storedTiles;
+  } else {
+    image = compose();
+    if (!image) return 0;
+    if (gStats) ++gStats->composedTiles;
+    if (use.held >= use.slots)
+      StoreTileImage(pool, stamp, image, 16 + static_cast<size_t>(side) * side * TexelBytes(format));
+  }
   if (use.held < use.slots) {
     e = UploadCachedTexture(image, side, format, 0, stamp, 1, nullptr, nullptr);
     if (!e) return 0;
@@ -450,9 +505,9 @@ void DrawTerrainTileRecord(uint32_t offset) {
   const TilePool pool = r.keyed ? (r.side == 64 ? kKeyed64 : kKeyed16) : (r.side == 64 ? kPlain64 : kPlain16);
   const intptr_t texture = TileTexture(pool, r.stamp, r.side, r.keyed ? kKeyedTileFormat : kTileFormat,
                                        [&r] { return ComposeTerrainTile(r); });
-  if (r.keyed) {
+  if (r.keyed && !gWaterLine.on) {
     // The key colour first, split as the tile is so both meet the same depth; the tile is cut out (nearest
-    // texels) so its edge pixels are whole tile or whole key.
+    // texels) so its edge pixels are whole tile or whole key. With the water line the reflected sky shows there.
     VortelVertex key[4];
     std::memcpy(key, r.v, sizeof key);
     for (VortelVertex& c : key) c.colour = kWaterMarkerColour;
@@ -460,8 +515,9 @@ void DrawTerrainTileRecord(uint32_t offset) {
     if (gFogOn && vortellive.setstate) vortellive.setstate(21, 0);
     DrawCellQuad(key, r.orientation);
     if (gFogOn && vortellive.setstate) vortellive.setstate(21, 1);
-    if (gStats) ++gStats->waterMarkers, ++gStats->keyedTiles;
+    if (gStats) ++gStats->waterMarkers;
   }
+  if (r.keyed && gStats) ++gStats->keyedTiles;
   if (!texture) return;
   if (r.keyed) {
     if (!vortellive.setstate) return;
@@ -738,9 +794,12 @@ void EmitShadeOverlay(const TerrainGrid& g, size_t cell, uint32_t shadow, const 
   ++stats.shadows;
 }
 
-void DrawHorizonPieces(const TGolfView& view, const CourseSceneData& course, int32_t left, int32_t right,
-                       int32_t horizonY) {
-  if (gHorizon.total <= 0 || course.horizonCount <= 0) return;
+// The horizon strip's pieces, their bottoms on `horizonY`; with the water line each again upside down below
+// itself in the water's reflection colour. Returns the lowest row the mirrored pieces reach.
+int32_t DrawHorizonPieces(const TGolfView& view, const CourseSceneData& course, int32_t left, int32_t right,
+                          int32_t horizonY) {
+  int32_t mirrorBottom = horizonY + 1;
+  if (gHorizon.total <= 0 || course.horizonCount <= 0) return mirrorBottom;
   const float scale = course.horizonScale > 0.0f ? course.horizonScale : 1.0f;
   const int32_t offset = HorizonOffsetForHeading(view.heading, 0, right - left);
   int32_t x = left - static_cast<int32_t>(static_cast<float>(offset) * scale);
@@ -759,18 +818,61 @@ void DrawHorizonPieces(const TGolfView& view, const CourseSceneData& course, int
                              kHorizonZ, 0.001f, 0xFFFFFFFFu, static_cast<uint32_t>(i), 1.0f, 1.0f, {0, 0}};
         DrawScreenSpriteRecord(r);
         if (gStats) ++gStats->horizonPieces;
+        if (gWaterLine.on) {
+          ScreenSpriteRecord m = r;
+          m.y[0] = m.y[1] = y1 + (y1 - y0), m.y[2] = m.y[3] = y1;
+          m.colour = course.waterReflection | 0xFF000000u;
+          DrawScreenSpriteRecord(m);
+          mirrorBottom = std::max(mirrorBottom, static_cast<int32_t>(m.y[0]));
+          if (gStats) ++gStats->mirroredSkyQuads;
+        }
       }
       x += std::max(1, static_cast<int32_t>(w));
     }
     if (stripWidth < 1.0f) break;
   }
+  return mirrorBottom;
+}
+
+// The topmost screen row of the water the frame draws (water cells, tiles with a water layer), or -1 when none
+// is seen.
+int32_t MeasureWaterRow(const TGolfView& view, const std::vector<HoleItem>& items) {
+  const TerrainGrid& g = CurrentTerrain();
+  const float left = static_cast<float>(view.viewLeft), right = left + static_cast<float>(view.viewWidth);
+  const float top = static_cast<float>(view.viewTop), bottom = top + static_cast<float>(view.viewHeight);
+  float row = bottom;
+  bool seen = false;
+  for (const HoleItem& item : items) {
+    if (item.kind != ItemKind::Quad) continue;
+    const size_t cell = static_cast<size_t>(item.j) * g.width + static_cast<size_t>(item.i);
+    bool water = IsWaterSurface(g.cells[cell * kCellBytes + 2]);
+    if (!water && item.step == 1) {
+      const DetailCell d = ReadDetailCell(g, cell);
+      water = d.present && d.second != 0 &&
+              (IsWaterSurface(static_cast<uint8_t>(d.second << 4)) ||
+               (d.third != 0 && IsWaterSurface(static_cast<uint8_t>(d.third << 4))));
+    }
+    ScreenPointF f[4];
+    if (!water || !ProjectBlockCorners(view, item, f)) continue;
+    float x0 = f[0].x, x1 = f[0].x, y0 = f[0].y, y1 = f[0].y;
+    for (const ScreenPointF& p : f) x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
+    if (x1 < left || x0 >= right || y1 < top || y0 >= bottom) continue;
+    row = std::min(row, y0);
+    seen = true;
+  }
+  return seen ? static_cast<int32_t>(std::max(row, top)) : -1;
 }
 
 // The sky dome through the module: each band's visible panels as textured quads just in front of the far limit,
 // drawn at once (bottom, top, horizon); the top band's zenith its images mirrored upward to the view's top, the
-// ground below each horizon panel in its surface's colour. Adjacent panels overlap by a pixel.
+// ground below each horizon panel in its surface's colour. Adjacent panels overlap by a pixel. With the water line
+// every band is drawn again, upside down in the water's reflection colour, after all direct panels: the mirror line
+// on the water row, the zenith's mirror reaching the view's bottom, without the depth buffer (the terrain drawn
+// later covers it but where water was left out) and with a ninth of the depth, so the fog veils it less.
 void DrawSkyDomeHardware(TGolfView& view, int32_t horizonRow) {
-  PlaceSkyDome(view, horizonRow);
+  const bool reflect = gWaterLine.on;
+  const int32_t waterRow = std::max(horizonRow, gWaterLine.row);
+  PlaceSkyDome(view, horizonRow, reflect ? &waterRow : nullptr, gWaterLine.level);
   const CourseSceneData& course = CurrentCourseScene();
   const HoleSceneHeader& header = CurrentHoleScene().header;
   const int32_t rect[4] = {view.viewLeft, view.viewTop, view.viewLeft + view.viewWidth, view.viewTop + view.viewHeight};
@@ -779,74 +881,98 @@ void DrawSkyDomeHardware(TGolfView& view, int32_t horizonRow) {
     return (c.x > static_cast<float>(rect[2]) ? 1 : 0) | (c.x < static_cast<float>(rect[0]) ? 2 : 0) |
            (c.y > static_cast<float>(rect[3]) ? 4 : 0) | (c.y < static_cast<float>(rect[1]) ? 8 : 0);
   };
-  for (SkyBand kind : {SkyBand::Bottom, SkyBand::Top, SkyBand::Horizon}) {
-    const SkyCylinder* band = SkyDomeBand(kind);
-    if (!band || band->panels().empty()) continue;
-    const bool horizon = kind == SkyBand::Horizon;
-    // The skyline's images are cut out: sampled to the nearest texel, as the other keyed images.
-    FilterTextures(!horizon);
-    const float z = horizon ? baseZ - 0.000018f : baseZ;
-    const std::vector<SkyPanel>& panels = band->panels();
-    const int n = static_cast<int>(panels.size());
-    bool firstDrawn = true;
-    for (int i = band->first(); i != band->end(); i = i + 1 == n ? 0 : i + 1) {
-      const SkyPanel& a = panels[static_cast<size_t>(i)];
-      const SkyPanel& b = panels[static_cast<size_t>(i + 1 == n ? 0 : i + 1)];
-      if (!a.projected || !b.projected) continue;
-      const float o = band->skyOffset;
-      VortelVertex c[4] = {{a.upper.x, a.upper.y + o - 1.0f, z, 1.0f, 0xFFFFFFFFu, 0xFF000000u, 0.0f, 0.0f},
-                           {b.upper.x + 1.0f, b.upper.y + o - 1.0f, z, 1.0f, 0xFFFFFFFFu, 0xFF000000u, 1.0f, 0.0f},
-                           {b.lower.x + 1.0f, b.lower.y + o, z, 1.0f, 0xFFFFFFFFu, 0xFF000000u, 1.0f, 1.0f},
-                           {a.lower.x, a.lower.y + o, z, 1.0f, 0xFFFFFFFFu, 0xFF000000u, 0.0f, 1.0f}};
-      if (horizon) {
-        c[2].y += 1.0f, c[3].y += 1.0f;
-        // The ground below the panel, at the far limit.
-        const HorizonPanel& piece = course.horizon[static_cast<size_t>(a.imageIndex)];
-        const uint8_t surface = piece.surface ? piece.surface : static_cast<uint8_t>(header.defaultSurface);
-        const int shade = piece.surface ? piece.shade : header.defaultShade;
-        const CourseImage& ground = course.textures[static_cast<size_t>((surface >> 4) & 15)].image;
-        const uint16_t g = course.LightTable(shade)[ground.present() ? ground.pixels()[0] : 0];
-        const float left = std::trunc(std::min(c[3].x, c[2].x)), right = std::trunc(std::max(c[3].x, c[2].x));
-        const float top = std::trunc(std::min(c[3].y, c[2].y) - 1.0f), bottom = static_cast<float>(rect[3]);
-        if (right > 0.0f && left < static_cast<float>(rect[2]) && top < bottom) {
-          // Water below the skyline is drawn in the key colour, so the reflection finds it as the lake's.
-          const bool water = IsWaterSurface(surface);
-          SetTexture(0);
-          if (water && gFogOn && vortellive.setstate) vortellive.setstate(21, 0);
-          DrawRect(std::max(left, static_cast<float>(rect[0])), std::max(top, static_cast<float>(rect[1])),
-                   std::min(right, static_cast<float>(rect[2])), bottom, kFarZ, 1.0f,
-                   water ? kWaterMarkerColour
-                         : 0xFF000000u | ((g >> 11) & 31u) << 19 | ((g >> 5) & 63u) << 10 | (g & 31u) << 3,
-                   0.0f, 0.0f);
-          if (water && gFogOn && vortellive.setstate) vortellive.setstate(21, 1);
-          if (gStats) ++(water ? gStats->waterMarkers : gStats->skyQuads);
+  for (int pass = 0; pass < (reflect ? 2 : 1); ++pass) {
+    const bool mirrored = pass == 1;
+    const uint32_t colour = mirrored ? course.waterReflection | 0xFF000000u : 0xFFFFFFFFu;
+    if (mirrored && vortellive.setstate) vortellive.setstate(4, 0);
+    for (SkyBand kind : {SkyBand::Bottom, SkyBand::Top, SkyBand::Horizon}) {
+      const SkyCylinder* band = SkyDomeBand(kind);
+      if (!band || band->panels().empty()) continue;
+      const bool horizon = kind == SkyBand::Horizon;
+      // The skyline's images are cut out: sampled to the nearest texel, as the other keyed images.
+      FilterTextures(!horizon);
+      float z = horizon ? baseZ - 0.000018f : baseZ;
+      if (mirrored) z = (z - 0.000018f - (horizon ? 0.000054f : 0.0f)) / 9.0f;
+      const std::vector<SkyPanel>& panels = band->panels();
+      const int n = static_cast<int>(panels.size());
+      bool firstDrawn = true;
+      for (int i = band->first(); i != band->end(); i = i + 1 == n ? 0 : i + 1) {
+        const SkyPanel& a = panels[static_cast<size_t>(i)];
+        const SkyPanel& b = panels[static_cast<size_t>(i + 1 == n ? 0 : i + 1)];
+        if (!a.projected || !b.projected) continue;
+        const float o = mirrored ? band->waterSkyOffset : band->skyOffset;
+        // Direct: upper edge on top; mirrored: the lower edge on top and the image upside down.
+        const ScreenPointF& p0 = mirrored ? a.mirrorLower : a.upper;
+        const ScreenPointF& p1 = mirrored ? b.mirrorLower : b.upper;
+        const ScreenPointF& p2 = mirrored ? b.mirrorUpper : b.lower;
+        const ScreenPointF& p3 = mirrored ? a.mirrorUpper : a.lower;
+        const float vTop = mirrored ? 1.0f : 0.0f, vBottom = 1.0f - vTop;
+        VortelVertex c[4] = {{p0.x, p0.y + o - 1.0f, z, 1.0f, colour, 0xFF000000u, 0.0f, vTop},
+                             {p1.x + 1.0f, p1.y + o - 1.0f, z, 1.0f, colour, 0xFF000000u, 1.0f, vTop},
+                             {p2.x + 1.0f, p2.y + o, z, 1.0f, colour, 0xFF000000u, 1.0f, vBottom},
+                             {p3.x, p3.y + o, z, 1.0f, colour, 0xFF000000u, 0.0f, vBottom}};
+        if (horizon) {
+          c[2].y += 1.0f, c[3].y += 1.0f;
+          // The ground below the panel, at the far limit; none where the water shows the reflection.
+          const HorizonPanel& piece = course.horizon[static_cast<size_t>(a.imageIndex)];
+          const uint8_t surface = piece.surface ? piece.surface : static_cast<uint8_t>(header.defaultSurface);
+          const int shade = piece.surface ? piece.shade : header.defaultShade;
+          const CourseImage& ground = course.textures[static_cast<size_t>((surface >> 4) & 15)].image;
+          const uint16_t g = course.LightTable(shade)[ground.present() ? ground.pixels()[0] : 0];
+          const float left = std::trunc(std::min(c[3].x, c[2].x)), right = std::trunc(std::max(c[3].x, c[2].x));
+          const float top = std::trunc(std::min(c[3].y, c[2].y) - 1.0f), bottom = static_cast<float>(rect[3]);
+          if (!reflect && right > 0.0f && left < static_cast<float>(rect[2]) && top < bottom) {
+            // Water below the skyline is drawn in the key colour, so the reflection finds it as the lake's.
+            const bool water = IsWaterSurface(surface);
+            SetTexture(0);
+            if (water && gFogOn && vortellive.setstate) vortellive.setstate(21, 0);
+            DrawRect(std::max(left, static_cast<float>(rect[0])), std::max(top, static_cast<float>(rect[1])),
+                     std::min(right, static_cast<float>(rect[2])), bottom, kFarZ, 1.0f,
+                     water ? kWaterMarkerColour
+                           : 0xFF000000u | ((g >> 11) & 31u) << 19 | ((g >> 5) & 63u) << 10 | (g & 31u) << 3,
+                     0.0f, 0.0f);
+            if (water && gFogOn && vortellive.setstate) vortellive.setstate(21, 1);
+            if (gStats) ++(water ? gStats->waterMarkers : gStats->skyQuads);
+          }
         }
+        int code[4], all = 0xF;
+        for (int k = 0; k < 4; ++k) all &= code[k] = outcode(c[k]);
+        LazyTexture& t = gTextures.sky[a.image];
+        if (!t.tried) {
+          t.tried = true;
+          t.handle = UploadImage(*a.image, course.palette, horizon ? 3 : 4);
+        }
+        if (!t.handle) continue;
+        SetTexture(t.handle);
+        if (all == 0) {
+          DrawQuad(c);
+          if (gStats) ++(mirrored ? gStats->mirroredSkyQuads : gStats->skyQuads);
+        }
+        // The zenith above the top band: the panel's image mirrored upward, stretched to the view's top; in the
+        // water the same mirrored downward to the view's bottom.
+        if (kind == SkyBand::Top && !(mirrored ? (code[2] & code[3] & 4) : (code[0] & code[1] & 8)) &&
+            !(code[0] & code[3] & 1) && !(code[1] & code[2] & 2)) {
+          VortelVertex q[4];
+          if (!mirrored) {
+            q[0] = c[0], q[1] = c[1], q[2] = c[1], q[3] = c[0];
+            if (firstDrawn) q[3].x = q[0].x = std::min(c[0].x, static_cast<float>(rect[0]));
+            q[0].y = std::min(c[0].y - (c[3].y - c[0].y), static_cast<float>(rect[1]));
+            q[1].y = std::min(c[1].y - (c[2].y - c[1].y), static_cast<float>(rect[1]));
+            q[0].v = q[1].v = 1.0f, q[2].v = q[3].v = 0.0f;
+          } else {
+            q[0] = c[3], q[1] = c[2], q[2] = c[2], q[3] = c[3];
+            if (firstDrawn) q[3].x = q[0].x = std::min(c[3].x, static_cast<float>(rect[0]));
+            q[2].y = std::max(c[2].y + (c[2].y - c[1].y), static_cast<float>(rect[3]));
+            q[3].y = std::max(c[3].y + (c[3].y - c[0].y), static_cast<float>(rect[3]));
+            q[0].v = q[1].v = 0.0f, q[2].v = q[3].v = 1.0f;
+          }
+          DrawQuad(q);
+          if (gStats) ++(mirrored ? gStats->mirroredSkyQuads : gStats->skyQuads);
+        }
+        firstDrawn = false;
       }
-      int code[4], all = 0xF;
-      for (int k = 0; k < 4; ++k) all &= code[k] = outcode(c[k]);
-      LazyTexture& t = gTextures.sky[a.image];
-      if (!t.tried) {
-        t.tried = true;
-        t.handle = UploadImage(*a.image, course.palette, horizon ? 3 : 4);
-      }
-      if (!t.handle) continue;
-      SetTexture(t.handle);
-      if (all == 0) {
-        DrawQuad(c);
-        if (gStats) ++gStats->skyQuads;
-      }
-      // The zenith above the top band: the panel's image mirrored upward, stretched to the view's top.
-      if (kind == SkyBand::Top && !((code[0] & code[1] & 8) || (code[0] & code[3] & 1) || (code[1] & code[2] & 2))) {
-        VortelVertex q[4] = {c[0], c[1], c[1], c[0]};
-        if (firstDrawn) q[3].x = q[0].x = std::min(c[0].x, static_cast<float>(rect[0]));
-        q[0].y = std::min(c[0].y - (c[3].y - c[0].y), static_cast<float>(rect[1]));
-        q[1].y = std::min(c[1].y - (c[2].y - c[1].y), static_cast<float>(rect[1]));
-        q[0].v = q[1].v = 1.0f, q[2].v = q[3].v = 0.0f;
-        DrawQuad(q);
-        if (gStats) ++gStats->skyQuads;
-      }
-      firstDrawn = false;
     }
+    if (mirrored && vortellive.setstate) vortellive.setstate(4, 1);
   }
   FilterTextures(false);
 }
@@ -932,10 +1058,24 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
   if (vortellive.setstate) vortellive.setstate(3, static_cast<intptr_t>(sky & 0xFFFFFF));
   if (vortellive.clearwindow) vortellive.clearwindow();
   const int32_t horizonY = top + view.centreY;
+  // What the frame draws is known before the sky, which needs the water's row when the module reflects.
+  std::vector<HoleItem> items;
+  if (g.width >= 2 && g.depth >= 2) {
+    HoleDrawStats collected;
+    CollectHoleItems(view, golfer, items, collected);
+    stats.skipped = collected.skipped;
+  }
+  gWaterLine = WaterLine{};
+  if (gFogOn && HoleWaterLevel() != 0.0f) {
+    const int32_t row = MeasureWaterRow(view, items);
+    if (row >= 0) gWaterLine = WaterLine{true, row, HoleWaterLevel()};
+  }
+  stats.waterRow = gWaterLine.on ? gWaterLine.row : -1;
   FilterTextures(false);
   const bool dome = course.skyDome && SkyDomeBuilt();
+  int32_t mirrorBottom = horizonY + 1;
   if (dome) DrawSkyDomeHardware(view, horizonY);
-  else DrawHorizonPieces(view, course, left, right, horizonY);
+  else mirrorBottom = DrawHorizonPieces(view, course, left, right, horizonY);
   // The ground below the horizon.
   const HoleSceneHeader& header = hole.header;
   const int groundIndex = SurfaceTextureIndex(course, static_cast<uint8_t>(header.defaultSurface), 8, false);
@@ -945,9 +1085,23 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
         course.LightTable(header.defaultShade)[course.textures[static_cast<size_t>(groundIndex)].image.pixels()[0]];
     ground = 0xFF000000u | ((c >> 11) & 31u) << 19 | ((c >> 5) & 63u) << 10 | (c & 31u) << 3;
   }
-  // The dome's skyline fills the ground below itself.
-  const uint32_t groundAt = dome && SkyDomeBand(SkyBand::Horizon) ? SceneRecordBuffer::kNone : Take(kSkyRectBytes, false);
-  if (const uint32_t at = groundAt; at != SceneRecordBuffer::kNone) {
+  if (gWaterLine.on) {
+    // No ground below the skyline: the water shows the reflection there. Below the mirrored strip the sky's
+    // colour is seen through the water's.
+    if (!dome && mirrorBottom < bottom) {
+      const uint32_t w = course.waterReflection;
+      uint32_t tint = 0xFF000000u;
+      for (int shift : {0, 8, 16})
+        tint |= (((w >> shift) & 0xFFu) * ((sky >> shift) & 0xFFu) / 255u) << shift;
+      SetTexture(0);
+      DrawRect(static_cast<float>(left), static_cast<float>(std::max(mirrorBottom, top)), static_cast<float>(right),
+               static_cast<float>(bottom), kFarZ, 1.0f, tint, 0.0f, 0.0f);
+      ++stats.mirroredSkyQuads;
+    }
+  } else if (const uint32_t at = dome && SkyDomeBand(SkyBand::Horizon) ? SceneRecordBuffer::kNone
+                                                                       : Take(kSkyRectBytes, false);
+             at != SceneRecordBuffer::kNone) {
+    // The dome's skyline fills the ground below itself.
     const bool water = IsWaterSurface(static_cast<uint8_t>(header.defaultSurface));
     ++(water ? stats.waterMarkers : stats.skyQuads);
     SkyRectRecord r{{kRecordSkyRect, SceneRecordBuffer::kNone}, static_cast<float>(left),
@@ -958,11 +1112,7 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
   }
   gBuffer.skyDrawn = true;
 
-  if (g.width >= 2 && g.depth >= 2) {
-    std::vector<HoleItem> items;
-    HoleDrawStats collected;
-    CollectHoleItems(view, golfer, items, collected);
-    stats.skipped = collected.skipped;
+  if (!items.empty()) {
     const bool stripes = (header.flags & 1) != 0;
     static bool toldSurface = false;
     // Near first: the depth test then turns away most of what lies behind before it is textured.
@@ -990,7 +1140,8 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
         const DetailCell detail = item.step == 1 ? ReadDetailCell(g, cell) : DetailCell{};
         if (detail.present && detail.second != 0 && EmitTerrainTile(g, cell, detail, f, v, stripe, stats)) {
         } else if (IsWaterSurface(surfaceByte)) {
-          EmitWaterMarker(v, stats);
+          if (gWaterLine.on) ++stats.waterCellsLeftOut;
+          else EmitWaterMarker(v, stats);
         } else {
           EmitCellQuad(slot, v);
         }

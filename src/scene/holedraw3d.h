@@ -71,7 +71,13 @@ struct HardwareFrameStats {
   int32_t waterMarkers = 0;   // water cells drawn in the key colour for the reflection
   int32_t keyedTiles = 0;     // tiles partly water: clear there over the key colour
   int32_t composedTiles = 0;  // tiles and shadow tiles composed and uploaded (the cache held none)
+  int32_t storedTiles = 0;    // of the others the cache did not hold, uploaded as kept composed in memory
   int32_t animationSprites = 0;  // pictures of the animations (scene mode)
+  // With fog the module reflects the sky itself: the topmost screen row of the water seen (-1: none, or no fog),
+  // the mirrored sky's quads and horizon pieces, and the water cells left out for them.
+  int32_t waterRow = -1;
+  int32_t mirroredSkyQuads = 0;
+  int32_t waterCellsLeftOut = 0;
 };
 
 // Draws the view of the current hole, with the pictures of the animations (scene mode), into the 3D interface's current window (its back buffer) and flushes it; the

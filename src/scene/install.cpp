@@ -48,6 +48,8 @@ class Scene : public SceneProvider {
   Image16 GolfViewOverlay() override { return ::GolfViewOverlay(); }
   void PrepareHole(uint32_t /*seed*/) override {
     holeReleased_ = false;
+    // Tiles are kept under their cells' stamps, the same on every hole: another hole's must not be found.
+    ClearTextureCache();
     BuildSkyDome();
     ResetWaterForHole(CurrentHoleScene().header.glint);
     FreeBallCart();

@@ -74,9 +74,9 @@ int SkyCylinder::Init(int32_t w) {
     for (int k = 0; k < std::min(course.horizonCount, kHorizonPanels); ++k) {
       const HorizonPanel& h = course.horizon[static_cast<size_t>(k)];
       if (!h.image.present()) continue;
-      panels_.push_back({BandImage(band_, static_cast<size_t>(k), false), 0, 0, 0, k, false, {}, {}, false});
+      panels_.push_back({BandImage(band_, static_cast<size_t>(k), false), 0, 0, 0, k, false, {}, {}, {}, {}, false});
       if (h.second.present())
-        panels_.push_back({BandImage(band_, static_cast<size_t>(k), true), 0, 0, 0, k, true, {}, {}, false});
+        panels_.push_back({BandImage(band_, static_cast<size_t>(k), true), 0, 0, 0, k, true, {}, {}, {}, {}, false});
     }
     for (size_t i = 0; i < panels_.size(); ++i) panels_[i].textureId = 50 + static_cast<int32_t>(i);
   } else {
@@ -88,7 +88,7 @@ int SkyCylinder::Init(int32_t w) {
     for (size_t i = 0; i < count; ++i) {
       const size_t image = i % images.size();
       const int32_t index = static_cast<int32_t>(band_ == SkyBand::Top ? image : topImages + image);
-      panels_.push_back({&images[image].image, 0, 0, 74 + index, index, false, {}, {}, false});
+      panels_.push_back({&images[image].image, 0, 0, 74 + index, index, false, {}, {}, {}, {}, false});
     }
   }
   totalWidth_ = 0;
@@ -154,7 +154,21 @@ void SkyCylinder::ProjectPanelStart(int index, const TGolfView& view) {
   RingPointsAtAngle(p.start, &upper, &lower);
   view.ProjectToScreenFloat(upper, &p.upper);
   view.ProjectToScreenFloat(lower, &p.lower);
+  if (reflected) Mirror(view, upper, lower, p.lower, &p.mirrorUpper, &p.mirrorLower);
   p.projected = true;
+}
+
+void SkyCylinder::Mirror(const TGolfView& view, Vector3 upper, Vector3 lower, const ScreenPointF& direct,
+                         ScreenPointF* mirrorUpper, ScreenPointF* mirrorLower) const {
+  upper.z = waterLevel - upper.z;
+  lower.z = waterLevel - lower.z;
+  view.ProjectToScreenFloat(lower, mirrorLower);
+  view.ProjectToScreenFloat(upper, mirrorUpper);
+  // The reflection never rises above what it reflects; the upper point moves down with it.
+  if (mirrorLower->y < direct.y) {
+    mirrorUpper->y += direct.y - mirrorLower->y;
+    mirrorLower->y = direct.y;
+  }
 }
 
 void SkyCylinder::SearchVisible(int k, const TGolfView& view, const int32_t rect[4]) {
@@ -183,7 +197,7 @@ void SkyCylinder::SearchVisible(int k, const TGolfView& view, const int32_t rect
 }
 
 void SkyCylinder::UpdateVisiblePanels(const TGolfView& view, const int32_t rect[4]) {
-  for (SkyPanel& p : panels_) p.projected = false, p.upper = p.lower = {};
+  for (SkyPanel& p : panels_) p.projected = false, p.upper = p.lower = p.mirrorUpper = p.mirrorLower = {};
   if (panels_.empty()) return;
   if (band_ == SkyBand::Horizon) {
     LayOutHorizon(view, rect);
@@ -203,15 +217,22 @@ void SkyCylinder::LayOutHorizon(const TGolfView& view, const int32_t rect[4]) {
   RingPointsAtAngle(h, &upper, &lower);
   view.ProjectToScreenFloat(lower, &L);
   view.ProjectToScreenFloat(upper, &U);
+  ScreenPointF ML, MU;
+  if (reflected) Mirror(view, upper, lower, L, &MU, &ML);
   const float scale = (L.y - U.y) / 256.0f;
   // The band is as tall as the tallest horizon image at that scale, so the images keep their shape.
   const int32_t tallest = CurrentCourseScene().tallestHorizon;
-  if (tallest > 0 && tallest < 256) U.y = L.y - (L.y - U.y) * static_cast<float>(tallest) / 256.0f;
+  if (tallest > 0 && tallest < 256) {
+    const float e = (L.y - U.y) * static_cast<float>(tallest) / 256.0f;
+    U.y = L.y - e;
+    MU.y = ML.y + e;
+  }
   const int k = FindPanelAtAngle(h);
   auto place = [&](int index, float xUpper, float xLower) {
     SkyPanel& p = panels_[static_cast<size_t>(index)];
     p.upper = {xUpper, U.y, U.Z};
     p.lower = {xLower, L.y, L.Z};
+    if (reflected) p.mirrorUpper = {xUpper, MU.y, U.Z}, p.mirrorLower = {xLower, ML.y, L.Z};
     p.projected = true;
   };
   const SkyPanel& pk = panels_[static_cast<size_t>(k)];
@@ -356,7 +377,7 @@ const SkyCylinder* SkyDomeBand(SkyBand band) {
   return band == SkyBand::Top ? gTop.get() : band == SkyBand::Bottom ? gBottom.get() : gHorizonBand.get();
 }
 
-void PlaceSkyDome(TGolfView& view, int32_t horizonRow) {
+void PlaceSkyDome(TGolfView& view, int32_t horizonRow, const int32_t* waterRow, float waterLevel) {
   const int32_t rect[4] = {view.viewLeft, view.viewTop, view.viewLeft + view.viewWidth, view.viewTop + view.viewHeight};
   const float saved = view.projectionScale;
   // Setting a scale resets the adaptive detail; the sky's passing scale must not.
@@ -364,7 +385,7 @@ void PlaceSkyDome(TGolfView& view, int32_t horizonRow) {
   const int32_t screenWidth = Facts().screenWidth > 0 ? Facts().screenWidth : view.viewWidth;
   view.SetProjectionScale(SkyProjectionScale(saved, view.viewWidth, screenWidth, Facts().sizeSetting), 1);
   // The lower ring at the view's heading lands on the horizon row plus the hole's lift, whatever the camera height.
-  float offset = 0.0f;
+  float offset = 0.0f, waterOffset = 0.0f;
   {
     const TerrainGrid& g = CurrentTerrain();
     const float R = static_cast<float>(std::max(g.width, g.depth));
@@ -385,10 +406,14 @@ void PlaceSkyDome(TGolfView& view, int32_t horizonRow) {
       AddViewBlendSample(offset);
       offset = ViewBlendAverage();
     }
+    waterOffset = waterRow ? static_cast<float>(*waterRow) - L.y : 0.0f;
   }
   for (SkyCylinder* band : {gBottom.get(), gTop.get(), gHorizonBand.get()}) {
     if (!band) continue;
     band->skyOffset = offset;
+    band->waterSkyOffset = waterOffset;
+    band->reflected = waterRow != nullptr;
+    band->waterLevel = waterLevel;
     band->UpdateVisiblePanels(view, rect);
   }
   view.SetProjectionScale(saved, 1);

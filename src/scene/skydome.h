@@ -21,6 +21,9 @@ struct SkyPanel {
   bool secondPart = false;
   // This frame: the start edge's upper and lower screen points (x, y, camera depth).
   ScreenPointF upper, lower;
+  // Mirrored in the water (when the dome is placed with a water row): the lower and upper ring points with their
+  // heights turned about the water's surface, never above the direct lower point.
+  ScreenPointF mirrorLower, mirrorUpper;
   bool projected = false;
 };
 
@@ -46,11 +49,16 @@ class SkyCylinder {
   int end() const { return end_; }
   int32_t totalWidth() const { return totalWidth_; }
   float upperAngle() const { return upperAngle_; }
-  float skyOffset = 0.0f;  // rows added to every projected y
+  float skyOffset = 0.0f;       // rows added to every projected y
+  float waterSkyOffset = 0.0f;  // rows added to the mirrored points: the mirror line lands on the water row
+  bool reflected = false;       // this frame's mirrored points are set
+  float waterLevel = 0.0f;      // twice the water's height: a height h mirrors to waterLevel - h
 
  private:
   void SetEdges(float upperAngle, float lowerAngle, float upperDistance, float lowerDistance);
   void ProjectPanelStart(int index, const TGolfView& view);
+  void Mirror(const TGolfView& view, Vector3 upper, Vector3 lower, const ScreenPointF& direct, ScreenPointF* mirrorUpper,
+              ScreenPointF* mirrorLower) const;
   void SearchVisible(int k, const TGolfView& view, const int32_t rect[4]);
   void LayOutHorizon(const TGolfView& view, const int32_t rect[4]);
   void DrawCapSoftware(const Surface16& s, const SkyPanel& panel, const TriVertex p[4], const int outcode[4],
@@ -72,7 +80,9 @@ bool SkyDomeBuilt();
 const SkyCylinder* SkyDomeBand(SkyBand band);
 // Projects the bands' visible panels for the view, their rows placed so that the lower ring at the view's heading
 // lands on `horizonRow` (each band's `skyOffset`); both paths draw from there.
-void PlaceSkyDome(TGolfView& view, int32_t horizonRow);
+// With `waterRow` the mirrored points are placed too, the mirror line on that row (the water's far edge on the
+// screen), for a water surface `waterLevel` (twice its height).
+void PlaceSkyDome(TGolfView& view, int32_t horizonRow, const int32_t* waterRow = nullptr, float waterLevel = 0.0f);
 // Draws the dome into the view's rectangle of `s` down to `horizonRow` (a screen row); the horizon band fills the
 // ground below its panels, marking water there in `waterMask` (the depth picture) when given.
 void DrawSkyDome(TGolfView& view, const Surface16& s, const Surface16* waterMask, int32_t horizonRow);

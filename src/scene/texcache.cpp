@@ -14,6 +14,7 @@ constexpr int32_t kFreeScore = -233495534;
 struct Cache {
   bool active = false;
   uint32_t frame = 0;
+  uint32_t generation = 0;  // moves on whenever every binding is dropped
   std::vector<std::unique_ptr<TextureCachePool>> owned;
   std::vector<TextureCachePool*> chain[2];  // 0 staging, 1 video
   int32_t overlayMode = 0;
@@ -185,6 +186,7 @@ int CreateTextureCache(const TexturePoolDesc* staging, const TexturePoolDesc* vi
   if (gCache.active) ResetTextureCache();
   gCache.active = true;
   gCache.frame = 0;
+  ++gCache.generation;
   int result = AddPools(staging, 0, nullptr);
   if (AddPools(video, 1, videoBytes)) result = 1;
   return result;
@@ -224,6 +226,7 @@ int ResetTextureCache() {
 
 void ClearTextureCache() {
   if (!gCache.active) return;
+  ++gCache.generation;
   for (int kind = 0; kind < 2; ++kind)
     for (TextureCachePool* p : gCache.chain[kind]) {
       for (auto& e : p->entries) {
@@ -239,6 +242,7 @@ void ClearTextureCache() {
 }
 
 bool TextureCacheActive() { return gCache.active; }
+uint32_t TextureCacheGeneration() { return gCache.generation; }
 uint32_t TextureCacheFrame() { return gCache.frame; }
 void AdvanceTextureCacheFrame(uint32_t n) { gCache.frame += n; }
 const std::vector<TextureCachePool*>& TextureCachePools(int kind) { return gCache.chain[kind == 0 ? 0 : 1]; }

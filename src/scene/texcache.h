@@ -49,6 +49,8 @@ int GrowTextureCachePools(const TexturePoolDesc* staging, const TexturePoolDesc*
 int ResetTextureCache();
 void ClearTextureCache();
 bool TextureCacheActive();
+// Moves on at each creation and clearing: what callers keep beside the cache under its stamps is stale then.
+uint32_t TextureCacheGeneration();
 uint32_t TextureCacheFrame();
 void AdvanceTextureCacheFrame(uint32_t n);
 const std::vector<TextureCachePool*>& TextureCachePools(int kind);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/services.h"
 #include "golden.h"
 #include "golf/gridmode.h"
 #include "holeview.h"
@@ -38,7 +39,10 @@ class HoleGoldenTest : public ::testing::Test {
     char pattern[] = "/tmp/teebox_holegolden_XXXXXX";
     folder_ = mkdtemp(pattern);
     std::string error;
+    // As on the hardware display, the hole's water level is worked out at load (the software path has no use for it).
+    Facts().hardwareDisplay = 1;
     loaded_ = holeview::LoadDemoHole(folder_, 2, error);
+    Facts().hardwareDisplay = 0;
     error_ = error;
   }
   static void TearDownTestSuite() { std::filesystem::remove_all(folder_); }
@@ -59,9 +63,12 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasInSoftware) {
     TGolfView view;
     holeview::SetUpView(view, 640, 480, holeview::CameraByName(camera));
     holeview::Picture picture;
-    // The water's reflection reads the random table from where it stands; the sky follows the running average.
-    RandomUp = 0;
+    // The water's reflection reads both indices of the random table from where they stand (whatever ran before);
+    // the sky follows the running average.
+    RandomUp = RandomDown = 0;
     CancelViewBlend();
+    Water() = WaterState{};
+    ResetWaterForHole(CurrentHoleScene().header.glint);
     const HoleDrawStats stats = holeview::DrawSoftware(view, picture);
     EXPECT_GT(stats.quads, 1000);
     EXPECT_GT(stats.objects, 10);
@@ -87,7 +94,7 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasThroughDirect3D) {
   for (int fog : {0, 2}) {
     std::string error;
     ASSERT_TRUE(holeview::OpenDirect3D(640, 480, fog, error)) << error;
-    for (const char* camera : {"tee", "fairway", "green"}) {
+    for (const char* camera : {"tee", "fairway", "green", "lake"}) {
       SCOPED_TRACE(std::string(camera) + " fog " + std::to_string(fog));
       TGolfView view;
       holeview::SetUpView(view, 640, 480, holeview::CameraByName(camera));
@@ -103,9 +110,22 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasThroughDirect3D) {
       EXPECT_GT(stats.tiles, 100);
       EXPECT_GT(stats.shadows, 100);
       EXPECT_GT(stats.skyQuads, 4);  // the dome's bands
-      if (std::string(camera) == "fairway") {
-        EXPECT_GT(stats.waterMarkers, 10);  // the lake, reflected
-        EXPECT_GT(stats.keyedTiles, 0);     // its shore cells, water only where their tiles are
+      if (std::string(camera) == "fairway" || std::string(camera) == "lake") {
+        // The shore cells: water only where their tiles are.
+        if (std::string(camera) == "fairway") {
+          EXPECT_GT(stats.keyedTiles, 0);
+        }
+        if (fog == 0) {
+          EXPECT_GT(stats.waterMarkers, 10);  // the lake in the key colour, reflected over the picture read back
+          EXPECT_EQ(stats.waterRow, -1);
+        } else {
+          // The module mirrors the sky below the lake's far edge; the lake itself is left out.
+          EXPECT_EQ(stats.waterMarkers, 0);
+          EXPECT_GT(stats.waterCellsLeftOut, 10);
+          EXPECT_GT(stats.mirroredSkyQuads, 4);
+          EXPECT_GT(stats.waterRow, 0);
+          EXPECT_LT(stats.waterRow, 480);
+        }
       }
       ExpectGolden(picture, std::string("hole2_d3d_") + camera + (fog ? "_fog" + std::to_string(fog) : ""), folder_);
       if (fog == 0 && std::string(camera) == "green") {
@@ -122,24 +142,80 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasThroughDirect3D) {
   }
 }
 
-// Near the tee more cells want 64-texel tiles than their pool has slots: the next frame finds the tiles the pool
-// kept (all 16-texel ones and 40 of the large) and composes only the rest again, frame after frame.
-TEST_F(HoleGoldenTest, TheNextFrameFindsTheTilesThePoolKept) {
+// With fog the module reflects the sky itself, in the course's reflection colour: the rows above the mirror line
+// do not depend on the colour, the lake's do, and no pixel is left in the key colour. With the dome the mirror line
+// is the lake's far edge (or the horizon row, the lower of the two); without it the horizon strip's pieces are
+// mirrored below the horizon row, the sky's colour through the water's below them.
+TEST_F(HoleGoldenTest, WithFogTheSkyIsMirroredBelowTheWaterLine) {
+  ASSERT_TRUE(loaded_) << error_;
+  std::string error;
+  ASSERT_TRUE(holeview::OpenDirect3D(640, 480, 2, error)) << error;
+  CourseSceneData& course = CurrentCourseScene();
+  const uint32_t saved = course.waterReflection;
+  const bool savedDome = course.skyDome;
+  for (const bool dome : {true, false}) {
+    SCOPED_TRACE(dome ? "dome" : "horizon strip");
+    course.skyDome = dome;
+    std::vector<uint16_t> pictures[2];
+    HardwareFrameStats stats[2];
+    int32_t horizonRow = 0;
+    for (int k = 0; k < 2; ++k) {
+      course.waterReflection = k ? 0xFFFFFFFFu : 0xFF000000u;
+      TGolfView view;
+      holeview::SetUpView(view, 640, 480, holeview::CameraByName("lake"));
+      gAdaptive = AdaptiveDetail{};
+      CancelViewBlend();
+      vortellive.window(2);
+      stats[k] = DrawHoleHardware(view, &view.focusPoint);
+      horizonRow = view.viewTop + view.centreY;
+      pictures[k].resize(640 * 480);
+      vortellive.readrect(0, 0, 640, 480, pictures[k].data());
+    }
+    ASSERT_GT(stats[0].waterRow, 0);
+    ASSERT_LT(stats[0].waterRow, 480);
+    EXPECT_EQ(stats[1].waterRow, stats[0].waterRow);
+    EXPECT_GT(stats[0].mirroredSkyQuads, 4);
+    EXPECT_EQ(std::count(pictures[1].begin(), pictures[1].end(), kWaterKey), 0);
+    const int32_t mirrorLine = dome ? stats[0].waterRow : horizonRow + 1;
+    const size_t split = static_cast<size_t>(std::min(stats[0].waterRow, mirrorLine)) * 640;
+    EXPECT_TRUE(std::equal(pictures[0].begin(), pictures[0].begin() + static_cast<ptrdiff_t>(split), pictures[1].begin()));
+    size_t changed = 0;
+    for (size_t i = split; i < pictures[0].size(); ++i) changed += pictures[0][i] != pictures[1][i];
+    EXPECT_GT(changed, 2000u);  // the lake's pixels
+  }
+  course.waterReflection = saved;
+  course.skyDome = savedDome;
+  holeview::CloseDirect3D();
+}
+
+// Near the tee more cells want 64-texel tiles than their pool has slots (and the card has memory for): the pool
+// keeps the nearest (all 16-texel ones and 40 of the large) and the rest, composed once, are kept in memory, so the
+// frames after compose nothing and draw the same picture, frame after frame.
+TEST_F(HoleGoldenTest, TheNextFramesComposeNoTileAgain) {
   ASSERT_TRUE(loaded_) << error_;
   std::string error;
   ASSERT_TRUE(holeview::OpenDirect3D(640, 480, 0, error)) << error;
   TGolfView view;
   holeview::SetUpView(view, 640, 480, holeview::CameraByName("tee"));
   gAdaptive = AdaptiveDetail{};
-  holeview::Picture picture;
-  const HardwareFrameStats first = holeview::DrawDirect3D(view, picture);
-  const HardwareFrameStats second = holeview::DrawDirect3D(view, picture);
-  const HardwareFrameStats third = holeview::DrawDirect3D(view, picture);
+  holeview::Picture pictures[3];
+  HardwareFrameStats stats[3];
+  for (int k = 0; k < 3; ++k) {
+    RandomUp = RandomDown = 0;
+    CancelViewBlend();
+    Water() = WaterState{};
+    stats[k] = holeview::DrawDirect3D(view, pictures[k]);
+  }
   holeview::CloseDirect3D();
-  EXPECT_GT(first.composedTiles, 100);
-  EXPECT_LE(second.composedTiles + 40, first.composedTiles);
-  EXPECT_EQ(third.composedTiles, second.composedTiles);
-  EXPECT_EQ(second.drawnTiles, first.drawnTiles);
+  EXPECT_GT(stats[0].composedTiles, 100);
+  EXPECT_EQ(stats[0].storedTiles, 0);
+  for (int k = 1; k < 3; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_EQ(stats[k].composedTiles, 0);
+    EXPECT_GT(stats[k].storedTiles, 100);  // 64-texel tiles beyond the pool's 40 slots
+    EXPECT_EQ(stats[k].drawnTiles, stats[0].drawnTiles);
+    EXPECT_EQ(pictures[k].pixels, pictures[0].pixels);
+  }
 }
 
 // Ground below the skyline whose surface is water is drawn in the key colour (fog or not), so the reflection takes

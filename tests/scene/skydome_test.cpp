@@ -6,6 +6,7 @@
 #include "course/scenedata.h"
 #include "course/terrain.h"
 #include "framework/core/services.h"
+#include "scene/horizon.h"
 #include "scene/skydome.h"
 
 namespace {
@@ -116,6 +117,47 @@ TEST_F(SkyDomeTest, TheHorizonBandTopFollowsItsDepth) {
   for (const auto& c : cases) {
     horizon.SetHorizonUpperEdge(c.depth);
     EXPECT_EQ(horizon.upperAngle(), static_cast<float>(16384 - AngleFromXY(100.0f, c.v))) << c.depth;
+  }
+}
+
+// Placed with a water row, every band gets its mirror: the mirrored lower edge never above the direct one, the
+// mirrored upper edge below it (the horizon band as tall as its direct picture), the mirror line moved from the
+// horizon row to the water row. Placed without one, nothing is mirrored.
+TEST_F(SkyDomeTest, TheMirroredBandsHangBelowTheWaterRow) {
+  ASSERT_EQ(BuildSkyDome(), 0);
+  TGolfView view;
+  const int32_t rect[4] = {0, 0, 640, 480};
+  view.SetViewport(rect, nullptr, 0, 1);
+  view.SetHeading(20000);
+  CancelViewBlend();
+  // No lift of the skyline: the direct picture's mirror line stays on the horizon row.
+  const int32_t lift = CurrentHoleScene().header.horizonHeight;
+  CurrentHoleScene().header.horizonHeight = 0;
+  const int32_t waterRow = 300;
+  PlaceSkyDome(view, 240, &waterRow, 0.0f);
+  CurrentHoleScene().header.horizonHeight = lift;
+  for (SkyBand kind : {SkyBand::Top, SkyBand::Bottom, SkyBand::Horizon}) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    const SkyCylinder* band = SkyDomeBand(kind);
+    ASSERT_NE(band, nullptr);
+    EXPECT_TRUE(band->reflected);
+    EXPECT_FLOAT_EQ(band->waterSkyOffset - band->skyOffset, 60.0f);
+    int checked = 0;
+    for (const SkyPanel& p : band->panels()) {
+      if (!p.projected) continue;
+      ++checked;
+      EXPECT_GE(p.mirrorLower.y, p.lower.y);
+      EXPECT_GT(p.mirrorUpper.y, p.mirrorLower.y);
+      if (kind == SkyBand::Horizon) {
+        EXPECT_NEAR(p.mirrorUpper.y - p.mirrorLower.y, p.lower.y - p.upper.y, 1e-3f);
+      }
+    }
+    EXPECT_GT(checked, 1);
+  }
+  PlaceSkyDome(view, 240);
+  for (SkyBand kind : {SkyBand::Top, SkyBand::Bottom, SkyBand::Horizon}) {
+    EXPECT_FALSE(SkyDomeBand(kind)->reflected);
+    for (const SkyPanel& p : SkyDomeBand(kind)->panels()) EXPECT_EQ(p.mirrorUpper.y, 0.0f);
   }
 }
 

@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "framework/core/services.h"
 #include "platformlib/gfx/vortel.h"
+#include "scene/install.h"
 #include "scene/texcache.h"
 
 namespace {
@@ -149,6 +151,24 @@ TEST_F(TextureCacheTest, ClearingGivesSlotsBackInSlotOrder) {
   TextureCachePool* pool = TextureCachePools(1)[0];
   for (int i = 0; i < 3; ++i)
     EXPECT_EQ(UploadCachedTexture(image.data(), 16, 4, 0, 10 + i, 1, nullptr, nullptr), &pool->entries[i]);
+}
+
+// Composed tiles are kept under their cells' stamps, which every hole shares: preparing the next hole drops them all
+// (and moves the cache's generation on, for what is kept beside it).
+TEST_F(TextureCacheTest, ANewHoleFindsNoTileOfTheLastOne) {
+  const TexturePoolDesc video[] = {{63, 63, 4, 0, 2, 0}, kEnd};
+  uint32_t bytes = 0;
+  CreateTextureCache(nullptr, video, &bytes);
+  const auto image = Image(64, 64);
+  const uint32_t stamp = 0x80000000u | (1234u * 128u + 7u * 4u);
+  ASSERT_NE(UploadCachedTexture(image.data(), 64, 4, 0, stamp, 1, nullptr, &holder), nullptr);
+  ASSERT_NE(FindCachedTexture(stamp, 1, 63, 4), nullptr);
+  const uint32_t generation = TextureCacheGeneration();
+  InstallSceneServices();
+  Svc().scene->PrepareHole(0);
+  EXPECT_EQ(FindCachedTexture(stamp, 1, 63, 4), nullptr);
+  EXPECT_EQ(holder, nullptr);
+  EXPECT_NE(TextureCacheGeneration(), generation);
 }
 
 TEST_F(TextureCacheTest, GrowingClearsOwnerVariablesFirst) {

@@ -75,6 +75,7 @@ int CameraByName(const std::string& name) {
   if (name == "tee") return 0;
   if (name == "fairway") return 1;
   if (name == "green") return 2;
+  if (name == "lake") return 3;
   return -1;
 }
 

@@ -1,5 +1,5 @@
 // holeview: hole 2 of the demo course (or another) drawn by the 3D scene.
-//   holeview [--data DIR] [--hole N] [--camera tee|fairway|green] [--software|--d3d] [--res 640|800]
+//   holeview [--data DIR] [--hole N] [--camera tee|fairway|green|lake] [--software|--d3d] [--res 640|800]
 //            [--shot file.tga] [--frames N] [--water-steps N] [--grid off|square|circle|lines|gradient]
 //            [--fog 0-3] [--play [--shots N] [--main-view N] [--pip-view M] [--air-frame N]]
 //            [--range [--cart-shots PREFIX]]
@@ -21,6 +21,7 @@
 #include <cstring>
 #include <string>
 
+#include "framework/core/services.h"
 #include "holeview.h"
 #include "winapi/testing.h"
 #ifdef HOLEVIEW_SDL
@@ -156,10 +157,12 @@ int main(int argc, char** argv) {
   }
   const int cameraIndex = holeview::CameraByName(camera);
   if (cameraIndex < 0 || hole < 1 || hole > 18) {
-    std::fprintf(stderr, "holeview: camera tee, fairway or green; hole 1 to 18\n");
+    std::fprintf(stderr, "holeview: camera tee, fairway, green or lake; hole 1 to 18\n");
     return 2;
   }
   std::string error;
+  // The hole's water level is worked out at load for the hardware display.
+  Facts().hardwareDisplay = d3d ? 1 : 0;
   if (range ? !holeview::LoadDemoRange(data, error) : !holeview::LoadDemoHole(data, hole, error)) {
     std::fprintf(stderr, "holeview: %s\n", error.c_str());
     return 1;

@@ -8,6 +8,7 @@
 #include "framework/ui/displaymgr.h"
 #include "platformlib/shapes/shapes.h"
 #include "scene/movieanim.h"
+#include "scene/render3d.h"
 #include "scene/scenesprite.h"
 
 GroundStarter StartGroundMovieAt = nullptr;
@@ -273,11 +274,19 @@ void TBallAnimation::DrawSprites(TGolfView& v) {
   }
 }
 
+bool StreakWanted(const StreakShot& shot, const BallState& ball) {
+  if (shot.backEnd == 4 || shot.shotType >= 4 || !shot.meter || !(shot.power > 1.0f) || shot.curve != 0.0f)
+    return false;
+  return !ball.Flag(kBallFlagGrounded) && ball.Flag(kBallFlagMoving) && !ball.Flag(kBallFlagFirstContact);
+}
+
 void TBallAnimation::QueueStreak(const SpritePlan& plan) {
-  // Only while the ball flies clear of everything, before its first bounce.
-  if (!playing || !plan.ball.entry || ball.Flag(kBallFlagGrounded) || !ball.Flag(kBallFlagMoving) ||
-      ball.Flag(kBallFlagFirstContact) || !view)
-    return;
+  if (!playing || !plan.ball.entry || !view) return;
+  StreakShot shot;
+  shot.backEnd = gRenderStart.backEndKind;
+  shot.shotType = shotType;
+  shot.meter = Svc().round->MeterSwing(&shot.power, &shot.curve);
+  if (!StreakWanted(shot, ball)) return;
   const uint32_t back = longStreak ? kLongStreakBackMs : kStreakBackMs;
   float p[3];
   uint8_t event[kBallEventBytes];

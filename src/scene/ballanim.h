@@ -42,6 +42,17 @@ BallStreak BuildBallStreak(const TGolfView& view, const Vector3& ball, const Vec
 // How far back the tail reaches: 70 ms, or 100 ms for the long tail.
 constexpr uint32_t kStreakBackMs = 70, kLongStreakBackMs = 100;
 
+// The shot behind a streak: only a shot of type below 4 swung past full power without curve, on a render back end
+// other than kind 4 (which draws no blended, untextured triangles), and only while the ball flies clear, before it
+// first meets the ground.
+struct StreakShot {
+  int backEnd = 0;
+  uint32_t shotType = 0;
+  bool meter = false;  // the meter's swing is known
+  float power = 0.0f, curve = 0.0f;
+};
+bool StreakWanted(const StreakShot& shot, const BallState& ball);
+
 // The recorded shot as the ball replays it (the in-round interface's replay buffer behind the service seam).
 struct ReplaySample {
   Vector3 position{};
@@ -95,7 +106,8 @@ class TBallAnimation : public TGolfAnimation {
   void QueueStreak(const SpritePlan& plan);
 
   int golfer = 0;           // the golfer's slot, for the marker colour
-  int longStreak = 0;       // the golfer's animation asks for the longer tail
+  int longStreak = 0;       // the golfer is on a charge: the longer tail
+  uint32_t shotType = 0;    // the golfer's shot type for this shot
   int putter = 0;           // the shot is a putt: no pitch mark
   BallState ball{};         // where the ball is drawn
   int playing = 0;

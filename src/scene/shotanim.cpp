@@ -253,6 +253,8 @@ bool StartShotAnimationsNow() {
   start.from = Vector3{p[0], p[1], p[2]};
   start.lie = event[0];
   start.putt = golfer->shotType == kShotTypePutt;
+  start.shotType = golfer->shotType;
+  start.onCharge = golfer->GetAnimationFlag();
   start.golferSlot = slot < TPlayerList::kSlots ? slot : 0;
   start.pinTop = pinTop;
   start.windHeading = game->windHeading;
@@ -291,6 +293,8 @@ void StartShotAnimations(const ShotAnimationStart& start) {
   ball.ball.lie = start.lie;
   ball.golfer = start.golferSlot;
   ball.putter = putt;
+  ball.shotType = start.shotType;
+  ball.longStreak = start.onCharge ? 1 : 0;
   ball.view = view;
   ball.hidden = 0;
   // The blimp's ball movies follow the ball the view is given (they never draw).

@@ -51,6 +51,8 @@ struct ShotAnimationStart {
   Vector3 from{};
   uint8_t lie = 0;
   bool putt = false;
+  uint32_t shotType = 0;
+  bool onCharge = false;  // the golfer's animation flag: the longer streak
   int golferSlot = 0;
   Vector3 pinTop{};
   uint16_t windHeading = 0;

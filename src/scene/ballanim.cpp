@@ -303,8 +303,33 @@ void TBallAnimation::QueueStreak(const SpritePlan& plan) {
                       {streak.tailColour, streak.sideColour, streak.headColour}, depth});
 }
 
+void TBallAnimation::QueuePitchMark() {
+  if (!pitchMarked || !view) return;
+  ScreenPointF at;
+  view->ProjectToScreenFloat(pitchMarkAt, &at);
+  if (!(at.Z > 0.0f)) return;
+  const float size = BallPixelSize(*view, pitchMarkAt) + 1.0f;
+  const MARect r = ShadowSpriteRect(at.x, at.y, size, true);
+  if (!Inside(r, ViewRect(*view))) return;
+  // The ball textures' shadow, else the software shadow of the mark's size.
+  const uint8_t* file = BallSpriteFile(3);
+  const uint8_t* entry = file ? locateshapenum(file, 2) : nullptr;
+  if (!entry) {
+    file = BallSpriteFile(1);
+    entry = file ? locateshapenum(file, BallSpriteNumber(size) - 1) : nullptr;
+  }
+  if (!entry) return;
+  SceneSprite mark;
+  mark.file = file, mark.entry = entry;
+  mark.x = static_cast<float>(r.left), mark.y = static_cast<float>(r.top), mark.depth = at.Z;
+  mark.width = static_cast<float>(r.right - r.left), mark.height = static_cast<float>(r.bottom - r.top);
+  mark.tint = 0xFF000000u;
+  QueueSceneSprite(mark);
+}
+
 void TBallAnimation::QueueSceneSprites() {
   if (hidden || !view) return;
+  QueuePitchMark();
   const SpritePlan plan = PlanSprites(*view, true);
   if (plan.marker) {
     const MARect& r = plan.markerRect;
@@ -361,10 +386,12 @@ int TBallAnimation::Update(int* finished, uint32_t now) {
     if (grounded && !wasGrounded && !pitchMarked && !putter && OnPuttingSurface(ball.lie) && view) {
       // The pitch mark stays on the green: drawn into the picture and into the background it is restored from.
       pitchMarked = 1;
+      pitchMarkAt = ball.position;
       ScreenPointF at;
       view->ProjectToScreenFloat(ball.position, &at);
       const float size = BallPixelSize(*view, ball.position) + 1.0f;
-      if (at.Z > 0.0f) {
+      // In scene mode the hole is drawn afresh each frame: the mark goes with it (QueuePitchMark).
+      if (at.Z > 0.0f && !sceneMode) {
         const MARect r = ShadowSpriteRect(at.x, at.y, size, false);
         AnimationSurfaces s = AnimSurfaces();
         for (int pass = 0; pass < 2; ++pass) {

@@ -104,6 +104,9 @@ class TBallAnimation : public TGolfAnimation {
   SpritePlan PlanSprites(TGolfView& v, bool hardware = false) const;
   // The streak's two triangles for the hardware frame, while the ball flies.
   void QueueStreak(const SpritePlan& plan);
+  // In scene mode the pitch mark is drawn with the hole each frame: the shadow's picture in black over the mark's
+  // rectangle, clear where the picture is.
+  void QueuePitchMark();
 
   int golfer = 0;           // the golfer's slot, for the marker colour
   int longStreak = 0;       // the golfer is on a charge: the longer tail
@@ -113,6 +116,7 @@ class TBallAnimation : public TGolfAnimation {
   int playing = 0;
   uint32_t replayStart = 0, replayElapsed = 0;
   int landed = 0, pitchMarked = 0, groundStarted = 0, wasGrounded = 1;
+  Vector3 pitchMarkAt{};  // where the pitch mark was made
   SpriteRecord sprites[4];
 };
 

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "course/terrain.h"
 #include "demohole.h"
 #include "holeview.h"
 #include "framework/core/memmgr.h"
@@ -220,7 +221,7 @@ TEST_F(HardwareFrameTest, TheGreenCaddieStandsAtTheTargetAndGoesWithTheHole) {
 }
 
 // The round's share of a ball flying 30 yards a second away from the tee: the recorded flight, the meter's swing and
-// the ball textures (image 1 the ball, image 2 its shadow).
+// the ball textures (image 1 the ball, image 2 its shadow: a grey disc, clear round it).
 class FlyingBallRound : public RoundInterfaceProvider {
  public:
   FlyingBallRound(const Vector3& from, const Vector3& direction) : from_(from), direction_(direction) {
@@ -228,7 +229,13 @@ class FlyingBallRound : public RoundInterfaceProvider {
     image.type = 0x78;
     image.width = image.height = 64;
     image.pixels.assign(64 * 64, 0xFFFF);
-    const std::vector<uint8_t> file = shapetools::shapefile({{"none", image}, {"ball", image}, {"shad", image}});
+    shapetools::Image shadow = image;
+    shadow.width = shadow.height = 16;
+    shadow.pixels.assign(16 * 16, 0);
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16; ++x)
+        if (std::hypot(x + 0.5f - 8.0f, y + 0.5f - 8.0f) < 8.0f) shadow.pixels[static_cast<size_t>(y) * 16 + x] = 0xA514;
+    const std::vector<uint8_t> file = shapetools::shapefile({{"none", image}, {"ball", image}, {"shad", shadow}});
     textures_ = MemAllocHandle(file.size(), 0);
     std::memcpy(MemLock(textures_), file.data(), file.size());
     MemUnlock(textures_);
@@ -344,6 +351,42 @@ TEST_F(HardwareFrameTest, TheStreakIsDrawnOnBackEndsOtherThanKindFour) {
   }
   gRenderStart = savedStart;
   Svc().round = saved;
+}
+
+// The pitch mark in scene mode: the shadow's disc in black, drawn with the hole each frame; the ground shows round it.
+TEST_F(HardwareFrameTest, ThePitchMarkIsTheShadowsDiscInBlack) {
+  ASSERT_TRUE(loaded_);
+  TGolfView view = CameraView("green");
+  Vector3 at{view.focusPoint.x + view.backS * 3.0f, view.focusPoint.y + view.backC * 3.0f, 0.0f};
+  at.z = GetTerrainHeight(at.x, at.y);
+  FlyingBallRound round(at, Vector3{});
+  RoundInterfaceProvider* saved = Svc().round;
+  Svc().round = &round;
+  TBallAnimation ball;
+  ball.view = &view;
+  ball.pitchMarked = 1;
+  ball.pitchMarkAt = at;
+  ScreenPointF p;
+  view.ProjectToScreenFloat(at, &p);
+  const MARect r = ShadowSpriteRect(p.x, p.y, BallPixelSize(view, at) + 1.0f, true);
+  ASSERT_GE(r.right - r.left, 6);
+  std::string error;
+  ASSERT_TRUE(holeview::OpenDirect3D(640, 480, 0, error)) << error;
+  holeview::Picture ground, marked;
+  holeview::DrawDirect3D(view, ground);
+  ball.QueuePitchMark();
+  const HardwareFrameStats stats = holeview::DrawDirect3D(view, marked);
+  holeview::CloseDirect3D();
+  Svc().round = saved;
+  EXPECT_EQ(stats.animationSprites, 1);
+  const auto pixel = [](const holeview::Picture& picture, int32_t x, int32_t y) {
+    return picture.pixels[static_cast<size_t>(y) * 640 + x];
+  };
+  const int32_t cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
+  EXPECT_EQ(pixel(marked, cx, cy), 0) << "black at the middle";
+  EXPECT_NE(pixel(ground, cx, cy), 0);
+  for (const auto& [x, y] : {std::pair{r.left, r.top}, {r.right - 1, r.top}, {r.left, r.bottom - 1}})
+    EXPECT_EQ(pixel(marked, x, y), pixel(ground, x, y)) << "the ground at the corner " << x << "," << y;
 }
 
 // A picture's part laid over a rectangle (the hardware ball): only the part's texels, tinted, through drvd3d.

@@ -178,6 +178,8 @@ class TGame {
   // Hole-loading queries.
   virtual bool ShowsAllTeeSets() const { return false; }
   virtual bool ShowsCrowdAndScenery() const { return true; }
+  // Whether the green caddie attends the pin; not on the driving range.
+  virtual bool ShowsGreenCaddie() const { return mode != kModeDrivingRange; }
   // Whether the golfers' levels also preset the further option bytes (in a network game).
   virtual bool AppliesLevelPresets() const { return networked != 0; }
 

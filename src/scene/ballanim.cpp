@@ -20,11 +20,6 @@ constexpr uint8_t kLieGreen = 7, kLieFringe = 11, kLieSand = 2, kLieWater = 5, k
 
 int32_t Round(float v) { return static_cast<int32_t>(v + 0.5f); }
 
-bool OnPuttingSurface(uint8_t lie) {
-  const uint8_t l = lie & 0x0F;
-  return l == kLieGreen || l == kLieFringe;
-}
-
 bool Inside(const MARect& r, const MARect& clip) {
   return r.left > clip.left && r.top > clip.top && r.right < clip.right && r.bottom < clip.bottom;
 }
@@ -34,6 +29,11 @@ MARect ViewRect(const TGolfView& v) {
 }
 
 }  // namespace
+
+bool OnPuttingSurface(uint8_t lie) {
+  const uint8_t l = lie & 0x0F;
+  return l == kLieGreen || l == kLieFringe;
+}
 
 float BallPixelSize(const TGolfView& view, const Vector3& point) {
   ScreenPointF a, b;

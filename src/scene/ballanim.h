@@ -10,6 +10,9 @@
 #include "scene/animlist.h"
 #include "scene/balltexels.h"
 
+// A lie byte on the green or the fringe.
+bool OnPuttingSurface(uint8_t lie);
+
 // The ball's diameter in pixels at a screen depth: the screen height of one world unit there x the ball's
 // diameter, at most 16. The sprite image number is trunc(size + 0.5) within 1..16.
 float BallPixelSize(const TGolfView& view, const Vector3& point);

@@ -257,6 +257,8 @@ bool StartShotAnimationsNow() {
   start.onCharge = golfer->GetAnimationFlag();
   start.golferSlot = slot < TPlayerList::kSlots ? slot : 0;
   start.pinTop = pinTop;
+  start.caddie = game->ShowsGreenCaddie();
+  start.pin = game->GetTargetPoint();
   start.windHeading = game->windHeading;
   start.windSpeed = game->windSpeed;
   start.ball = &scene.ball;
@@ -284,6 +286,11 @@ void StartShotAnimations(const ShotAnimationStart& start) {
     HoleFlagAnimated = true;
     InsetFigures().push_back(&gFlag);
   }
+
+  // On the green the caddie attends the pin (its front, the one direction the sets are drawn for).
+  if (start.caddie && OnPuttingSurface(start.lie) && !gMovies.loadedFrom.empty())
+    if (TGreenCaddieAnimation* caddie = CreateGreenCaddie(gMovies.loadedFrom.c_str(), view, 0, false, false, start.pin))
+      AddAnimation(2, caddie, 0, 0, 0);
 
   const bool putt = start.putt;
   TBallAnimation& ball = *start.ball;

@@ -55,6 +55,9 @@ struct ShotAnimationStart {
   bool onCharge = false;  // the golfer's animation flag: the longer streak
   int golferSlot = 0;
   Vector3 pinTop{};
+  // The game shows the green caddie: it attends the pin, standing at `pin`, while the ball lies on the green.
+  bool caddie = false;
+  Vector3 pin{};
   uint16_t windHeading = 0;
   int windSpeed = 0;
   TBallAnimation* ball = nullptr;

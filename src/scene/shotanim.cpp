@@ -20,6 +20,7 @@
 #include "scene/blimpcam.h"
 #include "scene/golfdraw.h"
 #include "scene/golferanim.h"
+#include "scene/gridoverlay.h"
 #include "scene/holedraw.h"
 #include "scene/movingcam.h"
 #include "scene/random.h"
@@ -243,9 +244,12 @@ bool StartShotAnimationsNow() {
   if (!Svc().round->SampleShotReplay(0, p, event, &ended)) return false;
   LoadSceneMovies(Facts().dataFolder);
 
-  // The flag on the pin.
+  // The flag on the pin where the hole draws it (the target is the middle of the pin's cell), on the ground.
   const ObjectType& pin = CurrentCourseScene().objectTypes[kPinObjectType];
-  Vector3 pinTop = game->GetTargetPoint();
+  Vector3 pinBase = game->GetTargetPoint();
+  PinGroundPoint(&pinBase);
+  pinBase.z = GetTerrainHeight(pinBase.x, pinBase.y);
+  Vector3 pinTop = pinBase;
   pinTop.z += pin.present ? static_cast<float>(pin.worldHeight) / 65536.0f : 2.3f;
   GolferScene& scene = SceneOf(*golfer);
   ShotAnimationStart start;
@@ -258,7 +262,7 @@ bool StartShotAnimationsNow() {
   start.golferSlot = slot < TPlayerList::kSlots ? slot : 0;
   start.pinTop = pinTop;
   start.caddie = game->ShowsGreenCaddie();
-  start.pin = game->GetTargetPoint();
+  start.pin = pinBase;
   start.windHeading = game->windHeading;
   start.windSpeed = game->windSpeed;
   start.ball = &scene.ball;

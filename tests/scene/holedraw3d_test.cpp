@@ -106,6 +106,13 @@ TEST_F(HardwareFrameTest, CallsOfAFrameAgainstTheRecordingModule) {
       EXPECT_EQ(stats.flags, 1);
     }
   }
+  // While the flag animation waves on the pin, the pin's own flag is left out.
+  HoleFlagAnimated = true;
+  TGolfView green = CameraView("green");
+  const HardwareFrameStats animated = DrawHoleHardware(green, &green.focusPoint);
+  HoleFlagAnimated = false;
+  EXPECT_EQ(animated.flags, 0);
+  EXPECT_GT(animated.sprites, 0);
 }
 
 // The adaptive steps: cells lower than the tile step keep their plain texture; shadows on cells lower than the

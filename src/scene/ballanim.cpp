@@ -413,7 +413,8 @@ int TBallAnimation::Update(int* finished, uint32_t now) {
       OnRemove();
     }
   }
-  if (view) DrawSprites(*view);
+  // In scene mode the ball is a picture of the scene (QueueSceneSprites), drawn with it.
+  if (view && !sceneMode) DrawSprites(*view);
   lastFrameTime = now;
   *finished = IsFinished();
   return 0;

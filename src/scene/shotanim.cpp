@@ -30,6 +30,7 @@
 namespace {
 
 SceneMovies gMovies;
+Vector3 gShotFrom{};  // where the round's last shot was played from
 TFlagAnimation gFlag;
 TSimpleAnimation gGround[3];
 
@@ -269,6 +270,13 @@ bool StartShotAnimationsNow() {
   start.swing = &scene.swing;
   StartShotAnimations(start);
   StartRoundShotCamera(*game, *golfer, scene.ball, start.from);
+  gShotFrom = start.from;
+  return true;
+}
+
+bool ShotAnimationsFrom(Vector3* from) {
+  if (!AnyAnimationRunning()) return false;
+  *from = gShotFrom;
   return true;
 }
 

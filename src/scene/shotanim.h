@@ -66,6 +66,9 @@ struct ShotAnimationStart {
 // The flag, the golfer's swing (the ball leaving at its impact, with a divot off the fairway or the rough) over the
 // recorded shot that the round's replay serves; the movies must be loaded (LoadSceneMovies).
 void StartShotAnimations(const ShotAnimationStart& start);
+// While the round's shot animates (the swing, the ball's flight): where it was played from. The golfer's ball state
+// already holds where the flight ends, so the main view stays with the shot from here until it is over.
+bool ShotAnimationsFrom(Vector3* from);
 
 // What a shot's camera starts from, besides the recording the round's replay serves: where the shot is played, the
 // points it aims at, its launch and club, the golfer's view options and the screen it is drawn on.

@@ -180,6 +180,8 @@ class TGame {
   virtual bool ShowsCrowdAndScenery() const { return true; }
   // The range's ball cart drives across the hole.
   virtual bool HasBallCart() const { return false; }
+  // Whether the green caddie attends the pin; not on the driving range.
+  virtual bool ShowsGreenCaddie() const { return mode != kModeDrivingRange; }
   // Whether the golfers' levels also preset the further option bytes (in a network game).
   virtual bool AppliesLevelPresets() const { return networked != 0; }
 

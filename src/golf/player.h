@@ -32,6 +32,10 @@ class TPlayer : public playerInfo_s {
   struct DriveStats {
     uint32_t longest = 0, yards = 0, measured = 0, fairways = 0, chances = 0;
   } drives;
+  // The golfer is on a charge (golfer model 17 playing the aggressive shot): a longer streak behind its ball and a
+  // second sound at the impact. Cleared when the choice is and when a hole starts.
+  uint8_t animationFlag = 0;
+  bool GetAnimationFlag() const { return animationFlag != 0; }
   // The scene's animations of this golfer (its ball and swing), made and read by the scene only.
   std::shared_ptr<void> sceneAttachment;
 

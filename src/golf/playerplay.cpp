@@ -87,6 +87,7 @@ void TPlayer::ClearHoleState() {
   retries = 0;
   word1 = word2 = word3 = word4 = word5 = word6 = 0;
   short2 = 0;
+  animationFlag = 0;
 }
 
 void TPlayer::UpdateStance() {

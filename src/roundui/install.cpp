@@ -96,6 +96,11 @@ class RoundInterface : public RoundInterfaceProvider {
     return true;
   }
   float MeterPower() override { return PowerMeter ? PowerMeter->power : 1.0f; }
+  bool MeterSwing(float* power, float* curve) override {
+    if (!PowerMeter) return false;
+    *power = PowerMeter->finalPower, *curve = PowerMeter->finalCurve;
+    return true;
+  }
   bool SwingMishit() override { return PowerMeter && PowerMeter->mishit != 0; }
   void BeginAfterShot() override { EndShotInInterface(); }
   void RemoteMessage(uint32_t id, void*) override { AfterShotMessage(id); }

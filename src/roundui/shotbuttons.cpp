@@ -308,9 +308,12 @@ void ApplyAggrSafeChoice(int32_t id) {
   TGame* g = CurrentGame();
   TPlayer* p = GolferToPlay();
   if (!g || !p) return;
-  if (p->model == 17 && PersonToPlay() && HolePanel) {
-    HolePanel->SetCharge(g->state.currentPlayer, style);
-    HolePanel->Draw(0);
+  if (p->model == 17 && PersonToPlay()) {
+    p->animationFlag = id == kChoiceAggressive ? 1 : 0;
+    if (HolePanel) {
+      HolePanel->SetCharge(g->state.currentPlayer, style);
+      HolePanel->Draw(0);
+    }
   }
   // The planner sets the shot up as it would for itself, without the trial swings of its own turns.
   AimRecord aim;
@@ -341,6 +344,7 @@ void ResetAggrSafeChoice() {
   TGame* g = CurrentGame();
   if (!g || !GolferToPlay() || AggrSafeChoice() == kChoiceNone) return;
   AggrSafeChoice() = kChoiceNone;
+  GolferToPlay()->animationFlag = 0;
   if (HolePanel) {
     HolePanel->SetCharge(g->state.currentPlayer, 0);
     HolePanel->Draw(0);

@@ -8,6 +8,7 @@
 #include "framework/ui/displaymgr.h"
 #include "platformlib/shapes/shapes.h"
 #include "scene/movieanim.h"
+#include "scene/render3d.h"
 #include "scene/scenesprite.h"
 
 GroundStarter StartGroundMovieAt = nullptr;
@@ -19,11 +20,6 @@ constexpr uint8_t kLieGreen = 7, kLieFringe = 11, kLieSand = 2, kLieWater = 5, k
 
 int32_t Round(float v) { return static_cast<int32_t>(v + 0.5f); }
 
-bool OnPuttingSurface(uint8_t lie) {
-  const uint8_t l = lie & 0x0F;
-  return l == kLieGreen || l == kLieFringe;
-}
-
 bool Inside(const MARect& r, const MARect& clip) {
   return r.left > clip.left && r.top > clip.top && r.right < clip.right && r.bottom < clip.bottom;
 }
@@ -33,6 +29,11 @@ MARect ViewRect(const TGolfView& v) {
 }
 
 }  // namespace
+
+bool OnPuttingSurface(uint8_t lie) {
+  const uint8_t l = lie & 0x0F;
+  return l == kLieGreen || l == kLieFringe;
+}
 
 float BallPixelSize(const TGolfView& view, const Vector3& point) {
   ScreenPointF a, b;
@@ -273,11 +274,19 @@ void TBallAnimation::DrawSprites(TGolfView& v) {
   }
 }
 
+bool StreakWanted(const StreakShot& shot, const BallState& ball) {
+  if (shot.backEnd == 4 || shot.shotType >= 4 || !shot.meter || !(shot.power > 1.0f) || shot.curve != 0.0f)
+    return false;
+  return !ball.Flag(kBallFlagGrounded) && ball.Flag(kBallFlagMoving) && !ball.Flag(kBallFlagFirstContact);
+}
+
 void TBallAnimation::QueueStreak(const SpritePlan& plan) {
-  // Only while the ball flies clear of everything, before its first bounce.
-  if (!playing || !plan.ball.entry || ball.Flag(kBallFlagGrounded) || !ball.Flag(kBallFlagMoving) ||
-      ball.Flag(kBallFlagFirstContact) || !view)
-    return;
+  if (!playing || !plan.ball.entry || !view) return;
+  StreakShot shot;
+  shot.backEnd = gRenderStart.backEndKind;
+  shot.shotType = shotType;
+  shot.meter = Svc().round->MeterSwing(&shot.power, &shot.curve);
+  if (!StreakWanted(shot, ball)) return;
   const uint32_t back = longStreak ? kLongStreakBackMs : kStreakBackMs;
   float p[3];
   uint8_t event[kBallEventBytes];
@@ -294,8 +303,33 @@ void TBallAnimation::QueueStreak(const SpritePlan& plan) {
                       {streak.tailColour, streak.sideColour, streak.headColour}, depth});
 }
 
+void TBallAnimation::QueuePitchMark() {
+  if (!pitchMarked || !view) return;
+  ScreenPointF at;
+  view->ProjectToScreenFloat(pitchMarkAt, &at);
+  if (!(at.Z > 0.0f)) return;
+  const float size = BallPixelSize(*view, pitchMarkAt) + 1.0f;
+  const MARect r = ShadowSpriteRect(at.x, at.y, size, true);
+  if (!Inside(r, ViewRect(*view))) return;
+  // The ball textures' shadow, else the software shadow of the mark's size.
+  const uint8_t* file = BallSpriteFile(3);
+  const uint8_t* entry = file ? locateshapenum(file, 2) : nullptr;
+  if (!entry) {
+    file = BallSpriteFile(1);
+    entry = file ? locateshapenum(file, BallSpriteNumber(size) - 1) : nullptr;
+  }
+  if (!entry) return;
+  SceneSprite mark;
+  mark.file = file, mark.entry = entry;
+  mark.x = static_cast<float>(r.left), mark.y = static_cast<float>(r.top), mark.depth = at.Z;
+  mark.width = static_cast<float>(r.right - r.left), mark.height = static_cast<float>(r.bottom - r.top);
+  mark.tint = 0xFF000000u;
+  QueueSceneSprite(mark);
+}
+
 void TBallAnimation::QueueSceneSprites() {
   if (hidden || !view) return;
+  QueuePitchMark();
   const SpritePlan plan = PlanSprites(*view, true);
   if (plan.marker) {
     const MARect& r = plan.markerRect;
@@ -352,10 +386,12 @@ int TBallAnimation::Update(int* finished, uint32_t now) {
     if (grounded && !wasGrounded && !pitchMarked && !putter && OnPuttingSurface(ball.lie) && view) {
       // The pitch mark stays on the green: drawn into the picture and into the background it is restored from.
       pitchMarked = 1;
+      pitchMarkAt = ball.position;
       ScreenPointF at;
       view->ProjectToScreenFloat(ball.position, &at);
       const float size = BallPixelSize(*view, ball.position) + 1.0f;
-      if (at.Z > 0.0f) {
+      // In scene mode the hole is drawn afresh each frame: the mark goes with it (QueuePitchMark).
+      if (at.Z > 0.0f && !sceneMode) {
         const MARect r = ShadowSpriteRect(at.x, at.y, size, false);
         AnimationSurfaces s = AnimSurfaces();
         for (int pass = 0; pass < 2; ++pass) {
@@ -377,7 +413,8 @@ int TBallAnimation::Update(int* finished, uint32_t now) {
       OnRemove();
     }
   }
-  if (view) DrawSprites(*view);
+  // In scene mode the ball is a picture of the scene (QueueSceneSprites), drawn with it.
+  if (view && !sceneMode) DrawSprites(*view);
   lastFrameTime = now;
   *finished = IsFinished();
   return 0;

@@ -10,6 +10,9 @@
 #include "scene/animlist.h"
 #include "scene/balltexels.h"
 
+// A lie byte on the green or the fringe.
+bool OnPuttingSurface(uint8_t lie);
+
 // The ball's diameter in pixels at a screen depth: the screen height of one world unit there x the ball's
 // diameter, at most 16. The sprite image number is trunc(size + 0.5) within 1..16.
 float BallPixelSize(const TGolfView& view, const Vector3& point);
@@ -41,6 +44,17 @@ BallStreak BuildBallStreak(const TGolfView& view, const Vector3& ball, const Vec
                            bool longTail);
 // How far back the tail reaches: 70 ms, or 100 ms for the long tail.
 constexpr uint32_t kStreakBackMs = 70, kLongStreakBackMs = 100;
+
+// The shot behind a streak: only a shot of type below 4 swung past full power without curve, on a render back end
+// other than kind 4 (which draws no blended, untextured triangles), and only while the ball flies clear, before it
+// first meets the ground.
+struct StreakShot {
+  int backEnd = 0;
+  uint32_t shotType = 0;
+  bool meter = false;  // the meter's swing is known
+  float power = 0.0f, curve = 0.0f;
+};
+bool StreakWanted(const StreakShot& shot, const BallState& ball);
 
 // The recorded shot as the ball replays it (the in-round interface's replay buffer behind the service seam).
 struct ReplaySample {
@@ -93,14 +107,19 @@ class TBallAnimation : public TGolfAnimation {
   SpritePlan PlanSprites(TGolfView& v, bool hardware = false) const;
   // The streak's two triangles for the hardware frame, while the ball flies.
   void QueueStreak(const SpritePlan& plan);
+  // In scene mode the pitch mark is drawn with the hole each frame: the shadow's picture in black over the mark's
+  // rectangle, clear where the picture is.
+  void QueuePitchMark();
 
   int golfer = 0;           // the golfer's slot, for the marker colour
-  int longStreak = 0;       // the golfer's animation asks for the longer tail
+  int longStreak = 0;       // the golfer is on a charge: the longer tail
+  uint32_t shotType = 0;    // the golfer's shot type for this shot
   int putter = 0;           // the shot is a putt: no pitch mark
   BallState ball{};         // where the ball is drawn
   int playing = 0;
   uint32_t replayStart = 0, replayElapsed = 0;
   int landed = 0, pitchMarked = 0, groundStarted = 0, wasGrounded = 1;
+  Vector3 pitchMarkAt{};  // where the pitch mark was made
   SpriteRecord sprites[4];
 };
 

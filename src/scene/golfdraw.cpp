@@ -21,6 +21,7 @@
 #include "scene/horizon.h"
 #include "scene/movieanim.h"
 #include "scene/render3d.h"
+#include "scene/shotanim.h"
 #include "scene/animlist.h"
 #include "scene/water.h"
 #include "mmsystem.h"
@@ -79,7 +80,7 @@ bool MainViewPlacement(Vector3* ball, Vector3* target) {
   if (!golfer || game->players->SlotOf(golfer) >= TPlayerList::kSlots)
     golfer = game->players->GetPlayer(game->state.currentPlayer);
   if (!golfer) return false;
-  *ball = golfer->ball.position;
+  if (!ShotAnimationsFrom(ball)) *ball = golfer->ball.position;
   *target = game->GetTargetPoint();
   return true;
 }

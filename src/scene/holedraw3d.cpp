@@ -1169,7 +1169,9 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
           view.pinScreenY = static_cast<int32_t>(y0);
           view.pinDepthValue = DepthValueForDistance(f.Z, 3);
           const ObjectType& flag = course.objectTypes[kFlagObjectType];
-          const uint32_t flagAt = flag.present ? Take(kFlagRecordBytes, false) : SceneRecordBuffer::kNone;
+          // A waving flag animation takes the pin's own flag's place.
+          const uint32_t flagAt =
+              flag.present && !HoleFlagAnimated ? Take(kFlagRecordBytes, false) : SceneRecordBuffer::kNone;
           if (flagAt != SceneRecordBuffer::kNone) {
             const float fh = static_cast<float>(flag.worldHeight) / 65536.0f * k;
             const float fw = fh * static_cast<float>(flag.widthFactor) / 65536.0f;

@@ -31,7 +31,8 @@ uint16_t To1555(uint16_t c565) {
 }
 
 // An 8-bit picture's texel palette (1-5-5-5, entry 255 clear) by its palette record: a 5-6-5 record's colours
-// opaque; an ARGB record's entries clear where their alpha is half or less; other records read as 5-6-5.
+// opaque; an ARGB record's entries clear where their alpha is half or less; an alpha-565 record's colours opaque,
+// divided back by their alpha unless the record says they are straight; other records read as 5-6-5.
 bool SpriteTexelPalette(const uint8_t* file, const uint8_t* entry, uint16_t out[256]) {
   const uint8_t* record = getshapeclut(entry);
   if (!record && file) {
@@ -44,6 +45,10 @@ bool SpriteTexelPalette(const uint8_t* file, const uint8_t* entry, uint16_t out[
   }
   if (record && record[0] == 0x2A) {
     ConvertARGBPaletteToFormat(record, out, kSpriteTexelFormat, true);
+    return true;
+  }
+  if (record && record[0] == 0x2C) {
+    ConvertAlpha565PaletteToFormat(record, out, kSpriteTexelFormat, true);
     return true;
   }
   uint16_t buffer[256];

@@ -21,6 +21,7 @@
 #include "scene/blimpcam.h"
 #include "scene/golfdraw.h"
 #include "scene/golferanim.h"
+#include "scene/gridoverlay.h"
 #include "scene/holedraw.h"
 #include "scene/movingcam.h"
 #include "scene/random.h"
@@ -30,6 +31,7 @@
 namespace {
 
 SceneMovies gMovies;
+Vector3 gShotFrom{};  // where the round's last shot was played from
 TFlagAnimation gFlag;
 TSimpleAnimation gGround[3];
 
@@ -244,9 +246,12 @@ bool StartShotAnimationsNow() {
   if (!Svc().round->SampleShotReplay(0, p, event, &ended)) return false;
   LoadSceneMovies(Facts().dataFolder);
 
-  // The flag on the pin.
+  // The flag on the pin where the hole draws it (the target is the middle of the pin's cell), on the ground.
   const ObjectType& pin = CurrentCourseScene().objectTypes[kPinObjectType];
-  Vector3 pinTop = game->GetTargetPoint();
+  Vector3 pinBase = game->GetTargetPoint();
+  PinGroundPoint(&pinBase);
+  pinBase.z = GetTerrainHeight(pinBase.x, pinBase.y);
+  Vector3 pinTop = pinBase;
   pinTop.z += pin.present ? static_cast<float>(pin.worldHeight) / 65536.0f : 2.3f;
   GolferScene& scene = SceneOf(*golfer);
   ShotAnimationStart start;
@@ -254,8 +259,12 @@ bool StartShotAnimationsNow() {
   start.from = Vector3{p[0], p[1], p[2]};
   start.lie = event[0];
   start.putt = golfer->shotType == kShotTypePutt;
+  start.shotType = golfer->shotType;
+  start.onCharge = golfer->GetAnimationFlag();
   start.golferSlot = slot < TPlayerList::kSlots ? slot : 0;
   start.pinTop = pinTop;
+  start.caddie = game->ShowsGreenCaddie();
+  start.pin = pinBase;
   start.windHeading = game->windHeading;
   start.windSpeed = game->windSpeed;
   start.ball = &scene.ball;
@@ -263,6 +272,13 @@ bool StartShotAnimationsNow() {
   StartShotAnimations(start);
   StartBallCart(&MainView, CartBallSource{&scene.ball, golfer}, Svc().round->ReplayingShot());
   StartRoundShotCamera(*game, *golfer, scene.ball, start.from);
+  gShotFrom = start.from;
+  return true;
+}
+
+bool ShotAnimationsFrom(Vector3* from) {
+  if (!AnyAnimationRunning()) return false;
+  *from = gShotFrom;
   return true;
 }
 
@@ -285,6 +301,11 @@ void StartShotAnimations(const ShotAnimationStart& start) {
     InsetFigures().push_back(&gFlag);
   }
 
+  // On the green the caddie attends the pin (its front, the one direction the sets are drawn for).
+  if (start.caddie && OnPuttingSurface(start.lie) && !gMovies.loadedFrom.empty())
+    if (TGreenCaddieAnimation* caddie = CreateGreenCaddie(gMovies.loadedFrom.c_str(), view, 0, false, false, start.pin))
+      AddAnimation(2, caddie, 0, 0, 0);
+
   const bool putt = start.putt;
   TBallAnimation& ball = *start.ball;
   ball.ResetBall();
@@ -293,6 +314,8 @@ void StartShotAnimations(const ShotAnimationStart& start) {
   ball.ball.lie = start.lie;
   ball.golfer = start.golferSlot;
   ball.putter = putt;
+  ball.shotType = start.shotType;
+  ball.longStreak = start.onCharge ? 1 : 0;
   ball.view = view;
   ball.hidden = 0;
   // The blimp's ball movies follow the ball the view is given (they never draw).

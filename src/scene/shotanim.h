@@ -51,8 +51,13 @@ struct ShotAnimationStart {
   Vector3 from{};
   uint8_t lie = 0;
   bool putt = false;
+  uint32_t shotType = 0;
+  bool onCharge = false;  // the golfer's animation flag: the longer streak
   int golferSlot = 0;
   Vector3 pinTop{};
+  // The game shows the green caddie: it attends the pin, standing at `pin`, while the ball lies on the green.
+  bool caddie = false;
+  Vector3 pin{};
   uint16_t windHeading = 0;
   int windSpeed = 0;
   TBallAnimation* ball = nullptr;
@@ -61,6 +66,9 @@ struct ShotAnimationStart {
 // The flag, the golfer's swing (the ball leaving at its impact, with a divot off the fairway or the rough) over the
 // recorded shot that the round's replay serves; the movies must be loaded (LoadSceneMovies).
 void StartShotAnimations(const ShotAnimationStart& start);
+// While the round's shot animates (the swing, the ball's flight): where it was played from. The golfer's ball state
+// already holds where the flight ends, so the main view stays with the shot from here until it is over.
+bool ShotAnimationsFrom(Vector3* from);
 
 // What a shot's camera starts from, besides the recording the round's replay serves: where the shot is played, the
 // points it aims at, its launch and club, the golfer's view options and the screen it is drawn on.

@@ -647,3 +647,32 @@ TEST_F(SetUpPictures, TheNextShotsSwingStartsFromTheBallsNewPlace) {
 }
 
 }  // namespace
+
+// The star golfer's aggressive choice puts it on a charge (its animation flag: the longer streak); the safe choice,
+// the choice's reset and any other golfer leave it off.
+TEST_F(SetUpPictures, TheStarGolfersAggressiveChoicePutsItOnACharge) {
+  struct Case {
+    int32_t model;
+    std::vector<int32_t> choices;  // 0: the choice is reset
+    bool onCharge;
+  };
+  const Case cases[] = {
+      {17, {kChoiceAggressive}, true},
+      {17, {kChoiceAggressive, kChoiceSafe}, false},
+      {17, {kChoiceAggressive, 0}, false},
+      {3, {kChoiceAggressive}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.model);
+    StartRound(kModeStroke, 1, [&] { g_->players->GetPlayer(0)->model = c.model; });
+    TPlayer* p = g_->players->GetPlayer(0);
+    ASSERT_EQ(GolferToPlay(), p);
+    for (int32_t choice : c.choices) {
+      if (choice) ApplyAggrSafeChoice(choice);
+      else ResetAggrSafeChoice();
+    }
+    EXPECT_EQ(p->GetAnimationFlag(), c.onCharge);
+    DestroyGameUI();
+    AggrSafeChoice() = kChoiceNone;
+  }
+}

@@ -4,17 +4,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "course/terrain.h"
 #include "demohole.h"
 #include "holeview.h"
+#include "framework/core/memmgr.h"
+#include "framework/core/services.h"
 #include "platformlib/gfx/vortel.h"
 #include "platformlib/shapes/shapes.h"
 #include "scene/animlist.h"
+#include "scene/ballanim.h"
 #include "scene/golferanim.h"
 #include "scene/gridoverlay.h"
 #include "scene/holedraw3d.h"
@@ -35,6 +40,11 @@ class HardwareFrameTest : public DemoHoleTest {
     TakeQueuedSceneTriangles();
     ForgetHardwareHoleTextures();
     if (vortellive.module) VORTEL_closedll();
+  }
+  static TGolfView CameraView(const char* camera) {
+    TGolfView view;
+    holeview::SetUpView(view, 640, 480, holeview::CameraByName(camera));
+    return view;
   }
   // The open recording module's probes: the number of calls it took, each call as text, and its controls.
   struct Recorder {
@@ -96,6 +106,13 @@ TEST_F(HardwareFrameTest, CallsOfAFrameAgainstTheRecordingModule) {
       EXPECT_EQ(stats.flags, 1);
     }
   }
+  // While the flag animation waves on the pin, the pin's own flag is left out.
+  HoleFlagAnimated = true;
+  TGolfView green = CameraView("green");
+  const HardwareFrameStats animated = DrawHoleHardware(green, &green.focusPoint);
+  HoleFlagAnimated = false;
+  EXPECT_EQ(animated.flags, 0);
+  EXPECT_GT(animated.sprites, 0);
 }
 
 // The adaptive steps: cells lower than the tile step keep their plain texture; shadows on cells lower than the
@@ -208,6 +225,175 @@ TEST_F(HardwareFrameTest, TheGreenCaddieStandsAtTheTargetAndGoesWithTheHole) {
   FreeGreenCaddieAnimations();
   EXPECT_EQ(GreenCaddie(true, false), nullptr);
   for (int i = 0; i < TAnimationList::kEntries; ++i) EXPECT_EQ(AnimationList().entries[i].animation, nullptr);
+}
+
+// The round's share of a ball flying 30 yards a second away from the tee: the recorded flight, the meter's swing and
+// the ball textures (image 1 the ball, image 2 its shadow: a grey disc, clear round it).
+class FlyingBallRound : public RoundInterfaceProvider {
+ public:
+  FlyingBallRound(const Vector3& from, const Vector3& direction) : from_(from), direction_(direction) {
+    shapetools::Image image;
+    image.type = 0x78;
+    image.width = image.height = 64;
+    image.pixels.assign(64 * 64, 0xFFFF);
+    shapetools::Image shadow = image;
+    shadow.width = shadow.height = 16;
+    shadow.pixels.assign(16 * 16, 0);
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16; ++x)
+        if (std::hypot(x + 0.5f - 8.0f, y + 0.5f - 8.0f) < 8.0f) shadow.pixels[static_cast<size_t>(y) * 16 + x] = 0xA514;
+    const std::vector<uint8_t> file = shapetools::shapefile({{"none", image}, {"ball", image}, {"shad", shadow}});
+    textures_ = MemAllocHandle(file.size(), 0);
+    std::memcpy(MemLock(textures_), file.data(), file.size());
+    MemUnlock(textures_);
+  }
+  ~FlyingBallRound() override { MemFreeHandle(textures_); }
+  Vector3 At(uint32_t ms) const {
+    const float t = static_cast<float>(ms) * 0.03f;
+    return Vector3{from_.x + direction_.x * t, from_.y + direction_.y * t, from_.z + 5.0f};
+  }
+  bool SampleShotReplay(uint32_t elapsed, float* p, uint8_t* event, bool* ended) override {
+    const Vector3 at = At(elapsed);
+    p[0] = at.x, p[1] = at.y, p[2] = at.z;
+    std::memset(event, 0, kBallEventBytes);
+    event[kBallFlagMoving] = 1;
+    *ended = false;
+    return true;
+  }
+  bool MeterSwing(float* power, float* curve) override {
+    *power = power_, *curve = curve_;
+    return meter_;
+  }
+  MemHandle GameUIShape(uint32_t n) override { return n == 4 ? textures_ : 0; }
+  bool meter_ = true;
+  float power_ = 1.0f, curve_ = 0.0f;
+
+ private:
+  Vector3 from_, direction_;
+  MemHandle textures_ = 0;
+};
+
+// The streak: two blended triangles behind a ball swung past full power, on every render back end but kind 4; the
+// charge's longer tail reaches 100 ms back instead of 70.
+TEST_F(HardwareFrameTest, TheStreakIsDrawnOnBackEndsOtherThanKindFour) {
+  ASSERT_TRUE(loaded_);
+  ASSERT_EQ(VORTEL_opendll("recordmodule"), 1);
+  const auto [count, call, control] = Recorder{};
+  ASSERT_TRUE(count && call && control);
+  TGolfView view = CameraView("tee");
+  const Vector3 ahead{-view.backS, -view.backC, 0.0f};
+  FlyingBallRound round(view.focusPoint, ahead);
+  RoundInterfaceProvider* saved = Svc().round;
+  Svc().round = &round;
+  const RenderStart savedStart = gRenderStart;
+  struct Case {
+    const char* name;
+    int backEnd;
+    bool meter;
+    float power, curve;
+    uint32_t shotType;
+    int grounded, firstContact;
+    bool drawn;
+  };
+  const Case cases[] = {
+      {"Glide", 1, true, 1.04f, 0.0f, 0, 0, 0, true},
+      {"ATI", 3, true, 1.04f, 0.0f, 1, 0, 0, true},
+      {"software module", 7, true, 1.04f, 0.0f, 3, 0, 0, true},
+      {"Direct3D", 4, true, 1.04f, 0.0f, 0, 0, 0, false},
+      {"full power", 1, true, 1.0f, 0.0f, 0, 0, 0, false},
+      {"curved", 1, true, 1.04f, 0.2f, 0, 0, 0, false},
+      {"no meter", 1, false, 1.04f, 0.0f, 0, 0, 0, false},
+      {"shot type 4", 1, true, 1.04f, 0.0f, 4, 0, 0, false},
+      {"on the ground", 1, true, 1.04f, 0.0f, 0, 1, 0, false},
+      {"after the first contact", 1, true, 1.04f, 0.0f, 0, 0, 1, false},
+  };
+  // The hole's own triangles (cells split in two) are the same every frame of the view.
+  const auto triangles = [&] {
+    int n = 0;
+    for (int i = 0; i < count(); ++i) n += std::string(call(i)) == "drawtri";
+    return n;
+  };
+  control("reset", 0);
+  DrawHoleHardware(view, &view.focusPoint);
+  const int hole = triangles();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    gRenderStart.backEndKind = static_cast<uint8_t>(c.backEnd);
+    round.meter_ = c.meter, round.power_ = c.power, round.curve_ = c.curve;
+    TBallAnimation ball;
+    ball.view = &view;
+    ball.playing = 1;
+    ball.shotType = c.shotType;
+    ball.replayElapsed = 400;
+    ball.ball.position = round.At(400);
+    ball.ball.flags[kBallFlagMoving - 1] = 1;
+    ball.ball.flags[kBallFlagGrounded - 1] = static_cast<uint8_t>(c.grounded);
+    ball.ball.flags[kBallFlagFirstContact - 1] = static_cast<uint8_t>(c.firstContact);
+    control("reset", 0);
+    ball.QueueSceneSprites();
+    DrawHoleHardware(view, &view.focusPoint);
+    EXPECT_EQ(triangles() - hole, c.drawn ? 2 : 0);
+  }
+  // The tail's end: where the replay had the ball 70 ms, or on a charge 100 ms, before.
+  gRenderStart.backEndKind = 1;
+  round.power_ = 1.04f, round.curve_ = 0.0f;
+  for (const auto& [longStreak, back] : {std::pair{0, 70u}, {1, 100u}}) {
+    TBallAnimation ball;
+    ball.view = &view;
+    ball.playing = 1;
+    ball.longStreak = longStreak;
+    ball.replayElapsed = 400;
+    ball.ball.position = round.At(400);
+    ball.ball.flags[kBallFlagMoving - 1] = 1;
+    ball.ball.flags[kBallFlagGrounded - 1] = 0;
+    TakeQueuedSceneSprites();
+    ball.QueueSceneSprites();
+    const std::vector<SceneTriangle> tail = TakeQueuedSceneTriangles();
+    ASSERT_EQ(tail.size(), 2u);
+    ScreenPointF earlier;
+    view.ProjectToScreenFloat(round.At(400 - back), &earlier);
+    EXPECT_NEAR(tail[0].x[0], earlier.x, 0.01f) << longStreak;
+    EXPECT_NEAR(tail[0].y[0], earlier.y, 0.01f) << longStreak;
+    EXPECT_EQ(tail[0].colour[1], longStreak ? 0xC0FFFFFFu : 0x80FFFFFFu);
+  }
+  gRenderStart = savedStart;
+  Svc().round = saved;
+}
+
+// The pitch mark in scene mode: the shadow's disc in black, drawn with the hole each frame; the ground shows round it.
+TEST_F(HardwareFrameTest, ThePitchMarkIsTheShadowsDiscInBlack) {
+  ASSERT_TRUE(loaded_);
+  TGolfView view = CameraView("green");
+  Vector3 at{view.focusPoint.x + view.backS * 3.0f, view.focusPoint.y + view.backC * 3.0f, 0.0f};
+  at.z = GetTerrainHeight(at.x, at.y);
+  FlyingBallRound round(at, Vector3{});
+  RoundInterfaceProvider* saved = Svc().round;
+  Svc().round = &round;
+  TBallAnimation ball;
+  ball.view = &view;
+  ball.pitchMarked = 1;
+  ball.pitchMarkAt = at;
+  ScreenPointF p;
+  view.ProjectToScreenFloat(at, &p);
+  const MARect r = ShadowSpriteRect(p.x, p.y, BallPixelSize(view, at) + 1.0f, true);
+  ASSERT_GE(r.right - r.left, 6);
+  std::string error;
+  ASSERT_TRUE(holeview::OpenDirect3D(640, 480, 0, error)) << error;
+  holeview::Picture ground, marked;
+  holeview::DrawDirect3D(view, ground);
+  ball.QueuePitchMark();
+  const HardwareFrameStats stats = holeview::DrawDirect3D(view, marked);
+  holeview::CloseDirect3D();
+  Svc().round = saved;
+  EXPECT_EQ(stats.animationSprites, 1);
+  const auto pixel = [](const holeview::Picture& picture, int32_t x, int32_t y) {
+    return picture.pixels[static_cast<size_t>(y) * 640 + x];
+  };
+  const int32_t cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
+  EXPECT_EQ(pixel(marked, cx, cy), 0) << "black at the middle";
+  EXPECT_NE(pixel(ground, cx, cy), 0);
+  for (const auto& [x, y] : {std::pair{r.left, r.top}, {r.right - 1, r.top}, {r.left, r.bottom - 1}})
+    EXPECT_EQ(pixel(marked, x, y), pixel(ground, x, y)) << "the ground at the corner " << x << "," << y;
 }
 
 // A picture's part laid over a rectangle (the hardware ball): only the part's texels, tinted, through drvd3d.

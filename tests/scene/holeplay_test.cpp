@@ -53,6 +53,13 @@ TEST_F(HolePlayTest, AComputerGolferPlaysShotAfterShotInBothPaths) {
     // The ball is followed to its rest: a frame a recorded step, give or take the swing before it.
     EXPECT_GE(first.drawnFrames * 40, static_cast<int>(first.recordedFrames) * 20);
     EXPECT_LT(ToPin(first.rest), ToPin(first.from) * 0.6f);
+    // The caddie attends the pin for the putts only.
+    bool putted = false;
+    for (const holeview::PlayedShot& s : played) {
+      EXPECT_EQ(s.caddieSeen, s.putt);
+      putted = putted || s.putt;
+    }
+    EXPECT_TRUE(putted);
     for (size_t i = 1; i < played.size(); ++i) {
       EXPECT_NEAR(played[i].from.x, played[i - 1].rest.x, 0.01f);
       EXPECT_NEAR(played[i].from.y, played[i - 1].rest.y, 0.01f);

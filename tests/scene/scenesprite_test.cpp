@@ -96,6 +96,9 @@ TEST(SceneSprite, EightBitPicturesTakeTheirPalettesRoute) {
       {"5-6-5", 0x29, {0xF800, 0x07E0, 0xFFFF}, {0xFC00, 0x83E0, 0xFFFF, 0}},
       // ARGB: alpha above half opaque, half or less clear.
       {"ARGB", 0x2A, {0xFFFF0000u, 0x40FFFFFFu, 0xFFFFFFFFu}, {0xFC00, 0x0000, 0xFFFF, 0}},
+      // Alpha-565: opaque whatever the alpha; a colour premultiplied by a partial alpha is divided back (red 8 at
+      // alpha 0x80 is red 15, green 16 is 31).
+      {"alpha-565", 0x2C, {0xFF00F800u, 0x80004200u, 0x00000000u}, {0xFC00, 0xBDE0, 0x8000, 0}},
   };
   for (const auto& c : cases) {
     shapetools::Image image;

@@ -57,6 +57,7 @@ struct PlayedShot {
   int recordedFrames = 0;  // steps of the recorded flight
   int drawnFrames = 0;
   bool golferSeen = false, ballFlew = false;
+  bool caddieSeen = false;  // the green caddie stood in the view
   bool inAir = false;  // in the frame just drawn
   int airFrames = 0;   // frames drawn with the ball in the air so far
   int sprites = 0;  // d3d: the most animation pictures drawn in one frame

@@ -31,7 +31,6 @@ namespace {
 
 constexpr uint32_t kTick = 40;              // ms between drawn frames
 constexpr uint32_t kShotLimit = 90000;      // ms a shot's playback may take at most
-constexpr uint8_t kLieGreen = 7, kLieFringe = 11;
 constexpr float kDeg = 3.14159265f / 180.0f;
 
 struct Frame {
@@ -92,7 +91,6 @@ class PlayRound : public RoundInterfaceProvider {
   MemHandle shapes_[kShapes] = {};
 };
 
-bool OnPuttingSurface(uint8_t lie) { return (lie & 0x0F) == kLieGreen || (lie & 0x0F) == kLieFringe; }
 
 float GroundDistance(const Vector3& a, const Vector3& b) { return std::hypot(a.x - b.x, a.y - b.y); }
 
@@ -338,6 +336,8 @@ std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, in
     start.lie = ball.lie;
     start.putt = result.putt;
     start.pinTop = pinTop;
+    start.caddie = true;
+    start.pin = pin;
     start.windHeading = 0x3000;
     start.windSpeed = 8;
     start.ball = &ballAnimation;
@@ -353,6 +353,11 @@ std::vector<PlayedShot> PlayHole(TGolfView& view, Picture& picture, bool d3d, in
       result.viewMoved = std::max(result.viewMoved, std::hypot(drawnEye.x - eye.x, drawnEye.y - eye.y));
       const bool swinging = !swingAnimation.IsFinished() && !swingAnimation.behindEye;
       if (swinging && (d3d ? sprites > 0 : swingAnimation.drawn != 0)) result.golferSeen = true;
+      if (const TGreenCaddieAnimation* c = GreenCaddie(false, false); c && !c->behindEye && (d3d || c->drawn)) {
+        const auto& entries = AnimationList().entries;
+        result.caddieSeen = result.caddieSeen || std::any_of(std::begin(entries), std::end(entries),
+                                                             [c](const auto& e) { return e.animation == c; });
+      }
       result.inAir = ballAnimation.playing && !ballAnimation.ball.Flag(kBallFlagGrounded);
       if (result.inAir) ++result.airFrames, result.ballFlew = true;
       go = !shown || shown(shot, result, picture);

@@ -207,12 +207,29 @@ std::vector<uint8_t> IntroMovie() {
   return movietools::encodemovie(frames, kW, kH, 4, 1500);
 }
 
-// The green caddie: a figure at rest, its club held as a pole, swaying a little (front or back: mirrored lean).
+// The green caddie: a figure at rest, its club held as a pole, swaying a little (front or back: mirrored lean). The
+// game places a caddie by the point 2.0 above where it stands and draws it 32 pixels to the unit: the figure is 64
+// rows from its cap to its shoes, its hot spot on the top of the cap.
 std::vector<uint8_t> CaddieMovie(bool back) {
+  constexpr int kCapTop = 10, kSoles = 117, kBody = 44;
+  constexpr float kShrink = 64.0f / static_cast<float>(kSoles - kCapTop);
   std::vector<shapetools::Image> frames;
   for (int n = 0; n < 6; ++n) {
     const float sway = 6.0f * std::sin(2.0f * kPi * static_cast<float>(n) / 6.0f);
-    frames.push_back(GolferFrame(back ? 170.0f - sway : 190.0f + sway, 0));
+    const shapetools::Image whole = GolferFrame(back ? 170.0f - sway : 190.0f + sway, 0);
+    shapetools::Image small = whole;
+    small.width = static_cast<int32_t>(std::ceil(static_cast<float>(whole.width) * kShrink));
+    small.height = static_cast<int32_t>(std::ceil(static_cast<float>(whole.height) * kShrink));
+    small.pixels.assign(static_cast<size_t>(small.width) * small.height, 0);
+    for (int32_t y = 0; y < small.height; ++y)
+      for (int32_t x = 0; x < small.width; ++x) {
+        const int32_t sx = std::min(whole.width - 1, static_cast<int32_t>(static_cast<float>(x) / kShrink));
+        const int32_t sy = std::min(whole.height - 1, static_cast<int32_t>(static_cast<float>(y) / kShrink));
+        small.pixels[static_cast<size_t>(y) * small.width + x] = whole.pixels[static_cast<size_t>(sy) * whole.width + sx];
+      }
+    small.centrex = static_cast<int32_t>(kBody * kShrink);
+    small.centrey = static_cast<int32_t>(kCapTop * kShrink);
+    frames.push_back(small);
   }
   return Movie(frames);
 }
@@ -316,8 +333,8 @@ void WriteAnimations(const fs::path& data) {
   Write(golfer / "g01putt.fsh", GolferSwingMovie(true));
   const std::string table =
       "# movie impact-frame hold-frame figure-height (pixels for 2.0 world units, halved)\n"
-      "g01swing.fsh 14 0 48.0\n"
-      "g01putt.fsh 9 0 48.0\n";
+      "g01swing.fsh 14 23 48.0\n"
+      "g01putt.fsh 9 14 48.0\n";
   Write(golfer / "G01SWING.TAB", std::vector<uint8_t>(table.begin(), table.end()));
   Write(golfer / "c0f.fsh", CaddieMovie(false));
   Write(golfer / "c0b.fsh", CaddieMovie(true));

@@ -188,6 +188,8 @@ class RoundInterfaceProvider : public Provider {
   // power (1 full) and whether the last swing was a mishit.
   virtual bool ArcLandingPoint(float* /*x*/, float* /*y*/, float* /*height*/) { return false; }
   virtual float MeterPower() { return 1.0f; }
+  // The meter's swing of the shot in hand: its final power (1 full) and final curve; false without a meter.
+  virtual bool MeterSwing(float* /*power*/, float* /*curve*/) { return false; }
   virtual bool SwingMishit() { return false; }
   // The interface's shape n (0-29) as loaded, 0 when it is not; the front end's swing calibration panel draws
   // from shapes 25 and 26.

@@ -563,6 +563,11 @@ void TModemPlayADV::StartHostedGame() {
       Notice("Your opponent's computer has not responded. Game Canceled!");
       Leave();
       return;
+    case net::StartOutcome::kNoCourse:
+      Notice("Your opponent does not have the course CD you selected.");
+      Reset();
+      DrawAll(0);
+      return;
     default: {
       char text[96];
       std::snprintf(text, sizeof text, "Player %s did not respond to our game startup message", peerName.c_str());

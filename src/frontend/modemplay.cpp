@@ -483,7 +483,7 @@ void TModemPlayADV::Dial() {
 }
 
 void TModemPlayADV::Cancel() {
-  if (status == kCanceling || startTimer) return;
+  if (status == kCanceling || awaitingGame) return;
   SetStatus(kCanceling, true);
   Reset();
 }
@@ -492,8 +492,7 @@ void TModemPlayADV::Reset() {
   net::DestroyCommLayer();
   if (call_.joinable()) call_.join();
   net::NetPlayStage = 5;
-  busy = hosting = started = callUp = false;
-  startTimer = 0;
+  busy = hosting = started = callUp = awaitingGame = false;
   ShowBusyButtons(false);
   Push(kShowStatus, kWaiting);
 }
@@ -564,6 +563,11 @@ void TModemPlayADV::StartHostedGame() {
       Notice("Your opponent's computer has not responded. Game Canceled!");
       Leave();
       return;
+    case net::StartOutcome::kNoCourse:
+      Notice("Your opponent does not have the course CD you selected.");
+      Reset();
+      DrawAll(0);
+      return;
     default: {
       char text[96];
       std::snprintf(text, sizeof text, "Player %s did not respond to our game startup message", peerName.c_str());
@@ -606,7 +610,7 @@ void TModemPlayADV::JoinHostedGame(const net::SetUpMessage& m) {
     return;
   }
   started = true;
-  startTimer = 0;
+  awaitingGame = false;
   for (int s = 0; s < 2; ++s) g->players->GetPlayer(s)->machineId = s == 0 ? kHostId : kCallerId;
   Svc().sound->FadeMenuSounds();
   HandOverToNetRound();
@@ -633,7 +637,7 @@ void TModemPlayADV::HandleMessage() {
     case kShowStatus: SetStatus(static_cast<int>(m.value), false); break;
     case kHostLevel:
       // The caller: its golfer at the host's level, named to the host.
-      if (!hosting && !startTimer && net::CommObject) {
+      if (!hosting && !awaitingGame && net::CommObject) {
         SetUpNetGolfer(static_cast<int>(m.value));
         uint8_t greeting[4 + 16] = {};
         WriteLE32(greeting, kGreeting);
@@ -645,7 +649,8 @@ void TModemPlayADV::HandleMessage() {
     case kGreeting: Greeted(m.message); break;
     case 0x71a:
       if (!hosting) {
-        startTimer = GetTickCount() | 1;
+        awaitingGame = true;
+        golferAskedAt = GetTickCount();
         SetStatus(kWaitingForStart, false);
         net::AnswerPlayerInfoRequest(m.sender);
       }
@@ -662,8 +667,8 @@ int TModemPlayADV::OnIdle() {
   EnableWhile(addButton, !TrimmedRight(nameBox->Text()).empty() && !TrimmedRight(numberBox->Text()).empty());
   EnableWhile(removeButton, phoneList->Size() > 0 && phoneList->Current());
   TMenuADV::OnIdle();
-  if (startTimer && GetTickCount() - startTimer > kCallerWaitMs) {
-    startTimer = 0;
+  if (awaitingGame && GetTickCount() - golferAskedAt > kCallerWaitMs) {
+    awaitingGame = false;
     Notice("We were unable to startup your game.");
     Leave();
     return 0;

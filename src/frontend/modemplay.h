@@ -80,7 +80,10 @@ class TModemPlayADV : public TMenuADV {
   bool busy = false, hosting = false, started = false;
   bool callUp = false;        // the host's call is connected
   uint32_t levelSentAt = 0;   // when the host last sent its level (again every 2 s until the caller greets)
-  uint32_t startTimer = 0;  // the caller's wait for the host's game, from the golfer request (0: not armed)
+  // The caller's wait for the host's game, from the golfer request. Armed apart from its start time: any tick
+  // value may start it, and the time waited is always taken from the tick it was armed at.
+  bool awaitingGame = false;
+  uint32_t golferAskedAt = 0;
   std::string peerName;
   std::vector<PhoneEntry> book;
   TListBoxADV* phoneList = nullptr;

@@ -16,7 +16,8 @@ namespace net {
 namespace {
 
 constexpr uint32_t kPlayerInfoRequest = 0x71a, kPlayerInfo = 0x71b, kGameSetUp = 0x704, kCancel = 0x1413,
-                   kStartRequest = 0x1414, kStartAck = 0x1415, kHostGreeting = 0x1411, kCallerGreeting = 0x1412;
+                   kStartRequest = 0x1414, kStartAck = 0x1415, kNoCourse = 0x1416, kHostGreeting = 0x1411,
+                   kCallerGreeting = 0x1412;
 constexpr uint32_t kPlayerInfoBytes = 2000, kGameSetUpBytes = 7500;
 
 // Waits for a set-up message `accept` takes; other messages are dropped. Every message that arrives gives the
@@ -160,14 +161,21 @@ StartOutcome HostStartNetGame(const std::vector<uint32_t>& players, uint32_t tim
     ready[i] = players[i] == me;
     if (!ready[i]) comm->SendGameWords(players[i], kStartRequest, 0);
   }
+  uint32_t withoutCourse = 0;
   if (!allReady() && !WaitFor(timeoutMs, [&](const SetUpMessage& m) {
         const int slot = slotOf(m.sender);
-        if (m.code != kStartAck || slot < 0) return 0;
+        if (slot < 0 || (m.code != kStartAck && m.code != kNoCourse)) return 0;
+        if (m.code == kNoCourse) {
+          withoutCourse = m.sender;
+          return -1;
+        }
         ready[static_cast<size_t>(slot)] = true;
         return allReady() ? 1 : 0;
       })) {
+    // The machine without the course has given up already; the others would wait for a start that never comes.
     for (uint32_t id : players)
-      if (id != me) comm->SendGameWords(id, kCancel, 0);
+      if (id != me && id != withoutCourse) comm->SendGameWords(id, kCancel, 0);
+    if (withoutCourse) return StartOutcome::kNoCourse;
     OutputDebugStringA("Timed out waiting for players to report ready");
     return StartOutcome::kNotReady;
   }

@@ -1,7 +1,8 @@
 // The start of a networked round between the machines of a group, as the clubhouse runs it: the host asks every
 // player for its golfer (0x71a, answered by 0x71b), hands each the game (0x704), asks them to start (0x1414,
 // answered by 0x1415) and starts the hole on every machine (0x705). Waits are bounded and begin again whenever
-// something arrives; the user messages come from the framework's comm queue.
+// something arrives; the user messages come from the framework's comm queue. A machine that lacks the course
+// answers the start request with 0x1416 instead.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,7 @@ enum class StartOutcome {
   kUnknownPlayer,  // a golfer record came from a machine outside the group
   kNoAnswer,       // a machine did not send its golfer in time
   kNotReady,       // a machine did not report ready in time: every machine was told the start is off
+  kNoCourse,       // a machine lacks the game's course: the others were told the start is off
 };
 
 // Host: `players` are the group's player ids in play order (the host among them). The game (already made by

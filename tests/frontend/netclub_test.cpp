@@ -29,6 +29,7 @@ class ScriptedComm : public net::CCommBase {
     bool sendsGolfer = true;  // answers the golfer request
     uint32_t count = 0;       // the player count its golfer record reports (0: the host's)
     bool acknowledges = true;  // answers the start request
+    bool lacksCourse = false;  // answers the start request that it cannot take part
   };
   void SendGameData(uint32_t destination, const void* data, uint32_t) override {
     const auto* b = static_cast<const uint8_t*>(data);
@@ -38,7 +39,8 @@ class ScriptedComm : public net::CCommBase {
   void SendGameWords(uint32_t destination, uint32_t a, uint32_t) override {
     sent.push_back({destination, a});
     if (a == 0x71a && peer.sendsGolfer) QueuePlayerInfo(destination, peer.count ? peer.count : players);
-    if (a == 0x1414 && peer.acknowledges) GuardedQueuePush(CommQueue, 0, 0x1415, destination);
+    if (a == 0x1414 && peer.acknowledges)
+      GuardedQueuePush(CommQueue, 0, peer.lacksCourse ? 0x1416 : 0x1415, destination);
   }
   void BroadcastGameWords(uint32_t, uint32_t a, uint32_t) override { sent.push_back({0, a}); }
   void SendToOthers(const void*, uint32_t) override {}
@@ -79,6 +81,22 @@ class ScriptedComm : public net::CCommBase {
  private:
   uint8_t entry_[56] = {};
 };
+
+// The host's game set-up (0x704 from machine 1) as the comm thread queues it: `gameBytes` of a saved game for the
+// golfer of `slot`, the length word as given, the game after its first words overwritten when `damage`.
+void QueueGameSetUp(const uint8_t* game, uint32_t gameBytes, uint32_t mode, uint32_t slot, uint32_t length,
+                    bool damage = false) {
+  const uint32_t n = std::max<uint32_t>(length, 32);
+  uint8_t* m = CommMessageAlloc(8 + std::max<uint32_t>(n, 32 + gameBytes));
+  WriteLE32(m, 1);
+  WriteLE32(m + 4, length);
+  WriteLE32(m + 8, kGameSetUp);
+  WriteLE32(m + 8 + 24, mode);
+  WriteLE32(m + 8 + 28, slot);
+  std::memcpy(m + 8 + 32, game, gameBytes);
+  if (damage) std::memset(m + 8 + 32 + 6, 0xFF, gameBytes - 6);
+  GuardedQueuePush(CommQueue, kGameSetUp, reinterpret_cast<uintptr_t>(m), 0);
+}
 
 std::vector<std::string> Rows(TListBoxADV* list) {
   std::vector<std::string> rows;
@@ -319,16 +337,7 @@ TEST_F(ClubhouseTest, AJoiningMachineTakesOnlyASoundGameSetUp) {
   ASSERT_TRUE(CurrentGame()->SaveToStream(&s));
   const uint32_t gameBytes = static_cast<uint32_t>(s.cursor - game.data());
   const auto setUp = [&](uint32_t mode, uint32_t slot, uint32_t length, bool damage = false) {
-    const uint32_t n = std::max<uint32_t>(length, 32);
-    uint8_t* m = CommMessageAlloc(8 + std::max<uint32_t>(n, 32 + gameBytes));
-    WriteLE32(m, 1);
-    WriteLE32(m + 4, length);
-    WriteLE32(m + 8, kGameSetUp);
-    WriteLE32(m + 8 + 24, mode);
-    WriteLE32(m + 8 + 28, slot);
-    std::memcpy(m + 8 + 32, game.data(), gameBytes);
-    if (damage) std::memset(m + 8 + 32 + 6, 0xFF, gameBytes - 6);
-    GuardedQueuePush(CommQueue, kGameSetUp, reinterpret_cast<uintptr_t>(m), 0);
+    QueueGameSetUp(game.data(), gameBytes, mode, slot, length, damage);
   };
   const struct Case {
     const char* name;
@@ -762,6 +771,8 @@ TEST_F(ModemScreenTest, TheHostStartsTheGameTheCallerAgreedTo) {
       {"started", {}, "", true, false},
       {"no golfer comes", {false, 0, true}, "Player Wren the golfer did not respond to our game startup message", false, true},
       {"no acknowledgement", {true, 0, false}, "Your opponent's computer has not responded. Game Canceled!", false, false},
+      {"the caller lacks the course", {true, 0, true, true}, "Your opponent does not have the course CD you selected.",
+       false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -788,6 +799,7 @@ TEST_F(ModemScreenTest, TheHostStartsTheGameTheCallerAgreedTo) {
     EXPECT_TRUE(ClosableComm::Logged(sent, 2, 0x71a));
     EXPECT_EQ(ClosableComm::Logged(sent, 2, kGameSetUp), c.peer.sendsGolfer);
     EXPECT_EQ(ClosableComm::Logged(sent, 0, 0x705), c.started);
+    EXPECT_EQ(ClosableComm::Logged(sent, 2, 0x1413), !c.peer.acknowledges) << "only a waiting caller hears the cancel";
     EXPECT_EQ(ModemScreen != nullptr, c.onScreen);
     if (c.started) {
       EXPECT_EQ(CurrentScreen, nullptr) << "the round takes the screen";
@@ -805,29 +817,70 @@ TEST_F(ModemScreenTest, TheHostStartsTheGameTheCallerAgreedTo) {
   }
 }
 
-// The caller's side: the host's level answered with the greeting, the golfer request with the golfer.
+// The caller's side: the host's level answered with the greeting, the golfer request with the golfer; then the
+// host's game is awaited for 90 seconds, however the clock stood when the request came.
 TEST_F(ModemScreenTest, TheCallerGreetsTheHostAndSendsItsGolfer) {
+  for (const uint32_t tickParity : {0u, 1u}) {
+    SCOPED_TRACE(tickParity ? "odd tick" : "even tick");
+    std::vector<std::pair<uint32_t, uint32_t>> sent;
+    ClosableComm* comm = nullptr;
+    TModemPlayADV* s = OpenOverScriptedCall(&sent, &comm);
+    ASSERT_NE(s, nullptr);
+    comm->localId = 2;
+    GuardedQueuePush(CommQueue, 0x1411, 2, 0);
+    s->HandleMessage();
+    EXPECT_TRUE(comm->Sent(1, 0x1412));
+    EXPECT_EQ(CurrentGame()->players->GetPlayer(0)->level, 2);
+    EXPECT_EQ(s->status, TModemPlayADV::kConnected);
+    if (GetTickCount() % 2 != tickParity) Sleep(1);
+    GuardedQueuePush(CommQueue, 0x71a, 1, 0);
+    s->HandleMessage();
+    EXPECT_TRUE(comm->Sent(1, kPlayerInfo));
+    EXPECT_TRUE(s->awaitingGame);
+    EXPECT_EQ(s->status, TModemPlayADV::kWaitingForStart);
+    // Idle steps in the same millisecond and just short of the limit keep waiting. The Enter meant for the
+    // notice at the end would close one shown too early.
+    const std::string before = LastMessageText();
+    PostMessageA(nullptr, WM_CHAR, 13, 0);
+    for (const uint32_t wait : {0u, 90000u}) {
+      Sleep(wait);
+      s->OnIdle();
+      EXPECT_EQ(LastMessageText(), before) << "after " << wait << " ms";
+      ASSERT_EQ(ModemScreen, s);
+    }
+    // No game within 90 seconds: the screen is left.
+    Sleep(1000);
+    s->OnIdle();
+    EXPECT_EQ(LastMessageText(), "We were unable to startup your game.");
+    EXPECT_EQ(ModemScreen, nullptr);
+    EXPECT_EQ(net::CommObject, nullptr) << "the call is closed";
+    Drain();
+  }
+}
+
+// A caller without the host's course is asked for its disc; giving up tells the host and makes the screen idle.
+TEST_F(ModemScreenTest, TheCallerWithoutTheHostsCourseGivesUpAndTellsTheHost) {
+  Svc().game->CreateGame(kModeStroke);
+  CurrentGame()->courseName = "NOSUCHCOURSE";
+  std::vector<uint8_t> game(7468, 0);
+  SerialTarget stream = SerialTarget::OverMemory(game.data(), game.size());
+  ASSERT_TRUE(CurrentGame()->SaveToStream(&stream));
+  const uint32_t gameBytes = static_cast<uint32_t>(stream.cursor - game.data());
   std::vector<std::pair<uint32_t, uint32_t>> sent;
   ClosableComm* comm = nullptr;
   TModemPlayADV* s = OpenOverScriptedCall(&sent, &comm);
   ASSERT_NE(s, nullptr);
   comm->localId = 2;
-  GuardedQueuePush(CommQueue, 0x1411, 2, 0);
+  s->busy = true;
+  QueueGameSetUp(game.data(), gameBytes, kModeStroke, 1, 32 + gameBytes);
+  PostMessageA(nullptr, WM_CHAR, kKeyEscape, 0);
   s->HandleMessage();
-  EXPECT_TRUE(comm->Sent(1, 0x1412));
-  EXPECT_EQ(CurrentGame()->players->GetPlayer(0)->level, 2);
-  EXPECT_EQ(s->status, TModemPlayADV::kConnected);
-  GuardedQueuePush(CommQueue, 0x71a, 1, 0);
-  s->HandleMessage();
-  EXPECT_TRUE(comm->Sent(1, kPlayerInfo));
-  EXPECT_NE(s->startTimer, 0u);
-  // No game within 90 seconds: the screen is left.
-  PostMessageA(nullptr, WM_CHAR, 13, 0);
-  Sleep(91000);
-  s->OnIdle();
-  EXPECT_EQ(LastMessageText(), "We were unable to startup your game.");
-  EXPECT_EQ(ModemScreen, nullptr);
-  EXPECT_EQ(net::CommObject, nullptr) << "the call is closed";
+  EXPECT_EQ(LastMessageText(), "Please insert the NOSUCHCOURSE Championship Course CD, and THEN press OK...");
+  EXPECT_TRUE(ClosableComm::Logged(sent, 1, 0x1416));
+  EXPECT_FALSE(ClosableComm::Logged(sent, 1, 0x1415));
+  EXPECT_EQ(ModemScreen, s);
+  EXPECT_FALSE(s->busy) << "back to the idle screen";
+  Drain();
 }
 
 TEST_F(ModemScreenTest, GoldenModemScreenWithAPhoneBook) {

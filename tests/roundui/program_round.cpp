@@ -719,12 +719,18 @@ std::string PlaySetUpHole(const std::string& demo, const std::string& registry) 
   return log.str();
 }
 
-// The person chooses a picture-in-picture camera (`pipChoice`, the Display settings' PIP word) and drives: while the
-// ball flies, the inset in its white frame shows the camera's picture over the view, and the camera moves with the
-// shot. ROUNDUI_CAMERA_FRAMES=DIR keeps the shown frames of the flight there (cam<n>.ppm), to be looked at.
-std::string DriveWithPipCamera(const std::string& demo, const std::string& registry, uint32_t pipChoice) {
+// The person chooses a camera (`cameraChoice`, the Display settings' Main view and PIP words) and drives. With a
+// picture-in-picture camera, while the ball flies the inset in its white frame shows the camera's picture over the
+// view; a full-screen camera (on the hardware back end) carries the whole view. The camera moves with the shot.
+// ROUNDUI_CAMERA_FRAMES=DIR keeps the shown frames of the flight there (cam<n>.ppm), to be looked at.
+std::string DriveWithCamera(const std::string& demo, const std::string& registry, uint32_t cameraChoice,
+                            bool hardware) {
   std::ostringstream log;
-  RunningProgram program(demo, registry, getenv("ROUNDUI_SHOW_HOST") == nullptr);
+  if (hardware)
+    std::ofstream(registry) << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZO Vodoro\\Zarvo Velmarth 99\\Graphics]\n"
+                            << "\"3D Enable Flag\"=dword:1\n";
+  RunningProgram program(demo, registry, getenv("ROUNDUI_SHOW_HOST") == nullptr,
+                         hardware ? std::vector<std::string>{"/NOINTRO", "/D3D"} : std::vector<std::string>{"/NOINTRO"});
   TeeOff(program);
   EXPECT_TRUE(WaitUntil([] { return AskAwaitingSwing(); }));
   int32_t rect[4] = {0, 0, 0, 0};
@@ -750,12 +756,12 @@ std::string DriveWithPipCamera(const std::string& demo, const std::string& regis
   EXPECT_TRUE(OnProgramThread([&] {
     AdaPlays();
     TPlayer* p = CurrentGame()->players->GetPlayer(0);
-    p->viewChoices = (p->viewChoices & ~0xFF000u) | pipChoice;
+    p->viewChoices = (p->viewChoices & ~0xFF000u) | cameraChoice;
     wt::StartInputScript(ThreeClicks(1350, 2200), 1);
     Svc().round->OnKeyPress(' ');
     wt::StopInputScript();
     menu = AfterShotMenuArea();
-    const TMountedMovingCamera& camera = PipMovingCamera();
+    const TMountedMovingCamera& camera = (cameraChoice & 0xF0000u) ? FullMovingCamera() : PipMovingCamera();
     kind = ActiveMovingCamera ? ActiveMovingCamera->kind : camera.kind;
     drawn = camera.framesDrawn;
     moved = std::hypot(camera.lastEye.x - camera.firstEye.x, camera.lastEye.y - camera.firstEye.y);
@@ -764,7 +770,9 @@ std::string DriveWithPipCamera(const std::string& demo, const std::string& regis
   collecting = false;
   collector.join();
   EXPECT_GT(menu.right, menu.left) << "the shot played to its end";
-  // The frames that show the inset: its white frame at the four corners.
+  // The frames that show the inset: its white frame at the four corners. A full-screen camera's rectangle is the
+  // whole screen, which no frame surrounds.
+  const bool inset = (cameraChoice & 0xF0000u) == 0;
   int withInset = 0;
   const char* dir = getenv("ROUNDUI_CAMERA_FRAMES");
   for (size_t n = 0; n < frames.size(); ++n) {
@@ -783,7 +791,9 @@ std::string DriveWithPipCamera(const std::string& demo, const std::string& regis
   log << "camera " << CameraKindName(kind) << " steps " << drawn << " moved " << static_cast<int>(moved) << " frames "
       << frames.size() << " with inset " << withInset << "\n";
   EXPECT_GT(drawn, 10);
-  EXPECT_GT(withInset, 5);
+  if (inset) {
+    EXPECT_GT(withInset, 5);
+  }
   PressKey(VK_ESCAPE, 0x01);
   program.Close();
   return log.str();
@@ -877,6 +887,27 @@ TEST_F(ProgramRoundTest, TheGreenGridChosenInDisplaySettingsShowsOnTheGreen) {
 
 }  // namespace
 
+// On the hardware back end a full-screen camera chosen as the Main view becomes the round's view for the flight.
+TEST_F(ProgramRoundTest, AFullScreenCameraOnTheHardwareBackEndFollowsTheDrive) {
+  struct Case {
+    uint32_t main;
+    const char* kind;
+    bool moves;
+  };
+  for (const Case& c : {Case{0x30000, "kFullBallCam", true}, Case{0x50000, "kFullTowerCam", false}}) {
+    const std::string log = RoundInChild("full" + std::to_string(c.main), [&](const std::string& d, const std::string& r) {
+      return DriveWithCamera(d, r, c.main, true);
+    });
+    std::printf("%s", log.c_str());
+    EXPECT_NE(log.find(std::string("camera ") + c.kind + " "), std::string::npos) << log;
+    const size_t at = log.find(" moved ");
+    ASSERT_NE(at, std::string::npos) << log;
+    if (c.moves) {
+      EXPECT_GT(std::atoi(log.c_str() + at + 7), 30) << "the ball camera went down the hole with the ball";
+    }
+  }
+}
+
 TEST_F(ProgramRoundTest, APipCameraChosenInDisplaySettingsFollowsTheDrive) {
   struct Case {
     uint32_t pip;
@@ -885,7 +916,7 @@ TEST_F(ProgramRoundTest, APipCameraChosenInDisplaySettingsFollowsTheDrive) {
   };
   for (const Case& c : {Case{0x2000, "kPipBallCam", true}, Case{0x4000, "kPipTowerCam", false}}) {
     const std::string log = RoundInChild("camera" + std::to_string(c.pip), [&](const std::string& d, const std::string& r) {
-      return DriveWithPipCamera(d, r, c.pip);
+      return DriveWithCamera(d, r, c.pip, false);
     });
     std::printf("%s", log.c_str());
     EXPECT_NE(log.find(std::string("camera ") + c.kind + " "), std::string::npos) << log;

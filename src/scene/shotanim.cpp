@@ -259,6 +259,8 @@ bool StartShotAnimationsNow() {
   start.windSpeed = game->windSpeed;
   start.ball = &scene.ball;
   start.swing = &scene.swing;
+  const TPlayer* local = game->GetLocalPlayer();
+  start.overheadShown = ((local ? local : golfer)->viewChoices & kViewOverheadBit) != 0;
   StartShotAnimations(start);
   StartRoundShotCamera(*game, *golfer, scene.ball, start.from);
   return true;
@@ -293,8 +295,11 @@ void StartShotAnimations(const ShotAnimationStart& start) {
   ball.putter = putt;
   ball.view = view;
   ball.hidden = 0;
-  // The blimp's ball movies follow the ball the view is given (they never draw).
+  // The blimp's ball movies follow the ball the view is given (they never draw); the overhead view shown takes
+  // the second as its marker.
   BlimpCamera().PlaceAnimations(view, from);
+  if (start.overheadShown) OverheadBallMarker().Place(view, from);
+  else OverheadBallMarker().Drop();
 
   // A full swing off the fairway or the rough takes a divot, shown from the impact on.
   TSimpleAnimation* divot = nullptr;

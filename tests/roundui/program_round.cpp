@@ -60,6 +60,7 @@
 #include "roundui/uitext.h"
 #include "roundui/windind.h"
 #include "scene/ballanim.h"
+#include "scene/blimpcam.h"
 #include "scene/golferanim.h"
 #include "scene/golfview.h"
 #include "scene/movingcam.h"
@@ -753,10 +754,11 @@ std::string DriveWithCamera(const std::string& demo, const std::string& registry
   MARect menu{};
   int kind = -1, drawn = 0;
   float moved = 0.0f;
+  bool marker = false;
   EXPECT_TRUE(OnProgramThread([&] {
     AdaPlays();
     TPlayer* p = CurrentGame()->players->GetPlayer(0);
-    p->viewChoices = (p->viewChoices & ~0xFF000u) | cameraChoice;
+    p->viewChoices = (p->viewChoices & ~(0xFF000u | kViewOverheadBit)) | cameraChoice;
     wt::StartInputScript(ThreeClicks(1350, 2200), 1);
     Svc().round->OnKeyPress(' ');
     wt::StopInputScript();
@@ -766,6 +768,7 @@ std::string DriveWithCamera(const std::string& demo, const std::string& registry
     drawn = camera.framesDrawn;
     moved = std::hypot(camera.lastEye.x - camera.firstEye.x, camera.lastEye.y - camera.firstEye.y);
     std::copy(camera.rect, camera.rect + 4, rect);
+    marker = OverheadBallMarker().Shown();
   }, 120000));
   collecting = false;
   collector.join();
@@ -789,7 +792,7 @@ std::string DriveWithCamera(const std::string& demo, const std::string& registry
     }
   }
   log << "camera " << CameraKindName(kind) << " steps " << drawn << " moved " << static_cast<int>(moved) << " frames "
-      << frames.size() << " with inset " << withInset << "\n";
+      << frames.size() << " with inset " << withInset << " overhead marker " << marker << "\n";
   EXPECT_GT(drawn, 10);
   if (inset) {
     EXPECT_GT(withInset, 5);
@@ -811,6 +814,8 @@ class ProgramRoundTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(demo_); }
 
+
+ public:
   // Runs a round in a child process (each start finds only what the one before left on disk); its log.
   std::string RoundInChild(const std::string& name,
                           const std::function<std::string(const std::string&, const std::string&)>& play) {
@@ -887,37 +892,19 @@ TEST_F(ProgramRoundTest, TheGreenGridChosenInDisplaySettingsShowsOnTheGreen) {
 
 }  // namespace
 
-// On the hardware back end a full-screen camera chosen as the Main view becomes the round's view for the flight.
-TEST_F(ProgramRoundTest, AFullScreenCameraOnTheHardwareBackEndFollowsTheDrive) {
-  struct Case {
-    uint32_t main;
-    const char* kind;
-    bool moves;
-  };
-  for (const Case& c : {Case{0x30000, "kFullBallCam", true}, Case{0x50000, "kFullTowerCam", false}}) {
-    const std::string log = RoundInChild("full" + std::to_string(c.main), [&](const std::string& d, const std::string& r) {
-      return DriveWithCamera(d, r, c.main, true);
-    });
-    std::printf("%s", log.c_str());
-    EXPECT_NE(log.find(std::string("camera ") + c.kind + " "), std::string::npos) << log;
-    const size_t at = log.find(" moved ");
-    ASSERT_NE(at, std::string::npos) << log;
-    if (c.moves) {
-      EXPECT_GT(std::atoi(log.c_str() + at + 7), 30) << "the ball camera went down the hole with the ball";
-    }
-  }
-}
-
-TEST_F(ProgramRoundTest, APipCameraChosenInDisplaySettingsFollowsTheDrive) {
-  struct Case {
-    uint32_t pip;
-    const char* kind;
-    bool moves;
-  };
-  for (const Case& c : {Case{0x2000, "kPipBallCam", true}, Case{0x4000, "kPipTowerCam", false}}) {
-    const std::string log = RoundInChild("camera" + std::to_string(c.pip), [&](const std::string& d, const std::string& r) {
-      return DriveWithCamera(d, r, c.pip, false);
-    });
+// Drives once with each camera word in a round of its own; the camera of the kind named runs, and a moving one
+// goes down the hole with the ball. A word with the Overhead option gives the overhead view the blimp's ball marker.
+namespace {
+struct CameraCase {
+  uint32_t word;
+  const char* kind;
+  bool moves;
+};
+void ExpectCamerasFollowTheDrive(ProgramRoundTest& test, std::initializer_list<CameraCase> cases, bool hardware) {
+  for (const CameraCase& c : cases) {
+    const std::string log = test.RoundInChild(
+        (hardware ? "full" : "camera") + std::to_string(c.word),
+        [&](const std::string& d, const std::string& r) { return DriveWithCamera(d, r, c.word, hardware); });
     std::printf("%s", log.c_str());
     EXPECT_NE(log.find(std::string("camera ") + c.kind + " "), std::string::npos) << log;
     const size_t at = log.find(" moved ");
@@ -926,5 +913,17 @@ TEST_F(ProgramRoundTest, APipCameraChosenInDisplaySettingsFollowsTheDrive) {
     if (c.moves) {
       EXPECT_GT(moved, 30) << "the ball camera went down the hole with the ball";
     }
+    EXPECT_NE(log.find(std::string("overhead marker ") + ((c.word & kViewOverheadBit) ? "1" : "0")), std::string::npos)
+        << log;
   }
+}
+}  // namespace
+
+// On the hardware back end a full-screen camera chosen as the Main view becomes the round's view for the flight.
+TEST_F(ProgramRoundTest, AFullScreenCameraOnTheHardwareBackEndFollowsTheDrive) {
+  ExpectCamerasFollowTheDrive(*this, {{0x30000, "kFullBallCam", true}, {0x50000, "kFullTowerCam", false}}, true);
+}
+
+TEST_F(ProgramRoundTest, APipCameraChosenInDisplaySettingsFollowsTheDrive) {
+  ExpectCamerasFollowTheDrive(*this, {{0x2000 | kViewOverheadBit, "kPipBallCam", true}, {0x4000, "kPipTowerCam", false}}, false);
 }

@@ -245,7 +245,7 @@ void SetMainViewChoice(playerInfo_s& golfer, uint32_t value) {
 
 namespace {
 
-constexpr uint32_t kOverheadBit = 0x8, kFairwayGridBit = 0x10, kGreenGridMask = 0xF00, kDynamicBit = 0x1000000;
+constexpr uint32_t kOverheadBit = kViewOverheadBit, kFairwayGridBit = 0x10, kGreenGridMask = 0xF00, kDynamicBit = 0x1000000;
 constexpr uint32_t kPuttingLinesAllowed = 0x8000;  // a golfer's flag word
 constexpr uint32_t kMainViews[8] = {0, 0x10000, 0x20000, 0x30000, 0x70000, 0x40000, 0x50000, 0x60000};
 constexpr uint32_t kPipViews[6] = {0, 0x3000, 0x4000, 0x1000, 0x2000, 0x9000};

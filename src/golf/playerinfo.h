@@ -22,6 +22,8 @@ constexpr uint32_t kGolferNetGolfer = 0x100;
 constexpr uint32_t kGolferFlag9 = 0x200;
 constexpr uint32_t kGolferTaggedForm = 0x100000;
 
+// The view choices' Overhead option: the overhead view is shown.
+constexpr uint32_t kViewOverheadBit = 0x8;
 constexpr int kPutter = 20;
 constexpr int kClubCount = 21;
 constexpr int kShotTypePutt = 7;

@@ -21,6 +21,8 @@ int TBlimpCamera::LoadAnimations(PathRecord* folder) {
 
 void TBlimpCamera::ReleaseAnimations() {
   if (!loaded) return;
+  // The overhead's marker plays the second movie: it goes before the movie closes.
+  if (this == &BlimpCamera()) OverheadBallMarker().Drop();
   for (int i = 0; i < kMovies; ++i) {
     animations[i].ReleaseFrames();
     animations[i].frameSource = nullptr;
@@ -38,4 +40,25 @@ int TBlimpCamera::Reset(const Vector3& ball) {
 void TBlimpCamera::PlaceAnimations(TGolfView* v, const Vector3& ball) {
   view = v;
   for (int i = 0; i < kMovies; ++i) animations[i].Place(&movies[i], kPlacedUser, view, ball.x, ball.y, ball.z);
+}
+
+TOverheadBallMarker& OverheadBallMarker() {
+  static TOverheadBallMarker marker;
+  return marker;
+}
+
+int TOverheadBallMarker::Place(TGolfView* view, const Vector3& ball) {
+  TShapeMovie* movie = BlimpCamera().BallMarkerMovie();
+  if (!movie) {
+    Drop();
+    return TShapeMovie::kNoFile;
+  }
+  const int error = animation.Place(movie, kPlacedUser, view, ball.x, ball.y, ball.z);
+  if (error) Drop();
+  return error;
+}
+
+void TOverheadBallMarker::Drop() {
+  animation.ReleaseFrames();
+  animation.frameSource = nullptr;
 }

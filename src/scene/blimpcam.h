@@ -35,3 +35,18 @@ class TBlimpCamera {
 };
 
 TBlimpCamera& BlimpCamera();
+
+// The overhead view's ball marker: a movie animation of its own over the blimp camera's second ball movie, at the
+// active golfer's ball in the main view. The overhead view draws nothing yet; this is what it takes from the blimp.
+class TOverheadBallMarker {
+ public:
+  static constexpr uint32_t kPlacedUser = 0x10000;
+  // While the blimp's movies are loaded, places the marker at the ball in the view and returns 0; otherwise the
+  // overhead view has no marker (the error of the missing movie).
+  int Place(TGolfView* view, const Vector3& ball);
+  // No marker; the blimp's movies may close.
+  void Drop();
+  bool Shown() const { return animation.frameSource != nullptr; }
+  TMovieAnimation animation;
+};
+TOverheadBallMarker& OverheadBallMarker();

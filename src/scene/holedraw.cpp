@@ -390,6 +390,11 @@ float ProjectObject(const TGolfView& view, const HoleItem& item, const ObjectTyp
   return k;
 }
 
+bool ObjectBlocksView(const TGolfView& view, const ObjectType& type, float depth, float height) {
+  return depth <= view.lookDistance && type.worldHeight > (2 << 16) &&
+         height > static_cast<float>(view.viewHeight) / 4.0f;
+}
+
 HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector3* golfer, const Surface16* depth) {
   HoleDrawStats stats;
   RandomUpPin pin(37);
@@ -464,6 +469,7 @@ HoleDrawStats DrawHoleSoftware(TGolfView& view, const Surface16& s, const Vector
       float width = 0.0f, height = 0.0f;
       const float k = ProjectObject(view, item, type, &f, &width, &height);
       if (height < static_cast<float>(view.minObjectHeight)) continue;
+      if (item.objectType != kPinObjectType && ObjectBlocksView(view, type, f.Z, height)) continue;
       const CourseImage& image = type.useAlternate && type.alternate.present() ? type.alternate : type.image;
       int32_t top = 0;
       DrawSprite(s, image, palette, f.x, f.y, width, height, static_cast<float>(type.hotSpotFactor) / 65536.0f, &top,

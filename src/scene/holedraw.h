@@ -38,6 +38,9 @@ bool ProjectBlockCorners(const TGolfView& view, const HoleItem& item, ScreenPoin
 struct ObjectType;
 float ProjectObject(const TGolfView& view, const HoleItem& item, const ObjectType& type, ScreenPointF* f, float* width,
                     float* height);
+// A tall object (over 2.0) standing within the view's look distance and filling more than a quarter of its height
+// is left out: a camera placed beside a tree would see nothing but the tree.
+bool ObjectBlocksView(const TGolfView& view, const ObjectType& type, float depth, float height);
 // The course texture a surface byte draws with at a block step (stripes and coarse replacements); -1 for none.
 int SurfaceTextureIndex(const CourseSceneData& course, uint8_t surface, int step, bool stripe);
 uint16_t To565(uint32_t argb);

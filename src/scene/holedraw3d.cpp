@@ -1152,6 +1152,7 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
         float width = 0.0f, height = 0.0f;
         const float k = ProjectObject(view, item, type, &f, &width, &height);
         if (height < static_cast<float>(view.minObjectHeight) || height < 1.0f || width < 1.0f) continue;
+        if (item.objectType != kPinObjectType && ObjectBlocksView(view, type, f.Z, height)) continue;
         const bool alternate = type.useAlternate && type.alternate.present();
         const float x0 = std::floor(f.x - width * static_cast<float>(type.hotSpotFactor) / 65536.0f);
         const float y0 = std::floor(f.y - height);

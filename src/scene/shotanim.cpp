@@ -156,10 +156,12 @@ TMountedMovingCamera* StartShotCamera(const ShotCameraStart& start) {
   uint32_t time = 0, duration = 0;
   float p[3];
   uint8_t event[kBallEventBytes] = {};
+  bool holed = false;
   for (int n = 0; Svc().round && Svc().round->ShotReplayFrame(n, &time, p, event); ++n) {
     shot.frames.push_back({p[0], p[1], p[2]});
     duration = time;
     shot.lastEventByte4 = event[kBallFlagWater] || event[kBallFlagOutOfBounds];
+    holed = holed || event[kBallFlagHoled] != 0;
   }
   if (shot.frames.size() < 2 || !start.ball) return nullptr;
   const Vector3 from = start.from;
@@ -178,8 +180,10 @@ TMountedMovingCamera* StartShotCamera(const ShotCameraStart& start) {
   shot.savedRandom = RandomUp;
   shot.viewChoices = start.viewChoices;
   shot.dynamicCamera = (shot.viewChoices & 0x1000000) != 0;
+  // The ball drops (the pop-up springs up) only when it is holed: a ball that stops by the hole passes near it
+  // too, but the pop-up then waits for a drop that never comes.
   float holedAt = 2.0f;
-  if (!FindBallCamTarget(&holedAt)) holedAt = 2.0f;
+  if (!holed || !FindBallCamTarget(&holedAt)) holedAt = 2.0f;
   const float length = duration > 0 ? static_cast<float>(duration) : 1.0f;
   TBallAnimation* b = start.ball;
   CameraShotSampler = [b, length, holedAt](uint32_t now) {
@@ -269,6 +273,8 @@ bool StartShotAnimationsNow() {
   start.windSpeed = game->windSpeed;
   start.ball = &scene.ball;
   start.swing = &scene.swing;
+  const TPlayer* local = game->GetLocalPlayer();
+  start.overheadShown = ((local ? local : golfer)->viewChoices & kViewOverheadBit) != 0;
   StartShotAnimations(start);
   StartBallCart(&MainView, CartBallSource{&scene.ball, golfer}, Svc().round->ReplayingShot());
   StartRoundShotCamera(*game, *golfer, scene.ball, start.from);
@@ -318,8 +324,11 @@ void StartShotAnimations(const ShotAnimationStart& start) {
   ball.longStreak = start.onCharge ? 1 : 0;
   ball.view = view;
   ball.hidden = 0;
-  // The blimp's ball movies follow the ball the view is given (they never draw).
+  // The blimp's ball movies follow the ball the view is given (they never draw); the overhead view shown takes
+  // the second as its marker.
   BlimpCamera().PlaceAnimations(view, from);
+  if (start.overheadShown) OverheadBallMarker().Place(view, from);
+  else OverheadBallMarker().Drop();
 
   // A full swing off the fairway or the rough takes a divot, shown from the impact on.
   TSimpleAnimation* divot = nullptr;

@@ -62,6 +62,7 @@ struct ShotAnimationStart {
   int windSpeed = 0;
   TBallAnimation* ball = nullptr;
   TGolferAnimation* swing = nullptr;
+  bool overheadShown = false;  // the golfer's Overhead option: the overhead view takes its ball marker
 };
 // The flag, the golfer's swing (the ball leaving at its impact, with a divot off the fairway or the rough) over the
 // recorded shot that the round's replay serves; the movies must be loaded (LoadSceneMovies).

@@ -60,6 +60,7 @@
 #include "roundui/uitext.h"
 #include "roundui/windind.h"
 #include "scene/ballanim.h"
+#include "scene/blimpcam.h"
 #include "scene/golferanim.h"
 #include "scene/golfview.h"
 #include "scene/movingcam.h"
@@ -719,12 +720,18 @@ std::string PlaySetUpHole(const std::string& demo, const std::string& registry) 
   return log.str();
 }
 
-// The person chooses a picture-in-picture camera (`pipChoice`, the Display settings' PIP word) and drives: while the
-// ball flies, the inset in its white frame shows the camera's picture over the view, and the camera moves with the
-// shot. ROUNDUI_CAMERA_FRAMES=DIR keeps the shown frames of the flight there (cam<n>.ppm), to be looked at.
-std::string DriveWithPipCamera(const std::string& demo, const std::string& registry, uint32_t pipChoice) {
+// The person chooses a camera (`cameraChoice`, the Display settings' Main view and PIP words) and drives. With a
+// picture-in-picture camera, while the ball flies the inset in its white frame shows the camera's picture over the
+// view; a full-screen camera (on the hardware back end) carries the whole view. The camera moves with the shot.
+// ROUNDUI_CAMERA_FRAMES=DIR keeps the shown frames of the flight there (cam<n>.ppm), to be looked at.
+std::string DriveWithCamera(const std::string& demo, const std::string& registry, uint32_t cameraChoice,
+                            bool hardware) {
   std::ostringstream log;
-  RunningProgram program(demo, registry, getenv("ROUNDUI_SHOW_HOST") == nullptr);
+  if (hardware)
+    std::ofstream(registry) << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZO Vodoro\\Zarvo Velmarth 99\\Graphics]\n"
+                            << "\"3D Enable Flag\"=dword:1\n";
+  RunningProgram program(demo, registry, getenv("ROUNDUI_SHOW_HOST") == nullptr,
+                         hardware ? std::vector<std::string>{"/NOINTRO", "/D3D"} : std::vector<std::string>{"/NOINTRO"});
   TeeOff(program);
   EXPECT_TRUE(WaitUntil([] { return AskAwaitingSwing(); }));
   int32_t rect[4] = {0, 0, 0, 0};
@@ -747,24 +754,28 @@ std::string DriveWithPipCamera(const std::string& demo, const std::string& regis
   MARect menu{};
   int kind = -1, drawn = 0;
   float moved = 0.0f;
+  bool marker = false;
   EXPECT_TRUE(OnProgramThread([&] {
     AdaPlays();
     TPlayer* p = CurrentGame()->players->GetPlayer(0);
-    p->viewChoices = (p->viewChoices & ~0xFF000u) | pipChoice;
+    p->viewChoices = (p->viewChoices & ~(0xFF000u | kViewOverheadBit)) | cameraChoice;
     wt::StartInputScript(ThreeClicks(1350, 2200), 1);
     Svc().round->OnKeyPress(' ');
     wt::StopInputScript();
     menu = AfterShotMenuArea();
-    const TMountedMovingCamera& camera = PipMovingCamera();
+    const TMountedMovingCamera& camera = (cameraChoice & 0xF0000u) ? FullMovingCamera() : PipMovingCamera();
     kind = ActiveMovingCamera ? ActiveMovingCamera->kind : camera.kind;
     drawn = camera.framesDrawn;
     moved = std::hypot(camera.lastEye.x - camera.firstEye.x, camera.lastEye.y - camera.firstEye.y);
     std::copy(camera.rect, camera.rect + 4, rect);
+    marker = OverheadBallMarker().Shown();
   }, 120000));
   collecting = false;
   collector.join();
   EXPECT_GT(menu.right, menu.left) << "the shot played to its end";
-  // The frames that show the inset: its white frame at the four corners.
+  // The frames that show the inset: its white frame at the four corners. A full-screen camera's rectangle is the
+  // whole screen, which no frame surrounds.
+  const bool inset = (cameraChoice & 0xF0000u) == 0;
   int withInset = 0;
   const char* dir = getenv("ROUNDUI_CAMERA_FRAMES");
   for (size_t n = 0; n < frames.size(); ++n) {
@@ -781,9 +792,11 @@ std::string DriveWithPipCamera(const std::string& demo, const std::string& regis
     }
   }
   log << "camera " << CameraKindName(kind) << " steps " << drawn << " moved " << static_cast<int>(moved) << " frames "
-      << frames.size() << " with inset " << withInset << "\n";
+      << frames.size() << " with inset " << withInset << " overhead marker " << marker << "\n";
   EXPECT_GT(drawn, 10);
-  EXPECT_GT(withInset, 5);
+  if (inset) {
+    EXPECT_GT(withInset, 5);
+  }
   PressKey(VK_ESCAPE, 0x01);
   program.Close();
   return log.str();
@@ -801,6 +814,8 @@ class ProgramRoundTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(demo_); }
 
+
+ public:
   // Runs a round in a child process (each start finds only what the one before left on disk); its log.
   std::string RoundInChild(const std::string& name,
                           const std::function<std::string(const std::string&, const std::string&)>& play) {
@@ -877,16 +892,19 @@ TEST_F(ProgramRoundTest, TheGreenGridChosenInDisplaySettingsShowsOnTheGreen) {
 
 }  // namespace
 
-TEST_F(ProgramRoundTest, APipCameraChosenInDisplaySettingsFollowsTheDrive) {
-  struct Case {
-    uint32_t pip;
-    const char* kind;
-    bool moves;
-  };
-  for (const Case& c : {Case{0x2000, "kPipBallCam", true}, Case{0x4000, "kPipTowerCam", false}}) {
-    const std::string log = RoundInChild("camera" + std::to_string(c.pip), [&](const std::string& d, const std::string& r) {
-      return DriveWithPipCamera(d, r, c.pip);
-    });
+// Drives once with each camera word in a round of its own; the camera of the kind named runs, and a moving one
+// goes down the hole with the ball. A word with the Overhead option gives the overhead view the blimp's ball marker.
+namespace {
+struct CameraCase {
+  uint32_t word;
+  const char* kind;
+  bool moves;
+};
+void ExpectCamerasFollowTheDrive(ProgramRoundTest& test, std::initializer_list<CameraCase> cases, bool hardware) {
+  for (const CameraCase& c : cases) {
+    const std::string log = test.RoundInChild(
+        (hardware ? "full" : "camera") + std::to_string(c.word),
+        [&](const std::string& d, const std::string& r) { return DriveWithCamera(d, r, c.word, hardware); });
     std::printf("%s", log.c_str());
     EXPECT_NE(log.find(std::string("camera ") + c.kind + " "), std::string::npos) << log;
     const size_t at = log.find(" moved ");
@@ -895,5 +913,17 @@ TEST_F(ProgramRoundTest, APipCameraChosenInDisplaySettingsFollowsTheDrive) {
     if (c.moves) {
       EXPECT_GT(moved, 30) << "the ball camera went down the hole with the ball";
     }
+    EXPECT_NE(log.find(std::string("overhead marker ") + ((c.word & kViewOverheadBit) ? "1" : "0")), std::string::npos)
+        << log;
   }
+}
+}  // namespace
+
+// On the hardware back end a full-screen camera chosen as the Main view becomes the round's view for the flight.
+TEST_F(ProgramRoundTest, AFullScreenCameraOnTheHardwareBackEndFollowsTheDrive) {
+  ExpectCamerasFollowTheDrive(*this, {{0x30000, "kFullBallCam", true}, {0x50000, "kFullTowerCam", false}}, true);
+}
+
+TEST_F(ProgramRoundTest, APipCameraChosenInDisplaySettingsFollowsTheDrive) {
+  ExpectCamerasFollowTheDrive(*this, {{0x2000 | kViewOverheadBit, "kPipBallCam", true}, {0x4000, "kPipTowerCam", false}}, false);
 }

@@ -120,3 +120,35 @@ TEST_F(BlimpTest, AMovieDrawsInAnotherViewAndKeepsItsOwnPlacement) {
 }
 
 }  // namespace
+
+namespace {
+
+// The overhead view's ball marker plays the blimp's second movie at the ball while the blimp's movies are loaded,
+// and goes with them: it never plays a closed movie.
+TEST_F(BlimpTest, TheOverheadMarkerPlaysTheSecondBallMovieOnlyWhileItIsLoaded) {
+  ASSERT_TRUE(loaded_);
+  TGolfView view;
+  holeview::SetUpView(view, 640, 480, 0);
+  const Vector3 ball{12.0f, -40.0f, 3.5f};
+  TOverheadBallMarker& marker = OverheadBallMarker();
+  BlimpCamera().ReleaseAnimations();
+  EXPECT_NE(marker.Place(&view, ball), 0);
+  EXPECT_FALSE(marker.Shown());
+
+  PathRecord anim = Folder("\\DATA", "ANIM");
+  ASSERT_EQ(BlimpCamera().LoadAnimations(&anim), 0);
+  ASSERT_EQ(marker.Place(&view, ball), 0);
+  EXPECT_TRUE(marker.Shown());
+  EXPECT_EQ(marker.animation.frameSource, &BlimpCamera().movies[1]);
+  EXPECT_EQ(marker.animation.view, &view);
+  EXPECT_EQ(marker.animation.world.x, ball.x);
+  EXPECT_EQ(marker.animation.world.y, ball.y);
+  EXPECT_EQ(marker.animation.userWord, TOverheadBallMarker::kPlacedUser);
+
+  BlimpCamera().ReleaseAnimations();
+  EXPECT_FALSE(marker.Shown());
+  EXPECT_NE(marker.Place(&view, ball), 0);
+  EXPECT_FALSE(marker.Shown());
+}
+
+}  // namespace

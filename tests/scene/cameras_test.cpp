@@ -8,10 +8,14 @@
 #include "course/terrain.h"
 #include "framework/core/preferencevalues.h"
 #include "framework/core/utils.h"
+#include "framework/core/services.h"
+#include "golf/ballstate.h"
+#include "scene/ballanim.h"
 #include "scene/cammount.h"
 #include "scene/camkinds.h"
 #include "scene/movingcam.h"
 #include "scene/random.h"
+#include "scene/shotanim.h"
 
 namespace {
 
@@ -506,6 +510,67 @@ TEST_F(CameraTest, APipCameraFollowsTheShotToItsEnd) {
   for (int n = 0; n < 60 && !done; ++n) cam->Update(&done, 3000 + n * 40);
   EXPECT_EQ(done, 1);
   EXPECT_EQ(cam->run.list->Current()->kind, kPipTransitionPinCam);
+}
+
+// The round's recording as the camera reads it: the flight of Shot() with its event bytes, the holed flag on the
+// frames from `holedFrom` on (none when past the end).
+class RecordedShot : public RoundInterfaceProvider {
+ public:
+  explicit RecordedShot(size_t holedFrom) : holedFrom_(holedFrom) {}
+  bool ShotReplayFrame(int n, uint32_t* time, float* position3, uint8_t* event25) override {
+    const std::vector<Vector3>& frames = CurrentCameraShotCopy().frames;
+    if (n < 0 || static_cast<size_t>(n) >= frames.size()) return false;
+    *time = static_cast<uint32_t>(n) * 50;
+    position3[0] = frames[static_cast<size_t>(n)].x, position3[1] = frames[static_cast<size_t>(n)].y;
+    position3[2] = frames[static_cast<size_t>(n)].z;
+    std::fill(event25, event25 + kBallEventBytes, uint8_t{0});
+    event25[kBallFlagHoled] = static_cast<size_t>(n) >= holedFrom_ ? 1 : 0;
+    return true;
+  }
+  static CameraShot& CurrentCameraShotCopy() {
+    static CameraShot copy;
+    return copy;
+  }
+
+ private:
+  size_t holedFrom_;
+};
+
+// A ball that stops by the hole passes as near it as a holed one, and both shots end with the pop-up; but only the
+// holed ball drops, so only then does the pop-up spring up by the hole.
+TEST_F(CameraTest, ThePopUpSpringsUpOnlyWhenTheBallIsHoled) {
+  for (const bool holed : {true, false}) {
+    SCOPED_TRACE(holed);
+    Shot(true);
+    // The near miss stops a yard short of the hole.
+    if (!holed) shot().frames.back().y -= 1.0f;
+    RecordedShot::CurrentCameraShotCopy() = shot();
+    RecordedShot round(holed ? 40 : 41);
+    Services services;
+    services.round = &round;
+    ScopedServices scoped(services);
+    TBallAnimation ball;
+    ShotCameraStart start;
+    start.from = shot().rest, start.aim = shot().aim, start.goal = shot().goal;
+    start.launchSpeed = 70.0f;
+    start.viewChoices = 2 << 12;
+    start.ball = &ball;
+    TMountedMovingCamera* camera = StartShotCamera(start);
+    ASSERT_EQ(camera, &PipMovingCamera());
+    ASSERT_EQ(camera->run.list->initialCount, 2);
+    EXPECT_EQ(camera->run.list->mounts[1]->kind, kPipHolePopupCam);
+    // The replay at its end.
+    ball.playing = 1;
+    ball.replayStart = 1;
+    ball.ball.position = shot().frames.back();
+    CameraShotSampler(1 + 40 * 50);
+    EXPECT_EQ(shot().fraction, 1.0f);
+    EXPECT_EQ(shot().golferState == 7, holed);
+    FullMovingCamera().Finish();
+    PipMovingCamera().Finish();
+    CameraShotSampler = nullptr;
+    CameraViewPainter = nullptr;
+  }
 }
 
 }  // namespace

@@ -91,7 +91,8 @@ TEST(SmallHole, EveryOctantEachDetailLevelStripesAndObjects) {
         tiled.pixels[static_cast<size_t>((octant / 4) * 60 + y) * tiled.width + (octant % 4) * 80 + x] =
             picture.pixels[static_cast<size_t>(y * 4) * 320 + x * 4];
   }
-  // Objects at the golfer's feet are left out: one stands on the focus cell here.
+  // Objects at the golfer's feet are left out: one stands on the focus cell here, short enough not to block the view.
+  CurrentCourseScene().objectTypes[1].worldHeight = 2 << 16;
   TGolfView view;
   holeview::SetUpView(view, 320, 240, 0);
   Vector3 object;
@@ -170,6 +171,37 @@ TEST(SmallHole, ThePinsTypeOnTheTeeCellDrawsNoPole) {
   ASSERT_EQ(pin.size(), 1u);
   EXPECT_EQ(pin[0].objectType, kPinObjectType);
   EXPECT_EQ(pin[0].i, -1);
+}
+
+// A tall object close in front of the eye that would fill more than a quarter of the view is left out (a camera
+// standing beside a tree sees past it); short objects, and tall ones beyond the look distance, are drawn.
+TEST(SmallHole, ATallObjectRightInFrontOfTheEyeIsLeftOut) {
+  BuildSmallHole();
+  InitDepthBands();
+  for (uint32_t cell = 0; cell < 48 * 48; ++cell) TerrainCell(cell)[3] = 0;
+  TerrainCell(24 * 48 + 22)[3] = 1;
+  Vector3 foot;
+  GridCellCentreToWorld(22, 24, &foot);
+  struct Case {
+    float height;  // world units
+    float nearer;  // how much nearer than the look distance the object stands
+    bool drawn;
+  } const cases[] = {{4.0f, 0.0f, false}, {4.0f, 3.0f, false}, {2.0f, 3.0f, true}, {1.5f, 3.0f, true},
+                     {4.0f, -4.0f, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.height << " " << c.nearer);
+    CurrentCourseScene().objectTypes[1].worldHeight = static_cast<int32_t>(c.height * 65536.0f);
+    TGolfView view;
+    holeview::SetUpView(view, 320, 240, 0);
+    view.SetHeading(0);
+    // The object stands on the line of view, `nearer` short of the focus.
+    view.focusPoint = {foot.x - c.nearer * view.backS, foot.y - c.nearer * view.backC, foot.z};
+    view.UpdateTransform();
+    const float depth = view.WorldToCamera(foot).Z;
+    ASSERT_NEAR(depth, view.lookDistance - c.nearer, 0.05f);
+    holeview::Picture picture;
+    EXPECT_EQ(holeview::DrawSoftware(view, picture).objects, c.drawn ? 1 : 0);
+  }
 }
 
 }  // namespace

@@ -118,26 +118,38 @@ int RecordGraphics(int32_t width, int32_t height, int32_t depth) {
   return 1;
 }
 
-TEST_F(VideoTest, EachResolutionReachesTheBackEndAsItsOwnMode) {
-  if (!memstarted()) initmem();
-  gModesAsked.clear();
-  gGraphicsWidths.clear();
-  const VortelDriver saved = vortellive;
-  auto* const savedInit = initgraphicsreplacement;
-  vortellive.setvideomode = RecordVideoMode;
-  initgraphicsreplacement = RecordGraphics;
-  Display().hardwareActive = 1;
-  for (int8_t i = 0; i < 5; ++i) {
-    Display().resolution = i;
-    SetScreenRect(1, 0);
-    ModeChanged = 1;
-    EXPECT_EQ(SetVideoMode(0, 0), 0) << kResolutionWidths[i];
-    EXPECT_EQ(graphicsstate, 7) << kResolutionWidths[i];
+// A hardware back end whose mode sets go to `setMode`, the display opened through RecordGraphics; all put back
+// when it goes.
+struct RecordingBackEnd {
+  explicit RecordingBackEnd(VortelSetVideoModeFn setMode) {
+    if (!memstarted()) initmem();
+    gModesAsked.clear();
+    gGraphicsWidths.clear();
+    vortellive.setvideomode = setMode;
+    initgraphicsreplacement = RecordGraphics;
+    Display().hardwareActive = 1;
   }
-  restoregraphics();
-  vortellive = saved;
-  initgraphicsreplacement = savedInit;
-  Display().hardwareActive = 0;
+  ~RecordingBackEnd() {
+    restoregraphics();
+    vortellive = saved;
+    initgraphicsreplacement = savedInit;
+    Display().hardwareActive = 0;
+  }
+  const VortelDriver saved = vortellive;
+  decltype(initgraphicsreplacement) const savedInit = initgraphicsreplacement;
+};
+
+TEST_F(VideoTest, EachResolutionReachesTheBackEndAsItsOwnMode) {
+  {
+    RecordingBackEnd backEnd(RecordVideoMode);
+    for (int8_t i = 0; i < 5; ++i) {
+      Display().resolution = i;
+      SetScreenRect(1, 0);
+      ModeChanged = 1;
+      EXPECT_EQ(SetVideoMode(0, 0), 0) << kResolutionWidths[i];
+      EXPECT_EQ(graphicsstate, 7) << kResolutionWidths[i];
+    }
+  }
   EXPECT_EQ(gModesAsked, (std::vector<int32_t>{1, 2, 13, 14, 15}));
   EXPECT_EQ(gGraphicsWidths, (std::vector<int32_t>{640, 800, 1024, 1280, 1600}));
 }
@@ -150,22 +162,13 @@ int32_t TakeUpTo800(int32_t mode, int32_t, int32_t) {
 }
 
 TEST_F(VideoTest, ARefusedRequestedSizeStepsDownToOneTheBackEndTakes) {
-  if (!memstarted()) initmem();
-  gModesAsked.clear();
-  gGraphicsWidths.clear();
-  const VortelDriver saved = vortellive;
-  auto* const savedInit = initgraphicsreplacement;
-  vortellive.setvideomode = TakeUpTo800;
-  initgraphicsreplacement = RecordGraphics;
-  Display().hardwareActive = 1;
-  Flags().requestedResolution = 4;
-  SetScreenRect(1, 0);
-  ModeChanged = 1;
-  EXPECT_EQ(SetVideoMode(0, 0), 0);
-  restoregraphics();
-  vortellive = saved;
-  initgraphicsreplacement = savedInit;
-  Display().hardwareActive = 0;
+  {
+    RecordingBackEnd backEnd(TakeUpTo800);
+    Flags().requestedResolution = 4;
+    SetScreenRect(1, 0);
+    ModeChanged = 1;
+    EXPECT_EQ(SetVideoMode(0, 0), 0);
+  }
   EXPECT_EQ(gModesAsked, (std::vector<int32_t>{15, 14, 13, 2}));
   EXPECT_EQ(gGraphicsWidths, (std::vector<int32_t>{800}));
   EXPECT_EQ(Display().width, 800);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <strings.h>
 
 #include "framework/ui/displaymgr.h"
@@ -177,6 +178,16 @@ void StepDownResolution() {
     --gDisplay.resolution;
     if (gDisplay.resolutionFromRegistry) gDisplay.settingsChanged = 1;
   }
+  // "/RES" is held to what can be shown too: the largest size that fits, or the stored one when none of its sizes
+  // does (0 counts as not given).
+  const int32_t asked = gFlags.requestedResolution;
+  while (gFlags.requestedResolution > 0 && !GetVideoModeAvailable(gFlags.requestedResolution))
+    --gFlags.requestedResolution;
+  if (asked != gFlags.requestedResolution)
+    WriteLogLine(("\"/RES " + std::to_string(asked) + "\" cannot be shown here: " +
+                  (gFlags.requestedResolution ? "/RES " + std::to_string(gFlags.requestedResolution) + " instead"
+                                              : std::string("the stored resolution instead")))
+                     .c_str());
 }
 
 void TeardownProgram() {

@@ -172,6 +172,8 @@ int SetVideoMode(int keepMode, int loadingScreen) {
     if (!vortellive.setvideomode(vortelmodefor(d.width, d.height), 2, 1)) {
       if (d.resolution <= 0) return 1;
       --d.resolution;
+      // A size asked for on the command line steps down with it, or the next try would ask for it again.
+      if (Flags().requestedResolution) Flags().requestedResolution = d.resolution;
       SetScreenRect(1, 0);
       return SetVideoMode(keepMode, 2);
     }

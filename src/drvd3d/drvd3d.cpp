@@ -291,13 +291,25 @@ int D3D_killdisplay(void*, HWND, UINT, WPARAM, LPARAM, LRESULT* result) {
 }
 
 // Runs a display handler on the window thread and waits for it; when the window cannot take the message
-// the handler runs here instead of waiting for ever.
+// the handler runs here instead of waiting for ever. The library takes these messages back for its own handlers
+// whenever the game opens its display, so the module's handler is put in place for each request (and whatever was
+// there before afterwards): else the library's handler answers, the handshake never comes and the game hangs.
 void RunOnWindowThread(UINT message, WPARAM first, LPARAM second) {
   if (d3dwindow) SetForegroundWindow(d3dwindow);
+  const bool claim = haveServices && services.setmessagehandler && services.getmessagehandler && handlersSaved;
+  const intptr_t before = claim ? services.getmessagehandler(message) : 0;
+  if (claim) {
+    const intptr_t ours = reinterpret_cast<intptr_t>(message == kInitDisplay  ? D3D_initdisplay
+                                                     : message == kSetDisplay ? D3D_setdisplay
+                                                                              : D3D_killdisplay);
+    services.setmessagehandler(message, ours);
+  }
   if (d3dwindow && PostMessageA(d3dwindow, message, first, second)) {
     WaitForSingleObject(handshake, INFINITE);
+    if (claim) services.setmessagehandler(message, before);
     return;
   }
+  if (claim) services.setmessagehandler(message, before);
   LRESULT ignored;
   if (message == kInitDisplay) D3D_initdisplay(nullptr, d3dwindow, message, first, second, &ignored);
   else if (message == kSetDisplay) D3D_setdisplay(nullptr, d3dwindow, message, first, second, &ignored);

@@ -126,7 +126,7 @@ bool DrawThroughModule(TGolfView& view, const Image16& display, const Vector3* t
       gImages.background = gImages.view;
       StepWaterAnimation(timeGetTime(), {s, depth, {gImages.background.data(), w, 0, 0, w, h}}, {});
     }
-    if (grid != kGridOff) DrawGridOverlay(view, {s, depth, true}, grid, *target, nullptr, false);
+    if (grid != kGridOff) DrawGridOverlay(view, {s, depth}, grid, *target, nullptr, false);
     vortellive.writerect(0, 0, w, h, gImages.view.data());
   }
   // The drawn buffer keeps the whole picture, as in software, so the display manager's copies of changed areas
@@ -191,7 +191,7 @@ bool DrawMainGolfView() {
   gImages.background = gImages.view;
   StepWaterAnimation(timeGetTime(), {s, depth, {gImages.background.data(), w, 0, 0, w, h}}, {});
   // The golfer's grid over the ground: drawn each frame, its putting lines computed once a lie.
-  DrawGridOverlay(view, {s, depth, false}, GetGridModeForLie(), target, nullptr, false);
+  DrawGridOverlay(view, {s, depth}, GetGridModeForLie(), target, nullptr, false);
   CopyViewThroughOverlay(gImages, display);
   AddDirtyRect(MARect{drawn->left, drawn->top, drawn->right, drawn->bottom});
   return true;

@@ -89,10 +89,9 @@ void DrawGroundLine(const TGolfView& view, const Vector3& a, const Vector3& b) {
   if (qa.Z < kNearLimit) cut(qa, qb);
   if (qb.Z < kNearLimit) cut(qb, qa);
   const ViewPoint pa = view.Perspective(qa), pb = view.Perspective(qb);
-  const bool hw = gState.pictures.hardware;
   DrawGridLine(view.centreXf + pa.X + static_cast<float>(view.viewLeft), view.centreYf - pa.Y + static_cast<float>(view.viewTop),
-               GridDepthValue(qa.Z, hw), view.centreXf + pb.X + static_cast<float>(view.viewLeft),
-               view.centreYf - pb.Y + static_cast<float>(view.viewTop), GridDepthValue(qb.Z, hw));
+               GridDepthValue(qa.Z), view.centreXf + pb.X + static_cast<float>(view.viewLeft),
+               view.centreYf - pb.Y + static_cast<float>(view.viewTop), GridDepthValue(qb.Z));
 }
 
 bool IsGridExcluded(const Vector3& p) {
@@ -225,13 +224,7 @@ bool PinGroundPoint(Vector3* out) {
   return true;
 }
 
-uint16_t GridDepthValue(float z, bool hardware) {
-  // The depth buffer's 16-bit values step about 19 yards apart in the ground's depth band: a line is drawn unless
-  // the scenery lies two steps nearer.
-  if (hardware) {
-    const uint16_t v = DepthValueForDistance(z - kDepthSlack, 0);
-    return static_cast<uint16_t>(v > 0x8002 ? v - 2 : v);
-  }
+uint16_t GridDepthValue(float z) {
   return SoftwareDepthValue(z - kDepthSlack, true);
 }
 

@@ -13,11 +13,10 @@
 
 struct playerInfo_s;
 
-// The picture the grid goes into and its depth values (same size). `hardware`: the depth values are the 3D card's
-// (depth bands); else the software path's, whose blocks keep one depth each.
+// The picture the grid goes into and its depth values (same size), the software path's (the hardware path's read
+// back turned into them).
 struct GridPictures {
   Surface16 picture, depth;
-  bool hardware = false;
 };
 
 // Draws the overlay of `mode` (golf/gridmode.h) over the view. `target`: the shot's target (the square grid's
@@ -34,7 +33,7 @@ bool IsOutsideHoleBounds(const Vector3& p);
 // The ground point of the loaded hole's pin; false without a hole.
 bool PinGroundPoint(Vector3* out);
 // The depth value a grid point at camera depth `z` is tested with.
-uint16_t GridDepthValue(float z, bool hardware);
+uint16_t GridDepthValue(float z);
 
 // The paths of the nine trial putts, kept while the same golfer's ball stays where it is. A path is a run of ground
 // points, each path begun by the separator (-1, -1, -1).

@@ -122,6 +122,10 @@ constexpr int kTileFormat = 4, kShadowFormat = 7, kKeyedTileFormat = 3;
 constexpr float kOverlayLift = 0.000018f;
 // Horizon pieces just in front of the far limit, the ground rectangle at it.
 constexpr float kHorizonZ = 0.99999f, kFarZ = 1.0f;
+// The hole lies in the lower half's wide depth band: it gives the depth test thousands of steps where the narrow
+// band gives some fifty, the Direct3D fog curve spans it (near to far in the curve's first half, the far limit
+// taking its last entry) and ground points are read back from it.
+constexpr int kHardwareDepthMode = 3;
 
 SceneRecordBuffer gBuffer;
 HardwareFrameStats* gStats = nullptr;
@@ -712,7 +716,7 @@ void EmitCellQuad(int slot, const VortelVertex v[4]) {
 }
 
 VortelVertex ScreenVertex(const ScreenPointF& f, uint32_t colour, float u, float v) {
-  return VortelVertex{f.x, f.y, DepthFractionForDistance(f.Z, 2), 1.0f / f.Z, colour, 0xFF000000u, u, v};
+  return VortelVertex{f.x, f.y, DepthFractionForDistance(f.Z, kHardwareDepthMode), 1.0f / f.Z, colour, 0xFF000000u, u, v};
 }
 
 // A cell's size on the screen: the larger horizontal extent of its diagonals, the largest vertical extent of its
@@ -990,7 +994,17 @@ void SceneRecordBuffer::Reset() {
 SceneRecordBuffer& HardwareRecordBuffer() { return gBuffer; }
 
 void MarkLiveDepth(std::vector<uint16_t>& depth) {
-  for (uint16_t& d : depth) d |= 0x8000;
+  // One table for the 65,536 values the module can give: each camera depth back as the software picture keeps it.
+  static std::vector<uint16_t> table;
+  if (table.empty()) {
+    table.resize(65536);
+    const DepthBand& band = DepthBands[3];  // the band mode 3 draws in
+    for (size_t v = 0; v < table.size(); ++v) {
+      const float g = static_cast<float>(v) / 65535.0f - band.near;
+      table[v] = static_cast<uint16_t>(SoftwareDepthValue(g > 0.0f ? g * 1000.0f / band.range : 0.0f, true) | 0x8000);
+    }
+  }
+  for (uint16_t& d : depth) d = table[d];
 }
 
 void MakeFogTable(int level, bool direct3D, uint8_t table[64]) {
@@ -1160,7 +1174,7 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
         const uint32_t at = Take(kOverlaySpriteBytes, true);
         if (at == SceneRecordBuffer::kNone) continue;
         OverlaySpriteRecord r{{kRecordOverlaySprite, SceneRecordBuffer::kNone}, x0, y0, x1, y1,
-                              DepthFractionForDistance(f.Z, 2), 1.0f / f.Z, 0xFFFFFFFFu, item.objectType,
+                              DepthFractionForDistance(f.Z, kHardwareDepthMode), 1.0f / f.Z, 0xFFFFFFFFu, item.objectType,
                               alternate ? 1u : 0u, 1.0f, 1.0f, {0, 0}};
         std::memcpy(At(at), &r, sizeof r);
         AppendMain(at);
@@ -1168,7 +1182,7 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
         if (item.objectType == kPinObjectType) {
           view.pinScreenX = static_cast<int32_t>(f.x);
           view.pinScreenY = static_cast<int32_t>(y0);
-          view.pinDepthValue = DepthValueForDistance(f.Z, 3);
+          view.pinDepthValue = DepthValueForDistance(f.Z, kHardwareDepthMode);
           const ObjectType& flag = course.objectTypes[kFlagObjectType];
           // A waving flag animation takes the pin's own flag's place.
           const uint32_t flagAt =
@@ -1195,7 +1209,7 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
     if (!(sprite.depth > 0.0f)) continue;
     const uint32_t at = Take(kSceneSpriteBytes, true);
     if (at == SceneRecordBuffer::kNone) break;
-    const VortelVertex anchor{sprite.x, sprite.y, DepthFractionForDistance(sprite.depth, 2), 1.0f / sprite.depth,
+    const VortelVertex anchor{sprite.x, sprite.y, DepthFractionForDistance(sprite.depth, kHardwareDepthMode), 1.0f / sprite.depth,
                               0xFFFFFFFFu, 0xFF000000u, 0.0f, 0.0f};
     const SceneSpriteRecord r{{kRecordSceneSprite, SceneRecordBuffer::kNone}, sprite.file, sprite.entry, anchor,
                               sprite.scale, sprite.width, sprite.height, sprite.colour,
@@ -1213,7 +1227,7 @@ HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer) {
     vortellive.setstate(10, 2);
     for (const SceneTriangle& t : triangles) {
       if (!(t.depth > 0.0f)) continue;
-      const float z = DepthFractionForDistance(t.depth, 2), q = 1.0f / t.depth;
+      const float z = DepthFractionForDistance(t.depth, kHardwareDepthMode), q = 1.0f / t.depth;
       VortelVertex v[3];
       for (int k = 0; k < 3; ++k) v[k] = VortelVertex{t.x[k], t.y[k], z, q, t.colour[k], 0xFF000000u, 0.0f, 0.0f};
       vortellive.drawtri(&v[0], &v[1], &v[2]);

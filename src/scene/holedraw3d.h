@@ -85,8 +85,8 @@ struct HardwareFrameStats {
 HardwareFrameStats DrawHoleHardware(TGolfView& view, const Vector3* golfer);
 // The textures the hardware draw made belong to the module that is open: forget them when it closes.
 void ForgetHardwareHoleTextures();
-// Depth values read back from the depth buffer marked as the live view's (bit 15), as the depth values the grid
-// is drawn against are.
+// Depth values read back from the depth buffer turned into the software picture's (camera depth / 700, bit 15 for the
+// live view), so the water's reflection and the grid read one scale on both paths.
 void MarkLiveDepth(std::vector<uint16_t>& depth);
 // The render states every hardware display starts with (filtering, dithering, Gouraud shading, depth test, no
 // culling), then the fog table of the "Fog Density" level 0-3.

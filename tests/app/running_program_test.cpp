@@ -414,6 +414,9 @@ TEST_F(RunningProgramTest, TheMenuAndTheRoundReachTheWindowAtTheirSizeOnEitherBa
   } cases[] = {
       {"software", 0, 4, {"/NOINTRO"}, "Render back end: software", true, 1024},
       {"hardware", 1, 1, {"/NOINTRO", "/D3D"}, "Render back end: hardware", false, 800},
+      // "/RES 4" cannot be shown on this screen: the largest size that fits.
+      {"software /RES 4", 0, 1, {"/NOINTRO", "/RES", "4"}, "\"/RES 4\" cannot be shown here: /RES 2 instead", false,
+       1024},
   };
   int n = 0;
   for (const auto& c : cases) {

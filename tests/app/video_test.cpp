@@ -49,6 +49,8 @@ TEST_F(VideoTest, HardwareModeListDecidesUsableResolutions) {
   vortellive = saved;
 }
 
+// The stored resolution and the one "/RES" asks for step down to the largest available; a "/RES" none of whose
+// sizes is available counts as not given.
 TEST_F(VideoTest, StepDownToTheBestAvailableResolution) {
   const struct {
     int8_t start;
@@ -56,19 +58,24 @@ TEST_F(VideoTest, StepDownToTheBestAvailableResolution) {
     std::vector<int32_t> available;
     int8_t expected;
     uint8_t changed;
+    int32_t asked = 0, requested = 0;
   } cases[] = {
       {4, 1, {1, 1, 0, 0, 0}, 1, 1}, {4, 0, {1, 1, 0, 0, 0}, 1, 0}, {2, 1, {1, 1, 1, 0, 0}, 2, 0},
       {3, 1, {0, 0, 0, 0, 0}, 0, 1}, {0, 1, {0, 0, 0, 0, 0}, 0, 0},
+      {1, 1, {1, 1, 1, 1, 0}, 1, 0, 4, 3}, {1, 1, {1, 1, 1, 0, 0}, 1, 0, 2, 2}, {0, 1, {1, 0, 0, 0, 0}, 0, 0, 3, 0},
   };
   for (const auto& c : cases) {
     Display().resolution = c.start;
     Display().resolutionFromRegistry = c.fromRegistry;
     Display().settingsChanged = 0;
+    Flags().requestedResolution = c.asked;
     for (int i = 0; i < 5; ++i) VideoModeAvailable[i] = c.available[i];
     StepDownResolution();
     EXPECT_EQ(Display().resolution, c.expected) << int(c.start);
     EXPECT_EQ(Display().settingsChanged, c.changed) << int(c.start);
+    EXPECT_EQ(Flags().requestedResolution, c.requested) << c.asked;
   }
+  Flags().requestedResolution = 0;
 }
 
 TEST_F(VideoTest, ScreenSizesAndBufferBytes) {
@@ -111,28 +118,62 @@ int RecordGraphics(int32_t width, int32_t height, int32_t depth) {
   return 1;
 }
 
-TEST_F(VideoTest, EachResolutionReachesTheBackEndAsItsOwnMode) {
-  if (!memstarted()) initmem();
-  gModesAsked.clear();
-  gGraphicsWidths.clear();
-  const VortelDriver saved = vortellive;
-  auto* const savedInit = initgraphicsreplacement;
-  vortellive.setvideomode = RecordVideoMode;
-  initgraphicsreplacement = RecordGraphics;
-  Display().hardwareActive = 1;
-  for (int8_t i = 0; i < 5; ++i) {
-    Display().resolution = i;
-    SetScreenRect(1, 0);
-    ModeChanged = 1;
-    EXPECT_EQ(SetVideoMode(0, 0), 0) << kResolutionWidths[i];
-    EXPECT_EQ(graphicsstate, 7) << kResolutionWidths[i];
+// A hardware back end whose mode sets go to `setMode`, the display opened through RecordGraphics; all put back
+// when it goes.
+struct RecordingBackEnd {
+  explicit RecordingBackEnd(VortelSetVideoModeFn setMode) {
+    if (!memstarted()) initmem();
+    gModesAsked.clear();
+    gGraphicsWidths.clear();
+    vortellive.setvideomode = setMode;
+    initgraphicsreplacement = RecordGraphics;
+    Display().hardwareActive = 1;
   }
-  restoregraphics();
-  vortellive = saved;
-  initgraphicsreplacement = savedInit;
-  Display().hardwareActive = 0;
+  ~RecordingBackEnd() {
+    restoregraphics();
+    vortellive = saved;
+    initgraphicsreplacement = savedInit;
+    Display().hardwareActive = 0;
+  }
+  const VortelDriver saved = vortellive;
+  decltype(initgraphicsreplacement) const savedInit = initgraphicsreplacement;
+};
+
+TEST_F(VideoTest, EachResolutionReachesTheBackEndAsItsOwnMode) {
+  {
+    RecordingBackEnd backEnd(RecordVideoMode);
+    for (int8_t i = 0; i < 5; ++i) {
+      Display().resolution = i;
+      SetScreenRect(1, 0);
+      ModeChanged = 1;
+      EXPECT_EQ(SetVideoMode(0, 0), 0) << kResolutionWidths[i];
+      EXPECT_EQ(graphicsstate, 7) << kResolutionWidths[i];
+    }
+  }
   EXPECT_EQ(gModesAsked, (std::vector<int32_t>{1, 2, 13, 14, 15}));
   EXPECT_EQ(gGraphicsWidths, (std::vector<int32_t>{640, 800, 1024, 1280, 1600}));
+}
+
+// A back end that refuses the size "/RES" asked for: the mode steps down to one it takes (before, the request put
+// the refused size back on every try).
+int32_t TakeUpTo800(int32_t mode, int32_t, int32_t) {
+  gModesAsked.push_back(mode);
+  return mode <= 2 ? 1 : 0;
+}
+
+TEST_F(VideoTest, ARefusedRequestedSizeStepsDownToOneTheBackEndTakes) {
+  {
+    RecordingBackEnd backEnd(TakeUpTo800);
+    Flags().requestedResolution = 4;
+    SetScreenRect(1, 0);
+    ModeChanged = 1;
+    EXPECT_EQ(SetVideoMode(0, 0), 0);
+  }
+  EXPECT_EQ(gModesAsked, (std::vector<int32_t>{15, 14, 13, 2}));
+  EXPECT_EQ(gGraphicsWidths, (std::vector<int32_t>{800}));
+  EXPECT_EQ(Display().width, 800);
+  EXPECT_EQ(Flags().requestedResolution, 1);
+  Flags().requestedResolution = 0;
 }
 
 TEST_F(VideoTest, RelaunchStartsAWaitingCopyAndQuits) {

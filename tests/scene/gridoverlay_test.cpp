@@ -108,7 +108,7 @@ class GridSceneTest : public ::testing::Test {
   }
   void Draw(uint32_t mode) {
     const GridPictures pictures{{picture_.pixels.data(), 160, 0, 0, 160, 120},
-                                {picture_.depth.data(), 160, 0, 0, 160, 120}, false};
+                                {picture_.depth.data(), 160, 0, 0, 160, 120}};
     DrawGridOverlay(view_, pictures, mode, pin_, &pin_, false);
   }
   int Changed(int x0 = 0, int x1 = 160) const {

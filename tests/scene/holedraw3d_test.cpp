@@ -492,4 +492,36 @@ TEST_F(HardwareFrameTest, DefaultStatesSendFogOnlyAboveLevelZero) {
   }
 }
 
+
+// The Direct3D fog curve runs near to far over its first half and the module picks an entry by depth: the hole's
+// ground must spread over that half, or every pixel takes the same fog.
+TEST_F(HardwareFrameTest, TheGroundSpreadsOverTheFogCurveSoDistantGroundIsFoggedMore) {
+  ASSERT_TRUE(loaded_);
+  ASSERT_EQ(VORTEL_opendll("recordmodule"), 1);
+  const auto [count, call, control] = Recorder{};
+  const auto depths = ModuleProc<void (*)(float*, float*)>(vortellive.module, "recordmodule_depths");
+  const auto fogTable = ModuleProc<const uint8_t* (*)()>(vortellive.module, "recordmodule_fogtable");
+  ASSERT_TRUE(control && depths && fogTable);
+  const uint8_t kind = gRenderStart.backEndKind;
+  gRenderStart.backEndKind = 4;
+  control("reset", 0);
+  control("setstate", 1);
+  SendDefaultRenderStates(3);
+  TGolfView view;
+  holeview::SetUpView(view, 640, 480, holeview::CameraByName("tee"));
+  DrawHoleHardware(view, &view.focusPoint);
+  gRenderStart.backEndKind = kind;
+  float nearest = 0.0f, farthest = 0.0f;
+  depths(&nearest, &farthest);
+  // The entry of the 64 that a depth reads (the module expands them over its 256 by depth x 255).
+  const auto entry = [](float z) { return static_cast<int>(std::lround(z * 255.0f) * 63 / 255); };
+  EXPECT_GE(entry(nearest), 0);
+  EXPECT_LT(entry(farthest), 32);  // never into the curve's empty middle
+  EXPECT_GE(entry(farthest) - entry(nearest), 8);
+  const uint8_t* table = fogTable();
+  EXPECT_LT(table[entry(nearest)], table[entry(farthest)]);
+  EXPECT_EQ(table[entry(farthest)], 240);  // the far ground as foggy as the sky at the far limit
+  EXPECT_EQ(table[63], 240);
+}
+
 }  // namespace

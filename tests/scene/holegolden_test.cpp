@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -131,7 +132,7 @@ TEST_F(HoleGoldenTest, HoleTwoFromTheThreeCamerasThroughDirect3D) {
       if (fog == 0 && std::string(camera) == "green") {
         // The putting lines over the picture read back, against the depth buffer read back: drawn over the green.
         const std::vector<uint16_t> plain = picture.pixels;
-        holeview::DrawGrid(view, picture, kGridPuttingLines, true);
+        holeview::DrawGrid(view, picture, kGridPuttingLines);
         int32_t changed = 0;
         for (size_t k = 0; k < plain.size(); ++k) changed += plain[k] != picture.pixels[k];
         EXPECT_GT(changed, 1000);
@@ -186,6 +187,41 @@ TEST_F(HoleGoldenTest, WithFogTheSkyIsMirroredBelowTheWaterLine) {
   course.waterReflection = saved;
   course.skyDome = savedDome;
   holeview::CloseDirect3D();
+}
+
+// Fog rising from level 0 to 3 brings the distant ground ever nearer the fog colour, and at the highest level it
+// lies nearer it than the ground at the golfer's feet (without fog the distant ground is the farther from it).
+TEST_F(HoleGoldenTest, FogFadesDistantGroundMoreThanNearGround) {
+  ASSERT_TRUE(loaded_) << error_;
+  // Mean distance of a band of rows from the fog colour (0xD0E0FF), 8 bits a channel.
+  const auto fromFog = [](const holeview::Picture& p, int32_t top, int32_t bottom) {
+    double sum = 0.0;
+    for (int32_t y = top; y < bottom; ++y)
+      for (int32_t x = 0; x < p.width; ++x) {
+        const uint16_t c = p.pixels[static_cast<size_t>(y) * p.width + x];
+        sum += std::abs(((c >> 11) << 3) - 0xD0) + std::abs((((c >> 5) & 63) << 2) - 0xE0) + std::abs(((c & 31) << 3) - 0xFF);
+      }
+    return sum / ((bottom - top) * p.width);
+  };
+  double lastFar = 1e9;
+  for (int fog = 0; fog <= 3; ++fog) {
+    SCOPED_TRACE(fog);
+    std::string error;
+    ASSERT_TRUE(holeview::OpenDirect3D(640, 480, fog, error)) << error;
+    TGolfView view;
+    holeview::SetUpView(view, 640, 480, holeview::CameraByName("tee"));
+    gAdaptive = AdaptiveDetail{};
+    holeview::Picture picture;
+    holeview::DrawDirect3D(view, picture);
+    holeview::CloseDirect3D();
+    const int32_t horizon = view.viewTop + view.centreY;
+    const double far = fromFog(picture, horizon + 2, horizon + 20), nearby = fromFog(picture, 440, 480);
+    EXPECT_LT(far, lastFar - 20.0);
+    lastFar = far;
+    if (fog == 3) {
+      EXPECT_LT(far, nearby * 0.8);
+    }
+  }
 }
 
 // Near the tee more cells want 64-texel tiles than their pool has slots (and the card has memory for): the pool

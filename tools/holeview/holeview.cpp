@@ -120,7 +120,7 @@ int GridModeByName(const std::string& name) {
   return -1;
 }
 
-void DrawGrid(const TGolfView& view, Picture& p, uint32_t mode, bool hardware) {
+void DrawGrid(const TGolfView& view, Picture& p, uint32_t mode) {
   if (p.depth.size() != p.pixels.size()) return;
   static playerInfo_s golfer;
   golfer.SetClub(kPutter);
@@ -131,7 +131,7 @@ void DrawGrid(const TGolfView& view, Picture& p, uint32_t mode, bool hardware) {
   Vector3 pin;
   if (!PinGroundPoint(&pin)) return;
   const GridPictures pictures{{p.pixels.data(), p.width, 0, 0, p.width, p.height},
-                              {p.depth.data(), p.width, 0, 0, p.width, p.height}, hardware};
+                              {p.depth.data(), p.width, 0, 0, p.width, p.height}};
   DrawGridOverlay(view, pictures, mode, pin, &pin, false);
 }
 

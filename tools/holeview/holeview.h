@@ -16,7 +16,7 @@ namespace holeview {
 struct Picture {
   int32_t width = 0, height = 0;
   std::vector<uint16_t> pixels;  // 5-6-5
-  std::vector<uint16_t> depth;       // the depth values (software: water marked; hardware: the depth buffer's)
+  std::vector<uint16_t> depth;       // the depth values (water marked; hardware: the depth buffer's, in the same scale)
   std::vector<uint16_t> background;  // software: the picture after the water's reflection, before its animation
 };
 
@@ -37,9 +37,9 @@ bool WriteTga(const Picture& picture, const std::string& path);
 
 // Grid by name: "square", "circle", "lines", "gradient" (0 for "off", -1 for others).
 int GridModeByName(const std::string& name);
-// The grid of `mode` over a picture (`hardware`: drawn through the module, its depth the depth buffer's), for a
-// golfer whose ball lies at the view's focus and holds the putter, the shot aimed at the pin.
-void DrawGrid(const TGolfView& view, Picture& picture, uint32_t mode, bool hardware = false);
+// The grid of `mode` over a picture, for a golfer whose ball lies at the view's focus and holds the putter, the shot
+// aimed at the pin.
+void DrawGrid(const TGolfView& view, Picture& picture, uint32_t mode);
 
 // The hardware path: the Direct3D module opened at a display of width x height (640 x 480 or 800 x 600), the view
 // drawn through it and read back; false with the reason when the module cannot be opened. `fogLevel`: the "Fog

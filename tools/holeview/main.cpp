@@ -193,7 +193,7 @@ int main(int argc, char** argv) {
       return;
     }
     const HardwareFrameStats h = holeview::DrawDirect3D(view, picture);
-    holeview::DrawGrid(view, picture, static_cast<uint32_t>(grid), true);
+    holeview::DrawGrid(view, picture, static_cast<uint32_t>(grid));
     stats.quads = h.batchedQuads + h.loneQuads + h.tiles;
     stats.objects = h.sprites;
     stats.skipped = h.skipped;

@@ -1,6 +1,7 @@
 // A render module for tests: every entry point records its call and arguments. Tests read the record and
 // steer the module through the extra exports at the end (report another version, refuse a call, call one of
 // the library services it was handed).
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -27,6 +28,10 @@ struct About {
 } about{0x44334435, 128, kVortelVersion, {}};
 
 std::vector<uint16_t> frame;
+// The depths of the vertices drawn in quad meshes, and the last fog table handed over.
+float nearestZ = 2.0f, farthestZ = -1.0f;
+uint8_t fogTable[64]{};
+void seen(const VortelVertex& v) { nearestZ = std::min(nearestZ, v.z), farthestZ = std::max(farthestZ, v.z); }
 VortelLock lock{};
 int32_t width = 640, height = 480;
 
@@ -75,6 +80,7 @@ EXPORT int32_t VORTEL_clip(int32_t x, int32_t y, int32_t w, int32_t h) { record(
 EXPORT intptr_t VORTEL_setstate(int32_t state, intptr_t value) {
   record("setstate", {state, value});
   if (state == 19) services = reinterpret_cast<const VortelServices*>(value);
+  if (state == 105 && value) std::memcpy(fogTable, reinterpret_cast<const void*>(value), sizeof fogTable);
   return setstateResult;
 }
 EXPORT int32_t VORTEL_settexture(intptr_t t) { record("settexture", {t}); return 1; }
@@ -89,7 +95,11 @@ EXPORT int32_t VORTEL_unlockwindow(VortelLock* l) { record("unlockwindow", {l ==
 EXPORT int32_t VORTEL_readrect(int32_t x, int32_t y, int32_t w, int32_t h, void*) { record("readrect", {x, y, w, h}); return 1; }
 EXPORT int32_t VORTEL_writerect(int32_t x, int32_t y, int32_t w, int32_t h, void*) { record("writerect", {x, y, w, h}); return 1; }
 EXPORT int32_t VORTEL_drawquad(const VortelVertex*, const VortelVertex*, const VortelVertex*, const VortelVertex*) { record("drawquad"); return 1; }
-EXPORT int32_t VORTEL_drawquadmesh(int32_t n, const VortelVertex*, const uint32_t*) { record("drawquadmesh", {n}); return 1; }
+EXPORT int32_t VORTEL_drawquadmesh(int32_t n, const VortelVertex* v, const uint32_t* index) {
+  for (int32_t i = 0; i < 4 * n; ++i) seen(v[index[i]]);
+  record("drawquadmesh", {n});
+  return 1;
+}
 EXPORT int32_t VORTEL_drawtri(const VortelVertex*, const VortelVertex*, const VortelVertex*) { record("drawtri"); return 1; }
 #ifndef RECORDMODULE_PARTIAL
 EXPORT int32_t VORTEL_drawtrimesh(int32_t n, const VortelVertex*, const uint32_t*) { record("drawtrimesh", {n}); return 1; }
@@ -118,6 +128,8 @@ EXPORT void recordmodule_control(const char* what, intptr_t value) {
     version = kVortelVersion;
     noabout = false;
     setstateResult = 0;
+    nearestZ = 2.0f, farthestZ = -1.0f;
+    std::memset(fogTable, 0, sizeof fogTable);
   } else if (w == "setstate") {
     setstateResult = value;
   } else if (w == "version") {
@@ -131,6 +143,10 @@ EXPORT void recordmodule_control(const char* what, intptr_t value) {
       refused.erase(w.substr(7));
   }
 }
+// The nearest and farthest vertex depth of the quad meshes drawn since the last reset (2 and -1 when none was).
+EXPORT void recordmodule_depths(float* nearest, float* farthest) { *nearest = nearestZ, *farthest = farthestZ; }
+// The last fog table handed over through setstate 105 (all 0 after a reset).
+EXPORT const uint8_t* recordmodule_fogtable() { return fogTable; }
 // Calls one of the library's services as the module would; -1 when none were handed over.
 EXPORT intptr_t recordmodule_service(int slot, intptr_t a, intptr_t b) {
   if (!services) return -1;

@@ -43,7 +43,12 @@ class Scene : public SceneProvider {
   void FreeBreakLineBuffer() override { ::FreeBreakLineBuffer(); }
   bool TextureCacheActive() override { return ::TextureCacheActive(); }
   void ResetTextureCache() override { ::ResetTextureCache(); }
-  bool DrawGolfView() override { return !holeReleased_ && DrawMainGolfView(); }
+  bool DrawGolfView() override {
+    if (holeReleased_) return false;
+    // The flying camera's frames are the screen's; the golfer's view drawn between them would flicker through.
+    if (gRenderStart.hardwareActive && FullScreenCameraOwnsScreen()) return true;
+    return DrawMainGolfView();
+  }
   Image16 GolfViewImage() override { return ::GolfViewImage(); }
   Image16 GolfViewOverlay() override { return ::GolfViewOverlay(); }
   void PrepareHole(uint32_t /*seed*/) override {

@@ -167,6 +167,10 @@ void ChooseCameraForShot() {
   else if (FindBallCamTarget(nullptr)) ChooseKindsForShot(kPipStaticCam, 0);
 }
 
+bool FullScreenCameraOwnsScreen() {
+  return ActiveMovingCamera == &gFull && gFull.running && !gFull.finished && gFull.framesDrawn > 0;
+}
+
 FrameStats& CameraFrameStats() { return gStats; }
 
 namespace {

@@ -50,6 +50,8 @@ bool KindAvailable(int kind, int flag);
 void ChooseKindsForShot(int kind, int flag);
 // The game's choice at the start of a shot from the local golfer's view options.
 void ChooseCameraForShot();
+// True while the full-screen camera flies and has drawn a frame: the screen is its, not the golfer's view.
+bool FullScreenCameraOwnsScreen();
 
 struct FrameStats {
   uint32_t startTime = 0, lastTime = 0, frameCount = 0;

@@ -59,6 +59,7 @@
 #include "roundui/targeting.h"
 #include "roundui/uitext.h"
 #include "roundui/windind.h"
+#include "platformlib/gfx/vortel.h"
 #include "scene/ballanim.h"
 #include "scene/blimpcam.h"
 #include "scene/golferanim.h"
@@ -724,6 +725,24 @@ std::string PlaySetUpHole(const std::string& demo, const std::string& registry) 
 // picture-in-picture camera, while the ball flies the inset in its white frame shows the camera's picture over the
 // view; a full-screen camera (on the hardware back end) carries the whole view. The camera moves with the shot.
 // ROUNDUI_CAMERA_FRAMES=DIR keeps the shown frames of the flight there (cam<n>.ppm), to be looked at.
+// Pages shown while the full-screen camera flies, and how many of them showed the golfer's own view instead of
+// the camera's: the page's view is the main view as it stands when the page is flipped.
+struct FlightPages {
+  int shown = 0, golfers = 0;
+};
+FlightPages gFlightPages;
+VortelInfoFn gModuleFlip = nullptr;
+intptr_t CountFlightPage() {
+  const TMountedMovingCamera& camera = FullMovingCamera();
+  if (ActiveMovingCamera == &camera && camera.running && !camera.finished && camera.framesDrawn > 0) {
+    ++gFlightPages.shown;
+    const TGolfView& v = camera.camView;
+    if (MainView.cameraX != v.cameraX || MainView.cameraZ != v.cameraZ || MainView.heading != v.heading)
+      ++gFlightPages.golfers;
+  }
+  return gModuleFlip ? gModuleFlip() : 0;
+}
+
 std::string DriveWithCamera(const std::string& demo, const std::string& registry, uint32_t cameraChoice,
                             bool hardware) {
   std::ostringstream log;
@@ -759,6 +778,10 @@ std::string DriveWithCamera(const std::string& demo, const std::string& registry
     AdaPlays();
     TPlayer* p = CurrentGame()->players->GetPlayer(0);
     p->viewChoices = (p->viewChoices & ~(0xFF000u | kViewOverheadBit)) | cameraChoice;
+    if (hardware && vortellive.pageflip && vortellive.pageflip != CountFlightPage) {
+      gModuleFlip = vortellive.pageflip;
+      vortellive.pageflip = CountFlightPage;
+    }
     wt::StartInputScript(ThreeClicks(1350, 2200), 1);
     Svc().round->OnKeyPress(' ');
     wt::StopInputScript();
@@ -792,8 +815,14 @@ std::string DriveWithCamera(const std::string& demo, const std::string& registry
     }
   }
   log << "camera " << CameraKindName(kind) << " steps " << drawn << " moved " << static_cast<int>(moved) << " frames "
-      << frames.size() << " with inset " << withInset << " overhead marker " << marker << "\n";
+      << frames.size() << " with inset " << withInset << " overhead marker " << marker << " flight pages " << gFlightPages.shown
+      << " golfer's " << gFlightPages.golfers << "\n";
   EXPECT_GT(drawn, 10);
+  if (hardware) {
+    // The camera owns the screen for its flight: no page between its frames shows the golfer's view.
+    EXPECT_GT(gFlightPages.shown, 10);
+    EXPECT_EQ(gFlightPages.golfers, 0) << "of " << gFlightPages.shown << " pages during the flight";
+  }
   if (inset) {
     EXPECT_GT(withInset, 5);
   }

@@ -373,6 +373,17 @@ void StartBallCart(TGolfView* view, const CartBallSource& source, bool replay) {
   if (std::find(inset.begin(), inset.end(), &c) == inset.end()) inset.push_back(&c);
 }
 
+void ShowBallCartNow(TGolfView* view) {
+  if (!gCart.cart) return;
+  TBallCartAnimation& c = *gCart.cart;
+  if (c.view != view) c.ChangeView(c.view, view);
+  c.hidden = 0;
+  // A picture still on the screen is taken away first, else the movie leaves it be.
+  if (c.drawn) c.Erase();
+  int finished = 0;
+  c.Update(&finished, timeGetTime());
+}
+
 int BallCartExists() { return gCart.cart ? 1 : 0; }
 int BallCartActive() { return gCart.cart && gCart.running ? 1 : 0; }
 void StopBallCart() { gCart.running = 0; }

@@ -79,6 +79,8 @@ void PlaceBallCart(TGolfView* view);
 // in the camera insets. A shot as it is played keeps the cart's state as it begins; its replay puts the cart back
 // as it was then, its hits too, so that a replay shows the same cart and counts nothing twice.
 void StartBallCart(TGolfView* view, const CartBallSource& source, bool replay);
+// Draws the cart in `view` at once, one step on from where it was: the still picture between shots shows it.
+void ShowBallCartNow(TGolfView* view);
 int BallCartExists();
 int BallCartActive();
 void StopBallCart();

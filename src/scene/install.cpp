@@ -43,7 +43,15 @@ class Scene : public SceneProvider {
   void FreeBreakLineBuffer() override { ::FreeBreakLineBuffer(); }
   bool TextureCacheActive() override { return ::TextureCacheActive(); }
   void ResetTextureCache() override { ::ResetTextureCache(); }
-  bool DrawGolfView() override { return !holeReleased_ && DrawMainGolfView(); }
+  bool DrawGolfView() override {
+    if (holeReleased_ || !DrawMainGolfView()) return false;
+    // Between shots no animation runs, and the range's cart would be missing from the picture.
+    if (!AnyAnimationRunning() && BallCartExists()) {
+      UpdateAnimationSurfaces();
+      ShowBallCartNow(&MainView);
+    }
+    return true;
+  }
   Image16 GolfViewImage() override { return ::GolfViewImage(); }
   Image16 GolfViewOverlay() override { return ::GolfViewOverlay(); }
   void PrepareHole(uint32_t /*seed*/) override {

@@ -1,6 +1,7 @@
 // The driving range's ball cart on the demo installation's range: it drives along the range's middle line and turns
 // at its ends; a ball on it counts once in ten seconds of the clock, each hit with its sounds, the third blowing it
 // up until its explosion has played; a range without both of its movies has no cart.
+// Between shots the cart is drawn on the still picture; its sounds follow the sound settings.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -60,6 +61,7 @@ class BallCartTest : public ::testing::Test {
   void TearDown() override {
     FreeBallCart();
     RemoveAllAnimations();
+    AnimSurfaces() = AnimationSurfaces{};
     Svc().sound = previous_;
     SoundSettings() = savedSettings_;
     Facts().gameDiscFolder = nullptr;
@@ -265,6 +267,31 @@ TEST_F(BallCartTest, AnInstallationWithoutTheCartMoviesTakesThemFromTheGameDisc)
   for (const char* name : {"rbalcart.fsh", "lbalcart.fsh"})
     fs::rename(range / (std::string(name) + ".aside"), range / name);
   fs::remove_all(fs::path(folder_) / "DISC");
+}
+
+TEST_F(BallCartTest, BetweenShotsTheCartIsDrawnAtOnceAndDrivesOnFromRedrawToRedraw) {
+  ASSERT_TRUE(LoadBallCart("\\DATA"));
+  ShowBallCartNow(&view_);  // nothing placed yet: nothing to show
+  EXPECT_EQ(BallCartExists(), 0);
+  PlaceBallCart(&view_);
+  TBallCartAnimation& cart = *BallCart();
+  // The still picture of the hole: plain ground, far away everywhere.
+  std::vector<uint16_t> screen(640 * 480, 0x1234), background(screen), depth(screen.size(), 0xFFFF);
+  AnimSurfaces() = AnimationSurfaces{{screen.data(), 640, 480, 640}, {background.data(), 640, 480, 640}, depth.data()};
+  cart.hidden = 1;
+  cart.world.x = 0.0f;  // before the golfer
+  ASSERT_EQ(cart.drawn, 0);
+  const float placed = cart.world.x;
+  ShowBallCartNow(&view_);
+  EXPECT_EQ(cart.hidden, 0);
+  EXPECT_EQ(cart.drawn, 1);
+  EXPECT_GT(cart.screenRect.right, cart.screenRect.left);
+  EXPECT_NE(screen, background);
+  winapi::testing::AdvanceClock(1000);
+  ShowBallCartNow(&view_);
+  EXPECT_EQ(cart.drawn, 1);
+  EXPECT_NE(cart.world.x, placed);
+  EXPECT_EQ(AnyAnimationRunning(), 0);  // shown, not listed
 }
 
 TEST_F(BallCartTest, ARangeWithoutBothMoviesHasNoCart) {

@@ -129,6 +129,11 @@ int RunStartupSequence() {
   if (status) ShowErrorText("Files missing, please reinstall!", true);
   Facts().fontFolder = f.fonts.directory;
   Facts().dataFolder = f.data.directory;
+  Facts().gameDiscFolder = [](PathRecord* root) {
+    if (!LocateGameCd()) return false;
+    *root = Folders().discRoot;
+    return true;
+  };
 
   if (status == 0) status = Svc().catalogue->CreateCourseList();
   if (status == 0) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "course/preferences.h"
 #include "course/terrain.h"
 #include "framework/core/paths.h"
 #include "framework/core/registry.h"
@@ -15,13 +16,12 @@
 #include "scene/golfdraw.h"
 #include "scene/random.h"
 
-bool BallCartSounds = true;
-
 namespace {
 
 enum CartSound { kCart1, kCart2, kCart3, kCartHit, kCartExplode };
 const char* const kCartSounds[] = {"cart1", "cart2", "cart3", "carthit", "cartexpl"};
 constexpr int kCartVolume = 127;
+constexpr uint8_t kSoundEffectsBit = 0x01;
 
 // The cart as a shot's animations began.
 struct CartState {
@@ -67,7 +67,7 @@ void RestoreCartState(TBallCartAnimation& c) {
 }
 
 void PlayCartSound(CartSound s) {
-  if (BallCartSounds && Svc().sound) Svc().sound->PlayEffect(kCartSounds[s], kCartVolume);
+  if ((SoundSettings() & kSoundEffectsBit) && Svc().sound) Svc().sound->PlayEffect(kCartSounds[s], kCartVolume);
 }
 
 // Grid column and row of the cell under a world point (rounded to the nearest cell).
@@ -304,6 +304,11 @@ bool LoadBallCart(const char* dataFolder) {
   PathSetDirectory(&folder, dataFolder && *dataFolder ? dataFolder : "\\DATA");
   PathAppend(&folder, "COURSES");
   PathAppend(&folder, "RANGE");
+  // An installation without the range's movies plays them from the game disc.
+  PathRecord disc{};
+  if (!FileExists(&folder, "rbalcart.fsh") && Facts().gameDiscFolder && Facts().gameDiscFolder(&disc) &&
+      PathAppend(&disc, "DATA") == 0 && PathAppend(&disc, "COURSES") == 0 && PathAppend(&disc, "RANGE") == 0)
+    folder = disc;
   const bool right = gCart.right.Open(&folder, nullptr, "rbalcart.fsh") == 0;
   const bool left = right && gCart.left.Open(&folder, nullptr, "lbalcart.fsh") == 0;
   if (!left) {
@@ -349,13 +354,34 @@ void StartBallCart(TGolfView* view, const CartBallSource& source, bool replay) {
   if (!gCart.cart) return;
   gCart.source = source;
   TBallCartAnimation& c = *gCart.cart;
-  if (replay && gCart.saved.valid) RestoreCartState(c);
-  else SaveCartState(c);
+  if (replay && gCart.saved.valid) {
+    const bool wasRunning = gCart.running != 0;
+    RestoreCartState(c);
+    // A cart that has blown up before comes back whole (the reset below ends an explosion), one hit short of
+    // going up again.
+    if (wasRunning) {
+      gCart.hits = 2;
+      gCart.running = 1;
+    }
+  } else {
+    SaveCartState(c);
+  }
   if (c.view != view) c.ChangeView(c.view, view);
   c.Reset();
   AddAnimation(2, &c, 0, 0, 0);
   auto& inset = InsetFigures();
   if (std::find(inset.begin(), inset.end(), &c) == inset.end()) inset.push_back(&c);
+}
+
+void ShowBallCartNow(TGolfView* view) {
+  if (!gCart.cart) return;
+  TBallCartAnimation& c = *gCart.cart;
+  if (c.view != view) c.ChangeView(c.view, view);
+  c.hidden = 0;
+  // A picture still on the screen is taken away first, else the movie leaves it be.
+  if (c.drawn) c.Erase();
+  int finished = 0;
+  c.Update(&finished, timeGetTime());
 }
 
 int BallCartExists() { return gCart.cart ? 1 : 0; }

@@ -68,8 +68,9 @@ class TBallCartAnimation : public TMovingMovieAnimation {
   bool Exploding() const { return frameCount > loopLength; }
 };
 
-// The operations the game and the round use. The movies come from DATA\COURSES\RANGE below `dataFolder`.
-// False (noted once in the log) unless both facings loaded.
+// The operations the game and the round use. The movies come from DATA\COURSES\RANGE below `dataFolder`, or
+// below the game disc's folder when the installed one lacks them. False (noted once in the log) unless both facings
+// loaded. The cart's sounds play only while the sound settings' effects bit (0x01) is on.
 bool LoadBallCart(const char* dataFolder);
 void FreeBallCart();
 // Sets the cart driving from a fresh route in `view` (nothing unless loaded).
@@ -78,11 +79,11 @@ void PlaceBallCart(TGolfView* view);
 // in the camera insets. A shot as it is played keeps the cart's state as it begins; its replay puts the cart back
 // as it was then, its hits too, so that a replay shows the same cart and counts nothing twice.
 void StartBallCart(TGolfView* view, const CartBallSource& source, bool replay);
+// Draws the cart in `view` at once, one step on from where it was: the still picture between shots shows it.
+void ShowBallCartNow(TGolfView* view);
 int BallCartExists();
 int BallCartActive();
 void StopBallCart();
 TBallCartAnimation* BallCart();
 // Hits counted so far (0-3) and whether a hit was counted yet this load.
 int BallCartHits();
-// The effect sounds play only with this on (the game's sound option).
-extern bool BallCartSounds;

@@ -47,7 +47,13 @@ class Scene : public SceneProvider {
     if (holeReleased_) return false;
     // The flying camera's frames are the screen's; the golfer's view drawn between them would flicker through.
     if (gRenderStart.hardwareActive && FullScreenCameraOwnsScreen()) return true;
-    return DrawMainGolfView();
+    if (!DrawMainGolfView()) return false;
+    // Between shots no animation runs, and the range's cart would be missing from the picture.
+    if (!AnyAnimationRunning() && BallCartExists()) {
+      UpdateAnimationSurfaces();
+      ShowBallCartNow(&MainView);
+    }
+    return true;
   }
   Image16 GolfViewImage() override { return ::GolfViewImage(); }
   Image16 GolfViewOverlay() override { return ::GolfViewOverlay(); }

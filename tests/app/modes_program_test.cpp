@@ -29,6 +29,7 @@
 #include "roundui/leaderboard.h"
 #include "roundui/roundturn.h"
 #include "roundui/statusdlg.h"
+#include "scene/animlist.h"
 #include "scene/ballcart.h"
 #include "support/childprocess.h"
 #include "support/golden.h"
@@ -356,7 +357,8 @@ TEST_F(ModesProgramTest, AComputerOnlyTournamentIsPlayedOutByTheFieldAfterItsSec
 }
 
 // The driving range from Tee off and its menu's range: the range's ball cart comes with its hole and drives across
-// it while the computer golfers hit their balls; closing the window ends the program cleanly.
+// it while the computer golfers hit their balls, and stands in the picture between their shots; closing the window
+// ends the program cleanly.
 TEST_F(ModesProgramTest, TheDrivingRangesBallCartDrivesWhileTheGolfersHitBalls) {
   RunInChildProcess(
       [] {
@@ -374,28 +376,35 @@ TEST_F(ModesProgramTest, TheDrivingRangesBallCartDrivesWhileTheGolfersHitBalls) 
           std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         ASSERT_TRUE(*chosen) << "no range menu";
-        // Where the cart stands, asked on the program's thread (NaN while there is none).
-        const auto cartAt = [] {
+        // Where the cart stands, asked on the program's thread (NaN while there is none); and whether, before any
+        // shot's animations listed it, the still picture had already shown it (a step driven).
+        auto shownStill = std::make_shared<bool>(false);
+        auto listedOnce = std::make_shared<bool>(false);
+        const auto cartAt = [shownStill, listedOnce] {
           auto x = std::make_shared<float>(std::nanf(""));
-          OnProgram([x] {
+          OnProgram([x, shownStill, listedOnce] {
             auto* range = dynamic_cast<TDrivingRangeGame*>(CurrentGame());
-            if (range && range->facility == 0 && BallCartExists()) *x = BallCart()->world.x;
+            if (!range || range->facility != 0 || !BallCartExists()) return;
+            *x = BallCart()->world.x;
+            for (const auto& e : AnimationList().entries) *listedOnce = *listedOnce || e.animation == BallCart();
+            if (!*listedOnce && BallCart()->lastStepTime != 0) *shownStill = true;
           });
           return *x;
         };
         float first = std::nanf("");
-        for (int waited = 0; waited < kHoleLimitMs && std::isnan(first); waited += 200) {
+        for (int waited = 0; waited < kHoleLimitMs && std::isnan(first); waited += 50) {
           first = cartAt();
-          std::this_thread::sleep_for(std::chrono::milliseconds(200));
+          std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         ASSERT_FALSE(std::isnan(first)) << "no ball cart on the range";
         bool moved = false;
-        for (int waited = 0; waited < kHoleLimitMs && !moved; waited += 200) {
+        for (int waited = 0; waited < kHoleLimitMs && !moved; waited += 100) {
           const float x = cartAt();
           moved = !std::isnan(x) && x != first;
-          std::this_thread::sleep_for(std::chrono::milliseconds(200));
+          std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         EXPECT_TRUE(moved) << "the cart stood still at " << first;
+        EXPECT_TRUE(*shownStill) << "the cart was missing from the picture before the first shot";
         EXPECT_EQ(program.Close(), 0);
       },
       900000);

@@ -1,6 +1,7 @@
 // The driving range's ball cart on the demo installation's range: it drives along the range's middle line and turns
 // at its ends; a ball on it counts once in ten seconds of the clock, each hit with its sounds, the third blowing it
 // up until its explosion has played; a range without both of its movies has no cart.
+// Between shots the cart is drawn on the still picture; its sounds follow the sound settings.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "course/preferences.h"
 #include "course/terrain.h"
 #include "framework/core/services.h"
 #include "golf/player.h"
@@ -50,6 +52,8 @@ class BallCartTest : public ::testing::Test {
     previous_ = Svc().sound;
     Svc().sound = &heard_;
     Facts().appActive = 1;
+    savedSettings_ = SoundSettings();
+    SoundSettings() = 0x1F;
     holeview::SetUpView(view_, 640, 480, 0);
     BallStateReset(&ball_.ball);
     ball_.ball.position = Vector3{0.0f, -500.0f, 0.0f};  // far from the cart's line
@@ -57,7 +61,10 @@ class BallCartTest : public ::testing::Test {
   void TearDown() override {
     FreeBallCart();
     RemoveAllAnimations();
+    AnimSurfaces() = AnimationSurfaces{};
     Svc().sound = previous_;
+    SoundSettings() = savedSettings_;
+    Facts().gameDiscFolder = nullptr;
     winapi::testing::UseVirtualClock(false);
   }
 
@@ -67,6 +74,12 @@ class BallCartTest : public ::testing::Test {
     PlaceBallCart(&view_);
     StartBallCart(&view_, CartBallSource{&ball_, &golfer_}, false);
     return *BallCart();
+  }
+  // A ball dropped onto the cart, then taken away.
+  void Strike(TBallCartAnimation& cart) {
+    ball_.ball.position = Vector3{cart.world.x, cart.world.y, cart.world.z + 1.0f};
+    Step(cart, 40);
+    ball_.ball.position = Vector3{0.0f, -500.0f, 0.0f};
   }
   // One pass of the cart `ms` of the clock on.
   void Step(TBallCartAnimation& cart, uint32_t ms) {
@@ -84,6 +97,7 @@ class BallCartTest : public ::testing::Test {
   TBallAnimation ball_;
   TPlayer golfer_;
   uint32_t now_ = 1000;
+  uint8_t savedSettings_ = 0;
 };
 
 TEST_F(BallCartTest, DrivesAlongTheMiddleOfTheRangeAndTurnsAtItsEnds) {
@@ -166,12 +180,7 @@ TEST_F(BallCartTest, ABallOnTheCartCountsOnceInTenSecondsAndTheThirdHitBlowsItUp
 TEST_F(BallCartTest, AReplayShowsTheCartAsItsShotBeganAndCountsItsHitOnce) {
   TBallCartAnimation& cart = Cart();
   const float began = cart.world.x;
-  const auto strike = [&] {
-    ball_.ball.position = Vector3{cart.world.x, cart.world.y, cart.world.z + 1.0f};
-    Step(cart, 40);
-    ball_.ball.position = Vector3{0.0f, -500.0f, 0.0f};
-  };
-  strike();
+  Strike(cart);
   ASSERT_EQ(BallCartHits(), 1);
   for (int i = 0; i < 20; ++i) Step(cart, 125);
   winapi::testing::AdvanceClock(20000);
@@ -179,7 +188,7 @@ TEST_F(BallCartTest, AReplayShowsTheCartAsItsShotBeganAndCountsItsHitOnce) {
   StartBallCart(&view_, CartBallSource{&ball_, &golfer_}, true);
   EXPECT_EQ(cart.world.x, began);
   EXPECT_EQ(BallCartHits(), 0);
-  strike();
+  Strike(cart);
   EXPECT_EQ(BallCartHits(), 1);
   // The next shot as played: the cart drives on from where it is, its hits kept.
   for (int i = 0; i < 4; ++i) Step(cart, 125);
@@ -187,6 +196,102 @@ TEST_F(BallCartTest, AReplayShowsTheCartAsItsShotBeganAndCountsItsHitOnce) {
   StartBallCart(&view_, CartBallSource{&ball_, &golfer_}, false);
   EXPECT_EQ(cart.world.x, now);
   EXPECT_EQ(BallCartHits(), 1);
+}
+
+TEST_F(BallCartTest, TheCartIsHeardOnlyWithTheSoundEffectsBitOn) {
+  const struct {
+    uint8_t settings;
+    std::vector<std::string> sounds;
+  } cases[] = {
+      {0x1F, {"carthit", "cart1"}},
+      {0x01, {"carthit", "cart1"}},
+      {0x1E, {}},  // menu sound and commentary on, effects off
+      {0x00, {}},
+  };
+  for (const auto& c : cases) {
+    TBallCartAnimation& cart = Cart();
+    SoundSettings() = c.settings;
+    heard_.names.clear();
+    Strike(cart);
+    EXPECT_EQ(BallCartHits(), 1) << int(c.settings);  // heard or not, the hit counts
+    EXPECT_EQ(heard_.names, c.sounds) << int(c.settings);
+    FreeBallCart();
+  }
+}
+
+TEST_F(BallCartTest, AReplayOfACartThatHasBlownUpBringsItBackOneHitFromGoingUpAgain) {
+  TBallCartAnimation& cart = Cart();
+  const auto blowUp = [&] {
+    for (int i = 0; i < 3; ++i) {
+      Strike(cart);
+      winapi::testing::AdvanceClock(TBallCartAnimation::kHitQuiet);
+    }
+    ASSERT_TRUE(cart.Exploding());
+  };
+  blowUp();
+  for (int i = 0; i < 100 && cart.Exploding(); ++i) Step(cart, 125);
+  ASSERT_EQ(BallCartActive(), 1);
+  // The next shot blows it up again; its replay shows it whole, two hits on it.
+  StartBallCart(&view_, CartBallSource{&ball_, &golfer_}, false);
+  blowUp();
+  StartBallCart(&view_, CartBallSource{&ball_, &golfer_}, true);
+  EXPECT_FALSE(cart.Exploding());
+  EXPECT_EQ(cart.frameCount, cart.loopLength);
+  EXPECT_EQ(BallCartHits(), 2);
+  EXPECT_EQ(BallCartActive(), 1);
+  winapi::testing::AdvanceClock(TBallCartAnimation::kHitQuiet);
+  Strike(cart);
+  EXPECT_TRUE(cart.Exploding());
+}
+
+TEST_F(BallCartTest, AnInstallationWithoutTheCartMoviesTakesThemFromTheGameDisc) {
+  const fs::path range = fs::path(folder_) / "DATA" / "COURSES" / "RANGE";
+  const fs::path discRange = fs::path(folder_) / "DISC" / "DATA" / "COURSES" / "RANGE";
+  fs::create_directories(discRange);
+  for (const char* name : {"rbalcart.fsh", "lbalcart.fsh"}) {
+    fs::copy_file(range / name, discRange / name, fs::copy_options::overwrite_existing);
+    fs::rename(range / name, range / (std::string(name) + ".aside"));
+  }
+  const struct {
+    bool discIn;
+    bool cart;
+  } cases[] = {{true, true}, {false, false}};
+  for (const auto& c : cases) {
+    Facts().gameDiscFolder = c.discIn ? +[](PathRecord* root) { return PathSetDirectory(root, "\\DISC") == 0; }
+                                      : +[](PathRecord*) { return false; };
+    EXPECT_EQ(LoadBallCart("\\DATA"), c.cart) << c.discIn;
+    PlaceBallCart(&view_);
+    EXPECT_EQ(BallCartExists(), c.cart ? 1 : 0) << c.discIn;
+    FreeBallCart();
+  }
+  for (const char* name : {"rbalcart.fsh", "lbalcart.fsh"})
+    fs::rename(range / (std::string(name) + ".aside"), range / name);
+  fs::remove_all(fs::path(folder_) / "DISC");
+}
+
+TEST_F(BallCartTest, BetweenShotsTheCartIsDrawnAtOnceAndDrivesOnFromRedrawToRedraw) {
+  ASSERT_TRUE(LoadBallCart("\\DATA"));
+  ShowBallCartNow(&view_);  // nothing placed yet: nothing to show
+  EXPECT_EQ(BallCartExists(), 0);
+  PlaceBallCart(&view_);
+  TBallCartAnimation& cart = *BallCart();
+  // The still picture of the hole: plain ground, far away everywhere.
+  std::vector<uint16_t> screen(640 * 480, 0x1234), background(screen), depth(screen.size(), 0xFFFF);
+  AnimSurfaces() = AnimationSurfaces{{screen.data(), 640, 480, 640}, {background.data(), 640, 480, 640}, depth.data()};
+  cart.hidden = 1;
+  cart.world.x = 0.0f;  // before the golfer
+  ASSERT_EQ(cart.drawn, 0);
+  const float placed = cart.world.x;
+  ShowBallCartNow(&view_);
+  EXPECT_EQ(cart.hidden, 0);
+  EXPECT_EQ(cart.drawn, 1);
+  EXPECT_GT(cart.screenRect.right, cart.screenRect.left);
+  EXPECT_NE(screen, background);
+  winapi::testing::AdvanceClock(1000);
+  ShowBallCartNow(&view_);
+  EXPECT_EQ(cart.drawn, 1);
+  EXPECT_NE(cart.world.x, placed);
+  EXPECT_EQ(AnyAnimationRunning(), 0);  // shown, not listed
 }
 
 TEST_F(BallCartTest, ARangeWithoutBothMoviesHasNoCart) {

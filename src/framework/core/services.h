@@ -441,5 +441,7 @@ struct SharedFacts {
   const char* fontFolder = "";  // where the standard and help fonts are read from
   const char* dataFolder = "";  // the installation's DATA folder (the scene's animation files)
   const char* gameServer = "";  // the online lobby server's host ("/GS"; "" the service's own)
+  // The game disc's root folder when the disc is in a drive (null: never a disc).
+  bool (*gameDiscFolder)(PathRecord* root) = nullptr;
 };
 SharedFacts& Facts();

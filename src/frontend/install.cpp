@@ -1,5 +1,6 @@
 #include "frontend/install.h"
 
+#include "app/gameapp.h"
 #include "framework/core/services.h"
 #include "frontend/frontend.h"
 #include "frontend/highlights.h"
@@ -48,6 +49,11 @@ class FrontEnd : public FrontEndProvider {
   int ShowTimedNotice(const std::string& text, uint32_t timeoutMs) override {
     if (DialogsSuppressed()) return 1;
     return ::ShowMessageDialog(text.c_str(), 1, 1, nullptr, timeoutMs, nullptr);
+  }
+  void SetRoundScreen() override {
+    SetScreenLayout(false);
+    // A round at the menus' size changes no mode, yet its render states must still be sent.
+    if (Display().hardwareActive) SetVideoMode(1, 0);
   }
   void RedrawFrontEnd() override {
     if (CurrentScreen) {

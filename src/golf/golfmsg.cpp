@@ -597,6 +597,7 @@ void Handler::holeStart() {
 void Handler::loadHole() {
   setStatus(kGolfLoadHole);
   GolfState.busy = 1;
+  Svc().frontEnd->SetRoundScreen();
   if (g_.mode == kModeNetTournament) {
     uint32_t sum = 0;
     for (unsigned char c : g_.courseName) sum += c;

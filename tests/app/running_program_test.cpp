@@ -33,7 +33,9 @@
 #include "frontend/frontend.h"
 #include "golf/game.h"
 #include "platformlib/gfx/windowdesc.h"
+#include "platformlib/gfx/vortel.h"
 #include "roundui/shotclock.h"
+#include "scene/holedraw3d.h"
 #include "shapewriter.h"
 #include "teebox/providers.h"
 #include "winapi/testing.h"
@@ -473,6 +475,72 @@ TEST_F(RunningProgramTest, TheMenuAndTheRoundReachTheWindowAtTheirSizeOnEitherBa
     std::ifstream in(demo + "/ZQLog.Log", std::ios::binary);
     const std::string log(std::istreambuf_iterator<char>(in), {});
     EXPECT_NE(log.find(c.backEnd), std::string::npos) << log;
+  }
+  fs::remove_all(demo);
+}
+
+namespace {
+
+// Fog states the render module receives, taken between the module and the game.
+VortelSetStateFn gModuleSetState = nullptr;
+std::atomic<bool> gFogEnabled{false};
+std::vector<uint8_t> gFogTable;
+intptr_t SetStateSpy(int32_t state, intptr_t value) {
+  if (state == 21 && value == 1) gFogEnabled = true;
+  if (state == 105 && value) {
+    const auto* table = reinterpret_cast<const uint8_t*>(value);
+    gFogTable.assign(table, table + 64);
+  }
+  return gModuleSetState(state, value);
+}
+
+}  // namespace
+
+// A round on the hardware back end sends the render module the default states with the fog of the stored level
+// (a chosen driver: the automatic choice starts without fog),
+// also when the round plays at the menus' size and so changes no video mode.
+TEST_F(RunningProgramTest, AHardwareRoundSendsTheStoredFogLevelToTheModule) {
+  char pattern[] = "/tmp/teebox_demo_XXXXXX";
+  const std::string demo = mkdtemp(pattern);
+  std::string error;
+  ASSERT_TRUE(MakeDemoInstallationCached(demo, {}, error)) << error;
+  for (const int level : {1, 3}) {
+    SCOPED_TRACE(level);
+    const std::string registry = root_ + "/registry-fog" + std::to_string(level) + ".txt";
+    std::ofstream(registry) << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZO Vodoro\\Zarvo Velmarth 99\\Graphics]\n"
+                            << "\"3D Enable Flag\"=dword:1\n\"Game Screen Resolution\"=dword:1\n\"Driver Enumeration\"=dword:1\n"
+                            << "\"Fog Density\"=dword:" << level << "\n";
+    fs::remove(demo + "/LastGame.dat");
+    InChild([&] {
+      RunningProgram program(demo, registry, true, {"/NOINTRO", "/D3D"});
+      ASSERT_TRUE(program.Started(20000));
+      ASSERT_TRUE(WaitFor([] {
+        bool menu = false;
+        OnProgramThread([&] { menu = TeeOffButton != nullptr; });
+        return menu;
+      }));
+      ASSERT_TRUE(OnProgramThread([] {
+        ASSERT_TRUE(Display().hardwareActive);
+        gModuleSetState = vortellive.setstate;
+        vortellive.setstate = SetStateSpy;
+      }));
+      ASSERT_TRUE(TeeOffFromMainMenu("Ada"));
+      EXPECT_TRUE(WaitFor(
+          [] {
+            bool drawn = false;
+            OnProgramThread([&] { drawn = Svc().scene->GolfViewImage().width > 0 && gFogEnabled; });
+            return drawn;
+          },
+          60000));
+      uint8_t expected[64];
+      MakeFogTable(level, true, expected);
+      OnProgramThread([&] {
+        EXPECT_TRUE(Svc().scene->TextureCacheActive());
+        EXPECT_EQ(gFogTable, std::vector<uint8_t>(expected, expected + 64));
+        vortellive.setstate = gModuleSetState;
+      });
+      EXPECT_EQ(program.Close(), 0);
+    });
   }
   fs::remove_all(demo);
 }

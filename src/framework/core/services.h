@@ -228,6 +228,9 @@ class FrontEndProvider : public Provider {
   virtual void SetBusy(bool on) { busy_ = on; }
   virtual bool IsBusy() { return busy_; }
   virtual void RedrawFrontEnd() {}
+  // A hole is about to load: the screen at the round's size and its video mode set up (with a hardware back end
+  // the texture cache and the default render states, fog at the stored level).
+  virtual void SetRoundScreen() {}
   virtual bool InDemoState() { return false; }
   virtual void LoadDctBackground(PathRecord* /*folder*/, const char* /*name*/) {}
   virtual void ReturnToFrontEnd() {}

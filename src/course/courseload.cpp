@@ -472,6 +472,24 @@ int holeNumberOf(const std::string& base) {
 
 }  // namespace
 
+bool ReadCourseCard(const CourseRecord& record, CourseCard* out) {
+  const std::string location = record.location;
+  if (location.empty()) return false;
+  std::vector<uint8_t> bytes;
+  std::string why;
+  CourseDisk disk;
+  const std::string diskFile = location + "\\DISK.DAT";
+  if (BigFileLoadBytes(nullptr, diskFile.c_str(), bytes) && !ParseDiskFile(bytes.data(), bytes.size(), disk, why))
+    return false;
+  CourseCard card;
+  const int holes = std::clamp(static_cast<int>(record.holeCount), 1, kCourseHoles);
+  if (!readCourseFile(location, disk, "SCRCARD.ASC", bytes) ||
+      !ParseScoreCard(bytes.data(), bytes.size(), holes, card, why))
+    return false;
+  *out = card;
+  return true;
+}
+
 int LoadCourse(const CourseRecord& record, std::string* error) {
   std::string where;
   try {

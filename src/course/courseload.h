@@ -91,6 +91,9 @@ constexpr int kCourseLoadFailed = 2;
 // leaves the previous one loaded. 0, or 2 with the reason (file: reason) in `error` and on standard error.
 int LoadCourse(const CourseRecord& record, std::string* error = nullptr);
 void UnloadCourse();
+// The score card of an installed course without loading the course (a game shown before it is played): false when
+// the course has no readable card.
+bool ReadCourseCard(const CourseRecord& record, CourseCard* out);
 const LoadedCourse& CurrentCourse();
 
 // The hole-data file of hole `hole` (0-17) of the current course as a Windows path; "" without a course or

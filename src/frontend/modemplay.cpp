@@ -430,6 +430,15 @@ void TModemPlayADV::Host() {
   const int answer = ShowCreateModemGameDialog(&type, &chosenLevel, &chosenCourse);
   DrawAll(0);
   if (answer != 1) return;
+  StartHosting(type, chosenLevel, chosenCourse);
+}
+
+void TModemPlayADV::StartHosting(int type, int chosenLevel, int chosenCourse) {
+  if (busy) return;
+  // A course whose data cannot be had is not offered to a caller: the previous one stays.
+  const bool courseReady = MakeChosenCourseCurrent(chosenCourse, course);
+  DrawAll(0);
+  if (!courseReady) return;
   gameType = type;
   level = chosenLevel;
   if (!CreateNetGame(GetNetGameType(gameType).mode, gameType, level) ||
@@ -506,6 +515,13 @@ void TModemPlayADV::Leave() {
   ShowMainMenu();
 }
 
+void TModemPlayADV::LinkLost() {
+  Notice("Communications Lost! Please try again.");
+  Reset();
+  Push(kShowStatus, kLostConnection);
+  DrawAll(0);
+}
+
 void TModemPlayADV::CallResult(int result) {
   if (call_.joinable()) call_.join();
   const char* text = nullptr;
@@ -568,6 +584,7 @@ void TModemPlayADV::StartHostedGame() {
       Reset();
       DrawAll(0);
       return;
+    case net::StartOutcome::kLinkLost: LinkLost(); return;
     default: {
       char text[96];
       std::snprintf(text, sizeof text, "Player %s did not respond to our game startup message", peerName.c_str());
@@ -620,12 +637,7 @@ void TModemPlayADV::HandleMessage() {
   net::SetUpMessage m;
   if (!net::TakeSetUpMessage(&m)) return;
   switch (m.code) {
-    case 0x701:
-      Notice("Communications Lost! Please try again.");
-      Reset();
-      Push(kShowStatus, kLostConnection);
-      DrawAll(0);
-      break;
+    case 0x701: LinkLost(); break;
     case 0x702:
       if (m.value == 1) {
         Notice("The game host canceled the game!");

@@ -68,10 +68,13 @@ class TModemPlayADV : public TMenuADV {
 
   // The call.
   void Host();
+  // Hosting the game the dialog chose: its course made current first (and its data found), then the wait.
+  void StartHosting(int type, int chosenLevel, int chosenCourse);
   void Dial();
   void Cancel();
   void Reset();
   void Leave();
+  void LinkLost();  // back to the idle screen, saying why
   // One message of the comm queue (call results, status texts, the greeting and the start exchange).
   void HandleMessage();
 

@@ -368,14 +368,7 @@ void TNetGamesADV::OnCourseChosen() {
   CloseCourseList();
   TGame* g = CurrentGame();
   if (!g || chosen == courseIndex) return;
-  if (g->SetCurrentCourse(chosen) != 1) {
-    Notice("Unable to set selected course!", nullptr);
-    g->SetCurrentCourse(courseIndex);
-    return;
-  }
-  // The course's data must be here (its disc asked for); otherwise the previous course stays.
-  if (!EnsureCourseData(1)) {
-    g->SetCurrentCourse(courseIndex);
+  if (!MakeChosenCourseCurrent(chosen, courseIndex)) {
     Svc().frontEnd->RedrawFrontEnd();
     return;
   }
@@ -682,6 +675,21 @@ void SetUpNetGolfer(int golferLevel) {
   me->flags |= kGolferTakesPart;
   g->SetNetworkGame(1);
   me->SetLevel(golferLevel);
+}
+
+bool MakeChosenCourseCurrent(int chosen, int previous) {
+  TGame* g = CurrentGame();
+  if (!g) return false;
+  if (g->SetCurrentCourse(chosen) != 1) {
+    Notice("Unable to set selected course!", nullptr);
+    g->SetCurrentCourse(previous);
+    return false;
+  }
+  if (!EnsureCourseData(1)) {
+    g->SetCurrentCourse(previous);
+    return false;
+  }
+  return true;
 }
 
 bool CreateNetGame(int mode, int gameType, int golferLevel) {

@@ -29,6 +29,9 @@ int GameTypeOfCurrentGame();
 void SetUpNetGolfer(int golferLevel);
 // The current game made anew in the mode for a game type (its holes from the type's row), with the net golfer.
 bool CreateNetGame(int mode, int gameType, int golferLevel);
+// The course a host chose made current, its data asked for (its disc prompted); when it cannot be had, the
+// `previous` course is current again and false comes back.
+bool MakeChosenCourseCurrent(int chosen, int previous);
 
 // The line of a game, tournament or group: "name <level-type[-Ns clock]>", its name shortened with "..." until
 // the line is narrower than `fit` pixels in the font (never below four characters of the name).

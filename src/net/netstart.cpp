@@ -17,7 +17,7 @@ namespace {
 
 constexpr uint32_t kPlayerInfoRequest = 0x71a, kPlayerInfo = 0x71b, kGameSetUp = 0x704, kCancel = 0x1413,
                    kStartRequest = 0x1414, kStartAck = 0x1415, kNoCourse = 0x1416, kHostGreeting = 0x1411,
-                   kCallerGreeting = 0x1412;
+                   kCallerGreeting = 0x1412, kLinkFailed = 0x701;
 constexpr uint32_t kPlayerInfoBytes = 2000, kGameSetUpBytes = 7500;
 
 // Waits for a set-up message `accept` takes; other messages are dropped. Every message that arrives gives the
@@ -115,6 +115,10 @@ StartOutcome HostStartNetGame(const std::vector<uint32_t>& players, uint32_t tim
   // Every golfer's record from its machine.
   StartOutcome failure = StartOutcome::kNoAnswer;
   if (!allReady() && !WaitFor(timeoutMs, [&](const SetUpMessage& m) {
+        if (m.code == kLinkFailed) {
+          failure = StartOutcome::kLinkLost;
+          return -1;
+        }
         if (m.code != kPlayerInfo) return 0;
         const int slot = slotOf(m.sender);
         if (slot < 0) {
@@ -162,7 +166,12 @@ StartOutcome HostStartNetGame(const std::vector<uint32_t>& players, uint32_t tim
     if (!ready[i]) comm->SendGameWords(players[i], kStartRequest, 0);
   }
   uint32_t withoutCourse = 0;
+  bool linkLost = false;
   if (!allReady() && !WaitFor(timeoutMs, [&](const SetUpMessage& m) {
+        if (m.code == kLinkFailed) {
+          linkLost = true;
+          return -1;
+        }
         const int slot = slotOf(m.sender);
         if (slot < 0 || (m.code != kStartAck && m.code != kNoCourse)) return 0;
         if (m.code == kNoCourse) {
@@ -172,6 +181,7 @@ StartOutcome HostStartNetGame(const std::vector<uint32_t>& players, uint32_t tim
         ready[static_cast<size_t>(slot)] = true;
         return allReady() ? 1 : 0;
       })) {
+    if (linkLost) return StartOutcome::kLinkLost;  // nobody is left to tell
     // The machine without the course has given up already; the others would wait for a start that never comes.
     for (uint32_t id : players)
       if (id != me && id != withoutCourse) comm->SendGameWords(id, kCancel, 0);

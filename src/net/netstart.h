@@ -18,6 +18,7 @@ enum class StartOutcome {
   kNoAnswer,       // a machine did not send its golfer in time
   kNotReady,       // a machine did not report ready in time: every machine was told the start is off
   kNoCourse,       // a machine lacks the game's course: the others were told the start is off
+  kLinkLost,       // the link failed (0x701) while the host waited for golfers or for the start
 };
 
 // Host: `players` are the group's player ids in play order (the host among them). The game (already made by

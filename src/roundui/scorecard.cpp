@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 
+#include "course/catalogue.h"
+#include "course/courseload.h"
 #include "framework/core/services.h"
 #include "framework/ui/displaymgr.h"
 #include "framework/ui/fontmgr.h"
@@ -188,13 +191,23 @@ CardInput CurrentScoreCard(bool frontNine, bool puttsView) {
   CardInput in;
   in.frontNine = frontNine;
   in.puttsView = puttsView;
+  TGame* g = CurrentGame();
+  // The game's course, loaded unless it already is (the pars below would load it anyway).
+  Svc().catalogue->SetCurrentCourse();
   const LoadedCourse& course = CurrentCourse();
-  if (course.loaded) in.course = course.card;
+  CourseRecord record{};
+  const int n = g ? FindCourseByName(g->courseName.c_str()) : -1;
+  const bool listed = n >= 0 && GetCourseInfo(n, &record) == kCourseListOk;
+  if (course.loaded && (!listed || strcasecmp(course.record.location, record.location) == 0)) {
+    in.course = course.card;
+  } else if (listed) {
+    // A course that did not load (a saved game's, its data away) still shows its own card, not another's.
+    ReadCourseCard(record, &in.course);
+  }
   for (int h = 0; h < 18; ++h) {
     in.course.par[h] = Svc().catalogue->HolePar(h);
     in.course.strokeIndex[h] = Svc().catalogue->HoleStrokeIndex(h);
   }
-  TGame* g = CurrentGame();
   if (!g || !g->players) return in;
   in.mode = g->mode;
   const int round = g->state.round;

@@ -30,6 +30,7 @@ class ScriptedComm : public net::CCommBase {
     uint32_t count = 0;       // the player count its golfer record reports (0: the host's)
     bool acknowledges = true;  // answers the start request
     bool lacksCourse = false;  // answers the start request that it cannot take part
+    uint32_t dropsLinkAt = 0;  // the request (0x71a or 0x1414) that the link fails on instead of an answer
   };
   void SendGameData(uint32_t destination, const void* data, uint32_t) override {
     const auto* b = static_cast<const uint8_t*>(data);
@@ -38,6 +39,10 @@ class ScriptedComm : public net::CCommBase {
   void BroadcastGameData(uint32_t, const void*, uint32_t) override {}
   void SendGameWords(uint32_t destination, uint32_t a, uint32_t) override {
     sent.push_back({destination, a});
+    if (a == peer.dropsLinkAt) {
+      GuardedQueuePush(CommQueue, 0x701, 0, 0);
+      return;
+    }
     if (a == 0x71a && peer.sendsGolfer) QueuePlayerInfo(destination, peer.count ? peer.count : players);
     if (a == 0x1414 && peer.acknowledges)
       GuardedQueuePush(CommQueue, 0, peer.lacksCourse ? 0x1416 : 0x1415, destination);
@@ -759,6 +764,50 @@ TEST_F(ModemScreenTest, ThePhoneBookIsEditedAndKept) {
   EXPECT_EQ(kept.size(), 8u + 3 * 40);
 }
 
+// Hosting begins only over a course whose data is here; otherwise the course the screen had stays current.
+TEST_F(ModemScreenTest, TheHostWaitsForACallOnlyOverACourseWithItsData) {
+  const int sedgefen = FindCourseByName("SEDGEFEN"), marshdale = FindCourseByName("MARSHDALE");
+  ASSERT_GE(sedgefen, 0);
+  ASSERT_GE(marshdale, 0);
+  const std::string practice = Installation() + "/DATA/COURSES/MARSHDALE/practice.dat";
+  const struct Case {
+    const char* name;
+    int chosen;
+    bool dataThere;
+    const char* notice;  // "" none; the disc prompt starts with "Please insert the "
+    bool hosting;
+  } cases[] = {
+      {"a course with its data", marshdale, true, "", true},
+      {"no such course", 99, true, "Unable to set selected course!", false},
+      {"a course without its data, the disc refused", marshdale, false, "Please insert the ", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!c.dataThere) std::filesystem::rename(practice, practice + ".away");
+    ASSERT_EQ(CurrentGame()->SetCurrentCourse(sedgefen), 1);
+    ShowModemScreen();
+    TModemPlayADV* s = ModemScreen;
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(s->course, sedgefen);
+    const std::string before = LastMessageText();
+    PostMessageA(nullptr, WM_CHAR, kKeyEscape, 0);
+    s->StartHosting(3, 1, c.chosen);
+    const std::string notice = LastMessageText() == before ? std::string() : LastMessageText();
+    EXPECT_EQ(notice.substr(0, std::strlen(c.notice)), c.notice);
+    EXPECT_EQ(notice.empty(), *c.notice == 0);
+    EXPECT_EQ(s->busy, c.hosting);
+    EXPECT_EQ(s->hosting, c.hosting);
+    EXPECT_EQ(s->course, c.hosting ? c.chosen : sedgefen);
+    EXPECT_EQ(CurrentGame()->courseNumber, c.hosting ? c.chosen : sedgefen);
+    EXPECT_EQ(net::CommObject != nullptr, c.hosting) << "no call is awaited over a course that is not here";
+    if (!c.dataThere) std::filesystem::rename(practice + ".away", practice);
+    ReplaceCurrentScreen(nullptr);
+    net::DestroyCommLayer();
+    Drain();
+    GuardedQueueClear(CommQueue);
+  }
+}
+
 // The host's side of the start once the caller has said who it is: the golfer asked for, the game handed over and
 // started, or the reason it was not.
 TEST_F(ModemScreenTest, TheHostStartsTheGameTheCallerAgreedTo) {
@@ -770,9 +819,13 @@ TEST_F(ModemScreenTest, TheHostStartsTheGameTheCallerAgreedTo) {
   } cases[] = {
       {"started", {}, "", true, false},
       {"no golfer comes", {false, 0, true}, "Player Wren the golfer did not respond to our game startup message", false, true},
+      {"the link fails awaiting the golfer", {false, 0, true, false, 0x71a}, "Communications Lost! Please try again.",
+       false, true},
       {"no acknowledgement", {true, 0, false}, "Your opponent's computer has not responded. Game Canceled!", false, false},
       {"the caller lacks the course", {true, 0, true, true}, "Your opponent does not have the course CD you selected.",
        false, true},
+      {"the link fails awaiting the acknowledgement", {true, 0, true, false, 0x1414},
+       "Communications Lost! Please try again.", false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -807,6 +860,10 @@ TEST_F(ModemScreenTest, TheHostStartsTheGameTheCallerAgreedTo) {
     }
     if (c.onScreen) {
       EXPECT_FALSE(s->busy) << "back to the idle screen";
+    }
+    if (c.peer.dropsLinkAt) {
+      for (int i = 0; i < 2; ++i) s->HandleMessage();  // "Waiting...", then why
+      EXPECT_EQ(s->status, TModemPlayADV::kLostConnection);
     }
     ReplaceCurrentScreen(nullptr);
     net::DestroyCommLayer();

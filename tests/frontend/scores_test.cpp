@@ -10,6 +10,7 @@
 #include "frontend/tourneydlg.h"
 #include "golf/modes.h"
 #include "roundui/install.h"
+#include "roundui/scorecard.h"
 
 namespace {
 
@@ -188,6 +189,26 @@ TEST_F(ScoresTest, GoldenFinalStandings) {
   standings.AddContinueButton(CTourneyDlg::EndWithContinue);
   standings.DrawAll(0);
   d3dtest::ExpectGolden(Shrunk(), "standings_final", 2, "frontend");
+}
+
+// A game shown before its course is loaded (a saved game) has the yards and ratings of its course's card.
+TEST_F(ScoresTest, TheCardOfAGameNotYetPlayedReadsItsCoursesYards) {
+  const CourseCard loaded = CurrentCourse().card;
+  ASSERT_NE(loaded.yards[1][0], 0);
+  UnloadCourse();
+  const struct Case {
+    const char* course;
+    bool hasCard;
+  } cases[] = {{"SEDGEFEN", true}, {"MARSHDALE", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.course);
+    CurrentGame()->courseName = c.course;
+    const CardInput card = CurrentScoreCard(true, false);
+    const CourseCard none{};
+    const CourseCard& expected = c.hasCard ? loaded : none;
+    EXPECT_EQ(std::memcmp(card.course.yards, expected.yards, sizeof expected.yards), 0);
+    EXPECT_EQ(std::memcmp(card.course.ratings, expected.ratings, sizeof expected.ratings), 0);
+  }
 }
 
 TEST_F(ScoresTest, SavedGamesListsTheGamesThatLoadAndSelectsTheLast) {

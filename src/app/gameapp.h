@@ -136,7 +136,7 @@ void SetScreenRect(int useTable, int rebuild);
 // The front end's menus are laid out for 800 x 600 whatever resolution play uses: `menus` sets the screen up for
 // them, else for play at the chosen resolution; the display is switched when the size changes.
 constexpr int kMenuResolution = 1;
-void SetScreenLayout(bool menus);
+bool SetScreenLayout(bool menus);  // true when it set the video mode
 int SetVideoMode(int keepMode, int loadingScreen);
 void ShowLoadingScreen(int intoBackground);
 // Another entry of the display's mode set-up; and, after a mode change with the hardware back end, the packed

@@ -142,17 +142,19 @@ void SetScreenRect(int useTable, int rebuild) {
   ApplyScreen(useTable ? d.resolution : -1, rebuild);
 }
 
-void SetScreenLayout(bool menus) {
+bool SetScreenLayout(bool menus) {
   DisplayGlobals& d = Display();
   // The resolution chosen for play is kept; the menus have a size of their own.
   int index = menus ? kMenuResolution : Flags().requestedResolution ? Flags().requestedResolution : d.resolution;
   if (index < 0 || index > 4) index = 1;
-  if (kResolutionWidths[index] == d.width && kResolutionHeights[index] == d.height) return;
+  if (kResolutionWidths[index] == d.width && kResolutionHeights[index] == d.height) return false;
   if (menus)
     ApplyScreen(index, 0);
   else
     SetScreenRect(1, 0);
-  if (graphicsstate == 7) SetVideoMode(0, 0);
+  if (graphicsstate != 7) return false;
+  SetVideoMode(0, 0);
+  return true;
 }
 
 int SetVideoMode(int keepMode, int loadingScreen) {

@@ -51,9 +51,9 @@ class FrontEnd : public FrontEndProvider {
     return ::ShowMessageDialog(text.c_str(), 1, 1, nullptr, timeoutMs, nullptr);
   }
   void SetRoundScreen() override {
-    SetScreenLayout(false);
-    // A round at the menus' size changes no mode, yet its render states must still be sent.
-    if (Display().hardwareActive) SetVideoMode(1, 0);
+    // A round at the menus' size changes no mode, yet its render states must still be sent (a mode change
+    // sends them itself).
+    if (!SetScreenLayout(false) && Display().hardwareActive) SetVideoMode(1, 0);
   }
   void RedrawFrontEnd() override {
     if (CurrentScreen) {
